@@ -1,0 +1,58 @@
+# Shared build settings and the helpers every folder uses to declare its targets.
+include_guard(GLOBAL)
+include(GoogleTest)
+
+add_library(pelimator_options INTERFACE)
+target_compile_options(pelimator_options INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
+  $<$<BOOL:${PELIMATOR_WERROR}>:-Werror>)
+
+# pelimator_library(<name> SOURCES ... [LINKS ...]): a static library under src/, included as
+# "folder/file.h" from the src/ root.
+function(pelimator_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")
+  target_link_libraries(${name} PUBLIC ${ARG_LINKS} PRIVATE pelimator_options)
+endfunction()
+
+# pelimator_gtest(<name> SOURCES ... [LINKS ...]): a GoogleTest executable, each case a CTest test.
+function(pelimator_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests")
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gmock GTest::gtest_main pelimator_options)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES LABELS core)
+endfunction()
+
+# pelimator_qtest(<name> SOURCES ... [LINKS ...]): a Qt Test executable run on the offscreen
+# platform.
+function(pelimator_qtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests")
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS} Qt6::Test pelimator_options)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES LABELS gui
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_QPA_FONTDIR=/usr/share/fonts")
+endfunction()
+
+# pelimator_bench(<name> SOURCES ... [LINKS ...]): a Google Benchmark executable (not a test).
+function(pelimator_bench name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS} benchmark::benchmark pelimator_options)
+endfunction()
+
+# pelimator_fuzzer(<name> SOURCES ... [LINKS ...]): a libFuzzer target, built only with clang and
+# PELIMATOR_FUZZ.
+function(pelimator_fuzzer name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  if(NOT PELIMATOR_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS} pelimator_options)
+endfunction()
