@@ -58,7 +58,7 @@ std::string Num(double value) {
 
 void CallLog::Record(std::string call) {
     ++m_count;
-    const bool fail = m_count == m_failAt;
+    const bool fail = m_count == m_failAt || (m_failFrom > 0 && m_count >= m_failFrom);
     if (m_recording) m_calls.push_back(call);
     if (fail) {
         throw HostError("ホストの呼び出しに失敗しました (試験用の注入: " + call + ")");

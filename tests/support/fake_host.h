@@ -27,15 +27,18 @@ namespace pelimator::fake {
 // Fire* events) are not recorded.
 //
 // Failure injection: FailAt(k) makes the k-th recorded call (1-based, counting from the log's
-// creation or last Clear) raise HostError after being logged and before it has any effect.
+// creation or last Clear) raise HostError after being logged and before it has any effect;
+// FailFrom(k) makes the k-th and every later call fail.
 class CallLog {
 public:
     void Record(std::string call);
     void FailAt(std::int64_t callNumber) { m_failAt = callNumber; }
+    void FailFrom(std::int64_t callNumber) { m_failFrom = callNumber; }
     void Clear() {
         m_calls.clear();
         m_count = 0;
         m_failAt = 0;
+        m_failFrom = 0;
     }
     // With recording off, calls are only counted (benchmarks); failure injection still works.
     void SetRecording(bool on) { m_recording = on; }
@@ -46,6 +49,7 @@ private:
     std::vector<std::string> m_calls;
     std::int64_t m_count = 0;
     std::int64_t m_failAt = 0;
+    std::int64_t m_failFrom = 0;
     bool m_recording = true;
 };
 using CallLogPtr = std::shared_ptr<CallLog>;
