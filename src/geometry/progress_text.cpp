@@ -23,13 +23,17 @@ std::string_view ProgressText::Format(std::int32_t step, std::int32_t last) noex
     // Steps run from 1 to last, so the percent lies in 0..100; clamp what a caller could pass
     // beyond that so the conversion stays defined.
     const auto whole = static_cast<long long>(percent >= -1e15 && percent <= 1e15 ? percent : 0.0);
-    char* const begin = m_buffer.data() + m_labelSize;
-    char* const end = m_buffer.data() + m_buffer.size();
-    auto [next, ec] = std::to_chars(begin, end - 2, whole);
-    (void)ec;  // 30 bytes always hold a 64-bit value
-    next[0] = '%';
-    next[1] = ')';
-    return {m_buffer.data(), static_cast<std::size_t>(next + 2 - m_buffer.data())};
+    if (whole != m_lastWhole) {
+        char* const begin = m_buffer.data() + m_labelSize;
+        char* const end = m_buffer.data() + m_buffer.size();
+        auto [next, ec] = std::to_chars(begin, end - 2, whole);
+        (void)ec;  // 30 bytes always hold a 64-bit value
+        next[0] = '%';
+        next[1] = ')';
+        m_size = static_cast<std::size_t>(next + 2 - m_buffer.data());
+        m_lastWhole = whole;
+    }
+    return {m_buffer.data(), m_size};
 }
 
 }  // namespace pelimator

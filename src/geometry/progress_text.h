@@ -29,6 +29,9 @@ private:
     static constexpr std::size_t kCapacity = 128;
     std::array<char, kCapacity> m_buffer{};
     std::size_t m_labelSize = 0;
+    // The percent last written and the text's length then: most steps repeat it.
+    long long m_lastWhole = -1;
+    std::size_t m_size = 0;
 };
 
 }  // namespace pelimator

@@ -32,6 +32,22 @@ namespace pelimator::fake {
 class CallLog {
 public:
     void Record(std::string call);
+    // As Record, but the text is only built when recording is on (benchmarks turn it off).
+    void Record(const char* call) {
+        if (m_recording) {
+            Record(std::string(call));
+        } else {
+            Count(nullptr);
+        }
+    }
+    template <typename MakeText>
+    void RecordWith(MakeText&& makeText) {
+        if (m_recording) {
+            Record(makeText());
+        } else {
+            Count(nullptr);
+        }
+    }
     void FailAt(std::int64_t callNumber) { m_failAt = callNumber; }
     void FailFrom(std::int64_t callNumber) { m_failFrom = callNumber; }
     void Clear() {
@@ -46,6 +62,8 @@ public:
     [[nodiscard]] std::int64_t Count() const { return m_count; }
 
 private:
+    // Counts a call and raises the injected failure; call names it when known.
+    void Count(const std::string* call);
     std::vector<std::string> m_calls;
     std::int64_t m_count = 0;
     std::int64_t m_failAt = 0;
