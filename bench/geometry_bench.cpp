@@ -75,6 +75,26 @@ void BM_CalcPathPoints(benchmark::State& state) {
 }
 BENCHMARK(BM_CalcPathPoints)->Unit(benchmark::kMillisecond);
 
+// The floor set by the host list: reading every point as the walk does (one Item per
+// coordinate), with no geometry and no progress text.
+void BM_ReadSourceOnly(benchmark::State& state) {
+    const auto spiral = Spiral();
+    host::PlainPointList source;
+    source.Reserve(spiral.size());
+    for (auto [x, y] : spiral) source.Add(x, y);
+    for (auto _ : state) {
+        double sum = 0;
+        for (std::int32_t i = 0; i < kSourcePoints; ++i) {
+            sum += source.Item(i)->X();
+            sum += source.Item(i)->Y();
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    state.counters["per_source_point"] = benchmark::Counter(
+        kSourcePoints, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ReadSourceOnly)->Unit(benchmark::kMillisecond);
+
 struct Inputs {
     std::vector<double> values;
     explicit Inputs(std::size_t count) : values(count) {

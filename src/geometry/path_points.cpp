@@ -39,7 +39,7 @@ void CalcPathPoints(host::HostPointList& Source, double Pitch, host::HostPointLi
     Dest.Add(anchor.x, anchor.y);
     std::int32_t appended = 1;
     double distance = 0.0;  // the Euclidean distance computed most recently
-    const std::int32_t last = CheckedAdd<std::int32_t>(Source.Count(), -1, "元の点の数");
+    const auto last = CheckedAdd<std::int32_t>(Source.Count(), -1, "元の点の数");
 
     std::int32_t i = 1;
     while (i <= last) {

@@ -22,7 +22,9 @@ public:
 
     // Formats and hands the text to status; an empty sink shows nothing.
     void Show(const host::StatusSink& status, std::int32_t step, std::int32_t last) {
-        if (status) status(Format(step, last));
+        if (status) {
+            status(Format(step, last));
+        }
     }
 
 private:

@@ -25,7 +25,7 @@ void AddZigzagLine(host::HostFactory& factory, double Height, std::int16_t Dir,
     line->SetStyle(1);
 
     detail::RunInEditStep(Drawing, "ジグザグ線追加", [&] {
-        const std::int32_t last = CheckedAdd<std::int32_t>(Path.Count(), -1, "経路の点の数");
+        const auto last = CheckedAdd<std::int32_t>(Path.Count(), -1, "経路の点の数");
         const double halfHeight = Height / 2.0;
         if (!std::isfinite(halfHeight)) {
             throw ArithmeticError("AddZigzagLine の計算に失敗しました: 高さが有限値ではありません");
