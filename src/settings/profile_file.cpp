@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
+#include <initializer_list>
 #include <limits>
 #include <unordered_set>
 #include <utility>
@@ -38,6 +39,14 @@ bool EqualNoCase(std::string_view a, std::string_view b) noexcept {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return LowerAscii(x) == LowerAscii(y);
            });
+}
+
+// Joins pieces into one string (plain appends; also avoids a false -Wrestrict of GCC 12 on
+// chains of operator+).
+std::string Concat(std::initializer_list<std::string_view> pieces) {
+    std::string out;
+    for (const std::string_view piece : pieces) out.append(piece);
+    return out;
 }
 
 std::string LowerCopy(std::string_view text) {
@@ -296,8 +305,8 @@ private:
     void SetValue(std::string_view section, std::string_view key, std::string_view value) {
         const std::size_t header = FindHeader(section, 0);
         if (header == std::string::npos) {
-            Insert(m_lines.size(), "[" + std::string(section) + "]");
-            Insert(m_lines.size(), std::string(key) + "=" + std::string(value));
+            Insert(m_lines.size(), Concat({"[", section, "]"}));
+            Insert(m_lines.size(), Concat({key, "=", value}));
             return;
         }
         const std::size_t end = SectionEnd(header);
@@ -312,7 +321,7 @@ private:
             }
             lastEntry = i;
         }
-        Insert(lastEntry + 1, std::string(key) + "=" + std::string(value));
+        Insert(lastEntry + 1, Concat({key, "=", value}));
     }
 
     void RemoveKey(std::string_view section, std::string_view key) {
@@ -364,31 +373,33 @@ bool WriteAll(int fd, std::string_view content) {
 // The file a write replaces: the target of a symbolic link, else the path itself.
 std::filesystem::path ResolveTarget(const std::string& path) {
     std::error_code error;
-    const std::filesystem::path given(path);
+    std::filesystem::path given(path);
     if (!std::filesystem::is_symlink(std::filesystem::symlink_status(given, error))) return given;
     std::filesystem::path target = std::filesystem::weakly_canonical(given, error);
     return error ? std::filesystem::path() : target;
 }
 
-bool ReplaceAtomically(const std::filesystem::path& target, std::string_view content,
-                       std::optional<mode_t> mode) {
+// Replaces target by content; keepMode gives the new file `mode`, else the default mode.
+bool ReplaceAtomically(const std::filesystem::path& target, std::string_view content, bool keepMode,
+                       mode_t mode) {
     static std::atomic<unsigned> counter{0};
     const std::filesystem::path dir =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     std::string tempPath;
     int rawFd = -1;
     for (int attempt = 0; attempt < 100 && rawFd < 0; ++attempt) {
-        tempPath = (dir / ("." + target.filename().string() + ".tmp" + std::to_string(::getpid()) +
-                           "." + std::to_string(counter++)))
-                       .string();
+        const std::string name =
+            Concat({".", target.filename().string(), ".tmp", std::to_string(::getpid()), ".",
+                    std::to_string(counter++)});
+        tempPath = (dir / name).string();
         rawFd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (rawFd < 0 && errno != EEXIST) return false;
     }
     if (rawFd < 0) return false;
     Fd fd(rawFd);
     const ProfileWriteHooks& hooks = Hooks();
-    const bool written = (!mode || ::fchmod(fd.Get(), *mode) == 0) && WriteAll(fd.Get(), content) &&
-                         ::fsync(fd.Get()) == 0 && fd.Close() &&
+    const bool written = (!keepMode || ::fchmod(fd.Get(), mode) == 0) &&
+                         WriteAll(fd.Get(), content) && ::fsync(fd.Get()) == 0 && fd.Close() &&
                          (!hooks.beforeRename || hooks.beforeRename(tempPath)) &&
                          ::rename(tempPath.c_str(), target.c_str()) == 0;
     if (!written) {
@@ -470,9 +481,7 @@ std::int32_t WriteProfileChanges(std::span<const ProfileChange> changes, const s
     for (const ProfileChange& change : changes) document.Apply(change);
     std::string text = document.Text();
     if (text == file.content && (file.status == ReadStatus::Ok || text.empty())) return 1;
-    const std::optional<mode_t> mode =
-        file.status == ReadStatus::Ok ? std::optional<mode_t>(file.mode) : std::nullopt;
-    return ReplaceAtomically(target, text, mode) ? 1 : 0;
+    return ReplaceAtomically(target, text, file.status == ReadStatus::Ok, file.mode) ? 1 : 0;
 }
 
 std::int32_t WriteProfileString(std::string_view section, std::optional<std::string_view> key,

@@ -46,8 +46,10 @@ MainOptions ReadMainOptions(const clsIniEdit& ini) {
 }
 
 bool WriteMainOptions(clsIniEdit& ini, const MainOptions& o) {
-    const std::string poly = std::to_string(o.Poly), type = std::to_string(o.Type),
-                      mag = std::to_string(o.Mag), dir = std::to_string(o.Dir);
+    const std::string poly = std::to_string(o.Poly);
+    const std::string type = std::to_string(o.Type);
+    const std::string mag = std::to_string(o.Mag);
+    const std::string dir = std::to_string(o.Dir);
     const std::array<ProfileChange, 4> entries{{{"Main", "Poly", poly},
                                                 {"Main", "Type", type},
                                                 {"Main", "Mag", mag},
@@ -78,9 +80,10 @@ DialogSettings ReadDialogSettings(const clsIniEdit& ini) {
 }
 
 bool WriteDialogSettings(clsIniEdit& ini, const DialogSettings& s) {
-    const std::string values[] = {std::to_string(s.WaveWidth),   std::to_string(s.WaveRadius),
-                                  std::to_string(s.ZigzagWidth), std::to_string(s.ZigzagHeight),
-                                  std::to_string(s.LayerChange), std::to_string(s.LayerNumber)};
+    const std::array<std::string, 6> values{
+        std::to_string(s.WaveWidth),   std::to_string(s.WaveRadius),
+        std::to_string(s.ZigzagWidth), std::to_string(s.ZigzagHeight),
+        std::to_string(s.LayerChange), std::to_string(s.LayerNumber)};
     const std::array<ProfileChange, 6> entries{{{"Wave", "Width", values[0]},
                                                 {"Wave", "Radius", values[1]},
                                                 {"Zigzag", "Width", values[2]},

@@ -163,10 +163,11 @@ void F_Setting::txtSet_KeyPress(int /*index*/, int& keyAscii) noexcept {
 }
 
 bool F_Setting::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
+    const auto* key = event->type() == QEvent::KeyPress ? dynamic_cast<QKeyEvent*>(event) : nullptr;
+    if (key != nullptr) {
         for (int i = 0; i < kBoxCount; ++i) {
             if (watched != m_txtSet[i]) continue;
-            const QString text = static_cast<QKeyEvent*>(event)->text();
+            const QString text = key->text();
             if (text.isEmpty()) break;  // arrows, function keys: the box handles them
             // Every character the key would type must pass.
             for (const QChar c : text) {
