@@ -1,0 +1,495 @@
+// Profile file parsing, lookup and atomic rewriting.
+#include "settings/profile_file.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <initializer_list>
+#include <limits>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pelimator::settings {
+namespace {
+
+ProfileWriteHooks& Hooks() {
+    static ProfileWriteHooks hooks;
+    return hooks;
+}
+
+// ---- text helpers ----
+
+bool IsBlank(char c) noexcept { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view text) noexcept {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+char LowerAscii(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+bool EqualNoCase(std::string_view a, std::string_view b) noexcept {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return LowerAscii(x) == LowerAscii(y);
+           });
+}
+
+// Joins pieces into one string (plain appends; also avoids a false -Wrestrict of GCC 12 on
+// chains of operator+).
+std::string Concat(std::initializer_list<std::string_view> pieces) {
+    std::string out;
+    for (const std::string_view piece : pieces) out.append(piece);
+    return out;
+}
+
+std::string LowerCopy(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), LowerAscii);
+    return out;
+}
+
+// ---- lines ----
+
+struct LineView {
+    std::string_view text;  // without its line end
+    std::string_view eol;   // "\n", "\r\n" or "" (last line without one)
+};
+
+std::vector<LineView> SplitLines(std::string_view content) {
+    std::vector<LineView> lines;
+    std::size_t pos = 0;
+    while (pos < content.size()) {
+        const std::size_t nl = content.find('\n', pos);
+        if (nl == std::string_view::npos) {
+            // A CR ending the file is that line's end, not part of its text.
+            std::string_view text = content.substr(pos);
+            const bool endsInCr = text.back() == '\r';
+            if (endsInCr) text.remove_suffix(1);
+            lines.push_back({text, endsInCr ? content.substr(content.size() - 1) : ""});
+            break;
+        }
+        std::size_t textEnd = nl;
+        if (textEnd > pos && content[textEnd - 1] == '\r') --textEnd;
+        lines.push_back(
+            {content.substr(pos, textEnd - pos), content.substr(textEnd, nl + 1 - textEnd)});
+        pos = nl + 1;
+    }
+    return lines;
+}
+
+enum class Kind { Other, Section, Entry };
+
+struct Parsed {
+    Kind kind = Kind::Other;
+    std::string_view name;       // section or key name, trimmed
+    std::size_t valueBegin = 0;  // value's extent within the line, blanks excluded
+    std::size_t valueEnd = 0;
+};
+
+Parsed Classify(std::string_view text) noexcept {
+    std::size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    if (i == text.size() || text[i] == ';' || text[i] == '#') return {};
+    if (text[i] == '[') {
+        const std::size_t close = text.find(']', i + 1);
+        const std::size_t length =
+            close == std::string_view::npos ? std::string_view::npos : close - i - 1;
+        return {Kind::Section, Trim(text.substr(i + 1, length)), 0, 0};
+    }
+    const std::size_t eq = text.find('=');
+    if (eq == std::string_view::npos) return {};
+    const std::string_view key = Trim(text.substr(0, eq));
+    if (key.empty()) return {};
+    std::size_t begin = eq + 1;
+    while (begin < text.size() && IsBlank(text[begin])) ++begin;
+    std::size_t end = text.size();
+    while (end > begin && IsBlank(text[end - 1])) --end;
+    return {Kind::Entry, key, begin, end};
+}
+
+// Index of the first header of `section`, or npos.
+std::size_t FindSection(const std::vector<LineView>& lines, std::string_view section) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const Parsed p = Classify(lines[i].text);
+        if (p.kind == Kind::Section && EqualNoCase(p.name, section)) return i;
+    }
+    return std::string_view::npos;
+}
+
+// ---- reading ----
+
+enum class ReadStatus { Ok, Missing, Failed };
+
+struct FileRead {
+    ReadStatus status = ReadStatus::Missing;
+    std::string content;
+    mode_t mode = 0;
+};
+
+class Fd {
+public:
+    explicit Fd(int fd) noexcept : m_fd(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    Fd(Fd&&) = delete;
+    Fd& operator=(Fd&&) = delete;
+    ~Fd() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    [[nodiscard]] int Get() const noexcept { return m_fd; }
+    // Closes now and reports whether close succeeded.
+    bool Close() noexcept {
+        const int fd = std::exchange(m_fd, -1);
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+FileRead ReadWholeFile(const std::string& path) {
+    FileRead result;
+    if (path.empty()) return result;
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0) {
+        result.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
+        return result;
+    }
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        result.status = ReadStatus::Failed;
+        return result;
+    }
+    result.mode = st.st_mode & 07777;
+    if (st.st_size > 0) result.content.reserve(static_cast<std::size_t>(st.st_size));
+    std::vector<char> chunk(1 << 16);
+    for (;;) {
+        const ssize_t n = ::read(fd.Get(), chunk.data(), chunk.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            result.status = ReadStatus::Failed;
+            result.content.clear();
+            return result;
+        }
+        if (n == 0) break;
+        result.content.append(chunk.data(), static_cast<std::size_t>(n));
+    }
+    result.status = ReadStatus::Ok;
+    return result;
+}
+
+std::int32_t ParseLeadingInt(std::string_view text) noexcept {
+    std::size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    std::int64_t magnitude = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        magnitude = std::min(kLimit, magnitude * 10 + (text[i] - '0'));
+    }
+    const std::int64_t value = negative ? -magnitude : std::min(magnitude, kLimit - 1);
+    return static_cast<std::int32_t>(value);
+}
+
+std::string BuildNameList(const std::vector<std::string_view>& names) {
+    std::string out;
+    std::unordered_set<std::string> seen;
+    for (const std::string_view name : names) {
+        if (name.empty() || name.find('\0') != std::string_view::npos) continue;
+        if (!seen.insert(LowerCopy(name)).second) continue;
+        const std::size_t room = kProfileBufferSize - 2 - out.size();  // two closing NULs
+        if (room == 0) break;
+        out.append(name.substr(0, room));
+        out.push_back('\0');
+        if (name.size() >= room) break;
+    }
+    if (out.empty()) out.push_back('\0');
+    out.push_back('\0');
+    return out;
+}
+
+// ---- writing ----
+
+struct Line {
+    std::string text;
+    std::string eol;
+};
+
+bool HasLineBreakOrNul(std::string_view text) noexcept {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+bool IsStorable(const ProfileChange& change) noexcept {
+    if (HasLineBreakOrNul(change.section) || change.section.find(']') != std::string_view::npos) {
+        return false;
+    }
+    if (!change.key) return !change.value;
+    const std::string_view key = Trim(*change.key);
+    if (key.empty() || HasLineBreakOrNul(key) || key.find('=') != std::string_view::npos ||
+        key.front() == '[' || key.front() == ';' || key.front() == '#') {
+        return false;
+    }
+    if (!change.value) return true;
+    const std::string_view value = *change.value;
+    if (HasLineBreakOrNul(value)) return false;
+    return value.empty() || (!IsBlank(value.front()) && !IsBlank(value.back()));
+}
+
+class Document {
+public:
+    explicit Document(std::string_view content) {
+        for (const LineView& line : SplitLines(content)) {
+            if (m_eol.empty() && (line.eol == "\n" || line.eol == "\r\n")) m_eol = line.eol;
+            m_lines.push_back({std::string(line.text), std::string(line.eol)});
+        }
+        if (m_eol.empty()) m_eol = "\n";
+    }
+
+    void Apply(const ProfileChange& change) {
+        const std::string_view section = Trim(change.section);
+        if (!change.key) {
+            RemoveSection(section);
+            return;
+        }
+        const std::string_view key = Trim(*change.key);
+        if (change.value) {
+            SetValue(section, key, *change.value);
+        } else {
+            RemoveKey(section, key);
+        }
+    }
+
+    [[nodiscard]] std::string Text() const {
+        std::string out;
+        for (const Line& line : m_lines) {
+            out += line.text;
+            out += line.eol;
+        }
+        return out;
+    }
+
+private:
+    [[nodiscard]] std::size_t FindHeader(std::string_view section, std::size_t from) const {
+        for (std::size_t i = from; i < m_lines.size(); ++i) {
+            const Parsed p = Classify(m_lines[i].text);
+            if (p.kind == Kind::Section && EqualNoCase(p.name, section)) return i;
+        }
+        return std::string::npos;
+    }
+
+    // One past the last line of the section whose header is at `header`.
+    [[nodiscard]] std::size_t SectionEnd(std::size_t header) const {
+        std::size_t i = header + 1;
+        while (i < m_lines.size() && Classify(m_lines[i].text).kind != Kind::Section) ++i;
+        return i;
+    }
+
+    // Inserts a line before index `at`, giving the line before it a line end if it had none.
+    void Insert(std::size_t at, std::string text) {
+        if (at > 0 && m_lines[at - 1].eol.empty()) m_lines[at - 1].eol = m_eol;
+        if (at > 0 && m_lines[at - 1].eol == "\r") m_lines[at - 1].eol = "\r\n";
+        m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), {std::move(text), m_eol});
+    }
+
+    void SetValue(std::string_view section, std::string_view key, std::string_view value) {
+        const std::size_t header = FindHeader(section, 0);
+        if (header == std::string::npos) {
+            Insert(m_lines.size(), Concat({"[", section, "]"}));
+            Insert(m_lines.size(), Concat({key, "=", value}));
+            return;
+        }
+        const std::size_t end = SectionEnd(header);
+        std::size_t lastEntry = header;
+        for (std::size_t i = header + 1; i < end; ++i) {
+            const Parsed p = Classify(m_lines[i].text);
+            if (p.kind != Kind::Entry) continue;
+            if (EqualNoCase(p.name, key)) {
+                std::string& text = m_lines[i].text;
+                text.replace(p.valueBegin, p.valueEnd - p.valueBegin, value);
+                return;
+            }
+            lastEntry = i;
+        }
+        Insert(lastEntry + 1, Concat({key, "=", value}));
+    }
+
+    void RemoveKey(std::string_view section, std::string_view key) {
+        const std::size_t header = FindHeader(section, 0);
+        if (header == std::string::npos) return;
+        const std::size_t end = SectionEnd(header);
+        for (std::size_t i = header + 1; i < end; ++i) {
+            const Parsed p = Classify(m_lines[i].text);
+            if (p.kind == Kind::Entry && EqualNoCase(p.name, key)) {
+                m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(i));
+                return;
+            }
+        }
+    }
+
+    // Removes each header of `section` with its lines up to its last non-blank, non-comment
+    // line; blank lines and comments after that stay, as they usually belong to what follows.
+    void RemoveSection(std::string_view section) {
+        std::size_t header = FindHeader(section, 0);
+        while (header != std::string::npos) {
+            const std::size_t end = SectionEnd(header);
+            std::size_t last = header;
+            for (std::size_t i = header + 1; i < end; ++i) {
+                const std::string_view text = Trim(m_lines[i].text);
+                if (!text.empty() && text.front() != ';' && text.front() != '#') last = i;
+            }
+            m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(header),
+                          m_lines.begin() + static_cast<std::ptrdiff_t>(last + 1));
+            header = FindHeader(section, header);
+        }
+    }
+
+    std::vector<Line> m_lines;
+    std::string m_eol;
+};
+
+bool WriteAll(int fd, std::string_view content) {
+    const ProfileWriteHooks& hooks = Hooks();
+    while (!content.empty()) {
+        const long n = hooks.writeBytes ? hooks.writeBytes(fd, content.data(), content.size())
+                                        : ::write(fd, content.data(), content.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        content.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// The file a write replaces: the target of a symbolic link, else the path itself.
+std::filesystem::path ResolveTarget(const std::string& path) {
+    std::error_code error;
+    std::filesystem::path given(path);
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(given, error))) return given;
+    std::filesystem::path target = std::filesystem::weakly_canonical(given, error);
+    return error ? std::filesystem::path() : target;
+}
+
+// Replaces target by content; keepMode gives the new file `mode`, else the default mode.
+bool ReplaceAtomically(const std::filesystem::path& target, std::string_view content, bool keepMode,
+                       mode_t mode) {
+    static std::atomic<unsigned> counter{0};
+    const std::filesystem::path dir =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    std::string tempPath;
+    int rawFd = -1;
+    for (int attempt = 0; attempt < 100 && rawFd < 0; ++attempt) {
+        const std::string name =
+            Concat({".", target.filename().string(), ".tmp", std::to_string(::getpid()), ".",
+                    std::to_string(counter++)});
+        tempPath = (dir / name).string();
+        rawFd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (rawFd < 0 && errno != EEXIST) return false;
+    }
+    if (rawFd < 0) return false;
+    Fd fd(rawFd);
+    const ProfileWriteHooks& hooks = Hooks();
+    const bool written = (!keepMode || ::fchmod(fd.Get(), mode) == 0) &&
+                         WriteAll(fd.Get(), content) && ::fsync(fd.Get()) == 0 && fd.Close() &&
+                         (!hooks.beforeRename || hooks.beforeRename(tempPath)) &&
+                         ::rename(tempPath.c_str(), target.c_str()) == 0;
+    if (!written) {
+        fd.Close();
+        ::unlink(tempPath.c_str());
+        return false;
+    }
+    // Make the rename itself durable; the new file is in place either way.
+    Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dirFd.Get() >= 0) (void)::fsync(dirFd.Get());
+    return true;
+}
+
+}  // namespace
+
+std::int32_t GetProfileInt(std::string_view section, std::string_view key,
+                           std::int32_t defaultValue, const std::string& path) {
+    const FileRead file = ReadWholeFile(path);
+    if (file.status != ReadStatus::Ok) return defaultValue;
+    const std::vector<LineView> lines = SplitLines(file.content);
+    const std::size_t header = FindSection(lines, Trim(section));
+    if (header == std::string_view::npos) return defaultValue;
+    for (std::size_t i = header + 1; i < lines.size(); ++i) {
+        const Parsed p = Classify(lines[i].text);
+        if (p.kind == Kind::Section) break;
+        if (p.kind == Kind::Entry && EqualNoCase(p.name, Trim(key))) {
+            if (p.valueBegin == p.valueEnd) return defaultValue;
+            return ParseLeadingInt(lines[i].text.substr(p.valueBegin, p.valueEnd - p.valueBegin));
+        }
+    }
+    return defaultValue;
+}
+
+std::string GetProfileString(std::string_view section, std::optional<std::string_view> key,
+                             std::string_view defaultValue, const std::string& path) {
+    const FileRead file = ReadWholeFile(path);
+    const std::vector<LineView> lines =
+        file.status == ReadStatus::Ok ? SplitLines(file.content) : std::vector<LineView>{};
+    const std::size_t header = FindSection(lines, Trim(section));
+    std::vector<std::string_view> keys;
+    if (header != std::string_view::npos) {
+        for (std::size_t i = header + 1; i < lines.size(); ++i) {
+            const Parsed p = Classify(lines[i].text);
+            if (p.kind == Kind::Section) break;
+            if (p.kind != Kind::Entry) continue;
+            if (!key) {
+                keys.push_back(p.name);
+            } else if (EqualNoCase(p.name, Trim(*key))) {
+                const std::string_view value =
+                    lines[i].text.substr(p.valueBegin, p.valueEnd - p.valueBegin);
+                return std::string(value.substr(0, kProfileBufferSize - 1));
+            }
+        }
+    }
+    if (!key) return BuildNameList(keys);
+    return std::string(defaultValue.substr(0, kProfileBufferSize - 1));
+}
+
+std::string GetProfileSectionNames(const std::string& path) {
+    const FileRead file = ReadWholeFile(path);
+    std::vector<std::string_view> names;
+    if (file.status == ReadStatus::Ok) {
+        for (const LineView& line : SplitLines(file.content)) {
+            const Parsed p = Classify(line.text);
+            if (p.kind == Kind::Section) names.push_back(p.name);
+        }
+    }
+    return BuildNameList(names);
+}
+
+std::int32_t WriteProfileChanges(std::span<const ProfileChange> changes, const std::string& path) {
+    if (path.empty()) return 0;
+    if (!std::all_of(changes.begin(), changes.end(), IsStorable)) return 0;
+    const std::filesystem::path target = ResolveTarget(path);
+    if (target.empty()) return 0;
+    const FileRead file = ReadWholeFile(target.string());
+    if (file.status == ReadStatus::Failed) return 0;  // never replace what could not be read
+    Document document(file.content);
+    for (const ProfileChange& change : changes) document.Apply(change);
+    std::string text = document.Text();
+    if (text == file.content && (file.status == ReadStatus::Ok || text.empty())) return 1;
+    return ReplaceAtomically(target, text, file.status == ReadStatus::Ok, file.mode) ? 1 : 0;
+}
+
+std::int32_t WriteProfileString(std::string_view section, std::optional<std::string_view> key,
+                                std::optional<std::string_view> value, const std::string& path) {
+    const ProfileChange change{section, key, value};
+    return WriteProfileChanges(std::span<const ProfileChange>(&change, 1), path);
+}
+
+void SetProfileWriteHooks(ProfileWriteHooks hooks) { Hooks() = std::move(hooks); }
+
+}  // namespace pelimator::settings

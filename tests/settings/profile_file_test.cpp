@@ -1,0 +1,478 @@
+// Profile-file functions: lookup rules, byte-exact rewriting, name lists, atomic replacement.
+#include "settings/profile_file.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
+#include <limits>
+#include <map>
+#include <random>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "settings/temp_dir.h"
+
+namespace pelimator::settings {
+namespace {
+
+using pelimator::testing::ReadBytes;
+using pelimator::testing::TempDir;
+using pelimator::testing::WriteBytes;
+using namespace std::string_literals;
+using namespace std::string_view_literals;
+
+// ---- integer reads ----
+
+struct IntRow {
+    const char* name;
+    std::string content;  // "<missing>" leaves the file absent
+    const char* section;
+    const char* key;
+    std::int32_t expected;
+};
+
+class GetProfileIntRows : public ::testing::TestWithParam<IntRow> {};
+
+TEST_P(GetProfileIntRows, ReadsTheLeadingNumberOrTheDefault) {
+    TempDir dir;
+    const std::string path = dir.File("a.ini");
+    if (GetParam().content != "<missing>") WriteBytes(path, GetParam().content);
+    EXPECT_EQ(GetProfileInt(GetParam().section, GetParam().key, -99, path), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, GetProfileIntRows,
+    ::testing::Values(
+        IntRow{"Plain", "[Wave]\nWidth=12\n", "Wave", "Width", 12},
+        IntRow{"MissingFile", "<missing>", "Wave", "Width", -99},
+        IntRow{"MissingSection", "[Zigzag]\nWidth=12\n", "Wave", "Width", -99},
+        IntRow{"MissingKey", "[Wave]\nRadius=12\n", "Wave", "Width", -99},
+        IntRow{"EmptyValueGivesDefault", "[Wave]\nWidth=\n", "Wave", "Width", -99},
+        IntRow{"BlankValueGivesDefault", "[Wave]\nWidth=  \t\n", "Wave", "Width", -99},
+        IntRow{"DigitsThenLetters", "[Wave]\nWidth=12abc\n", "Wave", "Width", 12},
+        IntRow{"LettersOnlyGiveZero", "[Wave]\nWidth=abc\n", "Wave", "Width", 0},
+        IntRow{"DecimalPointStopsTheNumber", "[Wave]\nWidth=7.9\n", "Wave", "Width", 7},
+        IntRow{"LeadingBlanks", "[Wave]\nWidth=  \t 42\n", "Wave", "Width", 42},
+        IntRow{"NegativeSign", "[Wave]\nWidth=-7\n", "Wave", "Width", -7},
+        IntRow{"PlusSign", "[Wave]\nWidth=+8\n", "Wave", "Width", 8},
+        IntRow{"SignOnlyGivesZero", "[Wave]\nWidth=-\n", "Wave", "Width", 0},
+        IntRow{"SignThenBlankGivesZero", "[Wave]\nWidth=- 5\n", "Wave", "Width", 0},
+        IntRow{"AboveInt32Saturates", "[Wave]\nWidth=99999999999999999999\n", "Wave", "Width",
+               std::numeric_limits<std::int32_t>::max()},
+        IntRow{"BelowInt32Saturates", "[Wave]\nWidth=-99999999999\n", "Wave", "Width",
+               std::numeric_limits<std::int32_t>::min()},
+        IntRow{"Int32MinExactly", "[Wave]\nWidth=-2147483648\n", "Wave", "Width",
+               std::numeric_limits<std::int32_t>::min()},
+        IntRow{"NamesIgnoreCase", "[wAVE]\nwIDTH=3\n", "WAVE", "width", 3},
+        IntRow{"BlanksAroundNamesAndEquals", "  [ Wave ]  \n  Width \t=  9  \n", "Wave", "Width",
+               9},
+        IntRow{"CrLfFile", "[Wave]\r\nWidth=6\r\n", "Wave", "Width", 6},
+        IntRow{"NoFinalLineEnd", "[Wave]\nWidth=6", "Wave", "Width", 6},
+        IntRow{"KeyBeforeAnySectionIsNotInOne", "Width=4\n[Wave]\n", "Wave", "Width", -99},
+        IntRow{"KeyOfAnotherSection", "[Wave]\n[Zigzag]\nWidth=4\n", "Wave", "Width", -99},
+        IntRow{"CommentedOutKey", "[Wave]\n;Width=4\n#Width=5\n", "Wave", "Width", -99},
+        IntRow{"FirstOfDuplicateKeys", "[Wave]\nWidth=1\nWIDTH=2\n", "Wave", "Width", 1},
+        IntRow{"FirstOfDuplicateSections", "[Wave]\nA=1\n[wave]\nWidth=2\n", "Wave", "Width", -99},
+        IntRow{"UnclosedSectionBracket", "[Wave\nWidth=3\n", "Wave", "Width", 3},
+        IntRow{"NulByteInFile", "[Wave]\nX=\0\nWidth=3\n"s, "Wave", "Width", 3},
+        IntRow{"EmptyFile", "", "Wave", "Width", -99}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// ---- string reads ----
+
+struct StringRow {
+    const char* name;
+    std::string content;
+    const char* key;
+    std::string expected;
+};
+
+class GetProfileStringRows : public ::testing::TestWithParam<StringRow> {};
+
+TEST_P(GetProfileStringRows, DeliversTheValueBytesExactly) {
+    TempDir dir;
+    const std::string path = dir.File("a.ini");
+    WriteBytes(path, GetParam().content);
+    EXPECT_EQ(GetProfileString("S", std::string_view(GetParam().key), "dflt", path),
+              GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, GetProfileStringRows,
+    ::testing::Values(StringRow{"Plain", "[S]\nk=abc\n", "k", "abc"},
+                      StringRow{"ShiftJisWithBackslashByte", "[S]\nk=\x95\x5c\x8e\xa6\n", "k",
+                                "\x95\x5c\x8e\xa6"},
+                      StringRow{"Utf8", "[S]\nk=波線 ジグザグ\n", "k", "波線 ジグザグ"},
+                      StringRow{"HighBytesInNames", "[S]\n\xe6\xb3\xa2=1\n", "\xe6\xb3\xa2", "1"},
+                      StringRow{"EmptyValueIsNotTheDefault", "[S]\nk=\n", "k", ""},
+                      StringRow{"MissingKeyGivesDefault", "[S]\nj=1\n", "k", "dflt"},
+                      StringRow{"EqualsInsideValue", "[S]\nk=a=b=c\n", "k", "a=b=c"},
+                      StringRow{"InnerBlanksKept", "[S]\nk= a  b \n", "k", "a  b"},
+                      StringRow{"QuotesKept", "[S]\nk=\"x\"\n", "k", "\"x\""},
+                      StringRow{"CrOfCrLfNotInValue", "[S]\r\nk=v\r\n", "k", "v"},
+                      StringRow{"LoneCrStaysInValue", "[S]\nk=v\rw\n", "k", "v\rw"},
+                      StringRow{"NulByteInValue", "[S]\nk=a\0b\n"s, "k", "a\0b"s}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(GetProfileString, LongValueAndLongDefaultAreCutToTheBuffer) {
+    TempDir dir;
+    const std::string path = dir.File("a.ini");
+    const std::string longText(kProfileBufferSize + 100, 'x');
+    WriteBytes(path, "[S]\nk=" + longText);
+    EXPECT_EQ(GetProfileString("S", "k"sv, "", path).size(), kProfileBufferSize - 1);
+    EXPECT_EQ(GetProfileString("S", "missing"sv, longText, path).size(), kProfileBufferSize - 1);
+}
+
+TEST(GetProfileString, KeyListKeepsOrderAndDropsDuplicatesOfAnyCase) {
+    TempDir dir;
+    const std::string path = dir.File("a.ini");
+    WriteBytes(path, "[A]\nx=1\n; c=2\nY = 2\nnoise\nX=3\nz=\n[B]\nw=1\n");
+    EXPECT_EQ(GetProfileString("a", std::nullopt, "", path), "x\0Y\0z\0\0"s);
+    EXPECT_EQ(GetProfileString("C", std::nullopt, "", path), "\0\0"s);
+    EXPECT_EQ(GetProfileString("A", std::nullopt, "", dir.File("none.ini")), "\0\0"s);
+}
+
+TEST(GetProfileSectionNames, ListsEachSectionOnceInFileOrder) {
+    TempDir dir;
+    const std::string path = dir.File("a.ini");
+    WriteBytes(path, "k=1\n[Main]\n[ Wave ]\n[main]\n[]\n[Layer]");
+    EXPECT_EQ(GetProfileSectionNames(path), "Main\0Wave\0Layer\0\0"s);
+    EXPECT_EQ(GetProfileSectionNames(dir.File("none.ini")), "\0\0"s);
+    WriteBytes(path, "no sections here\n");
+    EXPECT_EQ(GetProfileSectionNames(path), "\0\0"s);
+}
+
+TEST(GetProfileSectionNames, LongListIsCutWithItsLastNameShortened) {
+    TempDir dir;
+    const std::string path = dir.File("a.ini");
+    std::string content;
+    for (int i = 0; i < 4000; ++i) content += "[section" + std::to_string(i) + "]\n";
+    WriteBytes(path, content);
+    const std::string list = GetProfileSectionNames(path);
+    ASSERT_EQ(list.size(), kProfileBufferSize);
+    EXPECT_EQ(list.substr(list.size() - 2), "\0\0"s);
+    EXPECT_NE(list[list.size() - 3], '\0');
+    EXPECT_EQ(list.substr(0, 10), "section0\0s"s);
+}
+
+// ---- writes ----
+
+struct WriteRow {
+    const char* name;
+    std::string before;  // "<missing>" leaves the file absent
+    ProfileChange change;
+    std::string after;  // "<missing>" expects no file
+};
+
+class WriteProfileRows : public ::testing::TestWithParam<WriteRow> {};
+
+TEST_P(WriteProfileRows, ChangesOnlyWhatItMust) {
+    TempDir dir;
+    const std::string path = dir.File("a.ini");
+    if (GetParam().before != "<missing>") WriteBytes(path, GetParam().before);
+    const ProfileChange& c = GetParam().change;
+    EXPECT_EQ(WriteProfileString(c.section, c.key, c.value, path), 1);
+    if (GetParam().after == "<missing>") {
+        EXPECT_FALSE(std::filesystem::exists(path));
+    } else {
+        EXPECT_EQ(ReadBytes(path), GetParam().after);
+    }
+    EXPECT_EQ(dir.EntryCount(), GetParam().after == "<missing>" ? 0U : 1U);
+}
+
+const std::string kHandEdited =
+    "; Pelimator settings\n"
+    "\n"
+    "[Main]\n"
+    "  poly =  1   \n"
+    "Type=0\n"
+    "\n"
+    "# next comes the wave\n"
+    "[WAVE]\n"
+    "Width\t=\t5\n"
+    "stray line\n"
+    "Radius=3\n"
+    "\n"
+    "; layer below\n"
+    "[Layer]\n"
+    "Number=200";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WriteProfileRows,
+    ::testing::Values(
+        WriteRow{"CreatesTheFile", "<missing>", {"Wave", "Width", "6"}, "[Wave]\nWidth=6\n"},
+        WriteRow{"ReplacesInPlaceKeepingSpacing",
+                 kHandEdited,
+                 {"main", "POLY", "2"},
+                 "; Pelimator settings\n\n[Main]\n  poly =  2   \nType=0\n\n# next comes the "
+                 "wave\n[WAVE]\nWidth\t=\t5\nstray line\nRadius=3\n\n; layer below\n[Layer]\n"
+                 "Number=200"},
+        WriteRow{"LongerValueInPlace",
+                 kHandEdited,
+                 {"Wave", "width", "123456"},
+                 "; Pelimator settings\n\n[Main]\n  poly =  1   \nType=0\n\n# next comes the "
+                 "wave\n[WAVE]\nWidth\t=\t123456\nstray line\nRadius=3\n\n; layer below\n[Layer]\n"
+                 "Number=200"},
+        WriteRow{"NewKeyAfterTheSectionsLastEntry",
+                 kHandEdited,
+                 {"Wave", "Mode", "x"},
+                 "; Pelimator settings\n\n[Main]\n  poly =  1   \nType=0\n\n# next comes the "
+                 "wave\n[WAVE]\nWidth\t=\t5\nstray line\nRadius=3\nMode=x\n\n; layer below\n"
+                 "[Layer]\nNumber=200"},
+        WriteRow{"NewKeyInLastSectionWithoutFinalLineEnd",
+                 kHandEdited,
+                 {"Layer", "Change", "1"},
+                 "; Pelimator settings\n\n[Main]\n  poly =  1   \nType=0\n\n# next comes the "
+                 "wave\n[WAVE]\nWidth\t=\t5\nstray line\nRadius=3\n\n; layer below\n[Layer]\n"
+                 "Number=200\nChange=1\n"},
+        WriteRow{"NewSectionAtTheEnd", "[A]\nx=1\n", {"B", "y", "2"}, "[A]\nx=1\n[B]\ny=2\n"},
+        WriteRow{"NewKeyInEmptySection", "[A]\n\n[B]\n", {"A", "k", "v"}, "[A]\nk=v\n\n[B]\n"},
+        WriteRow{"EmptyValueReplaced", "[A]\nk=\nj=1\n", {"A", "k", "5"}, "[A]\nk=5\nj=1\n"},
+        WriteRow{"BlankValueReplaced", "[A]\nk =  \n", {"A", "k", "5"}, "[A]\nk =  5\n"},
+        WriteRow{"CrLfKeptOnReplace", "[A]\r\nk=1\r\n", {"A", "k", "2"}, "[A]\r\nk=2\r\n"},
+        WriteRow{
+            "CrLfUsedForNewLines", "[A]\r\nk=1", {"B", "j", "2"}, "[A]\r\nk=1\r\n[B]\r\nj=2\r\n"},
+        WriteRow{"BytesKeptExactly",
+                 "[A]\nk=1\n",
+                 {"A", "k", "\x95\x5c\xe6\xb3\xa2"},
+                 "[A]\nk=\x95\x5c\xe6\xb3\xa2\n"},
+        WriteRow{"OnlyTheFirstDuplicateKeyChanges",
+                 "[A]\nk=1\nK=2\n",
+                 {"A", "k", "3"},
+                 "[A]\nk=3\nK=2\n"},
+        WriteRow{"DeleteKey", "[A]\nj=0\nk=1\n; c\n", {"A", "K", std::nullopt}, "[A]\nj=0\n; c\n"},
+        WriteRow{
+            "DeleteMissingKeyChangesNothing", "[A]\nj=0", {"A", "k", std::nullopt}, "[A]\nj=0"},
+        WriteRow{"DeleteFromMissingFileCreatesNothing",
+                 "<missing>",
+                 {"A", "k", std::nullopt},
+                 "<missing>"},
+        WriteRow{"DeleteSectionKeepsTheNextSectionsComment",
+                 "[A]\nx=1\n;in A\ny=2\n\n;about B\n[B]\nz=3\n",
+                 {"a", std::nullopt, std::nullopt},
+                 "\n;about B\n[B]\nz=3\n"},
+        WriteRow{"DeleteSectionRemovesEveryDuplicate",
+                 "[A]\nx=1\n[B]\n[a]\ny=2\n",
+                 {"A", std::nullopt, std::nullopt},
+                 "[B]\n"},
+        WriteRow{"DeleteMissingSectionChangesNothing",
+                 "[A]\nx=1\n",
+                 {"Q", std::nullopt, std::nullopt},
+                 "[A]\nx=1\n"},
+        WriteRow{"SameValueLeavesFileAlone", "[A]\nk = 1 \n", {"A", "k", "1"}, "[A]\nk = 1 \n"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+struct RefusedRow {
+    const char* name;
+    ProfileChange change;
+};
+
+class RefusedChanges : public ::testing::TestWithParam<RefusedRow> {};
+
+TEST_P(RefusedChanges, FailWithoutTouchingTheFile) {
+    TempDir dir;
+    const std::string path = dir.File("a.ini");
+    const std::string before = "[A]\nk=1\n";
+    WriteBytes(path, before);
+    const ProfileChange& c = GetParam().change;
+    EXPECT_EQ(WriteProfileString(c.section, c.key, c.value, path), 0);
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(dir.EntryCount(), 1U);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, RefusedChanges,
+                         ::testing::Values(RefusedRow{"LineFeedInValue", {"A", "k", "1\n[B]\nx=2"}},
+                                           RefusedRow{"CarriageReturnInValue", {"A", "k", "1\r"}},
+                                           RefusedRow{"NulInValue", {"A", "k", "1\0"sv}},
+                                           RefusedRow{"LeadingBlankInValue", {"A", "k", " 1"}},
+                                           RefusedRow{"TrailingTabInValue", {"A", "k", "1\t"}},
+                                           RefusedRow{"EqualsInKey", {"A", "k=j", "1"}},
+                                           RefusedRow{"BlankKey", {"A", "  ", "1"}},
+                                           RefusedRow{"KeyLooksLikeSection", {"A", "[B]", "1"}},
+                                           RefusedRow{"KeyLooksLikeComment", {"A", ";k", "1"}},
+                                           RefusedRow{"LineFeedInKey", {"A", "k\nj", "1"}},
+                                           RefusedRow{"BracketInSection", {"A]x", "k", "1"}},
+                                           RefusedRow{"LineFeedInSection", {"A\n", "k", "1"}},
+                                           RefusedRow{"ValueWithoutKey", {"A", std::nullopt, "1"}}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(WriteProfileChanges, OneRefusedChangeFailsTheWholeCall) {
+    TempDir dir;
+    const std::string path = dir.File("a.ini");
+    const ProfileChange changes[] = {{"A", "k", "1"}, {"A", "j", "bad\n"}};
+    EXPECT_EQ(WriteProfileChanges(changes, path), 0);
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST(WriteProfileString, EmptyPathOrUnreadableFileFails) {
+    TempDir dir;
+    EXPECT_EQ(WriteProfileString("A", "k"sv, "1"sv, ""), 0);
+    const std::string asDir = dir.File("is_a_dir.ini");
+    std::filesystem::create_directory(asDir);
+    EXPECT_EQ(WriteProfileString("A", "k"sv, "1"sv, asDir), 0);
+    EXPECT_EQ(GetProfileInt("A", "k", 7, asDir), 7);
+    EXPECT_TRUE(std::filesystem::is_directory(asDir));
+}
+
+TEST(WriteProfileString, KeepsPermissionsAndFollowsSymbolicLinks) {
+    TempDir dir;
+    const std::string target = dir.File("real.ini");
+    const std::string link = dir.File("link.ini");
+    WriteBytes(target, "[A]\nk=1\n");
+    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+    std::filesystem::create_symlink(target, link);
+    EXPECT_EQ(WriteProfileString("A", "k"sv, "2"sv, link), 1);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadBytes(target), "[A]\nk=2\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640U);
+    EXPECT_EQ(dir.EntryCount(), 2U);
+}
+
+// ---- interrupted writes ----
+
+class InterruptedWrite : public ::testing::Test {
+protected:
+    void SetUp() override { WriteBytes(m_path, m_before); }
+    void TearDown() override { SetProfileWriteHooks({}); }
+
+    void ExpectOldFileIntact() {
+        EXPECT_EQ(ReadBytes(m_path), m_before);
+        EXPECT_EQ(m_dir.EntryCount(), 1U) << "a temporary file was left behind";
+    }
+
+    TempDir m_dir;
+    std::string m_path = m_dir.File("Korvane.ini");
+    std::string m_before = "[Wave]\nWidth=5\nRadius=3\n";
+};
+
+TEST_F(InterruptedWrite, FailureBeforeTheRenameLeavesTheOldFile) {
+    std::string seenTemp;
+    SetProfileWriteHooks({{}, [&](const std::string& tempPath) {
+                              seenTemp = ReadBytes(tempPath);
+                              EXPECT_EQ(ReadBytes(m_path), m_before);
+                              return false;
+                          }});
+    EXPECT_EQ(WriteProfileString("Wave", "Width"sv, "9"sv, m_path), 0);
+    EXPECT_EQ(seenTemp, "[Wave]\nWidth=9\nRadius=3\n") << "the temporary file was incomplete";
+    ExpectOldFileIntact();
+}
+
+TEST_F(InterruptedWrite, DiskFullAfterAPartialWriteLeavesTheOldFile) {
+    int calls = 0;
+    SetProfileWriteHooks({[&](int, const char*, std::size_t size) -> long {
+                              if (++calls == 1) return static_cast<long>(size / 2);
+                              errno = ENOSPC;
+                              return -1;
+                          },
+                          {}});
+    EXPECT_EQ(WriteProfileString("Wave", "Width"sv, "9"sv, m_path), 0);
+    EXPECT_EQ(calls, 2);
+    ExpectOldFileIntact();
+}
+
+TEST_F(InterruptedWrite, WriteReportingNoProgressFails) {
+    SetProfileWriteHooks({[](int, const char*, std::size_t) -> long { return 0; }, {}});
+    EXPECT_EQ(WriteProfileString("Wave", "Width"sv, "9"sv, m_path), 0);
+    ExpectOldFileIntact();
+}
+
+// ---- property: random edits against a model ----
+
+struct ModelKey {
+    std::string section;
+    std::string key;
+    bool operator<(const ModelKey& o) const {
+        return std::tie(section, key) < std::tie(o.section, o.key);
+    }
+};
+
+TEST(ProfileProperty, RandomEditsAgreeWithAModel) {
+    const unsigned seed = 20261207;
+    std::mt19937 rng(seed);
+    TempDir dir;
+    const std::string path = dir.File("model.ini");
+    WriteBytes(path, "; header comment\r\n\r\n");
+    const std::vector<std::string> sections = {"main", "wave", "zigzag", "layer"};
+    const std::vector<std::string> keys = {"poly", "width", "radius", "number"};
+    std::map<ModelKey, std::string> model;  // names in lower case
+    auto pick = [&](const std::vector<std::string>& from) {
+        std::string name = from[rng() % from.size()];
+        for (char& c : name) {
+            if (rng() % 2 == 0) c = static_cast<char>(c - 32);  // random letter case
+        }
+        return name;
+    };
+    auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    for (int step = 0; step < 400; ++step) {
+        const std::string section = pick(sections);
+        const std::string key = pick(keys);
+        const unsigned op = rng() % 10;
+        if (op < 7) {
+            const std::string value = std::to_string(static_cast<int>(rng() % 2000) - 1000);
+            ASSERT_EQ(WriteProfileString(section, key, value, path), 1) << "seed " << seed;
+            model[{lower(section), lower(key)}] = value;
+        } else if (op < 9) {
+            ASSERT_EQ(WriteProfileString(section, key, std::nullopt, path), 1) << "seed " << seed;
+            model.erase({lower(section), lower(key)});
+        } else {
+            ASSERT_EQ(WriteProfileString(section, std::nullopt, std::nullopt, path), 1);
+            std::erase_if(model, [&](const auto& e) { return e.first.section == lower(section); });
+        }
+        for (const std::string& s : sections) {
+            for (const std::string& k : keys) {
+                const auto it = model.find({s, k});
+                const std::int32_t expected = it == model.end() ? -5000 : std::stoi(it->second);
+                ASSERT_EQ(GetProfileInt(s, k, -5000, path), expected)
+                    << "seed " << seed << " step " << step << " " << s << "/" << k;
+            }
+        }
+    }
+    const std::string text = ReadBytes(path);
+    EXPECT_EQ(text.rfind("; header comment\r\n\r\n", 0), 0U);
+    EXPECT_EQ(text.find("\r\n\n"), std::string::npos) << "line ends were mixed";
+}
+
+TEST(ProfileProperty, WritingIntoRandomFilesKeepsEveryOtherValue) {
+    const unsigned seed = 4242;
+    std::mt19937 rng(seed);
+    const std::string alphabet =
+        "[]=; \t\r\nabAB#\x95\x5c"
+        "0";
+    TempDir dir;
+    const std::string path = dir.File("noise.ini");
+    for (int round = 0; round < 200; ++round) {
+        std::string content;
+        const std::size_t length = rng() % 200;
+        for (std::size_t i = 0; i < length; ++i) content += alphabet[rng() % alphabet.size()];
+        WriteBytes(path, content);
+        const std::string keysBefore = GetProfileString("a", std::nullopt, "", path);
+        std::map<std::string, std::string> before;
+        for (const char* k : {"a", "b", "B", "ab"}) before[k] = GetProfileString("a", k, "~", path);
+        const std::string other = GetProfileString("b", "a"sv, "~", path);
+
+        ASSERT_EQ(WriteProfileString("a", "new key"sv, "v"sv, path), 1)
+            << "seed " << seed << " round " << round;
+        EXPECT_EQ(GetProfileString("a", "NEW KEY"sv, "~", path), "v") << "seed " << seed;
+        for (const auto& [k, v] : before) {
+            EXPECT_EQ(GetProfileString("a", k, "~", path), v) << "seed " << seed << " " << k;
+        }
+        EXPECT_EQ(GetProfileString("b", "a"sv, "~", path), other) << "seed " << seed;
+        const std::string keysAfter = GetProfileString("a", std::nullopt, "", path);
+        const std::string listed =
+            keysBefore == "\0\0"s ? ""s : keysBefore.substr(0, keysBefore.size() - 1);
+        EXPECT_EQ(keysAfter, listed + "new key\0\0"s) << "seed " << seed << " round " << round;
+    }
+}
+
+}  // namespace
+}  // namespace pelimator::settings

@@ -1,0 +1,230 @@
+// The settings file: its path, each reader's defaults and clamping, and the writers' output.
+#include "settings/settings_file.h"
+
+#include <algorithm>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "settings/temp_dir.h"
+
+namespace pelimator::settings {
+namespace {
+
+using pelimator::testing::ReadBytes;
+using pelimator::testing::TempDir;
+using pelimator::testing::WriteBytes;
+
+struct PathRow {
+    const char* name;
+    const char* dir;
+    const char* expected;
+};
+
+class SettingsFilePathRows : public ::testing::TestWithParam<PathRow> {};
+
+TEST_P(SettingsFilePathRows, AddsOneSeparator) {
+    EXPECT_EQ(SettingsFilePath(GetParam().dir), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SettingsFilePathRows,
+    ::testing::Values(PathRow{"PlainDir", "/opt/pelimator", "/opt/pelimator/Korvane.ini"},
+                      PathRow{"TrailingSlash", "/opt/pelimator/", "/opt/pelimator/Korvane.ini"},
+                      PathRow{"Root", "/", "/Korvane.ini"},
+                      PathRow{"Relative", "bin", "bin/Korvane.ini"},
+                      PathRow{"Empty", "", "Korvane.ini"},
+                      PathRow{"Japanese", "/home/利用者", "/home/利用者/Korvane.ini"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    SettingsFileTest() { m_ini.IniFilePath(m_path); }
+
+    TempDir m_dir;
+    std::string m_path = SettingsFilePath(m_dir.Path().string());
+    clsIniEdit m_ini;
+};
+
+TEST_F(SettingsFileTest, NoFileGivesEachReadersOwnDefaults) {
+    const MainOptions main = ReadMainOptions(m_ini);
+    EXPECT_EQ(main.Poly, 2);
+    EXPECT_EQ(main.Type, 0);
+    EXPECT_EQ(main.Mag, 100);
+    EXPECT_EQ(main.Dir, 0);
+
+    const RunSettings run = ReadRunSettings(m_ini);
+    EXPECT_EQ(run.WaveWidth, 5);
+    EXPECT_EQ(run.WaveRadius, 4);
+    EXPECT_EQ(run.ZigzagWidth, 5);
+    EXPECT_EQ(run.ZigzagHeight, 3);
+    EXPECT_EQ(run.LayerChange, 1);
+    EXPECT_EQ(run.LayerNumber, 200);
+
+    const DialogSettings dialog = ReadDialogSettings(m_ini);
+    EXPECT_EQ(dialog.WaveWidth, 5);
+    EXPECT_EQ(dialog.WaveRadius, 3);
+    EXPECT_EQ(dialog.ZigzagWidth, 5);
+    EXPECT_EQ(dialog.ZigzagHeight, 5);
+    EXPECT_EQ(dialog.LayerChange, 1);
+    EXPECT_EQ(dialog.LayerNumber, 200);
+    EXPECT_FALSE(std::filesystem::exists(m_path)) << "reading created the file";
+}
+
+TEST_F(SettingsFileTest, WritersProduceTheFileInKeyOrder) {
+    EXPECT_TRUE(WriteDialogSettings(m_ini, DialogSettings{}));
+    EXPECT_EQ(ReadBytes(m_path),
+              "[Wave]\nWidth=5\nRadius=3\n[Zigzag]\nWidth=5\nHeight=5\n"
+              "[Layer]\nChange=1\nNumber=200\n");
+    EXPECT_TRUE(WriteMainOptions(m_ini, MainOptions{1, 1, 250, 1}));
+    EXPECT_EQ(ReadBytes(m_path),
+              "[Wave]\nWidth=5\nRadius=3\n[Zigzag]\nWidth=5\nHeight=5\n"
+              "[Layer]\nChange=1\nNumber=200\n[Main]\nPoly=1\nType=1\nMag=250\nDir=1\n");
+}
+
+TEST_F(SettingsFileTest, WriterFailureIsReportedAndChangesNothing) {
+    WriteBytes(m_path, "[Wave]\nWidth=5\nRadius=3\n");
+    SetProfileWriteHooks({{}, [](const std::string&) { return false; }});
+    EXPECT_FALSE(WriteDialogSettings(m_ini, DialogSettings{10, 5, 6, 6, 0, 7}));
+    EXPECT_FALSE(WriteMainOptions(m_ini, MainOptions{}));
+    SetProfileWriteHooks({});
+    EXPECT_EQ(ReadBytes(m_path), "[Wave]\nWidth=5\nRadius=3\n");
+}
+
+struct HandEdited {
+    const char* name;
+    const char* content;
+    MainOptions main;
+    RunSettings run;
+    DialogSettings dialog;
+};
+
+class HandEditedRows : public SettingsFileTest, public ::testing::WithParamInterface<HandEdited> {};
+
+TEST_P(HandEditedRows, ReadersBringValuesIntoRange) {
+    WriteBytes(m_path, GetParam().content);
+    const MainOptions m = ReadMainOptions(m_ini);
+    const RunSettings r = ReadRunSettings(m_ini);
+    const DialogSettings d = ReadDialogSettings(m_ini);
+    const auto& e = GetParam();
+    EXPECT_EQ(m.Poly, e.main.Poly);
+    EXPECT_EQ(m.Type, e.main.Type);
+    EXPECT_EQ(m.Mag, e.main.Mag);
+    EXPECT_EQ(m.Dir, e.main.Dir);
+    EXPECT_EQ(r.WaveWidth, e.run.WaveWidth);
+    EXPECT_EQ(r.WaveRadius, e.run.WaveRadius);
+    EXPECT_EQ(r.ZigzagWidth, e.run.ZigzagWidth);
+    EXPECT_EQ(r.ZigzagHeight, e.run.ZigzagHeight);
+    EXPECT_EQ(r.LayerChange, e.run.LayerChange);
+    EXPECT_EQ(r.LayerNumber, e.run.LayerNumber);
+    EXPECT_EQ(d.WaveWidth, e.dialog.WaveWidth);
+    EXPECT_EQ(d.WaveRadius, e.dialog.WaveRadius);
+    EXPECT_EQ(d.ZigzagWidth, e.dialog.ZigzagWidth);
+    EXPECT_EQ(d.ZigzagHeight, e.dialog.ZigzagHeight);
+    EXPECT_EQ(d.LayerChange, e.dialog.LayerChange);
+    EXPECT_EQ(d.LayerNumber, e.dialog.LayerNumber);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, HandEditedRows,
+    ::testing::Values(
+        HandEdited{"InRangeValuesPassUnchanged",
+                   "[Main]\nPoly=0\nType=1\nMag=10\nDir=1\n[Wave]\nWidth=50\nRadius=25\n"
+                   "[Zigzag]\nWidth=1\nHeight=50\n[Layer]\nChange=0\nNumber=999999999\n",
+                   {0, 1, 10, 1},
+                   {50, 25, 1, 50, 0, 999999999},
+                   {50, 25, 1, 50, 0, 999999999}},
+        HandEdited{"IndicesOutOfTheirGroupsGiveDefaults",
+                   "[Main]\nPoly=3\nType=-1\nMag=100\nDir=2\n",
+                   {2, 0, 100, 0},
+                   {},
+                   {}},
+        HandEdited{"Int16WrapDoesNotSneakAnIndexIn",
+                   "[Main]\nPoly=65536\nType=65537\n",
+                   {2, 0, 100, 0},
+                   {},
+                   {}},
+        HandEdited{"MagnificationClamped", "[Main]\nMag=5000\n", {2, 0, 1000, 0}, {}, {}},
+        HandEdited{"MagnificationClampedFromBelow", "[Main]\nMag=-3\n", {2, 0, 10, 0}, {}, {}},
+        HandEdited{"LengthsClampedBothWays",
+                   "[Wave]\nWidth=0\nRadius=51\n[Zigzag]\nWidth=-4\nHeight=9999\n",
+                   {},
+                   {1, 50, 1, 50, 1, 200},
+                   {1, 50, 1, 50, 1, 200}},
+        HandEdited{
+            "LayerClamped", "[Layer]\nNumber=0\n", {}, {5, 4, 5, 3, 1, 1}, {5, 3, 5, 5, 1, 1}},
+        HandEdited{"LayerAboveRangeClamped",
+                   "[Layer]\nNumber=5000000000\n",
+                   {},
+                   {5, 4, 5, 3, 1, 999999999},
+                   {5, 3, 5, 5, 1, 999999999}},
+        HandEdited{"ChangeOtherThanOneMeansNoChange",
+                   "[Layer]\nChange=2\n",
+                   {},
+                   {5, 4, 5, 3, 0, 200},
+                   {5, 3, 5, 5, 0, 200}},
+        HandEdited{"ChangeOfMinusOneMeansNoChange",
+                   "[Layer]\nChange=-1\n",
+                   {},
+                   {5, 4, 5, 3, 0, 200},
+                   {5, 3, 5, 5, 0, 200}},
+        HandEdited{"SmallRadiusIsNotAltered",
+                   "[Wave]\nWidth=10\nRadius=2\n",
+                   {},
+                   {10, 2, 5, 3, 1, 200},
+                   {10, 2, 5, 5, 1, 200}},
+        HandEdited{"NonNumericReadsAsZeroThenClamps",
+                   "[Wave]\nWidth=abc\n[Main]\nMag=x\n",
+                   {2, 0, 10, 0},
+                   {1, 4, 5, 3, 1, 200},
+                   {1, 3, 5, 5, 1, 200}},
+        HandEdited{"EmptyValuesGiveDefaults", "[Wave]\nWidth=\n[Layer]\nChange=\n", {}, {}, {}},
+        HandEdited{"HandEditedCaseAndSpacing",
+                   "[wave]\n  WIDTH = 8 \n[LAYER]\nchange=0\n",
+                   {},
+                   {8, 4, 5, 3, 0, 200},
+                   {8, 3, 5, 5, 0, 200}}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(SettingsFileTest, RandomSettingsRoundTripThroughEveryReader) {
+    const unsigned seed = 777;
+    std::mt19937 rng(seed);
+    auto in = [&](std::int32_t lo, std::int32_t hi) {
+        return std::uniform_int_distribution<std::int32_t>(lo, hi)(rng);
+    };
+    for (int round = 0; round < 100; ++round) {
+        const DialogSettings s{in(1, 50), in(1, 50), in(1, 50),
+                               in(1, 50), in(0, 1),  in(1, 999999999)};
+        ASSERT_TRUE(WriteDialogSettings(m_ini, s)) << "seed " << seed;
+        const DialogSettings d = ReadDialogSettings(m_ini);
+        const RunSettings r = ReadRunSettings(m_ini);
+        EXPECT_EQ(d.WaveWidth, s.WaveWidth) << "seed " << seed << " round " << round;
+        EXPECT_EQ(d.WaveRadius, s.WaveRadius) << "seed " << seed << " round " << round;
+        EXPECT_EQ(d.ZigzagWidth, s.ZigzagWidth) << "seed " << seed << " round " << round;
+        EXPECT_EQ(d.ZigzagHeight, s.ZigzagHeight) << "seed " << seed << " round " << round;
+        EXPECT_EQ(d.LayerChange, s.LayerChange) << "seed " << seed << " round " << round;
+        EXPECT_EQ(d.LayerNumber, s.LayerNumber) << "seed " << seed << " round " << round;
+        EXPECT_EQ(r.WaveWidth, s.WaveWidth);
+        EXPECT_EQ(r.WaveRadius, s.WaveRadius);
+        EXPECT_EQ(r.ZigzagWidth, s.ZigzagWidth);
+        EXPECT_EQ(r.ZigzagHeight, s.ZigzagHeight);
+        EXPECT_EQ(r.LayerChange, s.LayerChange);
+        EXPECT_EQ(r.LayerNumber, s.LayerNumber);
+
+        const MainOptions o{static_cast<std::int16_t>(in(0, 2)),
+                            static_cast<std::int16_t>(in(0, 1)), in(kMagMin, kMagMax),
+                            static_cast<std::int16_t>(in(0, 1))};
+        ASSERT_TRUE(WriteMainOptions(m_ini, o)) << "seed " << seed;
+        const MainOptions m = ReadMainOptions(m_ini);
+        EXPECT_EQ(m.Poly, o.Poly) << "seed " << seed << " round " << round;
+        EXPECT_EQ(m.Type, o.Type) << "seed " << seed << " round " << round;
+        EXPECT_EQ(m.Mag, o.Mag) << "seed " << seed << " round " << round;
+        EXPECT_EQ(m.Dir, o.Dir) << "seed " << seed << " round " << round;
+    }
+    const std::string text = ReadBytes(m_path);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4 + 6 + 4) << "keys were duplicated";
+}
+
+}  // namespace
+}  // namespace pelimator::settings
