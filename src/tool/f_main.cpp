@@ -242,8 +242,8 @@ void F_Main::AtBoundary(const std::function<void()>& body) {
     } catch (const SettingsError& error) {
         failure = QString::fromUtf8(error.what());
     } catch (const std::exception& error) {
-        failure = QStringLiteral("処理を完了できませんでした。図面は元のままです。\n") +
-                  QString::fromUtf8(error.what());
+        failure =
+            QStringLiteral("処理を完了できませんでした。\n") + QString::fromUtf8(error.what());
     }
     try {
         ResetPicking();
@@ -410,14 +410,21 @@ void F_Main::AddPickPoint(const host::HostViewPtr& view, host::HostPoint& point)
         if (view->Document() != m_pickDocument) return;
         if (IsSamePoint(*m_pickPoints->Item(m_pickCount - 1), point)) return;
     }
-    m_pickPoints->Add(point.X(), point.Y());
+    const double x = point.X();  // X before Y, as the host expects its reads
+    const double y = point.Y();
+    m_pickPoints->Add(x, y);
     m_rapidTool->AddMark(1, point, m_pickDocument);
     m_pickCount = static_cast<std::int16_t>(m_pickCount + 1);
     ShowPrompt();
 }
 
 bool F_Main::IsSamePoint(const host::HostPoint& a, const host::HostPoint& b) {
-    return a.X() == b.X() && a.Y() == b.Y();
+    // All four reads, left to right, whatever the first comparison gives.
+    const double ax = a.X();
+    const double bx = b.X();
+    const double ay = a.Y();
+    const double by = b.Y();
+    return ax == bx && ay == by;
 }
 
 void F_Main::ShowPrompt() {
