@@ -66,7 +66,10 @@ public:
     [[nodiscard]] const std::vector<ToolMark>& Marks() const noexcept { return m_marks; }
     [[nodiscard]] const host::HostEntityPtr& Rubber() const noexcept { return m_rubber; }
     // The rubber band as a point sequence (empty when none); arcs flattened to tolerance.
+    // Entities of other hosts give an empty sequence.
     [[nodiscard]] std::vector<Vec2> RubberPolyline(double tolerance) const;
+    // The document whose views show the rubber band, or null.
+    [[nodiscard]] host::HostDocumentPtr RubberDocument() const;
 
     // Canvas input on view, forwarded to the started tool's sink. Points are in drawing units.
     // Click asks RapidTool_IsSnapOperation first; when the tool wants snapping the point is
