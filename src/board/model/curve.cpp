@@ -14,10 +14,11 @@ namespace pelimator::board {
 
 namespace {
 
-// Half the tolerance goes to flattening the pieces, half to thinning the flattened sequence:
-// the two errors add up to at most the tolerance.
-constexpr double kFlattenShare = 0.5;
-constexpr int kMaxSubdivisionDepth = 40;
+// Most of the tolerance goes to flattening the pieces, the rest to merging straight stretches: the
+// two errors add up to at most the tolerance.
+constexpr double kFlattenShare = 0.8;
+// Bounds the work on absurd input (a huge curve with a tiny tolerance).
+constexpr double kMaxStepsPerPiece = 1e6;
 
 // A Bezier piece of degree 1 to 3 (unused control points stay zero).
 struct Bezier {
@@ -29,84 +30,112 @@ void AppendDistinct(std::vector<Vec2>& out, Vec2 p) {
     if (out.empty() || out.back() != p) out.push_back(p);
 }
 
-// How far the piece can stray from its chord: every inner Bernstein weight sum stays below
-// 1/2 (quadratic) or 3/4 (cubic), and distance to a segment is convex.
-double Deviation(const Bezier& b) noexcept {
-    const Vec2 a = b.p[0];
-    const Vec2 z = b.p[static_cast<std::size_t>(b.degree)];
-    double worst = 0.0;
-    for (int i = 1; i < b.degree; ++i) {
-        worst = std::max(worst, DistanceToSegment(b.p[static_cast<std::size_t>(i)], a, z));
-    }
-    return worst * (b.degree == 3 ? 0.75 : 0.5);
+// Squared distance from p to the closed segment a-b; cheaper than the distance itself.
+double SquaredDistanceToSegment(Vec2 p, Vec2 a, Vec2 b) noexcept {
+    const Vec2 ab = b - a;
+    const Vec2 ap = p - a;
+    const double lengthSquared = Dot(ab, ab);
+    double t = lengthSquared > 0.0 ? Dot(ap, ab) / lengthSquared : 0.0;
+    t = std::clamp(t, 0.0, 1.0);
+    const Vec2 d = ap - t * ab;
+    return Dot(d, d);
 }
 
-std::array<Bezier, 2> Split(const Bezier& b) noexcept {
-    const auto n = static_cast<std::size_t>(b.degree);
-    std::array<Vec2, 4> work = b.p;
-    Bezier left{b.degree, {}};
-    Bezier right{b.degree, {}};
-    left.p[0] = work[0];
-    right.p[n] = work[n];
-    for (std::size_t level = 1; level <= n; ++level) {
-        for (std::size_t i = 0; i + level <= n; ++i) work[i] = 0.5 * (work[i] + work[i + 1]);
-        left.p[level] = work[0];
-        right.p[n - level] = work[n - level];
+// Collects the flattened sequence piece by piece. Curved pieces become chords at equal
+// parameter steps; straight pieces (one chord) are merged with their straight neighbours while
+// every point so merged stays within the thinning tolerance of the merged chord, so collinear
+// picks cost no points.
+class Flattener {
+public:
+    Flattener(Vec2 start, double pieceTolerance, double thinTolerance, std::size_t expected)
+        : m_pieceTolerance(pieceTolerance), m_thinLimit(thinTolerance * thinTolerance) {
+        m_out.reserve(expected);
+        m_out.push_back(start);
     }
-    return {left, right};
-}
 
-// Appends the piece's points after its start, with each chord within tolerance of the piece.
-void FlattenBezier(const Bezier& piece, double tolerance, std::vector<Vec2>& out) {
-    struct Item {
-        Bezier b;
-        int depth;
-    };
-    std::vector<Item> stack{{piece, 0}};
-    while (!stack.empty()) {
-        const Item item = stack.back();
-        stack.pop_back();
-        if (item.depth >= kMaxSubdivisionDepth || Deviation(item.b) <= tolerance) {
-            AppendDistinct(out, item.b.p[static_cast<std::size_t>(item.b.degree)]);
-            continue;
+    // A chord over a parameter step h strays at most h^2 / 8 * max|B''| from the piece (both
+    // ways), and max|B''| <= d (d - 1) * max |second difference of the control points| (Wang).
+    void Add(const Bezier& piece) {
+        const auto& p = piece.p;
+        const auto last = static_cast<std::size_t>(piece.degree);
+        // Control points all near the chord: the piece lies in their hull, so near the chord.
+        bool straight = true;
+        for (std::size_t k = 1; k < last && straight; ++k) {
+            straight = SquaredDistanceToSegment(p[k], p[0], p[last]) <=
+                       m_pieceTolerance * m_pieceTolerance;
         }
-        const auto halves = Split(item.b);
-        stack.push_back({halves[1], item.depth + 1});  // right after left: left comes out first
-        stack.push_back({halves[0], item.depth + 1});
+        if (straight) {
+            AddStraight(p[last]);
+            return;
+        }
+        double second = 0.0;
+        for (std::size_t k = 0; k + 2 <= last; ++k) {
+            const Vec2 difference = p[k] - 2.0 * p[k + 1] + p[k + 2];
+            second = std::max(second, Dot(difference, difference));
+        }
+        const double d = piece.degree;
+        const double steps =
+            std::ceil(std::sqrt(d * (d - 1.0) * std::sqrt(second) / (8.0 * m_pieceTolerance)));
+        const auto n = static_cast<std::size_t>(std::clamp(steps, 1.0, kMaxStepsPerPiece));
+        if (n == 1) {
+            AddStraight(p[last]);
+            return;
+        }
+        m_run.clear();  // a curved piece ends any straight run
+        // Power basis for cheap evaluation: B(t) = a + t (b + t (c + t e)).
+        const Vec2 a = p[0];
+        Vec2 b;
+        Vec2 c;
+        Vec2 e;
+        if (piece.degree == 2) {
+            b = 2.0 * (p[1] - p[0]);
+            c = p[0] - 2.0 * p[1] + p[2];
+        } else {
+            b = 3.0 * (p[1] - p[0]);
+            c = 3.0 * (p[0] - 2.0 * p[1] + p[2]);
+            e = (p[3] - p[0]) + 3.0 * (p[1] - p[2]);
+        }
+        const double h = 1.0 / static_cast<double>(n);
+        for (std::size_t i = 1; i < n; ++i) {
+            const double t = static_cast<double>(i) * h;
+            AppendDistinct(m_out, a + t * (b + t * (c + t * e)));
+        }
+        AppendDistinct(m_out, p[last]);  // the exact end
     }
-}
 
-// Keeps the fewest points of a polyline such that the dropped ones (and so the whole polyline)
-// stay within tolerance of the kept chords (Douglas-Peucker, without recursion).
-std::vector<Vec2> Thin(const std::vector<Vec2>& points, double tolerance) {
-    if (points.size() < 3) return points;
-    std::vector<bool> keep(points.size(), false);
-    keep.front() = keep.back() = true;
-    std::vector<std::pair<std::size_t, std::size_t>> ranges{{0, points.size() - 1}};
-    while (!ranges.empty()) {
-        const auto [first, last] = ranges.back();
-        ranges.pop_back();
-        double worst = -1.0;
-        std::size_t worstIndex = first;
-        for (std::size_t i = first + 1; i < last; ++i) {
-            const double d = DistanceToSegment(points[i], points[first], points[last]);
-            if (d > worst) {
-                worst = d;
-                worstIndex = i;
+    [[nodiscard]] std::vector<Vec2> Take() { return std::move(m_out); }
+
+private:
+    // Longest straight run checked at once: keeps the merging linear in the worst case.
+    static constexpr std::size_t kMaxRun = 64;
+
+    void AddStraight(Vec2 q) {
+        if (q == m_out.back()) return;
+        if (!m_run.empty() && m_run.size() < kMaxRun) {
+            bool fits = true;
+            for (const Vec2 r : m_run) {
+                if (SquaredDistanceToSegment(r, m_anchor, q) > m_thinLimit) {
+                    fits = false;
+                    break;
+                }
+            }
+            if (fits) {
+                m_run.push_back(q);
+                m_out.back() = q;  // the merged chord now ends at q
+                return;
             }
         }
-        if (worst > tolerance) {
-            keep[worstIndex] = true;
-            ranges.emplace_back(first, worstIndex);
-            ranges.emplace_back(worstIndex, last);
-        }
+        m_anchor = m_out.back();
+        m_run.assign(1, q);
+        m_out.push_back(q);
     }
-    std::vector<Vec2> out;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        if (keep[i]) out.push_back(points[i]);
-    }
-    return out;
-}
+
+    double m_pieceTolerance;
+    double m_thinLimit;
+    std::vector<Vec2> m_out;
+    Vec2 m_anchor;
+    std::vector<Vec2> m_run;  // every point merged into the chord from m_anchor
+};
 
 // ---- clamped uniform B-spline
 
@@ -136,10 +165,11 @@ Vec2 Blossom(std::span<const Vec2> control, std::size_t p, std::size_t k,
     return d[p];
 }
 
-std::vector<Vec2> FlattenNearPoints(std::span<const Vec2> control, double tolerance) {
+std::vector<Vec2> FlattenNearPoints(std::span<const Vec2> control, double tolerance,
+                                    double thinTolerance) {
     const std::size_t n = control.size();
     const std::size_t p = std::min<std::size_t>(3, n - 1);
-    std::vector<Vec2> out{control.front()};
+    Flattener out(control.front(), tolerance, thinTolerance, n * 8);
     for (std::size_t k = p; k < n; ++k) {
         const double a = Knot(k, n, p);
         const double b = Knot(k + 1, n, p);
@@ -152,9 +182,9 @@ std::vector<Vec2> FlattenNearPoints(std::span<const Vec2> control, double tolera
         // The clamped ends are exactly the first and last control points.
         if (k == p) piece.p[0] = control.front();
         if (k + 1 == n) piece.p[p] = control.back();
-        FlattenBezier(piece, tolerance, out);
+        out.Add(piece);
     }
-    return out;
+    return out.Take();
 }
 
 // ---- centripetal Catmull-Rom
@@ -168,9 +198,10 @@ Bezier ThroughPointsSpan(std::span<const Vec2> points, std::size_t i) {
     const Vec2 p0 = i > 0 ? points[i - 1] : 2.0 * p1 - p2;
     const Vec2 p3 = i + 2 < n ? points[i + 2] : 2.0 * p2 - p1;
     // Centripetal: knot intervals are square roots of the chord lengths.
-    const double t01 = std::sqrt(Distance(p0, p1));
-    const double t12 = std::sqrt(Distance(p1, p2));
-    const double t23 = std::sqrt(Distance(p2, p3));
+    const auto root = [](Vec2 a, Vec2 b) { return std::sqrt(std::sqrt(Dot(a - b, a - b))); };
+    const double t01 = root(p0, p1);
+    const double t12 = root(p1, p2);
+    const double t23 = root(p2, p3);
     // Tangents of the span over [0, 1] (Barry-Goldman derivative times t12).
     Vec2 m1 = p2 - p1;
     Vec2 m2 = p2 - p1;
@@ -179,12 +210,11 @@ Bezier ThroughPointsSpan(std::span<const Vec2> points, std::size_t i) {
     return Bezier{3, {p1, p1 + (1.0 / 3.0) * m1, p2 - (1.0 / 3.0) * m2, p2}};
 }
 
-std::vector<Vec2> FlattenThroughPoints(std::span<const Vec2> points, double tolerance) {
-    std::vector<Vec2> out{points.front()};
-    for (std::size_t i = 0; i + 1 < points.size(); ++i) {
-        FlattenBezier(ThroughPointsSpan(points, i), tolerance, out);
-    }
-    return out;
+std::vector<Vec2> FlattenThroughPoints(std::span<const Vec2> points, double tolerance,
+                                       double thinTolerance) {
+    Flattener out(points.front(), tolerance, thinTolerance, points.size() * 8);
+    for (std::size_t i = 0; i + 1 < points.size(); ++i) out.Add(ThroughPointsSpan(points, i));
+    return out.Take();
 }
 
 Vec2 EvaluateBezier(const Bezier& b, double t) noexcept {
@@ -222,10 +252,9 @@ std::vector<Vec2> FlattenCurve(host::CurveKind kind, std::span<const Vec2> point
     std::vector<Vec2> distinct = DropRepeatedPoints(points);
     if (distinct.size() < 2 || kind == host::CurveKind::Polyline) return distinct;
     const double flatten = tolerance * kFlattenShare;
-    std::vector<Vec2> flat = kind == host::CurveKind::NearPoints
-                                 ? FlattenNearPoints(distinct, flatten)
-                                 : FlattenThroughPoints(distinct, flatten);
-    return Thin(flat, tolerance - flatten);
+    return kind == host::CurveKind::NearPoints
+               ? FlattenNearPoints(distinct, flatten, tolerance - flatten)
+               : FlattenThroughPoints(distinct, flatten, tolerance - flatten);
 }
 
 Vec2 EvaluateNearPointsCurve(std::span<const Vec2> controlPoints, double u) {
@@ -264,13 +293,20 @@ void BoardCurve::SetPoints(std::int16_t kind, const host::HostPointList& points)
         }
     }
     const auto curveKind = static_cast<host::CurveKind>(kind);
-    std::vector<Vec2> polyline = FlattenCurve(curveKind, input, Tolerance());
-    auto list = std::make_shared<host::PlainPointList>();
-    list->Reserve(polyline.size());
-    for (const Vec2 p : polyline) list->Add(p.x, p.y);
+    m_polyline = FlattenCurve(curveKind, input, Tolerance());
     m_kind = curveKind;
-    m_polyline = std::move(polyline);
-    m_points = std::move(list);
+    m_points.reset();
+}
+
+host::HostPointListPtr BoardCurve::Points() const {
+    // Built on first request: a rubber band is drawn from Polyline() and never needs it.
+    if (!m_points) {
+        auto list = std::make_shared<host::PlainPointList>();
+        list->Reserve(m_polyline.size());
+        for (const Vec2 p : m_polyline) list->Add(p.x, p.y);
+        m_points = std::move(list);
+    }
+    return m_points;
 }
 
 void BoardCurve::SetTolerance(double tolerance) {

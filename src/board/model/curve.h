@@ -56,7 +56,7 @@ public:
     // kind outside 0..2 raises HostError and leaves the curve as it was.
     void SetPoints(std::int16_t kind, const host::HostPointList& points) override;
     // The flattened sequence (the curve's own list: the same object until the next SetPoints).
-    [[nodiscard]] host::HostPointListPtr Points() const override { return m_points; }
+    [[nodiscard]] host::HostPointListPtr Points() const override;
 
     void SetTolerance(double tolerance);
     [[nodiscard]] double Tolerance() const;
@@ -70,7 +70,7 @@ private:
     bool m_visible = true;
     host::CurveKind m_kind = host::CurveKind::Polyline;
     std::vector<Vec2> m_polyline;
-    std::shared_ptr<host::PlainPointList> m_points = std::make_shared<host::PlainPointList>();
+    mutable std::shared_ptr<host::PlainPointList> m_points;  // made from m_polyline when asked
 };
 
 }  // namespace pelimator::board

@@ -1,12 +1,12 @@
 // The application, its documents, layers, scale and the factory, as the tool's start-up uses them.
 #include "board/model/application.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "board/model/curve.h"
 #include "board/model/factory.h"
@@ -95,24 +95,28 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         HostFailureRow{"ScaleNumeratorZero",
                        [](BoardApplication&, BoardDocument& d) { d.Scale()->SetNumerator(0); }},
-        HostFailureRow{"ScaleDenominatorNegative",
-                       [](BoardApplication&, BoardDocument& d) { d.Scale()->SetDenominator(-100); }},
+        HostFailureRow{
+            "ScaleDenominatorNegative",
+            [](BoardApplication&, BoardDocument& d) { d.Scale()->SetDenominator(-100); }},
         HostFailureRow{"LayerNumberThatExists",
                        [](BoardApplication&, BoardDocument& d) { d.Layers()->Add(0, "x", 0); }},
         HostFailureRow{"RemoveLayerZero",
                        [](BoardApplication&, BoardDocument& d) { d.LayerTable()->Remove(0); }},
-        HostFailureRow{"RenameMissingLayer",
-                       [](BoardApplication&, BoardDocument& d) { d.LayerTable()->SetName(5, "x"); }},
+        HostFailureRow{
+            "RenameMissingLayer",
+            [](BoardApplication&, BoardDocument& d) { d.LayerTable()->SetName(5, "x"); }},
         HostFailureRow{"LayerItemOutOfRange",
                        [](BoardApplication&, BoardDocument& d) { (void)d.LayerTable()->At(1); }},
         HostFailureRow{"DocumentItemOutOfRange",
                        [](BoardApplication& a, BoardDocument&) {
-                           auto documents = std::dynamic_pointer_cast<BoardDocuments>(a.Documents());
+                           auto documents =
+                               std::dynamic_pointer_cast<BoardDocuments>(a.Documents());
                            (void)documents->Item(1);
                        }},
         HostFailureRow{"RemoveMissingDocument",
                        [](BoardApplication& a, BoardDocument&) {
-                           auto documents = std::dynamic_pointer_cast<BoardDocuments>(a.Documents());
+                           auto documents =
+                               std::dynamic_pointer_cast<BoardDocuments>(a.Documents());
                            documents->Remove(-1);
                        }},
         HostFailureRow{"ViewTransformWithZeroZoom",

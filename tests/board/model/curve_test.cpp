@@ -1,16 +1,16 @@
 // Curves from picked points: closed forms, flattening error, hull and pass-through properties.
 #include "board/model/curve.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <array>
-#include <boost/math/interpolators/catmull_rom.hpp>
 #include <cmath>
 #include <ostream>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <boost/math/interpolators/catmull_rom.hpp>
+#include <gtest/gtest.h>
 
 #include "tool/host/errors.h"
 #include "tool/host/point_list.h"
@@ -42,8 +42,8 @@ std::vector<Vec2> DenseCurve(CurveKind kind, const std::vector<Vec2>& picks) {
     } else {
         for (std::size_t span = 0; span + 1 < distinct.size(); ++span) {
             for (int i = 0; i < kPerSpan; ++i) {
-                dense.push_back(EvaluateThroughPointsCurve(distinct, span,
-                                                           static_cast<double>(i) / kPerSpan));
+                dense.push_back(
+                    EvaluateThroughPointsCurve(distinct, span, static_cast<double>(i) / kPerSpan));
             }
         }
         dense.push_back(distinct.back());
@@ -61,8 +61,8 @@ std::vector<Vec2> RandomPicks(std::mt19937& rng, int count, double spread) {
 // Independent B-spline basis (Cox-de Boor recursion) to check the blossom evaluation against.
 double Basis(int i, int p, double u, const std::vector<double>& knots) {
     if (p == 0) {
-        const bool lastSpan = u == knots.back() && knots[i] < knots[i + 1] &&
-                              knots[i + 1] == knots.back();
+        const bool lastSpan =
+            u == knots.back() && knots[i] < knots[i + 1] && knots[i + 1] == knots.back();
         return (knots[i] <= u && u < knots[i + 1]) || lastSpan ? 1.0 : 0.0;
     }
     double value = 0.0;
@@ -139,7 +139,8 @@ TEST(ThroughPointsCurve, InteriorSpansAgreeWithBoostCentripetalCatmullRom) {
     for (int i = 0; i < 12; ++i) {
         heading += turn(rng);
         const double length = step(rng);
-        picks.push_back(picks.back() + Vec2{length * std::cos(heading), length * std::sin(heading)});
+        picks.push_back(picks.back() +
+                        Vec2{length * std::cos(heading), length * std::sin(heading)});
     }
     std::vector<std::array<double, 2>> boostPoints;
     for (const Vec2 p : picks) boostPoints.push_back({p.x, p.y});
@@ -201,8 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FlattenRow{"NearPointsQuadratic", CurveKind::NearPoints, 3, 10.0, 0.001},
                       FlattenRow{"ThroughPointsFew", CurveKind::ThroughPoints, 3, 50.0, 0.01},
                       FlattenRow{"ThroughPointsMany", CurveKind::ThroughPoints, 10, 100.0, 0.05},
-                      FlattenRow{"ThroughPointsCoarse", CurveKind::ThroughPoints, 8, 1000.0,
-                                 5.0}),
+                      FlattenRow{"ThroughPointsCoarse", CurveKind::ThroughPoints, 8, 1000.0, 5.0}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(FlattenCurve, PolylinePassesThroughEveryDistinctPickInOrder) {
@@ -300,6 +300,24 @@ TEST(FlattenCurve, StraightInputNeedsOnlyItsEnds) {
     EXPECT_EQ(FlattenCurve(CurveKind::ThroughPoints, picks, 0.01).size(), 2U);
 }
 
+// Each short span is straight within the tolerance, but merging too many of them would cut
+// across the large circle they follow.
+TEST(FlattenCurve, MergedStraightSpansStillFollowALargeCircle) {
+    for (auto kind : {CurveKind::NearPoints, CurveKind::ThroughPoints}) {
+        std::vector<Vec2> picks;
+        for (int i = 0; i <= 300; ++i) {
+            const double a = i / 1000.0;  // 1 unit apart on a radius of 1000
+            picks.push_back({1000 * std::cos(a), 1000 * std::sin(a)});
+        }
+        constexpr double kTolerance = 0.01;
+        const auto flat = FlattenCurve(kind, picks, kTolerance);
+        EXPECT_LT(flat.size(), picks.size() / 2) << "straight spans were not merged";
+        for (const Vec2 q : DenseCurve(kind, picks)) {
+            ASSERT_LE(DistanceToPolyline(q, flat), kTolerance * (1 + 1e-6));
+        }
+    }
+}
+
 TEST(FlattenCurve, PointCountGrowsLikeTheInverseSquareRootOfTheTolerance) {
     // A chord's error falls with the square of its length: a quarter of the tolerance should
     // take about twice the points, not four times or more.
@@ -349,9 +367,9 @@ void PrintTo(const BadInputRow& row, std::ostream* os) { *os << row.name; }
 class FlattenBadInput : public ::testing::TestWithParam<BadInputRow> {};
 
 TEST_P(FlattenBadInput, RaisesHostError) {
-    EXPECT_THROW((void)FlattenCurve(CurveKind::ThroughPoints, GetParam().picks,
-                                    GetParam().tolerance),
-                 HostError);
+    EXPECT_THROW(
+        (void)FlattenCurve(CurveKind::ThroughPoints, GetParam().picks, GetParam().tolerance),
+        HostError);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,13 +1,13 @@
 // Drawings: edit steps, undo and redo by step, discarding, live handles, the modified state.
 #include "board/model/drawing.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <ostream>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "board/model/curve.h"
 #include "tool/host/errors.h"
@@ -142,32 +142,31 @@ TEST_P(DrawingFailure, RaisesHostErrorWithAMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DrawingFailure,
-    ::testing::Values(
-        FailingRow{"EndEditWithoutBegin", [](BoardDrawing& d) { d.EndEdit(true); }},
-        FailingRow{"DiscardWithoutBegin", [](BoardDrawing& d) { d.EndEdit(false); }},
-        FailingRow{"BeginTwice",
-                   [](BoardDrawing& d) {
-                       d.BeginEdit("a");
-                       d.BeginEdit("b");
-                   }},
-        FailingRow{"UndoInsideAStep",
-                   [](BoardDrawing& d) {
-                       d.BeginEdit("a");
-                       d.Undo();
-                   }},
-        FailingRow{"RedoWithNothingUndone", [](BoardDrawing& d) { d.Redo(); }},
-        FailingRow{"UndoPastTheStart",
-                   [](BoardDrawing& d) {
-                       d.Undo();
-                       d.Undo();
-                   }},
-        FailingRow{"AtPastTheEnd", [](BoardDrawing& d) { (void)d.At(1); }},
-        FailingRow{"HandleOfUndoneEntity",
-                   [](BoardDrawing& d) {
-                       d.Undo();
-                       (void)d.Handle(0);
-                   }},
-        FailingRow{"AddACurve", [](BoardDrawing& d) { (void)d.Add(BoardCurve()); }}),
+    ::testing::Values(FailingRow{"EndEditWithoutBegin", [](BoardDrawing& d) { d.EndEdit(true); }},
+                      FailingRow{"DiscardWithoutBegin", [](BoardDrawing& d) { d.EndEdit(false); }},
+                      FailingRow{"BeginTwice",
+                                 [](BoardDrawing& d) {
+                                     d.BeginEdit("a");
+                                     d.BeginEdit("b");
+                                 }},
+                      FailingRow{"UndoInsideAStep",
+                                 [](BoardDrawing& d) {
+                                     d.BeginEdit("a");
+                                     d.Undo();
+                                 }},
+                      FailingRow{"RedoWithNothingUndone", [](BoardDrawing& d) { d.Redo(); }},
+                      FailingRow{"UndoPastTheStart",
+                                 [](BoardDrawing& d) {
+                                     d.Undo();
+                                     d.Undo();
+                                 }},
+                      FailingRow{"AtPastTheEnd", [](BoardDrawing& d) { (void)d.At(1); }},
+                      FailingRow{"HandleOfUndoneEntity",
+                                 [](BoardDrawing& d) {
+                                     d.Undo();
+                                     (void)d.Handle(0);
+                                 }},
+                      FailingRow{"AddACurve", [](BoardDrawing& d) { (void)d.Add(BoardCurve()); }}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(BoardDrawing, ModifiedFollowsTheSavedPointThroughUndoAndRedo) {

@@ -1,13 +1,13 @@
 // Line and arc handles: live points, transforms, clones, arc angles and flattening.
 #include "board/model/entity.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <numbers>
 #include <ostream>
 #include <random>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "tool/host/errors.h"
 #include "tool/host/point_list.h"
@@ -68,8 +68,8 @@ TEST(BoardArc, RotateBy360AndMoveBackGivesTheOriginalArc) {
         arc->Rotate(pivot, 360.0);
         arc->Move(-dx, -dy);
         const EntityData back = arc->Data();
-        const std::string where = "seed " + std::to_string(seed) + " round " +
-                                  std::to_string(round);
+        const std::string where =
+            "seed " + std::to_string(seed) + " round " + std::to_string(round);
         ExpectNear(back.start, original.start, 1e-9 * 1e4, where);
         ExpectNear(back.end, original.end, 1e-9 * 1e4, where);
         ExpectNear(back.center, original.center, 1e-9 * 1e4, where);

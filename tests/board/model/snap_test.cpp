@@ -1,12 +1,12 @@
 // Snapping: the spatial index against a brute-force scan, capture radius through the zoom, grid.
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <limits>
 #include <optional>
 #include <ostream>
 #include <random>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "board/model/document.h"
 #include "tool/host/errors.h"
@@ -33,9 +33,8 @@ std::optional<double> BruteForceDistance(const BoardDocument& document, Vec2 p, 
 
 EntityData RandomEntity(std::mt19937& rng, double spread) {
     std::uniform_real_distribution<double> c(0, spread);
-    EntityData e = rng() % 2 == 0
-                       ? MakeLine({c(rng), c(rng)}, {c(rng), c(rng)})
-                       : MakeArc({c(rng), c(rng)}, {c(rng), c(rng)}, {c(rng), c(rng)});
+    EntityData e = rng() % 2 == 0 ? MakeLine({c(rng), c(rng)}, {c(rng), c(rng)})
+                                  : MakeArc({c(rng), c(rng)}, {c(rng), c(rng)}, {c(rng), c(rng)});
     e.layer = static_cast<std::int32_t>(rng() % 3);
     e.visible = rng() % 10 != 0;
     return e;
@@ -51,7 +50,7 @@ TEST(BoardSnap, IndexAgreesWithBruteForceThroughEditsUndoAndRedo) {
     document->LayerTable()->SetVisible(1, false);
     ViewTransform transform;
     transform.pixelsPerUnit = 0.5;  // 10 px catch 20 units
-    for (int round = 0; round < 60; ++round) {
+    for (int round = 0; round < 40; ++round) {
         switch (rng() % 6) {
             case 0:
                 if (drawing->CanUndo()) drawing->Undo();
@@ -77,7 +76,7 @@ TEST(BoardSnap, IndexAgreesWithBruteForceThroughEditsUndoAndRedo) {
                 drawing->EndEdit(true);
             }
         }
-        for (int query = 0; query < 50; ++query) {
+        for (int query = 0; query < 30; ++query) {
             const Vec2 p{c(rng), c(rng)};
             const auto target = document->SnapModel()->FindTarget(p, transform);
             const auto expected = BruteForceDistance(*document, p, 20.0);

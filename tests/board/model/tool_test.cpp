@@ -1,14 +1,14 @@
 // The tool object: connection, the order and content of forwarded events, marks and rubber band.
 #include "board/model/tool.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <limits>
 #include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "board/model/application.h"
 #include "board/model/curve.h"
@@ -129,10 +129,14 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, ToolInput,
     ::testing::Values(
         InputRow{"ClickSnapsToTheNearEndFirst",
-                 [](BoardTool& tool, const host::HostViewPtr& v) { tool.Click(v, {12, 13}); },
+                 [](BoardTool& tool, const host::HostViewPtr& v) {
+                     tool.Click(v, {12, 13});
+                 },
                  {"IsSnapOperation", "LButtonDown 10,10"}},
         InputRow{"ClickFarFromEverythingStaysPut",
-                 [](BoardTool& tool, const host::HostViewPtr& v) { tool.Click(v, {50, 60}); },
+                 [](BoardTool& tool, const host::HostViewPtr& v) {
+                     tool.Click(v, {50, 60});
+                 },
                  {"IsSnapOperation", "LButtonDown 50,60"}},
         InputRow{"ClickThatCannotSnapIsDropped",
                  [](BoardTool& tool, const host::HostViewPtr& v) {
@@ -144,15 +148,15 @@ INSTANTIATE_TEST_SUITE_P(
                      tool.Click(v, {11, 9});
                      tool.DoubleClick(v, {11, 9});
                  },
-                 {"IsSnapOperation", "LButtonDown 10,10", "IsSnapOperation",
-                  "LButtonDblck 10,10"}},
+                 {"IsSnapOperation", "LButtonDown 10,10", "IsSnapOperation", "LButtonDblck 10,10"}},
         InputRow{"EnterKey",
                  [](BoardTool& tool, const host::HostViewPtr& v) { tool.Key(v, kKeyEnter, 0); },
                  {"KeyDown 13 0"}},
         InputRow{"EscapeKeyWithShift",
                  [](BoardTool& tool, const host::HostViewPtr& v) { tool.Key(v, kKeyEscape, 1); },
                  {"KeyDown 27 1"}},
-        InputRow{"BackRequest", [](BoardTool& tool, const host::HostViewPtr& v) { tool.Back(v); },
+        InputRow{"BackRequest",
+                 [](BoardTool& tool, const host::HostViewPtr& v) { tool.Back(v); },
                  {"BackOperation"}},
         InputRow{"MouseMoveIsNotSnapped",
                  [](BoardTool& tool, const host::HostViewPtr& v) {
