@@ -91,7 +91,7 @@ void BM_SnapBruteForce(benchmark::State& state) {
 }
 BENCHMARK(BM_SnapBruteForce)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly();
 
-void BM_CurveThroughPoints32766(benchmark::State& state) {
+host::PlainPointList RandomWalk32766() {
     std::mt19937 rng(3);
     std::uniform_real_distribution<double> step(1.0, 20.0);
     std::uniform_real_distribution<double> turn(-1.0, 1.0);
@@ -104,14 +104,33 @@ void BM_CurveThroughPoints32766(benchmark::State& state) {
         const double length = step(rng);
         p = p + Vec2{length * std::cos(heading), length * std::sin(heading)};
     }
+    return picks;
+}
+
+// The most picks the tool takes, 1 to 20 units apart, turning up to a radian at each: the curve
+// through them, flattened to range(0) / 1000 drawing units (0.01 at 1:1, 1.0 at 1:100).
+void BM_CurveThroughPoints32766(benchmark::State& state) {
+    const auto picks = RandomWalk32766();
+    const double tolerance = static_cast<double>(state.range(0)) / 1000.0;
+    BoardCurve curve([tolerance] { return tolerance; });
+    for (auto _ : state) {
+        curve.SetPoints(static_cast<std::int16_t>(host::CurveKind::ThroughPoints), picks);
+        benchmark::DoNotOptimize(curve.Polyline().data());
+    }
+    state.counters["points"] = static_cast<double>(curve.Polyline().size());
+}
+BENCHMARK(BM_CurveThroughPoints32766)->Arg(10)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// The same, with the host point list the drawing run reads made too.
+void BM_CurveThroughPoints32766WithPointList(benchmark::State& state) {
+    const auto picks = RandomWalk32766();
     BoardCurve curve([] { return kDefaultCurveTolerance; });
     for (auto _ : state) {
         curve.SetPoints(static_cast<std::int16_t>(host::CurveKind::ThroughPoints), picks);
         benchmark::DoNotOptimize(curve.Points());
     }
-    state.counters["points"] = static_cast<double>(curve.Polyline().size());
 }
-BENCHMARK(BM_CurveThroughPoints32766)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CurveThroughPoints32766WithPointList)->Unit(benchmark::kMillisecond);
 
 // Adds 100,000 arcs through the host interface in one step, then undoes and redoes it; each
 // phase timed on its own.

@@ -201,10 +201,12 @@ std::size_t BoardDrawing::AddEntity(const EntityData& data) {
     m_entities.push_back(data);
     m_ids.push_back(m_nextId++);
     m_liveCount = m_entities.size();
-    if (!m_editOpen) {
-        m_steps.push_back({kSingleAddTitle, index, index + 1, m_nextSerial++});
-        m_appliedSteps = m_steps.size();
+    if (m_editOpen) {
+        ++m_changeCount;  // observers hear of the whole step at EndEdit
+        return index;
     }
+    m_steps.push_back({kSingleAddTitle, index, index + 1, m_nextSerial++});
+    m_appliedSteps = m_steps.size();
     Changed(DrawingChange::Entities, false);
     return index;
 }
@@ -338,8 +340,11 @@ void BoardDrawing::SetSlotData(std::size_t index, std::uint64_t id, const Entity
     m_index->Replace(index, m_entities[index], data);
     m_entities[index] = data;
     // An entity added in the open edit step changes with that step; others outside history.
-    const bool inOpenStep = m_editOpen && index >= m_editBegin;
-    Changed(DrawingChange::Entities, !inOpenStep);
+    if (m_editOpen && index >= m_editBegin) {
+        ++m_changeCount;
+        return;
+    }
+    Changed(DrawingChange::Entities, true);
 }
 
 void BoardDrawing::DropUndone() {

@@ -52,9 +52,12 @@ public:
     ~BoardDrawing() override;
     BoardDrawing(const BoardDrawing&) = delete;
     BoardDrawing& operator=(const BoardDrawing&) = delete;
+    BoardDrawing(BoardDrawing&&) = delete;
+    BoardDrawing& operator=(BoardDrawing&&) = delete;
 
     // Inserts a copy of a board line or arc (HostError for anything else) and returns a live
     // handle onto the stored one. Outside an edit step the add is an undo step of its own.
+    // Inside one, observers hear of the whole step once, at EndEdit.
     host::HostEntityPtr Add(const host::HostEntity& entity) override;
     // Opens an edit step; HostError when one is already open.
     void BeginEdit(const std::string& title) override;
@@ -118,9 +121,9 @@ private:
     BoardDrawing();
     struct Step {
         std::string title;
-        std::size_t begin;
-        std::size_t end;
-        std::uint64_t serial;
+        std::size_t begin = 0;
+        std::size_t end = 0;
+        std::uint64_t serial = 0;
     };
     void DropUndone();
     void TruncateTo(std::size_t size);

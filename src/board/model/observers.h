@@ -1,6 +1,7 @@
 // A list of callbacks that watch a model object; safe against changes to the list while it runs.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <utility>
@@ -40,10 +41,7 @@ private:
         Callback callback;
     };
     [[nodiscard]] bool Contains(ObserverId id) const noexcept {
-        for (const auto& entry : m_entries) {
-            if (entry.id == id) return true;
-        }
-        return false;
+        return std::ranges::any_of(m_entries, [id](const Entry& entry) { return entry.id == id; });
     }
 
     std::vector<Entry> m_entries;

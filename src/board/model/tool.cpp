@@ -123,9 +123,11 @@ bool BoardTool::PrepareClick(const host::HostViewPtr& view, host::HostPoint& poi
     return document->Snap()->SnapPoint(point, *view);
 }
 
+// The forwards below copy view: the caller may pass a reference to a pointer that the event
+// resets (ConnectedView() when the sink stops the tool).
 void BoardTool::Click(const host::HostViewPtr& view, Vec2 point) {
     const auto self = shared_from_this();
-    const host::HostViewPtr target = view;
+    const host::HostViewPtr target = view;  // NOLINT(performance-unnecessary-copy-initialization)
     const auto down = std::make_shared<host::PlainPoint>(point.x, point.y);
     if (!PrepareClick(target, *down)) return;
     if (auto* sink = Sink()) sink->RapidTool_LButtonDown(target, down);
@@ -133,7 +135,7 @@ void BoardTool::Click(const host::HostViewPtr& view, Vec2 point) {
 
 void BoardTool::DoubleClick(const host::HostViewPtr& view, Vec2 point) {
     const auto self = shared_from_this();
-    const host::HostViewPtr target = view;
+    const host::HostViewPtr target = view;  // NOLINT(performance-unnecessary-copy-initialization)
     const auto down = std::make_shared<host::PlainPoint>(point.x, point.y);
     if (!PrepareClick(target, *down)) return;
     if (auto* sink = Sink()) sink->RapidTool_LButtonDblck(target, down);
@@ -141,26 +143,26 @@ void BoardTool::DoubleClick(const host::HostViewPtr& view, Vec2 point) {
 
 void BoardTool::Key(const host::HostViewPtr& view, std::int16_t keyCode, std::int16_t shift) {
     const auto self = shared_from_this();
-    const host::HostViewPtr target = view;
+    const host::HostViewPtr target = view;  // NOLINT(performance-unnecessary-copy-initialization)
     if (auto* sink = Sink()) sink->RapidTool_KeyDown(target, keyCode, shift);
 }
 
 void BoardTool::Back(const host::HostViewPtr& view) {
     const auto self = shared_from_this();
-    const host::HostViewPtr target = view;
+    const host::HostViewPtr target = view;  // NOLINT(performance-unnecessary-copy-initialization)
     if (auto* sink = Sink()) sink->RapidTool_BackOperation(target);
 }
 
 void BoardTool::MouseMove(const host::HostViewPtr& view, Vec2 point) {
     const auto self = shared_from_this();
-    const host::HostViewPtr target = view;
+    const host::HostViewPtr target = view;  // NOLINT(performance-unnecessary-copy-initialization)
     const auto move = std::make_shared<host::PlainPoint>(point.x, point.y);
     if (auto* sink = Sink()) sink->RapidTool_MouseMove(target, move);
 }
 
 void BoardTool::RubberDisplay(const host::HostViewPtr& view) {
     const auto self = shared_from_this();
-    const host::HostViewPtr target = view;
+    const host::HostViewPtr target = view;  // NOLINT(performance-unnecessary-copy-initialization)
     if (auto* sink = Sink()) sink->RapidTool_RubberDisp(target);
 }
 

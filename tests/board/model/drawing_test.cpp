@@ -219,12 +219,16 @@ TEST(BoardDrawing, ObserversHearEveryKindOfChangeAndMayLeaveWhileNotified) {
         if (change == DrawingChange::Saved) drawing->RemoveObserver(self);
     });
     drawing->AddEntity(MakeLine({0, 0}, {1, 0}));
+    drawing->BeginEdit("step");
+    for (int i = 0; i < 3; ++i) drawing->AddEntity(MakeLine({0, 0}, {2, 0}));
+    drawing->EndEdit(true);  // heard once
     drawing->Undo();
     drawing->Redraw(false);
     drawing->MarkSaved();
     drawing->Redo();  // no longer heard
     const std::vector<DrawingChange> expected{DrawingChange::Entities, DrawingChange::History,
-                                              DrawingChange::Redraw, DrawingChange::Saved};
+                                              DrawingChange::History, DrawingChange::Redraw,
+                                              DrawingChange::Saved};
     EXPECT_EQ(heard, expected);
 }
 
