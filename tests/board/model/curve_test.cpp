@@ -395,6 +395,38 @@ TEST(BoardCurve, KindOutsideTheThreeRaisesAndKeepsTheCurve) {
     EXPECT_EQ(curve.Points()->Count(), 2);
 }
 
+// A point list of another host: the curve must read it through Count and Item alone.
+class ForeignPointList final : public host::HostPointList {
+public:
+    [[nodiscard]] host::HostPointPtr Item(std::int32_t index) const override {
+        return m_points.Item(index);
+    }
+    [[nodiscard]] std::int32_t Count() const override { return m_points.Count(); }
+    void Add(double x, double y) override { m_points.Add(x, y); }
+    void Remove(std::int32_t index) override { m_points.Remove(index); }
+
+private:
+    host::PlainPointList m_points;
+};
+
+TEST(BoardCurve, ReadsAnyHostPointListAndGivesTheSameSequence) {
+    ForeignPointList foreign;
+    host::PlainPointList plain;
+    for (auto [x, y] : {std::pair{0.0, 0.0}, {0.0, 0.0}, {10.0, 5.0}, {20.0, -5.0}, {30.0, 0.0}}) {
+        foreign.Add(x, y);
+        plain.Add(x, y);
+    }
+    BoardCurve fromForeign;
+    BoardCurve fromPlain;
+    fromForeign.SetPoints(2, foreign);
+    fromPlain.SetPoints(2, plain);
+    EXPECT_EQ(fromForeign.Polyline(), fromPlain.Polyline());
+    const auto points = fromForeign.Points();
+    ASSERT_EQ(static_cast<std::size_t>(points->Count()), fromForeign.Polyline().size());
+    EXPECT_EQ(points->Item(points->Count() - 1)->X(), 30.0);
+    EXPECT_EQ(fromForeign.Points(), points);  // the same list until the next build
+}
+
 TEST(BoardCurve, ToleranceComesFromTheProviderAtEachBuild) {
     double tolerance = 1.0;
     BoardCurve curve([&] { return tolerance; });
