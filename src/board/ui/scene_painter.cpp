@@ -1,0 +1,360 @@
+// Painting of a document: culled, batched by colour, with entities under a pixel as pixels.
+#include "board/ui/scene_painter.h"
+
+#include <QFont>
+#include <QPainter>
+#include <QPen>
+#include <algorithm>
+#include <cmath>
+
+#include "board/model/entity.h"
+#include "board/model/layers.h"
+
+namespace pelimator::board {
+
+namespace {
+
+// Flattening tolerance of arcs on screen, in pixels.
+constexpr double kArcTolerancePixels = 0.25;
+constexpr int kMaxArcSegments = 4096;
+// QPainter handles coordinates well within this range; farther segments are clipped first.
+constexpr double kSafePixels = 1.0e5;
+// Grid lines closer than this are coarsened by tens.
+constexpr double kMinGridPixels = 8.0;
+// Up to this many segments the entities are antialiased; more are drawn plainly for speed.
+constexpr std::size_t kMaxSmoothLines = 50'000;
+
+bool Outside(const QPointF& p) noexcept {
+    return std::abs(p.x()) > kSafePixels || std::abs(p.y()) > kSafePixels;
+}
+
+}  // namespace
+
+QColor ColourOnBackground(Rgb colour, const QColor& background) {
+    QColor c(colour.r, colour.g, colour.b);
+    const double backgroundLightness = background.lightnessF();
+    const bool lightBackground = backgroundLightness >= 0.5;
+    // Lightness difference wanted between an entity and the background.
+    constexpr double kContrast = 0.35;
+    const float hue = c.hslHueF();
+    const float saturation = c.hslSaturationF();
+    const double lightness = c.lightnessF();
+    if (lightBackground && lightness > backgroundLightness - kContrast) {
+        c.setHslF(hue, saturation, static_cast<float>(std::max(0.0, backgroundLightness - kContrast)));
+    } else if (!lightBackground && lightness < backgroundLightness + kContrast) {
+        c.setHslF(hue, saturation, static_cast<float>(std::min(1.0, backgroundLightness + kContrast)));
+    }
+    return c;
+}
+
+bool ClipSegment(Vec2& a, Vec2& b, const Box& box) noexcept {
+    double t0 = 0.0;
+    double t1 = 1.0;
+    const Vec2 d = b - a;
+    const double p[4] = {-d.x, d.x, -d.y, d.y};
+    const double q[4] = {a.x - box.min.x, box.max.x - a.x, a.y - box.min.y, box.max.y - a.y};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0) return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0.0) {
+            if (t > t1) return false;
+            t0 = std::max(t0, t);
+        } else {
+            if (t < t0) return false;
+            t1 = std::min(t1, t);
+        }
+    }
+    const Vec2 start = a;
+    a = start + t0 * d;
+    b = start + t1 * d;
+    return true;
+}
+
+void ScenePainter::Paint(QPainter& painter, QSize size, const BoardDocument& document,
+                         const ViewTransform& transform, const SceneOverlay& overlay,
+                         EntityIndex& index) {
+    m_stats = {};
+    painter.save();
+    painter.fillRect(QRect(QPoint(0, 0), size), m_palette.background);
+    if (overlay.gridVisible) PaintGrid(painter, size, transform, overlay.gridSpacing);
+    PaintEntities(painter, size, document, transform, index);
+    if (overlay.snap) PaintSnap(painter, transform, *overlay.snap);
+    PaintRubber(painter, size, transform, overlay.rubber);
+    PaintMarks(painter, transform, overlay.marks);
+    if (overlay.cursor) PaintCrosshair(painter, size, transform, *overlay.cursor);
+    painter.restore();
+}
+
+void ScenePainter::PaintGrid(QPainter& painter, QSize size, const ViewTransform& transform,
+                             double spacing) const {
+    if (!(spacing > 0.0) || !std::isfinite(spacing)) return;
+    for (int i = 0; i < 12 && spacing * transform.pixelsPerUnit < kMinGridPixels; ++i) {
+        spacing *= 10.0;
+    }
+    if (spacing * transform.pixelsPerUnit < kMinGridPixels) return;
+    const Vec2 topLeft = transform.ToDrawing({0.0, 0.0});
+    const Vec2 bottomRight =
+        transform.ToDrawing({static_cast<double>(size.width()), static_cast<double>(size.height())});
+    std::vector<QLineF> lines;
+    for (double x = std::ceil(topLeft.x / spacing) * spacing; x <= bottomRight.x; x += spacing) {
+        const double sx = transform.ToScreen({x, 0.0}).x;
+        lines.emplace_back(sx, 0.0, sx, size.height());
+    }
+    for (double y = std::ceil(bottomRight.y / spacing) * spacing; y <= topLeft.y; y += spacing) {
+        const double sy = transform.ToScreen({0.0, y}).y;
+        lines.emplace_back(0.0, sy, size.width(), sy);
+    }
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(m_palette.grid, 0));
+    painter.drawLines(lines.data(), static_cast<int>(lines.size()));
+}
+
+std::size_t ScenePainter::BatchFor(const BoardLayers& layers, std::int32_t layer) {
+    for (const auto& [number, batch] : m_layerBatch) {
+        if (number == layer) return batch;
+    }
+    std::size_t batch = SIZE_MAX;
+    if (layers.IsShown(layer)) {
+        const LayerData* data = layers.Find(layer);
+        const QColor colour = ColourOnBackground(data != nullptr ? data->colour : Rgb{},
+                                                 m_palette.background);
+        for (std::size_t i = 0; i < m_batches.size(); ++i) {
+            if (m_batches[i].colour == colour) batch = i;
+        }
+        // Pixel stamps hold a batch number in 16 bits; more colours than that share the last.
+        if (batch == SIZE_MAX && m_batches.size() < UINT16_MAX - 1) {
+            m_batches.push_back({colour, {}, {}});
+            batch = m_batches.size() - 1;
+        } else if (batch == SIZE_MAX) {
+            batch = m_batches.size() - 1;
+        }
+    }
+    m_layerBatch.emplace_back(layer, batch);
+    return batch;
+}
+
+void ScenePainter::PaintEntities(QPainter& painter, QSize size, const BoardDocument& document,
+                                 const ViewTransform& transform, EntityIndex& index) {
+    const BoardDrawing& drawing = *document.DrawingModel();
+    const BoardLayers& layers = *document.LayerTable();
+    index.Update(drawing);
+    const int width = size.width();
+    const int height = size.height();
+    if (width <= 0 || height <= 0) return;
+
+    const double ppu = transform.pixelsPerUnit;
+    const double pad = 2.0 / ppu;
+    const Vec2 topLeft = transform.ToDrawing({0.0, 0.0});
+    const Vec2 bottomRight = transform.ToDrawing({static_cast<double>(width), static_cast<double>(height)});
+    const Box area{{topLeft.x - pad, bottomRight.y - pad}, {bottomRight.x + pad, topLeft.y + pad}};
+    const Box screen{{-2.0, -2.0}, {width + 2.0, height + 2.0}};
+
+    m_batches.clear();
+    m_layerBatch.clear();
+    m_stamp.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    m_stamped.clear();
+
+    const auto entities = drawing.Entities();
+    std::int32_t cachedLayer = 0;
+    std::size_t cachedBatch = BatchFor(layers, 0);
+
+    const auto stamp = [&](double x, double y, std::size_t batch) {
+        const double fx = std::floor(x);
+        const double fy = std::floor(y);
+        if (fx < 0.0 || fy < 0.0 || fx >= width || fy >= height) return;
+        const std::size_t pixel =
+            static_cast<std::size_t>(fy) * static_cast<std::size_t>(width) + static_cast<std::size_t>(fx);
+        if (m_stamp[pixel] == 0) m_stamped.push_back(static_cast<std::uint32_t>(pixel));
+        m_stamp[pixel] = static_cast<std::uint16_t>(batch + 1);
+    };
+    const auto addSegment = [&](QPointF a, QPointF b, std::vector<QLineF>& lines) {
+        if (Outside(a) || Outside(b)) {
+            Vec2 va{a.x(), a.y()};
+            Vec2 vb{b.x(), b.y()};
+            if (!ClipSegment(va, vb, screen)) return;
+            a = {va.x, va.y};
+            b = {vb.x, vb.y};
+        }
+        lines.emplace_back(a, b);
+    };
+
+    index.Query(area, [&](std::size_t i) {
+        ++m_stats.candidates;
+        const EntityData& e = entities[i];
+        if (!e.visible) return;
+        if (e.layer != cachedLayer) {
+            cachedLayer = e.layer;
+            cachedBatch = BatchFor(layers, e.layer);
+        }
+        if (cachedBatch == SIZE_MAX) return;  // hidden layer
+        Batch& batch = m_batches[cachedBatch];
+        const Vec2 a = transform.ToScreen(e.start);
+        const Vec2 b = transform.ToScreen(e.end);
+        if (e.kind == EntityKind::Line) {
+            if (std::abs(a.x - b.x) < 1.0 && std::abs(a.y - b.y) < 1.0) {
+                stamp(0.5 * (a.x + b.x), 0.5 * (a.y + b.y), cachedBatch);
+            } else {
+                addSegment({a.x, a.y}, {b.x, b.y}, batch.lines);
+            }
+            return;
+        }
+        const double radius = std::abs(e.radius) * ppu;
+        const Vec2 c = transform.ToScreen(e.center);
+        if (radius < 0.5 && std::abs(a.x - b.x) < 1.0 && std::abs(a.y - b.y) < 1.0) {
+            stamp(0.5 * (a.x + b.x), 0.5 * (a.y + b.y), cachedBatch);
+            return;
+        }
+        const ArcAngles angles = AnglesOf(e);
+        int segments = 1;
+        if (radius > kArcTolerancePixels) {
+            const double step = 2.0 * std::acos(1.0 - kArcTolerancePixels / radius);
+            segments = static_cast<int>(std::clamp(std::ceil(angles.sweep / step), 1.0,
+                                                   static_cast<double>(kMaxArcSegments)));
+        }
+        // Points by rotation, one multiply per point; screen y is down, so sine flips.
+        const double delta = angles.sweep / segments;
+        const double cosDelta = std::cos(delta);
+        const double sinDelta = std::sin(delta);
+        double cosA = std::cos(angles.start);
+        double sinA = std::sin(angles.start);
+        QPointF previous(c.x + radius * cosA, c.y - radius * sinA);
+        for (int k = 0; k < segments; ++k) {
+            const double nextCos = cosA * cosDelta - sinA * sinDelta;
+            sinA = sinA * cosDelta + cosA * sinDelta;
+            cosA = nextCos;
+            const QPointF next(c.x + radius * cosA, c.y - radius * sinA);
+            addSegment(previous, next, batch.lines);
+            previous = next;
+        }
+    });
+
+    for (const std::uint32_t pixel : m_stamped) {
+        const std::size_t batch = m_stamp[pixel] - 1U;
+        m_batches[batch].points.emplace_back(static_cast<int>(pixel % static_cast<std::uint32_t>(width)),
+                                             static_cast<int>(pixel / static_cast<std::uint32_t>(width)));
+        m_stamp[pixel] = 0;
+    }
+
+    std::size_t lineCount = 0;
+    for (const Batch& batch : m_batches) lineCount += batch.lines.size();
+    painter.setRenderHint(QPainter::Antialiasing, lineCount <= kMaxSmoothLines);
+    for (const Batch& batch : m_batches) {
+        painter.setPen(QPen(batch.colour, 0));
+        if (!batch.lines.empty()) {
+            painter.drawLines(batch.lines.data(), static_cast<int>(batch.lines.size()));
+        }
+        m_stats.lines += batch.lines.size();
+        m_stats.points += batch.points.size();
+    }
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    for (const Batch& batch : m_batches) {
+        if (batch.points.empty()) continue;
+        painter.setPen(QPen(batch.colour, 0));
+        painter.drawPoints(batch.points.data(), static_cast<int>(batch.points.size()));
+    }
+}
+
+void ScenePainter::PaintRubber(QPainter& painter, QSize size, const ViewTransform& transform,
+                               const std::vector<Vec2>& rubber) {
+    if (rubber.size() < 2) return;
+    // Points closer than half a pixel to the last kept one add nothing visible.
+    m_rubberScreen.clear();
+    bool outside = false;
+    for (const Vec2& p : rubber) {
+        const Vec2 s = transform.ToScreen(p);
+        if (!IsFinite(s)) continue;
+        if (!m_rubberScreen.empty()) {
+            const QPointF& last = m_rubberScreen.back();
+            if (std::abs(last.x() - s.x) < 0.5 && std::abs(last.y() - s.y) < 0.5) continue;
+        }
+        m_rubberScreen.emplace_back(s.x, s.y);
+        outside = outside || Outside(m_rubberScreen.back());
+    }
+    // Keep the true end even when it fell within half a pixel of the point before.
+    const Vec2 end = transform.ToScreen(rubber.back());
+    if (IsFinite(end) && m_rubberScreen.size() >= 1 &&
+        (m_rubberScreen.back().x() != end.x || m_rubberScreen.back().y() != end.y)) {
+        m_rubberScreen.back() = QPointF(end.x, end.y);
+    }
+    m_stats.rubberPoints = m_rubberScreen.size();
+    if (m_rubberScreen.size() < 2) return;
+    QPen pen(m_palette.rubber, 1.5, Qt::DashLine);
+    pen.setCosmetic(true);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(pen);
+    if (!outside) {
+        painter.drawPolyline(m_rubberScreen.data(), static_cast<int>(m_rubberScreen.size()));
+        return;
+    }
+    const Box screen{{-2.0, -2.0}, {size.width() + 2.0, size.height() + 2.0}};
+    std::vector<QLineF> lines;
+    for (std::size_t i = 1; i < m_rubberScreen.size(); ++i) {
+        Vec2 a{m_rubberScreen[i - 1].x(), m_rubberScreen[i - 1].y()};
+        Vec2 b{m_rubberScreen[i].x(), m_rubberScreen[i].y()};
+        if (ClipSegment(a, b, screen)) lines.emplace_back(a.x, a.y, b.x, b.y);
+    }
+    painter.drawLines(lines.data(), static_cast<int>(lines.size()));
+}
+
+void ScenePainter::PaintMarks(QPainter& painter, const ViewTransform& transform,
+                              const std::vector<Vec2>& marks) const {
+    if (marks.empty()) return;
+    constexpr double kArm = 5.0;
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    QPen pen(m_palette.mark, 1.5);
+    painter.setPen(pen);
+    QFont font = painter.font();
+    font.setPixelSize(11);
+    painter.setFont(font);
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        const Vec2 s = transform.ToScreen(marks[i]);
+        if (!IsFinite(s)) continue;
+        const QPointF p(std::clamp(s.x, -kSafePixels, kSafePixels),
+                        std::clamp(s.y, -kSafePixels, kSafePixels));
+        painter.drawLine(p + QPointF(-kArm, -kArm), p + QPointF(kArm, kArm));
+        painter.drawLine(p + QPointF(-kArm, kArm), p + QPointF(kArm, -kArm));
+        painter.drawText(p + QPointF(kArm + 2.0, -kArm - 1.0), QString::number(i + 1));
+    }
+}
+
+void ScenePainter::PaintSnap(QPainter& painter, const ViewTransform& transform,
+                             const SnapTarget& target) const {
+    const Vec2 s = transform.ToScreen(target.point);
+    if (!IsFinite(s) || std::abs(s.x) > kSafePixels || std::abs(s.y) > kSafePixels) return;
+    constexpr double kHalf = 6.0;
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(QPen(m_palette.snap, 2.0));
+    painter.setBrush(Qt::NoBrush);
+    const QRectF box(s.x - kHalf, s.y - kHalf, 2.0 * kHalf, 2.0 * kHalf);
+    switch (target.kind) {
+        case SnapTargetKind::EndPoint:
+            painter.drawRect(box);
+            break;
+        case SnapTargetKind::Center:
+            painter.drawEllipse(box);
+            break;
+        case SnapTargetKind::Grid: {
+            const QPointF diamond[4] = {{s.x, s.y - kHalf}, {s.x + kHalf, s.y},
+                                        {s.x, s.y + kHalf}, {s.x - kHalf, s.y}};
+            painter.drawPolygon(diamond, 4);
+            break;
+        }
+    }
+}
+
+void ScenePainter::PaintCrosshair(QPainter& painter, QSize size, const ViewTransform& transform,
+                                  Vec2 cursor) const {
+    const Vec2 s = transform.ToScreen(cursor);
+    if (!IsFinite(s)) return;
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(m_palette.crosshair, 0, Qt::DotLine));
+    const double x = std::floor(s.x) + 0.5;
+    const double y = std::floor(s.y) + 0.5;
+    painter.drawLine(QPointF(x, 0.0), QPointF(x, size.height()));
+    painter.drawLine(QPointF(0.0, y), QPointF(size.width(), y));
+}
+
+}  // namespace pelimator::board
