@@ -189,11 +189,14 @@ void BoardWindow::AddTab(const BoardDocumentPtr& document) {
     connect(canvas, &Canvas::cursorLeft, m_positionLabel, &QLabel::clear);
     // Many changes arrive during one edit step: refresh titles and menus once afterwards.
     connect(canvas, &Canvas::documentChanged, this, [this] {
+        if (m_refreshPending) return;
+        m_refreshPending = true;
         QTimer::singleShot(0, this, [this] {
+            m_refreshPending = false;
             RefreshTitles();
             RefreshActions();
         });
-    }, Qt::UniqueConnection);
+    });
     connect(
         canvas, &Canvas::failed, this,
         [this](const QString& text) { ShowFailure(QStringLiteral("ツールの処理に失敗しました。"), text); },

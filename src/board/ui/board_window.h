@@ -88,6 +88,7 @@ private:
     ObserverId m_toolObserver = 0;
     int m_newCount = 0;
     bool m_syncingTabs = false;
+    bool m_refreshPending = false;  // a refresh of titles and menus is queued
 
     QTabWidget* m_tabs = nullptr;
     QMenu* m_fileMenu = nullptr;
