@@ -199,7 +199,9 @@ void BoardWindow::AddTab(const BoardDocumentPtr& document) {
     });
     connect(
         canvas, &Canvas::failed, this,
-        [this](const QString& text) { ShowFailure(QStringLiteral("ツールの処理に失敗しました。"), text); },
+        [this](const QString& text) {
+            ShowFailure(QStringLiteral("ツールの処理に失敗しました。"), text);
+        },
         Qt::QueuedConnection);
     const bool wasSyncing = m_syncingTabs;
     m_syncingTabs = true;
@@ -230,8 +232,7 @@ void BoardWindow::SelectTab(const BoardDocument* document) {
     RefreshActions();
 }
 
-void BoardWindow::OnApplicationChange(ApplicationChange change,
-                                      const BoardDocumentPtr& document) {
+void BoardWindow::OnApplicationChange(ApplicationChange change, const BoardDocumentPtr& document) {
     switch (change) {
         case ApplicationChange::Visibility:
             if (m_application->Visible()) {
@@ -305,10 +306,12 @@ void BoardWindow::RefreshActions() {
     const bool canUndo = drawing != nullptr && drawing->CanUndo();
     const bool canRedo = drawing != nullptr && drawing->CanRedo();
     m_undo->setEnabled(canUndo);
-    m_undo->setText(canUndo ? QStringLiteral("元に戻す: ") + QString::fromStdString(drawing->UndoTitle())
+    m_undo->setText(canUndo ? QStringLiteral("元に戻す: ") +
+                                  QString::fromStdString(drawing->UndoTitle())
                             : QStringLiteral("元に戻す"));
     m_redo->setEnabled(canRedo);
-    m_redo->setText(canRedo ? QStringLiteral("やり直し: ") + QString::fromStdString(drawing->RedoTitle())
+    m_redo->setText(canRedo ? QStringLiteral("やり直し: ") +
+                                  QString::fromStdString(drawing->RedoTitle())
                             : QStringLiteral("やり直し"));
     m_closeDocument->setEnabled(document != nullptr);
 
@@ -318,12 +321,14 @@ void BoardWindow::RefreshActions() {
         m_endPointSnap->setChecked(snap.endPointSnap);
         m_gridSnap->setChecked(snap.gridSnap);
         const BoardScale& scale = *document->ScaleModel();
-        m_scaleLabel->setText(QStringLiteral("縮尺 %1:%2").arg(scale.Numerator()).arg(scale.Denominator()));
+        m_scaleLabel->setText(
+            QStringLiteral("縮尺 %1:%2").arg(scale.Numerator()).arg(scale.Denominator()));
         const std::int32_t layer = document->CurrentAttributesModel()->Layer();
         const LayerData* layerData = document->LayerTable()->Find(layer);
-        m_layerLabel->setText(
-            QStringLiteral("レイヤ %1").arg(layer) +
-            (layerData != nullptr ? QStringLiteral(" ") + QString::fromStdString(layerData->name) : QString()));
+        m_layerLabel->setText(QStringLiteral("レイヤ %1").arg(layer) +
+                              (layerData != nullptr
+                                   ? QStringLiteral(" ") + QString::fromStdString(layerData->name)
+                                   : QString()));
     } else {
         m_scaleLabel->clear();
         m_layerLabel->clear();
@@ -460,9 +465,9 @@ bool BoardWindow::CloseCurrentDocument() {
     if (const auto tool = m_application->RunningTool()) {
         for (const ToolMark& mark : tool->Marks()) {
             if (mark.document.lock() == document) {
-                QMessageBox::information(
-                    this, kProgramName,
-                    QStringLiteral("この図面で点を指示している途中です。指示を終えるか取り消してから閉じてください。"));
+                QMessageBox::information(this, kProgramName,
+                                         QStringLiteral("この図面で点を指示している途中です。指示を"
+                                                        "終えるか取り消してから閉じてください。"));
                 return false;
             }
         }

@@ -227,10 +227,18 @@ void Canvas::keyPressEvent(QKeyEvent* event) {
     const double dy = height() * kArrowPanShare;
     switch (event->key()) {
         // Arrows move the view: the content slides the other way.
-        case Qt::Key_Left: PanByPixels({dx, 0.0}); return;
-        case Qt::Key_Right: PanByPixels({-dx, 0.0}); return;
-        case Qt::Key_Up: PanByPixels({0.0, dy}); return;
-        case Qt::Key_Down: PanByPixels({0.0, -dy}); return;
+        case Qt::Key_Left:
+            PanByPixels({dx, 0.0});
+            return;
+        case Qt::Key_Right:
+            PanByPixels({-dx, 0.0});
+            return;
+        case Qt::Key_Up:
+            PanByPixels({0.0, dy});
+            return;
+        case Qt::Key_Down:
+            PanByPixels({0.0, -dy});
+            return;
         case Qt::Key_Backspace:
             ToTool([](BoardTool& tool, const BoardViewPtr& view) { tool.Back(view); });
             return;

@@ -10,9 +10,7 @@ namespace {
 
 bool IsFiniteBox(const Box& box) noexcept { return IsFinite(box.min) && IsFinite(box.max); }
 
-bool SameBox(const Box& a, const Box& b) noexcept {
-    return a.min == b.min && a.max == b.max;
-}
+bool SameBox(const Box& a, const Box& b) noexcept { return a.min == b.min && a.max == b.max; }
 
 // Cells wanted per entity filed in the grid: a few entities per cell keeps both the grid and
 // the per-query cell walk small.
@@ -121,7 +119,8 @@ void EntityIndex::Rebuild() {
     // The cell is at least as large as nine entities in ten, so few land in the large list.
     const double width = bounds.max.x - bounds.min.x;
     const double height = bounds.max.y - bounds.min.y;
-    const double wantedCells = std::max(1.0, static_cast<double>(extents.size()) / kEntitiesPerCell);
+    const double wantedCells =
+        std::max(1.0, static_cast<double>(extents.size()) / kEntitiesPerCell);
     double cell = std::sqrt(std::max(width * height, 0.0) / wantedCells);
     const auto tenth = extents.begin() + static_cast<std::ptrdiff_t>(extents.size() * 9 / 10);
     std::nth_element(extents.begin(), tenth, extents.end());
@@ -131,10 +130,10 @@ void EntityIndex::Rebuild() {
     if (!std::isfinite(cell)) return;  // coordinates near the double range: lists only
     m_cellSize = cell;
     m_gridMin = bounds.min;
-    m_columns = std::clamp<std::int64_t>(static_cast<std::int64_t>(width / cell) + 1, 1,
-                                         kMaxCellsPerAxis);
-    m_rows = std::clamp<std::int64_t>(static_cast<std::int64_t>(height / cell) + 1, 1,
-                                      kMaxCellsPerAxis);
+    m_columns =
+        std::clamp<std::int64_t>(static_cast<std::int64_t>(width / cell) + 1, 1, kMaxCellsPerAxis);
+    m_rows =
+        std::clamp<std::int64_t>(static_cast<std::int64_t>(height / cell) + 1, 1, kMaxCellsPerAxis);
 
     // Counting sort of the small entities by cell.
     const auto cells = static_cast<std::size_t>(m_columns * m_rows);

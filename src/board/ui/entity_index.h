@@ -49,8 +49,8 @@ private:
     bool m_synced = false;
     std::size_t m_liveCount = 0;
 
-    std::vector<Box> m_boxes;            // per entity, as last seen
-    Vec2 m_gridMin;                      // lower-left corner of cell (0, 0)
+    std::vector<Box> m_boxes;  // per entity, as last seen
+    Vec2 m_gridMin;            // lower-left corner of cell (0, 0)
     double m_cellSize = 1.0;
     std::int64_t m_columns = 0;
     std::int64_t m_rows = 0;

@@ -38,8 +38,8 @@ LayerDialog::LayerDialog(BoardDocumentPtr document, QWidget* parent)
 
     m_table = new QTableWidget(0, 4, this);
     m_table->setObjectName(QStringLiteral("layerTable"));
-    m_table->setHorizontalHeaderLabels(
-        {QStringLiteral("番号"), QStringLiteral("名前"), QStringLiteral("色"), QStringLiteral("表示")});
+    m_table->setHorizontalHeaderLabels({QStringLiteral("番号"), QStringLiteral("名前"),
+                                        QStringLiteral("色"), QStringLiteral("表示")});
     m_table->verticalHeader()->hide();
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -80,7 +80,8 @@ LayerDialog::LayerDialog(BoardDocumentPtr document, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_table);
-    layout->addWidget(new QLabel(QStringLiteral("色の欄をダブルクリックすると色を変えられます。"), this));
+    layout->addWidget(
+        new QLabel(QStringLiteral("色の欄をダブルクリックすると色を変えられます。"), this));
     layout->addLayout(rowButtons);
     layout->addWidget(buttons);
     resize(460, 340);
@@ -122,8 +123,9 @@ void LayerDialog::RefreshCurrentBox(std::int32_t current) {
     const QSignalBlocker blocker(m_current);
     m_current->clear();
     for (const LayerData& layer : EditedLayers()) {
-        m_current->addItem(QStringLiteral("%1: %2").arg(layer.number).arg(QString::fromStdString(layer.name)),
-                           layer.number);
+        m_current->addItem(
+            QStringLiteral("%1: %2").arg(layer.number).arg(QString::fromStdString(layer.name)),
+            layer.number);
     }
     const int index = m_current->findData(current);
     m_current->setCurrentIndex(index >= 0 ? index : 0);
@@ -144,7 +146,8 @@ void LayerDialog::RemoveSelectedLayer() {
     const int row = m_table->currentRow();
     if (row < 0) return;
     if (m_table->item(row, NumberColumn)->data(Qt::UserRole).toInt() == 0) {
-        QMessageBox::information(this, windowTitle(), QStringLiteral("レイヤ 0 は削除できません。"));
+        QMessageBox::information(this, windowTitle(),
+                                 QStringLiteral("レイヤ 0 は削除できません。"));
         return;
     }
     const int current = m_current->currentData().toInt();
@@ -166,9 +169,9 @@ void LayerDialog::ChooseColour(int row) {
     const QColor chosen =
         QColorDialog::getColor(QColor(old.r, old.g, old.b), this, QStringLiteral("レイヤの色"));
     if (!chosen.isValid()) return;
-    SetRowColour(row, {static_cast<std::uint8_t>(chosen.red()),
-                       static_cast<std::uint8_t>(chosen.green()),
-                       static_cast<std::uint8_t>(chosen.blue())});
+    SetRowColour(
+        row, {static_cast<std::uint8_t>(chosen.red()), static_cast<std::uint8_t>(chosen.green()),
+              static_cast<std::uint8_t>(chosen.blue())});
 }
 
 bool LayerDialog::Apply() {
@@ -179,8 +182,9 @@ bool LayerDialog::Apply() {
         std::vector<std::int32_t> gone;
         for (std::size_t i = 0; i < layers.Count(); ++i) {
             const std::int32_t number = layers.At(i).number;
-            const bool kept = std::any_of(edited.begin(), edited.end(),
-                                          [number](const LayerData& l) { return l.number == number; });
+            const bool kept =
+                std::any_of(edited.begin(), edited.end(),
+                            [number](const LayerData& l) { return l.number == number; });
             if (!kept) gone.push_back(number);
         }
         for (const std::int32_t number : gone) layers.Remove(number);
@@ -199,9 +203,9 @@ bool LayerDialog::Apply() {
             m_document->CurrentAttributesModel()->SetLayer(current);
         }
     } catch (const std::exception& error) {
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("レイヤを変更できませんでした。\n") +
-                                 QString::fromUtf8(error.what()));
+        QMessageBox::warning(
+            this, windowTitle(),
+            QStringLiteral("レイヤを変更できませんでした。\n") + QString::fromUtf8(error.what()));
         return false;
     }
     return true;

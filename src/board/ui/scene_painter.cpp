@@ -40,9 +40,11 @@ QColor ColourOnBackground(Rgb colour, const QColor& background) {
     const float saturation = c.hslSaturationF();
     const double lightness = c.lightnessF();
     if (lightBackground && lightness > backgroundLightness - kContrast) {
-        c.setHslF(hue, saturation, static_cast<float>(std::max(0.0, backgroundLightness - kContrast)));
+        c.setHslF(hue, saturation,
+                  static_cast<float>(std::max(0.0, backgroundLightness - kContrast)));
     } else if (!lightBackground && lightness < backgroundLightness + kContrast) {
-        c.setHslF(hue, saturation, static_cast<float>(std::min(1.0, backgroundLightness + kContrast)));
+        c.setHslF(hue, saturation,
+                  static_cast<float>(std::min(1.0, backgroundLightness + kContrast)));
     }
     return c;
 }
@@ -96,8 +98,8 @@ void ScenePainter::PaintGrid(QPainter& painter, QSize size, const ViewTransform&
     }
     if (spacing * transform.pixelsPerUnit < kMinGridPixels) return;
     const Vec2 topLeft = transform.ToDrawing({0.0, 0.0});
-    const Vec2 bottomRight =
-        transform.ToDrawing({static_cast<double>(size.width()), static_cast<double>(size.height())});
+    const Vec2 bottomRight = transform.ToDrawing(
+        {static_cast<double>(size.width()), static_cast<double>(size.height())});
     std::vector<QLineF> lines;
     for (double x = std::ceil(topLeft.x / spacing) * spacing; x <= bottomRight.x; x += spacing) {
         const double sx = transform.ToScreen({x, 0.0}).x;
@@ -119,8 +121,8 @@ std::size_t ScenePainter::BatchFor(const BoardLayers& layers, std::int32_t layer
     std::size_t batch = SIZE_MAX;
     if (layers.IsShown(layer)) {
         const LayerData* data = layers.Find(layer);
-        const QColor colour = ColourOnBackground(data != nullptr ? data->colour : Rgb{},
-                                                 m_palette.background);
+        const QColor colour =
+            ColourOnBackground(data != nullptr ? data->colour : Rgb{}, m_palette.background);
         for (std::size_t i = 0; i < m_batches.size(); ++i) {
             if (m_batches[i].colour == colour) batch = i;
         }
@@ -148,7 +150,8 @@ void ScenePainter::PaintEntities(QPainter& painter, QSize size, const BoardDocum
     const double ppu = transform.pixelsPerUnit;
     const double pad = 2.0 / ppu;
     const Vec2 topLeft = transform.ToDrawing({0.0, 0.0});
-    const Vec2 bottomRight = transform.ToDrawing({static_cast<double>(width), static_cast<double>(height)});
+    const Vec2 bottomRight =
+        transform.ToDrawing({static_cast<double>(width), static_cast<double>(height)});
     const Box area{{topLeft.x - pad, bottomRight.y - pad}, {bottomRight.x + pad, topLeft.y + pad}};
     const Box screen{{-2.0, -2.0}, {width + 2.0, height + 2.0}};
 
@@ -165,8 +168,8 @@ void ScenePainter::PaintEntities(QPainter& painter, QSize size, const BoardDocum
         const double fx = std::floor(x);
         const double fy = std::floor(y);
         if (fx < 0.0 || fy < 0.0 || fx >= width || fy >= height) return;
-        const std::size_t pixel =
-            static_cast<std::size_t>(fy) * static_cast<std::size_t>(width) + static_cast<std::size_t>(fx);
+        const std::size_t pixel = static_cast<std::size_t>(fy) * static_cast<std::size_t>(width) +
+                                  static_cast<std::size_t>(fx);
         if (m_stamp[pixel] == 0) m_stamped.push_back(static_cast<std::uint32_t>(pixel));
         m_stamp[pixel] = static_cast<std::uint16_t>(batch + 1);
     };
@@ -233,8 +236,9 @@ void ScenePainter::PaintEntities(QPainter& painter, QSize size, const BoardDocum
 
     for (const std::uint32_t pixel : m_stamped) {
         const std::size_t batch = m_stamp[pixel] - 1U;
-        m_batches[batch].points.emplace_back(static_cast<int>(pixel % static_cast<std::uint32_t>(width)),
-                                             static_cast<int>(pixel / static_cast<std::uint32_t>(width)));
+        m_batches[batch].points.emplace_back(
+            static_cast<int>(pixel % static_cast<std::uint32_t>(width)),
+            static_cast<int>(pixel / static_cast<std::uint32_t>(width)));
         m_stamp[pixel] = 0;
     }
 
@@ -337,8 +341,8 @@ void ScenePainter::PaintSnap(QPainter& painter, const ViewTransform& transform,
             painter.drawEllipse(box);
             break;
         case SnapTargetKind::Grid: {
-            const QPointF diamond[4] = {{s.x, s.y - kHalf}, {s.x + kHalf, s.y},
-                                        {s.x, s.y + kHalf}, {s.x - kHalf, s.y}};
+            const QPointF diamond[4] = {
+                {s.x, s.y - kHalf}, {s.x + kHalf, s.y}, {s.x, s.y + kHalf}, {s.x - kHalf, s.y}};
             painter.drawPolygon(diamond, 4);
             break;
         }

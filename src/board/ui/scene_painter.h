@@ -87,7 +87,7 @@ private:
     SceneStats m_stats;
     std::vector<Batch> m_batches;
     std::vector<std::pair<std::int32_t, std::size_t>> m_layerBatch;  // layer -> batch, per paint
-    std::vector<std::uint16_t> m_stamp;  // per pixel: batch + 1 of the entity under a pixel there
+    std::vector<std::uint16_t> m_stamp;    // per pixel: batch + 1 of the entity under a pixel there
     std::vector<std::uint32_t> m_stamped;  // pixels set in m_stamp this paint
     std::vector<QPointF> m_rubberScreen;
 };

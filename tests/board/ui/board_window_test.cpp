@@ -1,5 +1,7 @@
 // The board window with the real model: tabs and documents in step, undo and redo texts,
 // closing with modified drawings, and the window outliving the tool.
+#include "board/ui/board_window.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QMessageBox>
@@ -13,7 +15,6 @@
 #include "board/model/application.h"
 #include "board/model/entity.h"
 #include "board/model/tool.h"
-#include "board/ui/board_window.h"
 #include "board/ui/canvas.h"
 #include "board/ui/recording_sink.h"
 #include "tool/host/point_list.h"

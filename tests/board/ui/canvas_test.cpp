@@ -1,5 +1,7 @@
 // Canvas input with the real widget and board model: where clicks land, zoom about the cursor,
 // double clicks, back requests, keys and the rubber-band request.
+#include "board/ui/canvas.h"
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTest>
@@ -11,7 +13,6 @@
 #include "board/model/application.h"
 #include "board/model/entity.h"
 #include "board/model/tool.h"
-#include "board/ui/canvas.h"
 #include "board/ui/key_codes.h"
 #include "board/ui/recording_sink.h"
 
@@ -85,18 +86,18 @@ void CanvasTest::clickLandsOnDrawingPoint_data() {
     QTest::addColumn<double>("x");
     QTest::addColumn<double>("y");
     // screen = ((x - origin.x) * zoom, (origin.y - y) * zoom), worked out by hand per row.
-    QTest::newRow("one pixel per unit at origin") << ViewTransform{1.0, {0.0, 0.0}} << QPoint(30, 40)
-                                                  << 30.0 << -40.0;
+    QTest::newRow("one pixel per unit at origin")
+        << ViewTransform{1.0, {0.0, 0.0}} << QPoint(30, 40) << 30.0 << -40.0;
     QTest::newRow("zoomed in 4x") << ViewTransform{4.0, {0.0, 0.0}} << QPoint(200, 100) << 50.0
                                   << -25.0;
-    QTest::newRow("zoomed out to 0.5x") << ViewTransform{0.5, {0.0, 0.0}} << QPoint(100, 60)
-                                        << 200.0 << -120.0;
+    QTest::newRow("zoomed out to 0.5x")
+        << ViewTransform{0.5, {0.0, 0.0}} << QPoint(100, 60) << 200.0 << -120.0;
     QTest::newRow("panned, y up") << ViewTransform{2.0, {-10.0, 50.0}} << QPoint(30, 40) << 5.0
                                   << 30.0;
-    QTest::newRow("panned far, zoomed 10x") << ViewTransform{10.0, {1000.0, -500.0}}
-                                            << QPoint(395, 295) << 1039.5 << -529.5;
-    QTest::newRow("drawing scale of 1/100") << ViewTransform{0.01, {-20000.0, 15000.0}}
-                                            << QPoint(200, 150) << 0.0 << 0.0;
+    QTest::newRow("panned far, zoomed 10x")
+        << ViewTransform{10.0, {1000.0, -500.0}} << QPoint(395, 295) << 1039.5 << -529.5;
+    QTest::newRow("drawing scale of 1/100")
+        << ViewTransform{0.01, {-20000.0, 15000.0}} << QPoint(200, 150) << 0.0 << 0.0;
 }
 
 void CanvasTest::clickLandsOnDrawingPoint() {
@@ -147,11 +148,17 @@ void CanvasTest::wheelZoomKeepsPointUnderCursor() {
         const double scale = std::max(1.0, std::max(std::abs(before.x), std::abs(before.y)));
         QVERIFY2(Near(before, after, 1e-9 * scale),
                  qPrintable(QStringLiteral("seed %1 round %2: moved from %3,%4 to %5,%6")
-                                .arg(seed).arg(round).arg(before.x).arg(before.y)
-                                .arg(after.x).arg(after.y)));
+                                .arg(seed)
+                                .arg(round)
+                                .arg(before.x)
+                                .arg(before.y)
+                                .arg(after.x)
+                                .arg(after.y)));
         const double newZoom = board.canvas->Transform().pixelsPerUnit;
         // Up the wheel zooms in, down zooms out, no notch keeps the zoom.
-        QVERIFY2(steps > 0 ? newZoom > oldZoom : steps < 0 ? newZoom < oldZoom : newZoom == oldZoom,
+        QVERIFY2(steps > 0   ? newZoom > oldZoom
+                 : steps < 0 ? newZoom < oldZoom
+                             : newZoom == oldZoom,
                  qPrintable(QStringLiteral("seed %1 round %2").arg(seed).arg(round)));
     }
 }
@@ -223,7 +230,8 @@ void CanvasTest::keysCarryWindowsCodes() {
     // A modifier is a key of its own first (Shift 16, Alt 18), as on Windows.
     const std::size_t presses = modifiers & (Qt::ShiftModifier | Qt::AltModifier) ? 2 : 1;
     QCOMPARE(board.sink.Actions(), std::vector<std::string>(presses, "KeyDown"));
-    if (presses == 2) QVERIFY(board.sink.events.front().keyCode == 16 || board.sink.events.front().keyCode == 18);
+    if (presses == 2)
+        QVERIFY(board.sink.events.front().keyCode == 16 || board.sink.events.front().keyCode == 18);
     QCOMPARE(int(board.sink.events.back().keyCode), code);
     QCOMPARE(int(board.sink.events.back().shift), shift);
 }
@@ -233,8 +241,8 @@ void CanvasTest::movesAndRepaintsReachTool() {
     board.canvas->SetTransform({2.0, {0.0, 0.0}});
     QTest::mouseMove(board.canvas.get(), QPoint(40, 20));
     QVERIFY(board.sink.CountOf("MouseMove") >= 1);
-    const auto& move = board.sink.events[0].name == "MouseMove" ? board.sink.events[0]
-                                                                 : board.sink.events.back();
+    const auto& move =
+        board.sink.events[0].name == "MouseMove" ? board.sink.events[0] : board.sink.events.back();
     QCOMPARE(move.point, (Vec2{20.0, -10.0}));
     board.sink.events.clear();
     board.canvas->repaint();
@@ -257,8 +265,9 @@ void CanvasTest::middleDragAndArrowsPan() {
     board.canvas->SetTransform({2.0, {0.0, 0.0}});
     const Vec2 grabbed = board.canvas->ToDrawing(QPointF(100, 100));
     board.Send(QEvent::MouseButtonPress, {100, 100}, Qt::MiddleButton, Qt::MiddleButton);
-    QMouseEvent move(QEvent::MouseMove, QPointF(130, 80), board.canvas->mapToGlobal(QPointF(130, 80)),
-                     Qt::NoButton, Qt::MiddleButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(130, 80),
+                     board.canvas->mapToGlobal(QPointF(130, 80)), Qt::NoButton, Qt::MiddleButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(board.canvas.get(), &move);
     board.Send(QEvent::MouseButtonRelease, {130, 80}, Qt::MiddleButton, Qt::NoButton);
     // The grabbed drawing point follows the cursor.
@@ -280,12 +289,15 @@ void CanvasTest::zoomToFitShowsEverything() {
     drawing.AddEntity(MakeArc({1000.0, 0.0}, {1100.0, 0.0}, {900.0, 0.0}));
     board.canvas->SetTransform({50.0, {123.0, 456.0}});
     board.canvas->ZoomToFit();
-    for (const Vec2 p : {Vec2{-500.0, 20.0}, Vec2{300.0, 40.0}, Vec2{1100.0, 0.0},
-                         Vec2{1000.0, 100.0}}) {
+    for (const Vec2 p :
+         {Vec2{-500.0, 20.0}, Vec2{300.0, 40.0}, Vec2{1100.0, 0.0}, Vec2{1000.0, 100.0}}) {
         const QPointF s = board.canvas->ToScreen(p);
         QVERIFY2(s.x() >= 0 && s.x() <= 400 && s.y() >= 0 && s.y() <= 300,
-                 qPrintable(QStringLiteral("%1,%2 off screen at %3,%4").arg(p.x).arg(p.y)
-                                .arg(s.x()).arg(s.y())));
+                 qPrintable(QStringLiteral("%1,%2 off screen at %3,%4")
+                                .arg(p.x)
+                                .arg(p.y)
+                                .arg(s.x())
+                                .arg(s.y())));
     }
     // Tight: the drawing spans most of the width.
     QVERIFY(board.canvas->ToScreen({1100.0, 0.0}).x() - board.canvas->ToScreen({-500.0, 0.0}).x() >

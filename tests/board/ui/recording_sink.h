@@ -23,9 +23,7 @@ public:
     std::vector<RecordedEvent> events;
 
     void RapidTool_Connect(const host::HostViewPtr&) override { Record("Connect"); }
-    void RapidTool_DisConnect(const host::HostViewPtr&) override {
-        Record("DisConnect");
-    }
+    void RapidTool_DisConnect(const host::HostViewPtr&) override { Record("DisConnect"); }
     void RapidTool_IsSnapOperation(std::int16_t& bSnap) override { bSnap = snapAnswer; }
     void RapidTool_LButtonDown(const host::HostViewPtr&, const host::HostPointPtr& p) override {
         Record("LButtonDown", {p->X(), p->Y()});
@@ -33,18 +31,15 @@ public:
     void RapidTool_LButtonDblck(const host::HostViewPtr&, const host::HostPointPtr& p) override {
         Record("LButtonDblck", {p->X(), p->Y()});
     }
-    void RapidTool_KeyDown(const host::HostViewPtr&, std::int16_t key, std::int16_t shift) override {
+    void RapidTool_KeyDown(const host::HostViewPtr&, std::int16_t key,
+                           std::int16_t shift) override {
         Record("KeyDown", {}, key, shift);
     }
-    void RapidTool_BackOperation(const host::HostViewPtr&) override {
-        Record("BackOperation");
-    }
+    void RapidTool_BackOperation(const host::HostViewPtr&) override { Record("BackOperation"); }
     void RapidTool_MouseMove(const host::HostViewPtr&, const host::HostPointPtr& p) override {
         Record("MouseMove", {p->X(), p->Y()});
     }
-    void RapidTool_RubberDisp(const host::HostViewPtr&) override {
-        Record("RubberDisp");
-    }
+    void RapidTool_RubberDisp(const host::HostViewPtr&) override { Record("RubberDisp"); }
 
     void Record(const char* name, Vec2 point = {}, std::int16_t key = 0, std::int16_t shift = 0) {
         events.push_back(RecordedEvent{name, point, key, shift});
@@ -54,7 +49,8 @@ public:
     [[nodiscard]] std::vector<std::string> Actions() const {
         std::vector<std::string> names;
         for (const auto& event : events) {
-            if (event.name != "MouseMove" && event.name != "RubberDisp") names.push_back(event.name);
+            if (event.name != "MouseMove" && event.name != "RubberDisp")
+                names.push_back(event.name);
         }
         return names;
     }

@@ -1,5 +1,7 @@
 // Painting checked on pixels (layers, colours, arcs, tiny entities, overlays) and the culling
 // index checked against a plain search.
+#include "board/ui/scene_painter.h"
+
 #include <QImage>
 #include <QPainter>
 #include <QTest>
@@ -11,7 +13,6 @@
 #include "board/model/application.h"
 #include "board/model/entity.h"
 #include "board/ui/entity_index.h"
-#include "board/ui/scene_painter.h"
 
 using namespace pelimator::board;
 
@@ -155,7 +156,7 @@ void ScenePainterTest::arcRunsCounterClockwiseWithYUp() {
         }
         return false;
     };
-    QVERIFY(inkNear(M_PI / 4));       // on the arc
+    QVERIFY(inkNear(M_PI / 4));  // on the arc
     QVERIFY(inkNear(M_PI / 8));
     QVERIFY(!inkNear(-M_PI / 4));     // the lower right quarter is not part of it
     QVERIFY(!inkNear(3 * M_PI / 4));  // nor the upper left
@@ -175,7 +176,8 @@ void ScenePainterTest::entitiesUnderAPixelStillShow() {
         if (i % 2 == 0) {
             document->DrawingModel()->AddEntity(MakeLine(p, p + Vec2{0.01, 0.02}));
         } else {
-            document->DrawingModel()->AddEntity(MakeArc(p, p + Vec2{0.05, 0.0}, p + Vec2{0.0, 0.05}));
+            document->DrawingModel()->AddEntity(
+                MakeArc(p, p + Vec2{0.05, 0.0}, p + Vec2{0.0, 0.05}));
         }
     }
     ScenePainter painter;
@@ -192,7 +194,10 @@ void ScenePainterTest::entitiesUnderAPixelStillShow() {
             }
         }
         QVERIFY2(inked, qPrintable(QStringLiteral("seed %1: entity %2 at %3,%4 not drawn")
-                                       .arg(seed).arg(i).arg(spots[i].x).arg(spots[i].y)));
+                                       .arg(seed)
+                                       .arg(i)
+                                       .arg(spots[i].x)
+                                       .arg(spots[i].y)));
     }
 }
 
@@ -216,7 +221,9 @@ void ScenePainterTest::overlaysUseTheirColours() {
     QVERIFY(near(image.pixelColor(50, 50), palette.mark));
     // The band is dashed: along its row some pixels are the band's colour and some are not.
     int band = 0;
-    const auto pink = [](QColor c) { return c.red() - c.green() > 60 && c.blue() - c.green() > 40; };
+    const auto pink = [](QColor c) {
+        return c.red() - c.green() > 60 && c.blue() - c.green() > 40;
+    };
     for (int x = 10; x < 190; ++x) band += pink(image.pixelColor(x, 20)) ? 1 : 0;
     QVERIFY2(band > 40 && band < 170, qPrintable(QString::number(band)));
     // The snap square's edge 6 pixels left of its middle.
@@ -249,19 +256,19 @@ void ScenePainterTest::clipSegment_data() {
     QTest::addColumn<double>("cby");
     // Box is [0, 10] x [0, 10].
     QTest::newRow("inside") << 1.0 << 1.0 << 9.0 << 5.0 << true << 1.0 << 1.0 << 9.0 << 5.0;
-    QTest::newRow("crossing left to right") << -10.0 << 5.0 << 20.0 << 5.0 << true << 0.0 << 5.0
-                                            << 10.0 << 5.0;
-    QTest::newRow("diagonal through corners") << -5.0 << -5.0 << 15.0 << 15.0 << true << 0.0
-                                              << 0.0 << 10.0 << 10.0;
-    QTest::newRow("vertical, leaving the top") << 3.0 << 5.0 << 3.0 << 50.0 << true << 3.0 << 5.0
-                                               << 3.0 << 10.0;
+    QTest::newRow("crossing left to right")
+        << -10.0 << 5.0 << 20.0 << 5.0 << true << 0.0 << 5.0 << 10.0 << 5.0;
+    QTest::newRow("diagonal through corners")
+        << -5.0 << -5.0 << 15.0 << 15.0 << true << 0.0 << 0.0 << 10.0 << 10.0;
+    QTest::newRow("vertical, leaving the top")
+        << 3.0 << 5.0 << 3.0 << 50.0 << true << 3.0 << 5.0 << 3.0 << 10.0;
     QTest::newRow("wholly left") << -5.0 << 0.0 << -1.0 << 10.0 << false << 0.0 << 0.0 << 0.0
                                  << 0.0;
-    QTest::newRow("passing the corner outside") << -3.0 << 8.0 << 1.0 << 12.0 << false << 0.0
-                                                << 0.0 << 0.0 << 0.0;
+    QTest::newRow("passing the corner outside")
+        << -3.0 << 8.0 << 1.0 << 12.0 << false << 0.0 << 0.0 << 0.0 << 0.0;
     QTest::newRow("point inside") << 4.0 << 4.0 << 4.0 << 4.0 << true << 4.0 << 4.0 << 4.0 << 4.0;
-    QTest::newRow("point outside") << 11.0 << 4.0 << 11.0 << 4.0 << false << 0.0 << 0.0 << 0.0
-                                   << 0.0;
+    QTest::newRow("point outside")
+        << 11.0 << 4.0 << 11.0 << 4.0 << false << 0.0 << 0.0 << 0.0 << 0.0;
 }
 
 void ScenePainterTest::clipSegment() {
@@ -329,7 +336,10 @@ void ScenePainterTest::indexFindsWhatAPlainSearchFinds() {
                                       box.min.y <= area.max.y && area.min.y <= box.max.y;
                 QVERIFY2(found.count(i) == (overlaps ? 1U : 0U),
                          qPrintable(QStringLiteral("seed %1 step %2: entity %3 found %4 times")
-                                        .arg(seed).arg(step).arg(i).arg(found.count(i))));
+                                        .arg(seed)
+                                        .arg(step)
+                                        .arg(i)
+                                        .arg(found.count(i))));
             }
             for (const std::size_t i : found) QVERIFY(i < entities.size());
         }
