@@ -113,6 +113,14 @@ void BM_RubberBandOfLongestPicking(benchmark::State& state) {
 }
 BENCHMARK(BM_RubberBandOfLongestPicking)->Unit(benchmark::kMillisecond);
 
+// For comparison: background and grid only.
+void BM_RepaintEmpty(benchmark::State& state) {
+    const auto app = BoardApplication::Create();
+    const auto document = app->AddDocument("空");
+    PaintLoop(state, ViewTransform{4.55, {0.0, 0.0}}, NoOverlay(), *document);
+}
+BENCHMARK(BM_RepaintEmpty)->Unit(benchmark::kMillisecond);
+
 void BM_IndexBuildMillion(benchmark::State& state) {
     const BoardDrawing& drawing = *Board().document->DrawingModel();
     for (auto _ : state) {

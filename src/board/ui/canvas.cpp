@@ -137,8 +137,14 @@ void Canvas::paintEvent(QPaintEvent* /*event*/) {
     // Changes the tool makes while handing over its band are painted now, not by another paint.
     m_painting = true;
     ToTool([](BoardTool& tool, const BoardViewPtr& view) { tool.RubberDisplay(view); });
+    // Painted into an image first: entities under a pixel are written straight into it.
+    if (m_frame.size() != size()) m_frame = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter framePainter(&m_frame);
+        Render(framePainter, size());
+    }
     QPainter painter(this);
-    Render(painter, size());
+    painter.drawImage(0, 0, m_frame);
     m_painting = false;
 }
 

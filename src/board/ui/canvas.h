@@ -2,6 +2,7 @@
 // the running tool.
 #pragma once
 
+#include <QImage>
 #include <QPointF>
 #include <QWidget>
 #include <memory>
@@ -97,6 +98,7 @@ private:
     std::optional<Vec2> m_cursor;
     std::optional<SnapTarget> m_snapTarget;
     std::optional<QPointF> m_panFrom;
+    QImage m_frame;  // the last picture, kept to avoid reallocating it per paint
 };
 
 }  // namespace pelimator::board

@@ -2,6 +2,7 @@
 #include "board/ui/scene_painter.h"
 
 #include <QFont>
+#include <QImage>
 #include <QPainter>
 #include <QPen>
 #include <algorithm>
@@ -22,7 +23,79 @@ constexpr double kSafePixels = 1.0e5;
 // Grid lines closer than this are coarsened by tens.
 constexpr double kMinGridPixels = 8.0;
 // Up to this many segments the entities are antialiased; more are drawn plainly for speed.
-constexpr std::size_t kMaxSmoothLines = 50'000;
+constexpr std::size_t kMaxSmoothLines = 4'000;
+// Segments shorter than this on both axes are stamped as pixels.
+constexpr double kShortPixels = 3.0;
+// The rubber band drops a point that lies closer than this to the chord past it.
+constexpr double kBandTolerancePixels = 0.3;
+
+// The image painter draws into, when its pixels can be written directly: a 32-bit image at
+// least size large, painted without transform or clip.
+QImage* DirectTarget(QPainter& painter, QSize size) {
+    QPaintDevice* device = painter.device();
+    if (device == nullptr || device->devType() != QInternal::Image) return nullptr;
+    auto* image = static_cast<QImage*>(device);
+    const QImage::Format format = image->format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+        format != QImage::Format_ARGB32_Premultiplied) {
+        return nullptr;
+    }
+    if (image->width() < size.width() || image->height() < size.height()) return nullptr;
+    if (!painter.deviceTransform().isIdentity() || painter.hasClipping()) return nullptr;
+    if (painter.compositionMode() != QPainter::CompositionMode_SourceOver) return nullptr;
+    return image;
+}
+
+// Draws a one-pixel segment straight into a 32-bit image (Bresenham on the pixels the ends fall
+// in): what a plain cosmetic pen draws, without the painter's per-line cost. With a dash, the
+// pixel counter phase runs on across calls: pixels with phase % (on + off) < on are drawn.
+void RasterizeSegment(QImage& image, QLineF line, QRgb colour, int dashOn = 0, int dashOff = 0,
+                      int* phase = nullptr) {
+    const Box inside{{0.0, 0.0}, {image.width() - 1e-9, image.height() - 1e-9}};
+    Vec2 a{line.x1(), line.y1()};
+    Vec2 b{line.x2(), line.y2()};
+    if (!ClipSegment(a, b, inside)) return;
+    int x0 = static_cast<int>(std::floor(a.x));
+    int y0 = static_cast<int>(std::floor(a.y));
+    const int x1 = static_cast<int>(std::floor(b.x));
+    const int y1 = static_cast<int>(std::floor(b.y));
+    const int dx = std::abs(x1 - x0);
+    const int dy = -std::abs(y1 - y0);
+    const int sx = x0 < x1 ? 1 : -1;
+    const int sy = y0 < y1 ? 1 : -1;
+    const int period = dashOn + dashOff;
+    int error = dx + dy;
+    for (;;) {
+        if (phase == nullptr || period <= 0 || *phase % period < dashOn) {
+            reinterpret_cast<QRgb*>(image.scanLine(y0))[x0] = colour;
+        }
+        if (x0 == x1 && y0 == y1) break;
+        if (phase != nullptr) ++*phase;
+        const int twice = 2 * error;
+        if (twice >= dy) {
+            error += dy;
+            x0 += sx;
+        }
+        if (twice <= dx) {
+            error += dx;
+            y0 += sy;
+        }
+    }
+}
+
+void RasterizeLines(QImage& image, const std::vector<QLineF>& lines, QRgb colour) {
+    for (const QLineF& line : lines) RasterizeSegment(image, line, colour);
+}
+
+// Squared distance from p to the segment a-b: no square root, for tight loops.
+double DistanceSquaredToSegment(Vec2 p, Vec2 a, Vec2 b) noexcept {
+    const Vec2 ab = b - a;
+    const double lengthSquared = Dot(ab, ab);
+    const double t =
+        lengthSquared > 0.0 ? std::clamp(Dot(p - a, ab) / lengthSquared, 0.0, 1.0) : 0.0;
+    const Vec2 d = p - (a + t * ab);
+    return Dot(d, d);
+}
 
 bool Outside(const QPointF& p) noexcept {
     return std::abs(p.x()) > kSafePixels || std::abs(p.y()) > kSafePixels;
@@ -109,6 +182,25 @@ void ScenePainter::PaintGrid(QPainter& painter, QSize size, const ViewTransform&
         const double sy = transform.ToScreen({0.0, y}).y;
         lines.emplace_back(0.0, sy, size.width(), sy);
     }
+    if (QImage* image = DirectTarget(painter, size)) {
+        // Axis-parallel lines straight into the image: rows are one fill each.
+        const QRgb colour = m_palette.grid.rgba() | 0xff000000U;
+        const int width = std::min(size.width(), image->width());
+        const int height = std::min(size.height(), image->height());
+        for (const QLineF& line : lines) {
+            if (line.x1() == line.x2()) {
+                const int x = static_cast<int>(std::floor(line.x1()));
+                if (x < 0 || x >= width) continue;
+                for (int y = 0; y < height; ++y)
+                    reinterpret_cast<QRgb*>(image->scanLine(y))[x] = colour;
+            } else {
+                const int y = static_cast<int>(std::floor(line.y1()));
+                if (y < 0 || y >= height) continue;
+                std::fill_n(reinterpret_cast<QRgb*>(image->scanLine(y)), width, colour);
+            }
+        }
+        return;
+    }
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(QPen(m_palette.grid, 0));
     painter.drawLines(lines.data(), static_cast<int>(lines.size()));
@@ -157,7 +249,9 @@ void ScenePainter::PaintEntities(QPainter& painter, QSize size, const BoardDocum
 
     m_batches.clear();
     m_layerBatch.clear();
-    m_stamp.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    // Every stamped pixel is reset after use, so the buffer is cleared only when it is resized.
+    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (m_stamp.size() != pixels) m_stamp.assign(pixels, 0);
     m_stamped.clear();
 
     const auto entities = drawing.Entities();
@@ -172,6 +266,15 @@ void ScenePainter::PaintEntities(QPainter& painter, QSize size, const BoardDocum
                                   static_cast<std::size_t>(fx);
         if (m_stamp[pixel] == 0) m_stamped.push_back(static_cast<std::uint32_t>(pixel));
         m_stamp[pixel] = static_cast<std::uint16_t>(batch + 1);
+    };
+    // A segment under kShortPixels is stamped pixel by pixel: exact enough at that length, and
+    // it spares the painter hundreds of thousands of tiny lines at zoom to fit.
+    const auto stampSegment = [&](Vec2 a, Vec2 b, std::size_t batch) {
+        const double steps = std::ceil(std::max(std::abs(b.x - a.x), std::abs(b.y - a.y)));
+        for (double k = 0.0; k <= steps; k += 1.0) {
+            const double t = steps > 0.0 ? k / steps : 0.0;
+            stamp(a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), batch);
+        }
     };
     const auto addSegment = [&](QPointF a, QPointF b, std::vector<QLineF>& lines) {
         if (Outside(a) || Outside(b)) {
@@ -199,6 +302,8 @@ void ScenePainter::PaintEntities(QPainter& painter, QSize size, const BoardDocum
         if (e.kind == EntityKind::Line) {
             if (std::abs(a.x - b.x) < 1.0 && std::abs(a.y - b.y) < 1.0) {
                 stamp(0.5 * (a.x + b.x), 0.5 * (a.y + b.y), cachedBatch);
+            } else if (std::abs(a.x - b.x) < kShortPixels && std::abs(a.y - b.y) < kShortPixels) {
+                stampSegment(a, b, cachedBatch);
             } else {
                 addSegment({a.x, a.y}, {b.x, b.y}, batch.lines);
             }
@@ -206,8 +311,13 @@ void ScenePainter::PaintEntities(QPainter& painter, QSize size, const BoardDocum
         }
         const double radius = std::abs(e.radius) * ppu;
         const Vec2 c = transform.ToScreen(e.center);
-        if (radius < 0.5 && std::abs(a.x - b.x) < 1.0 && std::abs(a.y - b.y) < 1.0) {
-            stamp(0.5 * (a.x + b.x), 0.5 * (a.y + b.y), cachedBatch);
+        // An arc under two pixels across shows as its chord (a pixel when that is shorter).
+        if (radius < 1.0) {
+            if (std::abs(a.x - b.x) < 1.0 && std::abs(a.y - b.y) < 1.0) {
+                stamp(0.5 * (a.x + b.x), 0.5 * (a.y + b.y), cachedBatch);
+            } else {
+                stampSegment(a, b, cachedBatch);
+            }
             return;
         }
         const ArcAngles angles = AnglesOf(e);
@@ -234,6 +344,35 @@ void ScenePainter::PaintEntities(QPainter& painter, QSize size, const BoardDocum
         }
     });
 
+    std::size_t lineCount = 0;
+    for (const Batch& batch : m_batches) lineCount += batch.lines.size();
+    m_stats.lines = lineCount;
+    const bool smooth = lineCount <= kMaxSmoothLines;
+    QImage* image = DirectTarget(painter, size);
+    painter.setRenderHint(QPainter::Antialiasing, smooth);
+    for (const Batch& batch : m_batches) {
+        if (batch.lines.empty()) continue;
+        if (!smooth && image != nullptr) {
+            RasterizeLines(*image, batch.lines, batch.colour.rgba() | 0xff000000U);
+            continue;
+        }
+        painter.setPen(QPen(batch.colour, 0));
+        painter.drawLines(batch.lines.data(), static_cast<int>(batch.lines.size()));
+    }
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    m_stats.points = m_stamped.size();
+    if (image != nullptr) {
+        // Opaque pixels straight into the image: the same result as drawPoints, far faster.
+        std::vector<QRgb> colours;
+        for (const Batch& batch : m_batches) colours.push_back(batch.colour.rgba() | 0xff000000U);
+        for (const std::uint32_t pixel : m_stamped) {
+            const auto x = static_cast<int>(pixel % static_cast<std::uint32_t>(width));
+            const auto y = static_cast<int>(pixel / static_cast<std::uint32_t>(width));
+            reinterpret_cast<QRgb*>(image->scanLine(y))[x] = colours[m_stamp[pixel] - 1U];
+            m_stamp[pixel] = 0;
+        }
+        return;
+    }
     for (const std::uint32_t pixel : m_stamped) {
         const std::size_t batch = m_stamp[pixel] - 1U;
         m_batches[batch].points.emplace_back(
@@ -241,19 +380,6 @@ void ScenePainter::PaintEntities(QPainter& painter, QSize size, const BoardDocum
             static_cast<int>(pixel / static_cast<std::uint32_t>(width)));
         m_stamp[pixel] = 0;
     }
-
-    std::size_t lineCount = 0;
-    for (const Batch& batch : m_batches) lineCount += batch.lines.size();
-    painter.setRenderHint(QPainter::Antialiasing, lineCount <= kMaxSmoothLines);
-    for (const Batch& batch : m_batches) {
-        painter.setPen(QPen(batch.colour, 0));
-        if (!batch.lines.empty()) {
-            painter.drawLines(batch.lines.data(), static_cast<int>(batch.lines.size()));
-        }
-        m_stats.lines += batch.lines.size();
-        m_stats.points += batch.points.size();
-    }
-    painter.setRenderHint(QPainter::Antialiasing, false);
     for (const Batch& batch : m_batches) {
         if (batch.points.empty()) continue;
         painter.setPen(QPen(batch.colour, 0));
@@ -264,30 +390,54 @@ void ScenePainter::PaintEntities(QPainter& painter, QSize size, const BoardDocum
 void ScenePainter::PaintRubber(QPainter& painter, QSize size, const ViewTransform& transform,
                                const std::vector<Vec2>& rubber) {
     if (rubber.size() < 2) return;
-    // Points closer than half a pixel to the last kept one add nothing visible.
+    // Points are dropped while every point since the last kept one stays within the tolerance
+    // of the chord from it to the newest point, so a long smooth band is drawn with a few
+    // points per bend. The check looks back at most kBandRun points, keeping the cost linear.
+    constexpr std::size_t kBandRun = 16;
     m_rubberScreen.clear();
+    std::vector<Vec2>& pending = m_pending;
+    pending.clear();
     bool outside = false;
     for (const Vec2& p : rubber) {
         const Vec2 s = transform.ToScreen(p);
         if (!IsFinite(s)) continue;
-        if (!m_rubberScreen.empty()) {
-            const QPointF& last = m_rubberScreen.back();
-            if (std::abs(last.x() - s.x) < 0.5 && std::abs(last.y() - s.y) < 0.5) continue;
+        if (m_rubberScreen.empty()) {
+            m_rubberScreen.emplace_back(s.x, s.y);
+            outside = Outside(m_rubberScreen.back());
+            continue;
         }
-        m_rubberScreen.emplace_back(s.x, s.y);
-        outside = outside || Outside(m_rubberScreen.back());
+        const Vec2 anchor{m_rubberScreen.back().x(), m_rubberScreen.back().y()};
+        bool fits = pending.size() < kBandRun;
+        for (std::size_t k = 0; fits && k < pending.size(); ++k) {
+            fits = DistanceSquaredToSegment(pending[k], anchor, s) <
+                   kBandTolerancePixels * kBandTolerancePixels;
+        }
+        if (!fits) {
+            m_rubberScreen.emplace_back(pending.back().x, pending.back().y);
+            outside = outside || Outside(m_rubberScreen.back());
+            pending.clear();
+        }
+        pending.push_back(s);
     }
-    // Keep the true end even when it fell within half a pixel of the point before.
-    const Vec2 end = transform.ToScreen(rubber.back());
-    if (IsFinite(end) && m_rubberScreen.size() >= 1 &&
-        (m_rubberScreen.back().x() != end.x || m_rubberScreen.back().y() != end.y)) {
-        m_rubberScreen.back() = QPointF(end.x, end.y);
+    if (!pending.empty()) {
+        m_rubberScreen.emplace_back(pending.back().x, pending.back().y);
+        outside = outside || Outside(m_rubberScreen.back());
     }
     m_stats.rubberPoints = m_rubberScreen.size();
     if (m_rubberScreen.size() < 2) return;
-    QPen pen(m_palette.rubber, 1.5, Qt::DashLine);
-    pen.setCosmetic(true);
-    painter.setRenderHint(QPainter::Antialiasing, true);
+    if (QImage* image = DirectTarget(painter, size)) {
+        // Dashes of 6 pixels with gaps of 4, written straight into the image.
+        int phase = 0;
+        const QRgb colour = m_palette.rubber.rgba() | 0xff000000U;
+        for (std::size_t i = 1; i < m_rubberScreen.size(); ++i) {
+            RasterizeSegment(*image, QLineF(m_rubberScreen[i - 1], m_rubberScreen[i]), colour, 6, 4,
+                             &phase);
+        }
+        return;
+    }
+    // A one-pixel cosmetic dash without antialiasing: the painter's fast path for long bands.
+    QPen pen(m_palette.rubber, 0, Qt::DashLine);
+    painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(pen);
     if (!outside) {
         painter.drawPolyline(m_rubberScreen.data(), static_cast<int>(m_rubberScreen.size()));

@@ -90,6 +90,7 @@ private:
     std::vector<std::uint16_t> m_stamp;    // per pixel: batch + 1 of the entity under a pixel there
     std::vector<std::uint32_t> m_stamped;  // pixels set in m_stamp this paint
     std::vector<QPointF> m_rubberScreen;
+    std::vector<Vec2> m_pending;  // band points that may still be dropped
 };
 
 // Clips the segment a-b to box (Liang-Barsky); false when nothing of it is inside.

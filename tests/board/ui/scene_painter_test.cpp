@@ -33,8 +33,9 @@ SceneOverlay NoGrid() {
 // grid, unless overlay says otherwise.
 QImage Render(const BoardDocument& document, ScenePainter& painter, EntityIndex& index,
               const ViewTransform& transform = {1.0, {0.0, kHeight / 2.0}},
-              SceneOverlay overlay = NoGrid()) {
-    QImage image(kWidth, kHeight, QImage::Format_RGB32);
+              SceneOverlay overlay = NoGrid(), QImage::Format format = QImage::Format_RGB32) {
+    // RGB32 is written pixel by pixel where that is faster; RGB888 makes the painter do it all.
+    QImage image(kWidth, kHeight, format);
     QPainter qp(&image);
     painter.Paint(qp, image.size(), document, transform, overlay, index);
     return image;
@@ -64,6 +65,7 @@ private slots:
     void lightColoursStandOut();
     void arcRunsCounterClockwiseWithYUp();
     void entitiesUnderAPixelStillShow();
+    void manyLinesAreAllDrawn();
     void overlaysUseTheirColours();
     void farAwayCoordinatesAreClipped();
     void clipSegment_data();
@@ -101,16 +103,19 @@ void ScenePainterTest::layerVisibilityDecidesDrawing() {
     arc.visible = entityVisible;
     document->DrawingModel()->AddEntity(arc);
 
-    ScenePainter painter;
-    EntityIndex index;
-    const QImage image = Render(*document, painter, index);
-    const int inked = CountPixels(image, [](QColor c) { return c != QColor(Qt::white); });
-    if (drawn) {
-        QVERIFY2(inked > 180, qPrintable(QString::number(inked)));
-        const bool red = entityLayer == 1;
-        QCOMPARE(CountPixels(image, Reddish) > 100, red);
-    } else {
-        QCOMPARE(inked, 0);
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_RGB888}) {
+        ScenePainter painter;
+        EntityIndex index;
+        const QImage image =
+            Render(*document, painter, index, {1.0, {0.0, kHeight / 2.0}}, NoGrid(), format);
+        const int inked = CountPixels(image, [](QColor c) { return c != QColor(Qt::white); });
+        if (drawn) {
+            QVERIFY2(inked > 180, qPrintable(QString::number(inked)));
+            const bool red = entityLayer == 1;
+            QCOMPARE(CountPixels(image, Reddish) > 100, red);
+        } else {
+            QCOMPARE(inked, 0);
+        }
     }
 }
 
@@ -180,24 +185,69 @@ void ScenePainterTest::entitiesUnderAPixelStillShow() {
                 MakeArc(p, p + Vec2{0.05, 0.0}, p + Vec2{0.0, 0.05}));
         }
     }
-    ScenePainter painter;
-    EntityIndex index;
-    const ViewTransform transform{1.0, {0.0, kHeight / 2.0}};
-    const QImage image = Render(*document, painter, index, transform);
-    QVERIFY(painter.Stats().points > 0);
-    for (std::size_t i = 0; i < spots.size(); ++i) {
-        const Vec2 s = transform.ToScreen(spots[i]);
-        bool inked = false;
-        for (int dy = -1; dy <= 1 && !inked; ++dy) {
-            for (int dx = -1; dx <= 1 && !inked; ++dx) {
-                inked = !IsBackground(image.pixel(int(s.x) + dx, int(s.y) + dy));
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_RGB888}) {
+        ScenePainter painter;
+        EntityIndex index;
+        const ViewTransform transform{1.0, {0.0, kHeight / 2.0}};
+        const QImage image = Render(*document, painter, index, transform, NoGrid(), format);
+        QVERIFY(painter.Stats().points > 0);
+        for (std::size_t i = 0; i < spots.size(); ++i) {
+            const Vec2 s = transform.ToScreen(spots[i]);
+            bool inked = false;
+            for (int dy = -1; dy <= 1 && !inked; ++dy) {
+                for (int dx = -1; dx <= 1 && !inked; ++dx) {
+                    inked = !IsBackground(image.pixel(int(s.x) + dx, int(s.y) + dy));
+                }
+            }
+            QVERIFY2(inked, qPrintable(QStringLiteral("seed %1: entity %2 at %3,%4 not drawn")
+                                           .arg(seed)
+                                           .arg(i)
+                                           .arg(spots[i].x)
+                                           .arg(spots[i].y)));
+        }
+    }
+}
+
+void ScenePainterTest::manyLinesAreAllDrawn() {
+    // More segments than are smoothed: drawn plainly, straight into the image where it can be.
+    const unsigned seed = 9157;
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> x(0.0, kWidth);
+    std::uniform_real_distribution<double> y(-kHeight / 2.0, kHeight / 2.0);
+    const auto app = BoardApplication::Create();
+    const auto document = app->AddDocument("多数");
+    std::vector<std::pair<Vec2, Vec2>> lines;
+    for (int i = 0; i < 6000; ++i) {
+        const Vec2 a{x(random), y(random)};
+        const Vec2 b{x(random), y(random)};
+        if (Distance(a, b) < 5.0) continue;
+        lines.emplace_back(a, b);
+        document->DrawingModel()->AddEntity(MakeLine(a, b));
+    }
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_RGB888}) {
+        ScenePainter painter;
+        EntityIndex index;
+        const ViewTransform transform{1.0, {0.0, kHeight / 2.0}};
+        const QImage image = Render(*document, painter, index, transform, NoGrid(), format);
+        for (std::size_t i = 0; i < lines.size(); i += 37) {
+            for (const double t : {0.0, 0.5, 1.0}) {
+                const Vec2 p =
+                    transform.ToScreen(lines[i].first + t * (lines[i].second - lines[i].first));
+                bool inked = false;
+                for (int dy = -1; dy <= 1 && !inked; ++dy) {
+                    for (int dx = -1; dx <= 1 && !inked; ++dx) {
+                        const int px = std::clamp(int(p.x) + dx, 0, kWidth - 1);
+                        const int py = std::clamp(int(p.y) + dy, 0, kHeight - 1);
+                        inked = image.pixelColor(px, py) != QColor(Qt::white);
+                    }
+                }
+                QVERIFY2(inked, qPrintable(QStringLiteral("seed %1 format %2: line %3 at t=%4")
+                                               .arg(seed)
+                                               .arg(int(format))
+                                               .arg(i)
+                                               .arg(t)));
             }
         }
-        QVERIFY2(inked, qPrintable(QStringLiteral("seed %1: entity %2 at %3,%4 not drawn")
-                                       .arg(seed)
-                                       .arg(i)
-                                       .arg(spots[i].x)
-                                       .arg(spots[i].y)));
     }
 }
 
