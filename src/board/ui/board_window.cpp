@@ -325,10 +325,12 @@ void BoardWindow::RefreshActions() {
             QStringLiteral("縮尺 %1:%2").arg(scale.Numerator()).arg(scale.Denominator()));
         const std::int32_t layer = document->CurrentAttributesModel()->Layer();
         const LayerData* layerData = document->LayerTable()->Find(layer);
-        m_layerLabel->setText(QStringLiteral("レイヤ %1").arg(layer) +
-                              (layerData != nullptr
-                                   ? QStringLiteral(" ") + QString::fromStdString(layerData->name)
-                                   : QString()));
+        // The name only when it says more than the number.
+        QString layerText = QStringLiteral("レイヤ %1").arg(layer);
+        if (layerData != nullptr && layerData->name != std::to_string(layer)) {
+            layerText += QStringLiteral(": ") + QString::fromStdString(layerData->name);
+        }
+        m_layerLabel->setText(layerText);
     } else {
         m_scaleLabel->clear();
         m_layerLabel->clear();

@@ -135,6 +135,7 @@ void Canvas::Render(QPainter& painter, QSize size) {
 
 void Canvas::paintEvent(QPaintEvent* /*event*/) {
     // Changes the tool makes while handing over its band are painted now, not by another paint.
+    m_placed = true;
     m_painting = true;
     ToTool([](BoardTool& tool, const BoardViewPtr& view) { tool.RubberDisplay(view); });
     // Painted into an image first: entities under a pixel are written straight into it.
@@ -151,8 +152,8 @@ void Canvas::paintEvent(QPaintEvent* /*event*/) {
 void Canvas::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (width() <= 0 || height() <= 0) return;
+    // Until the first paint the layout may still be settling: fit again at each size.
     if (!m_placed) {
-        m_placed = true;
         ZoomToFit();
         return;
     }

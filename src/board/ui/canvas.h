@@ -93,7 +93,7 @@ private:
     ObserverId m_drawingObserver = 0;
     EntityIndex m_index;
     ScenePainter m_painter;
-    bool m_placed = false;    // the view was fitted once the canvas had a size
+    bool m_placed = false;    // painted once: from then on resizes keep the view's middle
     bool m_painting = false;  // inside paintEvent
     std::optional<Vec2> m_cursor;
     std::optional<SnapTarget> m_snapTarget;

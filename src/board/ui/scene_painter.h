@@ -29,8 +29,12 @@ struct BoardPalette {
     QColor crosshair{120, 120, 120};
 };
 
-// A layer colour made visible on background: a colour too close to the background in lightness
-// is darkened (or, on a dark background, lightened) until it stands out; hue is kept.
+// Perceived lightness of a colour, 0 (black) to 1 (white), weighting green most as the eye does.
+[[nodiscard]] double PerceivedLightness(const QColor& colour) noexcept;
+
+// A layer colour made visible on background: a colour whose perceived lightness is within 0.4 of
+// the background's is darkened (on a dark background: lightened) to that distance, hue kept, so
+// yellow becomes olive and white grey on a white background.
 [[nodiscard]] QColor ColourOnBackground(Rgb colour, const QColor& background);
 
 // What is drawn over the entities.

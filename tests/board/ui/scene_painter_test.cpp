@@ -131,16 +131,16 @@ void ScenePainterTest::lightColoursStandOut_data() {
 
 void ScenePainterTest::lightColoursStandOut() {
     QFETCH(Rgb, colour);
-    const QColor shown = ColourOnBackground(colour, Qt::white);
-    QVERIFY2(shown.lightnessF() <= 0.66, qPrintable(shown.name()));
     const QColor original(colour.r, colour.g, colour.b);
-    if (original.lightnessF() <= 0.65) {
+    const QColor shown = ColourOnBackground(colour, Qt::white);
+    QVERIFY2(PerceivedLightness(shown) <= 0.61, qPrintable(shown.name()));
+    if (PerceivedLightness(original) <= 0.6) {
         QCOMPARE(shown, original);  // dark enough already: untouched
-    } else if (original.hslSaturationF() > 0.1) {
-        QVERIFY(std::abs(shown.hslHueF() - original.hslHueF()) < 0.02);  // same hue, darker
+    } else if (original.hsvSaturationF() > 0.1) {
+        QVERIFY(std::abs(shown.hsvHueF() - original.hsvHueF()) < 0.02);  // same hue, darker
     }
     // On a dark background the colour is lifted instead.
-    QVERIFY(ColourOnBackground(colour, Qt::black).lightnessF() >= 0.34);
+    QVERIFY(PerceivedLightness(ColourOnBackground(colour, Qt::black)) >= 0.39);
 }
 
 void ScenePainterTest::arcRunsCounterClockwiseWithYUp() {
