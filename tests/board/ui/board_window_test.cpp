@@ -4,10 +4,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -16,6 +18,7 @@
 #include "board/model/entity.h"
 #include "board/model/tool.h"
 #include "board/ui/canvas.h"
+#include "board/ui/layer_dialog.h"
 #include "board/ui/recording_sink.h"
 #include "tool/host/point_list.h"
 
@@ -94,6 +97,7 @@ private slots:
     void saveHookDecidesForEachModifiedDrawing();
     void windowOutlivesTheTool();
     void drawingWithPickedPointsStaysOpen();
+    void layerDialogAppliesOnlyOnOk();
 };
 
 void BoardWindowTest::showsWhenApplicationBecomesVisible() {
@@ -275,6 +279,53 @@ void BoardWindowTest::drawingWithPickedPointsStaysOpen() {
     QCOMPARE(board.app->DocumentCount(), std::size_t{0});
     QCOMPARE(board.window->Tabs()->count(), 0);
     tool->SetEventSink(nullptr);
+}
+
+void BoardWindowTest::layerDialogAppliesOnlyOnOk() {
+    Board board;
+    const auto document = board.app->DocumentAt(0);
+    BoardLayers& layers = *document->LayerTable();
+    layers.Add(1, "外形", 0);
+    for (const bool accept : {false, true}) {
+        LayerDialog dialog(document);
+        QTableWidget* table = dialog.Table();
+        QCOMPARE(table->rowCount(), 2);
+        table->item(1, LayerDialog::NameColumn)->setText(QStringLiteral("波線"));
+        table->item(1, LayerDialog::VisibleColumn)->setCheckState(Qt::Unchecked);
+        dialog.SetRowColour(1, {10, 20, 30});
+        dialog.AddLayer();  // number 2, the next free one
+        QComboBox* current = dialog.CurrentLayerBox();
+        current->setCurrentIndex(current->findData(2));
+        if (!accept) {
+            dialog.reject();
+            QCOMPARE(layers.Count(), std::size_t{2});
+            QCOMPARE(layers.Find(1)->name, std::string("外形"));
+            QVERIFY(layers.Find(1)->visible);
+            continue;
+        }
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+    QCOMPARE(layers.Count(), std::size_t{3});
+    const LayerData* edited = layers.Find(1);
+    QCOMPARE(edited->name, std::string("波線"));
+    QVERIFY(!edited->visible);
+    QCOMPARE(edited->colour, (Rgb{10, 20, 30}));
+    QVERIFY(layers.Find(2) != nullptr);
+    QCOMPARE(document->CurrentAttributesModel()->Layer(), 2);
+    // A second dialog shows what the first one stored.
+    LayerDialog again(document);
+    QCOMPARE(again.Table()->item(1, LayerDialog::NameColumn)->text(), QStringLiteral("波線"));
+    QCOMPARE(again.Table()->item(1, LayerDialog::VisibleColumn)->checkState(), Qt::Unchecked);
+    QCOMPARE(again.CurrentLayerBox()->currentData().toInt(), 2);
+    // Layer 0 cannot be removed.
+    again.Table()->setCurrentCell(0, 0);
+    {
+        BoxAnswerer answerer(QStringLiteral("OK"));
+        again.RemoveSelectedLayer();
+        QCOMPARE(answerer.seen, QStringLiteral("レイヤ 0 は削除できません。"));
+    }
+    QCOMPARE(again.Table()->rowCount(), 3);
 }
 
 QTEST_MAIN(BoardWindowTest)
