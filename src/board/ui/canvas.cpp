@@ -205,7 +205,7 @@ void Canvas::mouseReleaseEvent(QMouseEvent* event) {
 
 void Canvas::mouseMoveEvent(QMouseEvent* event) {
     const QPointF position = event->position();
-    if (m_panFrom && (event->buttons() & Qt::MiddleButton)) {
+    if (m_panFrom && event->buttons().testFlag(Qt::MiddleButton)) {
         PanByPixels(position - *m_panFrom);
         m_panFrom = position;
     }

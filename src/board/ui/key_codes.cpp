@@ -58,9 +58,9 @@ std::optional<std::int16_t> WindowsKeyCode(int qtKey) noexcept {
 
 std::int16_t ShiftState(Qt::KeyboardModifiers modifiers) noexcept {
     std::int16_t state = 0;
-    if (modifiers & Qt::ShiftModifier) state |= 1;
-    if (modifiers & Qt::ControlModifier) state |= 2;
-    if (modifiers & Qt::AltModifier) state |= 4;
+    if (modifiers.testFlag(Qt::ShiftModifier)) state |= 1;
+    if (modifiers.testFlag(Qt::ControlModifier)) state |= 2;
+    if (modifiers.testFlag(Qt::AltModifier)) state |= 4;
     return state;
 }
 

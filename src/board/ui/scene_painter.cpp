@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPen>
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "board/model/entity.h"
@@ -136,9 +137,10 @@ bool ClipSegment(Vec2& a, Vec2& b, const Box& box) noexcept {
     double t0 = 0.0;
     double t1 = 1.0;
     const Vec2 d = b - a;
-    const double p[4] = {-d.x, d.x, -d.y, d.y};
-    const double q[4] = {a.x - box.min.x, box.max.x - a.x, a.y - box.min.y, box.max.y - a.y};
-    for (int i = 0; i < 4; ++i) {
+    const std::array<double, 4> p = {-d.x, d.x, -d.y, d.y};
+    const std::array<double, 4> q = {a.x - box.min.x, box.max.x - a.x, a.y - box.min.y,
+                                     box.max.y - a.y};
+    for (std::size_t i = 0; i < 4; ++i) {
         if (p[i] == 0.0) {
             if (q[i] < 0.0) return false;
             continue;
@@ -501,9 +503,10 @@ void ScenePainter::PaintSnap(QPainter& painter, const ViewTransform& transform,
             painter.drawEllipse(box);
             break;
         case SnapTargetKind::Grid: {
-            const QPointF diamond[4] = {
-                {s.x, s.y - kHalf}, {s.x + kHalf, s.y}, {s.x, s.y + kHalf}, {s.x - kHalf, s.y}};
-            painter.drawPolygon(diamond, 4);
+            const std::array<QPointF, 4> diamond = {
+                QPointF{s.x, s.y - kHalf}, QPointF{s.x + kHalf, s.y}, QPointF{s.x, s.y + kHalf},
+                QPointF{s.x - kHalf, s.y}};
+            painter.drawPolygon(diamond.data(), static_cast<int>(diamond.size()));
             break;
         }
     }
