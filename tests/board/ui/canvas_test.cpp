@@ -11,10 +11,12 @@
 #include <random>
 
 #include "board/model/application.h"
+#include "board/model/curve.h"
 #include "board/model/entity.h"
 #include "board/model/tool.h"
 #include "board/ui/key_codes.h"
 #include "board/ui/recording_sink.h"
+#include "tool/host/point_list.h"
 
 using namespace pelimator::board;
 using pelimator::board::test::RecordingSink;
@@ -78,6 +80,7 @@ private slots:
     void middleDragAndArrowsPan();
     void zoomToFitShowsEverything();
     void snapTargetIsHighlightedBeforeClick();
+    void marksAndBandShowInTheirDrawingOnly();
 };
 
 void CanvasTest::clickLandsOnDrawingPoint_data() {
@@ -313,6 +316,51 @@ void CanvasTest::snapTargetIsHighlightedBeforeClick() {
     QCOMPARE(board.canvas->HighlightedSnap()->point, (Vec2{60.0, 10.0}));
     QTest::mouseMove(board.canvas.get(), QPoint(300, 40));  // far from both ends
     QVERIFY(!board.canvas->HighlightedSnap().has_value());
+}
+
+void CanvasTest::marksAndBandShowInTheirDrawingOnly() {
+    Board board;
+    board.canvas->SetTransform({1.0, {0.0, 0.0}});
+    const auto other = board.app->AddDocument("別の図面");
+    Canvas otherCanvas(board.app, other);
+    otherCanvas.resize(400, 300);
+    otherCanvas.SetTransform({1.0, {0.0, 0.0}});
+    SnapSettings noGrid = board.document->SnapModel()->Settings();
+    noGrid.gridVisible = false;
+    board.document->SnapModel()->SetSettings(noGrid);
+    other->SnapModel()->SetSettings(noGrid);
+
+    // Two picks in the first drawing, and a band through them.
+    board.tool->AddMark(1, pelimator::host::PlainPoint(100.0, -100.0), board.document);
+    board.tool->AddMark(1, pelimator::host::PlainPoint(300.0, -200.0), board.document);
+    pelimator::host::PlainPointList points;
+    points.Add(100.0, -100.0);
+    points.Add(300.0, -200.0);
+    const auto band = std::make_shared<BoardCurve>();
+    band->SetTolerance(0.1);
+    band->SetPoints(0, points);
+    board.tool->ShowRubber(band);
+
+    const auto count = [](const QImage& image, auto wanted) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) n += wanted(image.pixelColor(x, y)) ? 1 : 0;
+        }
+        return n;
+    };
+    const auto red = [](QColor c) { return c.red() > 150 && c.green() < 80 && c.blue() < 80; };
+    const auto pink = [](QColor c) { return c.red() > 150 && c.green() < 80 && c.blue() > 80; };
+
+    board.sink.events.clear();
+    const QImage shown = board.canvas->grab().toImage();
+    QCOMPARE(board.sink.CountOf("RubberDisp"), std::size_t{1});  // asked on the repaint
+    QVERIFY(red(shown.pixelColor(100, 100)));                    // the middle of mark 1
+    QVERIFY(red(shown.pixelColor(300, 200)));                    // the middle of mark 2
+    QVERIFY(count(shown, pink) > 60);                            // the dashed band
+
+    const QImage elsewhere = otherCanvas.grab().toImage();
+    QCOMPARE(count(elsewhere, red), 0);
+    QCOMPARE(count(elsewhere, pink), 0);
 }
 
 QTEST_MAIN(CanvasTest)
