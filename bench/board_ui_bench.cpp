@@ -1,0 +1,144 @@
+// Painting speed of the board canvas on a 1920 x 1080 image: a million entities at zoom to fit
+// and zoomed in, and the rubber band of the longest picking.
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <cmath>
+#include <cstdlib>
+
+#include <benchmark/benchmark.h>
+
+#include "board/model/application.h"
+#include "board/model/entity.h"
+#include "board/ui/entity_index.h"
+#include "board/ui/scene_painter.h"
+
+using namespace pelimator::board;
+
+namespace {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+
+// 1000 rows of 1000 entities 10 units apart, half-circle arcs and lines in turn, on four
+// coloured layers: like a sheet full of wave lines.
+struct MillionBoard {
+    BoardApplicationPtr app = BoardApplication::Create();
+    BoardDocumentPtr document = app->AddDocument("百万");
+
+    MillionBoard() {
+        BoardLayers& layers = *document->LayerTable();
+        const Rgb colours[4] = {{0, 0, 0}, {200, 0, 0}, {0, 120, 0}, {0, 0, 200}};
+        for (int layer = 1; layer < 4; ++layer) {
+            layers.Add(layer, "", 0);
+            layers.SetColour(layer, colours[layer]);
+        }
+        BoardDrawing& drawing = *document->DrawingModel();
+        drawing.BeginEdit("波線追加");
+        for (int row = 0; row < 1000; ++row) {
+            const double y = row * 10.0;
+            for (int column = 0; column < 1000; ++column) {
+                const double x = column * 10.0;
+                const int layer = row % 4;
+                if (column % 2 == 0) {
+                    drawing.AddEntity(MakeArc({x + 5.0, y}, {x + 10.0, y}, {x, y}, layer));
+                } else {
+                    drawing.AddEntity(MakeLine({x, y}, {x + 8.0, y + 3.0}, layer));
+                }
+            }
+        }
+        drawing.EndEdit(true);
+    }
+};
+
+MillionBoard& Board() {
+    static MillionBoard board;
+    return board;
+}
+
+SceneOverlay NoOverlay() {
+    SceneOverlay overlay;
+    overlay.gridVisible = true;
+    overlay.gridSpacing = 10.0;
+    return overlay;
+}
+
+void PaintLoop(benchmark::State& state, const ViewTransform& transform, const SceneOverlay& overlay,
+               const BoardDocument& document) {
+    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    ScenePainter painter;
+    EntityIndex index;
+    index.Update(*document.DrawingModel());  // built once, as a canvas keeps it
+    for (auto _ : state) {
+        QPainter qp(&image);
+        painter.Paint(qp, image.size(), document, transform, overlay, index);
+        qp.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.counters["candidates"] = static_cast<double>(painter.Stats().candidates);
+    state.counters["lines"] = static_cast<double>(painter.Stats().lines);
+    state.counters["points"] = static_cast<double>(painter.Stats().points);
+    state.counters["rubberPoints"] = static_cast<double>(painter.Stats().rubberPoints);
+}
+
+void BM_RepaintMillionAtFit(benchmark::State& state) {
+    const BoardDocument& document = *Board().document;
+    ViewTransform transform;
+    transform.Fit(*document.DrawingModel()->Bounds(), kWidth, kHeight, 24.0);
+    PaintLoop(state, transform, NoOverlay(), document);
+}
+BENCHMARK(BM_RepaintMillionAtFit)->Unit(benchmark::kMillisecond);
+
+void BM_RepaintMillionZoomedToAThousand(benchmark::State& state) {
+    const BoardDocument& document = *Board().document;
+    // One entity per 100 square units: 1000 of them fill 1e5 square units of screen.
+    const double zoom = std::sqrt(static_cast<double>(kWidth) * kHeight / 1.0e5);
+    ViewTransform transform{zoom, {0.0, 0.0}};
+    transform.Fit(Box{{4000.0, 4000.0}, {4000.0, 4000.0}}, kWidth, kHeight, 0.0);
+    PaintLoop(state, transform, NoOverlay(), document);
+}
+BENCHMARK(BM_RepaintMillionZoomedToAThousand)->Unit(benchmark::kMillisecond);
+
+void BM_RubberBandOfLongestPicking(benchmark::State& state) {
+    const auto app = BoardApplication::Create();
+    const auto document = app->AddDocument("空");
+    SceneOverlay overlay = NoOverlay();
+    // 32,766 points winding across the whole screen.
+    for (int i = 0; i < 32766; ++i) {
+        const double t = i / 32765.0;
+        overlay.rubber.push_back({t * 1900.0, 540.0 + 400.0 * std::sin(t * 60.0)});
+    }
+    const ViewTransform transform{1.0, {0.0, 1080.0}};
+    PaintLoop(state, transform, overlay, *document);
+}
+BENCHMARK(BM_RubberBandOfLongestPicking)->Unit(benchmark::kMillisecond);
+
+// For comparison: background and grid only.
+void BM_RepaintEmpty(benchmark::State& state) {
+    const auto app = BoardApplication::Create();
+    const auto document = app->AddDocument("空");
+    PaintLoop(state, ViewTransform{4.55, {0.0, 0.0}}, NoOverlay(), *document);
+}
+BENCHMARK(BM_RepaintEmpty)->Unit(benchmark::kMillisecond);
+
+void BM_IndexBuildMillion(benchmark::State& state) {
+    const BoardDrawing& drawing = *Board().document->DrawingModel();
+    for (auto _ : state) {
+        EntityIndex index;
+        index.Update(drawing);
+        benchmark::DoNotOptimize(index.Size());
+    }
+}
+BENCHMARK(BM_IndexBuildMillion)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QGuiApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,500 @@
+// The board window: tabs kept in step with the documents, menus, status bar and closing.
+#include "board/ui/board_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <exception>
+
+#include "board/ui/canvas.h"
+#include "board/ui/layer_dialog.h"
+
+namespace pelimator::board {
+
+namespace {
+
+const QString kProgramName = QStringLiteral("Pelimator ボード");
+
+QString TabTitle(const BoardDocument& document) {
+    QString title = QString::fromStdString(document.Name());
+    if (document.DrawingModel()->IsModified()) title += QStringLiteral(" *");
+    return title;
+}
+
+}  // namespace
+
+BoardWindow::BoardWindow(BoardApplicationPtr application, QWidget* parent)
+    : QMainWindow(parent), m_application(std::move(application)) {
+    setObjectName(QStringLiteral("boardWindow"));
+    setWindowTitle(kProgramName);
+
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("drawingTabs"));
+    m_tabs->setDocumentMode(true);
+    m_tabs->setMovable(false);
+    setCentralWidget(m_tabs);
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int) {
+        if (!m_syncingTabs) {
+            if (Canvas* canvas = CurrentCanvas()) {
+                Guarded(QStringLiteral("図面を切り替えられませんでした。"),
+                        [canvas] { canvas->Document()->Activate(); });
+            }
+        }
+        RefreshTitles();
+        RefreshActions();
+    });
+
+    BuildMenus();
+
+    m_positionLabel = new QLabel(this);
+    m_positionLabel->setMinimumWidth(220);
+    m_layerLabel = new QLabel(this);
+    m_scaleLabel = new QLabel(this);
+    m_toolLabel = new QLabel(this);
+    statusBar()->addWidget(m_positionLabel);
+    statusBar()->addPermanentWidget(m_toolLabel);
+    statusBar()->addPermanentWidget(m_layerLabel);
+    statusBar()->addPermanentWidget(m_scaleLabel);
+
+    for (std::size_t i = 0; i < m_application->DocumentCount(); ++i) {
+        AddTab(m_application->DocumentAt(i));
+    }
+    SelectTab(m_application->Active().get());
+    m_applicationObserver = m_application->AddObserver(
+        [this](ApplicationChange change, const BoardDocumentPtr& document) {
+            OnApplicationChange(change, document);
+        });
+    WatchTool();
+    RefreshTitles();
+    RefreshActions();
+    resize(1100, 760);
+    if (m_application->Visible()) show();
+}
+
+BoardWindow::~BoardWindow() {
+    m_application->RemoveObserver(m_applicationObserver);
+    if (const auto tool = m_watchedTool.lock()) tool->RemoveObserver(m_toolObserver);
+}
+
+void BoardWindow::BuildMenus() {
+    m_fileMenu = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    QAction* newDocument = m_fileMenu->addAction(QStringLiteral("新規(&N)"));
+    newDocument->setShortcut(QKeySequence::New);
+    connect(newDocument, &QAction::triggered, this, &BoardWindow::NewDocument);
+    m_fileMenu->addSeparator();
+    m_closeDocument = m_fileMenu->addAction(QStringLiteral("閉じる(&C)"));
+    m_closeDocument->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    connect(m_closeDocument, &QAction::triggered, this, [this] { CloseCurrentDocument(); });
+    QAction* quit = m_fileMenu->addAction(QStringLiteral("終了(&X)"));
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
+    m_undo = edit->addAction(QStringLiteral("元に戻す"));
+    m_undo->setObjectName(QStringLiteral("undoAction"));
+    m_undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    connect(m_undo, &QAction::triggered, this, &BoardWindow::Undo);
+    m_redo = edit->addAction(QStringLiteral("やり直し"));
+    m_redo->setObjectName(QStringLiteral("redoAction"));
+    m_redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    connect(m_redo, &QAction::triggered, this, &BoardWindow::Redo);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
+    QAction* zoomIn = view->addAction(QStringLiteral("拡大(&I)"));
+    zoomIn->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence::ZoomIn});
+    connect(zoomIn, &QAction::triggered, this, [this] {
+        if (Canvas* canvas = CurrentCanvas()) canvas->ZoomIn();
+    });
+    QAction* zoomOut = view->addAction(QStringLiteral("縮小(&O)"));
+    zoomOut->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Minus), QKeySequence::ZoomOut});
+    connect(zoomOut, &QAction::triggered, this, [this] {
+        if (Canvas* canvas = CurrentCanvas()) canvas->ZoomOut();
+    });
+    QAction* fit = view->addAction(QStringLiteral("全体表示(&A)"));
+    fit->setObjectName(QStringLiteral("zoomFitAction"));
+    fit->setShortcut(QKeySequence(Qt::Key_Home));
+    connect(fit, &QAction::triggered, this, [this] {
+        if (Canvas* canvas = CurrentCanvas()) canvas->ZoomToFit();
+    });
+    view->addSeparator();
+    m_gridVisible = view->addAction(QStringLiteral("グリッド表示(&G)"));
+    m_gridVisible->setCheckable(true);
+    connect(m_gridVisible, &QAction::triggered, this, [this](bool on) {
+        if (Canvas* canvas = CurrentCanvas()) {
+            Guarded(QStringLiteral("グリッドの表示を変えられませんでした。"), [canvas, on] {
+                SnapSettings settings = canvas->Document()->SnapModel()->Settings();
+                settings.gridVisible = on;
+                canvas->Document()->SnapModel()->SetSettings(settings);
+            });
+            canvas->update();
+        }
+    });
+
+    QMenu* drawing = menuBar()->addMenu(QStringLiteral("図面(&D)"));
+    connect(drawing->addAction(QStringLiteral("縮尺(&S)...")), &QAction::triggered, this,
+            &BoardWindow::EditScale);
+    connect(drawing->addAction(QStringLiteral("レイヤ一覧(&L)...")), &QAction::triggered, this,
+            &BoardWindow::EditLayers);
+
+    QMenu* snap = menuBar()->addMenu(QStringLiteral("スナップ(&S)"));
+    m_endPointSnap = snap->addAction(QStringLiteral("端点・中心(&E)"));
+    m_endPointSnap->setCheckable(true);
+    m_gridSnap = snap->addAction(QStringLiteral("グリッド(&G)"));
+    m_gridSnap->setCheckable(true);
+    const auto toggle = [this](bool SnapSettings::*flag, bool on) {
+        if (Canvas* canvas = CurrentCanvas()) {
+            Guarded(QStringLiteral("スナップの設定を変えられませんでした。"), [canvas, flag, on] {
+                SnapSettings settings = canvas->Document()->SnapModel()->Settings();
+                settings.*flag = on;
+                canvas->Document()->SnapModel()->SetSettings(settings);
+            });
+        }
+    };
+    connect(m_endPointSnap, &QAction::triggered, this,
+            [toggle](bool on) { toggle(&SnapSettings::endPointSnap, on); });
+    connect(m_gridSnap, &QAction::triggered, this,
+            [toggle](bool on) { toggle(&SnapSettings::gridSnap, on); });
+    snap->addSeparator();
+    connect(snap->addAction(QStringLiteral("グリッド間隔(&I)...")), &QAction::triggered, this,
+            &BoardWindow::EditGridSpacing);
+}
+
+Canvas* BoardWindow::CurrentCanvas() const {
+    return qobject_cast<Canvas*>(m_tabs->currentWidget());
+}
+
+Canvas* BoardWindow::CanvasOf(const BoardDocument* document) const {
+    for (int i = 0; i < m_tabs->count(); ++i) {
+        auto* canvas = qobject_cast<Canvas*>(m_tabs->widget(i));
+        if (canvas != nullptr && canvas->Document().get() == document) return canvas;
+    }
+    return nullptr;
+}
+
+void BoardWindow::AddTab(const BoardDocumentPtr& document) {
+    if (CanvasOf(document.get()) != nullptr) return;
+    auto* canvas = new Canvas(m_application, document, m_tabs);
+    connect(canvas, &Canvas::cursorMoved, this, [this](double x, double y) {
+        m_positionLabel->setText(QStringLiteral("X %1   Y %2")
+                                     .arg(QString::number(x, 'f', 3), QString::number(y, 'f', 3)));
+    });
+    connect(canvas, &Canvas::cursorLeft, m_positionLabel, &QLabel::clear);
+    // Many changes arrive during one edit step: refresh titles and menus once afterwards.
+    connect(canvas, &Canvas::documentChanged, this, [this] {
+        if (m_refreshPending) return;
+        m_refreshPending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_refreshPending = false;
+            RefreshTitles();
+            RefreshActions();
+        });
+    });
+    connect(
+        canvas, &Canvas::failed, this,
+        [this](const QString& text) {
+            ShowFailure(QStringLiteral("ツールの処理に失敗しました。"), text);
+        },
+        Qt::QueuedConnection);
+    const bool wasSyncing = m_syncingTabs;
+    m_syncingTabs = true;
+    m_tabs->addTab(canvas, TabTitle(*document));
+    m_syncingTabs = wasSyncing;
+}
+
+void BoardWindow::RemoveTab(const BoardDocument* document) {
+    Canvas* canvas = CanvasOf(document);
+    if (canvas == nullptr) return;
+    const bool wasSyncing = m_syncingTabs;
+    m_syncingTabs = true;
+    m_tabs->removeTab(m_tabs->indexOf(canvas));
+    m_syncingTabs = wasSyncing;
+    delete canvas;
+    RefreshTitles();
+    RefreshActions();
+}
+
+void BoardWindow::SelectTab(const BoardDocument* document) {
+    Canvas* canvas = CanvasOf(document);
+    if (canvas == nullptr) return;
+    const bool wasSyncing = m_syncingTabs;
+    m_syncingTabs = true;
+    m_tabs->setCurrentWidget(canvas);
+    m_syncingTabs = wasSyncing;
+    RefreshTitles();
+    RefreshActions();
+}
+
+void BoardWindow::OnApplicationChange(ApplicationChange change, const BoardDocumentPtr& document) {
+    switch (change) {
+        case ApplicationChange::Visibility:
+            if (m_application->Visible()) {
+                show();
+                raise();
+            } else {
+                hide();
+            }
+            break;
+        case ApplicationChange::DocumentAdded:
+            AddTab(document);
+            break;
+        case ApplicationChange::DocumentActivated:
+            SelectTab(document.get());
+            break;
+        case ApplicationChange::DocumentRemoved:
+            RemoveTab(document.get());
+            break;
+        case ApplicationChange::Tool:
+            WatchTool();
+            for (int i = 0; i < m_tabs->count(); ++i) {
+                if (auto* canvas = qobject_cast<Canvas*>(m_tabs->widget(i))) canvas->ToolChanged();
+            }
+            RefreshActions();
+            break;
+    }
+}
+
+void BoardWindow::WatchTool() {
+    const auto running = m_application->RunningTool();
+    const auto watched = m_watchedTool.lock();
+    if (running == watched) return;
+    if (watched) watched->RemoveObserver(m_toolObserver);
+    m_watchedTool = running;
+    m_toolObserver = 0;
+    if (!running) return;
+    m_toolObserver = running->AddObserver([this](ToolChange change) {
+        if (change == ToolChange::Marks || change == ToolChange::Rubber) {
+            for (int i = 0; i < m_tabs->count(); ++i) {
+                if (auto* canvas = qobject_cast<Canvas*>(m_tabs->widget(i))) canvas->ToolChanged();
+            }
+        } else {
+            RefreshActions();
+        }
+    });
+}
+
+void BoardWindow::RefreshTitles() {
+    for (int i = 0; i < m_tabs->count(); ++i) {
+        if (auto* canvas = qobject_cast<Canvas*>(m_tabs->widget(i))) {
+            const QString title = TabTitle(*canvas->Document());
+            if (m_tabs->tabText(i) != title) m_tabs->setTabText(i, title);
+        }
+    }
+    const Canvas* canvas = CurrentCanvas();
+    if (canvas == nullptr) {
+        setWindowTitle(kProgramName);
+        return;
+    }
+    const BoardDocument& document = *canvas->Document();
+    setWindowTitle(QString::fromStdString(document.Name()) +
+                   (document.DrawingModel()->IsModified() ? QStringLiteral(" *") : QString()) +
+                   QStringLiteral(" - ") + kProgramName);
+}
+
+void BoardWindow::RefreshActions() {
+    const Canvas* canvas = CurrentCanvas();
+    const BoardDocument* document = canvas != nullptr ? canvas->Document().get() : nullptr;
+    const BoardDrawing* drawing = document != nullptr ? document->DrawingModel().get() : nullptr;
+
+    const bool canUndo = drawing != nullptr && drawing->CanUndo();
+    const bool canRedo = drawing != nullptr && drawing->CanRedo();
+    m_undo->setEnabled(canUndo);
+    m_undo->setText(canUndo ? QStringLiteral("元に戻す: ") +
+                                  QString::fromStdString(drawing->UndoTitle())
+                            : QStringLiteral("元に戻す"));
+    m_redo->setEnabled(canRedo);
+    m_redo->setText(canRedo ? QStringLiteral("やり直し: ") +
+                                  QString::fromStdString(drawing->RedoTitle())
+                            : QStringLiteral("やり直し"));
+    m_closeDocument->setEnabled(document != nullptr);
+
+    if (document != nullptr) {
+        const SnapSettings& snap = document->SnapModel()->Settings();
+        m_gridVisible->setChecked(snap.gridVisible);
+        m_endPointSnap->setChecked(snap.endPointSnap);
+        m_gridSnap->setChecked(snap.gridSnap);
+        const BoardScale& scale = *document->ScaleModel();
+        m_scaleLabel->setText(
+            QStringLiteral("縮尺 %1:%2").arg(scale.Numerator()).arg(scale.Denominator()));
+        const std::int32_t layer = document->CurrentAttributesModel()->Layer();
+        const LayerData* layerData = document->LayerTable()->Find(layer);
+        // The name only when it says more than the number.
+        QString layerText = QStringLiteral("レイヤ %1").arg(layer);
+        if (layerData != nullptr && layerData->name != std::to_string(layer)) {
+            layerText += QStringLiteral(": ") + QString::fromStdString(layerData->name);
+        }
+        m_layerLabel->setText(layerText);
+    } else {
+        m_scaleLabel->clear();
+        m_layerLabel->clear();
+    }
+    const auto tool = m_application->RunningTool();
+    m_toolLabel->setText(tool ? QStringLiteral("ツール: ") + QString::fromStdString(tool->Caption())
+                              : QString());
+}
+
+template <typename Edit>
+void BoardWindow::Guarded(const QString& what, Edit&& edit) {
+    try {
+        edit();
+    } catch (const std::exception& error) {
+        ShowFailure(what, QString::fromUtf8(error.what()));
+    }
+}
+
+void BoardWindow::ShowFailure(const QString& what, const QString& detail) {
+    QMessageBox::warning(this, kProgramName, what + QStringLiteral("\n") + detail);
+}
+
+void BoardWindow::NewDocument() {
+    // The first free name 図面1, 図面2, ...
+    QString name;
+    bool taken = true;
+    while (taken) {
+        name = QStringLiteral("図面%1").arg(++m_newCount);
+        taken = false;
+        for (std::size_t i = 0; i < m_application->DocumentCount(); ++i) {
+            if (QString::fromStdString(m_application->DocumentAt(i)->Name()) == name) taken = true;
+        }
+    }
+    Guarded(QStringLiteral("図面を追加できませんでした。"),
+            [this, &name] { m_application->AddDocument(name.toStdString()); });
+}
+
+void BoardWindow::Undo() {
+    Canvas* canvas = CurrentCanvas();
+    if (canvas == nullptr || !canvas->Document()->DrawingModel()->CanUndo()) return;
+    Guarded(QStringLiteral("元に戻せませんでした。"),
+            [canvas] { canvas->Document()->DrawingModel()->Undo(); });
+    RefreshTitles();
+    RefreshActions();
+}
+
+void BoardWindow::Redo() {
+    Canvas* canvas = CurrentCanvas();
+    if (canvas == nullptr || !canvas->Document()->DrawingModel()->CanRedo()) return;
+    Guarded(QStringLiteral("やり直せませんでした。"),
+            [canvas] { canvas->Document()->DrawingModel()->Redo(); });
+    RefreshTitles();
+    RefreshActions();
+}
+
+void BoardWindow::EditScale() {
+    Canvas* canvas = CurrentCanvas();
+    if (canvas == nullptr) return;
+    BoardScale& scale = *canvas->Document()->ScaleModel();
+    // A scale that is not 1:N shows as its nearest 1:N.
+    const int current = std::max(1, static_cast<int>(std::lround(scale.Factor())));
+    bool ok = false;
+    const int n = QInputDialog::getInt(this, QStringLiteral("縮尺"),
+                                       QStringLiteral("縮尺 1 : N の N を入力してください:"),
+                                       current, 1, 1'000'000'000, 1, &ok);
+    if (!ok) return;
+    Guarded(QStringLiteral("縮尺を変えられませんでした。"), [&scale, n] {
+        scale.SetNumerator(1);
+        scale.SetDenominator(n);
+    });
+    RefreshActions();
+}
+
+void BoardWindow::EditLayers() {
+    Canvas* canvas = CurrentCanvas();
+    if (canvas == nullptr) return;
+    LayerDialog dialog(canvas->Document(), this);
+    dialog.exec();
+    canvas->update();
+    RefreshActions();
+}
+
+void BoardWindow::EditGridSpacing() {
+    Canvas* canvas = CurrentCanvas();
+    if (canvas == nullptr) return;
+    BoardSnap& snap = *canvas->Document()->SnapModel();
+    bool ok = false;
+    const double spacing = QInputDialog::getDouble(
+        this, QStringLiteral("グリッド間隔"), QStringLiteral("グリッドの間隔 (図面の単位):"),
+        snap.Settings().gridSpacing, 0.001, 1.0e6, 3, &ok);
+    if (!ok) return;
+    Guarded(QStringLiteral("グリッドの間隔を変えられませんでした。"), [&snap, spacing] {
+        SnapSettings settings = snap.Settings();
+        settings.gridSpacing = spacing;
+        snap.SetSettings(settings);
+    });
+    canvas->update();
+}
+
+bool BoardWindow::ConfirmClose(BoardDocument& document) {
+    if (!document.DrawingModel()->IsModified()) return true;
+    SelectTab(&document);
+    if (saveDocument) return saveDocument(document);
+    QMessageBox box(QMessageBox::Warning, kProgramName, QStringLiteral("変更を破棄して閉じますか?"),
+                    QMessageBox::NoButton, this);
+    box.setObjectName(QStringLiteral("discardQuestion"));
+    box.setInformativeText(QStringLiteral("図面「%1」は変更されています。")
+                               .arg(QString::fromStdString(document.Name())));
+    QPushButton* discard = box.addButton(QStringLiteral("破棄"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == discard;
+}
+
+bool BoardWindow::ConfirmCloseAll() {
+    // A copy: a hook may open or close documents.
+    std::vector<BoardDocumentPtr> documents;
+    for (std::size_t i = 0; i < m_application->DocumentCount(); ++i) {
+        documents.push_back(m_application->DocumentAt(i));
+    }
+    for (const BoardDocumentPtr& document : documents) {
+        if (!ConfirmClose(*document)) return false;
+    }
+    return true;
+}
+
+bool BoardWindow::CloseCurrentDocument() {
+    Canvas* canvas = CurrentCanvas();
+    if (canvas == nullptr) return false;
+    const BoardDocumentPtr document = canvas->Document();
+    // The tool keeps its picked points in this drawing: closing it would strand them.
+    if (const auto tool = m_application->RunningTool()) {
+        for (const ToolMark& mark : tool->Marks()) {
+            if (mark.document.lock() == document) {
+                QMessageBox::information(this, kProgramName,
+                                         QStringLiteral("この図面で点を指示している途中です。指示を"
+                                                        "終えるか取り消してから閉じてください。"));
+                return false;
+            }
+        }
+    }
+    if (!ConfirmClose(*document)) return false;
+    const std::int64_t index = m_application->IndexOf(document.get());
+    if (index < 0) return false;
+    bool closed = false;
+    Guarded(QStringLiteral("図面を閉じられませんでした。"), [&] {
+        m_application->RemoveDocument(static_cast<std::size_t>(index));
+        closed = true;
+    });
+    return closed;
+}
+
+void BoardWindow::closeEvent(QCloseEvent* event) {
+    if (!ConfirmCloseAll()) {
+        event->ignore();
+        return;
+    }
+    if (const auto tool = m_application->RunningTool()) {
+        Guarded(QStringLiteral("ツールを終了できませんでした。"), [&tool] { tool->Stop(); });
+    }
+    event->accept();
+    emit closed();
+}
+
+}  // namespace pelimator::board

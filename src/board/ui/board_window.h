@@ -1,0 +1,107 @@
+// The board's window: a tab per drawing, the menus of a small CAD program and the status bar.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+#include "board/model/application.h"
+#include "board/model/document.h"
+#include "board/model/tool.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QTabWidget;
+
+namespace pelimator::board {
+
+class Canvas;
+
+// Shows the application's documents while the application is visible (it shows itself when
+// Visible becomes true). The active tab is the active document, both ways. Closing the window
+// asks about every modified drawing, stops the running tool and then lets the window close; the
+// window outlives the tool, so a tool that stops leaves it open with its drawings.
+class BoardWindow final : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit BoardWindow(BoardApplicationPtr application, QWidget* parent = nullptr);
+    ~BoardWindow() override;
+    BoardWindow(const BoardWindow&) = delete;
+    BoardWindow& operator=(const BoardWindow&) = delete;
+
+    // Asked for each modified drawing before the window or its tab closes: true when the drawing
+    // may go (saved, or the user chose to discard it), false to keep it open. While unset the
+    // window asks whether to discard the changes.
+    std::function<bool(BoardDocument&)> saveDocument;
+
+    [[nodiscard]] const BoardApplicationPtr& Application() const noexcept { return m_application; }
+    // The ファイル menu, for entries added later (open, save, export).
+    [[nodiscard]] QMenu* FileMenu() const noexcept { return m_fileMenu; }
+    [[nodiscard]] QAction* UndoAction() const noexcept { return m_undo; }
+    [[nodiscard]] QAction* RedoAction() const noexcept { return m_redo; }
+    [[nodiscard]] QTabWidget* Tabs() const noexcept { return m_tabs; }
+    // The canvas of the active tab, or null when no drawing is open.
+    [[nodiscard]] Canvas* CurrentCanvas() const;
+    // The canvas showing document, or null.
+    [[nodiscard]] Canvas* CanvasOf(const BoardDocument* document) const;
+
+    // Asks about each modified drawing (see saveDocument); true when all may go.
+    bool ConfirmCloseAll();
+    // Closes the active drawing after asking; false when it stays open.
+    bool CloseCurrentDocument();
+
+    // Menu commands, also callable directly.
+    void NewDocument();
+    void Undo();
+    void Redo();
+    void EditScale();
+    void EditLayers();
+    void EditGridSpacing();
+
+signals:
+    // The window closed for good: every drawing was saved or given up and the tool stopped.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenus();
+    void AddTab(const BoardDocumentPtr& document);
+    void RemoveTab(const BoardDocument* document);
+    void SelectTab(const BoardDocument* document);
+    void OnApplicationChange(ApplicationChange change, const BoardDocumentPtr& document);
+    void WatchTool();
+    void RefreshTitles();
+    void RefreshActions();
+    bool ConfirmClose(BoardDocument& document);
+    void ShowFailure(const QString& what, const QString& detail);
+    // Runs a model edit, showing a message when it fails.
+    template <typename Edit>
+    void Guarded(const QString& what, Edit&& edit);
+
+    BoardApplicationPtr m_application;
+    ObserverId m_applicationObserver = 0;
+    std::weak_ptr<BoardTool> m_watchedTool;
+    ObserverId m_toolObserver = 0;
+    int m_newCount = 0;
+    bool m_syncingTabs = false;
+    bool m_refreshPending = false;  // a refresh of titles and menus is queued
+
+    QTabWidget* m_tabs = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    QAction* m_closeDocument = nullptr;
+    QAction* m_undo = nullptr;
+    QAction* m_redo = nullptr;
+    QAction* m_gridVisible = nullptr;
+    QAction* m_endPointSnap = nullptr;
+    QAction* m_gridSnap = nullptr;
+    QLabel* m_positionLabel = nullptr;
+    QLabel* m_scaleLabel = nullptr;
+    QLabel* m_layerLabel = nullptr;
+    QLabel* m_toolLabel = nullptr;
+};
+
+}  // namespace pelimator::board

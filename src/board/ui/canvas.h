@@ -1,0 +1,104 @@
+// The canvas of one drawing: paints it, zooms and pans its view, and passes mouse and keys to
+// the running tool.
+#pragma once
+
+#include <QImage>
+#include <QPointF>
+#include <QWidget>
+#include <memory>
+#include <optional>
+
+#include "board/model/application.h"
+#include "board/model/document.h"
+#include "board/ui/entity_index.h"
+#include "board/ui/scene_painter.h"
+
+namespace pelimator::board {
+
+// Input reaches the running tool as its events: a left press as a click, the double-click press
+// as a double click (never as a second click), Backspace and a right press as the back request,
+// every move, and keys as Windows key codes; each repaint first asks the tool to hand over its
+// rubber band. Middle-button drags, the wheel and the arrow keys move the view; the document's
+// view keeps the transform, so snapping sees the same zoom as the screen.
+class Canvas final : public QWidget {
+    Q_OBJECT
+
+public:
+    // Shows document of application (both kept; the application only weakly).
+    Canvas(const BoardApplicationPtr& application, BoardDocumentPtr document,
+           QWidget* parent = nullptr);
+    ~Canvas() override;
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    [[nodiscard]] const BoardDocumentPtr& Document() const noexcept { return m_document; }
+    [[nodiscard]] const ViewTransform& Transform() const noexcept;
+    // Keeps the old transform when the new one is not usable (zoom not positive and finite).
+    void SetTransform(const ViewTransform& transform);
+
+    // Zoom steps about the middle of the canvas, and about a screen point.
+    void ZoomIn();
+    void ZoomOut();
+    void ZoomAbout(QPointF screen, double factor);
+    // Shows every entity (an empty drawing shows an A4 sheet at the origin).
+    void ZoomToFit();
+    void PanByPixels(QPointF delta);
+
+    [[nodiscard]] QPointF ToScreen(Vec2 drawing) const noexcept;
+    [[nodiscard]] Vec2 ToDrawing(QPointF screen) const noexcept;
+
+    // Paints the canvas's picture (without asking the tool for its band) into a size area.
+    void Render(QPainter& painter, QSize size);
+    [[nodiscard]] const SceneStats& LastStats() const noexcept { return m_painter.Stats(); }
+    // The snap target highlighted now, if any.
+    [[nodiscard]] const std::optional<SnapTarget>& HighlightedSnap() const noexcept {
+        return m_snapTarget;
+    }
+
+    // The tool's marks or band changed: repaint (ignored while this canvas is painting, since
+    // the paint itself asks the tool for its band).
+    void ToolChanged();
+
+signals:
+    // The cursor moved to a drawing point, or left the canvas.
+    void cursorMoved(double x, double y);
+    void cursorLeft();
+    // The document's content, history or layers changed (titles and menus may follow).
+    void documentChanged();
+    // A tool event failed; text says what failed.
+    void failed(const QString& text);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    [[nodiscard]] std::shared_ptr<BoardTool> Tool() const;
+    // Runs a forward to the tool, turning an exception into the failed signal.
+    template <typename Forward>
+    void ToTool(Forward&& forward);
+    [[nodiscard]] SceneOverlay BuildOverlay() const;
+    void UpdateSnapTarget();
+
+    std::weak_ptr<BoardApplication> m_application;
+    BoardDocumentPtr m_document;
+    ObserverId m_drawingObserver = 0;
+    EntityIndex m_index;
+    ScenePainter m_painter;
+    bool m_placed = false;    // painted once: from then on resizes keep the view's middle
+    bool m_painting = false;  // inside paintEvent
+    std::optional<Vec2> m_cursor;
+    std::optional<SnapTarget> m_snapTarget;
+    std::optional<QPointF> m_panFrom;
+    QImage m_frame;  // the last picture, kept to avoid reallocating it per paint
+};
+
+}  // namespace pelimator::board

@@ -1,0 +1,527 @@
+// Painting of a document: culled, batched by colour, with entities under a pixel as pixels.
+#include "board/ui/scene_painter.h"
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPen>
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "board/model/entity.h"
+#include "board/model/layers.h"
+
+namespace pelimator::board {
+
+namespace {
+
+// Perceived lightness an entity keeps away from the background (0..1).
+constexpr double kMinContrast = 0.4;
+// Flattening tolerance of arcs on screen, in pixels.
+constexpr double kArcTolerancePixels = 0.25;
+constexpr int kMaxArcSegments = 4096;
+// QPainter handles coordinates well within this range; farther segments are clipped first.
+constexpr double kSafePixels = 1.0e5;
+// Grid lines closer than this are coarsened by tens.
+constexpr double kMinGridPixels = 8.0;
+// Up to this many segments the entities are antialiased; more are drawn plainly for speed.
+constexpr std::size_t kMaxSmoothLines = 4'000;
+// Segments shorter than this on both axes are stamped as pixels.
+constexpr double kShortPixels = 3.0;
+// The rubber band drops a point that lies closer than this to the chord past it.
+constexpr double kBandTolerancePixels = 0.3;
+
+// The image painter draws into, when its pixels can be written directly: a 32-bit image at
+// least size large, painted without transform or clip.
+QImage* DirectTarget(QPainter& painter, QSize size) {
+    QPaintDevice* device = painter.device();
+    if (device == nullptr || device->devType() != QInternal::Image) return nullptr;
+    auto* image = static_cast<QImage*>(device);
+    const QImage::Format format = image->format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+        format != QImage::Format_ARGB32_Premultiplied) {
+        return nullptr;
+    }
+    if (image->width() < size.width() || image->height() < size.height()) return nullptr;
+    if (!painter.deviceTransform().isIdentity() || painter.hasClipping()) return nullptr;
+    if (painter.compositionMode() != QPainter::CompositionMode_SourceOver) return nullptr;
+    return image;
+}
+
+// Draws a one-pixel segment straight into a 32-bit image (Bresenham on the pixels the ends fall
+// in): what a plain cosmetic pen draws, without the painter's per-line cost. With a dash, the
+// pixel counter phase runs on across calls: pixels with phase % (on + off) < on are drawn.
+void RasterizeSegment(QImage& image, QLineF line, QRgb colour, int dashOn = 0, int dashOff = 0,
+                      int* phase = nullptr) {
+    const Box inside{{0.0, 0.0}, {image.width() - 1e-9, image.height() - 1e-9}};
+    Vec2 a{line.x1(), line.y1()};
+    Vec2 b{line.x2(), line.y2()};
+    if (!ClipSegment(a, b, inside)) return;
+    int x0 = static_cast<int>(std::floor(a.x));
+    int y0 = static_cast<int>(std::floor(a.y));
+    const int x1 = static_cast<int>(std::floor(b.x));
+    const int y1 = static_cast<int>(std::floor(b.y));
+    const int dx = std::abs(x1 - x0);
+    const int dy = -std::abs(y1 - y0);
+    const int sx = x0 < x1 ? 1 : -1;
+    const int sy = y0 < y1 ? 1 : -1;
+    const int period = dashOn + dashOff;
+    int error = dx + dy;
+    for (;;) {
+        if (phase == nullptr || period <= 0 || *phase % period < dashOn) {
+            reinterpret_cast<QRgb*>(image.scanLine(y0))[x0] = colour;
+        }
+        if (x0 == x1 && y0 == y1) break;
+        if (phase != nullptr) ++*phase;
+        const int twice = 2 * error;
+        if (twice >= dy) {
+            error += dy;
+            x0 += sx;
+        }
+        if (twice <= dx) {
+            error += dx;
+            y0 += sy;
+        }
+    }
+}
+
+void RasterizeLines(QImage& image, const std::vector<QLineF>& lines, QRgb colour) {
+    for (const QLineF& line : lines) RasterizeSegment(image, line, colour);
+}
+
+// Squared distance from p to the segment a-b: no square root, for tight loops.
+double DistanceSquaredToSegment(Vec2 p, Vec2 a, Vec2 b) noexcept {
+    const Vec2 ab = b - a;
+    const double lengthSquared = Dot(ab, ab);
+    const double t =
+        lengthSquared > 0.0 ? std::clamp(Dot(p - a, ab) / lengthSquared, 0.0, 1.0) : 0.0;
+    const Vec2 d = p - (a + t * ab);
+    return Dot(d, d);
+}
+
+bool Outside(const QPointF& p) noexcept {
+    return std::abs(p.x()) > kSafePixels || std::abs(p.y()) > kSafePixels;
+}
+
+}  // namespace
+
+double PerceivedLightness(const QColor& colour) noexcept {
+    return 0.299 * colour.redF() + 0.587 * colour.greenF() + 0.114 * colour.blueF();
+}
+
+QColor ColourOnBackground(Rgb colour, const QColor& background) {
+    const QColor original(colour.r, colour.g, colour.b);
+    const double backgroundLightness = PerceivedLightness(background);
+    const double lightness = PerceivedLightness(original);
+    if (backgroundLightness >= 0.5) {
+        // Scaling all three channels darkens and keeps the hue.
+        const double target = backgroundLightness - kMinContrast;
+        if (lightness <= target) return original;
+        const double k = std::max(0.0, target) / lightness;
+        return QColor::fromRgbF(static_cast<float>(original.redF() * k),
+                                static_cast<float>(original.greenF() * k),
+                                static_cast<float>(original.blueF() * k));
+    }
+    // On a dark background, blend towards white instead.
+    const double target = std::min(1.0, backgroundLightness + kMinContrast);
+    if (lightness >= target) return original;
+    const double t = (target - lightness) / (1.0 - lightness);
+    const auto lift = [t](float channel) {
+        return static_cast<float>(channel + (1.0 - channel) * t);
+    };
+    return QColor::fromRgbF(lift(original.redF()), lift(original.greenF()), lift(original.blueF()));
+}
+
+bool ClipSegment(Vec2& a, Vec2& b, const Box& box) noexcept {
+    double t0 = 0.0;
+    double t1 = 1.0;
+    const Vec2 d = b - a;
+    const std::array<double, 4> p = {-d.x, d.x, -d.y, d.y};
+    const std::array<double, 4> q = {a.x - box.min.x, box.max.x - a.x, a.y - box.min.y,
+                                     box.max.y - a.y};
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0) return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0.0) {
+            if (t > t1) return false;
+            t0 = std::max(t0, t);
+        } else {
+            if (t < t0) return false;
+            t1 = std::min(t1, t);
+        }
+    }
+    const Vec2 start = a;
+    a = start + t0 * d;
+    b = start + t1 * d;
+    return true;
+}
+
+void ScenePainter::Paint(QPainter& painter, QSize size, const BoardDocument& document,
+                         const ViewTransform& transform, const SceneOverlay& overlay,
+                         EntityIndex& index) {
+    m_stats = {};
+    painter.save();
+    painter.fillRect(QRect(QPoint(0, 0), size), m_palette.background);
+    if (overlay.gridVisible) PaintGrid(painter, size, transform, overlay.gridSpacing);
+    PaintEntities(painter, size, document, transform, index);
+    if (overlay.snap) PaintSnap(painter, transform, *overlay.snap);
+    PaintRubber(painter, size, transform, overlay.rubber);
+    PaintMarks(painter, transform, overlay.marks);
+    if (overlay.cursor) PaintCrosshair(painter, size, transform, *overlay.cursor);
+    painter.restore();
+}
+
+void ScenePainter::PaintGrid(QPainter& painter, QSize size, const ViewTransform& transform,
+                             double spacing) const {
+    if (!(spacing > 0.0) || !std::isfinite(spacing)) return;
+    for (int i = 0; i < 12 && spacing * transform.pixelsPerUnit < kMinGridPixels; ++i) {
+        spacing *= 10.0;
+    }
+    if (spacing * transform.pixelsPerUnit < kMinGridPixels) return;
+    const Vec2 topLeft = transform.ToDrawing({0.0, 0.0});
+    const Vec2 bottomRight = transform.ToDrawing(
+        {static_cast<double>(size.width()), static_cast<double>(size.height())});
+    std::vector<QLineF> lines;
+    for (double x = std::ceil(topLeft.x / spacing) * spacing; x <= bottomRight.x; x += spacing) {
+        const double sx = transform.ToScreen({x, 0.0}).x;
+        lines.emplace_back(sx, 0.0, sx, size.height());
+    }
+    for (double y = std::ceil(bottomRight.y / spacing) * spacing; y <= topLeft.y; y += spacing) {
+        const double sy = transform.ToScreen({0.0, y}).y;
+        lines.emplace_back(0.0, sy, size.width(), sy);
+    }
+    if (QImage* image = DirectTarget(painter, size)) {
+        // Axis-parallel lines straight into the image: rows are one fill each.
+        const QRgb colour = m_palette.grid.rgba() | 0xff000000U;
+        const int width = std::min(size.width(), image->width());
+        const int height = std::min(size.height(), image->height());
+        for (const QLineF& line : lines) {
+            if (line.x1() == line.x2()) {
+                const int x = static_cast<int>(std::floor(line.x1()));
+                if (x < 0 || x >= width) continue;
+                for (int y = 0; y < height; ++y)
+                    reinterpret_cast<QRgb*>(image->scanLine(y))[x] = colour;
+            } else {
+                const int y = static_cast<int>(std::floor(line.y1()));
+                if (y < 0 || y >= height) continue;
+                std::fill_n(reinterpret_cast<QRgb*>(image->scanLine(y)), width, colour);
+            }
+        }
+        return;
+    }
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(m_palette.grid, 0));
+    painter.drawLines(lines.data(), static_cast<int>(lines.size()));
+}
+
+std::size_t ScenePainter::BatchFor(const BoardLayers& layers, std::int32_t layer) {
+    for (const auto& [number, batch] : m_layerBatch) {
+        if (number == layer) return batch;
+    }
+    std::size_t batch = SIZE_MAX;
+    if (layers.IsShown(layer)) {
+        const LayerData* data = layers.Find(layer);
+        const QColor colour =
+            ColourOnBackground(data != nullptr ? data->colour : Rgb{}, m_palette.background);
+        for (std::size_t i = 0; i < m_batches.size(); ++i) {
+            if (m_batches[i].colour == colour) batch = i;
+        }
+        // Pixel stamps hold a batch number in 16 bits; more colours than that share the last.
+        if (batch == SIZE_MAX && m_batches.size() < UINT16_MAX - 1) {
+            m_batches.push_back({colour, {}, {}});
+            batch = m_batches.size() - 1;
+        } else if (batch == SIZE_MAX) {
+            batch = m_batches.size() - 1;
+        }
+    }
+    m_layerBatch.emplace_back(layer, batch);
+    return batch;
+}
+
+void ScenePainter::PaintEntities(QPainter& painter, QSize size, const BoardDocument& document,
+                                 const ViewTransform& transform, EntityIndex& index) {
+    const BoardDrawing& drawing = *document.DrawingModel();
+    const BoardLayers& layers = *document.LayerTable();
+    index.Update(drawing);
+    const int width = size.width();
+    const int height = size.height();
+    if (width <= 0 || height <= 0) return;
+
+    const double ppu = transform.pixelsPerUnit;
+    const double pad = 2.0 / ppu;
+    const Vec2 topLeft = transform.ToDrawing({0.0, 0.0});
+    const Vec2 bottomRight =
+        transform.ToDrawing({static_cast<double>(width), static_cast<double>(height)});
+    const Box area{{topLeft.x - pad, bottomRight.y - pad}, {bottomRight.x + pad, topLeft.y + pad}};
+    const Box screen{{-2.0, -2.0}, {width + 2.0, height + 2.0}};
+
+    m_batches.clear();
+    m_layerBatch.clear();
+    // Every stamped pixel is reset after use, so the buffer is cleared only when it is resized.
+    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (m_stamp.size() != pixels) m_stamp.assign(pixels, 0);
+    m_stamped.clear();
+
+    const auto entities = drawing.Entities();
+    std::int32_t cachedLayer = 0;
+    std::size_t cachedBatch = BatchFor(layers, 0);
+
+    const auto stamp = [&](double x, double y, std::size_t batch) {
+        const double fx = std::floor(x);
+        const double fy = std::floor(y);
+        if (fx < 0.0 || fy < 0.0 || fx >= width || fy >= height) return;
+        const std::size_t pixel = static_cast<std::size_t>(fy) * static_cast<std::size_t>(width) +
+                                  static_cast<std::size_t>(fx);
+        if (m_stamp[pixel] == 0) m_stamped.push_back(static_cast<std::uint32_t>(pixel));
+        m_stamp[pixel] = static_cast<std::uint16_t>(batch + 1);
+    };
+    // A segment under kShortPixels is stamped pixel by pixel: exact enough at that length, and
+    // it spares the painter hundreds of thousands of tiny lines at zoom to fit.
+    const auto stampSegment = [&](Vec2 a, Vec2 b, std::size_t batch) {
+        const double steps = std::ceil(std::max(std::abs(b.x - a.x), std::abs(b.y - a.y)));
+        for (double k = 0.0; k <= steps; k += 1.0) {
+            const double t = steps > 0.0 ? k / steps : 0.0;
+            stamp(a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), batch);
+        }
+    };
+    const auto addSegment = [&](QPointF a, QPointF b, std::vector<QLineF>& lines) {
+        if (Outside(a) || Outside(b)) {
+            Vec2 va{a.x(), a.y()};
+            Vec2 vb{b.x(), b.y()};
+            if (!ClipSegment(va, vb, screen)) return;
+            a = {va.x, va.y};
+            b = {vb.x, vb.y};
+        }
+        lines.emplace_back(a, b);
+    };
+
+    index.Query(area, [&](std::size_t i) {
+        ++m_stats.candidates;
+        const EntityData& e = entities[i];
+        if (!e.visible) return;
+        if (e.layer != cachedLayer) {
+            cachedLayer = e.layer;
+            cachedBatch = BatchFor(layers, e.layer);
+        }
+        if (cachedBatch == SIZE_MAX) return;  // hidden layer
+        Batch& batch = m_batches[cachedBatch];
+        const Vec2 a = transform.ToScreen(e.start);
+        const Vec2 b = transform.ToScreen(e.end);
+        if (e.kind == EntityKind::Line) {
+            if (std::abs(a.x - b.x) < 1.0 && std::abs(a.y - b.y) < 1.0) {
+                stamp(0.5 * (a.x + b.x), 0.5 * (a.y + b.y), cachedBatch);
+            } else if (std::abs(a.x - b.x) < kShortPixels && std::abs(a.y - b.y) < kShortPixels) {
+                stampSegment(a, b, cachedBatch);
+            } else {
+                addSegment({a.x, a.y}, {b.x, b.y}, batch.lines);
+            }
+            return;
+        }
+        const double radius = std::abs(e.radius) * ppu;
+        const Vec2 c = transform.ToScreen(e.center);
+        // An arc under two pixels across shows as its chord (a pixel when that is shorter).
+        if (radius < 1.0) {
+            if (std::abs(a.x - b.x) < 1.0 && std::abs(a.y - b.y) < 1.0) {
+                stamp(0.5 * (a.x + b.x), 0.5 * (a.y + b.y), cachedBatch);
+            } else {
+                stampSegment(a, b, cachedBatch);
+            }
+            return;
+        }
+        const ArcAngles angles = AnglesOf(e);
+        int segments = 1;
+        if (radius > kArcTolerancePixels) {
+            const double step = 2.0 * std::acos(1.0 - kArcTolerancePixels / radius);
+            segments = static_cast<int>(std::clamp(std::ceil(angles.sweep / step), 1.0,
+                                                   static_cast<double>(kMaxArcSegments)));
+        }
+        // Points by rotation, one multiply per point; screen y is down, so sine flips.
+        const double delta = angles.sweep / segments;
+        const double cosDelta = std::cos(delta);
+        const double sinDelta = std::sin(delta);
+        double cosA = std::cos(angles.start);
+        double sinA = std::sin(angles.start);
+        QPointF previous(c.x + radius * cosA, c.y - radius * sinA);
+        for (int k = 0; k < segments; ++k) {
+            const double nextCos = cosA * cosDelta - sinA * sinDelta;
+            sinA = sinA * cosDelta + cosA * sinDelta;
+            cosA = nextCos;
+            const QPointF next(c.x + radius * cosA, c.y - radius * sinA);
+            addSegment(previous, next, batch.lines);
+            previous = next;
+        }
+    });
+
+    std::size_t lineCount = 0;
+    for (const Batch& batch : m_batches) lineCount += batch.lines.size();
+    m_stats.lines = lineCount;
+    const bool smooth = lineCount <= kMaxSmoothLines;
+    QImage* image = DirectTarget(painter, size);
+    painter.setRenderHint(QPainter::Antialiasing, smooth);
+    for (const Batch& batch : m_batches) {
+        if (batch.lines.empty()) continue;
+        if (!smooth && image != nullptr) {
+            RasterizeLines(*image, batch.lines, batch.colour.rgba() | 0xff000000U);
+            continue;
+        }
+        painter.setPen(QPen(batch.colour, 0));
+        painter.drawLines(batch.lines.data(), static_cast<int>(batch.lines.size()));
+    }
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    m_stats.points = m_stamped.size();
+    if (image != nullptr) {
+        // Opaque pixels straight into the image: the same result as drawPoints, far faster.
+        std::vector<QRgb> colours;
+        for (const Batch& batch : m_batches) colours.push_back(batch.colour.rgba() | 0xff000000U);
+        for (const std::uint32_t pixel : m_stamped) {
+            const auto x = static_cast<int>(pixel % static_cast<std::uint32_t>(width));
+            const auto y = static_cast<int>(pixel / static_cast<std::uint32_t>(width));
+            reinterpret_cast<QRgb*>(image->scanLine(y))[x] = colours[m_stamp[pixel] - 1U];
+            m_stamp[pixel] = 0;
+        }
+        return;
+    }
+    for (const std::uint32_t pixel : m_stamped) {
+        const std::size_t batch = m_stamp[pixel] - 1U;
+        m_batches[batch].points.emplace_back(
+            static_cast<int>(pixel % static_cast<std::uint32_t>(width)),
+            static_cast<int>(pixel / static_cast<std::uint32_t>(width)));
+        m_stamp[pixel] = 0;
+    }
+    for (const Batch& batch : m_batches) {
+        if (batch.points.empty()) continue;
+        painter.setPen(QPen(batch.colour, 0));
+        painter.drawPoints(batch.points.data(), static_cast<int>(batch.points.size()));
+    }
+}
+
+void ScenePainter::PaintRubber(QPainter& painter, QSize size, const ViewTransform& transform,
+                               const std::vector<Vec2>& rubber) {
+    if (rubber.size() < 2) return;
+    // Points are dropped while every point since the last kept one stays within the tolerance
+    // of the chord from it to the newest point, so a long smooth band is drawn with a few
+    // points per bend. The check looks back at most kBandRun points, keeping the cost linear.
+    constexpr std::size_t kBandRun = 16;
+    m_rubberScreen.clear();
+    std::vector<Vec2>& pending = m_pending;
+    pending.clear();
+    bool outside = false;
+    for (const Vec2& p : rubber) {
+        const Vec2 s = transform.ToScreen(p);
+        if (!IsFinite(s)) continue;
+        if (m_rubberScreen.empty()) {
+            m_rubberScreen.emplace_back(s.x, s.y);
+            outside = Outside(m_rubberScreen.back());
+            continue;
+        }
+        const Vec2 anchor{m_rubberScreen.back().x(), m_rubberScreen.back().y()};
+        bool fits = pending.size() < kBandRun;
+        for (std::size_t k = 0; fits && k < pending.size(); ++k) {
+            fits = DistanceSquaredToSegment(pending[k], anchor, s) <
+                   kBandTolerancePixels * kBandTolerancePixels;
+        }
+        if (!fits) {
+            m_rubberScreen.emplace_back(pending.back().x, pending.back().y);
+            outside = outside || Outside(m_rubberScreen.back());
+            pending.clear();
+        }
+        pending.push_back(s);
+    }
+    if (!pending.empty()) {
+        m_rubberScreen.emplace_back(pending.back().x, pending.back().y);
+        outside = outside || Outside(m_rubberScreen.back());
+    }
+    m_stats.rubberPoints = m_rubberScreen.size();
+    if (m_rubberScreen.size() < 2) return;
+    if (QImage* image = DirectTarget(painter, size)) {
+        // Dashes of 6 pixels with gaps of 4, written straight into the image.
+        int phase = 0;
+        const QRgb colour = m_palette.rubber.rgba() | 0xff000000U;
+        for (std::size_t i = 1; i < m_rubberScreen.size(); ++i) {
+            RasterizeSegment(*image, QLineF(m_rubberScreen[i - 1], m_rubberScreen[i]), colour, 6, 4,
+                             &phase);
+        }
+        return;
+    }
+    // A one-pixel cosmetic dash without antialiasing: the painter's fast path for long bands.
+    QPen pen(m_palette.rubber, 0, Qt::DashLine);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(pen);
+    if (!outside) {
+        painter.drawPolyline(m_rubberScreen.data(), static_cast<int>(m_rubberScreen.size()));
+        return;
+    }
+    const Box screen{{-2.0, -2.0}, {size.width() + 2.0, size.height() + 2.0}};
+    std::vector<QLineF> lines;
+    for (std::size_t i = 1; i < m_rubberScreen.size(); ++i) {
+        Vec2 a{m_rubberScreen[i - 1].x(), m_rubberScreen[i - 1].y()};
+        Vec2 b{m_rubberScreen[i].x(), m_rubberScreen[i].y()};
+        if (ClipSegment(a, b, screen)) lines.emplace_back(a.x, a.y, b.x, b.y);
+    }
+    painter.drawLines(lines.data(), static_cast<int>(lines.size()));
+}
+
+void ScenePainter::PaintMarks(QPainter& painter, const ViewTransform& transform,
+                              const std::vector<Vec2>& marks) const {
+    if (marks.empty()) return;
+    constexpr double kArm = 5.0;
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    QPen pen(m_palette.mark, 1.5);
+    painter.setPen(pen);
+    QFont font = painter.font();
+    font.setPixelSize(11);
+    painter.setFont(font);
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        const Vec2 s = transform.ToScreen(marks[i]);
+        if (!IsFinite(s)) continue;
+        const QPointF p(std::clamp(s.x, -kSafePixels, kSafePixels),
+                        std::clamp(s.y, -kSafePixels, kSafePixels));
+        painter.drawLine(p + QPointF(-kArm, -kArm), p + QPointF(kArm, kArm));
+        painter.drawLine(p + QPointF(-kArm, kArm), p + QPointF(kArm, -kArm));
+        painter.drawText(p + QPointF(kArm + 2.0, -kArm - 1.0), QString::number(i + 1));
+    }
+}
+
+void ScenePainter::PaintSnap(QPainter& painter, const ViewTransform& transform,
+                             const SnapTarget& target) const {
+    const Vec2 s = transform.ToScreen(target.point);
+    if (!IsFinite(s) || std::abs(s.x) > kSafePixels || std::abs(s.y) > kSafePixels) return;
+    constexpr double kHalf = 6.0;
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(QPen(m_palette.snap, 2.0));
+    painter.setBrush(Qt::NoBrush);
+    const QRectF box(s.x - kHalf, s.y - kHalf, 2.0 * kHalf, 2.0 * kHalf);
+    switch (target.kind) {
+        case SnapTargetKind::EndPoint:
+            painter.drawRect(box);
+            break;
+        case SnapTargetKind::Center:
+            painter.drawEllipse(box);
+            break;
+        case SnapTargetKind::Grid: {
+            const std::array<QPointF, 4> diamond = {
+                QPointF{s.x, s.y - kHalf}, QPointF{s.x + kHalf, s.y}, QPointF{s.x, s.y + kHalf},
+                QPointF{s.x - kHalf, s.y}};
+            painter.drawPolygon(diamond.data(), static_cast<int>(diamond.size()));
+            break;
+        }
+    }
+}
+
+void ScenePainter::PaintCrosshair(QPainter& painter, QSize size, const ViewTransform& transform,
+                                  Vec2 cursor) const {
+    const Vec2 s = transform.ToScreen(cursor);
+    if (!IsFinite(s)) return;
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(m_palette.crosshair, 0, Qt::DotLine));
+    const double x = std::floor(s.x) + 0.5;
+    const double y = std::floor(s.y) + 0.5;
+    painter.drawLine(QPointF(x, 0.0), QPointF(x, size.height()));
+    painter.drawLine(QPointF(0.0, y), QPointF(size.width(), y));
+}
+
+}  // namespace pelimator::board

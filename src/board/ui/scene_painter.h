@@ -1,0 +1,103 @@
+// Paints one document through a view transform: grid, entities by layer colour, marks, rubber
+// band, snap target and crosshair, culled through an EntityIndex and simplified below a pixel.
+#pragma once
+
+#include <QColor>
+#include <QLineF>
+#include <QPoint>
+#include <QSize>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "board/model/document.h"
+#include "board/model/types.h"
+#include "board/ui/entity_index.h"
+
+class QPainter;
+
+namespace pelimator::board {
+
+// The colours of the board. Entities take their layer's colour; the rest is fixed here.
+struct BoardPalette {
+    QColor background{255, 255, 255};
+    QColor grid{226, 230, 236};
+    QColor mark{208, 0, 0};
+    QColor rubber{230, 0, 140};  // a pink no layer colour is likely to be: the band stands out
+    QColor snap{255, 140, 0};
+    QColor crosshair{120, 120, 120};
+};
+
+// Perceived lightness of a colour, 0 (black) to 1 (white), weighting green most as the eye does.
+[[nodiscard]] double PerceivedLightness(const QColor& colour) noexcept;
+
+// A layer colour made visible on background: a colour whose perceived lightness is within 0.4 of
+// the background's is darkened (on a dark background: lightened) to that distance, hue kept, so
+// yellow becomes olive and white grey on a white background.
+[[nodiscard]] QColor ColourOnBackground(Rgb colour, const QColor& background);
+
+// What is drawn over the entities.
+struct SceneOverlay {
+    bool gridVisible = true;
+    double gridSpacing = 10.0;       // drawing units; coarsened on screen so lines stay apart
+    std::vector<Vec2> marks;         // numbered 1, 2, ... in this order
+    std::vector<Vec2> rubber;        // the rubber band as a point sequence
+    std::optional<SnapTarget> snap;  // highlighted target
+    std::optional<Vec2> cursor;      // crosshair position in drawing units
+};
+
+// Counts of the last paint, for tests and benchmarks.
+struct SceneStats {
+    std::size_t candidates = 0;  // entities the index returned
+    std::size_t lines = 0;       // screen segments drawn
+    std::size_t points = 0;      // pixels drawn for entities under a pixel
+    std::size_t rubberPoints = 0;
+};
+
+// Keeps its scratch buffers between paints, so one painter per canvas.
+class ScenePainter {
+public:
+    // Paints everything of document (which index must belong to; it is brought up to date)
+    // into a size-pixel area of painter.
+    void Paint(QPainter& painter, QSize size, const BoardDocument& document,
+               const ViewTransform& transform, const SceneOverlay& overlay, EntityIndex& index);
+
+    [[nodiscard]] const SceneStats& Stats() const noexcept { return m_stats; }
+    [[nodiscard]] BoardPalette& Palette() noexcept { return m_palette; }
+
+private:
+    struct Batch {
+        QColor colour;
+        std::vector<QLineF> lines;
+        std::vector<QPoint> points;
+    };
+    void PaintGrid(QPainter& painter, QSize size, const ViewTransform& transform,
+                   double spacing) const;
+    void PaintEntities(QPainter& painter, QSize size, const BoardDocument& document,
+                       const ViewTransform& transform, EntityIndex& index);
+    void PaintRubber(QPainter& painter, QSize size, const ViewTransform& transform,
+                     const std::vector<Vec2>& rubber);
+    void PaintMarks(QPainter& painter, const ViewTransform& transform,
+                    const std::vector<Vec2>& marks) const;
+    void PaintSnap(QPainter& painter, const ViewTransform& transform,
+                   const SnapTarget& target) const;
+    void PaintCrosshair(QPainter& painter, QSize size, const ViewTransform& transform,
+                        Vec2 cursor) const;
+    // The batch for a layer number (made on first use in a paint).
+    std::size_t BatchFor(const BoardLayers& layers, std::int32_t layer);
+
+    BoardPalette m_palette;
+    SceneStats m_stats;
+    std::vector<Batch> m_batches;
+    std::vector<std::pair<std::int32_t, std::size_t>> m_layerBatch;  // layer -> batch, per paint
+    std::vector<std::uint16_t> m_stamp;    // per pixel: batch + 1 of the entity under a pixel there
+    std::vector<std::uint32_t> m_stamped;  // pixels set in m_stamp this paint
+    std::vector<QPointF> m_rubberScreen;
+    std::vector<Vec2> m_pending;  // band points that may still be dropped
+};
+
+// Clips the segment a-b to box (Liang-Barsky); false when nothing of it is inside.
+[[nodiscard]] bool ClipSegment(Vec2& a, Vec2& b, const Box& box) noexcept;
+
+}  // namespace pelimator::board
