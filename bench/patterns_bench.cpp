@@ -12,7 +12,9 @@
 #include "geometry/path_points.h"
 #include "patterns/wave.h"
 #include "patterns/zigzag.h"
-#include "support/fake_host.h"
+#include "board/model/application.h"
+#include "board/model/document.h"
+#include "board/model/factory.h"
 
 namespace {
 
@@ -25,12 +27,16 @@ struct BenchHost {
     std::function<host::HostDrawingPtr()> newDrawing;
 };
 
+// The board, as the program draws into it. Each drawing is a new document of one application.
 BenchHost MakeBenchHost() {
-    auto factory = std::make_shared<fake::FakeFactory>();
-    factory->Log()->SetRecording(false);
+    auto application = board::BoardApplication::Create();
+    auto factory = std::make_shared<board::BoardFactory>(application);
     BenchHost bench;
     bench.factory = factory;
-    bench.newDrawing = [factory] { return factory->MakeDrawing(); };
+    bench.newDrawing = [application] {
+        while (application->DocumentCount() > 0) application->RemoveDocument(0);
+        return application->AddDocument("bench")->Drawing();
+    };
     return bench;
 }
 

@@ -208,6 +208,8 @@ bool F_Main::eventFilter(QObject* watched, QEvent* event) {
 void F_Main::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     raise();
+    // Starting is the first thing to do: Space or Enter does it from the keyboard.
+    if (cmdStart->isEnabled()) cmdStart->setFocus();
 }
 
 void F_Main::closeEvent(QCloseEvent* event) {

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Starts the built program from a fresh program directory under Xvfb, presses Start, picks three
+# points and double-clicks on the board's canvas, saves the drawing with Ctrl+S, and checks the
+# saved file and the settings file the program wrote beside itself.
+set -euo pipefail
+exe="$1"
+checker="$2"
+
+work=$(mktemp -d)
+display=""
+app_pid=""
+xvfb_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  if [ "${KEEP_E2E:-0}" = 1 ]; then echo "left in $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+mkdir -p "$work/program" "$work/home" "$work/runtime"
+chmod 700 "$work/runtime"
+cp "$exe" "$work/program/pelimator"
+
+# A display number nobody uses.
+for n in $(seq 90 130); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || { echo "no free X display"; exit 1; }
+Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY="$display"
+for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+
+export HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/home/.config"
+unset QT_QPA_PLATFORM
+"$work/program/pelimator" >"$work/app.log" 2>&1 &
+app_pid=$!
+
+window_of() {  # window_of TITLE-REGEX -> the first visible window id with that name
+  local id
+  for _ in $(seq 100); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  echo "no window named $1" >&2
+  cat "$work/app.log" >&2
+  return 1
+}
+geometry_of() {  # geometry_of WINDOW -> "X Y W H"
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  echo "$X $Y $WIDTH $HEIGHT"
+}
+
+main=$(window_of '^Pelimator$')
+# The start button has the focus when the window opens: the drafter's first step.
+xdotool windowfocus --sync "$main" key --clearmodifiers space
+board=$(window_of 'ボード')
+sleep 0.5
+read -r bx by bw bh < <(geometry_of "$board")
+cx=$((bx + bw / 2)); cy=$((by + bh / 2))
+for dx in -300 -100 100; do
+  xdotool mousemove "$((cx + dx))" "$((cy + (dx / 4)))" click 1
+  sleep 0.2
+done
+xdotool mousemove "$((cx + 300))" "$cy" click --repeat 2 --delay 80 1
+sleep 0.5
+
+ini="$work/program/Korvane.ini"
+for key in Poly Type Mag Dir; do
+  grep -qi "^$key=" "$ini" || { echo "settings file lacks $key"; cat "$ini" 2>/dev/null; exit 1; }
+done
+
+# Save through the board's own menu shortcut and its save dialog.
+drawing="$work/saved.dxf"
+xdotool windowfocus --sync "$board" key --clearmodifiers ctrl+s
+sleep 1
+xdotool type --delay 20 "$drawing"
+xdotool key Return
+for _ in $(seq 50); do [ -s "$drawing" ] && break; sleep 0.1; done
+[ -s "$drawing" ] || { echo "the drawing was not saved"; cat "$work/app.log"; exit 1; }
+if [ -n "${E2E_SCREENSHOT:-}" ]; then import -window root "$E2E_SCREENSHOT"; fi
+python3 "$checker" "$drawing" 10
+echo "e2e: wave drawn, settings stored, drawing saved"
