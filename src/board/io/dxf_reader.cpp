@@ -86,8 +86,7 @@ std::pair<std::int32_t, std::int32_t> ScaleFromFactor(double factor) {
 
 class Builder final : public DL_CreationAdapter {
 public:
-    Builder(const std::string& fileName, const DxfScan& scan)
-        : m_fileName(fileName), m_scan(scan) {}
+    explicit Builder(const DxfScan& scan) : m_scan(scan) {}
 
     [[nodiscard]] const std::string& Problem() const noexcept { return m_problem; }
 
@@ -182,8 +181,10 @@ public:
     // over.
     void addPoint(const DL_PointData&) override { FlushPolyline(); }
 
+    // Ends a polyline still open at the end of the file (its checks may still fail).
+    void EndOfFile() { FlushPolyline(); }
+
     DxfReadResult Finish() {
-        FlushPolyline();
         DxfReadResult result;
         const std::vector<std::int32_t> numbers = NumberLayers();
         for (std::size_t i = 0; i < m_layers.size(); ++i) {
@@ -366,7 +367,8 @@ private:
             const auto plain = PlainNumber(m_layers[i].name);
             if (plain && used.insert(*plain).second) numbers[i] = plain;
         }
-        std::int32_t next = used.empty() ? 1 : *used.rbegin();
+        used.insert(0);  // "0" is always layer 0, even when the file has no such layer
+        std::int32_t next = *used.rbegin();
         std::vector<std::int32_t> result(m_layers.size());
         for (std::size_t i = 0; i < m_layers.size(); ++i) {
             if (!numbers[i]) {
@@ -381,7 +383,6 @@ private:
         return result;
     }
 
-    const std::string& m_fileName;
     const DxfScan& m_scan;
     std::string m_problem;
     std::string m_acadVersion = "AC1009";
@@ -429,7 +430,7 @@ DxfReadResult ReadDxfText(std::string_view text, const std::string& fileName) {
     const DxfScan scan = ScanDxf(text, fileName);
     const std::string prefix = "図面ファイル「" + fileName + "」を開けません: ";
     std::istringstream stream(std::string(text.substr(scan.begin, scan.end - scan.begin)));
-    Builder builder(fileName, scan);
+    Builder builder(scan);
     try {
         DL_Dxf dxf;
         if (!dxf.in(stream, &builder)) throw FileError(prefix + "DXF として読めません");
@@ -440,6 +441,7 @@ DxfReadResult ReadDxfText(std::string_view text, const std::string& fileName) {
     } catch (const std::exception& e) {
         throw FileError(prefix + "DXF として読めません (" + e.what() + ")");
     }
+    builder.EndOfFile();
     if (!builder.Problem().empty()) throw FileError(prefix + builder.Problem());
     return builder.Finish();
 }

@@ -78,7 +78,9 @@ public:
         : m_text(text), m_fileName(fileName) {}
 
     DxfScan Run() {
-        if (TrimDxf(m_text).empty()) Fail("ファイルが空です");
+        if (m_text.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+            Fail("ファイルが空です");
+        }
         if (m_text.substr(0, kBinarySentinel.size()) == kBinarySentinel) {
             Fail("バイナリ形式の DXF には対応していません。テキスト形式で保存し直してください");
         }
