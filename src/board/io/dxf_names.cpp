@@ -1,6 +1,7 @@
 // Text in DXF files: decoding layer names from older files and making names DXF accepts.
 #include "board/io/dxf_names.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -173,6 +174,7 @@ std::string SanitizeLayerName(std::string_view name) {
     std::string out;
     for (std::size_t i = 0; i < name.size();) {
         const std::size_t length = SequenceLength(name, i);
+        if (out.size() + std::max<std::size_t>(length, 1) > kMaxNameBytes) break;
         if (length == 0) {
             out += '_';
             ++i;
@@ -181,7 +183,6 @@ std::string SanitizeLayerName(std::string_view name) {
         const char c = name[i];
         const bool bad = length == 1 && (static_cast<unsigned char>(c) < 0x20U || c == 0x7F ||
                                          kForbidden.find(c) != std::string_view::npos);
-        if (out.size() + length > kMaxNameBytes) break;
         if (bad) {
             out += '_';
         } else {

@@ -1,8 +1,10 @@
 // Writing drawings as DXF through dxflib: AutoCAD 2007 format (UTF-8 text), lines and arcs with
 // their layers, layer numbers in extended data and the scale in the header.
+#include <charconv>
 #include <cmath>
+#include <cstring>
+#include <memory>
 #include <cstdio>
-#include <fstream>
 #include <numbers>
 #include <set>
 #include <unordered_map>
@@ -22,7 +24,6 @@ namespace pelimator::board {
 namespace {
 
 constexpr double kRadiansToDegrees = 180.0 / std::numbers::pi;
-constexpr std::string_view kEndOfFile = "EOF\n";
 
 struct OutLayer {
     LayerData data;
@@ -191,18 +192,65 @@ void WriteEntities(DL_Dxf& dxf, DL_WriterA& dw, const DrawingContent& content,
     dw.sectionEnd();
 }
 
-// dxflib's writer reports no write errors: a short write shows as a file that does not end with
-// the EOF line.
-bool EndsWithEof(const std::string& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return false;
-    const auto size = static_cast<std::streamoff>(in.tellg());
-    if (size < static_cast<std::streamoff>(kEndOfFile.size())) return false;
-    in.seekg(size - static_cast<std::streamoff>(kEndOfFile.size()));
-    std::string tail(kEndOfFile.size(), '\0');
-    in.read(tail.data(), static_cast<std::streamsize>(tail.size()));
-    return in && tail == kEndOfFile;
-}
+// dxflib's own output stream flushes often, formats reals to 16 fixed decimals and reports no
+// write errors. This sink takes its place: buffered, the shortest fixed notation that reads back
+// to the very same double, and errors checked at the end. dxflib still decides what is written.
+class BufferedWriter final : public DL_WriterA {
+public:
+    BufferedWriter(std::FILE* file, DL_Codes::version dxfVersion)
+        : DL_WriterA("/dev/null", dxfVersion), m_file(file) {}
+
+    void dxfReal(int gc, double value) const override {
+        Code(gc);
+        std::array<char, 512> buffer{};
+        const auto result =
+            std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                          std::chars_format::fixed);
+        Put(buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));
+    }
+    void dxfInt(int gc, int value) const override {
+        Code(gc);
+        std::array<char, 16> buffer{};
+        const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+        Put(buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));
+    }
+    void dxfHex(int gc, int value) const override {
+        Code(gc);
+        std::array<char, 16> buffer{};
+        const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
+                                          static_cast<unsigned int>(value), 16);
+        for (char* c = buffer.data(); c != result.ptr; ++c) {
+            if (*c >= 'a' && *c <= 'f') *c = static_cast<char>(*c - 'a' + 'A');
+        }
+        Put(buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));
+    }
+    void dxfString(int gc, const char* value) const override {
+        Code(gc);
+        Put(value, std::strlen(value));
+    }
+    void dxfString(int gc, const std::string& value) const override {
+        Code(gc);
+        Put(value.data(), value.size());
+    }
+
+private:
+    void Code(int gc) const {
+        // Group codes right-aligned in three columns, as DXF writers customarily do.
+        std::array<char, 16> buffer{' ', ' '};
+        const std::size_t pad = gc < 10 ? 2 : (gc < 100 ? 1 : 0);
+        const auto result =
+            std::to_chars(buffer.data() + pad, buffer.data() + buffer.size(), gc);
+        *result.ptr = '\n';
+        std::fwrite(buffer.data(), 1, static_cast<std::size_t>(result.ptr + 1 - buffer.data()),
+                    m_file);
+    }
+    void Put(const char* data, std::size_t size) const {
+        std::fwrite(data, 1, size, m_file);
+        std::fputc('\n', m_file);
+    }
+
+    std::FILE* m_file;
+};
 
 }  // namespace
 
@@ -213,12 +261,13 @@ void WriteDxfFile(const std::string& path, const DrawingContent& content) {
     }
     const std::vector<OutLayer> layers = PlanLayers(content);
     WriteFileAtomically(path, [&](const std::string& tempPath) {
+        const std::string failure = "ファイル「" + FileNameOf(path) + "」を保存できません: ";
+        std::FILE* file = std::fopen(tempPath.c_str(), "wb");
+        if (file == nullptr) throw FileError(failure + "書き込み用に開けません");
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
+        std::setvbuf(file, nullptr, _IOFBF, std::size_t{1} << 20U);
         DL_Dxf dxf;
-        DL_WriterA dw(tempPath.c_str(), DL_Codes::AC1015);
-        if (dw.openFailed()) {
-            throw FileError("ファイル「" + FileNameOf(path) +
-                            "」を保存できません: 書き込み用に開けません");
-        }
+        BufferedWriter dw(file, DL_Codes::AC1015);
         // Handles: a few hundred for the tables and objects, one per layer and entity.
         const std::size_t handles = 0x1000 + 2 * (layers.size() + content.entities.size());
         WriteHeader(dw, content, handles);
@@ -228,11 +277,9 @@ void WriteDxfFile(const std::string& path, const DrawingContent& content) {
         dxf.writeObjects(dw);
         dxf.writeObjectsEnd(dw);
         dw.dxfEOF();
-        dw.close();
-        if (!EndsWithEof(tempPath)) {
-            throw FileError("ファイル「" + FileNameOf(path) +
-                            "」を保存できません: 書き込みが途中で失敗しました "
-                            "(ディスクの空きを確かめてください)");
+        const bool failed = std::fflush(file) != 0 || std::ferror(file) != 0;
+        if (std::fclose(closer.release()) != 0 || failed) {
+            throw FileError(failure + "書き込みが途中で失敗しました (ディスクの空きを確かめてください)");
         }
     });
 }
