@@ -264,7 +264,9 @@ private:
     }
 
     std::size_t LayerIndex(const std::string& raw) {
-        if (raw == m_lastLayerName && m_lastLayer < m_layers.size()) return m_lastLayer;
+        if (const auto known = m_layerByRaw.find(raw); known != m_layerByRaw.end()) {
+            return known->second;
+        }
         std::string name = DecodeDxfString(raw, m_acadVersion, m_codePage);
         const std::string key = LayerKey(name);
         auto found = m_layerByKey.find(key);
@@ -272,8 +274,7 @@ private:
             found = m_layerByKey.emplace(key, m_layers.size()).first;
             m_layers.push_back({raw, std::move(name), {}, true, false});
         }
-        m_lastLayerName = raw;
-        m_lastLayer = found->second;
+        m_layerByRaw.emplace(raw, found->second);
         return found->second;
     }
 
@@ -394,8 +395,7 @@ private:
 
     std::vector<LayerRecord> m_layers;
     std::unordered_map<std::string, std::size_t> m_layerByKey;
-    std::string m_lastLayerName;
-    std::size_t m_lastLayer = std::numeric_limits<std::size_t>::max();
+    std::unordered_map<std::string, std::size_t> m_layerByRaw;  // names as written in the file
 
     std::vector<EntityData> m_entities;
     std::size_t m_lines = 0;

@@ -43,13 +43,21 @@ bool IsReal(std::string_view value) noexcept {
 
 std::optional<double> ParseReal(std::string_view value) {
     if (!IsReal(value)) return std::nullopt;
-    std::string copy(value);
-    for (char& c : copy) {
-        if (c == ',') c = '.';
+    std::string copy;
+    if (value.find(',') != std::string_view::npos) {
+        copy = value;
+        for (char& c : copy) {
+            if (c == ',') c = '.';
+        }
+        value = copy;
     }
-    char* endPtr = nullptr;
-    const double parsed = std::strtod(copy.c_str(), &endPtr);
-    if (!std::isfinite(parsed)) return std::nullopt;
+    if (!value.empty() && value.front() == '+') value.remove_prefix(1);
+    double parsed = 0.0;
+    const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), parsed);
+    // Out of range (1e400) is refused like any other value that is not a finite number.
+    if (ec != std::errc() || ptr != value.data() + value.size() || !std::isfinite(parsed)) {
+        return std::nullopt;
+    }
     return parsed;
 }
 
@@ -137,25 +145,25 @@ private:
     }
 
     void CheckValue(int code, std::string_view value, std::string_view raw) {
-        const std::string label = "グループコード " + std::to_string(code) + " の値";
+        const auto label = [code] { return "グループコード " + std::to_string(code) + " の値"; };
         switch (ValueKindOf(code)) {
             case DxfValueKind::Real:
                 if (!ParseReal(value))
-                    Fail(label + "「" + std::string(value) + "」が正しい数値ではありません");
+                    Fail(label() + "「" + std::string(value) + "」が正しい数値ではありません");
                 break;
             case DxfValueKind::Integer: {
                 const auto parsed = ParseInteger(value);
                 const bool wide = InRange(code, 160, 169) || InRange(code, 450, 459);
                 if (!parsed || (!wide && (*parsed < std::numeric_limits<std::int32_t>::min() ||
                                           *parsed > std::numeric_limits<std::int32_t>::max()))) {
-                    Fail(label + "「" + std::string(value) + "」が正しい整数ではありません");
+                    Fail(label() + "「" + std::string(value) + "」が正しい整数ではありません");
                 }
                 // A count cannot exceed what the rest of the file holds (a pair takes at least
                 // four bytes); larger ones would only make the reader reserve memory.
                 if (IsCount(m_recordType, code) &&
                     (*parsed < 0 ||
                      static_cast<unsigned long long>(*parsed) > (m_text.size() - m_pos) / 4)) {
-                    Fail(label + "の件数 " + std::to_string(*parsed) +
+                    Fail(label() + "の件数 " + std::to_string(*parsed) +
                          " がファイルの大きさに合いません");
                 }
                 break;

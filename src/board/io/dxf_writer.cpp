@@ -166,13 +166,15 @@ void CheckEntity(const EntityData& entity, std::size_t index, const std::string&
 
 void WriteEntities(DL_Dxf& dxf, DL_WriterA& dw, const DrawingContent& content,
                    const std::vector<OutLayer>& layers, const std::string& path) {
-    std::unordered_map<std::int32_t, const std::string*> names;
-    for (const OutLayer& layer : layers) names.emplace(layer.data.number, &layer.dxfName);
+    std::unordered_map<std::int32_t, DL_Attributes> attributesOf;
+    for (const OutLayer& layer : layers) {
+        attributesOf.emplace(layer.data.number, DL_Attributes(layer.dxfName, 256, -1, -1, "BYLAYER"));
+    }
     dw.sectionEntities();
     std::size_t index = 0;
     for (const EntityData& entity : content.entities) {
         CheckEntity(entity, index++, path);
-        const DL_Attributes attributes(*names.at(entity.layer), 256, -1, -1, "BYLAYER");
+        const DL_Attributes& attributes = attributesOf.at(entity.layer);
         if (entity.kind == EntityKind::Line) {
             dxf.writeLine(
                 dw,
