@@ -36,6 +36,8 @@ public:
     explicit TempGuard(std::string path) : m_path(std::move(path)) {}
     TempGuard(const TempGuard&) = delete;
     TempGuard& operator=(const TempGuard&) = delete;
+    TempGuard(TempGuard&&) = delete;
+    TempGuard& operator=(TempGuard&&) = delete;
     ~TempGuard() {
         if (!m_path.empty()) ::unlink(m_path.c_str());
     }

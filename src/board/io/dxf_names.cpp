@@ -2,6 +2,7 @@
 #include "board/io/dxf_names.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -38,7 +39,7 @@ std::size_t SequenceLength(std::string_view text, std::size_t i) noexcept {
         if ((byte(i + k) & 0xC0U) != 0x80U) return 0;
         code = (code << 6U) | (byte(i + k) & 0x3FU);
     }
-    static constexpr std::uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+    static constexpr std::array<std::uint32_t, 5> kMinimum = {0, 0, 0x80, 0x800, 0x10000};
     if (code < kMinimum[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
         return 0;
     }

@@ -90,7 +90,8 @@ public:
 
     [[nodiscard]] const std::string& Problem() const noexcept { return m_problem; }
 
-    void setVariableString(const std::string& key, const std::string& value, int) override {
+    void setVariableString(const std::string& key, const std::string& value,
+                           int /*code*/) override {
         if (key == "$ACADVER") m_acadVersion = value;
         if (key == "$DWGCODEPAGE") m_codePage = value;
         if (key == "$CUSTOMPROPERTYTAG") m_propertyTag = value;
@@ -98,7 +99,7 @@ public:
             m_exactScale = ParseScale(value);
         }
     }
-    void setVariableDouble(const std::string& key, double value, int) override {
+    void setVariableDouble(const std::string& key, double value, int /*code*/) override {
         if (key == "$DIMSCALE") m_dimScale = value;
     }
 
@@ -115,7 +116,7 @@ public:
         layer.visible = layerAttributes.getColor() >= 0 && !data.off && (data.flags & 1) == 0;
     }
 
-    void addBlock(const DL_BlockData&) override { m_inBlock = true; }
+    void addBlock(const DL_BlockData& /*data*/) override { m_inBlock = true; }
     void endBlock() override { m_inBlock = false; }
 
     void addLine(const DL_LineData& data) override {
@@ -179,7 +180,7 @@ public:
     void endSequence() override { FlushPolyline(); }
     // The board holds no points: a POINT only ends a pending polyline and is counted as passed
     // over.
-    void addPoint(const DL_PointData&) override { FlushPolyline(); }
+    void addPoint(const DL_PointData& /*data*/) override { FlushPolyline(); }
 
     // Ends a polyline still open at the end of the file (its checks may still fail).
     void EndOfFile() { FlushPolyline(); }

@@ -2,9 +2,9 @@
 // their layers, layer numbers in extended data and the scale in the header.
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
-#include <cstdio>
 #include <numbers>
 #include <set>
 #include <unordered_map>
@@ -168,7 +168,8 @@ void WriteEntities(DL_Dxf& dxf, DL_WriterA& dw, const DrawingContent& content,
                    const std::vector<OutLayer>& layers, const std::string& path) {
     std::unordered_map<std::int32_t, DL_Attributes> attributesOf;
     for (const OutLayer& layer : layers) {
-        attributesOf.emplace(layer.data.number, DL_Attributes(layer.dxfName, 256, -1, -1, "BYLAYER"));
+        attributesOf.emplace(layer.data.number,
+                             DL_Attributes(layer.dxfName, 256, -1, -1, "BYLAYER"));
     }
     dw.sectionEntities();
     std::size_t index = 0;
@@ -205,9 +206,8 @@ public:
     void dxfReal(int gc, double value) const override {
         Code(gc);
         std::array<char, 512> buffer{};
-        const auto result =
-            std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                          std::chars_format::fixed);
+        const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                          std::chars_format::fixed);
         Put(buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));
     }
     void dxfInt(int gc, int value) const override {
@@ -240,8 +240,7 @@ private:
         // Group codes right-aligned in three columns, as DXF writers customarily do.
         std::array<char, 16> buffer{' ', ' '};
         const std::size_t pad = gc < 10 ? 2 : (gc < 100 ? 1 : 0);
-        const auto result =
-            std::to_chars(buffer.data() + pad, buffer.data() + buffer.size(), gc);
+        const auto result = std::to_chars(buffer.data() + pad, buffer.data() + buffer.size(), gc);
         *result.ptr = '\n';
         std::fwrite(buffer.data(), 1, static_cast<std::size_t>(result.ptr + 1 - buffer.data()),
                     m_file);
@@ -281,7 +280,8 @@ void WriteDxfFile(const std::string& path, const DrawingContent& content) {
         dw.dxfEOF();
         const bool failed = std::fflush(file) != 0 || std::ferror(file) != 0;
         if (std::fclose(closer.release()) != 0 || failed) {
-            throw FileError(failure + "書き込みが途中で失敗しました (ディスクの空きを確かめてください)");
+            throw FileError(failure +
+                            "書き込みが途中で失敗しました (ディスクの空きを確かめてください)");
         }
     });
 }

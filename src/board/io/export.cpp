@@ -96,8 +96,8 @@ void Paint(QPainter& painter, const BoardDocument& document, Vec2 originMm,
 
 struct Frame {
     Vec2 originMm;  // top-left corner, Y up
-    double widthMm;
-    double heightMm;
+    double widthMm = 0.0;
+    double heightMm = 0.0;
 };
 
 Frame FrameOf(const BoardDocument& document, const ExportStyle& style) {
