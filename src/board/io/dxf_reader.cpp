@@ -1,11 +1,12 @@
 // Reading drawings from DXF text through dxflib, with every value it hands over checked.
 #include <cmath>
 #include <cstdio>
+#include <istream>
 #include <limits>
 #include <numbers>
 #include <optional>
 #include <set>
-#include <sstream>
+#include <streambuf>
 #include <unordered_map>
 
 #include <dxflib/dl_creationadapter.h>
@@ -83,6 +84,17 @@ std::pair<std::int32_t, std::int32_t> ScaleFromFactor(double factor) {
     }
     return {1, 1};
 }
+
+// A read-only stream buffer over text that outlives it.
+class ViewBuffer final : public std::streambuf {
+public:
+    explicit ViewBuffer(std::string_view text) {
+        // The get area is only read from; streambuf merely lacks a const interface.
+        char* begin =
+            const_cast<char*>(text.data());  // NOLINT(cppcoreguidelines-pro-type-const-cast)
+        setg(begin, begin, begin + text.size());
+    }
+};
 
 class Builder final : public DL_CreationAdapter {
 public:
@@ -430,7 +442,9 @@ std::string DxfOpenReport::Summary() const {
 DxfReadResult ReadDxfText(std::string_view text, const std::string& fileName) {
     const DxfScan scan = ScanDxf(text, fileName);
     const std::string prefix = "図面ファイル「" + fileName + "」を開けません: ";
-    std::istringstream stream(std::string(text.substr(scan.begin, scan.end - scan.begin)));
+    // dxflib reads a stream; this one reads the checked text in place instead of a copy of it.
+    ViewBuffer buffer(text.substr(scan.begin, scan.end - scan.begin));
+    std::istream stream(&buffer);
     Builder builder(scan);
     try {
         DL_Dxf dxf;
