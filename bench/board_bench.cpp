@@ -1,0 +1,188 @@
+// Benchmarks of the board model: snap queries against a scan, curve flattening, large steps.
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "board/model/application.h"
+#include "board/model/curve.h"
+#include "board/model/document.h"
+#include "tool/host/point_list.h"
+
+namespace pelimator::board {
+namespace {
+
+constexpr double kArea = 100000.0;  // drawing units square
+
+EntityData RandomEntity(std::mt19937& rng) {
+    std::uniform_real_distribution<double> c(0, kArea);
+    std::uniform_real_distribution<double> d(-50, 50);
+    const Vec2 a{c(rng), c(rng)};
+    if (rng() % 2 == 0) return MakeLine(a, a + Vec2{d(rng), d(rng)});
+    return MakeArc(a, a + Vec2{10, 0}, a + Vec2{0, 10});
+}
+
+// One document with a million entities, shared by the snap benchmarks.
+BoardDocumentPtr LargeDocument() {
+    static BoardDocumentPtr document = [] {
+        auto made = BoardDocument::Create("large", {});
+        std::mt19937 rng(1);
+        auto drawing = made->DrawingModel();
+        drawing->BeginEdit("fill");
+        for (int i = 0; i < 1000000; ++i) drawing->AddEntity(RandomEntity(rng));
+        drawing->EndEdit(true);
+        (void)made->SnapModel()->FindTarget({0, 0}, ViewTransform{});  // builds the index
+        return made;
+    }();
+    return document;
+}
+
+std::vector<Vec2> QueryPoints() {
+    std::mt19937 rng(2);
+    std::uniform_real_distribution<double> c(0, kArea);
+    std::vector<Vec2> points(4096);
+    for (auto& p : points) p = {c(rng), c(rng)};
+    return points;
+}
+
+void BM_SnapIndexed(benchmark::State& state) {
+    const auto document = LargeDocument();
+    const auto points = QueryPoints();
+    ViewTransform transform;
+    transform.pixelsPerUnit = 0.2;  // 10 px = 50 units
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            document->SnapModel()->FindTarget(points[i++ % points.size()], transform));
+    }
+}
+BENCHMARK(BM_SnapIndexed)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly();
+
+// The same question answered by looking at every end point and centre.
+void BM_SnapBruteForce(benchmark::State& state) {
+    const auto document = LargeDocument();
+    const auto points = QueryPoints();
+    const auto entities = document->DrawingModel()->Entities();
+    const auto& layers = *document->LayerTable();
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const Vec2 p = points[i++ % points.size()];
+        double best = 50.0;
+        Vec2 found = p;
+        for (const EntityData& e : entities) {
+            if (!e.visible || !layers.IsShown(e.layer)) continue;
+            for (const Vec2 q : {e.start, e.end}) {
+                const double d = Distance(p, q);
+                if (d <= best) {
+                    best = d;
+                    found = q;
+                }
+            }
+            if (e.kind == EntityKind::Arc && Distance(p, e.center) <= best) {
+                best = Distance(p, e.center);
+                found = e.center;
+            }
+        }
+        benchmark::DoNotOptimize(found);
+    }
+}
+BENCHMARK(BM_SnapBruteForce)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly();
+
+host::PlainPointList RandomWalk32766() {
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<double> step(1.0, 20.0);
+    std::uniform_real_distribution<double> turn(-1.0, 1.0);
+    host::PlainPointList picks;
+    Vec2 p{0, 0};
+    double heading = 0.0;
+    for (int i = 0; i < 32766; ++i) {
+        picks.Add(p.x, p.y);
+        heading += turn(rng);
+        const double length = step(rng);
+        p = p + Vec2{length * std::cos(heading), length * std::sin(heading)};
+    }
+    return picks;
+}
+
+// The most picks the tool takes, 1 to 20 units apart, turning up to a radian at each: the curve
+// through them, flattened to range(0) / 1000 drawing units (0.01 at 1:1, 1.0 at 1:100).
+void BM_CurveThroughPoints32766(benchmark::State& state) {
+    const auto picks = RandomWalk32766();
+    const double tolerance = static_cast<double>(state.range(0)) / 1000.0;
+    BoardCurve curve([tolerance] { return tolerance; });
+    for (auto _ : state) {
+        curve.SetPoints(static_cast<std::int16_t>(host::CurveKind::ThroughPoints), picks);
+        benchmark::DoNotOptimize(curve.Polyline().data());
+    }
+    state.counters["points"] = static_cast<double>(curve.Polyline().size());
+}
+BENCHMARK(BM_CurveThroughPoints32766)->Arg(10)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// The same, with the host point list the drawing run reads made too.
+void BM_CurveThroughPoints32766WithPointList(benchmark::State& state) {
+    const auto picks = RandomWalk32766();
+    BoardCurve curve([] { return kDefaultCurveTolerance; });
+    for (auto _ : state) {
+        curve.SetPoints(static_cast<std::int16_t>(host::CurveKind::ThroughPoints), picks);
+        benchmark::DoNotOptimize(curve.Points());
+    }
+}
+BENCHMARK(BM_CurveThroughPoints32766WithPointList)->Unit(benchmark::kMillisecond);
+
+// Adds 100,000 arcs through the host interface in one step, then undoes and redoes it; each
+// phase timed on its own.
+void BM_ArcStep100k(benchmark::State& state) {
+    const auto arc = BoardArc::CreateFree(MakeArc({0, 0}, {10, 0}, {0, 10}, 1));
+    double addSeconds = 0;
+    double undoSeconds = 0;
+    double redoSeconds = 0;
+    for (auto _ : state) {
+        auto document = BoardDocument::Create("step", {});
+        auto drawing = document->DrawingModel();
+        using Clock = std::chrono::steady_clock;
+        const auto t0 = Clock::now();
+        drawing->BeginEdit("波線追加");
+        for (int i = 0; i < 100000; ++i) {
+            arc->Move(1, 0);
+            benchmark::DoNotOptimize(drawing->Add(*arc));
+        }
+        drawing->EndEdit(true);
+        const auto t1 = Clock::now();
+        drawing->Undo();
+        const auto t2 = Clock::now();
+        drawing->Redo();
+        const auto t3 = Clock::now();
+        addSeconds += std::chrono::duration<double>(t1 - t0).count();
+        undoSeconds += std::chrono::duration<double>(t2 - t1).count();
+        redoSeconds += std::chrono::duration<double>(t3 - t2).count();
+        state.SetIterationTime(std::chrono::duration<double>(t3 - t0).count());
+    }
+    const auto n = static_cast<double>(state.iterations());
+    state.counters["add_ms"] = addSeconds / n * 1e3;
+    state.counters["undo_ms"] = undoSeconds / n * 1e3;
+    state.counters["redo_ms"] = redoSeconds / n * 1e3;
+}
+BENCHMARK(BM_ArcStep100k)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The first snap after a 100,000-arc step pays for bringing the index up to date.
+void BM_FirstSnapAfter100kStep(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto document = BoardDocument::Create("step", {});
+        auto drawing = document->DrawingModel();
+        std::mt19937 rng(4);
+        drawing->BeginEdit("波線追加");
+        for (int i = 0; i < 100000; ++i) drawing->AddEntity(RandomEntity(rng));
+        drawing->EndEdit(true);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(document->SnapModel()->FindTarget({500, 500}, ViewTransform{}));
+    }
+}
+BENCHMARK(BM_FirstSnapAfter100kStep)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace
+}  // namespace pelimator::board
+BENCHMARK_MAIN();

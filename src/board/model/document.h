@@ -1,0 +1,158 @@
+// A document of the board: a named drawing with its layers, current layer, scale, snapping,
+// grid and its view.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "board/model/drawing.h"
+#include "board/model/layers.h"
+#include "board/model/types.h"
+#include "tool/host/host.h"
+
+namespace pelimator::board {
+
+class BoardApplication;
+class BoardDocument;
+
+// Drawing scale Numerator:Denominator, both positive; 1:1 for a new drawing. Setting 0 or a
+// negative number raises HostError and keeps the old value.
+class BoardScale final : public host::HostScale {
+public:
+    explicit BoardScale(BoardDrawingPtr drawing) : m_drawing(std::move(drawing)) {}
+    [[nodiscard]] std::int32_t Numerator() const override { return m_numerator; }
+    void SetNumerator(std::int32_t value) override;
+    [[nodiscard]] std::int32_t Denominator() const override { return m_denominator; }
+    void SetDenominator(std::int32_t value) override;
+    // Denominator / Numerator: drawing units per paper unit.
+    [[nodiscard]] double Factor() const noexcept {
+        return static_cast<double>(m_denominator) / m_numerator;
+    }
+
+private:
+    BoardDrawingPtr m_drawing;
+    std::int32_t m_numerator = 1;
+    std::int32_t m_denominator = 1;
+};
+using BoardScalePtr = std::shared_ptr<BoardScale>;
+
+// Grid and snap settings of a document. Spacing is in drawing units.
+struct SnapSettings {
+    bool endPointSnap = true;  // entity ends and arc centres
+    bool gridSnap = false;
+    bool gridVisible = true;
+    double gridSpacing = 10.0;          // > 0
+    double captureRadiusPixels = 10.0;  // >= 0
+};
+
+enum class SnapTargetKind : std::uint8_t { EndPoint, Center, Grid };
+
+// Where a pick would snap to.
+struct SnapTarget {
+    Vec2 point;
+    SnapTargetKind kind = SnapTargetKind::EndPoint;
+    std::size_t entity = 0;  // the entity caught (not meaningful for Grid)
+};
+
+class BoardView;
+
+// Snapping of picks in one document: the nearest end point or arc centre of a shown entity on a
+// shown layer within the capture radius (pixels, through the view's zoom), else the nearest grid
+// node when grid snap is on, else the point as it is.
+class BoardSnap final : public host::HostSnap {
+public:
+    BoardSnap(BoardDrawingPtr drawing, BoardLayersPtr layers)
+        : m_drawing(std::move(drawing)), m_layers(std::move(layers)) {}
+    // Moves point to its snap target; false (point untouched) only when point is not finite.
+    // A view that is not a board view counts as 1 pixel per drawing unit.
+    bool SnapPoint(host::HostPoint& point, const host::HostView& view) override;
+
+    // The target for p seen through transform, without moving anything (for highlighting);
+    // none when nothing catches or p is not finite.
+    [[nodiscard]] std::optional<SnapTarget> FindTarget(Vec2 p,
+                                                       const ViewTransform& transform) const;
+
+    [[nodiscard]] const SnapSettings& Settings() const noexcept { return m_settings; }
+    // HostError for a grid spacing that is not positive and finite or a negative radius.
+    void SetSettings(const SnapSettings& settings);
+
+private:
+    BoardDrawingPtr m_drawing;
+    BoardLayersPtr m_layers;
+    SnapSettings m_settings;
+};
+using BoardSnapPtr = std::shared_ptr<BoardSnap>;
+
+// The view showing one document, with its zoom / pan transform. The document owns its view.
+class BoardView final : public host::HostView {
+public:
+    explicit BoardView(std::weak_ptr<BoardDocument> document) : m_document(std::move(document)) {}
+    // HostError when the document was closed and is gone.
+    [[nodiscard]] host::HostDocumentPtr Document() const override;
+    [[nodiscard]] std::shared_ptr<BoardDocument> DocumentModel() const noexcept {
+        return m_document.lock();
+    }
+
+    [[nodiscard]] const ViewTransform& Transform() const noexcept { return m_transform; }
+    // HostError unless pixelsPerUnit is positive and finite and origin is finite.
+    void SetTransform(const ViewTransform& transform);
+
+private:
+    std::weak_ptr<BoardDocument> m_document;
+    ViewTransform m_transform;
+};
+using BoardViewPtr = std::shared_ptr<BoardView>;
+
+class BoardDocument final : public host::HostDocument,
+                            public std::enable_shared_from_this<BoardDocument> {
+public:
+    // A new empty drawing: layer 0 "0" current, scale 1:1, not modified.
+    [[nodiscard]] static std::shared_ptr<BoardDocument> Create(
+        std::string name, std::weak_ptr<BoardApplication> application);
+
+    [[nodiscard]] host::HostDrawingPtr Drawing() override { return m_drawing; }
+    [[nodiscard]] host::HostLayersPtr Layers() override { return m_layers; }
+    [[nodiscard]] host::HostCurrentAttributesPtr CurrentAttributes() override {
+        return m_attributes;
+    }
+    [[nodiscard]] host::HostScalePtr Scale() override { return m_scale; }
+    [[nodiscard]] host::HostSnapPtr Snap() override { return m_snap; }
+    // Makes this the application's active document (HostError once it was closed).
+    void Activate() override;
+
+    [[nodiscard]] const std::string& Name() const noexcept { return m_name; }
+    void SetName(std::string name);
+    // The file it was opened from or saved to; empty for a new drawing.
+    [[nodiscard]] const std::string& Path() const noexcept { return m_path; }
+    void SetPath(std::string path) { m_path = std::move(path); }
+
+    // The board's own types behind the host accessors above.
+    [[nodiscard]] const BoardDrawingPtr& DrawingModel() const noexcept { return m_drawing; }
+    [[nodiscard]] const BoardLayersPtr& LayerTable() const noexcept { return m_layers; }
+    [[nodiscard]] const std::shared_ptr<BoardCurrentAttributes>& CurrentAttributesModel()
+        const noexcept {
+        return m_attributes;
+    }
+    [[nodiscard]] const BoardScalePtr& ScaleModel() const noexcept { return m_scale; }
+    [[nodiscard]] const BoardSnapPtr& SnapModel() const noexcept { return m_snap; }
+    // The view showing this document (one per document).
+    [[nodiscard]] const BoardViewPtr& View() const noexcept { return m_view; }
+
+private:
+    BoardDocument(std::string name, std::weak_ptr<BoardApplication> application);
+
+    std::string m_name;
+    std::string m_path;
+    std::weak_ptr<BoardApplication> m_application;
+    BoardDrawingPtr m_drawing;
+    BoardLayersPtr m_layers;
+    std::shared_ptr<BoardCurrentAttributes> m_attributes;
+    BoardScalePtr m_scale;
+    BoardSnapPtr m_snap;
+    BoardViewPtr m_view;
+};
+using BoardDocumentPtr = std::shared_ptr<BoardDocument>;
+
+}  // namespace pelimator::board

@@ -1,0 +1,377 @@
+// Entity storage with step-range undo, the change counter, and the R-tree of snap points.
+#include "board/model/drawing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <utility>
+
+#include <boost/geometry.hpp>
+#include <boost/geometry/index/rtree.hpp>
+
+#include "tool/host/errors.h"
+
+namespace pelimator::board {
+
+namespace bg = boost::geometry;
+namespace bgi = boost::geometry::index;
+
+// The snap points of entities [0, Indexed()) as they are stored now. Entities past the shown
+// count (undone ones) may stay in the tree; queries skip them. The tree catches up lazily, at
+// the next query, so adds, undos and redos cost nothing here.
+class SnapIndex {
+public:
+    using Point = bg::model::point<double, 2, bg::cs::cartesian>;
+    using Value = std::pair<Point, std::uint64_t>;  // entity index * 4 + SnapPointKind
+    using Tree = bgi::rtree<Value, bgi::quadratic<16>>;
+
+    [[nodiscard]] std::size_t Indexed() const noexcept { return m_indexed; }
+
+    void CatchUp(std::span<const EntityData> entities) {
+        if (m_indexed >= entities.size()) return;
+        const std::size_t pending = entities.size() - m_indexed;
+        // Many new entries: packing the whole tree afresh is faster than inserting one by one.
+        if (pending > 4096 && pending * 4 > m_indexed) {
+            std::vector<Value> values;
+            values.reserve(entities.size() * 3);
+            for (std::size_t i = 0; i < entities.size(); ++i) AppendValues(values, i, entities[i]);
+            m_tree = Tree(values.begin(), values.end());
+        } else {
+            std::vector<Value> values;
+            for (std::size_t i = m_indexed; i < entities.size(); ++i) {
+                AppendValues(values, i, entities[i]);
+            }
+            m_tree.insert(values.begin(), values.end());
+        }
+        m_indexed = entities.size();
+    }
+
+    // Forgets entities [size, Indexed()) before they are dropped from storage.
+    void Truncate(std::span<const EntityData> entities, std::size_t size) {
+        if (size >= m_indexed) return;
+        const std::size_t dropped = m_indexed - size;
+        if (dropped * 4 > m_indexed) {
+            Reset();  // rebuilt lazily from what is left
+            return;
+        }
+        std::vector<Value> values;
+        for (std::size_t i = size; i < m_indexed; ++i) AppendValues(values, i, entities[i]);
+        m_tree.remove(values.begin(), values.end());
+        m_indexed = size;
+    }
+
+    void Replace(std::size_t index, const EntityData& before, const EntityData& after) {
+        if (index >= m_indexed) return;
+        std::vector<Value> values;
+        AppendValues(values, index, before);
+        m_tree.remove(values.begin(), values.end());
+        values.clear();
+        AppendValues(values, index, after);
+        m_tree.insert(values.begin(), values.end());
+    }
+
+    void Reset() {
+        m_tree.clear();
+        m_indexed = 0;
+    }
+
+    template <typename Accept>
+    [[nodiscard]] std::optional<SnapHit> Nearest(Vec2 p, double radius, Accept accept) const {
+        const Point centre(p.x, p.y);
+        const bg::model::box<Point> window(Point(p.x - radius, p.y - radius),
+                                           Point(p.x + radius, p.y + radius));
+        std::optional<SnapHit> best;
+        double bestDistance = std::numeric_limits<double>::infinity();
+        // The nearest accepted value inside the window; its distance is then checked against
+        // the radius (the window's corners lie outside the circle).
+        const auto pass = [&](const Value& value) { return accept(value.second / 4); };
+        for (auto it = m_tree.qbegin(bgi::intersects(window) && bgi::satisfies(pass) &&
+                                     bgi::nearest(centre, 1));
+             it != m_tree.qend(); ++it) {
+            const Vec2 q{bg::get<0>(it->first), bg::get<1>(it->first)};
+            const double d = Distance(p, q);
+            if (d <= radius && d < bestDistance) {
+                bestDistance = d;
+                best = SnapHit{q, static_cast<std::size_t>(it->second / 4),
+                               static_cast<SnapPointKind>(it->second % 4)};
+            }
+        }
+        return best;
+    }
+
+private:
+    static void AppendValues(std::vector<Value>& values, std::size_t index, const EntityData& e) {
+        const std::uint64_t base = static_cast<std::uint64_t>(index) * 4;
+        const auto add = [&](Vec2 q, SnapPointKind kind) {
+            // Points that are not finite cannot be found and would upset the tree's boxes.
+            if (IsFinite(q)) values.emplace_back(Point(q.x, q.y), base + static_cast<int>(kind));
+        };
+        add(e.start, SnapPointKind::Start);
+        add(e.end, SnapPointKind::End);
+        if (e.kind == EntityKind::Arc) add(e.center, SnapPointKind::Center);
+    }
+
+    Tree m_tree;
+    std::size_t m_indexed = 0;
+};
+
+namespace {
+
+// A live handle's view of one stored entity; it keeps the drawing alive.
+class DrawingSlot final : public EntitySlot {
+public:
+    DrawingSlot(std::shared_ptr<BoardDrawing> drawing, std::size_t index, std::uint64_t id)
+        : m_drawing(std::move(drawing)), m_index(index), m_id(id) {}
+    [[nodiscard]] const EntityData& Get() const override {
+        return m_drawing->SlotData(m_index, m_id);
+    }
+    void Set(const EntityData& data) override { m_drawing->SetSlotData(m_index, m_id, data); }
+
+private:
+    std::shared_ptr<BoardDrawing> m_drawing;
+    std::size_t m_index;
+    std::uint64_t m_id;
+};
+
+void Grow(Box& box, Vec2 p) noexcept {
+    box.min = {std::min(box.min.x, p.x), std::min(box.min.y, p.y)};
+    box.max = {std::max(box.max.x, p.x), std::max(box.max.y, p.y)};
+}
+
+// Grows box by the arc at its stored radius: its ends and the axis points its sweep passes.
+void GrowByArc(Box& box, const EntityData& arc) {
+    const ArcAngles angles = AnglesOf(arc);
+    const double r = arc.radius;
+    const double end = angles.start + angles.sweep;
+    Grow(box, arc.center + r * Vec2{std::cos(angles.start), std::sin(angles.start)});
+    Grow(box, arc.center + r * Vec2{std::cos(end), std::sin(end)});
+    for (int quarter = -4; quarter <= 8; ++quarter) {
+        const double a = quarter * std::numbers::pi / 2.0;
+        if (a > angles.start && a < end) {
+            Grow(box, arc.center + r * Vec2{std::cos(a), std::sin(a)});
+        }
+    }
+}
+
+}  // namespace
+
+std::shared_ptr<BoardDrawing> BoardDrawing::Create() {
+    return std::shared_ptr<BoardDrawing>(new BoardDrawing());
+}
+
+BoardDrawing::BoardDrawing() : m_index(std::make_unique<SnapIndex>()) {}
+BoardDrawing::~BoardDrawing() = default;
+
+host::HostEntityPtr BoardDrawing::Add(const host::HostEntity& entity) {
+    const BoardEntity* board = AsBoardEntity(entity);
+    if (board == nullptr) throw HostError("この種類の図形は図面に追加できません");
+    return Handle(AddEntity(board->Data()));
+}
+
+void BoardDrawing::BeginEdit(const std::string& title) {
+    if (m_editOpen) throw HostError("編集はすでに始まっています");
+    DropUndone();
+    m_editOpen = true;
+    m_editTitle = title;
+    m_editBegin = m_liveCount;
+}
+
+void BoardDrawing::EndEdit(bool commit) {
+    if (!m_editOpen) throw HostError("編集が始まっていません");
+    m_editOpen = false;
+    if (commit) {
+        if (m_liveCount > m_editBegin) {
+            m_steps.push_back({m_editTitle, m_editBegin, m_liveCount, m_nextSerial++});
+            m_appliedSteps = m_steps.size();
+            Changed(DrawingChange::History, false);
+        }
+    } else if (m_liveCount > m_editBegin) {
+        TruncateTo(m_editBegin);
+        Changed(DrawingChange::Entities, false);
+    }
+    m_editTitle.clear();
+}
+
+void BoardDrawing::Redraw(bool /*all*/) { m_observers.Notify(DrawingChange::Redraw); }
+
+std::size_t BoardDrawing::AddEntity(const EntityData& data) {
+    if (!m_editOpen) DropUndone();
+    const std::size_t index = m_entities.size();
+    m_entities.push_back(data);
+    m_ids.push_back(m_nextId++);
+    m_liveCount = m_entities.size();
+    if (m_editOpen) {
+        ++m_changeCount;  // observers hear of the whole step at EndEdit
+        return index;
+    }
+    m_steps.push_back({kSingleAddTitle, index, index + 1, m_nextSerial++});
+    m_appliedSteps = m_steps.size();
+    Changed(DrawingChange::Entities, false);
+    return index;
+}
+
+std::span<const EntityData> BoardDrawing::Entities() const noexcept {
+    return {m_entities.data(), m_liveCount};
+}
+
+const EntityData& BoardDrawing::At(std::size_t index) const {
+    if (index >= m_liveCount) {
+        throw HostError("図形の番号が範囲外です: " + std::to_string(index));
+    }
+    return m_entities[index];
+}
+
+host::HostEntityPtr BoardDrawing::Handle(std::size_t index) {
+    (void)At(index);
+    return MakeEntityHandle(std::make_shared<DrawingSlot>(shared_from_this(), index, m_ids[index]));
+}
+
+void BoardDrawing::SetEntity(std::size_t index, const EntityData& data) {
+    (void)At(index);
+    SetSlotData(index, m_ids[index], data);
+}
+
+std::optional<Box> BoardDrawing::Bounds() const {
+    std::optional<Box> box;
+    for (std::size_t i = 0; i < m_liveCount; ++i) {
+        const EntityData& e = m_entities[i];
+        if (!IsFinite(e.start) || !IsFinite(e.end)) continue;
+        if (!box) box = Box{e.start, e.start};
+        if (e.kind == EntityKind::Arc) {
+            if (IsFinite(e.center) && std::isfinite(e.radius)) GrowByArc(*box, e);
+        } else {
+            Grow(*box, e.start);
+            Grow(*box, e.end);
+        }
+    }
+    return box;
+}
+
+bool BoardDrawing::CanUndo() const noexcept { return !m_editOpen && m_appliedSteps > 0; }
+bool BoardDrawing::CanRedo() const noexcept {
+    return !m_editOpen && m_appliedSteps < m_steps.size();
+}
+std::string BoardDrawing::UndoTitle() const {
+    return CanUndo() ? m_steps[m_appliedSteps - 1].title : std::string();
+}
+std::string BoardDrawing::RedoTitle() const {
+    return CanRedo() ? m_steps[m_appliedSteps].title : std::string();
+}
+
+void BoardDrawing::Undo() {
+    CheckNoEdit("元に戻せません");
+    if (m_appliedSteps == 0) throw HostError("元に戻す操作がありません");
+    m_liveCount = m_steps[--m_appliedSteps].begin;
+    Changed(DrawingChange::History, false);
+}
+
+void BoardDrawing::Redo() {
+    CheckNoEdit("やり直せません");
+    if (m_appliedSteps >= m_steps.size()) throw HostError("やり直す操作がありません");
+    m_liveCount = m_steps[m_appliedSteps++].end;
+    Changed(DrawingChange::History, false);
+}
+
+void BoardDrawing::ClearHistory() {
+    CheckNoEdit("履歴を消せません");
+    DropUndone();
+    // The saved state keeps its meaning: unmodified stays unmodified.
+    const bool wasModified = IsModified();
+    m_steps.clear();
+    m_appliedSteps = 0;
+    m_savedSerial = 0;
+    m_dirtyOutsideHistory = wasModified;
+    Changed(DrawingChange::History, false);
+}
+
+void BoardDrawing::Clear() {
+    CheckNoEdit("図面を消去できません");
+    m_index->Reset();
+    m_entities.clear();
+    m_ids.clear();
+    m_liveCount = 0;
+    m_steps.clear();
+    m_appliedSteps = 0;
+    m_savedSerial = 0;
+    ++m_changeCount;
+    m_dirtyOutsideHistory = false;
+    m_observers.Notify(DrawingChange::Entities);
+}
+
+bool BoardDrawing::IsModified() const noexcept {
+    return TopSerial() != m_savedSerial || m_dirtyOutsideHistory ||
+           (m_editOpen && m_liveCount > m_editBegin);
+}
+
+void BoardDrawing::MarkSaved() {
+    m_savedSerial = TopSerial();
+    m_dirtyOutsideHistory = false;
+    ++m_changeCount;
+    m_observers.Notify(DrawingChange::Saved);
+}
+
+void BoardDrawing::NoteChange(DrawingChange change) { Changed(change, true); }
+
+ObserverId BoardDrawing::AddObserver(std::function<void(DrawingChange)> callback) {
+    return m_observers.Add(std::move(callback));
+}
+void BoardDrawing::RemoveObserver(ObserverId id) noexcept { m_observers.Remove(id); }
+
+std::optional<SnapHit> BoardDrawing::FindNearestSnap(
+    Vec2 p, double radius, const std::function<bool(const EntityData&)>& accept) const {
+    if (!IsFinite(p) || !(radius >= 0.0) || !std::isfinite(radius)) return std::nullopt;
+    m_index->CatchUp(Entities());
+    const std::size_t live = m_liveCount;
+    return m_index->Nearest(p, radius, [&](std::uint64_t index) {
+        return index < live && (!accept || accept(m_entities[static_cast<std::size_t>(index)]));
+    });
+}
+
+const EntityData& BoardDrawing::SlotData(std::size_t index, std::uint64_t id) const {
+    if (index >= m_entities.size() || m_ids[index] != id) {
+        throw HostError("この図形はもう図面にありません");
+    }
+    return m_entities[index];
+}
+
+void BoardDrawing::SetSlotData(std::size_t index, std::uint64_t id, const EntityData& data) {
+    (void)SlotData(index, id);
+    m_index->Replace(index, m_entities[index], data);
+    m_entities[index] = data;
+    // An entity added in the open edit step changes with that step; others outside history.
+    if (m_editOpen && index >= m_editBegin) {
+        ++m_changeCount;
+        return;
+    }
+    Changed(DrawingChange::Entities, true);
+}
+
+void BoardDrawing::DropUndone() {
+    if (m_appliedSteps < m_steps.size()) m_steps.resize(m_appliedSteps);
+    TruncateTo(m_liveCount);
+}
+
+void BoardDrawing::TruncateTo(std::size_t size) {
+    if (size >= m_entities.size()) return;
+    m_index->Truncate(m_entities, size);
+    m_entities.resize(size);
+    m_ids.resize(size);
+    m_liveCount = std::min(m_liveCount, size);
+}
+
+void BoardDrawing::Changed(DrawingChange change, bool outsideHistory) {
+    ++m_changeCount;
+    if (outsideHistory) m_dirtyOutsideHistory = true;
+    m_observers.Notify(change);
+}
+
+std::uint64_t BoardDrawing::TopSerial() const noexcept {
+    return m_appliedSteps > 0 ? m_steps[m_appliedSteps - 1].serial : 0;
+}
+
+void BoardDrawing::CheckNoEdit(const char* what) const {
+    if (m_editOpen) throw HostError(std::string("編集の途中なので") + what);
+}
+
+}  // namespace pelimator::board

@@ -1,0 +1,250 @@
+// Drawings: edit steps, undo and redo by step, discarding, live handles, the modified state.
+#include "board/model/drawing.h"
+
+#include <functional>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "board/model/curve.h"
+#include "tool/host/errors.h"
+
+namespace pelimator::board {
+namespace {
+
+std::vector<EntityData> Snapshot(const BoardDrawing& drawing) {
+    return {drawing.Entities().begin(), drawing.Entities().end()};
+}
+
+EntityData RandomEntity(std::mt19937& rng) {
+    std::uniform_real_distribution<double> c(-100, 100);
+    if (rng() % 2 == 0) return MakeLine({c(rng), c(rng)}, {c(rng), c(rng)}, 1);
+    return MakeArc({c(rng), c(rng)}, {c(rng), c(rng)}, {c(rng), c(rng)}, 2);
+}
+
+TEST(BoardDrawing, AddInsertsACopyAndReturnsALiveHandleOntoIt) {
+    auto drawing = BoardDrawing::Create();
+    auto arc = BoardArc::CreateFree(MakeArc({0, 0}, {1, 0}, {0, 1}));
+    auto added = std::dynamic_pointer_cast<host::HostArc>(drawing->Add(*arc));
+    ASSERT_NE(added, nullptr);
+    arc->Move(100, 0);  // the template moves on; the stored copy stays
+    EXPECT_EQ(drawing->At(0).center, (Vec2{0, 0}));
+    added->StartPoint()->SetY(3);
+    added->SetLayer(4);
+    EXPECT_EQ(drawing->At(0).start, (Vec2{1, 3}));
+    EXPECT_EQ(drawing->At(0).layer, 4);
+}
+
+TEST(BoardDrawing, CommittedStepUndoesAndRedoesAsOneWithItsTitle) {
+    auto drawing = BoardDrawing::Create();
+    drawing->AddEntity(MakeLine({0, 0}, {1, 0}));
+    drawing->BeginEdit("波線追加");
+    for (int i = 0; i < 5; ++i) drawing->AddEntity(MakeLine({0, 0}, {1.0 * i, 1}));
+    drawing->EndEdit(true);
+    EXPECT_EQ(drawing->Count(), 6U);
+    EXPECT_EQ(drawing->UndoTitle(), "波線追加");
+    drawing->Undo();
+    EXPECT_EQ(drawing->Count(), 1U);
+    EXPECT_EQ(drawing->UndoTitle(), kSingleAddTitle);
+    EXPECT_EQ(drawing->RedoTitle(), "波線追加");
+    drawing->Undo();
+    EXPECT_EQ(drawing->Count(), 0U);
+    EXPECT_FALSE(drawing->CanUndo());
+    drawing->Redo();
+    drawing->Redo();
+    EXPECT_EQ(drawing->Count(), 6U);
+    EXPECT_FALSE(drawing->CanRedo());
+}
+
+TEST(BoardDrawing, StepThenUndoThenRedoGivesTheSameDrawing) {
+    const unsigned seed = 8080;
+    std::mt19937 rng(seed);
+    for (int round = 0; round < 20; ++round) {
+        auto drawing = BoardDrawing::Create();
+        for (int i = 0; i < static_cast<int>(rng() % 5); ++i) drawing->AddEntity(RandomEntity(rng));
+        const auto before = Snapshot(*drawing);
+        drawing->BeginEdit("step");
+        for (int i = 0; i < 1 + static_cast<int>(rng() % 50); ++i) {
+            drawing->AddEntity(RandomEntity(rng));
+        }
+        drawing->EndEdit(true);
+        const auto after = Snapshot(*drawing);
+        drawing->Undo();
+        ASSERT_EQ(Snapshot(*drawing), before) << "seed " << seed << " round " << round;
+        drawing->Redo();
+        ASSERT_EQ(Snapshot(*drawing), after) << "seed " << seed << " round " << round;
+    }
+}
+
+TEST(BoardDrawing, DiscardedStepLeavesTheDrawingAsBeforeAndItsHandlesDead) {
+    auto drawing = BoardDrawing::Create();
+    drawing->AddEntity(MakeLine({0, 0}, {1, 0}));
+    const auto before = Snapshot(*drawing);
+    const auto changes = drawing->ChangeCount();
+    drawing->BeginEdit("ジグザグ線追加");
+    auto line = BoardLine::CreateFree(MakeLine({5, 5}, {6, 6}));
+    auto added = std::dynamic_pointer_cast<host::HostLine>(drawing->Add(*line));
+    drawing->EndEdit(false);
+    EXPECT_EQ(Snapshot(*drawing), before);
+    EXPECT_GT(drawing->ChangeCount(), changes);
+    EXPECT_EQ(drawing->UndoTitle(), kSingleAddTitle);
+    EXPECT_THROW((void)added->Layer(), HostError);
+    // A new entity in the freed slot is not reachable through the old handle.
+    drawing->AddEntity(MakeLine({7, 7}, {8, 8}));
+    EXPECT_THROW(added->SetLayer(3), HostError);
+    EXPECT_EQ(drawing->At(1).layer, 0);
+}
+
+TEST(BoardDrawing, AddingAfterUndoDropsTheRedoSteps) {
+    auto drawing = BoardDrawing::Create();
+    drawing->AddEntity(MakeLine({0, 0}, {1, 0}));
+    drawing->AddEntity(MakeLine({0, 0}, {2, 0}));
+    drawing->Undo();
+    drawing->AddEntity(MakeLine({0, 0}, {3, 0}));
+    EXPECT_FALSE(drawing->CanRedo());
+    ASSERT_EQ(drawing->Count(), 2U);
+    EXPECT_EQ(drawing->At(1).end, (Vec2{3, 0}));
+    drawing->Undo();
+    drawing->Undo();
+    EXPECT_EQ(drawing->Count(), 0U);
+}
+
+TEST(BoardDrawing, EmptyCommittedStepMakesNoUndoStep) {
+    auto drawing = BoardDrawing::Create();
+    drawing->BeginEdit("nothing");
+    drawing->EndEdit(true);
+    EXPECT_FALSE(drawing->CanUndo());
+    EXPECT_FALSE(drawing->IsModified());
+}
+
+struct FailingRow {
+    const char* name;
+    std::function<void(BoardDrawing&)> act;
+};
+
+void PrintTo(const FailingRow& row, std::ostream* os) { *os << row.name; }
+
+class DrawingFailure : public ::testing::TestWithParam<FailingRow> {};
+
+TEST_P(DrawingFailure, RaisesHostErrorWithAMessage) {
+    auto drawing = BoardDrawing::Create();
+    drawing->AddEntity(MakeLine({0, 0}, {1, 0}));
+    try {
+        GetParam().act(*drawing);
+        FAIL() << "no error";
+    } catch (const HostError& error) {
+        EXPECT_GT(std::string(error.what()).size(), 0U);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DrawingFailure,
+    ::testing::Values(FailingRow{"EndEditWithoutBegin", [](BoardDrawing& d) { d.EndEdit(true); }},
+                      FailingRow{"DiscardWithoutBegin", [](BoardDrawing& d) { d.EndEdit(false); }},
+                      FailingRow{"BeginTwice",
+                                 [](BoardDrawing& d) {
+                                     d.BeginEdit("a");
+                                     d.BeginEdit("b");
+                                 }},
+                      FailingRow{"UndoInsideAStep",
+                                 [](BoardDrawing& d) {
+                                     d.BeginEdit("a");
+                                     d.Undo();
+                                 }},
+                      FailingRow{"RedoWithNothingUndone", [](BoardDrawing& d) { d.Redo(); }},
+                      FailingRow{"UndoPastTheStart",
+                                 [](BoardDrawing& d) {
+                                     d.Undo();
+                                     d.Undo();
+                                 }},
+                      FailingRow{"AtPastTheEnd", [](BoardDrawing& d) { (void)d.At(1); }},
+                      FailingRow{"HandleOfUndoneEntity",
+                                 [](BoardDrawing& d) {
+                                     d.Undo();
+                                     (void)d.Handle(0);
+                                 }},
+                      FailingRow{"AddACurve", [](BoardDrawing& d) { (void)d.Add(BoardCurve()); }}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(BoardDrawing, ModifiedFollowsTheSavedPointThroughUndoAndRedo) {
+    auto drawing = BoardDrawing::Create();
+    EXPECT_FALSE(drawing->IsModified());
+    drawing->AddEntity(MakeLine({0, 0}, {1, 0}));
+    EXPECT_TRUE(drawing->IsModified());
+    drawing->MarkSaved();
+    EXPECT_FALSE(drawing->IsModified());
+    drawing->AddEntity(MakeLine({0, 0}, {2, 0}));
+    EXPECT_TRUE(drawing->IsModified());
+    drawing->Undo();
+    EXPECT_FALSE(drawing->IsModified());
+    drawing->Undo();
+    EXPECT_TRUE(drawing->IsModified());
+    drawing->Redo();
+    EXPECT_FALSE(drawing->IsModified());
+    drawing->BeginEdit("open");
+    drawing->AddEntity(MakeLine({0, 0}, {3, 0}));
+    EXPECT_TRUE(drawing->IsModified());
+    drawing->EndEdit(false);
+    EXPECT_FALSE(drawing->IsModified());
+    // Edits outside the history (a layer, a moved point) stay modified until saved.
+    drawing->NoteChange(DrawingChange::Layers);
+    EXPECT_TRUE(drawing->IsModified());
+    drawing->MarkSaved();
+    drawing->SetEntity(0, MakeLine({0, 0}, {9, 9}));
+    EXPECT_TRUE(drawing->IsModified());
+}
+
+TEST(BoardDrawing, ClearHistoryKeepsEntitiesAndTheModifiedState) {
+    auto drawing = BoardDrawing::Create();
+    drawing->AddEntity(MakeLine({0, 0}, {1, 0}));
+    drawing->MarkSaved();
+    drawing->ClearHistory();
+    EXPECT_FALSE(drawing->CanUndo());
+    EXPECT_FALSE(drawing->IsModified());
+    EXPECT_EQ(drawing->Count(), 1U);
+    drawing->AddEntity(MakeLine({0, 0}, {2, 0}));
+    drawing->ClearHistory();
+    EXPECT_TRUE(drawing->IsModified());
+}
+
+TEST(BoardDrawing, ObserversHearEveryKindOfChangeAndMayLeaveWhileNotified) {
+    auto drawing = BoardDrawing::Create();
+    std::vector<DrawingChange> heard;
+    ObserverId self = 0;
+    self = drawing->AddObserver([&](DrawingChange change) {
+        heard.push_back(change);
+        if (change == DrawingChange::Saved) drawing->RemoveObserver(self);
+    });
+    drawing->AddEntity(MakeLine({0, 0}, {1, 0}));
+    drawing->BeginEdit("step");
+    for (int i = 0; i < 3; ++i) drawing->AddEntity(MakeLine({0, 0}, {2, 0}));
+    drawing->EndEdit(true);  // heard once
+    drawing->Undo();
+    drawing->Redraw(false);
+    drawing->MarkSaved();
+    drawing->Redo();  // no longer heard
+    const std::vector<DrawingChange> expected{DrawingChange::Entities, DrawingChange::History,
+                                              DrawingChange::History, DrawingChange::Redraw,
+                                              DrawingChange::Saved};
+    EXPECT_EQ(heard, expected);
+}
+
+TEST(BoardDrawing, BoundsCoverArcBulgesNotJustTheirEnds) {
+    auto drawing = BoardDrawing::Create();
+    EXPECT_FALSE(drawing->Bounds().has_value());
+    // Upper half circle of radius 2 about (0, 0): reaches y = 2 between its ends.
+    drawing->AddEntity(MakeArc({0, 0}, {2, 0}, {-2, 0}));
+    drawing->AddEntity(MakeLine({5, -1}, {6, -3}));
+    const auto box = drawing->Bounds();
+    ASSERT_TRUE(box.has_value());
+    EXPECT_NEAR(box->min.x, -2, 1e-12);
+    EXPECT_NEAR(box->max.y, 2, 1e-12);
+    EXPECT_NEAR(box->min.y, -3, 1e-12);
+    EXPECT_NEAR(box->max.x, 6, 1e-12);
+}
+
+}  // namespace
+}  // namespace pelimator::board
