@@ -1,0 +1,34 @@
+// Opening and saving board documents as DXF files.
+#pragma once
+
+#include <string>
+
+#include "board/io/dxf_file.h"
+#include "board/model/application.h"
+#include "board/model/document.h"
+
+namespace pelimator::board {
+
+// The document's layers, shown entities and scale.
+[[nodiscard]] DrawingContent ContentOf(const BoardDocument& document);
+
+// Replaces everything the document's drawing holds with content: layers, entities (as one
+// history-free state) and scale; layer 0 becomes current and the drawing counts as unmodified.
+void LoadContent(BoardDocument& document, const DrawingContent& content);
+
+struct OpenedDrawing {
+    BoardDocumentPtr document;
+    DxfOpenReport report;
+};
+
+// Reads the DXF file at path and, only when that succeeded, adds it to application as a new
+// active document named after the file, with its path set. FileError leaves application as it
+// was.
+OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path);
+
+// Writes the document to path (atomically), then records path as the document's file, names the
+// document after it and marks it saved. FileError leaves the document and the old file as they
+// were.
+void SaveDrawing(BoardDocument& document, const std::string& path);
+
+}  // namespace pelimator::board

@@ -1,0 +1,193 @@
+// Exporting the drawing of a document as SVG, PNG or PDF at the drawing's scale.
+#include "board/io/export.h"
+
+#include <QImage>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPdfWriter>
+#include <QString>
+#include <QSvgGenerator>
+#include <cmath>
+#include <numbers>
+#include <optional>
+
+#include "board/io/atomic_file.h"
+#include "board/io/file_error.h"
+
+namespace pelimator::board {
+
+namespace {
+
+constexpr double kMmPerInch = 25.4;
+
+[[noreturn]] void Fail(const std::string& path, const std::string& what) {
+    throw FileError("ファイル「" + FileNameOf(path) + "」に書き出せません: " + what);
+}
+
+void CheckStyle(const ExportStyle& style, const std::string& path) {
+    if (!(style.lineWidthMm > 0.0) || !std::isfinite(style.lineWidthMm) ||
+        !(style.marginMm >= 0.0) || !std::isfinite(style.marginMm)) {
+        Fail(path, "線の太さか余白が正しくありません");
+    }
+}
+
+// The part of the drawing that is shown, in paper millimetres (Y up), or none.
+std::optional<Box> ShownBoundsMm(const BoardDocument& document) {
+    const BoardLayers& layers = *document.LayerTable();
+    const double factor = document.ScaleModel()->Factor();
+    std::optional<Box> box;
+    for (const EntityData& entity : document.DrawingModel()->Entities()) {
+        if (!entity.visible || !layers.IsShown(entity.layer)) continue;
+        for (const Vec2 p : FlattenEntity(entity, 0.001 * factor)) {
+            const Vec2 mm = (1.0 / factor) * p;
+            if (!box) {
+                box = Box{mm, mm};
+            } else {
+                box->min = {std::min(box->min.x, mm.x), std::min(box->min.y, mm.y)};
+                box->max = {std::max(box->max.x, mm.x), std::max(box->max.y, mm.y)};
+            }
+        }
+    }
+    return box;
+}
+
+// Draws the shown entities with painter coordinates in paper millimetres, Y down, where
+// originMm (Y up) lands at the painter's (0, 0).
+void Paint(QPainter& painter, const BoardDocument& document, Vec2 originMm,
+           const ExportStyle& style) {
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const BoardLayers& layers = *document.LayerTable();
+    const double factor = document.ScaleModel()->Factor();
+    const auto toPaper = [&](Vec2 p) {
+        return QPointF(p.x / factor - originMm.x, originMm.y - p.y / factor);
+    };
+    QPen pen;
+    pen.setWidthF(style.lineWidthMm);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    pen.setCosmetic(false);
+    painter.setBrush(Qt::NoBrush);
+    for (const EntityData& entity : document.DrawingModel()->Entities()) {
+        if (!entity.visible || !layers.IsShown(entity.layer)) continue;
+        const LayerData* layer = layers.Find(entity.layer);
+        const Rgb colour = layer != nullptr ? layer->colour : Rgb{};
+        pen.setColor(QColor(colour.r, colour.g, colour.b));
+        painter.setPen(pen);
+        if (entity.kind == EntityKind::Line) {
+            painter.drawLine(toPaper(entity.start), toPaper(entity.end));
+            continue;
+        }
+        // Arcs as Qt arcs on their bounding square: angles in degrees, counter-clockwise on
+        // paper, which is counter-clockwise in the drawing too (both flip Y once).
+        const ArcAngles angles = AnglesOf(entity);
+        const QPointF centre = toPaper(entity.center);
+        const double r = entity.radius / factor;
+        const QRectF square(centre.x() - r, centre.y() - r, 2 * r, 2 * r);
+        const double startDegrees = angles.start * 180.0 / std::numbers::pi;
+        const double sweepDegrees = angles.sweep * 180.0 / std::numbers::pi;
+        QPainterPath path;
+        path.arcMoveTo(square, startDegrees);
+        path.arcTo(square, startDegrees, sweepDegrees);
+        painter.drawPath(path);
+    }
+}
+
+struct Frame {
+    Vec2 originMm;  // top-left corner, Y up
+    double widthMm;
+    double heightMm;
+};
+
+Frame FrameOf(const BoardDocument& document, const ExportStyle& style) {
+    const auto box = ShownBoundsMm(document);
+    const Box b = box ? *box : Box{{0, 0}, {0, 0}};
+    return {{b.min.x - style.marginMm, b.max.y + style.marginMm},
+            b.max.x - b.min.x + 2 * style.marginMm,
+            b.max.y - b.min.y + 2 * style.marginMm};
+}
+
+}  // namespace
+
+void ExportSvg(const BoardDocument& document, const std::string& path, const SvgOptions& options) {
+    CheckStyle(options.style, path);
+    const Frame frame = FrameOf(document, options.style);
+    // 0.01 mm per SVG pixel, so the width and height attributes keep two decimals of a mm.
+    constexpr double kDpi = 2540.0;
+    const double pixelsPerMm = kDpi / kMmPerInch;
+    WriteFileAtomically(path, [&](const std::string& tempPath) {
+        QSvgGenerator generator;
+        generator.setFileName(QString::fromStdString(tempPath));
+        generator.setResolution(static_cast<int>(kDpi));
+        generator.setSize(QSize(static_cast<int>(std::ceil(frame.widthMm * pixelsPerMm)),
+                                static_cast<int>(std::ceil(frame.heightMm * pixelsPerMm))));
+        generator.setViewBox(QRectF(0, 0, frame.widthMm, frame.heightMm));
+        generator.setTitle(QString::fromStdString(document.Name()));
+        QPainter painter;
+        if (!painter.begin(&generator)) Fail(path, "SVG を作れません");
+        Paint(painter, document, frame.originMm, options.style);
+        if (!painter.end()) Fail(path, "SVG を書き込めません");
+    });
+}
+
+void ExportPng(const BoardDocument& document, const std::string& path, const PngOptions& options) {
+    CheckStyle(options.style, path);
+    if (!(options.pixelsPerMm > 0.0) || !std::isfinite(options.pixelsPerMm)) {
+        Fail(path, "解像度が正しくありません");
+    }
+    const Frame frame = FrameOf(document, options.style);
+    const double width = std::ceil(frame.widthMm * options.pixelsPerMm);
+    const double height = std::ceil(frame.heightMm * options.pixelsPerMm);
+    if (width > kMaxPngSide || height > kMaxPngSide) {
+        Fail(path, "画像が大きすぎます (" + std::to_string(static_cast<long long>(width)) + " x " +
+                       std::to_string(static_cast<long long>(height)) +
+                       " ピクセル)。解像度を下げてください");
+    }
+    QImage image(std::max(1, static_cast<int>(width)), std::max(1, static_cast<int>(height)),
+                 QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) Fail(path, "画像のためのメモリが足りません");
+    image.fill(Qt::white);
+    const int dotsPerMetre = static_cast<int>(std::lround(options.pixelsPerMm * 1000.0));
+    image.setDotsPerMeterX(dotsPerMetre);
+    image.setDotsPerMeterY(dotsPerMetre);
+    {
+        QPainter painter(&image);
+        painter.scale(options.pixelsPerMm, options.pixelsPerMm);
+        Paint(painter, document, frame.originMm, options.style);
+    }
+    WriteFileAtomically(path, [&](const std::string& tempPath) {
+        if (!image.save(QString::fromStdString(tempPath), "PNG"))
+            Fail(path, "PNG を書き込めません");
+    });
+}
+
+void ExportPdf(const BoardDocument& document, const std::string& path, const PdfOptions& options) {
+    CheckStyle(options.style, path);
+    const auto box = ShownBoundsMm(document);
+    const Box b = box ? *box : Box{{0, 0}, {0, 0}};
+    WriteFileAtomically(path, [&](const std::string& tempPath) {
+        QPdfWriter writer(QString::fromStdString(tempPath));
+        writer.setCreator(QStringLiteral("Pelimator"));
+        writer.setTitle(QString::fromStdString(document.Name()));
+        const QPageSize size(options.paper == PaperSize::A4 ? QPageSize::A4 : QPageSize::A3);
+        const auto orientation = options.orientation == PaperOrientation::Portrait
+                                     ? QPageLayout::Portrait
+                                     : QPageLayout::Landscape;
+        writer.setPageLayout(
+            QPageLayout(size, orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+        writer.setResolution(1200);
+        const QSizeF pageMm = writer.pageLayout().fullRect(QPageLayout::Millimeter).size();
+        QPainter painter;
+        if (!painter.begin(&writer)) Fail(path, "PDF を作れません");
+        const double pixelsPerMm = writer.resolution() / kMmPerInch;
+        painter.scale(pixelsPerMm, pixelsPerMm);
+        // Centre the drawing: its middle goes to the middle of the page.
+        const Vec2 middle = 0.5 * (b.min + b.max);
+        const Vec2 origin{middle.x - pageMm.width() / 2, middle.y + pageMm.height() / 2};
+        Paint(painter, document, origin, options.style);
+        if (!painter.end()) Fail(path, "PDF を書き込めません");
+    });
+}
+
+}  // namespace pelimator::board

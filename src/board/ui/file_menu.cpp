@@ -1,0 +1,284 @@
+// The file menu's actions of the board window: open, save, save as, export, recent files, and
+// asking before unsaved changes are lost.
+#include "board/ui/file_menu.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSettings>
+
+#include "board/io/drawing_file.h"
+#include "board/io/file_error.h"
+
+namespace pelimator::board {
+
+namespace {
+
+const QString kRecentKey = QStringLiteral("board/recentFiles");
+const QString kDxfFilter = QStringLiteral("DXF 図面 (*.dxf)");
+
+QString WithSuffix(const QString& path, const QString& suffix) {
+    if (path.isEmpty() || QFileInfo(path).suffix().compare(suffix, Qt::CaseInsensitive) == 0) {
+        return path;
+    }
+    return path + "." + suffix;
+}
+
+}  // namespace
+
+QString FileMenuHost::AskOpenPath(const QString& folder) {
+    return QFileDialog::getOpenFileName(DialogParent(), QStringLiteral("開く"), folder, kDxfFilter);
+}
+
+QString FileMenuHost::AskSavePath(const QString& suggestion, const QString& filter) {
+    return QFileDialog::getSaveFileName(DialogParent(), QStringLiteral("名前を付けて保存"),
+                                        suggestion, filter);
+}
+
+FileMenuHost::SaveAnswer FileMenuHost::AskSaveChanges(const QString& documentName) {
+    const auto button = QMessageBox::question(
+        DialogParent(), QStringLiteral("Pelimator"),
+        QStringLiteral("「%1」は変更されています。保存しますか?").arg(documentName),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (button == QMessageBox::Save) return SaveAnswer::Save;
+    if (button == QMessageBox::Discard) return SaveAnswer::Discard;
+    return SaveAnswer::Cancel;
+}
+
+void FileMenuHost::ShowError(const QString& message) {
+    QMessageBox::warning(DialogParent(), QStringLiteral("Pelimator"), message);
+}
+
+bool FileMenuHost::AskPdfOptions(PdfOptions& options) {
+    const QStringList items = {QStringLiteral("A4 横"), QStringLiteral("A4 縦"),
+                               QStringLiteral("A3 横"), QStringLiteral("A3 縦")};
+    const int current = (options.paper == PaperSize::A3 ? 2 : 0) +
+                        (options.orientation == PaperOrientation::Portrait ? 1 : 0);
+    bool ok = false;
+    const QString item = QInputDialog::getItem(DialogParent(), QStringLiteral("PDF"),
+                                               QStringLiteral("用紙:"), items, current, false, &ok);
+    if (!ok) return false;
+    const auto index = items.indexOf(item);
+    options.paper = index >= 2 ? PaperSize::A3 : PaperSize::A4;
+    options.orientation = index % 2 == 1 ? PaperOrientation::Portrait : PaperOrientation::Landscape;
+    return true;
+}
+
+bool FileMenuHost::AskPngOptions(PngOptions& options) {
+    bool ok = false;
+    const double dpi = QInputDialog::getDouble(DialogParent(), QStringLiteral("PNG"),
+                                               QStringLiteral("解像度 (dpi):"),
+                                               options.pixelsPerMm * 25.4, 25.0, 2400.0, 0, &ok);
+    if (!ok) return false;
+    options.pixelsPerMm = dpi / 25.4;
+    return true;
+}
+
+FileMenu::FileMenu(FileMenuHost& host, std::unique_ptr<QSettings> settings, QObject* parent)
+    : QObject(parent),
+      m_host(host),
+      m_settings(settings ? std::move(settings)
+                          : std::make_unique<QSettings>(QStringLiteral("Pelimator"),
+                                                        QStringLiteral("Pelimator"))) {}
+
+FileMenu::~FileMenu() = default;
+
+void FileMenu::Install() {
+    QMenu* menu = m_host.FileMenu();
+    m_open = menu->addAction(QStringLiteral("開く..."), this, [this] { Open(); });
+    m_open->setShortcut(QKeySequence::Open);
+    m_recentMenu = menu->addMenu(QStringLiteral("最近使ったファイル"));
+    m_save = menu->addAction(QStringLiteral("上書き保存"), this, [this] { Save(); });
+    m_save->setShortcut(QKeySequence::Save);
+    m_saveAs = menu->addAction(QStringLiteral("名前を付けて保存..."), this, [this] { SaveAs(); });
+    m_saveAs->setShortcut(QKeySequence::SaveAs);
+    m_exportMenu = menu->addMenu(QStringLiteral("エクスポート"));
+    m_exportMenu->addAction(QStringLiteral("SVG..."), this, [this] { Export(ExportKind::Svg); });
+    m_exportMenu->addAction(QStringLiteral("PNG..."), this, [this] { Export(ExportKind::Png); });
+    m_exportMenu->addAction(QStringLiteral("PDF..."), this, [this] { Export(ExportKind::Pdf); });
+    connect(menu, &QMenu::aboutToShow, this, &FileMenu::UpdateActions);
+    RebuildRecentMenu();
+    UpdateActions();
+}
+
+BoardDocumentPtr FileMenu::Active() const { return m_host.Application().Active(); }
+
+void FileMenu::UpdateActions() {
+    const bool any = Active() != nullptr;
+    if (m_save != nullptr) m_save->setEnabled(any);
+    if (m_saveAs != nullptr) m_saveAs->setEnabled(any);
+    if (m_exportMenu != nullptr) m_exportMenu->setEnabled(any);
+}
+
+bool FileMenu::Open() {
+    const QString path = m_host.AskOpenPath(m_lastFolder);
+    return !path.isEmpty() && OpenFile(path);
+}
+
+bool FileMenu::OpenFile(const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    BoardApplication& application = m_host.Application();
+    for (std::size_t i = 0; i < application.DocumentCount(); ++i) {
+        const BoardDocumentPtr& document = application.DocumentAt(i);
+        if (!document->Path().empty() &&
+            QFileInfo(QString::fromStdString(document->Path())).absoluteFilePath() == absolute) {
+            application.ActivateDocument(document.get());
+            m_host.ShowStatus(QStringLiteral("「%1」はすでに開いています")
+                                  .arg(QString::fromStdString(document->Name())));
+            return true;
+        }
+    }
+    try {
+        const OpenedDrawing opened = OpenDrawing(application, absolute.toStdString());
+        m_host.AddDocumentTab(opened.document);
+        m_host.ShowStatus(QString::fromStdString(opened.report.Summary()));
+    } catch (const Error& error) {
+        if (!QFileInfo::exists(absolute)) Forget(absolute);
+        m_host.ShowError(QString::fromStdString(error.what()));
+        return false;
+    }
+    m_lastFolder = QFileInfo(absolute).absolutePath();
+    Remember(absolute);
+    UpdateActions();
+    return true;
+}
+
+bool FileMenu::Save() {
+    const BoardDocumentPtr document = Active();
+    if (!document) return false;
+    if (document->Path().empty()) return SaveAs();
+    return SaveTo(document, QString::fromStdString(document->Path()));
+}
+
+bool FileMenu::SaveAs() {
+    const BoardDocumentPtr document = Active();
+    if (!document) return false;
+    QString suggestion = QString::fromStdString(document->Path());
+    if (suggestion.isEmpty()) {
+        suggestion = QDir(m_lastFolder.isEmpty() ? QDir::homePath() : m_lastFolder)
+                         .filePath(WithSuffix(QString::fromStdString(document->Name()), "dxf"));
+    }
+    const QString path = WithSuffix(m_host.AskSavePath(suggestion, kDxfFilter), "dxf");
+    return !path.isEmpty() && SaveTo(document, path);
+}
+
+bool FileMenu::SaveTo(const BoardDocumentPtr& document, const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    try {
+        SaveDrawing(*document, absolute.toStdString());
+    } catch (const Error& error) {
+        m_host.ShowError(QString::fromStdString(error.what()));
+        return false;
+    }
+    m_host.DocumentRenamed(document);
+    m_host.ShowStatus(QStringLiteral("「%1」を保存しました").arg(absolute));
+    m_lastFolder = QFileInfo(absolute).absolutePath();
+    Remember(absolute);
+    return true;
+}
+
+bool FileMenu::Export(ExportKind kind) {
+    const BoardDocumentPtr document = Active();
+    if (!document) return false;
+    static const char* const kSuffix[] = {"svg", "png", "pdf"};
+    static const char* const kFilter[] = {"SVG 画像 (*.svg)", "PNG 画像 (*.png)", "PDF (*.pdf)"};
+    const auto index = static_cast<std::size_t>(kind);
+    if (kind == ExportKind::Pdf && !m_host.AskPdfOptions(m_pdfOptions)) return false;
+    if (kind == ExportKind::Png && !m_host.AskPngOptions(m_pngOptions)) return false;
+    const QString base = QFileInfo(QString::fromStdString(document->Name())).completeBaseName();
+    const QString suggestion =
+        QDir(m_lastFolder.isEmpty() ? QDir::homePath() : m_lastFolder).filePath(base);
+    const QString path = WithSuffix(m_host.AskSavePath(WithSuffix(suggestion, kSuffix[index]),
+                                                       QString::fromUtf8(kFilter[index])),
+                                    kSuffix[index]);
+    return !path.isEmpty() && ExportTo(kind, path);
+}
+
+bool FileMenu::ExportTo(ExportKind kind, const QString& path) {
+    const BoardDocumentPtr document = Active();
+    if (!document) return false;
+    try {
+        switch (kind) {
+            case ExportKind::Svg:
+                ExportSvg(*document, path.toStdString(), {});
+                break;
+            case ExportKind::Png:
+                ExportPng(*document, path.toStdString(), m_pngOptions);
+                break;
+            case ExportKind::Pdf:
+                ExportPdf(*document, path.toStdString(), m_pdfOptions);
+                break;
+        }
+    } catch (const Error& error) {
+        m_host.ShowError(QString::fromStdString(error.what()));
+        return false;
+    }
+    m_host.ShowStatus(QStringLiteral("「%1」に書き出しました").arg(path));
+    return true;
+}
+
+bool FileMenu::ConfirmClose(const BoardDocumentPtr& document) {
+    if (!document || !document->DrawingModel()->IsModified()) return true;
+    switch (m_host.AskSaveChanges(QString::fromStdString(document->Name()))) {
+        case FileMenuHost::SaveAnswer::Discard:
+            return true;
+        case FileMenuHost::SaveAnswer::Cancel:
+            return false;
+        case FileMenuHost::SaveAnswer::Save:
+            break;
+    }
+    if (!document->Path().empty()) {
+        return SaveTo(document, QString::fromStdString(document->Path()));
+    }
+    const QString suggestion =
+        QDir(m_lastFolder.isEmpty() ? QDir::homePath() : m_lastFolder)
+            .filePath(WithSuffix(QString::fromStdString(document->Name()), "dxf"));
+    const QString path = WithSuffix(m_host.AskSavePath(suggestion, kDxfFilter), "dxf");
+    return !path.isEmpty() && SaveTo(document, path);
+}
+
+bool FileMenu::ConfirmCloseAll() {
+    BoardApplication& application = m_host.Application();
+    for (std::size_t i = 0; i < application.DocumentCount(); ++i) {
+        if (!ConfirmClose(application.DocumentAt(i))) return false;
+    }
+    return true;
+}
+
+QStringList FileMenu::RecentFiles() const { return m_settings->value(kRecentKey).toStringList(); }
+
+void FileMenu::Remember(const QString& path) {
+    QStringList files = RecentFiles();
+    files.removeAll(path);
+    files.prepend(path);
+    while (files.size() > kMaxRecentFiles) files.removeLast();
+    m_settings->setValue(kRecentKey, files);
+    RebuildRecentMenu();
+}
+
+void FileMenu::Forget(const QString& path) {
+    QStringList files = RecentFiles();
+    if (files.removeAll(path) == 0) return;
+    m_settings->setValue(kRecentKey, files);
+    RebuildRecentMenu();
+}
+
+void FileMenu::RebuildRecentMenu() {
+    if (m_recentMenu == nullptr) return;
+    m_recentMenu->clear();
+    const QStringList files = RecentFiles();
+    int number = 1;
+    for (const QString& file : files) {
+        const QString label =
+            QStringLiteral("&%1 %2").arg(number++).arg(QFileInfo(file).fileName());
+        QAction* action = m_recentMenu->addAction(label, this, [this, file] { OpenFile(file); });
+        action->setToolTip(file);
+    }
+    m_recentMenu->setEnabled(!files.isEmpty());
+}
+
+}  // namespace pelimator::board

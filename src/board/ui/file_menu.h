@@ -1,0 +1,110 @@
+// The file menu's actions of the board window: open, save, save as, export, recent files, and
+// asking before unsaved changes are lost.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "board/io/export.h"
+#include "board/model/application.h"
+
+class QAction;
+class QMenu;
+class QSettings;
+class QWidget;
+
+namespace pelimator::board {
+
+// What the file menu needs from the window. The dialogs have default implementations (file
+// dialogs, message boxes, input dialogs parented to DialogParent()); tests replace them.
+class FileMenuHost {
+public:
+    virtual ~FileMenuHost() = default;
+
+    // The menu the actions go into (after whatever the window put there, such as 新規).
+    virtual QMenu* FileMenu() = 0;
+    virtual QWidget* DialogParent() = 0;
+    virtual BoardApplication& Application() = 0;
+    // Shows a document just opened in a tab of its own (it is already the active document).
+    virtual void AddDocumentTab(const BoardDocumentPtr& document) = 0;
+    // The document's name or path changed (after saving under a new name).
+    virtual void DocumentRenamed(const BoardDocumentPtr& document) { (void)document; }
+    virtual void ShowStatus(const QString& message) = 0;
+
+    // Dialogs. An empty path means the user cancelled.
+    virtual QString AskOpenPath(const QString& folder);
+    virtual QString AskSavePath(const QString& suggestion, const QString& filter);
+    enum class SaveAnswer { Save, Discard, Cancel };
+    virtual SaveAnswer AskSaveChanges(const QString& documentName);
+    virtual void ShowError(const QString& message);
+    // false: cancelled.
+    virtual bool AskPdfOptions(PdfOptions& options);
+    virtual bool AskPngOptions(PngOptions& options);
+};
+
+enum class ExportKind { Svg, Png, Pdf };
+
+// The actions and their logic. The functions below are what the actions run; each reports
+// success with true and failures through the host (a message box and nothing changed).
+class FileMenu final : public QObject {
+    Q_OBJECT
+
+public:
+    // settings: where the recent files are kept (the program's QSettings when null).
+    explicit FileMenu(FileMenuHost& host, std::unique_ptr<QSettings> settings = nullptr,
+                      QObject* parent = nullptr);
+    ~FileMenu() override;
+
+    // Adds 開く..., 上書き保存, 名前を付けて保存..., エクスポート and 最近使ったファイル to the
+    // host's menu.
+    void Install();
+
+    // Opens path as a new document (or shows it when it is open already).
+    bool OpenFile(const QString& path);
+    // Asks for a file, then opens it.
+    bool Open();
+    // Saves the active document to its file, or asks for one when it has none.
+    bool Save();
+    // Asks for a file name, then saves the active document there.
+    bool SaveAs();
+    // Saves document to path; on success it belongs to that file and counts as saved.
+    bool SaveTo(const BoardDocumentPtr& document, const QString& path);
+    // Asks for a file (and the options), then exports the active document.
+    bool Export(ExportKind kind);
+    bool ExportTo(ExportKind kind, const QString& path);
+
+    // Before a document is closed: true when it may go (unmodified, saved, or its changes
+    // discarded by the user); false to keep it open.
+    bool ConfirmClose(const BoardDocumentPtr& document);
+    // The same for every open document, before the window closes.
+    bool ConfirmCloseAll();
+
+    [[nodiscard]] QStringList RecentFiles() const;
+    static constexpr int kMaxRecentFiles = 8;
+
+    [[nodiscard]] QAction* OpenAction() const noexcept { return m_open; }
+    [[nodiscard]] QAction* SaveAction() const noexcept { return m_save; }
+    [[nodiscard]] QAction* SaveAsAction() const noexcept { return m_saveAs; }
+
+private:
+    void Remember(const QString& path);
+    void Forget(const QString& path);
+    void RebuildRecentMenu();
+    void UpdateActions();
+    [[nodiscard]] BoardDocumentPtr Active() const;
+
+    FileMenuHost& m_host;
+    std::unique_ptr<QSettings> m_settings;
+    QAction* m_open = nullptr;
+    QAction* m_save = nullptr;
+    QAction* m_saveAs = nullptr;
+    QMenu* m_exportMenu = nullptr;
+    QMenu* m_recentMenu = nullptr;
+    QString m_lastFolder;
+    PdfOptions m_pdfOptions;
+    PngOptions m_pngOptions;
+};
+
+}  // namespace pelimator::board
