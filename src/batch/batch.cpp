@@ -102,10 +102,11 @@ settings::RunSettings ReadSettings(const std::string& path, bool explicitlyNamed
 struct OpenedInput {
     board::BoardDocumentPtr document;
     bool scaleStored = false;
+    board::DxfOpenReport report;
 };
 
 OpenedInput OpenInput(board::BoardApplication& application, const BatchOptions& options) {
-    if (options.input.empty()) return {application.AddDocument(kNewDrawingName), false};
+    if (options.input.empty()) return {application.AddDocument(kNewDrawingName), false, {}};
     const std::string text = board::ReadWholeFile(options.input, kMaxDrawingBytes);
     board::DxfReadResult read = board::ReadDxfText(text, options.input);
     auto document = application.AddDocument(board::FileNameOf(options.input));
@@ -115,7 +116,7 @@ OpenedInput OpenInput(board::BoardApplication& application, const BatchOptions& 
     // foreign scale other than 1:1 counts as one the drawing has.
     const bool stored = HasScaleProperty(text) || read.content.scaleNumerator != 1 ||
                         read.content.scaleDenominator != 1;
-    return {document, stored};
+    return {document, stored, std::move(read.report)};
 }
 
 std::string LayerLabel(const board::LayerData& layer) {
@@ -228,6 +229,13 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
             "」が入力図面と同じです。上書きするときは --overwrite-input を付けて下さい");
     }
 
+    // A folder that is not there would only fail the write after every path was drawn.
+    const fs::path outputDir = fs::path(output).parent_path();
+    std::error_code dirError;
+    if (!outputDir.empty() && !fs::is_directory(outputDir, dirError)) {
+        throw InputError("出力先のフォルダ「" + outputDir.string() + "」がありません");
+    }
+
     const std::string settingsPath = SettingsPathFor(options, programDir);
     bool settingsFound = false;
     const settings::RunSettings runSettings =
@@ -244,6 +252,17 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
     board::BoardFactory factory(application);
     const OpenedInput opened = OpenInput(*application, options);
     board::BoardDocument& document = *opened.document;
+    if (opened.report.skipped > 0) {
+        // The board holds lines and arcs only: what else the file had is not saved again.
+        streams.err << "注意: 図面「" << options.input << "」の図形のうち " << opened.report.skipped
+                    << " 個 (";
+        bool first = true;
+        for (const auto& [kind, count] : opened.report.skippedKinds) {
+            streams.err << (first ? "" : ", ") << kind << " " << count;
+            first = false;
+        }
+        streams.err << ") は扱えないので、出力には含まれません\n";
+    }
     if (!opened.scaleStored) {
         document.Scale()->SetNumerator(1);
         document.Scale()->SetDenominator(options.scaleDenominator);

@@ -139,6 +139,10 @@ const std::vector<BadInputRow> kBadInputs = {
      2,
      {"同時に使えません"}},
     {"NewDrawingWithoutOutput", {"--points", "@good.txt"}, 2, {"--output"}},
+    {"OutputFolderMissing",
+     {"--points", "@good.txt", "-o", "@no/such/o.dxf"},
+     1,
+     {"no/such」がありません"}},
     {"ValueMissing", {"--points", "@good.txt", "-o"}, 2, {"-o の後に値"}},
 };
 

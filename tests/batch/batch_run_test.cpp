@@ -248,8 +248,21 @@ TEST(BatchRun, DrawingWithoutAStoredScaleTakesTheGivenOne) {
     ASSERT_EQ(outcome.exitCode, kExitOk) << outcome.err;
     const DrawingContent content = board::ReadDxfFile(dir.File("plain-pelimator.dxf")).content;
     EXPECT_EQ(content.scaleDenominator, 10);
+    EXPECT_EQ(outcome.err.find("扱えない"), std::string::npos) << outcome.err;
     // Pitch 5 mm x 10 = 50 units along 1000: 20 legs beside the original line.
     EXPECT_EQ(content.entities.size(), 21U);
+}
+
+TEST(BatchRun, EntitiesTheBoardCannotHoldAreReported) {
+    TempDir dir;
+    WriteBytes(dir.File("text.dxf"),
+               "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n10\n0\n20\n0\n11\n100\n21\n0\n"
+               "0\nTEXT\n8\n0\n10\n0\n20\n0\n40\n2.5\n1\nABC\n0\nENDSEC\n0\nEOF\n");
+    const auto outcome = RunCommand({"--layers", "0", dir.File("text.dxf")}, dir.Path().string());
+    ASSERT_EQ(outcome.exitCode, kExitOk) << outcome.err;
+    EXPECT_NE(outcome.err.find("1 個 (TEXT 1) は扱えないので、出力には含まれません"),
+              std::string::npos)
+        << outcome.err;
 }
 
 TEST(BatchRun, LayerChainsAreDrawnLikeTheirPointsPickedByHand) {
