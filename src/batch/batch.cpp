@@ -310,6 +310,8 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
     }
     progress.Close();
 
+    // Writing a large drawing takes as long as drawing it: say so rather than look stuck.
+    streams.err << "保存中: " << output << std::endl;
     board::SaveDrawing(document, output);
 
     const double seconds =

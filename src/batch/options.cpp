@@ -209,7 +209,10 @@ std::string HelpText(const std::string& program) {
            std::string(kOutputSuffix) +
            " に保存します。\n"
            "  " +
-           program + " --layers 道路 --scale 500 -o 道路-波線.dxf 道路.dxf\n";
+           program +
+           " --layers 道路 --scale 500 -o 道路-波線.dxf 道路.dxf\n"
+           "      道路.dxf の画層「道路」の線に沿って波線を描き (縮尺のない図面なら 1:500)、\n"
+           "      道路-波線.dxf に保存します。\n";
 }
 
 }  // namespace pelimator::batch
