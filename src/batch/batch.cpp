@@ -1,0 +1,371 @@
+// pelimator-batch: the run from the command line to the saved drawing.
+#include "batch/batch.h"
+
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <istream>
+#include <limits>
+#include <new>
+#include <ostream>
+#include <set>
+#include <sstream>
+
+#include "batch/drawing_paths.h"
+#include "batch/errors.h"
+#include "batch/options.h"
+#include "batch/pick_file.h"
+#include "batch/progress.h"
+#include "board/io/atomic_file.h"
+#include "board/io/drawing_file.h"
+#include "board/io/dxf_file.h"
+#include "board/io/dxf_scan.h"
+#include "board/model/application.h"
+#include "board/model/factory.h"
+#include "geometry/calc.h"
+#include "settings/ini_edit.h"
+#include "settings/settings_file.h"
+#include "tool/line_run/line_run.h"
+
+namespace pelimator::batch {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kMaxDrawingBytes = std::size_t{1} << 31U;
+constexpr const char* kNewDrawingName = "新しい図面";
+
+// One path to draw and where it came from, for messages.
+struct PathInput {
+    std::vector<board::Vec2> points;
+    std::string origin;
+};
+
+// Whether the DXF header carries the board's exact scale property.
+bool HasScaleProperty(std::string_view text) {
+    std::size_t pos = 0;
+    const auto nextLine = [&]() -> std::optional<std::string_view> {
+        if (pos >= text.size()) return std::nullopt;
+        const std::size_t end = std::min(text.find('\n', pos), text.size());
+        const std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        return board::TrimDxf(line);
+    };
+    bool inHeader = false;
+    std::string_view variable;
+    while (true) {
+        const auto code = nextLine();
+        const auto value = nextLine();
+        if (!code || !value) return false;
+        if (*code == "2" && *value == "HEADER") inHeader = true;
+        if (!inHeader) continue;
+        if (*code == "0" && *value == "ENDSEC") return false;
+        if (*code == "9") variable = *value;
+        if (*code == "1" && variable == "$CUSTOMPROPERTYTAG" &&
+            *value == board::kDxfScaleProperty) {
+            return true;
+        }
+    }
+}
+
+std::string SettingsPathFor(const BatchOptions& options, const std::string& programDir) {
+    if (!options.settingsFile.empty()) return options.settingsFile;
+    return settings::SettingsFilePath(programDir.empty() ? ProgramDirectory() : programDir);
+}
+
+// The settings the run uses; the file named on the command line must exist, the default one may
+// be missing (the drawing run's defaults then apply, as in the interactive program).
+settings::RunSettings ReadSettings(const std::string& path, bool explicitlyNamed, bool& found) {
+    std::error_code error;
+    found = fs::exists(path, error);
+    if (!found && explicitlyNamed) throw InputError("設定ファイル「" + path + "」がありません");
+    if (found) {
+        if (fs::is_directory(path, error)) {
+            throw InputError("設定ファイル「" + path + "」はフォルダです");
+        }
+        const std::ifstream probe(path);
+        if (!probe) {
+            throw InputError("設定ファイル「" + path + "」を開けません: " + std::strerror(errno));
+        }
+    }
+    settings::clsIniEdit ini;
+    ini.IniFilePath(path);
+    return settings::ReadRunSettings(ini);
+}
+
+struct OpenedInput {
+    board::BoardDocumentPtr document;
+    bool scaleStored = false;
+    board::DxfOpenReport report;
+};
+
+OpenedInput OpenInput(board::BoardApplication& application, const BatchOptions& options) {
+    if (options.input.empty()) return {application.AddDocument(kNewDrawingName), false, {}};
+    const std::string text = board::ReadWholeFile(options.input, kMaxDrawingBytes);
+    board::DxfReadResult read = board::ReadDxfText(text, options.input);
+    auto document = application.AddDocument(board::FileNameOf(options.input));
+    board::LoadContent(*document, read.content);
+    document->SetPath(options.input);
+    // The reader gives 1:1 to a drawing that stores no scale; only the board's own property or a
+    // foreign scale other than 1:1 counts as one the drawing has.
+    const bool stored = HasScaleProperty(text) || read.content.scaleNumerator != 1 ||
+                        read.content.scaleDenominator != 1;
+    return {document, stored, std::move(read.report)};
+}
+
+std::string LayerLabel(const board::LayerData& layer) {
+    return layer.name == std::to_string(layer.number)
+               ? layer.name
+               : std::to_string(layer.number) + "「" + layer.name + "」";
+}
+
+// The layer numbers named on the command line: a layer's name first, else its number.
+std::set<std::int32_t> ResolveLayers(const board::BoardLayers& layers,
+                                     const std::vector<std::string>& names,
+                                     const std::string& drawingName) {
+    std::set<std::int32_t> numbers;
+    for (const std::string& name : names) {
+        const board::LayerData* found = nullptr;
+        for (std::size_t i = 0; i < layers.Count() && found == nullptr; ++i) {
+            if (layers.At(i).name == name) found = &layers.At(i);
+        }
+        if (found == nullptr) {
+            std::int64_t number = 0;
+            const auto [end, error] =
+                std::from_chars(name.data(), name.data() + name.size(), number);
+            if (error == std::errc{} && end == name.data() + name.size() &&
+                number >= std::numeric_limits<std::int32_t>::min() &&
+                number <= std::numeric_limits<std::int32_t>::max()) {
+                found = layers.Find(static_cast<std::int32_t>(number));
+            }
+        }
+        if (found == nullptr) {
+            std::string known;
+            for (std::size_t i = 0; i < layers.Count(); ++i) {
+                known += (i == 0 ? "" : ", ") + LayerLabel(layers.At(i));
+            }
+            throw InputError("図面「" + drawingName + "」に画層「" + name +
+                             "」がありません (ある画層: " + known + ")");
+        }
+        numbers.insert(found->number);
+    }
+    return numbers;
+}
+
+std::vector<PathInput> PathsFromLayers(const board::BoardDocument& document,
+                                       const BatchOptions& options) {
+    const board::BoardLayers& layers = *document.LayerTable();
+    const std::set<std::int32_t> numbers = ResolveLayers(layers, options.layers, options.input);
+    const auto entities = document.DrawingModel()->Entities();
+    const auto take = [&](const board::EntityData& entity) {
+        return numbers.contains(entity.layer);
+    };
+    const double joinTolerance = JoinToleranceFor(entities, take);
+    // The same 0.01 paper-mm the board's curves keep to.
+    const double flattenTolerance = 0.01 * document.ScaleModel()->Factor();
+    std::vector<PathInput> paths;
+    for (const Chain& chain : ChainEntities(entities, take, joinTolerance)) {
+        const board::EntityData& first = entities[chain.pieces.front().entity];
+        const board::LayerData* layer = layers.Find(first.layer);
+        std::ostringstream origin;
+        origin << std::setprecision(10) << "図面「" << options.input << "」の画層 "
+               << (layer != nullptr ? LayerLabel(*layer) : std::to_string(first.layer))
+               << " の図形 " << chain.pieces.front().entity + 1 << " 番目から ("
+               << chain.pieces.size() << " 個、始点 " << first.start.x << ", " << first.start.y
+               << ")";
+        PathInput path{ChainPoints(chain, entities, flattenTolerance), origin.str()};
+        double reach = 0.0;
+        for (const board::Vec2 p : path.points) {
+            reach = std::max(reach, board::Distance(p, path.points.front()));
+        }
+        if (reach <= joinTolerance) {
+            throw InputError(path.origin +
+                             ": 長さのない図形で、経路には異なる点が 2 つ以上必要です");
+        }
+        paths.push_back(std::move(path));
+    }
+    if (paths.empty()) {
+        throw InputError("図面「" + options.input + "」の指定の画層には線も円弧もありません");
+    }
+    return paths;
+}
+
+std::vector<PathInput> PathsFromPoints(const BatchOptions& options, std::istream& in) {
+    const bool standardInput = options.pointsFile == "-";
+    const std::string name = standardInput ? std::string("標準入力") : options.pointsFile;
+    const std::vector<PickPath> picks =
+        standardInput ? ReadPickPaths(in, name) : ReadPickFile(options.pointsFile);
+    if (picks.empty()) throw InputError("「" + name + "」に点がありません");
+    std::vector<PathInput> paths;
+    paths.reserve(picks.size());
+    for (const PickPath& pick : picks) {
+        paths.push_back({pick.points, "「" + name + "」 " + std::to_string(pick.firstLine) + "〜" +
+                                          std::to_string(pick.lastLine) + " 行目"});
+    }
+    return paths;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    if (!fs::exists(a, error) || !fs::exists(b, error)) return false;
+    return fs::equivalent(a, b, error);
+}
+
+int Run(const BatchOptions& options, BatchStreams& streams, const std::string& programDir) {
+    const auto started = std::chrono::steady_clock::now();
+    M_Calc::InitPi();
+
+    const std::string output = OutputPathFor(options);
+    if (!options.input.empty() && !options.overwriteInput &&
+        (output == options.input || SameFile(output, options.input))) {
+        throw UsageError(
+            "出力先「" + output +
+            "」が入力図面と同じです。上書きするときは --overwrite-input を付けて下さい");
+    }
+
+    // A folder that is not there would only fail the write after every path was drawn.
+    const fs::path outputDir = fs::path(output).parent_path();
+    std::error_code dirError;
+    if (!outputDir.empty() && !fs::is_directory(outputDir, dirError)) {
+        throw InputError("出力先のフォルダ「" + outputDir.string() + "」がありません");
+    }
+
+    const std::string settingsPath = SettingsPathFor(options, programDir);
+    bool settingsFound = false;
+    const settings::RunSettings runSettings =
+        ReadSettings(settingsPath, !options.settingsFile.empty(), settingsFound);
+    if (options.lineKind == 0 &&
+        2 * static_cast<std::int64_t>(runSettings.WaveRadius) < runSettings.WaveWidth) {
+        throw InputError("設定ファイル「" + settingsPath + "」: 波線の半径 " +
+                         std::to_string(runSettings.WaveRadius) + " mm、幅 " +
+                         std::to_string(runSettings.WaveWidth) + " mm では描けません。" +
+                         kRadiusTooSmallMessage);
+    }
+
+    auto application = board::BoardApplication::Create();
+    board::BoardFactory factory(application);
+    const OpenedInput opened = OpenInput(*application, options);
+    board::BoardDocument& document = *opened.document;
+    if (opened.report.skipped > 0) {
+        // The board holds lines and arcs only: what else the file had is not saved again.
+        streams.err << "注意: 図面「" << options.input << "」の図形のうち " << opened.report.skipped
+                    << " 個 (";
+        bool first = true;
+        for (const auto& [kind, count] : opened.report.skippedKinds) {
+            streams.err << (first ? "" : ", ") << kind << " " << count;
+            first = false;
+        }
+        streams.err << ") は扱えないので、出力には含まれません\n";
+    }
+    if (!opened.scaleStored) {
+        document.Scale()->SetNumerator(1);
+        document.Scale()->SetDenominator(options.scaleDenominator);
+    } else if (options.scaleGiven) {
+        streams.err << "注意: 図面「" << options.input << "」は縮尺 "
+                    << document.ScaleModel()->Numerator() << ":"
+                    << document.ScaleModel()->Denominator()
+                    << " を持っているので --scale は使いません\n";
+    }
+
+    const std::vector<PathInput> paths = options.source == PathSource::Layers
+                                             ? PathsFromLayers(document, options)
+                                             : PathsFromPoints(options, streams.in);
+
+    LineOptions lineOptions;
+    lineOptions.pathKind = options.pathKind.value_or(
+        options.source == PathSource::Layers ? std::int16_t{0} : std::int16_t{2});
+    lineOptions.lineKind = options.lineKind;
+    lineOptions.magnification = options.magnification;
+    lineOptions.dir = options.dir;
+
+    Progress progress(streams.err, streams.errIsTerminal, paths.size());
+    const host::StatusSink sink = progress.Sink();
+    std::int64_t entities = 0;
+    std::int32_t layer = 0;
+    try {
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            progress.StartPath(i);
+            auto picks = factory.CreatePointList();
+            for (const board::Vec2 p : paths[i].points) picks->Add(p.x, p.y);
+            LineResult result;
+            try {
+                result = DrawLine(factory, document, *picks, lineOptions, runSettings, sink);
+            } catch (const Error& error) {
+                throw Error("経路 " + std::to_string(i + 1) + " (" + paths[i].origin +
+                            ") を描けませんでした: " + error.what());
+            }
+            entities += result.entities;
+            layer = result.layer;
+            progress.FinishPath(i, result.entities);
+        }
+    } catch (...) {
+        progress.Close();
+        throw;
+    }
+    progress.Close();
+
+    // Writing a large drawing takes as long as drawing it: say so rather than look stuck.
+    streams.err << "保存中: " << output << std::endl;
+    board::SaveDrawing(document, output);
+
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const board::LayerData* layerData = document.LayerTable()->Find(layer);
+    std::ostringstream summary;
+    summary << std::fixed << std::setprecision(2) << "完了: 経路 " << paths.size() << " 本に"
+            << (options.lineKind == 0 ? "波線" : "ジグザグ線") << "を描き、図形 " << entities
+            << " 個を画層 "
+            << (layerData != nullptr ? LayerLabel(*layerData) : std::to_string(layer))
+            << " に追加しました (所要時間 " << seconds << " 秒)\n"
+            << "保存先: " << output << "\n"
+            << "設定: " << (settingsFound ? settingsPath : settingsPath + " (ないので既定値)")
+            << "\n";
+    streams.err << summary.str() << std::flush;
+    return kExitOk;
+}
+
+}  // namespace
+
+std::string ProgramDirectory() {
+    std::error_code error;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : exe.parent_path().string();
+}
+
+int RunBatch(std::span<const std::string> args, BatchStreams& streams,
+             const std::string& programDir) {
+    const std::string program =
+        args.empty() ? std::string("pelimator-batch") : fs::path(args[0]).filename().string();
+    const auto usage = [&](const UsageError& error) {
+        streams.err << program << ": " << error.what() << "\n"
+                    << "使い方は " << program << " --help で表示できます。\n";
+        return kExitUsage;
+    };
+    try {
+        const BatchOptions options = ParseOptions(args.empty() ? args : args.subspan(1));
+        if (options.help) {
+            streams.out << HelpText(program) << std::flush;
+            return kExitOk;
+        }
+        return Run(options, streams, programDir);
+    } catch (const UsageError& error) {
+        return usage(error);
+    } catch (const Error& error) {
+        streams.err << program << ": エラー: " << error.what() << "\n"
+                    << "何も保存していません。\n";
+    } catch (const std::bad_alloc&) {
+        streams.err << program << ": エラー: メモリが足りません。何も保存していません。\n";
+    } catch (const std::exception& error) {
+        streams.err << program << ": 予期しないエラー: " << error.what()
+                    << "\n何も保存していません。\n";
+    }
+    return kExitFailure;
+}
+
+}  // namespace pelimator::batch

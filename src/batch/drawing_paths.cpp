@@ -1,0 +1,174 @@
+// Paths taken from a drawing: lines and arcs whose ends meet, chained into maximal runs.
+#include "batch/drawing_paths.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <numeric>
+#include <unordered_map>
+
+namespace pelimator::batch {
+
+namespace {
+
+using board::EntityData;
+using board::EntityKind;
+using board::Vec2;
+
+// Union-find over entity ends (2 k: start of the k-th taken entity, 2 k + 1: its end).
+class Nodes {
+public:
+    explicit Nodes(std::size_t count) : m_parent(count) {
+        std::iota(m_parent.begin(), m_parent.end(), std::size_t{0});
+    }
+    std::size_t Find(std::size_t x) {
+        while (m_parent[x] != x) {
+            m_parent[x] = m_parent[m_parent[x]];
+            x = m_parent[x];
+        }
+        return x;
+    }
+    void Join(std::size_t a, std::size_t b) { m_parent[Find(a)] = Find(b); }
+
+private:
+    std::vector<std::size_t> m_parent;
+};
+
+struct CellHash {
+    std::size_t operator()(const std::pair<std::int64_t, std::int64_t>& cell) const noexcept {
+        return std::hash<std::int64_t>{}(cell.first * 73856093LL ^ cell.second * 19349663LL);
+    }
+};
+
+}  // namespace
+
+double JoinToleranceFor(std::span<const EntityData> entities,
+                        const std::function<bool(const EntityData&)>& take) {
+    double largest = 1.0;
+    for (const EntityData& entity : entities) {
+        if (!take(entity)) continue;
+        for (const Vec2 p : {entity.start, entity.end}) {
+            largest = std::max({largest, std::abs(p.x), std::abs(p.y)});
+        }
+    }
+    return 1e-9 * largest;
+}
+
+std::vector<Chain> ChainEntities(std::span<const EntityData> entities,
+                                 const std::function<bool(const EntityData&)>& take,
+                                 double joinTolerance) {
+    std::vector<std::size_t> taken;  // indices into entities, in file order
+    for (std::size_t i = 0; i < entities.size(); ++i) {
+        if (take(entities[i])) taken.push_back(i);
+    }
+    const std::size_t endCount = 2 * taken.size();
+    const auto endPoint = [&](std::size_t end) {
+        const EntityData& entity = entities[taken[end / 2]];
+        return end % 2 == 0 ? entity.start : entity.end;
+    };
+
+    // Ends within the tolerance share a node: a grid of cells one tolerance wide, so that
+    // only the 3 x 3 cells around an end need looking at.
+    Nodes nodes(endCount);
+    std::unordered_map<std::pair<std::int64_t, std::int64_t>, std::vector<std::size_t>, CellHash>
+        grid;
+    grid.reserve(endCount);
+    for (std::size_t end = 0; end < endCount; ++end) {
+        const Vec2 p = endPoint(end);
+        const auto cx = static_cast<std::int64_t>(std::floor(p.x / joinTolerance));
+        const auto cy = static_cast<std::int64_t>(std::floor(p.y / joinTolerance));
+        for (std::int64_t dx = -1; dx <= 1; ++dx) {
+            for (std::int64_t dy = -1; dy <= 1; ++dy) {
+                const auto found = grid.find({cx + dx, cy + dy});
+                if (found == grid.end()) continue;
+                for (const std::size_t other : found->second) {
+                    if (board::Distance(p, endPoint(other)) <= joinTolerance) {
+                        nodes.Join(end, other);
+                    }
+                }
+            }
+        }
+        grid[{cx, cy}].push_back(end);
+    }
+    std::unordered_map<std::size_t, std::vector<std::size_t>> endsAt;  // node -> ends there
+    endsAt.reserve(endCount);
+    for (std::size_t end = 0; end < endCount; ++end) endsAt[nodes.Find(end)].push_back(end);
+
+    std::vector<bool> used(taken.size(), false);
+    // The end of the next entity through the node of `arrival`, when exactly two ends meet there
+    // and that entity is still free; endCount otherwise.
+    const auto nextEnd = [&](std::size_t arrival) -> std::size_t {
+        const auto& here = endsAt[nodes.Find(arrival)];
+        if (here.size() != 2) return endCount;
+        const std::size_t other = here[0] == arrival ? here[1] : here[0];
+        return used[other / 2] ? endCount : other;
+    };
+
+    std::vector<Chain> chains;
+    for (std::size_t k = 0; k < taken.size(); ++k) {
+        if (used[k]) continue;
+        used[k] = true;
+        std::vector<ChainPiece> forward{{k, false}};
+        std::size_t tip = 2 * k + 1;  // the end the chain has reached
+        for (std::size_t next = nextEnd(tip); next != endCount; next = nextEnd(tip)) {
+            used[next / 2] = true;
+            const bool reversed = next % 2 == 1;  // entered at its end: run backwards
+            forward.push_back({next / 2, reversed});
+            tip = reversed ? next - 1 : next + 1;
+        }
+        const bool closed =
+            nodes.Find(tip) == nodes.Find(2 * k) && endsAt[nodes.Find(tip)].size() == 2;
+        std::vector<ChainPiece> backward;
+        if (!closed) {
+            std::size_t tail = 2 * k;
+            for (std::size_t next = nextEnd(tail); next != endCount; next = nextEnd(tail)) {
+                used[next / 2] = true;
+                const bool reversed = next % 2 == 0;  // entered at its start: run backwards
+                backward.push_back({next / 2, reversed});
+                tail = reversed ? next + 1 : next - 1;
+            }
+        }
+        Chain chain;
+        chain.closed = closed;
+        chain.pieces.assign(backward.rbegin(), backward.rend());
+        chain.pieces.insert(chain.pieces.end(), forward.begin(), forward.end());
+
+        // Direction: the earliest line's, else the earliest arc's (counter-clockwise).
+        std::size_t reference = 0;
+        bool haveLine = false;
+        for (std::size_t i = 0; i < chain.pieces.size(); ++i) {
+            const bool line = entities[taken[chain.pieces[i].entity]].kind == EntityKind::Line;
+            const bool earlier = chain.pieces[i].entity < chain.pieces[reference].entity;
+            if ((line && !haveLine) || (line == haveLine && earlier)) reference = i;
+            haveLine = haveLine || line;
+        }
+        if (chain.pieces[reference].reversed) {
+            std::reverse(chain.pieces.begin(), chain.pieces.end());
+            for (ChainPiece& piece : chain.pieces) piece.reversed = !piece.reversed;
+        }
+        if (chain.closed) {
+            const auto earliest = std::min_element(
+                chain.pieces.begin(), chain.pieces.end(),
+                [](const ChainPiece& a, const ChainPiece& b) { return a.entity < b.entity; });
+            std::rotate(chain.pieces.begin(), earliest, chain.pieces.end());
+        }
+        for (ChainPiece& piece : chain.pieces) piece.entity = taken[piece.entity];
+        chains.push_back(std::move(chain));
+    }
+    return chains;
+}
+
+std::vector<Vec2> ChainPoints(const Chain& chain, std::span<const EntityData> entities,
+                              double flattenTolerance) {
+    std::vector<Vec2> points;
+    for (const ChainPiece& piece : chain.pieces) {
+        std::vector<Vec2> part = board::FlattenEntity(entities[piece.entity], flattenTolerance);
+        if (piece.reversed) std::reverse(part.begin(), part.end());
+        // The joint is the previous piece's last point; a close one of this piece is dropped.
+        points.insert(points.end(), part.begin() + (points.empty() ? 0 : 1), part.end());
+    }
+    if (chain.closed && points.size() > 1) points.back() = points.front();
+    return points;
+}
+
+}  // namespace pelimator::batch

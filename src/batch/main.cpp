@@ -1,0 +1,15 @@
+// pelimator-batch: adds wave or zigzag lines to DXF drawings from the command line.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "batch/batch.h"
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv, argv + argc);
+    pelimator::batch::BatchStreams streams{std::cin, std::cout, std::cerr,
+                                           ::isatty(STDERR_FILENO) == 1};
+    return pelimator::batch::RunBatch(args, streams);
+}

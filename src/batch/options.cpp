@@ -1,0 +1,218 @@
+// The batch command's options: parsing the command line and the help text.
+#include "batch/options.h"
+
+#include <charconv>
+#include <limits>
+#include <string_view>
+
+#include "batch/errors.h"
+#include "settings/settings_file.h"
+
+namespace pelimator::batch {
+
+namespace {
+
+std::int64_t ParseWhole(std::string_view option, std::string_view text) {
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size()) {
+        throw UsageError(std::string(option) + " には整数を指定して下さい: \"" + std::string(text) +
+                         "\"");
+    }
+    return value;
+}
+
+// A choice given by name or by its option index.
+std::int16_t ParseChoice(std::string_view option, std::string_view text,
+                         std::initializer_list<std::string_view> names) {
+    std::int16_t index = 0;
+    std::string list;
+    for (const std::string_view name : names) {
+        if (text == name || text == std::to_string(index)) return index;
+        if (!list.empty()) list += ", ";
+        list += std::string(name) + " (" + std::to_string(index) + ")";
+        ++index;
+    }
+    throw UsageError(std::string(option) + " の値 \"" + std::string(text) + "\" は使えません。" +
+                     list + " のどれかを指定して下さい");
+}
+
+void SplitLayers(std::string_view text, std::vector<std::string>& layers) {
+    while (true) {
+        const auto comma = text.find(',');
+        const std::string_view name = text.substr(0, comma);
+        if (name.empty()) throw UsageError("--layers に空の画層名があります");
+        layers.emplace_back(name);
+        if (comma == std::string_view::npos) return;
+        text.remove_prefix(comma + 1);
+    }
+}
+
+}  // namespace
+
+BatchOptions ParseOptions(std::span<const std::string> args) {
+    BatchOptions options;
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            return options;
+        }
+    }
+    bool pointsGiven = false;
+    bool layersGiven = false;
+    bool inputGiven = false;
+    bool onlyPositional = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (onlyPositional || arg == "-" || !arg.starts_with("-")) {
+            if (inputGiven) {
+                throw UsageError("入力図面は 1 つだけ指定できます: \"" + options.input +
+                                 "\" と \"" + arg + "\"");
+            }
+            if (arg == "-") {
+                throw UsageError("入力図面に標準入力は使えません (点は --points - で渡せます)");
+            }
+            options.input = arg;
+            inputGiven = true;
+            continue;
+        }
+        if (arg == "--") {
+            onlyPositional = true;
+            continue;
+        }
+        std::string name = arg;
+        std::optional<std::string> inlineValue;
+        if (const auto equals = arg.find('=');
+            arg.starts_with("--") && equals != std::string::npos) {
+            name = arg.substr(0, equals);
+            inlineValue = arg.substr(equals + 1);
+        }
+        const auto value = [&]() -> std::string {
+            if (inlineValue) return *inlineValue;
+            if (i + 1 >= args.size()) throw UsageError(name + " の後に値を指定して下さい");
+            return args[++i];
+        };
+        if (name == "--overwrite-input") {
+            if (inlineValue) throw UsageError("--overwrite-input は値をとりません");
+            options.overwriteInput = true;
+        } else if (name == "--points") {
+            options.pointsFile = value();
+            if (options.pointsFile.empty()) throw UsageError("--points のファイル名が空です");
+            pointsGiven = true;
+        } else if (name == "--layers") {
+            SplitLayers(value(), options.layers);
+            layersGiven = true;
+        } else if (name == "--line") {
+            options.lineKind = ParseChoice(name, value(), {"wave", "zigzag"});
+        } else if (name == "--path") {
+            options.pathKind = ParseChoice(name, value(), {"polyline", "near", "through"});
+        } else if (name == "--up") {
+            options.dir = ParseChoice(name, value(), {"left", "right"}) == 0 ? std::int16_t{-1}
+                                                                             : std::int16_t{0};
+        } else if (name == "--mag") {
+            const std::int64_t mag = ParseWhole(name, value());
+            if (mag < settings::kMagMin || mag > settings::kMagMax) {
+                throw UsageError("--mag (倍率 %) は " + std::to_string(settings::kMagMin) + "〜" +
+                                 std::to_string(settings::kMagMax) +
+                                 " で指定して下さい: " + std::to_string(mag));
+            }
+            options.magnification = static_cast<std::int32_t>(mag);
+        } else if (name == "--scale") {
+            std::string text = value();
+            if (text.starts_with("1:")) text.erase(0, 2);
+            const std::int64_t denominator = ParseWhole(name, text);
+            if (denominator < 1 || denominator > std::numeric_limits<std::int32_t>::max()) {
+                throw UsageError("--scale (縮尺 1:N の N) は 1 以上の整数で指定して下さい: " +
+                                 text);
+            }
+            options.scaleDenominator = static_cast<std::int32_t>(denominator);
+            options.scaleGiven = true;
+        } else if (name == "--settings") {
+            options.settingsFile = value();
+            if (options.settingsFile.empty()) throw UsageError("--settings のファイル名が空です");
+        } else if (name == "--output" || name == "-o") {
+            options.output = value();
+            if (options.output.empty()) throw UsageError("出力ファイル名が空です");
+        } else {
+            throw UsageError("知らないオプションです: " + arg);
+        }
+    }
+    if (pointsGiven == layersGiven) {
+        throw UsageError(
+            pointsGiven ? "--points と --layers は同時に使えません"
+                        : "経路の取り方を指定して下さい (--points ファイル または --layers 画層)");
+    }
+    options.source = pointsGiven ? PathSource::PointsFile : PathSource::Layers;
+    if (options.source == PathSource::Layers && options.input.empty()) {
+        throw UsageError("--layers には入力図面 (DXF) が必要です");
+    }
+    if (options.input.empty() && options.output.empty()) {
+        throw UsageError("新しい図面に描くときは --output で出力ファイルを指定して下さい");
+    }
+    return options;
+}
+
+std::string OutputPathFor(const BatchOptions& options) {
+    if (!options.output.empty()) return options.output;
+    std::string base = options.input;
+    const std::size_t slash = base.find_last_of('/');
+    const std::size_t dot = base.find_last_of('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) {
+        std::string extension = base.substr(dot);
+        for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        if (extension == ".dxf") base.erase(dot);
+    }
+    return base + kOutputSuffix;
+}
+
+std::string HelpText(const std::string& program) {
+    return "使い方: " + program +
+           " [オプション] [入力.dxf]\n"
+           "\n"
+           "図面 (DXF) に、点の列または図面の線に沿って波線かジグザグ線を描き加え、別の DXF\n"
+           "ファイルに保存します。描き方は対話画面での描画とまったく同じです。\n"
+           "\n"
+           "経路 (どちらか一方を必ず指定):\n"
+           "  --points ファイル   点のファイル。1 行に 1 点 \"x y\" または \"x,y\" (図面の単位)。\n"
+           "                      空行で次の経路に移ります。# から行末まではコメントです。\n"
+           "                      \"-\" なら標準入力から読みます。\n"
+           "  --layers 画層,...   入力図面のこれらの画層 (名前または番号) にある折れ線と、端が\n"
+           "                      つながる線・円弧の連なりを、それぞれ 1 本の経路にします。\n"
+           "\n"
+           "描き方:\n"
+           "  --line wave|zigzag  線の種類: 波 (wave, 0) / ジグザグ (zigzag, 1)。既定 wave\n"
+           "  --path 種類         経路の曲線: polyline (0) 折れ線 / near (1) 点近傍曲線 /\n"
+           "                      through (2) 点通過曲線。既定は --points で 2、--layers で 0\n"
+           "  --mag %             倍率 (10〜1000)。既定 100\n"
+           "  --up left|right     上とする側: 左 (left, 0) / 右 (right, 1)。既定 left\n"
+           "  --scale N           縮尺 1:N。縮尺を持たない図面 (新しい図面、縮尺のない DXF)\n"
+           "                      にだけ使います。既定 1\n"
+           "  --settings ファイル 幅・半径・高さ・画層を読む設定ファイル。既定はプログラムと\n"
+           "                      同じフォルダの Korvane.ini (なければ既定値)\n"
+           "\n"
+           "出力:\n"
+           "  -o, --output ファイル  保存先。既定は入力の名前に \"" +
+           std::string(kOutputSuffix) +
+           "\" を付けたもの\n"
+           "  --overwrite-input   出力先が入力図面と同じでも上書きします (指定しなければ拒否)\n"
+           "  -h, --help          この説明を表示します\n"
+           "\n"
+           "入力図面を省くと、新しい図面に描きます (--points と --output が必要)。\n"
+           "途中で失敗したときは何も保存しません。終了コード: 0 成功、1 入力の誤りや描画の失敗、\n"
+           "2 コマンドラインの誤り。\n"
+           "\n"
+           "例:\n"
+           "  " +
+           program +
+           " --points 点.txt --line zigzag --mag 50 --up right 平面図.dxf\n"
+           "      平面図.dxf に点.txt の経路でジグザグ線を描き、平面図" +
+           std::string(kOutputSuffix) +
+           " に保存します。\n"
+           "  " +
+           program +
+           " --layers 道路 --scale 500 -o 道路-波線.dxf 道路.dxf\n"
+           "      道路.dxf の画層「道路」の線に沿って波線を描き (縮尺のない図面なら 1:500)、\n"
+           "      道路-波線.dxf に保存します。\n";
+}
+
+}  // namespace pelimator::batch

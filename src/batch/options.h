@@ -1,0 +1,51 @@
+// The batch command's options: parsing the command line and the help text.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace pelimator::batch {
+
+// Where the paths come from.
+enum class PathSource : std::uint8_t {
+    PointsFile,  // a text file of picked points ("-": standard input)
+    Layers,      // lines and arcs of named layers of the input drawing
+};
+
+struct BatchOptions {
+    bool help = false;
+    std::string input;  // the drawing to add to; empty: a new drawing
+    PathSource source = PathSource::PointsFile;
+    std::string pointsFile;           // with PathSource::PointsFile
+    std::vector<std::string> layers;  // with PathSource::Layers: names or numbers
+    std::int16_t lineKind = 0;        // 0 wave, 1 zigzag
+    // 0 polyline, 1 curve near the points, 2 through them. Unset: 2 for picked points (the main
+    // window's default), 0 for paths taken from the drawing (they follow it as drawn).
+    std::optional<std::int16_t> pathKind;
+    std::int32_t magnification = 100;   // percent, 10..1000
+    std::int16_t dir = -1;              // -1 (True): "左" is the up side; 0: "右"
+    std::int32_t scaleDenominator = 1;  // 1:N for a drawing that stores no scale
+    bool scaleGiven = false;
+    std::string settingsFile;  // empty: Korvane.ini beside the program
+    std::string output;        // empty: beside the input with kOutputSuffix
+    bool overwriteInput = false;
+};
+
+// Added to the input's name (its ".dxf" dropped) when no output file is named.
+inline constexpr const char* kOutputSuffix = "-pelimator.dxf";
+
+// Reads the arguments after the program's name. UsageError (a Japanese sentence naming the
+// option) for anything it cannot take; --help anywhere gives options with help set and nothing
+// else checked.
+[[nodiscard]] BatchOptions ParseOptions(std::span<const std::string> args);
+
+// The output file for options: the one named, or the input's name with kOutputSuffix.
+[[nodiscard]] std::string OutputPathFor(const BatchOptions& options);
+
+// The --help text (UTF-8, ends with a newline); program is the name shown in the usage line.
+[[nodiscard]] std::string HelpText(const std::string& program);
+
+}  // namespace pelimator::batch

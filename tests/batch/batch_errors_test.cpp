@@ -1,0 +1,155 @@
+// Bad input to the batch command: the exit status, a message naming the file and line, and no
+// output file left behind.
+#include <gtest/gtest.h>
+
+#include "batch/batch_test_support.h"
+#include "board/io/dxf_file.h"
+
+namespace pelimator::batch {
+namespace {
+
+using pelimator::testing::TempDir;
+using pelimator::testing::WriteBytes;
+using testing::RunCommand;
+using testing::SettingsText;
+
+// Files every row finds in its folder.
+void WriteFixtures(const TempDir& dir) {
+    WriteBytes(dir.File("good.txt"), "0 0\n20 0\n");
+    WriteBytes(dir.File("one-point.txt"), "0 0\n10 10\n\n# second path\n5 5\n5 5\n");
+    WriteBytes(dir.File("bad-number.txt"), "0 0\n10 10\n\n1.5x 2\n");
+    WriteBytes(dir.File("three-numbers.txt"), "0 0 0\n");
+    WriteBytes(dir.File("nan.txt"), "0 0\nnan 1\n");
+    WriteBytes(dir.File("empty.txt"), "# nothing\n\n");
+    WriteBytes(dir.File("small-radius.ini"), SettingsText(10, 4, 5, 3));
+    WriteBytes(dir.File("damaged.dxf"), "0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nabc\n");
+    board::DrawingContent drawing;
+    drawing.layers = {{0, "0", {}, true}, {3, "道路", {}, true}, {4, "空", {}, true}};
+    drawing.entities = {board::MakeLine({0, 0}, {100, 0}, 3)};
+    board::WriteDxfFile(dir.File("in.dxf"), drawing);
+    // A drawing at 1000000:1: its pitch (5e-6 units) cannot advance at 1e11, so the second path
+    // fails after the first was drawn.
+    drawing.scaleNumerator = 1000000;
+    board::WriteDxfFile(dir.File("tiny-scale.dxf"), drawing);
+    WriteBytes(dir.File("far.txt"), "0 0\n0.001 0\n\n100000000000 0\n100000000000.001 0\n");
+}
+
+struct BadInputRow {
+    const char* name;
+    std::vector<std::string> args;  // "@x" is the file x of the row's folder
+    int exitCode;
+    std::vector<std::string> messageParts;
+};
+
+class BadInput : public ::testing::TestWithParam<BadInputRow> {};
+
+TEST_P(BadInput, FailsClearlyAndWritesNothing) {
+    const BadInputRow& row = GetParam();
+    TempDir dir;
+    WriteFixtures(dir);
+    const std::size_t entriesBefore = dir.EntryCount();
+    std::vector<std::string> args;
+    for (const std::string& arg : row.args) {
+        args.push_back(arg.starts_with("@") ? dir.File(arg.substr(1)) : arg);
+    }
+    const auto outcome = RunCommand(args, dir.Path().string(), "0 0\n");
+    EXPECT_EQ(outcome.exitCode, row.exitCode) << outcome.err;
+    for (const std::string& part : row.messageParts) {
+        EXPECT_NE(outcome.err.find(part), std::string::npos) << "expected \"" << part << "\" in:\n"
+                                                             << outcome.err;
+    }
+    EXPECT_EQ(dir.EntryCount(), entriesBefore) << "an output or temporary file was left";
+}
+
+const std::vector<BadInputRow> kBadInputs = {
+    {"MissingPointsFile",
+     {"--points", "@absent.txt", "-o", "@o.dxf"},
+     1,
+     {"absent.txt」を開けません"}},
+    {"PointsFileIsAFolder", {"--points", "@", "-o", "@o.dxf"}, 1, {"フォルダです"}},
+    {"MissingDrawing",
+     {"--points", "@good.txt", "@absent.dxf"},
+     1,
+     {"absent.dxf", "何も保存していません"}},
+    {"DamagedDrawing", {"--points", "@good.txt", "@damaged.dxf"}, 1, {"damaged.dxf"}},
+    {"PathWithOneDistinctPoint",
+     {"--points", "@one-point.txt", "-o", "@o.dxf"},
+     1,
+     {"one-point.txt」 5〜6 行目", "異なる点が 2 つ以上"}},
+    {"StdinPathWithOnePoint", {"--points", "-", "-o", "@o.dxf"}, 1, {"標準入力」 1 行目"}},
+    {"MalformedNumber",
+     {"--points", "@bad-number.txt", "-o", "@o.dxf"},
+     1,
+     {"bad-number.txt」 4 行目", "\"1.5x\""}},
+    {"ThreeNumbersOnALine",
+     {"--points", "@three-numbers.txt", "-o", "@o.dxf"},
+     1,
+     {"three-numbers.txt」 1 行目", "「x y」"}},
+    {"NotANumber", {"--points", "@nan.txt", "-o", "@o.dxf"}, 1, {"nan.txt」 2 行目"}},
+    {"NoPointsAtAll", {"--points", "@empty.txt", "-o", "@o.dxf"}, 1, {"点がありません"}},
+    {"RadiusBelowHalfTheWidth",
+     {"--points", "@good.txt", "--settings", "@small-radius.ini", "-o", "@o.dxf"},
+     1,
+     {"small-radius.ini", "半径(R)は幅(W)÷２より大きく設定して下さい。"}},
+    {"MissingSettingsFile",
+     {"--points", "@good.txt", "--settings", "@absent.ini", "-o", "@o.dxf"},
+     1,
+     {"absent.ini」がありません"}},
+    {"UnknownLayer",
+     {"--layers", "道路,川", "@in.dxf"},
+     1,
+     {"in.dxf」に画層「川」がありません", "3「道路」"}},
+    {"LayerWithoutLines", {"--layers", "空", "@in.dxf"}, 1, {"線も円弧もありません"}},
+    {"FailsAfterTheFirstPath",
+     {"--points", "@far.txt", "--path", "0", "--line", "zigzag", "@tiny-scale.dxf"},
+     1,
+     {"経路 2 (", "far.txt」 4〜5 行目", "何も保存していません"}},
+    {"OutputIsTheInput",
+     {"--points", "@good.txt", "-o", "@in.dxf", "@in.dxf"},
+     2,
+     {"--overwrite-input"}},
+    {"MagnificationTooSmall",
+     {"--points", "@good.txt", "--mag", "9", "-o", "@o.dxf"},
+     2,
+     {"--mag", "10〜1000"}},
+    {"MagnificationTooLarge",
+     {"--points", "@good.txt", "--mag=1001", "-o", "@o.dxf"},
+     2,
+     {"--mag"}},
+    {"MagnificationNotANumber",
+     {"--points", "@good.txt", "--mag", "50%", "-o", "@o.dxf"},
+     2,
+     {"--mag には整数", "\"50%\""}},
+    {"UnknownPathKind",
+     {"--points", "@good.txt", "--path", "3", "-o", "@o.dxf"},
+     2,
+     {"--path の値 \"3\""}},
+    {"UnknownLineKind",
+     {"--points", "@good.txt", "--line", "dots", "-o", "@o.dxf"},
+     2,
+     {"wave (0), zigzag (1)"}},
+    {"ZeroScale", {"--points", "@good.txt", "--scale", "0", "-o", "@o.dxf"}, 2, {"--scale"}},
+    {"UnknownOption",
+     {"--points", "@good.txt", "--colour", "red"},
+     2,
+     {"知らないオプションです: --colour", "--help"}},
+    {"NoPathSource", {"@in.dxf"}, 2, {"--points"}},
+    {"BothPathSources",
+     {"--points", "@good.txt", "--layers", "0", "@in.dxf"},
+     2,
+     {"同時に使えません"}},
+    {"NewDrawingWithoutOutput", {"--points", "@good.txt"}, 2, {"--output"}},
+    {"OutputFolderMissing",
+     {"--points", "@good.txt", "-o", "@no/such/o.dxf"},
+     1,
+     {"no/such」がありません"}},
+    {"ValueMissing", {"--points", "@good.txt", "-o"}, 2, {"-o の後に値"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, BadInput, ::testing::ValuesIn(kBadInputs),
+                         [](const ::testing::TestParamInfo<BadInputRow>& row) {
+                             return std::string(row.param.name);
+                         });
+
+}  // namespace
+}  // namespace pelimator::batch
