@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev      # tests and benchmarks
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgl-dev  # windows, SVG export
   libdxflib-dev libboost-dev                      # DXF files; R-tree and Catmull-Rom
-  fonts-noto-cjk                                  # the interface is Japanese
+  fonts-noto-cjk qt6-translations-l10n            # the interface is Japanese
   xvfb xauth xdotool imagemagick                  # end-to-end checks and screenshots
   python3 python3-ezdxf                           # an independent DXF reader for tests
 )

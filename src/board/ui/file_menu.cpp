@@ -89,14 +89,34 @@ FileMenu::~FileMenu() = default;
 
 void FileMenu::Install() {
     QMenu* menu = m_host.FileMenu();
-    m_open = menu->addAction(QStringLiteral("開く..."), this, [this] { Open(); });
+    // Ours go after 新規 and before the window's closing entries (its first separator).
+    QAction* before = nullptr;
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator()) {
+            before = action;
+            break;
+        }
+    }
+    const auto add = [&](const QString& text, auto slot) {
+        auto* action = new QAction(text, menu);
+        connect(action, &QAction::triggered, this, slot);
+        menu->insertAction(before, action);
+        return action;
+    };
+    const auto addMenu = [&](const QString& text) {
+        auto* submenu = new QMenu(text, menu);
+        menu->insertMenu(before, submenu);
+        return submenu;
+    };
+    m_open = add(QStringLiteral("開く(&O)..."), [this] { Open(); });
     m_open->setShortcut(QKeySequence::Open);
-    m_recentMenu = menu->addMenu(QStringLiteral("最近使ったファイル"));
-    m_save = menu->addAction(QStringLiteral("上書き保存"), this, [this] { Save(); });
+    m_recentMenu = addMenu(QStringLiteral("最近使ったファイル(&R)"));
+    menu->insertSeparator(before);
+    m_save = add(QStringLiteral("上書き保存(&S)"), [this] { Save(); });
     m_save->setShortcut(QKeySequence::Save);
-    m_saveAs = menu->addAction(QStringLiteral("名前を付けて保存..."), this, [this] { SaveAs(); });
+    m_saveAs = add(QStringLiteral("名前を付けて保存(&A)..."), [this] { SaveAs(); });
     m_saveAs->setShortcut(QKeySequence::SaveAs);
-    m_exportMenu = menu->addMenu(QStringLiteral("エクスポート"));
+    m_exportMenu = addMenu(QStringLiteral("エクスポート(&E)"));
     m_exportMenu->addAction(QStringLiteral("SVG..."), this, [this] { Export(ExportKind::Svg); });
     m_exportMenu->addAction(QStringLiteral("PNG..."), this, [this] { Export(ExportKind::Png); });
     m_exportMenu->addAction(QStringLiteral("PDF..."), this, [this] { Export(ExportKind::Pdf); });

@@ -1,0 +1,24 @@
+// Connects the file menu's actions to the board window.
+#include "board/ui/window_file_menu.h"
+
+#include <QSettings>
+#include <QStatusBar>
+
+namespace pelimator::board {
+
+WindowFileMenu::WindowFileMenu(BoardWindow& window, std::unique_ptr<QSettings> settings)
+    : m_window(window), m_actions(std::make_unique<board::FileMenu>(*this, std::move(settings))) {
+    m_actions->Install();
+    m_window.saveDocument = [this](BoardDocument& document) {
+        return m_actions->ConfirmClose(document.shared_from_this());
+    };
+}
+
+WindowFileMenu::~WindowFileMenu() { m_window.saveDocument = nullptr; }
+
+void WindowFileMenu::ShowStatus(const QString& message) {
+    constexpr int kShownMs = 10000;
+    m_window.statusBar()->showMessage(message, kShownMs);
+}
+
+}  // namespace pelimator::board
