@@ -64,9 +64,10 @@ for dx in -300 -100 100; do
   sleep 0.2
 done
 xdotool mousemove "$((cx + 300))" "$cy" click --repeat 2 --delay 80 1
-sleep 0.5
 
+# The options are stored once the line is drawn.
 ini="$work/program/Korvane.ini"
+for _ in $(seq 100); do [ -s "$ini" ] && break; sleep 0.1; done
 for key in Poly Type Mag Dir; do
   grep -qi "^$key=" "$ini" || { echo "settings file lacks $key"; cat "$ini" 2>/dev/null; exit 1; }
 done
@@ -77,7 +78,8 @@ read -r bx by bw bh < <(geometry_of "$board")
 xdotool mousemove "$((bx + 30))" "$((by + 11))" click 1
 sleep 0.5
 xdotool key a  # 名前を付けて保存(A)...
-sleep 1
+window_of '名前を付けて保存' >/dev/null
+sleep 0.5
 xdotool key ctrl+a
 xdotool type --delay 20 "$drawing"
 xdotool key Return
