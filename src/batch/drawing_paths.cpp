@@ -36,7 +36,10 @@ private:
 
 struct CellHash {
     std::size_t operator()(const std::pair<std::int64_t, std::int64_t>& cell) const noexcept {
-        return std::hash<std::int64_t>{}(cell.first * 73856093LL ^ cell.second * 19349663LL);
+        // Unsigned arithmetic: the products wrap by design, which signed integers may not.
+        const auto x = static_cast<std::uint64_t>(cell.first);
+        const auto y = static_cast<std::uint64_t>(cell.second);
+        return static_cast<std::size_t>(x * 73856093ULL ^ y * 19349663ULL);
     }
 };
 
