@@ -259,6 +259,15 @@ private slots:
         QVERIFY(!after.window->isVisible());
     }
 
+    void SettingsButtonOpensTheDialogOnTheSettingsFile() {
+        Rig rig;
+        rig.Load();
+        QStringList opened;
+        rig.window->SetSettingsOpener([&](const QString& path) { opened << path; });
+        rig.Find<QPushButton>("cmdSet")->click();
+        QCOMPARE(opened, QStringList{rig.SettingsPath()});
+    }
+
     void AnotherInstanceEndsTheLoad() {
         Rig rig;
         rig.window->show();
