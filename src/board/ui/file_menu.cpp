@@ -3,9 +3,11 @@
 #include "board/ui/file_menu.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -27,6 +29,22 @@ QString WithSuffix(const QString& path, const QString& suffix) {
     }
     return path + "." + suffix;
 }
+
+// A wait cursor while a file is read or written: opening or saving a large drawing takes
+// seconds, and the window does not repaint meanwhile. The status text is shown first.
+class BusyGuard {
+public:
+    BusyGuard(FileMenuHost& host, const QString& message) {
+        host.ShowStatus(message);
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    ~BusyGuard() { QGuiApplication::restoreOverrideCursor(); }
+    BusyGuard(const BusyGuard&) = delete;
+    BusyGuard& operator=(const BusyGuard&) = delete;
+    BusyGuard(BusyGuard&&) = delete;
+    BusyGuard& operator=(BusyGuard&&) = delete;
+};
 
 }  // namespace
 
@@ -153,7 +171,11 @@ bool FileMenu::OpenFile(const QString& path) {
         }
     }
     try {
-        const OpenedDrawing opened = OpenDrawing(application, absolute.toStdString());
+        OpenedDrawing opened;
+        {
+            const BusyGuard busy(m_host, QStringLiteral("「%1」を開いています...").arg(absolute));
+            opened = OpenDrawing(application, absolute.toStdString());
+        }
         m_host.AddDocumentTab(opened.document);
         m_host.ShowStatus(QString::fromStdString(opened.report.Summary()));
     } catch (const Error& error) {
@@ -189,6 +211,7 @@ bool FileMenu::SaveAs() {
 bool FileMenu::SaveTo(const BoardDocumentPtr& document, const QString& path) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     try {
+        const BusyGuard busy(m_host, QStringLiteral("「%1」に保存しています...").arg(absolute));
         SaveDrawing(*document, absolute.toStdString());
     } catch (const Error& error) {
         m_host.ShowError(QString::fromStdString(error.what()));
@@ -222,6 +245,7 @@ bool FileMenu::ExportTo(ExportKind kind, const QString& path) {
     const BoardDocumentPtr document = Active();
     if (!document) return false;
     try {
+        const BusyGuard busy(m_host, QStringLiteral("「%1」に書き出しています...").arg(path));
         switch (kind) {
             case ExportKind::Svg:
                 ExportSvg(*document, path.toStdString(), {});

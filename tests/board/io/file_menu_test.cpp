@@ -2,6 +2,7 @@
 // files and errors.
 #include "board/ui/file_menu.h"
 
+#include <QGuiApplication>
 #include <QMenu>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -105,6 +106,10 @@ private slots:
         QVERIFY(!opened->DrawingModel()->CanUndo());
         QVERIFY(!opened->DrawingModel()->IsModified());
         QVERIFY(host.statuses.last().contains(QStringLiteral("線 1 本、円弧 1 本")));
+        // The long read was announced, and its wait cursor is gone.
+        QCOMPARE(host.statuses.at(host.statuses.size() - 2),
+                 QStringLiteral("「%1」を開いています...").arg(path));
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
         QCOMPARE(menu.RecentFiles(), QStringList{path});
     }
 
@@ -145,6 +150,7 @@ private slots:
         QCOMPARE(host.errors.size(), 1);
         QVERIFY(host.errors.front().contains(QStringLiteral("壊れ.dxf")));
         QVERIFY(menu.RecentFiles().isEmpty());
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);  // not left waiting
     }
 
     void FailedSaveKeepsTheDocumentModified() {
@@ -153,6 +159,7 @@ private slots:
         const BoardDocumentPtr document = AddDrawing(host.Application());
         QVERIFY(!menu.SaveTo(document, m_dir.filePath("no/such/folder/x.dxf")));
         QCOMPARE(host.errors.size(), 1);
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
         QVERIFY(document->DrawingModel()->IsModified());
         QVERIFY(document->Path().empty());
     }
