@@ -171,11 +171,8 @@ bool FileMenu::OpenFile(const QString& path) {
         }
     }
     try {
-        OpenedDrawing opened;
-        {
-            const BusyGuard busy(m_host, QStringLiteral("「%1」を開いています...").arg(absolute));
-            opened = OpenDrawing(application, absolute.toStdString());
-        }
+        const BusyGuard busy(m_host, QStringLiteral("「%1」を開いています...").arg(absolute));
+        const OpenedDrawing opened = OpenDrawing(application, absolute.toStdString());
         m_host.AddDocumentTab(opened.document);
         m_host.ShowStatus(QString::fromStdString(opened.report.Summary()));
     } catch (const Error& error) {
