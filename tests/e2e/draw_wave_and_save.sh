@@ -55,7 +55,10 @@ window_of() {  # window_of TITLE-REGEX -> the first visible window id with that 
   done
   echo "no window named $1" >&2
   cat "$work/app.log" >&2
-  kill -0 "$xvfb_pid" 2>/dev/null || { echo "the virtual X server has ended:" >&2; cat "$work/xvfb.log" >&2; }
+  if ! kill -0 "$xvfb_pid" 2>/dev/null; then
+    echo "the virtual X server has ended:" >&2
+    cat "$work/xvfb.log" >&2
+  fi
   return 1
 }
 geometry_of() {  # geometry_of WINDOW -> "X Y W H"
