@@ -11,7 +11,7 @@
 #include "board/model/application.h"
 #include "board/model/curve.h"
 #include "board/model/document.h"
-#include "tool/host/point_list.h"
+#include "host/point_list.h"
 
 namespace pelimator::board {
 namespace {

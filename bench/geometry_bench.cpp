@@ -8,7 +8,7 @@
 
 #include "geometry/calc.h"
 #include "geometry/path_points.h"
-#include "tool/host/point_list.h"
+#include "host/point_list.h"
 
 namespace {
 

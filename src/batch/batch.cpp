@@ -21,7 +21,7 @@
 #include "batch/options.h"
 #include "batch/pick_file.h"
 #include "batch/progress.h"
-#include "board/io/atomic_file.h"
+#include "base/file.h"
 #include "board/io/drawing_file.h"
 #include "board/io/dxf_file.h"
 #include "board/io/dxf_scan.h"
@@ -30,7 +30,7 @@
 #include "geometry/calc.h"
 #include "settings/ini_edit.h"
 #include "settings/settings_file.h"
-#include "tool/line_run/line_run.h"
+#include "line/line_run.h"
 
 namespace pelimator::batch {
 
@@ -107,9 +107,9 @@ struct OpenedInput {
 
 OpenedInput OpenInput(board::BoardApplication& application, const BatchOptions& options) {
     if (options.input.empty()) return {application.AddDocument(kNewDrawingName), false, {}};
-    const std::string text = board::ReadWholeFile(options.input, kMaxDrawingBytes);
+    const std::string text = ReadWholeFile(options.input, kMaxDrawingBytes);
     board::DxfReadResult read = board::ReadDxfText(text, options.input);
-    auto document = application.AddDocument(board::FileNameOf(options.input));
+    auto document = application.AddDocument(FileNameOf(options.input));
     board::LoadContent(*document, read.content);
     document->SetPath(options.input);
     // The reader gives 1:1 to a drawing that stores no scale; only the board's own property or a

@@ -1,7 +1,7 @@
 // Errors of the batch command: a bad command line, and bad input it was given.
 #pragma once
 
-#include "tool/host/errors.h"
+#include "base/errors.h"
 
 namespace pelimator::batch {
 

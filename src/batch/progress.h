@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "tool/host/host.h"
+#include "host/host.h"
 
 namespace pelimator::batch {
 

@@ -1,7 +1,7 @@
 // The error raised when a geometry routine meets an invalid or non-finite result.
 #pragma once
 
-#include "tool/host/errors.h"
+#include "base/errors.h"
 
 namespace pelimator {
 

@@ -6,7 +6,7 @@
 #include "geometry/calc.h"
 #include "geometry/errors.h"
 #include "geometry/progress_text.h"
-#include "tool/host/checked_int.h"
+#include "base/checked_int.h"
 
 namespace pelimator {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "tool/host/host.h"
+#include "host/host.h"
 
 namespace pelimator {
 

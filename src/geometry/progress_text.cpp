@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "tool/host/errors.h"
+#include "base/errors.h"
 
 namespace pelimator {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "tool/host/host.h"
+#include "host/host.h"
 
 namespace pelimator {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "tool/host/host.h"
+#include "host/host.h"
 
 namespace pelimator::detail {
 

@@ -7,7 +7,7 @@
 #include "geometry/errors.h"
 #include "geometry/progress_text.h"
 #include "patterns/edit_step.h"
-#include "tool/host/checked_int.h"
+#include "base/checked_int.h"
 
 namespace pelimator {
 

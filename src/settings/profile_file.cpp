@@ -15,13 +15,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/errors.h"
+#include "base/file.h"
+
 namespace pelimator::settings {
 namespace {
 
-ProfileWriteHooks& Hooks() {
-    static ProfileWriteHooks hooks;
-    return hooks;
+// Larger files are not taken for settings files: read as unreadable, never replaced.
+constexpr std::size_t kMaxProfileBytes = std::size_t{64} << 20;
+
+FileRead ReadProfile(const std::string& path) {
+    FileRead file = TryReadWholeFile(path, kMaxProfileBytes);
+    if (file.status == ReadStatus::TooLarge) file.status = ReadStatus::Failed;
+    return file;
 }
+
 
 // ---- text helpers ----
 
@@ -124,66 +132,6 @@ std::size_t FindSection(const std::vector<LineView>& lines, std::string_view sec
 }
 
 // ---- reading ----
-
-enum class ReadStatus { Ok, Missing, Failed };
-
-struct FileRead {
-    ReadStatus status = ReadStatus::Missing;
-    std::string content;
-    mode_t mode = 0;
-};
-
-class Fd {
-public:
-    explicit Fd(int fd) noexcept : m_fd(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    Fd(Fd&&) = delete;
-    Fd& operator=(Fd&&) = delete;
-    ~Fd() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    [[nodiscard]] int Get() const noexcept { return m_fd; }
-    // Closes now and reports whether close succeeded.
-    bool Close() noexcept {
-        const int fd = std::exchange(m_fd, -1);
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
-
-FileRead ReadWholeFile(const std::string& path) {
-    FileRead result;
-    if (path.empty()) return result;
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0) {
-        result.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
-        return result;
-    }
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        result.status = ReadStatus::Failed;
-        return result;
-    }
-    result.mode = st.st_mode & 07777;
-    if (st.st_size > 0) result.content.reserve(static_cast<std::size_t>(st.st_size));
-    std::vector<char> chunk(1 << 16);
-    for (;;) {
-        const ssize_t n = ::read(fd.Get(), chunk.data(), chunk.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            result.status = ReadStatus::Failed;
-            result.content.clear();
-            return result;
-        }
-        if (n == 0) break;
-        result.content.append(chunk.data(), static_cast<std::size_t>(n));
-    }
-    result.status = ReadStatus::Ok;
-    return result;
-}
 
 std::int32_t ParseLeadingInt(std::string_view text) noexcept {
     std::size_t i = 0;
@@ -358,66 +306,11 @@ private:
     std::string m_eol;
 };
 
-bool WriteAll(int fd, std::string_view content) {
-    const ProfileWriteHooks& hooks = Hooks();
-    while (!content.empty()) {
-        const long n = hooks.writeBytes ? hooks.writeBytes(fd, content.data(), content.size())
-                                        : ::write(fd, content.data(), content.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        content.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// The file a write replaces: the target of a symbolic link, else the path itself.
-std::filesystem::path ResolveTarget(const std::string& path) {
-    std::error_code error;
-    std::filesystem::path given(path);
-    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(given, error))) return given;
-    std::filesystem::path target = std::filesystem::weakly_canonical(given, error);
-    return error ? std::filesystem::path() : target;
-}
-
-// Replaces target by content; keepMode gives the new file `mode`, else the default mode.
-bool ReplaceAtomically(const std::filesystem::path& target, std::string_view content, bool keepMode,
-                       mode_t mode) {
-    static std::atomic<unsigned> counter{0};
-    const std::filesystem::path dir =
-        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    std::string tempPath;
-    int rawFd = -1;
-    for (int attempt = 0; attempt < 100 && rawFd < 0; ++attempt) {
-        const std::string name =
-            Concat({".", target.filename().string(), ".tmp", std::to_string(::getpid()), ".",
-                    std::to_string(counter++)});
-        tempPath = (dir / name).string();
-        rawFd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (rawFd < 0 && errno != EEXIST) return false;
-    }
-    if (rawFd < 0) return false;
-    Fd fd(rawFd);
-    const ProfileWriteHooks& hooks = Hooks();
-    const bool written = (!keepMode || ::fchmod(fd.Get(), mode) == 0) &&
-                         WriteAll(fd.Get(), content) && ::fsync(fd.Get()) == 0 && fd.Close() &&
-                         (!hooks.beforeRename || hooks.beforeRename(tempPath)) &&
-                         ::rename(tempPath.c_str(), target.c_str()) == 0;
-    if (!written) {
-        fd.Close();
-        ::unlink(tempPath.c_str());
-        return false;
-    }
-    // Make the rename itself durable; the new file is in place either way.
-    Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dirFd.Get() >= 0) (void)::fsync(dirFd.Get());
-    return true;
-}
-
 }  // namespace
 
 std::int32_t GetProfileInt(std::string_view section, std::string_view key,
                            std::int32_t defaultValue, const std::string& path) {
-    const FileRead file = ReadWholeFile(path);
+    const FileRead file = ReadProfile(path);
     if (file.status != ReadStatus::Ok) return defaultValue;
     const std::vector<LineView> lines = SplitLines(file.content);
     const std::size_t header = FindSection(lines, Trim(section));
@@ -435,7 +328,7 @@ std::int32_t GetProfileInt(std::string_view section, std::string_view key,
 
 std::string GetProfileString(std::string_view section, std::optional<std::string_view> key,
                              std::string_view defaultValue, const std::string& path) {
-    const FileRead file = ReadWholeFile(path);
+    const FileRead file = ReadProfile(path);
     const std::vector<LineView> lines =
         file.status == ReadStatus::Ok ? SplitLines(file.content) : std::vector<LineView>{};
     const std::size_t header = FindSection(lines, Trim(section));
@@ -459,7 +352,7 @@ std::string GetProfileString(std::string_view section, std::optional<std::string
 }
 
 std::string GetProfileSectionNames(const std::string& path) {
-    const FileRead file = ReadWholeFile(path);
+    const FileRead file = ReadProfile(path);
     std::vector<std::string_view> names;
     if (file.status == ReadStatus::Ok) {
         for (const LineView& line : SplitLines(file.content)) {
@@ -473,15 +366,19 @@ std::string GetProfileSectionNames(const std::string& path) {
 std::int32_t WriteProfileChanges(std::span<const ProfileChange> changes, const std::string& path) {
     if (path.empty()) return 0;
     if (!std::all_of(changes.begin(), changes.end(), IsStorable)) return 0;
-    const std::filesystem::path target = ResolveTarget(path);
-    if (target.empty()) return 0;
-    const FileRead file = ReadWholeFile(target.string());
+    const std::string target = ReplaceTarget(path);
+    const FileRead file = ReadProfile(target);
     if (file.status == ReadStatus::Failed) return 0;  // never replace what could not be read
     Document document(file.content);
     for (const ProfileChange& change : changes) document.Apply(change);
     std::string text = document.Text();
     if (text == file.content && (file.status == ReadStatus::Ok || text.empty())) return 1;
-    return ReplaceAtomically(target, text, file.status == ReadStatus::Ok, file.mode) ? 1 : 0;
+    try {
+        ReplaceFileContent(target, text);
+    } catch (const FileError&) {
+        return 0;
+    }
+    return 1;
 }
 
 std::int32_t WriteProfileString(std::string_view section, std::optional<std::string_view> key,
@@ -490,6 +387,6 @@ std::int32_t WriteProfileString(std::string_view section, std::optional<std::str
     return WriteProfileChanges(std::span<const ProfileChange>(&change, 1), path);
 }
 
-void SetProfileWriteHooks(ProfileWriteHooks hooks) { Hooks() = std::move(hooks); }
+void SetProfileWriteHooks(ProfileWriteHooks hooks) { SetFileWriteHooks(std::move(hooks)); }
 
 }  // namespace pelimator::settings

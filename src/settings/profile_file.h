@@ -3,11 +3,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "base/file.h"
 
 namespace pelimator::settings {
 
@@ -72,13 +73,7 @@ std::int32_t WriteProfileString(std::string_view section, std::optional<std::str
                                 std::optional<std::string_view> value, const std::string& path);
 
 // Seams of the write path, for tests only; empty members mean normal behaviour.
-struct ProfileWriteHooks {
-    // Called instead of write(2) for the temporary file: bytes written, or -1 with errno set.
-    std::function<long(int fd, const char* data, std::size_t size)> writeBytes;
-    // Called when the temporary file is complete and synced, before it replaces the file;
-    // returning false makes the write fail there, as a crash at that moment would leave it.
-    std::function<bool(const std::string& tempPath)> beforeRename;
-};
+using ProfileWriteHooks = FileWriteHooks;
 
 // Installs hooks for every later write (pass {} to remove them). Not thread-safe.
 void SetProfileWriteHooks(ProfileWriteHooks hooks);

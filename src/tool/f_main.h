@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "tool/host/host.h"
-#include "tool/line_run/line_run.h"
+#include "host/host.h"
+#include "line/line_run.h"
 
 class QCheckBox;
 class QGroupBox;

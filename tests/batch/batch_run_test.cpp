@@ -13,7 +13,7 @@
 #include "geometry/calc.h"
 #include "settings/ini_edit.h"
 #include "settings/settings_file.h"
-#include "tool/line_run/line_run.h"
+#include "line/line_run.h"
 
 namespace pelimator::batch {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "batch/batch.h"
 #include "board/io/dxf_file.h"
-#include "settings/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace pelimator::batch::testing {
 

@@ -13,8 +13,8 @@
 #include "geometry/calc.h"
 #include "geometry/errors.h"
 #include "support/fake_host.h"
-#include "tool/host/errors.h"
-#include "tool/host/point_list.h"
+#include "host/errors.h"
+#include "host/point_list.h"
 
 namespace pelimator {
 namespace {

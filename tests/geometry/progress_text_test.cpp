@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tool/host/errors.h"
+#include "base/errors.h"
 
 namespace pelimator {
 namespace {

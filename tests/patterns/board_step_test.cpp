@@ -9,7 +9,7 @@
 #include "geometry/errors.h"
 #include "patterns/wave.h"
 #include "patterns/zigzag.h"
-#include "tool/host/point_list.h"
+#include "host/point_list.h"
 
 namespace pelimator {
 namespace {

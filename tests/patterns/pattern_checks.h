@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "support/fake_host.h"
-#include "tool/host/errors.h"
+#include "host/errors.h"
 
 namespace pelimator::testing_support {
 

@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "settings/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace pelimator::settings {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tool/host/host.h"
+#include "host/host.h"
 
 namespace pelimator::fake {
 

@@ -10,7 +10,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tool/host/errors.h"
+#include "host/errors.h"
 
 namespace pelimator::fake {
 namespace {

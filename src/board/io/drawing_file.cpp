@@ -1,7 +1,7 @@
 // Opening and saving board documents as DXF files.
 #include "board/io/drawing_file.h"
 
-#include "board/io/atomic_file.h"
+#include "base/file.h"
 
 namespace pelimator::board {
 

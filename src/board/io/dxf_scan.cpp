@@ -7,7 +7,7 @@
 #include <limits>
 #include <set>
 
-#include "board/io/file_error.h"
+#include "base/errors.h"
 
 namespace pelimator::board {
 

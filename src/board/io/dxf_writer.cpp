@@ -12,12 +12,12 @@
 
 #include <dxflib/dl_dxf.h>
 
-#include "board/io/atomic_file.h"
+#include "base/file.h"
 #include "board/io/dxf_colour.h"
 #include "board/io/dxf_file.h"
 #include "board/io/dxf_names.h"
 #include "board/io/dxf_scan.h"
-#include "board/io/file_error.h"
+#include "base/errors.h"
 
 namespace pelimator::board {
 

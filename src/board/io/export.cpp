@@ -13,8 +13,8 @@
 #include <numbers>
 #include <optional>
 
-#include "board/io/atomic_file.h"
-#include "board/io/file_error.h"
+#include "base/file.h"
+#include "base/errors.h"
 
 namespace pelimator::board {
 

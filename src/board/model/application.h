@@ -11,7 +11,7 @@
 
 #include "board/model/document.h"
 #include "board/model/observers.h"
-#include "tool/host/host.h"
+#include "host/host.h"
 
 namespace pelimator::board {
 

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <string>
 
-#include "tool/host/errors.h"
+#include "host/errors.h"
 
 namespace pelimator::board {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "board/model/types.h"
-#include "tool/host/host.h"
-#include "tool/host/point_list.h"
+#include "host/host.h"
+#include "host/point_list.h"
 
 namespace pelimator::board {
 

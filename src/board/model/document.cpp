@@ -5,7 +5,7 @@
 #include <string>
 
 #include "board/model/application.h"
-#include "tool/host/errors.h"
+#include "host/errors.h"
 
 namespace pelimator::board {
 

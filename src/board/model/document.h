@@ -10,7 +10,7 @@
 #include "board/model/drawing.h"
 #include "board/model/layers.h"
 #include "board/model/types.h"
-#include "tool/host/host.h"
+#include "host/host.h"
 
 namespace pelimator::board {
 

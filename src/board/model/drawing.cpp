@@ -10,7 +10,7 @@
 #include <boost/geometry.hpp>
 #include <boost/geometry/index/rtree.hpp>
 
-#include "tool/host/errors.h"
+#include "host/errors.h"
 
 namespace pelimator::board {
 

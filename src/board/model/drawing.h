@@ -14,7 +14,7 @@
 #include "board/model/entity.h"
 #include "board/model/observers.h"
 #include "board/model/types.h"
-#include "tool/host/host.h"
+#include "host/host.h"
 
 namespace pelimator::board {
 

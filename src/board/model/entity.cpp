@@ -6,7 +6,7 @@
 #include <numbers>
 #include <utility>
 
-#include "tool/host/errors.h"
+#include "host/errors.h"
 
 namespace pelimator::board {
 

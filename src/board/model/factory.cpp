@@ -4,8 +4,8 @@
 #include "board/model/curve.h"
 #include "board/model/entity.h"
 #include "board/model/tool.h"
-#include "tool/host/errors.h"
-#include "tool/host/point_list.h"
+#include "host/errors.h"
+#include "host/point_list.h"
 
 namespace pelimator::board {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "board/model/application.h"
-#include "tool/host/host.h"
+#include "host/host.h"
 
 namespace pelimator::board {
 

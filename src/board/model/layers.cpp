@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "tool/host/errors.h"
+#include "host/errors.h"
 
 namespace pelimator::board {
 

@@ -9,7 +9,7 @@
 
 #include "board/model/drawing.h"
 #include "board/model/types.h"
-#include "tool/host/host.h"
+#include "host/host.h"
 
 namespace pelimator::board {
 

@@ -10,7 +10,7 @@
 
 #include "board/model/observers.h"
 #include "board/model/types.h"
-#include "tool/host/host.h"
+#include "host/host.h"
 
 namespace pelimator::board {
 

@@ -14,7 +14,7 @@
 #include <QSettings>
 
 #include "board/io/drawing_file.h"
-#include "board/io/file_error.h"
+#include "base/errors.h"
 
 namespace pelimator::board {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "board/io/dxf_file.h"
-#include "board/io/file_error.h"
+#include "base/errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -6,7 +6,7 @@
 
 #include "board/io/dxf_file.h"
 #include "board/io/dxf_test_support.h"
-#include "board/io/file_error.h"
+#include "base/errors.h"
 
 namespace pelimator::board {
 namespace {

@@ -8,7 +8,7 @@
 #include <QtTest>
 #include <cmath>
 
-#include "board/io/file_error.h"
+#include "base/errors.h"
 #include "board/model/application.h"
 
 using namespace pelimator::board;

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "board/model/curve.h"
-#include "tool/host/errors.h"
+#include "host/errors.h"
 
 namespace pelimator::board {
 namespace {

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tool/host/errors.h"
-#include "tool/host/point_list.h"
+#include "host/errors.h"
+#include "host/point_list.h"
 
 namespace pelimator::board {
 namespace {

@@ -12,8 +12,8 @@
 
 #include "board/model/application.h"
 #include "board/model/curve.h"
-#include "tool/host/errors.h"
-#include "tool/host/point_list.h"
+#include "host/errors.h"
+#include "host/point_list.h"
 
 namespace pelimator::board {
 namespace {

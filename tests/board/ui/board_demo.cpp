@@ -10,7 +10,7 @@
 #include "board/model/entity.h"
 #include "board/model/tool.h"
 #include "board/ui/board_window.h"
-#include "tool/host/point_list.h"
+#include "host/point_list.h"
 
 using namespace pelimator;
 using namespace pelimator::board;

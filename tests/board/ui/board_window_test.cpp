@@ -20,7 +20,7 @@
 #include "board/ui/canvas.h"
 #include "board/ui/layer_dialog.h"
 #include "board/ui/recording_sink.h"
-#include "tool/host/point_list.h"
+#include "host/point_list.h"
 
 using namespace pelimator::board;
 using pelimator::board::test::RecordingSink;

@@ -16,7 +16,7 @@
 #include "board/model/tool.h"
 #include "board/ui/key_codes.h"
 #include "board/ui/recording_sink.h"
-#include "tool/host/point_list.h"
+#include "host/point_list.h"
 
 using namespace pelimator::board;
 using pelimator::board::test::RecordingSink;

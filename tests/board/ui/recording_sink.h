@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "board/model/types.h"
-#include "tool/host/host.h"
+#include "host/host.h"
 
 namespace pelimator::board::test {
 

@@ -11,7 +11,7 @@
 #include <QToolButton>
 
 #include "settings/profile_file.h"
-#include "settings/temp_dir.h"
+#include "support/temp_dir.h"
 #include "settings/ui/setting_pictures.h"
 #include "settings/ui/up_down.h"
 

@@ -4,7 +4,7 @@
 #include <limits>
 #include <string>
 
-#include "tool/host/errors.h"
+#include "base/errors.h"
 
 namespace pelimator {
 

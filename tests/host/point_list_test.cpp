@@ -1,9 +1,9 @@
 // The plain point list: live items, 0-based indices, and range errors.
-#include "tool/host/point_list.h"
+#include "host/point_list.h"
 
 #include <gtest/gtest.h>
 
-#include "tool/host/errors.h"
+#include "host/errors.h"
 
 namespace pelimator::host {
 namespace {

@@ -1,10 +1,10 @@
 // A plain in-memory point list.
-#include "tool/host/point_list.h"
+#include "host/point_list.h"
 
 #include <limits>
 #include <string>
 
-#include "tool/host/errors.h"
+#include "host/errors.h"
 
 namespace pelimator::host {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "tool/host/host.h"
+#include "host/host.h"
 
 namespace pelimator::host {
 

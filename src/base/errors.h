@@ -1,4 +1,4 @@
-// The program's error hierarchy: every failure the tool reports is one of these.
+// The root of the program's errors, and the errors of the parts every layer uses.
 #pragma once
 
 #include <stdexcept>
@@ -13,14 +13,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A host object refused an operation (index out of range, a missing layer, a zero scale, ...).
-class HostError : public Error {
+// A signed integer counter or index left its range.
+class OverflowError : public Error {
 public:
     using Error::Error;
 };
 
-// A signed integer counter or index left its range.
-class OverflowError : public Error {
+// A file could not be opened, read, parsed or written. what() is a Japanese sentence that names
+// the file and says what is wrong with it.
+class FileError : public Error {
 public:
     using Error::Error;
 };

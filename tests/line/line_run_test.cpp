@@ -1,5 +1,5 @@
 // One line from picks to entities: scale, magnification, layer choice and refusals.
-#include "tool/line_run/line_run.h"
+#include "line/line_run.h"
 
 #include <cmath>
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "settings/settings_file.h"
-#include "tool/host/errors.h"
-#include "tool/host/host.h"
+#include "base/errors.h"
+#include "host/host.h"
 
 namespace pelimator {
 

@@ -1,5 +1,5 @@
 // One line from picked points to entities.
-#include "tool/line_run/line_run.h"
+#include "line/line_run.h"
 
 #include <cmath>
 #include <string>
