@@ -2,6 +2,7 @@
 // texts read back exactly.
 #include "batch/pick_file.h"
 
+#include <ostream>
 #include <random>
 #include <sstream>
 
@@ -25,6 +26,9 @@ struct GoodTextRow {
     std::vector<std::vector<Vec2>> paths;
     std::vector<std::pair<std::size_t, std::size_t>> lines;
 };
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const GoodTextRow& row, std::ostream* out) { *out << row.name; }
 
 class GoodText : public ::testing::TestWithParam<GoodTextRow> {};
 
@@ -71,6 +75,9 @@ struct BadTextRow {
     const char* text;
     const char* where;  // the place the message must name
 };
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const BadTextRow& row, std::ostream* out) { *out << row.name; }
 
 class BadText : public ::testing::TestWithParam<BadTextRow> {};
 

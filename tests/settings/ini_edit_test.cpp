@@ -3,6 +3,7 @@
 
 #include <array>
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -45,6 +46,9 @@ struct RefusedWrite {
     const char* key;
     const char* value;
 };
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const RefusedWrite& row, std::ostream* out) { *out << row.name; }
 
 class IniEditRefusedWrite : public IniEditTest,
                             public ::testing::WithParamInterface<RefusedWrite> {};

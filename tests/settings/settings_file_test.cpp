@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <ostream>
 #include <random>
 #include <string>
 
@@ -22,6 +23,9 @@ struct PathRow {
     const char* dir;
     const char* expected;
 };
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const PathRow& row, std::ostream* out) { *out << row.name; }
 
 class SettingsFilePathRows : public ::testing::TestWithParam<PathRow> {};
 
@@ -101,6 +105,9 @@ struct HandEdited {
     RunSettings run;
     DialogSettings dialog;
 };
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const HandEdited& row, std::ostream* out) { *out << row.name; }
 
 class HandEditedRows : public SettingsFileTest, public ::testing::WithParamInterface<HandEdited> {};
 
