@@ -232,9 +232,10 @@ void F_Main::closeEvent(QCloseEvent* event) {
 void F_Main::SetStatus(std::string_view text) {
     m_progressPending = false;
     m_lastStatus.assign(text);
-    // showMessage repaints the message at once when the text changed: the window may be inside
-    // a long host event, with no event loop to paint it later.
     statusBar()->showMessage(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    // showMessage only schedules a paint; the window may be inside a long host event, with no
+    // event loop to run it until the line is done.
+    statusBar()->repaint();
     m_sinceRepaint.start();
 }
 
