@@ -223,7 +223,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 // The output file, refused when it is the input (unless allowed) or its folder is missing.
 std::string CheckedOutputPath(const BatchOptions& options) {
-    const std::string output = OutputPathFor(options);
+    std::string output = OutputPathFor(options);
     if (!options.input.empty() && !options.overwriteInput &&
         (output == options.input || SameFile(output, options.input))) {
         throw UsageError(

@@ -1,6 +1,7 @@
 // The batch command's options: parsing the command line and the help text.
 #include "batch/options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <limits>
@@ -50,10 +51,8 @@ void SplitLayers(std::string_view text, std::vector<std::string>& layers) {
 }
 
 bool AsksForHelp(std::span<const std::string> args) {
-    for (const std::string& arg : args) {
-        if (arg == "--help" || arg == "-h") return true;
-    }
-    return false;
+    return std::ranges::any_of(
+        args, [](const std::string& arg) { return arg == "--help" || arg == "-h"; });
 }
 
 // What the command line has named so far, for the checks that need all of it.
