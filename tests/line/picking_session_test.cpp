@@ -173,17 +173,6 @@ TEST_F(Session, ResetClearsMarksAndForgetsEverything) {
     EXPECT_EQ(session.PickCount(), 1);
 }
 
-TEST_F(Session, SamePointReadsEachCoordinateOnceInOrder) {
-    fake::FakePoint a(factory.Log(), 1, 2);
-    fake::FakePoint b(factory.Log(), 1, 3);
-    const std::size_t mark = factory.Log()->Calls().size();
-    EXPECT_FALSE(PickingSession::IsSamePoint(a, b));
-    const std::vector<std::string> reads(
-        factory.Log()->Calls().begin() + static_cast<std::ptrdiff_t>(mark),
-        factory.Log()->Calls().end());
-    EXPECT_EQ(reads, (std::vector<std::string>{"Point.X", "Point.X", "Point.Y", "Point.Y"}));
-}
-
 // Random clicks, backs and drawing switches: the count, the list, the marks and the prompt
 // always agree, and the guard never lets a point of another drawing in.
 TEST_F(Session, RandomEventsKeepCountListMarksAndPromptInStep) {
