@@ -308,9 +308,18 @@ DrawnTotals DrawPaths(board::BoardFactory& factory, board::BoardDocument& docume
             progress.StartPath(i);
             auto picks = factory.CreatePointList();
             for (const board::Vec2 p : paths[i].points) picks->Add(p.x, p.y);
+            // The bound covers the whole run: all its entities are held until the one save.
+            LineOptions pathOptions = lineOptions;
+            pathOptions.entityLimit = lineOptions.entityLimit - totals.entities;
             LineResult result;
             try {
-                result = DrawLine(factory, document, *picks, lineOptions, runSettings, sink);
+                result = DrawLine(factory, document, *picks, pathOptions, runSettings, sink);
+            } catch (const WorkLimitError& error) {
+                throw Error("経路 " + std::to_string(i + 1) + " (" + paths[i].origin +
+                            ") を描けませんでした: 図形が約 " + std::to_string(error.Estimate()) +
+                            " 個増え、ここまでの " + std::to_string(totals.entities) +
+                            " 個と合わせて上限の " + std::to_string(lineOptions.entityLimit) +
+                            " 個を超えます。上限は --max-entities で変えられます");
             } catch (const Error& error) {
                 throw Error("経路 " + std::to_string(i + 1) + " (" + paths[i].origin +
                             ") を描けませんでした: " + error.what());

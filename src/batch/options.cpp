@@ -96,8 +96,8 @@ std::int32_t ParseScale(std::string_view name, std::string text) {
 std::int64_t ParseEntityLimit(std::string_view name, const std::string& text) {
     const std::int64_t limit = ParseWhole(name, text);
     if (limit < 1) {
-        throw UsageError(
-            "--max-entities (1 本の経路の図形の上限) は 1 以上の整数で指定して下さい: " + text);
+        throw UsageError("--max-entities (図形の数の上限) は 1 以上の整数で指定して下さい: " +
+                         text);
     }
     return limit;
 }
@@ -238,8 +238,8 @@ std::string HelpText(const std::string& program) {
            "                      にだけ使います。既定 1\n"
            "  --settings ファイル 幅・半径・高さ・レイヤを読む設定ファイル。既定はプログラムと\n"
            "                      同じフォルダの Korvane.ini (なければ既定値)\n"
-           "  --max-entities N    1 本の経路から作る図形の上限。見積もりがこれを超える経路は\n"
-           "                      描かずにエラーにします。既定 " +
+           "  --max-entities N    1 回の実行で作る図形の上限。経路ごとに描く前に見積もり、\n"
+           "                      合計がこれを超えるならエラーにします。既定 " +
            std::to_string(kDefaultEntityLimit) +
            "\n"
            "\n"

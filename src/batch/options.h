@@ -31,7 +31,7 @@ struct BatchOptions {
     std::int32_t magnification = 100;  // percent, 10..1000
     settings::UpSide up = settings::UpSide::Left;
     std::int32_t scaleDenominator = 1;               // 1:N for a drawing that stores no scale
-    std::int64_t maxEntities = kDefaultEntityLimit;  // per path, refused above
+    std::int64_t maxEntities = kDefaultEntityLimit;  // of the whole run, refused above
     bool scaleGiven = false;
     std::string settingsFile;  // empty: Korvane.ini beside the program
     std::string output;        // empty: beside the input with kOutputSuffix

@@ -35,6 +35,8 @@ void WriteFixtures(const TempDir& dir) {
     WriteBytes(dir.File("far.txt"), "0 0\n0.001 0\n\n100000000000 0\n100000000000.001 0\n");
     // 1e12 long: about 2e12 arcs at 10 %.
     WriteBytes(dir.File("huge.txt"), "0 0\n1000000000000 0\n");
+    // Two paths of 4 arcs, each estimated at 7.
+    WriteBytes(dir.File("two.txt"), "0 0\n20 0\n\n0 10\n20 10\n");
     // Opening a FIFO for reading blocks until a writer comes: it must be refused unopened.
     ASSERT_EQ(::mkfifo(dir.File("pipe.txt").c_str(), 0600), 0);
 }
@@ -171,6 +173,10 @@ const std::vector<BadInputRow> kBadInputs = {
      {"--points", "@good.txt", "--max-entities", "3", "-o", "@o.dxf"},
      1,
      {"経路 1 (", "上限の 3 個"}},
+    {"RunAboveTheLimitOverSeveralPaths",
+     {"--points", "@two.txt", "--max-entities", "10", "-o", "@o.dxf"},
+     1,
+     {"経路 2 (", "約 7 個増え、ここまでの 4 個と合わせて上限の 10 個を超えます"}},
     {"EntityLimitOfZero",
      {"--points", "@good.txt", "--max-entities", "0", "-o", "@o.dxf"},
      2,

@@ -351,6 +351,12 @@ TEST(BatchRun, EntityLimitCanBeRaised) {
         dir.Path().string(), points);
     ASSERT_EQ(allowed.exitCode, kExitOk) << allowed.err;
     EXPECT_EQ(board::ReadDxfFile(dir.File("o.dxf")).content.entities.size(), 20U);
+    // The bound is on the run: a second such path needs room for its own estimate.
+    const auto twoPaths = RunCommand(
+        {"--points", "-", "--path", "0", "--max-entities", "43", "-o", dir.File("o.dxf")},
+        dir.Path().string(), points + "\n" + points);
+    ASSERT_EQ(twoPaths.exitCode, kExitOk) << twoPaths.err;
+    EXPECT_EQ(board::ReadDxfFile(dir.File("o.dxf")).content.entities.size(), 40U);
 }
 
 TEST(BatchRun, HelpExplainsEveryOptionWithAnExample) {
