@@ -86,7 +86,7 @@ std::int64_t EstimateEntities(double pathLength, double pitch, std::int32_t pick
 }
 
 std::string NoEntityText(double pathLength, double pitch) {
-    return "経路 (長さ " + LengthText(pathLength) + ") には始点から点の間隔 " + LengthText(pitch) +
+    return "経路の長さは " + LengthText(pathLength) + " で、始点から点の間隔 " + LengthText(pitch) +
            " (図面の単位) 以上離れた点がないので、図形を追加しませんでした。";
 }
 

@@ -328,10 +328,10 @@ TEST(BatchRun, PathsThatYieldNothingAreNamedWithLengthAndPitch) {
         RunCommand({"--points", "-", "--path", "0", "--scale", "10", "-o", dir.File("o.dxf")},
                    dir.Path().string(), "0 0\n30 0\n\n0 10\n200 10\n\n0 20\n0 21.5\n");
     ASSERT_EQ(outcome.exitCode, kExitOk) << outcome.err;
-    EXPECT_NE(outcome.err.find("注意: 経路 1 (「標準入力」 1〜2 行目): 経路 (長さ 30)"),
+    EXPECT_NE(outcome.err.find("注意: 経路 1 (「標準入力」 1〜2 行目): 経路の長さは 30 で"),
               std::string::npos)
         << outcome.err;
-    EXPECT_NE(outcome.err.find("注意: 経路 3 (「標準入力」 7〜8 行目): 経路 (長さ 1.5)"),
+    EXPECT_NE(outcome.err.find("注意: 経路 3 (「標準入力」 7〜8 行目): 経路の長さは 1.5 で"),
               std::string::npos)
         << outcome.err;
     EXPECT_NE(outcome.err.find("点の間隔 50 (図面の単位)"), std::string::npos) << outcome.err;

@@ -229,7 +229,7 @@ TEST_F(LineRunTest, PathShorterThanThePitchAddsNothingAndSaysWhy) {
     EXPECT_DOUBLE_EQ(result.pitch, 50.0);
     EXPECT_DOUBLE_EQ(result.pathLength, 30.0);
     const std::string text = NoEntityText(result.pathLength, result.pitch);
-    EXPECT_NE(text.find("長さ 30"), std::string::npos) << text;
+    EXPECT_NE(text.find("長さは 30"), std::string::npos) << text;
     EXPECT_NE(text.find("間隔 50 (図面の単位)"), std::string::npos) << text;
 }
 

@@ -468,7 +468,7 @@ private slots:
         QVERIFY(rig.errors.isEmpty());
         QVERIFY(rig.Entities().empty());
         const QString status = rig.window->StatusText();
-        QVERIFY2(status.contains(QStringLiteral("長さ 30")), qPrintable(status));
+        QVERIFY2(status.contains(QStringLiteral("長さは 30")), qPrintable(status));
         QVERIFY2(status.contains(QStringLiteral("間隔 50 (図面の単位)")), qPrintable(status));
         QVERIFY2(status.endsWith(QStringLiteral("開始点を指示して下さい。")), qPrintable(status));
         QCOMPARE(rig.window->PickCount(), std::int16_t{0});
