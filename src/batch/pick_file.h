@@ -23,7 +23,7 @@ inline constexpr double kMaxPickCoordinate = 1e12;
 // Bounds of one points text, checked before it can take the memory: about 16 bytes a point
 // kept, and a file is held whole while it is parsed.
 inline constexpr std::size_t kMaxPickPoints = 10'000'000;
-inline constexpr std::size_t kMaxPickBytes = std::size_t{512} << 20U;
+inline constexpr std::size_t kMaxPickBytes = std::size_t{256} << 20U;
 
 // What a points text may hold at most.
 struct PickLimits {
