@@ -7,8 +7,10 @@
 #include <limits>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "geometry/errors.h"
+#include "geometry/path_fit.h"
 #include "geometry/path_points.h"
 #include "patterns/wave.h"
 #include "patterns/zigzag.h"
@@ -30,11 +32,13 @@ std::string LengthText(double value) {
     return text.str();
 }
 
-std::int32_t ChooseLayer(host::HostDocument& document, const settings::RunSettings& settings) {
+std::int32_t ChooseLayer(host::HostDocument& document, const settings::RunSettings& settings,
+                         bool create) {
     if (settings.LayerChange != 1) {
         return document.CurrentAttributes()->Layer();
     }
     const std::int32_t number = settings.LayerNumber;
+    if (!create) return number;
     auto layers = document.Layers();
     if (layers->IndexOf(number) == -1) {
         layers->Add(number, kNewLayerName, 0);
@@ -45,6 +49,20 @@ std::int32_t ChooseLayer(host::HostDocument& document, const settings::RunSettin
 // (setting × factor) × magnification, in that order, as the lengths are defined.
 double ToDrawingUnits(std::int32_t millimetres, double factor, double magnification) {
     return (static_cast<double>(millimetres) * factor) * magnification;
+}
+
+// The host's points as plain points, for the pitch fitting.
+std::vector<PathPoint> ReadPoints(const host::HostPointList& points) {
+    const std::int32_t count = points.Count();
+    std::vector<PathPoint> plain;
+    plain.reserve(static_cast<std::size_t>(std::max(count, 0)));
+    for (std::int32_t i = 0; i < count; ++i) {
+        const auto point = points.Item(i);
+        const double x = point->X();
+        const double y = point->Y();
+        plain.push_back({x, y});
+    }
+    return plain;
 }
 
 // The length of the polyline through the host's points.
@@ -102,9 +120,14 @@ double ScaleFactor(host::HostDocument& document) {
     return factor;
 }
 
-LineResult DrawLine(host::HostFactory& factory, host::HostDocument& document,
-                    const host::HostPointList& picks, const LineOptions& options,
-                    const settings::RunSettings& settings, const host::StatusSink& status) {
+namespace {
+
+// The run behind DrawLine and DrawLineInto; into null draws into the document's drawing and
+// creates the layer when needed.
+LineResult RunLine(host::HostFactory& factory, host::HostDocument& document,
+                   host::HostDrawing* into, const host::HostPointList& picks,
+                   const LineOptions& options, const settings::RunSettings& settings,
+                   const host::StatusSink& status) {
     const bool wave = options.lineKind == settings::LineKind::Wave;
     if (wave && !settings::WaveRadiusFits(settings.WaveRadius, settings.WaveWidth)) {
         throw SettingsError(settings::kRadiusTooSmallMessage);
@@ -126,23 +149,63 @@ LineResult DrawLine(host::HostFactory& factory, host::HostDocument& document,
         if (estimate > options.entityLimit) throw WorkLimitError(estimate, options.entityLimit);
     }
 
-    result.layer = ChooseLayer(document, settings);
+    if (options.fitToEnd) {
+        const double largest =
+            wave ? 2.0 * ToDrawingUnits(settings.WaveRadius, factor, magnification)
+                 : std::numeric_limits<double>::infinity();
+        result.pitch = FitPitchToEnd(ReadPoints(*source), result.pitch, largest);
+        // A shorter pitch makes more entities: the bound holds for the fitted one too.
+        if (std::isfinite(result.pitch) && result.pitch > 0.0) {
+            const std::int64_t estimate =
+                EstimateEntities(result.pathLength, result.pitch, picks.Count());
+            if (estimate > options.entityLimit) {
+                throw WorkLimitError(estimate, options.entityLimit);
+            }
+        }
+    }
+
+    result.layer = ChooseLayer(document, settings, into == nullptr);
     auto path = factory.CreatePointList();
-    auto drawing = document.Drawing();
+    host::HostDrawingPtr documentDrawing;
+    if (into == nullptr) documentDrawing = document.Drawing();
+    host::HostDrawing& drawing = into != nullptr ? *into : *documentDrawing;
     CalcPathPoints(*source, result.pitch, *path, result.pathPoints, status);
     const std::int16_t dir = PatternDir(options.up);
     switch (options.lineKind) {
         case settings::LineKind::Wave:
             AddArcWave(factory, ToDrawingUnits(settings.WaveRadius, factor, magnification),
-                       result.pitch, dir, *path, *drawing, result.layer, status);
+                       result.pitch, dir, *path, drawing, result.layer, status);
             break;
         case settings::LineKind::Zigzag:
             AddZigzagLine(factory, ToDrawingUnits(settings.ZigzagHeight, factor, magnification),
-                          dir, *path, *drawing, result.layer, status);
+                          dir, *path, drawing, result.layer, status);
             break;
     }
     result.entities = result.pathPoints > 1 ? result.pathPoints - 1 : 0;
     return result;
+}
+
+}  // namespace
+
+LineResult DrawLine(host::HostFactory& factory, host::HostDocument& document,
+                    const host::HostPointList& picks, const LineOptions& options,
+                    const settings::RunSettings& settings, const host::StatusSink& status) {
+    return RunLine(factory, document, nullptr, picks, options, settings, status);
+}
+
+LineResult DrawLineInto(host::HostFactory& factory, host::HostDocument& document,
+                        host::HostDrawing& drawing, const host::HostPointList& picks,
+                        const LineOptions& options, const settings::RunSettings& settings,
+                        const host::StatusSink& status) {
+    return RunLine(factory, document, &drawing, picks, options, settings, status);
+}
+
+double LinePitch(host::HostDocument& document, const LineOptions& options,
+                 const settings::RunSettings& settings) {
+    const bool wave = options.lineKind == settings::LineKind::Wave;
+    const std::int32_t width = wave ? settings.WaveWidth : settings.ZigzagWidth;
+    return ToDrawingUnits(width, ScaleFactor(document),
+                          static_cast<double>(options.magnification) / 100.0);
 }
 
 }  // namespace pelimator

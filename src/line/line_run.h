@@ -21,6 +21,8 @@ struct LineOptions {
     std::int32_t magnification = 100;  // percent
     settings::UpSide up = settings::UpSide::Left;
     std::int64_t entityLimit = kDefaultEntityLimit;  // refused above this estimate
+    // The pitch is fitted (by at most half of it) so the path ends exactly at its last point.
+    bool fitToEnd = false;
 };
 
 // What one line added, for the caller's summary.
@@ -77,6 +79,18 @@ inline constexpr const char* kNewLayerName = "地況線";
 LineResult DrawLine(host::HostFactory& factory, host::HostDocument& document,
                     const host::HostPointList& picks, const LineOptions& options,
                     const settings::RunSettings& settings, const host::StatusSink& status);
+
+// The same run into `drawing` instead of the document's, for a preview: the layer is chosen as
+// DrawLine chooses it but never created, so nothing of the document changes.
+LineResult DrawLineInto(host::HostFactory& factory, host::HostDocument& document,
+                        host::HostDrawing& drawing, const host::HostPointList& picks,
+                        const LineOptions& options, const settings::RunSettings& settings,
+                        const host::StatusSink& status);
+
+// The pitch of a line before any fitting, in drawing units: the wave's or zigzag's width
+// scaled to the document and the magnification.
+[[nodiscard]] double LinePitch(host::HostDocument& document, const LineOptions& options,
+                               const settings::RunSettings& settings);
 
 // Drawing units per paper millimetre: Denominator ÷ Numerator of the document's scale.
 double ScaleFactor(host::HostDocument& document);

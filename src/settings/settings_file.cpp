@@ -100,4 +100,19 @@ bool WriteDialogSettings(clsIniEdit& ini, const DialogSettings& s) {
     return ini.WriteStrings(entries) != 0;
 }
 
+BoardChoices ReadBoardChoices(const clsIniEdit& ini) {
+    BoardChoices c;
+    c.FitEnd = ini.GetInt("Board", "FitEnd", 0) == 1;
+    c.Preview = ini.GetInt("Board", "Preview", 1) != 0;
+    return c;
+}
+
+bool WriteFitEnd(clsIniEdit& ini, bool fitEnd) {
+    return ini.WriteString("Board", "FitEnd", fitEnd ? "1" : "0") != 0;
+}
+
+bool WritePreview(clsIniEdit& ini, bool preview) {
+    return ini.WriteString("Board", "Preview", preview ? "1" : "0") != 0;
+}
+
 }  // namespace pelimator::settings

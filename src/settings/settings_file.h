@@ -64,4 +64,17 @@ DialogSettings ReadDialogSettings(const clsIniEdit& ini);  // the dialog's defau
 // The six keys in order, in one replacement of the file: all written (true) or none (false).
 bool WriteDialogSettings(clsIniEdit& ini, const DialogSettings& s);
 
+// Section "Board": the choices the board's menus make for the tool, kept apart from the main
+// window's keys. FitEnd (0/1, default 0): the pitch is fitted so a line ends where its path ends.
+// Preview (0/1, default 1): the line a double click would draw is shown while picking. Any
+// number but 1 (FitEnd) or 0 (Preview) gives the default.
+struct BoardChoices {
+    bool FitEnd = false;
+    bool Preview = true;
+};
+BoardChoices ReadBoardChoices(const clsIniEdit& ini);
+// One key in one replacement of the file; true when written.
+bool WriteFitEnd(clsIniEdit& ini, bool fitEnd);
+bool WritePreview(clsIniEdit& ini, bool preview);
+
 }  // namespace pelimator::settings

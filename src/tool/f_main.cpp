@@ -404,6 +404,7 @@ void F_Main::RunDrawing(const host::HostViewPtr& view) {
     options.lineKind = GetLineKind();
     options.magnification = updMag->Value();
     options.up = GetUpSide();
+    options.fitToEnd = settings::ReadBoardChoices(ini).FitEnd;
     const LineResult result =
         DrawLine(*m_factory, *document, *m_picking.PickPoints(), options, runSettings, m_progress);
     ResetPicking();

@@ -235,3 +235,54 @@ TEST_F(LineRunTest, PathShorterThanThePitchAddsNothingAndSaysWhy) {
 
 }  // namespace
 }  // namespace pelimator
+
+namespace pelimator {
+namespace {
+
+struct FitLineRow {
+    const char* name;
+    int lineKind;
+    double length;  // of a straight path along X, drawing units at 1:1
+    bool fitToEnd;
+    int entities;
+    double pitch;     // of the run
+    double lastEndX;  // where the last entity's chord ends
+};
+
+void PrintTo(const FitLineRow& row, std::ostream* out) { *out << row.name; }
+
+class FitLineRows : public LineRunTest, public ::testing::WithParamInterface<FitLineRow> {};
+
+// 5 mm at 1:1: a pitch of 5. The end rule keeps what is left over as a short last chord, and the
+// last arc, as wide as the others, runs past the path's end to 55. Fitted: 51.5 leaves 1.5 over,
+// spread over 10 chords of 5.15; 53.5 leaves 3.5, made an 11th whole chord of 53.5 / 11.
+TEST_P(FitLineRows, FittedLinesEndWhereThePathEnds) {
+    const FitLineRow& row = GetParam();
+    document->GetScale()->Put(1, 1);
+    LineOptions options = Options(row.lineKind);
+    options.fitToEnd = row.fitToEnd;
+    const LineResult result = Draw({{0, 0}, {row.length, 0}}, options);
+    const auto entities = Entities();
+    ASSERT_EQ(entities.size(), static_cast<std::size_t>(row.entities));
+    EXPECT_NEAR(result.pitch, row.pitch, 1e-9);
+    EXPECT_LE(std::abs(result.pitch - 5.0), 2.5);
+    // A wave arc runs counter-clockwise, so its chord end is its start or end by the side; a
+    // zigzag leg ends at an apex: the chord end is the next path point, i entities in.
+    const double chordEnd = row.lineKind == 0
+                                ? std::max(entities.back().startX, entities.back().endX)
+                                : row.pitch * row.entities;
+    EXPECT_NEAR(chordEnd, row.lastEndX, 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FitLineRows,
+    ::testing::Values(
+        FitLineRow{"wave_off_keeps_the_remainder_rule", 0, 51.5, false, 11, 5.0, 55.0},
+        FitLineRow{"wave_fitted_spreads_the_remainder", 0, 51.5, true, 10, 5.15, 51.5},
+        FitLineRow{"wave_off_keeps_a_long_remainder", 0, 53.5, false, 11, 5.0, 55.0},
+        FitLineRow{"wave_fitted_adds_a_whole_chord", 0, 53.5, true, 11, 53.5 / 11.0, 53.5},
+        FitLineRow{"zigzag_fitted", 1, 51.5, true, 10, 5.15, 51.5}),
+    [](const ::testing::TestParamInfo<FitLineRow>& row) { return std::string(row.param.name); });
+
+}  // namespace
+}  // namespace pelimator
