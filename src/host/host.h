@@ -1,4 +1,5 @@
-// The abstract host layer: every CAD host object the tool talks to, and the factory that makes them.
+// The abstract host layer: every CAD host object the tool talks to, and the factory that makes
+// them.
 #pragma once
 
 #include <cstdint>
@@ -6,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pelimator::host {
 
@@ -194,7 +196,8 @@ public:
     virtual void RapidTool_IsSnapOperation(std::int16_t& bSnap) = 0;
     virtual void RapidTool_LButtonDown(const HostViewPtr& vw, const HostPointPtr& DownPoint) = 0;
     virtual void RapidTool_LButtonDblck(const HostViewPtr& vw, const HostPointPtr& DownPoint) = 0;
-    virtual void RapidTool_KeyDown(const HostViewPtr& vw, std::int16_t KeyCode, std::int16_t Shift) = 0;
+    virtual void RapidTool_KeyDown(const HostViewPtr& vw, std::int16_t KeyCode,
+                                   std::int16_t Shift) = 0;
     virtual void RapidTool_BackOperation(const HostViewPtr& vw) = 0;
     virtual void RapidTool_MouseMove(const HostViewPtr& vw, const HostPointPtr& MovePoint) = 0;
     virtual void RapidTool_RubberDisp(const HostViewPtr& vw) = 0;
@@ -212,11 +215,16 @@ public:
     virtual void Start() = 0;
     virtual void Stop() = 0;
     virtual void Attach(std::int32_t mode, const HostViewPtr& view) = 0;
-    virtual void AddMark(std::int32_t kind, const HostPoint& point, const HostDocumentPtr& document) = 0;
+    virtual void AddMark(std::int32_t kind, const HostPoint& point,
+                         const HostDocumentPtr& document) = 0;
     // Drops the newest mark.
     virtual void RemoveMark() = 0;
     virtual void ClearMarks() = 0;
     virtual void ShowRubber(const HostEntityPtr& entity) = 0;
+    // Shows entities (lines and arcs the host's factory made) in a light style where the rubber
+    // band is shown, as what the tool would add now; an empty list hides them. They are never
+    // part of the drawing. ClearMarks hides them too.
+    virtual void ShowPreview(const std::vector<HostEntityPtr>& entities) = 0;
 };
 using HostToolPtr = std::shared_ptr<HostTool>;
 

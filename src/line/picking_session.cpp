@@ -1,9 +1,11 @@
 // The picking of one line's points, in the order of host calls the tool has always made.
 #include "line/picking_session.h"
 
+#include <cmath>
 #include <utility>
 
-#include "line/line_run.h"
+#include "base/errors.h"
+#include "line/preview_drawing.h"
 
 namespace pelimator {
 
@@ -11,6 +13,25 @@ namespace {
 
 constexpr const char* kStartPrompt = "開始点を指示して下さい。";
 constexpr const char* kNextPrompt = "点目を指示して下さい。";
+constexpr const char* kPreviewLimitedNote = " (線が長いので、プレビューは指示した点までです)";
+
+// The length of the polygon through the points: the estimate of the line's length a preview
+// decides its scope by (the curves through the points are about as long).
+double PolygonLength(const host::HostPointList& points) {
+    double length = 0.0;
+    const std::int32_t count = points.Count();
+    double px = 0.0;
+    double py = 0.0;
+    for (std::int32_t i = 0; i < count; ++i) {
+        const auto point = points.Item(i);
+        const double x = point->X();
+        const double y = point->Y();
+        if (i > 0) length += std::hypot(x - px, y - py);
+        px = x;
+        py = y;
+    }
+    return length;
+}
 
 }  // namespace
 
@@ -48,6 +69,8 @@ PickingSession::Next PickingSession::KeyDown(const host::HostViewPtr& view, std:
 void PickingSession::BackOperation(const host::HostViewPtr& view) {
     if (!PassesDrawingGuard(view) || m_pickCount == 0) return;
     if (m_pickCount == 1) {
+        HidePreview();
+        m_haveCursor = false;
         m_document.reset();
         m_points.reset();
         m_rubber.reset();
@@ -56,6 +79,7 @@ void PickingSession::BackOperation(const host::HostViewPtr& view) {
     }
     m_tool->RemoveMark();
     m_pickCount = static_cast<std::int16_t>(m_pickCount - 1);
+    PicksChanged();
     ShowPrompt();
 }
 
@@ -64,6 +88,9 @@ void PickingSession::MouseMove(const host::HostViewPtr& view, const host::HostPo
     if (m_pickCount <= 0 || view->Document() != m_document) return;
     const double x = cursor.X();
     const double y = cursor.Y();
+    m_haveCursor = true;
+    m_cursorX = x;
+    m_cursorY = y;
     // The cursor joins the picks for as long as the host builds the band from them.
     m_points->Add(x, y);
     m_rubber.reset();
@@ -83,6 +110,10 @@ void PickingSession::Reset() {
 }
 
 void PickingSession::Forget() noexcept {
+    PicksChanged();
+    m_haveCursor = false;
+    m_previewShown = false;  // the host drops the preview with the marks
+    m_scope = PreviewScope::None;
     m_pickCount = 0;
     m_rubber.reset();
     m_points.reset();
@@ -122,11 +153,91 @@ void PickingSession::AddPickPoint(const host::HostViewPtr& view, host::HostPoint
     m_points->Add(x, y);
     m_tool->AddMark(1, point, m_document);
     m_pickCount = static_cast<std::int16_t>(m_pickCount + 1);
+    PicksChanged();
     ShowPrompt();
 }
 
 void PickingSession::ShowPrompt() const {
-    if (m_prompt) m_prompt(Prompt());
+    if (!m_prompt) return;
+    m_prompt(m_scope == PreviewScope::PicksOnly ? Prompt() + kPreviewLimitedNote : Prompt());
+}
+
+void PickingSession::PicksChanged() noexcept { ++m_picksVersion; }
+
+PickingSession::PreviewScope PickingSession::UpdatePreview(const host::HostViewPtr& view,
+                                                           const LineOptions& options,
+                                                           const settings::RunSettings& settings) {
+    if (!m_tool || m_pickCount <= 0 || !m_haveCursor || view->Document() != m_document) {
+        HidePreview();
+        return PreviewScope::None;
+    }
+    const PreviewScope before = m_scope;
+    try {
+        const host::HostPointListPtr picks = PicksWithCursor(view);
+        const double pitch = LinePitch(*m_document, options, settings);
+        const std::int64_t estimate =
+            std::isfinite(pitch) && pitch > 0.0
+                ? EstimateEntities(PolygonLength(*picks), pitch, picks->Count())
+                : 0;
+        if (estimate <= kPreviewEntityBudget) {
+            m_scope = picks->Count() > 1 && ShowPreviewOf(*picks, options, settings)
+                          ? PreviewScope::WithCursor
+                          : PreviewScope::None;
+        } else if (m_scope != PreviewScope::PicksOnly || m_scopeVersion != m_picksVersion) {
+            // The picks alone: run once for these picks, kept while the cursor moves.
+            m_scope = m_pickCount > 1 && ShowPreviewOf(*m_points, options, settings)
+                          ? PreviewScope::PicksOnly
+                          : PreviewScope::None;
+            m_scopeVersion = m_picksVersion;
+        }
+    } catch (const Error&) {
+        // The double click will run the line and report what fails; the preview just goes.
+        m_scope = PreviewScope::None;
+    }
+    if (m_scope == PreviewScope::None) HidePreview();
+    if ((m_scope == PreviewScope::PicksOnly) != (before == PreviewScope::PicksOnly)) ShowPrompt();
+    return m_scope;
+}
+
+void PickingSession::HidePreview() {
+    if (m_previewShown && m_tool) m_tool->ShowPreview({});
+    m_previewShown = false;
+    const bool noted = m_scope == PreviewScope::PicksOnly;
+    m_scope = PreviewScope::None;
+    if (noted) ShowPrompt();
+}
+
+host::HostPointListPtr PickingSession::PicksWithCursor(const host::HostViewPtr& view) const {
+    auto picks = m_factory.CreatePointList();
+    for (std::int32_t i = 0; i < m_pickCount; ++i) {
+        const auto point = m_points->Item(i);
+        const double x = point->X();
+        const double y = point->Y();
+        picks->Add(x, y);
+    }
+    if (m_pickCount >= kMaxPicks) return picks;
+    auto cursor = m_factory.CreatePoint();
+    cursor->SetX(m_cursorX);
+    cursor->SetY(m_cursorY);
+    if (!view->Document()->Snap()->SnapPoint(*cursor, *view)) return picks;
+    if (IsSamePoint(*m_points->Item(m_pickCount - 1), *cursor)) return picks;
+    const double x = cursor->X();
+    const double y = cursor->Y();
+    picks->Add(x, y);
+    return picks;
+}
+
+bool PickingSession::ShowPreviewOf(const host::HostPointList& picks, const LineOptions& options,
+                                   const settings::RunSettings& settings) {
+    PreviewDrawing drawing(m_factory);
+    try {
+        DrawLineInto(m_factory, *m_document, drawing, picks, options, settings, {});
+    } catch (const Error&) {
+        return false;
+    }
+    m_tool->ShowPreview(drawing.Entities());
+    m_previewShown = true;
+    return true;
 }
 
 }  // namespace pelimator

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host/host.h"
+#include "line/line_run.h"
 #include "settings/settings_file.h"
 
 namespace pelimator {
@@ -23,6 +24,17 @@ public:
         Draw,      // two or more points and the user finished: run the line, then Reset
         StopTool,  // the user cancelled: stop the host's tool
     };
+
+    // What UpdatePreview showed.
+    enum class PreviewScope : std::uint8_t {
+        None,        // nothing: fewer than two points, or the run refused the line
+        WithCursor,  // the line a double click at the cursor would draw
+        PicksOnly,   // the line through the picked points: the whole one would cost a frame
+    };
+
+    // A preview whose line would make more entities than this is shown for the picks only: a
+    // run this large takes about a frame (see the benchmarks).
+    static constexpr std::int64_t kPreviewEntityBudget = 20'000;
 
     // PickCount and the prompt number PickCount + 1 are 16-bit: picks beyond this are ignored.
     static constexpr std::int16_t kMaxPicks = 32766;
@@ -46,6 +58,17 @@ public:
                    settings::PathKind kind);
     void RubberDisp(const host::HostViewPtr& view);
 
+    // Runs the drawing run, with options and settings as a double click would run it now, into a
+    // preview drawing and hands what it made to the tool: the picks and the last cursor position,
+    // snapped and checked as the double click would add it. Nothing is added to the document.
+    // When the estimate of entities exceeds kPreviewEntityBudget, the line through the picks
+    // alone is shown (run once per change of the picks) and the prompt says so. A line the run
+    // refuses shows no preview: the double click reports why.
+    PreviewScope UpdatePreview(const host::HostViewPtr& view, const LineOptions& options,
+                               const settings::RunSettings& settings);
+    // Hides a preview that is shown.
+    void HidePreview();
+
     // Clears the marks on the host, forgets the picks and shows the start prompt.
     void Reset();
     // Forgets the picks, the drawing and the band without a host call (after a host failure).
@@ -64,6 +87,12 @@ private:
     bool PassesDrawingGuard(const host::HostViewPtr& view) const;
     void AddPickPoint(const host::HostViewPtr& view, host::HostPoint& point);
     void ShowPrompt() const;
+    // The picks and the cursor as a double click there would leave them.
+    host::HostPointListPtr PicksWithCursor(const host::HostViewPtr& view) const;
+    // Runs the line into a preview drawing and shows it; false when the run refused it.
+    bool ShowPreviewOf(const host::HostPointList& picks, const LineOptions& options,
+                       const settings::RunSettings& settings);
+    void PicksChanged() noexcept;
 
     host::HostFactory& m_factory;
     host::StatusSink m_prompt;
@@ -72,6 +101,13 @@ private:
     host::HostDocumentPtr m_document;
     host::HostPointListPtr m_points;
     host::HostCurvePtr m_rubber;
+    bool m_haveCursor = false;
+    double m_cursorX = 0.0;
+    double m_cursorY = 0.0;
+    std::uint64_t m_picksVersion = 0;  // grows with every change of the picks
+    bool m_previewShown = false;
+    PreviewScope m_scope = PreviewScope::None;
+    std::uint64_t m_scopeVersion = 0;  // the picks' version the PicksOnly preview was made for
 };
 
 }  // namespace pelimator

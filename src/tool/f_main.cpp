@@ -183,6 +183,22 @@ void F_Main::SyncMagnification() {
     txtMag->setText(QString::number(updMag->Value()));
 }
 
+std::int32_t F_Main::MagnificationToUse() const {
+    bool ok = false;
+    const int typed = txtMag->text().trimmed().toShort(&ok);
+    return ok ? std::clamp(typed, updMag->Minimum(), updMag->Maximum()) : updMag->Value();
+}
+
+LineOptions F_Main::OptionsForLine(std::int32_t magnification, bool fitToEnd) const {
+    LineOptions options;
+    options.pathKind = GetPathKind();
+    options.lineKind = GetLineKind();
+    options.magnification = magnification;
+    options.up = GetUpSide();
+    options.fitToEnd = fitToEnd;
+    return options;
+}
+
 void F_Main::SetControlsEnabled(bool flag) {
     for (QWidget* widget : std::initializer_list<QWidget*>{
              frmMag, txtMag, updMag, frmDir, optDir[0], optDir[1], cmdSet, frmType, optType[0],
@@ -365,7 +381,10 @@ void F_Main::RapidTool_IsSnapOperation(std::int16_t& bSnap) { bSnap = -1; }
 
 void F_Main::RapidTool_LButtonDown(const host::HostViewPtr& vw,
                                    const host::HostPointPtr& DownPoint) {
-    AtBoundary([&] { Follow(m_picking.LButtonDown(vw, *DownPoint), vw); });
+    AtBoundary([&] {
+        Follow(m_picking.LButtonDown(vw, *DownPoint), vw);
+        RefreshPreview(vw);
+    });
 }
 
 void F_Main::RapidTool_LButtonDblck(const host::HostViewPtr& vw,
@@ -379,11 +398,17 @@ void F_Main::RapidTool_KeyDown(const host::HostViewPtr& vw, std::int16_t KeyCode
 }
 
 void F_Main::RapidTool_BackOperation(const host::HostViewPtr& vw) {
-    AtBoundary([&] { m_picking.BackOperation(vw); });
+    AtBoundary([&] {
+        m_picking.BackOperation(vw);
+        RefreshPreview(vw);
+    });
 }
 
 void F_Main::RapidTool_MouseMove(const host::HostViewPtr& vw, const host::HostPointPtr& MovePoint) {
-    AtBoundary([&] { m_picking.MouseMove(vw, *MovePoint, GetPathKind()); });
+    AtBoundary([&] {
+        m_picking.MouseMove(vw, *MovePoint, GetPathKind());
+        RefreshPreview(vw);
+    });
 }
 
 void F_Main::RapidTool_RubberDisp(const host::HostViewPtr& vw) {
@@ -392,6 +417,19 @@ void F_Main::RapidTool_RubberDisp(const host::HostViewPtr& vw) {
 
 void F_Main::ResetPicking() { m_picking.Reset(); }
 
+void F_Main::RefreshPreview(const host::HostViewPtr& view) {
+    if (m_picking.PickCount() == 0) return;
+    settings::clsIniEdit ini;
+    ini.IniFilePath(m_settingsPath.toStdString());
+    const settings::BoardChoices choices = settings::ReadBoardChoices(ini);
+    if (!choices.Preview) {
+        m_picking.HidePreview();
+        return;
+    }
+    m_picking.UpdatePreview(view, OptionsForLine(MagnificationToUse(), choices.FitEnd),
+                            settings::ReadRunSettings(ini));
+}
+
 void F_Main::RunDrawing(const host::HostViewPtr& view) {
     SetControlsEnabled(false);
     settings::clsIniEdit ini;
@@ -399,12 +437,8 @@ void F_Main::RunDrawing(const host::HostViewPtr& view) {
     SyncMagnification();
     auto document = view->Document();
     const settings::RunSettings runSettings = settings::ReadRunSettings(ini);
-    LineOptions options;
-    options.pathKind = GetPathKind();
-    options.lineKind = GetLineKind();
-    options.magnification = updMag->Value();
-    options.up = GetUpSide();
-    options.fitToEnd = settings::ReadBoardChoices(ini).FitEnd;
+    const LineOptions options =
+        OptionsForLine(updMag->Value(), settings::ReadBoardChoices(ini).FitEnd);
     const LineResult result =
         DrawLine(*m_factory, *document, *m_picking.PickPoints(), options, runSettings, m_progress);
     ResetPicking();

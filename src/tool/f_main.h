@@ -58,6 +58,8 @@ public:
     [[nodiscard]] settings::LineKind GetLineKind() const;
     [[nodiscard]] settings::UpSide GetUpSide() const;
     void SyncMagnification();
+    // The magnification SyncMagnification would settle on, without changing the controls.
+    [[nodiscard]] std::int32_t MagnificationToUse() const;
     void SetControlsEnabled(bool flag);
 
     // Discards the character when it may not be typed into the magnification box (code set 0).
@@ -65,6 +67,9 @@ public:
 
     void ResetPicking();
     void RunDrawing(const host::HostViewPtr& view);
+    // Shows the line a double click would draw now, or hides it when the board's 表示 menu has
+    // the preview off (both read from the settings file, as the run reads them).
+    void RefreshPreview(const host::HostViewPtr& view);
 
     // The status bar's one line of text (prompts and progress).
     [[nodiscard]] QString StatusText() const;
@@ -122,6 +127,8 @@ private:
     // Acts on what the picking session asks for after an event.
     void Follow(PickingSession::Next next, const host::HostViewPtr& vw);
     void ReleaseHost();
+    // The main window's options as the next line takes them.
+    [[nodiscard]] LineOptions OptionsForLine(std::int32_t magnification, bool fitToEnd) const;
 
     std::shared_ptr<host::HostFactory> m_factory;
     QString m_settingsPath;

@@ -264,5 +264,24 @@ TEST(WaveRadiusRule, AgreesWithHalfTheWidthEverywhere) {
                                std::numeric_limits<std::int32_t>::max()));
 }
 
+// The board's keys: defaults when missing, only 1 turns fitting on and only 0 the preview off,
+// and writing one leaves the main window's keys and the other as they were.
+TEST_F(SettingsFileTest, BoardChoicesKeepTheirOwnKeys) {
+    EXPECT_FALSE(ReadBoardChoices(m_ini).FitEnd);
+    EXPECT_TRUE(ReadBoardChoices(m_ini).Preview);
+    WriteBytes(m_path, "[Main]\nPoly=1\n[Board]\nFitEnd=2\nPreview=-1\n");
+    EXPECT_FALSE(ReadBoardChoices(m_ini).FitEnd);
+    EXPECT_TRUE(ReadBoardChoices(m_ini).Preview);
+    ASSERT_TRUE(WriteFitEnd(m_ini, true));
+    ASSERT_TRUE(WritePreview(m_ini, false));
+    EXPECT_TRUE(ReadBoardChoices(m_ini).FitEnd);
+    EXPECT_FALSE(ReadBoardChoices(m_ini).Preview);
+    EXPECT_EQ(ReadBytes(m_path), "[Main]\nPoly=1\n[Board]\nFitEnd=1\nPreview=0\n");
+    ASSERT_TRUE(WriteFitEnd(m_ini, false));
+    EXPECT_EQ(ReadMainOptions(m_ini).Poly, PathKind::NearPoints);
+    EXPECT_FALSE(ReadBoardChoices(m_ini).FitEnd);
+    EXPECT_FALSE(ReadBoardChoices(m_ini).Preview);
+}
+
 }  // namespace
 }  // namespace pelimator::settings

@@ -555,10 +555,16 @@ void FakeTool::RemoveMark() {
 void FakeTool::ClearMarks() {
     m_log->RecordWith([&] { return Call("Tool", "ClearMarks", ""); });
     m_marks.clear();
+    m_preview.clear();
 }
 void FakeTool::ShowRubber(const host::HostEntityPtr& entity) {
     m_log->RecordWith([&] { return Call("Tool", "ShowRubber", entity ? "entity" : "null"); });
     m_rubber = entity;
+}
+
+void FakeTool::ShowPreview(const std::vector<host::HostEntityPtr>& entities) {
+    m_log->RecordWith([&] { return Call("Tool", "ShowPreview", std::to_string(entities.size())); });
+    m_preview = entities;
 }
 
 FakeViewPtr FakeTool::View() {

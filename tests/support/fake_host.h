@@ -437,12 +437,14 @@ public:
     void RemoveMark() override;
     void ClearMarks() override;
     void ShowRubber(const host::HostEntityPtr& entity) override;
+    void ShowPreview(const std::vector<host::HostEntityPtr>& entities) override;
 
     // Test side.
     void AnswerStartStop(bool on) { m_answer = on; }
     [[nodiscard]] bool Running() const { return m_running; }
     [[nodiscard]] const std::vector<Mark>& Marks() const { return m_marks; }
     [[nodiscard]] const host::HostEntityPtr& Rubber() const { return m_rubber; }
+    [[nodiscard]] const std::vector<host::HostEntityPtr>& Preview() const { return m_preview; }
     [[nodiscard]] host::HostToolEvents* Sink() const { return m_sink; }
     // The view events come from: one per active document, kept while it stays active.
     FakeViewPtr View();
@@ -467,6 +469,7 @@ private:
     bool m_running = false;
     std::vector<Mark> m_marks;
     host::HostEntityPtr m_rubber;
+    std::vector<host::HostEntityPtr> m_preview;
 };
 using FakeToolPtr = std::shared_ptr<FakeTool>;
 

@@ -150,6 +150,7 @@ private slots:
 
     void MouseMoveBuildsTheBandWithTheChosenPathKind() {
         Rig rig;
+        rig.WriteSetting("Board", "Preview", "0");  // the band alone
         rig.Start();
         rig.Tool().FireMouseMove(9, 9);  // nothing picked yet: no band
         rig.Tool().FireRubberDisp();
@@ -202,6 +203,28 @@ private slots:
         QCOMPARE(rig.Entities().size(), std::size_t{4});  // 20 units at pitch 5
         QCOMPARE(rig.window->PickCount(), std::int16_t{0});
         QCOMPARE(rig.window->StatusText(), QStringLiteral("開始点を指示して下さい。"));
+        QVERIFY(rig.errors.isEmpty());
+    }
+
+    // The board's menu keys, read from the settings file at each move and each run.
+    void PreviewFollowsTheBoardKeyAndTheRunFitsWhenAsked() {
+        Rig rig;
+        rig.Start();
+        rig.Tool().FireLButtonDown(0, 0);
+        rig.Tool().FireMouseMove(21.5, 0);
+        QCOMPARE(rig.Tool().Preview().size(), std::size_t{5});  // 20 + the short end
+        QVERIFY(rig.Entities().empty());
+        rig.WriteSetting("Board", "Preview", "0");
+        rig.Tool().FireMouseMove(30, 0);
+        QVERIFY(rig.Tool().Preview().empty());
+        rig.WriteSetting("Board", "Preview", "1");
+        rig.WriteSetting("Board", "FitEnd", "1");
+        rig.Tool().FireMouseMove(21.5, 0);
+        QCOMPARE(rig.Tool().Preview().size(), std::size_t{4});  // 4 chords of 5.375
+        rig.Tool().FireLButtonDblck(21.5, 0);
+        QCOMPARE(rig.Entities().size(), std::size_t{4});
+        QVERIFY(rig.Tool().Preview().empty());
+        QCOMPARE(rig.Stored("Board", "FitEnd"), 1);  // the run does not write the board's keys
         QVERIFY(rig.errors.isEmpty());
     }
 

@@ -47,6 +47,7 @@ void BoardTool::Stop() {
     m_view.reset();
     m_marks.clear();
     m_rubber.reset();
+    m_preview.clear();
     if (const auto app = m_app.lock(); app && app->RunningTool() == self) {
         app->SetRunningTool(nullptr);
     }
@@ -73,14 +74,38 @@ void BoardTool::RemoveMark() {
         m_rubber.reset();
         Notify(ToolChange::Rubber);
     }
+    if (m_marks.empty() && !m_preview.empty()) {
+        m_preview.clear();
+        Notify(ToolChange::Preview);
+    }
 }
 
 void BoardTool::ClearMarks() {
     const bool hadRubber = static_cast<bool>(m_rubber);
+    const bool hadPreview = !m_preview.empty();
     m_marks.clear();
     m_rubber.reset();
+    m_preview.clear();
     Notify(ToolChange::Marks);
     if (hadRubber) Notify(ToolChange::Rubber);
+    if (hadPreview) Notify(ToolChange::Preview);
+}
+
+void BoardTool::ShowPreview(const std::vector<host::HostEntityPtr>& entities) {
+    if (entities.empty() && m_preview.empty()) return;
+    m_preview = entities;
+    Notify(ToolChange::Preview);
+}
+
+std::vector<EntityData> BoardTool::PreviewEntities() const {
+    std::vector<EntityData> data;
+    data.reserve(m_preview.size());
+    for (const auto& entity : m_preview) {
+        if (const BoardEntity* board = entity ? AsBoardEntity(*entity) : nullptr) {
+            data.push_back(board->Data());
+        }
+    }
+    return data;
 }
 
 void BoardTool::ShowRubber(const host::HostEntityPtr& entity) {

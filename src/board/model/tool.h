@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "board/model/observers.h"
+#include "board/model/entity.h"
 #include "board/model/types.h"
 #include "host/host.h"
 
@@ -24,7 +25,7 @@ struct ToolMark {
 };
 
 // What changed, as told to the tool's observers.
-enum class ToolChange : std::uint8_t { Started, Stopped, Caption, Marks, Rubber, Attached };
+enum class ToolChange : std::uint8_t { Started, Stopped, Caption, Marks, Rubber, Attached, Preview };
 
 // Windows key codes the canvas passes to Key.
 inline constexpr std::int16_t kKeyBack = 8;
@@ -54,11 +55,14 @@ public:
     // Drops the newest mark (nothing when there is none). When the last mark goes, the rubber
     // band goes too: no picking is under way.
     void RemoveMark() override;
-    // Drops all marks and the rubber band: the picking was reset.
+    // Drops all marks, the rubber band and the preview: the picking was reset.
     void ClearMarks() override;
     // The entity to draw as rubber band (null hides it). The band is shown in the document of
     // the newest mark, else the attached view's.
     void ShowRubber(const host::HostEntityPtr& entity) override;
+    // The entities to draw as the preview of the tool's line (empty hides it), in the rubber
+    // band's document. They are kept as handed over: never part of a drawing.
+    void ShowPreview(const std::vector<host::HostEntityPtr>& entities) override;
 
     [[nodiscard]] bool IsStarted() const noexcept { return m_started; }
     [[nodiscard]] const host::HostViewPtr& ConnectedView() const noexcept { return m_view; }
@@ -68,6 +72,11 @@ public:
     // The rubber band as a point sequence (empty when none); arcs flattened to tolerance.
     // Entities of other hosts give an empty sequence.
     [[nodiscard]] std::vector<Vec2> RubberPolyline(double tolerance) const;
+    [[nodiscard]] const std::vector<host::HostEntityPtr>& Preview() const noexcept {
+        return m_preview;
+    }
+    // The preview's board lines and arcs as data (entities of other hosts are left out).
+    [[nodiscard]] std::vector<EntityData> PreviewEntities() const;
     // The document whose views show the rubber band, or null.
     [[nodiscard]] host::HostDocumentPtr RubberDocument() const;
 
@@ -108,6 +117,7 @@ private:
     host::HostViewPtr m_attached;
     std::vector<ToolMark> m_marks;
     host::HostEntityPtr m_rubber;
+    std::vector<host::HostEntityPtr> m_preview;
     ObserverList<ToolChange> m_observers;
 };
 using BoardToolPtr = std::shared_ptr<BoardTool>;

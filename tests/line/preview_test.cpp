@@ -1,0 +1,171 @@
+// The preview of a line while picking: what the tool is handed equals, entity for entity, what
+// the double click then draws; the document is left alone; long lines fall back to the picks.
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "geometry/calc.h"
+#include "host/errors.h"
+#include "line/line_run.h"
+#include "line/picking_session.h"
+#include "line/preview_drawing.h"
+#include "support/fake_host.h"
+
+namespace pelimator {
+namespace {
+
+using fake::EntityState;
+using Scope = PickingSession::PreviewScope;
+
+std::vector<EntityState> States(const std::vector<host::HostEntityPtr>& entities) {
+    std::vector<EntityState> states;
+    for (const auto& entity : entities) {
+        states.push_back(dynamic_cast<const fake::FakeEntityBase&>(*entity).State());
+    }
+    return states;
+}
+
+class Preview : public ::testing::Test {
+protected:
+    Preview() {
+        M_Calc::InitPi();
+        home = factory.Application()->GetDocuments()->Put("図面");
+        tool = std::static_pointer_cast<fake::FakeTool>(factory.CreateTool());
+        session.SetTool(tool);
+    }
+
+    void Click(double x, double y) {
+        fake::FakePoint point(factory.Log(), x, y);
+        session.LButtonDown(tool->View(), point);
+    }
+    void Move(double x, double y, settings::PathKind kind) {
+        fake::FakePoint point(factory.Log(), x, y);
+        session.MouseMove(tool->View(), point, kind);
+    }
+    PickingSession::Next DoubleClick(double x, double y) {
+        fake::FakePoint point(factory.Log(), x, y);
+        return session.LButtonDblck(tool->View(), point);
+    }
+
+    fake::FakeFactory factory;
+    fake::FakeDocumentPtr home;
+    std::shared_ptr<fake::FakeTool> tool;
+    std::vector<std::string> prompts;
+    PickingSession session{factory, [this](std::string_view text) { prompts.emplace_back(text); }};
+};
+
+// Random picks, cursor and options: the preview at the cursor is what the double click there
+// draws, and showing it changed nothing in the document.
+TEST_F(Preview, EqualsTheDrawnLineEntityForEntity) {
+    factory.Log()->SetRecording(false);
+    std::mt19937 random(20261207);
+    std::uniform_real_distribution<double> coordinate(-300.0, 300.0);
+    std::uniform_int_distribution<int> pickCount(1, 7);
+    std::uniform_int_distribution<int> choice(0, 5);
+    std::uniform_int_distribution<int> magnification(20, 300);
+    int nonEmpty = 0;
+    for (int trial = 0; trial < 60; ++trial) {
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        const std::size_t before = home->GetDrawing()->Snapshot().size();
+        LineOptions options;
+        options.pathKind = static_cast<settings::PathKind>(choice(random) % 3);
+        options.lineKind =
+            choice(random) % 2 == 0 ? settings::LineKind::Wave : settings::LineKind::Zigzag;
+        options.up = choice(random) % 2 == 0 ? settings::UpSide::Left : settings::UpSide::Right;
+        options.magnification = magnification(random);
+        options.fitToEnd = choice(random) % 2 == 0;
+        settings::RunSettings runSettings;
+        runSettings.LayerNumber = 300 + trial;  // missing: the run creates it, the preview not
+        const int picks = pickCount(random);
+        for (int i = 0; i < picks; ++i) Click(coordinate(random), coordinate(random));
+        const double cx = coordinate(random);
+        const double cy = coordinate(random);
+        Move(cx, cy, options.pathKind);
+        const Scope scope = session.UpdatePreview(tool->View(), options, runSettings);
+        const auto preview = States(tool->Preview());
+        EXPECT_EQ(home->GetDrawing()->Snapshot().size(), before);
+        EXPECT_EQ(home->GetLayers()->IndexOf(runSettings.LayerNumber), -1);
+
+        ASSERT_EQ(DoubleClick(cx, cy), PickingSession::Next::Draw);
+        DrawLine(factory, *home, *session.PickPoints(), options, runSettings, {});
+        auto drawn = home->GetDrawing()->Snapshot();
+        drawn.erase(drawn.begin(), drawn.begin() + static_cast<std::ptrdiff_t>(before));
+        EXPECT_EQ(scope, drawn.empty() ? Scope::None : Scope::WithCursor);
+        if (scope == Scope::WithCursor) {
+            EXPECT_EQ(preview, drawn);
+        }
+        nonEmpty += drawn.empty() ? 0 : 1;
+        session.Reset();
+        EXPECT_TRUE(tool->Preview().empty());
+    }
+    EXPECT_GT(nonEmpty, 40);
+}
+
+TEST_F(Preview, SnappedCursorIsWhereTheDoubleClickLands) {
+    Click(0, 0);
+    home->GetSnap()->MoveTo(std::pair{50.0, 0.0});
+    Move(47, 3, settings::PathKind::Polyline);
+    LineOptions options;
+    options.pathKind = settings::PathKind::Polyline;
+    ASSERT_EQ(session.UpdatePreview(tool->View(), options, {}), Scope::WithCursor);
+    const auto preview = States(tool->Preview());
+    ASSERT_EQ(preview.size(), 10U);  // 50 at a pitch of 5, not 47.1
+    EXPECT_DOUBLE_EQ(std::max(preview.back().startX, preview.back().endX), 50.0);
+}
+
+TEST_F(Preview, RefusedLineShowsNothingAndOnePointShowsNothing) {
+    Click(0, 0);
+    Move(40, 0, settings::PathKind::Polyline);
+    settings::RunSettings tooSmall;
+    tooSmall.WaveRadius = 2;  // below half the width of 5
+    EXPECT_EQ(session.UpdatePreview(tool->View(), {}, tooSmall), Scope::None);
+    EXPECT_TRUE(tool->Preview().empty());
+    // The cursor on the only pick: a double click there would draw nothing either.
+    Move(0, 0, settings::PathKind::Polyline);
+    EXPECT_EQ(session.UpdatePreview(tool->View(), {}, {}), Scope::None);
+}
+
+TEST_F(Preview, LongLineFallsBackToThePicksOnceAndSaysSo) {
+    factory.Log()->SetRecording(false);
+    Click(0, 0);
+    Click(40'000, 0);
+    // Through the cursor the line would make about 36,000 arcs: over the budget.
+    Move(180'000, 0, settings::PathKind::Polyline);
+    LineOptions options;
+    options.pathKind = settings::PathKind::Polyline;
+    ASSERT_EQ(session.UpdatePreview(tool->View(), options, {}), Scope::PicksOnly);
+    ASSERT_EQ(tool->Preview().size(), 8000U);  // the picked part: 40,000 at a pitch of 5
+    EXPECT_NE(prompts.back().find("プレビューは指示した点まで"), std::string::npos);
+    const host::HostEntityPtr first = tool->Preview().front();
+    Move(181'000, 0, settings::PathKind::Polyline);
+    EXPECT_EQ(session.UpdatePreview(tool->View(), options, {}), Scope::PicksOnly);
+    EXPECT_EQ(tool->Preview().front(), first);  // not run again while the picks stay
+    // Back near the picks: the whole line again, and the note goes.
+    Move(41'000, 0, settings::PathKind::Polyline);
+    EXPECT_EQ(session.UpdatePreview(tool->View(), options, {}), Scope::WithCursor);
+    EXPECT_EQ(tool->Preview().size(), 8200U);
+    EXPECT_EQ(prompts.back(), session.Prompt());
+}
+
+TEST(PreviewDrawing, EditStepsDecideWhatStays) {
+    fake::FakeFactory factory;
+    PreviewDrawing drawing(factory);
+    auto line = factory.CreateLine();
+    line->EndPoint()->SetX(3.0);
+    drawing.BeginEdit("a");
+    drawing.Add(*line);
+    drawing.EndEdit(true);
+    drawing.BeginEdit("b");
+    drawing.Add(*factory.CreateArc());
+    drawing.EndEdit(false);
+    ASSERT_EQ(drawing.Entities().size(), 1U);
+    // A copy: later changes to the template do not reach it.
+    line->EndPoint()->SetX(9.0);
+    EXPECT_EQ(States(drawing.Entities())[0].endX, 3.0);
+    EXPECT_THROW(drawing.Add(*factory.CreateCurve()), HostError);
+}
+
+}  // namespace
+}  // namespace pelimator
