@@ -12,6 +12,7 @@
 #include "board/ui/window_file_menu.h"
 #include "settings/settings_file.h"
 #include "settings/ui/f_setting.h"
+#include "tool/board_choices_menu.h"
 #include "tool/f_main.h"
 #include "tool/single_instance.h"
 
@@ -39,6 +40,9 @@ int main(int argc, char* argv[]) {
     board::BoardWindow boardWindow(board);
     board::WindowFileMenu fileMenu(boardWindow);
     const auto factory = std::make_shared<board::BoardFactory>(board);
+    // The line tool's own choices in the board's menus; the tool reads them at each move and run.
+    AddBoardChoiceActions(boardWindow.ViewMenu(), boardWindow.DrawingMenu(), settingsPath,
+                          &boardWindow);
 
     QPointer<F_Main> mainWindow;
     const auto openMainWindow = [&](bool refuse) {

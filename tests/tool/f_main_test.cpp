@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -14,6 +15,7 @@
 #include "settings/ini_edit.h"
 #include "settings/ui/up_down.h"
 #include "support/fake_host.h"
+#include "tool/board_choices_menu.h"
 
 using namespace pelimator;
 
@@ -226,6 +228,23 @@ private slots:
         QVERIFY(rig.Tool().Preview().empty());
         QCOMPARE(rig.Stored("Board", "FitEnd"), 1);  // the run does not write the board's keys
         QVERIFY(rig.errors.isEmpty());
+    }
+
+    void BoardMenuEntriesShowAndWriteTheBoardKeys() {
+        Rig rig;
+        QMenu view;
+        QMenu drawing;
+        const BoardChoiceActions actions =
+            AddBoardChoiceActions(&view, &drawing, rig.SettingsPath(), nullptr);
+        QVERIFY(actions.preview->isChecked());  // defaults: preview on, fitting off
+        QVERIFY(!actions.fitEnd->isChecked());
+        QVERIFY(drawing.actions().contains(actions.fitEnd));
+        actions.fitEnd->trigger();
+        QCOMPARE(rig.Stored("Board", "FitEnd"), 1);
+        QCOMPARE(rig.Stored("Main", "Poly"), -999);  // the main window's keys untouched
+        rig.WriteSetting("Board", "Preview", "0");   // changed behind the menu's back
+        emit view.aboutToShow();
+        QVERIFY(!actions.preview->isChecked());
     }
 
     void OnePointDoubleClickOrEnterDrawsNothing() {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "board/model/observers.h"
 #include "board/model/entity.h"
+#include "board/model/observers.h"
 #include "board/model/types.h"
 #include "host/host.h"
 
@@ -25,7 +25,15 @@ struct ToolMark {
 };
 
 // What changed, as told to the tool's observers.
-enum class ToolChange : std::uint8_t { Started, Stopped, Caption, Marks, Rubber, Attached, Preview };
+enum class ToolChange : std::uint8_t {
+    Started,
+    Stopped,
+    Caption,
+    Marks,
+    Rubber,
+    Attached,
+    Preview
+};
 
 // Windows key codes the canvas passes to Key.
 inline constexpr std::int16_t kKeyBack = 8;

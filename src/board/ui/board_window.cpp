@@ -108,6 +108,7 @@ void BoardWindow::BuildMenus() {
     connect(m_redo, &QAction::triggered, this, &BoardWindow::Redo);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
+    m_viewMenu = view;
     QAction* zoomIn = view->addAction(QStringLiteral("拡大(&I)"));
     zoomIn->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence::ZoomIn});
     connect(zoomIn, &QAction::triggered, this, [this] {
@@ -139,6 +140,7 @@ void BoardWindow::BuildMenus() {
     });
 
     QMenu* drawing = menuBar()->addMenu(QStringLiteral("図面(&D)"));
+    m_drawingMenu = drawing;
     connect(drawing->addAction(QStringLiteral("縮尺(&S)...")), &QAction::triggered, this,
             &BoardWindow::EditScale);
     connect(drawing->addAction(QStringLiteral("レイヤ一覧(&L)...")), &QAction::triggered, this,
@@ -270,7 +272,8 @@ void BoardWindow::WatchTool() {
     m_toolObserver = 0;
     if (!running) return;
     m_toolObserver = running->AddObserver([this](ToolChange change) {
-        if (change == ToolChange::Marks || change == ToolChange::Rubber) {
+        if (change == ToolChange::Marks || change == ToolChange::Rubber ||
+            change == ToolChange::Preview) {
             for (int i = 0; i < m_tabs->count(); ++i) {
                 if (auto* canvas = qobject_cast<Canvas*>(m_tabs->widget(i))) canvas->ToolChanged();
             }

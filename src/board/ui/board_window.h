@@ -39,6 +39,9 @@ public:
     [[nodiscard]] const BoardApplicationPtr& Application() const noexcept { return m_application; }
     // The ファイル menu, for entries added later (open, save, export).
     [[nodiscard]] QMenu* FileMenu() const noexcept { return m_fileMenu; }
+    // The 表示 and 図面 menus, for entries a tool adds (its own choices, kept by the tool).
+    [[nodiscard]] QMenu* ViewMenu() const noexcept { return m_viewMenu; }
+    [[nodiscard]] QMenu* DrawingMenu() const noexcept { return m_drawingMenu; }
     [[nodiscard]] QAction* UndoAction() const noexcept { return m_undo; }
     [[nodiscard]] QAction* RedoAction() const noexcept { return m_redo; }
     [[nodiscard]] QTabWidget* Tabs() const noexcept { return m_tabs; }
@@ -92,6 +95,8 @@ private:
 
     QTabWidget* m_tabs = nullptr;
     QMenu* m_fileMenu = nullptr;
+    QMenu* m_viewMenu = nullptr;
+    QMenu* m_drawingMenu = nullptr;
     QAction* m_closeDocument = nullptr;
     QAction* m_undo = nullptr;
     QAction* m_redo = nullptr;

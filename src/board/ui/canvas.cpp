@@ -122,7 +122,11 @@ SceneOverlay Canvas::BuildOverlay() const {
             if (mark.document.lock().get() == m_document.get()) overlay.marks.push_back(mark.point);
         }
         if (tool->RubberDocument().get() == m_document.get()) {
-            overlay.rubber = tool->RubberPolyline(0.25 / Transform().pixelsPerUnit);
+            const double tolerance = 0.25 / Transform().pixelsPerUnit;
+            overlay.rubber = tool->RubberPolyline(tolerance);
+            for (const EntityData& entity : tool->PreviewEntities()) {
+                overlay.preview.push_back(FlattenEntity(entity, tolerance));
+            }
         }
         overlay.snap = m_snapTarget;
     }

@@ -169,6 +169,7 @@ void ScenePainter::Paint(QPainter& painter, QSize size, const BoardDocument& doc
     if (overlay.gridVisible) PaintGrid(painter, size, transform, overlay.gridSpacing);
     PaintEntities(painter, size, document, transform, index);
     if (overlay.snap) PaintSnap(painter, transform, *overlay.snap);
+    PaintPreview(painter, size, transform, overlay.preview);
     PaintRubber(painter, size, transform, overlay.rubber);
     PaintMarks(painter, transform, overlay.marks);
     if (overlay.cursor) PaintCrosshair(painter, size, transform, *overlay.cursor);
@@ -463,6 +464,26 @@ void ScenePainter::PaintRubber(QPainter& painter, QSize size, const ViewTransfor
         if (ClipSegment(a, b, screen)) lines.emplace_back(a.x, a.y, b.x, b.y);
     }
     painter.drawLines(lines.data(), static_cast<int>(lines.size()));
+}
+
+void ScenePainter::PaintPreview(QPainter& painter, QSize size, const ViewTransform& transform,
+                                const std::vector<std::vector<Vec2>>& preview) const {
+    if (preview.empty()) return;
+    // Two pixels wide and see-through, below the band and the marks: a line not drawn yet.
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(QPen(m_palette.preview, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    const Box screen{{-4.0, -4.0}, {size.width() + 4.0, size.height() + 4.0}};
+    std::vector<QLineF> lines;
+    for (const std::vector<Vec2>& entity : preview) {
+        for (std::size_t i = 1; i < entity.size(); ++i) {
+            Vec2 a = transform.ToScreen(entity[i - 1]);
+            Vec2 b = transform.ToScreen(entity[i]);
+            if (ClipSegment(a, b, screen)) lines.emplace_back(a.x, a.y, b.x, b.y);
+        }
+    }
+    painter.drawLines(lines.data(), static_cast<int>(lines.size()));
+    painter.restore();
 }
 
 void ScenePainter::PaintMarks(QPainter& painter, const ViewTransform& transform,
