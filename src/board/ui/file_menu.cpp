@@ -13,8 +13,8 @@
 #include <QMessageBox>
 #include <QSettings>
 
-#include "base/errors.h"
 #include "board/io/drawing_file.h"
+#include "base/errors.h"
 
 namespace pelimator::board {
 
