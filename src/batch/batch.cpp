@@ -17,7 +17,6 @@
 #include <sstream>
 
 #include "base/file.h"
-#include "batch/drawing_paths.h"
 #include "batch/errors.h"
 #include "batch/options.h"
 #include "batch/pick_file.h"
@@ -26,6 +25,7 @@
 #include "board/io/dxf_file.h"
 #include "board/io/dxf_scan.h"
 #include "board/model/application.h"
+#include "board/model/chains.h"
 #include "board/model/factory.h"
 #include "geometry/calc.h"
 #include "line/line_run.h"
@@ -170,11 +170,11 @@ std::vector<PathInput> PathsFromLayers(const board::BoardDocument& document,
     const auto take = [&](const board::EntityData& entity) {
         return numbers.contains(entity.layer);
     };
-    const double joinTolerance = JoinToleranceFor(entities, take);
+    const double joinTolerance = board::JoinToleranceFor(entities, take);
     // The same 0.01 paper-mm the board's curves keep to.
     const double flattenTolerance = 0.01 * document.ScaleModel()->Factor();
     std::vector<PathInput> paths;
-    for (const Chain& chain : ChainEntities(entities, take, joinTolerance)) {
+    for (const board::Chain& chain : board::ChainEntities(entities, take, joinTolerance)) {
         const board::EntityData& first = entities[chain.pieces.front().entity];
         const board::LayerData* layer = layers.Find(first.layer);
         std::ostringstream origin;
@@ -183,7 +183,7 @@ std::vector<PathInput> PathsFromLayers(const board::BoardDocument& document,
                << " の図形 " << chain.pieces.front().entity + 1 << " 番目から ("
                << chain.pieces.size() << " 個、始点 " << first.start.x << ", " << first.start.y
                << ")";
-        PathInput path{ChainPoints(chain, entities, flattenTolerance), origin.str()};
+        PathInput path{board::ChainPoints(chain, entities, flattenTolerance), origin.str()};
         double reach = 0.0;
         for (const board::Vec2 p : path.points) {
             reach = std::max(reach, board::Distance(p, path.points.front()));

@@ -100,6 +100,16 @@ public:
         return best;
     }
 
+    template <typename Found>
+    void Within(Vec2 p, double radius, Found found) const {
+        const bg::model::box<Point> window(Point(p.x - radius, p.y - radius),
+                                           Point(p.x + radius, p.y + radius));
+        for (auto it = m_tree.qbegin(bgi::intersects(window)); it != m_tree.qend(); ++it) {
+            const Vec2 q{bg::get<0>(it->first), bg::get<1>(it->first)};
+            if (Distance(p, q) <= radius) found(it->second / 4);
+        }
+    }
+
 private:
     static void AppendValues(std::vector<Value>& values, std::size_t index, const EntityData& e) {
         const std::uint64_t base = static_cast<std::uint64_t>(index) * 4;
@@ -325,6 +335,16 @@ std::optional<SnapHit> BoardDrawing::FindNearestSnap(
     const std::size_t live = m_liveCount;
     return m_index->Nearest(p, radius, [&](std::uint64_t index) {
         return index < live && (!accept || accept(m_entities[static_cast<std::size_t>(index)]));
+    });
+}
+
+void BoardDrawing::ForEachSnapWithin(Vec2 p, double radius,
+                                     const std::function<void(std::size_t)>& found) const {
+    if (!IsFinite(p) || !(radius >= 0.0) || !std::isfinite(radius)) return;
+    m_index->CatchUp(Entities());
+    const std::size_t live = m_liveCount;
+    m_index->Within(p, radius, [&](std::uint64_t index) {
+        if (index < live) found(static_cast<std::size_t>(index));
     });
 }
 

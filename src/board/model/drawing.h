@@ -113,6 +113,11 @@ public:
     [[nodiscard]] std::optional<SnapHit> FindNearestSnap(
         Vec2 p, double radius, const std::function<bool(const EntityData&)>& accept) const;
 
+    // Calls found(index) for each shown entity with an end or arc centre within radius of p
+    // (an entity may come more than once). The index catches up as for FindNearestSnap.
+    void ForEachSnapWithin(Vec2 p, double radius,
+                           const std::function<void(std::size_t)>& found) const;
+
     // For live handles: the stored entity at index if it is still the one with this id.
     [[nodiscard]] const EntityData& SlotData(std::size_t index, std::uint64_t id) const;
     void SetSlotData(std::size_t index, std::uint64_t id, const EntityData& data);

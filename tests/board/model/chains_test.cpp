@@ -1,6 +1,6 @@
 // Chaining lines and arcs of a drawing into paths: joins, branches, loops, direction, and random
 // polylines cut up and shuffled coming back whole.
-#include "batch/drawing_paths.h"
+#include "board/model/chains.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,13 +10,8 @@
 
 #include <gtest/gtest.h>
 
-namespace pelimator::batch {
+namespace pelimator::board {
 namespace {
-
-using board::EntityData;
-using board::MakeArc;
-using board::MakeLine;
-using board::Vec2;
 
 const auto kAll = [](const EntityData&) { return true; };
 
@@ -85,7 +80,7 @@ TEST(DrawingPaths, ArcJoinedToALineFollowsTheLineAndStaysOnTheCircle) {
     EXPECT_EQ(points.back(), (Vec2{0, 2}));
     ASSERT_GT(points.size(), 5U);
     for (std::size_t i = 2; i + 2 < points.size(); ++i) {
-        EXPECT_NEAR(board::Length(points[i]), 1.0, 1e-12) << i;
+        EXPECT_NEAR(Length(points[i]), 1.0, 1e-12) << i;
         EXPECT_GT(std::atan2(points[i].y, points[i].x),
                   std::atan2(points[i - 1].y, points[i - 1].x));
     }
@@ -169,5 +164,143 @@ TEST(DrawingPaths, RandomPolylinesCutAndShuffledComeBackWhole) {
     }
 }
 
+// Ends near a point by scanning every entity: what the board's index answers, the slow way.
+EndsNear ScanEnds(const std::vector<EntityData>& entities) {
+    return [&entities](Vec2 p, double radius, const std::function<void(std::size_t)>& found) {
+        for (std::size_t i = 0; i < entities.size(); ++i) {
+            if (Distance(entities[i].start, p) <= radius ||
+                Distance(entities[i].end, p) <= radius) {
+                found(i);
+            }
+        }
+    };
+}
+
+struct ThroughRow {
+    const char* name;
+    std::vector<EntityData> entities;
+    std::size_t clicked;
+    Vec2 click;
+    std::vector<Vec2> expected;  // the run's points
+    bool closed = false;
+};
+
+void PrintTo(const ThroughRow& row, std::ostream* out) { *out << row.name; }
+
+class RunThrough : public ::testing::TestWithParam<ThroughRow> {};
+
+TEST_P(RunThrough, FollowsTheJoinsFromTheNearerEnd) {
+    const ThroughRow& row = GetParam();
+    const auto onLayer = [&](const EntityData& e) {
+        return e.layer == row.entities[row.clicked].layer;
+    };
+    const Chain chain =
+        ChainThrough(row.entities, row.clicked, onLayer, 1e-9, ScanEnds(row.entities), row.click);
+    EXPECT_EQ(chain.closed, row.closed);
+    EXPECT_EQ(ChainPoints(chain, row.entities, 0.01), row.expected);
+}
+
+// An L of three lines stored in mixed directions: (0,0) (2,0) (2,1) (2,3).
+const std::vector<EntityData> kOpen = {MakeLine({2, 0}, {0, 0}), MakeLine({2, 0}, {2, 1}),
+                                       MakeLine({2, 3}, {2, 1})};
+// A square stored with one side backwards.
+const std::vector<EntityData> kSquare = {MakeLine({0, 0}, {4, 0}), MakeLine({4, 4}, {4, 0}),
+                                         MakeLine({4, 4}, {0, 4}), MakeLine({0, 4}, {0, 0})};
+// A T: a bar (-2,0)-(0,0)-(2,0) and a stem (0,0)-(0,3)-(1,4).
+const std::vector<EntityData> kTee = {MakeLine({-2, 0}, {0, 0}), MakeLine({0, 0}, {2, 0}),
+                                      MakeLine({0, 0}, {0, 3}), MakeLine({0, 3}, {1, 4})};
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RunThrough,
+    ::testing::Values(
+        // The click on the first line lies 0.5 along a run of 5: the run starts at (0,0).
+        ThroughRow{"OpenFromTheStartSide", kOpen, 0, {0.5, 0.1}, {{0, 0}, {2, 0}, {2, 1}, {2, 3}}},
+        // The same run clicked near its far end runs the other way.
+        ThroughRow{
+            "OpenReversedByTheClick", kOpen, 2, {2.1, 2.5}, {{2, 3}, {2, 1}, {2, 0}, {0, 0}}},
+        // Clicked at 1.5 of 5 on the middle line: still nearer the (0,0) end.
+        ThroughRow{"OpenClickedInTheMiddle", kOpen, 1, {2, 0.5}, {{0, 0}, {2, 0}, {2, 1}, {2, 3}}},
+        // Closed: from the clicked side's nearer corner, through that side first, all the way.
+        ThroughRow{"ClosedFromTheNearerCorner",
+                   kSquare,
+                   0,
+                   {3, 0},
+                   {{4, 0}, {0, 0}, {0, 4}, {4, 4}, {4, 0}},
+                   true},
+        ThroughRow{"ClosedOtherCorner",
+                   kSquare,
+                   1,
+                   {4, 3},
+                   {{4, 4}, {4, 0}, {0, 0}, {0, 4}, {4, 4}},
+                   true},
+        // A branch: three ends meet at (0,0), so no way on is preferred and the run stops there.
+        ThroughRow{"BranchStopsTheStem", kTee, 3, {0.9, 3.95}, {{1, 4}, {0, 3}, {0, 0}}},
+        ThroughRow{"BranchStopsTheBar", kTee, 1, {1.9, 0}, {{2, 0}, {0, 0}}},
+        // A line of another layer meeting the run is not joined to it.
+        ThroughRow{
+            "OtherLayerIsNotJoined",
+            {MakeLine({0, 0}, {1, 0}), MakeLine({1, 0}, {2, 0}, 5), MakeLine({0, 0}, {-1, 0})},
+            0,
+            {0.9, 0},
+            {{1, 0}, {0, 0}, {-1, 0}}}),
+    [](const ::testing::TestParamInfo<ThroughRow>& row) { return std::string(row.param.name); });
+
+TEST(RunThrough, AgreesWithTheWholeDrawingsChainsOnRandomPolylines) {
+    std::mt19937 random(99);
+    std::uniform_real_distribution<double> step(1.0, 30.0);
+    for (int round = 0; round < 60; ++round) {
+        std::vector<EntityData> entities;
+        for (int k = 0; k < 3; ++k) {
+            Vec2 at{1000.0 * k, 0};
+            const int n = 1 + static_cast<int>(random() % 10);
+            for (int i = 0; i < n; ++i) {
+                const Vec2 next{at.x + step(random), at.y + step(random) - 15.0};
+                entities.push_back(random() % 2 == 0 ? MakeLine(at, next) : MakeLine(next, at));
+                at = next;
+            }
+        }
+        std::shuffle(entities.begin(), entities.end(), random);
+        const auto chains = ChainEntities(entities, kAll, 1e-9);
+        for (const Chain& whole : chains) {
+            const auto points = ChainPoints(whole, entities, 0.01);
+            for (const ChainPiece& piece : whole.pieces) {
+                const Chain run = ChainThrough(entities, piece.entity, kAll, 1e-9,
+                                               ScanEnds(entities), entities[piece.entity].start);
+                auto got = ChainPoints(run, entities, 0.01);
+                if (got.front() != points.front()) std::reverse(got.begin(), got.end());
+                EXPECT_EQ(got, points) << "round " << round;
+            }
+        }
+    }
+}
+
+// The drawing's own index finds the joints: the same run as the scan, the entity under the
+// click found within the radius only, hidden entities left out.
+TEST(RunAlongEntity, FindsTheEntityAndItsRunInABoardDrawing) {
+    const auto drawing = BoardDrawing::Create();
+    for (const EntityData& e : kOpen) drawing->AddEntity(e);
+    drawing->AddEntity(MakeLine({50, 50}, {60, 50}));
+    const auto visible = [](const EntityData& e) { return e.visible; };
+    const auto run = RunAlongEntity(*drawing, {2.05, 2.9}, 0.1, 0.01, visible);
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->points, (std::vector<Vec2>{{2, 3}, {2, 1}, {2, 0}, {0, 0}}));
+    EXPECT_EQ(run->chain.pieces.size(), 3U);
+    EXPECT_FALSE(RunAlongEntity(*drawing, {2.5, 2.9}, 0.1, 0.01, visible));
+    EntityData hidden = drawing->At(1);
+    hidden.visible = false;
+    drawing->SetEntity(1, hidden);
+    const auto cut = RunAlongEntity(*drawing, {2.05, 2.9}, 0.1, 0.01, visible);
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->points, (std::vector<Vec2>{{2, 3}, {2, 1}}));
+}
+
+TEST(DistanceToEntity, LinesAndArcsWithinAndBeyondTheirSweep) {
+    EXPECT_DOUBLE_EQ(DistanceToEntity(MakeLine({0, 0}, {4, 0}), {2, 3}), 3.0);
+    EXPECT_DOUBLE_EQ(DistanceToEntity(MakeLine({0, 0}, {4, 0}), {7, 4}), 5.0);
+    const EntityData quarter = MakeArc({0, 0}, {2, 0}, {0, 2});
+    EXPECT_NEAR(DistanceToEntity(quarter, {3, 3}), std::sqrt(18.0) - 2.0, 1e-12);
+    EXPECT_NEAR(DistanceToEntity(quarter, {2, -1}), 1.0, 1e-12);  // past the start: to it
+}
+
 }  // namespace
-}  // namespace pelimator::batch
+}  // namespace pelimator::board
