@@ -16,22 +16,22 @@
 #include <set>
 #include <sstream>
 
-#include "base/file.h"
 #include "batch/drawing_paths.h"
 #include "batch/errors.h"
 #include "batch/options.h"
 #include "batch/pick_file.h"
 #include "batch/progress.h"
+#include "base/file.h"
 #include "board/io/drawing_file.h"
 #include "board/io/dxf_file.h"
 #include "board/io/dxf_scan.h"
 #include "board/model/application.h"
 #include "board/model/factory.h"
 #include "geometry/calc.h"
-#include "line/line_run.h"
 #include "settings/ini_edit.h"
 #include "settings/settings_file.h"
 #include "settings/settings_location.h"
+#include "line/line_run.h"
 
 namespace pelimator::batch {
 
