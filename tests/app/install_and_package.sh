@@ -4,7 +4,7 @@
 # package and checks its file list and dependencies.
 # install_and_package.sh BUILD-DIR CPACK
 set -euo pipefail
-build="$1"
+build=$(cd "$1" && pwd)
 cpack="$2"
 
 for tool in desktop-file-validate dpkg-deb "$cpack"; do
@@ -83,7 +83,7 @@ if grep -Eq '(_tests|_bench|board_ui_demo|\.a)$' "$work/files"; then
 fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for dependency in libqt6widgets6 libqt6network6 libqt6svg6 qt6-qpa-plugins fonts-noto-cjk libc6; do
+for dependency in libqt6widgets6 libqt6gui6 libqt6network6 libqt6svg6 fonts-noto-cjk libc6; do
   grep -q "$dependency" <<<"$depends" || fail "Depends lacks $dependency: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Package)" = pelimator ] || fail "package name"
