@@ -39,6 +39,8 @@ public:
     ~Program() override;
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
+    Program(Program&&) = delete;
+    Program& operator=(Program&&) = delete;
 
     void SetMessagePresenter(MessagePresenter presenter) {
         m_presentMessage = std::move(presenter);

@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kWaitMs = 5000;
 // A message longer than this is no start of ours: a few thousand long paths fit easily.
-constexpr qsizetype kMaxMessageBytes = 4 * 1024 * 1024;
+constexpr qsizetype kMaxMessageBytes = qsizetype{4} * 1024 * 1024;
 const QByteArray kActivate = "activate";
 const QByteArray kOpen = "open ";
 const QByteArray kEnd = "end";
@@ -83,7 +83,8 @@ std::optional<QStringList> DecodeActivation(const QByteArray& message) {
     }
 }
 
-SingleInstance::SingleInstance(QString key, QString directory, QObject* parent) : QObject(parent) {
+SingleInstance::SingleInstance(const QString& key, QString directory, QObject* parent)
+    : QObject(parent) {
     if (directory.isEmpty()) directory = PrivateRuntimeDirectory();
     if (directory.isEmpty()) return;  // no private folder: IsUnique() is false
     m_lockPath = QDir(directory).filePath(key + QStringLiteral(".lock"));
@@ -91,7 +92,7 @@ SingleInstance::SingleInstance(QString key, QString directory, QObject* parent) 
 }
 
 SingleInstance::~SingleInstance() {
-    if (m_server) m_server->close();
+    if (m_server != nullptr) m_server->close();
 }
 
 bool SingleInstance::TryBecomePrimary(const QStringList& files) {

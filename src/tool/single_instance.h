@@ -39,8 +39,12 @@ class SingleInstance : public QObject {
 public:
     // key names the program; tests pass their own so they do not meet a running Pelimator.
     // directory defaults to PrivateRuntimeDirectory().
-    explicit SingleInstance(QString key, QString directory = {}, QObject* parent = nullptr);
+    explicit SingleInstance(const QString& key, QString directory = {}, QObject* parent = nullptr);
     ~SingleInstance() override;
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
+    SingleInstance(SingleInstance&&) = delete;
+    SingleInstance& operator=(SingleInstance&&) = delete;
 
     // True when this is the first instance: it then holds the lock and listens for others.
     // False when another one runs; that one has been asked to open files (absolute paths) and
