@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -130,6 +131,31 @@ private slots:
                  qPrintable(messages[0]));
         QVERIFY2(messages[0].contains(QStringLiteral("「%1」はフォルダです").arg(m_dir.path())),
                  qPrintable(messages[0]));
+    }
+
+    // A file that is there but no drawing is reported by the file menu's own open (a message box,
+    // answered here), and the files after it still open.
+    void ABrokenDrawingDoesNotStopTheOthers() {
+        const QString broken = m_dir.filePath(QStringLiteral("壊れた.dxf"));
+        QFile file(broken);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nnot a number\n");
+        file.close();
+        const QString good = WriteDrawing(m_dir, QStringLiteral("good.dxf"));
+        Program program(m_settings);
+        QStringList shown;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&shown] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown.append(box->text());
+                box->accept();
+            }
+        });
+        answer.start(20);
+        program.Start({broken, good});
+        QCOMPARE(TabNames(program), QStringList{QStringLiteral("good.dxf")});
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].contains(QStringLiteral("壊れた.dxf")), qPrintable(shown[0]));
     }
 
     void TheSameDrawingTwiceOpensOnce() {
