@@ -5,6 +5,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QThread>
 #include <QUrl>
 #include <cerrno>
 
@@ -16,6 +17,8 @@ namespace pelimator {
 namespace {
 
 constexpr int kWaitMs = 5000;
+constexpr int kConnectAttempts = 10;
+constexpr unsigned long kConnectPauseMs = 200;
 // A message longer than this is no start of ours: a few thousand long paths fit easily.
 constexpr qsizetype kMaxMessageBytes = qsizetype{4} * 1024 * 1024;
 const QByteArray kActivate = "activate";
@@ -101,9 +104,14 @@ bool SingleInstance::TryBecomePrimary(const QStringList& files) {
     m_lock->setStaleLockTime(0);  // only a dead owner makes the lock stale, never its age
     if (!m_lock->tryLock(100)) {
         m_lock.reset();
+        // The first instance may hold the lock a moment before it listens: a few tries.
         QLocalSocket socket;
-        socket.connectToServer(m_socketPath);
-        if (socket.waitForConnected(kWaitMs)) {
+        for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
+            socket.connectToServer(m_socketPath);
+            if (socket.waitForConnected(kWaitMs)) break;
+            QThread::msleep(kConnectPauseMs);
+        }
+        if (socket.state() == QLocalSocket::ConnectedState) {
             socket.write(EncodeActivation(files));
             socket.waitForBytesWritten(kWaitMs);
             QByteArray answer;
