@@ -31,6 +31,7 @@
 #include "line/line_run.h"
 #include "settings/ini_edit.h"
 #include "settings/settings_file.h"
+#include "settings/settings_location.h"
 
 namespace pelimator::batch {
 
@@ -76,7 +77,7 @@ bool HasScaleProperty(std::string_view text) {
 
 std::string SettingsPathFor(const BatchOptions& options, const std::string& programDir) {
     if (!options.settingsFile.empty()) return options.settingsFile;
-    return settings::SettingsFilePath(programDir.empty() ? ProgramDirectory() : programDir);
+    return settings::SettingsFileForProgram(programDir.empty() ? ProgramDirectory() : programDir);
 }
 
 // The settings the run uses; the file named on the command line must exist, the default one may

@@ -236,8 +236,8 @@ std::string HelpText(const std::string& program) {
            "  --up left|right     上とする側: 左 (left, 0) / 右 (right, 1)。既定 left\n"
            "  --scale N           縮尺 1:N。縮尺を持たない図面 (新しい図面、縮尺のない DXF)\n"
            "                      にだけ使います。既定 1\n"
-           "  --settings ファイル 幅・半径・高さ・レイヤを読む設定ファイル。既定はプログラムと\n"
-           "                      同じフォルダの Korvane.ini (なければ既定値)\n"
+           "  --settings ファイル 幅・半径・高さ・レイヤを読む設定ファイル。既定は対話画面と同じ\n"
+           "                      Korvane.ini (なければ既定値)\n"
            "  --max-entities N    1 回の実行で作る図形の上限。経路ごとに描く前に見積もり、\n"
            "                      合計がこれを超えるならエラーにします。既定 " +
            std::to_string(kDefaultEntityLimit) +
