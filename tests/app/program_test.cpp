@@ -227,8 +227,8 @@ private slots:
 
         command->trigger();
         QVERIFY(tool.isVisible());
-        QCOMPARE(tool.GetLineKind(), std::int16_t{1});
-        QCOMPARE(tool.GetPathKind(), std::int16_t{0});
+        QVERIFY(tool.GetLineKind() == pelimator::settings::LineKind::Zigzag);
+        QVERIFY(tool.GetPathKind() == pelimator::settings::PathKind::Polyline);
         QVERIFY(tool.findChild<QRadioButton*>(QStringLiteral("optDir1"))->isChecked());
         QCOMPARE(tool.findChild<QLineEdit*>(QStringLiteral("txtMag"))->text(),
                  QStringLiteral("250"));
