@@ -35,6 +35,30 @@ void LoadContent(BoardDocument& document, const DrawingContent& content) {
     drawing.MarkSaved();
 }
 
+namespace {
+
+const DxfSource& SourceOf(const BoardDocument& document) {
+    const auto* source = dynamic_cast<const DxfSource*>(document.Source().get());
+    return source != nullptr ? *source : *NewDrawingSource();
+}
+
+// The document as a save sees it; layers copied (few), entities viewed in place.
+struct StateOf {
+    explicit StateOf(const BoardDocument& document) {
+        const BoardLayers& table = *document.LayerTable();
+        layers.reserve(table.Count());
+        for (std::size_t i = 0; i < table.Count(); ++i) layers.push_back(table.At(i));
+        state.layers = layers;
+        state.entities = document.DrawingModel()->Entities();
+        state.scaleNumerator = document.ScaleModel()->Numerator();
+        state.scaleDenominator = document.ScaleModel()->Denominator();
+    }
+    std::vector<LayerData> layers;
+    DrawingState state;
+};
+
+}  // namespace
+
 OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path) {
     DxfReadResult read = ReadDxfFile(path);
     BoardDocumentPtr document = application.AddDocument(FileNameOf(path));
@@ -45,14 +69,27 @@ OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path
         throw;
     }
     document->SetPath(path);
+    document->SetSource(std::move(read.source));
     return {document, std::move(read.report)};
 }
 
 void SaveDrawing(BoardDocument& document, const std::string& path) {
-    WriteDxfFile(path, ContentOf(document));
+    const StateOf state(document);
+    WriteDxf(path, SourceOf(document), state.state);
     document.SetPath(path);
     document.SetName(FileNameOf(path));
     document.DrawingModel()->MarkSaved();
+}
+
+std::vector<std::string> SaveLosses(const BoardDocument& document) {
+    const StateOf state(document);
+    return DxfSaveLosses(SourceOf(document), state.state);
+}
+
+std::optional<std::size_t> SourceRecordOf(const BoardDocument& document, std::size_t entity) {
+    const auto* source = dynamic_cast<const DxfSource*>(document.Source().get());
+    if (source == nullptr || entity >= source->entityRecord.size()) return std::nullopt;
+    return source->entityRecord[entity];
 }
 
 }  // namespace pelimator::board

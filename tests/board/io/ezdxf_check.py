@@ -13,10 +13,20 @@ import sys
 import tempfile
 
 import ezdxf
+import ezdxf.colors
 
 
 def close(a, b, scale):
     return abs(a - b) <= 1e-9 * max(1.0, scale)
+
+
+def layer_rgb(layer):
+    """The layer's colour as the board reads it: the true colour, else the index colour (7 is
+    black on the board's white paper)."""
+    if layer.rgb is not None:
+        return list(layer.rgb)
+    aci = abs(layer.color)
+    return [0, 0, 0] if aci == 7 else list(ezdxf.colors.aci2rgb(aci))
 
 
 def check(dxf_path, listing):
@@ -45,8 +55,8 @@ def check(dxf_path, listing):
         layer, name = found
         if name != expected["name"]:
             problems.append(f"layer {expected['number']}: name {name!r} != {expected['name']!r}")
-        if list(layer.rgb or ()) != expected["rgb"]:
-            problems.append(f"layer {expected['number']}: rgb {layer.rgb} != {expected['rgb']}")
+        if layer_rgb(layer) != expected["rgb"]:
+            problems.append(f"layer {expected['number']}: rgb {layer_rgb(layer)} != {expected['rgb']}")
         if layer.is_off() == expected["visible"]:
             problems.append(f"layer {expected['number']}: visibility differs")
     dxf_name_of = {number: layer.dxf.name for number, (layer, _) in by_number.items()}
