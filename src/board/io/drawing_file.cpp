@@ -18,20 +18,19 @@ DrawingContent ContentOf(const BoardDocument& document) {
 }
 
 void LoadContent(BoardDocument& document, const DrawingContent& content) {
+    DrawingContent copy = content;
+    LoadContent(document, std::move(copy));
+}
+
+void LoadContent(BoardDocument& document, DrawingContent&& content) {
     BoardDrawing& drawing = *document.DrawingModel();
-    drawing.Clear();
     BoardLayers& layers = *document.LayerTable();
     layers.Reset();
     for (const LayerData& layer : content.layers) layers.Put(layer);
     document.CurrentAttributesModel()->SetLayer(0);
     document.ScaleModel()->SetNumerator(content.scaleNumerator);
     document.ScaleModel()->SetDenominator(content.scaleDenominator);
-    if (!content.entities.empty()) {
-        drawing.BeginEdit("開く");
-        for (const EntityData& entity : content.entities) drawing.AddEntity(entity);
-        drawing.EndEdit(true);
-    }
-    drawing.ClearHistory();
+    drawing.Load(std::move(content.entities));
     drawing.MarkSaved();
 }
 
@@ -63,7 +62,7 @@ OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path
     DxfReadResult read = ReadDxfFile(path);
     BoardDocumentPtr document = application.AddDocument(FileNameOf(path));
     try {
-        LoadContent(*document, read.content);
+        LoadContent(*document, std::move(read.content));
     } catch (...) {
         application.RemoveDocument(static_cast<std::size_t>(application.IndexOf(document.get())));
         throw;

@@ -17,6 +17,8 @@ namespace pelimator::board {
 // Replaces everything the document's drawing holds with content: layers, entities (as one
 // history-free state) and scale; layer 0 becomes current and the drawing counts as unmodified.
 void LoadContent(BoardDocument& document, const DrawingContent& content);
+// The same, moving the entities in instead of copying them.
+void LoadContent(BoardDocument& document, DrawingContent&& content);
 
 struct OpenedDrawing {
     BoardDocumentPtr document;

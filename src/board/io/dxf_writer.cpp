@@ -343,8 +343,8 @@ private:
         DxfEmitter out(m_s.layout);
         out.Text(0, "TABLE");
         out.Text(2, name);
-        if (m_s.handles) out.Handle(5, handle);
         if (m_s.Modern()) {
+            out.Handle(5, handle);
             out.Text(330, "0");
             out.Text(100, "AcDbSymbolTable");
         }
