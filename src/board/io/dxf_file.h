@@ -86,6 +86,9 @@ struct DrawingState {
 // only when complete; FileError when it cannot be written (the old file is then untouched).
 void WriteDxf(const std::string& path, const DxfSource& source, const DrawingState& state);
 
+// What WriteDxf writes, as bytes (for checks; no file is touched).
+[[nodiscard]] std::string SavedDxfBytes(const DxfSource& source, const DrawingState& state);
+
 // Writes content as a new drawing (AutoCAD 2007 format, UTF-8), as WriteDxf over
 // NewDrawingSource().
 void WriteDxfFile(const std::string& path, const DrawingContent& content);

@@ -151,6 +151,15 @@ public:
             OnTag();
         }
         if (!sawEof) m_reader.Fail("ファイルが途中で切れています (終わりの EOF がありません)");
+        FlushPolyline();
+        // A section or table left open ends where the file ends.
+        const std::size_t eof = m_s.records.back();
+        for (DxfPlace* place : {&m_s.header, &m_s.tables, &m_s.entities}) {
+            if (place->found && place->end == 0) place->end = eof;
+        }
+        for (DxfTablePlace* table : {&m_s.layerTable, &m_s.appidTable}) {
+            if (table->found && table->endTab == 0) table->endTab = eof;
+        }
         if (m_s.entitiesInsert == 0) m_s.entitiesInsert = m_s.records.back();
         if (m_s.tablesInsert == 0) m_s.tablesInsert = m_s.entitiesInsert;
         m_s.records.push_back(static_cast<std::uint32_t>(m_tag.end));
@@ -169,18 +178,13 @@ private:
         m_handleCode = 5;
         if (m_type == "EOF") return true;
         if (m_type == "SECTION") {
+            CloseSection();
             m_kind = Kind::Section;
             m_sectionBegin = m_tag.begin;
             return false;
         }
         if (m_type == "ENDSEC") {
-            if (m_section == Section::Header) m_s.header.end = m_tag.begin;
-            if (m_section == Section::Tables) m_s.tables.end = m_tag.begin;
-            if (m_section == Section::Entities) {
-                m_s.entities.end = m_tag.begin;
-                FlushPolyline();
-            }
-            m_section = Section::None;
+            CloseSection();
             return false;
         }
         switch (m_section) {
@@ -196,8 +200,23 @@ private:
         return false;
     }
 
+    // Ends the open section (and table) at the record just begun.
+    void CloseSection() {
+        if (m_table != nullptr && m_table->endTab == 0) m_table->endTab = m_tag.begin;
+        m_table = nullptr;
+        m_tableName = {};
+        if (m_section == Section::Header) m_s.header.end = m_tag.begin;
+        if (m_section == Section::Tables) m_s.tables.end = m_tag.begin;
+        if (m_section == Section::Entities) {
+            m_s.entities.end = m_tag.begin;
+            FlushPolyline();
+        }
+        m_section = Section::None;
+    }
+
     void BeginTableRecord() {
         if (m_type == "TABLE") {
+            if (m_table != nullptr && m_table->endTab == 0) m_table->endTab = m_tag.begin;
             m_kind = Kind::TableHead;
             m_table = nullptr;
             return;

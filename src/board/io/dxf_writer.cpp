@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <numbers>
 #include <unordered_map>
@@ -55,13 +56,30 @@ public:
 
     [[nodiscard]] const std::vector<std::string>& Losses() const noexcept { return m_losses; }
 
-    void Write(const std::string& path) {
-        const std::string failure = "ファイル「" + FileNameOf(path) + "」を保存できません: ";
+    void Prepare(const std::string& failure) {
         if (m_state.scaleNumerator <= 0 || m_state.scaleDenominator <= 0) {
             throw FileError(failure + "縮尺が正しくありません");
         }
         for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) CheckEntity(i, failure);
         BuildPatches();
+    }
+
+    std::string Bytes() {
+        Prepare("保存できません: ");
+        char* data = nullptr;
+        std::size_t size = 0;
+        std::FILE* file = ::open_memstream(&data, &size);
+        if (file == nullptr) throw std::bad_alloc();
+        Emit(file);
+        std::fclose(file);
+        std::string bytes(data, size);
+        std::free(data);  // NOLINT(cppcoreguidelines-no-malloc): open_memstream's buffer
+        return bytes;
+    }
+
+    void Write(const std::string& path) {
+        const std::string failure = "ファイル「" + FileNameOf(path) + "」を保存できません: ";
+        Prepare(failure);
         WriteFileAtomically(path, [&](const std::string& tempPath) {
             std::FILE* file = std::fopen(tempPath.c_str(), "wb");
             if (file == nullptr) throw FileError(failure + "書き込み用に開けません");
@@ -597,6 +615,10 @@ private:
 
 std::vector<std::string> DxfSaveLosses(const DxfSource& source, const DrawingState& state) {
     return Saver(source, state).Losses();
+}
+
+std::string SavedDxfBytes(const DxfSource& source, const DrawingState& state) {
+    return Saver(source, state).Bytes();
 }
 
 void WriteDxf(const std::string& path, const DxfSource& source, const DrawingState& state) {

@@ -153,12 +153,12 @@ def attributes(entity):
     return entity.dxftype(), values, xdata
 
 
-def check_round_trip(program, folder, version, codepage, mode):
+def check_round_trip(program, folder, version, codepage, mode, binary=False):
     problems = []
-    where = f"{version} {codepage or 'no code page'} {mode}"
+    where = f"{version} {codepage or 'no code page'} {mode}{' binary' if binary else ''}"
     doc = rich_drawing(version, codepage)
     original = os.path.join(folder, "original.dxf")
-    doc.saveas(original)
+    doc.saveas(original, fmt="bin" if binary else "asc")
     encoding = None
     if codepage is None and version < "R2007":
         # Take the code page out of the header, as some Japanese programs do.
@@ -218,6 +218,13 @@ def check_round_trips(program):
                     except Exception as error:  # one case failing must not hide the others
                         problems.append(f"{version} {codepage} {mode}: {type(error).__name__}: "
                                         f"{str(error)[:200]}")
+        for version in ("R12", "R2000", "R2018"):
+            for mode in ("same", "add"):
+                try:
+                    problems += check_round_trip(program, folder, version, "ANSI_932", mode, True)
+                except Exception as error:
+                    problems.append(f"{version} binary {mode}: {type(error).__name__}: "
+                                    f"{str(error)[:200]}")
     return problems
 
 
