@@ -1,7 +1,5 @@
 // Opening and saving the 1,000,000-arc drawing pelimator-batch writes from 1,000 straight paths
 // of 1,001 points (about 200 MB of DXF), and ezdxf reading the same file for comparison.
-#include <benchmark/benchmark.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include "batch/batch.h"
@@ -132,8 +131,9 @@ BENCHMARK(BM_OpenDrawSave)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRea
 
 // An independent reader on the same file, through python3 (Debian's, with python3-ezdxf).
 void BM_EzdxfRead(benchmark::State& state) {
-    const std::string command = "/usr/bin/python3 -c 'import ezdxf,sys; ezdxf.readfile(sys.argv[1])' " +
-                                Shared().File("big.dxf");
+    const std::string command =
+        "/usr/bin/python3 -c 'import ezdxf,sys; ezdxf.readfile(sys.argv[1])' " +
+        Shared().File("big.dxf");
     for (auto _ : state) {
         if (std::system(command.c_str()) != 0) {
             state.SkipWithError("ezdxf could not read the file (is python3-ezdxf installed?)");

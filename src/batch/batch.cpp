@@ -16,20 +16,20 @@
 #include <set>
 #include <sstream>
 
+#include "base/file.h"
 #include "batch/drawing_paths.h"
 #include "batch/errors.h"
 #include "batch/options.h"
 #include "batch/pick_file.h"
 #include "batch/progress.h"
-#include "base/file.h"
 #include "board/io/drawing_file.h"
 #include "board/io/dxf_file.h"
 #include "board/model/application.h"
 #include "board/model/factory.h"
 #include "geometry/calc.h"
+#include "line/line_run.h"
 #include "settings/ini_edit.h"
 #include "settings/settings_file.h"
-#include "line/line_run.h"
 
 namespace pelimator::batch {
 
@@ -286,10 +286,12 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
     // Nothing is dropped silently: what the file's version cannot hold stops the run unless
     // --allow-loss was given.
     if (const auto losses = board::SaveLosses(document); !losses.empty()) {
-        for (const std::string& loss : losses) streams.err << "保存で失われるもの: " << loss << "\n";
+        for (const std::string& loss : losses)
+            streams.err << "保存で失われるもの: " << loss << "\n";
         if (!options.allowLoss) {
-            throw InputError("保存すると上の内容が失われます。それでよければ --allow-loss を付けて"
-                             "下さい");
+            throw InputError(
+                "保存すると上の内容が失われます。それでよければ --allow-loss を付けて"
+                "下さい");
         }
     }
 

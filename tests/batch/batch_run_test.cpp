@@ -12,9 +12,9 @@
 #include "board/model/application.h"
 #include "board/model/factory.h"
 #include "geometry/calc.h"
+#include "line/line_run.h"
 #include "settings/ini_edit.h"
 #include "settings/settings_file.h"
-#include "line/line_run.h"
 
 namespace pelimator::batch {
 namespace {

@@ -1,6 +1,7 @@
 // Reading DXF files in one pass over their tags: every record kept as its byte range, typed data
 // parsed only for what the board shows (lines, arcs, circles, polylines), the layer table, and
 // the header values and places a save patches.
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -160,8 +161,8 @@ public:
         for (DxfTablePlace* table : {&m_s.layerTable, &m_s.appidTable}) {
             if (table->found && table->endTab == 0) table->endTab = eof;
         }
-        if (m_s.entitiesInsert == 0) m_s.entitiesInsert = m_s.records.back();
-        if (m_s.tablesInsert == 0) m_s.tablesInsert = m_s.entitiesInsert;
+        if (m_s.entitiesInsert == kNoDxfRecord) m_s.entitiesInsert = m_s.records.back();
+        if (m_s.tablesInsert == kNoDxfRecord) m_s.tablesInsert = m_s.entitiesInsert;
         m_s.records.push_back(static_cast<std::uint32_t>(m_tag.end));
         Finish();
     }
@@ -341,11 +342,11 @@ private:
         } else if (name == "BLOCKS") {
             m_section = Section::Blocks;
         }
-        if (m_s.tablesInsert == 0 &&
+        if (m_s.tablesInsert == kNoDxfRecord &&
             (name == "BLOCKS" || name == "ENTITIES" || name == "OBJECTS")) {
             m_s.tablesInsert = m_sectionBegin;
         }
-        if (m_s.entitiesInsert == 0 &&
+        if (m_s.entitiesInsert == kNoDxfRecord &&
             (name == "OBJECTS" || name == "THUMBNAILIMAGE" || name == "ACDSDATA")) {
             m_s.entitiesInsert = m_sectionBegin;
         }
@@ -433,7 +434,7 @@ private:
         double angle2 = 360.0;
         double bulge = 0.0;
         std::int64_t flags = 0;
-        double extrusion[3] = {0.0, 0.0, 1.0};
+        std::array<double, 3> extrusion = {0.0, 0.0, 1.0};
     };
 
     void OnEntityTag() {
@@ -474,7 +475,7 @@ private:
             case 210:
             case 220:
             case 230:
-                m_e.extrusion[(m_tag.code - 210) / 10] = m_tag.real;
+                m_e.extrusion[static_cast<std::size_t>((m_tag.code - 210) / 10)] = m_tag.real;
                 break;
             default:
                 break;
@@ -590,7 +591,7 @@ private:
     // Whether the entity's plane is the drawing plane seen from below (its coordinates mirror
     // in X); none when it is tilted (the entity is then not shown).
     [[nodiscard]] std::optional<bool> Mirror() const {
-        const double* d = m_e.extrusion;
+        const std::array<double, 3>& d = m_e.extrusion;
         if (std::abs(d[0]) < 1e-9 && std::abs(d[1]) < 1e-9 && d[2] != 0.0) return d[2] < 0.0;
         return std::nullopt;
     }

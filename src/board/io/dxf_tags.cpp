@@ -49,6 +49,13 @@ T LoadLittle(const char* p) noexcept {
     return value;
 }
 
+template <typename T>
+void AppendLittle(std::string& out, T value) {
+    std::array<char, sizeof(T)> bytes{};
+    std::memcpy(bytes.data(), &value, sizeof(T));
+    out.append(bytes.data(), bytes.size());
+}
+
 std::size_t FixedSize(DxfValueKind kind) noexcept {
     switch (kind) {
         case DxfValueKind::Real:
@@ -195,7 +202,7 @@ bool DxfTagReader::NextAscii(DxfTag& tag) {
     return true;
 }
 
-void DxfTagReader::ParseValue(DxfTag& tag, std::string_view trimmed) {
+void DxfTagReader::ParseValue(DxfTag& tag, std::string_view trimmed) const {
     const auto label = [&] {
         return "グループコード " + std::to_string(tag.code) + " の値「" + std::string(trimmed) +
                "」";
@@ -320,14 +327,12 @@ bool ParseHandle(std::string_view text, std::uint64_t& handle) noexcept {
 void DxfEmitter::Code(int code) {
     if (m_layout.form == DxfForm::Binary) {
         if (m_layout.wideCodes) {
-            const auto value = static_cast<std::int16_t>(code);
-            m_out.append(reinterpret_cast<const char*>(&value), 2);
+            AppendLittle(m_out, static_cast<std::int16_t>(code));
         } else if (code < 255) {
             m_out += static_cast<char>(code);
         } else {
             m_out += static_cast<char>(255);
-            const auto value = static_cast<std::int16_t>(code);
-            m_out.append(reinterpret_cast<const char*>(&value), 2);
+            AppendLittle(m_out, static_cast<std::int16_t>(code));
         }
         return;
     }
@@ -351,7 +356,7 @@ void DxfEmitter::Text(int code, std::string_view value) {
 void DxfEmitter::Real(int code, double value) {
     Code(code);
     if (m_layout.form == DxfForm::Binary) {
-        m_out.append(reinterpret_cast<const char*>(&value), sizeof value);
+        AppendLittle(m_out, value);
         return;
     }
     std::array<char, 400> buffer{};
@@ -365,21 +370,17 @@ void DxfEmitter::Integer(int code, std::int64_t value) {
     Code(code);
     if (m_layout.form == DxfForm::Binary) {
         switch (ValueKindOf(code)) {
-            case DxfValueKind::Int16: {
-                const auto v = static_cast<std::int16_t>(value);
-                m_out.append(reinterpret_cast<const char*>(&v), 2);
+            case DxfValueKind::Int16:
+                AppendLittle(m_out, static_cast<std::int16_t>(value));
                 break;
-            }
-            case DxfValueKind::Int32: {
-                const auto v = static_cast<std::int32_t>(value);
-                m_out.append(reinterpret_cast<const char*>(&v), 4);
+            case DxfValueKind::Int32:
+                AppendLittle(m_out, static_cast<std::int32_t>(value));
                 break;
-            }
             case DxfValueKind::Bool:
                 m_out += static_cast<char>(value != 0 ? 1 : 0);
                 break;
             default:
-                m_out.append(reinterpret_cast<const char*>(&value), 8);
+                AppendLittle(m_out, value);
                 break;
         }
         return;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace pelimator::board {
 
@@ -69,7 +70,7 @@ private:
     bool NextAscii(DxfTag& tag);
     bool NextBinary(DxfTag& tag);
     bool Line(std::string_view& line);
-    void ParseValue(DxfTag& tag, std::string_view trimmed);
+    void ParseValue(DxfTag& tag, std::string_view trimmed) const;
     void NoteText(std::string_view text) noexcept;
 
     std::string_view m_data;
@@ -94,7 +95,7 @@ private:
 // three columns and the file's line end; binary values by the code's kind.
 class DxfEmitter {
 public:
-    explicit DxfEmitter(const DxfLayout& layout) : m_layout(layout) {}
+    explicit DxfEmitter(DxfLayout layout) : m_layout(std::move(layout)) {}
 
     void Text(int code, std::string_view value);
     // Shortest fixed notation that reads back to the same double.

@@ -303,7 +303,9 @@ private:
             if (tag.code == 62) oldAci = tag.integer;
             has70 = has70 || tag.code == 70;
         }
-        const auto [aci, rgb] = Colour(plan, oldAci);
+        const auto colour = Colour(plan, oldAci);
+        const std::int64_t aci = colour.first;
+        const std::int64_t rgb = colour.second;
         const bool ourData = NeedsOurData(plan);
         DxfEmitter out(m_s.layout);
         bool wrote62 = false;
@@ -315,8 +317,7 @@ private:
             if (rgb >= 0 && !wrote420) out.Integer(420, rgb);
             wrote62 = wrote420 = true;
         };
-        for (std::size_t i = 0; i < tags.size(); ++i) {
-            const DxfTag& tag = tags[i];
+        for (const DxfTag& tag : tags) {
             if (tag.code == 1001) {
                 inOurs = TrimDxf(tag.value) == kDxfAppName;
                 if (inOurs && ourData && !wroteOurs) {
@@ -471,10 +472,9 @@ private:
     }
 
     [[nodiscard]] static std::string HandleText(std::uint64_t handle) {
-        std::array<char, 24> buffer{};
-        std::snprintf(buffer.data(), buffer.size(), "%llX",
-                      static_cast<unsigned long long>(handle));
-        return buffer.data();
+        DxfEmitter out(DxfLayout{});  // ASCII: "  5\n<handle>\n"
+        out.Handle(5, handle);
+        return out.Out().substr(4, out.Out().size() - 5);
     }
 
     void HeaderPatches() {
@@ -521,8 +521,9 @@ private:
         }
         DxfEmitter end(m_s.layout);
         end.Text(0, "ENDSEC");
-        m_patches.push_back(
-            {m_s.layout.begin, m_s.layout.begin, SectionStart("HEADER") + vars.Out() + end.Out()});
+        // First among insertions at the file's start: the header leads every file.
+        m_patches.insert(m_patches.begin(), {m_s.layout.begin, m_s.layout.begin,
+                                             SectionStart("HEADER") + vars.Out() + end.Out()});
     }
 
     void EntityRecord(DxfEmitter& out, const EntityData& entity, std::uint64_t handle,
@@ -559,7 +560,7 @@ private:
         out.Real(51, to);
     }
 
-    void Put(std::FILE* file, std::string_view bytes) const {
+    static void Put(std::FILE* file, std::string_view bytes) {
         if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
     }
 

@@ -1,9 +1,10 @@
 // Documents to and from files: what opening and saving do to the board's documents.
+#include "board/io/drawing_file.h"
+
 #include <gtest/gtest.h>
 
-#include "board/io/drawing_file.h"
-#include "board/io/dxf_test_support.h"
 #include "base/errors.h"
+#include "board/io/dxf_test_support.h"
 
 namespace pelimator::board {
 namespace {
@@ -47,7 +48,8 @@ TEST(DrawingFile, FailedOpenLeavesTheApplicationAsItWas) {
     TempDir dir;
     const auto application = BoardApplication::Create();
     const BoardDocumentPtr existing = application->AddDocument("今の図面");
-    testing::WriteText(dir.File("bad.dxf"), "0\nSECTION\n2\nENTITIES\n0\nARC\n40\n-1\n0\nENDSEC\n0\nEOF\n");
+    testing::WriteText(dir.File("bad.dxf"),
+                       "0\nSECTION\n2\nENTITIES\n0\nARC\n40\n-1\n0\nENDSEC\n0\nEOF\n");
     EXPECT_THROW((void)OpenDrawing(*application, dir.File("bad.dxf")), FileError);
     EXPECT_EQ(application->DocumentCount(), 1U);
     EXPECT_EQ(application->Active(), existing);

@@ -1,10 +1,10 @@
 // The lossless DXF layer: tags split as written, files written back byte for byte, additions in
 // the file's version and code page with fresh handles, and what a save would lose.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstring>
 #include <functional>
+
+#include <gtest/gtest.h>
 
 #include "base/errors.h"
 #include "board/io/dxf_file.h"
@@ -66,25 +66,27 @@ std::string Le16(std::int16_t value) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DxfTagSplit,
-    ::testing::Values(
-        SplitRow{"Lf", "0\nLINE\n8\nA\n", {{0, "LINE"}, {8, "A"}}},
-        SplitRow{"CrLf", "0\r\nLINE\r\n10\r\n1.5\r\n", {{0, "LINE"}, {10, "1.5"}}},
-        SplitRow{"RightAlignedCodesAndBlanksInValues",
-                 "  0\nLINE\n  1\n  text \n 40\n  2.5\n",
-                 {{0, "LINE"}, {1, "  text "}, {40, "  2.5"}}},
-        SplitRow{"ByteOrderMark", "\xEF\xBB\xBF" "0\nEOF\n", {{0, "EOF"}}},
-        SplitRow{"LastLineWithoutLineEnd", "0\nEOF", {{0, "EOF"}}},
-        SplitRow{"BinaryTwoByteCodes",
-                 Binary(true, {{0, std::string("LINE\0", 5)},
-                               {10, Le(1.5)},
-                               {70, Le16(3)},
-                               {1001, std::string("APP\0", 4)}}),
-                 {{0, "LINE"}, {10, Le(1.5)}, {70, Le16(3)}, {1001, "APP"}}},
-        SplitRow{"BinaryR12OneByteCodesWith255Escape",
-                 Binary(false, {{0, std::string("LINE\0", 5)},
-                                {8, std::string("0\0", 2)},
-                                {1001, std::string("APP\0", 4)}}),
-                 {{0, "LINE"}, {8, "0"}, {1001, "APP"}}}),
+    ::testing::Values(SplitRow{"Lf", "0\nLINE\n8\nA\n", {{0, "LINE"}, {8, "A"}}},
+                      SplitRow{"CrLf", "0\r\nLINE\r\n10\r\n1.5\r\n", {{0, "LINE"}, {10, "1.5"}}},
+                      SplitRow{"RightAlignedCodesAndBlanksInValues",
+                               "  0\nLINE\n  1\n  text \n 40\n  2.5\n",
+                               {{0, "LINE"}, {1, "  text "}, {40, "  2.5"}}},
+                      SplitRow{"ByteOrderMark",
+                               "\xEF\xBB\xBF"
+                               "0\nEOF\n",
+                               {{0, "EOF"}}},
+                      SplitRow{"LastLineWithoutLineEnd", "0\nEOF", {{0, "EOF"}}},
+                      SplitRow{"BinaryTwoByteCodes",
+                               Binary(true, {{0, std::string("LINE\0", 5)},
+                                             {10, Le(1.5)},
+                                             {70, Le16(3)},
+                                             {1001, std::string("APP\0", 4)}}),
+                               {{0, "LINE"}, {10, Le(1.5)}, {70, Le16(3)}, {1001, "APP"}}},
+                      SplitRow{"BinaryR12OneByteCodesWith255Escape",
+                               Binary(false, {{0, std::string("LINE\0", 5)},
+                                              {8, std::string("0\0", 2)},
+                                              {1001, std::string("APP\0", 4)}}),
+                               {{0, "LINE"}, {8, "0"}, {1001, "APP"}}}),
     [](const ::testing::TestParamInfo<SplitRow>& row) { return row.param.name; });
 
 TEST(DxfTagSplit, BinaryNumbersAreParsed) {
@@ -111,38 +113,106 @@ std::string Pairs(std::initializer_list<std::pair<int, std::string>> pairs,
 // An AutoCAD 2000 drawing as another program writes it: a header with the handle seed, the
 // layer and application tables, model space, a text with extended data, a line.
 std::string R2000(const std::string& eol = "\n") {
-    return Pairs({{0, "SECTION"},   {2, "HEADER"},     {9, "$ACADVER"},   {1, "AC1015"},
-                  {9, "$HANDSEED"}, {5, "30"},         {9, "$DIMSCALE"},  {40, "1.0"},
-                  {0, "ENDSEC"},    {999, "コメント"}, {0, "SECTION"},    {2, "TABLES"},
-                  {0, "TABLE"},     {2, "LAYER"},      {5, "2"},          {330, "0"},
-                  {100, "AcDbSymbolTable"},            {70, "1"},         {0, "LAYER"},
-                  {5, "10"},        {330, "2"},        {100, "AcDbSymbolTableRecord"},
-                  {100, "AcDbLayerTableRecord"},       {2, "0"},          {70, "0"},
-                  {62, "7"},        {6, "Continuous"}, {0, "ENDTAB"},     {0, "TABLE"},
-                  {2, "APPID"},     {5, "3"},          {330, "0"},        {100, "AcDbSymbolTable"},
-                  {70, "1"},        {0, "APPID"},      {5, "11"},         {330, "3"},
-                  {100, "AcDbSymbolTableRecord"},      {100, "AcDbRegAppTableRecord"},
-                  {2, "ACAD"},      {70, "0"},         {0, "ENDTAB"},     {0, "TABLE"},
-                  {2, "BLOCK_RECORD"},                 {5, "4"},          {330, "0"},
-                  {100, "AcDbSymbolTable"},            {70, "1"},         {0, "BLOCK_RECORD"},
-                  {5, "1F"},        {330, "4"},        {100, "AcDbSymbolTableRecord"},
-                  {100, "AcDbBlockTableRecord"},       {2, "*Model_Space"},
-                  {0, "ENDTAB"},    {0, "ENDSEC"},     {0, "SECTION"},    {2, "ENTITIES"},
-                  {0, "TEXT"},      {5, "3A"},         {330, "1F"},       {100, "AcDbEntity"},
-                  {8, "0"},         {62, "1"},         {100, "AcDbText"}, {10, "1"},
-                  {20, "2"},        {30, "0"},         {40, "2.5"},       {1, "文字"},
-                  {1001, "ACAD"},   {1000, "keep"},    {0, "LINE"},       {5, "3B"},
-                  {330, "1F"},      {100, "AcDbEntity"},                  {8, "0"},
-                  {100, "AcDbLine"},                   {10, "0"},         {20, "0"},
-                  {30, "0"},        {11, "10"},        {21, "0"},         {31, "0"},
-                  {0, "ENDSEC"},    {0, "EOF"}},
+    return Pairs({{0, "SECTION"},
+                  {2, "HEADER"},
+                  {9, "$ACADVER"},
+                  {1, "AC1015"},
+                  {9, "$HANDSEED"},
+                  {5, "30"},
+                  {9, "$DIMSCALE"},
+                  {40, "1.0"},
+                  {0, "ENDSEC"},
+                  {999, "コメント"},
+                  {0, "SECTION"},
+                  {2, "TABLES"},
+                  {0, "TABLE"},
+                  {2, "LAYER"},
+                  {5, "2"},
+                  {330, "0"},
+                  {100, "AcDbSymbolTable"},
+                  {70, "1"},
+                  {0, "LAYER"},
+                  {5, "10"},
+                  {330, "2"},
+                  {100, "AcDbSymbolTableRecord"},
+                  {100, "AcDbLayerTableRecord"},
+                  {2, "0"},
+                  {70, "0"},
+                  {62, "7"},
+                  {6, "Continuous"},
+                  {0, "ENDTAB"},
+                  {0, "TABLE"},
+                  {2, "APPID"},
+                  {5, "3"},
+                  {330, "0"},
+                  {100, "AcDbSymbolTable"},
+                  {70, "1"},
+                  {0, "APPID"},
+                  {5, "11"},
+                  {330, "3"},
+                  {100, "AcDbSymbolTableRecord"},
+                  {100, "AcDbRegAppTableRecord"},
+                  {2, "ACAD"},
+                  {70, "0"},
+                  {0, "ENDTAB"},
+                  {0, "TABLE"},
+                  {2, "BLOCK_RECORD"},
+                  {5, "4"},
+                  {330, "0"},
+                  {100, "AcDbSymbolTable"},
+                  {70, "1"},
+                  {0, "BLOCK_RECORD"},
+                  {5, "1F"},
+                  {330, "4"},
+                  {100, "AcDbSymbolTableRecord"},
+                  {100, "AcDbBlockTableRecord"},
+                  {2, "*Model_Space"},
+                  {0, "ENDTAB"},
+                  {0, "ENDSEC"},
+                  {0, "SECTION"},
+                  {2, "ENTITIES"},
+                  {0, "TEXT"},
+                  {5, "3A"},
+                  {330, "1F"},
+                  {100, "AcDbEntity"},
+                  {8, "0"},
+                  {62, "1"},
+                  {100, "AcDbText"},
+                  {10, "1"},
+                  {20, "2"},
+                  {30, "0"},
+                  {40, "2.5"},
+                  {1, "文字"},
+                  {1001, "ACAD"},
+                  {1000, "keep"},
+                  {0, "LINE"},
+                  {5, "3B"},
+                  {330, "1F"},
+                  {100, "AcDbEntity"},
+                  {8, "0"},
+                  {100, "AcDbLine"},
+                  {10, "0"},
+                  {20, "0"},
+                  {30, "0"},
+                  {11, "10"},
+                  {21, "0"},
+                  {31, "0"},
+                  {0, "ENDSEC"},
+                  {0, "EOF"}},
                  eol);
 }
 
 // A minimal R12 drawing: only an ENTITIES section, no header, no handles.
 std::string R12(const std::string& header = "") {
-    return header + Pairs({{0, "SECTION"}, {2, "ENTITIES"}, {0, "LINE"}, {8, "0"}, {10, "0"},
-                           {20, "0"},      {11, "1"},       {21, "1"},  {0, "ENDSEC"},
+    return header + Pairs({{0, "SECTION"},
+                           {2, "ENTITIES"},
+                           {0, "LINE"},
+                           {8, "0"},
+                           {10, "0"},
+                           {20, "0"},
+                           {11, "1"},
+                           {21, "1"},
+                           {0, "ENDSEC"},
                            {0, "EOF"}});
 }
 
@@ -177,21 +247,20 @@ TEST_P(DxfUntouched, IsWrittenBackByteForByte) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DxfUntouched,
-    ::testing::Values(
-        SameRow{"R2000", R2000()}, SameRow{"R2000CrLf", R2000("\r\n")}, SameRow{"R12", R12()},
-        SameRow{"ShiftJisWithoutCodePage",
-                R12() + "trailing bytes after EOF \x94\x67\n"},
-        SameRow{"BinaryR12",
-                Binary(false, {{0, std::string("SECTION\0", 8)},
-                               {2, std::string("ENTITIES\0", 9)},
-                               {0, std::string("LINE\0", 5)},
-                               {8, std::string("0\0", 2)},
-                               {10, Le(1)},
-                               {20, Le(2)},
-                               {11, Le(3)},
-                               {21, Le(4)},
-                               {0, std::string("ENDSEC\0", 7)},
-                               {0, std::string("EOF\0", 4)}})}),
+    ::testing::Values(SameRow{"R2000", R2000()}, SameRow{"R2000CrLf", R2000("\r\n")},
+                      SameRow{"R12", R12()},
+                      SameRow{"ShiftJisWithoutCodePage",
+                              R12() + "trailing bytes after EOF \x94\x67\n"},
+                      SameRow{"BinaryR12", Binary(false, {{0, std::string("SECTION\0", 8)},
+                                                          {2, std::string("ENTITIES\0", 9)},
+                                                          {0, std::string("LINE\0", 5)},
+                                                          {8, std::string("0\0", 2)},
+                                                          {10, Le(1)},
+                                                          {20, Le(2)},
+                                                          {11, Le(3)},
+                                                          {21, Le(4)},
+                                                          {0, std::string("ENDSEC\0", 7)},
+                                                          {0, std::string("EOF\0", 4)}})}),
     [](const ::testing::TestParamInfo<SameRow>& row) { return row.param.name; });
 
 TEST(DxfSave, NewDrawingIsTheTemplateWithItsAdditions) {
@@ -280,21 +349,39 @@ TEST_P(DxfR12Additions, HaveNoSubclassMarkersNorOwners) {
     EXPECT_EQ(again.content.entities[1].layer, 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, DxfR12Additions,
-    ::testing::Values(R12Row{"WithoutHeader", "", false},
-                      R12Row{"WithHandling",
-                             Pairs({{0, "SECTION"},
-                                    {2, "HEADER"},
-                                    {9, "$ACADVER"},
-                                    {1, "AC1009"},
-                                    {9, "$HANDLING"},
-                                    {70, "1"},
-                                    {9, "$HANDSEED"},
-                                    {5, "20"},
-                                    {0, "ENDSEC"}}),
-                             true}),
-    [](const ::testing::TestParamInfo<R12Row>& row) { return row.param.name; });
+INSTANTIATE_TEST_SUITE_P(Rows, DxfR12Additions,
+                         ::testing::Values(R12Row{"WithoutHeader", "", false},
+                                           R12Row{"WithHandling",
+                                                  Pairs({{0, "SECTION"},
+                                                         {2, "HEADER"},
+                                                         {9, "$ACADVER"},
+                                                         {1, "AC1009"},
+                                                         {9, "$HANDLING"},
+                                                         {70, "1"},
+                                                         {9, "$HANDSEED"},
+                                                         {5, "20"},
+                                                         {0, "ENDSEC"}}),
+                                                  true}),
+                         [](const ::testing::TestParamInfo<R12Row>& row) {
+                             return row.param.name;
+                         });
+
+TEST(DxfSave, AdditionsToAFileWithAnUnclosedSectionReadBack) {
+    // The ENTITIES section never ends; the file has no tables and no header. The new layer's
+    // table goes before the entities, the header before everything, the line at the end.
+    const std::string text = Pairs({{0, "SECTION"}, {2, "ENTITIES"}, {0, "LINE"}, {8, "0"},
+                                    {0, "UNKNOWN"}, {0, "EOF"}});
+    const Saved saved = OpenAndSave(text, [](DrawingContent& content) {
+        content.layers.push_back({4, "x", {}, true});
+        content.entities.push_back(MakeLine({0, 0}, {1, 1}, 4));
+        content.scaleDenominator = 50;
+    });
+    EXPECT_EQ(saved.bytes.find("  0\nSECTION\n  2\nHEADER\n"), 0U) << saved.bytes;
+    const DxfReadResult again = ReadDxfText(saved.bytes, "out.dxf");
+    EXPECT_EQ(again.content.entities.size(), 2U);
+    EXPECT_EQ(again.content.scaleDenominator, 50);
+    EXPECT_EQ(again.content.layers.back().name, "x");
+}
 
 // --- code pages ------------------------------------------------------------------------------
 
@@ -303,9 +390,16 @@ std::string ShiftJisFile(bool withCodePage) {
     if (withCodePage) header += Pairs({{9, "$DWGCODEPAGE"}, {3, "ANSI_932"}});
     header += Pairs({{0, "ENDSEC"}});
     // A line on layer "波線" written in Shift-JIS.
-    return header + Pairs({{0, "SECTION"}, {2, "ENTITIES"}, {0, "LINE"}, {8, "\x94\x67\x90\xfc"},
-                           {10, "0"},      {20, "0"},       {11, "1"},  {21, "1"},
-                           {0, "ENDSEC"},  {0, "EOF"}});
+    return header + Pairs({{0, "SECTION"},
+                           {2, "ENTITIES"},
+                           {0, "LINE"},
+                           {8, "\x94\x67\x90\xfc"},
+                           {10, "0"},
+                           {20, "0"},
+                           {11, "1"},
+                           {21, "1"},
+                           {0, "ENDSEC"},
+                           {0, "EOF"}});
 }
 
 struct CodePageRow {
@@ -344,9 +438,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<CodePageRow>& row) { return row.param.name; });
 
 TEST(DxfCodePage, EscapesAreRead) {
-    const std::string text =
-        Pairs({{0, "SECTION"}, {2, "ENTITIES"}, {0, "LINE"}, {8, "\\M+19467\\U+7DDA"}, {0, "ENDSEC"},
-               {0, "EOF"}});
+    const std::string text = Pairs({{0, "SECTION"},
+                                    {2, "ENTITIES"},
+                                    {0, "LINE"},
+                                    {8, "\\M+19467\\U+7DDA"},
+                                    {0, "ENDSEC"},
+                                    {0, "EOF"}});
     EXPECT_EQ(ReadDxfText(text, "e.dxf").content.layers.back().name, "波線");
 }
 
@@ -355,10 +452,17 @@ TEST(DxfCodePage, EscapesAreRead) {
 TEST(DxfRead, PolylineVertexCountIsReadAsTheVerticesPresent) {
     // 90 says 5, two vertices follow: read as ezdxf reads it (two vertices, one segment); the
     // record is written back as it was.
-    const std::string text = Pairs({{0, "SECTION"}, {2, "ENTITIES"}, {0, "LWPOLYLINE"},
-                                    {8, "0"},       {90, "5"},       {10, "0"},
-                                    {20, "0"},      {10, "4"},       {20, "0"},
-                                    {0, "ENDSEC"},  {0, "EOF"}});
+    const std::string text = Pairs({{0, "SECTION"},
+                                    {2, "ENTITIES"},
+                                    {0, "LWPOLYLINE"},
+                                    {8, "0"},
+                                    {90, "5"},
+                                    {10, "0"},
+                                    {20, "0"},
+                                    {10, "4"},
+                                    {20, "0"},
+                                    {0, "ENDSEC"},
+                                    {0, "EOF"}});
     const Saved saved = OpenAndSave(text);
     ASSERT_EQ(saved.read.content.entities.size(), 1U);
     EXPECT_EQ(saved.read.content.entities[0].end, (Vec2{4, 0}));
@@ -392,25 +496,35 @@ TEST_P(DxfLosses, AreListedBeforeSaving) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DxfLosses,
-    ::testing::Values(
-        LossRow{"NothingChanged", [] { return R2000(); }, [](DrawingContent&) {}, ""},
-        LossRow{"IndexColourFits", [] { return R2000(); },
-                [](DrawingContent& c) { c.layers.push_back({3, "x", {255, 0, 0}, true}); }, ""},
-        LossRow{"TrueColourBefore2004", [] { return R2000(); },
-                [](DrawingContent& c) { c.layers.push_back({3, "x", {10, 200, 30}, true}); },
-                "色番号"},
-        LossRow{"TrueColourIn2007", [] { return NewDrawingSource()->bytes; },
-                [](DrawingContent& c) { c.layers.push_back({3, "x", {10, 200, 30}, true}); }, ""},
-        LossRow{"EditedLoadedEntity", [] { return R2000(); },
-                [](DrawingContent& c) { c.entities[0].end = {5, 5}; }, "変更は保存されません"},
-        LossRow{"RemovedLayer", [] { return R2000(); },
-                [](DrawingContent& c) { c.layers.clear(); }, "削除は保存されません"},
-        LossRow{"OddScaleInR12", [] { return R12(); },
-                [](DrawingContent& c) {
-                    c.scaleNumerator = 2;
-                    c.scaleDenominator = 5;
-                },
-                "$DIMSCALE"}),
+    ::testing::Values(LossRow{"NothingChanged", [] { return R2000(); }, [](DrawingContent&) {}, ""},
+                      LossRow{"IndexColourFits", [] { return R2000(); },
+                              [](DrawingContent& c) {
+                                  c.layers.push_back({3, "x", {255, 0, 0}, true});
+                              },
+                              ""},
+                      LossRow{"TrueColourBefore2004", [] { return R2000(); },
+                              [](DrawingContent& c) {
+                                  c.layers.push_back({3, "x", {10, 200, 30}, true});
+                              },
+                              "色番号"},
+                      LossRow{"TrueColourIn2007", [] { return NewDrawingSource()->bytes; },
+                              [](DrawingContent& c) {
+                                  c.layers.push_back({3, "x", {10, 200, 30}, true});
+                              },
+                              ""},
+                      LossRow{"EditedLoadedEntity", [] { return R2000(); },
+                              [](DrawingContent& c) {
+                                  c.entities[0].end = {5, 5};
+                              },
+                              "変更は保存されません"},
+                      LossRow{"RemovedLayer", [] { return R2000(); },
+                              [](DrawingContent& c) { c.layers.clear(); }, "削除は保存されません"},
+                      LossRow{"OddScaleInR12", [] { return R12(); },
+                              [](DrawingContent& c) {
+                                  c.scaleNumerator = 2;
+                                  c.scaleDenominator = 5;
+                              },
+                              "$DIMSCALE"}),
     [](const ::testing::TestParamInfo<LossRow>& row) { return row.param.name; });
 
 }  // namespace

@@ -92,8 +92,9 @@ private slots:
         {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1015\n0\nENDSEC\n"
-                       "0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n");
+            file.write(
+                "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1015\n0\nENDSEC\n"
+                "0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n");
         }
         ScriptedHost host;
         FileMenu menu(host, Settings());
