@@ -72,9 +72,9 @@ public:
     std::string continuous;        // the linetype "Continuous" as the file spells it, if any
     std::vector<DxfLayerEntry> layers;
 
-    DxfPlace entities;               // the ENTITIES section, as tables
-    std::size_t tablesInsert = 0;    // where a missing TABLES section would go
-    std::size_t entitiesInsert = 0;  // where a missing ENTITIES section would go
+    DxfPlace entities;                          // the ENTITIES section, as tables
+    std::size_t tablesInsert = kNoDxfRecord;    // where a missing TABLES section would go
+    std::size_t entitiesInsert = kNoDxfRecord;  // where a missing ENTITIES section would go
 
     // For each entity the board took from the file: the record it came from (a polyline's
     // segments share one), and a fingerprint of it as read (a save notices edits).

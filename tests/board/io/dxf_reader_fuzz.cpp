@@ -3,6 +3,7 @@
 // what is saved reads back.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string_view>
 
 #include "base/errors.h"
@@ -38,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         const DxfReadResult again = ReadDxfText(saved, "saved.dxf");
         if (again.content.entities.size() != content.entities.size()) __builtin_trap();
-    } catch (const pelimator::FileError&) {
+    } catch (const pelimator::FileError& error) {
+        std::fprintf(stderr, "saved file does not read back: %s\n", error.what());
         __builtin_trap();  // what we write must read back
     }
     return 0;
