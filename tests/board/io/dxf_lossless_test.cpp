@@ -380,7 +380,7 @@ TEST(DxfSave, AdditionsToAFileWithAnUnclosedSectionReadBack) {
     const DxfReadResult again = ReadDxfText(saved.bytes, "out.dxf");
     EXPECT_EQ(again.content.entities.size(), 2U);
     EXPECT_EQ(again.content.scaleDenominator, 50);
-    EXPECT_EQ(again.content.layers.back().name, "x");
+    EXPECT_EQ(again.content.layers.front().name, "x") << "the new table comes first";
 }
 
 // --- code pages ------------------------------------------------------------------------------
