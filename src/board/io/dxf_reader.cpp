@@ -325,6 +325,7 @@ private:
 
     void OnSectionName() {
         const std::string_view name = Value();
+        m_kind = Kind::Other;  // only the first name counts
         m_section = Section::Other;
         if (name == "HEADER") {
             m_section = Section::Header;

@@ -383,6 +383,14 @@ TEST(DxfSave, AdditionsToAFileWithAnUnclosedSectionReadBack) {
     EXPECT_EQ(again.content.layers.front().name, "x") << "the new table comes first";
 }
 
+TEST(DxfSave, ASecondNameInASectionRecordDoesNotMoveTheSection) {
+    const std::string text = Pairs({{0, "SECTION"}, {2, "ENTITIES"}, {2, "OTHER"}, {0, "ENDSEC"},
+                                    {0, "EOF"}});
+    const Saved saved = OpenAndSave(
+        text, [](DrawingContent& content) { content.entities.push_back(MakeLine({0, 0}, {1, 1})); });
+    EXPECT_LT(saved.bytes.find("  0\nLINE\n"), saved.bytes.find("0\nENDSEC\n")) << saved.bytes;
+}
+
 // --- code pages ------------------------------------------------------------------------------
 
 std::string ShiftJisFile(bool withCodePage) {
