@@ -1,4 +1,5 @@
-// Text in DXF files: decoding and encoding names in a file's code page, and making names DXF accepts.
+// Text in DXF files: decoding and encoding names in a file's code page, and making names DXF
+// accepts.
 #include "board/io/dxf_names.h"
 
 #include <algorithm>

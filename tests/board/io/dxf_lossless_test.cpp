@@ -369,8 +369,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, DxfR12Additions,
 TEST(DxfSave, AdditionsToAFileWithAnUnclosedSectionReadBack) {
     // The ENTITIES section never ends; the file has no tables and no header. The new layer's
     // table goes before the entities, the header before everything, the line at the end.
-    const std::string text = Pairs({{0, "SECTION"}, {2, "ENTITIES"}, {0, "LINE"}, {8, "0"},
-                                    {0, "UNKNOWN"}, {0, "EOF"}});
+    const std::string text =
+        Pairs({{0, "SECTION"}, {2, "ENTITIES"}, {0, "LINE"}, {8, "0"}, {0, "UNKNOWN"}, {0, "EOF"}});
     const Saved saved = OpenAndSave(text, [](DrawingContent& content) {
         content.layers.push_back({4, "x", {}, true});
         content.entities.push_back(MakeLine({0, 0}, {1, 1}, 4));
@@ -384,10 +384,11 @@ TEST(DxfSave, AdditionsToAFileWithAnUnclosedSectionReadBack) {
 }
 
 TEST(DxfSave, ASecondNameInASectionRecordDoesNotMoveTheSection) {
-    const std::string text = Pairs({{0, "SECTION"}, {2, "ENTITIES"}, {2, "OTHER"}, {0, "ENDSEC"},
-                                    {0, "EOF"}});
-    const Saved saved = OpenAndSave(
-        text, [](DrawingContent& content) { content.entities.push_back(MakeLine({0, 0}, {1, 1})); });
+    const std::string text =
+        Pairs({{0, "SECTION"}, {2, "ENTITIES"}, {2, "OTHER"}, {0, "ENDSEC"}, {0, "EOF"}});
+    const Saved saved = OpenAndSave(text, [](DrawingContent& content) {
+        content.entities.push_back(MakeLine({0, 0}, {1, 1}));
+    });
     EXPECT_LT(saved.bytes.find("  0\nLINE\n"), saved.bytes.find("0\nENDSEC\n")) << saved.bytes;
 }
 
