@@ -163,6 +163,11 @@ private:
         }
         for (const LayerPlan& plan : m_layers) {
             if (plan.newRecord || plan.rewrite) NoteColourLoss(plan.data);
+            if ((plan.newRecord || plan.rewrite) &&
+                WithoutControls(plan.data.name) != plan.data.name) {
+                m_losses.push_back(Label(plan.data) +
+                                   "の名前の制御文字 (改行など) は「_」になります");
+            }
             m_index.emplace(plan.data.number, static_cast<std::size_t>(&plan - m_layers.data()));
         }
         for (const DxfLayerEntry& entry : m_s.layers) {
@@ -252,8 +257,18 @@ private:
     // does not give it.
     void OurData(DxfEmitter& out, const LayerPlan& plan) const {
         out.Text(1001, kDxfAppName);
-        if (Decode(plan.dxfName) != plan.data.name) out.Text(1000, Encode(plan.data.name));
+        if (Decode(plan.dxfName) != plan.data.name) {
+            out.Text(1000, Encode(WithoutControls(plan.data.name)));
+        }
         out.Integer(1071, plan.data.number);
+    }
+
+    // A value must stay on its line: control characters become '_'.
+    [[nodiscard]] static std::string WithoutControls(std::string text) {
+        for (char& c : text) {
+            if (static_cast<unsigned char>(c) < 0x20U) c = '_';
+        }
+        return text;
     }
 
     [[nodiscard]] bool NeedsOurData(const LayerPlan& plan) const {

@@ -528,6 +528,11 @@ INSTANTIATE_TEST_SUITE_P(
                               "変更は保存されません"},
                       LossRow{"RemovedLayer", [] { return R2000(); },
                               [](DrawingContent& c) { c.layers.clear(); }, "削除は保存されません"},
+                      LossRow{"ControlCharacterInAName", [] { return NewDrawingSource()->bytes; },
+                              [](DrawingContent& c) {
+                                  c.layers.push_back({3, "a\nb", {}, true});
+                              },
+                              "制御文字"},
                       LossRow{"OddScaleInR12", [] { return R12(); },
                               [](DrawingContent& c) {
                                   c.scaleNumerator = 2;
