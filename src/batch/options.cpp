@@ -193,6 +193,9 @@ BatchOptions ParseOptions(std::span<const std::string> args) {
         if (name == "--overwrite-input") {
             if (inlineValue) throw UsageError("--overwrite-input は値をとりません");
             options.overwriteInput = true;
+        } else if (name == "--allow-loss") {
+            if (inlineValue) throw UsageError("--allow-loss は値をとりません");
+            options.allowLoss = true;
         } else if (!TakeValueOption(name, value, options, seen)) {
             throw UsageError("知らないオプションです: " + arg);
         }
@@ -248,6 +251,8 @@ std::string HelpText(const std::string& program) {
            std::string(kOutputSuffix) +
            "\" を付けたもの\n"
            "  --overwrite-input   出力先が入力図面と同じでも上書きします (指定しなければ拒否)\n"
+           "  --allow-loss        図面の版が保てない内容 (例: R2000 で色番号にない色) があっても\n"
+           "                      保存します (指定しなければ、失われるものを示して終了コード 1)\n"
            "  -h, --help          この説明を表示します\n"
            "\n"
            "入力図面を省くと、新しい図面に描きます (--points と --output が必要)。\n"
