@@ -481,43 +481,47 @@ def check_handles(raw_saved, report):
 
 
 def check_new_line(original, saved, raw_original, raw_saved, report) -> set:
-    """The drawn line: its entities and layer, new handles from the old $HANDSEED on. Returns
-    the new entities' handles. New means a record of the saved file whose handle the original
-    file lacks (ezdxf makes up objects and owners for R12 files while reading)."""
+    """The drawn line: LINE and ARC entities on its layer in model space, with handles from the
+    old $HANDSEED on, and its layer in the LAYER table; no other record new (a record is new when
+    the original file lacks its handle: ezdxf makes up objects and owners of R12 files while
+    reading). Returns the line's handles."""
     old_handles = {handle.upper() for _, handle in raw_original.record_handles()}
     old_seed = int(str(raw_original.header()["$HANDSEED"][0]), 16)
     msp = saved.modelspace()
-    in_model = {e.dxf.handle for e in msp}
-    new = [(kind, handle) for kind, handle in raw_saved.record_handles()
-           if handle.upper() not in old_handles]
-    new_in_model = {handle for _, handle in new if handle in in_model}
-    arcs = sum(1 for h in new_in_model if saved.entitydb[h].dxftype() == "ARC")
+    line = [e for e in msp if decode_dxf_unicode(e.dxf.layer) == NEW_LINE_LAYER]
+    arcs = sum(1 for e in line if e.dxftype() == "ARC")
     if arcs < MINIMUM_NEW_ARCS:
-        report.add("new line", f"{arcs} new arcs in model space, expected {MINIMUM_NEW_ARCS}+")
+        report.add("new line", f"{arcs} arcs on {NEW_LINE_LAYER!r} in model space, expected "
+                               f"{MINIMUM_NEW_ARCS} or more")
+    for entity in line:
+        where = describe(entity)
+        if entity.dxftype() not in NEW_LINE_KINDS:
+            report.add("new line", f"{where}: only {', '.join(sorted(NEW_LINE_KINDS))} expected")
+        if int(entity.dxf.handle, 16) < old_seed:
+            report.add("new line", f"{where}: handle below the old $HANDSEED {old_seed:X}")
+        if saved.dxfversion > "AC1009" and entity.dxf.owner != msp.block_record_handle:
+            report.add("new line", f"{where}: owner {entity.dxf.owner}, not model space "
+                                   f"{msp.block_record_handle}")
+
     layers = [e for e in saved.layers if decode_dxf_unicode(e.dxf.name) == NEW_LINE_LAYER]
     layer = layers[0] if layers else None
     if layer is None:
         report.add("new line", f"layer {NEW_LINE_LAYER!r} not in the LAYER table")
-    elif saved.dxfversion > "AC1009" and layer.dxf.owner != saved.layers.head.dxf.handle:
-        report.add("new line", f"layer {NEW_LINE_LAYER!r} owned by {layer.dxf.owner}, not by "
-                               f"the LAYER table {saved.layers.head.dxf.handle}")
-    for kind, handle in new:
-        where = f"new {kind} #{handle}"
-        if int(handle, 16) < old_seed:
-            report.add("new line", f"{where}: handle below the old $HANDSEED {old_seed:X}")
-        if layer is not None and handle == layer.dxf.handle:
-            continue
-        entity = saved.entitydb.get(handle)
-        if handle not in in_model:
-            report.add("new line", f"{where}: not in model space")
-        elif kind not in NEW_LINE_KINDS:
-            report.add("new line", f"{where}: only {', '.join(sorted(NEW_LINE_KINDS))} expected")
-        elif decode_dxf_unicode(entity.dxf.layer) != NEW_LINE_LAYER:
-            report.add("new line", f"{where}: on {entity.dxf.layer!r}, not {NEW_LINE_LAYER!r}")
-        elif saved.dxfversion > "AC1009" and entity.dxf.owner != msp.block_record_handle:
-            report.add("new line", f"{where}: owner {entity.dxf.owner}, not model space "
-                                   f"{msp.block_record_handle}")
-    return new_in_model
+    else:
+        if int(layer.dxf.handle, 16) < old_seed:
+            report.add("new line", f"layer {NEW_LINE_LAYER!r}: handle {layer.dxf.handle} below "
+                                   f"the old $HANDSEED {old_seed:X}")
+        if saved.dxfversion > "AC1009" and layer.dxf.owner != saved.layers.head.dxf.handle:
+            report.add("new line", f"layer {NEW_LINE_LAYER!r} owned by {layer.dxf.owner}, not "
+                                   f"by the LAYER table {saved.layers.head.dxf.handle}")
+
+    expected = {e.dxf.handle.upper() for e in line}
+    if layer is not None:
+        expected.add(layer.dxf.handle.upper())
+    for kind, handle in raw_saved.record_handles():
+        if handle.upper() not in old_handles and handle.upper() not in expected:
+            report.add("new line", f"{kind} #{handle}: new, but not part of the line")
+    return {e.dxf.handle for e in line}
 
 
 def fix_kind(fix) -> str:
