@@ -25,14 +25,17 @@ cmake --build --preset release --target pelimator-batch dxf_corpus_roundtrip -j 
 batch="$build/src/batch/pelimator-batch"
 roundtrip="$build/tests/dxf_corpus/dxf_corpus_roundtrip"
 
-# The drawing: $paths (1,000) paths along x, 5 units between points, 20 units apart; at 1:1 with the
-# default settings every 5-unit segment becomes one arc of the wave.
+# The drawing: 1,000 paths along x, 5 units between points, 20 units apart; at 1:1 with the
+# default settings every 5-unit segment becomes one arc of the wave. It is kept in $work for
+# later runs (the same input before and after a change); delete it to have it written anew.
 big="$work/big_$paths.dxf"
 settings="$work/settings.ini"
 : >"$settings"
 if [ ! -f "$big" ]; then
-  awk -v n="$paths" 'BEGIN { for (p = 0; p < n; ++p) { if (p) print ""; for (i = 0; i <= 1000; ++i)
-               print i * 5, p * 20 } }' >"$work/paths.txt"
+  awk -v n="$paths" 'BEGIN { for (p = 0; p < n; ++p) {
+                               if (p) print ""
+                               for (i = 0; i <= 1000; ++i) print i * 5, p * 20 } }' \
+    >"$work/paths.txt"
   "$batch" --points "$work/paths.txt" --path polyline --line wave --scale 1 \
     --settings "$settings" -o "$big" >/dev/null 2>&1
 fi
@@ -42,7 +45,8 @@ arcs=$(grep -c '^ARC' "$big" || true)
 echo "drawing: $big, $((size / 1000000)) MB, $arcs arcs"
 
 median() {
-  sort -n | awk '{ v[NR] = $1 } END { m = int((NR + 1) / 2); print (NR % 2) ? v[m] : (v[m] + v[m + 1]) / 2 }'
+  sort -n | awk '{ v[NR] = $1 }
+                 END { m = int((NR + 1) / 2); print (NR % 2) ? v[m] : (v[m] + v[m + 1]) / 2 }'
 }
 
 # measure LABEL COMMAND...: runs the command $runs times, then prints a table row.
