@@ -48,6 +48,8 @@ MAY_CHANGE_ON_SAVE = {
     "$TDUSRTIMER": "the user's elapsed timer",
     "$VERSIONGUID": "a new one on every save",
 }
+# Header variables ezdxf sets itself while reading: compared as the files hold them.
+SET_BY_EZDXF_ON_READ = {"$TDCREATE"}
 # Further header variables drawing may change.
 MAY_CHANGE_ON_DRAW = {
     "$EXTMIN": "the drawing's extents grow with the new line",
@@ -378,6 +380,16 @@ def compare_code_page(original, saved, raw_original, raw_saved, encoding, report
             report.add("code page", f"{text!r} is not in the saved file as {encoding} bytes")
 
 
+def written(values):
+    """A header variable's value tags as the file holds them, numbers as numbers."""
+    def number(value):
+        try:
+            return float(value)
+        except (TypeError, ValueError):
+            return value
+    return None if values is None else tuple(number(value) for value in values)
+
+
 def compare_header(original, saved, raw_original, raw_saved, mode, report):
     """The variables the files hold (not those ezdxf makes up for an R12 file), as ezdxf reads
     them."""
@@ -388,8 +400,10 @@ def compare_header(original, saved, raw_original, raw_saved, mode, report):
     for name in sorted(set(in_original) | set(in_saved)):
         if name in may_change or name.startswith("$CUSTOMPROPERTY"):
             continue  # custom properties are compared below, as pairs
-        value_a = plain(original.header.get(name))
-        value_b = plain(saved.header.get(name))
+        if name in SET_BY_EZDXF_ON_READ:
+            value_a, value_b = written(in_original.get(name)), written(in_saved.get(name))
+        else:
+            value_a, value_b = plain(original.header.get(name)), plain(saved.header.get(name))
         if name not in in_saved:
             report.add("header", f"{name} = {value_a!r} lost")
         elif name not in in_original:
