@@ -102,6 +102,69 @@ def unchanged(data):
     return data
 
 
+def encoded_name(tags: Tags, text: str) -> bytes:
+    """text as the file holds names: UTF-8 from AC1021, else its code page (\\U+XXXX escapes
+    for what the page lacks; Shift-JIS when $DWGCODEPAGE is missing, as in the corpus)."""
+    version = tags.pairs[tags.find(9, b"$ACADVER") + 1][1].strip()
+    if version >= b"AC1021":
+        return text.encode("utf-8")
+    try:
+        page = tags.pairs[tags.find(9, b"$DWGCODEPAGE") + 1][1].strip().decode()
+    except LookupError:
+        page = "ANSI_932"
+    encoding = {"ANSI_932": "cp932", "ANSI_1252": "cp1252"}[page]
+    return "".join(c if c.encode(encoding, errors="ignore") else f"\\U+{ord(c):04X}"
+                   for c in text).encode(encoding)
+
+
+def draw_line_by_hand(data):
+    """What a sound writer adds for a drawn line: its layer in the LAYER table and arcs in
+    model space, with handles from $HANDSEED on, owners set, and $HANDSEED raised."""
+    tags = Tags(data)
+    r12 = tags.pairs[tags.find(9, b"$ACADVER") + 1][1].strip() == b"AC1009"
+    seed_at = tags.find(9, b"$HANDSEED") + 1
+    next_handle = int(tags.pairs[seed_at][1], 16)
+
+    def new_handle() -> bytes:
+        nonlocal next_handle
+        next_handle += 1
+        return f"{next_handle - 1:X}".encode()
+
+    def record(*pairs):
+        return [[f"{code:>3}".encode(), value] for code, value in pairs]
+
+    name = encoded_name(tags, check_corpus.NEW_LINE_LAYER)
+    table = tags.find(2, b"LAYER", tags.find(2, b"TABLES"))
+    table_handle = tags.pairs[tags.find(5, start=table)][1]
+    count = tags.find(70, start=table)
+    tags.pairs[count][1] = str(int(tags.pairs[count][1]) + 1).encode()
+    layer = [(0, b"LAYER"), (5, new_handle())]
+    if not r12:
+        layer += [(330, table_handle), (100, b"AcDbSymbolTableRecord"),
+                  (100, b"AcDbLayerTableRecord")]
+    layer += [(2, name), (70, b"0"), (62, b"7"), (6, b"Continuous")]
+    end = tags.find(0, b"ENDTAB", table)
+    tags.pairs[end:end] = record(*layer)
+
+    owner = None
+    if not r12:
+        model = tags.find(2, b"*Model_Space", tags.find(2, b"BLOCK_RECORD"))
+        owner = tags.pairs[tags.find(5, start=model - 8)][1]
+    arcs = []
+    for i in range(check_corpus.MINIMUM_NEW_ARCS):
+        arc = [(0, b"ARC"), (5, new_handle())]
+        arc += [] if r12 else [(330, owner), (100, b"AcDbEntity")]
+        arc += [(8, name)] + ([] if r12 else [(100, b"AcDbCircle")])
+        arc += [(10, f"{i * 10 + 5}.0".encode()), (20, b"-3000.0"), (30, b"0.0"), (40, b"5.0")]
+        arc += [] if r12 else [(100, b"AcDbArc")]
+        arc += [(50, b"0.0"), (51, b"180.0")]
+        arcs += record(*arc)
+    end = tags.find(0, b"ENDSEC", tags.find(2, b"ENTITIES"))
+    tags.pairs[end:end] = arcs
+    tags.pairs[seed_at][1] = f"{next_handle:X}".encode()
+    return tags.bytes()
+
+
 # name, drawing, mutation, way of saving checked, the report section that must name it
 MUTATIONS = [
     ("extended data real dropped", "r2013", drop_first_xdata_real, "save", "entities"),
@@ -117,6 +180,8 @@ MUTATIONS = [
     ("XRECORD dropped", "r2007", drop_object, "save", "objects"),
     ("no line drawn", "r2010", unchanged, "draw", "new line"),
 ]
+# Drawings with a line drawn by hand, as a sound writer draws it: must compare equal.
+DRAWN_BY_HAND = ["r12", "r12_sjis_no_codepage", "r2000", "r2000_sjis", "r2010"]
 
 
 def main(argv) -> int:
@@ -134,6 +199,16 @@ def main(argv) -> int:
         if report.count():
             report.print(f"copy of {drawing.name}")
             failures.append(f"a copy of {drawing.name} is reported as different")
+    for drawing_name in DRAWN_BY_HAND:
+        original = work / f"{drawing_name}.dxf"
+        drawn = work / f"{drawing_name}_drawn.dxf"
+        drawn.write_bytes(draw_line_by_hand(original.read_bytes()))
+        report = check_corpus.compare(BY_NAME[drawing_name], original, drawn, "draw")
+        print(f"{'accepted' if not report.count() else 'REFUSED'}: a line drawn into "
+              f"{drawing_name}")
+        if report.count():
+            report.print(f"line drawn by hand into {drawing_name}")
+            failures.append(f"a line drawn by hand into {drawing_name} is refused")
     for name, drawing_name, mutate, mode, section in MUTATIONS:
         drawing = BY_NAME[drawing_name]
         original, changed = work / f"{drawing_name}.dxf", work / f"{drawing_name}_changed.dxf"
