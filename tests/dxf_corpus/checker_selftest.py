@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""The corpus checker itself: a byte copy of every corpus drawing must compare equal, and each
-kind of loss a saving program could cause must be found, in the section that names it.
+"""The corpus checker itself: a byte copy of every corpus drawing must compare equal, a line
+drawn into a drawing as a sound writer draws it must be accepted, and each kind of loss a saving
+program could cause must be found, in the section that names it.
 
 Usage: checker_selftest.py WORKDIR     (exit 0 all found, 1 otherwise, 77 ezdxf missing)
 """
