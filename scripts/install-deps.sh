@@ -7,10 +7,11 @@ packages=(
   g++ clang cmake ninja-build pkg-config          # compilers (clang for sanitizers and fuzzers)
   libgtest-dev libgmock-dev libbenchmark-dev      # tests and benchmarks
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgl-dev  # windows, SVG export
-  libdxflib-dev libboost-dev                      # DXF files; R-tree and Catmull-Rom
+  libboost-dev                                    # R-tree and Catmull-Rom
   fonts-noto-cjk qt6-translations-l10n            # the interface is Japanese
   xvfb xauth xdotool imagemagick                  # end-to-end checks and screenshots
   python3 python3-ezdxf                           # an independent DXF reader for tests
+  desktop-file-utils dpkg-dev                     # checks the menu entry; the Debian package
 )
 
 missing=()

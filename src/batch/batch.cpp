@@ -23,7 +23,6 @@
 #include "batch/progress.h"
 #include "board/io/drawing_file.h"
 #include "board/io/dxf_file.h"
-#include "board/io/dxf_scan.h"
 #include "board/model/application.h"
 #include "board/model/chains.h"
 #include "board/model/factory.h"
@@ -31,6 +30,7 @@
 #include "line/line_run.h"
 #include "settings/ini_edit.h"
 #include "settings/settings_file.h"
+#include "settings/settings_location.h"
 
 namespace pelimator::batch {
 
@@ -38,7 +38,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t kMaxDrawingBytes = std::size_t{1} << 31U;
 constexpr const char* kNewDrawingName = "新しい図面";
 
 // One path to draw and where it came from, for messages.
@@ -47,36 +46,9 @@ struct PathInput {
     std::string origin;
 };
 
-// Whether the DXF header carries the board's exact scale property.
-bool HasScaleProperty(std::string_view text) {
-    std::size_t pos = 0;
-    const auto nextLine = [&]() -> std::optional<std::string_view> {
-        if (pos >= text.size()) return std::nullopt;
-        const std::size_t end = std::min(text.find('\n', pos), text.size());
-        const std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        return board::TrimDxf(line);
-    };
-    bool inHeader = false;
-    std::string_view variable;
-    while (true) {
-        const auto code = nextLine();
-        const auto value = nextLine();
-        if (!code || !value) return false;
-        if (*code == "2" && *value == "HEADER") inHeader = true;
-        if (!inHeader) continue;
-        if (*code == "0" && *value == "ENDSEC") return false;
-        if (*code == "9") variable = *value;
-        if (*code == "1" && variable == "$CUSTOMPROPERTYTAG" &&
-            *value == board::kDxfScaleProperty) {
-            return true;
-        }
-    }
-}
-
 std::string SettingsPathFor(const BatchOptions& options, const std::string& programDir) {
     if (!options.settingsFile.empty()) return options.settingsFile;
-    return settings::SettingsFilePath(programDir.empty() ? ProgramDirectory() : programDir);
+    return settings::SettingsFileForProgram(programDir.empty() ? ProgramDirectory() : programDir);
 }
 
 // The settings the run uses; the file named on the command line must exist, the default one may
@@ -111,16 +83,12 @@ struct OpenedInput {
 
 OpenedInput OpenInput(board::BoardApplication& application, const BatchOptions& options) {
     if (options.input.empty()) return {application.AddDocument(kNewDrawingName), false, {}};
-    const std::string text = ReadWholeFile(options.input, kMaxDrawingBytes);
-    board::DxfReadResult read = board::ReadDxfText(text, options.input);
-    auto document = application.AddDocument(FileNameOf(options.input));
-    board::LoadContent(*document, read.content);
-    document->SetPath(options.input);
+    board::OpenedDrawing opened = board::OpenDrawing(application, options.input);
     // The reader gives 1:1 to a drawing that stores no scale; only the board's own property or a
     // foreign scale other than 1:1 counts as one the drawing has.
-    const bool stored = HasScaleProperty(text) || read.content.scaleNumerator != 1 ||
-                        read.content.scaleDenominator != 1;
-    return {document, stored, std::move(read.report)};
+    const auto* source = dynamic_cast<const board::DxfSource*>(opened.document->Source().get());
+    const bool stored = source != nullptr && source->scaleStored;
+    return {opened.document, stored, std::move(opened.report)};
 }
 
 std::string LayerLabel(const board::LayerData& layer) {
@@ -258,7 +226,7 @@ settings::RunSettings CheckedSettings(const BatchOptions& options, const std::st
 void PrepareDocument(const OpenedInput& opened, const BatchOptions& options, std::ostream& err) {
     board::BoardDocument& document = *opened.document;
     if (opened.report.skipped > 0) {
-        // The board holds lines and arcs only: what else the file had is not saved again.
+        // The board shows lines and arcs only; the rest is written back as it was read.
         err << "注意: 図面「" << options.input << "」の図形のうち " << opened.report.skipped
             << " 個 (";
         bool first = true;
@@ -266,7 +234,13 @@ void PrepareDocument(const OpenedInput& opened, const BatchOptions& options, std
             err << (first ? "" : ", ") << kind << " " << count;
             first = false;
         }
-        err << ") は扱えないので、出力には含まれません\n";
+        err << ") は経路には使いませんが、出力にはそのまま残します\n";
+    }
+    if (!opened.report.guessedCodePage.empty()) {
+        err << "注意: 図面「" << options.input << "」は文字コードの指定がないので "
+            << (opened.report.guessedCodePage == "ANSI_932" ? "Shift-JIS"
+                                                            : opened.report.guessedCodePage)
+            << " として読み、同じ文字コードで保存します\n";
     }
     if (!opened.scaleStored) {
         document.Scale()->SetNumerator(1);
@@ -379,6 +353,18 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
                                              : PathsFromPoints(options, streams.in);
     const DrawnTotals totals =
         DrawPaths(factory, document, paths, LineOptionsFor(options), runSettings, streams);
+
+    // Nothing is dropped silently: what the file's version cannot hold stops the run unless
+    // --allow-loss was given.
+    if (const auto losses = board::SaveLosses(document); !losses.empty()) {
+        for (const std::string& loss : losses)
+            streams.err << "保存で失われるもの: " << loss << "\n";
+        if (!options.allowLoss) {
+            throw InputError(
+                "保存すると上の内容が失われます。それでよければ --allow-loss を付けて"
+                "下さい");
+        }
+    }
 
     // Writing a large drawing takes as long as drawing it: say so rather than look stuck.
     streams.err << "保存中: " << output << std::endl;

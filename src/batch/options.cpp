@@ -193,6 +193,9 @@ BatchOptions ParseOptions(std::span<const std::string> args) {
         if (name == "--overwrite-input") {
             if (inlineValue) throw UsageError("--overwrite-input は値をとりません");
             options.overwriteInput = true;
+        } else if (name == "--allow-loss") {
+            if (inlineValue) throw UsageError("--allow-loss は値をとりません");
+            options.allowLoss = true;
         } else if (!TakeValueOption(name, value, options, seen)) {
             throw UsageError("知らないオプションです: " + arg);
         }
@@ -236,8 +239,8 @@ std::string HelpText(const std::string& program) {
            "  --up left|right     上とする側: 左 (left, 0) / 右 (right, 1)。既定 left\n"
            "  --scale N           縮尺 1:N。縮尺を持たない図面 (新しい図面、縮尺のない DXF)\n"
            "                      にだけ使います。既定 1\n"
-           "  --settings ファイル 幅・半径・高さ・レイヤを読む設定ファイル。既定はプログラムと\n"
-           "                      同じフォルダの Korvane.ini (なければ既定値)\n"
+           "  --settings ファイル 幅・半径・高さ・レイヤを読む設定ファイル。既定は対話画面と同じ\n"
+           "                      Korvane.ini (なければ既定値)\n"
            "  --max-entities N    1 回の実行で作る図形の上限。経路ごとに描く前に見積もり、\n"
            "                      合計がこれを超えるならエラーにします。既定 " +
            std::to_string(kDefaultEntityLimit) +
@@ -248,6 +251,8 @@ std::string HelpText(const std::string& program) {
            std::string(kOutputSuffix) +
            "\" を付けたもの\n"
            "  --overwrite-input   出力先が入力図面と同じでも上書きします (指定しなければ拒否)\n"
+           "  --allow-loss        図面の版が保てない内容 (例: R2000 で色番号にない色) があっても\n"
+           "                      保存します (指定しなければ、失われるものを示して終了コード 1)\n"
            "  -h, --help          この説明を表示します\n"
            "\n"
            "入力図面を省くと、新しい図面に描きます (--points と --output が必要)。\n"

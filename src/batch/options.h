@@ -36,6 +36,7 @@ struct BatchOptions {
     std::string settingsFile;  // empty: Korvane.ini beside the program
     std::string output;        // empty: beside the input with kOutputSuffix
     bool overwriteInput = false;
+    bool allowLoss = false;  // save even when the drawing's version cannot hold everything
 };
 
 // Added to the input's name (its ".dxf" dropped) when no output file is named.

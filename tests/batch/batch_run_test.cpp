@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/file.h"
 #include "batch/batch_test_support.h"
 #include "board/io/drawing_file.h"
 #include "board/model/application.h"
@@ -255,16 +256,18 @@ TEST(BatchRun, DrawingWithoutAStoredScaleTakesTheGivenOne) {
     EXPECT_EQ(content.entities.size(), 21U);
 }
 
-TEST(BatchRun, EntitiesTheBoardCannotHoldAreReported) {
+TEST(BatchRun, EntitiesTheBoardDoesNotShowAreReportedAndKept) {
     TempDir dir;
     WriteBytes(dir.File("text.dxf"),
                "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n10\n0\n20\n0\n11\n100\n21\n0\n"
                "0\nTEXT\n8\n0\n10\n0\n20\n0\n40\n2.5\n1\nABC\n0\nENDSEC\n0\nEOF\n");
     const auto outcome = RunCommand({"--layers", "0", dir.File("text.dxf")}, dir.Path().string());
     ASSERT_EQ(outcome.exitCode, kExitOk) << outcome.err;
-    EXPECT_NE(outcome.err.find("1 個 (TEXT 1) は扱えないので、出力には含まれません"),
+    EXPECT_NE(outcome.err.find("1 個 (TEXT 1) は経路には使いませんが、出力にはそのまま残します"),
               std::string::npos)
         << outcome.err;
+    const std::string saved = ReadWholeFile(dir.File("text-pelimator.dxf"), 1U << 20U);
+    EXPECT_NE(saved.find("0\nTEXT\n8\n0\n10\n0\n20\n0\n40\n2.5\n1\nABC\n"), std::string::npos);
 }
 
 TEST(BatchRun, LayerChainsAreDrawnLikeTheirPointsPickedByHand) {

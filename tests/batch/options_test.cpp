@@ -39,6 +39,8 @@ TEST(BatchOptions, DefaultsAreTheDrawingRunsAndLeftIsTrue) {
     EXPECT_EQ(options.magnification, 100);
     EXPECT_FALSE(options.scaleGiven);
     EXPECT_FALSE(options.overwriteInput);
+    EXPECT_FALSE(options.allowLoss);
+    EXPECT_TRUE(Parse({"--allow-loss", "--layers", "a", "in.dxf"}).allowLoss);
 }
 
 TEST(BatchOptions, DoubleDashLetsAnInputStartWithADash) {
@@ -67,6 +69,7 @@ TEST(BatchOptions, TwoInputsAreRefused) {
     EXPECT_THROW(Parse({"--layers", "", "a.dxf"}), UsageError);
     EXPECT_THROW(Parse({"--layers", "a,", "a.dxf"}), UsageError);
     EXPECT_THROW(Parse({"--overwrite-input=yes", "--points", "p", "a.dxf"}), UsageError);
+    EXPECT_THROW(Parse({"--allow-loss=yes", "--points", "p", "a.dxf"}), UsageError);
 }
 
 struct OutputRow {

@@ -1,9 +1,11 @@
-// Text in DXF files: decoding layer names from older files and making names DXF accepts.
+// Text in DXF files: decoding and encoding names in a file's code page, and making names DXF
+// accepts.
 #include "board/io/dxf_names.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -86,6 +88,7 @@ std::string IconvName(std::string_view codePage) {
     std::string upper;
     for (const char c : codePage) upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
     if (upper == "ANSI_932" || upper == "DOS932") return "CP932";
+    if (upper == "UTF-8" || upper == "UTF8") return "UTF-8";
     if (upper == "ANSI_936") return "GBK";
     if (upper == "ANSI_949") return "CP949";
     if (upper == "ANSI_950") return "BIG5";
@@ -94,8 +97,9 @@ std::string IconvName(std::string_view codePage) {
     return {};
 }
 
-std::optional<std::string> Convert(std::string_view raw, const std::string& from) {
-    iconv_t cd = ::iconv_open("UTF-8", from.c_str());
+std::optional<std::string> Convert(std::string_view raw, const std::string& from,
+                                   const std::string& to = "UTF-8") {
+    iconv_t cd = ::iconv_open(to.c_str(), from.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
     std::string input(raw);
     std::vector<char> output(raw.size() * 4 + 4);
@@ -109,22 +113,86 @@ std::optional<std::string> Convert(std::string_view raw, const std::string& from
     return std::string(output.data(), output.size() - outLeft);
 }
 
+// The code page of a "\M+n" escape's digit n.
+std::string MifPage(char digit) {
+    switch (digit) {
+        case '1':
+            return "CP932";
+        case '2':
+            return "BIG5";
+        case '3':
+            return "CP949";
+        case '4':
+            return "JOHAB";
+        case '5':
+            return "GBK";
+        default:
+            return {};
+    }
+}
+
 std::string DecodeEscapes(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         if (text.substr(i, 3) == "\\U+" && i + 7 <= text.size()) {
-            if (const auto code = HexValue(text.substr(i + 3, 4));
-                code && !(*code >= 0xD800 && *code <= 0xDFFF) && *code != 0) {
+            auto code = HexValue(text.substr(i + 3, 4));
+            std::size_t length = 7;
+            // A character beyond the first plane as a surrogate pair of two escapes.
+            if (code && *code >= 0xD800 && *code <= 0xDBFF && text.substr(i + 7, 3) == "\\U+" &&
+                i + 14 <= text.size()) {
+                const auto low = HexValue(text.substr(i + 10, 4));
+                if (low && *low >= 0xDC00 && *low <= 0xDFFF) {
+                    code = 0x10000 + ((*code - 0xD800) << 10U) + (*low - 0xDC00);
+                    length = 14;
+                }
+            }
+            if (code && !(*code >= 0xD800 && *code <= 0xDFFF) && *code != 0) {
                 AppendUtf8(out, *code);
-                i += 7;
+                i += length;
                 continue;
+            }
+        }
+        if (text.substr(i, 3) == "\\M+" && i + 8 <= text.size()) {
+            const std::string page = MifPage(text[i + 3]);
+            const auto code = HexValue(text.substr(i + 4, 4));
+            if (!page.empty() && code && *code > 0xFF) {
+                const std::array<char, 2> bytes{static_cast<char>(*code >> 8U),
+                                                static_cast<char>(*code & 0xFFU)};
+                if (auto converted = Convert(std::string_view(bytes.data(), 2), page)) {
+                    out += *converted;
+                    i += 8;
+                    continue;
+                }
             }
         }
         out += text[i];
         ++i;
     }
     return out;
+}
+
+// The code point of the well-formed UTF-8 sequence of length bytes at text[i].
+std::uint32_t CodePoint(std::string_view text, std::size_t i, std::size_t length) noexcept {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
+    if (length == 1) return byte(0);
+    std::uint32_t code = byte(0) & (0xFFU >> (length + 1));
+    for (std::size_t k = 1; k < length; ++k) code = (code << 6U) | (byte(k) & 0x3FU);
+    return code;
+}
+
+void AppendEscape(std::string& out, std::uint32_t code) {
+    const auto put = [&out](std::uint32_t unit) {
+        std::array<char, 12> buffer{};
+        std::snprintf(buffer.data(), buffer.size(), "\\U+%04X", static_cast<unsigned>(unit));
+        out += buffer.data();
+    };
+    if (code < 0x10000) {
+        put(code);
+    } else {
+        put(0xD800 + ((code - 0x10000) >> 10U));
+        put(0xDC00 + ((code - 0x10000) & 0x3FFU));
+    }
 }
 
 std::string ReplaceInvalid(std::string_view text) {
@@ -163,11 +231,44 @@ std::string DecodeDxfString(std::string_view raw, std::string_view acadVersion,
     const bool utf8File = acadVersion >= std::string_view("AC1021");
     if (!ascii && !utf8File) {
         const std::string from = IconvName(codePage);
-        if (!from.empty() && !IsValidUtf8(raw)) {
+        // Bytes the page does not take but that are UTF-8 (a writer that ignored the page) stay.
+        if (!from.empty()) {
             if (auto converted = Convert(raw, from)) text = std::move(*converted);
         }
     }
     return ReplaceInvalid(DecodeEscapes(text));
+}
+
+std::string EncodeDxfString(std::string_view text, std::string_view acadVersion,
+                            std::string_view codePage) {
+    if (acadVersion >= std::string_view("AC1021")) return std::string(text);
+    bool ascii = true;
+    for (const char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80U;
+    if (ascii) return std::string(text);
+    const std::string page = IconvName(codePage);
+    if (!page.empty()) {
+        if (auto whole = Convert(text, "UTF-8", page)) return std::move(*whole);
+    }
+    // Character by character: what the page cannot hold becomes an escape.
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t length = SequenceLength(text, i);
+        if (length == 0) {
+            out += '?';
+            ++i;
+            continue;
+        }
+        if (length == 1) {
+            out += text[i];
+        } else if (auto one = page.empty() ? std::nullopt
+                                           : Convert(text.substr(i, length), "UTF-8", page)) {
+            out += *one;
+        } else {
+            AppendEscape(out, CodePoint(text, i, length));
+        }
+        i += length;
+    }
+    return out;
 }
 
 std::string SanitizeLayerName(std::string_view name) {

@@ -1,4 +1,5 @@
-// Text in DXF files: decoding layer names from older files and making names DXF accepts.
+// Text in DXF files: decoding and encoding names in a file's code page, and making names DXF
+// accepts.
 #pragma once
 
 #include <string>
@@ -11,8 +12,14 @@ namespace pelimator::board {
 
 // A DXF string as UTF-8: "\U+XXXX" escapes are decoded; in files older than AutoCAD 2007
 // (acadVersion below "AC1021") other bytes are converted from the file's code page
-// ($DWGCODEPAGE, e.g. "ANSI_932"). Bytes that still do not form UTF-8 become '?'.
+// ($DWGCODEPAGE, e.g. "ANSI_932"); "\M+nXXXX" (a double-byte character of code page n) is
+// decoded too. Bytes that still do not form UTF-8 become '?'.
 [[nodiscard]] std::string DecodeDxfString(std::string_view raw, std::string_view acadVersion,
+                                          std::string_view codePage);
+
+// UTF-8 text in the form a file of acadVersion and codePage holds it: as it is from AC1021 on;
+// before, converted to the code page, with "\U+XXXX" for characters the page cannot hold.
+[[nodiscard]] std::string EncodeDxfString(std::string_view text, std::string_view acadVersion,
                                           std::string_view codePage);
 
 // A layer name DXF accepts made from a board name: characters DXF forbids in names

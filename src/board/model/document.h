@@ -105,6 +105,13 @@ private:
 };
 using BoardViewPtr = std::shared_ptr<BoardView>;
 
+// What a document opened from a file keeps of that file so that saving can write it back. The
+// file layer defines its content; the model only holds it.
+class DocumentSource {
+public:
+    virtual ~DocumentSource() = default;
+};
+
 class BoardDocument final : public host::HostDocument,
                             public std::enable_shared_from_this<BoardDocument> {
 public:
@@ -139,6 +146,11 @@ public:
     [[nodiscard]] const BoardSnapPtr& SnapModel() const noexcept { return m_snap; }
     // The view showing this document (one per document).
     [[nodiscard]] const BoardViewPtr& View() const noexcept { return m_view; }
+    // What was kept of the file the drawing was opened from (null for a new drawing).
+    [[nodiscard]] const std::shared_ptr<const DocumentSource>& Source() const noexcept {
+        return m_source;
+    }
+    void SetSource(std::shared_ptr<const DocumentSource> source) { m_source = std::move(source); }
 
 private:
     BoardDocument(std::string name, std::weak_ptr<BoardApplication> application);
@@ -152,6 +164,7 @@ private:
     BoardScalePtr m_scale;
     BoardSnapPtr m_snap;
     BoardViewPtr m_view;
+    std::shared_ptr<const DocumentSource> m_source;
 };
 using BoardDocumentPtr = std::shared_ptr<BoardDocument>;
 

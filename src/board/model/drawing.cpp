@@ -221,6 +221,21 @@ std::size_t BoardDrawing::AddEntity(const EntityData& data) {
     return index;
 }
 
+void BoardDrawing::Load(std::vector<EntityData> entities) {
+    CheckNoEdit("図面を読み込めません");
+    m_index->Reset();
+    m_entities = std::move(entities);
+    m_ids.resize(m_entities.size());
+    for (std::uint64_t& id : m_ids) id = m_nextId++;
+    m_liveCount = m_entities.size();
+    m_steps.clear();
+    m_appliedSteps = 0;
+    m_savedSerial = 0;
+    ++m_changeCount;
+    m_dirtyOutsideHistory = false;
+    m_observers.Notify(DrawingChange::Entities);
+}
+
 std::span<const EntityData> BoardDrawing::Entities() const noexcept {
     return {m_entities.data(), m_liveCount};
 }

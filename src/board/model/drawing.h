@@ -94,6 +94,9 @@ public:
     void ClearHistory();
     // Removes every entity and step, as a new drawing; marks the drawing not modified.
     void Clear();
+    // Replaces every entity and step with entities, shown and not undoable (opening a file);
+    // the drawing counts as not modified. The storage is moved in, not copied.
+    void Load(std::vector<EntityData> entities);
 
     // Grows by one on every change of anything the drawing shows or saves.
     [[nodiscard]] std::uint64_t ChangeCount() const noexcept { return m_changeCount; }

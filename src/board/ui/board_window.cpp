@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolBar>
 #include <exception>
 
 #include "board/ui/canvas.h"
@@ -498,6 +499,17 @@ void BoardWindow::closeEvent(QCloseEvent* event) {
     }
     event->accept();
     emit closed();
+}
+
+void BoardWindow::AddToolCommand(QAction* action) {
+    auto* menu = findChild<QMenu*>(QStringLiteral("toolMenu"));
+    if (menu == nullptr) {
+        menu = menuBar()->addMenu(QStringLiteral("ツール(&T)"));
+        menu->setObjectName(QStringLiteral("toolMenu"));
+        addToolBar(QStringLiteral("ツール"))->setObjectName(QStringLiteral("toolBar"));
+    }
+    menu->addAction(action);
+    findChild<QToolBar*>(QStringLiteral("toolBar"))->addAction(action);
 }
 
 }  // namespace pelimator::board

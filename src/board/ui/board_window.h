@@ -55,6 +55,10 @@ public:
     // Closes the active drawing after asking; false when it stays open.
     bool CloseCurrentDocument();
 
+    // Adds a command of a program working beside the board to the ツール menu and the toolbar
+    // (both made on the first call). The window takes no ownership of action.
+    void AddToolCommand(QAction* action);
+
     // Menu commands, also callable directly.
     void NewDocument();
     void Undo();

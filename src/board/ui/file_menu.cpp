@@ -13,8 +13,8 @@
 #include <QMessageBox>
 #include <QSettings>
 
-#include "board/io/drawing_file.h"
 #include "base/errors.h"
+#include "board/io/drawing_file.h"
 
 namespace pelimator::board {
 
@@ -65,6 +65,15 @@ FileMenuHost::SaveAnswer FileMenuHost::AskSaveChanges(const QString& documentNam
     if (button == QMessageBox::Save) return SaveAnswer::Save;
     if (button == QMessageBox::Discard) return SaveAnswer::Discard;
     return SaveAnswer::Cancel;
+}
+
+bool FileMenuHost::AskSaveWithLosses(const QStringList& losses) {
+    const auto button = QMessageBox::warning(
+        DialogParent(), QStringLiteral("Pelimator"),
+        QStringLiteral("このまま保存すると、次の内容が失われます:\n\n・%1\n\n保存しますか?")
+            .arg(losses.join(QStringLiteral("\n・"))),
+        QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Cancel);
+    return button == QMessageBox::Save;
 }
 
 void FileMenuHost::ShowError(const QString& message) {
@@ -208,6 +217,13 @@ bool FileMenu::SaveAs() {
 bool FileMenu::SaveTo(const BoardDocumentPtr& document, const QString& path) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     try {
+        // Nothing is dropped without asking: list what the file's version cannot hold.
+        const std::vector<std::string> losses = SaveLosses(*document);
+        if (!losses.empty()) {
+            QStringList items;
+            for (const std::string& loss : losses) items << QString::fromStdString(loss);
+            if (!m_host.AskSaveWithLosses(items)) return false;
+        }
         const BusyGuard busy(m_host, QStringLiteral("「%1」に保存しています...").arg(absolute));
         SaveDrawing(*document, absolute.toStdString());
     } catch (const Error& error) {

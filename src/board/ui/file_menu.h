@@ -39,6 +39,8 @@ public:
     enum class SaveAnswer { Save, Discard, Cancel };
     virtual SaveAnswer AskSaveChanges(const QString& documentName);
     virtual void ShowError(const QString& message);
+    // Before a save that cannot keep everything: true to save all the same.
+    virtual bool AskSaveWithLosses(const QStringList& losses);
     // false: cancelled.
     virtual bool AskPdfOptions(PdfOptions& options);
     virtual bool AskPngOptions(PngOptions& options);

@@ -53,6 +53,7 @@ long long ParseBox(const QString& text, int minimum, int maximum) {
 F_Setting::F_Setting(std::string settingsFilePath, QWidget* parent)
     : QDialog(parent), m_settingsFilePath(std::move(settingsFilePath)) {
     setWindowTitle(QStringLiteral("設定(単位：mm)"));
+    setToolTip(QStringLiteral("設定ファイル: ") + QString::fromStdString(m_settingsFilePath));
     setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
     setModal(true);
     BuildControls();

@@ -1,9 +1,10 @@
 // Documents to and from files: what opening and saving do to the board's documents.
+#include "board/io/drawing_file.h"
+
 #include <gtest/gtest.h>
 
-#include "board/io/drawing_file.h"
-#include "board/io/dxf_test_support.h"
 #include "base/errors.h"
+#include "board/io/dxf_test_support.h"
 
 namespace pelimator::board {
 namespace {
@@ -43,11 +44,29 @@ TEST(DrawingFile, SavedDocumentOpensAsANewUnmodifiedDocumentWithoutHistory) {
     EXPECT_EQ(opened.report.lines, 1U);
 }
 
+TEST(DrawingFile, EntitiesKnowTheRecordTheyCameFrom) {
+    TempDir dir;
+    testing::WriteText(dir.File("p.dxf"),
+                       "0\nSECTION\n2\nENTITIES\n0\nLWPOLYLINE\n8\n0\n90\n3\n10\n0\n20\n0\n10\n1\n"
+                       "20\n0\n10\n1\n20\n1\n0\nLINE\n8\n0\n11\n5\n21\n5\n0\nENDSEC\n0\nEOF\n");
+    const auto application = BoardApplication::Create();
+    const BoardDocumentPtr document = OpenDrawing(*application, dir.File("p.dxf")).document;
+    document->DrawingModel()->AddEntity(MakeLine({0, 0}, {2, 2}));
+    ASSERT_EQ(document->DrawingModel()->Count(), 4U);
+    const auto first = SourceRecordOf(*document, 0);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(SourceRecordOf(*document, 1), first) << "both segments are one polyline";
+    EXPECT_EQ(SourceRecordOf(*document, 2), *first + 1);
+    EXPECT_FALSE(SourceRecordOf(*document, 3).has_value()) << "drawn in the board";
+    EXPECT_FALSE(SourceRecordOf(*application->AddDocument("新規"), 0).has_value());
+}
+
 TEST(DrawingFile, FailedOpenLeavesTheApplicationAsItWas) {
     TempDir dir;
     const auto application = BoardApplication::Create();
     const BoardDocumentPtr existing = application->AddDocument("今の図面");
-    testing::WriteText(dir.File("bad.dxf"), "0\nSECTION\n2\nENTITIES\n0\nARC\n40\n-1\n0\nENDSEC\n0\nEOF\n");
+    testing::WriteText(dir.File("bad.dxf"),
+                       "0\nSECTION\n2\nENTITIES\n0\nARC\n40\n-1\n0\nENDSEC\n0\nEOF\n");
     EXPECT_THROW((void)OpenDrawing(*application, dir.File("bad.dxf")), FileError);
     EXPECT_EQ(application->DocumentCount(), 1U);
     EXPECT_EQ(application->Active(), existing);

@@ -1,10 +1,11 @@
 // Layer names and colours in DXF terms: decoding, making names DXF accepts, the colour index.
-#include <gtest/gtest.h>
+#include "board/io/dxf_names.h"
 
 #include <random>
 
+#include <gtest/gtest.h>
+
 #include "board/io/dxf_colour.h"
-#include "board/io/dxf_names.h"
 
 namespace pelimator::board {
 namespace {
@@ -28,11 +29,15 @@ INSTANTIATE_TEST_SUITE_P(
                                   "a_b_c_d_e_f_g_h_i_j_k_l_m"},
                       SanitizeRow{"ControlCharacters", "a\nb\tc", "a_b_c"},
                       SanitizeRow{"BlanksAtTheEnds", "  名前  ", "名前"},
-                      SanitizeRow{"BrokenUtf8", "a\xff\xfe" "b", "a__b"},
+                      SanitizeRow{"BrokenUtf8",
+                                  "a\xff\xfe"
+                                  "b",
+                                  "a__b"},
                       SanitizeRow{"OnlyBlanks", "   ", ""},
-                      SanitizeRow{"CutOnACharacterBoundary",
-                                  std::string(200, 'x') + "あいうえおかきくけこさしすせそたちつてと",
-                                  std::string(200, 'x') + "あいうえおかきくけこさしすせそたちつ"}),
+                      SanitizeRow{
+                          "CutOnACharacterBoundary",
+                          std::string(200, 'x') + "あいうえおかきくけこさしすせそたちつてと",
+                          std::string(200, 'x') + "あいうえおかきくけこさしすせそたちつ"}),
     [](const ::testing::TestParamInfo<SanitizeRow>& row) { return row.param.name; });
 
 TEST(SanitizeLayerName, NeverLongerThanDxfAllowsAndAlwaysUtf8) {
@@ -66,16 +71,24 @@ TEST_P(DecodeDxfStringTest, GivesUtf8) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DecodeDxfStringTest,
-    ::testing::Values(
-        DecodeRow{"Utf8In2007", "波線", "AC1021", "ANSI_1252", "波線"},
-        DecodeRow{"ShiftJisIn2000", "\x94\x67\x90\xfc", "AC1015", "ANSI_932", "波線"},
-        DecodeRow{"Latin1In2000", "Stra\xdf" "e", "AC1015", "ANSI_1252", "Straße"},
-        DecodeRow{"Utf8In2000KeptWhenValid", "波線", "AC1015", "ANSI_932", "波線"},
-        DecodeRow{"Escapes", "\\U+6CE2\\U+7DDA", "AC1015", "ANSI_1252", "波線"},
-        DecodeRow{"EscapeOfASurrogateKept", "\\U+D800", "AC1021", "", "\\U+D800"},
-        DecodeRow{"BadEscapeKept", "\\U+12G4", "AC1021", "", "\\U+12G4"},
-        DecodeRow{"InvalidBytesIn2007", "a\xff" "b", "AC1021", "ANSI_932", "a?b"},
-        DecodeRow{"UnknownCodePage", "a\xff" "b", "AC1015", "ANSI_9999", "a?b"}),
+    ::testing::Values(DecodeRow{"Utf8In2007", "波線", "AC1021", "ANSI_1252", "波線"},
+                      DecodeRow{"ShiftJisIn2000", "\x94\x67\x90\xfc", "AC1015", "ANSI_932", "波線"},
+                      DecodeRow{"Latin1In2000",
+                                "Stra\xdf"
+                                "e",
+                                "AC1015", "ANSI_1252", "Straße"},
+                      DecodeRow{"Utf8In2000KeptWhenValid", "波線", "AC1015", "ANSI_932", "波線"},
+                      DecodeRow{"Escapes", "\\U+6CE2\\U+7DDA", "AC1015", "ANSI_1252", "波線"},
+                      DecodeRow{"EscapeOfASurrogateKept", "\\U+D800", "AC1021", "", "\\U+D800"},
+                      DecodeRow{"BadEscapeKept", "\\U+12G4", "AC1021", "", "\\U+12G4"},
+                      DecodeRow{"InvalidBytesIn2007",
+                                "a\xff"
+                                "b",
+                                "AC1021", "ANSI_932", "a?b"},
+                      DecodeRow{"UnknownCodePage",
+                                "a\xff"
+                                "b",
+                                "AC1015", "ANSI_9999", "a?b"}),
     [](const ::testing::TestParamInfo<DecodeRow>& row) { return row.param.name; });
 
 TEST(DxfColour, PaletteColoursComeBackAsTheirOwnIndexColour) {

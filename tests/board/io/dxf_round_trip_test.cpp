@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/errors.h"
 #include "board/io/dxf_file.h"
 #include "board/io/dxf_test_support.h"
-#include "base/errors.h"
 
 namespace pelimator::board {
 namespace {

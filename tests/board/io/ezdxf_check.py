@@ -13,10 +13,20 @@ import sys
 import tempfile
 
 import ezdxf
+import ezdxf.colors
 
 
 def close(a, b, scale):
     return abs(a - b) <= 1e-9 * max(1.0, scale)
+
+
+def layer_rgb(layer):
+    """The layer's colour as the board reads it: the true colour, else the index colour (7 is
+    black on the board's white paper)."""
+    if layer.rgb is not None:
+        return list(layer.rgb)
+    aci = abs(layer.color)
+    return [0, 0, 0] if aci == 7 else list(ezdxf.colors.aci2rgb(aci))
 
 
 def check(dxf_path, listing):
@@ -45,8 +55,8 @@ def check(dxf_path, listing):
         layer, name = found
         if name != expected["name"]:
             problems.append(f"layer {expected['number']}: name {name!r} != {expected['name']!r}")
-        if list(layer.rgb or ()) != expected["rgb"]:
-            problems.append(f"layer {expected['number']}: rgb {layer.rgb} != {expected['rgb']}")
+        if layer_rgb(layer) != expected["rgb"]:
+            problems.append(f"layer {expected['number']}: rgb {layer_rgb(layer)} != {expected['rgb']}")
         if layer.is_off() == expected["visible"]:
             problems.append(f"layer {expected['number']}: visibility differs")
     dxf_name_of = {number: layer.dxf.name for number, (layer, _) in by_number.items()}
@@ -90,8 +100,139 @@ def check(dxf_path, listing):
     return problems
 
 
+VERSIONS = ["R12", "R2000", "R2004", "R2007", "R2010", "R2013", "R2018"]
+
+
+def rich_drawing(version, codepage=None):
+    """A drawing as another CAD program writes it: text, blocks with attributes, dimensions,
+    hatches, splines, ellipses, points, solids, polylines, paper space, extended data, colours."""
+    doc = ezdxf.new(version, setup=True)
+    if version < "R2007":
+        doc.encoding = "cp932"  # written as $DWGCODEPAGE ANSI_932
+    doc.layers.new("外形", dxfattribs={"color": 3})
+    doc.layers.new("TEXT", dxfattribs={"color": 2, "linetype": "DASHED"})
+    doc.appids.new("OTHERAPP")
+    msp = doc.modelspace()
+    msp.add_line((0, 0), (100, 50), dxfattribs={"layer": "外形", "color": 1})
+    msp.add_circle((10, 10), 5, dxfattribs={"lineweight": 50})
+    msp.add_arc((20, 20), 3, 10, 200, dxfattribs={"thickness": 2.0})
+    msp.add_text("図面の文字", dxfattribs={"layer": "TEXT", "height": 2.5}).set_placement((5, 5))
+    msp.add_point((7, 7))
+    msp.add_solid([(0, 0), (1, 0), (0, 1)])
+    msp.add_polyline2d([(0, 0), (10, 0), (10, 10)], dxfattribs={"layer": "外形"})
+    block = doc.blocks.new("記号")
+    block.add_circle((0, 0), 1)
+    block.add_attdef("TAG", (0, 0), dxfattribs={"height": 1})
+    insert = msp.add_blockref("記号", (50, 50))
+    insert.add_attrib("TAG", "値", (50, 50))
+    line = msp.add_line((5, 5), (6, 6))
+    line.set_xdata("OTHERAPP", [(1000, "keep me"), (1070, 7)])
+    if version != "R12":
+        msp.add_lwpolyline([(0, 0, 0, 0, 0.5), (10, 0), (10, 10)], format="xyseb",
+                           dxfattribs={"closed": True, "const_width": 0.2})
+        msp.add_mtext("複数行\\P文字", dxfattribs={"char_height": 2})
+        msp.add_ellipse((0, 0), (10, 0), 0.5)
+        msp.add_spline([(0, 0), (5, 5), (10, 0), (15, 5)])
+        hatch = msp.add_hatch(color=5)
+        hatch.paths.add_polyline_path([(0, 0), (10, 0), (10, 10)], is_closed=True)
+        dim = msp.add_linear_dim(base=(0, 20), p1=(0, 0), p2=(30, 0))
+        dim.render()
+        doc.layouts.get("Layout1").add_line((0, 0), (10, 10))
+    if version >= "R2004":
+        msp.add_line((1, 1), (2, 3), dxfattribs={"true_color": 0x123456})
+    return doc
+
+
+def attributes(entity):
+    values = dict(entity.dxf.all_existing_dxf_attribs())
+    values.pop("owner", None)  # ezdxf fills it in as it loads
+    xdata = {}
+    if entity.xdata:
+        for app in entity.xdata.data:
+            xdata[app] = list(entity.get_xdata(app))
+    return entity.dxftype(), values, xdata
+
+
+def check_round_trip(program, folder, version, codepage, mode, binary=False):
+    problems = []
+    where = f"{version} {codepage or 'no code page'} {mode}{' binary' if binary else ''}"
+    doc = rich_drawing(version, codepage)
+    original = os.path.join(folder, "original.dxf")
+    doc.saveas(original, fmt="bin" if binary else "asc")
+    encoding = None
+    if codepage is None and version < "R2007":
+        # Take the code page out of the header, as some Japanese programs do.
+        data = open(original, "rb").read()
+        data = data.replace(b"$DWGCODEPAGE\n  3\nANSI_932\n", b"$PROJECTNAME\n  1\n\n")
+        open(original, "wb").write(data)
+        encoding = "cp932"
+    subprocess.run([program, mode, original, folder + "/", "saved.dxf"], check=True)
+    saved = os.path.join(folder, "saved.dxf")
+    if mode == "same":
+        if open(original, "rb").read() != open(saved, "rb").read():
+            problems.append(f"{where}: saved bytes differ from the original")
+        return problems
+    before = ezdxf.readfile(original, encoding=encoding)
+    after = ezdxf.readfile(saved, encoding=encoding)
+    auditor = after.audit()
+    for error in auditor.errors:
+        problems.append(f"{where}: audit error {error.code}: {error.message}")
+    if after.dxfversion != before.dxfversion:
+        problems.append(f"{where}: version {after.dxfversion} != {before.dxfversion}")
+    if after.header.get("$DWGCODEPAGE") != before.header.get("$DWGCODEPAGE"):
+        problems.append(f"{where}: code page changed")
+    for layout_name in before.layout_names():
+        old = [attributes(e) for e in before.layouts.get(layout_name)]
+        new = [attributes(e) for e in after.layouts.get(layout_name)]
+        added = new[len(old):]
+        if new[:len(old)] != old:
+            problems.append(f"{where}: layout {layout_name} differs")
+        if layout_name == "Model":
+            kinds = [a[0] for a in added]
+            if kinds != ["LINE", "ARC"] or any(a[1]["layer"] != "波線" for a in added):
+                problems.append(f"{where}: added {kinds}")
+        elif added:
+            problems.append(f"{where}: added to {layout_name}")
+    for block in before.blocks:
+        if block.name.upper().startswith(("*MODEL_SPACE", "*PAPER_SPACE")):
+            continue  # layouts, compared above
+        if [attributes(e) for e in block] != [attributes(e) for e in after.blocks.get(block.name)]:
+            problems.append(f"{where}: block {block.name} differs")
+    if "波線" not in after.layers:
+        problems.append(f"{where}: new layer missing")
+    # (R12 table heads carry no handles; ezdxf makes up new ones at every load.)
+    if version != "R12" and set(before.entitydb.keys()) - set(after.entitydb.keys()):
+        problems.append(f"{where}: handles lost")
+    return problems
+
+
+def check_round_trips(program):
+    problems = []
+    with tempfile.TemporaryDirectory() as folder:
+        for version in VERSIONS:
+            pages = ["ANSI_932", None] if version < "R2007" else ["ANSI_1252"]
+            for codepage in pages:
+                for mode in ("same", "add"):
+                    try:
+                        problems += check_round_trip(program, folder, version, codepage, mode)
+                    except Exception as error:  # one case failing must not hide the others
+                        problems.append(f"{version} {codepage} {mode}: {type(error).__name__}: "
+                                        f"{str(error)[:200]}")
+        for version in ("R12", "R2000", "R2018"):
+            for mode in ("same", "add"):
+                try:
+                    problems += check_round_trip(program, folder, version, "ANSI_932", mode, True)
+                except Exception as error:
+                    problems.append(f"{version} binary {mode}: {type(error).__name__}: "
+                                    f"{str(error)[:200]}")
+    return problems
+
+
 def main():
     program = sys.argv[1]
+    round_trip_problems = check_round_trips(program)
+    for problem in round_trip_problems[:50]:
+        print(problem)
     with tempfile.TemporaryDirectory() as folder:
         dxf_path = os.path.join(folder, "sample.dxf")
         json_path = os.path.join(folder, "sample.json")
@@ -102,8 +243,8 @@ def main():
     for problem in problems[:50]:
         print(problem)
     print(f"{len(listing['entities'])} entities, {len(listing['layers'])} layers, "
-          f"{len(problems)} problems")
-    return 1 if problems else 0
+          f"{len(problems)} problems; round trips: {len(round_trip_problems)} problems")
+    return 1 if problems or round_trip_problems else 0
 
 
 if __name__ == "__main__":

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <random>
 
+#include "board/io/drawing_file.h"
 #include "board/io/dxf_file.h"
 #include "board/io/dxf_test_support.h"
 
@@ -35,9 +36,28 @@ std::string Number(double value) {
 
 }  // namespace
 
+// Opens a drawing, adds a line and an arc on a new layer "波線" (and, with "same", nothing), and
+// saves it under another name: what a user does to a drawing from another program.
+int AddToDrawing(const std::string& mode, const std::string& input, const std::string& output) {
+    using namespace pelimator::board;
+    const auto application = BoardApplication::Create();
+    const OpenedDrawing opened = OpenDrawing(*application, input);
+    BoardDocument& document = *opened.document;
+    if (mode == "add") {
+        document.LayerTable()->Put({5, "波線", {10, 200, 30}, true});
+        document.DrawingModel()->AddEntity(MakeLine({1, 2}, {30, 40}, 5));
+        document.DrawingModel()->AddEntity(MakeArc({0, 0}, {10, 0}, {0, 10}, 5));
+    }
+    for (const std::string& loss : SaveLosses(document)) std::cerr << loss << "\n";
+    SaveDrawing(document, output);
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 5) return AddToDrawing(argv[1], argv[2], argv[3] + std::string() + argv[4]);
     if (argc != 3) {
-        std::cerr << "usage: ezdxf_sample <output.dxf> <listing.json>\n";
+        std::cerr << "usage: ezdxf_sample <output.dxf> <listing.json>\n"
+                     "       ezdxf_sample add|same <input.dxf> <output folder/> <name>\n";
         return 2;
     }
     using namespace pelimator::board;

@@ -36,6 +36,10 @@ public:
         return answer;
     }
     void ShowError(const QString& message) override { errors.push_back(message); }
+    bool AskSaveWithLosses(const QStringList& items) override {
+        losses.push_back(items);
+        return saveDespiteLosses;
+    }
 
     std::deque<QString> paths;  // answers of the file dialogs; "" is a cancel
     SaveAnswer answer = SaveAnswer::Cancel;
@@ -44,6 +48,8 @@ public:
     QStringList statuses;
     QStringList errors;
     QStringList suggestions;
+    std::vector<QStringList> losses;  // what each loss question listed
+    bool saveDespiteLosses = false;
 
 private:
     QString Next() {
@@ -78,6 +84,36 @@ private:
 
 private slots:
     void init() { QFile::remove(m_dir.filePath("settings.ini")); }
+
+    void SaveThatWouldLoseSomethingAsksFirst() {
+        // An AutoCAD 2000 file cannot hold a true colour: the new layer's colour would become
+        // the nearest index colour.
+        const QString path = m_dir.filePath("r2000.dxf");
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(
+                "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1015\n0\nENDSEC\n"
+                "0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n");
+        }
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        menu.Install();
+        QVERIFY(menu.OpenFile(path));
+        const BoardDocumentPtr document = host.tabs.front();
+        document->LayerTable()->Put({4, "色", {10, 200, 30}, true});
+        document->DrawingModel()->AddEntity(MakeLine({0, 0}, {1, 1}, 4));
+        QVERIFY(!menu.Save());
+        QCOMPARE(host.losses.size(), std::size_t{1});
+        QVERIFY(host.losses.front().join("").contains(QStringLiteral("色番号")));
+        QVERIFY(document->DrawingModel()->IsModified());
+        QVERIFY2(QFile(path).size() < 200, "the file was left as it was");
+        host.saveDespiteLosses = true;
+        QVERIFY(menu.Save());
+        QCOMPARE(host.losses.size(), std::size_t{2});
+        QVERIFY(!document->DrawingModel()->IsModified());
+        QVERIFY(QFile(path).size() > 200);
+    }
 
     void SaveAsThenOpenGivesTheSameDrawing() {
         ScriptedHost host;
