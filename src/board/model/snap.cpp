@@ -1,0 +1,147 @@
+// The snap search: candidate entities from the drawing's index, their points, crossings and
+// nearest points, the choice among them, and the grid.
+#include "board/model/snap.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "board/model/document.h"
+#include "board/model/snap_geometry.h"
+#include "host/errors.h"
+
+namespace pelimator::board {
+
+namespace {
+
+// An entity near the cursor, with its distance from it.
+struct Near {
+    std::size_t index = 0;
+    double distance = 0.0;
+};
+
+// The best target so far: nearest wins; within tie of each other, the lower rank.
+class Choice {
+public:
+    Choice(Vec2 p, double radius, double tie) : m_p(p), m_radius(radius), m_tie(tie) {}
+    void Offer(Vec2 q, SnapKind kind, std::size_t entity) {
+        if (!IsFinite(q)) return;
+        const double d = Distance(m_p, q);
+        if (!(d <= m_radius)) return;
+        if (m_best) {
+            const bool nearer = d < m_distance - m_tie;
+            const bool aboutEqual = std::abs(d - m_distance) <= m_tie;
+            if (!nearer && !(aboutEqual && SnapRank(kind) < SnapRank(m_best->kind))) return;
+        }
+        m_best = SnapTarget{q, kind, entity};
+        m_distance = d;
+    }
+    [[nodiscard]] const std::optional<SnapTarget>& Best() const noexcept { return m_best; }
+
+private:
+    Vec2 m_p;
+    double m_radius;
+    double m_tie;
+    std::optional<SnapTarget> m_best;
+    double m_distance = 0.0;
+};
+
+}  // namespace
+
+bool BoardSnap::SnapPoint(host::HostPoint& point, const host::HostView& view) {
+    const Vec2 p{point.X(), point.Y()};
+    if (!IsFinite(p)) return false;
+    const auto* boardView = dynamic_cast<const BoardView*>(&view);
+    const ViewTransform transform = boardView != nullptr ? boardView->Transform() : ViewTransform{};
+    if (const auto target = FindTarget(p, transform)) {
+        point.SetX(target->point.x);
+        point.SetY(target->point.y);
+    }
+    return true;
+}
+
+std::optional<SnapTarget> BoardSnap::FindTarget(Vec2 p, const ViewTransform& transform) const {
+    if (!IsFinite(p)) return std::nullopt;
+    const double radius = m_settings.captureRadiusPixels / transform.pixelsPerUnit;
+    if (std::isfinite(radius)) {
+        if (auto target = FindOnEntities(p, radius)) return target;
+    }
+    if (m_settings.kinds.Has(SnapKind::Grid)) {
+        const double s = m_settings.gridSpacing;
+        const Vec2 node{std::round(p.x / s) * s, std::round(p.y / s) * s};
+        if (IsFinite(node)) return SnapTarget{node, SnapKind::Grid, 0};
+    }
+    return std::nullopt;
+}
+
+std::optional<SnapTarget> BoardSnap::FindOnEntities(Vec2 p, double radius) const {
+    const SnapKinds kinds = m_settings.kinds;
+    const bool points = kinds.Has(SnapKind::EndPoint) || kinds.Has(SnapKind::MidPoint) ||
+                        kinds.Has(SnapKind::Center);
+    const bool crossings = kinds.Has(SnapKind::Intersection);
+    const bool nearest = kinds.Has(SnapKind::Nearest);
+    if (!points && !crossings && !nearest) return std::nullopt;
+
+    std::vector<std::size_t> found;
+    m_drawing->EntitiesNear({{p.x - radius, p.y - radius}, {p.x + radius, p.y + radius}}, found);
+    const auto entities = m_drawing->Entities();
+    const BoardLayers& layers = *m_layers;
+    const double pixel =
+        m_settings.captureRadiusPixels > 0.0 ? radius / m_settings.captureRadiusPixels : 0.0;
+    Choice choice(p, radius, 0.5 * pixel);
+    std::vector<Near> onCurve;  // entities whose line or arc passes within the radius
+    for (const std::size_t i : found) {
+        const EntityData& e = entities[i];
+        if (!e.visible || !layers.IsShown(e.layer)) continue;
+        if (kinds.Has(SnapKind::EndPoint)) {
+            choice.Offer(e.start, SnapKind::EndPoint, i);
+            choice.Offer(e.end, SnapKind::EndPoint, i);
+        }
+        if (kinds.Has(SnapKind::MidPoint)) choice.Offer(MidPointOf(e), SnapKind::MidPoint, i);
+        if (kinds.Has(SnapKind::Center) && e.kind == EntityKind::Arc) {
+            choice.Offer(e.center, SnapKind::Center, i);
+        }
+        if (crossings || nearest) {
+            const double d = Distance(p, NearestPointOn(e, p));
+            if (d <= radius) onCurve.push_back({i, d});
+        }
+    }
+    if (crossings && onCurve.size() >= 2) {
+        if (onCurve.size() > kMaxCrossingEntities) {
+            std::nth_element(onCurve.begin(),
+                             onCurve.begin() + static_cast<std::ptrdiff_t>(kMaxCrossingEntities),
+                             onCurve.end(),
+                             [](const Near& a, const Near& b) { return a.distance < b.distance; });
+            onCurve.resize(kMaxCrossingEntities);
+        }
+        std::vector<Vec2> crossing;
+        for (std::size_t a = 0; a < onCurve.size(); ++a) {
+            for (std::size_t b = a + 1; b < onCurve.size(); ++b) {
+                crossing.clear();
+                AppendIntersections(entities[onCurve[a].index], entities[onCurve[b].index],
+                                    crossing);
+                for (const Vec2 q : crossing) {
+                    choice.Offer(q, SnapKind::Intersection, onCurve[a].index);
+                }
+            }
+        }
+    }
+    if (choice.Best() || !nearest || onCurve.empty()) return choice.Best();
+    const auto closest =
+        std::min_element(onCurve.begin(), onCurve.end(),
+                         [](const Near& a, const Near& b) { return a.distance < b.distance; });
+    return SnapTarget{NearestPointOn(entities[closest->index], p), SnapKind::Nearest,
+                      closest->index};
+}
+
+void BoardSnap::SetSettings(const SnapSettings& settings) {
+    if (!(settings.gridSpacing > 0.0) || !std::isfinite(settings.gridSpacing)) {
+        throw HostError("グリッドの間隔は正の数にして下さい");
+    }
+    if (!(settings.captureRadiusPixels >= 0.0) || !std::isfinite(settings.captureRadiusPixels)) {
+        throw HostError("スナップの範囲は 0 以上の数にして下さい");
+    }
+    m_settings = settings;
+}
+
+}  // namespace pelimator::board
