@@ -40,7 +40,8 @@ public:
     void ZoomIn();
     void ZoomOut();
     void ZoomAbout(QPointF screen, double factor);
-    // Shows every entity (an empty drawing shows an A4 sheet at the origin).
+    // Shows every entity (an empty drawing shows an A4 sheet at the origin). The first paint does
+    // this too, so a drawing loaded after its tab was made opens showing all of it.
     void ZoomToFit();
     void PanByPixels(QPointF delta);
 
@@ -86,6 +87,8 @@ private:
     template <typename Forward>
     void ToTool(Forward&& forward);
     [[nodiscard]] SceneOverlay BuildOverlay() const;
+    // The transform that shows every entity in the canvas's present size.
+    [[nodiscard]] ViewTransform FitTransform() const;
     void UpdateSnapTarget();
 
     std::weak_ptr<BoardApplication> m_application;

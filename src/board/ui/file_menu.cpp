@@ -13,8 +13,8 @@
 #include <QMessageBox>
 #include <QSettings>
 
-#include "board/io/drawing_file.h"
 #include "base/errors.h"
+#include "board/io/drawing_file.h"
 
 namespace pelimator::board {
 

@@ -259,7 +259,7 @@ void ScenePainterTest::overlaysUseTheirColours() {
     SceneOverlay overlay = NoGrid();
     overlay.marks = {{50.0, 0.0}};
     overlay.rubber = {{10.0, 30.0}, {190.0, 30.0}};
-    overlay.snap = SnapTarget{{150.0, -20.0}, SnapTargetKind::EndPoint, 0};
+    overlay.snap = SnapTarget{{150.0, -20.0}, SnapKind::EndPoint, 0};
     const ViewTransform transform{1.0, {0.0, 50.0}};
     const QImage image = Render(*document, painter, index, transform, overlay);
     const BoardPalette& palette = painter.Palette();
