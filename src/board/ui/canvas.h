@@ -34,6 +34,7 @@ public:
     [[nodiscard]] const BoardDocumentPtr& Document() const noexcept { return m_document; }
     [[nodiscard]] const ViewTransform& Transform() const noexcept;
     // Keeps the old transform when the new one is not usable (zoom not positive and finite).
+    // A transform set before the first paint is kept by it (no fit then).
     void SetTransform(const ViewTransform& transform);
 
     // Zoom steps about the middle of the canvas, and about a screen point.
@@ -87,6 +88,7 @@ private:
     template <typename Forward>
     void ToTool(Forward&& forward);
     [[nodiscard]] SceneOverlay BuildOverlay() const;
+    void ApplyTransform(const ViewTransform& transform);
     // The transform that shows every entity in the canvas's present size.
     [[nodiscard]] ViewTransform FitTransform() const;
     void UpdateSnapTarget();
@@ -96,8 +98,9 @@ private:
     ObserverId m_drawingObserver = 0;
     EntityIndex m_index;
     ScenePainter m_painter;
-    bool m_placed = false;    // painted once: from then on resizes keep the view's middle
-    bool m_painting = false;  // inside paintEvent
+    bool m_placed = false;      // painted once: from then on resizes keep the view's middle
+    bool m_painting = false;    // inside paintEvent
+    bool m_viewChosen = false;  // SetTransform was called: the first paint does not fit
     std::optional<Vec2> m_cursor;
     std::optional<SnapTarget> m_snapTarget;
     std::optional<QPointF> m_panFrom;
