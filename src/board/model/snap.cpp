@@ -14,19 +14,30 @@ namespace pelimator::board {
 
 namespace {
 
-// An entity near the cursor, with its distance from it.
-struct Near {
-    std::size_t index = 0;
-    double distance = 0.0;
-};
+// The plain square root of the sum of squares: std::hypot guards against overflow at several
+// times the cost, and a snap query computes hundreds of distances.
+double FastDistance(Vec2 a, Vec2 b) noexcept {
+    const Vec2 d = a - b;
+    return std::sqrt(Dot(d, d));
+}
+
+// A lower bound of the distance from p to the entity's line or arc (0 when unknown): an arc
+// lies on its circle, so p is at least | |p - centre| - radius | from it.
+double DistanceBound(const EntityData& e, Vec2 p) noexcept {
+    if (e.kind == EntityKind::Line) return 0.0;
+    return std::abs(FastDistance(p, e.center) - std::abs(e.radius));
+}
+
+bool BoxesMeet(const Box& a, const Box& b) noexcept {
+    return a.min.x <= b.max.x && b.min.x <= a.max.x && a.min.y <= b.max.y && b.min.y <= a.max.y;
+}
 
 // The best target so far: nearest wins; within tie of each other, the lower rank.
 class Choice {
 public:
     Choice(Vec2 p, double radius, double tie) : m_p(p), m_radius(radius), m_tie(tie) {}
     void Offer(Vec2 q, SnapKind kind, std::size_t entity) {
-        if (!IsFinite(q)) return;
-        const double d = Distance(m_p, q);
+        const double d = FastDistance(m_p, q);
         if (!(d <= m_radius)) return;
         if (m_best) {
             const bool nearer = d < m_distance - m_tie;
@@ -82,14 +93,16 @@ std::optional<SnapTarget> BoardSnap::FindOnEntities(Vec2 p, double radius) const
     const bool nearest = kinds.Has(SnapKind::Nearest);
     if (!points && !crossings && !nearest) return std::nullopt;
 
-    std::vector<std::size_t> found;
+    std::vector<std::size_t>& found = m_scratch.found;
+    found.clear();
     m_drawing->EntitiesNear({{p.x - radius, p.y - radius}, {p.x + radius, p.y + radius}}, found);
     const auto entities = m_drawing->Entities();
     const BoardLayers& layers = *m_layers;
     const double pixel =
         m_settings.captureRadiusPixels > 0.0 ? radius / m_settings.captureRadiusPixels : 0.0;
     Choice choice(p, radius, 0.5 * pixel);
-    std::vector<Near> onCurve;  // entities whose line or arc passes within the radius
+    std::vector<Near>& onCurve = m_scratch.onCurve;  // lines and arcs within the radius
+    onCurve.clear();
     for (const std::size_t i : found) {
         const EntityData& e = entities[i];
         if (!e.visible || !layers.IsShown(e.layer)) continue;
@@ -97,13 +110,15 @@ std::optional<SnapTarget> BoardSnap::FindOnEntities(Vec2 p, double radius) const
             choice.Offer(e.start, SnapKind::EndPoint, i);
             choice.Offer(e.end, SnapKind::EndPoint, i);
         }
-        if (kinds.Has(SnapKind::MidPoint)) choice.Offer(MidPointOf(e), SnapKind::MidPoint, i);
         if (kinds.Has(SnapKind::Center) && e.kind == EntityKind::Arc) {
             choice.Offer(e.center, SnapKind::Center, i);
         }
+        // What lies on the line or arc needs it to pass within the radius.
+        if (DistanceBound(e, p) > radius) continue;
+        if (kinds.Has(SnapKind::MidPoint)) choice.Offer(MidPointOf(e), SnapKind::MidPoint, i);
         if (crossings || nearest) {
-            const double d = Distance(p, NearestPointOn(e, p));
-            if (d <= radius) onCurve.push_back({i, d});
+            const double d = FastDistance(p, NearestPointOn(e, p));
+            if (d <= radius) onCurve.push_back({i, d, ConservativeBox(e)});
         }
     }
     if (crossings && onCurve.size() >= 2) {
@@ -114,9 +129,10 @@ std::optional<SnapTarget> BoardSnap::FindOnEntities(Vec2 p, double radius) const
                              [](const Near& a, const Near& b) { return a.distance < b.distance; });
             onCurve.resize(kMaxCrossingEntities);
         }
-        std::vector<Vec2> crossing;
+        std::vector<Vec2>& crossing = m_scratch.crossing;
         for (std::size_t a = 0; a < onCurve.size(); ++a) {
             for (std::size_t b = a + 1; b < onCurve.size(); ++b) {
+                if (!BoxesMeet(onCurve[a].box, onCurve[b].box)) continue;
                 crossing.clear();
                 AppendIntersections(entities[onCurve[a].index], entities[onCurve[b].index],
                                     crossing);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <vector>
 
 #include "board/model/drawing.h"
 #include "board/model/layers.h"
@@ -120,9 +121,23 @@ public:
 private:
     [[nodiscard]] std::optional<SnapTarget> FindOnEntities(Vec2 p, double radius) const;
 
+    // An entity whose line or arc passes near the cursor.
+    struct Near {
+        std::size_t index = 0;
+        double distance = 0.0;
+        Box box;
+    };
+    // Buffers kept between queries, so that a query allocates nothing.
+    struct Scratch {
+        std::vector<std::size_t> found;
+        std::vector<Near> onCurve;
+        std::vector<Vec2> crossing;
+    };
+
     BoardDrawingPtr m_drawing;
     BoardLayersPtr m_layers;
     SnapSettings m_settings;
+    mutable Scratch m_scratch;
 };
 using BoardSnapPtr = std::shared_ptr<BoardSnap>;
 

@@ -3,15 +3,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 namespace pelimator::board {
 
 namespace {
 
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
-// Relative slack of the "does it lie on the segment / within the sweep" tests, so that crossings
-// at an end are not lost to rounding.
+// Relative slack of the "does it lie on the segment" tests, so that crossings at an end are not
+// lost to rounding.
 constexpr double kSlack = 1e-9;
 
 Vec2 OnCircle(Vec2 centre, double radius, double angle) noexcept {
@@ -23,14 +21,22 @@ bool HasCurve(const EntityData& e) noexcept {
     return e.radius > 0.0;
 }
 
-// Whether the direction angle of point q about the arc's centre lies within its sweep.
+// Whether the direction of point q from the arc's centre lies within its sweep, by cross
+// products (no angles): the same arc AnglesOf describes, a full circle when start and end point
+// the same way.
 bool InSweep(const EntityData& arc, Vec2 q) noexcept {
-    const ArcAngles angles = AnglesOf(arc);
-    double d = std::atan2(q.y - arc.center.y, q.x - arc.center.x) - angles.start;
-    d = std::fmod(d, kTwoPi);
-    if (d < 0.0) d += kTwoPi;
-    const double slack = kSlack * kTwoPi * 1000.0;  // about 6e-6 rad
-    return d <= angles.sweep + slack || d >= kTwoPi - slack;
+    const Vec2 u = arc.start - arc.center;
+    const Vec2 v = arc.end - arc.center;
+    const Vec2 w = q - arc.center;
+    // Square roots, not std::hypot: this runs for every crossing a snap query looks at.
+    const double slackU = -1e-9 * std::sqrt(Dot(u, u) * Dot(w, w));
+    const double slackV = -1e-9 * std::sqrt(Dot(v, v) * Dot(w, w));
+    const double turn = Cross(u, v);
+    if (turn == 0.0 && Dot(u, v) > 0.0) return true;  // full circle
+    const bool afterStart = Cross(u, w) >= slackU;
+    const bool beforeEnd = Cross(w, v) >= slackV;
+    // Up to half a turn the point must be both; beyond it, either.
+    return turn >= 0.0 ? (afterStart && beforeEnd) : (afterStart || beforeEnd);
 }
 
 void LineLine(const EntityData& a, const EntityData& b, std::vector<Vec2>& out) {
@@ -38,7 +44,7 @@ void LineLine(const EntityData& a, const EntityData& b, std::vector<Vec2>& out) 
     const Vec2 s = b.end - b.start;
     const double denominator = Cross(r, s);
     // Parallel (or nearly): no single crossing point.
-    if (std::abs(denominator) <= 1e-12 * Length(r) * Length(s)) return;
+    if (std::abs(denominator) <= 1e-12 * std::sqrt(Dot(r, r) * Dot(s, s))) return;
     const Vec2 qp = b.start - a.start;
     const double t = Cross(qp, s) / denominator;
     const double u = Cross(qp, r) / denominator;
@@ -72,7 +78,7 @@ void LineCircle(Vec2 a, Vec2 b, Vec2 centre, double radius, Keep keep, std::vect
 
 void CircleCircle(const EntityData& a, const EntityData& b, std::vector<Vec2>& out) {
     const Vec2 d = b.center - a.center;
-    const double distance = Length(d);
+    const double distance = std::sqrt(Dot(d, d));
     const double r0 = a.radius;
     const double r1 = b.radius;
     if (distance == 0.0) return;  // concentric
