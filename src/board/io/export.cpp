@@ -13,8 +13,8 @@
 #include <numbers>
 #include <optional>
 
-#include "base/file.h"
 #include "base/errors.h"
+#include "base/file.h"
 
 namespace pelimator::board {
 
@@ -162,7 +162,8 @@ void ExportPdf(const BoardDocument& document, const std::string& path, const Pdf
     CheckStyle(options.style, path);
     const PdfLayout layout = LayOutPdf(ShownExtentMm(document), options);
     if (!layout.fits) {
-        Fail(path, "図面がこの縮尺では用紙に収まりません。大きな用紙を選ぶか、用紙に合わせて下さい");
+        Fail(path,
+             "図面がこの縮尺では用紙に収まりません。大きな用紙を選ぶか、用紙に合わせて下さい");
     }
     WriteFileAtomically(path, [&](const std::string& tempPath) {
         QPdfWriter writer(QString::fromStdString(tempPath));

@@ -14,9 +14,8 @@ namespace pelimator::board {
 enum class PaperSize : std::uint8_t { A4, A3, A2, A1, A0 };
 enum class PaperOrientation : std::uint8_t { Portrait, Landscape };
 // From the smallest sheet to the largest.
-inline constexpr std::array<PaperSize, 5> kPaperSizes = {PaperSize::A4, PaperSize::A3,
-                                                         PaperSize::A2, PaperSize::A1,
-                                                         PaperSize::A0};
+inline constexpr std::array<PaperSize, 5> kPaperSizes = {
+    PaperSize::A4, PaperSize::A3, PaperSize::A2, PaperSize::A1, PaperSize::A0};
 
 // At scale: paper millimetres = drawing units / (Denominator / Numerator). Fitted: the drawing
 // is enlarged or reduced so that it fills the sheet within the margin.
@@ -66,9 +65,9 @@ struct Sheet {
 // Where the drawing lands on a PDF page.
 struct PdfLayout {
     SheetMm sheet;
-    bool fits = true;    // at scale: the drawing fits within the margins (always when fitted)
-    double zoom = 1.0;   // page millimetres per millimetre at scale (1 at scale)
-    Vec2 originMm;       // the point at scale (Y up) that lands on the page's top-left corner
+    bool fits = true;   // at scale: the drawing fits within the margins (always when fitted)
+    double zoom = 1.0;  // page millimetres per millimetre at scale (1 at scale)
+    Vec2 originMm;      // the point at scale (Y up) that lands on the page's top-left corner
 };
 // Centres extent (ShownExtentMm) on the sheet of options, at scale or fitted. No extent: the
 // page's middle is the drawing's origin.
