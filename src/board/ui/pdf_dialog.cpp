@@ -77,6 +77,11 @@ PdfDialog::PdfDialog(std::optional<Box> extentMm, const QString& scaleText,
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("書き出す"));
     m_buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
+    // Enter exports once the sheet fits, whichever button was pressed last; the way-out buttons
+    // hide themselves when used, and the focus must not fall to キャンセル.
+    m_useSmallest->setAutoDefault(false);
+    m_useFit->setAutoDefault(false);
+    OkButton()->setDefault(true);
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("用紙:"), m_paper);
@@ -110,8 +115,12 @@ PdfDialog::PdfDialog(std::optional<Box> extentMm, const QString& scaleText,
     connect(m_atScale, &QRadioButton::toggled, this, &PdfDialog::Update);
     connect(m_useSmallest, &QPushButton::clicked, this, [this] {
         if (m_smallest) Choose(*m_smallest);
+        OkButton()->setFocus();
     });
-    connect(m_useFit, &QPushButton::clicked, this, [this] { m_fit->setChecked(true); });
+    connect(m_useFit, &QPushButton::clicked, this, [this] {
+        m_fit->setChecked(true);
+        OkButton()->setFocus();
+    });
     connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     Update();
@@ -151,6 +160,7 @@ void PdfDialog::Update() {
     OkButton()->setEnabled(!cut);
     if (!cut) {
         m_warning->clear();
+        adjustSize();  // no gap where the warning was
         return;
     }
     const QString size = QStringLiteral("%1 × %2 mm").arg(std::ceil(width)).arg(std::ceil(height));
@@ -166,6 +176,7 @@ void PdfDialog::Update() {
                                           "ません (余白 %4 mm)。用紙に合わせて下さい。")
                                .arg(m_scaleText, size, sheet, margin));
     }
+    adjustSize();
 }
 
 }  // namespace pelimator::board

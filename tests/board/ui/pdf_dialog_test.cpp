@@ -2,6 +2,7 @@
 // out (the smallest sheet that holds it, or fitting), as rows.
 #include "board/ui/pdf_dialog.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -16,6 +17,7 @@ class PdfDialogTest : public QObject {
 private slots:
     void warnsAndOffersAWayOut_data();
     void warnsAndOffersAWayOut();
+    void aSheetTooSmallBringsTheWarningBack();
     void chosenOptionsComeBack();
 };
 
@@ -41,6 +43,8 @@ void PdfDialogTest::warnsAndOffersAWayOut() {
                     : std::nullopt;
     PdfDialog dialog(extent, QStringLiteral("1:100"), PdfOptions{});  // A4 landscape, at scale
     dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
     QCOMPARE(dialog.Warning()->isVisible(), warned);
     QCOMPARE(dialog.OkButton()->isEnabled(), !warned);
     QCOMPARE(dialog.UseFitButton()->isVisible(), warned);
@@ -52,11 +56,13 @@ void PdfDialogTest::warnsAndOffersAWayOut() {
     if (offered.isEmpty()) {
         QVERIFY(dialog.Warning()->text().contains(QStringLiteral("A0 にも収まりません")));
         // The way out is fitting.
+        dialog.UseFitButton()->setFocus();  // as a click would
         QTest::mouseClick(dialog.UseFitButton(), Qt::LeftButton);
         QCOMPARE(dialog.Options().placement, PdfPlacement::FitToSheet);
     } else {
         QVERIFY(dialog.Warning()->text().contains(offered));
         QCOMPARE(dialog.SmallestSheetButton()->text(), offered + QStringLiteral(" にする"));
+        dialog.SmallestSheetButton()->setFocus();  // as a click would
         QTest::mouseClick(dialog.SmallestSheetButton(), Qt::LeftButton);
         const PdfOptions chosen = dialog.Options();
         QCOMPARE(SheetName({chosen.paper, chosen.orientation}), offered);
@@ -64,12 +70,23 @@ void PdfDialogTest::warnsAndOffersAWayOut() {
     }
     QVERIFY(!dialog.Warning()->isVisible());
     QVERIFY(dialog.OkButton()->isEnabled());
-    // Back to a sheet too small: the warning returns.
-    dialog.PaperBox()->setCurrentIndex(0);
-    dialog.AtScaleButton()->setChecked(true);
-    dialog.LandscapeButton()->setChecked(true);
+    // Enter now exports, though the button just used has gone from under the focus.
+    QWidget* focus = QApplication::focusWidget();
+    QTest::keyClick(focus != nullptr ? focus : &dialog, Qt::Key_Return);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+}
+
+void PdfDialogTest::aSheetTooSmallBringsTheWarningBack() {
+    PdfDialog dialog(Box{{0, 0}, {500, 300}}, QStringLiteral("1:100"), PdfOptions{});
+    dialog.show();
+    QTest::mouseClick(dialog.SmallestSheetButton(), Qt::LeftButton);
+    QVERIFY(!dialog.Warning()->isVisible());
+    dialog.PaperBox()->setCurrentIndex(0);  // A4 again
     QVERIFY(dialog.Warning()->isVisible());
     QVERIFY(!dialog.OkButton()->isEnabled());
+    dialog.FitButton()->setChecked(true);
+    QVERIFY(!dialog.Warning()->isVisible());
+    QVERIFY(dialog.OkButton()->isEnabled());
 }
 
 void PdfDialogTest::chosenOptionsComeBack() {
