@@ -32,8 +32,10 @@ bool BoxesMeet(const Box& a, const Box& b) noexcept {
     return a.min.x <= b.max.x && b.min.x <= a.max.x && a.min.y <= b.max.y && b.min.y <= a.max.y;
 }
 
+}  // namespace
+
 // The best target so far: nearest wins; within tie of each other, the lower rank.
-class Choice {
+class BoardSnap::Choice {
 public:
     Choice(Vec2 p, double radius, double tie) : m_p(p), m_radius(radius), m_tie(tie) {}
     void Offer(Vec2 q, SnapKind kind, std::size_t entity) {
@@ -56,8 +58,6 @@ private:
     std::optional<SnapTarget> m_best;
     double m_distance = 0.0;
 };
-
-}  // namespace
 
 bool BoardSnap::SnapPoint(host::HostPoint& point, const host::HostView& view) {
     const Vec2 p{point.X(), point.Y()};
@@ -89,19 +89,27 @@ std::optional<SnapTarget> BoardSnap::FindOnEntities(Vec2 p, double radius) const
     const SnapKinds kinds = m_settings.kinds;
     const bool points = kinds.Has(SnapKind::EndPoint) || kinds.Has(SnapKind::MidPoint) ||
                         kinds.Has(SnapKind::Center);
-    const bool crossings = kinds.Has(SnapKind::Intersection);
-    const bool nearest = kinds.Has(SnapKind::Nearest);
-    if (!points && !crossings && !nearest) return std::nullopt;
+    if (!points && !kinds.Has(SnapKind::Intersection) && !kinds.Has(SnapKind::Nearest)) {
+        return std::nullopt;
+    }
+    const double pixel =
+        m_settings.captureRadiusPixels > 0.0 ? radius / m_settings.captureRadiusPixels : 0.0;
+    Choice choice(p, radius, 0.5 * pixel);
+    OfferEntityPoints(p, radius, choice);
+    if (kinds.Has(SnapKind::Intersection)) OfferCrossings(choice);
+    if (choice.Best() || !kinds.Has(SnapKind::Nearest)) return choice.Best();
+    return NearestOnCurve(p);
+}
 
+void BoardSnap::OfferEntityPoints(Vec2 p, double radius, Choice& choice) const {
+    const SnapKinds kinds = m_settings.kinds;
+    const bool onCurveNeeded = kinds.Has(SnapKind::Intersection) || kinds.Has(SnapKind::Nearest);
     std::vector<std::size_t>& found = m_scratch.found;
     found.clear();
     m_drawing->EntitiesNear({{p.x - radius, p.y - radius}, {p.x + radius, p.y + radius}}, found);
     const auto entities = m_drawing->Entities();
     const BoardLayers& layers = *m_layers;
-    const double pixel =
-        m_settings.captureRadiusPixels > 0.0 ? radius / m_settings.captureRadiusPixels : 0.0;
-    Choice choice(p, radius, 0.5 * pixel);
-    std::vector<Near>& onCurve = m_scratch.onCurve;  // lines and arcs within the radius
+    std::vector<Near>& onCurve = m_scratch.onCurve;
     onCurve.clear();
     for (const std::size_t i : found) {
         const EntityData& e = entities[i];
@@ -116,37 +124,41 @@ std::optional<SnapTarget> BoardSnap::FindOnEntities(Vec2 p, double radius) const
         // What lies on the line or arc needs it to pass within the radius.
         if (DistanceBound(e, p) > radius) continue;
         if (kinds.Has(SnapKind::MidPoint)) choice.Offer(MidPointOf(e), SnapKind::MidPoint, i);
-        if (crossings || nearest) {
+        if (onCurveNeeded) {
             const double d = FastDistance(p, NearestPointOn(e, p));
             if (d <= radius) onCurve.push_back({i, d, ConservativeBox(e)});
         }
     }
-    if (crossings && onCurve.size() >= 2) {
-        if (onCurve.size() > kMaxCrossingEntities) {
-            std::nth_element(onCurve.begin(),
-                             onCurve.begin() + static_cast<std::ptrdiff_t>(kMaxCrossingEntities),
-                             onCurve.end(),
-                             [](const Near& a, const Near& b) { return a.distance < b.distance; });
-            onCurve.resize(kMaxCrossingEntities);
-        }
-        std::vector<Vec2>& crossing = m_scratch.crossing;
-        for (std::size_t a = 0; a < onCurve.size(); ++a) {
-            for (std::size_t b = a + 1; b < onCurve.size(); ++b) {
-                if (!BoxesMeet(onCurve[a].box, onCurve[b].box)) continue;
-                crossing.clear();
-                AppendIntersections(entities[onCurve[a].index], entities[onCurve[b].index],
-                                    crossing);
-                for (const Vec2 q : crossing) {
-                    choice.Offer(q, SnapKind::Intersection, onCurve[a].index);
-                }
-            }
+}
+
+void BoardSnap::OfferCrossings(Choice& choice) const {
+    std::vector<Near>& onCurve = m_scratch.onCurve;
+    if (onCurve.size() < 2) return;
+    if (onCurve.size() > kMaxCrossingEntities) {
+        std::nth_element(
+            onCurve.begin(), onCurve.begin() + static_cast<std::ptrdiff_t>(kMaxCrossingEntities),
+            onCurve.end(), [](const Near& a, const Near& b) { return a.distance < b.distance; });
+        onCurve.resize(kMaxCrossingEntities);
+    }
+    const auto entities = m_drawing->Entities();
+    std::vector<Vec2>& crossing = m_scratch.crossing;
+    for (std::size_t a = 0; a < onCurve.size(); ++a) {
+        for (std::size_t b = a + 1; b < onCurve.size(); ++b) {
+            if (!BoxesMeet(onCurve[a].box, onCurve[b].box)) continue;
+            crossing.clear();
+            AppendIntersections(entities[onCurve[a].index], entities[onCurve[b].index], crossing);
+            for (const Vec2 q : crossing) choice.Offer(q, SnapKind::Intersection, onCurve[a].index);
         }
     }
-    if (choice.Best() || !nearest || onCurve.empty()) return choice.Best();
+}
+
+std::optional<SnapTarget> BoardSnap::NearestOnCurve(Vec2 p) const {
+    const std::vector<Near>& onCurve = m_scratch.onCurve;
+    if (onCurve.empty()) return std::nullopt;
     const auto closest =
         std::min_element(onCurve.begin(), onCurve.end(),
                          [](const Near& a, const Near& b) { return a.distance < b.distance; });
-    return SnapTarget{NearestPointOn(entities[closest->index], p), SnapKind::Nearest,
+    return SnapTarget{NearestPointOn(m_drawing->Entities()[closest->index], p), SnapKind::Nearest,
                       closest->index};
 }
 

@@ -119,7 +119,15 @@ public:
     void SetSettings(const SnapSettings& settings);
 
 private:
+    class Choice;
     [[nodiscard]] std::optional<SnapTarget> FindOnEntities(Vec2 p, double radius) const;
+    // Offers the ends, middles and centres of the shown entities near p, and keeps in
+    // m_scratch.onCurve those whose line or arc passes within the radius.
+    void OfferEntityPoints(Vec2 p, double radius, Choice& choice) const;
+    // Offers the crossings among the onCurve entities nearest to the cursor.
+    void OfferCrossings(Choice& choice) const;
+    // The nearest point on the nearest onCurve entity.
+    [[nodiscard]] std::optional<SnapTarget> NearestOnCurve(Vec2 p) const;
 
     // An entity whose line or arc passes near the cursor.
     struct Near {
