@@ -223,7 +223,7 @@ std::string ReadWholeFile(const std::string& path, std::size_t maxBytes) {
         break;
     }
     if (file.error == EISDIR) {
-        throw FileError("「" + name + "」はフォルダです。ファイルを選んでください");
+        throw FileError("「" + name + "」はフォルダです。ファイルを選んで下さい");
     }
     throw FileError("ファイル「" + name + "」を開けません: " + SystemReason(file.error));
 }
