@@ -217,7 +217,7 @@ std::string ReadWholeFile(const std::string& path, std::size_t maxBytes) {
         case ReadStatus::TooLarge:
             throw FileError("ファイル「" + name + "」は大きすぎて開けません (" +
                             SizeText(file.size, true) + "。開けるのは " +
-                            SizeText(std::min(maxBytes, kMaxWholeFileBytes), false) + " までです)");
+                            SizeText(std::min(maxBytes, kMaxWholeFileBytes), false) + "までです)");
         case ReadStatus::NotRegular:
             if (file.error == EISDIR) {
                 throw FileError("「" + name + "」はフォルダです。ファイルを選んで下さい");
