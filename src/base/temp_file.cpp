@@ -179,8 +179,7 @@ void RemoveStaleTempFiles(int folderFd) noexcept {
     ::closedir(folder);
 }
 
-TempFile::TempFile(const std::string& folder) {
-    m_folderFd = OpenFolder(folder);
+TempFile::TempFile(const std::string& folder) : m_folderFd(OpenFolder(folder)) {
     if (m_folderFd < 0) {
         m_error = errno;
         return;

@@ -57,7 +57,7 @@ public:
 private:
     void Disarm() noexcept;
 
-    int m_folderFd = -1;
+    int m_folderFd;
     int m_fd = -1;
     int m_slot = -1;  // the signal handler's slot, -1 when none was free
     int m_error = 0;
