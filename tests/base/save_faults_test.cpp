@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <ostream>
 #include <string>
 
 #include <fcntl.h>
@@ -164,6 +165,8 @@ struct FaultRow {
     std::string says;  // in the failure text or outcome
     bool rootIgnoresIt = false;
 };
+
+void PrintTo(const FaultRow& row, std::ostream* out) { *out << row.name; }
 
 void WriteHook(int error) {
     SetFileWriteHooks({[error](int, const char*, std::size_t) -> long {

@@ -94,6 +94,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case 1:
             if (ini.DeleteKey(section, key) != 0) {
+                // Each delete removes the first occurrence, as the classic function does; a key
+                // written twice in its section is gone after as many deletes.
+                for (std::size_t left = content.size(); left > 0; --left) {
+                    if (ini.GetString(section, key, "~gone~") == "~gone~") break;
+                    Require(ini.DeleteKey(section, key) != 0, "repeated delete failed");
+                }
                 Require(ini.GetString(section, key, "~gone~") == "~gone~", "deleted key remains");
             }
             break;
