@@ -11,7 +11,7 @@
 namespace pelimator {
 
 // Our temporary files are named kTempFilePrefix, the creating process's id, '-', and six letters
-// or digits ("pelimator-tmp-4711-a8Zk0q"): at most 40 bytes, whatever the target's name.
+// or digits ("pelimator-tmp-4711-a8Zk0q"): at most 31 bytes, whatever the target's name.
 inline constexpr std::string_view kTempFilePrefix = "pelimator-tmp-";
 
 // The process id in a name of that pattern, or -1 for any other name.

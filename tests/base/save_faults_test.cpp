@@ -77,7 +77,7 @@ std::string FailureOf(const std::function<void()>& op) {
 enum class Before { Default, OwnHandler, Ignored };
 
 volatile std::sig_atomic_t g_handled = 0;
-extern "C" void NoteSignal(int) { g_handled = 1; }
+extern "C" void NoteSignal(int /*signal*/) { g_handled = 1; }
 
 // Reads from fd until end of file (or, with one, after the first byte), waiting at most timeoutMs
 // for each piece; false on timeout.

@@ -48,7 +48,7 @@ TEST(TempFile, ItsNameIsShortAndOfOurPatternWhateverTheTarget) {
     ASSERT_EQ(temp.Error(), 0);
     const std::string name = fs::path(temp.Path()).filename().string();
     EXPECT_EQ(TempFileOwner(name), ::getpid());
-    EXPECT_LE(name.size(), 40U);
+    EXPECT_LE(name.size(), 31U);
     EXPECT_EQ(fs::path(temp.Path()).parent_path(), dir.Path());
 }
 
