@@ -61,13 +61,10 @@ settings::RunSettings ReadSettings(const std::string& path, bool explicitlyNamed
         if (fs::is_directory(path, error)) {
             throw InputError("設定ファイル「" + path + "」はフォルダです");
         }
-        // A FIFO or a device would block or never end: only a regular file is read.
-        if (!fs::is_regular_file(path, error)) {
-            throw InputError("設定ファイル「" + path + "」は通常のファイルではありません");
-        }
-        const std::ifstream probe(path);
-        if (!probe) {
-            throw InputError("設定ファイル「" + path + "」を開けません: " + std::strerror(errno));
+        try {
+            (void)ReadWholeFile(path, kMaxWholeFileBytes);  // refuses a pipe without waiting
+        } catch (const FileError& unreadable) {
+            throw InputError(std::string("設定ファイルを読めません: ") + unreadable.what());
         }
     }
     settings::clsIniEdit ini;

@@ -55,7 +55,12 @@ MAY_CHANGE_ON_DRAW = {
     "$EXTMIN": "the drawing's extents grow with the new line",
     "$EXTMAX": "the same",
     "$CLAYER": "the current layer may become the line's layer",
+    "$DIMSCALE": "the scale given with --scale is the drawing's scale from then on",
 }
+# The custom property that holds the exact scale, added by a draw that gave --scale.
+SCALE_PROPERTY = "PelimatorScale"
+# The APPID that names the extended data of the line's new layer.
+OUR_APPID = "PELIMATOR"
 # The layer a wave is drawn on with default settings, and the kinds it is made of.
 NEW_LINE_LAYER = "地況線"
 NEW_LINE_KINDS = {"LINE", "ARC"}
@@ -411,6 +416,8 @@ def compare_header(original, saved, raw_original, raw_saved, mode, report):
         elif value_a != value_b:
             report.add("header", f"{name} {value_a!r} -> {value_b!r}")
     custom_a, custom_b = list(original.header.custom_vars), list(saved.header.custom_vars)
+    if mode == "draw":
+        custom_b = [pair for pair in custom_b if pair[0] != SCALE_PROPERTY]
     if custom_a != custom_b:
         report.add("header", f"custom properties {custom_a} -> {custom_b}")
 
@@ -442,6 +449,8 @@ def compare_tables(original, saved, versions, new_layer, report):
         entries_a = list(getattr(original, table))
         entries_b = list(getattr(saved, table))
         allowed = {new_layer.upper()} if table == "layers" and new_layer else set()
+        if table == "appids" and new_layer:
+            allowed = {OUR_APPID}
         compare_sequences(f"{table} table", entries_a, entries_b, table_key, versions, report,
                           "tables", allowed)
 
@@ -532,6 +541,7 @@ def check_new_line(original, saved, raw_original, raw_saved, report) -> set:
     expected = {e.dxf.handle.upper() for e in line}
     if layer is not None:
         expected.add(layer.dxf.handle.upper())
+    expected |= {a.dxf.handle.upper() for a in saved.appids if a.dxf.name.upper() == OUR_APPID}
     for kind, handle in raw_saved.record_handles():
         if handle.upper() not in old_handles and handle.upper() not in expected:
             report.add("new line", f"{kind} #{handle}: new, but not part of the line")

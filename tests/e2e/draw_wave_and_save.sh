@@ -69,7 +69,7 @@ geometry_of() {  # geometry_of WINDOW -> "X Y W H"
 main=$(window_of '^Pelimator$')
 # The start button has the focus when the window opens: the drafter's first step.
 xdotool windowfocus --sync "$main" key --clearmodifiers space
-board=$(window_of 'ボード')
+board=$(window_of ' — Pelimator$')
 sleep 0.5
 read -r bx by bw bh < <(geometry_of "$board")
 cx=$((bx + bw / 2)); cy=$((by + bh / 2))

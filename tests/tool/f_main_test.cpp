@@ -55,7 +55,7 @@ struct Rig {
     void WriteSetting(const char* section, const char* key, const char* value) const {
         settings::clsIniEdit ini;
         ini.IniFilePath(SettingsPath().toStdString());
-        ini.WriteString(section, key, value);
+        QVERIFY(ini.WriteString(section, key, value) != 0);
     }
 
     QTemporaryDir dir;

@@ -350,14 +350,29 @@ std::optional<RunAlong> RunAlongEntity(const BoardDrawing& drawing, Vec2 click, 
                                        double flattenTolerance,
                                        const std::function<bool(const EntityData&)>& accept) {
     const std::span<const EntityData> entities = drawing.Entities();
-    const auto index = EntityNear(entities, click, radius, accept);
+    std::vector<std::size_t> near;
+    const auto around = [](Vec2 p, double r) { return Box{{p.x - r, p.y - r}, {p.x + r, p.y + r}}; };
+    // The entity under the click: the nearest of those whose box meets the click's square.
+    drawing.EntitiesNear(around(click, radius), near);
+    std::sort(near.begin(), near.end());
+    std::optional<std::size_t> index;
+    double best = radius;
+    for (const std::size_t i : near) {
+        const double distance = DistanceToEntity(entities[i], click);
+        if (distance <= best && (!index || distance < best) && accept(entities[i])) {
+            index = i;
+            best = distance;
+        }
+    }
     if (!index) return std::nullopt;
     const std::int32_t layer = entities[*index].layer;
     const auto take = [&](const EntityData& e) { return e.layer == layer && accept(e); };
     // The batch's tolerance from the largest coordinate of the drawing: one scan of the layer.
     const double tolerance = JoinToleranceFor(entities, take);
     const EndsNear endsNear = [&](Vec2 p, double r, const std::function<void(std::size_t)>& found) {
-        drawing.ForEachSnapWithin(p, r, found);
+        near.clear();
+        drawing.EntitiesNear(around(p, r), near);
+        for (const std::size_t i : near) found(i);
     };
     RunAlong run;
     run.chain = ChainThrough(entities, *index, take, tolerance, endsNear, click);

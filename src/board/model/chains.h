@@ -48,7 +48,8 @@ struct Chain {
                                             double flattenTolerance);
 
 // Calls found(index) for every entity with an end (start or end) within radius of p; an entity
-// may be reported more than once. The board answers from its snap index, tests by a scan.
+// may be reported more than once, and entities farther off may be too. The board answers from its
+// spatial index, tests by a scan.
 using EndsNear =
     std::function<void(Vec2 p, double radius, const std::function<void(std::size_t)>& found)>;
 
