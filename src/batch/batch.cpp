@@ -61,10 +61,6 @@ settings::RunSettings ReadSettings(const std::string& path, bool explicitlyNamed
         if (fs::is_directory(path, error)) {
             throw InputError("設定ファイル「" + path + "」はフォルダです");
         }
-        // A FIFO or a device would block or never end: only a regular file is read.
-        if (!fs::is_regular_file(path, error)) {
-            throw InputError("設定ファイル「" + path + "」は通常のファイルではありません");
-        }
         try {
             (void)ReadWholeFile(path, kMaxWholeFileBytes);  // refuses a pipe without waiting
         } catch (const FileError& unreadable) {
