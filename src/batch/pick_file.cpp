@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "base/file.h"
+#include "base/system_error_text.h"
 #include "batch/errors.h"
 
 namespace pelimator::batch {
@@ -165,11 +166,14 @@ std::vector<PickPath> ReadPickFile(const std::string& path, const PickLimits& li
             return ParsePickText(file.content, path, limits.points);
         case ReadStatus::TooLarge:
             throw InputError(TooManyBytes(path, limits.bytes));
+        case ReadStatus::NotRegular:
+            throw InputError("「" + path +
+                             "」は通常のファイルではありません。点のファイルを指定して下さい");
         case ReadStatus::Missing:
         case ReadStatus::Failed:
             break;
     }
-    throw InputError("「" + path + "」を開けません: " + std::strerror(file.error));
+    throw InputError("「" + path + "」を開けません: " + SystemErrorText(file.error));
 }
 
 }  // namespace pelimator::batch

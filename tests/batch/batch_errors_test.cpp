@@ -168,7 +168,7 @@ const std::vector<BadInputRow> kBadInputs = {
     {"SettingsFileIsAFifo",
      {"--points", "@good.txt", "--settings", "@pipe.txt", "-o", "@o.dxf"},
      1,
-     {"pipe.txt」は通常のファイルではありません"}},
+     {"設定ファイルを読めません", "「pipe.txt」は通常のファイルではない"}},
     {"LineAboveTheDefaultEntityLimit",
      {"--points", "@huge.txt", "--path", "0", "--mag", "10", "-o", "@o.dxf"},
      1,
