@@ -14,6 +14,7 @@
 #include "geometry/calc.h"
 #include "host/point_list.h"
 #include "line/picking_session.h"
+#include "line/preview_drawing.h"
 
 using namespace pelimator;
 
@@ -77,14 +78,30 @@ void BM_MoveWithPreview(benchmark::State& state) {
                                   settings::PathKind::ThroughPoints);
         const auto scope =
             picking.session.UpdatePreview(picking.document->View(), options, runSettings);
-        if (scope != PickingSession::PreviewScope::WithCursor) {
-            state.SkipWithError("the preview was not the whole line");
+        if (scope == PickingSession::PreviewScope::None) {
+            state.SkipWithError("no preview");
         }
+        state.counters["whole"] = scope == PickingSession::PreviewScope::WithCursor ? 1 : 0;
         entities = std::dynamic_pointer_cast<board::BoardTool>(picking.tool)->Preview().size();
     }
     state.counters["arcs"] = static_cast<double>(entities);
 }
 BENCHMARK(BM_MoveWithPreview)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The fitted run alone over the same picks, whatever the preview's budget: what it costs.
+void BM_DrawFittedIntoPreview(benchmark::State& state) {
+    Picking picking;
+    LineOptions options = Options();
+    options.fitToEnd = state.range(0) != 0;
+    const settings::RunSettings runSettings;
+    for (auto _ : state) {
+        PreviewDrawing drawing(*picking.factory);
+        DrawLineInto(*picking.factory, *picking.document, drawing, *picking.session.PickPoints(),
+                     options, runSettings, {});
+        benchmark::DoNotOptimize(drawing.Entities().size());
+    }
+}
+BENCHMARK(BM_DrawFittedIntoPreview)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // Taking an existing run in a drawing of 1,000,000 entities: a polyline of 1,000 segments on its
 // own layer among 999,000 short lines scattered over the same area; the click on its middle.

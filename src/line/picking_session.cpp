@@ -179,7 +179,9 @@ PickingSession::PreviewScope PickingSession::UpdatePreview(const host::HostViewP
             std::isfinite(pitch) && pitch > 0.0
                 ? EstimateEntities(PolygonLength(*picks), pitch, picks->Count())
                 : 0;
-        if (estimate <= kPreviewEntityBudget) {
+        const std::int64_t budget =
+            options.fitToEnd ? kPreviewEntityBudget / kFitCostFactor : kPreviewEntityBudget;
+        if (estimate <= budget) {
             m_scope = picks->Count() > 1 && ShowPreviewOf(*picks, options, settings)
                           ? PreviewScope::WithCursor
                           : PreviewScope::None;

@@ -35,6 +35,9 @@ public:
     // A preview whose line would make more entities than this is shown for the picks only: a
     // run this large takes about a frame (see the benchmarks).
     static constexpr std::int64_t kPreviewEntityBudget = 20'000;
+    // A fitted line costs about three runs (the pitch is found by walking the path a few
+    // times): it counts this many times over.
+    static constexpr std::int64_t kFitCostFactor = 3;
 
     // PickCount and the prompt number PickCount + 1 are 16-bit: picks beyond this are ignored.
     static constexpr std::int16_t kMaxPicks = 32766;
@@ -61,7 +64,8 @@ public:
     // Runs the drawing run, with options and settings as a double click would run it now, into a
     // preview drawing and hands what it made to the tool: the picks and the last cursor position,
     // snapped and checked as the double click would add it. Nothing is added to the document.
-    // When the estimate of entities exceeds kPreviewEntityBudget, the line through the picks
+    // When the estimate of entities (times kFitCostFactor when the pitch is fitted) exceeds
+    // kPreviewEntityBudget, the line through the picks
     // alone is shown (run once per change of the picks) and the prompt says so. A line the run
     // refuses shows no preview: the double click reports why.
     PreviewScope UpdatePreview(const host::HostViewPtr& view, const LineOptions& options,
