@@ -30,8 +30,7 @@ QAction* AddChoice(QMenu* menu, const QString& text, const QString& settingsPath
     refresh();
     QObject::connect(menu, &QMenu::aboutToShow, action, refresh);
     QObject::connect(
-        action, &QAction::triggered, action,
-        [action, path, parent, settingsPath, write, refresh](bool on) {
+        action, &QAction::triggered, action, [path, parent, settingsPath, write, refresh](bool on) {
             settings::clsIniEdit ini;
             ini.IniFilePath(path);
             if (write(ini, on)) return;
