@@ -157,6 +157,12 @@ public:
     [[nodiscard]] virtual HostScalePtr Scale() = 0;
     [[nodiscard]] virtual HostSnapPtr Snap() = 0;
     virtual void Activate() = 0;
+    // The path along the drawing's line, arc or polyline at point (the one nearest to it within
+    // the view's pick radius, with the entities joined to it end to end on its layer), flattened
+    // within the host's curve tolerance and running from the end nearer point; a closed one ends
+    // on its first point again. Null when nothing is there.
+    [[nodiscard]] virtual HostPointListPtr PathAlong(const HostPoint& point,
+                                                     const HostView& view) = 0;
 };
 using HostDocumentPtr = std::shared_ptr<HostDocument>;
 
@@ -225,6 +231,9 @@ public:
     // band is shown, as what the tool would add now; an empty list hides them. They are never
     // part of the drawing. ClearMarks hides them too.
     virtual void ShowPreview(const std::vector<HostEntityPtr>& entities) = 0;
+    // The shift state of the click RapidTool_LButtonDown is reporting, as KeyDown's Shift
+    // (1 when Shift was held); 0 outside such an event.
+    [[nodiscard]] virtual std::int16_t ClickShift() const = 0;
 };
 using HostToolPtr = std::shared_ptr<HostTool>;
 

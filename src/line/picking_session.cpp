@@ -13,6 +13,9 @@ namespace {
 
 constexpr const char* kStartPrompt = "開始点を指示して下さい。";
 constexpr const char* kNextPrompt = "点目を指示して下さい。";
+constexpr const char* kAlongPrompt =
+    "線に沿って描きます。ダブルクリックか Enter で確定、Backspace で取り消して下さい。";
+constexpr const char* kNothingAlongText = "その位置に線、円弧、ポリラインがありません。";
 constexpr const char* kPreviewLimitedNote = " (線が長いので、プレビューは指示した点までです)";
 
 // The length of the polygon through the points: the estimate of the line's length a preview
@@ -48,26 +51,54 @@ void PickingSession::Connect(const host::HostViewPtr& view) {
 
 PickingSession::Next PickingSession::LButtonDown(const host::HostViewPtr& view,
                                                  host::HostPoint& point) {
+    if (m_along) return Next::Nothing;
+    if (m_pickCount == 0 && m_tool && m_tool->ClickShift() != 0) {
+        TakePathAlong(view, point);
+        return Next::Nothing;
+    }
     if (PassesDrawingGuard(view)) AddPickPoint(view, point);
     return Next::Nothing;
+}
+
+void PickingSession::TakePathAlong(const host::HostViewPtr& view, const host::HostPoint& point) {
+    const host::HostDocumentPtr document = view->Document();
+    host::HostPointListPtr path = document->PathAlong(point, *view);
+    if (!path || path->Count() < 2) {
+        if (m_prompt) m_prompt(std::string(kNothingAlongText) + Prompt());
+        return;
+    }
+    m_along = std::move(path);
+    m_document = document;
+    PicksChanged();
+    ShowPrompt();
 }
 
 PickingSession::Next PickingSession::LButtonDblck(const host::HostViewPtr& view,
                                                   host::HostPoint& point) {
     if (!PassesDrawingGuard(view)) return Next::Nothing;
+    if (m_along) return Next::Draw;
     AddPickPoint(view, point);
     return m_pickCount > 1 ? Next::Draw : Next::Nothing;
 }
 
 PickingSession::Next PickingSession::KeyDown(const host::HostViewPtr& view, std::int16_t keyCode) {
     if (!PassesDrawingGuard(view)) return Next::Nothing;
-    if (keyCode == kKeyEnter) return m_pickCount > 1 ? Next::Draw : Next::Nothing;
+    if (keyCode == kKeyEnter) return m_pickCount > 1 || m_along ? Next::Draw : Next::Nothing;
     if (keyCode == kKeyEscape) return Next::StopTool;
     return Next::Nothing;
 }
 
 void PickingSession::BackOperation(const host::HostViewPtr& view) {
-    if (!PassesDrawingGuard(view) || m_pickCount == 0) return;
+    if (!PassesDrawingGuard(view)) return;
+    if (m_along) {
+        HidePreview();
+        m_along.reset();
+        m_document.reset();
+        PicksChanged();
+        ShowPrompt();
+        return;
+    }
+    if (m_pickCount == 0) return;
     if (m_pickCount == 1) {
         HidePreview();
         m_haveCursor = false;
@@ -85,7 +116,7 @@ void PickingSession::BackOperation(const host::HostViewPtr& view) {
 
 void PickingSession::MouseMove(const host::HostViewPtr& view, const host::HostPoint& cursor,
                                settings::PathKind kind) {
-    if (m_pickCount <= 0 || view->Document() != m_document) return;
+    if (m_along || m_pickCount <= 0 || view->Document() != m_document) return;
     const double x = cursor.X();
     const double y = cursor.Y();
     m_haveCursor = true;
@@ -115,12 +146,14 @@ void PickingSession::Forget() noexcept {
     m_previewShown = false;  // the host drops the preview with the marks
     m_scope = PreviewScope::None;
     m_pickCount = 0;
+    m_along.reset();
     m_rubber.reset();
     m_points.reset();
     m_document.reset();
 }
 
 std::string PickingSession::Prompt() const {
+    if (m_along) return kAlongPrompt;
     if (m_pickCount == 0) return kStartPrompt;
     return std::to_string(m_pickCount + 1) + kNextPrompt;
 }
@@ -134,7 +167,7 @@ bool PickingSession::IsSamePoint(const host::HostPoint& a, const host::HostPoint
 }
 
 bool PickingSession::PassesDrawingGuard(const host::HostViewPtr& view) const {
-    return m_pickCount == 0 || view->Document() == m_document;
+    return (m_pickCount == 0 && !m_along) || view->Document() == m_document;
 }
 
 void PickingSession::AddPickPoint(const host::HostViewPtr& view, host::HostPoint& point) {
@@ -167,6 +200,21 @@ void PickingSession::PicksChanged() noexcept { ++m_picksVersion; }
 PickingSession::PreviewScope PickingSession::UpdatePreview(const host::HostViewPtr& view,
                                                            const LineOptions& options,
                                                            const settings::RunSettings& settings) {
+    if (m_along && m_tool && view->Document() == m_document) {
+        // The path as it is, run once per path taken: the path kind does not apply.
+        if (m_scope == PreviewScope::None || m_scopeVersion != m_picksVersion) {
+            LineOptions along = options;
+            along.pathKind = settings::PathKind::Polyline;
+            try {
+                m_scope = ShowPreviewOf(*m_along, along, settings) ? PreviewScope::WithCursor
+                                                                   : PreviewScope::None;
+            } catch (const Error&) {
+                m_scope = PreviewScope::None;
+            }
+            m_scopeVersion = m_picksVersion;
+        }
+        return m_scope;
+    }
     if (!m_tool || m_pickCount <= 0 || !m_haveCursor || view->Document() != m_document) {
         HidePreview();
         return PreviewScope::None;

@@ -80,6 +80,14 @@ public:
 
     [[nodiscard]] std::int16_t PickCount() const noexcept { return m_pickCount; }
     [[nodiscard]] const host::HostPointListPtr& PickPoints() const noexcept { return m_points; }
+    // Drawing along an existing line: a Shift+click (the tool's ClickShift) while nothing is
+    // picked takes the host's PathAlong at the click as the path. Until a double click or Enter
+    // draws it, other clicks and moves are ignored; Backspace gives it up, Esc stops the tool.
+    [[nodiscard]] bool IsAlong() const noexcept { return m_along != nullptr; }
+    // What a Draw runs along: the path taken, or the picks.
+    [[nodiscard]] const host::HostPointListPtr& PathPoints() const noexcept {
+        return m_along ? m_along : m_points;
+    }
     // The prompt for the present state: the start point, or the number of the next point.
     [[nodiscard]] std::string Prompt() const;
 
@@ -90,6 +98,7 @@ private:
     // True when the event's view may act: nothing picked yet, or the picks' own drawing.
     bool PassesDrawingGuard(const host::HostViewPtr& view) const;
     void AddPickPoint(const host::HostViewPtr& view, host::HostPoint& point);
+    void TakePathAlong(const host::HostViewPtr& view, const host::HostPoint& point);
     void ShowPrompt() const;
     // The picks and the cursor as a double click there would leave them.
     host::HostPointListPtr PicksWithCursor(const host::HostViewPtr& view) const;
@@ -105,6 +114,7 @@ private:
     host::HostDocumentPtr m_document;
     host::HostPointListPtr m_points;
     host::HostCurvePtr m_rubber;
+    host::HostPointListPtr m_along;  // the path taken along an existing line, or null
     bool m_haveCursor = false;
     double m_cursorX = 0.0;
     double m_cursorY = 0.0;

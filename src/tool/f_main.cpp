@@ -418,7 +418,7 @@ void F_Main::RapidTool_RubberDisp(const host::HostViewPtr& vw) {
 void F_Main::ResetPicking() { m_picking.Reset(); }
 
 void F_Main::RefreshPreview(const host::HostViewPtr& view) {
-    if (m_picking.PickCount() == 0) return;
+    if (m_picking.PickCount() == 0 && !m_picking.IsAlong()) return;
     settings::clsIniEdit ini;
     ini.IniFilePath(m_settingsPath.toStdString());
     const settings::BoardChoices choices = settings::ReadBoardChoices(ini);
@@ -437,17 +437,18 @@ void F_Main::RunDrawing(const host::HostViewPtr& view) {
     SyncMagnification();
     auto document = view->Document();
     const settings::RunSettings runSettings = settings::ReadRunSettings(ini);
-    const LineOptions options =
-        OptionsForLine(updMag->Value(), settings::ReadBoardChoices(ini).FitEnd);
+    LineOptions options = OptionsForLine(updMag->Value(), settings::ReadBoardChoices(ini).FitEnd);
+    // Along an existing line the path is its own geometry: no curve through it.
+    if (m_picking.IsAlong()) options.pathKind = settings::PathKind::Polyline;
     const LineResult result =
-        DrawLine(*m_factory, *document, *m_picking.PickPoints(), options, runSettings, m_progress);
+        DrawLine(*m_factory, *document, *m_picking.PathPoints(), options, runSettings, m_progress);
     ResetPicking();
     if (result.entities == 0) {
         // The step stays (empty); say why nothing appeared, then what to do next.
         SetStatus(NoEntityText(result.pathLength, result.pitch) + m_picking.Prompt());
     }
     settings::MainOptions stored;
-    stored.Poly = options.pathKind;
+    stored.Poly = GetPathKind();
     stored.Type = options.lineKind;
     stored.Mag = options.magnification;
     stored.Dir = options.up;

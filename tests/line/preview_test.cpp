@@ -169,3 +169,91 @@ TEST(PreviewDrawing, EditStepsDecideWhatStays) {
 
 }  // namespace
 }  // namespace pelimator
+
+namespace pelimator {
+namespace {
+
+// Drawing along an existing line: the session's side, with the host's PathAlong faked.
+class Along : public ::testing::Test {
+protected:
+    Along() {
+        M_Calc::InitPi();
+        home = factory.Application()->GetDocuments()->Put("図面");
+        tool = std::static_pointer_cast<fake::FakeTool>(factory.CreateTool());
+        session.SetTool(tool);
+        factory.Log()->SetRecording(false);
+    }
+    void ShiftClick(double x, double y) {
+        // The fake reports Shift only inside its own Fire call: a sink that hands the click to
+        // the session.
+        struct Sink : host::HostToolEvents {
+            PickingSession& s;
+            explicit Sink(PickingSession& session) : s(session) {}
+            void RapidTool_Connect(const host::HostViewPtr&) override {}
+            void RapidTool_DisConnect(const host::HostViewPtr&) override {}
+            void RapidTool_IsSnapOperation(std::int16_t&) override {}
+            void RapidTool_LButtonDown(const host::HostViewPtr& v,
+                                       const host::HostPointPtr& p) override {
+                s.LButtonDown(v, *p);
+            }
+            void RapidTool_LButtonDblck(const host::HostViewPtr&,
+                                        const host::HostPointPtr&) override {}
+            void RapidTool_KeyDown(const host::HostViewPtr&, std::int16_t, std::int16_t) override {}
+            void RapidTool_BackOperation(const host::HostViewPtr&) override {}
+            void RapidTool_MouseMove(const host::HostViewPtr&, const host::HostPointPtr&) override {}
+            void RapidTool_RubberDisp(const host::HostViewPtr&) override {}
+        } sink(session);
+        tool->SetEventSink(&sink);
+        tool->FireShiftLButtonDown(x, y);
+        tool->SetEventSink(nullptr);
+    }
+
+    fake::FakeFactory factory;
+    fake::FakeDocumentPtr home;
+    std::shared_ptr<fake::FakeTool> tool;
+    std::vector<std::string> prompts;
+    PickingSession session{factory, [this](std::string_view text) { prompts.emplace_back(text); }};
+};
+
+TEST_F(Along, ShiftClickTakesThePathPreviewsItAndDrawsIt) {
+    home->SetPathAlong({{0, 0}, {30, 0}, {30, 20}});
+    ShiftClick(1, 0);
+    ASSERT_TRUE(session.IsAlong());
+    EXPECT_EQ(session.PickCount(), 0);
+    EXPECT_NE(prompts.back().find("線に沿って描きます"), std::string::npos);
+    LineOptions options;  // through points: not applied to a path taken along a line
+    ASSERT_EQ(session.UpdatePreview(tool->View(), options, {}), Scope::WithCursor);
+    const auto preview = States(tool->Preview());
+    // Moves and clicks do not change it.
+    fake::FakePoint elsewhere(factory.Log(), 100, 100);
+    session.MouseMove(tool->View(), elsewhere, settings::PathKind::ThroughPoints);
+    EXPECT_EQ(session.LButtonDown(tool->View(), elsewhere), PickingSession::Next::Nothing);
+    EXPECT_EQ(session.PathPoints()->Count(), 3);
+    ASSERT_EQ(session.KeyDown(tool->View(), PickingSession::kKeyEnter), PickingSession::Next::Draw);
+    options.pathKind = settings::PathKind::Polyline;  // as the window runs it
+    DrawLine(factory, *home, *session.PathPoints(), options, {}, {});
+    EXPECT_EQ(home->GetDrawing()->Snapshot(), preview);
+    EXPECT_EQ(preview.size(), 10U);  // 50 units at a pitch of 5, corner included
+}
+
+TEST_F(Along, BackspaceGivesThePathUpAndNothingThereSaysSo) {
+    ShiftClick(5, 5);  // PathAlong answers nothing
+    EXPECT_FALSE(session.IsAlong());
+    EXPECT_NE(prompts.back().find("ありません"), std::string::npos);
+    home->SetPathAlong({{0, 0}, {30, 0}});
+    ShiftClick(1, 0);
+    ASSERT_EQ(session.UpdatePreview(tool->View(), {}, {}), Scope::WithCursor);
+    session.BackOperation(tool->View());
+    EXPECT_FALSE(session.IsAlong());
+    EXPECT_TRUE(tool->Preview().empty());
+    EXPECT_EQ(prompts.back(), "開始点を指示して下さい。");
+    // A Shift+click after a point was picked is an ordinary pick.
+    fake::FakePoint first(factory.Log(), 0, 0);
+    session.LButtonDown(tool->View(), first);
+    ShiftClick(10, 0);
+    EXPECT_FALSE(session.IsAlong());
+    EXPECT_EQ(session.PickCount(), 2);
+}
+
+}  // namespace
+}  // namespace pelimator

@@ -460,6 +460,16 @@ host::HostSnapPtr FakeDocument::Snap() {
     m_log->Record("Document.Snap");
     return m_snap;
 }
+host::HostPointListPtr FakeDocument::PathAlong(const host::HostPoint& point,
+                                               const host::HostView& /*view*/) {
+    m_log->RecordWith(
+        [&] { return Call("Document", "PathAlong", Num(point.X()) + ", " + Num(point.Y())); });
+    if (m_pathAlong.empty()) return nullptr;
+    auto list = std::make_shared<FakePointList>(m_log);
+    list->Put(m_pathAlong);
+    return list;
+}
+
 void FakeDocument::Activate() {
     m_log->Record("Document.Activate");
     if (auto owner = m_owner.lock()) owner->SetActive(shared_from_this());
@@ -588,6 +598,16 @@ std::int16_t FakeTool::FireIsSnapOperation() {
 }
 void FakeTool::FireLButtonDown(double x, double y) {
     RequireSink().RapidTool_LButtonDown(View(), std::make_shared<FakePoint>(m_log, x, y));
+}
+void FakeTool::FireShiftLButtonDown(double x, double y) {
+    m_clickShift = 1;
+    try {
+        RequireSink().RapidTool_LButtonDown(View(), std::make_shared<FakePoint>(m_log, x, y));
+    } catch (...) {
+        m_clickShift = 0;
+        throw;
+    }
+    m_clickShift = 0;
 }
 void FakeTool::FireLButtonDblck(double x, double y) {
     RequireSink().RapidTool_LButtonDblck(View(), std::make_shared<FakePoint>(m_log, x, y));

@@ -340,9 +340,15 @@ public:
     [[nodiscard]] host::HostScalePtr Scale() override;
     [[nodiscard]] host::HostSnapPtr Snap() override;
     void Activate() override;
+    [[nodiscard]] host::HostPointListPtr PathAlong(const host::HostPoint& point,
+                                                   const host::HostView& view) override;
 
     // Unrecorded access for tests.
     [[nodiscard]] const std::string& Name() const { return m_name; }
+    // What PathAlong answers (nothing: null).
+    void SetPathAlong(std::vector<std::pair<double, double>> points) {
+        m_pathAlong = std::move(points);
+    }
     [[nodiscard]] const FakeDrawingPtr& GetDrawing() const { return m_drawing; }
     [[nodiscard]] const std::shared_ptr<FakeLayers>& GetLayers() const { return m_layers; }
     [[nodiscard]] const std::shared_ptr<FakeCurrentAttributes>& GetAttributes() const {
@@ -355,6 +361,7 @@ private:
     CallLogPtr m_log;
     std::string m_name;
     std::weak_ptr<FakeDocuments> m_owner;
+    std::vector<std::pair<double, double>> m_pathAlong;
     FakeDrawingPtr m_drawing;
     std::shared_ptr<FakeLayers> m_layers;
     std::shared_ptr<FakeCurrentAttributes> m_attributes;
@@ -438,6 +445,7 @@ public:
     void ClearMarks() override;
     void ShowRubber(const host::HostEntityPtr& entity) override;
     void ShowPreview(const std::vector<host::HostEntityPtr>& entities) override;
+    [[nodiscard]] std::int16_t ClickShift() const override { return m_clickShift; }
 
     // Test side.
     void AnswerStartStop(bool on) { m_answer = on; }
@@ -452,6 +460,8 @@ public:
     void FireDisConnect();
     std::int16_t FireIsSnapOperation();
     void FireLButtonDown(double x, double y);
+    // LButtonDown with Shift held.
+    void FireShiftLButtonDown(double x, double y);
     void FireLButtonDblck(double x, double y);
     void FireKeyDown(std::int16_t keyCode, std::int16_t shift);
     void FireBackOperation();
@@ -470,6 +480,7 @@ private:
     std::vector<Mark> m_marks;
     host::HostEntityPtr m_rubber;
     std::vector<host::HostEntityPtr> m_preview;
+    std::int16_t m_clickShift = 0;
 };
 using FakeToolPtr = std::shared_ptr<FakeTool>;
 

@@ -5,7 +5,10 @@
 #include <string>
 
 #include "board/model/application.h"
+#include "board/model/chains.h"
+#include "board/model/curve.h"
 #include "host/errors.h"
+#include "host/point_list.h"
 
 namespace pelimator::board {
 
@@ -44,6 +47,24 @@ void BoardView::SetTransform(const ViewTransform& transform) {
         throw HostError("表示の倍率または位置が正しくありません");
     }
     m_transform = transform;
+}
+
+host::HostPointListPtr BoardDocument::PathAlong(const host::HostPoint& point,
+                                                const host::HostView& view) {
+    const Vec2 p{point.X(), point.Y()};
+    if (!IsFinite(p)) return nullptr;
+    const auto* boardView = dynamic_cast<const BoardView*>(&view);
+    const ViewTransform transform = boardView != nullptr ? boardView->Transform() : ViewTransform{};
+    const double radius = m_snap->Settings().captureRadiusPixels / transform.pixelsPerUnit;
+    const BoardLayers& layers = *m_layers;
+    const auto run = RunAlongEntity(
+        *m_drawing, p, radius, kDefaultCurveTolerance * m_scale->Factor(),
+        [&](const EntityData& e) { return e.visible && layers.IsShown(e.layer); });
+    if (!run || run->points.size() < 2) return nullptr;
+    auto list = std::make_shared<host::PlainPointList>();
+    list->Reserve(run->points.size());
+    for (const Vec2 q : run->points) list->Add(q.x, q.y);
+    return list;
 }
 
 std::shared_ptr<BoardDocument> BoardDocument::Create(std::string name,

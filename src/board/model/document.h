@@ -84,6 +84,10 @@ public:
     [[nodiscard]] host::HostSnapPtr Snap() override { return m_snap; }
     // Makes this the application's active document (HostError once it was closed).
     void Activate() override;
+    // RunAlongEntity among the shown entities of shown layers, within the snap's capture radius
+    // in view's pixels, flattened to 0.01 paper-mm.
+    [[nodiscard]] host::HostPointListPtr PathAlong(const host::HostPoint& point,
+                                                   const host::HostView& view) override;
 
     [[nodiscard]] const std::string& Name() const noexcept { return m_name; }
     void SetName(std::string name);

@@ -150,12 +150,20 @@ bool BoardTool::PrepareClick(const host::HostViewPtr& view, host::HostPoint& poi
 
 // The forwards below copy view: the caller may pass a reference to a pointer that the event
 // resets (ConnectedView() when the sink stops the tool).
-void BoardTool::Click(const host::HostViewPtr& view, Vec2 point) {
+void BoardTool::Click(const host::HostViewPtr& view, Vec2 point, std::int16_t shift) {
     const auto self = shared_from_this();
     const host::HostViewPtr target = view;  // NOLINT(performance-unnecessary-copy-initialization)
     const auto down = std::make_shared<host::PlainPoint>(point.x, point.y);
-    if (!PrepareClick(target, *down)) return;
-    if (auto* sink = Sink()) sink->RapidTool_LButtonDown(target, down);
+    if (shift == 0 && !PrepareClick(target, *down)) return;
+    auto* sink = Sink();
+    if (sink == nullptr || !target) return;
+    // Cleared on the way out whatever the event does.
+    struct Reset {
+        std::int16_t& flag;
+        ~Reset() { flag = 0; }
+    } reset{m_clickShift};
+    m_clickShift = shift;
+    sink->RapidTool_LButtonDown(target, down);
 }
 
 void BoardTool::DoubleClick(const host::HostViewPtr& view, Vec2 point) {

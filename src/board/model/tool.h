@@ -71,6 +71,7 @@ public:
     // The entities to draw as the preview of the tool's line (empty hides it), in the rubber
     // band's document. They are kept as handed over: never part of a drawing.
     void ShowPreview(const std::vector<host::HostEntityPtr>& entities) override;
+    [[nodiscard]] std::int16_t ClickShift() const override { return m_clickShift; }
 
     [[nodiscard]] bool IsStarted() const noexcept { return m_started; }
     [[nodiscard]] const host::HostViewPtr& ConnectedView() const noexcept { return m_view; }
@@ -94,7 +95,8 @@ public:
     // RapidTool_LButtonDown. A double click reaches the canvas as a press then a double click:
     // call Click for the press and DoubleClick for the second; DoubleClick snaps the same way
     // and raises RapidTool_LButtonDblck.
-    void Click(const host::HostViewPtr& view, Vec2 point);
+    // shift: 1 when Shift is held. A Shift+click is not snapped: it names an entity, not a point.
+    void Click(const host::HostViewPtr& view, Vec2 point, std::int16_t shift = 0);
     void DoubleClick(const host::HostViewPtr& view, Vec2 point);
     // RapidTool_KeyDown with a Windows key code (13 Enter, 27 Esc, ...) and shift state.
     void Key(const host::HostViewPtr& view, std::int16_t keyCode, std::int16_t shift);
@@ -126,6 +128,7 @@ private:
     std::vector<ToolMark> m_marks;
     host::HostEntityPtr m_rubber;
     std::vector<host::HostEntityPtr> m_preview;
+    std::int16_t m_clickShift = 0;
     ObserverList<ToolChange> m_observers;
 };
 using BoardToolPtr = std::shared_ptr<BoardTool>;

@@ -188,7 +188,10 @@ void Canvas::mousePressEvent(QMouseEvent* event) {
     const Vec2 p = ToDrawing(event->position());
     switch (event->button()) {
         case Qt::LeftButton:
-            ToTool([p](BoardTool& tool, const BoardViewPtr& view) { tool.Click(view, p); });
+            ToTool([p, shift = (event->modifiers() & Qt::ShiftModifier) ? 1 : 0](
+                       BoardTool& tool, const BoardViewPtr& view) {
+                tool.Click(view, p, static_cast<std::int16_t>(shift));
+            });
             break;
         case Qt::RightButton:
             ToTool([](BoardTool& tool, const BoardViewPtr& view) { tool.Back(view); });

@@ -2,6 +2,11 @@
 // polylines cut up and shuffled coming back whole.
 #include "board/model/chains.h"
 
+#include "board/model/application.h"
+#include "board/model/document.h"
+#include "board/model/tool.h"
+#include "host/point_list.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -300,6 +305,53 @@ TEST(DistanceToEntity, LinesAndArcsWithinAndBeyondTheirSweep) {
     const EntityData quarter = MakeArc({0, 0}, {2, 0}, {0, 2});
     EXPECT_NEAR(DistanceToEntity(quarter, {3, 3}), std::sqrt(18.0) - 2.0, 1e-12);
     EXPECT_NEAR(DistanceToEntity(quarter, {2, -1}), 1.0, 1e-12);  // past the start: to it
+}
+
+// The host's PathAlong: the click's pick radius is in the view's pixels, hidden layers are left
+// out, and a Shift+click reaches the tool unsnapped with its ClickShift set for that event only.
+TEST(PathAlong, TheDocumentAnswersForItsViewAndTheToolTellsShift) {
+    const auto application = BoardApplication::Create();
+    const auto document = application->AddDocument("図面");
+    for (const EntityData& e : kOpen) document->DrawingModel()->AddEntity(e);
+    host::PlainPoint near(2.05, 2.9);
+    const auto path = document->PathAlong(near, *document->View());
+    ASSERT_TRUE(path);
+    ASSERT_EQ(path->Count(), 4);
+    EXPECT_EQ(path->Item(0)->X(), 2.0);
+    EXPECT_EQ(path->Item(0)->Y(), 3.0);
+    host::PlainPoint far(40.0, 40.0);
+    EXPECT_FALSE(document->PathAlong(far, *document->View()));
+    document->LayerTable()->SetVisible(0, false);
+    EXPECT_FALSE(document->PathAlong(near, *document->View()));
+
+    struct Sink : host::HostToolEvents {
+        std::shared_ptr<BoardTool> tool;
+        std::vector<std::pair<std::int16_t, Vec2>> downs;  // ClickShift and point of each
+        void RapidTool_Connect(const host::HostViewPtr&) override {}
+        void RapidTool_DisConnect(const host::HostViewPtr&) override {}
+        void RapidTool_IsSnapOperation(std::int16_t& snap) override { snap = -1; }
+        void RapidTool_LButtonDown(const host::HostViewPtr&, const host::HostPointPtr& p) override {
+            downs.push_back({tool->ClickShift(), Vec2{p->X(), p->Y()}});
+        }
+        void RapidTool_LButtonDblck(const host::HostViewPtr&, const host::HostPointPtr&) override {}
+        void RapidTool_KeyDown(const host::HostViewPtr&, std::int16_t, std::int16_t) override {}
+        void RapidTool_BackOperation(const host::HostViewPtr&) override {}
+        void RapidTool_MouseMove(const host::HostViewPtr&, const host::HostPointPtr&) override {}
+        void RapidTool_RubberDisp(const host::HostViewPtr&) override {}
+    } sink;
+    sink.tool = std::dynamic_pointer_cast<BoardTool>(application->CreateTool());
+    sink.tool->SetEventSink(&sink);
+    sink.tool->Start();
+    document->LayerTable()->SetVisible(0, true);  // the end point (2, 3) is there to snap to
+    sink.tool->Click(document->View(), {2.05, 2.9}, 1);
+    sink.tool->Click(document->View(), {2.05, 2.9});
+    ASSERT_EQ(sink.downs.size(), 2U);
+    EXPECT_EQ(sink.downs[0].first, 1);
+    EXPECT_EQ(sink.downs[0].second, (Vec2{2.05, 2.9}));  // not snapped
+    EXPECT_EQ(sink.downs[1].first, 0);
+    EXPECT_EQ(sink.downs[1].second, (Vec2{2, 3}));
+    EXPECT_EQ(sink.tool->ClickShift(), 0);
+    sink.tool->SetEventSink(nullptr);
 }
 
 }  // namespace
