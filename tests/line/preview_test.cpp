@@ -200,7 +200,8 @@ protected:
                                         const host::HostPointPtr&) override {}
             void RapidTool_KeyDown(const host::HostViewPtr&, std::int16_t, std::int16_t) override {}
             void RapidTool_BackOperation(const host::HostViewPtr&) override {}
-            void RapidTool_MouseMove(const host::HostViewPtr&, const host::HostPointPtr&) override {}
+            void RapidTool_MouseMove(const host::HostViewPtr&, const host::HostPointPtr&) override {
+            }
             void RapidTool_RubberDisp(const host::HostViewPtr&) override {}
         } sink(session);
         tool->SetEventSink(&sink);

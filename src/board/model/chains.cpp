@@ -351,7 +351,9 @@ std::optional<RunAlong> RunAlongEntity(const BoardDrawing& drawing, Vec2 click, 
                                        const std::function<bool(const EntityData&)>& accept) {
     const std::span<const EntityData> entities = drawing.Entities();
     std::vector<std::size_t> near;
-    const auto around = [](Vec2 p, double r) { return Box{{p.x - r, p.y - r}, {p.x + r, p.y + r}}; };
+    const auto around = [](Vec2 p, double r) {
+        return Box{{p.x - r, p.y - r}, {p.x + r, p.y + r}};
+    };
     // The entity under the click: the nearest of those whose box meets the click's square.
     drawing.EntitiesNear(around(click, radius), near);
     std::sort(near.begin(), near.end());

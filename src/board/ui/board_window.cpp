@@ -181,6 +181,18 @@ void BoardWindow::BuildMenus() {
             &BoardWindow::EditScale);
     connect(drawing->addAction(QStringLiteral("レイヤ一覧(&L)...")), &QAction::triggered, this,
             &BoardWindow::EditLayers);
+    drawing->addSeparator();
+    // The board has no selection: the entity is the one at the last click, as a Shift+click
+    // there would take it.
+    QAction* along = drawing->addAction(QStringLiteral("クリックした線に沿って描く(&A)"));
+    along->setObjectName(QStringLiteral("drawAlongAction"));
+    connect(along, &QAction::triggered, this, [this] {
+        Canvas* canvas = CurrentCanvas();
+        if (canvas == nullptr || !canvas->ShiftClickAtLastClick()) {
+            statusBar()->showMessage(QStringLiteral(
+                "ツールを開始し、点を指示する前に、沿って描く線をクリックして下さい。"));
+        }
+    });
 
     QMenu* snap = menuBar()->addMenu(QStringLiteral("スナップ(&S)"));
     for (const SnapEntry& entry : kSnapEntries) {

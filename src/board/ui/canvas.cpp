@@ -114,6 +114,18 @@ void Canvas::ToTool(Forward&& forward) {
     }
 }
 
+bool Canvas::ShiftClickAtLastClick() {
+    const auto tool = Tool();
+    if (!m_lastClick || !tool || tool->Marks().size() > 1) return false;
+    const Vec2 p = *m_lastClick;
+    ToTool([p](BoardTool& running, const BoardViewPtr& view) {
+        // The click on the line picked a first point: that pick is taken back first.
+        if (!running.Marks().empty()) running.Back(view);
+        running.Click(view, p, 1);
+    });
+    return true;
+}
+
 void Canvas::ToolChanged() {
     if (!m_painting) update();
 }
@@ -188,6 +200,7 @@ void Canvas::mousePressEvent(QMouseEvent* event) {
     const Vec2 p = ToDrawing(event->position());
     switch (event->button()) {
         case Qt::LeftButton:
+            m_lastClick = p;
             ToTool([p, shift = (event->modifiers() & Qt::ShiftModifier) ? 1 : 0](
                        BoardTool& tool, const BoardViewPtr& view) {
                 tool.Click(view, p, static_cast<std::int16_t>(shift));

@@ -57,6 +57,13 @@ public:
         return m_snapTarget;
     }
 
+    // Where the left button was last pressed, in drawing units (none yet).
+    [[nodiscard]] const std::optional<Vec2>& LastClick() const noexcept { return m_lastClick; }
+    // The running tool gets a Shift+click at the last click (the entity there is taken): what a
+    // menu entry does for the entity the drafter pointed at. A first point the click picked is
+    // taken back first. False when there was no click, no tool runs or more points are picked.
+    bool ShiftClickAtLastClick();
+
     // The tool's marks or band changed: repaint (ignored while this canvas is painting, since
     // the paint itself asks the tool for its band).
     void ToolChanged();
@@ -102,6 +109,7 @@ private:
     bool m_painting = false;    // inside paintEvent
     bool m_viewChosen = false;  // SetTransform was called: the first paint does not fit
     std::optional<Vec2> m_cursor;
+    std::optional<Vec2> m_lastClick;
     std::optional<SnapTarget> m_snapTarget;
     std::optional<QPointF> m_panFrom;
     QImage m_frame;  // the last picture, kept to avoid reallocating it per paint

@@ -2,11 +2,6 @@
 // polylines cut up and shuffled coming back whole.
 #include "board/model/chains.h"
 
-#include "board/model/application.h"
-#include "board/model/document.h"
-#include "board/model/tool.h"
-#include "host/point_list.h"
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -14,6 +9,11 @@
 #include <random>
 
 #include <gtest/gtest.h>
+
+#include "board/model/application.h"
+#include "board/model/document.h"
+#include "board/model/tool.h"
+#include "host/point_list.h"
 
 namespace pelimator::board {
 namespace {

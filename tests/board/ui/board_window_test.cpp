@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -102,6 +103,7 @@ private slots:
     void closingUnmodifiedDoesNotAsk();
     void saveHookDecidesForEachModifiedDrawing();
     void windowOutlivesTheTool();
+    void drawAlongEntryShiftClicksAtTheLastClick();
     void drawingWithPickedPointsStaysOpen();
     void layerDialogAppliesOnlyOnOk();
     void titleNamesTheDrawingAndTheProgram_data();
@@ -271,6 +273,32 @@ void BoardWindowTest::windowOutlivesTheTool() {
     tool->Stop();
     QVERIFY(board.window->isVisible());
     QCOMPARE(board.window->Tabs()->count(), 1);
+    tool->SetEventSink(nullptr);
+}
+
+void BoardWindowTest::drawAlongEntryShiftClicksAtTheLastClick() {
+    Board board;
+    const auto tool = board.StartTool();
+    auto* along = board.window->findChild<QAction*>(QStringLiteral("drawAlongAction"));
+    QVERIFY(along != nullptr);
+    along->trigger();  // no click yet: nothing reaches the tool
+    QCOMPARE(board.sink.CountOf("LButtonDown"), std::size_t{0});
+    Canvas* canvas = board.window->CurrentCanvas();
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(120, 90));
+    const Vec2 clicked = *canvas->LastClick();
+    // The tool took that click as its first point: the entry takes it back, then Shift+clicks.
+    tool->AddMark(1, pelimator::host::PlainPoint(clicked.x, clicked.y), board.app->DocumentAt(0));
+    board.sink.events.clear();
+    along->trigger();
+    QCOMPARE(board.sink.Actions(), (std::vector<std::string>{"BackOperation", "LButtonDown"}));
+    QCOMPARE(board.sink.events.back().point, clicked);
+    // With points picked the entry does nothing but say how it is used.
+    tool->AddMark(1, pelimator::host::PlainPoint(0, 0), board.app->DocumentAt(0));
+    tool->AddMark(1, pelimator::host::PlainPoint(5, 0), board.app->DocumentAt(0));
+    board.sink.events.clear();
+    along->trigger();
+    QVERIFY(board.sink.Actions().empty());
+    QVERIFY(board.window->statusBar()->currentMessage().contains(QStringLiteral("沿って描く")));
     tool->SetEventSink(nullptr);
 }
 
