@@ -81,6 +81,11 @@ public:
     std::vector<std::uint32_t> entityRecord;
     std::vector<std::uint64_t> entityPrint;
 
+    [[nodiscard]] std::optional<std::size_t> RecordOf(std::size_t entity) const override {
+        if (entity >= entityRecord.size()) return std::nullopt;
+        return entityRecord[entity];
+    }
+
     // Whether text in this file is UTF-8 (AC1021 on).
     [[nodiscard]] bool Utf8() const { return version >= "AC1021"; }
     // Whether records carry subclass markers and owners (R13 on).

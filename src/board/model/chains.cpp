@@ -243,8 +243,12 @@ class RunWalker {
 public:
     RunWalker(std::span<const EntityData> entities,
               const std::function<bool(const EntityData&)>& take, double tolerance,
-              const EndsNear& endsNear)
-        : m_entities(entities), m_take(take), m_tolerance(tolerance), m_endsNear(endsNear) {}
+              const EndsNear& endsNear, const RecordOf& recordOf)
+        : m_entities(entities),
+          m_take(take),
+          m_tolerance(tolerance),
+          m_endsNear(endsNear),
+          m_recordOf(recordOf) {}
 
     // The accepted entity ends within the tolerance of p.
     std::vector<EntityEnd> EndsAt(Vec2 p) const {
@@ -267,10 +271,23 @@ public:
     std::optional<EntityEnd> Next(const EntityEnd& arrival) const {
         const EntityData& entity = m_entities[arrival.entity];
         const std::vector<EntityEnd> ends = EndsAt(arrival.atStart ? entity.start : entity.end);
-        if (ends.size() != 2) return std::nullopt;
-        if (ends[0] == arrival) return ends[1];
-        if (ends[1] == arrival) return ends[0];
-        return std::nullopt;
+        if (ends.size() == 2) {
+            if (ends[0] == arrival) return ends[1];
+            if (ends[1] == arrival) return ends[0];
+            return std::nullopt;
+        }
+        // A branch: on along the arriving entity's own polyline, when that is one way only.
+        if (!m_recordOf || ends.size() < 2) return std::nullopt;
+        const std::optional<std::size_t> record = m_recordOf(arrival.entity);
+        if (!record) return std::nullopt;
+        std::optional<EntityEnd> own;
+        for (const EntityEnd& end : ends) {
+            if (end == arrival || end.entity == arrival.entity) continue;
+            if (m_recordOf(end.entity) != record) continue;
+            if (own) return std::nullopt;
+            own = end;
+        }
+        return own;
     }
 
 private:
@@ -278,6 +295,7 @@ private:
     const std::function<bool(const EntityData&)>& m_take;
     double m_tolerance;
     const EndsNear& m_endsNear;
+    const RecordOf& m_recordOf;
 };
 
 void Reverse(Chain& chain) {
@@ -289,8 +307,8 @@ void Reverse(Chain& chain) {
 
 Chain ChainThrough(std::span<const EntityData> entities, std::size_t index,
                    const std::function<bool(const EntityData&)>& take, double joinTolerance,
-                   const EndsNear& endsNear, Vec2 from) {
-    const RunWalker walker(entities, take, joinTolerance, endsNear);
+                   const EndsNear& endsNear, Vec2 from, const RecordOf& recordOf) {
+    const RunWalker walker(entities, take, joinTolerance, endsNear, recordOf);
     std::unordered_map<std::size_t, bool> used{{index, true}};
     Chain chain;
     std::vector<ChainPiece> forward{{index, false}};
@@ -348,7 +366,8 @@ Chain ChainThrough(std::span<const EntityData> entities, std::size_t index,
 
 std::optional<RunAlong> RunAlongEntity(const BoardDrawing& drawing, Vec2 click, double radius,
                                        double flattenTolerance,
-                                       const std::function<bool(const EntityData&)>& accept) {
+                                       const std::function<bool(const EntityData&)>& accept,
+                                       const RecordOf& recordOf) {
     const std::span<const EntityData> entities = drawing.Entities();
     std::vector<std::size_t> near;
     const auto around = [](Vec2 p, double r) {
@@ -377,7 +396,7 @@ std::optional<RunAlong> RunAlongEntity(const BoardDrawing& drawing, Vec2 click, 
         for (const std::size_t i : near) found(i);
     };
     RunAlong run;
-    run.chain = ChainThrough(entities, *index, take, tolerance, endsNear, click);
+    run.chain = ChainThrough(entities, *index, take, tolerance, endsNear, click, recordOf);
     run.points = ChainPoints(run.chain, entities, flattenTolerance);
     return run;
 }

@@ -59,9 +59,14 @@ using EndsNear =
 // the ends near each joint are asked for, so the cost follows the run, not the drawing.
 // Direction: the run starts at its end nearer `from` measured along the run (a click on it). A
 // closed run starts at the end of entities[index] nearer `from` and runs through it first.
+// recordOf (when given) names the file record an entity came from: segments of one polyline
+// record count as one entity, so at a branch the run goes on along its own polyline when exactly
+// one other end there is of the same record.
+using RecordOf = std::function<std::optional<std::size_t>(std::size_t entity)>;
 [[nodiscard]] Chain ChainThrough(std::span<const EntityData> entities, std::size_t index,
                                  const std::function<bool(const EntityData&)>& take,
-                                 double joinTolerance, const EndsNear& endsNear, Vec2 from);
+                                 double joinTolerance, const EndsNear& endsNear, Vec2 from,
+                                 const RecordOf& recordOf = {});
 
 // The entity take() accepts whose curve passes nearest to p, no farther than radius; ties go to
 // the earliest. A scan with a box test first: a few milliseconds for a million entities.
@@ -80,7 +85,7 @@ struct RunAlong {
 };
 [[nodiscard]] std::optional<RunAlong> RunAlongEntity(
     const BoardDrawing& drawing, Vec2 click, double radius, double flattenTolerance,
-    const std::function<bool(const EntityData&)>& accept);
+    const std::function<bool(const EntityData&)>& accept, const RecordOf& recordOf = {});
 
 // Distance from p to the entity's curve (an arc at its stored radius, within its sweep).
 [[nodiscard]] double DistanceToEntity(const EntityData& entity, Vec2 p) noexcept;

@@ -57,9 +57,12 @@ host::HostPointListPtr BoardDocument::PathAlong(const host::HostPoint& point,
     const ViewTransform transform = boardView != nullptr ? boardView->Transform() : ViewTransform{};
     const double radius = m_snap->Settings().captureRadiusPixels / transform.pixelsPerUnit;
     const BoardLayers& layers = *m_layers;
-    const auto run =
-        RunAlongEntity(*m_drawing, p, radius, kDefaultCurveTolerance * m_scale->Factor(),
-                       [&](const EntityData& e) { return e.visible && layers.IsShown(e.layer); });
+    const auto run = RunAlongEntity(
+        *m_drawing, p, radius, kDefaultCurveTolerance * m_scale->Factor(),
+        [&](const EntityData& e) { return e.visible && layers.IsShown(e.layer); },
+        [this](std::size_t entity) -> std::optional<std::size_t> {
+            return m_source ? m_source->RecordOf(entity) : std::nullopt;
+        });
     if (!run || run->points.size() < 2) return nullptr;
     auto list = std::make_shared<host::PlainPointList>();
     list->Reserve(run->points.size());

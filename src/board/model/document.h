@@ -66,6 +66,11 @@ using BoardViewPtr = std::shared_ptr<BoardView>;
 class DocumentSource {
 public:
     virtual ~DocumentSource() = default;
+    // The record of the file entity came from (the same for every segment of one polyline), or
+    // none for an entity the board added.
+    [[nodiscard]] virtual std::optional<std::size_t> RecordOf(std::size_t /*entity*/) const {
+        return std::nullopt;
+    }
 };
 
 class BoardDocument final : public host::HostDocument,

@@ -279,6 +279,25 @@ TEST(RunThrough, AgreesWithTheWholeDrawingsChainsOnRandomPolylines) {
     }
 }
 
+// Segments of one polyline record count as one entity: a line branching off at a vertex does not
+// stop the run along the polyline, and the branching line itself still stops there.
+TEST(RunThrough, PolylineRecordGoesOnThroughABranchAtItsVertex) {
+    const std::vector<EntityData> entities = {MakeLine({0, 0}, {1, 0}), MakeLine({1, 0}, {2, 0}),
+                                              MakeLine({2, 0}, {3, 0}), MakeLine({1, 0}, {1, 5})};
+    const std::vector<std::size_t> records = {7, 7, 7, 9};
+    const RecordOf recordOf = [&](std::size_t entity) -> std::optional<std::size_t> {
+        return records[entity];
+    };
+    const auto points = [&](std::size_t clicked, Vec2 click, const RecordOf& use) {
+        return ChainPoints(
+            ChainThrough(entities, clicked, kAll, 1e-9, ScanEnds(entities), click, use), entities,
+            0.01);
+    };
+    EXPECT_EQ(points(0, {0.1, 0}, {}), (std::vector<Vec2>{{0, 0}, {1, 0}}));
+    EXPECT_EQ(points(0, {0.1, 0}, recordOf), (std::vector<Vec2>{{0, 0}, {1, 0}, {2, 0}, {3, 0}}));
+    EXPECT_EQ(points(3, {1, 4.9}, recordOf), (std::vector<Vec2>{{1, 5}, {1, 0}}));
+}
+
 // The drawing's own index finds the joints: the same run as the scan, the entity under the
 // click found within the radius only, hidden entities left out.
 TEST(RunAlongEntity, FindsTheEntityAndItsRunInABoardDrawing) {
