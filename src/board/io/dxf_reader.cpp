@@ -16,6 +16,7 @@
 #include "board/io/dxf_colour.h"
 #include "board/io/dxf_file.h"
 #include "board/io/dxf_names.h"
+#include "board/io/dxf_underlay.h"
 
 namespace pelimator::board {
 
@@ -124,6 +125,16 @@ bool IsCount(std::string_view type, int code) noexcept {
     return false;
 }
 
+// Entity types the underlay draws (when on a shown layer in the drawing plane).
+bool DrawnAsUnderlay(std::string_view type) noexcept {
+    for (const std::string_view drawn :
+         {"TEXT", "MTEXT", "INSERT", "DIMENSION", "LEADER", "SPLINE", "ELLIPSE", "HATCH", "SOLID",
+          "TRACE", "3DFACE", "POINT"}) {
+        if (type == drawn) return true;
+    }
+    return false;
+}
+
 class Parser {
 public:
     Parser(DxfSource& source, DxfReadResult& result)
@@ -207,7 +218,11 @@ private:
         m_table = nullptr;
         m_tableName = {};
         if (m_section == Section::Header) m_s.header.end = m_tag.begin;
-        if (m_section == Section::Tables) m_s.tables.end = m_tag.begin;
+        if (m_section == Section::Tables) {
+            m_s.tables.end = m_tag.begin;
+            m_underlay.tablesLast = RecordIndex();
+        }
+        if (m_section == Section::Blocks) m_underlay.blocksLast = RecordIndex();
         if (m_section == Section::Entities) {
             m_s.entities.end = m_tag.begin;
             FlushPolyline();
@@ -260,10 +275,19 @@ private:
                 m_kind = Kind::Circle;
             } else if (m_type == "LWPOLYLINE") {
                 m_kind = Kind::LwPolyline;
+                // The underlay adds its width, if it has one.
+                m_underlay.entities.push_back(static_cast<std::uint32_t>(RecordIndex()));
             } else if (m_type == "POLYLINE") {
                 m_kind = Kind::Polyline;
+                m_underlay.entities.push_back(static_cast<std::uint32_t>(RecordIndex()));
             } else {
                 m_kind = Kind::OtherEntity;
+                if (m_type == "ATTRIB") {
+                    ++m_taken["ATTRIB"];  // drawn with its insert
+                } else if (m_type != "ATTDEF") {
+                    m_underlay.entities.push_back(static_cast<std::uint32_t>(RecordIndex()));
+                    if (DrawnAsUnderlay(m_type)) ++m_taken[std::string(m_type)];
+                }
                 m_countCheck = IsCount(m_type, 72) || IsCount(m_type, 73) || IsCount(m_type, 76) ||
                                IsCount(m_type, 91);
             }
@@ -332,16 +356,19 @@ private:
             m_kind = Kind::Header;
             m_s.header.found = true;
             m_s.header.begin = m_sectionBegin;
+            m_underlay.header = RecordIndex();
         } else if (name == "TABLES") {
             m_section = Section::Tables;
             m_s.tables.found = true;
             m_s.tables.begin = m_sectionBegin;
+            m_underlay.tablesFirst = RecordIndex();
         } else if (name == "ENTITIES") {
             m_section = Section::Entities;
             m_s.entities.found = true;
             m_s.entities.begin = m_sectionBegin;
         } else if (name == "BLOCKS") {
             m_section = Section::Blocks;
+            m_underlay.blocksFirst = RecordIndex();
         }
         if (m_s.tablesInsert == kNoDxfRecord &&
             (name == "BLOCKS" || name == "ENTITIES" || name == "OBJECTS")) {
@@ -731,6 +758,7 @@ private:
                 m_result.report.guessedCodePage = m_s.codePage;
             }
         }
+        BuildUnderlay();
         BuildLayers();
         const auto scale = m_exactScale ? *m_exactScale : ScaleFromFactor(m_dimScale);
         m_s.scaleNumerator = m_result.content.scaleNumerator = scale.first;
@@ -814,6 +842,26 @@ private:
         for (EntityData& entity : m_result.content.entities) {
             entity.layer = *numbers[boardOf[static_cast<std::size_t>(entity.layer)]];
         }
+        if (m_result.underlay) {
+            const auto board = [&](std::int32_t raw) {
+                return *numbers[boardOf[static_cast<std::size_t>(raw)]];
+            };
+            for (UnderlayItem& item : m_result.underlay->items) item.layer = board(item.layer);
+            for (UnderlayPoint& point : m_result.underlay->snapPoints) {
+                point.layer = board(point.layer);
+            }
+        }
+    }
+
+    // What model space draws besides lines and arcs, from the records noted while reading.
+    void BuildUnderlay() {
+        if (m_underlay.entities.empty()) return;
+        const std::function<std::int32_t(std::string_view)> layerOf = [this](std::string_view name) {
+            return LayerOf(name);
+        };
+        auto underlay = std::make_shared<Underlay>(BuildDxfUnderlay(m_s, m_underlay, layerOf));
+        m_result.report.paperSpace = underlay->paperSpace;
+        if (!underlay->Empty()) m_result.underlay = std::move(underlay);
     }
 
     DxfSource& m_s;
@@ -849,6 +897,8 @@ private:
     bool m_countCheck = false;
     std::map<std::string, std::size_t> m_counts;
     std::map<std::string, std::size_t> m_taken;
+
+    DxfUnderlayRecords m_underlay;
 
     bool m_polyOpen = false;
     bool m_polyClosed = false;
@@ -894,6 +944,7 @@ std::string DxfOpenReport::Summary() const {
         }
         text += "。保存時はそのまま残します)";
     }
+    if (paperSpace) text += "。ペーパー空間のレイアウトは表示しません (保存時はそのまま残します)";
     if (guessedCodePage == "ANSI_932") {
         text += "。文字コードの指定がないので Shift-JIS として読みました";
     } else if (!guessedCodePage.empty()) {

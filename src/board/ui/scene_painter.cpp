@@ -167,6 +167,7 @@ void ScenePainter::Paint(QPainter& painter, QSize size, const BoardDocument& doc
     painter.save();
     painter.fillRect(QRect(QPoint(0, 0), size), m_palette.background);
     if (overlay.gridVisible) PaintGrid(painter, size, transform, overlay.gridSpacing);
+    m_underlay.Paint(painter, size, document, transform, m_palette.background);
     PaintEntities(painter, size, document, transform, index);
     if (overlay.snap) PaintSnap(painter, transform, *overlay.snap);
     PaintRubber(painter, size, transform, overlay.rubber);
