@@ -1195,8 +1195,12 @@ private:
             }
         }
         if (!attribs) return;
-        // Attributes follow the insert, in the drawing's coordinates (mapped by the outer map).
+        // Attributes follow the insert, in the drawing's coordinates (mapped by the outer map);
+        // they belong to the insert as its block's entities do.
         Context outer = ctx;
+        outer.layer = res.layer;
+        outer.blockColour = res.colour;
+        outer.blockLinetype = common.linetype;
         outer.depth = ctx.depth + 1;
         for (std::size_t a = r + 1; a + 1 < m_s.records.size(); ++a) {
             if (TypeOf(a) != "ATTRIB") break;
@@ -1327,9 +1331,20 @@ std::vector<MTextLine> ParseMText(std::string_view text, double height) {
         i = end == std::string_view::npos ? text.size() : end + 1;
         return value;
     };
+    // What a {} group changed is undone at its end.
+    std::vector<MTextLine> groups;
     for (std::size_t i = 0; i < text.size();) {
         const char c = text[i];
-        if (c == '{' || c == '}') {
+        if (c == '{') {
+            groups.push_back(state);
+            ++i;
+            continue;
+        }
+        if (c == '}') {
+            if (!groups.empty()) {
+                state = groups.back();
+                groups.pop_back();
+            }
             ++i;
             continue;
         }

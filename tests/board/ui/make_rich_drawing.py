@@ -2,8 +2,10 @@
 """Writes a drawing with what the board shows beneath its own lines and arcs: Japanese text and
 MTEXT, nested blocks with attributes, arrays and mirrored inserts, a dimension, a leader, a spline,
 ellipses, hatches, solids, 3-D faces, points, wide polylines, linetypes, true colour and layers
-that are off or frozen. Usage: make_rich_drawing.py OUT.dxf"""
+that are off or frozen. Usage: make_rich_drawing.py OUT.dxf [PLAN.dxf]; the second is a small plan of rooms, door
+symbols and room names in a grid of inserts."""
 import math
+import os
 import sys
 
 import ezdxf
@@ -86,5 +88,35 @@ def main(out):
     doc.saveas(out)
 
 
+def plan(out):
+    doc = ezdxf.new("R2013", setup=True)
+    doc.layers.add("部屋", color=7)
+    doc.layers.add("建具", color=1)
+    msp = doc.modelspace()
+    door = doc.blocks.new("DOOR")
+    door.add_line((0, 0), (9, 0))
+    door.add_arc((0, 0), 9, 0, 90)
+    room = doc.blocks.new("ROOM")
+    room.add_lwpolyline([(0, 0), (40, 0), (40, 30), (0, 30)], close=True,
+                        dxfattribs={"const_width": 0.5})
+    room.add_blockref("DOOR", (5, 0), dxfattribs={"layer": "建具"})
+    room.add_attdef("NAME", (20, 15), dxfattribs={"height": 3})
+    names = ["居間", "台所", "寝室", "浴室", "玄関", "書斎"]
+    for i, name in enumerate(names):
+        ref = msp.add_blockref("ROOM", (45 * (i % 3), 35 * (i // 3)), dxfattribs={"layer": "部屋"})
+        ref.add_auto_attribs({"NAME": name})
+    msp.add_blockref("DOOR", (150, 0), dxfattribs={"column_count": 4, "row_count": 3,
+                                                    "column_spacing": 12, "row_spacing": 12,
+                                                    "rotation": 10, "color": 5})
+    msp.add_text("一階平面図", height=5).set_placement((60, -12), align=TextEntityAlignment.CENTER)
+    hatch = msp.add_hatch(color=252)
+    hatch.paths.add_polyline_path([(0, -30), (40, -30), (40, -20), (0, -20)], is_closed=True)
+    msp.add_ellipse((190, -20), major_axis=(15, 5), ratio=0.6, dxfattribs={"color": 3})
+    doc.saveas(out)
+
+
 if __name__ == "__main__":
+    os.makedirs(os.path.dirname(os.path.abspath(sys.argv[1])), exist_ok=True)
     main(sys.argv[1])
+    if len(sys.argv) > 2:
+        plan(sys.argv[2])
