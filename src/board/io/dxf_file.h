@@ -44,7 +44,7 @@ struct DxfOpenReport {
 struct DxfReadResult {
     DrawingContent content;
     DxfOpenReport report;
-    std::shared_ptr<DxfSource> source;  // what a save writes back
+    std::shared_ptr<DxfSource> source;   // what a save writes back
     std::shared_ptr<Underlay> underlay;  // what else model space draws; null when nothing
 };
 

@@ -127,9 +127,8 @@ bool IsCount(std::string_view type, int code) noexcept {
 
 // Entity types the underlay draws (when on a shown layer in the drawing plane).
 bool DrawnAsUnderlay(std::string_view type) noexcept {
-    for (const std::string_view drawn :
-         {"TEXT", "MTEXT", "INSERT", "DIMENSION", "LEADER", "SPLINE", "ELLIPSE", "HATCH", "SOLID",
-          "TRACE", "3DFACE", "POINT"}) {
+    for (const std::string_view drawn : {"TEXT", "MTEXT", "INSERT", "DIMENSION", "LEADER", "SPLINE",
+                                         "ELLIPSE", "HATCH", "SOLID", "TRACE", "3DFACE", "POINT"}) {
         if (type == drawn) return true;
     }
     return false;
@@ -472,6 +471,7 @@ private:
                 break;
             case 67:
                 m_e.paper = m_tag.integer != 0;
+                if (m_e.paper && m_section == Section::Entities) m_underlay.paperEntities = true;
                 break;
             case 10:
                 m_e.p10.x = m_tag.real;
@@ -855,12 +855,12 @@ private:
 
     // What model space draws besides lines and arcs, from the records noted while reading.
     void BuildUnderlay() {
-        if (m_underlay.entities.empty()) return;
-        const std::function<std::int32_t(std::string_view)> layerOf = [this](std::string_view name) {
-            return LayerOf(name);
-        };
+        m_result.report.paperSpace = m_underlay.paperEntities;
+        if (m_underlay.entities.empty() && m_underlay.blocksLast == 0) return;
+        const std::function<std::int32_t(std::string_view)> layerOf =
+            [this](std::string_view name) { return LayerOf(name); };
         auto underlay = std::make_shared<Underlay>(BuildDxfUnderlay(m_s, m_underlay, layerOf));
-        m_result.report.paperSpace = underlay->paperSpace;
+        m_result.report.paperSpace = m_result.report.paperSpace || underlay->paperSpace;
         if (!underlay->Empty()) m_result.underlay = std::move(underlay);
     }
 

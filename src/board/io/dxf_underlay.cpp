@@ -43,7 +43,9 @@ struct Affine {
     [[nodiscard]] Vec2 operator()(Vec2 p) const noexcept {
         return {a * p.x + b * p.y + c, d * p.x + e * p.y + f};
     }
-    [[nodiscard]] Vec2 Vector(Vec2 v) const noexcept { return {a * v.x + b * v.y, d * v.x + e * v.y}; }
+    [[nodiscard]] Vec2 Vector(Vec2 v) const noexcept {
+        return {a * v.x + b * v.y, d * v.x + e * v.y};
+    }
     [[nodiscard]] double Scale() const noexcept { return std::sqrt(std::abs(a * e - b * d)); }
     friend Affine operator*(const Affine& m, const Affine& n) noexcept {
         return {m.a * n.a + m.b * n.d, m.a * n.b + m.b * n.e, m.a * n.c + m.b * n.f + m.c,
@@ -63,7 +65,7 @@ constexpr Affine kMirrorX{-1, 0, 0, 0, 1, 0};
 struct LayerInfo {
     Rgb colour;
     std::string linetype;
-    bool shown = true;
+    bool frozen = false;
 };
 
 struct Block {
@@ -173,7 +175,7 @@ private:
             }
             info.colour = rgb ? UnpackRgb(static_cast<std::int32_t>(*rgb))
                               : AciToRgb(static_cast<std::int32_t>(aci));
-            info.shown = aci >= 0 && (flags & 1) == 0;
+            info.frozen = (flags & 1) != 0;
             m_layers.emplace(std::move(name), std::move(info));
         } else if (type == "LTYPE") {
             std::string name;
@@ -182,8 +184,8 @@ private:
                 if (t.code == 2) name = LayerKey(t.text);
                 if (t.code == 49) pattern.push_back(t.real);
             }
-            const bool dashed = std::any_of(pattern.begin(), pattern.end(),
-                                            [](double v) { return v < 0.0; });
+            const bool dashed =
+                std::any_of(pattern.begin(), pattern.end(), [](double v) { return v < 0.0; });
             if (!dashed) return;
             m_linetypes.emplace(std::move(name), std::move(pattern));
         }
@@ -266,14 +268,14 @@ private:
         std::int32_t boardLayer = 0;
         Rgb colour;
         std::uint32_t dash = kNoUnderlayIndex;
-        bool shown = true;
+        bool frozen = false;  // on a frozen layer
     };
 
     Resolved Resolve(const Common& c, const Context& ctx) {
         Resolved r;
         r.layer = c.layer.empty() || c.layer == "0" ? ctx.layer : c.layer;
         const LayerInfo* layer = Layer(r.layer);
-        r.shown = layer == nullptr || layer->shown;
+        r.frozen = layer != nullptr && layer->frozen;
         r.boardLayer = m_layerOf(r.layer);
         const Rgb layerColour = layer != nullptr ? layer->colour : Rgb{};
         if (c.trueColour) {
@@ -290,8 +292,8 @@ private:
         if (key == "BYBLOCK") key = LayerKey(ctx.blockLinetype);
         const auto type = m_linetypes.find(key);
         if (type != m_linetypes.end()) {
-            const double scale = m_ltScale * (c.linetypeScale > 0.0 ? c.linetypeScale : 1.0) *
-                                 ctx.m.Scale();
+            const double scale =
+                m_ltScale * (c.linetypeScale > 0.0 ? c.linetypeScale : 1.0) * ctx.m.Scale();
             r.dash = DashIndex(type->second, scale);
         }
         return r;
@@ -377,8 +379,7 @@ private:
     }
 
     // Appends a bulged segment a-b (not including a) in the entity's plane.
-    static void BulgePoints(const Affine& m, Vec2 a, Vec2 b, double bulge,
-                            std::vector<Vec2>& out) {
+    static void BulgePoints(const Affine& m, Vec2 a, Vec2 b, double bulge, std::vector<Vec2>& out) {
         if (std::abs(bulge) < 1e-12 || a == b) {
             out.push_back(m(b));
             return;
@@ -413,7 +414,9 @@ private:
             return;
         }
         const Resolved res = Resolve(common, ctx);
-        if (!res.shown) return;
+        // Items follow their board layer's visibility; an insert on a frozen layer is hidden
+        // whole, its entities on other layers too, as CAD programs do.
+        if (res.frozen && (type == "INSERT" || type == "DIMENSION")) return;
         const auto plane = Plane(common, ctx.m);
         if (type == "LINE") {
             Line(tags, ctx.m, res);
@@ -725,8 +728,7 @@ private:
                 const int steps = std::clamp(
                     static_cast<int>(8.0 + 64.0 * spanLength / std::max(length, 1e-300)), 8, 128);
                 for (int k = pts.empty() ? 0 : 1; k <= steps; ++k) {
-                    const double u =
-                        knots[span] + (knots[span + 1] - knots[span]) * k / steps;
+                    const double u = knots[span] + (knots[span + 1] - knots[span]) * k / steps;
                     pts.push_back(m(DeBoor(span, u, p, knots, control, weights)));
                 }
             }
@@ -748,7 +750,8 @@ private:
         const std::size_t n = fit.size();
         if (n < 3) return fit;
         std::vector<double> h(n - 1);
-        for (std::size_t i = 0; i + 1 < n; ++i) h[i] = std::max(Distance(fit[i], fit[i + 1]), 1e-12);
+        for (std::size_t i = 0; i + 1 < n; ++i)
+            h[i] = std::max(Distance(fit[i], fit[i + 1]), 1e-12);
         // Second derivatives by the tridiagonal system (Thomas algorithm), zero at both ends.
         std::vector<Vec2> second(n);
         std::vector<double> diagonal(n, 1.0);
@@ -971,7 +974,8 @@ private:
         const Affine map = mirror && !hasDirection ? m * kMirrorX : m;
         const Vec2 up{-along.y, along.x};
         const std::vector<MTextLine> lines = ParseMText(Decode(raw), height);
-        const auto column = static_cast<std::uint8_t>((std::clamp<std::int64_t>(attachment, 1, 9) - 1) % 3);
+        const auto column =
+            static_cast<std::uint8_t>((std::clamp<std::int64_t>(attachment, 1, 9) - 1) % 3);
         const std::int64_t row = (std::clamp<std::int64_t>(attachment, 1, 9) - 1) / 3;
         // Baselines from the top: the first one a line height down, the next ones spacing apart.
         std::vector<double> below;
@@ -1079,11 +1083,13 @@ private:
             std::size_t slot = 0;
             for (const int code : codes) {
                 while (k < n && tags[k].code != code) {
-                    if (tags[k].code == 72 || tags[k].code == 92 || tags[k].code == 97) return false;
+                    if (tags[k].code == 72 || tags[k].code == 92 || tags[k].code == 97)
+                        return false;
                     ++k;
                 }
                 if (k == n) return false;
-                v[slot++] = tags[k].code == 73 ? static_cast<double>(tags[k].integer) : tags[k].real;
+                v[slot++] =
+                    tags[k].code == 73 ? static_cast<double>(tags[k].integer) : tags[k].real;
                 ++k;
             }
             return true;
@@ -1296,7 +1302,8 @@ std::string TextSpecials(std::string_view text) {
         } else if (std::isdigit(static_cast<unsigned char>(c)) != 0) {
             std::size_t k = i + 2;
             std::uint32_t code = 0;
-            while (k < text.size() && k < i + 5 && std::isdigit(static_cast<unsigned char>(text[k])) != 0) {
+            while (k < text.size() && k < i + 5 &&
+                   std::isdigit(static_cast<unsigned char>(text[k])) != 0) {
                 code = code * 10 + static_cast<std::uint32_t>(text[k] - '0');
                 ++k;
             }
@@ -1393,7 +1400,8 @@ std::vector<MTextLine> ParseMText(std::string_view text, double height) {
                 const std::string_view value = parameter(i);
                 std::size_t used = 0;
                 const double number = LeadingNumber(value, used);
-                const bool relative = used < value.size() && (value[used] == 'x' || value[used] == 'X');
+                const bool relative =
+                    used < value.size() && (value[used] == 'x' || value[used] == 'X');
                 double& factor = code == 'H' ? state.height : state.width;
                 if (number > 0.0) {
                     factor = relative ? factor * number : (code == 'H' ? number / height : number);

@@ -29,8 +29,9 @@ struct DxfUnderlayRecords {
 // Builds the underlay. layerOf maps a layer name as written to the layer number the items get
 // (the reader's own numbering; the caller may renumber items afterwards). Damaged records are
 // passed over (the file opened; only what can be drawn is drawn).
-[[nodiscard]] Underlay BuildDxfUnderlay(const DxfSource& source, const DxfUnderlayRecords& where,
-                                        const std::function<std::int32_t(std::string_view)>& layerOf);
+[[nodiscard]] Underlay BuildDxfUnderlay(
+    const DxfSource& source, const DxfUnderlayRecords& where,
+    const std::function<std::int32_t(std::string_view)>& layerOf);
 
 // One line of an MTEXT after its inline codes: the text, and the height and width factors and
 // colour number (-1: the entity's) in force where the line starts.

@@ -23,7 +23,10 @@ void Grow(Box& box, Vec2 p) noexcept {
 Box TextBox(const UnderlayText& text) noexcept {
     const double advance = text.fitWidth > 0.0 ? text.fitWidth : EstimatedAdvance(text.utf8);
     const double x0 = -0.5 * text.hAlign * advance;
-    const double y0 = text.vAlign == 0 ? -0.3 : text.vAlign == 1 ? 0.0 : text.vAlign == 2 ? -0.5 : -1.0;
+    const double y0 = text.vAlign == 0   ? -0.3
+                      : text.vAlign == 1 ? 0.0
+                      : text.vAlign == 2 ? -0.5
+                                         : -1.0;
     Box box = EmptyBox();
     for (const double x : {x0 - 0.1, x0 + advance + 0.1}) {
         for (const double y : {y0 - 0.3, y0 + 1.3}) {
@@ -113,7 +116,8 @@ void BoxGrid::Build(const std::vector<Box>& boxes) {
     m_items.resize(m_start.back());
     std::vector<std::uint32_t> fill(m_start.begin(), m_start.end() - 1);
     for (std::size_t i = 0; i < boxes.size(); ++i) {
-        if (cellOf[i] != kNoUnderlayIndex) m_items[fill[cellOf[i]]++] = static_cast<std::uint32_t>(i);
+        if (cellOf[i] != kNoUnderlayIndex)
+            m_items[fill[cellOf[i]]++] = static_cast<std::uint32_t>(i);
     }
 }
 
@@ -126,7 +130,8 @@ void Underlay::Finish() {
         if (item.kind == UnderlayKind::Text) {
             box = TextBox(texts[item.text]);
         } else {
-            for (std::uint32_t k = item.first; k < item.first + item.count; ++k) Grow(box, points[k]);
+            for (std::uint32_t k = item.first; k < item.first + item.count; ++k)
+                Grow(box, points[k]);
             const double half = 0.5 * item.width;
             box.min = box.min - Vec2{half, half};
             box.max = box.max + Vec2{half, half};

@@ -96,8 +96,8 @@ public:
     std::vector<UnderlayText> texts;
     std::vector<std::vector<double>> dashes;  // + dash, - gap, 0 dot; drawing units
     std::vector<UnderlayPoint> snapPoints;
-    bool paperSpace = false;   // the file has paper-space layouts (kept, not shown)
-    std::size_t dropped = 0;   // primitives left out past the size limit (huge arrays)
+    bool paperSpace = false;  // the file has paper-space layouts (kept, not shown)
+    std::size_t dropped = 0;  // primitives left out past the size limit (huge arrays)
 
     // Computes boxes and the indexes; call once after filling.
     void Finish();

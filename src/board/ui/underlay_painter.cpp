@@ -229,7 +229,8 @@ void UnderlayPainter::Paint(QPainter& painter, QSize size, const BoardDocument& 
         if (pixels < kMinTextPixels) continue;
         TextCache& cache = m_texts[item.text];
         if (cache.advance < 0.0) {
-            cache.text = QString::fromUtf8(text.utf8.data(), static_cast<qsizetype>(text.utf8.size()));
+            cache.text =
+                QString::fromUtf8(text.utf8.data(), static_cast<qsizetype>(text.utf8.size()));
             cache.advance = metrics.horizontalAdvance(cache.text) / sizes.cap;
         }
         double stretch = 1.0;

@@ -18,7 +18,8 @@ using namespace pelimator::board;
 
 int main(int argc, char** argv) {
     if (argc != 5 && argc != 9) {
-        std::fprintf(stderr, "usage: render_board IN.dxf OUT.png WIDTH HEIGHT [MINX MINY MAXX MAXY]\n");
+        std::fprintf(stderr,
+                     "usage: render_board IN.dxf OUT.png WIDTH HEIGHT [MINX MINY MAXX MAXY]\n");
         return 2;
     }
     QGuiApplication app(argc, argv);
@@ -29,7 +30,8 @@ int main(int argc, char** argv) {
         const int height = std::atoi(argv[4]);
         Box box;
         if (argc == 9) {
-            box = {{std::atof(argv[5]), std::atof(argv[6])}, {std::atof(argv[7]), std::atof(argv[8])}};
+            box = {{std::atof(argv[5]), std::atof(argv[6])},
+                   {std::atof(argv[7]), std::atof(argv[8])}};
         } else {
             const UnderlayPtr& underlay = opened.document->UnderlayModel();
             const auto bounds = UnionOf(opened.document->DrawingModel()->Bounds(),
