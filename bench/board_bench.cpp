@@ -1,4 +1,5 @@
-// Benchmarks of the board model: snap queries against a scan, curve flattening, large steps.
+// Benchmarks of the board model: snap queries (sparse, and where entities cross everywhere)
+// against a scan, curve flattening, large steps.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -49,8 +50,18 @@ std::vector<Vec2> QueryPoints() {
     return points;
 }
 
+// Every kind switched on; nearest only changes anything where no point kind catches.
+SnapSettings AllKinds(const BoardDocument& document) {
+    SnapSettings settings = document.SnapModel()->Settings();
+    for (const SnapKind kind : kAllSnapKinds) settings.kinds.Set(kind, true);
+    return settings;
+}
+
+// range(0): 0 the default kinds (ends, middles, centres, crossings), 1 every kind.
 void BM_SnapIndexed(benchmark::State& state) {
     const auto document = LargeDocument();
+    const SnapSettings before = document->SnapModel()->Settings();
+    if (state.range(0) == 1) document->SnapModel()->SetSettings(AllKinds(*document));
     const auto points = QueryPoints();
     ViewTransform transform;
     transform.pixelsPerUnit = 0.2;  // 10 px = 50 units
@@ -59,8 +70,76 @@ void BM_SnapIndexed(benchmark::State& state) {
         benchmark::DoNotOptimize(
             document->SnapModel()->FindTarget(points[i++ % points.size()], transform));
     }
+    document->SnapModel()->SetSettings(before);
 }
-BENCHMARK(BM_SnapIndexed)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_SnapIndexed)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+
+// A million lines and arcs packed so that they cross everywhere: lines up to 200 units long in
+// every direction and arcs of radius 5 to 50 in a 20,000-unit square, about 50 entities under
+// a 20-unit capture radius and a dozen of them crossing near it.
+BoardDocumentPtr CrossingDocument() {
+    static BoardDocumentPtr document = [] {
+        auto made = BoardDocument::Create("crossings", {});
+        std::mt19937 rng(5);
+        std::uniform_real_distribution<double> c(0, 20000);
+        std::uniform_real_distribution<double> d(-100, 100);
+        std::uniform_real_distribution<double> r(5, 50);
+        std::uniform_real_distribution<double> angle(0, 6.283);
+        auto drawing = made->DrawingModel();
+        drawing->BeginEdit("fill");
+        for (int i = 0; i < 1000000; ++i) {
+            const Vec2 a{c(rng), c(rng)};
+            if (i % 2 == 0) {
+                drawing->AddEntity(MakeLine(a, a + Vec2{d(rng), d(rng)}));
+            } else {
+                const double radius = r(rng);
+                const double from = angle(rng);
+                const double to = angle(rng);
+                drawing->AddEntity(MakeArc(a, a + radius * Vec2{std::cos(from), std::sin(from)},
+                                           a + radius * Vec2{std::cos(to), std::sin(to)}));
+            }
+        }
+        drawing->EndEdit(true);
+        (void)made->SnapModel()->FindTarget({0, 0}, ViewTransform{});  // builds the index
+        return made;
+    }();
+    return document;
+}
+
+// range(0) as above; the counter says how often the answer was a crossing.
+void BM_SnapAmongCrossings(benchmark::State& state) {
+    const auto document = CrossingDocument();
+    if (state.range(0) == 1) document->SnapModel()->SetSettings(AllKinds(*document));
+    std::mt19937 rng(6);
+    std::uniform_real_distribution<double> c(0, 20000);
+    std::vector<Vec2> points(4096);
+    for (auto& p : points) p = {c(rng), c(rng)};
+    ViewTransform transform;
+    transform.pixelsPerUnit = 0.5;  // 10 px = 20 units
+    std::size_t i = 0;
+    std::size_t crossings = 0;
+    std::size_t queries = 0;
+    for (auto _ : state) {
+        const auto target =
+            document->SnapModel()->FindTarget(points[i++ % points.size()], transform);
+        crossings += target && target->kind == SnapKind::Intersection ? 1 : 0;
+        ++queries;
+        benchmark::DoNotOptimize(target);
+    }
+    state.counters["crossing_share"] =
+        static_cast<double>(crossings) / static_cast<double>(std::max<std::size_t>(queries, 1));
+}
+BENCHMARK(BM_SnapAmongCrossings)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
 
 // The same question answered by looking at every end point and centre.
 void BM_SnapBruteForce(benchmark::State& state) {

@@ -44,10 +44,12 @@ function(pelimator_bench name)
   target_link_libraries(${name} PRIVATE ${ARG_LINKS} benchmark::benchmark pelimator_options)
 endfunction()
 
-# pelimator_fuzzer(<name> SOURCES ... [LINKS ...]): a libFuzzer target, built only with clang and
-# PELIMATOR_FUZZ.
+# pelimator_fuzzer(<name> SOURCES ... [LINKS ...] [CORPUS folder]): a libFuzzer target, built only
+# with clang and PELIMATOR_FUZZ. With CORPUS (a folder of inputs, relative to the calling
+# CMakeLists.txt), the CTest test <name>_corpus runs the fuzzer once over every input there
+# (-runs=0: no new inputs, nothing written), a regression run of seconds under the sanitizers.
 function(pelimator_fuzzer name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  cmake_parse_arguments(ARG "" "CORPUS" "SOURCES;LINKS" ${ARGN})
   if(NOT PELIMATOR_FUZZ)
     return()
   endif()
@@ -55,4 +57,13 @@ function(pelimator_fuzzer name)
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE ${ARG_LINKS} pelimator_options)
+  if(ARG_CORPUS)
+    cmake_path(ABSOLUTE_PATH ARG_CORPUS BASE_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}"
+               OUTPUT_VARIABLE corpus)
+    if(NOT IS_DIRECTORY "${corpus}")
+      message(FATAL_ERROR "pelimator_fuzzer(${name}): no corpus folder ${corpus}")
+    endif()
+    add_test(NAME ${name}_corpus COMMAND ${name} -runs=0 "${corpus}")
+    set_tests_properties(${name}_corpus PROPERTIES LABELS fuzz TIMEOUT 300)
+  endif()
 endfunction()

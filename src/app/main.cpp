@@ -1,25 +1,52 @@
-// Pelimator: the tool's main window, with the board as the CAD host it draws into.
+// Pelimator: the tool's panel beside the board, the CAD host it draws into.
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QPointer>
+#include <QMessageBox>
 #include <QTranslator>
-#include <memory>
+#include <cstdio>
 
-#include "board/model/application.h"
-#include "board/model/factory.h"
-#include "board/ui/board_window.h"
-#include "board/ui/window_file_menu.h"
-#include "settings/settings_file.h"
-#include "settings/ui/f_setting.h"
-#include "tool/f_main.h"
+#include "app/arguments.h"
+#include "app/program.h"
+#include "settings/settings_location.h"
 #include "tool/single_instance.h"
+
+namespace {
+
+QStringList RawArguments(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+void Print(std::FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     using namespace pelimator;
-    QApplication app(argc, argv);  // Qt's own options only; the program takes no arguments
+    // Help and version without a display: answered before the application connects to one.
+    const app::Arguments early = app::ParseArguments(RawArguments(argc, argv), QDir::currentPath());
+    if (early.request == app::Arguments::Request::Help) {
+        Print(stdout, app::UsageText(QStringLiteral("pelimator")));
+        return 0;
+    }
+    if (early.request == app::Arguments::Request::Version) {
+        Print(stdout, app::VersionText());
+        return 0;
+    }
+
+    QApplication application(argc, argv);  // takes Qt's own options out of the arguments
     QApplication::setApplicationName(QStringLiteral("Pelimator"));
     QApplication::setOrganizationName(QStringLiteral("Pelimator"));
+    QApplication::setApplicationVersion(QStringLiteral(PELIMATOR_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("pelimator"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pelimator.svg")));
     // The interface is Japanese, so Qt's own dialogs (file dialogs, buttons) are too.
     QTranslator qtTexts;
     if (qtTexts.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
@@ -27,42 +54,50 @@ int main(int argc, char* argv[]) {
         QApplication::installTranslator(&qtTexts);
     }
 
-    const QString settingsPath = QString::fromStdString(
-        settings::SettingsFilePath(QCoreApplication::applicationDirPath().toStdString()));
+    const app::Arguments arguments =
+        app::ParseArguments(QApplication::arguments().mid(1), QDir::currentPath());
+    switch (arguments.request) {
+        case app::Arguments::Request::Help:
+            Print(stdout, app::UsageText(QStringLiteral("pelimator")));
+            return 0;
+        case app::Arguments::Request::Version:
+            Print(stdout, app::VersionText());
+            return 0;
+        case app::Arguments::Request::Invalid:
+            Print(
+                stderr,
+                QStringLiteral("pelimator: %1\n詳しくは pelimator --help\n").arg(arguments.error));
+            return 2;
+        case app::Arguments::Request::Run:
+            break;
+    }
 
+    // A later start hands its drawings to the running one, which opens them and comes forward.
     SingleInstance instance(QStringLiteral("pelimator"));
-    const bool anotherInstanceRunning = !instance.TryBecomePrimary();
-
-    // The board stands in for the CAD program the tool connects to: it is there from the start
-    // and shows its window when the tool makes it visible.
-    const auto board = board::BoardApplication::Create();
-    board::BoardWindow boardWindow(board);
-    board::WindowFileMenu fileMenu(boardWindow);
-    const auto factory = std::make_shared<board::BoardFactory>(board);
-
-    QPointer<F_Main> mainWindow;
-    const auto openMainWindow = [&](bool refuse) {
-        mainWindow = new F_Main(factory, settingsPath);
-        mainWindow->setAttribute(Qt::WA_DeleteOnClose);
-        mainWindow->SetSettingsOpener([](const QString& path) {
-            settings::F_Setting dialog(path.toStdString());
-            dialog.exec();
-        });
-        if (!mainWindow->Form_Load(refuse)) return false;
-        mainWindow->show();
-        return true;
-    };
-    if (!openMainWindow(anotherInstanceRunning)) return 0;
-
-    // A later start brings the main window forward, or opens it again when the tool had ended.
-    QObject::connect(&instance, &SingleInstance::ActivationRequested, [&] {
-        if (mainWindow) {
-            mainWindow->showNormal();
-            mainWindow->raise();
-            mainWindow->activateWindow();
-        } else {
-            openMainWindow(false);
+    if (!instance.TryBecomePrimary(arguments.files)) {
+        if (!instance.Delivered() && !arguments.files.isEmpty()) {
+            QMessageBox::critical(nullptr, QStringLiteral("Pelimator"),
+                                  QStringLiteral("起動中の Pelimator に図面を渡せませんでした。\n"
+                                                 "Pelimator を終了してから開き直して下さい。"));
+            return 1;
         }
-    });
+        return 0;
+    }
+    if (!instance.IsUnique()) {
+        Print(stderr, QStringLiteral("pelimator: 自分だけが使える一時フォルダを用意できないため、"
+                                     "二重起動を防げません。\n"));
+    }
+
+    const QString settingsPath = QString::fromStdString(
+        settings::SettingsFileForProgram(QCoreApplication::applicationDirPath().toStdString()));
+    // The user's configuration folder may not exist yet; the first save would fail without it.
+    QDir().mkpath(QFileInfo(settingsPath).absolutePath());
+
+    app::Program program(settingsPath);
+    QObject::connect(&instance, &SingleInstance::ActivationRequested, &program,
+                     &app::Program::Activate);
+    QObject::connect(&program, &app::Program::ended, &application, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    program.Start(arguments.files);
     return QApplication::exec();
 }

@@ -1,17 +1,18 @@
 // Whole files: reading one at once, and replacing one so that a failure never leaves it damaged.
 #include "base/file.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <cstdint>
 #include <filesystem>
-#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "base/errors.h"
+#include "base/system_error_text.h"
+#include "base/temp_file.h"
 
 namespace pelimator {
 
@@ -29,7 +30,8 @@ std::string DirectoryOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-std::string SystemReason(int error) { return std::strerror(error); }
+// The message of a save that a signal cut short; the target was never touched.
+constexpr const char* kInterrupted = "保存が中断されました (元のファイルは変わっていません)";
 
 [[noreturn]] void Fail(const std::string& path, const std::string& what) {
     throw FileError("ファイル「" + FileNameOf(path) + "」を保存できません: " + what);
@@ -55,26 +57,36 @@ private:
     int m_fd;
 };
 
-// Removes the temporary file unless it was renamed into place.
-class TempGuard {
-public:
-    explicit TempGuard(std::string path) : m_path(std::move(path)) {}
-    TempGuard(const TempGuard&) = delete;
-    TempGuard& operator=(const TempGuard&) = delete;
-    TempGuard(TempGuard&&) = delete;
-    TempGuard& operator=(TempGuard&&) = delete;
-    ~TempGuard() {
-        if (!m_path.empty()) ::unlink(m_path.c_str());
+FileRead Refused(ReadStatus status, int error) {
+    FileRead result;
+    result.status = status;
+    result.error = error;
+    return result;
+}
+
+FileRead OpenFailure(int error) {
+    return Refused(error == ENOENT ? ReadStatus::Missing : ReadStatus::Failed, error);
+}
+
+// Fills result and returns true when st is no regular file or is larger than maxBytes.
+bool Refuse(const struct stat& st, std::size_t maxBytes, FileRead& result) {
+    if (!S_ISREG(st.st_mode)) {
+        result = Refused(ReadStatus::NotRegular, S_ISDIR(st.st_mode) ? EISDIR : 0);
+        return true;
     }
-    void Release() noexcept { m_path.clear(); }
+    result.size = static_cast<std::uint64_t>(st.st_size);
+    if (result.size <= maxBytes) return false;
+    result.status = ReadStatus::TooLarge;
+    result.error = EFBIG;
+    return true;
+}
 
-private:
-    std::string m_path;
-};
-
-void SyncPath(const std::string& path, int flags) {
-    Fd fd(::open(path.c_str(), flags | O_CLOEXEC));
-    if (fd.Get() >= 0) ::fsync(fd.Get());  // a folder that cannot be opened: the rename is done
+// A size for messages: bytes below a megabyte, else whole megabytes, rounded up for a refused
+// size and down for a limit, so that the two never read alike.
+std::string SizeText(std::uint64_t bytes, bool roundUp) {
+    constexpr std::uint64_t kMega = std::uint64_t{1} << 20U;
+    if (bytes < kMega) return std::to_string(bytes) + " バイト";
+    return std::to_string((bytes + (roundUp ? kMega - 1 : 0)) / kMega) + " MB";
 }
 
 }  // namespace
@@ -102,106 +114,92 @@ std::string ReplaceTarget(const std::string& path) {
 
 void WriteFileAtomically(const std::string& path,
                          const std::function<void(const std::string& tempPath)>& write) {
-    if (path.empty()) Fail(path, "ファイル名が空です");
     const std::string target = ReplaceTarget(path);
-    std::string pattern = target + ".tmp-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
-    if (fd < 0) Fail(path, "一時ファイルを作れません (" + SystemReason(errno) + ")");
-    const std::string tempPath(buffer.data());
-    TempGuard guard(tempPath);
+    const std::string name = FileNameOf(target);
+    if (name.empty() || name == "." || name == "..") Fail(path, "ファイル名がありません");
 
-    // Keep the permissions of the file being replaced; a new file gets the usual ones.
+    // Only a regular file is replaced: never a folder, a device or a named pipe.
     struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (!exists && errno == ENAMETOOLONG) Fail(path, SystemErrorText(ENAMETOOLONG));
+    if (exists && S_ISDIR(old.st_mode)) Fail(path, "同じ名前のフォルダがあります");
+    if (exists && !S_ISREG(old.st_mode)) Fail(path, "通常のファイルではないので置き換えられません");
+
+    TempFile temp(DirectoryOf(target));
+    if (temp.Error() != 0) {
+        Fail(path, "一時ファイルを作れません (" + SystemErrorText(temp.Error()) + ")");
+    }
+    // Keep the permissions of the file being replaced; a new file gets the usual ones.
     mode_t mode = 0;
-    if (::stat(target.c_str(), &old) == 0) {
+    if (exists) {
         mode = old.st_mode & 07777U;
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
         mode = 0666U & ~mask;
     }
-    ::fchmod(fd, mode);
-    ::close(fd);
+    ::fchmod(temp.Fd(), mode);
 
-    write(tempPath);
+    write(temp.Path());
 
-    Fd syncFd(::open(tempPath.c_str(), O_RDONLY | O_CLOEXEC));
-    if (syncFd.Get() < 0) Fail(path, "一時ファイルを開けません (" + SystemReason(errno) + ")");
-    if (::fsync(syncFd.Get()) != 0) {
-        Fail(path, "ディスクに書き込めません (" + SystemReason(errno) + ")");
+    if (temp.InterruptedBy() != 0) Fail(path, kInterrupted);
+    // The writer's data are in the file's pages whichever descriptor wrote them.
+    if (::fsync(temp.Fd()) != 0) {
+        Fail(path, "ディスクに書き込めません (" + SystemErrorText(errno) + ")");
     }
-    syncFd.Close();
     const FileWriteHooks& hooks = Hooks();
-    if (hooks.beforeRename && !hooks.beforeRename(tempPath)) {
+    if (hooks.beforeRename && !hooks.beforeRename(temp.Path())) {
         Fail(path, "名前を変更できません");
     }
-    if (std::rename(tempPath.c_str(), target.c_str()) != 0) {
-        Fail(path, "名前を変更できません (" + SystemReason(errno) + ")");
+    if (temp.InterruptedBy() != 0) Fail(path, kInterrupted);
+    if (const int error = temp.RenameOver(name); error != 0) {
+        Fail(path, "名前を変更できません (" + SystemErrorText(error) + ")");
     }
-    guard.Release();
-    SyncPath(DirectoryOf(target), O_RDONLY | O_DIRECTORY);
+    temp.SyncFolder();
 }
 
 void ReplaceFileContent(const std::string& path, std::string_view content) {
     WriteFileAtomically(path, [&](const std::string& tempPath) {
         Fd fd(::open(tempPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
-        if (fd.Get() < 0) Fail(path, "一時ファイルを開けません (" + SystemReason(errno) + ")");
+        if (fd.Get() < 0) Fail(path, "一時ファイルを開けません (" + SystemErrorText(errno) + ")");
         const FileWriteHooks& hooks = Hooks();
         std::string_view rest = content;
         while (!rest.empty()) {
             const long n = hooks.writeBytes ? hooks.writeBytes(fd.Get(), rest.data(), rest.size())
                                             : ::write(fd.Get(), rest.data(), rest.size());
             if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) Fail(path, "書き込めません (" + SystemReason(n < 0 ? errno : EIO) + ")");
+            if (n <= 0) Fail(path, "書き込めません (" + SystemErrorText(n < 0 ? errno : EIO) + ")");
             rest.remove_prefix(static_cast<std::size_t>(n));
         }
-        if (!fd.Close()) Fail(path, "書き込めません (" + SystemReason(errno) + ")");
+        if (!fd.Close()) Fail(path, "書き込めません (" + SystemErrorText(errno) + ")");
     });
 }
 
 void SetFileWriteHooks(FileWriteHooks hooks) { Hooks() = std::move(hooks); }
 
 FileRead TryReadWholeFile(const std::string& path, std::size_t maxBytes) {
+    maxBytes = std::min(maxBytes, kMaxWholeFileBytes);
     FileRead result;
-    if (path.empty()) {
-        result.error = ENOENT;
-        return result;
-    }
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0) {
-        result.error = errno;
-        result.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
-        return result;
-    }
+    if (path.empty()) return Refused(ReadStatus::Missing, ENOENT);
+    // Decided from the name first, so that a device or a named pipe is never opened and a file
+    // too large is never read; the open cannot wait (O_NONBLOCK), and what it opened is checked
+    // again in case the name changed hands in between.
     struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0) {
-        result.error = errno;
-        result.status = ReadStatus::Failed;
-        return result;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        result.error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        result.status = ReadStatus::Failed;
-        return result;
-    }
+    if (::stat(path.c_str(), &st) != 0) return OpenFailure(errno);
+    if (Refuse(st, maxBytes, result)) return result;
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.Get() < 0) return OpenFailure(errno);
+    if (::fstat(fd.Get(), &st) != 0) return Refused(ReadStatus::Failed, errno);
+    if (Refuse(st, maxBytes, result)) return result;
+
     result.mode = st.st_mode & 07777;
-    if (static_cast<unsigned long long>(st.st_size) > maxBytes) {
-        result.status = ReadStatus::TooLarge;
-        return result;
-    }
     result.content.resize(static_cast<std::size_t>(st.st_size));
     std::size_t done = 0;
     while (done < result.content.size()) {
-        const ssize_t n = ::read(fd.Get(), result.content.data() + done, result.content.size() - done);
+        const ssize_t n =
+            ::read(fd.Get(), result.content.data() + done, result.content.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            result.error = errno;
-            result.status = ReadStatus::Failed;
-            result.content.clear();
-            return result;
-        }
+        if (n < 0) return Refused(ReadStatus::Failed, errno);
         if (n == 0) break;  // shrank while read: keep what is there
         done += static_cast<std::size_t>(n);
     }
@@ -214,18 +212,24 @@ std::string ReadWholeFile(const std::string& path, std::size_t maxBytes) {
     const std::string name = FileNameOf(path);
     FileRead file = TryReadWholeFile(path, maxBytes);
     switch (file.status) {
-    case ReadStatus::Ok:
-        return std::move(file.content);
-    case ReadStatus::TooLarge:
-        throw FileError("ファイル「" + name + "」は大きすぎて開けません");
-    case ReadStatus::Missing:
-    case ReadStatus::Failed:
-        break;
+        case ReadStatus::Ok:
+            return std::move(file.content);
+        case ReadStatus::TooLarge:
+            throw FileError("ファイル「" + name + "」は大きすぎて開けません (" +
+                            SizeText(file.size, true) + "。開けるのは " +
+                            SizeText(std::min(maxBytes, kMaxWholeFileBytes), false) + "までです)");
+        case ReadStatus::NotRegular:
+            if (file.error == EISDIR) {
+                throw FileError("「" + name + "」はフォルダです。ファイルを選んで下さい");
+            }
+            throw FileError("「" + name +
+                            "」は通常のファイルではないので開けません (装置や名前付き" +
+                            "パイプは読みません)");
+        case ReadStatus::Missing:
+        case ReadStatus::Failed:
+            break;
     }
-    if (file.error == EISDIR) {
-        throw FileError("「" + name + "」はフォルダです。ファイルを選んでください");
-    }
-    throw FileError("ファイル「" + name + "」を開けません: " + SystemReason(file.error));
+    throw FileError("ファイル「" + name + "」を開けません: " + SystemErrorText(file.error));
 }
 
 }  // namespace pelimator

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -18,9 +19,12 @@ namespace pelimator {
 
 // Calls write(tempPath) to produce the new content in a temporary file beside the file that path
 // names (see ReplaceTarget), flushes it to disk and renames it over that file, keeping the old
-// file's permissions (a new file gets the usual ones). When write throws or anything fails, the
-// temporary file is removed and the old file is left as it was; failures of the file system
-// raise FileError naming path.
+// file's permissions (a new file gets the usual ones). Only a missing or regular file is
+// replaced. When write throws or anything fails, the temporary file is removed and the old file
+// is left as it was; failures of the file system raise FileError naming path, with the reason in
+// Japanese. The temporary file has a short name of its own (base/temp_file.h), so any name the
+// folder allows can be saved; SIGINT, SIGTERM or SIGHUP during the save remove it, and a later
+// save into the folder removes what a killed run left.
 void WriteFileAtomically(const std::string& path,
                          const std::function<void(const std::string& tempPath)>& write);
 
@@ -36,19 +40,31 @@ struct FileWriteHooks {
 // Installs hooks for every later replace (pass {} to remove them). Not thread-safe.
 void SetFileWriteHooks(FileWriteHooks hooks);
 
+// No file is read whole beyond this, whatever a caller allows: the parsers index with int.
+inline constexpr std::size_t kMaxWholeFileBytes = (std::size_t{1} << 31U) - 1;
+
 // A whole file read without raising: what was read, or why not.
-enum class ReadStatus { Ok, Missing, Failed, TooLarge };
+enum class ReadStatus {
+    Ok,
+    Missing,     // no such file (or an empty path)
+    Failed,      // could not be opened or read: error says why
+    TooLarge,    // larger than allowed: size says how large; nothing was read
+    NotRegular,  // a folder (error EISDIR), a device, a named pipe or a socket: never opened
+};
 struct FileRead {
     ReadStatus status = ReadStatus::Missing;
     std::string content;
-    mode_t mode = 0;  // permission bits of the file read
-    int error = 0;    // errno of a failure
+    mode_t mode = 0;         // permission bits of the file read
+    int error = 0;           // errno of a failure
+    std::uint64_t size = 0;  // the file's size, once known
 };
-// Reads the regular file at path, at most maxBytes; an empty path is Missing.
+// Reads the regular file at path, at most maxBytes (and at most kMaxWholeFileBytes). The type
+// and size are checked before anything is read, and the open never blocks, so a named pipe or
+// /dev/zero is refused at once as NotRegular and a huge file as TooLarge.
 [[nodiscard]] FileRead TryReadWholeFile(const std::string& path, std::size_t maxBytes);
 
-// The whole content of a file; FileError naming path when it cannot be read or is larger than
-// maxBytes.
+// The whole content of a file; FileError naming the file, in Japanese, when it is missing, cannot
+// be read, is no regular file or is larger than maxBytes (the message gives both sizes).
 [[nodiscard]] std::string ReadWholeFile(const std::string& path, std::size_t maxBytes);
 
 // The last component of a path, for messages.

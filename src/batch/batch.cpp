@@ -30,6 +30,7 @@
 #include "line/line_run.h"
 #include "settings/ini_edit.h"
 #include "settings/settings_file.h"
+#include "settings/settings_location.h"
 
 namespace pelimator::batch {
 
@@ -47,7 +48,7 @@ struct PathInput {
 
 std::string SettingsPathFor(const BatchOptions& options, const std::string& programDir) {
     if (!options.settingsFile.empty()) return options.settingsFile;
-    return settings::SettingsFilePath(programDir.empty() ? ProgramDirectory() : programDir);
+    return settings::SettingsFileForProgram(programDir.empty() ? ProgramDirectory() : programDir);
 }
 
 // The settings the run uses; the file named on the command line must exist, the default one may
@@ -60,9 +61,10 @@ settings::RunSettings ReadSettings(const std::string& path, bool explicitlyNamed
         if (fs::is_directory(path, error)) {
             throw InputError("設定ファイル「" + path + "」はフォルダです");
         }
-        const std::ifstream probe(path);
-        if (!probe) {
-            throw InputError("設定ファイル「" + path + "」を開けません: " + std::strerror(errno));
+        try {
+            (void)ReadWholeFile(path, kMaxWholeFileBytes);  // refuses a pipe without waiting
+        } catch (const FileError& unreadable) {
+            throw InputError(std::string("設定ファイルを読めません: ") + unreadable.what());
         }
     }
     settings::clsIniEdit ini;
@@ -117,8 +119,8 @@ std::set<std::int32_t> ResolveLayers(const board::BoardLayers& layers,
             for (std::size_t i = 0; i < layers.Count(); ++i) {
                 known += (i == 0 ? "" : ", ") + LayerLabel(layers.At(i));
             }
-            throw InputError("図面「" + drawingName + "」に画層「" + name +
-                             "」がありません (ある画層: " + known + ")");
+            throw InputError("図面「" + drawingName + "」にレイヤ「" + name +
+                             "」がありません (あるレイヤ: " + known + ")");
         }
         numbers.insert(found->number);
     }
@@ -141,7 +143,7 @@ std::vector<PathInput> PathsFromLayers(const board::BoardDocument& document,
         const board::EntityData& first = entities[chain.pieces.front().entity];
         const board::LayerData* layer = layers.Find(first.layer);
         std::ostringstream origin;
-        origin << std::setprecision(10) << "図面「" << options.input << "」の画層 "
+        origin << std::setprecision(10) << "図面「" << options.input << "」のレイヤ "
                << (layer != nullptr ? LayerLabel(*layer) : std::to_string(first.layer))
                << " の図形 " << chain.pieces.front().entity + 1 << " 番目から ("
                << chain.pieces.size() << " 個、始点 " << first.start.x << ", " << first.start.y
@@ -158,7 +160,7 @@ std::vector<PathInput> PathsFromLayers(const board::BoardDocument& document,
         paths.push_back(std::move(path));
     }
     if (paths.empty()) {
-        throw InputError("図面「" + options.input + "」の指定の画層には線も円弧もありません");
+        throw InputError("図面「" + options.input + "」の指定のレイヤには線も円弧もありません");
     }
     return paths;
 }
@@ -184,97 +186,121 @@ bool SameFile(const std::string& a, const std::string& b) {
     return fs::equivalent(a, b, error);
 }
 
-int Run(const BatchOptions& options, BatchStreams& streams, const std::string& programDir) {
-    const auto started = std::chrono::steady_clock::now();
-    M_Calc::InitPi();
-
-    const std::string output = OutputPathFor(options);
+// The output file, refused when it is the input (unless allowed) or its folder is missing.
+std::string CheckedOutputPath(const BatchOptions& options) {
+    std::string output = OutputPathFor(options);
     if (!options.input.empty() && !options.overwriteInput &&
         (output == options.input || SameFile(output, options.input))) {
         throw UsageError(
             "出力先「" + output +
             "」が入力図面と同じです。上書きするときは --overwrite-input を付けて下さい");
     }
-
     // A folder that is not there would only fail the write after every path was drawn.
     const fs::path outputDir = fs::path(output).parent_path();
     std::error_code dirError;
     if (!outputDir.empty() && !fs::is_directory(outputDir, dirError)) {
         throw InputError("出力先のフォルダ「" + outputDir.string() + "」がありません");
     }
+    return output;
+}
 
-    const std::string settingsPath = SettingsPathFor(options, programDir);
-    bool settingsFound = false;
+// The run's settings; a wave that the radius rule refuses fails before the drawing is read.
+settings::RunSettings CheckedSettings(const BatchOptions& options, const std::string& path,
+                                      bool& found) {
     const settings::RunSettings runSettings =
-        ReadSettings(settingsPath, !options.settingsFile.empty(), settingsFound);
-    if (options.lineKind == 0 &&
-        2 * static_cast<std::int64_t>(runSettings.WaveRadius) < runSettings.WaveWidth) {
-        throw InputError("設定ファイル「" + settingsPath + "」: 波線の半径 " +
+        ReadSettings(path, !options.settingsFile.empty(), found);
+    if (options.lineKind == settings::LineKind::Wave &&
+        !settings::WaveRadiusFits(runSettings.WaveRadius, runSettings.WaveWidth)) {
+        throw InputError("設定ファイル「" + path + "」: 波線の半径 " +
                          std::to_string(runSettings.WaveRadius) + " mm、幅 " +
                          std::to_string(runSettings.WaveWidth) + " mm では描けません。" +
-                         kRadiusTooSmallMessage);
+                         settings::kRadiusTooSmallMessage);
     }
+    return runSettings;
+}
 
-    auto application = board::BoardApplication::Create();
-    board::BoardFactory factory(application);
-    const OpenedInput opened = OpenInput(*application, options);
+// Notes what the input had that the board does not keep, and gives the drawing its scale.
+void PrepareDocument(const OpenedInput& opened, const BatchOptions& options, std::ostream& err) {
     board::BoardDocument& document = *opened.document;
     if (opened.report.skipped > 0) {
         // The board shows lines and arcs only; the rest is written back as it was read.
-        streams.err << "注意: 図面「" << options.input << "」の図形のうち " << opened.report.skipped
-                    << " 個 (";
+        err << "注意: 図面「" << options.input << "」の図形のうち " << opened.report.skipped
+            << " 個 (";
         bool first = true;
         for (const auto& [kind, count] : opened.report.skippedKinds) {
-            streams.err << (first ? "" : ", ") << kind << " " << count;
+            err << (first ? "" : ", ") << kind << " " << count;
             first = false;
         }
-        streams.err << ") は経路には使いませんが、出力にはそのまま残します\n";
+        err << ") は経路には使いませんが、出力にはそのまま残します\n";
     }
     if (!opened.report.guessedCodePage.empty()) {
-        streams.err << "注意: 図面「" << options.input << "」は文字コードの指定がないので "
-                    << (opened.report.guessedCodePage == "ANSI_932" ? "Shift-JIS"
-                                                                    : opened.report.guessedCodePage)
-                    << " として読み、同じ文字コードで保存します\n";
+        err << "注意: 図面「" << options.input << "」は文字コードの指定がないので "
+            << (opened.report.guessedCodePage == "ANSI_932" ? "Shift-JIS"
+                                                            : opened.report.guessedCodePage)
+            << " として読み、同じ文字コードで保存します\n";
     }
     if (!opened.scaleStored) {
         document.Scale()->SetNumerator(1);
         document.Scale()->SetDenominator(options.scaleDenominator);
     } else if (options.scaleGiven) {
-        streams.err << "注意: 図面「" << options.input << "」は縮尺 "
-                    << document.ScaleModel()->Numerator() << ":"
-                    << document.ScaleModel()->Denominator()
-                    << " を持っているので --scale は使いません\n";
+        err << "注意: 図面「" << options.input << "」は縮尺 " << document.ScaleModel()->Numerator()
+            << ":" << document.ScaleModel()->Denominator()
+            << " を持っているので --scale は使いません\n";
     }
+}
 
-    const std::vector<PathInput> paths = options.source == PathSource::Layers
-                                             ? PathsFromLayers(document, options)
-                                             : PathsFromPoints(options, streams.in);
-
+LineOptions LineOptionsFor(const BatchOptions& options) {
     LineOptions lineOptions;
-    lineOptions.pathKind = options.pathKind.value_or(
-        options.source == PathSource::Layers ? std::int16_t{0} : std::int16_t{2});
+    lineOptions.pathKind = options.pathKind.value_or(options.source == PathSource::Layers
+                                                         ? settings::PathKind::Polyline
+                                                         : settings::PathKind::ThroughPoints);
     lineOptions.lineKind = options.lineKind;
     lineOptions.magnification = options.magnification;
-    lineOptions.dir = options.dir;
+    lineOptions.up = options.up;
+    lineOptions.entityLimit = options.maxEntities;
+    return lineOptions;
+}
 
+struct DrawnTotals {
+    std::int64_t entities = 0;
+    std::int32_t layer = 0;  // the layer of the last line
+};
+
+// Draws every path as one line, each its own edit step; a path that yields no entity is noted.
+DrawnTotals DrawPaths(board::BoardFactory& factory, board::BoardDocument& document,
+                      const std::vector<PathInput>& paths, const LineOptions& lineOptions,
+                      const settings::RunSettings& runSettings, BatchStreams& streams) {
     Progress progress(streams.err, streams.errIsTerminal, paths.size());
     const host::StatusSink sink = progress.Sink();
-    std::int64_t entities = 0;
-    std::int32_t layer = 0;
+    DrawnTotals totals;
+    std::vector<std::string> notes;
     try {
         for (std::size_t i = 0; i < paths.size(); ++i) {
             progress.StartPath(i);
             auto picks = factory.CreatePointList();
             for (const board::Vec2 p : paths[i].points) picks->Add(p.x, p.y);
+            // The bound covers the whole run: all its entities are held until the one save.
+            LineOptions pathOptions = lineOptions;
+            pathOptions.entityLimit = lineOptions.entityLimit - totals.entities;
             LineResult result;
             try {
-                result = DrawLine(factory, document, *picks, lineOptions, runSettings, sink);
+                result = DrawLine(factory, document, *picks, pathOptions, runSettings, sink);
+            } catch (const WorkLimitError& error) {
+                throw Error("経路 " + std::to_string(i + 1) + " (" + paths[i].origin +
+                            ") を描けませんでした: 図形が約 " + std::to_string(error.Estimate()) +
+                            " 個増え、ここまでの " + std::to_string(totals.entities) +
+                            " 個と合わせて上限の " + std::to_string(lineOptions.entityLimit) +
+                            " 個を超えます。上限は --max-entities で変えられます");
             } catch (const Error& error) {
                 throw Error("経路 " + std::to_string(i + 1) + " (" + paths[i].origin +
                             ") を描けませんでした: " + error.what());
             }
-            entities += result.entities;
-            layer = result.layer;
+            if (result.entities == 0) {
+                notes.push_back("注意: 経路 " + std::to_string(i + 1) + " (" + paths[i].origin +
+                                "): " + NoEntityText(result.pathLength, result.pitch));
+            }
+            totals.entities += result.entities;
+            totals.layer = result.layer;
             progress.FinishPath(i, result.entities);
         }
     } catch (...) {
@@ -282,6 +308,48 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
         throw;
     }
     progress.Close();
+    // After the progress line is closed, so the notes do not break into it.
+    for (const std::string& note : notes) streams.err << note << "\n";
+    return totals;
+}
+
+void PrintSummary(std::ostream& err, const board::BoardDocument& document,
+                  const BatchOptions& options, std::size_t pathCount, const DrawnTotals& totals,
+                  double seconds, const std::string& output, const std::string& settingsPath,
+                  bool settingsFound) {
+    const board::LayerData* layerData = document.LayerTable()->Find(totals.layer);
+    std::ostringstream summary;
+    summary << std::fixed << std::setprecision(2) << "完了: 経路 " << pathCount << " 本に"
+            << (options.lineKind == settings::LineKind::Wave ? "波線" : "ジグザグ線")
+            << "を描き、図形 " << totals.entities << " 個をレイヤ "
+            << (layerData != nullptr ? LayerLabel(*layerData) : std::to_string(totals.layer))
+            << " に追加しました (所要時間 " << seconds << " 秒)\n"
+            << "保存先: " << output << "\n"
+            << "設定: " << (settingsFound ? settingsPath : settingsPath + " (ないので既定値)")
+            << "\n";
+    err << summary.str() << std::flush;
+}
+
+int Run(const BatchOptions& options, BatchStreams& streams, const std::string& programDir) {
+    const auto started = std::chrono::steady_clock::now();
+    M_Calc::InitPi();
+
+    const std::string output = CheckedOutputPath(options);
+    const std::string settingsPath = SettingsPathFor(options, programDir);
+    bool settingsFound = false;
+    const settings::RunSettings runSettings = CheckedSettings(options, settingsPath, settingsFound);
+
+    auto application = board::BoardApplication::Create();
+    board::BoardFactory factory(application);
+    const OpenedInput opened = OpenInput(*application, options);
+    board::BoardDocument& document = *opened.document;
+    PrepareDocument(opened, options, streams.err);
+
+    const std::vector<PathInput> paths = options.source == PathSource::Layers
+                                             ? PathsFromLayers(document, options)
+                                             : PathsFromPoints(options, streams.in);
+    const DrawnTotals totals =
+        DrawPaths(factory, document, paths, LineOptionsFor(options), runSettings, streams);
 
     // Nothing is dropped silently: what the file's version cannot hold stops the run unless
     // --allow-loss was given.
@@ -301,17 +369,8 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
 
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    const board::LayerData* layerData = document.LayerTable()->Find(layer);
-    std::ostringstream summary;
-    summary << std::fixed << std::setprecision(2) << "完了: 経路 " << paths.size() << " 本に"
-            << (options.lineKind == 0 ? "波線" : "ジグザグ線") << "を描き、図形 " << entities
-            << " 個を画層 "
-            << (layerData != nullptr ? LayerLabel(*layerData) : std::to_string(layer))
-            << " に追加しました (所要時間 " << seconds << " 秒)\n"
-            << "保存先: " << output << "\n"
-            << "設定: " << (settingsFound ? settingsPath : settingsPath + " (ないので既定値)")
-            << "\n";
-    streams.err << summary.str() << std::flush;
+    PrintSummary(streams.err, document, options, paths.size(), totals, seconds, output,
+                 settingsPath, settingsFound);
     return kExitOk;
 }
 

@@ -1,7 +1,9 @@
 // The batch command's options: parsing the command line and the help text.
 #include "batch/options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <functional>
 #include <limits>
 #include <string_view>
 
@@ -41,10 +43,118 @@ void SplitLayers(std::string_view text, std::vector<std::string>& layers) {
     while (true) {
         const auto comma = text.find(',');
         const std::string_view name = text.substr(0, comma);
-        if (name.empty()) throw UsageError("--layers に空の画層名があります");
+        if (name.empty()) throw UsageError("--layers に空のレイヤ名があります");
         layers.emplace_back(name);
         if (comma == std::string_view::npos) return;
         text.remove_prefix(comma + 1);
+    }
+}
+
+bool AsksForHelp(std::span<const std::string> args) {
+    return std::ranges::any_of(
+        args, [](const std::string& arg) { return arg == "--help" || arg == "-h"; });
+}
+
+// What the command line has named so far, for the checks that need all of it.
+struct Seen {
+    bool points = false;
+    bool layers = false;
+    bool input = false;
+};
+
+void TakeInput(const std::string& arg, BatchOptions& options, Seen& seen) {
+    if (seen.input) {
+        throw UsageError("入力図面は 1 つだけ指定できます: \"" + options.input + "\" と \"" + arg +
+                         "\"");
+    }
+    if (arg == "-") {
+        throw UsageError("入力図面に標準入力は使えません (点は --points - で渡せます)");
+    }
+    options.input = arg;
+    seen.input = true;
+}
+
+std::int32_t ParseMagnification(std::string_view name, const std::string& text) {
+    const std::int64_t mag = ParseWhole(name, text);
+    if (mag < settings::kMagMin || mag > settings::kMagMax) {
+        throw UsageError("--mag (倍率 %) は " + std::to_string(settings::kMagMin) + "〜" +
+                         std::to_string(settings::kMagMax) +
+                         " で指定して下さい: " + std::to_string(mag));
+    }
+    return static_cast<std::int32_t>(mag);
+}
+
+std::int32_t ParseScale(std::string_view name, std::string text) {
+    if (text.starts_with("1:")) text.erase(0, 2);
+    const std::int64_t denominator = ParseWhole(name, text);
+    if (denominator < 1 || denominator > std::numeric_limits<std::int32_t>::max()) {
+        throw UsageError("--scale (縮尺 1:N の N) は 1 以上の整数で指定して下さい: " + text);
+    }
+    return static_cast<std::int32_t>(denominator);
+}
+
+std::int64_t ParseEntityLimit(std::string_view name, const std::string& text) {
+    const std::int64_t limit = ParseWhole(name, text);
+    if (limit < 1) {
+        throw UsageError("--max-entities (図形の数の上限) は 1 以上の整数で指定して下さい: " +
+                         text);
+    }
+    return limit;
+}
+
+std::string NonEmpty(std::string value, const char* whatIsEmpty) {
+    if (value.empty()) throw UsageError(whatIsEmpty);
+    return value;
+}
+
+// One option that takes a value; false when name is none of them.
+bool TakeValueOption(const std::string& name, const std::function<std::string()>& value,
+                     BatchOptions& options, Seen& seen) {
+    if (name == "--points") {
+        options.pointsFile = NonEmpty(value(), "--points のファイル名が空です");
+        seen.points = true;
+    } else if (name == "--layers") {
+        SplitLayers(value(), options.layers);
+        seen.layers = true;
+    } else if (name == "--line") {
+        options.lineKind =
+            static_cast<settings::LineKind>(ParseChoice(name, value(), {"wave", "zigzag"}));
+    } else if (name == "--path") {
+        options.pathKind = static_cast<settings::PathKind>(
+            ParseChoice(name, value(), {"polyline", "near", "through"}));
+    } else if (name == "--up") {
+        options.up = static_cast<settings::UpSide>(ParseChoice(name, value(), {"left", "right"}));
+    } else if (name == "--mag") {
+        options.magnification = ParseMagnification(name, value());
+    } else if (name == "--scale") {
+        options.scaleDenominator = ParseScale(name, value());
+        options.scaleGiven = true;
+    } else if (name == "--max-entities") {
+        options.maxEntities = ParseEntityLimit(name, value());
+    } else if (name == "--settings") {
+        options.settingsFile = NonEmpty(value(), "--settings のファイル名が空です");
+    } else if (name == "--output" || name == "-o") {
+        options.output = NonEmpty(value(), "出力ファイル名が空です");
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The checks that need the whole command line; sets where the paths come from.
+void CheckCombination(BatchOptions& options, const Seen& seen) {
+    if (seen.points == seen.layers) {
+        throw UsageError(
+            seen.points
+                ? "--points と --layers は同時に使えません"
+                : "経路の取り方を指定して下さい (--points ファイル または --layers レイヤ)");
+    }
+    options.source = seen.points ? PathSource::PointsFile : PathSource::Layers;
+    if (options.source == PathSource::Layers && options.input.empty()) {
+        throw UsageError("--layers には入力図面 (DXF) が必要です");
+    }
+    if (options.input.empty() && options.output.empty()) {
+        throw UsageError("新しい図面に描くときは --output で出力ファイルを指定して下さい");
     }
 }
 
@@ -52,28 +162,16 @@ void SplitLayers(std::string_view text, std::vector<std::string>& layers) {
 
 BatchOptions ParseOptions(std::span<const std::string> args) {
     BatchOptions options;
-    for (const std::string& arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-            return options;
-        }
+    if (AsksForHelp(args)) {
+        options.help = true;
+        return options;
     }
-    bool pointsGiven = false;
-    bool layersGiven = false;
-    bool inputGiven = false;
+    Seen seen;
     bool onlyPositional = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (onlyPositional || arg == "-" || !arg.starts_with("-")) {
-            if (inputGiven) {
-                throw UsageError("入力図面は 1 つだけ指定できます: \"" + options.input +
-                                 "\" と \"" + arg + "\"");
-            }
-            if (arg == "-") {
-                throw UsageError("入力図面に標準入力は使えません (点は --points - で渡せます)");
-            }
-            options.input = arg;
-            inputGiven = true;
+            TakeInput(arg, options, seen);
             continue;
         }
         if (arg == "--") {
@@ -98,60 +196,11 @@ BatchOptions ParseOptions(std::span<const std::string> args) {
         } else if (name == "--allow-loss") {
             if (inlineValue) throw UsageError("--allow-loss は値をとりません");
             options.allowLoss = true;
-        } else if (name == "--points") {
-            options.pointsFile = value();
-            if (options.pointsFile.empty()) throw UsageError("--points のファイル名が空です");
-            pointsGiven = true;
-        } else if (name == "--layers") {
-            SplitLayers(value(), options.layers);
-            layersGiven = true;
-        } else if (name == "--line") {
-            options.lineKind = ParseChoice(name, value(), {"wave", "zigzag"});
-        } else if (name == "--path") {
-            options.pathKind = ParseChoice(name, value(), {"polyline", "near", "through"});
-        } else if (name == "--up") {
-            options.dir = ParseChoice(name, value(), {"left", "right"}) == 0 ? std::int16_t{-1}
-                                                                             : std::int16_t{0};
-        } else if (name == "--mag") {
-            const std::int64_t mag = ParseWhole(name, value());
-            if (mag < settings::kMagMin || mag > settings::kMagMax) {
-                throw UsageError("--mag (倍率 %) は " + std::to_string(settings::kMagMin) + "〜" +
-                                 std::to_string(settings::kMagMax) +
-                                 " で指定して下さい: " + std::to_string(mag));
-            }
-            options.magnification = static_cast<std::int32_t>(mag);
-        } else if (name == "--scale") {
-            std::string text = value();
-            if (text.starts_with("1:")) text.erase(0, 2);
-            const std::int64_t denominator = ParseWhole(name, text);
-            if (denominator < 1 || denominator > std::numeric_limits<std::int32_t>::max()) {
-                throw UsageError("--scale (縮尺 1:N の N) は 1 以上の整数で指定して下さい: " +
-                                 text);
-            }
-            options.scaleDenominator = static_cast<std::int32_t>(denominator);
-            options.scaleGiven = true;
-        } else if (name == "--settings") {
-            options.settingsFile = value();
-            if (options.settingsFile.empty()) throw UsageError("--settings のファイル名が空です");
-        } else if (name == "--output" || name == "-o") {
-            options.output = value();
-            if (options.output.empty()) throw UsageError("出力ファイル名が空です");
-        } else {
+        } else if (!TakeValueOption(name, value, options, seen)) {
             throw UsageError("知らないオプションです: " + arg);
         }
     }
-    if (pointsGiven == layersGiven) {
-        throw UsageError(
-            pointsGiven ? "--points と --layers は同時に使えません"
-                        : "経路の取り方を指定して下さい (--points ファイル または --layers 画層)");
-    }
-    options.source = pointsGiven ? PathSource::PointsFile : PathSource::Layers;
-    if (options.source == PathSource::Layers && options.input.empty()) {
-        throw UsageError("--layers には入力図面 (DXF) が必要です");
-    }
-    if (options.input.empty() && options.output.empty()) {
-        throw UsageError("新しい図面に描くときは --output で出力ファイルを指定して下さい");
-    }
+    CheckCombination(options, seen);
     return options;
 }
 
@@ -179,7 +228,7 @@ std::string HelpText(const std::string& program) {
            "  --points ファイル   点のファイル。1 行に 1 点 \"x y\" または \"x,y\" (図面の単位)。\n"
            "                      空行で次の経路に移ります。# から行末まではコメントです。\n"
            "                      \"-\" なら標準入力から読みます。\n"
-           "  --layers 画層,...   入力図面のこれらの画層 (名前または番号) にある折れ線と、端が\n"
+           "  --layers レイヤ,... 入力図面のこれらのレイヤ (名前または番号) にある折れ線と、端が\n"
            "                      つながる線・円弧の連なりを、それぞれ 1 本の経路にします。\n"
            "\n"
            "描き方:\n"
@@ -190,8 +239,12 @@ std::string HelpText(const std::string& program) {
            "  --up left|right     上とする側: 左 (left, 0) / 右 (right, 1)。既定 left\n"
            "  --scale N           縮尺 1:N。縮尺を持たない図面 (新しい図面、縮尺のない DXF)\n"
            "                      にだけ使います。既定 1\n"
-           "  --settings ファイル 幅・半径・高さ・画層を読む設定ファイル。既定はプログラムと\n"
-           "                      同じフォルダの Korvane.ini (なければ既定値)\n"
+           "  --settings ファイル 幅・半径・高さ・レイヤを読む設定ファイル。既定は対話画面と同じ\n"
+           "                      Korvane.ini (なければ既定値)\n"
+           "  --max-entities N    1 回の実行で作る図形の上限。経路ごとに描く前に見積もり、\n"
+           "                      合計がこれを超えるならエラーにします。既定 " +
+           std::to_string(kDefaultEntityLimit) +
+           "\n"
            "\n"
            "出力:\n"
            "  -o, --output ファイル  保存先。既定は入力の名前に \"" +
@@ -216,7 +269,7 @@ std::string HelpText(const std::string& program) {
            "  " +
            program +
            " --layers 道路 --scale 500 -o 道路-波線.dxf 道路.dxf\n"
-           "      道路.dxf の画層「道路」の線に沿って波線を描き (縮尺のない図面なら 1:500)、\n"
+           "      道路.dxf のレイヤ「道路」の線に沿って波線を描き (縮尺のない図面なら 1:500)、\n"
            "      道路-波線.dxf に保存します。\n";
 }
 

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "line/line_run.h"
+#include "settings/settings_file.h"
+
 namespace pelimator::batch {
 
 // Where the paths come from.
@@ -21,13 +24,14 @@ struct BatchOptions {
     PathSource source = PathSource::PointsFile;
     std::string pointsFile;           // with PathSource::PointsFile
     std::vector<std::string> layers;  // with PathSource::Layers: names or numbers
-    std::int16_t lineKind = 0;        // 0 wave, 1 zigzag
-    // 0 polyline, 1 curve near the points, 2 through them. Unset: 2 for picked points (the main
-    // window's default), 0 for paths taken from the drawing (they follow it as drawn).
-    std::optional<std::int16_t> pathKind;
-    std::int32_t magnification = 100;   // percent, 10..1000
-    std::int16_t dir = -1;              // -1 (True): "左" is the up side; 0: "右"
-    std::int32_t scaleDenominator = 1;  // 1:N for a drawing that stores no scale
+    settings::LineKind lineKind = settings::LineKind::Wave;
+    // Unset: through the points for picked points (the main window's default), a polyline for
+    // paths taken from the drawing (they follow it as drawn).
+    std::optional<settings::PathKind> pathKind;
+    std::int32_t magnification = 100;  // percent, 10..1000
+    settings::UpSide up = settings::UpSide::Left;
+    std::int32_t scaleDenominator = 1;               // 1:N for a drawing that stores no scale
+    std::int64_t maxEntities = kDefaultEntityLimit;  // of the whole run, refused above
     bool scaleGiven = false;
     std::string settingsFile;  // empty: Korvane.ini beside the program
     std::string output;        // empty: beside the input with kOutputSuffix

@@ -1,14 +1,17 @@
 // Picked points as text: parsing blocks of "x y" / "x,y" lines into paths.
 #include "batch/pick_file.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string_view>
 
+#include "base/file.h"
+#include "base/system_error_text.h"
 #include "batch/errors.h"
 
 namespace pelimator::batch {
@@ -84,22 +87,29 @@ void CheckDistinct(const PickPath& path, const std::string& source) {
                      ": 経路には異なる点が 2 つ以上必要です (この経路は 1 点だけです)");
 }
 
-}  // namespace
+std::string TooManyBytes(const std::string& source, std::size_t bytes) {
+    return "「" + source + "」は大きすぎます (点のファイルは " + std::to_string(bytes >> 20U) +
+           " MiB まで)";
+}
 
-std::vector<PickPath> ReadPickPaths(std::istream& in, const std::string& sourceName) {
+// Parses the whole text; lines end with LF (a CR before it is a blank).
+std::vector<PickPath> ParsePickText(std::string_view text, const std::string& sourceName,
+                                    std::size_t maxPoints) {
     std::vector<PickPath> paths;
     PickPath current;
+    std::size_t pointCount = 0;
     const auto endPath = [&]() {
         if (current.points.empty()) return;
         CheckDistinct(current, sourceName);
         paths.push_back(std::move(current));
         current = PickPath{};
     };
-    std::string raw;
     std::size_t lineNumber = 0;
-    while (std::getline(in, raw)) {
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         ++lineNumber;
-        std::string_view line = raw;
         if (lineNumber == 1 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
         if (Trim(line).empty()) {
             endPath();
@@ -107,28 +117,63 @@ std::vector<PickPath> ReadPickPaths(std::istream& in, const std::string& sourceN
         }
         const std::string_view content = Trim(line.substr(0, line.find('#')));
         if (content.empty()) continue;
+        if (++pointCount > maxPoints) {
+            throw InputError(Where(sourceName, lineNumber) + "点が多すぎます (1 つのファイルに " +
+                             std::to_string(maxPoints) + " 点まで)");
+        }
         if (current.points.empty()) current.firstLine = lineNumber;
         current.lastLine = lineNumber;
         current.points.push_back(ParsePoint(content, sourceName, lineNumber));
-    }
-    if (in.bad()) {
-        throw InputError("「" + sourceName + "」を読み込めませんでした (" +
-                         std::to_string(lineNumber) + " 行目まで)");
     }
     endPath();
     return paths;
 }
 
-std::vector<PickPath> ReadPickFile(const std::string& path) {
+}  // namespace
+
+std::vector<PickPath> ReadPickPaths(std::istream& in, const std::string& sourceName,
+                                    const PickLimits& limits) {
+    std::string text;
+    std::array<char, 65536> chunk{};
+    while (in) {
+        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        if (got > limits.bytes - std::min(limits.bytes, text.size())) {
+            throw InputError(TooManyBytes(sourceName, limits.bytes));
+        }
+        text.append(chunk.data(), got);
+    }
+    if (in.bad()) {
+        throw InputError("「" + sourceName + "」を読み込めませんでした (" +
+                         std::to_string(text.size()) + " バイト目まで)");
+    }
+    return ParsePickText(text, sourceName, limits.points);
+}
+
+std::vector<PickPath> ReadPickFile(const std::string& path, const PickLimits& limits) {
     std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
+    const auto status = std::filesystem::status(path, error);
+    if (std::filesystem::is_directory(status)) {
         throw InputError("「" + path + "」はフォルダです。点のファイルを指定して下さい");
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw InputError("「" + path + "」を開けません: " + std::strerror(errno));
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        throw InputError("「" + path +
+                         "」は通常のファイルではありません。点のファイルを指定して下さい");
     }
-    return ReadPickPaths(in, path);
+    FileRead file = TryReadWholeFile(path, limits.bytes);
+    switch (file.status) {
+        case ReadStatus::Ok:
+            return ParsePickText(file.content, path, limits.points);
+        case ReadStatus::TooLarge:
+            throw InputError(TooManyBytes(path, limits.bytes));
+        case ReadStatus::NotRegular:
+            throw InputError("「" + path +
+                             "」は通常のファイルではありません。点のファイルを指定して下さい");
+        case ReadStatus::Missing:
+        case ReadStatus::Failed:
+            break;
+    }
+    throw InputError("「" + path + "」を開けません: " + SystemErrorText(file.error));
 }
 
 }  // namespace pelimator::batch

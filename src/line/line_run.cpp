@@ -1,7 +1,11 @@
-// One line from picked points to entities.
+// One line from picks to entities.
 #include "line/line_run.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iomanip>
+#include <limits>
+#include <sstream>
 #include <string>
 
 #include "geometry/errors.h"
@@ -11,19 +15,20 @@
 
 namespace pelimator {
 
-double ScaleFactor(host::HostDocument& document) {
-    const double denominator = static_cast<double>(document.Scale()->Denominator());
-    const double numerator = static_cast<double>(document.Scale()->Numerator());
-    const double factor = denominator / numerator;
-    if (!std::isfinite(factor) || factor <= 0.0) {
-        throw ArithmeticError("図面の縮尺 " + std::to_string(document.Scale()->Numerator()) + ":" +
-                              std::to_string(document.Scale()->Denominator()) +
-                              " では長さを計算できません");
-    }
-    return factor;
+namespace {
+
+std::string WorkLimitText(std::int64_t estimate, std::int64_t limit) {
+    return "この線は図形を約 " + std::to_string(estimate) + " 個作ることになり、上限の " +
+           std::to_string(limit) +
+           " 個を超えるので描きません。倍率を上げるか、経路を短くして下さい。";
 }
 
-namespace {
+// A length for messages: at most six significant digits, no trailing zeros.
+std::string LengthText(double value) {
+    std::ostringstream text;
+    text << std::setprecision(6) << value;
+    return text.str();
+}
 
 std::int32_t ChooseLayer(host::HostDocument& document, const settings::RunSettings& settings) {
     if (settings.LayerChange != 1) {
@@ -42,39 +47,99 @@ double ToDrawingUnits(std::int32_t millimetres, double factor, double magnificat
     return (static_cast<double>(millimetres) * factor) * magnification;
 }
 
+// The length of the polyline through the host's points.
+double PolylineLength(const host::HostPointList& points) {
+    const std::int32_t count = points.Count();
+    double length = 0.0;
+    double previousX = 0.0;
+    double previousY = 0.0;
+    for (std::int32_t i = 0; i < count; ++i) {
+        const auto point = points.Item(i);
+        const double x = point->X();
+        const double y = point->Y();
+        if (i > 0) length += std::hypot(x - previousX, y - previousY);
+        previousX = x;
+        previousY = y;
+    }
+    return length;
+}
+
 }  // namespace
+
+WorkLimitError::WorkLimitError(std::int64_t estimate, std::int64_t limit)
+    : Error(WorkLimitText(estimate, limit)), m_estimate(estimate), m_limit(limit) {}
+
+std::int16_t HostCurveKind(settings::PathKind kind) noexcept {
+    return static_cast<std::int16_t>(kind);
+}
+
+std::int16_t PatternDir(settings::UpSide up) noexcept {
+    return up == settings::UpSide::Left ? std::int16_t{-1} : std::int16_t{0};
+}
+
+std::int64_t EstimateEntities(double pathLength, double pitch, std::int32_t pickCount) noexcept {
+    constexpr auto kMost = std::numeric_limits<std::int64_t>::max();
+    const double chords = std::ceil(pathLength / pitch);
+    // 2^62 is exact in a double and far above any limit: beyond it (or NaN) the bound saturates.
+    if (!(chords >= 0.0) || chords >= 0x1p62) return kMost;
+    return static_cast<std::int64_t>(chords) + 1 + std::max<std::int32_t>(pickCount, 0);
+}
+
+std::string NoEntityText(double pathLength, double pitch) {
+    return "経路の長さは " + LengthText(pathLength) + " で、始点から点の間隔 " + LengthText(pitch) +
+           " (図面の単位) 以上離れた点がないので、図形を追加しませんでした。";
+}
+
+double ScaleFactor(host::HostDocument& document) {
+    const double denominator = static_cast<double>(document.Scale()->Denominator());
+    const double numerator = static_cast<double>(document.Scale()->Numerator());
+    const double factor = denominator / numerator;
+    if (!std::isfinite(factor) || factor <= 0.0) {
+        throw ArithmeticError("図面の縮尺 " + std::to_string(document.Scale()->Numerator()) + ":" +
+                              std::to_string(document.Scale()->Denominator()) +
+                              " では長さを計算できません");
+    }
+    return factor;
+}
 
 LineResult DrawLine(host::HostFactory& factory, host::HostDocument& document,
                     const host::HostPointList& picks, const LineOptions& options,
                     const settings::RunSettings& settings, const host::StatusSink& status) {
-    const bool wave = options.lineKind == 0;
-    if (options.lineKind != 0 && options.lineKind != 1) {
-        return {};  // the option group yields only 0 or 1
-    }
-    if (wave && 2 * static_cast<std::int64_t>(settings.WaveRadius) < settings.WaveWidth) {
-        throw SettingsError(kRadiusTooSmallMessage);
+    const bool wave = options.lineKind == settings::LineKind::Wave;
+    if (wave && !settings::WaveRadiusFits(settings.WaveRadius, settings.WaveWidth)) {
+        throw SettingsError(settings::kRadiusTooSmallMessage);
     }
     const double factor = ScaleFactor(document);
     const double magnification = static_cast<double>(options.magnification) / 100.0;
+    const std::int32_t width = wave ? settings.WaveWidth : settings.ZigzagWidth;
 
     LineResult result;
-    result.layer = ChooseLayer(document, settings);
-
+    result.pitch = ToDrawingUnits(width, factor, magnification);
     auto curve = factory.CreateCurve();
-    auto path = factory.CreatePointList();
-    curve->SetPoints(options.pathKind, picks);
+    curve->SetPoints(HostCurveKind(options.pathKind), picks);
     auto source = curve->Points();
+    result.pathLength = PolylineLength(*source);
+    // A pitch that is not positive is CalcPathPoints' error to raise.
+    if (std::isfinite(result.pitch) && result.pitch > 0.0) {
+        const std::int64_t estimate =
+            EstimateEntities(result.pathLength, result.pitch, picks.Count());
+        if (estimate > options.entityLimit) throw WorkLimitError(estimate, options.entityLimit);
+    }
+
+    result.layer = ChooseLayer(document, settings);
+    auto path = factory.CreatePointList();
     auto drawing = document.Drawing();
-    const std::int32_t width = wave ? settings.WaveWidth : settings.ZigzagWidth;
-    CalcPathPoints(*source, ToDrawingUnits(width, factor, magnification), *path, result.pathPoints,
-                   status);
-    if (wave) {
-        AddArcWave(factory, ToDrawingUnits(settings.WaveRadius, factor, magnification),
-                   ToDrawingUnits(settings.WaveWidth, factor, magnification), options.dir, *path,
-                   *drawing, result.layer, status);
-    } else {
-        AddZigzagLine(factory, ToDrawingUnits(settings.ZigzagHeight, factor, magnification),
-                      options.dir, *path, *drawing, result.layer, status);
+    CalcPathPoints(*source, result.pitch, *path, result.pathPoints, status);
+    const std::int16_t dir = PatternDir(options.up);
+    switch (options.lineKind) {
+        case settings::LineKind::Wave:
+            AddArcWave(factory, ToDrawingUnits(settings.WaveRadius, factor, magnification),
+                       result.pitch, dir, *path, *drawing, result.layer, status);
+            break;
+        case settings::LineKind::Zigzag:
+            AddZigzagLine(factory, ToDrawingUnits(settings.ZigzagHeight, factor, magnification),
+                          dir, *path, *drawing, result.layer, status);
+            break;
     }
     result.entities = result.pathPoints > 1 ? result.pathPoints - 1 : 0;
     return result;

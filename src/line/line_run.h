@@ -2,19 +2,25 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
-#include "settings/settings_file.h"
 #include "base/errors.h"
 #include "host/host.h"
+#include "settings/settings_file.h"
 
 namespace pelimator {
 
-// The main window's choices for one line (option indices as the settings file stores them).
+// The most entities one line may add unless the caller allows more: enough for any real drawing,
+// and far below what would exhaust the memory of a desktop machine (about 100 bytes an entity).
+inline constexpr std::int64_t kDefaultEntityLimit = 10'000'000;
+
+// The main window's choices for one line.
 struct LineOptions {
-    std::int16_t pathKind = 2;         // 0 polyline, 1 curve near the points, 2 through them
-    std::int16_t lineKind = 0;         // 0 wave, 1 zigzag
+    settings::PathKind pathKind = settings::PathKind::ThroughPoints;
+    settings::LineKind lineKind = settings::LineKind::Wave;
     std::int32_t magnification = 100;  // percent
-    std::int16_t dir = -1;             // -1 (True) when "左" is the up side
+    settings::UpSide up = settings::UpSide::Left;
+    std::int64_t entityLimit = kDefaultEntityLimit;  // refused above this estimate
 };
 
 // What one line added, for the caller's summary.
@@ -22,6 +28,8 @@ struct LineResult {
     std::int32_t pathPoints = 0;  // points of the resampled path
     std::int32_t entities = 0;    // arcs or legs added
     std::int32_t layer = 0;       // the layer they lie on
+    double pathLength = 0.0;      // length of the curve through the picks, drawing units
+    double pitch = 0.0;           // distance of consecutive path points, drawing units
 };
 
 // Settings that cannot make a line (a wave radius below half the width): refused before
@@ -31,17 +39,41 @@ public:
     using Error::Error;
 };
 
-// The text shown when the wave radius is below half the width.
-inline constexpr const char* kRadiusTooSmallMessage = "半径(R)は幅(W)÷２より大きく設定して下さい。";
+// A line that would add more entities than its limit: refused before anything is allocated.
+class WorkLimitError : public Error {
+public:
+    WorkLimitError(std::int64_t estimate, std::int64_t limit);
+    [[nodiscard]] std::int64_t Estimate() const noexcept { return m_estimate; }
+    [[nodiscard]] std::int64_t Limit() const noexcept { return m_limit; }
+
+private:
+    std::int64_t m_estimate;
+    std::int64_t m_limit;
+};
 
 // Name of the layer created when the configured layer number is missing.
 inline constexpr const char* kNewLayerName = "地況線";
 
+// The curve kind and direction flag as the host and the pattern generators take them.
+[[nodiscard]] std::int16_t HostCurveKind(settings::PathKind kind) noexcept;
+[[nodiscard]] std::int16_t PatternDir(settings::UpSide up) noexcept;  // -1 (True) for Left
+
+// An upper bound of the entities a path of pathLength makes at pitch: every chord of the
+// resampled path uses up at least one pitch of length, and the end rule adds at most one point;
+// the pick count is added as margin for the points the host's curve may add. Saturates at
+// INT64_MAX (a length that is not finite included).
+[[nodiscard]] std::int64_t EstimateEntities(double pathLength, double pitch,
+                                            std::int32_t pickCount) noexcept;
+
+// Why a line added nothing, for the status text and the batch report: no point of the path lies
+// a pitch from its start. Lengths in drawing units.
+[[nodiscard]] std::string NoEntityText(double pathLength, double pitch);
+
 // Adds one wave or zigzag line along the curve of `picks` to `document`, in one edit step.
 // Lengths: (setting mm × Denominator/Numerator) × magnification/100. Everything that can be
-// refused (radius, scale) is checked before the drawing or its layers change; a failure later on
-// leaves the drawing as it was (the pattern generators close their step with EndEdit(false)).
-// Throws the error of whatever failed.
+// refused (radius, scale, the entity estimate above options.entityLimit) is checked before the
+// drawing or its layers change; a failure later on leaves the drawing as it was (the pattern
+// generators close their step with EndEdit(false)). Throws the error of whatever failed.
 LineResult DrawLine(host::HostFactory& factory, host::HostDocument& document,
                     const host::HostPointList& picks, const LineOptions& options,
                     const settings::RunSettings& settings, const host::StatusSink& status);

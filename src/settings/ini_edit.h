@@ -22,11 +22,12 @@ public:
 
     // Sets the key's value; non-zero when written, 0 when not. An empty key or value writes
     // nothing and gives 0 (a value is never set to the empty text through this class).
-    std::int32_t WriteString(std::string_view sectionName, std::string_view keyName,
-                             std::string_view writeData);
+    [[nodiscard]] std::int32_t WriteString(std::string_view sectionName, std::string_view keyName,
+                                           std::string_view writeData);
 
-    // The key's value exactly as stored, or `defaultValue` when the file, section or key is
-    // missing. Cut at kProfileBufferSize - 1 bytes.
+    // The key's value as GetProfileString reads it (one pair of surrounding quotes stripped), or
+    // `defaultValue` without its trailing blanks when the file, section or key is missing. Cut at
+    // kProfileBufferSize - 1 bytes.
     [[nodiscard]] std::string GetString(std::string_view sectionName, std::string_view keyName,
                                         std::string_view defaultValue) const;
 
@@ -43,15 +44,15 @@ public:
     std::int32_t GetKeyNames(std::string_view sectionName, std::span<std::string> keyBuffer) const;
 
     // Removes the section with all its keys; non-zero on success (also when it was absent).
-    std::int32_t DeleteSection(std::string_view sectionName);
+    [[nodiscard]] std::int32_t DeleteSection(std::string_view sectionName);
 
     // Removes the key; non-zero on success (also when it was absent). An empty key name removes
     // nothing and gives 0.
-    std::int32_t DeleteKey(std::string_view sectionName, std::string_view keyName);
+    [[nodiscard]] std::int32_t DeleteKey(std::string_view sectionName, std::string_view keyName);
 
     // Sets several keys in one replacement of the file: either all are written or, on failure
     // (result 0), none. An empty key or value among them writes nothing and gives 0.
-    std::int32_t WriteStrings(std::span<const ProfileChange> entries);
+    [[nodiscard]] std::int32_t WriteStrings(std::span<const ProfileChange> entries);
 
 private:
     // Splits a name list ("a\0b\0\0") into names from index 0 on, at most names.size() of them;

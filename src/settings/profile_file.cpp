@@ -26,10 +26,11 @@ constexpr std::size_t kMaxProfileBytes = std::size_t{64} << 20;
 
 FileRead ReadProfile(const std::string& path) {
     FileRead file = TryReadWholeFile(path, kMaxProfileBytes);
-    if (file.status == ReadStatus::TooLarge) file.status = ReadStatus::Failed;
+    if (file.status == ReadStatus::TooLarge || file.status == ReadStatus::NotRegular) {
+        file.status = ReadStatus::Failed;
+    }
     return file;
 }
-
 
 // ---- text helpers ----
 
@@ -133,6 +134,26 @@ std::size_t FindSection(const std::vector<LineView>& lines, std::string_view sec
 
 // ---- reading ----
 
+// One pair of matching quotes (' or ") around the whole value is not part of it.
+std::string_view StripQuotes(std::string_view value) noexcept {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+// The value of a hexadecimal or decimal digit, or -1.
+int DigitValue(char c, int base) noexcept {
+    int value = -1;
+    if (c >= '0' && c <= '9') {
+        value = c - '0';
+    } else if (base == 16 && LowerAscii(c) >= 'a' && LowerAscii(c) <= 'f') {
+        value = LowerAscii(c) - 'a' + 10;
+    }
+    return value < base ? value : -1;
+}
+
 std::int32_t ParseLeadingInt(std::string_view text) noexcept {
     std::size_t i = 0;
     while (i < text.size() && IsBlank(text[i])) ++i;
@@ -141,10 +162,15 @@ std::int32_t ParseLeadingInt(std::string_view text) noexcept {
         negative = text[i] == '-';
         ++i;
     }
+    int base = 10;
+    if (i + 1 < text.size() && text[i] == '0' && LowerAscii(text[i + 1]) == 'x') {
+        base = 16;
+        i += 2;
+    }
     constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
     std::int64_t magnitude = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        magnitude = std::min(kLimit, magnitude * 10 + (text[i] - '0'));
+    for (int digit = 0; i < text.size() && (digit = DigitValue(text[i], base)) >= 0; ++i) {
+        magnitude = std::min(kLimit, magnitude * base + digit);
     }
     const std::int64_t value = negative ? -magnitude : std::min(magnitude, kLimit - 1);
     return static_cast<std::int32_t>(value);
@@ -188,10 +214,7 @@ bool IsStorable(const ProfileChange& change) noexcept {
         key.front() == '[' || key.front() == ';' || key.front() == '#') {
         return false;
     }
-    if (!change.value) return true;
-    const std::string_view value = *change.value;
-    if (HasLineBreakOrNul(value)) return false;
-    return value.empty() || (!IsBlank(value.front()) && !IsBlank(value.back()));
+    return !change.value || !HasLineBreakOrNul(*change.value);
 }
 
 class Document {
@@ -212,7 +235,8 @@ public:
         }
         const std::string_view key = Trim(*change.key);
         if (change.value) {
-            SetValue(section, key, *change.value);
+            // Blanks at either end are not part of a value: stored without them, as read.
+            SetValue(section, key, Trim(*change.value));
         } else {
             RemoveKey(section, key);
         }
@@ -319,8 +343,10 @@ std::int32_t GetProfileInt(std::string_view section, std::string_view key,
         const Parsed p = Classify(lines[i].text);
         if (p.kind == Kind::Section) break;
         if (p.kind == Kind::Entry && EqualNoCase(p.name, Trim(key))) {
-            if (p.valueBegin == p.valueEnd) return defaultValue;
-            return ParseLeadingInt(lines[i].text.substr(p.valueBegin, p.valueEnd - p.valueBegin));
+            const std::string_view value =
+                StripQuotes(lines[i].text.substr(p.valueBegin, p.valueEnd - p.valueBegin));
+            if (value.empty()) return defaultValue;
+            return ParseLeadingInt(value);
         }
     }
     return defaultValue;
@@ -342,12 +368,13 @@ std::string GetProfileString(std::string_view section, std::optional<std::string
                 keys.push_back(p.name);
             } else if (EqualNoCase(p.name, Trim(*key))) {
                 const std::string_view value =
-                    lines[i].text.substr(p.valueBegin, p.valueEnd - p.valueBegin);
+                    StripQuotes(lines[i].text.substr(p.valueBegin, p.valueEnd - p.valueBegin));
                 return std::string(value.substr(0, kProfileBufferSize - 1));
             }
         }
     }
     if (!key) return BuildNameList(keys);
+    while (!defaultValue.empty() && IsBlank(defaultValue.back())) defaultValue.remove_suffix(1);
     return std::string(defaultValue.substr(0, kProfileBufferSize - 1));
 }
 

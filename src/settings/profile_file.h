@@ -22,22 +22,24 @@ inline constexpr std::size_t kProfileBufferSize = 32767;
 // - "[name]" (leading blanks allowed) opens a section; the name is what stands between the
 //   brackets, blanks trimmed. Lines before the first section belong to none.
 // - "key=value" inside a section is an entry; blanks (space, tab) around the key and around the
-//   value are not part of them. A line whose first non-blank character is ';' or '#' is a comment.
+//   value are not part of them, and neither is one pair of matching quotes (' or ") around the
+//   whole value. A line whose first non-blank character is ';' or '#' is a comment.
 //   Any other line is kept and otherwise ignored.
 // - Section and key names are compared without regard to ASCII letter case. When a name occurs
 //   twice, the first occurrence is the one read and written.
 // - Values are bytes: nothing is converted, so UTF-8 or double-byte text passes unchanged.
 // Reading never fails: a file that cannot be read counts as missing.
 
-// The number at the start of the value: optional blanks, an optional sign, then decimal digits
-// (a number beyond 32 bits gives the nearest 32-bit limit). A value that does not start with a
-// number gives 0. A missing file, section or key, or an empty value, gives defaultValue.
+// The number at the start of the value (quotes stripped): optional blanks, an optional sign, then
+// decimal digits, or "0x" (or "0X") and hexadecimal digits; a number beyond 32 bits gives the
+// nearest 32-bit limit. A value that does not start with a number gives 0. A missing file,
+// section or key, or an empty value, gives defaultValue.
 std::int32_t GetProfileInt(std::string_view section, std::string_view key,
                            std::int32_t defaultValue, const std::string& path);
 
-// With a key: the key's value, or defaultValue when the file, section or key is missing; cut to
-// kProfileBufferSize - 1 bytes. Without a key: the section's key names, as a name list (below),
-// empty when the section is missing.
+// With a key: the key's value (quotes stripped), or defaultValue without its trailing blanks when
+// the file, section or key is missing; cut to kProfileBufferSize - 1 bytes. Without a key: the
+// section's key names, as a name list (below), empty when the section is missing.
 std::string GetProfileString(std::string_view section, std::optional<std::string_view> key,
                              std::string_view defaultValue, const std::string& path);
 
@@ -64,13 +66,16 @@ struct ProfileChange {
 // changes (also when nothing needed changing: removing what is absent), 0 when anything failed;
 // on failure the old file is left exactly as it was. A change that the file could not carry and
 // read back (a line break or NUL byte anywhere, a key with '=' or empty after trimming or
-// starting with '[', ';' or '#', a section name with ']', a value with blanks at either end)
-// fails the whole call.
-std::int32_t WriteProfileChanges(std::span<const ProfileChange> changes, const std::string& path);
+// starting with '[', ';' or '#', a section name with ']') fails the whole call. Blanks at either
+// end of a value are dropped, as every read drops them.
+[[nodiscard]] std::int32_t WriteProfileChanges(std::span<const ProfileChange> changes,
+                                               const std::string& path);
 
 // One change; see WriteProfileChanges.
-std::int32_t WriteProfileString(std::string_view section, std::optional<std::string_view> key,
-                                std::optional<std::string_view> value, const std::string& path);
+[[nodiscard]] std::int32_t WriteProfileString(std::string_view section,
+                                              std::optional<std::string_view> key,
+                                              std::optional<std::string_view> value,
+                                              const std::string& path);
 
 // Seams of the write path, for tests only; empty members mean normal behaviour.
 using ProfileWriteHooks = FileWriteHooks;

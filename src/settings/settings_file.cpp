@@ -7,10 +7,17 @@
 namespace pelimator::settings {
 namespace {
 
-std::int16_t OptionIndex(const clsIniEdit& ini, const char* key, std::int16_t defaultValue,
-                         std::int16_t last) {
-    const std::int32_t value = ini.GetInt("Main", key, defaultValue);
-    return value >= 0 && value <= last ? static_cast<std::int16_t>(value) : defaultValue;
+// An option index as its enumerator; a number outside [0, last] gives the default.
+template <typename Kind>
+Kind OptionIndex(const clsIniEdit& ini, const char* key, Kind defaultValue, Kind last) {
+    const std::int32_t value = ini.GetInt("Main", key, static_cast<std::int32_t>(defaultValue));
+    return value >= 0 && value <= static_cast<std::int32_t>(last) ? static_cast<Kind>(value)
+                                                                  : defaultValue;
+}
+
+template <typename Kind>
+std::string IndexText(Kind kind) {
+    return std::to_string(static_cast<int>(kind));
 }
 
 std::int32_t Clamped(const clsIniEdit& ini, const char* section, const char* key,
@@ -38,18 +45,18 @@ std::string SettingsFilePath(const std::string& programDir) {
 
 MainOptions ReadMainOptions(const clsIniEdit& ini) {
     MainOptions o;
-    o.Poly = OptionIndex(ini, "Poly", 2, 2);
-    o.Type = OptionIndex(ini, "Type", 0, 1);
+    o.Poly = OptionIndex(ini, "Poly", PathKind::ThroughPoints, PathKind::ThroughPoints);
+    o.Type = OptionIndex(ini, "Type", LineKind::Wave, LineKind::Zigzag);
     o.Mag = Clamped(ini, "Main", "Mag", 100, kMagMin, kMagMax);
-    o.Dir = OptionIndex(ini, "Dir", 0, 1);
+    o.Dir = OptionIndex(ini, "Dir", UpSide::Left, UpSide::Right);
     return o;
 }
 
 bool WriteMainOptions(clsIniEdit& ini, const MainOptions& o) {
-    const std::string poly = std::to_string(o.Poly);
-    const std::string type = std::to_string(o.Type);
+    const std::string poly = IndexText(o.Poly);
+    const std::string type = IndexText(o.Type);
     const std::string mag = std::to_string(o.Mag);
-    const std::string dir = std::to_string(o.Dir);
+    const std::string dir = IndexText(o.Dir);
     const std::array<ProfileChange, 4> entries{{{"Main", "Poly", poly},
                                                 {"Main", "Type", type},
                                                 {"Main", "Mag", mag},

@@ -15,18 +15,34 @@ std::string SettingsFilePath(const std::string& programDir);
 inline constexpr std::int32_t kMagMin = 10, kMagMax = 1000, kMagStep = 1;  // main window spinner
 inline constexpr std::int32_t kLengthMin = 1, kLengthMax = 50, kLayerMin = 1, kLayerMax = 999999999;
 
+// The wave's arcs can only span the width when the radius is at least half of it.
+[[nodiscard]] constexpr bool WaveRadiusFits(std::int32_t radius, std::int32_t width) noexcept {
+    return 2 * static_cast<std::int64_t>(radius) >= width;
+}
+// What the user is told when WaveRadiusFits is false (the dialog, the window and the batch).
+inline constexpr const char* kRadiusTooSmallMessage = "半径(R)は幅(W)÷２より大きく設定して下さい。";
+
 // Readers bring values the program never writes back into range: an option index outside its
 // group gives the default; lengths, the layer number and the magnification are clamped to their
 // spinner's range; "Change" becomes 1 when it is 1 and 0 otherwise. A wave radius below half the
 // width is left alone: the drawing run refuses it.
 
-// Section "Main": the main window's options. Poly 0 polyline, 1 near, 2 through the points;
-// Type 0 wave, 1 zigzag; Mag percent; Dir 0 left, 1 right.
+// The main window's choices. The file stores each as its option index (the enumerator's value);
+// the readers turn any other number into the default, so no code meets an impossible kind.
+enum class PathKind : std::uint8_t {
+    Polyline = 0,       // 折れ線
+    NearPoints = 1,     // 点近傍曲線: a smooth curve near the points
+    ThroughPoints = 2,  // 点通過曲線: a smooth curve through every point
+};
+enum class LineKind : std::uint8_t { Wave = 0, Zigzag = 1 };
+enum class UpSide : std::uint8_t { Left = 0, Right = 1 };  // seen along the direction of travel
+
+// Section "Main": the main window's options (keys Poly, Type, Mag in percent, Dir).
 struct MainOptions {
-    std::int16_t Poly = 2;
-    std::int16_t Type = 0;
+    PathKind Poly = PathKind::ThroughPoints;
+    LineKind Type = LineKind::Wave;
     std::int32_t Mag = 100;
-    std::int16_t Dir = 0;
+    UpSide Dir = UpSide::Left;
 };
 MainOptions ReadMainOptions(const clsIniEdit& ini);  // main window start-up
 // After a line: Poly, Type, Mag, Dir, in one replacement of the file. True when written.

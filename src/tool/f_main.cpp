@@ -28,13 +28,7 @@ namespace pelimator {
 
 namespace {
 
-constexpr std::int16_t kKeyEnter = 13;
-constexpr std::int16_t kKeyEscape = 27;
-// PickCount and the prompt number PickCount + 1 are 16-bit: picks beyond this are ignored.
-constexpr std::int16_t kMaxPicks = 32766;
 constexpr const char* kTestDrawingName = "テスト図面";
-constexpr const char* kStartPrompt = "開始点を指示して下さい。";
-constexpr const char* kNextPrompt = "点目を指示して下さい。";
 
 void ShowErrorBox(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Pelimator"), text, QMessageBox::Ok,
@@ -50,10 +44,13 @@ F_Main::F_Main(std::shared_ptr<host::HostFactory> factory, QString settingsPath,
       m_factory(std::move(factory)),
       m_settingsPath(std::move(settingsPath)),
       m_presentError(ShowErrorBox),
-      m_status([this](std::string_view text) { SetStatus(text); }) {
+      m_progress([this](std::string_view text) { SetProgress(text); }),
+      m_picking(*m_factory, [this](std::string_view text) { SetStatus(text); }) {
     setWindowTitle(QStringLiteral("Pelimator"));
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     BuildControls();
+    m_pendingTimer.setSingleShot(true);
+    connect(&m_pendingTimer, &QTimer::timeout, this, [this] { ShowPendingProgress(); });
 }
 
 F_Main::~F_Main() {
@@ -155,19 +152,25 @@ void F_Main::ApplyMainOptions() {
     settings::clsIniEdit ini;
     ini.IniFilePath(m_settingsPath.toStdString());
     const settings::MainOptions options = settings::ReadMainOptions(ini);
-    optPolyLineType[options.Poly]->setChecked(true);
-    optType[options.Type]->setChecked(true);
+    optPolyLineType[static_cast<int>(options.Poly)]->setChecked(true);
+    optType[static_cast<int>(options.Type)]->setChecked(true);
     updMag->SetValue(options.Mag);
-    optDir[options.Dir]->setChecked(true);
+    optDir[static_cast<int>(options.Dir)]->setChecked(true);
 }
 
-std::int16_t F_Main::GetPathKind() const {
-    if (optPolyLineType[2]->isChecked()) return 2;
-    if (optPolyLineType[1]->isChecked()) return 1;
-    return 0;
+settings::PathKind F_Main::GetPathKind() const {
+    if (optPolyLineType[2]->isChecked()) return settings::PathKind::ThroughPoints;
+    if (optPolyLineType[1]->isChecked()) return settings::PathKind::NearPoints;
+    return settings::PathKind::Polyline;
 }
 
-std::int16_t F_Main::GetLineKind() const { return optType[1]->isChecked() ? 1 : 0; }
+settings::LineKind F_Main::GetLineKind() const {
+    return optType[1]->isChecked() ? settings::LineKind::Zigzag : settings::LineKind::Wave;
+}
+
+settings::UpSide F_Main::GetUpSide() const {
+    return optDir[1]->isChecked() ? settings::UpSide::Right : settings::UpSide::Left;
+}
 
 void F_Main::SyncMagnification() {
     bool ok = false;
@@ -227,11 +230,34 @@ void F_Main::closeEvent(QCloseEvent* event) {
 }
 
 void F_Main::SetStatus(std::string_view text) {
+    m_progressPending = false;
+    m_lastStatus.assign(text);
+    statusBar()->showMessage(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    // showMessage only schedules a paint; the window may be inside a long host event, with no
+    // event loop to run it until the line is done.
+    statusBar()->repaint();
+    m_sinceRepaint.start();
+}
+
+void F_Main::SetProgress(std::string_view text) {
     // Progress repeats the same text many times; only a change is worth a repaint.
     if (text == m_lastStatus) return;
     m_lastStatus.assign(text);
-    statusBar()->showMessage(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-    statusBar()->repaint();
+    if (!m_sinceRepaint.isValid() || m_sinceRepaint.elapsed() >= m_paintInterval) {
+        SetStatus(text);
+        return;
+    }
+    m_progressPending = true;
+    if (!m_pendingTimer.isActive()) m_pendingTimer.start(m_paintInterval);
+}
+
+void F_Main::SetStatusPaintInterval(int milliseconds) {
+    m_paintInterval = milliseconds;
+    if (m_pendingTimer.isActive()) m_pendingTimer.start(milliseconds);
+}
+
+void F_Main::ShowPendingProgress() {
+    if (m_progressPending) SetStatus(m_lastStatus);
 }
 
 QString F_Main::StatusText() const { return statusBar()->currentMessage(); }
@@ -243,6 +269,8 @@ void F_Main::AtBoundary(const std::function<void()>& body) {
         return;
     } catch (const SettingsError& error) {
         failure = QString::fromUtf8(error.what());
+    } catch (const WorkLimitError& error) {
+        failure = QString::fromUtf8(error.what());
     } catch (const std::exception& error) {
         failure =
             QStringLiteral("処理を完了できませんでした。\n") + QString::fromUtf8(error.what());
@@ -252,10 +280,7 @@ void F_Main::AtBoundary(const std::function<void()>& body) {
     } catch (const std::exception& error) {
         failure += QStringLiteral("\n(点の指示をリセットできませんでした: %1)")
                        .arg(QString::fromUtf8(error.what()));
-        m_pickCount = 0;
-        m_pickPoints.reset();
-        m_rubberShape.reset();
-        m_pickDocument.reset();
+        m_picking.Forget();
     }
     SetControlsEnabled(true);
     cmdStart->setEnabled(!m_rapidTool);
@@ -265,6 +290,7 @@ void F_Main::AtBoundary(const std::function<void()>& body) {
 void F_Main::ReleaseHost() {
     if (m_rapidTool) m_rapidTool->SetEventSink(nullptr);
     m_rapidTool.reset();
+    m_picking.SetTool(nullptr);
     m_hostApp.reset();
 }
 
@@ -274,6 +300,7 @@ void F_Main::cmdStart_Click() {
             m_hostApp = m_factory->CreateApplication();
             m_rapidTool = m_factory->CreateTool();
             m_rapidTool->SetEventSink(this);
+            m_picking.SetTool(m_rapidTool);
             m_hostApp->SetVisible(true);
             if (m_hostApp->Documents()->Count() == 0) {
                 m_hostApp->Documents()->Add(kTestDrawingName);
@@ -301,18 +328,23 @@ void F_Main::cmdSet_Click() {
     if (m_openSettings) m_openSettings(m_settingsPath);
 }
 
-bool F_Main::PassesDrawingGuard(const host::HostViewPtr& vw) const {
-    return m_pickCount == 0 || vw->Document() == m_pickDocument;
+void F_Main::Follow(PickingSession::Next next, const host::HostViewPtr& vw) {
+    switch (next) {
+        case PickingSession::Next::Nothing:
+            break;
+        case PickingSession::Next::Draw:
+            RunDrawing(vw);
+            break;
+        case PickingSession::Next::StopTool:
+            m_rapidTool->Stop();
+            break;
+    }
 }
 
 void F_Main::RapidTool_Connect(const host::HostViewPtr& vw) {
     AtBoundary([&] {
         m_rapidTool->SetCaption(windowTitle().toStdString());
-        m_rapidTool->ClearMarks();
-        vw->Document()->Drawing()->Redraw(false);
-        m_pickDocument = vw->Document();
-        m_rapidTool->Attach(0, vw);
-        ShowPrompt();
+        m_picking.Connect(vw);
     });
 }
 
@@ -323,10 +355,7 @@ void F_Main::RapidTool_DisConnect(const host::HostViewPtr& /*vw*/) {
     } catch (const std::exception& error) {
         failure = QString::fromUtf8(error.what());
     }
-    m_pickCount = 0;
-    m_pickPoints.reset();
-    m_rubberShape.reset();
-    m_pickDocument.reset();
+    m_picking.Forget();
     ReleaseHost();
     if (!failure.isEmpty()) m_presentError(this, failure);
     close();
@@ -336,115 +365,32 @@ void F_Main::RapidTool_IsSnapOperation(std::int16_t& bSnap) { bSnap = -1; }
 
 void F_Main::RapidTool_LButtonDown(const host::HostViewPtr& vw,
                                    const host::HostPointPtr& DownPoint) {
-    AtBoundary([&] {
-        if (!PassesDrawingGuard(vw)) return;
-        AddPickPoint(vw, *DownPoint);
-    });
+    AtBoundary([&] { Follow(m_picking.LButtonDown(vw, *DownPoint), vw); });
 }
 
 void F_Main::RapidTool_LButtonDblck(const host::HostViewPtr& vw,
                                     const host::HostPointPtr& DownPoint) {
-    AtBoundary([&] {
-        if (!PassesDrawingGuard(vw)) return;
-        AddPickPoint(vw, *DownPoint);
-        if (m_pickCount > 1) RunDrawing(vw);
-    });
+    AtBoundary([&] { Follow(m_picking.LButtonDblck(vw, *DownPoint), vw); });
 }
 
 void F_Main::RapidTool_KeyDown(const host::HostViewPtr& vw, std::int16_t KeyCode,
                                std::int16_t /*Shift*/) {
-    AtBoundary([&] {
-        if (!PassesDrawingGuard(vw)) return;
-        if (KeyCode == kKeyEnter) {
-            if (m_pickCount > 1) RunDrawing(vw);
-        } else if (KeyCode == kKeyEscape) {
-            m_rapidTool->Stop();
-        }
-    });
+    AtBoundary([&] { Follow(m_picking.KeyDown(vw, KeyCode), vw); });
 }
 
 void F_Main::RapidTool_BackOperation(const host::HostViewPtr& vw) {
-    AtBoundary([&] {
-        if (!PassesDrawingGuard(vw) || m_pickCount == 0) return;
-        if (m_pickCount == 1) {
-            m_pickDocument.reset();
-            m_pickPoints.reset();
-            m_rubberShape.reset();
-        } else {
-            m_pickPoints->Remove(m_pickCount - 1);
-        }
-        m_rapidTool->RemoveMark();
-        m_pickCount = static_cast<std::int16_t>(m_pickCount - 1);
-        ShowPrompt();
-    });
+    AtBoundary([&] { m_picking.BackOperation(vw); });
 }
 
 void F_Main::RapidTool_MouseMove(const host::HostViewPtr& vw, const host::HostPointPtr& MovePoint) {
-    AtBoundary([&] {
-        if (m_pickCount <= 0 || vw->Document() != m_pickDocument) return;
-        const double x = MovePoint->X();
-        const double y = MovePoint->Y();
-        m_pickPoints->Add(x, y);
-        m_rubberShape.reset();
-        m_rubberShape = m_factory->CreateCurve();
-        m_rubberShape->SetPoints(GetPathKind(), *m_pickPoints);
-        m_pickPoints->Remove(m_pickCount);
-    });
+    AtBoundary([&] { m_picking.MouseMove(vw, *MovePoint, GetPathKind()); });
 }
 
 void F_Main::RapidTool_RubberDisp(const host::HostViewPtr& vw) {
-    AtBoundary([&] {
-        if (m_pickCount > 0 && vw->Document() == m_pickDocument) {
-            m_rapidTool->ShowRubber(m_rubberShape);
-        }
-    });
+    AtBoundary([&] { m_picking.RubberDisp(vw); });
 }
 
-void F_Main::AddPickPoint(const host::HostViewPtr& view, host::HostPoint& point) {
-    if (m_pickCount >= kMaxPicks) return;
-    const bool ok = view->Document()->Snap()->SnapPoint(point, *view);
-    if (!ok) return;
-    if (m_pickCount == 0) {
-        m_pickDocument = view->Document();
-        m_pickPoints = m_factory->CreatePointList();
-        m_rubberShape = m_factory->CreateCurve();
-    } else {
-        if (view->Document() != m_pickDocument) return;
-        if (IsSamePoint(*m_pickPoints->Item(m_pickCount - 1), point)) return;
-    }
-    const double x = point.X();  // X before Y, as the host expects its reads
-    const double y = point.Y();
-    m_pickPoints->Add(x, y);
-    m_rapidTool->AddMark(1, point, m_pickDocument);
-    m_pickCount = static_cast<std::int16_t>(m_pickCount + 1);
-    ShowPrompt();
-}
-
-bool F_Main::IsSamePoint(const host::HostPoint& a, const host::HostPoint& b) {
-    // All four reads, left to right, whatever the first comparison gives.
-    const double ax = a.X();
-    const double bx = b.X();
-    const double ay = a.Y();
-    const double by = b.Y();
-    return ax == bx && ay == by;
-}
-
-void F_Main::ShowPrompt() {
-    if (m_pickCount == 0) {
-        SetStatus(kStartPrompt);
-    } else {
-        SetStatus(std::to_string(m_pickCount + 1) + kNextPrompt);
-    }
-}
-
-void F_Main::ResetPicking() {
-    if (m_rapidTool) m_rapidTool->ClearMarks();
-    m_pickCount = 0;
-    m_rubberShape.reset();
-    m_pickPoints.reset();
-    m_pickDocument.reset();
-    ShowPrompt();
-}
+void F_Main::ResetPicking() { m_picking.Reset(); }
 
 void F_Main::RunDrawing(const host::HostViewPtr& view) {
     SetControlsEnabled(false);
@@ -457,14 +403,19 @@ void F_Main::RunDrawing(const host::HostViewPtr& view) {
     options.pathKind = GetPathKind();
     options.lineKind = GetLineKind();
     options.magnification = updMag->Value();
-    options.dir = optDir[0]->isChecked() ? std::int16_t{-1} : std::int16_t{0};
-    DrawLine(*m_factory, *document, *m_pickPoints, options, runSettings, m_status);
+    options.up = GetUpSide();
+    const LineResult result =
+        DrawLine(*m_factory, *document, *m_picking.PickPoints(), options, runSettings, m_progress);
     ResetPicking();
+    if (result.entities == 0) {
+        // The step stays (empty); say why nothing appeared, then what to do next.
+        SetStatus(NoEntityText(result.pathLength, result.pitch) + m_picking.Prompt());
+    }
     settings::MainOptions stored;
-    stored.Poly = GetPathKind();
-    stored.Type = GetLineKind();
-    stored.Mag = updMag->Value();
-    stored.Dir = optDir[1]->isChecked() ? std::int16_t{1} : std::int16_t{0};
+    stored.Poly = options.pathKind;
+    stored.Type = options.lineKind;
+    stored.Mag = options.magnification;
+    stored.Dir = options.up;
     const bool storedOk = settings::WriteMainOptions(ini, stored);
     SetControlsEnabled(true);
     cmdStart->setEnabled(false);

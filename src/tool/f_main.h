@@ -1,8 +1,10 @@
 // The tool's main window: options of the next line, start and end, picking and the drawing run.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -10,6 +12,7 @@
 
 #include "host/host.h"
 #include "line/line_run.h"
+#include "line/picking_session.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -26,7 +29,8 @@ class UpDown;
 }
 
 // The always-on-top panel beside the drawing. It owns the host application, the tool object and
-// the picking state for the life of the connection; host events arrive through HostToolEvents.
+// the picking session for the life of the connection; host events arrive through HostToolEvents
+// and are forwarded to the session, whose prompts the status bar shows.
 // Every host event and button handler is a boundary: a failure inside it discards the open edit
 // step, is shown in a message box titled "Pelimator", resets the picking and enables the window.
 class F_Main : public QMainWindow, public host::HostToolEvents {
@@ -49,26 +53,34 @@ public:
     void SetErrorPresenter(ErrorPresenter presenter) { m_presentError = std::move(presenter); }
     void SetSettingsOpener(SettingsOpener opener) { m_openSettings = std::move(opener); }
 
-    // Option indices as stored in the settings file.
-    [[nodiscard]] std::int16_t GetPathKind() const;
-    [[nodiscard]] std::int16_t GetLineKind() const;
+    // The options the next line uses, as the controls show them.
+    [[nodiscard]] settings::PathKind GetPathKind() const;
+    [[nodiscard]] settings::LineKind GetLineKind() const;
+    [[nodiscard]] settings::UpSide GetUpSide() const;
     void SyncMagnification();
     void SetControlsEnabled(bool flag);
 
     // Discards the character when it may not be typed into the magnification box (code set 0).
     static void txtMag_KeyPress(int& KeyAscii);
 
-    // Picking.
-    void AddPickPoint(const host::HostViewPtr& view, host::HostPoint& point);
-    static bool IsSamePoint(const host::HostPoint& a, const host::HostPoint& b);
-    void ShowPrompt();
     void ResetPicking();
     void RunDrawing(const host::HostViewPtr& view);
 
     // The status bar's one line of text (prompts and progress).
     [[nodiscard]] QString StatusText() const;
-    [[nodiscard]] std::int16_t PickCount() const { return m_pickCount; }
-    [[nodiscard]] const host::HostPointListPtr& PickPoints() const { return m_pickPoints; }
+    // The sink the drawing run reports progress to: the status bar, repainted at once for a
+    // changed text unless the last repaint was less than the paint interval ago (a skipped
+    // text is shown when the event loop runs again, or replaced by the next one).
+    [[nodiscard]] const host::StatusSink& ProgressSink() const { return m_progress; }
+    void SetStatusPaintInterval(int milliseconds);
+    // Default interval: a status-bar repaint costs well under a millisecond, so at most one in
+    // 50 ms keeps a long run within a few per cent of its time and the text still moves.
+    static constexpr int kStatusPaintInterval = 50;
+
+    [[nodiscard]] std::int16_t PickCount() const { return m_picking.PickCount(); }
+    [[nodiscard]] const host::HostPointListPtr& PickPoints() const {
+        return m_picking.PickPoints();
+    }
     [[nodiscard]] bool IsConnected() const { return m_rapidTool != nullptr; }
 
     // Host tool events.
@@ -100,28 +112,33 @@ protected:
 private:
     void BuildControls();
     void ApplyMainOptions();
+    // Shows text now (prompts, messages).
     void SetStatus(std::string_view text);
+    // Shows progress text, throttled (see ProgressSink).
+    void SetProgress(std::string_view text);
+    void ShowPendingProgress();
     // Runs body; a failure is reported and the window made usable again.
     void AtBoundary(const std::function<void()>& body);
-    bool PassesDrawingGuard(const host::HostViewPtr& vw) const;
+    // Acts on what the picking session asks for after an event.
+    void Follow(PickingSession::Next next, const host::HostViewPtr& vw);
     void ReleaseHost();
 
     std::shared_ptr<host::HostFactory> m_factory;
     QString m_settingsPath;
     ErrorPresenter m_presentError;
     SettingsOpener m_openSettings;
-    host::StatusSink m_status;
+    host::StatusSink m_progress;
     std::string m_lastStatus;
+    QElapsedTimer m_sinceRepaint;
+    int m_paintInterval = kStatusPaintInterval;
+    bool m_progressPending = false;
+    QTimer m_pendingTimer;
 
     // Host objects of the connection.
     host::HostApplicationPtr m_hostApp;
     host::HostToolPtr m_rapidTool;
 
-    // Picking state.
-    std::int16_t m_pickCount = 0;
-    host::HostDocumentPtr m_pickDocument;
-    host::HostPointListPtr m_pickPoints;
-    host::HostCurvePtr m_rubberShape;
+    PickingSession m_picking;
 
     // Controls, named as the program's description names them.
     QGroupBox* frmMag = nullptr;

@@ -1,37 +1,124 @@
-// One running instance per user.
+// One running instance per user, and the message a later start hands to it.
 #include "tool/single_instance.h"
 
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
-#include <QStandardPaths>
+#include <QThread>
+#include <QUrl>
+#include <cerrno>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pelimator {
 
-SingleInstance::SingleInstance(QString key, QString directory, QObject* parent) : QObject(parent) {
-    if (directory.isEmpty()) {
-        directory = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+namespace {
+
+constexpr int kWaitMs = 5000;
+constexpr int kConnectAttempts = 10;
+constexpr unsigned long kConnectPauseMs = 200;
+// A message longer than this is no start of ours: a few thousand long paths fit easily.
+constexpr qsizetype kMaxMessageBytes = qsizetype{4} * 1024 * 1024;
+const QByteArray kActivate = "activate";
+const QByteArray kOpen = "open ";
+const QByteArray kEnd = "end";
+const QByteArray kAcknowledge = "ok\n";
+
+// A folder owned by uid that only its owner may enter. lstat: a symbolic link is refused, so a
+// link planted under the temporary folder cannot send us (or our chmod) elsewhere.
+bool IsPrivateFolder(const QByteArray& path, uid_t uid, bool followLink, bool tighten) {
+    struct stat info {};
+    const int result =
+        followLink ? ::stat(path.constData(), &info) : ::lstat(path.constData(), &info);
+    if (result != 0 || !S_ISDIR(info.st_mode) || info.st_uid != uid) return false;
+    if ((info.st_mode & 077) == 0) return true;
+    return tighten && ::chmod(path.constData(), 0700) == 0;
+}
+
+}  // namespace
+
+QString PrivateRuntimeDirectory(const QString& runtimeDir, const QString& tempDir, uid_t uid) {
+    // The runtime folder is the system's: used as it is, never changed.
+    if (QDir::isAbsolutePath(runtimeDir) &&
+        IsPrivateFolder(QFile::encodeName(runtimeDir), uid, /*followLink=*/true,
+                        /*tighten=*/false)) {
+        return runtimeDir;
     }
-    QDir().mkpath(directory);
+    if (!QDir::isAbsolutePath(tempDir)) return {};
+    const QString own = QDir(tempDir).filePath(QStringLiteral("pelimator-%1").arg(uid));
+    const QByteArray encoded = QFile::encodeName(own);
+    if (::mkdir(encoded.constData(), 0700) != 0 && errno != EEXIST) return {};
+    // Ours (made now, or by an earlier start): brought back to 0700 if someone widened it.
+    return IsPrivateFolder(encoded, uid, /*followLink=*/false, /*tighten=*/true) ? own : QString();
+}
+
+QString PrivateRuntimeDirectory() {
+    return PrivateRuntimeDirectory(qEnvironmentVariable("XDG_RUNTIME_DIR"), QDir::tempPath(),
+                                   ::getuid());
+}
+
+QByteArray EncodeActivation(const QStringList& files) {
+    QByteArray message = kActivate + '\n';
+    for (const QString& file : files) {
+        // Percent-encoding keeps line ends and any other byte of a name out of the framing.
+        message += kOpen + QUrl::toPercentEncoding(file) + '\n';
+    }
+    return message + kEnd + '\n';
+}
+
+std::optional<QStringList> DecodeActivation(const QByteArray& message) {
+    QStringList files;
+    qsizetype start = 0;
+    while (true) {
+        const qsizetype end = message.indexOf('\n', start);
+        if (end < 0) return std::nullopt;
+        const QByteArray line = message.mid(start, end - start);
+        start = end + 1;
+        if (line == kEnd) return files;
+        if (line.startsWith(kOpen)) {
+            const QString file =
+                QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(kOpen.size())));
+            if (!file.isEmpty()) files.append(file);
+        }
+        // "activate" and lines of a later version are skipped.
+    }
+}
+
+SingleInstance::SingleInstance(const QString& key, QString directory, QObject* parent)
+    : QObject(parent) {
+    if (directory.isEmpty()) directory = PrivateRuntimeDirectory();
+    if (directory.isEmpty()) return;  // no private folder: IsUnique() is false
     m_lockPath = QDir(directory).filePath(key + QStringLiteral(".lock"));
     m_socketPath = QDir(directory).filePath(key + QStringLiteral(".socket"));
 }
 
 SingleInstance::~SingleInstance() {
-    if (m_server) m_server->close();
+    if (m_server != nullptr) m_server->close();
 }
 
-bool SingleInstance::TryBecomePrimary() {
+bool SingleInstance::TryBecomePrimary(const QStringList& files) {
+    if (!IsUnique()) return true;
     m_lock = std::make_unique<QLockFile>(m_lockPath);
     m_lock->setStaleLockTime(0);  // only a dead owner makes the lock stale, never its age
     if (!m_lock->tryLock(100)) {
         m_lock.reset();
+        // The first instance may hold the lock a moment before it listens: a few tries.
         QLocalSocket socket;
-        socket.connectToServer(m_socketPath);
-        if (socket.waitForConnected(1000)) {
-            socket.write("activate\n");
-            socket.waitForBytesWritten(1000);
+        for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
+            socket.connectToServer(m_socketPath);
+            if (socket.waitForConnected(kWaitMs)) break;
+            QThread::msleep(kConnectPauseMs);
+        }
+        if (socket.state() == QLocalSocket::ConnectedState) {
+            socket.write(EncodeActivation(files));
+            socket.waitForBytesWritten(kWaitMs);
+            QByteArray answer;
+            while (answer.size() < kAcknowledge.size() && socket.waitForReadyRead(kWaitMs)) {
+                answer += socket.readAll();
+            }
+            m_delivered = answer.startsWith(kAcknowledge);
             socket.disconnectFromServer();
         }
         return false;
@@ -41,13 +128,45 @@ bool SingleInstance::TryBecomePrimary() {
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     m_server->listen(m_socketPath);
-    connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            emit ActivationRequested();
-        }
-    });
+    connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::Accept);
     return true;
+}
+
+void SingleInstance::Accept() {
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        // Each connection reads its own message; done once it has been answered.
+        auto buffer = std::make_shared<QByteArray>();
+        auto done = std::make_shared<bool>(false);
+        const auto read = [this, socket, buffer, done] {
+            if (*done) return;
+            *buffer += socket->readAll();
+            if (buffer->size() > kMaxMessageBytes) {
+                *done = true;
+                socket->abort();
+                return;
+            }
+            if (const auto files = DecodeActivation(*buffer)) {
+                *done = true;
+                // Answer first: the files may take a while to open, or show a message box. The
+                // request goes out from the event loop, not from inside the socket's signal: it
+                // runs an event loop of its own, in which the socket may go.
+                socket->write(kAcknowledge);
+                socket->flush();
+                QMetaObject::invokeMethod(
+                    this, [this, files = *files] { emit ActivationRequested(files); },
+                    Qt::QueuedConnection);
+            }
+        };
+        connect(socket, &QLocalSocket::readyRead, this, read);
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket, done] {
+            socket->deleteLater();
+            if (*done) return;
+            *done = true;
+            QMetaObject::invokeMethod(
+                this, [this] { emit ActivationRequested({}); }, Qt::QueuedConnection);
+        });
+        if (socket->bytesAvailable() > 0) read();
+    }
 }
 
 }  // namespace pelimator

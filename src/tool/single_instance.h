@@ -1,39 +1,74 @@
 // One running instance per user: a lock that survives a crash, and a socket to wake the first.
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
+#include <optional>
+
+#include <sys/types.h>
 
 class QLocalServer;
 class QLockFile;
 
 namespace pelimator {
 
-// Lives in the user's private runtime directory (mode 0700), not in a world-writable folder, so
-// no other user can take or fake the name. QLockFile notices a lock left by a crashed process.
+// The folder for the lock and the socket: runtimeDir (XDG_RUNTIME_DIR) when it is a folder owned
+// by uid that no one else may enter; otherwise "pelimator-<uid>" under tempDir, created with mode
+// 0700 (an existing one must be a real folder owned by uid; its mode is brought back to 0700).
+// Empty when neither is usable: never the current folder.
+[[nodiscard]] QString PrivateRuntimeDirectory(const QString& runtimeDir, const QString& tempDir,
+                                              uid_t uid);
+// The same for this process: XDG_RUNTIME_DIR, the temporary folder, the real user id.
+[[nodiscard]] QString PrivateRuntimeDirectory();
+
+// What a later start sends to the first one: "activate", one "open <percent-encoded path>" per
+// drawing, "end", each line ending in LF. A message without "end" (a start that died on the way,
+// or an older program that sends only "activate") counts as an activation without drawings.
+[[nodiscard]] QByteArray EncodeActivation(const QStringList& files);
+// The drawings of a complete message; nullopt while "end" has not arrived.
+[[nodiscard]] std::optional<QStringList> DecodeActivation(const QByteArray& message);
+
+// The lock and socket live in PrivateRuntimeDirectory(), so no other user can take or fake the
+// name. QLockFile notices a lock left by a crashed process.
 class SingleInstance : public QObject {
     Q_OBJECT
 
 public:
     // key names the program; tests pass their own so they do not meet a running Pelimator.
-    // directory defaults to the user's runtime directory.
-    explicit SingleInstance(QString key, QString directory = {}, QObject* parent = nullptr);
+    // directory defaults to PrivateRuntimeDirectory().
+    explicit SingleInstance(const QString& key, QString directory = {}, QObject* parent = nullptr);
     ~SingleInstance() override;
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
+    SingleInstance(SingleInstance&&) = delete;
+    SingleInstance& operator=(SingleInstance&&) = delete;
 
     // True when this is the first instance: it then holds the lock and listens for others.
-    // False when another one runs; that one has been asked to bring its window forward.
-    bool TryBecomePrimary();
+    // False when another one runs; that one has been asked to open files (absolute paths) and
+    // to bring its windows forward. Also true, without any lock, when no private folder exists
+    // (IsUnique() tells): the program then runs, and a later start runs beside it.
+    bool TryBecomePrimary(const QStringList& files = {});
+
+    // False when no private folder was found, so this instance could not take the lock.
+    [[nodiscard]] bool IsUnique() const noexcept { return !m_lockPath.isEmpty(); }
+    // After TryBecomePrimary gave false: whether the running instance confirmed the message.
+    [[nodiscard]] bool Delivered() const noexcept { return m_delivered; }
 
 signals:
-    // A later start asked this instance to show its main window.
-    void ActivationRequested();
+    // A later start asked this instance to open files (none: just show its windows).
+    void ActivationRequested(const QStringList& files);
 
 private:
+    void Accept();
+
     QString m_lockPath;
     QString m_socketPath;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer* m_server = nullptr;
+    bool m_delivered = false;
 };
 
 }  // namespace pelimator

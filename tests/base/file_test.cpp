@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "base/errors.h"
+#include "base/temp_file.h"
 #include "support/temp_dir.h"
 
 namespace pelimator {
@@ -22,7 +23,7 @@ using testing::WriteBytes;
 std::size_t TempFilesIn(const fs::path& dir) {
     std::size_t count = 0;
     for (const auto& entry : fs::directory_iterator(dir)) {
-        if (entry.path().filename().string().find(".tmp-") != std::string::npos) ++count;
+        if (TempFileOwner(entry.path().filename().string()) > 0) ++count;
     }
     return count;
 }

@@ -1,6 +1,7 @@
 // Bad input to the batch command: the exit status, a message naming the file and line, and no
 // output file left behind.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "batch/batch_test_support.h"
 #include "board/io/dxf_file.h"
@@ -32,6 +33,12 @@ void WriteFixtures(const TempDir& dir) {
     drawing.scaleNumerator = 1000000;
     board::WriteDxfFile(dir.File("tiny-scale.dxf"), drawing);
     WriteBytes(dir.File("far.txt"), "0 0\n0.001 0\n\n100000000000 0\n100000000000.001 0\n");
+    // 1e12 long: about 2e12 arcs at 10 %.
+    WriteBytes(dir.File("huge.txt"), "0 0\n1000000000000 0\n");
+    // Two paths of 4 arcs, each estimated at 7.
+    WriteBytes(dir.File("two.txt"), "0 0\n20 0\n\n0 10\n20 10\n");
+    // Opening a FIFO for reading blocks until a writer comes: it must be refused unopened.
+    ASSERT_EQ(::mkfifo(dir.File("pipe.txt").c_str(), 0600), 0);
 }
 
 struct BadInputRow {
@@ -40,6 +47,8 @@ struct BadInputRow {
     int exitCode;
     std::vector<std::string> messageParts;
 };
+
+void PrintTo(const BadInputRow& row, std::ostream* out) { *out << row.name; }
 
 class BadInput : public ::testing::TestWithParam<BadInputRow> {};
 
@@ -95,10 +104,14 @@ const std::vector<BadInputRow> kBadInputs = {
      {"--points", "@good.txt", "--settings", "@absent.ini", "-o", "@o.dxf"},
      1,
      {"absent.ini」がありません"}},
+    {"SettingsFileIsADevice",
+     {"--points", "@good.txt", "--settings", "/dev/zero", "-o", "@o.dxf"},
+     1,
+     {"設定ファイルを読めません", "「zero」は通常のファイルではない"}},
     {"UnknownLayer",
      {"--layers", "道路,川", "@in.dxf"},
      1,
-     {"in.dxf」に画層「川」がありません", "3「道路」"}},
+     {"in.dxf」にレイヤ「川」がありません", "3「道路」"}},
     {"LayerWithoutLines", {"--layers", "空", "@in.dxf"}, 1, {"線も円弧もありません"}},
     {"FailsAfterTheFirstPath",
      {"--points", "@far.txt", "--path", "0", "--line", "zigzag", "@tiny-scale.dxf"},
@@ -144,6 +157,34 @@ const std::vector<BadInputRow> kBadInputs = {
      1,
      {"no/such」がありません"}},
     {"ValueMissing", {"--points", "@good.txt", "-o"}, 2, {"-o の後に値"}},
+    {"PointsFileIsAFifo",
+     {"--points", "@pipe.txt", "-o", "@o.dxf"},
+     1,
+     {"pipe.txt」は通常のファイルではありません"}},
+    {"PointsFromADevice",
+     {"--points", "/dev/zero", "-o", "@o.dxf"},
+     1,
+     {"「/dev/zero」は通常のファイルではありません"}},
+    {"SettingsFileIsAFifo",
+     {"--points", "@good.txt", "--settings", "@pipe.txt", "-o", "@o.dxf"},
+     1,
+     {"設定ファイルを読めません", "「pipe.txt」は通常のファイルではない"}},
+    {"LineAboveTheDefaultEntityLimit",
+     {"--points", "@huge.txt", "--path", "0", "--mag", "10", "-o", "@o.dxf"},
+     1,
+     {"huge.txt」 1〜2 行目", "約 2000000000003 個", "上限の 10000000 個"}},
+    {"LineAboveAGivenEntityLimit",
+     {"--points", "@good.txt", "--max-entities", "3", "-o", "@o.dxf"},
+     1,
+     {"経路 1 (", "上限の 3 個"}},
+    {"RunAboveTheLimitOverSeveralPaths",
+     {"--points", "@two.txt", "--max-entities", "10", "-o", "@o.dxf"},
+     1,
+     {"経路 2 (", "約 7 個増え、ここまでの 4 個と合わせて上限の 10 個を超えます"}},
+    {"EntityLimitOfZero",
+     {"--points", "@good.txt", "--max-entities", "0", "-o", "@o.dxf"},
+     2,
+     {"--max-entities"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, BadInput, ::testing::ValuesIn(kBadInputs),

@@ -80,8 +80,10 @@ struct SameAsInteractiveRow {
     const char* up;
     std::int32_t mag;
     std::int32_t scale;
-    std::int16_t lineKind, pathKind, dir;
+    int lineKind, pathKind, upSide;  // option indices as the settings file stores them
 };
+
+void PrintTo(const SameAsInteractiveRow& row, std::ostream* out) { *out << row.name; }
 
 class SameAsInteractive : public ::testing::TestWithParam<SameAsInteractiveRow> {};
 
@@ -108,9 +110,9 @@ TEST_P(SameAsInteractive, EntityByEntity) {
     ASSERT_EQ(outcome.exitCode, kExitOk) << outcome.err;
 
     LineOptions options;
-    options.lineKind = row.lineKind;
-    options.pathKind = row.pathKind;
-    options.dir = row.dir;
+    options.lineKind = static_cast<settings::LineKind>(row.lineKind);
+    options.pathKind = static_cast<settings::PathKind>(row.pathKind);
+    options.up = static_cast<settings::UpSide>(row.upSide);
     options.magnification = row.mag;
     const DrawingContent direct = ThroughFile(
         DrawDirectly(paths, options, dir.File("Korvane.ini"), row.scale), dir.File("direct.dxf"));
@@ -129,11 +131,11 @@ TEST_P(SameAsInteractive, EntityByEntity) {
 INSTANTIATE_TEST_SUITE_P(
     Options, SameAsInteractive,
     ::testing::Values(
-        SameAsInteractiveRow{"WavePolylineLeft", "wave", "0", "left", 100, 1, 0, 0, -1},
-        SameAsInteractiveRow{"WaveNearRightHalf", "wave", "near", "right", 50, 1, 0, 1, 0},
-        SameAsInteractiveRow{"WaveThroughScaled", "0", "through", "left", 130, 20, 0, 2, -1},
-        SameAsInteractiveRow{"ZigzagPolylineRight", "zigzag", "polyline", "1", 100, 1, 1, 0, 0},
-        SameAsInteractiveRow{"ZigzagThroughScaled", "1", "2", "0", 75, 3, 1, 2, -1}),
+        SameAsInteractiveRow{"WavePolylineLeft", "wave", "0", "left", 100, 1, 0, 0, 0},
+        SameAsInteractiveRow{"WaveNearRightHalf", "wave", "near", "right", 50, 1, 0, 1, 1},
+        SameAsInteractiveRow{"WaveThroughScaled", "0", "through", "left", 130, 20, 0, 2, 0},
+        SameAsInteractiveRow{"ZigzagPolylineRight", "zigzag", "polyline", "1", 100, 1, 1, 0, 1},
+        SameAsInteractiveRow{"ZigzagThroughScaled", "1", "2", "0", 75, 3, 1, 2, 0}),
     [](const ::testing::TestParamInfo<SameAsInteractiveRow>& row) { return row.param.name; });
 
 TEST(BatchRun, IntoAnOpenedDrawingKeepsItsContentAndScale) {
@@ -290,8 +292,8 @@ TEST(BatchRun, LayerChainsAreDrawnLikeTheirPointsPickedByHand) {
     const Paths paths{{{100, 0}, {100, 100}, {0, 100}, {0, 0}, {100, 0}},
                       {{300, 0}, {300, 50}, {350, 50}}};
     LineOptions options;
-    options.pathKind = 0;
-    options.lineKind = 1;
+    options.pathKind = settings::PathKind::Polyline;
+    options.lineKind = settings::LineKind::Zigzag;
     const DrawingContent direct =
         ThroughFile(DrawDirectly(paths, options, dir.File("none.ini"), 1, dir.File("in.dxf")),
                     dir.File("direct.dxf"));
@@ -318,15 +320,54 @@ TEST(BatchRun, PlainErrorOutputHasOneLinePerPathAndASummary) {
               std::string::npos)
         << outcome.err;
     EXPECT_NE(outcome.err.find("完了: 経路 3 本に波線を描き"), std::string::npos);
-    EXPECT_NE(outcome.err.find("画層 200「地況線」"), std::string::npos);
+    EXPECT_NE(outcome.err.find("レイヤ 200「地況線」"), std::string::npos);
     EXPECT_EQ(outcome.err.find('\r'), std::string::npos);
+}
+
+TEST(BatchRun, PathsThatYieldNothingAreNamedWithLengthAndPitch) {
+    TempDir dir;
+    // 1:10: a pitch of 50 units; the first and third paths are shorter.
+    const auto outcome =
+        RunCommand({"--points", "-", "--path", "0", "--scale", "10", "-o", dir.File("o.dxf")},
+                   dir.Path().string(), "0 0\n30 0\n\n0 10\n200 10\n\n0 20\n0 21.5\n");
+    ASSERT_EQ(outcome.exitCode, kExitOk) << outcome.err;
+    EXPECT_NE(outcome.err.find("注意: 経路 1 (「標準入力」 1〜2 行目): 経路の長さは 30 で"),
+              std::string::npos)
+        << outcome.err;
+    EXPECT_NE(outcome.err.find("注意: 経路 3 (「標準入力」 7〜8 行目): 経路の長さは 1.5 で"),
+              std::string::npos)
+        << outcome.err;
+    EXPECT_NE(outcome.err.find("点の間隔 50 (図面の単位)"), std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.err.find("注意: 経路 2"), std::string::npos) << outcome.err;
+    EXPECT_NE(outcome.err.find("図形 4 個をレイヤ"), std::string::npos) << outcome.err;
+}
+
+TEST(BatchRun, EntityLimitCanBeRaised) {
+    TempDir dir;
+    const std::string points = "0 0\n100 0\n";  // 20 arcs, estimated at 23
+    const auto refused = RunCommand(
+        {"--points", "-", "--path", "0", "--max-entities", "22", "-o", dir.File("o.dxf")},
+        dir.Path().string(), points);
+    EXPECT_EQ(refused.exitCode, kExitFailure) << refused.err;
+    const auto allowed = RunCommand(
+        {"--points", "-", "--path", "0", "--max-entities", "23", "-o", dir.File("o.dxf")},
+        dir.Path().string(), points);
+    ASSERT_EQ(allowed.exitCode, kExitOk) << allowed.err;
+    EXPECT_EQ(board::ReadDxfFile(dir.File("o.dxf")).content.entities.size(), 20U);
+    // The bound is on the run: a second such path needs room for its own estimate.
+    const auto twoPaths = RunCommand(
+        {"--points", "-", "--path", "0", "--max-entities", "43", "-o", dir.File("o.dxf")},
+        dir.Path().string(), points + "\n" + points);
+    ASSERT_EQ(twoPaths.exitCode, kExitOk) << twoPaths.err;
+    EXPECT_EQ(board::ReadDxfFile(dir.File("o.dxf")).content.entities.size(), 40U);
 }
 
 TEST(BatchRun, HelpExplainsEveryOptionWithAnExample) {
     const auto outcome = RunCommand({"--help"}, "");
     EXPECT_EQ(outcome.exitCode, kExitOk);
-    for (const char* option : {"--points", "--layers", "--line", "--path", "--mag", "--up",
-                               "--scale", "--settings", "--output", "--overwrite-input", "例:"}) {
+    for (const char* option :
+         {"--points", "--layers", "--line", "--path", "--mag", "--up", "--scale", "--settings",
+          "--max-entities", "--output", "--overwrite-input", "例:"}) {
         EXPECT_NE(outcome.out.find(option), std::string::npos) << option;
     }
     EXPECT_TRUE(outcome.err.empty());

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <ostream>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -33,6 +34,9 @@ struct ChainRow {
     std::vector<EntityData> entities;
     std::vector<std::vector<Vec2>> expected;
 };
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const ChainRow& row, std::ostream* out) { *out << row.name; }
 
 class Chaining : public ::testing::TestWithParam<ChainRow> {};
 

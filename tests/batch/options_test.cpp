@@ -19,9 +19,9 @@ TEST(BatchOptions, NamesAndIndicesMeanTheSame) {
         EXPECT_EQ(options.source, PathSource::PointsFile);
         EXPECT_EQ(options.pointsFile, "p");
         EXPECT_EQ(options.output, "o");
-        EXPECT_EQ(options.lineKind, 1);
-        EXPECT_EQ(options.pathKind, std::optional<std::int16_t>(1));
-        EXPECT_EQ(options.dir, 0);  // "右": not True
+        EXPECT_EQ(options.lineKind, settings::LineKind::Zigzag);
+        EXPECT_EQ(options.pathKind, std::optional(settings::PathKind::NearPoints));
+        EXPECT_EQ(options.up, settings::UpSide::Right);
         EXPECT_EQ(options.magnification, 250);
         EXPECT_EQ(options.scaleDenominator, 50);
         EXPECT_TRUE(options.scaleGiven);
@@ -32,9 +32,10 @@ TEST(BatchOptions, DefaultsAreTheDrawingRunsAndLeftIsTrue) {
     const auto options = Parse({"--layers", "a,b", "--layers", "7", "in.dxf"});
     EXPECT_EQ(options.source, PathSource::Layers);
     EXPECT_EQ(options.layers, (std::vector<std::string>{"a", "b", "7"}));
-    EXPECT_EQ(options.lineKind, 0);
+    EXPECT_EQ(options.lineKind, settings::LineKind::Wave);
     EXPECT_FALSE(options.pathKind.has_value());
-    EXPECT_EQ(options.dir, -1);
+    EXPECT_EQ(options.up, settings::UpSide::Left);
+    EXPECT_EQ(options.maxEntities, kDefaultEntityLimit);
     EXPECT_EQ(options.magnification, 100);
     EXPECT_FALSE(options.scaleGiven);
     EXPECT_FALSE(options.overwriteInput);
@@ -54,6 +55,15 @@ TEST(BatchOptions, MagnificationLimitsAreInclusive) {
     EXPECT_THROW(Parse({"--points", "p", "-o", "o", "--mag", "99999999999999999999"}), UsageError);
 }
 
+TEST(BatchOptions, EntityLimitIsAWholeNumberFromOne) {
+    EXPECT_EQ(Parse({"--points", "p", "-o", "o", "--max-entities", "1"}).maxEntities, 1);
+    EXPECT_EQ(Parse({"--points", "p", "-o", "o", "--max-entities=50000000000"}).maxEntities,
+              50'000'000'000);
+    for (const char* bad : {"0", "-5", "1e9", "", "many"}) {
+        EXPECT_THROW(Parse({"--points", "p", "-o", "o", "--max-entities", bad}), UsageError) << bad;
+    }
+}
+
 TEST(BatchOptions, TwoInputsAreRefused) {
     EXPECT_THROW(Parse({"--points", "p", "a.dxf", "b.dxf"}), UsageError);
     EXPECT_THROW(Parse({"--layers", "", "a.dxf"}), UsageError);
@@ -68,6 +78,8 @@ struct OutputRow {
     const char* output;
     const char* expected;
 };
+
+void PrintTo(const OutputRow& row, std::ostream* out) { *out << row.name; }
 
 class OutputPath : public ::testing::TestWithParam<OutputRow> {};
 

@@ -2,17 +2,24 @@
 // texts read back exactly.
 #include "batch/pick_file.h"
 
+#include <array>
+#include <functional>
+#include <ostream>
 #include <random>
 #include <sstream>
+#include <streambuf>
 
 #include <gtest/gtest.h>
 
 #include "batch/errors.h"
+#include "support/temp_dir.h"
 
 namespace pelimator::batch {
 namespace {
 
 using board::Vec2;
+using pelimator::testing::TempDir;
+using pelimator::testing::WriteBytes;
 
 std::vector<PickPath> Read(const std::string& text) {
     std::istringstream in(text);
@@ -25,6 +32,9 @@ struct GoodTextRow {
     std::vector<std::vector<Vec2>> paths;
     std::vector<std::pair<std::size_t, std::size_t>> lines;
 };
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const GoodTextRow& row, std::ostream* out) { *out << row.name; }
 
 class GoodText : public ::testing::TestWithParam<GoodTextRow> {};
 
@@ -71,6 +81,9 @@ struct BadTextRow {
     const char* text;
     const char* where;  // the place the message must name
 };
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const BadTextRow& row, std::ostream* out) { *out << row.name; }
 
 class BadText : public ::testing::TestWithParam<BadTextRow> {};
 
@@ -137,6 +150,85 @@ TEST(PickFile, UnopenableFileNamesIt) {
         FAIL() << "accepted";
     } catch (const InputError& error) {
         EXPECT_NE(std::string(error.what()).find("「/nonexistent/picks.txt」を開けません"),
+                  std::string::npos);
+    }
+}
+
+// A stream that never ends, like /dev/zero on standard input.
+class EndlessZeros : public std::streambuf {
+protected:
+    int_type underflow() override {
+        m_chunk.fill('\0');
+        setg(m_chunk.data(), m_chunk.data(), m_chunk.data() + m_chunk.size());
+        return traits_type::to_int_type('\0');
+    }
+
+private:
+    std::array<char, 4096> m_chunk{};
+};
+
+struct LimitRow {
+    const char* name;
+    std::string text;
+    PickLimits limits;
+    const char* message;  // empty: read
+};
+
+void PrintTo(const LimitRow& row, std::ostream* out) { *out << row.name; }
+
+class PickLimitRows : public ::testing::TestWithParam<LimitRow> {};
+
+TEST_P(PickLimitRows, RefuseBeyondTheLimitFromStreamAndFile) {
+    const LimitRow& row = GetParam();
+    TempDir dir;
+    WriteBytes(dir.File("p.txt"), row.text);
+    std::istringstream in(row.text);
+    const std::function<void()> readers[] = {
+        [&] { (void)ReadPickPaths(in, "p.txt", row.limits); },
+        [&] { (void)ReadPickFile(dir.File("p.txt"), row.limits); }};
+    for (const auto& read : readers) {
+        if (std::string(row.message).empty()) {
+            EXPECT_NO_THROW(read());
+            continue;
+        }
+        try {
+            read();
+            ADD_FAILURE() << "accepted";
+        } catch (const InputError& error) {
+            EXPECT_NE(std::string(error.what()).find(row.message), std::string::npos)
+                << error.what();
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PickLimitRows,
+    ::testing::Values(LimitRow{"PointsUpToTheLimit", "0 0\n1 1\n\n2 2\n3 3\n", {4, 1 << 20}, ""},
+                      LimitRow{"OnePointBeyondTheLimitNamesItsLine",
+                               "0 0\n1 1\n\n2 2\n3 3\n# c\n4 4\n",
+                               {4, 1 << 20},
+                               "p.txt」 7 行目: 点が多すぎます (1 つのファイルに 4 点まで)"},
+                      LimitRow{"CommentsDoNotCount", "# a\n# b\n# c\n0 0\n1 1\n", {2, 1 << 20}, ""},
+                      LimitRow{
+                          "BytesUpToTheLimit", std::string(60, ' ') + "\n0 0\n1 1\n", {10, 69}, ""},
+                      LimitRow{"OneByteBeyondTheLimit",
+                               std::string(61, ' ') + "\n0 0\n1 1\n",
+                               {10, 69},
+                               "p.txt」は大きすぎます"}),
+    [](const ::testing::TestParamInfo<LimitRow>& row) { return std::string(row.param.name); });
+
+TEST(PickFile, EndlessInputStopsAtTheByteLimit) {
+    EndlessZeros zeros;
+    std::istream in(&zeros);
+    EXPECT_THROW((void)ReadPickPaths(in, "標準入力", {10, 1 << 20}), InputError);
+}
+
+TEST(PickFile, DevicesAreRefusedUnread) {
+    try {
+        (void)ReadPickFile("/dev/zero");
+        FAIL() << "accepted";
+    } catch (const InputError& error) {
+        EXPECT_NE(std::string(error.what()).find("通常のファイルではありません"),
                   std::string::npos);
     }
 }

@@ -2,6 +2,7 @@
 #include "batch/progress.h"
 
 #include <algorithm>
+#include <ostream>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -17,6 +18,9 @@ struct PercentRow {
     const char* text;
     int expected;
 };
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const PercentRow& row, std::ostream* out) { *out << row.name; }
 
 class OverallPercentRows : public ::testing::TestWithParam<PercentRow> {};
 

@@ -66,10 +66,20 @@ geometry_of() {  # geometry_of WINDOW -> "X Y W H"
   echo "$X $Y $WIDTH $HEIGHT"
 }
 
-main=$(window_of '^Pelimator$')
+# The board and the tool panel both open at start, the empty board titled as the program too:
+# the tool is the smaller of the two.
+window_of '^Pelimator$' >/dev/null
+for _ in $(seq 100); do
+  [ "$(xdotool search --onlyvisible --name '^Pelimator$' | wc -l)" -ge 2 ] && break
+  sleep 0.1
+done
+main=$(for id in $(xdotool search --onlyvisible --name '^Pelimator$'); do
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  echo "$((WIDTH * HEIGHT)) $id"
+done | sort -n | head -n 1 | cut -d' ' -f2)
 # The start button has the focus when the window opens: the drafter's first step.
 xdotool windowfocus --sync "$main" key --clearmodifiers space
-board=$(window_of 'ボード')
+board=$(window_of ' — Pelimator$')
 sleep 0.5
 read -r bx by bw bh < <(geometry_of "$board")
 cx=$((bx + bw / 2)); cy=$((by + bh / 2))

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <ostream>
 #include <random>
 #include <string>
 
@@ -30,6 +31,9 @@ struct AngleRow {
     double expected;  // multiplied by Pi when byPi
     bool byPi;
 };
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const AngleRow& row, std::ostream* out) { *out << row.name; }
 
 class GetAngleRows : public ::testing::TestWithParam<AngleRow> {
 protected:
@@ -97,6 +101,9 @@ struct CrossRow {
     double expectedX, expectedY;
 };
 
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const CrossRow& row, std::ostream* out) { *out << row.name; }
+
 class GetCircleLineCrossRows : public ::testing::TestWithParam<CrossRow> {
 protected:
     void SetUp() override { M_Calc::InitPi(); }
@@ -130,6 +137,9 @@ struct ApexRow {
     double h, x1, y1, x2, y2;
     double expectedX, expectedY;
 };
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const ApexRow& row, std::ostream* out) { *out << row.name; }
 
 class GetApexPointRows : public ::testing::TestWithParam<ApexRow> {
 protected:
@@ -166,6 +176,9 @@ struct ErrorRow {
     const char* routine;  // what() names it
     void (*call)();
 };
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const ErrorRow& row, std::ostream* out) { *out << row.name; }
 
 class CalcErrorRows : public ::testing::TestWithParam<ErrorRow> {
 protected:

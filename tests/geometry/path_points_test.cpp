@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,9 +13,9 @@
 
 #include "geometry/calc.h"
 #include "geometry/errors.h"
-#include "support/fake_host.h"
 #include "host/errors.h"
 #include "host/point_list.h"
+#include "support/fake_host.h"
 
 namespace pelimator {
 namespace {
@@ -55,6 +56,9 @@ struct WalkRow {
     Points sourceAfter;
     std::vector<std::string> texts;
 };
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const WalkRow& row, std::ostream* out) { *out << row.name; }
 
 class CalcPathPointsRows : public ::testing::TestWithParam<WalkRow> {
 protected:
@@ -161,6 +165,9 @@ struct BadPitchRow {
     const char* name;
     double pitch;
 };
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const BadPitchRow& row, std::ostream* out) { *out << row.name; }
 
 class CalcPathPointsBadPitch : public ::testing::TestWithParam<BadPitchRow> {};
 

@@ -1,6 +1,7 @@
 // Progress texts: whole percent rounded down after dividing first, label kept between steps.
 #include "geometry/progress_text.h"
 
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,9 @@ struct PercentRow {
     std::int32_t last;
     const char* expected;
 };
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const PercentRow& row, std::ostream* out) { *out << row.name; }
 
 class ProgressTextRows : public ::testing::TestWithParam<PercentRow> {};
 

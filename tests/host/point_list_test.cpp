@@ -1,6 +1,8 @@
 // The plain point list: live items, 0-based indices, and range errors.
 #include "host/point_list.h"
 
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include "host/errors.h"
@@ -32,6 +34,9 @@ struct BadIndex {
     const char* name;
     std::int32_t index;
 };
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const BadIndex& row, std::ostream* out) { *out << row.name; }
 
 class PlainPointListBadIndex : public ::testing::TestWithParam<BadIndex> {};
 

@@ -1,7 +1,11 @@
 // One line from picks to entities: scale, magnification, layer choice and refusals.
 #include "line/line_run.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
+#include <ostream>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -30,10 +34,10 @@ protected:
         return document->GetDrawing()->Snapshot();
     }
 
-    static LineOptions Options(std::int16_t lineKind, std::int32_t magnification = 100) {
+    static LineOptions Options(int lineKind, std::int32_t magnification = 100) {
         LineOptions options;
-        options.pathKind = 0;
-        options.lineKind = lineKind;
+        options.pathKind = settings::PathKind::Polyline;
+        options.lineKind = lineKind == 0 ? settings::LineKind::Wave : settings::LineKind::Zigzag;
         options.magnification = magnification;
         return options;
     }
@@ -100,6 +104,8 @@ struct Refusal {
     std::int32_t numerator;
 };
 
+void PrintTo(const Refusal& row, std::ostream* out) { *out << row.name; }
+
 class LineRunRefusal : public LineRunTest, public ::testing::WithParamInterface<Refusal> {};
 
 TEST_P(LineRunRefusal, NothingChangesInTheDrawingOrItsLayers) {
@@ -137,8 +143,94 @@ TEST_F(LineRunTest, RadiusErrorCarriesTheDialogsMessage) {
         Draw({{0, 0}, {100, 0}}, Options(0), settings);
         FAIL() << "no error";
     } catch (const SettingsError& error) {
-        EXPECT_STREQ(error.what(), kRadiusTooSmallMessage);
+        EXPECT_STREQ(error.what(), settings::kRadiusTooSmallMessage);
     }
+}
+
+// The bound on work: the estimate is checked against the limit before the drawing, its layers
+// or any path list change, and a line just within it is drawn with no more than estimated.
+struct LimitRow {
+    const char* name;
+    std::vector<std::pair<double, double>> picks;
+    std::int32_t magnification;
+    std::int64_t limit;
+    bool refused;
+};
+
+void PrintTo(const LimitRow& row, std::ostream* out) { *out << row.name; }
+
+class LineRunLimit : public LineRunTest, public ::testing::WithParamInterface<LimitRow> {};
+
+TEST_P(LineRunLimit, RefusesAboveTheLimitBeforeAnythingChanges) {
+    const LimitRow& row = GetParam();
+    LineOptions options = Options(0, row.magnification);
+    options.entityLimit = row.limit;
+    if (!row.refused) {
+        const LineResult result = Draw(row.picks, options);
+        EXPECT_LE(result.entities, EstimateEntities(result.pathLength, result.pitch,
+                                                    static_cast<std::int32_t>(row.picks.size())));
+        return;
+    }
+    try {
+        Draw(row.picks, options);
+        FAIL() << "not refused";
+    } catch (const WorkLimitError& error) {
+        EXPECT_GT(error.Estimate(), row.limit);
+        EXPECT_EQ(error.Limit(), row.limit);
+        const std::string text = error.what();
+        EXPECT_NE(text.find(std::to_string(error.Estimate())), std::string::npos) << text;
+        EXPECT_NE(text.find(std::to_string(row.limit)), std::string::npos) << text;
+    }
+    EXPECT_TRUE(Entities().empty());
+    EXPECT_EQ(document->GetLayers()->IndexOf(200), -1);
+    const auto& calls = factory.Log()->Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "Factory.CreatePointList"), 0)
+        << "the path list was made before the refusal";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, LineRunLimit,
+    ::testing::Values(
+        // Two points 1e12 apart at 10 %: a pitch of 0.5 gives about 2e12 arcs.
+        LimitRow{"HugeLineAgainstTheDefault", {{0, 0}, {1e12, 0}}, 10, kDefaultEntityLimit, true},
+        LimitRow{"JustAboveASmallLimit", {{0, 0}, {100, 0}}, 100, 20, true},
+        LimitRow{"WithinASmallLimit", {{0, 0}, {100, 0}}, 100, 23, false},
+        LimitRow{
+            "BentPathCountsItsWholeLength", {{0, 0}, {50, 0}, {50, 50}, {0, 50}}, 100, 30, true}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// The estimate is an upper bound of what the run makes, for random paths and pitches.
+TEST_F(LineRunTest, EstimateIsNeverBelowTheEntitiesMade) {
+    const unsigned seed = 99;
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> coordinate(-200.0, 200.0);
+    std::uniform_int_distribution<int> count(2, 12);
+    std::uniform_int_distribution<std::int32_t> magnification(10, 300);
+    for (int round = 0; round < 60; ++round) {
+        std::vector<std::pair<double, double>> picks(static_cast<std::size_t>(count(rng)));
+        for (auto& p : picks) p = {coordinate(rng), coordinate(rng)};
+        LineOptions options = Options(round % 2, magnification(rng));
+        const LineResult result = Draw(picks, options);
+        EXPECT_LE(result.entities, EstimateEntities(result.pathLength, result.pitch,
+                                                    static_cast<std::int32_t>(picks.size())))
+            << "seed " << seed << " round " << round;
+    }
+    EXPECT_EQ(EstimateEntities(std::numeric_limits<double>::infinity(), 1.0, 2),
+              std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(EstimateEntities(1e300, 1e-300, 2), std::numeric_limits<std::int64_t>::max());
+}
+
+TEST_F(LineRunTest, PathShorterThanThePitchAddsNothingAndSaysWhy) {
+    // 1:10 at 100 %: pitch 50; the path is 30 long.
+    document->GetScale()->Put(1, 10);
+    const LineResult result = Draw({{0, 0}, {30, 0}}, Options(0));
+    EXPECT_EQ(result.entities, 0);
+    EXPECT_TRUE(Entities().empty());
+    EXPECT_DOUBLE_EQ(result.pitch, 50.0);
+    EXPECT_DOUBLE_EQ(result.pathLength, 30.0);
+    const std::string text = NoEntityText(result.pathLength, result.pitch);
+    EXPECT_NE(text.find("長さは 30"), std::string::npos) << text;
+    EXPECT_NE(text.find("間隔 50 (図面の単位)"), std::string::npos) << text;
 }
 
 }  // namespace

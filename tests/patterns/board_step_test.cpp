@@ -1,4 +1,6 @@
 // The generators through the board: each line is one undo step with its title.
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include "board/model/application.h"
@@ -7,9 +9,9 @@
 #include "board/model/factory.h"
 #include "geometry/calc.h"
 #include "geometry/errors.h"
+#include "host/point_list.h"
 #include "patterns/wave.h"
 #include "patterns/zigzag.h"
-#include "host/point_list.h"
 
 namespace pelimator {
 namespace {
@@ -19,6 +21,9 @@ struct BoardRow {
     bool wave;
     const char* title;
 };
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const BoardRow& row, std::ostream* out) { *out << row.name; }
 
 class PatternOnBoard : public ::testing::TestWithParam<BoardRow> {
 protected:

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -114,6 +115,9 @@ struct FewPointsRow {
     std::vector<std::string> texts;
 };
 
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const FewPointsRow& row, std::ostream* out) { *out << row.name; }
+
 class AddArcWaveFewPoints : public AddArcWaveTest,
                             public ::testing::WithParamInterface<FewPointsRow> {};
 
@@ -152,6 +156,12 @@ TEST_F(AddArcWaveTest, ShortLastSegmentStillGetsAFullChord) {
     ExpectArc(arcs[1], {9, 4, 6, 0, 12, 0}, 5, 7);
 }
 
+// Rows named by the flag they pass: Dir1, DirMinus2, ...
+std::string DirName(const ::testing::TestParamInfo<std::int16_t>& info) {
+    const int dir = info.param;
+    return dir < 0 ? "DirMinus" + std::to_string(-dir) : "Dir" + std::to_string(dir);
+}
+
 class AddArcWaveOtherDir : public AddArcWaveTest,
                            public ::testing::WithParamInterface<std::int16_t> {};
 
@@ -166,7 +176,8 @@ TEST_P(AddArcWaveOtherDir, BehavesExactlyAsFalse) {
 
 INSTANTIATE_TEST_SUITE_P(Values, AddArcWaveOtherDir,
                          ::testing::Values(std::int16_t{1}, std::int16_t{-2}, std::int16_t{32767},
-                                           std::int16_t{-32768}));
+                                           std::int16_t{-32768}),
+                         DirName);
 
 TEST_F(AddArcWaveTest, TwentyNinthOfHundredArcsShows28) {
     Points path;

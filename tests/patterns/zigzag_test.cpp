@@ -76,6 +76,12 @@ TEST_F(AddZigzagLineTest, ExampleWithDirFalseStartsRight) {
 }
 
 // Regression: the complement of 1 is -2, which is not True either; the sides must still alternate.
+// Rows named by the flag they pass: Dir1, DirMinus2, ...
+std::string DirName(const ::testing::TestParamInfo<std::int16_t>& info) {
+    const int dir = info.param;
+    return dir < 0 ? "DirMinus" + std::to_string(-dir) : "Dir" + std::to_string(dir);
+}
+
 class AddZigzagLineOtherDir : public AddZigzagLineTest,
                               public ::testing::WithParamInterface<std::int16_t> {};
 
@@ -90,7 +96,8 @@ TEST_P(AddZigzagLineOtherDir, BehavesExactlyAsFalse) {
 
 INSTANTIATE_TEST_SUITE_P(Values, AddZigzagLineOtherDir,
                          ::testing::Values(std::int16_t{1}, std::int16_t{-2}, std::int16_t{2},
-                                           std::int16_t{-32768}));
+                                           std::int16_t{-32768}),
+                         DirName);
 
 TEST_F(AddZigzagLineTest, HostCallsOfOneLeg) {
     auto list = factory.MakePointList({{0, 0}, {4, 0}});

@@ -32,6 +32,21 @@ const std::string& ScratchPath() {
     return path;
 }
 
+// What a read gives back for a written value: blanks at either end dropped, then one pair of
+// matching surrounding quotes.
+std::string AsRead(std::string value) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!value.empty() && blank(value.back())) value.pop_back();
+    std::size_t begin = 0;
+    while (begin < value.size() && blank(value[begin])) ++begin;
+    value.erase(0, begin);
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
 bool IsNameList(const std::string& list) {
     return list.size() >= 2 && list.size() <= kProfileBufferSize &&
            list.compare(list.size() - 2, 2, std::string(2, '\0')) == 0;
@@ -73,11 +88,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     switch (operation) {
         case 0:
             if (ini.WriteString(section, key, value) != 0) {
-                Require(ini.GetString(section, key, "~gone~") == value, "written value lost");
+                Require(ini.GetString(section, key, "~gone~") == AsRead(value),
+                        "written value lost");
             }
             break;
         case 1:
             if (ini.DeleteKey(section, key) != 0) {
+                // Each delete removes the first occurrence, as the classic function does; a key
+                // written twice in its section is gone after as many deletes.
+                for (std::size_t left = content.size(); left > 0; --left) {
+                    if (ini.GetString(section, key, "~gone~") == "~gone~") break;
+                    Require(ini.DeleteKey(section, key) != 0, "repeated delete failed");
+                }
                 Require(ini.GetString(section, key, "~gone~") == "~gone~", "deleted key remains");
             }
             break;

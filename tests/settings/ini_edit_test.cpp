@@ -2,7 +2,9 @@
 #include "settings/ini_edit.h"
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -46,6 +48,9 @@ struct RefusedWrite {
     const char* value;
 };
 
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const RefusedWrite& row, std::ostream* out) { *out << row.name; }
+
 class IniEditRefusedWrite : public IniEditTest,
                             public ::testing::WithParamInterface<RefusedWrite> {};
 
@@ -61,6 +66,22 @@ INSTANTIATE_TEST_SUITE_P(Rows, IniEditRefusedWrite,
                                            RefusedWrite{"BothEmpty", "", ""},
                                            RefusedWrite{"ValueWithLineBreak", "Width", "6\nX=1"}),
                          [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(IniEditTest, ValuesWithBlanksOrQuotesReadBackAsTheClassicFunctionsReadThem) {
+    const struct {
+        const char* written;
+        const char* read;
+        std::int32_t number;
+    } rows[] = {
+        {" 150", "150", 150},     {"150 \t", "150", 150}, {"\"150\"", "150", 150},
+        {" '0x20' ", "0x20", 32}, {"\"a b\"", "a b", 0},  {"'\"'", "\"", 0},
+    };
+    for (const auto& row : rows) {
+        ASSERT_NE(m_ini.WriteString("Main", "Mag", row.written), 0) << row.written;
+        EXPECT_EQ(m_ini.GetString("Main", "Mag", "~"), row.read) << row.written;
+        EXPECT_EQ(m_ini.GetInt("Main", "Mag", -1), row.number) << row.written;
+    }
+}
 
 TEST_F(IniEditTest, EmptyKeyNeverRemovesASection) {
     WriteBytes(m_path, "[Wave]\nWidth=5\n");

@@ -80,7 +80,22 @@ INSTANTIATE_TEST_SUITE_P(
         IntRow{"FirstOfDuplicateSections", "[Wave]\nA=1\n[wave]\nWidth=2\n", "Wave", "Width", -99},
         IntRow{"UnclosedSectionBracket", "[Wave\nWidth=3\n", "Wave", "Width", 3},
         IntRow{"NulByteInFile", "[Wave]\nX=\0\nWidth=3\n"s, "Wave", "Width", 3},
-        IntRow{"EmptyFile", "", "Wave", "Width", -99}),
+        IntRow{"EmptyFile", "", "Wave", "Width", -99},
+        // As the classic integer read: quotes stripped first, a 0x prefix read as hexadecimal.
+        IntRow{"DoubleQuotedNumber", "[Main]\nMag=\"150\"\n", "Main", "Mag", 150},
+        IntRow{"SingleQuotedNumber", "[Main]\nMag='42'\n", "Main", "Mag", 42},
+        IntRow{"BlanksInsideQuotes", "[Main]\nMag=\" 7 \"\n", "Main", "Mag", 7},
+        IntRow{"EmptyQuotesGiveDefault", "[Main]\nMag=\"\"\n", "Main", "Mag", -99},
+        IntRow{"UnmatchedQuoteGivesZero", "[Main]\nMag=\"150\n", "Main", "Mag", 0},
+        IntRow{"Hexadecimal", "[Wave]\nWidth=0x10\n", "Wave", "Width", 16},
+        IntRow{"HexadecimalUpperCase", "[Wave]\nWidth=0X1F\n", "Wave", "Width", 31},
+        IntRow{"HexadecimalNegative", "[Wave]\nWidth=-0x10\n", "Wave", "Width", -16},
+        IntRow{"HexadecimalQuoted", "[Wave]\nWidth='0xff'\n", "Wave", "Width", 255},
+        IntRow{"HexadecimalStopsAtNonDigit", "[Wave]\nWidth=0x1g\n", "Wave", "Width", 1},
+        IntRow{"PrefixWithoutDigitsGivesZero", "[Wave]\nWidth=0x\n", "Wave", "Width", 0},
+        IntRow{"HexadecimalSaturates", "[Wave]\nWidth=0x123456789\n", "Wave", "Width",
+               std::numeric_limits<std::int32_t>::max()},
+        IntRow{"LeadingZeroIsStillDecimal", "[Wave]\nWidth=010\n", "Wave", "Width", 10}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // ---- string reads ----
@@ -113,7 +128,14 @@ INSTANTIATE_TEST_SUITE_P(
                       StringRow{"MissingKeyGivesDefault", "[S]\nj=1\n", "k", "dflt"},
                       StringRow{"EqualsInsideValue", "[S]\nk=a=b=c\n", "k", "a=b=c"},
                       StringRow{"InnerBlanksKept", "[S]\nk= a  b \n", "k", "a  b"},
-                      StringRow{"QuotesKept", "[S]\nk=\"x\"\n", "k", "\"x\""},
+                      StringRow{"DoubleQuotesStripped", "[S]\nk=\"x\"\n", "k", "x"},
+                      StringRow{"SingleQuotesStripped", "[S]\nk='x y'\n", "k", "x y"},
+                      StringRow{"BlanksInsideQuotesKept", "[S]\nk= \" x \" \n", "k", " x "},
+                      StringRow{"OnlyOnePairStripped", "[S]\nk=\"\"x\"\"\n", "k", "\"x\""},
+                      StringRow{"EmptyQuotesGiveEmpty", "[S]\nk=\"\"\n", "k", ""},
+                      StringRow{"MismatchedQuotesKept", "[S]\nk=\"x'\n", "k", "\"x'"},
+                      StringRow{"LoneQuoteKept", "[S]\nk=\"\n", "k", "\""},
+                      StringRow{"QuotesInsideKept", "[S]\nk=a\"b\"\n", "k", "a\"b\""},
                       StringRow{"CrOfCrLfNotInValue", "[S]\r\nk=v\r\n", "k", "v"},
                       StringRow{"LoneCrStaysInValue", "[S]\nk=v\rw\n", "k", "v\rw"},
                       StringRow{"NulByteInValue", "[S]\nk=a\0b\n"s, "k", "a\0b"s}),
@@ -126,6 +148,15 @@ TEST(GetProfileString, LongValueAndLongDefaultAreCutToTheBuffer) {
     WriteBytes(path, "[S]\nk=" + longText);
     EXPECT_EQ(GetProfileString("S", "k"sv, "", path).size(), kProfileBufferSize - 1);
     EXPECT_EQ(GetProfileString("S", "missing"sv, longText, path).size(), kProfileBufferSize - 1);
+}
+
+TEST(GetProfileString, DefaultLosesItsTrailingBlanksOnly) {
+    TempDir dir;
+    const std::string path = dir.File("a.ini");
+    WriteBytes(path, "[S]\nk=1\n");
+    EXPECT_EQ(GetProfileString("S", "missing"sv, " d e \t ", path), " d e");
+    EXPECT_EQ(GetProfileString("S", "missing"sv, "  ", path), "");
+    EXPECT_EQ(GetProfileString("S", "missing"sv, "\"q \" ", dir.File("none.ini")), "\"q \"");
 }
 
 TEST(GetProfileString, KeyListKeepsOrderAndDropsDuplicatesOfAnyCase) {
@@ -264,7 +295,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "[A]\nx=1\n",
                  {"Q", std::nullopt, std::nullopt},
                  "[A]\nx=1\n"},
-        WriteRow{"SameValueLeavesFileAlone", "[A]\nk = 1 \n", {"A", "k", "1"}, "[A]\nk = 1 \n"}),
+        WriteRow{"SameValueLeavesFileAlone", "[A]\nk = 1 \n", {"A", "k", "1"}, "[A]\nk = 1 \n"},
+        // Blanks at either end of a value are dropped when written, as they are when read.
+        WriteRow{"LeadingBlanksDropped", "[A]\nk=1\n", {"A", "k", "  150"}, "[A]\nk=150\n"},
+        WriteRow{"TrailingTabDropped", "[A]\nk=1\n", {"A", "k", "1\t"}, "[A]\nk=1\n"},
+        WriteRow{"BlanksAtBothEndsDropped", "<missing>", {"A", "k", " a b \t"}, "[A]\nk=a b\n"},
+        WriteRow{"OnlyBlanksWriteEmpty", "[A]\nk=1\n", {"A", "k", " \t "}, "[A]\nk=\n"},
+        WriteRow{"QuotesWrittenAsGiven", "[A]\nk=1\n", {"A", "k", "\" x \""}, "[A]\nk=\" x \"\n"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 struct RefusedRow {
@@ -289,8 +326,6 @@ INSTANTIATE_TEST_SUITE_P(Rows, RefusedChanges,
                          ::testing::Values(RefusedRow{"LineFeedInValue", {"A", "k", "1\n[B]\nx=2"}},
                                            RefusedRow{"CarriageReturnInValue", {"A", "k", "1\r"}},
                                            RefusedRow{"NulInValue", {"A", "k", "1\0"sv}},
-                                           RefusedRow{"LeadingBlankInValue", {"A", "k", " 1"}},
-                                           RefusedRow{"TrailingTabInValue", {"A", "k", "1\t"}},
                                            RefusedRow{"EqualsInKey", {"A", "k=j", "1"}},
                                            RefusedRow{"BlankKey", {"A", "  ", "1"}},
                                            RefusedRow{"KeyLooksLikeSection", {"A", "[B]", "1"}},
@@ -317,6 +352,17 @@ TEST(WriteProfileString, EmptyPathOrUnreadableFileFails) {
     EXPECT_EQ(WriteProfileString("A", "k"sv, "1"sv, asDir), 0);
     EXPECT_EQ(GetProfileInt("A", "k", 7, asDir), 7);
     EXPECT_TRUE(std::filesystem::is_directory(asDir));
+}
+
+TEST(WriteProfileString, ANamedPipeIsNeitherWaitedForNorReplaced) {
+    TempDir dir;
+    const std::string fifo = dir.File("Korvane.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(GetProfileInt("A", "k", 7, fifo), 7);  // returns at once: nobody writes the pipe
+    EXPECT_EQ(GetProfileString("A", "k"sv, "d", fifo), "d");
+    EXPECT_EQ(WriteProfileString("A", "k"sv, "1"sv, fifo), 0);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_EQ(dir.EntryCount(), 1U);
 }
 
 TEST(WriteProfileString, KeepsPermissionsAndFollowsSymbolicLinks) {

@@ -2,6 +2,8 @@
 #include "settings/settings_file.h"
 
 #include <algorithm>
+#include <limits>
+#include <ostream>
 #include <random>
 #include <string>
 
@@ -21,6 +23,9 @@ struct PathRow {
     const char* dir;
     const char* expected;
 };
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const PathRow& row, std::ostream* out) { *out << row.name; }
 
 class SettingsFilePathRows : public ::testing::TestWithParam<PathRow> {};
 
@@ -49,10 +54,10 @@ protected:
 
 TEST_F(SettingsFileTest, NoFileGivesEachReadersOwnDefaults) {
     const MainOptions main = ReadMainOptions(m_ini);
-    EXPECT_EQ(main.Poly, 2);
-    EXPECT_EQ(main.Type, 0);
+    EXPECT_EQ(main.Poly, PathKind::ThroughPoints);
+    EXPECT_EQ(main.Type, LineKind::Wave);
     EXPECT_EQ(main.Mag, 100);
-    EXPECT_EQ(main.Dir, 0);
+    EXPECT_EQ(main.Dir, UpSide::Left);
 
     const RunSettings run = ReadRunSettings(m_ini);
     EXPECT_EQ(run.WaveWidth, 5);
@@ -77,7 +82,8 @@ TEST_F(SettingsFileTest, WritersProduceTheFileInKeyOrder) {
     EXPECT_EQ(ReadBytes(m_path),
               "[Wave]\nWidth=5\nRadius=3\n[Zigzag]\nWidth=5\nHeight=5\n"
               "[Layer]\nChange=1\nNumber=200\n");
-    EXPECT_TRUE(WriteMainOptions(m_ini, MainOptions{1, 1, 250, 1}));
+    EXPECT_TRUE(WriteMainOptions(
+        m_ini, MainOptions{PathKind::NearPoints, LineKind::Zigzag, 250, UpSide::Right}));
     EXPECT_EQ(ReadBytes(m_path),
               "[Wave]\nWidth=5\nRadius=3\n[Zigzag]\nWidth=5\nHeight=5\n"
               "[Layer]\nChange=1\nNumber=200\n[Main]\nPoly=1\nType=1\nMag=250\nDir=1\n");
@@ -99,6 +105,9 @@ struct HandEdited {
     RunSettings run;
     DialogSettings dialog;
 };
+
+// Failures name the row instead of dumping its bytes.
+void PrintTo(const HandEdited& row, std::ostream* out) { *out << row.name; }
 
 class HandEditedRows : public SettingsFileTest, public ::testing::WithParamInterface<HandEdited> {};
 
@@ -132,21 +141,29 @@ INSTANTIATE_TEST_SUITE_P(
         HandEdited{"InRangeValuesPassUnchanged",
                    "[Main]\nPoly=0\nType=1\nMag=10\nDir=1\n[Wave]\nWidth=50\nRadius=25\n"
                    "[Zigzag]\nWidth=1\nHeight=50\n[Layer]\nChange=0\nNumber=999999999\n",
-                   {0, 1, 10, 1},
+                   {PathKind::Polyline, LineKind::Zigzag, 10, UpSide::Right},
                    {50, 25, 1, 50, 0, 999999999},
                    {50, 25, 1, 50, 0, 999999999}},
         HandEdited{"IndicesOutOfTheirGroupsGiveDefaults",
                    "[Main]\nPoly=3\nType=-1\nMag=100\nDir=2\n",
-                   {2, 0, 100, 0},
+                   {PathKind::ThroughPoints, LineKind::Wave, 100, UpSide::Left},
                    {},
                    {}},
         HandEdited{"Int16WrapDoesNotSneakAnIndexIn",
                    "[Main]\nPoly=65536\nType=65537\n",
-                   {2, 0, 100, 0},
+                   {PathKind::ThroughPoints, LineKind::Wave, 100, UpSide::Left},
                    {},
                    {}},
-        HandEdited{"MagnificationClamped", "[Main]\nMag=5000\n", {2, 0, 1000, 0}, {}, {}},
-        HandEdited{"MagnificationClampedFromBelow", "[Main]\nMag=-3\n", {2, 0, 10, 0}, {}, {}},
+        HandEdited{"MagnificationClamped",
+                   "[Main]\nMag=5000\n",
+                   {PathKind::ThroughPoints, LineKind::Wave, 1000, UpSide::Left},
+                   {},
+                   {}},
+        HandEdited{"MagnificationClampedFromBelow",
+                   "[Main]\nMag=-3\n",
+                   {PathKind::ThroughPoints, LineKind::Wave, 10, UpSide::Left},
+                   {},
+                   {}},
         HandEdited{"LengthsClampedBothWays",
                    "[Wave]\nWidth=0\nRadius=51\n[Zigzag]\nWidth=-4\nHeight=9999\n",
                    {},
@@ -176,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {10, 2, 5, 5, 1, 200}},
         HandEdited{"NonNumericReadsAsZeroThenClamps",
                    "[Wave]\nWidth=abc\n[Main]\nMag=x\n",
-                   {2, 0, 10, 0},
+                   {PathKind::ThroughPoints, LineKind::Wave, 10, UpSide::Left},
                    {1, 4, 5, 3, 1, 200},
                    {1, 3, 5, 5, 1, 200}},
         HandEdited{"EmptyValuesGiveDefaults", "[Wave]\nWidth=\n[Layer]\nChange=\n", {}, {}, {}},
@@ -212,9 +229,8 @@ TEST_F(SettingsFileTest, RandomSettingsRoundTripThroughEveryReader) {
         EXPECT_EQ(r.LayerChange, s.LayerChange);
         EXPECT_EQ(r.LayerNumber, s.LayerNumber);
 
-        const MainOptions o{static_cast<std::int16_t>(in(0, 2)),
-                            static_cast<std::int16_t>(in(0, 1)), in(kMagMin, kMagMax),
-                            static_cast<std::int16_t>(in(0, 1))};
+        const MainOptions o{static_cast<PathKind>(in(0, 2)), static_cast<LineKind>(in(0, 1)),
+                            in(kMagMin, kMagMax), static_cast<UpSide>(in(0, 1))};
         ASSERT_TRUE(WriteMainOptions(m_ini, o)) << "seed " << seed;
         const MainOptions m = ReadMainOptions(m_ini);
         EXPECT_EQ(m.Poly, o.Poly) << "seed " << seed << " round " << round;
@@ -224,6 +240,28 @@ TEST_F(SettingsFileTest, RandomSettingsRoundTripThroughEveryReader) {
     }
     const std::string text = ReadBytes(m_path);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4 + 6 + 4) << "keys were duplicated";
+}
+
+// The one radius rule against its meaning in real numbers (R >= W / 2), over the whole range the
+// readers allow and beyond it, where doubling in 32 bits would overflow.
+TEST(WaveRadiusRule, AgreesWithHalfTheWidthEverywhere) {
+    const unsigned seed = 4242;
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<std::int32_t> any(std::numeric_limits<std::int32_t>::min(),
+                                                    std::numeric_limits<std::int32_t>::max());
+    std::uniform_int_distribution<std::int32_t> length(kLengthMin, kLengthMax);
+    for (int round = 0; round < 2000; ++round) {
+        const bool small = round % 2 == 0;
+        const std::int32_t radius = small ? length(rng) : any(rng);
+        const std::int32_t width = small ? length(rng) : any(rng);
+        EXPECT_EQ(WaveRadiusFits(radius, width),
+                  static_cast<double>(radius) >= static_cast<double>(width) / 2.0)
+            << "seed " << seed << " radius " << radius << " width " << width;
+    }
+    EXPECT_TRUE(WaveRadiusFits(3, 6));
+    EXPECT_FALSE(WaveRadiusFits(2, 5));
+    EXPECT_TRUE(WaveRadiusFits(std::numeric_limits<std::int32_t>::max(),
+                               std::numeric_limits<std::int32_t>::max()));
 }
 
 }  // namespace

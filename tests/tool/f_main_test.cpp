@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -52,7 +53,7 @@ struct Rig {
     void WriteSetting(const char* section, const char* key, const char* value) const {
         settings::clsIniEdit ini;
         ini.IniFilePath(SettingsPath().toStdString());
-        ini.WriteString(section, key, value);
+        QVERIFY(ini.WriteString(section, key, value) != 0);
     }
 
     QTemporaryDir dir;
@@ -60,6 +61,15 @@ struct Rig {
     fake::FakeDocumentPtr document;
     std::unique_ptr<F_Main> window;
     QStringList errors;
+};
+
+// Counts the paint events of the object it filters.
+struct PaintCounter : QObject {
+    int count = 0;
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++count;
+        return false;
+    }
 };
 
 std::vector<std::string> Since(const fake::CallLog& log, std::size_t from) {
@@ -446,6 +456,64 @@ private slots:
             QVERIFY2(!rig.Find<QPushButton>("cmdStart")->isEnabled(), qPrintable(row));
             QVERIFY2(rig.Stored("Main", "Type") == -999, qPrintable(row));
         }
+    }
+
+    void PathShorterThanThePitchSaysWhyNothingWasDrawn() {
+        Rig rig;
+        rig.document->GetScale()->Put(1, 10);  // wave width 5 mm: a pitch of 50 units
+        rig.Start();
+        rig.Find<QRadioButton>("optPolyLineType0")->setChecked(true);
+        rig.Tool().FireLButtonDown(0, 0);
+        rig.Tool().FireLButtonDblck(30, 0);
+        QVERIFY(rig.errors.isEmpty());
+        QVERIFY(rig.Entities().empty());
+        const QString status = rig.window->StatusText();
+        QVERIFY2(status.contains(QStringLiteral("長さは 30")), qPrintable(status));
+        QVERIFY2(status.contains(QStringLiteral("間隔 50 (図面の単位)")), qPrintable(status));
+        QVERIFY2(status.endsWith(QStringLiteral("開始点を指示して下さい。")), qPrintable(status));
+        QCOMPARE(rig.window->PickCount(), std::int16_t{0});
+        QCOMPARE(rig.Stored("Main", "Poly"), 0);  // a finished run stores the options as ever
+    }
+
+    void LineAboveTheEntityLimitIsRefusedWithItsEstimate() {
+        Rig rig;
+        rig.Start();
+        rig.Find<QLineEdit>("txtMag")->setText(QStringLiteral("10"));
+        rig.Find<QRadioButton>("optPolyLineType0")->setChecked(true);
+        rig.Tool().FireLButtonDown(0, 0);
+        rig.Tool().FireLButtonDblck(1e12, 0);  // a pitch of 0.5: about 2e12 arcs
+        QCOMPARE(rig.errors.size(), 1);
+        QVERIFY2(rig.errors[0].contains(QStringLiteral("上限の 10000000 個")),
+                 qPrintable(rig.errors[0]));
+        QVERIFY2(rig.errors[0].contains(QStringLiteral("約 2000000000003 個")),
+                 qPrintable(rig.errors[0]));
+        QVERIFY(rig.Entities().empty());
+        QCOMPARE(rig.window->PickCount(), std::int16_t{0});
+        QVERIFY(rig.Find<QPushButton>("cmdSet")->isEnabled());
+    }
+
+    void ProgressIsPaintedAtMostOncePerIntervalAndTheLastTextFollows() {
+        Rig rig;
+        rig.Load();
+        rig.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
+        auto* bar = rig.window->findChild<QStatusBar*>(QStringLiteral("StatusBar"));
+        PaintCounter paints;
+        bar->installEventFilter(&paints);
+
+        // Painted at once, with no event loop running in between, as inside a long run.
+        rig.window->SetStatusPaintInterval(0);
+        for (int i = 0; i < 200; ++i) rig.window->ProgressSink()("0:" + std::to_string(i));
+        QVERIFY2(paints.count >= 200, qPrintable(QString::number(paints.count)));
+        QCOMPARE(rig.window->StatusText(), QStringLiteral("0:199"));
+
+        paints.count = 0;
+        rig.window->SetStatusPaintInterval(10'000);  // none within the loop
+        for (int i = 0; i < 200; ++i) rig.window->ProgressSink()("1:" + std::to_string(i));
+        QCOMPARE(paints.count, 0);
+        rig.window->SetStatusPaintInterval(20);
+        rig.window->ProgressSink()("last");
+        QTRY_COMPARE(rig.window->StatusText(), QStringLiteral("last"));
     }
 
     void PicksBeyondTheLastNumberAreIgnored() {

@@ -13,8 +13,8 @@
 #include <numbers>
 #include <optional>
 
-#include "base/file.h"
 #include "base/errors.h"
+#include "base/file.h"
 
 namespace pelimator::board {
 
@@ -31,26 +31,6 @@ void CheckStyle(const ExportStyle& style, const std::string& path) {
         !(style.marginMm >= 0.0) || !std::isfinite(style.marginMm)) {
         Fail(path, "線の太さか余白が正しくありません");
     }
-}
-
-// The part of the drawing that is shown, in paper millimetres (Y up), or none.
-std::optional<Box> ShownBoundsMm(const BoardDocument& document) {
-    const BoardLayers& layers = *document.LayerTable();
-    const double factor = document.ScaleModel()->Factor();
-    std::optional<Box> box;
-    for (const EntityData& entity : document.DrawingModel()->Entities()) {
-        if (!entity.visible || !layers.IsShown(entity.layer)) continue;
-        for (const Vec2 p : FlattenEntity(entity, 0.001 * factor)) {
-            const Vec2 mm = (1.0 / factor) * p;
-            if (!box) {
-                box = Box{mm, mm};
-            } else {
-                box->min = {std::min(box->min.x, mm.x), std::min(box->min.y, mm.y)};
-                box->max = {std::max(box->max.x, mm.x), std::max(box->max.y, mm.y)};
-            }
-        }
-    }
-    return box;
 }
 
 // Draws the shown entities with painter coordinates in paper millimetres, Y down, where
@@ -94,6 +74,22 @@ void Paint(QPainter& painter, const BoardDocument& document, Vec2 originMm,
     }
 }
 
+QPageSize::PageSizeId PageSizeId(PaperSize paper) {
+    switch (paper) {
+        case PaperSize::A4:
+            return QPageSize::A4;
+        case PaperSize::A3:
+            return QPageSize::A3;
+        case PaperSize::A2:
+            return QPageSize::A2;
+        case PaperSize::A1:
+            return QPageSize::A1;
+        case PaperSize::A0:
+            return QPageSize::A0;
+    }
+    return QPageSize::A4;
+}
+
 struct Frame {
     Vec2 originMm;  // top-left corner, Y up
     double widthMm = 0.0;
@@ -101,7 +97,7 @@ struct Frame {
 };
 
 Frame FrameOf(const BoardDocument& document, const ExportStyle& style) {
-    const auto box = ShownBoundsMm(document);
+    const auto box = ShownExtentMm(document);
     const Box b = box ? *box : Box{{0, 0}, {0, 0}};
     return {{b.min.x - style.marginMm, b.max.y + style.marginMm},
             b.max.x - b.min.x + 2 * style.marginMm,
@@ -142,7 +138,7 @@ void ExportPng(const BoardDocument& document, const std::string& path, const Png
     if (width > kMaxPngSide || height > kMaxPngSide) {
         Fail(path, "画像が大きすぎます (" + std::to_string(static_cast<long long>(width)) + " x " +
                        std::to_string(static_cast<long long>(height)) +
-                       " ピクセル)。解像度を下げてください");
+                       " ピクセル)。解像度を下げて下さい");
     }
     QImage image(std::max(1, static_cast<int>(width)), std::max(1, static_cast<int>(height)),
                  QImage::Format_ARGB32_Premultiplied);
@@ -164,28 +160,29 @@ void ExportPng(const BoardDocument& document, const std::string& path, const Png
 
 void ExportPdf(const BoardDocument& document, const std::string& path, const PdfOptions& options) {
     CheckStyle(options.style, path);
-    const auto box = ShownBoundsMm(document);
-    const Box b = box ? *box : Box{{0, 0}, {0, 0}};
+    const PdfLayout layout = LayOutPdf(ShownExtentMm(document), options);
+    if (!layout.fits) {
+        Fail(path,
+             "図面がこの縮尺では用紙に収まりません。大きな用紙を選ぶか、用紙に合わせて下さい");
+    }
     WriteFileAtomically(path, [&](const std::string& tempPath) {
         QPdfWriter writer(QString::fromStdString(tempPath));
         writer.setCreator(QStringLiteral("Pelimator"));
         writer.setTitle(QString::fromStdString(document.Name()));
-        const QPageSize size(options.paper == PaperSize::A4 ? QPageSize::A4 : QPageSize::A3);
-        const auto orientation = options.orientation == PaperOrientation::Portrait
-                                     ? QPageLayout::Portrait
-                                     : QPageLayout::Landscape;
-        writer.setPageLayout(
-            QPageLayout(size, orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+        writer.setPageLayout(QPageLayout(QPageSize(PageSizeId(options.paper)),
+                                         options.orientation == PaperOrientation::Portrait
+                                             ? QPageLayout::Portrait
+                                             : QPageLayout::Landscape,
+                                         QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
         writer.setResolution(1200);
-        const QSizeF pageMm = writer.pageLayout().fullRect(QPageLayout::Millimeter).size();
         QPainter painter;
         if (!painter.begin(&writer)) Fail(path, "PDF を作れません");
+        // Page millimetres per millimetre at scale; the plotted line keeps its width on paper.
         const double pixelsPerMm = writer.resolution() / kMmPerInch;
-        painter.scale(pixelsPerMm, pixelsPerMm);
-        // Centre the drawing: its middle goes to the middle of the page.
-        const Vec2 middle = 0.5 * (b.min + b.max);
-        const Vec2 origin{middle.x - pageMm.width() / 2, middle.y + pageMm.height() / 2};
-        Paint(painter, document, origin, options.style);
+        painter.scale(pixelsPerMm * layout.zoom, pixelsPerMm * layout.zoom);
+        ExportStyle style = options.style;
+        style.lineWidthMm /= layout.zoom;
+        Paint(painter, document, layout.originMm, style);
         if (!painter.end()) Fail(path, "PDF を書き込めません");
     });
 }

@@ -1,4 +1,4 @@
-// Documents: scale, snapping, the view and the document that holds them.
+// Documents: scale, the view and the document that holds them.
 #include "board/model/document.h"
 
 #include <cmath>
@@ -13,7 +13,7 @@ namespace {
 void CheckScalePart(std::int32_t value, const char* part) {
     if (value <= 0) {
         throw HostError(std::string("縮尺の") + part +
-                        "は正の整数にしてください: " + std::to_string(value));
+                        "は正の整数にして下さい: " + std::to_string(value));
     }
 }
 }  // namespace
@@ -30,50 +30,6 @@ void BoardScale::SetDenominator(std::int32_t value) {
     if (value == m_denominator) return;
     m_denominator = value;
     m_drawing->NoteChange(DrawingChange::Scale);
-}
-
-bool BoardSnap::SnapPoint(host::HostPoint& point, const host::HostView& view) {
-    const Vec2 p{point.X(), point.Y()};
-    if (!IsFinite(p)) return false;
-    const auto* boardView = dynamic_cast<const BoardView*>(&view);
-    const ViewTransform transform = boardView != nullptr ? boardView->Transform() : ViewTransform{};
-    if (const auto target = FindTarget(p, transform)) {
-        point.SetX(target->point.x);
-        point.SetY(target->point.y);
-    }
-    return true;
-}
-
-std::optional<SnapTarget> BoardSnap::FindTarget(Vec2 p, const ViewTransform& transform) const {
-    if (!IsFinite(p)) return std::nullopt;
-    if (m_settings.endPointSnap) {
-        const double radius = m_settings.captureRadiusPixels / transform.pixelsPerUnit;
-        const BoardLayers& layers = *m_layers;
-        const auto hit = m_drawing->FindNearestSnap(
-            p, radius, [&](const EntityData& e) { return e.visible && layers.IsShown(e.layer); });
-        if (hit) {
-            return SnapTarget{hit->point,
-                              hit->kind == SnapPointKind::Center ? SnapTargetKind::Center
-                                                                 : SnapTargetKind::EndPoint,
-                              hit->entity};
-        }
-    }
-    if (m_settings.gridSnap) {
-        const double s = m_settings.gridSpacing;
-        const Vec2 node{std::round(p.x / s) * s, std::round(p.y / s) * s};
-        if (IsFinite(node)) return SnapTarget{node, SnapTargetKind::Grid, 0};
-    }
-    return std::nullopt;
-}
-
-void BoardSnap::SetSettings(const SnapSettings& settings) {
-    if (!(settings.gridSpacing > 0.0) || !std::isfinite(settings.gridSpacing)) {
-        throw HostError("グリッドの間隔は正の数にしてください");
-    }
-    if (!(settings.captureRadiusPixels >= 0.0) || !std::isfinite(settings.captureRadiusPixels)) {
-        throw HostError("スナップの範囲は 0 以上の数にしてください");
-    }
-    m_settings = settings;
 }
 
 host::HostDocumentPtr BoardView::Document() const {

@@ -9,6 +9,7 @@
 
 #include "board/model/drawing.h"
 #include "board/model/layers.h"
+#include "board/model/snap.h"
 #include "board/model/types.h"
 #include "board/model/underlay.h"
 #include "host/host.h"
@@ -39,52 +40,7 @@ private:
 };
 using BoardScalePtr = std::shared_ptr<BoardScale>;
 
-// Grid and snap settings of a document. Spacing is in drawing units.
-struct SnapSettings {
-    bool endPointSnap = true;  // entity ends and arc centres
-    bool gridSnap = false;
-    bool gridVisible = true;
-    double gridSpacing = 10.0;          // > 0
-    double captureRadiusPixels = 10.0;  // >= 0
-};
-
-enum class SnapTargetKind : std::uint8_t { EndPoint, Center, Grid };
-
-// Where a pick would snap to.
-struct SnapTarget {
-    Vec2 point;
-    SnapTargetKind kind = SnapTargetKind::EndPoint;
-    std::size_t entity = 0;  // the entity caught (not meaningful for Grid)
-};
-
 class BoardView;
-
-// Snapping of picks in one document: the nearest end point or arc centre of a shown entity on a
-// shown layer within the capture radius (pixels, through the view's zoom), else the nearest grid
-// node when grid snap is on, else the point as it is.
-class BoardSnap final : public host::HostSnap {
-public:
-    BoardSnap(BoardDrawingPtr drawing, BoardLayersPtr layers)
-        : m_drawing(std::move(drawing)), m_layers(std::move(layers)) {}
-    // Moves point to its snap target; false (point untouched) only when point is not finite.
-    // A view that is not a board view counts as 1 pixel per drawing unit.
-    bool SnapPoint(host::HostPoint& point, const host::HostView& view) override;
-
-    // The target for p seen through transform, without moving anything (for highlighting);
-    // none when nothing catches or p is not finite.
-    [[nodiscard]] std::optional<SnapTarget> FindTarget(Vec2 p,
-                                                       const ViewTransform& transform) const;
-
-    [[nodiscard]] const SnapSettings& Settings() const noexcept { return m_settings; }
-    // HostError for a grid spacing that is not positive and finite or a negative radius.
-    void SetSettings(const SnapSettings& settings);
-
-private:
-    BoardDrawingPtr m_drawing;
-    BoardLayersPtr m_layers;
-    SnapSettings m_settings;
-};
-using BoardSnapPtr = std::shared_ptr<BoardSnap>;
 
 // The view showing one document, with its zoom / pan transform. The document owns its view.
 class BoardView final : public host::HostView {

@@ -1,4 +1,4 @@
-// Entity storage with step-range undo, the change counter, and the R-tree of snap points.
+// Entity storage with step-range undo, the change counter, and the snap index.
 #include "board/model/drawing.h"
 
 #include <algorithm>
@@ -7,114 +7,10 @@
 #include <numbers>
 #include <utility>
 
-#include <boost/geometry.hpp>
-#include <boost/geometry/index/rtree.hpp>
-
+#include "board/model/snap_index.h"
 #include "host/errors.h"
 
 namespace pelimator::board {
-
-namespace bg = boost::geometry;
-namespace bgi = boost::geometry::index;
-
-// The snap points of entities [0, Indexed()) as they are stored now. Entities past the shown
-// count (undone ones) may stay in the tree; queries skip them. The tree catches up lazily, at
-// the next query, so adds, undos and redos cost nothing here.
-class SnapIndex {
-public:
-    using Point = bg::model::point<double, 2, bg::cs::cartesian>;
-    using Value = std::pair<Point, std::uint64_t>;  // entity index * 4 + SnapPointKind
-    using Tree = bgi::rtree<Value, bgi::quadratic<16>>;
-
-    [[nodiscard]] std::size_t Indexed() const noexcept { return m_indexed; }
-
-    void CatchUp(std::span<const EntityData> entities) {
-        if (m_indexed >= entities.size()) return;
-        const std::size_t pending = entities.size() - m_indexed;
-        // Many new entries: packing the whole tree afresh is faster than inserting one by one.
-        if (pending > 4096 && pending * 4 > m_indexed) {
-            std::vector<Value> values;
-            values.reserve(entities.size() * 3);
-            for (std::size_t i = 0; i < entities.size(); ++i) AppendValues(values, i, entities[i]);
-            m_tree = Tree(values.begin(), values.end());
-        } else {
-            std::vector<Value> values;
-            for (std::size_t i = m_indexed; i < entities.size(); ++i) {
-                AppendValues(values, i, entities[i]);
-            }
-            m_tree.insert(values.begin(), values.end());
-        }
-        m_indexed = entities.size();
-    }
-
-    // Forgets entities [size, Indexed()) before they are dropped from storage.
-    void Truncate(std::span<const EntityData> entities, std::size_t size) {
-        if (size >= m_indexed) return;
-        const std::size_t dropped = m_indexed - size;
-        if (dropped * 4 > m_indexed) {
-            Reset();  // rebuilt lazily from what is left
-            return;
-        }
-        std::vector<Value> values;
-        for (std::size_t i = size; i < m_indexed; ++i) AppendValues(values, i, entities[i]);
-        m_tree.remove(values.begin(), values.end());
-        m_indexed = size;
-    }
-
-    void Replace(std::size_t index, const EntityData& before, const EntityData& after) {
-        if (index >= m_indexed) return;
-        std::vector<Value> values;
-        AppendValues(values, index, before);
-        m_tree.remove(values.begin(), values.end());
-        values.clear();
-        AppendValues(values, index, after);
-        m_tree.insert(values.begin(), values.end());
-    }
-
-    void Reset() {
-        m_tree.clear();
-        m_indexed = 0;
-    }
-
-    template <typename Accept>
-    [[nodiscard]] std::optional<SnapHit> Nearest(Vec2 p, double radius, Accept accept) const {
-        const Point centre(p.x, p.y);
-        const bg::model::box<Point> window(Point(p.x - radius, p.y - radius),
-                                           Point(p.x + radius, p.y + radius));
-        std::optional<SnapHit> best;
-        double bestDistance = std::numeric_limits<double>::infinity();
-        // The nearest accepted value inside the window; its distance is then checked against
-        // the radius (the window's corners lie outside the circle).
-        const auto pass = [&](const Value& value) { return accept(value.second / 4); };
-        for (auto it = m_tree.qbegin(bgi::intersects(window) && bgi::satisfies(pass) &&
-                                     bgi::nearest(centre, 1));
-             it != m_tree.qend(); ++it) {
-            const Vec2 q{bg::get<0>(it->first), bg::get<1>(it->first)};
-            const double d = Distance(p, q);
-            if (d <= radius && d < bestDistance) {
-                bestDistance = d;
-                best = SnapHit{q, static_cast<std::size_t>(it->second / 4),
-                               static_cast<SnapPointKind>(it->second % 4)};
-            }
-        }
-        return best;
-    }
-
-private:
-    static void AppendValues(std::vector<Value>& values, std::size_t index, const EntityData& e) {
-        const std::uint64_t base = static_cast<std::uint64_t>(index) * 4;
-        const auto add = [&](Vec2 q, SnapPointKind kind) {
-            // Points that are not finite cannot be found and would upset the tree's boxes.
-            if (IsFinite(q)) values.emplace_back(Point(q.x, q.y), base + static_cast<int>(kind));
-        };
-        add(e.start, SnapPointKind::Start);
-        add(e.end, SnapPointKind::End);
-        if (e.kind == EntityKind::Arc) add(e.center, SnapPointKind::Center);
-    }
-
-    Tree m_tree;
-    std::size_t m_indexed = 0;
-};
 
 namespace {
 
@@ -212,7 +108,11 @@ std::size_t BoardDrawing::AddEntity(const EntityData& data) {
 }
 
 void BoardDrawing::Load(std::vector<EntityData> entities) {
-    CheckNoEdit("図面を読み込めません");
+    ReplaceAll(std::move(entities), "図面を読み込めません");
+}
+
+void BoardDrawing::ReplaceAll(std::vector<EntityData> entities, const char* what) {
+    CheckNoEdit(what);
     m_index->Reset();
     m_entities = std::move(entities);
     m_ids.resize(m_entities.size());
@@ -300,19 +200,7 @@ void BoardDrawing::ClearHistory() {
     Changed(DrawingChange::History, false);
 }
 
-void BoardDrawing::Clear() {
-    CheckNoEdit("図面を消去できません");
-    m_index->Reset();
-    m_entities.clear();
-    m_ids.clear();
-    m_liveCount = 0;
-    m_steps.clear();
-    m_appliedSteps = 0;
-    m_savedSerial = 0;
-    ++m_changeCount;
-    m_dirtyOutsideHistory = false;
-    m_observers.Notify(DrawingChange::Entities);
-}
+void BoardDrawing::Clear() { ReplaceAll({}, "図面を消去できません"); }
 
 bool BoardDrawing::IsModified() const noexcept {
     return TopSerial() != m_savedSerial || m_dirtyOutsideHistory ||
@@ -333,14 +221,9 @@ ObserverId BoardDrawing::AddObserver(std::function<void(DrawingChange)> callback
 }
 void BoardDrawing::RemoveObserver(ObserverId id) noexcept { m_observers.Remove(id); }
 
-std::optional<SnapHit> BoardDrawing::FindNearestSnap(
-    Vec2 p, double radius, const std::function<bool(const EntityData&)>& accept) const {
-    if (!IsFinite(p) || !(radius >= 0.0) || !std::isfinite(radius)) return std::nullopt;
+void BoardDrawing::EntitiesNear(const Box& window, std::vector<std::size_t>& out) const {
     m_index->CatchUp(Entities());
-    const std::size_t live = m_liveCount;
-    return m_index->Nearest(p, radius, [&](std::uint64_t index) {
-        return index < live && (!accept || accept(m_entities[static_cast<std::size_t>(index)]));
-    });
+    m_index->Query(window, m_liveCount, out);
 }
 
 const EntityData& BoardDrawing::SlotData(std::size_t index, std::uint64_t id) const {

@@ -31,13 +31,6 @@ enum class DrawingChange : std::uint8_t {
 // Title of the undo step made by an Add outside BeginEdit / EndEdit.
 inline constexpr const char* kSingleAddTitle = "図形追加";
 
-// A catch of the snap index: an entity's end point or arc centre.
-struct SnapHit {
-    Vec2 point;
-    std::size_t entity = 0;
-    SnapPointKind kind = SnapPointKind::Start;
-};
-
 class SnapIndex;
 
 // Entities are kept in one contiguous array in the order they were added. The drawing shows the
@@ -110,11 +103,10 @@ public:
     ObserverId AddObserver(std::function<void(DrawingChange)> callback);
     void RemoveObserver(ObserverId id) noexcept;
 
-    // Nearest snap point (entity end or arc centre) to p no farther than radius, among shown
-    // entities that accept(entity) allows; ties go to the first found. The index catches up
-    // with adds, undos and redos here, so a query after a large step may take longer once.
-    [[nodiscard]] std::optional<SnapHit> FindNearestSnap(
-        Vec2 p, double radius, const std::function<bool(const EntityData&)>& accept) const;
+    // Appends to out the shown entities whose box (ConservativeBox) meets window, in no
+    // particular order. The index catches up with adds, undos and redos here, so a query after a
+    // large step may take longer once.
+    void EntitiesNear(const Box& window, std::vector<std::size_t>& out) const;
 
     // For live handles: the stored entity at index if it is still the one with this id.
     [[nodiscard]] const EntityData& SlotData(std::size_t index, std::uint64_t id) const;
@@ -128,6 +120,8 @@ private:
         std::size_t end = 0;
         std::uint64_t serial = 0;
     };
+    // Load and Clear: every entity replaced, the history forgotten, the drawing unmodified.
+    void ReplaceAll(std::vector<EntityData> entities, const char* what);
     void DropUndone();
     void TruncateTo(std::size_t size);
     void Changed(DrawingChange change, bool outsideHistory);

@@ -120,17 +120,39 @@ void RotateEntity(EntityData& entity, Vec2 pivot, double degrees) noexcept {
     entity.center = RotatePoint(entity.center, pivot, cosine, sine);
 }
 
+std::size_t ArcSegmentCount(double radius, double sweep, double tolerance,
+                            std::size_t maxSegments) noexcept {
+    // A chord of angle a lies radius * (1 - cos(a / 2)) inside the arc at most.
+    double step = kTwoPi;
+    if (radius > tolerance && tolerance > 0.0) step = 2.0 * std::acos(1.0 - tolerance / radius);
+    const double segments = std::ceil(sweep / step);
+    if (!(segments >= 1.0)) return 1;  // NaN lands here too
+    if (segments >= static_cast<double>(maxSegments)) return std::max<std::size_t>(maxSegments, 1);
+    return static_cast<std::size_t>(segments);
+}
+
+Box ConservativeBox(const EntityData& entity) noexcept {
+    Box box{{std::min(entity.start.x, entity.end.x), std::min(entity.start.y, entity.end.y)},
+            {std::max(entity.start.x, entity.end.x), std::max(entity.start.y, entity.end.y)}};
+    // std::min / max drop a NaN operand silently; keep it visible to IsFiniteBox.
+    if (!IsFinite(entity.start) || !IsFinite(entity.end)) box.min.x = NAN;
+    if (entity.kind == EntityKind::Arc) {
+        const double r = std::abs(entity.radius);
+        box.min.x = std::min(box.min.x, entity.center.x - r);
+        box.min.y = std::min(box.min.y, entity.center.y - r);
+        box.max.x = std::max(box.max.x, entity.center.x + r);
+        box.max.y = std::max(box.max.y, entity.center.y + r);
+        if (!std::isfinite(entity.radius) || !IsFinite(entity.center)) box.min.x = NAN;
+    }
+    return box;
+}
+
 std::vector<Vec2> FlattenEntity(const EntityData& entity, double tolerance) {
     if (entity.kind == EntityKind::Line) return {entity.start, entity.end};
     const ArcAngles angles = AnglesOf(entity);
     const double radius = entity.radius;
-    // A chord of angle a lies radius * (1 - cos(a / 2)) inside the arc at most.
-    double step = kTwoPi;
-    if (radius > tolerance && tolerance > 0.0) step = 2.0 * std::acos(1.0 - tolerance / radius);
-    constexpr double kMaxSegments = 100000.0;
-    const double segments =
-        std::clamp(std::ceil(angles.sweep / step), 1.0, kMaxSegments);  // NaN-safe below
-    const auto count = static_cast<std::size_t>(std::isfinite(segments) ? segments : 1.0);
+    constexpr std::size_t kMaxSegments = 100000;
+    const std::size_t count = ArcSegmentCount(radius, angles.sweep, tolerance, kMaxSegments);
     std::vector<Vec2> points;
     points.reserve(count + 1);
     for (std::size_t i = 0; i <= count; ++i) {
@@ -144,9 +166,60 @@ std::vector<Vec2> FlattenEntity(const EntityData& entity, double tolerance) {
 
 EntitySlotPtr MakeFreeSlot(const EntityData& data) { return std::make_shared<FreeSlot>(data); }
 
-// ---- BoardLine
+// ---- What line and arc handles share
 
-BoardLine::BoardLine(EntitySlotPtr slot) : m_slot(std::move(slot)) {}
+template <typename Interface>
+BoardLineHandle<Interface>::BoardLineHandle(EntitySlotPtr slot) : m_slot(std::move(slot)) {}
+
+template <typename Interface>
+bool BoardLineHandle<Interface>::Visible() const {
+    return m_slot->Get().visible;
+}
+template <typename Interface>
+void BoardLineHandle<Interface>::SetVisible(bool visible) {
+    Edit(m_slot, [&](EntityData& d) { d.visible = visible; });
+}
+template <typename Interface>
+std::int32_t BoardLineHandle<Interface>::Layer() const {
+    return m_slot->Get().layer;
+}
+template <typename Interface>
+void BoardLineHandle<Interface>::SetLayer(std::int32_t layer) {
+    Edit(m_slot, [&](EntityData& d) { d.layer = layer; });
+}
+template <typename Interface>
+std::int32_t BoardLineHandle<Interface>::Style() const {
+    return m_slot->Get().style;
+}
+template <typename Interface>
+void BoardLineHandle<Interface>::SetStyle(std::int32_t style) {
+    Edit(m_slot, [&](EntityData& d) { d.style = style; });
+}
+template <typename Interface>
+std::int32_t BoardLineHandle<Interface>::SubStyle() const {
+    return m_slot->Get().subStyle;
+}
+template <typename Interface>
+void BoardLineHandle<Interface>::SetSubStyle(std::int32_t subStyle) {
+    Edit(m_slot, [&](EntityData& d) { d.subStyle = subStyle; });
+}
+template <typename Interface>
+host::HostPointPtr BoardLineHandle<Interface>::StartPoint() {
+    return std::make_shared<EntityPoint>(m_slot, SnapPointKind::Start);
+}
+template <typename Interface>
+host::HostPointPtr BoardLineHandle<Interface>::EndPoint() {
+    return std::make_shared<EntityPoint>(m_slot, SnapPointKind::End);
+}
+template <typename Interface>
+EntityData BoardLineHandle<Interface>::Data() const {
+    return m_slot->Get();
+}
+
+template class BoardLineHandle<host::HostLine>;
+template class BoardLineHandle<host::HostArc>;
+
+// ---- BoardLine and BoardArc
 
 std::shared_ptr<BoardLine> BoardLine::CreateFree(const EntityData& data) {
     EntityData line = data;
@@ -154,81 +227,30 @@ std::shared_ptr<BoardLine> BoardLine::CreateFree(const EntityData& data) {
     return std::make_shared<BoardLine>(MakeFreeSlot(line));
 }
 
-bool BoardLine::Visible() const { return m_slot->Get().visible; }
-void BoardLine::SetVisible(bool visible) {
-    Edit(m_slot, [&](EntityData& d) { d.visible = visible; });
-}
-std::int32_t BoardLine::Layer() const { return m_slot->Get().layer; }
-void BoardLine::SetLayer(std::int32_t layer) {
-    Edit(m_slot, [&](EntityData& d) { d.layer = layer; });
-}
-std::int32_t BoardLine::Style() const { return m_slot->Get().style; }
-void BoardLine::SetStyle(std::int32_t style) {
-    Edit(m_slot, [&](EntityData& d) { d.style = style; });
-}
-std::int32_t BoardLine::SubStyle() const { return m_slot->Get().subStyle; }
-void BoardLine::SetSubStyle(std::int32_t subStyle) {
-    Edit(m_slot, [&](EntityData& d) { d.subStyle = subStyle; });
-}
-host::HostPointPtr BoardLine::StartPoint() {
-    return std::make_shared<EntityPoint>(m_slot, SnapPointKind::Start);
-}
-host::HostPointPtr BoardLine::EndPoint() {
-    return std::make_shared<EntityPoint>(m_slot, SnapPointKind::End);
-}
-EntityData BoardLine::Data() const { return m_slot->Get(); }
-
-// ---- BoardArc
-
-BoardArc::BoardArc(EntitySlotPtr slot) : m_slot(std::move(slot)) {}
-
 std::shared_ptr<BoardArc> BoardArc::CreateFree(const EntityData& data) {
     EntityData arc = data;
     arc.kind = EntityKind::Arc;
     return std::make_shared<BoardArc>(MakeFreeSlot(arc));
 }
 
-bool BoardArc::Visible() const { return m_slot->Get().visible; }
-void BoardArc::SetVisible(bool visible) {
-    Edit(m_slot, [&](EntityData& d) { d.visible = visible; });
-}
-std::int32_t BoardArc::Layer() const { return m_slot->Get().layer; }
-void BoardArc::SetLayer(std::int32_t layer) {
-    Edit(m_slot, [&](EntityData& d) { d.layer = layer; });
-}
-std::int32_t BoardArc::Style() const { return m_slot->Get().style; }
-void BoardArc::SetStyle(std::int32_t style) {
-    Edit(m_slot, [&](EntityData& d) { d.style = style; });
-}
-std::int32_t BoardArc::SubStyle() const { return m_slot->Get().subStyle; }
-void BoardArc::SetSubStyle(std::int32_t subStyle) {
-    Edit(m_slot, [&](EntityData& d) { d.subStyle = subStyle; });
-}
-host::HostPointPtr BoardArc::StartPoint() {
-    return std::make_shared<EntityPoint>(m_slot, SnapPointKind::Start);
-}
-host::HostPointPtr BoardArc::EndPoint() {
-    return std::make_shared<EntityPoint>(m_slot, SnapPointKind::End);
-}
 host::HostPointPtr BoardArc::Center() {
-    return std::make_shared<EntityPoint>(m_slot, SnapPointKind::Center);
+    return std::make_shared<EntityPoint>(Slot(), SnapPointKind::Center);
 }
-double BoardArc::Radius() const { return m_slot->Get().radius; }
+double BoardArc::Radius() const { return Slot()->Get().radius; }
 void BoardArc::SetRadius(double radius) {
     if (!std::isfinite(radius) || radius < 0.0) {
         throw HostError("円弧の半径が正しくありません");
     }
-    Edit(m_slot, [&](EntityData& d) { d.radius = radius; });
+    Edit(Slot(), [&](EntityData& d) { d.radius = radius; });
 }
-host::HostArcPtr BoardArc::Clone() const { return CreateFree(m_slot->Get()); }
+host::HostArcPtr BoardArc::Clone() const { return CreateFree(Slot()->Get()); }
 void BoardArc::Move(double dx, double dy) {
-    Edit(m_slot, [&](EntityData& d) { MoveEntity(d, {dx, dy}); });
+    Edit(Slot(), [&](EntityData& d) { MoveEntity(d, {dx, dy}); });
 }
 void BoardArc::Rotate(const host::HostPoint& centre, double degrees) {
     const Vec2 pivot{centre.X(), centre.Y()};
-    Edit(m_slot, [&](EntityData& d) { RotateEntity(d, pivot, degrees); });
+    Edit(Slot(), [&](EntityData& d) { RotateEntity(d, pivot, degrees); });
 }
-EntityData BoardArc::Data() const { return m_slot->Get(); }
 
 host::HostEntityPtr MakeEntityHandle(EntitySlotPtr slot) {
     if (slot->Get().kind == EntityKind::Arc) return std::make_shared<BoardArc>(std::move(slot));

@@ -1,6 +1,7 @@
 // Lines and arcs of the board: their stored data and the host handles that read and edit it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -46,6 +47,20 @@ void MoveEntity(EntityData& entity, Vec2 delta) noexcept;
 // Turns every point of the entity about pivot; degrees, positive counter-clockwise.
 void RotateEntity(EntityData& entity, Vec2 pivot, double degrees) noexcept;
 
+// How many chords an arc of this radius needs over sweep (radians) so that no chord lies farther
+// than tolerance inside the arc: at least 1, at most maxSegments. A radius at or below the
+// tolerance, a tolerance that is not positive, or NaN give 1.
+[[nodiscard]] std::size_t ArcSegmentCount(double radius, double sweep, double tolerance,
+                                          std::size_t maxSegments) noexcept;
+
+// A box that holds the whole entity: a line's two ends, an arc's ends and its full circle (at the
+// stored radius, so the centre too). Cheap (no trigonometry) and never smaller than the drawn
+// entity. A coordinate that is not finite means the entity cannot be drawn or caught.
+[[nodiscard]] Box ConservativeBox(const EntityData& entity) noexcept;
+[[nodiscard]] inline bool IsFiniteBox(const Box& box) noexcept {
+    return IsFinite(box.min) && IsFinite(box.max);
+}
+
 // The entity as a point sequence: a line's two ends, or an arc flattened so that no point of the
 // arc (at its stored radius) is farther than tolerance from the sequence. At least two points.
 [[nodiscard]] std::vector<Vec2> FlattenEntity(const EntityData& entity, double tolerance);
@@ -74,11 +89,12 @@ public:
     [[nodiscard]] virtual const EntitySlotPtr& Slot() const noexcept = 0;
 };
 
-// A line handle. Its points are live: SetX / SetY on StartPoint() moves the line's start.
-class BoardLine final : public host::HostLine, public BoardEntity {
+// What line and arc handles share: the line attributes and the live end points, read and
+// written through the slot. Interface is host::HostLine or host::HostArc.
+template <typename Interface>
+class BoardLineHandle : public Interface, public BoardEntity {
 public:
-    explicit BoardLine(EntitySlotPtr slot);
-    [[nodiscard]] static std::shared_ptr<BoardLine> CreateFree(const EntityData& data);
+    explicit BoardLineHandle(EntitySlotPtr slot);
 
     [[nodiscard]] bool Visible() const override;
     void SetVisible(bool visible) override;
@@ -97,23 +113,22 @@ public:
 private:
     EntitySlotPtr m_slot;
 };
+extern template class BoardLineHandle<host::HostLine>;
+extern template class BoardLineHandle<host::HostArc>;
+
+// A line handle. Its points are live: SetX / SetY on StartPoint() moves the line's start.
+class BoardLine final : public BoardLineHandle<host::HostLine> {
+public:
+    using BoardLineHandle::BoardLineHandle;
+    [[nodiscard]] static std::shared_ptr<BoardLine> CreateFree(const EntityData& data);
+};
 
 // An arc handle: a line's attributes plus a live centre, the radius, and transforms.
-class BoardArc final : public host::HostArc, public BoardEntity {
+class BoardArc final : public BoardLineHandle<host::HostArc> {
 public:
-    explicit BoardArc(EntitySlotPtr slot);
+    using BoardLineHandle::BoardLineHandle;
     [[nodiscard]] static std::shared_ptr<BoardArc> CreateFree(const EntityData& data);
 
-    [[nodiscard]] bool Visible() const override;
-    void SetVisible(bool visible) override;
-    [[nodiscard]] std::int32_t Layer() const override;
-    void SetLayer(std::int32_t layer) override;
-    [[nodiscard]] std::int32_t Style() const override;
-    void SetStyle(std::int32_t style) override;
-    [[nodiscard]] std::int32_t SubStyle() const override;
-    void SetSubStyle(std::int32_t subStyle) override;
-    [[nodiscard]] host::HostPointPtr StartPoint() override;
-    [[nodiscard]] host::HostPointPtr EndPoint() override;
     [[nodiscard]] host::HostPointPtr Center() override;
     [[nodiscard]] double Radius() const override;
     // A radius that is not finite or is negative raises HostError.
@@ -121,12 +136,6 @@ public:
     [[nodiscard]] host::HostArcPtr Clone() const override;
     void Move(double dx, double dy) override;
     void Rotate(const host::HostPoint& centre, double degrees) override;
-
-    [[nodiscard]] EntityData Data() const override;
-    [[nodiscard]] const EntitySlotPtr& Slot() const noexcept override { return m_slot; }
-
-private:
-    EntitySlotPtr m_slot;
 };
 
 // A handle of the right type (BoardLine or BoardArc) onto slot.

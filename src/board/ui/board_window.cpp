@@ -12,6 +12,8 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolBar>
+#include <array>
 #include <exception>
 
 #include "board/ui/canvas.h"
@@ -21,7 +23,7 @@ namespace pelimator::board {
 
 namespace {
 
-const QString kProgramName = QStringLiteral("Pelimator ボード");
+const QString kProgramName = QStringLiteral("Pelimator");
 
 QString TabTitle(const BoardDocument& document) {
     QString title = QString::fromStdString(document.Name());
@@ -29,7 +31,43 @@ QString TabTitle(const BoardDocument& document) {
     return title;
 }
 
+// The スナップ menu's entries, in menu order.
+struct SnapEntry {
+    SnapKind kind;
+    const char* text;
+    const char* objectName;
+};
+constexpr std::array<SnapEntry, 6> kSnapEntries = {{
+    {SnapKind::EndPoint, "端点(&E)", "snapEndPoint"},
+    {SnapKind::MidPoint, "中点(&M)", "snapMidPoint"},
+    {SnapKind::Center, "中心(&C)", "snapCenter"},
+    {SnapKind::Intersection, "交点(&I)", "snapIntersection"},
+    {SnapKind::Nearest, "近接点(&N)", "snapNearest"},
+    {SnapKind::Grid, "グリッド(&G)", "snapGrid"},
+}};
+
+// Holds the tab bar's change signal off the document model while the window itself moves tabs.
+class SyncGuard {
+public:
+    explicit SyncGuard(bool& syncing) : m_syncing(syncing), m_was(syncing) { m_syncing = true; }
+    ~SyncGuard() { m_syncing = m_was; }
+    SyncGuard(const SyncGuard&) = delete;
+    SyncGuard& operator=(const SyncGuard&) = delete;
+    SyncGuard(SyncGuard&&) = delete;
+    SyncGuard& operator=(SyncGuard&&) = delete;
+
+private:
+    bool& m_syncing;
+    bool m_was;
+};
+
 }  // namespace
+
+QString WindowTitle(const BoardDocument* document) {
+    if (document == nullptr) return kProgramName;
+    // "[*]" is where Qt shows the modified mark while the window is marked modified.
+    return QString::fromStdString(document->Name()) + QStringLiteral("[*] — ") + kProgramName;
+}
 
 BoardWindow::BoardWindow(BoardApplicationPtr application, QWidget* parent)
     : QMainWindow(parent), m_application(std::move(application)) {
@@ -48,8 +86,7 @@ BoardWindow::BoardWindow(BoardApplicationPtr application, QWidget* parent)
                         [canvas] { canvas->Document()->Activate(); });
             }
         }
-        RefreshTitles();
-        RefreshActions();
+        Refresh();
     });
 
     BuildMenus();
@@ -73,8 +110,7 @@ BoardWindow::BoardWindow(BoardApplicationPtr application, QWidget* parent)
             OnApplicationChange(change, document);
         });
     WatchTool();
-    RefreshTitles();
-    RefreshActions();
+    Refresh();
     resize(1100, 760);
     if (m_application->Visible()) show();
 }
@@ -145,23 +181,18 @@ void BoardWindow::BuildMenus() {
             &BoardWindow::EditLayers);
 
     QMenu* snap = menuBar()->addMenu(QStringLiteral("スナップ(&S)"));
-    m_endPointSnap = snap->addAction(QStringLiteral("端点・中心(&E)"));
-    m_endPointSnap->setCheckable(true);
-    m_gridSnap = snap->addAction(QStringLiteral("グリッド(&G)"));
-    m_gridSnap->setCheckable(true);
-    const auto toggle = [this](bool SnapSettings::*flag, bool on) {
-        if (Canvas* canvas = CurrentCanvas()) {
-            Guarded(QStringLiteral("スナップの設定を変えられませんでした。"), [canvas, flag, on] {
-                SnapSettings settings = canvas->Document()->SnapModel()->Settings();
-                settings.*flag = on;
-                canvas->Document()->SnapModel()->SetSettings(settings);
-            });
-        }
-    };
-    connect(m_endPointSnap, &QAction::triggered, this,
-            [toggle](bool on) { toggle(&SnapSettings::endPointSnap, on); });
-    connect(m_gridSnap, &QAction::triggered, this,
-            [toggle](bool on) { toggle(&SnapSettings::gridSnap, on); });
+    for (const SnapEntry& entry : kSnapEntries) {
+        QAction* action = snap->addAction(QString::fromUtf8(entry.text));
+        action->setObjectName(QString::fromUtf8(entry.objectName));
+        action->setCheckable(true);
+        action->setChecked(m_snapKinds.Has(entry.kind));
+        const SnapKind kind = entry.kind;
+        connect(action, &QAction::triggered, this, [this, kind](bool on) {
+            m_snapKinds.Set(kind, on);
+            ApplySnapKinds();
+        });
+        m_snapActions.push_back(action);
+    }
     snap->addSeparator();
     connect(snap->addAction(QStringLiteral("グリッド間隔(&I)...")), &QAction::triggered, this,
             &BoardWindow::EditGridSpacing);
@@ -172,11 +203,40 @@ Canvas* BoardWindow::CurrentCanvas() const {
 }
 
 Canvas* BoardWindow::CanvasOf(const BoardDocument* document) const {
-    for (int i = 0; i < m_tabs->count(); ++i) {
-        auto* canvas = qobject_cast<Canvas*>(m_tabs->widget(i));
-        if (canvas != nullptr && canvas->Document().get() == document) return canvas;
+    for (Canvas* canvas : Canvases()) {
+        if (canvas->Document().get() == document) return canvas;
     }
     return nullptr;
+}
+
+std::vector<Canvas*> BoardWindow::Canvases() const {
+    std::vector<Canvas*> canvases;
+    for (int i = 0; i < m_tabs->count(); ++i) {
+        if (auto* canvas = qobject_cast<Canvas*>(m_tabs->widget(i))) canvases.push_back(canvas);
+    }
+    return canvases;
+}
+
+void BoardWindow::ToolChangedInAllCanvases() {
+    for (Canvas* canvas : Canvases()) canvas->ToolChanged();
+}
+
+void BoardWindow::Refresh() {
+    RefreshTitles();
+    RefreshActions();
+}
+
+void BoardWindow::ApplySnapKinds() {
+    for (Canvas* canvas : Canvases()) {
+        BoardSnap& snap = *canvas->Document()->SnapModel();
+        SnapSettings settings = snap.Settings();
+        if (settings.kinds == m_snapKinds) continue;
+        settings.kinds = m_snapKinds;
+        Guarded(QStringLiteral("スナップの設定を変えられませんでした。"),
+                [&snap, &settings] { snap.SetSettings(settings); });
+        canvas->update();
+    }
+    RefreshActions();
 }
 
 void BoardWindow::AddTab(const BoardDocumentPtr& document) {
@@ -193,8 +253,7 @@ void BoardWindow::AddTab(const BoardDocumentPtr& document) {
         m_refreshPending = true;
         QTimer::singleShot(0, this, [this] {
             m_refreshPending = false;
-            RefreshTitles();
-            RefreshActions();
+            Refresh();
         });
     });
     connect(
@@ -203,33 +262,34 @@ void BoardWindow::AddTab(const BoardDocumentPtr& document) {
             ShowFailure(QStringLiteral("ツールの処理に失敗しました。"), text);
         },
         Qt::QueuedConnection);
-    const bool wasSyncing = m_syncingTabs;
-    m_syncingTabs = true;
+    // The session's snap switches hold for every drawing it opens.
+    SnapSettings settings = document->SnapModel()->Settings();
+    settings.kinds = m_snapKinds;
+    Guarded(QStringLiteral("スナップの設定を変えられませんでした。"),
+            [&document, &settings] { document->SnapModel()->SetSettings(settings); });
+    const SyncGuard guard(m_syncingTabs);
     m_tabs->addTab(canvas, TabTitle(*document));
-    m_syncingTabs = wasSyncing;
 }
 
 void BoardWindow::RemoveTab(const BoardDocument* document) {
     Canvas* canvas = CanvasOf(document);
     if (canvas == nullptr) return;
-    const bool wasSyncing = m_syncingTabs;
-    m_syncingTabs = true;
-    m_tabs->removeTab(m_tabs->indexOf(canvas));
-    m_syncingTabs = wasSyncing;
+    {
+        const SyncGuard guard(m_syncingTabs);
+        m_tabs->removeTab(m_tabs->indexOf(canvas));
+    }
     delete canvas;
-    RefreshTitles();
-    RefreshActions();
+    Refresh();
 }
 
 void BoardWindow::SelectTab(const BoardDocument* document) {
     Canvas* canvas = CanvasOf(document);
     if (canvas == nullptr) return;
-    const bool wasSyncing = m_syncingTabs;
-    m_syncingTabs = true;
-    m_tabs->setCurrentWidget(canvas);
-    m_syncingTabs = wasSyncing;
-    RefreshTitles();
-    RefreshActions();
+    {
+        const SyncGuard guard(m_syncingTabs);
+        m_tabs->setCurrentWidget(canvas);
+    }
+    Refresh();
 }
 
 void BoardWindow::OnApplicationChange(ApplicationChange change, const BoardDocumentPtr& document) {
@@ -253,9 +313,7 @@ void BoardWindow::OnApplicationChange(ApplicationChange change, const BoardDocum
             break;
         case ApplicationChange::Tool:
             WatchTool();
-            for (int i = 0; i < m_tabs->count(); ++i) {
-                if (auto* canvas = qobject_cast<Canvas*>(m_tabs->widget(i))) canvas->ToolChanged();
-            }
+            ToolChangedInAllCanvases();
             RefreshActions();
             break;
     }
@@ -271,9 +329,7 @@ void BoardWindow::WatchTool() {
     if (!running) return;
     m_toolObserver = running->AddObserver([this](ToolChange change) {
         if (change == ToolChange::Marks || change == ToolChange::Rubber) {
-            for (int i = 0; i < m_tabs->count(); ++i) {
-                if (auto* canvas = qobject_cast<Canvas*>(m_tabs->widget(i))) canvas->ToolChanged();
-            }
+            ToolChangedInAllCanvases();
         } else {
             RefreshActions();
         }
@@ -281,21 +337,15 @@ void BoardWindow::WatchTool() {
 }
 
 void BoardWindow::RefreshTitles() {
-    for (int i = 0; i < m_tabs->count(); ++i) {
-        if (auto* canvas = qobject_cast<Canvas*>(m_tabs->widget(i))) {
-            const QString title = TabTitle(*canvas->Document());
-            if (m_tabs->tabText(i) != title) m_tabs->setTabText(i, title);
-        }
+    for (Canvas* canvas : Canvases()) {
+        const int i = m_tabs->indexOf(canvas);
+        const QString title = TabTitle(*canvas->Document());
+        if (m_tabs->tabText(i) != title) m_tabs->setTabText(i, title);
     }
     const Canvas* canvas = CurrentCanvas();
-    if (canvas == nullptr) {
-        setWindowTitle(kProgramName);
-        return;
-    }
-    const BoardDocument& document = *canvas->Document();
-    setWindowTitle(QString::fromStdString(document.Name()) +
-                   (document.DrawingModel()->IsModified() ? QStringLiteral(" *") : QString()) +
-                   QStringLiteral(" - ") + kProgramName);
+    const BoardDocument* document = canvas != nullptr ? canvas->Document().get() : nullptr;
+    setWindowTitle(WindowTitle(document));
+    setWindowModified(document != nullptr && document->DrawingModel()->IsModified());
 }
 
 void BoardWindow::RefreshActions() {
@@ -318,8 +368,6 @@ void BoardWindow::RefreshActions() {
     if (document != nullptr) {
         const SnapSettings& snap = document->SnapModel()->Settings();
         m_gridVisible->setChecked(snap.gridVisible);
-        m_endPointSnap->setChecked(snap.endPointSnap);
-        m_gridSnap->setChecked(snap.gridSnap);
         const BoardScale& scale = *document->ScaleModel();
         m_scaleLabel->setText(
             QStringLiteral("縮尺 %1:%2").arg(scale.Numerator()).arg(scale.Denominator()));
@@ -336,6 +384,9 @@ void BoardWindow::RefreshActions() {
         m_layerLabel->clear();
     }
     const auto tool = m_application->RunningTool();
+    for (std::size_t i = 0; i < m_snapActions.size(); ++i) {
+        m_snapActions[i]->setChecked(m_snapKinds.Has(kSnapEntries[i].kind));
+    }
     m_toolLabel->setText(tool ? QStringLiteral("ツール: ") + QString::fromStdString(tool->Caption())
                               : QString());
 }
@@ -373,8 +424,7 @@ void BoardWindow::Undo() {
     if (canvas == nullptr || !canvas->Document()->DrawingModel()->CanUndo()) return;
     Guarded(QStringLiteral("元に戻せませんでした。"),
             [canvas] { canvas->Document()->DrawingModel()->Undo(); });
-    RefreshTitles();
-    RefreshActions();
+    Refresh();
 }
 
 void BoardWindow::Redo() {
@@ -382,8 +432,7 @@ void BoardWindow::Redo() {
     if (canvas == nullptr || !canvas->Document()->DrawingModel()->CanRedo()) return;
     Guarded(QStringLiteral("やり直せませんでした。"),
             [canvas] { canvas->Document()->DrawingModel()->Redo(); });
-    RefreshTitles();
-    RefreshActions();
+    Refresh();
 }
 
 void BoardWindow::EditScale() {
@@ -394,8 +443,8 @@ void BoardWindow::EditScale() {
     const int current = std::max(1, static_cast<int>(std::lround(scale.Factor())));
     bool ok = false;
     const int n = QInputDialog::getInt(this, QStringLiteral("縮尺"),
-                                       QStringLiteral("縮尺 1 : N の N を入力してください:"),
-                                       current, 1, 1'000'000'000, 1, &ok);
+                                       QStringLiteral("縮尺 1 : N の N を入力して下さい:"), current,
+                                       1, 1'000'000'000, 1, &ok);
     if (!ok) return;
     Guarded(QStringLiteral("縮尺を変えられませんでした。"), [&scale, n] {
         scale.SetNumerator(1);
@@ -469,7 +518,7 @@ bool BoardWindow::CloseCurrentDocument() {
             if (mark.document.lock() == document) {
                 QMessageBox::information(this, kProgramName,
                                          QStringLiteral("この図面で点を指示している途中です。指示を"
-                                                        "終えるか取り消してから閉じてください。"));
+                                                        "終えるか取り消してから閉じて下さい。"));
                 return false;
             }
         }
@@ -495,6 +544,17 @@ void BoardWindow::closeEvent(QCloseEvent* event) {
     }
     event->accept();
     emit closed();
+}
+
+void BoardWindow::AddToolCommand(QAction* action) {
+    auto* menu = findChild<QMenu*>(QStringLiteral("toolMenu"));
+    if (menu == nullptr) {
+        menu = menuBar()->addMenu(QStringLiteral("ツール(&T)"));
+        menu->setObjectName(QStringLiteral("toolMenu"));
+        addToolBar(QStringLiteral("ツール"))->setObjectName(QStringLiteral("toolBar"));
+    }
+    menu->addAction(action);
+    findChild<QToolBar*>(QStringLiteral("toolBar"))->addAction(action);
 }
 
 }  // namespace pelimator::board

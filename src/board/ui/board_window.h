@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "board/model/application.h"
 #include "board/model/document.h"
@@ -17,6 +18,10 @@ class QTabWidget;
 namespace pelimator::board {
 
 class Canvas;
+
+// The window's title: "drawing — Pelimator" with Qt's modified-mark placeholder after the
+// drawing's name, or just the program's name when no drawing is open.
+[[nodiscard]] QString WindowTitle(const BoardDocument* document);
 
 // Shows the application's documents while the application is visible (it shows itself when
 // Visible becomes true). The active tab is the active document, both ways. Closing the window
@@ -46,11 +51,18 @@ public:
     [[nodiscard]] Canvas* CurrentCanvas() const;
     // The canvas showing document, or null.
     [[nodiscard]] Canvas* CanvasOf(const BoardDocument* document) const;
+    // The snap kinds switched on in the スナップ menu; they hold for every drawing of the
+    // session (not saved).
+    [[nodiscard]] SnapKinds SessionSnapKinds() const noexcept { return m_snapKinds; }
 
     // Asks about each modified drawing (see saveDocument); true when all may go.
     bool ConfirmCloseAll();
     // Closes the active drawing after asking; false when it stays open.
     bool CloseCurrentDocument();
+
+    // Adds a command of a program working beside the board to the ツール menu and the toolbar
+    // (both made on the first call). The window takes no ownership of action.
+    void AddToolCommand(QAction* action);
 
     // Menu commands, also callable directly.
     void NewDocument();
@@ -74,6 +86,11 @@ private:
     void SelectTab(const BoardDocument* document);
     void OnApplicationChange(ApplicationChange change, const BoardDocumentPtr& document);
     void WatchTool();
+    [[nodiscard]] std::vector<Canvas*> Canvases() const;
+    void ToolChangedInAllCanvases();
+    // Gives every open drawing the session's snap kinds.
+    void ApplySnapKinds();
+    void Refresh();
     void RefreshTitles();
     void RefreshActions();
     bool ConfirmClose(BoardDocument& document);
@@ -96,8 +113,8 @@ private:
     QAction* m_undo = nullptr;
     QAction* m_redo = nullptr;
     QAction* m_gridVisible = nullptr;
-    QAction* m_endPointSnap = nullptr;
-    QAction* m_gridSnap = nullptr;
+    SnapKinds m_snapKinds = kDefaultSnapKinds;
+    std::vector<QAction*> m_snapActions;  // in the order of the スナップ menu
     QLabel* m_positionLabel = nullptr;
     QLabel* m_scaleLabel = nullptr;
     QLabel* m_layerLabel = nullptr;

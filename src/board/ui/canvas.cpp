@@ -46,6 +46,11 @@ Canvas::~Canvas() { m_document->DrawingModel()->RemoveObserver(m_drawingObserver
 const ViewTransform& Canvas::Transform() const noexcept { return m_document->View()->Transform(); }
 
 void Canvas::SetTransform(const ViewTransform& transform) {
+    m_viewChosen = true;
+    ApplyTransform(transform);
+}
+
+void Canvas::ApplyTransform(const ViewTransform& transform) {
     if (!(transform.pixelsPerUnit >= kMinZoom && transform.pixelsPerUnit <= kMaxZoom) ||
         !IsFinite(transform.origin)) {
         return;
@@ -64,7 +69,9 @@ void Canvas::ZoomAbout(QPointF screen, double factor) {
     SetTransform(transform);
 }
 
-void Canvas::ZoomToFit() {
+void Canvas::ZoomToFit() { ApplyTransform(FitTransform()); }
+
+ViewTransform Canvas::FitTransform() const {
     ViewTransform transform = Transform();
     const UnderlayPtr& underlay = m_document->UnderlayModel();
     const std::optional<Box> bounds = UnionOf(m_document->DrawingModel()->Bounds(),
@@ -75,7 +82,7 @@ void Canvas::ZoomToFit() {
         transform.Fit(kEmptySheet, width(), height(), kFitMarginPixels);
     }
     transform.Fit(box, width(), height(), kFitMarginPixels);
-    SetTransform(transform);
+    return transform;
 }
 
 void Canvas::PanByPixels(QPointF delta) {
@@ -136,6 +143,15 @@ void Canvas::Render(QPainter& painter, QSize size) {
 }
 
 void Canvas::paintEvent(QPaintEvent* /*event*/) {
+    // The first picture shows the whole drawing, whatever was loaded since the canvas was made
+    // (a file opens into a document that already has its tab).
+    if (!m_placed && !m_viewChosen) {
+        const ViewTransform fit = FitTransform();
+        if (fit.pixelsPerUnit >= kMinZoom && fit.pixelsPerUnit <= kMaxZoom &&
+            IsFinite(fit.origin)) {
+            m_document->View()->SetTransform(fit);
+        }
+    }
     // Changes the tool makes while handing over its band are painted now, not by another paint.
     m_placed = true;
     m_painting = true;

@@ -34,13 +34,15 @@ public:
     [[nodiscard]] const BoardDocumentPtr& Document() const noexcept { return m_document; }
     [[nodiscard]] const ViewTransform& Transform() const noexcept;
     // Keeps the old transform when the new one is not usable (zoom not positive and finite).
+    // A transform set before the first paint is kept by it (no fit then).
     void SetTransform(const ViewTransform& transform);
 
     // Zoom steps about the middle of the canvas, and about a screen point.
     void ZoomIn();
     void ZoomOut();
     void ZoomAbout(QPointF screen, double factor);
-    // Shows every entity (an empty drawing shows an A4 sheet at the origin).
+    // Shows every entity (an empty drawing shows an A4 sheet at the origin). The first paint does
+    // this too, so a drawing loaded after its tab was made opens showing all of it.
     void ZoomToFit();
     void PanByPixels(QPointF delta);
 
@@ -86,6 +88,9 @@ private:
     template <typename Forward>
     void ToTool(Forward&& forward);
     [[nodiscard]] SceneOverlay BuildOverlay() const;
+    void ApplyTransform(const ViewTransform& transform);
+    // The transform that shows every entity in the canvas's present size.
+    [[nodiscard]] ViewTransform FitTransform() const;
     void UpdateSnapTarget();
 
     std::weak_ptr<BoardApplication> m_application;
@@ -93,8 +98,9 @@ private:
     ObserverId m_drawingObserver = 0;
     EntityIndex m_index;
     ScenePainter m_painter;
-    bool m_placed = false;    // painted once: from then on resizes keep the view's middle
-    bool m_painting = false;  // inside paintEvent
+    bool m_placed = false;      // painted once: from then on resizes keep the view's middle
+    bool m_painting = false;    // inside paintEvent
+    bool m_viewChosen = false;  // SetTransform was called: the first paint does not fit
     std::optional<Vec2> m_cursor;
     std::optional<SnapTarget> m_snapTarget;
     std::optional<QPointF> m_panFrom;

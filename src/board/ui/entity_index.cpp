@@ -8,8 +8,6 @@ namespace pelimator::board {
 
 namespace {
 
-bool IsFiniteBox(const Box& box) noexcept { return IsFinite(box.min) && IsFinite(box.max); }
-
 bool SameBox(const Box& a, const Box& b) noexcept { return a.min == b.min && a.max == b.max; }
 
 // Cells wanted per entity filed in the grid: a few entities per cell keeps both the grid and
@@ -18,21 +16,6 @@ constexpr double kEntitiesPerCell = 4.0;
 constexpr std::int64_t kMaxCellsPerAxis = 4096;
 
 }  // namespace
-
-Box ConservativeBox(const EntityData& entity) noexcept {
-    Box box{{std::min(entity.start.x, entity.end.x), std::min(entity.start.y, entity.end.y)},
-            {std::max(entity.start.x, entity.end.x), std::max(entity.start.y, entity.end.y)}};
-    if (entity.kind == EntityKind::Arc) {
-        const double r = std::abs(entity.radius);
-        box.min.x = std::min(box.min.x, entity.center.x - r);
-        box.min.y = std::min(box.min.y, entity.center.y - r);
-        box.max.x = std::max(box.max.x, entity.center.x + r);
-        box.max.y = std::max(box.max.y, entity.center.y + r);
-        // std::min / max drop a NaN operand silently; keep it visible to IsFiniteBox.
-        if (!std::isfinite(entity.radius) || !IsFinite(entity.center)) box.min.x = NAN;
-    }
-    return box;
-}
 
 void EntityIndex::Clear() noexcept {
     m_boxes.clear();

@@ -7,14 +7,10 @@
 #include <vector>
 
 #include "board/model/drawing.h"
+#include "board/model/entity.h"
 #include "board/model/types.h"
 
 namespace pelimator::board {
-
-// A box that holds the whole entity: a line's two ends, an arc's ends and its full circle (at the
-// stored radius). Cheap (no trigonometry) and never smaller than the drawn entity. A box with a
-// coordinate that is not finite means the entity cannot be drawn.
-[[nodiscard]] Box ConservativeBox(const EntityData& entity) noexcept;
 
 // Entities small against the cell size are filed in the cell of their box's lower-left corner;
 // larger ones, and those added since the last rebuild, are kept in short lists checked one by

@@ -15,6 +15,7 @@
 
 #include "base/errors.h"
 #include "board/io/drawing_file.h"
+#include "board/ui/pdf_dialog.h"
 
 namespace pelimator::board {
 
@@ -81,17 +82,14 @@ void FileMenuHost::ShowError(const QString& message) {
 }
 
 bool FileMenuHost::AskPdfOptions(PdfOptions& options) {
-    const QStringList items = {QStringLiteral("A4 横"), QStringLiteral("A4 縦"),
-                               QStringLiteral("A3 横"), QStringLiteral("A3 縦")};
-    const int current = (options.paper == PaperSize::A3 ? 2 : 0) +
-                        (options.orientation == PaperOrientation::Portrait ? 1 : 0);
-    bool ok = false;
-    const QString item = QInputDialog::getItem(DialogParent(), QStringLiteral("PDF"),
-                                               QStringLiteral("用紙:"), items, current, false, &ok);
-    if (!ok) return false;
-    const auto index = items.indexOf(item);
-    options.paper = index >= 2 ? PaperSize::A3 : PaperSize::A4;
-    options.orientation = index % 2 == 1 ? PaperOrientation::Portrait : PaperOrientation::Landscape;
+    const BoardDocumentPtr document = Application().Active();
+    if (!document) return false;
+    const BoardScale& scale = *document->ScaleModel();
+    PdfDialog dialog(ShownExtentMm(*document),
+                     QStringLiteral("%1:%2").arg(scale.Numerator()).arg(scale.Denominator()),
+                     options, DialogParent());
+    if (dialog.exec() != QDialog::Accepted) return false;
+    options = dialog.Options();
     return true;
 }
 

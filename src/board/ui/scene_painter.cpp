@@ -2,12 +2,14 @@
 #include "board/ui/scene_painter.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <QPen>
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <initializer_list>
 
 #include "board/model/entity.h"
 #include "board/model/layers.h"
@@ -20,7 +22,7 @@ namespace {
 constexpr double kMinContrast = 0.4;
 // Flattening tolerance of arcs on screen, in pixels.
 constexpr double kArcTolerancePixels = 0.25;
-constexpr int kMaxArcSegments = 4096;
+constexpr std::size_t kMaxArcSegments = 4096;
 // QPainter handles coordinates well within this range; farther segments are clipped first.
 constexpr double kSafePixels = 1.0e5;
 // Grid lines closer than this are coarsened by tens.
@@ -246,60 +248,37 @@ std::size_t ScenePainter::BatchFor(const BoardLayers& layers, std::int32_t layer
 void ScenePainter::PaintEntities(QPainter& painter, QSize size, const BoardDocument& document,
                                  const ViewTransform& transform, EntityIndex& index) {
     const BoardDrawing& drawing = *document.DrawingModel();
-    const BoardLayers& layers = *document.LayerTable();
     index.Update(drawing);
-    const int width = size.width();
-    const int height = size.height();
-    if (width <= 0 || height <= 0) return;
+    if (size.width() <= 0 || size.height() <= 0) return;
+    BeginFrame(size, transform);
+    CollectEntities(*document.LayerTable(), drawing.Entities(), index);
+    QImage* image = DirectTarget(painter, size);
+    DrawLineBatches(painter, image);
+    DrawStampedPixels(painter, image);
+}
 
-    const double ppu = transform.pixelsPerUnit;
-    const double pad = 2.0 / ppu;
-    const Vec2 topLeft = transform.ToDrawing({0.0, 0.0});
-    const Vec2 bottomRight =
-        transform.ToDrawing({static_cast<double>(width), static_cast<double>(height)});
-    const Box area{{topLeft.x - pad, bottomRight.y - pad}, {bottomRight.x + pad, topLeft.y + pad}};
-    const Box screen{{-2.0, -2.0}, {width + 2.0, height + 2.0}};
-
+void ScenePainter::BeginFrame(QSize size, const ViewTransform& transform) {
+    m_frame = {size.width(), size.height(), transform,
+               Box{{-2.0, -2.0}, {size.width() + 2.0, size.height() + 2.0}}};
     m_batches.clear();
     m_layerBatch.clear();
     // Every stamped pixel is reset after use, so the buffer is cleared only when it is resized.
-    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    const std::size_t pixels =
+        static_cast<std::size_t>(m_frame.width) * static_cast<std::size_t>(m_frame.height);
     if (m_stamp.size() != pixels) m_stamp.assign(pixels, 0);
     m_stamped.clear();
+}
 
-    const auto entities = drawing.Entities();
+void ScenePainter::CollectEntities(const BoardLayers& layers, std::span<const EntityData> entities,
+                                   const EntityIndex& index) {
+    const ViewTransform& transform = m_frame.transform;
+    const double pad = 2.0 / transform.pixelsPerUnit;
+    const Vec2 topLeft = transform.ToDrawing({0.0, 0.0});
+    const Vec2 bottomRight = transform.ToDrawing(
+        {static_cast<double>(m_frame.width), static_cast<double>(m_frame.height)});
+    const Box area{{topLeft.x - pad, bottomRight.y - pad}, {bottomRight.x + pad, topLeft.y + pad}};
     std::int32_t cachedLayer = 0;
     std::size_t cachedBatch = BatchFor(layers, 0);
-
-    const auto stamp = [&](double x, double y, std::size_t batch) {
-        const double fx = std::floor(x);
-        const double fy = std::floor(y);
-        if (fx < 0.0 || fy < 0.0 || fx >= width || fy >= height) return;
-        const std::size_t pixel = static_cast<std::size_t>(fy) * static_cast<std::size_t>(width) +
-                                  static_cast<std::size_t>(fx);
-        if (m_stamp[pixel] == 0) m_stamped.push_back(static_cast<std::uint32_t>(pixel));
-        m_stamp[pixel] = static_cast<std::uint16_t>(batch + 1);
-    };
-    // A segment under kShortPixels is stamped pixel by pixel: exact enough at that length, and
-    // it spares the painter hundreds of thousands of tiny lines at zoom to fit.
-    const auto stampSegment = [&](Vec2 a, Vec2 b, std::size_t batch) {
-        const double steps = std::ceil(std::max(std::abs(b.x - a.x), std::abs(b.y - a.y)));
-        for (double k = 0.0; k <= steps; k += 1.0) {
-            const double t = steps > 0.0 ? k / steps : 0.0;
-            stamp(a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), batch);
-        }
-    };
-    const auto addSegment = [&](QPointF a, QPointF b, std::vector<QLineF>& lines) {
-        if (Outside(a) || Outside(b)) {
-            Vec2 va{a.x(), a.y()};
-            Vec2 vb{b.x(), b.y()};
-            if (!ClipSegment(va, vb, screen)) return;
-            a = {va.x, va.y};
-            b = {vb.x, vb.y};
-        }
-        lines.emplace_back(a, b);
-    };
-
     index.Query(area, [&](std::size_t i) {
         ++m_stats.candidates;
         const EntityData& e = entities[i];
@@ -309,59 +288,99 @@ void ScenePainter::PaintEntities(QPainter& painter, QSize size, const BoardDocum
             cachedBatch = BatchFor(layers, e.layer);
         }
         if (cachedBatch == SIZE_MAX) return;  // hidden layer
-        Batch& batch = m_batches[cachedBatch];
-        const Vec2 a = transform.ToScreen(e.start);
-        const Vec2 b = transform.ToScreen(e.end);
         if (e.kind == EntityKind::Line) {
-            if (std::abs(a.x - b.x) < 1.0 && std::abs(a.y - b.y) < 1.0) {
-                stamp(0.5 * (a.x + b.x), 0.5 * (a.y + b.y), cachedBatch);
-            } else if (std::abs(a.x - b.x) < kShortPixels && std::abs(a.y - b.y) < kShortPixels) {
-                stampSegment(a, b, cachedBatch);
-            } else {
-                addSegment({a.x, a.y}, {b.x, b.y}, batch.lines);
-            }
-            return;
-        }
-        const double radius = std::abs(e.radius) * ppu;
-        const Vec2 c = transform.ToScreen(e.center);
-        // An arc under two pixels across shows as its chord (a pixel when that is shorter).
-        if (radius < 1.0) {
-            if (std::abs(a.x - b.x) < 1.0 && std::abs(a.y - b.y) < 1.0) {
-                stamp(0.5 * (a.x + b.x), 0.5 * (a.y + b.y), cachedBatch);
-            } else {
-                stampSegment(a, b, cachedBatch);
-            }
-            return;
-        }
-        const ArcAngles angles = AnglesOf(e);
-        int segments = 1;
-        if (radius > kArcTolerancePixels) {
-            const double step = 2.0 * std::acos(1.0 - kArcTolerancePixels / radius);
-            segments = static_cast<int>(std::clamp(std::ceil(angles.sweep / step), 1.0,
-                                                   static_cast<double>(kMaxArcSegments)));
-        }
-        // Points by rotation, one multiply per point; screen y is down, so sine flips.
-        const double delta = angles.sweep / segments;
-        const double cosDelta = std::cos(delta);
-        const double sinDelta = std::sin(delta);
-        double cosA = std::cos(angles.start);
-        double sinA = std::sin(angles.start);
-        QPointF previous(c.x + radius * cosA, c.y - radius * sinA);
-        for (int k = 0; k < segments; ++k) {
-            const double nextCos = cosA * cosDelta - sinA * sinDelta;
-            sinA = sinA * cosDelta + cosA * sinDelta;
-            cosA = nextCos;
-            const QPointF next(c.x + radius * cosA, c.y - radius * sinA);
-            addSegment(previous, next, batch.lines);
-            previous = next;
+            CollectLine(e, cachedBatch);
+        } else {
+            CollectArc(e, cachedBatch);
         }
     });
+}
 
+void ScenePainter::CollectLine(const EntityData& line, std::size_t batch) {
+    const Vec2 a = m_frame.transform.ToScreen(line.start);
+    const Vec2 b = m_frame.transform.ToScreen(line.end);
+    if (std::abs(a.x - b.x) < 1.0 && std::abs(a.y - b.y) < 1.0) {
+        Stamp(0.5 * (a.x + b.x), 0.5 * (a.y + b.y), batch);
+    } else if (std::abs(a.x - b.x) < kShortPixels && std::abs(a.y - b.y) < kShortPixels) {
+        StampSegment(a, b, batch);
+    } else {
+        AddSegment({a.x, a.y}, {b.x, b.y}, m_batches[batch].lines);
+    }
+}
+
+void ScenePainter::CollectArc(const EntityData& arc, std::size_t batch) {
+    const ViewTransform& transform = m_frame.transform;
+    const double radius = std::abs(arc.radius) * transform.pixelsPerUnit;
+    // An arc under two pixels across shows as its chord (a pixel when that is shorter).
+    if (radius < 1.0) {
+        const Vec2 a = transform.ToScreen(arc.start);
+        const Vec2 b = transform.ToScreen(arc.end);
+        if (std::abs(a.x - b.x) < 1.0 && std::abs(a.y - b.y) < 1.0) {
+            Stamp(0.5 * (a.x + b.x), 0.5 * (a.y + b.y), batch);
+        } else {
+            StampSegment(a, b, batch);
+        }
+        return;
+    }
+    const Vec2 c = transform.ToScreen(arc.center);
+    const ArcAngles angles = AnglesOf(arc);
+    const std::size_t segments =
+        ArcSegmentCount(radius, angles.sweep, kArcTolerancePixels, kMaxArcSegments);
+    // Points by rotation, one multiply per point; screen y is down, so sine flips.
+    const double delta = angles.sweep / static_cast<double>(segments);
+    const double cosDelta = std::cos(delta);
+    const double sinDelta = std::sin(delta);
+    double cosA = std::cos(angles.start);
+    double sinA = std::sin(angles.start);
+    std::vector<QLineF>& lines = m_batches[batch].lines;
+    QPointF previous(c.x + radius * cosA, c.y - radius * sinA);
+    for (std::size_t k = 0; k < segments; ++k) {
+        const double nextCos = cosA * cosDelta - sinA * sinDelta;
+        sinA = sinA * cosDelta + cosA * sinDelta;
+        cosA = nextCos;
+        const QPointF next(c.x + radius * cosA, c.y - radius * sinA);
+        AddSegment(previous, next, lines);
+        previous = next;
+    }
+}
+
+void ScenePainter::Stamp(double x, double y, std::size_t batch) {
+    const double fx = std::floor(x);
+    const double fy = std::floor(y);
+    if (fx < 0.0 || fy < 0.0 || fx >= m_frame.width || fy >= m_frame.height) return;
+    const std::size_t pixel =
+        static_cast<std::size_t>(fy) * static_cast<std::size_t>(m_frame.width) +
+        static_cast<std::size_t>(fx);
+    if (m_stamp[pixel] == 0) m_stamped.push_back(static_cast<std::uint32_t>(pixel));
+    m_stamp[pixel] = static_cast<std::uint16_t>(batch + 1);
+}
+
+// A segment under kShortPixels is stamped pixel by pixel: exact enough at that length, and it
+// spares the painter hundreds of thousands of tiny lines at zoom to fit.
+void ScenePainter::StampSegment(Vec2 a, Vec2 b, std::size_t batch) {
+    const double steps = std::ceil(std::max(std::abs(b.x - a.x), std::abs(b.y - a.y)));
+    for (double k = 0.0; k <= steps; k += 1.0) {
+        const double t = steps > 0.0 ? k / steps : 0.0;
+        Stamp(a.x + t * (b.x - a.x), a.y + t * (b.y - a.y), batch);
+    }
+}
+
+void ScenePainter::AddSegment(QPointF a, QPointF b, std::vector<QLineF>& lines) const {
+    if (Outside(a) || Outside(b)) {
+        Vec2 va{a.x(), a.y()};
+        Vec2 vb{b.x(), b.y()};
+        if (!ClipSegment(va, vb, m_frame.screen)) return;
+        a = {va.x, va.y};
+        b = {vb.x, vb.y};
+    }
+    lines.emplace_back(a, b);
+}
+
+void ScenePainter::DrawLineBatches(QPainter& painter, QImage* image) {
     std::size_t lineCount = 0;
     for (const Batch& batch : m_batches) lineCount += batch.lines.size();
     m_stats.lines = lineCount;
     const bool smooth = lineCount <= kMaxSmoothLines;
-    QImage* image = DirectTarget(painter, size);
     painter.setRenderHint(QPainter::Antialiasing, smooth);
     for (const Batch& batch : m_batches) {
         if (batch.lines.empty()) continue;
@@ -373,14 +392,18 @@ void ScenePainter::PaintEntities(QPainter& painter, QSize size, const BoardDocum
         painter.drawLines(batch.lines.data(), static_cast<int>(batch.lines.size()));
     }
     painter.setRenderHint(QPainter::Antialiasing, false);
+}
+
+void ScenePainter::DrawStampedPixels(QPainter& painter, QImage* image) {
     m_stats.points = m_stamped.size();
+    const auto width = static_cast<std::uint32_t>(m_frame.width);
     if (image != nullptr) {
         // Opaque pixels straight into the image: the same result as drawPoints, far faster.
         std::vector<QRgb> colours;
         for (const Batch& batch : m_batches) colours.push_back(batch.colour.rgba() | 0xff000000U);
         for (const std::uint32_t pixel : m_stamped) {
-            const auto x = static_cast<int>(pixel % static_cast<std::uint32_t>(width));
-            const auto y = static_cast<int>(pixel / static_cast<std::uint32_t>(width));
+            const auto x = static_cast<int>(pixel % width);
+            const auto y = static_cast<int>(pixel / width);
             reinterpret_cast<QRgb*>(image->scanLine(y))[x] = colours[m_stamp[pixel] - 1U];
             m_stamp[pixel] = 0;
         }
@@ -388,9 +411,8 @@ void ScenePainter::PaintEntities(QPainter& painter, QSize size, const BoardDocum
     }
     for (const std::uint32_t pixel : m_stamped) {
         const std::size_t batch = m_stamp[pixel] - 1U;
-        m_batches[batch].points.emplace_back(
-            static_cast<int>(pixel % static_cast<std::uint32_t>(width)),
-            static_cast<int>(pixel / static_cast<std::uint32_t>(width)));
+        m_batches[batch].points.emplace_back(static_cast<int>(pixel % width),
+                                             static_cast<int>(pixel / width));
         m_stamp[pixel] = 0;
     }
     for (const Batch& batch : m_batches) {
@@ -487,6 +509,24 @@ void ScenePainter::PaintMarks(QPainter& painter, const ViewTransform& transform,
     }
 }
 
+QString SnapKindLabel(SnapKind kind) {
+    switch (kind) {
+        case SnapKind::EndPoint:
+            return QStringLiteral("端点");
+        case SnapKind::MidPoint:
+            return QStringLiteral("中点");
+        case SnapKind::Center:
+            return QStringLiteral("中心");
+        case SnapKind::Intersection:
+            return QStringLiteral("交点");
+        case SnapKind::Nearest:
+            return QStringLiteral("近接点");
+        case SnapKind::Grid:
+            return QStringLiteral("グリッド");
+    }
+    return {};
+}
+
 void ScenePainter::PaintSnap(QPainter& painter, const ViewTransform& transform,
                              const SnapTarget& target) const {
     const Vec2 s = transform.ToScreen(target.point);
@@ -495,22 +535,51 @@ void ScenePainter::PaintSnap(QPainter& painter, const ViewTransform& transform,
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(QPen(m_palette.snap, 2.0));
     painter.setBrush(Qt::NoBrush);
+    const QPointF p(s.x, s.y);
     const QRectF box(s.x - kHalf, s.y - kHalf, 2.0 * kHalf, 2.0 * kHalf);
+    const auto polygon = [&painter](std::initializer_list<QPointF> points) {
+        const std::vector<QPointF> corners(points);
+        painter.drawPolygon(corners.data(), static_cast<int>(corners.size()));
+    };
+    // The glyphs drafters know: square end, triangle middle, circle centre, cross crossing,
+    // hourglass nearest; the grid a diamond.
     switch (target.kind) {
-        case SnapTargetKind::EndPoint:
+        case SnapKind::EndPoint:
             painter.drawRect(box);
             break;
-        case SnapTargetKind::Center:
+        case SnapKind::MidPoint:
+            polygon(
+                {p + QPointF(0, -kHalf), p + QPointF(kHalf, kHalf), p + QPointF(-kHalf, kHalf)});
+            break;
+        case SnapKind::Center:
             painter.drawEllipse(box);
             break;
-        case SnapTargetKind::Grid: {
-            const std::array<QPointF, 4> diamond = {
-                QPointF{s.x, s.y - kHalf}, QPointF{s.x + kHalf, s.y}, QPointF{s.x, s.y + kHalf},
-                QPointF{s.x - kHalf, s.y}};
-            painter.drawPolygon(diamond.data(), static_cast<int>(diamond.size()));
+        case SnapKind::Intersection:
+            painter.drawLine(box.topLeft(), box.bottomRight());
+            painter.drawLine(box.topRight(), box.bottomLeft());
             break;
-        }
+        case SnapKind::Nearest:
+            polygon({box.topLeft(), box.topRight(), box.bottomLeft(), box.bottomRight()});
+            break;
+        case SnapKind::Grid:
+            polygon({p + QPointF(0, -kHalf), p + QPointF(kHalf, 0), p + QPointF(0, kHalf),
+                     p + QPointF(-kHalf, 0)});
+            break;
     }
+    // The kind's name below right of the glyph, on a pale plate so it reads over entities.
+    QFont font = painter.font();
+    font.setPixelSize(11);
+    painter.setFont(font);
+    const QString label = SnapKindLabel(target.kind);
+    const QRectF text = painter.fontMetrics().boundingRect(label).toRectF();
+    const QRectF plate(p + QPointF(kHalf + 4.0, kHalf + 2.0),
+                       QSizeF(text.width() + 6.0, text.height() + 2.0));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 255, 240, 220));
+    painter.drawRect(plate);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(m_palette.snap.darker(140));
+    painter.drawText(plate, Qt::AlignCenter, label);
 }
 
 void ScenePainter::PaintCrosshair(QPainter& painter, QSize size, const ViewTransform& transform,

@@ -6,9 +6,11 @@
 #include <QLineF>
 #include <QPoint>
 #include <QSize>
+#include <QString>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "board/model/document.h"
@@ -16,6 +18,7 @@
 #include "board/ui/entity_index.h"
 #include "board/ui/underlay_painter.h"
 
+class QImage;
 class QPainter;
 
 namespace pelimator::board {
@@ -37,6 +40,9 @@ struct BoardPalette {
 // the background's is darkened (on a dark background: lightened) to that distance, hue kept, so
 // yellow becomes olive and white grey on a white background.
 [[nodiscard]] QColor ColourOnBackground(Rgb colour, const QColor& background);
+
+// The short name shown beside the snap glyph ("端点", "交点", ...).
+[[nodiscard]] QString SnapKindLabel(SnapKind kind);
 
 // What is drawn over the entities.
 struct SceneOverlay {
@@ -78,8 +84,21 @@ private:
     };
     void PaintGrid(QPainter& painter, QSize size, const ViewTransform& transform,
                    double spacing) const;
+    // The entities: culled through the index, flattened and batched by colour (those under a
+    // few pixels stamped as pixels), then drawn batch by batch.
     void PaintEntities(QPainter& painter, QSize size, const BoardDocument& document,
                        const ViewTransform& transform, EntityIndex& index);
+    void BeginFrame(QSize size, const ViewTransform& transform);
+    void CollectEntities(const BoardLayers& layers, std::span<const EntityData> entities,
+                         const EntityIndex& index);
+    void CollectLine(const EntityData& line, std::size_t batch);
+    void CollectArc(const EntityData& arc, std::size_t batch);
+    void Stamp(double x, double y, std::size_t batch);
+    void StampSegment(Vec2 a, Vec2 b, std::size_t batch);
+    // Adds a screen segment to lines, clipped first when an end lies far outside.
+    void AddSegment(QPointF a, QPointF b, std::vector<QLineF>& lines) const;
+    void DrawLineBatches(QPainter& painter, QImage* image);
+    void DrawStampedPixels(QPainter& painter, QImage* image);
     void PaintRubber(QPainter& painter, QSize size, const ViewTransform& transform,
                      const std::vector<Vec2>& rubber);
     void PaintMarks(QPainter& painter, const ViewTransform& transform,
@@ -91,8 +110,17 @@ private:
     // The batch for a layer number (made on first use in a paint).
     std::size_t BatchFor(const BoardLayers& layers, std::int32_t layer);
 
+    // The entity pass in progress: its size in pixels, transform and clip box.
+    struct Frame {
+        int width = 0;
+        int height = 0;
+        ViewTransform transform;
+        Box screen;
+    };
+
     BoardPalette m_palette;
     SceneStats m_stats;
+    Frame m_frame;
     UnderlayPainter m_underlay;
     std::vector<Batch> m_batches;
     std::vector<std::pair<std::int32_t, std::size_t>> m_layerBatch;  // layer -> batch, per paint

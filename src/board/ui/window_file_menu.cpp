@@ -4,6 +4,8 @@
 #include <QSettings>
 #include <QStatusBar>
 
+#include "board/ui/canvas.h"
+
 namespace pelimator::board {
 
 WindowFileMenu::WindowFileMenu(BoardWindow& window, std::unique_ptr<QSettings> settings)
@@ -15,6 +17,10 @@ WindowFileMenu::WindowFileMenu(BoardWindow& window, std::unique_ptr<QSettings> s
 }
 
 WindowFileMenu::~WindowFileMenu() { m_window.saveDocument = nullptr; }
+
+void WindowFileMenu::AddDocumentTab(const BoardDocumentPtr& document) {
+    if (Canvas* canvas = m_window.CanvasOf(document.get())) canvas->ZoomToFit();
+}
 
 void WindowFileMenu::ShowStatus(const QString& message) {
     constexpr int kShownMs = 10000;

@@ -22,8 +22,9 @@ public:
     QMenu* FileMenu() override { return m_window.FileMenu(); }
     QWidget* DialogParent() override { return &m_window; }
     BoardApplication& Application() override { return *m_window.Application(); }
-    // The window adds a tab for every document the application gains.
-    void AddDocumentTab(const BoardDocumentPtr& /*document*/) override {}
+    // The window adds a tab for every document the application gains; an opened drawing is
+    // shown whole.
+    void AddDocumentTab(const BoardDocumentPtr& document) override;
     void ShowStatus(const QString& message) override;
 
     [[nodiscard]] board::FileMenu& Actions() { return *m_actions; }

@@ -23,7 +23,7 @@
 namespace pelimator::settings {
 namespace {
 
-struct BoxSpec {
+struct BoxSetup {
     int minimum;
     int maximum;
     int initial;
@@ -31,11 +31,11 @@ struct BoxSpec {
 };
 
 // Spinner ranges, initial values (before the file is read) and box lengths, by index.
-constexpr std::array<BoxSpec, 5> kBoxes{{{kLengthMin, kLengthMax, 5, 2},
-                                         {kLengthMin, kLengthMax, 3, 2},
-                                         {kLengthMin, kLengthMax, 5, 2},
-                                         {kLengthMin, kLengthMax, 5, 2},
-                                         {kLayerMin, kLayerMax, 200, 9}}};
+constexpr std::array<BoxSetup, 5> kBoxes{{{kLengthMin, kLengthMax, 5, 2},
+                                          {kLengthMin, kLengthMax, 3, 2},
+                                          {kLengthMin, kLengthMax, 5, 2},
+                                          {kLengthMin, kLengthMax, 5, 2},
+                                          {kLayerMin, kLayerMax, 200, 9}}};
 
 // A box's text as a spinner value: digits only, within [minimum, maximum]; -1 otherwise.
 long long ParseBox(const QString& text, int minimum, int maximum) {
@@ -53,6 +53,7 @@ long long ParseBox(const QString& text, int minimum, int maximum) {
 F_Setting::F_Setting(std::string settingsFilePath, QWidget* parent)
     : QDialog(parent), m_settingsFilePath(std::move(settingsFilePath)) {
     setWindowTitle(QStringLiteral("設定(単位：mm)"));
+    setToolTip(QStringLiteral("設定ファイル: ") + QString::fromStdString(m_settingsFilePath));
     setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
     setModal(true);
     BuildControls();
@@ -183,10 +184,8 @@ bool F_Setting::eventFilter(QObject* watched, QEvent* event) {
 
 void F_Setting::cmdOK_Click() {
     SyncUpDowns();
-    const double width = m_updSet[0]->Value();
-    const double radius = m_updSet[1]->Value();
-    if (width / 2.0 > radius) {
-        ShowStopMessage(QStringLiteral("半径(R)は幅(W)÷２より大きく設定して下さい。"));
+    if (!WaveRadiusFits(m_updSet[1]->Value(), m_updSet[0]->Value())) {
+        ShowStopMessage(QString::fromUtf8(kRadiusTooSmallMessage));
         m_txtSet[1]->setFocus();
         return;
     }

@@ -207,6 +207,40 @@ private slots:
         QVERIFY(std::abs(corner.y() + 1.0 * kPointsPerMm - pageHeightPt / 2) < 1.0);
     }
 
+    void PdfFittedFillsTheSheetWithinTheMargins() {
+        QTemporaryDir dir;
+        const auto application = BoardApplication::Create();
+        const auto document = SampleDocument(application, 50);
+        PdfOptions options;
+        options.paper = PaperSize::A2;
+        options.placement = PdfPlacement::FitToSheet;
+        const QString path = dir.filePath("fit.pdf");
+        ExportPdf(*document, path.toStdString(), options);
+        QList<PdfSegment> segments;
+        for (const QByteArray& stream : PdfStreams(ReadAll(path))) segments += PdfLines(stream);
+        QCOMPARE(segments.size(), 2);
+        // 5 x 2 mm at scale on A2 landscape (594 x 420, 584 x 410 within the margins): the
+        // width decides, 5 mm become 584.
+        QVERIFY2(std::abs(Length(segments[0]) - 584.0 * kPointsPerMm) < 0.5,
+                 qPrintable(QString::number(Length(segments[0]) / kPointsPerMm)));
+        QVERIFY(std::abs(Length(segments[1]) - 584.0 / 5.0 * 2.0 * kPointsPerMm) < 0.5);
+    }
+
+    void PdfThatDoesNotFitAtScaleIsRefusedNotCut() {
+        QTemporaryDir dir;
+        const auto application = BoardApplication::Create();
+        const auto document = SampleDocument(application, 1);
+        document->DrawingModel()->AddEntity(MakeLine({0, 0}, {1000, 0}, 1));  // a metre at 1:1
+        const QString path = dir.filePath("cut.pdf");
+        QVERIFY_THROWS_EXCEPTION(pelimator::FileError,
+                                 ExportPdf(*document, path.toStdString(), {}));
+        QVERIFY(!QFile::exists(path));
+        PdfOptions a0;  // 1189 mm across
+        a0.paper = PaperSize::A0;
+        ExportPdf(*document, path.toStdString(), a0);
+        QVERIFY(QFile::exists(path));
+    }
+
     void FailedExportKeepsTheOldFile() {
         QTemporaryDir dir;
         const auto application = BoardApplication::Create();

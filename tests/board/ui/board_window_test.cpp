@@ -7,19 +7,25 @@
 #include <QComboBox>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
+#include <cmath>
 #include <memory>
 
+#include "board/io/drawing_file.h"
 #include "board/model/application.h"
 #include "board/model/entity.h"
 #include "board/model/tool.h"
 #include "board/ui/canvas.h"
 #include "board/ui/layer_dialog.h"
 #include "board/ui/recording_sink.h"
+#include "board/ui/window_file_menu.h"
 #include "host/point_list.h"
 
 using namespace pelimator::board;
@@ -98,6 +104,11 @@ private slots:
     void windowOutlivesTheTool();
     void drawingWithPickedPointsStaysOpen();
     void layerDialogAppliesOnlyOnOk();
+    void titleNamesTheDrawingAndTheProgram_data();
+    void titleNamesTheDrawingAndTheProgram();
+    void snapMenuSwitchesEachKindForTheSession_data();
+    void snapMenuSwitchesEachKindForTheSession();
+    void openedDrawingFarFromTheOriginShowsWhole();
 };
 
 void BoardWindowTest::showsWhenApplicationBecomesVisible() {
@@ -326,6 +337,123 @@ void BoardWindowTest::layerDialogAppliesOnlyOnOk() {
         QCOMPARE(answerer.seen, QStringLiteral("レイヤ 0 は削除できません。"));
     }
     QCOMPARE(again.Table()->rowCount(), 3);
+}
+
+void BoardWindowTest::titleNamesTheDrawingAndTheProgram_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("modified");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("shown");  // with Qt's placeholder resolved
+    QTest::newRow("no drawing") << QString() << false << "Pelimator"
+                                << "Pelimator";
+    QTest::newRow("saved drawing") << "平面図.dxf" << false << "平面図.dxf[*] — Pelimator"
+                                   << "平面図.dxf — Pelimator";
+    QTest::newRow("modified drawing") << "平面図.dxf" << true << "平面図.dxf[*] — Pelimator"
+                                      << "平面図.dxf* — Pelimator";
+}
+
+void BoardWindowTest::titleNamesTheDrawingAndTheProgram() {
+    QFETCH(QString, name);
+    QFETCH(bool, modified);
+    QFETCH(QString, title);
+    QFETCH(QString, shown);
+    Board board;
+    if (name.isEmpty()) {
+        board.app->RemoveDocument(0);
+    } else {
+        board.app->DocumentAt(0)->SetName(name.toStdString());
+        if (modified) AddStep(*board.app->DocumentAt(0), "波線追加");
+        board.window->NewDocument();  // a title refresh, then back to the named drawing
+        board.app->DocumentAt(0)->Activate();
+    }
+    QTRY_COMPARE(board.window->windowTitle(), title);
+    QCOMPARE(board.window->isWindowModified(), modified);
+    // What the title bar shows: Qt resolves the placeholder for the platform window.
+    QVERIFY(board.window->windowHandle() != nullptr);
+    QTRY_COMPARE(board.window->windowHandle()->title(), shown);
+    QVERIFY(!board.window->windowTitle().contains(QStringLiteral("ボード")));
+}
+
+void BoardWindowTest::snapMenuSwitchesEachKindForTheSession_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("onAtStart");
+    QTest::newRow("end points") << "snapEndPoint" << int(SnapKind::EndPoint) << true;
+    QTest::newRow("midpoints") << "snapMidPoint" << int(SnapKind::MidPoint) << true;
+    QTest::newRow("centres") << "snapCenter" << int(SnapKind::Center) << true;
+    QTest::newRow("intersections") << "snapIntersection" << int(SnapKind::Intersection) << true;
+    QTest::newRow("nearest") << "snapNearest" << int(SnapKind::Nearest) << false;
+    QTest::newRow("grid") << "snapGrid" << int(SnapKind::Grid) << false;
+}
+
+void BoardWindowTest::snapMenuSwitchesEachKindForTheSession() {
+    QFETCH(QString, action);
+    QFETCH(int, kind);
+    QFETCH(bool, onAtStart);
+    const auto snapKind = static_cast<SnapKind>(kind);
+    Board board;
+    board.app->AddDocument("図面B");
+    auto* entry = board.window->findChild<QAction*>(action);
+    QVERIFY(entry != nullptr);
+    QVERIFY(entry->isCheckable());
+    QCOMPARE(entry->isChecked(), onAtStart);
+    const auto kindIn = [&](std::size_t i) {
+        return board.app->DocumentAt(i)->SnapModel()->Settings().kinds.Has(snapKind);
+    };
+    QCOMPARE(kindIn(0), onAtStart);
+
+    entry->trigger();
+    QCOMPARE(entry->isChecked(), !onAtStart);
+    QCOMPARE(board.window->SessionSnapKinds().Has(snapKind), !onAtStart);
+    // Every open drawing, the one shown and the one behind, and a drawing opened later.
+    QCOMPARE(kindIn(0), !onAtStart);
+    QCOMPARE(kindIn(1), !onAtStart);
+    board.window->NewDocument();
+    QCOMPARE(kindIn(2), !onAtStart);
+    // Only this kind changed.
+    for (const SnapKind other : kAllSnapKinds) {
+        if (other == snapKind) continue;
+        QCOMPARE(board.window->SessionSnapKinds().Has(other), kDefaultSnapKinds.Has(other));
+    }
+    // Switching tabs keeps the check mark; a second trigger switches back.
+    board.window->Tabs()->setCurrentIndex(0);
+    QCOMPARE(entry->isChecked(), !onAtStart);
+    entry->trigger();
+    QCOMPARE(kindIn(1), onAtStart);
+    QCOMPARE(board.window->SessionSnapKinds(), kDefaultSnapKinds);
+}
+
+void BoardWindowTest::openedDrawingFarFromTheOriginShowsWhole() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("遠い図面.dxf");
+    {
+        const auto source = BoardApplication::Create();
+        const auto far = source->AddDocument("遠い図面");
+        far->DrawingModel()->AddEntity(MakeLine({5.0e6, 3.0e6}, {5.0e6 + 400.0, 3.0e6 + 300.0}));
+        far->DrawingModel()->AddEntity(
+            MakeArc({5.0e6 + 200.0, 3.0e6}, {5.0e6 + 250.0, 3.0e6}, {5.0e6 + 150.0, 3.0e6}));
+        SaveDrawing(*far, path.toStdString());
+    }
+    Board board;
+    WindowFileMenu files(*board.window, std::make_unique<QSettings>(dir.filePath("settings.ini"),
+                                                                    QSettings::IniFormat));
+    QVERIFY(files.Actions().OpenFile(path));
+    Canvas* canvas = board.window->CurrentCanvas();
+    QVERIFY(canvas != nullptr);
+    QCOMPARE(QString::fromStdString(canvas->Document()->Name()), QStringLiteral("遠い図面.dxf"));
+    QTest::qWait(50);  // the first paint
+    const auto bounds = canvas->Document()->DrawingModel()->Bounds();
+    QVERIFY(bounds.has_value());
+    const QRectF shown(QPointF(0, 0), QSizeF(canvas->size()));
+    for (const Vec2 corner : {bounds->min, bounds->max}) {
+        const QPointF p = canvas->ToScreen(corner);
+        QVERIFY2(shown.contains(p), qPrintable(QStringLiteral("%1, %2").arg(p.x()).arg(p.y())));
+    }
+    // And not as a speck: the drawing spans most of the canvas one way or the other.
+    const QPointF a = canvas->ToScreen(bounds->min);
+    const QPointF b = canvas->ToScreen(bounds->max);
+    QVERIFY(std::abs(b.x() - a.x()) > canvas->width() / 2.0 ||
+            std::abs(b.y() - a.y()) > canvas->height() / 2.0);
 }
 
 QTEST_MAIN(BoardWindowTest)

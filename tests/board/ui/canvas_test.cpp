@@ -78,6 +78,7 @@ private slots:
     void movesAndRepaintsReachTool();
     void inputIsDroppedWithoutRunningTool();
     void middleDragAndArrowsPan();
+    void hoverNearACrossingHighlightsIt();
     void zoomToFitShowsEverything();
     void snapTargetIsHighlightedBeforeClick();
     void marksAndBandShowInTheirDrawingOnly();
@@ -316,6 +317,25 @@ void CanvasTest::snapTargetIsHighlightedBeforeClick() {
     QCOMPARE(board.canvas->HighlightedSnap()->point, (Vec2{60.0, 10.0}));
     QTest::mouseMove(board.canvas.get(), QPoint(300, 40));  // far from both ends
     QVERIFY(!board.canvas->HighlightedSnap().has_value());
+}
+
+void CanvasTest::hoverNearACrossingHighlightsIt() {
+    Board board;
+    board.document->DrawingModel()->AddEntity(MakeLine({0.0, 0.0}, {100.0, 100.0}));
+    board.document->DrawingModel()->AddEntity(MakeLine({0.0, 80.0}, {100.0, 20.0}));
+    board.canvas->SetTransform({2.0, {0.0, 100.0}});
+    // The lines cross at (50, 50), on screen (100, 100).
+    QTest::mouseMove(board.canvas.get(), QPoint(104, 97));
+    QVERIFY(board.canvas->HighlightedSnap().has_value());
+    QCOMPARE(board.canvas->HighlightedSnap()->kind, SnapKind::Intersection);
+    QVERIFY(Near(board.canvas->HighlightedSnap()->point, {50.0, 50.0}, 1e-9));
+    // With crossings switched off the middle of the first line, the same point, takes over.
+    SnapSettings settings = board.document->SnapModel()->Settings();
+    settings.kinds.Set(SnapKind::Intersection, false);
+    board.document->SnapModel()->SetSettings(settings);
+    QTest::mouseMove(board.canvas.get(), QPoint(103, 98));
+    QVERIFY(board.canvas->HighlightedSnap().has_value());
+    QCOMPARE(board.canvas->HighlightedSnap()->kind, SnapKind::MidPoint);
 }
 
 void CanvasTest::marksAndBandShowInTheirDrawingOnly() {

@@ -68,6 +68,7 @@ private slots:
     void manyLinesAreAllDrawn();
     void overlaysUseTheirColours();
     void farAwayCoordinatesAreClipped();
+    void eachSnapKindHasItsOwnGlyphAndName();
     void clipSegment_data();
     void clipSegment();
     void indexFindsWhatAPlainSearchFinds();
@@ -259,7 +260,7 @@ void ScenePainterTest::overlaysUseTheirColours() {
     SceneOverlay overlay = NoGrid();
     overlay.marks = {{50.0, 0.0}};
     overlay.rubber = {{10.0, 30.0}, {190.0, 30.0}};
-    overlay.snap = SnapTarget{{150.0, -20.0}, SnapTargetKind::EndPoint, 0};
+    overlay.snap = SnapTarget{{150.0, -20.0}, SnapKind::EndPoint, 0};
     const ViewTransform transform{1.0, {0.0, 50.0}};
     const QImage image = Render(*document, painter, index, transform, overlay);
     const BoardPalette& palette = painter.Palette();
@@ -278,6 +279,46 @@ void ScenePainterTest::overlaysUseTheirColours() {
     QVERIFY2(band > 40 && band < 170, qPrintable(QString::number(band)));
     // The snap square's edge 6 pixels left of its middle.
     QVERIFY(near(image.pixelColor(144, 70), palette.snap));
+}
+
+// The glyph area (the 13 x 13 pixels about the point) as a pattern of snap-coloured pixels: each
+// kind must leave a pattern of its own, and its name beside it.
+void ScenePainterTest::eachSnapKindHasItsOwnGlyphAndName() {
+    const auto app = BoardApplication::Create();
+    const auto document = app->AddDocument("スナップ");
+    const ViewTransform transform{1.0, {0.0, 50.0}};
+    QList<QByteArray> patterns;
+    QStringList names;
+    for (const SnapKind kind : kAllSnapKinds) {
+        ScenePainter painter;
+        EntityIndex index;
+        SceneOverlay overlay = NoGrid();
+        overlay.snap = SnapTarget{{100.0, 0.0}, kind, 0};
+        const QImage image = Render(*document, painter, index, transform, overlay);
+        QByteArray pattern;
+        int inked = 0;
+        for (int y = 50 - 6; y <= 50 + 6; ++y) {
+            for (int x = 100 - 6; x <= 100 + 6; ++x) {
+                const QColor c = image.pixelColor(x, y);
+                const bool orange =
+                    c.red() > 180 && c.green() > 60 && c.green() < 200 && c.blue() < 120;
+                pattern.append(orange ? '#' : '.');
+                inked += orange ? 1 : 0;
+            }
+        }
+        QVERIFY2(inked >= 8, qPrintable(SnapKindLabel(kind)));
+        QVERIFY2(!patterns.contains(pattern), qPrintable(SnapKindLabel(kind)));
+        patterns.append(pattern);
+        // The name is drawn below right of the glyph: dark pixels on the pale plate there.
+        int text = 0;
+        for (int y = 58; y < 75; ++y) {
+            for (int x = 110; x < 150; ++x)
+                text += image.pixelColor(x, y).lightness() < 160 ? 1 : 0;
+        }
+        QVERIFY2(text > 5, qPrintable(SnapKindLabel(kind)));
+        names.append(SnapKindLabel(kind));
+    }
+    QCOMPARE(names, (QStringList{"端点", "中点", "中心", "交点", "近接点", "グリッド"}));
 }
 
 void ScenePainterTest::farAwayCoordinatesAreClipped() {

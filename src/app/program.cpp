@@ -1,0 +1,129 @@
+// The program's windows and how a start, a later start and the board's ツール command use them.
+#include "app/program.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QIcon>
+#include <QMessageBox>
+#include <QScreen>
+
+#include "board/model/factory.h"
+#include "board/ui/board_window.h"
+#include "board/ui/window_file_menu.h"
+#include "settings/ui/f_setting.h"
+#include "tool/f_main.h"
+
+namespace pelimator::app {
+
+namespace {
+
+void ShowMessageBox(QWidget* parent, const QString& text) {
+    QMessageBox::warning(parent, QStringLiteral("Pelimator"), text);
+}
+
+// Why a file given to the program cannot be opened before its content is read; empty when it
+// can be tried. The file menu reports what is wrong inside a file.
+QString ProblemBeforeReading(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) return QStringLiteral("図面ファイル「%1」が見つかりません。").arg(path);
+    if (info.isDir())
+        return QStringLiteral("「%1」はフォルダです。図面ファイルを指定して下さい。").arg(path);
+    if (!info.isReadable())
+        return QStringLiteral("図面ファイル「%1」を読む権限がありません。").arg(path);
+    return {};
+}
+
+void BringForward(QWidget& window) {
+    if (window.isMinimized()) window.showNormal();
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+}  // namespace
+
+Program::Program(const QString& settingsPath, QObject* parent)
+    : QObject(parent),
+      m_board(board::BoardApplication::Create()),
+      m_boardWindow(std::make_unique<board::BoardWindow>(m_board)),
+      m_fileMenu(std::make_unique<board::WindowFileMenu>(*m_boardWindow)),
+      m_factory(std::make_shared<board::BoardFactory>(m_board)),
+      m_tool(std::make_unique<F_Main>(m_factory, settingsPath)),
+      m_presentMessage(ShowMessageBox) {
+    m_tool->SetSettingsOpener([](const QString& path) {
+        settings::F_Setting dialog(path.toStdString());
+        dialog.exec();
+    });
+    m_tool->Form_Load(false);
+
+    m_showTool = new QAction(QIcon(QStringLiteral(":/pelimator.svg")),
+                             QStringLiteral("Pelimator(&P)"), m_boardWindow.get());
+    m_showTool->setObjectName(QStringLiteral("showToolAction"));
+    m_showTool->setToolTip(QStringLiteral("Pelimator のツールを開きます"));
+    connect(m_showTool, &QAction::triggered, this, &Program::ShowTool);
+    m_boardWindow->AddToolCommand(m_showTool);
+
+    connect(m_boardWindow.get(), &board::BoardWindow::closed, this, [this] {
+        m_tool->close();
+        emit ended();
+    });
+}
+
+Program::~Program() = default;
+
+void Program::Start(const QStringList& files) {
+    m_board->SetVisible(true);  // the board shows its window
+    PlaceBeside(*m_boardWindow, *m_tool);
+    m_tool->show();
+    OpenDrawings(files);
+}
+
+void Program::Activate(const QStringList& files) {
+    if (!files.isEmpty()) {
+        m_board->SetVisible(true);
+        BringForward(*m_boardWindow);
+        OpenDrawings(files);
+    }
+    ShowTool();
+}
+
+int Program::OpenDrawings(const QStringList& files) {
+    QStringList problems;
+    int opened = 0;
+    for (const QString& file : files) {
+        const QString problem = ProblemBeforeReading(file);
+        if (!problem.isEmpty()) {
+            problems.append(problem);
+        } else if (m_fileMenu->Actions().OpenFile(file)) {
+            ++opened;
+        }
+    }
+    if (!problems.isEmpty())
+        m_presentMessage(m_boardWindow.get(), problems.join(QLatin1Char('\n')));
+    return opened;
+}
+
+void Program::ShowTool() {
+    // A panel that ended is hidden and not connected: its controls are made usable again, with
+    // the options it had. A panel that runs is only brought forward.
+    if (m_tool->isHidden() && !m_tool->IsConnected()) m_tool->SetControlsEnabled(true);
+    BringForward(*m_tool);
+}
+
+void PlaceBeside(QWidget& board, QWidget& tool) {
+    const QScreen* screen = board.screen();
+    if (screen == nullptr) return;
+    const QRect area = screen->availableGeometry();
+    const QSize toolSize = tool.sizeHint().expandedTo(tool.minimumSizeHint());
+    constexpr int kGap = 8;
+    constexpr int kMinBoardWidth = 400;
+    QRect boardRect(area.topLeft(), board.size().boundedTo(area.size()));
+    if (boardRect.width() + kGap + toolSize.width() > area.width()) {
+        boardRect.setWidth(std::max(kMinBoardWidth, area.width() - kGap - toolSize.width()));
+    }
+    board.setGeometry(boardRect);
+    const int toolX = std::min(boardRect.right() + 1 + kGap, area.right() + 1 - toolSize.width());
+    tool.move(toolX, area.top());
+}
+
+}  // namespace pelimator::app

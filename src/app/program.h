@@ -1,0 +1,82 @@
+// The program's windows: the board, the tool panel beside it, and what connects them.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+#include "board/model/application.h"
+
+class QAction;
+class QWidget;
+
+namespace pelimator {
+class F_Main;
+namespace board {
+class BoardFactory;
+class BoardWindow;
+class WindowFileMenu;
+}  // namespace board
+}  // namespace pelimator
+
+namespace pelimator::app {
+
+// The board is the CAD program the tool sits beside: it is shown from the start and outlives the
+// tool. Ending the tool only hides its panel (the panel keeps its options); the board's ツール
+// command, or a later start of the program, shows it again. Closing the board ends the program
+// (ended() is emitted).
+class Program final : public QObject {
+    Q_OBJECT
+
+public:
+    // Shows a message about drawings that could not be opened; replaced in tests.
+    using MessagePresenter = std::function<void(QWidget* parent, const QString& text)>;
+
+    explicit Program(const QString& settingsPath, QObject* parent = nullptr);
+    ~Program() override;
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    Program(Program&&) = delete;
+    Program& operator=(Program&&) = delete;
+
+    void SetMessagePresenter(MessagePresenter presenter) {
+        m_presentMessage = std::move(presenter);
+    }
+
+    // Shows the board (with files opened in it) and the tool panel beside it.
+    void Start(const QStringList& files);
+    // A later start asked for files (absolute paths; none: just come forward).
+    void Activate(const QStringList& files);
+    // Opens each file in a tab of its own; the files that cannot be opened are named in one
+    // message, and the others open all the same. Returns how many opened.
+    int OpenDrawings(const QStringList& files);
+    // Brings the tool panel forward, or shows it again (with the options it had) after it ended.
+    void ShowTool();
+
+    [[nodiscard]] board::BoardWindow& Board() const { return *m_boardWindow; }
+    [[nodiscard]] F_Main& Tool() const { return *m_tool; }
+    [[nodiscard]] QAction* ShowToolAction() const { return m_showTool; }
+    [[nodiscard]] const board::BoardApplicationPtr& BoardApplication() const { return m_board; }
+
+signals:
+    // The board closed for good: the program should end.
+    void ended();
+
+private:
+    board::BoardApplicationPtr m_board;
+    std::unique_ptr<board::BoardWindow> m_boardWindow;
+    std::unique_ptr<board::WindowFileMenu> m_fileMenu;
+    std::shared_ptr<board::BoardFactory> m_factory;
+    std::unique_ptr<F_Main> m_tool;
+    QAction* m_showTool = nullptr;
+    MessagePresenter m_presentMessage;
+};
+
+// Puts tool beside board on board's screen: to its right when both fit, otherwise the board
+// narrowed to leave room for the tool at the screen's right edge.
+void PlaceBeside(QWidget& board, QWidget& tool);
+
+}  // namespace pelimator::app

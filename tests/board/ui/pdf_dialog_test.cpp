@@ -1,0 +1,110 @@
+// The PDF export dialog: the warning when the drawing does not fit at scale, and its two ways
+// out (the smallest sheet that holds it, or fitting), as rows.
+#include "board/ui/pdf_dialog.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+using namespace pelimator::board;
+
+class PdfDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void warnsAndOffersAWayOut_data();
+    void warnsAndOffersAWayOut();
+    void aSheetTooSmallBringsTheWarningBack();
+    void chosenOptionsComeBack();
+};
+
+void PdfDialogTest::warnsAndOffersAWayOut_data() {
+    QTest::addColumn<double>("widthMm");
+    QTest::addColumn<double>("heightMm");
+    QTest::addColumn<bool>("warned");
+    QTest::addColumn<QString>("offered");  // the sheet offered, "" for none
+    QTest::newRow("fits A4 at scale") << 250.0 << 150.0 << false << "";
+    QTest::newRow("empty drawing") << 0.0 << 0.0 << false << "";
+    QTest::newRow("fits A4 the other way round") << 150.0 << 250.0 << true << "A4 縦";
+    QTest::newRow("needs A2") << 500.0 << 300.0 << true << "A2 横";
+    QTest::newRow("fits no sheet") << 2000.0 << 1000.0 << true << "";
+}
+
+void PdfDialogTest::warnsAndOffersAWayOut() {
+    QFETCH(double, widthMm);
+    QFETCH(double, heightMm);
+    QFETCH(bool, warned);
+    QFETCH(QString, offered);
+    const std::optional<Box> extent =
+        widthMm > 0 ? std::optional<Box>(Box{{100, 100}, {100 + widthMm, 100 + heightMm}})
+                    : std::nullopt;
+    PdfDialog dialog(extent, QStringLiteral("1:100"), PdfOptions{});  // A4 landscape, at scale
+    dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QCOMPARE(dialog.Warning()->isVisible(), warned);
+    QCOMPARE(dialog.OkButton()->isEnabled(), !warned);
+    QCOMPARE(dialog.UseFitButton()->isVisible(), warned);
+    QCOMPARE(dialog.SmallestSheetButton()->isVisible(), !offered.isEmpty());
+    if (!warned) return;
+    QVERIFY2(dialog.Warning()->text().contains(QStringLiteral("1:100")),
+             qPrintable(dialog.Warning()->text()));
+    QVERIFY(dialog.Warning()->text().contains(QStringLiteral("A4 横")));
+    if (offered.isEmpty()) {
+        QVERIFY(dialog.Warning()->text().contains(QStringLiteral("A0 にも収まりません")));
+        // The way out is fitting.
+        dialog.UseFitButton()->setFocus();  // as a click would
+        QTest::mouseClick(dialog.UseFitButton(), Qt::LeftButton);
+        QCOMPARE(dialog.Options().placement, PdfPlacement::FitToSheet);
+    } else {
+        QVERIFY(dialog.Warning()->text().contains(offered));
+        QCOMPARE(dialog.SmallestSheetButton()->text(), offered + QStringLiteral(" にする"));
+        dialog.SmallestSheetButton()->setFocus();  // as a click would
+        QTest::mouseClick(dialog.SmallestSheetButton(), Qt::LeftButton);
+        const PdfOptions chosen = dialog.Options();
+        QCOMPARE(SheetName({chosen.paper, chosen.orientation}), offered);
+        QCOMPARE(chosen.placement, PdfPlacement::AtScale);
+    }
+    QVERIFY(!dialog.Warning()->isVisible());
+    QVERIFY(dialog.OkButton()->isEnabled());
+    // Enter now exports, though the button just used has gone from under the focus.
+    QWidget* focus = QApplication::focusWidget();
+    QTest::keyClick(focus != nullptr ? focus : &dialog, Qt::Key_Return);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+}
+
+void PdfDialogTest::aSheetTooSmallBringsTheWarningBack() {
+    PdfDialog dialog(Box{{0, 0}, {500, 300}}, QStringLiteral("1:100"), PdfOptions{});
+    dialog.show();
+    QTest::mouseClick(dialog.SmallestSheetButton(), Qt::LeftButton);
+    QVERIFY(!dialog.Warning()->isVisible());
+    dialog.PaperBox()->setCurrentIndex(0);  // A4 again
+    QVERIFY(dialog.Warning()->isVisible());
+    QVERIFY(!dialog.OkButton()->isEnabled());
+    dialog.FitButton()->setChecked(true);
+    QVERIFY(!dialog.Warning()->isVisible());
+    QVERIFY(dialog.OkButton()->isEnabled());
+}
+
+void PdfDialogTest::chosenOptionsComeBack() {
+    PdfOptions options;
+    options.paper = PaperSize::A1;
+    options.orientation = PaperOrientation::Portrait;
+    options.placement = PdfPlacement::FitToSheet;
+    options.style.lineWidthMm = 0.35;
+    PdfDialog dialog(Box{{0, 0}, {10, 10}}, QStringLiteral("1:1"), options);
+    QCOMPARE(dialog.PaperBox()->currentText(), QStringLiteral("A1"));
+    QVERIFY(dialog.PortraitButton()->isChecked());
+    QVERIFY(dialog.FitButton()->isChecked());
+    const PdfOptions back = dialog.Options();
+    QCOMPARE(back.paper, PaperSize::A1);
+    QCOMPARE(back.orientation, PaperOrientation::Portrait);
+    QCOMPARE(back.placement, PdfPlacement::FitToSheet);
+    QCOMPARE(back.style.lineWidthMm, 0.35);
+}
+
+QTEST_MAIN(PdfDialogTest)
+#include "pdf_dialog_test.moc"
