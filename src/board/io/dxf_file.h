@@ -32,12 +32,16 @@ struct DxfOpenReport {
     std::size_t arcs = 0;     // arcs taken: arcs, circles and bulged polyline segments
     std::size_t skipped = 0;  // drawing entities passed over
     std::map<std::string, std::size_t> skippedKinds;  // the same, by DXF entity type
-    std::string version;                              // $ACADVER
+    // Of those, what the underlay shows (model-space records by type, attributes with their
+    // inserts).
+    std::map<std::string, std::size_t> beneathKinds;
+    std::string version;  // $ACADVER
     // Set when the file named no code page and its text was taken as Shift-JIS (or ANSI).
     std::string guessedCodePage;
     bool paperSpace = false;  // the file has paper-space layouts (kept, not shown)
-    // "線 12 本、円弧 3 本を読み込みました" with " (表示しない図形 2 個: TEXT 2。保存時はそのまま
-    // 残します)" when some are not shown, and a note on a guessed code page.
+    // "線 12 本、円弧 3 本を読み込みました" with " (表示しない図形 2 個: IMAGE 2。保存時はそのまま
+    // 残します)" when some are not shown, what is shown beneath, paper space, and a note on a
+    // guessed code page.
     [[nodiscard]] std::string Summary() const;
 };
 

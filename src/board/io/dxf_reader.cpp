@@ -125,15 +125,6 @@ bool IsCount(std::string_view type, int code) noexcept {
     return false;
 }
 
-// Entity types the underlay draws (when on a shown layer in the drawing plane).
-bool DrawnAsUnderlay(std::string_view type) noexcept {
-    for (const std::string_view drawn : {"TEXT", "MTEXT", "INSERT", "DIMENSION", "LEADER", "SPLINE",
-                                         "ELLIPSE", "HATCH", "SOLID", "TRACE", "3DFACE", "POINT"}) {
-        if (type == drawn) return true;
-    }
-    return false;
-}
-
 class Parser {
 public:
     Parser(DxfSource& source, DxfReadResult& result)
@@ -281,11 +272,9 @@ private:
                 m_underlay.entities.push_back(static_cast<std::uint32_t>(RecordIndex()));
             } else {
                 m_kind = Kind::OtherEntity;
-                if (m_type == "ATTRIB") {
-                    ++m_taken["ATTRIB"];  // drawn with its insert
-                } else if (m_type != "ATTDEF") {
+                // Attributes are drawn with their insert.
+                if (m_type != "ATTRIB" && m_type != "ATTDEF") {
                     m_underlay.entities.push_back(static_cast<std::uint32_t>(RecordIndex()));
-                    if (DrawnAsUnderlay(m_type)) ++m_taken[std::string(m_type)];
                 }
                 m_countCheck = IsCount(m_type, 72) || IsCount(m_type, 73) || IsCount(m_type, 76) ||
                                IsCount(m_type, 91);
@@ -859,7 +848,8 @@ private:
         if (m_underlay.entities.empty() && m_underlay.blocksLast == 0) return;
         const std::function<std::int32_t(std::string_view)> layerOf =
             [this](std::string_view name) { return LayerOf(name); };
-        auto underlay = std::make_shared<Underlay>(BuildDxfUnderlay(m_s, m_underlay, layerOf));
+        auto underlay = std::make_shared<Underlay>(
+            BuildDxfUnderlay(m_s, m_underlay, layerOf, &m_result.report.beneathKinds));
         m_result.report.paperSpace = m_result.report.paperSpace || underlay->paperSpace;
         if (!underlay->Empty()) m_result.underlay = std::move(underlay);
     }
@@ -937,12 +927,24 @@ std::uint64_t EntityPrint(const EntityData& e) noexcept {
 std::string DxfOpenReport::Summary() const {
     std::string text =
         "線 " + std::to_string(lines) + " 本、円弧 " + std::to_string(arcs) + " 本を読み込みました";
-    if (skipped > 0) {
-        text += " (表示しない図形 " + std::to_string(skipped) + " 個:";
-        for (const auto& [kind, count] : skippedKinds) {
-            text += " " + kind + " " + std::to_string(count);
+    std::size_t beneath = 0;
+    std::string unshownKinds;
+    std::size_t unshown = 0;
+    for (const auto& [kind, count] : skippedKinds) {
+        const auto drawn = beneathKinds.find(kind);
+        const std::size_t shown = drawn == beneathKinds.end() ? 0 : std::min(drawn->second, count);
+        beneath += shown;
+        if (count > shown) {
+            unshown += count - shown;
+            unshownKinds += " " + kind + " " + std::to_string(count - shown);
         }
-        text += "。保存時はそのまま残します)";
+    }
+    if (unshown > 0) {
+        text += " (表示しない図形 " + std::to_string(unshown) + " 個:" + unshownKinds +
+                "。保存時はそのまま残します)";
+    }
+    if (beneath > 0) {
+        text += "。文字やブロックなど " + std::to_string(beneath) + " 個は線の下に表示します";
     }
     if (paperSpace) text += "。ペーパー空間のレイアウトは表示しません (保存時はそのまま残します)";
     if (guessedCodePage == "ANSI_932") {

@@ -96,10 +96,12 @@ struct Common {
 class Builder {
 public:
     Builder(const DxfSource& source, const DxfUnderlayRecords& where,
-            const std::function<std::int32_t(std::string_view)>& layerOf)
+            const std::function<std::int32_t(std::string_view)>& layerOf,
+            std::map<std::string, std::size_t>* shownKinds)
         : m_s(source),
           m_where(where),
           m_layerOf(layerOf),
+          m_shownKinds(shownKinds),
           m_reader(source.bytes, source.layout, source.fileName) {}
 
     Underlay Run() {
@@ -418,6 +420,17 @@ private:
         // whole, its entities on other layers too, as CAD programs do.
         if (res.frozen && (type == "INSERT" || type == "DIMENSION")) return;
         const auto plane = Plane(common, ctx.m);
+        const std::size_t before = m_u.items.size();
+        Draw(r, type, tags, plane, common, res, ctx, top);
+        if (top && m_shownKinds != nullptr && m_u.items.size() > before && type != "LWPOLYLINE" &&
+            type != "POLYLINE") {
+            ++(*m_shownKinds)[std::string(type)];
+        }
+    }
+
+    void Draw(std::size_t r, std::string_view type, const std::vector<Tag>& tags,
+              const std::optional<Affine>& plane, const Common& common, const Resolved& res,
+              const Context& ctx, bool top) {
         if (type == "LINE") {
             Line(tags, ctx.m, res);
         } else if (type == "POINT") {
@@ -1210,7 +1223,11 @@ private:
         outer.depth = ctx.depth + 1;
         for (std::size_t a = r + 1; a + 1 < m_s.records.size(); ++a) {
             if (TypeOf(a) != "ATTRIB") break;
+            const std::size_t before = m_u.items.size();
             Entity(a, outer, false);
+            if (ctx.depth == 0 && m_shownKinds != nullptr && m_u.items.size() > before) {
+                ++(*m_shownKinds)["ATTRIB"];
+            }
         }
     }
 
@@ -1234,6 +1251,7 @@ private:
     const DxfSource& m_s;
     const DxfUnderlayRecords& m_where;
     const std::function<std::int32_t(std::string_view)>& m_layerOf;
+    std::map<std::string, std::size_t>* m_shownKinds;
     DxfTagReader m_reader;
     Underlay m_u;
     double m_ltScale = 1.0;
@@ -1452,8 +1470,9 @@ std::vector<MTextLine> ParseMText(std::string_view text, double height) {
 }
 
 Underlay BuildDxfUnderlay(const DxfSource& source, const DxfUnderlayRecords& where,
-                          const std::function<std::int32_t(std::string_view)>& layerOf) {
-    return Builder(source, where, layerOf).Run();
+                          const std::function<std::int32_t(std::string_view)>& layerOf,
+                          std::map<std::string, std::size_t>* shownKinds) {
+    return Builder(source, where, layerOf, shownKinds).Run();
 }
 
 }  // namespace pelimator::board

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,10 +29,12 @@ struct DxfUnderlayRecords {
 
 // Builds the underlay. layerOf maps a layer name as written to the layer number the items get
 // (the reader's own numbering; the caller may renumber items afterwards). Damaged records are
-// passed over (the file opened; only what can be drawn is drawn).
+// passed over (the file opened; only what can be drawn is drawn). shownKinds, when given, counts
+// the model-space records drawn by type (attributes with their inserts).
 [[nodiscard]] Underlay BuildDxfUnderlay(
     const DxfSource& source, const DxfUnderlayRecords& where,
-    const std::function<std::int32_t(std::string_view)>& layerOf);
+    const std::function<std::int32_t(std::string_view)>& layerOf,
+    std::map<std::string, std::size_t>* shownKinds = nullptr);
 
 // One line of an MTEXT after its inline codes: the text, and the height and width factors and
 // colour number (-1: the entity's) in force where the line starts.

@@ -110,7 +110,10 @@ public:
     void SetSource(std::shared_ptr<const DocumentSource> source) { m_source = std::move(source); }
     // What the file draws besides the board's lines and arcs, shown beneath them (null: nothing).
     [[nodiscard]] const UnderlayPtr& UnderlayModel() const noexcept { return m_underlay; }
-    void SetUnderlay(UnderlayPtr underlay) { m_underlay = std::move(underlay); }
+    void SetUnderlay(UnderlayPtr underlay) {
+        m_snap->SetUnderlay(underlay);
+        m_underlay = std::move(underlay);
+    }
 
 private:
     BoardDocument(std::string name, std::weak_ptr<BoardApplication> application);

@@ -523,6 +523,8 @@ QString SnapKindLabel(SnapKind kind) {
             return QStringLiteral("近接点");
         case SnapKind::Grid:
             return QStringLiteral("グリッド");
+        case SnapKind::Insertion:
+            return QStringLiteral("挿入点");
     }
     return {};
 }
@@ -542,7 +544,8 @@ void ScenePainter::PaintSnap(QPainter& painter, const ViewTransform& transform,
         painter.drawPolygon(corners.data(), static_cast<int>(corners.size()));
     };
     // The glyphs drafters know: square end, triangle middle, circle centre, cross crossing,
-    // hourglass nearest; the grid a diamond.
+    // hourglass nearest; the grid a diamond; an insertion point a square with a smaller one
+    // at its upper left, as a block's base point is drawn.
     switch (target.kind) {
         case SnapKind::EndPoint:
             painter.drawRect(box);
@@ -564,6 +567,10 @@ void ScenePainter::PaintSnap(QPainter& painter, const ViewTransform& transform,
         case SnapKind::Grid:
             polygon({p + QPointF(0, -kHalf), p + QPointF(kHalf, 0), p + QPointF(0, kHalf),
                      p + QPointF(-kHalf, 0)});
+            break;
+        case SnapKind::Insertion:
+            painter.drawRect(QRectF(p, QSizeF(kHalf, kHalf)));
+            painter.drawRect(QRectF(box.topLeft(), QSizeF(kHalf, kHalf)));
             break;
     }
     // The kind's name below right of the glyph, on a pale plate so it reads over entities.

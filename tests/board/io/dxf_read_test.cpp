@@ -247,18 +247,22 @@ TEST(DxfRead, OtherEntitiesAreCountedNotDrawn) {
                {230, "0"}});
     const auto result = ReadDxfText(blocks + WithEntities(entities), "o.dxf");
     ASSERT_EQ(result.content.entities.size(), 1U) << "block contents, paper space, tilted arcs";
-    // The texts, the point and the insert's line are shown beneath; paper space and the tilted
-    // arc are not.
-    EXPECT_EQ(result.report.skipped, 2U);
-    const std::map<std::string, std::size_t> expected{{"ARC", 1}, {"LINE", 1}};
+    EXPECT_EQ(result.report.skipped, 6U);
+    const std::map<std::string, std::size_t> expected{
+        {"ARC", 1}, {"INSERT", 1}, {"LINE", 1}, {"POINT", 1}, {"TEXT", 2}};
     EXPECT_EQ(result.report.skippedKinds, expected);
+    // The texts, the point and the insert are shown beneath; paper space and the tilted arc
+    // are not.
+    const std::map<std::string, std::size_t> beneath{{"INSERT", 1}, {"POINT", 1}, {"TEXT", 2}};
+    EXPECT_EQ(result.report.beneathKinds, beneath);
     ASSERT_NE(result.underlay, nullptr);
     EXPECT_EQ(result.underlay->texts.size(), 2U);
     EXPECT_TRUE(result.underlay->paperSpace);
     EXPECT_EQ(result.report.Summary(),
               "線 1 本、円弧 0 本を読み込みました (表示しない図形 2 個: ARC 1 LINE 1。保存時はその"
-              "まま残します)。ペーパー空間のレイアウトは表示しません (保存時はそのまま残します)。"
-              "文字コードの指定がないので UTF-8 として読みました");
+              "まま残します)。文字やブロックなど 4 個は線の下に表示します。ペーパー空間のレイアウト"
+              "は表示しません (保存時はそのまま残します)。文字コードの指定がないので UTF-8 として"
+              "読みました");
 }
 
 struct LayerNumbering {

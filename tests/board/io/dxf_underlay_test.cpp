@@ -250,7 +250,8 @@ TEST(DxfUnderlay, AttributesFollowTheirInsertAndInvisibleOnesAreLeftOut) {
     const UnderlayItem& text = o.U().items.back();
     EXPECT_EQ(text.layer, o.LayerNumber("EQ"));
     EXPECT_EQ(text.colour, (Rgb{255, 0, 255}));
-    EXPECT_EQ(o.read.report.skipped, 0U);
+    EXPECT_EQ(o.read.report.beneathKinds.at("ATTRIB"), 1U);  // the invisible one is not shown
+    EXPECT_EQ(o.read.report.beneathKinds.at("INSERT"), 1U);
 }
 
 TEST(DxfUnderlay, ShapesBecomePolylinesFillsAndSnapPoints) {
