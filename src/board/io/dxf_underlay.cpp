@@ -226,7 +226,7 @@ private:
         return found == m_layers.end() ? nullptr : &found->second;
     }
 
-    Common ReadCommon(const std::vector<Tag>& tags) const {
+    static Common ReadCommon(const std::vector<Tag>& tags) {
         Common c;
         for (const Tag& t : tags) {
             switch (t.code) {
@@ -1087,7 +1087,7 @@ private:
     }
 
     // Reads one edge of a hatch boundary from tags[i]; returns where the next edge may start.
-    std::size_t HatchEdge(const std::vector<Tag>& tags, std::size_t i, std::int64_t edge,
+    static std::size_t HatchEdge(const std::vector<Tag>& tags, std::size_t i, std::int64_t edge,
                           const Affine& m, std::vector<Vec2>& ring) {
         const std::size_t n = tags.size();
         std::array<double, 12> v{};  // 10 20 11 21 40 50 51 73

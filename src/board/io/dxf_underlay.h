@@ -48,10 +48,10 @@ struct MTextLine {
 // An MTEXT's text (UTF-8) split at paragraph breaks (\P, and line feeds) with the inline codes
 // applied or dropped: \~ non-breaking space, {} groups, \f font, \H height (with x: relative),
 // \W width, \C colour, \L \l \O \o \K \k lines, \S stacked fractions as a/b, \A \Q \T, \\ \{ \}.
-[[nodiscard]] std::vector<MTextLine> ParseMText(std::string_view utf8, double height);
+[[nodiscard]] std::vector<MTextLine> ParseMText(std::string_view text, double height);
 
 // A TEXT's control codes: %%c diameter, %%d degree, %%p plus-minus, %%% percent, %%nnn the
 // character nnn; %%u %%o (under-, overline) dropped.
-[[nodiscard]] std::string TextSpecials(std::string_view utf8);
+[[nodiscard]] std::string TextSpecials(std::string_view text);
 
 }  // namespace pelimator::board
