@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <optional>
 #include <unordered_map>
@@ -1081,14 +1082,127 @@ private:
         if (rings.empty()) return;
         if (solid) {
             AddFill(rings, r);
-        } else {
-            for (const auto& ring : rings) AddPolyline(ring, true, r);
+            return;
+        }
+        for (const auto& ring : rings) AddPolyline(ring, true, r);
+        HatchPattern(tags, i, m, rings, r);
+    }
+
+    // A pattern line family of a hatch, in the entity's plane: lines through base + k offset
+    // along direction, dashed (empty: solid).
+    struct PatternLine {
+        Vec2 base;
+        Vec2 direction;
+        Vec2 offset;
+        std::vector<double> dashes;
+    };
+
+    // The pattern lines inside the boundary rings (even-odd), from the pattern data after the
+    // boundary (tags from i on); a family denser than kMaxHatchLines lines is left out.
+    void HatchPattern(const std::vector<Tag>& tags, std::size_t i, const Affine& m,
+                      const std::vector<std::vector<Vec2>>& rings, const Resolved& r) {
+        constexpr double kMaxHatchLines = 2000.0;
+        constexpr std::size_t kMaxHatchSegments = 50'000;
+        const std::size_t n = tags.size();
+        while (i < n && tags[i].code != 78) ++i;
+        if (i == n) return;
+        const std::int64_t families = tags[i++].integer;
+        std::vector<PatternLine> lines;
+        for (std::int64_t f = 0; f < families && i < n; ++f) {
+            PatternLine line;
+            double angle = 0.0;
+            for (; i < n && tags[i].code != 79; ++i) {
+                const Tag& t = tags[i];
+                if (t.code == 53) angle = t.real * kDegree;
+                if (t.code == 43) line.base.x = t.real;
+                if (t.code == 44) line.base.y = t.real;
+                if (t.code == 45) line.offset.x = t.real;
+                if (t.code == 46) line.offset.y = t.real;
+            }
+            if (i == n) break;
+            const std::int64_t count = tags[i++].integer;
+            for (std::int64_t k = 0; k < count && i < n && tags[i].code == 49; ++k, ++i) {
+                line.dashes.push_back(tags[i].real);
+            }
+            line.direction = {std::cos(angle), std::sin(angle)};
+            lines.push_back(std::move(line));
+        }
+        std::vector<Vec2> segments;
+        std::vector<double> cuts;
+        for (const PatternLine& family : lines) {
+            const Vec2 b = m(family.base);
+            const Vec2 d = m.Vector(family.direction);
+            const Vec2 o = m.Vector(family.offset);
+            const double across = Cross(d, o);
+            if (std::abs(across) < 1e-12 || Dot(d, d) <= 0.0) continue;
+            double low = std::numeric_limits<double>::infinity();
+            double high = -low;
+            for (const auto& ring : rings) {
+                for (const Vec2& p : ring) {
+                    const double k = Cross(d, p - b) / across;
+                    low = std::min(low, k);
+                    high = std::max(high, k);
+                }
+            }
+            if (!(high - low < kMaxHatchLines)) continue;
+            double period = 0.0;
+            for (const double v : family.dashes) period += std::abs(v);
+            for (double k = std::ceil(low); k <= high; k += 1.0) {
+                const Vec2 q = b + k * o;
+                cuts.clear();
+                for (const auto& ring : rings) {
+                    for (std::size_t e = 0; e < ring.size(); ++e) {
+                        const Vec2 a = ring[e];
+                        const Vec2 c = ring[(e + 1) % ring.size()];
+                        const double sa = Cross(d, a - q);
+                        const double sc = Cross(d, c - q);
+                        if ((sa > 0.0) == (sc > 0.0)) continue;
+                        const Vec2 at = a + (sa / (sa - sc)) * (c - a);
+                        cuts.push_back(Dot(at - q, d) / Dot(d, d));
+                    }
+                }
+                std::sort(cuts.begin(), cuts.end());
+                for (std::size_t c = 0; c + 1 < cuts.size(); c += 2) {
+                    DashSegments(q, d, cuts[c], cuts[c + 1], family.dashes, period, segments);
+                }
+                if (segments.size() > 2 * kMaxHatchSegments) break;
+            }
+        }
+        if (segments.empty() || Full()) return;
+        UnderlayItem& item = AddItem(UnderlayKind::Segments, r);
+        m_u.points.insert(m_u.points.end(), segments.begin(), segments.end());
+        item.count = static_cast<std::uint32_t>(segments.size());
+    }
+
+    // The dashes of a pattern (+ dash, - gap, 0 dot) on q + t d for t in [from, to], the pattern
+    // starting at t = 0; one segment when solid.
+    static void DashSegments(Vec2 q, Vec2 d, double from, double to,
+                             const std::vector<double>& dashes, double period,
+                             std::vector<Vec2>& out) {
+        // Dashes finer than the line is long a ten-thousandth are drawn solid.
+        if (dashes.empty() || !(period > 0.0) || (to - from) / period > 1e4) {
+            out.push_back(q + from * d);
+            out.push_back(q + to * d);
+            return;
+        }
+        double t = std::floor(from / period) * period;
+        for (std::size_t k = 0; t < to; k = (k + 1) % dashes.size()) {
+            const double length = std::abs(dashes[k]);
+            const double end = t + length;
+            if (dashes[k] >= 0.0 && end >= from) {
+                const double a = std::max(t, from);
+                const double b = std::min(end, to);
+                // A dot is drawn as a short dash, a hundredth of the period.
+                out.push_back(q + a * d);
+                out.push_back(q + (dashes[k] == 0.0 ? std::min(a + 0.01 * period, to) : b) * d);
+            }
+            t = end;
         }
     }
 
     // Reads one edge of a hatch boundary from tags[i]; returns where the next edge may start.
     static std::size_t HatchEdge(const std::vector<Tag>& tags, std::size_t i, std::int64_t edge,
-                          const Affine& m, std::vector<Vec2>& ring) {
+                                 const Affine& m, std::vector<Vec2>& ring) {
         const std::size_t n = tags.size();
         std::array<double, 12> v{};  // 10 20 11 21 40 50 51 73
         std::size_t k = i;

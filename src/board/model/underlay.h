@@ -22,6 +22,7 @@ enum class UnderlayKind : std::uint8_t {
     Fill,      // a filled area: rings points[first, first + count) split at ring ends
     Text,      // texts[text]
     Point,     // points[first]
+    Segments,  // separate segments: points[first, first + count) taken in pairs (hatch patterns)
 };
 
 // A run of text in its own frame: a point q of the text (x along the baseline, y up, in units of

@@ -209,6 +209,8 @@ void UnderlayPainter::Paint(QPainter& painter, QSize size, const BoardDocument& 
         painter.setPen(pen);
         if (item.kind == UnderlayKind::Point) {
             painter.drawPoint(m_screen.front());
+        } else if (item.kind == UnderlayKind::Segments) {
+            painter.drawLines(m_screen.data(), static_cast<int>(m_screen.size() / 2));
         } else if (item.closed) {
             painter.drawPolygon(m_screen.data(), static_cast<int>(m_screen.size()));
         } else {

@@ -374,6 +374,66 @@ TEST(DxfUnderlay, LinetypesScaleWithTheHeaderTheEntityAndTheInsert) {
     EXPECT_EQ(o.U().dashes[o.U().items[0].dash], (std::vector<double>{12.0, -6.0}));
 }
 
+// A pattern hatch: its boundary, and the pattern's lines inside it, even-odd (a hole stays
+// empty), dashed by the pattern.
+TEST(DxfUnderlay, HatchPatternLinesFillTheBoundaryEvenOdd) {
+    const auto ring = [](double a, double b) {
+        return Tags{{92, "2"},
+                    {72, "0"},
+                    {73, "1"},
+                    {93, "4"},
+                    {10, std::to_string(a)},
+                    {20, std::to_string(a)},
+                    {10, std::to_string(b)},
+                    {20, std::to_string(a)},
+                    {10, std::to_string(b)},
+                    {20, std::to_string(b)},
+                    {10, std::to_string(a)},
+                    {20, std::to_string(b)},
+                    {97, "0"}};
+    };
+    struct Row {
+        const char* name;
+        bool hole;
+        Tags dashes;
+        std::size_t segments;  // in the pattern's item
+    };
+    const std::vector<Row> rows = {
+        {"solid lines, y = 1 3 5 7 9", false, {{79, "0"}}, 5},
+        {"a hole cuts y = 3 5 7 in two", true, {{79, "0"}}, 8},
+        {"dashes 2 on, 1 off over 10", false, {{79, "2"}, {49, "2"}, {49, "-1"}}, 5 * 4},
+    };
+    for (const Row& row : rows) {
+        Tags hatch{{0, "HATCH"}, {8, "0"}, {2, "LINES"}, {70, "0"}, {91, row.hole ? "2" : "1"}};
+        const Tags outer = ring(0, 10);
+        hatch.insert(hatch.end(), outer.begin(), outer.end());
+        if (row.hole) {
+            const Tags inner = ring(2, 8);
+            hatch.insert(hatch.end(), inner.begin(), inner.end());
+        }
+        const Tags pattern{{75, "0"}, {76, "1"}, {52, "0"}, {41, "1"}, {77, "0"}, {78, "1"},
+                           {53, "0"}, {43, "0"}, {44, "1"}, {45, "0"}, {46, "2"}};
+        hatch.insert(hatch.end(), pattern.begin(), pattern.end());
+        hatch.insert(hatch.end(), row.dashes.begin(), row.dashes.end());
+        hatch.push_back({98, "0"});
+        Drawing d;
+        d.entities = {hatch};
+        const Opened o = Open(d);
+        const auto& items = o.U().items;
+        ASSERT_FALSE(items.empty()) << row.name;
+        EXPECT_EQ(items.front().kind, UnderlayKind::Polyline) << row.name;  // the boundary
+        ASSERT_EQ(items.back().kind, UnderlayKind::Segments) << row.name;
+        const auto points = o.Points(items.size() - 1);
+        EXPECT_EQ(points.size(), 2 * row.segments) << row.name;
+        for (std::size_t k = 0; k + 1 < points.size(); k += 2) {
+            const Vec2 mid = 0.5 * (points[k] + points[k + 1]);
+            EXPECT_TRUE(mid.x > 0 && mid.x < 10) << row.name;
+            EXPECT_TRUE(!row.hole || mid.x < 2 || mid.x > 8 || mid.y < 2 || mid.y > 8) << row.name;
+            EXPECT_NEAR(std::fmod(points[k].y, 2.0), 1.0, 1e-9) << row.name;
+        }
+    }
+}
+
 TEST(MText, InlineCodesAreAppliedOrDropped) {
     struct Row {
         const char* name;
