@@ -937,6 +937,7 @@ private:
         double height = 1.0;
         double rotation = 0.0;
         double spacing = 1.0;
+        double boxWidth = 0.0;
         std::int64_t attachment = 1;
         bool mirror = false;
         for (const Tag& t : tags) {
@@ -966,6 +967,9 @@ private:
                 case 44:
                     spacing = t.real;
                     break;
+                case 41:
+                    boxWidth = t.real;
+                    break;
                 case 50:
                     rotation = t.real * kDegree;
                     break;
@@ -987,7 +991,8 @@ private:
                          : Vec2{std::cos(rotation), std::sin(rotation)};
         const Affine map = mirror && !hasDirection ? m * kMirrorX : m;
         const Vec2 up{-along.y, along.x};
-        const std::vector<MTextLine> lines = ParseMText(Decode(raw), height);
+        const std::vector<MTextLine> lines =
+            WrapMText(ParseMText(Decode(raw), height), height, boxWidth);
         const auto column =
             static_cast<std::uint8_t>((std::clamp<std::int64_t>(attachment, 1, 9) - 1) % 3);
         const std::int64_t row = (std::clamp<std::int64_t>(attachment, 1, 9) - 1) / 3;
@@ -1411,6 +1416,43 @@ double LeadingNumber(std::string_view text, std::size_t& used) {
 }
 
 }  // namespace
+
+std::vector<MTextLine> WrapMText(std::vector<MTextLine> lines, double height, double width) {
+    if (!(width > 0.0) || !(height > 0.0)) return lines;
+    std::vector<MTextLine> out;
+    for (MTextLine& line : lines) {
+        const double unit = height * line.height * line.width;  // drawing units per text unit
+        std::string& text = line.text;
+        while (EstimatedAdvance(text) * unit > width) {
+            // The longest start that fits, cut at the last space in it when there is one.
+            std::size_t cut = 0;
+            std::size_t space = std::string::npos;
+            double advance = 0.0;
+            for (std::size_t i = 0; i < text.size();) {
+                const auto c = static_cast<unsigned char>(text[i]);
+                const std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+                advance += n >= 3 ? 1.0 : 0.6;
+                if (advance * unit > width) break;
+                if (c == ' ') space = i;
+                i += n;
+                cut = i;
+            }
+            if (space != std::string::npos && space > 0) cut = space;
+            if (cut == 0) {
+                // Not even one character fits: one a line.
+                const auto c = static_cast<unsigned char>(text[0]);
+                cut = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+            }
+            MTextLine head = line;
+            head.text = text.substr(0, std::min(cut, text.size()));
+            out.push_back(std::move(head));
+            text.erase(0, std::min(cut, text.size()));
+            while (!text.empty() && text.front() == ' ') text.erase(0, 1);
+        }
+        out.push_back(std::move(line));
+    }
+    return out;
+}
 
 std::string TextSpecials(std::string_view text) {
     std::string out;

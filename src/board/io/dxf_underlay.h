@@ -50,6 +50,12 @@ struct MTextLine {
 // \W width, \C colour, \L \l \O \o \K \k lines, \S stacked fractions as a/b, \A \Q \T, \\ \{ \}.
 [[nodiscard]] std::vector<MTextLine> ParseMText(std::string_view text, double height);
 
+// The lines wrapped to fit width drawing units (none: as they are) at height, by the estimated
+// advance of their characters (EstimatedAdvance), at a space where there is one, else between
+// characters as Japanese text wraps.
+[[nodiscard]] std::vector<MTextLine> WrapMText(std::vector<MTextLine> lines, double height,
+                                               double width);
+
 // A TEXT's control codes: %%c diameter, %%d degree, %%p plus-minus, %%% percent, %%nnn the
 // character nnn; %%u %%o (under-, overline) dropped.
 [[nodiscard]] std::string TextSpecials(std::string_view text);

@@ -469,6 +469,28 @@ TEST(MText, HeightAndColourHoldWithinTheirGroup) {
     EXPECT_DOUBLE_EQ(lines[2].height, 1.5);  // 3 drawing units of a 2-unit text
 }
 
+TEST(MText, LinesWrapToTheBoxWidth) {
+    struct Row {
+        const char* name;
+        const char* text;
+        double width;  // drawing units, text height 2
+        std::vector<std::string> lines;
+    };
+    const std::vector<Row> rows = {
+        {"no width", "長い一行の文章です", 0.0, {"長い一行の文章です"}},
+        {"japanese between characters", "長い一行の文章です", 8.0, {"長い一行", "の文章で", "す"}},
+        {"latin at spaces", "one two three", 8.0, {"one", "two", "three"}},
+        {"a word longer than the box", "abcdefghij", 3.0, {"ab", "cd", "ef", "gh", "ij"}},
+        {"paragraphs wrap each", "一二三四五\\P六", 6.0, {"一二三", "四五", "六"}},
+    };
+    for (const Row& row : rows) {
+        const auto lines = WrapMText(ParseMText(row.text, 2.0), 2.0, row.width);
+        std::vector<std::string> texts;
+        for (const MTextLine& line : lines) texts.push_back(line.text);
+        EXPECT_EQ(texts, row.lines) << row.name;
+    }
+}
+
 TEST(TextSpecials, ControlCodesBecomeTheirCharacters) {
     const std::vector<std::pair<std::string, std::string>> rows = {
         {"%%c50", "\u230050"}, {"45%%d", "45\u00B0"}, {"%%p0.1", "\u00B10.1"},
