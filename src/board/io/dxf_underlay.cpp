@@ -560,10 +560,13 @@ private:
     }
 
     // LWPOLYLINE: at the top level the board draws its segments; only a width is added here.
+    // Start and end width of the segment leaving each vertex.
+    using Widths = std::vector<std::pair<double, double>>;
+
     void LwPolyline(const std::vector<Tag>& tags, const Affine& m, const Resolved& r, bool top) {
         std::vector<Vec2> local;
         std::vector<double> bulges;
-        std::vector<double> widths;
+        Widths widths;
         double constant = 0.0;
         bool closed = false;
         for (const Tag& t : tags) {
@@ -571,7 +574,7 @@ private:
                 case 10:
                     local.push_back({t.real, 0.0});
                     bulges.push_back(0.0);
-                    widths.push_back(0.0);
+                    widths.emplace_back(-1.0, -1.0);
                     break;
                 case 20:
                     if (!local.empty()) local.back().y = t.real;
@@ -580,8 +583,10 @@ private:
                     if (!bulges.empty()) bulges.back() = t.real;
                     break;
                 case 40:
+                    if (!widths.empty()) widths.back().first = t.real;
+                    break;
                 case 41:
-                    if (!widths.empty()) widths.back() = std::max(widths.back(), t.real);
+                    if (!widths.empty()) widths.back().second = t.real;
                     break;
                 case 43:
                     constant = t.real;
@@ -593,61 +598,103 @@ private:
                     break;
             }
         }
-        double width = constant;
-        for (const double w : widths) width = std::max(width, w);
-        if (top && !(width > 0.0)) return;
-        PolylineOf(local, bulges, closed, m, r, width, !top);
+        // The constant width stands for vertices that give none.
+        for (auto& [start, end] : widths) {
+            if (start < 0.0) start = constant;
+            if (end < 0.0) end = constant;
+        }
+        PolylineOf(local, bulges, closed, m, r, widths, top);
     }
 
+    // A polyline with its widths: one item when it is thin or evenly wide; else (besides the
+    // centre line in a block) each wide segment: straight tapers as filled quadrilaterals, the
+    // others at their larger width. At the top level the board draws the centre line.
     void PolylineOf(const std::vector<Vec2>& local, const std::vector<double>& bulges, bool closed,
-                    const Affine& m, const Resolved& r, double width, bool snaps) {
+                    const Affine& m, const Resolved& r, const Widths& widths, bool top) {
         if (local.size() < 2) return;
-        std::vector<Vec2> pts{m(local.front())};
         const std::size_t n = local.size();
-        for (std::size_t i = 0; i + 1 < n || (closed && i + 1 == n); ++i) {
+        const std::size_t segments = closed ? n : n - 1;
+        bool even = true;
+        double wide = 0.0;
+        for (std::size_t i = 0; i < segments; ++i) {
+            even =
+                even && widths[i].first == widths[0].first && widths[i].second == widths[0].first;
+            wide = std::max({wide, widths[i].first, widths[i].second});
+        }
+        if (top && !(wide > 0.0)) return;
+        std::vector<Vec2> pts{m(local.front())};
+        for (std::size_t i = 0; i < segments; ++i) {
             BulgePoints(m, local[i], local[(i + 1) % n], bulges[i], pts);
-            if (snaps) {
+            if (!top) {
                 Snap(m(local[i]), UnderlayPointKind::End, r);
                 if (std::abs(bulges[i]) < 1e-12) {
                     Snap(m(0.5 * (local[i] + local[(i + 1) % n])), UnderlayPointKind::Mid, r);
                 }
             }
         }
-        if (snaps) Snap(m(local.back()), UnderlayPointKind::End, r);
+        if (!top) Snap(m(local.back()), UnderlayPointKind::End, r);
         if (closed) pts.pop_back();
-        AddPolyline(pts, closed, r, width * m.Scale());
+        const double scale = m.Scale();
+        if (even) {
+            AddPolyline(pts, closed, r, widths[0].first * scale);
+            return;
+        }
+        if (!top) AddPolyline(pts, closed, r);
+        for (std::size_t i = 0; i < segments; ++i) {
+            const auto [w0, w1] = widths[i];
+            if (!(std::max(w0, w1) > 0.0)) continue;
+            const Vec2 a = local[i];
+            const Vec2 b = local[(i + 1) % n];
+            if (w0 != w1 && std::abs(bulges[i]) < 1e-12 && a != b) {
+                const Vec2 d = (1.0 / Distance(a, b)) * (b - a);
+                const Vec2 side{-d.y, d.x};
+                AddFill({{m(a + 0.5 * w0 * side), m(b + 0.5 * w1 * side), m(b - 0.5 * w1 * side),
+                          m(a - 0.5 * w0 * side)}},
+                        r);
+                continue;
+            }
+            std::vector<Vec2> piece{m(a)};
+            BulgePoints(m, a, b, bulges[i], piece);
+            AddPolyline(piece, false, r, std::max(w0, w1) * scale);
+        }
     }
 
-    // plane: the entity plane's map; flat: the context's (a 3-D polyline's points are in the
-    // drawing's own plane).
     void Polyline(std::size_t r, const std::vector<Tag>& tags, const Affine& plane,
                   const Affine& flat, const Resolved& res, bool top) {
         std::int64_t flags = 0;
-        double width = 0.0;
+        double start = 0.0;
+        double end = 0.0;
         for (const Tag& t : tags) {
             if (t.code == 70) flags = t.integer;
-            if (t.code == 40 || t.code == 41) width = std::max(width, t.real);
+            if (t.code == 40) start = t.real;
+            if (t.code == 41) end = t.real;
         }
         if ((flags & (16 | 64)) != 0) return;  // meshes
         std::vector<Vec2> local;
         std::vector<double> bulges;
+        Widths widths;
         std::vector<Tag> vertex;
         for (std::size_t v = r + 1; v + 1 < m_s.records.size(); ++v) {
             if (TypeOf(v) != "VERTEX" || !Read(v, vertex)) break;
             Vec2 p;
             double bulge = 0.0;
+            std::pair<double, double> width{start, end};
             for (const Tag& t : vertex) {
                 if (t.code == 10) p.x = t.real;
                 if (t.code == 20) p.y = t.real;
                 if (t.code == 42) bulge = t.real;
-                if (t.code == 40 || t.code == 41) width = std::max(width, t.real);
+                if (t.code == 40) width.first = t.real;
+                if (t.code == 41) width.second = t.real;
             }
             local.push_back(p);
             bulges.push_back(bulge);
+            widths.push_back(width);
         }
-        if (top && (flags & 8) == 0 && !(width > 0.0)) return;
-        PolylineOf(local, bulges, (flags & 1) != 0, (flags & 8) != 0 ? flat : plane, res, width,
-                   !top);
+        const bool flat3d = (flags & 8) != 0;
+        // A 3-D polyline is not the board's: it is drawn here whole, without widths.
+        if (flat3d) widths.assign(local.size(), {0.0, 0.0});
+        PolylineOf(local, bulges, (flags & 1) != 0, flat3d ? flat : plane, res, widths,
+                   top && !flat3d);
     }
 
     void Corners(const std::vector<Tag>& tags, const Affine& m, const Resolved& r, bool filled) {

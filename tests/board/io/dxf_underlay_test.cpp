@@ -294,6 +294,40 @@ TEST(DxfUnderlay, ShapesBecomePolylinesFillsAndSnapPoints) {
     EXPECT_TRUE(pointSnap);
 }
 
+TEST(DxfUnderlay, PolylineWidthsTaperAndAreOnlyAddedWhenWide) {
+    Drawing d;
+    d.entities = {
+        // Thin: the board's alone.
+        {{0, "LWPOLYLINE"}, {8, "0"}, {90, "2"}, {10, "0"}, {20, "0"}, {10, "10"}, {20, "0"}},
+        // An arrowhead: from nothing to 2 wide, then an even segment 1 wide.
+        {{0, "LWPOLYLINE"},
+         {8, "0"},
+         {90, "3"},
+         {10, "0"},
+         {20, "5"},
+         {40, "0"},
+         {41, "2"},
+         {10, "10"},
+         {20, "5"},
+         {40, "1"},
+         {41, "1"},
+         {10, "20"},
+         {20, "5"}},
+    };
+    const Opened o = Open(d);
+    const auto& items = o.U().items;
+    ASSERT_EQ(items.size(), 2U);
+    EXPECT_EQ(items[0].kind, UnderlayKind::Fill);
+    const auto quad = o.Points(0);
+    ASSERT_EQ(quad.size(), 4U);
+    ExpectNear(quad[0], {0, 5}, "tip");
+    ExpectNear(quad[1], {10, 6}, "wide end, one side");
+    ExpectNear(quad[2], {10, 4}, "wide end, other side");
+    EXPECT_EQ(items[1].kind, UnderlayKind::Polyline);
+    EXPECT_FLOAT_EQ(items[1].width, 1.0F);
+    ExpectNear(o.Points(1).front(), {10, 5}, "even part");
+}
+
 TEST(DxfUnderlay, CurvesStayOnTheirShape) {
     Drawing d;
     d.entities = {
