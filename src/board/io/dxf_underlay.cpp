@@ -13,6 +13,7 @@
 
 #include "base/errors.h"
 #include "board/io/dxf_colour.h"
+#include "board/io/dxf_file.h"
 #include "board/io/dxf_names.h"
 
 namespace pelimator::board {
@@ -28,8 +29,17 @@ constexpr int kMaxCurveSegments = 720;
 constexpr int kMaxDepth = 16;
 // The underlay holds at most this many points; huge arrays past it are left out.
 constexpr std::size_t kMaxPoints = 40'000'000;
+// At most this many records are visited through inserts (arrays of nested blocks that draw
+// little or nothing would otherwise take ages).
+constexpr std::size_t kMaxVisits = 2'000'000;
 // MTEXT lines are this many text heights apart at line spacing factor 1.
 constexpr double kLineSpacing = 5.0 / 3.0;
+
+// Whether a point can be drawn: coordinates beyond the reader's limit are damaged data (they
+// would also spoil the extents that opening zooms to).
+bool Usable(Vec2 p) noexcept {
+    return std::abs(p.x) <= kDxfMaxCoordinate && std::abs(p.y) <= kDxfMaxCoordinate;
+}
 
 struct Tag {
     int code = 0;
@@ -330,7 +340,7 @@ private:
     }
 
     void Snap(Vec2 p, UnderlayPointKind kind, const Resolved& r) {
-        if (IsFinite(p)) m_u.snapPoints.push_back({p, kind, r.boardLayer});
+        if (Usable(p)) m_u.snapPoints.push_back({p, kind, r.boardLayer});
     }
 
     // A polyline through points already mapped to the drawing.
@@ -338,7 +348,7 @@ private:
                      double width = 0.0) {
         if (pts.size() < 2 || Full()) return;
         for (const Vec2& p : pts) {
-            if (!IsFinite(p)) return;
+            if (!Usable(p)) return;
         }
         UnderlayItem& item = AddItem(UnderlayKind::Polyline, r);
         item.closed = closed;
@@ -352,7 +362,7 @@ private:
         UnderlayItem& item = AddItem(UnderlayKind::Fill, r);
         item.rings = static_cast<std::uint32_t>(m_u.ringEnds.size());
         for (const auto& ring : rings) {
-            if (ring.size() < 3) continue;
+            if (ring.size() < 3 || !std::all_of(ring.begin(), ring.end(), Usable)) continue;
             m_u.points.insert(m_u.points.end(), ring.begin(), ring.end());
             m_u.ringEnds.push_back(static_cast<std::uint32_t>(m_u.points.size() - item.first));
             ++item.ringCount;
@@ -408,8 +418,27 @@ private:
 
     void Entity(std::size_t r, const Context& ctx, bool top) {
         if (ctx.depth > kMaxDepth) return;
-        std::vector<Tag>& tags = m_tags[static_cast<std::size_t>(ctx.depth)];
-        if (!Read(r, tags)) return;
+        if (++m_visits > kMaxVisits) {
+            ++m_u.dropped;
+            return;
+        }
+        // Block contents are read once and kept: inserts visit them again and again.
+        const std::vector<Tag>* cached = nullptr;
+        if (!top) {
+            auto found = m_blockTags.find(static_cast<std::uint32_t>(r));
+            if (found == m_blockTags.end()) {
+                std::vector<Tag> read;
+                if (!Read(r, read)) read.clear();
+                found = m_blockTags.emplace(static_cast<std::uint32_t>(r), std::move(read)).first;
+            }
+            cached = &found->second;
+        } else {
+            std::vector<Tag>& read = m_tags[static_cast<std::size_t>(ctx.depth)];
+            if (!Read(r, read)) return;
+            cached = &read;
+        }
+        const std::vector<Tag>& tags = *cached;
+        if (tags.empty()) return;
         const std::string_view type = tags.front().text;
         const Common common = ReadCommon(tags);
         if (top && common.paper) {
@@ -488,7 +517,7 @@ private:
             if (t.code == 10) p.x = t.real;
             if (t.code == 20) p.y = t.real;
         }
-        if (Full() || !IsFinite(m(p))) return;
+        if (Full() || !Usable(m(p))) return;
         UnderlayItem& item = AddItem(UnderlayKind::Point, r);
         m_u.points.push_back(m(p));
         item.count = 1;
@@ -968,7 +997,7 @@ private:
         text.origin = m(origin);
         text.xAxis = m.Vector(xAxis);
         text.yAxis = m.Vector(yAxis);
-        if (!IsFinite(text.origin) || !IsFinite(text.xAxis) || !IsFinite(text.yAxis)) return;
+        if (!Usable(text.origin) || !Usable(text.xAxis) || !Usable(text.yAxis)) return;
         Snap(text.origin, UnderlayPointKind::Insertion, r);
         UnderlayItem& item = AddItem(UnderlayKind::Text, r);
         item.text = static_cast<std::uint32_t>(m_u.texts.size());
@@ -1220,7 +1249,9 @@ private:
                 if (segments.size() > 2 * kMaxHatchSegments) break;
             }
         }
-        if (segments.empty() || Full()) return;
+        if (segments.empty() || Full() || !std::all_of(segments.begin(), segments.end(), Usable)) {
+            return;
+        }
         UnderlayItem& item = AddItem(UnderlayKind::Segments, r);
         m_u.points.insert(m_u.points.end(), segments.begin(), segments.end());
         item.count = static_cast<std::uint32_t>(segments.size());
@@ -1375,7 +1406,7 @@ private:
                     inner.m = m * Translate(p) * Rotate(rotation) * Translate(offset) *
                               ScaleBy(sx, sy) * Translate(-1.0 * block.base);
                     for (const std::uint32_t record : records) Entity(record, inner, false);
-                    if (Full()) return;
+                    if (Full() || m_visits > kMaxVisits) return;
                 }
             }
         }
@@ -1421,10 +1452,12 @@ private:
     DxfTagReader m_reader;
     Underlay m_u;
     double m_ltScale = 1.0;
+    std::size_t m_visits = 0;
     std::unordered_map<std::string, LayerInfo> m_layers;
     std::unordered_map<std::string, std::vector<double>> m_linetypes;
     std::unordered_map<std::string, Block> m_blocks;
     std::array<std::vector<Tag>, kMaxDepth + 2> m_tags;
+    std::unordered_map<std::uint32_t, std::vector<Tag>> m_blockTags;
 };
 
 // Appends the UTF-8 of code point c.

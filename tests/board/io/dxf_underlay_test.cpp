@@ -390,6 +390,16 @@ TEST(DxfUnderlay, ASelfInsertingBlockEndsAndPaperSpaceIsNoted) {
     EXPECT_NE(o.read.report.Summary().find("ペーパー空間"), std::string::npos);
 }
 
+// A 30000 x 30000 array of a block of nested arrays that draw nothing ends within the budget.
+TEST(DxfUnderlay, HugeArraysOfEmptyBlocksEnd) {
+    Drawing d;
+    d.blocks = {{Block("EMPTY"), {Tags{{0, "POINT"}, {8, "0"}, {10, "1e300"}, {20, "0"}}}},
+                {Block("MID"), {Insert("EMPTY", {0, 0}, {{70, "30000"}, {71, "30000"}})}}};
+    d.entities = {Insert("MID", {0, 0}, {{70, "30000"}, {71, "30000"}}), Line({0, 0}, {1, 1})};
+    const Opened o = Open(d);
+    EXPECT_GT(o.U().dropped, 0U);
+}
+
 TEST(DxfUnderlay, LinetypesScaleWithTheHeaderTheEntityAndTheInsert) {
     Drawing d;
     d.blocks = {{Block("B"),
