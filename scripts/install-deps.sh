@@ -11,6 +11,7 @@ packages=(
   fonts-noto-cjk qt6-translations-l10n            # the interface is Japanese
   xvfb xauth xdotool imagemagick                  # end-to-end checks and screenshots
   python3 python3-ezdxf                           # an independent DXF reader for tests
+  python3-matplotlib                              # ezdxf's drawing add-on: pictures to compare
   desktop-file-utils dpkg-dev                     # checks the menu entry; the Debian package
 )
 

@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStatusBar>
 
 #include "board/model/factory.h"
 #include "board/ui/board_window.h"
@@ -54,6 +55,11 @@ Program::Program(const QString& settingsPath, QObject* parent)
     m_tool->SetSettingsOpener([](const QString& path) {
         settings::F_Setting dialog(path.toStdString());
         dialog.exec();
+    });
+    m_tool->SetStatusMirror([board = m_boardWindow.get()](const QString& text) {
+        QStatusBar* bar = board->statusBar();
+        bar->showMessage(text);
+        if (bar->isVisible()) bar->repaint();  // painted now: a long line holds the event loop
     });
     m_tool->Form_Load(false);
 

@@ -248,10 +248,12 @@ void F_Main::closeEvent(QCloseEvent* event) {
 void F_Main::SetStatus(std::string_view text) {
     m_progressPending = false;
     m_lastStatus.assign(text);
-    statusBar()->showMessage(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    const QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    statusBar()->showMessage(shown);
     // showMessage only schedules a paint; the window may be inside a long host event, with no
     // event loop to run it until the line is done.
     statusBar()->repaint();
+    if (m_statusMirror) m_statusMirror(shown);
     m_sinceRepaint.start();
 }
 

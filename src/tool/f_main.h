@@ -51,6 +51,11 @@ public:
     bool Form_Load(bool anotherInstanceRunning = false);
 
     void SetErrorPresenter(ErrorPresenter presenter) { m_presentError = std::move(presenter); }
+    // Also hands every prompt and progress text that this window paints to mirror (the host's
+    // own status bar, where the drafter's eye is), at the same moments.
+    void SetStatusMirror(std::function<void(const QString& text)> mirror) {
+        m_statusMirror = std::move(mirror);
+    }
     void SetSettingsOpener(SettingsOpener opener) { m_openSettings = std::move(opener); }
 
     // The options the next line uses, as the controls show them.
@@ -133,6 +138,7 @@ private:
     std::shared_ptr<host::HostFactory> m_factory;
     QString m_settingsPath;
     ErrorPresenter m_presentError;
+    std::function<void(const QString& text)> m_statusMirror;
     SettingsOpener m_openSettings;
     host::StatusSink m_progress;
     std::string m_lastStatus;

@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -241,6 +242,15 @@ private slots:
         // While it runs, the command only brings it forward: Start stays disabled.
         command->trigger();
         QVERIFY(!start->isEnabled());
+    }
+
+    void TheToolsPromptsShowInTheBoardsStatusBarToo() {
+        Program program(m_settings);
+        program.Start({});
+        program.Tool().cmdStart_Click();
+        const QString prompt = program.Tool().statusBar()->currentMessage();
+        QVERIFY(prompt.endsWith(QStringLiteral("指示して下さい。")));
+        QCOMPARE(program.Board().statusBar()->currentMessage(), prompt);
     }
 
     void ClosingTheBoardEndsTheProgram() {

@@ -69,6 +69,7 @@ OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path
     }
     document->SetPath(path);
     document->SetSource(std::move(read.source));
+    document->SetUnderlay(std::move(read.underlay));
     return {document, std::move(read.report)};
 }
 

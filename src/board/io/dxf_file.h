@@ -13,6 +13,7 @@
 #include "board/io/dxf_source.h"
 #include "board/model/entity.h"
 #include "board/model/layers.h"
+#include "board/model/underlay.h"
 
 namespace pelimator::board {
 
@@ -31,18 +32,24 @@ struct DxfOpenReport {
     std::size_t arcs = 0;     // arcs taken: arcs, circles and bulged polyline segments
     std::size_t skipped = 0;  // drawing entities passed over
     std::map<std::string, std::size_t> skippedKinds;  // the same, by DXF entity type
-    std::string version;                              // $ACADVER
+    // Of those, what the underlay shows (model-space records by type, attributes with their
+    // inserts).
+    std::map<std::string, std::size_t> beneathKinds;
+    std::string version;  // $ACADVER
     // Set when the file named no code page and its text was taken as Shift-JIS (or ANSI).
     std::string guessedCodePage;
-    // "線 12 本、円弧 3 本を読み込みました" with " (表示しない図形 2 個: TEXT 2。保存時はそのまま
-    // 残します)" when some are not shown, and a note on a guessed code page.
+    bool paperSpace = false;  // the file has paper-space layouts (kept, not shown)
+    // "線 12 本、円弧 3 本を読み込みました" with " (表示しない図形 2 個: IMAGE 2。保存時はそのまま
+    // 残します)" when some are not shown, what is shown beneath, paper space, and a note on a
+    // guessed code page.
     [[nodiscard]] std::string Summary() const;
 };
 
 struct DxfReadResult {
     DrawingContent content;
     DxfOpenReport report;
-    std::shared_ptr<DxfSource> source;  // what a save writes back
+    std::shared_ptr<DxfSource> source;   // what a save writes back
+    std::shared_ptr<Underlay> underlay;  // what else model space draws; null when nothing
 };
 
 // Coordinates and radii beyond this size are refused as damaged data.

@@ -16,6 +16,7 @@
 #include "board/io/dxf_colour.h"
 #include "board/io/dxf_file.h"
 #include "board/io/dxf_names.h"
+#include "board/io/dxf_underlay.h"
 
 namespace pelimator::board {
 
@@ -207,7 +208,11 @@ private:
         m_table = nullptr;
         m_tableName = {};
         if (m_section == Section::Header) m_s.header.end = m_tag.begin;
-        if (m_section == Section::Tables) m_s.tables.end = m_tag.begin;
+        if (m_section == Section::Tables) {
+            m_s.tables.end = m_tag.begin;
+            m_underlay.tablesLast = RecordIndex();
+        }
+        if (m_section == Section::Blocks) m_underlay.blocksLast = RecordIndex();
         if (m_section == Section::Entities) {
             m_s.entities.end = m_tag.begin;
             FlushPolyline();
@@ -260,10 +265,17 @@ private:
                 m_kind = Kind::Circle;
             } else if (m_type == "LWPOLYLINE") {
                 m_kind = Kind::LwPolyline;
+                // The underlay adds its width, if it has one.
+                m_underlay.entities.push_back(static_cast<std::uint32_t>(RecordIndex()));
             } else if (m_type == "POLYLINE") {
                 m_kind = Kind::Polyline;
+                m_underlay.entities.push_back(static_cast<std::uint32_t>(RecordIndex()));
             } else {
                 m_kind = Kind::OtherEntity;
+                // Attributes are drawn with their insert.
+                if (m_type != "ATTRIB" && m_type != "ATTDEF") {
+                    m_underlay.entities.push_back(static_cast<std::uint32_t>(RecordIndex()));
+                }
                 m_countCheck = IsCount(m_type, 72) || IsCount(m_type, 73) || IsCount(m_type, 76) ||
                                IsCount(m_type, 91);
             }
@@ -332,16 +344,19 @@ private:
             m_kind = Kind::Header;
             m_s.header.found = true;
             m_s.header.begin = m_sectionBegin;
+            m_underlay.header = RecordIndex();
         } else if (name == "TABLES") {
             m_section = Section::Tables;
             m_s.tables.found = true;
             m_s.tables.begin = m_sectionBegin;
+            m_underlay.tablesFirst = RecordIndex();
         } else if (name == "ENTITIES") {
             m_section = Section::Entities;
             m_s.entities.found = true;
             m_s.entities.begin = m_sectionBegin;
         } else if (name == "BLOCKS") {
             m_section = Section::Blocks;
+            m_underlay.blocksFirst = RecordIndex();
         }
         if (m_s.tablesInsert == kNoDxfRecord &&
             (name == "BLOCKS" || name == "ENTITIES" || name == "OBJECTS")) {
@@ -445,6 +460,7 @@ private:
                 break;
             case 67:
                 m_e.paper = m_tag.integer != 0;
+                if (m_e.paper && m_section == Section::Entities) m_underlay.paperEntities = true;
                 break;
             case 10:
                 m_e.p10.x = m_tag.real;
@@ -731,6 +747,7 @@ private:
                 m_result.report.guessedCodePage = m_s.codePage;
             }
         }
+        BuildUnderlay();
         BuildLayers();
         const auto scale = m_exactScale ? *m_exactScale : ScaleFromFactor(m_dimScale);
         m_s.scaleNumerator = m_result.content.scaleNumerator = scale.first;
@@ -814,6 +831,27 @@ private:
         for (EntityData& entity : m_result.content.entities) {
             entity.layer = *numbers[boardOf[static_cast<std::size_t>(entity.layer)]];
         }
+        if (m_result.underlay) {
+            const auto board = [&](std::int32_t raw) {
+                return *numbers[boardOf[static_cast<std::size_t>(raw)]];
+            };
+            for (UnderlayItem& item : m_result.underlay->items) item.layer = board(item.layer);
+            for (UnderlayPoint& point : m_result.underlay->snapPoints) {
+                point.layer = board(point.layer);
+            }
+        }
+    }
+
+    // What model space draws besides lines and arcs, from the records noted while reading.
+    void BuildUnderlay() {
+        m_result.report.paperSpace = m_underlay.paperEntities;
+        if (m_underlay.entities.empty() && m_underlay.blocksLast == 0) return;
+        const std::function<std::int32_t(std::string_view)> layerOf =
+            [this](std::string_view name) { return LayerOf(name); };
+        auto underlay = std::make_shared<Underlay>(
+            BuildDxfUnderlay(m_s, m_underlay, layerOf, &m_result.report.beneathKinds));
+        m_result.report.paperSpace = m_result.report.paperSpace || underlay->paperSpace;
+        if (!underlay->Empty()) m_result.underlay = std::move(underlay);
     }
 
     DxfSource& m_s;
@@ -849,6 +887,8 @@ private:
     bool m_countCheck = false;
     std::map<std::string, std::size_t> m_counts;
     std::map<std::string, std::size_t> m_taken;
+
+    DxfUnderlayRecords m_underlay;
 
     bool m_polyOpen = false;
     bool m_polyClosed = false;
@@ -887,13 +927,26 @@ std::uint64_t EntityPrint(const EntityData& e) noexcept {
 std::string DxfOpenReport::Summary() const {
     std::string text =
         "線 " + std::to_string(lines) + " 本、円弧 " + std::to_string(arcs) + " 本を読み込みました";
-    if (skipped > 0) {
-        text += " (表示しない図形 " + std::to_string(skipped) + " 個:";
-        for (const auto& [kind, count] : skippedKinds) {
-            text += " " + kind + " " + std::to_string(count);
+    std::size_t beneath = 0;
+    std::string unshownKinds;
+    std::size_t unshown = 0;
+    for (const auto& [kind, count] : skippedKinds) {
+        const auto drawn = beneathKinds.find(kind);
+        const std::size_t shown = drawn == beneathKinds.end() ? 0 : std::min(drawn->second, count);
+        beneath += shown;
+        if (count > shown) {
+            unshown += count - shown;
+            unshownKinds += " " + kind + " " + std::to_string(count - shown);
         }
-        text += "。保存時はそのまま残します)";
     }
+    if (unshown > 0) {
+        text += " (表示しない図形 " + std::to_string(unshown) + " 個:" + unshownKinds +
+                "。保存時はそのまま残します)";
+    }
+    if (beneath > 0) {
+        text += "。文字やブロックなど " + std::to_string(beneath) + " 個は線の下に表示します";
+    }
+    if (paperSpace) text += "。ペーパー空間のレイアウトは表示しません (保存時はそのまま残します)";
     if (guessedCodePage == "ANSI_932") {
         text += "。文字コードの指定がないので Shift-JIS として読みました";
     } else if (!guessedCodePage.empty()) {

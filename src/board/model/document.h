@@ -11,6 +11,7 @@
 #include "board/model/layers.h"
 #include "board/model/snap.h"
 #include "board/model/types.h"
+#include "board/model/underlay.h"
 #include "host/host.h"
 
 namespace pelimator::board {
@@ -116,6 +117,12 @@ public:
         return m_source;
     }
     void SetSource(std::shared_ptr<const DocumentSource> source) { m_source = std::move(source); }
+    // What the file draws besides the board's lines and arcs, shown beneath them (null: nothing).
+    [[nodiscard]] const UnderlayPtr& UnderlayModel() const noexcept { return m_underlay; }
+    void SetUnderlay(UnderlayPtr underlay) {
+        m_snap->SetUnderlay(underlay);
+        m_underlay = std::move(underlay);
+    }
 
 private:
     BoardDocument(std::string name, std::weak_ptr<BoardApplication> application);
@@ -130,6 +137,7 @@ private:
     BoardSnapPtr m_snap;
     BoardViewPtr m_view;
     std::shared_ptr<const DocumentSource> m_source;
+    UnderlayPtr m_underlay;
 };
 using BoardDocumentPtr = std::shared_ptr<BoardDocument>;
 

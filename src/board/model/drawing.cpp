@@ -108,7 +108,11 @@ std::size_t BoardDrawing::AddEntity(const EntityData& data) {
 }
 
 void BoardDrawing::Load(std::vector<EntityData> entities) {
-    CheckNoEdit("図面を読み込めません");
+    ReplaceAll(std::move(entities), "図面を読み込めません");
+}
+
+void BoardDrawing::ReplaceAll(std::vector<EntityData> entities, const char* what) {
+    CheckNoEdit(what);
     m_index->Reset();
     m_entities = std::move(entities);
     m_ids.resize(m_entities.size());
@@ -196,19 +200,7 @@ void BoardDrawing::ClearHistory() {
     Changed(DrawingChange::History, false);
 }
 
-void BoardDrawing::Clear() {
-    CheckNoEdit("図面を消去できません");
-    m_index->Reset();
-    m_entities.clear();
-    m_ids.clear();
-    m_liveCount = 0;
-    m_steps.clear();
-    m_appliedSteps = 0;
-    m_savedSerial = 0;
-    ++m_changeCount;
-    m_dirtyOutsideHistory = false;
-    m_observers.Notify(DrawingChange::Entities);
-}
+void BoardDrawing::Clear() { ReplaceAll({}, "図面を消去できません"); }
 
 bool BoardDrawing::IsModified() const noexcept {
     return TopSerial() != m_savedSerial || m_dirtyOutsideHistory ||

@@ -120,6 +120,8 @@ private:
         std::size_t end = 0;
         std::uint64_t serial = 0;
     };
+    // Load and Clear: every entity replaced, the history forgotten, the drawing unmodified.
+    void ReplaceAll(std::vector<EntityData> entities, const char* what);
     void DropUndone();
     void TruncateTo(std::size_t size);
     void Changed(DrawingChange change, bool outsideHistory);

@@ -88,7 +88,7 @@ std::optional<SnapTarget> BoardSnap::FindTarget(Vec2 p, const ViewTransform& tra
 std::optional<SnapTarget> BoardSnap::FindOnEntities(Vec2 p, double radius) const {
     const SnapKinds kinds = m_settings.kinds;
     const bool points = kinds.Has(SnapKind::EndPoint) || kinds.Has(SnapKind::MidPoint) ||
-                        kinds.Has(SnapKind::Center);
+                        kinds.Has(SnapKind::Center) || kinds.Has(SnapKind::Insertion);
     if (!points && !kinds.Has(SnapKind::Intersection) && !kinds.Has(SnapKind::Nearest)) {
         return std::nullopt;
     }
@@ -96,9 +96,37 @@ std::optional<SnapTarget> BoardSnap::FindOnEntities(Vec2 p, double radius) const
         m_settings.captureRadiusPixels > 0.0 ? radius / m_settings.captureRadiusPixels : 0.0;
     Choice choice(p, radius, 0.5 * pixel);
     OfferEntityPoints(p, radius, choice);
+    if (m_underlay) OfferUnderlayPoints(p, radius, choice);
     if (kinds.Has(SnapKind::Intersection)) OfferCrossings(choice);
     if (choice.Best() || !kinds.Has(SnapKind::Nearest)) return choice.Best();
-    return NearestOnCurve(p);
+    return NearestOnCurve(p, radius);
+}
+
+void BoardSnap::OfferUnderlayPoints(Vec2 p, double radius, Choice& choice) const {
+    const SnapKinds kinds = m_settings.kinds;
+    const BoardLayers& layers = *m_layers;
+    m_underlay->QuerySnapPoints({{p.x - radius, p.y - radius}, {p.x + radius, p.y + radius}},
+                                [&](std::size_t i) {
+                                    const UnderlayPoint& point = m_underlay->snapPoints[i];
+                                    SnapKind kind = SnapKind::EndPoint;
+                                    switch (point.kind) {
+                                        case UnderlayPointKind::End:
+                                            kind = SnapKind::EndPoint;
+                                            break;
+                                        case UnderlayPointKind::Mid:
+                                            kind = SnapKind::MidPoint;
+                                            break;
+                                        case UnderlayPointKind::Centre:
+                                            kind = SnapKind::Center;
+                                            break;
+                                        case UnderlayPointKind::Insertion:
+                                            kind = SnapKind::Insertion;
+                                            break;
+                                    }
+                                    if (kinds.Has(kind) && layers.IsShown(point.layer)) {
+                                        choice.Offer(point.point, kind, kUnderlaySnap);
+                                    }
+                                });
 }
 
 void BoardSnap::OfferEntityPoints(Vec2 p, double radius, Choice& choice) const {
@@ -152,14 +180,27 @@ void BoardSnap::OfferCrossings(Choice& choice) const {
     }
 }
 
-std::optional<SnapTarget> BoardSnap::NearestOnCurve(Vec2 p) const {
+std::optional<SnapTarget> BoardSnap::NearestOnCurve(Vec2 p, double radius) const {
+    std::optional<SnapTarget> best;
+    double bestDistance = radius;
     const std::vector<Near>& onCurve = m_scratch.onCurve;
-    if (onCurve.empty()) return std::nullopt;
-    const auto closest =
-        std::min_element(onCurve.begin(), onCurve.end(),
-                         [](const Near& a, const Near& b) { return a.distance < b.distance; });
-    return SnapTarget{NearestPointOn(m_drawing->Entities()[closest->index], p), SnapKind::Nearest,
-                      closest->index};
+    if (!onCurve.empty()) {
+        const auto closest =
+            std::min_element(onCurve.begin(), onCurve.end(),
+                             [](const Near& a, const Near& b) { return a.distance < b.distance; });
+        best = SnapTarget{NearestPointOn(m_drawing->Entities()[closest->index], p),
+                          SnapKind::Nearest, closest->index};
+        bestDistance = closest->distance;
+    }
+    if (m_underlay) {
+        const BoardLayers& layers = *m_layers;
+        const auto under = m_underlay->NearestOnOutline(
+            p, bestDistance, [&layers](std::int32_t layer) { return layers.IsShown(layer); });
+        if (under && (!best || FastDistance(p, *under) < bestDistance)) {
+            best = SnapTarget{*under, SnapKind::Nearest, kUnderlaySnap};
+        }
+    }
+    return best;
 }
 
 void BoardSnap::SetSettings(const SnapSettings& settings) {

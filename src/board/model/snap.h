@@ -12,6 +12,7 @@
 #include "board/model/drawing.h"
 #include "board/model/layers.h"
 #include "board/model/types.h"
+#include "board/model/underlay.h"
 #include "host/host.h"
 
 namespace pelimator::board {
@@ -25,10 +26,11 @@ enum class SnapKind : std::uint8_t {
     Intersection,  // where two lines or arcs cross or touch
     Nearest,       // the point of a line or arc nearest to the cursor
     Grid,          // a grid node
+    Insertion,     // where a block or a text of the underlay is placed
 };
-inline constexpr std::array<SnapKind, 6> kAllSnapKinds = {
-    SnapKind::EndPoint,     SnapKind::MidPoint, SnapKind::Center,
-    SnapKind::Intersection, SnapKind::Nearest,  SnapKind::Grid};
+inline constexpr std::array<SnapKind, 7> kAllSnapKinds = {
+    SnapKind::EndPoint, SnapKind::MidPoint, SnapKind::Center,   SnapKind::Intersection,
+    SnapKind::Nearest,  SnapKind::Grid,     SnapKind::Insertion};
 
 // Among points at about the same distance from the cursor (within half a pixel), the kind with
 // the lower rank wins: an end that is also a crossing shows as an end.
@@ -36,18 +38,20 @@ inline constexpr std::array<SnapKind, 6> kAllSnapKinds = {
     switch (kind) {
         case SnapKind::EndPoint:
             return 0;
-        case SnapKind::Intersection:
+        case SnapKind::Insertion:
             return 1;
-        case SnapKind::Center:
+        case SnapKind::Intersection:
             return 2;
-        case SnapKind::MidPoint:
+        case SnapKind::Center:
             return 3;
-        case SnapKind::Nearest:
+        case SnapKind::MidPoint:
             return 4;
-        case SnapKind::Grid:
+        case SnapKind::Nearest:
             return 5;
+        case SnapKind::Grid:
+            return 6;
     }
-    return 6;
+    return 7;
 }
 
 // A set of snap kinds.
@@ -76,7 +80,8 @@ private:
 // near a line could no longer be placed freely) and the grid (a drawing from another program
 // has its own units) are switched on by the user.
 inline constexpr SnapKinds kDefaultSnapKinds = {SnapKind::EndPoint, SnapKind::MidPoint,
-                                                SnapKind::Center, SnapKind::Intersection};
+                                                SnapKind::Center, SnapKind::Intersection,
+                                                SnapKind::Insertion};
 
 // Grid and snap settings of a document. Spacing is in drawing units.
 struct SnapSettings {
@@ -90,8 +95,11 @@ struct SnapSettings {
 struct SnapTarget {
     Vec2 point;
     SnapKind kind = SnapKind::EndPoint;
-    std::size_t entity = 0;  // an entity caught (not meaningful for Grid)
+    std::size_t entity = 0;  // an entity caught (kUnderlaySnap: the underlay's; not for Grid)
 };
+
+// SnapTarget::entity of a point of the underlay (no entity of the board).
+inline constexpr std::size_t kUnderlaySnap = static_cast<std::size_t>(-1);
 
 // The search, among shown entities on shown layers within the capture radius (pixels, through
 // the view's zoom): the nearest end, middle, centre or crossing of the switched-on kinds (about
@@ -117,6 +125,9 @@ public:
     [[nodiscard]] const SnapSettings& Settings() const noexcept { return m_settings; }
     // HostError for a grid spacing that is not positive and finite or a negative radius.
     void SetSettings(const SnapSettings& settings);
+    // What the document shows beneath its entities: its ends, middles, centres and insertion
+    // points are caught like the entities' ones, and its lines by Nearest (null: nothing).
+    void SetUnderlay(UnderlayPtr underlay) { m_underlay = std::move(underlay); }
 
 private:
     class Choice;
@@ -126,8 +137,10 @@ private:
     void OfferEntityPoints(Vec2 p, double radius, Choice& choice) const;
     // Offers the crossings among the onCurve entities nearest to the cursor.
     void OfferCrossings(Choice& choice) const;
-    // The nearest point on the nearest onCurve entity.
-    [[nodiscard]] std::optional<SnapTarget> NearestOnCurve(Vec2 p) const;
+    // Offers the underlay's points near p.
+    void OfferUnderlayPoints(Vec2 p, double radius, Choice& choice) const;
+    // The nearest point on the nearest onCurve entity or underlay line within radius.
+    [[nodiscard]] std::optional<SnapTarget> NearestOnCurve(Vec2 p, double radius) const;
 
     // An entity whose line or arc passes near the cursor.
     struct Near {
@@ -144,6 +157,7 @@ private:
 
     BoardDrawingPtr m_drawing;
     BoardLayersPtr m_layers;
+    UnderlayPtr m_underlay;
     SnapSettings m_settings;
     mutable Scratch m_scratch;
 };

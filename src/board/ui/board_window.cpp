@@ -37,10 +37,11 @@ struct SnapEntry {
     const char* text;
     const char* objectName;
 };
-constexpr std::array<SnapEntry, 6> kSnapEntries = {{
+constexpr std::array<SnapEntry, 7> kSnapEntries = {{
     {SnapKind::EndPoint, "端点(&E)", "snapEndPoint"},
     {SnapKind::MidPoint, "中点(&M)", "snapMidPoint"},
     {SnapKind::Center, "中心(&C)", "snapCenter"},
+    {SnapKind::Insertion, "挿入点(&S)", "snapInsertion"},
     {SnapKind::Intersection, "交点(&I)", "snapIntersection"},
     {SnapKind::Nearest, "近接点(&N)", "snapNearest"},
     {SnapKind::Grid, "グリッド(&G)", "snapGrid"},

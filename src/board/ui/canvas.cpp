@@ -73,7 +73,9 @@ void Canvas::ZoomToFit() { ApplyTransform(FitTransform()); }
 
 ViewTransform Canvas::FitTransform() const {
     ViewTransform transform = Transform();
-    const std::optional<Box> bounds = m_document->DrawingModel()->Bounds();
+    const UnderlayPtr& underlay = m_document->UnderlayModel();
+    const std::optional<Box> bounds = UnionOf(m_document->DrawingModel()->Bounds(),
+                                              underlay ? underlay->Extents() : std::nullopt);
     const Box box = bounds ? *bounds : kEmptySheet;
     // A single point or a straight axis-parallel line has no area: show it at the sheet's zoom.
     if (box.max.x - box.min.x <= 0.0 && box.max.y - box.min.y <= 0.0) {

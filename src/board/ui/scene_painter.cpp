@@ -169,6 +169,7 @@ void ScenePainter::Paint(QPainter& painter, QSize size, const BoardDocument& doc
     painter.save();
     painter.fillRect(QRect(QPoint(0, 0), size), m_palette.background);
     if (overlay.gridVisible) PaintGrid(painter, size, transform, overlay.gridSpacing);
+    m_underlay.Paint(painter, size, document, transform, m_palette.background);
     PaintEntities(painter, size, document, transform, index);
     if (overlay.snap) PaintSnap(painter, transform, *overlay.snap);
     PaintPreview(painter, size, transform, overlay.preview);
@@ -543,6 +544,8 @@ QString SnapKindLabel(SnapKind kind) {
             return QStringLiteral("近接点");
         case SnapKind::Grid:
             return QStringLiteral("グリッド");
+        case SnapKind::Insertion:
+            return QStringLiteral("挿入点");
     }
     return {};
 }
@@ -562,7 +565,8 @@ void ScenePainter::PaintSnap(QPainter& painter, const ViewTransform& transform,
         painter.drawPolygon(corners.data(), static_cast<int>(corners.size()));
     };
     // The glyphs drafters know: square end, triangle middle, circle centre, cross crossing,
-    // hourglass nearest; the grid a diamond.
+    // hourglass nearest; the grid a diamond; an insertion point a square with a smaller one
+    // at its upper left, as a block's base point is drawn.
     switch (target.kind) {
         case SnapKind::EndPoint:
             painter.drawRect(box);
@@ -584,6 +588,10 @@ void ScenePainter::PaintSnap(QPainter& painter, const ViewTransform& transform,
         case SnapKind::Grid:
             polygon({p + QPointF(0, -kHalf), p + QPointF(kHalf, 0), p + QPointF(0, kHalf),
                      p + QPointF(-kHalf, 0)});
+            break;
+        case SnapKind::Insertion:
+            painter.drawRect(QRectF(p, QSizeF(kHalf, kHalf)));
+            painter.drawRect(QRectF(box.topLeft(), QSizeF(kHalf, kHalf)));
             break;
     }
     // The kind's name below right of the glyph, on a pale plate so it reads over entities.

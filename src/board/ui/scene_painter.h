@@ -16,6 +16,7 @@
 #include "board/model/document.h"
 #include "board/model/types.h"
 #include "board/ui/entity_index.h"
+#include "board/ui/underlay_painter.h"
 
 class QImage;
 class QPainter;
@@ -73,6 +74,9 @@ public:
 
     [[nodiscard]] const SceneStats& Stats() const noexcept { return m_stats; }
     [[nodiscard]] BoardPalette& Palette() noexcept { return m_palette; }
+    [[nodiscard]] const UnderlayStats& UnderlayStatsOfLastPaint() const noexcept {
+        return m_underlay.Stats();
+    }
 
 private:
     struct Batch {
@@ -121,6 +125,7 @@ private:
     BoardPalette m_palette;
     SceneStats m_stats;
     Frame m_frame;
+    UnderlayPainter m_underlay;
     std::vector<Batch> m_batches;
     std::vector<std::pair<std::int32_t, std::size_t>> m_layerBatch;  // layer -> batch, per paint
     std::vector<std::uint16_t> m_stamp;    // per pixel: batch + 1 of the entity under a pixel there

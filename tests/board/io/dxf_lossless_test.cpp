@@ -310,6 +310,9 @@ TEST(DxfSave, AdditionsGetHandlesAboveEveryHandleAndTheSeedIsRaised) {
     EXPECT_EQ(again.content.layers.back().name, "波線");
     EXPECT_EQ(again.content.layers.back().number, 5);
     EXPECT_EQ(again.report.skippedKinds.at("TEXT"), 1U);
+    ASSERT_NE(again.underlay, nullptr);
+    ASSERT_EQ(again.underlay->texts.size(), 1U);  // the text is still there and shown
+    EXPECT_EQ(again.underlay->texts[0].utf8, "文字");
 }
 
 TEST(DxfSave, EditedLayerKeepsEveryOtherGroupInPlace) {

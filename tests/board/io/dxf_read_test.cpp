@@ -251,9 +251,17 @@ TEST(DxfRead, OtherEntitiesAreCountedNotDrawn) {
     const std::map<std::string, std::size_t> expected{
         {"ARC", 1}, {"INSERT", 1}, {"LINE", 1}, {"POINT", 1}, {"TEXT", 2}};
     EXPECT_EQ(result.report.skippedKinds, expected);
+    // The texts, the point and the insert are shown beneath; paper space and the tilted arc
+    // are not.
+    const std::map<std::string, std::size_t> beneath{{"INSERT", 1}, {"POINT", 1}, {"TEXT", 2}};
+    EXPECT_EQ(result.report.beneathKinds, beneath);
+    ASSERT_NE(result.underlay, nullptr);
+    EXPECT_EQ(result.underlay->texts.size(), 2U);
+    EXPECT_TRUE(result.underlay->paperSpace);
     EXPECT_EQ(result.report.Summary(),
-              "線 1 本、円弧 0 本を読み込みました (表示しない図形 6 個: ARC 1 INSERT 1 LINE 1 "
-              "POINT 1 TEXT 2。保存時はそのまま残します)。文字コードの指定がないので UTF-8 として"
+              "線 1 本、円弧 0 本を読み込みました (表示しない図形 2 個: ARC 1 LINE 1。保存時はその"
+              "まま残します)。文字やブロックなど 4 個は線の下に表示します。ペーパー空間のレイアウト"
+              "は表示しません (保存時はそのまま残します)。文字コードの指定がないので UTF-8 として"
               "読みました");
 }
 

@@ -356,3 +356,81 @@ TEST(BoardSnap, CrossingsAndMiddlesAgreeWithAScanOfEveryPair) {
 
 }  // namespace
 }  // namespace pelimator::board
+
+namespace pelimator::board {
+namespace {
+
+// What the document shows beneath its entities is caught by the same kinds and switches.
+struct UnderlayRow {
+    const char* name;
+    SnapKinds kinds;
+    Vec2 pick;
+    std::optional<SnapKind> kind;  // none: nothing caught
+    Vec2 point;
+};
+
+class UnderlaySnapRows : public ::testing::TestWithParam<UnderlayRow> {};
+
+std::shared_ptr<Underlay> SampleUnderlay() {
+    auto underlay = std::make_shared<Underlay>();
+    underlay->snapPoints = {
+        {{10, 10}, UnderlayPointKind::End, 0},       {{30, 10}, UnderlayPointKind::Mid, 0},
+        {{50, 10}, UnderlayPointKind::Centre, 0},    {{70, 10}, UnderlayPointKind::Insertion, 0},
+        {{90, 10}, UnderlayPointKind::Insertion, 5}, {{0, 0}, UnderlayPointKind::Insertion, 0}};
+    underlay->points = {{0, 50}, {100, 50}, {0, 80}, {100, 80}};
+    UnderlayItem line;
+    line.first = 0;
+    line.count = 2;
+    UnderlayItem hidden = line;
+    hidden.first = 2;
+    hidden.layer = 5;
+    underlay->items = {line, hidden};
+    underlay->Finish();
+    return underlay;
+}
+
+TEST_P(UnderlaySnapRows, Catches) {
+    const UnderlayRow& row = GetParam();
+    auto document = BoardDocument::Create("test", {});
+    document->LayerTable()->Add(5, "隠す", 0);
+    document->LayerTable()->SetVisible(5, false);
+    document->DrawingModel()->BeginEdit("線");
+    document->DrawingModel()->AddEntity(MakeLine({0, 0}, {0, -40}));
+    document->DrawingModel()->EndEdit(true);
+    document->SetUnderlay(SampleUnderlay());
+    SnapSettings settings;
+    settings.kinds = row.kinds;
+    document->SnapModel()->SetSettings(settings);
+    const auto target = document->SnapModel()->FindTarget(row.pick, ViewTransform{});
+    ASSERT_EQ(target.has_value(), row.kind.has_value());
+    if (!target) return;
+    EXPECT_EQ(target->kind, *row.kind);
+    EXPECT_NEAR(target->point.x, row.point.x, 1e-9);
+    EXPECT_NEAR(target->point.y, row.point.y, 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, UnderlaySnapRows,
+    ::testing::Values(
+        UnderlayRow{"End", {SnapKind::EndPoint}, {12, 11}, SnapKind::EndPoint, {10, 10}},
+        UnderlayRow{"Middle", {SnapKind::MidPoint}, {28, 9}, SnapKind::MidPoint, {30, 10}},
+        UnderlayRow{"Centre", {SnapKind::Center}, {52, 12}, SnapKind::Center, {50, 10}},
+        UnderlayRow{"Insertion", {SnapKind::Insertion}, {68, 8}, SnapKind::Insertion, {70, 10}},
+        UnderlayRow{"InsertionSwitchedOff", {SnapKind::EndPoint}, {68, 8}, std::nullopt, {}},
+        UnderlayRow{"HiddenLayer", {SnapKind::Insertion}, {90, 11}, std::nullopt, {}},
+        UnderlayRow{"NearestOnALine", {SnapKind::Nearest}, {40, 53}, SnapKind::Nearest, {40, 50}},
+        UnderlayRow{"NearestNotOnAHiddenLine", {SnapKind::Nearest}, {40, 83}, std::nullopt, {}},
+        UnderlayRow{"BoardEndBeatsAnInsertionThere",
+                    {SnapKind::EndPoint, SnapKind::Insertion},
+                    {1, 1},
+                    SnapKind::EndPoint,
+                    {0, 0}},
+        UnderlayRow{"PointsBeatNearest",
+                    {SnapKind::EndPoint, SnapKind::Nearest},
+                    {11, 13},
+                    SnapKind::EndPoint,
+                    {10, 10}}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+}  // namespace
+}  // namespace pelimator::board

@@ -410,6 +410,7 @@ void BoardWindowTest::snapMenuSwitchesEachKindForTheSession_data() {
     QTest::newRow("midpoints") << "snapMidPoint" << int(SnapKind::MidPoint) << true;
     QTest::newRow("centres") << "snapCenter" << int(SnapKind::Center) << true;
     QTest::newRow("intersections") << "snapIntersection" << int(SnapKind::Intersection) << true;
+    QTest::newRow("insertion points") << "snapInsertion" << int(SnapKind::Insertion) << true;
     QTest::newRow("nearest") << "snapNearest" << int(SnapKind::Nearest) << false;
     QTest::newRow("grid") << "snapGrid" << int(SnapKind::Grid) << false;
 }

@@ -318,7 +318,7 @@ void ScenePainterTest::eachSnapKindHasItsOwnGlyphAndName() {
         QVERIFY2(text > 5, qPrintable(SnapKindLabel(kind)));
         names.append(SnapKindLabel(kind));
     }
-    QCOMPARE(names, (QStringList{"端点", "中点", "中心", "交点", "近接点", "グリッド"}));
+    QCOMPARE(names, (QStringList{"端点", "中点", "中心", "交点", "近接点", "グリッド", "挿入点"}));
 }
 
 void ScenePainterTest::farAwayCoordinatesAreClipped() {

@@ -1,0 +1,192 @@
+// What a drawing opened from a file shows besides the board's own lines and arcs: text, blocks,
+// hatches, splines, ellipses and the like, flattened to a few drawable primitives. Read-only: the
+// board never edits it, the file keeps the records it came from.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "board/model/types.h"
+
+namespace pelimator::board {
+
+inline constexpr std::uint32_t kNoUnderlayIndex = std::numeric_limits<std::uint32_t>::max();
+
+enum class UnderlayKind : std::uint8_t {
+    Polyline,  // points[first, first + count), closed or open; width > 0 draws it that wide
+    Fill,      // a filled area: rings points[first, first + count) split at ring ends
+    Text,      // texts[text]
+    Point,     // points[first]
+    Segments,  // separate segments: points[first, first + count) taken in pairs (hatch patterns)
+};
+
+// A run of text in its own frame: a point q of the text (x along the baseline, y up, in units of
+// the text height) lands at origin + q.x * xAxis + q.y * yAxis. Alignment moves the run so that
+// its anchor, (hAlign: 0 left, 1 centre, 2 right; vAlign: 0 baseline, 1 bottom, 2 middle, 3 top),
+// lies at origin; fitWidth > 0 stretches the run to that many text units along the baseline.
+struct UnderlayText {
+    std::string utf8;
+    Vec2 origin;
+    Vec2 xAxis{1.0, 0.0};
+    Vec2 yAxis{0.0, 1.0};
+    std::uint8_t hAlign = 0;
+    std::uint8_t vAlign = 0;
+    double fitWidth = 0.0;
+};
+
+// The rough advance of a text in units of its height (full-width characters 1, others 0.6), for
+// boxes and for culling before a font is at hand.
+[[nodiscard]] double EstimatedAdvance(const std::string& utf8) noexcept;
+
+struct UnderlayItem {
+    UnderlayKind kind = UnderlayKind::Polyline;
+    bool closed = false;
+    std::int32_t layer = 0;  // the board layer whose visibility it follows
+    Rgb colour;
+    float width = 0.0F;                      // drawing units; 0 draws the thinnest line
+    std::uint32_t first = 0;                 // into points (Polyline, Fill, Point)
+    std::uint32_t count = 0;                 // points used
+    std::uint32_t rings = kNoUnderlayIndex;  // Fill: into ringEnds, count of rings in ringCount
+    std::uint32_t ringCount = 0;
+    std::uint32_t text = kNoUnderlayIndex;  // Text: into texts
+    std::uint32_t dash = kNoUnderlayIndex;  // into dashes: a pattern in drawing units
+    Box box;
+};
+
+// Snap points the underlay offers, by what they are.
+enum class UnderlayPointKind : std::uint8_t { End, Mid, Centre, Insertion };
+
+struct UnderlayPoint {
+    Vec2 point;
+    UnderlayPointKind kind = UnderlayPointKind::End;
+    std::int32_t layer = 0;
+};
+
+// A static grid of boxes: items whose box is at most one cell are filed in the cell of their
+// lower-left corner, larger ones kept in a list checked one by one.
+class BoxGrid {
+public:
+    void Build(const std::vector<Box>& boxes);
+    // Calls visit(i) for every i whose box overlaps area.
+    template <typename Visit>
+    void Query(const Box& area, Visit&& visit) const;
+
+private:
+    [[nodiscard]] std::int64_t Cell(double v, double origin, std::int64_t size) const noexcept;
+
+    std::vector<Box> m_boxes;
+    Vec2 m_min;
+    double m_cell = 1.0;
+    std::int64_t m_columns = 0;
+    std::int64_t m_rows = 0;
+    std::vector<std::uint32_t> m_start;
+    std::vector<std::uint32_t> m_items;
+    std::vector<std::uint32_t> m_large;
+};
+
+class Underlay {
+public:
+    std::vector<UnderlayItem> items;
+    std::vector<Vec2> points;
+    std::vector<std::uint32_t> ringEnds;  // Fill: end (exclusive, relative to first) of each ring
+    std::vector<UnderlayText> texts;
+    std::vector<std::vector<double>> dashes;  // + dash, - gap, 0 dot; drawing units
+    std::vector<UnderlayPoint> snapPoints;
+    bool paperSpace = false;  // the file has paper-space layouts (kept, not shown)
+    std::size_t dropped = 0;  // primitives left out past the size limit (huge arrays)
+
+    // Computes boxes and the indexes; call once after filling.
+    void Finish();
+
+    [[nodiscard]] bool Empty() const noexcept { return items.empty() && snapPoints.empty(); }
+    // The box of everything; none when empty.
+    [[nodiscard]] std::optional<Box> Extents() const noexcept { return m_extents; }
+
+    template <typename Visit>
+    void QueryItems(const Box& area, Visit&& visit) const {
+        m_itemGrid.Query(area, visit);
+    }
+    template <typename Visit>
+    void QuerySnapPoints(const Box& area, Visit&& visit) const {
+        m_pointGrid.Query(area, visit);
+    }
+
+    // The point of a shown polyline (per layerShown(layer)) nearest to p within
+    // radius; none when nothing is that near.
+    template <typename LayerShown>
+    [[nodiscard]] std::optional<Vec2> NearestOnOutline(Vec2 p, double radius,
+                                                       LayerShown&& layerShown) const;
+
+private:
+    BoxGrid m_itemGrid;
+    BoxGrid m_pointGrid;
+    std::optional<Box> m_extents;
+};
+using UnderlayPtr = std::shared_ptr<const Underlay>;
+
+[[nodiscard]] inline bool BoxesOverlap(const Box& a, const Box& b) noexcept {
+    return a.min.x <= b.max.x && b.min.x <= a.max.x && a.min.y <= b.max.y && b.min.y <= a.max.y;
+}
+
+// The box holding both (either may be none).
+[[nodiscard]] std::optional<Box> UnionOf(const std::optional<Box>& a,
+                                         const std::optional<Box>& b) noexcept;
+
+// The point of segment a-b nearest to p.
+[[nodiscard]] Vec2 NearestOnSegment(Vec2 p, Vec2 a, Vec2 b) noexcept;
+
+template <typename Visit>
+void BoxGrid::Query(const Box& area, Visit&& visit) const {
+    const auto check = [&](std::uint32_t i) {
+        if (BoxesOverlap(m_boxes[i], area)) visit(std::size_t{i});
+    };
+    if (m_columns > 0 && m_rows > 0) {
+        const std::int64_t x0 = Cell(area.min.x - m_cell, m_min.x, m_columns);
+        const std::int64_t x1 = Cell(area.max.x, m_min.x, m_columns);
+        const std::int64_t y0 = Cell(area.min.y - m_cell, m_min.y, m_rows);
+        const std::int64_t y1 = Cell(area.max.y, m_min.y, m_rows);
+        for (std::int64_t row = y0; row <= y1; ++row) {
+            for (std::int64_t column = x0; column <= x1; ++column) {
+                const auto cell = static_cast<std::size_t>(row * m_columns + column);
+                for (std::uint32_t k = m_start[cell]; k < m_start[cell + 1]; ++k) {
+                    check(m_items[k]);
+                }
+            }
+        }
+    }
+    for (const std::uint32_t i : m_large) check(i);
+}
+
+template <typename LayerShown>
+std::optional<Vec2> Underlay::NearestOnOutline(Vec2 p, double radius,
+                                               LayerShown&& layerShown) const {
+    std::optional<Vec2> best;
+    double bestDistance = radius;
+    const Box area{{p.x - radius, p.y - radius}, {p.x + radius, p.y + radius}};
+    QueryItems(area, [&](std::size_t i) {
+        const UnderlayItem& item = items[i];
+        if (item.kind != UnderlayKind::Polyline) return;
+        if (!layerShown(item.layer) || item.count < 2) return;
+        const std::uint32_t last = item.first + item.count;
+        const bool wrap = item.closed;
+        for (std::uint32_t k = item.first; k < last; ++k) {
+            if (k + 1 == last && !wrap) break;
+            const Vec2 a = points[k];
+            const Vec2 b = points[k + 1 == last ? item.first : k + 1];
+            const Vec2 q = NearestOnSegment(p, a, b);
+            const double d = Distance(p, q);
+            if (d <= bestDistance) {
+                bestDistance = d;
+                best = q;
+            }
+        }
+    });
+    return best;
+}
+
+}  // namespace pelimator::board

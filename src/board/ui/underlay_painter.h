@@ -1,0 +1,57 @@
+// Paints a document's underlay (what the file draws besides the board's lines and arcs) beneath
+// the board's entities, culled through the underlay's grid, with what is under a pixel as a
+// pixel and text under a few pixels as its box or not at all.
+#pragma once
+
+#include <QColor>
+#include <QPoint>
+#include <QPointF>
+#include <QSize>
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "board/model/document.h"
+#include "board/model/types.h"
+
+class QPainter;
+
+namespace pelimator::board {
+
+// Counts of the last paint, for tests and benchmarks.
+struct UnderlayStats {
+    std::size_t candidates = 0;  // items the grid returned
+    std::size_t drawn = 0;       // polylines, fills and points drawn as such
+    std::size_t texts = 0;       // text runs drawn as glyphs
+    std::size_t boxes = 0;       // text runs drawn as their box
+    std::size_t pixels = 0;      // items drawn as one pixel
+};
+
+// Text heights on screen below this are not drawn, below kGlyphPixels drawn as their box.
+inline constexpr double kMinTextPixels = 1.5;
+inline constexpr double kGlyphPixels = 4.0;
+
+class UnderlayPainter {
+public:
+    void Paint(QPainter& painter, QSize size, const BoardDocument& document,
+               const ViewTransform& transform, const QColor& background);
+    [[nodiscard]] const UnderlayStats& Stats() const noexcept { return m_stats; }
+
+private:
+    struct TextCache {
+        QString text;
+        double advance = -1.0;  // in text heights; < 0 until measured
+    };
+    [[nodiscard]] QColor ColourOf(Rgb colour, const QColor& background);
+
+    UnderlayStats m_stats;
+    const Underlay* m_cachedFor = nullptr;
+    std::vector<TextCache> m_texts;
+    std::vector<std::uint32_t> m_found;
+    std::vector<QPointF> m_screen;
+    std::vector<std::pair<std::uint32_t, QColor>> m_colours;  // packed RGB -> shown colour
+    std::vector<std::pair<QColor, std::vector<QPoint>>> m_pixels;
+};
+
+}  // namespace pelimator::board

@@ -1,0 +1,115 @@
+#!/usr/bin/env python3
+"""Compares what the board paints with what ezdxf's drawing add-on draws (through matplotlib) for
+the same drawing at the same scale and extents.
+
+Usage: compare_with_ezdxf.py RENDER_BOARD OUT_DIR MIN_AGREEMENT DRAWING.dxf...
+
+Both pictures are WIDTH x HEIGHT pixels showing the drawing's extents as the board fits them.
+A pixel is inked when it is darker than light grey. The agreement of one picture with the other is
+the share of its inked pixels that lie within RADIUS pixels of an inked pixel of the other; both
+agreements must reach MIN_AGREEMENT. The pictures are kept in OUT_DIR as NAME.board.png and
+NAME.ezdxf.png."""
+import os
+import subprocess
+import sys
+
+import matplotlib
+
+matplotlib.use("Agg")
+import matplotlib.pyplot as plt  # noqa: E402
+import numpy as np  # noqa: E402
+
+import ezdxf  # noqa: E402
+from ezdxf.addons.drawing import Frontend, RenderContext  # noqa: E402
+from ezdxf.addons.drawing.matplotlib import MatplotlibBackend  # noqa: E402
+
+WIDTH, HEIGHT, DPI = 1200, 800, 100
+RADIUS = 2
+INK = 200  # a channel below this is ink
+
+
+def board_picture(render_board, dxf, png):
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    out = subprocess.run([render_board, dxf, png, str(WIDTH), str(HEIGHT)], env=env,
+                         capture_output=True, text=True, check=True)
+    return [float(v) for v in out.stdout.split()]
+
+
+def ezdxf_picture(dxf, png, box):
+    min_x, min_y, max_x, max_y = box
+    # The board's fit: the box centred, at the zoom that shows all of it.
+    ppu = min(WIDTH / max(max_x - min_x, 1e-9), HEIGHT / max(max_y - min_y, 1e-9))
+    cx, cy = (min_x + max_x) / 2, (min_y + max_y) / 2
+    doc = ezdxf.readfile(dxf)
+    # The board writes text in Noto Sans CJK; ezdxf is given the same font (it has no other
+    # with Japanese glyphs here).
+    for style in doc.styles:
+        style.dxf.font = "Noto Sans CJK JP"
+    fig = plt.figure(figsize=(WIDTH / DPI, HEIGHT / DPI), dpi=DPI)
+    ax = fig.add_axes([0, 0, 1, 1])
+    ctx = RenderContext(doc)
+    msp = doc.modelspace()
+    ctx.set_current_layout(msp)
+    # On white, as the board draws; the layer colours are resolved again against it (ezdxf 0.18
+    # resolves them in set_current_layout, for its dark default background).
+    ctx.current_layout_properties.set_colors("#ffffff")
+    ctx.layers = ctx._setup_layers(doc)
+    Frontend(ctx, MatplotlibBackend(ax)).draw_layout(
+        msp, finalize=False, layout_properties=ctx.current_layout_properties)
+    ax.set_xlim(cx - WIDTH / 2 / ppu, cx + WIDTH / 2 / ppu)
+    ax.set_ylim(cy - HEIGHT / 2 / ppu, cy + HEIGHT / 2 / ppu)
+    ax.set_aspect("auto")
+    ax.axis("off")
+    fig.patch.set_facecolor("white")
+    fig.savefig(png, dpi=DPI, facecolor="white")
+    plt.close(fig)
+
+
+def inked(png):
+    image = plt.imread(png)
+    if image.dtype != np.uint8:
+        image = (image[..., :3] * 255).astype(np.uint8)
+    return (image[..., :3] < INK).any(axis=2)
+
+
+def grown(mask, radius):
+    out = np.zeros_like(mask)
+    h, w = mask.shape
+    for dy in range(-radius, radius + 1):
+        for dx in range(-radius, radius + 1):
+            if dx * dx + dy * dy > radius * radius:
+                continue
+            out[max(dy, 0):h + min(dy, 0), max(dx, 0):w + min(dx, 0)] |= \
+                mask[max(-dy, 0):h + min(-dy, 0), max(-dx, 0):w + min(-dx, 0)]
+    return out
+
+
+def agreement(a, b):
+    """Share of a's inked pixels near an inked pixel of b."""
+    count = a.sum()
+    return 1.0 if count == 0 else float((a & grown(b, RADIUS)).sum()) / float(count)
+
+
+def main(render_board, out_dir, minimum, drawings):
+    os.makedirs(out_dir, exist_ok=True)
+    failed = False
+    for dxf in drawings:
+        name = os.path.splitext(os.path.basename(dxf))[0]
+        board_png = os.path.join(out_dir, name + ".board.png")
+        ezdxf_png = os.path.join(out_dir, name + ".ezdxf.png")
+        box = board_picture(render_board, dxf, board_png)
+        ezdxf_picture(dxf, ezdxf_png, box)
+        board, other = inked(board_png), inked(ezdxf_png)
+        ours, theirs = agreement(board, other), agreement(other, board)
+        ok = ours >= minimum and theirs >= minimum
+        failed = failed or not ok
+        print(f"{name}: board ink near ezdxf ink {ours:.3f}, ezdxf ink near board ink "
+              f"{theirs:.3f} (at least {minimum}) {'ok' if ok else 'FAILED'}")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 5:
+        print(__doc__)
+        sys.exit(2)
+    sys.exit(main(sys.argv[1], sys.argv[2], float(sys.argv[3]), sys.argv[4:]))
