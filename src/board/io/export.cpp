@@ -15,6 +15,7 @@
 
 #include "base/errors.h"
 #include "base/file.h"
+#include "board/io/underlay_painter.h"
 
 namespace pelimator::board {
 
@@ -33,11 +34,32 @@ void CheckStyle(const ExportStyle& style, const std::string& path) {
     }
 }
 
-// Draws the shown entities with painter coordinates in paper millimetres, Y down, where
-// originMm (Y up) lands at the painter's (0, 0).
-void Paint(QPainter& painter, const BoardDocument& document, Vec2 originMm,
+// What the file draws besides the board's lines and arcs (text, blocks, hatches, ...), beneath
+// them as on screen. The underlay painter works in pixels: here each is 1/kUnderlaySteps mm, so
+// its thresholds (text under a few pixels as a box) stay far below what paper shows.
+void PaintUnderlay(QPainter& painter, const BoardDocument& document, Vec2 originMm, QSizeF areaMm) {
+    if (!document.UnderlayModel()) return;
+    constexpr double kUnderlaySteps = 20.0;
+    const double factor = document.ScaleModel()->Factor();
+    ViewTransform transform;
+    transform.pixelsPerUnit = kUnderlaySteps / factor;
+    transform.origin = {originMm.x * factor, originMm.y * factor};
+    painter.save();
+    painter.scale(1.0 / kUnderlaySteps, 1.0 / kUnderlaySteps);
+    UnderlayPainter underlay;
+    underlay.Paint(painter,
+                   QSize(static_cast<int>(std::ceil(areaMm.width() * kUnderlaySteps)),
+                         static_cast<int>(std::ceil(areaMm.height() * kUnderlaySteps))),
+                   document, transform, Qt::white);
+    painter.restore();
+}
+
+// Draws what is shown with painter coordinates in paper millimetres, Y down, where originMm
+// (Y up) lands at the painter's (0, 0) and areaMm is the part of the page drawn on.
+void Paint(QPainter& painter, const BoardDocument& document, Vec2 originMm, QSizeF areaMm,
            const ExportStyle& style) {
     painter.setRenderHint(QPainter::Antialiasing, true);
+    PaintUnderlay(painter, document, originMm, areaMm);
     const BoardLayers& layers = *document.LayerTable();
     const double factor = document.ScaleModel()->Factor();
     const auto toPaper = [&](Vec2 p) {
@@ -122,7 +144,8 @@ void ExportSvg(const BoardDocument& document, const std::string& path, const Svg
         generator.setTitle(QString::fromStdString(document.Name()));
         QPainter painter;
         if (!painter.begin(&generator)) Fail(path, "SVG を作れません");
-        Paint(painter, document, frame.originMm, options.style);
+        Paint(painter, document, frame.originMm, QSizeF(frame.widthMm, frame.heightMm),
+              options.style);
         if (!painter.end()) Fail(path, "SVG を書き込めません");
     });
 }
@@ -150,7 +173,8 @@ void ExportPng(const BoardDocument& document, const std::string& path, const Png
     {
         QPainter painter(&image);
         painter.scale(options.pixelsPerMm, options.pixelsPerMm);
-        Paint(painter, document, frame.originMm, options.style);
+        Paint(painter, document, frame.originMm, QSizeF(frame.widthMm, frame.heightMm),
+              options.style);
     }
     WriteFileAtomically(path, [&](const std::string& tempPath) {
         if (!image.save(QString::fromStdString(tempPath), "PNG"))
@@ -182,7 +206,8 @@ void ExportPdf(const BoardDocument& document, const std::string& path, const Pdf
         painter.scale(pixelsPerMm * layout.zoom, pixelsPerMm * layout.zoom);
         ExportStyle style = options.style;
         style.lineWidthMm /= layout.zoom;
-        Paint(painter, document, layout.originMm, style);
+        Paint(painter, document, layout.originMm,
+              QSizeF(layout.sheet.width / layout.zoom, layout.sheet.height / layout.zoom), style);
         if (!painter.end()) Fail(path, "PDF を書き込めません");
     });
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "board/model/layers.h"
+#include "board/model/underlay.h"
 
 namespace pelimator::board {
 
@@ -75,6 +76,12 @@ std::optional<Box> ShownExtentMm(const BoardDocument& document) {
                 box->max = {std::max(box->max.x, mm.x), std::max(box->max.y, mm.y)};
             }
         }
+    }
+    // What the file draws beneath (text, blocks, hatches) counts too, as on screen.
+    if (const UnderlayPtr& underlay = document.UnderlayModel(); underlay && underlay->Extents()) {
+        const Box units = *underlay->Extents();
+        const Box mm{(1.0 / factor) * units.min, (1.0 / factor) * units.max};
+        if (IsFinite(mm.min) && IsFinite(mm.max)) box = UnionOf(box, mm);
     }
     return box;
 }

@@ -13,10 +13,11 @@
 #include <span>
 #include <vector>
 
+#include "board/io/shown_colour.h"
+#include "board/io/underlay_painter.h"
 #include "board/model/document.h"
 #include "board/model/types.h"
 #include "board/ui/entity_index.h"
-#include "board/ui/underlay_painter.h"
 
 class QImage;
 class QPainter;
@@ -33,14 +34,6 @@ struct BoardPalette {
     QColor preview{90, 150, 255, 150};  // a light, see-through blue: not yet part of the drawing
     QColor crosshair{120, 120, 120};
 };
-
-// Perceived lightness of a colour, 0 (black) to 1 (white), weighting green most as the eye does.
-[[nodiscard]] double PerceivedLightness(const QColor& colour) noexcept;
-
-// A layer colour made visible on background: a colour whose perceived lightness is within 0.4 of
-// the background's is darkened (on a dark background: lightened) to that distance, hue kept, so
-// yellow becomes olive and white grey on a white background.
-[[nodiscard]] QColor ColourOnBackground(Rgb colour, const QColor& background);
 
 // The short name shown beside the snap glyph ("端点", "交点", ...).
 [[nodiscard]] QString SnapKindLabel(SnapKind kind);

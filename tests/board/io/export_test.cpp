@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "base/errors.h"
+#include "board/io/drawing_file.h"
 #include "board/model/application.h"
 
 using namespace pelimator::board;
@@ -148,6 +149,32 @@ private slots:
                 if (c.blue() > 200 && c.red() < 50) QFAIL("hidden layer drawn");
             }
         }
+    }
+
+    void WhatTheFileDrawsBeneathIsExportedAndCounted() {
+        // A line of the board's own and a red filled square that only the file draws.
+        QTemporaryDir dir;
+        const QString dxf = dir.filePath("plan.dxf");
+        QFile file(dxf);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const char* tags[] = {"0", "SECTION", "2", "ENTITIES", "0", "LINE", "8", "0", "10", "0",
+                              "20", "0", "11", "10", "21", "0", "0", "SOLID", "8", "0", "62", "1",
+                              "10", "20", "20", "0", "11", "30", "21", "0", "12", "20", "22",
+                              "10", "13", "30", "23", "10", "0", "ENDSEC", "0", "EOF"};
+        for (const char* tag : tags) file.write(QByteArray(tag) + "\n");
+        file.close();
+        const auto application = BoardApplication::Create();
+        const auto document = OpenDrawing(*application, dxf.toStdString()).document;
+        const QString png = dir.filePath("plan.png");
+        PngOptions options;
+        options.pixelsPerMm = 10.0;
+        ExportPng(*document, png.toStdString(), options);
+        const QImage image(png);
+        QVERIFY(!image.isNull());
+        QCOMPARE(image.width(), 400);  // 0..30 mm and the margins: the square counts
+        QCOMPARE(image.height(), 200);
+        const QColor inside = image.pixelColor(300, 100);  // the square's middle, (25, 5) mm
+        QVERIFY2(inside.red() > 150 && inside.green() < 100, qPrintable(inside.name()));
     }
 
     void PngTooLargeIsRefusedAndWritesNothing() {

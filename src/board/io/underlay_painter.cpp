@@ -1,5 +1,5 @@
 // Painting the underlay: fills first, then lines and points, then text.
-#include "board/ui/underlay_painter.h"
+#include "board/io/underlay_painter.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -12,7 +12,7 @@
 
 #include "board/model/layers.h"
 #include "board/model/underlay.h"
-#include "board/ui/scene_painter.h"
+#include "board/io/shown_colour.h"
 
 namespace pelimator::board {
 
