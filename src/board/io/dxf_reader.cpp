@@ -451,12 +451,34 @@ private:
         double bulge = 0.0;
         std::int64_t flags = 0;
         std::array<double, 3> extrusion = {0.0, 0.0, 1.0};
+        std::int64_t colour = 256;  // BYLAYER
+        std::optional<std::int64_t> trueColour;
     };
+
+    // The entity's own colour packed as DocumentSource::OwnColours holds it; 0 when by layer.
+    // BYBLOCK outside a block shows as colour 7, as CAD programs show it.
+    [[nodiscard]] static std::uint32_t OwnColourOf(const EntityFields& e) noexcept {
+        Rgb rgb{};
+        if (e.trueColour) {
+            rgb = UnpackRgb(static_cast<std::int32_t>(*e.trueColour & 0xFFFFFF));
+        } else if (e.colour >= 0 && e.colour <= 255) {
+            rgb = AciToRgb(e.colour == 0 ? 7 : static_cast<std::int32_t>(e.colour));
+        } else {
+            return 0;
+        }
+        return kOwnColour | (std::uint32_t{rgb.r} << 16U) | (std::uint32_t{rgb.g} << 8U) | rgb.b;
+    }
 
     void OnEntityTag() {
         switch (m_tag.code) {
             case 8:
                 m_e.layer = Value();
+                break;
+            case 62:
+                m_e.colour = m_tag.integer;
+                break;
+            case 420:
+                m_e.trueColour = m_tag.integer;
                 break;
             case 67:
                 m_e.paper = m_tag.integer != 0;
@@ -560,6 +582,7 @@ private:
                 m_polyClosed = (m_e.flags & 1) != 0;
                 m_polyMirror = *mirror;
                 m_polyLayer = LayerOf(m_e.layer);
+                m_polyColour = OwnColourOf(m_e);
                 for (PolyVertex& v : m_vertices) {
                     CheckPoint(v.point, "LWPOLYLINE");
                     if (m_polyMirror) {
@@ -581,6 +604,7 @@ private:
                 m_polyClosed = (m_e.flags & 1) != 0;
                 m_polyMirror = *mirror;
                 m_polyLayer = LayerOf(m_e.layer);
+                m_polyColour = OwnColourOf(m_e);
                 m_vertices.clear();
                 break;
             }
@@ -661,6 +685,11 @@ private:
         m_result.content.entities.push_back(entity);
         m_s.entityRecord.push_back(
             static_cast<std::uint32_t>(m_polyOpen ? m_polyRecord : RecordIndex()));
+        const std::uint32_t own = m_polyOpen ? m_polyColour : OwnColourOf(m_e);
+        if (own != 0) {
+            m_s.entityColour.resize(m_s.entityRecord.size(), 0);
+            m_s.entityColour.back() = own;
+        }
     }
 
     void AddLine(Vec2 start, Vec2 end, std::int32_t layer) {
@@ -896,6 +925,7 @@ private:
     const char* m_polyType = "POLYLINE";
     std::size_t m_polyRecord = 0;
     std::int32_t m_polyLayer = 0;
+    std::uint32_t m_polyColour = 0;  // the polyline's own colour, for its segments
     std::vector<PolyVertex> m_vertices;
 };
 

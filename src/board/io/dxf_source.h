@@ -80,10 +80,17 @@ public:
     // segments share one), and a fingerprint of it as read (a save notices edits).
     std::vector<std::uint32_t> entityRecord;
     std::vector<std::uint64_t> entityPrint;
+    // The entities' own colours (see DocumentSource::OwnColours); as long as the last entity
+    // that has one.
+    std::vector<std::uint32_t> entityColour;
 
     [[nodiscard]] std::optional<std::size_t> RecordOf(std::size_t entity) const override {
         if (entity >= entityRecord.size()) return std::nullopt;
         return entityRecord[entity];
+    }
+
+    [[nodiscard]] std::span<const std::uint32_t> OwnColours() const override {
+        return entityColour;
     }
 
     // Whether text in this file is UTF-8 (AC1021 on).

@@ -71,10 +71,20 @@ void Paint(QPainter& painter, const BoardDocument& document, Vec2 originMm, QSiz
     pen.setJoinStyle(Qt::RoundJoin);
     pen.setCosmetic(false);
     painter.setBrush(Qt::NoBrush);
-    for (const EntityData& entity : document.DrawingModel()->Entities()) {
+    const auto& source = document.Source();
+    const std::span<const std::uint32_t> ownColours =
+        source ? source->OwnColours() : std::span<const std::uint32_t>{};
+    const std::span<const EntityData> entities = document.DrawingModel()->Entities();
+    for (std::size_t i = 0; i < entities.size(); ++i) {
+        const EntityData& entity = entities[i];
         if (!entity.visible || !layers.IsShown(entity.layer)) continue;
         const LayerData* layer = layers.Find(entity.layer);
-        const Rgb colour = layer != nullptr ? layer->colour : Rgb{};
+        Rgb colour = layer != nullptr ? layer->colour : Rgb{};
+        if (i < ownColours.size() && ownColours[i] != 0) {
+            const std::uint32_t own = ownColours[i];
+            colour = {static_cast<std::uint8_t>(own >> 16U), static_cast<std::uint8_t>(own >> 8U),
+                      static_cast<std::uint8_t>(own)};
+        }
         pen.setColor(QColor(colour.r, colour.g, colour.b));
         painter.setPen(pen);
         if (entity.kind == EntityKind::Line) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "board/model/drawing.h"
@@ -72,7 +73,13 @@ public:
     [[nodiscard]] virtual std::optional<std::size_t> RecordOf(std::size_t /*entity*/) const {
         return std::nullopt;
     }
+    // The colours the file gave its entities themselves, by entity index: 0 for "by layer" (and
+    // past the end), else kOwnColour | 0xRRGGBB.
+    [[nodiscard]] virtual std::span<const std::uint32_t> OwnColours() const { return {}; }
 };
+
+// Marks a packed colour of DocumentSource::OwnColours as the entity's own.
+inline constexpr std::uint32_t kOwnColour = 0x1000000U;
 
 class BoardDocument final : public host::HostDocument,
                             public std::enable_shared_from_this<BoardDocument> {

@@ -201,21 +201,21 @@ std::size_t ScenePainter::BatchFor(const BoardLayers& layers, std::int32_t layer
     std::size_t batch = SIZE_MAX;
     if (layers.IsShown(layer)) {
         const LayerData* data = layers.Find(layer);
-        const QColor colour =
-            ColourOnBackground(data != nullptr ? data->colour : Rgb{}, m_palette.background);
-        for (std::size_t i = 0; i < m_batches.size(); ++i) {
-            if (m_batches[i].colour == colour) batch = i;
-        }
-        // Pixel stamps hold a batch number in 16 bits; more colours than that share the last.
-        if (batch == SIZE_MAX && m_batches.size() < UINT16_MAX - 1) {
-            m_batches.push_back({colour, {}, {}});
-            batch = m_batches.size() - 1;
-        } else if (batch == SIZE_MAX) {
-            batch = m_batches.size() - 1;
-        }
+        batch = BatchForColour(data != nullptr ? data->colour : Rgb{});
     }
     m_layerBatch.emplace_back(layer, batch);
     return batch;
+}
+
+std::size_t ScenePainter::BatchForColour(Rgb rgb) {
+    const QColor colour = ColourOnBackground(rgb, m_palette.background);
+    for (std::size_t i = 0; i < m_batches.size(); ++i) {
+        if (m_batches[i].colour == colour) return i;
+    }
+    // Pixel stamps hold a batch number in 16 bits; more colours than that share the last.
+    if (m_batches.size() >= UINT16_MAX - 1) return m_batches.size() - 1;
+    m_batches.push_back({colour, {}, {}});
+    return m_batches.size() - 1;
 }
 
 void ScenePainter::PaintEntities(QPainter& painter, QSize size, const BoardDocument& document,
@@ -224,7 +224,9 @@ void ScenePainter::PaintEntities(QPainter& painter, QSize size, const BoardDocum
     index.Update(drawing);
     if (size.width() <= 0 || size.height() <= 0) return;
     BeginFrame(size, transform);
-    CollectEntities(*document.LayerTable(), drawing.Entities(), index);
+    const auto& source = document.Source();
+    CollectEntities(*document.LayerTable(), drawing.Entities(),
+                    source ? source->OwnColours() : std::span<const std::uint32_t>{}, index);
     QImage* image = DirectTarget(painter, size);
     DrawLineBatches(painter, image);
     DrawStampedPixels(painter, image);
@@ -243,6 +245,7 @@ void ScenePainter::BeginFrame(QSize size, const ViewTransform& transform) {
 }
 
 void ScenePainter::CollectEntities(const BoardLayers& layers, std::span<const EntityData> entities,
+                                   std::span<const std::uint32_t> ownColours,
                                    const EntityIndex& index) {
     const ViewTransform& transform = m_frame.transform;
     const double pad = 2.0 / transform.pixelsPerUnit;
@@ -252,6 +255,8 @@ void ScenePainter::CollectEntities(const BoardLayers& layers, std::span<const En
     const Box area{{topLeft.x - pad, bottomRight.y - pad}, {bottomRight.x + pad, topLeft.y + pad}};
     std::int32_t cachedLayer = 0;
     std::size_t cachedBatch = BatchFor(layers, 0);
+    std::uint32_t cachedOwn = 0;
+    std::size_t cachedOwnBatch = 0;
     index.Query(area, [&](std::size_t i) {
         ++m_stats.candidates;
         const EntityData& e = entities[i];
@@ -261,10 +266,21 @@ void ScenePainter::CollectEntities(const BoardLayers& layers, std::span<const En
             cachedBatch = BatchFor(layers, e.layer);
         }
         if (cachedBatch == SIZE_MAX) return;  // hidden layer
+        std::size_t batch = cachedBatch;
+        if (i < ownColours.size() && ownColours[i] != 0) {
+            const std::uint32_t own = ownColours[i];
+            if (own != cachedOwn) {
+                cachedOwn = own;
+                cachedOwnBatch = BatchForColour({static_cast<std::uint8_t>(own >> 16U),
+                                                 static_cast<std::uint8_t>(own >> 8U),
+                                                 static_cast<std::uint8_t>(own)});
+            }
+            batch = cachedOwnBatch;
+        }
         if (e.kind == EntityKind::Line) {
-            CollectLine(e, cachedBatch);
+            CollectLine(e, batch);
         } else {
-            CollectArc(e, cachedBatch);
+            CollectArc(e, batch);
         }
     });
 }

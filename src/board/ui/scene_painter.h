@@ -85,7 +85,7 @@ private:
                        const ViewTransform& transform, EntityIndex& index);
     void BeginFrame(QSize size, const ViewTransform& transform);
     void CollectEntities(const BoardLayers& layers, std::span<const EntityData> entities,
-                         const EntityIndex& index);
+                         std::span<const std::uint32_t> ownColours, const EntityIndex& index);
     void CollectLine(const EntityData& line, std::size_t batch);
     void CollectArc(const EntityData& arc, std::size_t batch);
     void Stamp(double x, double y, std::size_t batch);
@@ -106,6 +106,8 @@ private:
                         Vec2 cursor) const;
     // The batch for a layer number (made on first use in a paint).
     std::size_t BatchFor(const BoardLayers& layers, std::int32_t layer);
+    // The batch of lines drawn in colour (as shown on the background).
+    std::size_t BatchForColour(Rgb colour);
 
     // The entity pass in progress: its size in pixels, transform and clip box.
     struct Frame {

@@ -1,6 +1,9 @@
 // Documents to and from files: what opening and saving do to the board's documents.
 #include "board/io/drawing_file.h"
 
+#include <cstdint>
+#include <span>
+
 #include <gtest/gtest.h>
 
 #include "base/errors.h"
@@ -59,6 +62,38 @@ TEST(DrawingFile, EntitiesKnowTheRecordTheyCameFrom) {
     EXPECT_EQ(SourceRecordOf(*document, 2), *first + 1);
     EXPECT_FALSE(SourceRecordOf(*document, 3).has_value()) << "drawn in the board";
     EXPECT_FALSE(SourceRecordOf(*application->AddDocument("新規"), 0).has_value());
+}
+
+TEST(DrawingFile, EntitiesKeepTheColourTheFileGaveThem) {
+    // By layer, an index colour, BYBLOCK (shown as colour 7, black on paper), a true colour on a
+    // polyline (both segments), a true colour beside an index colour (the true colour wins), then
+    // by layer.
+    TempDir dir;
+    testing::WriteText(dir.File("c.dxf"),
+                       "0\nSECTION\n2\nENTITIES\n"
+                       "0\nLINE\n8\n0\n11\n1\n"
+                       "0\nLINE\n8\n0\n62\n1\n11\n1\n"
+                       "0\nLINE\n8\n0\n62\n0\n11\n1\n"
+                       "0\nLWPOLYLINE\n8\n0\n420\n1193046\n90\n3\n10\n0\n20\n0\n10\n1\n"
+                       "20\n0\n10\n1\n20\n1\n"
+                       "0\nARC\n8\n0\n62\n3\n420\n255\n40\n1\n50\n0\n51\n90\n"
+                       "0\nCIRCLE\n8\n0\n62\n256\n40\n1\n"
+                       "0\nENDSEC\n0\nEOF\n");
+    const auto application = BoardApplication::Create();
+    const BoardDocumentPtr document = OpenDrawing(*application, dir.File("c.dxf")).document;
+    document->DrawingModel()->AddEntity(MakeLine({0, 0}, {2, 2}));
+    ASSERT_EQ(document->DrawingModel()->Count(), 8U);
+    const std::span<const std::uint32_t> own = document->Source()->OwnColours();
+    const auto colourOf = [&](std::size_t i) { return i < own.size() ? own[i] : 0U; };
+    const std::uint32_t expected[] = {0,
+                                      kOwnColour | 0xFF0000U,
+                                      kOwnColour,  // colour 7: the foreground, black
+                                      kOwnColour | 0x123456U,
+                                      kOwnColour | 0x123456U,
+                                      kOwnColour | 0x0000FFU,
+                                      0,
+                                      0};
+    for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(colourOf(i), expected[i]) << "entity " << i;
 }
 
 TEST(DrawingFile, FailedOpenLeavesTheApplicationAsItWas) {

@@ -59,6 +59,7 @@ class ScenePainterTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void entitiesOwnColoursOverTheLayers();
     void layerVisibilityDecidesDrawing_data();
     void layerVisibilityDecidesDrawing();
     void lightColoursStandOut_data();
@@ -118,6 +119,34 @@ void ScenePainterTest::layerVisibilityDecidesDrawing() {
             QCOMPARE(inked, 0);
         }
     }
+}
+
+void ScenePainterTest::entitiesOwnColoursOverTheLayers() {
+    // Two lines on a black layer: the first red of its own (as a file gave it), the second by
+    // layer; a third, added in the board, past the file's colours.
+    struct FileColours final : DocumentSource {
+        std::vector<std::uint32_t> colours{kOwnColour | 0xFF0000U, 0};
+        [[nodiscard]] std::span<const std::uint32_t> OwnColours() const override {
+            return colours;
+        }
+    };
+    const auto app = BoardApplication::Create();
+    const auto document = app->AddDocument("色");
+    document->DrawingModel()->AddEntity(MakeLine({10.0, 20.0}, {190.0, 20.0}));
+    document->DrawingModel()->AddEntity(MakeLine({10.0, 0.0}, {190.0, 0.0}));
+    document->DrawingModel()->AddEntity(MakeLine({10.0, -20.0}, {190.0, -20.0}));
+    document->SetSource(std::make_shared<FileColours>());
+    ScenePainter painter;
+    EntityIndex index;
+    const QImage image = Render(*document, painter, index);
+    const auto redOnRow = [&](int y) {
+        int n = 0;
+        for (int x = 0; x < kWidth; ++x) n += Reddish(image.pixelColor(x, y)) ? 1 : 0;
+        return n;
+    };
+    QVERIFY(redOnRow(kHeight / 2 - 20) > 150);
+    QCOMPARE(redOnRow(kHeight / 2), 0);
+    QCOMPARE(redOnRow(kHeight / 2 + 20), 0);
 }
 
 void ScenePainterTest::lightColoursStandOut_data() {
