@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <ostream>
 #include <random>
 #include <string>
 #include <string_view>
@@ -35,6 +36,8 @@ struct IntRow {
     const char* key;
     std::int32_t expected;
 };
+// Rows are named in test output.
+void PrintTo(const IntRow& row, std::ostream* os) { *os << row.name; }
 
 class GetProfileIntRows : public ::testing::TestWithParam<IntRow> {};
 
@@ -106,6 +109,8 @@ struct StringRow {
     const char* key;
     std::string expected;
 };
+// Rows are named in test output.
+void PrintTo(const StringRow& row, std::ostream* os) { *os << row.name; }
 
 class GetProfileStringRows : public ::testing::TestWithParam<StringRow> {};
 
@@ -199,6 +204,8 @@ struct WriteRow {
     ProfileChange change;
     std::string after;  // "<missing>" expects no file
 };
+// Rows are named in test output.
+void PrintTo(const WriteRow& row, std::ostream* os) { *os << row.name; }
 
 class WriteProfileRows : public ::testing::TestWithParam<WriteRow> {};
 
@@ -308,6 +315,8 @@ struct RefusedRow {
     const char* name;
     ProfileChange change;
 };
+// Rows are named in test output.
+void PrintTo(const RefusedRow& row, std::ostream* os) { *os << row.name; }
 
 class RefusedChanges : public ::testing::TestWithParam<RefusedRow> {};
 

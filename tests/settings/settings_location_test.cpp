@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -17,6 +18,8 @@ struct PlaceRow {
     ProgramPlace place;
     const char* expected;
 };
+// Rows are named in test output.
+void PrintTo(const PlaceRow& row, std::ostream* os) { *os << row.name; }
 
 class SettingsLocationRows : public ::testing::TestWithParam<PlaceRow> {};
 

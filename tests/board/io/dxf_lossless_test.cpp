@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <ostream>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,8 @@ struct SplitRow {
     std::string bytes;
     std::vector<std::pair<int, std::string>> expected;  // code, value as split
 };
+// Rows are named in test output.
+void PrintTo(const SplitRow& row, std::ostream* os) { *os << row.name; }
 
 class DxfTagSplit : public ::testing::TestWithParam<SplitRow> {};
 
@@ -238,6 +241,8 @@ struct SameRow {
     const char* name;
     std::string bytes;
 };
+// Rows are named in test output.
+void PrintTo(const SameRow& row, std::ostream* os) { *os << row.name; }
 
 class DxfUntouched : public ::testing::TestWithParam<SameRow> {};
 
@@ -334,6 +339,8 @@ struct R12Row {
     std::string header;
     bool handles;
 };
+// Rows are named in test output.
+void PrintTo(const R12Row& row, std::ostream* os) { *os << row.name; }
 
 class DxfR12Additions : public ::testing::TestWithParam<R12Row> {};
 
@@ -420,6 +427,8 @@ struct CodePageRow {
     std::string newName;
     std::string written;  // the new layer's name as the file holds it
 };
+// Rows are named in test output.
+void PrintTo(const CodePageRow& row, std::ostream* os) { *os << row.name; }
 
 class DxfCodePage : public ::testing::TestWithParam<CodePageRow> {};
 
@@ -487,6 +496,8 @@ struct LossRow {
     std::function<void(DrawingContent&)> change;
     const char* expected;  // a fragment of the one loss; empty: none
 };
+// Rows are named in test output.
+void PrintTo(const LossRow& row, std::ostream* os) { *os << row.name; }
 
 class DxfLosses : public ::testing::TestWithParam<LossRow> {};
 

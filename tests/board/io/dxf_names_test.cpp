@@ -1,6 +1,7 @@
 // Layer names and colours in DXF terms: decoding, making names DXF accepts, the colour index.
 #include "board/io/dxf_names.h"
 
+#include <ostream>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -15,6 +16,8 @@ struct SanitizeRow {
     std::string input;
     std::string expected;
 };
+// Rows are named in test output.
+void PrintTo(const SanitizeRow& row, std::ostream* os) { *os << row.name; }
 
 class SanitizeLayerNameTest : public ::testing::TestWithParam<SanitizeRow> {};
 
@@ -61,6 +64,8 @@ struct DecodeRow {
     std::string codePage;
     std::string expected;
 };
+// Rows are named in test output.
+void PrintTo(const DecodeRow& row, std::ostream* os) { *os << row.name; }
 
 class DecodeDxfStringTest : public ::testing::TestWithParam<DecodeRow> {};
 

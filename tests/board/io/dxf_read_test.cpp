@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+#include <ostream>
 
 #include <gtest/gtest.h>
 
@@ -42,6 +43,8 @@ struct BadFile {
     std::string text;
     const char* expected;  // a fragment of the message
 };
+// Rows are named in test output.
+void PrintTo(const BadFile& row, std::ostream* os) { *os << row.name; }
 
 class DxfBadFile : public ::testing::TestWithParam<BadFile> {};
 
@@ -270,6 +273,8 @@ struct LayerNumbering {
     std::string tables;
     std::vector<std::pair<std::string, std::int32_t>> expected;  // name -> number
 };
+// Rows are named in test output.
+void PrintTo(const LayerNumbering& row, std::ostream* os) { *os << row.name; }
 
 class DxfLayerNumbering : public ::testing::TestWithParam<LayerNumbering> {};
 
@@ -339,6 +344,8 @@ struct ScaleRow {
     std::int32_t numerator;
     std::int32_t denominator;
 };
+// Rows are named in test output.
+void PrintTo(const ScaleRow& row, std::ostream* os) { *os << row.name; }
 
 class DxfScale : public ::testing::TestWithParam<ScaleRow> {};
 

@@ -368,6 +368,8 @@ struct UnderlayRow {
     std::optional<SnapKind> kind;  // none: nothing caught
     Vec2 point;
 };
+// Rows are named in test output.
+void PrintTo(const UnderlayRow& row, std::ostream* os) { *os << row.name; }
 
 class UnderlaySnapRows : public ::testing::TestWithParam<UnderlayRow> {};
 
