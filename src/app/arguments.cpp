@@ -48,8 +48,8 @@ QString UsageText(const QString& programName) {
     return QStringLiteral(
                "使い方: %1 [図面.dxf ...]\n"
                "\n"
-               "図面に波線とジグザグ線を描き加えるツールと、その図面を表示するボードを開きます。\n"
-               "指定した DXF 図面はボードに開きます。Pelimator がすでに動いているときは、その\n"
+               "図面に波線とジグザグ線を描き加えるツールと、その図面を表示するウィンドウを開きます。\n"
+               "指定した DXF 図面はそのウィンドウに開きます。Pelimator がすでに動いているときは、その\n"
                "Pelimator が図面を開いて前面に出ます。\n"
                "\n"
                "  -h, --help     この説明を表示します\n"
