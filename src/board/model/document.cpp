@@ -63,10 +63,19 @@ host::HostPointListPtr BoardDocument::PathAlong(const host::HostPoint& point,
         [this](std::size_t entity) -> std::optional<std::size_t> {
             return m_source ? m_source->RecordOf(entity) : std::nullopt;
         });
-    if (!run || run->points.size() < 2) return nullptr;
+    std::vector<Vec2> points;
+    if (run) {
+        points = run->points;
+    } else if (m_underlay) {
+        // Nothing of the board's own there: a curve the file draws beneath (a spline, an
+        // ellipse, a line inside a block), as shown.
+        points = OutlineAlong(*m_underlay, p, radius,
+                              [&](std::int32_t layer) { return layers.IsShown(layer); });
+    }
+    if (points.size() < 2) return nullptr;
     auto list = std::make_shared<host::PlainPointList>();
-    list->Reserve(run->points.size());
-    for (const Vec2 q : run->points) list->Add(q.x, q.y);
+    list->Reserve(static_cast<std::int32_t>(points.size()));
+    for (const Vec2 q : points) list->Add(q.x, q.y);
     return list;
 }
 

@@ -3,12 +3,14 @@
 // board never edits it, the file keeps the records it came from.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "board/model/types.h"
@@ -122,7 +124,17 @@ public:
     [[nodiscard]] std::optional<Vec2> NearestOnOutline(Vec2 p, double radius,
                                                        LayerShown&& layerShown) const;
 
+    // The index of the shown polyline nearest to p within radius; none when nothing is that
+    // near.
+    template <typename LayerShown>
+    [[nodiscard]] std::optional<std::size_t> NearestOutline(Vec2 p, double radius,
+                                                            LayerShown&& layerShown) const;
+
 private:
+    template <typename LayerShown>
+    [[nodiscard]] std::pair<std::optional<std::size_t>, std::optional<Vec2>> NearestOutlinePoint(
+        Vec2 p, double radius, LayerShown&& layerShown) const;
+
     BoxGrid m_itemGrid;
     BoxGrid m_pointGrid;
     std::optional<Box> m_extents;
@@ -163,8 +175,21 @@ void BoxGrid::Query(const Box& area, Visit&& visit) const {
 }
 
 template <typename LayerShown>
+std::optional<std::size_t> Underlay::NearestOutline(Vec2 p, double radius,
+                                                    LayerShown&& layerShown) const {
+    return NearestOutlinePoint(p, radius, layerShown).first;
+}
+
+template <typename LayerShown>
 std::optional<Vec2> Underlay::NearestOnOutline(Vec2 p, double radius,
                                                LayerShown&& layerShown) const {
+    return NearestOutlinePoint(p, radius, layerShown).second;
+}
+
+template <typename LayerShown>
+std::pair<std::optional<std::size_t>, std::optional<Vec2>> Underlay::NearestOutlinePoint(
+    Vec2 p, double radius, LayerShown&& layerShown) const {
+    std::optional<std::size_t> bestItem;
     std::optional<Vec2> best;
     double bestDistance = radius;
     const Box area{{p.x - radius, p.y - radius}, {p.x + radius, p.y + radius}};
@@ -183,10 +208,34 @@ std::optional<Vec2> Underlay::NearestOnOutline(Vec2 p, double radius,
             if (d <= bestDistance) {
                 bestDistance = d;
                 best = q;
+                bestItem = i;
             }
         }
     });
-    return best;
+    return {bestItem, best};
+}
+
+// The points of the shown polyline nearest to p (within radius) as a path: from its end nearer
+// p, or all the way round a closed one from its first point back to it; repeated points once.
+// Empty when none is that near.
+template <typename LayerShown>
+[[nodiscard]] std::vector<Vec2> OutlineAlong(const Underlay& underlay, Vec2 p, double radius,
+                                             LayerShown&& layerShown) {
+    std::vector<Vec2> path;
+    const auto found = underlay.NearestOutline(p, radius, layerShown);
+    if (!found) return path;
+    const UnderlayItem& item = underlay.items[*found];
+    const auto begin = underlay.points.begin() + item.first;
+    for (auto it = begin; it != begin + item.count; ++it) {
+        if (path.empty() || !(path.back() == *it)) path.push_back(*it);
+    }
+    if (item.closed && path.size() > 1 && !(path.back() == path.front())) {
+        path.push_back(path.front());
+    } else if (!item.closed && path.size() > 1 &&
+               Distance(p, path.back()) < Distance(p, path.front())) {
+        std::reverse(path.begin(), path.end());
+    }
+    return path;
 }
 
 }  // namespace pelimator::board

@@ -13,6 +13,7 @@
 #include "board/model/application.h"
 #include "board/model/document.h"
 #include "board/model/tool.h"
+#include "board/model/underlay.h"
 #include "host/point_list.h"
 
 namespace pelimator::board {
@@ -342,6 +343,40 @@ TEST(PathAlong, TheDocumentAnswersForItsViewAndTheToolTellsShift) {
     EXPECT_FALSE(document->PathAlong(far, *document->View()));
     document->LayerTable()->SetVisible(0, false);
     EXPECT_FALSE(document->PathAlong(near, *document->View()));
+
+    // Where the board has nothing of its own, a curve the file draws beneath is taken as shown:
+    // an open one from its nearer end, a closed one all the way round.
+    auto underlay = std::make_shared<Underlay>();
+    underlay->points = {{100, 0}, {110, 0}, {110, 0}, {120, 5},  // open, a point repeated
+                        {200, 0}, {210, 0}, {210, 10}};          // closed
+    UnderlayItem open;
+    open.first = 0;
+    open.count = 4;
+    UnderlayItem closed = open;
+    closed.first = 4;
+    closed.count = 3;
+    closed.closed = true;
+    underlay->items = {open, closed};
+    underlay->Finish();
+    document->SetUnderlay(underlay);
+    document->LayerTable()->SetVisible(0, true);
+    const auto listed = [](const host::HostPointListPtr& list) {
+        std::vector<Vec2> points;
+        for (std::int32_t i = 0; list && i < list->Count(); ++i) {
+            points.push_back({list->Item(i)->X(), list->Item(i)->Y()});
+        }
+        return points;
+    };
+    host::PlainPoint nearEnd(119.0, 4.8);
+    EXPECT_EQ(listed(document->PathAlong(nearEnd, *document->View())),
+              (std::vector<Vec2>{{120, 5}, {110, 0}, {100, 0}}));
+    host::PlainPoint onClosed(209.9, 5.0);
+    EXPECT_EQ(listed(document->PathAlong(onClosed, *document->View())),
+              (std::vector<Vec2>{{200, 0}, {210, 0}, {210, 10}, {200, 0}}));
+    EXPECT_EQ(listed(document->PathAlong(near, *document->View())).size(), 4U)
+        << "the board's own line comes first";
+    document->LayerTable()->SetVisible(0, false);
+    EXPECT_FALSE(document->PathAlong(nearEnd, *document->View())) << "hidden beneath too";
 
     struct Sink : host::HostToolEvents {
         std::shared_ptr<BoardTool> tool;
