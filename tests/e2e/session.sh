@@ -1,0 +1,78 @@
+# Shared by the end-to-end scripts (sourced): a scratch folder with a copy of the program, a
+# virtual X server of its own, and finding the program's windows. Sets work, DISPLAY, HOME and
+# the XDG folders; the script sets app_pid once it starts the program.
+work=$(mktemp -d)
+display=""
+app_pid=""
+xvfb_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  if [ "${KEEP_E2E:-0}" = 1 ]; then echo "left in $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+# e2e_prepare EXE: the program copied into a fresh program folder, private home and runtime.
+e2e_prepare() {
+  mkdir -p "$work/program" "$work/home" "$work/runtime"
+  chmod 700 "$work/runtime"
+  cp "$1" "$work/program/pelimator"
+}
+
+# Xvfb picks a free display itself (checking lock files first would race with any other X
+# server starting at the same time) and writes its number once it accepts connections.
+# -noreset: the server stays as it is when the readiness probe disconnects.
+e2e_start_x() {
+  Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp -noreset \
+    3>"$work/display" >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 300); do
+    display=$(head -n 1 "$work/display" 2>/dev/null || true)
+    [ -n "$display" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -z "$display" ] || ! DISPLAY=":$display" xdotool getmouselocation >/dev/null 2>&1; then
+    # Not a fault of the program: this machine cannot run an X server. Reported as skipped.
+    echo "skipped: the virtual X server did not start"
+    cat "$work/xvfb.log"
+    exit 77
+  fi
+  export DISPLAY=":$display"
+  export HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/home/.config"
+  unset QT_QPA_PLATFORM
+}
+
+window_of() {  # window_of TITLE-REGEX -> the first visible window id with that name
+  local id
+  for _ in $(seq 300); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  echo "no window named $1" >&2
+  cat "$work/app.log" >&2
+  if ! kill -0 "$xvfb_pid" 2>/dev/null; then
+    echo "the virtual X server has ended:" >&2
+    cat "$work/xvfb.log" >&2
+  fi
+  return 1
+}
+geometry_of() {  # geometry_of WINDOW -> "X Y W H"
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  echo "$X $Y $WIDTH $HEIGHT"
+}
+
+# tool_window -> the tool panel: the board and the panel both open at start, both titled with
+# the program's name at the end; the panel is the smaller.
+tool_window() {
+  window_of 'Pelimator$' >/dev/null
+  for _ in $(seq 100); do
+    [ "$(xdotool search --onlyvisible --name 'Pelimator$' | wc -l)" -ge 2 ] && break
+    sleep 0.1
+  done
+  for id in $(xdotool search --onlyvisible --name 'Pelimator$'); do
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    echo "$((WIDTH * HEIGHT)) $id"
+  done | sort -n | head -n 1 | cut -d' ' -f2
+}
