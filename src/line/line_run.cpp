@@ -65,7 +65,8 @@ std::vector<PathPoint> ReadPoints(const host::HostPointList& points) {
     return plain;
 }
 
-// The length of the polyline through the host's points.
+}  // namespace
+
 double PolylineLength(const host::HostPointList& points) {
     const std::int32_t count = points.Count();
     double length = 0.0;
@@ -81,8 +82,6 @@ double PolylineLength(const host::HostPointList& points) {
     }
     return length;
 }
-
-}  // namespace
 
 WorkLimitError::WorkLimitError(std::int64_t estimate, std::int64_t limit)
     : Error(WorkLimitText(estimate, limit)), m_estimate(estimate), m_limit(limit) {}

@@ -60,6 +60,10 @@ inline constexpr const char* kNewLayerName = "地況線";
 [[nodiscard]] std::int16_t HostCurveKind(settings::PathKind kind) noexcept;
 [[nodiscard]] std::int16_t PatternDir(settings::UpSide up) noexcept;  // -1 (True) for Left
 
+// The length of the polyline through the host's points: the estimate of a line's length (the
+// curves through the points are about as long).
+[[nodiscard]] double PolylineLength(const host::HostPointList& points);
+
 // An upper bound of the entities a path of pathLength makes at pitch: every chord of the
 // resampled path uses up at least one pitch of length, and the end rule adds at most one point;
 // the pick count is added as margin for the points the host's curve may add. Saturates at

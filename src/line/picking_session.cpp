@@ -18,24 +18,6 @@ constexpr const char* kAlongPrompt =
 constexpr const char* kNothingAlongText = "その位置に線、円弧、ポリラインがありません。";
 constexpr const char* kPreviewLimitedNote = " (線が長いので、プレビューは指示した点までです)";
 
-// The length of the polygon through the points: the estimate of the line's length a preview
-// decides its scope by (the curves through the points are about as long).
-double PolygonLength(const host::HostPointList& points) {
-    double length = 0.0;
-    const std::int32_t count = points.Count();
-    double px = 0.0;
-    double py = 0.0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const auto point = points.Item(i);
-        const double x = point->X();
-        const double y = point->Y();
-        if (i > 0) length += std::hypot(x - px, y - py);
-        px = x;
-        py = y;
-    }
-    return length;
-}
-
 }  // namespace
 
 PickingSession::PickingSession(host::HostFactory& factory, host::StatusSink prompt)
@@ -225,7 +207,7 @@ PickingSession::PreviewScope PickingSession::UpdatePreview(const host::HostViewP
         const double pitch = LinePitch(*m_document, options, settings);
         const std::int64_t estimate =
             std::isfinite(pitch) && pitch > 0.0
-                ? EstimateEntities(PolygonLength(*picks), pitch, picks->Count())
+                ? EstimateEntities(PolylineLength(*picks), pitch, picks->Count())
                 : 0;
         const std::int64_t budget =
             options.fitToEnd ? kPreviewEntityBudget / kFitCostFactor : kPreviewEntityBudget;

@@ -38,17 +38,6 @@ for _ in $(seq 100); do [ -s "$ini" ] && break; sleep 0.1; done
 [ -s "$ini" ] || { echo "no line was drawn"; cat "$work/app.log"; exit 1; }
 
 drawing="$work/saved.dxf"
-read -r bx by bw bh < <(geometry_of "$board")
-xdotool mousemove "$((bx + 30))" "$((by + 11))" click 1
-sleep 0.5
-xdotool key a  # 名前を付けて保存(A)...
-window_of '名前を付けて保存' >/dev/null
-sleep 0.5
-xdotool key ctrl+a
-xdotool type --delay 20 "$drawing"
-xdotool key Return
-for _ in $(seq 50); do [ -s "$drawing" ] && break; sleep 0.1; done
-[ -s "$drawing" ] || { echo "the drawing was not saved"; cat "$work/app.log"; exit 1; }
-if [ -n "${E2E_SCREENSHOT:-}" ]; then import -window root "$E2E_SCREENSHOT"; fi
+save_as "$board" "$drawing"
 /usr/bin/python3 "$checker" "$drawing"
 echo "e2e: wave drawn along the polyline, drawing saved"

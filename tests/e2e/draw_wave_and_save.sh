@@ -34,19 +34,8 @@ for key in Poly Type Mag Dir; do
   grep -qi "^$key=" "$ini" || { echo "settings file lacks $key"; cat "$ini" 2>/dev/null; exit 1; }
 done
 
-# Save through the board's ファイル menu (at the left of its menu bar) and its save dialog.
+# Save through the board's file menu.
 drawing="$work/saved.dxf"
-read -r bx by bw bh < <(geometry_of "$board")
-xdotool mousemove "$((bx + 30))" "$((by + 11))" click 1
-sleep 0.5
-xdotool key a  # 名前を付けて保存(A)...
-window_of '名前を付けて保存' >/dev/null
-sleep 0.5
-xdotool key ctrl+a
-xdotool type --delay 20 "$drawing"
-xdotool key Return
-for _ in $(seq 50); do [ -s "$drawing" ] && break; sleep 0.1; done
-[ -s "$drawing" ] || { echo "the drawing was not saved"; cat "$work/app.log"; exit 1; }
-if [ -n "${E2E_SCREENSHOT:-}" ]; then import -window root "$E2E_SCREENSHOT"; fi
+save_as "$board" "$drawing"
 /usr/bin/python3 "$checker" "$drawing" 10
 echo "e2e: wave drawn, settings stored, drawing saved"

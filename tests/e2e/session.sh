@@ -76,3 +76,21 @@ tool_window() {
     echo "$((WIDTH * HEIGHT)) $id"
   done | sort -n | head -n 1 | cut -d' ' -f2
 }
+
+# save_as BOARD-WINDOW FILE: saves through the board's ファイル menu (at the left of its menu bar)
+# and its save dialog, waits for the file and takes a screenshot when E2E_SCREENSHOT names one.
+save_as() {
+  local bx by bw bh
+  read -r bx by bw bh < <(geometry_of "$1")
+  xdotool mousemove "$((bx + 30))" "$((by + 11))" click 1
+  sleep 0.5
+  xdotool key a  # 名前を付けて保存(A)...
+  window_of '名前を付けて保存' >/dev/null
+  sleep 0.5
+  xdotool key ctrl+a
+  xdotool type --delay 20 "$2"
+  xdotool key Return
+  for _ in $(seq 50); do [ -s "$2" ] && break; sleep 0.1; done
+  [ -s "$2" ] || { echo "the drawing was not saved"; cat "$work/app.log"; exit 1; }
+  if [ -n "${E2E_SCREENSHOT:-}" ]; then import -window root "$E2E_SCREENSHOT"; fi
+}
