@@ -67,3 +67,18 @@ function(pelimator_fuzzer name)
     set_tests_properties(${name}_corpus PROPERTIES LABELS fuzz TIMEOUT 300)
   endif()
 endfunction()
+
+# pelimator_embed_text(<target> <file> <function> <namespace>): compiles <file> (relative to the
+# calling CMakeLists.txt) into <target> as `std::string_view <namespace>::<function>() noexcept`,
+# made again whenever the file changes.
+function(pelimator_embed_text target file function namespace)
+  cmake_path(ABSOLUTE_PATH file BASE_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}" OUTPUT_VARIABLE input)
+  cmake_path(GET file STEM stem)
+  set(output "${CMAKE_CURRENT_BINARY_DIR}/${stem}_embedded.cpp")
+  add_custom_command(OUTPUT "${output}"
+    COMMAND "${CMAKE_COMMAND}" "-DINPUT=${input}" "-DOUTPUT=${output}" "-DNAME=${function}"
+            "-DNAMESPACE=${namespace}" -P "${PROJECT_SOURCE_DIR}/cmake/embed_text.cmake"
+    DEPENDS "${input}" "${PROJECT_SOURCE_DIR}/cmake/embed_text.cmake"
+    COMMENT "Embedding ${file}" VERBATIM)
+  target_sources(${target} PRIVATE "${output}")
+endfunction()
