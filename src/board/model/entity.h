@@ -57,9 +57,6 @@ void RotateEntity(EntityData& entity, Vec2 pivot, double degrees) noexcept;
 // stored radius, so the centre too). Cheap (no trigonometry) and never smaller than the drawn
 // entity. A coordinate that is not finite means the entity cannot be drawn or caught.
 [[nodiscard]] Box ConservativeBox(const EntityData& entity) noexcept;
-[[nodiscard]] inline bool IsFiniteBox(const Box& box) noexcept {
-    return IsFinite(box.min) && IsFinite(box.max);
-}
 
 // The entity as a point sequence: a line's two ends, or an arc flattened so that no point of the
 // arc (at its stored radius) is farther than tolerance from the sequence. At least two points.

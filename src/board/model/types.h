@@ -35,6 +35,15 @@ struct Box {
     Vec2 max;
 };
 
+[[nodiscard]] inline bool IsFiniteBox(const Box& box) noexcept {
+    return IsFinite(box.min) && IsFinite(box.max);
+}
+
+// Whether the boxes share a point (touching edges count).
+[[nodiscard]] inline bool BoxesOverlap(const Box& a, const Box& b) noexcept {
+    return a.min.x <= b.max.x && b.min.x <= a.max.x && a.min.y <= b.max.y && b.min.y <= a.max.y;
+}
+
 // Colour as 8-bit red, green, blue.
 struct Rgb {
     std::uint8_t r = 0;
@@ -42,6 +51,21 @@ struct Rgb {
     std::uint8_t b = 0;
     friend constexpr bool operator==(Rgb a, Rgb b) noexcept = default;
 };
+
+// 0xRRGGBB: as DXF group code 420 holds a true colour and as a document keeps own colours.
+[[nodiscard]] constexpr std::int32_t PackRgb(Rgb colour) noexcept {
+    return static_cast<std::int32_t>((std::uint32_t{colour.r} << 16U) |
+                                     (std::uint32_t{colour.g} << 8U) | colour.b);
+}
+// Bits above the lowest 24 are ignored.
+[[nodiscard]] constexpr Rgb UnpackRgb(std::uint32_t packed) noexcept {
+    return {static_cast<std::uint8_t>((packed >> 16U) & 0xFFU),
+            static_cast<std::uint8_t>((packed >> 8U) & 0xFFU),
+            static_cast<std::uint8_t>(packed & 0xFFU)};
+}
+[[nodiscard]] constexpr Rgb UnpackRgb(std::int32_t packed) noexcept {
+    return UnpackRgb(static_cast<std::uint32_t>(packed));
+}
 
 // How a view maps drawing units to screen pixels: screen x grows right, screen y grows down.
 //   screenX = (x - origin.x) * pixelsPerUnit,  screenY = (origin.y - y) * pixelsPerUnit

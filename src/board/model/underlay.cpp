@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace pelimator::board {
 
@@ -67,60 +68,6 @@ Vec2 NearestOnSegment(Vec2 p, Vec2 a, Vec2 b) noexcept {
     return a + t * d;
 }
 
-std::int64_t BoxGrid::Cell(double v, double origin, std::int64_t size) const noexcept {
-    const double c = std::floor((v - origin) / m_cell);
-    if (!(c > 0.0)) return 0;
-    if (c >= static_cast<double>(size - 1)) return size - 1;
-    return static_cast<std::int64_t>(c);
-}
-
-void BoxGrid::Build(const std::vector<Box>& boxes) {
-    m_boxes = boxes;
-    m_large.clear();
-    m_items.clear();
-    m_start.clear();
-    m_columns = m_rows = 0;
-    if (boxes.empty()) return;
-    Box all = EmptyBox();
-    std::vector<double> sizes;
-    sizes.reserve(boxes.size());
-    for (const Box& box : boxes) {
-        Grow(all, box.min);
-        Grow(all, box.max);
-        sizes.push_back(std::max(box.max.x - box.min.x, box.max.y - box.min.y));
-    }
-    const double span = std::max(all.max.x - all.min.x, all.max.y - all.min.y);
-    // Cells about as large as most boxes, at most 2048 a side and about one box per cell.
-    const auto middle = sizes.begin() + static_cast<std::ptrdiff_t>(sizes.size() * 9 / 10);
-    std::nth_element(sizes.begin(), middle, sizes.end());
-    const double bySize = *middle;
-    const double byCount = span / std::max(1.0, std::sqrt(static_cast<double>(boxes.size())));
-    m_cell = std::max({bySize, byCount, span / 2048.0, 1e-9});
-    m_min = all.min;
-    m_columns = static_cast<std::int64_t>((all.max.x - all.min.x) / m_cell) + 1;
-    m_rows = static_cast<std::int64_t>((all.max.y - all.min.y) / m_cell) + 1;
-    std::vector<std::uint32_t> cellOf(boxes.size(), kNoUnderlayIndex);
-    m_start.assign(static_cast<std::size_t>(m_columns * m_rows) + 1, 0);
-    for (std::size_t i = 0; i < boxes.size(); ++i) {
-        const Box& box = boxes[i];
-        if (box.max.x - box.min.x > m_cell || box.max.y - box.min.y > m_cell) {
-            m_large.push_back(static_cast<std::uint32_t>(i));
-            continue;
-        }
-        const auto cell = static_cast<std::uint32_t>(Cell(box.min.y, m_min.y, m_rows) * m_columns +
-                                                     Cell(box.min.x, m_min.x, m_columns));
-        cellOf[i] = cell;
-        ++m_start[cell + 1];
-    }
-    for (std::size_t c = 1; c < m_start.size(); ++c) m_start[c] += m_start[c - 1];
-    m_items.resize(m_start.back());
-    std::vector<std::uint32_t> fill(m_start.begin(), m_start.end() - 1);
-    for (std::size_t i = 0; i < boxes.size(); ++i) {
-        if (cellOf[i] != kNoUnderlayIndex)
-            m_items[fill[cellOf[i]]++] = static_cast<std::uint32_t>(i);
-    }
-}
-
 void Underlay::Finish() {
     std::vector<Box> boxes;
     boxes.reserve(items.size());
@@ -141,13 +88,14 @@ void Underlay::Finish() {
         Grow(all, box.min);
         Grow(all, box.max);
     }
-    m_itemGrid.Build(boxes);
-    boxes.clear();
+    m_itemGrid.Build(std::move(boxes));
+    std::vector<Box> pointBoxes;
+    pointBoxes.reserve(snapPoints.size());
     for (const UnderlayPoint& p : snapPoints) {
-        boxes.push_back({p.point, p.point});
+        pointBoxes.push_back({p.point, p.point});
         Grow(all, p.point);
     }
-    m_pointGrid.Build(boxes);
+    m_pointGrid.Build(std::move(pointBoxes));
     if (all.min.x <= all.max.x) {
         m_extents = all;
     } else {

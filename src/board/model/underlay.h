@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "board/model/box_grid.h"
 #include "board/model/types.h"
 
 namespace pelimator::board {
@@ -69,28 +70,6 @@ struct UnderlayPoint {
     std::int32_t layer = 0;
 };
 
-// A static grid of boxes: items whose box is at most one cell are filed in the cell of their
-// lower-left corner, larger ones kept in a list checked one by one.
-class BoxGrid {
-public:
-    void Build(const std::vector<Box>& boxes);
-    // Calls visit(i) for every i whose box overlaps area.
-    template <typename Visit>
-    void Query(const Box& area, Visit&& visit) const;
-
-private:
-    [[nodiscard]] std::int64_t Cell(double v, double origin, std::int64_t size) const noexcept;
-
-    std::vector<Box> m_boxes;
-    Vec2 m_min;
-    double m_cell = 1.0;
-    std::int64_t m_columns = 0;
-    std::int64_t m_rows = 0;
-    std::vector<std::uint32_t> m_start;
-    std::vector<std::uint32_t> m_items;
-    std::vector<std::uint32_t> m_large;
-};
-
 class Underlay {
 public:
     std::vector<UnderlayItem> items;
@@ -141,38 +120,12 @@ private:
 };
 using UnderlayPtr = std::shared_ptr<const Underlay>;
 
-[[nodiscard]] inline bool BoxesOverlap(const Box& a, const Box& b) noexcept {
-    return a.min.x <= b.max.x && b.min.x <= a.max.x && a.min.y <= b.max.y && b.min.y <= a.max.y;
-}
-
 // The box holding both (either may be none).
 [[nodiscard]] std::optional<Box> UnionOf(const std::optional<Box>& a,
                                          const std::optional<Box>& b) noexcept;
 
 // The point of segment a-b nearest to p.
 [[nodiscard]] Vec2 NearestOnSegment(Vec2 p, Vec2 a, Vec2 b) noexcept;
-
-template <typename Visit>
-void BoxGrid::Query(const Box& area, Visit&& visit) const {
-    const auto check = [&](std::uint32_t i) {
-        if (BoxesOverlap(m_boxes[i], area)) visit(std::size_t{i});
-    };
-    if (m_columns > 0 && m_rows > 0) {
-        const std::int64_t x0 = Cell(area.min.x - m_cell, m_min.x, m_columns);
-        const std::int64_t x1 = Cell(area.max.x, m_min.x, m_columns);
-        const std::int64_t y0 = Cell(area.min.y - m_cell, m_min.y, m_rows);
-        const std::int64_t y1 = Cell(area.max.y, m_min.y, m_rows);
-        for (std::int64_t row = y0; row <= y1; ++row) {
-            for (std::int64_t column = x0; column <= x1; ++column) {
-                const auto cell = static_cast<std::size_t>(row * m_columns + column);
-                for (std::uint32_t k = m_start[cell]; k < m_start[cell + 1]; ++k) {
-                    check(m_items[k]);
-                }
-            }
-        }
-    }
-    for (const std::uint32_t i : m_large) check(i);
-}
 
 template <typename LayerShown>
 std::optional<std::size_t> Underlay::NearestOutline(Vec2 p, double radius,
