@@ -10,7 +10,7 @@
 #include "board/model/application.h"
 #include "board/model/chains.h"
 #include "board/model/factory.h"
-#include "board/model/tool.h"
+#include "board/model/tool_object.h"
 #include "geometry/calc.h"
 #include "host/point_list.h"
 #include "line/picking_session.h"
@@ -82,7 +82,8 @@ void BM_MoveWithPreview(benchmark::State& state) {
             state.SkipWithError("no preview");
         }
         state.counters["whole"] = scope == PickingSession::PreviewScope::WithCursor ? 1 : 0;
-        entities = std::dynamic_pointer_cast<board::BoardTool>(picking.tool)->Preview().size();
+        entities =
+            std::dynamic_pointer_cast<board::BoardToolObject>(picking.tool)->Preview().size();
     }
     state.counters["arcs"] = static_cast<double>(entities);
 }

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "board/model/tool.h"
+#include "board/model/tool_object.h"
 #include "host/errors.h"
 
 namespace pelimator::board {
@@ -71,11 +71,11 @@ void BoardApplication::RemoveDocument(std::size_t index) {
     if (wasActive) Notify(ApplicationChange::DocumentActivated, m_active);
 }
 
-std::shared_ptr<BoardTool> BoardApplication::CreateTool() {
-    return BoardTool::Create(weak_from_this());
+std::shared_ptr<BoardToolObject> BoardApplication::CreateTool() {
+    return BoardToolObject::Create(weak_from_this());
 }
 
-void BoardApplication::SetRunningTool(const std::shared_ptr<BoardTool>& tool) {
+void BoardApplication::SetRunningTool(const std::shared_ptr<BoardToolObject>& tool) {
     m_runningTool = tool;
     Notify(ApplicationChange::Tool, nullptr);
 }

@@ -15,7 +15,7 @@
 
 namespace pelimator::board {
 
-class BoardTool;
+class BoardToolObject;
 
 // What changed, as told to the application's observers; document is the one concerned (null
 // for Visibility and Tool).
@@ -53,13 +53,13 @@ public:
     [[nodiscard]] const BoardDocumentPtr& Active() const noexcept { return m_active; }
 
     // A new tool object of this application (not started).
-    [[nodiscard]] std::shared_ptr<BoardTool> CreateTool();
+    [[nodiscard]] std::shared_ptr<BoardToolObject> CreateTool();
     // The started tool, or null: the window forwards its canvas input there.
-    [[nodiscard]] std::shared_ptr<BoardTool> RunningTool() const noexcept {
+    [[nodiscard]] std::shared_ptr<BoardToolObject> RunningTool() const noexcept {
         return m_runningTool.lock();
     }
-    // For BoardTool: records the started tool (null when it stopped) and tells the observers.
-    void SetRunningTool(const std::shared_ptr<BoardTool>& tool);
+    // For BoardToolObject: records the started tool (null when it stopped) and tells the observers.
+    void SetRunningTool(const std::shared_ptr<BoardToolObject>& tool);
 
     using Observer = std::function<void(ApplicationChange, const BoardDocumentPtr&)>;
     ObserverId AddObserver(Observer callback);
@@ -72,7 +72,7 @@ private:
     bool m_visible = false;
     std::vector<BoardDocumentPtr> m_documents;
     BoardDocumentPtr m_active;
-    std::weak_ptr<BoardTool> m_runningTool;
+    std::weak_ptr<BoardToolObject> m_runningTool;
     ObserverList<ApplicationChange, const BoardDocumentPtr&> m_observers;
 };
 using BoardApplicationPtr = std::shared_ptr<BoardApplication>;

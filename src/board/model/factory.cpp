@@ -3,7 +3,7 @@
 
 #include "board/model/curve.h"
 #include "board/model/entity.h"
-#include "board/model/tool.h"
+#include "board/model/tool_object.h"
 #include "host/errors.h"
 #include "host/point_list.h"
 

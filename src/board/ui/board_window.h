@@ -8,7 +8,7 @@
 
 #include "board/model/application.h"
 #include "board/model/document.h"
-#include "board/model/tool.h"
+#include "board/model/tool_object.h"
 
 class QAction;
 class QLabel;
@@ -104,7 +104,7 @@ private:
 
     BoardApplicationPtr m_application;
     ObserverId m_applicationObserver = 0;
-    std::weak_ptr<BoardTool> m_watchedTool;
+    std::weak_ptr<BoardToolObject> m_watchedTool;
     ObserverId m_toolObserver = 0;
     int m_newCount = 0;
     bool m_syncingTabs = false;

@@ -9,7 +9,7 @@
 #include <cmath>
 #include <exception>
 
-#include "board/model/tool.h"
+#include "board/model/tool_object.h"
 #include "board/ui/key_codes.h"
 
 namespace pelimator::board {
@@ -100,7 +100,7 @@ Vec2 Canvas::ToDrawing(QPointF screen) const noexcept {
     return Transform().ToDrawing({screen.x(), screen.y()});
 }
 
-std::shared_ptr<BoardTool> Canvas::Tool() const {
+std::shared_ptr<BoardToolObject> Canvas::Tool() const {
     const auto application = m_application.lock();
     return application ? application->RunningTool() : nullptr;
 }
@@ -120,7 +120,7 @@ bool Canvas::ShiftClickAtLastClick() {
     const auto tool = Tool();
     if (!m_lastClick || !tool || tool->Marks().size() > 1) return false;
     const Vec2 p = *m_lastClick;
-    ToTool([p](BoardTool& running, const BoardViewPtr& view) {
+    ToTool([p](BoardToolObject& running, const BoardViewPtr& view) {
         // The click on the line picked a first point: that pick is taken back first.
         if (!running.Marks().empty()) running.Back(view);
         running.Click(view, p, 1);
@@ -171,7 +171,7 @@ void Canvas::paintEvent(QPaintEvent* /*event*/) {
     // Changes the tool makes while handing over its band are painted now, not by another paint.
     m_placed = true;
     m_painting = true;
-    ToTool([](BoardTool& tool, const BoardViewPtr& view) { tool.RubberDisplay(view); });
+    ToTool([](BoardToolObject& tool, const BoardViewPtr& view) { tool.RubberDisplay(view); });
     // Painted into an image first: entities under a pixel are written straight into it.
     if (m_frame.size() != size()) m_frame = QImage(size(), QImage::Format_ARGB32_Premultiplied);
     {
@@ -204,12 +204,12 @@ void Canvas::mousePressEvent(QMouseEvent* event) {
         case Qt::LeftButton:
             m_lastClick = p;
             ToTool([p, shift = (event->modifiers() & Qt::ShiftModifier) ? 1 : 0](
-                       BoardTool& tool, const BoardViewPtr& view) {
+                       BoardToolObject& tool, const BoardViewPtr& view) {
                 tool.Click(view, p, static_cast<std::int16_t>(shift));
             });
             break;
         case Qt::RightButton:
-            ToTool([](BoardTool& tool, const BoardViewPtr& view) { tool.Back(view); });
+            ToTool([](BoardToolObject& tool, const BoardViewPtr& view) { tool.Back(view); });
             break;
         case Qt::MiddleButton:
             m_panFrom = event->position();
@@ -226,9 +226,9 @@ void Canvas::mouseDoubleClickEvent(QMouseEvent* event) {
     // double click is only the double-click event (the base class would make it a press).
     if (event->button() == Qt::LeftButton) {
         const Vec2 p = ToDrawing(event->position());
-        ToTool([p](BoardTool& tool, const BoardViewPtr& view) { tool.DoubleClick(view, p); });
+        ToTool([p](BoardToolObject& tool, const BoardViewPtr& view) { tool.DoubleClick(view, p); });
     } else if (event->button() == Qt::RightButton) {
-        ToTool([](BoardTool& tool, const BoardViewPtr& view) { tool.Back(view); });
+        ToTool([](BoardToolObject& tool, const BoardViewPtr& view) { tool.Back(view); });
     }
     event->accept();
 }
@@ -251,7 +251,7 @@ void Canvas::mouseMoveEvent(QMouseEvent* event) {
     m_cursor = p;
     UpdateSnapTarget();
     emit cursorMoved(p.x, p.y);
-    ToTool([p](BoardTool& tool, const BoardViewPtr& view) { tool.MouseMove(view, p); });
+    ToTool([p](BoardToolObject& tool, const BoardViewPtr& view) { tool.MouseMove(view, p); });
     update();
 }
 
@@ -285,7 +285,7 @@ void Canvas::keyPressEvent(QKeyEvent* event) {
             PanByPixels({0.0, -dy});
             return;
         case Qt::Key_Backspace:
-            ToTool([](BoardTool& tool, const BoardViewPtr& view) { tool.Back(view); });
+            ToTool([](BoardToolObject& tool, const BoardViewPtr& view) { tool.Back(view); });
             return;
         default:
             break;
@@ -296,7 +296,7 @@ void Canvas::keyPressEvent(QKeyEvent* event) {
         return;
     }
     const std::int16_t shift = ShiftState(event->modifiers());
-    ToTool([&](BoardTool& tool, const BoardViewPtr& view) { tool.Key(view, *code, shift); });
+    ToTool([&](BoardToolObject& tool, const BoardViewPtr& view) { tool.Key(view, *code, shift); });
 }
 
 void Canvas::leaveEvent(QEvent* event) {

@@ -90,7 +90,7 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
-    [[nodiscard]] std::shared_ptr<BoardTool> Tool() const;
+    [[nodiscard]] std::shared_ptr<BoardToolObject> Tool() const;
     // Runs a forward to the tool, turning an exception into the failed signal.
     template <typename Forward>
     void ToTool(Forward&& forward);

@@ -10,7 +10,7 @@
 
 #include "board/model/curve.h"
 #include "board/model/factory.h"
-#include "board/model/tool.h"
+#include "board/model/tool_object.h"
 #include "host/errors.h"
 #include "host/point_list.h"
 
@@ -159,7 +159,7 @@ TEST(BoardFactory, MakesFreeStandingObjectsAndCurvesFollowTheDrawingScale) {
     EXPECT_EQ(AsBoardEntity(*arc)->Data().kind, EntityKind::Arc);
     EXPECT_EQ(factory.CreatePointList()->Count(), 0);
     auto tool = factory.CreateTool();
-    EXPECT_NE(std::dynamic_pointer_cast<BoardTool>(tool), nullptr);
+    EXPECT_NE(std::dynamic_pointer_cast<BoardToolObject>(tool), nullptr);
 
     auto document = app->AddDocument("a");
     auto curve = std::dynamic_pointer_cast<BoardCurve>(factory.CreateCurve());

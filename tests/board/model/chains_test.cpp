@@ -12,7 +12,7 @@
 
 #include "board/model/application.h"
 #include "board/model/document.h"
-#include "board/model/tool.h"
+#include "board/model/tool_object.h"
 #include "board/model/underlay.h"
 #include "host/point_list.h"
 
@@ -379,7 +379,7 @@ TEST(PathAlong, TheDocumentAnswersForItsViewAndTheToolTellsShift) {
     EXPECT_FALSE(document->PathAlong(nearEnd, *document->View())) << "hidden beneath too";
 
     struct Sink : host::HostToolEvents {
-        std::shared_ptr<BoardTool> tool;
+        std::shared_ptr<BoardToolObject> tool;
         std::vector<std::pair<std::int16_t, Vec2>> downs;  // ClickShift and point of each
         void RapidTool_Connect(const host::HostViewPtr&) override {}
         void RapidTool_DisConnect(const host::HostViewPtr&) override {}
@@ -393,7 +393,7 @@ TEST(PathAlong, TheDocumentAnswersForItsViewAndTheToolTellsShift) {
         void RapidTool_MouseMove(const host::HostViewPtr&, const host::HostPointPtr&) override {}
         void RapidTool_RubberDisp(const host::HostViewPtr&) override {}
     } sink;
-    sink.tool = std::dynamic_pointer_cast<BoardTool>(application->CreateTool());
+    sink.tool = std::dynamic_pointer_cast<BoardToolObject>(application->CreateTool());
     sink.tool->SetEventSink(&sink);
     sink.tool->Start();
     document->LayerTable()->SetVisible(0, true);  // the end point (2, 3) is there to snap to

@@ -8,7 +8,7 @@
 #include "board/model/application.h"
 #include "board/model/curve.h"
 #include "board/model/entity.h"
-#include "board/model/tool.h"
+#include "board/model/tool_object.h"
 #include "board/ui/board_window.h"
 #include "host/point_list.h"
 
@@ -20,7 +20,7 @@ namespace {
 // Picks points, marks them and shows a smooth band through them and the cursor; Esc stops.
 class DemoPicker final : public host::HostToolEvents {
 public:
-    explicit DemoPicker(std::shared_ptr<BoardTool> tool) : m_tool(std::move(tool)) {}
+    explicit DemoPicker(std::shared_ptr<BoardToolObject> tool) : m_tool(std::move(tool)) {}
 
     void RapidTool_Connect(const host::HostViewPtr&) override {}
     void RapidTool_DisConnect(const host::HostViewPtr&) override { m_points.clear(); }
@@ -56,7 +56,7 @@ public:
     }
 
 private:
-    std::shared_ptr<BoardTool> m_tool;
+    std::shared_ptr<BoardToolObject> m_tool;
     std::vector<Vec2> m_points;
     std::shared_ptr<BoardCurve> m_curve;
 };

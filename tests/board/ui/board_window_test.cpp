@@ -22,7 +22,7 @@
 #include "board/files/drawing_file.h"
 #include "board/model/application.h"
 #include "board/model/entity.h"
-#include "board/model/tool.h"
+#include "board/model/tool_object.h"
 #include "board/ui/canvas.h"
 #include "board/ui/layer_dialog.h"
 #include "board/ui/recording_sink.h"
@@ -77,7 +77,7 @@ struct Board {
             if (!QTest::qWaitForWindowExposed(window.get())) qWarning("window not exposed");
         }
     }
-    std::shared_ptr<BoardTool> StartTool() {
+    std::shared_ptr<BoardToolObject> StartTool() {
         auto tool = app->CreateTool();
         tool->SetEventSink(&sink);
         tool->Start();

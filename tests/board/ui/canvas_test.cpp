@@ -13,7 +13,7 @@
 #include "board/model/application.h"
 #include "board/model/curve.h"
 #include "board/model/entity.h"
-#include "board/model/tool.h"
+#include "board/model/tool_object.h"
 #include "board/ui/key_codes.h"
 #include "board/ui/recording_sink.h"
 #include "host/point_list.h"
@@ -30,7 +30,7 @@ struct Board {
     RecordingSink sink;
     BoardApplicationPtr app = BoardApplication::Create();
     BoardDocumentPtr document = app->AddDocument("テスト図面");
-    std::shared_ptr<BoardTool> tool = app->CreateTool();
+    std::shared_ptr<BoardToolObject> tool = app->CreateTool();
     std::unique_ptr<Canvas> canvas;
 
     Board() {
