@@ -41,28 +41,14 @@ constexpr std::array<std::uint32_t, 256> kPalette = {
     0xA55267, 0x7F001F, 0x7F3F4F, 0x4C0013, 0x4C262F, 0x260009, 0x581317, 0x000000, 0x656565,
     0x666666, 0x999999, 0xCCCCCC, 0xFFFFFF};
 
-Rgb FromPacked(std::uint32_t packed) noexcept {
-    return {static_cast<std::uint8_t>((packed >> 16U) & 0xFFU),
-            static_cast<std::uint8_t>((packed >> 8U) & 0xFFU),
-            static_cast<std::uint8_t>(packed & 0xFFU)};
-}
 }  // namespace
-
-std::int32_t PackRgb(Rgb colour) noexcept {
-    return static_cast<std::int32_t>((static_cast<std::uint32_t>(colour.r) << 16U) |
-                                     (static_cast<std::uint32_t>(colour.g) << 8U) | colour.b);
-}
-
-Rgb UnpackRgb(std::int32_t packed) noexcept {
-    return FromPacked(static_cast<std::uint32_t>(packed) & 0xFFFFFFU);
-}
 
 Rgb AciToRgb(std::int32_t aci) noexcept {
     const std::int32_t index = std::abs(aci);
     // 7 is "the foreground colour": black on the board's white paper. 0 and 256 (by block, by
     // layer) and anything out of range mean nothing on a layer: black as well.
     if (index < 1 || index > 255 || index == 7) return {};
-    return FromPacked(kPalette[static_cast<std::size_t>(index)]);
+    return UnpackRgb(kPalette[static_cast<std::size_t>(index)]);
 }
 
 std::int32_t NearestAci(Rgb colour) noexcept {
@@ -71,7 +57,7 @@ std::int32_t NearestAci(Rgb colour) noexcept {
     long bestDistance = std::numeric_limits<long>::max();
     for (std::size_t i = 1; i < 256; ++i) {
         if (i == 7) continue;
-        const Rgb candidate = FromPacked(kPalette[i]);
+        const Rgb candidate = UnpackRgb(kPalette[i]);
         const long dr = static_cast<long>(candidate.r) - colour.r;
         const long dg = static_cast<long>(candidate.g) - colour.g;
         const long db = static_cast<long>(candidate.b) - colour.b;

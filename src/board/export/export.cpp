@@ -24,7 +24,7 @@ namespace {
 constexpr double kMmPerInch = 25.4;
 
 [[noreturn]] void Fail(const std::string& path, const std::string& what) {
-    throw FileError("ファイル「" + FileNameOf(path) + "」に書き出せません: " + what);
+    throw FileError("ファイル「" + FileNameOf(path) + "」にエクスポートできません: " + what);
 }
 
 void CheckStyle(const ExportStyle& style, const std::string& path) {
@@ -81,9 +81,7 @@ void Paint(QPainter& painter, const BoardDocument& document, Vec2 originMm, QSiz
         const LayerData* layer = layers.Find(entity.layer);
         Rgb colour = layer != nullptr ? layer->colour : Rgb{};
         if (i < ownColours.size() && ownColours[i] != 0) {
-            const std::uint32_t own = ownColours[i];
-            colour = {static_cast<std::uint8_t>(own >> 16U), static_cast<std::uint8_t>(own >> 8U),
-                      static_cast<std::uint8_t>(own)};
+            colour = UnpackRgb(ownColours[i]);
         }
         pen.setColor(QColor(colour.r, colour.g, colour.b));
         painter.setPen(pen);

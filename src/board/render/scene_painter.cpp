@@ -271,9 +271,7 @@ void ScenePainter::CollectEntities(const BoardLayers& layers, std::span<const En
             const std::uint32_t own = ownColours[i];
             if (own != cachedOwn) {
                 cachedOwn = own;
-                cachedOwnBatch = BatchForColour({static_cast<std::uint8_t>(own >> 16U),
-                                                 static_cast<std::uint8_t>(own >> 8U),
-                                                 static_cast<std::uint8_t>(own)});
+                cachedOwnBatch = BatchForColour(UnpackRgb(own));
             }
             batch = cachedOwnBatch;
         }

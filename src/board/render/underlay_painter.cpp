@@ -83,8 +83,7 @@ QList<qreal> DashPattern(const std::vector<double>& pattern, double pixelsPerUni
 }  // namespace
 
 QColor UnderlayPainter::ColourOf(Rgb colour, const QColor& background) {
-    const std::uint32_t packed =
-        (std::uint32_t{colour.r} << 16U) | (std::uint32_t{colour.g} << 8U) | colour.b;
+    const auto packed = static_cast<std::uint32_t>(PackRgb(colour));
     for (const auto& [key, shown] : m_colours) {
         if (key == packed) return shown;
     }
