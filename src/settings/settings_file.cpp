@@ -30,10 +30,13 @@ std::int32_t Length(const clsIniEdit& ini, const char* section, const char* key,
     return Clamped(ini, section, key, defaultValue, kLengthMin, kLengthMax);
 }
 
-std::int32_t Change(const clsIniEdit& ini) { return ini.GetInt("Layer", "Change", 1) == 1 ? 1 : 0; }
+// The defaults are the structures' own initial values, written once in the header.
+std::int32_t Change(const clsIniEdit& ini, std::int32_t defaultValue) {
+    return ini.GetInt("Layer", "Change", defaultValue) == 1 ? 1 : 0;
+}
 
-std::int32_t Layer(const clsIniEdit& ini) {
-    return Clamped(ini, "Layer", "Number", 200, kLayerMin, kLayerMax);
+std::int32_t Layer(const clsIniEdit& ini, std::int32_t defaultValue) {
+    return Clamped(ini, "Layer", "Number", defaultValue, kLayerMin, kLayerMax);
 }
 
 }  // namespace
@@ -44,11 +47,12 @@ std::string SettingsFilePath(const std::string& programDir) {
 }
 
 MainOptions ReadMainOptions(const clsIniEdit& ini) {
+    const MainOptions d;
     MainOptions o;
-    o.Poly = OptionIndex(ini, "Poly", PathKind::ThroughPoints, PathKind::ThroughPoints);
-    o.Type = OptionIndex(ini, "Type", LineKind::Wave, LineKind::Zigzag);
-    o.Mag = Clamped(ini, "Main", "Mag", 100, kMagMin, kMagMax);
-    o.Dir = OptionIndex(ini, "Dir", UpSide::Left, UpSide::Right);
+    o.Poly = OptionIndex(ini, "Poly", d.Poly, PathKind::ThroughPoints);
+    o.Type = OptionIndex(ini, "Type", d.Type, LineKind::Zigzag);
+    o.Mag = Clamped(ini, "Main", "Mag", d.Mag, kMagMin, kMagMax);
+    o.Dir = OptionIndex(ini, "Dir", d.Dir, UpSide::Right);
     return o;
 }
 
@@ -65,24 +69,26 @@ bool WriteMainOptions(clsIniEdit& ini, const MainOptions& o) {
 }
 
 RunSettings ReadRunSettings(const clsIniEdit& ini) {
+    const RunSettings d;
     RunSettings s;
-    s.LayerChange = Change(ini);
-    s.LayerNumber = Layer(ini);
-    s.WaveWidth = Length(ini, "Wave", "Width", 5);
-    s.WaveRadius = Length(ini, "Wave", "Radius", 4);
-    s.ZigzagWidth = Length(ini, "Zigzag", "Width", 5);
-    s.ZigzagHeight = Length(ini, "Zigzag", "Height", 3);
+    s.LayerChange = Change(ini, d.LayerChange);
+    s.LayerNumber = Layer(ini, d.LayerNumber);
+    s.WaveWidth = Length(ini, "Wave", "Width", d.WaveWidth);
+    s.WaveRadius = Length(ini, "Wave", "Radius", d.WaveRadius);
+    s.ZigzagWidth = Length(ini, "Zigzag", "Width", d.ZigzagWidth);
+    s.ZigzagHeight = Length(ini, "Zigzag", "Height", d.ZigzagHeight);
     return s;
 }
 
 DialogSettings ReadDialogSettings(const clsIniEdit& ini) {
+    const DialogSettings d;
     DialogSettings s;
-    s.WaveWidth = Length(ini, "Wave", "Width", 5);
-    s.WaveRadius = Length(ini, "Wave", "Radius", 3);
-    s.ZigzagWidth = Length(ini, "Zigzag", "Width", 5);
-    s.ZigzagHeight = Length(ini, "Zigzag", "Height", 5);
-    s.LayerChange = Change(ini);
-    s.LayerNumber = Layer(ini);
+    s.WaveWidth = Length(ini, "Wave", "Width", d.WaveWidth);
+    s.WaveRadius = Length(ini, "Wave", "Radius", d.WaveRadius);
+    s.ZigzagWidth = Length(ini, "Zigzag", "Width", d.ZigzagWidth);
+    s.ZigzagHeight = Length(ini, "Zigzag", "Height", d.ZigzagHeight);
+    s.LayerChange = Change(ini, d.LayerChange);
+    s.LayerNumber = Layer(ini, d.LayerNumber);
     return s;
 }
 
@@ -101,9 +107,10 @@ bool WriteDialogSettings(clsIniEdit& ini, const DialogSettings& s) {
 }
 
 BoardChoices ReadBoardChoices(const clsIniEdit& ini) {
+    const BoardChoices d;
     BoardChoices c;
-    c.FitEnd = ini.GetInt("Board", "FitEnd", 0) == 1;
-    c.Preview = ini.GetInt("Board", "Preview", 1) != 0;
+    c.FitEnd = ini.GetInt("Board", "FitEnd", d.FitEnd ? 1 : 0) == 1;
+    c.Preview = ini.GetInt("Board", "Preview", d.Preview ? 1 : 0) != 0;
     return c;
 }
 
