@@ -1,8 +1,6 @@
 // Benchmark of a whole batch run: 10,000 paths of 100 picked points each into one DXF, from
 // reading the points to the written file.
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -10,9 +8,9 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include "batch/batch.h"
+#include "support/temp_dir.h"
 
 namespace pelimator::batch {
 namespace {
@@ -24,10 +22,6 @@ constexpr int kPointsPerPath = 100;
 class Workspace {
 public:
     Workspace() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "pelimator-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        m_dir = pattern;
         std::mt19937 random(12345);
         std::uniform_real_distribution<double> turn(-0.6, 0.6);
         std::ofstream points(File("points.txt"));
@@ -46,19 +40,11 @@ public:
         }
         std::ofstream(File("Korvane.ini")) << "[Wave]\nWidth=5\nRadius=4\n[Zigzag]\nWidth=5\n";
     }
-    Workspace(const Workspace&) = delete;
-    Workspace& operator=(const Workspace&) = delete;
-    ~Workspace() {
-        std::error_code error;
-        std::filesystem::remove_all(m_dir, error);
-    }
-    [[nodiscard]] std::string File(const std::string& name) const {
-        return (m_dir / name).string();
-    }
-    [[nodiscard]] std::string Dir() const { return m_dir.string(); }
+    [[nodiscard]] std::string File(const std::string& name) const { return m_dir.File(name); }
+    [[nodiscard]] std::string Dir() const { return m_dir.Path().string(); }
 
 private:
-    std::filesystem::path m_dir;
+    pelimator::testing::TempDir m_dir;
 };
 
 const Workspace& SharedWorkspace() {

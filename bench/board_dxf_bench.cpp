@@ -8,11 +8,11 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include "batch/batch.h"
-#include "board/files/drawing_file.h"
 #include "board/dxf/dxf_file.h"
+#include "board/files/drawing_file.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -25,10 +25,6 @@ constexpr int kPointsPerPath = 1001;
 class Workspace {
 public:
     Workspace() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "pelimator-io-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        m_dir = pattern;
         {
             std::ofstream points(File("points.txt"));
             for (int p = 0; p < kPaths; ++p) {
@@ -44,23 +40,15 @@ public:
         std::ostringstream out;
         std::ostringstream err;
         pelimator::batch::BatchStreams streams{in, out, err, false};
-        if (pelimator::batch::RunBatch(args, streams, m_dir.string()) != 0) {
+        if (pelimator::batch::RunBatch(args, streams, m_dir.Path().string()) != 0) {
             std::fputs(err.str().c_str(), stderr);
             std::abort();
         }
     }
-    Workspace(const Workspace&) = delete;
-    Workspace& operator=(const Workspace&) = delete;
-    ~Workspace() {
-        std::error_code error;
-        std::filesystem::remove_all(m_dir, error);
-    }
-    [[nodiscard]] std::string File(const std::string& name) const {
-        return (m_dir / name).string();
-    }
+    [[nodiscard]] std::string File(const std::string& name) const { return m_dir.File(name); }
 
 private:
-    std::filesystem::path m_dir;
+    pelimator::testing::TempDir m_dir;
 };
 
 const Workspace& Shared() {

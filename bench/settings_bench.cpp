@@ -1,39 +1,26 @@
 // Cost of the settings file's reads and atomic writes, on the settings file and on a large file.
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include "settings/ini_edit.h"
 #include "settings/settings_file.h"
+#include "support/temp_dir.h"
 
 namespace {
 
 using pelimator::settings::clsIniEdit;
 
-// A file in a fresh directory under the system's temporary directory, removed afterwards.
+// A settings file in a scratch directory, removed afterwards.
 class ScratchFile {
 public:
-    explicit ScratchFile(const std::string& content) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "pelimator-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        m_dir = pattern;
-        m_path = (m_dir / "Korvane.ini").string();
-        std::ofstream(m_path, std::ios::binary) << content;
+    explicit ScratchFile(const std::string& content) : m_path(m_dir.File("Korvane.ini")) {
+        pelimator::testing::WriteBytes(m_path, content);
     }
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-    ScratchFile(ScratchFile&&) = delete;
-    ScratchFile& operator=(ScratchFile&&) = delete;
-    ~ScratchFile() { std::filesystem::remove_all(m_dir); }
     [[nodiscard]] const std::string& Path() const { return m_path; }
 
 private:
-    std::filesystem::path m_dir;
+    pelimator::testing::TempDir m_dir;
     std::string m_path;
 };
 

@@ -41,6 +41,8 @@ endfunction()
 function(pelimator_bench name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
+  # The tests' helpers (support/temp_dir.h) serve the benchmarks too.
+  target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests")
   target_link_libraries(${name} PRIVATE ${ARG_LINKS} benchmark::benchmark pelimator_options)
 endfunction()
 
