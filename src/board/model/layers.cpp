@@ -10,7 +10,7 @@ namespace pelimator::board {
 
 namespace {
 std::string MissingLayer(std::int32_t number) {
-    return "画層 " + std::to_string(number) + " がありません";
+    return "レイヤ " + std::to_string(number) + " がありません";
 }
 }  // namespace
 
@@ -32,7 +32,7 @@ std::int32_t BoardLayers::IndexOf(std::int32_t number) const {
 host::HostLayerPtr BoardLayers::Add(std::int32_t number, const std::string& name,
                                     std::int32_t /*flags*/) {
     if (Find(number) != nullptr) {
-        throw HostError("画層 " + std::to_string(number) + " はすでにあります");
+        throw HostError("レイヤ " + std::to_string(number) + " はすでにあります");
     }
     m_layers.push_back({number, name.empty() ? std::to_string(number) : name, {}, true});
     m_drawing->NoteChange(DrawingChange::Layers);
@@ -41,7 +41,7 @@ host::HostLayerPtr BoardLayers::Add(std::int32_t number, const std::string& name
 
 const LayerData& BoardLayers::At(std::size_t index) const {
     if (index >= m_layers.size()) {
-        throw HostError("画層の番号が範囲外です: " + std::to_string(index));
+        throw HostError("レイヤの番号が範囲外です: " + std::to_string(index));
     }
     return m_layers[index];
 }
@@ -85,7 +85,7 @@ void BoardLayers::SetVisible(std::int32_t number, bool visible) {
 }
 
 void BoardLayers::Remove(std::int32_t number) {
-    if (number == 0) throw HostError("画層 0 は削除できません");
+    if (number == 0) throw HostError("レイヤ 0 は削除できません");
     (void)Require(number);
     std::erase_if(m_layers, [number](const LayerData& layer) { return layer.number == number; });
     m_drawing->NoteChange(DrawingChange::Layers);

@@ -256,7 +256,7 @@ bool FileMenu::ExportTo(ExportKind kind, const QString& path) {
     const BoardDocumentPtr document = Active();
     if (!document) return false;
     try {
-        const BusyGuard busy(m_host, QStringLiteral("「%1」に書き出しています...").arg(path));
+        const BusyGuard busy(m_host, QStringLiteral("「%1」にエクスポートしています...").arg(path));
         switch (kind) {
             case ExportKind::Svg:
                 ExportSvg(*document, path.toStdString(), {});
@@ -272,7 +272,7 @@ bool FileMenu::ExportTo(ExportKind kind, const QString& path) {
         m_host.ShowError(QString::fromStdString(error.what()));
         return false;
     }
-    m_host.ShowStatus(QStringLiteral("「%1」に書き出しました").arg(path));
+    m_host.ShowStatus(QStringLiteral("「%1」にエクスポートしました").arg(path));
     return true;
 }
 

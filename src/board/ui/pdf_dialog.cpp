@@ -44,7 +44,7 @@ PdfDialog::PdfDialog(std::optional<Box> extentMm, const QString& scaleText,
                      const PdfOptions& options, QWidget* parent)
     : QDialog(parent), m_extent(extentMm), m_scaleText(scaleText), m_options(options) {
     setObjectName(QStringLiteral("pdfDialog"));
-    setWindowTitle(QStringLiteral("PDF に書き出す"));
+    setWindowTitle(QStringLiteral("PDF にエクスポート"));
 
     m_paper = new QComboBox(this);
     m_paper->setObjectName(QStringLiteral("paperBox"));
@@ -75,7 +75,7 @@ PdfDialog::PdfDialog(std::optional<Box> extentMm, const QString& scaleText,
     m_useFit = new QPushButton(QStringLiteral("用紙に合わせる"), this);
     m_useFit->setObjectName(QStringLiteral("useFit"));
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    m_buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("書き出す"));
+    m_buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("エクスポート"));
     m_buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
     // Enter exports once the sheet fits, whichever button was pressed last; the way-out buttons
     // hide themselves when used, and the focus must not fall to キャンセル.
