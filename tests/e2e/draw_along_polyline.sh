@@ -27,11 +27,11 @@ app_pid=$!
 main=$(tool_window)
 xdotool windowfocus --sync "$main" key --clearmodifiers space
 board=$(window_of ' — Pelimator$')
-sleep 0.5
+wait_for "the board to settle" settled_twice "$board"
 read -r bx by bw bh < <(geometry_of "$board")
 cx=$((bx + bw / 2)); cy=$((by + bh / 2))
 xdotool mousemove "$cx" "$cy" keydown shift click 1 keyup shift
-sleep 0.5
+wait_for "the board's focus" has_focus "$board"
 xdotool key Return
 ini="$work/program/Korvane.ini"
 for _ in $(seq 100); do [ -s "$ini" ] && break; sleep 0.1; done

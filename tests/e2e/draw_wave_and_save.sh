@@ -18,12 +18,11 @@ main=$(tool_window)
 # The start button has the focus when the window opens: the drafter's first step.
 xdotool windowfocus --sync "$main" key --clearmodifiers space
 board=$(window_of ' — Pelimator$')
-sleep 0.5
+wait_for "the board to settle" settled_twice "$board"
 read -r bx by bw bh < <(geometry_of "$board")
 cx=$((bx + bw / 2)); cy=$((by + bh / 2))
 for dx in -300 -100 100; do
   xdotool mousemove "$((cx + dx))" "$((cy + (dx / 4)))" click 1
-  sleep 0.2
 done
 xdotool mousemove "$((cx + 300))" "$cy" click --repeat 2 --delay 80 1
 

@@ -63,6 +63,32 @@ geometry_of() {  # geometry_of WINDOW -> "X Y W H"
   echo "$X $Y $WIDTH $HEIGHT"
 }
 
+# wait_for DESCRIPTION COMMAND...: runs COMMAND every 0.05 s until it succeeds (at most 15 s).
+wait_for() {
+  local what="$1"
+  shift
+  for _ in $(seq 300); do
+    "$@" >/dev/null 2>&1 && return 0
+    sleep 0.05
+  done
+  echo "timed out waiting for $what" >&2
+  cat "$work/app.log" >&2
+  return 1
+}
+settled_twice() {  # the window is mapped and has the same geometry in two reads 0.05 s apart
+  local first
+  first=$(xdotool getwindowgeometry "$1") || return 1
+  sleep 0.05
+  [ "$first" = "$(xdotool getwindowgeometry "$1")" ]
+}
+has_focus() {  # the keyboard focus is on window $1 (its client window or the X focus itself)
+  [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] ||
+    [ "$(xdotool getwindowfocus -f 2>/dev/null)" = "$1" ]
+}
+more_windows_than() {  # the program shows more than $1 windows
+  [ "$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | wc -l)" -gt "$1" ]
+}
+
 # tool_window -> the tool panel: the board and the panel both open at start, both titled with
 # the program's name at the end; the panel is the smaller.
 tool_window() {
@@ -80,13 +106,14 @@ tool_window() {
 # save_as BOARD-WINDOW FILE: saves through the board's ファイル menu (at the left of its menu bar)
 # and its save dialog, waits for the file and takes a screenshot when E2E_SCREENSHOT names one.
 save_as() {
-  local bx by bw bh
+  local bx by bw bh shown dialog
   read -r bx by bw bh < <(geometry_of "$1")
+  shown=$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | wc -l)
   xdotool mousemove "$((bx + 30))" "$((by + 11))" click 1
-  sleep 0.5
+  wait_for "the file menu" more_windows_than "$shown"
   xdotool key a  # 名前を付けて保存(A)...
-  window_of '名前を付けて保存' >/dev/null
-  sleep 0.5
+  dialog=$(window_of '名前を付けて保存')
+  wait_for "the save dialog's focus" has_focus "$dialog"
   xdotool key ctrl+a
   xdotool type --delay 20 "$2"
   xdotool key Return

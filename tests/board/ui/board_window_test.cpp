@@ -470,10 +470,12 @@ void BoardWindowTest::openedDrawingFarFromTheOriginShowsWhole() {
     Canvas* canvas = board.window->CurrentCanvas();
     QVERIFY(canvas != nullptr);
     QCOMPARE(QString::fromStdString(canvas->Document()->Name()), QStringLiteral("遠い図面.dxf"));
-    QTest::qWait(50);  // the first paint
     const auto bounds = canvas->Document()->DrawingModel()->Bounds();
     QVERIFY(bounds.has_value());
     const QRectF shown(QPointF(0, 0), QSizeF(canvas->size()));
+    // The first paint fits the drawing to the canvas.
+    QTRY_VERIFY(shown.contains(canvas->ToScreen(bounds->min)) &&
+                shown.contains(canvas->ToScreen(bounds->max)));
     for (const Vec2 corner : {bounds->min, bounds->max}) {
         const QPointF p = canvas->ToScreen(corner);
         QVERIFY2(shown.contains(p), qPrintable(QStringLiteral("%1, %2").arg(p.x()).arg(p.y())));
