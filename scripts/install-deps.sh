@@ -13,6 +13,7 @@ packages=(
   python3 python3-ezdxf                           # an independent DXF reader for tests
   python3-matplotlib                              # ezdxf's drawing add-on: pictures to compare
   desktop-file-utils dpkg-dev                     # checks the menu entry; the Debian package
+  clang-format clang-tidy                         # the style check of changed files (.ci/run)
 )
 
 missing=()

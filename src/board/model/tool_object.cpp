@@ -160,7 +160,7 @@ void BoardToolObject::Click(const host::HostViewPtr& view, Vec2 point, std::int1
     auto* sink = Sink();
     if (sink == nullptr || !target) return;
     // Cleared on the way out whatever the event does.
-    struct Reset {
+    struct Reset {  // NOLINT(cppcoreguidelines-special-member-functions): a local guard
         std::int16_t& flag;
         ~Reset() { flag = 0; }
     } reset{m_clickShift};

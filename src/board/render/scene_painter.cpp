@@ -38,7 +38,7 @@ constexpr double kBandTolerancePixels = 0.3;
 QImage* DirectTarget(QPainter& painter, QSize size) {
     QPaintDevice* device = painter.device();
     if (device == nullptr || device->devType() != QInternal::Image) return nullptr;
-    auto* image = static_cast<QImage*>(device);
+    auto* image = dynamic_cast<QImage*>(device);
     const QImage::Format format = image->format();
     if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
         format != QImage::Format_ARGB32_Premultiplied) {

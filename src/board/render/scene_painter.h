@@ -107,7 +107,7 @@ private:
     // The batch for a layer number (made on first use in a paint).
     std::size_t BatchFor(const BoardLayers& layers, std::int32_t layer);
     // The batch of lines drawn in colour (as shown on the background).
-    std::size_t BatchForColour(Rgb colour);
+    std::size_t BatchForColour(Rgb rgb);
 
     // The entity pass in progress: its size in pixels, transform and clip box.
     struct Frame {

@@ -203,7 +203,7 @@ void Canvas::mousePressEvent(QMouseEvent* event) {
     switch (event->button()) {
         case Qt::LeftButton:
             m_lastClick = p;
-            ToTool([p, shift = (event->modifiers() & Qt::ShiftModifier) ? 1 : 0](
+            ToTool([p, shift = event->modifiers().testFlag(Qt::ShiftModifier) ? 1 : 0](
                        BoardToolObject& tool, const BoardViewPtr& view) {
                 tool.Click(view, p, static_cast<std::int16_t>(shift));
             });

@@ -30,6 +30,8 @@ public:
     ~Canvas() override;
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
+    Canvas(Canvas&&) = delete;
+    Canvas& operator=(Canvas&&) = delete;
 
     [[nodiscard]] const BoardDocumentPtr& Document() const noexcept { return m_document; }
     [[nodiscard]] const ViewTransform& Transform() const noexcept;

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
+#include <array>
 
 #include "base/errors.h"
 #include "board/files/drawing_file.h"
@@ -238,8 +239,9 @@ bool FileMenu::SaveTo(const BoardDocumentPtr& document, const QString& path) {
 bool FileMenu::Export(ExportKind kind) {
     const BoardDocumentPtr document = Active();
     if (!document) return false;
-    static const char* const kSuffix[] = {"svg", "png", "pdf"};
-    static const char* const kFilter[] = {"SVG 画像 (*.svg)", "PNG 画像 (*.png)", "PDF (*.pdf)"};
+    static constexpr std::array<const char*, 3> kSuffix{"svg", "png", "pdf"};
+    static constexpr std::array<const char*, 3> kFilter{"SVG 画像 (*.svg)", "PNG 画像 (*.png)",
+                                                        "PDF (*.pdf)"};
     const auto index = static_cast<std::size_t>(kind);
     if (kind == ExportKind::Pdf && !m_host.AskPdfOptions(m_pdfOptions)) return false;
     if (kind == ExportKind::Png && !m_host.AskPngOptions(m_pngOptions)) return false;
