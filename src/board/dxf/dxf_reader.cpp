@@ -128,18 +128,18 @@ bool IsCount(std::string_view type, int code) noexcept {
 class Parser {
 public:
     Parser(DxfSource& source, DxfReadResult& result)
-        : m_s(source), m_result(result), m_reader(source.bytes, source.layout, source.fileName) {}
+        : m_source(source), m_result(result), m_reader(source.bytes, source.layout, source.fileName) {}
 
     void Run() {
-        const std::string_view data = m_s.bytes;
+        const std::string_view data = m_source.bytes;
         if (data.find_first_not_of(" \t\r\n") == std::string_view::npos) {
-            throw FileError("図面ファイル「" + m_s.fileName + "」を開けません: ファイルが空です");
+            throw FileError("図面ファイル「" + m_source.fileName + "」を開けません: ファイルが空です");
         }
         // Records come about every 150 bytes in drawings of lines and arcs. Room reserved
         // beyond what is used is never touched, so it costs no memory.
-        m_s.records.reserve(data.size() / 100 + 16);
+        m_source.records.reserve(data.size() / 100 + 16);
         m_result.content.entities.reserve(data.size() / 100 + 16);
-        m_s.entityRecord.reserve(data.size() / 100 + 16);
+        m_source.entityRecord.reserve(data.size() / 100 + 16);
         bool sawEof = false;
         while (m_reader.Next(m_tag)) {
             if (m_tag.code == 0) {
@@ -155,26 +155,26 @@ public:
         if (!sawEof) m_reader.Fail("ファイルが途中で切れています (終わりの EOF がありません)");
         FlushPolyline();
         // A section or table left open ends where the file ends.
-        const std::size_t eof = m_s.records.back();
-        for (DxfPlace* place : {&m_s.header, &m_s.tables, &m_s.entities}) {
+        const std::size_t eof = m_source.records.back();
+        for (DxfPlace* place : {&m_source.header, &m_source.tables, &m_source.entities}) {
             if (place->found && place->end == 0) place->end = eof;
         }
-        for (DxfTablePlace* table : {&m_s.layerTable, &m_s.appidTable}) {
+        for (DxfTablePlace* table : {&m_source.layerTable, &m_source.appidTable}) {
             if (table->found && table->endTab == 0) table->endTab = eof;
         }
-        if (m_s.entitiesInsert == kNoDxfRecord) m_s.entitiesInsert = m_s.records.back();
-        if (m_s.tablesInsert == kNoDxfRecord) m_s.tablesInsert = m_s.entitiesInsert;
-        m_s.records.push_back(static_cast<std::uint32_t>(m_tag.end));
+        if (m_source.entitiesInsert == kNoDxfRecord) m_source.entitiesInsert = m_source.records.back();
+        if (m_source.tablesInsert == kNoDxfRecord) m_source.tablesInsert = m_source.entitiesInsert;
+        m_source.records.push_back(static_cast<std::uint32_t>(m_tag.end));
         Finish();
     }
 
 private:
     [[nodiscard]] std::string_view Value() const noexcept { return TrimDxf(m_tag.value); }
-    [[nodiscard]] std::size_t RecordIndex() const noexcept { return m_s.records.size() - 1; }
+    [[nodiscard]] std::size_t RecordIndex() const noexcept { return m_source.records.size() - 1; }
 
     // Starts the record whose "0" tag was just read; true for "0 EOF".
     bool BeginRecord() {
-        m_s.records.push_back(static_cast<std::uint32_t>(m_tag.begin));
+        m_source.records.push_back(static_cast<std::uint32_t>(m_tag.begin));
         m_type = Value();
         m_kind = Kind::Other;
         m_handleCode = 5;
@@ -207,14 +207,14 @@ private:
         if (m_table != nullptr && m_table->endTab == 0) m_table->endTab = m_tag.begin;
         m_table = nullptr;
         m_tableName = {};
-        if (m_section == Section::Header) m_s.header.end = m_tag.begin;
+        if (m_section == Section::Header) m_source.header.end = m_tag.begin;
         if (m_section == Section::Tables) {
-            m_s.tables.end = m_tag.begin;
+            m_source.tables.end = m_tag.begin;
             m_underlay.tablesLast = RecordIndex();
         }
         if (m_section == Section::Blocks) m_underlay.blocksLast = RecordIndex();
         if (m_section == Section::Entities) {
-            m_s.entities.end = m_tag.begin;
+            m_source.entities.end = m_tag.begin;
             FlushPolyline();
         }
         m_section = Section::None;
@@ -280,7 +280,7 @@ private:
                                IsCount(m_type, 91);
             }
         }
-        m_e = EntityFields{};
+        m_entity = EntityFields{};
         if (m_kind == Kind::LwPolyline) m_vertices.clear();
     }
 
@@ -304,17 +304,17 @@ private:
                 OnLayerTag();
                 break;
             case Kind::Appid:
-                if (code == 2 && Value() == kDxfAppName) m_s.hasOurAppid = true;
+                if (code == 2 && Value() == kDxfAppName) m_source.hasOurAppid = true;
                 break;
             case Kind::BlockRecord:
                 if (code == 5) m_blockHandle = Value();
                 if (code == 2 && EqualsNoCase(Value(), "*Model_Space")) {
-                    m_s.modelSpaceHandle = std::string(m_blockHandle);
+                    m_source.modelSpaceHandle = std::string(m_blockHandle);
                 }
                 break;
             case Kind::Ltype:
                 if (code == 2 && EqualsNoCase(Value(), "Continuous")) {
-                    m_s.continuous = std::string(Value());
+                    m_source.continuous = std::string(Value());
                 }
                 break;
             case Kind::Line:
@@ -342,29 +342,29 @@ private:
         if (name == "HEADER") {
             m_section = Section::Header;
             m_kind = Kind::Header;
-            m_s.header.found = true;
-            m_s.header.begin = m_sectionBegin;
+            m_source.header.found = true;
+            m_source.header.begin = m_sectionBegin;
             m_underlay.header = RecordIndex();
         } else if (name == "TABLES") {
             m_section = Section::Tables;
-            m_s.tables.found = true;
-            m_s.tables.begin = m_sectionBegin;
+            m_source.tables.found = true;
+            m_source.tables.begin = m_sectionBegin;
             m_underlay.tablesFirst = RecordIndex();
         } else if (name == "ENTITIES") {
             m_section = Section::Entities;
-            m_s.entities.found = true;
-            m_s.entities.begin = m_sectionBegin;
+            m_source.entities.found = true;
+            m_source.entities.begin = m_sectionBegin;
         } else if (name == "BLOCKS") {
             m_section = Section::Blocks;
             m_underlay.blocksFirst = RecordIndex();
         }
-        if (m_s.tablesInsert == kNoDxfRecord &&
+        if (m_source.tablesInsert == kNoDxfRecord &&
             (name == "BLOCKS" || name == "ENTITIES" || name == "OBJECTS")) {
-            m_s.tablesInsert = m_sectionBegin;
+            m_source.tablesInsert = m_sectionBegin;
         }
-        if (m_s.entitiesInsert == kNoDxfRecord &&
+        if (m_source.entitiesInsert == kNoDxfRecord &&
             (name == "OBJECTS" || name == "THUMBNAILIMAGE" || name == "ACDSDATA")) {
-            m_s.entitiesInsert = m_sectionBegin;
+            m_source.entitiesInsert = m_sectionBegin;
         }
     }
 
@@ -376,23 +376,23 @@ private:
         }
         const DxfPlace place{true, m_tag.begin, m_tag.end};
         if (m_variable == "$ACADVER" && code == 1) {
-            m_s.version = std::string(Value());
+            m_source.version = std::string(Value());
         } else if (m_variable == "$DWGCODEPAGE" && code == 3) {
             m_codePage = std::string(Value());
         } else if (m_variable == "$HANDSEED" && code == 5) {
             (void)ParseHandle(m_tag.value, m_handSeed);
-            m_s.handSeed = place;
+            m_source.handSeed = place;
         } else if (m_variable == "$HANDLING" && code == 70) {
             m_handling = m_tag.integer != 0;
         } else if (m_variable == "$DIMSCALE" && code == 40) {
             m_dimScale = m_tag.real;
-            m_s.dimScale = place;
+            m_source.dimScale = place;
         } else if (m_variable == "$CUSTOMPROPERTYTAG" && code == 1) {
             m_propertyTag = Value();
         } else if (m_variable == "$CUSTOMPROPERTY" && code == 1 &&
                    m_propertyTag == kDxfScaleProperty) {
             m_exactScale = ParseScale(Value());
-            m_s.scaleProperty = place;
+            m_source.scaleProperty = place;
         }
     }
 
@@ -400,8 +400,8 @@ private:
         const int code = m_tag.code;
         if (code == 2) {
             m_tableName = Value();
-            m_table = m_tableName == "LAYER"   ? &m_s.layerTable
-                      : m_tableName == "APPID" ? &m_s.appidTable
+            m_table = m_tableName == "LAYER"   ? &m_source.layerTable
+                      : m_tableName == "APPID" ? &m_source.appidTable
                                                : nullptr;
             if (m_table != nullptr) m_table->found = true;
         } else if (m_table != nullptr && code == 5) {
@@ -466,55 +466,55 @@ private:
         } else {
             return 0;
         }
-        return kOwnColour | (std::uint32_t{rgb.r} << 16U) | (std::uint32_t{rgb.g} << 8U) | rgb.b;
+        return kOwnColour | static_cast<std::uint32_t>(PackRgb(rgb));
     }
 
     void OnEntityTag() {
         switch (m_tag.code) {
             case 8:
-                m_e.layer = Value();
+                m_entity.layer = Value();
                 break;
             case 62:
-                m_e.colour = m_tag.integer;
+                m_entity.colour = m_tag.integer;
                 break;
             case 420:
-                m_e.trueColour = m_tag.integer;
+                m_entity.trueColour = m_tag.integer;
                 break;
             case 67:
-                m_e.paper = m_tag.integer != 0;
-                if (m_e.paper && m_section == Section::Entities) m_underlay.paperEntities = true;
+                m_entity.paper = m_tag.integer != 0;
+                if (m_entity.paper && m_section == Section::Entities) m_underlay.paperEntities = true;
                 break;
             case 10:
-                m_e.p10.x = m_tag.real;
+                m_entity.p10.x = m_tag.real;
                 break;
             case 20:
-                m_e.p10.y = m_tag.real;
+                m_entity.p10.y = m_tag.real;
                 break;
             case 11:
-                m_e.p11.x = m_tag.real;
+                m_entity.p11.x = m_tag.real;
                 break;
             case 21:
-                m_e.p11.y = m_tag.real;
+                m_entity.p11.y = m_tag.real;
                 break;
             case 40:
-                m_e.radius = m_tag.real;
+                m_entity.radius = m_tag.real;
                 break;
             case 50:
-                m_e.angle1 = m_tag.real;
+                m_entity.angle1 = m_tag.real;
                 break;
             case 51:
-                m_e.angle2 = m_tag.real;
+                m_entity.angle2 = m_tag.real;
                 break;
             case 42:
-                m_e.bulge = m_tag.real;
+                m_entity.bulge = m_tag.real;
                 break;
             case 70:
-                m_e.flags = m_tag.integer;
+                m_entity.flags = m_tag.integer;
                 break;
             case 210:
             case 220:
             case 230:
-                m_e.extrusion[static_cast<std::size_t>((m_tag.code - 210) / 10)] = m_tag.real;
+                m_entity.extrusion[static_cast<std::size_t>((m_tag.code - 210) / 10)] = m_tag.real;
                 break;
             default:
                 break;
@@ -542,7 +542,7 @@ private:
     }
 
     void CheckCount() {
-        const std::size_t rest = m_s.bytes.size() - m_reader.Offset();
+        const std::size_t rest = m_source.bytes.size() - m_reader.Offset();
         if (m_tag.integer < 0 || static_cast<std::uint64_t>(m_tag.integer) > rest / 4) {
             m_reader.Fail("グループコード " + std::to_string(m_tag.code) + " の件数 " +
                           std::to_string(m_tag.integer) + " がファイルの大きさに合いません");
@@ -555,10 +555,10 @@ private:
                 AddRawLayer();
                 break;
             case Kind::Line:
-                if (!m_e.paper) {
-                    CheckPoint(m_e.p10, "LINE");
-                    CheckPoint(m_e.p11, "LINE");
-                    AddLine(m_e.p10, m_e.p11, LayerOf(m_e.layer));
+                if (!m_entity.paper) {
+                    CheckPoint(m_entity.p10, "LINE");
+                    CheckPoint(m_entity.p11, "LINE");
+                    AddLine(m_entity.p10, m_entity.p11, LayerOf(m_entity.layer));
                     ++m_taken["LINE"];
                 }
                 break;
@@ -566,23 +566,23 @@ private:
             case Kind::Circle: {
                 const char* type = m_kind == Kind::Arc ? "ARC" : "CIRCLE";
                 const auto mirror = Mirror();
-                if (m_e.paper || !mirror) break;
-                const double to = m_kind == Kind::Arc ? m_e.angle2 : 360.0;
-                const double from = m_kind == Kind::Arc ? m_e.angle1 : 0.0;
-                AddArc(m_e.p10, m_e.radius, from, to, *mirror, type, LayerOf(m_e.layer));
+                if (m_entity.paper || !mirror) break;
+                const double to = m_kind == Kind::Arc ? m_entity.angle2 : 360.0;
+                const double from = m_kind == Kind::Arc ? m_entity.angle1 : 0.0;
+                AddArc(m_entity.p10, m_entity.radius, from, to, *mirror, type, LayerOf(m_entity.layer));
                 ++m_taken[type];
                 break;
             }
             case Kind::LwPolyline: {
                 const auto mirror = Mirror();
-                if (m_e.paper || !mirror) break;
+                if (m_entity.paper || !mirror) break;
                 m_polyOpen = true;
                 m_polyType = "LWPOLYLINE";
                 m_polyRecord = RecordIndex();
-                m_polyClosed = (m_e.flags & 1) != 0;
+                m_polyClosed = (m_entity.flags & 1) != 0;
                 m_polyMirror = *mirror;
-                m_polyLayer = LayerOf(m_e.layer);
-                m_polyColour = OwnColourOf(m_e);
+                m_polyLayer = LayerOf(m_entity.layer);
+                m_polyColour = OwnColourOf(m_entity);
                 for (PolyVertex& v : m_vertices) {
                     CheckPoint(v.point, "LWPOLYLINE");
                     if (m_polyMirror) {
@@ -597,21 +597,21 @@ private:
                 // 3-D polylines, meshes and polyface meshes are not flat drawings.
                 constexpr std::int64_t kNotFlat = 8 | 16 | 64;
                 const auto mirror = Mirror();
-                if (m_e.paper || !mirror || (m_e.flags & kNotFlat) != 0) break;
+                if (m_entity.paper || !mirror || (m_entity.flags & kNotFlat) != 0) break;
                 m_polyOpen = true;
                 m_polyType = "POLYLINE";
                 m_polyRecord = RecordIndex();
-                m_polyClosed = (m_e.flags & 1) != 0;
+                m_polyClosed = (m_entity.flags & 1) != 0;
                 m_polyMirror = *mirror;
-                m_polyLayer = LayerOf(m_e.layer);
-                m_polyColour = OwnColourOf(m_e);
+                m_polyLayer = LayerOf(m_entity.layer);
+                m_polyColour = OwnColourOf(m_entity);
                 m_vertices.clear();
                 break;
             }
             case Kind::Vertex:
                 if (m_polyOpen) {
-                    Vec2 point = m_e.p10;
-                    double bulge = m_e.bulge;
+                    Vec2 point = m_entity.p10;
+                    double bulge = m_entity.bulge;
                     CheckPoint(point, "POLYLINE");
                     if (m_polyMirror) {
                         point.x = -point.x;
@@ -632,7 +632,7 @@ private:
     // Whether the entity's plane is the drawing plane seen from below (its coordinates mirror
     // in X); none when it is tilted (the entity is then not shown).
     [[nodiscard]] std::optional<bool> Mirror() const {
-        const std::array<double, 3>& d = m_e.extrusion;
+        const std::array<double, 3>& d = m_entity.extrusion;
         if (std::abs(d[0]) < 1e-9 && std::abs(d[1]) < 1e-9 && d[2] != 0.0) return d[2] < 0.0;
         return std::nullopt;
     }
@@ -683,12 +683,12 @@ private:
 
     void Push(const EntityData& entity) {
         m_result.content.entities.push_back(entity);
-        m_s.entityRecord.push_back(
+        m_source.entityRecord.push_back(
             static_cast<std::uint32_t>(m_polyOpen ? m_polyRecord : RecordIndex()));
-        const std::uint32_t own = m_polyOpen ? m_polyColour : OwnColourOf(m_e);
+        const std::uint32_t own = m_polyOpen ? m_polyColour : OwnColourOf(m_entity);
         if (own != 0) {
-            m_s.entityColour.resize(m_s.entityRecord.size(), 0);
-            m_s.entityColour.back() = own;
+            m_source.entityColour.resize(m_source.entityRecord.size(), 0);
+            m_source.entityColour.back() = own;
         }
     }
 
@@ -761,34 +761,34 @@ private:
     // The code page, the layers and their numbers, the scale and the report, once every tag
     // was read.
     void Finish() {
-        m_s.handles = m_s.Modern() || m_handling;
-        m_s.nextHandle = std::max(m_handSeed, m_maxHandle + 1);
-        if (!m_s.Utf8()) {
+        m_source.handles = m_source.Modern() || m_handling;
+        m_source.nextHandle = std::max(m_handSeed, m_maxHandle + 1);
+        if (!m_source.Utf8()) {
             if (!m_codePage.empty()) {
-                m_s.codePage = m_codePage;
+                m_source.codePage = m_codePage;
             } else if (m_reader.SawNonAscii()) {
                 // UTF-8 first: Shift-JIS text is almost never valid UTF-8, while UTF-8 Japanese
                 // often passes as Shift-JIS byte pairs.
-                m_s.codePage = m_reader.AllUtf8()       ? "UTF-8"
+                m_source.codePage = m_reader.AllUtf8()       ? "UTF-8"
                                : m_reader.AllShiftJis() ? "ANSI_932"
                                                         : "ANSI_1252";
-                m_s.codePageGuessed = true;
-                m_result.report.guessedCodePage = m_s.codePage;
+                m_source.codePageGuessed = true;
+                m_result.report.guessedCodePage = m_source.codePage;
             }
         }
         BuildUnderlay();
         BuildLayers();
         const auto scale = m_exactScale ? *m_exactScale : ScaleFromFactor(m_dimScale);
-        m_s.scaleNumerator = m_result.content.scaleNumerator = scale.first;
-        m_s.scaleDenominator = m_result.content.scaleDenominator = scale.second;
-        m_s.scaleStored = m_exactScale.has_value() || scale != std::pair{1, 1};
+        m_source.scaleNumerator = m_result.content.scaleNumerator = scale.first;
+        m_source.scaleDenominator = m_result.content.scaleDenominator = scale.second;
+        m_source.scaleStored = m_exactScale.has_value() || scale != std::pair{1, 1};
 
-        m_s.entityPrint.reserve(m_result.content.entities.size());
+        m_source.entityPrint.reserve(m_result.content.entities.size());
         for (const EntityData& entity : m_result.content.entities) {
-            m_s.entityPrint.push_back(EntityPrint(entity));
+            m_source.entityPrint.push_back(EntityPrint(entity));
         }
         DxfOpenReport& report = m_result.report;
-        report.version = m_s.version;
+        report.version = m_source.version;
         for (const auto& [type, count] : m_counts) {
             const auto taken = m_taken.find(type);
             const std::size_t used = taken == m_taken.end() ? 0 : taken->second;
@@ -808,7 +808,7 @@ private:
         std::unordered_map<std::string, std::size_t> byKey;
         std::vector<std::string> names;
         for (std::size_t i = 0; i < m_raws.size(); ++i) {
-            std::string name = DecodeDxfString(m_raws[i].name, m_s.version, m_s.codePage);
+            std::string name = DecodeDxfString(m_raws[i].name, m_source.version, m_source.codePage);
             const auto [found, added] = byKey.emplace(LayerKey(name), firstRaw.size());
             if (added) {
                 firstRaw.push_back(i);
@@ -842,19 +842,19 @@ private:
         }
         if (!hasZero) {
             DxfLayerEntry zero{LayerData{0, "0", {}, true}, "0", kNoDxfRecord, false};
-            m_s.layers.push_back(zero);
+            m_source.layers.push_back(zero);
             m_result.content.layers.push_back(zero.read);
         }
         for (std::size_t b = 0; b < firstRaw.size(); ++b) {
             const RawLayer& raw = m_raws[firstRaw[b]];
             LayerData layer;
             layer.number = *numbers[b];
-            layer.name = raw.boardName ? DecodeDxfString(*raw.boardName, m_s.version, m_s.codePage)
+            layer.name = raw.boardName ? DecodeDxfString(*raw.boardName, m_source.version, m_source.codePage)
                                        : names[b];
             layer.colour = raw.trueColour ? UnpackRgb(static_cast<std::int32_t>(*raw.trueColour))
                                           : AciToRgb(static_cast<std::int32_t>(raw.colour));
             layer.visible = raw.colour >= 0 && (raw.flags & 1) == 0;
-            m_s.layers.push_back({layer, raw.name, raw.record, raw.ours});
+            m_source.layers.push_back({layer, raw.name, raw.record, raw.ours});
             m_result.content.layers.push_back(layer);
         }
         for (EntityData& entity : m_result.content.entities) {
@@ -878,12 +878,12 @@ private:
         const std::function<std::int32_t(std::string_view)> layerOf =
             [this](std::string_view name) { return LayerOf(name); };
         auto underlay = std::make_shared<Underlay>(
-            BuildDxfUnderlay(m_s, m_underlay, layerOf, &m_result.report.beneathKinds));
+            BuildDxfUnderlay(m_source, m_underlay, layerOf, &m_result.report.beneathKinds));
         m_result.report.paperSpace = m_result.report.paperSpace || underlay->paperSpace;
         if (!underlay->Empty()) m_result.underlay = std::move(underlay);
     }
 
-    DxfSource& m_s;
+    DxfSource& m_source;
     DxfReadResult& m_result;
     DxfTagReader m_reader;
     DxfTag m_tag;
@@ -912,7 +912,7 @@ private:
     std::string_view m_lastLayerName;
     std::int32_t m_lastLayer = 0;
 
-    EntityFields m_e;
+    EntityFields m_entity;
     bool m_countCheck = false;
     std::map<std::string, std::size_t> m_counts;
     std::map<std::string, std::size_t> m_taken;

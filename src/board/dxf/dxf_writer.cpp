@@ -49,7 +49,7 @@ bool InRange(Vec2 p) {
 
 class Saver {
 public:
-    Saver(const DxfSource& source, const DrawingState& state) : m_s(source), m_state(state) {
+    Saver(const DxfSource& source, const DrawingState& state) : m_source(source), m_state(state) {
         PlanLayers();
         CheckLoadedEntities();
     }
@@ -96,20 +96,20 @@ public:
 
 private:
     [[nodiscard]] std::size_t Loaded() const noexcept {
-        return std::min(m_s.entityRecord.size(), m_state.entities.size());
+        return std::min(m_source.entityRecord.size(), m_state.entities.size());
     }
     [[nodiscard]] std::string Encode(std::string_view text) const {
-        return EncodeDxfString(text, m_s.version, m_s.codePage);
+        return EncodeDxfString(text, m_source.version, m_source.codePage);
     }
     [[nodiscard]] std::string Decode(std::string_view raw) const {
-        return DecodeDxfString(raw, m_s.version, m_s.codePage);
+        return DecodeDxfString(raw, m_source.version, m_source.codePage);
     }
 
     // Which layers need a record written or re-emitted, and their DXF names.
     void PlanLayers() {
         std::unordered_map<std::int32_t, const DxfLayerEntry*> entries;
         std::unordered_set<std::string> takenKeys;
-        for (const DxfLayerEntry& entry : m_s.layers) {
+        for (const DxfLayerEntry& entry : m_source.layers) {
             entries.emplace(entry.read.number, &entry);
             takenKeys.insert(LayerKey(entry.rawName));
             takenKeys.insert(LayerKey(Decode(entry.rawName)));
@@ -170,7 +170,7 @@ private:
             }
             m_index.emplace(plan.data.number, static_cast<std::size_t>(&plan - m_layers.data()));
         }
-        for (const DxfLayerEntry& entry : m_s.layers) {
+        for (const DxfLayerEntry& entry : m_source.layers) {
             if (entry.record != kNoDxfRecord && !planned.contains(entry.read.number)) {
                 m_losses.push_back(Label(entry.read) +
                                    "の削除は保存されません (ファイルにはそのまま残ります)");
@@ -178,7 +178,7 @@ private:
         }
     }
 
-    [[nodiscard]] bool TrueColour() const { return m_s.version >= "AC1018"; }
+    [[nodiscard]] bool TrueColour() const { return m_source.version >= "AC1018"; }
 
     void NoteColourLoss(const LayerData& layer) {
         const std::int32_t aci = NearestAci(layer.colour);
@@ -186,26 +186,26 @@ private:
         const Rgb c = layer.colour;
         m_losses.push_back(Label(layer) + "の色 (" + std::to_string(c.r) + ", " +
                            std::to_string(c.g) + ", " + std::to_string(c.b) + ") はこの版 (" +
-                           m_s.version + ") の DXF では色番号 " + std::to_string(aci) +
+                           m_source.version + ") の DXF では色番号 " + std::to_string(aci) +
                            " (近い色) になります");
     }
 
     void CheckLoadedEntities() {
         const std::size_t loaded = Loaded();
-        if (m_state.entities.size() < m_s.entityRecord.size()) {
+        if (m_state.entities.size() < m_source.entityRecord.size()) {
             m_losses.push_back("読み込んだ図形のうち " +
-                               std::to_string(m_s.entityRecord.size() - loaded) +
+                               std::to_string(m_source.entityRecord.size() - loaded) +
                                " 個が図面にありませんが、ファイルからは消えません");
         }
         std::size_t edited = 0;
         for (std::size_t i = 0; i < loaded; ++i) {
-            if (EntityPrint(m_state.entities[i]) != m_s.entityPrint[i]) ++edited;
+            if (EntityPrint(m_state.entities[i]) != m_source.entityPrint[i]) ++edited;
         }
         if (edited > 0) {
             m_losses.push_back("読み込んだ図形 " + std::to_string(edited) +
                                " 個への変更は保存されません (元のまま残ります)");
         }
-        if (!m_s.Modern()) {
+        if (!m_source.Modern()) {
             std::size_t hidden = 0;
             for (std::size_t i = loaded; i < m_state.entities.size(); ++i) {
                 if (!m_state.entities[i].visible) ++hidden;
@@ -219,15 +219,15 @@ private:
         if (ScaleChanged() && !PropertyWritable() && !exactScale) {
             m_losses.push_back("縮尺 " + std::to_string(m_state.scaleNumerator) + ":" +
                                std::to_string(m_state.scaleDenominator) + " はこの版 (" +
-                               m_s.version + ") の DXF では $DIMSCALE の倍率としてだけ残ります");
+                               m_source.version + ") の DXF では $DIMSCALE の倍率としてだけ残ります");
         }
     }
 
     [[nodiscard]] bool ScaleChanged() const {
-        return m_state.scaleNumerator != m_s.scaleNumerator ||
-               m_state.scaleDenominator != m_s.scaleDenominator;
+        return m_state.scaleNumerator != m_source.scaleNumerator ||
+               m_state.scaleDenominator != m_source.scaleDenominator;
     }
-    [[nodiscard]] bool PropertyWritable() const { return m_s.version >= "AC1018"; }
+    [[nodiscard]] bool PropertyWritable() const { return m_source.version >= "AC1018"; }
 
     void CheckEntity(std::size_t index, const std::string& failure) const {
         const EntityData& entity = m_state.entities[index];
@@ -242,13 +242,13 @@ private:
         }
     }
 
-    [[nodiscard]] std::uint64_t NewHandle() { return m_s.handles ? m_next++ : 0; }
+    [[nodiscard]] std::uint64_t NewHandle() { return m_source.handles ? m_next++ : 0; }
 
     void Head(DxfEmitter& out, const char* type, std::uint64_t handle, const std::string& owner,
               std::initializer_list<const char*> subclasses) const {
         out.Text(0, type);
-        if (m_s.handles) out.Handle(5, handle);
-        if (!m_s.Modern()) return;
+        if (m_source.handles) out.Handle(5, handle);
+        if (!m_source.Modern()) return;
         out.Text(330, owner.empty() ? std::string("0") : owner);
         for (const char* subclass : subclasses) out.Text(100, subclass);
     }
@@ -288,7 +288,7 @@ private:
     }
 
     std::string NewLayerRecord(const LayerPlan& plan) {
-        DxfEmitter out(m_s.layout);
+        DxfEmitter out(m_source.layout);
         Head(out, "LAYER", plan.handle, m_layerTableHandle,
              {"AcDbSymbolTableRecord", "AcDbLayerTableRecord"});
         out.Text(2, plan.dxfName);
@@ -296,7 +296,7 @@ private:
         const auto [aci, rgb] = Colour(plan, 7);
         out.Integer(62, aci);
         if (rgb >= 0) out.Integer(420, rgb);
-        if (!m_s.continuous.empty()) out.Text(6, m_s.continuous);
+        if (!m_source.continuous.empty()) out.Text(6, m_source.continuous);
         OurData(out, plan);
         return std::move(out.Out());
     }
@@ -305,10 +305,10 @@ private:
     // other group kept in its place.
     std::string RewrittenLayer(const LayerPlan& plan) const {
         const std::size_t record = plan.entry->record;
-        const std::size_t begin = m_s.records[record];
-        const std::size_t end = m_s.records[record + 1];
-        const std::string_view bytes = m_s.bytes;
-        DxfTagReader reader(bytes.substr(0, end), m_s.layout, m_s.fileName);
+        const std::size_t begin = m_source.records[record];
+        const std::size_t end = m_source.records[record + 1];
+        const std::string_view bytes = m_source.bytes;
+        DxfTagReader reader(bytes.substr(0, end), m_source.layout, m_source.fileName);
         reader.Seek(begin, 1);
         std::vector<DxfTag> tags;
         for (DxfTag tag; reader.Next(tag);) tags.push_back(tag);
@@ -322,7 +322,7 @@ private:
         const std::int64_t aci = colour.first;
         const std::int64_t rgb = colour.second;
         const bool ourData = NeedsOurData(plan);
-        DxfEmitter out(m_s.layout);
+        DxfEmitter out(m_source.layout);
         bool wrote62 = false;
         bool wrote420 = false;
         bool wroteOurs = false;
@@ -374,10 +374,10 @@ private:
     }
 
     std::string TableHead(const char* name, std::uint64_t handle, std::size_t count) const {
-        DxfEmitter out(m_s.layout);
+        DxfEmitter out(m_source.layout);
         out.Text(0, "TABLE");
         out.Text(2, name);
-        if (m_s.Modern()) {
+        if (m_source.Modern()) {
             out.Handle(5, handle);
             out.Text(330, "0");
             out.Text(100, "AcDbSymbolTable");
@@ -387,7 +387,7 @@ private:
     }
 
     std::string Wrapped(std::string_view head, std::string_view body, const char* end) const {
-        DxfEmitter out(m_s.layout);
+        DxfEmitter out(m_source.layout);
         out.Raw(head);
         out.Raw(body);
         out.Text(0, end);
@@ -395,7 +395,7 @@ private:
     }
 
     std::string SectionStart(const char* name) const {
-        DxfEmitter out(m_s.layout);
+        DxfEmitter out(m_source.layout);
         out.Text(0, "SECTION");
         out.Text(2, name);
         return std::move(out.Out());
@@ -403,7 +403,7 @@ private:
 
     void PatchCount(const DxfTablePlace& table, std::size_t added) {
         if (added == 0 || !table.count.found) return;
-        DxfEmitter out(m_s.layout);
+        DxfEmitter out(m_source.layout);
         out.Integer(70, table.countValue + static_cast<std::int64_t>(added));
         m_patches.push_back({table.count.begin, table.count.end, std::move(out.Out())});
     }
@@ -418,18 +418,18 @@ private:
             return;
         }
         std::string whole = Wrapped(TableHead(name, headHandle, count), records, "ENDTAB");
-        if (m_s.tables.found) {
-            m_patches.push_back({m_s.tables.end, m_s.tables.end, std::move(whole)});
+        if (m_source.tables.found) {
+            m_patches.push_back({m_source.tables.end, m_source.tables.end, std::move(whole)});
         } else {
             newTables += whole;
         }
     }
 
     void BuildPatches() {
-        m_next = m_s.nextHandle;
-        const bool layerTableMissing = !m_s.layerTable.found;
+        m_next = m_source.nextHandle;
+        const bool layerTableMissing = !m_source.layerTable.found;
         const std::uint64_t layerHead = layerTableMissing ? NewHandle() : 0;
-        m_layerTableHandle = layerTableMissing ? HandleText(layerHead) : m_s.layerTable.handle;
+        m_layerTableHandle = layerTableMissing ? HandleText(layerHead) : m_source.layerTable.handle;
         std::string layerRecords;
         std::size_t newLayers = 0;
         bool ourData = false;
@@ -437,7 +437,7 @@ private:
             if (plan.rewrite) {
                 const std::size_t record = plan.entry->record;
                 m_patches.push_back(
-                    {m_s.records[record], m_s.records[record + 1], RewrittenLayer(plan)});
+                    {m_source.records[record], m_source.records[record + 1], RewrittenLayer(plan)});
                 ourData = ourData || NeedsOurData(plan);
             } else if (plan.newRecord) {
                 plan.handle = NewHandle();
@@ -447,38 +447,38 @@ private:
             }
         }
         std::string newTables;
-        AddToTable(m_s.layerTable, "LAYER", layerHead, std::move(layerRecords), newLayers,
+        AddToTable(m_source.layerTable, "LAYER", layerHead, std::move(layerRecords), newLayers,
                    newTables);
-        if (ourData && !m_s.hasOurAppid) {
-            const std::uint64_t appidHead = m_s.appidTable.found ? 0 : NewHandle();
-            DxfEmitter out(m_s.layout);
+        if (ourData && !m_source.hasOurAppid) {
+            const std::uint64_t appidHead = m_source.appidTable.found ? 0 : NewHandle();
+            DxfEmitter out(m_source.layout);
             Head(out, "APPID", NewHandle(),
-                 m_s.appidTable.found ? m_s.appidTable.handle : HandleText(appidHead),
+                 m_source.appidTable.found ? m_source.appidTable.handle : HandleText(appidHead),
                  {"AcDbSymbolTableRecord", "AcDbRegAppTableRecord"});
             out.Text(2, kDxfAppName);
             out.Integer(70, 0);
-            AddToTable(m_s.appidTable, "APPID", appidHead, std::move(out.Out()), 1, newTables);
+            AddToTable(m_source.appidTable, "APPID", appidHead, std::move(out.Out()), 1, newTables);
         }
         if (!newTables.empty()) {
-            DxfEmitter end(m_s.layout);
+            DxfEmitter end(m_source.layout);
             end.Text(0, "ENDSEC");
-            m_patches.push_back({m_s.tablesInsert, m_s.tablesInsert,
+            m_patches.push_back({m_source.tablesInsert, m_source.tablesInsert,
                                  SectionStart("TABLES") + newTables + end.Out()});
         }
 
         m_firstEntityHandle = m_next;
         const std::size_t newEntities = m_state.entities.size() - Loaded();
-        if (m_s.handles) m_next += newEntities;
+        if (m_source.handles) m_next += newEntities;
         if (newEntities > 0) {
-            if (m_s.entities.found) {
-                m_patches.push_back({m_s.entities.end, m_s.entities.end, {}, true});
+            if (m_source.entities.found) {
+                m_patches.push_back({m_source.entities.end, m_source.entities.end, {}, true});
             } else {
-                DxfEmitter end(m_s.layout);
+                DxfEmitter end(m_source.layout);
                 end.Text(0, "ENDSEC");
                 m_patches.push_back(
-                    {m_s.entitiesInsert, m_s.entitiesInsert, SectionStart("ENTITIES")});
-                m_patches.push_back({m_s.entitiesInsert, m_s.entitiesInsert, {}, true});
-                m_patches.push_back({m_s.entitiesInsert, m_s.entitiesInsert, std::move(end.Out())});
+                    {m_source.entitiesInsert, m_source.entitiesInsert, SectionStart("ENTITIES")});
+                m_patches.push_back({m_source.entitiesInsert, m_source.entitiesInsert, {}, true});
+                m_patches.push_back({m_source.entitiesInsert, m_source.entitiesInsert, std::move(end.Out())});
             }
         }
         HeaderPatches();
@@ -494,34 +494,34 @@ private:
 
     void HeaderPatches() {
         std::string added;  // variables the header lacks
-        DxfEmitter vars(m_s.layout);
-        if (m_s.handles && m_next != m_s.nextHandle) {
-            DxfEmitter seed(m_s.layout);
+        DxfEmitter vars(m_source.layout);
+        if (m_source.handles && m_next != m_source.nextHandle) {
+            DxfEmitter seed(m_source.layout);
             seed.Handle(5, m_next);
-            if (m_s.handSeed.found) {
-                m_patches.push_back({m_s.handSeed.begin, m_s.handSeed.end, std::move(seed.Out())});
+            if (m_source.handSeed.found) {
+                m_patches.push_back({m_source.handSeed.begin, m_source.handSeed.end, std::move(seed.Out())});
             } else {
                 vars.Text(9, "$HANDSEED");
                 vars.Raw(seed.Out());
             }
         }
         if (ScaleChanged()) {
-            DxfEmitter factor(m_s.layout);
+            DxfEmitter factor(m_source.layout);
             factor.Real(40, static_cast<double>(m_state.scaleDenominator) / m_state.scaleNumerator);
-            if (m_s.dimScale.found) {
+            if (m_source.dimScale.found) {
                 m_patches.push_back(
-                    {m_s.dimScale.begin, m_s.dimScale.end, std::move(factor.Out())});
+                    {m_source.dimScale.begin, m_source.dimScale.end, std::move(factor.Out())});
             } else {
                 vars.Text(9, "$DIMSCALE");
                 vars.Raw(factor.Out());
             }
             const std::string exact = std::to_string(m_state.scaleNumerator) + ":" +
                                       std::to_string(m_state.scaleDenominator);
-            if (m_s.scaleProperty.found) {
-                DxfEmitter value(m_s.layout);
+            if (m_source.scaleProperty.found) {
+                DxfEmitter value(m_source.layout);
                 value.Text(1, exact);
                 m_patches.push_back(
-                    {m_s.scaleProperty.begin, m_s.scaleProperty.end, std::move(value.Out())});
+                    {m_source.scaleProperty.begin, m_source.scaleProperty.end, std::move(value.Out())});
             } else if (PropertyWritable()) {
                 vars.Text(9, "$CUSTOMPROPERTYTAG");
                 vars.Text(1, kDxfScaleProperty);
@@ -530,29 +530,29 @@ private:
             }
         }
         if (vars.Out().empty()) return;
-        if (m_s.header.found) {
-            m_patches.push_back({m_s.header.end, m_s.header.end, std::move(vars.Out())});
+        if (m_source.header.found) {
+            m_patches.push_back({m_source.header.end, m_source.header.end, std::move(vars.Out())});
             return;
         }
-        DxfEmitter end(m_s.layout);
+        DxfEmitter end(m_source.layout);
         end.Text(0, "ENDSEC");
         // First among insertions at the file's start: the header leads every file.
-        m_patches.insert(m_patches.begin(), {m_s.layout.begin, m_s.layout.begin,
+        m_patches.insert(m_patches.begin(), {m_source.layout.begin, m_source.layout.begin,
                                              SectionStart("HEADER") + vars.Out() + end.Out()});
     }
 
     void EntityRecord(DxfEmitter& out, const EntityData& entity, std::uint64_t handle,
                       const std::string& layer) const {
         const bool line = entity.kind == EntityKind::Line;
-        if (m_s.Modern()) {
-            Head(out, line ? "LINE" : "ARC", handle, m_s.modelSpaceHandle, {"AcDbEntity"});
+        if (m_source.Modern()) {
+            Head(out, line ? "LINE" : "ARC", handle, m_source.modelSpaceHandle, {"AcDbEntity"});
         } else {
             Head(out, line ? "LINE" : "ARC", handle, {}, {});
         }
         out.Text(8, layer);
-        if (!entity.visible && m_s.Modern()) out.Integer(60, 1);
+        if (!entity.visible && m_source.Modern()) out.Integer(60, 1);
         if (line) {
-            if (m_s.Modern()) out.Text(100, "AcDbLine");
+            if (m_source.Modern()) out.Text(100, "AcDbLine");
             out.Real(10, entity.start.x);
             out.Real(20, entity.start.y);
             out.Real(30, 0.0);
@@ -565,12 +565,12 @@ private:
         const double from = angles.start * kRadiansToDegrees;
         const bool full = angles.sweep >= 2.0 * std::numbers::pi;
         const double to = full ? from + 360.0 : (angles.start + angles.sweep) * kRadiansToDegrees;
-        if (m_s.Modern()) out.Text(100, "AcDbCircle");
+        if (m_source.Modern()) out.Text(100, "AcDbCircle");
         out.Real(10, entity.center.x);
         out.Real(20, entity.center.y);
         out.Real(30, 0.0);
         out.Real(40, entity.radius);
-        if (m_s.Modern()) out.Text(100, "AcDbArc");
+        if (m_source.Modern()) out.Text(100, "AcDbArc");
         out.Real(50, from);
         out.Real(51, to);
     }
@@ -580,7 +580,7 @@ private:
     }
 
     void EmitEntities(std::FILE* file) const {
-        DxfEmitter out(m_s.layout);
+        DxfEmitter out(m_source.layout);
         std::string cachedLayerName;
         std::int32_t cachedLayer = 0;
         bool cached = false;
@@ -592,7 +592,7 @@ private:
                 cachedLayerName = m_layers[m_index.at(entity.layer)].dxfName;
                 cached = true;
             }
-            EntityRecord(out, entity, m_s.handles ? handle++ : 0, cachedLayerName);
+            EntityRecord(out, entity, m_source.handles ? handle++ : 0, cachedLayerName);
             if (out.Out().size() >= kChunk) {
                 Put(file, out.Out());
                 out.Out().clear();
@@ -602,7 +602,7 @@ private:
     }
 
     void Emit(std::FILE* file) const {
-        const std::string_view bytes = m_s.bytes;
+        const std::string_view bytes = m_source.bytes;
         std::size_t at = 0;
         for (const Patch& patch : m_patches) {
             Put(file, bytes.substr(at, patch.begin - at));
@@ -616,7 +616,7 @@ private:
         Put(file, bytes.substr(at));
     }
 
-    const DxfSource& m_s;
+    const DxfSource& m_source;
     const DrawingState& m_state;
     std::vector<LayerPlan> m_layers;
     std::unordered_map<std::int32_t, std::size_t> m_index;  // layer number -> m_layers

@@ -1,0 +1,288 @@
+// The builder of what a DXF file draws beneath the board's own lines, shared by its files: one
+// file per family of what it reads. dxf_underlay.cpp: the entry point, reading records, resolving
+// an entity's properties and adding items; dxf_underlay_tables.cpp: the layer and linetype tables
+// and the blocks; dxf_underlay_walk.cpp: each record by type and the walk through inserts and
+// dimensions; dxf_underlay_curves.cpp: lines, circles, ellipses, polylines, splines and the like;
+// dxf_underlay_text.cpp: TEXT, ATTRIB and MTEXT with their inline codes; dxf_underlay_hatch.cpp:
+// hatch boundaries and patterns.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <map>
+#include <numbers>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "board/dxf/dxf_file.h"
+#include "board/dxf/dxf_tags.h"
+#include "board/dxf/dxf_underlay.h"
+#include "board/model/underlay.h"
+
+namespace pelimator::board::underlay {
+
+inline constexpr double kDegree = std::numbers::pi / 180.0;
+inline constexpr double kTwoPi = 2.0 * std::numbers::pi;
+// Curves are flattened to chords within this share of their radius (and at most 720 a turn).
+inline constexpr double kRelativeTolerance = 1e-3;
+inline constexpr int kMaxCurveSegments = 720;
+// Blocks nest at most this deep (a block that inserts itself stops here).
+inline constexpr int kMaxDepth = 16;
+// The underlay holds at most this many points; huge arrays past it are left out.
+inline constexpr std::size_t kMaxPoints = 40'000'000;
+// At most this many records are visited through inserts (arrays of nested blocks that draw
+// little or nothing would otherwise take ages).
+inline constexpr std::size_t kMaxVisits = 2'000'000;
+// MTEXT lines are this many text heights apart at line spacing factor 1.
+inline constexpr double kLineSpacing = 5.0 / 3.0;
+
+// Whether a point can be drawn: coordinates beyond the reader's limit are damaged data (they
+// would also spoil the extents that opening zooms to).
+inline bool Usable(Vec2 p) noexcept {
+    return std::abs(p.x) <= kDxfMaxCoordinate && std::abs(p.y) <= kDxfMaxCoordinate;
+}
+
+struct Tag {
+    int code = 0;
+    std::string_view text;
+    double real = 0.0;
+    std::int64_t integer = 0;
+};
+
+// x' = a x + b y + c, y' = d x + e y + f.
+struct Affine {
+    double a = 1, b = 0, c = 0, d = 0, e = 1, f = 0;
+    [[nodiscard]] Vec2 operator()(Vec2 p) const noexcept {
+        return {a * p.x + b * p.y + c, d * p.x + e * p.y + f};
+    }
+    [[nodiscard]] Vec2 Vector(Vec2 v) const noexcept {
+        return {a * v.x + b * v.y, d * v.x + e * v.y};
+    }
+    [[nodiscard]] double Scale() const noexcept { return std::sqrt(std::abs(a * e - b * d)); }
+    friend Affine operator*(const Affine& m, const Affine& n) noexcept {
+        return {m.a * n.a + m.b * n.d, m.a * n.b + m.b * n.e, m.a * n.c + m.b * n.f + m.c,
+                m.d * n.a + m.e * n.d, m.d * n.b + m.e * n.e, m.d * n.c + m.e * n.f + m.f};
+    }
+};
+
+inline Affine Translate(Vec2 t) { return {1, 0, t.x, 0, 1, t.y}; }
+inline Affine Rotate(double radians) {
+    const double c = std::cos(radians);
+    const double s = std::sin(radians);
+    return {c, -s, 0, s, c, 0};
+}
+inline Affine ScaleBy(double sx, double sy) { return {sx, 0, 0, 0, sy, 0}; }
+inline constexpr Affine kMirrorX{-1, 0, 0, 0, 1, 0};
+
+struct LayerInfo {
+    Rgb colour;
+    std::string linetype;
+    bool frozen = false;
+};
+
+struct Block {
+    Vec2 base;
+    std::vector<std::uint32_t> records;
+};
+
+// What an entity inherits from the inserts around it.
+struct Context {
+    Affine m;
+    std::string_view layer = "0";  // the insert's layer (for entities on layer 0)
+    Rgb blockColour{0, 0, 0};      // BYBLOCK
+    std::string_view blockLinetype = "CONTINUOUS";
+    int depth = 0;
+};
+
+// The properties an entity's common tags give.
+struct Common {
+    std::string_view layer = "0";
+    int colour = 256;
+    std::optional<std::int64_t> trueColour;
+    std::string_view linetype = "BYLAYER";
+    double linetypeScale = 1.0;
+    bool paper = false;
+    std::array<double, 3> extrusion{0.0, 0.0, 1.0};
+};
+
+class Builder {
+public:
+    Builder(const DxfSource& source, const DxfUnderlayRecords& where,
+            const std::function<std::int32_t(std::string_view)>& layerOf,
+            std::map<std::string, std::size_t>* shownKinds)
+        : m_source(source),
+          m_where(where),
+          m_layerOf(layerOf),
+          m_shownKinds(shownKinds),
+          m_reader(source.bytes, source.layout, source.fileName) {}
+
+    Underlay Run() {
+        if (m_where.header != kNoDxfRecord) ReadHeader(m_where.header);
+        for (std::size_t r = m_where.tablesFirst; r < m_where.tablesLast; ++r) ReadTableRecord(r);
+        ReadBlocks();
+        m_underlay.paperSpace = m_underlay.paperSpace || m_where.paperEntities;
+        const Context top;
+        for (const std::uint32_t r : m_where.entities) Entity(r, top, true);
+        m_underlay.Finish();
+        return std::move(m_underlay);
+    }
+
+private:
+    // The tags of record r (its "0" tag first); false when it cannot be read.
+    bool Read(std::size_t r, std::vector<Tag>& tags);
+
+    [[nodiscard]] std::string Decode(std::string_view raw) const;
+
+    [[nodiscard]] std::string_view TypeOf(std::size_t r);
+
+    void ReadHeader(std::size_t r);
+
+    void ReadTableRecord(std::size_t r);
+
+    void ReadBlocks();
+
+    [[nodiscard]] const LayerInfo* Layer(std::string_view name) const;
+
+    static Common ReadCommon(const std::vector<Tag>& tags);
+
+    // The entity's properties resolved against its context.
+    struct Resolved {
+        std::string_view layer;
+        std::int32_t boardLayer = 0;
+        Rgb colour;
+        std::uint32_t dash = kNoUnderlayIndex;
+        bool frozen = false;  // on a frozen layer
+    };
+
+    Resolved Resolve(const Common& c, const Context& ctx);
+
+    std::uint32_t DashIndex(const std::vector<double>& pattern, double scale);
+
+    [[nodiscard]] bool Full();
+
+    UnderlayItem& AddItem(UnderlayKind kind, const Resolved& r);
+
+    void Snap(Vec2 p, UnderlayPointKind kind, const Resolved& r);
+
+    // A polyline through points already mapped to the drawing.
+    void AddPolyline(const std::vector<Vec2>& pts, bool closed, const Resolved& r,
+                     double width = 0.0);
+
+    void AddFill(const std::vector<std::vector<Vec2>>& rings, const Resolved& r);
+
+    // Points of an arc about centre (in the entity's plane, mapped by m), sweep in radians
+    // (negative: clockwise), flattened within the tolerance.
+    static void ArcPoints(const Affine& m, Vec2 centre, double rx, double ry, double rotation,
+                          double start, double sweep, std::vector<Vec2>& out);
+
+    // Appends a bulged segment a-b (not including a) in the entity's plane.
+    static void BulgePoints(const Affine& m, Vec2 a, Vec2 b, double bulge, std::vector<Vec2>& out);
+
+    // The entity plane's map: ctx's, mirrored for an entity seen from below; none when tilted.
+    static std::optional<Affine> Plane(const Common& c, const Affine& m);
+
+    void Entity(std::size_t r, const Context& ctx, bool top);
+
+    void Draw(std::size_t r, std::string_view type, const std::vector<Tag>& tags,
+              const std::optional<Affine>& plane, const Common& common, const Resolved& res,
+              const Context& ctx, bool top);
+
+    void Line(const std::vector<Tag>& tags, const Affine& m, const Resolved& r);
+
+    void PointEntity(const std::vector<Tag>& tags, const Affine& m, const Resolved& r);
+
+    void Circle(const std::vector<Tag>& tags, const Affine& m, const Resolved& r, bool full);
+
+    void Ellipse(const std::vector<Tag>& tags, const Affine& m, const Resolved& r);
+
+    // LWPOLYLINE: at the top level the board draws its segments; only a width is added here.
+    // Start and end width of the segment leaving each vertex.
+    using Widths = std::vector<std::pair<double, double>>;
+    void LwPolyline(const std::vector<Tag>& tags, const Affine& m, const Resolved& r, bool top);
+
+    // A polyline with its widths: one item when it is thin or evenly wide; else (besides the
+    // centre line in a block) each wide segment: straight tapers as filled quadrilaterals, the
+    // others at their larger width. At the top level the board draws the centre line.
+    void PolylineOf(const std::vector<Vec2>& local, const std::vector<double>& bulges, bool closed,
+                    const Affine& m, const Resolved& r, const Widths& widths, bool top);
+
+    void Polyline(std::size_t r, const std::vector<Tag>& tags, const Affine& plane,
+                  const Affine& flat, const Resolved& res, bool top);
+
+    void Corners(const std::vector<Tag>& tags, const Affine& m, const Resolved& r, bool filled);
+
+    void Leader(const std::vector<Tag>& tags, const Affine& m, const Resolved& r);
+
+    void Spline(const std::vector<Tag>& tags, const Affine& m, const Resolved& r);
+
+    // A curve through fit points: a natural cubic spline in each coordinate over the chord
+    // lengths, 16 points a span.
+    static std::vector<Vec2> ThroughFitPoints(const std::vector<Vec2>& fit);
+
+    // The point of a rational B-spline at u in knot span `span` (de Boor's algorithm).
+    static Vec2 DeBoor(std::size_t span, double u, std::size_t p, const std::vector<double>& t,
+                       const std::vector<Vec2>& c, const std::vector<double>& w);
+
+    void Text(const std::vector<Tag>& tags, const Affine& m, const Resolved& r, bool attrib);
+
+    void AddText(UnderlayText text, const Affine& m, Vec2 origin, Vec2 xAxis, Vec2 yAxis,
+                 const Resolved& r);
+
+    void MText(const std::vector<Tag>& tags, const Affine& m, const Resolved& r);
+
+    void Hatch(const std::vector<Tag>& tags, const Affine& m, const Resolved& r);
+
+    // A pattern line family of a hatch, in the entity's plane: lines through base + k offset
+    // along direction, dashed (empty: solid).
+    struct PatternLine {
+        Vec2 base;
+        Vec2 direction;
+        Vec2 offset;
+        std::vector<double> dashes;
+    };
+
+    // The pattern lines inside the boundary rings (even-odd), from the pattern data after the
+    // boundary (tags from i on); a family denser than kMaxHatchLines lines is left out.
+    void HatchPattern(const std::vector<Tag>& tags, std::size_t i, const Affine& m,
+                      const std::vector<std::vector<Vec2>>& rings, const Resolved& r);
+
+    // The dashes of a pattern (+ dash, - gap, 0 dot) on q + t d for t in [from, to], the pattern
+    // starting at t = 0; one segment when solid.
+    static void DashSegments(Vec2 q, Vec2 d, double from, double to,
+                             const std::vector<double>& dashes, double period,
+                             std::vector<Vec2>& out);
+
+    // Reads one edge of a hatch boundary from tags[i]; returns where the next edge may start.
+    static std::size_t HatchEdge(const std::vector<Tag>& tags, std::size_t i, std::int64_t edge,
+                                 const Affine& m, std::vector<Vec2>& ring);
+
+    void Insert(std::size_t r, const std::vector<Tag>& tags, const Affine& m, const Common& common,
+                const Resolved& res, const Context& ctx);
+
+    void Dimension(const std::vector<Tag>& tags, const Affine& m, const Resolved& res,
+                   const Context& ctx);
+
+    const DxfSource& m_source;
+    const DxfUnderlayRecords& m_where;
+    const std::function<std::int32_t(std::string_view)>& m_layerOf;
+    std::map<std::string, std::size_t>* m_shownKinds;
+    DxfTagReader m_reader;
+    Underlay m_underlay;
+    double m_ltScale = 1.0;
+    std::size_t m_visits = 0;
+    std::unordered_map<std::string, LayerInfo> m_layers;
+    std::unordered_map<std::string, std::vector<double>> m_linetypes;
+    std::unordered_map<std::string, Block> m_blocks;
+    std::array<std::vector<Tag>, kMaxDepth + 2> m_tags;
+    std::unordered_map<std::uint32_t, std::vector<Tag>> m_blockTags;
+};
+
+}  // namespace pelimator::board::underlay

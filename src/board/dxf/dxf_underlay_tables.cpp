@@ -1,0 +1,88 @@
+// The underlay's tables and block context: layers, linetypes, $LTSCALE and the blocks' records.
+#include "base/errors.h"
+#include "board/dxf/dxf_colour.h"
+#include "board/dxf/dxf_names.h"
+#include "board/dxf/dxf_underlay_builder.h"
+#include "board/model/entity.h"
+
+namespace pelimator::board::underlay {
+
+void Builder::ReadHeader(std::size_t r) {
+    std::vector<Tag> tags;
+    if (!Read(r, tags)) return;
+    std::string_view variable;
+    for (const Tag& t : tags) {
+        if (t.code == 9) variable = t.text;
+        if (variable == "$LTSCALE" && t.code == 40 && t.real > 0.0) m_ltScale = t.real;
+    }
+}
+
+void Builder::ReadTableRecord(std::size_t r) {
+    std::vector<Tag>& tags = m_tags[0];
+    if (!Read(r, tags)) return;
+    const std::string_view type = tags.front().text;
+    if (type == "LAYER") {
+        std::string name;
+        LayerInfo info;
+        std::int64_t aci = 7;
+        std::optional<std::int64_t> rgb;
+        std::int64_t flags = 0;
+        for (const Tag& t : tags) {
+            if (t.code == 2) name = LayerKey(t.text);
+            if (t.code == 62) aci = t.integer;
+            if (t.code == 420) rgb = t.integer;
+            if (t.code == 70) flags = t.integer;
+            if (t.code == 6) info.linetype = LayerKey(t.text);
+        }
+        info.colour = rgb ? UnpackRgb(static_cast<std::int32_t>(*rgb))
+                          : AciToRgb(static_cast<std::int32_t>(aci));
+        info.frozen = (flags & 1) != 0;
+        m_layers.emplace(std::move(name), std::move(info));
+    } else if (type == "LTYPE") {
+        std::string name;
+        std::vector<double> pattern;
+        for (const Tag& t : tags) {
+            if (t.code == 2) name = LayerKey(t.text);
+            if (t.code == 49) pattern.push_back(t.real);
+        }
+        const bool dashed =
+            std::any_of(pattern.begin(), pattern.end(), [](double v) { return v < 0.0; });
+        if (!dashed) return;
+        m_linetypes.emplace(std::move(name), std::move(pattern));
+    }
+}
+
+void Builder::ReadBlocks() {
+    Block* block = nullptr;
+    bool paper = false;
+    for (std::size_t r = m_where.blocksFirst; r < m_where.blocksLast; ++r) {
+        const std::string_view type = TypeOf(r);
+        if (type == "BLOCK") {
+            std::vector<Tag>& tags = m_tags[0];
+            if (!Read(r, tags)) continue;
+            std::string name;
+            Vec2 base;
+            for (const Tag& t : tags) {
+                if (t.code == 2) name = LayerKey(t.text);
+                if (t.code == 10) base.x = t.real;
+                if (t.code == 20) base.y = t.real;
+            }
+            paper = name.starts_with("*PAPER_SPACE");
+            block = &m_blocks[name];
+            block->base = base;
+        } else if (type == "ENDBLK") {
+            block = nullptr;
+        } else if (block != nullptr && type != "VERTEX" && type != "SEQEND" && type != "ATTRIB" &&
+                   type != "ATTDEF") {
+            block->records.push_back(static_cast<std::uint32_t>(r));
+            if (paper) m_underlay.paperSpace = true;
+        }
+    }
+}
+
+const LayerInfo* Builder::Layer(std::string_view name) const {
+    const auto found = m_layers.find(LayerKey(name));
+    return found == m_layers.end() ? nullptr : &found->second;
+}
+
+}  // namespace pelimator::board::underlay
