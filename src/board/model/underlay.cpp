@@ -39,14 +39,18 @@ Box TextBox(const UnderlayText& text) noexcept {
 
 }  // namespace
 
+EstimatedCharacter EstimateCharacter(unsigned char lead) noexcept {
+    const std::size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    // Two-byte sequences are Latin, Greek and the like; three and more are mostly CJK.
+    return {n, n >= 3 ? 1.0 : 0.6};
+}
+
 double EstimatedAdvance(const std::string& utf8) noexcept {
     double advance = 0.0;
     for (std::size_t i = 0; i < utf8.size();) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        const std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        // Two-byte sequences are Latin, Greek and the like; three and more are mostly CJK.
-        advance += n >= 3 ? 1.0 : 0.6;
-        i += n;
+        const EstimatedCharacter character = EstimateCharacter(static_cast<unsigned char>(utf8[i]));
+        advance += character.advance;
+        i += character.bytes;
     }
     return advance;
 }

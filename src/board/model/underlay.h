@@ -43,8 +43,15 @@ struct UnderlayText {
 };
 
 // The rough advance of a text in units of its height (full-width characters 1, others 0.6), for
-// boxes and for culling before a font is at hand.
+// boxes, culling and wrapping before a font is at hand.
 [[nodiscard]] double EstimatedAdvance(const std::string& utf8) noexcept;
+// The same for the one character whose UTF-8 sequence starts with lead: its length in bytes and
+// its advance.
+struct EstimatedCharacter {
+    std::size_t bytes = 1;
+    double advance = 0.6;
+};
+[[nodiscard]] EstimatedCharacter EstimateCharacter(unsigned char lead) noexcept;
 
 struct UnderlayItem {
     UnderlayKind kind = UnderlayKind::Polyline;
