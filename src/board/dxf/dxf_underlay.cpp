@@ -30,6 +30,12 @@ constexpr int kMaxDepth = 16;
 // At most this many records are visited through inserts (arrays of nested blocks that draw
 // little or nothing would otherwise take ages).
 constexpr std::size_t kMaxVisits = 2'000'000;
+// Work units (see DxfUnderlayBudget) of what is kept, in points' worth of memory (16 bytes): a
+// drawn item with its box in the index, a text run besides its characters, a snap point with its
+// index entry.
+constexpr std::size_t kItemUnits = 8;
+constexpr std::size_t kTextUnits = 6;
+constexpr std::size_t kSnapUnits = 4;
 // MTEXT lines are this many text heights apart at line spacing factor 1.
 constexpr double kLineSpacing = 5.0 / 3.0;
 
@@ -354,13 +360,13 @@ private:
     }
 
     void Snap(Vec2 p, UnderlayPointKind kind, const Resolved& r) {
-        if (Usable(p) && Spend(1)) m_u.snapPoints.push_back({p, kind, r.boardLayer});
+        if (Usable(p) && Spend(kSnapUnits)) m_u.snapPoints.push_back({p, kind, r.boardLayer});
     }
 
     // A polyline through points already mapped to the drawing.
     void AddPolyline(const std::vector<Vec2>& pts, bool closed, const Resolved& r,
                      double width = 0.0) {
-        if (pts.size() < 2 || !Spend(pts.size())) return;
+        if (pts.size() < 2 || !Spend(pts.size() + kItemUnits)) return;
         for (const Vec2& p : pts) {
             if (!Usable(p)) return;
         }
@@ -374,7 +380,7 @@ private:
     void AddFill(const std::vector<std::vector<Vec2>>& rings, const Resolved& r) {
         std::size_t count = 0;
         for (const auto& ring : rings) count += ring.size();
-        if (!Spend(count + 1)) return;
+        if (!Spend(count + kItemUnits)) return;
         UnderlayItem& item = AddItem(UnderlayKind::Fill, r);
         item.rings = static_cast<std::uint32_t>(m_u.ringEnds.size());
         for (const auto& ring : rings) {
@@ -536,7 +542,7 @@ private:
             if (t.code == 10) p.x = t.real;
             if (t.code == 20) p.y = t.real;
         }
-        if (!Usable(m(p)) || !Spend(1)) return;
+        if (!Usable(m(p)) || !Spend(1 + kItemUnits)) return;
         UnderlayItem& item = AddItem(UnderlayKind::Point, r);
         m_u.points.push_back(m(p));
         item.count = 1;
@@ -1013,7 +1019,7 @@ private:
     void AddText(UnderlayText text, const Affine& m, Vec2 origin, Vec2 xAxis, Vec2 yAxis,
                  const Resolved& r) {
         // A character's box is what the painter lays out.
-        if (text.utf8.empty() || !Spend(text.utf8.size() + 1)) return;
+        if (text.utf8.empty() || !Spend(text.utf8.size() + kTextUnits + kItemUnits)) return;
         text.origin = m(origin);
         text.xAxis = m.Vector(xAxis);
         text.yAxis = m.Vector(yAxis);
@@ -1289,7 +1295,7 @@ private:
             if (segments.size() > 2 * kMaxHatchSegments) break;
         }
         if (segments.empty() || !std::all_of(segments.begin(), segments.end(), Usable) ||
-            !Spend(segments.size())) {
+            !Spend(segments.size() + kItemUnits)) {
             return;
         }
         UnderlayItem& item = AddItem(UnderlayKind::Segments, r);

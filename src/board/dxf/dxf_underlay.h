@@ -27,11 +27,13 @@ struct DxfUnderlayRecords {
     bool paperEntities = false;         // ENTITIES had paper-space records
 };
 
-// The work the underlay may cost, counted by what it generates rather than what it visits: one
-// unit per flattened or snap point, per boundary edge a hatch pattern family is cut against, per
-// pattern line, per character of text and per record visited through an insert. A small file
-// whose blocks, arrays and patterns multiply what it holds would otherwise take minutes and
-// gigabytes. The limit grows with the file (what a file holds itself is never cut) up to a cap.
+// The work the underlay may cost, counted by what it generates rather than what it visits, in
+// units of about one point (16 bytes) kept or one step computed: a flattened point 1, a snap
+// point 4, a drawn item 8 (its box in the index included), a text run 6 plus its characters, a
+// boundary edge a hatch pattern family is cut against 1, a pattern line 1, a record visited 1.
+// A small file whose blocks, arrays and patterns multiply what it holds would otherwise take
+// minutes and gigabytes. The limit grows with the file (what a file holds itself is not cut) up
+// to a cap.
 inline constexpr std::size_t kDxfUnderlayBaseWork = 8'000'000;
 inline constexpr std::size_t kDxfUnderlayBytesPerWork = 8;
 inline constexpr std::size_t kDxfUnderlayMaxWork = 40'000'000;
