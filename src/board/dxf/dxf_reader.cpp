@@ -1183,9 +1183,8 @@ std::string DxfOpenReport::Summary() const {
         text += " (表示しない図形 " + std::to_string(unshown) + " 個:" + unshownKinds +
                 "。保存時はそのまま残します)";
     }
-    if (beneath > 0) {
-        text += "。文字やブロックなど " + std::to_string(beneath) + " 個は線の下に表示します";
-    }
+    // First after the counts: what is missing from the view and what was repaired matter more
+    // than what is shown.
     if (!leftOutKinds.empty()) {
         std::size_t count = 0;
         std::string kinds;
@@ -1198,18 +1197,21 @@ std::string DxfOpenReport::Summary() const {
                 ") は一部または全部を表示しません (ブロックの配列やハッチの模様が多すぎます。" +
                 "ファイルにはそのまま残ります)";
     }
-    if (paperSpace) text += "。ペーパー空間のレイアウトは表示しません (保存時はそのまま残します)";
-    if (guessedCodePage == "ANSI_932") {
-        text += "。文字コードの指定がないので Shift-JIS として読みました";
-    } else if (!guessedCodePage.empty()) {
-        text += "。文字コードの指定がないので " + guessedCodePage + " として読みました";
-    }
     constexpr std::size_t kRepairsNamed = 3;
     for (std::size_t i = 0; i < repairs.size() && i < kRepairsNamed; ++i) {
         text += (i == 0 ? "。ファイルの構造を補いました (保存時も補います): " : "; ") + repairs[i];
     }
     if (repairs.size() > kRepairsNamed) {
         text += " ほか " + std::to_string(repairs.size() - kRepairsNamed) + " 件";
+    }
+    if (beneath > 0) {
+        text += "。文字やブロックなど " + std::to_string(beneath) + " 個は線の下に表示します";
+    }
+    if (paperSpace) text += "。ペーパー空間のレイアウトは表示しません (保存時はそのまま残します)";
+    if (guessedCodePage == "ANSI_932") {
+        text += "。文字コードの指定がないので Shift-JIS として読みました";
+    } else if (!guessedCodePage.empty()) {
+        text += "。文字コードの指定がないので " + guessedCodePage + " として読みました";
     }
     return text;
 }
