@@ -52,7 +52,9 @@ std::string R12() {
 std::string Replaced(std::string text, std::string_view from, std::string_view to) {
     const std::size_t at = text.find(from);
     EXPECT_NE(at, std::string::npos) << from;
-    if (at != std::string::npos) text.replace(at, from.size(), to);
+    if (at != std::string::npos) {
+        text.replace(at, from.size(), to);
+    }
     return text;
 }
 
