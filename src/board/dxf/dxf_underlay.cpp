@@ -116,10 +116,14 @@ std::uint32_t Builder::DashIndex(const std::vector<double>& pattern, double scal
     return static_cast<std::uint32_t>(m_underlay.dashes.size() - 1);
 }
 
-bool Builder::Full() {
-    if (m_underlay.points.size() < kMaxPoints) return false;
+bool Builder::Spend(std::size_t units) {
+    if (!m_spent && units <= m_budget.limit - m_budget.used) {
+        m_budget.used += units;
+        return true;
+    }
+    m_spent = true;
     ++m_underlay.dropped;
-    return true;
+    return false;
 }
 
 UnderlayItem& Builder::AddItem(UnderlayKind kind, const Resolved& r) {
@@ -133,12 +137,12 @@ UnderlayItem& Builder::AddItem(UnderlayKind kind, const Resolved& r) {
 }
 
 void Builder::Snap(Vec2 p, UnderlayPointKind kind, const Resolved& r) {
-    if (Usable(p)) m_underlay.snapPoints.push_back({p, kind, r.boardLayer});
+    if (Usable(p) && Spend(kSnapUnits)) m_underlay.snapPoints.push_back({p, kind, r.boardLayer});
 }
 
 void Builder::AddPolyline(const std::vector<Vec2>& pts, bool closed, const Resolved& r,
                           double width) {
-    if (pts.size() < 2 || Full()) return;
+    if (pts.size() < 2 || !Spend(pts.size() + kItemUnits)) return;
     for (const Vec2& p : pts) {
         if (!Usable(p)) return;
     }
@@ -150,7 +154,9 @@ void Builder::AddPolyline(const std::vector<Vec2>& pts, bool closed, const Resol
 }
 
 void Builder::AddFill(const std::vector<std::vector<Vec2>>& rings, const Resolved& r) {
-    if (Full()) return;
+    std::size_t count = 0;
+    for (const auto& ring : rings) count += ring.size();
+    if (!Spend(count + kItemUnits)) return;
     UnderlayItem& item = AddItem(UnderlayKind::Fill, r);
     item.rings = static_cast<std::uint32_t>(m_underlay.ringEnds.size());
     for (const auto& ring : rings) {
@@ -210,10 +216,19 @@ std::optional<Affine> Builder::Plane(const Common& c, const Affine& m) {
 
 namespace pelimator::board {
 
+std::size_t DxfUnderlayWorkLimit(std::size_t fileBytes) noexcept {
+    return std::min(kDxfUnderlayMaxWork,
+                    kDxfUnderlayBaseWork + fileBytes / kDxfUnderlayBytesPerWork);
+}
+
 Underlay BuildDxfUnderlay(const DxfSource& source, const DxfUnderlayRecords& where,
                           const std::function<std::int32_t(std::string_view)>& layerOf,
-                          std::map<std::string, std::size_t>* shownKinds) {
-    return underlay::Builder(source, where, layerOf, shownKinds).Run();
+                          std::map<std::string, std::size_t>* shownKinds,
+                          DxfUnderlayBudget* budget) {
+    DxfUnderlayBudget local;
+    return underlay::Builder(source, where, layerOf, shownKinds,
+                             budget != nullptr ? *budget : local)
+        .Run();
 }
 
 }  // namespace pelimator::board

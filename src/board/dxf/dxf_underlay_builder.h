@@ -36,11 +36,15 @@ inline constexpr double kRelativeTolerance = 1e-3;
 inline constexpr int kMaxCurveSegments = 720;
 // Blocks nest at most this deep (a block that inserts itself stops here).
 inline constexpr int kMaxDepth = 16;
-// The underlay holds at most this many points; huge arrays past it are left out.
-inline constexpr std::size_t kMaxPoints = 40'000'000;
 // At most this many records are visited through inserts (arrays of nested blocks that draw
 // little or nothing would otherwise take ages).
 inline constexpr std::size_t kMaxVisits = 2'000'000;
+// Work units (see DxfUnderlayBudget) of what is kept, in points' worth of memory (16 bytes): a
+// drawn item with its box in the index, a text run besides its characters, a snap point with its
+// index entry.
+inline constexpr std::size_t kItemUnits = 8;
+inline constexpr std::size_t kTextUnits = 6;
+inline constexpr std::size_t kSnapUnits = 4;
 // MTEXT lines are this many text heights apart at line spacing factor 1.
 inline constexpr double kLineSpacing = 5.0 / 3.0;
 
@@ -117,11 +121,12 @@ class Builder {
 public:
     Builder(const DxfSource& source, const DxfUnderlayRecords& where,
             const std::function<std::int32_t(std::string_view)>& layerOf,
-            std::map<std::string, std::size_t>* shownKinds)
+            std::map<std::string, std::size_t>* shownKinds, DxfUnderlayBudget& budget)
         : m_source(source),
           m_where(where),
           m_layerOf(layerOf),
           m_shownKinds(shownKinds),
+          m_budget(budget),
           m_reader(source.bytes, source.layout, source.fileName) {}
 
     Underlay Run() {
@@ -130,7 +135,16 @@ public:
         ReadBlocks();
         m_underlay.paperSpace = m_underlay.paperSpace || m_where.paperEntities;
         const Context top;
-        for (const std::uint32_t r : m_where.entities) Entity(r, top, true);
+        for (const std::uint32_t r : m_where.entities) {
+            const bool spentBefore = m_spent;
+            Entity(r, top, true);
+            // What the limit cut short or skipped is named in the open report.
+            const std::string_view type = spentBefore ? TypeOf(r) : m_topType;
+            // The board draws polylines itself; only a width would be missing.
+            if (m_spent && type != "LWPOLYLINE" && type != "POLYLINE") {
+                ++m_budget.leftOut[std::string(type)];
+            }
+        }
         m_underlay.Finish();
         return std::move(m_underlay);
     }
@@ -166,7 +180,9 @@ private:
 
     std::uint32_t DashIndex(const std::vector<double>& pattern, double scale);
 
-    [[nodiscard]] bool Full();
+    // Takes work units from the budget; false (and nothing taken) once it cannot give them, and
+    // from then on for everything: the rest of the drawing stays in the file, unshown.
+    [[nodiscard]] bool Spend(std::size_t units);
 
     UnderlayItem& AddItem(UnderlayKind kind, const Resolved& r);
 
@@ -274,6 +290,9 @@ private:
     const DxfUnderlayRecords& m_where;
     const std::function<std::int32_t(std::string_view)>& m_layerOf;
     std::map<std::string, std::size_t>* m_shownKinds;
+    DxfUnderlayBudget& m_budget;
+    bool m_spent = false;        // the budget ran out: nothing more is drawn
+    std::string_view m_topType;  // the model-space record being drawn
     DxfTagReader m_reader;
     Underlay m_underlay;
     double m_ltScale = 1.0;

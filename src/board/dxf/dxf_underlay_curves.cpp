@@ -29,7 +29,7 @@ void Builder::PointEntity(const std::vector<Tag>& tags, const Affine& m, const R
         if (t.code == 10) p.x = t.real;
         if (t.code == 20) p.y = t.real;
     }
-    if (Full() || !Usable(m(p))) return;
+    if (!Usable(m(p)) || !Spend(1 + kItemUnits)) return;
     UnderlayItem& item = AddItem(UnderlayKind::Point, r);
     m_underlay.points.push_back(m(p));
     item.count = 1;

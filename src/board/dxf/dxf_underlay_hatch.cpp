@@ -107,47 +107,67 @@ void Builder::HatchPattern(const std::vector<Tag>& tags, std::size_t i, const Af
         lines.push_back(std::move(line));
     }
     std::vector<Vec2> segments;
-    std::vector<double> cuts;
+    std::vector<std::vector<double>> cuts;  // per line of the family
     for (const PatternLine& family : lines) {
         const Vec2 b = m(family.base);
         const Vec2 d = m.Vector(family.direction);
         const Vec2 o = m.Vector(family.offset);
         const double across = Cross(d, o);
         if (std::abs(across) < 1e-12 || Dot(d, d) <= 0.0) continue;
+        // Line k runs through b + k o; a point p lies at k = Cross(d, p - b) / across.
+        std::size_t edges = 0;
         double low = std::numeric_limits<double>::infinity();
         double high = -low;
         for (const auto& ring : rings) {
+            edges += ring.size();
             for (const Vec2& p : ring) {
                 const double k = Cross(d, p - b) / across;
                 low = std::min(low, k);
                 high = std::max(high, k);
             }
         }
-        if (!(high - low < kMaxHatchLines)) continue;
-        double period = 0.0;
-        for (const double v : family.dashes) period += std::abs(v);
-        for (double k = std::ceil(low); k <= high; k += 1.0) {
-            const Vec2 q = b + k * o;
-            cuts.clear();
-            for (const auto& ring : rings) {
-                for (std::size_t e = 0; e < ring.size(); ++e) {
-                    const Vec2 a = ring[e];
-                    const Vec2 c = ring[(e + 1) % ring.size()];
+        if (!(high - low < kMaxHatchLines) || !Spend(edges)) continue;
+        const double first = std::ceil(low);
+        const auto count = static_cast<std::size_t>(std::max(0.0, high - first + 1.0));
+        if (!Spend(count)) return;
+        cuts.assign(count, {});
+        // Each edge is cut only with the lines its k range spans (one more each side, so
+        // that the exact side test below decides the ends), not with every line.
+        for (const auto& ring : rings) {
+            for (std::size_t e = 0; e < ring.size(); ++e) {
+                const Vec2 a = ring[e];
+                const Vec2 c = ring[(e + 1) % ring.size()];
+                const double ka = Cross(d, a - b) / across;
+                const double kc = Cross(d, c - b) / across;
+                const double from = std::max(std::floor(std::min(ka, kc)) - first, 0.0);
+                const double to =
+                    std::min(std::ceil(std::max(ka, kc)) - first, static_cast<double>(count) - 1.0);
+                if (to >= from && !Spend(static_cast<std::size_t>(to - from) + 1)) return;
+                for (double line = from; line <= to; line += 1.0) {
+                    const Vec2 q = b + (first + line) * o;
                     const double sa = Cross(d, a - q);
                     const double sc = Cross(d, c - q);
                     if ((sa > 0.0) == (sc > 0.0)) continue;
                     const Vec2 at = a + (sa / (sa - sc)) * (c - a);
-                    cuts.push_back(Dot(at - q, d) / Dot(d, d));
+                    cuts[static_cast<std::size_t>(line)].push_back(Dot(at - q, d) / Dot(d, d));
                 }
             }
-            std::sort(cuts.begin(), cuts.end());
-            for (std::size_t c = 0; c + 1 < cuts.size(); c += 2) {
-                DashSegments(q, d, cuts[c], cuts[c + 1], family.dashes, period, segments);
+        }
+        double period = 0.0;
+        for (const double v : family.dashes) period += std::abs(v);
+        for (std::size_t line = 0; line < count; ++line) {
+            std::vector<double>& at = cuts[line];
+            std::sort(at.begin(), at.end());
+            const Vec2 q = b + (first + static_cast<double>(line)) * o;
+            for (std::size_t c = 0; c + 1 < at.size(); c += 2) {
+                DashSegments(q, d, at[c], at[c + 1], family.dashes, period, segments);
             }
             if (segments.size() > 2 * kMaxHatchSegments) break;
         }
+        if (segments.size() > 2 * kMaxHatchSegments) break;
     }
-    if (segments.empty() || Full() || !std::all_of(segments.begin(), segments.end(), Usable)) {
+    if (segments.empty() || !std::all_of(segments.begin(), segments.end(), Usable) ||
+        !Spend(segments.size() + kItemUnits)) {
         return;
     }
     UnderlayItem& item = AddItem(UnderlayKind::Segments, r);

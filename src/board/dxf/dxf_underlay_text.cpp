@@ -49,32 +49,45 @@ double LeadingNumber(std::string_view text, std::size_t& used) {
 std::vector<MTextLine> WrapMText(std::vector<MTextLine> lines, double height, double width) {
     if (!(width > 0.0) || !(height > 0.0)) return lines;
     std::vector<MTextLine> out;
+    const auto length = [](unsigned char c) { return EstimateCharacter(c).bytes; };
     for (MTextLine& line : lines) {
         const double unit = height * line.height * line.width;  // drawing units per text unit
-        std::string& text = line.text;
-        while (EstimatedAdvance(text) * unit > width) {
-            // The longest start that fits, cut at the last space in it when there is one.
-            std::size_t cut = 0;
+        const std::string& text = line.text;
+        // One pass: each piece is the longest run from `start` that fits, cut at the last space
+        // in it when there is one; a line that fits whole is kept as it is.
+        std::size_t start = 0;
+        while (start < text.size()) {
+            std::size_t cut = start;
             std::size_t space = std::string::npos;
             double advance = 0.0;
-            for (std::size_t i = 0; i < text.size();) {
+            bool fits = true;
+            for (std::size_t i = start; i < text.size();) {
                 const auto c = static_cast<unsigned char>(text[i]);
                 const EstimatedCharacter character = EstimateCharacter(c);
                 advance += character.advance;
-                if (advance * unit > width) break;
+                if (advance * unit > width) {
+                    fits = false;
+                    break;
+                }
                 if (c == ' ') space = i;
                 i += character.bytes;
                 cut = i;
             }
-            if (space != std::string::npos && space > 0) cut = space;
+            if (fits) break;
+            if (space != std::string::npos && space > start) cut = space;
             // Not even one character fits: one a line.
-            if (cut == 0) cut = EstimateCharacter(static_cast<unsigned char>(text[0])).bytes;
-            MTextLine head = line;
-            head.text = text.substr(0, std::min(cut, text.size()));
+            if (cut == start) cut = start + length(static_cast<unsigned char>(text[start]));
+            cut = std::min(cut, text.size());
+            MTextLine head;  // not a copy of line: its text may be long
+            head.text = text.substr(start, cut - start);
+            head.height = line.height;
+            head.width = line.width;
+            head.colour = line.colour;
             out.push_back(std::move(head));
-            text.erase(0, std::min(cut, text.size()));
-            while (!text.empty() && text.front() == ' ') text.erase(0, 1);
+            start = cut;
+            while (start < text.size() && text[start] == ' ') ++start;
         }
+        line.text.erase(0, start);
         out.push_back(std::move(line));
     }
     return out;
@@ -347,7 +360,8 @@ void Builder::Text(const std::vector<Tag>& tags, const Affine& m, const Resolved
 
 void Builder::AddText(UnderlayText text, const Affine& m, Vec2 origin, Vec2 xAxis, Vec2 yAxis,
                       const Resolved& r) {
-    if (text.utf8.empty() || Full()) return;
+    // A character's box is what the painter lays out.
+    if (text.utf8.empty() || !Spend(text.utf8.size() + kTextUnits + kItemUnits)) return;
     text.origin = m(origin);
     text.xAxis = m.Vector(xAxis);
     text.yAxis = m.Vector(yAxis);
@@ -414,7 +428,7 @@ void Builder::MText(const std::vector<Tag>& tags, const Affine& m, const Resolve
         }
     }
     raw += tail;
-    if (!(height > 0.0) || !std::isfinite(height) || raw.empty()) return;
+    if (!(height > 0.0) || !std::isfinite(height) || raw.empty() || !Spend(raw.size())) return;
     if (!(spacing > 0.0)) spacing = 1.0;
     Vec2 along = hasDirection && Length(direction) > 0.0
                      ? direction * (1.0 / Length(direction))

@@ -11,9 +11,11 @@ namespace pelimator::board::underlay {
 void Builder::Entity(std::size_t r, const Context& ctx, bool top) {
     if (ctx.depth > kMaxDepth) return;
     if (++m_visits > kMaxVisits) {
+        m_spent = true;
         ++m_underlay.dropped;
         return;
     }
+    if (!Spend(1)) return;
     // Block contents are read once and kept: inserts visit them again and again.
     const std::vector<Tag>* cached = nullptr;
     if (!top) {
@@ -32,6 +34,7 @@ void Builder::Entity(std::size_t r, const Context& ctx, bool top) {
     const std::vector<Tag>& tags = *cached;
     if (tags.empty()) return;
     const std::string_view type = tags.front().text;
+    if (top) m_topType = type;
     const Common common = ReadCommon(tags);
     if (top && common.paper) {
         m_underlay.paperSpace = true;
@@ -156,7 +159,7 @@ void Builder::Insert(std::size_t r, const std::vector<Tag>& tags, const Affine& 
                 inner.m = m * Translate(p) * Rotate(rotation) * Translate(offset) *
                           ScaleBy(sx, sy) * Translate(-1.0 * block.base);
                 for (const std::uint32_t record : records) Entity(record, inner, false);
-                if (Full() || m_visits > kMaxVisits) return;
+                if (m_spent) return;
             }
         }
     }
