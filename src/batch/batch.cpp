@@ -330,9 +330,55 @@ void PrintSummary(std::ostream& err, const board::BoardDocument& document,
     err << summary.str() << std::flush;
 }
 
-int Run(const BatchOptions& options, BatchStreams& streams, const std::string& programDir) {
+// The picture request with its sheet chosen: the one named, else the smallest that holds the
+// drawing at scale (landscape first; A0 when none does, which the export then refuses as the
+// window's does); A4 landscape when fitted.
+PictureRequest WithSheet(PictureRequest picture, const board::BoardDocument& document,
+                         const board::ExportStyle& style) {
+    if (picture.format != PictureFormat::Pdf || picture.sheet) return picture;
+    if (picture.fit) {
+        picture.sheet = board::Sheet{};
+        return picture;
+    }
+    const auto extent = board::ShownExtentMm(document);
+    const double width = extent ? extent->max.x - extent->min.x : 0.0;
+    const double height = extent ? extent->max.y - extent->min.y : 0.0;
+    picture.sheet = board::SmallestSheetThatFits(width, height, style.marginMm,
+                                                 board::PaperOrientation::Landscape)
+                        .value_or(board::Sheet{board::PaperSize::A0,
+                                               board::PaperOrientation::Landscape});
+    return picture;
+}
+
+void ExportPicture(const BatchOptions& options, const board::BoardDocument& document,
+                   const PictureWriter& writePicture, std::ostream& err) {
+    const PictureRequest picture = WithSheet(*options.picture, document, board::ExportStyle{});
+    const fs::path dir = fs::path(picture.path).parent_path();
+    std::error_code dirError;
+    if (!dir.empty() && !fs::is_directory(dir, dirError)) {
+        throw InputError("書き出し先のフォルダ「" + dir.string() + "」がありません");
+    }
+    err << "書き出し中: " << picture.path << std::endl;
+    writePicture(document, picture);
+}
+
+int Run(const BatchOptions& options, BatchStreams& streams, const std::string& programDir,
+        const PictureWriter& writePicture) {
     const auto started = std::chrono::steady_clock::now();
     M_Calc::InitPi();
+    if (options.picture && !writePicture) {
+        throw UsageError("この pelimator-batch は画像の書き出し (--export) なしで作られています");
+    }
+    if (options.source == PathSource::None) {
+        // Only the picture: the drawing as opened, nothing saved.
+        auto application = board::BoardApplication::Create();
+        const OpenedInput opened = OpenInput(*application, options);
+        PrepareDocument(opened, options, streams.err);
+        ExportPicture(options, *opened.document, writePicture, streams.err);
+        streams.err << "完了: 画像を書き出しました: " << options.picture->path << "\n"
+                    << std::flush;
+        return kExitOk;
+    }
 
     const std::string output = CheckedOutputPath(options);
     const std::string settingsPath = SettingsPathFor(options, programDir);
@@ -363,6 +409,7 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
         }
     }
 
+    if (options.picture) ExportPicture(options, document, writePicture, streams.err);
     // Writing a large drawing takes as long as drawing it: say so rather than look stuck.
     streams.err << "保存中: " << output << std::endl;
     board::SaveDrawing(document, output);
@@ -383,7 +430,7 @@ std::string ProgramDirectory() {
 }
 
 int RunBatch(std::span<const std::string> args, BatchStreams& streams,
-             const std::string& programDir) {
+             const std::string& programDir, const PictureWriter& writePicture) {
     const std::string program =
         args.empty() ? std::string("pelimator-batch") : fs::path(args[0]).filename().string();
     const auto usage = [&](const UsageError& error) {
@@ -397,7 +444,7 @@ int RunBatch(std::span<const std::string> args, BatchStreams& streams,
             streams.out << HelpText(program) << std::flush;
             return kExitOk;
         }
-        return Run(options, streams, programDir);
+        return Run(options, streams, programDir, writePicture);
     } catch (const UsageError& error) {
         return usage(error);
     } catch (const Error& error) {

@@ -15,6 +15,7 @@
 #include "base/file.h"
 #include "board/dxf/dxf_colour.h"
 #include "board/dxf/dxf_file.h"
+#include "board/dxf/dxf_linetypes.h"
 #include "board/dxf/dxf_names.h"
 #include "board/dxf/dxf_underlay.h"
 
@@ -59,6 +60,7 @@ struct RawLayer {
     std::optional<std::int64_t> trueColour;
     std::optional<std::int32_t> number;  // Pelimator's extended data
     std::optional<std::string> boardName;
+    std::string_view linetype;  // group 6
     bool ours = false;
 };
 
@@ -244,6 +246,8 @@ private:
             m_blockHandle = {};
         } else if (m_tableName == "LTYPE") {
             m_kind = Kind::Ltype;
+            m_ltypeName = {};
+            m_ltypePattern.clear();
         } else if (m_type == "DIMSTYLE") {
             m_handleCode = 105;
         }
@@ -316,6 +320,8 @@ private:
                 if (code == 2 && EqualsNoCase(Value(), "Continuous")) {
                     m_s.continuous = std::string(Value());
                 }
+                if (code == 2) m_ltypeName = Value();
+                if (code == 49) m_ltypePattern.push_back(m_tag.real);
                 break;
             case Kind::Line:
             case Kind::Arc:
@@ -382,6 +388,8 @@ private:
         } else if (m_variable == "$HANDSEED" && code == 5) {
             (void)ParseHandle(m_tag.value, m_handSeed);
             m_s.handSeed = place;
+        } else if (m_variable == "$LTSCALE" && code == 40) {
+            m_linetypes.SetDrawingScale(m_tag.real);
         } else if (m_variable == "$HANDLING" && code == 70) {
             m_handling = m_tag.integer != 0;
         } else if (m_variable == "$DIMSCALE" && code == 40) {
@@ -426,6 +434,9 @@ private:
             case 420:
                 m_layer.trueColour = m_tag.integer;
                 break;
+            case 6:
+                m_layer.linetype = Value();
+                break;
             case 1001:
                 m_layer.ours = Value() == kDxfAppName;
                 break;
@@ -453,6 +464,16 @@ private:
         std::array<double, 3> extrusion = {0.0, 0.0, 1.0};
         std::int64_t colour = 256;  // BYLAYER
         std::optional<std::int64_t> trueColour;
+        std::string_view linetype;  // group 6; empty: BYLAYER
+        double linetypeScale = 1.0;
+    };
+
+    // What an entity's linetype is resolved from once the tables are known.
+    struct LineStyle {
+        std::string_view linetype;
+        std::string_view layer;
+        double scale = 1.0;
+        friend bool operator==(const LineStyle&, const LineStyle&) = default;
     };
 
     // The entity's own colour packed as DocumentSource::OwnColours holds it; 0 when by layer.
@@ -479,6 +500,12 @@ private:
                 break;
             case 420:
                 m_e.trueColour = m_tag.integer;
+                break;
+            case 6:
+                m_e.linetype = Value();
+                break;
+            case 48:
+                m_e.linetypeScale = m_tag.real;
                 break;
             case 67:
                 m_e.paper = m_tag.integer != 0;
@@ -554,6 +581,10 @@ private:
             case Kind::Layer:
                 AddRawLayer();
                 break;
+            case Kind::Ltype:
+                m_linetypes.AddLinetype(m_ltypeName, std::move(m_ltypePattern));
+                m_ltypePattern.clear();
+                break;
             case Kind::Line:
                 if (!m_e.paper) {
                     CheckPoint(m_e.p10, "LINE");
@@ -583,6 +614,7 @@ private:
                 m_polyMirror = *mirror;
                 m_polyLayer = LayerOf(m_e.layer);
                 m_polyColour = OwnColourOf(m_e);
+                m_polyStyle = StyleOf(m_e);
                 for (PolyVertex& v : m_vertices) {
                     CheckPoint(v.point, "LWPOLYLINE");
                     if (m_polyMirror) {
@@ -605,6 +637,7 @@ private:
                 m_polyMirror = *mirror;
                 m_polyLayer = LayerOf(m_e.layer);
                 m_polyColour = OwnColourOf(m_e);
+                m_polyStyle = StyleOf(m_e);
                 m_vertices.clear();
                 break;
             }
@@ -666,6 +699,7 @@ private:
     }
 
     void AddRawLayer() {
+        m_linetypes.SetLayerLinetype(m_layer.name, m_layer.linetype);
         const auto [found, added] = m_rawIndex.emplace(m_layer.name, m_raws.size());
         if (!added) {
             // A name already used by entities before the table (rare): the record tells more.
@@ -689,6 +723,38 @@ private:
         if (own != 0) {
             m_s.entityColour.resize(m_s.entityRecord.size(), 0);
             m_s.entityColour.back() = own;
+        }
+        const LineStyle style = m_polyOpen ? m_polyStyle : StyleOf(m_e);
+        if (m_styles.empty() || !(m_styles.back() == style)) m_styles.push_back(style);
+        m_entityStyle.push_back(static_cast<std::uint32_t>(m_styles.size() - 1));
+    }
+
+    [[nodiscard]] static LineStyle StyleOf(const EntityFields& e) noexcept {
+        return {e.linetype, e.layer.empty() ? std::string_view("0") : e.layer, e.linetypeScale};
+    }
+
+    // The linetypes of the board's entities and layers, by the rule the underlay follows.
+    void ResolveLinetypes() {
+        if (m_linetypes.Empty()) return;
+        std::map<std::vector<double>, std::uint32_t> known;
+        const auto indexOf = [&](std::optional<std::vector<double>> pattern) {
+            if (!pattern) return DocumentSource::kSolidLine;
+            const auto [found, added] = known.emplace(
+                *pattern, static_cast<std::uint32_t>(m_s.dashPatterns.size()));
+            if (added) m_s.dashPatterns.push_back(std::move(*pattern));
+            return found->second;
+        };
+        std::vector<std::uint32_t> styleDash;
+        styleDash.reserve(m_styles.size());
+        for (const LineStyle& style : m_styles) {
+            styleDash.push_back(
+                indexOf(m_linetypes.PatternOf(style.linetype, style.layer, style.scale)));
+        }
+        m_s.entityDash.reserve(m_entityStyle.size());
+        for (const std::uint32_t style : m_entityStyle) m_s.entityDash.push_back(styleDash[style]);
+        for (const DxfLayerEntry& layer : m_s.layers) {
+            const std::uint32_t dash = indexOf(m_linetypes.PatternOf("", layer.rawName, 1.0));
+            if (dash != DocumentSource::kSolidLine) m_s.layerDash.emplace_back(layer.read.number, dash);
         }
     }
 
@@ -778,6 +844,7 @@ private:
         }
         BuildUnderlay();
         BuildLayers();
+        ResolveLinetypes();
         const auto scale = m_exactScale ? *m_exactScale : ScaleFromFactor(m_dimScale);
         m_s.scaleNumerator = m_result.content.scaleNumerator = scale.first;
         m_s.scaleDenominator = m_result.content.scaleDenominator = scale.second;
@@ -904,6 +971,11 @@ private:
     std::optional<std::pair<std::int32_t, std::int32_t>> m_exactScale;
 
     std::string_view m_tableName;
+    std::string_view m_ltypeName;
+    std::vector<double> m_ltypePattern;
+    DxfLinetypes m_linetypes;
+    std::vector<LineStyle> m_styles;          // the linetypes entities gave, in runs
+    std::vector<std::uint32_t> m_entityStyle;  // per entity: into m_styles
     DxfTablePlace* m_table = nullptr;
     std::string_view m_blockHandle;
     RawLayer m_layer;
@@ -926,6 +998,7 @@ private:
     std::size_t m_polyRecord = 0;
     std::int32_t m_polyLayer = 0;
     std::uint32_t m_polyColour = 0;  // the polyline's own colour, for its segments
+    LineStyle m_polyStyle;           // and its linetype
     std::vector<PolyVertex> m_vertices;
 };
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "board/dxf/dxf_tags.h"
@@ -83,6 +84,11 @@ public:
     // The entities' own colours (see DocumentSource::OwnColours); as long as the last entity
     // that has one.
     std::vector<std::uint32_t> entityColour;
+    // The entities' linetypes and the layers' (see DocumentSource::EntityDashes); all empty when
+    // the file has no dashed linetype.
+    std::vector<std::uint32_t> entityDash;
+    std::vector<std::pair<std::int32_t, std::uint32_t>> layerDash;  // dashed layers only
+    std::vector<std::vector<double>> dashPatterns;
 
     [[nodiscard]] std::optional<std::size_t> RecordOf(std::size_t entity) const override {
         if (entity >= entityRecord.size()) return std::nullopt;
@@ -91,6 +97,18 @@ public:
 
     [[nodiscard]] std::span<const std::uint32_t> OwnColours() const override {
         return entityColour;
+    }
+    [[nodiscard]] std::span<const std::uint32_t> EntityDashes() const override {
+        return entityDash;
+    }
+    [[nodiscard]] std::uint32_t LayerDash(std::int32_t layer) const override {
+        for (const auto& [number, dash] : layerDash) {
+            if (number == layer) return dash;
+        }
+        return kSolidLine;
+    }
+    [[nodiscard]] std::span<const std::vector<double>> DashPatterns() const override {
+        return dashPatterns;
     }
 
     // Whether text in this file is UTF-8 (AC1021 on).

@@ -14,6 +14,7 @@
 #include "base/errors.h"
 #include "board/dxf/dxf_colour.h"
 #include "board/dxf/dxf_file.h"
+#include "board/dxf/dxf_linetypes.h"
 #include "board/dxf/dxf_names.h"
 
 namespace pelimator::board {
@@ -75,7 +76,6 @@ constexpr Affine kMirrorX{-1, 0, 0, 0, 1, 0};
 
 struct LayerInfo {
     Rgb colour;
-    std::string linetype;
     bool frozen = false;
 };
 
@@ -165,7 +165,7 @@ private:
         std::string_view variable;
         for (const Tag& t : tags) {
             if (t.code == 9) variable = t.text;
-            if (variable == "$LTSCALE" && t.code == 40 && t.real > 0.0) m_ltScale = t.real;
+            if (variable == "$LTSCALE" && t.code == 40) m_linetypes.SetDrawingScale(t.real);
         }
     }
 
@@ -175,6 +175,7 @@ private:
         const std::string_view type = tags.front().text;
         if (type == "LAYER") {
             std::string name;
+            std::string_view linetype;
             LayerInfo info;
             std::int64_t aci = 7;
             std::optional<std::int64_t> rgb;
@@ -184,8 +185,9 @@ private:
                 if (t.code == 62) aci = t.integer;
                 if (t.code == 420) rgb = t.integer;
                 if (t.code == 70) flags = t.integer;
-                if (t.code == 6) info.linetype = LayerKey(t.text);
+                if (t.code == 6) linetype = t.text;
             }
+            m_linetypes.SetLayerLinetype(name, linetype);
             info.colour = rgb ? UnpackRgb(static_cast<std::int32_t>(*rgb))
                               : AciToRgb(static_cast<std::int32_t>(aci));
             info.frozen = (flags & 1) != 0;
@@ -197,10 +199,7 @@ private:
                 if (t.code == 2) name = LayerKey(t.text);
                 if (t.code == 49) pattern.push_back(t.real);
             }
-            const bool dashed =
-                std::any_of(pattern.begin(), pattern.end(), [](double v) { return v < 0.0; });
-            if (!dashed) return;
-            m_linetypes.emplace(std::move(name), std::move(pattern));
+            m_linetypes.AddLinetype(name, std::move(pattern));
         }
     }
 
@@ -300,22 +299,14 @@ private:
         } else {
             r.colour = AciToRgb(c.colour);
         }
-        std::string key = LayerKey(c.linetype);
-        if (key == "BYLAYER") key = layer != nullptr ? layer->linetype : "";
-        if (key == "BYBLOCK") key = LayerKey(ctx.blockLinetype);
-        const auto type = m_linetypes.find(key);
-        if (type != m_linetypes.end()) {
-            const double scale =
-                m_ltScale * (c.linetypeScale > 0.0 ? c.linetypeScale : 1.0) * ctx.m.Scale();
-            r.dash = DashIndex(type->second, scale);
+        if (auto pattern = m_linetypes.PatternOf(c.linetype, r.layer, c.linetypeScale,
+                                                 ctx.blockLinetype, ctx.layer, ctx.m.Scale())) {
+            r.dash = DashIndex(std::move(*pattern));
         }
         return r;
     }
 
-    std::uint32_t DashIndex(const std::vector<double>& pattern, double scale) {
-        std::vector<double> scaled;
-        scaled.reserve(pattern.size());
-        for (const double v : pattern) scaled.push_back(v * scale);
+    std::uint32_t DashIndex(std::vector<double> scaled) {
         for (std::size_t i = m_u.dashes.size(); i-- > 0 && i + 8 >= m_u.dashes.size();) {
             if (m_u.dashes[i] == scaled) return static_cast<std::uint32_t>(i);
         }
@@ -452,10 +443,21 @@ private:
         const auto plane = Plane(common, ctx.m);
         const std::size_t before = m_u.items.size();
         Draw(r, type, tags, plane, common, res, ctx, top);
-        if (top && m_shownKinds != nullptr && m_u.items.size() > before && type != "LWPOLYLINE" &&
-            type != "POLYLINE") {
+        if (top && m_shownKinds != nullptr && m_u.items.size() > before &&
+            !BoardTakes(type, tags)) {
             ++(*m_shownKinds)[std::string(type)];
         }
+    }
+
+    // Whether the board takes a model-space record as its own lines and arcs (drawing here only
+    // what it cannot, a polyline's width): flat polylines. A 3-D polyline is drawn here whole.
+    static bool BoardTakes(std::string_view type, const std::vector<Tag>& tags) {
+        if (type == "LWPOLYLINE") return true;
+        if (type != "POLYLINE") return false;
+        for (const Tag& t : tags) {
+            if (t.code == 70) return (t.integer & 8) == 0;
+        }
+        return true;
     }
 
     void Draw(std::size_t r, std::string_view type, const std::vector<Tag>& tags,
@@ -1451,10 +1453,9 @@ private:
     std::map<std::string, std::size_t>* m_shownKinds;
     DxfTagReader m_reader;
     Underlay m_u;
-    double m_ltScale = 1.0;
+    DxfLinetypes m_linetypes;
     std::size_t m_visits = 0;
     std::unordered_map<std::string, LayerInfo> m_layers;
-    std::unordered_map<std::string, std::vector<double>> m_linetypes;
     std::unordered_map<std::string, Block> m_blocks;
     std::array<std::vector<Tag>, kMaxDepth + 2> m_tags;
     std::unordered_map<std::uint32_t, std::vector<Tag>> m_blockTags;

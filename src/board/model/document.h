@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "board/model/drawing.h"
 #include "board/model/layers.h"
@@ -76,6 +77,20 @@ public:
     // The colours the file gave its entities themselves, by entity index: 0 for "by layer" (and
     // past the end), else kOwnColour | 0xRRGGBB.
     [[nodiscard]] virtual std::span<const std::uint32_t> OwnColours() const { return {}; }
+    // The linetypes of the file's entities by entity index, resolved as the file gives them (the
+    // entity's own, by layer; scaled by the drawing's and the entity's linetype scales):
+    // kSolidLine, or an index into DashPatterns(). Entities past the end (those the board added)
+    // take LayerDash of their layer.
+    [[nodiscard]] virtual std::span<const std::uint32_t> EntityDashes() const { return {}; }
+    // The linetype of a board layer at the drawing's linetype scale: kSolidLine or an index into
+    // DashPatterns().
+    [[nodiscard]] virtual std::uint32_t LayerDash(std::int32_t /*layer*/) const {
+        return kSolidLine;
+    }
+    // Dash patterns in drawing units: + dash, - gap, 0 dot.
+    [[nodiscard]] virtual std::span<const std::vector<double>> DashPatterns() const { return {}; }
+
+    static constexpr std::uint32_t kSolidLine = 0xFFFFFFFFU;
 };
 
 // Marks a packed colour of DocumentSource::OwnColours as the entity's own.
