@@ -508,7 +508,7 @@ INSTANTIATE_TEST_SUITE_P(
                               {42, "0.5"}, {0, "VERTEX"}, {8, "0"}, {10, "4"}, {20, "0"},
                               {0, "VERTEX"}, {8, "0"}, {10, "4"}, {20, "3"}, {0, "SEQEND"}},
                          std::vector<double>{1.5, -0.75}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 // A 3-D polyline is drawn beneath (the board takes only flat ones): the summary counts it as
 // shown, not as left out.
