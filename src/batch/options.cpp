@@ -90,22 +90,24 @@ PictureRequest ParsePicture(const std::string& path) {
     return picture;
 }
 
-// "A3" (portrait), "A3,landscape" or "A3,portrait".
+// "A3" (landscape, as the window's export dialog offers it first), "A3,landscape" or
+// "A3,portrait".
 board::Sheet ParseSheet(const std::string& text) {
     const std::size_t comma = text.find(',');
     const std::string size = Lower(text.substr(0, comma));
-    const std::string turn = comma == std::string::npos ? "portrait" : Lower(text.substr(comma + 1));
+    const std::string turn =
+        comma == std::string::npos ? "landscape" : Lower(text.substr(comma + 1));
     static constexpr std::array<const char*, 5> kNames = {"a4", "a3", "a2", "a1", "a0"};
     board::Sheet sheet;
     const auto found = std::find(kNames.begin(), kNames.end(), size);
     if (found == kNames.end() || (turn != "portrait" && turn != "landscape")) {
         throw UsageError("--sheet の値 \"" + text +
-                         "\" は使えません。A4〜A0 に、横置きなら \",landscape\" を付けて下さい "
-                         "(例: A3,landscape)");
+                         "\" は使えません。A4〜A0 に、縦置きなら \",portrait\" を付けて下さい "
+                         "(例: A3,portrait)");
     }
     sheet.paper = board::kPaperSizes[static_cast<std::size_t>(found - kNames.begin())];
-    sheet.orientation =
-        turn == "landscape" ? board::PaperOrientation::Landscape : board::PaperOrientation::Portrait;
+    sheet.orientation = turn == "landscape" ? board::PaperOrientation::Landscape
+                                            : board::PaperOrientation::Portrait;
     return sheet;
 }
 
@@ -233,8 +235,9 @@ void CheckCombination(BatchOptions& options, const Seen& seen) {
         // Only a picture: the drawing is not changed, so nothing is saved.
         if (options.input.empty()) throw UsageError("--export には入力図面 (DXF) が必要です");
         if (!options.output.empty() || options.overwriteInput) {
-            throw UsageError("経路を描かないときは DXF を保存しないので、--output や "
-                             "--overwrite-input は使えません");
+            throw UsageError(
+                "経路を描かないときは DXF を保存しないので、--output や "
+                "--overwrite-input は使えません");
         }
         options.source = PathSource::None;
         return;
@@ -356,10 +359,13 @@ std::string HelpText(const std::string& program) {
            "                      保存します (指定しなければ、失われるものを示して終了コード 1)\n"
            "\n"
            "画像の書き出し (図面ウィンドウの「エクスポート」と同じ絵):\n"
-           "  --export ファイル   描いた後の図面を SVG、PDF、PNG (拡張子で選びます) に書き出します。\n"
-           "                      経路を指定しなければ、入力図面を書き出すだけで DXF は保存しません\n"
-           "  --sheet 用紙        PDF の用紙: A4〜A0、横置きは \",landscape\" を付けます (例:\n"
-           "                      A3,landscape)。既定は縮尺どおりに収まる最小の用紙 (横置き優先)\n"
+           "  --export ファイル   描いた後の図面を SVG、PDF、PNG (拡張子で選びます) "
+           "に書き出します。\n"
+           "                      経路を指定しなければ、入力図面を書き出すだけで DXF "
+           "は保存しません\n"
+           "  --sheet 用紙        PDF の用紙: A4〜A0 (横置き)。縦置きは \",portrait\" を付けます\n"
+           "                      (例: A3,portrait)。既定は縮尺どおりに収まる最小の用紙 "
+           "(横置き優先)\n"
            "  --fit               PDF で図面を用紙に合わせて拡大・縮小します (既定は図面の縮尺)\n"
            "  --dpi N             PNG の解像度 (用紙 1 インチあたりの画素数)。既定 254\n"
            "  -h, --help          この説明を表示します\n"

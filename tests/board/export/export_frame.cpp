@@ -1,11 +1,13 @@
 // Prints where an export puts a drawing, for the picture comparisons (compare_exports.py):
-// export_frame IN.dxf PAPER ORIENTATION prints, one value per line as name=value, the frame of the
-// SVG and PNG exports (top-left corner and size in paper mm at scale, Y up), the drawing scale's
-// factor, and the PDF layouts on the named sheet (A4..A0, portrait|landscape) at scale and fitted.
+// export_frame IN.dxf PAPER ORIENTATION [N] prints, one value per line as name=value, the frame of
+// the SVG and PNG exports (top-left corner and size in paper mm at scale, Y up), the drawing
+// scale's factor, and the PDF layouts on the named sheet (A4..A0, portrait|landscape) at scale and
+// fitted. N gives a drawing that stores no scale the scale 1:N, as pelimator-batch --scale N does.
 #include <cstdio>
 #include <exception>
 #include <string>
 
+#include "board/dxf/dxf_source.h"
 #include "board/export/export_sheet.h"
 #include "board/files/drawing_file.h"
 #include "board/model/application.h"
@@ -13,14 +15,19 @@
 using namespace pelimator::board;
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: export_frame IN.dxf A4..A0 portrait|landscape\n");
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: export_frame IN.dxf A4..A0 portrait|landscape [N]\n");
         return 2;
     }
     try {
         auto application = BoardApplication::Create();
         const OpenedDrawing opened = OpenDrawing(*application, argv[1]);
-        const BoardDocument& document = *opened.document;
+        BoardDocument& document = *opened.document;
+        const auto* source = dynamic_cast<const DxfSource*>(document.Source().get());
+        if (argc == 5 && (source == nullptr || !source->scaleStored)) {
+            document.Scale()->SetNumerator(1);
+            document.Scale()->SetDenominator(std::stoi(argv[4]));
+        }
         const ExportStyle style;
         const auto extent = ShownExtentMm(document);
         if (!extent) throw std::runtime_error("nothing is shown");

@@ -5,6 +5,7 @@ with an attribute; Japanese) and dashed.dxf (LINE, LWPOLYLINE, POLYLINE, ARC and
 dashed linetype of their own, by layer and scaled by $LTSCALE and their own scale).
 
 Usage: make_export_drawings.py TEXTS.dxf DASHED.dxf"""
+import os
 import sys
 
 import ezdxf
@@ -70,5 +71,7 @@ if __name__ == "__main__":
     if len(sys.argv) != 3:
         print(__doc__)
         sys.exit(2)
+    for target in sys.argv[1:]:
+        os.makedirs(os.path.dirname(os.path.abspath(target)), exist_ok=True)
     texts(sys.argv[1])
     dashed(sys.argv[2])
