@@ -33,9 +33,8 @@ struct Drawing {
     std::string header;       // more header variables, as tags
 
     [[nodiscard]] std::string Text() const {
-        std::string out =
-            Record({{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, "AC1009"}}) + header +
-            Record({{0, "ENDSEC"}});
+        std::string out = Record({{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, "AC1009"}}) +
+                          header + Record({{0, "ENDSEC"}});
         out += Record({{0, "SECTION"},
                        {2, "TABLES"},
                        {0, "TABLE"},
@@ -430,9 +429,11 @@ TEST(DxfUnderlay, LinetypesScaleWithTheHeaderTheEntityAndTheInsert) {
 // entity; entities the board adds later take their layer's.
 struct BoardLinetypeRow {
     const char* name;
-    Tags entity;  // on layer "0" unless it names one
+    Tags entity;                                  // on layer "0" unless it names one
     std::optional<std::vector<double>> expected;  // none: solid
 };
+
+void PrintTo(const BoardLinetypeRow& row, std::ostream* out) { *out << row.name; }
 
 class DxfBoardLinetypes : public ::testing::TestWithParam<BoardLinetypeRow> {};
 
@@ -475,14 +476,8 @@ Tags WithTags(Tags tags, const Tags& more) {
 }
 
 Tags Arc(const std::string& layer, Tags more = {}) {
-    return WithTags({{0, "ARC"},
-                     {8, layer},
-                     {10, "5"},
-                     {20, "5"},
-                     {40, "4"},
-                     {50, "10"},
-                     {51, "200"}},
-                    more);
+    return WithTags(
+        {{0, "ARC"}, {8, layer}, {10, "5"}, {20, "5"}, {40, "4"}, {50, "10"}, {51, "200"}}, more);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -491,32 +486,46 @@ INSTANTIATE_TEST_SUITE_P(
         BoardLinetypeRow{"OwnLinetypeScaledByHeaderAndEntity",
                          WithTags(Line({0, 0}, {9, 0}), {{6, "DASHED"}, {48, "2"}}),
                          std::vector<double>{6.0, -3.0}},
-        BoardLinetypeRow{"ByLayer", Line({0, 0}, {9, 0}, "DASHES"),
-                         std::vector<double>{3.0, -1.5}},
+        BoardLinetypeRow{"ByLayer", Line({0, 0}, {9, 0}, "DASHES"), std::vector<double>{3.0, -1.5}},
         BoardLinetypeRow{"ContinuousOnADashedLayer",
                          WithTags(Line({0, 0}, {9, 0}, "DASHES"), {{6, "CONTINUOUS"}}),
                          std::nullopt},
         BoardLinetypeRow{"ArcByLayerInLowerCase", WithTags(Arc("dashes"), {{6, "ByLayer"}}),
                          std::vector<double>{3.0, -1.5}},
-        BoardLinetypeRow{"CircleOwnLinetype",
-                         Tags{{0, "CIRCLE"}, {8, "0"}, {6, "dashed"}, {10, "1"}, {20, "1"},
-                              {40, "3"}},
-                         std::vector<double>{3.0, -1.5}},
-        BoardLinetypeRow{"PolylineSegmentsShareTheirs",
-                         Tags{{0, "POLYLINE"}, {8, "0"}, {6, "DASHED"}, {48, "0.5"}, {66, "1"},
-                              {70, "1"}, {0, "VERTEX"}, {8, "0"}, {10, "0"}, {20, "0"},
-                              {42, "0.5"}, {0, "VERTEX"}, {8, "0"}, {10, "4"}, {20, "0"},
-                              {0, "VERTEX"}, {8, "0"}, {10, "4"}, {20, "3"}, {0, "SEQEND"}},
-                         std::vector<double>{1.5, -0.75}}),
+        BoardLinetypeRow{
+            "CircleOwnLinetype",
+            Tags{{0, "CIRCLE"}, {8, "0"}, {6, "dashed"}, {10, "1"}, {20, "1"}, {40, "3"}},
+            std::vector<double>{3.0, -1.5}},
+        BoardLinetypeRow{
+            "PolylineSegmentsShareTheirs",
+            Tags{{0, "POLYLINE"}, {8, "0"},      {6, "DASHED"}, {48, "0.5"}, {66, "1"},
+                 {70, "1"},       {0, "VERTEX"}, {8, "0"},      {10, "0"},   {20, "0"},
+                 {42, "0.5"},     {0, "VERTEX"}, {8, "0"},      {10, "4"},   {20, "0"},
+                 {0, "VERTEX"},   {8, "0"},      {10, "4"},     {20, "3"},   {0, "SEQEND"}},
+            std::vector<double>{1.5, -0.75}}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // A 3-D polyline is drawn beneath (the board takes only flat ones): the summary counts it as
 // shown, not as left out.
 TEST(DxfUnderlay, ThreeDimensionalPolylinesCountAsShown) {
     Drawing d;
-    d.entities = {Tags{{0, "POLYLINE"}, {8, "0"}, {66, "1"}, {70, "8"}, {0, "VERTEX"}, {8, "0"},
-                       {10, "0"}, {20, "0"}, {30, "1"}, {70, "32"}, {0, "VERTEX"}, {8, "0"},
-                       {10, "5"}, {20, "5"}, {30, "2"}, {70, "32"}, {0, "SEQEND"}}};
+    d.entities = {Tags{{0, "POLYLINE"},
+                       {8, "0"},
+                       {66, "1"},
+                       {70, "8"},
+                       {0, "VERTEX"},
+                       {8, "0"},
+                       {10, "0"},
+                       {20, "0"},
+                       {30, "1"},
+                       {70, "32"},
+                       {0, "VERTEX"},
+                       {8, "0"},
+                       {10, "5"},
+                       {20, "5"},
+                       {30, "2"},
+                       {70, "32"},
+                       {0, "SEQEND"}}};
     const Opened o = Open(d);
     ASSERT_EQ(o.U().items.size(), 1U);
     const std::string summary = o.read.report.Summary();
