@@ -42,7 +42,8 @@ def texts(path):
     block.add_lwpolyline([(0, 0), (40, 0), (40, 25), (0, 25)], close=True)
     block.add_attdef("NAME", (4, 10), dxfattribs={"height": 4.0})
     msp.add_blockref("ROOM", (150, -250)).add_auto_attribs({"NAME": "居間"})
-    dim = msp.add_linear_dim(base=(250, -215), p1=(230, -240), p2=(330, -240))
+    dim = msp.add_linear_dim(base=(250, -215), p1=(230, -240), p2=(330, -240),
+                             override={"dimtxt": 5.0, "dimasz": 3.0, "dimlfac": 1.0})
     dim.render()
     doc.saveas(path)
 
