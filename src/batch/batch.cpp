@@ -21,8 +21,8 @@
 #include "batch/options.h"
 #include "batch/pick_file.h"
 #include "batch/progress.h"
-#include "board/files/drawing_file.h"
 #include "board/dxf/dxf_file.h"
+#include "board/files/drawing_file.h"
 #include "board/model/application.h"
 #include "board/model/chains.h"
 #include "board/model/factory.h"
@@ -343,10 +343,10 @@ PictureRequest WithSheet(PictureRequest picture, const board::BoardDocument& doc
     const auto extent = board::ShownExtentMm(document);
     const double width = extent ? extent->max.x - extent->min.x : 0.0;
     const double height = extent ? extent->max.y - extent->min.y : 0.0;
-    picture.sheet = board::SmallestSheetThatFits(width, height, style.marginMm,
-                                                 board::PaperOrientation::Landscape)
-                        .value_or(board::Sheet{board::PaperSize::A0,
-                                               board::PaperOrientation::Landscape});
+    picture.sheet =
+        board::SmallestSheetThatFits(width, height, style.marginMm,
+                                     board::PaperOrientation::Landscape)
+            .value_or(board::Sheet{board::PaperSize::A0, board::PaperOrientation::Landscape});
     return picture;
 }
 

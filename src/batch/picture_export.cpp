@@ -2,6 +2,7 @@
 #include "batch/picture_export.h"
 
 #include <QGuiApplication>
+#include <array>
 #include <cstdlib>
 #include <memory>
 
@@ -16,10 +17,10 @@ void EnsureGuiApplication() {
     // No window is shown: the offscreen platform needs no display, unless one was chosen.
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     static int argc = 1;
-    static char name[] = "pelimator-batch";
-    static char* argv[] = {name, nullptr};
+    static std::array<char, 16> name{"pelimator-batch"};
+    static std::array<char*, 2> argv{name.data(), nullptr};
     static const std::unique_ptr<QGuiApplication> application =
-        std::make_unique<QGuiApplication>(argc, argv);
+        std::make_unique<QGuiApplication>(argc, argv.data());
 }
 
 }  // namespace

@@ -8,7 +8,8 @@
 namespace pelimator::board {
 
 void DxfLinetypes::AddLinetype(std::string_view name, std::vector<double> pattern) {
-    const bool dashed = std::any_of(pattern.begin(), pattern.end(), [](double v) { return v < 0.0; });
+    const bool dashed =
+        std::any_of(pattern.begin(), pattern.end(), [](double v) { return v < 0.0; });
     if (!dashed) return;
     m_dashed.emplace(LayerKey(name), std::move(pattern));  // the first of a name counts
 }
@@ -26,12 +27,9 @@ std::string DxfLinetypes::LayerLinetype(std::string_view layer) const {
     return found == m_layers.end() ? std::string() : found->second;
 }
 
-std::optional<std::vector<double>> DxfLinetypes::PatternOf(std::string_view linetype,
-                                                           std::string_view layer,
-                                                           double entityScale,
-                                                           std::string_view blockLinetype,
-                                                           std::string_view blockLayer,
-                                                           double insertScale) const {
+std::optional<std::vector<double>> DxfLinetypes::PatternOf(
+    std::string_view linetype, std::string_view layer, double entityScale,
+    std::string_view blockLinetype, std::string_view blockLayer, double insertScale) const {
     if (m_dashed.empty()) return std::nullopt;
     std::string key = LayerKey(linetype.empty() ? "BYLAYER" : linetype);
     if (key == "BYLAYER") key = LayerLinetype(layer);

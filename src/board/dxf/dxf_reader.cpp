@@ -739,8 +739,8 @@ private:
         std::map<std::vector<double>, std::uint32_t> known;
         const auto indexOf = [&](std::optional<std::vector<double>> pattern) {
             if (!pattern) return DocumentSource::kSolidLine;
-            const auto [found, added] = known.emplace(
-                *pattern, static_cast<std::uint32_t>(m_s.dashPatterns.size()));
+            const auto [found, added] =
+                known.emplace(*pattern, static_cast<std::uint32_t>(m_s.dashPatterns.size()));
             if (added) m_s.dashPatterns.push_back(std::move(*pattern));
             return found->second;
         };
@@ -754,7 +754,8 @@ private:
         for (const std::uint32_t style : m_entityStyle) m_s.entityDash.push_back(styleDash[style]);
         for (const DxfLayerEntry& layer : m_s.layers) {
             const std::uint32_t dash = indexOf(m_linetypes.PatternOf("", layer.rawName, 1.0));
-            if (dash != DocumentSource::kSolidLine) m_s.layerDash.emplace_back(layer.read.number, dash);
+            if (dash != DocumentSource::kSolidLine)
+                m_s.layerDash.emplace_back(layer.read.number, dash);
         }
     }
 
@@ -974,7 +975,7 @@ private:
     std::string_view m_ltypeName;
     std::vector<double> m_ltypePattern;
     DxfLinetypes m_linetypes;
-    std::vector<LineStyle> m_styles;          // the linetypes entities gave, in runs
+    std::vector<LineStyle> m_styles;           // the linetypes entities gave, in runs
     std::vector<std::uint32_t> m_entityStyle;  // per entity: into m_styles
     DxfTablePlace* m_table = nullptr;
     std::string_view m_blockHandle;

@@ -3,8 +3,8 @@
 
 #include <QPainter>
 #include <algorithm>
-#include <vector>
 #include <cmath>
+#include <vector>
 
 namespace pelimator::board {
 
@@ -81,8 +81,8 @@ void StrokePolyline(QPainter& painter, const QPen& pen, const QPointF* points, i
     double period = 0.0;
     for (const qreal v : pattern) period += v * unit;
     if (!(period > 0.0)) return;
-    std::size_t k = 0;                     // the pattern element in force
-    double left = pattern[0] * unit;       // of it, still to go
+    std::size_t k = 0;                      // the pattern element in force
+    double left = pattern[0] * unit;        // of it, still to go
     std::vector<QPointF> piece{points[0]};  // the dash being drawn
     const auto flush = [&] {
         if (piece.size() > 1) painter.drawPolyline(piece.data(), static_cast<int>(piece.size()));

@@ -13,11 +13,11 @@
 #include <span>
 #include <vector>
 
-#include "board/render/shown_colour.h"
-#include "board/render/underlay_painter.h"
 #include "board/model/document.h"
 #include "board/model/types.h"
 #include "board/render/entity_index.h"
+#include "board/render/shown_colour.h"
+#include "board/render/underlay_painter.h"
 
 class QImage;
 class QPainter;
@@ -93,7 +93,7 @@ private:
     };
     // An entity drawn in a linetype: its screen points, drawn as one line so the pattern runs on.
     struct Dashed {
-        std::size_t batch = 0;  // its colour
+        std::size_t batch = 0;   // its colour
         std::uint32_t dash = 0;  // into the source's dash patterns
         std::vector<QPointF> points;
     };

@@ -191,11 +191,10 @@ void UnderlayPainter::PaintStrokes(QPainter& painter) {
         const std::vector<double>* dash =
             item.dash != kNoUnderlayIndex ? &underlay.dashes[item.dash] : nullptr;
         // A file's wide polyline ends flat; the plotted width of thin lines ends round.
-        const QPen pen =
-            own >= m_frame.lineWidth
-                ? LinePen(ColourOf(item.colour, m_frame.background), own, dash, ppu)
-                : LinePen(ColourOf(item.colour, m_frame.background), m_frame.lineWidth, dash, ppu,
-                          Qt::RoundCap);
+        const QPen pen = own >= m_frame.lineWidth
+                             ? LinePen(ColourOf(item.colour, m_frame.background), own, dash, ppu)
+                             : LinePen(ColourOf(item.colour, m_frame.background), m_frame.lineWidth,
+                                       dash, ppu, Qt::RoundCap);
         painter.setPen(pen);
         if (item.kind == UnderlayKind::Point) {
             painter.drawPoint(m_screen.front());
@@ -252,8 +251,7 @@ void UnderlayPainter::PaintText(QPainter& painter, const UnderlayItem& item) {
             return QPointF(o.x + x * sx.x + y * sy.x, o.y + x * sx.y + y * sy.y);
         };
         const std::array<QPointF, 4> box = {at(x0, base), at(x0 + cache.advance, base),
-                                            at(x0 + cache.advance, base + 1.0),
-                                            at(x0, base + 1.0)};
+                                            at(x0 + cache.advance, base + 1.0), at(x0, base + 1.0)};
         painter.setPen(Qt::NoPen);
         painter.setBrush(QColor(colour.red(), colour.green(), colour.blue(), 110));
         painter.drawPolygon(box.data(), 4);
@@ -264,8 +262,7 @@ void UnderlayPainter::PaintText(QPainter& painter, const UnderlayItem& item) {
     // The run's frame on top of the painter's own mapping (an export's page), not instead of it.
     const double k = 1.0 / sizes.cap;
     painter.save();
-    painter.setWorldTransform(QTransform(sx.x * k, sx.y * k, -sy.x * k, -sy.y * k, o.x, o.y),
-                              true);
+    painter.setWorldTransform(QTransform(sx.x * k, sx.y * k, -sy.x * k, -sy.y * k, o.x, o.y), true);
     painter.setPen(colour);
     painter.drawText(QPointF(x0 * sizes.cap, -base * sizes.cap), cache.text);
     painter.restore();
