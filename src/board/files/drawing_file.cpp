@@ -59,7 +59,11 @@ struct StateOf {
 }  // namespace
 
 OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path) {
-    DxfReadResult read = ReadDxfFile(path);
+    return AddReadDrawing(application, path, ReadDxfFile(path));
+}
+
+OpenedDrawing AddReadDrawing(BoardApplication& application, const std::string& path,
+                             DxfReadResult&& read) {
     BoardDocumentPtr document = application.AddDocument(FileNameOf(path));
     try {
         LoadContent(*document, std::move(read.content));

@@ -29,6 +29,10 @@ struct OpenedDrawing {
 // active document named after the file, with its path set. FileError leaves application as it
 // was.
 OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path);
+// The second half of OpenDrawing, for a file read elsewhere (ReadDxfFile may run on any thread;
+// this one runs where the application lives): adds read to application as the file at path.
+OpenedDrawing AddReadDrawing(BoardApplication& application, const std::string& path,
+                             DxfReadResult&& read);
 
 // Writes the document to path (atomically), then records path as the document's file, names the
 // document after it and marks it saved. A drawing opened from a file is written over what was
