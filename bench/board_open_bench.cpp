@@ -40,8 +40,12 @@ std::string WriteDrawing(const std::filesystem::path& dir) {
             }
             std::ofstream(dir / "Korvane.ini") << "[Wave]\nWidth=5\nRadius=4\n";
         }
-        const std::vector<std::string> args{"pelimator-batch", "--points",
-                                            (dir / "points.txt").string(), "--path", "0", "-o",
+        const std::vector<std::string> args{"pelimator-batch",
+                                            "--points",
+                                            (dir / "points.txt").string(),
+                                            "--path",
+                                            "0",
+                                            "-o",
                                             (dir / "big.dxf").string()};
         std::istringstream in;
         std::ostringstream out;
@@ -59,7 +63,8 @@ double StatusMb(const char* key) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind(key, 0) == 0) return std::stod(line.substr(std::string(key).size())) / 1024.0;
+        if (line.rfind(key, 0) == 0)
+            return std::stod(line.substr(std::string(key).size())) / 1024.0;
     }
     return 0.0;
 }
@@ -73,8 +78,8 @@ void OpenAndWait(benchmark::State& state, bool background) {
     for (auto _ : state) {
         const auto application = BoardApplication::Create();
         BoardWindow window(application);
-        WindowFileMenu files(window, std::make_unique<QSettings>(
-                                         settings.filePath("s.ini"), QSettings::IniFormat));
+        WindowFileMenu files(
+            window, std::make_unique<QSettings>(settings.filePath("s.ini"), QSettings::IniFormat));
         window.resize(1600, 1000);
         application->SetVisible(true);
         QCoreApplication::processEvents();
@@ -92,8 +97,7 @@ void OpenAndWait(benchmark::State& state, bool background) {
                 break;
             }
         }
-        seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.SetIterationTime(seconds);
         state.counters["first_picture_s"] = seconds;
         state.counters["rss_MB"] = StatusMb("VmRSS:");

@@ -264,7 +264,7 @@ std::vector<Step> Script() {
         for (int i = 0; i < times; ++i) steps.push_back({Step::Pan, by, 0});
         steps.push_back({Step::Stop, {}, 0});
     };
-    wheel({700.0, 400.0}, 1, 10);   // 1.25^10: 9.3x
+    wheel({700.0, 400.0}, 1, 10);  // 1.25^10: 9.3x
     pan({-40.0, 10.0}, 30);
     wheel({1100.0, 600.0}, 1, 11);  // 1.25^21: 108x
     pan({35.0, -20.0}, 30);
@@ -293,7 +293,8 @@ struct FrameTimes {
     void Report(benchmark::State& state) const {
         state.counters["frames"] = static_cast<double>(moving.size());
         state.counters["median_ms"] = Median(moving);
-        state.counters["worst_ms"] = moving.empty() ? 0.0 : *std::max_element(moving.begin(), moving.end());
+        state.counters["worst_ms"] =
+            moving.empty() ? 0.0 : *std::max_element(moving.begin(), moving.end());
         state.counters["median_cpu_ms"] = Median(movingCpu);
         state.counters["stops"] = static_cast<double>(stopped.size());
         state.counters["stop_median_ms"] = Median(stopped);
@@ -437,8 +438,8 @@ void BM_MouseMoveWhilePicking(benchmark::State& state) {
     for (auto _ : state) {
         const QPointF at(300.0 + (i * 37) % 1300, 200.0 + (i * 23) % 700);
         ++i;
-        QMouseEvent move(QEvent::MouseMove, at, canvas.mapToGlobal(at), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, at, canvas.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
         QApplication::sendEvent(&canvas, &move);
         QCoreApplication::processEvents();  // the paint it asked for
     }

@@ -49,8 +49,7 @@ std::vector<PixelRect> UncoveredStrips(PixelShift shift, int width, int height) 
 
 ViewTransform StripTransform(const ViewTransform& transform, const PixelRect& rect) noexcept {
     ViewTransform strip = transform;
-    strip.origin =
-        transform.ToDrawing({static_cast<double>(rect.x), static_cast<double>(rect.y)});
+    strip.origin = transform.ToDrawing({static_cast<double>(rect.x), static_cast<double>(rect.y)});
     return strip;
 }
 

@@ -42,7 +42,8 @@ bool BackgroundRead::Start(const QString& path) {
         } catch (const Error& error) {
             job->error = QString::fromUtf8(error.what());
         } catch (const std::bad_alloc&) {
-            job->error = QStringLiteral("「%1」を開けませんでした: メモリが足りません").arg(job->path);
+            job->error =
+                QStringLiteral("「%1」を開けませんでした: メモリが足りません").arg(job->path);
         } catch (const std::exception& error) {
             job->error = QStringLiteral("「%1」を開けませんでした: %2")
                              .arg(job->path, QString::fromUtf8(error.what()));
@@ -52,7 +53,8 @@ bool BackgroundRead::Start(const QString& path) {
         job->ended = true;
         // The destructor joins this thread before the object goes, so this stays valid; a call
         // still queued when it goes is dropped with it.
-        QMetaObject::invokeMethod(this, [this, job] { Deliver(job); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, job] { Deliver(job); }, Qt::QueuedConnection);
     });
     m_threads.emplace_back(job, std::move(thread));
     return true;

@@ -35,8 +35,7 @@ public:
 signals:
     // The read of path ended: result holds the drawing, or it is null and error says what
     // failed (the reader's own message).
-    void finished(const QString& path, std::shared_ptr<DxfReadResult> result,
-                  const QString& error);
+    void finished(const QString& path, std::shared_ptr<DxfReadResult> result, const QString& error);
 
 private:
     struct Job;

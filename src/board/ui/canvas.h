@@ -132,12 +132,12 @@ private:
     std::optional<Vec2> m_lastClick;
     std::optional<SnapTarget> m_snapTarget;
     std::optional<QPointF> m_panFrom;
-    RasterCache m_cache;         // the picture beneath the overlay
-    QImage m_frame;              // that picture with the overlay painted over it
+    RasterCache m_cache;          // the picture beneath the overlay
+    QImage m_frame;               // that picture with the overlay painted over it
     std::uint64_t m_frameOf = 0;  // the cache's generation m_frame was made from
-    QRegion m_overlayRegion;     // where the overlay in m_frame was painted
+    QRegion m_overlayRegion;      // where the overlay in m_frame was painted
     QTimer* m_refineTimer = nullptr;
-    bool m_refineDue = false;  // the timer ran out: the next paint refines
+    bool m_refineDue = false;               // the timer ran out: the next paint refines
     mutable std::uint64_t m_extentsOf = 0;  // the change count m_extents is for, + 1
     mutable std::optional<Box> m_extents;
 };

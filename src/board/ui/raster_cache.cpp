@@ -72,8 +72,8 @@ const QImage& RasterCache::Picture(QSize size, const ViewTransform& transform,
     if (!m_shown.Valid()) {
         PaintFull(transform, paint);
     } else if (!SameView(transform, m_shown.transform)) {
-        if (const auto shift = WholePixelShift(m_shown.transform, transform, size.width(),
-                                               size.height())) {
+        if (const auto shift =
+                WholePixelShift(m_shown.transform, transform, size.width(), size.height())) {
             // Within half a pixel the picture stays as it is until it is refined.
             if (shift->dx != 0 || shift->dy != 0) Shift(*shift, paint);
         } else {
@@ -140,10 +140,9 @@ void RasterCache::Shift(PixelShift shift, const PaintContent& paint) {
             paint(painter, part.size(), StripTransform(moved, strip));
         }
         for (int y = 0; y < strip.height; ++y) {
-            std::memcpy(image.scanLine(strip.y + y) +
-                            static_cast<std::ptrdiff_t>(strip.x) * kBytesPerPixel,
-                        part.constScanLine(y),
-                        static_cast<std::size_t>(strip.width) * kBytesPerPixel);
+            std::memcpy(
+                image.scanLine(strip.y + y) + static_cast<std::ptrdiff_t>(strip.x) * kBytesPerPixel,
+                part.constScanLine(y), static_cast<std::size_t>(strip.width) * kBytesPerPixel);
         }
         m_counts.stripPixels += static_cast<std::size_t>(strip.width) * strip.height;
     }
@@ -157,8 +156,8 @@ void RasterCache::Scale(const ViewTransform& transform) {
     {
         QPainter painter(&image);
         // The overview fills what the sharp picture does not cover (zooming out past it).
-        const QRectF sharp = m_sharp.Valid() ? MappedRect(m_sharp.transform, transform, m_size)
-                                             : QRectF();
+        const QRectF sharp =
+            m_sharp.Valid() ? MappedRect(m_sharp.transform, transform, m_size) : QRectF();
         if (m_overview.Valid() && !sharp.contains(QRectF(QPointF(0.0, 0.0), QSizeF(m_size)))) {
             DrawMapped(painter, m_overview.image, m_overview.transform, transform);
         }

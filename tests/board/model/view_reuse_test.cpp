@@ -3,13 +3,13 @@
 // uncovers tile the view exactly.
 #include "board/model/view_reuse.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <optional>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace pelimator::board {
 namespace {
@@ -29,8 +29,10 @@ TEST(ViewReuse, MappingAgreesWithBothTransforms) {
         const Vec2 s = from.ToScreen(p);
         const Vec2 expected = to.ToScreen(p);
         const double tolerance = 1e-9 * (1.0 + std::abs(expected.x) + std::abs(expected.y));
-        EXPECT_NEAR(s.x * mapping.scale + mapping.offset.x, expected.x, tolerance) << "seed " << seed;
-        EXPECT_NEAR(s.y * mapping.scale + mapping.offset.y, expected.y, tolerance) << "seed " << seed;
+        EXPECT_NEAR(s.x * mapping.scale + mapping.offset.x, expected.x, tolerance)
+            << "seed " << seed;
+        EXPECT_NEAR(s.y * mapping.scale + mapping.offset.y, expected.y, tolerance)
+            << "seed " << seed;
     }
 }
 
@@ -87,8 +89,8 @@ TEST(ViewReuse, MovedPictureAndStripsTileTheView) {
             }
         }
         for (const int count : cover) {
-            ASSERT_EQ(count, 1) << "seed " << seed << ", " << width << " x " << height
-                                << " moved " << shift.dx << ", " << shift.dy;
+            ASSERT_EQ(count, 1) << "seed " << seed << ", " << width << " x " << height << " moved "
+                                << shift.dx << ", " << shift.dy;
         }
     }
 }

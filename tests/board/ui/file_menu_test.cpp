@@ -205,9 +205,8 @@ private slots:
     // thread gives, and adds nothing.
     void OpenInTheBackgroundFailsAsOpenFileDoes_data() {
         QTest::addColumn<MakeFile>("make");
-        QTest::newRow("missing file") << MakeFile([](const QTemporaryDir& dir) {
-            return dir.filePath("ない.dxf");
-        });
+        QTest::newRow("missing file")
+            << MakeFile([](const QTemporaryDir& dir) { return dir.filePath("ない.dxf"); });
         QTest::newRow("bad number") << MakeFile([](const QTemporaryDir& dir) {
             const QString path = dir.filePath("数.dxf");
             WriteFile(path, "0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nabc\n");
@@ -218,9 +217,7 @@ private slots:
             WriteFile(path, "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n10\n1\n20");
             return path;
         });
-        QTest::newRow("a folder") << MakeFile([](const QTemporaryDir& dir) {
-            return dir.path();
-        });
+        QTest::newRow("a folder") << MakeFile([](const QTemporaryDir& dir) { return dir.path(); });
     }
     void OpenInTheBackgroundFailsAsOpenFileDoes() {
         QFETCH(MakeFile, make);
