@@ -13,11 +13,11 @@
 #include <span>
 #include <vector>
 
+#include "board/render/shown_colour.h"
+#include "board/render/underlay_painter.h"
 #include "board/model/document.h"
 #include "board/model/types.h"
 #include "board/render/entity_index.h"
-#include "board/render/shown_colour.h"
-#include "board/render/underlay_painter.h"
 
 class QImage;
 class QPainter;
