@@ -23,6 +23,8 @@ public:
     ~BackgroundRead() override;
     BackgroundRead(const BackgroundRead&) = delete;
     BackgroundRead& operator=(const BackgroundRead&) = delete;
+    BackgroundRead(BackgroundRead&&) = delete;
+    BackgroundRead& operator=(BackgroundRead&&) = delete;
 
     // Starts reading the DXF file at path; false while another read runs.
     bool Start(const QString& path);

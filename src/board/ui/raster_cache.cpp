@@ -13,6 +13,8 @@ namespace {
 
 constexpr QImage::Format kFormat = QImage::Format_ARGB32_Premultiplied;
 constexpr int kBytesPerPixel = 4;
+// Images kept for the pictures of a movement.
+constexpr std::size_t kSpares = 2;
 
 bool SameView(const ViewTransform& a, const ViewTransform& b) noexcept {
     return a.pixelsPerUnit == b.pixelsPerUnit && a.origin.x == b.origin.x &&
@@ -43,8 +45,12 @@ void DrawMapped(QPainter& painter, const QImage& picture, const ViewTransform& f
     const QRectF visible = whole.intersected(QRectF(QPointF(0.0, 0.0), QSizeF(size)));
     if (visible.isEmpty()) return;
     const double scale = whole.width() / size.width();
-    const QRectF source((visible.x() - whole.x()) / scale, (visible.y() - whole.y()) / scale,
-                        visible.width() / scale, visible.height() / scale);
+    // Kept within the picture: a source reaching past it by a rounding error would send the
+    // painter down its slow general path.
+    const QRectF source =
+        QRectF((visible.x() - whole.x()) / scale, (visible.y() - whole.y()) / scale,
+               visible.width() / scale, visible.height() / scale)
+            .intersected(QRectF(QPointF(0.0, 0.0), QSizeF(size)));
     painter.drawImage(visible, picture, source);
 }
 
@@ -95,12 +101,28 @@ void RasterCache::Clear() {
     m_shown = {};
     m_sharp = {};
     m_overview = {};
+    m_spares.clear();
     m_exact = false;
     m_shownSharp = false;
     ++m_generation;
 }
 
+QImage RasterCache::TakeBuffer() {
+    while (!m_spares.empty()) {
+        QImage buffer = std::move(m_spares.back());
+        m_spares.pop_back();
+        if (buffer.size() == m_size && buffer.isDetached()) return buffer;
+    }
+    return QImage(m_size, kFormat);
+}
+
 void RasterCache::Show(QImage image, const ViewTransform& transform, bool exact, bool sharp) {
+    // The picture shown until now is kept for a next one when nothing else holds it: a fresh
+    // 8 MB image costs more in page faults than painting it.
+    QImage old = std::move(m_shown.image);
+    if (old.size() == m_size && old.isDetached() && m_spares.size() < kSpares) {
+        m_spares.push_back(std::move(old));
+    }
     m_shown = {std::move(image), transform};
     m_exact = exact;
     m_shownSharp = sharp;
@@ -109,13 +131,20 @@ void RasterCache::Show(QImage image, const ViewTransform& transform, bool exact,
 }
 
 void RasterCache::PaintFull(const ViewTransform& transform, const PaintContent& paint) {
-    QImage image(m_size, kFormat);
+    QImage image = TakeBuffer();
     {
         QPainter painter(&image);
         paint(painter, m_size, transform);
     }
     ++m_counts.full;
     Show(std::move(image), transform, true, true);
+    // The frames of the next movement take their images from the spares (the sharp picture
+    // holds this one): made and touched now, where a moment more does not show.
+    while (m_spares.size() < kSpares) {
+        QImage spare(m_size, kFormat);
+        spare.fill(0);
+        m_spares.push_back(std::move(spare));
+    }
     if (m_extents && ShowsAll(transform, m_size, *m_extents)) m_overview = m_shown;
 }
 
@@ -123,7 +152,7 @@ void RasterCache::Shift(PixelShift shift, const PaintContent& paint) {
     const ViewTransform moved = Shifted(m_shown.transform, shift);
     const int width = m_size.width();
     const int height = m_size.height();
-    QImage image(m_size, kFormat);
+    QImage image = TakeBuffer();
     // The rows that stay, moved; then the strips they leave, painted through the moved view.
     const int x0 = std::max(0, shift.dx);
     const int x1 = std::min(width, width + shift.dx);
@@ -151,7 +180,7 @@ void RasterCache::Shift(PixelShift shift, const PaintContent& paint) {
 }
 
 void RasterCache::Scale(const ViewTransform& transform) {
-    QImage image(m_size, kFormat);
+    QImage image = TakeBuffer();
     image.fill(QColor::fromRgba(m_key.background));
     {
         QPainter painter(&image);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "board/model/types.h"
 #include "board/model/view_reuse.h"
@@ -73,6 +74,8 @@ private:
     void PaintFull(const ViewTransform& transform, const PaintContent& paint);
     void Shift(PixelShift shift, const PaintContent& paint);
     void Scale(const ViewTransform& transform);
+    // An image of the present size for the next picture: a spare one when there is one.
+    QImage TakeBuffer();
     void Show(QImage image, const ViewTransform& transform, bool exact, bool sharp);
 
     QSize m_size;
@@ -81,6 +84,7 @@ private:
     Kept m_shown;
     Kept m_sharp;
     Kept m_overview;
+    std::vector<QImage> m_spares;  // pictures shown before, held by nothing else
     ViewTransform m_asked;
     bool m_exact = false;       // m_shown is the full picture for m_shown.transform
     bool m_shownSharp = false;  // m_shown is pixel-true (painted or moved, not scaled)
