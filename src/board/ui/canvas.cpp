@@ -214,7 +214,17 @@ void Canvas::ToolChanged() {
 }
 
 void Canvas::UpdateOverlay() {
-    update(m_overlayRegion + OverlayRegion(BuildOverlay(), Transform(), size()));
+    // A move changes the cursor, the band and the preview one after another: the overlay's new
+    // place is worked out once, after them, before the paint they ask for.
+    if (m_overlayUpdatePending) return;
+    m_overlayUpdatePending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_overlayUpdatePending = false;
+            update(m_overlayRegion + OverlayRegion(BuildOverlay(), Transform(), size()));
+        },
+        Qt::QueuedConnection);
 }
 
 ContentKey Canvas::KeyOf(const SceneOverlay& overlay) {

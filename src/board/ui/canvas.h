@@ -138,6 +138,7 @@ private:
     QRegion m_overlayRegion;      // where the overlay in m_frame was painted
     QTimer* m_refineTimer = nullptr;
     bool m_refineDue = false;               // the timer ran out: the next paint refines
+    bool m_overlayUpdatePending = false;    // UpdateOverlay has queued its work
     mutable std::uint64_t m_extentsOf = 0;  // the change count m_extents is for, + 1
     mutable std::optional<Box> m_extents;
 };
