@@ -58,8 +58,9 @@ struct StateOf {
 
 }  // namespace
 
-OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path) {
-    return AddReadDrawing(application, path, ReadDxfFile(path));
+OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path,
+                          const DxfReadOptions& options) {
+    return AddReadDrawing(application, path, ReadDxfFile(path, options));
 }
 
 OpenedDrawing AddReadDrawing(BoardApplication& application, const std::string& path,
