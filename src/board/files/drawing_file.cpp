@@ -58,8 +58,13 @@ struct StateOf {
 
 }  // namespace
 
-OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path) {
-    DxfReadResult read = ReadDxfFile(path);
+OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path,
+                          const DxfReadOptions& options) {
+    return AddReadDrawing(application, path, ReadDxfFile(path, options));
+}
+
+OpenedDrawing AddReadDrawing(BoardApplication& application, const std::string& path,
+                             DxfReadResult&& read) {
     BoardDocumentPtr document = application.AddDocument(FileNameOf(path));
     try {
         LoadContent(*document, std::move(read.content));
