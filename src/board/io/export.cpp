@@ -40,7 +40,7 @@ void CheckStyle(const ExportStyle& style, const std::string& path) {
 void PaintUnderlay(QPainter& painter, const BoardDocument& document, Vec2 originMm, QSizeF areaMm) {
     if (!document.UnderlayModel()) return;
     constexpr double kUnderlaySteps = 20.0;
-    const double factor = document.ScaleModel()->Factor();
+    const double factor = document.UnitsPerPaperMillimetre();
     ViewTransform transform;
     transform.pixelsPerUnit = kUnderlaySteps / factor;
     transform.origin = {originMm.x * factor, originMm.y * factor};
@@ -61,7 +61,7 @@ void Paint(QPainter& painter, const BoardDocument& document, Vec2 originMm, QSiz
     painter.setRenderHint(QPainter::Antialiasing, true);
     PaintUnderlay(painter, document, originMm, areaMm);
     const BoardLayers& layers = *document.LayerTable();
-    const double factor = document.ScaleModel()->Factor();
+    const double factor = document.UnitsPerPaperMillimetre();
     const auto toPaper = [&](Vec2 p) {
         return QPointF(p.x / factor - originMm.x, originMm.y - p.y / factor);
     };
