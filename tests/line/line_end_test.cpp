@@ -2,6 +2,7 @@
 // the right count and nothing past their end; everywhere else the run equals, entity for entity
 // and bit for bit, a reference written from the dividers' rule as first given (whose end rule
 // appends the path's end however short the final piece).
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <ostream>
@@ -112,7 +113,9 @@ protected:
                                        const settings::RunSettings& settings) {
         auto document = NewDocument(c);
         host::PlainPointList list;
-        for (const Point p : picks) list.Add(p.x, p.y);
+        for (const Point p : picks) {
+            list.Add(p.x, p.y);
+        }
         (void)DrawLine(factory, *document, list, OptionsOf(c), settings, {});
         const auto entities = document->DrawingModel()->Entities();
         return {entities.begin(), entities.end()};
@@ -124,11 +127,14 @@ protected:
                                              double& finalPiece, double& pitch) {
         auto document = NewDocument(c);
         host::PlainPointList list;
-        for (const Point p : picks) list.Add(p.x, p.y);
+        for (const Point p : picks) {
+            list.Add(p.x, p.y);
+        }
         auto curve = factory.CreateCurve();
         curve->SetPoints(static_cast<std::int16_t>(c.pathKind), list);
         const auto points = curve->Points();
         std::vector<Point> line;
+        line.reserve(static_cast<std::size_t>(points->Count()));
         for (std::int32_t i = 0; i < points->Count(); ++i) {
             line.push_back({points->Item(i)->X(), points->Item(i)->Y()});
         }
@@ -139,7 +145,9 @@ protected:
         const auto length = [&](std::int32_t mm) { return (mm * factor) * mag; };
         pitch = length(wave ? settings.WaveWidth : settings.ZigzagWidth);
         host::PlainPointList path;
-        for (const Point p : ReferenceDividers(line, pitch, finalPiece)) path.Add(p.x, p.y);
+        for (const Point p : ReferenceDividers(line, pitch, finalPiece)) {
+            path.Add(p.x, p.y);
+        }
         const std::int16_t dir = c.up == settings::UpSide::Left ? -1 : 0;
         if (wave) {
             AddArcWave(factory, length(settings.WaveRadius), pitch, dir, path, *document->Drawing(),
@@ -173,9 +181,9 @@ TEST_F(LineEnd, EqualsTheReferenceExceptForARoundingPiece) {
     std::uniform_real_distribution<double> coordinate(-4000.0, 4000.0);
     std::uniform_real_distribution<double> turn(0.0, 2.0 * std::numbers::pi);
     const settings::RunSettings settings = OnTheCurrentLayer();
-    const std::int32_t mags[] = {37, 100, 250};
-    const std::int32_t scales[] = {1, 100, 500};
-    const std::int32_t units[] = {4, 0, 6, 1};  // mm, none, m, inch
+    const std::array<std::int32_t, 3> mags{37, 100, 250};
+    const std::array<std::int32_t, 3> scales{1, 100, 500};
+    const std::array<std::int32_t, 4> units{4, 0, 6, 1};  // mm, none, m, inch
     int tiny = 0;
     int compared = 0;
     constexpr int kCurves = 48;  // then straight paths: about one in sixteen ends in rounding
@@ -257,7 +265,9 @@ TEST_P(WholePitches, EndWithTheRightCountAndNothingPastTheEnd) {
     const auto along = [&](board::Vec2 p) { return (p.x - a.x) * u.x + (p.y - a.y) * u.y; };
     double furthest = 0.0;
     for (const board::EntityData& e : entities) {
-        for (const board::Vec2 p : {e.start, e.end}) furthest = std::max(furthest, along(p));
+        for (const board::Vec2 p : {e.start, e.end}) {
+            furthest = std::max(furthest, along(p));
+        }
     }
     // Wave arcs span chords of the path, the last one up to its end; zigzag legs end at the
     // apexes over the middles of the chords, the last half a pitch before the end.

@@ -43,7 +43,9 @@ constexpr std::array<UnitDefinition, 25> kUnits{{
 }  // namespace
 
 const UnitDefinition* FindUnit(std::int32_t code) noexcept {
-    if (code < 0 || code >= static_cast<std::int32_t>(kUnits.size())) return nullptr;
+    if (code < 0 || code >= static_cast<std::int32_t>(kUnits.size())) {
+        return nullptr;
+    }
     return &kUnits[static_cast<std::size_t>(code)];
 }
 

@@ -1,0 +1,86 @@
+// The underlay of an opened DXF file: what model space draws besides the lines and arcs the
+// board takes, built from the kept records.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "board/dxf/dxf_source.h"
+#include "board/model/underlay.h"
+
+namespace pelimator::board {
+
+// Where the reader found what the underlay is built from, as record indexes into
+// source.records.
+struct DxfUnderlayRecords {
+    std::vector<std::uint32_t> entities;  // model-space records the board did not take as such
+    std::size_t tablesFirst = 0;          // [first, last) of the TABLES section
+    std::size_t tablesLast = 0;
+    std::size_t blocksFirst = 0;  // [first, last) of the BLOCKS section
+    std::size_t blocksLast = 0;
+    std::size_t header = kNoDxfRecord;  // the HEADER section's record
+    bool paperEntities = false;         // ENTITIES had paper-space records
+};
+
+// The work the underlay may cost, counted by what it generates rather than what it visits, in
+// units of about one point (16 bytes) kept or one step computed: a flattened point 1, a snap
+// point 4, a drawn item 8 (its box in the index included), a text run 6 plus its characters, a
+// boundary edge a hatch pattern family is cut against 1, a pattern line 1, a record visited 1.
+// A small file whose blocks, arrays and patterns multiply what it holds would otherwise take
+// minutes and gigabytes. The limit grows with the file (what a file holds itself is not cut) up
+// to a cap.
+inline constexpr std::size_t kDxfUnderlayBaseWork = 8'000'000;
+inline constexpr std::size_t kDxfUnderlayBytesPerWork = 8;
+inline constexpr std::size_t kDxfUnderlayMaxWork = 40'000'000;
+// The limit for a file of fileBytes bytes.
+[[nodiscard]] std::size_t DxfUnderlayWorkLimit(std::size_t fileBytes) noexcept;
+
+// The budget of one build: its limit, and what was spent and left out.
+struct DxfUnderlayBudget {
+    std::size_t limit = kDxfUnderlayBaseWork;
+    std::size_t used = 0;
+    // Model-space records (by type) not shown whole because the limit was reached: skipped,
+    // or cut short part way (an array drawn in part).
+    std::map<std::string, std::size_t> leftOut;
+};
+
+// Builds the underlay. layerOf maps a layer name as written to the layer number the items get
+// (the reader's own numbering; the caller may renumber items afterwards). Damaged records are
+// passed over (the file opened; only what can be drawn is drawn). shownKinds, when given, counts
+// the model-space records drawn by type (attributes with their inserts). budget, when given,
+// bounds the work (else kDxfUnderlayBaseWork) and reports what it left out.
+[[nodiscard]] Underlay BuildDxfUnderlay(
+    const DxfSource& source, const DxfUnderlayRecords& where,
+    const std::function<std::int32_t(std::string_view)>& layerOf,
+    std::map<std::string, std::size_t>* shownKinds = nullptr, DxfUnderlayBudget* budget = nullptr);
+
+// One line of an MTEXT after its inline codes: the text, and the height and width factors and
+// colour number (-1: the entity's) in force where the line starts.
+struct MTextLine {
+    std::string text;
+    double height = 1.0;
+    double width = 1.0;
+    int colour = -1;
+};
+
+// An MTEXT's text (UTF-8) split at paragraph breaks (\P, and line feeds) with the inline codes
+// applied or dropped: \~ non-breaking space, {} groups, \f font, \H height (with x: relative),
+// \W width, \C colour, \L \l \O \o \K \k lines, \S stacked fractions as a/b, \A \Q \T, \\ \{ \}.
+[[nodiscard]] std::vector<MTextLine> ParseMText(std::string_view text, double height);
+
+// The lines wrapped to fit width drawing units (none: as they are) at height, by the estimated
+// advance of their characters (EstimatedAdvance), at a space where there is one, else between
+// characters as Japanese text wraps.
+[[nodiscard]] std::vector<MTextLine> WrapMText(std::vector<MTextLine> lines, double height,
+                                               double width);
+
+// A TEXT's control codes: %%c diameter, %%d degree, %%p plus-minus, %%% percent, %%nnn the
+// character nnn; %%u %%o (under-, overline) dropped.
+[[nodiscard]] std::string TextSpecials(std::string_view text);
+
+}  // namespace pelimator::board
