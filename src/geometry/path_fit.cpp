@@ -94,54 +94,133 @@ double Progress(const DividerWalk& walk, std::int64_t chords, double pitch) {
     return static_cast<double>(walk.cuts - chords) * pitch + walk.remainder;
 }
 
-// The most walks one count may take: bisections alone would need about 53 to bring a bracket of
-// half a pitch down to neighbouring doubles; every second step below is at least a bisection.
-constexpr int kMostSteps = 120;
+// The walks one fit may take in all. A bracket of half a pitch comes down to neighbouring doubles
+// in about 53 bisections; regula falsi on a gentle path takes 2 to 6 walks. The rest is for paths
+// that turn back near their end, where the count of cuts can drop and come back within the range.
+constexpr int kWalkBudget = 400;
+// Pitches sampled across the range when the first bracket holds no fit.
+constexpr int kScanSamples = 16;
 
-// The bracketing search for `chords` chords in [lo, hi]: lo makes at least `chords` cuts, hi
-// fewer. Regula falsi with the Illinois weighting (a stalled end's value is halved), falling
-// back to bisection whenever a step did not halve the bracket, until hi fits (the end appended
-// as the last full chord) or the bracket is two neighbouring doubles; then lo may fit instead
-// (the last cut on the end within the share). None when neither does.
-std::optional<double> FitChords(std::span<const PathPoint> points, std::int64_t chords, double lo,
-                                double hi) {
-    if (chords < 1 || !(hi > lo)) return std::nullopt;
-    DividerWalk atLo = WalkDividers(points, lo);
-    DividerWalk atHi = WalkDividers(points, hi);
-    if (Fits(atHi, chords, hi)) return hi;
-    if (atLo.cuts < chords || atHi.cuts >= chords) return std::nullopt;
-    if (OnTheEnd(atLo, chords)) return lo;
-    double gLo = Progress(atLo, chords, lo);
-    double gHi = Progress(atHi, chords, hi);
-    int lastSide = 0;  // -1: lo moved last, +1: hi moved last
-    double widthBefore = hi - lo;
-    for (int step = 0; step < kMostSteps; ++step) {
-        double next = lo + gLo * (hi - lo) / (gLo - gHi);
-        const bool bisect = step % 2 == 1 && hi - lo > widthBefore / 2.0;
-        if (step % 2 == 1) widthBefore = hi - lo;
-        if (bisect || !(next > lo && next < hi)) next = lo + (hi - lo) / 2.0;
-        if (!(next > lo && next < hi)) break;  // neighbouring doubles
-        const DividerWalk walk = WalkDividers(points, next);
-        const double g = Progress(walk, chords, next);
-        if (walk.cuts >= chords) {
-            lo = next;
-            atLo = walk;
-            gLo = g;
-            if (OnTheEnd(atLo, chords)) return lo;
-            if (lastSide == -1) gHi /= 2.0;
-            lastSide = -1;
-        } else {
-            hi = next;
-            atHi = walk;
-            gHi = g;
-            if (Fits(atHi, chords, hi)) return hi;
-            if (lastSide == 1) gLo /= 2.0;
-            lastSide = 1;
+// The search for a pitch giving `chords` chords that end on the path's end, within a budget of
+// walks shared by the counts tried.
+class ChordSearch {
+public:
+    ChordSearch(std::span<const PathPoint> points, int& budget)
+        : m_points(points), m_budget(budget) {}
+
+    // In [lo, hi]: first the bracket the range's ends make (at least `chords` cuts at lo, fewer
+    // at hi), by regula falsi and then by bisection; then the brackets between kScanSamples
+    // pitches across the range. None when none of them holds a fit.
+    std::optional<double> Find(std::int64_t chords, double lo, double hi) {
+        if (chords < 1 || !(hi > lo)) return std::nullopt;
+        DividerWalk atLo;
+        DividerWalk atHi;
+        if (!Walk(lo, atLo) || !Walk(hi, atHi)) return std::nullopt;
+        if (Fits(atHi, chords, hi)) return hi;
+        if (OnTheEnd(atLo, chords)) return lo;
+        if (atLo.cuts >= chords && atHi.cuts < chords) {
+            if (const auto fit = FalsePosition(chords, lo, atLo, hi, atHi)) return fit;
+            if (const auto fit = Bisection(chords, lo, atLo, hi, atHi)) return fit;
         }
+        return Scan(chords, lo, hi);
     }
-    if (Fits(atLo, chords, lo)) return lo;
-    return std::nullopt;
-}
+
+private:
+    // The walk at pitch, if the budget allows one more.
+    bool Walk(double pitch, DividerWalk& walk) {
+        if (m_budget <= 0) return false;
+        --m_budget;
+        walk = WalkDividers(m_points, pitch);
+        return true;
+    }
+
+    // Regula falsi on the progress with the Illinois weighting (a stalled end's value is halved),
+    // bisecting whenever two steps did not halve the bracket, until hi fits (the end appended as
+    // the last full chord) or the bracket is two neighbouring doubles; then lo may fit instead
+    // (the last cut on the end within the share).
+    std::optional<double> FalsePosition(std::int64_t chords, double lo, DividerWalk atLo, double hi,
+                                        DividerWalk atHi) {
+        double gLo = Progress(atLo, chords, lo);
+        double gHi = Progress(atHi, chords, hi);
+        int lastSide = 0;  // -1: lo moved last, +1: hi moved last
+        double widthBefore = hi - lo;
+        for (int step = 0;; ++step) {
+            double next = lo + gLo * (hi - lo) / (gLo - gHi);
+            const bool bisect = step % 2 == 1 && hi - lo > widthBefore / 2.0;
+            if (step % 2 == 1) widthBefore = hi - lo;
+            if (bisect || !(next > lo && next < hi)) next = lo + (hi - lo) / 2.0;
+            DividerWalk walk;
+            if (!(next > lo && next < hi) || !Walk(next, walk)) break;
+            const double g = Progress(walk, chords, next);
+            if (walk.cuts >= chords) {
+                lo = next;
+                atLo = walk;
+                gLo = g;
+                if (OnTheEnd(atLo, chords)) return lo;
+                if (lastSide == -1) gHi /= 2.0;
+                lastSide = -1;
+            } else {
+                hi = next;
+                atHi = walk;
+                gHi = g;
+                if (Fits(atHi, chords, hi)) return hi;
+                if (lastSide == 1) gLo /= 2.0;
+                lastSide = 1;
+            }
+        }
+        if (Fits(atLo, chords, lo)) return lo;
+        return std::nullopt;
+    }
+
+    // Plain bisection of the same bracket: where the count of cuts drops more than once within
+    // it, regula falsi may have closed in on a drop that is no fit while another one is.
+    std::optional<double> Bisection(std::int64_t chords, double lo, DividerWalk atLo, double hi,
+                                    DividerWalk atHi) {
+        while (true) {
+            const double mid = lo + (hi - lo) / 2.0;
+            DividerWalk walk;
+            if (!(mid > lo && mid < hi) || !Walk(mid, walk)) break;
+            if (walk.cuts >= chords) {
+                lo = mid;
+                atLo = walk;
+                if (OnTheEnd(atLo, chords)) return lo;
+            } else {
+                hi = mid;
+                atHi = walk;
+                if (Fits(atHi, chords, hi)) return hi;
+            }
+        }
+        if (Fits(atLo, chords, lo)) return lo;
+        return std::nullopt;
+    }
+
+    // The brackets between pitches sampled across the range, each searched as the first one.
+    std::optional<double> Scan(std::int64_t chords, double lo, double hi) {
+        double previous = lo;
+        DividerWalk atPrevious;
+        if (!Walk(previous, atPrevious)) return std::nullopt;
+        for (int i = 1; i <= kScanSamples; ++i) {
+            const double pitch = i == kScanSamples ? hi : lo + (hi - lo) * i / kScanSamples;
+            DividerWalk walk;
+            if (!Walk(pitch, walk)) return std::nullopt;
+            if (Fits(walk, chords, pitch)) return pitch;
+            if (atPrevious.cuts >= chords && walk.cuts < chords) {
+                if (const auto fit = FalsePosition(chords, previous, atPrevious, pitch, walk)) {
+                    return fit;
+                }
+                if (const auto fit = Bisection(chords, previous, atPrevious, pitch, walk)) {
+                    return fit;
+                }
+            }
+            previous = pitch;
+            atPrevious = walk;
+        }
+        return std::nullopt;
+    }
+
+    std::span<const PathPoint> m_points;
+    int& m_budget;
+};
 
 }  // namespace
 
@@ -165,8 +244,10 @@ PitchFit FitToEnd(std::span<const PathPoint> points, double pitch, double larges
     result.limited = longest < pitch * 1.5;
     // Fewer chords: the last cut moves onto the end (a longer pitch). More: the remainder becomes
     // a whole chord (a shorter pitch). The nearer one first, the other when it cannot be had.
-    const auto longer = [&] { return FitChords(points, normal.cuts, pitch, longest); };
-    const auto shorter = [&] { return FitChords(points, normal.cuts + 1, pitch / 2.0, pitch); };
+    int budget = kWalkBudget;
+    ChordSearch search(points, budget);
+    const auto longer = [&] { return search.Find(normal.cuts, pitch, longest); };
+    const auto shorter = [&] { return search.Find(normal.cuts + 1, pitch / 2.0, pitch); };
     const bool keepRemainder = normal.remainder >= pitch / 2.0;
     std::optional<double> fitted = keepRemainder ? shorter() : longer();
     if (!fitted) fitted = keepRemainder ? longer() : shorter();

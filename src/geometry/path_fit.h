@@ -51,8 +51,9 @@ struct PitchFit {
 // half a pitch (the end rule would have kept it as a short chord); when that count cannot be had
 // within the range, the other one. For each count the pitch is found by a bracketing root finder
 // on the walk's progress towards the end, run until the end lies within kEndRemainderShare of a
-// pitch from where the last chord ends, so a fit is found whenever the range holds one where the
-// progress crosses zero. Otherwise the pitch stays as given, and the outcome says why.
+// pitch from where the last chord ends; where the count of cuts drops more than once within the
+// range (a path turning back near its end), the other brackets are searched too, 400 walks in
+// all at most. Otherwise the pitch stays as given, and the outcome says why.
 // largest: the wave's chord may not exceed its arcs' diameter.
 [[nodiscard]] PitchFit FitToEnd(std::span<const PathPoint> points, double pitch,
                                 double largest = std::numeric_limits<double>::infinity());

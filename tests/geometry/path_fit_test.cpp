@@ -213,8 +213,8 @@ bool BisectionFindsAFit(const Points& points, std::size_t chords, double lo, dou
     return false;
 }
 
-// Paths as drafted (steps of 2 to 20 turning gently) and as curves flatten (many short steps
-// bending steadily), 1,000 of them: whenever a pitch with the normal count of chords or one more
+// Paths as drafted (steps of 2 to 20 turning gently), as curves flatten (many short steps
+// bending steadily) and zigzagging anywhere in a square, 1,000 of them: whenever a pitch with the normal count of chords or one more
 // ends on the path within the range, the fit finds one; what it returns is checked against
 // CalcPathPoints, and a pitch it keeps is checked by an independent bisection.
 TEST(FitToEnd, FindsAFitWheneverTheRangeHoldsOne) {
@@ -226,18 +226,23 @@ TEST(FitToEnd, FindsAFitWheneverTheRangeHoldsOne) {
     int fitted = 0;
     int kept = 0;
     for (int trial = 0; trial < 1000; ++trial) {
-        const bool curve = trial % 2 == 1;
+        const int family = trial % 3;  // drafted, flattened curve, points anywhere in a square
+        const bool curve = family == 1;
         Points points{{0.0, 0.0}};
         double heading = unit(random) * 6.28;
         const int count = curve ? 50 + trial % 150 : 2 + trial % 20;
         const double bend = curve ? (unit(random) - 0.5) * 0.06 : 0.0;
         for (int i = 1; i < count; ++i) {
+            if (family == 2) {
+                points.push_back({200.0 * unit(random) - 100.0, 200.0 * unit(random) - 100.0});
+                continue;
+            }
             const double step = curve ? 0.5 + unit(random) : 2.0 + 18.0 * unit(random);
             points.push_back({points.back().x + step * std::cos(heading),
                               points.back().y + step * std::sin(heading)});
             heading += curve ? bend : (unit(random) - 0.5) * 0.7;
         }
-        const double pitch = 0.5 + 9.5 * unit(random);
+        const double pitch = family == 2 ? 0.5 + 39.5 * unit(random) : 0.5 + 9.5 * unit(random);
         SCOPED_TRACE("trial " + std::to_string(trial) + ", pitch " + std::to_string(pitch));
         const double fittedPitch = FitPitchToEnd(points, pitch);
         std::size_t chords = 0;
@@ -254,7 +259,8 @@ TEST(FitToEnd, FindsAFitWheneverTheRangeHoldsOne) {
         EXPECT_FALSE(BisectionFindsAFit(points, cuts + 1, pitch / 2.0, pitch))
             << "shorter, " << cuts + 1;
     }
-    EXPECT_GT(fitted, 900) << kept << " kept";
+    // Paths zigzagging at random often turn back near their end and cannot be fitted.
+    EXPECT_GT(fitted, 700) << kept << " kept";
 }
 
 }  // namespace
