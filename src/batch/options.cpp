@@ -300,6 +300,9 @@ BatchOptions ParseOptions(std::span<const std::string> args) {
             if (!options.picture) options.picture.emplace();
             options.picture->fit = true;
             seen.fit = true;
+        } else if (name == "--fit-end" || name == "--no-fit-end") {
+            if (inlineValue) throw UsageError(name + " は値をとりません");
+            options.fitEnd = name == "--fit-end";
         } else if (!TakeValueOption(name, value, options, seen)) {
             throw UsageError("知らないオプションです: " + arg);
         }
@@ -342,9 +345,17 @@ std::string HelpText(const std::string& program) {
            "  --mag %             倍率 (10〜1000)。既定 100\n"
            "  --up left|right     上とする側: 左 (left, 0) / 右 (right, 1)。既定 left\n"
            "  --scale N           縮尺 1:N。縮尺を持たない図面 (新しい図面、縮尺のない DXF)\n"
-           "                      にだけ使います。既定 1\n"
+           "                      にだけ使います。既定 1。幅・半径・高さ (mm) は縮尺と図面の単位\n"
+           "                      ($INSUNITS: m、cm、inch など。指定なしは mm) "
+           "で図面の長さにします\n"
            "  --settings ファイル 幅・半径・高さ・レイヤを読む設定ファイル。既定は対話画面と同じ\n"
            "                      Korvane.ini (なければ既定値)\n"
+           "  --fit-end           線が経路の終点でちょうど終わるように、点の間隔を経路ごとに\n"
+           "                      (半分から 1.5 倍の範囲で) 変えます。合わせられない経路は\n"
+           "                      通常の間隔で描き、理由を表示します\n"
+           "  --no-fit-end        間隔を変えません。どちらも指定しなければ、設定ファイルの\n"
+           "                      [Board] FitEnd (対話画面の 図面 → 線を経路の終点で終える) "
+           "に従います\n"
            "  --max-entities N    1 回の実行で作る図形の上限。経路ごとに描く前に見積もり、\n"
            "                      合計がこれを超えるならエラーにします。既定 " +
            std::to_string(kDefaultEntityLimit) +

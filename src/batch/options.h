@@ -57,6 +57,9 @@ struct BatchOptions {
     bool overwriteInput = false;
     bool allowLoss = false;  // save even when the drawing's version cannot hold everything
     std::optional<PictureRequest> picture;
+    // --fit-end / --no-fit-end: the pitch fitted so each line ends on its path's end; unset: as
+    // the settings file's [Board] FitEnd says, as in the window.
+    std::optional<bool> fitEnd;
 };
 
 // Added to the input's name (its ".dxf" dropped) when no output file is named.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -14,16 +15,21 @@
 #include "board/model/entity.h"
 #include "board/model/layers.h"
 #include "board/model/underlay.h"
+#include "board/model/units.h"
 
 namespace pelimator::board {
 
 // What a drawing file holds: the layer table (in table order, layer 0 always present), the lines
-// and arcs, and the scale Numerator:Denominator (both positive).
+// and arcs, the scale Numerator:Denominator (both positive), the current layer ($CLAYER) and the
+// unit of length ($INSUNITS, numbered as board/model/units.h: millimetres for a new drawing; as
+// read from a file, 0 when it names none or one the board does not know).
 struct DrawingContent {
     std::vector<LayerData> layers;
     std::vector<EntityData> entities;
     std::int32_t scaleNumerator = 1;
     std::int32_t scaleDenominator = 1;
+    std::int32_t currentLayer = 0;
+    std::int32_t unitCode = kMillimetres;
 };
 
 // What opening a file did, for the status bar.
@@ -39,6 +45,8 @@ struct DxfOpenReport {
     // Set when the file named no code page and its text was taken as Shift-JIS (or ANSI).
     std::string guessedCodePage;
     bool paperSpace = false;  // the file has paper-space layouts (kept, not shown)
+    // A $INSUNITS number no unit has: the drawing is taken as having no unit (millimetres).
+    std::optional<std::int64_t> unknownUnit;
     // Model-space records not shown, or shown only in part, because what is drawn beneath
     // reached its work limit (workLimit units; see dxf_underlay.h), by DXF entity type.
     std::map<std::string, std::size_t> leftOutKinds;
@@ -94,12 +102,15 @@ struct DxfReadOptions {
 [[nodiscard]] std::shared_ptr<const DxfSource> NewDrawingSource();
 
 // The board's drawing as a save sees it: every layer, the shown entities (the first
-// source.entityRecord.size() of them are the ones read from the file) and the scale.
+// source.entityRecord.size() of them are the ones read from the file), the scale, and the current
+// layer and the unit (none: as the file has them).
 struct DrawingState {
     std::span<const LayerData> layers;
     std::span<const EntityData> entities;
     std::int32_t scaleNumerator = 1;
     std::int32_t scaleDenominator = 1;
+    std::optional<std::int32_t> currentLayer = std::nullopt;
+    std::optional<std::int32_t> unitCode = std::nullopt;
 };
 
 // What saving state over source could not write back, one Japanese sentence per item (empty:

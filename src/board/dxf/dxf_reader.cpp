@@ -18,6 +18,7 @@
 #include "board/dxf/dxf_linetypes.h"
 #include "board/dxf/dxf_names.h"
 #include "board/dxf/dxf_underlay.h"
+#include "board/model/units.h"
 
 namespace pelimator::board {
 
@@ -564,6 +565,12 @@ private:
         } else if (m_variable == "$DIMSCALE" && code == 40) {
             m_dimScale = m_tag.real;
             m_s.dimScale = place;
+        } else if (m_variable == "$CLAYER" && code == 8) {
+            m_currentLayerName = std::string(Value());
+            m_s.currentLayerTag = place;
+        } else if (m_variable == "$INSUNITS" && code == 70) {
+            m_units = m_tag.integer;
+            m_s.unitTag = place;
         } else if (m_variable == "$CUSTOMPROPERTYTAG" && code == 1) {
             m_propertyTag = Value();
         } else if (m_variable == "$CUSTOMPROPERTY" && code == 1 &&
@@ -1021,8 +1028,11 @@ private:
         }
         FindPlotStyle();
         if (m_options.underlay) BuildUnderlay();
+        // The current layer is a layer of the drawing even when no record or entity names it.
+        if (m_currentLayerName) m_currentRaw = LayerOf(*m_currentLayerName);
         BuildLayers();
         ResolveLinetypes();
+        TakeUnit();
         const auto scale = m_exactScale ? *m_exactScale : ScaleFromFactor(m_dimScale);
         m_s.scaleNumerator = m_result.content.scaleNumerator = scale.first;
         m_s.scaleDenominator = m_result.content.scaleDenominator = scale.second;
@@ -1105,6 +1115,10 @@ private:
         for (EntityData& entity : m_result.content.entities) {
             entity.layer = *numbers[boardOf[static_cast<std::size_t>(entity.layer)]];
         }
+        if (m_currentRaw) {
+            m_s.currentLayer = m_result.content.currentLayer =
+                *numbers[boardOf[static_cast<std::size_t>(*m_currentRaw)]];
+        }
         if (m_result.underlay) {
             const auto board = [&](std::int32_t raw) {
                 return *numbers[boardOf[static_cast<std::size_t>(raw)]];
@@ -1114,6 +1128,19 @@ private:
                 point.layer = board(point.layer);
             }
         }
+    }
+
+    // The unit $INSUNITS names; a number no unit has counts as none, and the report says so.
+    void TakeUnit() {
+        m_s.unitCode = m_result.content.unitCode = kNoUnit;
+        if (!m_units) return;
+        const bool known = *m_units >= 0 && *m_units <= std::numeric_limits<std::int32_t>::max() &&
+                           FindUnit(static_cast<std::int32_t>(*m_units)) != nullptr;
+        if (!known) {
+            m_result.report.unknownUnit = *m_units;
+            return;
+        }
+        m_s.unitCode = m_result.content.unitCode = static_cast<std::int32_t>(*m_units);
     }
 
     // What model space draws besides lines and arcs, from the records noted while reading.
@@ -1180,6 +1207,9 @@ private:
     double m_dimScale = 1.0;
     std::string_view m_propertyTag;
     std::optional<std::pair<std::int32_t, std::int32_t>> m_exactScale;
+    std::optional<std::string> m_currentLayerName;  // $CLAYER as written
+    std::optional<std::int32_t> m_currentRaw;       // its raw layer
+    std::optional<std::int64_t> m_units;            // $INSUNITS
 
     std::string_view m_tableName;
     std::string_view m_ltypeName;
@@ -1282,6 +1312,10 @@ std::string DxfOpenReport::Summary() const {
         text += "。文字やブロックなど " + std::to_string(beneath) + " 個は線の下に表示します";
     }
     if (paperSpace) text += "。ペーパー空間のレイアウトは表示しません (保存時はそのまま残します)";
+    if (unknownUnit) {
+        text += "。単位の番号 ($INSUNITS) " + std::to_string(*unknownUnit) +
+                " は知らない単位なので、単位なし (mm) として扱います";
+    }
     if (guessedCodePage == "ANSI_932") {
         text += "。文字コードの指定がないので Shift-JIS として読みました";
     } else if (!guessedCodePage.empty()) {

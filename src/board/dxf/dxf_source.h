@@ -73,7 +73,11 @@ public:
     DxfPlace scaleProperty;
     std::int32_t scaleNumerator = 1;  // the scale as read
     std::int32_t scaleDenominator = 1;
-    bool scaleStored = false;  // the file had the board's scale property or a scale not 1:1
+    bool scaleStored = false;       // the file had the board's scale property or a scale not 1:1
+    DxfPlace currentLayerTag;       // the tag holding $CLAYER's layer name
+    std::int32_t currentLayer = 0;  // the board layer it names (0 when it has none)
+    DxfPlace unitTag;               // the tag holding $INSUNITS
+    std::int32_t unitCode = 0;      // the unit as the board took it (0: none or unknown)
 
     DxfPlace tables;  // the TABLES section: begin of its SECTION record, end: its ENDSEC record
     DxfTablePlace layerTable;

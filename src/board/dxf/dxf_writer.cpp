@@ -137,23 +137,24 @@ private:
             }
             m_layers.push_back(std::move(plan));
         }
-        for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
-            const std::int32_t number = m_state.entities[i].layer;
-            if (planned.insert(number).second) {
-                if (const auto found = entries.find(number); found != entries.end()) {
-                    LayerPlan plan;
-                    plan.data = found->second->read;
-                    plan.entry = found->second;
-                    plan.dxfName = found->second->rawName;
-                    m_layers.push_back(std::move(plan));
-                } else {
-                    LayerPlan plan;
-                    plan.data = LayerData{number, std::to_string(number), {}, true};
-                    plan.newRecord = true;
-                    m_layers.push_back(std::move(plan));
-                }
+        // A layer the table lacks that something new names: as the file has it, or a new one.
+        const auto planUsed = [&](std::int32_t number) {
+            if (!planned.insert(number).second) return;
+            LayerPlan plan;
+            if (const auto found = entries.find(number); found != entries.end()) {
+                plan.data = found->second->read;
+                plan.entry = found->second;
+                plan.dxfName = found->second->rawName;
+            } else {
+                plan.data = LayerData{number, std::to_string(number), {}, true};
+                plan.newRecord = true;
             }
+            m_layers.push_back(std::move(plan));
+        };
+        for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
+            planUsed(m_state.entities[i].layer);
         }
+        if (CurrentLayerChanged()) planUsed(*m_state.currentLayer);
         for (LayerPlan& plan : m_layers) {
             if (plan.entry != nullptr) continue;
             std::string name = SanitizeLayerName(plan.data.name);
@@ -222,6 +223,10 @@ private:
                                    "では表示される図形になります");
             }
         }
+        if (UnitChanged() && !UnitWritable()) {
+            m_losses.push_back("図面の単位はこの版 (" + m_s.version +
+                               ") の DXF には保存できません");
+        }
         const bool exactScale = m_state.scaleNumerator == 1 || m_state.scaleDenominator == 1;
         if (ScaleChanged() && !PropertyWritable() && !exactScale) {
             m_losses.push_back("縮尺 " + std::to_string(m_state.scaleNumerator) + ":" +
@@ -229,6 +234,15 @@ private:
                                m_s.version + ") の DXF では $DIMSCALE の倍率としてだけ残ります");
         }
     }
+
+    [[nodiscard]] bool CurrentLayerChanged() const {
+        return m_state.currentLayer && *m_state.currentLayer != m_s.currentLayer;
+    }
+    [[nodiscard]] bool UnitChanged() const {
+        return m_state.unitCode && *m_state.unitCode != m_s.unitCode;
+    }
+    // $INSUNITS came with AutoCAD 2000.
+    [[nodiscard]] bool UnitWritable() const { return m_s.version >= "AC1015"; }
 
     [[nodiscard]] bool ScaleChanged() const {
         return m_state.scaleNumerator != m_s.scaleNumerator ||
@@ -533,6 +547,16 @@ private:
         return out.Out().substr(4, out.Out().size() - 5);
     }
 
+    // The value tag of a header variable: patched where the file has it, else added to vars.
+    void Replace(const DxfPlace& place, const char* variable, std::string value, DxfEmitter& vars) {
+        if (place.found) {
+            m_patches.push_back({place.begin, place.end, std::move(value)});
+            return;
+        }
+        vars.Text(9, variable);
+        vars.Raw(value);
+    }
+
     void HeaderPatches() {
         std::string added;  // variables the header lacks
         DxfEmitter vars(m_s.layout);
@@ -569,6 +593,16 @@ private:
                 vars.Text(9, "$CUSTOMPROPERTY");
                 vars.Text(1, exact);
             }
+        }
+        if (CurrentLayerChanged()) {
+            DxfEmitter name(m_s.layout);
+            name.Text(8, m_layers[m_index.at(*m_state.currentLayer)].dxfName);
+            Replace(m_s.currentLayerTag, "$CLAYER", std::move(name.Out()), vars);
+        }
+        if (UnitChanged() && UnitWritable()) {
+            DxfEmitter unit(m_s.layout);
+            unit.Integer(70, *m_state.unitCode);
+            Replace(m_s.unitTag, "$INSUNITS", std::move(unit.Out()), vars);
         }
         if (vars.Out().empty()) return;
         if (m_s.header.found) {
@@ -685,8 +719,8 @@ void WriteDxf(const std::string& path, const DxfSource& source, const DrawingSta
 }
 
 void WriteDxfFile(const std::string& path, const DrawingContent& content) {
-    const DrawingState state{content.layers, content.entities, content.scaleNumerator,
-                             content.scaleDenominator};
+    const DrawingState state{content.layers,           content.entities,     content.scaleNumerator,
+                             content.scaleDenominator, content.currentLayer, content.unitCode};
     WriteDxf(path, *NewDrawingSource(), state);
 }
 

@@ -41,7 +41,7 @@ void CheckStyle(const ExportStyle& style, const std::string& path) {
 void Paint(QPainter& painter, const BoardDocument& document, Vec2 originMm, QSizeF areaMm,
            const ExportStyle& style) {
     constexpr double kSteps = 20.0;
-    const double factor = document.ScaleModel()->Factor();
+    const double factor = document.UnitsPerPaperMillimetre();
     ViewTransform transform;
     transform.pixelsPerUnit = kSteps / factor;
     transform.origin = {originMm.x * factor, originMm.y * factor};

@@ -14,6 +14,8 @@ DrawingContent ContentOf(const BoardDocument& document) {
     content.entities.assign(entities.begin(), entities.end());
     content.scaleNumerator = document.ScaleModel()->Numerator();
     content.scaleDenominator = document.ScaleModel()->Denominator();
+    content.currentLayer = document.CurrentAttributesModel()->Layer();
+    content.unitCode = document.UnitCode();
     return content;
 }
 
@@ -27,9 +29,10 @@ void LoadContent(BoardDocument& document, DrawingContent&& content) {
     BoardLayers& layers = *document.LayerTable();
     layers.Reset();
     for (const LayerData& layer : content.layers) layers.Put(layer);
-    document.CurrentAttributesModel()->SetLayer(0);
+    document.CurrentAttributesModel()->SetLayer(content.currentLayer);
     document.ScaleModel()->SetNumerator(content.scaleNumerator);
     document.ScaleModel()->SetDenominator(content.scaleDenominator);
+    document.SetUnitCode(content.unitCode);
     drawing.Load(std::move(content.entities));
     drawing.MarkSaved();
 }
@@ -51,6 +54,8 @@ struct StateOf {
         state.entities = document.DrawingModel()->Entities();
         state.scaleNumerator = document.ScaleModel()->Numerator();
         state.scaleDenominator = document.ScaleModel()->Denominator();
+        state.currentLayer = document.CurrentAttributesModel()->Layer();
+        state.unitCode = document.UnitCode();
     }
     std::vector<LayerData> layers;
     DrawingState state;

@@ -11,11 +11,11 @@
 
 namespace pelimator::board {
 
-// The document's layers, shown entities and scale.
+// The document's layers, shown entities, scale, current layer and unit.
 [[nodiscard]] DrawingContent ContentOf(const BoardDocument& document);
 
 // Replaces everything the document's drawing holds with content: layers, entities (as one
-// history-free state) and scale; layer 0 becomes current and the drawing counts as unmodified.
+// history-free state), scale, current layer and unit; the drawing counts as unmodified.
 void LoadContent(BoardDocument& document, const DrawingContent& content);
 // The same, moving the entities in instead of copying them.
 void LoadContent(BoardDocument& document, DrawingContent&& content);

@@ -58,7 +58,7 @@ host::HostPointListPtr BoardDocument::PathAlong(const host::HostPoint& point,
     const double radius = m_snap->Settings().captureRadiusPixels / transform.pixelsPerUnit;
     const BoardLayers& layers = *m_layers;
     const auto run = RunAlongEntity(
-        *m_drawing, p, radius, kDefaultCurveTolerance * m_scale->Factor(),
+        *m_drawing, p, radius, kDefaultCurveTolerance * UnitsPerPaperMillimetre(),
         [&](const EntityData& e) { return e.visible && layers.IsShown(e.layer); },
         [this](std::size_t entity) -> std::optional<std::size_t> {
             return m_source ? m_source->RecordOf(entity) : std::nullopt;
@@ -103,5 +103,23 @@ void BoardDocument::Activate() {
 }
 
 void BoardDocument::SetName(std::string name) { m_name = std::move(name); }
+
+void BoardDocument::SetUnitCode(std::int32_t code) {
+    if (FindUnit(code) == nullptr) {
+        throw HostError("図面の単位の番号 " + std::to_string(code) + " は使えません");
+    }
+    if (code == m_unitCode) return;
+    m_unitCode = code;
+    m_drawing->NoteChange(DrawingChange::Scale);
+}
+
+host::DrawingUnit BoardDocument::Unit() {
+    const UnitDefinition* unit = FindUnit(m_unitCode);
+    return {unit->millimetres, unit->symbol};
+}
+
+double BoardDocument::UnitsPerPaperMillimetre() const noexcept {
+    return m_scale->Factor() / FindUnit(m_unitCode)->millimetres;
+}
 
 }  // namespace pelimator::board

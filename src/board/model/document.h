@@ -14,6 +14,7 @@
 #include "board/model/snap.h"
 #include "board/model/types.h"
 #include "board/model/underlay.h"
+#include "board/model/units.h"
 #include "host/host.h"
 
 namespace pelimator::board {
@@ -109,6 +110,8 @@ public:
         return m_attributes;
     }
     [[nodiscard]] host::HostScalePtr Scale() override { return m_scale; }
+    // The unit UnitCode names; no unit counts as millimetres.
+    [[nodiscard]] host::DrawingUnit Unit() override;
     [[nodiscard]] host::HostSnapPtr Snap() override { return m_snap; }
     // Makes this the application's active document (HostError once it was closed).
     void Activate() override;
@@ -119,6 +122,13 @@ public:
 
     [[nodiscard]] const std::string& Name() const noexcept { return m_name; }
     void SetName(std::string name);
+    // The drawing's unit of length by its number (board/model/units.h); millimetres for a new
+    // drawing. HostError for a number no unit has.
+    [[nodiscard]] std::int32_t UnitCode() const noexcept { return m_unitCode; }
+    void SetUnitCode(std::int32_t code);
+    // Drawing units per paper millimetre: the scale's Denominator ÷ Numerator, divided by the
+    // unit's millimetres. What 0.01 paper-mm of curve tolerance or a sheet at scale works in.
+    [[nodiscard]] double UnitsPerPaperMillimetre() const noexcept;
     // The file it was opened from or saved to; empty for a new drawing.
     [[nodiscard]] const std::string& Path() const noexcept { return m_path; }
     void SetPath(std::string path) { m_path = std::move(path); }
@@ -151,6 +161,7 @@ private:
 
     std::string m_name;
     std::string m_path;
+    std::int32_t m_unitCode = kMillimetres;
     std::weak_ptr<BoardApplication> m_application;
     BoardDrawingPtr m_drawing;
     BoardLayersPtr m_layers;

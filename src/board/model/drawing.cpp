@@ -78,14 +78,14 @@ void BoardDrawing::EndEdit(bool commit) {
     m_editOpen = false;
     if (commit) {
         if (m_liveCount > m_editBegin) {
-            m_steps.push_back({m_editTitle, m_editBegin, m_liveCount, m_nextSerial++});
-            m_appliedSteps = m_steps.size();
+            PushStep(m_editTitle, m_editBegin, m_liveCount);
             Changed(DrawingChange::History, false);
         }
     } else if (m_liveCount > m_editBegin) {
         TruncateTo(m_editBegin);
         Changed(DrawingChange::Entities, false);
     }
+    DropPending();
     m_editTitle.clear();
 }
 
@@ -101,10 +101,30 @@ std::size_t BoardDrawing::AddEntity(const EntityData& data) {
         ++m_changeCount;  // observers hear of the whole step at EndEdit
         return index;
     }
-    m_steps.push_back({kSingleAddTitle, index, index + 1, m_nextSerial++});
-    m_appliedSteps = m_steps.size();
+    PushStep(kSingleAddTitle, index, index + 1);
     Changed(DrawingChange::Entities, false);
     return index;
+}
+
+void BoardDrawing::PushStep(std::string title, std::size_t begin, std::size_t end) {
+    Step step{std::move(title), begin, end, m_nextSerial++, {}};
+    if (!m_pending.empty()) {
+        // What was pending is now undone and redone with the step, so it no longer counts as
+        // a change outside the history.
+        step.companions = std::move(m_pending);
+        m_pending.clear();
+        m_dirtyOutsideHistory = m_dirtyBeforePending;
+    }
+    m_steps.push_back(std::move(step));
+    m_appliedSteps = m_steps.size();
+}
+
+void BoardDrawing::AttachToNextStep(StepCompanion companion, DrawingChange change) {
+    if (m_pending.empty()) m_dirtyBeforePending = m_dirtyOutsideHistory;
+    m_pending.push_back(std::move(companion));
+    ++m_changeCount;
+    m_dirtyOutsideHistory = true;
+    m_observers.Notify(change);
 }
 
 void BoardDrawing::Load(std::vector<EntityData> entities) {
@@ -123,6 +143,7 @@ void BoardDrawing::ReplaceAll(std::vector<EntityData> entities, const char* what
     m_savedSerial = 0;
     ++m_changeCount;
     m_dirtyOutsideHistory = false;
+    DropPending();
     m_observers.Notify(DrawingChange::Entities);
 }
 
@@ -177,14 +198,20 @@ std::string BoardDrawing::RedoTitle() const {
 void BoardDrawing::Undo() {
     CheckNoEdit("元に戻せません");
     if (m_appliedSteps == 0) throw HostError("元に戻す操作がありません");
-    m_liveCount = m_steps[--m_appliedSteps].begin;
+    DropPending();
+    const Step& step = m_steps[--m_appliedSteps];
+    m_liveCount = step.begin;
+    for (auto it = step.companions.rbegin(); it != step.companions.rend(); ++it) it->undo();
     Changed(DrawingChange::History, false);
 }
 
 void BoardDrawing::Redo() {
     CheckNoEdit("やり直せません");
     if (m_appliedSteps >= m_steps.size()) throw HostError("やり直す操作がありません");
-    m_liveCount = m_steps[m_appliedSteps++].end;
+    DropPending();
+    const Step& step = m_steps[m_appliedSteps++];
+    for (const StepCompanion& companion : step.companions) companion.redo();
+    m_liveCount = step.end;
     Changed(DrawingChange::History, false);
 }
 
@@ -197,6 +224,7 @@ void BoardDrawing::ClearHistory() {
     m_appliedSteps = 0;
     m_savedSerial = 0;
     m_dirtyOutsideHistory = wasModified;
+    DropPending();
     Changed(DrawingChange::History, false);
 }
 
@@ -260,7 +288,10 @@ void BoardDrawing::TruncateTo(std::size_t size) {
 
 void BoardDrawing::Changed(DrawingChange change, bool outsideHistory) {
     ++m_changeCount;
-    if (outsideHistory) m_dirtyOutsideHistory = true;
+    if (outsideHistory) {
+        DropPending();
+        m_dirtyOutsideHistory = true;
+    }
     m_observers.Notify(change);
 }
 

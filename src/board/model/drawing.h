@@ -100,6 +100,17 @@ public:
     // For the document's layers and scale: records a change outside the undo history.
     void NoteChange(DrawingChange change);
 
+    // A change of the document beside its entities, just made, that the next edit step adding
+    // entities takes along: undoing the step calls undo, redoing it calls redo (a layer that a
+    // line needed, created just before the line's step). Until then it counts as a change
+    // outside the history; any other such change, a step that adds nothing or is discarded, an
+    // undo or a redo first leave it there for good.
+    struct StepCompanion {
+        std::function<void()> undo;
+        std::function<void()> redo;
+    };
+    void AttachToNextStep(StepCompanion companion, DrawingChange change);
+
     ObserverId AddObserver(std::function<void(DrawingChange)> callback);
     void RemoveObserver(ObserverId id) noexcept;
 
@@ -119,7 +130,12 @@ private:
         std::size_t begin = 0;
         std::size_t end = 0;
         std::uint64_t serial = 0;
+        std::vector<StepCompanion> companions;
     };
+    // Adds a committed step, taking the pending companions along.
+    void PushStep(std::string title, std::size_t begin, std::size_t end);
+    // Leaves the pending companions as changes outside the history.
+    void DropPending() noexcept { m_pending.clear(); }
     // Load and Clear: every entity replaced, the history forgotten, the drawing unmodified.
     void ReplaceAll(std::vector<EntityData> entities, const char* what);
     void DropUndone();
@@ -141,6 +157,8 @@ private:
     std::uint64_t m_changeCount = 0;
     std::uint64_t m_savedSerial = 0;
     bool m_dirtyOutsideHistory = false;
+    std::vector<StepCompanion> m_pending;  // for the next step; see AttachToNextStep
+    bool m_dirtyBeforePending = false;     // m_dirtyOutsideHistory before the first of them
     ObserverList<DrawingChange> m_observers;
     std::unique_ptr<SnapIndex> m_index;
 };
