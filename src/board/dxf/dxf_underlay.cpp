@@ -121,7 +121,10 @@ public:
         ReadBlocks();
         m_u.paperSpace = m_u.paperSpace || m_where.paperEntities;
         const Context top;
-        for (const std::uint32_t r : m_where.entities) Entity(r, top, true);
+        for (const std::uint32_t r : m_where.entities) {
+            m_record = r;  // what it draws is that record's, blocks and attributes included
+            Entity(r, top, true);
+        }
         m_u.Finish();
         return std::move(m_u);
     }
@@ -335,12 +338,13 @@ private:
         item.layer = r.boardLayer;
         item.colour = r.colour;
         item.dash = r.dash;
+        item.record = m_record;
         item.first = static_cast<std::uint32_t>(m_u.points.size());
         return item;
     }
 
     void Snap(Vec2 p, UnderlayPointKind kind, const Resolved& r) {
-        if (Usable(p)) m_u.snapPoints.push_back({p, kind, r.boardLayer});
+        if (Usable(p)) m_u.snapPoints.push_back({p, kind, r.boardLayer, m_record});
     }
 
     // A polyline through points already mapped to the drawing.
@@ -1453,6 +1457,7 @@ private:
     Underlay m_u;
     double m_ltScale = 1.0;
     std::size_t m_visits = 0;
+    std::uint32_t m_record = kNoUnderlayIndex;  // the model-space record being drawn
     std::unordered_map<std::string, LayerInfo> m_layers;
     std::unordered_map<std::string, std::vector<double>> m_linetypes;
     std::unordered_map<std::string, Block> m_blocks;

@@ -51,6 +51,10 @@ struct StateOf {
         state.entities = document.DrawingModel()->Entities();
         state.scaleNumerator = document.ScaleModel()->Numerator();
         state.scaleDenominator = document.ScaleModel()->Denominator();
+        const BoardDrawing& drawing = *document.DrawingModel();
+        state.erased = drawing.ErasedFlags();
+        state.recordKeys = drawing.RecordKeys();
+        state.recordEdits = &drawing.RecordEdits();
     }
     std::vector<LayerData> layers;
     DrawingState state;

@@ -57,6 +57,7 @@ struct UnderlayItem {
     std::uint32_t ringCount = 0;
     std::uint32_t text = kNoUnderlayIndex;  // Text: into texts
     std::uint32_t dash = kNoUnderlayIndex;  // into dashes: a pattern in drawing units
+    std::uint32_t record = kNoUnderlayIndex;  // the record key it draws (see edit_step.h)
     Box box;
 };
 
@@ -67,6 +68,7 @@ struct UnderlayPoint {
     Vec2 point;
     UnderlayPointKind kind = UnderlayPointKind::End;
     std::int32_t layer = 0;
+    std::uint32_t record = kNoUnderlayIndex;  // the record key it belongs to
 };
 
 // A static grid of boxes: items whose box is at most one cell are filed in the cell of their
