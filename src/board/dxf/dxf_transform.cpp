@@ -2,6 +2,7 @@
 // angles depends on the record's type (and, in a hatch, on where in its boundary a group sits).
 #include "board/dxf/dxf_transform.h"
 
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <optional>
@@ -148,17 +149,31 @@ std::vector<Role> RolesOf(const std::vector<DxfTag>& tags, std::string_view type
 
 int YCodeOf(int code) { return code == 43 || code == 45 ? code + 1 : code + 10; }
 
-bool ExtrusionUp(const std::vector<DxfTag>& tags) {
-    double x = 0.0;
-    double y = 0.0;
-    double z = 1.0;
+// The record's extrusion direction (0, 0, 1 when it names none).
+std::array<double, 3> ExtrusionOf(const std::vector<DxfTag>& tags) {
+    std::array<double, 3> z{0.0, 0.0, 1.0};
     for (const DxfTag& tag : tags) {
         if (tag.code >= 1000) break;
-        if (tag.code == 210) x = tag.real;
-        if (tag.code == 220) y = tag.real;
-        if (tag.code == 230) z = tag.real;
+        if (tag.code == 210) z[0] = tag.real;
+        if (tag.code == 220) z[1] = tag.real;
+        if (tag.code == 230) z[2] = tag.real;
     }
-    return std::abs(x) < 1e-12 && std::abs(y) < 1e-12 && z > 0.0;
+    return z;
+}
+
+// Along the Z axis, either way: a turn about Z keeps it.
+bool AlongZ(const std::array<double, 3>& z) {
+    return std::abs(z[0]) < 1e-12 && std::abs(z[1]) < 1e-12 && z[2] != 0.0;
+}
+
+// Types whose coordinates are in the entity's own plane system: with the extrusion pointing
+// down, that system's x axis is the drawing's -x (the arbitrary axis rule).
+bool PlaneCoordinates(std::string_view type) {
+    for (const std::string_view t : {"CIRCLE", "ARC", "TEXT", "ATTRIB", "ATTDEF", "INSERT",
+                                     "LWPOLYLINE", "POLYLINE", "SOLID", "TRACE", "HATCH"}) {
+        if (t == type) return true;
+    }
+    return false;
 }
 
 double TotalDegrees(const std::vector<RecordPlacement>& placements) {
@@ -168,19 +183,38 @@ double TotalDegrees(const std::vector<RecordPlacement>& placements) {
 }
 
 void EmitRecord(const DxfSource& source, const std::vector<DxfTag>& tags, bool head,
+                bool mirrored,
                 const std::vector<RecordPlacement>& placements, std::string_view layerName,
                 bool copy, std::uint64_t& nextHandle, std::string& headHandle,
                 DxfEmitter& out) {
     const std::string type = TypeOf(tags);
     const std::vector<Role> roles = RolesOf(tags, type);
-    const double degrees = TotalDegrees(placements);
+    // In a mirrored plane system angles run the other way round and x is negated.
+    const double degrees = mirrored ? -TotalDegrees(placements) : TotalDegrees(placements);
+    const auto toDrawing = [mirrored](Vec2 v) { return mirrored ? Vec2{-v.x, v.y} : v; };
     const std::string_view bytes = source.bytes;
     const auto raw = [&](const DxfTag& tag) {
         out.Raw(bytes.substr(tag.begin, tag.end - tag.begin));
     };
+    // A turned text or insert that had no angle (0 by default) gets one after its anchor group.
+    std::size_t angleAfter = tags.size();
+    if (degrees != 0.0 && (type == "TEXT" || type == "ATTRIB" || type == "ATTDEF" ||
+                           type == "MTEXT" || type == "INSERT")) {
+        bool hasAngle = false;
+        for (std::size_t i = 0; i < tags.size() && tags[i].code < 1000; ++i) {
+            const int code = tags[i].code;
+            hasAngle = hasAngle || code == 50 || (type == "MTEXT" && code == 11);
+            const bool anchor = type == "INSERT" ? (code == 10 || code == 20 || code == 30 ||
+                                                    code == 41 || code == 42 || code == 43)
+                                                 : (code == 1 || (type == "MTEXT" && code == 3));
+            if (anchor) angleAfter = i;
+        }
+        if (hasAngle) angleAfter = tags.size();
+    }
     bool skipping = false;  // inside a 102 group a copy leaves out
     for (std::size_t i = 0; i < tags.size(); ++i) {
         const DxfTag& tag = tags[i];
+        if (i == angleAfter + 1) out.Real(50, degrees);
         if (copy && tag.code == 102) {
             const std::string_view value = TrimDxf(tag.value);
             if (value == "{ACAD_REACTORS" || value == "{ACAD_XDICTIONARY") {
@@ -223,10 +257,11 @@ void EmitRecord(const DxfSource& source, const std::vector<DxfTag>& tags, bool h
                     break;
                 }
                 const Vec2 before{tag.real, tags[i + 1].real};
-                Vec2 after = before;
+                Vec2 after = toDrawing(before);
                 for (const RecordPlacement& p : placements) {
                     after = roles[i] == Role::Point ? PlacePoint(p, after) : PlaceDirection(p, after);
                 }
+                after = toDrawing(after);
                 if (after == before) {
                     raw(tag);
                     raw(tags[i + 1]);
@@ -302,8 +337,8 @@ std::string DxfPlacementRefusal(const DxfSource& source, std::size_t record) {
             return (type.empty() ? std::string("この図形") : type) +
                    " は形を正確に移す方法が分からないため、移動・回転・複写できません";
         }
-        if (!ExtrusionUp(tags)) {
-            return kind + " (押し出し方向が Z 軸の向きでないもの) は移動・回転・複写できません";
+        if (!AlongZ(ExtrusionOf(tags))) {
+            return kind + " (押し出し方向が Z 軸に沿わないもの) は移動・回転・複写できません";
         }
     }
     return {};
@@ -315,9 +350,15 @@ std::string RewriteDxfRecord(const DxfSource& source, std::size_t record,
     DxfEmitter out(source.layout);
     std::string headHandle;
     const std::size_t end = DxfRecordEnd(source, record);
+    bool mirrored = false;  // a polyline's vertices follow its plane system
     for (std::size_t r = record; r < end; ++r) {
-        EmitRecord(source, ReadTags(source, r), r == record, placements, layerName, copy,
-                   nextHandle, headHandle, out);
+        const std::vector<DxfTag> tags = ReadTags(source, r);
+        const std::string type = TypeOf(tags);
+        if (r == record || type != "VERTEX") {
+            mirrored = PlaneCoordinates(type) && ExtrusionOf(tags)[2] < 0.0;
+        }
+        EmitRecord(source, tags, r == record, mirrored, placements, layerName, copy, nextHandle,
+                   headHandle, out);
     }
     return std::move(out.Out());
 }
