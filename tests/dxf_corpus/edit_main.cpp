@@ -19,8 +19,7 @@ using namespace pelimator::board;
 std::uint32_t RecordWithHandle(const DxfSource& source, const std::string& handle) {
     const std::string_view bytes = source.bytes;
     for (std::size_t r = 0; r + 1 < source.records.size(); ++r) {
-        DxfTagReader reader(bytes.substr(0, source.records[r + 1]), source.layout,
-                            source.fileName);
+        DxfTagReader reader(bytes.substr(0, source.records[r + 1]), source.layout, source.fileName);
         reader.Seek(source.records[r], 1);
         DxfTag tag;
         int read = 0;

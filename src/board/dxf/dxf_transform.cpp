@@ -30,7 +30,7 @@ std::vector<DxfTag> ReadTags(const DxfSource& source, std::size_t record) {
 
 std::string TypeOf(const std::vector<DxfTag>& tags) {
     return tags.empty() || tags.front().code != 0 ? std::string()
-                                                   : std::string(TrimDxf(tags.front().value));
+                                                  : std::string(TrimDxf(tags.front().value));
 }
 
 // Types whose geometry groups are known; a fixed role per group code.
@@ -73,9 +73,9 @@ Role SimpleRole(std::string_view type, int code) {
 
 const std::unordered_set<std::string_view>& PlaceableTypes() {
     static const std::unordered_set<std::string_view> types{
-        "LINE",  "POINT", "CIRCLE", "ARC",   "LWPOLYLINE", "POLYLINE", "VERTEX", "SEQEND",
-        "TEXT",  "MTEXT", "ATTRIB", "ATTDEF", "INSERT",    "SOLID",    "TRACE",  "3DFACE",
-        "ELLIPSE", "SPLINE", "LEADER", "XLINE", "RAY",     "HATCH"};
+        "LINE",    "POINT",  "CIRCLE", "ARC",    "LWPOLYLINE", "POLYLINE", "VERTEX", "SEQEND",
+        "TEXT",    "MTEXT",  "ATTRIB", "ATTDEF", "INSERT",     "SOLID",    "TRACE",  "3DFACE",
+        "ELLIPSE", "SPLINE", "LEADER", "XLINE",  "RAY",        "HATCH"};
     return types;
 }
 
@@ -90,7 +90,7 @@ std::vector<Role> RolesOf(const std::vector<DxfTag>& tags, std::string_view type
         }
         return roles;
     }
-    bool inPaths = false;     // after 91: boundary paths, then pattern and seeds
+    bool inPaths = false;  // after 91: boundary paths, then pattern and seeds
     bool polylinePath = false;
     int edgeType = 0;
     for (std::size_t i = 0; i < tags.size(); ++i) {
@@ -182,11 +182,9 @@ double TotalDegrees(const std::vector<RecordPlacement>& placements) {
     return degrees;
 }
 
-void EmitRecord(const DxfSource& source, const std::vector<DxfTag>& tags, bool head,
-                bool mirrored,
+void EmitRecord(const DxfSource& source, const std::vector<DxfTag>& tags, bool head, bool mirrored,
                 const std::vector<RecordPlacement>& placements, std::string_view layerName,
-                bool copy, std::uint64_t& nextHandle, std::string& headHandle,
-                DxfEmitter& out) {
+                bool copy, std::uint64_t& nextHandle, std::string& headHandle, DxfEmitter& out) {
     const std::string type = TypeOf(tags);
     const std::vector<Role> roles = RolesOf(tags, type);
     // In a mirrored plane system angles run the other way round and x is negated.
@@ -259,7 +257,8 @@ void EmitRecord(const DxfSource& source, const std::vector<DxfTag>& tags, bool h
                 const Vec2 before{tag.real, tags[i + 1].real};
                 Vec2 after = toDrawing(before);
                 for (const RecordPlacement& p : placements) {
-                    after = roles[i] == Role::Point ? PlacePoint(p, after) : PlaceDirection(p, after);
+                    after =
+                        roles[i] == Role::Point ? PlacePoint(p, after) : PlaceDirection(p, after);
                 }
                 after = toDrawing(after);
                 if (after == before) {
@@ -331,7 +330,8 @@ std::string DxfPlacementRefusal(const DxfSource& source, std::size_t record) {
         }
         const std::string type = TypeOf(tags);
         if (type == "DIMENSION") {
-            return "寸法 (DIMENSION) は移動・回転・複写できません (寸法の図形を描くブロックを作り直せないため)";
+            return "寸法 (DIMENSION) は移動・回転・複写できません "
+                   "(寸法の図形を描くブロックを作り直せないため)";
         }
         if (!PlaceableTypes().contains(type)) {
             return (type.empty() ? std::string("この図形") : type) +

@@ -284,12 +284,14 @@ private:
         std::int32_t boardLayer = 0;
         Rgb colour;
         std::uint32_t dash = kNoUnderlayIndex;
-        bool frozen = false;  // on a frozen layer
+        bool frozen = false;   // on a frozen layer
+        bool byLayer = false;  // coloured by the layer the record itself is on
     };
 
     Resolved Resolve(const Common& c, const Context& ctx) {
         Resolved r;
         r.layer = c.layer.empty() || c.layer == "0" ? ctx.layer : c.layer;
+        if (ctx.depth == 0) m_recordLayer.assign(r.layer);
         const LayerInfo* layer = Layer(r.layer);
         r.frozen = layer != nullptr && layer->frozen;
         r.boardLayer = m_layerOf(r.layer);
@@ -300,6 +302,7 @@ private:
             r.colour = ctx.blockColour;
         } else if (c.colour == 256 || c.colour < 0 || c.colour > 256) {
             r.colour = layerColour;
+            r.byLayer = r.layer == m_recordLayer;
         } else {
             r.colour = AciToRgb(c.colour);
         }
@@ -337,6 +340,7 @@ private:
         item.kind = kind;
         item.layer = r.boardLayer;
         item.colour = r.colour;
+        item.byLayer = r.byLayer;
         item.dash = r.dash;
         item.record = m_record;
         item.first = static_cast<std::uint32_t>(m_u.points.size());
@@ -1458,6 +1462,7 @@ private:
     double m_ltScale = 1.0;
     std::size_t m_visits = 0;
     std::uint32_t m_record = kNoUnderlayIndex;  // the model-space record being drawn
+    std::string m_recordLayer;                  // and the layer it is on
     std::unordered_map<std::string, LayerInfo> m_layers;
     std::unordered_map<std::string, std::vector<double>> m_linetypes;
     std::unordered_map<std::string, Block> m_blocks;

@@ -528,7 +528,8 @@ private:
             const std::string layer = edit.layer ? LayerName(*edit.layer) : std::string();
             if (IsCopyKey(key)) {
                 if (edit.erased) continue;
-                m_copies += RewriteDxfRecord(m_s, edit.source, edit.placements, layer, true, m_next);
+                m_copies +=
+                    RewriteDxfRecord(m_s, edit.source, edit.placements, layer, true, m_next);
                 continue;
             }
             const std::size_t end = DxfRecordEnd(m_s, edit.source);
@@ -700,8 +701,9 @@ void WriteDxf(const std::string& path, const DxfSource& source, const DrawingSta
 }
 
 void WriteDxfFile(const std::string& path, const DrawingContent& content) {
-    const DrawingState state{content.layers, content.entities, content.scaleNumerator,
-                             content.scaleDenominator, {}, {}, nullptr};
+    const DrawingState state{
+        content.layers, content.entities, content.scaleNumerator, content.scaleDenominator, {}, {},
+        nullptr};
     WriteDxf(path, *NewDrawingSource(), state);
 }
 

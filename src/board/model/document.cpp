@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <string>
+#include <unordered_map>
 
 #include "board/model/application.h"
 #include "board/model/chains.h"
@@ -107,8 +108,12 @@ void BoardDocument::ShowEditedUnderlay() {
     m_underlaySerial = m_drawing->RecordSerial();
     UnderlayPtr shown = m_baseUnderlay;
     if (m_baseUnderlay && !m_drawing->RecordEdits().empty()) {
+        std::unordered_map<std::int32_t, Rgb> layerColours;
+        for (std::size_t i = 0; i < m_layers->Count(); ++i) {
+            layerColours.emplace(m_layers->At(i).number, m_layers->At(i).colour);
+        }
         shown = std::make_shared<const Underlay>(
-            EditedUnderlay(*m_baseUnderlay, m_drawing->RecordEdits()));
+            EditedUnderlay(*m_baseUnderlay, m_drawing->RecordEdits(), layerColours));
     }
     m_snap->SetUnderlay(shown);
     m_underlay = std::move(shown);

@@ -81,9 +81,7 @@ public:
     // The record's kind as the file names it ("LINE", "TEXT"), "" when unknown.
     [[nodiscard]] virtual std::string RecordKind(std::uint32_t /*record*/) const { return {}; }
     // The linetype the record names, "" when it follows its layer.
-    [[nodiscard]] virtual std::string RecordLinetype(std::uint32_t /*record*/) const {
-        return {};
-    }
+    [[nodiscard]] virtual std::string RecordLinetype(std::uint32_t /*record*/) const { return {}; }
     // Why the record cannot be moved, turned or copied exactly (a Japanese sentence naming its
     // kind), or "" when it can.
     [[nodiscard]] virtual std::string PlacementRefusal(std::uint32_t /*record*/) const {

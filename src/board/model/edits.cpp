@@ -96,8 +96,7 @@ Targets TargetsOf(const BoardDocument& document, const Selection& selection) {
     return edit;
 }
 
-[[nodiscard]] std::optional<RecordEdit> StoredEdit(const BoardDrawing& drawing,
-                                                   std::uint32_t key) {
+[[nodiscard]] std::optional<RecordEdit> StoredEdit(const BoardDrawing& drawing, std::uint32_t key) {
     const auto& edits = drawing.RecordEdits();
     if (const auto found = edits.find(key); found != edits.end()) return found->second;
     return std::nullopt;
@@ -178,8 +177,7 @@ Selection RotateSelection(BoardDocument& document, const Selection& selection, V
     if (!std::isfinite(degrees) || !IsFinite(pivot)) {
         throw HostError("回転の角度または中心が正しくありません");
     }
-    return PlaceSelection(document, selection, RecordPlacement{pivot, degrees, {}},
-                          kRotateTitle);
+    return PlaceSelection(document, selection, RecordPlacement{pivot, degrees, {}}, kRotateTitle);
 }
 
 Selection CopySelection(BoardDocument& document, const Selection& selection, Vec2 delta) {

@@ -17,8 +17,8 @@ namespace {
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
 [[nodiscard]] bool Inside(const Box& inner, const Box& outer) noexcept {
-    return inner.min.x >= outer.min.x && inner.max.x <= outer.max.x &&
-           inner.min.y >= outer.min.y && inner.max.y <= outer.max.y;
+    return inner.min.x >= outer.min.x && inner.max.x <= outer.max.x && inner.min.y >= outer.min.y &&
+           inner.max.y <= outer.max.y;
 }
 
 [[nodiscard]] bool PointIn(Vec2 p, const Box& box) noexcept {
@@ -118,8 +118,7 @@ void Grow(Box& box, Vec2 p) noexcept {
         for (std::uint32_t k = ringBegin; k < ringEnd; ++k) {
             const Vec2 a = u.points[item.first + k];
             const Vec2 b = u.points[item.first + (k + 1 < ringEnd ? k + 1 : ringBegin)];
-            if ((a.y > p.y) != (b.y > p.y) &&
-                p.x < a.x + (p.y - a.y) / (b.y - a.y) * (b.x - a.x)) {
+            if ((a.y > p.y) != (b.y > p.y) && p.x < a.x + (p.y - a.y) / (b.y - a.y) * (b.x - a.x)) {
                 inside = !inside;
             }
         }
@@ -181,14 +180,12 @@ void ForEachSegment(const Underlay& u, const UnderlayItem& item, Visit&& visit) 
 [[nodiscard]] bool ItemCrosses(const Underlay& u, const UnderlayItem& item, const Box& window) {
     if (!BoxesOverlap(item.box, window)) return false;
     if (Inside(item.box, window) || item.kind == UnderlayKind::Text) return true;
-    if (item.kind == UnderlayKind::Fill &&
-        InsideFill(u, item, 0.5 * (window.min + window.max))) {
+    if (item.kind == UnderlayKind::Fill && InsideFill(u, item, 0.5 * (window.min + window.max))) {
         return true;
     }
     bool meets = false;
-    ForEachSegment(u, item, [&](Vec2 a, Vec2 b) {
-        meets = meets || SegmentMeetsBox(a, b, window);
-    });
+    ForEachSegment(u, item,
+                   [&](Vec2 a, Vec2 b) { meets = meets || SegmentMeetsBox(a, b, window); });
     return meets;
 }
 
@@ -360,9 +357,10 @@ Selection PickInWindow(const BoardDocument& document, const Box& window, bool cr
             crossing ? EntityCrosses(entities[i], window) : Inside(ExactBox(entities[i]), window);
         if (!hit) continue;
         const std::uint32_t key = RecordKeyOfEntity(document, i);
-        const bool single = key == kNoRecordKey ||
-                            ((i == 0 || RecordKeyOfEntity(document, i - 1) != key) &&
-                             (i + 1 >= drawing.Count() || RecordKeyOfEntity(document, i + 1) != key));
+        const bool single =
+            key == kNoRecordKey ||
+            ((i == 0 || RecordKeyOfEntity(document, i - 1) != key) &&
+             (i + 1 >= drawing.Count() || RecordKeyOfEntity(document, i + 1) != key));
         if (single) {
             out.entities.push_back(i);
             continue;
@@ -428,6 +426,26 @@ Selection WholeStepOf(const BoardDocument& document, const Selection& pick) {
         if (EntityShown(document, i)) out.entities.push_back(i);
     }
     return out;
+}
+
+std::optional<Box> BoxOfSelection(const BoardDocument& document, const Selection& selection) {
+    std::optional<Box> box;
+    const BoardDrawing& drawing = *document.DrawingModel();
+    for (const std::size_t i : selection.entities) {
+        if (i >= drawing.Count()) continue;
+        const Box b = ConservativeBox(drawing.Entities()[i]);
+        if (IsFiniteBox(b)) box = UnionOf(box, b);
+    }
+    const UnderlayPtr& u = document.UnderlayModel();
+    if (u && !selection.records.empty()) {
+        for (const UnderlayItem& item : u->items) {
+            if (std::binary_search(selection.records.begin(), selection.records.end(),
+                                   item.record)) {
+                box = UnionOf(box, item.box);
+            }
+        }
+    }
+    return box;
 }
 
 std::string DescribeSelection(const BoardDocument& document, const Selection& selection) {
@@ -508,14 +526,15 @@ std::string DescribeSelection(const BoardDocument& document, const Selection& se
     if (record != kNoRecordKey && document.Source()) {
         const auto& edits = drawing.RecordEdits();
         const auto found = edits.find(record);
-        linetype = document.Source()->RecordLinetype(found != edits.end() ? found->second.source
-                                                                          : record);
+        linetype =
+            document.Source()->RecordLinetype(found != edits.end() ? found->second.source : record);
     }
     const LayerData* data = layers.Find(layer);
     const std::string layerName = data != nullptr ? data->name : std::to_string(layer);
-    text += "  レイヤ " + layerName + "  色 " +
-            (own ? ColourText(*own)
-                 : std::string("BYLAYER") + (data != nullptr ? " " + ColourText(data->colour) : ""));
+    text +=
+        "  レイヤ " + layerName + "  色 " +
+        (own ? ColourText(*own)
+             : std::string("BYLAYER") + (data != nullptr ? " " + ColourText(data->colour) : ""));
     text += "  線種 " + (linetype.empty() ? std::string("BYLAYER") : linetype);
     if (!measure.empty()) text += "  " + measure;
     return text;

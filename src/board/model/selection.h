@@ -37,8 +37,7 @@ struct Selection {
 // What lies nearest to p within radius (drawing units): one entity with the rest of its record,
 // or one record drawn beneath; none when nothing shown is that near. The board's entities win
 // over what is beneath at equal distance.
-[[nodiscard]] std::optional<Selection> PickAt(const BoardDocument& document, Vec2 p,
-                                              double radius);
+[[nodiscard]] std::optional<Selection> PickAt(const BoardDocument& document, Vec2 p, double radius);
 
 // What a window selects: crossing false, what lies wholly inside it (a record only when all of
 // it does); crossing true, what it touches or crosses.
@@ -51,6 +50,11 @@ struct Selection {
 // The entities the drawing step of the picked board entity added (one Pelimator line), or the
 // pick itself when it came with the file.
 [[nodiscard]] Selection WholeStepOf(const BoardDocument& document, const Selection& pick);
+
+// The box of everything selected (arcs as their whole circles, records as the boxes of what
+// they draw); none for an empty selection.
+[[nodiscard]] std::optional<Box> BoxOfSelection(const BoardDocument& document,
+                                                const Selection& selection);
 
 // For the status bar: "3 個選択: 円弧 2、LINE 1" and, for one thing, its kind, layer, colour,
 // linetype and length or radius. Empty for an empty selection.

@@ -18,10 +18,17 @@ void PlaceText(const std::vector<RecordPlacement>& placements, UnderlayText& tex
 
 // Appends item (of base) to out placed and relabelled; its points and text copied.
 void AppendPlaced(const Underlay& base, const UnderlayItem& item, const RecordEdit& edit,
-                  std::uint32_t key, Underlay& out) {
+                  std::uint32_t key, const std::unordered_map<std::int32_t, Rgb>& layerColours,
+                  Underlay& out) {
     UnderlayItem placed = item;
     placed.record = key;
-    if (edit.layer) placed.layer = *edit.layer;
+    if (edit.layer) {
+        placed.layer = *edit.layer;
+        if (const auto colour = layerColours.find(*edit.layer);
+            item.byLayer && colour != layerColours.end()) {
+            placed.colour = colour->second;
+        }
+    }
     placed.first = static_cast<std::uint32_t>(out.points.size());
     for (std::uint32_t k = item.first; k < item.first + item.count; ++k) {
         Vec2 p = base.points[k];
@@ -45,7 +52,8 @@ void AppendPlaced(const Underlay& base, const UnderlayItem& item, const RecordEd
 }  // namespace
 
 Underlay EditedUnderlay(const Underlay& base,
-                        const std::unordered_map<std::uint32_t, RecordEdit>& edits) {
+                        const std::unordered_map<std::uint32_t, RecordEdit>& edits,
+                        const std::unordered_map<std::int32_t, Rgb>& layerColours) {
     Underlay out;
     out.dashes = base.dashes;
     out.paperSpace = base.paperSpace;
@@ -83,13 +91,14 @@ Underlay EditedUnderlay(const Underlay& base,
             out.items.push_back(kept);
             continue;
         }
-        if (!found->second.erased) AppendPlaced(base, item, found->second, item.record, out);
+        if (!found->second.erased)
+            AppendPlaced(base, item, found->second, item.record, layerColours, out);
     }
     for (const std::uint32_t key : copyKeys) {
         const RecordEdit& copy = edits.at(key);
         // A copy is made of its source as read (its placements include the source's own).
         for (const std::size_t i : copiedItems[copy.source]) {
-            AppendPlaced(base, base.items[i], copy, key, out);
+            AppendPlaced(base, base.items[i], copy, key, layerColours, out);
         }
     }
     out.snapPoints.reserve(base.snapPoints.size());

@@ -2,14 +2,16 @@
 #include "board/ui/edit_controller.h"
 
 #include <QAction>
+#include <QDoubleValidator>
 #include <QEvent>
 #include <QInputDialog>
-#include <QMenu>
-#include <QStatusBar>
 #include <QKeyEvent>
+#include <QLocale>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStatusBar>
 #include <cmath>
 #include <numbers>
 
@@ -47,15 +49,39 @@ double AngleDegrees(Vec2 from, Vec2 to) {
     return std::atan2(to.y - from.y, to.x - from.x) * 180.0 / std::numbers::pi;
 }
 
+QPolygonF BoxOnScreen(const Canvas& canvas, const Box& box,
+                      const std::optional<RecordPlacement>& placement) {
+    QPolygonF outline;
+    for (const Vec2 c :
+         {box.min, Vec2{box.max.x, box.min.y}, box.max, Vec2{box.min.x, box.max.y}}) {
+        outline << canvas.ToScreen(placement ? PlacePoint(*placement, c) : c);
+    }
+    return outline;
+}
+
 }  // namespace
 
 EditController::EditController(BoardApplicationPtr application, Canvas* canvas)
     : QObject(canvas),
       m_application(std::move(application)),
       m_canvas(canvas),
-      m_overlay(new Overlay(this, canvas)) {
+      m_overlay(new Overlay(this, canvas)),
+      m_angleInput(new QLineEdit(canvas)) {
     canvas->installEventFilter(this);
     m_overlay->show();
+    // The rotation angle, typed: degrees, counter-clockwise; Enter turns, Esc ends the command.
+    m_angleInput->setObjectName(QStringLiteral("rotationAngle"));
+    m_angleInput->setPlaceholderText(QStringLiteral("角度 (度)"));
+    m_angleInput->setValidator(new QDoubleValidator(-360.0, 360.0, 6, m_angleInput));
+    m_angleInput->setFixedWidth(120);
+    m_angleInput->move(8, 8);
+    m_angleInput->hide();
+    m_angleInput->installEventFilter(this);
+    connect(m_angleInput, &QLineEdit::returnPressed, this, [this] {
+        bool ok = false;
+        const double degrees = QLocale::c().toDouble(m_angleInput->text(), &ok);
+        if (ok) RotateBy(degrees);
+    });
 }
 
 bool EditController::ToolPicking() const {
@@ -65,63 +91,124 @@ bool EditController::ToolPicking() const {
 
 void EditController::SetSelection(Selection selection) {
     m_selection = std::move(selection);
+    m_box = BoxOfSelection(*m_canvas->Document(), m_selection);
     Announce();
     m_overlay->update();
+}
+
+void EditController::DrawingChanged() {
+    const Selection shown = StillShown(*m_canvas->Document(), m_selection);
+    if (shown == m_selection) {
+        m_box = BoxOfSelection(*m_canvas->Document(), m_selection);
+        m_overlay->update();
+    } else {
+        SetSelection(shown);
+    }
+}
+
+const Selection& EditController::Moving() const noexcept {
+    return m_mode == EditMode::PasteTarget ? m_clip : m_selection;
 }
 
 void EditController::Announce() {
     emit message(QString::fromStdString(DescribeSelection(*m_canvas->Document(), m_selection)));
 }
 
-void EditController::SelectAll() { SetSelection(PickAll(*m_canvas->Document())); }
+void EditController::SelectAll() {
+    if (ToolPicking()) return;
+    Finish();
+    SetSelection(PickAll(*m_canvas->Document()));
+}
 
 void EditController::ClearSelection() {
+    Finish();
+    SetSelection({});
+}
+
+void EditController::Finish() {
     m_mode = EditMode::Select;
     m_base.reset();
-    SetSelection({});
+    if (m_angleInput->isVisible()) {
+        m_angleInput->hide();
+        m_angleInput->clear();
+        m_canvas->setFocus();
+    }
+    m_overlay->update();
+}
+
+void EditController::CancelCommand() {
+    if (m_mode == EditMode::Select) return;
+    Finish();
+    Announce();
 }
 
 template <typename Edit>
 void EditController::Run(Edit&& edit) {
     try {
         Selection next = edit(*m_canvas->Document());
-        m_mode = EditMode::Select;
-        m_base.reset();
+        Finish();
         SetSelection(StillShown(*m_canvas->Document(), next));
     } catch (const std::exception& error) {
-        m_mode = EditMode::Select;
-        m_base.reset();
-        m_overlay->update();
+        Finish();
         emit failed(QString::fromUtf8(error.what()));
     }
 }
 
 void EditController::EraseSelected() {
-    if (m_selection.Empty()) return;
+    if (m_selection.Empty() || ToolPicking()) return;
     Run([&](BoardDocument& d) { return EraseSelection(d, m_selection); });
 }
 
 void EditController::ChangeLayer(std::int32_t layer) {
-    if (m_selection.Empty()) return;
+    if (m_selection.Empty() || ToolPicking()) return;
     Run([&](BoardDocument& d) { return ChangeLayerOfSelection(d, m_selection, layer); });
 }
 
+void EditController::Prompt(EditMode mode, const QString& text) {
+    m_mode = mode;
+    m_overlay->update();
+    emit message(text);
+}
+
 void EditController::StartMove() {
-    if (m_selection.Empty()) return;
-    m_mode = EditMode::MoveBase;
-    emit message(QStringLiteral("移動: 基点をクリックして下さい (Esc で中止)"));
+    if (m_selection.Empty() || ToolPicking()) return;
+    Prompt(EditMode::MoveBase, QStringLiteral("移動: 基点をクリックして下さい (Esc で中止)"));
 }
 
 void EditController::StartCopy() {
-    if (m_selection.Empty()) return;
-    m_mode = EditMode::CopyBase;
-    emit message(QStringLiteral("複写: 基点をクリックして下さい (Esc で中止)"));
+    if (m_selection.Empty() || ToolPicking()) return;
+    Prompt(EditMode::CopyBase, QStringLiteral("複写: 基点をクリックして下さい (Esc で中止)"));
 }
 
 void EditController::StartRotate() {
-    if (m_selection.Empty()) return;
-    m_mode = EditMode::RotatePivot;
-    emit message(QStringLiteral("回転: 中心をクリックして下さい (Esc で中止)"));
+    if (m_selection.Empty() || ToolPicking()) return;
+    Prompt(EditMode::RotatePivot, QStringLiteral("回転: 中心をクリックして下さい (Esc で中止)"));
+}
+
+void EditController::StartClip() {
+    if (m_selection.Empty() || ToolPicking()) return;
+    Prompt(EditMode::ClipBase,
+           QStringLiteral("コピー: 貼り付けの基準点をクリックして下さい (Esc で中止)"));
+}
+
+void EditController::StartPaste() {
+    if (ToolPicking()) return;
+    m_clip = StillShown(*m_canvas->Document(), m_clip);
+    if (m_clip.Empty()) {
+        emit message(
+            QStringLiteral("貼り付け: コピーした図形がありません (Ctrl+C で基準点と共にコピー)"));
+        return;
+    }
+    m_clipBox = BoxOfSelection(*m_canvas->Document(), m_clip);
+    m_base = m_clipBase;
+    Prompt(EditMode::PasteTarget,
+           QStringLiteral("貼り付け: 基準点を置く位置をクリックして下さい (Esc で中止)"));
+}
+
+void EditController::RotateBy(double degrees) {
+    if (m_mode != EditMode::RotateAngle || !m_base) return;
+    const Vec2 pivot = *m_base;
+    Run([&](BoardDocument& d) { return RotateSelection(d, m_selection, pivot, degrees); });
 }
 
 Vec2 EditController::Snapped(QPointF screen) const {
@@ -147,8 +234,26 @@ void EditController::Pick(QPointF screen) {
         case EditMode::RotatePivot:
             m_base = p;
             m_mode = EditMode::RotateAngle;
-            emit message(QStringLiteral("回転: 角度の向きをクリックして下さい (右向きが 0 度)"));
+            m_angleInput->show();
+            m_angleInput->raise();
+            m_angleInput->setFocus();
+            emit message(QStringLiteral(
+                "回転: 角度の向きをクリックするか、角度を入力して Enter (右向きが 0 度)"));
             break;
+        case EditMode::ClipBase:
+            m_clip = m_selection;
+            m_clipBase = p;
+            Finish();
+            emit message(
+                QStringLiteral("%1 個の図形を基準点と共にコピーしました (Ctrl+V で貼り付け)")
+                    .arg(m_clip.entities.size() + m_clip.records.size()));
+            break;
+        case EditMode::PasteTarget: {
+            const Vec2 delta = p - m_clipBase;
+            const Selection clip = m_clip;
+            Run([&](BoardDocument& d) { return CopySelection(d, clip, delta); });
+            break;
+        }
         case EditMode::MoveTarget: {
             const Vec2 delta = p - *m_base;
             Run([&](BoardDocument& d) { return MoveSelection(d, m_selection, delta); });
@@ -188,8 +293,8 @@ void EditController::Release(QPointF screen, bool shift) {
     Selection picked;
     const QPointF d = screen - from;
     if (std::hypot(d.x(), d.y()) < kDragPixels) {
-        const double radius =
-            document.SnapModel()->Settings().captureRadiusPixels / m_canvas->Transform().pixelsPerUnit;
+        const double radius = document.SnapModel()->Settings().captureRadiusPixels /
+                              m_canvas->Transform().pixelsPerUnit;
         if (auto hit = PickAt(document, m_canvas->ToDrawing(from), radius)) picked = *hit;
     } else {
         const Vec2 a = m_canvas->ToDrawing(from);
@@ -212,6 +317,14 @@ void EditController::DoubleClick(QPointF screen) {
 }
 
 bool EditController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_angleInput) {
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            CancelCommand();
+            return true;
+        }
+        return false;
+    }
     if (watched != m_canvas) return false;
     switch (event->type()) {
         case QEvent::Resize:
@@ -231,7 +344,8 @@ bool EditController::eventFilter(QObject* watched, QEvent* event) {
         }
         case QEvent::MouseMove: {
             auto* mouse = static_cast<QMouseEvent*>(event);
-            m_cursor = m_canvas->ToDrawing(mouse->position());
+            // A command's cursor snaps as its pick will.
+            m_cursor = m_base ? Snapped(mouse->position()) : m_canvas->ToDrawing(mouse->position());
             if (m_pressAt) m_dragTo = mouse->position();
             if (m_pressAt || m_base) m_overlay->update();
             return false;
@@ -245,7 +359,12 @@ bool EditController::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::KeyPress: {
             if (ToolPicking()) return false;
             auto* key = static_cast<QKeyEvent*>(event);
-            if (key->key() == Qt::Key_Escape && (m_mode != EditMode::Select || !m_selection.Empty())) {
+            // Esc ends a running command first, then clears the selection.
+            if (key->key() == Qt::Key_Escape && m_mode != EditMode::Select) {
+                CancelCommand();
+                return true;
+            }
+            if (key->key() == Qt::Key_Escape && !m_selection.Empty()) {
                 ClearSelection();
                 return true;
             }
@@ -264,22 +383,24 @@ void EditController::Paint(QPainter& painter) const {
     const BoardDocument& document = *m_canvas->Document();
     const BoardDrawing& drawing = *document.DrawingModel();
     const double tolerance = 0.5 / m_canvas->Transform().pixelsPerUnit;
-    // The band: where the selection goes with the cursor.
+    // The band: where the selection (or the kept one) goes with the cursor.
     std::optional<RecordPlacement> band;
     if (m_base && m_cursor) {
-        if (m_mode == EditMode::MoveTarget || m_mode == EditMode::CopyTarget) {
+        if (m_mode == EditMode::MoveTarget || m_mode == EditMode::CopyTarget ||
+            m_mode == EditMode::PasteTarget) {
             band = RecordPlacement{{}, 0.0, *m_cursor - *m_base};
         } else if (m_mode == EditMode::RotateAngle) {
             band = RecordPlacement{*m_base, AngleDegrees(*m_base, *m_cursor), {}};
         }
     }
-    const auto drawEntities = [&](const std::optional<RecordPlacement>& placement) {
+    const auto drawEntities = [&](const Selection& selection,
+                                  const std::optional<RecordPlacement>& placement) {
         QPainterPath path;
-        for (const std::size_t i : m_selection.entities) {
+        for (const std::size_t i : selection.entities) {
             if (i >= drawing.Count()) continue;
             std::vector<Vec2> points = FlattenEntity(drawing.Entities()[i], tolerance);
             for (std::size_t k = 0; k < points.size(); ++k) {
-                Vec2 p = placement ? PlacePoint(*placement, points[k]) : points[k];
+                const Vec2 p = placement ? PlacePoint(*placement, points[k]) : points[k];
                 const QPointF s = m_canvas->ToScreen(p);
                 if (k == 0) {
                     path.moveTo(s);
@@ -288,19 +409,14 @@ void EditController::Paint(QPainter& painter) const {
                 }
             }
         }
-        if (const UnderlayPtr& u = document.UnderlayModel(); u && !m_selection.records.empty()) {
+        if (const UnderlayPtr& u = document.UnderlayModel(); u && !selection.records.empty()) {
             for (const UnderlayItem& item : u->items) {
-                if (!std::binary_search(m_selection.records.begin(), m_selection.records.end(),
+                if (!std::binary_search(selection.records.begin(), selection.records.end(),
                                         item.record)) {
                     continue;
                 }
                 if (item.kind == UnderlayKind::Text || item.count == 0) {
-                    QPolygonF box;
-                    for (const Vec2 c : {item.box.min, Vec2{item.box.max.x, item.box.min.y},
-                                         item.box.max, Vec2{item.box.min.x, item.box.max.y}}) {
-                        box << m_canvas->ToScreen(placement ? PlacePoint(*placement, c) : c);
-                    }
-                    path.addPolygon(box);
+                    path.addPolygon(BoxOnScreen(*m_canvas, item.box, placement));
                     path.closeSubpath();
                     continue;
                 }
@@ -317,24 +433,28 @@ void EditController::Paint(QPainter& painter) const {
         }
         painter.drawPath(path);
     };
+    const auto count = [](const Selection& s) { return s.entities.size() + s.records.size(); };
     painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setBrush(Qt::NoBrush);
     if (!m_selection.Empty()) {
-        painter.setPen(QPen(QColor(255, 140, 0), 3));
-        if (m_selection.entities.size() <= 10 * kBandEntityLimit) drawEntities(std::nullopt);
+        if (count(m_selection) <= kHighlightEntityLimit) {
+            painter.setPen(QPen(QColor(255, 140, 0), 3));
+            drawEntities(m_selection, std::nullopt);
+        } else if (m_box) {
+            // Too many to draw again on every repaint: their box, in the highlight's colour.
+            painter.setPen(QPen(QColor(255, 140, 0), 2, Qt::DashLine));
+            painter.drawPolygon(BoxOnScreen(*m_canvas, *m_box, std::nullopt));
+        }
     }
     if (band) {
-        QPen pen(QColor(0, 160, 255), 1, Qt::DashLine);
-        painter.setPen(pen);
-        if (m_selection.entities.size() + m_selection.records.size() <= kBandEntityLimit) {
-            drawEntities(band);
-        } else if (const auto box = drawing.Bounds()) {
-            // Many entities: the box of the drawing's content stands for them.
-            QPolygonF outline;
-            for (const Vec2 c : {box->min, Vec2{box->max.x, box->min.y}, box->max,
-                                 Vec2{box->min.x, box->max.y}}) {
-                outline << m_canvas->ToScreen(PlacePoint(*band, c));
-            }
-            painter.drawPolygon(outline);
+        painter.setPen(QPen(QColor(0, 160, 255), 1, Qt::DashLine));
+        const Selection& moving = Moving();
+        const std::optional<Box>& box = m_mode == EditMode::PasteTarget ? m_clipBox : m_box;
+        if (count(moving) <= kBandEntityLimit) {
+            drawEntities(moving, band);
+        } else if (box) {
+            // Many entities: the box of the selection stands for them.
+            painter.drawPolygon(BoxOnScreen(*m_canvas, *box, band));
         }
         painter.drawLine(m_canvas->ToScreen(*m_base), m_canvas->ToScreen(*m_cursor));
     }
@@ -343,7 +463,6 @@ void EditController::Paint(QPainter& painter) const {
         QPen pen(crossing ? QColor(0, 170, 0) : QColor(0, 90, 255), 1,
                  crossing ? Qt::DashLine : Qt::SolidLine);
         painter.setPen(pen);
-        painter.setBrush(Qt::NoBrush);
         painter.drawRect(QRectF(*m_pressAt, *m_dragTo).normalized());
     }
 }
@@ -363,10 +482,7 @@ void AttachEditController(const BoardApplicationPtr& application, Canvas* canvas
                      [statusBar](const QString& text) { statusBar->showMessage(text); });
     QObject::connect(controller, &EditController::failed, canvas, fail, Qt::QueuedConnection);
     // After an undo or redo the selection keeps only what is still shown.
-    QObject::connect(canvas, &Canvas::documentChanged, controller, [controller, canvas] {
-        const Selection shown = StillShown(*canvas->Document(), controller->Current());
-        if (!(shown == controller->Current())) controller->SetSelection(shown);
-    });
+    QObject::connect(canvas, &Canvas::documentChanged, controller, &EditController::DrawingChanged);
 }
 
 void AddEditCommands(QMenu* menu, QWidget* window, const std::function<Canvas*()>& current) {
@@ -386,11 +502,14 @@ void AddEditCommands(QMenu* menu, QWidget* window, const std::function<Canvas*()
         &EditController::EraseSelected);
     add(QStringLiteral("移動(&M)"), QStringLiteral("moveAction"), {QKeySequence(Qt::Key_M)},
         &EditController::StartMove);
-    add(QStringLiteral("複写(&C)"), QStringLiteral("copyAction"),
-        {QKeySequence(Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_C)},
+    add(QStringLiteral("複写(&C)"), QStringLiteral("copyAction"), {QKeySequence(Qt::Key_C)},
         &EditController::StartCopy);
     add(QStringLiteral("回転(&R)"), QStringLiteral("rotateAction"), {QKeySequence(Qt::Key_R)},
         &EditController::StartRotate);
+    add(QStringLiteral("基準点を付けてコピー(&B)"), QStringLiteral("clipAction"),
+        {QKeySequence(Qt::CTRL | Qt::Key_C)}, &EditController::StartClip);
+    add(QStringLiteral("貼り付け(&P)"), QStringLiteral("pasteAction"),
+        {QKeySequence(Qt::CTRL | Qt::Key_V)}, &EditController::StartPaste);
     QAction* layer = menu->addAction(QStringLiteral("レイヤ変更(&L)..."));
     layer->setObjectName(QStringLiteral("changeLayerAction"));
     QObject::connect(layer, &QAction::triggered, window, [current, window] {
@@ -403,9 +522,9 @@ void AddEditCommands(QMenu* menu, QWidget* window, const std::function<Canvas*()
             names << QString::fromStdString(layers.At(i).name);
         }
         bool ok = false;
-        const QString chosen = QInputDialog::getItem(window, QStringLiteral("レイヤ変更"),
-                                                     QStringLiteral("移すレイヤ:"), names, 0,
-                                                     false, &ok);
+        const QString chosen =
+            QInputDialog::getItem(window, QStringLiteral("レイヤ変更"),
+                                  QStringLiteral("移すレイヤ:"), names, 0, false, &ok);
         if (!ok) return;
         const auto index = static_cast<std::size_t>(names.indexOf(chosen));
         if (index < layers.Count()) controller->ChangeLayer(layers.At(index).number);

@@ -232,7 +232,13 @@ Saved OpenAndSave(const std::string& bytes,
     if (change) change(content);
     TempDir dir;
     WriteDxf(dir.File("out.dxf"), *saved.read.source,
-             {content.layers, content.entities, content.scaleNumerator, content.scaleDenominator});
+             {content.layers,
+              content.entities,
+              content.scaleNumerator,
+              content.scaleDenominator,
+              {},
+              {},
+              nullptr});
     saved.bytes = testing::ReadText(dir.File("out.dxf"));
     return saved;
 }
@@ -506,9 +512,13 @@ TEST_P(DxfLosses, AreListedBeforeSaving) {
     const DxfReadResult read = ReadDxfText(row.file(), "in.dxf");
     DrawingContent content = read.content;
     row.change(content);
-    const auto losses = DxfSaveLosses(
-        *read.source,
-        {content.layers, content.entities, content.scaleNumerator, content.scaleDenominator});
+    const auto losses = DxfSaveLosses(*read.source, {content.layers,
+                                                     content.entities,
+                                                     content.scaleNumerator,
+                                                     content.scaleDenominator,
+                                                     {},
+                                                     {},
+                                                     nullptr});
     if (std::strlen(row.expected) == 0) {
         EXPECT_TRUE(losses.empty()) << losses.front();
         return;
