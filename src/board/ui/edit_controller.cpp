@@ -487,7 +487,7 @@ void AttachEditController(const BoardApplicationPtr& application, Canvas* canvas
 
 void AddEditCommands(QMenu* menu, QWidget* window, const std::function<Canvas*()>& current) {
     menu->addSeparator();
-    const auto add = [&](const QString& text, const QString& name, QList<QKeySequence> keys,
+    const auto add = [&](const QString& text, const QString& name, const QList<QKeySequence>& keys,
                          void (EditController::*command)()) {
         QAction* action = menu->addAction(text);
         action->setObjectName(name);
