@@ -62,8 +62,9 @@ struct StateOf {
 
 }  // namespace
 
-OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path) {
-    DxfReadResult read = ReadDxfFile(path);
+OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path,
+                          const DxfReadOptions& options) {
+    DxfReadResult read = ReadDxfFile(path, options);
     BoardDocumentPtr document = application.AddDocument(FileNameOf(path));
     try {
         LoadContent(*document, std::move(read.content));

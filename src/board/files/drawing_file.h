@@ -27,8 +27,10 @@ struct OpenedDrawing {
 
 // Reads the DXF file at path and, only when that succeeded, adds it to application as a new
 // active document named after the file, with its path set. FileError leaves application as it
-// was.
-OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path);
+// was. options: what is read (the window takes everything; the batch may leave out what is
+// drawn beneath).
+OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path,
+                          const DxfReadOptions& options = {});
 
 // Writes the document to path (atomically), then records path as the document's file, names the
 // document after it and marks it saved. A drawing opened from a file is written over what was
