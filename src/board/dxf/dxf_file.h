@@ -105,8 +105,9 @@ struct DrawingState {
     std::span<const EntityData> entities;
     std::int32_t scaleNumerator = 1;
     std::int32_t scaleDenominator = 1;
-    std::span<const std::uint8_t> erased;
-    std::span<const std::uint32_t> recordKeys;
+    // Erased flags and record keys per entity (empty: none erased, all the board's own).
+    std::span<const std::uint8_t> erased = {};
+    std::span<const std::uint32_t> recordKeys = {};
     const std::unordered_map<std::uint32_t, RecordEdit>* recordEdits = nullptr;
 };
 

@@ -232,13 +232,7 @@ Saved OpenAndSave(const std::string& bytes,
     if (change) change(content);
     TempDir dir;
     WriteDxf(dir.File("out.dxf"), *saved.read.source,
-             {content.layers,
-              content.entities,
-              content.scaleNumerator,
-              content.scaleDenominator,
-              {},
-              {},
-              nullptr});
+             {content.layers, content.entities, content.scaleNumerator, content.scaleDenominator});
     saved.bytes = testing::ReadText(dir.File("out.dxf"));
     return saved;
 }
@@ -512,13 +506,9 @@ TEST_P(DxfLosses, AreListedBeforeSaving) {
     const DxfReadResult read = ReadDxfText(row.file(), "in.dxf");
     DrawingContent content = read.content;
     row.change(content);
-    const auto losses = DxfSaveLosses(*read.source, {content.layers,
-                                                     content.entities,
-                                                     content.scaleNumerator,
-                                                     content.scaleDenominator,
-                                                     {},
-                                                     {},
-                                                     nullptr});
+    const auto losses = DxfSaveLosses(
+        *read.source,
+        {content.layers, content.entities, content.scaleNumerator, content.scaleDenominator});
     if (std::strlen(row.expected) == 0) {
         EXPECT_TRUE(losses.empty()) << losses.front();
         return;

@@ -32,9 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DrawingContent& content = result.content;
     content.layers.push_back({987654, "追加", {1, 2, 3}, true});
     content.entities.push_back(MakeLine({1, 2}, {3, 4}, 987654));
-    const DrawingState state{
-        content.layers, content.entities, content.scaleNumerator, content.scaleDenominator, {}, {},
-        nullptr};
+    const DrawingState state{content.layers, content.entities, content.scaleNumerator,
+                             content.scaleDenominator};
     (void)DxfSaveLosses(*result.source, state);
     const std::string saved = SavedDxfBytes(*result.source, state);
     try {
