@@ -279,6 +279,30 @@ void BM_BandMouseMove(benchmark::State& state) {
 }
 BENCHMARK(BM_BandMouseMove)->Arg(2)->Arg(20)->Arg(100)->Unit(benchmark::kMillisecond);
 
+// The highlight drawn anew (a new selection, a zoom or a pan) for range(0) rows selected.
+void BM_HighlightRedraw(benchmark::State& state) {
+    MillionBoard& board = Board();
+    Canvas canvas(board.app, board.document);
+    canvas.resize(kWidth, kHeight);
+    ViewTransform transform;
+    transform.Fit(*board.document->DrawingModel()->Bounds(), kWidth, kHeight, 24.0);
+    canvas.SetTransform(transform);
+    EditController controller(board.app, &canvas);
+    const double top = static_cast<double>(state.range(0)) * 10.0 - 5.0;
+    const Selection selection =
+        PickInWindow(*board.document, Box{{-1.0, -1.0}, {10001.0, top}}, false);
+    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        controller.SetSelection(selection);
+        QPainter painter(&image);
+        controller.Paint(painter);
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.counters["selected"] = static_cast<double>(selection.entities.size());
+}
+BENCHMARK(BM_HighlightRedraw)->Arg(2)->Arg(20)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -91,6 +91,7 @@ bool EditController::ToolPicking() const {
 
 void EditController::SetSelection(Selection selection) {
     m_selection = std::move(selection);
+    ++m_selectionSerial;
     m_box = BoxOfSelection(*m_canvas->Document(), m_selection);
     Announce();
     m_overlay->update();
@@ -393,21 +394,19 @@ void EditController::Paint(QPainter& painter) const {
             band = RecordPlacement{*m_base, AngleDegrees(*m_base, *m_cursor), {}};
         }
     }
-    const auto drawEntities = [&](const Selection& selection,
+    QPolygonF line;  // reused for every entity
+    const auto drawEntities = [&](QPainter& target, const Selection& selection,
                                   const std::optional<RecordPlacement>& placement) {
-        QPainterPath path;
+        const auto toScreen = [&](Vec2 p) {
+            return m_canvas->ToScreen(placement ? PlacePoint(*placement, p) : p);
+        };
         for (const std::size_t i : selection.entities) {
             if (i >= drawing.Count()) continue;
-            std::vector<Vec2> points = FlattenEntity(drawing.Entities()[i], tolerance);
-            for (std::size_t k = 0; k < points.size(); ++k) {
-                const Vec2 p = placement ? PlacePoint(*placement, points[k]) : points[k];
-                const QPointF s = m_canvas->ToScreen(p);
-                if (k == 0) {
-                    path.moveTo(s);
-                } else {
-                    path.lineTo(s);
-                }
+            line.clear();
+            for (const Vec2 p : FlattenEntity(drawing.Entities()[i], tolerance)) {
+                line << toScreen(p);
             }
+            target.drawPolyline(line);
         }
         if (const UnderlayPtr& u = document.UnderlayModel(); u && !selection.records.empty()) {
             for (const UnderlayItem& item : u->items) {
@@ -416,30 +415,38 @@ void EditController::Paint(QPainter& painter) const {
                     continue;
                 }
                 if (item.kind == UnderlayKind::Text || item.count == 0) {
-                    path.addPolygon(BoxOnScreen(*m_canvas, item.box, placement));
-                    path.closeSubpath();
+                    target.drawPolygon(BoxOnScreen(*m_canvas, item.box, placement));
                     continue;
                 }
+                line.clear();
                 for (std::uint32_t k = 0; k < item.count; ++k) {
-                    const Vec2 p = u->points[item.first + k];
-                    const QPointF s = m_canvas->ToScreen(placement ? PlacePoint(*placement, p) : p);
-                    if (k == 0) {
-                        path.moveTo(s);
-                    } else {
-                        path.lineTo(s);
-                    }
+                    line << toScreen(u->points[item.first + k]);
                 }
+                target.drawPolyline(line);
             }
         }
-        painter.drawPath(path);
     };
     const auto count = [](const Selection& s) { return s.entities.size() + s.records.size(); };
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setBrush(Qt::NoBrush);
     if (!m_selection.Empty()) {
         if (count(m_selection) <= kHighlightEntityLimit) {
-            painter.setPen(QPen(QColor(255, 140, 0), 3));
-            drawEntities(m_selection, std::nullopt);
+            // Drawn once into a picture kept while the selection, the drawing and the view stay
+            // as they are: a mouse move repaints only the band over it.
+            const HighlightKey key{m_selectionSerial, drawing.ChangeCount(),
+                                   m_canvas->Transform().pixelsPerUnit,
+                                   m_canvas->Transform().origin, m_canvas->size()};
+            if (!(key == m_highlightKey) || m_highlight.isNull()) {
+                m_highlight = QImage(m_canvas->size(), QImage::Format_ARGB32_Premultiplied);
+                m_highlight.fill(Qt::transparent);
+                QPainter picture(&m_highlight);
+                picture.setRenderHint(QPainter::Antialiasing, false);
+                picture.setBrush(Qt::NoBrush);
+                picture.setPen(QPen(QColor(255, 140, 0), 3));
+                drawEntities(picture, m_selection, std::nullopt);
+                m_highlightKey = key;
+            }
+            painter.drawImage(0, 0, m_highlight);
         } else if (m_box) {
             // Too many to draw again on every repaint: their box, in the highlight's colour.
             painter.setPen(QPen(QColor(255, 140, 0), 2, Qt::DashLine));
@@ -451,7 +458,7 @@ void EditController::Paint(QPainter& painter) const {
         const Selection& moving = Moving();
         const std::optional<Box>& box = m_mode == EditMode::PasteTarget ? m_clipBox : m_box;
         if (count(moving) <= kBandEntityLimit) {
-            drawEntities(moving, band);
+            drawEntities(painter, moving, band);
         } else if (box) {
             // Many entities: the box of the selection stands for them.
             painter.drawPolygon(BoxOnScreen(*m_canvas, *box, band));

@@ -3,6 +3,7 @@
 // picked points with a band that shows the moved entities.
 #pragma once
 
+#include <QImage>
 #include <QLineEdit>
 #include <QObject>
 #include <QPointF>
@@ -111,6 +112,18 @@ private:
     Vec2 m_clipBase;
     std::optional<Box> m_clipBox;
     QLineEdit* m_angleInput;
+    // The highlight as last drawn, and what it was drawn for.
+    struct HighlightKey {
+        std::uint64_t selection = 0;
+        std::uint64_t drawing = 0;
+        double pixelsPerUnit = 0.0;
+        Vec2 origin;
+        QSize size;
+        friend bool operator==(const HighlightKey&, const HighlightKey&) = default;
+    };
+    std::uint64_t m_selectionSerial = 0;
+    mutable QImage m_highlight;
+    mutable HighlightKey m_highlightKey;
 };
 
 }  // namespace pelimator::board
