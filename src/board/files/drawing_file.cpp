@@ -64,7 +64,11 @@ struct StateOf {
 
 OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path,
                           const DxfReadOptions& options) {
-    DxfReadResult read = ReadDxfFile(path, options);
+    return AddReadDrawing(application, path, ReadDxfFile(path, options));
+}
+
+OpenedDrawing AddReadDrawing(BoardApplication& application, const std::string& path,
+                             DxfReadResult&& read) {
     BoardDocumentPtr document = application.AddDocument(FileNameOf(path));
     try {
         LoadContent(*document, std::move(read.content));

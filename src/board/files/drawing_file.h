@@ -31,6 +31,10 @@ struct OpenedDrawing {
 // drawn beneath).
 OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path,
                           const DxfReadOptions& options = {});
+// The second half of OpenDrawing, for a file read elsewhere (ReadDxfFile may run on any thread;
+// this one runs where the application lives): adds read to application as the file at path.
+OpenedDrawing AddReadDrawing(BoardApplication& application, const std::string& path,
+                             DxfReadResult&& read);
 
 // Writes the document to path (atomically), then records path as the document's file, names the
 // document after it and marks it saved. A drawing opened from a file is written over what was

@@ -137,12 +137,26 @@ bool ClipSegment(Vec2& a, Vec2& b, const Box& box) noexcept {
 void ScenePainter::Paint(QPainter& painter, QSize size, const BoardDocument& document,
                          const ViewTransform& transform, const SceneOverlay& overlay,
                          EntityIndex& index) {
+    PaintContent(painter, size, document, transform, overlay, index);
+    PaintOverlay(painter, size, transform, overlay);
+}
+
+void ScenePainter::PaintContent(QPainter& painter, QSize size, const BoardDocument& document,
+                                const ViewTransform& transform, const SceneOverlay& overlay,
+                                EntityIndex& index) {
     m_stats = {};
     painter.save();
     painter.fillRect(QRect(QPoint(0, 0), size), m_palette.background);
     if (overlay.gridVisible) PaintGrid(painter, size, transform, overlay.gridSpacing);
     m_underlay.Paint(painter, size, document, transform, m_palette.background);
     PaintEntities(painter, size, document, transform, index);
+    painter.restore();
+}
+
+void ScenePainter::PaintOverlay(QPainter& painter, QSize size, const ViewTransform& transform,
+                                const SceneOverlay& overlay) {
+    m_stats.rubberPoints = 0;
+    painter.save();
     if (overlay.snap) PaintSnap(painter, transform, *overlay.snap);
     PaintPreview(painter, size, transform, overlay.preview);
     PaintRubber(painter, size, transform, overlay.rubber);

@@ -64,6 +64,14 @@ public:
     // into a size-pixel area of painter.
     void Paint(QPainter& painter, QSize size, const BoardDocument& document,
                const ViewTransform& transform, const SceneOverlay& overlay, EntityIndex& index);
+    // The two halves of Paint, for a caller that keeps the first as a picture: what stays while
+    // the pointer moves (background, grid when overlay asks for it, what lies beneath, the
+    // entities), then the overlay's marks, band, preview, snap target and crosshair over it.
+    void PaintContent(QPainter& painter, QSize size, const BoardDocument& document,
+                      const ViewTransform& transform, const SceneOverlay& overlay,
+                      EntityIndex& index);
+    void PaintOverlay(QPainter& painter, QSize size, const ViewTransform& transform,
+                      const SceneOverlay& overlay);
 
     [[nodiscard]] const SceneStats& Stats() const noexcept { return m_stats; }
     [[nodiscard]] BoardPalette& Palette() noexcept { return m_palette; }

@@ -12,6 +12,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
+#include <QShortcut>
+#include <QTimer>
 
 #include "base/errors.h"
 #include "board/files/drawing_file.h"
@@ -108,7 +110,23 @@ FileMenu::FileMenu(FileMenuHost& host, std::unique_ptr<QSettings> settings, QObj
       m_host(host),
       m_settings(settings ? std::move(settings)
                           : std::make_unique<QSettings>(QStringLiteral("Pelimator"),
-                                                        QStringLiteral("Pelimator"))) {}
+                                                        QStringLiteral("Pelimator"))),
+      m_read(new BackgroundRead(this)),
+      m_progressTimer(new QTimer(this)) {
+    m_progressTimer->setSingleShot(true);
+    m_progressTimer->setInterval(kProgressDelayMs);
+    connect(m_progressTimer, &QTimer::timeout, this, [this] {
+        m_host.ShowOpening(
+            QStringLiteral("「%1」を開いています... (Esc で中止)").arg(m_read->Path()));
+    });
+    connect(m_read, &BackgroundRead::finished, this, &FileMenu::ReadEnded);
+    if (QWidget* window = m_host.DialogParent()) {
+        m_cancelShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+        m_cancelShortcut->setContext(Qt::WindowShortcut);
+        m_cancelShortcut->setEnabled(false);
+        connect(m_cancelShortcut, &QShortcut::activated, this, &FileMenu::CancelOpen);
+    }
+}
 
 FileMenu::~FileMenu() = default;
 
@@ -161,11 +179,10 @@ void FileMenu::UpdateActions() {
 
 bool FileMenu::Open() {
     const QString path = m_host.AskOpenPath(m_lastFolder);
-    return !path.isEmpty() && OpenFile(path);
+    return !path.isEmpty() && OpenFileInBackground(path);
 }
 
-bool FileMenu::OpenFile(const QString& path) {
-    const QString absolute = QFileInfo(path).absoluteFilePath();
+bool FileMenu::ShowIfOpen(const QString& absolute) {
     BoardApplication& application = m_host.Application();
     for (std::size_t i = 0; i < application.DocumentCount(); ++i) {
         const BoardDocumentPtr& document = application.DocumentAt(i);
@@ -177,9 +194,12 @@ bool FileMenu::OpenFile(const QString& path) {
             return true;
         }
     }
+    return false;
+}
+
+bool FileMenu::FinishOpen(const QString& absolute, const std::function<OpenedDrawing()>& open) {
     try {
-        const BusyGuard busy(m_host, QStringLiteral("「%1」を開いています...").arg(absolute));
-        const OpenedDrawing opened = OpenDrawing(application, absolute.toStdString());
+        const OpenedDrawing opened = open();
         m_host.AddDocumentTab(opened.document);
         m_host.ShowStatus(QString::fromStdString(opened.report.Summary()));
     } catch (const Error& error) {
@@ -191,6 +211,63 @@ bool FileMenu::OpenFile(const QString& path) {
     Remember(absolute);
     UpdateActions();
     return true;
+}
+
+bool FileMenu::OpenFile(const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (ShowIfOpen(absolute)) return true;
+    return FinishOpen(absolute, [&] {
+        const BusyGuard busy(m_host, QStringLiteral("「%1」を開いています...").arg(absolute));
+        return OpenDrawing(m_host.Application(), absolute.toStdString());
+    });
+}
+
+bool FileMenu::OpenFileInBackground(const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (ShowIfOpen(absolute)) {
+        emit openEnded(true);
+        return true;
+    }
+    if (!m_read->Start(absolute)) {
+        m_host.ShowStatus(QStringLiteral("「%1」を開いているところです").arg(m_read->Path()));
+        return false;
+    }
+    m_host.ShowStatus(QStringLiteral("「%1」を開いています... (Esc で中止)").arg(absolute));
+    m_progressTimer->start();
+    if (m_cancelShortcut != nullptr) m_cancelShortcut->setEnabled(true);
+    return true;
+}
+
+bool FileMenu::IsOpening() const noexcept { return m_read->Running(); }
+
+void FileMenu::CancelOpen() {
+    if (!m_read->Running()) return;
+    const QString path = m_read->Path();
+    m_read->Cancel();
+    EndProgress();
+    m_host.ShowStatus(QStringLiteral("「%1」を開くのを中止しました").arg(path));
+    emit openEnded(false);
+}
+
+void FileMenu::EndProgress() {
+    m_progressTimer->stop();
+    if (m_cancelShortcut != nullptr) m_cancelShortcut->setEnabled(false);
+    m_host.ShowOpening({});
+}
+
+void FileMenu::ReadEnded(const QString& path, const std::shared_ptr<DxfReadResult>& result,
+                         const QString& error) {
+    EndProgress();
+    bool opened = false;
+    if (result) {
+        opened = FinishOpen(path, [&] {
+            return AddReadDrawing(m_host.Application(), path.toStdString(), std::move(*result));
+        });
+    } else {
+        if (!QFileInfo::exists(path)) Forget(path);
+        m_host.ShowError(error);
+    }
+    emit openEnded(opened);
 }
 
 bool FileMenu::Save() {
@@ -330,7 +407,8 @@ void FileMenu::RebuildRecentMenu() {
     for (const QString& file : files) {
         const QString label =
             QStringLiteral("&%1 %2").arg(number++).arg(QFileInfo(file).fileName());
-        QAction* action = m_recentMenu->addAction(label, this, [this, file] { OpenFile(file); });
+        QAction* action =
+            m_recentMenu->addAction(label, this, [this, file] { OpenFileInBackground(file); });
         action->setToolTip(file);
     }
     m_recentMenu->setEnabled(!files.isEmpty());

@@ -111,6 +111,7 @@ private slots:
     void snapMenuSwitchesEachKindForTheSession_data();
     void snapMenuSwitchesEachKindForTheSession();
     void openedDrawingFarFromTheOriginShowsWhole();
+    void escapeGivesUpAnOpenWhilePicking();
 };
 
 void BoardWindowTest::showsWhenApplicationBecomesVisible() {
@@ -483,6 +484,41 @@ void BoardWindowTest::openedDrawingFarFromTheOriginShowsWhole() {
     const QPointF b = canvas->ToScreen(bounds->max);
     QVERIFY(std::abs(b.x() - a.x()) > canvas->width() / 2.0 ||
             std::abs(b.y() - a.y()) > canvas->height() / 2.0);
+}
+
+// Esc during an open gives the open up, even with the canvas focused and the tool picking (the
+// tool would otherwise take Esc as its end), and nothing is added.
+void BoardWindowTest::escapeGivesUpAnOpenWhilePicking() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("大きな図面.dxf");
+    {
+        const auto source = BoardApplication::Create();
+        const auto drawing = source->AddDocument("大きな図面");
+        drawing->DrawingModel()->AddEntity(MakeLine({0.0, 0.0}, {10.0, 10.0}));
+        SaveDrawing(*drawing, path.toStdString());
+    }
+    Board board;
+    const auto tool = board.StartTool();
+    WindowFileMenu files(*board.window, std::make_unique<QSettings>(dir.filePath("settings.ini"),
+                                                                    QSettings::IniFormat));
+    board.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(board.window.get()));
+    Canvas* canvas = board.window->CurrentCanvas();
+    QVERIFY(canvas != nullptr);
+    canvas->setFocus();
+    board.sink.events.clear();
+
+    QVERIFY(files.Actions().OpenFileInBackground(path));
+    QTest::keyClick(canvas, Qt::Key_Escape);
+    QVERIFY(!files.Actions().IsOpening());
+    QCOMPARE(board.sink.CountOf("KeyDown"), std::size_t{0});
+    QTest::qWait(300);
+    QCOMPARE(board.app->DocumentCount(), std::size_t{1});
+    QCOMPARE(board.window->Tabs()->count(), 1);
+    QVERIFY(board.window->statusBar()->currentMessage().contains(QStringLiteral("中止")));
+    // Without an open, Esc is the tool's again.
+    QTest::keyClick(canvas, Qt::Key_Escape);
+    QCOMPARE(board.sink.CountOf("KeyDown"), std::size_t{1});
 }
 
 QTEST_MAIN(BoardWindowTest)
