@@ -1,7 +1,8 @@
 // Painting speed of the board canvas on a 1920 x 1080 image: a million entities at zoom to fit
 // and zoomed in, and the rubber band of the longest picking; the same million beneath a plan's
 // text and block inserts (the underlay), painted and snapped to; a scripted pan and zoom of the
-// canvas over that plan, frame by frame, and mouse moves while picking on it.
+// canvas over that plan, frame by frame, and mouse moves while picking on it; the band and the
+// highlight of a move of many selected entities.
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
@@ -24,10 +25,12 @@
 #include "board/model/application.h"
 #include "board/model/curve.h"
 #include "board/model/entity.h"
+#include "board/model/selection.h"
 #include "board/model/tool.h"
 #include "board/render/entity_index.h"
 #include "board/render/scene_painter.h"
 #include "board/ui/canvas.h"
+#include "board/ui/edit_controller.h"
 #include "host/host.h"
 #include "host/point_list.h"
 
@@ -473,6 +476,67 @@ void BM_IndexBuildMillion(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_IndexBuildMillion)->Unit(benchmark::kMillisecond);
+
+// One mouse move of 移動's band with range(0) rows of the million selected (1,000 entities a
+// row): the controller's handling of the move (its snap) and its overlay's paint, highlight and
+// band. Past 2,000 selected the band is the selection's box, past 20,000 the highlight too.
+void BM_BandMouseMove(benchmark::State& state) {
+    MillionBoard& board = Board();
+    Canvas canvas(board.app, board.document);
+    canvas.resize(kWidth, kHeight);
+    ViewTransform transform;
+    transform.Fit(*board.document->DrawingModel()->Bounds(), kWidth, kHeight, 24.0);
+    canvas.SetTransform(transform);
+    EditController controller(board.app, &canvas);
+    const double top = static_cast<double>(state.range(0)) * 10.0 - 5.0;
+    controller.SetSelection(
+        PickInWindow(*board.document, Box{{-1.0, -1.0}, {10001.0, top}}, false));
+    controller.StartMove();
+    const auto send = [&](QEvent::Type type, QPointF at) {
+        QMouseEvent event(type, at, at, type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&canvas, &event);
+    };
+    send(QEvent::MouseButtonPress, canvas.ToScreen({5000.0, 500.0}));
+    send(QEvent::MouseButtonRelease, canvas.ToScreen({5000.0, 500.0}));
+    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    int step = 0;
+    for (auto _ : state) {
+        send(QEvent::MouseMove, QPointF(300.0 + (step++ % 200), 400.0));
+        QPainter painter(&image);
+        controller.Paint(painter);
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.counters["selected"] = static_cast<double>(controller.Current().entities.size());
+    controller.CancelCommand();
+}
+BENCHMARK(BM_BandMouseMove)->Arg(2)->Arg(20)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// The highlight drawn anew (a new selection, a zoom or a pan) for range(0) rows selected.
+void BM_HighlightRedraw(benchmark::State& state) {
+    MillionBoard& board = Board();
+    Canvas canvas(board.app, board.document);
+    canvas.resize(kWidth, kHeight);
+    ViewTransform transform;
+    transform.Fit(*board.document->DrawingModel()->Bounds(), kWidth, kHeight, 24.0);
+    canvas.SetTransform(transform);
+    EditController controller(board.app, &canvas);
+    const double top = static_cast<double>(state.range(0)) * 10.0 - 5.0;
+    const Selection selection =
+        PickInWindow(*board.document, Box{{-1.0, -1.0}, {10001.0, top}}, false);
+    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        controller.SetSelection(selection);
+        QPainter painter(&image);
+        controller.Paint(painter);
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.counters["selected"] = static_cast<double>(selection.entities.size());
+}
+BENCHMARK(BM_HighlightRedraw)->Arg(2)->Arg(20)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -9,9 +9,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "board/dxf/dxf_source.h"
+#include "board/model/edit_step.h"
 #include "board/model/entity.h"
 #include "board/model/layers.h"
 #include "board/model/underlay.h"
@@ -104,6 +106,9 @@ struct DxfReadOptions {
 // The board's drawing as a save sees it: every layer, the shown entities (the first
 // source.entityRecord.size() of them are the ones read from the file), the scale, and the current
 // layer and the unit (none: as the file has them).
+// Edits of existing content: erased (per entity, empty: none), the record key each added entity
+// draws (empty: all the board's own; a copied record is written as that record, not as lines),
+// and how the file's records were edited (null: not at all).
 struct DrawingState {
     std::span<const LayerData> layers;
     std::span<const EntityData> entities;
@@ -111,6 +116,10 @@ struct DrawingState {
     std::int32_t scaleDenominator = 1;
     std::optional<std::int32_t> currentLayer = std::nullopt;
     std::optional<std::int32_t> unitCode = std::nullopt;
+    // Erased flags and record keys per entity (empty: none erased, all the board's own).
+    std::span<const std::uint8_t> erased = {};
+    std::span<const std::uint32_t> recordKeys = {};
+    const std::unordered_map<std::uint32_t, RecordEdit>* recordEdits = nullptr;
 };
 
 // What saving state over source could not write back, one Japanese sentence per item (empty:

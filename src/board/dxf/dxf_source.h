@@ -129,6 +129,12 @@ public:
     [[nodiscard]] std::span<const std::vector<double>> DashPatterns() const override {
         return dashPatterns;
     }
+    [[nodiscard]] std::span<const std::uint32_t> EntityRecords() const override {
+        return entityRecord;
+    }
+    [[nodiscard]] std::string RecordKind(std::uint32_t record) const override;
+    [[nodiscard]] std::string RecordLinetype(std::uint32_t record) const override;
+    [[nodiscard]] std::string PlacementRefusal(std::uint32_t record) const override;
 
     // Whether text in this file is UTF-8 (AC1021 on).
     [[nodiscard]] bool Utf8() const { return version >= "AC1021"; }

@@ -127,6 +127,7 @@ public:
         m_u.paperSpace = m_u.paperSpace || m_where.paperEntities;
         const Context top;
         for (const std::uint32_t r : m_where.entities) {
+            m_record = r;  // what it draws is that record's, blocks and attributes included
             const bool spentBefore = m_spent;
             Entity(r, top, true);
             // What the limit cut short or skipped is named in the open report.
@@ -294,12 +295,14 @@ private:
         std::int32_t boardLayer = 0;
         Rgb colour;
         std::uint32_t dash = kNoUnderlayIndex;
-        bool frozen = false;  // on a frozen layer
+        bool frozen = false;   // on a frozen layer
+        bool byLayer = false;  // coloured by the layer the record itself is on
     };
 
     Resolved Resolve(const Common& c, const Context& ctx) {
         Resolved r;
         r.layer = c.layer.empty() || c.layer == "0" ? ctx.layer : c.layer;
+        if (ctx.depth == 0) m_recordLayer.assign(r.layer);
         const LayerInfo* layer = Layer(r.layer);
         r.frozen = layer != nullptr && layer->frozen;
         r.boardLayer = m_layerOf(r.layer);
@@ -310,6 +313,7 @@ private:
             r.colour = ctx.blockColour;
         } else if (c.colour == 256 || c.colour < 0 || c.colour > 256) {
             r.colour = layerColour;
+            r.byLayer = r.layer == m_recordLayer;
         } else {
             r.colour = AciToRgb(c.colour);
         }
@@ -345,13 +349,17 @@ private:
         item.kind = kind;
         item.layer = r.boardLayer;
         item.colour = r.colour;
+        item.byLayer = r.byLayer;
         item.dash = r.dash;
+        item.record = m_record;
         item.first = static_cast<std::uint32_t>(m_u.points.size());
         return item;
     }
 
     void Snap(Vec2 p, UnderlayPointKind kind, const Resolved& r) {
-        if (Usable(p) && Spend(kSnapUnits)) m_u.snapPoints.push_back({p, kind, r.boardLayer});
+        if (Usable(p) && Spend(kSnapUnits)) {
+            m_u.snapPoints.push_back({p, kind, r.boardLayer, m_record});
+        }
     }
 
     // A polyline through points already mapped to the drawing.
@@ -1504,6 +1512,8 @@ private:
     Underlay m_u;
     DxfLinetypes m_linetypes;
     std::size_t m_visits = 0;
+    std::uint32_t m_record = kNoUnderlayIndex;  // the model-space record being drawn
+    std::string m_recordLayer;                  // and the layer it is on
     std::unordered_map<std::string, LayerInfo> m_layers;
     std::unordered_map<std::string, Block> m_blocks;
     std::array<std::vector<Tag>, kMaxDepth + 2> m_tags;

@@ -15,6 +15,7 @@
 #include "board/dxf/dxf_colour.h"
 #include "board/dxf/dxf_file.h"
 #include "board/dxf/dxf_names.h"
+#include "board/dxf/dxf_transform.h"
 
 namespace pelimator::board {
 
@@ -67,7 +68,9 @@ public:
         if (m_state.scaleNumerator <= 0 || m_state.scaleDenominator <= 0) {
             throw FileError(failure + "縮尺が正しくありません");
         }
-        for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) CheckEntity(i, failure);
+        for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
+            if (WrittenAsOwn(i)) CheckEntity(i, failure);
+        }
         BuildPatches();
     }
 
@@ -102,6 +105,25 @@ public:
     }
 
 private:
+    [[nodiscard]] bool Erased(std::size_t i) const noexcept {
+        return i < m_state.erased.size() && m_state.erased[i] != 0;
+    }
+    [[nodiscard]] std::uint32_t KeyOf(std::size_t i) const noexcept {
+        return i < m_state.recordKeys.size() ? m_state.recordKeys[i] : kNoRecordKey;
+    }
+    // An entity the save writes as a LINE or ARC of its own.
+    [[nodiscard]] bool WrittenAsOwn(std::size_t i) const noexcept {
+        return !Erased(i) && KeyOf(i) == kNoRecordKey;
+    }
+    [[nodiscard]] const RecordEdit* EditOf(std::uint32_t key) const {
+        if (m_state.recordEdits == nullptr) return nullptr;
+        const auto found = m_state.recordEdits->find(key);
+        return found == m_state.recordEdits->end() ? nullptr : &found->second;
+    }
+    [[nodiscard]] const std::string& LayerName(std::int32_t number) const {
+        return m_layers[m_index.at(number)].dxfName;
+    }
+
     [[nodiscard]] std::size_t Loaded() const noexcept {
         return std::min(m_s.entityRecord.size(), m_state.entities.size());
     }
@@ -152,7 +174,7 @@ private:
             m_layers.push_back(std::move(plan));
         };
         for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
-            planUsed(m_state.entities[i].layer);
+            if (WrittenAsOwn(i)) planUsed(m_state.entities[i].layer);
         }
         if (CurrentLayerChanged()) planUsed(*m_state.currentLayer);
         for (LayerPlan& plan : m_layers) {
@@ -207,6 +229,8 @@ private:
         }
         std::size_t edited = 0;
         for (std::size_t i = 0; i < loaded; ++i) {
+            // An erased or placed record is written as edited; only other changes are lost.
+            if (Erased(i) || EditOf(m_s.entityRecord[i]) != nullptr) continue;
             if (EntityPrint(m_state.entities[i]) != m_s.entityPrint[i]) ++edited;
         }
         if (edited > 0) {
@@ -216,7 +240,7 @@ private:
         if (!m_s.Modern()) {
             std::size_t hidden = 0;
             for (std::size_t i = loaded; i < m_state.entities.size(); ++i) {
-                if (!m_state.entities[i].visible) ++hidden;
+                if (WrittenAsOwn(i) && !m_state.entities[i].visible) ++hidden;
             }
             if (hidden > 0) {
                 m_losses.push_back("非表示の図形 " + std::to_string(hidden) + " 個は R12 の DXF " +
@@ -521,9 +545,13 @@ private:
         }
 
         m_firstEntityHandle = m_next;
-        const std::size_t newEntities = m_state.entities.size() - Loaded();
+        std::size_t newEntities = 0;
+        for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
+            if (WrittenAsOwn(i)) ++newEntities;
+        }
         if (m_s.handles) m_next += newEntities;
-        if (newEntities > 0) {
+        RecordPatches();
+        if (newEntities > 0 || !m_copies.empty()) {
             if (m_s.entities.found) {
                 m_patches.push_back({m_s.entities.end, m_s.entities.end, {}, true});
             } else {
@@ -539,6 +567,33 @@ private:
         std::stable_sort(m_patches.begin(), m_patches.end(), [](const Patch& a, const Patch& b) {
             return a.begin != b.begin ? a.begin < b.begin : a.order < b.order;
         });
+    }
+
+    // Records erased, placed or put on another layer are replaced in place; copies are written
+    // after the new entities, in the order they were made.
+    void RecordPatches() {
+        if (m_state.recordEdits == nullptr) return;
+        std::vector<std::uint32_t> keys;
+        for (const auto& [key, edit] : *m_state.recordEdits) keys.push_back(key);
+        std::sort(keys.begin(), keys.end());
+        for (const std::uint32_t key : keys) {
+            const RecordEdit& edit = m_state.recordEdits->at(key);
+            if (edit.source + 1 >= m_s.records.size()) continue;
+            const std::string layer = edit.layer ? LayerName(*edit.layer) : std::string();
+            if (IsCopyKey(key)) {
+                if (edit.erased) continue;
+                m_copies +=
+                    RewriteDxfRecord(m_s, edit.source, edit.placements, layer, true, m_next);
+                continue;
+            }
+            const std::size_t end = DxfRecordEnd(m_s, edit.source);
+            std::string bytes;
+            if (!edit.erased) {
+                std::uint64_t unused = 0;
+                bytes = RewriteDxfRecord(m_s, edit.source, edit.placements, layer, false, unused);
+            }
+            m_patches.push_back({m_s.records[edit.source], m_s.records[end], std::move(bytes)});
+        }
     }
 
     [[nodiscard]] static std::string HandleText(std::uint64_t handle) {
@@ -662,6 +717,7 @@ private:
         bool cached = false;
         std::uint64_t handle = m_firstEntityHandle;
         for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
+            if (!WrittenAsOwn(i)) continue;
             const EntityData& entity = m_state.entities[i];
             if (!cached || entity.layer != cachedLayer) {
                 cachedLayer = entity.layer;
@@ -675,6 +731,7 @@ private:
             }
         }
         Put(file, out.Out());
+        Put(file, m_copies);
     }
 
     void Emit(std::FILE* file) const {
@@ -700,6 +757,7 @@ private:
     std::vector<Patch> m_patches;
     std::uint64_t m_next = 1;
     std::uint64_t m_firstEntityHandle = 1;
+    std::string m_copies;  // copied records, written after the new entities
     std::string m_layerTableHandle;
     std::string m_failure;  // how a refusal's message starts
 };
@@ -719,8 +777,15 @@ void WriteDxf(const std::string& path, const DxfSource& source, const DrawingSta
 }
 
 void WriteDxfFile(const std::string& path, const DrawingContent& content) {
-    const DrawingState state{content.layers,           content.entities,     content.scaleNumerator,
-                             content.scaleDenominator, content.currentLayer, content.unitCode};
+    const DrawingState state{content.layers,
+                             content.entities,
+                             content.scaleNumerator,
+                             content.scaleDenominator,
+                             content.currentLayer,
+                             content.unitCode,
+                             {},
+                             {},
+                             nullptr};
     WriteDxf(path, *NewDrawingSource(), state);
 }
 

@@ -56,6 +56,10 @@ struct StateOf {
         state.scaleDenominator = document.ScaleModel()->Denominator();
         state.currentLayer = document.CurrentAttributesModel()->Layer();
         state.unitCode = document.UnitCode();
+        const BoardDrawing& drawing = *document.DrawingModel();
+        state.erased = drawing.ErasedFlags();
+        state.recordKeys = drawing.RecordKeys();
+        state.recordEdits = &drawing.RecordEdits();
     }
     std::vector<LayerData> layers;
     DrawingState state;

@@ -3,10 +3,12 @@
 
 #include <cmath>
 #include <string>
+#include <unordered_map>
 
 #include "board/model/application.h"
 #include "board/model/chains.h"
 #include "board/model/curve.h"
+#include "board/model/underlay_edits.h"
 #include "host/errors.h"
 #include "host/point_list.h"
 
@@ -84,7 +86,37 @@ std::shared_ptr<BoardDocument> BoardDocument::Create(std::string name,
     std::shared_ptr<BoardDocument> document(
         new BoardDocument(std::move(name), std::move(application)));
     document->m_view = std::make_shared<BoardView>(document);
+    // Heard before any window's observer: an undo shows the file's records where they were.
+    std::weak_ptr<BoardDocument> weak = document;
+    document->m_drawingObserver = document->m_drawing->AddObserver([weak](DrawingChange change) {
+        if (change != DrawingChange::Entities && change != DrawingChange::History) return;
+        if (const auto self = weak.lock()) self->ShowEditedUnderlay();
+    });
     return document;
+}
+
+BoardDocument::~BoardDocument() { m_drawing->RemoveObserver(m_drawingObserver); }
+
+void BoardDocument::SetUnderlay(UnderlayPtr underlay) {
+    m_baseUnderlay = std::move(underlay);
+    m_underlaySerial = m_drawing->RecordSerial() + 1;  // not yet shown
+    ShowEditedUnderlay();
+}
+
+void BoardDocument::ShowEditedUnderlay() {
+    if (m_underlaySerial == m_drawing->RecordSerial()) return;
+    m_underlaySerial = m_drawing->RecordSerial();
+    UnderlayPtr shown = m_baseUnderlay;
+    if (m_baseUnderlay && !m_drawing->RecordEdits().empty()) {
+        std::unordered_map<std::int32_t, Rgb> layerColours;
+        for (std::size_t i = 0; i < m_layers->Count(); ++i) {
+            layerColours.emplace(m_layers->At(i).number, m_layers->At(i).colour);
+        }
+        shown = std::make_shared<const Underlay>(
+            EditedUnderlay(*m_baseUnderlay, m_drawing->RecordEdits(), layerColours));
+    }
+    m_snap->SetUnderlay(shown);
+    m_underlay = std::move(shown);
 }
 
 BoardDocument::BoardDocument(std::string name, std::weak_ptr<BoardApplication> application)

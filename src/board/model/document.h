@@ -92,6 +92,18 @@ public:
     [[nodiscard]] virtual std::span<const std::vector<double>> DashPatterns() const { return {}; }
 
     static constexpr std::uint32_t kSolidLine = 0xFFFFFFFFU;
+
+    // The record of every entity the file gave the board, by entity index (as RecordOf).
+    [[nodiscard]] virtual std::span<const std::uint32_t> EntityRecords() const { return {}; }
+    // The record's kind as the file names it ("LINE", "TEXT"), "" when unknown.
+    [[nodiscard]] virtual std::string RecordKind(std::uint32_t /*record*/) const { return {}; }
+    // The linetype the record names, "" when it follows its layer.
+    [[nodiscard]] virtual std::string RecordLinetype(std::uint32_t /*record*/) const { return {}; }
+    // Why the record cannot be moved, turned or copied exactly (a Japanese sentence naming its
+    // kind), or "" when it can.
+    [[nodiscard]] virtual std::string PlacementRefusal(std::uint32_t /*record*/) const {
+        return {};
+    }
 };
 
 // Marks a packed colour of DocumentSource::OwnColours as the entity's own.
@@ -151,10 +163,16 @@ public:
     void SetSource(std::shared_ptr<const DocumentSource> source) { m_source = std::move(source); }
     // What the file draws besides the board's lines and arcs, shown beneath them (null: nothing).
     [[nodiscard]] const UnderlayPtr& UnderlayModel() const noexcept { return m_underlay; }
-    void SetUnderlay(UnderlayPtr underlay) {
-        m_snap->SetUnderlay(underlay);
-        m_underlay = std::move(underlay);
-    }
+    // Sets what the file draws as read; what is shown follows the drawing's record edits.
+    void SetUnderlay(UnderlayPtr underlay);
+    // The underlay as read, before any edit.
+    [[nodiscard]] const UnderlayPtr& BaseUnderlay() const noexcept { return m_baseUnderlay; }
+
+    ~BoardDocument() override;
+    BoardDocument(const BoardDocument&) = delete;
+    BoardDocument& operator=(const BoardDocument&) = delete;
+    BoardDocument(BoardDocument&&) = delete;
+    BoardDocument& operator=(BoardDocument&&) = delete;
 
 private:
     BoardDocument(std::string name, std::weak_ptr<BoardApplication> application);
@@ -169,8 +187,14 @@ private:
     BoardScalePtr m_scale;
     BoardSnapPtr m_snap;
     BoardViewPtr m_view;
+    // Shows the base underlay with the drawing's record edits applied.
+    void ShowEditedUnderlay();
+
     std::shared_ptr<const DocumentSource> m_source;
+    UnderlayPtr m_baseUnderlay;
     UnderlayPtr m_underlay;
+    std::uint64_t m_underlaySerial = 0;  // the drawing's RecordSerial the shown underlay has
+    ObserverId m_drawingObserver = 0;
 };
 using BoardDocumentPtr = std::shared_ptr<BoardDocument>;
 

@@ -18,6 +18,7 @@
 
 #include "board/model/units.h"
 #include "board/ui/canvas.h"
+#include "board/ui/edit_controller.h"
 #include "board/ui/layer_dialog.h"
 
 namespace pelimator::board {
@@ -146,6 +147,7 @@ void BoardWindow::BuildMenus() {
     m_redo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     connect(m_redo, &QAction::triggered, this, &BoardWindow::Redo);
+    AddEditCommands(edit, this, [this] { return CurrentCanvas(); });
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
     m_viewMenu = view;
@@ -280,6 +282,9 @@ void BoardWindow::AddTab(const BoardDocumentPtr& document) {
             ShowFailure(QStringLiteral("ツールの処理に失敗しました。"), text);
         },
         Qt::QueuedConnection);
+    AttachEditController(m_application, canvas, statusBar(), [this](const QString& text) {
+        ShowFailure(QStringLiteral("編集できませんでした。"), text);
+    });
     // The session's snap switches hold for every drawing it opens.
     SnapSettings settings = document->SnapModel()->Settings();
     settings.kinds = m_snapKinds;
