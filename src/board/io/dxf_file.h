@@ -11,20 +11,12 @@
 #include <vector>
 
 #include "board/io/dxf_source.h"
+#include "board/model/drawing_content.h"
 #include "board/model/entity.h"
 #include "board/model/layers.h"
 #include "board/model/underlay.h"
 
 namespace pelimator::board {
-
-// What a drawing file holds: the layer table (in table order, layer 0 always present), the lines
-// and arcs, and the scale Numerator:Denominator (both positive).
-struct DrawingContent {
-    std::vector<LayerData> layers;
-    std::vector<EntityData> entities;
-    std::int32_t scaleNumerator = 1;
-    std::int32_t scaleDenominator = 1;
-};
 
 // What opening a file did, for the status bar.
 struct DxfOpenReport {
@@ -72,15 +64,6 @@ inline constexpr const char* kDxfAppName = "PELIMATOR";
 
 // The built-in empty drawing (AutoCAD 2007, UTF-8) that new drawings are saved from.
 [[nodiscard]] std::shared_ptr<const DxfSource> NewDrawingSource();
-
-// The board's drawing as a save sees it: every layer, the shown entities (the first
-// source.entityRecord.size() of them are the ones read from the file) and the scale.
-struct DrawingState {
-    std::span<const LayerData> layers;
-    std::span<const EntityData> entities;
-    std::int32_t scaleNumerator = 1;
-    std::int32_t scaleDenominator = 1;
-};
 
 // What saving state over source could not write back, one Japanese sentence per item (empty:
 // nothing is lost).

@@ -118,6 +118,7 @@ void BoardCurrentAttributes::SetLayer(std::int32_t layer) {
     if (layer == m_layer) return;
     m_layer = layer;
     m_drawing->NoteChange(DrawingChange::Layers);
+    if (m_onChange) m_onChange();
 }
 
 }  // namespace pelimator::board
