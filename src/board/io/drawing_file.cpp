@@ -55,7 +55,6 @@ struct StateOf {
         state.entities = document.DrawingModel()->Entities();
         state.scaleNumerator = document.ScaleModel()->Numerator();
         state.scaleDenominator = document.ScaleModel()->Denominator();
-        state.currentLayer = document.CurrentAttributesModel()->Layer();
     }
     std::vector<LayerData> layers;
     DrawingState state;

@@ -643,7 +643,7 @@ void WriteDxf(const std::string& path, const DxfSource& source, const DrawingSta
 
 void WriteDxfFile(const std::string& path, const DrawingContent& content) {
     const DrawingState state{content.layers, content.entities, content.scaleNumerator,
-                             content.scaleDenominator, 0};
+                             content.scaleDenominator};
     WriteDxf(path, *NewDrawingSource(), state);
 }
 

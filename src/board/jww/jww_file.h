@@ -66,10 +66,11 @@ public:
     [[nodiscard]] std::span<const std::uint32_t> OwnColours() const override {
         return entityColour;
     }
-    // The scale of the layer group that layer (group × 16 + layer) belongs to, as
-    // Numerator:Denominator; none beyond group 15.
-    [[nodiscard]] std::optional<std::pair<std::int32_t, std::int32_t>> ScaleOfLayer(
-        std::int32_t layer) const override;
+    // The board's scale for the drawing: the write group's when the file was read. The board
+    // shows every group as Jw_cad lays it on the paper, so a group of scale 1:s is drawn at
+    // drawingScale / s times its coordinates (GroupFactor).
+    [[nodiscard]] double DrawingScale() const;
+    [[nodiscard]] double GroupFactor(std::size_t group) const;
     // The layer a new entity goes on for board layer number (the layer itself for 0-255,
     // else the write group's write layer).
     [[nodiscard]] std::pair<std::uint16_t, std::uint16_t> GroupAndLayer(std::int32_t number) const;
@@ -93,6 +94,10 @@ struct JwwReadResult {
     std::shared_ptr<JwwSource> source;
     std::shared_ptr<Underlay> underlay;  // null when nothing else is shown
     std::int32_t currentLayer = 0;       // the file's write layer
+    // What the underlay was built from: the entity list's shapes the board did not take as
+    // lines and arcs (a dimension's parts one by one), and the block definitions.
+    std::vector<jww::Shape> shapes;
+    std::vector<jww::Block> blocks;
 };
 
 // Coordinates and sizes beyond this are refused as damaged data.

@@ -461,6 +461,11 @@ private:
             into.push_back(std::move(shape));
             return;
         }
+        // Drawn where Jw_cad puts it on the paper, at the drawing's scale.
+        const double k = m_source.GroupFactor(shape.common.groupLayer);
+        shape.p[0] = k * shape.p[0];
+        shape.p[1] = k * shape.p[1];
+        shape.radius *= k;
         EntityData e;
         e.layer = BoardLayerOf(shape.common);
         if (shape.kind == ShapeKind::Line) {
@@ -553,10 +558,20 @@ bool IsJwwFile(const std::string& path) {
     return read.status == ReadStatus::Ok && IsJwwBytes(read.content);
 }
 
-std::optional<std::pair<std::int32_t, std::int32_t>> JwwSource::ScaleOfLayer(
-    std::int32_t layer) const {
-    if (layer < 0 || layer >= 256) return std::nullopt;
-    return JwwScaleRatio(header.scale[static_cast<std::size_t>(layer / 16)]);
+namespace {
+
+double UsableScale(double scale) {
+    return std::isfinite(scale) && scale > 0.0 && scale <= 1e9 ? scale : 1.0;
+}
+
+}  // namespace
+
+double JwwSource::DrawingScale() const {
+    return UsableScale(header.scale[header.writeGroup & 0xFU]);
+}
+
+double JwwSource::GroupFactor(std::size_t group) const {
+    return DrawingScale() / UsableScale(header.scale[group & 0xFU]);
 }
 
 std::pair<std::uint16_t, std::uint16_t> JwwSource::GroupAndLayer(std::int32_t number) const {
@@ -606,15 +621,17 @@ JwwReadResult ReadJwwBytes(std::string bytes, const std::string& fileName) {
     const jww::Header& header = source->header;
     result.report.version = header.version;
     result.content.layers = JwwLayerTable(header);
-    const auto current = source->WriteLayer();
-    result.currentLayer = current;
-    const auto scale = source->ScaleOfLayer(current).value_or(std::pair{1, 1});
+    result.currentLayer = source->WriteLayer();
+    const auto scale = JwwScaleRatio(source->DrawingScale()).value_or(std::pair{1, 1});
     result.content.scaleNumerator = scale.first;
     result.content.scaleDenominator = scale.second;
-    std::vector<jww::Block> blocks = reader.TakeBlocks();
-    result.report.blocks = blocks.size();
-    auto underlay = std::make_shared<Underlay>(
-        jww::BuildUnderlay(header, reader.TakeShapes(), blocks, &result.report.shownKinds));
+    result.blocks = reader.TakeBlocks();
+    result.shapes = reader.TakeShapes();
+    result.report.blocks = result.blocks.size();
+    std::array<double, 16> factors{};
+    for (std::size_t g = 0; g < 16; ++g) factors[g] = source->GroupFactor(g);
+    auto underlay = std::make_shared<Underlay>(jww::BuildUnderlay(
+        header, factors, result.shapes, result.blocks, &result.report.shownKinds));
     if (!underlay->Empty()) result.underlay = std::move(underlay);
     result.source = std::move(source);
     return result;

@@ -56,7 +56,8 @@ struct Style {
     std::int32_t layer = 0;
     Rgb colour;
     std::uint32_t dash = kNoUnderlayIndex;
-    double scale = 1.0;  // the layer group's scale: paper mm to drawing units
+    double scale = 1.0;      // the layer group's scale: paper mm to the group's units
+    double dashScale = 1.0;  // paper mm to drawing units
 };
 
 class Builder {
@@ -69,7 +70,7 @@ public:
     }
 
     void Add(const Shape& shape, const Placement& place, const Style* outer, int depth) {
-        const Style style = StyleOf(shape.common, outer);
+        const Style style = StyleOf(shape.common, place, outer);
         switch (shape.kind) {
             case ShapeKind::Line:
                 AddLine(shape, place, style);
@@ -104,13 +105,14 @@ private:
 
     [[nodiscard]] bool Full() const noexcept { return m_u.points.size() >= kMaxPoints; }
 
-    Style StyleOf(const Common& c, const Style* outer) {
+    Style StyleOf(const Common& c, const Placement& place, const Style* outer) {
         Style s;
         // Inside a block, visibility and scale follow the insert's layer.
         s.layer = outer != nullptr ? outer->layer : LayerOf(c);
         s.scale = outer != nullptr ? outer->scale : GroupScale(c.groupLayer);
+        s.dashScale = outer != nullptr ? outer->dashScale : s.scale * std::abs(place.scaleX);
         s.colour = PenRgb(m_header, c.penColour);
-        s.dash = DashIndex(c.penStyle, s.scale);
+        s.dash = DashIndex(c.penStyle, s.dashScale);
         return s;
     }
 
@@ -375,12 +377,15 @@ std::vector<double> PenDashes(const Header& header, std::uint8_t penStyle) {
     return dashes;
 }
 
-Underlay BuildUnderlay(const Header& header, std::vector<Shape> shapes,
-                       const std::vector<Block>& blocks,
+Underlay BuildUnderlay(const Header& header, const std::array<double, 16>& factors,
+                       const std::vector<Shape>& shapes, const std::vector<Block>& blocks,
                        std::map<std::string, std::size_t>* shownKinds) {
     Builder builder(header, blocks, shownKinds);
-    const Placement identity;
-    for (const Shape& shape : shapes) builder.Add(shape, identity, nullptr, 0);
+    for (const Shape& shape : shapes) {
+        Placement place;
+        place.scaleX = place.scaleY = factors[shape.common.groupLayer & 0xFU];
+        builder.Add(shape, place, nullptr, 0);
+    }
     return builder.Take();
 }
 

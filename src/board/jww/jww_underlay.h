@@ -2,6 +2,7 @@
 // dimensions and block inserts, with Jw_cad's pen colours and line types.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <map>
 #include <string>
@@ -21,9 +22,11 @@ namespace pelimator::board::jww {
 // 4 paper mm.
 [[nodiscard]] std::vector<double> PenDashes(const Header& header, std::uint8_t penStyle);
 
-// Builds the underlay of shapes (the entity list's) and of the blocks they insert; shownKinds,
-// when given, counts what is drawn by Japanese name.
-[[nodiscard]] Underlay BuildUnderlay(const Header& header, std::vector<Shape> shapes,
+// Builds the underlay of shapes (the entity list's) and of the blocks they insert, each group's
+// coordinates times its factor (see JwwSource::GroupFactor); shownKinds, when given, counts what
+// is drawn by Japanese name.
+[[nodiscard]] Underlay BuildUnderlay(const Header& header, const std::array<double, 16>& factors,
+                                     const std::vector<Shape>& shapes,
                                      const std::vector<Block>& blocks,
                                      std::map<std::string, std::size_t>* shownKinds);
 

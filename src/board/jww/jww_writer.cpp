@@ -104,6 +104,13 @@ public:
                 ++changed;
             }
         }
+        const auto scale = JwwScaleRatio(m_s.DrawingScale());
+        if (!m_s.converted && scale &&
+            (scale->first != m_state.scaleNumerator || scale->second != m_state.scaleDenominator)) {
+            losses.push_back(
+                "縮尺の変更は JWW には保存されません (縮尺はレイヤグループごとに "
+                "ファイルのまま残ります)");
+        }
         if (beyond > 0) {
             losses.push_back("番号が 0〜255 でない画層 " + std::to_string(beyond) +
                              " 枚は JWW にはありません (JWW の画層は 16 グループ × 16 枚です)");
@@ -128,13 +135,16 @@ public:
 
         // New entities; classes they introduce get their numbers here.
         std::uint32_t next = m_s.mapCount;
+        // Map index of every class known so far (0: not stored yet); classes first seen after the
+        // entity list have none.
         std::vector<std::uint32_t> classIndex = m_s.classIndex;
+        classIndex.resize(m_s.classNames.size(), 0);
         std::vector<bool> introduced(m_s.classNames.size(), false);
         for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
             const EntityData& e = m_state.entities[i];
             const std::string_view name = e.kind == EntityKind::Line ? "CDataSen" : "CDataEnko";
             std::size_t id = ClassId(name);
-            if (id == m_s.classNames.size()) {
+            if (id == classIndex.size()) {
                 // A class the file has nowhere: stored here for the first time.
                 classIndex.push_back(0);
                 introduced.push_back(false);
@@ -243,23 +253,8 @@ private:
         }
     }
 
-    // The header as read; a changed scale is written into the current layer's group.
-    void EmitHeader(Out& sink) const {
-        const std::string_view in = m_s.bytes;
-        const std::int32_t layer = m_state.currentLayer;
-        const auto read = m_s.ScaleOfLayer(layer);
-        const bool same = !read || (read->first == m_state.scaleNumerator &&
-                                    read->second == m_state.scaleDenominator);
-        if (same) {
-            sink.Append(in.substr(0, m_s.entityCountAt));
-            return;
-        }
-        const std::size_t at = m_s.header.scaleAt[static_cast<std::size_t>(layer / 16)];
-        sink.Append(in.substr(0, at));
-        jww::PutDouble(sink.buffer,
-                       static_cast<double>(m_state.scaleDenominator) / m_state.scaleNumerator);
-        sink.Append(in.substr(at + 8, m_s.entityCountAt - at - 8));
-    }
+    // The header as read.
+    void EmitHeader(Out& sink) const { sink.Append(m_s.bytes.substr(0, m_s.entityCountAt)); }
 
     void PutCommon(std::string& out, const EntityData& e) const {
         const auto [group, layer] = m_s.GroupAndLayer(e.layer);
@@ -272,20 +267,22 @@ private:
         jww::PutWord(out, 0);  // flags
     }
 
+    // A new line or arc in its group's coordinates (the board shows the group at GroupFactor).
     void PutEntity(std::string& out, const EntityData& e) const {
         PutCommon(out, e);
+        const double k = 1.0 / m_s.GroupFactor(m_s.GroupAndLayer(e.layer).first);
         if (e.kind == EntityKind::Line) {
-            jww::PutDouble(out, e.start.x);
-            jww::PutDouble(out, e.start.y);
-            jww::PutDouble(out, e.end.x);
-            jww::PutDouble(out, e.end.y);
+            jww::PutDouble(out, k * e.start.x);
+            jww::PutDouble(out, k * e.start.y);
+            jww::PutDouble(out, k * e.end.x);
+            jww::PutDouble(out, k * e.end.y);
             return;
         }
         const ArcAngles angles = AnglesOf(e);
         const bool full = angles.sweep >= 2.0 * std::numbers::pi;
-        jww::PutDouble(out, e.center.x);
-        jww::PutDouble(out, e.center.y);
-        jww::PutDouble(out, e.radius);
+        jww::PutDouble(out, k * e.center.x);
+        jww::PutDouble(out, k * e.center.y);
+        jww::PutDouble(out, k * e.radius);
         jww::PutDouble(out, full ? 0.0 : angles.start);
         jww::PutDouble(out, full ? 2.0 * std::numbers::pi : angles.sweep);
         jww::PutDouble(out, 0.0);  // tilt

@@ -84,24 +84,7 @@ std::shared_ptr<BoardDocument> BoardDocument::Create(std::string name,
     std::shared_ptr<BoardDocument> document(
         new BoardDocument(std::move(name), std::move(application)));
     document->m_view = std::make_shared<BoardView>(document);
-    const std::weak_ptr<BoardDocument> weak = document;
-    document->m_attributes->SetOnChange([weak] {
-        if (const auto alive = weak.lock()) alive->FollowLayerScale();
-    });
     return document;
-}
-
-void BoardDocument::SetSource(std::shared_ptr<const DocumentSource> source) {
-    m_source = std::move(source);
-    FollowLayerScale();
-}
-
-void BoardDocument::FollowLayerScale() {
-    if (!m_source) return;
-    const auto scale = m_source->ScaleOfLayer(m_attributes->Layer());
-    if (!scale) return;
-    m_scale->SetNumerator(scale->first);
-    m_scale->SetDenominator(scale->second);
 }
 
 BoardDocument::BoardDocument(std::string name, std::weak_ptr<BoardApplication> application)

@@ -7,7 +7,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <utility>
 
 #include "board/model/drawing.h"
 #include "board/model/layers.h"
@@ -77,12 +76,6 @@ public:
     // The colours the file gave its entities themselves, by entity index: 0 for "by layer" (and
     // past the end), else kOwnColour | 0xRRGGBB.
     [[nodiscard]] virtual std::span<const std::uint32_t> OwnColours() const { return {}; }
-    // The scale Numerator:Denominator that drawing on layer takes, for files whose layers carry
-    // their own scales (a Jw_cad layer group's); none where the document's one scale holds.
-    [[nodiscard]] virtual std::optional<std::pair<std::int32_t, std::int32_t>> ScaleOfLayer(
-        std::int32_t /*layer*/) const {
-        return std::nullopt;
-    }
 };
 
 // Marks a packed colour of DocumentSource::OwnColours as the entity's own.
@@ -130,10 +123,7 @@ public:
     [[nodiscard]] const std::shared_ptr<const DocumentSource>& Source() const noexcept {
         return m_source;
     }
-    // Sets the source and, when it gives layers their own scales, the current layer's scale.
-    void SetSource(std::shared_ptr<const DocumentSource> source);
-    // Sets the scale to the current layer's when the source gives layers their own scales.
-    void FollowLayerScale();
+    void SetSource(std::shared_ptr<const DocumentSource> source) { m_source = std::move(source); }
     // What the file draws besides the board's lines and arcs, shown beneath them (null: nothing).
     [[nodiscard]] const UnderlayPtr& UnderlayModel() const noexcept { return m_underlay; }
     void SetUnderlay(UnderlayPtr underlay) {

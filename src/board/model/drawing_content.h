@@ -20,13 +20,12 @@ struct DrawingContent {
 };
 
 // The board's drawing as a save sees it: every layer, the shown entities (the first ones are
-// those read from the file, as many as the file's source says), the scale and the current layer.
+// those read from the file, as many as the file's source says) and the scale.
 struct DrawingState {
     std::span<const LayerData> layers;
     std::span<const EntityData> entities;
     std::int32_t scaleNumerator = 1;
     std::int32_t scaleDenominator = 1;
-    std::int32_t currentLayer = 0;
 };
 
 }  // namespace pelimator::board

@@ -118,7 +118,6 @@ void BoardCurrentAttributes::SetLayer(std::int32_t layer) {
     if (layer == m_layer) return;
     m_layer = layer;
     m_drawing->NoteChange(DrawingChange::Layers);
-    if (m_onChange) m_onChange();
 }
 
 }  // namespace pelimator::board

@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -87,13 +86,10 @@ public:
     explicit BoardCurrentAttributes(BoardDrawingPtr drawing) : m_drawing(std::move(drawing)) {}
     [[nodiscard]] std::int32_t Layer() const override { return m_layer; }
     void SetLayer(std::int32_t layer) override;
-    // Called after the current layer changed (the document follows a layer's own scale).
-    void SetOnChange(std::function<void()> onChange) { m_onChange = std::move(onChange); }
 
 private:
     BoardDrawingPtr m_drawing;
     std::int32_t m_layer = 0;
-    std::function<void()> m_onChange;
 };
 
 }  // namespace pelimator::board
