@@ -4,9 +4,13 @@
 //   jww_probe save IN OUT        opened as the board opens it, saved to OUT (format by OUT)
 //   jww_probe losses IN OUT      what saving to OUT would lose, one line each
 //   jww_probe error FILE         the message opening FILE raises ("ok" when none)
+//   jww_probe big OUT N          writes a new JWW of N lines and arcs (for measurements)
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/errors.h"
 #include "board/io/drawing_file.h"
@@ -138,6 +142,23 @@ int main(int argc, char** argv) {
     }
     const std::string command = argv[1];
     try {
+        if (command == "big" && argc == 4) {
+            const int count = std::atoi(argv[3]);
+            std::vector<LayerData> layers{{0, "0", {}, true}};
+            std::vector<EntityData> entities;
+            entities.reserve(static_cast<std::size_t>(std::max(count, 0)));
+            for (int i = 0; i < count; ++i) {
+                const double x = (i % 1000) * 10.0;
+                const double y = (i / 1000) * 10.0;
+                entities.push_back(i % 2 == 0
+                                       ? MakeLine({x, y}, {x + 8.0, y + 3.0}, i % 256)
+                                       : MakeArc({x, y}, {x + 4.0, y}, {x, y + 4.0}, i % 256));
+            }
+            const DrawingState state{layers, entities, 1, 100};
+            const JwwReadResult empty = ReadJwwBytes(NewJwwBytes(layers, 100.0), "new.jww");
+            WriteJww(argv[2], *empty.source, state);
+            return 0;
+        }
         if (command == "dump") return Dump(argv[2]);
         if (command == "error") {
             (void)ReadJwwFile(argv[2]);
