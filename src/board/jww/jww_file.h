@@ -124,7 +124,7 @@ void WriteJww(const std::string& path, const JwwSource& source, const DrawingSta
 [[nodiscard]] std::vector<LayerData> JwwLayerTable(const jww::Header& header);
 
 // A Jw_cad group scale (1:scale) as Numerator:Denominator (0.5 is 2:1); none when it is not a
-// positive number up to 10^9.
+// number from 10^-6 to 10^9.
 [[nodiscard]] std::optional<std::pair<std::int32_t, std::int32_t>> JwwScaleRatio(double scale);
 
 // A new empty drawing in JWW version 700: layers 0-255 named after layers' names, every group at

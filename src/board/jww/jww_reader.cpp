@@ -540,7 +540,7 @@ std::vector<LayerData> JwwLayerTable(const jww::Header& header) {
 }
 
 std::optional<std::pair<std::int32_t, std::int32_t>> JwwScaleRatio(double scale) {
-    if (!std::isfinite(scale) || scale <= 0.0 || scale > 1e9) return std::nullopt;
+    if (!std::isfinite(scale) || scale < 1e-6 || scale > 1e9) return std::nullopt;
     for (std::int32_t k = 1; k <= 1000; ++k) {
         const double n = scale * k;
         const double whole = std::round(n);
@@ -560,8 +560,10 @@ bool IsJwwFile(const std::string& path) {
 
 namespace {
 
+// A group scale the board can use: 1:10^-6 to 1:10^9; anything else (0, a denormal number) is
+// taken as 1:1, so a group's factor stays within 10^15 either way.
 double UsableScale(double scale) {
-    return std::isfinite(scale) && scale > 0.0 && scale <= 1e9 ? scale : 1.0;
+    return std::isfinite(scale) && scale >= 1e-6 && scale <= 1e9 ? scale : 1.0;
 }
 
 }  // namespace

@@ -13,9 +13,11 @@ namespace pelimator::board::jww {
 
 namespace {
 
-// Inserts nest no deeper than this; the underlay stops growing past this many points.
+// Inserts nest no deeper than this; the underlay stops growing past this many points, items or
+// snap points (inserts of inserts multiply what a small file holds).
 constexpr int kMaxInsertDepth = 16;
-constexpr std::size_t kMaxPoints = std::size_t{1} << 25U;
+constexpr std::size_t kMaxPoints = std::size_t{1} << 23U;
+constexpr std::size_t kMaxItems = std::size_t{1} << 21U;
 
 // p -> origin + rotation (scale x, scale y) p, the placement of a block insert.
 struct Placement {
@@ -103,7 +105,12 @@ private:
         if (m_shownKinds != nullptr) ++(*m_shownKinds)[kind];
     }
 
-    [[nodiscard]] bool Full() const noexcept { return m_u.points.size() >= kMaxPoints; }
+    [[nodiscard]] bool Full() noexcept {
+        const bool full = m_u.points.size() >= kMaxPoints || m_u.items.size() >= kMaxItems ||
+                          m_u.snapPoints.size() >= kMaxPoints;
+        if (full) ++m_u.dropped;
+        return full;
+    }
 
     Style StyleOf(const Common& c, const Placement& place, const Style* outer) {
         Style s;
@@ -118,7 +125,7 @@ private:
 
     [[nodiscard]] double GroupScale(std::uint16_t group) const {
         const double scale = m_header.scale[group & 0xFU];
-        return std::isfinite(scale) && scale > 0.0 && scale < 1e9 ? scale : 1.0;
+        return std::isfinite(scale) && scale >= 1e-6 && scale <= 1e9 ? scale : 1.0;
     }
 
     std::uint32_t DashIndex(std::uint8_t penStyle, double scale) {
@@ -147,7 +154,7 @@ private:
     }
 
     void Snap(Vec2 p, UnderlayPointKind kind, const Style& s) {
-        if (Usable(p)) m_u.snapPoints.push_back({p, kind, s.layer});
+        if (Usable(p) && !Full()) m_u.snapPoints.push_back({p, kind, s.layer});
     }
 
     void Polyline(const std::vector<Vec2>& pts, bool closed, const Style& s) {
@@ -185,9 +192,9 @@ private:
     // Points of the ellipse arc of shape (start to start + sweep; the whole ellipse when full).
     static std::vector<Vec2> ArcPoints(Vec2 centre, double radius, double flatness, double tilt,
                                        double start, double sweep, const Placement& place) {
-        const int segments = std::clamp(
-            static_cast<int>(std::ceil(std::abs(sweep) / (2.0 * std::numbers::pi) * 128.0)), 8,
-            256);
+        // 128 chords a turn, 8 to 256 (a huge or NaN sweep takes 256: no cast out of range).
+        const double wanted = std::ceil(std::abs(sweep) / (2.0 * std::numbers::pi) * 128.0);
+        const int segments = !(wanted <= 256.0) ? 256 : wanted < 8.0 ? 8 : static_cast<int>(wanted);
         std::vector<Vec2> pts;
         pts.reserve(static_cast<std::size_t>(segments) + 1);
         const double ct = std::cos(tilt);
@@ -233,6 +240,7 @@ private:
     }
 
     void AddText(const Shape& shape, const Placement& place, const Style& s) {
+        if (Full()) return;
         if (shape.text.rfind("^@BM", 0) == 0) {
             Count("画像 (表示しない)");
             return;
@@ -269,6 +277,7 @@ private:
     }
 
     void AddSolid(const Shape& shape, const Placement& place, const Style& outer) {
+        if (Full()) return;
         Style s = outer;
         if (shape.common.penColour == 10) {
             s.colour = {static_cast<std::uint8_t>(shape.rgb & 0xFFU),
