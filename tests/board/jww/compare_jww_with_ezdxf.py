@@ -39,9 +39,10 @@ def drawing():
     ents.append(dict(common(), **{"class": "CDataEnko"}, cx=1000.0, cy=2000.0, radius=600.0,
                      start=0.2, sweep=4.0, tilt=0.4, flat=0.4, full=0))
     dxf.append(("ELLIPSE", (1000, 2000), 600, 0.4, 0.4, 0.2, 4.2))
+    # A small solid: its fill would outweigh every line's ink.
     ents.append(dict(common(), **{"class": "CDataSolid"}, x1=2000.0, y1=1800.0, x4=2000.0,
-                     y4=2300.0, x2=2600.0, y2=1800.0, x3=2600.0, y3=2300.0))
-    dxf.append(("SOLID", [(2000, 1800), (2600, 1800), (2600, 2300), (2000, 2300)]))
+                     y4=1900.0, x2=2150.0, y2=1800.0, x3=2150.0, y3=1900.0))
+    dxf.append(("SOLID", [(2000, 1800), (2150, 1800), (2150, 1900), (2000, 1900)]))
     # Group 1 at 1:50: shown at twice its coordinates.
     ents.append(dict(common(layer=1, group=1), **{"class": "CDataSen"}, x1=0.0, y1=-300.0,
                      x2=1800.0, y2=-300.0))
