@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "base/file.h"
-#include "board/io/drawing_file.h"
+#include "board/files/drawing_file.h"
 #include "board/jww/jww_file.h"
 #include "board/model/application.h"
 

@@ -11,11 +11,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include "board/io/dxf_file.h"
+#include "board/dxf/dxf_file.h"
 #include "board/model/application.h"
 #include "board/model/entity.h"
-#include "board/ui/entity_index.h"
-#include "board/ui/scene_painter.h"
+#include "board/render/entity_index.h"
+#include "board/render/scene_painter.h"
 
 using namespace pelimator::board;
 

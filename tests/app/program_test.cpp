@@ -19,7 +19,7 @@
 #include <QtTest>
 
 #include "app/arguments.h"
-#include "board/io/drawing_file.h"
+#include "board/files/drawing_file.h"
 #include "board/model/application.h"
 #include "board/ui/board_window.h"
 #include "tool/f_main.h"

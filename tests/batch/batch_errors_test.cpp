@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "batch/batch_test_support.h"
-#include "board/io/dxf_file.h"
+#include "board/dxf/dxf_file.h"
 
 namespace pelimator::batch {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "base/file.h"
 #include "batch/batch_test_support.h"
-#include "board/io/drawing_file.h"
+#include "board/files/drawing_file.h"
 #include "board/model/application.h"
 #include "board/model/factory.h"
 #include "geometry/calc.h"

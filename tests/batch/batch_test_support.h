@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "batch/batch.h"
-#include "board/io/dxf_file.h"
+#include "board/dxf/dxf_file.h"
 #include "support/temp_dir.h"
 
 namespace pelimator::batch::testing {

@@ -4,7 +4,7 @@
 #include <iostream>
 #include <string>
 
-#include "board/io/drawing_file.h"
+#include "board/files/drawing_file.h"
 #include "board/model/application.h"
 
 int main(int argc, char** argv) {

@@ -10,8 +10,8 @@
 
 #include "board/model/application.h"
 #include "board/model/document.h"
-#include "board/ui/entity_index.h"
-#include "board/ui/scene_painter.h"
+#include "board/render/entity_index.h"
+#include "board/render/scene_painter.h"
 
 namespace pelimator::board {
 

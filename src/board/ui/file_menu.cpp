@@ -14,7 +14,7 @@
 #include <QSettings>
 
 #include "base/errors.h"
-#include "board/io/drawing_file.h"
+#include "board/files/drawing_file.h"
 #include "board/ui/pdf_dialog.h"
 
 namespace pelimator::board {

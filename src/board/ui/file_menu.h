@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <memory>
 
-#include "board/io/export.h"
+#include "board/export/export.h"
 #include "board/model/application.h"
 
 class QAction;

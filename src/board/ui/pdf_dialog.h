@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <optional>
 
-#include "board/io/export_sheet.h"
+#include "board/export/export_sheet.h"
 #include "board/model/types.h"
 
 class QComboBox;

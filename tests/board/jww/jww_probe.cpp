@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "base/errors.h"
-#include "board/io/drawing_file.h"
+#include "board/files/drawing_file.h"
 #include "board/jww/jww_file.h"
 #include "board/jww/jww_text.h"
 #include "board/model/application.h"

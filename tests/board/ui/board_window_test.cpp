@@ -19,7 +19,7 @@
 #include <cmath>
 #include <memory>
 
-#include "board/io/drawing_file.h"
+#include "board/files/drawing_file.h"
 #include "board/model/application.h"
 #include "board/model/entity.h"
 #include "board/model/tool.h"

@@ -9,10 +9,10 @@
 #include <exception>
 #include <string>
 
-#include "board/io/drawing_file.h"
+#include "board/files/drawing_file.h"
 #include "board/model/application.h"
-#include "board/ui/entity_index.h"
-#include "board/ui/scene_painter.h"
+#include "board/render/entity_index.h"
+#include "board/render/scene_painter.h"
 
 using namespace pelimator::board;
 

@@ -1,0 +1,149 @@
+// Opening and saving the 1,000,000-arc drawing pelimator-batch writes from 1,000 straight paths
+// of 1,001 points (about 200 MB of DXF), and ezdxf reading the same file for comparison.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include "batch/batch.h"
+#include "board/files/drawing_file.h"
+#include "board/dxf/dxf_file.h"
+
+namespace {
+
+using namespace pelimator::board;
+
+constexpr int kPaths = 1000;
+constexpr int kPointsPerPath = 1001;
+
+// A folder holding the batch's points, settings and the drawing it wrote; removed at exit.
+class Workspace {
+public:
+    Workspace() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "pelimator-io-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+        m_dir = pattern;
+        {
+            std::ofstream points(File("points.txt"));
+            for (int p = 0; p < kPaths; ++p) {
+                for (int i = 0; i < kPointsPerPath; ++i) points << i * 5 << " " << p * 100 << "\n";
+                points << "\n";
+            }
+            std::ofstream(File("Korvane.ini")) << "[Wave]\nWidth=5\nRadius=4\n";
+        }
+        const std::vector<std::string> args{"pelimator-batch", "--points", File("points.txt"),
+                                            "--path",          "0",        "-o",
+                                            File("big.dxf")};
+        std::istringstream in;
+        std::ostringstream out;
+        std::ostringstream err;
+        pelimator::batch::BatchStreams streams{in, out, err, false};
+        if (pelimator::batch::RunBatch(args, streams, m_dir.string()) != 0) {
+            std::fputs(err.str().c_str(), stderr);
+            std::abort();
+        }
+    }
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+    ~Workspace() {
+        std::error_code error;
+        std::filesystem::remove_all(m_dir, error);
+    }
+    [[nodiscard]] std::string File(const std::string& name) const {
+        return (m_dir / name).string();
+    }
+
+private:
+    std::filesystem::path m_dir;
+};
+
+const Workspace& Shared() {
+    static const Workspace workspace;
+    return workspace;
+}
+
+void Count(benchmark::State& state, std::size_t entities) {
+    state.counters["MB"] =
+        static_cast<double>(std::filesystem::file_size(Shared().File("big.dxf"))) / 1e6;
+    state.counters["entities"] = static_cast<double>(entities);
+}
+
+// Reading the file into plain content and the kept records.
+void BM_ReadDxf(benchmark::State& state) {
+    const std::string path = Shared().File("big.dxf");
+    std::size_t entities = 0;
+    for (auto _ : state) {
+        const DxfReadResult read = ReadDxfFile(path);
+        entities = read.content.entities.size();
+    }
+    Count(state, entities);
+}
+BENCHMARK(BM_ReadDxf)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// What 開く does: reading plus filling a new document of the board.
+void BM_OpenDrawing(benchmark::State& state) {
+    const std::string path = Shared().File("big.dxf");
+    std::size_t entities = 0;
+    for (auto _ : state) {
+        const auto application = BoardApplication::Create();
+        entities = OpenDrawing(*application, path).document->DrawingModel()->Count();
+    }
+    Count(state, entities);
+}
+BENCHMARK(BM_OpenDrawing)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// 上書き保存 of the opened drawing (unchanged: every record written back as read; fsync included).
+void BM_SaveDrawing(benchmark::State& state) {
+    const auto application = BoardApplication::Create();
+    const BoardDocumentPtr document = OpenDrawing(*application, Shared().File("big.dxf")).document;
+    for (auto _ : state) SaveDrawing(*document, Shared().File("saved.dxf"));
+    Count(state, document->DrawingModel()->Count());
+}
+BENCHMARK(BM_SaveDrawing)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// Open, draw a wave of 1,000 arcs on a new layer, save.
+void BM_OpenDrawSave(benchmark::State& state) {
+    std::size_t entities = 0;
+    for (auto _ : state) {
+        const auto application = BoardApplication::Create();
+        const BoardDocumentPtr document =
+            OpenDrawing(*application, Shared().File("big.dxf")).document;
+        document->LayerTable()->Put({77, "追加", {255, 0, 0}, true});
+        BoardDrawing& drawing = *document->DrawingModel();
+        drawing.BeginEdit("波線");
+        for (int i = 0; i < 1000; ++i) {
+            const double x = 5.0 * i;
+            drawing.AddEntity(MakeArc({x + 2.5, -50.0}, {x + 5.0, -50.0}, {x, -50.0}, 77));
+        }
+        drawing.EndEdit(true);
+        SaveDrawing(*document, Shared().File("saved.dxf"));
+        entities = drawing.Count();
+    }
+    Count(state, entities);
+}
+BENCHMARK(BM_OpenDrawSave)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// An independent reader on the same file, through python3 (Debian's, with python3-ezdxf).
+void BM_EzdxfRead(benchmark::State& state) {
+    const std::string command =
+        "/usr/bin/python3 -c 'import ezdxf,sys; ezdxf.readfile(sys.argv[1])' " +
+        Shared().File("big.dxf");
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) {
+            state.SkipWithError("ezdxf could not read the file (is python3-ezdxf installed?)");
+            break;
+        }
+    }
+    Count(state, 0);
+}
+BENCHMARK(BM_EzdxfRead)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

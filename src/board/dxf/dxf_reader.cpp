@@ -1,0 +1,1014 @@
+// Reading DXF files in one pass over their tags: every record kept as its byte range, typed data
+// parsed only for what the board shows (lines, arcs, circles, polylines), the layer table, and
+// the header values and places a save patches.
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <numbers>
+#include <optional>
+#include <set>
+#include <unordered_map>
+
+#include "base/errors.h"
+#include "base/file.h"
+#include "board/dxf/dxf_colour.h"
+#include "board/dxf/dxf_file.h"
+#include "board/dxf/dxf_names.h"
+#include "board/dxf/dxf_underlay.h"
+
+namespace pelimator::board {
+
+namespace {
+
+constexpr double kDegree = std::numbers::pi / 180.0;
+constexpr std::size_t kMaxFileBytes = std::size_t{1} << 31U;
+// Polyline segments flatter than this are straight.
+constexpr double kMinBulge = 1e-12;
+// Degrees: an arc whose ends are closer than this in angle is a full circle.
+constexpr double kFullCircleSlack = 1e-9;
+
+enum class Section : std::uint8_t { None, Header, Tables, Blocks, Entities, Other };
+
+enum class Kind : std::uint8_t {
+    Other,
+    Section,
+    Header,
+    TableHead,
+    Layer,
+    Appid,
+    BlockRecord,
+    Ltype,
+    Line,
+    Arc,
+    Circle,
+    LwPolyline,
+    Polyline,
+    Vertex,
+    Seqend,
+    OtherEntity,
+};
+
+// A layer name as written, with what its LAYER record (if any) said.
+struct RawLayer {
+    std::string name;
+    std::size_t record = kNoDxfRecord;
+    std::int64_t flags = 0;
+    std::int64_t colour = 7;
+    std::optional<std::int64_t> trueColour;
+    std::optional<std::int32_t> number;  // Pelimator's extended data
+    std::optional<std::string> boardName;
+    bool ours = false;
+};
+
+struct PolyVertex {
+    Vec2 point;
+    double bulge = 0.0;
+};
+
+std::string FormatNumber(double value) {
+    std::array<char, 64> buffer{};
+    std::snprintf(buffer.data(), buffer.size(), "%.10g", value);
+    return buffer.data();
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) noexcept {
+    return LayerKey(a) == LayerKey(b);
+}
+
+std::optional<std::int32_t> PlainNumber(std::string_view name) {
+    if (name.empty() || name.size() > 10) return std::nullopt;
+    if (name.size() > 1 && name.front() == '0') return std::nullopt;
+    long long value = 0;
+    for (const char c : name) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+std::optional<std::pair<std::int32_t, std::int32_t>> ParseScale(std::string_view text) {
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos) return std::nullopt;
+    const auto numerator = PlainNumber(TrimDxf(text.substr(0, colon)));
+    const auto denominator = PlainNumber(TrimDxf(text.substr(colon + 1)));
+    if (!numerator || !denominator || *numerator <= 0 || *denominator <= 0) return std::nullopt;
+    return std::pair{*numerator, *denominator};
+}
+
+// The scale from $DIMSCALE alone (files of other programs): 1:N or N:1 when it is a whole
+// number or its inverse is; 1:1 otherwise.
+std::pair<std::int32_t, std::int32_t> ScaleFromFactor(double factor) {
+    constexpr double kMax = std::numeric_limits<std::int32_t>::max();
+    if (!(factor > 0.0) || !std::isfinite(factor)) return {1, 1};
+    const auto whole = [](double x) {
+        return x <= kMax && std::abs(x - std::round(x)) <= 1e-9 * x;
+    };
+    if (factor >= 1.0 && whole(factor)) return {1, static_cast<std::int32_t>(std::round(factor))};
+    if (factor < 1.0 && whole(1.0 / factor)) {
+        return {static_cast<std::int32_t>(std::round(1.0 / factor)), 1};
+    }
+    return {1, 1};
+}
+
+// Group codes whose value says how many items follow; a count the rest of the file cannot hold
+// is damaged data.
+bool IsCount(std::string_view type, int code) noexcept {
+    const auto in = [code](int low, int high) { return code >= low && code <= high; };
+    if (type == "LWPOLYLINE") return code == 90;
+    if (type == "SPLINE") return in(72, 74);
+    if (type == "LEADER") return code == 76;
+    if (type == "HATCH") return in(91, 99) || in(72, 79);
+    if (type == "MTEXT") return code == 73 || code == 75;
+    return false;
+}
+
+class Parser {
+public:
+    Parser(DxfSource& source, DxfReadResult& result)
+        : m_s(source), m_result(result), m_reader(source.bytes, source.layout, source.fileName) {}
+
+    void Run() {
+        const std::string_view data = m_s.bytes;
+        if (data.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+            throw FileError("図面ファイル「" + m_s.fileName + "」を開けません: ファイルが空です");
+        }
+        // Records come about every 150 bytes in drawings of lines and arcs. Room reserved
+        // beyond what is used is never touched, so it costs no memory.
+        m_s.records.reserve(data.size() / 100 + 16);
+        m_result.content.entities.reserve(data.size() / 100 + 16);
+        m_s.entityRecord.reserve(data.size() / 100 + 16);
+        bool sawEof = false;
+        while (m_reader.Next(m_tag)) {
+            if (m_tag.code == 0) {
+                FinishRecord();
+                if (BeginRecord()) {
+                    sawEof = true;
+                    break;
+                }
+                continue;
+            }
+            OnTag();
+        }
+        if (!sawEof) m_reader.Fail("ファイルが途中で切れています (終わりの EOF がありません)");
+        FlushPolyline();
+        // A section or table left open ends where the file ends.
+        const std::size_t eof = m_s.records.back();
+        for (DxfPlace* place : {&m_s.header, &m_s.tables, &m_s.entities}) {
+            if (place->found && place->end == 0) place->end = eof;
+        }
+        for (DxfTablePlace* table : {&m_s.layerTable, &m_s.appidTable}) {
+            if (table->found && table->endTab == 0) table->endTab = eof;
+        }
+        if (m_s.entitiesInsert == kNoDxfRecord) m_s.entitiesInsert = m_s.records.back();
+        if (m_s.tablesInsert == kNoDxfRecord) m_s.tablesInsert = m_s.entitiesInsert;
+        m_s.records.push_back(static_cast<std::uint32_t>(m_tag.end));
+        Finish();
+    }
+
+private:
+    [[nodiscard]] std::string_view Value() const noexcept { return TrimDxf(m_tag.value); }
+    [[nodiscard]] std::size_t RecordIndex() const noexcept { return m_s.records.size() - 1; }
+
+    // Starts the record whose "0" tag was just read; true for "0 EOF".
+    bool BeginRecord() {
+        m_s.records.push_back(static_cast<std::uint32_t>(m_tag.begin));
+        m_type = Value();
+        m_kind = Kind::Other;
+        m_handleCode = 5;
+        if (m_type == "EOF") return true;
+        if (m_type == "SECTION") {
+            CloseSection();
+            m_kind = Kind::Section;
+            m_sectionBegin = m_tag.begin;
+            return false;
+        }
+        if (m_type == "ENDSEC") {
+            CloseSection();
+            return false;
+        }
+        switch (m_section) {
+            case Section::Tables:
+                BeginTableRecord();
+                break;
+            case Section::Entities:
+                BeginEntity();
+                break;
+            default:
+                break;
+        }
+        return false;
+    }
+
+    // Ends the open section (and table) at the record just begun.
+    void CloseSection() {
+        if (m_table != nullptr && m_table->endTab == 0) m_table->endTab = m_tag.begin;
+        m_table = nullptr;
+        m_tableName = {};
+        if (m_section == Section::Header) m_s.header.end = m_tag.begin;
+        if (m_section == Section::Tables) {
+            m_s.tables.end = m_tag.begin;
+            m_underlay.tablesLast = RecordIndex();
+        }
+        if (m_section == Section::Blocks) m_underlay.blocksLast = RecordIndex();
+        if (m_section == Section::Entities) {
+            m_s.entities.end = m_tag.begin;
+            FlushPolyline();
+        }
+        m_section = Section::None;
+    }
+
+    void BeginTableRecord() {
+        if (m_type == "TABLE") {
+            if (m_table != nullptr && m_table->endTab == 0) m_table->endTab = m_tag.begin;
+            m_kind = Kind::TableHead;
+            m_table = nullptr;
+            return;
+        }
+        if (m_type == "ENDTAB") {
+            if (m_table != nullptr) m_table->endTab = m_tag.begin;
+            m_table = nullptr;
+            m_tableName = {};
+            return;
+        }
+        if (m_tableName == "LAYER" && m_type == "LAYER") {
+            m_kind = Kind::Layer;
+            m_layer = RawLayer{};
+            m_layer.record = RecordIndex();
+        } else if (m_tableName == "APPID") {
+            m_kind = Kind::Appid;
+        } else if (m_tableName == "BLOCK_RECORD") {
+            m_kind = Kind::BlockRecord;
+            m_blockHandle = {};
+        } else if (m_tableName == "LTYPE") {
+            m_kind = Kind::Ltype;
+        } else if (m_type == "DIMSTYLE") {
+            m_handleCode = 105;
+        }
+    }
+
+    void BeginEntity() {
+        if (m_type == "VERTEX") {
+            m_kind = Kind::Vertex;
+        } else if (m_type == "SEQEND") {
+            m_kind = Kind::Seqend;
+        } else {
+            FlushPolyline();
+            ++m_counts[std::string(m_type)];
+            if (m_type == "LINE") {
+                m_kind = Kind::Line;
+            } else if (m_type == "ARC") {
+                m_kind = Kind::Arc;
+            } else if (m_type == "CIRCLE") {
+                m_kind = Kind::Circle;
+            } else if (m_type == "LWPOLYLINE") {
+                m_kind = Kind::LwPolyline;
+                // The underlay adds its width, if it has one.
+                m_underlay.entities.push_back(static_cast<std::uint32_t>(RecordIndex()));
+            } else if (m_type == "POLYLINE") {
+                m_kind = Kind::Polyline;
+                m_underlay.entities.push_back(static_cast<std::uint32_t>(RecordIndex()));
+            } else {
+                m_kind = Kind::OtherEntity;
+                // Attributes are drawn with their insert.
+                if (m_type != "ATTRIB" && m_type != "ATTDEF") {
+                    m_underlay.entities.push_back(static_cast<std::uint32_t>(RecordIndex()));
+                }
+                m_countCheck = IsCount(m_type, 72) || IsCount(m_type, 73) || IsCount(m_type, 76) ||
+                               IsCount(m_type, 91);
+            }
+        }
+        m_e = EntityFields{};
+        if (m_kind == Kind::LwPolyline) m_vertices.clear();
+    }
+
+    void OnTag() {
+        const int code = m_tag.code;
+        if (code == m_handleCode && m_kind != Kind::Header && m_kind != Kind::Section) {
+            std::uint64_t handle = 0;
+            if (ParseHandle(m_tag.value, handle) && handle > m_maxHandle) m_maxHandle = handle;
+        }
+        switch (m_kind) {
+            case Kind::Section:
+                if (code == 2) OnSectionName();
+                break;
+            case Kind::Header:
+                OnHeaderTag();
+                break;
+            case Kind::TableHead:
+                OnTableHeadTag();
+                break;
+            case Kind::Layer:
+                OnLayerTag();
+                break;
+            case Kind::Appid:
+                if (code == 2 && Value() == kDxfAppName) m_s.hasOurAppid = true;
+                break;
+            case Kind::BlockRecord:
+                if (code == 5) m_blockHandle = Value();
+                if (code == 2 && EqualsNoCase(Value(), "*Model_Space")) {
+                    m_s.modelSpaceHandle = std::string(m_blockHandle);
+                }
+                break;
+            case Kind::Ltype:
+                if (code == 2 && EqualsNoCase(Value(), "Continuous")) {
+                    m_s.continuous = std::string(Value());
+                }
+                break;
+            case Kind::Line:
+            case Kind::Arc:
+            case Kind::Circle:
+            case Kind::Polyline:
+            case Kind::Vertex:
+                OnEntityTag();
+                break;
+            case Kind::LwPolyline:
+                OnLwPolylineTag();
+                break;
+            case Kind::OtherEntity:
+                if (m_countCheck && IsCount(m_type, code)) CheckCount();
+                break;
+            default:
+                break;
+        }
+    }
+
+    void OnSectionName() {
+        const std::string_view name = Value();
+        m_kind = Kind::Other;  // only the first name counts
+        m_section = Section::Other;
+        if (name == "HEADER") {
+            m_section = Section::Header;
+            m_kind = Kind::Header;
+            m_s.header.found = true;
+            m_s.header.begin = m_sectionBegin;
+            m_underlay.header = RecordIndex();
+        } else if (name == "TABLES") {
+            m_section = Section::Tables;
+            m_s.tables.found = true;
+            m_s.tables.begin = m_sectionBegin;
+            m_underlay.tablesFirst = RecordIndex();
+        } else if (name == "ENTITIES") {
+            m_section = Section::Entities;
+            m_s.entities.found = true;
+            m_s.entities.begin = m_sectionBegin;
+        } else if (name == "BLOCKS") {
+            m_section = Section::Blocks;
+            m_underlay.blocksFirst = RecordIndex();
+        }
+        if (m_s.tablesInsert == kNoDxfRecord &&
+            (name == "BLOCKS" || name == "ENTITIES" || name == "OBJECTS")) {
+            m_s.tablesInsert = m_sectionBegin;
+        }
+        if (m_s.entitiesInsert == kNoDxfRecord &&
+            (name == "OBJECTS" || name == "THUMBNAILIMAGE" || name == "ACDSDATA")) {
+            m_s.entitiesInsert = m_sectionBegin;
+        }
+    }
+
+    void OnHeaderTag() {
+        const int code = m_tag.code;
+        if (code == 9) {
+            m_variable = Value();
+            return;
+        }
+        const DxfPlace place{true, m_tag.begin, m_tag.end};
+        if (m_variable == "$ACADVER" && code == 1) {
+            m_s.version = std::string(Value());
+        } else if (m_variable == "$DWGCODEPAGE" && code == 3) {
+            m_codePage = std::string(Value());
+        } else if (m_variable == "$HANDSEED" && code == 5) {
+            (void)ParseHandle(m_tag.value, m_handSeed);
+            m_s.handSeed = place;
+        } else if (m_variable == "$HANDLING" && code == 70) {
+            m_handling = m_tag.integer != 0;
+        } else if (m_variable == "$DIMSCALE" && code == 40) {
+            m_dimScale = m_tag.real;
+            m_s.dimScale = place;
+        } else if (m_variable == "$CUSTOMPROPERTYTAG" && code == 1) {
+            m_propertyTag = Value();
+        } else if (m_variable == "$CUSTOMPROPERTY" && code == 1 &&
+                   m_propertyTag == kDxfScaleProperty) {
+            m_exactScale = ParseScale(Value());
+            m_s.scaleProperty = place;
+        }
+    }
+
+    void OnTableHeadTag() {
+        const int code = m_tag.code;
+        if (code == 2) {
+            m_tableName = Value();
+            m_table = m_tableName == "LAYER"   ? &m_s.layerTable
+                      : m_tableName == "APPID" ? &m_s.appidTable
+                                               : nullptr;
+            if (m_table != nullptr) m_table->found = true;
+        } else if (m_table != nullptr && code == 5) {
+            m_table->handle = std::string(Value());
+        } else if (m_table != nullptr && code == 70) {
+            m_table->count = {true, m_tag.begin, m_tag.end};
+            m_table->countValue = m_tag.integer;
+        }
+    }
+
+    void OnLayerTag() {
+        switch (m_tag.code) {
+            case 2:
+                m_layer.name = std::string(Value());
+                break;
+            case 70:
+                m_layer.flags = m_tag.integer;
+                break;
+            case 62:
+                m_layer.colour = m_tag.integer;
+                break;
+            case 420:
+                m_layer.trueColour = m_tag.integer;
+                break;
+            case 1001:
+                m_layer.ours = Value() == kDxfAppName;
+                break;
+            case 1071:
+                if (m_layer.ours) m_layer.number = static_cast<std::int32_t>(m_tag.integer);
+                break;
+            case 1000:
+                if (m_layer.ours) m_layer.boardName = std::string(m_tag.value);
+                break;
+            default:
+                break;
+        }
+    }
+
+    struct EntityFields {
+        std::string_view layer = "0";
+        bool paper = false;
+        Vec2 p10;
+        Vec2 p11;
+        double radius = 0.0;
+        double angle1 = 0.0;
+        double angle2 = 360.0;
+        double bulge = 0.0;
+        std::int64_t flags = 0;
+        std::array<double, 3> extrusion = {0.0, 0.0, 1.0};
+        std::int64_t colour = 256;  // BYLAYER
+        std::optional<std::int64_t> trueColour;
+    };
+
+    // The entity's own colour packed as DocumentSource::OwnColours holds it; 0 when by layer.
+    // BYBLOCK outside a block shows as colour 7, as CAD programs show it.
+    [[nodiscard]] static std::uint32_t OwnColourOf(const EntityFields& e) noexcept {
+        Rgb rgb{};
+        if (e.trueColour) {
+            rgb = UnpackRgb(static_cast<std::int32_t>(*e.trueColour & 0xFFFFFF));
+        } else if (e.colour >= 0 && e.colour <= 255) {
+            rgb = AciToRgb(e.colour == 0 ? 7 : static_cast<std::int32_t>(e.colour));
+        } else {
+            return 0;
+        }
+        return kOwnColour | (std::uint32_t{rgb.r} << 16U) | (std::uint32_t{rgb.g} << 8U) | rgb.b;
+    }
+
+    void OnEntityTag() {
+        switch (m_tag.code) {
+            case 8:
+                m_e.layer = Value();
+                break;
+            case 62:
+                m_e.colour = m_tag.integer;
+                break;
+            case 420:
+                m_e.trueColour = m_tag.integer;
+                break;
+            case 67:
+                m_e.paper = m_tag.integer != 0;
+                if (m_e.paper && m_section == Section::Entities) m_underlay.paperEntities = true;
+                break;
+            case 10:
+                m_e.p10.x = m_tag.real;
+                break;
+            case 20:
+                m_e.p10.y = m_tag.real;
+                break;
+            case 11:
+                m_e.p11.x = m_tag.real;
+                break;
+            case 21:
+                m_e.p11.y = m_tag.real;
+                break;
+            case 40:
+                m_e.radius = m_tag.real;
+                break;
+            case 50:
+                m_e.angle1 = m_tag.real;
+                break;
+            case 51:
+                m_e.angle2 = m_tag.real;
+                break;
+            case 42:
+                m_e.bulge = m_tag.real;
+                break;
+            case 70:
+                m_e.flags = m_tag.integer;
+                break;
+            case 210:
+            case 220:
+            case 230:
+                m_e.extrusion[static_cast<std::size_t>((m_tag.code - 210) / 10)] = m_tag.real;
+                break;
+            default:
+                break;
+        }
+    }
+
+    void OnLwPolylineTag() {
+        switch (m_tag.code) {
+            case 10:
+                m_vertices.push_back({{m_tag.real, 0.0}, 0.0});
+                break;
+            case 20:
+                if (!m_vertices.empty()) m_vertices.back().point.y = m_tag.real;
+                break;
+            case 42:
+                if (!m_vertices.empty()) m_vertices.back().bulge = m_tag.real;
+                break;
+            case 90:
+                CheckCount();
+                break;
+            default:
+                OnEntityTag();
+                break;
+        }
+    }
+
+    void CheckCount() {
+        const std::size_t rest = m_s.bytes.size() - m_reader.Offset();
+        if (m_tag.integer < 0 || static_cast<std::uint64_t>(m_tag.integer) > rest / 4) {
+            m_reader.Fail("グループコード " + std::to_string(m_tag.code) + " の件数 " +
+                          std::to_string(m_tag.integer) + " がファイルの大きさに合いません");
+        }
+    }
+
+    void FinishRecord() {
+        switch (m_kind) {
+            case Kind::Layer:
+                AddRawLayer();
+                break;
+            case Kind::Line:
+                if (!m_e.paper) {
+                    CheckPoint(m_e.p10, "LINE");
+                    CheckPoint(m_e.p11, "LINE");
+                    AddLine(m_e.p10, m_e.p11, LayerOf(m_e.layer));
+                    ++m_taken["LINE"];
+                }
+                break;
+            case Kind::Arc:
+            case Kind::Circle: {
+                const char* type = m_kind == Kind::Arc ? "ARC" : "CIRCLE";
+                const auto mirror = Mirror();
+                if (m_e.paper || !mirror) break;
+                const double to = m_kind == Kind::Arc ? m_e.angle2 : 360.0;
+                const double from = m_kind == Kind::Arc ? m_e.angle1 : 0.0;
+                AddArc(m_e.p10, m_e.radius, from, to, *mirror, type, LayerOf(m_e.layer));
+                ++m_taken[type];
+                break;
+            }
+            case Kind::LwPolyline: {
+                const auto mirror = Mirror();
+                if (m_e.paper || !mirror) break;
+                m_polyOpen = true;
+                m_polyType = "LWPOLYLINE";
+                m_polyRecord = RecordIndex();
+                m_polyClosed = (m_e.flags & 1) != 0;
+                m_polyMirror = *mirror;
+                m_polyLayer = LayerOf(m_e.layer);
+                m_polyColour = OwnColourOf(m_e);
+                for (PolyVertex& v : m_vertices) {
+                    CheckPoint(v.point, "LWPOLYLINE");
+                    if (m_polyMirror) {
+                        v.point.x = -v.point.x;
+                        v.bulge = -v.bulge;
+                    }
+                }
+                FlushPolyline();
+                break;
+            }
+            case Kind::Polyline: {
+                // 3-D polylines, meshes and polyface meshes are not flat drawings.
+                constexpr std::int64_t kNotFlat = 8 | 16 | 64;
+                const auto mirror = Mirror();
+                if (m_e.paper || !mirror || (m_e.flags & kNotFlat) != 0) break;
+                m_polyOpen = true;
+                m_polyType = "POLYLINE";
+                m_polyRecord = RecordIndex();
+                m_polyClosed = (m_e.flags & 1) != 0;
+                m_polyMirror = *mirror;
+                m_polyLayer = LayerOf(m_e.layer);
+                m_polyColour = OwnColourOf(m_e);
+                m_vertices.clear();
+                break;
+            }
+            case Kind::Vertex:
+                if (m_polyOpen) {
+                    Vec2 point = m_e.p10;
+                    double bulge = m_e.bulge;
+                    CheckPoint(point, "POLYLINE");
+                    if (m_polyMirror) {
+                        point.x = -point.x;
+                        bulge = -bulge;
+                    }
+                    m_vertices.push_back({point, bulge});
+                }
+                break;
+            case Kind::Seqend:
+                FlushPolyline();
+                break;
+            default:
+                break;
+        }
+        m_kind = Kind::Other;
+    }
+
+    // Whether the entity's plane is the drawing plane seen from below (its coordinates mirror
+    // in X); none when it is tilted (the entity is then not shown).
+    [[nodiscard]] std::optional<bool> Mirror() const {
+        const std::array<double, 3>& d = m_e.extrusion;
+        if (std::abs(d[0]) < 1e-9 && std::abs(d[1]) < 1e-9 && d[2] != 0.0) return d[2] < 0.0;
+        return std::nullopt;
+    }
+
+    void CheckPoint(Vec2 p, const char* type) const {
+        if (std::abs(p.x) <= kDxfMaxCoordinate && std::abs(p.y) <= kDxfMaxCoordinate) return;
+        m_reader.Fail(std::string(type) + " の座標 (" + FormatNumber(p.x) + ", " +
+                      FormatNumber(p.y) + ") が扱える範囲を超えています");
+    }
+
+    void CheckRadius(double radius, const char* type) const {
+        if (radius > 0.0 && radius <= kDxfMaxCoordinate) return;
+        m_reader.Fail(std::string(type) + " の半径 " + FormatNumber(radius) +
+                      " が正しくありません");
+    }
+
+    // The raw layer index of a name as written (layers of the table come first).
+    std::int32_t LayerOf(std::string_view name) {
+        if (name.empty()) name = "0";
+        if (name == m_lastLayerName) return m_lastLayer;
+        auto found = m_rawIndex.find(std::string(name));
+        if (found == m_rawIndex.end()) {
+            found = m_rawIndex.emplace(std::string(name), m_raws.size()).first;
+            RawLayer raw;
+            raw.name = std::string(name);
+            m_raws.push_back(std::move(raw));
+        }
+        m_lastLayerName = found->first;
+        m_lastLayer = static_cast<std::int32_t>(found->second);
+        return m_lastLayer;
+    }
+
+    void AddRawLayer() {
+        const auto [found, added] = m_rawIndex.emplace(m_layer.name, m_raws.size());
+        if (!added) {
+            // A name already used by entities before the table (rare): the record tells more.
+            RawLayer& known = m_raws[found->second];
+            if (known.record == kNoDxfRecord) {
+                std::string name = known.name;
+                known = m_layer;
+                known.name = std::move(name);
+            }
+            return;  // a second record of the same name: the first one counts
+        }
+        m_raws.push_back(m_layer);
+        m_lastLayerName = {};
+    }
+
+    void Push(const EntityData& entity) {
+        m_result.content.entities.push_back(entity);
+        m_s.entityRecord.push_back(
+            static_cast<std::uint32_t>(m_polyOpen ? m_polyRecord : RecordIndex()));
+        const std::uint32_t own = m_polyOpen ? m_polyColour : OwnColourOf(m_e);
+        if (own != 0) {
+            m_s.entityColour.resize(m_s.entityRecord.size(), 0);
+            m_s.entityColour.back() = own;
+        }
+    }
+
+    void AddLine(Vec2 start, Vec2 end, std::int32_t layer) {
+        Push(MakeLine(start, end, layer));
+        ++m_result.report.lines;
+    }
+
+    // An arc about centre from angle1 to angle2 (degrees, counter-clockwise in its own plane).
+    void AddArc(Vec2 centre, double radius, double angle1, double angle2, bool mirror,
+                const char* type, std::int32_t layer) {
+        CheckPoint(centre, type);
+        CheckRadius(radius, type);
+        if (mirror) {
+            centre.x = -centre.x;
+            const double a1 = 180.0 - angle2;
+            angle2 = 180.0 - angle1;
+            angle1 = a1;
+        }
+        const double from = std::fmod(angle1, 360.0) * kDegree;
+        const double to = std::fmod(angle2, 360.0) * kDegree;
+        // Start and end angles the same (up to the digits a file keeps) make a full circle.
+        double sweep = std::fmod(angle2 - angle1, 360.0);
+        if (sweep < 0.0) sweep += 360.0;
+        const bool full = sweep < kFullCircleSlack || sweep > 360.0 - kFullCircleSlack;
+        const Vec2 start = centre + radius * Vec2{std::cos(from), std::sin(from)};
+        const Vec2 end = full ? start : centre + radius * Vec2{std::cos(to), std::sin(to)};
+        EntityData arc = MakeArc(centre, start, end, layer);
+        arc.radius = radius;
+        Push(arc);
+        ++m_result.report.arcs;
+    }
+
+    void AddBulge(Vec2 a, Vec2 b, double bulge, std::int32_t layer) {
+        if (a == b) return;
+        if (std::abs(bulge) < kMinBulge) {
+            AddLine(a, b, layer);
+            return;
+        }
+        const double theta = 4.0 * std::atan(bulge);  // signed sweep, |theta| < 2 pi
+        const Vec2 chord = b - a;
+        const double d = Length(chord);
+        const Vec2 left{-chord.y / d, chord.x / d};
+        const Vec2 centre = 0.5 * (a + b) + left * (0.5 * d / std::tan(0.5 * theta));
+        const double radius = 0.5 * d / std::abs(std::sin(0.5 * theta));
+        if (!IsFinite(centre)) CheckRadius(std::numeric_limits<double>::infinity(), m_polyType);
+        CheckPoint(centre, m_polyType);
+        CheckRadius(radius, m_polyType);
+        EntityData arc = theta > 0.0 ? MakeArc(centre, a, b, layer) : MakeArc(centre, b, a, layer);
+        arc.radius = radius;
+        Push(arc);
+        ++m_result.report.arcs;
+    }
+
+    void FlushPolyline() {
+        if (!m_polyOpen) return;
+        const std::size_t n = m_vertices.size();
+        for (std::size_t i = 0; i + 1 < n; ++i) {
+            AddBulge(m_vertices[i].point, m_vertices[i + 1].point, m_vertices[i].bulge,
+                     m_polyLayer);
+        }
+        if (m_polyClosed && n >= 2) {
+            AddBulge(m_vertices[n - 1].point, m_vertices[0].point, m_vertices[n - 1].bulge,
+                     m_polyLayer);
+        }
+        ++m_taken[m_polyType];
+        m_polyOpen = false;
+    }
+
+    // The code page, the layers and their numbers, the scale and the report, once every tag
+    // was read.
+    void Finish() {
+        m_s.handles = m_s.Modern() || m_handling;
+        m_s.nextHandle = std::max(m_handSeed, m_maxHandle + 1);
+        if (!m_s.Utf8()) {
+            if (!m_codePage.empty()) {
+                m_s.codePage = m_codePage;
+            } else if (m_reader.SawNonAscii()) {
+                // UTF-8 first: Shift-JIS text is almost never valid UTF-8, while UTF-8 Japanese
+                // often passes as Shift-JIS byte pairs.
+                m_s.codePage = m_reader.AllUtf8()       ? "UTF-8"
+                               : m_reader.AllShiftJis() ? "ANSI_932"
+                                                        : "ANSI_1252";
+                m_s.codePageGuessed = true;
+                m_result.report.guessedCodePage = m_s.codePage;
+            }
+        }
+        BuildUnderlay();
+        BuildLayers();
+        const auto scale = m_exactScale ? *m_exactScale : ScaleFromFactor(m_dimScale);
+        m_s.scaleNumerator = m_result.content.scaleNumerator = scale.first;
+        m_s.scaleDenominator = m_result.content.scaleDenominator = scale.second;
+        m_s.scaleStored = m_exactScale.has_value() || scale != std::pair{1, 1};
+
+        m_s.entityPrint.reserve(m_result.content.entities.size());
+        for (const EntityData& entity : m_result.content.entities) {
+            m_s.entityPrint.push_back(EntityPrint(entity));
+        }
+        DxfOpenReport& report = m_result.report;
+        report.version = m_s.version;
+        for (const auto& [type, count] : m_counts) {
+            const auto taken = m_taken.find(type);
+            const std::size_t used = taken == m_taken.end() ? 0 : taken->second;
+            if (count > used) {
+                report.skippedKinds[type] = count - used;
+                report.skipped += count - used;
+            }
+        }
+    }
+
+    // Board layers from the raw names: names that decode to the same text (DXF compares them
+    // without case) are one layer; numbers come from Pelimator's extended data, then from
+    // names that are plain numbers, then the next free numbers in table order.
+    void BuildLayers() {
+        std::vector<std::size_t> boardOf(m_raws.size());
+        std::vector<std::size_t> firstRaw;  // per board layer
+        std::unordered_map<std::string, std::size_t> byKey;
+        std::vector<std::string> names;
+        for (std::size_t i = 0; i < m_raws.size(); ++i) {
+            std::string name = DecodeDxfString(m_raws[i].name, m_s.version, m_s.codePage);
+            const auto [found, added] = byKey.emplace(LayerKey(name), firstRaw.size());
+            if (added) {
+                firstRaw.push_back(i);
+                names.push_back(std::move(name));
+            }
+            boardOf[i] = found->second;
+        }
+        std::vector<std::optional<std::int32_t>> numbers(firstRaw.size());
+        std::set<std::int32_t> used;
+        for (std::size_t b = 0; b < firstRaw.size(); ++b) {
+            const RawLayer& raw = m_raws[firstRaw[b]];
+            if (raw.number && used.insert(*raw.number).second) numbers[b] = raw.number;
+        }
+        for (std::size_t b = 0; b < firstRaw.size(); ++b) {
+            if (numbers[b]) continue;
+            const auto plain = PlainNumber(names[b]);
+            if (plain && used.insert(*plain).second) numbers[b] = plain;
+        }
+        used.insert(0);  // "0" is always layer 0, even when the file has no such layer
+        std::int32_t next = *used.rbegin();
+        bool hasZero = false;
+        for (std::size_t b = 0; b < firstRaw.size(); ++b) {
+            if (!numbers[b]) {
+                do {
+                    next = next == std::numeric_limits<std::int32_t>::max() ? 1 : next + 1;
+                } while (used.contains(next));
+                used.insert(next);
+                numbers[b] = next;
+            }
+            hasZero = hasZero || *numbers[b] == 0;
+        }
+        if (!hasZero) {
+            DxfLayerEntry zero{LayerData{0, "0", {}, true}, "0", kNoDxfRecord, false};
+            m_s.layers.push_back(zero);
+            m_result.content.layers.push_back(zero.read);
+        }
+        for (std::size_t b = 0; b < firstRaw.size(); ++b) {
+            const RawLayer& raw = m_raws[firstRaw[b]];
+            LayerData layer;
+            layer.number = *numbers[b];
+            layer.name = raw.boardName ? DecodeDxfString(*raw.boardName, m_s.version, m_s.codePage)
+                                       : names[b];
+            layer.colour = raw.trueColour ? UnpackRgb(static_cast<std::int32_t>(*raw.trueColour))
+                                          : AciToRgb(static_cast<std::int32_t>(raw.colour));
+            layer.visible = raw.colour >= 0 && (raw.flags & 1) == 0;
+            m_s.layers.push_back({layer, raw.name, raw.record, raw.ours});
+            m_result.content.layers.push_back(layer);
+        }
+        for (EntityData& entity : m_result.content.entities) {
+            entity.layer = *numbers[boardOf[static_cast<std::size_t>(entity.layer)]];
+        }
+        if (m_result.underlay) {
+            const auto board = [&](std::int32_t raw) {
+                return *numbers[boardOf[static_cast<std::size_t>(raw)]];
+            };
+            for (UnderlayItem& item : m_result.underlay->items) item.layer = board(item.layer);
+            for (UnderlayPoint& point : m_result.underlay->snapPoints) {
+                point.layer = board(point.layer);
+            }
+        }
+    }
+
+    // What model space draws besides lines and arcs, from the records noted while reading.
+    void BuildUnderlay() {
+        m_result.report.paperSpace = m_underlay.paperEntities;
+        if (m_underlay.entities.empty() && m_underlay.blocksLast == 0) return;
+        const std::function<std::int32_t(std::string_view)> layerOf =
+            [this](std::string_view name) { return LayerOf(name); };
+        auto underlay = std::make_shared<Underlay>(
+            BuildDxfUnderlay(m_s, m_underlay, layerOf, &m_result.report.beneathKinds));
+        m_result.report.paperSpace = m_result.report.paperSpace || underlay->paperSpace;
+        if (!underlay->Empty()) m_result.underlay = std::move(underlay);
+    }
+
+    DxfSource& m_s;
+    DxfReadResult& m_result;
+    DxfTagReader m_reader;
+    DxfTag m_tag;
+
+    Section m_section = Section::None;
+    Kind m_kind = Kind::Other;
+    std::string_view m_type;
+    int m_handleCode = 5;
+    std::size_t m_sectionBegin = 0;
+    std::uint64_t m_maxHandle = 0;
+
+    std::string_view m_variable;
+    std::string m_codePage;
+    std::uint64_t m_handSeed = 0;
+    bool m_handling = false;
+    double m_dimScale = 1.0;
+    std::string_view m_propertyTag;
+    std::optional<std::pair<std::int32_t, std::int32_t>> m_exactScale;
+
+    std::string_view m_tableName;
+    DxfTablePlace* m_table = nullptr;
+    std::string_view m_blockHandle;
+    RawLayer m_layer;
+    std::vector<RawLayer> m_raws;
+    std::unordered_map<std::string, std::size_t> m_rawIndex;
+    std::string_view m_lastLayerName;
+    std::int32_t m_lastLayer = 0;
+
+    EntityFields m_e;
+    bool m_countCheck = false;
+    std::map<std::string, std::size_t> m_counts;
+    std::map<std::string, std::size_t> m_taken;
+
+    DxfUnderlayRecords m_underlay;
+
+    bool m_polyOpen = false;
+    bool m_polyClosed = false;
+    bool m_polyMirror = false;
+    const char* m_polyType = "POLYLINE";
+    std::size_t m_polyRecord = 0;
+    std::int32_t m_polyLayer = 0;
+    std::uint32_t m_polyColour = 0;  // the polyline's own colour, for its segments
+    std::vector<PolyVertex> m_vertices;
+};
+
+}  // namespace
+
+std::uint64_t EntityPrint(const EntityData& e) noexcept {
+    std::uint64_t hash = 1469598103934665603ULL;
+    const auto mix = [&hash](std::uint64_t value) {
+        hash ^= value;
+        hash *= 1099511628211ULL;
+        hash ^= hash >> 29U;
+    };
+    const auto bits = [](double value) {
+        std::uint64_t b = 0;
+        std::memcpy(&b, &value, sizeof b);
+        return b;
+    };
+    mix(static_cast<std::uint64_t>(e.kind) | (e.visible ? 2U : 0U));
+    mix(static_cast<std::uint32_t>(e.layer));
+    mix((static_cast<std::uint64_t>(static_cast<std::uint32_t>(e.style)) << 32U) |
+        static_cast<std::uint32_t>(e.subStyle));
+    for (const double v :
+         {e.start.x, e.start.y, e.end.x, e.end.y, e.center.x, e.center.y, e.radius}) {
+        mix(bits(v));
+    }
+    return hash;
+}
+
+std::string DxfOpenReport::Summary() const {
+    std::string text =
+        "線 " + std::to_string(lines) + " 本、円弧 " + std::to_string(arcs) + " 本を読み込みました";
+    std::size_t beneath = 0;
+    std::string unshownKinds;
+    std::size_t unshown = 0;
+    for (const auto& [kind, count] : skippedKinds) {
+        const auto drawn = beneathKinds.find(kind);
+        const std::size_t shown = drawn == beneathKinds.end() ? 0 : std::min(drawn->second, count);
+        beneath += shown;
+        if (count > shown) {
+            unshown += count - shown;
+            unshownKinds += " " + kind + " " + std::to_string(count - shown);
+        }
+    }
+    if (unshown > 0) {
+        text += " (表示しない図形 " + std::to_string(unshown) + " 個:" + unshownKinds +
+                "。保存時はそのまま残します)";
+    }
+    if (beneath > 0) {
+        text += "。文字やブロックなど " + std::to_string(beneath) + " 個は線の下に表示します";
+    }
+    if (paperSpace) text += "。ペーパー空間のレイアウトは表示しません (保存時はそのまま残します)";
+    if (guessedCodePage == "ANSI_932") {
+        text += "。文字コードの指定がないので Shift-JIS として読みました";
+    } else if (!guessedCodePage.empty()) {
+        text += "。文字コードの指定がないので " + guessedCodePage + " として読みました";
+    }
+    return text;
+}
+
+DxfReadResult ReadDxfBytes(std::string bytes, const std::string& fileName) {
+    DxfReadResult result;
+    auto source = std::make_shared<DxfSource>();
+    source->fileName = fileName;
+    source->bytes = std::move(bytes);
+    source->layout = DetectLayout(source->bytes);
+    if (source->bytes.size() >= kMaxFileBytes) {
+        throw FileError("図面ファイル「" + fileName + "」を開けません: ファイルが大きすぎます");
+    }
+    try {
+        Parser(*source, result).Run();
+    } catch (const std::bad_alloc&) {
+        throw FileError("図面ファイル「" + fileName + "」を開けません: メモリが足りません");
+    }
+    result.source = std::move(source);
+    return result;
+}
+
+DxfReadResult ReadDxfText(std::string_view text, const std::string& fileName) {
+    return ReadDxfBytes(std::string(text), fileName);
+}
+
+DxfReadResult ReadDxfFile(const std::string& path) {
+    return ReadDxfBytes(ReadWholeFile(path, kMaxFileBytes - 1), FileNameOf(path));
+}
+
+}  // namespace pelimator::board

@@ -1,0 +1,105 @@
+// What is kept of an opened DXF file so that a save writes it back with nothing lost: its bytes,
+// where each record starts, and the few places a save patches or adds to.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "board/dxf/dxf_tags.h"
+#include "board/model/document.h"
+#include "board/model/entity.h"
+#include "board/model/layers.h"
+
+namespace pelimator::board {
+
+inline constexpr std::size_t kNoDxfRecord = std::numeric_limits<std::size_t>::max();
+
+// A tag of the file, by its byte range; absent when not found.
+struct DxfPlace {
+    bool found = false;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+
+// A table of the TABLES section: its head's handle and count, and where new entries go.
+struct DxfTablePlace {
+    bool found = false;
+    std::string handle;  // the head's handle (R13 on)
+    DxfPlace count;      // the head's group 70
+    std::int64_t countValue = 0;
+    std::size_t endTab = 0;  // offset of its ENDTAB record
+};
+
+// A board layer as the file gave it.
+struct DxfLayerEntry {
+    LayerData read;                     // number, name, colour and visibility as read
+    std::string rawName;                // the DXF name as written (trimmed)
+    std::size_t record = kNoDxfRecord;  // its LAYER record; none for a name only entities use
+    bool hasOurData = false;            // it carries Pelimator's extended data
+};
+
+class DxfSource final : public DocumentSource {
+public:
+    std::string fileName;
+    std::string bytes;  // the whole file as read
+    DxfLayout layout;
+    std::string version = "AC1009";  // $ACADVER
+    // Before AC1021: the code page text is in ("ANSI_932"); codePageGuessed when the header had
+    // none and it was taken from the bytes.
+    std::string codePage = "ANSI_1252";
+    bool codePageGuessed = false;
+    bool handles = false;          // records carry handles (R13 on, or R12 with $HANDLING 1)
+    std::uint64_t nextHandle = 1;  // above $HANDSEED and every handle in the file
+    // Start offset of every record (files are at most 2 GiB), then the offset past "0 EOF".
+    std::vector<std::uint32_t> records;
+
+    DxfPlace header;    // begin: the HEADER section's start; end: its ENDSEC record
+    DxfPlace handSeed;  // the tags holding $HANDSEED, $DIMSCALE and the scale property
+    DxfPlace dimScale;
+    DxfPlace scaleProperty;
+    std::int32_t scaleNumerator = 1;  // the scale as read
+    std::int32_t scaleDenominator = 1;
+    bool scaleStored = false;  // the file had the board's scale property or a scale not 1:1
+
+    DxfPlace tables;  // the TABLES section: begin of its SECTION record, end: its ENDSEC record
+    DxfTablePlace layerTable;
+    DxfTablePlace appidTable;
+    bool hasOurAppid = false;
+    std::string modelSpaceHandle;  // the *Model_Space BLOCK_RECORD
+    std::string continuous;        // the linetype "Continuous" as the file spells it, if any
+    std::vector<DxfLayerEntry> layers;
+
+    DxfPlace entities;                          // the ENTITIES section, as tables
+    std::size_t tablesInsert = kNoDxfRecord;    // where a missing TABLES section would go
+    std::size_t entitiesInsert = kNoDxfRecord;  // where a missing ENTITIES section would go
+
+    // For each entity the board took from the file: the record it came from (a polyline's
+    // segments share one), and a fingerprint of it as read (a save notices edits).
+    std::vector<std::uint32_t> entityRecord;
+    std::vector<std::uint64_t> entityPrint;
+    // The entities' own colours (see DocumentSource::OwnColours); as long as the last entity
+    // that has one.
+    std::vector<std::uint32_t> entityColour;
+
+    [[nodiscard]] std::optional<std::size_t> RecordOf(std::size_t entity) const override {
+        if (entity >= entityRecord.size()) return std::nullopt;
+        return entityRecord[entity];
+    }
+
+    [[nodiscard]] std::span<const std::uint32_t> OwnColours() const override {
+        return entityColour;
+    }
+
+    // Whether text in this file is UTF-8 (AC1021 on).
+    [[nodiscard]] bool Utf8() const { return version >= "AC1021"; }
+    // Whether records carry subclass markers and owners (R13 on).
+    [[nodiscard]] bool Modern() const { return version > "AC1009"; }
+};
+
+// A fingerprint of everything an entity holds.
+[[nodiscard]] std::uint64_t EntityPrint(const EntityData& entity) noexcept;
+
+}  // namespace pelimator::board

@@ -1,0 +1,650 @@
+// Saving a drawing over the DXF file it came from: every record written back as its very bytes,
+// changed layers and header values patched, new layers and entities added with fresh handles in
+// the file's version, form and code page.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <numbers>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "base/errors.h"
+#include "base/file.h"
+#include "board/dxf/dxf_colour.h"
+#include "board/dxf/dxf_file.h"
+#include "board/dxf/dxf_names.h"
+
+namespace pelimator::board {
+
+namespace {
+
+constexpr double kRadiansToDegrees = 180.0 / std::numbers::pi;
+constexpr std::size_t kChunk = std::size_t{1} << 20U;
+
+// Bytes that replace [begin, end) of the file (an insertion when both are equal). The new
+// entities are written where `entities` is set, straight into the file.
+struct Patch {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::string bytes;
+    bool entities = false;
+};
+
+struct LayerPlan {
+    LayerData data;
+    const DxfLayerEntry* entry = nullptr;  // null for a layer new to the file
+    std::string dxfName;                   // as written in the file
+    bool newRecord = false;                // a LAYER record to add
+    bool rewrite = false;                  // its record re-emitted with the changes
+    std::uint64_t handle = 0;
+};
+
+std::string Label(const LayerData& layer) { return "レイヤ「" + layer.name + "」"; }
+
+bool InRange(Vec2 p) {
+    return IsFinite(p) && std::abs(p.x) <= kDxfMaxCoordinate && std::abs(p.y) <= kDxfMaxCoordinate;
+}
+
+class Saver {
+public:
+    Saver(const DxfSource& source, const DrawingState& state) : m_s(source), m_state(state) {
+        PlanLayers();
+        CheckLoadedEntities();
+    }
+
+    [[nodiscard]] const std::vector<std::string>& Losses() const noexcept { return m_losses; }
+
+    void Prepare(const std::string& failure) {
+        if (m_state.scaleNumerator <= 0 || m_state.scaleDenominator <= 0) {
+            throw FileError(failure + "縮尺が正しくありません");
+        }
+        for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) CheckEntity(i, failure);
+        BuildPatches();
+    }
+
+    std::string Bytes() {
+        Prepare("保存できません: ");
+        char* data = nullptr;
+        std::size_t size = 0;
+        std::FILE* file = ::open_memstream(&data, &size);
+        if (file == nullptr) throw std::bad_alloc();
+        Emit(file);
+        std::fclose(file);
+        std::string bytes(data, size);
+        std::free(data);  // NOLINT(cppcoreguidelines-no-malloc): open_memstream's buffer
+        return bytes;
+    }
+
+    void Write(const std::string& path) {
+        const std::string failure = "ファイル「" + FileNameOf(path) + "」を保存できません: ";
+        Prepare(failure);
+        WriteFileAtomically(path, [&](const std::string& tempPath) {
+            std::FILE* file = std::fopen(tempPath.c_str(), "wb");
+            if (file == nullptr) throw FileError(failure + "書き込み用に開けません");
+            const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
+            std::setvbuf(file, nullptr, _IOFBF, kChunk);
+            Emit(file);
+            const bool failed = std::fflush(file) != 0 || std::ferror(file) != 0;
+            if (failed) {
+                throw FileError(failure +
+                                "書き込みが途中で失敗しました (ディスクの空きを確かめて下さい)");
+            }
+        });
+    }
+
+private:
+    [[nodiscard]] std::size_t Loaded() const noexcept {
+        return std::min(m_s.entityRecord.size(), m_state.entities.size());
+    }
+    [[nodiscard]] std::string Encode(std::string_view text) const {
+        return EncodeDxfString(text, m_s.version, m_s.codePage);
+    }
+    [[nodiscard]] std::string Decode(std::string_view raw) const {
+        return DecodeDxfString(raw, m_s.version, m_s.codePage);
+    }
+
+    // Which layers need a record written or re-emitted, and their DXF names.
+    void PlanLayers() {
+        std::unordered_map<std::int32_t, const DxfLayerEntry*> entries;
+        std::unordered_set<std::string> takenKeys;
+        for (const DxfLayerEntry& entry : m_s.layers) {
+            entries.emplace(entry.read.number, &entry);
+            takenKeys.insert(LayerKey(entry.rawName));
+            takenKeys.insert(LayerKey(Decode(entry.rawName)));
+        }
+        std::unordered_set<std::int32_t> planned;
+        for (const LayerData& layer : m_state.layers) {
+            if (!planned.insert(layer.number).second) continue;
+            LayerPlan plan;
+            plan.data = layer;
+            if (const auto found = entries.find(layer.number); found != entries.end()) {
+                plan.entry = found->second;
+                plan.dxfName = plan.entry->rawName;
+                const bool changed = !(layer == plan.entry->read);
+                plan.rewrite = changed && plan.entry->record != kNoDxfRecord;
+                plan.newRecord = changed && plan.entry->record == kNoDxfRecord;
+            } else {
+                plan.newRecord = true;
+            }
+            m_layers.push_back(std::move(plan));
+        }
+        for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
+            const std::int32_t number = m_state.entities[i].layer;
+            if (planned.insert(number).second) {
+                if (const auto found = entries.find(number); found != entries.end()) {
+                    LayerPlan plan;
+                    plan.data = found->second->read;
+                    plan.entry = found->second;
+                    plan.dxfName = found->second->rawName;
+                    m_layers.push_back(std::move(plan));
+                } else {
+                    LayerPlan plan;
+                    plan.data = LayerData{number, std::to_string(number), {}, true};
+                    plan.newRecord = true;
+                    m_layers.push_back(std::move(plan));
+                }
+            }
+        }
+        for (LayerPlan& plan : m_layers) {
+            if (plan.entry != nullptr) continue;
+            std::string name = SanitizeLayerName(plan.data.name);
+            if (name.empty()) name = std::to_string(plan.data.number);
+            if (takenKeys.contains(LayerKey(name))) {
+                const std::string base = name + "_" + std::to_string(plan.data.number);
+                name = base;
+                for (int i = 2; takenKeys.contains(LayerKey(name)); ++i) {
+                    name = base + "_" + std::to_string(i);
+                }
+            }
+            takenKeys.insert(LayerKey(name));
+            plan.dxfName = Encode(name);
+        }
+        for (const LayerPlan& plan : m_layers) {
+            if (plan.newRecord || plan.rewrite) NoteColourLoss(plan.data);
+            if ((plan.newRecord || plan.rewrite) &&
+                WithoutControls(plan.data.name) != plan.data.name) {
+                m_losses.push_back(Label(plan.data) +
+                                   "の名前の制御文字 (改行など) は「_」になります");
+            }
+            m_index.emplace(plan.data.number, static_cast<std::size_t>(&plan - m_layers.data()));
+        }
+        for (const DxfLayerEntry& entry : m_s.layers) {
+            if (entry.record != kNoDxfRecord && !planned.contains(entry.read.number)) {
+                m_losses.push_back(Label(entry.read) +
+                                   "の削除は保存されません (ファイルにはそのまま残ります)");
+            }
+        }
+    }
+
+    [[nodiscard]] bool TrueColour() const { return m_s.version >= "AC1018"; }
+
+    void NoteColourLoss(const LayerData& layer) {
+        const std::int32_t aci = NearestAci(layer.colour);
+        if (TrueColour() || AciToRgb(aci) == layer.colour) return;
+        const Rgb c = layer.colour;
+        m_losses.push_back(Label(layer) + "の色 (" + std::to_string(c.r) + ", " +
+                           std::to_string(c.g) + ", " + std::to_string(c.b) + ") はこの版 (" +
+                           m_s.version + ") の DXF では色番号 " + std::to_string(aci) +
+                           " (近い色) になります");
+    }
+
+    void CheckLoadedEntities() {
+        const std::size_t loaded = Loaded();
+        if (m_state.entities.size() < m_s.entityRecord.size()) {
+            m_losses.push_back("読み込んだ図形のうち " +
+                               std::to_string(m_s.entityRecord.size() - loaded) +
+                               " 個が図面にありませんが、ファイルからは消えません");
+        }
+        std::size_t edited = 0;
+        for (std::size_t i = 0; i < loaded; ++i) {
+            if (EntityPrint(m_state.entities[i]) != m_s.entityPrint[i]) ++edited;
+        }
+        if (edited > 0) {
+            m_losses.push_back("読み込んだ図形 " + std::to_string(edited) +
+                               " 個への変更は保存されません (元のまま残ります)");
+        }
+        if (!m_s.Modern()) {
+            std::size_t hidden = 0;
+            for (std::size_t i = loaded; i < m_state.entities.size(); ++i) {
+                if (!m_state.entities[i].visible) ++hidden;
+            }
+            if (hidden > 0) {
+                m_losses.push_back("非表示の図形 " + std::to_string(hidden) + " 個は R12 の DXF " +
+                                   "では表示される図形になります");
+            }
+        }
+        const bool exactScale = m_state.scaleNumerator == 1 || m_state.scaleDenominator == 1;
+        if (ScaleChanged() && !PropertyWritable() && !exactScale) {
+            m_losses.push_back("縮尺 " + std::to_string(m_state.scaleNumerator) + ":" +
+                               std::to_string(m_state.scaleDenominator) + " はこの版 (" +
+                               m_s.version + ") の DXF では $DIMSCALE の倍率としてだけ残ります");
+        }
+    }
+
+    [[nodiscard]] bool ScaleChanged() const {
+        return m_state.scaleNumerator != m_s.scaleNumerator ||
+               m_state.scaleDenominator != m_s.scaleDenominator;
+    }
+    [[nodiscard]] bool PropertyWritable() const { return m_s.version >= "AC1018"; }
+
+    void CheckEntity(std::size_t index, const std::string& failure) const {
+        const EntityData& entity = m_state.entities[index];
+        bool good = InRange(entity.start) && InRange(entity.end);
+        if (entity.kind == EntityKind::Arc) {
+            good =
+                InRange(entity.center) && entity.radius > 0.0 && entity.radius <= kDxfMaxCoordinate;
+        }
+        if (!good) {
+            throw FileError(failure + std::to_string(index + 1) +
+                            " 番目の図形の座標が扱える範囲を超えています");
+        }
+    }
+
+    [[nodiscard]] std::uint64_t NewHandle() { return m_s.handles ? m_next++ : 0; }
+
+    void Head(DxfEmitter& out, const char* type, std::uint64_t handle, const std::string& owner,
+              std::initializer_list<const char*> subclasses) const {
+        out.Text(0, type);
+        if (m_s.handles) out.Handle(5, handle);
+        if (!m_s.Modern()) return;
+        out.Text(330, owner.empty() ? std::string("0") : owner);
+        for (const char* subclass : subclasses) out.Text(100, subclass);
+    }
+
+    // Pelimator's extended data of a layer: its number, and its board name when the DXF name
+    // does not give it.
+    void OurData(DxfEmitter& out, const LayerPlan& plan) const {
+        out.Text(1001, kDxfAppName);
+        if (Decode(plan.dxfName) != plan.data.name) {
+            out.Text(1000, Encode(WithoutControls(plan.data.name)));
+        }
+        out.Integer(1071, plan.data.number);
+    }
+
+    // A value must stay on its line: control characters become '_'.
+    [[nodiscard]] static std::string WithoutControls(std::string text) {
+        for (char& c : text) {
+            if (static_cast<unsigned char>(c) < 0x20U) c = '_';
+        }
+        return text;
+    }
+
+    [[nodiscard]] bool NeedsOurData(const LayerPlan& plan) const {
+        return plan.newRecord || plan.entry->hasOurData || Decode(plan.dxfName) != plan.data.name;
+    }
+
+    // Colour number (negative when hidden) and true colour (0 when the number says it all).
+    [[nodiscard]] std::pair<std::int64_t, std::int64_t> Colour(const LayerPlan& plan,
+                                                               std::int64_t oldAci) const {
+        std::int64_t aci = std::abs(oldAci);
+        if (aci < 1 || aci > 255 || AciToRgb(static_cast<std::int32_t>(aci)) != plan.data.colour) {
+            aci = NearestAci(plan.data.colour);
+        }
+        const bool exact = AciToRgb(static_cast<std::int32_t>(aci)) == plan.data.colour;
+        const std::int64_t rgb = exact || !TrueColour() ? -1 : PackRgb(plan.data.colour);
+        return {plan.data.visible ? aci : -aci, rgb};
+    }
+
+    std::string NewLayerRecord(const LayerPlan& plan) {
+        DxfEmitter out(m_s.layout);
+        Head(out, "LAYER", plan.handle, m_layerTableHandle,
+             {"AcDbSymbolTableRecord", "AcDbLayerTableRecord"});
+        out.Text(2, plan.dxfName);
+        out.Integer(70, 0);
+        const auto [aci, rgb] = Colour(plan, 7);
+        out.Integer(62, aci);
+        if (rgb >= 0) out.Integer(420, rgb);
+        if (!m_s.continuous.empty()) out.Text(6, m_s.continuous);
+        OurData(out, plan);
+        return std::move(out.Out());
+    }
+
+    // The layer's record with name, colour, visibility and Pelimator's data changed, every
+    // other group kept in its place.
+    std::string RewrittenLayer(const LayerPlan& plan) const {
+        const std::size_t record = plan.entry->record;
+        const std::size_t begin = m_s.records[record];
+        const std::size_t end = m_s.records[record + 1];
+        const std::string_view bytes = m_s.bytes;
+        DxfTagReader reader(bytes.substr(0, end), m_s.layout, m_s.fileName);
+        reader.Seek(begin, 1);
+        std::vector<DxfTag> tags;
+        for (DxfTag tag; reader.Next(tag);) tags.push_back(tag);
+        std::int64_t oldAci = 7;
+        bool has70 = false;
+        for (const DxfTag& tag : tags) {
+            if (tag.code == 62) oldAci = tag.integer;
+            has70 = has70 || tag.code == 70;
+        }
+        const auto colour = Colour(plan, oldAci);
+        const std::int64_t aci = colour.first;
+        const std::int64_t rgb = colour.second;
+        const bool ourData = NeedsOurData(plan);
+        DxfEmitter out(m_s.layout);
+        bool wrote62 = false;
+        bool wrote420 = false;
+        bool wroteOurs = false;
+        bool inOurs = false;
+        const auto colourAfter = [&] {
+            if (!wrote62) out.Integer(62, aci);
+            if (rgb >= 0 && !wrote420) out.Integer(420, rgb);
+            wrote62 = wrote420 = true;
+        };
+        for (const DxfTag& tag : tags) {
+            if (tag.code == 1001) {
+                inOurs = TrimDxf(tag.value) == kDxfAppName;
+                if (inOurs && ourData && !wroteOurs) {
+                    OurData(out, plan);
+                    wroteOurs = true;
+                }
+            }
+            if (inOurs) continue;
+            if (tag.code >= 1000 && !wrote62) colourAfter();
+            switch (tag.code) {
+                case 70: {
+                    // Shown again: no longer frozen.
+                    const std::int64_t flags = plan.data.visible ? (tag.integer & ~1) : tag.integer;
+                    if (flags == tag.integer) {
+                        out.Raw(bytes.substr(tag.begin, tag.end - tag.begin));
+                    } else {
+                        out.Integer(70, flags);
+                    }
+                    colourAfter();
+                    break;
+                }
+                case 62:
+                    if (!wrote62) out.Integer(62, aci);
+                    wrote62 = true;
+                    break;
+                case 420:
+                    if (rgb >= 0 && !wrote420) out.Integer(420, rgb);
+                    wrote420 = true;
+                    break;
+                default:
+                    out.Raw(bytes.substr(tag.begin, tag.end - tag.begin));
+                    if (tag.code == 2 && !has70) colourAfter();
+                    break;
+            }
+        }
+        if (!wrote62) colourAfter();
+        if (ourData && !wroteOurs) OurData(out, plan);
+        return std::move(out.Out());
+    }
+
+    std::string TableHead(const char* name, std::uint64_t handle, std::size_t count) const {
+        DxfEmitter out(m_s.layout);
+        out.Text(0, "TABLE");
+        out.Text(2, name);
+        if (m_s.Modern()) {
+            out.Handle(5, handle);
+            out.Text(330, "0");
+            out.Text(100, "AcDbSymbolTable");
+        }
+        out.Integer(70, static_cast<std::int64_t>(count));
+        return std::move(out.Out());
+    }
+
+    std::string Wrapped(std::string_view head, std::string_view body, const char* end) const {
+        DxfEmitter out(m_s.layout);
+        out.Raw(head);
+        out.Raw(body);
+        out.Text(0, end);
+        return std::move(out.Out());
+    }
+
+    std::string SectionStart(const char* name) const {
+        DxfEmitter out(m_s.layout);
+        out.Text(0, "SECTION");
+        out.Text(2, name);
+        return std::move(out.Out());
+    }
+
+    void PatchCount(const DxfTablePlace& table, std::size_t added) {
+        if (added == 0 || !table.count.found) return;
+        DxfEmitter out(m_s.layout);
+        out.Integer(70, table.countValue + static_cast<std::int64_t>(added));
+        m_patches.push_back({table.count.begin, table.count.end, std::move(out.Out())});
+    }
+
+    // Records added to a table; the table (and the TABLES section) made when the file has none.
+    void AddToTable(const DxfTablePlace& table, const char* name, std::uint64_t headHandle,
+                    std::string records, std::size_t count, std::string& newTables) {
+        if (count == 0) return;
+        if (table.found) {
+            m_patches.push_back({table.endTab, table.endTab, std::move(records)});
+            PatchCount(table, count);
+            return;
+        }
+        std::string whole = Wrapped(TableHead(name, headHandle, count), records, "ENDTAB");
+        if (m_s.tables.found) {
+            m_patches.push_back({m_s.tables.end, m_s.tables.end, std::move(whole)});
+        } else {
+            newTables += whole;
+        }
+    }
+
+    void BuildPatches() {
+        m_next = m_s.nextHandle;
+        const bool layerTableMissing = !m_s.layerTable.found;
+        const std::uint64_t layerHead = layerTableMissing ? NewHandle() : 0;
+        m_layerTableHandle = layerTableMissing ? HandleText(layerHead) : m_s.layerTable.handle;
+        std::string layerRecords;
+        std::size_t newLayers = 0;
+        bool ourData = false;
+        for (LayerPlan& plan : m_layers) {
+            if (plan.rewrite) {
+                const std::size_t record = plan.entry->record;
+                m_patches.push_back(
+                    {m_s.records[record], m_s.records[record + 1], RewrittenLayer(plan)});
+                ourData = ourData || NeedsOurData(plan);
+            } else if (plan.newRecord) {
+                plan.handle = NewHandle();
+                layerRecords += NewLayerRecord(plan);
+                ++newLayers;
+                ourData = true;
+            }
+        }
+        std::string newTables;
+        AddToTable(m_s.layerTable, "LAYER", layerHead, std::move(layerRecords), newLayers,
+                   newTables);
+        if (ourData && !m_s.hasOurAppid) {
+            const std::uint64_t appidHead = m_s.appidTable.found ? 0 : NewHandle();
+            DxfEmitter out(m_s.layout);
+            Head(out, "APPID", NewHandle(),
+                 m_s.appidTable.found ? m_s.appidTable.handle : HandleText(appidHead),
+                 {"AcDbSymbolTableRecord", "AcDbRegAppTableRecord"});
+            out.Text(2, kDxfAppName);
+            out.Integer(70, 0);
+            AddToTable(m_s.appidTable, "APPID", appidHead, std::move(out.Out()), 1, newTables);
+        }
+        if (!newTables.empty()) {
+            DxfEmitter end(m_s.layout);
+            end.Text(0, "ENDSEC");
+            m_patches.push_back({m_s.tablesInsert, m_s.tablesInsert,
+                                 SectionStart("TABLES") + newTables + end.Out()});
+        }
+
+        m_firstEntityHandle = m_next;
+        const std::size_t newEntities = m_state.entities.size() - Loaded();
+        if (m_s.handles) m_next += newEntities;
+        if (newEntities > 0) {
+            if (m_s.entities.found) {
+                m_patches.push_back({m_s.entities.end, m_s.entities.end, {}, true});
+            } else {
+                DxfEmitter end(m_s.layout);
+                end.Text(0, "ENDSEC");
+                m_patches.push_back(
+                    {m_s.entitiesInsert, m_s.entitiesInsert, SectionStart("ENTITIES")});
+                m_patches.push_back({m_s.entitiesInsert, m_s.entitiesInsert, {}, true});
+                m_patches.push_back({m_s.entitiesInsert, m_s.entitiesInsert, std::move(end.Out())});
+            }
+        }
+        HeaderPatches();
+        std::stable_sort(m_patches.begin(), m_patches.end(),
+                         [](const Patch& a, const Patch& b) { return a.begin < b.begin; });
+    }
+
+    [[nodiscard]] static std::string HandleText(std::uint64_t handle) {
+        DxfEmitter out(DxfLayout{});  // ASCII: "  5\n<handle>\n"
+        out.Handle(5, handle);
+        return out.Out().substr(4, out.Out().size() - 5);
+    }
+
+    void HeaderPatches() {
+        std::string added;  // variables the header lacks
+        DxfEmitter vars(m_s.layout);
+        if (m_s.handles && m_next != m_s.nextHandle) {
+            DxfEmitter seed(m_s.layout);
+            seed.Handle(5, m_next);
+            if (m_s.handSeed.found) {
+                m_patches.push_back({m_s.handSeed.begin, m_s.handSeed.end, std::move(seed.Out())});
+            } else {
+                vars.Text(9, "$HANDSEED");
+                vars.Raw(seed.Out());
+            }
+        }
+        if (ScaleChanged()) {
+            DxfEmitter factor(m_s.layout);
+            factor.Real(40, static_cast<double>(m_state.scaleDenominator) / m_state.scaleNumerator);
+            if (m_s.dimScale.found) {
+                m_patches.push_back(
+                    {m_s.dimScale.begin, m_s.dimScale.end, std::move(factor.Out())});
+            } else {
+                vars.Text(9, "$DIMSCALE");
+                vars.Raw(factor.Out());
+            }
+            const std::string exact = std::to_string(m_state.scaleNumerator) + ":" +
+                                      std::to_string(m_state.scaleDenominator);
+            if (m_s.scaleProperty.found) {
+                DxfEmitter value(m_s.layout);
+                value.Text(1, exact);
+                m_patches.push_back(
+                    {m_s.scaleProperty.begin, m_s.scaleProperty.end, std::move(value.Out())});
+            } else if (PropertyWritable()) {
+                vars.Text(9, "$CUSTOMPROPERTYTAG");
+                vars.Text(1, kDxfScaleProperty);
+                vars.Text(9, "$CUSTOMPROPERTY");
+                vars.Text(1, exact);
+            }
+        }
+        if (vars.Out().empty()) return;
+        if (m_s.header.found) {
+            m_patches.push_back({m_s.header.end, m_s.header.end, std::move(vars.Out())});
+            return;
+        }
+        DxfEmitter end(m_s.layout);
+        end.Text(0, "ENDSEC");
+        // First among insertions at the file's start: the header leads every file.
+        m_patches.insert(m_patches.begin(), {m_s.layout.begin, m_s.layout.begin,
+                                             SectionStart("HEADER") + vars.Out() + end.Out()});
+    }
+
+    void EntityRecord(DxfEmitter& out, const EntityData& entity, std::uint64_t handle,
+                      const std::string& layer) const {
+        const bool line = entity.kind == EntityKind::Line;
+        if (m_s.Modern()) {
+            Head(out, line ? "LINE" : "ARC", handle, m_s.modelSpaceHandle, {"AcDbEntity"});
+        } else {
+            Head(out, line ? "LINE" : "ARC", handle, {}, {});
+        }
+        out.Text(8, layer);
+        if (!entity.visible && m_s.Modern()) out.Integer(60, 1);
+        if (line) {
+            if (m_s.Modern()) out.Text(100, "AcDbLine");
+            out.Real(10, entity.start.x);
+            out.Real(20, entity.start.y);
+            out.Real(30, 0.0);
+            out.Real(11, entity.end.x);
+            out.Real(21, entity.end.y);
+            out.Real(31, 0.0);
+            return;
+        }
+        const ArcAngles angles = AnglesOf(entity);
+        const double from = angles.start * kRadiansToDegrees;
+        const bool full = angles.sweep >= 2.0 * std::numbers::pi;
+        const double to = full ? from + 360.0 : (angles.start + angles.sweep) * kRadiansToDegrees;
+        if (m_s.Modern()) out.Text(100, "AcDbCircle");
+        out.Real(10, entity.center.x);
+        out.Real(20, entity.center.y);
+        out.Real(30, 0.0);
+        out.Real(40, entity.radius);
+        if (m_s.Modern()) out.Text(100, "AcDbArc");
+        out.Real(50, from);
+        out.Real(51, to);
+    }
+
+    static void Put(std::FILE* file, std::string_view bytes) {
+        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
+    }
+
+    void EmitEntities(std::FILE* file) const {
+        DxfEmitter out(m_s.layout);
+        std::string cachedLayerName;
+        std::int32_t cachedLayer = 0;
+        bool cached = false;
+        std::uint64_t handle = m_firstEntityHandle;
+        for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
+            const EntityData& entity = m_state.entities[i];
+            if (!cached || entity.layer != cachedLayer) {
+                cachedLayer = entity.layer;
+                cachedLayerName = m_layers[m_index.at(entity.layer)].dxfName;
+                cached = true;
+            }
+            EntityRecord(out, entity, m_s.handles ? handle++ : 0, cachedLayerName);
+            if (out.Out().size() >= kChunk) {
+                Put(file, out.Out());
+                out.Out().clear();
+            }
+        }
+        Put(file, out.Out());
+    }
+
+    void Emit(std::FILE* file) const {
+        const std::string_view bytes = m_s.bytes;
+        std::size_t at = 0;
+        for (const Patch& patch : m_patches) {
+            Put(file, bytes.substr(at, patch.begin - at));
+            if (patch.entities) {
+                EmitEntities(file);
+            } else {
+                Put(file, patch.bytes);
+            }
+            at = patch.end;
+        }
+        Put(file, bytes.substr(at));
+    }
+
+    const DxfSource& m_s;
+    const DrawingState& m_state;
+    std::vector<LayerPlan> m_layers;
+    std::unordered_map<std::int32_t, std::size_t> m_index;  // layer number -> m_layers
+    std::vector<std::string> m_losses;
+    std::vector<Patch> m_patches;
+    std::uint64_t m_next = 1;
+    std::uint64_t m_firstEntityHandle = 1;
+    std::string m_layerTableHandle;
+};
+
+}  // namespace
+
+std::vector<std::string> DxfSaveLosses(const DxfSource& source, const DrawingState& state) {
+    return Saver(source, state).Losses();
+}
+
+std::string SavedDxfBytes(const DxfSource& source, const DrawingState& state) {
+    return Saver(source, state).Bytes();
+}
+
+void WriteDxf(const std::string& path, const DxfSource& source, const DrawingState& state) {
+    Saver(source, state).Write(path);
+}
+
+void WriteDxfFile(const std::string& path, const DrawingContent& content) {
+    const DrawingState state{content.layers, content.entities, content.scaleNumerator,
+                             content.scaleDenominator};
+    WriteDxf(path, *NewDrawingSource(), state);
+}
+
+}  // namespace pelimator::board

@@ -1,0 +1,65 @@
+// Opening and saving board documents as drawing files: DXF, and Jw_cad's JWW (told by content).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "board/dxf/dxf_file.h"
+#include "board/jww/jww_file.h"
+#include "board/model/application.h"
+#include "board/model/document.h"
+
+namespace pelimator::board {
+
+// The document's layers, shown entities and scale.
+[[nodiscard]] DrawingContent ContentOf(const BoardDocument& document);
+
+// Replaces everything the document's drawing holds with content: layers, entities (as one
+// history-free state) and scale; layer 0 becomes current and the drawing counts as unmodified.
+void LoadContent(BoardDocument& document, const DrawingContent& content);
+// The same, moving the entities in instead of copying them.
+void LoadContent(BoardDocument& document, DrawingContent&& content);
+
+struct OpenedDrawing {
+    BoardDocumentPtr document;
+    DxfOpenReport report;                    // a DXF file's
+    std::optional<JwwOpenReport> jwwReport;  // set for a JWW file
+    // What the status bar says.
+    [[nodiscard]] std::string Summary() const {
+        return jwwReport ? jwwReport->Summary() : report.Summary();
+    }
+};
+
+// Reads the drawing file at path (JWW when it starts with "JwwData.", else DXF) and, only when
+// that succeeded, adds it to application as a new active document named after the file, with its
+// path set; a JWW drawing's current layer is its write layer, its scale that layer's group's.
+// FileError leaves application as it was.
+OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path);
+
+enum class DrawingFormat : std::uint8_t { Dxf, Jww };
+// The format a save to path writes: the document's own for its own path; else by the name's
+// extension (.jww, .dxf); else the document's own (JWW for a drawing read from JWW, else DXF).
+[[nodiscard]] DrawingFormat SaveFormat(const BoardDocument& document, const std::string& path);
+
+// Writes the document to path (atomically) in SaveFormat, then records path as the document's
+// file, names the document after it and marks it saved. A drawing is written over what was kept
+// of the file it was opened from when the format is the same (nothing of it lost, its version,
+// form and code page kept); otherwise as a new drawing (DXF: AutoCAD 2007; JWW: version 700)
+// holding the layers, lines and arcs, a converted copy. FileError leaves the document and the
+// old file as they were.
+void SaveDrawing(BoardDocument& document, const std::string& path);
+
+// What SaveDrawing to path could not write, one Japanese sentence per item; empty when nothing is
+// lost. Callers ask before saving when it is not empty. Without a path: to the document's own.
+[[nodiscard]] std::vector<std::string> SaveLosses(const BoardDocument& document);
+[[nodiscard]] std::vector<std::string> SaveLosses(const BoardDocument& document,
+                                                  const std::string& path);
+
+// The record of the opened file an entity of the document came from (the same for every segment
+// of one polyline); none for an entity the board added or a new drawing.
+[[nodiscard]] std::optional<std::size_t> SourceRecordOf(const BoardDocument& document,
+                                                        std::size_t entity);
+
+}  // namespace pelimator::board

@@ -1,0 +1,284 @@
+// Painting the underlay: fills first, then lines and points, then text.
+#include "board/render/underlay_painter.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPen>
+#include <QTransform>
+#include <algorithm>
+#include <cmath>
+
+#include "board/model/layers.h"
+#include "board/model/underlay.h"
+#include "board/render/shown_colour.h"
+
+namespace pelimator::board {
+
+namespace {
+
+// Items under this many pixels across are one pixel.
+constexpr double kPixelItem = 1.5;
+// Up to this many drawn items are antialiased; more are drawn plainly for speed.
+constexpr std::size_t kMaxSmoothItems = 3'000;
+// The font glyphs are laid out in before being scaled to the text height.
+constexpr int kFontPixels = 100;
+// Dash patterns shorter than this on screen are drawn solid.
+constexpr double kMinDashPixels = 4.0;
+
+const QFont& TextFont() {
+    static const QFont font = [] {
+        QFont f(QStringLiteral("Noto Sans CJK JP"));
+        f.setPixelSize(kFontPixels);
+        f.setStyleHint(QFont::SansSerif);
+        return f;
+    }();
+    return font;
+}
+
+struct FontSizes {
+    double cap = 0.0;      // capital height in font pixels: one text height
+    double descent = 0.0;  // below the baseline, in text heights
+};
+
+const FontSizes& Sizes() {
+    static const FontSizes sizes = [] {
+        const QFontMetricsF metrics(TextFont());
+        FontSizes s;
+        s.cap = metrics.capHeight() > 0.0 ? metrics.capHeight() : 0.7 * kFontPixels;
+        s.descent = metrics.descent() / s.cap;
+        return s;
+    }();
+    return sizes;
+}
+
+// A DXF linetype's pattern as a pen's dash pattern (in pixels of a 1-pixel pen); empty for a
+// solid line (no pattern, or one too fine to see).
+QList<qreal> DashPattern(const std::vector<double>& pattern, double pixelsPerUnit) {
+    QList<qreal> dashes;
+    double total = 0.0;
+    for (const double v : pattern) {
+        const double pixels = std::abs(v) * pixelsPerUnit;
+        const bool gap = v < 0.0;
+        const bool expectGap = dashes.size() % 2 == 1;
+        if (gap != expectGap) {
+            // Two dashes or two gaps in a row merge.
+            if (dashes.isEmpty()) {
+                dashes.push_back(0.5);
+            } else {
+                dashes.back() += std::max(pixels, 0.5);
+                total += pixels;
+                continue;
+            }
+        }
+        dashes.push_back(std::max(pixels, 0.5));
+        total += pixels;
+    }
+    if (dashes.size() % 2 == 1) dashes.push_back(0.5);
+    if (total < kMinDashPixels) dashes.clear();
+    return dashes;
+}
+
+}  // namespace
+
+QColor UnderlayPainter::ColourOf(Rgb colour, const QColor& background) {
+    const std::uint32_t packed =
+        (std::uint32_t{colour.r} << 16U) | (std::uint32_t{colour.g} << 8U) | colour.b;
+    for (const auto& [key, shown] : m_colours) {
+        if (key == packed) return shown;
+    }
+    const QColor shown = ColourOnBackground(colour, background);
+    m_colours.emplace_back(packed, shown);
+    return shown;
+}
+
+void UnderlayPainter::Paint(QPainter& painter, QSize size, const BoardDocument& document,
+                            const ViewTransform& transform, const QColor& background) {
+    m_stats = {};
+    const Underlay* underlay = document.UnderlayModel().get();
+    if (underlay == nullptr || size.isEmpty()) return;
+    if (m_cachedFor != underlay) {
+        m_texts.assign(underlay->texts.size(), {});
+        m_cachedFor = underlay;
+        m_colours.clear();
+    }
+    const BoardLayers& layers = *document.LayerTable();
+    const double ppu = transform.pixelsPerUnit;
+    const double pad = 2.0 / ppu;
+    const Vec2 topLeft = transform.ToDrawing({0.0, 0.0});
+    const Vec2 bottomRight = transform.ToDrawing(
+        {static_cast<double>(size.width()), static_cast<double>(size.height())});
+    const Box area{{topLeft.x - pad, bottomRight.y - pad}, {bottomRight.x + pad, topLeft.y + pad}};
+
+    m_found.clear();
+    std::vector<std::pair<std::int32_t, bool>> shownLayers;
+    const auto layerShown = [&](std::int32_t layer) {
+        for (const auto& [number, shown] : shownLayers) {
+            if (number == layer) return shown;
+        }
+        const bool shown = layers.IsShown(layer);
+        shownLayers.emplace_back(layer, shown);
+        return shown;
+    };
+    for (auto& [colour, pixels] : m_pixels) pixels.clear();
+    const auto pixelAt = [&](const QColor& colour, Vec2 p) {
+        const Vec2 s = transform.ToScreen(p);
+        auto found = std::find_if(m_pixels.begin(), m_pixels.end(),
+                                  [&](const auto& entry) { return entry.first == colour; });
+        if (found == m_pixels.end()) {
+            m_pixels.emplace_back(colour, std::vector<QPoint>{});
+            found = m_pixels.end() - 1;
+        }
+        found->second.emplace_back(static_cast<int>(std::floor(s.x)),
+                                   static_cast<int>(std::floor(s.y)));
+        ++m_stats.pixels;
+    };
+    // Items too small to be more than a pixel become one; the others are kept for drawing.
+    underlay->QueryItems(area, [&](std::size_t i) {
+        ++m_stats.candidates;
+        const UnderlayItem& item = underlay->items[i];
+        if (!layerShown(item.layer)) return;
+        const double across =
+            std::max(item.box.max.x - item.box.min.x, item.box.max.y - item.box.min.y) * ppu;
+        if (across < kPixelItem) {
+            if (item.kind == UnderlayKind::Text &&
+                Length(underlay->texts[item.text].yAxis) * ppu < kMinTextPixels) {
+                return;
+            }
+            pixelAt(ColourOf(item.colour, background), 0.5 * (item.box.min + item.box.max));
+            return;
+        }
+        m_found.push_back(static_cast<std::uint32_t>(i));
+    });
+    std::sort(m_found.begin(), m_found.end());
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, m_found.size() <= kMaxSmoothItems);
+    const auto toScreen = [&](const UnderlayItem& item) {
+        m_screen.clear();
+        for (std::uint32_t k = item.first; k < item.first + item.count; ++k) {
+            const Vec2 s = transform.ToScreen(underlay->points[k]);
+            m_screen.emplace_back(s.x, s.y);
+        }
+    };
+    // Fills beneath the lines.
+    painter.setPen(Qt::NoPen);
+    for (const std::uint32_t i : m_found) {
+        const UnderlayItem& item = underlay->items[i];
+        if (item.kind != UnderlayKind::Fill) continue;
+        toScreen(item);
+        painter.setBrush(ColourOf(item.colour, background));
+        if (item.ringCount == 1) {
+            painter.drawPolygon(m_screen.data(), static_cast<int>(m_screen.size()));
+        } else {
+            QPainterPath path;
+            path.setFillRule(Qt::OddEvenFill);
+            std::uint32_t begin = 0;
+            for (std::uint32_t r = 0; r < item.ringCount; ++r) {
+                const std::uint32_t end = underlay->ringEnds[item.rings + r];
+                QPolygonF ring;
+                for (std::uint32_t k = begin; k < end; ++k) ring << m_screen[k];
+                path.addPolygon(ring);
+                path.closeSubpath();
+                begin = end;
+            }
+            painter.drawPath(path);
+        }
+        ++m_stats.drawn;
+    }
+    painter.setBrush(Qt::NoBrush);
+    for (const std::uint32_t i : m_found) {
+        const UnderlayItem& item = underlay->items[i];
+        if (item.kind == UnderlayKind::Fill || item.kind == UnderlayKind::Text) continue;
+        const QColor colour = ColourOf(item.colour, background);
+        toScreen(item);
+        const double width = item.width * ppu;
+        QPen pen(colour, width >= 1.5 ? width : 0.0);
+        if (width >= 1.5) {
+            pen.setCapStyle(Qt::FlatCap);
+            pen.setJoinStyle(Qt::MiterJoin);
+        }
+        if (item.dash != kNoUnderlayIndex && width < 1.5) {
+            const QList<qreal> dashes = DashPattern(underlay->dashes[item.dash], ppu);
+            if (!dashes.isEmpty()) {
+                pen.setWidthF(1.0);
+                pen.setDashPattern(dashes);
+            }
+        }
+        painter.setPen(pen);
+        if (item.kind == UnderlayKind::Point) {
+            painter.drawPoint(m_screen.front());
+        } else if (item.kind == UnderlayKind::Segments) {
+            painter.drawLines(m_screen.data(), static_cast<int>(m_screen.size() / 2));
+        } else if (item.closed) {
+            painter.drawPolygon(m_screen.data(), static_cast<int>(m_screen.size()));
+        } else {
+            painter.drawPolyline(m_screen.data(), static_cast<int>(m_screen.size()));
+        }
+        ++m_stats.drawn;
+    }
+    // Text: glyphs laid out in a kFontPixels font, mapped into each run's frame.
+    const FontSizes& sizes = Sizes();
+    const QFontMetricsF metrics(TextFont());
+    painter.setFont(TextFont());
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    for (const std::uint32_t i : m_found) {
+        const UnderlayItem& item = underlay->items[i];
+        if (item.kind != UnderlayKind::Text) continue;
+        const UnderlayText& text = underlay->texts[item.text];
+        const double pixels = Length(text.yAxis) * ppu;
+        if (pixels < kMinTextPixels) continue;
+        TextCache& cache = m_texts[item.text];
+        if (cache.advance < 0.0) {
+            cache.text =
+                QString::fromUtf8(text.utf8.data(), static_cast<qsizetype>(text.utf8.size()));
+            cache.advance = metrics.horizontalAdvance(cache.text) / sizes.cap;
+        }
+        double stretch = 1.0;
+        double x0 = -0.5 * text.hAlign * cache.advance;
+        if (text.fitWidth > 0.0 && cache.advance > 0.0) {
+            stretch = text.fitWidth / cache.advance;
+            x0 = 0.0;
+        }
+        const double base = text.vAlign == 0   ? 0.0
+                            : text.vAlign == 1 ? sizes.descent
+                            : text.vAlign == 2 ? -0.5
+                                               : -1.0;
+        // Text units (x along, y up, one text height) to the screen.
+        const Vec2 o = transform.ToScreen(text.origin);
+        const Vec2 sx{text.xAxis.x * ppu * stretch, -text.xAxis.y * ppu * stretch};
+        const Vec2 sy{text.yAxis.x * ppu, -text.yAxis.y * ppu};
+        const QColor colour = ColourOf(item.colour, background);
+        if (pixels < kGlyphPixels) {
+            // Its box, as a thin filled band where the glyphs would be.
+            const auto at = [&](double x, double y) {
+                return QPointF(o.x + x * sx.x + y * sy.x, o.y + x * sx.y + y * sy.y);
+            };
+            const std::array<QPointF, 4> box = {at(x0, base), at(x0 + cache.advance, base),
+                                                at(x0 + cache.advance, base + 1.0),
+                                                at(x0, base + 1.0)};
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor(colour.red(), colour.green(), colour.blue(), 110));
+            painter.drawPolygon(box.data(), 4);
+            painter.setBrush(Qt::NoBrush);
+            ++m_stats.boxes;
+            continue;
+        }
+        const double k = 1.0 / sizes.cap;
+        painter.setTransform(QTransform(sx.x * k, sx.y * k, -sy.x * k, -sy.y * k, o.x, o.y));
+        painter.setPen(colour);
+        painter.drawText(QPointF(x0 * sizes.cap, -base * sizes.cap), cache.text);
+        painter.resetTransform();
+        ++m_stats.texts;
+    }
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    for (const auto& [colour, pixels] : m_pixels) {
+        if (pixels.empty()) continue;
+        painter.setPen(QPen(colour, 0));
+        painter.drawPoints(pixels.data(), static_cast<int>(pixels.size()));
+    }
+    painter.restore();
+}
+
+}  // namespace pelimator::board

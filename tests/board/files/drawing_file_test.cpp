@@ -1,0 +1,140 @@
+// Documents to and from files: what opening and saving do to the board's documents.
+#include "board/files/drawing_file.h"
+
+#include <cstdint>
+#include <span>
+
+#include <gtest/gtest.h>
+
+#include "base/errors.h"
+#include "board/dxf/dxf_test_support.h"
+
+namespace pelimator::board {
+namespace {
+
+using testing::TempDir;
+
+TEST(DrawingFile, SavedDocumentOpensAsANewUnmodifiedDocumentWithoutHistory) {
+    TempDir dir;
+    const auto application = BoardApplication::Create();
+    const BoardDocumentPtr original = application->AddDocument("図面1");
+    original->LayerTable()->Put({5, "ジグザグ線", {1, 2, 3}, false});
+    original->ScaleModel()->SetNumerator(2);
+    original->ScaleModel()->SetDenominator(3);
+    original->DrawingModel()->AddEntity(MakeLine({0, 0}, {1, 2}, 5));
+    original->DrawingModel()->AddEntity(MakeLine({9, 9}, {8, 8}, 5));
+    original->DrawingModel()->Undo();  // an undone entity is not part of the drawing
+    const std::string path = dir.File("保存.dxf");
+    SaveDrawing(*original, path);
+    EXPECT_EQ(original->Path(), path);
+    EXPECT_EQ(original->Name(), "保存.dxf");
+    EXPECT_FALSE(original->DrawingModel()->IsModified());
+
+    const OpenedDrawing opened = OpenDrawing(*application, path);
+    EXPECT_EQ(application->DocumentCount(), 2U);
+    EXPECT_EQ(application->Active(), opened.document);
+    EXPECT_EQ(opened.document->Name(), "保存.dxf");
+    EXPECT_EQ(opened.document->Path(), path);
+    const DrawingContent expected = ContentOf(*original);
+    const DrawingContent actual = ContentOf(*opened.document);
+    EXPECT_EQ(actual.layers, expected.layers);
+    EXPECT_EQ(actual.entities, expected.entities);
+    EXPECT_EQ(actual.entities.size(), 1U);
+    EXPECT_EQ(actual.scaleNumerator, 2);
+    EXPECT_EQ(actual.scaleDenominator, 3);
+    EXPECT_FALSE(opened.document->DrawingModel()->IsModified());
+    EXPECT_FALSE(opened.document->DrawingModel()->CanUndo());
+    EXPECT_EQ(opened.report.lines, 1U);
+}
+
+TEST(DrawingFile, EntitiesKnowTheRecordTheyCameFrom) {
+    TempDir dir;
+    testing::WriteText(dir.File("p.dxf"),
+                       "0\nSECTION\n2\nENTITIES\n0\nLWPOLYLINE\n8\n0\n90\n3\n10\n0\n20\n0\n10\n1\n"
+                       "20\n0\n10\n1\n20\n1\n0\nLINE\n8\n0\n11\n5\n21\n5\n0\nENDSEC\n0\nEOF\n");
+    const auto application = BoardApplication::Create();
+    const BoardDocumentPtr document = OpenDrawing(*application, dir.File("p.dxf")).document;
+    document->DrawingModel()->AddEntity(MakeLine({0, 0}, {2, 2}));
+    ASSERT_EQ(document->DrawingModel()->Count(), 4U);
+    const auto first = SourceRecordOf(*document, 0);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(SourceRecordOf(*document, 1), first) << "both segments are one polyline";
+    EXPECT_EQ(SourceRecordOf(*document, 2), *first + 1);
+    EXPECT_FALSE(SourceRecordOf(*document, 3).has_value()) << "drawn in the board";
+    EXPECT_FALSE(SourceRecordOf(*application->AddDocument("新規"), 0).has_value());
+}
+
+TEST(DrawingFile, EntitiesKeepTheColourTheFileGaveThem) {
+    // By layer, an index colour, BYBLOCK (shown as colour 7, black on paper), a true colour on a
+    // polyline (both segments), a true colour beside an index colour (the true colour wins), then
+    // by layer.
+    TempDir dir;
+    testing::WriteText(dir.File("c.dxf"),
+                       "0\nSECTION\n2\nENTITIES\n"
+                       "0\nLINE\n8\n0\n11\n1\n"
+                       "0\nLINE\n8\n0\n62\n1\n11\n1\n"
+                       "0\nLINE\n8\n0\n62\n0\n11\n1\n"
+                       "0\nLWPOLYLINE\n8\n0\n420\n1193046\n90\n3\n10\n0\n20\n0\n10\n1\n"
+                       "20\n0\n10\n1\n20\n1\n"
+                       "0\nARC\n8\n0\n62\n3\n420\n255\n40\n1\n50\n0\n51\n90\n"
+                       "0\nCIRCLE\n8\n0\n62\n256\n40\n1\n"
+                       "0\nENDSEC\n0\nEOF\n");
+    const auto application = BoardApplication::Create();
+    const BoardDocumentPtr document = OpenDrawing(*application, dir.File("c.dxf")).document;
+    document->DrawingModel()->AddEntity(MakeLine({0, 0}, {2, 2}));
+    ASSERT_EQ(document->DrawingModel()->Count(), 8U);
+    const std::span<const std::uint32_t> own = document->Source()->OwnColours();
+    const auto colourOf = [&](std::size_t i) { return i < own.size() ? own[i] : 0U; };
+    const std::uint32_t expected[] = {0,
+                                      kOwnColour | 0xFF0000U,
+                                      kOwnColour,  // colour 7: the foreground, black
+                                      kOwnColour | 0x123456U,
+                                      kOwnColour | 0x123456U,
+                                      kOwnColour | 0x0000FFU,
+                                      0,
+                                      0};
+    for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(colourOf(i), expected[i]) << "entity " << i;
+}
+
+TEST(DrawingFile, FailedOpenLeavesTheApplicationAsItWas) {
+    TempDir dir;
+    const auto application = BoardApplication::Create();
+    const BoardDocumentPtr existing = application->AddDocument("今の図面");
+    testing::WriteText(dir.File("bad.dxf"),
+                       "0\nSECTION\n2\nENTITIES\n0\nARC\n40\n-1\n0\nENDSEC\n0\nEOF\n");
+    EXPECT_THROW((void)OpenDrawing(*application, dir.File("bad.dxf")), FileError);
+    EXPECT_EQ(application->DocumentCount(), 1U);
+    EXPECT_EQ(application->Active(), existing);
+}
+
+TEST(DrawingFile, FailedSaveKeepsTheDocumentsFileAndState) {
+    TempDir dir;
+    const auto application = BoardApplication::Create();
+    const BoardDocumentPtr document = application->AddDocument("図面");
+    document->DrawingModel()->AddEntity(MakeLine({0, 0}, {1, 1}));
+    const std::string good = dir.File("good.dxf");
+    SaveDrawing(*document, good);
+    document->DrawingModel()->AddEntity(MakeLine({2, 2}, {3, 3}));
+    EXPECT_THROW(SaveDrawing(*document, dir.File("missing/x.dxf")), FileError);
+    EXPECT_EQ(document->Path(), good);
+    EXPECT_TRUE(document->DrawingModel()->IsModified());
+}
+
+TEST(DrawingFile, LoadContentReplacesEverything) {
+    const auto application = BoardApplication::Create();
+    const BoardDocumentPtr document = application->AddDocument("図面");
+    document->LayerTable()->Put({9, "old", {}, true});
+    document->DrawingModel()->AddEntity(MakeLine({0, 0}, {1, 1}, 9));
+    document->CurrentAttributesModel()->SetLayer(9);
+    DrawingContent content;
+    content.layers = {{0, "基準", {}, true}, {4, "new", {1, 1, 1}, true}};
+    content.entities = {MakeArc({0, 0}, {1, 0}, {0, 1}, 4)};
+    LoadContent(*document, content);
+    const DrawingContent loaded = ContentOf(*document);
+    EXPECT_EQ(loaded.layers, content.layers);
+    EXPECT_EQ(loaded.entities, content.entities);
+    EXPECT_EQ(document->CurrentAttributesModel()->Layer(), 0);
+}
+
+}  // namespace
+}  // namespace pelimator::board

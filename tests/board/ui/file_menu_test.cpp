@@ -1,0 +1,316 @@
+// The file menu's logic with scripted dialogs: save and open round trip, unsaved changes, recent
+// files and errors.
+#include "board/ui/file_menu.h"
+
+#include <QGuiApplication>
+#include <QMenu>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <deque>
+
+#include "board/files/drawing_file.h"
+
+using namespace pelimator::board;
+
+namespace {
+
+// A window stand-in: records what the menu asks of it and answers dialogs from a script.
+class ScriptedHost final : public FileMenuHost {
+public:
+    ScriptedHost() : m_application(BoardApplication::Create()) {}
+
+    QMenu* FileMenu() override { return &m_menu; }
+    QWidget* DialogParent() override { return nullptr; }
+    BoardApplication& Application() override { return *m_application; }
+    void AddDocumentTab(const BoardDocumentPtr& document) override { tabs.push_back(document); }
+    void ShowStatus(const QString& message) override { statuses.push_back(message); }
+
+    QString AskOpenPath(const QString&) override { return Next(); }
+    QString AskSavePath(const QString& suggestion, const QString&) override {
+        suggestions.push_back(suggestion);
+        return Next();
+    }
+    SaveAnswer AskSaveChanges(const QString&) override {
+        ++questions;
+        return answer;
+    }
+    void ShowError(const QString& message) override { errors.push_back(message); }
+    bool AskSaveWithLosses(const QStringList& items) override {
+        losses.push_back(items);
+        return saveDespiteLosses;
+    }
+
+    std::deque<QString> paths;  // answers of the file dialogs; "" is a cancel
+    SaveAnswer answer = SaveAnswer::Cancel;
+    int questions = 0;
+    std::vector<BoardDocumentPtr> tabs;
+    QStringList statuses;
+    QStringList errors;
+    QStringList suggestions;
+    std::vector<QStringList> losses;  // what each loss question listed
+    bool saveDespiteLosses = false;
+
+private:
+    QString Next() {
+        if (paths.empty()) return {};
+        QString path = paths.front();
+        paths.pop_front();
+        return path;
+    }
+    BoardApplicationPtr m_application;
+    QMenu m_menu;
+};
+
+BoardDocumentPtr AddDrawing(BoardApplication& application) {
+    BoardDocumentPtr document = application.AddDocument("図面1");
+    document->LayerTable()->Put({3, "波線", {10, 20, 30}, true});
+    document->ScaleModel()->SetDenominator(20);
+    document->DrawingModel()->AddEntity(MakeLine({0, 0}, {10, 5}, 3));
+    document->DrawingModel()->AddEntity(MakeArc({1, 1}, {2, 1}, {1, 2}, 0));
+    return document;
+}
+
+}  // namespace
+
+class FileMenuTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<QSettings> Settings() {
+        return std::make_unique<QSettings>(m_dir.filePath("settings.ini"), QSettings::IniFormat);
+    }
+
+private slots:
+    void init() { QFile::remove(m_dir.filePath("settings.ini")); }
+
+    void SaveThatWouldLoseSomethingAsksFirst() {
+        // An AutoCAD 2000 file cannot hold a true colour: the new layer's colour would become
+        // the nearest index colour.
+        const QString path = m_dir.filePath("r2000.dxf");
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(
+                "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1015\n0\nENDSEC\n"
+                "0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n");
+        }
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        menu.Install();
+        QVERIFY(menu.OpenFile(path));
+        const BoardDocumentPtr document = host.tabs.front();
+        document->LayerTable()->Put({4, "色", {10, 200, 30}, true});
+        document->DrawingModel()->AddEntity(MakeLine({0, 0}, {1, 1}, 4));
+        QVERIFY(!menu.Save());
+        QCOMPARE(host.losses.size(), std::size_t{1});
+        QVERIFY(host.losses.front().join("").contains(QStringLiteral("色番号")));
+        QVERIFY(document->DrawingModel()->IsModified());
+        QVERIFY2(QFile(path).size() < 200, "the file was left as it was");
+        host.saveDespiteLosses = true;
+        QVERIFY(menu.Save());
+        QCOMPARE(host.losses.size(), std::size_t{2});
+        QVERIFY(!document->DrawingModel()->IsModified());
+        QVERIFY(QFile(path).size() > 200);
+    }
+
+    void SaveAsThenOpenGivesTheSameDrawing() {
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        menu.Install();
+        const BoardDocumentPtr original = AddDrawing(host.Application());
+        host.paths = {m_dir.filePath("線画")};  // the suffix is added
+        QVERIFY(menu.Save());                   // no file yet: asks for one
+        const QString path = m_dir.filePath("線画.dxf");
+        QVERIFY(QFile::exists(path));
+        QCOMPARE(QString::fromStdString(original->Path()), path);
+        QCOMPARE(QString::fromStdString(original->Name()), QStringLiteral("線画.dxf"));
+        QVERIFY(!original->DrawingModel()->IsModified());
+
+        // Open it again after closing the original.
+        host.Application().RemoveDocument(0);
+        QVERIFY(menu.OpenFile(path));
+        QCOMPARE(host.tabs.size(), std::size_t{1});
+        const BoardDocumentPtr opened = host.tabs.front();
+        QCOMPARE(host.Application().Active(), opened);
+        QCOMPARE(opened->DrawingModel()->Count(), std::size_t{2});
+        QVERIFY(opened->DrawingModel()->At(0) == MakeLine({0, 0}, {10, 5}, 3));
+        QCOMPARE(opened->ScaleModel()->Denominator(), 20);
+        QVERIFY(opened->LayerTable()->Find(3) != nullptr);
+        QCOMPARE(opened->LayerTable()->Find(3)->name, std::string("波線"));
+        QVERIFY(!opened->DrawingModel()->CanUndo());
+        QVERIFY(!opened->DrawingModel()->IsModified());
+        QVERIFY(host.statuses.last().contains(QStringLiteral("線 1 本、円弧 1 本")));
+        // The long read was announced, and its wait cursor is gone.
+        QCOMPARE(host.statuses.at(host.statuses.size() - 2),
+                 QStringLiteral("「%1」を開いています...").arg(path));
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        QCOMPARE(menu.RecentFiles(), QStringList{path});
+    }
+
+    void SaveOverwritesTheKnownFileWithoutAsking() {
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        const BoardDocumentPtr document = AddDrawing(host.Application());
+        QVERIFY(menu.SaveTo(document, m_dir.filePath("a.dxf")));
+        document->DrawingModel()->AddEntity(MakeLine({5, 5}, {6, 6}));
+        QVERIFY(menu.Save());
+        QVERIFY(host.suggestions.isEmpty());
+        QCOMPARE(ReadDxfFile(m_dir.filePath("a.dxf").toStdString()).content.entities.size(),
+                 std::size_t{3});
+    }
+
+    // A Jw_cad drawing opens by content, is saved as JWW by default (its suffix given when the
+    // name has none) and, saved as DXF, the dialog first says what a DXF copy leaves out.
+    void JwwOpensAndSavesAsJwwOrAsAConvertedDxf() {
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        const std::vector<LayerData> layers{{18, "1-2 壁", {}, true}};
+        const std::vector<EntityData> entities{MakeLine({0, 0}, {100, 50}, 18)};
+        const JwwReadResult empty = ReadJwwBytes(NewJwwBytes(layers, 50.0), "new.jww");
+        const QString path = m_dir.filePath("平面図.図面");  // no telling suffix
+        WriteJww(path.toStdString(), *empty.source, {layers, entities, 1, 50});
+        QVERIFY(menu.OpenFile(path));
+        QVERIFY(host.statuses.last().contains(QStringLiteral("JWW")));
+        const BoardDocumentPtr opened = host.tabs.back();
+        QCOMPARE(opened->ScaleModel()->Denominator(), 50);
+        opened->DrawingModel()->AddEntity(MakeLine({5, 5}, {6, 6}, 18));
+        host.paths = {m_dir.filePath("写し")};
+        QVERIFY(menu.SaveAs());
+        QVERIFY(host.losses.empty());
+        const JwwReadResult saved = ReadJwwFile(m_dir.filePath("写し.jww").toStdString());
+        QCOMPARE(saved.content.entities.size(), std::size_t{2});
+        host.paths = {m_dir.filePath("写し.dxf")};
+        QVERIFY(!menu.SaveAs());  // the losses question is answered "no"
+        QCOMPARE(host.losses.size(), std::size_t{1});
+        QVERIFY(host.losses.front().join(" ").contains(QStringLiteral("DXF への変換")));
+        QVERIFY(!QFile::exists(m_dir.filePath("写し.dxf")));
+    }
+
+    void CancelledSaveChangesNothing() {
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        const BoardDocumentPtr document = AddDrawing(host.Application());
+        host.paths = {QString()};
+        QVERIFY(!menu.SaveAs());
+        QVERIFY(document->Path().empty());
+        QVERIFY(document->DrawingModel()->IsModified());
+        QVERIFY(host.errors.isEmpty());
+    }
+
+    void BadFileShowsTheErrorAndOpensNothing() {
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        const QString path = m_dir.filePath("壊れ.dxf");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nabc\n");
+        file.close();
+        QVERIFY(!menu.OpenFile(path));
+        QCOMPARE(host.Application().DocumentCount(), std::size_t{0});
+        QVERIFY(host.tabs.empty());
+        QCOMPARE(host.errors.size(), 1);
+        QVERIFY(host.errors.front().contains(QStringLiteral("壊れ.dxf")));
+        QVERIFY(menu.RecentFiles().isEmpty());
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);  // not left waiting
+    }
+
+    void FailedSaveKeepsTheDocumentModified() {
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        const BoardDocumentPtr document = AddDrawing(host.Application());
+        QVERIFY(!menu.SaveTo(document, m_dir.filePath("no/such/folder/x.dxf")));
+        QCOMPARE(host.errors.size(), 1);
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        QVERIFY(document->DrawingModel()->IsModified());
+        QVERIFY(document->Path().empty());
+    }
+
+    void OpeningAnOpenFileShowsIt() {
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        const BoardDocumentPtr document = AddDrawing(host.Application());
+        QVERIFY(menu.SaveTo(document, m_dir.filePath("b.dxf")));
+        host.Application().AddDocument("other");
+        QVERIFY(menu.OpenFile(m_dir.filePath("b.dxf")));
+        QCOMPARE(host.Application().DocumentCount(), std::size_t{2});
+        QCOMPARE(host.Application().Active(), document);
+    }
+
+    void ConfirmClose_data() {
+        QTest::addColumn<bool>("modified");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("savePath");
+        QTest::addColumn<bool>("mayClose");
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<bool>("saved");
+        using A = FileMenuHost::SaveAnswer;
+        QTest::newRow("unmodified: no question")
+            << false << int(A::Cancel) << "" << true << 0 << false;
+        QTest::newRow("cancel keeps it open")
+            << true << int(A::Cancel) << "" << false << 1 << false;
+        QTest::newRow("discard lets it go") << true << int(A::Discard) << "" << true << 1 << false;
+        QTest::newRow("save then close") << true << int(A::Save) << "c.dxf" << true << 1 << true;
+        QTest::newRow("save cancelled keeps it")
+            << true << int(A::Save) << "" << false << 1 << false;
+        QTest::newRow("save failing keeps it")
+            << true << int(A::Save) << "missing/c.dxf" << false << 1 << false;
+    }
+
+    void ConfirmClose() {
+        QFETCH(bool, modified);
+        QFETCH(int, answer);
+        QFETCH(QString, savePath);
+        QFETCH(bool, mayClose);
+        QFETCH(int, questions);
+        QFETCH(bool, saved);
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        const BoardDocumentPtr document = AddDrawing(host.Application());
+        if (!modified) document->DrawingModel()->MarkSaved();
+        host.answer = static_cast<FileMenuHost::SaveAnswer>(answer);
+        host.paths = {savePath.isEmpty() ? QString() : m_dir.filePath(savePath)};
+        QFile::remove(m_dir.filePath("c.dxf"));
+        QCOMPARE(menu.ConfirmClose(document), mayClose);
+        QCOMPARE(host.questions, questions);
+        QCOMPARE(QFile::exists(m_dir.filePath("c.dxf")), saved);
+    }
+
+    void RecentFilesKeepTheLatestFirstWithoutRepeats() {
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        menu.Install();
+        const BoardDocumentPtr document = AddDrawing(host.Application());
+        for (int i = 0; i < 10; ++i) {
+            QVERIFY(menu.SaveTo(document, m_dir.filePath(QStringLiteral("r%1.dxf").arg(i))));
+        }
+        QVERIFY(menu.SaveTo(document, m_dir.filePath("r5.dxf")));
+        const QStringList recent = menu.RecentFiles();
+        QCOMPARE(recent.size(), FileMenu::kMaxRecentFiles);
+        QCOMPARE(recent.front(), m_dir.filePath("r5.dxf"));
+        QCOMPARE(recent.count(m_dir.filePath("r5.dxf")), 1);
+        QCOMPARE(recent[1], m_dir.filePath("r9.dxf"));
+        // Kept across menus through the settings.
+        FileMenu again(host, Settings());
+        QCOMPARE(again.RecentFiles(), recent);
+        // A file that went away is dropped when opening it fails.
+        QFile::remove(m_dir.filePath("r9.dxf"));
+        QVERIFY(!again.OpenFile(m_dir.filePath("r9.dxf")));
+        QVERIFY(!again.RecentFiles().contains(m_dir.filePath("r9.dxf")));
+    }
+
+    void ExportWritesTheChosenFile() {
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        AddDrawing(host.Application());
+        host.paths = {m_dir.filePath("out")};
+        QVERIFY(menu.Export(ExportKind::Svg));
+        QVERIFY(QFile::exists(m_dir.filePath("out.svg")));
+        QVERIFY(menu.ExportTo(ExportKind::Png, m_dir.filePath("out.png")));
+        QVERIFY(QFile::exists(m_dir.filePath("out.png")));
+    }
+};
+
+QTEST_MAIN(FileMenuTest)
+#include "file_menu_test.moc"
