@@ -1,6 +1,7 @@
 // The MFC archive form of JWW files: bounded reads and the matching writes.
 #include "board/jww/jww_archive.h"
 
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -17,7 +18,7 @@ void ArchiveReader::Fail(const std::string& what, std::size_t at) const {
                     std::to_string(at) + " バイト目)");
 }
 
-void ArchiveReader::Need(std::size_t count) {
+void ArchiveReader::Need(std::size_t count) const {
     if (count > Remaining()) Fail("ファイルが途中で終わっています");
 }
 
@@ -103,21 +104,21 @@ TagKind ArchiveReader::Tag(std::uint32_t& index) {
 void PutByte(std::string& out, std::uint8_t value) { out.push_back(static_cast<char>(value)); }
 
 void PutWord(std::string& out, std::uint16_t value) {
-    char bytes[2];
-    std::memcpy(bytes, &value, 2);
-    out.append(bytes, 2);
+    std::array<char, 2> bytes{};
+    std::memcpy(bytes.data(), &value, 2);
+    out.append(bytes.data(), 2);
 }
 
 void PutDword(std::string& out, std::uint32_t value) {
-    char bytes[4];
-    std::memcpy(bytes, &value, 4);
-    out.append(bytes, 4);
+    std::array<char, 4> bytes{};
+    std::memcpy(bytes.data(), &value, 4);
+    out.append(bytes.data(), 4);
 }
 
 void PutDouble(std::string& out, double value) {
-    char bytes[8];
-    std::memcpy(bytes, &value, 8);
-    out.append(bytes, 8);
+    std::array<char, 8> bytes{};
+    std::memcpy(bytes.data(), &value, 8);
+    out.append(bytes.data(), 8);
 }
 
 void PutString(std::string& out, std::string_view bytes) {

@@ -51,7 +51,7 @@ public:
     [[noreturn]] void Fail(const std::string& what, std::size_t at) const;
 
 private:
-    void Need(std::size_t count);
+    void Need(std::size_t count) const;
 
     std::string_view m_bytes;
     std::string m_fileName;
