@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <filesystem>
 
@@ -112,18 +113,64 @@ std::string ReplaceTarget(const std::string& path) {
     return path;
 }
 
+namespace {
+
+// The target's state, or why it cannot be replaced (refusal not empty).
+struct TargetCheck {
+    std::string target;
+    std::string refusal;
+    bool exists = false;
+    struct stat old {};
+};
+
+TargetCheck CheckTarget(const std::string& path) {
+    TargetCheck check;
+    check.target = ReplaceTarget(path);
+    const std::string name = FileNameOf(check.target);
+    if (name.empty() || name == "." || name == "..") {
+        check.refusal = "ファイル名がありません";
+        return check;
+    }
+    // Only a regular file is replaced: never a folder, a device or a named pipe. A name that
+    // cannot be looked up (a loop of links, a name too long) is refused with its reason, never
+    // replaced by a new file.
+    check.exists = ::stat(check.target.c_str(), &check.old) == 0;
+    const int error = check.exists ? 0 : errno;
+    if (error != 0 && error != ENOENT) {
+        check.refusal = SystemErrorText(error);
+    } else if (check.exists && S_ISDIR(check.old.st_mode)) {
+        check.refusal = "同じ名前のフォルダがあります";
+    } else if (check.exists && !S_ISREG(check.old.st_mode)) {
+        check.refusal =
+            "通常のファイルではないので置き換えられません (装置や名前付きパイプには"
+            "書き込みません)";
+    } else if (!check.exists) {
+        struct stat folder {};
+        const std::string directory = DirectoryOf(check.target);
+        if (::stat(directory.c_str(), &folder) != 0) {
+            check.refusal =
+                "フォルダ「" + directory + "」を開けません (" + SystemErrorText(errno) + ")";
+        } else if (!S_ISDIR(folder.st_mode)) {
+            check.refusal = "「" + directory + "」はフォルダではありません";
+        } else if (name.size() > static_cast<std::size_t>(NAME_MAX)) {
+            check.refusal = SystemErrorText(ENAMETOOLONG);
+        }
+    }
+    return check;
+}
+
+}  // namespace
+
+std::string ReplaceRefusal(const std::string& path) { return CheckTarget(path).refusal; }
+
 void WriteFileAtomically(const std::string& path,
                          const std::function<void(const std::string& tempPath)>& write) {
-    const std::string target = ReplaceTarget(path);
+    const TargetCheck check = CheckTarget(path);
+    if (!check.refusal.empty()) Fail(path, check.refusal);
+    const std::string& target = check.target;
     const std::string name = FileNameOf(target);
-    if (name.empty() || name == "." || name == "..") Fail(path, "ファイル名がありません");
-
-    // Only a regular file is replaced: never a folder, a device or a named pipe.
-    struct stat old {};
-    const bool exists = ::stat(target.c_str(), &old) == 0;
-    if (!exists && errno == ENAMETOOLONG) Fail(path, SystemErrorText(ENAMETOOLONG));
-    if (exists && S_ISDIR(old.st_mode)) Fail(path, "同じ名前のフォルダがあります");
-    if (exists && !S_ISREG(old.st_mode)) Fail(path, "通常のファイルではないので置き換えられません");
+    const struct stat& old = check.old;
+    const bool exists = check.exists;
 
     TempFile temp(DirectoryOf(target));
     if (temp.Error() != 0) {

@@ -17,6 +17,12 @@ namespace pelimator {
 // the path it points at, which the write then creates.
 [[nodiscard]] std::string ReplaceTarget(const std::string& path);
 
+// Why a write through path would be refused before anything is written, in Japanese; empty
+// when it may go ahead: the target (see ReplaceTarget) is a folder, a device, a named pipe or a
+// socket, a loop of links, a name too long, or its folder is missing. WriteFileAtomically checks
+// the same; callers with long work before the write ask first.
+[[nodiscard]] std::string ReplaceRefusal(const std::string& path);
+
 // Calls write(tempPath) to produce the new content in a temporary file beside the file that path
 // names (see ReplaceTarget), flushes it to disk and renames it over that file, keeping the old
 // file's permissions (a new file gets the usual ones). Only a missing or regular file is

@@ -21,8 +21,8 @@
 #include "batch/options.h"
 #include "batch/pick_file.h"
 #include "batch/progress.h"
-#include "board/files/drawing_file.h"
 #include "board/dxf/dxf_file.h"
+#include "board/files/drawing_file.h"
 #include "board/model/application.h"
 #include "board/model/chains.h"
 #include "board/model/factory.h"
@@ -80,7 +80,11 @@ struct OpenedInput {
 
 OpenedInput OpenInput(board::BoardApplication& application, const BatchOptions& options) {
     if (options.input.empty()) return {application.AddDocument(kNewDrawingName), false, {}};
-    board::OpenedDrawing opened = board::OpenDrawing(application, options.input);
+    // The batch shows nothing, so what the file draws beneath is not built: a file whose blocks
+    // and patterns multiply would cost time and memory for nothing.
+    board::DxfReadOptions readOptions;
+    readOptions.underlay = false;
+    board::OpenedDrawing opened = board::OpenDrawing(application, options.input, readOptions);
     // The reader gives 1:1 to a drawing that stores no scale; only the board's own property or a
     // foreign scale other than 1:1 counts as one the drawing has.
     const auto* source = dynamic_cast<const board::DxfSource*>(opened.document->Source().get());
@@ -202,6 +206,11 @@ std::string CheckedOutputPath(const BatchOptions& options) {
     if (!outputDir.empty() && !fs::is_directory(outputDir, dirError)) {
         throw InputError("出力先のフォルダ「" + outputDir.string() + "」がありません");
     }
+    // A folder, a device, a named pipe, a loop of links or a name too long: refused now, not
+    // after every path was drawn.
+    if (const std::string refusal = ReplaceRefusal(output); !refusal.empty()) {
+        throw InputError("出力先「" + output + "」には保存できません: " + refusal);
+    }
     return output;
 }
 
@@ -233,6 +242,11 @@ void PrepareDocument(const OpenedInput& opened, const BatchOptions& options, std
             first = false;
         }
         err << ") は経路には使いませんが、出力にはそのまま残します\n";
+    }
+    // Closing records the file lacked are added to the output, and said so.
+    for (const std::string& repair : opened.report.repairs) {
+        err << "注意: 図面「" << options.input
+            << "」の構造を補いました (出力にも補います): " << repair << "\n";
     }
     if (!opened.report.guessedCodePage.empty()) {
         err << "注意: 図面「" << options.input << "」は文字コードの指定がないので "

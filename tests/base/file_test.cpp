@@ -3,8 +3,10 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "base/errors.h"
@@ -69,6 +71,43 @@ TEST(ReplaceFileContent, ALinkIntoAMissingFolderFailsAndKeepsTheLink) {
     fs::create_symlink("missing/plan.dxf", dir.Path() / "gone.dxf");
     EXPECT_THROW(ReplaceFileContent(dir.File("gone.dxf"), "x"), FileError);
     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir.Path() / "gone.dxf")));
+}
+
+// What cannot be looked up or is no regular file is refused before anything is written, with the
+// reason, and what was there stays: a loop of links is not replaced by a file.
+TEST(ReplaceFileContent, RefusesTargetsThatAreNoRegularFileAndKeepsThem) {
+    const TempDir dir;
+    fs::create_symlink("loop_b", dir.Path() / "loop_a");
+    fs::create_symlink("loop_a", dir.Path() / "loop_b");
+    fs::create_directory(dir.Path() / "folder.dxf");
+    ASSERT_EQ(::mkfifo(dir.File("pipe.dxf").c_str(), 0600), 0);
+    struct Row {
+        const char* name;
+        std::string path;
+        const char* reason;
+    };
+    const std::vector<Row> rows = {
+        {"a loop of links", dir.File("loop_a"), "シンボリックリンク"},
+        {"a folder", dir.File("folder.dxf"), "フォルダ"},
+        {"a named pipe", dir.File("pipe.dxf"), "通常のファイルではない"},
+        {"a device", "/dev/null", "通常のファイルではない"},
+        {"a name too long", dir.File(std::string(300, 'x') + ".dxf"), "長すぎ"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_NE(ReplaceRefusal(row.path).find(row.reason), std::string::npos)
+            << row.name << ": " << ReplaceRefusal(row.path);
+        try {
+            ReplaceFileContent(row.path, "x");
+            ADD_FAILURE() << row.name << " was replaced";
+        } catch (const FileError& error) {
+            EXPECT_NE(std::string(error.what()).find(row.reason), std::string::npos)
+                << row.name << ": " << error.what();
+        }
+    }
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir.Path() / "loop_a")));
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir.Path() / "loop_b")));
+    EXPECT_TRUE(fs::is_directory(dir.Path() / "folder.dxf"));
+    EXPECT_EQ(TempFilesIn(dir.Path()), 0U);
 }
 
 TEST(ReplaceFileContent, ALinkIntoAReadOnlyFolderFailsAndChangesNothing) {

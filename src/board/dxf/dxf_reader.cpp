@@ -29,7 +29,7 @@ constexpr double kMinBulge = 1e-12;
 // Degrees: an arc whose ends are closer than this in angle is a full circle.
 constexpr double kFullCircleSlack = 1e-9;
 
-enum class Section : std::uint8_t { None, Header, Tables, Blocks, Entities, Other };
+enum class Section : std::uint8_t { None, Header, Tables, Blocks, Entities, Objects, Other };
 
 enum class Kind : std::uint8_t {
     Other,
@@ -48,6 +48,7 @@ enum class Kind : std::uint8_t {
     Vertex,
     Seqend,
     OtherEntity,
+    Dictionary,
 };
 
 // A layer name as written, with what its LAYER record (if any) said.
@@ -127,8 +128,11 @@ bool IsCount(std::string_view type, int code) noexcept {
 
 class Parser {
 public:
-    Parser(DxfSource& source, DxfReadResult& result)
-        : m_s(source), m_result(result), m_reader(source.bytes, source.layout, source.fileName) {}
+    Parser(DxfSource& source, DxfReadResult& result, const DxfReadOptions& options)
+        : m_s(source),
+          m_result(result),
+          m_options(options),
+          m_reader(source.bytes, source.layout, source.fileName) {}
 
     void Run() {
         const std::string_view data = m_s.bytes;
@@ -178,17 +182,30 @@ private:
         m_type = Value();
         m_kind = Kind::Other;
         m_handleCode = 5;
-        if (m_type == "EOF") return true;
+        m_sequenceHead = false;
+        if (m_type == "EOF") {
+            if (m_inSection) EofInSection();
+            return true;
+        }
         if (m_type == "SECTION") {
+            if (m_inSection) {
+                EndSequence(false);
+                Close("次のセクションの前");
+            }
             CloseSection();
             m_kind = Kind::Section;
             m_sectionBegin = m_tag.begin;
+            m_inSection = true;
+            m_sectionName = {};
             return false;
         }
         if (m_type == "ENDSEC") {
+            EndSequence(m_section == Section::Entities);
             CloseSection();
+            m_inSection = false;
             return false;
         }
+        if (m_section == Section::Entities || m_section == Section::Blocks) CheckSequence();
         switch (m_section) {
             case Section::Tables:
                 BeginTableRecord();
@@ -196,10 +213,100 @@ private:
             case Section::Entities:
                 BeginEntity();
                 break;
+            case Section::Objects:
+                BeginObject();
+                break;
             default:
                 break;
         }
         return false;
+    }
+
+    // A record inside an open sequence (a POLYLINE's vertices, an INSERT's attributes) must be
+    // one of it or its SEQEND: ezdxf refuses anything else, even when recovering, so it is
+    // refused here with both lines named.
+    void CheckSequence() {
+        if (m_sequence.open) {
+            if (m_type == "SEQEND") {
+                m_sequence.open = false;
+            } else if (m_type != m_sequence.member) {
+                m_reader.Fail(m_sequence.where + "の " + m_sequence.type +
+                              " を閉じる SEQEND がないまま " + std::string(m_type) +
+                              " が始まっています");
+            }
+        }
+        if (m_type == "POLYLINE" || m_type == "INSERT") {
+            m_sequenceHead = true;
+            m_sequence.where = m_reader.Where();
+            m_sequence.type = std::string(m_type);
+            m_sequence.handle.clear();
+            m_sequence.layer = "0";
+            m_attributesFollow = false;
+        }
+    }
+
+    // The sequence a record ends; at the end of ENTITIES it is closed there (ezdxf reads it
+    // so), elsewhere refused as CheckSequence refuses.
+    void EndSequence(bool endOfEntities) {
+        if (!m_sequence.open) return;
+        if (!endOfEntities) {
+            m_reader.Fail(m_sequence.where + "の " + m_sequence.type +
+                          " を閉じる SEQEND がないまま " + std::string(m_type) + " になっています");
+        }
+        m_sequence.open = false;
+        m_s.closings.push_back({m_tag.begin, true, m_sequence.handle, m_sequence.layer});
+        Repaired(m_sequence.where + "の " + m_sequence.type +
+                 " を閉じる SEQEND がないので、ENTITIES セクションの終わりで閉じました");
+    }
+
+    // The record after a sequence's head: its tags said whether one follows.
+    void OpenSequence() {
+        if (!m_sequenceHead) return;
+        m_sequenceHead = false;
+        if (m_sequence.type == "POLYLINE") {
+            m_sequence.member = "VERTEX";
+        } else if (m_attributesFollow) {
+            m_sequence.member = "ATTRIB";
+        } else {
+            return;
+        }
+        m_sequence.open = true;
+    }
+
+    void OnSequenceTag() {
+        if (m_tag.code == 5) m_sequence.handle = std::string(Value());
+        if (m_tag.code == 8) m_sequence.layer = std::string(Value());
+        if (m_tag.code == 66) m_attributesFollow = m_tag.integer != 0;
+    }
+
+    // "0 EOF" inside a section: the file ends there only when nothing follows (ezdxf's recovery
+    // closes the section then); data after it would be silently cut, so that is refused.
+    void EofInSection() {
+        const std::string_view rest = std::string_view(m_s.bytes).substr(m_tag.end);
+        if (rest.find_first_not_of(std::string_view(" \t\r\n\0\x1a", 6)) !=
+            std::string_view::npos) {
+            m_reader.Fail("セクション " + SectionLabel() +
+                          " の終わり (ENDSEC) より前に EOF があり、その後にもデータが続きます");
+        }
+        EndSequence(m_section == Section::Entities);
+        Close("ファイルの終わり (EOF) の前");
+        CloseSection();
+        m_inSection = false;
+    }
+
+    [[nodiscard]] std::string SectionLabel() const {
+        return m_sectionName.empty() ? std::string("(名前なし)") : std::string(m_sectionName);
+    }
+
+    // The open section lacks its ENDSEC: closed where the record just begun starts.
+    void Close(const char* where) {
+        m_s.closings.push_back({m_tag.begin, false, {}, {}});
+        Repaired("セクション " + SectionLabel() + " の終わり (ENDSEC) がないので、" + where +
+                 "で閉じました");
+    }
+
+    void Repaired(const std::string& what) {
+        m_result.report.repairs.push_back(m_reader.Where() + ": " + what);
     }
 
     // Ends the open section (and table) at the record just begun.
@@ -228,7 +335,10 @@ private:
             return;
         }
         if (m_type == "ENDTAB") {
-            if (m_table != nullptr) m_table->endTab = m_tag.begin;
+            if (m_table != nullptr) {
+                m_table->endTab = m_tag.begin;
+                m_table->closed = true;
+            }
             m_table = nullptr;
             m_tableName = {};
             return;
@@ -286,6 +396,7 @@ private:
 
     void OnTag() {
         const int code = m_tag.code;
+        if (m_sequenceHead) OnSequenceTag();
         if (code == m_handleCode && m_kind != Kind::Header && m_kind != Kind::Section) {
             std::uint64_t handle = 0;
             if (ParseHandle(m_tag.value, handle) && handle > m_maxHandle) m_maxHandle = handle;
@@ -330,9 +441,64 @@ private:
             case Kind::OtherEntity:
                 if (m_countCheck && IsCount(m_type, code)) CheckCount();
                 break;
+            case Kind::Dictionary:
+                OnDictionaryTag();
+                break;
             default:
                 break;
         }
+    }
+
+    // Dictionaries of the OBJECTS section, for the plot style new layers take: the root (the
+    // section's first record) names the ACAD_PLOTSTYLENAME dictionary, which holds "Normal".
+    void BeginObject() {
+        const bool root = !m_sawObject;
+        m_sawObject = true;
+        if (m_type != "DICTIONARY" && m_type != "ACDBDICTIONARYWDFLT") return;
+        m_kind = Kind::Dictionary;
+        m_dictionary = {};
+        m_dictionary.root = root;
+    }
+
+    void OnDictionaryTag() {
+        switch (m_tag.code) {
+            case 5:
+                m_dictionary.handle = std::string(Value());
+                break;
+            case 3:
+                m_dictionary.entry = Value();
+                break;
+            case 340:
+                m_dictionary.fallback = std::string(Value());
+                break;
+            case 350:
+            case 360:
+                if (m_dictionary.root && m_dictionary.entry == "ACAD_PLOTSTYLENAME") {
+                    m_plotStyleDictionary = std::string(Value());
+                } else if (m_dictionary.entry == "Normal") {
+                    m_dictionary.normal = std::string(Value());
+                }
+                m_dictionary.entry = {};
+                break;
+            default:
+                break;
+        }
+    }
+
+    void FinishDictionary() {
+        std::string& style =
+            m_dictionary.normal.empty() ? m_dictionary.fallback : m_dictionary.normal;
+        if (!m_dictionary.root && !style.empty() && !m_dictionary.handle.empty()) {
+            m_plotStyles.emplace(m_dictionary.handle, std::move(style));
+        }
+    }
+
+    // The plot style new layers take (R2000 on): what the file's plot style dictionary calls
+    // "Normal" (as ezdxf looks it up for a layer without one), else what its layers use.
+    void FindPlotStyle() {
+        if (m_s.version < "AC1015") return;
+        const auto found = m_plotStyles.find(m_plotStyleDictionary);
+        m_s.plotStyle = found != m_plotStyles.end() ? found->second : m_layerPlotStyle;
     }
 
     void OnSectionName() {
@@ -357,7 +523,10 @@ private:
         } else if (name == "BLOCKS") {
             m_section = Section::Blocks;
             m_underlay.blocksFirst = RecordIndex();
+        } else if (name == "OBJECTS") {
+            m_section = Section::Objects;
         }
+        m_sectionName = name;
         if (m_s.tablesInsert == kNoDxfRecord &&
             (name == "BLOCKS" || name == "ENTITIES" || name == "OBJECTS")) {
             m_s.tablesInsert = m_sectionBegin;
@@ -425,6 +594,9 @@ private:
                 break;
             case 420:
                 m_layer.trueColour = m_tag.integer;
+                break;
+            case 390:
+                if (m_layerPlotStyle.empty()) m_layerPlotStyle = std::string(Value());
                 break;
             case 1001:
                 m_layer.ours = Value() == kDxfAppName;
@@ -550,7 +722,11 @@ private:
     }
 
     void FinishRecord() {
+        OpenSequence();
         switch (m_kind) {
+            case Kind::Dictionary:
+                FinishDictionary();
+                break;
             case Kind::Layer:
                 AddRawLayer();
                 break;
@@ -776,7 +952,8 @@ private:
                 m_result.report.guessedCodePage = m_s.codePage;
             }
         }
-        BuildUnderlay();
+        FindPlotStyle();
+        if (m_options.underlay) BuildUnderlay();
         BuildLayers();
         const auto scale = m_exactScale ? *m_exactScale : ScaleFromFactor(m_dimScale);
         m_s.scaleNumerator = m_result.content.scaleNumerator = scale.first;
@@ -877,18 +1054,51 @@ private:
         if (m_underlay.entities.empty() && m_underlay.blocksLast == 0) return;
         const std::function<std::int32_t(std::string_view)> layerOf =
             [this](std::string_view name) { return LayerOf(name); };
+        DxfUnderlayBudget budget;
+        budget.limit = DxfUnderlayWorkLimit(m_s.bytes.size());
         auto underlay = std::make_shared<Underlay>(
-            BuildDxfUnderlay(m_s, m_underlay, layerOf, &m_result.report.beneathKinds));
+            BuildDxfUnderlay(m_s, m_underlay, layerOf, &m_result.report.beneathKinds, &budget));
+        m_result.report.leftOutKinds = std::move(budget.leftOut);
+        m_result.report.workLimit = budget.limit;
         m_result.report.paperSpace = m_result.report.paperSpace || underlay->paperSpace;
         if (!underlay->Empty()) m_result.underlay = std::move(underlay);
     }
 
+    // A POLYLINE, or an INSERT with attributes, and what its SEQEND needs.
+    struct Sequence {
+        bool open = false;
+        std::string type;
+        std::string_view member;  // the records it holds: VERTEX or ATTRIB
+        std::string where;        // "N 行目" of its head
+        std::string handle;
+        std::string layer;
+    };
+
+    struct DictionaryRecord {
+        bool root = false;
+        std::string handle;
+        std::string_view entry;  // the name of the entry whose handle comes next
+        std::string normal;      // the "Normal" entry
+        std::string fallback;    // the default entry (340)
+    };
+
     DxfSource& m_s;
     DxfReadResult& m_result;
+    const DxfReadOptions& m_options;
     DxfTagReader m_reader;
     DxfTag m_tag;
 
     Section m_section = Section::None;
+    bool m_inSection = false;  // between SECTION and its ENDSEC
+    std::string_view m_sectionName;
+    Sequence m_sequence;
+    bool m_sequenceHead = false;  // the record being read may open a sequence
+    bool m_attributesFollow = false;
+    bool m_sawObject = false;
+    DictionaryRecord m_dictionary;
+    std::string m_plotStyleDictionary;
+    std::unordered_map<std::string, std::string> m_plotStyles;  // dictionary -> its Normal
+    std::string m_layerPlotStyle;  // the first plot style a LAYER record names
     Kind m_kind = Kind::Other;
     std::string_view m_type;
     int m_handleCode = 5;
@@ -973,6 +1183,27 @@ std::string DxfOpenReport::Summary() const {
         text += " (表示しない図形 " + std::to_string(unshown) + " 個:" + unshownKinds +
                 "。保存時はそのまま残します)";
     }
+    // First after the counts: what is missing from the view and what was repaired matter more
+    // than what is shown.
+    if (!leftOutKinds.empty()) {
+        std::size_t count = 0;
+        std::string kinds;
+        for (const auto& [kind, n] : leftOutKinds) {
+            count += n;
+            kinds += " " + kind + " " + std::to_string(n);
+        }
+        text += "。表示の作業量が上限 (" + std::to_string(workLimit / 10'000) +
+                " 万) に達したので、図形 " + std::to_string(count) + " 個 (" + kinds.substr(1) +
+                ") は一部または全部を表示しません (ブロックの配列やハッチの模様が多すぎます。" +
+                "ファイルにはそのまま残ります)";
+    }
+    constexpr std::size_t kRepairsNamed = 3;
+    for (std::size_t i = 0; i < repairs.size() && i < kRepairsNamed; ++i) {
+        text += (i == 0 ? "。ファイルの構造を補いました (保存時も補います): " : "; ") + repairs[i];
+    }
+    if (repairs.size() > kRepairsNamed) {
+        text += " ほか " + std::to_string(repairs.size() - kRepairsNamed) + " 件";
+    }
     if (beneath > 0) {
         text += "。文字やブロックなど " + std::to_string(beneath) + " 個は線の下に表示します";
     }
@@ -985,7 +1216,8 @@ std::string DxfOpenReport::Summary() const {
     return text;
 }
 
-DxfReadResult ReadDxfBytes(std::string bytes, const std::string& fileName) {
+DxfReadResult ReadDxfBytes(std::string bytes, const std::string& fileName,
+                           const DxfReadOptions& options) {
     DxfReadResult result;
     auto source = std::make_shared<DxfSource>();
     source->fileName = fileName;
@@ -995,7 +1227,7 @@ DxfReadResult ReadDxfBytes(std::string bytes, const std::string& fileName) {
         throw FileError("図面ファイル「" + fileName + "」を開けません: ファイルが大きすぎます");
     }
     try {
-        Parser(*source, result).Run();
+        Parser(*source, result, options).Run();
     } catch (const std::bad_alloc&) {
         throw FileError("図面ファイル「" + fileName + "」を開けません: メモリが足りません");
     }
@@ -1007,8 +1239,8 @@ DxfReadResult ReadDxfText(std::string_view text, const std::string& fileName) {
     return ReadDxfBytes(std::string(text), fileName);
 }
 
-DxfReadResult ReadDxfFile(const std::string& path) {
-    return ReadDxfBytes(ReadWholeFile(path, kMaxFileBytes - 1), FileNameOf(path));
+DxfReadResult ReadDxfFile(const std::string& path, const DxfReadOptions& options) {
+    return ReadDxfBytes(ReadWholeFile(path, kMaxFileBytes - 1), FileNameOf(path), options);
 }
 
 }  // namespace pelimator::board

@@ -30,7 +30,17 @@ struct DxfTablePlace {
     std::string handle;  // the head's handle (R13 on)
     DxfPlace count;      // the head's group 70
     std::int64_t countValue = 0;
-    std::size_t endTab = 0;  // offset of its ENDTAB record
+    std::size_t endTab = 0;  // offset of its ENDTAB record (else where the table stops)
+    bool closed = false;     // endTab is an ENDTAB record of its own
+};
+
+// A closing record the file lacks, which every save writes at `at`: a section's ENDSEC, or the
+// SEQEND of a POLYLINE (or of an INSERT's attributes) left open at the end of ENTITIES.
+struct DxfClosing {
+    std::size_t at = 0;
+    bool seqend = false;
+    std::string owner;  // SEQEND: the handle of the record it closes (R13 on)
+    std::string layer;  // SEQEND: that record's layer as written
 };
 
 // A board layer as the file gave it.
@@ -71,6 +81,11 @@ public:
     std::string modelSpaceHandle;  // the *Model_Space BLOCK_RECORD
     std::string continuous;        // the linetype "Continuous" as the file spells it, if any
     std::vector<DxfLayerEntry> layers;
+
+    // The handle new layers take as their plot style (group 390, R2000 on): the "Normal" entry
+    // of the ACAD_PLOTSTYLENAME dictionary, else what the file's layers use; empty: none.
+    std::string plotStyle;
+    std::vector<DxfClosing> closings;
 
     DxfPlace entities;                          // the ENTITIES section, as tables
     std::size_t tablesInsert = kNoDxfRecord;    // where a missing TABLES section would go

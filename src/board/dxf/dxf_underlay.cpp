@@ -27,11 +27,15 @@ constexpr double kRelativeTolerance = 1e-3;
 constexpr int kMaxCurveSegments = 720;
 // Blocks nest at most this deep (a block that inserts itself stops here).
 constexpr int kMaxDepth = 16;
-// The underlay holds at most this many points; huge arrays past it are left out.
-constexpr std::size_t kMaxPoints = 40'000'000;
 // At most this many records are visited through inserts (arrays of nested blocks that draw
 // little or nothing would otherwise take ages).
 constexpr std::size_t kMaxVisits = 2'000'000;
+// Work units (see DxfUnderlayBudget) of what is kept, in points' worth of memory (16 bytes): a
+// drawn item with its box in the index, a text run besides its characters, a snap point with its
+// index entry.
+constexpr std::size_t kItemUnits = 8;
+constexpr std::size_t kTextUnits = 6;
+constexpr std::size_t kSnapUnits = 4;
 // MTEXT lines are this many text heights apart at line spacing factor 1.
 constexpr double kLineSpacing = 5.0 / 3.0;
 
@@ -108,11 +112,12 @@ class Builder {
 public:
     Builder(const DxfSource& source, const DxfUnderlayRecords& where,
             const std::function<std::int32_t(std::string_view)>& layerOf,
-            std::map<std::string, std::size_t>* shownKinds)
+            std::map<std::string, std::size_t>* shownKinds, DxfUnderlayBudget& budget)
         : m_s(source),
           m_where(where),
           m_layerOf(layerOf),
           m_shownKinds(shownKinds),
+          m_budget(budget),
           m_reader(source.bytes, source.layout, source.fileName) {}
 
     Underlay Run() {
@@ -121,7 +126,16 @@ public:
         ReadBlocks();
         m_u.paperSpace = m_u.paperSpace || m_where.paperEntities;
         const Context top;
-        for (const std::uint32_t r : m_where.entities) Entity(r, top, true);
+        for (const std::uint32_t r : m_where.entities) {
+            const bool spentBefore = m_spent;
+            Entity(r, top, true);
+            // What the limit cut short or skipped is named in the open report.
+            const std::string_view type = spentBefore ? TypeOf(r) : m_topType;
+            // The board draws polylines itself; only a width would be missing.
+            if (m_spent && type != "LWPOLYLINE" && type != "POLYLINE") {
+                ++m_budget.leftOut[std::string(type)];
+            }
+        }
         m_u.Finish();
         return std::move(m_u);
     }
@@ -323,10 +337,16 @@ private:
         return static_cast<std::uint32_t>(m_u.dashes.size() - 1);
     }
 
-    [[nodiscard]] bool Full() {
-        if (m_u.points.size() < kMaxPoints) return false;
+    // Takes work units from the budget; false (and nothing taken) once it cannot give them, and
+    // from then on for everything: the rest of the drawing stays in the file, unshown.
+    [[nodiscard]] bool Spend(std::size_t units) {
+        if (!m_spent && units <= m_budget.limit - m_budget.used) {
+            m_budget.used += units;
+            return true;
+        }
+        m_spent = true;
         ++m_u.dropped;
-        return true;
+        return false;
     }
 
     UnderlayItem& AddItem(UnderlayKind kind, const Resolved& r) {
@@ -340,13 +360,13 @@ private:
     }
 
     void Snap(Vec2 p, UnderlayPointKind kind, const Resolved& r) {
-        if (Usable(p)) m_u.snapPoints.push_back({p, kind, r.boardLayer});
+        if (Usable(p) && Spend(kSnapUnits)) m_u.snapPoints.push_back({p, kind, r.boardLayer});
     }
 
     // A polyline through points already mapped to the drawing.
     void AddPolyline(const std::vector<Vec2>& pts, bool closed, const Resolved& r,
                      double width = 0.0) {
-        if (pts.size() < 2 || Full()) return;
+        if (pts.size() < 2 || !Spend(pts.size() + kItemUnits)) return;
         for (const Vec2& p : pts) {
             if (!Usable(p)) return;
         }
@@ -358,7 +378,9 @@ private:
     }
 
     void AddFill(const std::vector<std::vector<Vec2>>& rings, const Resolved& r) {
-        if (Full()) return;
+        std::size_t count = 0;
+        for (const auto& ring : rings) count += ring.size();
+        if (!Spend(count + kItemUnits)) return;
         UnderlayItem& item = AddItem(UnderlayKind::Fill, r);
         item.rings = static_cast<std::uint32_t>(m_u.ringEnds.size());
         for (const auto& ring : rings) {
@@ -419,9 +441,11 @@ private:
     void Entity(std::size_t r, const Context& ctx, bool top) {
         if (ctx.depth > kMaxDepth) return;
         if (++m_visits > kMaxVisits) {
+            m_spent = true;
             ++m_u.dropped;
             return;
         }
+        if (!Spend(1)) return;
         // Block contents are read once and kept: inserts visit them again and again.
         const std::vector<Tag>* cached = nullptr;
         if (!top) {
@@ -440,6 +464,7 @@ private:
         const std::vector<Tag>& tags = *cached;
         if (tags.empty()) return;
         const std::string_view type = tags.front().text;
+        if (top) m_topType = type;
         const Common common = ReadCommon(tags);
         if (top && common.paper) {
             m_u.paperSpace = true;
@@ -517,7 +542,7 @@ private:
             if (t.code == 10) p.x = t.real;
             if (t.code == 20) p.y = t.real;
         }
-        if (Full() || !Usable(m(p))) return;
+        if (!Usable(m(p)) || !Spend(1 + kItemUnits)) return;
         UnderlayItem& item = AddItem(UnderlayKind::Point, r);
         m_u.points.push_back(m(p));
         item.count = 1;
@@ -993,7 +1018,8 @@ private:
 
     void AddText(UnderlayText text, const Affine& m, Vec2 origin, Vec2 xAxis, Vec2 yAxis,
                  const Resolved& r) {
-        if (text.utf8.empty() || Full()) return;
+        // A character's box is what the painter lays out.
+        if (text.utf8.empty() || !Spend(text.utf8.size() + kTextUnits + kItemUnits)) return;
         text.origin = m(origin);
         text.xAxis = m.Vector(xAxis);
         text.yAxis = m.Vector(yAxis);
@@ -1060,7 +1086,7 @@ private:
             }
         }
         raw += tail;
-        if (!(height > 0.0) || !std::isfinite(height) || raw.empty()) return;
+        if (!(height > 0.0) || !std::isfinite(height) || raw.empty() || !Spend(raw.size())) return;
         if (!(spacing > 0.0)) spacing = 1.0;
         Vec2 along = hasDirection && Length(direction) > 0.0
                          ? direction * (1.0 / Length(direction))
@@ -1209,47 +1235,67 @@ private:
             lines.push_back(std::move(line));
         }
         std::vector<Vec2> segments;
-        std::vector<double> cuts;
+        std::vector<std::vector<double>> cuts;  // per line of the family
         for (const PatternLine& family : lines) {
             const Vec2 b = m(family.base);
             const Vec2 d = m.Vector(family.direction);
             const Vec2 o = m.Vector(family.offset);
             const double across = Cross(d, o);
             if (std::abs(across) < 1e-12 || Dot(d, d) <= 0.0) continue;
+            // Line k runs through b + k o; a point p lies at k = Cross(d, p - b) / across.
+            std::size_t edges = 0;
             double low = std::numeric_limits<double>::infinity();
             double high = -low;
             for (const auto& ring : rings) {
+                edges += ring.size();
                 for (const Vec2& p : ring) {
                     const double k = Cross(d, p - b) / across;
                     low = std::min(low, k);
                     high = std::max(high, k);
                 }
             }
-            if (!(high - low < kMaxHatchLines)) continue;
-            double period = 0.0;
-            for (const double v : family.dashes) period += std::abs(v);
-            for (double k = std::ceil(low); k <= high; k += 1.0) {
-                const Vec2 q = b + k * o;
-                cuts.clear();
-                for (const auto& ring : rings) {
-                    for (std::size_t e = 0; e < ring.size(); ++e) {
-                        const Vec2 a = ring[e];
-                        const Vec2 c = ring[(e + 1) % ring.size()];
+            if (!(high - low < kMaxHatchLines) || !Spend(edges)) continue;
+            const double first = std::ceil(low);
+            const auto count = static_cast<std::size_t>(std::max(0.0, high - first + 1.0));
+            if (!Spend(count)) return;
+            cuts.assign(count, {});
+            // Each edge is cut only with the lines its k range spans (one more each side, so
+            // that the exact side test below decides the ends), not with every line.
+            for (const auto& ring : rings) {
+                for (std::size_t e = 0; e < ring.size(); ++e) {
+                    const Vec2 a = ring[e];
+                    const Vec2 c = ring[(e + 1) % ring.size()];
+                    const double ka = Cross(d, a - b) / across;
+                    const double kc = Cross(d, c - b) / across;
+                    const double from = std::max(std::floor(std::min(ka, kc)) - first, 0.0);
+                    const double to = std::min(std::ceil(std::max(ka, kc)) - first,
+                                               static_cast<double>(count) - 1.0);
+                    if (to >= from && !Spend(static_cast<std::size_t>(to - from) + 1)) return;
+                    for (double line = from; line <= to; line += 1.0) {
+                        const Vec2 q = b + (first + line) * o;
                         const double sa = Cross(d, a - q);
                         const double sc = Cross(d, c - q);
                         if ((sa > 0.0) == (sc > 0.0)) continue;
                         const Vec2 at = a + (sa / (sa - sc)) * (c - a);
-                        cuts.push_back(Dot(at - q, d) / Dot(d, d));
+                        cuts[static_cast<std::size_t>(line)].push_back(Dot(at - q, d) / Dot(d, d));
                     }
                 }
-                std::sort(cuts.begin(), cuts.end());
-                for (std::size_t c = 0; c + 1 < cuts.size(); c += 2) {
-                    DashSegments(q, d, cuts[c], cuts[c + 1], family.dashes, period, segments);
+            }
+            double period = 0.0;
+            for (const double v : family.dashes) period += std::abs(v);
+            for (std::size_t line = 0; line < count; ++line) {
+                std::vector<double>& at = cuts[line];
+                std::sort(at.begin(), at.end());
+                const Vec2 q = b + (first + static_cast<double>(line)) * o;
+                for (std::size_t c = 0; c + 1 < at.size(); c += 2) {
+                    DashSegments(q, d, at[c], at[c + 1], family.dashes, period, segments);
                 }
                 if (segments.size() > 2 * kMaxHatchSegments) break;
             }
+            if (segments.size() > 2 * kMaxHatchSegments) break;
         }
-        if (segments.empty() || Full() || !std::all_of(segments.begin(), segments.end(), Usable)) {
+        if (segments.empty() || !std::all_of(segments.begin(), segments.end(), Usable) ||
+            !Spend(segments.size() + kItemUnits)) {
             return;
         }
         UnderlayItem& item = AddItem(UnderlayKind::Segments, r);
@@ -1406,7 +1452,7 @@ private:
                     inner.m = m * Translate(p) * Rotate(rotation) * Translate(offset) *
                               ScaleBy(sx, sy) * Translate(-1.0 * block.base);
                     for (const std::uint32_t record : records) Entity(record, inner, false);
-                    if (Full() || m_visits > kMaxVisits) return;
+                    if (m_spent) return;
                 }
             }
         }
@@ -1449,6 +1495,9 @@ private:
     const DxfUnderlayRecords& m_where;
     const std::function<std::int32_t(std::string_view)>& m_layerOf;
     std::map<std::string, std::size_t>* m_shownKinds;
+    DxfUnderlayBudget& m_budget;
+    bool m_spent = false;        // the budget ran out: nothing more is drawn
+    std::string_view m_topType;  // the model-space record being drawn
     DxfTagReader m_reader;
     Underlay m_u;
     double m_ltScale = 1.0;
@@ -1500,35 +1549,47 @@ double LeadingNumber(std::string_view text, std::size_t& used) {
 std::vector<MTextLine> WrapMText(std::vector<MTextLine> lines, double height, double width) {
     if (!(width > 0.0) || !(height > 0.0)) return lines;
     std::vector<MTextLine> out;
+    const auto length = [](unsigned char c) -> std::size_t {
+        return c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    };
     for (MTextLine& line : lines) {
         const double unit = height * line.height * line.width;  // drawing units per text unit
-        std::string& text = line.text;
-        while (EstimatedAdvance(text) * unit > width) {
-            // The longest start that fits, cut at the last space in it when there is one.
-            std::size_t cut = 0;
+        const std::string& text = line.text;
+        // One pass: each piece is the longest run from `start` that fits, cut at the last space
+        // in it when there is one; a line that fits whole is kept as it is.
+        std::size_t start = 0;
+        while (start < text.size()) {
+            std::size_t cut = start;
             std::size_t space = std::string::npos;
             double advance = 0.0;
-            for (std::size_t i = 0; i < text.size();) {
+            bool fits = true;
+            for (std::size_t i = start; i < text.size();) {
                 const auto c = static_cast<unsigned char>(text[i]);
-                const std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+                const std::size_t n = length(c);
                 advance += n >= 3 ? 1.0 : 0.6;
-                if (advance * unit > width) break;
+                if (advance * unit > width) {
+                    fits = false;
+                    break;
+                }
                 if (c == ' ') space = i;
                 i += n;
                 cut = i;
             }
-            if (space != std::string::npos && space > 0) cut = space;
-            if (cut == 0) {
-                // Not even one character fits: one a line.
-                const auto c = static_cast<unsigned char>(text[0]);
-                cut = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-            }
-            MTextLine head = line;
-            head.text = text.substr(0, std::min(cut, text.size()));
+            if (fits) break;
+            if (space != std::string::npos && space > start) cut = space;
+            // Not even one character fits: one a line.
+            if (cut == start) cut = start + length(static_cast<unsigned char>(text[start]));
+            cut = std::min(cut, text.size());
+            MTextLine head;  // not a copy of line: its text may be long
+            head.text = text.substr(start, cut - start);
+            head.height = line.height;
+            head.width = line.width;
+            head.colour = line.colour;
             out.push_back(std::move(head));
-            text.erase(0, std::min(cut, text.size()));
-            while (!text.empty() && text.front() == ' ') text.erase(0, 1);
+            start = cut;
+            while (start < text.size() && text[start] == ' ') ++start;
         }
+        line.text.erase(0, start);
         out.push_back(std::move(line));
     }
     return out;
@@ -1705,10 +1766,17 @@ std::vector<MTextLine> ParseMText(std::string_view text, double height) {
     return lines;
 }
 
+std::size_t DxfUnderlayWorkLimit(std::size_t fileBytes) noexcept {
+    return std::min(kDxfUnderlayMaxWork,
+                    kDxfUnderlayBaseWork + fileBytes / kDxfUnderlayBytesPerWork);
+}
+
 Underlay BuildDxfUnderlay(const DxfSource& source, const DxfUnderlayRecords& where,
                           const std::function<std::int32_t(std::string_view)>& layerOf,
-                          std::map<std::string, std::size_t>* shownKinds) {
-    return Builder(source, where, layerOf, shownKinds).Run();
+                          std::map<std::string, std::size_t>* shownKinds,
+                          DxfUnderlayBudget* budget) {
+    DxfUnderlayBudget local;
+    return Builder(source, where, layerOf, shownKinds, budget != nullptr ? *budget : local).Run();
 }
 
 }  // namespace pelimator::board

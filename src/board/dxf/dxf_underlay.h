@@ -27,14 +27,37 @@ struct DxfUnderlayRecords {
     bool paperEntities = false;         // ENTITIES had paper-space records
 };
 
+// The work the underlay may cost, counted by what it generates rather than what it visits, in
+// units of about one point (16 bytes) kept or one step computed: a flattened point 1, a snap
+// point 4, a drawn item 8 (its box in the index included), a text run 6 plus its characters, a
+// boundary edge a hatch pattern family is cut against 1, a pattern line 1, a record visited 1.
+// A small file whose blocks, arrays and patterns multiply what it holds would otherwise take
+// minutes and gigabytes. The limit grows with the file (what a file holds itself is not cut) up
+// to a cap.
+inline constexpr std::size_t kDxfUnderlayBaseWork = 8'000'000;
+inline constexpr std::size_t kDxfUnderlayBytesPerWork = 8;
+inline constexpr std::size_t kDxfUnderlayMaxWork = 40'000'000;
+// The limit for a file of fileBytes bytes.
+[[nodiscard]] std::size_t DxfUnderlayWorkLimit(std::size_t fileBytes) noexcept;
+
+// The budget of one build: its limit, and what was spent and left out.
+struct DxfUnderlayBudget {
+    std::size_t limit = kDxfUnderlayBaseWork;
+    std::size_t used = 0;
+    // Model-space records (by type) not shown whole because the limit was reached: skipped,
+    // or cut short part way (an array drawn in part).
+    std::map<std::string, std::size_t> leftOut;
+};
+
 // Builds the underlay. layerOf maps a layer name as written to the layer number the items get
 // (the reader's own numbering; the caller may renumber items afterwards). Damaged records are
 // passed over (the file opened; only what can be drawn is drawn). shownKinds, when given, counts
-// the model-space records drawn by type (attributes with their inserts).
+// the model-space records drawn by type (attributes with their inserts). budget, when given,
+// bounds the work (else kDxfUnderlayBaseWork) and reports what it left out.
 [[nodiscard]] Underlay BuildDxfUnderlay(
     const DxfSource& source, const DxfUnderlayRecords& where,
     const std::function<std::int32_t(std::string_view)>& layerOf,
-    std::map<std::string, std::size_t>* shownKinds = nullptr);
+    std::map<std::string, std::size_t>* shownKinds = nullptr, DxfUnderlayBudget* budget = nullptr);
 
 // One line of an MTEXT after its inline codes: the text, and the height and width factors and
 // colour number (-1: the entity's) in force where the line starts.

@@ -23,6 +23,11 @@ namespace {
 constexpr double kRadiansToDegrees = 180.0 / std::numbers::pi;
 constexpr std::size_t kChunk = std::size_t{1} << 20U;
 
+// Where an insertion goes among others at the same offset: closing a sequence first, then
+// what is added to the section that ends there, then that section's missing ENDSEC, then new
+// sections.
+enum class Order : std::uint8_t { Sequence, Content, SectionEnd, NewSection };
+
 // Bytes that replace [begin, end) of the file (an insertion when both are equal). The new
 // entities are written where `entities` is set, straight into the file.
 struct Patch {
@@ -30,6 +35,7 @@ struct Patch {
     std::size_t end = 0;
     std::string bytes;
     bool entities = false;
+    Order order = Order::Content;
 };
 
 struct LayerPlan {
@@ -57,6 +63,7 @@ public:
     [[nodiscard]] const std::vector<std::string>& Losses() const noexcept { return m_losses; }
 
     void Prepare(const std::string& failure) {
+        m_failure = failure;
         if (m_state.scaleNumerator <= 0 || m_state.scaleDenominator <= 0) {
             throw FileError(failure + "縮尺が正しくありません");
         }
@@ -297,6 +304,9 @@ private:
         out.Integer(62, aci);
         if (rgb >= 0) out.Integer(420, rgb);
         if (!m_s.continuous.empty()) out.Text(6, m_s.continuous);
+        // ezdxf (and AutoCAD) look up a layer without one in the plot style dictionary, which
+        // a damaged file may not resolve.
+        if (!m_s.plotStyle.empty()) out.Text(390, m_s.plotStyle);
         OurData(out, plan);
         return std::move(out.Out());
     }
@@ -413,6 +423,12 @@ private:
                     std::string records, std::size_t count, std::string& newTables) {
         if (count == 0) return;
         if (table.found) {
+            // Past a table without its ENDTAB the next records may belong to anything.
+            if (!table.closed) {
+                throw FileError(m_failure + std::string(name) +
+                                " テーブルの終わり (ENDTAB) がなく、新しい記録を安全に置ける場所" +
+                                "がありません (元のファイルはそのままです)");
+            }
             m_patches.push_back({table.endTab, table.endTab, std::move(records)});
             PatchCount(table, count);
             return;
@@ -425,8 +441,31 @@ private:
         }
     }
 
+    // The closing records the file lacked (see DxfClosing).
+    void Closings() {
+        for (const DxfClosing& closing : m_s.closings) {
+            DxfEmitter out(m_s.layout);
+            if (!closing.seqend) {
+                out.Text(0, "ENDSEC");
+                m_patches.push_back(
+                    {closing.at, closing.at, std::move(out.Out()), false, Order::SectionEnd});
+                continue;
+            }
+            out.Text(0, "SEQEND");
+            if (m_s.handles) out.Handle(5, NewHandle());
+            if (m_s.Modern()) {
+                out.Text(330, closing.owner.empty() ? std::string("0") : closing.owner);
+                out.Text(100, "AcDbEntity");
+            }
+            out.Text(8, closing.layer);
+            m_patches.push_back(
+                {closing.at, closing.at, std::move(out.Out()), false, Order::Sequence});
+        }
+    }
+
     void BuildPatches() {
         m_next = m_s.nextHandle;
+        Closings();
         const bool layerTableMissing = !m_s.layerTable.found;
         const std::uint64_t layerHead = layerTableMissing ? NewHandle() : 0;
         m_layerTableHandle = layerTableMissing ? HandleText(layerHead) : m_s.layerTable.handle;
@@ -463,7 +502,8 @@ private:
             DxfEmitter end(m_s.layout);
             end.Text(0, "ENDSEC");
             m_patches.push_back({m_s.tablesInsert, m_s.tablesInsert,
-                                 SectionStart("TABLES") + newTables + end.Out()});
+                                 SectionStart("TABLES") + newTables + end.Out(), false,
+                                 Order::NewSection});
         }
 
         m_firstEntityHandle = m_next;
@@ -475,15 +515,16 @@ private:
             } else {
                 DxfEmitter end(m_s.layout);
                 end.Text(0, "ENDSEC");
-                m_patches.push_back(
-                    {m_s.entitiesInsert, m_s.entitiesInsert, SectionStart("ENTITIES")});
-                m_patches.push_back({m_s.entitiesInsert, m_s.entitiesInsert, {}, true});
-                m_patches.push_back({m_s.entitiesInsert, m_s.entitiesInsert, std::move(end.Out())});
+                const std::size_t at = m_s.entitiesInsert;
+                m_patches.push_back({at, at, SectionStart("ENTITIES"), false, Order::NewSection});
+                m_patches.push_back({at, at, {}, true, Order::NewSection});
+                m_patches.push_back({at, at, std::move(end.Out()), false, Order::NewSection});
             }
         }
         HeaderPatches();
-        std::stable_sort(m_patches.begin(), m_patches.end(),
-                         [](const Patch& a, const Patch& b) { return a.begin < b.begin; });
+        std::stable_sort(m_patches.begin(), m_patches.end(), [](const Patch& a, const Patch& b) {
+            return a.begin != b.begin ? a.begin < b.begin : a.order < b.order;
+        });
     }
 
     [[nodiscard]] static std::string HandleText(std::uint64_t handle) {
@@ -538,7 +579,8 @@ private:
         end.Text(0, "ENDSEC");
         // First among insertions at the file's start: the header leads every file.
         m_patches.insert(m_patches.begin(), {m_s.layout.begin, m_s.layout.begin,
-                                             SectionStart("HEADER") + vars.Out() + end.Out()});
+                                             SectionStart("HEADER") + vars.Out() + end.Out(), false,
+                                             Order::NewSection});
     }
 
     void EntityRecord(DxfEmitter& out, const EntityData& entity, std::uint64_t handle,
@@ -625,6 +667,7 @@ private:
     std::uint64_t m_next = 1;
     std::uint64_t m_firstEntityHandle = 1;
     std::string m_layerTableHandle;
+    std::string m_failure;  // how a refusal's message starts
 };
 
 }  // namespace

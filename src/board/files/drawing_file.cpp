@@ -96,7 +96,8 @@ void AddConversionLosses(const BoardDocument& document, DrawingFormat to,
 
 }  // namespace
 
-OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path) {
+OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path,
+                          const DxfReadOptions& options) {
     OpenedDrawing opened;
     std::string bytes = ReadWholeFile(path, kMaxWholeFileBytes);
     if (IsJwwBytes(bytes)) {
@@ -118,7 +119,7 @@ OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path
         opened.jwwReport = std::move(read.report);
         return opened;
     }
-    DxfReadResult read = ReadDxfBytes(std::move(bytes), FileNameOf(path));
+    DxfReadResult read = ReadDxfBytes(std::move(bytes), FileNameOf(path), options);
     BoardDocumentPtr document = application.AddDocument(FileNameOf(path));
     try {
         LoadContent(*document, std::move(read.content));

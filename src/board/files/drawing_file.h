@@ -34,9 +34,11 @@ struct OpenedDrawing {
 
 // Reads the drawing file at path (JWW when it starts with "JwwData.", else DXF) and, only when
 // that succeeded, adds it to application as a new active document named after the file, with its
-// path set; a JWW drawing's current layer is its write layer, its scale that layer's group's.
-// FileError leaves application as it was.
-OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path);
+// path set; a JWW drawing's current layer is its write layer. FileError leaves application as
+// it was. options: what is read of a DXF (the window takes everything; the batch may leave out
+// what is drawn beneath).
+OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path,
+                          const DxfReadOptions& options = {});
 
 enum class DrawingFormat : std::uint8_t { Dxf, Jww };
 // The format a save to path writes: the document's own for its own path; else by the name's

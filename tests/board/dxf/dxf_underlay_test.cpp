@@ -3,6 +3,8 @@
 #include "board/dxf/dxf_underlay.h"
 
 #include <cmath>
+#include <map>
+#include <numbers>
 #include <string>
 #include <utility>
 #include <vector>
@@ -542,6 +544,98 @@ TEST(TextSpecials, ControlCodesBecomeTheirCharacters) {
         {"%%", "%%"},          {"50%", "50%"},
     };
     for (const auto& [in, out] : rows) EXPECT_EQ(TextSpecials(in), out) << in;
+}
+
+}  // namespace
+}  // namespace pelimator::board
+
+namespace pelimator::board {
+namespace {
+
+// A HATCH of `families` solid line families one unit apart inside a regular polygon of
+// `corners` corners about the origin.
+Tags PatternHatch(int corners, double radius, int families) {
+    Tags hatch{{0, "HATCH"}, {8, "0"},  {2, "LINES"},
+               {70, "0"},    {91, "1"}, {92, "2"},
+               {72, "0"},    {73, "1"}, {93, std::to_string(corners)}};
+    for (int k = 0; k < corners; ++k) {
+        const double a = 2.0 * std::numbers::pi * k / corners;
+        hatch.push_back({10, std::to_string(radius * std::cos(a))});
+        hatch.push_back({20, std::to_string(radius * std::sin(a))});
+    }
+    hatch.insert(hatch.end(), {{97, "0"},
+                               {75, "0"},
+                               {76, "1"},
+                               {52, "0"},
+                               {41, "1"},
+                               {77, "0"},
+                               {78, std::to_string(families)}});
+    for (int f = 0; f < families; ++f) {
+        const double a = 9.0 * f * std::numbers::pi / 180.0;
+        hatch.insert(hatch.end(), {{53, std::to_string(9.0 * f)},
+                                   {43, "0"},
+                                   {44, "0"},
+                                   {45, std::to_string(-std::sin(a))},
+                                   {46, std::to_string(std::cos(a))},
+                                   {79, "0"}});
+    }
+    hatch.push_back({98, "0"});
+    return hatch;
+}
+
+// Block B holding body, inserted by one MINSERT of n x n copies 2000 units apart.
+Drawing Array(const std::vector<Tags>& body, int n) {
+    Drawing d;
+    d.blocks = {{{{0, "BLOCK"}, {2, "B"}, {70, "0"}, {10, "0"}, {20, "0"}}, body}};
+    d.entities = {{{0, "INSERT"},
+                   {2, "B"},
+                   {10, "0"},
+                   {20, "0"},
+                   {70, std::to_string(n)},
+                   {71, std::to_string(n)},
+                   {44, "2000"},
+                   {45, "2000"}}};
+    return d;
+}
+
+// Work is bounded by what is generated: arrays of heavy patterns or text stop at the limit, say
+// so, and keep what they drew; a drafter's ordinary array is drawn whole.
+TEST(DxfUnderlay, WorkStopsAtTheLimitAndTheReportSaysWhatWasLeftOut) {
+    struct Row {
+        const char* name;
+        Drawing drawing;
+        bool leftOut;
+        std::size_t items;  // when drawn whole
+    };
+    const std::vector<Row> rows = {
+        {"hatch pattern bomb: 2000 corners, 20 families, 20 x 20",
+         Array({PatternHatch(2000, 300.0, 20)}, 20), true, 0},
+        {"MTEXT of 300,000 characters wrapped one a line, 10 x 10",
+         Array({{{0, "MTEXT"}, {8, "0"}, {40, "1"}, {41, "1"}, {1, std::string(300'000, 'a')}}},
+               10),
+         true, 0},
+        {"a drafter's array: a hatched square, 20 x 20", Array({PatternHatch(4, 10.0, 2)}, 20),
+         false, 20 * 20 * 2},
+    };
+    for (const Row& row : rows) {
+        const std::string text = row.drawing.Text();
+        const DxfReadResult read = ReadDxfText(text, "test.dxf");
+        ASSERT_TRUE(read.underlay != nullptr) << row.name;
+        const Underlay& u = *read.underlay;
+        EXPECT_LE(u.points.size() + u.snapPoints.size(), DxfUnderlayWorkLimit(text.size()))
+            << row.name;
+        const std::string summary = read.report.Summary();
+        if (row.leftOut) {
+            EXPECT_EQ(read.report.leftOutKinds, (std::map<std::string, std::size_t>{{"INSERT", 1}}))
+                << row.name;
+            EXPECT_NE(summary.find("上限"), std::string::npos) << row.name << ": " << summary;
+            EXPECT_FALSE(u.items.empty()) << row.name << ": what was drawn is kept";
+        } else {
+            EXPECT_TRUE(read.report.leftOutKinds.empty()) << row.name;
+            EXPECT_EQ(u.items.size(), row.items) << row.name;
+            EXPECT_EQ(summary.find("上限"), std::string::npos) << row.name << ": " << summary;
+        }
+    }
 }
 
 }  // namespace
