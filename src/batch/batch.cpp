@@ -102,7 +102,8 @@ OpenedInput OpenInput(board::BoardApplication& application, const BatchOptions& 
     // The reader gives 1:1 to a drawing that stores no scale; only the board's own property or a
     // foreign scale other than 1:1 counts as one the drawing has.
     const auto* source = dynamic_cast<const board::DxfSource*>(opened.document->Source().get());
-    const bool stored = source != nullptr && source->scaleStored;
+    // A JWW drawing's layer groups always carry their scales.
+    const bool stored = (source != nullptr && source->scaleStored) || opened.jwwReport.has_value();
     return {opened.document, stored, std::move(opened.report)};
 }
 
@@ -451,7 +452,7 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
 
     // Nothing is dropped silently: what the file's version cannot hold stops the run unless
     // --allow-loss was given.
-    if (const auto losses = board::SaveLosses(document); !losses.empty()) {
+    if (const auto losses = board::SaveLosses(document, output); !losses.empty()) {
         for (const std::string& loss : losses)
             streams.err << "保存で失われるもの: " << loss << "\n";
         if (!options.allowLoss) {

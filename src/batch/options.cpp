@@ -320,16 +320,21 @@ std::string OutputPathFor(const BatchOptions& options) {
         std::string extension = base.substr(dot);
         for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
         if (extension == ".dxf") base.erase(dot);
+        // A Jw_cad drawing is saved as one (what it is is told by content when it is read).
+        if (extension == ".jww") return base.erase(dot) + kOutputSuffixJww;
     }
     return base + kOutputSuffix;
 }
 
 std::string HelpText(const std::string& program) {
     return "使い方: " + program +
-           " [オプション] [入力.dxf]\n"
+           " [オプション] [入力.dxf|入力.jww]\n"
            "\n"
-           "図面 (DXF) に、点の列または図面の線に沿って波線かジグザグ線を描き加え、別の DXF\n"
-           "ファイルに保存します。描き方は対話画面での描画とまったく同じです。\n"
+           "図面 (DXF、または Jw_cad の JWW) に、点の列または図面の線に沿って波線かジグザグ線を\n"
+           "描き加え、別のファイルに保存します (出力の拡張子が .jww なら JWW、.dxf なら DXF、\n"
+           "その他は入力と同じ形式)。描き方は対話画面での描画とまったく同じです。JWW では\n"
+           "書込レイヤのレイヤグループの縮尺で、書込レイヤ (設定でレイヤ番号を指定したときは\n"
+           "番号 = グループ×16+レイヤ のレイヤ) に描きます。\n"
            "\n"
            "経路 (どちらか一方を必ず指定):\n"
            "  --points ファイル   点のファイル。1 行に 1 点 \"x y\" または \"x,y\" (図面の単位)。\n"

@@ -64,6 +64,8 @@ struct BatchOptions {
 
 // Added to the input's name (its ".dxf" dropped) when no output file is named.
 inline constexpr const char* kOutputSuffix = "-pelimator.dxf";
+// The same for a JWW input (its ".jww" dropped).
+inline constexpr const char* kOutputSuffixJww = "-pelimator.jww";
 
 // Reads the arguments after the program's name. UsageError (a Japanese sentence naming the
 // option) for anything it cannot take; --help anywhere gives options with help set and nothing

@@ -14,7 +14,7 @@ struct BackgroundRead::Job {
     QString path;
     std::atomic<bool> cancelled{false};
     std::atomic<bool> ended{false};
-    std::shared_ptr<DxfReadResult> result;
+    std::shared_ptr<DrawingRead> result;
     QString error;
 };
 
@@ -38,7 +38,7 @@ bool BackgroundRead::Start(const QString& path) {
     m_job = job;
     std::thread thread([this, job] {
         try {
-            job->result = std::make_shared<DxfReadResult>(ReadDxfFile(job->path.toStdString()));
+            job->result = std::make_shared<DrawingRead>(ReadDrawingFile(job->path.toStdString()));
         } catch (const Error& error) {
             job->error = QString::fromUtf8(error.what());
         } catch (const std::bad_alloc&) {
@@ -70,7 +70,7 @@ void BackgroundRead::Deliver(const std::shared_ptr<Job>& job) {
     JoinEnded();
     if (job != m_job || job->cancelled) return;
     m_job.reset();
-    std::shared_ptr<DxfReadResult> result = std::move(job->result);
+    std::shared_ptr<DrawingRead> result = std::move(job->result);
     emit finished(job->path, std::move(result), job->error);
 }
 

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "board/dxf/dxf_file.h"
+#include "board/files/drawing_file.h"
 
 namespace pelimator::board {
 
@@ -37,7 +37,7 @@ public:
 signals:
     // The read of path ended: result holds the drawing, or it is null and error says what
     // failed (the reader's own message).
-    void finished(const QString& path, std::shared_ptr<DxfReadResult> result, const QString& error);
+    void finished(const QString& path, std::shared_ptr<DrawingRead> result, const QString& error);
 
 private:
     struct Job;

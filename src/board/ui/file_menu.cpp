@@ -24,13 +24,33 @@ namespace pelimator::board {
 namespace {
 
 const QString kRecentKey = QStringLiteral("board/recentFiles");
-const QString kDxfFilter = QStringLiteral("DXF 図面 (*.dxf)");
+// Opening takes either format (told by content); saving offers both, the drawing's own first.
+const QString kOpenFilter =
+    QStringLiteral("図面 (*.dxf *.jww);;DXF 図面 (*.dxf);;Jw_cad 図面 (*.jww)");
+const QString kSaveDxfFirst = QStringLiteral("DXF 図面 (*.dxf);;Jw_cad 図面 (*.jww)");
+const QString kSaveJwwFirst = QStringLiteral("Jw_cad 図面 (*.jww);;DXF 図面 (*.dxf)");
 
 QString WithSuffix(const QString& path, const QString& suffix) {
     if (path.isEmpty() || QFileInfo(path).suffix().compare(suffix, Qt::CaseInsensitive) == 0) {
         return path;
     }
     return path + "." + suffix;
+}
+
+// A drawing file's name: kept when it names DXF or JWW, else given the drawing's own suffix.
+QString WithDrawingSuffix(const QString& path, const QString& own) {
+    const QString suffix = QFileInfo(path).suffix();
+    if (suffix.compare("dxf", Qt::CaseInsensitive) == 0 ||
+        suffix.compare("jww", Qt::CaseInsensitive) == 0) {
+        return path;
+    }
+    return WithSuffix(path, own);
+}
+
+// The suffix of the document's own format.
+QString OwnSuffix(const BoardDocument& document) {
+    return SaveFormat(document, document.Path()) == DrawingFormat::Jww ? QStringLiteral("jww")
+                                                                       : QStringLiteral("dxf");
 }
 
 // A wait cursor while a file is read or written: opening or saving a large drawing takes
@@ -52,7 +72,8 @@ public:
 }  // namespace
 
 QString FileMenuHost::AskOpenPath(const QString& folder) {
-    return QFileDialog::getOpenFileName(DialogParent(), QStringLiteral("開く"), folder, kDxfFilter);
+    return QFileDialog::getOpenFileName(DialogParent(), QStringLiteral("開く"), folder,
+                                        kOpenFilter);
 }
 
 QString FileMenuHost::AskSavePath(const QString& suggestion, const QString& filter) {
@@ -201,7 +222,7 @@ bool FileMenu::FinishOpen(const QString& absolute, const std::function<OpenedDra
     try {
         const OpenedDrawing opened = open();
         m_host.AddDocumentTab(opened.document);
-        m_host.ShowStatus(QString::fromStdString(opened.report.Summary()));
+        m_host.ShowStatus(QString::fromStdString(opened.Summary()));
     } catch (const Error& error) {
         if (!QFileInfo::exists(absolute)) Forget(absolute);
         m_host.ShowError(QString::fromStdString(error.what()));
@@ -255,7 +276,7 @@ void FileMenu::EndProgress() {
     m_host.ShowOpening({});
 }
 
-void FileMenu::ReadEnded(const QString& path, const std::shared_ptr<DxfReadResult>& result,
+void FileMenu::ReadEnded(const QString& path, const std::shared_ptr<DrawingRead>& result,
                          const QString& error) {
     EndProgress();
     bool opened = false;
@@ -280,12 +301,14 @@ bool FileMenu::Save() {
 bool FileMenu::SaveAs() {
     const BoardDocumentPtr document = Active();
     if (!document) return false;
+    const QString own = OwnSuffix(*document);
     QString suggestion = QString::fromStdString(document->Path());
     if (suggestion.isEmpty()) {
         suggestion = QDir(m_lastFolder.isEmpty() ? QDir::homePath() : m_lastFolder)
-                         .filePath(WithSuffix(QString::fromStdString(document->Name()), "dxf"));
+                         .filePath(WithSuffix(QString::fromStdString(document->Name()), own));
     }
-    const QString path = WithSuffix(m_host.AskSavePath(suggestion, kDxfFilter), "dxf");
+    const QString filter = own == "jww" ? kSaveJwwFirst : kSaveDxfFirst;
+    const QString path = WithDrawingSuffix(m_host.AskSavePath(suggestion, filter), own);
     return !path.isEmpty() && SaveTo(document, path);
 }
 
@@ -293,7 +316,7 @@ bool FileMenu::SaveTo(const BoardDocumentPtr& document, const QString& path) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     try {
         // Nothing is dropped without asking: list what the file's version cannot hold.
-        const std::vector<std::string> losses = SaveLosses(*document);
+        const std::vector<std::string> losses = SaveLosses(*document, absolute.toStdString());
         if (!losses.empty()) {
             QStringList items;
             for (const std::string& loss : losses) items << QString::fromStdString(loss);
@@ -366,10 +389,12 @@ bool FileMenu::ConfirmClose(const BoardDocumentPtr& document) {
     if (!document->Path().empty()) {
         return SaveTo(document, QString::fromStdString(document->Path()));
     }
+    const QString own = OwnSuffix(*document);
     const QString suggestion =
         QDir(m_lastFolder.isEmpty() ? QDir::homePath() : m_lastFolder)
-            .filePath(WithSuffix(QString::fromStdString(document->Name()), "dxf"));
-    const QString path = WithSuffix(m_host.AskSavePath(suggestion, kDxfFilter), "dxf");
+            .filePath(WithSuffix(QString::fromStdString(document->Name()), own));
+    const QString path = WithDrawingSuffix(
+        m_host.AskSavePath(suggestion, own == "jww" ? kSaveJwwFirst : kSaveDxfFirst), own);
     return !path.isEmpty() && SaveTo(document, path);
 }
 

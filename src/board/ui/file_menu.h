@@ -115,7 +115,7 @@ private:
     bool ShowIfOpen(const QString& absolute);
     // After a read: adds the drawing (true), or reports what failed.
     bool FinishOpen(const QString& absolute, const std::function<OpenedDrawing()>& open);
-    void ReadEnded(const QString& path, const std::shared_ptr<DxfReadResult>& result,
+    void ReadEnded(const QString& path, const std::shared_ptr<DrawingRead>& result,
                    const QString& error);
     void EndProgress();
 

@@ -173,6 +173,33 @@ private slots:
                  std::size_t{3});
     }
 
+    // A Jw_cad drawing opens by content, is saved as JWW by default (its suffix given when the
+    // name has none) and, saved as DXF, the dialog first says what a DXF copy leaves out.
+    void JwwOpensAndSavesAsJwwOrAsAConvertedDxf() {
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        const std::vector<LayerData> layers{{18, "1-2 壁", {}, true}};
+        const std::vector<EntityData> entities{MakeLine({0, 0}, {100, 50}, 18)};
+        const JwwReadResult empty = ReadJwwBytes(NewJwwBytes(layers, 50.0), "new.jww");
+        const QString path = m_dir.filePath("平面図.図面");  // no telling suffix
+        WriteJww(path.toStdString(), *empty.source, {layers, entities, 1, 50});
+        QVERIFY(menu.OpenFile(path));
+        QVERIFY(host.statuses.last().contains(QStringLiteral("JWW")));
+        const BoardDocumentPtr opened = host.tabs.back();
+        QCOMPARE(opened->ScaleModel()->Denominator(), 50);
+        opened->DrawingModel()->AddEntity(MakeLine({5, 5}, {6, 6}, 18));
+        host.paths = {m_dir.filePath("写し")};
+        QVERIFY(menu.SaveAs());
+        QVERIFY(host.losses.empty());
+        const JwwReadResult saved = ReadJwwFile(m_dir.filePath("写し.jww").toStdString());
+        QCOMPARE(saved.content.entities.size(), std::size_t{2});
+        host.paths = {m_dir.filePath("写し.dxf")};
+        QVERIFY(!menu.SaveAs());  // the losses question is answered "no"
+        QCOMPARE(host.losses.size(), std::size_t{1});
+        QVERIFY(host.losses.front().join(" ").contains(QStringLiteral("DXF への変換")));
+        QVERIFY(!QFile::exists(m_dir.filePath("写し.dxf")));
+    }
+
     void CancelledSaveChangesNothing() {
         ScriptedHost host;
         FileMenu menu(host, Settings());
