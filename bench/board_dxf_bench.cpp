@@ -1,5 +1,6 @@
 // Opening and saving the 1,000,000-arc drawing pelimator-batch writes from 1,000 straight paths
 // of 1,001 points (about 200 MB of DXF), and ezdxf reading the same file for comparison.
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,8 @@
 #include "batch/batch.h"
 #include "board/dxf/dxf_file.h"
 #include "board/files/drawing_file.h"
+#include "board/model/edits.h"
+#include "board/model/selection.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -116,6 +119,66 @@ void BM_OpenDrawSave(benchmark::State& state) {
     Count(state, entities);
 }
 BENCHMARK(BM_OpenDrawSave)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// Edits on the opened drawing: 100 of its 1,000 rows of arcs (100,000 records) in a window.
+struct Opened {
+    BoardApplicationPtr application = BoardApplication::Create();
+    BoardDocumentPtr document = OpenDrawing(*application, Shared().File("big.dxf")).document;
+    // Rows lie 100 units apart from y = 0; arcs reach 4 units about their row.
+    Box window{{-10.0, -10.0}, {6000.0, 9910.0}};
+};
+
+Opened& OpenedOnce() {
+    static Opened opened;
+    return opened;
+}
+
+void BM_WindowSelect100k(benchmark::State& state) {
+    const Opened& opened = OpenedOnce();
+    std::size_t selected = 0;
+    for (auto _ : state) {
+        const Selection selection = PickInWindow(*opened.document, opened.window, false);
+        selected = selection.entities.size() + selection.records.size();
+    }
+    state.counters["selected"] = static_cast<double>(selected);
+}
+BENCHMARK(BM_WindowSelect100k)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// 削除 of the window's 100,000 and its 元に戻す, each timed alone (manual time).
+void EraseAndUndo(benchmark::State& state, bool timeUndo) {
+    Opened& opened = OpenedOnce();
+    const Selection selection = PickInWindow(*opened.document, opened.window, false);
+    BoardDrawing& drawing = *opened.document->DrawingModel();
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        (void)EraseSelection(*opened.document, selection);
+        const auto erased = std::chrono::steady_clock::now();
+        drawing.Undo();
+        const auto undone = std::chrono::steady_clock::now();
+        state.SetIterationTime(
+            std::chrono::duration<double>(timeUndo ? undone - erased : erased - start).count());
+    }
+    state.counters["selected"] = static_cast<double>(selection.entities.size());
+}
+void BM_Erase100k(benchmark::State& state) { EraseAndUndo(state, false); }
+void BM_UndoErase100k(benchmark::State& state) { EraseAndUndo(state, true); }
+BENCHMARK(BM_Erase100k)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+BENCHMARK(BM_UndoErase100k)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+
+// 移動 of the same 100,000 records (its undo untimed).
+void BM_Move100k(benchmark::State& state) {
+    Opened& opened = OpenedOnce();
+    const Selection selection = PickInWindow(*opened.document, opened.window, false);
+    BoardDrawing& drawing = *opened.document->DrawingModel();
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        (void)MoveSelection(*opened.document, selection, {3.0, 4.0});
+        const auto moved = std::chrono::steady_clock::now();
+        drawing.Undo();
+        state.SetIterationTime(std::chrono::duration<double>(moved - start).count());
+    }
+}
+BENCHMARK(BM_Move100k)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 
 // An independent reader on the same file, through python3 (Debian's, with python3-ezdxf).
 void BM_EzdxfRead(benchmark::State& state) {

@@ -12,6 +12,7 @@ packages=(
   xvfb xauth xdotool imagemagick                  # end-to-end checks and screenshots
   python3 python3-ezdxf                           # an independent DXF reader for tests
   python3-matplotlib                              # ezdxf's drawing add-on: pictures to compare
+  librsvg2-bin poppler-utils                      # rasterise exported SVG and PDF in tests
   desktop-file-utils dpkg-dev                     # checks the menu entry; the Debian package
   clang-format clang-tidy                         # the style check of changed files (.ci/run)
 )

@@ -255,28 +255,31 @@ FileRead TryReadWholeFile(const std::string& path, std::size_t maxBytes) {
     return result;
 }
 
-std::string ReadWholeFile(const std::string& path, std::size_t maxBytes) {
+std::string ReadFailureText(const FileRead& file, const std::string& path, std::size_t maxBytes) {
     const std::string name = FileNameOf(path);
-    FileRead file = TryReadWholeFile(path, maxBytes);
     switch (file.status) {
         case ReadStatus::Ok:
-            return std::move(file.content);
+            return {};
         case ReadStatus::TooLarge:
-            throw FileError("ファイル「" + name + "」は大きすぎて開けません (" +
-                            SizeText(file.size, true) + "。開けるのは " +
-                            SizeText(std::min(maxBytes, kMaxWholeFileBytes), false) + "までです)");
+            return "ファイル「" + name + "」は大きすぎて開けません (" + SizeText(file.size, true) +
+                   "。開けるのは " + SizeText(std::min(maxBytes, kMaxWholeFileBytes), false) +
+                   "までです)";
         case ReadStatus::NotRegular:
-            if (file.error == EISDIR) {
-                throw FileError("「" + name + "」はフォルダです。ファイルを選んで下さい");
-            }
-            throw FileError("「" + name +
-                            "」は通常のファイルではないので開けません (装置や名前付き" +
-                            "パイプは読みません)");
+            if (file.error == EISDIR)
+                return "「" + name + "」はフォルダです。ファイルを選んで下さい";
+            return "「" + name + "」は通常のファイルではないので開けません (装置や名前付き" +
+                   "パイプは読みません)";
         case ReadStatus::Missing:
         case ReadStatus::Failed:
             break;
     }
-    throw FileError("ファイル「" + name + "」を開けません: " + SystemErrorText(file.error));
+    return "ファイル「" + name + "」を開けません: " + SystemErrorText(file.error);
+}
+
+std::string ReadWholeFile(const std::string& path, std::size_t maxBytes) {
+    FileRead file = TryReadWholeFile(path, maxBytes);
+    if (file.status == ReadStatus::Ok) return std::move(file.content);
+    throw FileError(ReadFailureText(file, path, maxBytes));
 }
 
 }  // namespace pelimator

@@ -69,6 +69,11 @@ struct FileRead {
 // /dev/zero is refused at once as NotRegular and a huge file as TooLarge.
 [[nodiscard]] FileRead TryReadWholeFile(const std::string& path, std::size_t maxBytes);
 
+// Why file (read from path with the limit maxBytes) could not be read: a Japanese sentence naming
+// the file and the reason (both sizes for one too large); empty when it was read.
+[[nodiscard]] std::string ReadFailureText(const FileRead& file, const std::string& path,
+                                          std::size_t maxBytes);
+
 // The whole content of a file; FileError naming the file, in Japanese, when it is missing, cannot
 // be read, is no regular file or is larger than maxBytes (the message gives both sizes).
 [[nodiscard]] std::string ReadWholeFile(const std::string& path, std::size_t maxBytes);

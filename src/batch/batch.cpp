@@ -51,25 +51,38 @@ std::string SettingsPathFor(const BatchOptions& options, const std::string& prog
     return settings::SettingsFileForProgram(programDir.empty() ? ProgramDirectory() : programDir);
 }
 
+// What the run takes from the settings file.
+struct RunFile {
+    settings::RunSettings run;
+    bool fitEnd = false;  // [Board] FitEnd, as the window reads it
+    bool found = false;   // the file exists (else the defaults apply)
+};
+
 // The settings the run uses; the file named on the command line must exist, the default one may
-// be missing (the drawing run's defaults then apply, as in the interactive program).
-settings::RunSettings ReadSettings(const std::string& path, bool explicitlyNamed, bool& found) {
+// be missing (the drawing run's defaults then apply, as in the interactive program). One that
+// exists but cannot be read (too large, a folder, a pipe, no permission) is an error either way:
+// its values would otherwise be silently replaced by the defaults.
+RunFile ReadSettings(const std::string& path, bool explicitlyNamed) {
+    RunFile file;
     std::error_code error;
-    found = fs::exists(path, error);
-    if (!found && explicitlyNamed) throw InputError("設定ファイル「" + path + "」がありません");
-    if (found) {
+    file.found = fs::exists(path, error);
+    if (!file.found && explicitlyNamed) {
+        throw InputError("設定ファイル「" + path + "」がありません");
+    }
+    if (file.found) {
         if (fs::is_directory(path, error)) {
             throw InputError("設定ファイル「" + path + "」はフォルダです");
         }
-        try {
-            (void)ReadWholeFile(path, kMaxWholeFileBytes);  // refuses a pipe without waiting
-        } catch (const FileError& unreadable) {
-            throw InputError(std::string("設定ファイルを読めません: ") + unreadable.what());
+        // Refuses a pipe without waiting.
+        if (const std::string problem = settings::SettingsReadProblem(path); !problem.empty()) {
+            throw InputError(problem);
         }
     }
     settings::clsIniEdit ini;
     ini.IniFilePath(path);
-    return settings::ReadRunSettings(ini);
+    file.run = settings::ReadRunSettings(ini);
+    file.fitEnd = settings::ReadBoardChoices(ini).FitEnd;
+    return file;
 }
 
 struct OpenedInput {
@@ -80,15 +93,17 @@ struct OpenedInput {
 
 OpenedInput OpenInput(board::BoardApplication& application, const BatchOptions& options) {
     if (options.input.empty()) return {application.AddDocument(kNewDrawingName), false, {}};
-    // The batch shows nothing, so what the file draws beneath is not built: a file whose blocks
-    // and patterns multiply would cost time and memory for nothing.
+    // What the file draws beneath is built only for a picture (--export): otherwise the batch
+    // shows nothing, and a file whose blocks and patterns multiply would cost time and memory for
+    // nothing.
     board::DxfReadOptions readOptions;
-    readOptions.underlay = false;
+    readOptions.underlay = options.picture.has_value();
     board::OpenedDrawing opened = board::OpenDrawing(application, options.input, readOptions);
     // The reader gives 1:1 to a drawing that stores no scale; only the board's own property or a
     // foreign scale other than 1:1 counts as one the drawing has.
     const auto* source = dynamic_cast<const board::DxfSource*>(opened.document->Source().get());
-    const bool stored = source != nullptr && source->scaleStored;
+    // A JWW drawing's layer groups always carry their scales.
+    const bool stored = (source != nullptr && source->scaleStored) || opened.jwwReport.has_value();
     return {opened.document, stored, std::move(opened.report)};
 }
 
@@ -141,7 +156,7 @@ std::vector<PathInput> PathsFromLayers(const board::BoardDocument& document,
     };
     const double joinTolerance = board::JoinToleranceFor(entities, take);
     // The same 0.01 paper-mm the board's curves keep to.
-    const double flattenTolerance = 0.01 * document.ScaleModel()->Factor();
+    const double flattenTolerance = 0.01 * document.UnitsPerPaperMillimetre();
     std::vector<PathInput> paths;
     for (const board::Chain& chain : board::ChainEntities(entities, take, joinTolerance)) {
         const board::EntityData& first = entities[chain.pieces.front().entity];
@@ -214,10 +229,9 @@ std::string CheckedOutputPath(const BatchOptions& options) {
 }
 
 // The run's settings; a wave that the radius rule refuses fails before the drawing is read.
-settings::RunSettings CheckedSettings(const BatchOptions& options, const std::string& path,
-                                      bool& found) {
-    const settings::RunSettings runSettings =
-        ReadSettings(path, !options.settingsFile.empty(), found);
+RunFile CheckedSettings(const BatchOptions& options, const std::string& path) {
+    const RunFile file = ReadSettings(path, !options.settingsFile.empty());
+    const settings::RunSettings& runSettings = file.run;
     if (options.lineKind == settings::LineKind::Wave &&
         !settings::WaveRadiusFits(runSettings.WaveRadius, runSettings.WaveWidth)) {
         throw InputError("設定ファイル「" + path + "」: 波線の半径 " +
@@ -225,7 +239,7 @@ settings::RunSettings CheckedSettings(const BatchOptions& options, const std::st
                          std::to_string(runSettings.WaveWidth) + " mm では描けません。" +
                          settings::kRadiusTooSmallMessage);
     }
-    return runSettings;
+    return file;
 }
 
 // Notes what the input had that the board does not keep, and gives the drawing its scale.
@@ -263,8 +277,9 @@ void PrepareDocument(const OpenedInput& opened, const BatchOptions& options, std
     }
 }
 
-LineOptions LineOptionsFor(const BatchOptions& options) {
+LineOptions LineOptionsFor(const BatchOptions& options, const RunFile& settingsFile) {
     LineOptions lineOptions;
+    lineOptions.fitToEnd = options.fitEnd.value_or(settingsFile.fitEnd);
     lineOptions.pathKind = options.pathKind.value_or(options.source == PathSource::Layers
                                                          ? settings::PathKind::Polyline
                                                          : settings::PathKind::ThroughPoints);
@@ -278,6 +293,10 @@ LineOptions LineOptionsFor(const BatchOptions& options) {
 struct DrawnTotals {
     std::int64_t entities = 0;
     std::int32_t layer = 0;  // the layer of the last line
+    double pitch = 0.0;      // the normal pitch, drawing units (the last line's)
+    host::DrawingUnit unit;  // the drawing's unit
+    std::size_t fitted = 0;  // lines whose pitch was fitted to their end
+    std::size_t kept = 0;    // lines asked to fit that kept the normal pitch
 };
 
 // Draws every path as one line, each its own edit step; a path that yields no entity is noted.
@@ -309,12 +328,22 @@ DrawnTotals DrawPaths(board::BoardFactory& factory, board::BoardDocument& docume
                 throw Error("経路 " + std::to_string(i + 1) + " (" + paths[i].origin +
                             ") を描けませんでした: " + error.what());
             }
+            const std::string where =
+                "注意: 経路 " + std::to_string(i + 1) + " (" + paths[i].origin + "): ";
             if (result.entities == 0) {
-                notes.push_back("注意: 経路 " + std::to_string(i + 1) + " (" + paths[i].origin +
-                                "): " + NoEntityText(result.pathLength, result.pitch));
+                notes.push_back(where + NoEntityText(result.pathLength, result.pitch,
+                                                     UnitForTexts(result.unit)));
+            }
+            if (const std::string kept = FitKeptText(result); !kept.empty()) {
+                notes.push_back(where + kept);
+                ++totals.kept;
+            } else if (result.fit && result.fit->outcome == EndFit::Fitted) {
+                ++totals.fitted;
             }
             totals.entities += result.entities;
             totals.layer = result.layer;
+            totals.pitch = result.normalPitch;
+            totals.unit = result.unit;
             progress.FinishPath(i, result.entities);
         }
     } catch (...) {
@@ -330,7 +359,7 @@ DrawnTotals DrawPaths(board::BoardFactory& factory, board::BoardDocument& docume
 void PrintSummary(std::ostream& err, const board::BoardDocument& document,
                   const BatchOptions& options, std::size_t pathCount, const DrawnTotals& totals,
                   double seconds, const std::string& output, const std::string& settingsPath,
-                  bool settingsFound) {
+                  bool settingsFound, bool fitEnd) {
     const board::LayerData* layerData = document.LayerTable()->Find(totals.layer);
     std::ostringstream summary;
     summary << std::fixed << std::setprecision(2) << "完了: 経路 " << pathCount << " 本に"
@@ -338,20 +367,76 @@ void PrintSummary(std::ostream& err, const board::BoardDocument& document,
             << "を描き、図形 " << totals.entities << " 個をレイヤ "
             << (layerData != nullptr ? LayerLabel(*layerData) : std::to_string(totals.layer))
             << " に追加しました (所要時間 " << seconds << " 秒)\n"
-            << "保存先: " << output << "\n"
+            << "図面の単位: "
+            << (totals.unit.symbol.empty() ? std::string("指定なし (mm として扱いました)")
+                                           : totals.unit.symbol)
+            << "、点の間隔 " << LengthText(totals.pitch, UnitForTexts(totals.unit)) << "\n";
+    if (options.fitEnd.value_or(fitEnd)) {
+        summary << "終点合わせ: " << totals.fitted << " 本の間隔を合わせました";
+        if (totals.kept > 0) {
+            summary << "、" << totals.kept << " 本は通常の間隔のままです (理由は上の注意)";
+        }
+        summary << "\n";
+    }
+    summary << "保存先: " << output << "\n"
             << "設定: " << (settingsFound ? settingsPath : settingsPath + " (ないので既定値)")
             << "\n";
     err << summary.str() << std::flush;
 }
 
-int Run(const BatchOptions& options, BatchStreams& streams, const std::string& programDir) {
+// The picture request with its sheet chosen: the one named, else the smallest that holds the
+// drawing at scale (landscape first; A0 when none does, which the export then refuses as the
+// window's does); A4 landscape when fitted.
+PictureRequest WithSheet(PictureRequest picture, const board::BoardDocument& document,
+                         const board::ExportStyle& style) {
+    if (picture.format != PictureFormat::Pdf || picture.sheet) return picture;
+    if (picture.fit) {
+        picture.sheet = board::Sheet{};
+        return picture;
+    }
+    const auto extent = board::ShownExtentMm(document);
+    const double width = extent ? extent->max.x - extent->min.x : 0.0;
+    const double height = extent ? extent->max.y - extent->min.y : 0.0;
+    picture.sheet =
+        board::SmallestSheetThatFits(width, height, style.marginMm,
+                                     board::PaperOrientation::Landscape)
+            .value_or(board::Sheet{board::PaperSize::A0, board::PaperOrientation::Landscape});
+    return picture;
+}
+
+void ExportPicture(const BatchOptions& options, const board::BoardDocument& document,
+                   const PictureWriter& writePicture, std::ostream& err) {
+    const PictureRequest picture = WithSheet(*options.picture, document, board::ExportStyle{});
+    const fs::path dir = fs::path(picture.path).parent_path();
+    std::error_code dirError;
+    if (!dir.empty() && !fs::is_directory(dir, dirError)) {
+        throw InputError("エクスポート先のフォルダ「" + dir.string() + "」がありません");
+    }
+    err << "エクスポート中: " << picture.path << std::endl;
+    writePicture(document, picture);
+}
+
+int Run(const BatchOptions& options, BatchStreams& streams, const std::string& programDir,
+        const PictureWriter& writePicture) {
     const auto started = std::chrono::steady_clock::now();
     M_Calc::InitPi();
+    if (options.picture && !writePicture) {
+        throw UsageError("この pelimator-batch は画像のエクスポート (--export) なしで作られています");
+    }
+    if (options.source == PathSource::None) {
+        // Only the picture: the drawing as opened, nothing saved.
+        auto application = board::BoardApplication::Create();
+        const OpenedInput opened = OpenInput(*application, options);
+        PrepareDocument(opened, options, streams.err);
+        ExportPicture(options, *opened.document, writePicture, streams.err);
+        streams.err << "完了: 画像をエクスポートしました: " << options.picture->path << "\n"
+                    << std::flush;
+        return kExitOk;
+    }
 
     const std::string output = CheckedOutputPath(options);
     const std::string settingsPath = SettingsPathFor(options, programDir);
-    bool settingsFound = false;
-    const settings::RunSettings runSettings = CheckedSettings(options, settingsPath, settingsFound);
+    const RunFile settingsFile = CheckedSettings(options, settingsPath);
 
     auto application = board::BoardApplication::Create();
     board::BoardFactory factory(application);
@@ -362,12 +447,12 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
     const std::vector<PathInput> paths = options.source == PathSource::Layers
                                              ? PathsFromLayers(document, options)
                                              : PathsFromPoints(options, streams.in);
-    const DrawnTotals totals =
-        DrawPaths(factory, document, paths, LineOptionsFor(options), runSettings, streams);
+    const DrawnTotals totals = DrawPaths(
+        factory, document, paths, LineOptionsFor(options, settingsFile), settingsFile.run, streams);
 
     // Nothing is dropped silently: what the file's version cannot hold stops the run unless
     // --allow-loss was given.
-    if (const auto losses = board::SaveLosses(document); !losses.empty()) {
+    if (const auto losses = board::SaveLosses(document, output); !losses.empty()) {
         for (const std::string& loss : losses)
             streams.err << "保存で失われるもの: " << loss << "\n";
         if (!options.allowLoss) {
@@ -377,6 +462,7 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
         }
     }
 
+    if (options.picture) ExportPicture(options, document, writePicture, streams.err);
     // Writing a large drawing takes as long as drawing it: say so rather than look stuck.
     streams.err << "保存中: " << output << std::endl;
     board::SaveDrawing(document, output);
@@ -384,7 +470,7 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     PrintSummary(streams.err, document, options, paths.size(), totals, seconds, output,
-                 settingsPath, settingsFound);
+                 settingsPath, settingsFile.found, settingsFile.fitEnd);
     return kExitOk;
 }
 
@@ -397,7 +483,7 @@ std::string ProgramDirectory() {
 }
 
 int RunBatch(std::span<const std::string> args, BatchStreams& streams,
-             const std::string& programDir) {
+             const std::string& programDir, const PictureWriter& writePicture) {
     const std::string program =
         args.empty() ? std::string("pelimator-batch") : fs::path(args[0]).filename().string();
     const auto usage = [&](const UsageError& error) {
@@ -411,7 +497,7 @@ int RunBatch(std::span<const std::string> args, BatchStreams& streams,
             streams.out << HelpText(program) << std::flush;
             return kExitOk;
         }
-        return Run(options, streams, programDir);
+        return Run(options, streams, programDir, writePicture);
     } catch (const UsageError& error) {
         return usage(error);
     } catch (const Error& error) {

@@ -6,10 +6,17 @@
 #include <unistd.h>
 
 #include "batch/batch.h"
+#ifdef PELIMATOR_BATCH_PICTURES
+#include "batch/picture_export.h"
+#endif
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv, argv + argc);
     pelimator::batch::BatchStreams streams{std::cin, std::cout, std::cerr,
                                            ::isatty(STDERR_FILENO) == 1};
+#ifdef PELIMATOR_BATCH_PICTURES
+    return pelimator::batch::RunBatch(args, streams, {}, pelimator::batch::WritePicture);
+#else
     return pelimator::batch::RunBatch(args, streams);
+#endif
 }

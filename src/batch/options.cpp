@@ -2,6 +2,7 @@
 #include "batch/options.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <functional>
 #include <limits>
@@ -60,7 +61,64 @@ struct Seen {
     bool points = false;
     bool layers = false;
     bool input = false;
+    bool sheet = false;
+    bool fit = false;
+    bool dpi = false;
 };
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return text;
+}
+
+PictureRequest ParsePicture(const std::string& path) {
+    PictureRequest picture;
+    if (path.empty()) throw UsageError("--export のファイル名が空です");
+    picture.path = path;
+    const std::size_t dot = path.find_last_of('.');
+    const std::string extension = dot == std::string::npos ? "" : Lower(path.substr(dot));
+    if (extension == ".svg") {
+        picture.format = PictureFormat::Svg;
+    } else if (extension == ".pdf") {
+        picture.format = PictureFormat::Pdf;
+    } else if (extension == ".png") {
+        picture.format = PictureFormat::Png;
+    } else {
+        throw UsageError("--export のファイル名は .svg、.pdf、.png のどれかで終えて下さい: \"" +
+                         path + "\"");
+    }
+    return picture;
+}
+
+// "A3" (landscape, as the window's export dialog offers it first), "A3,landscape" or
+// "A3,portrait".
+board::Sheet ParseSheet(const std::string& text) {
+    const std::size_t comma = text.find(',');
+    const std::string size = Lower(text.substr(0, comma));
+    const std::string turn =
+        comma == std::string::npos ? "landscape" : Lower(text.substr(comma + 1));
+    static constexpr std::array<const char*, 5> kNames = {"a4", "a3", "a2", "a1", "a0"};
+    board::Sheet sheet;
+    const auto found = std::find(kNames.begin(), kNames.end(), size);
+    if (found == kNames.end() || (turn != "portrait" && turn != "landscape")) {
+        throw UsageError("--sheet の値 \"" + text +
+                         "\" は使えません。A4〜A0 に、縦置きなら \",portrait\" を付けて下さい "
+                         "(例: A3,portrait)");
+    }
+    sheet.paper = board::kPaperSizes[static_cast<std::size_t>(found - kNames.begin())];
+    sheet.orientation = turn == "landscape" ? board::PaperOrientation::Landscape
+                                            : board::PaperOrientation::Portrait;
+    return sheet;
+}
+
+std::int32_t ParseDpi(std::string_view name, const std::string& text) {
+    const std::int64_t dpi = ParseWhole(name, text);
+    if (dpi < kMinDpi || dpi > kMaxDpi) {
+        throw UsageError("--dpi は " + std::to_string(kMinDpi) + "〜" + std::to_string(kMaxDpi) +
+                         " で指定して下さい: " + text);
+    }
+    return static_cast<std::int32_t>(dpi);
+}
 
 void TakeInput(const std::string& arg, BatchOptions& options, Seen& seen) {
     if (seen.input) {
@@ -135,6 +193,21 @@ bool TakeValueOption(const std::string& name, const std::function<std::string()>
         options.settingsFile = NonEmpty(value(), "--settings のファイル名が空です");
     } else if (name == "--output" || name == "-o") {
         options.output = NonEmpty(value(), "出力ファイル名が空です");
+    } else if (name == "--export") {
+        const std::optional<PictureRequest> earlier = options.picture;
+        options.picture = ParsePicture(value());
+        if (earlier) {
+            options.picture->sheet = earlier->sheet;
+            options.picture->dpi = earlier->dpi;
+        }
+    } else if (name == "--sheet") {
+        if (!options.picture) options.picture.emplace();
+        options.picture->sheet = ParseSheet(value());
+        seen.sheet = true;
+    } else if (name == "--dpi") {
+        if (!options.picture) options.picture.emplace();
+        options.picture->dpi = ParseDpi(name, value());
+        seen.dpi = true;
     } else {
         return false;
     }
@@ -142,7 +215,33 @@ bool TakeValueOption(const std::string& name, const std::function<std::string()>
 }
 
 // The checks that need the whole command line; sets where the paths come from.
+void CheckPicture(const BatchOptions& options, const Seen& seen) {
+    const bool exported = options.picture && !options.picture->path.empty();
+    if (!exported && (seen.sheet || seen.fit || seen.dpi)) {
+        throw UsageError("--sheet、--fit、--dpi は --export と一緒に使って下さい");
+    }
+    if (!exported) return;
+    if ((seen.sheet || seen.fit) && options.picture->format != PictureFormat::Pdf) {
+        throw UsageError("--sheet と --fit は PDF のエクスポートにだけ使えます");
+    }
+    if (seen.dpi && options.picture->format != PictureFormat::Png) {
+        throw UsageError("--dpi は PNG のエクスポートにだけ使えます");
+    }
+}
+
 void CheckCombination(BatchOptions& options, const Seen& seen) {
+    CheckPicture(options, seen);
+    if (options.picture && !seen.points && !seen.layers) {
+        // Only a picture: the drawing is not changed, so nothing is saved.
+        if (options.input.empty()) throw UsageError("--export には入力図面 (DXF) が必要です");
+        if (!options.output.empty() || options.overwriteInput) {
+            throw UsageError(
+                "経路を描かないときは DXF を保存しないので、--output や "
+                "--overwrite-input は使えません");
+        }
+        options.source = PathSource::None;
+        return;
+    }
     if (seen.points == seen.layers) {
         throw UsageError(
             seen.points
@@ -196,6 +295,14 @@ BatchOptions ParseOptions(std::span<const std::string> args) {
         } else if (name == "--allow-loss") {
             if (inlineValue) throw UsageError("--allow-loss は値をとりません");
             options.allowLoss = true;
+        } else if (name == "--fit") {
+            if (inlineValue) throw UsageError("--fit は値をとりません");
+            if (!options.picture) options.picture.emplace();
+            options.picture->fit = true;
+            seen.fit = true;
+        } else if (name == "--fit-end" || name == "--no-fit-end") {
+            if (inlineValue) throw UsageError(name + " は値をとりません");
+            options.fitEnd = name == "--fit-end";
         } else if (!TakeValueOption(name, value, options, seen)) {
             throw UsageError("知らないオプションです: " + arg);
         }
@@ -213,16 +320,21 @@ std::string OutputPathFor(const BatchOptions& options) {
         std::string extension = base.substr(dot);
         for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
         if (extension == ".dxf") base.erase(dot);
+        // A Jw_cad drawing is saved as one (what it is is told by content when it is read).
+        if (extension == ".jww") return base.erase(dot) + kOutputSuffixJww;
     }
     return base + kOutputSuffix;
 }
 
 std::string HelpText(const std::string& program) {
     return "使い方: " + program +
-           " [オプション] [入力.dxf]\n"
+           " [オプション] [入力.dxf|入力.jww]\n"
            "\n"
-           "図面 (DXF) に、点の列または図面の線に沿って波線かジグザグ線を描き加え、別の DXF\n"
-           "ファイルに保存します。描き方は対話画面での描画とまったく同じです。\n"
+           "図面 (DXF、または Jw_cad の JWW) に、点の列または図面の線に沿って波線かジグザグ線を\n"
+           "描き加え、別のファイルに保存します (出力の拡張子が .jww なら JWW、.dxf なら DXF、\n"
+           "その他は入力と同じ形式)。描き方は対話画面での描画とまったく同じです。JWW では\n"
+           "書込レイヤのレイヤグループの縮尺で、書込レイヤ (設定でレイヤ番号を指定したときは\n"
+           "番号 = グループ×16+レイヤ のレイヤ) に描きます。\n"
            "\n"
            "経路 (どちらか一方を必ず指定):\n"
            "  --points ファイル   点のファイル。1 行に 1 点 \"x y\" または \"x,y\" (図面の単位)。\n"
@@ -238,9 +350,17 @@ std::string HelpText(const std::string& program) {
            "  --mag %             倍率 (10〜1000)。既定 100\n"
            "  --up left|right     上とする側: 左 (left, 0) / 右 (right, 1)。既定 left\n"
            "  --scale N           縮尺 1:N。縮尺を持たない図面 (新しい図面、縮尺のない DXF)\n"
-           "                      にだけ使います。既定 1\n"
+           "                      にだけ使います。既定 1。幅・半径・高さ (mm) は縮尺と図面の単位\n"
+           "                      ($INSUNITS: m、cm、inch など。指定なしは mm) "
+           "で図面の長さにします\n"
            "  --settings ファイル 幅・半径・高さ・レイヤを読む設定ファイル。既定は対話画面と同じ\n"
            "                      Korvane.ini (なければ既定値)\n"
+           "  --fit-end           線が経路の終点でちょうど終わるように、点の間隔を経路ごとに\n"
+           "                      (半分から 1.5 倍の範囲で) 変えます。合わせられない経路は\n"
+           "                      通常の間隔で描き、理由を表示します\n"
+           "  --no-fit-end        間隔を変えません。どちらも指定しなければ、設定ファイルの\n"
+           "                      [Board] FitEnd (対話画面の 図面 → 線を経路の終点で終える) "
+           "に従います\n"
            "  --max-entities N    1 回の実行で作る図形の上限。経路ごとに描く前に見積もり、\n"
            "                      合計がこれを超えるならエラーにします。既定 " +
            std::to_string(kDefaultEntityLimit) +
@@ -253,6 +373,17 @@ std::string HelpText(const std::string& program) {
            "  --overwrite-input   出力先が入力図面と同じでも上書きします (指定しなければ拒否)\n"
            "  --allow-loss        図面の版が保てない内容 (例: R2000 で色番号にない色) があっても\n"
            "                      保存します (指定しなければ、失われるものを示して終了コード 1)\n"
+           "\n"
+           "画像のエクスポート (図面ウィンドウの「エクスポート」と同じ絵):\n"
+           "  --export ファイル   描いた後の図面を SVG、PDF、PNG (拡張子で選びます) "
+           "にエクスポートします。\n"
+           "                      経路を指定しなければ、入力図面をエクスポートするだけで DXF "
+           "は保存しません\n"
+           "  --sheet 用紙        PDF の用紙: A4〜A0 (横置き)。縦置きは \",portrait\" を付けます\n"
+           "                      (例: A3,portrait)。既定は縮尺どおりに収まる最小の用紙 "
+           "(横置き優先)\n"
+           "  --fit               PDF で図面を用紙に合わせて拡大・縮小します (既定は図面の縮尺)\n"
+           "  --dpi N             PNG の解像度 (用紙 1 インチあたりの画素数)。既定 254\n"
            "  -h, --help          この説明を表示します\n"
            "\n"
            "入力図面を省くと、新しい図面に描きます (--points と --output が必要)。\n"

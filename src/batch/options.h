@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "board/export/export_sheet.h"
 #include "line/line_run.h"
 #include "settings/settings_file.h"
 
@@ -16,7 +17,25 @@ namespace pelimator::batch {
 enum class PathSource : std::uint8_t {
     PointsFile,  // a text file of picked points ("-": standard input)
     Layers,      // lines and arcs of named layers of the input drawing
+    None,        // no paths: only a picture of the drawing is exported
 };
+
+enum class PictureFormat : std::uint8_t { Svg, Pdf, Png };
+
+// --export: the picture the window's File menu would export, after the paths are drawn.
+struct PictureRequest {
+    std::string path;
+    PictureFormat format = PictureFormat::Svg;
+    // PDF: the sheet (none: the smallest that holds the drawing at scale, landscape first;
+    // A4 landscape when fitted) and whether the drawing is fitted to it.
+    std::optional<board::Sheet> sheet;
+    bool fit = false;
+    std::int32_t dpi = 254;  // PNG
+};
+
+// The dots per inch --dpi takes.
+inline constexpr std::int32_t kMinDpi = 10;
+inline constexpr std::int32_t kMaxDpi = 2400;
 
 struct BatchOptions {
     bool help = false;
@@ -37,10 +56,16 @@ struct BatchOptions {
     std::string output;        // empty: beside the input with kOutputSuffix
     bool overwriteInput = false;
     bool allowLoss = false;  // save even when the drawing's version cannot hold everything
+    std::optional<PictureRequest> picture;
+    // --fit-end / --no-fit-end: the pitch fitted so each line ends on its path's end; unset: as
+    // the settings file's [Board] FitEnd says, as in the window.
+    std::optional<bool> fitEnd;
 };
 
 // Added to the input's name (its ".dxf" dropped) when no output file is named.
 inline constexpr const char* kOutputSuffix = "-pelimator.dxf";
+// The same for a JWW input (its ".jww" dropped).
+inline constexpr const char* kOutputSuffixJww = "-pelimator.jww";
 
 // Reads the arguments after the program's name. UsageError (a Japanese sentence naming the
 // option) for anything it cannot take; --help anywhere gives options with help set and nothing

@@ -3,10 +3,10 @@
 
 #include <cmath>
 
+#include "base/checked_int.h"
 #include "geometry/calc.h"
 #include "geometry/errors.h"
 #include "geometry/progress_text.h"
-#include "base/checked_int.h"
 
 namespace pelimator {
 
@@ -84,11 +84,13 @@ void CalcPathPoints(host::HostPointList& Source, double Pitch, host::HostPointLi
     }
 
     // End rule: distance is 0 or at least Pitch/√2 here, so this appends the last source point
-    // whenever any point got past the Manhattan test, however short the final piece. It is left
-    // out when it is already the last appended point, so no segment of the path has length zero.
+    // whenever any point got past the Manhattan test and the final piece is not mere rounding:
+    // a piece below kEndRemainderShare of the pitch would be a chord along a direction that is
+    // noise (its arc or leg would stick out sideways), and one of length zero would break the
+    // patterns. The path then ends at the last cut, on the end within that share.
     if (Pitch / 3.0 < distance) {
         const Point end = ReadPoint(Source, last);
-        if (end.x != anchor.x || end.y != anchor.y) {
+        if (M_Calc::GetDistance(anchor.x, anchor.y, end.x, end.y) >= kEndRemainderShare * Pitch) {
             Dest.Add(end.x, end.y);
             appended = CheckedAdd<std::int32_t>(appended, 1, "経路の点の数");
         }

@@ -7,10 +7,15 @@
 
 namespace pelimator {
 
+// A final piece shorter than this share of the pitch is no chord of its own: it is what rounding
+// leaves of a path whose length is a whole number of pitches, so the path ends at its last cut,
+// which then lies on the polyline's last point within this share of the pitch.
+inline constexpr double kEndRemainderShare = 1e-9;
+
 // Walks Source like a pair of dividers: starting at its first point, appends to Dest points that
 // lie on the polyline exactly Pitch (a chord, not an arc length) from the point appended before,
-// then the polyline's last point when it is not the last appended point already and the final
-// piece counts (see the end rule in the .cpp). Consecutive appended points always differ.
+// then the polyline's last point when the final piece counts (see the end rule in the .cpp) and
+// is at least kEndRemainderShare × Pitch long. Consecutive appended points always differ.
 //
 // Source is read point by point, each coordinate through its own Item call, and is overwritten
 // where a cut falls (the caller discards it afterwards). Count receives the number of appended

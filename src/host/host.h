@@ -148,6 +148,13 @@ public:
 };
 using HostSnapPtr = std::shared_ptr<HostSnap>;
 
+// What one drawing unit is. Lengths of the settings are paper millimetres; at scale 1:N they are
+// N times as many real millimetres, that is N ÷ millimetres drawing units.
+struct DrawingUnit {
+    double millimetres = 1.0;  // 1 for millimetres and for a drawing that names no unit
+    std::string symbol;        // for texts: "mm", "m", "in", ...; empty when it names none
+};
+
 class HostDocument {
 public:
     virtual ~HostDocument() = default;
@@ -155,6 +162,8 @@ public:
     [[nodiscard]] virtual HostLayersPtr Layers() = 0;
     [[nodiscard]] virtual HostCurrentAttributesPtr CurrentAttributes() = 0;
     [[nodiscard]] virtual HostScalePtr Scale() = 0;
+    // The drawing's unit of length.
+    [[nodiscard]] virtual DrawingUnit Unit() = 0;
     [[nodiscard]] virtual HostSnapPtr Snap() = 0;
     virtual void Activate() = 0;
     // The path along the drawing's line, arc or polyline at point (the one nearest to it within

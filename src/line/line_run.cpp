@@ -25,13 +25,6 @@ std::string WorkLimitText(std::int64_t estimate, std::int64_t limit) {
            " 個を超えるので描きません。倍率を上げるか、経路を短くして下さい。";
 }
 
-// A length for messages: at most six significant digits, no trailing zeros.
-std::string LengthText(double value) {
-    std::ostringstream text;
-    text << std::setprecision(6) << value;
-    return text.str();
-}
-
 std::int32_t ChooseLayer(host::HostDocument& document, const settings::RunSettings& settings,
                          bool create) {
     if (settings.LayerChange != 1) {
@@ -102,18 +95,72 @@ std::int64_t EstimateEntities(double pathLength, double pitch, std::int32_t pick
     return static_cast<std::int64_t>(chords) + 1 + std::max<std::int32_t>(pickCount, 0);
 }
 
-std::string NoEntityText(double pathLength, double pitch) {
-    return "経路の長さは " + LengthText(pathLength) + " で、始点から点の間隔 " + LengthText(pitch) +
-           " (図面の単位) 以上離れた点がないので、図形を追加しませんでした。";
+std::string LengthText(double value, const std::string& unitSymbol) {
+    std::ostringstream text;
+    text << std::setprecision(6) << value;
+    if (!unitSymbol.empty()) text << " " << unitSymbol;
+    return text.str();
+}
+
+std::string NoEntityText(double pathLength, double pitch, const std::string& unitSymbol) {
+    return "経路の長さは " + LengthText(pathLength, unitSymbol) + " で、始点から点の間隔 " +
+           LengthText(pitch, unitSymbol) + (unitSymbol.empty() ? " (図面の単位)" : "") +
+           " 以上離れた点がないので、図形を追加しませんでした。";
+}
+
+std::string UnitForTexts(const host::DrawingUnit& unit) {
+    return unit.millimetres == 1.0 ? std::string() : unit.symbol;
+}
+
+std::string FitKeptText(const LineResult& result) {
+    if (!result.fit) return {};
+    const std::string unit = UnitForTexts(result.unit);
+    const std::string pitch = LengthText(result.normalPitch, unit);
+    switch (result.fit->outcome) {
+        case EndFit::TooShort:
+            return "経路が点の間隔 " + pitch +
+                   " の半分より短いので、線を経路の終点で終えられませんでした。";
+        case EndFit::NoFit: {
+            const std::string range = result.fit->limited
+                                          ? "半分から波線の弧が渡せる半径の 2 倍 (" +
+                                                LengthText(result.fit->longest, unit) + ") まで"
+                                          : "半分から 1.5 倍まで";
+            return "点の間隔を " + pitch + " の" + range +
+                   "変えても線が経路の終点でちょうど終わらない (経路が終点の近くで折り返して"
+                   "いるなど) ので、通常の間隔 " +
+                   pitch + " のまま描きました。";
+        }
+        case EndFit::Fitted:
+        case EndFit::AlreadyEnds:
+        case EndFit::NotAPitch:
+            break;
+    }
+    return {};
+}
+
+std::string LineReportText(const LineResult& result) {
+    const std::string unit = UnitForTexts(result.unit);
+    std::string text;
+    if (result.entities == 0) text += NoEntityText(result.pathLength, result.pitch, unit);
+    text += FitKeptText(result);
+    if (result.entities > 0 && !unit.empty()) {
+        text += "点の間隔 " + LengthText(result.pitch, unit) + " (図面の単位 " + unit +
+                ") で描きました。";
+    }
+    return text;
 }
 
 double ScaleFactor(host::HostDocument& document) {
     const double denominator = static_cast<double>(document.Scale()->Denominator());
     const double numerator = static_cast<double>(document.Scale()->Numerator());
-    const double factor = denominator / numerator;
+    const host::DrawingUnit unit = document.Unit();
+    // The real length of a paper millimetre at scale, in the drawing's unit. Dividing by 1 for
+    // millimetres changes no bit of the factor.
+    const double factor = denominator / numerator / unit.millimetres;
     if (!std::isfinite(factor) || factor <= 0.0) {
         throw ArithmeticError("図面の縮尺 " + std::to_string(document.Scale()->Numerator()) + ":" +
                               std::to_string(document.Scale()->Denominator()) +
+                              (unit.symbol.empty() ? "" : "、単位 " + unit.symbol) +
                               " では長さを計算できません");
     }
     return factor;
@@ -136,7 +183,9 @@ LineResult RunLine(host::HostFactory& factory, host::HostDocument& document,
     const std::int32_t width = wave ? settings.WaveWidth : settings.ZigzagWidth;
 
     LineResult result;
+    result.unit = document.Unit();
     result.pitch = ToDrawingUnits(width, factor, magnification);
+    result.normalPitch = result.pitch;
     auto curve = factory.CreateCurve();
     curve->SetPoints(HostCurveKind(options.pathKind), picks);
     auto source = curve->Points();
@@ -152,7 +201,8 @@ LineResult RunLine(host::HostFactory& factory, host::HostDocument& document,
         const double largest =
             wave ? 2.0 * ToDrawingUnits(settings.WaveRadius, factor, magnification)
                  : std::numeric_limits<double>::infinity();
-        result.pitch = FitPitchToEnd(ReadPoints(*source), result.pitch, largest);
+        result.fit = FitToEnd(ReadPoints(*source), result.pitch, largest);
+        result.pitch = result.fit->pitch;
         // A shorter pitch makes more entities: the bound holds for the fitted one too.
         if (std::isfinite(result.pitch) && result.pitch > 0.0) {
             const std::int64_t estimate =

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "base/errors.h"
+#include "geometry/path_fit.h"
 #include "host/host.h"
 #include "settings/settings_file.h"
 
@@ -32,6 +34,9 @@ struct LineResult {
     std::int32_t layer = 0;       // the layer they lie on
     double pathLength = 0.0;      // length of the curve through the picks, drawing units
     double pitch = 0.0;           // distance of consecutive path points, drawing units
+    double normalPitch = 0.0;     // the pitch before any fitting, drawing units
+    host::DrawingUnit unit;       // what a drawing unit is, for texts
+    std::optional<PitchFit> fit;  // what fitting to the end did, when it was asked for
 };
 
 // Settings that cannot make a line (a wave radius below half the width): refused before
@@ -71,9 +76,28 @@ inline constexpr const char* kNewLayerName = "地況線";
 [[nodiscard]] std::int64_t EstimateEntities(double pathLength, double pitch,
                                             std::int32_t pickCount) noexcept;
 
+// A length in drawing units for texts: at most six significant digits, then the unit's symbol
+// ("2.5 m"); with no unit, the number alone.
+[[nodiscard]] std::string LengthText(double value, const std::string& unitSymbol = {});
+
 // Why a line added nothing, for the status text and the batch report: no point of the path lies
-// a pitch from its start. Lengths in drawing units.
-[[nodiscard]] std::string NoEntityText(double pathLength, double pitch);
+// a pitch from its start. Lengths in drawing units, said with unitSymbol ("(図面の単位)" without).
+[[nodiscard]] std::string NoEntityText(double pathLength, double pitch,
+                                       const std::string& unitSymbol = {});
+
+// The unit's symbol for texts of lengths: none for the millimetre (and for no unit), whose texts
+// stay as they were, else the symbol ("m", "in").
+[[nodiscard]] std::string UnitForTexts(const host::DrawingUnit& unit);
+
+// Why a line asked to end on its path's end was drawn at its normal pitch (the path too short,
+// or no pitch within the range ends there); empty when it was fitted, already ended there or
+// fitting was not asked for.
+[[nodiscard]] std::string FitKeptText(const LineResult& result);
+
+// What the status bar says after a line before its prompt: why nothing was added, why the pitch
+// was not fitted, and the pitch with its unit when the drawing's unit is not the millimetre;
+// empty when there is nothing to say.
+[[nodiscard]] std::string LineReportText(const LineResult& result);
 
 // Adds one wave or zigzag line along the curve of `picks` to `document`, in one edit step.
 // Lengths: (setting mm × Denominator/Numerator) × magnification/100. Everything that can be
@@ -96,7 +120,8 @@ LineResult DrawLineInto(host::HostFactory& factory, host::HostDocument& document
 [[nodiscard]] double LinePitch(host::HostDocument& document, const LineOptions& options,
                                const settings::RunSettings& settings);
 
-// Drawing units per paper millimetre: Denominator ÷ Numerator of the document's scale.
+// Drawing units per paper millimetre: Denominator ÷ Numerator of the document's scale, divided
+// by the millimetres of its unit (1 for millimetres and for no unit, 1000 for metres).
 double ScaleFactor(host::HostDocument& document);
 
 }  // namespace pelimator

@@ -51,6 +51,13 @@ void PickingSession::TakePathAlong(const host::HostViewPtr& view, const host::Ho
     }
     m_along = std::move(path);
     m_document = document;
+    // The path taken is shown as the band, with a mark where the line starts.
+    if (m_tool) {
+        m_rubber = m_factory.CreateCurve();
+        m_rubber->SetPoints(HostCurveKind(settings::PathKind::Polyline), *m_along);
+        m_tool->AddMark(1, *m_along->Item(0), m_document);
+        m_tool->ShowRubber(m_rubber);
+    }
     PicksChanged();
     ShowPrompt();
 }
@@ -74,7 +81,9 @@ void PickingSession::BackOperation(const host::HostViewPtr& view) {
     if (!PassesDrawingGuard(view)) return;
     if (m_along) {
         HidePreview();
+        if (m_tool) m_tool->RemoveMark();  // the band goes with the last mark
         m_along.reset();
+        m_rubber.reset();
         m_document.reset();
         PicksChanged();
         ShowPrompt();
@@ -113,7 +122,9 @@ void PickingSession::MouseMove(const host::HostViewPtr& view, const host::HostPo
 }
 
 void PickingSession::RubberDisp(const host::HostViewPtr& view) {
-    if (m_pickCount > 0 && view->Document() == m_document) m_tool->ShowRubber(m_rubber);
+    if ((m_pickCount > 0 || m_along) && view->Document() == m_document) {
+        m_tool->ShowRubber(m_rubber);
+    }
 }
 
 void PickingSession::Reset() {

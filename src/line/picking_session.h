@@ -81,7 +81,8 @@ public:
     [[nodiscard]] std::int16_t PickCount() const noexcept { return m_pickCount; }
     [[nodiscard]] const host::HostPointListPtr& PickPoints() const noexcept { return m_points; }
     // Drawing along an existing line: a Shift+click (the tool's ClickShift) while nothing is
-    // picked takes the host's PathAlong at the click as the path. Until a double click or Enter
+    // picked takes the host's PathAlong at the click as the path, shown as the rubber band with a
+    // mark at its start (the preview follows). Until a double click or Enter
     // draws it, other clicks and moves are ignored; Backspace gives it up, Esc stops the tool.
     [[nodiscard]] bool IsAlong() const noexcept { return m_along != nullptr; }
     // What a Draw runs along: the path taken, or the picks.

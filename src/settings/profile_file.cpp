@@ -21,15 +21,23 @@
 namespace pelimator::settings {
 namespace {
 
-// Larger files are not taken for settings files: read as unreadable, never replaced.
-constexpr std::size_t kMaxProfileBytes = std::size_t{64} << 20;
+// Why the last write of this thread failed (empty after one that succeeded).
+thread_local std::string t_writeError;
 
-FileRead ReadProfile(const std::string& path) {
-    FileRead file = TryReadWholeFile(path, kMaxProfileBytes);
-    if (file.status == ReadStatus::TooLarge || file.status == ReadStatus::NotRegular) {
-        file.status = ReadStatus::Failed;
-    }
-    return file;
+// A file larger than kMaxProfileBytes, a folder or a device counts as one that cannot be read:
+// reads give their defaults, writes never replace it.
+FileRead ReadProfile(const std::string& path) { return TryReadWholeFile(path, kMaxProfileBytes); }
+
+bool Readable(const FileRead& file) noexcept { return file.status == ReadStatus::Ok; }
+bool Unreadable(const FileRead& file) noexcept {
+    return file.status != ReadStatus::Ok && file.status != ReadStatus::Missing;
+}
+
+// The text of a file without the UTF-8 byte-order mark that Windows Notepad puts before it.
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+std::string_view Body(std::string_view content) noexcept {
+    if (content.starts_with(kUtf8Mark)) content.remove_prefix(kUtf8Mark.size());
+    return content;
 }
 
 // ---- text helpers ----
@@ -71,24 +79,20 @@ struct LineView {
     std::string_view eol;   // "\n", "\r\n" or "" (last line without one)
 };
 
+// Lines end in LF, CRLF or a CR alone (old Macintosh editors); a missing final line end is fine.
 std::vector<LineView> SplitLines(std::string_view content) {
     std::vector<LineView> lines;
     std::size_t pos = 0;
     while (pos < content.size()) {
-        const std::size_t nl = content.find('\n', pos);
-        if (nl == std::string_view::npos) {
-            // A CR ending the file is that line's end, not part of its text.
-            std::string_view text = content.substr(pos);
-            const bool endsInCr = text.back() == '\r';
-            if (endsInCr) text.remove_suffix(1);
-            lines.push_back({text, endsInCr ? content.substr(content.size() - 1) : ""});
+        const std::size_t end = content.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) {
+            lines.push_back({content.substr(pos), ""});
             break;
         }
-        std::size_t textEnd = nl;
-        if (textEnd > pos && content[textEnd - 1] == '\r') --textEnd;
-        lines.push_back(
-            {content.substr(pos, textEnd - pos), content.substr(textEnd, nl + 1 - textEnd)});
-        pos = nl + 1;
+        const std::size_t eolSize =
+            content[end] == '\r' && end + 1 < content.size() && content[end + 1] == '\n' ? 2 : 1;
+        lines.push_back({content.substr(pos, end - pos), content.substr(end, eolSize)});
+        pos = end + eolSize;
     }
     return lines;
 }
@@ -106,11 +110,10 @@ Parsed Classify(std::string_view text) noexcept {
     std::size_t i = 0;
     while (i < text.size() && IsBlank(text[i])) ++i;
     if (i == text.size() || text[i] == ';' || text[i] == '#') return {};
-    if (text[i] == '[') {
-        const std::size_t close = text.find(']', i + 1);
-        const std::size_t length =
-            close == std::string_view::npos ? std::string_view::npos : close - i - 1;
-        return {Kind::Section, Trim(text.substr(i + 1, length)), 0, 0};
+    // A "[" without its "]" opens no section: the line is read as any other line.
+    if (const std::size_t close = text.find(']', i + 1);
+        text[i] == '[' && close != std::string_view::npos) {
+        return {Kind::Section, Trim(text.substr(i + 1, close - i - 1)), 0, 0};
     }
     const std::size_t eq = text.find('=');
     if (eq == std::string_view::npos) return {};
@@ -208,7 +211,7 @@ bool IsStorable(const ProfileChange& change) noexcept {
     if (HasLineBreakOrNul(change.section) || change.section.find(']') != std::string_view::npos) {
         return false;
     }
-    if (!change.key) return !change.value;
+    if (!change.key) return true;  // removes the section, whatever value comes with it
     const std::string_view key = Trim(*change.key);
     if (key.empty() || HasLineBreakOrNul(key) || key.find('=') != std::string_view::npos ||
         key.front() == '[' || key.front() == ';' || key.front() == '#') {
@@ -219,9 +222,9 @@ bool IsStorable(const ProfileChange& change) noexcept {
 
 class Document {
 public:
-    explicit Document(std::string_view content) {
-        for (const LineView& line : SplitLines(content)) {
-            if (m_eol.empty() && (line.eol == "\n" || line.eol == "\r\n")) m_eol = line.eol;
+    explicit Document(std::string_view content) : m_mark(content.starts_with(kUtf8Mark)) {
+        for (const LineView& line : SplitLines(Body(content))) {
+            if (m_eol.empty() && !line.eol.empty()) m_eol = line.eol;
             m_lines.push_back({std::string(line.text), std::string(line.eol)});
         }
         if (m_eol.empty()) m_eol = "\n";
@@ -243,7 +246,7 @@ public:
     }
 
     [[nodiscard]] std::string Text() const {
-        std::string out;
+        std::string out(m_mark ? kUtf8Mark : std::string_view());
         for (const Line& line : m_lines) {
             out += line.text;
             out += line.eol;
@@ -270,7 +273,6 @@ private:
     // Inserts a line before index `at`, giving the line before it a line end if it had none.
     void Insert(std::size_t at, std::string text) {
         if (at > 0 && m_lines[at - 1].eol.empty()) m_lines[at - 1].eol = m_eol;
-        if (at > 0 && m_lines[at - 1].eol == "\r") m_lines[at - 1].eol = "\r\n";
         m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), {std::move(text), m_eol});
     }
 
@@ -326,6 +328,7 @@ private:
         }
     }
 
+    bool m_mark;  // the file began with the UTF-8 byte-order mark: it keeps it
     std::vector<Line> m_lines;
     std::string m_eol;
 };
@@ -335,8 +338,8 @@ private:
 std::int32_t GetProfileInt(std::string_view section, std::string_view key,
                            std::int32_t defaultValue, const std::string& path) {
     const FileRead file = ReadProfile(path);
-    if (file.status != ReadStatus::Ok) return defaultValue;
-    const std::vector<LineView> lines = SplitLines(file.content);
+    if (!Readable(file)) return defaultValue;
+    const std::vector<LineView> lines = SplitLines(Body(file.content));
     const std::size_t header = FindSection(lines, Trim(section));
     if (header == std::string_view::npos) return defaultValue;
     for (std::size_t i = header + 1; i < lines.size(); ++i) {
@@ -356,7 +359,7 @@ std::string GetProfileString(std::string_view section, std::optional<std::string
                              std::string_view defaultValue, const std::string& path) {
     const FileRead file = ReadProfile(path);
     const std::vector<LineView> lines =
-        file.status == ReadStatus::Ok ? SplitLines(file.content) : std::vector<LineView>{};
+        Readable(file) ? SplitLines(Body(file.content)) : std::vector<LineView>{};
     const std::size_t header = FindSection(lines, Trim(section));
     std::vector<std::string_view> keys;
     if (header != std::string_view::npos) {
@@ -374,15 +377,16 @@ std::string GetProfileString(std::string_view section, std::optional<std::string
         }
     }
     if (!key) return BuildNameList(keys);
+    // The default is delivered as a value would be: trailing blanks and one pair of quotes off.
     while (!defaultValue.empty() && IsBlank(defaultValue.back())) defaultValue.remove_suffix(1);
-    return std::string(defaultValue.substr(0, kProfileBufferSize - 1));
+    return std::string(StripQuotes(defaultValue).substr(0, kProfileBufferSize - 1));
 }
 
 std::string GetProfileSectionNames(const std::string& path) {
     const FileRead file = ReadProfile(path);
     std::vector<std::string_view> names;
-    if (file.status == ReadStatus::Ok) {
-        for (const LineView& line : SplitLines(file.content)) {
+    if (Readable(file)) {
+        for (const LineView& line : SplitLines(Body(file.content))) {
             const Parsed p = Classify(line.text);
             if (p.kind == Kind::Section) names.push_back(p.name);
         }
@@ -391,21 +395,39 @@ std::string GetProfileSectionNames(const std::string& path) {
 }
 
 std::int32_t WriteProfileChanges(std::span<const ProfileChange> changes, const std::string& path) {
-    if (path.empty()) return 0;
-    if (!std::all_of(changes.begin(), changes.end(), IsStorable)) return 0;
+    t_writeError.clear();
+    if (path.empty()) {
+        t_writeError = "ファイル名がありません";
+        return 0;
+    }
+    if (!std::all_of(changes.begin(), changes.end(), IsStorable)) {
+        t_writeError = "名前か値に、ファイルに書けば読み戻せない文字 (改行など) があります";
+        return 0;
+    }
     const std::string target = ReplaceTarget(path);
     const FileRead file = ReadProfile(target);
-    if (file.status == ReadStatus::Failed) return 0;  // never replace what could not be read
+    if (Unreadable(file)) {  // never replace what could not be read
+        t_writeError = ReadFailureText(file, target, kMaxProfileBytes);
+        return 0;
+    }
     Document document(file.content);
     for (const ProfileChange& change : changes) document.Apply(change);
     std::string text = document.Text();
-    if (text == file.content && (file.status == ReadStatus::Ok || text.empty())) return 1;
+    if (text == file.content && (Readable(file) || text.empty())) return 1;
     try {
         ReplaceFileContent(target, text);
-    } catch (const FileError&) {
+    } catch (const FileError& error) {
+        t_writeError = error.what();
         return 0;
     }
     return 1;
+}
+
+const std::string& LastProfileWriteError() noexcept { return t_writeError; }
+
+std::string ProfileReadProblem(const std::string& path) {
+    const FileRead file = ReadProfile(path);
+    return Unreadable(file) ? ReadFailureText(file, path, kMaxProfileBytes) : std::string();
 }
 
 std::int32_t WriteProfileString(std::string_view section, std::optional<std::string_view> key,

@@ -16,11 +16,17 @@ namespace pelimator::settings {
 // a name list, with its two closing NULs, to exactly this many.
 inline constexpr std::size_t kProfileBufferSize = 32767;
 
+// Files larger than this are not taken for profile files: reads give their defaults and writes
+// fail, never replacing them (ProfileReadProblem says so).
+inline constexpr std::size_t kMaxProfileBytes = std::size_t{64} << 20;
+
 // File format, as the classic profile functions read it:
-// - Lines end in LF or CRLF; a missing final line end is fine. A rewritten file keeps the line
-//   end it used first (a new file gets LF).
+// - A UTF-8 byte-order mark at the start is not part of the first line, and a rewrite keeps it.
+// - Lines end in LF, CRLF or a CR alone; a missing final line end is fine. A rewritten file keeps
+//   the line end it used first (a new file gets LF).
 // - "[name]" (leading blanks allowed) opens a section; the name is what stands between the
-//   brackets, blanks trimmed. Lines before the first section belong to none.
+//   "[" and the first "]", blanks trimmed. A "[" without a "]" opens none: the line is read as
+//   any other. Lines before the first section belong to none.
 // - "key=value" inside a section is an entry; blanks (space, tab) around the key and around the
 //   value are not part of them, and neither is one pair of matching quotes (' or ") around the
 //   whole value. A line whose first non-blank character is ';' or '#' is a comment.
@@ -28,7 +34,8 @@ inline constexpr std::size_t kProfileBufferSize = 32767;
 // - Section and key names are compared without regard to ASCII letter case. When a name occurs
 //   twice, the first occurrence is the one read and written.
 // - Values are bytes: nothing is converted, so UTF-8 or double-byte text passes unchanged.
-// Reading never fails: a file that cannot be read counts as missing.
+// Reading never fails: a file that cannot be read gives the defaults, as a missing one does
+// (ProfileReadProblem tells why).
 
 // The number at the start of the value (quotes stripped): optional blanks, an optional sign, then
 // decimal digits, or "0x" (or "0X") and hexadecimal digits; a number beyond 32 bits gives the
@@ -37,8 +44,9 @@ inline constexpr std::size_t kProfileBufferSize = 32767;
 std::int32_t GetProfileInt(std::string_view section, std::string_view key,
                            std::int32_t defaultValue, const std::string& path);
 
-// With a key: the key's value (quotes stripped), or defaultValue without its trailing blanks when
-// the file, section or key is missing; cut to kProfileBufferSize - 1 bytes. Without a key: the
+// With a key: the key's value (quotes stripped), or defaultValue without its trailing blanks and
+// one pair of surrounding quotes when the file, section or key is missing; cut to
+// kProfileBufferSize - 1 bytes. Without a key: the
 // section's key names, as a name list (below), empty when the section is missing.
 std::string GetProfileString(std::string_view section, std::optional<std::string_view> key,
                              std::string_view defaultValue, const std::string& path);
@@ -53,7 +61,8 @@ std::string GetProfileSectionNames(const std::string& path);
 
 // One change of a profile file: with key and value, set the key (creating section and key when
 // missing, replacing the value in place otherwise); with a key and no value, remove the key;
-// with neither, remove the section (every section of that name) with all its lines.
+// with no key, remove the section (every section of that name) with all its lines, whatever
+// the value.
 struct ProfileChange {
     std::string_view section;
     std::optional<std::string_view> key;
@@ -70,6 +79,16 @@ struct ProfileChange {
 // end of a value are dropped, as every read drops them.
 [[nodiscard]] std::int32_t WriteProfileChanges(std::span<const ProfileChange> changes,
                                                const std::string& path);
+
+// Why the last WriteProfileChanges or WriteProfileString of this thread gave 0: a Japanese
+// sentence naming the file and the reason (SystemErrorText for a system error), as the
+// platform's last-error value tells; empty after one that succeeded.
+[[nodiscard]] const std::string& LastProfileWriteError() noexcept;
+
+// Why the existing file at path cannot be read as a profile file (larger than kMaxProfileBytes,
+// a folder or a device, no permission, ...): a Japanese sentence naming the file and the reason;
+// empty when it can be read or does not exist.
+[[nodiscard]] std::string ProfileReadProblem(const std::string& path);
 
 // One change; see WriteProfileChanges.
 [[nodiscard]] std::int32_t WriteProfileString(std::string_view section,

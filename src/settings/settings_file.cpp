@@ -41,6 +41,18 @@ std::int32_t Layer(const clsIniEdit& ini, std::int32_t defaultValue) {
 
 }  // namespace
 
+std::string SettingsReadProblem(const std::string& path) {
+    const std::string reason = ProfileReadProblem(path);
+    if (reason.empty()) return {};
+    return "設定ファイルを読めません: " + reason + " (" + path + ")";
+}
+
+std::string SettingsWriteFailure(const std::string& path) {
+    const std::string& reason = LastProfileWriteError();
+    return "設定ファイルに書き込めませんでした" + (reason.empty() ? "" : ": " + reason) + " (" +
+           path + ")";
+}
+
 std::string SettingsFilePath(const std::string& programDir) {
     if (programDir.empty()) return "Korvane.ini";
     return programDir.back() == '/' ? programDir + "Korvane.ini" : programDir + "/Korvane.ini";

@@ -12,6 +12,18 @@ namespace pelimator::settings {
 // "Korvane.ini" (the current directory).
 std::string SettingsFilePath(const std::string& programDir);
 
+// Why the settings file at path cannot be used, for a message: "設定ファイルを読めません: ", the
+// reason (larger than kMaxProfileBytes, a folder, no permission, ...) and the path in brackets,
+// no final "。"; empty when it can be read or does not exist (the defaults apply). Its values are
+// never silently replaced by the defaults: the drawing run and the batch command refuse to draw
+// while this is not empty.
+[[nodiscard]] std::string SettingsReadProblem(const std::string& path);
+
+// What a failed write of the settings file at path says: "設定ファイルに書き込めませんでした: ",
+// the reason of this thread's last failed write (LastProfileWriteError) and the path in
+// brackets, no final "。".
+[[nodiscard]] std::string SettingsWriteFailure(const std::string& path);
+
 inline constexpr std::int32_t kMagMin = 10, kMagMax = 1000, kMagStep = 1;  // main window spinner
 inline constexpr std::int32_t kLengthMin = 1, kLengthMax = 50, kLayerMin = 1, kLayerMax = 999999999;
 
@@ -20,7 +32,7 @@ inline constexpr std::int32_t kLengthMin = 1, kLengthMax = 50, kLayerMin = 1, kL
     return 2 * static_cast<std::int64_t>(radius) >= width;
 }
 // What the user is told when WaveRadiusFits is false (the dialog, the window and the batch).
-inline constexpr const char* kRadiusTooSmallMessage = "半径(R)は幅(W)÷２より大きく設定して下さい。";
+inline constexpr const char* kRadiusTooSmallMessage = "半径(R)は幅(W)÷２以上に設定して下さい。";
 
 // Readers bring values the program never writes back into range: an option index outside its
 // group gives the default; lengths, the layer number and the magnification are clamped to their

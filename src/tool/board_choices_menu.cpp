@@ -29,16 +29,14 @@ QAction* AddChoice(QMenu* menu, const QString& text, const QString& settingsPath
     };
     refresh();
     QObject::connect(menu, &QMenu::aboutToShow, action, refresh);
-    QObject::connect(
-        action, &QAction::triggered, action, [path, parent, settingsPath, write, refresh](bool on) {
-            settings::clsIniEdit ini;
-            ini.IniFilePath(path);
-            if (write(ini, on)) return;
-            refresh();
-            QMessageBox::warning(
-                parent, QStringLiteral("Pelimator"),
-                QStringLiteral("設定ファイル %1 に書き込めませんでした。").arg(settingsPath));
-        });
+    QObject::connect(action, &QAction::triggered, action, [path, parent, write, refresh](bool on) {
+        settings::clsIniEdit ini;
+        ini.IniFilePath(path);
+        if (write(ini, on)) return;
+        refresh();
+        QMessageBox::warning(parent, QStringLiteral("Pelimator"),
+                             QString::fromStdString(settings::SettingsWriteFailure(path) + "。"));
+    });
     return action;
 }
 

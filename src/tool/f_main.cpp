@@ -98,6 +98,11 @@ void F_Main::BuildControls() {
     updMag->setObjectName("updMag");
     connect(updMag, &settings::UpDown::valueChanged, txtMag,
             [this](int value) { txtMag->setText(QString::number(value)); });
+    // What is typed shows the magnification the next line takes: more digits can only make a
+    // number above the maximum larger, so it becomes the maximum at once; one below the minimum
+    // may still be the start of a longer one, so it becomes the minimum when typing ends.
+    connect(txtMag, &QLineEdit::textEdited, this, [this] { ShowMagnificationInRange(false); });
+    connect(txtMag, &QLineEdit::editingFinished, this, [this] { ShowMagnificationInRange(true); });
     magLayout->addWidget(txtMag);
     magLayout->addWidget(updMag);
 
@@ -151,6 +156,10 @@ bool F_Main::Form_Load(bool anotherInstanceRunning) {
 void F_Main::ApplyMainOptions() {
     settings::clsIniEdit ini;
     ini.IniFilePath(m_settingsPath.toStdString());
+    if (const std::string problem = settings::SettingsReadProblem(ini.IniFilePath());
+        !problem.empty()) {
+        m_presentError(this, QString::fromStdString(problem + "。このままでは線を描けません。"));
+    }
     const settings::MainOptions options = settings::ReadMainOptions(ini);
     optPolyLineType[static_cast<int>(options.Poly)]->setChecked(true);
     optType[static_cast<int>(options.Type)]->setChecked(true);
@@ -181,6 +190,17 @@ void F_Main::SyncMagnification() {
     }
     // The box shows the value the next line uses, also when the text could not be taken.
     txtMag->setText(QString::number(updMag->Value()));
+}
+
+void F_Main::ShowMagnificationInRange(bool typingEnded) {
+    bool ok = false;
+    const int typed = txtMag->text().trimmed().toShort(&ok);
+    if (!ok) return;
+    if (typed > updMag->Maximum()) {
+        txtMag->setText(QString::number(updMag->Maximum()));
+    } else if (typingEnded && typed < updMag->Minimum()) {
+        txtMag->setText(QString::number(updMag->Minimum()));
+    }
 }
 
 std::int32_t F_Main::MagnificationToUse() const {
@@ -424,7 +444,8 @@ void F_Main::RefreshPreview(const host::HostViewPtr& view) {
     settings::clsIniEdit ini;
     ini.IniFilePath(m_settingsPath.toStdString());
     const settings::BoardChoices choices = settings::ReadBoardChoices(ini);
-    if (!choices.Preview) {
+    // No preview from defaults standing in for a file that cannot be read: the run refuses it.
+    if (!choices.Preview || !settings::SettingsReadProblem(ini.IniFilePath()).empty()) {
         m_picking.HidePreview();
         return;
     }
@@ -436,6 +457,11 @@ void F_Main::RunDrawing(const host::HostViewPtr& view) {
     SetControlsEnabled(false);
     settings::clsIniEdit ini;
     ini.IniFilePath(m_settingsPath.toStdString());
+    // A file that exists but cannot be read would give the defaults in place of its values.
+    if (const std::string problem = settings::SettingsReadProblem(ini.IniFilePath());
+        !problem.empty()) {
+        throw SettingsError(problem + "。直すか取り除いてから描いて下さい。");
+    }
     SyncMagnification();
     auto document = view->Document();
     const settings::RunSettings runSettings = settings::ReadRunSettings(ini);
@@ -445,9 +471,10 @@ void F_Main::RunDrawing(const host::HostViewPtr& view) {
     const LineResult result =
         DrawLine(*m_factory, *document, *m_picking.PathPoints(), options, runSettings, m_progress);
     ResetPicking();
-    if (result.entities == 0) {
-        // The step stays (empty); say why nothing appeared, then what to do next.
-        SetStatus(NoEntityText(result.pathLength, result.pitch) + m_picking.Prompt());
+    // Why nothing appeared (the step stays, empty), why the pitch was not fitted, the pitch in a
+    // unit other than the millimetre: said before what to do next.
+    if (const std::string report = LineReportText(result); !report.empty()) {
+        SetStatus(report + m_picking.Prompt());
     }
     settings::MainOptions stored;
     stored.Poly = GetPathKind();
@@ -458,9 +485,10 @@ void F_Main::RunDrawing(const host::HostViewPtr& view) {
     SetControlsEnabled(true);
     cmdStart->setEnabled(false);
     if (!storedOk) {
-        m_presentError(
-            this, QStringLiteral("線は追加しましたが、設定ファイル %1 に書き込めませんでした。")
-                      .arg(m_settingsPath));
+        m_presentError(this, QStringLiteral("線は追加しましたが、") +
+                                 QString::fromStdString(
+                                     settings::SettingsWriteFailure(m_settingsPath.toStdString())) +
+                                 QStringLiteral("。"));
     }
 }
 

@@ -65,6 +65,9 @@ public:
     void SyncMagnification();
     // The magnification SyncMagnification would settle on, without changing the controls.
     [[nodiscard]] std::int32_t MagnificationToUse() const;
+    // Shows a typed magnification above the spinner's maximum as the maximum; when typingEnded,
+    // one below the minimum as the minimum too. The spinner's value is left to SyncMagnification.
+    void ShowMagnificationInRange(bool typingEnded);
     void SetControlsEnabled(bool flag);
 
     // Discards the character when it may not be typed into the magnification box (code set 0).

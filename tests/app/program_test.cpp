@@ -21,7 +21,10 @@
 #include "app/arguments.h"
 #include "board/files/drawing_file.h"
 #include "board/model/application.h"
+#include "board/model/entity.h"
+#include "board/model/tool_object.h"
 #include "board/ui/board_window.h"
+#include "board/ui/canvas.h"
 #include "tool/f_main.h"
 #include "tool/single_instance.h"
 
@@ -39,6 +42,19 @@ QString WriteDrawing(const QTemporaryDir& dir, const QString& name) {
     const QString path = dir.filePath(name);
     pelimator::board::SaveDrawing(*document, path.toStdString());
     return path;
+}
+
+// Pixels of the preview's light, see-through blue (on the board's white), far from any layer
+// colour the test drawing uses.
+int PreviewPixels(const QImage& image) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.blue() > 200 && c.blue() - c.red() > 60 && c.blue() - c.green() > 20) ++count;
+        }
+    }
+    return count;
 }
 
 QStringList TabNames(const Program& program) {
@@ -251,6 +267,50 @@ private slots:
         const QString prompt = program.Tool().statusBar()->currentMessage();
         QVERIFY(prompt.endsWith(QStringLiteral("指示して下さい。")));
         QCOMPARE(program.Board().statusBar()->currentMessage(), prompt);
+    }
+
+    // Shift+click on a line takes it and the lines joined to it as the path: the path and the
+    // line to come are painted at once, and Enter draws exactly the line previewed.
+    void DrawingAlongShowsTheLineBeforeEnter() {
+        using namespace pelimator::board;
+        const QString path = m_dir.filePath(QStringLiteral("道路.dxf"));
+        {
+            const auto application = BoardApplication::Create();
+            const auto document = application->AddDocument("x");
+            for (const auto& [a, b] :
+                 {std::pair{Vec2{0, 0}, Vec2{100, 0}}, std::pair{Vec2{100, 0}, Vec2{100, 100}},
+                  std::pair{Vec2{100, 100}, Vec2{200, 100}}}) {
+                document->DrawingModel()->AddEntity(MakeLine(a, b));
+            }
+            SaveDrawing(*document, path.toStdString());
+        }
+        Program program(m_settings);
+        program.Start({path});
+        program.Tool().cmdStart_Click();
+        Canvas* canvas = program.Board().CurrentCanvas();
+        QVERIFY(canvas != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(canvas));
+        const int before = PreviewPixels(canvas->grab().toImage());
+
+        QTest::mouseClick(canvas, Qt::LeftButton, Qt::ShiftModifier,
+                          canvas->ToScreen({100, 50}).toPoint());
+        const auto tool = program.BoardApplication()->RunningTool();
+        QVERIFY(tool != nullptr);
+        const std::vector<EntityData> preview = tool->PreviewEntities();
+        QVERIFY(!preview.empty());
+        const int shown = PreviewPixels(canvas->grab().toImage());
+        QVERIFY2(shown > before + 200,
+                 qPrintable(
+                     QStringLiteral("preview pixels: %1 before, %2 after").arg(before).arg(shown)));
+
+        QTest::keyClick(canvas, Qt::Key_Return);
+        const auto entities = canvas->Document()->DrawingModel()->Entities();
+        QCOMPARE(entities.size(), 3 + preview.size());
+        for (std::size_t i = 0; i < preview.size(); ++i) {
+            EntityData drawn = entities[3 + i];
+            drawn.layer = preview[i].layer;  // the run puts its line on the layer chosen
+            QVERIFY2(drawn == preview[i], qPrintable(QStringLiteral("entity %1").arg(i)));
+        }
     }
 
     void ClosingTheBoardEndsTheProgram() {

@@ -1,5 +1,7 @@
 // Bad input to the batch command: the exit status, a message naming the file and line, and no
 // output file left behind.
+#include <filesystem>
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -23,6 +25,9 @@ void WriteFixtures(const TempDir& dir) {
     WriteBytes(dir.File("nan.txt"), "0 0\nnan 1\n");
     WriteBytes(dir.File("empty.txt"), "# nothing\n\n");
     WriteBytes(dir.File("small-radius.ini"), SettingsText(10, 4, 5, 3));
+    // Over the settings file's 64 MiB limit (sparse: nothing is written but its length).
+    WriteBytes(dir.File("huge.ini"), SettingsText(10, 5, 5, 3));
+    std::filesystem::resize_file(dir.File("huge.ini"), (std::size_t{64} << 20) + 1);
     WriteBytes(dir.File("damaged.dxf"), "0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nabc\n");
     board::DrawingContent drawing;
     drawing.layers = {{0, "0", {}, true}, {3, "道路", {}, true}, {4, "空", {}, true}};
@@ -99,7 +104,11 @@ const std::vector<BadInputRow> kBadInputs = {
     {"RadiusBelowHalfTheWidth",
      {"--points", "@good.txt", "--settings", "@small-radius.ini", "-o", "@o.dxf"},
      1,
-     {"small-radius.ini", "半径(R)は幅(W)÷２より大きく設定して下さい。"}},
+     {"small-radius.ini", "半径(R)は幅(W)÷２以上に設定して下さい。"}},
+    {"SettingsFileOverTheSizeLimit",
+     {"--points", "@good.txt", "--settings", "@huge.ini", "-o", "@o.dxf"},
+     1,
+     {"設定ファイルを読めません", "「huge.ini」は大きすぎて", "開けるのは 64 MB"}},
     {"MissingSettingsFile",
      {"--points", "@good.txt", "--settings", "@absent.ini", "-o", "@o.dxf"},
      1,

@@ -362,12 +362,62 @@ TEST(BatchRun, EntityLimitCanBeRaised) {
     EXPECT_EQ(board::ReadDxfFile(dir.File("o.dxf")).content.entities.size(), 40U);
 }
 
+struct FitEndRow {
+    const char* name;
+    std::vector<std::string> options;
+    const char* boardSection;  // the settings file's [Board] lines
+    const char* points;
+    std::size_t arcs;
+    const char* said;  // in the summary or the notes
+};
+
+// As the window: the settings file's [Board] FitEnd fits the pitch, --fit-end and --no-fit-end
+// decide for the run; a path that cannot be fitted keeps the pitch and says why.
+TEST(BatchRun, FitsToTheEndAsTheWindowDoes) {
+    // 51.5 long at a pitch of 5: 11 arcs by the normal rule (the last past the end), 10 fitted.
+    const char* straight = "0 0\n51.5 0\n";
+    const std::vector<FitEndRow> rows = {
+        {"Off", {}, "", straight, 11, "図面の単位: mm、点の間隔 5\n"},
+        {"Option", {"--fit-end"}, "", straight, 10, "終点合わせ: 1 本の間隔を合わせました\n"},
+        {"SettingsFile", {}, "[Board]\nFitEnd=1\n", straight, 10, "終点合わせ: 1 本"},
+        {"OptionOverridesTheFile",
+         {"--no-fit-end"},
+         "[Board]\nFitEnd=1\n",
+         straight,
+         11,
+         "図面の単位"},
+        {"HairpinKeepsThePitch",
+         {"--fit-end"},
+         "",
+         "0 0\n52.5 0\n52.5 2\n50.5 2\n",
+         11,
+         "経路が終点の近くで折り返している"},
+    };
+    for (const FitEndRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        WriteBytes(dir.File("s.ini"), SettingsText(5, 4, 5, 3) + row.boardSection);
+        std::vector<std::string> args = {
+            "--points",        "-",  "--path",         "0", "--settings",
+            dir.File("s.ini"), "-o", dir.File("o.dxf")};
+        args.insert(args.end(), row.options.begin(), row.options.end());
+        const auto outcome = RunCommand(args, dir.Path().string(), row.points);
+        ASSERT_EQ(outcome.exitCode, kExitOk) << outcome.err;
+        EXPECT_EQ(board::ReadDxfFile(dir.File("o.dxf")).content.entities.size(), row.arcs);
+        EXPECT_NE(outcome.err.find(row.said), std::string::npos) << outcome.err;
+        const bool asked =
+            std::string(row.name) != "Off" && std::string(row.name) != "OptionOverridesTheFile";
+        EXPECT_EQ(outcome.err.find("終点合わせ") != std::string::npos, asked) << outcome.err;
+    }
+}
+
 TEST(BatchRun, HelpExplainsEveryOptionWithAnExample) {
     const auto outcome = RunCommand({"--help"}, "");
     EXPECT_EQ(outcome.exitCode, kExitOk);
     for (const char* option :
          {"--points", "--layers", "--line", "--path", "--mag", "--up", "--scale", "--settings",
-          "--max-entities", "--output", "--overwrite-input", "例:"}) {
+          "--max-entities", "--output", "--overwrite-input", "--fit-end", "--no-fit-end",
+          "$INSUNITS", "例:"}) {
         EXPECT_NE(outcome.out.find(option), std::string::npos) << option;
     }
     EXPECT_TRUE(outcome.err.empty());

@@ -10,12 +10,12 @@ checker="$2"
 # shellcheck source=session.sh
 source "$(dirname "$0")/session.sh"
 
-# A polyline of three segments, 300 units long; zoomed to fit, the middle of the canvas lies on
-# its vertical segment x = 100.
+# A polyline of three segments, 300 mm long (ezdxf's default unit would be the metre); zoomed to
+# fit, the middle of the canvas lies on its vertical segment x = 100.
 /usr/bin/python3 - "$work/polyline.dxf" <<'PY'
 import sys
 import ezdxf
-document = ezdxf.new("R2010")
+document = ezdxf.new("R2010", units=4)
 document.modelspace().add_lwpolyline([(0, 0), (100, 0), (100, 100), (200, 100)])
 document.saveas(sys.argv[1])
 PY

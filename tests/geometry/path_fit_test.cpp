@@ -173,3 +173,95 @@ TEST(FitPitchToEnd, PitchesCalcPathPointsRefusesStayAsGiven) {
 
 }  // namespace
 }  // namespace pelimator
+
+namespace pelimator {
+namespace {
+
+// What CalcPathPoints appends ends on the path's last point with every chord of the pitch: the
+// end appended as a whole last chord, or reached by the last cut within the end rule's share.
+bool PathFitsAt(const Points& points, double pitch, std::size_t& chords) {
+    const Points path = Resample(points, pitch);
+    chords = path.size() - 1;
+    if (path.size() < 2) return false;
+    for (std::size_t i = 1; i < path.size(); ++i) {
+        const double chord = std::hypot(path[i].x - path[i - 1].x, path[i].y - path[i - 1].y);
+        if (std::abs(chord - pitch) > 2e-9 * pitch) return false;
+    }
+    const PathPoint end = points.back();
+    return std::hypot(path.back().x - end.x, path.back().y - end.y) <= 1e-9 * pitch;
+}
+
+// An independent search for a pitch in [lo, hi] giving `chords` chords that end on the path's
+// last point: plain bisection, to neighbouring doubles, on whether the path CalcPathPoints makes
+// has a point `chords` along that is not the path's end (true at lo, false at hi).
+bool BisectionFindsAFit(const Points& points, std::size_t chords, double lo, double hi) {
+    const PathPoint end = points.back();
+    const auto pastIt = [&](double pitch) {
+        const Points path = Resample(points, pitch);
+        return path.size() > chords && !(path[chords].x == end.x && path[chords].y == end.y);
+    };
+    if (!(hi > lo) || !pastIt(lo) || pastIt(hi)) return false;
+    while (true) {
+        const double mid = lo + (hi - lo) / 2.0;
+        if (!(mid > lo && mid < hi)) break;
+        (pastIt(mid) ? lo : hi) = mid;
+    }
+    std::size_t made = 0;
+    for (const double pitch : {lo, hi}) {
+        if (PathFitsAt(points, pitch, made) && made == chords) return true;
+    }
+    return false;
+}
+
+// Paths as drafted (steps of 2 to 20 turning gently), as curves flatten (many short steps
+// bending steadily) and zigzagging anywhere in a square, 1,000 of them: whenever a pitch with the normal count of chords or one more
+// ends on the path within the range, the fit finds one; what it returns is checked against
+// CalcPathPoints, and a pitch it keeps is checked by an independent bisection.
+TEST(FitToEnd, FindsAFitWheneverTheRangeHoldsOne) {
+    M_Calc::InitPi();
+    constexpr unsigned kSeed = 90210;
+    SCOPED_TRACE("seed " + std::to_string(kSeed));
+    std::mt19937 random(kSeed);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    int fitted = 0;
+    int kept = 0;
+    for (int trial = 0; trial < 1000; ++trial) {
+        const int family = trial % 3;  // drafted, flattened curve, points anywhere in a square
+        const bool curve = family == 1;
+        Points points{{0.0, 0.0}};
+        double heading = unit(random) * 6.28;
+        const int count = curve ? 50 + trial % 150 : 2 + trial % 20;
+        const double bend = curve ? (unit(random) - 0.5) * 0.06 : 0.0;
+        for (int i = 1; i < count; ++i) {
+            if (family == 2) {
+                points.push_back({200.0 * unit(random) - 100.0, 200.0 * unit(random) - 100.0});
+                continue;
+            }
+            const double step = curve ? 0.5 + unit(random) : 2.0 + 18.0 * unit(random);
+            points.push_back({points.back().x + step * std::cos(heading),
+                              points.back().y + step * std::sin(heading)});
+            heading += curve ? bend : (unit(random) - 0.5) * 0.7;
+        }
+        const double pitch = family == 2 ? 0.5 + 39.5 * unit(random) : 0.5 + 9.5 * unit(random);
+        SCOPED_TRACE("trial " + std::to_string(trial) + ", pitch " + std::to_string(pitch));
+        const double fittedPitch = FitPitchToEnd(points, pitch);
+        std::size_t chords = 0;
+        ASSERT_LE(std::abs(fittedPitch - pitch), pitch / 2.0);
+        if (PathFitsAt(points, fittedPitch, chords)) {
+            ++fitted;
+            continue;
+        }
+        ++kept;
+        ASSERT_EQ(fittedPitch, pitch) << "a changed pitch that does not fit";
+        const DividerWalk normal = WalkDividers(points, pitch);
+        const auto cuts = static_cast<std::size_t>(normal.cuts);
+        EXPECT_FALSE(BisectionFindsAFit(points, cuts, pitch, pitch * 1.5)) << "longer, " << cuts;
+        EXPECT_FALSE(BisectionFindsAFit(points, cuts + 1, pitch / 2.0, pitch))
+            << "shorter, " << cuts + 1;
+    }
+    // Paths zigzagging at random often turn back near their end and cannot be fitted.
+    EXPECT_GT(fitted, 700) << kept << " kept";
+}
+
+}  // namespace
+}  // namespace pelimator

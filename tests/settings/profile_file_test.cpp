@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "base/system_error_text.h"
 #include "support/temp_dir.h"
 
 namespace pelimator::settings {
@@ -81,7 +82,18 @@ INSTANTIATE_TEST_SUITE_P(
         IntRow{"CommentedOutKey", "[Wave]\n;Width=4\n#Width=5\n", "Wave", "Width", -99},
         IntRow{"FirstOfDuplicateKeys", "[Wave]\nWidth=1\nWIDTH=2\n", "Wave", "Width", 1},
         IntRow{"FirstOfDuplicateSections", "[Wave]\nA=1\n[wave]\nWidth=2\n", "Wave", "Width", -99},
-        IntRow{"UnclosedSectionBracket", "[Wave\nWidth=3\n", "Wave", "Width", 3},
+        // As the classic functions read them: a "[" without "]" opens no section, a UTF-8
+        // byte-order mark (Windows Notepad's) is not part of the first line, a CR alone ends a
+        // line as LF and CRLF do.
+        IntRow{"UnclosedBracketOpensNoSection", "[Wave\nWidth=3\n", "Wave", "Width", -99},
+        IntRow{"UnclosedBracketLeavesTheSectionBefore", "[Wave]\n[Zig\nWidth=3\n", "Wave", "Width",
+               3},
+        IntRow{"Utf8MarkBeforeTheFirstSection", "\xEF\xBB\xBF[Wave]\nWidth=10\n", "Wave", "Width",
+               10},
+        IntRow{"Utf8MarkWithCrLf", "\xEF\xBB\xBF[Wave]\r\nWidth=11\r\n", "Wave", "Width", 11},
+        IntRow{"CrOnlyLineEnds", "[Main]\rMag=150\r[Wave]\rWidth=7\rRadius=3\r", "Wave", "Width",
+               7},
+        IntRow{"CrOnlyWithoutFinalLineEnd", "[Wave]\rWidth=8", "Wave", "Width", 8},
         IntRow{"NulByteInFile", "[Wave]\nX=\0\nWidth=3\n"s, "Wave", "Width", 3},
         IntRow{"EmptyFile", "", "Wave", "Width", -99},
         // As the classic integer read: quotes stripped first, a 0x prefix read as hexadecimal.
@@ -142,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StringRow{"LoneQuoteKept", "[S]\nk=\"\n", "k", "\""},
                       StringRow{"QuotesInsideKept", "[S]\nk=a\"b\"\n", "k", "a\"b\""},
                       StringRow{"CrOfCrLfNotInValue", "[S]\r\nk=v\r\n", "k", "v"},
-                      StringRow{"LoneCrStaysInValue", "[S]\nk=v\rw\n", "k", "v\rw"},
+                      StringRow{"LoneCrEndsTheValue", "[S]\nk=v\rw\n", "k", "v"},
                       StringRow{"NulByteInValue", "[S]\nk=a\0b\n"s, "k", "a\0b"s}),
     [](const auto& row) { return std::string(row.param.name); });
 
@@ -155,13 +167,16 @@ TEST(GetProfileString, LongValueAndLongDefaultAreCutToTheBuffer) {
     EXPECT_EQ(GetProfileString("S", "missing"sv, longText, path).size(), kProfileBufferSize - 1);
 }
 
-TEST(GetProfileString, DefaultLosesItsTrailingBlanksOnly) {
+TEST(GetProfileString, DefaultLosesItsTrailingBlanksAndOnePairOfQuotes) {
     TempDir dir;
     const std::string path = dir.File("a.ini");
     WriteBytes(path, "[S]\nk=1\n");
     EXPECT_EQ(GetProfileString("S", "missing"sv, " d e \t ", path), " d e");
     EXPECT_EQ(GetProfileString("S", "missing"sv, "  ", path), "");
-    EXPECT_EQ(GetProfileString("S", "missing"sv, "\"q \" ", dir.File("none.ini")), "\"q \"");
+    // As the classic string read delivers a default: like a value, its quotes taken off.
+    EXPECT_EQ(GetProfileString("S", "missing"sv, "\"q \" ", dir.File("none.ini")), "q ");
+    EXPECT_EQ(GetProfileString("S", "missing"sv, "'x'", path), "x");
+    EXPECT_EQ(GetProfileString("S", "missing"sv, "\"x'", path), "\"x'");
 }
 
 TEST(GetProfileString, KeyListKeepsOrderAndDropsDuplicatesOfAnyCase) {
@@ -308,7 +323,33 @@ INSTANTIATE_TEST_SUITE_P(
         WriteRow{"TrailingTabDropped", "[A]\nk=1\n", {"A", "k", "1\t"}, "[A]\nk=1\n"},
         WriteRow{"BlanksAtBothEndsDropped", "<missing>", {"A", "k", " a b \t"}, "[A]\nk=a b\n"},
         WriteRow{"OnlyBlanksWriteEmpty", "[A]\nk=1\n", {"A", "k", " \t "}, "[A]\nk=\n"},
-        WriteRow{"QuotesWrittenAsGiven", "[A]\nk=1\n", {"A", "k", "\" x \""}, "[A]\nk=\" x \"\n"}),
+        WriteRow{"QuotesWrittenAsGiven", "[A]\nk=1\n", {"A", "k", "\" x \""}, "[A]\nk=\" x \"\n"},
+        // A byte-order mark stays in front, and the section behind it is the one written.
+        WriteRow{"Utf8MarkKeptAndItsSectionWritten",
+                 "\xEF\xBB\xBF[Wave]\r\nWidth=5\r\n",
+                 {"Wave", "Width", "10"},
+                 "\xEF\xBB\xBF[Wave]\r\nWidth=10\r\n"},
+        WriteRow{"Utf8MarkKeptOnANewKeyOfTheFirstSection",
+                 "\xEF\xBB\xBF[Wave]\nWidth=5\n",
+                 {"wave", "Radius", "3"},
+                 "\xEF\xBB\xBF[Wave]\nWidth=5\nRadius=3\n"},
+        WriteRow{"CrOnlyFileKeepsItsLineEnds",
+                 "[Wave]\rWidth=5\r[Layer]\rNumber=1",
+                 {"Wave", "Radius", "3"},
+                 "[Wave]\rWidth=5\rRadius=3\r[Layer]\rNumber=1"},
+        WriteRow{"CrOnlyFileReplacedInPlace",
+                 "[Wave]\rWidth=5\r",
+                 {"wave", "width", "9"},
+                 "[Wave]\rWidth=9\r"},
+        WriteRow{"UnclosedBracketIsNoSection",
+                 "[Wave\nWidth=3\n",
+                 {"Wave", "Width", "4"},
+                 "[Wave\nWidth=3\n[Wave]\nWidth=4\n"},
+        // No key: the section goes, whatever value comes with it (as the classic write does).
+        WriteRow{"ValueWithoutKeyDeletesTheSection",
+                 "[A]\nx=1\n[B]\ny=2\n",
+                 {"a", std::nullopt, "1"},
+                 "[B]\ny=2\n"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 struct RefusedRow {
@@ -341,8 +382,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, RefusedChanges,
                                            RefusedRow{"KeyLooksLikeComment", {"A", ";k", "1"}},
                                            RefusedRow{"LineFeedInKey", {"A", "k\nj", "1"}},
                                            RefusedRow{"BracketInSection", {"A]x", "k", "1"}},
-                                           RefusedRow{"LineFeedInSection", {"A\n", "k", "1"}},
-                                           RefusedRow{"ValueWithoutKey", {"A", std::nullopt, "1"}}),
+                                           RefusedRow{"LineFeedInSection", {"A\n", "k", "1"}}),
                          [](const auto& row) { return std::string(row.param.name); });
 
 TEST(WriteProfileChanges, OneRefusedChangeFailsTheWholeCall) {
@@ -361,6 +401,25 @@ TEST(WriteProfileString, EmptyPathOrUnreadableFileFails) {
     EXPECT_EQ(WriteProfileString("A", "k"sv, "1"sv, asDir), 0);
     EXPECT_EQ(GetProfileInt("A", "k", 7, asDir), 7);
     EXPECT_TRUE(std::filesystem::is_directory(asDir));
+}
+
+// A file over the size limit is no settings file: reads give their defaults, writes fail with
+// the file and the limit named, and the file is left as it is.
+TEST(ProfileFile, AFileOverTheLimitIsRefusedWithItsNameAndTheLimit) {
+    TempDir dir;
+    const std::string path = dir.File("Korvane.ini");
+    WriteBytes(path, "[Wave]\nWidth=9\n");
+    std::filesystem::resize_file(path, kMaxProfileBytes + 1);
+    EXPECT_EQ(GetProfileInt("Wave", "Width", 5, path), 5);
+    const std::string problem = ProfileReadProblem(path);
+    EXPECT_NE(problem.find("Korvane.ini"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("64 MB"), std::string::npos) << problem;
+    EXPECT_EQ(WriteProfileString("Wave", "Width"sv, "6"sv, path), 0);
+    EXPECT_EQ(LastProfileWriteError(), problem);
+    EXPECT_EQ(std::filesystem::file_size(path), kMaxProfileBytes + 1);
+    EXPECT_EQ(ProfileReadProblem(dir.File("missing.ini")), "");
+    EXPECT_EQ(WriteProfileString("Wave", "Width"sv, "6"sv, dir.File("new.ini")), 1);
+    EXPECT_EQ(LastProfileWriteError(), "");
 }
 
 TEST(WriteProfileString, ANamedPipeIsNeitherWaitedForNorReplaced) {
@@ -430,6 +489,10 @@ TEST_F(InterruptedWrite, DiskFullAfterAPartialWriteLeavesTheOldFile) {
     EXPECT_EQ(WriteProfileString("Wave", "Width"sv, "9"sv, m_path), 0);
     EXPECT_EQ(calls, 2);
     ExpectOldFileIntact();
+    // Why, as the system said it: for the message the user sees.
+    EXPECT_NE(LastProfileWriteError().find(SystemErrorText(ENOSPC)), std::string::npos)
+        << LastProfileWriteError();
+    EXPECT_NE(LastProfileWriteError().find("Korvane.ini"), std::string::npos);
 }
 
 TEST_F(InterruptedWrite, WriteReportingNoProgressFails) {

@@ -456,6 +456,10 @@ host::HostScalePtr FakeDocument::Scale() {
     m_log->Record("Document.Scale");
     return m_scale;
 }
+host::DrawingUnit FakeDocument::Unit() {
+    m_log->Record("Document.Unit");
+    return m_unit;
+}
 host::HostSnapPtr FakeDocument::Snap() {
     m_log->Record("Document.Snap");
     return m_snap;

@@ -338,6 +338,7 @@ public:
     [[nodiscard]] host::HostLayersPtr Layers() override;
     [[nodiscard]] host::HostCurrentAttributesPtr CurrentAttributes() override;
     [[nodiscard]] host::HostScalePtr Scale() override;
+    [[nodiscard]] host::DrawingUnit Unit() override;
     [[nodiscard]] host::HostSnapPtr Snap() override;
     void Activate() override;
     [[nodiscard]] host::HostPointListPtr PathAlong(const host::HostPoint& point,
@@ -356,6 +357,8 @@ public:
     }
     [[nodiscard]] const std::shared_ptr<FakeScale>& GetScale() const { return m_scale; }
     [[nodiscard]] const std::shared_ptr<FakeSnap>& GetSnap() const { return m_snap; }
+    // What Unit answers (millimetres, no symbol, unless set).
+    void SetUnit(host::DrawingUnit unit) { m_unit = std::move(unit); }
 
 private:
     CallLogPtr m_log;
@@ -367,6 +370,7 @@ private:
     std::shared_ptr<FakeCurrentAttributes> m_attributes;
     std::shared_ptr<FakeScale> m_scale;
     std::shared_ptr<FakeSnap> m_snap;
+    host::DrawingUnit m_unit;
 };
 using FakeDocumentPtr = std::shared_ptr<FakeDocument>;
 

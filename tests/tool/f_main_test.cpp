@@ -3,6 +3,7 @@
 #include "tool/f_main.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -13,6 +14,7 @@
 
 #include "geometry/calc.h"
 #include "settings/ini_edit.h"
+#include "settings/profile_file.h"
 #include "settings/ui/up_down.h"
 #include "support/fake_host.h"
 #include "tool/board_choices_menu.h"
@@ -452,7 +454,7 @@ private slots:
         rig.Tool().FireLButtonDown(0, 0);
         rig.Tool().FireLButtonDblck(50, 0);
         QCOMPARE(rig.errors,
-                 QStringList{QStringLiteral("半径(R)は幅(W)÷２より大きく設定して下さい。")});
+                 QStringList{QStringLiteral("半径(R)は幅(W)÷２以上に設定して下さい。")});
         QVERIFY(rig.Entities().empty());
         QCOMPARE(rig.window->PickCount(), std::int16_t{0});
         QVERIFY(rig.Find<QPushButton>("cmdSet")->isEnabled());
@@ -556,6 +558,101 @@ private slots:
         rig.window->SetStatusPaintInterval(20);
         rig.window->ProgressSink()("last");
         QTRY_COMPARE(rig.window->StatusText(), QStringLiteral("last"));
+    }
+
+    // Typed into the box, a magnification shows the value the next line will take: above the
+    // maximum at once (more digits cannot bring it down), below the minimum when typing ends.
+    void TypedMagnificationShowsItsValueInRangeAtOnce() {
+        Rig rig;
+        rig.Load();
+        auto* txtMag = rig.Find<QLineEdit>("txtMag");
+        txtMag->setFocus();
+        txtMag->selectAll();
+        QTest::keyClicks(txtMag, QStringLiteral("500"));
+        QCOMPARE(txtMag->text(), QStringLiteral("500"));
+        QTest::keyClicks(txtMag, QStringLiteral("0"));
+        QCOMPARE(txtMag->text(), QStringLiteral("1000"));
+        txtMag->selectAll();
+        QTest::keyClicks(txtMag, QStringLiteral("5"));
+        QCOMPARE(txtMag->text(), QStringLiteral("5"));  // may become 50
+        QTest::keyClick(txtMag, Qt::Key_Return);        // typing ends
+        QCOMPARE(txtMag->text(), QStringLiteral("10"));
+        QCOMPARE(rig.window->MagnificationToUse(), 10);
+    }
+
+    // A pitch that cannot be fitted stays, and the status bar says so and why, before the prompt.
+    void KeptPitchIsExplainedInTheStatusBar() {
+        Rig rig;
+        rig.WriteSetting("Board", "FitEnd", "1");
+        rig.Start();
+        rig.Find<QRadioButton>("optPolyLineType0")->setChecked(true);
+        // A pitch of 5: the path turns back within a pitch of its last cut.
+        for (const auto& [x, y] : {std::pair{0.0, 0.0}, {52.5, 0.0}, {52.5, 2.0}}) {
+            rig.Tool().FireLButtonDown(x, y);
+        }
+        rig.Tool().FireLButtonDblck(50.5, 2.0);
+        QVERIFY(rig.errors.isEmpty());
+        QCOMPARE(rig.Entities().size(), std::size_t{11});
+        const QString status = rig.window->StatusText();
+        QVERIFY2(status.contains(QStringLiteral("通常の間隔 5 のまま描きました")),
+                 qPrintable(status));
+        QVERIFY2(status.endsWith(QStringLiteral("開始点を指示して下さい。")), qPrintable(status));
+    }
+
+    // In a drawing in metres the pitch is 5 mm × 1:500 = 2.5 m, and the status bar says so.
+    void PitchInTheDrawingsUnitIsShown() {
+        Rig rig;
+        rig.document->GetScale()->Put(1, 500);
+        rig.document->SetUnit({1000.0, "m"});
+        rig.Start();
+        rig.Find<QRadioButton>("optPolyLineType0")->setChecked(true);
+        rig.Tool().FireLButtonDown(0, 0);
+        rig.Tool().FireLButtonDblck(25, 0);
+        QCOMPARE(rig.Entities().size(), std::size_t{10});
+        const QString status = rig.window->StatusText();
+        QVERIFY2(status.startsWith(QStringLiteral("点の間隔 2.5 m (図面の単位 m) で描きました。")),
+                 qPrintable(status));
+    }
+
+    // A settings file that exists but cannot be read is not replaced by the defaults: the run
+    // refuses, naming the file and why; a failed write of the options says why too.
+    void UnreadableSettingsFileIsNamedWithItsReason() {
+        Rig rig;
+        rig.WriteSetting("Wave", "Width", "9");
+        QVERIFY(QFile::resize(rig.SettingsPath(), (qint64{64} << 20) + 1));
+        rig.Start();
+        QCOMPARE(rig.errors.size(), 1);  // said at start
+        QVERIFY2(rig.errors[0].contains(QStringLiteral("64 MB")), qPrintable(rig.errors[0]));
+        rig.errors.clear();
+        rig.Tool().FireLButtonDown(0, 0);
+        rig.Tool().FireLButtonDblck(50, 0);
+        QCOMPARE(rig.errors.size(), 1);
+        QVERIFY2(rig.errors[0].contains(QStringLiteral("「Korvane.ini」は大きすぎて")),
+                 qPrintable(rig.errors[0]));
+        QVERIFY2(rig.errors[0].contains(rig.SettingsPath()), qPrintable(rig.errors[0]));
+        QVERIFY(rig.Entities().empty());
+        QCOMPARE(QFileInfo(rig.SettingsPath()).size(), (qint64{64} << 20) + 1);
+    }
+
+    void FailedWriteOfTheOptionsSaysWhy() {
+        Rig rig;
+        rig.Start();
+        // The disk fills up while the options are stored after the line.
+        settings::SetProfileWriteHooks({[](int, const char*, std::size_t) -> long {
+                                            errno = ENOSPC;
+                                            return -1;
+                                        },
+                                        {}});
+        rig.Tool().FireLButtonDown(0, 0);
+        rig.Tool().FireLButtonDblck(20, 0);
+        settings::SetProfileWriteHooks({});
+        QCOMPARE(rig.Entities().size(), std::size_t{4});
+        QCOMPARE(rig.errors.size(), 1);
+        QVERIFY2(rig.errors[0].startsWith(QStringLiteral("線は追加しましたが")),
+                 qPrintable(rig.errors[0]));
+        QVERIFY2(rig.errors[0].contains(QStringLiteral("ディスクの空きが足りません")),
+                 qPrintable(rig.errors[0]));
+        QVERIFY2(rig.errors[0].contains(rig.SettingsPath()), qPrintable(rig.errors[0]));
     }
 
     void PicksBeyondTheLastNumberAreIgnored() {

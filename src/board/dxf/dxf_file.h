@@ -5,26 +5,21 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "board/dxf/dxf_source.h"
+#include "board/model/drawing_content.h"
 #include "board/model/entity.h"
 #include "board/model/layers.h"
 #include "board/model/underlay.h"
+#include "board/model/units.h"
 
 namespace pelimator::board {
-
-// What a drawing file holds: the layer table (in table order, layer 0 always present), the lines
-// and arcs, and the scale Numerator:Denominator (both positive).
-struct DrawingContent {
-    std::vector<LayerData> layers;
-    std::vector<EntityData> entities;
-    std::int32_t scaleNumerator = 1;
-    std::int32_t scaleDenominator = 1;
-};
 
 // What opening a file did, for the status bar.
 struct DxfOpenReport {
@@ -39,6 +34,8 @@ struct DxfOpenReport {
     // Set when the file named no code page and its text was taken as Shift-JIS (or ANSI).
     std::string guessedCodePage;
     bool paperSpace = false;  // the file has paper-space layouts (kept, not shown)
+    // A $INSUNITS number no unit has: the drawing is taken as having no unit (millimetres).
+    std::optional<std::int64_t> unknownUnit;
     // Model-space records not shown, or shown only in part, because what is drawn beneath
     // reached its work limit (workLimit units; see dxf_underlay.h), by DXF entity type.
     std::map<std::string, std::size_t> leftOutKinds;
@@ -92,15 +89,6 @@ struct DxfReadOptions {
 
 // The built-in empty drawing (AutoCAD 2007, UTF-8) that new drawings are saved from.
 [[nodiscard]] std::shared_ptr<const DxfSource> NewDrawingSource();
-
-// The board's drawing as a save sees it: every layer, the shown entities (the first
-// source.entityRecord.size() of them are the ones read from the file) and the scale.
-struct DrawingState {
-    std::span<const LayerData> layers;
-    std::span<const EntityData> entities;
-    std::int32_t scaleNumerator = 1;
-    std::int32_t scaleDenominator = 1;
-};
 
 // What saving state over source could not write back, one Japanese sentence per item (empty:
 // nothing is lost).

@@ -15,8 +15,10 @@
 #include "base/file.h"
 #include "board/dxf/dxf_colour.h"
 #include "board/dxf/dxf_file.h"
+#include "board/dxf/dxf_linetypes.h"
 #include "board/dxf/dxf_names.h"
 #include "board/dxf/dxf_underlay.h"
+#include "board/model/units.h"
 
 namespace pelimator::board {
 
@@ -60,6 +62,7 @@ struct RawLayer {
     std::optional<std::int64_t> trueColour;
     std::optional<std::int32_t> number;  // Pelimator's extended data
     std::optional<std::string> boardName;
+    std::string_view linetype;  // group 6
     bool ours = false;
 };
 
@@ -354,6 +357,8 @@ private:
             m_blockHandle = {};
         } else if (m_tableName == "LTYPE") {
             m_kind = Kind::Ltype;
+            m_ltypeName = {};
+            m_ltypePattern.clear();
         } else if (m_type == "DIMSTYLE") {
             m_handleCode = 105;
         }
@@ -427,6 +432,8 @@ private:
                 if (code == 2 && EqualsNoCase(Value(), "Continuous")) {
                     m_source.continuous = std::string(Value());
                 }
+                if (code == 2) m_ltypeName = Value();
+                if (code == 49) m_ltypePattern.push_back(m_tag.real);
                 break;
             case Kind::Line:
             case Kind::Arc:
@@ -551,11 +558,19 @@ private:
         } else if (m_variable == "$HANDSEED" && code == 5) {
             (void)ParseHandle(m_tag.value, m_handSeed);
             m_source.handSeed = place;
+        } else if (m_variable == "$LTSCALE" && code == 40) {
+            m_linetypes.SetDrawingScale(m_tag.real);
         } else if (m_variable == "$HANDLING" && code == 70) {
             m_handling = m_tag.integer != 0;
         } else if (m_variable == "$DIMSCALE" && code == 40) {
             m_dimScale = m_tag.real;
             m_source.dimScale = place;
+        } else if (m_variable == "$CLAYER" && code == 8) {
+            m_currentLayerName = std::string(Value());
+            m_source.currentLayerTag = place;
+        } else if (m_variable == "$INSUNITS" && code == 70) {
+            m_units = m_tag.integer;
+            m_source.unitTag = place;
         } else if (m_variable == "$CUSTOMPROPERTYTAG" && code == 1) {
             m_propertyTag = Value();
         } else if (m_variable == "$CUSTOMPROPERTY" && code == 1 &&
@@ -595,6 +610,9 @@ private:
             case 420:
                 m_layer.trueColour = m_tag.integer;
                 break;
+            case 6:
+                m_layer.linetype = Value();
+                break;
             case 390:
                 if (m_layerPlotStyle.empty()) m_layerPlotStyle = std::string(Value());
                 break;
@@ -625,6 +643,16 @@ private:
         std::array<double, 3> extrusion = {0.0, 0.0, 1.0};
         std::int64_t colour = 256;  // BYLAYER
         std::optional<std::int64_t> trueColour;
+        std::string_view linetype;  // group 6; empty: BYLAYER
+        double linetypeScale = 1.0;
+    };
+
+    // What an entity's linetype is resolved from once the tables are known.
+    struct LineStyle {
+        std::string_view linetype;
+        std::string_view layer;
+        double scale = 1.0;
+        friend bool operator==(const LineStyle&, const LineStyle&) = default;
     };
 
     // The entity's own colour packed as DocumentSource::OwnColours holds it; 0 when by layer.
@@ -651,6 +679,12 @@ private:
                 break;
             case 420:
                 m_entity.trueColour = m_tag.integer;
+                break;
+            case 6:
+                m_entity.linetype = Value();
+                break;
+            case 48:
+                m_entity.linetypeScale = m_tag.real;
                 break;
             case 67:
                 m_entity.paper = m_tag.integer != 0;
@@ -730,6 +764,10 @@ private:
             case Kind::Layer:
                 AddRawLayer();
                 break;
+            case Kind::Ltype:
+                m_linetypes.AddLinetype(m_ltypeName, std::move(m_ltypePattern));
+                m_ltypePattern.clear();
+                break;
             case Kind::Line:
                 if (!m_entity.paper) {
                     CheckPoint(m_entity.p10, "LINE");
@@ -759,6 +797,7 @@ private:
                 m_polyMirror = *mirror;
                 m_polyLayer = LayerOf(m_entity.layer);
                 m_polyColour = OwnColourOf(m_entity);
+                m_polyStyle = StyleOf(m_entity);
                 for (PolyVertex& v : m_vertices) {
                     CheckPoint(v.point, "LWPOLYLINE");
                     if (m_polyMirror) {
@@ -781,6 +820,7 @@ private:
                 m_polyMirror = *mirror;
                 m_polyLayer = LayerOf(m_entity.layer);
                 m_polyColour = OwnColourOf(m_entity);
+                m_polyStyle = StyleOf(m_entity);
                 m_vertices.clear();
                 break;
             }
@@ -842,6 +882,7 @@ private:
     }
 
     void AddRawLayer() {
+        m_linetypes.SetLayerLinetype(m_layer.name, m_layer.linetype);
         const auto [found, added] = m_rawIndex.emplace(m_layer.name, m_raws.size());
         if (!added) {
             // A name already used by entities before the table (rare): the record tells more.
@@ -865,6 +906,39 @@ private:
         if (own != 0) {
             m_source.entityColour.resize(m_source.entityRecord.size(), 0);
             m_source.entityColour.back() = own;
+        }
+        const LineStyle style = m_polyOpen ? m_polyStyle : StyleOf(m_entity);
+        if (m_styles.empty() || !(m_styles.back() == style)) m_styles.push_back(style);
+        m_entityStyle.push_back(static_cast<std::uint32_t>(m_styles.size() - 1));
+    }
+
+    [[nodiscard]] static LineStyle StyleOf(const EntityFields& e) noexcept {
+        return {e.linetype, e.layer.empty() ? std::string_view("0") : e.layer, e.linetypeScale};
+    }
+
+    // The linetypes of the board's entities and layers, by the rule the underlay follows.
+    void ResolveLinetypes() {
+        if (m_linetypes.Empty()) return;
+        std::map<std::vector<double>, std::uint32_t> known;
+        const auto indexOf = [&](std::optional<std::vector<double>> pattern) {
+            if (!pattern) return DocumentSource::kSolidLine;
+            const auto [found, added] =
+                known.emplace(*pattern, static_cast<std::uint32_t>(m_source.dashPatterns.size()));
+            if (added) m_source.dashPatterns.push_back(std::move(*pattern));
+            return found->second;
+        };
+        std::vector<std::uint32_t> styleDash;
+        styleDash.reserve(m_styles.size());
+        for (const LineStyle& style : m_styles) {
+            styleDash.push_back(
+                indexOf(m_linetypes.PatternOf(style.linetype, style.layer, style.scale)));
+        }
+        m_source.entityDash.reserve(m_entityStyle.size());
+        for (const std::uint32_t style : m_entityStyle) m_source.entityDash.push_back(styleDash[style]);
+        for (const DxfLayerEntry& layer : m_source.layers) {
+            const std::uint32_t dash = indexOf(m_linetypes.PatternOf("", layer.rawName, 1.0));
+            if (dash != DocumentSource::kSolidLine)
+                m_source.layerDash.emplace_back(layer.read.number, dash);
         }
     }
 
@@ -954,7 +1028,11 @@ private:
         }
         FindPlotStyle();
         if (m_options.underlay) BuildUnderlay();
+        // The current layer is a layer of the drawing even when no record or entity names it.
+        if (m_currentLayerName) m_currentRaw = LayerOf(*m_currentLayerName);
         BuildLayers();
+        ResolveLinetypes();
+        TakeUnit();
         const auto scale = m_exactScale ? *m_exactScale : ScaleFromFactor(m_dimScale);
         m_source.scaleNumerator = m_result.content.scaleNumerator = scale.first;
         m_source.scaleDenominator = m_result.content.scaleDenominator = scale.second;
@@ -1037,6 +1115,10 @@ private:
         for (EntityData& entity : m_result.content.entities) {
             entity.layer = *numbers[boardOf[static_cast<std::size_t>(entity.layer)]];
         }
+        if (m_currentRaw) {
+            m_source.currentLayer = m_result.content.currentLayer =
+                *numbers[boardOf[static_cast<std::size_t>(*m_currentRaw)]];
+        }
         if (m_result.underlay) {
             const auto board = [&](std::int32_t raw) {
                 return *numbers[boardOf[static_cast<std::size_t>(raw)]];
@@ -1046,6 +1128,19 @@ private:
                 point.layer = board(point.layer);
             }
         }
+    }
+
+    // The unit $INSUNITS names; a number no unit has counts as none, and the report says so.
+    void TakeUnit() {
+        m_source.unitCode = m_result.content.unitCode = kNoUnit;
+        if (!m_units) return;
+        const bool known = *m_units >= 0 && *m_units <= std::numeric_limits<std::int32_t>::max() &&
+                           FindUnit(static_cast<std::int32_t>(*m_units)) != nullptr;
+        if (!known) {
+            m_result.report.unknownUnit = *m_units;
+            return;
+        }
+        m_source.unitCode = m_result.content.unitCode = static_cast<std::int32_t>(*m_units);
     }
 
     // What model space draws besides lines and arcs, from the records noted while reading.
@@ -1112,8 +1207,16 @@ private:
     double m_dimScale = 1.0;
     std::string_view m_propertyTag;
     std::optional<std::pair<std::int32_t, std::int32_t>> m_exactScale;
+    std::optional<std::string> m_currentLayerName;  // $CLAYER as written
+    std::optional<std::int32_t> m_currentRaw;       // its raw layer
+    std::optional<std::int64_t> m_units;            // $INSUNITS
 
     std::string_view m_tableName;
+    std::string_view m_ltypeName;
+    std::vector<double> m_ltypePattern;
+    DxfLinetypes m_linetypes;
+    std::vector<LineStyle> m_styles;           // the linetypes entities gave, in runs
+    std::vector<std::uint32_t> m_entityStyle;  // per entity: into m_styles
     DxfTablePlace* m_table = nullptr;
     std::string_view m_blockHandle;
     RawLayer m_layer;
@@ -1136,6 +1239,7 @@ private:
     std::size_t m_polyRecord = 0;
     std::int32_t m_polyLayer = 0;
     std::uint32_t m_polyColour = 0;  // the polyline's own colour, for its segments
+    LineStyle m_polyStyle;           // and its linetype
     std::vector<PolyVertex> m_vertices;
 };
 
@@ -1208,6 +1312,10 @@ std::string DxfOpenReport::Summary() const {
         text += "。文字やブロックなど " + std::to_string(beneath) + " 個は線の下に表示します";
     }
     if (paperSpace) text += "。ペーパー空間のレイアウトは表示しません (保存時はそのまま残します)";
+    if (unknownUnit) {
+        text += "。単位の番号 ($INSUNITS) " + std::to_string(*unknownUnit) +
+                " は知らない単位なので、単位なし (mm) として扱います";
+    }
     if (guessedCodePage == "ANSI_932") {
         text += "。文字コードの指定がないので Shift-JIS として読みました";
     } else if (!guessedCodePage.empty()) {

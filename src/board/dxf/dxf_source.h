@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "board/dxf/dxf_tags.h"
@@ -72,7 +73,11 @@ public:
     DxfPlace scaleProperty;
     std::int32_t scaleNumerator = 1;  // the scale as read
     std::int32_t scaleDenominator = 1;
-    bool scaleStored = false;  // the file had the board's scale property or a scale not 1:1
+    bool scaleStored = false;       // the file had the board's scale property or a scale not 1:1
+    DxfPlace currentLayerTag;       // the tag holding $CLAYER's layer name
+    std::int32_t currentLayer = 0;  // the board layer it names (0 when it has none)
+    DxfPlace unitTag;               // the tag holding $INSUNITS
+    std::int32_t unitCode = 0;      // the unit as the board took it (0: none or unknown)
 
     DxfPlace tables;  // the TABLES section: begin of its SECTION record, end: its ENDSEC record
     DxfTablePlace layerTable;
@@ -98,6 +103,11 @@ public:
     // The entities' own colours (see DocumentSource::OwnColours); as long as the last entity
     // that has one.
     std::vector<std::uint32_t> entityColour;
+    // The entities' linetypes and the layers' (see DocumentSource::EntityDashes); all empty when
+    // the file has no dashed linetype.
+    std::vector<std::uint32_t> entityDash;
+    std::vector<std::pair<std::int32_t, std::uint32_t>> layerDash;  // dashed layers only
+    std::vector<std::vector<double>> dashPatterns;
 
     [[nodiscard]] std::optional<std::size_t> RecordOf(std::size_t entity) const override {
         if (entity >= entityRecord.size()) return std::nullopt;
@@ -107,6 +117,24 @@ public:
     [[nodiscard]] std::span<const std::uint32_t> OwnColours() const override {
         return entityColour;
     }
+    [[nodiscard]] std::span<const std::uint32_t> EntityDashes() const override {
+        return entityDash;
+    }
+    [[nodiscard]] std::uint32_t LayerDash(std::int32_t layer) const override {
+        for (const auto& [number, dash] : layerDash) {
+            if (number == layer) return dash;
+        }
+        return kSolidLine;
+    }
+    [[nodiscard]] std::span<const std::vector<double>> DashPatterns() const override {
+        return dashPatterns;
+    }
+    [[nodiscard]] std::span<const std::uint32_t> EntityRecords() const override {
+        return entityRecord;
+    }
+    [[nodiscard]] std::string RecordKind(std::uint32_t record) const override;
+    [[nodiscard]] std::string RecordLinetype(std::uint32_t record) const override;
+    [[nodiscard]] std::string PlacementRefusal(std::uint32_t record) const override;
 
     // Whether text in this file is UTF-8 (AC1021 on).
     [[nodiscard]] bool Utf8() const { return version >= "AC1021"; }

@@ -2,6 +2,7 @@
 // record's tags, resolving an entity's properties against the inserts around it, adding items).
 #include "base/errors.h"
 #include "board/dxf/dxf_colour.h"
+#include "board/dxf/dxf_linetypes.h"
 #include "board/dxf/dxf_names.h"
 #include "board/dxf/dxf_underlay_builder.h"
 #include "board/model/entity.h"
@@ -80,6 +81,7 @@ Common Builder::ReadCommon(const std::vector<Tag>& tags) {
 Builder::Resolved Builder::Resolve(const Common& c, const Context& ctx) {
     Resolved r;
     r.layer = c.layer.empty() || c.layer == "0" ? ctx.layer : c.layer;
+    if (ctx.depth == 0) m_recordLayer.assign(r.layer);
     const LayerInfo* layer = Layer(r.layer);
     r.frozen = layer != nullptr && layer->frozen;
     r.boardLayer = m_layerOf(r.layer);
@@ -90,25 +92,18 @@ Builder::Resolved Builder::Resolve(const Common& c, const Context& ctx) {
         r.colour = ctx.blockColour;
     } else if (c.colour == 256 || c.colour < 0 || c.colour > 256) {
         r.colour = layerColour;
+        r.byLayer = r.layer == m_recordLayer;
     } else {
         r.colour = AciToRgb(c.colour);
     }
-    std::string key = LayerKey(c.linetype);
-    if (key == "BYLAYER") key = layer != nullptr ? layer->linetype : "";
-    if (key == "BYBLOCK") key = LayerKey(ctx.blockLinetype);
-    const auto type = m_linetypes.find(key);
-    if (type != m_linetypes.end()) {
-        const double scale =
-            m_ltScale * (c.linetypeScale > 0.0 ? c.linetypeScale : 1.0) * ctx.m.Scale();
-        r.dash = DashIndex(type->second, scale);
+    if (auto pattern = m_linetypes.PatternOf(c.linetype, r.layer, c.linetypeScale,
+                                             ctx.blockLinetype, ctx.layer, ctx.m.Scale())) {
+        r.dash = DashIndex(std::move(*pattern));
     }
     return r;
 }
 
-std::uint32_t Builder::DashIndex(const std::vector<double>& pattern, double scale) {
-    std::vector<double> scaled;
-    scaled.reserve(pattern.size());
-    for (const double v : pattern) scaled.push_back(v * scale);
+std::uint32_t Builder::DashIndex(std::vector<double> scaled) {
     for (std::size_t i = m_underlay.dashes.size(); i-- > 0 && i + 8 >= m_underlay.dashes.size();) {
         if (m_underlay.dashes[i] == scaled) return static_cast<std::uint32_t>(i);
     }
@@ -131,13 +126,17 @@ UnderlayItem& Builder::AddItem(UnderlayKind kind, const Resolved& r) {
     item.kind = kind;
     item.layer = r.boardLayer;
     item.colour = r.colour;
+    item.byLayer = r.byLayer;
     item.dash = r.dash;
+    item.record = m_record;
     item.first = static_cast<std::uint32_t>(m_underlay.points.size());
     return item;
 }
 
 void Builder::Snap(Vec2 p, UnderlayPointKind kind, const Resolved& r) {
-    if (Usable(p) && Spend(kSnapUnits)) m_underlay.snapPoints.push_back({p, kind, r.boardLayer});
+    if (Usable(p) && Spend(kSnapUnits)) {
+        m_underlay.snapPoints.push_back({p, kind, r.boardLayer, m_record});
+    }
 }
 
 void Builder::AddPolyline(const std::vector<Vec2>& pts, bool closed, const Resolved& r,

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "board/dxf/dxf_file.h"
+#include "board/dxf/dxf_linetypes.h"
 #include "board/dxf/dxf_tags.h"
 #include "board/dxf/dxf_underlay.h"
 #include "board/model/underlay.h"
@@ -88,7 +89,6 @@ inline constexpr Affine kMirrorX{-1, 0, 0, 0, 1, 0};
 
 struct LayerInfo {
     Rgb colour;
-    std::string linetype;
     bool frozen = false;
 };
 
@@ -136,6 +136,7 @@ public:
         m_underlay.paperSpace = m_underlay.paperSpace || m_where.paperEntities;
         const Context top;
         for (const std::uint32_t r : m_where.entities) {
+            m_record = r;  // what it draws is that record's, blocks and attributes included
             const bool spentBefore = m_spent;
             Entity(r, top, true);
             // What the limit cut short or skipped is named in the open report.
@@ -173,12 +174,13 @@ private:
         std::int32_t boardLayer = 0;
         Rgb colour;
         std::uint32_t dash = kNoUnderlayIndex;
-        bool frozen = false;  // on a frozen layer
+        bool frozen = false;   // on a frozen layer
+        bool byLayer = false;  // coloured by the layer the record itself is on
     };
 
     Resolved Resolve(const Common& c, const Context& ctx);
 
-    std::uint32_t DashIndex(const std::vector<double>& pattern, double scale);
+    std::uint32_t DashIndex(std::vector<double> scaled);
 
     // Takes work units from the budget; false (and nothing taken) once it cannot give them, and
     // from then on for everything: the rest of the drawing stays in the file, unshown.
@@ -206,6 +208,10 @@ private:
     static std::optional<Affine> Plane(const Common& c, const Affine& m);
 
     void Entity(std::size_t r, const Context& ctx, bool top);
+
+    // Whether the board takes a model-space record as its own lines and arcs (drawing here only
+    // what it cannot, a polyline's width): flat polylines. A 3-D polyline is drawn here whole.
+    static bool BoardTakes(std::string_view type, const std::vector<Tag>& tags);
 
     void Draw(std::size_t r, std::string_view type, const std::vector<Tag>& tags,
               const std::optional<Affine>& plane, const Common& common, const Resolved& res,
@@ -295,10 +301,11 @@ private:
     std::string_view m_topType;  // the model-space record being drawn
     DxfTagReader m_reader;
     Underlay m_underlay;
-    double m_ltScale = 1.0;
+    DxfLinetypes m_linetypes;
     std::size_t m_visits = 0;
+    std::uint32_t m_record = kNoUnderlayIndex;  // the model-space record being drawn
+    std::string m_recordLayer;                  // and the layer it is on
     std::unordered_map<std::string, LayerInfo> m_layers;
-    std::unordered_map<std::string, std::vector<double>> m_linetypes;
     std::unordered_map<std::string, Block> m_blocks;
     std::array<std::vector<Tag>, kMaxDepth + 2> m_tags;
     std::unordered_map<std::uint32_t, std::vector<Tag>> m_blockTags;

@@ -13,7 +13,7 @@ void Builder::ReadHeader(std::size_t r) {
     std::string_view variable;
     for (const Tag& t : tags) {
         if (t.code == 9) variable = t.text;
-        if (variable == "$LTSCALE" && t.code == 40 && t.real > 0.0) m_ltScale = t.real;
+        if (variable == "$LTSCALE" && t.code == 40) m_linetypes.SetDrawingScale(t.real);
     }
 }
 
@@ -23,6 +23,7 @@ void Builder::ReadTableRecord(std::size_t r) {
     const std::string_view type = tags.front().text;
     if (type == "LAYER") {
         std::string name;
+        std::string_view linetype;
         LayerInfo info;
         std::int64_t aci = 7;
         std::optional<std::int64_t> rgb;
@@ -32,8 +33,9 @@ void Builder::ReadTableRecord(std::size_t r) {
             if (t.code == 62) aci = t.integer;
             if (t.code == 420) rgb = t.integer;
             if (t.code == 70) flags = t.integer;
-            if (t.code == 6) info.linetype = LayerKey(t.text);
+            if (t.code == 6) linetype = t.text;
         }
+        m_linetypes.SetLayerLinetype(name, linetype);
         info.colour = rgb ? UnpackRgb(static_cast<std::int32_t>(*rgb))
                           : AciToRgb(static_cast<std::int32_t>(aci));
         info.frozen = (flags & 1) != 0;
@@ -45,10 +47,7 @@ void Builder::ReadTableRecord(std::size_t r) {
             if (t.code == 2) name = LayerKey(t.text);
             if (t.code == 49) pattern.push_back(t.real);
         }
-        const bool dashed =
-            std::any_of(pattern.begin(), pattern.end(), [](double v) { return v < 0.0; });
-        if (!dashed) return;
-        m_linetypes.emplace(std::move(name), std::move(pattern));
+        m_linetypes.AddLinetype(name, std::move(pattern));
     }
 }
 

@@ -48,9 +48,18 @@ void Builder::Entity(std::size_t r, const Context& ctx, bool top) {
     const std::size_t before = m_underlay.items.size();
     Draw(r, type, tags, plane, common, res, ctx, top);
     if (top && m_shownKinds != nullptr && m_underlay.items.size() > before &&
-        type != "LWPOLYLINE" && type != "POLYLINE") {
+        !BoardTakes(type, tags)) {
         ++(*m_shownKinds)[std::string(type)];
     }
+}
+
+bool Builder::BoardTakes(std::string_view type, const std::vector<Tag>& tags) {
+    if (type == "LWPOLYLINE") return true;
+    if (type != "POLYLINE") return false;
+    for (const Tag& t : tags) {
+        if (t.code == 70) return (t.integer & 8) == 0;
+    }
+    return true;
 }
 
 void Builder::Draw(std::size_t r, std::string_view type, const std::vector<Tag>& tags,

@@ -15,6 +15,7 @@
 #include "board/dxf/dxf_colour.h"
 #include "board/dxf/dxf_file.h"
 #include "board/dxf/dxf_names.h"
+#include "board/dxf/dxf_transform.h"
 
 namespace pelimator::board {
 
@@ -67,7 +68,9 @@ public:
         if (m_state.scaleNumerator <= 0 || m_state.scaleDenominator <= 0) {
             throw FileError(failure + "縮尺が正しくありません");
         }
-        for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) CheckEntity(i, failure);
+        for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
+            if (WrittenAsOwn(i)) CheckEntity(i, failure);
+        }
         BuildPatches();
     }
 
@@ -102,6 +105,25 @@ public:
     }
 
 private:
+    [[nodiscard]] bool Erased(std::size_t i) const noexcept {
+        return i < m_state.erased.size() && m_state.erased[i] != 0;
+    }
+    [[nodiscard]] std::uint32_t KeyOf(std::size_t i) const noexcept {
+        return i < m_state.recordKeys.size() ? m_state.recordKeys[i] : kNoRecordKey;
+    }
+    // An entity the save writes as a LINE or ARC of its own.
+    [[nodiscard]] bool WrittenAsOwn(std::size_t i) const noexcept {
+        return !Erased(i) && KeyOf(i) == kNoRecordKey;
+    }
+    [[nodiscard]] const RecordEdit* EditOf(std::uint32_t key) const {
+        if (m_state.recordEdits == nullptr) return nullptr;
+        const auto found = m_state.recordEdits->find(key);
+        return found == m_state.recordEdits->end() ? nullptr : &found->second;
+    }
+    [[nodiscard]] const std::string& LayerName(std::int32_t number) const {
+        return m_layers[m_index.at(number)].dxfName;
+    }
+
     [[nodiscard]] std::size_t Loaded() const noexcept {
         return std::min(m_source.entityRecord.size(), m_state.entities.size());
     }
@@ -137,23 +159,24 @@ private:
             }
             m_layers.push_back(std::move(plan));
         }
-        for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
-            const std::int32_t number = m_state.entities[i].layer;
-            if (planned.insert(number).second) {
-                if (const auto found = entries.find(number); found != entries.end()) {
-                    LayerPlan plan;
-                    plan.data = found->second->read;
-                    plan.entry = found->second;
-                    plan.dxfName = found->second->rawName;
-                    m_layers.push_back(std::move(plan));
-                } else {
-                    LayerPlan plan;
-                    plan.data = LayerData{number, std::to_string(number), {}, true};
-                    plan.newRecord = true;
-                    m_layers.push_back(std::move(plan));
-                }
+        // A layer the table lacks that something new names: as the file has it, or a new one.
+        const auto planUsed = [&](std::int32_t number) {
+            if (!planned.insert(number).second) return;
+            LayerPlan plan;
+            if (const auto found = entries.find(number); found != entries.end()) {
+                plan.data = found->second->read;
+                plan.entry = found->second;
+                plan.dxfName = found->second->rawName;
+            } else {
+                plan.data = LayerData{number, std::to_string(number), {}, true};
+                plan.newRecord = true;
             }
+            m_layers.push_back(std::move(plan));
+        };
+        for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
+            if (WrittenAsOwn(i)) planUsed(m_state.entities[i].layer);
         }
+        if (CurrentLayerChanged()) planUsed(*m_state.currentLayer);
         for (LayerPlan& plan : m_layers) {
             if (plan.entry != nullptr) continue;
             std::string name = SanitizeLayerName(plan.data.name);
@@ -206,6 +229,8 @@ private:
         }
         std::size_t edited = 0;
         for (std::size_t i = 0; i < loaded; ++i) {
+            // An erased or placed record is written as edited; only other changes are lost.
+            if (Erased(i) || EditOf(m_source.entityRecord[i]) != nullptr) continue;
             if (EntityPrint(m_state.entities[i]) != m_source.entityPrint[i]) ++edited;
         }
         if (edited > 0) {
@@ -215,12 +240,16 @@ private:
         if (!m_source.Modern()) {
             std::size_t hidden = 0;
             for (std::size_t i = loaded; i < m_state.entities.size(); ++i) {
-                if (!m_state.entities[i].visible) ++hidden;
+                if (WrittenAsOwn(i) && !m_state.entities[i].visible) ++hidden;
             }
             if (hidden > 0) {
                 m_losses.push_back("非表示の図形 " + std::to_string(hidden) + " 個は R12 の DXF " +
                                    "では表示される図形になります");
             }
+        }
+        if (UnitChanged() && !UnitWritable()) {
+            m_losses.push_back("図面の単位はこの版 (" + m_source.version +
+                               ") の DXF には保存できません");
         }
         const bool exactScale = m_state.scaleNumerator == 1 || m_state.scaleDenominator == 1;
         if (ScaleChanged() && !PropertyWritable() && !exactScale) {
@@ -229,6 +258,15 @@ private:
                                m_source.version + ") の DXF では $DIMSCALE の倍率としてだけ残ります");
         }
     }
+
+    [[nodiscard]] bool CurrentLayerChanged() const {
+        return m_state.currentLayer && *m_state.currentLayer != m_source.currentLayer;
+    }
+    [[nodiscard]] bool UnitChanged() const {
+        return m_state.unitCode && *m_state.unitCode != m_source.unitCode;
+    }
+    // $INSUNITS came with AutoCAD 2000.
+    [[nodiscard]] bool UnitWritable() const { return m_source.version >= "AC1015"; }
 
     [[nodiscard]] bool ScaleChanged() const {
         return m_state.scaleNumerator != m_source.scaleNumerator ||
@@ -507,9 +545,13 @@ private:
         }
 
         m_firstEntityHandle = m_next;
-        const std::size_t newEntities = m_state.entities.size() - Loaded();
+        std::size_t newEntities = 0;
+        for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
+            if (WrittenAsOwn(i)) ++newEntities;
+        }
         if (m_source.handles) m_next += newEntities;
-        if (newEntities > 0) {
+        RecordPatches();
+        if (newEntities > 0 || !m_copies.empty()) {
             if (m_source.entities.found) {
                 m_patches.push_back({m_source.entities.end, m_source.entities.end, {}, true});
             } else {
@@ -527,10 +569,47 @@ private:
         });
     }
 
+    // Records erased, placed or put on another layer are replaced in place; copies are written
+    // after the new entities, in the order they were made.
+    void RecordPatches() {
+        if (m_state.recordEdits == nullptr) return;
+        std::vector<std::uint32_t> keys;
+        for (const auto& [key, edit] : *m_state.recordEdits) keys.push_back(key);
+        std::sort(keys.begin(), keys.end());
+        for (const std::uint32_t key : keys) {
+            const RecordEdit& edit = m_state.recordEdits->at(key);
+            if (edit.source + 1 >= m_source.records.size()) continue;
+            const std::string layer = edit.layer ? LayerName(*edit.layer) : std::string();
+            if (IsCopyKey(key)) {
+                if (edit.erased) continue;
+                m_copies +=
+                    RewriteDxfRecord(m_source, edit.source, edit.placements, layer, true, m_next);
+                continue;
+            }
+            const std::size_t end = DxfRecordEnd(m_source, edit.source);
+            std::string bytes;
+            if (!edit.erased) {
+                std::uint64_t unused = 0;
+                bytes = RewriteDxfRecord(m_source, edit.source, edit.placements, layer, false, unused);
+            }
+            m_patches.push_back({m_source.records[edit.source], m_source.records[end], std::move(bytes)});
+        }
+    }
+
     [[nodiscard]] static std::string HandleText(std::uint64_t handle) {
         DxfEmitter out(DxfLayout{});  // ASCII: "  5\n<handle>\n"
         out.Handle(5, handle);
         return out.Out().substr(4, out.Out().size() - 5);
+    }
+
+    // The value tag of a header variable: patched where the file has it, else added to vars.
+    void Replace(const DxfPlace& place, const char* variable, std::string value, DxfEmitter& vars) {
+        if (place.found) {
+            m_patches.push_back({place.begin, place.end, std::move(value)});
+            return;
+        }
+        vars.Text(9, variable);
+        vars.Raw(value);
     }
 
     void HeaderPatches() {
@@ -569,6 +648,16 @@ private:
                 vars.Text(9, "$CUSTOMPROPERTY");
                 vars.Text(1, exact);
             }
+        }
+        if (CurrentLayerChanged()) {
+            DxfEmitter name(m_source.layout);
+            name.Text(8, m_layers[m_index.at(*m_state.currentLayer)].dxfName);
+            Replace(m_source.currentLayerTag, "$CLAYER", std::move(name.Out()), vars);
+        }
+        if (UnitChanged() && UnitWritable()) {
+            DxfEmitter unit(m_source.layout);
+            unit.Integer(70, *m_state.unitCode);
+            Replace(m_source.unitTag, "$INSUNITS", std::move(unit.Out()), vars);
         }
         if (vars.Out().empty()) return;
         if (m_source.header.found) {
@@ -628,6 +717,7 @@ private:
         bool cached = false;
         std::uint64_t handle = m_firstEntityHandle;
         for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
+            if (!WrittenAsOwn(i)) continue;
             const EntityData& entity = m_state.entities[i];
             if (!cached || entity.layer != cachedLayer) {
                 cachedLayer = entity.layer;
@@ -641,6 +731,7 @@ private:
             }
         }
         Put(file, out.Out());
+        Put(file, m_copies);
     }
 
     void Emit(std::FILE* file) const {
@@ -666,6 +757,7 @@ private:
     std::vector<Patch> m_patches;
     std::uint64_t m_next = 1;
     std::uint64_t m_firstEntityHandle = 1;
+    std::string m_copies;  // copied records, written after the new entities
     std::string m_layerTableHandle;
     std::string m_failure;  // how a refusal's message starts
 };
@@ -685,8 +777,15 @@ void WriteDxf(const std::string& path, const DxfSource& source, const DrawingSta
 }
 
 void WriteDxfFile(const std::string& path, const DrawingContent& content) {
-    const DrawingState state{content.layers, content.entities, content.scaleNumerator,
-                             content.scaleDenominator};
+    const DrawingState state{content.layers,
+                             content.entities,
+                             content.scaleNumerator,
+                             content.scaleDenominator,
+                             content.currentLayer,
+                             content.unitCode,
+                             {},
+                             {},
+                             nullptr};
     WriteDxf(path, *NewDrawingSource(), state);
 }
 

@@ -5,17 +5,16 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPdfWriter>
 #include <QString>
 #include <QSvgGenerator>
 #include <cmath>
-#include <numbers>
 #include <optional>
 
 #include "base/errors.h"
 #include "base/file.h"
-#include "board/render/underlay_painter.h"
+#include "board/render/entity_index.h"
+#include "board/render/scene_painter.h"
 
 namespace pelimator::board {
 
@@ -34,74 +33,30 @@ void CheckStyle(const ExportStyle& style, const std::string& path) {
     }
 }
 
-// What the file draws besides the board's lines and arcs (text, blocks, hatches, ...), beneath
-// them as on screen. The underlay painter works in pixels: here each is 1/kUnderlaySteps mm, so
-// its thresholds (text under a few pixels as a box) stay far below what paper shows.
-void PaintUnderlay(QPainter& painter, const BoardDocument& document, Vec2 originMm, QSizeF areaMm) {
-    if (!document.UnderlayModel()) return;
-    constexpr double kUnderlaySteps = 20.0;
-    const double factor = document.ScaleModel()->Factor();
-    ViewTransform transform;
-    transform.pixelsPerUnit = kUnderlaySteps / factor;
-    transform.origin = {originMm.x * factor, originMm.y * factor};
-    painter.save();
-    painter.scale(1.0 / kUnderlaySteps, 1.0 / kUnderlaySteps);
-    UnderlayPainter underlay;
-    underlay.Paint(painter,
-                   QSize(static_cast<int>(std::ceil(areaMm.width() * kUnderlaySteps)),
-                         static_cast<int>(std::ceil(areaMm.height() * kUnderlaySteps))),
-                   document, transform, Qt::white);
-    painter.restore();
-}
-
-// Draws what is shown with painter coordinates in paper millimetres, Y down, where originMm
-// (Y up) lands at the painter's (0, 0) and areaMm is the part of the page drawn on.
+// Draws what the window shows of the drawing (without grid and overlays) with painter
+// coordinates in paper millimetres, Y down, where originMm (Y up) lands at the painter's (0, 0)
+// and areaMm is the part of the page drawn on: through the window's own painter, in units of
+// 1/kSteps mm, so its thresholds (text under a few pixels as a box) stay far below what paper
+// shows.
 void Paint(QPainter& painter, const BoardDocument& document, Vec2 originMm, QSizeF areaMm,
            const ExportStyle& style) {
+    constexpr double kSteps = 20.0;
+    const double factor = document.UnitsPerPaperMillimetre();
+    ViewTransform transform;
+    transform.pixelsPerUnit = kSteps / factor;
+    transform.origin = {originMm.x * factor, originMm.y * factor};
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
-    PaintUnderlay(painter, document, originMm, areaMm);
-    const BoardLayers& layers = *document.LayerTable();
-    const double factor = document.ScaleModel()->Factor();
-    const auto toPaper = [&](Vec2 p) {
-        return QPointF(p.x / factor - originMm.x, originMm.y - p.y / factor);
-    };
-    QPen pen;
-    pen.setWidthF(style.lineWidthMm);
-    pen.setCapStyle(Qt::RoundCap);
-    pen.setJoinStyle(Qt::RoundJoin);
-    pen.setCosmetic(false);
-    painter.setBrush(Qt::NoBrush);
-    const auto& source = document.Source();
-    const std::span<const std::uint32_t> ownColours =
-        source ? source->OwnColours() : std::span<const std::uint32_t>{};
-    const std::span<const EntityData> entities = document.DrawingModel()->Entities();
-    for (std::size_t i = 0; i < entities.size(); ++i) {
-        const EntityData& entity = entities[i];
-        if (!entity.visible || !layers.IsShown(entity.layer)) continue;
-        const LayerData* layer = layers.Find(entity.layer);
-        Rgb colour = layer != nullptr ? layer->colour : Rgb{};
-        if (i < ownColours.size() && ownColours[i] != 0) {
-            colour = UnpackRgb(ownColours[i]);
-        }
-        pen.setColor(QColor(colour.r, colour.g, colour.b));
-        painter.setPen(pen);
-        if (entity.kind == EntityKind::Line) {
-            painter.drawLine(toPaper(entity.start), toPaper(entity.end));
-            continue;
-        }
-        // Arcs as Qt arcs on their bounding square: angles in degrees, counter-clockwise on
-        // paper, which is counter-clockwise in the drawing too (both flip Y once).
-        const ArcAngles angles = AnglesOf(entity);
-        const QPointF centre = toPaper(entity.center);
-        const double r = entity.radius / factor;
-        const QRectF square(centre.x() - r, centre.y() - r, 2 * r, 2 * r);
-        const double startDegrees = angles.start * 180.0 / std::numbers::pi;
-        const double sweepDegrees = angles.sweep * 180.0 / std::numbers::pi;
-        QPainterPath path;
-        path.arcMoveTo(square, startDegrees);
-        path.arcTo(square, startDegrees, sweepDegrees);
-        painter.drawPath(path);
-    }
+    painter.scale(1.0 / kSteps, 1.0 / kSteps);
+    ScenePainter scene;
+    scene.Palette().background = Qt::white;
+    EntityIndex index;
+    scene.PaintDrawing(painter,
+                       QSize(static_cast<int>(std::ceil(areaMm.width() * kSteps)),
+                             static_cast<int>(std::ceil(areaMm.height() * kSteps))),
+                       document, transform, index,
+                       DrawingStyle{style.lineWidthMm * kSteps, /*exact=*/true});
+    painter.restore();
 }
 
 QPageSize::PageSizeId PageSizeId(PaperSize paper) {

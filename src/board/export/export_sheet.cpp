@@ -62,7 +62,7 @@ std::optional<Sheet> SmallestSheetThatFits(double widthMm, double heightMm, doub
 
 std::optional<Box> ShownExtentMm(const BoardDocument& document) {
     const BoardLayers& layers = *document.LayerTable();
-    const double factor = document.ScaleModel()->Factor();
+    const double factor = document.UnitsPerPaperMillimetre();
     std::optional<Box> box;
     for (const EntityData& entity : document.DrawingModel()->Entities()) {
         if (!entity.visible || !layers.IsShown(entity.layer)) continue;

@@ -1,4 +1,4 @@
-// Opening and saving board documents as DXF files.
+// Opening and saving board documents as drawing files, DXF or JWW.
 #include "board/files/drawing_file.h"
 
 #include "base/file.h"
@@ -14,6 +14,8 @@ DrawingContent ContentOf(const BoardDocument& document) {
     content.entities.assign(entities.begin(), entities.end());
     content.scaleNumerator = document.ScaleModel()->Numerator();
     content.scaleDenominator = document.ScaleModel()->Denominator();
+    content.currentLayer = document.CurrentAttributesModel()->Layer();
+    content.unitCode = document.UnitCode();
     return content;
 }
 
@@ -27,9 +29,10 @@ void LoadContent(BoardDocument& document, DrawingContent&& content) {
     BoardLayers& layers = *document.LayerTable();
     layers.Reset();
     for (const LayerData& layer : content.layers) layers.Put(layer);
-    document.CurrentAttributesModel()->SetLayer(0);
+    document.CurrentAttributesModel()->SetLayer(content.currentLayer);
     document.ScaleModel()->SetNumerator(content.scaleNumerator);
     document.ScaleModel()->SetDenominator(content.scaleDenominator);
+    document.SetUnitCode(content.unitCode);
     drawing.Load(std::move(content.entities));
     drawing.MarkSaved();
 }
@@ -39,6 +42,10 @@ namespace {
 const DxfSource& SourceOf(const BoardDocument& document) {
     const auto* source = dynamic_cast<const DxfSource*>(document.Source().get());
     return source != nullptr ? *source : *NewDrawingSource();
+}
+
+const JwwSource* JwwSourceOf(const BoardDocument& document) {
+    return dynamic_cast<const JwwSource*>(document.Source().get());
 }
 
 // The document as a save sees it; layers copied (few), entities viewed in place.
@@ -51,40 +58,144 @@ struct StateOf {
         state.entities = document.DrawingModel()->Entities();
         state.scaleNumerator = document.ScaleModel()->Numerator();
         state.scaleDenominator = document.ScaleModel()->Denominator();
+        state.currentLayer = document.CurrentAttributesModel()->Layer();
+        state.unitCode = document.UnitCode();
+        const BoardDrawing& drawing = *document.DrawingModel();
+        state.erased = drawing.ErasedFlags();
+        state.recordKeys = drawing.RecordKeys();
+        state.recordEdits = &drawing.RecordEdits();
     }
     std::vector<LayerData> layers;
     DrawingState state;
 };
 
+std::string LowerExtension(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string extension = path.substr(dot);
+    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return extension;
+}
+
+// A new JWW drawing holding the layer names, at the document's scale.
+std::shared_ptr<JwwSource> NewJwwSource(const DrawingState& state) {
+    const double scale = static_cast<double>(state.scaleDenominator) / state.scaleNumerator;
+    auto source = ReadJwwBytes(NewJwwBytes(state.layers, scale), "new.jww").source;
+    source->converted = true;
+    return source;
+}
+
+// What a converted copy leaves out: what the file showed beneath the board's entities.
+void AddConversionLosses(const BoardDocument& document, DrawingFormat to,
+                         std::vector<std::string>& losses) {
+    const bool fromJww = JwwSourceOf(document) != nullptr;
+    if (to == DrawingFormat::Dxf && fromJww) {
+        losses.insert(losses.begin(),
+                      "DXF への変換では線と円弧とレイヤだけを保存します。文字・寸法・ブロック・"
+                      "ソリッド・点・楕円弧、レイヤグループごとの縮尺と Jw_cad の線色・線種は "
+                      "DXF に残りません (元の JWW ファイルはそのままです)");
+    } else if (to == DrawingFormat::Jww && !fromJww && document.Source() != nullptr) {
+        losses.insert(losses.begin(),
+                      "JWW への変換では線と円弧とレイヤ名 (番号 0〜255) だけを保存します。"
+                      "DXF の文字・ブロック・寸法・ハッチングなどは JWW に残りません "
+                      "(元の DXF ファイルはそのままです)");
+    }
+}
+
 }  // namespace
+
+DrawingRead ReadDrawingFile(const std::string& path, const DxfReadOptions& options) {
+    std::string bytes = ReadWholeFile(path, kMaxWholeFileBytes);
+    if (IsJwwBytes(bytes)) return ReadJwwBytes(std::move(bytes), FileNameOf(path));
+    return ReadDxfBytes(std::move(bytes), FileNameOf(path), options);
+}
 
 OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path,
                           const DxfReadOptions& options) {
-    DxfReadResult read = ReadDxfFile(path, options);
-    BoardDocumentPtr document = application.AddDocument(FileNameOf(path));
-    try {
-        LoadContent(*document, std::move(read.content));
-    } catch (...) {
-        application.RemoveDocument(static_cast<std::size_t>(application.IndexOf(document.get())));
-        throw;
+    return AddReadDrawing(application, path, ReadDrawingFile(path, options));
+}
+
+OpenedDrawing AddReadDrawing(BoardApplication& application, const std::string& path,
+                             DrawingRead&& read) {
+    OpenedDrawing opened;
+    const auto add = [&](auto& result) {
+        BoardDocumentPtr document = application.AddDocument(FileNameOf(path));
+        try {
+            LoadContent(*document, std::move(result.content));
+        } catch (...) {
+            application.RemoveDocument(
+                static_cast<std::size_t>(application.IndexOf(document.get())));
+            throw;
+        }
+        document->SetPath(path);
+        document->SetSource(std::move(result.source));
+        document->SetUnderlay(std::move(result.underlay));
+        opened.document = document;
+    };
+    if (auto* jww = std::get_if<JwwReadResult>(&read)) {
+        // A JWW drawing's current layer is its write layer; its unit is the millimetre.
+        jww->content.currentLayer = jww->currentLayer;
+        add(*jww);
+        opened.jwwReport = std::move(jww->report);
+    } else {
+        auto& dxf = std::get<DxfReadResult>(read);
+        add(dxf);
+        opened.report = std::move(dxf.report);
     }
-    document->SetPath(path);
-    document->SetSource(std::move(read.source));
-    document->SetUnderlay(std::move(read.underlay));
-    return {document, std::move(read.report)};
+    return opened;
+}
+
+DrawingFormat SaveFormat(const BoardDocument& document, const std::string& path) {
+    const DrawingFormat own =
+        JwwSourceOf(document) != nullptr ? DrawingFormat::Jww : DrawingFormat::Dxf;
+    if (!document.Path().empty() && path == document.Path()) return own;
+    const std::string extension = LowerExtension(path);
+    if (extension == ".jww") return DrawingFormat::Jww;
+    if (extension == ".dxf") return DrawingFormat::Dxf;
+    return own;
 }
 
 void SaveDrawing(BoardDocument& document, const std::string& path) {
     const StateOf state(document);
-    WriteDxf(path, SourceOf(document), state.state);
+    const DrawingFormat format = SaveFormat(document, path);
+    const JwwSource* jww = JwwSourceOf(document);
+    if (format == DrawingFormat::Jww) {
+        if (jww != nullptr) {
+            WriteJww(path, *jww, state.state);
+        } else {
+            // A converted copy: every entity is new to it.
+            DrawingState fresh = state.state;
+            WriteJww(path, *NewJwwSource(fresh), fresh);
+        }
+    } else if (jww != nullptr) {
+        WriteDxf(path, *NewDrawingSource(), state.state);
+    } else {
+        WriteDxf(path, SourceOf(document), state.state);
+    }
     document.SetPath(path);
     document.SetName(FileNameOf(path));
     document.DrawingModel()->MarkSaved();
 }
 
 std::vector<std::string> SaveLosses(const BoardDocument& document) {
+    return SaveLosses(document, document.Path());
+}
+
+std::vector<std::string> SaveLosses(const BoardDocument& document, const std::string& path) {
     const StateOf state(document);
-    return DxfSaveLosses(SourceOf(document), state.state);
+    const DrawingFormat format = SaveFormat(document, path);
+    const JwwSource* jww = JwwSourceOf(document);
+    std::vector<std::string> losses;
+    if (format == DrawingFormat::Jww) {
+        losses = jww != nullptr ? JwwSaveLosses(*jww, state.state)
+                                : JwwSaveLosses(*NewJwwSource(state.state), state.state);
+    } else {
+        losses =
+            DxfSaveLosses(jww != nullptr ? *NewDrawingSource() : SourceOf(document), state.state);
+    }
+    AddConversionLosses(document, format, losses);
+    return losses;
 }
 
 std::optional<std::size_t> SourceRecordOf(const BoardDocument& document, std::size_t entity) {

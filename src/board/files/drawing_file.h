@@ -1,46 +1,74 @@
-// Opening and saving board documents as DXF files.
+// Opening and saving board documents as drawing files: DXF, and Jw_cad's JWW (told by content).
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "board/dxf/dxf_file.h"
+#include "board/jww/jww_file.h"
 #include "board/model/application.h"
 #include "board/model/document.h"
 
 namespace pelimator::board {
 
-// The document's layers, shown entities and scale.
+// The document's layers, shown entities, scale, current layer and unit.
 [[nodiscard]] DrawingContent ContentOf(const BoardDocument& document);
 
 // Replaces everything the document's drawing holds with content: layers, entities (as one
-// history-free state) and scale; layer 0 becomes current and the drawing counts as unmodified.
+// history-free state), scale, current layer and unit; the drawing counts as unmodified.
 void LoadContent(BoardDocument& document, const DrawingContent& content);
 // The same, moving the entities in instead of copying them.
 void LoadContent(BoardDocument& document, DrawingContent&& content);
 
 struct OpenedDrawing {
     BoardDocumentPtr document;
-    DxfOpenReport report;
+    DxfOpenReport report;                    // a DXF file's
+    std::optional<JwwOpenReport> jwwReport;  // set for a JWW file
+    // What the status bar says.
+    [[nodiscard]] std::string Summary() const {
+        return jwwReport ? jwwReport->Summary() : report.Summary();
+    }
 };
 
-// Reads the DXF file at path and, only when that succeeded, adds it to application as a new
-// active document named after the file, with its path set. FileError leaves application as it
-// was. options: what is read (the window takes everything; the batch may leave out what is
-// drawn beneath).
+// Reads the drawing file at path (JWW when it starts with "JwwData.", else DXF) and, only when
+// that succeeded, adds it to application as a new active document named after the file, with its
+// path set; a JWW drawing's current layer is its write layer. FileError leaves application as
+// it was. options: what is read of a DXF (the window takes everything; the batch may leave out
+// what is drawn beneath).
 OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path,
                           const DxfReadOptions& options = {});
 
-// Writes the document to path (atomically), then records path as the document's file, names the
-// document after it and marks it saved. A drawing opened from a file is written over what was
-// kept of that file (nothing of it lost, its version, form and code page kept); a new drawing
-// as AutoCAD 2007. FileError leaves the document and the old file as they were.
+// A drawing file read but not yet a document: what OpenDrawing's first half gives.
+using DrawingRead = std::variant<DxfReadResult, JwwReadResult>;
+// The first half of OpenDrawing: reads the file at path by its content; runs on any thread.
+// FileError when it cannot be read.
+[[nodiscard]] DrawingRead ReadDrawingFile(const std::string& path,
+                                          const DxfReadOptions& options = {});
+// The second half, where the application lives: adds read to application as the file at path.
+OpenedDrawing AddReadDrawing(BoardApplication& application, const std::string& path,
+                             DrawingRead&& read);
+
+enum class DrawingFormat : std::uint8_t { Dxf, Jww };
+// The format a save to path writes: the document's own for its own path; else by the name's
+// extension (.jww, .dxf); else the document's own (JWW for a drawing read from JWW, else DXF).
+[[nodiscard]] DrawingFormat SaveFormat(const BoardDocument& document, const std::string& path);
+
+// Writes the document to path (atomically) in SaveFormat, then records path as the document's
+// file, names the document after it and marks it saved. A drawing is written over what was kept
+// of the file it was opened from when the format is the same (nothing of it lost, its version,
+// form and code page kept); otherwise as a new drawing (DXF: AutoCAD 2007; JWW: version 700)
+// holding the layers, lines and arcs, a converted copy. FileError leaves the document and the
+// old file as they were.
 void SaveDrawing(BoardDocument& document, const std::string& path);
 
-// What SaveDrawing could not write back, one Japanese sentence per item; empty when nothing is
-// lost. Callers ask before saving when it is not empty.
+// What SaveDrawing to path could not write, one Japanese sentence per item; empty when nothing is
+// lost. Callers ask before saving when it is not empty. Without a path: to the document's own.
 [[nodiscard]] std::vector<std::string> SaveLosses(const BoardDocument& document);
+[[nodiscard]] std::vector<std::string> SaveLosses(const BoardDocument& document,
+                                                  const std::string& path);
 
 // The record of the opened file an entity of the document came from (the same for every segment
 // of one polyline); none for an entity the board added or a new drawing.

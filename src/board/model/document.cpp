@@ -3,10 +3,12 @@
 
 #include <cmath>
 #include <string>
+#include <unordered_map>
 
 #include "board/model/application.h"
 #include "board/model/chains.h"
 #include "board/model/curve.h"
+#include "board/model/underlay_edits.h"
 #include "host/errors.h"
 #include "host/point_list.h"
 
@@ -58,7 +60,7 @@ host::HostPointListPtr BoardDocument::PathAlong(const host::HostPoint& point,
     const double radius = m_snap->Settings().captureRadiusPixels / transform.pixelsPerUnit;
     const BoardLayers& layers = *m_layers;
     const auto run = RunAlongEntity(
-        *m_drawing, p, radius, kDefaultCurveTolerance * m_scale->Factor(),
+        *m_drawing, p, radius, kDefaultCurveTolerance * UnitsPerPaperMillimetre(),
         [&](const EntityData& e) { return e.visible && layers.IsShown(e.layer); },
         [this](std::size_t entity) -> std::optional<std::size_t> {
             return m_source ? m_source->RecordOf(entity) : std::nullopt;
@@ -84,7 +86,37 @@ std::shared_ptr<BoardDocument> BoardDocument::Create(std::string name,
     std::shared_ptr<BoardDocument> document(
         new BoardDocument(std::move(name), std::move(application)));
     document->m_view = std::make_shared<BoardView>(document);
+    // Heard before any window's observer: an undo shows the file's records where they were.
+    std::weak_ptr<BoardDocument> weak = document;
+    document->m_drawingObserver = document->m_drawing->AddObserver([weak](DrawingChange change) {
+        if (change != DrawingChange::Entities && change != DrawingChange::History) return;
+        if (const auto self = weak.lock()) self->ShowEditedUnderlay();
+    });
     return document;
+}
+
+BoardDocument::~BoardDocument() { m_drawing->RemoveObserver(m_drawingObserver); }
+
+void BoardDocument::SetUnderlay(UnderlayPtr underlay) {
+    m_baseUnderlay = std::move(underlay);
+    m_underlaySerial = m_drawing->RecordSerial() + 1;  // not yet shown
+    ShowEditedUnderlay();
+}
+
+void BoardDocument::ShowEditedUnderlay() {
+    if (m_underlaySerial == m_drawing->RecordSerial()) return;
+    m_underlaySerial = m_drawing->RecordSerial();
+    UnderlayPtr shown = m_baseUnderlay;
+    if (m_baseUnderlay && !m_drawing->RecordEdits().empty()) {
+        std::unordered_map<std::int32_t, Rgb> layerColours;
+        for (std::size_t i = 0; i < m_layers->Count(); ++i) {
+            layerColours.emplace(m_layers->At(i).number, m_layers->At(i).colour);
+        }
+        shown = std::make_shared<const Underlay>(
+            EditedUnderlay(*m_baseUnderlay, m_drawing->RecordEdits(), layerColours));
+    }
+    m_snap->SetUnderlay(shown);
+    m_underlay = std::move(shown);
 }
 
 BoardDocument::BoardDocument(std::string name, std::weak_ptr<BoardApplication> application)
@@ -103,5 +135,23 @@ void BoardDocument::Activate() {
 }
 
 void BoardDocument::SetName(std::string name) { m_name = std::move(name); }
+
+void BoardDocument::SetUnitCode(std::int32_t code) {
+    if (FindUnit(code) == nullptr) {
+        throw HostError("図面の単位の番号 " + std::to_string(code) + " は使えません");
+    }
+    if (code == m_unitCode) return;
+    m_unitCode = code;
+    m_drawing->NoteChange(DrawingChange::Scale);
+}
+
+host::DrawingUnit BoardDocument::Unit() {
+    const UnitDefinition* unit = FindUnit(m_unitCode);
+    return {unit->millimetres, unit->symbol};
+}
+
+double BoardDocument::UnitsPerPaperMillimetre() const noexcept {
+    return m_scale->Factor() / FindUnit(m_unitCode)->millimetres;
+}
 
 }  // namespace pelimator::board

@@ -7,12 +7,14 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "board/model/drawing.h"
 #include "board/model/layers.h"
 #include "board/model/snap.h"
 #include "board/model/types.h"
 #include "board/model/underlay.h"
+#include "board/model/units.h"
 #include "host/host.h"
 
 namespace pelimator::board {
@@ -76,6 +78,32 @@ public:
     // The colours the file gave its entities themselves, by entity index: 0 for "by layer" (and
     // past the end), else kOwnColour | 0xRRGGBB.
     [[nodiscard]] virtual std::span<const std::uint32_t> OwnColours() const { return {}; }
+    // The linetypes of the file's entities by entity index, resolved as the file gives them (the
+    // entity's own, by layer; scaled by the drawing's and the entity's linetype scales):
+    // kSolidLine, or an index into DashPatterns(). Entities past the end (those the board added)
+    // take LayerDash of their layer.
+    [[nodiscard]] virtual std::span<const std::uint32_t> EntityDashes() const { return {}; }
+    // The linetype of a board layer at the drawing's linetype scale: kSolidLine or an index into
+    // DashPatterns().
+    [[nodiscard]] virtual std::uint32_t LayerDash(std::int32_t /*layer*/) const {
+        return kSolidLine;
+    }
+    // Dash patterns in drawing units: + dash, - gap, 0 dot.
+    [[nodiscard]] virtual std::span<const std::vector<double>> DashPatterns() const { return {}; }
+
+    static constexpr std::uint32_t kSolidLine = 0xFFFFFFFFU;
+
+    // The record of every entity the file gave the board, by entity index (as RecordOf).
+    [[nodiscard]] virtual std::span<const std::uint32_t> EntityRecords() const { return {}; }
+    // The record's kind as the file names it ("LINE", "TEXT"), "" when unknown.
+    [[nodiscard]] virtual std::string RecordKind(std::uint32_t /*record*/) const { return {}; }
+    // The linetype the record names, "" when it follows its layer.
+    [[nodiscard]] virtual std::string RecordLinetype(std::uint32_t /*record*/) const { return {}; }
+    // Why the record cannot be moved, turned or copied exactly (a Japanese sentence naming its
+    // kind), or "" when it can.
+    [[nodiscard]] virtual std::string PlacementRefusal(std::uint32_t /*record*/) const {
+        return {};
+    }
 };
 
 // Marks a packed colour of DocumentSource::OwnColours as the entity's own.
@@ -94,6 +122,8 @@ public:
         return m_attributes;
     }
     [[nodiscard]] host::HostScalePtr Scale() override { return m_scale; }
+    // The unit UnitCode names; no unit counts as millimetres.
+    [[nodiscard]] host::DrawingUnit Unit() override;
     [[nodiscard]] host::HostSnapPtr Snap() override { return m_snap; }
     // Makes this the application's active document (HostError once it was closed).
     void Activate() override;
@@ -104,6 +134,13 @@ public:
 
     [[nodiscard]] const std::string& Name() const noexcept { return m_name; }
     void SetName(std::string name);
+    // The drawing's unit of length by its number (board/model/units.h); millimetres for a new
+    // drawing. HostError for a number no unit has.
+    [[nodiscard]] std::int32_t UnitCode() const noexcept { return m_unitCode; }
+    void SetUnitCode(std::int32_t code);
+    // Drawing units per paper millimetre: the scale's Denominator ÷ Numerator, divided by the
+    // unit's millimetres. What 0.01 paper-mm of curve tolerance or a sheet at scale works in.
+    [[nodiscard]] double UnitsPerPaperMillimetre() const noexcept;
     // The file it was opened from or saved to; empty for a new drawing.
     [[nodiscard]] const std::string& Path() const noexcept { return m_path; }
     void SetPath(std::string path) { m_path = std::move(path); }
@@ -126,16 +163,23 @@ public:
     void SetSource(std::shared_ptr<const DocumentSource> source) { m_source = std::move(source); }
     // What the file draws besides the board's lines and arcs, shown beneath them (null: nothing).
     [[nodiscard]] const UnderlayPtr& UnderlayModel() const noexcept { return m_underlay; }
-    void SetUnderlay(UnderlayPtr underlay) {
-        m_snap->SetUnderlay(underlay);
-        m_underlay = std::move(underlay);
-    }
+    // Sets what the file draws as read; what is shown follows the drawing's record edits.
+    void SetUnderlay(UnderlayPtr underlay);
+    // The underlay as read, before any edit.
+    [[nodiscard]] const UnderlayPtr& BaseUnderlay() const noexcept { return m_baseUnderlay; }
+
+    ~BoardDocument() override;
+    BoardDocument(const BoardDocument&) = delete;
+    BoardDocument& operator=(const BoardDocument&) = delete;
+    BoardDocument(BoardDocument&&) = delete;
+    BoardDocument& operator=(BoardDocument&&) = delete;
 
 private:
     BoardDocument(std::string name, std::weak_ptr<BoardApplication> application);
 
     std::string m_name;
     std::string m_path;
+    std::int32_t m_unitCode = kMillimetres;
     std::weak_ptr<BoardApplication> m_application;
     BoardDrawingPtr m_drawing;
     BoardLayersPtr m_layers;
@@ -143,8 +187,14 @@ private:
     BoardScalePtr m_scale;
     BoardSnapPtr m_snap;
     BoardViewPtr m_view;
+    // Shows the base underlay with the drawing's record edits applied.
+    void ShowEditedUnderlay();
+
     std::shared_ptr<const DocumentSource> m_source;
+    UnderlayPtr m_baseUnderlay;
     UnderlayPtr m_underlay;
+    std::uint64_t m_underlaySerial = 0;  // the drawing's RecordSerial the shown underlay has
+    ObserverId m_drawingObserver = 0;
 };
 using BoardDocumentPtr = std::shared_ptr<BoardDocument>;
 

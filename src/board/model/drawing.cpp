@@ -78,14 +78,14 @@ void BoardDrawing::EndEdit(bool commit) {
     m_editOpen = false;
     if (commit) {
         if (m_liveCount > m_editBegin) {
-            m_steps.push_back({m_editTitle, m_editBegin, m_liveCount, m_nextSerial++});
-            m_appliedSteps = m_steps.size();
+            PushStep(m_editTitle, m_editBegin, m_liveCount);
             Changed(DrawingChange::History, false);
         }
     } else if (m_liveCount > m_editBegin) {
         TruncateTo(m_editBegin);
         Changed(DrawingChange::Entities, false);
     }
+    DropPending();
     m_editTitle.clear();
 }
 
@@ -95,16 +95,36 @@ std::size_t BoardDrawing::AddEntity(const EntityData& data) {
     if (!m_editOpen) DropUndone();
     const std::size_t index = m_entities.size();
     m_entities.push_back(data);
-    m_ids.push_back(m_nextId++);
+    Push(index, kNoRecordKey);
     m_liveCount = m_entities.size();
     if (m_editOpen) {
         ++m_changeCount;  // observers hear of the whole step at EndEdit
         return index;
     }
-    m_steps.push_back({kSingleAddTitle, index, index + 1, m_nextSerial++});
-    m_appliedSteps = m_steps.size();
+    PushStep(kSingleAddTitle, index, index + 1);
     Changed(DrawingChange::Entities, false);
     return index;
+}
+
+void BoardDrawing::PushStep(std::string title, std::size_t begin, std::size_t end) {
+    Step step{std::move(title), begin, end, m_nextSerial++, {}, {}, {}};
+    if (!m_pending.empty()) {
+        // What was pending is now undone and redone with the step, so it no longer counts as
+        // a change outside the history.
+        step.companions = std::move(m_pending);
+        m_pending.clear();
+        m_dirtyOutsideHistory = m_dirtyBeforePending;
+    }
+    m_steps.push_back(std::move(step));
+    m_appliedSteps = m_steps.size();
+}
+
+void BoardDrawing::AttachToNextStep(StepCompanion companion, DrawingChange change) {
+    if (m_pending.empty()) m_dirtyBeforePending = m_dirtyOutsideHistory;
+    m_pending.push_back(std::move(companion));
+    ++m_changeCount;
+    m_dirtyOutsideHistory = true;
+    m_observers.Notify(change);
 }
 
 void BoardDrawing::Load(std::vector<EntityData> entities) {
@@ -117,12 +137,17 @@ void BoardDrawing::ReplaceAll(std::vector<EntityData> entities, const char* what
     m_entities = std::move(entities);
     m_ids.resize(m_entities.size());
     for (std::uint64_t& id : m_ids) id = m_nextId++;
+    m_erased.assign(m_entities.size(), 0);
+    m_recordKeys.assign(m_entities.size(), kNoRecordKey);
+    m_recordEdits.clear();
+    ++m_recordSerial;
     m_liveCount = m_entities.size();
     m_steps.clear();
     m_appliedSteps = 0;
     m_savedSerial = 0;
     ++m_changeCount;
     m_dirtyOutsideHistory = false;
+    DropPending();
     m_observers.Notify(DrawingChange::Entities);
 }
 
@@ -151,7 +176,7 @@ std::optional<Box> BoardDrawing::Bounds() const {
     std::optional<Box> box;
     for (std::size_t i = 0; i < m_liveCount; ++i) {
         const EntityData& e = m_entities[i];
-        if (!IsFinite(e.start) || !IsFinite(e.end)) continue;
+        if (!IsFinite(e.start) || !IsFinite(e.end) || m_erased[i] != 0) continue;
         if (!box) box = Box{e.start, e.start};
         if (e.kind == EntityKind::Arc) {
             if (IsFinite(e.center) && std::isfinite(e.radius)) GrowByArc(*box, e);
@@ -177,14 +202,30 @@ std::string BoardDrawing::RedoTitle() const {
 void BoardDrawing::Undo() {
     CheckNoEdit("元に戻せません");
     if (m_appliedSteps == 0) throw HostError("元に戻す操作がありません");
-    m_liveCount = m_steps[--m_appliedSteps].begin;
+    DropPending();
+    const Step& step = m_steps[--m_appliedSteps];
+    for (auto it = step.changes.rbegin(); it != step.changes.rend(); ++it) {
+        SetData(it->index, it->before, it->erasedBefore);
+    }
+    for (auto it = step.records.rbegin(); it != step.records.rend(); ++it) {
+        SetRecord(it->key, it->before);
+    }
+    m_liveCount = step.begin;
+    for (auto it = step.companions.rbegin(); it != step.companions.rend(); ++it) it->undo();
     Changed(DrawingChange::History, false);
 }
 
 void BoardDrawing::Redo() {
     CheckNoEdit("やり直せません");
     if (m_appliedSteps >= m_steps.size()) throw HostError("やり直す操作がありません");
-    m_liveCount = m_steps[m_appliedSteps++].end;
+    DropPending();
+    const Step& step = m_steps[m_appliedSteps++];
+    for (const StepCompanion& companion : step.companions) companion.redo();
+    m_liveCount = step.end;
+    for (const EntityChange& change : step.changes) {
+        SetData(change.index, change.after, change.erasedAfter);
+    }
+    for (const RecordChange& change : step.records) SetRecord(change.key, change.after);
     Changed(DrawingChange::History, false);
 }
 
@@ -197,6 +238,7 @@ void BoardDrawing::ClearHistory() {
     m_appliedSteps = 0;
     m_savedSerial = 0;
     m_dirtyOutsideHistory = wasModified;
+    DropPending();
     Changed(DrawingChange::History, false);
 }
 
@@ -255,12 +297,79 @@ void BoardDrawing::TruncateTo(std::size_t size) {
     m_index->Truncate(m_entities, size);
     m_entities.resize(size);
     m_ids.resize(size);
+    m_erased.resize(size);
+    m_recordKeys.resize(size);
     m_liveCount = std::min(m_liveCount, size);
+}
+
+void BoardDrawing::Apply(const std::string& title, EditStep step) {
+    CheckNoEdit("図形を編集できません");
+    if (step.Empty()) return;
+    for (const EntityChange& change : step.changes) (void)At(change.index);
+    if (step.addedRecords.size() != step.added.size()) {
+        step.addedRecords.resize(step.added.size(), kNoRecordKey);
+    }
+    DropUndone();
+    const std::size_t begin = m_entities.size();
+    m_entities.reserve(begin + step.added.size());
+    for (std::size_t i = 0; i < step.added.size(); ++i) {
+        m_entities.push_back(step.added[i]);
+        Push(begin + i, step.addedRecords[i]);
+    }
+    m_liveCount = m_entities.size();
+    for (const EntityChange& change : step.changes) {
+        SetData(change.index, change.after, change.erasedAfter);
+    }
+    for (const RecordChange& change : step.records) SetRecord(change.key, change.after);
+    DropPending();  // a layer made for a new line stays outside an edit of existing content
+    m_steps.push_back({title, begin, m_liveCount, m_nextSerial++, std::move(step.changes),
+                       std::move(step.records), {}});
+    m_appliedSteps = m_steps.size();
+    Changed(DrawingChange::History, false);
+}
+
+std::optional<std::pair<std::size_t, std::size_t>> BoardDrawing::StepRangeOf(
+    std::size_t index) const noexcept {
+    for (std::size_t s = m_appliedSteps; s-- > 0;) {
+        const Step& step = m_steps[s];
+        if (step.begin <= index && index < step.end) return std::pair{step.begin, step.end};
+    }
+    return std::nullopt;
+}
+
+void BoardDrawing::Push(std::size_t index, std::uint32_t recordKey) {
+    (void)index;
+    m_ids.push_back(m_nextId++);
+    m_erased.push_back(0);
+    m_recordKeys.push_back(recordKey);
+}
+
+void BoardDrawing::SetData(std::size_t index, const EntityData& data, bool erased) {
+    EntityData& stored = m_entities[index];
+    const bool sameShape = stored.kind == data.kind && stored.start == data.start &&
+                           stored.end == data.end && stored.center == data.center &&
+                           stored.radius == data.radius;
+    // Erasing keeps the shape: the snap index needs no work (hidden entities are not caught).
+    if (!sameShape) m_index->Replace(index, stored, data);
+    stored = data;
+    m_erased[index] = erased ? 1 : 0;
+}
+
+void BoardDrawing::SetRecord(std::uint32_t key, const std::optional<RecordEdit>& edit) {
+    if (edit) {
+        m_recordEdits[key] = *edit;
+    } else {
+        m_recordEdits.erase(key);
+    }
+    ++m_recordSerial;
 }
 
 void BoardDrawing::Changed(DrawingChange change, bool outsideHistory) {
     ++m_changeCount;
-    if (outsideHistory) m_dirtyOutsideHistory = true;
+    if (outsideHistory) {
+        DropPending();
+        m_dirtyOutsideHistory = true;
+    }
     m_observers.Notify(change);
 }
 

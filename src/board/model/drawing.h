@@ -9,8 +9,11 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
+#include "board/model/edit_step.h"
 #include "board/model/entity.h"
 #include "board/model/observers.h"
 #include "board/model/types.h"
@@ -60,6 +63,41 @@ public:
     // Tells the observers to repaint.
     void Redraw(bool all) override;
 
+    // Applies step as one undo step titled title (an empty step: nothing). Changed entities take
+    // their after state, added ones are appended, records take their after edit. HostError while
+    // an edit step is open or when a change names an entity not shown.
+    void Apply(const std::string& title, EditStep step);
+    // Whether the entity at index was erased by an edit (it stays stored, hidden, for undo).
+    [[nodiscard]] bool IsErased(std::size_t index) const noexcept {
+        return index < m_erased.size() && m_erased[index] != 0;
+    }
+    // The record key an entity draws (see edit_step.h): for one added by Apply, as given; for
+    // others kNoRecordKey (a file's entities know their record through the document's source).
+    [[nodiscard]] std::uint32_t RecordKeyOf(std::size_t index) const noexcept {
+        return index < m_recordKeys.size() ? m_recordKeys[index] : kNoRecordKey;
+    }
+    // Per stored entity: erased (1) or not (0); and the record keys, as above.
+    [[nodiscard]] std::span<const std::uint8_t> ErasedFlags() const noexcept {
+        return {m_erased.data(), m_liveCount};
+    }
+    [[nodiscard]] std::span<const std::uint32_t> RecordKeys() const noexcept {
+        return {m_recordKeys.data(), m_liveCount};
+    }
+    // How records of the opened file differ from the file, by key; copies that exist now.
+    [[nodiscard]] const std::unordered_map<std::uint32_t, RecordEdit>& RecordEdits()
+        const noexcept {
+        return m_recordEdits;
+    }
+    // Grows whenever RecordEdits changes (an edit, its undo or redo).
+    [[nodiscard]] std::uint64_t RecordSerial() const noexcept { return m_recordSerial; }
+    // A key for a new copy of a record, never handed out before.
+    [[nodiscard]] std::uint32_t NewCopyKey() noexcept { return m_nextCopyKey++; }
+
+    // The entities [first, second) added by the done step that added the entity at index; none
+    // for an entity that came with the drawing.
+    [[nodiscard]] std::optional<std::pair<std::size_t, std::size_t>> StepRangeOf(
+        std::size_t index) const noexcept;
+
     // The same as Add for plain data; returns the index of the stored entity.
     std::size_t AddEntity(const EntityData& data);
     // Entities shown, in the order added.
@@ -100,6 +138,17 @@ public:
     // For the document's layers and scale: records a change outside the undo history.
     void NoteChange(DrawingChange change);
 
+    // A change of the document beside its entities, just made, that the next edit step adding
+    // entities takes along: undoing the step calls undo, redoing it calls redo (a layer that a
+    // line needed, created just before the line's step). Until then it counts as a change
+    // outside the history; any other such change, a step that adds nothing or is discarded, an
+    // undo or a redo first leave it there for good.
+    struct StepCompanion {
+        std::function<void()> undo;
+        std::function<void()> redo;
+    };
+    void AttachToNextStep(StepCompanion companion, DrawingChange change);
+
     ObserverId AddObserver(std::function<void(DrawingChange)> callback);
     void RemoveObserver(ObserverId id) noexcept;
 
@@ -119,7 +168,18 @@ private:
         std::size_t begin = 0;
         std::size_t end = 0;
         std::uint64_t serial = 0;
+        // Edits of existing content (Apply): swapped on undo and redo.
+        std::vector<EntityChange> changes;
+        std::vector<RecordChange> records;
+        std::vector<StepCompanion> companions;
     };
+    // Adds a committed step, taking the pending companions along.
+    void PushStep(std::string title, std::size_t begin, std::size_t end);
+    // Leaves the pending companions as changes outside the history.
+    void DropPending() noexcept { m_pending.clear(); }
+    void Push(std::size_t index, std::uint32_t recordKey);
+    void SetData(std::size_t index, const EntityData& data, bool erased);
+    void SetRecord(std::uint32_t key, const std::optional<RecordEdit>& edit);
     // Load and Clear: every entity replaced, the history forgotten, the drawing unmodified.
     void ReplaceAll(std::vector<EntityData> entities, const char* what);
     void DropUndone();
@@ -130,6 +190,11 @@ private:
 
     std::vector<EntityData> m_entities;
     std::vector<std::uint64_t> m_ids;  // identity of each stored entity, for stale handles
+    std::vector<std::uint8_t> m_erased;
+    std::vector<std::uint32_t> m_recordKeys;
+    std::unordered_map<std::uint32_t, RecordEdit> m_recordEdits;
+    std::uint64_t m_recordSerial = 0;
+    std::uint32_t m_nextCopyKey = kFirstCopyKey;
     std::uint64_t m_nextId = 1;
     std::size_t m_liveCount = 0;
     std::vector<Step> m_steps;
@@ -141,6 +206,8 @@ private:
     std::uint64_t m_changeCount = 0;
     std::uint64_t m_savedSerial = 0;
     bool m_dirtyOutsideHistory = false;
+    std::vector<StepCompanion> m_pending;  // for the next step; see AttachToNextStep
+    bool m_dirtyBeforePending = false;     // m_dirtyOutsideHistory before the first of them
     ObserverList<DrawingChange> m_observers;
     std::unique_ptr<SnapIndex> m_index;
 };

@@ -25,12 +25,12 @@ host::HostPointListPtr BoardFactory::CreatePointList() {
 }
 
 host::HostCurvePtr BoardFactory::CreateCurve() {
-    // The tolerance follows the drawing active when the curve is built: 0.01 paper units.
+    // The tolerance follows the drawing active when the curve is built: 0.01 paper-mm.
     std::weak_ptr<BoardApplication> application = m_application;
     return std::make_shared<BoardCurve>([application]() {
         const auto app = application.lock();
         if (!app || !app->Active()) return kDefaultCurveTolerance;
-        return kDefaultCurveTolerance * app->Active()->ScaleModel()->Factor();
+        return kDefaultCurveTolerance * app->Active()->UnitsPerPaperMillimetre();
     });
 }
 

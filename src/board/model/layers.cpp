@@ -35,7 +35,28 @@ host::HostLayerPtr BoardLayers::Add(std::int32_t number, const std::string& name
         throw HostError("レイヤ " + std::to_string(number) + " はすでにあります");
     }
     m_layers.push_back({number, name.empty() ? std::to_string(number) : name, {}, true});
-    m_drawing->NoteChange(DrawingChange::Layers);
+    // A layer made for what is drawn next goes and comes back with that step: undoing a line
+    // that needed a new layer leaves the drawing as it was. It stays while anything lies on it.
+    const std::weak_ptr<BoardLayers> self = weak_from_this();
+    const LayerData added = m_layers.back();
+    m_drawing->AttachToNextStep(
+        {[self, number] {
+             const auto layers = self.lock();
+             if (!layers) return;
+             const auto entities = layers->m_drawing->Entities();
+             const bool used =
+                 std::any_of(entities.begin(), entities.end(),
+                             [number](const EntityData& e) { return e.layer == number; });
+             if (!used) {
+                 std::erase_if(layers->m_layers,
+                               [number](const LayerData& layer) { return layer.number == number; });
+             }
+         },
+         [self, added] {
+             const auto layers = self.lock();
+             if (layers && layers->Find(added.number) == nullptr) layers->m_layers.push_back(added);
+         }},
+        DrawingChange::Layers);
     return std::make_shared<BoardLayer>(shared_from_this(), number);
 }
 

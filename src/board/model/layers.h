@@ -23,7 +23,9 @@ struct LayerData {
 
 // The layer table: numbers are unique, kept in the order added. A new drawing has layer 0 named
 // "0". Entities may name a layer the table lacks; they are drawn as if it were visible, in the
-// default colour. Layer edits are not undo steps; they mark the drawing modified.
+// default colour. Layer edits are not undo steps; they mark the drawing modified. A layer added
+// through the host (Add) goes with the next edit step that adds entities instead: undoing that
+// step removes it again, unless something lies on it (BoardDrawing::AttachToNextStep).
 class BoardLayers final : public host::HostLayers,
                           public std::enable_shared_from_this<BoardLayers> {
 public:

@@ -56,6 +56,7 @@ struct EstimatedCharacter {
 struct UnderlayItem {
     UnderlayKind kind = UnderlayKind::Polyline;
     bool closed = false;
+    bool byLayer = false;    // its colour is its record's layer's: it follows a layer change
     std::int32_t layer = 0;  // the board layer whose visibility it follows
     Rgb colour;
     float width = 0.0F;                      // drawing units; 0 draws the thinnest line
@@ -63,8 +64,9 @@ struct UnderlayItem {
     std::uint32_t count = 0;                 // points used
     std::uint32_t rings = kNoUnderlayIndex;  // Fill: into ringEnds, count of rings in ringCount
     std::uint32_t ringCount = 0;
-    std::uint32_t text = kNoUnderlayIndex;  // Text: into texts
-    std::uint32_t dash = kNoUnderlayIndex;  // into dashes: a pattern in drawing units
+    std::uint32_t text = kNoUnderlayIndex;    // Text: into texts
+    std::uint32_t dash = kNoUnderlayIndex;    // into dashes: a pattern in drawing units
+    std::uint32_t record = kNoUnderlayIndex;  // the record key it draws (see edit_step.h)
     Box box;
 };
 
@@ -75,6 +77,7 @@ struct UnderlayPoint {
     Vec2 point;
     UnderlayPointKind kind = UnderlayPointKind::End;
     std::int32_t layer = 0;
+    std::uint32_t record = kNoUnderlayIndex;  // the record key it belongs to
 };
 
 class Underlay {

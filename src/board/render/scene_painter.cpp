@@ -13,6 +13,7 @@
 
 #include "board/model/entity.h"
 #include "board/model/layers.h"
+#include "board/render/line_pen.h"
 
 namespace pelimator::board {
 
@@ -137,18 +138,40 @@ bool ClipSegment(Vec2& a, Vec2& b, const Box& box) noexcept {
 void ScenePainter::Paint(QPainter& painter, QSize size, const BoardDocument& document,
                          const ViewTransform& transform, const SceneOverlay& overlay,
                          EntityIndex& index) {
+    PaintContent(painter, size, document, transform, overlay, index);
+    PaintOverlay(painter, size, transform, overlay);
+}
+
+void ScenePainter::PaintContent(QPainter& painter, QSize size, const BoardDocument& document,
+                                const ViewTransform& transform, const SceneOverlay& overlay,
+                                EntityIndex& index) {
     m_stats = {};
     painter.save();
     painter.fillRect(QRect(QPoint(0, 0), size), m_palette.background);
     if (overlay.gridVisible) PaintGrid(painter, size, transform, overlay.gridSpacing);
-    m_underlay.Paint(painter, size, document, transform, m_palette.background);
-    PaintEntities(painter, size, document, transform, index);
+    PaintDrawing(painter, size, document, transform, index, DrawingStyle{});
+    painter.restore();
+}
+
+void ScenePainter::PaintOverlay(QPainter& painter, QSize size, const ViewTransform& transform,
+                                const SceneOverlay& overlay) {
+    m_stats.rubberPoints = 0;
+    painter.save();
     if (overlay.snap) PaintSnap(painter, transform, *overlay.snap);
     PaintPreview(painter, size, transform, overlay.preview);
     PaintRubber(painter, size, transform, overlay.rubber);
     PaintMarks(painter, transform, overlay.marks);
     if (overlay.cursor) PaintCrosshair(painter, size, transform, *overlay.cursor);
     painter.restore();
+}
+
+void ScenePainter::PaintDrawing(QPainter& painter, QSize size, const BoardDocument& document,
+                                const ViewTransform& transform, EntityIndex& index,
+                                const DrawingStyle& style) {
+    m_frame.style = style;
+    m_underlay.Paint(painter, size, document, transform, m_palette.background,
+                     style.lineWidthPixels);
+    PaintEntities(painter, size, document, transform, index);
 }
 
 void ScenePainter::PaintGrid(QPainter& painter, QSize size, const ViewTransform& transform,
@@ -224,37 +247,44 @@ void ScenePainter::PaintEntities(QPainter& painter, QSize size, const BoardDocum
     index.Update(drawing);
     if (size.width() <= 0 || size.height() <= 0) return;
     BeginFrame(size, transform);
-    const auto& source = document.Source();
-    CollectEntities(*document.LayerTable(), drawing.Entities(),
-                    source ? source->OwnColours() : std::span<const std::uint32_t>{}, index);
-    QImage* image = DirectTarget(painter, size);
+    const DocumentSource* source = document.Source().get();
+    CollectEntities(*document.LayerTable(), drawing.Entities(), source, index);
+    QImage* image = m_frame.style.exact ? nullptr : DirectTarget(painter, size);
     DrawLineBatches(painter, image);
+    if (source != nullptr) DrawDashed(painter, source->DashPatterns());
     DrawStampedPixels(painter, image);
 }
 
 void ScenePainter::BeginFrame(QSize size, const ViewTransform& transform) {
     m_frame = {size.width(), size.height(), transform,
-               Box{{-2.0, -2.0}, {size.width() + 2.0, size.height() + 2.0}}};
+               Box{{-2.0, -2.0}, {size.width() + 2.0, size.height() + 2.0}}, m_frame.style};
     m_batches.clear();
     m_layerBatch.clear();
+    m_dashed.clear();
+    m_stamped.clear();
+    if (m_frame.style.exact) return;  // nothing is stamped
     // Every stamped pixel is reset after use, so the buffer is cleared only when it is resized.
     const std::size_t pixels =
         static_cast<std::size_t>(m_frame.width) * static_cast<std::size_t>(m_frame.height);
     if (m_stamp.size() != pixels) m_stamp.assign(pixels, 0);
-    m_stamped.clear();
 }
 
 void ScenePainter::CollectEntities(const BoardLayers& layers, std::span<const EntityData> entities,
-                                   std::span<const std::uint32_t> ownColours,
-                                   const EntityIndex& index) {
+                                   const DocumentSource* source, const EntityIndex& index) {
     const ViewTransform& transform = m_frame.transform;
     const double pad = 2.0 / transform.pixelsPerUnit;
     const Vec2 topLeft = transform.ToDrawing({0.0, 0.0});
     const Vec2 bottomRight = transform.ToDrawing(
         {static_cast<double>(m_frame.width), static_cast<double>(m_frame.height)});
     const Box area{{topLeft.x - pad, bottomRight.y - pad}, {bottomRight.x + pad, topLeft.y + pad}};
+    const std::span<const std::uint32_t> ownColours =
+        source != nullptr ? source->OwnColours() : std::span<const std::uint32_t>{};
+    const std::span<const std::uint32_t> ownDashes =
+        source != nullptr ? source->EntityDashes() : std::span<const std::uint32_t>{};
+    constexpr std::uint32_t kSolid = DocumentSource::kSolidLine;
     std::int32_t cachedLayer = 0;
     std::size_t cachedBatch = BatchFor(layers, 0);
+    std::uint32_t cachedLayerDash = source != nullptr ? source->LayerDash(0) : kSolid;
     std::uint32_t cachedOwn = 0;
     std::size_t cachedOwnBatch = 0;
     index.Query(area, [&](std::size_t i) {
@@ -264,6 +294,7 @@ void ScenePainter::CollectEntities(const BoardLayers& layers, std::span<const En
         if (e.layer != cachedLayer) {
             cachedLayer = e.layer;
             cachedBatch = BatchFor(layers, e.layer);
+            cachedLayerDash = source != nullptr ? source->LayerDash(e.layer) : kSolid;
         }
         if (cachedBatch == SIZE_MAX) return;  // hidden layer
         std::size_t batch = cachedBatch;
@@ -275,7 +306,12 @@ void ScenePainter::CollectEntities(const BoardLayers& layers, std::span<const En
             }
             batch = cachedOwnBatch;
         }
-        if (e.kind == EntityKind::Line) {
+        // Entities read from the file keep the linetype they were read with; added ones follow
+        // their layer's.
+        const std::uint32_t dash = i < ownDashes.size() ? ownDashes[i] : cachedLayerDash;
+        if (dash != kSolid) {
+            CollectDashed(e, batch, dash);
+        } else if (e.kind == EntityKind::Line) {
             CollectLine(e, batch);
         } else {
             CollectArc(e, batch);
@@ -283,10 +319,55 @@ void ScenePainter::CollectEntities(const BoardLayers& layers, std::span<const En
     });
 }
 
+void ScenePainter::CollectDashed(const EntityData& entity, std::size_t batch, std::uint32_t dash) {
+    const ViewTransform& transform = m_frame.transform;
+    Dashed& dashed = m_dashed.emplace_back();
+    dashed.batch = batch;
+    dashed.dash = dash;
+    const auto add = [&](Vec2 p) {
+        const Vec2 s = transform.ToScreen(p);
+        dashed.points.emplace_back(std::clamp(s.x, -kSafePixels, kSafePixels),
+                                   std::clamp(s.y, -kSafePixels, kSafePixels));
+    };
+    if (entity.kind == EntityKind::Line) {
+        add(entity.start);
+        add(entity.end);
+        return;
+    }
+    const double radius = std::abs(entity.radius) * transform.pixelsPerUnit;
+    const ArcAngles angles = AnglesOf(entity);
+    const std::size_t segments =
+        ArcSegmentCount(radius, angles.sweep, kArcTolerancePixels, kMaxArcSegments);
+    for (std::size_t k = 0; k <= segments; ++k) {
+        const double a =
+            angles.start + angles.sweep * static_cast<double>(k) / static_cast<double>(segments);
+        add(entity.center + std::abs(entity.radius) * Vec2{std::cos(a), std::sin(a)});
+    }
+}
+
+void ScenePainter::DrawDashed(QPainter& painter, std::span<const std::vector<double>> patterns) {
+    if (m_dashed.empty()) return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const double width = m_frame.style.lineWidthPixels;
+    for (const Dashed& dashed : m_dashed) {
+        const std::vector<double>* pattern =
+            dashed.dash < patterns.size() ? &patterns[dashed.dash] : nullptr;
+        StrokePolyline(painter,
+                       LinePen(m_batches[dashed.batch].colour, width, pattern,
+                               m_frame.transform.pixelsPerUnit, Qt::RoundCap),
+                       dashed.points.data(), static_cast<int>(dashed.points.size()));
+        m_stats.lines += dashed.points.size() - 1;
+    }
+    painter.restore();
+}
+
 void ScenePainter::CollectLine(const EntityData& line, std::size_t batch) {
     const Vec2 a = m_frame.transform.ToScreen(line.start);
     const Vec2 b = m_frame.transform.ToScreen(line.end);
-    if (std::abs(a.x - b.x) < 1.0 && std::abs(a.y - b.y) < 1.0) {
+    if (m_frame.style.exact) {
+        AddSegment({a.x, a.y}, {b.x, b.y}, m_batches[batch].lines);
+    } else if (std::abs(a.x - b.x) < 1.0 && std::abs(a.y - b.y) < 1.0) {
         Stamp(0.5 * (a.x + b.x), 0.5 * (a.y + b.y), batch);
     } else if (std::abs(a.x - b.x) < kShortPixels && std::abs(a.y - b.y) < kShortPixels) {
         StampSegment(a, b, batch);
@@ -299,7 +380,7 @@ void ScenePainter::CollectArc(const EntityData& arc, std::size_t batch) {
     const ViewTransform& transform = m_frame.transform;
     const double radius = std::abs(arc.radius) * transform.pixelsPerUnit;
     // An arc under two pixels across shows as its chord (a pixel when that is shorter).
-    if (radius < 1.0) {
+    if (radius < 1.0 && !m_frame.style.exact) {
         const Vec2 a = transform.ToScreen(arc.start);
         const Vec2 b = transform.ToScreen(arc.end);
         if (std::abs(a.x - b.x) < 1.0 && std::abs(a.y - b.y) < 1.0) {
@@ -367,7 +448,7 @@ void ScenePainter::DrawLineBatches(QPainter& painter, QImage* image) {
     std::size_t lineCount = 0;
     for (const Batch& batch : m_batches) lineCount += batch.lines.size();
     m_stats.lines = lineCount;
-    const bool smooth = lineCount <= kMaxSmoothLines;
+    const bool smooth = lineCount <= kMaxSmoothLines || m_frame.style.exact;
     painter.setRenderHint(QPainter::Antialiasing, smooth);
     for (const Batch& batch : m_batches) {
         if (batch.lines.empty()) continue;
@@ -375,7 +456,8 @@ void ScenePainter::DrawLineBatches(QPainter& painter, QImage* image) {
             RasterizeLines(*image, batch.lines, batch.colour.rgba() | 0xff000000U);
             continue;
         }
-        painter.setPen(QPen(batch.colour, 0));
+        painter.setPen(LinePen(batch.colour, m_frame.style.lineWidthPixels, nullptr,
+                               m_frame.transform.pixelsPerUnit, Qt::RoundCap));
         painter.drawLines(batch.lines.data(), static_cast<int>(batch.lines.size()));
     }
     painter.setRenderHint(QPainter::Antialiasing, false);

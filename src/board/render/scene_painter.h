@@ -13,11 +13,11 @@
 #include <span>
 #include <vector>
 
-#include "board/render/shown_colour.h"
-#include "board/render/underlay_painter.h"
 #include "board/model/document.h"
 #include "board/model/types.h"
 #include "board/render/entity_index.h"
+#include "board/render/shown_colour.h"
+#include "board/render/underlay_painter.h"
 
 class QImage;
 class QPainter;
@@ -57,6 +57,14 @@ struct SceneStats {
     std::size_t rubberPoints = 0;
 };
 
+// How the drawing itself is drawn: the window's hairlines with pixel shortcuts, or an export's
+// plotted lines drawn exactly.
+struct DrawingStyle {
+    double lineWidthPixels = 0.0;  // under 1.5: the one-pixel hairline
+    bool exact = false;  // no shortcuts (entities under a few pixels stamped as pixels, lines
+                         // written straight into the image): for exports
+};
+
 // Keeps its scratch buffers between paints, so one painter per canvas.
 class ScenePainter {
 public:
@@ -64,6 +72,20 @@ public:
     // into a size-pixel area of painter.
     void Paint(QPainter& painter, QSize size, const BoardDocument& document,
                const ViewTransform& transform, const SceneOverlay& overlay, EntityIndex& index);
+    // The two halves of Paint, for a caller that keeps the first as a picture: what stays while
+    // the pointer moves (background, grid when overlay asks for it, what lies beneath, the
+    // entities), then the overlay's marks, band, preview, snap target and crosshair over it.
+    void PaintContent(QPainter& painter, QSize size, const BoardDocument& document,
+                      const ViewTransform& transform, const SceneOverlay& overlay,
+                      EntityIndex& index);
+    void PaintOverlay(QPainter& painter, QSize size, const ViewTransform& transform,
+                      const SceneOverlay& overlay);
+    // Paints only the drawing (what the file shows beneath, then the entities in their colours
+    // and linetypes) into a size-pixel area of painter, keeping the painter's own transform: what
+    // the window shows without background, grid and overlays. Exports paint through this.
+    void PaintDrawing(QPainter& painter, QSize size, const BoardDocument& document,
+                      const ViewTransform& transform, EntityIndex& index,
+                      const DrawingStyle& style);
 
     [[nodiscard]] const SceneStats& Stats() const noexcept { return m_stats; }
     [[nodiscard]] BoardPalette& Palette() noexcept { return m_palette; }
@@ -77,6 +99,12 @@ private:
         std::vector<QLineF> lines;
         std::vector<QPoint> points;
     };
+    // An entity drawn in a linetype: its screen points, drawn as one line so the pattern runs on.
+    struct Dashed {
+        std::size_t batch = 0;   // its colour
+        std::uint32_t dash = 0;  // into the source's dash patterns
+        std::vector<QPointF> points;
+    };
     void PaintGrid(QPainter& painter, QSize size, const ViewTransform& transform,
                    double spacing) const;
     // The entities: culled through the index, flattened and batched by colour (those under a
@@ -85,9 +113,12 @@ private:
                        const ViewTransform& transform, EntityIndex& index);
     void BeginFrame(QSize size, const ViewTransform& transform);
     void CollectEntities(const BoardLayers& layers, std::span<const EntityData> entities,
-                         std::span<const std::uint32_t> ownColours, const EntityIndex& index);
+                         const DocumentSource* source, const EntityIndex& index);
     void CollectLine(const EntityData& line, std::size_t batch);
     void CollectArc(const EntityData& arc, std::size_t batch);
+    // An entity in a linetype, flattened on the screen into m_dashed.
+    void CollectDashed(const EntityData& entity, std::size_t batch, std::uint32_t dash);
+    void DrawDashed(QPainter& painter, std::span<const std::vector<double>> patterns);
     void Stamp(double x, double y, std::size_t batch);
     void StampSegment(Vec2 a, Vec2 b, std::size_t batch);
     // Adds a screen segment to lines, clipped first when an end lies far outside.
@@ -115,6 +146,7 @@ private:
         int height = 0;
         ViewTransform transform;
         Box screen;
+        DrawingStyle style;
     };
 
     BoardPalette m_palette;
@@ -123,6 +155,7 @@ private:
     UnderlayPainter m_underlay;
     std::vector<Batch> m_batches;
     std::vector<std::pair<std::int32_t, std::size_t>> m_layerBatch;  // layer -> batch, per paint
+    std::vector<Dashed> m_dashed;
     std::vector<std::uint16_t> m_stamp;    // per pixel: batch + 1 of the entity under a pixel there
     std::vector<std::uint32_t> m_stamped;  // pixels set in m_stamp this paint
     std::vector<QPointF> m_rubberScreen;

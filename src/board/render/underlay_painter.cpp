@@ -12,6 +12,7 @@
 
 #include "board/model/layers.h"
 #include "board/model/underlay.h"
+#include "board/render/line_pen.h"
 #include "board/render/shown_colour.h"
 
 namespace pelimator::board {
@@ -24,8 +25,6 @@ constexpr double kPixelItem = 1.5;
 constexpr std::size_t kMaxSmoothItems = 3'000;
 // The font glyphs are laid out in before being scaled to the text height.
 constexpr int kFontPixels = 100;
-// Dash patterns shorter than this on screen are drawn solid.
-constexpr double kMinDashPixels = 4.0;
 
 const QFont& TextFont() {
     static const QFont font = [] {
@@ -53,33 +52,6 @@ const FontSizes& Sizes() {
     return sizes;
 }
 
-// A DXF linetype's pattern as a pen's dash pattern (in pixels of a 1-pixel pen); empty for a
-// solid line (no pattern, or one too fine to see).
-QList<qreal> DashPattern(const std::vector<double>& pattern, double pixelsPerUnit) {
-    QList<qreal> dashes;
-    double total = 0.0;
-    for (const double v : pattern) {
-        const double pixels = std::abs(v) * pixelsPerUnit;
-        const bool gap = v < 0.0;
-        const bool expectGap = dashes.size() % 2 == 1;
-        if (gap != expectGap) {
-            // Two dashes or two gaps in a row merge.
-            if (dashes.isEmpty()) {
-                dashes.push_back(0.5);
-            } else {
-                dashes.back() += std::max(pixels, 0.5);
-                total += pixels;
-                continue;
-            }
-        }
-        dashes.push_back(std::max(pixels, 0.5));
-        total += pixels;
-    }
-    if (dashes.size() % 2 == 1) dashes.push_back(0.5);
-    if (total < kMinDashPixels) dashes.clear();
-    return dashes;
-}
-
 }  // namespace
 
 QColor UnderlayPainter::ColourOf(Rgb colour, const QColor& background) {
@@ -93,7 +65,8 @@ QColor UnderlayPainter::ColourOf(Rgb colour, const QColor& background) {
 }
 
 void UnderlayPainter::Paint(QPainter& painter, QSize size, const BoardDocument& document,
-                            const ViewTransform& transform, const QColor& background) {
+                            const ViewTransform& transform, const QColor& background,
+                            double lineWidthPixels) {
     m_stats = {};
     const Underlay* underlay = document.UnderlayModel().get();
     if (underlay == nullptr || size.isEmpty()) return;
@@ -102,7 +75,33 @@ void UnderlayPainter::Paint(QPainter& painter, QSize size, const BoardDocument& 
         m_cachedFor = underlay;
         m_colours.clear();
     }
-    const BoardLayers& layers = *document.LayerTable();
+    m_frame = {underlay, transform, background, lineWidthPixels};
+    CollectItems(size, *document.LayerTable());
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, m_found.size() <= kMaxSmoothItems);
+    PaintFills(painter);
+    PaintStrokes(painter);
+    PaintTexts(painter);
+    PaintPixels(painter);
+    painter.restore();
+}
+
+void UnderlayPainter::AddPixel(const QColor& colour, Vec2 p) {
+    const Vec2 s = m_frame.transform.ToScreen(p);
+    auto found = std::find_if(m_pixels.begin(), m_pixels.end(),
+                              [&](const auto& entry) { return entry.first == colour; });
+    if (found == m_pixels.end()) {
+        m_pixels.emplace_back(colour, std::vector<QPoint>{});
+        found = m_pixels.end() - 1;
+    }
+    found->second.emplace_back(static_cast<int>(std::floor(s.x)),
+                               static_cast<int>(std::floor(s.y)));
+    ++m_stats.pixels;
+}
+
+void UnderlayPainter::CollectItems(QSize size, const BoardLayers& layers) {
+    const Underlay& underlay = *m_frame.underlay;
+    const ViewTransform& transform = m_frame.transform;
     const double ppu = transform.pixelsPerUnit;
     const double pad = 2.0 / ppu;
     const Vec2 topLeft = transform.ToDrawing({0.0, 0.0});
@@ -111,6 +110,7 @@ void UnderlayPainter::Paint(QPainter& painter, QSize size, const BoardDocument& 
     const Box area{{topLeft.x - pad, bottomRight.y - pad}, {bottomRight.x + pad, topLeft.y + pad}};
 
     m_found.clear();
+    for (auto& [colour, pixels] : m_pixels) pixels.clear();
     std::vector<std::pair<std::int32_t, bool>> shownLayers;
     const auto layerShown = [&](std::int32_t layer) {
         for (const auto& [number, shown] : shownLayers) {
@@ -120,54 +120,44 @@ void UnderlayPainter::Paint(QPainter& painter, QSize size, const BoardDocument& 
         shownLayers.emplace_back(layer, shown);
         return shown;
     };
-    for (auto& [colour, pixels] : m_pixels) pixels.clear();
-    const auto pixelAt = [&](const QColor& colour, Vec2 p) {
-        const Vec2 s = transform.ToScreen(p);
-        auto found = std::find_if(m_pixels.begin(), m_pixels.end(),
-                                  [&](const auto& entry) { return entry.first == colour; });
-        if (found == m_pixels.end()) {
-            m_pixels.emplace_back(colour, std::vector<QPoint>{});
-            found = m_pixels.end() - 1;
-        }
-        found->second.emplace_back(static_cast<int>(std::floor(s.x)),
-                                   static_cast<int>(std::floor(s.y)));
-        ++m_stats.pixels;
-    };
     // Items too small to be more than a pixel become one; the others are kept for drawing.
-    underlay->QueryItems(area, [&](std::size_t i) {
+    underlay.QueryItems(area, [&](std::size_t i) {
         ++m_stats.candidates;
-        const UnderlayItem& item = underlay->items[i];
+        const UnderlayItem& item = underlay.items[i];
         if (!layerShown(item.layer)) return;
         const double across =
             std::max(item.box.max.x - item.box.min.x, item.box.max.y - item.box.min.y) * ppu;
         if (across < kPixelItem) {
             if (item.kind == UnderlayKind::Text &&
-                Length(underlay->texts[item.text].yAxis) * ppu < kMinTextPixels) {
+                Length(underlay.texts[item.text].yAxis) * ppu < kMinTextPixels) {
                 return;
             }
-            pixelAt(ColourOf(item.colour, background), 0.5 * (item.box.min + item.box.max));
+            AddPixel(ColourOf(item.colour, m_frame.background),
+                     0.5 * (item.box.min + item.box.max));
             return;
         }
         m_found.push_back(static_cast<std::uint32_t>(i));
     });
     std::sort(m_found.begin(), m_found.end());
+}
 
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, m_found.size() <= kMaxSmoothItems);
-    const auto toScreen = [&](const UnderlayItem& item) {
-        m_screen.clear();
-        for (std::uint32_t k = item.first; k < item.first + item.count; ++k) {
-            const Vec2 s = transform.ToScreen(underlay->points[k]);
-            m_screen.emplace_back(s.x, s.y);
-        }
-    };
-    // Fills beneath the lines.
+void UnderlayPainter::ToScreen(const UnderlayItem& item) {
+    m_screen.clear();
+    for (std::uint32_t k = item.first; k < item.first + item.count; ++k) {
+        const Vec2 s = m_frame.transform.ToScreen(m_frame.underlay->points[k]);
+        m_screen.emplace_back(s.x, s.y);
+    }
+}
+
+// Fills beneath the lines; rings of one fill by the even-odd rule (holes of a hatch).
+void UnderlayPainter::PaintFills(QPainter& painter) {
+    const Underlay& underlay = *m_frame.underlay;
     painter.setPen(Qt::NoPen);
     for (const std::uint32_t i : m_found) {
-        const UnderlayItem& item = underlay->items[i];
+        const UnderlayItem& item = underlay.items[i];
         if (item.kind != UnderlayKind::Fill) continue;
-        toScreen(item);
-        painter.setBrush(ColourOf(item.colour, background));
+        ToScreen(item);
+        painter.setBrush(ColourOf(item.colour, m_frame.background));
         if (item.ringCount == 1) {
             painter.drawPolygon(m_screen.data(), static_cast<int>(m_screen.size()));
         } else {
@@ -175,7 +165,7 @@ void UnderlayPainter::Paint(QPainter& painter, QSize size, const BoardDocument& 
             path.setFillRule(Qt::OddEvenFill);
             std::uint32_t begin = 0;
             for (std::uint32_t r = 0; r < item.ringCount; ++r) {
-                const std::uint32_t end = underlay->ringEnds[item.rings + r];
+                const std::uint32_t end = underlay.ringEnds[item.rings + r];
                 QPolygonF ring;
                 for (std::uint32_t k = begin; k < end; ++k) ring << m_screen[k];
                 path.addPolygon(ring);
@@ -187,97 +177,104 @@ void UnderlayPainter::Paint(QPainter& painter, QSize size, const BoardDocument& 
         ++m_stats.drawn;
     }
     painter.setBrush(Qt::NoBrush);
+}
+
+void UnderlayPainter::PaintStrokes(QPainter& painter) {
+    const Underlay& underlay = *m_frame.underlay;
+    const double ppu = m_frame.transform.pixelsPerUnit;
     for (const std::uint32_t i : m_found) {
-        const UnderlayItem& item = underlay->items[i];
+        const UnderlayItem& item = underlay.items[i];
         if (item.kind == UnderlayKind::Fill || item.kind == UnderlayKind::Text) continue;
-        const QColor colour = ColourOf(item.colour, background);
-        toScreen(item);
-        const double width = item.width * ppu;
-        QPen pen(colour, width >= 1.5 ? width : 0.0);
-        if (width >= 1.5) {
-            pen.setCapStyle(Qt::FlatCap);
-            pen.setJoinStyle(Qt::MiterJoin);
-        }
-        if (item.dash != kNoUnderlayIndex && width < 1.5) {
-            const QList<qreal> dashes = DashPattern(underlay->dashes[item.dash], ppu);
-            if (!dashes.isEmpty()) {
-                pen.setWidthF(1.0);
-                pen.setDashPattern(dashes);
-            }
-        }
+        ToScreen(item);
+        const double own = item.width * ppu;
+        const std::vector<double>* dash =
+            item.dash != kNoUnderlayIndex ? &underlay.dashes[item.dash] : nullptr;
+        // A file's wide polyline ends flat; the plotted width of thin lines ends round.
+        const QPen pen = own >= m_frame.lineWidth
+                             ? LinePen(ColourOf(item.colour, m_frame.background), own, dash, ppu)
+                             : LinePen(ColourOf(item.colour, m_frame.background), m_frame.lineWidth,
+                                       dash, ppu, Qt::RoundCap);
         painter.setPen(pen);
         if (item.kind == UnderlayKind::Point) {
             painter.drawPoint(m_screen.front());
         } else if (item.kind == UnderlayKind::Segments) {
             painter.drawLines(m_screen.data(), static_cast<int>(m_screen.size() / 2));
-        } else if (item.closed) {
-            painter.drawPolygon(m_screen.data(), static_cast<int>(m_screen.size()));
         } else {
-            painter.drawPolyline(m_screen.data(), static_cast<int>(m_screen.size()));
+            StrokePolyline(painter, pen, m_screen.data(), static_cast<int>(m_screen.size()),
+                           item.closed);
         }
         ++m_stats.drawn;
     }
-    // Text: glyphs laid out in a kFontPixels font, mapped into each run's frame.
-    const FontSizes& sizes = Sizes();
-    const QFontMetricsF metrics(TextFont());
+}
+
+void UnderlayPainter::PaintTexts(QPainter& painter) {
     painter.setFont(TextFont());
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     for (const std::uint32_t i : m_found) {
-        const UnderlayItem& item = underlay->items[i];
-        if (item.kind != UnderlayKind::Text) continue;
-        const UnderlayText& text = underlay->texts[item.text];
-        const double pixels = Length(text.yAxis) * ppu;
-        if (pixels < kMinTextPixels) continue;
-        TextCache& cache = m_texts[item.text];
-        if (cache.advance < 0.0) {
-            cache.text =
-                QString::fromUtf8(text.utf8.data(), static_cast<qsizetype>(text.utf8.size()));
-            cache.advance = metrics.horizontalAdvance(cache.text) / sizes.cap;
-        }
-        double stretch = 1.0;
-        double x0 = -0.5 * text.hAlign * cache.advance;
-        if (text.fitWidth > 0.0 && cache.advance > 0.0) {
-            stretch = text.fitWidth / cache.advance;
-            x0 = 0.0;
-        }
-        const double base = text.vAlign == 0   ? 0.0
-                            : text.vAlign == 1 ? sizes.descent
-                            : text.vAlign == 2 ? -0.5
-                                               : -1.0;
-        // Text units (x along, y up, one text height) to the screen.
-        const Vec2 o = transform.ToScreen(text.origin);
-        const Vec2 sx{text.xAxis.x * ppu * stretch, -text.xAxis.y * ppu * stretch};
-        const Vec2 sy{text.yAxis.x * ppu, -text.yAxis.y * ppu};
-        const QColor colour = ColourOf(item.colour, background);
-        if (pixels < kGlyphPixels) {
-            // Its box, as a thin filled band where the glyphs would be.
-            const auto at = [&](double x, double y) {
-                return QPointF(o.x + x * sx.x + y * sy.x, o.y + x * sx.y + y * sy.y);
-            };
-            const std::array<QPointF, 4> box = {at(x0, base), at(x0 + cache.advance, base),
-                                                at(x0 + cache.advance, base + 1.0),
-                                                at(x0, base + 1.0)};
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(QColor(colour.red(), colour.green(), colour.blue(), 110));
-            painter.drawPolygon(box.data(), 4);
-            painter.setBrush(Qt::NoBrush);
-            ++m_stats.boxes;
-            continue;
-        }
-        const double k = 1.0 / sizes.cap;
-        painter.setTransform(QTransform(sx.x * k, sx.y * k, -sy.x * k, -sy.y * k, o.x, o.y));
-        painter.setPen(colour);
-        painter.drawText(QPointF(x0 * sizes.cap, -base * sizes.cap), cache.text);
-        painter.resetTransform();
-        ++m_stats.texts;
+        const UnderlayItem& item = m_frame.underlay->items[i];
+        if (item.kind == UnderlayKind::Text) PaintText(painter, item);
     }
+}
+
+// Glyphs laid out in a kFontPixels font, mapped into the run's frame; under kGlyphPixels high
+// the run is its box.
+void UnderlayPainter::PaintText(QPainter& painter, const UnderlayItem& item) {
+    const UnderlayText& text = m_frame.underlay->texts[item.text];
+    const double ppu = m_frame.transform.pixelsPerUnit;
+    const double pixels = Length(text.yAxis) * ppu;
+    if (pixels < kMinTextPixels) return;
+    const FontSizes& sizes = Sizes();
+    TextCache& cache = m_texts[item.text];
+    if (cache.advance < 0.0) {
+        cache.text = QString::fromUtf8(text.utf8.data(), static_cast<qsizetype>(text.utf8.size()));
+        cache.advance = QFontMetricsF(TextFont()).horizontalAdvance(cache.text) / sizes.cap;
+    }
+    double stretch = 1.0;
+    double x0 = -0.5 * text.hAlign * cache.advance;
+    if (text.fitWidth > 0.0 && cache.advance > 0.0) {
+        stretch = text.fitWidth / cache.advance;
+        x0 = 0.0;
+    }
+    const double base = text.vAlign == 0   ? 0.0
+                        : text.vAlign == 1 ? sizes.descent
+                        : text.vAlign == 2 ? -0.5
+                                           : -1.0;
+    // Text units (x along, y up, one text height) to the screen.
+    const Vec2 o = m_frame.transform.ToScreen(text.origin);
+    const Vec2 sx{text.xAxis.x * ppu * stretch, -text.xAxis.y * ppu * stretch};
+    const Vec2 sy{text.yAxis.x * ppu, -text.yAxis.y * ppu};
+    const QColor colour = ColourOf(item.colour, m_frame.background);
+    if (pixels < kGlyphPixels) {
+        // Its box, as a thin filled band where the glyphs would be.
+        const auto at = [&](double x, double y) {
+            return QPointF(o.x + x * sx.x + y * sy.x, o.y + x * sx.y + y * sy.y);
+        };
+        const std::array<QPointF, 4> box = {at(x0, base), at(x0 + cache.advance, base),
+                                            at(x0 + cache.advance, base + 1.0), at(x0, base + 1.0)};
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(colour.red(), colour.green(), colour.blue(), 110));
+        painter.drawPolygon(box.data(), 4);
+        painter.setBrush(Qt::NoBrush);
+        ++m_stats.boxes;
+        return;
+    }
+    // The run's frame on top of the painter's own mapping (an export's page), not instead of it.
+    const double k = 1.0 / sizes.cap;
+    painter.save();
+    painter.setWorldTransform(QTransform(sx.x * k, sx.y * k, -sy.x * k, -sy.y * k, o.x, o.y), true);
+    painter.setPen(colour);
+    painter.drawText(QPointF(x0 * sizes.cap, -base * sizes.cap), cache.text);
+    painter.restore();
+    ++m_stats.texts;
+}
+
+void UnderlayPainter::PaintPixels(QPainter& painter) {
     painter.setRenderHint(QPainter::Antialiasing, false);
     for (const auto& [colour, pixels] : m_pixels) {
         if (pixels.empty()) continue;
         painter.setPen(QPen(colour, 0));
         painter.drawPoints(pixels.data(), static_cast<int>(pixels.size()));
     }
-    painter.restore();
 }
 
 }  // namespace pelimator::board

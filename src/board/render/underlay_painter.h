@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "board/model/document.h"
+#include "board/model/layers.h"
 #include "board/model/types.h"
 
 class QPainter;
@@ -34,8 +35,12 @@ inline constexpr double kGlyphPixels = 4.0;
 
 class UnderlayPainter {
 public:
+    // Paints into a size-pixel area of painter, whose own transform (an export's page mapping)
+    // is kept: pixels are the painter's units. Thin lines are lineWidthPixels wide (under 1.5:
+    // the one-pixel hairline).
     void Paint(QPainter& painter, QSize size, const BoardDocument& document,
-               const ViewTransform& transform, const QColor& background);
+               const ViewTransform& transform, const QColor& background,
+               double lineWidthPixels = 0.0);
     [[nodiscard]] const UnderlayStats& Stats() const noexcept { return m_stats; }
 
 private:
@@ -43,9 +48,28 @@ private:
         QString text;
         double advance = -1.0;  // in text heights; < 0 until measured
     };
+    // The paint in progress.
+    struct Frame {
+        const Underlay* underlay = nullptr;
+        ViewTransform transform;
+        QColor background;
+        double lineWidth = 0.0;
+    };
     [[nodiscard]] QColor ColourOf(Rgb colour, const QColor& background);
+    // Fills m_found with the items in view on shown layers, in file order; those under a pixel
+    // go to m_pixels (or nowhere, tiny text) instead.
+    void CollectItems(QSize size, const BoardLayers& layers);
+    void AddPixel(const QColor& colour, Vec2 p);
+    // The points of item on the screen, in m_screen.
+    void ToScreen(const UnderlayItem& item);
+    void PaintFills(QPainter& painter);
+    void PaintStrokes(QPainter& painter);
+    void PaintTexts(QPainter& painter);
+    void PaintText(QPainter& painter, const UnderlayItem& item);
+    void PaintPixels(QPainter& painter);
 
     UnderlayStats m_stats;
+    Frame m_frame;
     const Underlay* m_cachedFor = nullptr;
     std::vector<TextCache> m_texts;
     std::vector<std::uint32_t> m_found;

@@ -16,7 +16,9 @@
 #include <array>
 #include <exception>
 
+#include "board/model/units.h"
 #include "board/ui/canvas.h"
+#include "board/ui/edit_controller.h"
 #include "board/ui/layer_dialog.h"
 
 namespace pelimator::board {
@@ -95,7 +97,9 @@ BoardWindow::BoardWindow(BoardApplicationPtr application, QWidget* parent)
     m_positionLabel = new QLabel(this);
     m_positionLabel->setMinimumWidth(220);
     m_layerLabel = new QLabel(this);
+    m_layerLabel->setObjectName(QStringLiteral("currentLayerLabel"));
     m_scaleLabel = new QLabel(this);
+    m_scaleLabel->setObjectName(QStringLiteral("scaleLabel"));
     m_toolLabel = new QLabel(this);
     statusBar()->addWidget(m_positionLabel);
     statusBar()->addPermanentWidget(m_toolLabel);
@@ -143,6 +147,7 @@ void BoardWindow::BuildMenus() {
     m_redo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     connect(m_redo, &QAction::triggered, this, &BoardWindow::Redo);
+    AddEditCommands(edit, this, [this] { return CurrentCanvas(); });
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
     m_viewMenu = view;
@@ -277,6 +282,9 @@ void BoardWindow::AddTab(const BoardDocumentPtr& document) {
             ShowFailure(QStringLiteral("ツールの処理に失敗しました。"), text);
         },
         Qt::QueuedConnection);
+    AttachEditController(m_application, canvas, statusBar(), [this](const QString& text) {
+        ShowFailure(QStringLiteral("編集できませんでした。"), text);
+    });
     // The session's snap switches hold for every drawing it opens.
     SnapSettings settings = document->SnapModel()->Settings();
     settings.kinds = m_snapKinds;
@@ -385,12 +393,18 @@ void BoardWindow::RefreshActions() {
         const SnapSettings& snap = document->SnapModel()->Settings();
         m_gridVisible->setChecked(snap.gridVisible);
         const BoardScale& scale = *document->ScaleModel();
-        m_scaleLabel->setText(
-            QStringLiteral("縮尺 %1:%2").arg(scale.Numerator()).arg(scale.Denominator()));
+        QString scaleText =
+            QStringLiteral("縮尺 %1:%2").arg(scale.Numerator()).arg(scale.Denominator());
+        // The unit the drawing's lengths are in, when it names one.
+        const UnitDefinition* unit = FindUnit(document->UnitCode());
+        if (unit != nullptr && *unit->symbol != '\0') {
+            scaleText += QStringLiteral("  単位 ") + QString::fromUtf8(unit->symbol);
+        }
+        m_scaleLabel->setText(scaleText);
         const std::int32_t layer = document->CurrentAttributesModel()->Layer();
         const LayerData* layerData = document->LayerTable()->Find(layer);
         // The name only when it says more than the number.
-        QString layerText = QStringLiteral("レイヤ %1").arg(layer);
+        QString layerText = QStringLiteral("現在のレイヤ %1").arg(layer);
         if (layerData != nullptr && layerData->name != std::to_string(layer)) {
             layerText += QStringLiteral(": ") + QString::fromStdString(layerData->name);
         }

@@ -4,7 +4,9 @@
 
 #include <QImage>
 #include <QPointF>
+#include <QRegion>
 #include <QWidget>
+#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -12,6 +14,9 @@
 #include "board/model/document.h"
 #include "board/render/entity_index.h"
 #include "board/render/scene_painter.h"
+#include "board/ui/raster_cache.h"
+
+class QTimer;
 
 namespace pelimator::board {
 
@@ -70,6 +75,16 @@ public:
     // the paint itself asks the tool for its band).
     void ToolChanged();
 
+    // While the view moves the picture beneath the overlay is made from the last one (moved, or
+    // scaled); this long after the last move it is painted in full again.
+    static constexpr int kRefineDelayMs = 150;
+    // The picture shown is the full-quality one for the present view (not a moved or scaled
+    // one waiting to be refined).
+    [[nodiscard]] bool PictureIsExact() const noexcept { return m_cache.Exact(); }
+    [[nodiscard]] const RasterCache::Counts& PicturesMade() const noexcept {
+        return m_cache.Made();
+    }
+
 signals:
     // The cursor moved to a drawing point, or left the canvas.
     void cursorMoved(double x, double y);
@@ -101,6 +116,11 @@ private:
     // The transform that shows every entity in the canvas's present size.
     [[nodiscard]] ViewTransform FitTransform() const;
     void UpdateSnapTarget();
+    // Repaints only where the overlay was and where it is now.
+    void UpdateOverlay();
+    [[nodiscard]] ContentKey KeyOf(const SceneOverlay& overlay);
+    // What the drawing and its underlay cover (kept per change of the drawing).
+    [[nodiscard]] std::optional<Box> Extents() const;
 
     std::weak_ptr<BoardApplication> m_application;
     BoardDocumentPtr m_document;
@@ -114,7 +134,15 @@ private:
     std::optional<Vec2> m_lastClick;
     std::optional<SnapTarget> m_snapTarget;
     std::optional<QPointF> m_panFrom;
-    QImage m_frame;  // the last picture, kept to avoid reallocating it per paint
+    RasterCache m_cache;          // the picture beneath the overlay
+    QImage m_frame;               // that picture with the overlay painted over it
+    std::uint64_t m_frameOf = 0;  // the cache's generation m_frame was made from
+    QRegion m_overlayRegion;      // where the overlay in m_frame was painted
+    QTimer* m_refineTimer = nullptr;
+    bool m_refineDue = false;               // the timer ran out: the next paint refines
+    bool m_overlayUpdatePending = false;    // UpdateOverlay has queued its work
+    mutable std::uint64_t m_extentsOf = 0;  // the change count m_extents is for, + 1
+    mutable std::optional<Box> m_extents;
 };
 
 }  // namespace pelimator::board

@@ -12,6 +12,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
+#include <QShortcut>
+#include <QTimer>
 #include <array>
 
 #include "base/errors.h"
@@ -23,13 +25,33 @@ namespace pelimator::board {
 namespace {
 
 const QString kRecentKey = QStringLiteral("board/recentFiles");
-const QString kDxfFilter = QStringLiteral("DXF 図面 (*.dxf)");
+// Opening takes either format (told by content); saving offers both, the drawing's own first.
+const QString kOpenFilter =
+    QStringLiteral("図面 (*.dxf *.jww);;DXF 図面 (*.dxf);;Jw_cad 図面 (*.jww)");
+const QString kSaveDxfFirst = QStringLiteral("DXF 図面 (*.dxf);;Jw_cad 図面 (*.jww)");
+const QString kSaveJwwFirst = QStringLiteral("Jw_cad 図面 (*.jww);;DXF 図面 (*.dxf)");
 
 QString WithSuffix(const QString& path, const QString& suffix) {
     if (path.isEmpty() || QFileInfo(path).suffix().compare(suffix, Qt::CaseInsensitive) == 0) {
         return path;
     }
     return path + "." + suffix;
+}
+
+// A drawing file's name: kept when it names DXF or JWW, else given the drawing's own suffix.
+QString WithDrawingSuffix(const QString& path, const QString& own) {
+    const QString suffix = QFileInfo(path).suffix();
+    if (suffix.compare("dxf", Qt::CaseInsensitive) == 0 ||
+        suffix.compare("jww", Qt::CaseInsensitive) == 0) {
+        return path;
+    }
+    return WithSuffix(path, own);
+}
+
+// The suffix of the document's own format.
+QString OwnSuffix(const BoardDocument& document) {
+    return SaveFormat(document, document.Path()) == DrawingFormat::Jww ? QStringLiteral("jww")
+                                                                       : QStringLiteral("dxf");
 }
 
 // A wait cursor while a file is read or written: opening or saving a large drawing takes
@@ -51,7 +73,8 @@ public:
 }  // namespace
 
 QString FileMenuHost::AskOpenPath(const QString& folder) {
-    return QFileDialog::getOpenFileName(DialogParent(), QStringLiteral("開く"), folder, kDxfFilter);
+    return QFileDialog::getOpenFileName(DialogParent(), QStringLiteral("開く"), folder,
+                                        kOpenFilter);
 }
 
 QString FileMenuHost::AskSavePath(const QString& suggestion, const QString& filter) {
@@ -109,7 +132,23 @@ FileMenu::FileMenu(FileMenuHost& host, std::unique_ptr<QSettings> settings, QObj
       m_host(host),
       m_settings(settings ? std::move(settings)
                           : std::make_unique<QSettings>(QStringLiteral("Pelimator"),
-                                                        QStringLiteral("Pelimator"))) {}
+                                                        QStringLiteral("Pelimator"))),
+      m_read(new BackgroundRead(this)),
+      m_progressTimer(new QTimer(this)) {
+    m_progressTimer->setSingleShot(true);
+    m_progressTimer->setInterval(kProgressDelayMs);
+    connect(m_progressTimer, &QTimer::timeout, this, [this] {
+        m_host.ShowOpening(
+            QStringLiteral("「%1」を開いています... (Esc で中止)").arg(m_read->Path()));
+    });
+    connect(m_read, &BackgroundRead::finished, this, &FileMenu::ReadEnded);
+    if (QWidget* window = m_host.DialogParent()) {
+        m_cancelShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+        m_cancelShortcut->setContext(Qt::WindowShortcut);
+        m_cancelShortcut->setEnabled(false);
+        connect(m_cancelShortcut, &QShortcut::activated, this, &FileMenu::CancelOpen);
+    }
+}
 
 FileMenu::~FileMenu() = default;
 
@@ -162,11 +201,10 @@ void FileMenu::UpdateActions() {
 
 bool FileMenu::Open() {
     const QString path = m_host.AskOpenPath(m_lastFolder);
-    return !path.isEmpty() && OpenFile(path);
+    return !path.isEmpty() && OpenFileInBackground(path);
 }
 
-bool FileMenu::OpenFile(const QString& path) {
-    const QString absolute = QFileInfo(path).absoluteFilePath();
+bool FileMenu::ShowIfOpen(const QString& absolute) {
     BoardApplication& application = m_host.Application();
     for (std::size_t i = 0; i < application.DocumentCount(); ++i) {
         const BoardDocumentPtr& document = application.DocumentAt(i);
@@ -178,11 +216,14 @@ bool FileMenu::OpenFile(const QString& path) {
             return true;
         }
     }
+    return false;
+}
+
+bool FileMenu::FinishOpen(const QString& absolute, const std::function<OpenedDrawing()>& open) {
     try {
-        const BusyGuard busy(m_host, QStringLiteral("「%1」を開いています...").arg(absolute));
-        const OpenedDrawing opened = OpenDrawing(application, absolute.toStdString());
+        const OpenedDrawing opened = open();
         m_host.AddDocumentTab(opened.document);
-        m_host.ShowStatus(QString::fromStdString(opened.report.Summary()));
+        m_host.ShowStatus(QString::fromStdString(opened.Summary()));
     } catch (const Error& error) {
         if (!QFileInfo::exists(absolute)) Forget(absolute);
         m_host.ShowError(QString::fromStdString(error.what()));
@@ -192,6 +233,63 @@ bool FileMenu::OpenFile(const QString& path) {
     Remember(absolute);
     UpdateActions();
     return true;
+}
+
+bool FileMenu::OpenFile(const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (ShowIfOpen(absolute)) return true;
+    return FinishOpen(absolute, [&] {
+        const BusyGuard busy(m_host, QStringLiteral("「%1」を開いています...").arg(absolute));
+        return OpenDrawing(m_host.Application(), absolute.toStdString());
+    });
+}
+
+bool FileMenu::OpenFileInBackground(const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (ShowIfOpen(absolute)) {
+        emit openEnded(true);
+        return true;
+    }
+    if (!m_read->Start(absolute)) {
+        m_host.ShowStatus(QStringLiteral("「%1」を開いているところです").arg(m_read->Path()));
+        return false;
+    }
+    m_host.ShowStatus(QStringLiteral("「%1」を開いています... (Esc で中止)").arg(absolute));
+    m_progressTimer->start();
+    if (m_cancelShortcut != nullptr) m_cancelShortcut->setEnabled(true);
+    return true;
+}
+
+bool FileMenu::IsOpening() const noexcept { return m_read->Running(); }
+
+void FileMenu::CancelOpen() {
+    if (!m_read->Running()) return;
+    const QString path = m_read->Path();
+    m_read->Cancel();
+    EndProgress();
+    m_host.ShowStatus(QStringLiteral("「%1」を開くのを中止しました").arg(path));
+    emit openEnded(false);
+}
+
+void FileMenu::EndProgress() {
+    m_progressTimer->stop();
+    if (m_cancelShortcut != nullptr) m_cancelShortcut->setEnabled(false);
+    m_host.ShowOpening({});
+}
+
+void FileMenu::ReadEnded(const QString& path, const std::shared_ptr<DrawingRead>& result,
+                         const QString& error) {
+    EndProgress();
+    bool opened = false;
+    if (result) {
+        opened = FinishOpen(path, [&] {
+            return AddReadDrawing(m_host.Application(), path.toStdString(), std::move(*result));
+        });
+    } else {
+        if (!QFileInfo::exists(path)) Forget(path);
+        m_host.ShowError(error);
+    }
+    emit openEnded(opened);
 }
 
 bool FileMenu::Save() {
@@ -204,12 +302,14 @@ bool FileMenu::Save() {
 bool FileMenu::SaveAs() {
     const BoardDocumentPtr document = Active();
     if (!document) return false;
+    const QString own = OwnSuffix(*document);
     QString suggestion = QString::fromStdString(document->Path());
     if (suggestion.isEmpty()) {
         suggestion = QDir(m_lastFolder.isEmpty() ? QDir::homePath() : m_lastFolder)
-                         .filePath(WithSuffix(QString::fromStdString(document->Name()), "dxf"));
+                         .filePath(WithSuffix(QString::fromStdString(document->Name()), own));
     }
-    const QString path = WithSuffix(m_host.AskSavePath(suggestion, kDxfFilter), "dxf");
+    const QString filter = own == "jww" ? kSaveJwwFirst : kSaveDxfFirst;
+    const QString path = WithDrawingSuffix(m_host.AskSavePath(suggestion, filter), own);
     return !path.isEmpty() && SaveTo(document, path);
 }
 
@@ -217,7 +317,7 @@ bool FileMenu::SaveTo(const BoardDocumentPtr& document, const QString& path) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     try {
         // Nothing is dropped without asking: list what the file's version cannot hold.
-        const std::vector<std::string> losses = SaveLosses(*document);
+        const std::vector<std::string> losses = SaveLosses(*document, absolute.toStdString());
         if (!losses.empty()) {
             QStringList items;
             for (const std::string& loss : losses) items << QString::fromStdString(loss);
@@ -291,10 +391,12 @@ bool FileMenu::ConfirmClose(const BoardDocumentPtr& document) {
     if (!document->Path().empty()) {
         return SaveTo(document, QString::fromStdString(document->Path()));
     }
+    const QString own = OwnSuffix(*document);
     const QString suggestion =
         QDir(m_lastFolder.isEmpty() ? QDir::homePath() : m_lastFolder)
-            .filePath(WithSuffix(QString::fromStdString(document->Name()), "dxf"));
-    const QString path = WithSuffix(m_host.AskSavePath(suggestion, kDxfFilter), "dxf");
+            .filePath(WithSuffix(QString::fromStdString(document->Name()), own));
+    const QString path = WithDrawingSuffix(
+        m_host.AskSavePath(suggestion, own == "jww" ? kSaveJwwFirst : kSaveDxfFirst), own);
     return !path.isEmpty() && SaveTo(document, path);
 }
 
@@ -332,7 +434,8 @@ void FileMenu::RebuildRecentMenu() {
     for (const QString& file : files) {
         const QString label =
             QStringLiteral("&%1 %2").arg(number++).arg(QFileInfo(file).fileName());
-        QAction* action = m_recentMenu->addAction(label, this, [this, file] { OpenFile(file); });
+        QAction* action =
+            m_recentMenu->addAction(label, this, [this, file] { OpenFileInBackground(file); });
         action->setToolTip(file);
     }
     m_recentMenu->setEnabled(!files.isEmpty());

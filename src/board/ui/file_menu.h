@@ -5,14 +5,19 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 #include "board/export/export.h"
+#include "board/files/drawing_file.h"
 #include "board/model/application.h"
+#include "board/ui/background_read.h"
 
 class QAction;
 class QMenu;
 class QSettings;
+class QShortcut;
+class QTimer;
 class QWidget;
 
 namespace pelimator::board {
@@ -32,6 +37,8 @@ public:
     // The document's name or path changed (after saving under a new name).
     virtual void DocumentRenamed(const BoardDocumentPtr& document) { (void)document; }
     virtual void ShowStatus(const QString& message) = 0;
+    // A file is being opened: message says which (shown with a busy bar); empty when it ended.
+    virtual void ShowOpening(const QString& message) { ShowStatus(message); }
 
     // Dialogs. An empty path means the user cancelled.
     virtual QString AskOpenPath(const QString& folder);
@@ -65,6 +72,15 @@ public:
 
     // Opens path as a new document (or shows it when it is open already).
     bool OpenFile(const QString& path);
+    // The same, read on a thread of its own: the window keeps answering, the status bar shows
+    // progress after kProgressDelayMs, and CancelOpen (Esc) gives the open up and leaves
+    // everything as it was. False when it cannot start (another open runs); the end, failures
+    // (the same messages as OpenFile's) included, comes through openEnded().
+    bool OpenFileInBackground(const QString& path);
+    // Gives up the open in progress.
+    void CancelOpen();
+    [[nodiscard]] bool IsOpening() const noexcept;
+    static constexpr int kProgressDelayMs = 500;
     // Asks for a file, then opens it.
     bool Open();
     // Saves the active document to its file, or asks for one when it has none.
@@ -90,7 +106,19 @@ public:
     [[nodiscard]] QAction* SaveAction() const noexcept { return m_save; }
     [[nodiscard]] QAction* SaveAsAction() const noexcept { return m_saveAs; }
 
+signals:
+    // An open in the background ended: opened, failed (and reported) or cancelled.
+    void openEnded(bool opened);
+
 private:
+    // Shows the document of absolute when it is open already (true).
+    bool ShowIfOpen(const QString& absolute);
+    // After a read: adds the drawing (true), or reports what failed.
+    bool FinishOpen(const QString& absolute, const std::function<OpenedDrawing()>& open);
+    void ReadEnded(const QString& path, const std::shared_ptr<DrawingRead>& result,
+                   const QString& error);
+    void EndProgress();
+
     void Remember(const QString& path);
     void Forget(const QString& path);
     void RebuildRecentMenu();
@@ -107,6 +135,9 @@ private:
     QString m_lastFolder;
     PdfOptions m_pdfOptions;
     PngOptions m_pngOptions;
+    BackgroundRead* m_read = nullptr;
+    QTimer* m_progressTimer = nullptr;
+    QShortcut* m_cancelShortcut = nullptr;
 };
 
 }  // namespace pelimator::board

@@ -7,6 +7,8 @@
 #include "board/ui/board_window.h"
 #include "board/ui/file_menu.h"
 
+class QProgressBar;
+
 namespace pelimator::board {
 
 // The board window as the file menu's host: its menu, its application, its status bar. Also
@@ -26,11 +28,14 @@ public:
     // shown whole.
     void AddDocumentTab(const BoardDocumentPtr& document) override;
     void ShowStatus(const QString& message) override;
+    // The message and a busy bar in the status bar while a file is read.
+    void ShowOpening(const QString& message) override;
 
     [[nodiscard]] board::FileMenu& Actions() { return *m_actions; }
 
 private:
     BoardWindow& m_window;
+    QProgressBar* m_progress = nullptr;
     std::unique_ptr<board::FileMenu> m_actions;
 };
 

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
+#include <optional>
 #include <utility>
 
 #include "settings/settings_file.h"
@@ -28,24 +29,25 @@ struct BoxSetup {
     int maximum;
     int initial;
     int maxLength;
+    const char* what;  // the box in messages
 };
 
-// Spinner ranges, initial values (before the file is read) and box lengths, by index.
-constexpr std::array<BoxSetup, 5> kBoxes{{{kLengthMin, kLengthMax, 5, 2},
-                                          {kLengthMin, kLengthMax, 3, 2},
-                                          {kLengthMin, kLengthMax, 5, 2},
-                                          {kLengthMin, kLengthMax, 5, 2},
-                                          {kLayerMin, kLayerMax, 200, 9}}};
+// Spinner ranges, initial values (before the file is read), box lengths and names, by index.
+constexpr std::array<BoxSetup, 5> kBoxes{{{kLengthMin, kLengthMax, 5, 2, "波線の幅(W)"},
+                                          {kLengthMin, kLengthMax, 3, 2, "波線の半径(R)"},
+                                          {kLengthMin, kLengthMax, 5, 2, "ジグザグ線の幅(W)"},
+                                          {kLengthMin, kLengthMax, 5, 2, "ジグザグ線の高さ(H)"},
+                                          {kLayerMin, kLayerMax, 200, 9, "レイヤの番号"}}};
 
-// A box's text as a spinner value: digits only, within [minimum, maximum]; -1 otherwise.
-long long ParseBox(const QString& text, int minimum, int maximum) {
-    if (text.isEmpty() || text.size() > 18) return -1;
+// A box's text as a number: digits only (at most 18); none for an empty box or any other text.
+std::optional<long long> BoxNumber(const QString& text) {
+    if (text.isEmpty() || text.size() > 18) return std::nullopt;
     long long value = 0;
     for (const QChar c : text) {
-        if (c.unicode() < u'0' || c.unicode() > u'9') return -1;
+        if (c.unicode() < u'0' || c.unicode() > u'9') return std::nullopt;
         value = value * 10 + (c.unicode() - u'0');
     }
-    return value >= minimum && value <= maximum ? value : -1;
+    return value;
 }
 
 }  // namespace
@@ -183,14 +185,23 @@ bool F_Setting::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void F_Setting::cmdOK_Click() {
-    SyncUpDowns();
+    if (const int outside = SyncUpDowns(); outside >= 0) {
+        const BoxSetup& box = kBoxes[static_cast<std::size_t>(outside)];
+        ShowStopMessage(QStringLiteral("%1 の %2 は範囲外です。%3〜%4 の数を入力して下さい。")
+                            .arg(QString::fromUtf8(box.what), m_txtSet[outside]->text())
+                            .arg(box.minimum)
+                            .arg(box.maximum));
+        m_txtSet[outside]->setFocus();
+        m_txtSet[outside]->selectAll();
+        return;
+    }
     if (!WaveRadiusFits(m_updSet[1]->Value(), m_updSet[0]->Value())) {
         ShowStopMessage(QString::fromUtf8(kRadiusTooSmallMessage));
         m_txtSet[1]->setFocus();
         return;
     }
     if (!WriteSettings()) {
-        ShowStopMessage(QStringLiteral("設定ファイルに保存できませんでした。"));
+        ShowStopMessage(QString::fromStdString(SettingsWriteFailure(m_settingsFilePath) + "。"));
         return;
     }
     accept();
@@ -225,13 +236,19 @@ bool F_Setting::WriteSettings() {
     return WriteDialogSettings(ini, s);
 }
 
-void F_Setting::SyncUpDowns() {
+int F_Setting::SyncUpDowns() {
+    int outside = -1;
     for (int i = 0; i < kBoxCount; ++i) {
-        const long long value =
-            ParseBox(m_txtSet[i]->text(), m_updSet[i]->Minimum(), m_updSet[i]->Maximum());
-        if (value < 0 || !m_updSet[i]->SetValue(static_cast<int>(value))) continue;
-        m_txtSet[i]->setText(QString::number(value));
+        const std::optional<long long> value = BoxNumber(m_txtSet[i]->text());
+        if (!value) continue;
+        if (*value < m_updSet[i]->Minimum() || *value > m_updSet[i]->Maximum()) {
+            if (outside < 0) outside = i;
+            continue;
+        }
+        if (!m_updSet[i]->SetValue(static_cast<int>(*value))) continue;
+        m_txtSet[i]->setText(QString::number(*value));
     }
+    return outside;
 }
 
 void F_Setting::ShowStopMessage(const QString& text) {

@@ -16,8 +16,9 @@ namespace pelimator::settings {
 class UpDown;
 
 // Shows the settings file's wave width and radius, zigzag width and height, layer change and
-// layer number (in millimetres), lets the user edit them, refuses a radius below half the width
-// and saves the six values on OK. Modal and always on top; built anew for each opening.
+// layer number (in millimetres), lets the user edit them, refuses a typed number outside its
+// spinner's range and a radius below half the width (naming them and staying open), and saves
+// the six values on OK. Modal and always on top; built anew for each opening.
 // Controls carry their names as object names: txtSet0..4, updSet0..4, lblSet0..4, frmSet0..2,
 // imgSet0..1, chkSet, cmdOK, cmdCancel.
 class F_Setting : public QDialog {
@@ -50,8 +51,9 @@ private:
     // Controls to file; false when the file could not be written.
     bool WriteSettings();
     // Typed text to spinners: each box whose text is a number within its spinner's range sets
-    // the spinner; any other box is skipped and its spinner keeps its value.
-    void SyncUpDowns();
+    // the spinner; any other box is skipped and its spinner keeps its value. Returns the index of
+    // the first box holding a number outside its range (OK names it and stays open), or -1.
+    int SyncUpDowns();
 
     std::string m_settingsFilePath;
     std::array<QGroupBox*, 3> m_frmSet{};

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,10 +31,12 @@ struct Drawing {
     std::vector<std::tuple<std::string, int, int>> layers;
     std::vector<std::pair<Tags, std::vector<Tags>>> blocks;
     std::vector<Tags> entities;
+    std::string dashedLayer;  // a layer drawn in DASHED, besides those above
+    std::string header;       // more header variables, as tags
 
     [[nodiscard]] std::string Text() const {
-        std::string out =
-            Record({{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, "AC1009"}, {0, "ENDSEC"}});
+        std::string out = Record({{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, "AC1009"}}) +
+                          header + Record({{0, "ENDSEC"}});
         out += Record({{0, "SECTION"},
                        {2, "TABLES"},
                        {0, "TABLE"},
@@ -58,6 +61,9 @@ struct Drawing {
                            {70, std::to_string(flags)},
                            {62, std::to_string(colour)},
                            {6, "CONTINUOUS"}});
+        }
+        if (!dashedLayer.empty()) {
+            out += Record({{0, "LAYER"}, {2, dashedLayer}, {70, "0"}, {62, "1"}, {6, "DASHED"}});
         }
         out += Record({{0, "ENDTAB"}, {0, "ENDSEC"}, {0, "SECTION"}, {2, "BLOCKS"}});
         for (const auto& [head, body] : blocks) {
@@ -418,6 +424,115 @@ TEST(DxfUnderlay, LinetypesScaleWithTheHeaderTheEntityAndTheInsert) {
     ASSERT_EQ(o.U().items.size(), 1U);
     ASSERT_NE(o.U().items[0].dash, kNoUnderlayIndex);
     EXPECT_EQ(o.U().dashes[o.U().items[0].dash], (std::vector<double>{12.0, -6.0}));
+}
+
+// The board's own lines and arcs taken from a file get their linetype by the rule the underlay
+// follows: the same entity drawn through a block at scale 1 gets the same pattern, entity for
+// entity; entities the board adds later take their layer's.
+struct BoardLinetypeRow {
+    const char* name;
+    Tags entity;                                  // on layer "0" unless it names one
+    std::optional<std::vector<double>> expected;  // none: solid
+};
+
+void PrintTo(const BoardLinetypeRow& row, std::ostream* out) { *out << row.name; }
+
+class DxfBoardLinetypes : public ::testing::TestWithParam<BoardLinetypeRow> {};
+
+TEST_P(DxfBoardLinetypes, FollowTheUnderlaysRule) {
+    const BoardLinetypeRow& row = GetParam();
+    Drawing d;
+    d.dashedLayer = "DASHES";
+    d.header = Record({{9, "$LTSCALE"}, {40, "1.5"}});
+    d.blocks = {{Block("SAME"), {row.entity}}};
+    d.entities = {row.entity, Insert("SAME", {0, 0})};
+    const Opened o = Open(d);
+    const auto& source = *o.read.source;
+    ASSERT_FALSE(o.read.content.entities.empty());
+    const auto dashes = source.EntityDashes();
+    // Every segment of the entity, and the same entity beneath through the insert.
+    std::vector<std::optional<std::vector<double>>> seen;
+    for (std::size_t i = 0; i < o.read.content.entities.size(); ++i) {
+        ASSERT_LT(i, dashes.size());
+        seen.emplace_back(dashes[i] == DocumentSource::kSolidLine
+                              ? std::nullopt
+                              : std::optional(source.DashPatterns()[dashes[i]]));
+    }
+    for (const UnderlayItem& item : o.U().items) {
+        if (item.kind != UnderlayKind::Polyline) continue;
+        seen.emplace_back(item.dash == kNoUnderlayIndex ? std::nullopt
+                                                        : std::optional(o.U().dashes[item.dash]));
+    }
+    ASSERT_GE(seen.size(), 2U);
+    for (const auto& dash : seen) EXPECT_EQ(dash, row.expected) << row.name;
+    // Added entities follow their layer.
+    const std::uint32_t layerDash = source.LayerDash(o.LayerNumber("DASHES"));
+    ASSERT_NE(layerDash, DocumentSource::kSolidLine);
+    EXPECT_EQ(source.DashPatterns()[layerDash], (std::vector<double>{3.0, -1.5}));
+    EXPECT_EQ(source.LayerDash(o.LayerNumber("0")), DocumentSource::kSolidLine);
+}
+
+Tags WithTags(Tags tags, const Tags& more) {
+    tags.insert(tags.begin() + 1, more.begin(), more.end());
+    return tags;
+}
+
+Tags Arc(const std::string& layer, Tags more = {}) {
+    return WithTags(
+        {{0, "ARC"}, {8, layer}, {10, "5"}, {20, "5"}, {40, "4"}, {50, "10"}, {51, "200"}}, more);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DxfBoardLinetypes,
+    ::testing::Values(
+        BoardLinetypeRow{"OwnLinetypeScaledByHeaderAndEntity",
+                         WithTags(Line({0, 0}, {9, 0}), {{6, "DASHED"}, {48, "2"}}),
+                         std::vector<double>{6.0, -3.0}},
+        BoardLinetypeRow{"ByLayer", Line({0, 0}, {9, 0}, "DASHES"), std::vector<double>{3.0, -1.5}},
+        BoardLinetypeRow{"ContinuousOnADashedLayer",
+                         WithTags(Line({0, 0}, {9, 0}, "DASHES"), {{6, "CONTINUOUS"}}),
+                         std::nullopt},
+        BoardLinetypeRow{"ArcByLayerInLowerCase", WithTags(Arc("dashes"), {{6, "ByLayer"}}),
+                         std::vector<double>{3.0, -1.5}},
+        BoardLinetypeRow{
+            "CircleOwnLinetype",
+            Tags{{0, "CIRCLE"}, {8, "0"}, {6, "dashed"}, {10, "1"}, {20, "1"}, {40, "3"}},
+            std::vector<double>{3.0, -1.5}},
+        BoardLinetypeRow{
+            "PolylineSegmentsShareTheirs",
+            Tags{{0, "POLYLINE"}, {8, "0"},      {6, "DASHED"}, {48, "0.5"}, {66, "1"},
+                 {70, "1"},       {0, "VERTEX"}, {8, "0"},      {10, "0"},   {20, "0"},
+                 {42, "0.5"},     {0, "VERTEX"}, {8, "0"},      {10, "4"},   {20, "0"},
+                 {0, "VERTEX"},   {8, "0"},      {10, "4"},     {20, "3"},   {0, "SEQEND"}},
+            std::vector<double>{1.5, -0.75}}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// A 3-D polyline is drawn beneath (the board takes only flat ones): the summary counts it as
+// shown, not as left out.
+TEST(DxfUnderlay, ThreeDimensionalPolylinesCountAsShown) {
+    Drawing d;
+    d.entities = {Tags{{0, "POLYLINE"},
+                       {8, "0"},
+                       {66, "1"},
+                       {70, "8"},
+                       {0, "VERTEX"},
+                       {8, "0"},
+                       {10, "0"},
+                       {20, "0"},
+                       {30, "1"},
+                       {70, "32"},
+                       {0, "VERTEX"},
+                       {8, "0"},
+                       {10, "5"},
+                       {20, "5"},
+                       {30, "2"},
+                       {70, "32"},
+                       {0, "SEQEND"}}};
+    const Opened o = Open(d);
+    ASSERT_EQ(o.U().items.size(), 1U);
+    const std::string summary = o.read.report.Summary();
+    EXPECT_EQ(summary.find("表示しない"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("1 個は線の下に表示します"), std::string::npos) << summary;
 }
 
 // A pattern hatch: its boundary, and the pattern's lines inside it, even-odd (a hole stays

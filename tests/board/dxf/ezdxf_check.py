@@ -110,6 +110,9 @@ def rich_drawing(version, codepage=None):
     if version < "R2007":
         doc.encoding = "cp932"  # written as $DWGCODEPAGE ANSI_932
     doc.layers.new("外形", dxfattribs={"color": 3})
+    doc.header["$CLAYER"] = "外形"
+    if version != "R12":
+        doc.header["$INSUNITS"] = 6  # metres
     doc.layers.new("TEXT", dxfattribs={"color": 2, "linetype": "DASHED"})
     doc.appids.new("OTHERAPP")
     msp = doc.modelspace()
@@ -166,7 +169,13 @@ def check_round_trip(program, folder, version, codepage, mode, binary=False):
         data = data.replace(b"$DWGCODEPAGE\n  3\nANSI_932\n", b"$PROJECTNAME\n  1\n\n")
         open(original, "wb").write(data)
         encoding = "cp932"
-    subprocess.run([program, mode, original, folder + "/", "saved.dxf"], check=True)
+    opened = subprocess.run([program, mode, original, folder + "/", "saved.dxf"], check=True,
+                            capture_output=True, text=True).stdout
+    # The drawing's current layer and unit as the board took them.
+    if "current layer: 外形\n" not in opened:
+        problems.append(f"{where}: $CLAYER not taken: {opened!r}")
+    if f"unit: {0 if version == 'R12' else 6}\n" not in opened:
+        problems.append(f"{where}: $INSUNITS not taken: {opened!r}")
     saved = os.path.join(folder, "saved.dxf")
     if mode == "same":
         if open(original, "rb").read() != open(saved, "rb").read():
@@ -200,6 +209,11 @@ def check_round_trip(program, folder, version, codepage, mode, binary=False):
             problems.append(f"{where}: block {block.name} differs")
     if "波線" not in after.layers:
         problems.append(f"{where}: new layer missing")
+    # The current layer chosen on the board is saved; the unit stays as it was.
+    if after.header.get("$CLAYER") != "波線":
+        problems.append(f"{where}: $CLAYER {after.header.get('$CLAYER')!r}, expected '波線'")
+    if after.header.get("$INSUNITS") != before.header.get("$INSUNITS"):
+        problems.append(f"{where}: $INSUNITS changed")
     # (R12 table heads carry no handles; ezdxf makes up new ones at every load.)
     if version != "R12" and set(before.entitydb.keys()) - set(after.entitydb.keys()):
         problems.append(f"{where}: handles lost")

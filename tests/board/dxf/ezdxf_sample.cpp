@@ -36,17 +36,23 @@ std::string Number(double value) {
 
 }  // namespace
 
-// Opens a drawing, adds a line and an arc on a new layer "波線" (and, with "same", nothing), and
-// saves it under another name: what a user does to a drawing from another program.
+// Opens a drawing, adds a line and an arc on a new layer "波線" and makes it the current layer
+// (and, with "same", nothing), and saves it under another name: what a user does to a drawing
+// from another program. Prints the current layer's name and the unit's number as opened.
 int AddToDrawing(const std::string& mode, const std::string& input, const std::string& output) {
     using namespace pelimator::board;
     const auto application = BoardApplication::Create();
     const OpenedDrawing opened = OpenDrawing(*application, input);
     BoardDocument& document = *opened.document;
+    const LayerData* current =
+        document.LayerTable()->Find(document.CurrentAttributesModel()->Layer());
+    std::cout << "current layer: " << (current != nullptr ? current->name : "?")
+              << "\nunit: " << document.UnitCode() << "\n";
     if (mode == "add") {
         document.LayerTable()->Put({5, "波線", {10, 200, 30}, true});
         document.DrawingModel()->AddEntity(MakeLine({1, 2}, {30, 40}, 5));
         document.DrawingModel()->AddEntity(MakeArc({0, 0}, {10, 0}, {0, 10}, 5));
+        document.CurrentAttributesModel()->SetLayer(5);
     }
     for (const std::string& loss : SaveLosses(document)) std::cerr << loss << "\n";
     SaveDrawing(document, output);

@@ -116,11 +116,13 @@ private slots:
         QVERIFY2(svg.contains(QStringLiteral("width=\"15mm\"")), qPrintable(svg.left(300)));
         QVERIFY(svg.contains(QStringLiteral("height=\"12mm\"")));
         QVERIFY(svg.contains(QStringLiteral("viewBox=\"0 0 15 12\"")));
-        // The X line from the margin's corner: (5, 7) to (10, 7) in mm, Y down.
-        QVERIFY2(svg.contains(QStringLiteral("points=\"5,7 10,7 \"")), qPrintable(svg));
+        // The window's painter draws in twentieths of a mm under a 1/20 transform: the X line
+        // from the margin's corner, (5, 7) to (10, 7) in mm, Y down, 0.25 mm wide.
+        QVERIFY(svg.contains(QStringLiteral("transform=\"matrix(0.05,0,0,0.05,0,0)\"")));
+        QVERIFY2(svg.contains(QStringLiteral("points=\"100,140 200,140 \"")), qPrintable(svg));
         QVERIFY(svg.contains(QStringLiteral("stroke=\"#ff0000\"")));
         QVERIFY2(!svg.contains(QStringLiteral("#0000ff")), "hidden layer exported");
-        QVERIFY(svg.contains(QStringLiteral("stroke-width=\"0.25\"")));
+        QVERIFY(svg.contains(QStringLiteral("stroke-width=\"5\"")));
     }
 
     void PngHasTheChosenResolution() {
@@ -157,10 +159,11 @@ private slots:
         const QString dxf = dir.filePath("plan.dxf");
         QFile file(dxf);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        const char* tags[] = {"0", "SECTION", "2", "ENTITIES", "0", "LINE", "8", "0", "10", "0",
-                              "20", "0", "11", "10", "21", "0", "0", "SOLID", "8", "0", "62", "1",
-                              "10", "20", "20", "0", "11", "30", "21", "0", "12", "20", "22",
-                              "10", "13", "30", "23", "10", "0", "ENDSEC", "0", "EOF"};
+        const char* tags[] = {"0",  "SECTION", "2",  "ENTITIES", "0",  "LINE", "8",  "0",  "10",
+                              "0",  "20",      "0",  "11",       "10", "21",   "0",  "0",  "SOLID",
+                              "8",  "0",       "62", "1",        "10", "20",   "20", "0",  "11",
+                              "30", "21",      "0",  "12",       "20", "22",   "10", "13", "30",
+                              "23", "10",      "0",  "ENDSEC",   "0",  "EOF"};
         for (const char* tag : tags) file.write(QByteArray(tag) + "\n");
         file.close();
         const auto application = BoardApplication::Create();

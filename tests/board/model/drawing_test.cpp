@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "board/model/curve.h"
+#include "board/model/layers.h"
 #include "host/errors.h"
 
 namespace pelimator::board {
@@ -195,6 +196,57 @@ TEST(BoardDrawing, ModifiedFollowsTheSavedPointThroughUndoAndRedo) {
     drawing->MarkSaved();
     drawing->SetEntity(0, MakeLine({0, 0}, {9, 9}));
     EXPECT_TRUE(drawing->IsModified());
+}
+
+// A layer the host adds for the next line goes with that line's step: undone with it (the drawing
+// back at its saved state), redone with it. Anything else first, or something lying on it when
+// the step is undone, keeps it as a change of its own.
+TEST(BoardDrawing, ALayerAddedForTheNextStepGoesAndComesBackWithIt) {
+    struct Row {
+        const char* name;
+        std::function<void(BoardDrawing&, BoardLayers&)> between;  // after Add, before the step
+        std::function<void(BoardDrawing&)> beforeUndo;
+        bool goesWithTheStep;
+    };
+    const std::vector<Row> rows = {
+        {"Alone", {}, {}, true},
+        {"RenamedFirst", [](BoardDrawing&, BoardLayers& l) { l.SetName(200, "x"); }, {}, false},
+        {"DiscardedStepFirst",
+         [](BoardDrawing& d, BoardLayers&) {
+             d.BeginEdit("捨てる");
+             d.AddEntity(MakeLine({0, 0}, {1, 1}, 200));
+             d.EndEdit(false);
+         },
+         {},
+         false},
+        {"SomethingElseMovedOntoIt",
+         {},
+         [](BoardDrawing& d) {
+             d.SetEntity(0, MakeLine({5, 5}, {6, 6}, 200));
+         },
+         false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto drawing = BoardDrawing::Create();
+        auto layers = BoardLayers::Create(drawing);
+        drawing->AddEntity(MakeLine({0, 0}, {1, 0}, 0));
+        drawing->MarkSaved();
+        (void)layers->Add(200, "地況線", 0);
+        EXPECT_TRUE(drawing->IsModified());
+        if (row.between) row.between(*drawing, *layers);
+        drawing->BeginEdit("波線追加");
+        drawing->AddEntity(MakeLine({0, 0}, {10, 0}, 200));
+        drawing->EndEdit(true);
+        if (row.beforeUndo) row.beforeUndo(*drawing);
+        drawing->Undo();
+        EXPECT_EQ(layers->Find(200) == nullptr, row.goesWithTheStep);
+        EXPECT_EQ(drawing->IsModified(), !row.goesWithTheStep);
+        drawing->Redo();
+        ASSERT_NE(layers->Find(200), nullptr);
+        EXPECT_TRUE(drawing->IsModified());
+        EXPECT_EQ(drawing->Count(), 2U);
+    }
 }
 
 TEST(BoardDrawing, ClearHistoryKeepsEntitiesAndTheModifiedState) {

@@ -35,17 +35,17 @@ def board_picture(render_board, dxf, png):
     return [float(v) for v in out.stdout.split()]
 
 
-def ezdxf_picture(dxf, png, box):
+def ezdxf_picture(dxf, png, box, width=WIDTH, height=HEIGHT):
     min_x, min_y, max_x, max_y = box
     # The board's fit: the box centred, at the zoom that shows all of it.
-    ppu = min(WIDTH / max(max_x - min_x, 1e-9), HEIGHT / max(max_y - min_y, 1e-9))
+    ppu = min(width / max(max_x - min_x, 1e-9), height / max(max_y - min_y, 1e-9))
     cx, cy = (min_x + max_x) / 2, (min_y + max_y) / 2
     doc = ezdxf.readfile(dxf)
     # The board writes text in Noto Sans CJK; ezdxf is given the same font (it has no other
     # with Japanese glyphs here).
     for style in doc.styles:
         style.dxf.font = "Noto Sans CJK JP"
-    fig = plt.figure(figsize=(WIDTH / DPI, HEIGHT / DPI), dpi=DPI)
+    fig = plt.figure(figsize=(width / DPI, height / DPI), dpi=DPI)
     ax = fig.add_axes([0, 0, 1, 1])
     ctx = RenderContext(doc)
     msp = doc.modelspace()
@@ -56,8 +56,8 @@ def ezdxf_picture(dxf, png, box):
     ctx.layers = ctx._setup_layers(doc)
     Frontend(ctx, MatplotlibBackend(ax)).draw_layout(
         msp, finalize=False, layout_properties=ctx.current_layout_properties)
-    ax.set_xlim(cx - WIDTH / 2 / ppu, cx + WIDTH / 2 / ppu)
-    ax.set_ylim(cy - HEIGHT / 2 / ppu, cy + HEIGHT / 2 / ppu)
+    ax.set_xlim(cx - width / 2 / ppu, cx + width / 2 / ppu)
+    ax.set_ylim(cy - height / 2 / ppu, cy + height / 2 / ppu)
     ax.set_aspect("auto")
     ax.axis("off")
     fig.patch.set_facecolor("white")

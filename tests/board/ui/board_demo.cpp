@@ -1,5 +1,5 @@
-// A board window with a few lines and arcs and a simple picking tool, for looking at the board
-// by hand (screenshots, trying the mouse and keys). Not a test.
+// A board window with a few lines and arcs, its file menu and a simple picking tool, for looking
+// at the board by hand (screenshots, trying the mouse and keys, opening files). Not a test.
 #include <QApplication>
 #include <cmath>
 #include <memory>
@@ -10,6 +10,7 @@
 #include "board/model/entity.h"
 #include "board/model/tool_object.h"
 #include "board/ui/board_window.h"
+#include "board/ui/window_file_menu.h"
 #include "host/point_list.h"
 
 using namespace pelimator;
@@ -101,6 +102,7 @@ int main(int argc, char** argv) {
     board->AddDocument("図面2");
     document->Activate();
     BoardWindow window(board);
+    const WindowFileMenu files(window);  // open (in the background), save, export, recent files
     const auto tool = board->CreateTool();
     DemoPicker picker(tool);
     tool->SetEventSink(&picker);

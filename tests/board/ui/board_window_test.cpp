@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -111,6 +112,9 @@ private slots:
     void snapMenuSwitchesEachKindForTheSession_data();
     void snapMenuSwitchesEachKindForTheSession();
     void openedDrawingFarFromTheOriginShowsWhole();
+    void undoBackToTheSavedStateDropsTheMark();
+    void statusBarShowsTheFilesCurrentLayerAndUnit();
+    void escapeGivesUpAnOpenWhilePicking();
 };
 
 void BoardWindowTest::showsWhenApplicationBecomesVisible() {
@@ -485,6 +489,85 @@ void BoardWindowTest::openedDrawingFarFromTheOriginShowsWhole() {
     const QPointF b = canvas->ToScreen(bounds->max);
     QVERIFY(std::abs(b.x() - a.x()) > canvas->width() / 2.0 ||
             std::abs(b.y() - a.y()) > canvas->height() / 2.0);
+}
+
+// A line drawn through the host into a drawing without its layer: the layer is made for it and
+// goes again with the line's undo, so the drawing is back at its saved state, without the mark.
+void BoardWindowTest::undoBackToTheSavedStateDropsTheMark() {
+    Board board;
+    const auto document = board.app->DocumentAt(0);
+    (void)document->Layers()->Add(200, "地況線", 0);
+    BoardDrawing& drawing = *document->DrawingModel();
+    drawing.BeginEdit("波線追加");
+    drawing.AddEntity(MakeLine({0.0, 0.0}, {10.0, 5.0}, 200));
+    drawing.EndEdit(true);
+    QTRY_COMPARE(board.window->Tabs()->tabText(0), QStringLiteral("図面A *"));
+    QVERIFY(board.window->isWindowModified());
+    board.window->UndoAction()->trigger();
+    QCOMPARE(board.window->Tabs()->tabText(0), QStringLiteral("図面A"));
+    QVERIFY(!board.window->isWindowModified());
+    QCOMPARE(document->LayerTable()->Find(200), nullptr);
+    board.window->RedoAction()->trigger();
+    QCOMPARE(board.window->Tabs()->tabText(0), QStringLiteral("図面A *"));
+    QVERIFY(document->LayerTable()->Find(200) != nullptr);
+    QCOMPARE(document->LayerTable()->Find(200)->name, std::string("地況線"));
+}
+
+// An opened drawing's current layer ($CLAYER) and unit ($INSUNITS) are the board's, shown in
+// its status bar.
+void BoardWindowTest::statusBarShowsTheFilesCurrentLayerAndUnit() {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("平面図.dxf")).toStdString();
+    DrawingContent content;
+    content.layers = {{0, "0", {}, true}, {3, "道路", {}, true}};
+    content.entities = {MakeLine({0, 0}, {100, 0}, 0)};
+    content.scaleDenominator = 500;
+    content.currentLayer = 3;
+    content.unitCode = 6;
+    WriteDxfFile(path, content);
+    Board board;
+    const OpenedDrawing opened = OpenDrawing(*board.app, path);
+    QCOMPARE(opened.document->CurrentAttributes()->Layer(), 3);
+    QCOMPARE(opened.document->Unit().millimetres, 1000.0);
+    auto* layer = board.window->findChild<QLabel*>(QStringLiteral("currentLayerLabel"));
+    auto* scale = board.window->findChild<QLabel*>(QStringLiteral("scaleLabel"));
+    QTRY_COMPARE(layer->text(), QStringLiteral("現在のレイヤ 3: 道路"));
+    QCOMPARE(scale->text(), QStringLiteral("縮尺 1:500  単位 m"));
+}
+
+// Esc during an open gives the open up, even with the canvas focused and the tool picking (the
+// tool would otherwise take Esc as its end), and nothing is added.
+void BoardWindowTest::escapeGivesUpAnOpenWhilePicking() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("大きな図面.dxf");
+    {
+        const auto source = BoardApplication::Create();
+        const auto drawing = source->AddDocument("大きな図面");
+        drawing->DrawingModel()->AddEntity(MakeLine({0.0, 0.0}, {10.0, 10.0}));
+        SaveDrawing(*drawing, path.toStdString());
+    }
+    Board board;
+    const auto tool = board.StartTool();
+    WindowFileMenu files(*board.window, std::make_unique<QSettings>(dir.filePath("settings.ini"),
+                                                                    QSettings::IniFormat));
+    board.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(board.window.get()));
+    Canvas* canvas = board.window->CurrentCanvas();
+    QVERIFY(canvas != nullptr);
+    canvas->setFocus();
+    board.sink.events.clear();
+
+    QVERIFY(files.Actions().OpenFileInBackground(path));
+    QTest::keyClick(canvas, Qt::Key_Escape);
+    QVERIFY(!files.Actions().IsOpening());
+    QCOMPARE(board.sink.CountOf("KeyDown"), std::size_t{0});
+    QTest::qWait(300);
+    QCOMPARE(board.app->DocumentCount(), std::size_t{1});
+    QCOMPARE(board.window->Tabs()->count(), 1);
+    QVERIFY(board.window->statusBar()->currentMessage().contains(QStringLiteral("中止")));
+    // Without an open, Esc is the tool's again.
+    QTest::keyClick(canvas, Qt::Key_Escape);
+    QCOMPARE(board.sink.CountOf("KeyDown"), std::size_t{1});
 }
 
 QTEST_MAIN(BoardWindowTest)

@@ -5,9 +5,11 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <deque>
+#include <functional>
 
 #include "board/files/drawing_file.h"
 
@@ -71,7 +73,17 @@ BoardDocumentPtr AddDrawing(BoardApplication& application) {
     return document;
 }
 
+// Writes bytes to path.
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+using MakeFile = std::function<QString(const QTemporaryDir&)>;
+
 }  // namespace
+
+Q_DECLARE_METATYPE(MakeFile)
 
 class FileMenuTest : public QObject {
     Q_OBJECT
@@ -161,6 +173,33 @@ private slots:
                  std::size_t{3});
     }
 
+    // A Jw_cad drawing opens by content, is saved as JWW by default (its suffix given when the
+    // name has none) and, saved as DXF, the dialog first says what a DXF copy leaves out.
+    void JwwOpensAndSavesAsJwwOrAsAConvertedDxf() {
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        const std::vector<LayerData> layers{{18, "1-2 壁", {}, true}};
+        const std::vector<EntityData> entities{MakeLine({0, 0}, {100, 50}, 18)};
+        const JwwReadResult empty = ReadJwwBytes(NewJwwBytes(layers, 50.0), "new.jww");
+        const QString path = m_dir.filePath("平面図.図面");  // no telling suffix
+        WriteJww(path.toStdString(), *empty.source, {layers, entities, 1, 50});
+        QVERIFY(menu.OpenFile(path));
+        QVERIFY(host.statuses.last().contains(QStringLiteral("JWW")));
+        const BoardDocumentPtr opened = host.tabs.back();
+        QCOMPARE(opened->ScaleModel()->Denominator(), 50);
+        opened->DrawingModel()->AddEntity(MakeLine({5, 5}, {6, 6}, 18));
+        host.paths = {m_dir.filePath("写し")};
+        QVERIFY(menu.SaveAs());
+        QVERIFY(host.losses.empty());
+        const JwwReadResult saved = ReadJwwFile(m_dir.filePath("写し.jww").toStdString());
+        QCOMPARE(saved.content.entities.size(), std::size_t{2});
+        host.paths = {m_dir.filePath("写し.dxf")};
+        QVERIFY(!menu.SaveAs());  // the losses question is answered "no"
+        QCOMPARE(host.losses.size(), std::size_t{1});
+        QVERIFY(host.losses.front().join(" ").contains(QStringLiteral("DXF への変換")));
+        QVERIFY(!QFile::exists(m_dir.filePath("写し.dxf")));
+    }
+
     void CancelledSaveChangesNothing() {
         ScriptedHost host;
         FileMenu menu(host, Settings());
@@ -187,6 +226,92 @@ private slots:
         QVERIFY(host.errors.front().contains(QStringLiteral("壊れ.dxf")));
         QVERIFY(menu.RecentFiles().isEmpty());
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);  // not left waiting
+    }
+
+    // An open on the reading thread fails with the very message the open in the window's
+    // thread gives, and adds nothing.
+    void OpenInTheBackgroundFailsAsOpenFileDoes_data() {
+        QTest::addColumn<MakeFile>("make");
+        QTest::newRow("missing file")
+            << MakeFile([](const QTemporaryDir& dir) { return dir.filePath("ない.dxf"); });
+        QTest::newRow("bad number") << MakeFile([](const QTemporaryDir& dir) {
+            const QString path = dir.filePath("数.dxf");
+            WriteFile(path, "0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nabc\n");
+            return path;
+        });
+        QTest::newRow("cut short") << MakeFile([](const QTemporaryDir& dir) {
+            const QString path = dir.filePath("途中.dxf");
+            WriteFile(path, "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n10\n1\n20");
+            return path;
+        });
+        QTest::newRow("a folder") << MakeFile([](const QTemporaryDir& dir) { return dir.path(); });
+    }
+    void OpenInTheBackgroundFailsAsOpenFileDoes() {
+        QFETCH(MakeFile, make);
+        const QString path = make(m_dir);
+        ScriptedHost direct;
+        FileMenu directMenu(direct, Settings());
+        QVERIFY(!directMenu.OpenFile(path));
+        QCOMPARE(direct.errors.size(), 1);
+
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        QSignalSpy ended(&menu, &FileMenu::openEnded);
+        QVERIFY(menu.OpenFileInBackground(path));
+        QVERIFY(ended.wait(10000));
+        QCOMPARE(ended.front().front().toBool(), false);
+        QCOMPARE(host.errors, direct.errors);
+        QCOMPARE(host.Application().DocumentCount(), std::size_t{0});
+        QVERIFY(host.tabs.empty());
+        QVERIFY(!menu.IsOpening());
+    }
+
+    // What the background open adds is what OpenFile adds; cancelling one leaves everything as
+    // it was, and the next open works.
+    void OpenInTheBackgroundAndCancelling() {
+        const QString path = m_dir.filePath("背景.dxf");
+        {
+            ScriptedHost writer;
+            SaveDrawing(*AddDrawing(writer.Application()), path.toStdString());
+        }
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        const BoardDocumentPtr before = AddDrawing(host.Application());
+        QSignalSpy ended(&menu, &FileMenu::openEnded);
+
+        QVERIFY(menu.OpenFileInBackground(path));
+        QVERIFY(menu.IsOpening());
+        menu.CancelOpen();
+        QVERIFY(!menu.IsOpening());
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(ended.front().front().toBool(), false);
+        QTest::qWait(300);  // the read ends on its thread; its result must be dropped
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(host.Application().DocumentCount(), std::size_t{1});
+        QCOMPARE(host.Application().Active(), before);
+        QVERIFY(host.tabs.empty());
+        QVERIFY(host.errors.isEmpty());
+        QVERIFY(menu.RecentFiles().isEmpty());
+
+        QVERIFY(menu.OpenFileInBackground(path));
+        QVERIFY(ended.wait(10000));
+        QCOMPARE(ended.back().front().toBool(), true);
+        QCOMPARE(host.Application().DocumentCount(), std::size_t{2});
+        ScriptedHost direct;
+        FileMenu directMenu(direct, Settings());
+        QVERIFY(directMenu.OpenFile(path));
+        const BoardDocumentPtr opened = host.Application().Active();
+        const BoardDocumentPtr expected = direct.Application().Active();
+        QCOMPARE(host.tabs, std::vector<BoardDocumentPtr>{opened});
+        QCOMPARE(opened->Name(), expected->Name());
+        QCOMPARE(opened->Path(), expected->Path());
+        const auto got = opened->DrawingModel()->Entities();
+        const auto want = expected->DrawingModel()->Entities();
+        QVERIFY(std::equal(got.begin(), got.end(), want.begin(), want.end()));
+        QCOMPARE(ContentOf(*opened).layers, ContentOf(*expected).layers);
+        QCOMPARE(host.statuses.back(), direct.statuses.back());
+        QCOMPARE(menu.RecentFiles(), QStringList{QFileInfo(path).absoluteFilePath()});
+        QVERIFY(!opened->DrawingModel()->IsModified());
     }
 
     void FailedSaveKeepsTheDocumentModified() {

@@ -11,9 +11,9 @@
 #include <QToolButton>
 
 #include "settings/profile_file.h"
-#include "support/temp_dir.h"
 #include "settings/ui/setting_pictures.h"
 #include "settings/ui/up_down.h"
+#include "support/temp_dir.h"
 
 using pelimator::settings::F_Setting;
 using pelimator::settings::UpDown;
@@ -23,7 +23,8 @@ using pelimator::testing::WriteBytes;
 
 namespace {
 
-const QString kRadiusMessage = QStringLiteral("半径(R)は幅(W)÷２より大きく設定して下さい。");
+// Equality passes (W 6, R 3), so the message asks for "at least", not "more than".
+const QString kRadiusMessage = QStringLiteral("半径(R)は幅(W)÷２以上に設定して下さい。");
 
 // Records message boxes instead of showing them.
 class RecordingSetting : public F_Setting {
@@ -156,12 +157,6 @@ private slots:
         QTest::addColumn<QString>("saved");
         QTest::newRow("empty radius keeps the stored 7") << 1 << ""
                                                          << "Radius=7";
-        QTest::newRow("width 60 above range") << 0 << "60"
-                                              << "Width=5";
-        QTest::newRow("width 0 below range") << 0 << "0"
-                                             << "Width=5";
-        QTest::newRow("layer 0 below range") << 4 << "0"
-                                             << "Number=200";
         QTest::newRow("leading zeros accepted") << 3 << "07"
                                                 << "Height=7";
     }
@@ -176,6 +171,41 @@ private slots:
         QVERIFY(d.messages.isEmpty());
         QVERIFY2(ReadBytes(m_path).find(saved.toStdString() + "\n") != std::string::npos,
                  ReadBytes(m_path).c_str());
+    }
+
+    // A number outside a spinner's range is not dropped in silence: OK names the box, the value
+    // and the range, puts the focus there and leaves the dialog open with nothing saved.
+    void outOfRangeValueIsNamedAndTheDialogStaysOpen_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("wave width 99999 (the box takes 99)")
+            << 0 << "99999"
+            << "波線の幅(W) の 99 は範囲外です。1〜50 の数を入力して下さい。";
+        QTest::newRow("wave width 0")
+            << 0 << "0"
+            << "波線の幅(W) の 0 は範囲外です。1〜50 の数を入力して下さい。";
+        QTest::newRow("zigzag height 60")
+            << 3 << "60"
+            << "ジグザグ線の高さ(H) の 60 は範囲外です。1〜50 の数を入力して下さい。";
+        QTest::newRow("layer 0")
+            << 4 << "0"
+            << "レイヤの番号 の 0 は範囲外です。1〜999999999 の数を入力して下さい。";
+    }
+    void outOfRangeValueIsNamedAndTheDialogStaysOpen() {
+        QFETCH(int, index);
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        RecordingSetting d(m_path);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        Retype(Box(d, index), typed);
+        Find<QPushButton>(d, "cmdOK")->setFocus();
+        QTest::mouseClick(Find<QPushButton>(d, "cmdOK"), Qt::LeftButton);
+        QCOMPARE(d.messages, QStringList{message});
+        QVERIFY(d.isVisible());
+        QCOMPARE(d.focusWidget(), Box(d, index));
+        QVERIFY(!QFile::exists(QString::fromStdString(m_path)));
     }
 
     void checkBoxDisablesTheLayerNumber() {
@@ -348,6 +378,10 @@ private slots:
         Retype(Box(d, 2), "9");
         QTest::mouseClick(Find<QPushButton>(d, "cmdOK"), Qt::LeftButton);
         QCOMPARE(d.messages.size(), 1);
+        // What failed, why, and which file.
+        QVERIFY2(d.messages[0].contains(QStringLiteral("名前を変更できません")),
+                 qPrintable(d.messages[0]));
+        QVERIFY2(d.messages[0].contains(QString::fromStdString(m_path)), qPrintable(d.messages[0]));
         QVERIFY(d.isVisible());
         QCOMPARE(ReadBytes(m_path), std::string(kDefaultFile));
     }

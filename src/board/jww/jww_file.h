@@ -1,0 +1,137 @@
+// Jw_cad drawings (JWW files): reading one, and writing it back with nothing lost and what the
+// board added appended as Jw_cad records in the file's own version.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "board/jww/jww_archive.h"
+#include "board/jww/jww_shapes.h"
+#include "board/model/document.h"
+#include "board/model/drawing_content.h"
+#include "board/model/underlay.h"
+
+namespace pelimator::board {
+
+// Every JWW file starts with these 8 bytes, then its version as a DWORD.
+inline constexpr std::string_view kJwwSignature = "JwwData.";
+// Whether bytes are a JWW file (by content, whatever the file's extension).
+[[nodiscard]] bool IsJwwBytes(std::string_view bytes) noexcept;
+// The same for a file on disk (false when it cannot be read).
+[[nodiscard]] bool IsJwwFile(const std::string& path);
+
+// The pen and layer a new entity gets.
+inline constexpr std::uint16_t kJwwNewPenColour = 2;  // Jw_cad's pen 2 (black on white)
+inline constexpr std::uint8_t kJwwNewPenStyle = 1;    // solid
+
+// A tag of the part after the entity list (block definitions and what follows), which a save
+// renumbers when it adds entities.
+struct JwwTag {
+    std::uint32_t at = 0;   // byte offset of the tag
+    std::uint8_t size = 2;  // its bytes as stored: 2, or 6 in the long form
+    jww::TagKind kind = jww::TagKind::Null;
+    std::uint32_t index = 0;    // a reference's target as read
+    std::uint16_t classId = 0;  // NewClass: into JwwSource::classNames
+    std::uint32_t end = 0;      // NewClass: offset past the class name
+};
+
+// What is kept of an opened JWW file so that a save writes it back with nothing lost.
+class JwwSource final : public DocumentSource {
+public:
+    std::string fileName;
+    std::string bytes;  // the whole file as read
+    jww::Header header;
+    std::size_t entityCountAt = 0;   // the entity list's count
+    std::size_t entityCountEnd = 0;  // its first entity
+    std::uint32_t entityCount = 0;
+    std::size_t entitiesEnd = 0;          // past the last entity: where new ones go
+    std::uint32_t mapCount = 1;           // the archive's next map index there
+    std::uint16_t schema = 0;             // the schema the file's classes carry
+    std::vector<std::string> classNames;  // the classes seen, in order
+    // Map index of each class stored before entitiesEnd, by classNames index (0: not yet).
+    std::vector<std::uint32_t> classIndex;
+    std::vector<JwwTag> tailTags;             // tags after entitiesEnd, in order
+    std::vector<std::uint64_t> entityPrint;   // one per board entity read
+    std::vector<std::uint32_t> entityColour;  // see OwnColours
+    bool converted = false;                   // a new file made for a drawing read from elsewhere
+
+    [[nodiscard]] std::span<const std::uint32_t> OwnColours() const override {
+        return entityColour;
+    }
+    // The board's scale for the drawing: the write group's when the file was read. The board
+    // shows every group as Jw_cad lays it on the paper, so a group of scale 1:s is drawn at
+    // drawingScale / s times its coordinates (GroupFactor).
+    [[nodiscard]] double DrawingScale() const;
+    [[nodiscard]] double GroupFactor(std::size_t group) const;
+    // The layer a new entity goes on for board layer number (the layer itself for 0-255,
+    // else the write group's write layer).
+    [[nodiscard]] std::pair<std::uint16_t, std::uint16_t> GroupAndLayer(std::int32_t number) const;
+    // The board layer new drawing goes on at first: the write group's write layer.
+    [[nodiscard]] std::int32_t WriteLayer() const;
+};
+
+// What opening a JWW file did, for the status bar.
+struct JwwOpenReport {
+    std::uint32_t version = 0;
+    std::size_t lines = 0;
+    std::size_t arcs = 0;
+    std::map<std::string, std::size_t> shownKinds;  // what the underlay shows, by Japanese name
+    std::size_t blocks = 0;
+    [[nodiscard]] std::string Summary() const;
+};
+
+struct JwwReadResult {
+    DrawingContent content;
+    JwwOpenReport report;
+    std::shared_ptr<JwwSource> source;
+    std::shared_ptr<Underlay> underlay;  // null when nothing else is shown
+    std::int32_t currentLayer = 0;       // the file's write layer
+    // What the underlay was built from: the entity list's shapes the board did not take as
+    // lines and arcs (a dimension's parts one by one), and the block definitions.
+    std::vector<jww::Shape> shapes;
+    std::vector<jww::Block> blocks;
+};
+
+// Coordinates and sizes beyond this are refused as damaged data.
+inline constexpr double kJwwMaxCoordinate = 1e12;
+
+// Reads a JWW drawing (versions 230 to 700 as described by Jw_cad's author): the 256 layers
+// (group × 16 + layer) with their names and states, lines and circular arcs as board entities,
+// everything else (elliptic arcs, points, text, solids, dimensions, block inserts) shown
+// beneath. Anything malformed or truncated raises FileError naming fileName and the offset.
+[[nodiscard]] JwwReadResult ReadJwwBytes(std::string bytes, const std::string& fileName);
+[[nodiscard]] JwwReadResult ReadJwwFile(const std::string& path);
+
+// What saving state over source cannot write back, one Japanese sentence per item.
+[[nodiscard]] std::vector<std::string> JwwSaveLosses(const JwwSource& source,
+                                                     const DrawingState& state);
+// The file's bytes with state's new entities appended (renumbering the archive's map after
+// them) and a changed scale written into the current layer's group.
+[[nodiscard]] std::string SavedJwwBytes(const JwwSource& source, const DrawingState& state);
+// The same written to path atomically; FileError when it cannot be written.
+void WriteJww(const std::string& path, const JwwSource& source, const DrawingState& state);
+
+// The board's layer table of a JWW header: all 256 layers, number group × 16 + layer, named as
+// Jw_cad shows them ("0-1" in hex, then the layer's name), shown when layer and group are.
+[[nodiscard]] std::vector<LayerData> JwwLayerTable(const jww::Header& header);
+
+// A Jw_cad group scale (1:scale) as Numerator:Denominator (0.5 is 2:1); none when it is not a
+// number from 10^-6 to 10^9.
+[[nodiscard]] std::optional<std::pair<std::int32_t, std::int32_t>> JwwScaleRatio(double scale);
+
+// A new empty drawing in JWW version 700: layers 0-255 named after layers' names, every group at
+// scale 1:scale, group 0 layer 0 the write layer.
+[[nodiscard]] std::string NewJwwBytes(std::span<const LayerData> layers, double scale);
+
+// A fingerprint of everything a board entity holds.
+[[nodiscard]] std::uint64_t JwwEntityPrint(const EntityData& entity) noexcept;
+
+}  // namespace pelimator::board

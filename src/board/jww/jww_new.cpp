@@ -1,0 +1,162 @@
+// A new, empty JWW drawing (version 700) for drawings saved as JWW that were not read from one.
+#include <array>
+
+#include "board/jww/jww_archive.h"
+#include "board/jww/jww_file.h"
+#include "board/jww/jww_text.h"
+
+namespace pelimator::board {
+
+namespace {
+
+using jww::PutDouble;
+using jww::PutDword;
+using jww::PutString;
+
+void Dwords(std::string& out, int count, std::uint32_t value = 0) {
+    for (int i = 0; i < count; ++i) PutDword(out, value);
+}
+
+void Doubles(std::string& out, int count, double value = 0.0) {
+    for (int i = 0; i < count; ++i) PutDouble(out, value);
+}
+
+constexpr std::uint32_t ColorRef(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    return jww::PackColorRef({r, g, b});
+}
+
+// Screen colours of pens 0-9 on a white background: background, cyan, black, green, yellow,
+// magenta, blue, teal, pink, grey.
+constexpr std::array<std::uint32_t, 10> kPens = {
+    ColorRef(255, 255, 255), ColorRef(0, 160, 160),  ColorRef(0, 0, 0),   ColorRef(0, 150, 0),
+    ColorRef(190, 170, 0),   ColorRef(200, 0, 200),  ColorRef(0, 0, 220), ColorRef(0, 120, 120),
+    ColorRef(255, 100, 160), ColorRef(128, 128, 128)};
+
+// Line types 2-9 as 32-bit patterns: dotted and dashed, chain and double chain lines.
+constexpr std::array<std::uint32_t, 8> kLineTypes = {0xFF00FF00U, 0xFFF0FFF0U, 0xCCCCCCCCU,
+                                                     0xFFFF18FFU, 0xFFF3FFF3U, 0xFF18FF18U,
+                                                     0xFFFF1B1BU, 0xFF1B1B00U};
+
+// The name a board layer gives a JWW layer: without the "G-L " the reader puts in front.
+std::string JwwLayerName(const std::string& name) {
+    if (name.size() >= 3 && name[1] == '-') {
+        return name.size() > 4 && name[3] == ' ' ? name.substr(4) : std::string();
+    }
+    return name;
+}
+
+}  // namespace
+
+std::string NewJwwBytes(std::span<const LayerData> layers, double scale) {
+    std::array<std::string, 256> names;
+    for (const LayerData& layer : layers) {
+        if (layer.number >= 0 && layer.number < 256) {
+            names[static_cast<std::size_t>(layer.number)] =
+                jww::ToShiftJis(JwwLayerName(layer.name));
+        }
+    }
+    std::string out(kJwwSignature);
+    PutDword(out, 700);
+    PutString(out, "");
+    PutDword(out, 3);  // A3
+    PutDword(out, 0);  // write group
+    for (int g = 0; g < 16; ++g) {
+        PutDword(out, g == 0 ? 3 : 2);  // writing / editable
+        PutDword(out, 0);
+        PutDouble(out, scale);
+        PutDword(out, 0);
+        for (int l = 0; l < 16; ++l) {
+            PutDword(out, g == 0 && l == 0 ? 3 : 2);
+            PutDword(out, 0);
+        }
+    }
+    Dwords(out, 14 + 5 + 1);
+    PutDword(out, 1);  // max line width
+    Doubles(out, 2);
+    PutDouble(out, 1.0);  // print scale
+    Dwords(out, 2);
+    Doubles(out, 5);
+    for (const std::string& name : names) PutString(out, name);
+    for (int g = 0; g < 16; ++g) PutString(out, "");
+    Doubles(out, 2);
+    Dwords(out, 1);
+    Doubles(out, 1);
+    Doubles(out, 2);  // sky chart
+    Dwords(out, 1);
+    PutDouble(out, 1.0);
+    Doubles(out, 2);
+    PutDouble(out, 1.0);
+    Doubles(out, 2);
+    for (int n = 0; n < 8; ++n) {
+        PutDouble(out, 1.0);
+        Doubles(out, 2);
+        Dwords(out, 1);
+    }
+    Doubles(out, 3);
+    Dwords(out, 1);
+    Doubles(out, 3);
+    Dwords(out, 1);
+    Doubles(out, 11);
+    for (std::size_t n = 0; n <= 9; ++n) {
+        PutDword(out, kPens[n]);
+        PutDword(out, 1);
+    }
+    for (std::size_t n = 0; n <= 9; ++n) {
+        PutDword(out, kPens[n]);
+        PutDword(out, 1);
+        PutDouble(out, 0.3);
+    }
+    for (std::size_t n = 2; n <= 9; ++n) {
+        PutDword(out, kLineTypes[n - 2]);
+        PutDword(out, 32);
+        PutDword(out, 1);
+        PutDword(out, 1);
+    }
+    Dwords(out, 5 * 5);
+    for (int n = 16; n <= 19; ++n) {
+        PutDword(out, 0);
+        PutDword(out, 32);
+        PutDword(out, 1);
+        PutDword(out, 1);
+    }
+    Dwords(out, 11);
+    Dwords(out, 5);
+    Doubles(out, 5);
+    Doubles(out, 4);
+    Dwords(out, 2);
+    for (int n = 0; n <= 256; ++n) {
+        PutDword(out, 0);
+        PutDword(out, 1);
+    }
+    for (int n = 0; n <= 256; ++n) {
+        PutString(out, "");
+        PutDword(out, 0);
+        PutDword(out, 1);
+        PutDouble(out, 0.3);
+    }
+    Dwords(out, 33 * 4);
+    for (int n = 0; n <= 32; ++n) {
+        PutString(out, "");
+        PutDword(out, 0);
+        Doubles(out, 10);
+    }
+    for (int n = 1; n <= 10; ++n) {
+        const double size = 1.0 + 0.5 * n;  // text kinds 1-10
+        PutDouble(out, size);
+        PutDouble(out, size);
+        PutDouble(out, 0.0);
+        PutDword(out, 2);
+    }
+    Doubles(out, 3, 3.0);
+    PutDword(out, 2);
+    PutDword(out, 1);
+    Doubles(out, 2);
+    Dwords(out, 1);
+    Doubles(out, 6);
+    jww::PutCount(out, 0);  // entities
+    jww::PutCount(out, 0);  // block definitions
+    PutDword(out, 0);       // embedded images
+    return out;
+}
+
+}  // namespace pelimator::board

@@ -1,0 +1,662 @@
+// Reading JWW files: the header, the entity list and the block definitions, keeping the bytes and
+// the archive's tags after the entity list for a lossless save.
+//
+// The layout, as Jw_cad's author describes it (MFC CArchive, little-endian; CString: BYTE length,
+// 0xFF then WORD, 0xFFFF there then DWORD; a list: WORD count, 0xFFFF then DWORD, then each
+// object with its class tag). "v" is the DWORD version after the signature:
+//
+//   "JwwData." DWORD v                      v: 230, 300, 351, 420, 600, 700 (7.x and 8.x)
+//   CString memo, DWORD paper, DWORD write group
+//   16 × { DWORD state, DWORD write layer, double scale (1:scale), DWORD protect,
+//          16 × { DWORD layer state, DWORD layer protect } }
+//   14 DWORD, 5 DWORD dimension settings, DWORD, DWORD max line width
+//   double × 2 print origin, double print scale, DWORD print set, DWORD grid mode,
+//   double grid minimum, double × 2 grid step, double × 2 grid origin
+//   256 CString layer names (group by group), 16 CString group names
+//   double shadow level, double latitude, DWORD 9-15 flag, double wall shadow level
+//   v >= 300: double × 2 sky chart
+//   DWORD 2.5-D unit, double × 3 view scale and origin, double × 3 range scale and origin
+//   v >= 300: 8 × { double × 3, DWORD group } mark jumps   else: 4 × { double × 3 }
+//   v >= 300: double × 3, DWORD, double × 3, DWORD (text background)
+//   double × 10 parallel line steps, double
+//   10 × { DWORD screen colour (COLORREF), DWORD width }   pens 0-9
+//   10 × { DWORD print colour, DWORD width, double point radius }
+//   8 × { DWORD pattern, DWORD bits per unit, DWORD pitch, DWORD print pitch }   line types 2-9
+//   5 × { DWORD × 5 } random lines 11-15, 4 × { DWORD × 4 } double-length types 16-19
+//   11 DWORD drawing and printing switches
+//   v >= 223: DWORD, DWORD, DWORD × 3, double × 5 (drawing time, 2.5-D eye)
+//   v >= 225: double × 4, v >= 230: DWORD × 2 (solid colour)
+//   v >= 420: 257 × { DWORD colour, DWORD width } SXF colours 100-356,
+//             257 × { CString name, DWORD, DWORD, double }, 33 × { DWORD × 4 },
+//             33 × { CString name, DWORD segments, double × 10 }
+//   10 × { double × 3, DWORD } text kinds, double × 3, DWORD × 2, double × 2, DWORD,
+//   double × 3, double × 3
+//   the entity list, the block definition list, and from v 700 the embedded images (kept as
+//   bytes: they hold no archive tags).
+//
+// Every entity: DWORD group, BYTE pen style, WORD pen colour, v >= 351: WORD pen width, WORD
+// layer, WORD group, WORD flags. Then CDataSen: double × 4 (start, end). CDataEnko: double × 7
+// (centre, radius, start, sweep, tilt in radians, flatness), DWORD full circle. CDataTen: double
+// × 2, DWORD temporary, pen style 100: DWORD code, double angle, double scale. CDataMoji: double
+// × 4 (start, end), DWORD kind, double × 4 (width, height, spacing, angle in degrees), CString
+// font, CString text. CDataSolid: double × 8, pen colour 10: DWORD RGB. CDataSunpou: a line and a
+// text (each a whole entity without tag), v >= 420: WORD SXF mode, 2 lines, 4 points. CDataBlock:
+// double × 5 (point, scale x, y, rotation in radians), DWORD block number. CDataList: DWORD
+// number, DWORD referenced, DWORD time, CString name, its own list.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+#include "base/errors.h"
+#include "base/file.h"
+#include "board/jww/jww_archive.h"
+#include "board/jww/jww_file.h"
+#include "board/jww/jww_text.h"
+#include "board/jww/jww_underlay.h"
+
+namespace pelimator::board {
+
+namespace {
+
+using jww::ArchiveReader;
+using jww::Common;
+using jww::Shape;
+using jww::ShapeKind;
+using jww::TagKind;
+
+// Files larger than this are refused before anything is read.
+constexpr std::size_t kMaxFileBytes = std::size_t{1} << 31U;
+// Block definitions nest no deeper than this.
+constexpr int kMaxDepth = 32;
+// The smallest entity record (tag, common part without width, a point's fields): bounds what a
+// count may reserve.
+constexpr std::size_t kSmallestEntity = 2 + 13 + 16;
+
+enum class ClassKind : std::uint8_t { Sen, Enko, Ten, Moji, Solid, Sunpou, Block, List };
+
+std::optional<ClassKind> KindOfClass(std::string_view name) {
+    static constexpr std::pair<std::string_view, ClassKind> kClasses[] = {
+        {"CDataSen", ClassKind::Sen},     {"CDataEnko", ClassKind::Enko},
+        {"CDataTen", ClassKind::Ten},     {"CDataMoji", ClassKind::Moji},
+        {"CDataSolid", ClassKind::Solid}, {"CDataSunpou", ClassKind::Sunpou},
+        {"CDataBlock", ClassKind::Block}, {"CDataList", ClassKind::List},
+    };
+    for (const auto& [known, kind] : kClasses) {
+        if (known == name) return kind;
+    }
+    return std::nullopt;
+}
+
+// The board layer of an entity: group × 16 + layer (both taken modulo 16, as Jw_cad has 16).
+std::int32_t BoardLayerOf(const Common& common) {
+    return static_cast<std::int32_t>((common.groupLayer & 0xFU) * 16U + (common.layer & 0xFU));
+}
+
+class Reader {
+public:
+    Reader(const std::string& bytes, const std::string& fileName, JwwSource& source)
+        : m_in(bytes, fileName), m_source(source), m_header(source.header) {}
+
+    void Run(JwwReadResult& result) {
+        ReadHeader();
+        m_result = &result;
+        // The entity list.
+        m_source.entityCountAt = m_in.Position();
+        m_source.entityCount = m_in.Count();
+        m_source.entityCountEnd = m_in.Position();
+        Reserve(m_source.entityCount);
+        for (std::uint32_t i = 0; i < m_source.entityCount; ++i) ReadObject(m_topShapes, 0);
+        m_source.entitiesEnd = m_in.Position();
+        m_source.mapCount = m_mapCount;
+        m_source.classIndex.assign(m_source.classNames.size(), 0);
+        for (const auto& [index, classId] : m_classMap) m_source.classIndex[classId] = index;
+        // The block definitions: their tags are renumbered when entities are added.
+        m_recordTags = true;
+        const std::uint32_t blocks = m_in.Count();
+        for (std::uint32_t i = 0; i < blocks; ++i) ReadObject(m_topShapes, 0);
+        // Embedded images (from version 700) and anything after: kept as bytes.
+    }
+
+    std::vector<Shape> TakeShapes() { return std::move(m_topShapes); }
+    std::vector<jww::Block> TakeBlocks() { return std::move(m_blocks); }
+
+private:
+    // ---- header ----
+    void ReadHeader() {
+        if (m_in.Remaining() < 12 || m_in.Bytes().substr(0, 8) != kJwwSignature) {
+            m_in.Fail("先頭が「JwwData.」ではありません", 0);
+        }
+        m_in.Skip(8);
+        const std::uint32_t v = m_in.Dword();
+        if (v != 230 && (v < 300 || v > 700)) {
+            m_in.Fail("版 " + std::to_string(v) + " の JWW には対応していません (230、300〜700)",
+                      8);
+        }
+        m_header.version = v;
+        m_header.memo = m_in.String();
+        m_header.paper = m_in.Dword();
+        m_header.writeGroup = m_in.Dword();
+        for (std::size_t g = 0; g < 16; ++g) {
+            m_header.groupState[g] = m_in.Dword();
+            m_header.writeLayer[g] = m_in.Dword();
+            m_header.scaleAt[g] = m_in.Position();
+            m_header.scale[g] = m_in.Double();
+            m_in.Dword();  // protection
+            for (std::size_t l = 0; l < 16; ++l) {
+                m_header.layerState[g][l] = m_in.Dword();
+                m_in.Dword();  // protection
+            }
+        }
+        Dwords(14 + 5 + 1 + 1);
+        Doubles(3);
+        Dwords(2);
+        Doubles(5);
+        for (auto& group : m_header.layerName) {
+            for (auto& name : group) name = m_in.String();
+        }
+        for (auto& name : m_header.groupName) name = m_in.String();
+        Doubles(2);
+        Dwords(1);
+        Doubles(1);
+        if (v >= 300) Doubles(2);
+        Dwords(1);
+        Doubles(6);
+        if (v >= 300) {
+            for (int n = 0; n < 8; ++n) {
+                Doubles(3);
+                Dwords(1);
+            }
+            Doubles(3);
+            Dwords(1);
+            Doubles(3);
+            Dwords(1);
+        } else {
+            Doubles(12);
+        }
+        Doubles(11);
+        for (std::size_t n = 0; n <= 9; ++n) {
+            m_header.penColour[n] = m_in.Dword();
+            m_in.Dword();
+        }
+        for (int n = 0; n <= 9; ++n) {
+            Dwords(2);
+            Doubles(1);
+        }
+        for (std::size_t n = 2; n <= 9; ++n) ReadLineType(n);
+        Dwords(5 * 5);
+        for (std::size_t n = 16; n <= 19; ++n) ReadLineType(n);
+        Dwords(11);
+        if (v >= 223) {
+            Dwords(5);
+            Doubles(5);
+        }
+        if (v >= 225) Doubles(4);
+        if (v >= 230) Dwords(2);
+        if (v >= 420) {
+            for (std::size_t n = 0; n <= 256; ++n) {
+                m_header.penColour[100 + n] = m_in.Dword();
+                m_in.Dword();
+            }
+            for (int n = 0; n <= 256; ++n) {
+                (void)m_in.String();
+                Dwords(2);
+                Doubles(1);
+            }
+            Dwords(33 * 4);
+            for (int n = 0; n <= 32; ++n) {
+                (void)m_in.String();
+                Dwords(1);
+                Doubles(10);
+            }
+        }
+        for (int n = 0; n < 10; ++n) {
+            Doubles(3);
+            Dwords(1);
+        }
+        Doubles(3);
+        Dwords(2);
+        Doubles(2);
+        Dwords(1);
+        Doubles(6);
+    }
+
+    void ReadLineType(std::size_t n) {
+        m_header.lineType[n] = m_in.Dword();
+        m_header.lineTypeBits[n] = m_in.Dword();
+        m_in.Dword();
+        m_header.lineTypePitch[n] = m_in.Dword();
+    }
+
+    void Dwords(std::size_t count) { m_in.Skip(4 * count); }
+    void Doubles(std::size_t count) { m_in.Skip(8 * count); }
+
+    // ---- objects ----
+    void Reserve(std::uint32_t count) {
+        const std::size_t most = m_in.Remaining() / kSmallestEntity;
+        const std::size_t n = std::min<std::size_t>(count, most);
+        m_result->content.entities.reserve(n);
+        m_source.entityPrint.reserve(n);
+        m_source.entityColour.reserve(n);
+    }
+
+    std::uint32_t NextIndex() {
+        if (m_mapCount > jww::kMaxMapIndex) m_in.Fail("図形が多すぎます");
+        return m_mapCount++;
+    }
+
+    void NoteTag(std::size_t at, TagKind kind, std::uint32_t index, std::uint16_t classId = 0) {
+        if (!m_recordTags) return;
+        JwwTag tag;
+        tag.at = static_cast<std::uint32_t>(at);
+        tag.size = static_cast<std::uint8_t>(m_in.Position() - at);
+        tag.kind = kind;
+        tag.index = index;
+        tag.classId = classId;
+        m_source.tailTags.push_back(tag);
+    }
+
+    // One object of a list: its tag, then its fields. Shapes go to into (block definitions to
+    // the block list).
+    void ReadObject(std::vector<Shape>& into, int depth) {
+        const std::size_t at = m_in.Position();
+        std::uint32_t index = 0;
+        const TagKind tag = m_in.Tag(index);
+        std::uint16_t classId = 0;
+        switch (tag) {
+            case TagKind::Null:
+                NoteTag(at, tag, 0);
+                return;
+            case TagKind::ObjectRef:
+                if (index == 0 || index >= m_mapCount)
+                    m_in.Fail("存在しない図形を参照しています", at);
+                NoteTag(at, tag, index);
+                return;  // the same object again: shown once
+            case TagKind::ClassRef: {
+                const auto found =
+                    std::find_if(m_classMap.begin(), m_classMap.end(),
+                                 [&](const auto& entry) { return entry.first == index; });
+                if (found == m_classMap.end())
+                    m_in.Fail("存在しない図形の種類を参照しています", at);
+                classId = found->second;
+                NoteTag(at, tag, index);
+                break;
+            }
+            case TagKind::NewClass: {
+                const std::uint16_t schema = m_in.Word();
+                const std::uint16_t length = m_in.Word();
+                if (length == 0 || length > 64) m_in.Fail("図形の種類の名前が壊れています", at);
+                const std::size_t nameAt = m_in.Position();
+                m_in.Skip(length);
+                const std::string name(m_in.Bytes().substr(nameAt, length));
+                if (!KindOfClass(name))
+                    m_in.Fail("未対応の図形の種類「" + name + "」があります", at);
+                if (m_source.schema == 0) m_source.schema = schema;
+                const auto known =
+                    std::find(m_source.classNames.begin(), m_source.classNames.end(), name);
+                if (known != m_source.classNames.end()) {
+                    classId = static_cast<std::uint16_t>(known - m_source.classNames.begin());
+                } else {
+                    classId = static_cast<std::uint16_t>(m_source.classNames.size());
+                    m_source.classNames.push_back(name);
+                }
+                m_classMap.emplace_back(NextIndex(), classId);
+                NoteTag(at, tag, 0, classId);
+                if (m_recordTags)
+                    m_source.tailTags.back().end = static_cast<std::uint32_t>(m_in.Position());
+                break;
+            }
+        }
+        NextIndex();
+        ReadFields(*KindOfClass(m_source.classNames[classId]), into, depth);
+    }
+
+    Common ReadCommon() {
+        Common c;
+        c.group = m_in.Dword();
+        c.penStyle = m_in.Byte();
+        c.penColour = m_in.Word();
+        if (m_header.version >= 351) c.penWidth = m_in.Word();
+        c.layer = m_in.Word();
+        c.groupLayer = m_in.Word();
+        c.flags = m_in.Word();
+        return c;
+    }
+
+    Vec2 Point() {
+        const double x = m_in.Double();
+        const double y = m_in.Double();
+        return {x, y};
+    }
+
+    Shape ReadSen() {
+        Shape s;
+        s.kind = ShapeKind::Line;
+        s.common = ReadCommon();
+        s.p[0] = Point();
+        s.p[1] = Point();
+        return s;
+    }
+
+    Shape ReadEnko() {
+        Shape s;
+        s.kind = ShapeKind::Arc;
+        s.common = ReadCommon();
+        s.p[0] = Point();
+        s.radius = m_in.Double();
+        s.startAngle = m_in.Double();
+        s.sweep = m_in.Double();
+        s.tilt = m_in.Double();
+        s.flatness = m_in.Double();
+        s.full = m_in.Dword() != 0;
+        return s;
+    }
+
+    Shape ReadTen() {
+        Shape s;
+        s.kind = ShapeKind::Point;
+        s.common = ReadCommon();
+        s.p[0] = Point();
+        s.temporary = m_in.Dword() != 0;
+        if (s.common.penStyle == 100) {
+            s.code = m_in.Dword();
+            s.angle = m_in.Double();
+            s.sizeX = m_in.Double();
+        }
+        return s;
+    }
+
+    Shape ReadMoji() {
+        Shape s;
+        s.kind = ShapeKind::Text;
+        s.common = ReadCommon();
+        s.p[0] = Point();
+        s.p[1] = Point();
+        s.textKind = m_in.Dword();
+        s.sizeX = m_in.Double();
+        s.sizeY = m_in.Double();
+        s.spacing = m_in.Double();
+        s.angle = m_in.Double();
+        s.font = m_in.String();
+        s.text = m_in.String();
+        return s;
+    }
+
+    Shape ReadSolid() {
+        Shape s;
+        s.kind = ShapeKind::Solid;
+        s.common = ReadCommon();
+        for (Vec2& corner : s.p) corner = Point();
+        if (s.common.penColour == 10) s.rgb = m_in.Dword();
+        return s;
+    }
+
+    Shape ReadBlock() {
+        Shape s;
+        s.kind = ShapeKind::Insert;
+        s.common = ReadCommon();
+        s.p[0] = Point();
+        s.sizeX = m_in.Double();
+        s.sizeY = m_in.Double();
+        s.angle = m_in.Double();
+        s.code = m_in.Dword();
+        return s;
+    }
+
+    void ReadFields(ClassKind kind, std::vector<Shape>& into, int depth) {
+        switch (kind) {
+            case ClassKind::Sen:
+                Take(ReadSen(), into, depth);
+                return;
+            case ClassKind::Enko:
+                Take(ReadEnko(), into, depth);
+                return;
+            case ClassKind::Ten:
+                into.push_back(ReadTen());
+                return;
+            case ClassKind::Moji:
+                into.push_back(ReadMoji());
+                return;
+            case ClassKind::Solid:
+                into.push_back(ReadSolid());
+                return;
+            case ClassKind::Block:
+                into.push_back(ReadBlock());
+                return;
+            case ClassKind::Sunpou: {
+                (void)ReadCommon();
+                into.push_back(ReadSen());
+                into.push_back(ReadMoji());
+                if (m_header.version >= 420) {
+                    m_in.Word();  // SXF mode
+                    into.push_back(ReadSen());
+                    into.push_back(ReadSen());
+                    for (int n = 0; n < 4; ++n) into.push_back(ReadTen());
+                }
+                return;
+            }
+            case ClassKind::List: {
+                if (depth >= kMaxDepth) m_in.Fail("ブロックの入れ子が深すぎます");
+                (void)ReadCommon();
+                jww::Block block;
+                block.number = m_in.Dword();
+                m_in.Dword();  // referenced
+                m_in.Dword();  // time of definition
+                block.name = m_in.String();
+                const std::uint32_t count = m_in.Count();
+                for (std::uint32_t i = 0; i < count; ++i) ReadObject(block.shapes, depth + 1);
+                m_blocks.push_back(std::move(block));
+                return;
+            }
+        }
+    }
+
+    // A line or a circular arc of the entity list becomes a board entity; anything else (and
+    // everything inside block definitions) is shown beneath.
+    void Take(Shape shape, std::vector<Shape>& into, int depth) {
+        const bool topLevel = depth == 0 && &into == &m_topShapes && !m_recordTags;
+        const bool circular =
+            shape.kind == ShapeKind::Line || std::abs(shape.flatness - 1.0) < 1e-12;
+        if (!topLevel || !circular) {
+            into.push_back(std::move(shape));
+            return;
+        }
+        // Drawn where Jw_cad puts it on the paper, at the drawing's scale.
+        const double k = m_source.GroupFactor(shape.common.groupLayer);
+        shape.p[0] = k * shape.p[0];
+        shape.p[1] = k * shape.p[1];
+        shape.radius *= k;
+        EntityData e;
+        e.layer = BoardLayerOf(shape.common);
+        if (shape.kind == ShapeKind::Line) {
+            e.kind = EntityKind::Line;
+            e.start = shape.p[0];
+            e.end = shape.p[1];
+            ++m_result->report.lines;
+        } else {
+            e.kind = EntityKind::Arc;
+            e.center = shape.p[0];
+            e.radius = shape.radius;
+            double start = shape.startAngle + shape.tilt;
+            double sweep = shape.full ? 0.0 : shape.sweep;
+            if (sweep < 0.0) {
+                start += sweep;
+                sweep = -sweep;
+            }
+            e.start = e.center + shape.radius * Vec2{std::cos(start), std::sin(start)};
+            const double end = start + sweep;
+            e.end =
+                shape.full ? e.start : e.center + shape.radius * Vec2{std::cos(end), std::sin(end)};
+            ++m_result->report.arcs;
+        }
+        for (const Vec2 v : {e.start, e.end, e.center}) {
+            if (!std::isfinite(v.x) || !std::isfinite(v.y) || std::abs(v.x) > kJwwMaxCoordinate ||
+                std::abs(v.y) > kJwwMaxCoordinate) {
+                m_in.Fail("座標が大きすぎるか数ではありません");
+            }
+        }
+        if (!std::isfinite(e.radius) || e.radius < 0.0 || e.radius > kJwwMaxCoordinate) {
+            m_in.Fail("半径が正しくありません");
+        }
+        m_source.entityPrint.push_back(JwwEntityPrint(e));
+        m_source.entityColour.push_back(kOwnColour | PackedColour(shape.common.penColour));
+        m_result->content.entities.push_back(e);
+    }
+
+    [[nodiscard]] std::uint32_t PackedColour(std::uint16_t pen) const {
+        const Rgb rgb = jww::PenRgb(m_header, pen);
+        return static_cast<std::uint32_t>(PackRgb(rgb));
+    }
+
+    ArchiveReader m_in;
+    JwwSource& m_source;
+    jww::Header& m_header;
+    JwwReadResult* m_result = nullptr;
+    std::uint32_t m_mapCount = 1;
+    std::vector<std::pair<std::uint32_t, std::uint16_t>> m_classMap;  // map index, class
+    bool m_recordTags = false;
+    std::vector<Shape> m_topShapes;
+    std::vector<jww::Block> m_blocks;
+};
+
+}  // namespace
+
+std::vector<LayerData> JwwLayerTable(const jww::Header& header) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::vector<LayerData> layers;
+    layers.reserve(256);
+    for (std::size_t g = 0; g < 16; ++g) {
+        for (std::size_t l = 0; l < 16; ++l) {
+            LayerData layer;
+            layer.number = static_cast<std::int32_t>(g * 16 + l);
+            layer.name = {kHex[g], '-', kHex[l]};
+            const std::string name = jww::FromShiftJis(header.layerName[g][l]);
+            if (!name.empty()) layer.name += " " + name;
+            layer.visible = header.groupState[g] != 0 && header.layerState[g][l] != 0;
+            layers.push_back(std::move(layer));
+        }
+    }
+    return layers;
+}
+
+std::optional<std::pair<std::int32_t, std::int32_t>> JwwScaleRatio(double scale) {
+    if (!std::isfinite(scale) || scale < 1e-6 || scale > 1e9) return std::nullopt;
+    for (std::int32_t k = 1; k <= 1000; ++k) {
+        const double n = scale * k;
+        const double whole = std::round(n);
+        if (whole >= 1.0 && std::abs(n - whole) <= 1e-9 * std::max(1.0, n)) {
+            return std::pair{k, static_cast<std::int32_t>(whole)};
+        }
+    }
+    return std::pair{1, static_cast<std::int32_t>(std::max(1.0, std::round(scale)))};
+}
+
+bool IsJwwBytes(std::string_view bytes) noexcept { return bytes.substr(0, 8) == kJwwSignature; }
+
+bool IsJwwFile(const std::string& path) {
+    const FileRead read = TryReadWholeFile(path, kMaxFileBytes - 1);
+    return read.status == ReadStatus::Ok && IsJwwBytes(read.content);
+}
+
+namespace {
+
+// A group scale the board can use: 1:10^-6 to 1:10^9; anything else (0, a denormal number) is
+// taken as 1:1, so a group's factor stays within 10^15 either way.
+double UsableScale(double scale) {
+    return std::isfinite(scale) && scale >= 1e-6 && scale <= 1e9 ? scale : 1.0;
+}
+
+}  // namespace
+
+double JwwSource::DrawingScale() const {
+    return UsableScale(header.scale[header.writeGroup & 0xFU]);
+}
+
+double JwwSource::GroupFactor(std::size_t group) const {
+    return DrawingScale() / UsableScale(header.scale[group & 0xFU]);
+}
+
+std::pair<std::uint16_t, std::uint16_t> JwwSource::GroupAndLayer(std::int32_t number) const {
+    if (number >= 0 && number < 256) {
+        return {static_cast<std::uint16_t>(number / 16), static_cast<std::uint16_t>(number % 16)};
+    }
+    const std::uint32_t group = header.writeGroup & 0xFU;
+    return {static_cast<std::uint16_t>(group),
+            static_cast<std::uint16_t>(header.writeLayer[group] & 0xFU)};
+}
+
+std::int32_t JwwSource::WriteLayer() const {
+    const auto [group, layer] = GroupAndLayer(-1);
+    return group * 16 + layer;
+}
+
+std::uint64_t JwwEntityPrint(const EntityData& e) noexcept {
+    std::uint64_t hash = 1469598103934665603ULL;
+    const auto mix = [&](std::uint64_t value) {
+        hash ^= value;
+        hash *= 1099511628211ULL;
+    };
+    const auto bits = [](double value) {
+        std::uint64_t out = 0;
+        std::memcpy(&out, &value, sizeof out);
+        return out;
+    };
+    mix(static_cast<std::uint64_t>(e.kind) | (std::uint64_t{e.visible} << 8U));
+    mix(static_cast<std::uint32_t>(e.layer));
+    mix((static_cast<std::uint64_t>(static_cast<std::uint32_t>(e.style)) << 32U) |
+        static_cast<std::uint32_t>(e.subStyle));
+    for (const Vec2 v : {e.start, e.end, e.center}) {
+        mix(bits(v.x));
+        mix(bits(v.y));
+    }
+    mix(bits(e.radius));
+    return hash;
+}
+
+JwwReadResult ReadJwwBytes(std::string bytes, const std::string& fileName) {
+    JwwReadResult result;
+    auto source = std::make_shared<JwwSource>();
+    source->fileName = fileName;
+    source->bytes = std::move(bytes);
+    Reader reader(source->bytes, fileName, *source);
+    reader.Run(result);
+    const jww::Header& header = source->header;
+    result.report.version = header.version;
+    result.content.layers = JwwLayerTable(header);
+    result.currentLayer = source->WriteLayer();
+    const auto scale = JwwScaleRatio(source->DrawingScale()).value_or(std::pair{1, 1});
+    result.content.scaleNumerator = scale.first;
+    result.content.scaleDenominator = scale.second;
+    result.blocks = reader.TakeBlocks();
+    result.shapes = reader.TakeShapes();
+    result.report.blocks = result.blocks.size();
+    std::array<double, 16> factors{};
+    for (std::size_t g = 0; g < 16; ++g) factors[g] = source->GroupFactor(g);
+    auto underlay = std::make_shared<Underlay>(jww::BuildUnderlay(
+        header, factors, result.shapes, result.blocks, &result.report.shownKinds));
+    if (!underlay->Empty()) result.underlay = std::move(underlay);
+    result.source = std::move(source);
+    return result;
+}
+
+JwwReadResult ReadJwwFile(const std::string& path) {
+    return ReadJwwBytes(ReadWholeFile(path, kMaxFileBytes - 1), FileNameOf(path));
+}
+
+std::string JwwOpenReport::Summary() const {
+    std::string text = "JWW (版 " + std::to_string(version) + ") 線 " + std::to_string(lines) +
+                       " 本、円弧 " + std::to_string(arcs) + " 本を読み込みました";
+    if (!shownKinds.empty()) {
+        text += " (下に表示: ";
+        bool first = true;
+        for (const auto& [kind, count] : shownKinds) {
+            if (!first) text += "、";
+            first = false;
+            text += kind + " " + std::to_string(count);
+        }
+        text += ")";
+    }
+    return text;
+}
+
+}  // namespace pelimator::board

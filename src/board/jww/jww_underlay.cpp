@@ -1,0 +1,397 @@
+// Flattening JWW shapes to the underlay's primitives: coordinates are real-size, text sizes and
+// dash lengths are paper millimetres times the layer group's scale.
+#include "board/jww/jww_underlay.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <unordered_map>
+
+#include "board/jww/jww_text.h"
+
+namespace pelimator::board::jww {
+
+namespace {
+
+// Inserts nest no deeper than this; the underlay stops growing past this many points, items or
+// snap points (inserts of inserts multiply what a small file holds).
+constexpr int kMaxInsertDepth = 16;
+constexpr std::size_t kMaxPoints = std::size_t{1} << 23U;
+constexpr std::size_t kMaxItems = std::size_t{1} << 21U;
+
+// p -> origin + rotation (scale x, scale y) p, the placement of a block insert.
+struct Placement {
+    Vec2 origin{0.0, 0.0};
+    double scaleX = 1.0;
+    double scaleY = 1.0;
+    double cosine = 1.0;
+    double sine = 0.0;
+
+    [[nodiscard]] Vec2 Vector(Vec2 v) const noexcept {
+        const Vec2 s{v.x * scaleX, v.y * scaleY};
+        return {s.x * cosine - s.y * sine, s.x * sine + s.y * cosine};
+    }
+    [[nodiscard]] Vec2 Point(Vec2 p) const noexcept { return origin + Vector(p); }
+    [[nodiscard]] Placement Then(const Placement& inner) const noexcept {
+        // this ∘ inner, for an insert inside a block; non-uniform scales with rotation inside
+        // rotation are taken as uniform (their mean), which Jw_cad's inserts rarely need.
+        Placement out;
+        out.origin = Point(inner.origin);
+        out.scaleX = scaleX * inner.scaleX;
+        out.scaleY = scaleY * inner.scaleY;
+        out.cosine = cosine * inner.cosine - sine * inner.sine;
+        out.sine = sine * inner.cosine + cosine * inner.sine;
+        return out;
+    }
+};
+
+bool Usable(Vec2 p) noexcept {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::abs(p.x) < 1e13 && std::abs(p.y) < 1e13;
+}
+
+std::int32_t LayerOf(const Common& c) {
+    return static_cast<std::int32_t>((c.groupLayer & 0xFU) * 16U + (c.layer & 0xFU));
+}
+
+// How an item is drawn.
+struct Style {
+    std::int32_t layer = 0;
+    Rgb colour;
+    std::uint32_t dash = kNoUnderlayIndex;
+    double scale = 1.0;      // the layer group's scale: paper mm to the group's units
+    double dashScale = 1.0;  // paper mm to drawing units
+};
+
+class Builder {
+public:
+    Builder(const Header& header, const std::vector<Block>& blocks,
+            std::map<std::string, std::size_t>* shownKinds)
+        : m_header(header), m_shownKinds(shownKinds) {
+        for (std::size_t i = 0; i < blocks.size(); ++i)
+            m_blocks.emplace(blocks[i].number, &blocks[i]);
+    }
+
+    void Add(const Shape& shape, const Placement& place, const Style* outer, int depth) {
+        const Style style = StyleOf(shape.common, place, outer);
+        switch (shape.kind) {
+            case ShapeKind::Line:
+                AddLine(shape, place, style);
+                return;
+            case ShapeKind::Arc:
+                AddArc(shape, place, style);
+                return;
+            case ShapeKind::Point:
+                AddPoint(shape, place, style);
+                return;
+            case ShapeKind::Text:
+                AddText(shape, place, style);
+                return;
+            case ShapeKind::Solid:
+                AddSolid(shape, place, style);
+                return;
+            case ShapeKind::Insert:
+                AddInsert(shape, place, style, depth);
+                return;
+        }
+    }
+
+    Underlay Take() {
+        m_underlay.Finish();
+        return std::move(m_underlay);
+    }
+
+private:
+    void Count(const char* kind) {
+        if (m_shownKinds != nullptr) ++(*m_shownKinds)[kind];
+    }
+
+    [[nodiscard]] bool Full() noexcept {
+        const bool full = m_underlay.points.size() >= kMaxPoints || m_underlay.items.size() >= kMaxItems ||
+                          m_underlay.snapPoints.size() >= kMaxPoints;
+        if (full) ++m_underlay.dropped;
+        return full;
+    }
+
+    Style StyleOf(const Common& c, const Placement& place, const Style* outer) {
+        Style s;
+        // Inside a block, visibility and scale follow the insert's layer.
+        s.layer = outer != nullptr ? outer->layer : LayerOf(c);
+        s.scale = outer != nullptr ? outer->scale : GroupScale(c.groupLayer);
+        s.dashScale = outer != nullptr ? outer->dashScale : s.scale * std::abs(place.scaleX);
+        s.colour = PenRgb(m_header, c.penColour);
+        s.dash = DashIndex(c.penStyle, s.dashScale);
+        return s;
+    }
+
+    [[nodiscard]] double GroupScale(std::uint16_t group) const {
+        const double scale = m_header.scale[group & 0xFU];
+        return std::isfinite(scale) && scale >= 1e-6 && scale <= 1e9 ? scale : 1.0;
+    }
+
+    std::uint32_t DashIndex(std::uint8_t penStyle, double scale) {
+        const auto key = std::pair{penStyle, scale};
+        const auto found = m_dashIndex.find(key);
+        if (found != m_dashIndex.end()) return found->second;
+        std::vector<double> dashes = PenDashes(m_header, penStyle);
+        std::uint32_t index = kNoUnderlayIndex;
+        if (!dashes.empty()) {
+            for (double& d : dashes) d *= scale;
+            index = static_cast<std::uint32_t>(m_underlay.dashes.size());
+            m_underlay.dashes.push_back(std::move(dashes));
+        }
+        m_dashIndex.emplace(key, index);
+        return index;
+    }
+
+    UnderlayItem& Item(UnderlayKind kind, const Style& s) {
+        UnderlayItem& item = m_underlay.items.emplace_back();
+        item.kind = kind;
+        item.layer = s.layer;
+        item.colour = s.colour;
+        item.dash = s.dash;
+        item.first = static_cast<std::uint32_t>(m_underlay.points.size());
+        return item;
+    }
+
+    void Snap(Vec2 p, UnderlayPointKind kind, const Style& s) {
+        if (Usable(p) && !Full()) m_underlay.snapPoints.push_back({p, kind, s.layer});
+    }
+
+    void Polyline(const std::vector<Vec2>& pts, bool closed, const Style& s) {
+        if (pts.size() < 2 || Full() || !std::all_of(pts.begin(), pts.end(), Usable)) return;
+        UnderlayItem& item = Item(UnderlayKind::Polyline, s);
+        item.closed = closed;
+        m_underlay.points.insert(m_underlay.points.end(), pts.begin(), pts.end());
+        item.count = static_cast<std::uint32_t>(pts.size());
+    }
+
+    void Fill(const std::vector<std::vector<Vec2>>& rings, const Style& s) {
+        if (Full()) return;
+        UnderlayItem& item = Item(UnderlayKind::Fill, s);
+        item.rings = static_cast<std::uint32_t>(m_underlay.ringEnds.size());
+        for (const auto& ring : rings) {
+            if (ring.size() < 3 || !std::all_of(ring.begin(), ring.end(), Usable)) continue;
+            m_underlay.points.insert(m_underlay.points.end(), ring.begin(), ring.end());
+            m_underlay.ringEnds.push_back(static_cast<std::uint32_t>(m_underlay.points.size() - item.first));
+            ++item.ringCount;
+        }
+        item.count = static_cast<std::uint32_t>(m_underlay.points.size() - item.first);
+        if (item.ringCount == 0) m_underlay.items.pop_back();
+    }
+
+    void AddLine(const Shape& shape, const Placement& place, const Style& s) {
+        const Vec2 a = place.Point(shape.p[0]);
+        const Vec2 b = place.Point(shape.p[1]);
+        Polyline({a, b}, false, s);
+        Snap(a, UnderlayPointKind::End, s);
+        Snap(b, UnderlayPointKind::End, s);
+        Snap(0.5 * (a + b), UnderlayPointKind::Mid, s);
+        Count("線");
+    }
+
+    // Points of the ellipse arc of shape (start to start + sweep; the whole ellipse when full).
+    static std::vector<Vec2> ArcPoints(Vec2 centre, double radius, double flatness, double tilt,
+                                       double start, double sweep, const Placement& place) {
+        // 128 chords a turn, 8 to 256 (a huge or NaN sweep takes 256: no cast out of range).
+        const double wanted = std::ceil(std::abs(sweep) / (2.0 * std::numbers::pi) * 128.0);
+        const int segments = !(wanted <= 256.0) ? 256 : wanted < 8.0 ? 8 : static_cast<int>(wanted);
+        std::vector<Vec2> pts;
+        pts.reserve(static_cast<std::size_t>(segments) + 1);
+        const double ct = std::cos(tilt);
+        const double st = std::sin(tilt);
+        for (int i = 0; i <= segments; ++i) {
+            const double t = start + sweep * i / segments;
+            const Vec2 local{radius * std::cos(t), radius * flatness * std::sin(t)};
+            pts.push_back(place.Point(
+                centre + Vec2{local.x * ct - local.y * st, local.x * st + local.y * ct}));
+        }
+        return pts;
+    }
+
+    void AddArc(const Shape& shape, const Placement& place, const Style& s) {
+        if (!std::isfinite(shape.radius) || !std::isfinite(shape.sweep) ||
+            !std::isfinite(shape.startAngle) || !std::isfinite(shape.tilt) ||
+            !std::isfinite(shape.flatness)) {
+            return;
+        }
+        const double sweep = shape.full ? 2.0 * std::numbers::pi : shape.sweep;
+        std::vector<Vec2> pts = ArcPoints(shape.p[0], shape.radius, shape.flatness, shape.tilt,
+                                          shape.startAngle, sweep, place);
+        if (shape.full) pts.pop_back();
+        const Vec2 first = pts.front();
+        const Vec2 last = pts.back();
+        Polyline(pts, shape.full, s);
+        Snap(place.Point(shape.p[0]), UnderlayPointKind::Centre, s);
+        if (!shape.full) {
+            Snap(first, UnderlayPointKind::End, s);
+            Snap(last, UnderlayPointKind::End, s);
+        }
+        Count(std::abs(shape.flatness - 1.0) < 1e-12 ? "円弧" : "楕円弧");
+    }
+
+    void AddPoint(const Shape& shape, const Placement& place, const Style& s) {
+        const Vec2 p = place.Point(shape.p[0]);
+        if (!Usable(p) || Full()) return;
+        UnderlayItem& item = Item(UnderlayKind::Point, s);
+        m_underlay.points.push_back(p);
+        item.count = 1;
+        Snap(p, UnderlayPointKind::End, s);
+        Count(shape.temporary ? "仮点" : "点");
+    }
+
+    void AddText(const Shape& shape, const Placement& place, const Style& s) {
+        if (Full()) return;
+        if (shape.text.rfind("^@BM", 0) == 0) {
+            Count("画像 (表示しない)");
+            return;
+        }
+        const double height = shape.sizeY * s.scale * std::abs(place.scaleY);
+        const double widthFactor = shape.sizeY > 0.0 ? shape.sizeX / shape.sizeY : 1.0;
+        if (!(height > 0.0) || !std::isfinite(height) || !std::isfinite(widthFactor) ||
+            !std::isfinite(shape.angle)) {
+            return;
+        }
+        const double radians = shape.angle * std::numbers::pi / 180.0;
+        const Vec2 along{std::cos(radians), std::sin(radians)};
+        const Vec2 up{-along.y, along.x};
+        UnderlayText text;
+        text.utf8 = FromShiftJis(shape.text);
+        text.origin = place.Point(shape.p[0]);
+        const Vec2 xAxis = place.Vector(along);
+        const Vec2 yAxis = place.Vector(up);
+        const double xLength = std::hypot(xAxis.x, xAxis.y);
+        const double yLength = std::hypot(yAxis.x, yAxis.y);
+        if (!(xLength > 0.0) || !(yLength > 0.0)) return;
+        text.xAxis = (height * widthFactor / xLength) * xAxis;
+        text.yAxis = (height / yLength) * yAxis;
+        text.vAlign = 1;  // Jw_cad's start point is the bottom-left of the text
+        const Vec2 end = place.Point(shape.p[1]);
+        const double length = std::hypot(end.x - text.origin.x, end.y - text.origin.y);
+        if (length > 0.0 && widthFactor > 0.0) text.fitWidth = length / (height * widthFactor);
+        if (!Usable(text.origin) || !Usable(text.xAxis) || !Usable(text.yAxis)) return;
+        UnderlayItem& item = Item(UnderlayKind::Text, s);
+        item.text = static_cast<std::uint32_t>(m_underlay.texts.size());
+        m_underlay.texts.push_back(std::move(text));
+        Snap(place.Point(shape.p[0]), UnderlayPointKind::Insertion, s);
+        Count("文字");
+    }
+
+    void AddSolid(const Shape& shape, const Placement& place, const Style& outer) {
+        if (Full()) return;
+        Style s = outer;
+        if (shape.common.penColour == 10) {
+            s.colour = UnpackColorRef(shape.rgb);
+        }
+        s.dash = kNoUnderlayIndex;
+        Count("ソリッド");
+        const std::uint8_t style = shape.common.penStyle;
+        if (style < 101) {
+            // Corners as stored: 1st, 4th, 2nd, 3rd.
+            Fill({{place.Point(shape.p[0]), place.Point(shape.p[2]), place.Point(shape.p[3]),
+                   place.Point(shape.p[1])}},
+                 s);
+            return;
+        }
+        // Circle solids: centre p0, radius p1.x, flatness p1.y, tilt p2.x, start p2.y, sweep
+        // p3.x, and p3.y the kind (or a ring's inner radius).
+        const Vec2 c = shape.p[0];
+        const double radius = shape.p[1].x;
+        const double flat = shape.p[1].y;
+        const double tilt = shape.p[2].x;
+        const double start = shape.p[2].y;
+        const double kindOrInner = shape.p[3].y;
+        double sweep = shape.p[3].x;
+        if (!std::isfinite(radius) || !std::isfinite(flat) || !std::isfinite(tilt) ||
+            !std::isfinite(start) || !std::isfinite(sweep) || !std::isfinite(kindOrInner)) {
+            return;
+        }
+        if ((style == 101 || style == 111) && kindOrInner == 100.0) sweep = 2.0 * std::numbers::pi;
+        std::vector<Vec2> outerArc = ArcPoints(c, radius, flat, tilt, start, sweep, place);
+        if (style == 105 || style == 106) {
+            const double inner = kindOrInner;
+            const double innerFlat =
+                style == 106 && inner > 0.0 ? (radius * flat - (radius - inner)) / inner : flat;
+            std::vector<Vec2> innerArc = ArcPoints(c, inner, innerFlat, tilt, start, sweep, place);
+            std::reverse(innerArc.begin(), innerArc.end());
+            outerArc.insert(outerArc.end(), innerArc.begin(), innerArc.end());
+            Fill({outerArc}, s);
+        } else if (style == 111) {
+            Polyline(outerArc, false, s);
+        } else {
+            if (kindOrInner == 0.0) outerArc.push_back(place.Point(c));  // a sector
+            Fill({outerArc}, s);
+        }
+    }
+
+    void AddInsert(const Shape& shape, const Placement& place, const Style& s, int depth) {
+        Snap(place.Point(shape.p[0]), UnderlayPointKind::Insertion, s);
+        Count("ブロック");
+        const auto found = m_blocks.find(shape.code);
+        if (found == m_blocks.end() || depth >= kMaxInsertDepth) return;
+        Placement inner;
+        inner.origin = shape.p[0];
+        inner.scaleX = std::isfinite(shape.sizeX) ? shape.sizeX : 1.0;
+        inner.scaleY = std::isfinite(shape.sizeY) ? shape.sizeY : 1.0;
+        inner.cosine = std::cos(shape.angle);
+        inner.sine = std::sin(shape.angle);
+        if (!std::isfinite(inner.cosine) || !std::isfinite(inner.sine)) return;
+        const Placement combined = place.Then(inner);
+        for (const Shape& child : found->second->shapes) {
+            if (Full()) return;
+            Add(child, combined, &s, depth + 1);
+        }
+    }
+
+    const Header& m_header;
+    std::map<std::string, std::size_t>* m_shownKinds;
+    std::unordered_map<std::uint32_t, const Block*> m_blocks;
+    std::map<std::pair<std::uint8_t, double>, std::uint32_t> m_dashIndex;
+    Underlay m_underlay;
+};
+
+}  // namespace
+
+Rgb PenRgb(const Header& header, std::uint16_t pen) noexcept {
+    std::size_t index = pen;
+    if (!((index >= 1 && index <= 9) || (index >= 100 && index <= 356))) index = 2;
+    return UnpackColorRef(header.penColour[index]);
+}
+
+std::vector<double> PenDashes(const Header& header, std::uint8_t penStyle) {
+    std::size_t n = penStyle;
+    if (!((n >= 2 && n <= 9) || (n >= 16 && n <= 19))) return {};
+    const std::uint32_t bits = std::clamp<std::uint32_t>(header.lineTypeBits[n], 1, 32);
+    const std::uint32_t pattern = header.lineType[n];
+    const double unit = 4.0 / bits;
+    std::vector<double> dashes;
+    bool on = true;
+    double run = 0.0;
+    for (std::uint32_t i = 0; i < bits; ++i) {
+        const bool bit = ((pattern >> (31U - i)) & 1U) != 0;
+        if (i == 0) on = bit;
+        if (bit != on) {
+            dashes.push_back(on ? run : -run);
+            on = bit;
+            run = 0.0;
+        }
+        run += unit;
+    }
+    dashes.push_back(on ? run : -run);
+    if (dashes.size() == 1) return {};  // all on: solid (all off: shown solid too)
+    if (dashes.front() < 0.0) std::rotate(dashes.begin(), dashes.begin() + 1, dashes.end());
+    return dashes;
+}
+
+Underlay BuildUnderlay(const Header& header, const std::array<double, 16>& factors,
+                       const std::vector<Shape>& shapes, const std::vector<Block>& blocks,
+                       std::map<std::string, std::size_t>* shownKinds) {
+    Builder builder(header, blocks, shownKinds);
+    for (const Shape& shape : shapes) {
+        Placement place;
+        place.scaleX = place.scaleY = factors[shape.common.groupLayer & 0xFU];
+        builder.Add(shape, place, nullptr, 0);
+    }
+    return builder.Take();
+}
+
+}  // namespace pelimator::board::jww

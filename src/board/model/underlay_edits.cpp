@@ -1,0 +1,134 @@
+// Record edits carried over to the shown underlay.
+#include "board/model/underlay_edits.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace pelimator::board {
+
+namespace {
+
+void PlaceText(const std::vector<RecordPlacement>& placements, UnderlayText& text) {
+    for (const RecordPlacement& placement : placements) {
+        text.origin = PlacePoint(placement, text.origin);
+        text.xAxis = PlaceDirection(placement, text.xAxis);
+        text.yAxis = PlaceDirection(placement, text.yAxis);
+    }
+}
+
+// Appends item (of base) to out placed and relabelled; its points and text copied.
+void AppendPlaced(const Underlay& base, const UnderlayItem& item, const RecordEdit& edit,
+                  std::uint32_t key, const std::unordered_map<std::int32_t, Rgb>& layerColours,
+                  Underlay& out) {
+    UnderlayItem placed = item;
+    placed.record = key;
+    if (edit.layer) {
+        placed.layer = *edit.layer;
+        if (const auto colour = layerColours.find(*edit.layer);
+            item.byLayer && colour != layerColours.end()) {
+            placed.colour = colour->second;
+        }
+    }
+    placed.first = static_cast<std::uint32_t>(out.points.size());
+    for (std::uint32_t k = item.first; k < item.first + item.count; ++k) {
+        Vec2 p = base.points[k];
+        for (const RecordPlacement& placement : edit.placements) p = PlacePoint(placement, p);
+        out.points.push_back(p);
+    }
+    if (item.kind == UnderlayKind::Text && item.text != kNoUnderlayIndex) {
+        UnderlayText text = base.texts[item.text];
+        PlaceText(edit.placements, text);
+        placed.text = static_cast<std::uint32_t>(out.texts.size());
+        out.texts.push_back(std::move(text));
+    }
+    if (item.rings != kNoUnderlayIndex) {
+        placed.rings = static_cast<std::uint32_t>(out.ringEnds.size());
+        out.ringEnds.insert(out.ringEnds.end(), base.ringEnds.begin() + item.rings,
+                            base.ringEnds.begin() + item.rings + item.ringCount);
+    }
+    out.items.push_back(placed);
+}
+
+}  // namespace
+
+Underlay EditedUnderlay(const Underlay& base,
+                        const std::unordered_map<std::uint32_t, RecordEdit>& edits,
+                        const std::unordered_map<std::int32_t, Rgb>& layerColours) {
+    Underlay out;
+    out.dashes = base.dashes;
+    out.paperSpace = base.paperSpace;
+    out.dropped = base.dropped;
+    out.items.reserve(base.items.size());
+    out.points.reserve(base.points.size());
+    // Copies, in key order, by the record they copy.
+    std::vector<std::uint32_t> copyKeys;
+    std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> copiesOf;
+    for (const auto& [key, edit] : edits) {
+        if (IsCopyKey(key) && !edit.erased) copyKeys.push_back(key);
+    }
+    std::sort(copyKeys.begin(), copyKeys.end());
+    for (const std::uint32_t key : copyKeys) copiesOf[edits.at(key).source].push_back(key);
+
+    std::unordered_map<std::uint32_t, std::vector<std::size_t>> copiedItems;
+    for (std::size_t i = 0; i < base.items.size(); ++i) {
+        const UnderlayItem& item = base.items[i];
+        if (copiesOf.contains(item.record)) copiedItems[item.record].push_back(i);
+        const auto found = edits.find(item.record);
+        if (found == edits.end()) {
+            UnderlayItem kept = item;
+            kept.first = static_cast<std::uint32_t>(out.points.size());
+            out.points.insert(out.points.end(), base.points.begin() + item.first,
+                              base.points.begin() + item.first + item.count);
+            if (item.text != kNoUnderlayIndex) {
+                kept.text = static_cast<std::uint32_t>(out.texts.size());
+                out.texts.push_back(base.texts[item.text]);
+            }
+            if (item.rings != kNoUnderlayIndex) {
+                kept.rings = static_cast<std::uint32_t>(out.ringEnds.size());
+                out.ringEnds.insert(out.ringEnds.end(), base.ringEnds.begin() + item.rings,
+                                    base.ringEnds.begin() + item.rings + item.ringCount);
+            }
+            out.items.push_back(kept);
+            continue;
+        }
+        if (!found->second.erased)
+            AppendPlaced(base, item, found->second, item.record, layerColours, out);
+    }
+    for (const std::uint32_t key : copyKeys) {
+        const RecordEdit& copy = edits.at(key);
+        // A copy is made of its source as read (its placements include the source's own).
+        for (const std::size_t i : copiedItems[copy.source]) {
+            AppendPlaced(base, base.items[i], copy, key, layerColours, out);
+        }
+    }
+    out.snapPoints.reserve(base.snapPoints.size());
+    for (const UnderlayPoint& point : base.snapPoints) {
+        const auto found = edits.find(point.record);
+        if (found == edits.end()) {
+            out.snapPoints.push_back(point);
+        } else if (!found->second.erased) {
+            UnderlayPoint placed = point;
+            for (const RecordPlacement& p : found->second.placements) {
+                placed.point = PlacePoint(p, placed.point);
+            }
+            if (found->second.layer) placed.layer = *found->second.layer;
+            out.snapPoints.push_back(placed);
+        }
+        if (const auto copies = copiesOf.find(point.record); copies != copiesOf.end()) {
+            for (const std::uint32_t key : copies->second) {
+                const RecordEdit& copy = edits.at(key);
+                UnderlayPoint placed = point;
+                placed.record = key;
+                for (const RecordPlacement& p : copy.placements) {
+                    placed.point = PlacePoint(p, placed.point);
+                }
+                if (copy.layer) placed.layer = *copy.layer;
+                out.snapPoints.push_back(placed);
+            }
+        }
+    }
+    out.Finish();
+    return out;
+}
+
+}  // namespace pelimator::board

@@ -1,0 +1,38 @@
+// Pens for the drawing's lines: a plotted width or the one-pixel hairline, and a file's linetype
+// as the pen's dash pattern. Window and exports take their pens from here.
+#pragma once
+
+#include <QColor>
+#include <QList>
+#include <QPen>
+#include <QPointF>
+#include <vector>
+
+class QPainter;
+
+namespace pelimator::board {
+
+// Dash patterns shorter than this on screen (in pixels) are drawn solid: too fine to see.
+inline constexpr double kMinDashPixels = 4.0;
+
+// A linetype's pattern (drawing units: + dash, - gap, 0 dot) as a pen's dash pattern for a pen
+// widthPixels wide (a hairline counts as one pixel); empty for a solid line (no pattern, or one
+// too fine to see). Two dashes or two gaps in a row merge; a dot is half a pixel long.
+[[nodiscard]] QList<qreal> DashPattern(const std::vector<double>& pattern, double pixelsPerUnit,
+                                       double widthPixels = 0.0);
+
+// The pen of a line: widthPixels wide (under 1.5: the cosmetic hairline of one device pixel),
+// with cap (and the matching join) when wide, dashed after pattern (null: solid). A file's wide
+// polylines end flat; a plotted line width ends round.
+[[nodiscard]] QPen LinePen(const QColor& colour, double widthPixels,
+                           const std::vector<double>* pattern, double pixelsPerUnit,
+                           Qt::PenCapStyle cap = Qt::FlatCap);
+
+// Draws the polyline through points (back to the first when closed) with pen; a dashed pen's
+// pattern is laid out here, running on across corners, and each dash drawn solid. Qt's own
+// dashing differs between paint engines (the raster engine lengthens the dashes of thin scaled
+// pens), so window, SVG, PDF and PNG all get their dashes this way.
+void StrokePolyline(QPainter& painter, const QPen& pen, const QPointF* points, int count,
+                    bool closed = false);
+
+}  // namespace pelimator::board

@@ -1,0 +1,148 @@
+// Selection and the edit commands on one canvas while no tool is picking: click, window and
+// crossing window, Shift to add or take away, Esc, Ctrl+A, Delete, and move, copy and rotate by
+// picked points with a band that shows the moved entities.
+#pragma once
+
+#include <QImage>
+#include <QLineEdit>
+#include <QObject>
+#include <QPointF>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+#include "board/model/application.h"
+#include "board/model/selection.h"
+
+namespace pelimator::board {
+
+class Canvas;
+
+// What the next left click gives: a selection, or a point of a running command.
+// ClipBase: the reference point of a copy to the board's clipboard; PasteTarget: where it goes.
+enum class EditMode : std::uint8_t {
+    Select,
+    MoveBase,
+    MoveTarget,
+    CopyBase,
+    CopyTarget,
+    RotatePivot,
+    RotateAngle,
+    ClipBase,
+    PasteTarget
+};
+
+// Above this many selected things the band shows the selection's box, not its entities.
+inline constexpr std::size_t kBandEntityLimit = 2000;
+// Above this many the highlight is the selection's box too.
+inline constexpr std::size_t kHighlightEntityLimit = 20000;
+
+class EditController final : public QObject {
+    Q_OBJECT
+
+public:
+    // Watches canvas (its events and painting); application gives the running tool.
+    EditController(BoardApplicationPtr application, Canvas* canvas);
+
+    [[nodiscard]] const Selection& Current() const noexcept { return m_selection; }
+    void SetSelection(Selection selection);
+    // Keeps only what is still shown and recomputes the box (after an undo or redo).
+    void DrawingChanged();
+    [[nodiscard]] EditMode Mode() const noexcept { return m_mode; }
+    // The box the band and a large highlight draw (kept up to date with the drawing).
+    [[nodiscard]] const std::optional<Box>& SelectionBox() const noexcept { return m_box; }
+    // The field a rotation angle is typed into (shown while the angle is asked for).
+    [[nodiscard]] QLineEdit* AngleInput() const noexcept { return m_angleInput; }
+
+    // The commands (menus and keys call these).
+    void SelectAll();
+    void ClearSelection();
+    void EraseSelected();
+    void StartMove();
+    void StartCopy();
+    void StartRotate();
+    // Ctrl+C: the selection, with a reference point picked next, kept for Paste; Ctrl+V: a copy
+    // of what was kept, its reference point put at the point picked next.
+    void StartClip();
+    void StartPaste();
+    // Turns the selection by degrees about the picked centre (the typed angle; RotateAngle only).
+    void RotateBy(double degrees);
+    // Ends a running command, keeping the selection.
+    void CancelCommand();
+    // Puts the selection on layer.
+    void ChangeLayer(std::int32_t layer);
+    // Paints the highlight, the window and the band (the overlay calls it).
+    void Paint(QPainter& painter) const;
+
+signals:
+    // A sentence for the status bar (the selection, a prompt, or why an edit was refused).
+    void message(const QString& text);
+    void failed(const QString& text);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    [[nodiscard]] bool ToolPicking() const;
+    void Press(QPointF screen, bool shift);
+    void Release(QPointF screen, bool shift);
+    void DoubleClick(QPointF screen);
+    void Pick(QPointF screen);  // a command's point
+    [[nodiscard]] Vec2 Snapped(QPointF screen) const;
+    void Announce();
+    void Prompt(EditMode mode, const QString& text);
+    void Finish();  // back to selecting, the angle field hidden
+    // The selection the band draws: the kept one while pasting.
+    [[nodiscard]] const Selection& Moving() const noexcept;
+    template <typename Edit>
+    void Run(Edit&& edit);
+
+    BoardApplicationPtr m_application;
+    Canvas* m_canvas;
+    QWidget* m_overlay;
+    Selection m_selection;
+    EditMode m_mode = EditMode::Select;
+    std::optional<QPointF> m_pressAt;
+    std::optional<QPointF> m_dragTo;
+    std::optional<Vec2> m_base;
+    std::optional<Vec2> m_cursor;
+    std::optional<Box> m_box;  // of m_selection
+    Selection m_clip;          // kept by Ctrl+C, with its reference point and box
+    Vec2 m_clipBase;
+    std::optional<Box> m_clipBox;
+    QLineEdit* m_angleInput;
+    // The highlight as last drawn, and what it was drawn for.
+    struct HighlightKey {
+        std::uint64_t selection = 0;
+        std::uint64_t drawing = 0;
+        double pixelsPerUnit = 0.0;
+        Vec2 origin;
+        QSize size;
+        friend bool operator==(const HighlightKey&, const HighlightKey&) = default;
+    };
+    std::uint64_t m_selectionSerial = 0;
+    mutable QImage m_highlight;
+    mutable HighlightKey m_highlightKey;
+};
+
+}  // namespace pelimator::board
+
+class QMenu;
+class QStatusBar;
+
+namespace pelimator::board {
+
+// The controller watching canvas, or null.
+[[nodiscard]] EditController* EditControllerOf(const Canvas* canvas);
+
+// Gives canvas its controller: messages to statusBar, refusals and failures to fail.
+void AttachEditController(const BoardApplicationPtr& application, Canvas* canvas,
+                          QStatusBar* statusBar, const std::function<void(const QString&)>& fail);
+
+// Adds the selection and edit commands to menu, acting on the canvas current() gives. Keys as in
+// QCAD: Delete, Ctrl+A, Esc (on the canvas), and its two-letter commands shortened to one key:
+// M move, C copy, R rotate; Ctrl+C copies with a reference point, Ctrl+V pastes by it.
+void AddEditCommands(QMenu* menu, QWidget* window, const std::function<Canvas*()>& current);
+
+}  // namespace pelimator::board

@@ -1,0 +1,116 @@
+// --export of the batch command through the board's export: the files written, their kind and
+// size (SVG view box, PNG pixels, PDF page), and the refusal of a drawing that does not fit its
+// sheet at scale. What the pictures show is judged against other renderers elsewhere.
+#include <cmath>
+#include <regex>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "batch/batch.h"
+#include "batch/picture_export.h"
+#include "board/dxf/dxf_file.h"
+#include "support/temp_dir.h"
+
+namespace pelimator::batch {
+namespace {
+
+using pelimator::testing::ReadBytes;
+using pelimator::testing::TempDir;
+
+struct PictureRow {
+    const char* name;
+    std::vector<std::string> args;  // "@x" is the file x of the row's folder
+    const char* picture;            // the file the row asks for, in its folder
+    int exitCode;
+    // What the file must hold (a regular expression on its bytes; for a PNG its width x height),
+    // or the message when refused.
+    std::string expected;
+};
+
+void PrintTo(const PictureRow& row, std::ostream* out) { *out << row.name; }
+
+class BatchPicture : public ::testing::TestWithParam<PictureRow> {};
+
+std::string PngSize(const std::string& bytes) {
+    if (bytes.size() < 24 || bytes.compare(1, 3, "PNG") != 0) return "not a PNG";
+    const auto word = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        for (std::size_t i = 0; i < 4; ++i)
+            v = (v << 8U) | static_cast<std::uint8_t>(bytes[at + i]);
+        return v;
+    };
+    return std::to_string(word(16)) + "x" + std::to_string(word(20));
+}
+
+TEST_P(BatchPicture, WritesThePictureTheWindowWould) {
+    const PictureRow& row = GetParam();
+    TempDir dir;
+    // 100 x 40 units with a text; long.dxf is 1000 wide. Neither stores a scale: 1:1.
+    board::DrawingContent drawing;
+    drawing.layers = {{0, "0", {}, true}};
+    drawing.entities = {board::MakeLine({0, 0}, {100, 0}), board::MakeLine({0, 40}, {100, 40})};
+    board::WriteDxfFile(dir.File("in.dxf"), drawing);
+    drawing.entities = {board::MakeLine({0, 0}, {1000, 0})};
+    board::WriteDxfFile(dir.File("long.dxf"), drawing);
+
+    std::vector<std::string> argv{"pelimator-batch"};
+    for (const std::string& arg : row.args) {
+        argv.push_back(arg.starts_with("@") ? dir.File(arg.substr(1)) : arg);
+    }
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    BatchStreams streams{in, out, err, false};
+    const int code = RunBatch(argv, streams, dir.Path().string(), WritePicture);
+    ASSERT_EQ(code, row.exitCode) << err.str();
+    const std::string path = dir.File(row.picture);
+    if (code != kExitOk) {
+        EXPECT_NE(err.str().find(row.expected), std::string::npos) << err.str();
+        EXPECT_EQ(dir.EntryCount(), 2U) << "a picture or a temporary file was left";
+        return;
+    }
+    const std::string bytes = ReadBytes(path);
+    if (path.ends_with(".png")) {
+        EXPECT_EQ(PngSize(bytes), row.expected);
+    } else {
+        EXPECT_TRUE(std::regex_search(bytes, std::regex(row.expected)))
+            << "expected /" << row.expected << "/ in " << row.picture;
+    }
+}
+
+// 100 x 40 mm plus 5 mm all round at 1:1: 110 x 50 mm; A4 is 842 x 595 points, A3 842 x 1191
+// (whole points in Qt's page box).
+const std::vector<PictureRow> kRows = {
+    {"Svg", {"--export", "@p.svg", "@in.dxf"}, "p.svg", 0, R"(viewBox="0 0 110 50")"},
+    {"PngAt254Dpi", {"--export", "@p.png", "@in.dxf"}, "p.png", 0, "1100x500"},
+    {"PngAt127Dpi", {"--export", "@p.png", "--dpi", "127", "@in.dxf"}, "p.png", 0, "550x250"},
+    {"PdfOnA4Landscape",
+     {"--export", "@p.pdf", "@in.dxf"},
+     "p.pdf",
+     0,
+     R"(^%PDF[^]*/MediaBox \[0 0 842(\.0*)? 595(\.0*)?\])"},
+    {"PdfOnA3Portrait",
+     {"--export", "@p.pdf", "--sheet", "A3,portrait", "@in.dxf"},
+     "p.pdf",
+     0,
+     R"(/MediaBox \[0 0 842(\.0*)? 1191(\.0*)?\])"},
+    {"PdfOfALongDrawingFitted",
+     {"--export", "@p.pdf", "--fit", "--sheet", "A4", "@long.dxf"},
+     "p.pdf",
+     0,
+     R"(/MediaBox \[0 0 842(\.0*)? 595(\.0*)?\])"},
+    {"PdfThatDoesNotFitAtScaleIsRefused",
+     {"--export", "@p.pdf", "--sheet", "A3", "@long.dxf"},
+     "p.pdf",
+     1,
+     "この縮尺では用紙に収まりません"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, BatchPicture, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<PictureRow>& row) {
+                             return std::string(row.param.name);
+                         });
+
+}  // namespace
+}  // namespace pelimator::batch
