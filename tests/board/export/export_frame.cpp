@@ -2,7 +2,8 @@
 // export_frame IN.dxf PAPER ORIENTATION [N] prints, one value per line as name=value, the frame of
 // the SVG and PNG exports (top-left corner and size in paper mm at scale, Y up), the drawing
 // units per paper mm (by scale and unit), and the PDF layouts on the named sheet (A4..A0,
-// portrait|landscape) at scale and fitted. N gives a drawing that stores no scale the scale 1:N, as pelimator-batch --scale N does.
+// portrait|landscape) at scale and fitted. N gives a drawing that stores no scale the scale 1:N,
+// as pelimator-batch --scale N does.
 #include <cstdio>
 #include <exception>
 #include <string>
