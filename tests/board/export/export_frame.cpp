@@ -1,8 +1,9 @@
 // Prints where an export puts a drawing, for the picture comparisons (compare_exports.py):
 // export_frame IN.dxf PAPER ORIENTATION [N] prints, one value per line as name=value, the frame of
 // the SVG and PNG exports (top-left corner and size in paper mm at scale, Y up), the drawing
-// scale's factor, and the PDF layouts on the named sheet (A4..A0, portrait|landscape) at scale and
-// fitted. N gives a drawing that stores no scale the scale 1:N, as pelimator-batch --scale N does.
+// units per paper mm (by scale and unit), and the PDF layouts on the named sheet (A4..A0,
+// portrait|landscape) at scale and fitted. N gives a drawing that stores no scale the scale 1:N,
+// as pelimator-batch --scale N does.
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -31,7 +32,7 @@ int main(int argc, char** argv) {
         const ExportStyle style;
         const auto extent = ShownExtentMm(document);
         if (!extent) throw std::runtime_error("nothing is shown");
-        std::printf("factor=%.12g\n", document.ScaleModel()->Factor());
+        std::printf("factor=%.12g\n", document.UnitsPerPaperMillimetre());
         std::printf("x0=%.12g\ny0=%.12g\nwidth=%.12g\nheight=%.12g\n",
                     extent->min.x - style.marginMm, extent->max.y + style.marginMm,
                     extent->max.x - extent->min.x + 2 * style.marginMm,
