@@ -421,7 +421,8 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
     const auto started = std::chrono::steady_clock::now();
     M_Calc::InitPi();
     if (options.picture && !writePicture) {
-        throw UsageError("この pelimator-batch は画像のエクスポート (--export) なしで作られています");
+        throw UsageError(
+            "この pelimator-batch は画像のエクスポート (--export) なしで作られています");
     }
     if (options.source == PathSource::None) {
         // Only the picture: the drawing as opened, nothing saved.

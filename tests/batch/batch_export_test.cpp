@@ -222,7 +222,8 @@ TEST(BatchExportWithoutPictures, IsRefusedWithAMessage) {
     const auto outcome =
         testing::RunCommand({"--export", dir.File("p.svg"), dir.File("in.dxf")}, dir.Path());
     EXPECT_EQ(outcome.exitCode, kExitUsage);
-    EXPECT_NE(outcome.err.find("画像のエクスポート (--export) なしで作られています"), std::string::npos)
+    EXPECT_NE(outcome.err.find("画像のエクスポート (--export) なしで作られています"),
+              std::string::npos)
         << outcome.err;
     EXPECT_EQ(dir.EntryCount(), 1U);
 }

@@ -214,9 +214,10 @@ bool BisectionFindsAFit(const Points& points, std::size_t chords, double lo, dou
 }
 
 // Paths as drafted (steps of 2 to 20 turning gently), as curves flatten (many short steps
-// bending steadily) and zigzagging anywhere in a square, 1,000 of them: whenever a pitch with the normal count of chords or one more
-// ends on the path within the range, the fit finds one; what it returns is checked against
-// CalcPathPoints, and a pitch it keeps is checked by an independent bisection.
+// bending steadily) and zigzagging anywhere in a square, 1,000 of them: whenever a pitch with the
+// normal count of chords or one more ends on the path within the range, the fit finds one; what it
+// returns is checked against CalcPathPoints, and a pitch it keeps is checked by an independent
+// bisection.
 TEST(FitToEnd, FindsAFitWheneverTheRangeHoldsOne) {
     M_Calc::InitPi();
     constexpr unsigned kSeed = 90210;

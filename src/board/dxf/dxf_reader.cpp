@@ -140,7 +140,8 @@ public:
     void Run() {
         const std::string_view data = m_source.bytes;
         if (data.find_first_not_of(" \t\r\n") == std::string_view::npos) {
-            throw FileError("図面ファイル「" + m_source.fileName + "」を開けません: ファイルが空です");
+            throw FileError("図面ファイル「" + m_source.fileName +
+                            "」を開けません: ファイルが空です");
         }
         // Records come about every 150 bytes in drawings of lines and arcs. Room reserved
         // beyond what is used is never touched, so it costs no memory.
@@ -169,7 +170,8 @@ public:
         for (DxfTablePlace* table : {&m_source.layerTable, &m_source.appidTable}) {
             if (table->found && table->endTab == 0) table->endTab = eof;
         }
-        if (m_source.entitiesInsert == kNoDxfRecord) m_source.entitiesInsert = m_source.records.back();
+        if (m_source.entitiesInsert == kNoDxfRecord)
+            m_source.entitiesInsert = m_source.records.back();
         if (m_source.tablesInsert == kNoDxfRecord) m_source.tablesInsert = m_source.entitiesInsert;
         m_source.records.push_back(static_cast<std::uint32_t>(m_tag.end));
         Finish();
@@ -688,7 +690,8 @@ private:
                 break;
             case 67:
                 m_entity.paper = m_tag.integer != 0;
-                if (m_entity.paper && m_section == Section::Entities) m_underlay.paperEntities = true;
+                if (m_entity.paper && m_section == Section::Entities)
+                    m_underlay.paperEntities = true;
                 break;
             case 10:
                 m_entity.p10.x = m_tag.real;
@@ -783,7 +786,8 @@ private:
                 if (m_entity.paper || !mirror) break;
                 const double to = m_kind == Kind::Arc ? m_entity.angle2 : 360.0;
                 const double from = m_kind == Kind::Arc ? m_entity.angle1 : 0.0;
-                AddArc(m_entity.p10, m_entity.radius, from, to, *mirror, type, LayerOf(m_entity.layer));
+                AddArc(m_entity.p10, m_entity.radius, from, to, *mirror, type,
+                       LayerOf(m_entity.layer));
                 ++m_taken[type];
                 break;
             }
@@ -934,7 +938,8 @@ private:
                 indexOf(m_linetypes.PatternOf(style.linetype, style.layer, style.scale)));
         }
         m_source.entityDash.reserve(m_entityStyle.size());
-        for (const std::uint32_t style : m_entityStyle) m_source.entityDash.push_back(styleDash[style]);
+        for (const std::uint32_t style : m_entityStyle)
+            m_source.entityDash.push_back(styleDash[style]);
         for (const DxfLayerEntry& layer : m_source.layers) {
             const std::uint32_t dash = indexOf(m_linetypes.PatternOf("", layer.rawName, 1.0));
             if (dash != DocumentSource::kSolidLine)
@@ -1020,8 +1025,8 @@ private:
                 // UTF-8 first: Shift-JIS text is almost never valid UTF-8, while UTF-8 Japanese
                 // often passes as Shift-JIS byte pairs.
                 m_source.codePage = m_reader.AllUtf8()       ? "UTF-8"
-                               : m_reader.AllShiftJis() ? "ANSI_932"
-                                                        : "ANSI_1252";
+                                    : m_reader.AllShiftJis() ? "ANSI_932"
+                                                             : "ANSI_1252";
                 m_source.codePageGuessed = true;
                 m_result.report.guessedCodePage = m_source.codePage;
             }
@@ -1104,8 +1109,9 @@ private:
             const RawLayer& raw = m_raws[firstRaw[b]];
             LayerData layer;
             layer.number = *numbers[b];
-            layer.name = raw.boardName ? DecodeDxfString(*raw.boardName, m_source.version, m_source.codePage)
-                                       : names[b];
+            layer.name = raw.boardName
+                             ? DecodeDxfString(*raw.boardName, m_source.version, m_source.codePage)
+                             : names[b];
             layer.colour = raw.trueColour ? UnpackRgb(static_cast<std::int32_t>(*raw.trueColour))
                                           : AciToRgb(static_cast<std::int32_t>(raw.colour));
             layer.visible = raw.colour >= 0 && (raw.flags & 1) == 0;
@@ -1151,8 +1157,8 @@ private:
             [this](std::string_view name) { return LayerOf(name); };
         DxfUnderlayBudget budget;
         budget.limit = DxfUnderlayWorkLimit(m_source.bytes.size());
-        auto underlay = std::make_shared<Underlay>(
-            BuildDxfUnderlay(m_source, m_underlay, layerOf, &m_result.report.beneathKinds, &budget));
+        auto underlay = std::make_shared<Underlay>(BuildDxfUnderlay(
+            m_source, m_underlay, layerOf, &m_result.report.beneathKinds, &budget));
         m_result.report.leftOutKinds = std::move(budget.leftOut);
         m_result.report.workLimit = budget.limit;
         m_result.report.paperSpace = m_result.report.paperSpace || underlay->paperSpace;

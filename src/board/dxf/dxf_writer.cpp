@@ -255,7 +255,8 @@ private:
         if (ScaleChanged() && !PropertyWritable() && !exactScale) {
             m_losses.push_back("縮尺 " + std::to_string(m_state.scaleNumerator) + ":" +
                                std::to_string(m_state.scaleDenominator) + " はこの版 (" +
-                               m_source.version + ") の DXF では $DIMSCALE の倍率としてだけ残ります");
+                               m_source.version +
+                               ") の DXF では $DIMSCALE の倍率としてだけ残ります");
         }
     }
 
@@ -590,9 +591,11 @@ private:
             std::string bytes;
             if (!edit.erased) {
                 std::uint64_t unused = 0;
-                bytes = RewriteDxfRecord(m_source, edit.source, edit.placements, layer, false, unused);
+                bytes =
+                    RewriteDxfRecord(m_source, edit.source, edit.placements, layer, false, unused);
             }
-            m_patches.push_back({m_source.records[edit.source], m_source.records[end], std::move(bytes)});
+            m_patches.push_back(
+                {m_source.records[edit.source], m_source.records[end], std::move(bytes)});
         }
     }
 
@@ -619,7 +622,8 @@ private:
             DxfEmitter seed(m_source.layout);
             seed.Handle(5, m_next);
             if (m_source.handSeed.found) {
-                m_patches.push_back({m_source.handSeed.begin, m_source.handSeed.end, std::move(seed.Out())});
+                m_patches.push_back(
+                    {m_source.handSeed.begin, m_source.handSeed.end, std::move(seed.Out())});
             } else {
                 vars.Text(9, "$HANDSEED");
                 vars.Raw(seed.Out());
@@ -640,8 +644,8 @@ private:
             if (m_source.scaleProperty.found) {
                 DxfEmitter value(m_source.layout);
                 value.Text(1, exact);
-                m_patches.push_back(
-                    {m_source.scaleProperty.begin, m_source.scaleProperty.end, std::move(value.Out())});
+                m_patches.push_back({m_source.scaleProperty.begin, m_source.scaleProperty.end,
+                                     std::move(value.Out())});
             } else if (PropertyWritable()) {
                 vars.Text(9, "$CUSTOMPROPERTYTAG");
                 vars.Text(1, kDxfScaleProperty);

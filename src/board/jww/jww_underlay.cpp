@@ -106,7 +106,8 @@ private:
     }
 
     [[nodiscard]] bool Full() noexcept {
-        const bool full = m_underlay.points.size() >= kMaxPoints || m_underlay.items.size() >= kMaxItems ||
+        const bool full = m_underlay.points.size() >= kMaxPoints ||
+                          m_underlay.items.size() >= kMaxItems ||
                           m_underlay.snapPoints.size() >= kMaxPoints;
         if (full) ++m_underlay.dropped;
         return full;
@@ -172,7 +173,8 @@ private:
         for (const auto& ring : rings) {
             if (ring.size() < 3 || !std::all_of(ring.begin(), ring.end(), Usable)) continue;
             m_underlay.points.insert(m_underlay.points.end(), ring.begin(), ring.end());
-            m_underlay.ringEnds.push_back(static_cast<std::uint32_t>(m_underlay.points.size() - item.first));
+            m_underlay.ringEnds.push_back(
+                static_cast<std::uint32_t>(m_underlay.points.size() - item.first));
             ++item.ringCount;
         }
         item.count = static_cast<std::uint32_t>(m_underlay.points.size() - item.first);

@@ -131,7 +131,8 @@ public:
         const std::uint64_t count = std::uint64_t{m_source.entityCount} + added;
         if (count > 0xFFFFFFFEULL) throw FileError("保存できません: 図形が多すぎます");
         jww::PutCount(out, static_cast<std::uint32_t>(count));
-        sink.Append(in.substr(m_source.entityCountEnd, m_source.entitiesEnd - m_source.entityCountEnd));
+        sink.Append(
+            in.substr(m_source.entityCountEnd, m_source.entitiesEnd - m_source.entityCountEnd));
 
         // New entities; classes they introduce get their numbers here.
         std::uint32_t next = m_source.mapCount;
@@ -254,7 +255,9 @@ private:
     }
 
     // The header as read.
-    void EmitHeader(Out& sink) const { sink.Append(m_source.bytes.substr(0, m_source.entityCountAt)); }
+    void EmitHeader(Out& sink) const {
+        sink.Append(m_source.bytes.substr(0, m_source.entityCountAt));
+    }
 
     void PutCommon(std::string& out, const EntityData& e) const {
         const auto [group, layer] = m_source.GroupAndLayer(e.layer);

@@ -322,8 +322,13 @@ void BoardDrawing::Apply(const std::string& title, EditStep step) {
     }
     for (const RecordChange& change : step.records) SetRecord(change.key, change.after);
     DropPending();  // a layer made for a new line stays outside an edit of existing content
-    m_steps.push_back({title, begin, m_liveCount, m_nextSerial++, std::move(step.changes),
-                       std::move(step.records), {}});
+    m_steps.push_back({title,
+                       begin,
+                       m_liveCount,
+                       m_nextSerial++,
+                       std::move(step.changes),
+                       std::move(step.records),
+                       {}});
     m_appliedSteps = m_steps.size();
     Changed(DrawingChange::History, false);
 }

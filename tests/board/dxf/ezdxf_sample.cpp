@@ -5,9 +5,9 @@
 #include <iostream>
 #include <random>
 
-#include "board/files/drawing_file.h"
 #include "board/dxf/dxf_file.h"
 #include "board/dxf/dxf_test_support.h"
+#include "board/files/drawing_file.h"
 
 namespace {
 
