@@ -51,26 +51,13 @@ std::uint32_t Parser::OwnColourOf(const EntityFields& e) noexcept {
 }
 
 void Parser::OnEntityTag() {
+    if (TakeCommonGroup(m_entity, m_tag.code, Value(), m_tag.real, m_tag.integer)) {
+        if (m_tag.code == 67 && m_entity.paper && m_section == Section::Entities) {
+            m_underlay.paperEntities = true;
+        }
+        return;
+    }
     switch (m_tag.code) {
-        case 8:
-            m_entity.layer = Value();
-            break;
-        case 62:
-            m_entity.colour = m_tag.integer;
-            break;
-        case 420:
-            m_entity.trueColour = m_tag.integer;
-            break;
-        case 6:
-            m_entity.linetype = Value();
-            break;
-        case 48:
-            m_entity.linetypeScale = m_tag.real;
-            break;
-        case 67:
-            m_entity.paper = m_tag.integer != 0;
-            if (m_entity.paper && m_section == Section::Entities) m_underlay.paperEntities = true;
-            break;
         case 10:
             m_entity.p10.x = m_tag.real;
             break;
@@ -97,11 +84,6 @@ void Parser::OnEntityTag() {
             break;
         case 70:
             m_entity.flags = m_tag.integer;
-            break;
-        case 210:
-        case 220:
-        case 230:
-            m_entity.extrusion[static_cast<std::size_t>((m_tag.code - 210) / 10)] = m_tag.real;
             break;
         default:
             break;

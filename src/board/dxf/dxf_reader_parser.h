@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "board/dxf/dxf_common_groups.h"
 #include "board/dxf/dxf_file.h"
 #include "board/dxf/dxf_linetypes.h"
 #include "board/dxf/dxf_tags.h"
@@ -134,9 +135,8 @@ private:
 
     void OnLayerTag();
 
-    struct EntityFields {
-        std::string_view layer = "0";
-        bool paper = false;
+    // The common groups and the ones the board's own entities take.
+    struct EntityFields : DxfCommonGroups {
         Vec2 p10;
         Vec2 p11;
         double radius = 0.0;
@@ -144,11 +144,6 @@ private:
         double angle2 = 360.0;
         double bulge = 0.0;
         std::int64_t flags = 0;
-        std::array<double, 3> extrusion = {0.0, 0.0, 1.0};
-        std::int64_t colour = 256;  // BYLAYER
-        std::optional<std::int64_t> trueColour;
-        std::string_view linetype;  // group 6; empty: BYLAYER
-        double linetypeScale = 1.0;
     };
 
     // What an entity's linetype is resolved from once the tables are known.

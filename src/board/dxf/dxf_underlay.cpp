@@ -42,39 +42,7 @@ std::string_view Builder::TypeOf(std::size_t r) {
 
 Common Builder::ReadCommon(const std::vector<Tag>& tags) {
     Common c;
-    for (const Tag& t : tags) {
-        switch (t.code) {
-            case 8:
-                c.layer = t.text;
-                break;
-            case 62:
-                c.colour = static_cast<int>(t.integer);
-                break;
-            case 420:
-                c.trueColour = t.integer;
-                break;
-            case 6:
-                c.linetype = t.text;
-                break;
-            case 48:
-                c.linetypeScale = t.real;
-                break;
-            case 67:
-                c.paper = t.integer != 0;
-                break;
-            case 210:
-                c.extrusion[0] = t.real;
-                break;
-            case 220:
-                c.extrusion[1] = t.real;
-                break;
-            case 230:
-                c.extrusion[2] = t.real;
-                break;
-            default:
-                break;
-        }
-    }
+    for (const Tag& t : tags) TakeCommonGroup(c, t.code, t.text, t.real, t.integer);
     return c;
 }
 
@@ -94,7 +62,7 @@ Builder::Resolved Builder::Resolve(const Common& c, const Context& ctx) {
         r.colour = layerColour;
         r.byLayer = r.layer == m_recordLayer;
     } else {
-        r.colour = AciToRgb(c.colour);
+        r.colour = AciToRgb(static_cast<std::int32_t>(c.colour));
     }
     if (auto pattern = m_linetypes.PatternOf(c.linetype, r.layer, c.linetypeScale,
                                              ctx.blockLinetype, ctx.layer, ctx.m.Scale())) {

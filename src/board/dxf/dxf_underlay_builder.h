@@ -22,6 +22,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "board/dxf/dxf_common_groups.h"
 #include "board/dxf/dxf_file.h"
 #include "board/dxf/dxf_linetypes.h"
 #include "board/dxf/dxf_tags.h"
@@ -61,6 +62,27 @@ struct Tag {
     double real = 0.0;
     std::int64_t integer = 0;
 };
+
+// One group code of a kind of record and what its value sets in that kind's fields: each kind's
+// groups are one table (ReadGroups reads a record by it).
+template <class Fields>
+struct GroupField {
+    int code = 0;
+    void (*take)(Fields&, const Tag&) = nullptr;
+};
+
+// The fields of a record from its tags by its kind's table; where a code comes more than once,
+// the table's entry says what the later tags do (most take the last).
+template <class Fields, std::size_t N>
+Fields ReadGroups(const std::vector<Tag>& tags, const std::array<GroupField<Fields>, N>& table) {
+    Fields fields;
+    for (const Tag& t : tags) {
+        for (const GroupField<Fields>& group : table) {
+            if (group.code == t.code) group.take(fields, t);
+        }
+    }
+    return fields;
+}
 
 // x' = a x + b y + c, y' = d x + e y + f.
 struct Affine {
@@ -107,15 +129,7 @@ struct Context {
 };
 
 // The properties an entity's common tags give.
-struct Common {
-    std::string_view layer = "0";
-    int colour = 256;
-    std::optional<std::int64_t> trueColour;
-    std::string_view linetype = "BYLAYER";
-    double linetypeScale = 1.0;
-    bool paper = false;
-    std::array<double, 3> extrusion{0.0, 0.0, 1.0};
-};
+using Common = DxfCommonGroups;
 
 class Builder {
 public:

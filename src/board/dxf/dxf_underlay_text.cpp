@@ -133,73 +133,91 @@ std::string TextSpecials(std::string_view text) {
     return out;
 }
 
-std::vector<MTextLine> ParseMText(std::string_view text, double height) {
-    std::vector<MTextLine> lines(1);
-    MTextLine state;  // what is in force
-    const auto startLine = [&] {
+namespace {
+
+// Reads MTEXT with its inline codes into lines: a group ("{...}") undoes what it changed at its
+// end; heights are factors of the entity's height, widths factors of the normal width.
+class MTextReader {
+public:
+    MTextReader(std::string_view text, double height) : m_text(text), m_height(height) {}
+
+    std::vector<MTextLine> Read() && {
+        while (m_at < m_text.size()) {
+            if (!Plain()) Code();
+        }
+        for (MTextLine& line : m_lines) line.text = TextSpecials(line.text);
+        return std::move(m_lines);
+    }
+
+private:
+    [[nodiscard]] bool Follows(char c) const noexcept {
+        return m_at + 1 < m_text.size() && m_text[m_at + 1] == c;
+    }
+    MTextLine& Last() { return m_lines.back(); }
+
+    void StartLine() {
         MTextLine line;
-        line.height = state.height;
-        line.width = state.width;
-        line.colour = state.colour;
-        lines.push_back(line);
-    };
+        line.height = m_state.height;
+        line.width = m_state.width;
+        line.colour = m_state.colour;
+        m_lines.push_back(line);
+    }
+
     // A parameter up to ';' (or the end).
-    const auto parameter = [&](std::size_t& i) {
-        const std::size_t end = text.find(';', i);
-        const std::string_view value =
-            text.substr(i, end == std::string_view::npos ? std::string_view::npos : end - i);
-        i = end == std::string_view::npos ? text.size() : end + 1;
+    std::string_view Parameter() {
+        const std::size_t end = m_text.find(';', m_at);
+        const std::string_view value = m_text.substr(
+            m_at, end == std::string_view::npos ? std::string_view::npos : end - m_at);
+        m_at = end == std::string_view::npos ? m_text.size() : end + 1;
         return value;
-    };
-    // What a {} group changed is undone at its end.
-    std::vector<MTextLine> groups;
-    for (std::size_t i = 0; i < text.size();) {
-        const char c = text[i];
+    }
+
+    // Groups, line breaks, tabs and ordinary characters; false at a backslash code.
+    bool Plain() {
+        const char c = m_text[m_at];
         if (c == '{') {
-            groups.push_back(state);
-            ++i;
-            continue;
-        }
-        if (c == '}') {
-            if (!groups.empty()) {
-                state = groups.back();
-                groups.pop_back();
+            m_groups.push_back(m_state);
+            ++m_at;
+        } else if (c == '}') {
+            if (!m_groups.empty()) {
+                m_state = m_groups.back();
+                m_groups.pop_back();
             }
-            ++i;
-            continue;
+            ++m_at;
+        } else if (c == '\n' || (c == '^' && Follows('J'))) {
+            StartLine();
+            m_at += c == '\n' ? 1 : 2;
+        } else if (c == '^' && Follows('I')) {
+            Last().text += ' ';
+            m_at += 2;
+        } else if (c != '\\' || m_at + 1 >= m_text.size()) {
+            Last().text += c;
+            ++m_at;
+        } else {
+            return false;
         }
-        if (c == '\n' || (c == '^' && i + 1 < text.size() && text[i + 1] == 'J')) {
-            startLine();
-            i += c == '\n' ? 1 : 2;
-            continue;
-        }
-        if (c == '^' && i + 1 < text.size() && text[i + 1] == 'I') {
-            lines.back().text += ' ';
-            i += 2;
-            continue;
-        }
-        if (c != '\\' || i + 1 >= text.size()) {
-            lines.back().text += c;
-            ++i;
-            continue;
-        }
-        const char code = text[i + 1];
-        i += 2;
+        return true;
+    }
+
+    // The backslash code at m_at.
+    void Code() {
+        const char code = m_text[m_at + 1];
+        m_at += 2;
         switch (code) {
             case 'P':
             case 'X':
-                startLine();
+                StartLine();
                 break;
             case 'N':
-                startLine();  // a new column: shown as a new line
+                StartLine();  // a new column: shown as a new line
                 break;
             case '~':
-                lines.back().text += ' ';
+                Last().text += ' ';
                 break;
             case '\\':
             case '{':
             case '}':
-                lines.back().text += code;
+                Last().text += code;
                 break;
             case 'L':
             case 'l':
@@ -209,37 +227,15 @@ std::vector<MTextLine> ParseMText(std::string_view text, double height) {
             case 'k':
                 break;
             case 'H':
-            case 'W': {
-                const std::string_view value = parameter(i);
-                std::size_t used = 0;
-                const double number = LeadingNumber(value, used);
-                const bool relative =
-                    used < value.size() && (value[used] == 'x' || value[used] == 'X');
-                double& factor = code == 'H' ? state.height : state.width;
-                if (number > 0.0) {
-                    factor = relative ? factor * number : (code == 'H' ? number / height : number);
-                }
-                if (lines.back().text.empty()) {
-                    lines.back().height = state.height;
-                    lines.back().width = state.width;
-                }
+            case 'W':
+                Size(code);
                 break;
-            }
-            case 'C': {
-                std::size_t used = 0;
-                state.colour = static_cast<int>(LeadingNumber(parameter(i), used));
-                if (lines.back().text.empty() || lines.back().colour < 0) {
-                    lines.back().colour = state.colour;
-                }
+            case 'C':
+                Colour();
                 break;
-            }
-            case 'S': {
-                std::string_view value = parameter(i);
-                std::string stacked;
-                for (const char s : value) stacked += s == '^' || s == '#' ? '/' : s;
-                lines.back().text += stacked;
+            case 'S':
+                Stacked();
                 break;
-            }
             case 'f':
             case 'F':
             case 'c':
@@ -247,97 +243,161 @@ std::vector<MTextLine> ParseMText(std::string_view text, double height) {
             case 'Q':
             case 'T':
             case 'p':
-                (void)parameter(i);
+                (void)Parameter();
                 break;
             case 'U':
             case 'M':
                 // Escapes the file layer left as they were: kept as written.
-                lines.back().text += '\\';
-                lines.back().text += code;
+                Last().text += '\\';
+                Last().text += code;
                 break;
             default:
-                lines.back().text += code;
+                Last().text += code;
                 break;
         }
     }
-    for (MTextLine& line : lines) line.text = TextSpecials(line.text);
-    return lines;
+
+    // \H (height) and \W (width): absolute, or relative with a trailing "x".
+    void Size(char code) {
+        const std::string_view value = Parameter();
+        std::size_t used = 0;
+        const double number = LeadingNumber(value, used);
+        const bool relative = used < value.size() && (value[used] == 'x' || value[used] == 'X');
+        double& factor = code == 'H' ? m_state.height : m_state.width;
+        if (number > 0.0) {
+            factor = relative ? factor * number : (code == 'H' ? number / m_height : number);
+        }
+        if (Last().text.empty()) {
+            Last().height = m_state.height;
+            Last().width = m_state.width;
+        }
+    }
+
+    void Colour() {
+        std::size_t used = 0;
+        m_state.colour = static_cast<int>(LeadingNumber(Parameter(), used));
+        if (Last().text.empty() || Last().colour < 0) Last().colour = m_state.colour;
+    }
+
+    // Stacked text (fractions) shown on one line with a slash.
+    void Stacked() {
+        std::string stacked;
+        for (const char s : Parameter()) stacked += s == '^' || s == '#' ? '/' : s;
+        Last().text += stacked;
+    }
+
+    std::string_view m_text;
+    double m_height;
+    std::size_t m_at = 0;
+    std::vector<MTextLine> m_lines = std::vector<MTextLine>(1);
+    MTextLine m_state;                // what is in force
+    std::vector<MTextLine> m_groups;  // the state at each open group's start
+};
+
+}  // namespace
+
+std::vector<MTextLine> ParseMText(std::string_view text, double height) {
+    return MTextReader(text, height).Read();
 }
 
 namespace underlay {
 
-void Builder::Text(const std::vector<Tag>& tags, const Affine& m, const Resolved& r, bool attrib) {
-    std::string raw;
+namespace {
+
+// TEXT and ATTRIB (attrib: group 74 gives the vertical alignment, and 70 may hide it).
+struct TextFields {
+    std::string_view raw;
     Vec2 p10;
     Vec2 p11;
     bool has11 = false;
     double height = 1.0;
     double widthFactor = 1.0;
-    double rotation = 0.0;
-    double oblique = 0.0;
+    double rotation = 0.0;   // radians
+    double oblique = 0.0;    // radians
+    bool invisible = false;  // an attribute's flag
     std::int64_t generation = 0;
     std::int64_t h = 0;
-    std::int64_t v = 0;
-    for (const Tag& t : tags) {
-        switch (t.code) {
-            case 1:
-                raw = t.text;
-                break;
-            case 10:
-                p10.x = t.real;
-                break;
-            case 20:
-                p10.y = t.real;
-                break;
-            case 11:
-                p11.x = t.real;
-                has11 = true;
-                break;
-            case 21:
-                p11.y = t.real;
-                break;
-            case 40:
-                height = t.real;
-                break;
-            case 41:
-                widthFactor = t.real;
-                break;
-            case 50:
-                rotation = t.real * kDegree;
-                break;
-            case 51:
-                oblique = t.real * kDegree;
-                break;
-            case 70:
-                if (attrib && (t.integer & 1) != 0) return;  // invisible attribute
-                break;
-            case 71:
-                generation = t.integer;
-                break;
-            case 72:
-                h = t.integer;
-                break;
-            case 73:
-                if (!attrib) v = t.integer;
-                break;
-            case 74:
-                if (attrib) v = t.integer;
-                break;
-            default:
-                break;
-        }
-    }
-    if (!(height > 0.0) || !std::isfinite(height) || raw.empty()) return;
-    if (!(widthFactor > 0.0)) widthFactor = 1.0;
+    std::int64_t v73 = 0;
+    std::int64_t v74 = 0;
+};
+
+constexpr std::array<GroupField<TextFields>, 14> kTextGroups{{
+    {1, [](TextFields& f, const Tag& t) { f.raw = t.text; }},
+    {10, [](TextFields& f, const Tag& t) { f.p10.x = t.real; }},
+    {20, [](TextFields& f, const Tag& t) { f.p10.y = t.real; }},
+    {11,
+     [](TextFields& f, const Tag& t) {
+         f.p11.x = t.real;
+         f.has11 = true;
+     }},
+    {21, [](TextFields& f, const Tag& t) { f.p11.y = t.real; }},
+    {40, [](TextFields& f, const Tag& t) { f.height = t.real; }},
+    {41, [](TextFields& f, const Tag& t) { f.widthFactor = t.real; }},
+    {50, [](TextFields& f, const Tag& t) { f.rotation = t.real * kDegree; }},
+    {51, [](TextFields& f, const Tag& t) { f.oblique = t.real * kDegree; }},
+    {70, [](TextFields& f, const Tag& t) { f.invisible = f.invisible || (t.integer & 1) != 0; }},
+    {71, [](TextFields& f, const Tag& t) { f.generation = t.integer; }},
+    {72, [](TextFields& f, const Tag& t) { f.h = t.integer; }},
+    {73, [](TextFields& f, const Tag& t) { f.v73 = t.integer; }},
+    {74, [](TextFields& f, const Tag& t) { f.v74 = t.integer; }},
+}};
+
+struct MTextFields {
+    std::string raw;        // group 3, the text's first parts, in order
+    std::string_view tail;  // group 1, its last part
+    Vec2 p10;
+    Vec2 direction{1.0, 0.0};
+    bool hasDirection = false;
+    double height = 1.0;
+    double rotation = 0.0;  // radians
+    double spacing = 1.0;
+    double boxWidth = 0.0;
+    std::int64_t attachment = 1;
+    bool mirror = false;  // seen from below (extrusion Z negative)
+};
+
+constexpr std::array<GroupField<MTextFields>, 12> kMTextGroups{{
+    {3, [](MTextFields& f, const Tag& t) { f.raw += t.text; }},
+    {1, [](MTextFields& f, const Tag& t) { f.tail = t.text; }},
+    {10, [](MTextFields& f, const Tag& t) { f.p10.x = t.real; }},
+    {20, [](MTextFields& f, const Tag& t) { f.p10.y = t.real; }},
+    {11,
+     [](MTextFields& f, const Tag& t) {
+         f.direction.x = t.real;
+         f.hasDirection = true;
+     }},
+    {21, [](MTextFields& f, const Tag& t) { f.direction.y = t.real; }},
+    {40, [](MTextFields& f, const Tag& t) { f.height = t.real; }},
+    {44, [](MTextFields& f, const Tag& t) { f.spacing = t.real; }},
+    {41, [](MTextFields& f, const Tag& t) { f.boxWidth = t.real; }},
+    {50, [](MTextFields& f, const Tag& t) { f.rotation = t.real * kDegree; }},
+    {71, [](MTextFields& f, const Tag& t) { f.attachment = t.integer; }},
+    {230, [](MTextFields& f, const Tag& t) { f.mirror = t.real < 0.0; }},
+}};
+
+}  // namespace
+
+void Builder::Text(const std::vector<Tag>& tags, const Affine& m, const Resolved& r, bool attrib) {
+    const TextFields f = ReadGroups(tags, kTextGroups);
+    if (attrib && f.invisible) return;  // an invisible attribute
+    const std::int64_t h = f.h;
+    const std::int64_t v = attrib ? f.v74 : f.v73;
+    const double height = f.height;
+    const double widthFactor = f.widthFactor > 0.0 ? f.widthFactor : 1.0;
+    if (!(height > 0.0) || !std::isfinite(height) || f.raw.empty()) return;
     UnderlayText text;
-    text.utf8 = TextSpecials(Decode(raw));
+    text.utf8 = TextSpecials(Decode(f.raw));
     const bool aligned = h == 3 || h == 5;
     const bool plain = h == 0 && v == 0;
-    Vec2 origin = plain || !has11 ? p10 : p11;
+    const Vec2 p10 = f.p10;
+    const Vec2 p11 = f.p11;
+    Vec2 origin = plain || !f.has11 ? p10 : p11;
+    const double rotation = f.rotation;
+    const double slant = std::tan(f.oblique);
     Vec2 xAxis = height * widthFactor * Vec2{std::cos(rotation), std::sin(rotation)};
-    Vec2 yAxis = height * Vec2{-std::sin(rotation) + std::tan(oblique) * std::cos(rotation),
-                               std::cos(rotation) + std::tan(oblique) * std::sin(rotation)};
-    if (aligned && has11 && p10 != p11) {
+    Vec2 yAxis = height * Vec2{-std::sin(rotation) + slant * std::cos(rotation),
+                               std::cos(rotation) + slant * std::sin(rotation)};
+    if (aligned && f.has11 && p10 != p11) {
         // Between the two points along their direction; "aligned" keeps the proportions.
         const double angle = std::atan2(p11.y - p10.y, p11.x - p10.x);
         const double length = Distance(p10, p11);
@@ -353,8 +413,8 @@ void Builder::Text(const std::vector<Tag>& tags, const Affine& m, const Resolved
         text.hAlign = static_cast<std::uint8_t>(h == 4 ? 1 : std::clamp<std::int64_t>(h, 0, 2));
         text.vAlign = static_cast<std::uint8_t>(h == 4 ? 2 : std::clamp<std::int64_t>(v, 0, 3));
     }
-    if ((generation & 2) != 0) xAxis = -1.0 * xAxis;
-    if ((generation & 4) != 0) yAxis = -1.0 * yAxis;
+    if ((f.generation & 2) != 0) xAxis = -1.0 * xAxis;
+    if ((f.generation & 4) != 0) yAxis = -1.0 * yAxis;
     AddText(std::move(text), m, origin, xAxis, yAxis, r);
 }
 
@@ -373,61 +433,18 @@ void Builder::AddText(UnderlayText text, const Affine& m, Vec2 origin, Vec2 xAxi
 }
 
 void Builder::MText(const std::vector<Tag>& tags, const Affine& m, const Resolved& r) {
-    std::string raw;
-    std::string tail;
-    Vec2 p10;
-    Vec2 direction{1.0, 0.0};
-    bool hasDirection = false;
-    double height = 1.0;
-    double rotation = 0.0;
-    double spacing = 1.0;
-    double boxWidth = 0.0;
-    std::int64_t attachment = 1;
-    bool mirror = false;
-    for (const Tag& t : tags) {
-        switch (t.code) {
-            case 3:
-                raw += t.text;
-                break;
-            case 1:
-                tail = t.text;
-                break;
-            case 10:
-                p10.x = t.real;
-                break;
-            case 20:
-                p10.y = t.real;
-                break;
-            case 11:
-                direction.x = t.real;
-                hasDirection = true;
-                break;
-            case 21:
-                direction.y = t.real;
-                break;
-            case 40:
-                height = t.real;
-                break;
-            case 44:
-                spacing = t.real;
-                break;
-            case 41:
-                boxWidth = t.real;
-                break;
-            case 50:
-                rotation = t.real * kDegree;
-                break;
-            case 71:
-                attachment = t.integer;
-                break;
-            case 230:
-                mirror = t.real < 0.0;
-                break;
-            default:
-                break;
-        }
-    }
-    raw += tail;
+    MTextFields f = ReadGroups(tags, kMTextGroups);
+    std::string& raw = f.raw;
+    const double height = f.height;
+    const double rotation = f.rotation;
+    double spacing = f.spacing;
+    const Vec2 direction = f.direction;
+    const bool hasDirection = f.hasDirection;
+    const bool mirror = f.mirror;
+    const Vec2 p10 = f.p10;
+    const std::int64_t attachment = f.attachment;
+    const double boxWidth = f.boxWidth;
+    raw += f.tail;
     if (!(height > 0.0) || !std::isfinite(height) || raw.empty() || !Spend(raw.size())) return;
     if (!(spacing > 0.0)) spacing = 1.0;
     Vec2 along = hasDirection && Length(direction) > 0.0
