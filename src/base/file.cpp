@@ -207,7 +207,8 @@ void WriteFileAtomically(const std::string& path,
 
 void ReplaceFileContent(const std::string& path, std::string_view content) {
     WriteFileAtomically(path, [&](const std::string& tempPath) {
-        Fd fd(::open(tempPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+        Fd fd(::open(tempPath.c_str(),  // NOLINT(cppcoreguidelines-pro-type-vararg): POSIX open
+                     O_WRONLY | O_TRUNC | O_CLOEXEC));
         if (fd.Get() < 0) Fail(path, "一時ファイルを開けません (" + SystemErrorText(errno) + ")");
         const FileWriteHooks& hooks = Hooks();
         std::string_view rest = content;
@@ -234,7 +235,8 @@ FileRead TryReadWholeFile(const std::string& path, std::size_t maxBytes) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return OpenFailure(errno);
     if (Refuse(st, maxBytes, result)) return result;
-    const Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const Fd fd(::open(path.c_str(),  // NOLINT(cppcoreguidelines-pro-type-vararg): POSIX open
+                       O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.Get() < 0) return OpenFailure(errno);
     if (::fstat(fd.Get(), &st) != 0) return Refused(ReadStatus::Failed, errno);
     if (Refuse(st, maxBytes, result)) return result;

@@ -138,8 +138,9 @@ std::set<std::int32_t> ResolveLayers(const board::BoardLayers& layers,
             for (std::size_t i = 0; i < layers.Count(); ++i) {
                 known += (i == 0 ? "" : ", ") + LayerLabel(layers.At(i));
             }
-            throw InputError("図面「" + drawingName + "」にレイヤ「" + name +
-                             "」がありません (あるレイヤ: " + known + ")");
+            std::string message = "図面「" + drawingName;
+            message += "」にレイヤ「" + name + "」がありません (あるレイヤ: " + known + ")";
+            throw InputError(message);
         }
         numbers.insert(found->number);
     }

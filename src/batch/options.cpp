@@ -99,7 +99,7 @@ board::Sheet ParseSheet(const std::string& text) {
         comma == std::string::npos ? "landscape" : Lower(text.substr(comma + 1));
     static constexpr std::array<const char*, 5> kNames = {"a4", "a3", "a2", "a1", "a0"};
     board::Sheet sheet;
-    const auto found = std::find(kNames.begin(), kNames.end(), size);
+    const auto* const found = std::find(kNames.begin(), kNames.end(), size);
     if (found == kNames.end() || (turn != "portrait" && turn != "landscape")) {
         throw UsageError("--sheet の値 \"" + text +
                          "\" は使えません。A4〜A0 に、縦置きなら \",portrait\" を付けて下さい "

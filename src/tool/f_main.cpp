@@ -64,8 +64,8 @@ void F_Main::BuildControls() {
     frmPolyLineType = new QGroupBox(QStringLiteral("曲線の種類"), central);
     frmPolyLineType->setObjectName("frmPolyLineType");
     auto* polyLayout = new QVBoxLayout(frmPolyLineType);
-    const char* polyTexts[3] = {"折れ線", "点近傍曲線", "点通過曲線"};
-    for (int i = 0; i < 3; ++i) {
+    const std::array<const char*, 3> polyTexts{"折れ線", "点近傍曲線", "点通過曲線"};
+    for (std::size_t i = 0; i < 3; ++i) {
         optPolyLineType[i] = new QRadioButton(QString::fromUtf8(polyTexts[i]), frmPolyLineType);
         optPolyLineType[i]->setObjectName(QStringLiteral("optPolyLineType%1").arg(i));
         polyLayout->addWidget(optPolyLineType[i]);
@@ -75,8 +75,8 @@ void F_Main::BuildControls() {
     frmType = new QGroupBox(QStringLiteral("波線の種類"), central);
     frmType->setObjectName("frmType");
     auto* typeLayout = new QVBoxLayout(frmType);
-    const char* typeTexts[2] = {"波", "ジグザグ"};
-    for (int i = 0; i < 2; ++i) {
+    const std::array<const char*, 2> typeTexts{"波", "ジグザグ"};
+    for (std::size_t i = 0; i < 2; ++i) {
         optType[i] = new QRadioButton(QString::fromUtf8(typeTexts[i]), frmType);
         optType[i]->setObjectName(QStringLiteral("optType%1").arg(i));
         optType[i]->setIcon(i == 0 ? WaveOptionPicture() : ZigzagOptionPicture());
@@ -110,8 +110,8 @@ void F_Main::BuildControls() {
     frmDir->setObjectName("frmDir");
     frmDir->setToolTip(QStringLiteral("進行方向に対してどちらを上方向にするか設定します"));
     auto* dirLayout = new QHBoxLayout(frmDir);
-    const char* dirTexts[2] = {"左", "右"};
-    for (int i = 0; i < 2; ++i) {
+    const std::array<const char*, 2> dirTexts{"左", "右"};
+    for (std::size_t i = 0; i < 2; ++i) {
         optDir[i] = new QRadioButton(QString::fromUtf8(dirTexts[i]), frmDir);
         optDir[i]->setObjectName(QStringLiteral("optDir%1").arg(i));
         dirLayout->addWidget(optDir[i]);
@@ -234,6 +234,7 @@ void F_Main::txtMag_KeyPress(int& KeyAscii) {
 
 bool F_Main::eventFilter(QObject* watched, QEvent* event) {
     if (watched == txtMag && event->type() == QEvent::KeyPress) {
+        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-static-cast-downcast): a KeyPress event
         const auto* key = static_cast<QKeyEvent*>(event);
         if (!key->text().isEmpty()) {
             int code = key->text().at(0).unicode();

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <QTimer>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -45,6 +46,10 @@ public:
     F_Main(std::shared_ptr<host::HostFactory> factory, QString settingsPath,
            QWidget* parent = nullptr);
     ~F_Main() override;
+    F_Main(const F_Main&) = delete;
+    F_Main& operator=(const F_Main&) = delete;
+    F_Main(F_Main&&) = delete;
+    F_Main& operator=(F_Main&&) = delete;
 
     // Start-up: reads the "Main" options and initialises the geometry. Returns false (and closes
     // the window) when anotherInstanceRunning is true.
@@ -111,7 +116,7 @@ public:
                              const host::HostPointPtr& MovePoint) override;
     void RapidTool_RubberDisp(const host::HostViewPtr& vw) override;
 
-public slots:
+public slots:  // NOLINT(readability-redundant-access-specifiers): Qt's slot section
     void cmdStart_Click();
     void cmdEnd_Click();
     void cmdSet_Click();
@@ -157,18 +162,20 @@ private:
     PickingSession m_picking;
 
     // Controls, named as the program's description names them.
+    // NOLINTBEGIN(readability-identifier-naming)
     QGroupBox* frmMag = nullptr;
     QLineEdit* txtMag = nullptr;
     settings::UpDown* updMag = nullptr;
     QGroupBox* frmDir = nullptr;
-    QRadioButton* optDir[2] = {};
+    std::array<QRadioButton*, 2> optDir{};
     QPushButton* cmdSet = nullptr;
     QGroupBox* frmType = nullptr;
-    QRadioButton* optType[2] = {};
+    std::array<QRadioButton*, 2> optType{};
     QGroupBox* frmPolyLineType = nullptr;
-    QRadioButton* optPolyLineType[3] = {};
+    std::array<QRadioButton*, 3> optPolyLineType{};
     QPushButton* cmdEnd = nullptr;
     QPushButton* cmdStart = nullptr;
+    // NOLINTEND(readability-identifier-naming)
 };
 
 }  // namespace pelimator

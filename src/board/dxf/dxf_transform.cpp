@@ -2,6 +2,7 @@
 // angles depends on the record's type (and, in a hatch, on where in its boundary a group sits).
 #include "board/dxf/dxf_transform.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
@@ -36,10 +37,7 @@ std::string TypeOf(const std::vector<DxfTag>& tags) {
 // Types whose geometry groups are known; a fixed role per group code.
 Role SimpleRole(std::string_view type, int code) {
     const auto is = [&](std::initializer_list<std::string_view> types) {
-        for (const std::string_view t : types) {
-            if (t == type) return true;
-        }
-        return false;
+        return std::ranges::any_of(types, [&](std::string_view t) { return t == type; });
     };
     switch (code) {
         case 10:
@@ -169,11 +167,10 @@ bool AlongZ(const std::array<double, 3>& z) {
 // Types whose coordinates are in the entity's own plane system: with the extrusion pointing
 // down, that system's x axis is the drawing's -x (the arbitrary axis rule).
 bool PlaneCoordinates(std::string_view type) {
-    for (const std::string_view t : {"CIRCLE", "ARC", "TEXT", "ATTRIB", "ATTDEF", "INSERT",
-                                     "LWPOLYLINE", "POLYLINE", "SOLID", "TRACE", "HATCH"}) {
-        if (t == type) return true;
-    }
-    return false;
+    constexpr std::array<std::string_view, 11> kTypes{"CIRCLE", "ARC",    "TEXT",       "ATTRIB",
+                                                      "ATTDEF", "INSERT", "LWPOLYLINE", "POLYLINE",
+                                                      "SOLID",  "TRACE",  "HATCH"};
+    return std::ranges::any_of(kTypes, [&](std::string_view t) { return t == type; });
 }
 
 double TotalDegrees(const std::vector<RecordPlacement>& placements) {

@@ -257,6 +257,7 @@ void Builder::Leader(const std::vector<Tag>& tags, const Affine& m, const Resolv
         if (t.code == 71) arrow = t.integer != 0;
     }
     std::vector<Vec2> pts;
+    pts.reserve(local.size());
     for (const Vec2& q : local) pts.push_back(m(q));
     AddPolyline(pts, false, r);
     for (const Vec2& q : pts) Snap(q, UnderlayPointKind::End, r);

@@ -39,7 +39,7 @@ void Builder::ReadTableRecord(std::size_t r) {
         info.colour = rgb ? UnpackRgb(static_cast<std::int32_t>(*rgb))
                           : AciToRgb(static_cast<std::int32_t>(aci));
         info.frozen = (flags & 1) != 0;
-        m_layers.emplace(std::move(name), std::move(info));
+        m_layers.emplace(std::move(name), info);
     } else if (type == "LTYPE") {
         std::string name;
         std::vector<double> pattern;

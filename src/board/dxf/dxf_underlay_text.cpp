@@ -206,10 +206,8 @@ private:
         switch (code) {
             case 'P':
             case 'X':
+            case 'N':  // a new column: shown as a new line
                 StartLine();
-                break;
-            case 'N':
-                StartLine();  // a new column: shown as a new line
                 break;
             case '~':
                 Last().text += ' ';

@@ -76,12 +76,16 @@ constexpr std::size_t kSmallestEntity = 2 + 13 + 16;
 enum class ClassKind : std::uint8_t { Sen, Enko, Ten, Moji, Solid, Sunpou, Block, List };
 
 std::optional<ClassKind> KindOfClass(std::string_view name) {
-    static constexpr std::pair<std::string_view, ClassKind> kClasses[] = {
-        {"CDataSen", ClassKind::Sen},     {"CDataEnko", ClassKind::Enko},
-        {"CDataTen", ClassKind::Ten},     {"CDataMoji", ClassKind::Moji},
-        {"CDataSolid", ClassKind::Solid}, {"CDataSunpou", ClassKind::Sunpou},
-        {"CDataBlock", ClassKind::Block}, {"CDataList", ClassKind::List},
-    };
+    static constexpr std::array<std::pair<std::string_view, ClassKind>, 8> kClasses{{
+        {"CDataSen", ClassKind::Sen},
+        {"CDataEnko", ClassKind::Enko},
+        {"CDataTen", ClassKind::Ten},
+        {"CDataMoji", ClassKind::Moji},
+        {"CDataSolid", ClassKind::Solid},
+        {"CDataSunpou", ClassKind::Sunpou},
+        {"CDataBlock", ClassKind::Block},
+        {"CDataList", ClassKind::List},
+    }};
     for (const auto& [known, kind] : kClasses) {
         if (known == name) return kind;
     }
@@ -184,7 +188,7 @@ private:
             Doubles(1);
         }
         for (std::size_t n = 2; n <= 9; ++n) ReadLineType(n);
-        Dwords(5 * 5);
+        Dwords(std::size_t{5} * 5);
         for (std::size_t n = 16; n <= 19; ++n) ReadLineType(n);
         Dwords(11);
         if (v >= 223) {
@@ -203,7 +207,7 @@ private:
                 Dwords(2);
                 Doubles(1);
             }
-            Dwords(33 * 4);
+            Dwords(std::size_t{33} * 4);
             for (int n = 0; n <= 32; ++n) {
                 (void)m_in.String();
                 Dwords(1);
@@ -522,7 +526,7 @@ private:
 }  // namespace
 
 std::vector<LayerData> JwwLayerTable(const jww::Header& header) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
+    static constexpr std::string_view kHex = "0123456789ABCDEF";
     std::vector<LayerData> layers;
     layers.reserve(256);
     for (std::size_t g = 0; g < 16; ++g) {
@@ -601,7 +605,7 @@ std::uint64_t JwwEntityPrint(const EntityData& e) noexcept {
         std::memcpy(&out, &value, sizeof out);
         return out;
     };
-    mix(static_cast<std::uint64_t>(e.kind) | (std::uint64_t{e.visible} << 8U));
+    mix(static_cast<std::uint64_t>(e.kind) | (e.visible ? std::uint64_t{1} << 8U : 0U));
     mix(static_cast<std::uint32_t>(e.layer));
     mix((static_cast<std::uint64_t>(static_cast<std::uint32_t>(e.style)) << 32U) |
         static_cast<std::uint32_t>(e.subStyle));

@@ -1,6 +1,7 @@
 // Shift-JIS conversions through iconv (glibc), one character at a time past anything it refuses.
 #include "board/jww/jww_text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 
@@ -11,10 +12,8 @@ namespace pelimator::board::jww {
 namespace {
 
 bool IsAscii(std::string_view text) noexcept {
-    for (const char c : text) {
-        if ((static_cast<unsigned char>(c) & 0x80U) != 0) return false;
-    }
-    return true;
+    return std::ranges::all_of(text,
+                               [](char c) { return (static_cast<unsigned char>(c) & 0x80U) == 0; });
 }
 
 // Converts text from one encoding to another; an input sequence iconv refuses becomes '?' and
@@ -22,7 +21,10 @@ bool IsAscii(std::string_view text) noexcept {
 std::string Convert(std::string_view text, const char* to, const char* from, std::size_t skip) {
     if (IsAscii(text)) return std::string(text);
     iconv_t cd = ::iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text);
+    // iconv_open's documented failure value.
+    if (cd == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
+        return std::string(text);
+    }
     const std::unique_ptr<void, int (*)(iconv_t)> closer(cd, &::iconv_close);
     std::string out;
     out.resize(text.size() * 4 + 16);

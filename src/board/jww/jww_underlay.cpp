@@ -67,8 +67,7 @@ public:
     Builder(const Header& header, const std::vector<Block>& blocks,
             std::map<std::string, std::size_t>* shownKinds)
         : m_header(header), m_shownKinds(shownKinds) {
-        for (std::size_t i = 0; i < blocks.size(); ++i)
-            m_blocks.emplace(blocks[i].number, &blocks[i]);
+        for (const auto& block : blocks) m_blocks.emplace(block.number, &block);
     }
 
     void Add(const Shape& shape, const Placement& place, const Style* outer, int depth) {

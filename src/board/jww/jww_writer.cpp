@@ -107,7 +107,7 @@ public:
         const auto scale = JwwScaleRatio(m_source.DrawingScale());
         if (!m_source.converted && scale &&
             (scale->first != m_state.scaleNumerator || scale->second != m_state.scaleDenominator)) {
-            losses.push_back(
+            losses.emplace_back(
                 "縮尺の変更は JWW には保存されません (縮尺はレイヤグループごとに "
                 "ファイルのまま残ります)");
         }
@@ -204,7 +204,7 @@ private:
     }
 
     static std::string LayerText(std::int32_t layer) {
-        static constexpr char kHex[] = "0123456789ABCDEF";
+        static constexpr std::string_view kHex = "0123456789ABCDEF";
         return {kHex[(layer / 16) & 0xF], '-', kHex[layer & 0xF]};
     }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <ranges>
 #include <utility>
 
 #include "board/model/snap_index.h"
@@ -204,14 +205,14 @@ void BoardDrawing::Undo() {
     if (m_appliedSteps == 0) throw HostError("元に戻す操作がありません");
     DropPending();
     const Step& step = m_steps[--m_appliedSteps];
-    for (auto it = step.changes.rbegin(); it != step.changes.rend(); ++it) {
-        SetData(it->index, it->before, it->erasedBefore);
+    for (const auto& change : std::ranges::reverse_view(step.changes)) {
+        SetData(change.index, change.before, change.erasedBefore);
     }
-    for (auto it = step.records.rbegin(); it != step.records.rend(); ++it) {
-        SetRecord(it->key, it->before);
+    for (const auto& record : std::ranges::reverse_view(step.records)) {
+        SetRecord(record.key, record.before);
     }
     m_liveCount = step.begin;
-    for (auto it = step.companions.rbegin(); it != step.companions.rend(); ++it) it->undo();
+    for (const auto& companion : std::ranges::reverse_view(step.companions)) companion.undo();
     Changed(DrawingChange::History, false);
 }
 

@@ -2,6 +2,8 @@
 #include "board/model/selection.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <iterator>
@@ -50,9 +52,10 @@ void Grow(Box& box, Vec2 p) noexcept {
     box = Box{e.center + r * Vec2{std::cos(angles.start), std::sin(angles.start)},
               e.center + r * Vec2{std::cos(angles.start), std::sin(angles.start)}};
     Grow(box, e.center + r * Vec2{std::cos(end), std::sin(end)});
-    const Vec2 axes[] = {{1.0, 0.0}, {0.0, 1.0}, {-1.0, 0.0}, {0.0, -1.0}};
-    for (int k = 0; k < 4; ++k) {
-        if (OnSweep(angles, k * std::numbers::pi / 2.0)) Grow(box, e.center + r * axes[k]);
+    const std::array<Vec2, 4> axes{{{1.0, 0.0}, {0.0, 1.0}, {-1.0, 0.0}, {0.0, -1.0}}};
+    for (std::size_t k = 0; k < 4; ++k) {
+        const double angle = static_cast<double>(k) * std::numbers::pi / 2.0;
+        if (OnSweep(angles, angle)) Grow(box, e.center + r * axes[k]);
     }
     return box;
 }
@@ -75,9 +78,10 @@ void Grow(Box& box, Vec2 p) noexcept {
     double t0 = 0.0;
     double t1 = 1.0;
     const Vec2 d = b - a;
-    const double p[] = {-d.x, d.x, -d.y, d.y};
-    const double q[] = {a.x - box.min.x, box.max.x - a.x, a.y - box.min.y, box.max.y - a.y};
-    for (int k = 0; k < 4; ++k) {
+    const std::array<double, 4> p{-d.x, d.x, -d.y, d.y};
+    const std::array<double, 4> q{a.x - box.min.x, box.max.x - a.x, a.y - box.min.y,
+                                  box.max.y - a.y};
+    for (std::size_t k = 0; k < 4; ++k) {
         if (p[k] == 0.0) {
             if (q[k] < 0.0) return false;
             continue;
@@ -247,10 +251,12 @@ void AddRun(const BoardDocument& document, std::size_t index, Selection& out) {
     return AnglesOf(e).sweep >= kTwoPi ? "円" : "円弧";
 }
 
+// As printf's "%.4g" would write it.
 [[nodiscard]] std::string Number(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.4g", value);
-    return text;
+    std::array<char, 64> text{};
+    const auto written =
+        std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::general, 4);
+    return {text.data(), written.ptr};
 }
 
 [[nodiscard]] std::string ColourText(Rgb c) {
@@ -350,8 +356,7 @@ Selection PickInWindow(const BoardDocument& document, const Box& window, bool cr
     drawing.EntitiesNear(window, near);
     std::sort(near.begin(), near.end());
     const auto entities = drawing.Entities();
-    for (std::size_t n = 0; n < near.size(); ++n) {
-        const std::size_t i = near[n];
+    for (const std::size_t i : near) {
         if (!EntityShown(document, i)) continue;
         const bool hit =
             crossing ? EntityCrosses(entities[i], window) : Inside(ExactBox(entities[i]), window);

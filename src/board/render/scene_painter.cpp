@@ -365,11 +365,12 @@ void ScenePainter::DrawDashed(QPainter& painter, std::span<const std::vector<dou
 void ScenePainter::CollectLine(const EntityData& line, std::size_t batch) {
     const Vec2 a = m_frame.transform.ToScreen(line.start);
     const Vec2 b = m_frame.transform.ToScreen(line.end);
-    if (m_frame.style.exact) {
-        AddSegment({a.x, a.y}, {b.x, b.y}, m_batches[batch].lines);
-    } else if (std::abs(a.x - b.x) < 1.0 && std::abs(a.y - b.y) < 1.0) {
+    const auto within = [&](double pixels) {
+        return !m_frame.style.exact && std::abs(a.x - b.x) < pixels && std::abs(a.y - b.y) < pixels;
+    };
+    if (within(1.0)) {
         Stamp(0.5 * (a.x + b.x), 0.5 * (a.y + b.y), batch);
-    } else if (std::abs(a.x - b.x) < kShortPixels && std::abs(a.y - b.y) < kShortPixels) {
+    } else if (within(kShortPixels)) {
         StampSegment(a, b, batch);
     } else {
         AddSegment({a.x, a.y}, {b.x, b.y}, m_batches[batch].lines);

@@ -532,10 +532,8 @@ bool BoardWindow::ConfirmCloseAll() {
     for (std::size_t i = 0; i < m_application->DocumentCount(); ++i) {
         documents.push_back(m_application->DocumentAt(i));
     }
-    for (const BoardDocumentPtr& document : documents) {
-        if (!ConfirmClose(*document)) return false;
-    }
-    return true;
+    return std::ranges::all_of(
+        documents, [this](const BoardDocumentPtr& document) { return ConfirmClose(*document); });
 }
 
 bool BoardWindow::CloseCurrentDocument() {

@@ -35,6 +35,8 @@ public:
     ~BoardWindow() override;
     BoardWindow(const BoardWindow&) = delete;
     BoardWindow& operator=(const BoardWindow&) = delete;
+    BoardWindow(BoardWindow&&) = delete;
+    BoardWindow& operator=(BoardWindow&&) = delete;
 
     // Asked for each modified drawing before the window or its tab closes: true when the drawing
     // may go (saved, or the user chose to discard it), false to keep it open. While unset the

@@ -59,10 +59,10 @@ QRect ScreenBox(std::span<const Vec2> points, const ViewTransform& transform, in
     if (x1 < x0) return {};
     // Clamped first: a far point must not overflow the integer rectangle.
     const auto clamp = [](double v) { return std::clamp(v, -kFarPixels, kFarPixels); };
-    return QRect(QPoint(static_cast<int>(std::floor(clamp(x0))) - margin,
-                        static_cast<int>(std::floor(clamp(y0))) - margin),
-                 QPoint(static_cast<int>(std::ceil(clamp(x1))) + margin,
-                        static_cast<int>(std::ceil(clamp(y1))) + margin));
+    return {QPoint(static_cast<int>(std::floor(clamp(x0))) - margin,
+                   static_cast<int>(std::floor(clamp(y0))) - margin),
+            QPoint(static_cast<int>(std::ceil(clamp(x1))) + margin,
+                   static_cast<int>(std::ceil(clamp(y1))) + margin)};
 }
 
 void AddRuns(QRegion& region, std::span<const Vec2> points, const ViewTransform& transform,

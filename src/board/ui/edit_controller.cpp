@@ -317,6 +317,8 @@ void EditController::DoubleClick(QPointF screen) {
     }
 }
 
+// The event types are checked before each cast: Qt delivers these classes for them.
+// NOLINTBEGIN(cppcoreguidelines-pro-type-static-cast-downcast)
 bool EditController::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_angleInput) {
         if (event->type() == QEvent::KeyPress &&
@@ -379,6 +381,7 @@ bool EditController::eventFilter(QObject* watched, QEvent* event) {
             return false;
     }
 }
+// NOLINTEND(cppcoreguidelines-pro-type-static-cast-downcast)
 
 void EditController::Paint(QPainter& painter) const {
     const BoardDocument& document = *m_canvas->Document();

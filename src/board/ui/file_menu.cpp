@@ -73,6 +73,7 @@ public:
 }  // namespace
 
 QString FileMenuHost::AskOpenPath(const QString& folder) {
+    // NOLINTNEXTLINE(readability-suspicious-call-argument): the folder is the dialog's folder
     return QFileDialog::getOpenFileName(DialogParent(), QStringLiteral("開く"), folder,
                                         kOpenFilter);
 }

@@ -65,6 +65,10 @@ public:
     explicit FileMenu(FileMenuHost& host, std::unique_ptr<QSettings> settings = nullptr,
                       QObject* parent = nullptr);
     ~FileMenu() override;
+    FileMenu(const FileMenu&) = delete;
+    FileMenu& operator=(const FileMenu&) = delete;
+    FileMenu(FileMenu&&) = delete;
+    FileMenu& operator=(FileMenu&&) = delete;
 
     // Adds 開く..., 上書き保存, 名前を付けて保存..., エクスポート and 最近使ったファイル to the
     // host's menu.
