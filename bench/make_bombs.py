@@ -38,6 +38,7 @@ def main():
     rows = int(sys.argv[3]) if len(sys.argv) > 3 else (100 if kind == "hatch" else 10)
     columns = int(sys.argv[4]) if len(sys.argv) > 4 else rows
     doc = ezdxf.new("R2000")
+    doc.header["$INSUNITS"] = 4  # millimetres, as its sizes are meant (ezdxf's default is metres)
     {"hatch": hatch_block, "mtext": mtext_block}[kind](doc)
     msp = doc.modelspace()
     insert = msp.add_blockref("BOMB", (0.0, 0.0))
