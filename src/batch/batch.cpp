@@ -139,7 +139,11 @@ std::set<std::int32_t> ResolveLayers(const board::BoardLayers& layers,
                 known += (i == 0 ? "" : ", ") + LayerLabel(layers.At(i));
             }
             std::string message = "図面「" + drawingName;
-            message += "」にレイヤ「" + name + "」がありません (あるレイヤ: " + known + ")";
+            message += "」にレイヤ「";
+            message += name;
+            message += "」がありません (あるレイヤ: ";
+            message += known;
+            message += ")";
             throw InputError(message);
         }
         numbers.insert(found->number);

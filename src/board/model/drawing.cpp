@@ -5,7 +5,6 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
-#include <ranges>
 #include <utility>
 
 #include "board/model/snap_index.h"
@@ -205,14 +204,16 @@ void BoardDrawing::Undo() {
     if (m_appliedSteps == 0) throw HostError("元に戻す操作がありません");
     DropPending();
     const Step& step = m_steps[--m_appliedSteps];
-    for (const auto& change : std::ranges::reverse_view(step.changes)) {
+    // Last change first.
+    for (std::size_t k = step.changes.size(); k-- > 0;) {
+        const auto& change = step.changes[k];
         SetData(change.index, change.before, change.erasedBefore);
     }
-    for (const auto& record : std::ranges::reverse_view(step.records)) {
-        SetRecord(record.key, record.before);
+    for (std::size_t k = step.records.size(); k-- > 0;) {
+        SetRecord(step.records[k].key, step.records[k].before);
     }
     m_liveCount = step.begin;
-    for (const auto& companion : std::ranges::reverse_view(step.companions)) companion.undo();
+    for (std::size_t k = step.companions.size(); k-- > 0;) step.companions[k].undo();
     Changed(DrawingChange::History, false);
 }
 
