@@ -142,54 +142,14 @@ void Parser::FinishRecord() {
             ++m_taken[type];
             break;
         }
-        case Kind::LwPolyline: {
-            const auto mirror = Mirror();
-            if (m_entity.paper || !mirror) break;
-            m_polyOpen = true;
-            m_polyType = "LWPOLYLINE";
-            m_polyRecord = RecordIndex();
-            m_polyClosed = (m_entity.flags & 1) != 0;
-            m_polyMirror = *mirror;
-            m_polyLayer = LayerOf(m_entity.layer);
-            m_polyColour = OwnColourOf(m_entity);
-            m_polyStyle = StyleOf(m_entity);
-            for (PolyVertex& v : m_vertices) {
-                CheckPoint(v.point, "LWPOLYLINE");
-                if (m_polyMirror) {
-                    v.point.x = -v.point.x;
-                    v.bulge = -v.bulge;
-                }
-            }
-            FlushPolyline();
+        case Kind::LwPolyline:
+            TakeLwPolyline();
             break;
-        }
-        case Kind::Polyline: {
-            // 3-D polylines, meshes and polyface meshes are not flat drawings.
-            constexpr std::int64_t kNotFlat = 8 | 16 | 64;
-            const auto mirror = Mirror();
-            if (m_entity.paper || !mirror || (m_entity.flags & kNotFlat) != 0) break;
-            m_polyOpen = true;
-            m_polyType = "POLYLINE";
-            m_polyRecord = RecordIndex();
-            m_polyClosed = (m_entity.flags & 1) != 0;
-            m_polyMirror = *mirror;
-            m_polyLayer = LayerOf(m_entity.layer);
-            m_polyColour = OwnColourOf(m_entity);
-            m_polyStyle = StyleOf(m_entity);
-            m_vertices.clear();
+        case Kind::Polyline:
+            TakePolyline();
             break;
-        }
         case Kind::Vertex:
-            if (m_polyOpen) {
-                Vec2 point = m_entity.p10;
-                double bulge = m_entity.bulge;
-                CheckPoint(point, "POLYLINE");
-                if (m_polyMirror) {
-                    point.x = -point.x;
-                    bulge = -bulge;
-                }
-                m_vertices.push_back({point, bulge});
-            }
+            TakeVertex();
             break;
         case Kind::Seqend:
             FlushPolyline();
@@ -198,6 +158,52 @@ void Parser::FinishRecord() {
             break;
     }
     m_kind = Kind::Other;
+}
+
+void Parser::OpenPolyline(const char* type, bool mirror) {
+    m_polyOpen = true;
+    m_polyType = type;
+    m_polyRecord = RecordIndex();
+    m_polyClosed = (m_entity.flags & 1) != 0;
+    m_polyMirror = mirror;
+    m_polyLayer = LayerOf(m_entity.layer);
+    m_polyColour = OwnColourOf(m_entity);
+    m_polyStyle = StyleOf(m_entity);
+}
+
+void Parser::TakeLwPolyline() {
+    const auto mirror = Mirror();
+    if (m_entity.paper || !mirror) return;
+    OpenPolyline("LWPOLYLINE", *mirror);
+    for (PolyVertex& v : m_vertices) {
+        CheckPoint(v.point, "LWPOLYLINE");
+        if (m_polyMirror) {
+            v.point.x = -v.point.x;
+            v.bulge = -v.bulge;
+        }
+    }
+    FlushPolyline();
+}
+
+void Parser::TakePolyline() {
+    // 3-D polylines, meshes and polyface meshes are not flat drawings.
+    constexpr std::int64_t kNotFlat = 8 | 16 | 64;
+    const auto mirror = Mirror();
+    if (m_entity.paper || !mirror || (m_entity.flags & kNotFlat) != 0) return;
+    OpenPolyline("POLYLINE", *mirror);
+    m_vertices.clear();
+}
+
+void Parser::TakeVertex() {
+    if (!m_polyOpen) return;
+    Vec2 point = m_entity.p10;
+    double bulge = m_entity.bulge;
+    CheckPoint(point, "POLYLINE");
+    if (m_polyMirror) {
+        point.x = -point.x;
+        bulge = -bulge;
+    }
+    m_vertices.push_back({point, bulge});
 }
 
 std::optional<bool> Parser::Mirror() const {

@@ -164,7 +164,13 @@ private:
 
     void CheckCount();
 
+    // The board's part of the record just read, by its kind.
     void FinishRecord();
+    // The polyline record just read starts a polyline of the board (type: its kind's name).
+    void OpenPolyline(const char* type, bool mirror);
+    void TakeLwPolyline();
+    void TakePolyline();
+    void TakeVertex();
 
     // Whether the entity's plane is the drawing plane seen from below (its coordinates mirror
     // in X); none when it is tilted (the entity is then not shown).

@@ -453,12 +453,21 @@ std::optional<Box> BoxOfSelection(const BoardDocument& document, const Selection
     return box;
 }
 
-std::string DescribeSelection(const BoardDocument& document, const Selection& selection) {
-    if (selection.Empty()) return {};
+namespace {
+
+// The record an entity or a record key stands for in the opened file (a copy: its original).
+std::uint32_t SourceRecordOfKey(const BoardDrawing& drawing, std::uint32_t key) {
+    const auto& edits = drawing.RecordEdits();
+    const auto found = edits.find(key);
+    return found != edits.end() ? found->second.source : key;
+}
+
+// "n 個選択: KIND count、...": things by kind, a record's entities counted once.
+std::string CountText(const BoardDocument& document, const Selection& selection,
+                      std::size_t& things) {
     const BoardDrawing& drawing = *document.DrawingModel();
-    // Things by kind: a record's entities count once.
     std::map<std::string, std::size_t> kinds;
-    std::size_t things = 0;
+    things = 0;
     std::uint32_t lastKey = kNoRecordKey;
     for (const std::size_t i : selection.entities) {
         const std::uint32_t key = RecordKeyOfEntity(document, i);
@@ -467,11 +476,8 @@ std::string DescribeSelection(const BoardDocument& document, const Selection& se
         ++kinds[EntityKindName(document, i)];
         ++things;
     }
-    const UnderlayPtr& u = document.UnderlayModel();
     for (const std::uint32_t key : selection.records) {
-        const auto& edits = drawing.RecordEdits();
-        const auto found = edits.find(key);
-        const std::uint32_t record = found != edits.end() ? found->second.source : key;
+        const std::uint32_t record = SourceRecordOfKey(drawing, key);
         std::string kind = document.Source() ? document.Source()->RecordKind(record) : "";
         ++kinds[kind.empty() ? std::string("図形") : kind];
         ++things;
@@ -482,19 +488,36 @@ std::string DescribeSelection(const BoardDocument& document, const Selection& se
         text += (first ? " " : "、") + kind + " " + std::to_string(count);
         first = false;
     }
-    if (things != 1) return text;
+    return text;
+}
 
-    // One thing: its properties.
-    const BoardLayers& layers = *document.LayerTable();
+// Length, or radius and length, of the selected entities (one line's parts together).
+std::string MeasureText(const BoardDrawing& drawing, const Selection& selection) {
+    double length = 0.0;
+    for (const std::size_t k : selection.entities) {
+        const EntityData& part = drawing.Entities()[k];
+        length += part.kind == EntityKind::Line ? Distance(part.start, part.end)
+                                                : part.radius * AnglesOf(part).sweep;
+    }
+    const EntityData& e = drawing.Entities()[selection.entities.front()];
+    if (selection.entities.size() == 1 && e.kind == EntityKind::Arc) {
+        std::string measure = "半径 " + Number(e.radius);
+        if (AnglesOf(e).sweep < kTwoPi) measure += "、長さ " + Number(length);
+        return measure;
+    }
+    return "長さ " + Number(length);
+}
+
+// "  レイヤ name  色 colour  線種 name  measure" of the one thing selected.
+std::string PropertiesText(const BoardDocument& document, const Selection& selection) {
+    const BoardDrawing& drawing = *document.DrawingModel();
     std::int32_t layer = 0;
     std::optional<Rgb> own;
-    std::string linetype;
     std::string measure;
     std::uint32_t record = kNoRecordKey;
     if (!selection.entities.empty()) {
         const std::size_t i = selection.entities.front();
-        const EntityData& e = drawing.Entities()[i];
-        layer = e.layer;
+        layer = drawing.Entities()[i].layer;
         if (document.Source()) {
             const auto colours = document.Source()->OwnColours();
             if (i < colours.size() && (colours[i] & kOwnColour) != 0) {
@@ -502,44 +525,41 @@ std::string DescribeSelection(const BoardDocument& document, const Selection& se
             }
         }
         record = RecordKeyOfEntity(document, i);
-        double length = 0.0;
-        for (const std::size_t k : selection.entities) {
-            const EntityData& part = drawing.Entities()[k];
-            length += part.kind == EntityKind::Line ? Distance(part.start, part.end)
-                                                    : part.radius * AnglesOf(part).sweep;
-        }
-        if (selection.entities.size() == 1 && e.kind == EntityKind::Arc) {
-            measure = "半径 " + Number(e.radius);
-            if (AnglesOf(e).sweep < kTwoPi) measure += "、長さ " + Number(length);
-        } else {
-            measure = "長さ " + Number(length);
-        }
+        measure = MeasureText(drawing, selection);
     } else {
         record = selection.records.front();
-        if (u) {
-            for (const UnderlayItem& item : u->items) {
-                if (item.record == record) {
-                    layer = item.layer;
-                    own = item.colour;
-                    break;
-                }
+        if (const UnderlayPtr& u = document.UnderlayModel()) {
+            const auto item =
+                std::find_if(u->items.begin(), u->items.end(),
+                             [record](const UnderlayItem& it) { return it.record == record; });
+            if (item != u->items.end()) {
+                layer = item->layer;
+                own = item->colour;
             }
         }
     }
+    std::string linetype;
     if (record != kNoRecordKey && document.Source()) {
-        const auto& edits = drawing.RecordEdits();
-        const auto found = edits.find(record);
-        linetype =
-            document.Source()->RecordLinetype(found != edits.end() ? found->second.source : record);
+        linetype = document.Source()->RecordLinetype(SourceRecordOfKey(drawing, record));
     }
-    const LayerData* data = layers.Find(layer);
+    const LayerData* data = document.LayerTable()->Find(layer);
     const std::string layerName = data != nullptr ? data->name : std::to_string(layer);
-    text +=
+    std::string text =
         "  レイヤ " + layerName + "  色 " +
         (own ? ColourText(*own)
              : std::string("BYLAYER") + (data != nullptr ? " " + ColourText(data->colour) : ""));
     text += "  線種 " + (linetype.empty() ? std::string("BYLAYER") : linetype);
     if (!measure.empty()) text += "  " + measure;
+    return text;
+}
+
+}  // namespace
+
+std::string DescribeSelection(const BoardDocument& document, const Selection& selection) {
+    if (selection.Empty()) return {};
+    std::size_t things = 0;
+    std::string text = CountText(document, selection, things);
+    if (things == 1) text += PropertiesText(document, selection);
     return text;
 }
 

@@ -59,6 +59,10 @@ QPolygonF BoxOnScreen(const Canvas& canvas, const Box& box,
     return outline;
 }
 
+std::size_t CountOf(const Selection& selection) {
+    return selection.entities.size() + selection.records.size();
+}
+
 }  // namespace
 
 EditController::EditController(BoardApplicationPtr application, Canvas* canvas)
@@ -383,98 +387,100 @@ bool EditController::eventFilter(QObject* watched, QEvent* event) {
 }
 // NOLINTEND(cppcoreguidelines-pro-type-static-cast-downcast)
 
-void EditController::Paint(QPainter& painter) const {
+std::optional<RecordPlacement> EditController::BandPlacement() const {
+    if (!m_base || !m_cursor) return std::nullopt;
+    if (m_mode == EditMode::MoveTarget || m_mode == EditMode::CopyTarget ||
+        m_mode == EditMode::PasteTarget) {
+        return RecordPlacement{{}, 0.0, *m_cursor - *m_base};
+    }
+    if (m_mode == EditMode::RotateAngle) {
+        return RecordPlacement{*m_base, AngleDegrees(*m_base, *m_cursor), {}};
+    }
+    return std::nullopt;
+}
+
+void EditController::DrawOutlines(QPainter& painter, const Selection& selection,
+                                  const std::optional<RecordPlacement>& placement) const {
     const BoardDocument& document = *m_canvas->Document();
     const BoardDrawing& drawing = *document.DrawingModel();
     const double tolerance = 0.5 / m_canvas->Transform().pixelsPerUnit;
-    // The band: where the selection (or the kept one) goes with the cursor.
-    std::optional<RecordPlacement> band;
-    if (m_base && m_cursor) {
-        if (m_mode == EditMode::MoveTarget || m_mode == EditMode::CopyTarget ||
-            m_mode == EditMode::PasteTarget) {
-            band = RecordPlacement{{}, 0.0, *m_cursor - *m_base};
-        } else if (m_mode == EditMode::RotateAngle) {
-            band = RecordPlacement{*m_base, AngleDegrees(*m_base, *m_cursor), {}};
-        }
-    }
-    QPolygonF line;  // reused for every entity
-    const auto drawEntities = [&](QPainter& target, const Selection& selection,
-                                  const std::optional<RecordPlacement>& placement) {
-        const auto toScreen = [&](Vec2 p) {
-            return m_canvas->ToScreen(placement ? PlacePoint(*placement, p) : p);
-        };
-        for (const std::size_t i : selection.entities) {
-            if (i >= drawing.Count()) continue;
-            line.clear();
-            for (const Vec2 p : FlattenEntity(drawing.Entities()[i], tolerance)) {
-                line << toScreen(p);
-            }
-            target.drawPolyline(line);
-        }
-        if (const UnderlayPtr& u = document.UnderlayModel(); u && !selection.records.empty()) {
-            for (const UnderlayItem& item : u->items) {
-                if (!std::binary_search(selection.records.begin(), selection.records.end(),
-                                        item.record)) {
-                    continue;
-                }
-                if (item.kind == UnderlayKind::Text || item.count == 0) {
-                    target.drawPolygon(BoxOnScreen(*m_canvas, item.box, placement));
-                    continue;
-                }
-                line.clear();
-                for (std::uint32_t k = 0; k < item.count; ++k) {
-                    line << toScreen(u->points[item.first + k]);
-                }
-                target.drawPolyline(line);
-            }
-        }
+    const auto toScreen = [&](Vec2 p) {
+        return m_canvas->ToScreen(placement ? PlacePoint(*placement, p) : p);
     };
-    const auto count = [](const Selection& s) { return s.entities.size() + s.records.size(); };
+    QPolygonF line;  // reused for every entity
+    for (const std::size_t i : selection.entities) {
+        if (i >= drawing.Count()) continue;
+        line.clear();
+        for (const Vec2 p : FlattenEntity(drawing.Entities()[i], tolerance)) line << toScreen(p);
+        painter.drawPolyline(line);
+    }
+    const UnderlayPtr& u = document.UnderlayModel();
+    if (!u || selection.records.empty()) return;
+    for (const UnderlayItem& item : u->items) {
+        if (!std::binary_search(selection.records.begin(), selection.records.end(), item.record)) {
+            continue;
+        }
+        if (item.kind == UnderlayKind::Text || item.count == 0) {
+            painter.drawPolygon(BoxOnScreen(*m_canvas, item.box, placement));
+            continue;
+        }
+        line.clear();
+        for (std::uint32_t k = 0; k < item.count; ++k) line << toScreen(u->points[item.first + k]);
+        painter.drawPolyline(line);
+    }
+}
+
+void EditController::PaintHighlight(QPainter& painter) const {
+    if (CountOf(m_selection) <= kHighlightEntityLimit) {
+        // Drawn once into a picture kept while the selection, the drawing and the view stay as
+        // they are: a mouse move repaints only the band over it.
+        const HighlightKey key{
+            m_selectionSerial, m_canvas->Document()->DrawingModel()->ChangeCount(),
+            m_canvas->Transform().pixelsPerUnit, m_canvas->Transform().origin, m_canvas->size()};
+        if (!(key == m_highlightKey) || m_highlight.isNull()) {
+            m_highlight = QImage(m_canvas->size(), QImage::Format_ARGB32_Premultiplied);
+            m_highlight.fill(Qt::transparent);
+            QPainter picture(&m_highlight);
+            picture.setRenderHint(QPainter::Antialiasing, false);
+            picture.setBrush(Qt::NoBrush);
+            picture.setPen(QPen(QColor(255, 140, 0), 3));
+            DrawOutlines(picture, m_selection, std::nullopt);
+            m_highlightKey = key;
+        }
+        painter.drawImage(0, 0, m_highlight);
+    } else if (m_box) {
+        // Too many to draw again on every repaint: their box, in the highlight's colour.
+        painter.setPen(QPen(QColor(255, 140, 0), 2, Qt::DashLine));
+        painter.drawPolygon(BoxOnScreen(*m_canvas, *m_box, std::nullopt));
+    }
+}
+
+void EditController::PaintBand(QPainter& painter, const RecordPlacement& band) const {
+    painter.setPen(QPen(QColor(0, 160, 255), 1, Qt::DashLine));
+    const Selection& moving = Moving();
+    const std::optional<Box>& box = m_mode == EditMode::PasteTarget ? m_clipBox : m_box;
+    if (CountOf(moving) <= kBandEntityLimit) {
+        DrawOutlines(painter, moving, band);
+    } else if (box) {
+        // Many entities: the box of the selection stands for them.
+        painter.drawPolygon(BoxOnScreen(*m_canvas, *box, band));
+    }
+    painter.drawLine(m_canvas->ToScreen(*m_base), m_canvas->ToScreen(*m_cursor));
+}
+
+void EditController::PaintWindow(QPainter& painter) const {
+    const bool crossing = m_dragTo->x() < m_pressAt->x();
+    painter.setPen(QPen(crossing ? QColor(0, 170, 0) : QColor(0, 90, 255), 1,
+                        crossing ? Qt::DashLine : Qt::SolidLine));
+    painter.drawRect(QRectF(*m_pressAt, *m_dragTo).normalized());
+}
+
+void EditController::Paint(QPainter& painter) const {
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setBrush(Qt::NoBrush);
-    if (!m_selection.Empty()) {
-        if (count(m_selection) <= kHighlightEntityLimit) {
-            // Drawn once into a picture kept while the selection, the drawing and the view stay
-            // as they are: a mouse move repaints only the band over it.
-            const HighlightKey key{m_selectionSerial, drawing.ChangeCount(),
-                                   m_canvas->Transform().pixelsPerUnit,
-                                   m_canvas->Transform().origin, m_canvas->size()};
-            if (!(key == m_highlightKey) || m_highlight.isNull()) {
-                m_highlight = QImage(m_canvas->size(), QImage::Format_ARGB32_Premultiplied);
-                m_highlight.fill(Qt::transparent);
-                QPainter picture(&m_highlight);
-                picture.setRenderHint(QPainter::Antialiasing, false);
-                picture.setBrush(Qt::NoBrush);
-                picture.setPen(QPen(QColor(255, 140, 0), 3));
-                drawEntities(picture, m_selection, std::nullopt);
-                m_highlightKey = key;
-            }
-            painter.drawImage(0, 0, m_highlight);
-        } else if (m_box) {
-            // Too many to draw again on every repaint: their box, in the highlight's colour.
-            painter.setPen(QPen(QColor(255, 140, 0), 2, Qt::DashLine));
-            painter.drawPolygon(BoxOnScreen(*m_canvas, *m_box, std::nullopt));
-        }
-    }
-    if (band) {
-        painter.setPen(QPen(QColor(0, 160, 255), 1, Qt::DashLine));
-        const Selection& moving = Moving();
-        const std::optional<Box>& box = m_mode == EditMode::PasteTarget ? m_clipBox : m_box;
-        if (count(moving) <= kBandEntityLimit) {
-            drawEntities(painter, moving, band);
-        } else if (box) {
-            // Many entities: the box of the selection stands for them.
-            painter.drawPolygon(BoxOnScreen(*m_canvas, *box, band));
-        }
-        painter.drawLine(m_canvas->ToScreen(*m_base), m_canvas->ToScreen(*m_cursor));
-    }
-    if (m_pressAt && m_dragTo) {
-        const bool crossing = m_dragTo->x() < m_pressAt->x();
-        QPen pen(crossing ? QColor(0, 170, 0) : QColor(0, 90, 255), 1,
-                 crossing ? Qt::DashLine : Qt::SolidLine);
-        painter.setPen(pen);
-        painter.drawRect(QRectF(*m_pressAt, *m_dragTo).normalized());
-    }
+    if (!m_selection.Empty()) PaintHighlight(painter);
+    if (const std::optional<RecordPlacement> band = BandPlacement()) PaintBand(painter, *band);
+    if (m_pressAt && m_dragTo) PaintWindow(painter);
 }
 
 }  // namespace pelimator::board

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "board/model/application.h"
+#include "board/model/edit_step.h"
 #include "board/model/selection.h"
 
 namespace pelimator::board {
@@ -95,6 +96,15 @@ private:
     void Finish();  // back to selecting, the angle field hidden
     // The selection the band draws: the kept one while pasting.
     [[nodiscard]] const Selection& Moving() const noexcept;
+    // Where the band puts what moves: none unless a command waits for its target or angle.
+    [[nodiscard]] std::optional<RecordPlacement> BandPlacement() const;
+    // Outlines of the selection's entities and records, placed when placement is given.
+    void DrawOutlines(QPainter& painter, const Selection& selection,
+                      const std::optional<RecordPlacement>& placement) const;
+    // The parts of Paint: the selection highlighted, what moves, the window being dragged.
+    void PaintHighlight(QPainter& painter) const;
+    void PaintBand(QPainter& painter, const RecordPlacement& band) const;
+    void PaintWindow(QPainter& painter) const;
     template <typename Edit>
     void Run(Edit&& edit);
 
