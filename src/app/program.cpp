@@ -77,6 +77,7 @@ Program::Program(const QString& settingsPath, QObject* parent)
         m_tool->close();
         emit ended();
     });
+    connect(&m_fileMenu->Actions(), &board::FileMenu::openEnded, this, &Program::OpenNext);
 }
 
 Program::~Program() = default;
@@ -97,20 +98,31 @@ void Program::Activate(const QStringList& files) {
     ShowTool();
 }
 
-int Program::OpenDrawings(const QStringList& files) {
+void Program::OpenDrawings(const QStringList& files) {
     QStringList problems;
-    int opened = 0;
     for (const QString& file : files) {
         const QString problem = ProblemBeforeReading(file);
         if (!problem.isEmpty()) {
             problems.append(problem);
-        } else if (m_fileMenu->Actions().OpenFile(file)) {
-            ++opened;
+        } else {
+            m_waiting.append(file);
         }
     }
     if (!problems.isEmpty())
         m_presentMessage(m_boardWindow.get(), problems.join(QLatin1Char('\n')));
-    return opened;
+    OpenNext();
+}
+
+bool Program::IsOpening() const {
+    return !m_waiting.isEmpty() || m_fileMenu->Actions().IsOpening();
+}
+
+void Program::OpenNext() {
+    board::FileMenu& actions = m_fileMenu->Actions();
+    // A file already open ends at once (and calls this again through openEnded).
+    while (!m_waiting.isEmpty() && !actions.IsOpening()) {
+        actions.OpenFileInBackground(m_waiting.takeFirst());
+    }
 }
 
 void Program::ShowTool() {

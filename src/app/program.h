@@ -50,9 +50,13 @@ public:
     void Start(const QStringList& files);
     // A later start asked for files (absolute paths; none: just come forward).
     void Activate(const QStringList& files);
-    // Opens each file in a tab of its own; the files that cannot be opened are named in one
-    // message, and the others open all the same. Returns how many opened.
-    int OpenDrawings(const QStringList& files);
+    // Opens each file in a tab of its own, read one after another away from the window's thread
+    // (the window answers meanwhile; Esc gives up the file being read, the next ones still
+    // open). Files that are missing or no files are named in one message at once; a file that
+    // is no drawing is reported when its read ends; the others open all the same.
+    void OpenDrawings(const QStringList& files);
+    // Whether files given to OpenDrawings are still waiting or being read.
+    [[nodiscard]] bool IsOpening() const;
     // Brings the tool panel forward, or shows it again (with the options it had) after it ended.
     void ShowTool();
 
@@ -66,6 +70,9 @@ signals:
     void ended();
 
 private:
+    // Starts reading the next waiting file unless a read runs.
+    void OpenNext();
+
     board::BoardApplicationPtr m_board;
     std::unique_ptr<board::BoardWindow> m_boardWindow;
     std::unique_ptr<board::WindowFileMenu> m_fileMenu;
@@ -73,6 +80,7 @@ private:
     std::unique_ptr<F_Main> m_tool;
     QAction* m_showTool = nullptr;
     MessagePresenter m_presentMessage;
+    QStringList m_waiting;  // files OpenDrawings has not started reading yet
 };
 
 // Puts tool beside board on board's screen: to its right when both fit, otherwise the board

@@ -129,6 +129,9 @@ private slots:
         const QString plan = WriteDrawing(m_dir, QStringLiteral("平面図.dxf"));
         Program program(m_settings);
         program.Start({plan});
+        // Read away from the window's thread: the window answers while it is read.
+        QVERIFY(program.IsOpening());
+        QTRY_VERIFY(!program.IsOpening());
         QCOMPARE(TabNames(program), QStringList{QStringLiteral("平面図.dxf")});
     }
 
@@ -141,6 +144,7 @@ private slots:
         program.SetMessagePresenter(
             [&messages](QWidget*, const QString& text) { messages.append(text); });
         program.Start({a, missing, m_dir.path(), b});
+        QTRY_VERIFY(!program.IsOpening());
         QCOMPARE(TabNames(program), (QStringList{"a.dxf", "b.dxf"}));
         // One message for the start, naming each file that could not be opened and why.
         QCOMPARE(messages.size(), 1);
@@ -170,6 +174,7 @@ private slots:
         });
         answer.start(20);
         program.Start({broken, good});
+        QTRY_VERIFY(!program.IsOpening());
         QCOMPARE(TabNames(program), QStringList{QStringLiteral("good.dxf")});
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].contains(QStringLiteral("壊れた.dxf")), qPrintable(shown[0]));
@@ -180,6 +185,7 @@ private slots:
         Program program(m_settings);
         program.Start({a});
         program.Activate({a});
+        QTRY_VERIFY(!program.IsOpening());
         QCOMPARE(program.Board().Tabs()->count(), 1);
     }
 
@@ -286,6 +292,7 @@ private slots:
         }
         Program program(m_settings);
         program.Start({path});
+        QTRY_VERIFY(!program.IsOpening());
         program.Tool().cmdStart_Click();
         Canvas* canvas = program.Board().CurrentCanvas();
         QVERIFY(canvas != nullptr);
