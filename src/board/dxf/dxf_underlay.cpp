@@ -124,17 +124,8 @@ void Builder::AddFill(const std::vector<std::vector<Vec2>>& rings, const Resolve
     std::size_t count = 0;
     for (const auto& ring : rings) count += ring.size();
     if (!Spend(count + kItemUnits)) return;
-    UnderlayItem& item = AddItem(UnderlayKind::Fill, r);
-    item.rings = static_cast<std::uint32_t>(m_underlay.ringEnds.size());
-    for (const auto& ring : rings) {
-        if (ring.size() < 3 || !std::all_of(ring.begin(), ring.end(), Usable)) continue;
-        m_underlay.points.insert(m_underlay.points.end(), ring.begin(), ring.end());
-        m_underlay.ringEnds.push_back(
-            static_cast<std::uint32_t>(m_underlay.points.size() - item.first));
-        ++item.ringCount;
-    }
-    item.count = static_cast<std::uint32_t>(m_underlay.points.size() - item.first);
-    if (item.ringCount == 0) m_underlay.items.pop_back();
+    AddItem(UnderlayKind::Fill, r);
+    m_underlay.AppendFillRings(rings, Usable);
 }
 
 void Builder::ArcPoints(const Affine& m, Vec2 centre, double rx, double ry, double rotation,

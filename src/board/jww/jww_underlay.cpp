@@ -167,17 +167,8 @@ private:
 
     void Fill(const std::vector<std::vector<Vec2>>& rings, const Style& s) {
         if (Full()) return;
-        UnderlayItem& item = Item(UnderlayKind::Fill, s);
-        item.rings = static_cast<std::uint32_t>(m_underlay.ringEnds.size());
-        for (const auto& ring : rings) {
-            if (ring.size() < 3 || !std::all_of(ring.begin(), ring.end(), Usable)) continue;
-            m_underlay.points.insert(m_underlay.points.end(), ring.begin(), ring.end());
-            m_underlay.ringEnds.push_back(
-                static_cast<std::uint32_t>(m_underlay.points.size() - item.first));
-            ++item.ringCount;
-        }
-        item.count = static_cast<std::uint32_t>(m_underlay.points.size() - item.first);
-        if (item.ringCount == 0) m_underlay.items.pop_back();
+        Item(UnderlayKind::Fill, s);
+        m_underlay.AppendFillRings(rings, Usable);
     }
 
     void AddLine(const Shape& shape, const Placement& place, const Style& s) {

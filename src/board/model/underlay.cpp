@@ -72,6 +72,20 @@ Vec2 NearestOnSegment(Vec2 p, Vec2 a, Vec2 b) noexcept {
     return a + t * d;
 }
 
+void Underlay::AppendFillRings(const std::vector<std::vector<Vec2>>& rings,
+                               bool (*usable)(Vec2)) {
+    UnderlayItem& item = items.back();
+    item.rings = static_cast<std::uint32_t>(ringEnds.size());
+    for (const auto& ring : rings) {
+        if (ring.size() < 3 || !std::all_of(ring.begin(), ring.end(), usable)) continue;
+        points.insert(points.end(), ring.begin(), ring.end());
+        ringEnds.push_back(static_cast<std::uint32_t>(points.size() - item.first));
+        ++item.ringCount;
+    }
+    item.count = static_cast<std::uint32_t>(points.size() - item.first);
+    if (item.ringCount == 0) items.pop_back();
+}
+
 void Underlay::Finish() {
     std::vector<Box> boxes;
     boxes.reserve(items.size());

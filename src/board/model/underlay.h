@@ -91,6 +91,10 @@ public:
     bool paperSpace = false;  // the file has paper-space layouts (kept, not shown)
     std::size_t dropped = 0;  // primitives left out past the size limit (huge arrays)
 
+    // Completes the fill item last in items (its first set): appends each ring of at least three
+    // points that usable accepts, and drops the item when no ring is kept.
+    void AppendFillRings(const std::vector<std::vector<Vec2>>& rings, bool (*usable)(Vec2));
+
     // Computes boxes and the indexes; call once after filling.
     void Finish();
 
