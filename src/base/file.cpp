@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdint>
 #include <filesystem>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -47,6 +48,8 @@ public:
     Fd& operator=(Fd&&) = delete;
     ~Fd() { Close(); }
     [[nodiscard]] int Get() const noexcept { return m_fd; }
+    // Gives up ownership: the caller closes the descriptor.
+    [[nodiscard]] int Release() noexcept { return std::exchange(m_fd, -1); }
     bool Close() noexcept {
         if (m_fd < 0) return true;
         const int fd = m_fd;
@@ -225,24 +228,43 @@ void ReplaceFileContent(const std::string& path, std::string_view content) {
 
 void SetFileWriteHooks(FileWriteHooks hooks) { Hooks() = std::move(hooks); }
 
-FileRead TryReadWholeFile(const std::string& path, std::size_t maxBytes) {
+int TryOpenWholeFile(const std::string& path, std::size_t maxBytes, FileRead& result) {
     maxBytes = std::min(maxBytes, kMaxWholeFileBytes);
-    FileRead result;
-    if (path.empty()) return Refused(ReadStatus::Missing, ENOENT);
+    result = FileRead{};
+    if (path.empty()) {
+        result = Refused(ReadStatus::Missing, ENOENT);
+        return -1;
+    }
     // Decided from the name first, so that a device or a named pipe is never opened and a file
     // too large is never read; the open cannot wait (O_NONBLOCK), and what it opened is checked
     // again in case the name changed hands in between.
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return OpenFailure(errno);
-    if (Refuse(st, maxBytes, result)) return result;
-    const Fd fd(::open(path.c_str(),  // NOLINT(cppcoreguidelines-pro-type-vararg): POSIX open
-                       O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.Get() < 0) return OpenFailure(errno);
-    if (::fstat(fd.Get(), &st) != 0) return Refused(ReadStatus::Failed, errno);
-    if (Refuse(st, maxBytes, result)) return result;
-
+    if (::stat(path.c_str(), &st) != 0) {
+        result = OpenFailure(errno);
+        return -1;
+    }
+    if (Refuse(st, maxBytes, result)) return -1;
+    Fd fd(::open(path.c_str(),  // NOLINT(cppcoreguidelines-pro-type-vararg): POSIX open
+                 O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.Get() < 0) {
+        result = OpenFailure(errno);
+        return -1;
+    }
+    if (::fstat(fd.Get(), &st) != 0) {
+        result = Refused(ReadStatus::Failed, errno);
+        return -1;
+    }
+    if (Refuse(st, maxBytes, result)) return -1;
     result.mode = st.st_mode & 07777;
-    result.content.resize(static_cast<std::size_t>(st.st_size));
+    result.status = ReadStatus::Ok;
+    return fd.Release();
+}
+
+FileRead TryReadWholeFile(const std::string& path, std::size_t maxBytes) {
+    FileRead result;
+    const Fd fd(TryOpenWholeFile(path, maxBytes, result));
+    if (fd.Get() < 0) return result;
+    result.content.resize(static_cast<std::size_t>(result.size));
     std::size_t done = 0;
     while (done < result.content.size()) {
         const ssize_t n =
@@ -253,7 +275,6 @@ FileRead TryReadWholeFile(const std::string& path, std::size_t maxBytes) {
         done += static_cast<std::size_t>(n);
     }
     result.content.resize(done);
-    result.status = ReadStatus::Ok;
     return result;
 }
 

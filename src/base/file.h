@@ -69,6 +69,11 @@ struct FileRead {
 // /dev/zero is refused at once as NotRegular and a huge file as TooLarge.
 [[nodiscard]] FileRead TryReadWholeFile(const std::string& path, std::size_t maxBytes);
 
+// Opens the regular file at path for reading with the same checks, without reading it: the open
+// descriptor (the caller closes it) with result's status Ok, mode and size filled in; else -1
+// and result says why.
+[[nodiscard]] int TryOpenWholeFile(const std::string& path, std::size_t maxBytes, FileRead& result);
+
 // Why file (read from path with the limit maxBytes) could not be read: a Japanese sentence naming
 // the file and the reason (both sizes for one too large); empty when it was read.
 [[nodiscard]] std::string ReadFailureText(const FileRead& file, const std::string& path,

@@ -80,7 +80,7 @@ struct DxfReadOptions {
 // another record, are refused; a section left without its ENDSEC (before the next section or the
 // final EOF) and a sequence left open at the end of ENTITIES are taken as closed there, as
 // ezdxf's recovery takes them, and the report's repairs say so.
-[[nodiscard]] DxfReadResult ReadDxfBytes(std::string bytes, const std::string& fileName,
+[[nodiscard]] DxfReadResult ReadDxfBytes(FileBytes bytes, const std::string& fileName,
                                          const DxfReadOptions& options = {});
 [[nodiscard]] DxfReadResult ReadDxfText(std::string_view text, const std::string& fileName);
 // The same for a file on disk.

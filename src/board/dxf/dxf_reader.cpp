@@ -96,6 +96,11 @@ void Parser::Run() {
 
 bool Parser::BeginRecord() {
     m_source.records.push_back(static_cast<std::uint32_t>(m_tag.begin));
+    // What has been read is let go from memory as the file goes on (a mapped file's pages).
+    if (m_tag.begin - m_released >= kReleaseStep) {
+        m_source.bytes.Release(m_released, m_tag.begin);
+        m_released = m_tag.begin;
+    }
     m_type = Value();
     m_kind = Kind::Other;
     m_handleCode = 5;
@@ -518,7 +523,7 @@ std::string DxfOpenReport::Summary() const {
     return text;
 }
 
-DxfReadResult ReadDxfBytes(std::string bytes, const std::string& fileName,
+DxfReadResult ReadDxfBytes(FileBytes bytes, const std::string& fileName,
                            const DxfReadOptions& options) {
     DxfReadResult result;
     auto source = std::make_shared<DxfSource>();
@@ -542,7 +547,7 @@ DxfReadResult ReadDxfText(std::string_view text, const std::string& fileName) {
 }
 
 DxfReadResult ReadDxfFile(const std::string& path, const DxfReadOptions& options) {
-    return ReadDxfBytes(ReadWholeFile(path, kMaxFileBytes - 1), FileNameOf(path), options);
+    return ReadDxfBytes(MapWholeFile(path, kMaxFileBytes - 1), FileNameOf(path), options);
 }
 
 }  // namespace pelimator::board

@@ -240,6 +240,7 @@ private:
     const DxfReadOptions& m_options;
     DxfTagReader m_reader;
     DxfTag m_tag;
+    std::size_t m_released = 0;  // the file before this is released (see BeginRecord)
 
     Section m_section = Section::None;
     bool m_inSection = false;  // between SECTION and its ENDSEC

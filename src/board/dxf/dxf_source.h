@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/file_bytes.h"
 #include "board/dxf/dxf_tags.h"
 #include "board/model/document.h"
 #include "board/model/entity.h"
@@ -55,7 +56,7 @@ struct DxfLayerEntry {
 class DxfSource final : public DocumentSource {
 public:
     std::string fileName;
-    std::string bytes;  // the whole file as read
+    FileBytes bytes;  // the whole file as read
     DxfLayout layout;
     std::string version = "AC1009";  // $ACADVER
     // Before AC1021: the code page text is in ("ANSI_932"); codePageGuessed when the header had

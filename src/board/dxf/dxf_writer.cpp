@@ -65,6 +65,7 @@ public:
 
     void Prepare(const std::string& failure) {
         m_failure = failure;
+        m_source.bytes.CheckSound();
         if (m_state.scaleNumerator <= 0 || m_state.scaleDenominator <= 0) {
             throw FileError(failure + "縮尺が正しくありません");
         }
@@ -738,11 +739,12 @@ private:
         Put(file, m_copies);
     }
 
+    // Failed writes show in ferror(file), which the caller checks.
     void Emit(std::FILE* file) const {
-        const std::string_view bytes = m_source.bytes;
+        const FileBytes& bytes = m_source.bytes;
         std::size_t at = 0;
         for (const Patch& patch : m_patches) {
-            Put(file, bytes.substr(at, patch.begin - at));
+            (void)WriteReleasing(file, bytes, at, patch.begin);
             if (patch.entities) {
                 EmitEntities(file);
             } else {
@@ -750,7 +752,7 @@ private:
             }
             at = patch.end;
         }
-        Put(file, bytes.substr(at));
+        (void)WriteReleasing(file, bytes, at, bytes.size());
     }
 
     const DxfSource& m_source;

@@ -2,6 +2,7 @@
 #include "board/files/drawing_file.h"
 
 #include "base/file.h"
+#include "base/file_bytes.h"
 
 namespace pelimator::board {
 
@@ -106,7 +107,7 @@ void AddConversionLosses(const BoardDocument& document, DrawingFormat to,
 }  // namespace
 
 DrawingRead ReadDrawingFile(const std::string& path, const DxfReadOptions& options) {
-    std::string bytes = ReadWholeFile(path, kMaxWholeFileBytes);
+    FileBytes bytes = MapWholeFile(path, kMaxWholeFileBytes);
     if (IsJwwBytes(bytes)) return ReadJwwBytes(std::move(bytes), FileNameOf(path));
     return ReadDxfBytes(std::move(bytes), FileNameOf(path), options);
 }

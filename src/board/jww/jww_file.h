@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/file_bytes.h"
 #include "board/jww/jww_archive.h"
 #include "board/jww/jww_shapes.h"
 #include "board/model/document.h"
@@ -47,7 +48,7 @@ struct JwwTag {
 class JwwSource final : public DocumentSource {
 public:
     std::string fileName;
-    std::string bytes;  // the whole file as read
+    FileBytes bytes;  // the whole file as read
     jww::Header header;
     std::size_t entityCountAt = 0;   // the entity list's count
     std::size_t entityCountEnd = 0;  // its first entity
@@ -107,7 +108,7 @@ inline constexpr double kJwwMaxCoordinate = 1e12;
 // (group × 16 + layer) with their names and states, lines and circular arcs as board entities,
 // everything else (elliptic arcs, points, text, solids, dimensions, block inserts) shown
 // beneath. Anything malformed or truncated raises FileError naming fileName and the offset.
-[[nodiscard]] JwwReadResult ReadJwwBytes(std::string bytes, const std::string& fileName);
+[[nodiscard]] JwwReadResult ReadJwwBytes(FileBytes bytes, const std::string& fileName);
 [[nodiscard]] JwwReadResult ReadJwwFile(const std::string& path);
 
 // What saving state over source cannot write back, one Japanese sentence per item.

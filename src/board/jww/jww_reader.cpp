@@ -99,7 +99,7 @@ std::int32_t BoardLayerOf(const Common& common) {
 
 class Reader {
 public:
-    Reader(const std::string& bytes, const std::string& fileName, JwwSource& source)
+    Reader(std::string_view bytes, const std::string& fileName, JwwSource& source)
         : m_in(bytes, fileName), m_source(source), m_header(source.header) {}
 
     void Run(JwwReadResult& result) {
@@ -110,7 +110,15 @@ public:
         m_source.entityCount = m_in.Count();
         m_source.entityCountEnd = m_in.Position();
         Reserve(m_source.entityCount);
-        for (std::uint32_t i = 0; i < m_source.entityCount; ++i) ReadObject(m_topShapes, 0);
+        // What has been read is let go from memory as the list goes on (a mapped file's pages).
+        std::size_t released = 0;
+        for (std::uint32_t i = 0; i < m_source.entityCount; ++i) {
+            ReadObject(m_topShapes, 0);
+            if (m_in.Position() - released >= kReleaseStep) {
+                m_source.bytes.Release(released, m_in.Position());
+                released = m_in.Position();
+            }
+        }
         m_source.entitiesEnd = m_in.Position();
         m_source.mapCount = m_mapCount;
         m_source.classIndex.assign(m_source.classNames.size(), 0);
@@ -617,7 +625,7 @@ std::uint64_t JwwEntityPrint(const EntityData& e) noexcept {
     return hash;
 }
 
-JwwReadResult ReadJwwBytes(std::string bytes, const std::string& fileName) {
+JwwReadResult ReadJwwBytes(FileBytes bytes, const std::string& fileName) {
     JwwReadResult result;
     auto source = std::make_shared<JwwSource>();
     source->fileName = fileName;
@@ -644,7 +652,7 @@ JwwReadResult ReadJwwBytes(std::string bytes, const std::string& fileName) {
 }
 
 JwwReadResult ReadJwwFile(const std::string& path) {
-    return ReadJwwBytes(ReadWholeFile(path, kMaxFileBytes - 1), FileNameOf(path));
+    return ReadJwwBytes(MapWholeFile(path, kMaxFileBytes - 1), FileNameOf(path));
 }
 
 std::string JwwOpenReport::Summary() const {

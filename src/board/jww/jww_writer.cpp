@@ -38,6 +38,15 @@ public:
         buffer.append(bytes);
         if (m_file != nullptr && buffer.size() >= kDirect) Flush();
     }
+    // source[begin, end): a big run is written straight from the read file and then released.
+    void Append(const FileBytes& source, std::size_t begin, std::size_t end) {
+        if (m_file == nullptr || end - begin < kDirect) {
+            Append(source.substr(begin, end - begin));
+            return;
+        }
+        Flush();
+        if (!WriteReleasing(m_file, source, begin, end)) throw FileError(kWriteFailed);
+    }
     void Flush() {
         if (m_file == nullptr || buffer.empty()) return;
         Write(buffer);
@@ -46,10 +55,11 @@ public:
 
 private:
     static constexpr std::size_t kDirect = std::size_t{1} << 20U;
+    static constexpr const char* kWriteFailed =
+        "保存できません: 書き込みが途中で失敗しました (ディスクの空きを確かめて下さい)";
     void Write(std::string_view bytes) {
         if (std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size()) {
-            throw FileError(
-                "保存できません: 書き込みが途中で失敗しました (ディスクの空きを確かめて下さい)");
+            throw FileError(kWriteFailed);
         }
     }
     std::FILE* m_file;
@@ -124,6 +134,7 @@ public:
 
     void Emit(Out& sink) const {
         CheckNew();
+        m_source.bytes.CheckSound();
         const std::string_view in = m_source.bytes;
         std::string& out = sink.buffer;
         EmitHeader(sink);
@@ -131,8 +142,7 @@ public:
         const std::uint64_t count = std::uint64_t{m_source.entityCount} + added;
         if (count > 0xFFFFFFFEULL) throw FileError("保存できません: 図形が多すぎます");
         jww::PutCount(out, static_cast<std::uint32_t>(count));
-        sink.Append(
-            in.substr(m_source.entityCountEnd, m_source.entitiesEnd - m_source.entityCountEnd));
+        sink.Append(m_source.bytes, m_source.entityCountEnd, m_source.entitiesEnd);
 
         // New entities; classes they introduce get their numbers here.
         std::uint32_t next = m_source.mapCount;
@@ -168,7 +178,7 @@ public:
         std::vector<std::uint32_t> moved;  // new index of old index mapCount + i
         std::size_t copied = m_source.entitiesEnd;
         for (const JwwTag& tag : m_source.tailTags) {
-            sink.Append(in.substr(copied, tag.at - copied));
+            sink.Append(m_source.bytes, copied, tag.at);
             copied = tag.at + tag.size;
             switch (tag.kind) {
                 case TagKind::Null:
@@ -194,7 +204,7 @@ public:
                     break;
             }
         }
-        sink.Append(in.substr(copied));
+        sink.Append(m_source.bytes, copied, in.size());
         sink.Flush();
     }
 

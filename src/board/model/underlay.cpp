@@ -72,8 +72,7 @@ Vec2 NearestOnSegment(Vec2 p, Vec2 a, Vec2 b) noexcept {
     return a + t * d;
 }
 
-void Underlay::AppendFillRings(const std::vector<std::vector<Vec2>>& rings,
-                               bool (*usable)(Vec2)) {
+void Underlay::AppendFillRings(const std::vector<std::vector<Vec2>>& rings, bool (*usable)(Vec2)) {
     UnderlayItem& item = items.back();
     item.rings = static_cast<std::uint32_t>(ringEnds.size());
     for (const auto& ring : rings) {

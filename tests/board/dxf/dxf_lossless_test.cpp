@@ -274,7 +274,7 @@ TEST(DxfSave, NewDrawingIsTheTemplateWithItsAdditions) {
     EXPECT_TRUE(source.layerTable.found);
     EXPECT_TRUE(source.hasOurAppid);
     EXPECT_FALSE(source.modelSpaceHandle.empty());
-    EXPECT_EQ(OpenAndSave(source.bytes).bytes, source.bytes);
+    EXPECT_EQ(OpenAndSave(std::string(source.bytes)).bytes, source.bytes.View());
 }
 
 // The text from head up to (not including) next.
@@ -530,7 +530,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   c.layers.push_back({3, "x", {10, 200, 30}, true});
                               },
                               "色番号"},
-                      LossRow{"TrueColourIn2007", [] { return NewDrawingSource()->bytes; },
+                      LossRow{"TrueColourIn2007",
+                              [] { return std::string(NewDrawingSource()->bytes); },
                               [](DrawingContent& c) {
                                   c.layers.push_back({3, "x", {10, 200, 30}, true});
                               },
@@ -542,7 +543,8 @@ INSTANTIATE_TEST_SUITE_P(
                               "変更は保存されません"},
                       LossRow{"RemovedLayer", [] { return R2000(); },
                               [](DrawingContent& c) { c.layers.clear(); }, "削除は保存されません"},
-                      LossRow{"ControlCharacterInAName", [] { return NewDrawingSource()->bytes; },
+                      LossRow{"ControlCharacterInAName",
+                              [] { return std::string(NewDrawingSource()->bytes); },
                               [](DrawingContent& c) {
                                   c.layers.push_back({3, "a\nb", {}, true});
                               },

@@ -202,7 +202,7 @@ std::string NewLayerRecord(const std::string& text) {
 // of the plot style dictionary, or what the file's layers use when that dictionary is damaged
 // (ezdxf then fails on a layer without one).
 TEST(DxfSave, NewLayersCarryThePlotStyleTheirVersionNeeds) {
-    const std::string modern = NewDrawingSource()->bytes;
+    const std::string modern(NewDrawingSource()->bytes);
     struct Row {
         const char* name;
         std::string text;

@@ -2,12 +2,16 @@
 #include "board/files/drawing_file.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <span>
+#include <string>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "base/errors.h"
 #include "board/dxf/dxf_test_support.h"
+#include "support/temp_dir.h"
 
 namespace pelimator::board {
 namespace {
@@ -119,6 +123,54 @@ TEST(DrawingFile, FailedSaveKeepsTheDocumentsFileAndState) {
     EXPECT_EQ(document->Path(), good);
     EXPECT_TRUE(document->DrawingModel()->IsModified());
 }
+
+// An open drawing's file, as read, backs every later save: a save over itself (a new file in its
+// place) keeps backing the next one; a rewrite in place by another program refuses the save and
+// leaves that program's file as it wrote it.
+class FileUnderTheDrawing : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(FileUnderTheDrawing, BacksEverySaveOrRefusesOnceRewrittenInPlace) {
+    TempDir dir;
+    const std::string path = dir.File(std::string("図面") + GetParam());
+    const auto application = BoardApplication::Create();
+    {
+        const BoardDocumentPtr made = application->AddDocument("作成");
+        made->DrawingModel()->AddEntity(MakeLine({0, 0}, {10, 0}));
+        made->DrawingModel()->AddEntity(MakeArc({0, 0}, {5, 0}, {0, 5}));
+        SaveDrawing(*made, path);
+    }
+    const BoardDocumentPtr document = OpenDrawing(*application, path).document;
+    for (int round = 1; round <= 2; ++round) {
+        document->DrawingModel()->AddEntity(MakeLine({0, 1.0 * round}, {10, 1.0 * round}));
+        SaveDrawing(*document, path);
+    }
+    const BoardDocumentPtr reopened = OpenDrawing(*application, path).document;
+    EXPECT_EQ(ContentOf(*reopened).entities, ContentOf(*document).entities);
+    ASSERT_EQ(ContentOf(*reopened).entities.size(), 4U);
+
+    // Another program truncates the file just opened and writes its own drawing there.
+    const std::string theirs = ::pelimator::testing::ReadBytes(path).substr(0, 200);
+    {
+        std::FILE* file = std::fopen(path.c_str(), "r+b");
+        ASSERT_NE(file, nullptr);
+        ASSERT_EQ(::ftruncate(::fileno(file), 0), 0);
+        std::fwrite(theirs.data(), 1, theirs.size(), file);
+        std::fclose(file);
+    }
+    reopened->DrawingModel()->AddEntity(MakeLine({0, 9}, {10, 9}));
+    try {
+        SaveDrawing(*reopened, path);
+        ADD_FAILURE() << "saved over a file rewritten in place";
+    } catch (const FileError& error) {
+        EXPECT_NE(std::string(error.what()).find("ほかのプログラム"), std::string::npos)
+            << error.what();
+    }
+    EXPECT_TRUE(::pelimator::testing::ReadBytes(path) == theirs);
+    EXPECT_TRUE(reopened->DrawingModel()->IsModified());
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, FileUnderTheDrawing, ::testing::Values(".dxf", ".jww"),
+                         [](const auto& row) { return std::string(row.param + 1); });
 
 TEST(DrawingFile, LoadContentReplacesEverything) {
     const auto application = BoardApplication::Create();

@@ -1,0 +1,212 @@
+// Whole files held read-only: in memory, or mapped from disk with a guard against a file cut short
+// under the map.
+#include "base/file_bytes.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <mutex>
+#include <utility>
+
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "base/errors.h"
+#include "base/file.h"
+#include "base/system_error_text.h"
+
+namespace pelimator {
+
+namespace {
+
+// The maps the bus-error guard knows. A read of a map beyond the end of a file that another
+// program cut short raises SIGBUS; the guard puts zero pages there, marks the map cut and lets
+// the read go on. A slot is claimed through `used`; `begin` is set last and cleared first, so
+// the handler never sees a half-written slot.
+struct GuardedMap {
+    std::atomic<bool> used{false};
+    std::atomic<std::uintptr_t> begin{0};
+    std::atomic<std::uintptr_t> end{0};
+    std::atomic<std::atomic<bool>*> cut{nullptr};
+};
+
+constexpr std::size_t kGuardedMaps = 256;
+std::array<GuardedMap, kGuardedMaps> g_maps;  // NOLINT(*-avoid-non-const-global-variables)
+struct sigaction g_previous {};               // NOLINT(*-avoid-non-const-global-variables)
+std::uintptr_t g_pageSize = 4096;             // NOLINT(*-avoid-non-const-global-variables)
+
+void PassOn(int signal, siginfo_t* info, void* context) {
+    // NOLINTBEGIN(cppcoreguidelines-pro-type-union-access): sigaction's handler union
+    if ((g_previous.sa_flags & SA_SIGINFO) != 0 && g_previous.sa_sigaction != nullptr) {
+        g_previous.sa_sigaction(signal, info, context);
+        return;
+    }
+    if (g_previous.sa_handler != SIG_DFL && g_previous.sa_handler != SIG_IGN &&
+        g_previous.sa_handler != nullptr) {
+        g_previous.sa_handler(signal);
+        return;
+    }
+    // NOLINTEND(cppcoreguidelines-pro-type-union-access)
+    // The default action: the faulting read runs again and ends the program as before.
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;  // NOLINT(cppcoreguidelines-pro-type-union-access)
+    ::sigaction(SIGBUS, &fallback, nullptr);
+}
+
+void OnBusError(int signal, siginfo_t* info, void* context) {
+    const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
+    for (GuardedMap& map : g_maps) {
+        const std::uintptr_t begin = map.begin.load(std::memory_order_acquire);
+        const std::uintptr_t end = map.end.load(std::memory_order_acquire);
+        if (begin == 0 || at < begin || at >= end) continue;
+        // The file ends before this page, so it ends before every later page of the map too.
+        const std::uintptr_t page = at & ~(g_pageSize - 1);
+        void* zeros = ::mmap(reinterpret_cast<void*>(page),  // NOLINT(performance-no-int-to-ptr)
+                             end - page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+        if (zeros == MAP_FAILED) break;
+        if (std::atomic<bool>* cut = map.cut.load(std::memory_order_acquire)) cut->store(true);
+        return;
+    }
+    PassOn(signal, info, context);
+}
+
+void InstallGuard() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        g_pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+        struct sigaction action {};
+        action.sa_sigaction = OnBusError;  // NOLINT(cppcoreguidelines-pro-type-union-access)
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGBUS, &action, &g_previous);
+    });
+}
+
+// The slot guarding [begin, end), or nullptr when all are taken (the map is then unguarded).
+GuardedMap* Guard(std::uintptr_t begin, std::uintptr_t end, std::atomic<bool>* cut) {
+    InstallGuard();
+    for (GuardedMap& map : g_maps) {
+        bool expected = false;
+        if (!map.used.compare_exchange_strong(expected, true)) continue;
+        map.cut.store(cut, std::memory_order_release);
+        map.end.store(end, std::memory_order_release);
+        map.begin.store(begin, std::memory_order_release);
+        return &map;
+    }
+    return nullptr;
+}
+
+void Unguard(GuardedMap* map) {
+    if (map == nullptr) return;
+    map->begin.store(0, std::memory_order_release);
+    map->end.store(0, std::memory_order_release);
+    map->cut.store(nullptr, std::memory_order_release);
+    map->used.store(false, std::memory_order_release);
+}
+
+std::string ChangedText(const std::string& name) {
+    return "ファイル「" + name +
+           "」は開いた後でほかのプログラムに書き換えられたので、読んだときの内容を保存に"
+           "使えません。ファイルを開き直して下さい";
+}
+
+}  // namespace
+
+class FileBytes::Store {
+public:
+    explicit Store(std::string content) : owned(std::move(content)) {}
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
+    Store(Store&&) = delete;
+    Store& operator=(Store&&) = delete;
+    ~Store() {
+        Unguard(guard);
+        if (map != nullptr) ::munmap(map, mapSize);
+        if (fd >= 0) ::close(fd);
+    }
+
+    std::string owned;
+    void* map = nullptr;
+    std::size_t mapSize = 0;
+    int fd = -1;
+    std::string name;
+    struct stat read {};  // the file as it was mapped
+    mutable std::atomic<bool> cut{false};
+    GuardedMap* guard = nullptr;
+};
+
+FileBytes::FileBytes(std::string content)
+    : m_store(std::make_shared<const Store>(std::move(content))), m_view(m_store->owned) {}
+
+bool FileBytes::Mapped() const noexcept { return m_store != nullptr && m_store->map != nullptr; }
+
+void FileBytes::Release(std::size_t begin, std::size_t end) const noexcept {
+    if (!Mapped()) return;
+    const auto base = reinterpret_cast<std::uintptr_t>(m_view.data());
+    const std::uintptr_t from = (base + begin + g_pageSize - 1) & ~(g_pageSize - 1);
+    const std::uintptr_t to = (base + std::min(end, m_view.size())) & ~(g_pageSize - 1);
+    if (from < to) {
+        ::madvise(reinterpret_cast<void*>(from), to - from,  // NOLINT(performance-no-int-to-ptr)
+                  MADV_DONTNEED);
+    }
+}
+
+std::string FileBytes::Damage() const {
+    if (!Mapped()) return {};
+    const Store& store = *m_store;
+    struct stat now {};
+    const bool same = ::fstat(store.fd, &now) == 0 && now.st_size == store.read.st_size &&
+                      now.st_mtim.tv_sec == store.read.st_mtim.tv_sec &&
+                      now.st_mtim.tv_nsec == store.read.st_mtim.tv_nsec;
+    if (same && !store.cut.load()) return {};
+    return ChangedText(store.name);
+}
+
+void FileBytes::CheckSound() const {
+    std::string damage = Damage();
+    if (!damage.empty()) throw FileError(damage);
+}
+
+FileBytes MapWholeFile(const std::string& path, std::size_t maxBytes) {
+    FileRead opened;
+    const int fd = TryOpenWholeFile(path, maxBytes, opened);
+    if (fd < 0) throw FileError(ReadFailureText(opened, path, maxBytes));
+    auto store = std::make_shared<FileBytes::Store>(std::string());
+    store->fd = fd;
+    store->name = FileNameOf(path);
+    if (::fstat(fd, &store->read) != 0) {
+        throw FileError("ファイル「" + store->name + "」を開けません: " + SystemErrorText(errno));
+    }
+    FileBytes bytes;
+    const auto size = static_cast<std::size_t>(store->read.st_size);
+    if (size == 0) return bytes;
+    void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (map == MAP_FAILED) {
+        throw FileError("ファイル「" + store->name + "」を開けません: " + SystemErrorText(errno));
+    }
+    store->map = map;
+    store->mapSize = size;
+    const auto begin = reinterpret_cast<std::uintptr_t>(map);
+    store->guard = Guard(begin, (begin + size + g_pageSize - 1) & ~(g_pageSize - 1), &store->cut);
+    bytes.m_view = std::string_view(static_cast<const char*>(map), size);
+    bytes.m_store = std::move(store);
+    return bytes;
+}
+
+bool WriteReleasing(std::FILE* file, const FileBytes& bytes, std::size_t begin, std::size_t end) {
+    constexpr std::size_t kPiece = std::size_t{4} << 20U;
+    end = std::min(end, bytes.size());
+    for (std::size_t at = begin; at < end;) {
+        const std::size_t n = std::min(kPiece, end - at);
+        if (std::fwrite(bytes.data() + at, 1, n, file) != n) return false;
+        bytes.Release(at, at + n);
+        at += n;
+    }
+    return true;
+}
+
+}  // namespace pelimator
