@@ -14,6 +14,7 @@
 
 #include "base/errors.h"
 #include "base/file.h"
+#include "base/huge_pages.h"
 #include "board/dxf/dxf_colour.h"
 #include "board/dxf/dxf_names.h"
 #include "board/dxf/dxf_reader_parser.h"
@@ -63,9 +64,9 @@ void Parser::Run() {
     }
     // Records come about every 150 bytes in drawings of lines and arcs. Room reserved
     // beyond what is used is never touched, so it costs no memory.
-    m_source.records.reserve(data.size() / 100 + 16);
-    m_result.content.entities.reserve(data.size() / 100 + 16);
-    m_source.entityRecord.reserve(data.size() / 100 + 16);
+    ReserveHuge(m_source.records, data.size() / 100 + 16);
+    ReserveHuge(m_result.content.entities, data.size() / 100 + 16);
+    ReserveHuge(m_source.entityRecord, data.size() / 100 + 16);
     bool sawEof = false;
     while (m_reader.Next(m_tag)) {
         if (m_tag.code == 0) {

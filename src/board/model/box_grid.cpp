@@ -6,6 +6,8 @@
 #include <limits>
 #include <utility>
 
+#include "base/huge_pages.h"
+
 namespace pelimator::board {
 
 namespace {
@@ -43,7 +45,7 @@ void BoxGrid::Build(std::vector<Box> boxes) {
     m_rows = 0;
 
     std::vector<double> extents;
-    extents.reserve(m_boxes.size());
+    ReserveHuge(extents, m_boxes.size());
     Box bounds{};
     for (const Box& box : m_boxes) {
         if (!Fileable(box)) continue;
@@ -82,7 +84,9 @@ void BoxGrid::ChooseCells(const Box& bounds, std::vector<double> extents) {
 void BoxGrid::FileBoxes() {
     // Counting sort of the small boxes by cell; with no cells every box goes to the list.
     const auto cells = static_cast<std::size_t>(m_columns * m_rows);
-    std::vector<std::uint32_t> cellOf(m_boxes.size(), kNotFiled);
+    std::vector<std::uint32_t> cellOf;
+    ReserveHuge(cellOf, m_boxes.size());
+    cellOf.assign(m_boxes.size(), kNotFiled);
     m_cellStart.assign(cells + 1, 0);
     for (std::size_t i = 0; i < m_boxes.size(); ++i) {
         const Box& box = m_boxes[i];
@@ -97,6 +101,7 @@ void BoxGrid::FileBoxes() {
         ++m_cellStart[c + 1];
     }
     for (std::size_t c = 0; c < cells; ++c) m_cellStart[c + 1] += m_cellStart[c];
+    ReserveHuge(m_cellItems, m_cellStart[cells]);
     m_cellItems.resize(m_cellStart[cells]);
     std::vector<std::uint32_t> fill(m_cellStart.begin(), m_cellStart.end() - 1);
     for (std::size_t i = 0; i < cellOf.size(); ++i) {

@@ -7,6 +7,7 @@
 #include <numbers>
 #include <utility>
 
+#include "base/huge_pages.h"
 #include "board/model/snap_index.h"
 #include "host/errors.h"
 
@@ -135,9 +136,13 @@ void BoardDrawing::ReplaceAll(std::vector<EntityData> entities, const char* what
     CheckNoEdit(what);
     m_index->Reset();
     m_entities = std::move(entities);
+    m_ids.clear();
+    ReserveHuge(m_ids, m_entities.size());
     m_ids.resize(m_entities.size());
     for (std::uint64_t& id : m_ids) id = m_nextId++;
     m_erased.assign(m_entities.size(), 0);
+    m_recordKeys.clear();
+    ReserveHuge(m_recordKeys, m_entities.size());
     m_recordKeys.assign(m_entities.size(), kNoRecordKey);
     m_recordEdits.clear();
     ++m_recordSerial;

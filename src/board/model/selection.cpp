@@ -260,8 +260,8 @@ void AddRun(const BoardDocument& document, std::size_t index, Selection& out) {
 }
 
 [[nodiscard]] std::string ColourText(Rgb c) {
-    return "(" + std::to_string(c.r) + ", " + std::to_string(c.g) + ", " + std::to_string(c.b) +
-           ")";
+    return '(' + std::to_string(c.r) + ", " + std::to_string(c.g) + ", " + std::to_string(c.b) +
+           ')';
 }
 
 }  // namespace
@@ -544,10 +544,13 @@ std::string PropertiesText(const BoardDocument& document, const Selection& selec
     }
     const LayerData* data = document.LayerTable()->Find(layer);
     const std::string layerName = data != nullptr ? data->name : std::to_string(layer);
-    std::string text =
-        "  レイヤ " + layerName + "  色 " +
-        (own ? ColourText(*own)
-             : std::string("BYLAYER") + (data != nullptr ? " " + ColourText(data->colour) : ""));
+    std::string text = "  レイヤ " + layerName + "  色 ";
+    if (own) {
+        text += ColourText(*own);
+    } else {
+        text += "BYLAYER";
+        if (data != nullptr) text += ' ' + ColourText(data->colour);
+    }
     text += "  線種 " + (linetype.empty() ? std::string("BYLAYER") : linetype);
     if (!measure.empty()) text += "  " + measure;
     return text;

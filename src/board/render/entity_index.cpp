@@ -2,6 +2,9 @@
 #include "board/render/entity_index.h"
 
 #include <algorithm>
+#include <vector>
+
+#include "base/huge_pages.h"
 
 namespace pelimator::board {
 
@@ -38,6 +41,9 @@ bool EntityIndex::TakeBoxes(const BoardDrawing& drawing) {
     // edit, or a new add that replaced an undone entity): then only a rebuild files them right.
     bool moved = false;
     const std::size_t known = std::min(count, m_boxes.size());
+    if (count > m_boxes.capacity()) ReserveHuge(m_boxes, count);
+    // So many new ones that a rebuild follows: no list of them.
+    const bool rebuilding = count - known > std::max<std::size_t>(1024, count / 8);
     for (std::size_t i = 0; i < known; ++i) {
         const Box box = ConservativeBox(entities[i]);
         if (!SameBox(box, m_boxes[i])) {
@@ -47,10 +53,12 @@ bool EntityIndex::TakeBoxes(const BoardDrawing& drawing) {
     }
     for (std::size_t i = m_boxes.size(); i < count; ++i) {
         m_boxes.push_back(ConservativeBox(entities[i]));
-        if (IsFiniteBox(m_boxes.back())) m_appended.push_back(static_cast<std::uint32_t>(i));
+        if (!rebuilding && IsFiniteBox(m_boxes.back())) {
+            m_appended.push_back(static_cast<std::uint32_t>(i));
+        }
     }
     m_liveCount = count;
-    return moved;
+    return moved || rebuilding;
 }
 
 void EntityIndex::Rebuild() {
@@ -59,7 +67,10 @@ void EntityIndex::Rebuild() {
     // Only entities still shown are filed; undone ones beyond the count come back through the
     // appended list if a redo brings them.
     m_boxes.resize(m_liveCount);
-    m_grid.Build(m_boxes);
+    std::vector<Box> filed;
+    ReserveHuge(filed, m_boxes.size());
+    filed.assign(m_boxes.begin(), m_boxes.end());
+    m_grid.Build(std::move(filed));
 }
 
 }  // namespace pelimator::board
