@@ -2,6 +2,7 @@
 #include "board/dxf/dxf_tags.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -156,6 +157,25 @@ bool DxfTagReader::Line(std::string_view& line) {
     std::size_t i = m_pos;
     unsigned high = 0;
     bool control = false;
+    // Eight bytes at a time up to the first byte below 0x20: in nearly every line that is its
+    // '\n', and the bytes before it need only their high bits noted. Anything else below 0x20
+    // (a tab, a CR, a control character) and the last few bytes go through the exact loop below.
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+    while (i + 8 <= size) {
+        const auto word = LoadLittle<std::uint64_t>(data + i);
+        // The lowest flagged byte is the first below 0x20 (a borrow only spoils higher ones).
+        const std::uint64_t below = (word - 0x20U * kOnes) & ~word & kHighs;
+        if (below == 0) {
+            if ((word & kHighs) != 0) high = 0x80U;
+            i += 8;
+            continue;
+        }
+        const auto at = static_cast<unsigned>(std::countr_zero(below)) / 8U;
+        if ((word & kHighs & ((std::uint64_t{1} << (8U * at)) - 1U)) != 0) high = 0x80U;
+        i += at;
+        break;
+    }
     for (; i < size; ++i) {
         const auto c = static_cast<unsigned char>(data[i]);
         if (c < 0x20U) {

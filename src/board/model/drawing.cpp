@@ -2,6 +2,7 @@
 #include "board/model/drawing.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -37,16 +38,33 @@ void Grow(Box& box, Vec2 p) noexcept {
 }
 
 // Grows box by the arc at its stored radius: its ends and the axis points its sweep passes.
+// The quarter angles an arc's sweep can pass (start in (-pi, pi], sweep up to 2 pi), with their
+// cosine and sine worked out once rather than for every arc.
+struct Quarter {
+    double angle;
+    Vec2 direction;
+};
+const std::array<Quarter, 13>& Quarters() {
+    static const std::array<Quarter, 13> quarters = [] {
+        std::array<Quarter, 13> table{};
+        for (int k = 0; k < 13; ++k) {
+            const double a = (k - 4) * std::numbers::pi / 2.0;
+            table[static_cast<std::size_t>(k)] = {a, {std::cos(a), std::sin(a)}};
+        }
+        return table;
+    }();
+    return quarters;
+}
+
 void GrowByArc(Box& box, const EntityData& arc) {
     const ArcAngles angles = AnglesOf(arc);
     const double r = arc.radius;
     const double end = angles.start + angles.sweep;
     Grow(box, arc.center + r * Vec2{std::cos(angles.start), std::sin(angles.start)});
     Grow(box, arc.center + r * Vec2{std::cos(end), std::sin(end)});
-    for (int quarter = -4; quarter <= 8; ++quarter) {
-        const double a = quarter * std::numbers::pi / 2.0;
-        if (a > angles.start && a < end) {
-            Grow(box, arc.center + r * Vec2{std::cos(a), std::sin(a)});
+    for (const Quarter& quarter : Quarters()) {
+        if (quarter.angle > angles.start && quarter.angle < end) {
+            Grow(box, arc.center + r * quarter.direction);
         }
     }
 }

@@ -2,6 +2,7 @@
 #include "board/render/entity_index.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "base/huge_pages.h"
@@ -15,8 +16,8 @@ bool SameBox(const Box& a, const Box& b) noexcept { return a.min == b.min && a.m
 }  // namespace
 
 void EntityIndex::Clear() noexcept {
-    m_boxes.clear();
     m_grid = BoxGrid{};
+    m_extra.clear();
     m_appended.clear();
     m_liveCount = 0;
     m_synced = false;
@@ -28,8 +29,7 @@ void EntityIndex::Update(const BoardDrawing& drawing) {
         m_drawing = &drawing;
     }
     if (m_synced && drawing.ChangeCount() == m_seenChange) return;
-    const bool moved = TakeBoxes(drawing);
-    if (moved || m_appended.size() > std::max<std::size_t>(1024, m_boxes.size() / 8)) Rebuild();
+    if (TakeBoxes(drawing)) Rebuild(drawing);
     m_seenChange = drawing.ChangeCount();
     m_synced = true;
 }
@@ -37,40 +37,33 @@ void EntityIndex::Update(const BoardDrawing& drawing) {
 bool EntityIndex::TakeBoxes(const BoardDrawing& drawing) {
     const auto entities = drawing.Entities();
     const std::size_t count = entities.size();
+    m_liveCount = count;
     // Entities the index already knows keep their slot unless their box moved (a live-handle
     // edit, or a new add that replaced an undone entity): then only a rebuild files them right.
-    bool moved = false;
-    const std::size_t known = std::min(count, m_boxes.size());
-    if (count > m_boxes.capacity()) ReserveHuge(m_boxes, count);
-    // So many new ones that a rebuild follows: no list of them.
-    const bool rebuilding = count - known > std::max<std::size_t>(1024, count / 8);
+    const std::size_t known = std::min(count, Size());
     for (std::size_t i = 0; i < known; ++i) {
-        const Box box = ConservativeBox(entities[i]);
-        if (!SameBox(box, m_boxes[i])) {
-            m_boxes[i] = box;
-            moved = true;
-        }
+        if (!SameBox(ConservativeBox(entities[i]), KnownBox(i))) return true;
     }
-    for (std::size_t i = m_boxes.size(); i < count; ++i) {
-        m_boxes.push_back(ConservativeBox(entities[i]));
-        if (!rebuilding && IsFiniteBox(m_boxes.back())) {
-            m_appended.push_back(static_cast<std::uint32_t>(i));
-        }
+    const std::size_t limit = std::max<std::size_t>(1024, count / 8);
+    if (count - known > limit) return true;
+    for (std::size_t i = Size(); i < count; ++i) {
+        m_extra.push_back(ConservativeBox(entities[i]));
+        if (IsFiniteBox(m_extra.back())) m_appended.push_back(static_cast<std::uint32_t>(i));
     }
-    m_liveCount = count;
-    return moved || rebuilding;
+    return m_appended.size() > limit;
 }
 
-void EntityIndex::Rebuild() {
+void EntityIndex::Rebuild(const BoardDrawing& drawing) {
     ++m_rebuilds;
+    m_extra.clear();
     m_appended.clear();
-    // Only entities still shown are filed; undone ones beyond the count come back through the
-    // appended list if a redo brings them.
-    m_boxes.resize(m_liveCount);
-    std::vector<Box> filed;
-    ReserveHuge(filed, m_boxes.size());
-    filed.assign(m_boxes.begin(), m_boxes.end());
-    m_grid.Build(std::move(filed));
+    // Only entities still shown are filed; undone ones beyond the count come back as new ones
+    // if a redo brings them.
+    const auto entities = drawing.Entities();
+    std::vector<Box> boxes;
+    ReserveHuge(boxes, entities.size());
+    for (const EntityData& entity : entities) boxes.push_back(ConservativeBox(entity));
+    m_grid.Build(std::move(boxes));
 }
 
 }  // namespace pelimator::board

@@ -15,7 +15,8 @@ namespace pelimator::board {
 
 // The entities' boxes filed in a BoxGrid; those added since the last rebuild are kept in a short
 // list checked one by one. The grid is rebuilt when an existing entity changed its box or when
-// the appended ones outgrow their list; undo only lowers the count the queries respect.
+// the appended ones outgrow their list; undo only lowers the count the queries respect. The
+// grid's boxes are the index's own record of the boxes it filed (no second copy).
 class EntityIndex {
 public:
     // Brings the index up to date with drawing. Costs nothing when the change counter did not
@@ -28,24 +29,32 @@ public:
     void Query(const Box& area, Visit&& visit) const;
 
     // Entities known to the index, shown or undone.
-    [[nodiscard]] std::size_t Size() const noexcept { return m_boxes.size(); }
+    [[nodiscard]] std::size_t Size() const noexcept {
+        return m_grid.Boxes().size() + m_extra.size();
+    }
     // How many full rebuilds happened (for tests of the incremental path).
     [[nodiscard]] std::size_t RebuildCount() const noexcept { return m_rebuilds; }
 
 private:
-    void Rebuild();
+    // Files the boxes of the drawing's shown entities afresh.
+    void Rebuild(const BoardDrawing& drawing);
     void Clear() noexcept;
-    // Takes the drawing's boxes; true when one the index knew has moved.
+    // Takes the boxes of entities new to the index; true when a rebuild is due instead (a box
+    // the index knew has moved, or too many are new).
     bool TakeBoxes(const BoardDrawing& drawing);
+    [[nodiscard]] const Box& KnownBox(std::size_t index) const noexcept {
+        const std::size_t filed = m_grid.Boxes().size();
+        return index < filed ? m_grid.Boxes()[index] : m_extra[index - filed];
+    }
 
     const BoardDrawing* m_drawing = nullptr;
     std::uint64_t m_seenChange = 0;
     bool m_synced = false;
     std::size_t m_liveCount = 0;
 
-    std::vector<Box> m_boxes;               // per entity, as last seen
     BoxGrid m_grid;                         // the entities shown at the last rebuild
-    std::vector<std::uint32_t> m_appended;  // added since the last rebuild
+    std::vector<Box> m_extra;               // boxes of the entities known since
+    std::vector<std::uint32_t> m_appended;  // those of them with a finite box
     std::size_t m_rebuilds = 0;
 };
 
@@ -55,7 +64,7 @@ void EntityIndex::Query(const Box& area, Visit&& visit) const {
         if (index < m_liveCount) visit(index);
     });
     for (const std::uint32_t index : m_appended) {
-        if (index < m_liveCount && BoxesOverlap(m_boxes[index], area)) visit(std::size_t{index});
+        if (index < m_liveCount && BoxesOverlap(KnownBox(index), area)) visit(std::size_t{index});
     }
 }
 
