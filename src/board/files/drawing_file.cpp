@@ -1,6 +1,7 @@
 // Opening and saving board documents as drawing files, DXF or JWW.
 #include "board/files/drawing_file.h"
 
+#include "base/errors.h"
 #include "base/file.h"
 #include "base/file_bytes.h"
 
@@ -87,6 +88,23 @@ std::shared_ptr<JwwSource> NewJwwSource(const DrawingState& state) {
     return source;
 }
 
+// Why the file the document was read from can no longer back a save (another program rewrote
+// it in place); empty when it can, or when there is none.
+std::string SourceDamage(const BoardDocument& document) {
+    if (const auto* dxf = dynamic_cast<const DxfSource*>(document.Source().get())) {
+        return dxf->bytes.Damage();
+    }
+    if (const JwwSource* jww = JwwSourceOf(document)) return jww->bytes.Damage();
+    return {};
+}
+
+// The state as a new drawing takes it: the entities and layers, no edits of the file's records.
+DrawingState WithoutRecords(DrawingState state) {
+    state.recordKeys = {};
+    state.recordEdits = nullptr;
+    return state;
+}
+
 // What a converted copy leaves out: what the file showed beneath the board's entities.
 void AddConversionLosses(const BoardDocument& document, DrawingFormat to,
                          std::vector<std::string>& losses) {
@@ -161,7 +179,18 @@ void SaveDrawing(BoardDocument& document, const std::string& path) {
     const StateOf state(document);
     const DrawingFormat format = SaveFormat(document, path);
     const JwwSource* jww = JwwSourceOf(document);
-    if (format == DrawingFormat::Jww) {
+    const std::string damage = SourceDamage(document);
+    if (!damage.empty()) {
+        // The file read is gone: over it nothing is written (another program's save is there);
+        // elsewhere, what the board holds goes into a new drawing.
+        if (ReplaceTarget(path) == ReplaceTarget(document.Path())) throw FileError(damage);
+        const DrawingState fresh = WithoutRecords(state.state);
+        if (format == DrawingFormat::Jww) {
+            WriteJww(path, *NewJwwSource(fresh), fresh);
+        } else {
+            WriteDxf(path, *NewDrawingSource(), fresh);
+        }
+    } else if (format == DrawingFormat::Jww) {
         if (jww != nullptr) {
             WriteJww(path, *jww, state.state);
         } else {
@@ -188,6 +217,16 @@ std::vector<std::string> SaveLosses(const BoardDocument& document, const std::st
     const DrawingFormat format = SaveFormat(document, path);
     const JwwSource* jww = JwwSourceOf(document);
     std::vector<std::string> losses;
+    if (!SourceDamage(document).empty()) {
+        const DrawingState fresh = WithoutRecords(state.state);
+        losses = format == DrawingFormat::Jww ? JwwSaveLosses(*NewJwwSource(fresh), fresh)
+                                              : DxfSaveLosses(*NewDrawingSource(), fresh);
+        losses.insert(losses.begin(),
+                      "開いた後でほかのプログラムが元のファイルを書き換えたので、線と円弧とレイヤ"
+                      "だけを新しい図面として保存します (文字・ブロックなど元のファイルから読んだ"
+                      "ものは残りません)");
+        return losses;
+    }
     if (format == DrawingFormat::Jww) {
         losses = jww != nullptr ? JwwSaveLosses(*jww, state.state)
                                 : JwwSaveLosses(*NewJwwSource(state.state), state.state);

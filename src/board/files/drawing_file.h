@@ -60,8 +60,9 @@ enum class DrawingFormat : std::uint8_t { Dxf, Jww };
 // file, names the document after it and marks it saved. A drawing is written over what was kept
 // of the file it was opened from when the format is the same (nothing of it lost, its version,
 // form and code page kept); otherwise as a new drawing (DXF: AutoCAD 2007; JWW: version 700)
-// holding the layers, lines and arcs, a converted copy. FileError leaves the document and the
-// old file as they were.
+// holding the layers, lines and arcs, a converted copy. When another program rewrote the file
+// read in place, a save over that file raises FileError and a save elsewhere writes such a new
+// drawing. FileError leaves the document and the old file as they were.
 void SaveDrawing(BoardDocument& document, const std::string& path);
 
 // What SaveDrawing to path could not write, one Japanese sentence per item; empty when nothing is

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <span>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -167,6 +168,15 @@ TEST_P(FileUnderTheDrawing, BacksEverySaveOrRefusesOnceRewrittenInPlace) {
     }
     EXPECT_TRUE(::pelimator::testing::ReadBytes(path) == theirs);
     EXPECT_TRUE(reopened->DrawingModel()->IsModified());
+
+    // Elsewhere, what the board holds is kept as a new drawing, and the save says so first.
+    const std::string rescue = dir.File(std::string("救出") + GetParam());
+    const std::vector<std::string> losses = SaveLosses(*reopened, rescue);
+    ASSERT_FALSE(losses.empty());
+    EXPECT_NE(losses.front().find("ほかのプログラム"), std::string::npos) << losses.front();
+    SaveDrawing(*reopened, rescue);
+    EXPECT_EQ(ContentOf(*OpenDrawing(*application, rescue).document).entities,
+              ContentOf(*reopened).entities);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, FileUnderTheDrawing, ::testing::Values(".dxf", ".jww"),
