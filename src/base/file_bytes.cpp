@@ -133,6 +133,7 @@ public:
     void* map = nullptr;
     std::size_t mapSize = 0;
     int fd = -1;
+    std::string path;
     std::string name;
     struct stat read {};  // the file as it was mapped
     mutable std::atomic<bool> cut{false};
@@ -143,6 +144,8 @@ FileBytes::FileBytes(std::string content)
     : m_store(std::make_shared<const Store>(std::move(content))), m_view(m_store->owned) {}
 
 bool FileBytes::Mapped() const noexcept { return m_store != nullptr && m_store->map != nullptr; }
+
+std::string FileBytes::Path() const { return m_store != nullptr ? m_store->path : std::string(); }
 
 void FileBytes::Release(std::size_t begin, std::size_t end) const noexcept {
     if (!Mapped()) return;
@@ -177,6 +180,7 @@ FileBytes MapWholeFile(const std::string& path, std::size_t maxBytes) {
     if (fd < 0) throw FileError(ReadFailureText(opened, path, maxBytes));
     auto store = std::make_shared<FileBytes::Store>(std::string());
     store->fd = fd;
+    store->path = path;
     store->name = FileNameOf(path);
     if (::fstat(fd, &store->read) != 0) {
         throw FileError("ファイル「" + store->name + "」を開けません: " + SystemErrorText(errno));

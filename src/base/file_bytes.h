@@ -45,6 +45,8 @@ public:
     void CheckSound() const;
 
     [[nodiscard]] bool Mapped() const noexcept;
+    // The path the bytes were mapped from, as given; empty for bytes made in memory.
+    [[nodiscard]] std::string Path() const;
 
 private:
     friend FileBytes MapWholeFile(const std::string& path, std::size_t maxBytes);

@@ -88,14 +88,20 @@ std::shared_ptr<JwwSource> NewJwwSource(const DrawingState& state) {
     return source;
 }
 
+// The bytes of the file the document was read from; null for a new drawing.
+const FileBytes* SourceBytes(const BoardDocument& document) {
+    if (const auto* dxf = dynamic_cast<const DxfSource*>(document.Source().get())) {
+        return &dxf->bytes;
+    }
+    if (const JwwSource* jww = JwwSourceOf(document)) return &jww->bytes;
+    return nullptr;
+}
+
 // Why the file the document was read from can no longer back a save (another program rewrote
 // it in place); empty when it can, or when there is none.
 std::string SourceDamage(const BoardDocument& document) {
-    if (const auto* dxf = dynamic_cast<const DxfSource*>(document.Source().get())) {
-        return dxf->bytes.Damage();
-    }
-    if (const JwwSource* jww = JwwSourceOf(document)) return jww->bytes.Damage();
-    return {};
+    const FileBytes* bytes = SourceBytes(document);
+    return bytes != nullptr ? bytes->Damage() : std::string();
 }
 
 // The state as a new drawing takes it: the entities and layers, no edits of the file's records.
@@ -183,7 +189,9 @@ void SaveDrawing(BoardDocument& document, const std::string& path) {
     if (!damage.empty()) {
         // The file read is gone: over it nothing is written (another program's save is there);
         // elsewhere, what the board holds goes into a new drawing.
-        if (ReplaceTarget(path) == ReplaceTarget(document.Path())) throw FileError(damage);
+        if (ReplaceTarget(path) == ReplaceTarget(SourceBytes(document)->Path())) {
+            throw FileError(damage);
+        }
         const DrawingState fresh = WithoutRecords(state.state);
         if (format == DrawingFormat::Jww) {
             WriteJww(path, *NewJwwSource(fresh), fresh);

@@ -177,6 +177,10 @@ TEST_P(FileUnderTheDrawing, BacksEverySaveOrRefusesOnceRewrittenInPlace) {
     SaveDrawing(*reopened, rescue);
     EXPECT_EQ(ContentOf(*OpenDrawing(*application, rescue).document).entities,
               ContentOf(*reopened).entities);
+    // The rescued file is the document's now: saved again, it takes the next line.
+    reopened->DrawingModel()->AddEntity(MakeLine({0, 10}, {10, 10}));
+    SaveDrawing(*reopened, rescue);
+    EXPECT_EQ(ContentOf(*OpenDrawing(*application, rescue).document).entities.size(), 6U);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, FileUnderTheDrawing, ::testing::Values(".dxf", ".jww"),
