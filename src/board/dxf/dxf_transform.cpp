@@ -316,8 +316,6 @@ std::string DxfRecordType(const DxfSource& source, std::size_t record) {
 }
 
 std::string DxfPlacementRefusal(const DxfSource& source, std::size_t record) {
-    std::string damage = source.bytes.Damage();
-    if (!damage.empty()) return damage;
     const std::size_t end = DxfRecordEnd(source, record);
     const std::string kind = DxfRecordType(source, record);
     for (std::size_t r = record; r < end; ++r) {

@@ -97,11 +97,10 @@ const FileBytes* SourceBytes(const BoardDocument& document) {
     return nullptr;
 }
 
-// Why the file the document was read from can no longer back a save (another program rewrote
-// it in place); empty when it can, or when there is none.
+// Why the file the document was read from can no longer back a save; "" when it can, or when
+// there is none.
 std::string SourceDamage(const BoardDocument& document) {
-    const FileBytes* bytes = SourceBytes(document);
-    return bytes != nullptr ? bytes->Damage() : std::string();
+    return document.Source() ? document.Source()->Damage() : std::string();
 }
 
 // The state as a new drawing takes it: the entities and layers, no edits of the file's records.

@@ -67,6 +67,7 @@ public:
     [[nodiscard]] std::span<const std::uint32_t> OwnColours() const override {
         return entityColour;
     }
+    [[nodiscard]] std::string Damage() const override { return bytes.Damage(); }
     // The board's scale for the drawing: the write group's when the file was read. The board
     // shows every group as Jw_cad lays it on the paper, so a group of scale 1:s is drawn at
     // drawingScale / s times its coordinates (GroupFactor).

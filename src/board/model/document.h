@@ -104,6 +104,9 @@ public:
     [[nodiscard]] virtual std::string PlacementRefusal(std::uint32_t /*record*/) const {
         return {};
     }
+    // Why the file read can no longer back a save or an edit of its records (another program
+    // rewrote it in place), a Japanese sentence naming it; "" when it still can.
+    [[nodiscard]] virtual std::string Damage() const { return {}; }
 };
 
 // Marks a packed colour of DocumentSource::OwnColours as the entity's own.

@@ -103,7 +103,11 @@ Targets TargetsOf(const BoardDocument& document, const Selection& selection) {
 }
 
 void CheckPlaceable(const BoardDocument& document, const Targets& targets) {
-    if (!document.Source()) return;
+    if (!document.Source() || targets.records.empty()) return;
+    // Once, not per record: it asks the file system.
+    if (std::string damage = document.Source()->Damage(); !damage.empty()) {
+        throw HostError(damage);
+    }
     for (const std::uint32_t key : targets.records) {
         const std::uint32_t record = CurrentEdit(*document.DrawingModel(), key).source;
         const std::string refusal = document.Source()->PlacementRefusal(record);

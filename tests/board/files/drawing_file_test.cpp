@@ -12,6 +12,8 @@
 
 #include "base/errors.h"
 #include "board/dxf/dxf_test_support.h"
+#include "board/model/edits.h"
+#include "host/errors.h"
 #include "support/temp_dir.h"
 
 namespace pelimator::board {
@@ -168,6 +170,10 @@ TEST_P(FileUnderTheDrawing, BacksEverySaveOrRefusesOnceRewrittenInPlace) {
     }
     EXPECT_TRUE(::pelimator::testing::ReadBytes(path) == theirs);
     EXPECT_TRUE(reopened->DrawingModel()->IsModified());
+    // Nor is a record of it moved: its bytes are no longer what was read.
+    Selection record;
+    record.records = {0};
+    EXPECT_THROW((void)MoveSelection(*reopened, record, {1, 0}), HostError);
 
     // Elsewhere, what the board holds is kept as a new drawing, and the save says so first.
     const std::string rescue = dir.File(std::string("救出") + GetParam());
