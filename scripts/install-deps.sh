@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ clang cmake ninja-build pkg-config          # compilers (clang for sanitizers and fuzzers)
+  ccache                                          # rebuilds of unchanged files from the cache
   libgtest-dev libgmock-dev libbenchmark-dev      # tests and benchmarks
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgl-dev  # windows, SVG export
   libboost-dev                                    # R-tree and Catmull-Rom
