@@ -10,6 +10,16 @@ target_compile_options(pelimator_options INTERFACE
   # (GCC bug 105329); the warning stays on wherever it is right.
   $<$<AND:$<CONFIG:Release>,$<CXX_COMPILER_ID:GNU>,$<VERSION_GREATER_EQUAL:$<CXX_COMPILER_VERSION>,12>,$<VERSION_LESS:$<CXX_COMPILER_VERSION>,13>>:-Wno-restrict>)
 
+# Real drawings other programs wrote, kept beside the checkout (../shared/corpus: real-dxf/,
+# real-jww/). Tests that use them find the folder in PELIMATOR_REAL_CORPUS (a compile definition
+# of every test executable, an environment variable of every test) and say "skipped" when it is
+# absent; they never pass without it.
+set(PELIMATOR_REAL_CORPUS "${PROJECT_SOURCE_DIR}/../shared/corpus"
+    CACHE PATH "Folder of real DXF and JWW drawings for tests")
+cmake_path(NORMAL_PATH PELIMATOR_REAL_CORPUS)
+# The system's python3 (Debian's, with python3-ezdxf), not one a user put first on PATH.
+find_program(PELIMATOR_SYSTEM_PYTHON3 python3 PATHS /usr/bin NO_DEFAULT_PATH)
+
 # pelimator_library(<name> SOURCES ... [LINKS ...]): a static library under src/, included as
 # "folder/file.h" from the src/ root.
 function(pelimator_library name)
@@ -25,7 +35,9 @@ function(pelimator_gtest name)
   add_executable(${name} ${ARG_SOURCES})
   target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests")
   target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gmock GTest::gtest_main pelimator_options)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES LABELS core)
+  target_compile_definitions(${name} PRIVATE PELIMATOR_REAL_CORPUS="${PELIMATOR_REAL_CORPUS}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES LABELS core
+    ENVIRONMENT "PELIMATOR_REAL_CORPUS=${PELIMATOR_REAL_CORPUS}")
 endfunction()
 
 # pelimator_qtest(<name> SOURCES ... [LINKS ...]): a Qt Test executable run on the offscreen
@@ -35,9 +47,11 @@ function(pelimator_qtest name)
   add_executable(${name} ${ARG_SOURCES})
   target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests")
   target_link_libraries(${name} PRIVATE ${ARG_LINKS} Qt6::Test pelimator_options)
+  target_compile_definitions(${name} PRIVATE PELIMATOR_REAL_CORPUS="${PELIMATOR_REAL_CORPUS}")
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES LABELS gui
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_QPA_FONTDIR=/usr/share/fonts")
+    ENVIRONMENT
+      "QT_QPA_PLATFORM=offscreen;QT_QPA_FONTDIR=/usr/share/fonts;PELIMATOR_REAL_CORPUS=${PELIMATOR_REAL_CORPUS}")
 endfunction()
 
 # pelimator_bench(<name> SOURCES ... [LINKS ...]): a Google Benchmark executable (not a test).
