@@ -85,24 +85,30 @@ public:
         std::fclose(file);
         std::string bytes(data, size);
         std::free(data);  // NOLINT(cppcoreguidelines-no-malloc): open_memstream's buffer
+        m_source.bytes.CheckUnchangedAfterCopy("保存できません: ");
         return bytes;
     }
 
     void Write(const std::string& path) {
         const std::string failure = "ファイル「" + FileNameOf(path) + "」を保存できません: ";
         Prepare(failure);
-        WriteFileAtomically(path, [&](const std::string& tempPath) {
-            std::FILE* file = std::fopen(tempPath.c_str(), "wb");
-            if (file == nullptr) throw FileError(failure + "書き込み用に開けません");
-            const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
-            std::setvbuf(file, nullptr, _IOFBF, kChunk);
-            Emit(file);
-            const bool failed = std::fflush(file) != 0 || std::ferror(file) != 0;
-            if (failed) {
-                throw FileError(failure +
-                                "書き込みが途中で失敗しました (ディスクの空きを確かめて下さい)");
-            }
-        });
+        ReplaceOptions options;
+        options.checkSources = [&] { m_source.bytes.CheckUnchangedAfterCopy(failure); };
+        WriteFileAtomically(
+            path,
+            [&](const std::string& tempPath) {
+                std::FILE* file = std::fopen(tempPath.c_str(), "wb");
+                if (file == nullptr) throw FileError(failure + "書き込み用に開けません");
+                const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
+                std::setvbuf(file, nullptr, _IOFBF, kChunk);
+                Emit(file);
+                const bool failed = std::fflush(file) != 0 || std::ferror(file) != 0;
+                if (failed) {
+                    throw FileError(
+                        failure + "書き込みが途中で失敗しました (ディスクの空きを確かめて下さい)");
+                }
+            },
+            options);
     }
 
 private:
