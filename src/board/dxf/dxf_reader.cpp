@@ -101,6 +101,9 @@ bool Parser::BeginRecord() {
     if (m_tag.begin - m_released >= kReleaseStep) {
         m_source.bytes.Release(m_released, m_tag.begin);
         m_released = m_tag.begin;
+        if (m_options.cancel != nullptr && m_options.cancel->load(std::memory_order_relaxed)) {
+            throw Cancelled("「" + m_source.fileName + "」の読み込みを取り消しました");
+        }
     }
     m_type = Value();
     m_kind = Kind::Other;
@@ -489,18 +492,7 @@ std::string DxfOpenReport::Summary() const {
     }
     // First after the counts: what is missing from the view and what was repaired matter more
     // than what is shown.
-    if (!leftOutKinds.empty()) {
-        std::size_t count = 0;
-        std::string kinds;
-        for (const auto& [kind, n] : leftOutKinds) {
-            count += n;
-            kinds += " " + kind + " " + std::to_string(n);
-        }
-        text += "。表示の作業量が上限 (" + std::to_string(workLimit / 10'000) +
-                " 万) に達したので、図形 " + std::to_string(count) + " 個 (" + kinds.substr(1) +
-                ") は一部または全部を表示しません (ブロックの配列やハッチの模様が多すぎます。" +
-                "ファイルにはそのまま残ります)";
-    }
+    if (!leftOutKinds.empty()) text += "。" + LeftOutText();
     constexpr std::size_t kRepairsNamed = 3;
     for (std::size_t i = 0; i < repairs.size() && i < kRepairsNamed; ++i) {
         text += (i == 0 ? "。ファイルの構造を補いました (保存時も補います): " : "; ") + repairs[i];
@@ -522,6 +514,20 @@ std::string DxfOpenReport::Summary() const {
         text += "。文字コードの指定がないので " + guessedCodePage + " として読みました";
     }
     return text;
+}
+
+std::string DxfOpenReport::LeftOutText() const {
+    if (leftOutKinds.empty()) return {};
+    std::size_t count = 0;
+    std::string kinds;
+    for (const auto& [kind, n] : leftOutKinds) {
+        count += n;
+        kinds += " " + kind + " " + std::to_string(n);
+    }
+    return "表示の作業量が上限 (" + std::to_string(workLimit / 10'000) +
+           " 万) に達したので、図形 " + std::to_string(count) + " 個 (" + kinds.substr(1) +
+           ") は一部または全部を表示しません (ブロックの配列やハッチの模様が多すぎます。" +
+           "ファイルにはそのまま残ります)";
 }
 
 DxfReadResult ReadDxfBytes(FileBytes bytes, const std::string& fileName,
