@@ -255,7 +255,12 @@ bool FileMenu::OpenFileInBackground(const QString& path) {
         m_host.ShowStatus(QStringLiteral("「%1」を開いているところです").arg(m_read->Path()));
         return false;
     }
-    m_host.ShowStatus(QStringLiteral("「%1」を開いています... (Esc で中止)").arg(absolute));
+    m_host.ShowStatus(
+        m_read->Waiting()
+            ? QStringLiteral(
+                  "「%1」を開きます: 中止した読み込みが終わるのを待っています (Esc で中止)")
+                  .arg(absolute)
+            : QStringLiteral("「%1」を開いています... (Esc で中止)").arg(absolute));
     m_progressTimer->start();
     if (m_cancelShortcut != nullptr) m_cancelShortcut->setEnabled(true);
     return true;
