@@ -282,7 +282,10 @@ void Parser::OnTag() {
     if (m_sequenceHead) OnSequenceTag();
     if (code == m_handleCode && m_kind != Kind::Header && m_kind != Kind::Section) {
         std::uint64_t handle = 0;
-        if (ParseHandle(m_tag.value, handle) && handle > m_maxHandle) m_maxHandle = handle;
+        if (ParseHandle(m_tag.value, handle)) {
+            m_maxHandle = std::max(m_maxHandle, handle);
+            m_minHandle = std::min(m_minHandle, handle);
+        }
     }
     switch (m_kind) {
         case Kind::Section:
@@ -380,7 +383,11 @@ void Parser::CheckCount() {
 
 void Parser::Finish() {
     m_source.handles = m_source.Modern() || m_handling;
-    m_source.nextHandle = std::max(m_handSeed, m_maxHandle + 1);
+    // Past the highest handle there is no room when the file holds it (the seed may be anything).
+    m_source.maxHandle = m_maxHandle;
+    m_source.minHandle = m_minHandle;
+    m_source.nextHandle =
+        m_maxHandle == ~std::uint64_t{0} ? 0 : std::max(m_handSeed, m_maxHandle + 1);
     if (!m_source.Utf8()) {
         if (!m_codePage.empty()) {
             m_source.codePage = m_codePage;
