@@ -26,4 +26,10 @@ public:
     using Error::Error;
 };
 
+// Work given up because its caller asked (Esc during a read): not a failure to report.
+class Cancelled : public Error {
+public:
+    using Error::Error;
+};
+
 }  // namespace pelimator

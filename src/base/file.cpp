@@ -6,7 +6,9 @@
 #include <climits>
 #include <cstdint>
 #include <filesystem>
+#include <iterator>
 #include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -118,6 +120,28 @@ std::string ReplaceTarget(const std::string& path) {
 
 namespace {
 
+constexpr const char* kWriteProtected =
+    "書き込みが禁止されたファイル (読み取り専用) です。置き換えるには書き込みを許して下さい";
+
+// Targets this thread may replace although they are write-protected (WriteProtectedConsent).
+std::vector<std::string>& Consents() {
+    thread_local std::vector<std::string> consents;
+    return consents;
+}
+
+bool Consented(const std::string& target) {
+    const auto& consents = Consents();
+    return std::find(consents.begin(), consents.end(), target) != consents.end();
+}
+
+// Whether st (the file at target) is one this user may not write. access() answers for users
+// (groups and ACLs included); the superuser may write anything, so for it a file nobody may
+// write counts as protected.
+bool Protected(const std::string& target, const struct stat& st) {
+    if (::geteuid() == 0) return (st.st_mode & 0222U) == 0;
+    return ::access(target.c_str(), W_OK) != 0 && errno == EACCES;
+}
+
 // The target's state, or why it cannot be replaced (refusal not empty).
 struct TargetCheck {
     std::string target;
@@ -147,6 +171,8 @@ TargetCheck CheckTarget(const std::string& path) {
         check.refusal =
             "通常のファイルではないので置き換えられません (装置や名前付きパイプには"
             "書き込みません)";
+    } else if (check.exists && Protected(check.target, check.old) && !Consented(check.target)) {
+        check.refusal = kWriteProtected;
     } else if (!check.exists) {
         struct stat folder {};
         const std::string directory = DirectoryOf(check.target);
@@ -166,8 +192,26 @@ TargetCheck CheckTarget(const std::string& path) {
 
 std::string ReplaceRefusal(const std::string& path) { return CheckTarget(path).refusal; }
 
+bool IsWriteProtected(const std::string& path) {
+    const std::string target = ReplaceTarget(path);
+    struct stat st {};
+    return ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && Protected(target, st);
+}
+
+WriteProtectedConsent::WriteProtectedConsent(const std::string& path)
+    : m_target(ReplaceTarget(path)) {
+    Consents().push_back(m_target);
+}
+
+WriteProtectedConsent::~WriteProtectedConsent() {
+    auto& consents = Consents();
+    const auto found = std::find(consents.rbegin(), consents.rend(), m_target);
+    if (found != consents.rend()) consents.erase(std::next(found).base());
+}
+
 void WriteFileAtomically(const std::string& path,
-                         const std::function<void(const std::string& tempPath)>& write) {
+                         const std::function<void(const std::string& tempPath)>& write,
+                         const ReplaceOptions& options) {
     const TargetCheck check = CheckTarget(path);
     if (!check.refusal.empty()) Fail(path, check.refusal);
     const std::string& target = check.target;
@@ -190,7 +234,13 @@ void WriteFileAtomically(const std::string& path,
     }
     ::fchmod(temp.Fd(), mode);
 
-    write(temp.Path());
+    try {
+        write(temp.Path());
+    } catch (const Error&) {
+        // A copy that failed because its source changed under it fails for that reason.
+        if (options.checkSources) options.checkSources();
+        throw;
+    }
 
     if (temp.InterruptedBy() != 0) Fail(path, kInterrupted);
     // The writer's data are in the file's pages whichever descriptor wrote them.
@@ -201,6 +251,8 @@ void WriteFileAtomically(const std::string& path,
     if (hooks.beforeRename && !hooks.beforeRename(temp.Path())) {
         Fail(path, "名前を変更できません");
     }
+    // Last, so that nothing the copy read can change unseen before the new file takes the name.
+    if (options.checkSources) options.checkSources();
     if (temp.InterruptedBy() != 0) Fail(path, kInterrupted);
     if (const int error = temp.RenameOver(name); error != 0) {
         Fail(path, "名前を変更できません (" + SystemErrorText(error) + ")");
@@ -256,6 +308,7 @@ int TryOpenWholeFile(const std::string& path, std::size_t maxBytes, FileRead& re
     }
     if (Refuse(st, maxBytes, result)) return -1;
     result.mode = st.st_mode & 07777;
+    result.opened = st;
     result.status = ReadStatus::Ok;
     return fd.Release();
 }

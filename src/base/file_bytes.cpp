@@ -24,51 +24,69 @@ namespace pelimator {
 namespace {
 
 // The maps the bus-error guard knows. A read of a map beyond the end of a file that another
-// program cut short raises SIGBUS; the guard puts zero pages there, marks the map cut and lets
-// the read go on. A slot is claimed through `used`; `begin` is set last and cleared first, so
-// the handler never sees a half-written slot.
+// program cut short raises SIGBUS (code BUS_ADRERR); the guard puts zero pages there, marks the
+// map cut and lets the read go on. A slot is claimed through `used`; the range it guards is one
+// word (first page number and page count), so the handler reads it whole in one load, and it is
+// set last and cleared first.
 struct GuardedMap {
     std::atomic<bool> used{false};
-    std::atomic<std::uintptr_t> begin{0};
-    std::atomic<std::uintptr_t> end{0};
-    std::atomic<std::atomic<bool>*> cut{nullptr};
+    std::atomic<std::uint64_t> range{0};
+    std::atomic<bool> cut{false};
 };
+static_assert(std::atomic<std::uint64_t>::is_always_lock_free, "the handler loads ranges");
+
+// A range packed into one word: the first page's number above, the page count below.
+constexpr unsigned kCountBits = 28;
+constexpr std::uint64_t kCountMask = (std::uint64_t{1} << kCountBits) - 1;
 
 constexpr std::size_t kGuardedMaps = 256;
 std::array<GuardedMap, kGuardedMaps> g_maps;  // NOLINT(*-avoid-non-const-global-variables)
 struct sigaction g_previous {};               // NOLINT(*-avoid-non-const-global-variables)
 std::uintptr_t g_pageSize = 4096;             // NOLINT(*-avoid-non-const-global-variables)
 
+// Passes a signal the guard does not handle on to the handler installed before it; with none,
+// to the default action. Only async-signal-safe calls.
 void PassOn(int signal, siginfo_t* info, void* context) {
     // NOLINTBEGIN(cppcoreguidelines-pro-type-union-access): sigaction's handler union
     if ((g_previous.sa_flags & SA_SIGINFO) != 0 && g_previous.sa_sigaction != nullptr) {
         g_previous.sa_sigaction(signal, info, context);
         return;
     }
-    if (g_previous.sa_handler != SIG_DFL && g_previous.sa_handler != SIG_IGN &&
-        g_previous.sa_handler != nullptr) {
+    if (g_previous.sa_handler == SIG_IGN) return;
+    if (g_previous.sa_handler != SIG_DFL && g_previous.sa_handler != nullptr) {
         g_previous.sa_handler(signal);
         return;
     }
     // NOLINTEND(cppcoreguidelines-pro-type-union-access)
-    // The default action: the faulting read runs again and ends the program as before.
+    // The default action. A fault's read runs again on return and ends the program as before;
+    // a bus error sent by a process (kill, raise) is sent again, to end it the same way.
     struct sigaction fallback {};
     fallback.sa_handler = SIG_DFL;  // NOLINT(cppcoreguidelines-pro-type-union-access)
     ::sigaction(SIGBUS, &fallback, nullptr);
+    if (info->si_code <= 0) ::raise(signal);
 }
 
 void OnBusError(int signal, siginfo_t* info, void* context) {
+    // Only a fault on a page past the end of a mapped file becomes zeros: a bus error that a
+    // process sent, or a misaligned or hardware fault, goes on as before.
+    if (info->si_code != BUS_ADRERR) {
+        PassOn(signal, info, context);
+        return;
+    }
     const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
+    const std::uintptr_t page = at & ~(g_pageSize - 1);
     for (GuardedMap& map : g_maps) {
-        const std::uintptr_t begin = map.begin.load(std::memory_order_acquire);
-        const std::uintptr_t end = map.end.load(std::memory_order_acquire);
-        if (begin == 0 || at < begin || at >= end) continue;
+        const std::uint64_t range = map.range.load(std::memory_order_acquire);
+        if (range == 0) continue;
+        const std::uintptr_t begin = (range >> kCountBits) * g_pageSize;
+        const std::uintptr_t end = begin + (range & kCountMask) * g_pageSize;
+        if (at < begin || at >= end) continue;
         // The file ends before this page, so it ends before every later page of the map too.
-        const std::uintptr_t page = at & ~(g_pageSize - 1);
+        // mmap is a plain system call here (no lock is taken), safe in a handler.
         void* zeros = ::mmap(reinterpret_cast<void*>(page),  // NOLINT(performance-no-int-to-ptr)
                              end - page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
         if (zeros == MAP_FAILED) break;
-        if (std::atomic<bool>* cut = map.cut.load(std::memory_order_acquire)) cut->store(true);
+        map.cut.store(true, std::memory_order_release);
         return;
     }
     PassOn(signal, info, context);
@@ -86,15 +104,20 @@ void InstallGuard() {
     });
 }
 
-// The slot guarding [begin, end), or nullptr when all are taken (the map is then unguarded).
-GuardedMap* Guard(std::uintptr_t begin, std::uintptr_t end, std::atomic<bool>* cut) {
+// The slot guarding the pages of [begin, begin + size), or nullptr when all are taken or the
+// range cannot be packed (the map is then unguarded).
+GuardedMap* Guard(std::uintptr_t begin, std::size_t size) {
     InstallGuard();
+    const std::uint64_t first = begin / g_pageSize;
+    const std::uint64_t pages = (size + g_pageSize - 1) / g_pageSize;
+    if (pages == 0 || pages > kCountMask || first >= (std::uint64_t{1} << (64 - kCountBits))) {
+        return nullptr;
+    }
     for (GuardedMap& map : g_maps) {
         bool expected = false;
         if (!map.used.compare_exchange_strong(expected, true)) continue;
-        map.cut.store(cut, std::memory_order_release);
-        map.end.store(end, std::memory_order_release);
-        map.begin.store(begin, std::memory_order_release);
+        map.cut.store(false, std::memory_order_release);
+        map.range.store((first << kCountBits) | pages, std::memory_order_release);
         return &map;
     }
     return nullptr;
@@ -102,9 +125,7 @@ GuardedMap* Guard(std::uintptr_t begin, std::uintptr_t end, std::atomic<bool>* c
 
 void Unguard(GuardedMap* map) {
     if (map == nullptr) return;
-    map->begin.store(0, std::memory_order_release);
-    map->end.store(0, std::memory_order_release);
-    map->cut.store(nullptr, std::memory_order_release);
+    map->range.store(0, std::memory_order_release);
     map->used.store(false, std::memory_order_release);
 }
 
@@ -136,8 +157,12 @@ public:
     std::string path;
     std::string name;
     struct stat read {};  // the file as it was mapped
-    mutable std::atomic<bool> cut{false};
     GuardedMap* guard = nullptr;
+
+    // Whether the guard found the file cut short under the map.
+    [[nodiscard]] bool Cut() const noexcept {
+        return guard != nullptr && guard->cut.load(std::memory_order_acquire);
+    }
 };
 
 FileBytes::FileBytes(std::string content)
@@ -165,13 +190,20 @@ std::string FileBytes::Damage() const {
     const bool same = ::fstat(store.fd, &now) == 0 && now.st_size == store.read.st_size &&
                       now.st_mtim.tv_sec == store.read.st_mtim.tv_sec &&
                       now.st_mtim.tv_nsec == store.read.st_mtim.tv_nsec;
-    if (same && !store.cut.load()) return {};
+    if (same && !store.Cut()) return {};
     return ChangedText(store.name);
 }
 
 void FileBytes::CheckSound() const {
     std::string damage = Damage();
     if (!damage.empty()) throw FileError(damage);
+}
+
+void FileBytes::CheckUnchangedAfterCopy(const std::string& failure) const {
+    if (Damage().empty()) return;
+    throw FileError(failure + "読み込んだファイル「" + m_store->name +
+                    "」が保存の途中でほかのプログラムに書き換えられたので、写した内容は確かでは"
+                    "ありません。保存しませんでした");
 }
 
 FileBytes MapWholeFile(const std::string& path, std::size_t maxBytes) {
@@ -182,9 +214,8 @@ FileBytes MapWholeFile(const std::string& path, std::size_t maxBytes) {
     store->fd = fd;
     store->path = path;
     store->name = FileNameOf(path);
-    if (::fstat(fd, &store->read) != 0) {
-        throw FileError("ファイル「" + store->name + "」を開けません: " + SystemErrorText(errno));
-    }
+    // The size the open checked against the limit, whatever the file has grown to since.
+    store->read = opened.opened;
     FileBytes bytes;
     const auto size = static_cast<std::size_t>(store->read.st_size);
     if (size == 0) return bytes;
@@ -194,8 +225,15 @@ FileBytes MapWholeFile(const std::string& path, std::size_t maxBytes) {
     }
     store->map = map;
     store->mapSize = size;
-    const auto begin = reinterpret_cast<std::uintptr_t>(map);
-    store->guard = Guard(begin, (begin + size + g_pageSize - 1) & ~(g_pageSize - 1), &store->cut);
+    // Grown past the limit since the open looked: refused as the open refuses a file too large.
+    struct stat now {};
+    if (::fstat(fd, &now) == 0 &&
+        static_cast<std::uint64_t>(now.st_size) > std::min(maxBytes, kMaxWholeFileBytes)) {
+        opened.status = ReadStatus::TooLarge;
+        opened.size = static_cast<std::uint64_t>(now.st_size);
+        throw FileError(ReadFailureText(opened, path, maxBytes));
+    }
+    store->guard = Guard(reinterpret_cast<std::uintptr_t>(map), size);
     bytes.m_view = std::string_view(static_cast<const char*>(map), size);
     bytes.m_store = std::move(store);
     return bytes;

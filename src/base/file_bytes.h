@@ -43,6 +43,10 @@ public:
     [[nodiscard]] std::string Damage() const;
     // Raises FileError with Damage() when it is not empty.
     void CheckSound() const;
+    // After a save copied these bytes: raises FileError, failure followed by why, when the file
+    // they were mapped from changed during the copy (the copy may mix old and new content, or
+    // hold zeros where the file was cut short), so that the save is refused with that reason.
+    void CheckUnchangedAfterCopy(const std::string& failure) const;
 
     [[nodiscard]] bool Mapped() const noexcept;
     // The path the bytes were mapped from, as given; empty for bytes made in memory.

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 #include <random>
 
@@ -121,6 +122,16 @@ std::string RandomName() {
     return name;
 }
 
+// When the system last started (wall-clock seconds), or 0 when unknown.
+std::time_t BootTime() noexcept {
+    timespec now{};
+    timespec up{};
+    if (::clock_gettime(CLOCK_REALTIME, &now) != 0 || ::clock_gettime(CLOCK_BOOTTIME, &up) != 0) {
+        return 0;
+    }
+    return now.tv_sec - up.tv_sec;
+}
+
 bool IsAsciiAlnum(char c) noexcept {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
@@ -162,17 +173,24 @@ void RemoveStaleTempFiles(int folderFd) noexcept {
         return;
     }
     const pid_t self = ::getpid();
+    const std::time_t now = std::time(nullptr);
+    const std::time_t booted = BootTime();
     while (const dirent* entry = ::readdir(folder)) {
         const pid_t owner = TempFileOwner(entry->d_name);
-        if (owner <= 0 || owner == self) continue;
-        // Alive, or not ours to ask (EPERM): leave it.
-        if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
+        if (owner <= 0) continue;
         const int fd =
             ::openat(folderFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
         struct stat st {};
+        // A writer holds its lock for as long as it writes; a file nobody holds is stale when
+        // its process is gone, or when it was written before the system last started (a power
+        // cut: process ids start again and may be taken by others, this one's included), or
+        // long ago. A fresh file of a running process may be between its creation and its lock.
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            ::unlinkat(folderFd, entry->d_name, 0);
+            const bool gone = owner != self && ::kill(owner, 0) != 0 && errno == ESRCH;
+            const bool beforeBoot = booted > 0 && st.st_mtim.tv_sec < booted;
+            const bool old = now - st.st_mtim.tv_sec > kStaleTempSeconds;
+            if (gone || beforeBoot || old) ::unlinkat(folderFd, entry->d_name, 0);
         }
         ::close(fd);
     }

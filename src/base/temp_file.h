@@ -17,9 +17,15 @@ inline constexpr std::string_view kTempFilePrefix = "pelimator-tmp-";
 // The process id in a name of that pattern, or -1 for any other name.
 [[nodiscard]] pid_t TempFileOwner(std::string_view name) noexcept;
 
+// A temporary file nobody holds is taken as left behind once it is this old, whichever process
+// its name says made it (process ids are used again).
+inline constexpr long kStaleTempSeconds = 15 * 60;
+
 // Removes from the folder open as folderFd the regular files of that pattern that nobody writes
-// any more: no process of their id runs here, and no one holds their lock (a writer on another
-// machine sharing the folder holds it). Best effort: whatever cannot be checked stays.
+// any more: no one holds their lock (a writer, also on another machine sharing the folder, holds
+// it as long as it writes), and their process is gone, or they were written before the system
+// last started, or more than kStaleTempSeconds ago. Best effort: whatever cannot be checked
+// stays.
 void RemoveStaleTempFiles(int folderFd) noexcept;
 
 // Signals during a save: while a TempFile exists, SIGINT, SIGTERM and SIGHUP first remove it

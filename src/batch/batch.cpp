@@ -12,6 +12,7 @@
 #include <istream>
 #include <limits>
 #include <new>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <sstream>
@@ -89,10 +90,12 @@ struct OpenedInput {
     board::BoardDocumentPtr document;
     bool scaleStored = false;
     board::DxfOpenReport report;
+    // What the picture leaves out at the work limit, as the window's status bar says it.
+    std::string leftOut;
 };
 
 OpenedInput OpenInput(board::BoardApplication& application, const BatchOptions& options) {
-    if (options.input.empty()) return {application.AddDocument(kNewDrawingName), false, {}};
+    if (options.input.empty()) return {application.AddDocument(kNewDrawingName), false, {}, {}};
     // What the file draws beneath is built only for a picture (--export): otherwise the batch
     // shows nothing, and a file whose blocks and patterns multiply would cost time and memory for
     // nothing.
@@ -104,7 +107,9 @@ OpenedInput OpenInput(board::BoardApplication& application, const BatchOptions& 
     const auto* source = dynamic_cast<const board::DxfSource*>(opened.document->Source().get());
     // A JWW drawing's layer groups always carry their scales.
     const bool stored = (source != nullptr && source->scaleStored) || opened.jwwReport.has_value();
-    return {opened.document, stored, std::move(opened.report)};
+    std::string leftOut =
+        opened.jwwReport ? opened.jwwReport->LeftOutText() : opened.report.LeftOutText();
+    return {opened.document, stored, std::move(opened.report), std::move(leftOut)};
 }
 
 std::string LayerLabel(const board::LayerData& layer) {
@@ -210,6 +215,29 @@ bool SameFile(const std::string& a, const std::string& b) {
     return fs::equivalent(a, b, error);
 }
 
+// A file the run would replace that its permissions protect from writing is refused, unless
+// --force was given (the run then holds a WriteProtectedConsent for it).
+void RefuseWriteProtected(const std::string& path, const BatchOptions& options) {
+    if (options.force || !IsWriteProtected(path)) return;
+    throw InputError("「" + path +
+                     "」は書き込みが禁止されています (読み取り専用)。置き換えるときは --force を"
+                     "付けて下さい");
+}
+
+// Consents to replace the outputs of a run given --force, for as long as it lives.
+class ForcedOutputs {
+public:
+    explicit ForcedOutputs(const BatchOptions& options) {
+        if (!options.force) return;
+        if (options.source != PathSource::None) m_output.emplace(OutputPathFor(options));
+        if (options.picture) m_picture.emplace(options.picture->path);
+    }
+
+private:
+    std::optional<WriteProtectedConsent> m_output;
+    std::optional<WriteProtectedConsent> m_picture;
+};
+
 // The output file, refused when it is the input (unless allowed) or its folder is missing.
 std::string CheckedOutputPath(const BatchOptions& options) {
     std::string output = OutputPathFor(options);
@@ -227,6 +255,7 @@ std::string CheckedOutputPath(const BatchOptions& options) {
     }
     // A folder, a device, a named pipe, a loop of links or a name too long: refused now, not
     // after every path was drawn.
+    RefuseWriteProtected(output, options);
     if (const std::string refusal = ReplaceRefusal(output); !refusal.empty()) {
         throw InputError("出力先「" + output + "」には保存できません: " + refusal);
     }
@@ -271,6 +300,9 @@ void PrepareDocument(const OpenedInput& opened, const BatchOptions& options, std
             << (opened.report.guessedCodePage == "ANSI_932" ? "Shift-JIS"
                                                             : opened.report.guessedCodePage)
             << " として読み、同じ文字コードで保存します\n";
+    }
+    if (!opened.leftOut.empty()) {
+        err << "注意: 図面「" << options.input << "」の画像: " << opened.leftOut << "\n";
     }
     if (!opened.scaleStored) {
         document.Scale()->SetNumerator(1);
@@ -411,6 +443,7 @@ PictureRequest WithSheet(PictureRequest picture, const board::BoardDocument& doc
 
 void ExportPicture(const BatchOptions& options, const board::BoardDocument& document,
                    const PictureWriter& writePicture, std::ostream& err) {
+    RefuseWriteProtected(options.picture->path, options);
     const PictureRequest picture = WithSheet(*options.picture, document, board::ExportStyle{});
     const fs::path dir = fs::path(picture.path).parent_path();
     std::error_code dirError;
@@ -424,6 +457,7 @@ void ExportPicture(const BatchOptions& options, const board::BoardDocument& docu
 int Run(const BatchOptions& options, BatchStreams& streams, const std::string& programDir,
         const PictureWriter& writePicture) {
     const auto started = std::chrono::steady_clock::now();
+    const ForcedOutputs forced(options);
     M_Calc::InitPi();
     if (options.picture && !writePicture) {
         throw UsageError(
@@ -435,7 +469,9 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
         const OpenedInput opened = OpenInput(*application, options);
         PrepareDocument(opened, options, streams.err);
         ExportPicture(options, *opened.document, writePicture, streams.err);
-        streams.err << "完了: 画像をエクスポートしました: " << options.picture->path << "\n"
+        streams.err << "完了: 画像をエクスポートしました: " << options.picture->path
+                    << (opened.leftOut.empty() ? "" : " (作業量の上限で一部を表示していません)")
+                    << "\n"
                     << std::flush;
         return kExitOk;
     }

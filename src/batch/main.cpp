@@ -1,4 +1,5 @@
 // pelimator-batch: adds wave or zigzag lines to DXF drawings from the command line.
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -11,6 +12,9 @@
 #endif
 
 int main(int argc, char** argv) {
+    // A file-size limit (ulimit -f) then fails the write with a message, as a full disk does,
+    // instead of ending the program part way.
+    std::signal(SIGXFSZ, SIG_IGN);
     const std::vector<std::string> args(argv, argv + argc);
     pelimator::batch::BatchStreams streams{std::cin, std::cout, std::cerr,
                                            ::isatty(STDERR_FILENO) == 1};

@@ -295,6 +295,9 @@ BatchOptions ParseOptions(std::span<const std::string> args) {
         } else if (name == "--allow-loss") {
             if (inlineValue) throw UsageError("--allow-loss は値をとりません");
             options.allowLoss = true;
+        } else if (name == "--force") {
+            if (inlineValue) throw UsageError("--force は値をとりません");
+            options.force = true;
         } else if (name == "--fit") {
             if (inlineValue) throw UsageError("--fit は値をとりません");
             if (!options.picture) options.picture.emplace();
@@ -373,6 +376,8 @@ std::string HelpText(const std::string& program) {
            "  --overwrite-input   出力先が入力図面と同じでも上書きします (指定しなければ拒否)\n"
            "  --allow-loss        図面の版が保てない内容 (例: R2000 で色番号にない色) があっても\n"
            "                      保存します (指定しなければ、失われるものを示して終了コード 1)\n"
+           "  --force             書き込みが禁止された (読み取り専用の) 出力先や画像も置き換え\n"
+           "                      ます (指定しなければ拒否。置き換えたファイルの許可はそのまま)\n"
            "\n"
            "画像のエクスポート (図面ウィンドウの「エクスポート」と同じ絵):\n"
            "  --export ファイル   描いた後の図面を SVG、PDF、PNG (拡張子で選びます) "

@@ -56,6 +56,7 @@ struct BatchOptions {
     std::string output;        // empty: beside the input with kOutputSuffix
     bool overwriteInput = false;
     bool allowLoss = false;  // save even when the drawing's version cannot hold everything
+    bool force = false;      // replace outputs whose permissions forbid writing (mode 0444)
     std::optional<PictureRequest> picture;
     // --fit-end / --no-fit-end: the pitch fitted so each line ends on its path's end; unset: as
     // the settings file's [Board] FitEnd says, as in the window.

@@ -1,8 +1,11 @@
 // Mapped files: the content as read, whatever another program does to the file afterwards.
 #include "base/file_bytes.h"
 
+#include <algorithm>
+#include <csignal>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -47,11 +50,27 @@ void RewriteInPlace(const std::string& path, const std::string& content) {
     std::fclose(file);
 }
 
+// The content with one byte in the middle changed.
+std::string Changed(const std::string& read) {
+    std::string other = read;
+    other[other.size() / 2] ^= 1;
+    return other;
+}
+
 struct AfterOpenRow {
     const char* name;
     std::function<void(const std::string& path, const std::string& read)> meanwhile;
     bool damaged;
+    // What every mapped byte reads afterwards, from what was read; none: as read.
+    std::function<std::string(const std::string& read)> seen;
 };
+
+// A file cut short to kept bytes reads them, and zeros (the guard's pages) after them.
+std::function<std::string(const std::string&)> CutTo(std::size_t kept) {
+    return [kept](const std::string& read) {
+        return read.substr(0, kept) + std::string(read.size() - kept, '\0');
+    };
+}
 
 class MappedFileRows : public ::testing::TestWithParam<AfterOpenRow> {};
 
@@ -69,9 +88,13 @@ TEST_P(MappedFileRows, ReadingGoesOnAndDamageIsToldExactly) {
 
     row.meanwhile(path, read);
 
-    std::size_t sum = 0;
-    for (const char c : bytes.View()) sum += static_cast<unsigned char>(c);
-    EXPECT_GE(sum, 0U);
+    // Every byte copied out and compared: the reads happen (past a cut end, under the guard).
+    const std::string seen(bytes.View());
+    ASSERT_EQ(seen.size(), read.size());
+    const std::string expected = row.seen ? row.seen(read) : read;
+    EXPECT_TRUE(seen == expected)
+        << "first difference at byte "
+        << std::mismatch(seen.begin(), seen.end(), expected.begin()).first - seen.begin();
     const std::string damage = bytes.Damage();
     EXPECT_EQ(!damage.empty(), row.damaged) << damage;
     if (row.damaged) {
@@ -86,32 +109,51 @@ TEST_P(MappedFileRows, ReadingGoesOnAndDamageIsToldExactly) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, MappedFileRows,
     ::testing::Values(
-        AfterOpenRow{"Untouched", [](const std::string&, const std::string&) {}, false},
+        AfterOpenRow{"Untouched", [](const std::string&, const std::string&) {}, false, {}},
         // Our own saves (and most programs') put a new file in its place.
         AfterOpenRow{"ReplacedByANewFile",
                      [](const std::string& path, const std::string& read) {
                          WriteBytes(path + ".new", read.substr(0, 1000) + "changed");
                          fs::rename(path + ".new", path);
                      },
-                     false},
+                     false,
+                     {}},
         AfterOpenRow{"RemovedAltogether",
-                     [](const std::string& path, const std::string&) { fs::remove(path); }, false},
+                     [](const std::string& path, const std::string&) { fs::remove(path); },
+                     false,
+                     {}},
+        // The pages not yet read show the file's new content.
         AfterOpenRow{"RewrittenInPlaceAtTheSameSize",
                      [](const std::string& path, const std::string& read) {
-                         std::string other = read;
-                         other[other.size() / 2] ^= 1;
-                         RewriteInPlace(path, other);
+                         RewriteInPlace(path, Changed(read));
                      },
-                     true},
+                     true, Changed},
         AfterOpenRow{"CutShortInPlace",
                      [](const std::string& path, const std::string& read) {
                          RewriteInPlace(path, read.substr(0, 5000));
                      },
-                     true},
+                     true, CutTo(5000)},
         AfterOpenRow{"EmptiedInPlace",
                      [](const std::string& path, const std::string&) { RewriteInPlace(path, ""); },
-                     true}),
+                     true, CutTo(0)}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// The guard turns only a read past a cut file's end into zeros: a bus error that a process sends
+// (here the program itself) ends the program as it would without the guard.
+TEST(FileBytesDeathTest, ABusErrorSentByAProcessEndsTheProgram) {
+    const TempDir dir;
+    const std::string path = dir.File("plan.dxf");
+    WriteBytes(path, Content(std::size_t{1} << 20U));
+    EXPECT_EXIT(
+        {
+            const FileBytes bytes = MapWholeFile(path, std::size_t{1} << 20U);
+            // Into the map's own range, as si_addr would read it for a sent signal.
+            (void)bytes.View();
+            ::raise(SIGBUS);
+            std::_Exit(0);
+        },
+        ::testing::KilledBySignal(SIGBUS), "");
+}
 
 // Releasing any ranges, in any order, never changes what the bytes read.
 TEST(FileBytes, ReleasedRangesReadAsBefore) {

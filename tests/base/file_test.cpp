@@ -140,6 +140,106 @@ TEST(ReplaceFileContent, KeepsTheOldFilesPermissions) {
               fs::perms::owner_read | fs::perms::owner_write);
 }
 
+// A file nobody may write (mode 0444) is replaced only with consent, and then keeps its mode;
+// a link to it is the same file. Files one may write need none.
+TEST(ReplaceFileContent, AWriteProtectedFileIsReplacedOnlyWithConsent) {
+    const struct {
+        const char* name;
+        fs::perms mode;
+        bool throughLink;
+        bool consent;
+        bool replaced;
+    } rows[] = {
+        {"0444 refused", fs::perms(0444), false, false, false},
+        {"0444 through a link refused", fs::perms(0444), true, false, false},
+        {"0444 with consent", fs::perms(0444), false, true, true},
+        {"0444 through a link with consent", fs::perms(0444), true, true, true},
+        {"0644", fs::perms(0644), false, false, true},
+        {"0600", fs::perms(0600), false, false, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const TempDir dir;
+        WriteBytes(dir.File("plan.dxf"), "old");
+        fs::permissions(dir.File("plan.dxf"), row.mode);
+        std::string path = dir.File("plan.dxf");
+        if (row.throughLink) {
+            fs::create_symlink("plan.dxf", dir.Path() / "link.dxf");
+            path = dir.File("link.dxf");
+        }
+        EXPECT_EQ(IsWriteProtected(path), (row.mode & fs::perms(0222)) == fs::perms::none);
+        std::string failure;
+        try {
+            if (row.consent) {
+                const WriteProtectedConsent consent(path);
+                ReplaceFileContent(path, "new");
+            } else {
+                ReplaceFileContent(path, "new");
+            }
+        } catch (const FileError& error) {
+            failure = error.what();
+        }
+        EXPECT_EQ(ReadBytes(dir.File("plan.dxf")), row.replaced ? "new" : "old") << failure;
+        EXPECT_EQ(failure.empty(), row.replaced) << failure;
+        if (!row.replaced) {
+            EXPECT_NE(failure.find("読み取り専用"), std::string::npos) << failure;
+        }
+        EXPECT_EQ(fs::status(dir.File("plan.dxf")).permissions() & fs::perms::all, row.mode);
+        EXPECT_EQ(TempFilesIn(dir.Path()), 0U);
+        // The consent ended with its scope.
+        if (row.consent) {
+            EXPECT_THROW(ReplaceFileContent(path, "again"), FileError);
+        }
+    }
+}
+
+// What a save copied from must not change under the copy: the check before the rename refuses
+// the replace with its own reason, and a copy that failed because its source changed fails for
+// that reason, not for the write's.
+TEST(WriteFileAtomically, TheSourceCheckRefusesWithItsOwnReason) {
+    const auto sourceChanged = [] { throw FileError("元のファイルが書き換えられました"); };
+    const struct {
+        const char* name;
+        bool writeFails;
+        bool sourceChanges;
+        const char* failure;  // a part of the message; nullptr: replaced
+    } rows[] = {
+        {"sound copy", false, false, nullptr},
+        {"source changed during the copy", false, true, "書き換えられました"},
+        {"copy failed, source sound", true, false, "書けません"},
+        {"copy failed, source changed", true, true, "書き換えられました"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const TempDir dir;
+        WriteBytes(dir.File("plan.dxf"), "old");
+        std::string failure;
+        try {
+            ReplaceOptions options;
+            options.checkSources = [&] {
+                if (row.sourceChanges) sourceChanged();
+            };
+            WriteFileAtomically(
+                dir.File("plan.dxf"),
+                [&](const std::string& tempPath) {
+                    WriteBytes(tempPath, "new, half written");
+                    if (row.writeFails) throw FileError("書けません");
+                },
+                options);
+        } catch (const FileError& error) {
+            failure = error.what();
+        }
+        if (row.failure == nullptr) {
+            EXPECT_EQ(failure, "");
+            EXPECT_EQ(ReadBytes(dir.File("plan.dxf")), "new, half written");
+        } else {
+            EXPECT_NE(failure.find(row.failure), std::string::npos) << failure;
+            EXPECT_EQ(ReadBytes(dir.File("plan.dxf")), "old");
+        }
+        EXPECT_EQ(TempFilesIn(dir.Path()), 0U);
+    }
+}
+
 TEST(ReplaceFileContent, AFailedWriteLeavesTheOldFileAndNoTemporary) {
     const TempDir dir;
     WriteBytes(dir.File("plan.dxf"), "old");

@@ -1,12 +1,15 @@
 // Temporary files of saves: their name pattern, and which leftovers a later save removes.
 #include "base/temp_file.h"
 
+#include <ctime>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -126,6 +129,60 @@ TEST(RemoveStaleTempFiles, RemovesOnlyOurFilesThatNobodyWrites) {
         EXPECT_TRUE(fs::exists(fs::symlink_status(dir.Path() / kept))) << kept;
     }
     EXPECT_TRUE(fs::exists(dir.Path() / "new.dxf"));
+}
+
+// Dates a file back by seconds.
+void Age(const std::string& path, long seconds) {
+    const std::time_t when = std::time(nullptr) - seconds;
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+// Seconds since the system started.
+long Uptime() {
+    timespec up{};
+    ::clock_gettime(CLOCK_BOOTTIME, &up);
+    return up.tv_sec;
+}
+
+// Process ids are used again: after a power cut (or once they wrap) the id in a leftover's name
+// may be a running process's, this one's included. Nobody holds such a file's lock, and it is
+// older than the system's start or than the stale age: it is removed. A fresh one, or one whose
+// lock is held, stays.
+TEST(RemoveStaleTempFiles, LeftoversOfReusedProcessIdsGoByTheirLockAndAge) {
+    const TempDir dir;
+    const OtherProcess other;
+    ASSERT_GT(other.Id(), 0);
+    const struct Row {
+        std::string name;
+        long ageSeconds;
+        bool held;
+        bool removed;
+    } rows[] = {
+        {Leftover(other.Id(), "before"), Uptime() + 60, false, true},
+        {Leftover(::getpid(), "bboots"), Uptime() + 60, false, true},
+        {Leftover(other.Id(), "longag"), kStaleTempSeconds + 60, false, true},
+        {Leftover(::getpid(), "longag"), kStaleTempSeconds + 60, false, true},
+        {Leftover(other.Id(), "fresh0"), 5, false, false},
+        {Leftover(::getpid(), "fresh0"), 5, false, false},
+        {Leftover(other.Id(), "heldol"), Uptime() + 60, true, false},
+    };
+    std::vector<int> holders;
+    for (const Row& row : rows) {
+        WriteBytes(dir.File(row.name), "x");
+        Age(dir.File(row.name), row.ageSeconds);
+        if (row.held) {
+            holders.push_back(::open(dir.File(row.name).c_str(), O_RDONLY | O_CLOEXEC));
+            ASSERT_EQ(::flock(holders.back(), LOCK_EX), 0);
+        }
+    }
+
+    ReplaceFileContent(dir.File("new.dxf"), "content");
+    for (const int holder : holders) ::close(holder);
+
+    for (const Row& row : rows) {
+        EXPECT_EQ(fs::exists(dir.Path() / row.name), !row.removed) << row.name;
+    }
 }
 
 }  // namespace

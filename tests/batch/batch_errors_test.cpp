@@ -201,5 +201,44 @@ INSTANTIATE_TEST_SUITE_P(Rows, BadInput, ::testing::ValuesIn(kBadInputs),
                              return std::string(row.param.name);
                          });
 
+// An output whose permissions forbid writing (mode 0444) is refused before anything is drawn,
+// unless --force is given; then it is replaced and keeps its mode.
+TEST(WriteProtectedOutput, IsReplacedOnlyWithForce) {
+    namespace fs = std::filesystem;
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        const char* target;
+        bool force;
+    } rows[] = {
+        {"drawing", {"--points", "@good.txt", "-o", "@out.dxf", "@in.dxf"}, "out.dxf", false},
+        {"drawing, --force",
+         {"--force", "--points", "@good.txt", "-o", "@out.dxf", "@in.dxf"},
+         "out.dxf",
+         true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        WriteFixtures(dir);
+        WriteBytes(dir.File(row.target), "kept");
+        fs::permissions(dir.File(row.target), fs::perms(0444));
+        std::vector<std::string> args;
+        for (const std::string& arg : row.args) {
+            args.push_back(arg.starts_with("@") ? dir.File(arg.substr(1)) : arg);
+        }
+        const auto outcome = RunCommand(args, dir.Path().string(), "");
+        if (row.force) {
+            EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+            EXPECT_NE(pelimator::testing::ReadBytes(dir.File(row.target)), "kept");
+        } else {
+            EXPECT_EQ(outcome.exitCode, 1) << outcome.err;
+            EXPECT_NE(outcome.err.find("--force"), std::string::npos) << outcome.err;
+            EXPECT_EQ(pelimator::testing::ReadBytes(dir.File(row.target)), "kept");
+        }
+        EXPECT_EQ(fs::status(dir.File(row.target)).permissions() & fs::perms::all, fs::perms(0444));
+    }
+}
+
 }  // namespace
 }  // namespace pelimator::batch

@@ -2,6 +2,7 @@
 // size (SVG view box, PNG pixels, PDF page), and the refusal of a drawing that does not fit its
 // sheet at scale. What the pictures show is judged against other renderers elsewhere.
 #include <cmath>
+#include <fstream>
 #include <regex>
 #include <sstream>
 
@@ -106,6 +107,37 @@ const std::vector<PictureRow> kRows = {
      1,
      "この縮尺では用紙に収まりません"},
 };
+
+// A small file whose block array multiplies a huge MTEXT past the work limit: the picture is
+// written with what fits, and the run says what was left out, as the window's status bar does.
+TEST(BatchPictureWorkLimit, SaysWhatTheLimitLeftOut) {
+    const TempDir dir;
+    const std::string dxf =
+        "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1021\n0\nENDSEC\n"
+        "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n8\n0\n2\nB\n70\n0\n10\n0\n20\n0\n"
+        "0\nMTEXT\n8\n0\n40\n1\n41\n1\n1\n" +
+        std::string(300'000, 'a') +
+        "\n0\nENDBLK\n8\n0\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n"
+        "0\nINSERT\n8\n0\n2\nB\n10\n0\n20\n0\n70\n10\n71\n10\n44\n2000\n45\n2000\n"
+        "0\nENDSEC\n0\nEOF\n";
+    {
+        std::ofstream out(dir.File("bomb.dxf"), std::ios::binary);
+        out << dxf;
+    }
+    // Fitted to an A4 sheet the texts are dots: the run's time goes to the reading.
+    const std::vector<std::string> argv{"pelimator-batch", "--export", dir.File("p.pdf"), "--fit",
+                                        dir.File("bomb.dxf")};
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    BatchStreams streams{in, out, err, false};
+    ASSERT_EQ(RunBatch(argv, streams, dir.Path().string(), WritePicture), kExitOk) << err.str();
+    EXPECT_NE(err.str().find("作業量が上限"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("INSERT 1"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("完了: 画像をエクスポートしました"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("一部を表示していません"), std::string::npos) << err.str();
+    EXPECT_EQ(ReadBytes(dir.File("p.pdf")).rfind("%PDF", 0), 0U);
+}
 
 INSTANTIATE_TEST_SUITE_P(Rows, BatchPicture, ::testing::ValuesIn(kRows),
                          [](const ::testing::TestParamInfo<PictureRow>& row) {

@@ -4,9 +4,12 @@
 Mutates the ASCII drawings of the DXF corpus (make_corpus.py) at the tag level with a fixed
 seed: records deleted, doubled, swapped or cut off, stray structure records (EOF, ENDSEC, SEQEND,
 ENDTAB, ENDBLK, SECTION) put between records, single tags dropped, handles pointed elsewhere.
-Every mutant that ezdxf reads is given to pelimator-batch, which draws a wave across it and
-saves; when the batch ends with exit 0, ezdxf must read its output too (a save is never less
-readable than its input). No run may take longer than a few seconds.
+Header values and table counts are set to the ends of their range ($HANDSEED, group 70).
+Every mutant is given to pelimator-batch, which draws a wave across it and saves: a refusal
+must say why and leave no output, a crash is a failure, and when the batch ends with exit 0 our
+own reader must read the output again, and ezdxf too wherever it read the input (a save is never
+less readable than its input, and success is never reported over a file that cannot be read).
+No run may take longer than a few seconds.
 
 Usage: fuzz_oracle.py WORKDIR BATCH [COUNT [SEED]]   (exit 77 when ezdxf is missing)
 """
@@ -31,6 +34,8 @@ STRAYS = [[("0", "EOF")], [("0", "ENDSEC")], [("0", "SEQEND")], [("0", "ENDTAB")
           [("0", "ENDBLK")], [("0", "SECTION"), ("2", "ENTITIES")],
           [("0", "SECTION"), ("2", "TABLES")]]
 HANDLE_CODES = {"5", "330", "340", "350", "360", "390"}
+EXTREMES = {"5": ["FFFFFFFFFFFFFFFF", "0", "7FFFFFFFFFFFFFFF"],
+            "70": ["32767", "-32768", "2147483647", "-2147483648"]}
 
 
 def tags_of(path):
@@ -51,7 +56,18 @@ def records(tags):
 def mutate(tags, rnd):
     spans = records(tags)
     begin, end = spans[rnd.randrange(len(spans) - 1)]  # never the final EOF itself
-    kind = rnd.randrange(7)
+    kind = rnd.randrange(8)
+    if kind == 7:
+        # $HANDSEED, or a table's count, at an end of its range.
+        places = [i for i, (code, _) in enumerate(tags)
+                  if (code == "5" and i > 0 and tags[i - 1] == ("9", "$HANDSEED"))
+                  or (code == "70" and i > 1 and tags[i - 2][1] == "TABLE")]
+        if places:
+            k = rnd.choice(places)
+            out = list(tags)
+            out[k] = (tags[k][0], rnd.choice(EXTREMES[tags[k][0]]))
+            return out, f"extreme {tags[k][0]}={out[k][1]}"
+        kind = 0
     if kind == 0:
         return tags[:begin] + tags[end:], "delete record"
     if kind == 1:
@@ -82,6 +98,39 @@ def ezdxf_reads(path):
         return None
     except Exception as error:  # any refusal of the independent reader
         return f"{type(error).__name__}: {error}"
+
+
+def batch_run(batch, work, points, source, output):
+    """The batch drawing a wave on source into output: (exit status, stderr) or a timeout."""
+    try:
+        done = subprocess.run([batch, "--settings", str(work / "default.ini"), "--points",
+                               str(points), "--allow-loss", "-o", str(output), str(source)],
+                              capture_output=True, timeout=SECONDS)
+    except subprocess.TimeoutExpired:
+        return None, f"still running after {SECONDS} s"
+    return done.returncode, done.stderr.decode("utf-8", "replace")
+
+
+def run_and_reopen(batch, work, points, source, output, ezdxf_read):
+    """None when the run held: a refusal with a reason ("refused"), or an output that our reader
+    and (where it read the input) ezdxf read again; else what went wrong."""
+    code, err = batch_run(batch, work, points, source, output)
+    if code is None:
+        return err
+    if code < 0:
+        return f"the batch ended by signal {-code}"
+    if code != 0:
+        if "エラー" not in err or output.exists():
+            return f"exit {code} without a reason, or with an output left:\n{err}"
+        return "refused"
+    again = work / "again.dxf"
+    code, err = batch_run(batch, work, points, output, again)
+    again.unlink(missing_ok=True)
+    if code != 0:
+        return f"our reader cannot read the output (exit {code}):\n{err}"
+    if ezdxf_read and (problem := ezdxf_reads(output)) is not None:
+        return f"ezdxf cannot read the output: {problem}"
+    return None
 
 
 def main():
@@ -115,31 +164,23 @@ def main():
         output = work / f"{name}-out.dxf"
         output.unlink(missing_ok=True)
         write_tags(source, tags)
-        if ezdxf_reads(source) is not None:
-            source.unlink()
-            continue
-        read += 1
+        ezdxf_read = ezdxf_reads(source) is None
+        read += ezdxf_read
         started = time.monotonic()
-        try:
-            done = subprocess.run([batch, "--settings", str(work / "default.ini"), "--points",
-                                   str(points), "--allow-loss", "-o", str(output), str(source)],
-                                  capture_output=True, timeout=SECONDS)
-        except subprocess.TimeoutExpired:
-            failures.append(f"{name} ({', '.join(what)}): still running after {SECONDS} s")
-            continue
+        problem = run_and_reopen(batch, work, points, source, output, ezdxf_read)
         slowest = max(slowest, time.monotonic() - started)
-        if done.returncode != 0:
+        if problem == "refused":
             refused += 1
+        elif problem is not None:
+            failures.append(f"{name} ({', '.join(what)}): {problem}")
             continue
-        saved += 1
-        problem = ezdxf_reads(output)
-        if problem is not None:
-            failures.append(f"{name} ({', '.join(what)}): ezdxf cannot read the output: {problem}")
-            continue
+        else:
+            saved += 1
         source.unlink()
-        output.unlink()
+        output.unlink(missing_ok=True)
     print(f"seed {seed}: {count} mutants, {read} read by ezdxf, {saved} saved by the batch and "
-          f"read back, {refused} refused by the batch; slowest run {slowest:.2f} s")
+          f"read back, {refused} refused by the batch with a reason; slowest run "
+          f"{slowest:.2f} s")
     for failure in failures:
         print("FAIL " + failure)
     return 1 if failures else 0

@@ -215,6 +215,92 @@ def target_rows(work):
     ]
 
 
+def set_handseed(tags, value):
+    at = find(tags, "9", "$HANDSEED")
+    return tags[:at + 1] + [("5", value)] + tags[at + 2:]
+
+
+def top_handle_on_a_line(tags):
+    """The seed at the top and a line holding the highest handle there is."""
+    tags = set_handseed(tags, "FFFFFFFFFFFFFFFF")
+    line = find(tags, "0", "LINE", find(tags, "2", "ENTITIES"))
+    return tags[:line + 1] + [("5", "FFFFFFFFFFFFFFFF")] + tags[line + 2:]
+
+
+def layer_count(value):
+    """The LAYER table's count (its first group 70) set to value."""
+    def change(tags):
+        table = find(tags, "2", "LAYER")
+        count = next(i for i in range(table, len(tags)) if tags[i][0] == "70")
+        return tags[:count] + [("70", value)] + tags[count + 1:]
+    return change
+
+
+def handles_of(path):
+    """Every handle the file's records carry (code 5, and 105 of DIMSTYLE), as integers; the
+    header's $HANDSEED is no record's."""
+    doc_tags = tags_of(path)
+    handles = []
+    for i, (code, value) in enumerate(doc_tags):
+        if code in ("5", "105") and doc_tags[i - 1] != ("9", "$HANDSEED"):
+            handles.append(int(value, 16))
+    return handles
+
+
+def handle_and_count_rows():
+    """New handles never meet the file's, whatever $HANDSEED says; table counts at the limit of
+    their group code stay there (ezdxf and our own reader read the output)."""
+    return [
+        ("handseed_at_maximum", lambda t: set_handseed(t, "FFFFFFFFFFFFFFFF"), "ascii"),
+        ("handseed_below_the_handles", lambda t: set_handseed(t, "1"), "ascii"),
+        ("highest_handle_in_the_file", top_handle_on_a_line, "ascii"),
+        ("layer_count_at_int32_limit", layer_count("2147483647"), "ascii"),
+        ("layer_count_at_int16_limit_binary", layer_count("32767"), "binary"),
+    ]
+
+
+def layer_table_count(path, form):
+    """The LAYER table's count as written."""
+    if form == "binary":
+        from ezdxf.lldxf.tagger import binary_tags_loader
+        tags = [(str(t.code), t.value) for t in binary_tags_loader(Path(path).read_bytes())]
+    else:
+        tags = tags_of(path)
+    table = find(tags, "2", "LAYER")
+    return int(next(value for code, value in tags[table:] if code == "70"))
+
+
+def run_handle_row(name, breaker, form, work, batch, points):
+    tags = breaker(base_drawing(work, "R2000"))
+    source = work / f"{name}.dxf"
+    if form == "binary":
+        write_binary(source, tags, "AC1015")
+    else:
+        write_tags(source, tags)
+    output = work / f"{name}-out.dxf"
+    again = work / f"{name}-again.dxf"
+    for path in (output, again):
+        path.unlink(missing_ok=True)
+    # The line goes onto a layer the drawing lacks: the save adds and counts a layer record.
+    code, err, _ = run_batch(batch, work, ["--points", str(points), "-o", str(output),
+                                           str(source)], 60)
+    assert code == 0, f"exit {code}:\n{err}"
+    doc = ezdxf.readfile(output)
+    assert len(doc.modelspace().query("ARC")) > 0, "ezdxf reads no wave"
+    count = layer_table_count(output, form)
+    limit = 32767 if form == "binary" else 2147483647
+    assert len(doc.layers) <= count <= limit, f"the LAYER table counts {count}"
+    if form == "ascii":
+        handles = handles_of(output)
+        assert 0 not in handles, "a handle 0 was given"
+        duplicates = sorted({h for h in handles if handles.count(h) > 1})
+        assert not duplicates, f"handles given twice: {[format(h, 'X') for h in duplicates]}"
+    # Our own reader takes what it wrote.
+    code, err, _ = run_batch(batch, work, ["--points", str(points), "-o", str(again),
+                                           str(output)], 60)
+    assert code == 0, f"our reader refuses our output: exit {code}:\n{err}"
+
+
 def main():
     work, batch = Path(sys.argv[1]).resolve() / "hostile", str(Path(sys.argv[2]).resolve())
     wanted = set(sys.argv[3:])
@@ -250,6 +336,10 @@ def main():
             for link in (work / "loop_a.dxf", work / "loop_b.dxf"):
                 assert link.is_symlink(), f"{link.name} of the loop was replaced"
         attempt(name, check)
+
+    for name, breaker, form in handle_and_count_rows():
+        attempt(name, lambda name=name, breaker=breaker, form=form:
+                run_handle_row(name, breaker, form, work, batch, points))
 
     for kind in ("hatch", "mtext"):
         def bomb(kind=kind):

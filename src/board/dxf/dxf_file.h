@@ -1,6 +1,7 @@
 // Drawings as DXF files: their plain content, reading it from DXF text and writing it out.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -47,6 +48,8 @@ struct DxfOpenReport {
     // 残します)" when some are not shown, what is shown beneath, what the work limit left out,
     // paper space, a note on a guessed code page and the repairs.
     [[nodiscard]] std::string Summary() const;
+    // What the work limit left out, as a sentence ("表示の作業量が上限 ..."); empty when nothing.
+    [[nodiscard]] std::string LeftOutText() const;
 };
 
 struct DxfReadResult {
@@ -69,6 +72,9 @@ struct DxfReadOptions {
     // Build what the file shows beneath the board's lines (DxfReadResult::underlay). A caller
     // that never shows the drawing (the batch when it makes no picture) leaves it out.
     bool underlay = true;
+    // Set by another thread to give the read up: it then raises Cancelled soon (after at most
+    // some megabytes more).
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 // Reads a drawing from DXF bytes (ASCII or binary, AC1009 to AC1032). Model-space LINE, ARC,

@@ -101,6 +101,9 @@ bool Parser::BeginRecord() {
     if (m_tag.begin - m_released >= kReleaseStep) {
         m_source.bytes.Release(m_released, m_tag.begin);
         m_released = m_tag.begin;
+        if (m_options.cancel != nullptr && m_options.cancel->load(std::memory_order_relaxed)) {
+            throw Cancelled("「" + m_source.fileName + "」の読み込みを取り消しました");
+        }
     }
     m_type = Value();
     m_kind = Kind::Other;
@@ -279,7 +282,10 @@ void Parser::OnTag() {
     if (m_sequenceHead) OnSequenceTag();
     if (code == m_handleCode && m_kind != Kind::Header && m_kind != Kind::Section) {
         std::uint64_t handle = 0;
-        if (ParseHandle(m_tag.value, handle) && handle > m_maxHandle) m_maxHandle = handle;
+        if (ParseHandle(m_tag.value, handle)) {
+            m_maxHandle = std::max(m_maxHandle, handle);
+            m_minHandle = std::min(m_minHandle, handle);
+        }
     }
     switch (m_kind) {
         case Kind::Section:
@@ -377,7 +383,11 @@ void Parser::CheckCount() {
 
 void Parser::Finish() {
     m_source.handles = m_source.Modern() || m_handling;
-    m_source.nextHandle = std::max(m_handSeed, m_maxHandle + 1);
+    // Past the highest handle there is no room when the file holds it (the seed may be anything).
+    m_source.maxHandle = m_maxHandle;
+    m_source.minHandle = m_minHandle;
+    m_source.nextHandle =
+        m_maxHandle == ~std::uint64_t{0} ? 0 : std::max(m_handSeed, m_maxHandle + 1);
     if (!m_source.Utf8()) {
         if (!m_codePage.empty()) {
             m_source.codePage = m_codePage;
@@ -489,18 +499,7 @@ std::string DxfOpenReport::Summary() const {
     }
     // First after the counts: what is missing from the view and what was repaired matter more
     // than what is shown.
-    if (!leftOutKinds.empty()) {
-        std::size_t count = 0;
-        std::string kinds;
-        for (const auto& [kind, n] : leftOutKinds) {
-            count += n;
-            kinds += " " + kind + " " + std::to_string(n);
-        }
-        text += "。表示の作業量が上限 (" + std::to_string(workLimit / 10'000) +
-                " 万) に達したので、図形 " + std::to_string(count) + " 個 (" + kinds.substr(1) +
-                ") は一部または全部を表示しません (ブロックの配列やハッチの模様が多すぎます。" +
-                "ファイルにはそのまま残ります)";
-    }
+    if (!leftOutKinds.empty()) text += "。" + LeftOutText();
     constexpr std::size_t kRepairsNamed = 3;
     for (std::size_t i = 0; i < repairs.size() && i < kRepairsNamed; ++i) {
         text += (i == 0 ? "。ファイルの構造を補いました (保存時も補います): " : "; ") + repairs[i];
@@ -522,6 +521,20 @@ std::string DxfOpenReport::Summary() const {
         text += "。文字コードの指定がないので " + guessedCodePage + " として読みました";
     }
     return text;
+}
+
+std::string DxfOpenReport::LeftOutText() const {
+    if (leftOutKinds.empty()) return {};
+    std::size_t count = 0;
+    std::string kinds;
+    for (const auto& [kind, n] : leftOutKinds) {
+        count += n;
+        kinds += " " + kind + " " + std::to_string(n);
+    }
+    return "表示の作業量が上限 (" + std::to_string(workLimit / 10'000) +
+           " 万) に達したので、図形 " + std::to_string(count) + " 個 (" + kinds.substr(1) +
+           ") は一部または全部を表示しません (ブロックの配列やハッチの模様が多すぎます。" +
+           "ファイルにはそのまま残ります)";
 }
 
 DxfReadResult ReadDxfBytes(FileBytes bytes, const std::string& fileName,

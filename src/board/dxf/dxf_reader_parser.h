@@ -258,6 +258,7 @@ private:
     int m_handleCode = 5;
     std::size_t m_sectionBegin = 0;
     std::uint64_t m_maxHandle = 0;
+    std::uint64_t m_minHandle = ~std::uint64_t{0};
 
     std::string_view m_variable;
     std::string m_codePage;

@@ -63,8 +63,11 @@ public:
     // none and it was taken from the bytes.
     std::string codePage = "ANSI_1252";
     bool codePageGuessed = false;
-    bool handles = false;          // records carry handles (R13 on, or R12 with $HANDLING 1)
-    std::uint64_t nextHandle = 1;  // above $HANDSEED and every handle in the file
+    bool handles = false;  // records carry handles (R13 on, or R12 with $HANDLING 1)
+    // Above $HANDSEED and every handle in the file; 0 when the file holds the highest handle.
+    std::uint64_t nextHandle = 1;
+    std::uint64_t maxHandle = 0;  // the file's highest and lowest handles (min: none, all ones)
+    std::uint64_t minHandle = ~std::uint64_t{0};
     // Start offset of every record (files are at most 2 GiB), then the offset past "0 EOF".
     std::vector<std::uint32_t> records;
 

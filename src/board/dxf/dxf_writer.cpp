@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <numbers>
 #include <unordered_map>
@@ -50,6 +51,8 @@ struct LayerPlan {
 
 std::string Label(const LayerData& layer) { return "レイヤ「" + layer.name + "」"; }
 
+constexpr std::uint64_t kTopHandle = ~std::uint64_t{0};
+
 bool InRange(Vec2 p) {
     return IsFinite(p) && std::abs(p.x) <= kDxfMaxCoordinate && std::abs(p.y) <= kDxfMaxCoordinate;
 }
@@ -85,24 +88,30 @@ public:
         std::fclose(file);
         std::string bytes(data, size);
         std::free(data);  // NOLINT(cppcoreguidelines-no-malloc): open_memstream's buffer
+        m_source.bytes.CheckUnchangedAfterCopy("保存できません: ");
         return bytes;
     }
 
     void Write(const std::string& path) {
         const std::string failure = "ファイル「" + FileNameOf(path) + "」を保存できません: ";
         Prepare(failure);
-        WriteFileAtomically(path, [&](const std::string& tempPath) {
-            std::FILE* file = std::fopen(tempPath.c_str(), "wb");
-            if (file == nullptr) throw FileError(failure + "書き込み用に開けません");
-            const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
-            std::setvbuf(file, nullptr, _IOFBF, kChunk);
-            Emit(file);
-            const bool failed = std::fflush(file) != 0 || std::ferror(file) != 0;
-            if (failed) {
-                throw FileError(failure +
-                                "書き込みが途中で失敗しました (ディスクの空きを確かめて下さい)");
-            }
-        });
+        ReplaceOptions options;
+        options.checkSources = [&] { m_source.bytes.CheckUnchangedAfterCopy(failure); };
+        WriteFileAtomically(
+            path,
+            [&](const std::string& tempPath) {
+                std::FILE* file = std::fopen(tempPath.c_str(), "wb");
+                if (file == nullptr) throw FileError(failure + "書き込み用に開けません");
+                const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
+                std::setvbuf(file, nullptr, _IOFBF, kChunk);
+                Emit(file);
+                const bool failed = std::fflush(file) != 0 || std::ferror(file) != 0;
+                if (failed) {
+                    throw FileError(
+                        failure + "書き込みが途中で失敗しました (ディスクの空きを確かめて下さい)");
+                }
+            },
+            options);
     }
 
 private:
@@ -291,6 +300,57 @@ private:
 
     [[nodiscard]] std::uint64_t NewHandle() { return m_source.handles ? m_next++ : 0; }
 
+    // At most how many handles the save gives: new layers, the tables it may make, new entities,
+    // and every record of each copy (an insert's attributes and end included).
+    [[nodiscard]] std::uint64_t HandlesNeeded() const {
+        std::uint64_t needed = 4 + m_layers.size() + (m_state.entities.size() - Loaded());
+        if (m_state.recordEdits != nullptr) {
+            for (const auto& [key, edit] : *m_state.recordEdits) {
+                if (!IsCopyKey(key) || edit.source + 1 >= m_source.records.size()) continue;
+                needed += DxfRecordEnd(m_source, edit.source) - edit.source;
+            }
+        }
+        return needed;
+    }
+
+    // The first handle of the save: after $HANDSEED and every handle of the file where that
+    // leaves room for all it may give; else after the file's handles, whatever the seed says;
+    // else the first run of numbers no handle of the file takes. New handles never meet one of
+    // the file's, nor wrap to 0.
+    [[nodiscard]] std::uint64_t FirstHandle() const {
+        if (!m_source.handles) return 1;
+        const std::uint64_t needed = HandlesNeeded();
+        const std::uint64_t next = m_source.nextHandle;
+        if (next != 0 && needed <= kTopHandle - next) return next;
+        const std::uint64_t above = m_source.maxHandle + 1;  // 0 when the file holds the top
+        if (above != 0 && needed <= kTopHandle - above) return above;
+        return FirstFreeRun(needed);
+    }
+
+    // The first of needed numbers in a row that no handle of the file takes (any group 5 or 105
+    // counts, the header's seed too); a rare path, for files that hold the highest handle.
+    [[nodiscard]] std::uint64_t FirstFreeRun(std::uint64_t needed) const {
+        std::vector<std::uint64_t> used;
+        DxfTagReader reader(m_source.bytes, m_source.layout, m_source.fileName);
+        DxfTag tag;
+        while (reader.Next(tag)) {
+            std::uint64_t handle = 0;
+            if ((tag.code == 5 || tag.code == 105) && ParseHandle(tag.value, handle)) {
+                used.push_back(handle);
+            }
+        }
+        std::sort(used.begin(), used.end());
+        std::uint64_t from = 1;
+        for (const std::uint64_t handle : used) {
+            if (handle < from) continue;
+            if (handle - from >= needed) return from;
+            if (handle == kTopHandle) break;
+            from = handle + 1;
+        }
+        if (from != 0 && needed <= kTopHandle - from) return from;
+        throw FileError(m_failure + "新しい図形に付けるハンドルの空きがありません");
+    }
+
     void Head(DxfEmitter& out, const char* type, std::uint64_t handle, const std::string& owner,
               std::initializer_list<const char*> subclasses) const {
         out.Text(0, type);
@@ -432,8 +492,17 @@ private:
             out.Text(330, "0");
             out.Text(100, "AcDbSymbolTable");
         }
-        out.Integer(70, static_cast<std::int64_t>(count));
+        out.Integer(70, TableCount(static_cast<std::int64_t>(count)));
         return std::move(out.Out());
+    }
+
+    // A table's count as the file's form can hold it (16 bits in binary DXF, 32 in text): a
+    // count at its limit stays there rather than wrap or pass what readers take.
+    [[nodiscard]] std::int64_t TableCount(std::int64_t count) const {
+        const std::int64_t most = m_source.layout.form == DxfForm::Binary
+                                      ? std::numeric_limits<std::int16_t>::max()
+                                      : std::numeric_limits<std::int32_t>::max();
+        return std::clamp<std::int64_t>(count, 0, most);
     }
 
     std::string Wrapped(std::string_view head, std::string_view body, const char* end) const {
@@ -454,7 +523,7 @@ private:
     void PatchCount(const DxfTablePlace& table, std::size_t added) {
         if (added == 0 || !table.count.found) return;
         DxfEmitter out(m_source.layout);
-        out.Integer(70, table.countValue + static_cast<std::int64_t>(added));
+        out.Integer(70, TableCount(table.countValue + static_cast<std::int64_t>(added)));
         m_patches.push_back({table.count.begin, table.count.end, std::move(out.Out())});
     }
 
@@ -504,7 +573,7 @@ private:
     }
 
     void BuildPatches() {
-        m_next = m_source.nextHandle;
+        m_next = FirstHandle();
         Closings();
         const bool layerTableMissing = !m_source.layerTable.found;
         const std::uint64_t layerHead = layerTableMissing ? NewHandle() : 0;
@@ -619,7 +688,8 @@ private:
     void HeaderPatches() {
         std::string added;  // variables the header lacks
         DxfEmitter vars(m_source.layout);
-        if (m_source.handles && m_next != m_source.nextHandle) {
+        // A seed lowered below the file's handles would hand them out again.
+        if (m_source.handles && m_next != m_source.nextHandle && m_next > m_source.maxHandle) {
             DxfEmitter seed(m_source.layout);
             seed.Handle(5, m_next);
             if (m_source.handSeed.found) {

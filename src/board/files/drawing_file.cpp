@@ -131,7 +131,10 @@ void AddConversionLosses(const BoardDocument& document, DrawingFormat to,
 
 DrawingRead ReadDrawingFile(const std::string& path, const DxfReadOptions& options) {
     FileBytes bytes = MapWholeFile(path, kMaxWholeFileBytes);
-    if (IsJwwBytes(bytes)) return ReadJwwBytes(std::move(bytes), FileNameOf(path));
+    if (IsJwwBytes(bytes)) {
+        return ReadJwwBytes(std::move(bytes), FileNameOf(path),
+                            {options.underlay, options.cancel, 0});
+    }
     return ReadDxfBytes(std::move(bytes), FileNameOf(path), options);
 }
 

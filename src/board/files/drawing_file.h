@@ -36,8 +36,8 @@ struct OpenedDrawing {
 // Reads the drawing file at path (JWW when it starts with "JwwData.", else DXF) and, only when
 // that succeeded, adds it to application as a new active document named after the file, with its
 // path set; a JWW drawing's current layer is its write layer. FileError leaves application as
-// it was. options: what is read of a DXF (the window takes everything; the batch may leave out
-// what is drawn beneath).
+// it was. options: what is read (the window takes everything; the batch may leave out what is
+// drawn beneath), for JWW files too; its cancel flag gives a read up (Cancelled).
 OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path,
                           const DxfReadOptions& options = {});
 

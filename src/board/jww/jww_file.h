@@ -2,6 +2,7 @@
 // board added appended as Jw_cad records in the file's own version.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -87,7 +88,24 @@ struct JwwOpenReport {
     std::size_t arcs = 0;
     std::map<std::string, std::size_t> shownKinds;  // what the underlay shows, by Japanese name
     std::size_t blocks = 0;
+    // Entities of the list not shown, or shown in part, because what is drawn beneath reached
+    // its work limit (workLimit units, see jww_underlay.h).
+    std::size_t leftOut = 0;
+    std::size_t workLimit = 0;
     [[nodiscard]] std::string Summary() const;
+    // What the work limit left out, as a sentence ("表示の作業量が上限 ..."); empty when nothing.
+    [[nodiscard]] std::string LeftOutText() const;
+};
+
+// How a JWW file is read.
+struct JwwReadOptions {
+    // Build what the file shows beneath the board's lines (JwwReadResult::underlay); a caller
+    // that never shows the drawing leaves it out.
+    bool underlay = true;
+    // Set by another thread to give the read up: it then raises Cancelled soon.
+    const std::atomic<bool>* cancel = nullptr;
+    // The memory the read may take, in bytes; 0: what the machine gives (ReadMemoryBudget).
+    std::uint64_t memoryBudget = 0;
 };
 
 struct JwwReadResult {
@@ -108,9 +126,13 @@ inline constexpr double kJwwMaxCoordinate = 1e12;
 // Reads a JWW drawing (versions 230 to 700 as described by Jw_cad's author): the 256 layers
 // (group × 16 + layer) with their names and states, lines and circular arcs as board entities,
 // everything else (elliptic arcs, points, text, solids, dimensions, block inserts) shown
-// beneath. Anything malformed or truncated raises FileError naming fileName and the offset.
-[[nodiscard]] JwwReadResult ReadJwwBytes(FileBytes bytes, const std::string& fileName);
-[[nodiscard]] JwwReadResult ReadJwwFile(const std::string& path);
+// beneath. Anything malformed or truncated raises FileError naming fileName and the offset; so
+// does a file whose reading would take more memory than the machine gives it (both figures
+// named), judged from what the part read so far cost before the rest is allocated.
+[[nodiscard]] JwwReadResult ReadJwwBytes(FileBytes bytes, const std::string& fileName,
+                                         const JwwReadOptions& options = {});
+[[nodiscard]] JwwReadResult ReadJwwFile(const std::string& path,
+                                        const JwwReadOptions& options = {});
 
 // What saving state over source cannot write back, one Japanese sentence per item.
 [[nodiscard]] std::vector<std::string> JwwSaveLosses(const JwwSource& source,

@@ -47,9 +47,11 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <unordered_map>
 
 #include "base/errors.h"
 #include "base/file.h"
+#include "base/memory.h"
 #include "board/jww/jww_archive.h"
 #include "board/jww/jww_file.h"
 #include "board/jww/jww_text.h"
@@ -72,6 +74,11 @@ constexpr int kMaxDepth = 32;
 // The smallest entity record (tag, common part without width, a point's fields): bounds what a
 // count may reserve.
 constexpr std::size_t kSmallestEntity = 2 + 13 + 16;
+// Memory of one board entity read (with its fingerprint and colour), and of one class of the
+// archive's map (a hash node).
+constexpr std::uint64_t kEntityBytes =
+    sizeof(EntityData) + sizeof(std::uint64_t) + sizeof(std::uint32_t);
+constexpr std::uint64_t kClassEntryBytes = 32;
 
 enum class ClassKind : std::uint8_t { Sen, Enko, Ten, Moji, Solid, Sunpou, Block, List };
 
@@ -97,10 +104,19 @@ std::int32_t BoardLayerOf(const Common& common) {
     return static_cast<std::int32_t>((common.groupLayer & 0xFU) * 16U + (common.layer & 0xFU));
 }
 
+// How often (in objects) the reader looks at the cancel flag and at what it has spent.
+constexpr std::uint32_t kCheckEvery = 4096;
+
 class Reader {
 public:
-    Reader(std::string_view bytes, const std::string& fileName, JwwSource& source)
-        : m_in(bytes, fileName), m_source(source), m_header(source.header) {}
+    Reader(std::string_view bytes, const std::string& fileName, JwwSource& source,
+           const JwwReadOptions& options)
+        : m_in(bytes, fileName),
+          m_source(source),
+          m_header(source.header),
+          m_fileName(fileName),
+          m_cancel(options.cancel),
+          m_budget(options.memoryBudget != 0 ? options.memoryBudget : ReadMemoryBudget()) {}
 
     void Run(JwwReadResult& result) {
         ReadHeader();
@@ -122,7 +138,11 @@ public:
         m_source.entitiesEnd = m_in.Position();
         m_source.mapCount = m_mapCount;
         m_source.classIndex.assign(m_source.classNames.size(), 0);
-        for (const auto& [index, classId] : m_classMap) m_source.classIndex[classId] = index;
+        for (const auto& [index, classId] : m_classMap) {
+            // The last map index stored for each class (indexes grow through the file).
+            std::uint32_t& kept = m_source.classIndex[classId];
+            kept = std::max(kept, index);
+        }
         // The block definitions: their tags are renumbered when entities are added.
         m_recordTags = true;
         const std::uint32_t blocks = m_in.Count();
@@ -247,9 +267,42 @@ private:
     void Reserve(std::uint32_t count) {
         const std::size_t most = m_in.Remaining() / kSmallestEntity;
         const std::size_t n = std::min<std::size_t>(count, most);
+        RefuseBeyondBudget(std::uint64_t{n} * kEntityBytes);
         m_result->content.entities.reserve(n);
         m_source.entityPrint.reserve(n);
         m_source.entityColour.reserve(n);
+    }
+
+    // What the read holds so far that grows with the bytes read: shapes, the tags kept for a
+    // save, the classes of the archive's map.
+    [[nodiscard]] std::uint64_t Grown() const noexcept {
+        return m_shapeCount * sizeof(Shape) +
+               std::uint64_t{m_source.tailTags.size()} * sizeof(JwwTag) +
+               std::uint64_t{m_classMap.size()} * kClassEntryBytes;
+    }
+
+    // Refuses a read that would need more than the budget, naming both figures.
+    void RefuseBeyondBudget(std::uint64_t needed) const {
+        if (needed <= m_budget) return;
+        throw FileError("ファイル「" + m_fileName + "」を開くには約 " + MemorySizeText(needed) +
+                        " のメモリが要ります (使えるのは約 " + MemorySizeText(m_budget) +
+                        " です)。開きません");
+    }
+
+    // Every kCheckEvery objects: gives up when asked to, and refuses a file whose whole read,
+    // judged from what the part read so far cost, would not fit in memory (a file of null tags
+    // and tiny records costs ten times its size).
+    void Step() {
+        if (++m_objects % kCheckEvery != 0) return;
+        if (m_cancel != nullptr && m_cancel->load(std::memory_order_relaxed)) {
+            throw Cancelled("「" + m_fileName + "」の読み込みを取り消しました");
+        }
+        // The board's entities are reserved up front (Reserve): counted as they stand.
+        const double perByte = static_cast<double>(Grown()) /
+                               static_cast<double>(std::max<std::size_t>(m_in.Position(), 1));
+        RefuseBeyondBudget(
+            std::uint64_t{m_result->content.entities.capacity()} * kEntityBytes +
+            static_cast<std::uint64_t>(perByte * static_cast<double>(m_in.Bytes().size())));
     }
 
     std::uint32_t NextIndex() {
@@ -271,6 +324,7 @@ private:
     // One object of a list: its tag, then its fields. Shapes go to into (block definitions to
     // the block list).
     void ReadObject(std::vector<Shape>& into, int depth) {
+        Step();
         const std::size_t at = m_in.Position();
         std::uint32_t index = 0;
         const TagKind tag = m_in.Tag(index);
@@ -285,9 +339,7 @@ private:
                 NoteTag(at, tag, index);
                 return;  // the same object again: shown once
             case TagKind::ClassRef: {
-                const auto found =
-                    std::find_if(m_classMap.begin(), m_classMap.end(),
-                                 [&](const auto& entry) { return entry.first == index; });
+                const auto found = m_classMap.find(index);
                 if (found == m_classMap.end())
                     m_in.Fail("存在しない図形の種類を参照しています", at);
                 classId = found->second;
@@ -312,7 +364,7 @@ private:
                     classId = static_cast<std::uint16_t>(m_source.classNames.size());
                     m_source.classNames.push_back(name);
                 }
-                m_classMap.emplace_back(NextIndex(), classId);
+                m_classMap.emplace(NextIndex(), classId);
                 NoteTag(at, tag, 0, classId);
                 if (m_recordTags)
                     m_source.tailTags.back().end = static_cast<std::uint32_t>(m_in.Position());
@@ -320,7 +372,9 @@ private:
             }
         }
         NextIndex();
+        const std::size_t before = into.size();
         ReadFields(*KindOfClass(m_source.classNames[classId]), into, depth);
+        m_shapeCount += into.size() - before;
     }
 
     Common ReadCommon() {
@@ -525,10 +579,16 @@ private:
     jww::Header& m_header;
     JwwReadResult* m_result = nullptr;
     std::uint32_t m_mapCount = 1;
-    std::vector<std::pair<std::uint32_t, std::uint16_t>> m_classMap;  // map index, class
+    // Map index -> class: looked up for every object, so indexed (a file may hold millions).
+    std::unordered_map<std::uint32_t, std::uint16_t> m_classMap;
     bool m_recordTags = false;
     std::vector<Shape> m_topShapes;
     std::vector<jww::Block> m_blocks;
+    std::string m_fileName;
+    const std::atomic<bool>* m_cancel;
+    std::uint64_t m_budget;
+    std::uint64_t m_objects = 0;
+    std::uint64_t m_shapeCount = 0;  // shapes kept, in the list and in blocks
 };
 
 }  // namespace
@@ -625,13 +685,18 @@ std::uint64_t JwwEntityPrint(const EntityData& e) noexcept {
     return hash;
 }
 
-JwwReadResult ReadJwwBytes(FileBytes bytes, const std::string& fileName) {
+JwwReadResult ReadJwwBytes(FileBytes bytes, const std::string& fileName,
+                           const JwwReadOptions& options) {
     JwwReadResult result;
     auto source = std::make_shared<JwwSource>();
     source->fileName = fileName;
     source->bytes = std::move(bytes);
-    Reader reader(source->bytes, fileName, *source);
-    reader.Run(result);
+    Reader reader(source->bytes, fileName, *source, options);
+    try {
+        reader.Run(result);
+    } catch (const std::bad_alloc&) {
+        throw FileError("ファイル「" + fileName + "」を開けません: メモリが足りません");
+    }
     const jww::Header& header = source->header;
     result.report.version = header.version;
     result.content.layers = JwwLayerTable(header);
@@ -642,17 +707,31 @@ JwwReadResult ReadJwwBytes(FileBytes bytes, const std::string& fileName) {
     result.blocks = reader.TakeBlocks();
     result.shapes = reader.TakeShapes();
     result.report.blocks = result.blocks.size();
-    std::array<double, 16> factors{};
-    for (std::size_t g = 0; g < 16; ++g) factors[g] = source->GroupFactor(g);
-    auto underlay = std::make_shared<Underlay>(jww::BuildUnderlay(
-        header, factors, result.shapes, result.blocks, &result.report.shownKinds));
-    if (!underlay->Empty()) result.underlay = std::move(underlay);
+    if (options.underlay) {
+        std::array<double, 16> factors{};
+        for (std::size_t g = 0; g < 16; ++g) factors[g] = source->GroupFactor(g);
+        jww::UnderlayBudget budget;
+        budget.limit = jww::JwwUnderlayWorkLimit(source->bytes.size());
+        auto underlay = std::make_shared<Underlay>(jww::BuildUnderlay(
+            header, factors, result.shapes, result.blocks, &result.report.shownKinds, &budget));
+        result.report.leftOut = budget.leftOut;
+        result.report.workLimit = budget.limit;
+        if (!underlay->Empty()) result.underlay = std::move(underlay);
+    }
     result.source = std::move(source);
     return result;
 }
 
-JwwReadResult ReadJwwFile(const std::string& path) {
-    return ReadJwwBytes(MapWholeFile(path, kMaxFileBytes - 1), FileNameOf(path));
+JwwReadResult ReadJwwFile(const std::string& path, const JwwReadOptions& options) {
+    return ReadJwwBytes(MapWholeFile(path, kMaxFileBytes - 1), FileNameOf(path), options);
+}
+
+std::string JwwOpenReport::LeftOutText() const {
+    if (leftOut == 0) return {};
+    return "表示の作業量が上限 (" + std::to_string(workLimit / 10'000) +
+           " 万) に達したので、図形 " + std::to_string(leftOut) +
+           " 個は一部または全部を表示しません (ブロックの入れ子が多すぎます。ファイルにはそのまま"
+           "残ります)";
 }
 
 std::string JwwOpenReport::Summary() const {
@@ -667,6 +746,9 @@ std::string JwwOpenReport::Summary() const {
             text += kind + " " + std::to_string(count);
         }
         text += ")";
+    }
+    if (const std::string leftOutText = LeftOutText(); !leftOutText.empty()) {
+        text += "。" + leftOutText;
     }
     return text;
 }

@@ -65,12 +65,16 @@ struct Style {
 class Builder {
 public:
     Builder(const Header& header, const std::vector<Block>& blocks,
-            std::map<std::string, std::size_t>* shownKinds)
-        : m_header(header), m_shownKinds(shownKinds) {
+            std::map<std::string, std::size_t>* shownKinds, UnderlayBudget& budget)
+        : m_header(header), m_shownKinds(shownKinds), m_budget(budget) {
         for (const auto& block : blocks) m_blocks.emplace(block.number, &block);
     }
 
+    // Whether the work limit has been reached: nothing more is added.
+    [[nodiscard]] bool Spent() const noexcept { return m_budget.used >= m_budget.limit; }
+
     void Add(const Shape& shape, const Placement& place, const Style* outer, int depth) {
+        Work(1);
         const Style style = StyleOf(shape.common, place, outer);
         switch (shape.kind) {
             case ShapeKind::Line:
@@ -104,10 +108,12 @@ private:
         if (m_shownKinds != nullptr) ++(*m_shownKinds)[kind];
     }
 
+    void Work(std::size_t units) noexcept { m_budget.used += units; }
+
     [[nodiscard]] bool Full() noexcept {
         const bool full = m_underlay.points.size() >= kMaxPoints ||
                           m_underlay.items.size() >= kMaxItems ||
-                          m_underlay.snapPoints.size() >= kMaxPoints;
+                          m_underlay.snapPoints.size() >= kMaxPoints || Spent();
         if (full) ++m_underlay.dropped;
         return full;
     }
@@ -144,6 +150,7 @@ private:
     }
 
     UnderlayItem& Item(UnderlayKind kind, const Style& s) {
+        Work(8);
         UnderlayItem& item = m_underlay.items.emplace_back();
         item.kind = kind;
         item.layer = s.layer;
@@ -154,19 +161,23 @@ private:
     }
 
     void Snap(Vec2 p, UnderlayPointKind kind, const Style& s) {
-        if (Usable(p) && !Full()) m_underlay.snapPoints.push_back({p, kind, s.layer});
+        if (!Usable(p) || Full()) return;
+        Work(4);
+        m_underlay.snapPoints.push_back({p, kind, s.layer});
     }
 
     void Polyline(const std::vector<Vec2>& pts, bool closed, const Style& s) {
         if (pts.size() < 2 || Full() || !std::all_of(pts.begin(), pts.end(), Usable)) return;
         UnderlayItem& item = Item(UnderlayKind::Polyline, s);
         item.closed = closed;
+        Work(pts.size());
         m_underlay.points.insert(m_underlay.points.end(), pts.begin(), pts.end());
         item.count = static_cast<std::uint32_t>(pts.size());
     }
 
     void Fill(const std::vector<std::vector<Vec2>>& rings, const Style& s) {
         if (Full()) return;
+        for (const auto& ring : rings) Work(ring.size());
         Item(UnderlayKind::Fill, s);
         m_underlay.AppendFillRings(rings, Usable);
     }
@@ -261,6 +272,7 @@ private:
         const double length = std::hypot(end.x - text.origin.x, end.y - text.origin.y);
         if (length > 0.0 && widthFactor > 0.0) text.fitWidth = length / (height * widthFactor);
         if (!Usable(text.origin) || !Usable(text.xAxis) || !Usable(text.yAxis)) return;
+        Work(6 + text.utf8.size());
         UnderlayItem& item = Item(UnderlayKind::Text, s);
         item.text = static_cast<std::uint32_t>(m_underlay.texts.size());
         m_underlay.texts.push_back(std::move(text));
@@ -338,6 +350,7 @@ private:
     std::map<std::string, std::size_t>* m_shownKinds;
     std::unordered_map<std::uint32_t, const Block*> m_blocks;
     std::map<std::pair<std::uint8_t, double>, std::uint32_t> m_dashIndex;
+    UnderlayBudget& m_budget;
     Underlay m_underlay;
 };
 
@@ -374,14 +387,27 @@ std::vector<double> PenDashes(const Header& header, std::uint8_t penStyle) {
     return dashes;
 }
 
+std::size_t JwwUnderlayWorkLimit(std::size_t fileBytes) noexcept {
+    return std::min(kJwwUnderlayMaxWork,
+                    kJwwUnderlayBaseWork + fileBytes / kJwwUnderlayBytesPerWork);
+}
+
 Underlay BuildUnderlay(const Header& header, const std::array<double, 16>& factors,
                        const std::vector<Shape>& shapes, const std::vector<Block>& blocks,
-                       std::map<std::string, std::size_t>* shownKinds) {
-    Builder builder(header, blocks, shownKinds);
+                       std::map<std::string, std::size_t>* shownKinds, UnderlayBudget* budget) {
+    UnderlayBudget local;
+    UnderlayBudget& spent = budget != nullptr ? *budget : local;
+    Builder builder(header, blocks, shownKinds, spent);
     for (const Shape& shape : shapes) {
+        // Past the limit the rest is not shown; a shape the limit cut short counts as left out.
+        if (builder.Spent()) {
+            ++spent.leftOut;
+            continue;
+        }
         Placement place;
         place.scaleX = place.scaleY = factors[shape.common.groupLayer & 0xFU];
         builder.Add(shape, place, nullptr, 0);
+        if (builder.Spent()) ++spent.leftOut;
     }
     return builder.Take();
 }

@@ -22,12 +22,33 @@ namespace pelimator::board::jww {
 // 4 paper mm.
 [[nodiscard]] std::vector<double> PenDashes(const Header& header, std::uint8_t penStyle);
 
+// The work the underlay may cost, counted by what it generates rather than what it reads, in
+// units of about one point kept or one shape visited: a shape visited 1 (inside blocks too, at
+// every insert), a point 1, a snap point 4, a drawn item 8, a text 6 plus its bytes. Blocks that
+// insert blocks multiply a small file into millions of shapes; past the limit the rest is not
+// shown. The limit grows with the file (what a file holds itself is not cut) up to a cap.
+inline constexpr std::size_t kJwwUnderlayBaseWork = 8'000'000;
+inline constexpr std::size_t kJwwUnderlayBytesPerWork = 8;
+inline constexpr std::size_t kJwwUnderlayMaxWork = 40'000'000;
+// The limit for a file of fileBytes bytes.
+[[nodiscard]] std::size_t JwwUnderlayWorkLimit(std::size_t fileBytes) noexcept;
+
+// The budget of one build: its limit, what was spent, and how many of the entity list's shapes
+// were not shown whole because the limit was reached.
+struct UnderlayBudget {
+    std::size_t limit = kJwwUnderlayBaseWork;
+    std::size_t used = 0;
+    std::size_t leftOut = 0;
+};
+
 // Builds the underlay of shapes (the entity list's) and of the blocks they insert, each group's
 // coordinates times its factor (see JwwSource::GroupFactor); shownKinds, when given, counts what
-// is drawn by Japanese name.
+// is drawn by Japanese name. budget, when given, bounds the work (else kJwwUnderlayBaseWork) and
+// reports what it left out.
 [[nodiscard]] Underlay BuildUnderlay(const Header& header, const std::array<double, 16>& factors,
                                      const std::vector<Shape>& shapes,
                                      const std::vector<Block>& blocks,
-                                     std::map<std::string, std::size_t>* shownKinds);
+                                     std::map<std::string, std::size_t>* shownKinds,
+                                     UnderlayBudget* budget = nullptr);
 
 }  // namespace pelimator::board::jww

@@ -317,22 +317,28 @@ std::vector<std::string> JwwSaveLosses(const JwwSource& source, const DrawingSta
 std::string SavedJwwBytes(const JwwSource& source, const DrawingState& state) {
     Out out;
     Saver(source, state).Emit(out);
+    source.bytes.CheckUnchangedAfterCopy("保存できません: ");
     return std::move(out.buffer);
 }
 
 void WriteJww(const std::string& path, const JwwSource& source, const DrawingState& state) {
     const std::string failure = "ファイル「" + FileNameOf(path) + "」を";
     try {
-        WriteFileAtomically(path, [&](const std::string& tempPath) {
-            std::FILE* file = std::fopen(tempPath.c_str(), "wb");
-            if (file == nullptr) throw FileError("保存できません: 書き込み用に開けません");
-            const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
-            Out out(file);
-            Saver(source, state).Emit(out);
-            if (std::fflush(file) != 0 || std::ferror(file) != 0) {
-                throw FileError("保存できません: 書き込みが途中で失敗しました");
-            }
-        });
+        ReplaceOptions options;
+        options.checkSources = [&] { source.bytes.CheckUnchangedAfterCopy("保存できません: "); };
+        WriteFileAtomically(
+            path,
+            [&](const std::string& tempPath) {
+                std::FILE* file = std::fopen(tempPath.c_str(), "wb");
+                if (file == nullptr) throw FileError("保存できません: 書き込み用に開けません");
+                const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
+                Out out(file);
+                Saver(source, state).Emit(out);
+                if (std::fflush(file) != 0 || std::ferror(file) != 0) {
+                    throw FileError("保存できません: 書き込みが途中で失敗しました");
+                }
+            },
+            options);
     } catch (const FileError& error) {
         const std::string what = error.what();
         if (what.rfind("保存できません", 0) == 0) throw FileError(failure + what);

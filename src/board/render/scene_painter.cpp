@@ -59,11 +59,16 @@ void RasterizeSegment(QImage& image, QLineF line, QRgb colour, int dashOn = 0, i
     const Box inside{{0.0, 0.0}, {image.width() - 1e-9, image.height() - 1e-9}};
     Vec2 a{line.x1(), line.y1()};
     Vec2 b{line.x2(), line.y2()};
-    if (!ClipSegment(a, b, inside)) return;
-    int x0 = static_cast<int>(std::floor(a.x));
-    int y0 = static_cast<int>(std::floor(a.y));
-    const int x1 = static_cast<int>(std::floor(b.x));
-    const int y1 = static_cast<int>(std::floor(b.y));
+    if (!ClipSegment(a, b, inside) || !IsFinite(a) || !IsFinite(b)) return;
+    // A clipped end can round a hair outside the image (-1e-16 floors to -1): the ends are
+    // pinned to its pixels, and the line between two pixels of the image stays in it.
+    const auto pixel = [](double v, int size) {
+        return static_cast<int>(std::clamp(std::floor(v), 0.0, size - 1.0));
+    };
+    int x0 = pixel(a.x, image.width());
+    int y0 = pixel(a.y, image.height());
+    const int x1 = pixel(b.x, image.width());
+    const int y1 = pixel(b.y, image.height());
     const int dx = std::abs(x1 - x0);
     const int dy = -std::abs(y1 - y0);
     const int sx = x0 < x1 ? 1 : -1;

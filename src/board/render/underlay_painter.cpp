@@ -3,6 +3,7 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
@@ -25,6 +26,10 @@ constexpr double kPixelItem = 1.5;
 constexpr std::size_t kMaxSmoothItems = 3'000;
 // The font glyphs are laid out in before being scaled to the text height.
 constexpr int kFontPixels = 100;
+// Glyphs larger than this on an image, along either of their axes, are filled as outlines: the
+// glyph cache would have FreeType rasterise them, which fails for huge or sliver-thin ones (and
+// Qt then crashes). Qt itself draws evenly scaled glyphs past this size as outlines.
+constexpr double kMaxCachedGlyphPixels = 64.0;
 
 const QFont& TextFont() {
     static const QFont font = [] {
@@ -262,10 +267,26 @@ void UnderlayPainter::PaintText(QPainter& painter, const UnderlayItem& item) {
     const double k = 1.0 / sizes.cap;
     painter.save();
     painter.setWorldTransform(QTransform(sx.x * k, sx.y * k, -sy.x * k, -sy.y * k, o.x, o.y), true);
-    painter.setPen(colour);
-    painter.drawText(QPointF(x0 * sizes.cap, -base * sizes.cap), cache.text);
+    const QPointF at(x0 * sizes.cap, -base * sizes.cap);
+    if (GlyphTooLargeToCache(painter)) {
+        if (cache.outline.isEmpty()) cache.outline.addText(0.0, 0.0, TextFont(), cache.text);
+        painter.fillPath(cache.outline.translated(at), colour);
+    } else {
+        painter.setPen(colour);
+        painter.drawText(at, cache.text);
+    }
     painter.restore();
     ++m_stats.texts;
+}
+
+bool UnderlayPainter::GlyphTooLargeToCache(const QPainter& painter) {
+    const QPaintEngine* engine = painter.paintEngine();
+    if (engine == nullptr || engine->type() != QPaintEngine::Raster) return false;
+    const QTransform device = painter.combinedTransform();
+    const double along = std::hypot(device.m11(), device.m12()) * kFontPixels;
+    const double up = std::hypot(device.m21(), device.m22()) * kFontPixels;
+    // Not finite: the painter culls it either way; outlines never reach the glyph cache.
+    return !(std::max(along, up) <= kMaxCachedGlyphPixels);
 }
 
 void UnderlayPainter::PaintPixels(QPainter& painter) {

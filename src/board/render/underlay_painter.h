@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPainterPath>
 #include <QPoint>
 #include <QPointF>
 #include <QSize>
@@ -47,6 +48,7 @@ private:
     struct TextCache {
         QString text;
         double advance = -1.0;  // in text heights; < 0 until measured
+        QPainterPath outline;   // the glyphs as outlines at the origin, once a paint needs them
     };
     // The paint in progress.
     struct Frame {
@@ -66,6 +68,8 @@ private:
     void PaintStrokes(QPainter& painter);
     void PaintTexts(QPainter& painter);
     void PaintText(QPainter& painter, const UnderlayItem& item);
+    // Whether glyphs at the painter's current transform are too large for the glyph cache.
+    [[nodiscard]] static bool GlyphTooLargeToCache(const QPainter& painter);
     void PaintPixels(QPainter& painter);
 
     UnderlayStats m_stats;

@@ -2,6 +2,7 @@
 #include "board/ui/background_read.h"
 
 #include <QMetaObject>
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <new>
@@ -14,6 +15,7 @@ struct BackgroundRead::Job {
     QString path;
     std::atomic<bool> cancelled{false};
     std::atomic<bool> ended{false};
+    bool launched = false;
     std::shared_ptr<DrawingRead> result;
     QString error;
 };
@@ -30,15 +32,35 @@ BackgroundRead::~BackgroundRead() {
 
 QString BackgroundRead::Path() const { return m_job ? m_job->path : QString(); }
 
+bool BackgroundRead::Waiting() const noexcept { return m_job && !m_job->launched; }
+
+std::size_t BackgroundRead::StaleReads() const noexcept {
+    return static_cast<std::size_t>(std::count_if(
+        m_threads.begin(), m_threads.end(),
+        [&](const auto& entry) { return entry.first != m_job && !entry.first->ended; }));
+}
+
 bool BackgroundRead::Start(const QString& path) {
     if (m_job) return false;
     JoinEnded();
     auto job = std::make_shared<Job>();
     job->path = path;
     m_job = job;
+    // A read given up before still ends: this one starts when it has (see Deliver).
+    if (m_threads.empty()) Launch(job);
+    return true;
+}
+
+void BackgroundRead::Launch(const std::shared_ptr<Job>& job) {
+    job->launched = true;
     std::thread thread([this, job] {
         try {
-            job->result = std::make_shared<DrawingRead>(ReadDrawingFile(job->path.toStdString()));
+            DxfReadOptions options;
+            options.cancel = &job->cancelled;
+            job->result =
+                std::make_shared<DrawingRead>(ReadDrawingFile(job->path.toStdString(), options));
+        } catch (const Cancelled&) {
+            // Given up: nothing to say.
         } catch (const Error& error) {
             job->error = QString::fromUtf8(error.what());
         } catch (const std::bad_alloc&) {
@@ -57,7 +79,6 @@ bool BackgroundRead::Start(const QString& path) {
             this, [this, job] { Deliver(job); }, Qt::QueuedConnection);
     });
     m_threads.emplace_back(job, std::move(thread));
-    return true;
 }
 
 void BackgroundRead::Cancel() {
@@ -68,6 +89,8 @@ void BackgroundRead::Cancel() {
 
 void BackgroundRead::Deliver(const std::shared_ptr<Job>& job) {
     JoinEnded();
+    // The read given up has ended: the one waiting for it starts.
+    if (m_job && !m_job->launched && m_threads.empty()) Launch(m_job);
     if (job != m_job || job->cancelled) return;
     m_job.reset();
     std::shared_ptr<DrawingRead> result = std::move(job->result);

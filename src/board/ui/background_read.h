@@ -11,9 +11,11 @@
 
 namespace pelimator::board {
 
-// One read at a time; its end comes back on the object's thread through finished(). The reader
-// cannot stop half-way, so a cancelled read runs on to its end on its own thread and its result
-// is dropped there; a new read may start meanwhile.
+// One read at a time; its end comes back on the object's thread through finished(). A cancelled
+// read is told to give up (the readers look at the flag every few megabytes) and ends on its own
+// thread, its result dropped there. At most one such read is left running: a read started while
+// one still ends waits for it (it counts as running and can be cancelled meanwhile), so that
+// cancelling and opening again cannot pile up readers, each with its file mapped.
 class BackgroundRead final : public QObject {
     Q_OBJECT
 
@@ -26,13 +28,18 @@ public:
     BackgroundRead(BackgroundRead&&) = delete;
     BackgroundRead& operator=(BackgroundRead&&) = delete;
 
-    // Starts reading the DXF file at path; false while another read runs.
+    // Starts reading the drawing file at path (at once, or when the read given up before it
+    // has ended); false while another read runs.
     bool Start(const QString& path);
     // Gives up the running read: finished() is not emitted for it.
     void Cancel();
     [[nodiscard]] bool Running() const noexcept { return m_job != nullptr; }
     // The file being read (empty when none).
     [[nodiscard]] QString Path() const;
+    // Whether the running read waits for one given up before it to end.
+    [[nodiscard]] bool Waiting() const noexcept;
+    // Reads given up that are still running on their threads (never more than one).
+    [[nodiscard]] std::size_t StaleReads() const noexcept;
 
 signals:
     // The read of path ended: result holds the drawing, or it is null and error says what
@@ -41,6 +48,7 @@ signals:
 
 private:
     struct Job;
+    void Launch(const std::shared_ptr<Job>& job);
     void Deliver(const std::shared_ptr<Job>& job);
     void JoinEnded();
 

@@ -15,8 +15,10 @@
 #include <QShortcut>
 #include <QTimer>
 #include <array>
+#include <optional>
 
 #include "base/errors.h"
+#include "base/file.h"
 #include "board/files/drawing_file.h"
 #include "board/ui/pdf_dialog.h"
 
@@ -98,6 +100,16 @@ bool FileMenuHost::AskSaveWithLosses(const QStringList& losses) {
         DialogParent(), QStringLiteral("Pelimator"),
         QStringLiteral("このまま保存すると、次の内容が失われます:\n\n・%1\n\n保存しますか?")
             .arg(losses.join(QStringLiteral("\n・"))),
+        QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Cancel);
+    return button == QMessageBox::Save;
+}
+
+bool FileMenuHost::AskReplaceWriteProtected(const QString& path) {
+    const auto button = QMessageBox::warning(
+        DialogParent(), QStringLiteral("Pelimator"),
+        QStringLiteral("「%1」は書き込みが禁止されています (読み取り専用)。\n\n"
+                       "置き換えますか? (ファイルの許可はそのまま残ります)")
+            .arg(QFileInfo(path).fileName()),
         QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Cancel);
     return button == QMessageBox::Save;
 }
@@ -255,7 +267,12 @@ bool FileMenu::OpenFileInBackground(const QString& path) {
         m_host.ShowStatus(QStringLiteral("「%1」を開いているところです").arg(m_read->Path()));
         return false;
     }
-    m_host.ShowStatus(QStringLiteral("「%1」を開いています... (Esc で中止)").arg(absolute));
+    m_host.ShowStatus(
+        m_read->Waiting()
+            ? QStringLiteral(
+                  "「%1」を開きます: 中止した読み込みが終わるのを待っています (Esc で中止)")
+                  .arg(absolute)
+            : QStringLiteral("「%1」を開いています... (Esc で中止)").arg(absolute));
     m_progressTimer->start();
     if (m_cancelShortcut != nullptr) m_cancelShortcut->setEnabled(true);
     return true;
@@ -323,6 +340,12 @@ bool FileMenu::SaveTo(const BoardDocumentPtr& document, const QString& path) {
             QStringList items;
             for (const std::string& loss : losses) items << QString::fromStdString(loss);
             if (!m_host.AskSaveWithLosses(items)) return false;
+        }
+        // A file its permissions protect is replaced only when the user says so.
+        std::optional<WriteProtectedConsent> consent;
+        if (IsWriteProtected(absolute.toStdString())) {
+            if (!m_host.AskReplaceWriteProtected(absolute)) return false;
+            consent.emplace(absolute.toStdString());
         }
         const BusyGuard busy(m_host, QStringLiteral("「%1」に保存しています...").arg(absolute));
         SaveDrawing(*document, absolute.toStdString());

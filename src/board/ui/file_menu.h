@@ -48,6 +48,9 @@ public:
     virtual void ShowError(const QString& message);
     // Before a save that cannot keep everything: true to save all the same.
     virtual bool AskSaveWithLosses(const QStringList& losses);
+    // Before replacing a file whose permissions forbid writing it: true to replace it all the
+    // same (it keeps its permissions).
+    virtual bool AskReplaceWriteProtected(const QString& path);
     // false: cancelled.
     virtual bool AskPdfOptions(PdfOptions& options);
     virtual bool AskPngOptions(PngOptions& options);

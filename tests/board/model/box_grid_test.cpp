@@ -63,6 +63,35 @@ TEST_P(BoxGridLayouts, FindsWhatBruteForceFinds) {
     }
 }
 
+// A grid built again (as the culling index rebuilds its one copy of the boxes) files only the new
+// boxes: nothing of the old cell lists or large list is left to be visited.
+TEST(BoxGridRebuild, FindsOnlyTheNewBoxes) {
+    SCOPED_TRACE("seed " + std::to_string(kSeed));
+    std::mt19937 random(kSeed);
+    std::uniform_real_distribution<double> at(-500.0, 500.0);
+    std::exponential_distribution<double> half(0.05);
+    BoxGrid grid;
+    for (const std::size_t count : {std::size_t{4000}, std::size_t{700}, std::size_t{2500}}) {
+        std::vector<Box> boxes;
+        for (std::size_t i = 0; i < count; ++i)
+            boxes.push_back(Square({at(random), at(random)}, half(random)));
+        grid.Build(boxes);
+        ASSERT_EQ(grid.Boxes().size(), count);
+        for (int q = 0; q < 200; ++q) {
+            const Box area = Square({at(random), at(random)}, 3.0 * half(random));
+            std::vector<int> found(boxes.size(), 0);
+            grid.Query(area, [&](std::size_t i) {
+                ASSERT_LT(i, boxes.size());
+                ++found[i];
+            });
+            for (std::size_t i = 0; i < boxes.size(); ++i) {
+                ASSERT_EQ(found[i], BoxesOverlap(boxes[i], area) ? 1 : 0)
+                    << "box " << i << " of " << count << ", query " << q;
+            }
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Layouts, BoxGridLayouts,
     ::testing::Values(

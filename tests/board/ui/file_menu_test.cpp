@@ -42,6 +42,10 @@ public:
         losses.push_back(items);
         return saveDespiteLosses;
     }
+    bool AskReplaceWriteProtected(const QString& path) override {
+        protectedAsked.push_back(path);
+        return replaceProtected;
+    }
 
     std::deque<QString> paths;  // answers of the file dialogs; "" is a cancel
     SaveAnswer answer = SaveAnswer::Cancel;
@@ -52,6 +56,8 @@ public:
     QStringList suggestions;
     std::vector<QStringList> losses;  // what each loss question listed
     bool saveDespiteLosses = false;
+    QStringList protectedAsked;  // files the write-protection question named
+    bool replaceProtected = false;
 
 private:
     QString Next() {
@@ -312,6 +318,39 @@ private slots:
         QCOMPARE(host.statuses.back(), direct.statuses.back());
         QCOMPARE(menu.RecentFiles(), QStringList{QFileInfo(path).absoluteFilePath()});
         QVERIFY(!opened->DrawingModel()->IsModified());
+    }
+
+    // A file nobody may write (0444) is replaced only when the user says so, and keeps its mode.
+    void SaveOverAWriteProtectedFileAsksFirst() {
+        const QString path = m_dir.filePath("読取専用.dxf");
+        QFile::remove(path);
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("old");
+        }
+        QVERIFY(
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        AddDrawing(host.Application());
+        for (const bool replace : {false, true}) {
+            host.paths = {path};
+            host.replaceProtected = replace;
+            QCOMPARE(menu.SaveAs(), replace);
+            QCOMPARE(host.protectedAsked.size(), replace ? 2 : 1);
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll() == "old", !replace);
+            const QFileDevice::Permissions modeBits =
+                QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther |
+                QFile::ExeOther;
+            QCOMPARE(QFile::permissions(path) & modeBits,
+                     QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        }
+        QVERIFY(host.errors.isEmpty());
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     }
 
     void FailedSaveKeepsTheDocumentModified() {
