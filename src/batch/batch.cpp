@@ -393,30 +393,41 @@ DrawnTotals DrawPaths(board::BoardFactory& factory, board::BoardDocument& docume
     return totals;
 }
 
+// What a finished run tells the drafter about.
+struct RunSummary {
+    std::size_t pathCount = 0;
+    DrawnTotals totals;
+    double seconds = 0.0;
+    std::string output;
+    std::string settingsPath;
+    bool settingsFound = false;
+    bool settingsFitEnd = false;  // the settings file's fitting of the end, when not told
+};
+
 void PrintSummary(std::ostream& err, const board::BoardDocument& document,
-                  const BatchOptions& options, std::size_t pathCount, const DrawnTotals& totals,
-                  double seconds, const std::string& output, const std::string& settingsPath,
-                  bool settingsFound, bool fitEnd) {
+                  const BatchOptions& options, const RunSummary& run) {
+    const DrawnTotals& totals = run.totals;
     const board::LayerData* layerData = document.LayerTable()->Find(totals.layer);
     std::ostringstream summary;
-    summary << std::fixed << std::setprecision(2) << "完了: 経路 " << pathCount << " 本に"
+    summary << std::fixed << std::setprecision(2) << "完了: 経路 " << run.pathCount << " 本に"
             << (options.lineKind == settings::LineKind::Wave ? "波線" : "ジグザグ線")
             << "を描き、図形 " << totals.entities << " 個をレイヤ "
             << (layerData != nullptr ? LayerLabel(*layerData) : std::to_string(totals.layer))
-            << " に追加しました (所要時間 " << seconds << " 秒)\n"
+            << " に追加しました (所要時間 " << run.seconds << " 秒)\n"
             << "図面の単位: "
             << (totals.unit.symbol.empty() ? std::string("指定なし (mm として扱いました)")
                                            : totals.unit.symbol)
             << "、点の間隔 " << LengthText(totals.pitch, UnitForTexts(totals.unit)) << "\n";
-    if (options.fitEnd.value_or(fitEnd)) {
+    if (options.fitEnd.value_or(run.settingsFitEnd)) {
         summary << "終点合わせ: " << totals.fitted << " 本の間隔を合わせました";
         if (totals.kept > 0) {
             summary << "、" << totals.kept << " 本は通常の間隔のままです (理由は上の注意)";
         }
         summary << "\n";
     }
-    summary << "保存先: " << output << "\n"
-            << "設定: " << (settingsFound ? settingsPath : settingsPath + " (ないので既定値)")
+    summary << "保存先: " << run.output << "\n"
+            << "設定: "
+            << (run.settingsFound ? run.settingsPath : run.settingsPath + " (ないので既定値)")
             << "\n";
     err << summary.str() << std::flush;
 }
@@ -511,8 +522,9 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
 
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    PrintSummary(streams.err, document, options, paths.size(), totals, seconds, output,
-                 settingsPath, settingsFile.found, settingsFile.fitEnd);
+    PrintSummary(streams.err, document, options,
+                 RunSummary{paths.size(), totals, seconds, output, settingsPath, settingsFile.found,
+                            settingsFile.fitEnd});
     return kExitOk;
 }
 
