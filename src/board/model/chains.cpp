@@ -209,8 +209,13 @@ struct EntityEnd {
 
 // Length of the entity's curve: a line's chord, an arc's radius times its sweep.
 double CurveLength(const EntityData& entity) noexcept {
-    if (entity.kind == EntityKind::Line) return Distance(entity.start, entity.end);
-    return entity.radius * AnglesOf(entity).sweep;
+    switch (entity.kind) {
+        case EntityKind::Line:
+            return Distance(entity.start, entity.end);
+        case EntityKind::Arc:
+            return entity.radius * AnglesOf(entity).sweep;
+    }
+    BadEntityKind(entity.kind);
 }
 
 // How far along the entity (from its start) the point of it nearest to p lies.
@@ -402,15 +407,20 @@ std::optional<RunAlong> RunAlongEntity(const BoardDrawing& drawing, Vec2 click, 
 }
 
 double DistanceToEntity(const EntityData& entity, Vec2 p) noexcept {
-    if (entity.kind == EntityKind::Line) {
-        const Vec2 d = entity.end - entity.start;
-        const double span2 = d.x * d.x + d.y * d.y;
-        const double t =
-            span2 > 0.0
-                ? std::clamp(((p.x - entity.start.x) * d.x + (p.y - entity.start.y) * d.y) / span2,
-                             0.0, 1.0)
-                : 0.0;
-        return Distance(p, entity.start + t * d);
+    switch (entity.kind) {
+        case EntityKind::Line: {
+            const Vec2 d = entity.end - entity.start;
+            const double span2 = d.x * d.x + d.y * d.y;
+            const double t =
+                span2 > 0.0
+                    ? std::clamp(
+                          ((p.x - entity.start.x) * d.x + (p.y - entity.start.y) * d.y) / span2,
+                          0.0, 1.0)
+                    : 0.0;
+            return Distance(p, entity.start + t * d);
+        }
+        case EntityKind::Arc:
+            break;
     }
     const ArcAngles angles = AnglesOf(entity);
     double angle = std::atan2(p.y - entity.center.y, p.x - entity.center.x) - angles.start;
@@ -426,17 +436,21 @@ std::optional<std::size_t> EntityNear(std::span<const EntityData> entities, Vec2
     double bestDistance = radius;
     for (std::size_t i = 0; i < entities.size(); ++i) {
         const EntityData& e = entities[i];
-        // A line whose box, widened by the best distance so far, misses p cannot be nearer.
-        if (e.kind == EntityKind::Line && (p.x < std::min(e.start.x, e.end.x) - bestDistance ||
-                                           p.x > std::max(e.start.x, e.end.x) + bestDistance ||
-                                           p.y < std::min(e.start.y, e.end.y) - bestDistance ||
-                                           p.y > std::max(e.start.y, e.end.y) + bestDistance)) {
-            continue;
+        // Whose box (a line's) or circle (an arc's), widened by the best distance so far,
+        // misses p cannot be nearer.
+        bool farOff = false;
+        switch (e.kind) {
+            case EntityKind::Line:
+                farOff = p.x < std::min(e.start.x, e.end.x) - bestDistance ||
+                         p.x > std::max(e.start.x, e.end.x) + bestDistance ||
+                         p.y < std::min(e.start.y, e.end.y) - bestDistance ||
+                         p.y > std::max(e.start.y, e.end.y) + bestDistance;
+                break;
+            case EntityKind::Arc:
+                farOff = std::abs(Distance(p, e.center) - e.radius) > bestDistance;
+                break;
         }
-        if (e.kind == EntityKind::Arc &&
-            std::abs(Distance(p, e.center) - e.radius) > bestDistance) {
-            continue;
-        }
+        if (farOff) continue;
         const double distance = DistanceToEntity(e, p);
         if (distance > bestDistance || (best && distance == bestDistance)) continue;
         if (!take(e)) continue;

@@ -201,11 +201,14 @@ std::optional<Box> BoardDrawing::Bounds() const {
         const EntityData& e = m_entities[i];
         if (!IsFinite(e.start) || !IsFinite(e.end) || m_erased[i] != 0) continue;
         if (!box) box = Box{e.start, e.start};
-        if (e.kind == EntityKind::Arc) {
-            if (IsFinite(e.center) && std::isfinite(e.radius)) GrowByArc(*box, e);
-        } else {
-            Grow(*box, e.start);
-            Grow(*box, e.end);
+        switch (e.kind) {
+            case EntityKind::Line:
+                Grow(*box, e.start);
+                Grow(*box, e.end);
+                break;
+            case EntityKind::Arc:
+                if (IsFinite(e.center) && std::isfinite(e.radius)) GrowByArc(*box, e);
+                break;
         }
     }
     return box;

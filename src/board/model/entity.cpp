@@ -4,11 +4,18 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <stdexcept>
+#include <string>
 #include <utility>
 
 #include "host/errors.h"
 
 namespace pelimator::board {
+
+void BadEntityKind(EntityKind kind) {
+    throw std::logic_error("entity kind " + std::to_string(static_cast<int>(kind)) +
+                           " is none of the board's");
+}
 
 namespace {
 
@@ -136,19 +143,28 @@ Box ConservativeBox(const EntityData& entity) noexcept {
             {std::max(entity.start.x, entity.end.x), std::max(entity.start.y, entity.end.y)}};
     // std::min / max drop a NaN operand silently; keep it visible to IsFiniteBox.
     if (!IsFinite(entity.start) || !IsFinite(entity.end)) box.min.x = NAN;
-    if (entity.kind == EntityKind::Arc) {
-        const double r = std::abs(entity.radius);
-        box.min.x = std::min(box.min.x, entity.center.x - r);
-        box.min.y = std::min(box.min.y, entity.center.y - r);
-        box.max.x = std::max(box.max.x, entity.center.x + r);
-        box.max.y = std::max(box.max.y, entity.center.y + r);
-        if (!std::isfinite(entity.radius) || !IsFinite(entity.center)) box.min.x = NAN;
+    switch (entity.kind) {
+        case EntityKind::Line:
+            return box;
+        case EntityKind::Arc:
+            break;
     }
+    const double r = std::abs(entity.radius);
+    box.min.x = std::min(box.min.x, entity.center.x - r);
+    box.min.y = std::min(box.min.y, entity.center.y - r);
+    box.max.x = std::max(box.max.x, entity.center.x + r);
+    box.max.y = std::max(box.max.y, entity.center.y + r);
+    if (!std::isfinite(entity.radius) || !IsFinite(entity.center)) box.min.x = NAN;
     return box;
 }
 
 std::vector<Vec2> FlattenEntity(const EntityData& entity, double tolerance) {
-    if (entity.kind == EntityKind::Line) return {entity.start, entity.end};
+    switch (entity.kind) {
+        case EntityKind::Line:
+            return {entity.start, entity.end};
+        case EntityKind::Arc:
+            break;
+    }
     const ArcAngles angles = AnglesOf(entity);
     const double radius = entity.radius;
     constexpr std::size_t kMaxSegments = 100000;
@@ -253,8 +269,13 @@ void BoardArc::Rotate(const host::HostPoint& centre, double degrees) {
 }
 
 host::HostEntityPtr MakeEntityHandle(EntitySlotPtr slot) {
-    if (slot->Get().kind == EntityKind::Arc) return std::make_shared<BoardArc>(std::move(slot));
-    return std::make_shared<BoardLine>(std::move(slot));
+    switch (slot->Get().kind) {
+        case EntityKind::Line:
+            return std::make_shared<BoardLine>(std::move(slot));
+        case EntityKind::Arc:
+            return std::make_shared<BoardArc>(std::move(slot));
+    }
+    BadEntityKind(slot->Get().kind);
 }
 
 const BoardEntity* AsBoardEntity(const host::HostEntity& entity) noexcept {

@@ -11,7 +11,12 @@
 
 namespace pelimator::board {
 
+// Every switch over the kinds handles each one with no default, so that a new kind fails to
+// compile (-Wswitch, warnings are errors) wherever it is not handled yet.
 enum class EntityKind : std::uint8_t { Line, Arc };
+
+// After such a switch: reached only by a value outside the enumeration (overwritten memory).
+[[noreturn]] void BadEntityKind(EntityKind kind);
 
 // One stored line or arc. An arc runs counter-clockwise (Y up) from start to end about center;
 // radius is kept as set (it need not equal the distance of start or end from center). A line

@@ -24,8 +24,13 @@ double FastDistance(Vec2 a, Vec2 b) noexcept {
 // A lower bound of the distance from p to the entity's line or arc (0 when unknown): an arc
 // lies on its circle, so p is at least | |p - centre| - radius | from it.
 double DistanceBound(const EntityData& e, Vec2 p) noexcept {
-    if (e.kind == EntityKind::Line) return 0.0;
-    return std::abs(FastDistance(p, e.center) - std::abs(e.radius));
+    switch (e.kind) {
+        case EntityKind::Line:
+            return 0.0;
+        case EntityKind::Arc:
+            return std::abs(FastDistance(p, e.center) - std::abs(e.radius));
+    }
+    BadEntityKind(e.kind);
 }
 
 bool BoxesMeet(const Box& a, const Box& b) noexcept {

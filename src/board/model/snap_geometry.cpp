@@ -17,8 +17,13 @@ Vec2 OnCircle(Vec2 centre, double radius, double angle) noexcept {
 }
 
 bool HasCurve(const EntityData& e) noexcept {
-    if (e.kind == EntityKind::Line) return !(e.start == e.end);
-    return e.radius > 0.0;
+    switch (e.kind) {
+        case EntityKind::Line:
+            return !(e.start == e.end);
+        case EntityKind::Arc:
+            return e.radius > 0.0;
+    }
+    BadEntityKind(e.kind);
 }
 
 // Whether the direction of point q from the arc's centre lies within its sweep, by cross
@@ -101,18 +106,28 @@ void CircleCircle(const EntityData& a, const EntityData& b, std::vector<Vec2>& o
 }  // namespace
 
 Vec2 MidPointOf(const EntityData& entity) noexcept {
-    if (entity.kind == EntityKind::Line) return 0.5 * (entity.start + entity.end);
-    const ArcAngles angles = AnglesOf(entity);
-    return OnCircle(entity.center, entity.radius, angles.start + 0.5 * angles.sweep);
+    switch (entity.kind) {
+        case EntityKind::Line:
+            return 0.5 * (entity.start + entity.end);
+        case EntityKind::Arc: {
+            const ArcAngles angles = AnglesOf(entity);
+            return OnCircle(entity.center, entity.radius, angles.start + 0.5 * angles.sweep);
+        }
+    }
+    BadEntityKind(entity.kind);
 }
 
 Vec2 NearestPointOn(const EntityData& entity, Vec2 p) noexcept {
-    if (entity.kind == EntityKind::Line) {
-        const Vec2 ab = entity.end - entity.start;
-        const double lengthSquared = Dot(ab, ab);
-        if (lengthSquared == 0.0) return entity.start;
-        const double t = std::clamp(Dot(p - entity.start, ab) / lengthSquared, 0.0, 1.0);
-        return entity.start + t * ab;
+    switch (entity.kind) {
+        case EntityKind::Line: {
+            const Vec2 ab = entity.end - entity.start;
+            const double lengthSquared = Dot(ab, ab);
+            if (lengthSquared == 0.0) return entity.start;
+            const double t = std::clamp(Dot(p - entity.start, ab) / lengthSquared, 0.0, 1.0);
+            return entity.start + t * ab;
+        }
+        case EntityKind::Arc:
+            break;
     }
     const ArcAngles angles = AnglesOf(entity);
     const Vec2 first = OnCircle(entity.center, entity.radius, angles.start);
@@ -126,19 +141,30 @@ Vec2 NearestPointOn(const EntityData& entity, Vec2 p) noexcept {
 
 void AppendIntersections(const EntityData& a, const EntityData& b, std::vector<Vec2>& out) {
     if (!HasCurve(a) || !HasCurve(b)) return;
-    const bool aLine = a.kind == EntityKind::Line;
-    const bool bLine = b.kind == EntityKind::Line;
-    if (aLine && bLine) {
-        LineLine(a, b, out);
-    } else if (aLine || bLine) {
-        const EntityData& line = aLine ? a : b;
-        const EntityData& arc = aLine ? b : a;
+    const auto lineArc = [&out](const EntityData& line, const EntityData& arc) {
         LineCircle(
             line.start, line.end, arc.center, arc.radius,
             [&arc](Vec2 q) { return InSweep(arc, q); }, out);
-    } else {
-        CircleCircle(a, b, out);
+    };
+    switch (a.kind) {
+        case EntityKind::Line:
+            switch (b.kind) {
+                case EntityKind::Line:
+                    return LineLine(a, b, out);
+                case EntityKind::Arc:
+                    return lineArc(a, b);
+            }
+            break;
+        case EntityKind::Arc:
+            switch (b.kind) {
+                case EntityKind::Line:
+                    return lineArc(b, a);
+                case EntityKind::Arc:
+                    return CircleCircle(a, b, out);
+            }
+            break;
     }
+    BadEntityKind(a.kind == EntityKind::Line || a.kind == EntityKind::Arc ? b.kind : a.kind);
 }
 
 }  // namespace pelimator::board
