@@ -57,6 +57,71 @@ bool InRange(Vec2 p) {
     return IsFinite(p) && std::abs(p.x) <= kDxfMaxCoordinate && std::abs(p.y) <= kDxfMaxCoordinate;
 }
 
+// Writes a layer record's groups again with its colour (62, and 420 when the number does not
+// say it all) and its frozen flag (70) changed, every other group as it was. The colour goes
+// after the flags (else after the name, or before any XDATA), where a layer record keeps it.
+class LayerRecordRewrite {
+public:
+    LayerRecordRewrite(DxfEmitter& out, std::string_view bytes, std::int64_t aci, std::int64_t rgb,
+                       bool visible, bool hasFlags)
+        : m_out(out),
+          m_bytes(bytes),
+          m_aci(aci),
+          m_rgb(rgb),
+          m_visible(visible),
+          m_hasFlags(hasFlags) {}
+
+    void Tag(const DxfTag& tag) {
+        if (tag.code >= 1000) ColourOnce();
+        switch (tag.code) {
+            case 70:
+                Flags(tag);
+                break;
+            case 62:
+                if (!m_wrote62) m_out.Integer(62, m_aci);
+                m_wrote62 = true;
+                break;
+            case 420:
+                if (m_rgb >= 0 && !m_wrote420) m_out.Integer(420, m_rgb);
+                m_wrote420 = true;
+                break;
+            default:
+                Keep(tag);
+                if (tag.code == 2 && !m_hasFlags) ColourOnce();
+                break;
+        }
+    }
+
+    // The colour groups not written yet.
+    void ColourOnce() {
+        if (!m_wrote62) m_out.Integer(62, m_aci);
+        if (m_rgb >= 0 && !m_wrote420) m_out.Integer(420, m_rgb);
+        m_wrote62 = m_wrote420 = true;
+    }
+
+private:
+    void Flags(const DxfTag& tag) {
+        // Shown again: no longer frozen.
+        const std::int64_t flags = m_visible ? (tag.integer & ~1) : tag.integer;
+        if (flags == tag.integer) {
+            Keep(tag);
+        } else {
+            m_out.Integer(70, flags);
+        }
+        ColourOnce();
+    }
+    void Keep(const DxfTag& tag) { m_out.Raw(m_bytes.substr(tag.begin, tag.end - tag.begin)); }
+
+    DxfEmitter& m_out;
+    std::string_view m_bytes;
+    std::int64_t m_aci;
+    std::int64_t m_rgb;
+    bool m_visible;
+    bool m_hasFlags;
+    bool m_wrote62 = false;
+    bool m_wrote420 = false;
+};
+
 class Saver {
 public:
     Saver(const DxfSource& source, const DrawingState& state) : m_source(source), m_state(state) {
@@ -287,10 +352,15 @@ private:
 
     void CheckEntity(std::size_t index, const std::string& failure) const {
         const EntityData& entity = m_state.entities[index];
-        bool good = InRange(entity.start) && InRange(entity.end);
-        if (entity.kind == EntityKind::Arc) {
-            good =
-                InRange(entity.center) && entity.radius > 0.0 && entity.radius <= kDxfMaxCoordinate;
+        bool good = false;
+        switch (entity.kind) {
+            case EntityKind::Line:
+                good = InRange(entity.start) && InRange(entity.end);
+                break;
+            case EntityKind::Arc:
+                good = InRange(entity.start) && InRange(entity.end) && InRange(entity.center) &&
+                       entity.radius > 0.0 && entity.radius <= kDxfMaxCoordinate;
+                break;
         }
         if (!good) {
             throw FileError(failure + std::to_string(index + 1) +
@@ -414,73 +484,45 @@ private:
     // The layer's record with name, colour, visibility and Pelimator's data changed, every
     // other group kept in its place.
     std::string RewrittenLayer(const LayerPlan& plan) const {
-        const std::size_t record = plan.entry->record;
-        const std::size_t begin = m_source.records[record];
-        const std::size_t end = m_source.records[record + 1];
-        const std::string_view bytes = m_source.bytes;
-        DxfTagReader reader(bytes.substr(0, end), m_source.layout, m_source.fileName);
-        reader.Seek(begin, 1);
-        std::vector<DxfTag> tags;
-        for (DxfTag tag; reader.Next(tag);) tags.push_back(tag);
+        const std::vector<DxfTag> tags = RecordTags(plan.entry->record);
         std::int64_t oldAci = 7;
         bool has70 = false;
         for (const DxfTag& tag : tags) {
             if (tag.code == 62) oldAci = tag.integer;
             has70 = has70 || tag.code == 70;
         }
-        const auto colour = Colour(plan, oldAci);
-        const std::int64_t aci = colour.first;
-        const std::int64_t rgb = colour.second;
-        const bool ourData = NeedsOurData(plan);
+        const auto [aci, rgb] = Colour(plan, oldAci);
         DxfEmitter out(m_source.layout);
-        bool wrote62 = false;
-        bool wrote420 = false;
+        LayerRecordRewrite rewrite{out, m_source.bytes, aci, rgb, plan.data.visible, has70};
+        const bool ourData = NeedsOurData(plan);
         bool wroteOurs = false;
         bool inOurs = false;
-        const auto colourAfter = [&] {
-            if (!wrote62) out.Integer(62, aci);
-            if (rgb >= 0 && !wrote420) out.Integer(420, rgb);
-            wrote62 = wrote420 = true;
-        };
         for (const DxfTag& tag : tags) {
+            // Pelimator's own XDATA is written anew in the place of the old.
             if (tag.code == 1001) {
                 inOurs = TrimDxf(tag.value) == kDxfAppName;
                 if (inOurs && ourData && !wroteOurs) {
+                    rewrite.ColourOnce();
                     OurData(out, plan);
                     wroteOurs = true;
                 }
             }
-            if (inOurs) continue;
-            if (tag.code >= 1000 && !wrote62) colourAfter();
-            switch (tag.code) {
-                case 70: {
-                    // Shown again: no longer frozen.
-                    const std::int64_t flags = plan.data.visible ? (tag.integer & ~1) : tag.integer;
-                    if (flags == tag.integer) {
-                        out.Raw(bytes.substr(tag.begin, tag.end - tag.begin));
-                    } else {
-                        out.Integer(70, flags);
-                    }
-                    colourAfter();
-                    break;
-                }
-                case 62:
-                    if (!wrote62) out.Integer(62, aci);
-                    wrote62 = true;
-                    break;
-                case 420:
-                    if (rgb >= 0 && !wrote420) out.Integer(420, rgb);
-                    wrote420 = true;
-                    break;
-                default:
-                    out.Raw(bytes.substr(tag.begin, tag.end - tag.begin));
-                    if (tag.code == 2 && !has70) colourAfter();
-                    break;
-            }
+            if (!inOurs) rewrite.Tag(tag);
         }
-        if (!wrote62) colourAfter();
+        rewrite.ColourOnce();
         if (ourData && !wroteOurs) OurData(out, plan);
         return std::move(out.Out());
+    }
+
+    // The groups of the source's record, in order.
+    [[nodiscard]] std::vector<DxfTag> RecordTags(std::size_t record) const {
+        const std::size_t begin = m_source.records[record];
+        const std::size_t end = m_source.records[record + 1];
+        DxfTagReader reader(m_source.bytes.substr(0, end), m_source.layout, m_source.fileName);
+        reader.Seek(begin, 1);
+        std::vector<DxfTag> tags;
+        for (DxfTag tag; reader.Next(tag);) tags.push_back(tag);
+        return tags;
     }
 
     std::string TableHead(const char* name, std::uint64_t handle, std::size_t count) const {
@@ -749,24 +791,41 @@ private:
 
     void EntityRecord(DxfEmitter& out, const EntityData& entity, std::uint64_t handle,
                       const std::string& layer) const {
-        const bool line = entity.kind == EntityKind::Line;
+        switch (entity.kind) {
+            case EntityKind::Line:
+                EntityHead(out, "LINE", handle, layer, entity.visible);
+                LineGroups(out, entity);
+                return;
+            case EntityKind::Arc:
+                EntityHead(out, "ARC", handle, layer, entity.visible);
+                ArcGroups(out, entity);
+                return;
+        }
+        BadEntityKind(entity.kind);
+    }
+
+    void EntityHead(DxfEmitter& out, const char* type, std::uint64_t handle,
+                    const std::string& layer, bool visible) const {
         if (m_source.Modern()) {
-            Head(out, line ? "LINE" : "ARC", handle, m_source.modelSpaceHandle, {"AcDbEntity"});
+            Head(out, type, handle, m_source.modelSpaceHandle, {"AcDbEntity"});
         } else {
-            Head(out, line ? "LINE" : "ARC", handle, {}, {});
+            Head(out, type, handle, {}, {});
         }
         out.Text(8, layer);
-        if (!entity.visible && m_source.Modern()) out.Integer(60, 1);
-        if (line) {
-            if (m_source.Modern()) out.Text(100, "AcDbLine");
-            out.Real(10, entity.start.x);
-            out.Real(20, entity.start.y);
-            out.Real(30, 0.0);
-            out.Real(11, entity.end.x);
-            out.Real(21, entity.end.y);
-            out.Real(31, 0.0);
-            return;
-        }
+        if (!visible && m_source.Modern()) out.Integer(60, 1);
+    }
+
+    void LineGroups(DxfEmitter& out, const EntityData& entity) const {
+        if (m_source.Modern()) out.Text(100, "AcDbLine");
+        out.Real(10, entity.start.x);
+        out.Real(20, entity.start.y);
+        out.Real(30, 0.0);
+        out.Real(11, entity.end.x);
+        out.Real(21, entity.end.y);
+        out.Real(31, 0.0);
+    }
+
+    void ArcGroups(DxfEmitter& out, const EntityData& entity) const {
         const ArcAngles angles = AnglesOf(entity);
         const double from = angles.start * kRadiansToDegrees;
         const bool full = angles.sweep >= 2.0 * std::numbers::pi;

@@ -320,19 +320,59 @@ TEST(DxfSave, AdditionsGetHandlesAboveEveryHandleAndTheSeedIsRaised) {
     EXPECT_EQ(again.underlay->texts[0].utf8, "文字");
 }
 
-TEST(DxfSave, EditedLayerKeepsEveryOtherGroupInPlace) {
-    const Saved saved = OpenAndSave(R2000(), [](DrawingContent& content) {
-        content.layers[0].name = "基準";
-        content.layers[0].visible = false;
-    });
+// A layer's name, visibility or colour changed: its record written again with those groups
+// changed in their places (hidden: a negative colour; shown: positive and not frozen), every
+// other group as it was.
+struct LayerEditRow {
+    const char* name;
+    const char* flags;   // the file's group 70
+    const char* colour;  // the file's group 62
+    std::function<void(LayerData&)> edit;
+    const char* record;  // the record written, from its name on
+    bool visible;
+};
+void PrintTo(const LayerEditRow& row, std::ostream* os) { *os << row.name; }
+
+class DxfLayerEdit : public ::testing::TestWithParam<LayerEditRow> {};
+
+TEST_P(DxfLayerEdit, KeepsEveryOtherGroupInPlace) {
+    const LayerEditRow& row = GetParam();
+    std::string bytes = R2000();
+    const std::string stored = "2\n0\n70\n0\n62\n7\n";
+    ASSERT_NE(bytes.find(stored), std::string::npos);
+    bytes.replace(bytes.find(stored), stored.size(),
+                  std::string("2\n0\n70\n") + row.flags + "\n62\n" + row.colour + "\n");
+    const Saved saved =
+        OpenAndSave(bytes, [&row](DrawingContent& content) { row.edit(content.layers[0]); });
     const std::string layer = RecordAt(saved.bytes, "0\nLAYER\n5\n10\n", "0\nENDTAB\n");
     EXPECT_EQ(layer,
-              "0\nLAYER\n5\n10\n330\n2\n100\nAcDbSymbolTableRecord\n100\nAcDbLayerTableRecord\n"
-              "2\n0\n70\n0\n 62\n-7\n6\nContinuous\n1001\nPELIMATOR\n1000\n基準\n1071\n0\n");
+              "0\nLAYER\n5\n10\n330\n2\n100\nAcDbSymbolTableRecord\n100\nAcDbLayerTableRecord\n" +
+                  std::string(row.record));
     const auto layers = ReadDxfText(saved.bytes, "out.dxf").content.layers;
-    EXPECT_EQ(layers[0].name, "基準");
-    EXPECT_FALSE(layers[0].visible);
+    EXPECT_EQ(layers[0].visible, row.visible);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DxfLayerEdit,
+    ::testing::Values(
+        LayerEditRow{"RenamedAndHidden", "0", "7",
+                     [](LayerData& layer) {
+                         layer.name = "基準";
+                         layer.visible = false;
+                     },
+                     "2\n0\n70\n0\n 62\n-7\n6\nContinuous\n1001\nPELIMATOR\n1000\n基準\n1071\n0\n",
+                     false},
+        LayerEditRow{"FrozenShownAgain", "1", "7", [](LayerData& layer) { layer.visible = true; },
+                     "2\n0\n 70\n0\n 62\n7\n6\nContinuous\n", true},
+        LayerEditRow{"OffShownAgain", "0", "-7", [](LayerData& layer) { layer.visible = true; },
+                     "2\n0\n70\n0\n 62\n7\n6\nContinuous\n", true},
+        // R2000 has no true colours: the nearest colour number.
+        LayerEditRow{"RecolouredToTheNearestIndex", "0", "7",
+                     [](LayerData& layer) {
+                         layer.colour = Rgb{0x12, 0x34, 0x56};
+                     },
+                     "2\n0\n70\n0\n 62\n146\n6\nContinuous\n", true}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct R12Row {
     const char* name;
