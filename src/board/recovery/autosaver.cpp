@@ -1,0 +1,184 @@
+// Autosave: snapshots on the window's thread, writes on a worker thread of its own.
+#include "board/recovery/autosaver.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "base/errors.h"
+#include "board/files/drawing_snapshot.h"
+
+namespace pelimator::board {
+
+std::string ChangesText(std::uint64_t changes, const std::string& lastStep) {
+    std::string text = "保存後の変更 " + std::to_string(changes) + " 回";
+    if (!lastStep.empty()) text += "、最後の操作「" + lastStep + "」";
+    return text;
+}
+
+namespace {
+
+std::int64_t Now() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+Autosaver::Autosaver(std::shared_ptr<RecoverySession> session, ErrorSink onError, Clock clock)
+    : m_session(std::move(session)),
+      m_onError(std::move(onError)),
+      m_clock(clock ? std::move(clock) : Clock(Now)),
+      m_worker([this] { Run(); }) {}
+
+Autosaver::~Autosaver() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    m_worker.join();
+}
+
+Autosaver::Followed& Autosaver::Follow(const BoardDocumentPtr& document) {
+    const auto found = std::find_if(m_followed.begin(), m_followed.end(), [&](const Followed& f) {
+        return f.key == document.get() && !f.document.expired();
+    });
+    if (found != m_followed.end()) return *found;
+    Followed followed;
+    followed.document = document;
+    followed.key = document.get();
+    followed.slot = "d" + std::to_string(m_nextSlot++);
+    followed.savedChange = document->DrawingModel()->ChangeCount();
+    followed.writtenChange = followed.savedChange;
+    m_followed.push_back(std::move(followed));
+    return m_followed.back();
+}
+
+void Autosaver::Track(const BoardDocumentPtr& document) { Follow(document); }
+
+void Autosaver::Adopt(const BoardDocumentPtr& document, const RecoveryEntry& entry) {
+    Followed& followed = Follow(document);
+    m_session->Adopt(entry, followed.slot);
+    followed.written = true;
+    followed.writtenChange = document->DrawingModel()->ChangeCount();
+    // Its changes are those of the session it came from, before it was opened here.
+    followed.savedChange = 0;
+}
+
+std::size_t Autosaver::SaveChanged(const BoardApplication& application) {
+    if (m_finished) return 0;
+    // Closed documents first: their files go.
+    for (auto it = m_followed.begin(); it != m_followed.end();) {
+        const BoardDocumentPtr document = it->document.lock();
+        if (document == nullptr || application.IndexOf(document.get()) < 0) {
+            RemoveSlot(*it);
+            it = m_followed.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    std::size_t taken = 0;
+    for (std::size_t i = 0; i < application.DocumentCount(); ++i) {
+        const BoardDocumentPtr& document = application.DocumentAt(i);
+        Followed& followed = Follow(document);
+        const BoardDrawing& drawing = *document->DrawingModel();
+        const std::uint64_t change = drawing.ChangeCount();
+        if (!drawing.IsModified()) {
+            followed.savedChange = change;
+            RemoveSlot(followed);
+            continue;
+        }
+        if (followed.written && followed.writtenChange == change) continue;
+        auto snapshot = std::make_shared<const DrawingSnapshot>(SnapshotOf(*document));
+        RecoveryInfo info;
+        info.name = document->Name();
+        info.originalPath = document->Path();
+        info.savedAt = m_clock();
+        info.changes =
+            ChangesText(change - std::min(change, followed.savedChange), drawing.UndoTitle());
+        Queue({followed.slot, std::move(snapshot), std::move(info)});
+        followed.written = true;
+        followed.writtenChange = change;
+        ++taken;
+    }
+    return taken;
+}
+
+void Autosaver::Forget(const BoardDocument* document) {
+    const auto found = std::find_if(m_followed.begin(), m_followed.end(),
+                                    [&](const Followed& f) { return f.key == document; });
+    if (found == m_followed.end()) return;
+    RemoveSlot(*found);
+    m_followed.erase(found);
+}
+
+void Autosaver::RemoveSlot(Followed& followed) {
+    if (!followed.written) return;
+    followed.written = false;
+    Queue({followed.slot, nullptr, {}});
+}
+
+void Autosaver::Queue(Job job) {
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_stop) return;
+        // A newer state of the same drawing makes a queued older one pointless.
+        std::erase_if(m_jobs, [&](const Job& queued) { return queued.slot == job.slot; });
+        m_jobs.push_back(std::move(job));
+    }
+    m_wake.notify_all();
+}
+
+void Autosaver::Wait() {
+    std::unique_lock lock(m_mutex);
+    m_idle.wait(lock, [this] { return m_jobs.empty() && !m_busy; });
+}
+
+void Autosaver::Finish() {
+    {
+        std::unique_lock lock(m_mutex);
+        m_jobs.clear();
+        m_stop = true;
+        m_idle.wait(lock, [this] { return !m_busy; });
+    }
+    m_wake.notify_all();
+    m_finished = true;
+    m_followed.clear();
+    m_session->Finish();
+}
+
+void Autosaver::Run() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_stop || !m_jobs.empty(); });
+        if (m_stop) break;
+        Job job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        m_busy = true;
+        lock.unlock();
+        std::string failure;
+        try {
+            if (job.snapshot == nullptr) {
+                m_session->Remove(job.slot);
+            } else {
+                const DrawingSnapshot& snapshot = *job.snapshot;
+                m_session->Write(
+                    job.slot, snapshot.Extension(),
+                    [&snapshot](const std::string& path) { WriteSnapshot(snapshot, path); },
+                    std::move(job.info));
+            }
+        } catch (const std::exception& error) {
+            failure = std::string("自動保存できませんでした: ") + error.what();
+        }
+        job.snapshot.reset();  // the copy's memory goes here, off the window's thread
+        if (!failure.empty() && m_onError) m_onError(failure);
+        lock.lock();
+        m_busy = false;
+        if (m_jobs.empty()) m_idle.notify_all();
+    }
+    m_busy = false;
+    m_idle.notify_all();
+}
+
+}  // namespace pelimator::board
