@@ -88,6 +88,8 @@ Program::Program(const QString& settingsPath, QObject* parent)
     AddBoardChoiceActions(m_boardWindow->ViewMenu(), m_boardWindow->DrawingMenu(), settingsPath,
                           m_boardWindow.get());
 
+    // The state before a save that drops part of the drawing stays recoverable.
+    m_fileMenu->Actions().beforeLossySave = [this] { m_autosave->SaveNow(); };
     connect(m_autosave.get(), &board::AutosaveService::failed, this,
             [this](const QString& text) { m_boardWindow->statusBar()->showMessage(text); });
     connect(m_boardWindow.get(), &board::BoardWindow::closed, this, [this] {

@@ -90,6 +90,7 @@ std::size_t Autosaver::SaveChanged(const BoardApplication& application) {
             continue;
         }
         if (followed.written && followed.writtenChange == change) continue;
+        if (drawing.InEdit()) continue;  // half a step: taken once it is committed or discarded
         auto snapshot = std::make_shared<const DrawingSnapshot>(SnapshotOf(*document));
         RecoveryInfo info;
         info.name = document->Name();
