@@ -9,13 +9,27 @@
 
 namespace pelimator::board {
 
-std::string ChangesText(std::uint64_t changes, const std::string& lastStep) {
-    std::string text = "保存後の変更 " + std::to_string(changes) + " 回";
+std::string ChangesText(std::int64_t added, std::int64_t erased, const std::string& lastStep) {
+    // Undone past the saved state: fewer than then, shown as none added.
+    std::string text = "図形の追加 " + std::to_string(std::max<std::int64_t>(added, 0)) +
+                       "・消去 " + std::to_string(std::max<std::int64_t>(erased, 0));
     if (!lastStep.empty()) text += "、最後の操作「" + lastStep + "」";
     return text;
 }
 
 namespace {
+
+std::size_t ErasedCount(const BoardDrawing& drawing) {
+    std::size_t erased = 0;
+    for (const std::uint8_t flag : drawing.ErasedFlags()) erased += flag != 0 ? 1U : 0U;
+    return erased;
+}
+
+// The drawing as it is now counts as saved for what ChangesText says.
+void NoteSaved(const BoardDrawing& drawing, std::size_t& count, std::size_t& erased) {
+    count = drawing.Count();
+    erased = ErasedCount(drawing);
+}
 
 std::int64_t Now() {
     return std::chrono::duration_cast<std::chrono::seconds>(
@@ -49,8 +63,8 @@ Autosaver::Followed& Autosaver::Follow(const BoardDocumentPtr& document) {
     followed.document = document;
     followed.key = document.get();
     followed.slot = "d" + std::to_string(m_nextSlot++);
-    followed.savedChange = document->DrawingModel()->ChangeCount();
-    followed.writtenChange = followed.savedChange;
+    followed.writtenChange = document->DrawingModel()->ChangeCount();
+    NoteSaved(*document->DrawingModel(), followed.savedCount, followed.savedErased);
     m_followed.push_back(std::move(followed));
     return m_followed.back();
 }
@@ -62,8 +76,6 @@ void Autosaver::Adopt(const BoardDocumentPtr& document, const RecoveryEntry& ent
     m_session->Adopt(entry, followed.slot);
     followed.written = true;
     followed.writtenChange = document->DrawingModel()->ChangeCount();
-    // Its changes are those of the session it came from, before it was opened here.
-    followed.savedChange = 0;
 }
 
 std::size_t Autosaver::SaveChanged(const BoardApplication& application) {
@@ -85,7 +97,10 @@ std::size_t Autosaver::SaveChanged(const BoardApplication& application) {
         const BoardDrawing& drawing = *document->DrawingModel();
         const std::uint64_t change = drawing.ChangeCount();
         if (!drawing.IsModified()) {
-            followed.savedChange = change;
+            if (followed.written || followed.writtenChange != change) {
+                NoteSaved(drawing, followed.savedCount, followed.savedErased);
+                followed.writtenChange = change;
+            }
             RemoveSlot(followed);
             continue;
         }
@@ -96,8 +111,11 @@ std::size_t Autosaver::SaveChanged(const BoardApplication& application) {
         info.name = document->Name();
         info.originalPath = document->Path();
         info.savedAt = m_clock();
+        const auto signedCount = [](std::size_t n) { return static_cast<std::int64_t>(n); };
         info.changes =
-            ChangesText(change - std::min(change, followed.savedChange), drawing.UndoTitle());
+            ChangesText(signedCount(drawing.Count()) - signedCount(followed.savedCount),
+                        signedCount(ErasedCount(drawing)) - signedCount(followed.savedErased),
+                        drawing.UndoTitle());
         Queue({followed.slot, std::move(snapshot), std::move(info)});
         followed.written = true;
         followed.writtenChange = change;

@@ -19,9 +19,10 @@ namespace pelimator::board {
 
 struct DrawingSnapshot;
 
-// What changed in a drawing since it was last saved, as the recovery offer names it: the number
-// of changes and the last edit step's title.
-[[nodiscard]] std::string ChangesText(std::uint64_t changes, const std::string& lastStep);
+// What changed in a drawing since it was last seen saved, as the recovery offer names it: how many
+// entities were added and erased, and the last edit step's title.
+[[nodiscard]] std::string ChangesText(std::int64_t added, std::int64_t erased,
+                                      const std::string& lastStep);
 
 class Autosaver {
 public:
@@ -63,8 +64,9 @@ private:
         std::weak_ptr<BoardDocument> document;
         const BoardDocument* key = nullptr;
         std::string slot;
-        std::uint64_t savedChange = 0;    // the change count when last seen unmodified
         std::uint64_t writtenChange = 0;  // the change count of the last autosave queued
+        std::size_t savedCount = 0;       // entities shown when last seen unmodified
+        std::size_t savedErased = 0;      // of which erased
         bool written = false;             // a recovery file exists (or is queued)
     };
     struct Job {

@@ -68,6 +68,9 @@ RecoveryDialog::RecoveryDialog(const std::vector<RecoveryEntry>& entries, QWidge
         m_table->setCellWidget(row, kChoice, choice);
     }
     m_table->resizeColumnsToContents();
+    if (!entries.empty()) {  // the choices are widgets, which resizing to contents leaves out
+        m_table->setColumnWidth(kChoice, m_table->cellWidget(0, kChoice)->sizeHint().width());
+    }
     m_table->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(m_table);
 

@@ -190,7 +190,7 @@ TEST(Recovery, KilledSessionLeavesItsLastCompleteAutosaveAndACleanEndNothing) {
             const RecoveryEntry& entry = entries.front();
             EXPECT_EQ(entry.info.name, document->Name());
             EXPECT_EQ(entry.info.originalPath, document->Path());
-            EXPECT_EQ(entry.info.changes.find("保存後の変更"), 0U) << entry.info.changes;
+            EXPECT_EQ(entry.info.changes.find("図形の追加 "), 0U) << entry.info.changes;
             EXPECT_EQ(std::filesystem::path(entry.DataPath()).extension().string(),
                       written.Extension());
 
@@ -225,7 +225,10 @@ TEST(Recovery, ARunningSessionIsNotOfferedNorADrawingSavedOrClosed) {
     {
         auto session = std::make_shared<RecoverySession>(root);
         Autosaver autosaver(session, [](const std::string& error) { ADD_FAILURE() << error; });
-        for (const auto& document : {saved, closed, kept}) AddEdits(*document, 7, true);
+        for (const auto& document : {saved, closed, kept}) {
+            autosaver.Track(document);
+            AddEdits(*document, 7, true);
+        }
         EXPECT_EQ(autosaver.SaveChanged(*application), 3U);
         EXPECT_EQ(autosaver.SaveChanged(*application), 0U);  // nothing changed since
         autosaver.Wait();
@@ -242,6 +245,7 @@ TEST(Recovery, ARunningSessionIsNotOfferedNorADrawingSavedOrClosed) {
     const std::vector<RecoveryEntry> entries = FindRecoverable(root);
     ASSERT_EQ(entries.size(), 1U);
     EXPECT_EQ(entries[0].info.name, "残す");
+    EXPECT_EQ(entries[0].info.changes, "図形の追加 10・消去 0、最後の操作「テスト編集」");
     const auto reopened = BoardApplication::Create();
     const OpenedDrawing recovered = OpenDrawing(*reopened, entries[0].DataPath());
     EXPECT_TRUE(SameEntities(ContentOf(*recovered.document).entities, ContentOf(*kept).entities));
