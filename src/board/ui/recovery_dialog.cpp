@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace pelimator::board {
 
@@ -80,7 +81,11 @@ RecoveryDialog::RecoveryDialog(const std::vector<RecoveryEntry>& entries, QWidge
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    resize(760, 160 + 32 * static_cast<int>(std::min<std::size_t>(entries.size(), 10)));
+    // Wide enough for every column, up to most of a screen.
+    int width = 2 * m_table->frameWidth() + 40;
+    for (int column = 0; column < kColumns; ++column) width += m_table->columnWidth(column);
+    resize(std::clamp(width, 640, 1200),
+           160 + 32 * static_cast<int>(std::min<std::size_t>(entries.size(), 10)));
 }
 
 std::vector<RecoveryChoice> RecoveryDialog::Choices() const {
