@@ -102,7 +102,9 @@ Frame FrameOf(const BoardDocument& document, const ExportStyle& style) {
 class CheckedFile final : public QIODevice {
 public:
     CheckedFile(const std::string& path, const std::string& tempPath)
-        : m_path(path), m_fd(::open(tempPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC)) {
+        : m_path(path),
+          m_fd(::open(tempPath.c_str(),  // NOLINT(cppcoreguidelines-pro-type-vararg): POSIX open
+                      O_WRONLY | O_TRUNC | O_CLOEXEC)) {
         if (m_fd < 0) Fail(path, "一時ファイルを開けません: " + SystemErrorText(errno));
         QIODevice::open(QIODevice::WriteOnly);
     }
@@ -117,7 +119,7 @@ public:
     [[nodiscard]] QIODevice* Device() noexcept { return this; }
     [[nodiscard]] bool isSequential() const override { return true; }
     // After the writer ended: FileError unless everything reached the file.
-    void Close() {
+    void Finish() {
         WriteBuffer();
         QIODevice::close();
         if (::close(m_fd) != 0 && m_error == 0) m_error = errno;
@@ -179,7 +181,7 @@ void ExportSvg(const BoardDocument& document, const std::string& path, const Svg
         Paint(painter, document, frame.originMm, QSizeF(frame.widthMm, frame.heightMm),
               options.style);
         if (!painter.end()) Fail(path, "SVG を書き込めません");
-        file.Close();
+        file.Finish();
     });
 }
 
@@ -212,7 +214,7 @@ void ExportPng(const BoardDocument& document, const std::string& path, const Png
     WriteFileAtomically(path, [&](const std::string& tempPath) {
         CheckedFile file(path, tempPath);
         if (!image.save(file.Device(), "PNG")) Fail(path, "PNG を書き込めません");
-        file.Close();
+        file.Finish();
     });
 }
 
@@ -244,7 +246,7 @@ void ExportPdf(const BoardDocument& document, const std::string& path, const Pdf
         Paint(painter, document, layout.originMm,
               QSizeF(layout.sheet.width / layout.zoom, layout.sheet.height / layout.zoom), style);
         if (!painter.end()) Fail(path, "PDF を書き込めません");
-        file.Close();
+        file.Finish();
     });
 }
 

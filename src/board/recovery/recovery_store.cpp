@@ -78,7 +78,8 @@ std::optional<RecoveryInfo> ReadInfo(const std::string& path) {
 // Whether the session's lock is free (its process is gone): then true, the lock not kept.
 bool SessionIsDead(const std::string& folder) {
     const std::string lock = folder + "/" + kLockName;
-    const int fd = ::open(lock.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    const int fd = ::open(lock.c_str(),  // NOLINT(cppcoreguidelines-pro-type-vararg): POSIX open
+                          O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return errno == ENOENT;  // killed between making the folder and locking it
     const bool dead = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     ::close(fd);
@@ -182,7 +183,8 @@ RecoverySession::RecoverySession(const std::string& root) {
         }
     }
     const std::string lock = m_folder + "/" + kLockName;
-    m_lockFd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    m_lockFd = ::open(lock.c_str(),  // NOLINT(cppcoreguidelines-pro-type-vararg): POSIX open
+                      O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (m_lockFd < 0 || ::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
         const int cause = errno;
         if (m_lockFd >= 0) ::close(m_lockFd);

@@ -101,7 +101,7 @@ std::vector<RecoveryChoice> AskRecovery(const std::vector<RecoveryEntry>& entrie
                                         QWidget* parent) {
     RecoveryDialog dialog(entries, parent);
     if (dialog.exec() != QDialog::Accepted) {
-        return std::vector<RecoveryChoice>(entries.size(), RecoveryChoice::Keep);
+        return {entries.size(), RecoveryChoice::Keep};
     }
     return dialog.Choices();
 }
