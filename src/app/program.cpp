@@ -9,8 +9,11 @@
 #include <QStatusBar>
 
 #include "board/model/factory.h"
+#include "board/recovery/recovery_store.h"
+#include "board/ui/autosave.h"
 #include "board/ui/board_window.h"
 #include "board/ui/window_file_menu.h"
+#include "settings/settings_file.h"
 #include "settings/ui/f_setting.h"
 #include "tool/board_choices_menu.h"
 #include "tool/f_main.h"
@@ -35,6 +38,13 @@ QString ProblemBeforeReading(const QString& path) {
     return {};
 }
 
+// How often the board autosaves, from the settings file's [Board] section (0: off).
+int AutosaveMinutes(const QString& settingsPath) {
+    settings::clsIniEdit ini;
+    ini.IniFilePath(settingsPath.toStdString());
+    return settings::ReadBoardChoices(ini).AutosaveMinutes;
+}
+
 void BringForward(QWidget& window) {
     if (window.isMinimized()) window.showNormal();
     window.show();
@@ -51,7 +61,12 @@ Program::Program(const QString& settingsPath, QObject* parent)
       m_fileMenu(std::make_unique<board::WindowFileMenu>(*m_boardWindow)),
       m_factory(std::make_shared<board::BoardFactory>(m_board)),
       m_tool(std::make_unique<F_Main>(m_factory, settingsPath)),
-      m_presentMessage(ShowMessageBox) {
+      m_autosave(std::make_unique<board::AutosaveService>(m_board, board::RecoveryRoot(),
+                                                          AutosaveMinutes(settingsPath))),
+      m_presentMessage(ShowMessageBox),
+      m_askRecovery([](QWidget* owner, const std::vector<board::RecoveryEntry>& entries) {
+          return board::AskRecovery(entries, owner);
+      }) {
     m_tool->SetSettingsOpener([](const QString& path) {
         settings::F_Setting dialog(path.toStdString());
         dialog.exec();
@@ -73,7 +88,12 @@ Program::Program(const QString& settingsPath, QObject* parent)
     AddBoardChoiceActions(m_boardWindow->ViewMenu(), m_boardWindow->DrawingMenu(), settingsPath,
                           m_boardWindow.get());
 
+    // The state before a save that drops part of the drawing stays recoverable.
+    m_fileMenu->Actions().beforeLossySave = [this] { m_autosave->SaveNow(); };
+    connect(m_autosave.get(), &board::AutosaveService::failed, this,
+            [this](const QString& text) { m_boardWindow->statusBar()->showMessage(text); });
     connect(m_boardWindow.get(), &board::BoardWindow::closed, this, [this] {
+        m_autosave->Finish();  // a clean end: nothing to recover at the next start
         m_tool->close();
         emit ended();
     });
@@ -86,6 +106,15 @@ void Program::Start(const QStringList& files) {
     m_board->SetVisible(true);  // the board shows its window
     PlaceBeside(*m_boardWindow, *m_tool);
     m_tool->show();
+    m_autosave->OfferRecovered(
+        [this](const std::vector<board::RecoveryEntry>& entries) {
+            return m_askRecovery(m_boardWindow.get(), entries);
+        },
+        [this](const QString& text) { m_presentMessage(m_boardWindow.get(), text); });
+    if (!m_autosave->Problem().isEmpty()) {
+        m_boardWindow->statusBar()->showMessage(
+            QStringLiteral("自動保存できません: %1").arg(m_autosave->Problem()));
+    }
     OpenDrawings(files);
 }
 

@@ -7,8 +7,10 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "board/model/application.h"
+#include "board/ui/recovery_dialog.h"
 
 class QAction;
 class QWidget;
@@ -16,6 +18,7 @@ class QWidget;
 namespace pelimator {
 class F_Main;
 namespace board {
+class AutosaveService;
 class BoardFactory;
 class BoardWindow;
 class WindowFileMenu;
@@ -45,8 +48,14 @@ public:
     void SetMessagePresenter(MessagePresenter presenter) {
         m_presentMessage = std::move(presenter);
     }
+    // Asks what to do with the drawings a session that did not end cleanly autosaved (the
+    // recovery dialog); replaced in tests.
+    using RecoveryAsker = std::function<std::vector<board::RecoveryChoice>(
+        QWidget* parent, const std::vector<board::RecoveryEntry>& entries)>;
+    void SetRecoveryAsker(RecoveryAsker asker) { m_askRecovery = std::move(asker); }
 
-    // Shows the board (with files opened in it) and the tool panel beside it.
+    // Shows the board and the tool panel beside it, offers the drawings a crashed session
+    // autosaved, then opens files.
     void Start(const QStringList& files);
     // A later start asked for files (absolute paths; none: just come forward).
     void Activate(const QStringList& files);
@@ -64,6 +73,7 @@ public:
     [[nodiscard]] F_Main& Tool() const { return *m_tool; }
     [[nodiscard]] QAction* ShowToolAction() const { return m_showTool; }
     [[nodiscard]] const board::BoardApplicationPtr& BoardApplication() const { return m_board; }
+    [[nodiscard]] board::AutosaveService& Autosave() const { return *m_autosave; }
 
 signals:
     // The board closed for good: the program should end.
@@ -79,7 +89,9 @@ private:
     std::shared_ptr<board::BoardFactory> m_factory;
     std::unique_ptr<F_Main> m_tool;
     QAction* m_showTool = nullptr;
+    std::unique_ptr<board::AutosaveService> m_autosave;
     MessagePresenter m_presentMessage;
+    RecoveryAsker m_askRecovery;
     QStringList m_waiting;  // files OpenDrawings has not started reading yet
 };
 

@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "base/file.h"
+#include "base/system_error_text.h"
 #include "batch/errors.h"
 #include "batch/options.h"
 #include "batch/pick_file.h"
@@ -67,6 +68,12 @@ RunFile ReadSettings(const std::string& path, bool explicitlyNamed) {
     RunFile file;
     std::error_code error;
     file.found = fs::exists(path, error);
+    // A folder on the way that may not be searched, or a loop of links, hides whether the file
+    // is there: an error, not "no file" (its values would silently be the defaults).
+    if (error) {
+        throw InputError("設定ファイル「" + path +
+                         "」を探せません: " + SystemErrorText(error.value()));
+    }
     if (!file.found && explicitlyNamed) {
         throw InputError("設定ファイル「" + path + "」がありません");
     }

@@ -24,9 +24,34 @@ namespace {
 // Why the last write of this thread failed (empty after one that succeeded).
 thread_local std::string t_writeError;
 
+// Whether content is UTF-16 text: it starts with a UTF-16 byte-order mark, or exactly one of its
+// first two bytes is NUL (a name or bracket in UTF-16 without the mark).
+bool IsUtf16(std::string_view content) noexcept {
+    if (content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF")) return true;
+    return content.size() >= 2 && ((content[0] == '\0') != (content[1] == '\0'));
+}
+
 // A file larger than kMaxProfileBytes, a folder or a device counts as one that cannot be read:
-// reads give their defaults, writes never replace it.
-FileRead ReadProfile(const std::string& path) { return TryReadWholeFile(path, kMaxProfileBytes); }
+// reads give their defaults, writes never replace it. So does a UTF-16 file, whose names would
+// never match (every value would silently be its default): it is refused by name (EILSEQ).
+FileRead ReadProfile(const std::string& path) {
+    FileRead file = TryReadWholeFile(path, kMaxProfileBytes);
+    if (file.status == ReadStatus::Ok && IsUtf16(file.content)) {
+        file.status = ReadStatus::Failed;
+        file.error = EILSEQ;
+        file.content.clear();
+    }
+    return file;
+}
+
+// Why file, read from path, cannot be used, in Japanese.
+std::string ProfileFailureText(const FileRead& file, const std::string& path) {
+    if (file.status == ReadStatus::Failed && file.error == EILSEQ) {
+        return "ファイル「" + path +
+               "」は UTF-16 で書かれているので読めません。UTF-8 で保存し直して下さい";
+    }
+    return ReadFailureText(file, path, kMaxProfileBytes);
+}
 
 bool Readable(const FileRead& file) noexcept { return file.status == ReadStatus::Ok; }
 bool Unreadable(const FileRead& file) noexcept {
@@ -407,7 +432,7 @@ std::int32_t WriteProfileChanges(std::span<const ProfileChange> changes, const s
     const std::string target = ReplaceTarget(path);
     const FileRead file = ReadProfile(target);
     if (Unreadable(file)) {  // never replace what could not be read
-        t_writeError = ReadFailureText(file, target, kMaxProfileBytes);
+        t_writeError = ProfileFailureText(file, target);
         return 0;
     }
     Document document(file.content);
@@ -427,7 +452,7 @@ const std::string& LastProfileWriteError() noexcept { return t_writeError; }
 
 std::string ProfileReadProblem(const std::string& path) {
     const FileRead file = ReadProfile(path);
-    return Unreadable(file) ? ReadFailureText(file, path, kMaxProfileBytes) : std::string();
+    return Unreadable(file) ? ProfileFailureText(file, path) : std::string();
 }
 
 std::int32_t WriteProfileString(std::string_view section, std::optional<std::string_view> key,

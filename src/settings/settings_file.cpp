@@ -123,6 +123,8 @@ BoardChoices ReadBoardChoices(const clsIniEdit& ini) {
     BoardChoices c;
     c.FitEnd = ini.GetInt("Board", "FitEnd", d.FitEnd ? 1 : 0) == 1;
     c.Preview = ini.GetInt("Board", "Preview", d.Preview ? 1 : 0) != 0;
+    const std::int32_t minutes = ini.GetInt("Board", "AutosaveMinutes", d.AutosaveMinutes);
+    c.AutosaveMinutes = minutes == 0 ? 0 : std::clamp(minutes, 1, kAutosaveMinutesMax);
     return c;
 }
 

@@ -80,10 +80,14 @@ bool WriteDialogSettings(clsIniEdit& ini, const DialogSettings& s);
 // window's keys. FitEnd (0/1, default 0): the pitch is fitted so a line ends where its path ends.
 // Preview (0/1, default 1): the line a double click would draw is shown while picking. Any
 // number but 1 (FitEnd) or 0 (Preview) gives the default.
+// AutosaveMinutes (default 5): how often the board autosaves modified drawings for recovery
+// after a crash; 0 switches autosave off; other numbers are brought into 1 to 120.
 struct BoardChoices {
     bool FitEnd = false;
     bool Preview = true;
+    std::int32_t AutosaveMinutes = 5;
 };
+inline constexpr std::int32_t kAutosaveMinutesMax = 120;
 BoardChoices ReadBoardChoices(const clsIniEdit& ini);
 // One key in one replacement of the file; true when written.
 bool WriteFitEnd(clsIniEdit& ini, bool fitEnd);

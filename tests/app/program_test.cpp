@@ -23,6 +23,9 @@
 #include "board/model/application.h"
 #include "board/model/entity.h"
 #include "board/model/tool_object.h"
+#include "board/recovery/autosaver.h"
+#include "board/recovery/recovery_store.h"
+#include "board/ui/autosave.h"
 #include "board/ui/board_window.h"
 #include "board/ui/canvas.h"
 #include "tool/f_main.h"
@@ -74,6 +77,8 @@ private slots:
         QStandardPaths::setTestModeEnabled(true);  // recent files go to a test folder
         QVERIFY(m_dir.isValid());
         m_settings = m_dir.filePath(QStringLiteral("Korvane.ini"));
+        // Autosave's recovery files go to a test folder, not the user's.
+        qputenv("XDG_STATE_HOME", m_dir.filePath(QStringLiteral("state")).toLocal8Bit());
     }
 
     void Arguments_data() {
@@ -329,6 +334,57 @@ private slots:
         QCOMPARE(ended.count(), 1);
         QVERIFY(!program.Tool().IsConnected());
         QVERIFY(program.Tool().isHidden());
+    }
+
+    // After a crash the next start offers what the session autosaved; a drawing opened comes
+    // back named and filed as it was, modified; one discarded is gone; a clean close leaves
+    // nothing to offer.
+    void CrashedSessionsDrawingsAreOfferedAndOpenedAsTheyWere() {
+        using namespace pelimator::board;
+        const QString plan = WriteDrawing(m_dir, QStringLiteral("復元.dxf"));
+        const std::string root = RecoveryRoot();
+        QVERIFY(QString::fromStdString(root).startsWith(m_dir.path()));
+        const auto crashed = BoardApplication::Create();
+        const BoardDocumentPtr opened = OpenDrawing(*crashed, plan.toStdString()).document;
+        const BoardDocumentPtr fresh = crashed->AddDocument("図面9");
+        for (const auto& document : {opened, fresh}) {
+            document->DrawingModel()->AddEntity(MakeLine({1, 2}, {3, 4}));
+            document->DrawingModel()->AddEntity(MakeLine({5, 6}, {7, 8}));
+        }
+        {
+            Autosaver saver(std::make_shared<RecoverySession>(root), {});
+            QCOMPARE(saver.SaveChanged(*crashed), std::size_t{2});
+            saver.Wait();
+        }  // ended without cleaning up, as a crash ends it
+
+        Program program(m_settings);
+        std::vector<RecoveryEntry> offered;
+        program.SetRecoveryAsker([&offered](QWidget*, const std::vector<RecoveryEntry>& entries) {
+            offered = entries;
+            std::vector<RecoveryChoice> choices;
+            for (const RecoveryEntry& entry : entries) {
+                choices.push_back(entry.info.name == "図面9" ? RecoveryChoice::Discard
+                                                             : RecoveryChoice::Open);
+            }
+            return choices;
+        });
+        program.Start({});
+        QCOMPARE(offered.size(), std::size_t{2});
+        QTRY_COMPARE(TabNames(program), QStringList{QStringLiteral("復元.dxf *")});  // modified
+        const BoardDocumentPtr back = program.BoardApplication()->DocumentAt(0);
+        QCOMPARE(QString::fromStdString(back->Path()), plan);
+        QVERIFY(back->DrawingModel()->IsModified());
+        QCOMPARE(ContentOf(*back).entities, ContentOf(*opened).entities);
+
+        // Saved, then closed cleanly: nothing is left for the next start.
+        SaveDrawing(*back, back->Path());
+        QVERIFY(program.Board().close());
+        QVERIFY(FindRecoverable(root).empty());
+        QVERIFY(QDir(QString::fromStdString(root))
+                    .entryList(QDir::AllEntries | QDir::NoDotAndDotDot)
+                    .isEmpty());
+        QCOMPARE(OpenDrawing(*crashed, plan.toStdString()).document->DrawingModel()->Count(),
+                 std::size_t{2});
     }
 
 private:

@@ -42,6 +42,15 @@ void WriteFixtures(const TempDir& dir) {
     WriteBytes(dir.File("huge.txt"), "0 0\n1000000000000 0\n");
     // Two paths of 4 arcs, each estimated at 7.
     WriteBytes(dir.File("two.txt"), "0 0\n20 0\n\n0 10\n20 10\n");
+    // A settings file in UTF-16 (with its mark), and one behind a loop of links.
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : SettingsText(10, 5, 5, 3)) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    WriteBytes(dir.File("utf16.ini"), utf16);
+    std::filesystem::create_symlink("loop-b", dir.File("loop-a"));
+    std::filesystem::create_symlink("loop-a", dir.File("loop-b"));
     // Opening a FIFO for reading blocks until a writer comes: it must be refused unopened.
     ASSERT_EQ(::mkfifo(dir.File("pipe.txt").c_str(), 0600), 0);
 }
@@ -113,6 +122,14 @@ const std::vector<BadInputRow> kBadInputs = {
      {"--points", "@good.txt", "--settings", "@absent.ini", "-o", "@o.dxf"},
      1,
      {"absent.ini」がありません"}},
+    {"SettingsFileInUtf16",
+     {"--points", "@good.txt", "--settings", "@utf16.ini", "-o", "@o.dxf"},
+     1,
+     {"utf16.ini」は UTF-16 で書かれているので読めません"}},
+    {"SettingsFolderIsALoopOfLinks",
+     {"--points", "@good.txt", "--settings", "@loop-a/Korvane.ini", "-o", "@o.dxf"},
+     1,
+     {"loop-a/Korvane.ini」を探せません"}},
     {"SettingsFileIsADevice",
      {"--points", "@good.txt", "--settings", "/dev/zero", "-o", "@o.dxf"},
      1,

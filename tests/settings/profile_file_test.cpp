@@ -422,6 +422,52 @@ TEST(ProfileFile, AFileOverTheLimitIsRefusedWithItsNameAndTheLimit) {
     EXPECT_EQ(LastProfileWriteError(), "");
 }
 
+// A UTF-16 file (as some Windows editors save "Unicode"), with or without its byte-order mark,
+// is refused by name: its names would never match and every value would silently be its
+// default. Writes leave it as it is. A UTF-8 file with its mark is read as ever.
+TEST(ProfileFile, AUtf16FileIsRefusedByName) {
+    // "[Wave]\nWidth=9\n" in UTF-16, little- and big-endian.
+    const std::string text = "[Wave]\nWidth=9\n";
+    std::string little;
+    std::string big;
+    for (const char c : text) {
+        little += c;
+        little += '\0';
+        big += '\0';
+        big += c;
+    }
+    struct Row {
+        const char* name;
+        std::string bytes;
+        bool refused;
+    };
+    const Row rows[] = {
+        {"UTF-16LE with its mark", "\xFF\xFE" + little, true},
+        {"UTF-16BE with its mark", "\xFE\xFF" + big, true},
+        {"UTF-16LE without a mark", little, true},
+        {"UTF-16BE without a mark", big, true},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" + text, false},
+        {"UTF-8", text, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        const std::string path = dir.File("Korvane.ini");
+        WriteBytes(path, row.bytes);
+        const std::string problem = ProfileReadProblem(path);
+        EXPECT_EQ(GetProfileInt("Wave", "Width", 5, path), row.refused ? 5 : 9);
+        if (!row.refused) {
+            EXPECT_EQ(problem, "");
+            continue;
+        }
+        EXPECT_NE(problem.find("Korvane.ini"), std::string::npos) << problem;
+        EXPECT_NE(problem.find("UTF-16"), std::string::npos) << problem;
+        EXPECT_EQ(WriteProfileString("Wave", "Width"sv, "6"sv, path), 0);
+        EXPECT_EQ(LastProfileWriteError(), problem);
+        EXPECT_EQ(ReadBytes(path), row.bytes);
+    }
+}
+
 TEST(WriteProfileString, ANamedPipeIsNeitherWaitedForNorReplaced) {
     TempDir dir;
     const std::string fifo = dir.File("Korvane.ini");

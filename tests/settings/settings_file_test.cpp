@@ -283,5 +283,30 @@ TEST_F(SettingsFileTest, BoardChoicesKeepTheirOwnKeys) {
     EXPECT_FALSE(ReadBoardChoices(m_ini).Preview);
 }
 
+// How often the board autosaves, as a hand-edited file may give it: 0 is off, numbers are brought
+// into 1..120 minutes, a missing key is 5.
+TEST_F(SettingsFileTest, AutosaveMinutesAreOffOrInRange) {
+    struct Row {
+        const char* name;
+        const char* file;
+        std::int32_t minutes;
+    };
+    const Row rows[] = {
+        {"missing file", nullptr, 5},
+        {"missing key", "[Board]\nFitEnd=1\n", 5},
+        {"empty value", "[Board]\nAutosaveMinutes=\n", 5},
+        {"off", "[Board]\nAutosaveMinutes=0\n", 0},
+        {"one", "[board]\nautosaveminutes=1\n", 1},
+        {"negative", "[Board]\nAutosaveMinutes=-3\n", 1},
+        {"two hours", "[Board]\nAutosaveMinutes=120\n", 120},
+        {"too long", "[Board]\nAutosaveMinutes=100000\n", 120},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.file != nullptr) WriteBytes(m_path, row.file);
+        EXPECT_EQ(ReadBoardChoices(m_ini).AutosaveMinutes, row.minutes);
+    }
+}
+
 }  // namespace
 }  // namespace pelimator::settings

@@ -1,6 +1,7 @@
 // Exporting the drawing of a document as SVG, PNG or PDF at the drawing's scale.
 #include "board/export/export.h"
 
+#include <QIODevice>
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
@@ -10,9 +11,14 @@
 #include <QSvgGenerator>
 #include <cmath>
 #include <optional>
+#include <string>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "base/errors.h"
 #include "base/file.h"
+#include "base/system_error_text.h"
 #include "board/render/entity_index.h"
 #include "board/render/scene_painter.h"
 
@@ -89,6 +95,70 @@ Frame FrameOf(const BoardDocument& document, const ExportStyle& style) {
             b.max.y - b.min.y + 2 * style.marginMm};
 }
 
+// Qt's SVG, PDF and image writers drop the errors of the device they write to, and so does QFile
+// (a full disk gave a cut file and success): they write to the temporary file through this
+// device, which checks every write(2) and the close, so that a failure fails the export and the
+// atomic replace keeps the old file.
+class CheckedFile final : public QIODevice {
+public:
+    CheckedFile(const std::string& path, const std::string& tempPath)
+        : m_path(path),
+          m_fd(::open(tempPath.c_str(),  // NOLINT(cppcoreguidelines-pro-type-vararg): POSIX open
+                      O_WRONLY | O_TRUNC | O_CLOEXEC)) {
+        if (m_fd < 0) Fail(path, "一時ファイルを開けません: " + SystemErrorText(errno));
+        QIODevice::open(QIODevice::WriteOnly);
+    }
+    ~CheckedFile() override {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    CheckedFile(const CheckedFile&) = delete;
+    CheckedFile& operator=(const CheckedFile&) = delete;
+    CheckedFile(CheckedFile&&) = delete;
+    CheckedFile& operator=(CheckedFile&&) = delete;
+
+    [[nodiscard]] QIODevice* Device() noexcept { return this; }
+    [[nodiscard]] bool isSequential() const override { return true; }
+    // After the writer ended: FileError unless everything reached the file.
+    void Finish() {
+        WriteBuffer();
+        QIODevice::close();
+        if (::close(m_fd) != 0 && m_error == 0) m_error = errno;
+        m_fd = -1;
+        if (m_error != 0) Fail(m_path, "途中で書き込めなくなりました: " + SystemErrorText(m_error));
+    }
+
+protected:
+    qint64 readData(char* /*data*/, qint64 /*size*/) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        if (m_error != 0) return -1;
+        m_buffer.append(data, static_cast<std::size_t>(size));
+        if (m_buffer.size() >= kBufferBytes) WriteBuffer();
+        return m_error != 0 ? -1 : size;
+    }
+
+private:
+    static constexpr std::size_t kBufferBytes = std::size_t{1} << 16U;
+    void WriteBuffer() {
+        std::size_t done = 0;
+        while (m_error == 0 && done < m_buffer.size()) {
+            const ssize_t written = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+            if (written > 0) {
+                done += static_cast<std::size_t>(written);
+            } else if (written < 0 && errno != EINTR) {
+                m_error = errno;
+            } else if (written == 0) {
+                m_error = EIO;
+            }
+        }
+        m_buffer.clear();
+    }
+
+    std::string m_path;
+    int m_fd = -1;
+    int m_error = 0;  // errno of the first failure
+    std::string m_buffer;
+};
+
 }  // namespace
 
 void ExportSvg(const BoardDocument& document, const std::string& path, const SvgOptions& options) {
@@ -98,8 +168,9 @@ void ExportSvg(const BoardDocument& document, const std::string& path, const Svg
     constexpr double kDpi = 2540.0;
     const double pixelsPerMm = kDpi / kMmPerInch;
     WriteFileAtomically(path, [&](const std::string& tempPath) {
+        CheckedFile file(path, tempPath);
         QSvgGenerator generator;
-        generator.setFileName(QString::fromStdString(tempPath));
+        generator.setOutputDevice(file.Device());
         generator.setResolution(static_cast<int>(kDpi));
         generator.setSize(QSize(static_cast<int>(std::ceil(frame.widthMm * pixelsPerMm)),
                                 static_cast<int>(std::ceil(frame.heightMm * pixelsPerMm))));
@@ -110,6 +181,7 @@ void ExportSvg(const BoardDocument& document, const std::string& path, const Svg
         Paint(painter, document, frame.originMm, QSizeF(frame.widthMm, frame.heightMm),
               options.style);
         if (!painter.end()) Fail(path, "SVG を書き込めません");
+        file.Finish();
     });
 }
 
@@ -140,8 +212,9 @@ void ExportPng(const BoardDocument& document, const std::string& path, const Png
               options.style);
     }
     WriteFileAtomically(path, [&](const std::string& tempPath) {
-        if (!image.save(QString::fromStdString(tempPath), "PNG"))
-            Fail(path, "PNG を書き込めません");
+        CheckedFile file(path, tempPath);
+        if (!image.save(file.Device(), "PNG")) Fail(path, "PNG を書き込めません");
+        file.Finish();
     });
 }
 
@@ -153,7 +226,8 @@ void ExportPdf(const BoardDocument& document, const std::string& path, const Pdf
              "図面がこの縮尺では用紙に収まりません。大きな用紙を選ぶか、用紙に合わせて下さい");
     }
     WriteFileAtomically(path, [&](const std::string& tempPath) {
-        QPdfWriter writer(QString::fromStdString(tempPath));
+        CheckedFile file(path, tempPath);
+        QPdfWriter writer(file.Device());
         writer.setCreator(QStringLiteral("Pelimator"));
         writer.setTitle(QString::fromStdString(document.Name()));
         writer.setPageLayout(QPageLayout(QPageSize(PageSizeId(options.paper)),
@@ -172,6 +246,7 @@ void ExportPdf(const BoardDocument& document, const std::string& path, const Pdf
         Paint(painter, document, layout.originMm,
               QSizeF(layout.sheet.width / layout.zoom, layout.sheet.height / layout.zoom), style);
         if (!painter.end()) Fail(path, "PDF を書き込めません");
+        file.Finish();
     });
 }
 

@@ -340,6 +340,7 @@ bool FileMenu::SaveTo(const BoardDocumentPtr& document, const QString& path) {
             QStringList items;
             for (const std::string& loss : losses) items << QString::fromStdString(loss);
             if (!m_host.AskSaveWithLosses(items)) return false;
+            if (beforeLossySave) beforeLossySave();
         }
         // A file its permissions protect is replaced only when the user says so.
         std::optional<WriteProtectedConsent> consent;

@@ -106,6 +106,10 @@ public:
     // The same for every open document, before the window closes.
     bool ConfirmCloseAll();
 
+    // Runs before a save that cannot keep everything (a conversion to another format, a version
+    // that holds less) once the user agreed to it: the program autosaves there.
+    std::function<void()> beforeLossySave;
+
     [[nodiscard]] QStringList RecentFiles() const;
     static constexpr int kMaxRecentFiles = 8;
 

@@ -121,13 +121,19 @@ private slots:
         const BoardDocumentPtr document = host.tabs.front();
         document->LayerTable()->Put({4, "色", {10, 200, 30}, true});
         document->DrawingModel()->AddEntity(MakeLine({0, 0}, {1, 1}, 4));
+        // The program autosaves before a save that loses something, once the user agreed.
+        QList<qint64> sizesBeforeLossySave;
+        menu.beforeLossySave = [&] { sizesBeforeLossySave.append(QFile(path).size()); };
         QVERIFY(!menu.Save());
         QCOMPARE(host.losses.size(), std::size_t{1});
         QVERIFY(host.losses.front().join("").contains(QStringLiteral("色番号")));
         QVERIFY(document->DrawingModel()->IsModified());
         QVERIFY2(QFile(path).size() < 200, "the file was left as it was");
+        QVERIFY(sizesBeforeLossySave.isEmpty());
         host.saveDespiteLosses = true;
         QVERIFY(menu.Save());
+        QCOMPARE(sizesBeforeLossySave.size(), 1);
+        QVERIFY(sizesBeforeLossySave.front() < 200);  // before the file was written
         QCOMPARE(host.losses.size(), std::size_t{2});
         QVERIFY(!document->DrawingModel()->IsModified());
         QVERIFY(QFile(path).size() > 200);
