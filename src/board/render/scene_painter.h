@@ -162,7 +162,4 @@ private:
     std::vector<Vec2> m_pending;  // band points that may still be dropped
 };
 
-// Clips the segment a-b to box (Liang-Barsky); false when nothing of it is inside.
-[[nodiscard]] bool ClipSegment(Vec2& a, Vec2& b, const Box& box) noexcept;
-
 }  // namespace pelimator::board

@@ -447,6 +447,27 @@ private slots:
         QVERIFY(menu.ExportTo(ExportKind::Png, m_dir.filePath("out.png")));
         QVERIFY(QFile::exists(m_dir.filePath("out.png")));
     }
+
+    // A drawing with nothing shown (here: all on a hidden layer) would export a blank page: the
+    // window says so and writes nothing, in every format, and never reports it written.
+    void EmptyExportIsAnErrorNotWritten() {
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        const BoardDocumentPtr document = AddDrawing(host.Application());
+        document->LayerTable()->Put({3, "波線", {10, 20, 30}, false});
+        document->LayerTable()->Put({0, "0", {}, false});
+        for (const ExportKind kind : {ExportKind::Svg, ExportKind::Png, ExportKind::Pdf}) {
+            const QString path = m_dir.filePath(QStringLiteral("blank%1").arg(int(kind)));
+            QVERIFY(!menu.ExportTo(kind, path));
+            QVERIFY(!QFile::exists(path));
+        }
+        QCOMPARE(host.errors.size(), 3);
+        QVERIFY2(host.errors.front().contains(QStringLiteral("表示されるものがありません")),
+                 qPrintable(host.errors.front()));
+        for (const QString& status : host.statuses) {
+            QVERIFY2(!status.contains(QStringLiteral("エクスポートしました")), qPrintable(status));
+        }
+    }
 };
 
 QTEST_MAIN(FileMenuTest)
