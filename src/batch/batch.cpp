@@ -57,6 +57,7 @@ struct RunFile {
     settings::RunSettings run;
     bool fitEnd = false;  // [Board] FitEnd, as the window reads it
     bool found = false;   // the file exists (else the defaults apply)
+    std::string notes;    // hand-edited values the run replaced (SettingsValueNotes)
 };
 
 // The settings the run uses; the file named on the command line must exist, the default one may
@@ -83,6 +84,7 @@ RunFile ReadSettings(const std::string& path, bool explicitlyNamed) {
     ini.IniFilePath(path);
     file.run = settings::ReadRunSettings(ini);
     file.fitEnd = settings::ReadBoardChoices(ini).FitEnd;
+    if (file.found) file.notes = settings::SettingsValueNotes(ini);
     return file;
 }
 
@@ -479,6 +481,7 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
     const std::string output = CheckedOutputPath(options);
     const std::string settingsPath = SettingsPathFor(options, programDir);
     const RunFile settingsFile = CheckedSettings(options, settingsPath);
+    if (!settingsFile.notes.empty()) streams.err << "注意: " << settingsFile.notes << "\n";
 
     auto application = board::BoardApplication::Create();
     board::BoardFactory factory(application);

@@ -614,6 +614,24 @@ private slots:
                  qPrintable(status));
     }
 
+    // A hand-edited width the run cannot take is named in the status bar with the width used,
+    // after the line as well as at start, and the line is drawn with that width.
+    void HandEditedValueIsNamedWithTheValueUsed() {
+        Rig rig;
+        rig.WriteSetting("Wave", "Width", "abc");
+        rig.Start();
+        const QString note = QStringLiteral("[Wave] Width=abc は使えないので 1 を使います");
+        QVERIFY2(rig.window->StatusText().contains(note), qPrintable(rig.window->StatusText()));
+        rig.Find<QRadioButton>("optPolyLineType0")->setChecked(true);
+        rig.Tool().FireLButtonDown(0, 0);
+        rig.Tool().FireLButtonDblck(50, 0);
+        QVERIFY(rig.errors.isEmpty());
+        QVERIFY(!rig.Entities().empty());
+        const QString status = rig.window->StatusText();
+        QVERIFY2(status.startsWith(QStringLiteral("設定ファイルの ") + note), qPrintable(status));
+        QVERIFY2(status.endsWith(QStringLiteral("開始点を指示して下さい。")), qPrintable(status));
+    }
+
     // A settings file that exists but cannot be read is not replaced by the defaults: the run
     // refuses, naming the file and why; a failed write of the options says why too.
     void UnreadableSettingsFileIsNamedWithItsReason() {
