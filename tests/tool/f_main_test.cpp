@@ -216,18 +216,21 @@ private slots:
         rig.Start();
         rig.Tool().FireLButtonDown(0, 0);
         rig.Tool().FireMouseMove(21.5, 0);
-        QCOMPARE(rig.Tool().Preview().size(), std::size_t{5});  // 20 + the short end
+        // One pick: Enter draws nothing; a double click at the cursor would draw 5.
+        QVERIFY(rig.Tool().Preview().empty());
+        QCOMPARE(rig.Tool().PreviewAtCursor().size(), std::size_t{5});  // 20 + the short end
         QVERIFY(rig.Entities().empty());
         rig.WriteSetting("Board", "Preview", "0");
         rig.Tool().FireMouseMove(30, 0);
-        QVERIFY(rig.Tool().Preview().empty());
+        QVERIFY(rig.Tool().PreviewAtCursor().empty());
         rig.WriteSetting("Board", "Preview", "1");
         rig.WriteSetting("Board", "FitEnd", "1");
         rig.Tool().FireMouseMove(21.5, 0);
-        QCOMPARE(rig.Tool().Preview().size(), std::size_t{4});  // 4 chords of 5.375
+        QCOMPARE(rig.Tool().PreviewAtCursor().size(), std::size_t{4});  // 4 chords of 5.375
         rig.Tool().FireLButtonDblck(21.5, 0);
         QCOMPARE(rig.Entities().size(), std::size_t{4});
         QVERIFY(rig.Tool().Preview().empty());
+        QVERIFY(rig.Tool().PreviewAtCursor().empty());
         QCOMPARE(rig.Stored("Board", "FitEnd"), 1);  // the run does not write the board's keys
         QVERIFY(rig.errors.isEmpty());
     }

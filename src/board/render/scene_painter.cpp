@@ -136,7 +136,9 @@ void ScenePainter::PaintOverlay(QPainter& painter, QSize size, const ViewTransfo
     m_stats.rubberPoints = 0;
     painter.save();
     if (overlay.snap) PaintSnap(painter, transform, *overlay.snap);
-    PaintPreview(painter, size, transform, overlay.preview);
+    // The line finishing at the cursor would draw, lighter, beneath the one finishing now draws.
+    PaintPreview(painter, size, transform, overlay.previewAtCursor, m_palette.previewAtCursor);
+    PaintPreview(painter, size, transform, overlay.preview, m_palette.preview);
     PaintRubber(painter, size, transform, overlay.rubber);
     PaintMarks(painter, transform, overlay.marks);
     if (overlay.cursor) PaintCrosshair(painter, size, transform, *overlay.cursor);
@@ -539,12 +541,13 @@ void ScenePainter::PaintRubber(QPainter& painter, QSize size, const ViewTransfor
 }
 
 void ScenePainter::PaintPreview(QPainter& painter, QSize size, const ViewTransform& transform,
-                                const std::vector<std::vector<Vec2>>& preview) const {
+                                const std::vector<std::vector<Vec2>>& preview,
+                                const QColor& colour) const {
     if (preview.empty()) return;
     // Two pixels wide and see-through, below the band and the marks: a line not drawn yet.
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setPen(QPen(m_palette.preview, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setPen(QPen(colour, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     const Box screen{{-4.0, -4.0}, {size.width() + 4.0, size.height() + 4.0}};
     std::vector<QLineF> lines;
     for (const std::vector<Vec2>& entity : preview) {
