@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <algorithm>
 #include <array>
 #include <exception>
 
@@ -82,15 +83,7 @@ BoardWindow::BoardWindow(BoardApplicationPtr application, QWidget* parent)
     m_tabs->setDocumentMode(true);
     m_tabs->setMovable(false);
     setCentralWidget(m_tabs);
-    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int) {
-        if (!m_syncingTabs) {
-            if (Canvas* canvas = CurrentCanvas()) {
-                Guarded(QStringLiteral("図面を切り替えられませんでした。"),
-                        [canvas] { canvas->Document()->Activate(); });
-            }
-        }
-        Refresh();
-    });
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int) { OnTabChanged(); });
 
     BuildMenus();
 
@@ -302,7 +295,56 @@ void BoardWindow::RemoveTab(const BoardDocument* document) {
         m_tabs->removeTab(m_tabs->indexOf(canvas));
     }
     delete canvas;
+    std::erase_if(m_messages, [document](const auto& entry) { return entry.first == document; });
     Refresh();
+}
+
+const BoardDocument* BoardWindow::PickingDocument() const {
+    const auto tool = m_application->RunningTool();
+    if (!tool || tool->Marks().empty()) return nullptr;
+    return dynamic_cast<const BoardDocument*>(tool->Marks().front().document.lock().get());
+}
+
+void BoardWindow::OnTabChanged() {
+    Canvas* canvas = CurrentCanvas();
+    if (!m_syncingTabs && canvas != nullptr) {
+        const BoardDocument* picking = PickingDocument();
+        if (picking != nullptr && picking != canvas->Document().get() &&
+            CanvasOf(picking) != nullptr) {
+            // The picks belong to their drawing: a click in another would be ignored, so the
+            // change is refused and the drafter told how to leave the picking.
+            SelectTab(picking);
+            statusBar()->showMessage(
+                QStringLiteral("図面「%1」で線の点を指示しています。別の図面に切り替えるには、"
+                               "Enter かダブルクリックで描くか、Esc で指示をやめて下さい。")
+                    .arg(QString::fromStdString(picking->Name())));
+            return;
+        }
+        Guarded(QStringLiteral("図面を切り替えられませんでした。"),
+                [canvas] { canvas->Document()->Activate(); });
+    }
+    // The shown drawing's own message, or none.
+    const BoardDocument* shown = canvas != nullptr ? canvas->Document().get() : nullptr;
+    const auto found = std::find_if(m_messages.begin(), m_messages.end(),
+                                    [shown](const auto& entry) { return entry.first == shown; });
+    if (found != m_messages.end()) {
+        statusBar()->showMessage(found->second);
+    } else {
+        statusBar()->clearMessage();
+    }
+    Refresh();
+}
+
+void BoardWindow::ShowDocumentStatus(const QString& message) {
+    const BoardDocument* active = m_application->Active().get();
+    const auto found = std::find_if(m_messages.begin(), m_messages.end(),
+                                    [active](const auto& entry) { return entry.first == active; });
+    if (found != m_messages.end()) {
+        found->second = message;
+    } else {
+        m_messages.emplace_back(active, message);
+    }
+    statusBar()->showMessage(message);
 }
 
 void BoardWindow::SelectTab(const BoardDocument* document) {

@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "board/model/application.h"
@@ -65,6 +66,10 @@ public:
     // Closes the active drawing after asking; false when it stays open.
     bool CloseCurrentDocument();
 
+    // Shows message in the status bar as the active drawing's: it comes back when that drawing's
+    // tab is shown again, and another drawing's tab shows that drawing's own message.
+    void ShowDocumentStatus(const QString& message);
+
     // Adds a command of a program working beside the board to the ツール menu and the toolbar
     // (both made on the first call). The window takes no ownership of action.
     void AddToolCommand(QAction* action);
@@ -89,6 +94,12 @@ private:
     void AddTab(const BoardDocumentPtr& document);
     void RemoveTab(const BoardDocument* document);
     void SelectTab(const BoardDocument* document);
+    // The tab change the user asked for: refused with a word while points are picked in another
+    // drawing (the picks stay where they are); else the drawing is activated and its message
+    // shown.
+    void OnTabChanged();
+    // The drawing whose points the running tool is picking, or null when none are picked.
+    [[nodiscard]] const BoardDocument* PickingDocument() const;
     void OnApplicationChange(ApplicationChange change, const BoardDocumentPtr& document);
     void WatchTool();
     [[nodiscard]] std::vector<Canvas*> Canvases() const;
@@ -110,6 +121,8 @@ private:
     ObserverId m_toolObserver = 0;
     int m_newCount = 0;
     bool m_syncingTabs = false;
+    // The last message of each open drawing, shown again with its tab.
+    std::vector<std::pair<const BoardDocument*, QString>> m_messages;
     bool m_refreshPending = false;  // a refresh of titles and menus is queued
 
     QTabWidget* m_tabs = nullptr;

@@ -106,6 +106,8 @@ private slots:
     void windowOutlivesTheTool();
     void drawAlongEntryShiftClicksAtTheLastClick();
     void drawingWithPickedPointsStaysOpen();
+    void tabChangeWhilePickingIsRefusedWithAWord();
+    void statusBarShowsTheShownDrawingsMessage();
     void layerDialogAppliesOnlyOnOk();
     void titleNamesTheDrawingAndTheProgram_data();
     void titleNamesTheDrawingAndTheProgram();
@@ -304,6 +306,51 @@ void BoardWindowTest::drawAlongEntryShiftClicksAtTheLastClick() {
     QVERIFY(board.sink.Actions().empty());
     QVERIFY(board.window->statusBar()->currentMessage().contains(QStringLiteral("沿って描く")));
     tool->SetEventSink(nullptr);
+}
+
+// A click in another drawing is ignored while points are picked in one: the tab change is
+// refused, saying where the picks are and how to leave them; once given up, the change goes.
+void BoardWindowTest::tabChangeWhilePickingIsRefusedWithAWord() {
+    Board board;
+    board.app->AddDocument("図面B");
+    QTabWidget* tabs = board.window->Tabs();
+    QCOMPARE(tabs->count(), 2);
+    const auto tool = board.StartTool();
+    tabs->setCurrentIndex(0);
+    const auto picking = board.app->DocumentAt(0);
+    QCOMPARE(board.window->CurrentCanvas()->Document(), picking);
+    tool->AddMark(1, pelimator::host::PlainPoint(1.0, 2.0), picking);
+    tabs->setCurrentIndex(1);
+    QCOMPARE(tabs->currentIndex(), 0);
+    QCOMPARE(board.window->CurrentCanvas()->Document(), picking);
+    QCOMPARE(board.app->Active(), picking);
+    const QString message = board.window->statusBar()->currentMessage();
+    QVERIFY2(message.contains(QStringLiteral("図面「図面A」で線の点を指示しています")),
+             qPrintable(message));
+    QVERIFY2(message.contains(QStringLiteral("Esc")), qPrintable(message));
+    tool->ClearMarks();
+    tabs->setCurrentIndex(1);
+    QCOMPARE(tabs->currentIndex(), 1);
+    QCOMPARE(board.app->Active(), board.app->DocumentAt(1));
+    tool->SetEventSink(nullptr);
+}
+
+// A message about a drawing (opened, saved, exported) stays with it: another tab shows its own.
+void BoardWindowTest::statusBarShowsTheShownDrawingsMessage() {
+    Board board;
+    board.app->AddDocument("図面B");
+    QTabWidget* tabs = board.window->Tabs();
+    tabs->setCurrentIndex(0);
+    board.window->ShowDocumentStatus(QStringLiteral("「A.dxf」を保存しました"));
+    tabs->setCurrentIndex(1);
+    QCOMPARE(board.window->statusBar()->currentMessage(), QString());
+    board.window->ShowDocumentStatus(QStringLiteral("「B.pdf」にエクスポートしました"));
+    tabs->setCurrentIndex(0);
+    QCOMPARE(board.window->statusBar()->currentMessage(),
+             QStringLiteral("「A.dxf」を保存しました"));
+    tabs->setCurrentIndex(1);
+    QCOMPARE(board.window->statusBar()->currentMessage(),
+             QStringLiteral("「B.pdf」にエクスポートしました"));
 }
 
 void BoardWindowTest::drawingWithPickedPointsStaysOpen() {
