@@ -3,16 +3,21 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <QUrl>
 #include <algorithm>
 #include <array>
 #include <exception>
@@ -82,7 +87,24 @@ BoardWindow::BoardWindow(BoardApplicationPtr application, QWidget* parent)
     m_tabs->setObjectName(QStringLiteral("drawingTabs"));
     m_tabs->setDocumentMode(true);
     m_tabs->setMovable(false);
-    setCentralWidget(m_tabs);
+    // While no drawing is open the board says what a drafter can do, instead of a grey nothing.
+    m_emptyHint = new QLabel(this);
+    m_emptyHint->setObjectName(QStringLiteral("emptyBoardHint"));
+    m_emptyHint->setAlignment(Qt::AlignCenter);
+    m_emptyHint->setTextFormat(Qt::RichText);
+    m_emptyHint->setWordWrap(true);
+    // The hint never makes the window larger than a drawing would.
+    m_emptyHint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    m_pages = new QStackedWidget(this);
+    m_pages->addWidget(m_emptyHint);
+    m_pages->addWidget(m_tabs);
+    setCentralWidget(m_pages);
+    setAcceptDrops(true);
+    SetEmptyHint(QStringLiteral("<p style='font-size:15pt'>図面が開いていません</p>"
+                                "<p>ファイル → 開く... (Ctrl+O) で DXF か JWW の図面を開くか、<br>"
+                                "図面のファイルをこのウィンドウにドロップして下さい。<br>"
+                                "ファイル → 新規 (Ctrl+N) で新しい図面を作ります。</p>"),
+                 QStringLiteral("開く... (Ctrl+O) で図面を開くか、ファイルをドロップして下さい"));
     connect(m_tabs, &QTabWidget::currentChanged, this, [this](int) { OnTabChanged(); });
 
     BuildMenus();
@@ -237,6 +259,45 @@ void BoardWindow::ToolChangedInAllCanvases() {
 void BoardWindow::Refresh() {
     RefreshTitles();
     RefreshActions();
+    RefreshEmptyHint();
+}
+
+void BoardWindow::SetEmptyHint(const QString& text, const QString& status) {
+    const bool showing = m_tabs->count() == 0 && statusBar()->currentMessage() == m_emptyStatus;
+    m_emptyHint->setText(text);
+    m_emptyStatus = status;
+    if (showing) statusBar()->showMessage(m_emptyStatus);
+    RefreshEmptyHint();
+}
+
+void BoardWindow::RefreshEmptyHint() {
+    const bool empty = m_tabs->count() == 0;
+    QWidget* page = empty ? static_cast<QWidget*>(m_emptyHint) : m_tabs;
+    if (m_pages->currentWidget() == page) return;
+    m_pages->setCurrentWidget(page);
+    if (empty) {
+        statusBar()->showMessage(m_emptyStatus);
+    } else if (statusBar()->currentMessage() == m_emptyStatus) {
+        statusBar()->clearMessage();
+    }
+}
+
+void BoardWindow::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    const bool files =
+        openDropped && !urls.isEmpty() &&
+        std::all_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+    if (files) event->acceptProposedAction();
+}
+
+void BoardWindow::dropEvent(QDropEvent* event) {
+    QStringList files;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) files.append(url.toLocalFile());
+    }
+    if (files.isEmpty() || !openDropped) return;
+    event->acceptProposedAction();
+    openDropped(files);
 }
 
 void BoardWindow::ApplySnapKinds() {

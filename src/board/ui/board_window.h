@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -14,6 +15,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QStackedWidget;
 class QTabWidget;
 
 namespace pelimator::board {
@@ -43,6 +45,12 @@ public:
     // may go (saved, or the user chose to discard it), false to keep it open. While unset the
     // window asks whether to discard the changes.
     std::function<bool(BoardDocument&)> saveDocument;
+    // Given the local files dropped on the window, to open them; while unset drops are refused.
+    std::function<void(const QStringList&)> openDropped;
+
+    // What the empty board says a drafter can do (rich text), and the status bar's hint with it;
+    // shown while no drawing is open, gone with the first.
+    void SetEmptyHint(const QString& text, const QString& status);
 
     [[nodiscard]] const BoardApplicationPtr& Application() const noexcept { return m_application; }
     // The ファイル menu, for entries added later (open, save, export).
@@ -88,6 +96,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void BuildMenus();
@@ -109,6 +119,8 @@ private:
     void Refresh();
     void RefreshTitles();
     void RefreshActions();
+    // The hint page while no drawing is open, the tabs once one is.
+    void RefreshEmptyHint();
     bool ConfirmClose(BoardDocument& document);
     void ShowFailure(const QString& what, const QString& detail);
     // Runs a model edit, showing a message when it fails.
@@ -126,6 +138,9 @@ private:
     bool m_refreshPending = false;  // a refresh of titles and menus is queued
 
     QTabWidget* m_tabs = nullptr;
+    QStackedWidget* m_pages = nullptr;  // the empty board's hint, or the tabs
+    QLabel* m_emptyHint = nullptr;
+    QString m_emptyStatus;
     QMenu* m_fileMenu = nullptr;
     QMenu* m_viewMenu = nullptr;
     QMenu* m_drawingMenu = nullptr;

@@ -5,8 +5,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -16,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <QWindow>
 #include <cmath>
 #include <memory>
@@ -107,6 +110,8 @@ private slots:
     void drawAlongEntryShiftClicksAtTheLastClick();
     void drawingWithPickedPointsStaysOpen();
     void tabChangeWhilePickingIsRefusedWithAWord();
+    void emptyBoardSaysWhatToDoUntilTheFirstDrawing();
+    void droppedFilesAreHandedToBeOpened();
     void statusBarShowsTheShownDrawingsMessage();
     void layerDialogAppliesOnlyOnOk();
     void titleNamesTheDrawingAndTheProgram_data();
@@ -333,6 +338,61 @@ void BoardWindowTest::tabChangeWhilePickingIsRefusedWithAWord() {
     QCOMPARE(tabs->currentIndex(), 1);
     QCOMPARE(board.app->Active(), board.app->DocumentAt(1));
     tool->SetEventSink(nullptr);
+}
+
+// The first start: no drawing, and the board says what to do (opening, dropping, new) in its
+// middle and its status bar; the first drawing takes its place, and closing the last brings
+// it back.
+void BoardWindowTest::emptyBoardSaysWhatToDoUntilTheFirstDrawing() {
+    const BoardApplicationPtr app = BoardApplication::Create();
+    BoardWindow window(app);
+    app->SetVisible(true);
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* hint = window.findChild<QLabel*>(QStringLiteral("emptyBoardHint"));
+    QVERIFY(hint != nullptr);
+    QVERIFY(hint->isVisible());
+    QVERIFY(!window.Tabs()->isVisible());
+    for (const char* part : {"開く", "Ctrl+O", "ドロップ", "新規", "Ctrl+N"}) {
+        QVERIFY2(hint->text().contains(QString::fromUtf8(part)), part);
+    }
+    QVERIFY2(window.statusBar()->currentMessage().contains(QStringLiteral("Ctrl+O")),
+             qPrintable(window.statusBar()->currentMessage()));
+    window.NewDocument();
+    QVERIFY(!hint->isVisible());
+    QVERIFY(window.Tabs()->isVisible());
+    QVERIFY(window.CurrentCanvas() != nullptr);
+    QCOMPARE(window.statusBar()->currentMessage(), QString());
+    QVERIFY(window.CloseCurrentDocument());
+    QVERIFY(hint->isVisible());
+    QVERIFY(window.statusBar()->currentMessage().contains(QStringLiteral("Ctrl+O")));
+}
+
+// Files dropped on the window go to whoever opens drawings; other drops are refused.
+void BoardWindowTest::droppedFilesAreHandedToBeOpened() {
+    Board board;
+    QStringList handed;
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/平面図.dxf")),
+                   QUrl::fromLocalFile(QStringLiteral("/tmp/b.jww"))});
+    const QPoint at(200, 200);
+    {
+        QDragEnterEvent enter(at, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(board.window.get(), &enter);
+        QVERIFY(!enter.isAccepted());  // nobody to open them yet
+    }
+    board.window->openDropped = [&handed](const QStringList& paths) { handed = paths; };
+    QDragEnterEvent enter(at, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(board.window.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(board.window.get(), &drop);
+    QCOMPARE(handed,
+             (QStringList{QStringLiteral("/tmp/平面図.dxf"), QStringLiteral("/tmp/b.jww")}));
+    QMimeData web;
+    web.setUrls({QUrl(QStringLiteral("https://example.com/a.dxf"))});
+    QDragEnterEvent remote(at, Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(board.window.get(), &remote);
+    QVERIFY(!remote.isAccepted());
 }
 
 // A message about a drawing (opened, saved, exported) stays with it: another tab shows its own.
