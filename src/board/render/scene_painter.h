@@ -32,7 +32,7 @@ struct BoardPalette {
     QColor rubber{230, 0, 140};  // a pink no layer colour is likely to be: the band stands out
     QColor snap{255, 140, 0};
     QColor preview{90, 150, 255, 150};  // a light, see-through blue: not yet part of the drawing
-    QColor previewAtCursor{90, 150, 255, 60};  // lighter still: only if finished at the cursor
+    QColor previewAtCursor{90, 150, 255, 90};  // lighter still: only if finished at the cursor
     QColor crosshair{120, 120, 120};
 };
 
