@@ -266,7 +266,7 @@ std::string CheckedOutputPath(const BatchOptions& options) {
 
 // The run's settings; a wave that the radius rule refuses fails before the drawing is read.
 RunFile CheckedSettings(const BatchOptions& options, const std::string& path) {
-    const RunFile file = ReadSettings(path, !options.settingsFile.empty());
+    RunFile file = ReadSettings(path, !options.settingsFile.empty());
     const settings::RunSettings& runSettings = file.run;
     if (options.lineKind == settings::LineKind::Wave &&
         !settings::WaveRadiusFits(runSettings.WaveRadius, runSettings.WaveWidth)) {

@@ -542,7 +542,7 @@ void ScenePainter::PaintRubber(QPainter& painter, QSize size, const ViewTransfor
 
 void ScenePainter::PaintPreview(QPainter& painter, QSize size, const ViewTransform& transform,
                                 const std::vector<std::vector<Vec2>>& preview,
-                                const QColor& colour) const {
+                                const QColor& colour) {
     if (preview.empty()) return;
     // Two pixels wide and see-through, below the band and the marks: a line not drawn yet.
     painter.save();

@@ -129,8 +129,8 @@ private:
     void DrawStampedPixels(QPainter& painter, QImage* image);
     void PaintRubber(QPainter& painter, QSize size, const ViewTransform& transform,
                      const std::vector<Vec2>& rubber);
-    void PaintPreview(QPainter& painter, QSize size, const ViewTransform& transform,
-                      const std::vector<std::vector<Vec2>>& preview, const QColor& colour) const;
+    static void PaintPreview(QPainter& painter, QSize size, const ViewTransform& transform,
+                             const std::vector<std::vector<Vec2>>& preview, const QColor& colour);
     void PaintMarks(QPainter& painter, const ViewTransform& transform,
                     const std::vector<Vec2>& marks) const;
     void PaintSnap(QPainter& painter, const ViewTransform& transform,
