@@ -98,6 +98,17 @@ Program::Program(const QString& settingsPath, QObject* parent)
         emit ended();
     });
     connect(&m_fileMenu->Actions(), &board::FileMenu::openEnded, this, &Program::OpenNext);
+    m_boardWindow->openDropped = [this](const QStringList& files) { OpenDrawings(files); };
+    // The first start: what the empty board offers, with the tool's own way in.
+    m_boardWindow->SetEmptyHint(
+        QStringLiteral("<p style='font-size:15pt'>図面が開いていません</p>"
+                       "<p>ファイル → 開く... (Ctrl+O) で DXF か JWW の図面を開くか、<br>"
+                       "図面のファイルをこのウィンドウにドロップして下さい。</p>"
+                       "<p>新しい図面に描くには、Pelimator パネルの「開始」を押して下さい<br>"
+                       "(パネルは ツール → Pelimator、Alt+T → P)。"
+                       "ファイル → 新規 (Ctrl+N) でも新しい図面を作れます。</p>"),
+        QStringLiteral("開く... (Ctrl+O) で図面を開くか、ファイルをドロップするか、"
+                       "Pelimator パネルの「開始」で新しい図面に描いて下さい"));
 }
 
 Program::~Program() = default;

@@ -58,6 +58,7 @@ struct RunFile {
     settings::RunSettings run;
     bool fitEnd = false;  // [Board] FitEnd, as the window reads it
     bool found = false;   // the file exists (else the defaults apply)
+    std::string notes;    // hand-edited values the run replaced (SettingsValueNotes)
 };
 
 // The settings the run uses; the file named on the command line must exist, the default one may
@@ -90,6 +91,7 @@ RunFile ReadSettings(const std::string& path, bool explicitlyNamed) {
     ini.IniFilePath(path);
     file.run = settings::ReadRunSettings(ini);
     file.fitEnd = settings::ReadBoardChoices(ini).FitEnd;
+    if (file.found) file.notes = settings::SettingsValueNotes(ini);
     return file;
 }
 
@@ -271,7 +273,7 @@ std::string CheckedOutputPath(const BatchOptions& options) {
 
 // The run's settings; a wave that the radius rule refuses fails before the drawing is read.
 RunFile CheckedSettings(const BatchOptions& options, const std::string& path) {
-    const RunFile file = ReadSettings(path, !options.settingsFile.empty());
+    RunFile file = ReadSettings(path, !options.settingsFile.empty());
     const settings::RunSettings& runSettings = file.run;
     if (options.lineKind == settings::LineKind::Wave &&
         !settings::WaveRadiusFits(runSettings.WaveRadius, runSettings.WaveWidth)) {
@@ -497,6 +499,7 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
     const std::string output = CheckedOutputPath(options);
     const std::string settingsPath = SettingsPathFor(options, programDir);
     const RunFile settingsFile = CheckedSettings(options, settingsPath);
+    if (!settingsFile.notes.empty()) streams.err << "注意: " << settingsFile.notes << "\n";
 
     auto application = board::BoardApplication::Create();
     board::BoardFactory factory(application);

@@ -221,9 +221,6 @@ void CheckPicture(const BatchOptions& options, const Seen& seen) {
         throw UsageError("--sheet、--fit、--dpi は --export と一緒に使って下さい");
     }
     if (!exported) return;
-    if ((seen.sheet || seen.fit) && options.picture->format != PictureFormat::Pdf) {
-        throw UsageError("--sheet と --fit は PDF のエクスポートにだけ使えます");
-    }
     if (seen.dpi && options.picture->format != PictureFormat::Png) {
         throw UsageError("--dpi は PNG のエクスポートにだけ使えます");
     }
@@ -384,10 +381,11 @@ std::string HelpText(const std::string& program) {
            "にエクスポートします。\n"
            "                      経路を指定しなければ、入力図面をエクスポートするだけで DXF "
            "は保存しません\n"
-           "  --sheet 用紙        PDF の用紙: A4〜A0 (横置き)。縦置きは \",portrait\" を付けます\n"
-           "                      (例: A3,portrait)。既定は縮尺どおりに収まる最小の用紙 "
-           "(横置き優先)\n"
-           "  --fit               PDF で図面を用紙に合わせて拡大・縮小します (既定は図面の縮尺)\n"
+           "  --sheet 用紙        用紙: A4〜A0 (横置き)。縦置きは \",portrait\" を付けます\n"
+           "                      (例: A3,portrait)。PDF の既定は縮尺どおりに収まる最小の用紙\n"
+           "                      (横置き優先)、SVG と PNG の既定は図面と余白の大きさ\n"
+           "  --fit               図面を用紙に合わせて拡大・縮小します (既定は図面の縮尺。\n"
+           "                      --sheet がなければ A4 横置き)\n"
            "  --dpi N             PNG の解像度 (用紙 1 インチあたりの画素数)。既定 254\n"
            "  -h, --help          この説明を表示します\n"
            "\n"

@@ -26,8 +26,9 @@ enum class PictureFormat : std::uint8_t { Svg, Pdf, Png };
 struct PictureRequest {
     std::string path;
     PictureFormat format = PictureFormat::Svg;
-    // PDF: the sheet (none: the smallest that holds the drawing at scale, landscape first;
-    // A4 landscape when fitted) and whether the drawing is fitted to it.
+    // The sheet (none: for a PDF the smallest that holds the drawing at scale, landscape first,
+    // for SVG and PNG the drawing plus its margin; A4 landscape when fitted) and whether the
+    // drawing is fitted to it.
     std::optional<board::Sheet> sheet;
     bool fit = false;
     std::int32_t dpi = 254;  // PNG

@@ -2,10 +2,16 @@
 #include "batch/picture_export.h"
 
 #include <QGuiApplication>
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
+#include "base/errors.h"
+#include "base/file.h"
 #include "board/export/export.h"
 
 namespace pelimator::batch {
@@ -25,18 +31,51 @@ void EnsureGuiApplication() {
 
 }  // namespace
 
+std::optional<board::SheetPlacement> OnSheet(const PictureRequest& picture) {
+    if (!picture.sheet && !picture.fit) return std::nullopt;
+    return board::SheetPlacement{
+        picture.sheet.value_or(board::Sheet{}),
+        picture.fit ? board::PdfPlacement::FitToSheet : board::PdfPlacement::AtScale};
+}
+
+board::PngOptions PngOptionsOf(const PictureRequest& picture) {
+    board::PngOptions options;
+    options.pixelsPerMm = picture.dpi / 25.4;
+    options.onSheet = OnSheet(picture);
+    return options;
+}
+
+// A PNG too large for the export is refused with the options that make it fit: a lower --dpi
+// where one is in range, and fitting to a sheet, which always fits at the default resolution.
+void CheckPngSize(const board::BoardDocument& document, const PictureRequest& picture) {
+    const auto [width, height] = board::PngPixels(document, PngOptionsOf(picture));
+    const double side = std::max(width, height);
+    if (side <= board::kMaxPngSide) return;
+    const auto fitting =
+        static_cast<std::int64_t>(std::floor(picture.dpi * (board::kMaxPngSide - 1) / side));
+    std::string advice;
+    if (fitting >= kMinDpi) advice = "--dpi " + std::to_string(fitting) + " 以下にするか、";
+    advice += picture.fit ? "--sheet で小さな用紙を選んで下さい"
+                          : "--fit (--sheet A3 --fit など) で用紙に合わせて下さい";
+    throw FileError("ファイル「" + picture.path +
+                    "」にエクスポートできません: 画像が大きすぎます (" +
+                    std::to_string(static_cast<std::int64_t>(width)) + " x " +
+                    std::to_string(static_cast<std::int64_t>(height)) + " ピクセル)。" + advice);
+}
+
 void WritePicture(const board::BoardDocument& document, const PictureRequest& picture) {
     EnsureGuiApplication();
     switch (picture.format) {
-        case PictureFormat::Svg:
-            board::ExportSvg(document, picture.path, {});
-            return;
-        case PictureFormat::Png: {
-            board::PngOptions options;
-            options.pixelsPerMm = picture.dpi / 25.4;
-            board::ExportPng(document, picture.path, options);
+        case PictureFormat::Svg: {
+            board::SvgOptions options;
+            options.onSheet = OnSheet(picture);
+            board::ExportSvg(document, picture.path, options);
             return;
         }
+        case PictureFormat::Png:
+            CheckPngSize(document, picture);
+            board::ExportPng(document, picture.path, PngOptionsOf(picture));
+            return;
         case PictureFormat::Pdf: {
             board::PdfOptions options;
             if (picture.sheet) {

@@ -237,9 +237,12 @@ public:
     virtual void ClearMarks() = 0;
     virtual void ShowRubber(const HostEntityPtr& entity) = 0;
     // Shows entities (lines and arcs the host's factory made) in a light style where the rubber
-    // band is shown, as what the tool would add now; an empty list hides them. They are never
-    // part of the drawing. ClearMarks hides them too.
-    virtual void ShowPreview(const std::vector<HostEntityPtr>& entities) = 0;
+    // band is shown, as what the tool would add when finished now (Enter), and atCursor, in a
+    // lighter style beneath them, as what it would add instead when finished at the cursor (a
+    // double click there). Two empty lists hide the preview. They are never part of the
+    // drawing. ClearMarks hides them too.
+    virtual void ShowPreview(const std::vector<HostEntityPtr>& entities,
+                             const std::vector<HostEntityPtr>& atCursor) = 0;
     // The shift state of the click RapidTool_LButtonDown is reporting, as KeyDown's Shift
     // (1 when Shift was held); 0 outside such an event.
     [[nodiscard]] virtual std::int16_t ClickShift() const = 0;

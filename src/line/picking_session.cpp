@@ -199,8 +199,10 @@ PickingSession::PreviewScope PickingSession::UpdatePreview(const host::HostViewP
             LineOptions along = options;
             along.pathKind = settings::PathKind::Polyline;
             try {
-                m_scope = ShowPreviewOf(*m_along, along, settings) ? PreviewScope::WithCursor
-                                                                   : PreviewScope::None;
+                std::vector<host::HostEntityPtr> now;
+                m_scope = RunPreview(*m_along, along, settings, now) ? PreviewScope::WithCursor
+                                                                     : PreviewScope::None;
+                if (m_scope != PreviewScope::None) Show(now, {});
             } catch (const Error&) {
                 m_scope = PreviewScope::None;
             }
@@ -214,23 +216,33 @@ PickingSession::PreviewScope PickingSession::UpdatePreview(const host::HostViewP
     }
     const PreviewScope before = m_scope;
     try {
+        // Enter draws through the picks; a double click adds the cursor's point. Both are shown:
+        // the first as what finishing now draws, the second lighter beneath it.
         const host::HostPointListPtr picks = PicksWithCursor(view);
         const double pitch = LinePitch(*m_document, options, settings);
-        const std::int64_t estimate =
-            std::isfinite(pitch) && pitch > 0.0
-                ? EstimateEntities(PolylineLength(*picks), pitch, picks->Count())
-                : 0;
+        const auto estimateOf = [&](const host::HostPointList& points) -> std::int64_t {
+            return std::isfinite(pitch) && pitch > 0.0
+                       ? EstimateEntities(PolylineLength(points), pitch, points.Count())
+                       : 0;
+        };
+        const std::int64_t estimate = estimateOf(*picks) + estimateOf(*m_points);
         const std::int64_t budget =
             options.fitToEnd ? kPreviewEntityBudget / kFitCostFactor : kPreviewEntityBudget;
         if (estimate <= budget) {
-            m_scope = picks->Count() > 1 && ShowPreviewOf(*picks, options, settings)
-                          ? PreviewScope::WithCursor
-                          : PreviewScope::None;
+            std::vector<host::HostEntityPtr> now;
+            std::vector<host::HostEntityPtr> atCursor;
+            const bool nowShown = m_pickCount > 1 && RunPreview(*m_points, options, settings, now);
+            const bool cursorShown =
+                picks->Count() > m_pickCount && RunPreview(*picks, options, settings, atCursor);
+            m_scope = nowShown || cursorShown ? PreviewScope::WithCursor : PreviewScope::None;
+            if (m_scope != PreviewScope::None) Show(now, atCursor);
         } else if (m_scope != PreviewScope::PicksOnly || m_scopeVersion != m_picksVersion) {
             // The picks alone: run once for these picks, kept while the cursor moves.
-            m_scope = m_pickCount > 1 && ShowPreviewOf(*m_points, options, settings)
+            std::vector<host::HostEntityPtr> now;
+            m_scope = m_pickCount > 1 && RunPreview(*m_points, options, settings, now)
                           ? PreviewScope::PicksOnly
                           : PreviewScope::None;
+            if (m_scope != PreviewScope::None) Show(now, {});
             m_scopeVersion = m_picksVersion;
         }
     } catch (const Error&) {
@@ -243,7 +255,7 @@ PickingSession::PreviewScope PickingSession::UpdatePreview(const host::HostViewP
 }
 
 void PickingSession::HidePreview() {
-    if (m_previewShown && m_tool) m_tool->ShowPreview({});
+    if (m_previewShown && m_tool) m_tool->ShowPreview({}, {});
     m_previewShown = false;
     const bool noted = m_scope == PreviewScope::PicksOnly;
     m_scope = PreviewScope::None;
@@ -270,17 +282,23 @@ host::HostPointListPtr PickingSession::PicksWithCursor(const host::HostViewPtr& 
     return picks;
 }
 
-bool PickingSession::ShowPreviewOf(const host::HostPointList& picks, const LineOptions& options,
-                                   const settings::RunSettings& settings) {
+bool PickingSession::RunPreview(const host::HostPointList& picks, const LineOptions& options,
+                                const settings::RunSettings& settings,
+                                std::vector<host::HostEntityPtr>& entities) {
     PreviewDrawing drawing(m_factory);
     try {
         DrawLineInto(m_factory, *m_document, drawing, picks, options, settings, {});
     } catch (const Error&) {
         return false;
     }
-    m_tool->ShowPreview(drawing.Entities());
-    m_previewShown = true;
+    entities = drawing.Entities();
     return true;
+}
+
+void PickingSession::Show(const std::vector<host::HostEntityPtr>& now,
+                          const std::vector<host::HostEntityPtr>& atCursor) {
+    m_tool->ShowPreview(now, atCursor);
+    m_previewShown = true;
 }
 
 }  // namespace pelimator

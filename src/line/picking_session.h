@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host/host.h"
 #include "line/line_run.h"
@@ -27,9 +28,10 @@ public:
 
     // What UpdatePreview showed.
     enum class PreviewScope : std::uint8_t {
-        None,        // nothing: fewer than two points, or the run refused the line
-        WithCursor,  // the line a double click at the cursor would draw
-        PicksOnly,   // the line through the picked points: the whole one would cost a frame
+        None,        // nothing: no line to draw, or the run refused it
+        WithCursor,  // the line Enter would draw, and the one a double click at the cursor would
+        PicksOnly,   // the line Enter would draw alone: the one through the cursor would cost a
+                     // frame
     };
 
     // A preview whose line would make more entities than this is shown for the picks only: a
@@ -61,13 +63,14 @@ public:
                    settings::PathKind kind);
     void RubberDisp(const host::HostViewPtr& view);
 
-    // Runs the drawing run, with options and settings as a double click would run it now, into a
-    // preview drawing and hands what it made to the tool: the picks and the last cursor position,
-    // snapped and checked as the double click would add it. Nothing is added to the document.
-    // When the estimate of entities (times kFitCostFactor when the pitch is fitted) exceeds
-    // kPreviewEntityBudget, the line through the picks
-    // alone is shown (run once per change of the picks) and the prompt says so. A line the run
-    // refuses shows no preview: the double click reports why.
+    // Runs the drawing run, with options and settings as Enter would run it now, into a preview
+    // drawing, and again as a double click at the last cursor position would (the picks and that
+    // position, snapped and checked as the double click would add it), and hands both to the
+    // tool: the first as what finishing now draws, the second to be shown lighter beneath it.
+    // Nothing is added to the document. When the estimate of entities of both (times
+    // kFitCostFactor when the pitch is fitted) exceeds kPreviewEntityBudget, the line through
+    // the picks alone is shown (run once per change of the picks) and the prompt says so. A line
+    // the run refuses is not shown: finishing reports why.
     PreviewScope UpdatePreview(const host::HostViewPtr& view, const LineOptions& options,
                                const settings::RunSettings& settings);
     // Hides a preview that is shown.
@@ -103,9 +106,14 @@ private:
     void ShowPrompt() const;
     // The picks and the cursor as a double click there would leave them.
     host::HostPointListPtr PicksWithCursor(const host::HostViewPtr& view) const;
-    // Runs the line into a preview drawing and shows it; false when the run refused it.
-    bool ShowPreviewOf(const host::HostPointList& picks, const LineOptions& options,
-                       const settings::RunSettings& settings);
+    // Runs the line into a preview drawing, its entities into entities; false when the run
+    // refused it.
+    bool RunPreview(const host::HostPointList& picks, const LineOptions& options,
+                    const settings::RunSettings& settings,
+                    std::vector<host::HostEntityPtr>& entities);
+    // Hands both lines to the tool.
+    void Show(const std::vector<host::HostEntityPtr>& now,
+              const std::vector<host::HostEntityPtr>& atCursor);
     void PicksChanged() noexcept;
 
     host::HostFactory& m_factory;

@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <string_view>
+#include <system_error>
 
 namespace pelimator::settings {
 namespace {
@@ -37,6 +40,17 @@ std::int32_t Change(const clsIniEdit& ini, std::int32_t defaultValue) {
 
 std::int32_t Layer(const clsIniEdit& ini, std::int32_t defaultValue) {
     return Clamped(ini, "Layer", "Number", defaultValue, kLayerMin, kLayerMax);
+}
+
+// Whether text (blanks around it allowed) is a whole number from low to high, as the program
+// itself writes them.
+bool WholeNumberIn(std::string_view text, std::int32_t low, std::int32_t high) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc{} && end == text.data() + text.size() && value >= low &&
+           value <= high;
 }
 
 }  // namespace
@@ -92,16 +106,31 @@ RunSettings ReadRunSettings(const clsIniEdit& ini) {
     return s;
 }
 
-DialogSettings ReadDialogSettings(const clsIniEdit& ini) {
-    const DialogSettings d;
-    DialogSettings s;
-    s.WaveWidth = Length(ini, "Wave", "Width", d.WaveWidth);
-    s.WaveRadius = Length(ini, "Wave", "Radius", d.WaveRadius);
-    s.ZigzagWidth = Length(ini, "Zigzag", "Width", d.ZigzagWidth);
-    s.ZigzagHeight = Length(ini, "Zigzag", "Height", d.ZigzagHeight);
-    s.LayerChange = Change(ini, d.LayerChange);
-    s.LayerNumber = Layer(ini, d.LayerNumber);
-    return s;
+DialogSettings ReadDialogSettings(const clsIniEdit& ini) { return ReadRunSettings(ini); }
+
+std::string SettingsValueNotes(const clsIniEdit& ini) {
+    const RunSettings used = ReadRunSettings(ini);
+    struct Key {
+        const char* section;
+        const char* name;
+        std::int32_t low;
+        std::int32_t high;
+        std::int32_t used;
+    };
+    const std::array<Key, 6> keys{{{"Wave", "Width", kLengthMin, kLengthMax, used.WaveWidth},
+                                   {"Wave", "Radius", kLengthMin, kLengthMax, used.WaveRadius},
+                                   {"Zigzag", "Width", kLengthMin, kLengthMax, used.ZigzagWidth},
+                                   {"Zigzag", "Height", kLengthMin, kLengthMax, used.ZigzagHeight},
+                                   {"Layer", "Change", 0, 1, used.LayerChange},
+                                   {"Layer", "Number", kLayerMin, kLayerMax, used.LayerNumber}}};
+    std::string notes;
+    for (const Key& key : keys) {
+        const std::string text = ini.GetString(key.section, key.name, "");
+        if (text.empty() || WholeNumberIn(text, key.low, key.high)) continue;
+        notes += "設定ファイルの [" + std::string(key.section) + "] " + key.name + "=" + text +
+                 " は使えないので " + std::to_string(key.used) + " を使います。";
+    }
+    return notes;
 }
 
 bool WriteDialogSettings(clsIniEdit& ini, const DialogSettings& s) {

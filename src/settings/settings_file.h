@@ -67,14 +67,18 @@ struct RunSettings {
 };
 RunSettings ReadRunSettings(const clsIniEdit& ini);  // the drawing run's defaults
 
-// What the settings dialog shows and saves.
-struct DialogSettings {
-    std::int32_t WaveWidth = 5, WaveRadius = 3, ZigzagWidth = 5, ZigzagHeight = 5, LayerChange = 1,
-                 LayerNumber = 200;
-};
-DialogSettings ReadDialogSettings(const clsIniEdit& ini);  // the dialog's defaults
+// What the settings dialog shows and saves: the values the drawing run uses, with the run's
+// defaults for keys the file lacks, so the dialog never shows one value while lines are drawn
+// with another, and OK without a change changes nothing.
+using DialogSettings = RunSettings;
+DialogSettings ReadDialogSettings(const clsIniEdit& ini);
 // The six keys in order, in one replacement of the file: all written (true) or none (false).
 bool WriteDialogSettings(clsIniEdit& ini, const DialogSettings& s);
+
+// What the readers made of values the program never writes (a hand-edited "Width=abc", a length
+// past its range): one Japanese sentence per such key of the run's six, naming the key, its text
+// and the value used instead; "" when every key present is a whole number in its range.
+[[nodiscard]] std::string SettingsValueNotes(const clsIniEdit& ini);
 
 // Section "Board": the choices the board's menus make for the tool, kept apart from the main
 // window's keys. FitEnd (0/1, default 0): the pitch is fitted so a line ends where its path ends.

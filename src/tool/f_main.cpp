@@ -160,6 +160,9 @@ void F_Main::ApplyMainOptions() {
         !problem.empty()) {
         m_presentError(this, QString::fromStdString(problem + "。このままでは線を描けません。"));
     }
+    if (const std::string notes = settings::SettingsValueNotes(ini); !notes.empty()) {
+        SetStatus(notes);
+    }
     const settings::MainOptions options = settings::ReadMainOptions(ini);
     optPolyLineType[static_cast<int>(options.Poly)]->setChecked(true);
     optType[static_cast<int>(options.Type)]->setChecked(true);
@@ -384,6 +387,12 @@ void F_Main::RapidTool_Connect(const host::HostViewPtr& vw) {
     AtBoundary([&] {
         m_rapidTool->SetCaption(windowTitle().toStdString());
         m_picking.Connect(vw);
+        // The first prompt says first what a hand-edited setting was replaced with.
+        settings::clsIniEdit ini;
+        ini.IniFilePath(m_settingsPath.toStdString());
+        if (const std::string notes = settings::SettingsValueNotes(ini); !notes.empty()) {
+            SetStatus(notes + m_picking.Prompt());
+        }
     });
 }
 
@@ -474,8 +483,10 @@ void F_Main::RunDrawing(const host::HostViewPtr& view) {
     ResetPicking();
     // Why nothing appeared (the step stays, empty), why the pitch was not fitted, the pitch in a
     // unit other than the millimetre: said before what to do next.
-    if (const std::string report = LineReportText(result); !report.empty()) {
-        SetStatus(report + m_picking.Prompt());
+    // A hand-edited value the run replaced is named, with the value used, before the rest.
+    const std::string notes = settings::SettingsValueNotes(ini);
+    if (const std::string report = LineReportText(result); !report.empty() || !notes.empty()) {
+        SetStatus(notes + report + m_picking.Prompt());
     }
     settings::MainOptions stored;
     stored.Poly = GetPathKind();

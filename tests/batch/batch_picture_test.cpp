@@ -47,13 +47,16 @@ std::string PngSize(const std::string& bytes) {
 TEST_P(BatchPicture, WritesThePictureTheWindowWould) {
     const PictureRow& row = GetParam();
     TempDir dir;
-    // 100 x 40 units with a text; long.dxf is 1000 wide. Neither stores a scale: 1:1.
+    // 100 x 40 units with a text; long.dxf is 1000 wide; empty.dxf has nothing to show. None
+    // stores a scale: 1:1.
     board::DrawingContent drawing;
     drawing.layers = {{0, "0", {}, true}};
     drawing.entities = {board::MakeLine({0, 0}, {100, 0}), board::MakeLine({0, 40}, {100, 40})};
     board::WriteDxfFile(dir.File("in.dxf"), drawing);
     drawing.entities = {board::MakeLine({0, 0}, {1000, 0})};
     board::WriteDxfFile(dir.File("long.dxf"), drawing);
+    drawing.entities = {};
+    board::WriteDxfFile(dir.File("empty.dxf"), drawing);
 
     std::vector<std::string> argv{"pelimator-batch"};
     for (const std::string& arg : row.args) {
@@ -68,7 +71,7 @@ TEST_P(BatchPicture, WritesThePictureTheWindowWould) {
     const std::string path = dir.File(row.picture);
     if (code != kExitOk) {
         EXPECT_NE(err.str().find(row.expected), std::string::npos) << err.str();
-        EXPECT_EQ(dir.EntryCount(), 2U) << "a picture or a temporary file was left";
+        EXPECT_EQ(dir.EntryCount(), 3U) << "a picture or a temporary file was left";
         return;
     }
     const std::string bytes = ReadBytes(path);
@@ -101,6 +104,27 @@ const std::vector<PictureRow> kRows = {
      "p.pdf",
      0,
      R"(/MediaBox \[0 0 842(\.0*)? 595(\.0*)?\])"},
+    {"SvgFittedToA3",
+     {"--export", "@p.svg", "--sheet", "A3", "--fit", "@long.dxf"},
+     "p.svg",
+     0,
+     R"(viewBox="0 0 420 297")"},
+    {"PngFittedToA4At127Dpi",
+     {"--export", "@p.png", "--fit", "--dpi", "127", "@long.dxf"},
+     "p.png",
+     0,
+     "1485x1050"},
+    // 1010 mm at 2400 dpi is 95433 pixels; 502 dpi gives 19962, within the 20000 allowed.
+    {"PngTooLargeSaysWhatMakesItFit",
+     {"--export", "@p.png", "--dpi", "2400", "@long.dxf"},
+     "p.png",
+     1,
+     "--dpi 502 以下にするか、--fit"},
+    {"EmptyDrawingIsRefusedNotWrittenBlank",
+     {"--export", "@p.svg", "@empty.dxf"},
+     "p.svg",
+     1,
+     "表示されるものがありません"},
     {"PdfThatDoesNotFitAtScaleIsRefused",
      {"--export", "@p.pdf", "--sheet", "A3", "@long.dxf"},
      "p.pdf",

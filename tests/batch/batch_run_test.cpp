@@ -173,6 +173,21 @@ struct ArcExpectation {
     double cx, cy, sx, sy, ex, ey;
 };
 
+// A hand-edited zigzag height the run cannot take is named with the height it draws with.
+TEST(BatchRun, HandEditedSettingIsNamedWithTheValueUsed) {
+    TempDir dir;
+    WriteBytes(dir.File("p.txt"), "0 0\n20 0\n");
+    WriteBytes(dir.File("k.ini"), "[Zigzag]\nHeight=3mm\n");
+    const auto outcome = RunCommand({"--points", dir.File("p.txt"), "--settings", dir.File("k.ini"),
+                                     "--line", "zigzag", "-o", dir.File("z.dxf")},
+                                    dir.Path().string());
+    ASSERT_EQ(outcome.exitCode, kExitOk) << outcome.err;
+    EXPECT_NE(
+        outcome.err.find("注意: 設定ファイルの [Zigzag] Height=3mm は使えないので 3 を使います"),
+        std::string::npos)
+        << outcome.err;
+}
+
 TEST(BatchRun, WorkedWaveExampleThroughTheCommandLine) {
     TempDir dir;
     WriteBytes(dir.File("p.txt"), "10 20\n16,20\n16 26\n10,26\n");

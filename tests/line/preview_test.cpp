@@ -1,5 +1,6 @@
 // The preview of a line while picking: what the tool is handed equals, entity for entity, what
-// the double click then draws; the document is left alone; long lines fall back to the picks.
+// Enter then draws, and its lighter part what a double click at the cursor draws; the document is
+// left alone; long lines fall back to the picks.
 #include <random>
 #include <string>
 #include <vector>
@@ -56,8 +57,9 @@ protected:
     PickingSession session{factory, [this](std::string_view text) { prompts.emplace_back(text); }};
 };
 
-// Random picks, cursor and options: the preview at the cursor is what the double click there
-// draws, and showing it changed nothing in the document.
+// Random picks, cursor and options for each path kind: the preview is what Enter then draws,
+// entity for entity, and the lighter one what a double click at the cursor draws instead (the
+// trials take turns); showing them changed nothing in the document.
 TEST_F(Preview, EqualsTheDrawnLineEntityForEntity) {
     factory.Log()->SetRecording(false);
     std::mt19937 random(20261207);
@@ -65,42 +67,75 @@ TEST_F(Preview, EqualsTheDrawnLineEntityForEntity) {
     std::uniform_int_distribution<int> pickCount(1, 7);
     std::uniform_int_distribution<int> choice(0, 5);
     std::uniform_int_distribution<int> magnification(20, 300);
-    int nonEmpty = 0;
-    for (int trial = 0; trial < 60; ++trial) {
-        SCOPED_TRACE("trial " + std::to_string(trial));
-        const std::size_t before = home->GetDrawing()->Snapshot().size();
-        LineOptions options;
-        options.pathKind = static_cast<settings::PathKind>(choice(random) % 3);
-        options.lineKind =
-            choice(random) % 2 == 0 ? settings::LineKind::Wave : settings::LineKind::Zigzag;
-        options.up = choice(random) % 2 == 0 ? settings::UpSide::Left : settings::UpSide::Right;
-        options.magnification = magnification(random);
-        options.fitToEnd = choice(random) % 2 == 0;
-        settings::RunSettings runSettings;
-        runSettings.LayerNumber = 300 + trial;  // missing: the run creates it, the preview not
-        const int picks = pickCount(random);
-        for (int i = 0; i < picks; ++i) Click(coordinate(random), coordinate(random));
-        const double cx = coordinate(random);
-        const double cy = coordinate(random);
-        Move(cx, cy, options.pathKind);
-        const Scope scope = session.UpdatePreview(tool->View(), options, runSettings);
-        const auto preview = States(tool->Preview());
-        EXPECT_EQ(home->GetDrawing()->Snapshot().size(), before);
-        EXPECT_EQ(home->GetLayers()->IndexOf(runSettings.LayerNumber), -1);
+    for (const auto kind : {settings::PathKind::Polyline, settings::PathKind::NearPoints,
+                            settings::PathKind::ThroughPoints}) {
+        int checkedEnter = 0;
+        int checkedDoubleClick = 0;
+        for (int trial = 0; trial < 40; ++trial) {
+            SCOPED_TRACE("path kind " + std::to_string(static_cast<int>(kind)) + ", trial " +
+                         std::to_string(trial));
+            const bool enter = trial % 2 == 0;
+            const std::size_t before = home->GetDrawing()->Snapshot().size();
+            LineOptions options;
+            options.pathKind = kind;
+            options.lineKind =
+                choice(random) % 2 == 0 ? settings::LineKind::Wave : settings::LineKind::Zigzag;
+            options.up = choice(random) % 2 == 0 ? settings::UpSide::Left : settings::UpSide::Right;
+            options.magnification = magnification(random);
+            options.fitToEnd = choice(random) % 2 == 0;
+            settings::RunSettings runSettings;
+            // Missing: the run creates it, the preview not.
+            runSettings.LayerNumber = 300 + 100 * static_cast<int>(kind) + trial;
+            const int picks = pickCount(random) + (enter ? 1 : 0);
+            for (int i = 0; i < picks; ++i) Click(coordinate(random), coordinate(random));
+            const double cx = coordinate(random);
+            const double cy = coordinate(random);
+            Move(cx, cy, options.pathKind);
+            const Scope scope = session.UpdatePreview(tool->View(), options, runSettings);
+            const auto now = States(tool->Preview());
+            const auto atCursor = States(tool->PreviewAtCursor());
+            EXPECT_EQ(home->GetDrawing()->Snapshot().size(), before);
+            EXPECT_EQ(home->GetLayers()->IndexOf(runSettings.LayerNumber), -1);
 
-        ASSERT_EQ(DoubleClick(cx, cy), PickingSession::Next::Draw);
-        DrawLine(factory, *home, *session.PickPoints(), options, runSettings, {});
-        auto drawn = home->GetDrawing()->Snapshot();
-        drawn.erase(drawn.begin(), drawn.begin() + static_cast<std::ptrdiff_t>(before));
-        EXPECT_EQ(scope, drawn.empty() ? Scope::None : Scope::WithCursor);
-        if (scope == Scope::WithCursor) {
-            EXPECT_EQ(preview, drawn);
+            const PickingSession::Next next =
+                enter ? session.KeyDown(tool->View(), PickingSession::kKeyEnter)
+                      : DoubleClick(cx, cy);
+            ASSERT_EQ(next, PickingSession::Next::Draw);
+            DrawLine(factory, *home, *session.PathPoints(), options, runSettings, {});
+            auto drawn = home->GetDrawing()->Snapshot();
+            drawn.erase(drawn.begin(), drawn.begin() + static_cast<std::ptrdiff_t>(before));
+            EXPECT_EQ(enter ? now : atCursor, drawn);
+            if (!drawn.empty()) {
+                EXPECT_EQ(scope, Scope::WithCursor);
+            }
+            (enter ? checkedEnter : checkedDoubleClick) += drawn.empty() ? 0 : 1;
+            session.Reset();
+            EXPECT_TRUE(tool->Preview().empty());
+            EXPECT_TRUE(tool->PreviewAtCursor().empty());
         }
-        nonEmpty += drawn.empty() ? 0 : 1;
-        session.Reset();
-        EXPECT_TRUE(tool->Preview().empty());
+        EXPECT_GT(checkedEnter, 12);
+        EXPECT_GT(checkedDoubleClick, 12);
     }
-    EXPECT_GT(nonEmpty, 40);
+}
+
+// The line Enter draws is shown strong and the double click's lighter: with a curve through
+// the points, moving the cursor changes the lighter one only.
+TEST_F(Preview, EnterLineStaysWhileTheCursorMoves) {
+    LineOptions options;
+    options.pathKind = settings::PathKind::ThroughPoints;
+    Click(0, 0);
+    Click(40, 30);
+    Click(80, 0);
+    Move(120, 40, options.pathKind);
+    ASSERT_EQ(session.UpdatePreview(tool->View(), options, {}), Scope::WithCursor);
+    const auto now = States(tool->Preview());
+    const auto atCursor = States(tool->PreviewAtCursor());
+    ASSERT_FALSE(now.empty());
+    EXPECT_NE(now, atCursor);
+    Move(100, -50, options.pathKind);
+    ASSERT_EQ(session.UpdatePreview(tool->View(), options, {}), Scope::WithCursor);
+    EXPECT_EQ(States(tool->Preview()), now);
+    EXPECT_NE(States(tool->PreviewAtCursor()), atCursor);
 }
 
 TEST_F(Preview, SnappedCursorIsWhereTheDoubleClickLands) {
@@ -110,7 +145,8 @@ TEST_F(Preview, SnappedCursorIsWhereTheDoubleClickLands) {
     LineOptions options;
     options.pathKind = settings::PathKind::Polyline;
     ASSERT_EQ(session.UpdatePreview(tool->View(), options, {}), Scope::WithCursor);
-    const auto preview = States(tool->Preview());
+    EXPECT_TRUE(tool->Preview().empty());  // one pick: Enter draws nothing
+    const auto preview = States(tool->PreviewAtCursor());
     ASSERT_EQ(preview.size(), 10U);  // 50 at a pitch of 5, not 47.1
     EXPECT_DOUBLE_EQ(std::max(preview.back().startX, preview.back().endX), 50.0);
 }
@@ -122,6 +158,7 @@ TEST_F(Preview, RefusedLineShowsNothingAndOnePointShowsNothing) {
     tooSmall.WaveRadius = 2;  // below half the width of 5
     EXPECT_EQ(session.UpdatePreview(tool->View(), {}, tooSmall), Scope::None);
     EXPECT_TRUE(tool->Preview().empty());
+    EXPECT_TRUE(tool->PreviewAtCursor().empty());
     // The cursor on the only pick: a double click there would draw nothing either.
     Move(0, 0, settings::PathKind::Polyline);
     EXPECT_EQ(session.UpdatePreview(tool->View(), {}, {}), Scope::None);
@@ -137,6 +174,7 @@ TEST_F(Preview, LongLineFallsBackToThePicksOnceAndSaysSo) {
     options.pathKind = settings::PathKind::Polyline;
     ASSERT_EQ(session.UpdatePreview(tool->View(), options, {}), Scope::PicksOnly);
     ASSERT_EQ(tool->Preview().size(), 8000U);  // the picked part: 40,000 at a pitch of 5
+    EXPECT_TRUE(tool->PreviewAtCursor().empty());
     EXPECT_NE(prompts.back().find("プレビューは指示した点まで"), std::string::npos);
     const host::HostEntityPtr first = tool->Preview().front();
     Move(181'000, 0, settings::PathKind::Polyline);
@@ -145,7 +183,8 @@ TEST_F(Preview, LongLineFallsBackToThePicksOnceAndSaysSo) {
     // Back near the picks: the whole line again, and the note goes.
     Move(41'000, 0, settings::PathKind::Polyline);
     EXPECT_EQ(session.UpdatePreview(tool->View(), options, {}), Scope::WithCursor);
-    EXPECT_EQ(tool->Preview().size(), 8200U);
+    EXPECT_EQ(tool->Preview().size(), 8000U);
+    EXPECT_EQ(tool->PreviewAtCursor().size(), 8200U);
     EXPECT_EQ(prompts.back(), session.Prompt());
 }
 

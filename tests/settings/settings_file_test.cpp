@@ -6,6 +6,7 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -52,6 +53,8 @@ protected:
     clsIniEdit m_ini;
 };
 
+// The dialog shows the values the drawing run uses (it once showed R 3 and H 5 while lines were
+// drawn with R 4 and H 3).
 TEST_F(SettingsFileTest, NoFileGivesEachReadersOwnDefaults) {
     const MainOptions main = ReadMainOptions(m_ini);
     EXPECT_EQ(main.Poly, PathKind::ThroughPoints);
@@ -69,9 +72,9 @@ TEST_F(SettingsFileTest, NoFileGivesEachReadersOwnDefaults) {
 
     const DialogSettings dialog = ReadDialogSettings(m_ini);
     EXPECT_EQ(dialog.WaveWidth, 5);
-    EXPECT_EQ(dialog.WaveRadius, 3);
+    EXPECT_EQ(dialog.WaveRadius, 4);
     EXPECT_EQ(dialog.ZigzagWidth, 5);
-    EXPECT_EQ(dialog.ZigzagHeight, 5);
+    EXPECT_EQ(dialog.ZigzagHeight, 3);
     EXPECT_EQ(dialog.LayerChange, 1);
     EXPECT_EQ(dialog.LayerNumber, 200);
     EXPECT_FALSE(std::filesystem::exists(m_path)) << "reading created the file";
@@ -80,12 +83,12 @@ TEST_F(SettingsFileTest, NoFileGivesEachReadersOwnDefaults) {
 TEST_F(SettingsFileTest, WritersProduceTheFileInKeyOrder) {
     EXPECT_TRUE(WriteDialogSettings(m_ini, DialogSettings{}));
     EXPECT_EQ(ReadBytes(m_path),
-              "[Wave]\nWidth=5\nRadius=3\n[Zigzag]\nWidth=5\nHeight=5\n"
+              "[Wave]\nWidth=5\nRadius=4\n[Zigzag]\nWidth=5\nHeight=3\n"
               "[Layer]\nChange=1\nNumber=200\n");
     EXPECT_TRUE(WriteMainOptions(
         m_ini, MainOptions{PathKind::NearPoints, LineKind::Zigzag, 250, UpSide::Right}));
     EXPECT_EQ(ReadBytes(m_path),
-              "[Wave]\nWidth=5\nRadius=3\n[Zigzag]\nWidth=5\nHeight=5\n"
+              "[Wave]\nWidth=5\nRadius=4\n[Zigzag]\nWidth=5\nHeight=3\n"
               "[Layer]\nChange=1\nNumber=200\n[Main]\nPoly=1\nType=1\nMag=250\nDir=1\n");
 }
 
@@ -170,38 +173,38 @@ INSTANTIATE_TEST_SUITE_P(
                    {1, 50, 1, 50, 1, 200},
                    {1, 50, 1, 50, 1, 200}},
         HandEdited{
-            "LayerClamped", "[Layer]\nNumber=0\n", {}, {5, 4, 5, 3, 1, 1}, {5, 3, 5, 5, 1, 1}},
+            "LayerClamped", "[Layer]\nNumber=0\n", {}, {5, 4, 5, 3, 1, 1}, {5, 4, 5, 3, 1, 1}},
         HandEdited{"LayerAboveRangeClamped",
                    "[Layer]\nNumber=5000000000\n",
                    {},
                    {5, 4, 5, 3, 1, 999999999},
-                   {5, 3, 5, 5, 1, 999999999}},
+                   {5, 4, 5, 3, 1, 999999999}},
         HandEdited{"ChangeOtherThanOneMeansNoChange",
                    "[Layer]\nChange=2\n",
                    {},
                    {5, 4, 5, 3, 0, 200},
-                   {5, 3, 5, 5, 0, 200}},
+                   {5, 4, 5, 3, 0, 200}},
         HandEdited{"ChangeOfMinusOneMeansNoChange",
                    "[Layer]\nChange=-1\n",
                    {},
                    {5, 4, 5, 3, 0, 200},
-                   {5, 3, 5, 5, 0, 200}},
+                   {5, 4, 5, 3, 0, 200}},
         HandEdited{"SmallRadiusIsNotAltered",
                    "[Wave]\nWidth=10\nRadius=2\n",
                    {},
                    {10, 2, 5, 3, 1, 200},
-                   {10, 2, 5, 5, 1, 200}},
+                   {10, 2, 5, 3, 1, 200}},
         HandEdited{"NonNumericReadsAsZeroThenClamps",
                    "[Wave]\nWidth=abc\n[Main]\nMag=x\n",
                    {PathKind::ThroughPoints, LineKind::Wave, 10, UpSide::Left},
                    {1, 4, 5, 3, 1, 200},
-                   {1, 3, 5, 5, 1, 200}},
+                   {1, 4, 5, 3, 1, 200}},
         HandEdited{"EmptyValuesGiveDefaults", "[Wave]\nWidth=\n[Layer]\nChange=\n", {}, {}, {}},
         HandEdited{"HandEditedCaseAndSpacing",
                    "[wave]\n  WIDTH = 8 \n[LAYER]\nchange=0\n",
                    {},
                    {8, 4, 5, 3, 0, 200},
-                   {8, 3, 5, 5, 0, 200}}),
+                   {8, 4, 5, 3, 0, 200}}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(SettingsFileTest, RandomSettingsRoundTripThroughEveryReader) {
@@ -244,6 +247,49 @@ TEST_F(SettingsFileTest, RandomSettingsRoundTripThroughEveryReader) {
 
 // The one radius rule against its meaning in real numbers (R >= W / 2), over the whole range the
 // readers allow and beyond it, where doubling in 32 bits would overflow.
+// A value the program never writes is named with the value the run uses instead.
+struct NotedRow {
+    const char* name;
+    const char* content;
+    std::vector<std::string> noted;  // parts the notes must hold, in order; none: no notes
+};
+
+void PrintTo(const NotedRow& row, std::ostream* out) { *out << row.name; }
+
+class NotedRows : public SettingsFileTest, public ::testing::WithParamInterface<NotedRow> {};
+
+TEST_P(NotedRows, HandEditedValuesAreNamedWithTheValueUsed) {
+    WriteBytes(m_path, GetParam().content);
+    const std::string notes = SettingsValueNotes(m_ini);
+    if (GetParam().noted.empty()) {
+        EXPECT_EQ(notes, "");
+        return;
+    }
+    std::size_t at = 0;
+    for (const std::string& part : GetParam().noted) {
+        at = notes.find(part, at);
+        ASSERT_NE(at, std::string::npos) << "\"" << part << "\" not in order in: " << notes;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, NotedRows,
+    ::testing::Values(
+        NotedRow{"NoFile", "", {}},
+        NotedRow{"WrittenByTheProgram",
+                 "[Wave]\nWidth=5\nRadius=4\n[Zigzag]\nWidth=5\nHeight=3\n[Layer]\nChange=1\n"
+                 "Number=200\n",
+                 {}},
+        NotedRow{"SpacesAndCaseAreFine", "[wave]\n  WIDTH = 8 \n", {}},
+        NotedRow{"TextForAWidth", "[Wave]\nWidth=abc\n", {"[Wave] Width=abc", "1 を使います"}},
+        NotedRow{
+            "NumberWithTrailingText", "[Zigzag]\nHeight=4mm\n", {"[Zigzag] Height=4mm", "4 を"}},
+        NotedRow{"PastTheRange",
+                 "[Wave]\nRadius=51\n[Layer]\nNumber=0\n",
+                 {"[Wave] Radius=51", "50 を使います", "[Layer] Number=0", "1 を使います"}},
+        NotedRow{"ChangeNeitherZeroNorOne", "[Layer]\nChange=2\n", {"Change=2", "0 を使います"}}),
+    [](const auto& row) { return std::string(row.param.name); });
+
 TEST(WaveRadiusRule, AgreesWithHalfTheWidthEverywhere) {
     const unsigned seed = 4242;
     std::mt19937 rng(seed);

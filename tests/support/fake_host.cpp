@@ -570,15 +570,21 @@ void FakeTool::ClearMarks() {
     m_log->RecordWith([&] { return Call("Tool", "ClearMarks", ""); });
     m_marks.clear();
     m_preview.clear();
+    m_previewAtCursor.clear();
 }
 void FakeTool::ShowRubber(const host::HostEntityPtr& entity) {
     m_log->RecordWith([&] { return Call("Tool", "ShowRubber", entity ? "entity" : "null"); });
     m_rubber = entity;
 }
 
-void FakeTool::ShowPreview(const std::vector<host::HostEntityPtr>& entities) {
-    m_log->RecordWith([&] { return Call("Tool", "ShowPreview", std::to_string(entities.size())); });
+void FakeTool::ShowPreview(const std::vector<host::HostEntityPtr>& entities,
+                           const std::vector<host::HostEntityPtr>& atCursor) {
+    m_log->RecordWith([&] {
+        return Call("Tool", "ShowPreview",
+                    std::to_string(entities.size()) + ", " + std::to_string(atCursor.size()));
+    });
     m_preview = entities;
+    m_previewAtCursor = atCursor;
 }
 
 FakeViewPtr FakeTool::View() {

@@ -448,7 +448,8 @@ public:
     void RemoveMark() override;
     void ClearMarks() override;
     void ShowRubber(const host::HostEntityPtr& entity) override;
-    void ShowPreview(const std::vector<host::HostEntityPtr>& entities) override;
+    void ShowPreview(const std::vector<host::HostEntityPtr>& entities,
+                     const std::vector<host::HostEntityPtr>& atCursor) override;
     [[nodiscard]] std::int16_t ClickShift() const override { return m_clickShift; }
 
     // Test side.
@@ -456,7 +457,11 @@ public:
     [[nodiscard]] bool Running() const { return m_running; }
     [[nodiscard]] const std::vector<Mark>& Marks() const { return m_marks; }
     [[nodiscard]] const host::HostEntityPtr& Rubber() const { return m_rubber; }
+    // What finishing now (Enter) would draw, and what a double click at the cursor would.
     [[nodiscard]] const std::vector<host::HostEntityPtr>& Preview() const { return m_preview; }
+    [[nodiscard]] const std::vector<host::HostEntityPtr>& PreviewAtCursor() const {
+        return m_previewAtCursor;
+    }
     [[nodiscard]] host::HostToolEvents* Sink() const { return m_sink; }
     // The view events come from: one per active document, kept while it stays active.
     FakeViewPtr View();
@@ -484,6 +489,7 @@ private:
     std::vector<Mark> m_marks;
     host::HostEntityPtr m_rubber;
     std::vector<host::HostEntityPtr> m_preview;
+    std::vector<host::HostEntityPtr> m_previewAtCursor;
     std::int16_t m_clickShift = 0;
 };
 using FakeToolPtr = std::shared_ptr<FakeTool>;

@@ -216,18 +216,21 @@ private slots:
         rig.Start();
         rig.Tool().FireLButtonDown(0, 0);
         rig.Tool().FireMouseMove(21.5, 0);
-        QCOMPARE(rig.Tool().Preview().size(), std::size_t{5});  // 20 + the short end
+        // One pick: Enter draws nothing; a double click at the cursor would draw 5.
+        QVERIFY(rig.Tool().Preview().empty());
+        QCOMPARE(rig.Tool().PreviewAtCursor().size(), std::size_t{5});  // 20 + the short end
         QVERIFY(rig.Entities().empty());
         rig.WriteSetting("Board", "Preview", "0");
         rig.Tool().FireMouseMove(30, 0);
-        QVERIFY(rig.Tool().Preview().empty());
+        QVERIFY(rig.Tool().PreviewAtCursor().empty());
         rig.WriteSetting("Board", "Preview", "1");
         rig.WriteSetting("Board", "FitEnd", "1");
         rig.Tool().FireMouseMove(21.5, 0);
-        QCOMPARE(rig.Tool().Preview().size(), std::size_t{4});  // 4 chords of 5.375
+        QCOMPARE(rig.Tool().PreviewAtCursor().size(), std::size_t{4});  // 4 chords of 5.375
         rig.Tool().FireLButtonDblck(21.5, 0);
         QCOMPARE(rig.Entities().size(), std::size_t{4});
         QVERIFY(rig.Tool().Preview().empty());
+        QVERIFY(rig.Tool().PreviewAtCursor().empty());
         QCOMPARE(rig.Stored("Board", "FitEnd"), 1);  // the run does not write the board's keys
         QVERIFY(rig.errors.isEmpty());
     }
@@ -612,6 +615,24 @@ private slots:
         const QString status = rig.window->StatusText();
         QVERIFY2(status.startsWith(QStringLiteral("点の間隔 2.5 m (図面の単位 m) で描きました。")),
                  qPrintable(status));
+    }
+
+    // A hand-edited width the run cannot take is named in the status bar with the width used,
+    // after the line as well as at start, and the line is drawn with that width.
+    void HandEditedValueIsNamedWithTheValueUsed() {
+        Rig rig;
+        rig.WriteSetting("Wave", "Width", "abc");
+        rig.Start();
+        const QString note = QStringLiteral("[Wave] Width=abc は使えないので 1 を使います");
+        QVERIFY2(rig.window->StatusText().contains(note), qPrintable(rig.window->StatusText()));
+        rig.Find<QRadioButton>("optPolyLineType0")->setChecked(true);
+        rig.Tool().FireLButtonDown(0, 0);
+        rig.Tool().FireLButtonDblck(50, 0);
+        QVERIFY(rig.errors.isEmpty());
+        QVERIFY(!rig.Entities().empty());
+        const QString status = rig.window->StatusText();
+        QVERIFY2(status.startsWith(QStringLiteral("設定ファイルの ") + note), qPrintable(status));
+        QVERIFY2(status.endsWith(QStringLiteral("開始点を指示して下さい。")), qPrintable(status));
     }
 
     // A settings file that exists but cannot be read is not replaced by the defaults: the run

@@ -39,18 +39,27 @@ void CheckStyle(const ExportStyle& style, const std::string& path) {
     }
 }
 
+// Where the drawing lands on the picture: the point at scale (mm, Y up) at the picture's top-left
+// corner, the picture's size in its own millimetres, and its millimetres per millimetre at scale.
+struct Page {
+    Vec2 originMm;
+    double widthMm = 0.0;
+    double heightMm = 0.0;
+    double zoom = 1.0;
+};
+
 // Draws what the window shows of the drawing (without grid and overlays) with painter
-// coordinates in paper millimetres, Y down, where originMm (Y up) lands at the painter's (0, 0)
-// and areaMm is the part of the page drawn on: through the window's own painter, in units of
-// 1/kSteps mm, so its thresholds (text under a few pixels as a box) stay far below what paper
-// shows.
-void Paint(QPainter& painter, const BoardDocument& document, Vec2 originMm, QSizeF areaMm,
-           const ExportStyle& style) {
+// coordinates in the page's millimetres, Y down, through the window's own painter in units of
+// 1/kSteps page mm, so its thresholds (text under a few pixels as a box) stay far below what
+// paper shows. The page's zoom goes into the view, not the painter: the painter's units stay
+// those of the page however large the drawing is, as the window's pixels do.
+void Paint(QPainter& painter, const BoardDocument& document, const Page& page,
+           const ExportStyle& style, const std::string& path) {
     constexpr double kSteps = 20.0;
     const double factor = document.UnitsPerPaperMillimetre();
     ViewTransform transform;
-    transform.pixelsPerUnit = kSteps / factor;
-    transform.origin = {originMm.x * factor, originMm.y * factor};
+    transform.pixelsPerUnit = kSteps * page.zoom / factor;
+    transform.origin = {page.originMm.x * factor, page.originMm.y * factor};
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.scale(1.0 / kSteps, 1.0 / kSteps);
@@ -58,11 +67,16 @@ void Paint(QPainter& painter, const BoardDocument& document, Vec2 originMm, QSiz
     scene.Palette().background = Qt::white;
     EntityIndex index;
     scene.PaintDrawing(painter,
-                       QSize(static_cast<int>(std::ceil(areaMm.width() * kSteps)),
-                             static_cast<int>(std::ceil(areaMm.height() * kSteps))),
+                       QSize(static_cast<int>(std::ceil(page.widthMm * kSteps)),
+                             static_cast<int>(std::ceil(page.heightMm * kSteps))),
                        document, transform, index,
                        DrawingStyle{style.lineWidthMm * kSteps, /*exact=*/true});
     painter.restore();
+    // The page holds what is shown, so the painter must have found some of it there; none found
+    // means the page missed the drawing, and a blank picture is never written as the drawing.
+    if (scene.Stats().candidates + scene.UnderlayStatsOfLastPaint().candidates == 0) {
+        Fail(path, "図面が用紙の上にありません (何も描かれませんでした)");
+    }
 }
 
 QPageSize::PageSizeId PageSizeId(PaperSize paper) {
@@ -81,18 +95,32 @@ QPageSize::PageSizeId PageSizeId(PaperSize paper) {
     return QPageSize::A4;
 }
 
-struct Frame {
-    Vec2 originMm;  // top-left corner, Y up
-    double widthMm = 0.0;
-    double heightMm = 0.0;
-};
-
-Frame FrameOf(const BoardDocument& document, const ExportStyle& style) {
-    const auto box = ShownExtentMm(document);
-    const Box b = box ? *box : Box{{0, 0}, {0, 0}};
-    return {{b.min.x - style.marginMm, b.max.y + style.marginMm},
-            b.max.x - b.min.x + 2 * style.marginMm,
-            b.max.y - b.min.y + 2 * style.marginMm};
+// The page of a picture: the drawing's frame (the drawing plus the margin) at scale, or a sheet
+// with the drawing at scale or fitted, as the PDF's page. A drawing with nothing shown has no
+// page: its picture would be blank.
+Page PageOf(const BoardDocument& document, const ExportStyle& style,
+            const std::optional<SheetPlacement>& onSheet, const std::string& path) {
+    const std::optional<Box> extent = ShownExtentMm(document);
+    if (!extent) {
+        Fail(path, "図面に表示されるものがありません (表示中の画層に図形がありません)");
+    }
+    if (!onSheet) {
+        return {{extent->min.x - style.marginMm, extent->max.y + style.marginMm},
+                extent->max.x - extent->min.x + 2 * style.marginMm,
+                extent->max.y - extent->min.y + 2 * style.marginMm,
+                1.0};
+    }
+    PdfOptions options;
+    options.paper = onSheet->sheet.paper;
+    options.orientation = onSheet->sheet.orientation;
+    options.placement = onSheet->placement;
+    options.style = style;
+    const PdfLayout layout = LayOutPdf(extent, options);
+    if (!layout.fits) {
+        Fail(path,
+             "図面がこの縮尺では用紙に収まりません。大きな用紙を選ぶか、用紙に合わせて下さい");
+    }
+    return {layout.originMm, layout.sheet.width, layout.sheet.height, layout.zoom};
 }
 
 // Qt's SVG, PDF and image writers drop the errors of the device they write to, and so does QFile
@@ -163,7 +191,7 @@ private:
 
 void ExportSvg(const BoardDocument& document, const std::string& path, const SvgOptions& options) {
     CheckStyle(options.style, path);
-    const Frame frame = FrameOf(document, options.style);
+    const Page page = PageOf(document, options.style, options.onSheet, path);
     // 0.01 mm per SVG pixel, so the width and height attributes keep two decimals of a mm.
     constexpr double kDpi = 2540.0;
     const double pixelsPerMm = kDpi / kMmPerInch;
@@ -172,17 +200,22 @@ void ExportSvg(const BoardDocument& document, const std::string& path, const Svg
         QSvgGenerator generator;
         generator.setOutputDevice(file.Device());
         generator.setResolution(static_cast<int>(kDpi));
-        generator.setSize(QSize(static_cast<int>(std::ceil(frame.widthMm * pixelsPerMm)),
-                                static_cast<int>(std::ceil(frame.heightMm * pixelsPerMm))));
-        generator.setViewBox(QRectF(0, 0, frame.widthMm, frame.heightMm));
+        generator.setSize(QSize(static_cast<int>(std::ceil(page.widthMm * pixelsPerMm)),
+                                static_cast<int>(std::ceil(page.heightMm * pixelsPerMm))));
+        generator.setViewBox(QRectF(0, 0, page.widthMm, page.heightMm));
         generator.setTitle(QString::fromStdString(document.Name()));
         QPainter painter;
         if (!painter.begin(&generator)) Fail(path, "SVG を作れません");
-        Paint(painter, document, frame.originMm, QSizeF(frame.widthMm, frame.heightMm),
-              options.style);
+        Paint(painter, document, page, options.style, path);
         if (!painter.end()) Fail(path, "SVG を書き込めません");
         file.Finish();
     });
+}
+
+std::pair<double, double> PngPixels(const BoardDocument& document, const PngOptions& options) {
+    const Page page = PageOf(document, options.style, options.onSheet, document.Name());
+    return {std::ceil(page.widthMm * options.pixelsPerMm),
+            std::ceil(page.heightMm * options.pixelsPerMm)};
 }
 
 void ExportPng(const BoardDocument& document, const std::string& path, const PngOptions& options) {
@@ -190,13 +223,13 @@ void ExportPng(const BoardDocument& document, const std::string& path, const Png
     if (!(options.pixelsPerMm > 0.0) || !std::isfinite(options.pixelsPerMm)) {
         Fail(path, "解像度が正しくありません");
     }
-    const Frame frame = FrameOf(document, options.style);
-    const double width = std::ceil(frame.widthMm * options.pixelsPerMm);
-    const double height = std::ceil(frame.heightMm * options.pixelsPerMm);
+    const Page page = PageOf(document, options.style, options.onSheet, path);
+    const double width = std::ceil(page.widthMm * options.pixelsPerMm);
+    const double height = std::ceil(page.heightMm * options.pixelsPerMm);
     if (width > kMaxPngSide || height > kMaxPngSide) {
         Fail(path, "画像が大きすぎます (" + std::to_string(static_cast<long long>(width)) + " x " +
                        std::to_string(static_cast<long long>(height)) +
-                       " ピクセル)。解像度を下げて下さい");
+                       " ピクセル)。解像度を下げるか、用紙に合わせて下さい");
     }
     QImage image(std::max(1, static_cast<int>(width)), std::max(1, static_cast<int>(height)),
                  QImage::Format_ARGB32_Premultiplied);
@@ -208,8 +241,7 @@ void ExportPng(const BoardDocument& document, const std::string& path, const Png
     {
         QPainter painter(&image);
         painter.scale(options.pixelsPerMm, options.pixelsPerMm);
-        Paint(painter, document, frame.originMm, QSizeF(frame.widthMm, frame.heightMm),
-              options.style);
+        Paint(painter, document, page, options.style, path);
     }
     WriteFileAtomically(path, [&](const std::string& tempPath) {
         CheckedFile file(path, tempPath);
@@ -220,11 +252,9 @@ void ExportPng(const BoardDocument& document, const std::string& path, const Png
 
 void ExportPdf(const BoardDocument& document, const std::string& path, const PdfOptions& options) {
     CheckStyle(options.style, path);
-    const PdfLayout layout = LayOutPdf(ShownExtentMm(document), options);
-    if (!layout.fits) {
-        Fail(path,
-             "図面がこの縮尺では用紙に収まりません。大きな用紙を選ぶか、用紙に合わせて下さい");
-    }
+    const Page page =
+        PageOf(document, options.style,
+               SheetPlacement{{options.paper, options.orientation}, options.placement}, path);
     WriteFileAtomically(path, [&](const std::string& tempPath) {
         CheckedFile file(path, tempPath);
         QPdfWriter writer(file.Device());
@@ -238,13 +268,9 @@ void ExportPdf(const BoardDocument& document, const std::string& path, const Pdf
         writer.setResolution(1200);
         QPainter painter;
         if (!painter.begin(&writer)) Fail(path, "PDF を作れません");
-        // Page millimetres per millimetre at scale; the plotted line keeps its width on paper.
         const double pixelsPerMm = writer.resolution() / kMmPerInch;
-        painter.scale(pixelsPerMm * layout.zoom, pixelsPerMm * layout.zoom);
-        ExportStyle style = options.style;
-        style.lineWidthMm /= layout.zoom;
-        Paint(painter, document, layout.originMm,
-              QSizeF(layout.sheet.width / layout.zoom, layout.sheet.height / layout.zoom), style);
+        painter.scale(pixelsPerMm, pixelsPerMm);
+        Paint(painter, document, page, options.style, path);
         if (!painter.end()) Fail(path, "PDF を書き込めません");
         file.Finish();
     });

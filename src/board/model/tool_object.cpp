@@ -48,6 +48,7 @@ void BoardToolObject::Stop() {
     m_marks.clear();
     m_rubber.reset();
     m_preview.clear();
+    m_previewAtCursor.clear();
     if (const auto app = m_app.lock(); app && app->RunningTool() == self) {
         app->SetRunningTool(nullptr);
     }
@@ -74,38 +75,54 @@ void BoardToolObject::RemoveMark() {
         m_rubber.reset();
         Notify(ToolChange::Rubber);
     }
-    if (m_marks.empty() && !m_preview.empty()) {
+    if (m_marks.empty() && (!m_preview.empty() || !m_previewAtCursor.empty())) {
         m_preview.clear();
+        m_previewAtCursor.clear();
         Notify(ToolChange::Preview);
     }
 }
 
 void BoardToolObject::ClearMarks() {
     const bool hadRubber = static_cast<bool>(m_rubber);
-    const bool hadPreview = !m_preview.empty();
+    const bool hadPreview = !m_preview.empty() || !m_previewAtCursor.empty();
     m_marks.clear();
     m_rubber.reset();
     m_preview.clear();
+    m_previewAtCursor.clear();
     Notify(ToolChange::Marks);
     if (hadRubber) Notify(ToolChange::Rubber);
     if (hadPreview) Notify(ToolChange::Preview);
 }
 
-void BoardToolObject::ShowPreview(const std::vector<host::HostEntityPtr>& entities) {
-    if (entities.empty() && m_preview.empty()) return;
+void BoardToolObject::ShowPreview(const std::vector<host::HostEntityPtr>& entities,
+                                  const std::vector<host::HostEntityPtr>& atCursor) {
+    if (entities.empty() && atCursor.empty() && m_preview.empty() && m_previewAtCursor.empty()) {
+        return;
+    }
     m_preview = entities;
+    m_previewAtCursor = atCursor;
     Notify(ToolChange::Preview);
 }
 
-std::vector<EntityData> BoardToolObject::PreviewEntities() const {
+namespace {
+
+std::vector<EntityData> DataOf(const std::vector<host::HostEntityPtr>& entities) {
     std::vector<EntityData> data;
-    data.reserve(m_preview.size());
-    for (const auto& entity : m_preview) {
+    data.reserve(entities.size());
+    for (const auto& entity : entities) {
         if (const BoardEntity* board = entity ? AsBoardEntity(*entity) : nullptr) {
             data.push_back(board->Data());
         }
     }
     return data;
+}
+
+}  // namespace
+
+std::vector<EntityData> BoardToolObject::PreviewEntities() const { return DataOf(m_preview); }
+
+std::vector<EntityData> BoardToolObject::PreviewAtCursorEntities() const {
+    return DataOf(m_previewAtCursor);
 }
 
 void BoardToolObject::ShowRubber(const host::HostEntityPtr& entity) {

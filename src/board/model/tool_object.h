@@ -72,7 +72,8 @@ public:
     void ShowRubber(const host::HostEntityPtr& entity) override;
     // The entities to draw as the preview of the tool's line (empty hides it), in the rubber
     // band's document. They are kept as handed over: never part of a drawing.
-    void ShowPreview(const std::vector<host::HostEntityPtr>& entities) override;
+    void ShowPreview(const std::vector<host::HostEntityPtr>& entities,
+                     const std::vector<host::HostEntityPtr>& atCursor) override;
     [[nodiscard]] std::int16_t ClickShift() const override { return m_clickShift; }
 
     [[nodiscard]] bool IsStarted() const noexcept { return m_started; }
@@ -86,8 +87,10 @@ public:
     [[nodiscard]] const std::vector<host::HostEntityPtr>& Preview() const noexcept {
         return m_preview;
     }
-    // The preview's board lines and arcs as data (entities of other hosts are left out).
+    // The preview's board lines and arcs as data (entities of other hosts are left out): what
+    // finishing now would draw, and what finishing at the cursor would draw instead.
     [[nodiscard]] std::vector<EntityData> PreviewEntities() const;
+    [[nodiscard]] std::vector<EntityData> PreviewAtCursorEntities() const;
     // The document whose views show the rubber band, or null.
     [[nodiscard]] host::HostDocumentPtr RubberDocument() const;
 
@@ -130,6 +133,7 @@ private:
     std::vector<ToolMark> m_marks;
     host::HostEntityPtr m_rubber;
     std::vector<host::HostEntityPtr> m_preview;
+    std::vector<host::HostEntityPtr> m_previewAtCursor;
     std::int16_t m_clickShift = 0;
     ObserverList<ToolChange> m_observers;
 };

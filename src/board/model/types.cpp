@@ -2,6 +2,7 @@
 #include "board/model/types.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 namespace pelimator::board {
@@ -12,6 +13,33 @@ double DistanceToSegment(Vec2 p, Vec2 a, Vec2 b) noexcept {
     if (lengthSquared == 0.0) return Distance(p, a);
     const double t = std::clamp(Dot(p - a, ab) / lengthSquared, 0.0, 1.0);
     return Distance(p, a + t * ab);
+}
+
+bool ClipSegment(Vec2& a, Vec2& b, const Box& box) noexcept {
+    double t0 = 0.0;
+    double t1 = 1.0;
+    const Vec2 d = b - a;
+    const std::array<double, 4> p = {-d.x, d.x, -d.y, d.y};
+    const std::array<double, 4> q = {a.x - box.min.x, box.max.x - a.x, a.y - box.min.y,
+                                     box.max.y - a.y};
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0) return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0.0) {
+            if (t > t1) return false;
+            t0 = std::max(t0, t);
+        } else {
+            if (t < t0) return false;
+            t1 = std::min(t1, t);
+        }
+    }
+    const Vec2 start = a;
+    a = start + t0 * d;
+    b = start + t1 * d;
+    return true;
 }
 
 void ViewTransform::ZoomAbout(Vec2 screenAnchor, double factor) noexcept {

@@ -44,6 +44,9 @@ struct Box {
     return a.min.x <= b.max.x && b.min.x <= a.max.x && a.min.y <= b.max.y && b.min.y <= a.max.y;
 }
 
+// Clips the segment a-b to box (Liang-Barsky); false when nothing of it is inside.
+[[nodiscard]] bool ClipSegment(Vec2& a, Vec2& b, const Box& box) noexcept;
+
 // Colour as 8-bit red, green, blue.
 struct Rgb {
     std::uint8_t r = 0;

@@ -2,9 +2,13 @@
 #include "board/render/line_pen.h"
 
 #include <QPainter>
+#include <QRectF>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
+
+#include "board/model/types.h"
 
 namespace pelimator::board {
 
@@ -12,6 +16,42 @@ namespace {
 
 // Lines narrower than this many pixels are drawn as the hairline.
 constexpr double kHairlinePixels = 1.5;
+
+// The box a clip rectangle grows to for a pen: its caps and joins reach past the line's ends.
+Box Grown(const QRectF& clip, const QPen& pen) {
+    const double pad = std::max(pen.widthF(), 1.0) + 1.0;
+    return {{clip.left() - pad, clip.top() - pad}, {clip.right() + pad, clip.bottom() + pad}};
+}
+
+// A solid polyline drawn in the runs of it that lie within clip.
+void DrawClipped(QPainter& painter, const QPen& pen, const QPointF* points, int count, bool closed,
+                 const QRectF& clip) {
+    const Box box = Grown(clip, pen);
+    std::vector<QPointF> piece;
+    const auto flush = [&] {
+        if (piece.size() > 1) painter.drawPolyline(piece.data(), static_cast<int>(piece.size()));
+        piece.clear();
+    };
+    const int segments = closed ? count : count - 1;
+    for (int i = 0; i < segments; ++i) {
+        const QPointF a = points[i];
+        const QPointF b = points[(i + 1) % count];
+        Vec2 from{a.x(), a.y()};
+        Vec2 to{b.x(), b.y()};
+        if (!IsFinite(from) || !IsFinite(to) || !ClipSegment(from, to, box)) {
+            flush();
+            continue;
+        }
+        const QPointF start(from.x, from.y);
+        if (piece.empty() || piece.back() != start) {
+            flush();
+            piece.push_back(start);
+        }
+        piece.emplace_back(to.x, to.y);
+        if (QPointF(to.x, to.y) != b) flush();
+    }
+    flush();
+}
 
 }  // namespace
 
@@ -62,11 +102,15 @@ QPen LinePen(const QColor& colour, double widthPixels, const std::vector<double>
 }
 
 void StrokePolyline(QPainter& painter, const QPen& pen, const QPointF* points, int count,
-                    bool closed) {
+                    bool closed, const QRectF* clip) {
     if (count < 2) return;
     const QList<qreal> pattern = pen.dashPattern();
     if (pen.style() != Qt::CustomDashLine || pattern.size() < 2) {
         painter.setPen(pen);
+        if (clip != nullptr) {
+            DrawClipped(painter, pen, points, count, closed, *clip);
+            return;
+        }
         if (closed) {
             painter.drawPolygon(points, count);
         } else {
@@ -80,17 +124,36 @@ void StrokePolyline(QPainter& painter, const QPen& pen, const QPointF* points, i
     const double unit = std::max(pen.widthF(), 1.0);
     double period = 0.0;
     for (const qreal v : pattern) period += v * unit;
-    if (!(period > 0.0)) return;
+    if (!(period > 0.0) || !std::isfinite(period)) return;
+    // A dash's caps reach half the pen's width past the clip box: the box grows by a pen width.
+    std::optional<Box> box;
+    if (clip != nullptr) box = Grown(*clip, pen);
     std::size_t k = 0;                      // the pattern element in force
     double left = pattern[0] * unit;        // of it, still to go
     std::vector<QPointF> piece{points[0]};  // the dash being drawn
     const auto flush = [&] {
-        if (piece.size() > 1) painter.drawPolyline(piece.data(), static_cast<int>(piece.size()));
+        if (k % 2 == 0 && piece.size() > 1) {
+            painter.drawPolyline(piece.data(), static_cast<int>(piece.size()));
+        }
     };
-    const int segments = closed ? count : count - 1;
-    for (int i = 0; i < segments; ++i) {
-        QPointF a = points[i];
-        const QPointF b = points[(i + 1) % count];
+    const auto next = [&] {
+        k = (k + 1) % static_cast<std::size_t>(pattern.size());
+        left = pattern[static_cast<qsizetype>(k)] * unit;
+    };
+    // Moves the pattern on by length without drawing (a part outside the clip box): whole periods
+    // first, so a line running far off the page costs no more than one period's elements.
+    const auto skip = [&](double length) {
+        flush();
+        length = std::fmod(length, period);
+        while (length > 0.0) {
+            const double step = std::min(left, length);
+            left -= step;
+            length -= step;
+            if (left <= 0.0) next();
+        }
+    };
+    // Draws the pattern along a-b, a being where the pattern stands.
+    const auto run = [&](QPointF a, QPointF b) {
         double length = std::hypot(b.x() - a.x(), b.y() - a.y());
         while (length > 0.0) {
             const double step = std::min(left, length);
@@ -100,14 +163,42 @@ void StrokePolyline(QPainter& painter, const QPen& pen, const QPointF* points, i
             length -= step;
             a = end;
             if (left <= 0.0) {
-                if (k % 2 == 0) flush();
+                flush();
                 piece.assign(1, a);
-                k = (k + 1) % static_cast<std::size_t>(pattern.size());
-                left = pattern[static_cast<qsizetype>(k)] * unit;
+                next();
             }
         }
+    };
+    const int segments = closed ? count : count - 1;
+    for (int i = 0; i < segments; ++i) {
+        const QPointF a = points[i];
+        const QPointF b = points[(i + 1) % count];
+        if (!box) {
+            run(a, b);
+            continue;
+        }
+        Vec2 from{a.x(), a.y()};
+        Vec2 to{b.x(), b.y()};
+        const double length = std::hypot(b.x() - a.x(), b.y() - a.y());
+        if (!std::isfinite(length)) continue;
+        if (!ClipSegment(from, to, *box)) {
+            skip(length);
+            piece.assign(1, b);
+            continue;
+        }
+        const double before = std::hypot(from.x - a.x(), from.y - a.y());
+        if (before > 0.0) {
+            skip(before);
+            piece.assign(1, QPointF(from.x, from.y));
+        }
+        run(QPointF(from.x, from.y), QPointF(to.x, to.y));
+        const double after = std::hypot(b.x() - to.x, b.y() - to.y);
+        if (after > 0.0) {
+            skip(after);
+            piece.assign(1, b);
+        }
     }
-    if (k % 2 == 0) flush();
+    flush();
 }
 
 }  // namespace pelimator::board

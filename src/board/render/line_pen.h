@@ -6,6 +6,7 @@
 #include <QList>
 #include <QPen>
 #include <QPointF>
+#include <QRectF>
 #include <vector>
 
 class QPainter;
@@ -31,8 +32,10 @@ inline constexpr double kMinDashPixels = 4.0;
 // Draws the polyline through points (back to the first when closed) with pen; a dashed pen's
 // pattern is laid out here, running on across corners, and each dash drawn solid. Qt's own
 // dashing differs between paint engines (the raster engine lengthens the dashes of thin scaled
-// pens), so window, SVG, PDF and PNG all get their dashes this way.
+// pens), so window, SVG, PDF and PNG all get their dashes this way. With clip (painter units),
+// dashes are drawn only within it while the pattern runs on outside, so a line reaching far off
+// the page keeps its dashes where they are and costs nothing out there.
 void StrokePolyline(QPainter& painter, const QPen& pen, const QPointF* points, int count,
-                    bool closed = false);
+                    bool closed = false, const QRectF* clip = nullptr);
 
 }  // namespace pelimator::board

@@ -113,33 +113,6 @@ bool Outside(const QPointF& p) noexcept {
 
 }  // namespace
 
-bool ClipSegment(Vec2& a, Vec2& b, const Box& box) noexcept {
-    double t0 = 0.0;
-    double t1 = 1.0;
-    const Vec2 d = b - a;
-    const std::array<double, 4> p = {-d.x, d.x, -d.y, d.y};
-    const std::array<double, 4> q = {a.x - box.min.x, box.max.x - a.x, a.y - box.min.y,
-                                     box.max.y - a.y};
-    for (std::size_t i = 0; i < 4; ++i) {
-        if (p[i] == 0.0) {
-            if (q[i] < 0.0) return false;
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0.0) {
-            if (t > t1) return false;
-            t0 = std::max(t0, t);
-        } else {
-            if (t < t0) return false;
-            t1 = std::min(t1, t);
-        }
-    }
-    const Vec2 start = a;
-    a = start + t0 * d;
-    b = start + t1 * d;
-    return true;
-}
-
 void ScenePainter::Paint(QPainter& painter, QSize size, const BoardDocument& document,
                          const ViewTransform& transform, const SceneOverlay& overlay,
                          EntityIndex& index) {
@@ -163,7 +136,9 @@ void ScenePainter::PaintOverlay(QPainter& painter, QSize size, const ViewTransfo
     m_stats.rubberPoints = 0;
     painter.save();
     if (overlay.snap) PaintSnap(painter, transform, *overlay.snap);
-    PaintPreview(painter, size, transform, overlay.preview);
+    // The line finishing at the cursor would draw, lighter, beneath the one finishing now draws.
+    PaintPreview(painter, size, transform, overlay.previewAtCursor, m_palette.previewAtCursor);
+    PaintPreview(painter, size, transform, overlay.preview, m_palette.preview);
     PaintRubber(painter, size, transform, overlay.rubber);
     PaintMarks(painter, transform, overlay.marks);
     if (overlay.cursor) PaintCrosshair(painter, size, transform, *overlay.cursor);
@@ -331,8 +306,7 @@ void ScenePainter::CollectDashed(const EntityData& entity, std::size_t batch, st
     dashed.dash = dash;
     const auto add = [&](Vec2 p) {
         const Vec2 s = transform.ToScreen(p);
-        dashed.points.emplace_back(std::clamp(s.x, -kSafePixels, kSafePixels),
-                                   std::clamp(s.y, -kSafePixels, kSafePixels));
+        dashed.points.emplace_back(s.x, s.y);
     };
     if (entity.kind == EntityKind::Line) {
         add(entity.start);
@@ -355,13 +329,16 @@ void ScenePainter::DrawDashed(QPainter& painter, std::span<const std::vector<dou
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     const double width = m_frame.style.lineWidthPixels;
+    // Points far outside stay where they are (clamping them bent the line and moved its
+    // dashes): the stroke draws what lies within the frame and runs the pattern on outside.
+    const QRectF frame(0.0, 0.0, m_frame.width, m_frame.height);
     for (const Dashed& dashed : m_dashed) {
         const std::vector<double>* pattern =
             dashed.dash < patterns.size() ? &patterns[dashed.dash] : nullptr;
         StrokePolyline(painter,
                        LinePen(m_batches[dashed.batch].colour, width, pattern,
                                m_frame.transform.pixelsPerUnit, Qt::RoundCap),
-                       dashed.points.data(), static_cast<int>(dashed.points.size()));
+                       dashed.points.data(), static_cast<int>(dashed.points.size()), false, &frame);
         m_stats.lines += dashed.points.size() - 1;
     }
     painter.restore();
@@ -564,12 +541,13 @@ void ScenePainter::PaintRubber(QPainter& painter, QSize size, const ViewTransfor
 }
 
 void ScenePainter::PaintPreview(QPainter& painter, QSize size, const ViewTransform& transform,
-                                const std::vector<std::vector<Vec2>>& preview) const {
+                                const std::vector<std::vector<Vec2>>& preview,
+                                const QColor& colour) {
     if (preview.empty()) return;
     // Two pixels wide and see-through, below the band and the marks: a line not drawn yet.
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setPen(QPen(m_palette.preview, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setPen(QPen(colour, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     const Box screen{{-4.0, -4.0}, {size.width() + 4.0, size.height() + 4.0}};
     std::vector<QLineF> lines;
     for (const std::vector<Vec2>& entity : preview) {

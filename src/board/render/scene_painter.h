@@ -32,6 +32,7 @@ struct BoardPalette {
     QColor rubber{230, 0, 140};  // a pink no layer colour is likely to be: the band stands out
     QColor snap{255, 140, 0};
     QColor preview{90, 150, 255, 150};  // a light, see-through blue: not yet part of the drawing
+    QColor previewAtCursor{90, 150, 255, 90};  // lighter still: only if finished at the cursor
     QColor crosshair{120, 120, 120};
 };
 
@@ -44,9 +45,10 @@ struct SceneOverlay {
     double gridSpacing = 10.0;  // drawing units; coarsened on screen so lines stay apart
     std::vector<Vec2> marks;    // numbered 1, 2, ... in this order
     std::vector<Vec2> rubber;   // the rubber band as a point sequence
-    std::vector<std::vector<Vec2>> preview;  // the tool's preview entities, flattened
-    std::optional<SnapTarget> snap;          // highlighted target
-    std::optional<Vec2> cursor;              // crosshair position in drawing units
+    std::vector<std::vector<Vec2>> preview;          // what finishing now draws, flattened
+    std::vector<std::vector<Vec2>> previewAtCursor;  // what finishing at the cursor draws instead
+    std::optional<SnapTarget> snap;                  // highlighted target
+    std::optional<Vec2> cursor;                      // crosshair position in drawing units
 };
 
 // Counts of the last paint, for tests and benchmarks.
@@ -127,8 +129,8 @@ private:
     void DrawStampedPixels(QPainter& painter, QImage* image);
     void PaintRubber(QPainter& painter, QSize size, const ViewTransform& transform,
                      const std::vector<Vec2>& rubber);
-    void PaintPreview(QPainter& painter, QSize size, const ViewTransform& transform,
-                      const std::vector<std::vector<Vec2>>& preview) const;
+    static void PaintPreview(QPainter& painter, QSize size, const ViewTransform& transform,
+                             const std::vector<std::vector<Vec2>>& preview, const QColor& colour);
     void PaintMarks(QPainter& painter, const ViewTransform& transform,
                     const std::vector<Vec2>& marks) const;
     void PaintSnap(QPainter& painter, const ViewTransform& transform,
@@ -161,8 +163,5 @@ private:
     std::vector<QPointF> m_rubberScreen;
     std::vector<Vec2> m_pending;  // band points that may still be dropped
 };
-
-// Clips the segment a-b to box (Liang-Barsky); false when nothing of it is inside.
-[[nodiscard]] bool ClipSegment(Vec2& a, Vec2& b, const Box& box) noexcept;
 
 }  // namespace pelimator::board

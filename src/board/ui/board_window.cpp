@@ -3,16 +3,22 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <QUrl>
+#include <algorithm>
 #include <array>
 #include <exception>
 
@@ -81,16 +87,25 @@ BoardWindow::BoardWindow(BoardApplicationPtr application, QWidget* parent)
     m_tabs->setObjectName(QStringLiteral("drawingTabs"));
     m_tabs->setDocumentMode(true);
     m_tabs->setMovable(false);
-    setCentralWidget(m_tabs);
-    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int) {
-        if (!m_syncingTabs) {
-            if (Canvas* canvas = CurrentCanvas()) {
-                Guarded(QStringLiteral("図面を切り替えられませんでした。"),
-                        [canvas] { canvas->Document()->Activate(); });
-            }
-        }
-        Refresh();
-    });
+    // While no drawing is open the board says what a drafter can do, instead of a grey nothing.
+    m_emptyHint = new QLabel(this);
+    m_emptyHint->setObjectName(QStringLiteral("emptyBoardHint"));
+    m_emptyHint->setAlignment(Qt::AlignCenter);
+    m_emptyHint->setTextFormat(Qt::RichText);
+    m_emptyHint->setWordWrap(true);
+    // The hint never makes the window larger than a drawing would.
+    m_emptyHint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    m_pages = new QStackedWidget(this);
+    m_pages->addWidget(m_emptyHint);
+    m_pages->addWidget(m_tabs);
+    setCentralWidget(m_pages);
+    setAcceptDrops(true);
+    SetEmptyHint(QStringLiteral("<p style='font-size:15pt'>図面が開いていません</p>"
+                                "<p>ファイル → 開く... (Ctrl+O) で DXF か JWW の図面を開くか、<br>"
+                                "図面のファイルをこのウィンドウにドロップして下さい。<br>"
+                                "ファイル → 新規 (Ctrl+N) で新しい図面を作ります。</p>"),
+                 QStringLiteral("開く... (Ctrl+O) で図面を開くか、ファイルをドロップして下さい"));
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int) { OnTabChanged(); });
 
     BuildMenus();
 
@@ -244,6 +259,45 @@ void BoardWindow::ToolChangedInAllCanvases() {
 void BoardWindow::Refresh() {
     RefreshTitles();
     RefreshActions();
+    RefreshEmptyHint();
+}
+
+void BoardWindow::SetEmptyHint(const QString& text, const QString& status) {
+    const bool showing = m_tabs->count() == 0 && statusBar()->currentMessage() == m_emptyStatus;
+    m_emptyHint->setText(text);
+    m_emptyStatus = status;
+    if (showing) statusBar()->showMessage(m_emptyStatus);
+    RefreshEmptyHint();
+}
+
+void BoardWindow::RefreshEmptyHint() {
+    const bool empty = m_tabs->count() == 0;
+    QWidget* page = empty ? static_cast<QWidget*>(m_emptyHint) : m_tabs;
+    if (m_pages->currentWidget() == page) return;
+    m_pages->setCurrentWidget(page);
+    if (empty) {
+        statusBar()->showMessage(m_emptyStatus);
+    } else if (statusBar()->currentMessage() == m_emptyStatus) {
+        statusBar()->clearMessage();
+    }
+}
+
+void BoardWindow::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    const bool files =
+        openDropped && !urls.isEmpty() &&
+        std::all_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+    if (files) event->acceptProposedAction();
+}
+
+void BoardWindow::dropEvent(QDropEvent* event) {
+    QStringList files;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) files.append(url.toLocalFile());
+    }
+    if (files.isEmpty() || !openDropped) return;
+    event->acceptProposedAction();
+    openDropped(files);
 }
 
 void BoardWindow::ApplySnapKinds() {
@@ -302,7 +356,56 @@ void BoardWindow::RemoveTab(const BoardDocument* document) {
         m_tabs->removeTab(m_tabs->indexOf(canvas));
     }
     delete canvas;
+    std::erase_if(m_messages, [document](const auto& entry) { return entry.first == document; });
     Refresh();
+}
+
+const BoardDocument* BoardWindow::PickingDocument() const {
+    const auto tool = m_application->RunningTool();
+    if (!tool || tool->Marks().empty()) return nullptr;
+    return dynamic_cast<const BoardDocument*>(tool->Marks().front().document.lock().get());
+}
+
+void BoardWindow::OnTabChanged() {
+    Canvas* canvas = CurrentCanvas();
+    if (!m_syncingTabs && canvas != nullptr) {
+        const BoardDocument* picking = PickingDocument();
+        if (picking != nullptr && picking != canvas->Document().get() &&
+            CanvasOf(picking) != nullptr) {
+            // The picks belong to their drawing: a click in another would be ignored, so the
+            // change is refused and the drafter told how to leave the picking.
+            SelectTab(picking);
+            statusBar()->showMessage(
+                QStringLiteral("図面「%1」で線の点を指示しています。別の図面に切り替えるには、"
+                               "Enter かダブルクリックで描くか、Esc で指示をやめて下さい。")
+                    .arg(QString::fromStdString(picking->Name())));
+            return;
+        }
+        Guarded(QStringLiteral("図面を切り替えられませんでした。"),
+                [canvas] { canvas->Document()->Activate(); });
+    }
+    // The shown drawing's own message, or none.
+    const BoardDocument* shown = canvas != nullptr ? canvas->Document().get() : nullptr;
+    const auto found = std::find_if(m_messages.begin(), m_messages.end(),
+                                    [shown](const auto& entry) { return entry.first == shown; });
+    if (found != m_messages.end()) {
+        statusBar()->showMessage(found->second);
+    } else {
+        statusBar()->clearMessage();
+    }
+    Refresh();
+}
+
+void BoardWindow::ShowDocumentStatus(const QString& message) {
+    const BoardDocument* active = m_application->Active().get();
+    const auto found = std::find_if(m_messages.begin(), m_messages.end(),
+                                    [active](const auto& entry) { return entry.first == active; });
+    if (found != m_messages.end()) {
+        found->second = message;
+    } else {
+        m_messages.emplace_back(active, message);
+    }
+    statusBar()->showMessage(message);
 }
 
 void BoardWindow::SelectTab(const BoardDocument* document) {

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "board/model/application.h"
@@ -13,6 +15,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QStackedWidget;
 class QTabWidget;
 
 namespace pelimator::board {
@@ -42,6 +45,12 @@ public:
     // may go (saved, or the user chose to discard it), false to keep it open. While unset the
     // window asks whether to discard the changes.
     std::function<bool(BoardDocument&)> saveDocument;
+    // Given the local files dropped on the window, to open them; while unset drops are refused.
+    std::function<void(const QStringList&)> openDropped;
+
+    // What the empty board says a drafter can do (rich text), and the status bar's hint with it;
+    // shown while no drawing is open, gone with the first.
+    void SetEmptyHint(const QString& text, const QString& status);
 
     [[nodiscard]] const BoardApplicationPtr& Application() const noexcept { return m_application; }
     // The ファイル menu, for entries added later (open, save, export).
@@ -65,6 +74,10 @@ public:
     // Closes the active drawing after asking; false when it stays open.
     bool CloseCurrentDocument();
 
+    // Shows message in the status bar as the active drawing's: it comes back when that drawing's
+    // tab is shown again, and another drawing's tab shows that drawing's own message.
+    void ShowDocumentStatus(const QString& message);
+
     // Adds a command of a program working beside the board to the ツール menu and the toolbar
     // (both made on the first call). The window takes no ownership of action.
     void AddToolCommand(QAction* action);
@@ -83,12 +96,20 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void BuildMenus();
     void AddTab(const BoardDocumentPtr& document);
     void RemoveTab(const BoardDocument* document);
     void SelectTab(const BoardDocument* document);
+    // The tab change the user asked for: refused with a word while points are picked in another
+    // drawing (the picks stay where they are); else the drawing is activated and its message
+    // shown.
+    void OnTabChanged();
+    // The drawing whose points the running tool is picking, or null when none are picked.
+    [[nodiscard]] const BoardDocument* PickingDocument() const;
     void OnApplicationChange(ApplicationChange change, const BoardDocumentPtr& document);
     void WatchTool();
     [[nodiscard]] std::vector<Canvas*> Canvases() const;
@@ -98,6 +119,8 @@ private:
     void Refresh();
     void RefreshTitles();
     void RefreshActions();
+    // The hint page while no drawing is open, the tabs once one is.
+    void RefreshEmptyHint();
     bool ConfirmClose(BoardDocument& document);
     void ShowFailure(const QString& what, const QString& detail);
     // Runs a model edit, showing a message when it fails.
@@ -110,9 +133,14 @@ private:
     ObserverId m_toolObserver = 0;
     int m_newCount = 0;
     bool m_syncingTabs = false;
+    // The last message of each open drawing, shown again with its tab.
+    std::vector<std::pair<const BoardDocument*, QString>> m_messages;
     bool m_refreshPending = false;  // a refresh of titles and menus is queued
 
     QTabWidget* m_tabs = nullptr;
+    QStackedWidget* m_pages = nullptr;  // the empty board's hint, or the tabs
+    QLabel* m_emptyHint = nullptr;
+    QString m_emptyStatus;
     QMenu* m_fileMenu = nullptr;
     QMenu* m_viewMenu = nullptr;
     QMenu* m_drawingMenu = nullptr;

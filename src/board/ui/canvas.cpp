@@ -94,8 +94,8 @@ QRegion OverlayRegion(const SceneOverlay& overlay, const ViewTransform& transfor
     // A mark's cross reaches 5 pixels (1.5-pixel pen); its number stands right of it, above.
     for (const Vec2& mark : overlay.marks) around(mark, 8, 26, 80, 8);
     AddRuns(region, overlay.rubber, transform, view);
-    for (const std::vector<Vec2>& entity : overlay.preview) {
-        AddRuns(region, entity, transform, view);
+    for (const auto* preview : {&overlay.preview, &overlay.previewAtCursor}) {
+        for (const std::vector<Vec2>& entity : *preview) AddRuns(region, entity, transform, view);
     }
     return region;
 }
@@ -265,6 +265,9 @@ SceneOverlay Canvas::BuildOverlay() const {
             overlay.rubber = tool->RubberPolyline(tolerance);
             for (const EntityData& entity : tool->PreviewEntities()) {
                 overlay.preview.push_back(FlattenEntity(entity, tolerance));
+            }
+            for (const EntityData& entity : tool->PreviewAtCursorEntities()) {
+                overlay.previewAtCursor.push_back(FlattenEntity(entity, tolerance));
             }
         }
         overlay.snap = m_snapTarget;

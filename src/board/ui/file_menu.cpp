@@ -14,8 +14,10 @@
 #include <QSettings>
 #include <QShortcut>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 #include <optional>
+#include <tuple>
 
 #include "base/errors.h"
 #include "base/file.h"
@@ -127,6 +129,27 @@ bool FileMenuHost::AskPdfOptions(PdfOptions& options) {
                      options, DialogParent());
     if (dialog.exec() != QDialog::Accepted) return false;
     options = dialog.Options();
+    return true;
+}
+
+bool FileMenuHost::AskPngSheet(double width, double height, SheetPlacement& placement) {
+    const QString text =
+        QStringLiteral(
+            "画像が大きすぎます (%1 x %2 ピクセル、1 辺 %3 ピクセルまで)。\n"
+            "用紙に合わせて書き出しますか? (用紙はこの後で選べます。"
+            "解像度を下げるなら「いいえ」を押して、もう一度エクスポートして下さい)")
+            .arg(width, 0, 'f', 0)
+            .arg(height, 0, 'f', 0)
+            .arg(kMaxPngSide);
+    if (QMessageBox::question(DialogParent(), QStringLiteral("PNG"), text) != QMessageBox::Yes) {
+        return false;
+    }
+    PdfOptions options;
+    options.paper = placement.sheet.paper;
+    options.orientation = placement.sheet.orientation;
+    options.placement = placement.placement;
+    if (!AskPdfOptions(options)) return false;
+    placement = {{options.paper, options.orientation}, options.placement};
     return true;
 }
 
@@ -369,7 +392,9 @@ bool FileMenu::Export(ExportKind kind) {
                                                         "PDF (*.pdf)"};
     const auto index = static_cast<std::size_t>(kind);
     if (kind == ExportKind::Pdf && !m_host.AskPdfOptions(m_pdfOptions)) return false;
-    if (kind == ExportKind::Png && !m_host.AskPngOptions(m_pngOptions)) return false;
+    if (kind == ExportKind::Png && (!m_host.AskPngOptions(m_pngOptions) || !PngFits(*document))) {
+        return false;
+    }
     const QString base = QFileInfo(QString::fromStdString(document->Name())).completeBaseName();
     const QString suggestion =
         QDir(m_lastFolder.isEmpty() ? QDir::homePath() : m_lastFolder).filePath(base);
@@ -377,6 +402,24 @@ bool FileMenu::Export(ExportKind kind) {
                                                        QString::fromUtf8(kFilter[index])),
                                     kSuffix[index]);
     return !path.isEmpty() && ExportTo(kind, path);
+}
+
+bool FileMenu::PngFits(const BoardDocument& document) {
+    m_pngOptions.onSheet.reset();
+    double width = 0.0;
+    double height = 0.0;
+    try {
+        std::tie(width, height) = PngPixels(document, m_pngOptions);
+    } catch (const Error&) {
+        return true;  // nothing to show: the export says so
+    }
+    if (std::max(width, height) <= kMaxPngSide) return true;
+    // Never only "too large": the drafter may fit the drawing to a sheet instead.
+    SheetPlacement placement{{PaperSize::A3, PaperOrientation::Landscape},
+                             PdfPlacement::FitToSheet};
+    if (!m_host.AskPngSheet(width, height, placement)) return false;
+    m_pngOptions.onSheet = placement;
+    return true;
 }
 
 bool FileMenu::ExportTo(ExportKind kind, const QString& path) {

@@ -54,6 +54,9 @@ public:
     // false: cancelled.
     virtual bool AskPdfOptions(PdfOptions& options);
     virtual bool AskPngOptions(PngOptions& options);
+    // A PNG at the resolution chosen would be width x height pixels, more than an image may have:
+    // the sheet to fit the drawing to instead, starting from placement (false: not exported).
+    virtual bool AskPngSheet(double width, double height, SheetPlacement& placement);
 };
 
 enum class ExportKind { Svg, Png, Pdf };
@@ -122,6 +125,9 @@ signals:
     void openEnded(bool opened);
 
 private:
+    // Whether the PNG of document at the chosen resolution may be made, after offering the
+    // host a sheet to fit it to when it would be too large (false: not exported).
+    bool PngFits(const BoardDocument& document);
     // Shows the document of absolute when it is open already (true).
     bool ShowIfOpen(const QString& absolute);
     // After a read: adds the drawing (true), or reports what failed.

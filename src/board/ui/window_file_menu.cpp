@@ -39,9 +39,6 @@ void WindowFileMenu::ShowOpening(const QString& message) {
     }
 }
 
-void WindowFileMenu::ShowStatus(const QString& message) {
-    constexpr int kShownMs = 10000;
-    m_window.statusBar()->showMessage(message, kShownMs);
-}
+void WindowFileMenu::ShowStatus(const QString& message) { m_window.ShowDocumentStatus(message); }
 
 }  // namespace pelimator::board

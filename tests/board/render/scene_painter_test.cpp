@@ -51,6 +51,19 @@ int CountPixels(const QImage& image, const std::function<bool(QColor)>& wanted) 
     return n;
 }
 
+// Every layer drawn in one dash pattern, as a file's linetype would give it.
+class DashedLayers final : public DocumentSource {
+public:
+    explicit DashedLayers(std::vector<double> pattern) : m_patterns{std::move(pattern)} {}
+    [[nodiscard]] std::uint32_t LayerDash(std::int32_t /*layer*/) const override { return 0; }
+    [[nodiscard]] std::span<const std::vector<double>> DashPatterns() const override {
+        return m_patterns;
+    }
+
+private:
+    std::vector<std::vector<double>> m_patterns;
+};
+
 bool Reddish(QColor c) { return c.red() - c.green() > 60 && c.red() - c.blue() > 60; }
 
 }  // namespace
@@ -69,6 +82,8 @@ private slots:
     void manyLinesAreAllDrawn();
     void overlaysUseTheirColours();
     void farAwayCoordinatesAreClipped();
+    void farDashedLinesKeepTheirCourse_data();
+    void farDashedLinesKeepTheirCourse();
     void eachSnapKindHasItsOwnGlyphAndName();
     void clipSegment_data();
     void clipSegment();
@@ -126,9 +141,7 @@ void ScenePainterTest::entitiesOwnColoursOverTheLayers() {
     // layer; a third, added in the board, past the file's colours.
     struct FileColours final : DocumentSource {
         std::vector<std::uint32_t> colours{kOwnColour | 0xFF0000U, 0};
-        [[nodiscard]] std::span<const std::uint32_t> OwnColours() const override {
-            return colours;
-        }
+        [[nodiscard]] std::span<const std::uint32_t> OwnColours() const override { return colours; }
     };
     const auto app = BoardApplication::Create();
     const auto document = app->AddDocument("色");
@@ -362,6 +375,52 @@ void ScenePainterTest::farAwayCoordinatesAreClipped() {
     int row = 0;
     for (int x = 0; x < kWidth; ++x) row += IsBackground(image.pixel(x, 50)) ? 0 : 1;
     QVERIFY2(row > kWidth - 4, qPrintable(QString::number(row)));
+}
+
+void ScenePainterTest::farDashedLinesKeepTheirCourse_data() {
+    QTest::addColumn<double>("reach");  // how far the ends lie off the view, in pixels
+    QTest::addColumn<double>("slope");  // of the line in drawing units (Y up)
+    QTest::newRow("just outside") << 300.0 << 0.3;
+    QTest::newRow("a site plan zoomed in") << 1e7 << 0.3;
+    QTest::newRow("steep, far") << 1e9 << -2.0;
+    QTest::newRow("level, far") << 1e8 << 0.0;
+}
+
+// A dashed line running far past the view is drawn where it lies, dashed along all of the view:
+// its dashes once were cut at a fixed distance, which bent the line or moved it off its course.
+void ScenePainterTest::farDashedLinesKeepTheirCourse() {
+    QFETCH(double, reach);
+    QFETCH(double, slope);
+    const auto app = BoardApplication::Create();
+    const auto document = app->AddDocument("破線");
+    document->SetSource(std::make_shared<DashedLayers>(std::vector<double>{10.0, -5.0}));
+    // Through drawing (100, 0), the middle of the view (Render puts drawing y 0 on row 50).
+    const double run = reach / std::sqrt(1.0 + slope * slope);
+    document->DrawingModel()->AddEntity(
+        MakeLine({100.0 - run, -slope * run}, {100.0 + run, slope * run}));
+    ScenePainter painter;
+    EntityIndex index;
+    const QImage image = Render(*document, painter, index);
+    // Every inked pixel lies on the line (within 2 pixels); along the view's width (or height,
+    // for a steep line) the dashes ink about two thirds of it (10 on, 5 off), not none, not all.
+    const auto along = std::abs(slope) <= 1.0 ? kWidth : kHeight;
+    std::set<int> inkedSteps;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            if (IsBackground(image.pixel(x, y))) continue;
+            // Screen y is down: the line is row 50 - slope * (x + 0.5 - 100).
+            const double cx = x + 0.5 - 100.0;
+            const double cy = 50.0 - (y + 0.5);
+            const double off = std::abs(cy - slope * cx) / std::sqrt(1.0 + slope * slope);
+            QVERIFY2(off < 2.0, qPrintable(QStringLiteral("ink at (%1, %2) is %3 px off the line")
+                                               .arg(x)
+                                               .arg(y)
+                                               .arg(off)));
+            inkedSteps.insert(std::abs(slope) <= 1.0 ? x : y);
+        }
+    }
+    const double share = static_cast<double>(inkedSteps.size()) / along;
+    QVERIFY2(share > 0.5 && share < 0.85, qPrintable(QString::number(share)));
 }
 
 void ScenePainterTest::clipSegment_data() {

@@ -5,8 +5,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -16,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <QWindow>
 #include <cmath>
 #include <memory>
@@ -106,6 +109,10 @@ private slots:
     void windowOutlivesTheTool();
     void drawAlongEntryShiftClicksAtTheLastClick();
     void drawingWithPickedPointsStaysOpen();
+    void tabChangeWhilePickingIsRefusedWithAWord();
+    void emptyBoardSaysWhatToDoUntilTheFirstDrawing();
+    void droppedFilesAreHandedToBeOpened();
+    void statusBarShowsTheShownDrawingsMessage();
     void layerDialogAppliesOnlyOnOk();
     void titleNamesTheDrawingAndTheProgram_data();
     void titleNamesTheDrawingAndTheProgram();
@@ -304,6 +311,106 @@ void BoardWindowTest::drawAlongEntryShiftClicksAtTheLastClick() {
     QVERIFY(board.sink.Actions().empty());
     QVERIFY(board.window->statusBar()->currentMessage().contains(QStringLiteral("沿って描く")));
     tool->SetEventSink(nullptr);
+}
+
+// A click in another drawing is ignored while points are picked in one: the tab change is
+// refused, saying where the picks are and how to leave them; once given up, the change goes.
+void BoardWindowTest::tabChangeWhilePickingIsRefusedWithAWord() {
+    Board board;
+    board.app->AddDocument("図面B");
+    QTabWidget* tabs = board.window->Tabs();
+    QCOMPARE(tabs->count(), 2);
+    const auto tool = board.StartTool();
+    tabs->setCurrentIndex(0);
+    const auto picking = board.app->DocumentAt(0);
+    QCOMPARE(board.window->CurrentCanvas()->Document(), picking);
+    tool->AddMark(1, pelimator::host::PlainPoint(1.0, 2.0), picking);
+    tabs->setCurrentIndex(1);
+    QCOMPARE(tabs->currentIndex(), 0);
+    QCOMPARE(board.window->CurrentCanvas()->Document(), picking);
+    QCOMPARE(board.app->Active(), picking);
+    const QString message = board.window->statusBar()->currentMessage();
+    QVERIFY2(message.contains(QStringLiteral("図面「図面A」で線の点を指示しています")),
+             qPrintable(message));
+    QVERIFY2(message.contains(QStringLiteral("Esc")), qPrintable(message));
+    tool->ClearMarks();
+    tabs->setCurrentIndex(1);
+    QCOMPARE(tabs->currentIndex(), 1);
+    QCOMPARE(board.app->Active(), board.app->DocumentAt(1));
+    tool->SetEventSink(nullptr);
+}
+
+// The first start: no drawing, and the board says what to do (opening, dropping, new) in its
+// middle and its status bar; the first drawing takes its place, and closing the last brings
+// it back.
+void BoardWindowTest::emptyBoardSaysWhatToDoUntilTheFirstDrawing() {
+    const BoardApplicationPtr app = BoardApplication::Create();
+    BoardWindow window(app);
+    app->SetVisible(true);
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* hint = window.findChild<QLabel*>(QStringLiteral("emptyBoardHint"));
+    QVERIFY(hint != nullptr);
+    QVERIFY(hint->isVisible());
+    QVERIFY(!window.Tabs()->isVisible());
+    for (const char* part : {"開く", "Ctrl+O", "ドロップ", "新規", "Ctrl+N"}) {
+        QVERIFY2(hint->text().contains(QString::fromUtf8(part)), part);
+    }
+    QVERIFY2(window.statusBar()->currentMessage().contains(QStringLiteral("Ctrl+O")),
+             qPrintable(window.statusBar()->currentMessage()));
+    window.NewDocument();
+    QVERIFY(!hint->isVisible());
+    QVERIFY(window.Tabs()->isVisible());
+    QVERIFY(window.CurrentCanvas() != nullptr);
+    QCOMPARE(window.statusBar()->currentMessage(), QString());
+    QVERIFY(window.CloseCurrentDocument());
+    QVERIFY(hint->isVisible());
+    QVERIFY(window.statusBar()->currentMessage().contains(QStringLiteral("Ctrl+O")));
+}
+
+// Files dropped on the window go to whoever opens drawings; other drops are refused.
+void BoardWindowTest::droppedFilesAreHandedToBeOpened() {
+    Board board;
+    QStringList handed;
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/平面図.dxf")),
+                   QUrl::fromLocalFile(QStringLiteral("/tmp/b.jww"))});
+    const QPoint at(200, 200);
+    {
+        QDragEnterEvent enter(at, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(board.window.get(), &enter);
+        QVERIFY(!enter.isAccepted());  // nobody to open them yet
+    }
+    board.window->openDropped = [&handed](const QStringList& paths) { handed = paths; };
+    QDragEnterEvent enter(at, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(board.window.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(board.window.get(), &drop);
+    QCOMPARE(handed,
+             (QStringList{QStringLiteral("/tmp/平面図.dxf"), QStringLiteral("/tmp/b.jww")}));
+    QMimeData web;
+    web.setUrls({QUrl(QStringLiteral("https://example.com/a.dxf"))});
+    QDragEnterEvent remote(at, Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(board.window.get(), &remote);
+    QVERIFY(!remote.isAccepted());
+}
+
+// A message about a drawing (opened, saved, exported) stays with it: another tab shows its own.
+void BoardWindowTest::statusBarShowsTheShownDrawingsMessage() {
+    Board board;
+    board.app->AddDocument("図面B");
+    QTabWidget* tabs = board.window->Tabs();
+    tabs->setCurrentIndex(0);
+    board.window->ShowDocumentStatus(QStringLiteral("「A.dxf」を保存しました"));
+    tabs->setCurrentIndex(1);
+    QCOMPARE(board.window->statusBar()->currentMessage(), QString());
+    board.window->ShowDocumentStatus(QStringLiteral("「B.pdf」にエクスポートしました"));
+    tabs->setCurrentIndex(0);
+    QCOMPARE(board.window->statusBar()->currentMessage(),
+             QStringLiteral("「A.dxf」を保存しました"));
+    tabs->setCurrentIndex(1);
+    QCOMPARE(board.window->statusBar()->currentMessage(),
+             QStringLiteral("「B.pdf」にエクスポートしました"));
 }
 
 void BoardWindowTest::drawingWithPickedPointsStaysOpen() {

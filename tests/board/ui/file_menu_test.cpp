@@ -46,6 +46,16 @@ public:
         protectedAsked.push_back(path);
         return replaceProtected;
     }
+    bool AskPngOptions(PngOptions& options) override {
+        options.pixelsPerMm = pngDpi / 25.4;
+        return true;
+    }
+    bool AskPngSheet(double width, double height, SheetPlacement& placement) override {
+        pngTooLarge.push_back({width, height});
+        if (!pngSheet) return false;
+        placement = *pngSheet;
+        return true;
+    }
 
     std::deque<QString> paths;  // answers of the file dialogs; "" is a cancel
     SaveAnswer answer = SaveAnswer::Cancel;
@@ -58,6 +68,9 @@ public:
     bool saveDespiteLosses = false;
     QStringList protectedAsked;  // files the write-protection question named
     bool replaceProtected = false;
+    double pngDpi = 254.0;
+    std::vector<std::pair<double, double>> pngTooLarge;  // the sizes the question named
+    std::optional<SheetPlacement> pngSheet;              // its answer; none: not exported
 
 private:
     QString Next() {
@@ -452,6 +465,50 @@ private slots:
         QVERIFY(QFile::exists(m_dir.filePath("out.svg")));
         QVERIFY(menu.ExportTo(ExportKind::Png, m_dir.filePath("out.png")));
         QVERIFY(QFile::exists(m_dir.filePath("out.png")));
+    }
+
+    // A PNG too large is never the only answer: the window offers fitting it to a sheet, and
+    // the image then has the sheet's size at the resolution chosen; declined, nothing is written.
+    void PngTooLargeOffersASheet() {
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        const BoardDocumentPtr document = AddDrawing(host.Application());
+        document->ScaleModel()->SetDenominator(1);
+        document->DrawingModel()->AddEntity(MakeLine({0, 0}, {5000, 0}, 3));  // 5 m at 1:1
+        host.pngDpi = 127.0;                                                  // 5 pixels a mm
+        host.paths = {m_dir.filePath("declined.png")};
+        QVERIFY(!menu.Export(ExportKind::Png));
+        QVERIFY(!QFile::exists(m_dir.filePath("declined.png")));
+        QCOMPARE(host.pngTooLarge.size(), std::size_t{1});
+        QCOMPARE(host.pngTooLarge[0].first, 25050.0);  // (5000 + 2 x 5) mm x 5
+        host.pngSheet =
+            SheetPlacement{{PaperSize::A4, PaperOrientation::Landscape}, PdfPlacement::FitToSheet};
+        host.paths = {m_dir.filePath("fitted.png")};
+        QVERIFY(menu.Export(ExportKind::Png));
+        const QImage image(m_dir.filePath("fitted.png"));
+        QCOMPARE(image.size(), QSize(1485, 1050));  // 297 x 210 mm at 5 pixels a mm
+        QVERIFY(host.errors.isEmpty());
+    }
+
+    // A drawing with nothing shown (here: all on a hidden layer) would export a blank page: the
+    // window says so and writes nothing, in every format, and never reports it written.
+    void EmptyExportIsAnErrorNotWritten() {
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        const BoardDocumentPtr document = AddDrawing(host.Application());
+        document->LayerTable()->Put({3, "波線", {10, 20, 30}, false});
+        document->LayerTable()->Put({0, "0", {}, false});
+        for (const ExportKind kind : {ExportKind::Svg, ExportKind::Png, ExportKind::Pdf}) {
+            const QString path = m_dir.filePath(QStringLiteral("blank%1").arg(int(kind)));
+            QVERIFY(!menu.ExportTo(kind, path));
+            QVERIFY(!QFile::exists(path));
+        }
+        QCOMPARE(host.errors.size(), 3);
+        QVERIFY2(host.errors.front().contains(QStringLiteral("表示されるものがありません")),
+                 qPrintable(host.errors.front()));
+        for (const QString& status : host.statuses) {
+            QVERIFY2(!status.contains(QStringLiteral("エクスポートしました")), qPrintable(status));
+        }
     }
 };
 

@@ -11,6 +11,7 @@
 #include <QToolButton>
 
 #include "settings/profile_file.h"
+#include "settings/settings_file.h"
 #include "settings/ui/setting_pictures.h"
 #include "settings/ui/up_down.h"
 #include "support/temp_dir.h"
@@ -53,8 +54,9 @@ void Retype(QLineEdit* box, const QString& text) {
     QTest::keyClicks(box, text);
 }
 
+// What OK writes on a fresh file: the values the drawing run uses when the file lacks them.
 const char* const kDefaultFile =
-    "[Wave]\nWidth=5\nRadius=3\n[Zigzag]\nWidth=5\nHeight=5\n[Layer]\nChange=1\nNumber=200\n";
+    "[Wave]\nWidth=5\nRadius=4\n[Zigzag]\nWidth=5\nHeight=3\n[Layer]\nChange=1\nNumber=200\n";
 
 }  // namespace
 
@@ -80,7 +82,8 @@ private slots:
         QCOMPARE(d.windowTitle(), QStringLiteral("設定(単位：mm)"));
         QVERIFY(d.isModal());
         QVERIFY(d.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        const QStringList expected{"5", "3", "5", "5", "200"};
+        // What the drawing run uses on a fresh file: wave W 5, R 4; zigzag W 5, H 3.
+        const QStringList expected{"5", "4", "5", "3", "200"};
         for (int i = 0; i < 5; ++i) QCOMPARE(Box(d, i)->text(), expected[i]);
         QCOMPARE(Spin(d, 4)->Value(), 200);
         QVERIFY(Find<QCheckBox>(d, "chkSet")->isChecked());
@@ -94,12 +97,23 @@ private slots:
         QVERIFY(!QFile::exists(QString::fromStdString(m_path)));
     }
 
+    // OK without a change writes what was shown, and the next line is drawn as before it.
     void okWritesTheSixValues() {
+        pelimator::settings::clsIniEdit ini;
+        ini.IniFilePath(m_path);
+        const auto before = pelimator::settings::ReadRunSettings(ini);
         RecordingSetting d(m_path);
         QTest::mouseClick(Find<QPushButton>(d, "cmdOK"), Qt::LeftButton);
         QCOMPARE(d.result(), int(QDialog::Accepted));
         QVERIFY(d.messages.isEmpty());
         QCOMPARE(ReadBytes(m_path), std::string(kDefaultFile));
+        const auto after = pelimator::settings::ReadRunSettings(ini);
+        QCOMPARE(after.WaveWidth, before.WaveWidth);
+        QCOMPARE(after.WaveRadius, before.WaveRadius);
+        QCOMPARE(after.ZigzagWidth, before.ZigzagWidth);
+        QCOMPARE(after.ZigzagHeight, before.ZigzagHeight);
+        QCOMPARE(after.LayerChange, before.LayerChange);
+        QCOMPARE(after.LayerNumber, before.LayerNumber);
     }
 
     void radiusCheck_data() {
