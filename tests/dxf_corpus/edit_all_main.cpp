@@ -74,7 +74,13 @@ std::vector<Row> ModelSpaceRows(const DxfSource& source) {
     for (std::size_t r = RecordAt(source, source.entities.begin) + 1; r < last;) {
         Row row;
         row.record = r;
-        row.end = std::max(DxfRecordEnd(source, r), r + 1);
+        row.end = r + 1;  // read here, not by the code under test: its run up to its SEQEND
+        while (row.end + 1 < source.records.size()) {
+            const std::string next = OwnGroups(source, row.end).front().second;
+            if (next != "VERTEX" && next != "ATTRIB" && next != "SEQEND") break;
+            ++row.end;
+            if (next == "SEQEND") break;
+        }
         bool paper = false;
         bool reactors = false;  // inside a 102 {...} group
         bool owner = false;
