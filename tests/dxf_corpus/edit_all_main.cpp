@@ -22,6 +22,7 @@
 #include "board/files/drawing_file.h"
 #include "board/model/application.h"
 #include "board/model/edits.h"
+#include "host/errors.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ struct Row {
     std::string handle;
     std::string type;
     std::string refusal;
+    std::string copyRefusal;
 };
 
 const DxfSource& SourceOf(const BoardDocument& document) {
@@ -96,6 +98,7 @@ std::vector<Row> ModelSpaceRows(const DxfSource& source) {
             }
         }
         row.refusal = source.PlacementRefusal(static_cast<std::uint32_t>(r));
+        row.copyRefusal = source.CopyRefusal(static_cast<std::uint32_t>(r));
         if (!paper) rows.push_back(row);
         r = row.end;
     }
@@ -162,7 +165,7 @@ int main(int argc, char** argv) {
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const Row& row = rows[i];
             std::cout << "row\t" << i << '\t' << row.record << '\t' << row.handle << '\t'
-                      << row.type << '\t' << row.refusal << '\n';
+                      << row.type << '\t' << row.refusal << '\t' << row.copyRefusal << '\n';
         }
         std::vector<std::string> faults;
         for (const std::string edit : {"erase", "move", "copy", "rotate"}) {
@@ -178,6 +181,7 @@ int main(int argc, char** argv) {
             for (std::size_t i = 0; i < rows.size(); ++i) {
                 const Row& row = rows[i];
                 if (edit != "erase" && !row.refusal.empty()) continue;
+                if (edit == "copy" && !row.copyRefusal.empty()) continue;
                 edited.push_back(row);
                 const auto first =
                     std::find(source.entityRecord.begin(), source.entityRecord.end(), row.record);
@@ -202,6 +206,17 @@ int main(int argc, char** argv) {
                 for (const auto& [entity, row] : copyOrder) std::cout << '\t' << row;
                 for (const std::size_t row : undrawn) std::cout << '\t' << row;
                 std::cout << '\n';
+            }
+            // A record that cannot be copied whole is refused, with nothing changed.
+            for (const Row& row : rows) {
+                if (edit != "copy" || !row.refusal.empty() || row.copyRefusal.empty()) continue;
+                Selection one;
+                one.records.push_back(static_cast<std::uint32_t>(row.record));
+                try {
+                    (void)CopySelection(document, one, {12.5, -7.25});
+                    faults.push_back("copy: " + row.type + " " + row.handle + " copied");
+                } catch (const pelimator::HostError&) {
+                }
             }
             if (edit == "erase") {
                 (void)EraseSelection(document, selection);

@@ -43,19 +43,26 @@ Role SimpleRole(std::string_view type, int code) {
     switch (code) {
         case 10:
             return type == "POLYLINE" ? Role::Keep : Role::Point;  // a polyline's is elevation
-        case 11:
-            if (is({"MTEXT", "ELLIPSE", "XLINE", "RAY"})) return Role::Direction;
-            if (is({"LINE", "TEXT", "ATTRIB", "ATTDEF", "SOLID", "TRACE", "3DFACE", "SPLINE"})) {
+        case 11:  // an image's u axis; a multiline's vertex; an underlay's clip is its own
+            if (is({"MTEXT", "ELLIPSE", "XLINE", "RAY", "IMAGE", "WIPEOUT", "TOLERANCE"})) {
+                return Role::Direction;
+            }
+            if (is({"LINE", "TEXT", "ATTRIB", "ATTDEF", "SOLID", "TRACE", "3DFACE", "SPLINE",
+                    "MLINE"})) {
                 return Role::Point;
             }
             return Role::Keep;
-        case 12:
-        case 13:
-            if (type == "SPLINE") return Role::Direction;
+        case 12:  // an image's v axis; a multiline vertex's direction
+            if (is({"SPLINE", "IMAGE", "WIPEOUT", "MLINE"})) return Role::Direction;
+            if (is({"SOLID", "TRACE", "3DFACE"})) return Role::Point;
+            return Role::Keep;
+        case 13:  // an image's size in pixels; a multiline vertex's miter direction
+            if (is({"SPLINE", "MLINE"})) return Role::Direction;
             if (is({"SOLID", "TRACE", "3DFACE"})) return Role::Point;
             return Role::Keep;
         case 50:
-            if (is({"POINT", "VERTEX", "TEXT", "ATTRIB", "ATTDEF", "MTEXT", "INSERT", "ARC"})) {
+            if (is({"POINT", "VERTEX", "TEXT", "ATTRIB", "ATTDEF", "MTEXT", "INSERT", "ARC",
+                    "SHAPE", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY"})) {
                 return Role::Degrees;
             }
             return Role::Keep;
@@ -72,9 +79,11 @@ Role SimpleRole(std::string_view type, int code) {
 
 const std::unordered_set<std::string_view>& PlaceableTypes() {
     static const std::unordered_set<std::string_view> types{
-        "LINE",    "POINT",  "CIRCLE", "ARC",    "LWPOLYLINE", "POLYLINE", "VERTEX", "SEQEND",
-        "TEXT",    "MTEXT",  "ATTRIB", "ATTDEF", "INSERT",     "SOLID",    "TRACE",  "3DFACE",
-        "ELLIPSE", "SPLINE", "LEADER", "XLINE",  "RAY",        "HATCH"};
+        "LINE",   "POINT",  "CIRCLE",  "ARC",         "LWPOLYLINE",  "POLYLINE",
+        "VERTEX", "SEQEND", "TEXT",    "MTEXT",       "ATTRIB",      "ATTDEF",
+        "INSERT", "SOLID",  "TRACE",   "3DFACE",      "ELLIPSE",     "SPLINE",
+        "LEADER", "XLINE",  "RAY",     "HATCH",       "SHAPE",       "TOLERANCE",
+        "MLINE",  "IMAGE",  "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY"};
     return types;
 }
 
@@ -277,7 +286,8 @@ std::vector<std::size_t> YPartners(const std::vector<DxfTag>& tags, const std::v
 
 // Where a turn must add the angle (50) a text or insert lacks, in part of its record: before the
 // tag returned (tags.size(): at the record's end), after the groups its subclass order puts before
-// the angle (a text's string, an MTEXT's string parts, an insert's name, point and scales). None
+// the angle (a text's string, an MTEXT's string parts, an insert's or an underlay's name, point
+// and scales, a shape's point, size and name). None
 // when the part has an angle already (an MTEXT's direction, 11, is one) or no such group.
 std::optional<std::size_t> MissingAngleAt(const std::vector<DxfTag>& tags,
                                           const std::vector<Part>& parts, std::string_view type,
@@ -286,25 +296,34 @@ std::optional<std::size_t> MissingAngleAt(const std::vector<DxfTag>& tags,
     const bool mtext = (type == "MTEXT" && part == Part::Own) ||
                        ((type == "ATTRIB" || type == "ATTDEF") && part == Part::Embedded);
     const bool insert = type == "INSERT" && part == Part::Own;
-    if (!(text && part == Part::Own) && !mtext && !insert) return std::nullopt;
+    const bool underlay = type.ends_with("UNDERLAY") && part == Part::Own;
+    const bool shape = type == "SHAPE" && part == Part::Own;
+    if (!(text && part == Part::Own) && !mtext && !insert && !underlay && !shape) {
+        return std::nullopt;
+    }
     std::optional<std::size_t> after;
     for (std::size_t i = 0; i < tags.size(); ++i) {
         if (parts[i] != part) continue;
         const int code = tags[i].code;
         if (code == 50 || (mtext && code == 11)) return std::nullopt;
-        const bool anchor = insert ? (code == 2 || code == 10 || code == 20 || code == 30 ||
-                                      code == 41 || code == 42 || code == 43)
-                                   : (code == 1 || (mtext && code == 3));
+        const bool point = code == 10 || code == 20 || code == 30;
+        bool anchor = code == 1 || (mtext && code == 3);
+        if (insert) anchor = point || code == 2 || code == 41 || code == 42 || code == 43;
+        if (underlay) anchor = point || code == 340 || code == 41 || code == 42 || code == 43;
+        if (shape) anchor = point || code == 40 || code == 2;
         if (anchor) after = i;
     }
     if (!after) return std::nullopt;
     return *after + 1;
 }
 
-// Where a turn must add the horizontal direction (211) a leader lacks: before its offsets (212,
-// 213) or at the end of its own groups; kNone when it has one.
-std::size_t MissingLeaderDirectionAt(const std::vector<DxfTag>& tags,
-                                     const std::vector<Part>& parts) {
+// Where a turn must add the direction a leader (211, horizontal) or a tolerance frame (11, its x
+// axis) lacks, (1, 0, 0) by default: a leader's before its offsets (212, 213), else at the end of
+// the record's own groups; kNone when it has one or is of another type.
+std::size_t MissingDirectionAt(const std::vector<DxfTag>& tags, const std::vector<Part>& parts,
+                               std::string_view type) {
+    const int code = type == "LEADER" ? 211 : type == "TOLERANCE" ? 11 : 0;
+    if (code == 0) return kNone;
     std::size_t at = tags.size();
     for (std::size_t i = 0; i < tags.size(); ++i) {
         if (parts[i] == Part::Embedded || parts[i] == Part::XData) {
@@ -312,8 +331,8 @@ std::size_t MissingLeaderDirectionAt(const std::vector<DxfTag>& tags,
             break;
         }
         if (parts[i] != Part::Own) continue;
-        if (tags[i].code == 211) return kNone;
-        if (tags[i].code == 212 || tags[i].code == 213) at = std::min(at, i);
+        if (tags[i].code == code) return kNone;
+        if (code == 211 && (tags[i].code == 212 || tags[i].code == 213)) at = std::min(at, i);
     }
     return at;
 }
@@ -338,14 +357,13 @@ void EmitRecord(const DxfSource& source, const std::vector<DxfTag>& tags, bool h
         }
     }
     std::size_t nextAngle = 0;
-    // A leader without its horizontal direction (211; (1, 0, 0) by default) gets it turned.
-    const std::size_t directionAt =
-        degrees != 0.0 && type == "LEADER" ? MissingLeaderDirectionAt(tags, parts) : kNone;
+    const std::size_t directionAt = degrees != 0.0 ? MissingDirectionAt(tags, parts, type) : kNone;
     const auto emitDirection = [&] {
         const Vec2 turned = PlaceDirection(RecordPlacement{{}, degrees, {}}, Vec2{1.0, 0.0});
-        out.Real(211, turned.x);
-        out.Real(221, turned.y);
-        out.Real(231, 0.0);
+        const int code = type == "LEADER" ? 211 : 11;
+        out.Real(code, turned.x);
+        out.Real(code + 10, turned.y);
+        out.Real(code + 20, 0.0);
     };
     const std::vector<std::size_t> yOf = YPartners(tags, parts, roles);
     std::vector<std::optional<double>> placedY(tags.size());  // a y placed with its x
@@ -487,8 +505,35 @@ std::string DxfPlacementRefusal(const DxfSource& source, std::size_t record) {
             return (type.empty() ? std::string("この図形") : type) +
                    " は形を正確に移す方法が分からないため、移動・回転・複写できません";
         }
-        if (!AlongZ(ExtrusionOf(tags))) {
+        const std::array<double, 3> z = ExtrusionOf(tags);
+        // A shape's or an underlay's angle is taken in its own plane; upside down it would
+        // turn the other way, which no file here shows: refused rather than guessed.
+        const bool upsideDown = z[2] < 0.0 && (type == "SHAPE" || type.ends_with("UNDERLAY"));
+        if (!AlongZ(z) || upsideDown) {
             return kind + " (押し出し方向が Z 軸に沿わないもの) は移動・回転・複写できません";
+        }
+    }
+    return {};
+}
+
+std::string DxfCopyRefusal(const DxfSource& source, std::size_t record) {
+    const std::size_t end = DxfRecordEnd(source, record);
+    const std::string kind = DxfRecordType(source, record);
+    for (std::size_t r = record; r < end; ++r) {
+        std::vector<DxfTag> tags;
+        try {
+            tags = ReadTags(source, r);
+        } catch (const FileError&) {
+            return kind + " は読めない部分があるため、複写できません";
+        }
+        const std::vector<Part> parts = PartsOf(tags);
+        for (std::size_t i = 0; i < tags.size(); ++i) {
+            const std::string_view value = TrimDxf(tags[i].value);
+            if (parts[i] == Part::Own && tags[i].code == 360 && value != "0" && !value.empty()) {
+                return kind +
+                       " は複写できません (図形が持つオブジェクト (画像の定義とつなぐものなど) "
+                       "を複写で作れないため)。移動・回転はできます";
+            }
         }
     }
     return {};
@@ -531,6 +576,10 @@ std::string DxfSource::RecordLinetype(std::uint32_t record) const {
 
 std::string DxfSource::PlacementRefusal(std::uint32_t record) const {
     return DxfPlacementRefusal(*this, record);
+}
+
+std::string DxfSource::CopyRefusal(std::uint32_t record) const {
+    return DxfCopyRefusal(*this, record);
 }
 
 }  // namespace pelimator::board
