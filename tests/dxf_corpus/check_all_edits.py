@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Every model-space entity of one drawing erased, moved, copied and turned through the program
+"""Every model-space entity of one drawing erased, moved, copied, turned and put on another layer
+through the program
 (dxf_corpus_edit_all: each edit applied to all entities it takes, in one step), and each saved
 file checked with ezdxf: every placed entity equals ezdxf's own transform of the original (its
 extended data by AutoCAD's rule: 1011 moves and turns, 1012 and 1013 turn, the rest stays; an
@@ -61,18 +62,20 @@ def run_program(exe: str, original: Path, out: Path):
                          timeout=600, errors="replace")
     if run.returncode != 0:
         return None, [f"the program failed: {run.stderr.strip()}"]
-    rows, faults, order = [], [], []
+    rows, faults, order, layer = [], [], [], ""
     for line in run.stdout.splitlines():
         fields = line.split("\t")
         if fields[0] == "row":
             rows.append({"ordinal": int(fields[1]), "handle": fields[3], "type": fields[4],
                          "refusal": fields[5] if len(fields) > 5 else "",
                          "copy_refusal": fields[6] if len(fields) > 6 else ""})
+        elif fields[0] == "layer":
+            layer = fields[1]
         elif fields[0] == "copyorder":
             order = [int(f) for f in fields[1:]]
         elif fields[0] == "fault":
             faults.append(fields[1])
-    return (rows, order), faults
+    return (rows, order, layer), faults
 
 
 def xdata_of(entity) -> dict:
@@ -175,6 +178,30 @@ def compare_placed(where, original, edited, operation, problems):
         problems.append(f"{where}: multiline attribute {got} != {want_texts}")
 
 
+def compare_layers(rows, entities, after, layer, problems):
+    """Every entity on the layer named (its attributes on theirs, as CHPROP leaves them), all
+    else as it was."""
+    if len(after) != len(rows):
+        problems.append(f"layer: {len(after)} entities instead of {len(rows)}")
+        return
+    for row, original, edited in zip(rows, entities, after):
+        where = f"layer {row['type']} #{row['handle'] or row['ordinal']}"
+        now = edited.dxf.get("layer") if edited.dxf.is_supported("layer") else layer
+        if layer.isascii() and now.casefold() != layer.casefold():
+            problems.append(f"{where}: on {now!r}, not {layer!r}")
+        want, got = signature(original), signature(edited)
+        want.pop("layer", None)
+        got.pop("layer", None)
+        for line in differences(want, got, want):
+            problems.append(f"{where}: {line}")
+        if not same_nested(xdata_of(original), xdata_of(edited)):
+            problems.append(f"{where}: extended data changed")
+        if original.dxftype() == "INSERT":
+            layers = [a.dxf.layer for a in original.attribs]
+            if [a.dxf.layer for a in edited.attribs] != layers:
+                problems.append(f"{where}: its attributes changed layer")
+
+
 def same_nested(a, b, key="") -> bool:
     if isinstance(a, dict) and isinstance(b, dict):
         return a.keys() == b.keys() and all(same_nested(a[k], b[k], key) for k in a)
@@ -196,7 +223,7 @@ def check(original_path: Path, work: Path, exe: str):
     problems += faults
     if result is None:
         return problems, 0
-    rows, copy_order = result
+    rows, copy_order, layer = result
     original = load(original_path)
     entities = list(original.modelspace())
     if len(entities) != len(rows):
@@ -220,7 +247,7 @@ def check(original_path: Path, work: Path, exe: str):
     copied = [i for i in placed if not rows[i]["copy_refusal"]]
     audit_before = audit_codes(load(original_path))
     edits = 0
-    for operation in ("erase", "move", "copy", "rotate"):
+    for operation in ("erase", "move", "copy", "rotate", "layer"):
         saved_path = work / f"{operation}.dxf"
         saved = load(saved_path)
         after = list(saved.modelspace())
@@ -231,6 +258,10 @@ def check(original_path: Path, work: Path, exe: str):
             edits += len(rows)
             if after:
                 problems.append(f"erase: {len(after)} entities left in model space")
+            continue
+        if operation == "layer":
+            edits += len(rows)
+            compare_layers(rows, list(load(original_path).modelspace()), after, layer, problems)
             continue
         edits += len(copied if operation == "copy" else placed)
         # Read afresh: ezdxf's copy and transform may touch what an entity shares.

@@ -1,10 +1,10 @@
 // dxf_corpus_edit_all IN OUTDIR: opens IN as the program does and, for each edit (erase, move,
-// copy, rotate), selects every model-space record the edit can take, edits them all in one step
-// and saves OUTDIR/<edit>.dxf. Prints one line per model-space record (ordinal, record, handle,
-// type, refusal) for the checker to pair with ezdxf's entities, then one line per fault found in
-// the saved bytes: a record outside the edit changed, a save not the same twice, a saved file
-// that does not save back to the same bytes. Exit 0 when it saved every edit (faults are for the
-// checker to count), 1 when something failed.
+// copy, rotate, layer change), selects every model-space record the edit can take, edits them all
+// in one step and saves OUTDIR/<edit>.dxf. Prints one line per model-space record (ordinal, record,
+// handle, type, refusal) for the checker to pair with ezdxf's entities, then one line per fault
+// found in the saved bytes: a record outside the edit changed, a save not the same twice, a saved
+// file that does not save back to the same bytes. Exit 0 when it saved every edit (faults are for
+// the checker to count), 1 when something failed.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -168,7 +168,7 @@ int main(int argc, char** argv) {
                       << row.type << '\t' << row.refusal << '\t' << row.copyRefusal << '\n';
         }
         std::vector<std::string> faults;
-        for (const std::string edit : {"erase", "move", "copy", "rotate"}) {
+        for (const std::string edit : {"erase", "move", "copy", "rotate", "layer"}) {
             const OpenedDrawing opened = OpenDrawing(*application, argv[1]);
             BoardDocument& document = *opened.document;
             const DxfSource& source = SourceOf(document);
@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
             std::vector<std::size_t> undrawn;
             for (std::size_t i = 0; i < rows.size(); ++i) {
                 const Row& row = rows[i];
-                if (edit != "erase" && !row.refusal.empty()) continue;
+                if (edit != "erase" && edit != "layer" && !row.refusal.empty()) continue;
                 if (edit == "copy" && !row.copyRefusal.empty()) continue;
                 edited.push_back(row);
                 const auto first =
@@ -224,6 +224,12 @@ int main(int argc, char** argv) {
                 (void)MoveSelection(document, selection, {12.5, -7.25});
             } else if (edit == "copy") {
                 (void)CopySelection(document, selection, {12.5, -7.25});
+            } else if (edit == "layer") {
+                // The table's last layer: seldom the one most entities are on.
+                const BoardLayers& layers = *document.LayerTable();
+                const LayerData& layer = layers.At(layers.Count() - 1);
+                std::cout << "layer\t" << layer.name << '\n';
+                (void)ChangeLayerOfSelection(document, selection, layer.number);
             } else {
                 (void)RotateSelection(document, selection, {3.0, 4.0}, 30.0);
             }
