@@ -73,7 +73,7 @@ const RecordPlacement kTurn90Move{{0.0, 0.0}, 90.0, {12.5, -7.25}};
 
 std::string N(double value) {
     std::array<char, 32> text{};
-    const auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
+    auto* const end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
     return {text.data(), end};
 }
 
