@@ -66,7 +66,8 @@ def signature(entity) -> dict:
     if kind == "POLYLINE":
         sig["vertices"] = flat([v.dxf.location for v in entity.vertices])
     if kind == "INSERT":
-        sig["attribs"] = flat([(a.dxf.insert, a.dxf.rotation) for a in entity.attribs])
+        sig["attribs"] = flat([a.dxf.insert for a in entity.attribs])
+        sig["attrib_angles"] = [a.dxf.rotation for a in entity.attribs]
     if kind == "SPLINE":
         sig["control"] = flat([tuple(p) for p in entity.control_points])
         sig["fit"] = flat([tuple(p) for p in entity.fit_points])
@@ -102,10 +103,21 @@ def same(a, b, key="") -> bool:
     return a == b
 
 
-def differences(expected: dict, edited: dict, original: dict) -> list:
+def differences(expected: dict, edited: dict, original: dict, entity=None) -> list:
     """Values that differ; a value ezdxf's transform adds with its default (extrusion, width)
-    need not be written, but nothing the original had may go missing."""
+    need not be written, but nothing the original had may go missing, and (when the edited
+    entity is given) a value added that is not the default must be written."""
     lost = [f"{k}: missing" for k in original if k not in edited]
+    if entity is not None:
+        for k in sorted(set(expected) - set(edited) - set(original)):
+            # ezdxf's transform adds an alignment point to a left-aligned text, which has none.
+            if k == "align_point" and entity.dxf.get("halign", 0) == 0 and \
+                    entity.dxf.get("valign", 0) == 0:
+                continue
+            definition = entity.DXFATTRIBS.get(k)
+            default = definition.default if definition is not None else None
+            if default is None or not same(expected[k], flat(default), k):
+                lost.append(f"{k}: {expected[k]} not written")
     keys = sorted(set(expected) & set(edited))
     return lost + [f"{k}: {expected[k]} != {edited[k]}" for k in keys
                    if not same(expected[k], edited[k], k)]

@@ -25,6 +25,11 @@ namespace pelimator::board {
 // its kind; "" when it can.
 [[nodiscard]] std::string DxfPlacementRefusal(const DxfSource& source, std::size_t record);
 
+// Why a copy of the record cannot be made whole, as a Japanese sentence naming its kind: it owns
+// an object of the file (360 outside its extension dictionary, as an image owns the reactor that
+// ties it to its image definition) that the copy would share. "" when it can be copied.
+[[nodiscard]] std::string DxfCopyRefusal(const DxfSource& source, std::size_t record);
+
 // The bytes of records [record, DxfRecordEnd) with placements applied to their geometry and,
 // when layerName is not empty, group 8 of the record (and of a polyline's vertices) set to it.
 // copy: handles from nextHandle upward (advanced past them), followers owned by the new head,

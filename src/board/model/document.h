@@ -104,6 +104,9 @@ public:
     [[nodiscard]] virtual std::string PlacementRefusal(std::uint32_t /*record*/) const {
         return {};
     }
+    // Why a copy of the record cannot be made whole (it owns an object of the file a copy would
+    // share), a Japanese sentence naming its kind; "" when it can.
+    [[nodiscard]] virtual std::string CopyRefusal(std::uint32_t /*record*/) const { return {}; }
     // Why the file read can no longer back a save or an edit of its records (another program
     // rewrote it in place), a Japanese sentence naming it; "" when it still can.
     [[nodiscard]] virtual std::string Damage() const { return {}; }

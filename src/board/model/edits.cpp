@@ -188,6 +188,12 @@ Selection CopySelection(BoardDocument& document, const Selection& selection, Vec
     BoardDrawing& drawing = *document.DrawingModel();
     const Targets targets = TargetsOf(document, selection);
     CheckPlaceable(document, targets);
+    for (const std::uint32_t key : targets.records) {
+        const std::uint32_t record = CurrentEdit(drawing, key).source;
+        if (std::string refusal = document.Source()->CopyRefusal(record); !refusal.empty()) {
+            throw HostError(refusal);
+        }
+    }
     const RecordPlacement placement{{}, 0.0, delta};
     EditStep step;
     const std::size_t firstNew = drawing.Count();

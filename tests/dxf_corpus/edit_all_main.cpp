@@ -1,0 +1,257 @@
+// dxf_corpus_edit_all IN OUTDIR: opens IN as the program does and, for each edit (erase, move,
+// copy, rotate, layer change), selects every model-space record the edit can take, edits them all
+// in one step and saves OUTDIR/<edit>.dxf. Prints one line per model-space record (ordinal, record,
+// handle, type, refusal) for the checker to pair with ezdxf's entities, then one line per fault
+// found in the saved bytes: a record outside the edit changed, a save not the same twice, a saved
+// file that does not save back to the same bytes. Exit 0 when it saved every edit (faults are for
+// the checker to count), 1 when something failed.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "board/dxf/dxf_file.h"
+#include "board/dxf/dxf_transform.h"
+#include "board/files/drawing_file.h"
+#include "board/model/application.h"
+#include "board/model/edits.h"
+#include "host/errors.h"
+
+namespace {
+
+using namespace pelimator::board;
+
+struct Row {
+    std::size_t record = 0;
+    std::size_t end = 0;  // past its attributes, vertices and SEQEND
+    std::string handle;
+    std::string type;
+    std::string refusal;
+    std::string copyRefusal;
+};
+
+const DxfSource& SourceOf(const BoardDocument& document) {
+    const auto* source = dynamic_cast<const DxfSource*>(document.Source().get());
+    if (source == nullptr) throw std::runtime_error("not opened as a DXF file");
+    return *source;
+}
+
+std::size_t RecordAt(const DxfSource& source, std::size_t offset) {
+    const auto it = std::lower_bound(source.records.begin(), source.records.end(), offset);
+    return static_cast<std::size_t>(it - source.records.begin());
+}
+
+std::string_view RecordBytes(const DxfSource& source, std::size_t record) {
+    const std::string_view bytes = source.bytes;
+    return bytes.substr(source.records[record],
+                        source.records[record + 1] - source.records[record]);
+}
+
+// The own groups of a record before its extended data, as (code, trimmed value).
+std::vector<std::pair<int, std::string>> OwnGroups(const DxfSource& source, std::size_t record) {
+    std::vector<std::pair<int, std::string>> groups;
+    const std::string_view bytes = source.bytes;
+    DxfTagReader reader(bytes.substr(0, source.records[record + 1]), source.layout,
+                        source.fileName);
+    reader.Seek(source.records[record], 1);
+    for (DxfTag tag; reader.Next(tag) && tag.code < 1000;) {
+        groups.emplace_back(tag.code, std::string(TrimDxf(tag.value)));
+    }
+    return groups;
+}
+
+// The model-space records of the ENTITIES section, in file order (paper space: group 67 is 1,
+// or the owner is another block record).
+std::vector<Row> ModelSpaceRows(const DxfSource& source) {
+    std::vector<Row> rows;
+    if (!source.entities.found) return rows;
+    const std::size_t last = RecordAt(source, source.entities.end);
+    for (std::size_t r = RecordAt(source, source.entities.begin) + 1; r < last;) {
+        Row row;
+        row.record = r;
+        row.end = r + 1;  // read here, not by the code under test: its run up to its SEQEND
+        while (row.end + 1 < source.records.size()) {
+            const std::string next = OwnGroups(source, row.end).front().second;
+            if (next != "VERTEX" && next != "ATTRIB" && next != "SEQEND") break;
+            ++row.end;
+            if (next == "SEQEND") break;
+        }
+        bool paper = false;
+        bool reactors = false;  // inside a 102 {...} group
+        bool owner = false;
+        for (const auto& [code, value] : OwnGroups(source, r)) {
+            if (code == 0) row.type = value;
+            if (code == 5 && row.handle.empty()) row.handle = value;
+            if (code == 67) paper = paper || value == "1";
+            if (code == 102) reactors = value.starts_with('{');
+            // A paper-space viewport may name its layout by owner alone.
+            if (code == 330 && !reactors && !owner && !source.modelSpaceHandle.empty()) {
+                paper = paper || value != source.modelSpaceHandle;
+                owner = true;  // later 330s are a hatch's boundary objects and the like
+            }
+        }
+        row.refusal = source.PlacementRefusal(static_cast<std::uint32_t>(r));
+        row.copyRefusal = source.CopyRefusal(static_cast<std::uint32_t>(r));
+        if (!paper) rows.push_back(row);
+        r = row.end;
+    }
+    return rows;
+}
+
+std::string Slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Faults of saved against the original: every record the edit did not take is there with its
+// very bytes, in order; copies come only after the last original entity; the header changes only
+// where a copy needs new handles.
+void CompareRecords(const std::string& edit, const DxfSource& original, const DxfSource& saved,
+                    const std::vector<Row>& edited, std::vector<std::string>& faults) {
+    std::vector<bool> taken(original.records.size(), false);  // a copy keeps its original
+    for (const Row& row : edited) {
+        for (std::size_t r = row.record; r < row.end && edit != "copy"; ++r) taken[r] = true;
+    }
+    const std::size_t entitiesEnd = RecordAt(original, original.entities.end);
+    std::size_t s = 0;
+    const std::size_t savedCount = saved.records.size() - 1;
+    for (std::size_t r = 0; r + 1 < original.records.size(); ++r) {
+        if (taken[r]) {
+            if (edit != "erase") s += 1;  // placed in place, or kept beside its copy
+            continue;
+        }
+        if (s >= savedCount) {
+            faults.push_back(edit + ": record " + std::to_string(r) + " is missing");
+            return;
+        }
+        const std::string_view was = RecordBytes(original, r);
+        std::string_view now = RecordBytes(saved, s);
+        // Copies go at the end of ENTITIES, before its ENDSEC.
+        if (edit == "copy" && original.entities.found && r == entitiesEnd) {
+            while (s < savedCount && now != was) now = RecordBytes(saved, ++s);
+        }
+        const bool header = r == RecordAt(original, original.header.begin);
+        if (now != was && !(header && edit == "copy")) {
+            faults.push_back(edit + ": record " + std::to_string(r) + " (" +
+                             DxfRecordType(original, r) + ") changed");
+        }
+        ++s;
+    }
+    if (s != savedCount) faults.push_back(edit + ": records left over at the end");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: dxf_corpus_edit_all IN.dxf OUTDIR\n";
+        return 1;
+    }
+    const std::filesystem::path out = argv[2];
+    try {
+        const auto application = BoardApplication::Create();
+        std::vector<Row> rows;
+        {
+            const OpenedDrawing opened = OpenDrawing(*application, argv[1]);
+            rows = ModelSpaceRows(SourceOf(*opened.document));
+        }
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const Row& row = rows[i];
+            std::cout << "row\t" << i << '\t' << row.record << '\t' << row.handle << '\t'
+                      << row.type << '\t' << row.refusal << '\t' << row.copyRefusal << '\n';
+        }
+        std::vector<std::string> faults;
+        for (const std::string edit : {"erase", "move", "copy", "rotate", "layer"}) {
+            const OpenedDrawing opened = OpenDrawing(*application, argv[1]);
+            BoardDocument& document = *opened.document;
+            const DxfSource& source = SourceOf(document);
+            std::vector<Row> edited;
+            Selection selection;
+            // Copies are made as the selection lists them: records drawn as the board's lines
+            // and arcs first (by their entities), then the others.
+            std::vector<std::pair<std::size_t, std::size_t>> copyOrder;  // (entity, row)
+            std::vector<std::size_t> undrawn;
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                const Row& row = rows[i];
+                if (edit != "erase" && edit != "layer" && !row.refusal.empty()) continue;
+                if (edit == "copy" && !row.copyRefusal.empty()) continue;
+                edited.push_back(row);
+                const auto first =
+                    std::find(source.entityRecord.begin(), source.entityRecord.end(), row.record);
+                if (first == source.entityRecord.end()) {
+                    selection.records.push_back(static_cast<std::uint32_t>(row.record));
+                    undrawn.push_back(i);
+                    continue;
+                }
+                copyOrder.emplace_back(
+                    static_cast<std::size_t>(first - source.entityRecord.begin()), i);
+                for (auto e = first; e != source.entityRecord.end(); ++e) {
+                    if (*e == row.record) {
+                        selection.entities.push_back(
+                            static_cast<std::size_t>(e - source.entityRecord.begin()));
+                    }
+                }
+            }
+            std::sort(selection.entities.begin(), selection.entities.end());
+            if (edit == "copy") {
+                std::sort(copyOrder.begin(), copyOrder.end());
+                std::cout << "copyorder";
+                for (const auto& [entity, row] : copyOrder) std::cout << '\t' << row;
+                for (const std::size_t row : undrawn) std::cout << '\t' << row;
+                std::cout << '\n';
+            }
+            // A record that cannot be copied whole is refused, with nothing changed.
+            for (const Row& row : rows) {
+                if (edit != "copy" || !row.refusal.empty() || row.copyRefusal.empty()) continue;
+                Selection one;
+                one.records.push_back(static_cast<std::uint32_t>(row.record));
+                try {
+                    (void)CopySelection(document, one, {12.5, -7.25});
+                    faults.push_back("copy: " + row.type + " " + row.handle + " copied");
+                } catch (const pelimator::HostError&) {
+                }
+            }
+            if (edit == "erase") {
+                (void)EraseSelection(document, selection);
+            } else if (edit == "move") {
+                (void)MoveSelection(document, selection, {12.5, -7.25});
+            } else if (edit == "copy") {
+                (void)CopySelection(document, selection, {12.5, -7.25});
+            } else if (edit == "layer") {
+                // The table's last layer: seldom the one most entities are on.
+                const BoardLayers& layers = *document.LayerTable();
+                const LayerData& layer = layers.At(layers.Count() - 1);
+                std::cout << "layer\t" << layer.name << '\n';
+                (void)ChangeLayerOfSelection(document, selection, layer.number);
+            } else {
+                (void)RotateSelection(document, selection, {3.0, 4.0}, 30.0);
+            }
+            const std::filesystem::path saved = out / (edit + ".dxf");
+            const std::filesystem::path twice = out / (edit + "_twice.dxf");
+            const std::filesystem::path back = out / (edit + "_back.dxf");
+            SaveDrawing(document, saved.string());
+            SaveDrawing(document, twice.string());
+            if (Slurp(saved) != Slurp(twice)) faults.push_back(edit + ": two saves differ");
+            const OpenedDrawing reopened = OpenDrawing(*application, saved.string());
+            SaveDrawing(*reopened.document, back.string());
+            if (Slurp(saved) != Slurp(back)) {
+                faults.push_back(edit + ": the saved file does not save back the same");
+            }
+            CompareRecords(edit, source, SourceOf(*reopened.document), edited, faults);
+            std::filesystem::remove(twice);
+            std::filesystem::remove(back);
+        }
+        for (const std::string& fault : faults) std::cout << "fault\t" << fault << '\n';
+    } catch (const std::exception& error) {
+        std::cerr << argv[1] << ": " << error.what() << '\n';
+        return 1;
+    }
+    return 0;
+}
