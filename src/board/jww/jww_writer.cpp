@@ -88,6 +88,7 @@ public:
         std::size_t outside = 0;
         std::size_t hidden = 0;
         for (std::size_t i = loaded; i < m_state.entities.size(); ++i) {
+            if (Erased(i)) continue;
             const EntityData& e = m_state.entities[i];
             if (e.layer < 0 || e.layer >= 256) ++outside;
             if (!e.visible) ++hidden;
@@ -138,7 +139,8 @@ public:
         const std::string_view in = m_source.bytes;
         std::string& out = sink.buffer;
         EmitHeader(sink);
-        const std::size_t added = m_state.entities.size() - Loaded();
+        std::size_t added = 0;
+        for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) added += Erased(i) ? 0 : 1;
         const std::uint64_t count = std::uint64_t{m_source.entityCount} + added;
         if (count > 0xFFFFFFFEULL) throw FileError("保存できません: 図形が多すぎます");
         jww::PutCount(out, static_cast<std::uint32_t>(count));
@@ -152,6 +154,7 @@ public:
         classIndex.resize(m_source.classNames.size(), 0);
         std::vector<bool> introduced(m_source.classNames.size(), false);
         for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
+            if (Erased(i)) continue;
             const EntityData& e = m_state.entities[i];
             const std::string_view name = e.kind == EntityKind::Line ? "CDataSen" : "CDataEnko";
             std::size_t id = ClassId(name);
@@ -209,6 +212,11 @@ public:
     }
 
 private:
+    // An entity an edit erased: kept by the drawing for undo, never written.
+    [[nodiscard]] bool Erased(std::size_t i) const noexcept {
+        return i < m_state.erased.size() && m_state.erased[i] != 0;
+    }
+
     [[nodiscard]] std::size_t Loaded() const noexcept {
         return std::min(m_source.entityPrint.size(), m_state.entities.size());
     }
@@ -249,6 +257,7 @@ private:
 
     void CheckNew() const {
         for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
+            if (Erased(i)) continue;
             const EntityData& e = m_state.entities[i];
             for (const Vec2 v : {e.start, e.end, e.center}) {
                 if (!std::isfinite(v.x) || !std::isfinite(v.y)) {
