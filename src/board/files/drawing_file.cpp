@@ -188,6 +188,8 @@ void SaveDrawing(BoardDocument& document, const std::string& path) {
     const DrawingFormat format = SaveFormat(document, path);
     const JwwSource* jww = JwwSourceOf(document);
     const std::string damage = SourceDamage(document);
+    // Whether the file written holds every edit the drawing shows: else it stays modified.
+    bool keptAll = true;
     if (!damage.empty()) {
         // The file read is gone: over it nothing is written (another program's save is there);
         // elsewhere, what the board holds goes into a new drawing.
@@ -203,6 +205,7 @@ void SaveDrawing(BoardDocument& document, const std::string& path) {
     } else if (format == DrawingFormat::Jww) {
         if (jww != nullptr) {
             WriteJww(path, *jww, state.state);
+            keptAll = JwwUnkeptEdits(*jww, state.state) == 0;
         } else {
             // A converted copy: every entity is new to it.
             DrawingState fresh = state.state;
@@ -215,7 +218,7 @@ void SaveDrawing(BoardDocument& document, const std::string& path) {
     }
     document.SetPath(path);
     document.SetName(FileNameOf(path));
-    document.DrawingModel()->MarkSaved();
+    if (keptAll) document.DrawingModel()->MarkSaved();
 }
 
 std::vector<std::string> SaveLosses(const BoardDocument& document) {
