@@ -156,8 +156,10 @@ std::set<std::int32_t> ResolveLayers(const board::BoardLayers& layers,
     return numbers;
 }
 
+// The paths along the chains of the layers asked for. A chain with no length (a zero-length
+// line, a circle too small to flatten) cannot be a path: it is skipped and named on err.
 std::vector<PathInput> PathsFromLayers(const board::BoardDocument& document,
-                                       const BatchOptions& options) {
+                                       const BatchOptions& options, std::ostream& err) {
     const board::BoardLayers& layers = *document.LayerTable();
     const std::set<std::int32_t> numbers = ResolveLayers(layers, options.layers, options.input);
     const auto entities = document.DrawingModel()->Entities();
@@ -168,6 +170,7 @@ std::vector<PathInput> PathsFromLayers(const board::BoardDocument& document,
     // The same 0.01 paper-mm the board's curves keep to.
     const double flattenTolerance = 0.01 * document.UnitsPerPaperMillimetre();
     std::vector<PathInput> paths;
+    std::vector<std::string> skipped;
     for (const board::Chain& chain : board::ChainEntities(entities, take, joinTolerance)) {
         const board::EntityData& first = entities[chain.pieces.front().entity];
         const board::LayerData* layer = layers.Find(first.layer);
@@ -183,13 +186,25 @@ std::vector<PathInput> PathsFromLayers(const board::BoardDocument& document,
             reach = std::max(reach, board::Distance(p, path.points.front()));
         }
         if (reach <= joinTolerance) {
-            throw InputError(path.origin +
-                             ": 長さのない図形で、経路には異なる点が 2 つ以上必要です");
+            skipped.push_back(path.origin);
+            continue;
         }
         paths.push_back(std::move(path));
     }
+    if (paths.empty() && !skipped.empty()) {
+        throw InputError("図面「" + options.input +
+                         "」の指定のレイヤには長さのある線も円弧もありません (長さのない図形: " +
+                         skipped.front() +
+                         (skipped.size() > 1 ? " ほか " + std::to_string(skipped.size() - 1) + " 個"
+                                             : std::string()) +
+                         ")");
+    }
     if (paths.empty()) {
         throw InputError("図面「" + options.input + "」の指定のレイヤには線も円弧もありません");
+    }
+    for (const std::string& origin : skipped) {
+        err << "注意: " << origin
+            << ": 長さのない図形なので経路にしません (経路には異なる点が 2 つ以上必要です)\n";
     }
     return paths;
 }
@@ -487,7 +502,7 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
     PrepareDocument(opened, options, streams.err);
 
     const std::vector<PathInput> paths = options.source == PathSource::Layers
-                                             ? PathsFromLayers(document, options)
+                                             ? PathsFromLayers(document, options, streams.err)
                                              : PathsFromPoints(options, streams.in);
     const DrawnTotals totals = DrawPaths(
         factory, document, paths, LineOptionsFor(options, settingsFile), settingsFile.run, streams);

@@ -300,6 +300,40 @@ TEST(BatchRun, LayerChainsAreDrawnLikeTheirPointsPickedByHand) {
     EXPECT_EQ(board::ReadDxfFile(dir.File("out.dxf")).content.entities, direct.entities);
 }
 
+// A path with no length (a zero-length line, a circle too small to flatten) is skipped and
+// named; the others are drawn as without it. Only such paths: refused, naming them.
+TEST(BatchRun, LayerPathWithoutLengthIsSkippedAndNamed) {
+    TempDir dir;
+    DrawingContent input;
+    input.layers = {{0, "0", {}, true}, {5, "外形", {}, true}};
+    input.entities = {board::MakeLine({0, 0}, {100, 0}, 5), board::MakeLine({40, 40}, {40, 40}, 5),
+                      board::MakeLine({300, 0}, {300, 50}, 5)};
+    board::WriteDxfFile(dir.File("in.dxf"), input);
+    const auto outcome = RunCommand(
+        {"--layers", "外形", "-o", dir.File("out.dxf"), dir.File("in.dxf")}, dir.Path().string());
+    ASSERT_EQ(outcome.exitCode, kExitOk) << outcome.err;
+    EXPECT_NE(outcome.err.find("の図形 2 番目から (1 個、始点 40, 40): 長さのない図形なので"),
+              std::string::npos)
+        << outcome.err;
+    EXPECT_NE(outcome.err.find("経路 2/2"), std::string::npos) << outcome.err;
+    LineOptions options;
+    options.pathKind = settings::PathKind::Polyline;
+    const DrawingContent direct =
+        ThroughFile(DrawDirectly({{{0, 0}, {100, 0}}, {{300, 0}, {300, 50}}}, options,
+                                 dir.File("none.ini"), 1, dir.File("in.dxf")),
+                    dir.File("direct.dxf"));
+    EXPECT_EQ(board::ReadDxfFile(dir.File("out.dxf")).content.entities, direct.entities);
+
+    input.entities = {board::MakeLine({40, 40}, {40, 40}, 5)};
+    board::WriteDxfFile(dir.File("dot.dxf"), input);
+    const auto refused =
+        RunCommand({"--layers", "外形", "-o", dir.File("dot-out.dxf"), dir.File("dot.dxf")},
+                   dir.Path().string());
+    EXPECT_EQ(refused.exitCode, kExitFailure) << refused.err;
+    EXPECT_NE(refused.err.find("長さのある線も円弧もありません"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("長さのない図形"), std::string::npos) << refused.err;
+}
+
 TEST(BatchRun, ExplicitOverwriteReplacesTheInput) {
     TempDir dir;
     board::WriteDxfFile(dir.File("in.dxf"), DrawingContent{{{0, "0", {}, true}}, {}, 1, 1});
