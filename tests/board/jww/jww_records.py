@@ -151,7 +151,8 @@ def read_object(r, tokens):
 
 
 def read(path):
-    """{"version", "header": bytes before the list's count, "records": [(class, field bytes)],
+    """{"version", "header": bytes before the list's count, "values": the header's fields by
+    name, "records": [(class, field bytes)],
     "blocks": [(kind, class, field bytes)], "rest": bytes after the block list}."""
     data = open(path, "rb").read()
     if data[:8] != b"JwwData.":
@@ -159,8 +160,9 @@ def read(path):
     version = struct.unpack_from("<I", data, 8)[0]
     r = Reader(data, version)
     r.pos = 12
-    for _name, kind in jww_gen.header_rows(version):
-        getattr(r, kind)()
+    values = {}
+    for name, kind in jww_gen.header_rows(version):
+        values[name] = getattr(r, kind)()
     header = data[:r.pos]
     records = []
     for _ in range(r.count_()):
@@ -174,5 +176,5 @@ def read(path):
     blocks = []
     for _ in range(r.count_()):
         read_object(r, blocks)
-    return {"version": version, "header": header, "records": records, "blocks": blocks,
-            "rest": data[r.pos:]}
+    return {"version": version, "header": header, "values": values, "records": records,
+            "blocks": blocks, "rest": data[r.pos:]}

@@ -5,7 +5,11 @@ kind, one record of each kind is erased, moved, turned, copied and put on anothe
 drafter does it; the saved file must hold that change and nothing else (the header, every other
 record and the block definitions byte for byte), and Pelimator must read it again.
 
-Usage: test_jww_edits.py JWW_PROBE CORPUS WORK_DIR"""
+A line drawn by pelimator-batch goes, with layer change off, to the file's write layer (書込
+レイヤ: the write group's write layer), and with it on to the settings' layer number N, which is
+layer group N / 16, layer N % 16 (Jw_cad shows it as "[G-L]" in hex).
+
+Usage: test_jww_edits.py JWW_PROBE CORPUS WORK_DIR PELIMATOR_BATCH"""
 import math
 import os
 import subprocess
@@ -15,7 +19,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import jww_gen  # noqa: E402
 import jww_records  # noqa: E402
 
-PROBE, CORPUS, WORK = sys.argv[1], sys.argv[2], sys.argv[3]
+PROBE, CORPUS, WORK, BATCH = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4]
 failures = []
 checked = {}
 
@@ -177,6 +181,42 @@ def edit_every_kind(path):
         try_edit(path, before, index, "layer", [0x2B])
 
 
+def draw_on_layers(path):
+    """Draws one wave with the batch, layer change off and on; checks where its records go."""
+    before = jww_records.read(path)
+    values = before["values"]
+    group = values["m_nWriteGLay"] & 0xF
+    scale = max(1.0, values[f"m_adScale[{group}]"])
+    length = 100.0 * scale  # twenty pitches of the default wave, whatever the units
+    for change, number in ((0, None), (1, 0x2B)):
+        name = f"{os.path.basename(path)} layer change {change}"
+        ini = os.path.join(WORK, "Korvane.ini")
+        with open(ini, "w") as f:
+            f.write(f"[Layer]\nChange={change}\nNumber={number or 0}\n")
+        out = os.path.join(WORK, "drawn.jww")
+        run = subprocess.run([BATCH, "--points", "-", "--settings", ini, "--allow-loss", "-o",
+                              out, path], input=f"0 0\n{length} 0\n", capture_output=True,
+                             text=True, timeout=300)
+        if run.returncode != 0:
+            check(name, False, run.stderr.strip()[-300:])
+            continue
+        after = jww_records.read(out)
+        was = len(before["records"])
+        check(f"{name}: the file's records kept", after["records"][:was] == before["records"])
+        check(f"{name}: header kept", after["header"] == before["header"])
+        added = [jww_records.parse_fields(after["version"], c, b)
+                 for c, b in after["records"][was:]]
+        check(f"{name}: drawn", len(added) > 0)
+        if number is None:
+            want = (group, values[f"m_anWriteLay[{group}]"] & 0xF)
+        else:
+            want = (number // 16, number % 16)
+        got = sorted({(a["m_nGLayer"], a["m_nLayer"]) for a in added})
+        check(f"{name}: layer", got == [want], f"{got} for {want}")
+        checked["線 (書込レイヤ)" if number is None else "線 (レイヤ番号)"] = \
+            checked.get("線 (書込レイヤ)" if number is None else "線 (レイヤ番号)", 0) + 1
+
+
 def common(style=1, colour=1, layer=0, group=0):
     return {"m_nPenStyle": style, "m_nPenColor": colour, "m_nLayer": layer, "m_nGLayer": group}
 
@@ -223,7 +263,7 @@ def every_kind(version):
                  rotation=0.0, number=7),
             dict(common(), **{"class": "CDataSolid"}, x1=0.0, y1=0.0, x4=0.0, y4=1.0, x2=1.0,
                  y2=0.0, x3=1.0, y3=1.0)]}]
-    header = {"m_nWriteGLay": 1, "m_adScale[1]": 100.0, "m_adScale[2]": 50.0,
+    header = {"m_nWriteGLay": 1, "m_anWriteLay[1]": 5, "m_adScale[1]": 100.0, "m_adScale[2]": 50.0,
               "m_adScale[3]": 2.5}
     return {"version": version, "header": header, "entities": ents, "blocks": blocks}
 
@@ -234,6 +274,7 @@ def main():
         path = os.path.join(WORK, f"every_kind_{version}.jww")
         jww_gen.write(path, every_kind(version))
         edit_every_kind(path)
+        draw_on_layers(path)
     real = os.path.join(CORPUS, "real-jww")
     if os.path.isdir(real):
         files = sorted(os.path.join(d, f) for d, _, names in os.walk(real) for f in names
@@ -241,6 +282,7 @@ def main():
         check("real drawings found", files)
         for path in files:
             edit_every_kind(path)
+            draw_on_layers(path)
     else:
         print(f"skipped: no real drawings at {real}")
     print("records edited by kind:", ", ".join(f"{k} {n}" for k, n in sorted(checked.items())))
