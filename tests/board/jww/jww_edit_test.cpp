@@ -6,6 +6,7 @@
 
 #include "board/files/drawing_file.h"
 #include "board/model/edits.h"
+#include "board/model/selection.h"
 #include "support/real_corpus.h"
 #include "support/temp_dir.h"
 
@@ -38,6 +39,38 @@ TEST(JwwEdits, ErasedBoardLineStaysOut) {
         SaveDrawing(*document, dir.File("out.jww"));
         EXPECT_TRUE(ReadBytes(dir.File("out.jww")) == ReadBytes(file.string()));
         EXPECT_FALSE(drawing.IsModified());
+    }
+}
+
+// Everything the drawing shows is picked as a drafter picks it (lines and arcs as entities, the
+// rest as records drawn beneath) and erased: the saved list is empty and the block definitions
+// stay. Undone, the save is the file as read, byte for byte.
+TEST(JwwEdits, EverythingPickedAndErasedLeavesTheListAndUndoneGivesTheFileBack) {
+    PELIMATOR_REQUIRE_REAL_CORPUS();
+    TempDir dir;
+    for (const auto& file : RealDrawings("real-jww", ".jww")) {
+        SCOPED_TRACE(file.string());
+        const auto application = BoardApplication::Create();
+        const BoardDocumentPtr document = OpenDrawing(*application, file.string()).document;
+        const auto& read = dynamic_cast<const JwwSource&>(*document->Source());
+        BoardLayers& layers = *document->LayerTable();
+        for (std::size_t i = 0; i < layers.Count(); ++i) {
+            LayerData layer = layers.At(i);
+            layer.visible = true;
+            layers.Put(layer);
+        }
+        const Selection all = PickAll(*document);
+        // Each line or arc is a record of its own; every other record is picked beneath.
+        EXPECT_EQ(all.entities.size() + all.records.size(), read.records.size());
+        (void)EraseSelection(*document, all);
+        SaveDrawing(*document, dir.File("erased.jww"));
+        const JwwReadResult erased = ReadJwwFile(dir.File("erased.jww"));
+        EXPECT_EQ(erased.source->entityCount, 0U);
+        EXPECT_EQ(erased.blocks.size(), ReadJwwFile(file.string()).blocks.size());
+
+        document->DrawingModel()->Undo();
+        SaveDrawing(*document, dir.File("undone.jww"));
+        EXPECT_TRUE(ReadBytes(dir.File("undone.jww")) == ReadBytes(file.string()));
     }
 }
 
