@@ -27,7 +27,7 @@ public:
           m_version(record.version),
           m_out(out),
           m_placements(placements),
-          m_groupAndLayer(groupAndLayer),
+          m_groupAndLayer(std::move(groupAndLayer)),
           m_factors(factors) {}
 
     // The whole record of class name; false for a class that is not an entity of the list.

@@ -442,7 +442,12 @@ private:
         const jww::RecordFields fields{m_source.classNames.at(record.classId),
                                        in.substr(record.body, record.end - record.body),
                                        m_source.header.version};
-        return jww::PlacedFields(fields, edit.placements, groupAndLayer, factors);
+        try {
+            return jww::PlacedFields(fields, edit.placements, groupAndLayer, factors);
+        } catch (const FileError&) {
+            throw FileError("保存できません: 図形 " + std::to_string(edit.source + 1) + " 番目 (" +
+                            std::string(fields.className) + ") が壊れていて書き換えられません");
+        }
     }
 
     void CheckNew() const {
