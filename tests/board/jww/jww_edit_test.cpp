@@ -74,5 +74,32 @@ TEST(JwwEdits, EverythingPickedAndErasedLeavesTheListAndUndoneGivesTheFileBack) 
     }
 }
 
+// A converted copy holds what the drawing shows, copies of records too: a copied line of a real
+// Jw_cad drawing goes into its DXF copy, and a copied DXF line into a JWW copy.
+TEST(JwwEdits, ConvertedCopiesHoldCopiedRecords) {
+    PELIMATOR_REQUIRE_REAL_CORPUS();
+    TempDir dir;
+    const auto application = BoardApplication::Create();
+    const std::string real = (*pelimator::testing::RealCorpus() / "real-jww/敷地図.jww").string();
+    const BoardDocumentPtr jww = OpenDrawing(*application, real).document;
+    const std::size_t lines = jww->DrawingModel()->Count();
+    Selection first;
+    first.entities = {0};
+    (void)CopySelection(*jww, first, {3.0, 4.0});
+    SaveDrawing(*jww, dir.File("copy.dxf"));
+    EXPECT_EQ(ReadDxfFile(dir.File("copy.dxf")).content.entities.size(), lines + 1);
+
+    DrawingContent content;
+    content.layers = {{0, "0", {}, true}};
+    content.entities = {MakeLine({0, 0}, {10, 0}, 0)};
+    WriteDxfFile(dir.File("line.dxf"), content);
+    const BoardDocumentPtr dxf = OpenDrawing(*application, dir.File("line.dxf")).document;
+    (void)CopySelection(*dxf, first, {0.0, 5.0});
+    SaveDrawing(*dxf, dir.File("copy.jww"));
+    const JwwReadResult copy = ReadJwwFile(dir.File("copy.jww"));
+    ASSERT_EQ(copy.content.entities.size(), 2U);
+    EXPECT_EQ(copy.content.entities[1].start.y, 5.0);
+}
+
 }  // namespace
 }  // namespace pelimator::board
