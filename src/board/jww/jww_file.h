@@ -53,6 +53,7 @@ struct JwwRecord {
     jww::TagKind tag = jww::TagKind::Null;  // Null and ObjectRef have no fields
     std::uint16_t classId = 0;              // into JwwSource::classNames
     std::uint32_t object = 0;               // its map index (ObjectRef: the one it names)
+    bool nested = false;  // its fields hold objects of their own (a block definition)
 };
 
 // What is kept of an opened JWW file so that a save writes it back with nothing lost.

@@ -397,6 +397,7 @@ private:
         ReadFields(*KindOfClass(m_source.classNames[classId]), into, depth);
         if (record != nullptr) {
             record->end = static_cast<std::uint32_t>(m_in.Position());
+            record->nested = KindOfClass(m_source.classNames[classId]) == ClassKind::List;
             for (std::size_t i = before; i < into.size(); ++i) into[i].record = m_recordKey;
             m_recordKey = Shape::kNoRecord;
         }

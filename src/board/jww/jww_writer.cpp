@@ -200,6 +200,12 @@ public:
                 }
                 continue;
             }
+            if (record.nested && (edit == nullptr || !edit->erased)) {
+                // Its own objects' tags would need numbering anew too: not kept as read.
+                throw FileError(
+                    "保存できません: 図形の一覧の中にブロック定義があり、その前の図形を消したり"
+                    "変えたりした図面は書けません");
+            }
             sink.Append(m_source.bytes, copied, record.at);
             copied = record.end;
             if (edit != nullptr && edit->erased) continue;

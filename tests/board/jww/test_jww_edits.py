@@ -12,6 +12,7 @@ layer group N / 16, layer N % 16 (Jw_cad shows it as "[G-L]" in hex).
 Usage: test_jww_edits.py JWW_PROBE CORPUS WORK_DIR PELIMATOR_BATCH"""
 import math
 import os
+import struct
 import subprocess
 import sys
 
@@ -278,6 +279,37 @@ def every_kind(version):
     return {"version": version, "header": header, "entities": ents, "blocks": blocks}
 
 
+def block_in_the_list():
+    """A block definition inside the entity list (Jw_cad writes none there): its own objects'
+    tags lie in its fields, so a save that would number them anew is refused, not corrupted."""
+    version = 700
+    a = jww_gen.Archive(version)
+    a.out += b"JwwData."
+    a.dw(version)
+    header = jww_gen.default_header(version)
+    for name, kind in jww_gen.header_rows(version):
+        getattr(a, kind)(header.get(name, "" if kind == "str" else 0))
+    line = dict(common(), **{"class": "CDataSen"}, x1=0.0, y1=0.0, x2=10.0, y2=0.0)
+    a.list_count(3)
+    a.entity(line)
+    a.block({"number": 1, "name": "中", "entities": [dict(line, x2=5.0)]})
+    a.entity(dict(line, y1=3.0, y2=3.0))
+    a.list_count(0)
+    a.out += struct.pack("<I", 0)
+    path = os.path.join(WORK, "block_in_list.jww")
+    with open(path, "wb") as f:
+        f.write(bytes(a.out))
+    out = os.path.join(WORK, "block_in_list_out.jww")
+    if os.path.exists(out):
+        os.remove(out)
+    run = probe("edit", path, out, 0, 0, "erase")
+    check("block in the list: erase before it refused", run.returncode == 1 and
+          "ブロック定義" in run.stderr, run.stdout + run.stderr)
+    check("block in the list: nothing saved", not os.path.exists(out))
+    run = probe("edit", path, out, 2, 0, "move", 1.0, 1.0)
+    check("block in the list: a move after it saved", run.returncode == 0, run.stderr)
+
+
 def main():
     os.makedirs(WORK, exist_ok=True)
     for version in (300, 351, 420, 700):
@@ -285,6 +317,7 @@ def main():
         jww_gen.write(path, every_kind(version))
         edit_every_kind(path)
         draw_on_layers(path)
+    block_in_the_list()
     real = os.path.join(CORPUS, "real-jww")
     if os.path.isdir(real):
         files = sorted(os.path.join(d, f) for d, _, names in os.walk(real) for f in names
