@@ -71,6 +71,8 @@ public:
     std::vector<std::string> classNames;  // the classes seen, in order
     // Map index of each class stored before entitiesEnd, by classNames index (0: not yet).
     std::vector<std::uint32_t> classIndex;
+    // Every class stored before entitiesEnd: (map index, classNames index), by index.
+    std::vector<std::pair<std::uint32_t, std::uint16_t>> listClasses;
     std::vector<JwwTag> tailTags;             // tags after entitiesEnd, in order
     std::vector<std::uint64_t> entityPrint;   // one per board entity read
     std::vector<JwwRecord> records;           // the entity list's, in order; keyed by index

@@ -140,6 +140,8 @@ public:
         m_source.entitiesEnd = m_in.Position();
         m_source.mapCount = m_mapCount;
         m_source.classIndex.assign(m_source.classNames.size(), 0);
+        m_source.listClasses.assign(m_classMap.begin(), m_classMap.end());
+        std::sort(m_source.listClasses.begin(), m_source.listClasses.end());
         for (const auto& [index, classId] : m_classMap) {
             // The last map index stored for each class (indexes grow through the file).
             std::uint32_t& kept = m_source.classIndex[classId];

@@ -404,10 +404,10 @@ private:
         return id < m_source.classIndex.size() ? m_source.classIndex[id] : 0;
     }
     [[nodiscard]] std::uint16_t ClassAtIndexAsRead(std::uint32_t index) const {
-        for (std::size_t id = 0; id < m_source.classIndex.size(); ++id) {
-            if (m_source.classIndex[id] == index) return static_cast<std::uint16_t>(id);
-        }
-        return kNoClass;
+        const auto& classes = m_source.listClasses;
+        const auto found = std::lower_bound(classes.begin(), classes.end(),
+                                            std::pair<std::uint32_t, std::uint16_t>{index, 0});
+        return found != classes.end() && found->first == index ? found->second : kNoClass;
     }
 
     // A class tag: the class stored here at its first use, later a reference to it.
