@@ -1,6 +1,7 @@
 // pelimator-batch: the run from the command line to the saved drawing.
 #include "batch/batch.h"
 
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -118,7 +119,18 @@ std::string LayerLabel(const board::LayerData& layer) {
                : std::to_string(layer.number) + "「" + layer.name + "」";
 }
 
-// The layer numbers named on the command line: a layer's name first, else its number.
+// A layer as Jw_cad shows it, group and layer in hex ("0-A", any case), in upper case; "" for
+// anything else.
+std::string JwCadLabel(const std::string& name) {
+    const auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    if (name.size() != 3 || !hex(name[0]) || name[1] != '-' || !hex(name[2])) return {};
+    std::string label = name;
+    for (char& c : label) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return label;
+}
+
+// The layer numbers named on the command line: a layer's name first, else a Jw_cad drawing's
+// layer as Jw_cad shows it (its name starts with "G-L"), else its number.
 std::set<std::int32_t> ResolveLayers(const board::BoardLayers& layers,
                                      const std::vector<std::string>& names,
                                      const std::string& drawingName) {
@@ -127,6 +139,12 @@ std::set<std::int32_t> ResolveLayers(const board::BoardLayers& layers,
         const board::LayerData* found = nullptr;
         for (std::size_t i = 0; i < layers.Count() && found == nullptr; ++i) {
             if (layers.At(i).name == name) found = &layers.At(i);
+        }
+        if (const std::string label = JwCadLabel(name); found == nullptr && !label.empty()) {
+            for (std::size_t i = 0; i < layers.Count() && found == nullptr; ++i) {
+                const std::string& own = layers.At(i).name;
+                if (own == label || own.rfind(label + " ", 0) == 0) found = &layers.At(i);
+            }
         }
         if (found == nullptr) {
             std::int64_t number = 0;

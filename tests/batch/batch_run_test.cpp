@@ -15,6 +15,7 @@
 #include "line/line_run.h"
 #include "settings/ini_edit.h"
 #include "settings/settings_file.h"
+#include "support/real_corpus.h"
 
 namespace pelimator::batch {
 namespace {
@@ -332,6 +333,35 @@ TEST(BatchRun, LayerPathWithoutLengthIsSkippedAndNamed) {
     EXPECT_EQ(refused.exitCode, kExitFailure) << refused.err;
     EXPECT_NE(refused.err.find("長さのある線も円弧もありません"), std::string::npos) << refused.err;
     EXPECT_NE(refused.err.find("長さのない図形"), std::string::npos) << refused.err;
+}
+
+// A Jw_cad layer is named on the command line as Jw_cad shows it ("0-0", "0-a"), whatever name
+// the file gives it: on every real drawing, --layers G-L takes the layers group G, layer L.
+TEST(BatchRun, JwwLayersAreNamedAsJwCadShowsThem) {
+    PELIMATOR_REQUIRE_REAL_CORPUS();
+    TempDir dir;
+    for (const auto& file : pelimator::testing::RealDrawings("real-jww", ".jww")) {
+        SCOPED_TRACE(file.string());
+        const auto application = board::BoardApplication::Create();
+        const auto document = board::OpenDrawing(*application, file.string()).document;
+        for (const std::int32_t number : {0, 10}) {
+            const auto entities = document->DrawingModel()->Entities();
+            if (std::none_of(entities.begin(), entities.end(),
+                             [&](const auto& e) { return e.layer == number; })) {
+                continue;
+            }
+            const std::string label = number == 0 ? "0-0" : "0-a";
+            const auto byLabel = RunCommand(
+                {"--layers", label, "--mag", "10", "-o", dir.File("label.jww"), file.string()},
+                dir.Path().string());
+            ASSERT_EQ(byLabel.exitCode, kExitOk) << byLabel.err;
+            const auto byNumber = RunCommand({"--layers", std::to_string(number), "--mag", "10",
+                                              "-o", dir.File("number.jww"), file.string()},
+                                             dir.Path().string());
+            ASSERT_EQ(byNumber.exitCode, kExitOk) << byNumber.err;
+            EXPECT_TRUE(ReadBytes(dir.File("label.jww")) == ReadBytes(dir.File("number.jww")));
+        }
+    }
 }
 
 TEST(BatchRun, ExplicitOverwriteReplacesTheInput) {
