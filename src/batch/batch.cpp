@@ -1,6 +1,7 @@
 // pelimator-batch: the run from the command line to the saved drawing.
 #include "batch/batch.h"
 
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -127,7 +128,18 @@ std::string LayerLabel(const board::LayerData& layer) {
                : std::to_string(layer.number) + "「" + layer.name + "」";
 }
 
-// The layer numbers named on the command line: a layer's name first, else its number.
+// A layer as Jw_cad shows it, group and layer in hex ("0-A", any case), in upper case; "" for
+// anything else.
+std::string JwCadLabel(const std::string& name) {
+    const auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    if (name.size() != 3 || !hex(name[0]) || name[1] != '-' || !hex(name[2])) return {};
+    std::string label = name;
+    for (char& c : label) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return label;
+}
+
+// The layer numbers named on the command line: a layer's name first, else a Jw_cad drawing's
+// layer as Jw_cad shows it (its name starts with "G-L"), else its number.
 std::set<std::int32_t> ResolveLayers(const board::BoardLayers& layers,
                                      const std::vector<std::string>& names,
                                      const std::string& drawingName) {
@@ -136,6 +148,12 @@ std::set<std::int32_t> ResolveLayers(const board::BoardLayers& layers,
         const board::LayerData* found = nullptr;
         for (std::size_t i = 0; i < layers.Count() && found == nullptr; ++i) {
             if (layers.At(i).name == name) found = &layers.At(i);
+        }
+        if (const std::string label = JwCadLabel(name); found == nullptr && !label.empty()) {
+            for (std::size_t i = 0; i < layers.Count() && found == nullptr; ++i) {
+                const std::string& own = layers.At(i).name;
+                if (own == label || own.rfind(label + " ", 0) == 0) found = &layers.At(i);
+            }
         }
         if (found == nullptr) {
             std::int64_t number = 0;
@@ -165,8 +183,10 @@ std::set<std::int32_t> ResolveLayers(const board::BoardLayers& layers,
     return numbers;
 }
 
+// The paths along the chains of the layers asked for. A chain with no length (a zero-length
+// line, a circle too small to flatten) cannot be a path: it is skipped and named on err.
 std::vector<PathInput> PathsFromLayers(const board::BoardDocument& document,
-                                       const BatchOptions& options) {
+                                       const BatchOptions& options, std::ostream& err) {
     const board::BoardLayers& layers = *document.LayerTable();
     const std::set<std::int32_t> numbers = ResolveLayers(layers, options.layers, options.input);
     const auto entities = document.DrawingModel()->Entities();
@@ -177,6 +197,7 @@ std::vector<PathInput> PathsFromLayers(const board::BoardDocument& document,
     // The same 0.01 paper-mm the board's curves keep to.
     const double flattenTolerance = 0.01 * document.UnitsPerPaperMillimetre();
     std::vector<PathInput> paths;
+    std::vector<std::string> skipped;
     for (const board::Chain& chain : board::ChainEntities(entities, take, joinTolerance)) {
         const board::EntityData& first = entities[chain.pieces.front().entity];
         const board::LayerData* layer = layers.Find(first.layer);
@@ -192,13 +213,25 @@ std::vector<PathInput> PathsFromLayers(const board::BoardDocument& document,
             reach = std::max(reach, board::Distance(p, path.points.front()));
         }
         if (reach <= joinTolerance) {
-            throw InputError(path.origin +
-                             ": 長さのない図形で、経路には異なる点が 2 つ以上必要です");
+            skipped.push_back(path.origin);
+            continue;
         }
         paths.push_back(std::move(path));
     }
+    if (paths.empty() && !skipped.empty()) {
+        throw InputError("図面「" + options.input +
+                         "」の指定のレイヤには長さのある線も円弧もありません (長さのない図形: " +
+                         skipped.front() +
+                         (skipped.size() > 1 ? " ほか " + std::to_string(skipped.size() - 1) + " 個"
+                                             : std::string()) +
+                         ")");
+    }
     if (paths.empty()) {
         throw InputError("図面「" + options.input + "」の指定のレイヤには線も円弧もありません");
+    }
+    for (const std::string& origin : skipped) {
+        err << "注意: " << origin
+            << ": 長さのない図形なので経路にしません (経路には異なる点が 2 つ以上必要です)\n";
     }
     return paths;
 }
@@ -508,7 +541,7 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
     PrepareDocument(opened, options, streams.err);
 
     const std::vector<PathInput> paths = options.source == PathSource::Layers
-                                             ? PathsFromLayers(document, options)
+                                             ? PathsFromLayers(document, options, streams.err)
                                              : PathsFromPoints(options, streams.in);
     const DrawnTotals totals = DrawPaths(
         factory, document, paths, LineOptionsFor(options, settingsFile), settingsFile.run, streams);

@@ -342,6 +342,7 @@ std::string HelpText(const std::string& program) {
            "                      \"-\" なら標準入力から読みます。\n"
            "  --layers レイヤ,... 入力図面のこれらのレイヤ (名前または番号) にある折れ線と、端が\n"
            "                      つながる線・円弧の連なりを、それぞれ 1 本の経路にします。\n"
+           "                      JWW のレイヤは Jw_cad の表示 (例: 0-A) でも指定できます。\n"
            "\n"
            "描き方:\n"
            "  --line wave|zigzag  線の種類: 波 (wave, 0) / ジグザグ (zigzag, 1)。既定 wave\n"

@@ -15,6 +15,7 @@
 #include "line/line_run.h"
 #include "settings/ini_edit.h"
 #include "settings/settings_file.h"
+#include "support/real_corpus.h"
 
 namespace pelimator::batch {
 namespace {
@@ -313,6 +314,69 @@ TEST(BatchRun, LayerChainsAreDrawnLikeTheirPointsPickedByHand) {
         ThroughFile(DrawDirectly(paths, options, dir.File("none.ini"), 1, dir.File("in.dxf")),
                     dir.File("direct.dxf"));
     EXPECT_EQ(board::ReadDxfFile(dir.File("out.dxf")).content.entities, direct.entities);
+}
+
+// A path with no length (a zero-length line, a circle too small to flatten) is skipped and
+// named; the others are drawn as without it. Only such paths: refused, naming them.
+TEST(BatchRun, LayerPathWithoutLengthIsSkippedAndNamed) {
+    TempDir dir;
+    DrawingContent input;
+    input.layers = {{0, "0", {}, true}, {5, "外形", {}, true}};
+    input.entities = {board::MakeLine({0, 0}, {100, 0}, 5), board::MakeLine({40, 40}, {40, 40}, 5),
+                      board::MakeLine({300, 0}, {300, 50}, 5)};
+    board::WriteDxfFile(dir.File("in.dxf"), input);
+    const auto outcome = RunCommand(
+        {"--layers", "外形", "-o", dir.File("out.dxf"), dir.File("in.dxf")}, dir.Path().string());
+    ASSERT_EQ(outcome.exitCode, kExitOk) << outcome.err;
+    EXPECT_NE(outcome.err.find("の図形 2 番目から (1 個、始点 40, 40): 長さのない図形なので"),
+              std::string::npos)
+        << outcome.err;
+    EXPECT_NE(outcome.err.find("経路 2/2"), std::string::npos) << outcome.err;
+    LineOptions options;
+    options.pathKind = settings::PathKind::Polyline;
+    const DrawingContent direct =
+        ThroughFile(DrawDirectly({{{0, 0}, {100, 0}}, {{300, 0}, {300, 50}}}, options,
+                                 dir.File("none.ini"), 1, dir.File("in.dxf")),
+                    dir.File("direct.dxf"));
+    EXPECT_EQ(board::ReadDxfFile(dir.File("out.dxf")).content.entities, direct.entities);
+
+    input.entities = {board::MakeLine({40, 40}, {40, 40}, 5)};
+    board::WriteDxfFile(dir.File("dot.dxf"), input);
+    const auto refused =
+        RunCommand({"--layers", "外形", "-o", dir.File("dot-out.dxf"), dir.File("dot.dxf")},
+                   dir.Path().string());
+    EXPECT_EQ(refused.exitCode, kExitFailure) << refused.err;
+    EXPECT_NE(refused.err.find("長さのある線も円弧もありません"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("長さのない図形"), std::string::npos) << refused.err;
+}
+
+// A Jw_cad layer is named on the command line as Jw_cad shows it ("0-0", "0-a"), whatever name
+// the file gives it: on every real drawing, --layers G-L takes the layers group G, layer L.
+TEST(BatchRun, JwwLayersAreNamedAsJwCadShowsThem) {
+    PELIMATOR_REQUIRE_REAL_CORPUS();
+    TempDir dir;
+    for (const auto& file : pelimator::testing::RealDrawings("real-jww", ".jww")) {
+        SCOPED_TRACE(file.string());
+        const auto application = board::BoardApplication::Create();
+        const auto document = board::OpenDrawing(*application, file.string()).document;
+        for (const std::int32_t number : {0, 10}) {
+            const auto entities = document->DrawingModel()->Entities();
+            if (std::none_of(entities.begin(), entities.end(),
+                             [&](const auto& e) { return e.layer == number; })) {
+                continue;
+            }
+            const std::string label = number == 0 ? "0-0" : "0-a";
+            const auto byLabel = RunCommand(
+                {"--layers", label, "--mag", "10", "-o", dir.File("label.jww"), file.string()},
+                dir.Path().string());
+            ASSERT_EQ(byLabel.exitCode, kExitOk) << byLabel.err;
+            const auto byNumber = RunCommand({"--layers", std::to_string(number), "--mag", "10",
+                                              "-o", dir.File("number.jww"), file.string()},
+                                             dir.Path().string());
+            ASSERT_EQ(byNumber.exitCode, kExitOk) << byNumber.err;
+            EXPECT_TRUE(ReadBytes(dir.File("label.jww")) == ReadBytes(dir.File("number.jww")));
+        }
+    }
 }
 
 TEST(BatchRun, ExplicitOverwriteReplacesTheInput) {

@@ -103,7 +103,8 @@ std::string SourceDamage(const BoardDocument& document) {
     return document.Source() ? document.Source()->Damage() : std::string();
 }
 
-// The state as a new drawing takes it: the entities and layers, no edits of the file's records.
+// The state as a new drawing takes it: the entities and layers (copies of records as the lines
+// and arcs they show), no edits of the file's records.
 DrawingState WithoutRecords(DrawingState state) {
     state.recordKeys = {};
     state.recordEdits = nullptr;
@@ -188,6 +189,8 @@ void SaveDrawing(BoardDocument& document, const std::string& path) {
     const DrawingFormat format = SaveFormat(document, path);
     const JwwSource* jww = JwwSourceOf(document);
     const std::string damage = SourceDamage(document);
+    // Whether the file written holds every edit the drawing shows: else it stays modified.
+    bool keptAll = true;
     if (!damage.empty()) {
         // The file read is gone: over it nothing is written (another program's save is there);
         // elsewhere, what the board holds goes into a new drawing.
@@ -203,19 +206,21 @@ void SaveDrawing(BoardDocument& document, const std::string& path) {
     } else if (format == DrawingFormat::Jww) {
         if (jww != nullptr) {
             WriteJww(path, *jww, state.state);
+            keptAll = JwwUnkeptEdits(*jww, state.state) == 0;
         } else {
-            // A converted copy: every entity is new to it.
-            DrawingState fresh = state.state;
+            // A converted copy: every entity is new to it, copies of records as they show.
+            const DrawingState fresh = WithoutRecords(state.state);
             WriteJww(path, *NewJwwSource(fresh), fresh);
         }
     } else if (jww != nullptr) {
-        WriteDxf(path, *NewDrawingSource(), state.state);
+        const DrawingState fresh = WithoutRecords(state.state);
+        WriteDxf(path, *NewDrawingSource(), fresh);
     } else {
         WriteDxf(path, SourceOf(document), state.state);
     }
     document.SetPath(path);
     document.SetName(FileNameOf(path));
-    document.DrawingModel()->MarkSaved();
+    if (keptAll) document.DrawingModel()->MarkSaved();
 }
 
 std::vector<std::string> SaveLosses(const BoardDocument& document) {
@@ -237,12 +242,13 @@ std::vector<std::string> SaveLosses(const BoardDocument& document, const std::st
                       "ものは残りません)");
         return losses;
     }
+    const DrawingState fresh = WithoutRecords(state.state);
     if (format == DrawingFormat::Jww) {
         losses = jww != nullptr ? JwwSaveLosses(*jww, state.state)
-                                : JwwSaveLosses(*NewJwwSource(state.state), state.state);
+                                : JwwSaveLosses(*NewJwwSource(fresh), fresh);
     } else {
-        losses =
-            DxfSaveLosses(jww != nullptr ? *NewDrawingSource() : SourceOf(document), state.state);
+        losses = jww != nullptr ? DxfSaveLosses(*NewDrawingSource(), fresh)
+                                : DxfSaveLosses(SourceOf(document), state.state);
     }
     AddConversionLosses(document, format, losses);
     return losses;

@@ -57,7 +57,9 @@ enum class DrawingFormat : std::uint8_t { Dxf, Jww };
 [[nodiscard]] DrawingFormat SaveFormat(const BoardDocument& document, const std::string& path);
 
 // Writes the document to path (atomically) in SaveFormat, then records path as the document's
-// file, names the document after it and marks it saved. A drawing is written over what was kept
+// file, names the document after it and marks it saved, unless a JWW drawing saved over its own
+// file holds edits that file cannot keep (JwwUnkeptEdits): then it stays modified, so the
+// window keeps asking before it closes. A drawing is written over what was kept
 // of the file it was opened from when the format is the same (nothing of it lost, its version,
 // form and code page kept); otherwise as a new drawing (DXF: AutoCAD 2007; JWW: version 700)
 // holding the layers, lines and arcs, a converted copy. When another program rewrote the file

@@ -45,6 +45,17 @@ struct JwwTag {
     std::uint32_t end = 0;      // NewClass: offset past the class name
 };
 
+// A record of the entity list as read: where its tag and its fields lie, and its class.
+struct JwwRecord {
+    std::uint32_t at = 0;    // its tag
+    std::uint32_t body = 0;  // its fields: past the tag (and the class name of a new class)
+    std::uint32_t end = 0;   // past its fields
+    jww::TagKind tag = jww::TagKind::Null;  // Null and ObjectRef have no fields
+    std::uint16_t classId = 0;              // into JwwSource::classNames
+    std::uint32_t object = 0;               // its map index (ObjectRef: the one it names)
+    bool nested = false;  // its fields hold objects of their own (a block definition)
+};
+
 // What is kept of an opened JWW file so that a save writes it back with nothing lost.
 class JwwSource final : public DocumentSource {
 public:
@@ -60,8 +71,12 @@ public:
     std::vector<std::string> classNames;  // the classes seen, in order
     // Map index of each class stored before entitiesEnd, by classNames index (0: not yet).
     std::vector<std::uint32_t> classIndex;
+    // Every class stored before entitiesEnd: (map index, classNames index), by index.
+    std::vector<std::pair<std::uint32_t, std::uint16_t>> listClasses;
     std::vector<JwwTag> tailTags;             // tags after entitiesEnd, in order
     std::vector<std::uint64_t> entityPrint;   // one per board entity read
+    std::vector<JwwRecord> records;           // the entity list's, in order; keyed by index
+    std::vector<std::uint32_t> entityRecord;  // the record of each board entity read
     std::vector<std::uint32_t> entityColour;  // see OwnColours
     bool converted = false;                   // a new file made for a drawing read from elsewhere
 
@@ -69,6 +84,18 @@ public:
         return entityColour;
     }
     [[nodiscard]] std::string Damage() const override { return bytes.Damage(); }
+    [[nodiscard]] std::optional<std::size_t> RecordOf(std::size_t entity) const override {
+        if (entity >= entityRecord.size()) return std::nullopt;
+        return entityRecord[entity];
+    }
+    [[nodiscard]] std::span<const std::uint32_t> EntityRecords() const override {
+        return entityRecord;
+    }
+    // Jw_cad's name of the record's kind (線, 円弧, 文字, ...).
+    [[nodiscard]] std::string RecordKind(std::uint32_t record) const override;
+    [[nodiscard]] std::string PlacementRefusal(std::uint32_t record) const override;
+    // The record's class name as stored ("CDataSen"); "" for a reference or a null record.
+    [[nodiscard]] std::string_view ClassOf(std::uint32_t record) const;
     // The board's scale for the drawing: the write group's when the file was read. The board
     // shows every group as Jw_cad lays it on the paper, so a group of scale 1:s is drawn at
     // drawingScale / s times its coordinates (GroupFactor).
@@ -137,6 +164,10 @@ inline constexpr double kJwwMaxCoordinate = 1e12;
 // What saving state over source cannot write back, one Japanese sentence per item.
 [[nodiscard]] std::vector<std::string> JwwSaveLosses(const JwwSource& source,
                                                      const DrawingState& state);
+// How many kinds of what JwwSaveLosses lists are edits of the drawing that the saved file will
+// not hold (0: the file holds everything the drawing shows); a save with any of them leaves the
+// drawing modified.
+[[nodiscard]] std::size_t JwwUnkeptEdits(const JwwSource& source, const DrawingState& state);
 // The file's bytes with state's new entities appended (renumbering the archive's map after
 // them) and a changed scale written into the current layer's group.
 [[nodiscard]] std::string SavedJwwBytes(const JwwSource& source, const DrawingState& state);

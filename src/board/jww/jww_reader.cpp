@@ -77,7 +77,7 @@ constexpr std::size_t kSmallestEntity = 2 + 13 + 16;
 // Memory of one board entity read (with its fingerprint and colour), and of one class of the
 // archive's map (a hash node).
 constexpr std::uint64_t kEntityBytes =
-    sizeof(EntityData) + sizeof(std::uint64_t) + sizeof(std::uint32_t);
+    sizeof(EntityData) + sizeof(std::uint64_t) + 2 * sizeof(std::uint32_t) + sizeof(JwwRecord);
 constexpr std::uint64_t kClassEntryBytes = 32;
 
 enum class ClassKind : std::uint8_t { Sen, Enko, Ten, Moji, Solid, Sunpou, Block, List };
@@ -129,7 +129,9 @@ public:
         // What has been read is let go from memory as the list goes on (a mapped file's pages).
         std::size_t released = 0;
         for (std::uint32_t i = 0; i < m_source.entityCount; ++i) {
+            m_record = &m_source.records.emplace_back();
             ReadObject(m_topShapes, 0);
+            m_record = nullptr;
             if (m_in.Position() - released >= kReleaseStep) {
                 m_source.bytes.Release(released, m_in.Position());
                 released = m_in.Position();
@@ -138,6 +140,8 @@ public:
         m_source.entitiesEnd = m_in.Position();
         m_source.mapCount = m_mapCount;
         m_source.classIndex.assign(m_source.classNames.size(), 0);
+        m_source.listClasses.assign(m_classMap.begin(), m_classMap.end());
+        std::sort(m_source.listClasses.begin(), m_source.listClasses.end());
         for (const auto& [index, classId] : m_classMap) {
             // The last map index stored for each class (indexes grow through the file).
             std::uint32_t& kept = m_source.classIndex[classId];
@@ -271,6 +275,8 @@ private:
         m_result->content.entities.reserve(n);
         m_source.entityPrint.reserve(n);
         m_source.entityColour.reserve(n);
+        m_source.entityRecord.reserve(n);
+        m_source.records.reserve(n);
     }
 
     // What the read holds so far that grows with the bytes read: shapes, the tags kept for a
@@ -329,14 +335,25 @@ private:
         std::uint32_t index = 0;
         const TagKind tag = m_in.Tag(index);
         std::uint16_t classId = 0;
+        JwwRecord* const record = m_record;
+        m_record = nullptr;  // what the record holds is not a record of its own
+        if (record != nullptr) {
+            record->at = static_cast<std::uint32_t>(at);
+            record->tag = tag;
+            record->object = index;
+        }
         switch (tag) {
             case TagKind::Null:
                 NoteTag(at, tag, 0);
+                if (record != nullptr) record->body = record->end = record->at + 2;
                 return;
             case TagKind::ObjectRef:
                 if (index == 0 || index >= m_mapCount)
                     m_in.Fail("存在しない図形を参照しています", at);
                 NoteTag(at, tag, index);
+                if (record != nullptr) {
+                    record->body = record->end = static_cast<std::uint32_t>(m_in.Position());
+                }
                 return;  // the same object again: shown once
             case TagKind::ClassRef: {
                 const auto found = m_classMap.find(index);
@@ -371,9 +388,21 @@ private:
                 break;
             }
         }
-        NextIndex();
+        const std::uint32_t object = NextIndex();
         const std::size_t before = into.size();
+        if (record != nullptr) {
+            record->classId = classId;
+            record->object = object;
+            record->body = static_cast<std::uint32_t>(m_in.Position());
+            m_recordKey = static_cast<std::uint32_t>(m_source.records.size() - 1);
+        }
         ReadFields(*KindOfClass(m_source.classNames[classId]), into, depth);
+        if (record != nullptr) {
+            record->end = static_cast<std::uint32_t>(m_in.Position());
+            record->nested = KindOfClass(m_source.classNames[classId]) == ClassKind::List;
+            for (std::size_t i = before; i < into.size(); ++i) into[i].record = m_recordKey;
+            m_recordKey = Shape::kNoRecord;
+        }
         m_shapeCount += into.size() - before;
     }
 
@@ -565,6 +594,7 @@ private:
             m_in.Fail("半径が正しくありません");
         }
         m_source.entityPrint.push_back(JwwEntityPrint(e));
+        m_source.entityRecord.push_back(m_recordKey);
         m_source.entityColour.push_back(kOwnColour | PackedColour(shape.common.penColour));
         m_result->content.entities.push_back(e);
     }
@@ -582,6 +612,9 @@ private:
     // Map index -> class: looked up for every object, so indexed (a file may hold millions).
     std::unordered_map<std::uint32_t, std::uint16_t> m_classMap;
     bool m_recordTags = false;
+    // The entity list's record being read (until its tag is read), and its key (its fields).
+    JwwRecord* m_record = nullptr;
+    std::uint32_t m_recordKey = Shape::kNoRecord;
     std::vector<Shape> m_topShapes;
     std::vector<jww::Block> m_blocks;
     std::string m_fileName;

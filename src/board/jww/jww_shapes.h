@@ -64,6 +64,9 @@ struct Shape {
     std::string font;
     std::string text;
     std::uint32_t rgb = 0;  // Solid with pen colour 10: its COLORREF (0x00BBGGRR)
+    // The entity list's record it belongs to (its index there); kNoRecord inside blocks.
+    std::uint32_t record = kNoRecord;
+    static constexpr std::uint32_t kNoRecord = 0xFFFFFFFFU;
 };
 
 // A block definition: its number (what inserts name), name and entities.

@@ -60,6 +60,7 @@ struct Style {
     std::uint32_t dash = kNoUnderlayIndex;
     double scale = 1.0;      // the layer group's scale: paper mm to the group's units
     double dashScale = 1.0;  // paper mm to drawing units
+    std::uint32_t record = kNoUnderlayIndex;  // the entity list's record it draws
 };
 
 class Builder {
@@ -75,7 +76,8 @@ public:
 
     void Add(const Shape& shape, const Placement& place, const Style* outer, int depth) {
         Work(1);
-        const Style style = StyleOf(shape.common, place, outer);
+        Style style = StyleOf(shape.common, place, outer);
+        style.record = outer != nullptr ? outer->record : shape.record;
         switch (shape.kind) {
             case ShapeKind::Line:
                 AddLine(shape, place, style);
@@ -156,6 +158,7 @@ private:
         item.layer = s.layer;
         item.colour = s.colour;
         item.dash = s.dash;
+        item.record = s.record;
         item.first = static_cast<std::uint32_t>(m_underlay.points.size());
         return item;
     }
@@ -163,7 +166,7 @@ private:
     void Snap(Vec2 p, UnderlayPointKind kind, const Style& s) {
         if (!Usable(p) || Full()) return;
         Work(4);
-        m_underlay.snapPoints.push_back({p, kind, s.layer});
+        m_underlay.snapPoints.push_back({p, kind, s.layer, s.record});
     }
 
     void Polyline(const std::vector<Vec2>& pts, bool closed, const Style& s) {

@@ -5,6 +5,8 @@
 // entity added at the end of the entity list moves the number of everything after it (the block
 // definitions) by one, and a class it introduces (say the first arc of a file whose only arcs are
 // inside blocks) is stored with it, the later definition becoming a reference.
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +17,7 @@
 #include "base/file.h"
 #include "board/jww/jww_archive.h"
 #include "board/jww/jww_file.h"
+#include "board/jww/jww_record.h"
 
 namespace pelimator::board {
 
@@ -69,25 +72,36 @@ class Saver {
 public:
     Saver(const JwwSource& source, const DrawingState& state) : m_source(source), m_state(state) {}
 
-    [[nodiscard]] std::vector<std::string> Losses() const {
+    // What the save cannot keep; unkept, when given, counts those that are edits of the drawing
+    // the file will not hold (a save with any of them leaves the drawing modified).
+    [[nodiscard]] std::vector<std::string> Losses(std::size_t* unkept = nullptr) const {
         std::vector<std::string> losses;
+        std::size_t notKept = 0;
         const std::size_t read = m_source.entityPrint.size();
-        const std::size_t loaded = std::min(read, m_state.entities.size());
+        const std::size_t loaded = Loaded();
         if (m_state.entities.size() < read) {
             losses.push_back("読み込んだ図形のうち " + std::to_string(read - loaded) +
                              " 個が図面にありませんが、ファイルからは消えません");
+            ++notKept;
         }
         std::size_t edited = 0;
         for (std::size_t i = 0; i < loaded; ++i) {
+            // An erased or placed record is written as edited; only other changes are lost.
+            if (Erased(i) || KeyOf(i) != kNoRecordKey) continue;
+            if (i < m_source.entityRecord.size() && EditOf(m_source.entityRecord[i]) != nullptr) {
+                continue;
+            }
             if (JwwEntityPrint(m_state.entities[i]) != m_source.entityPrint[i]) ++edited;
         }
         if (edited > 0) {
             losses.push_back("読み込んだ図形 " + std::to_string(edited) +
                              " 個への変更は保存されません (元のまま残ります)");
+            ++notKept;
         }
         std::size_t outside = 0;
         std::size_t hidden = 0;
         for (std::size_t i = loaded; i < m_state.entities.size(); ++i) {
+            if (!WrittenAsOwn(i)) continue;
             const EntityData& e = m_state.entities[i];
             if (e.layer < 0 || e.layer >= 256) ++outside;
             if (!e.visible) ++hidden;
@@ -96,10 +110,26 @@ public:
             const std::int32_t layer = m_source.WriteLayer();
             losses.push_back("JWW にないレイヤ番号の図形 " + std::to_string(outside) +
                              " 個は書込レイヤ " + LayerText(layer) + " に保存します");
+            ++notKept;
         }
         if (hidden > 0) {
             losses.push_back("非表示の図形 " + std::to_string(hidden) +
                              " 個は JWW では表示される図形になります");
+            ++notKept;
+        }
+        std::size_t outsideRecords = 0;
+        if (m_state.recordEdits != nullptr) {
+            for (const auto& [key, edit] : *m_state.recordEdits) {
+                if (!edit.erased && edit.layer && (*edit.layer < 0 || *edit.layer >= 256)) {
+                    ++outsideRecords;
+                }
+            }
+        }
+        if (outsideRecords > 0) {
+            losses.push_back("JWW にないレイヤ番号に移した図形 " + std::to_string(outsideRecords) +
+                             " 個は書込レイヤ " + LayerText(m_source.WriteLayer()) +
+                             " に保存します");
+            ++notKept;
         }
         std::size_t beyond = 0;
         std::size_t changed = 0;
@@ -120,62 +150,117 @@ public:
             losses.emplace_back(
                 "縮尺の変更は JWW には保存されません (縮尺はレイヤグループごとに "
                 "ファイルのまま残ります)");
+            ++notKept;
         }
         if (beyond > 0) {
             losses.push_back("番号が 0〜255 でないレイヤ " + std::to_string(beyond) +
                              " 枚は JWW にはありません (JWW のレイヤは 16 グループ × 16 枚です)");
+            ++notKept;
         }
         if (changed > 0) {
             losses.push_back("レイヤ " + std::to_string(changed) +
                              " 枚の名前・表示の変更は JWW には保存されません");
+            ++notKept;
         }
+        if (unkept != nullptr) *unkept = notKept;
         return losses;
     }
 
-    void Emit(Out& sink) const {
+    void Emit(Out& sink) {
         CheckNew();
         m_source.bytes.CheckSound();
-        const std::string_view in = m_source.bytes;
         std::string& out = sink.buffer;
         EmitHeader(sink);
-        const std::size_t added = m_state.entities.size() - Loaded();
-        const std::uint64_t count = std::uint64_t{m_source.entityCount} + added;
+        const std::vector<std::uint32_t> copies = CopyKeys();
+        std::uint64_t count = copies.size();
+        for (std::size_t r = 0; r < m_source.records.size(); ++r) {
+            if (!IsErasedRecord(static_cast<std::uint32_t>(r))) ++count;
+        }
+        for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
+            if (WrittenAsOwn(i)) ++count;
+        }
         if (count > 0xFFFFFFFEULL) throw FileError("保存できません: 図形が多すぎます");
         jww::PutCount(out, static_cast<std::uint32_t>(count));
-        sink.Append(m_source.bytes, m_source.entityCountEnd, m_source.entitiesEnd);
 
-        // New entities; classes they introduce get their numbers here.
-        std::uint32_t next = m_source.mapCount;
-        // Map index of every class known so far (0: not stored yet); classes first seen after the
-        // entity list have none.
-        std::vector<std::uint32_t> classIndex = m_source.classIndex;
-        classIndex.resize(m_source.classNames.size(), 0);
-        std::vector<bool> introduced(m_source.classNames.size(), false);
+        // The map is numbered anew as the records are written: classes at their first use,
+        // objects in order. What a left-out record defined moves to the next of its class.
+        m_classNew.assign(m_source.classNames.size(), 0);
+        m_objectNew.assign(m_source.mapCount, 0);
+        m_next = 1;
+        std::size_t copied = m_source.entityCountEnd;  // the file's bytes written up to here
+        for (std::size_t r = 0; r < m_source.records.size(); ++r) {
+            const JwwRecord& record = m_source.records[r];
+            const auto key = static_cast<std::uint32_t>(r);
+            const RecordEdit* edit = EditOf(key);
+            if (edit == nullptr && KeepsItsBytes(record)) {
+                // As read: copied with what follows, numbered as it was.
+                if (record.tag == TagKind::NewClass) m_classNew[record.classId] = Next();
+                if (record.tag == TagKind::NewClass || record.tag == TagKind::ClassRef) {
+                    m_objectNew[record.object] = Next();
+                }
+                continue;
+            }
+            if (record.nested && (edit == nullptr || !edit->erased)) {
+                // Its own objects' tags would need numbering anew too: not kept as read.
+                throw FileError(
+                    "保存できません: 図形の一覧の中にブロック定義があり、その前の図形を消したり"
+                    "変えたりした図面は書けません");
+            }
+            sink.Append(m_source.bytes, copied, record.at);
+            copied = record.end;
+            if (edit != nullptr && edit->erased) continue;
+            switch (record.tag) {
+                case TagKind::Null:
+                    jww::PutWord(out, jww::kNullTag);
+                    break;
+                case TagKind::ObjectRef:
+                    jww::PutObjectRef(out, NewObjectIndex(record.object));
+                    break;
+                case TagKind::ClassRef:
+                case TagKind::NewClass:
+                    PutClassTag(out, record.classId);
+                    m_objectNew[record.object] = Next();
+                    if (edit == nullptr) {
+                        sink.Append(m_source.bytes, record.body, record.end);
+                    } else {
+                        out += Placed(record, *edit);
+                    }
+                    break;
+            }
+            if (out.size() >= (std::size_t{1} << 20U)) sink.Flush();
+        }
+        sink.Append(m_source.bytes, copied, m_source.entitiesEnd);
+
+        // Copies of records, then the board's own lines and arcs.
+        for (const std::uint32_t key : copies) {
+            const RecordEdit& edit = m_state.recordEdits->at(key);
+            const JwwRecord& record = m_source.records.at(edit.source);
+            PutClassTag(out, record.classId);
+            Next();
+            out += Placed(record, edit);
+            if (out.size() >= (std::size_t{1} << 20U)) sink.Flush();
+        }
         for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
+            if (!WrittenAsOwn(i)) continue;
             const EntityData& e = m_state.entities[i];
-            const std::string_view name = e.kind == EntityKind::Line ? "CDataSen" : "CDataEnko";
-            std::size_t id = ClassId(name);
-            if (id == classIndex.size()) {
-                // A class the file has nowhere: stored here for the first time.
-                classIndex.push_back(0);
-                introduced.push_back(false);
-                m_extraNames.emplace_back(name);
-            }
-            if (classIndex[id] == 0) {
-                jww::PutNewClass(out, Schema(), name);
-                classIndex[id] = Next(next);
-                if (id < m_source.classNames.size()) introduced[id] = true;
-            } else {
-                jww::PutClassRef(out, classIndex[id]);
-            }
-            Next(next);
+            PutClassTag(out, ClassId(e.kind == EntityKind::Line ? "CDataSen" : "CDataEnko"));
+            Next();
             PutEntity(out, e);
             if (out.size() >= (std::size_t{1} << 20U)) sink.Flush();
         }
 
-        // The rest, its tags renumbered: an entry at old index k (k >= mapCount) moves to the
-        // index the running count gives it; a class stored above is referred to.
-        std::vector<std::uint32_t> moved;  // new index of old index mapCount + i
+        EmitTail(sink);
+    }
+
+private:
+    // The block definitions after the list, their tags renumbered: an entry at old index k
+    // (k >= mapCount) takes the index the running count gives it; a class the list defined is
+    // referred to, one it no longer defines is stored at its first use here.
+    void EmitTail(Out& sink) {
+        std::string& out = sink.buffer;
+        const std::string_view in = m_source.bytes;
+        std::vector<std::uint32_t> moved;       // new index of old index mapCount + i
+        std::vector<std::uint16_t> movedClass;  // its class, for a class entry (else kNoClass)
         std::size_t copied = m_source.entitiesEnd;
         for (const JwwTag& tag : m_source.tailTags) {
             sink.Append(m_source.bytes, copied, tag.at);
@@ -185,22 +270,40 @@ public:
                     jww::PutWord(out, jww::kNullTag);
                     break;
                 case TagKind::ObjectRef:
-                    jww::PutObjectRef(out, Renumber(tag.index, moved));
+                    if (tag.index < m_source.mapCount) {
+                        jww::PutObjectRef(out, NewObjectIndex(tag.index));
+                    } else {
+                        const std::size_t k = tag.index - m_source.mapCount;
+                        // A reference forward (never written by MFC) keeps its number.
+                        jww::PutObjectRef(out, k < moved.size() ? moved[k] : tag.index);
+                    }
                     break;
-                case TagKind::ClassRef:
-                    jww::PutClassRef(out, Renumber(tag.index, moved));
-                    moved.push_back(Next(next));  // the object
+                case TagKind::ClassRef: {
+                    std::uint16_t classId = kNoClass;
+                    if (tag.index < m_source.mapCount) {
+                        classId = ClassAtIndexAsRead(tag.index);
+                    } else if (tag.index - m_source.mapCount < movedClass.size()) {
+                        classId = movedClass[tag.index - m_source.mapCount];
+                    }
+                    if (classId == kNoClass)
+                        throw FileError("保存できません: 図形の種類の参照が壊れています");
+                    PutClassTag(out, classId);
+                    moved.push_back(Next());  // the object
+                    movedClass.push_back(kNoClass);
                     break;
+                }
                 case TagKind::NewClass:
                     copied = tag.end;
-                    if (introduced[tag.classId]) {
-                        jww::PutClassRef(out, classIndex[tag.classId]);
-                        moved.push_back(classIndex[tag.classId]);
+                    if (m_classNew[tag.classId] != 0) {
+                        jww::PutClassRef(out, m_classNew[tag.classId]);
                     } else {
                         sink.Append(in.substr(tag.at, tag.end - tag.at));
-                        moved.push_back(Next(next));
+                        m_classNew[tag.classId] = Next();
                     }
-                    moved.push_back(Next(next));  // the object
+                    moved.push_back(m_classNew[tag.classId]);
+                    movedClass.push_back(tag.classId);
+                    moved.push_back(Next());  // the object
+                    movedClass.push_back(kNoClass);
                     break;
             }
         }
@@ -208,7 +311,66 @@ public:
         sink.Flush();
     }
 
-private:
+    static constexpr std::uint16_t kNoClass = 0xFFFF;
+
+    // Whether an unedited record's tag reads the same where the save puts it: its class and
+    // object take the numbers they had.
+    [[nodiscard]] bool KeepsItsBytes(const JwwRecord& record) const {
+        switch (record.tag) {
+            case TagKind::Null:
+                return true;
+            case TagKind::ObjectRef:
+                return record.object < m_objectNew.size() &&
+                       m_objectNew[record.object] == record.object;
+            case TagKind::ClassRef:
+                return m_next == record.object &&
+                       m_classNew[record.classId] == ClassIndexAsRead(record.classId);
+            case TagKind::NewClass:
+                return m_classNew[record.classId] == 0 && m_next + 1 == record.object;
+        }
+        return false;
+    }
+
+    // An entity an edit erased: kept by the drawing for undo, never written.
+    [[nodiscard]] bool Erased(std::size_t i) const noexcept {
+        return i < m_state.erased.size() && m_state.erased[i] != 0;
+    }
+    [[nodiscard]] std::uint32_t KeyOf(std::size_t i) const noexcept {
+        return i < m_state.recordKeys.size() ? m_state.recordKeys[i] : kNoRecordKey;
+    }
+    // An entity the save writes as a line or arc of its own: added by the board, not erased,
+    // not drawing a copy of a record.
+    [[nodiscard]] bool WrittenAsOwn(std::size_t i) const noexcept {
+        return i >= Loaded() && !Erased(i) && KeyOf(i) == kNoRecordKey;
+    }
+    [[nodiscard]] const RecordEdit* EditOf(std::uint32_t key) const {
+        if (m_state.recordEdits == nullptr) return nullptr;
+        const auto found = m_state.recordEdits->find(key);
+        return found == m_state.recordEdits->end() ? nullptr : &found->second;
+    }
+    [[nodiscard]] bool IsErasedRecord(std::uint32_t key) const {
+        const RecordEdit* edit = EditOf(key);
+        return edit != nullptr && edit->erased;
+    }
+    // The copies that exist, in the order they were made.
+    [[nodiscard]] std::vector<std::uint32_t> CopyKeys() const {
+        std::vector<std::uint32_t> keys;
+        if (m_state.recordEdits == nullptr) return keys;
+        for (const auto& [key, edit] : *m_state.recordEdits) {
+            if (!IsCopyKey(key) || edit.erased) continue;
+            if (edit.source >= m_source.records.size()) {
+                throw FileError("保存できません: 複写した図形の元が見つかりません");
+            }
+            const TagKind tag = m_source.records[edit.source].tag;
+            if (tag == TagKind::Null || tag == TagKind::ObjectRef) {
+                throw FileError("保存できません: 参照だけの図形は複写できません");
+            }
+            keys.push_back(key);
+        }
+        std::sort(keys.begin(), keys.end());
+        return keys;
+    }
+
     [[nodiscard]] std::size_t Loaded() const noexcept {
         return std::min(m_source.entityPrint.size(), m_state.entities.size());
     }
@@ -218,14 +380,52 @@ private:
         return {kHex[(layer / 16) & 0xF], '-', kHex[layer & 0xF]};
     }
 
-    [[nodiscard]] std::size_t ClassId(std::string_view name) const {
+    // The class's id: one of the file's, else one the save adds.
+    [[nodiscard]] std::uint16_t ClassId(std::string_view name) {
         for (std::size_t i = 0; i < m_source.classNames.size(); ++i) {
-            if (m_source.classNames[i] == name) return i;
+            if (m_source.classNames[i] == name) return static_cast<std::uint16_t>(i);
         }
         for (std::size_t i = 0; i < m_extraNames.size(); ++i) {
-            if (m_extraNames[i] == name) return m_source.classNames.size() + i;
+            if (m_extraNames[i] == name) {
+                return static_cast<std::uint16_t>(m_source.classNames.size() + i);
+            }
         }
-        return m_source.classNames.size() + m_extraNames.size();
+        m_extraNames.emplace_back(name);
+        m_classNew.push_back(0);
+        return static_cast<std::uint16_t>(m_source.classNames.size() + m_extraNames.size() - 1);
+    }
+    [[nodiscard]] std::string_view ClassName(std::uint16_t id) const {
+        if (id < m_source.classNames.size()) return m_source.classNames[id];
+        return m_extraNames.at(id - m_source.classNames.size());
+    }
+
+    // The class's map index as read in the entity list (0: it was first stored after it).
+    [[nodiscard]] std::uint32_t ClassIndexAsRead(std::uint16_t id) const {
+        return id < m_source.classIndex.size() ? m_source.classIndex[id] : 0;
+    }
+    [[nodiscard]] std::uint16_t ClassAtIndexAsRead(std::uint32_t index) const {
+        const auto& classes = m_source.listClasses;
+        const auto found = std::lower_bound(classes.begin(), classes.end(),
+                                            std::pair<std::uint32_t, std::uint16_t>{index, 0});
+        return found != classes.end() && found->first == index ? found->second : kNoClass;
+    }
+
+    // A class tag: the class stored here at its first use, later a reference to it.
+    void PutClassTag(std::string& out, std::uint16_t id) {
+        if (m_classNew[id] == 0) {
+            jww::PutNewClass(out, Schema(), ClassName(id));
+            m_classNew[id] = Next();
+        } else {
+            jww::PutClassRef(out, m_classNew[id]);
+        }
+    }
+
+    [[nodiscard]] std::uint32_t NewObjectIndex(std::uint32_t old) const {
+        const std::uint32_t index = old < m_objectNew.size() ? m_objectNew[old] : 0;
+        if (index == 0) {
+            throw FileError("保存できません: 消した図形をほかの図形が参照しています");
+        }
+        return index;
     }
 
     [[nodiscard]] std::uint16_t Schema() const {
@@ -233,22 +433,32 @@ private:
         return static_cast<std::uint16_t>(m_source.header.version);
     }
 
-    static std::uint32_t Next(std::uint32_t& next) {
-        if (next > jww::kMaxMapIndex) throw FileError("保存できません: 図形が多すぎます");
-        return next++;
+    std::uint32_t Next() {
+        if (m_next > jww::kMaxMapIndex) throw FileError("保存できません: 図形が多すぎます");
+        return m_next++;
     }
 
-    [[nodiscard]] std::uint32_t Renumber(std::uint32_t old,
-                                         const std::vector<std::uint32_t>& moved) const {
-        if (old < m_source.mapCount) return old;
-        const std::size_t k = old - m_source.mapCount;
-        // A reference forward (never written by MFC) keeps its number moved by what was added.
-        if (k >= moved.size()) return old;
-        return moved[k];
+    // A record's fields with its edit applied.
+    [[nodiscard]] std::string Placed(const JwwRecord& record, const RecordEdit& edit) const {
+        std::optional<std::pair<std::uint16_t, std::uint16_t>> groupAndLayer;
+        if (edit.layer) groupAndLayer = m_source.GroupAndLayer(*edit.layer);
+        std::array<double, 16> factors{};
+        for (std::size_t g = 0; g < 16; ++g) factors[g] = m_source.GroupFactor(g);
+        const std::string_view in = m_source.bytes;
+        const jww::RecordFields fields{m_source.classNames.at(record.classId),
+                                       in.substr(record.body, record.end - record.body),
+                                       m_source.header.version};
+        try {
+            return jww::PlacedFields(fields, edit.placements, groupAndLayer, factors);
+        } catch (const FileError&) {
+            throw FileError("保存できません: 図形 " + std::to_string(edit.source + 1) + " 番目 (" +
+                            std::string(fields.className) + ") が壊れていて書き換えられません");
+        }
     }
 
     void CheckNew() const {
         for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
+            if (!WrittenAsOwn(i)) continue;
             const EntityData& e = m_state.entities[i];
             for (const Vec2 v : {e.start, e.end, e.center}) {
                 if (!std::isfinite(v.x) || !std::isfinite(v.y)) {
@@ -305,13 +515,49 @@ private:
 
     const JwwSource& m_source;
     const DrawingState& m_state;
-    mutable std::vector<std::string> m_extraNames;
+    std::vector<std::string> m_extraNames;
+    std::vector<std::uint32_t> m_classNew;   // new map index of each class (0: not stored yet)
+    std::vector<std::uint32_t> m_objectNew;  // new map index of each object of the list
+    std::uint32_t m_next = 1;
 };
 
 }  // namespace
 
 std::vector<std::string> JwwSaveLosses(const JwwSource& source, const DrawingState& state) {
     return Saver(source, state).Losses();
+}
+
+std::size_t JwwUnkeptEdits(const JwwSource& source, const DrawingState& state) {
+    std::size_t unkept = 0;
+    (void)Saver(source, state).Losses(&unkept);
+    return unkept;
+}
+
+std::string_view JwwSource::ClassOf(std::uint32_t record) const {
+    if (record >= records.size()) return {};
+    const JwwRecord& r = records[record];
+    if (r.tag != jww::TagKind::ClassRef && r.tag != jww::TagKind::NewClass) return {};
+    return classNames.at(r.classId);
+}
+
+namespace {
+
+jww::RecordFields FieldsOf(const JwwSource& source, std::uint32_t record) {
+    const JwwRecord& r = source.records.at(record);
+    const std::string_view bytes = source.bytes;
+    return {source.ClassOf(record), bytes.substr(r.body, r.end - r.body), source.header.version};
+}
+
+}  // namespace
+
+std::string JwwSource::RecordKind(std::uint32_t record) const {
+    if (ClassOf(record).empty()) return {};
+    return jww::KindNameOf(FieldsOf(*this, record));
+}
+
+std::string JwwSource::PlacementRefusal(std::uint32_t record) const {
+    if (ClassOf(record).empty()) return "この図形 (参照) は移動・回転・複写できません";
+    return jww::PlacementRefusalOf(FieldsOf(*this, record));
 }
 
 std::string SavedJwwBytes(const JwwSource& source, const DrawingState& state) {

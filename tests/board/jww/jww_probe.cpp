@@ -5,6 +5,12 @@
 //   jww_probe losses IN OUT      what saving to OUT would lose, one line each
 //   jww_probe error FILE         the message opening FILE raises ("ok" when none)
 //   jww_probe big OUT N          writes a new JWW of N lines and arcs (for measurements)
+//   jww_probe edit IN OUT RECORD GROUP erase | move DX DY | copy DX DY | rotate PX PY DEGREES |
+//             layer N
+//                                opened as the board opens it, the entity list's record RECORD
+//                                edited as a drafter edits it, saved to OUT; lengths in the file's
+//                                coordinates of layer group GROUP (the board's divided by the
+//                                group's factor)
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +23,7 @@
 #include "board/jww/jww_file.h"
 #include "board/jww/jww_text.h"
 #include "board/model/application.h"
+#include "board/model/edits.h"
 
 namespace {
 
@@ -133,6 +140,34 @@ int Dump(const std::string& path) {
     return 0;
 }
 
+int Edit(BoardDocument& document, int argc, char** argv) {
+    const auto* source = dynamic_cast<const JwwSource*>(document.Source().get());
+    if (source == nullptr) return 2;
+    const std::string out = argv[3];
+    Selection selection;
+    selection.records = {static_cast<std::uint32_t>(std::strtoul(argv[4], nullptr, 10))};
+    const double k = source->GroupFactor(std::strtoul(argv[5], nullptr, 10));
+    const std::string op = argv[6];
+    const auto number = [&](int i) { return i < argc ? std::strtod(argv[i], nullptr) : 0.0; };
+    if (op == "erase") {
+        (void)EraseSelection(document, selection);
+    } else if (op == "move") {
+        (void)MoveSelection(document, selection, {k * number(7), k * number(8)});
+    } else if (op == "copy") {
+        (void)CopySelection(document, selection, {k * number(7), k * number(8)});
+    } else if (op == "rotate") {
+        (void)RotateSelection(document, selection, {k * number(7), k * number(8)}, number(9));
+    } else if (op == "layer") {
+        (void)ChangeLayerOfSelection(document, selection, static_cast<std::int32_t>(number(7)));
+    } else {
+        return 2;
+    }
+    for (const std::string& loss : SaveLosses(document, out)) std::puts(loss.c_str());
+    SaveDrawing(document, out);
+    if (document.DrawingModel()->IsModified()) std::puts("modified");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -178,6 +213,7 @@ int main(int argc, char** argv) {
             SaveDrawing(*opened.document, argv[3]);
             return 0;
         }
+        if (command == "edit" && argc >= 7) return Edit(*opened.document, argc, argv);
     } catch (const Error& error) {
         if (command == "error") {
             std::puts(error.what());

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -25,6 +26,7 @@
 
 #include "board/files/drawing_file.h"
 #include "board/model/application.h"
+#include "board/model/edits.h"
 #include "board/model/entity.h"
 #include "board/model/tool_object.h"
 #include "board/ui/canvas.h"
@@ -67,6 +69,28 @@ void AddStep(BoardDocument& document, const std::string& title) {
     drawing.AddEntity(MakeLine({0.0, 0.0}, {10.0, 5.0}));
     drawing.EndEdit(true);
 }
+
+// Answers the message box that opens while it lives with its standard button, and keeps the
+// box's texts in the order they opened.
+class StandardAnswerer {
+public:
+    explicit StandardAnswerer(QMessageBox::StandardButton answer) : m_answer(answer) {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || box == m_last) return;
+            m_last = box;
+            seen << box->text();
+            if (QAbstractButton* button = box->button(m_answer)) button->click();
+        });
+        m_timer.start(10);
+    }
+    QStringList seen;
+
+private:
+    QMessageBox::StandardButton m_answer;
+    QPointer<QMessageBox> m_last;
+    QTimer m_timer;
+};
 
 struct Board {
     RecordingSink sink;
@@ -122,6 +146,7 @@ private slots:
     void undoBackToTheSavedStateDropsTheMark();
     void statusBarShowsTheFilesCurrentLayerAndUnit();
     void escapeGivesUpAnOpenWhilePicking();
+    void jwwSaveThatCannotKeepAnEditKeepsTheMark();
 };
 
 void BoardWindowTest::showsWhenApplicationBecomesVisible() {
@@ -675,6 +700,70 @@ void BoardWindowTest::escapeGivesUpAnOpenWhilePicking() {
     // Without an open, Esc is the tool's again.
     QTest::keyClick(canvas, Qt::Key_Escape);
     QCOMPARE(board.sink.CountOf("KeyDown"), std::size_t{1});
+}
+
+// A real Jw_cad drawing: a moved line is saved into the file and the mark goes; a changed scale,
+// which the file cannot keep, is asked about, and after the save the tab keeps its mark and
+// closing still asks (the file holds the move, not the scale).
+void BoardWindowTest::jwwSaveThatCannotKeepAnEditKeepsTheMark() {
+    const QString real = QStringLiteral(PELIMATOR_REAL_CORPUS "/real-jww/敷地図.jww");
+    if (!QFile::exists(real)) QSKIP("skipped: no real drawings at " PELIMATOR_REAL_CORPUS);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("敷地図.jww"));
+    QVERIFY(QFile::copy(real, path));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    Board board;
+    WindowFileMenu files(*board.window, std::make_unique<QSettings>(dir.filePath("settings.ini"),
+                                                                    QSettings::IniFormat));
+    QVERIFY(files.Actions().OpenFile(path));
+    const BoardDocumentPtr document = board.app->Active();
+    const int tab = board.window->Tabs()->currentIndex();
+    const EntityData before = document->DrawingModel()->At(0);
+
+    Selection first;
+    first.entities = {0};
+    (void)MoveSelection(*document, first, {5.0, -2.0});
+    QTRY_COMPARE(board.window->Tabs()->tabText(tab), QStringLiteral("敷地図.jww *"));
+    {
+        StandardAnswerer answerer(QMessageBox::Cancel);
+        QVERIFY(files.Actions().Save());
+        QVERIFY2(answerer.seen.isEmpty(), qPrintable(answerer.seen.join("\n")));
+    }
+    QTRY_COMPARE(board.window->Tabs()->tabText(tab), QStringLiteral("敷地図.jww"));
+    {
+        const auto check = BoardApplication::Create();
+        const EntityData saved =
+            OpenDrawing(*check, path.toStdString()).document->DrawingModel()->At(0);
+        QCOMPARE(saved.start.x, before.start.x + 5.0);
+        QCOMPARE(saved.end.y, before.end.y - 2.0);
+    }
+
+    const QByteArray moved = [&] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    document->ScaleModel()->SetDenominator(document->ScaleModel()->Denominator() + 100);
+    QTRY_COMPARE(board.window->Tabs()->tabText(tab), QStringLiteral("敷地図.jww *"));
+    {
+        StandardAnswerer answerer(QMessageBox::Save);
+        QVERIFY(files.Actions().Save());
+        QCOMPARE(answerer.seen.size(), 1);
+        QVERIFY(answerer.seen.front().contains(QStringLiteral("縮尺")));
+    }
+    QTest::qWait(100);  // the tab's title follows the drawing's changes as they are processed
+    QCOMPARE(board.window->Tabs()->tabText(tab), QStringLiteral("敷地図.jww *"));
+    QVERIFY(board.window->isWindowModified());
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() == moved);
+    }
+    StandardAnswerer answerer(QMessageBox::Cancel);
+    QVERIFY(!board.window->close());
+    QCOMPARE(answerer.seen.size(), 1);
+    QVERIFY(answerer.seen.front().contains(QStringLiteral("敷地図.jww")));
+    QVERIFY(board.window->isVisible());
+    document->DrawingModel()->MarkSaved();  // let the window go
 }
 
 QTEST_MAIN(BoardWindowTest)
