@@ -63,17 +63,22 @@ public:
     std::vector<JwwTag> tailTags;             // tags after entitiesEnd, in order
     std::vector<std::uint64_t> entityPrint;   // one per board entity read
     std::vector<std::uint32_t> entityColour;  // see OwnColours
-    bool converted = false;                   // a new file made for a drawing read from elsewhere
+    // Pen style (low byte) and pen colour (high bits) of each board entity read.
+    std::vector<std::uint32_t> entityPen;
+    bool converted = false;  // a new file made for a drawing read from elsewhere
 
     [[nodiscard]] std::span<const std::uint32_t> OwnColours() const override {
         return entityColour;
     }
     [[nodiscard]] std::string Damage() const override { return bytes.Damage(); }
-    // The board's scale for the drawing: the write group's when the file was read. The board
-    // shows every group as Jw_cad lays it on the paper, so a group of scale 1:s is drawn at
-    // drawingScale / s times its coordinates (GroupFactor).
-    [[nodiscard]] double DrawingScale() const;
-    [[nodiscard]] double GroupFactor(std::size_t group) const;
+    // The board shows a JWW drawing as Jw_cad lays it on the paper: its units are the file's own,
+    // paper millimetres (図寸), whatever each layer group's scale; a group of scale 1:N makes
+    // them mean N times as much in real size. GroupScale is that N (1 when the file's is not a
+    // number from 10^-6 to 10^9); RealPerPaper gives it for a board layer (the write group's
+    // for a number outside 0-255, where GroupAndLayer puts such an entity).
+    [[nodiscard]] double GroupScale(std::size_t group) const;
+    [[nodiscard]] std::optional<double> RealPerPaper(std::int32_t layer) const override;
+    [[nodiscard]] PenNames EntityPenNames(std::size_t entity) const override;
     // The layer a new entity goes on for board layer number (the layer itself for 0-255,
     // else the write group's write layer).
     [[nodiscard]] std::pair<std::uint16_t, std::uint16_t> GroupAndLayer(std::int32_t number) const;

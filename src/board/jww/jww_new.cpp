@@ -11,7 +11,11 @@ namespace {
 
 using jww::PutDouble;
 using jww::PutDword;
-using jww::PutString;
+
+// Strings as Jw_cad 8 writes them in a version 700 file: UTF-16.
+void PutString(std::string& out, std::string_view utf8) {
+    jww::PutWideString(out, jww::ToUtf16(utf8));
+}
 
 void Dwords(std::string& out, int count, std::uint32_t value = 0) {
     for (int i = 0; i < count; ++i) PutDword(out, value);
@@ -51,8 +55,7 @@ std::string NewJwwBytes(std::span<const LayerData> layers, double scale) {
     std::array<std::string, 256> names;
     for (const LayerData& layer : layers) {
         if (layer.number >= 0 && layer.number < 256) {
-            names[static_cast<std::size_t>(layer.number)] =
-                jww::ToShiftJis(JwwLayerName(layer.name));
+            names[static_cast<std::size_t>(layer.number)] = JwwLayerName(layer.name);
         }
     }
     std::string out(kJwwSignature);

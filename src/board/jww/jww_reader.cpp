@@ -166,7 +166,7 @@ private:
                       8);
         }
         m_header.version = v;
-        m_header.memo = m_in.String();
+        m_header.memo = m_in.Text();
         m_header.paper = m_in.Dword();
         m_header.writeGroup = m_in.Dword();
         for (std::size_t g = 0; g < 16; ++g) {
@@ -185,9 +185,9 @@ private:
         Dwords(2);
         Doubles(5);
         for (auto& group : m_header.layerName) {
-            for (auto& name : group) name = m_in.String();
+            for (auto& name : group) name = m_in.Text();
         }
-        for (auto& name : m_header.groupName) name = m_in.String();
+        for (auto& name : m_header.groupName) name = m_in.Text();
         Doubles(2);
         Dwords(1);
         Doubles(1);
@@ -230,14 +230,14 @@ private:
                 m_header.penColour[100 + n] = m_in.Dword();
                 m_in.Dword();
             }
-            for (int n = 0; n <= 256; ++n) {
-                (void)m_in.String();
+            for (std::size_t n = 0; n <= 256; ++n) {
+                m_header.sxfColourName[n] = m_in.Text();
                 Dwords(2);
                 Doubles(1);
             }
             Dwords(std::size_t{33} * 4);
-            for (int n = 0; n <= 32; ++n) {
-                (void)m_in.String();
+            for (std::size_t n = 0; n <= 32; ++n) {
+                m_header.sxfLineTypeName[n] = m_in.Text();
                 Dwords(1);
                 Doubles(10);
             }
@@ -271,6 +271,7 @@ private:
         m_result->content.entities.reserve(n);
         m_source.entityPrint.reserve(n);
         m_source.entityColour.reserve(n);
+        m_source.entityPen.reserve(n);
     }
 
     // What the read holds so far that grows with the bytes read: shapes, the tags kept for a
@@ -443,8 +444,8 @@ private:
         s.sizeY = m_in.Double();
         s.spacing = m_in.Double();
         s.angle = m_in.Double();
-        s.font = m_in.String();
-        s.text = m_in.String();
+        s.font = m_in.Text();
+        s.text = m_in.Text();
         return s;
     }
 
@@ -508,7 +509,7 @@ private:
                 block.number = m_in.Dword();
                 m_in.Dword();  // referenced
                 m_in.Dword();  // time of definition
-                block.name = m_in.String();
+                block.name = m_in.Text();
                 const std::uint32_t count = m_in.Count();
                 for (std::uint32_t i = 0; i < count; ++i) ReadObject(block.shapes, depth + 1);
                 m_blocks.push_back(std::move(block));
@@ -527,11 +528,7 @@ private:
             into.push_back(std::move(shape));
             return;
         }
-        // Drawn where Jw_cad puts it on the paper, at the drawing's scale.
-        const double k = m_source.GroupFactor(shape.common.groupLayer);
-        shape.p[0] = k * shape.p[0];
-        shape.p[1] = k * shape.p[1];
-        shape.radius *= k;
+        // In the file's own units, paper millimetres: where Jw_cad puts it on the paper.
         EntityData e;
         e.layer = BoardLayerOf(shape.common);
         if (shape.kind == ShapeKind::Line) {
@@ -566,6 +563,8 @@ private:
         }
         m_source.entityPrint.push_back(JwwEntityPrint(e));
         m_source.entityColour.push_back(kOwnColour | PackedColour(shape.common.penColour));
+        m_source.entityPen.push_back(std::uint32_t{shape.common.penStyle} |
+                                     (std::uint32_t{shape.common.penColour} << 8U));
         m_result->content.entities.push_back(e);
     }
 
@@ -602,7 +601,7 @@ std::vector<LayerData> JwwLayerTable(const jww::Header& header) {
             LayerData layer;
             layer.number = static_cast<std::int32_t>(g * 16 + l);
             layer.name = {kHex[g], '-', kHex[l]};
-            const std::string name = jww::FromShiftJis(header.layerName[g][l]);
+            const std::string& name = header.layerName[g][l];
             if (!name.empty()) layer.name += " " + name;
             layer.visible = header.groupState[g] != 0 && header.layerState[g][l] != 0;
             layers.push_back(std::move(layer));
@@ -640,12 +639,19 @@ double UsableScale(double scale) {
 
 }  // namespace
 
-double JwwSource::DrawingScale() const {
-    return UsableScale(header.scale[header.writeGroup & 0xFU]);
+double JwwSource::GroupScale(std::size_t group) const {
+    return UsableScale(header.scale[group & 0xFU]);
 }
 
-double JwwSource::GroupFactor(std::size_t group) const {
-    return DrawingScale() / UsableScale(header.scale[group & 0xFU]);
+std::optional<double> JwwSource::RealPerPaper(std::int32_t layer) const {
+    return GroupScale(GroupAndLayer(layer).first);
+}
+
+DocumentSource::PenNames JwwSource::EntityPenNames(std::size_t entity) const {
+    if (entity >= entityPen.size()) return {};
+    const std::uint32_t pen = entityPen[entity];
+    return {jww::PenColourName(header, static_cast<std::uint16_t>(pen >> 8U)),
+            jww::LineTypeName(header, static_cast<std::uint8_t>(pen & 0xFFU))};
 }
 
 std::pair<std::uint16_t, std::uint16_t> JwwSource::GroupAndLayer(std::int32_t number) const {
@@ -701,19 +707,16 @@ JwwReadResult ReadJwwBytes(FileBytes bytes, const std::string& fileName,
     result.report.version = header.version;
     result.content.layers = JwwLayerTable(header);
     result.currentLayer = source->WriteLayer();
-    const auto scale = JwwScaleRatio(source->DrawingScale()).value_or(std::pair{1, 1});
-    result.content.scaleNumerator = scale.first;
-    result.content.scaleDenominator = scale.second;
+    // The board's scale stays 1:1: its units are the paper's millimetres (RealPerPaper gives
+    // each group's real size).
     result.blocks = reader.TakeBlocks();
     result.shapes = reader.TakeShapes();
     result.report.blocks = result.blocks.size();
     if (options.underlay) {
-        std::array<double, 16> factors{};
-        for (std::size_t g = 0; g < 16; ++g) factors[g] = source->GroupFactor(g);
         jww::UnderlayBudget budget;
         budget.limit = jww::JwwUnderlayWorkLimit(source->bytes.size());
         auto underlay = std::make_shared<Underlay>(jww::BuildUnderlay(
-            header, factors, result.shapes, result.blocks, &result.report.shownKinds, &budget));
+            header, result.shapes, result.blocks, &result.report.shownKinds, &budget));
         result.report.leftOut = budget.leftOut;
         result.report.workLimit = budget.limit;
         if (!underlay->Empty()) result.underlay = std::move(underlay);

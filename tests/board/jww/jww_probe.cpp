@@ -67,8 +67,8 @@ std::string ShapeJson(const jww::Shape& s) {
            ",\"code\":" + std::to_string(s.code) + ",\"textKind\":" + std::to_string(s.textKind);
     out += ",\"sizeX\":" + Number(s.sizeX) + ",\"sizeY\":" + Number(s.sizeY) +
            ",\"spacing\":" + Number(s.spacing) + ",\"angle\":" + Number(s.angle);
-    out += ",\"font\":" + Quote(jww::FromShiftJis(s.font)) +
-           ",\"text\":" + Quote(jww::FromShiftJis(s.text)) + ",\"rgb\":" + std::to_string(s.rgb);
+    out += ",\"font\":" + Quote(s.font) + ",\"text\":" + Quote(s.text) +
+           ",\"rgb\":" + std::to_string(s.rgb);
     return out + "}";
 }
 
@@ -107,7 +107,7 @@ int Dump(const std::string& path) {
     for (std::size_t i = 0; i < read.blocks.size(); ++i) {
         const jww::Block& block = read.blocks[i];
         out += (i > 0 ? "," : "") + std::string("{\"number\":") + std::to_string(block.number) +
-               ",\"name\":" + Quote(jww::FromShiftJis(block.name)) + ",\"shapes\":[";
+               ",\"name\":" + Quote(block.name) + ",\"shapes\":[";
         for (std::size_t k = 0; k < block.shapes.size(); ++k) {
             out += (k > 0 ? "," : "") + ShapeJson(block.shapes[k]);
         }

@@ -1,0 +1,213 @@
+// The tests' own reading of a JWW file's records, by the documented layout and independent of
+// the reader under test: every text and arc of the entity list (dimension texts too).
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+namespace pelimator::board::rawjww {
+
+// The test's own conversion to UTF-8 (glibc's iconv), whole strings at a time.
+std::string Iconv(const std::string& bytes, const char* from, const char* to = "UTF-8") {
+    iconv_t cd = ::iconv_open(to, from);
+    std::string in = bytes;
+    std::string out(bytes.size() * 4 + 8, '\0');
+    char* inPtr = in.data();
+    char* outPtr = out.data();
+    std::size_t inLeft = in.size();
+    std::size_t outLeft = out.size();
+    const std::size_t done = ::iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    ::iconv_close(cd);
+    if (done == static_cast<std::size_t>(-1)) return "(not convertible)";
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+// A circle or arc record as the test reads it.
+struct RawArc {
+    std::uint16_t layer = 0;
+    std::uint16_t group = 0;
+    double cx = 0, cy = 0, radius = 0, start = 0, sweep = 0, tilt = 0, flatness = 0;
+};
+
+// A text record as the test reads it from the bytes, by the documented layout.
+struct RawText {
+    double x1, y1, x2, y2, sizeX, sizeY, spacing, angle;
+    std::string utf8;
+    double cells = 0.0;  // its width in half cells: Shift-JIS bytes, each character's own
+    std::size_t lastBytes = 1;
+};
+
+// Walks the entity list and the block definitions of a JWW file with the smallest reading that
+// finds every text record: the list starts at the first class tag (0xFFFF, schema, length,
+// "CData..."), objects are read by their kind's field sizes.
+class RawWalker {
+public:
+    explicit RawWalker(const std::string& bytes) : m_b(bytes) {
+        std::memcpy(&m_version, m_b.data() + 8, 4);
+    }
+    // Reads the entity list (the block definitions are left alone).
+    void Walk() {
+        const std::size_t first = FirstClassTag();
+        if (first == std::string::npos) return;
+        m_at = first - 2;
+        const std::uint32_t count = Count();
+        for (std::uint32_t i = 0; i < count; ++i) Object(0);
+    }
+    const std::vector<RawText>& Texts() const { return m_texts; }
+    const std::vector<RawArc>& Arcs() const { return m_arcs; }
+
+private:
+    std::size_t FirstClassTag() const {
+        for (std::size_t at = 12; at + 11 < m_b.size(); ++at) {
+            if (m_b.compare(at, 2, "\xFF\xFF") == 0 && m_b.compare(at + 6, 5, "CData") == 0) {
+                return at;
+            }
+        }
+        return std::string::npos;
+    }
+    template <typename T>
+    T Get() {
+        T value{};
+        std::memcpy(&value, m_b.data() + m_at, sizeof value);
+        m_at += sizeof value;
+        return value;
+    }
+    std::uint32_t Count() {
+        const auto n = Get<std::uint16_t>();
+        return n == 0xFFFF ? Get<std::uint32_t>() : n;
+    }
+    std::pair<std::string, bool> Str() {
+        std::size_t n = Get<std::uint8_t>();
+        bool wide = false;
+        if (n == 0xFF) {
+            n = Get<std::uint16_t>();
+            if (n == 0xFFFE) {
+                wide = true;
+                n = Get<std::uint8_t>();
+                if (n == 0xFF) n = Get<std::uint16_t>();
+            }
+            if (n == 0xFFFF) n = Get<std::uint32_t>();
+        }
+        const std::size_t size = wide ? 2 * n : n;
+        std::string s = m_b.substr(m_at, size);
+        m_at += size;
+        return {s, wide};
+    }
+    // The common part: returns pen style and pen colour (layer and group in m_layer, m_group).
+    std::pair<std::uint8_t, std::uint16_t> Common() {
+        m_at += 4;
+        const auto style = Get<std::uint8_t>();
+        const auto colour = Get<std::uint16_t>();
+        m_at += m_version >= 351 ? 2 : 0;
+        m_layer = Get<std::uint16_t>();
+        m_group = Get<std::uint16_t>();
+        m_at += 2;
+        return {style, colour};
+    }
+    void Text(int depth) {
+        Common();
+        RawText t{};
+        t.x1 = Get<double>();
+        t.y1 = Get<double>();
+        t.x2 = Get<double>();
+        t.y2 = Get<double>();
+        m_at += 4;
+        t.sizeX = Get<double>();
+        t.sizeY = Get<double>();
+        t.spacing = Get<double>();
+        t.angle = Get<double>();
+        Str();
+        const auto [text, wide] = Str();
+        t.utf8 = wide ? Iconv(text, "UTF-16LE") : Iconv(text, "CP932");
+        const std::string sjis = wide ? Iconv(text, "UTF-16LE", "CP932") : text;
+        for (std::size_t i = 0; i < sjis.size();) {
+            const auto c = static_cast<unsigned char>(sjis[i]);
+            t.lastBytes = ((c >= 0x81 && c <= 0x9F) || c >= 0xE0) ? 2 : 1;
+            t.cells += static_cast<double>(t.lastBytes);
+            i += t.lastBytes;
+        }
+        if (depth == 0) m_texts.push_back(t);
+    }
+    void Fields(const std::string& name, int depth) {
+        if (name == "CDataSen") {
+            Common();
+            m_at += 32;
+        } else if (name == "CDataEnko") {
+            Common();
+            RawArc a;
+            a.layer = m_layer;
+            a.group = m_group;
+            for (double* field :
+                 {&a.cx, &a.cy, &a.radius, &a.start, &a.sweep, &a.tilt, &a.flatness}) {
+                *field = Get<double>();
+            }
+            m_at += 4;
+            if (depth == 0) m_arcs.push_back(a);
+        } else if (name == "CDataTen") {
+            const auto [style, colour] = Common();
+            m_at += 20 + (style == 100 ? 20 : 0);
+        } else if (name == "CDataMoji") {
+            Text(depth);
+        } else if (name == "CDataSolid") {
+            const auto [style, colour] = Common();
+            m_at += 64 + (colour == 10 ? 4 : 0);
+        } else if (name == "CDataSunpou") {
+            Common();
+            Fields("CDataSen", depth);
+            Fields("CDataMoji", depth);
+            if (m_version >= 420) {
+                m_at += 2;
+                Fields("CDataSen", depth);
+                Fields("CDataSen", depth);
+                for (int i = 0; i < 4; ++i) Fields("CDataTen", depth);
+            }
+        } else if (name == "CDataBlock") {
+            Common();
+            m_at += 44;
+        } else if (name == "CDataList") {
+            Common();
+            m_at += 12;
+            Str();
+            const std::uint32_t count = Count();
+            for (std::uint32_t i = 0; i < count; ++i) Object(depth + 1);
+        } else {
+            FAIL() << "class " << name;
+        }
+    }
+    void Object(int depth) {
+        const auto tag = Get<std::uint16_t>();
+        std::string name;
+        if (tag == 0xFFFF) {
+            m_at += 2;
+            const auto length = Get<std::uint16_t>();
+            name = m_b.substr(m_at, length);
+            m_at += length;
+            m_classes[m_next++] = name;
+        } else {
+            const std::uint32_t index =
+                tag == 0x7FFF ? Get<std::uint32_t>() & 0x7FFFFFFFU : std::uint32_t{tag} & 0x7FFFU;
+            name = m_classes.at(index);
+        }
+        ++m_next;
+        Fields(name, depth);
+    }
+
+    const std::string& m_b;
+    std::uint32_t m_version = 0;
+    std::size_t m_at = 0;
+    std::uint32_t m_next = 1;
+    std::map<std::uint32_t, std::string> m_classes;
+    std::uint16_t m_layer = 0;
+    std::uint16_t m_group = 0;
+    std::vector<RawText> m_texts;
+    std::vector<RawArc> m_arcs;
+};
+
+}  // namespace pelimator::board::rawjww
