@@ -2,6 +2,7 @@
 // the reader under test: every text and arc of the entity list (dimension texts too).
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -36,6 +37,18 @@ struct RawArc {
     double cx = 0, cy = 0, radius = 0, start = 0, sweep = 0, tilt = 0, flatness = 0;
 };
 
+// A line or a circular arc of the entity list (outside dimensions): what the board takes as its
+// own entities, in file order.
+struct RawEntity {
+    bool arc = false;
+    std::uint8_t penStyle = 0;
+    std::uint16_t penColour = 0;
+    std::uint16_t layer = 0;
+    std::uint16_t group = 0;
+    double length = 0;  // a line's; an arc's along its sweep (a full circle's: its circumference)
+    double radius = 0;
+};
+
 // A text record as the test reads it from the bytes, by the documented layout.
 struct RawText {
     double x1, y1, x2, y2, sizeX, sizeY, spacing, angle;
@@ -62,6 +75,15 @@ public:
     }
     const std::vector<RawText>& Texts() const { return m_texts; }
     const std::vector<RawArc>& Arcs() const { return m_arcs; }
+    const std::vector<RawEntity>& Entities() const { return m_entities; }
+    // Layer group g's scale (1:N), from the header: after the signature, the version, the memo,
+    // the paper and the write group, 16 groups of 148 bytes with the scale 8 bytes in.
+    double GroupScale(int g) {
+        m_at = 12;
+        Str();
+        m_at += 8 + static_cast<std::size_t>(g) * 148 + 8;
+        return Get<double>();
+    }
 
 private:
     std::size_t FirstClassTag() const {
@@ -105,6 +127,8 @@ private:
         m_at += 4;
         const auto style = Get<std::uint8_t>();
         const auto colour = Get<std::uint16_t>();
+        m_style = style;
+        m_colour = colour;
         m_at += m_version >= 351 ? 2 : 0;
         m_layer = Get<std::uint16_t>();
         m_group = Get<std::uint16_t>();
@@ -138,7 +162,13 @@ private:
     void Fields(const std::string& name, int depth) {
         if (name == "CDataSen") {
             Common();
-            m_at += 32;
+            RawEntity e{false, m_style, m_colour, m_layer, m_group};
+            const double x1 = Get<double>();
+            const double y1 = Get<double>();
+            const double x2 = Get<double>();
+            const double y2 = Get<double>();
+            e.length = std::hypot(x2 - x1, y2 - y1);
+            if (depth == 0 && !m_inDimension) m_entities.push_back(e);
         } else if (name == "CDataEnko") {
             Common();
             RawArc a;
@@ -148,8 +178,14 @@ private:
                  {&a.cx, &a.cy, &a.radius, &a.start, &a.sweep, &a.tilt, &a.flatness}) {
                 *field = Get<double>();
             }
-            m_at += 4;
+            const bool full = Get<std::uint32_t>() != 0;
             if (depth == 0) m_arcs.push_back(a);
+            if (depth == 0 && a.flatness == 1.0) {
+                RawEntity e{true, m_style, m_colour, m_layer, m_group};
+                e.radius = a.radius;
+                e.length = a.radius * (full ? 2.0 * 3.141592653589793 : std::abs(a.sweep));
+                m_entities.push_back(e);
+            }
         } else if (name == "CDataTen") {
             const auto [style, colour] = Common();
             m_at += 20 + (style == 100 ? 20 : 0);
@@ -160,6 +196,7 @@ private:
             m_at += 64 + (colour == 10 ? 4 : 0);
         } else if (name == "CDataSunpou") {
             Common();
+            m_inDimension = true;
             Fields("CDataSen", depth);
             Fields("CDataMoji", depth);
             if (m_version >= 420) {
@@ -168,6 +205,7 @@ private:
                 Fields("CDataSen", depth);
                 for (int i = 0; i < 4; ++i) Fields("CDataTen", depth);
             }
+            m_inDimension = false;
         } else if (name == "CDataBlock") {
             Common();
             m_at += 44;
@@ -204,10 +242,14 @@ private:
     std::size_t m_at = 0;
     std::uint32_t m_next = 1;
     std::map<std::uint32_t, std::string> m_classes;
+    std::uint8_t m_style = 0;
+    std::uint16_t m_colour = 0;
+    bool m_inDimension = false;
     std::uint16_t m_layer = 0;
     std::uint16_t m_group = 0;
     std::vector<RawText> m_texts;
     std::vector<RawArc> m_arcs;
+    std::vector<RawEntity> m_entities;
 };
 
 }  // namespace pelimator::board::rawjww

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <map>
 #include <numbers>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,10 @@
 
 #include "base/errors.h"
 #include "base/file_bytes.h"
+#include "board/files/drawing_file.h"
 #include "board/jww/jww_file.h"
 #include "board/jww/jww_raw_reading.h"
+#include "board/model/selection.h"
 #include "support/real_corpus.h"
 
 namespace pelimator::board {
@@ -81,6 +84,62 @@ TEST(RealJwwDrawings, EveryTextIsDrawnAtItsStoredPaperSize) {
         }
     }
     std::printf("texts checked: %zu\n", checked);
+}
+
+// Jw_cad's names of its pens and line types, as its own dialogs show them.
+std::string JwCadColour(std::uint16_t pen) {
+    return pen == 9 ? "補助線色" : "線色" + std::to_string(pen);
+}
+std::string JwCadLineType(std::uint8_t style) {
+    static const char* const kNames[] = {"",        "実線",    "点線1",   "点線2",   "点線3",
+                                         "一点鎖1", "一点鎖2", "二点鎖1", "二点鎖2", "補助線種"};
+    return style <= 9 ? kNames[style] : "";
+}
+
+// The status bar for one line or arc of every real drawing, selected: its pen colour and line
+// type by Jw_cad's names, its length (an arc's radius too) in paper millimetres and in real size
+// at its group's scale, against the test's own reading of the record and the header.
+TEST(RealJwwDrawings, StatusBarNamesPenAndSizesOnPaperAndInRealSize) {
+    PELIMATOR_REQUIRE_REAL_CORPUS();
+    std::size_t checked = 0;
+    const std::regex paperAndReal(R"(([0-9.]+) mm \(実寸 ([0-9.]+) (m|mm)\))");
+    for (const auto& path : pelimator::testing::RealDrawings("real-jww", ".jww")) {
+        SCOPED_TRACE(path.filename().string());
+        const std::string bytes = ReadBytes(path);
+        rawjww::RawWalker walker(bytes);
+        walker.Walk();
+        const auto application = BoardApplication::Create();
+        const BoardDocumentPtr document = OpenDrawing(*application, path.string()).document;
+        const auto& raw = walker.Entities();
+        ASSERT_EQ(document->DrawingModel()->Count(), raw.size());
+        for (std::size_t i = 0; i < raw.size(); ++i) {
+            const rawjww::RawEntity& r = raw[i];
+            const std::string text = DescribeSelection(*document, Selection{{i}, {}});
+            SCOPED_TRACE(text);
+            if (r.penColour >= 1 && r.penColour <= 9) {
+                EXPECT_NE(text.find("色 " + JwCadColour(r.penColour)), std::string::npos);
+            }
+            if (r.penStyle >= 1 && r.penStyle <= 9) {
+                EXPECT_NE(text.find("線種 " + JwCadLineType(r.penStyle) + "  "), std::string::npos);
+            }
+            const double scale = walker.GroupScale(r.group & 0xF);
+            std::vector<double> measures;  // radius, then length (a full circle: radius only)
+            for (auto it = std::sregex_iterator(text.begin(), text.end(), paperAndReal);
+                 it != std::sregex_iterator(); ++it) {
+                const double paper = std::stod((*it)[1]);
+                const double real = std::stod((*it)[2]) * ((*it)[3] == "m" ? 1000.0 : 1.0);
+                EXPECT_NEAR(real, paper * scale, 0.0005 * scale + 0.5);
+                measures.push_back(paper);
+            }
+            ASSERT_FALSE(measures.empty());
+            EXPECT_NEAR(measures.front(), r.arc ? r.radius : r.length, 0.0005);
+            if (measures.size() > 1) {
+                EXPECT_NEAR(measures[1], r.length, 0.0005);
+            }
+            ++checked;
+        }
+    }
+    std::printf("lines and arcs checked: %zu\n", checked);
 }
 
 }  // namespace
