@@ -70,7 +70,8 @@ std::string ArchiveReader::String() {
         if (length == 0xFFFF) length = Dword();
     }
     if (length > Remaining() / unit)
-        Fail("文字列の長さ " + std::to_string(length) + " が残りを超えています");
+        Fail("ファイルが途中で終わっています (文字列の長さ " + std::to_string(length) +
+             " が残りの " + std::to_string(Remaining()) + " バイトを超えています)");
     std::string text(m_bytes.substr(m_pos, length * unit));
     m_pos += length * unit;
     m_wide = unit == 2;

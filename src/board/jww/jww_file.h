@@ -27,6 +27,9 @@ namespace pelimator::board {
 inline constexpr std::string_view kJwwSignature = "JwwData.";
 // Whether bytes are a JWW file (by content, whatever the file's extension).
 [[nodiscard]] bool IsJwwBytes(std::string_view bytes) noexcept;
+// Whether bytes are too short for a JWW file's first 12 bytes (signature and version) yet begin
+// as one does: a JWW file cut there, which the reader names as such.
+[[nodiscard]] bool IsCutJwwBytes(std::string_view bytes) noexcept;
 // The same for a file on disk (false when it cannot be read).
 [[nodiscard]] bool IsJwwFile(const std::string& path);
 

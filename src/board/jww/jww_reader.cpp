@@ -147,7 +147,14 @@ public:
         m_recordTags = true;
         const std::uint32_t blocks = m_in.Count();
         for (std::uint32_t i = 0; i < blocks; ++i) ReadObject(m_topShapes, 0);
-        // Embedded images (from version 700) and anything after: kept as bytes.
+        // Embedded images (from version 700) and anything after: kept as bytes. Their count is
+        // there in every such file: without it the file was cut short.
+        if (m_header.version >= 700 && m_in.Remaining() < 4) {
+            m_in.Fail(
+                "ファイルの末尾が欠けています (途中で切れています): 最後の 4 バイト (画像の数) "
+                "のうち " +
+                std::to_string(m_in.Remaining()) + " バイトしかありません");
+        }
     }
 
     std::vector<Shape> TakeShapes() { return std::move(m_topShapes); }
@@ -157,6 +164,12 @@ private:
     // ---- header ----
     void ReadHeader() {
         if (m_in.Remaining() < 12 || m_in.Bytes().substr(0, 8) != kJwwSignature) {
+            if (IsCutJwwBytes(m_in.Bytes()) || m_in.Remaining() < 12) {
+                m_in.Fail("ファイルが " + std::to_string(m_in.Remaining()) +
+                              " バイトしかなく短すぎます (JWW の先頭の「JwwData.」と版の 12 "
+                              "バイトもありません)",
+                          m_in.Remaining());
+            }
             m_in.Fail("先頭が「JwwData.」ではありません", 0);
         }
         m_in.Skip(8);
@@ -623,6 +636,11 @@ std::optional<std::pair<std::int32_t, std::int32_t>> JwwScaleRatio(double scale)
 }
 
 bool IsJwwBytes(std::string_view bytes) noexcept { return bytes.substr(0, 8) == kJwwSignature; }
+
+bool IsCutJwwBytes(std::string_view bytes) noexcept {
+    return !bytes.empty() && bytes.size() < 12 &&
+           (kJwwSignature.starts_with(bytes) || bytes.starts_with(kJwwSignature));
+}
 
 bool IsJwwFile(const std::string& path) {
     const FileRead read = TryReadWholeFile(path, kMaxFileBytes - 1);

@@ -20,6 +20,7 @@
 #include "board/jww/jww_raw_reading.h"
 #include "board/model/selection.h"
 #include "support/real_corpus.h"
+#include "support/temp_dir.h"
 
 namespace pelimator::board {
 namespace {
@@ -84,6 +85,41 @@ TEST(RealJwwDrawings, EveryTextIsDrawnAtItsStoredPaperSize) {
         }
     }
     std::printf("texts checked: %zu\n", checked);
+}
+
+std::string OpenError(const std::string& path) {
+    try {
+        (void)ReadDrawingFile(path);
+    } catch (const FileError& error) {
+        return error.what();
+    }
+    return "opened";
+}
+
+// Every real drawing cut 1 to 4 bytes short at its end, or to its first 4 bytes, is refused with
+// a message that names the file and says it ends too soon (not a DXF group code); a 4-byte file
+// named .jww that does not start as one is named too short as well.
+TEST(RealJwwDrawings, CutFilesAreNamedAsCut) {
+    PELIMATOR_REQUIRE_REAL_CORPUS();
+    const pelimator::testing::TempDir dir;
+    for (const auto& path : pelimator::testing::RealDrawings("real-jww", ".jww")) {
+        const std::string bytes = ReadBytes(path);
+        for (const std::size_t cut : {1, 2, 3, 4, 0}) {
+            const std::size_t size = cut == 0 ? 4 : bytes.size() - cut;
+            SCOPED_TRACE(path.filename().string() + " to " + std::to_string(size) + " bytes");
+            const std::string cutPath = dir.File("切れた.jww");
+            pelimator::testing::WriteBytes(cutPath, bytes.substr(0, size));
+            const std::string message = OpenError(cutPath);
+            EXPECT_NE(message.find("切れた.jww"), std::string::npos) << message;
+            EXPECT_TRUE(message.find("途中で") != std::string::npos ||
+                        message.find("短すぎ") != std::string::npos)
+                << message;
+            EXPECT_EQ(message.find("グループコード"), std::string::npos) << message;
+        }
+    }
+    pelimator::testing::WriteBytes(dir.File("短い.jww"), "abcd");
+    const std::string message = OpenError(dir.File("短い.jww"));
+    EXPECT_NE(message.find("短すぎ"), std::string::npos) << message;
 }
 
 // Jw_cad's names of its pens and line types, as its own dialogs show them.
