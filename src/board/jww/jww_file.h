@@ -68,12 +68,22 @@ public:
     std::vector<std::uint32_t> entityColour;  // see OwnColours
     // Pen style (low byte) and pen colour (high bits) of each board entity read.
     std::vector<std::uint32_t> entityPen;
+    // The line type of each board entity read: kSolidLine or an index into dashPatterns (paper
+    // mm, see jww::PenDashes).
+    std::vector<std::uint32_t> entityDash;
+    std::vector<std::vector<double>> dashPatterns;
     bool converted = false;  // a new file made for a drawing read from elsewhere
 
     [[nodiscard]] std::span<const std::uint32_t> OwnColours() const override {
         return entityColour;
     }
     [[nodiscard]] std::string Damage() const override { return bytes.Damage(); }
+    [[nodiscard]] std::span<const std::uint32_t> EntityDashes() const override {
+        return entityDash;
+    }
+    [[nodiscard]] std::span<const std::vector<double>> DashPatterns() const override {
+        return dashPatterns;
+    }
     // The board shows a JWW drawing as Jw_cad lays it on the paper: its units are the file's own,
     // paper millimetres (図寸), whatever each layer group's scale; a group of scale 1:N makes
     // them mean N times as much in real size. GroupScale is that N (1 when the file's is not a

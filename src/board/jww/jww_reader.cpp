@@ -74,10 +74,10 @@ constexpr int kMaxDepth = 32;
 // The smallest entity record (tag, common part without width, a point's fields): bounds what a
 // count may reserve.
 constexpr std::size_t kSmallestEntity = 2 + 13 + 16;
-// Memory of one board entity read (with its fingerprint and colour), and of one class of the
-// archive's map (a hash node).
+// Memory of one board entity read (with its fingerprint, colour, pen and line type), and of one
+// class of the archive's map (a hash node).
 constexpr std::uint64_t kEntityBytes =
-    sizeof(EntityData) + sizeof(std::uint64_t) + sizeof(std::uint32_t);
+    sizeof(EntityData) + sizeof(std::uint64_t) + 3 * sizeof(std::uint32_t);
 constexpr std::uint64_t kClassEntryBytes = 32;
 
 enum class ClassKind : std::uint8_t { Sen, Enko, Ten, Moji, Solid, Sunpou, Block, List };
@@ -285,6 +285,7 @@ private:
         m_source.entityPrint.reserve(n);
         m_source.entityColour.reserve(n);
         m_source.entityPen.reserve(n);
+        m_source.entityDash.reserve(n);
     }
 
     // What the read holds so far that grows with the bytes read: shapes, the tags kept for a
@@ -578,7 +579,22 @@ private:
         m_source.entityColour.push_back(kOwnColour | PackedColour(shape.common.penColour));
         m_source.entityPen.push_back(std::uint32_t{shape.common.penStyle} |
                                      (std::uint32_t{shape.common.penColour} << 8U));
+        m_source.entityDash.push_back(DashOf(shape.common.penStyle));
         m_result->content.entities.push_back(e);
+    }
+
+    // The pattern of a line type, kept once per pen style.
+    std::uint32_t DashOf(std::uint8_t penStyle) {
+        std::optional<std::uint32_t>& index = m_dashOfStyle[penStyle];
+        if (!index) {
+            std::vector<double> dashes = jww::PenDashes(m_header, penStyle);
+            index = DocumentSource::kSolidLine;
+            if (!dashes.empty()) {
+                index = static_cast<std::uint32_t>(m_source.dashPatterns.size());
+                m_source.dashPatterns.push_back(std::move(dashes));
+            }
+        }
+        return *index;
     }
 
     [[nodiscard]] std::uint32_t PackedColour(std::uint16_t pen) const {
@@ -593,6 +609,7 @@ private:
     std::uint32_t m_mapCount = 1;
     // Map index -> class: looked up for every object, so indexed (a file may hold millions).
     std::unordered_map<std::uint32_t, std::uint16_t> m_classMap;
+    std::array<std::optional<std::uint32_t>, 256> m_dashOfStyle{};
     bool m_recordTags = false;
     std::vector<Shape> m_topShapes;
     std::vector<jww::Block> m_blocks;

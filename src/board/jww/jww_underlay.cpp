@@ -401,7 +401,8 @@ std::vector<double> PenDashes(const Header& header, std::uint8_t penStyle) {
     if (!((n >= 2 && n <= 9) || (n >= 16 && n <= 19))) return {};
     const std::uint32_t bits = std::clamp<std::uint32_t>(header.lineTypeBits[n], 1, 32);
     const std::uint32_t pattern = header.lineType[n];
-    const double unit = 4.0 / bits;
+    // One bit is the print pitch in tenths of a paper millimetre (1 to 100).
+    const double unit = 0.1 * std::clamp<std::uint32_t>(header.lineTypePitch[n], 1, 1000);
     std::vector<double> dashes;
     bool on = true;
     double run = 0.0;

@@ -76,6 +76,30 @@ public:
     const std::vector<RawText>& Texts() const { return m_texts; }
     const std::vector<RawArc>& Arcs() const { return m_arcs; }
     const std::vector<RawEntity>& Entities() const { return m_entities; }
+    // Line types 2-9 from the header: pattern, bits used, print pitch; by the documented layout
+    // (fixed fields, the 272 layer and group names, fixed fields again).
+    struct LineType {
+        std::uint32_t pattern, bits, printPitch;
+    };
+    std::vector<LineType> LineTypes() {
+        m_at = 12;
+        Str();
+        m_at += 8 + 16 * 148 + 21 * 4 + 3 * 8 + 2 * 4 + 5 * 8;
+        for (int i = 0; i < 256 + 16; ++i) Str();
+        m_at += 2 * 8 + 4 + 8 + (m_version >= 300 ? 16 : 0) + 4 + 6 * 8;
+        m_at += m_version >= 300 ? 8 * (3 * 8 + 4) + 2 * (3 * 8 + 4) : 12 * 8;
+        m_at += 11 * 8 + 10 * 8 + 10 * 16;
+        std::vector<LineType> types;
+        for (int n = 2; n <= 9; ++n) {
+            LineType t{};
+            t.pattern = Get<std::uint32_t>();
+            t.bits = Get<std::uint32_t>();
+            m_at += 4;
+            t.printPitch = Get<std::uint32_t>();
+            types.push_back(t);
+        }
+        return types;
+    }
     // Layer group g's scale (1:N), from the header: after the signature, the version, the memo,
     // the paper and the write group, 16 groups of 148 bytes with the scale 8 bytes in.
     double GroupScale(int g) {

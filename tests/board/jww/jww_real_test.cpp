@@ -1,5 +1,6 @@
 // Real Jw_cad drawings (corpus real-jww): every text drawn at its stored paper size, checked
 // against the test's own reading of the records; names of Jw_cad 8 files; cut files named.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -120,6 +121,96 @@ TEST(RealJwwDrawings, CutFilesAreNamedAsCut) {
     pelimator::testing::WriteBytes(dir.File("短い.jww"), "abcd");
     const std::string message = OpenError(dir.File("短い.jww"));
     EXPECT_NE(message.find("短すぎ"), std::string::npos) << message;
+}
+
+// A dash pattern (+ dash, - gap) as one cycle of runs: neighbours of one sign joined (also across
+// the cycle's ends), starting at the first longest dash.
+std::vector<double> Cycle(std::vector<double> runs) {
+    std::vector<double> joined;
+    for (const double r : runs) {
+        if (!joined.empty() && (joined.back() > 0) == (r > 0)) {
+            joined.back() += r;
+        } else {
+            joined.push_back(r);
+        }
+    }
+    if (joined.size() > 1 && (joined.front() > 0) == (joined.back() > 0)) {
+        joined.front() += joined.back();
+        joined.pop_back();
+    }
+    const auto longest = std::max_element(joined.begin(), joined.end());
+    std::rotate(joined.begin(), longest, joined.end());
+    return joined;
+}
+
+// The runs of a header's line type as the test reads it: bits most significant first, each the
+// print pitch in tenths of a millimetre.
+std::vector<double> Runs(const rawjww::RawWalker::LineType& type) {
+    std::vector<double> runs;
+    for (std::uint32_t i = 0; i < type.bits; ++i) {
+        const bool on = ((type.pattern >> (31 - i)) & 1U) != 0;
+        runs.push_back((on ? 0.1 : -0.1) * type.printPitch);
+    }
+    return Cycle(runs);
+}
+
+TEST(JwwLineTypes, JwCadsDefaultsReadAsChainAndDottedLines) {
+    struct Row {
+        const char* name;
+        rawjww::RawWalker::LineType type;
+        std::vector<double> millimetres;
+    };
+    const std::vector<Row> rows = {
+        {"点線1", {0x99999999U, 4, 10}, {2, -2}},
+        {"点線2", {0xC3C3C3C3U, 8, 10}, {4, -4}},
+        {"点線3", {0xE7E7E7E7U, 8, 10}, {6, -2}},
+        {"一点鎖1", {0xF99FF99FU, 16, 10}, {10, -2, 2, -2}},
+        {"一点鎖2", {0xFFF99FFFU, 32, 10}, {26, -2, 2, -2}},
+        {"二点鎖1", {0xF24FF24FU, 16, 10}, {8, -2, 1, -2, 1, -2}},
+        {"二点鎖2", {0xFFF24FFFU, 32, 10}, {24, -2, 1, -2, 1, -2}},
+        {"補助線種", {0x22222222U, 4, 10}, {1, -3}},
+    };
+    for (const Row& row : rows) {
+        const std::vector<double> runs = Runs(row.type);
+        ASSERT_EQ(runs.size(), row.millimetres.size()) << row.name;
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            EXPECT_NEAR(runs[i], row.millimetres[i], 1e-9) << row.name;
+        }
+    }
+}
+
+// Every line and arc of every real drawing drawn in a line type 2-9 is dashed as its header sets
+// that type, on the paper (solid ones stay solid).
+TEST(RealJwwDrawings, LinesAreDashedAsTheirLineTypes) {
+    PELIMATOR_REQUIRE_REAL_CORPUS();
+    std::size_t dashed = 0;
+    for (const auto& path : pelimator::testing::RealDrawings("real-jww", ".jww")) {
+        SCOPED_TRACE(path.filename().string());
+        const std::string bytes = ReadBytes(path);
+        rawjww::RawWalker walker(bytes);
+        walker.Walk();
+        const auto types = walker.LineTypes();
+        const JwwReadResult read = ReadJwwFile(path.string());
+        const auto dashes = read.source->EntityDashes();
+        const auto patterns = read.source->DashPatterns();
+        const auto& raw = walker.Entities();
+        ASSERT_EQ(dashes.size(), raw.size());
+        for (std::size_t i = 0; i < raw.size(); ++i) {
+            const std::uint8_t style = raw[i].penStyle;
+            if (style < 1 || style > 9) continue;
+            if (style == 1) {
+                EXPECT_EQ(dashes[i], DocumentSource::kSolidLine);
+                continue;
+            }
+            ASSERT_LT(dashes[i], patterns.size()) << "line type " << int{style} << " drawn solid";
+            const std::vector<double> want = Runs(types[style - 2U]);
+            const std::vector<double> got = Cycle(patterns[dashes[i]]);
+            ASSERT_EQ(got.size(), want.size()) << int{style};
+            for (std::size_t k = 0; k < got.size(); ++k) EXPECT_NEAR(got[k], want[k], 1e-9);
+            ++dashed;
+        }
+    }
+    std::printf("dashed lines and arcs checked: %zu\n", dashed);
 }
 
 // Jw_cad's names of its pens and line types, as its own dialogs show them.
