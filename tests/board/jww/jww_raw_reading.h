@@ -2,6 +2,7 @@
 // the reader under test: every text and arc of the entity list (dimension texts too).
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -49,6 +50,18 @@ struct RawEntity {
     double radius = 0;
 };
 
+// The box around every line (dimension lines too), whole circle, text run and block insert point
+// of the entity list: what a picture of the drawing holds at least.
+struct RawBox {
+    double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
+    void Add(double x, double y) {
+        minX = std::min(minX, x);
+        minY = std::min(minY, y);
+        maxX = std::max(maxX, x);
+        maxY = std::max(maxY, y);
+    }
+};
+
 // A text record as the test reads it from the bytes, by the documented layout.
 struct RawText {
     double x1, y1, x2, y2, sizeX, sizeY, spacing, angle;
@@ -76,6 +89,7 @@ public:
     const std::vector<RawText>& Texts() const { return m_texts; }
     const std::vector<RawArc>& Arcs() const { return m_arcs; }
     const std::vector<RawEntity>& Entities() const { return m_entities; }
+    const RawBox& Box() const { return m_box; }
     // Line types 2-9 from the header: pattern, bits used, print pitch; by the documented layout
     // (fixed fields, the 272 layer and group names, fixed fields again).
     struct LineType {
@@ -181,7 +195,11 @@ private:
             t.cells += static_cast<double>(t.lastBytes);
             i += t.lastBytes;
         }
-        if (depth == 0) m_texts.push_back(t);
+        if (depth == 0) {
+            m_texts.push_back(t);
+            m_box.Add(t.x1, t.y1);
+            m_box.Add(t.x2, t.y2);
+        }
     }
     void Fields(const std::string& name, int depth) {
         if (name == "CDataSen") {
@@ -192,6 +210,10 @@ private:
             const double x2 = Get<double>();
             const double y2 = Get<double>();
             e.length = std::hypot(x2 - x1, y2 - y1);
+            if (depth == 0) {
+                m_box.Add(x1, y1);
+                m_box.Add(x2, y2);
+            }
             if (depth == 0 && !m_inDimension) m_entities.push_back(e);
         } else if (name == "CDataEnko") {
             Common();
@@ -203,6 +225,10 @@ private:
                 *field = Get<double>();
             }
             const bool full = Get<std::uint32_t>() != 0;
+            if (depth == 0 && full && a.flatness == 1.0) {
+                m_box.Add(a.cx - a.radius, a.cy - a.radius);
+                m_box.Add(a.cx + a.radius, a.cy + a.radius);
+            }
             if (depth == 0) m_arcs.push_back(a);
             if (depth == 0 && a.flatness == 1.0) {
                 RawEntity e{true, m_style, m_colour, m_layer, m_group};
@@ -232,7 +258,10 @@ private:
             m_inDimension = false;
         } else if (name == "CDataBlock") {
             Common();
-            m_at += 44;
+            const double x = Get<double>();
+            const double y = Get<double>();
+            if (depth == 0) m_box.Add(x, y);
+            m_at += 28;
         } else if (name == "CDataList") {
             Common();
             m_at += 12;
@@ -274,6 +303,7 @@ private:
     std::vector<RawText> m_texts;
     std::vector<RawArc> m_arcs;
     std::vector<RawEntity> m_entities;
+    RawBox m_box;
 };
 
 }  // namespace pelimator::board::rawjww
