@@ -1,7 +1,7 @@
 // The batch command on real Jw_cad drawings: the tool's sizes go into a JWW as paper millimetres,
 // whatever the scale of the layer group a line goes onto.
 #include <cmath>
-#include <cstdio>
+#include <iostream>
 
 #include <gtest/gtest.h>
 
@@ -57,7 +57,7 @@ TEST(BatchOnRealJww, DefaultWaveIsFiveMillimetresOnThePaperOnEveryGroup) {
             ++runs;
         }
     }
-    std::printf("waves drawn: %zu\n", runs);
+    std::cout << "waves drawn: " << runs << "\n";
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 // Real Jw_cad drawings (corpus real-jww): every text drawn at its stored paper size, checked
 // against the test's own reading of the records; names of Jw_cad 8 files; cut files named.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <map>
 #include <numbers>
@@ -85,7 +87,7 @@ TEST(RealJwwDrawings, EveryTextIsDrawnAtItsStoredPaperSize) {
             ++checked;
         }
     }
-    std::printf("texts checked: %zu\n", checked);
+    std::cout << "texts checked: " << checked << "\n";
 }
 
 std::string OpenError(const std::string& path) {
@@ -125,7 +127,7 @@ TEST(RealJwwDrawings, CutFilesAreNamedAsCut) {
 
 // A dash pattern (+ dash, - gap) as one cycle of runs: neighbours of one sign joined (also across
 // the cycle's ends), starting at the first longest dash.
-std::vector<double> Cycle(std::vector<double> runs) {
+std::vector<double> Cycle(const std::vector<double>& runs) {
     std::vector<double> joined;
     for (const double r : runs) {
         if (!joined.empty() && (joined.back() > 0) == (r > 0)) {
@@ -210,7 +212,7 @@ TEST(RealJwwDrawings, LinesAreDashedAsTheirLineTypes) {
             ++dashed;
         }
     }
-    std::printf("dashed lines and arcs checked: %zu\n", dashed);
+    std::cout << "dashed lines and arcs checked: " << dashed << "\n";
 }
 
 // Jw_cad's names of its pens and line types, as its own dialogs show them.
@@ -218,8 +220,9 @@ std::string JwCadColour(std::uint16_t pen) {
     return pen == 9 ? "補助線色" : "線色" + std::to_string(pen);
 }
 std::string JwCadLineType(std::uint8_t style) {
-    static const char* const kNames[] = {"",        "実線",    "点線1",   "点線2",   "点線3",
-                                         "一点鎖1", "一点鎖2", "二点鎖1", "二点鎖2", "補助線種"};
+    static const std::array<const char*, 10> kNames = {"",        "実線",    "点線1",   "点線2",
+                                                       "点線3",   "一点鎖1", "一点鎖2", "二点鎖1",
+                                                       "二点鎖2", "補助線種"};
     return style <= 9 ? kNames[style] : "";
 }
 
@@ -266,7 +269,7 @@ TEST(RealJwwDrawings, StatusBarNamesPenAndSizesOnPaperAndInRealSize) {
             ++checked;
         }
     }
-    std::printf("lines and arcs checked: %zu\n", checked);
+    std::cout << "lines and arcs checked: " << checked << "\n";
 }
 
 }  // namespace
