@@ -11,6 +11,8 @@
 #include "batch/batch.h"
 #include "batch/picture_export.h"
 #include "board/dxf/dxf_file.h"
+#include "board/jww/jww_raw_reading.h"
+#include "support/real_corpus.h"
 #include "support/temp_dir.h"
 
 namespace pelimator::batch {
@@ -167,6 +169,46 @@ INSTANTIATE_TEST_SUITE_P(Rows, BatchPicture, ::testing::ValuesIn(kRows),
                          [](const ::testing::TestParamInfo<PictureRow>& row) {
                              return std::string(row.param.name);
                          });
+
+// Every real Jw_cad drawing exported as SVG is as large as it is on its paper: at least the box
+// of its lines, circles, text runs and insert points as the test reads them from the records (in
+// paper millimetres), and not much more (what arcs, text heights and blocks add); no character
+// XML forbids.
+TEST(BatchPictureOfRealJww, IsAtItsPaperSizeAndHoldsNoForbiddenCharacter) {
+    PELIMATOR_REQUIRE_REAL_CORPUS();
+    TempDir dir;
+    const std::regex size(R"svg(<svg width="([0-9.]+)mm" height="([0-9.]+)mm")svg");
+    for (const auto& path : pelimator::testing::RealDrawings("real-jww", ".jww")) {
+        SCOPED_TRACE(path.filename().string());
+        std::ostringstream out;
+        std::ostringstream err;
+        std::istringstream in;
+        BatchStreams streams{in, out, err, false};
+        const std::vector<std::string> argv{"pelimator-batch", "--export", dir.File("out.svg"),
+                                            path.string()};
+        ASSERT_EQ(RunBatch(argv, streams, dir.Path().string(), WritePicture), kExitOk) << err.str();
+        const std::string svg = ReadBytes(dir.File("out.svg"));
+        std::smatch match;
+        ASSERT_TRUE(std::regex_search(svg, match, size));
+        const double width = std::stod(match[1]);
+        const double height = std::stod(match[2]);
+        const std::string bytes = ReadBytes(path.string());
+        board::rawjww::RawWalker walker(bytes);
+        walker.Walk();
+        const auto& box = walker.Box();
+        const double boxWidth = box.maxX - box.minX;
+        const double boxHeight = box.maxY - box.minY;
+        EXPECT_GE(width, boxWidth - 0.01);
+        EXPECT_GE(height, boxHeight - 0.01);
+        EXPECT_LE(width, boxWidth + 250.0);
+        EXPECT_LE(height, boxHeight + 250.0);
+        for (const std::string_view bad :
+             {std::string_view("\0", 1), std::string_view("\x01"), std::string_view("\xEF\xBF\xBE"),
+              std::string_view("\xEF\xBF\xBF")}) {
+            EXPECT_EQ(svg.find(bad), std::string::npos);
+        }
+    }
+}
 
 }  // namespace
 }  // namespace pelimator::batch

@@ -132,7 +132,11 @@ void AddConversionLosses(const BoardDocument& document, DrawingFormat to,
 
 DrawingRead ReadDrawingFile(const std::string& path, const DxfReadOptions& options) {
     FileBytes bytes = MapWholeFile(path, kMaxWholeFileBytes);
-    if (IsJwwBytes(bytes)) {
+    // A file too short to tell goes to the JWW reader when it starts as one or is named so: it
+    // names the shortness, not a DXF group code.
+    const bool cutJww = IsCutJwwBytes(bytes) ||
+                        (bytes.size() < 12 && !bytes.empty() && LowerExtension(path) == ".jww");
+    if (IsJwwBytes(bytes) || cutJww) {
         return ReadJwwBytes(std::move(bytes), FileNameOf(path),
                             {options.underlay, options.cancel, 0});
     }

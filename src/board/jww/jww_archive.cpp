@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/errors.h"
+#include "board/jww/jww_text.h"
 
 namespace pelimator::board::jww {
 
@@ -69,10 +70,17 @@ std::string ArchiveReader::String() {
         if (length == 0xFFFF) length = Dword();
     }
     if (length > Remaining() / unit)
-        Fail("文字列の長さ " + std::to_string(length) + " が残りを超えています");
+        Fail("ファイルが途中で終わっています (文字列の長さ " + std::to_string(length) +
+             " が残りの " + std::to_string(Remaining()) + " バイトを超えています)");
     std::string text(m_bytes.substr(m_pos, length * unit));
     m_pos += length * unit;
+    m_wide = unit == 2;
     return text;
+}
+
+std::string ArchiveReader::Text() {
+    std::string bytes = String();
+    return ShownText(m_wide ? FromUtf16(bytes) : FromShiftJis(bytes));
 }
 
 std::uint32_t ArchiveReader::Count() {
@@ -133,6 +141,23 @@ void PutString(std::string& out, std::string_view bytes) {
         PutDword(out, static_cast<std::uint32_t>(bytes.size()));
     }
     out.append(bytes);
+}
+
+void PutWideString(std::string& out, std::string_view utf16) {
+    const std::size_t characters = utf16.size() / 2;
+    PutByte(out, 0xFF);
+    PutWord(out, 0xFFFE);
+    if (characters < 0xFF) {
+        PutByte(out, static_cast<std::uint8_t>(characters));
+    } else if (characters < 0xFFFE) {
+        PutByte(out, 0xFF);
+        PutWord(out, static_cast<std::uint16_t>(characters));
+    } else {
+        PutByte(out, 0xFF);
+        PutWord(out, 0xFFFF);
+        PutDword(out, static_cast<std::uint32_t>(characters));
+    }
+    out.append(utf16.substr(0, characters * 2));
 }
 
 void PutCount(std::string& out, std::uint32_t count) {

@@ -41,6 +41,9 @@ public:
     // A CString: BYTE length; 0xFF: WORD length; 0xFFFF there: DWORD length. A WORD 0xFFFE after
     // the first 0xFF marks UTF-16 text (length in characters), returned as its raw bytes.
     std::string String();
+    // A CString as UTF-8 fit to show (ShownText): Shift-JIS, or UTF-16 where it is marked so
+    // (Jw_cad 8 writes every string that way).
+    std::string Text();
     // A list count: WORD; 0xFFFF: DWORD.
     std::uint32_t Count();
     // A tag; for a reference, index is its target.
@@ -56,6 +59,7 @@ private:
     std::string_view m_bytes;
     std::string m_fileName;
     std::size_t m_pos = 0;
+    bool m_wide = false;  // the last string read was UTF-16
 };
 
 // Appends archive values to a byte string.
@@ -64,6 +68,8 @@ void PutWord(std::string& out, std::uint16_t value);
 void PutDword(std::string& out, std::uint32_t value);
 void PutDouble(std::string& out, double value);
 void PutString(std::string& out, std::string_view bytes);  // a CString of single-byte text
+// A CString of UTF-16 text (little-endian bytes, two a character), as Jw_cad 8 writes them.
+void PutWideString(std::string& out, std::string_view utf16);
 void PutCount(std::string& out, std::uint32_t count);
 // A reference to the class at index, and a reference to the object at index, in the short form
 // below kBigObjectTag and the long form from there on.

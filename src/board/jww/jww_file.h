@@ -27,6 +27,9 @@ namespace pelimator::board {
 inline constexpr std::string_view kJwwSignature = "JwwData.";
 // Whether bytes are a JWW file (by content, whatever the file's extension).
 [[nodiscard]] bool IsJwwBytes(std::string_view bytes) noexcept;
+// Whether bytes are too short for a JWW file's first 12 bytes (signature and version) yet begin
+// as one does: a JWW file cut there, which the reader names as such.
+[[nodiscard]] bool IsCutJwwBytes(std::string_view bytes) noexcept;
 // The same for a file on disk (false when it cannot be read).
 [[nodiscard]] bool IsJwwFile(const std::string& path);
 
@@ -78,7 +81,13 @@ public:
     std::vector<JwwRecord> records;           // the entity list's, in order; keyed by index
     std::vector<std::uint32_t> entityRecord;  // the record of each board entity read
     std::vector<std::uint32_t> entityColour;  // see OwnColours
-    bool converted = false;                   // a new file made for a drawing read from elsewhere
+    // Pen style (low byte) and pen colour (high bits) of each board entity read.
+    std::vector<std::uint32_t> entityPen;
+    // The line type of each board entity read: kSolidLine or an index into dashPatterns (paper
+    // mm, see jww::PenDashes).
+    std::vector<std::uint32_t> entityDash;
+    std::vector<std::vector<double>> dashPatterns;
+    bool converted = false;  // a new file made for a drawing read from elsewhere
 
     [[nodiscard]] std::span<const std::uint32_t> OwnColours() const override {
         return entityColour;
@@ -96,11 +105,20 @@ public:
     [[nodiscard]] std::string PlacementRefusal(std::uint32_t record) const override;
     // The record's class name as stored ("CDataSen"); "" for a reference or a null record.
     [[nodiscard]] std::string_view ClassOf(std::uint32_t record) const;
-    // The board's scale for the drawing: the write group's when the file was read. The board
-    // shows every group as Jw_cad lays it on the paper, so a group of scale 1:s is drawn at
-    // drawingScale / s times its coordinates (GroupFactor).
-    [[nodiscard]] double DrawingScale() const;
-    [[nodiscard]] double GroupFactor(std::size_t group) const;
+    [[nodiscard]] std::span<const std::uint32_t> EntityDashes() const override {
+        return entityDash;
+    }
+    [[nodiscard]] std::span<const std::vector<double>> DashPatterns() const override {
+        return dashPatterns;
+    }
+    // The board shows a JWW drawing as Jw_cad lays it on the paper: its units are the file's own,
+    // paper millimetres (図寸), whatever each layer group's scale; a group of scale 1:N makes
+    // them mean N times as much in real size. GroupScale is that N (1 when the file's is not a
+    // number from 10^-6 to 10^9); RealPerPaper gives it for a board layer (the write group's
+    // for a number outside 0-255, where GroupAndLayer puts such an entity).
+    [[nodiscard]] double GroupScale(std::size_t group) const;
+    [[nodiscard]] std::optional<double> RealPerPaper(std::int32_t layer) const override;
+    [[nodiscard]] PenNames EntityPenNames(std::size_t entity) const override;
     // The layer a new entity goes on for board layer number (the layer itself for 0-255,
     // else the write group's write layer).
     [[nodiscard]] std::pair<std::uint16_t, std::uint16_t> GroupAndLayer(std::int32_t number) const;

@@ -11,7 +11,11 @@ namespace {
 
 using jww::PutDouble;
 using jww::PutDword;
-using jww::PutString;
+
+// Strings as Jw_cad 8 writes them in a version 700 file: UTF-16.
+void PutString(std::string& out, std::string_view utf8) {
+    jww::PutWideString(out, jww::ToUtf16(utf8));
+}
 
 void Dwords(std::string& out, int count, std::uint32_t value = 0) {
     for (int i = 0; i < count; ++i) PutDword(out, value);
@@ -32,10 +36,23 @@ constexpr std::array<std::uint32_t, 10> kPens = {
     ColorRef(190, 170, 0),   ColorRef(200, 0, 200),  ColorRef(0, 0, 220), ColorRef(0, 120, 120),
     ColorRef(255, 100, 160), ColorRef(128, 128, 128)};
 
-// Line types 2-9 as 32-bit patterns: dotted and dashed, chain and double chain lines.
-constexpr std::array<std::uint32_t, 8> kLineTypes = {0xFF00FF00U, 0xFFF0FFF0U, 0xCCCCCCCCU,
-                                                     0xFFFF18FFU, 0xFFF3FFF3U, 0xFF18FF18U,
-                                                     0xFFFF1B1BU, 0xFF1B1B00U};
+// Line types 2-9 (dotted 1-3, chain 1-2, double chain 1-2, auxiliary) and 16-19 (double
+// length) as Jw_cad's own drawings hold them: pattern, bits used, print pitch (0.1 mm a bit).
+struct LineType {
+    std::uint32_t pattern;
+    std::uint32_t bits;
+    std::uint32_t printPitch;
+};
+constexpr std::array<LineType, 8> kLineTypes = {{{0x99999999U, 4, 10},
+                                                 {0xC3C3C3C3U, 8, 10},
+                                                 {0xE7E7E7E7U, 8, 10},
+                                                 {0xF99FF99FU, 16, 10},
+                                                 {0xFFF99FFFU, 32, 10},
+                                                 {0xF24FF24FU, 16, 10},
+                                                 {0xFFF24FFFU, 32, 10},
+                                                 {0x22222222U, 4, 10}}};
+constexpr std::array<LineType, 4> kDoubleLineTypes = {
+    {{0xFFF99FFFU, 32, 20}, {0xFFF24FFFU, 32, 20}, {0xFFFE7FFFU, 32, 20}, {0xFFFE7FFFU, 32, 40}}};
 
 // The name a board layer gives a JWW layer: without the "G-L " the reader puts in front.
 std::string JwwLayerName(const std::string& name) {
@@ -51,8 +68,7 @@ std::string NewJwwBytes(std::span<const LayerData> layers, double scale) {
     std::array<std::string, 256> names;
     for (const LayerData& layer : layers) {
         if (layer.number >= 0 && layer.number < 256) {
-            names[static_cast<std::size_t>(layer.number)] =
-                jww::ToShiftJis(JwwLayerName(layer.name));
+            names[static_cast<std::size_t>(layer.number)] = JwwLayerName(layer.name);
         }
     }
     std::string out(kJwwSignature);
@@ -106,18 +122,18 @@ std::string NewJwwBytes(std::span<const LayerData> layers, double scale) {
         PutDword(out, 1);
         PutDouble(out, 0.3);
     }
-    for (std::size_t n = 2; n <= 9; ++n) {
-        PutDword(out, kLineTypes[n - 2]);
-        PutDword(out, 32);
-        PutDword(out, 1);
-        PutDword(out, 1);
+    for (const LineType& type : kLineTypes) {
+        PutDword(out, type.pattern);
+        PutDword(out, type.bits);
+        PutDword(out, type.printPitch / 10);  // screen pitch
+        PutDword(out, type.printPitch);
     }
     Dwords(out, 5 * 5);
-    for (int n = 16; n <= 19; ++n) {
-        PutDword(out, 0);
-        PutDword(out, 32);
-        PutDword(out, 1);
-        PutDword(out, 1);
+    for (const LineType& type : kDoubleLineTypes) {
+        PutDword(out, type.pattern);
+        PutDword(out, type.bits);
+        PutDword(out, type.printPitch / 10);
+        PutDword(out, type.printPitch);
     }
     Dwords(out, 11);
     Dwords(out, 5);

@@ -74,10 +74,10 @@ constexpr int kMaxDepth = 32;
 // The smallest entity record (tag, common part without width, a point's fields): bounds what a
 // count may reserve.
 constexpr std::size_t kSmallestEntity = 2 + 13 + 16;
-// Memory of one board entity read (with its fingerprint and colour), and of one class of the
-// archive's map (a hash node).
+// Memory of one board entity read (with its fingerprint, colour, pen and line type), and of one
+// class of the archive's map (a hash node).
 constexpr std::uint64_t kEntityBytes =
-    sizeof(EntityData) + sizeof(std::uint64_t) + 2 * sizeof(std::uint32_t) + sizeof(JwwRecord);
+    sizeof(EntityData) + sizeof(std::uint64_t) + 4 * sizeof(std::uint32_t) + sizeof(JwwRecord);
 constexpr std::uint64_t kClassEntryBytes = 32;
 
 enum class ClassKind : std::uint8_t { Sen, Enko, Ten, Moji, Solid, Sunpou, Block, List };
@@ -151,7 +151,14 @@ public:
         m_recordTags = true;
         const std::uint32_t blocks = m_in.Count();
         for (std::uint32_t i = 0; i < blocks; ++i) ReadObject(m_topShapes, 0);
-        // Embedded images (from version 700) and anything after: kept as bytes.
+        // Embedded images (from version 700) and anything after: kept as bytes. Their count is
+        // there in every such file: without it the file was cut short.
+        if (m_header.version >= 700 && m_in.Remaining() < 4) {
+            m_in.Fail(
+                "ファイルの末尾が欠けています (途中で切れています): 最後の 4 バイト (画像の数) "
+                "のうち " +
+                std::to_string(m_in.Remaining()) + " バイトしかありません");
+        }
     }
 
     std::vector<Shape> TakeShapes() { return std::move(m_topShapes); }
@@ -161,6 +168,12 @@ private:
     // ---- header ----
     void ReadHeader() {
         if (m_in.Remaining() < 12 || m_in.Bytes().substr(0, 8) != kJwwSignature) {
+            if (IsCutJwwBytes(m_in.Bytes()) || m_in.Remaining() < 12) {
+                m_in.Fail("ファイルが " + std::to_string(m_in.Remaining()) +
+                              " バイトしかなく短すぎます (JWW の先頭の「JwwData.」と版の 12 "
+                              "バイトもありません)",
+                          m_in.Remaining());
+            }
             m_in.Fail("先頭が「JwwData.」ではありません", 0);
         }
         m_in.Skip(8);
@@ -170,7 +183,7 @@ private:
                       8);
         }
         m_header.version = v;
-        m_header.memo = m_in.String();
+        m_header.memo = m_in.Text();
         m_header.paper = m_in.Dword();
         m_header.writeGroup = m_in.Dword();
         for (std::size_t g = 0; g < 16; ++g) {
@@ -189,9 +202,9 @@ private:
         Dwords(2);
         Doubles(5);
         for (auto& group : m_header.layerName) {
-            for (auto& name : group) name = m_in.String();
+            for (auto& name : group) name = m_in.Text();
         }
-        for (auto& name : m_header.groupName) name = m_in.String();
+        for (auto& name : m_header.groupName) name = m_in.Text();
         Doubles(2);
         Dwords(1);
         Doubles(1);
@@ -234,14 +247,14 @@ private:
                 m_header.penColour[100 + n] = m_in.Dword();
                 m_in.Dword();
             }
-            for (int n = 0; n <= 256; ++n) {
-                (void)m_in.String();
+            for (std::size_t n = 0; n <= 256; ++n) {
+                m_header.sxfColourName[n] = m_in.Text();
                 Dwords(2);
                 Doubles(1);
             }
             Dwords(std::size_t{33} * 4);
-            for (int n = 0; n <= 32; ++n) {
-                (void)m_in.String();
+            for (std::size_t n = 0; n <= 32; ++n) {
+                m_header.sxfLineTypeName[n] = m_in.Text();
                 Dwords(1);
                 Doubles(10);
             }
@@ -277,6 +290,8 @@ private:
         m_source.entityColour.reserve(n);
         m_source.entityRecord.reserve(n);
         m_source.records.reserve(n);
+        m_source.entityPen.reserve(n);
+        m_source.entityDash.reserve(n);
     }
 
     // What the read holds so far that grows with the bytes read: shapes, the tags kept for a
@@ -472,8 +487,8 @@ private:
         s.sizeY = m_in.Double();
         s.spacing = m_in.Double();
         s.angle = m_in.Double();
-        s.font = m_in.String();
-        s.text = m_in.String();
+        s.font = m_in.Text();
+        s.text = m_in.Text();
         return s;
     }
 
@@ -537,7 +552,7 @@ private:
                 block.number = m_in.Dword();
                 m_in.Dword();  // referenced
                 m_in.Dword();  // time of definition
-                block.name = m_in.String();
+                block.name = m_in.Text();
                 const std::uint32_t count = m_in.Count();
                 for (std::uint32_t i = 0; i < count; ++i) ReadObject(block.shapes, depth + 1);
                 m_blocks.push_back(std::move(block));
@@ -556,11 +571,7 @@ private:
             into.push_back(std::move(shape));
             return;
         }
-        // Drawn where Jw_cad puts it on the paper, at the drawing's scale.
-        const double k = m_source.GroupFactor(shape.common.groupLayer);
-        shape.p[0] = k * shape.p[0];
-        shape.p[1] = k * shape.p[1];
-        shape.radius *= k;
+        // In the file's own units, paper millimetres: where Jw_cad puts it on the paper.
         EntityData e;
         e.layer = BoardLayerOf(shape.common);
         if (shape.kind == ShapeKind::Line) {
@@ -596,7 +607,24 @@ private:
         m_source.entityPrint.push_back(JwwEntityPrint(e));
         m_source.entityRecord.push_back(m_recordKey);
         m_source.entityColour.push_back(kOwnColour | PackedColour(shape.common.penColour));
+        m_source.entityPen.push_back(std::uint32_t{shape.common.penStyle} |
+                                     (std::uint32_t{shape.common.penColour} << 8U));
+        m_source.entityDash.push_back(DashOf(shape.common.penStyle));
         m_result->content.entities.push_back(e);
+    }
+
+    // The pattern of a line type, kept once per pen style.
+    std::uint32_t DashOf(std::uint8_t penStyle) {
+        std::optional<std::uint32_t>& index = m_dashOfStyle[penStyle];
+        if (!index) {
+            std::vector<double> dashes = jww::PenDashes(m_header, penStyle);
+            index = DocumentSource::kSolidLine;
+            if (!dashes.empty()) {
+                index = static_cast<std::uint32_t>(m_source.dashPatterns.size());
+                m_source.dashPatterns.push_back(std::move(dashes));
+            }
+        }
+        return *index;
     }
 
     [[nodiscard]] std::uint32_t PackedColour(std::uint16_t pen) const {
@@ -611,6 +639,7 @@ private:
     std::uint32_t m_mapCount = 1;
     // Map index -> class: looked up for every object, so indexed (a file may hold millions).
     std::unordered_map<std::uint32_t, std::uint16_t> m_classMap;
+    std::array<std::optional<std::uint32_t>, 256> m_dashOfStyle{};
     bool m_recordTags = false;
     // The entity list's record being read (until its tag is read), and its key (its fields).
     JwwRecord* m_record = nullptr;
@@ -635,7 +664,7 @@ std::vector<LayerData> JwwLayerTable(const jww::Header& header) {
             LayerData layer;
             layer.number = static_cast<std::int32_t>(g * 16 + l);
             layer.name = {kHex[g], '-', kHex[l]};
-            const std::string name = jww::FromShiftJis(header.layerName[g][l]);
+            const std::string& name = header.layerName[g][l];
             if (!name.empty()) layer.name += " " + name;
             layer.visible = header.groupState[g] != 0 && header.layerState[g][l] != 0;
             layers.push_back(std::move(layer));
@@ -658,6 +687,11 @@ std::optional<std::pair<std::int32_t, std::int32_t>> JwwScaleRatio(double scale)
 
 bool IsJwwBytes(std::string_view bytes) noexcept { return bytes.substr(0, 8) == kJwwSignature; }
 
+bool IsCutJwwBytes(std::string_view bytes) noexcept {
+    return !bytes.empty() && bytes.size() < 12 &&
+           (kJwwSignature.starts_with(bytes) || bytes.starts_with(kJwwSignature));
+}
+
 bool IsJwwFile(const std::string& path) {
     const FileRead read = TryReadWholeFile(path, kMaxFileBytes - 1);
     return read.status == ReadStatus::Ok && IsJwwBytes(read.content);
@@ -673,12 +707,19 @@ double UsableScale(double scale) {
 
 }  // namespace
 
-double JwwSource::DrawingScale() const {
-    return UsableScale(header.scale[header.writeGroup & 0xFU]);
+double JwwSource::GroupScale(std::size_t group) const {
+    return UsableScale(header.scale[group & 0xFU]);
 }
 
-double JwwSource::GroupFactor(std::size_t group) const {
-    return DrawingScale() / UsableScale(header.scale[group & 0xFU]);
+std::optional<double> JwwSource::RealPerPaper(std::int32_t layer) const {
+    return GroupScale(GroupAndLayer(layer).first);
+}
+
+DocumentSource::PenNames JwwSource::EntityPenNames(std::size_t entity) const {
+    if (entity >= entityPen.size()) return {};
+    const std::uint32_t pen = entityPen[entity];
+    return {jww::PenColourName(header, static_cast<std::uint16_t>(pen >> 8U)),
+            jww::LineTypeName(header, static_cast<std::uint8_t>(pen & 0xFFU))};
 }
 
 std::pair<std::uint16_t, std::uint16_t> JwwSource::GroupAndLayer(std::int32_t number) const {
@@ -734,19 +775,16 @@ JwwReadResult ReadJwwBytes(FileBytes bytes, const std::string& fileName,
     result.report.version = header.version;
     result.content.layers = JwwLayerTable(header);
     result.currentLayer = source->WriteLayer();
-    const auto scale = JwwScaleRatio(source->DrawingScale()).value_or(std::pair{1, 1});
-    result.content.scaleNumerator = scale.first;
-    result.content.scaleDenominator = scale.second;
+    // The board's scale stays 1:1: its units are the paper's millimetres (RealPerPaper gives
+    // each group's real size).
     result.blocks = reader.TakeBlocks();
     result.shapes = reader.TakeShapes();
     result.report.blocks = result.blocks.size();
     if (options.underlay) {
-        std::array<double, 16> factors{};
-        for (std::size_t g = 0; g < 16; ++g) factors[g] = source->GroupFactor(g);
         jww::UnderlayBudget budget;
         budget.limit = jww::JwwUnderlayWorkLimit(source->bytes.size());
         auto underlay = std::make_shared<Underlay>(jww::BuildUnderlay(
-            header, factors, result.shapes, result.blocks, &result.report.shownKinds, &budget));
+            header, result.shapes, result.blocks, &result.report.shownKinds, &budget));
         result.report.leftOut = budget.leftOut;
         result.report.workLimit = budget.limit;
         if (!underlay->Empty()) result.underlay = std::move(underlay);

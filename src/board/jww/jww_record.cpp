@@ -21,14 +21,12 @@ class Walker {
 public:
     Walker(const RecordFields& record, std::string* out,
            std::span<const RecordPlacement> placements,
-           std::optional<std::pair<std::uint16_t, std::uint16_t>> groupAndLayer,
-           const std::array<double, 16>* factors)
+           std::optional<std::pair<std::uint16_t, std::uint16_t>> groupAndLayer)
         : m_in(record.bytes, "JWW"),
           m_version(record.version),
           m_out(out),
           m_placements(placements),
-          m_groupAndLayer(std::move(groupAndLayer)),
-          m_factors(factors) {}
+          m_groupAndLayer(std::move(groupAndLayer)) {}
 
     // The whole record of class name; false for a class that is not an entity of the list.
     bool Walk(std::string_view name) {
@@ -68,9 +66,8 @@ private:
         if (m_version >= 351) m_in.Word();  // width
         const std::size_t layerAt = m_in.Position();
         m_in.Word();
-        const std::uint16_t group = m_in.Word();
+        m_in.Word();  // layer group
         m_in.Word();  // flags
-        m_factor = m_factors != nullptr ? (*m_factors)[group & 0xFU] : 1.0;
         if (m_out != nullptr && m_groupAndLayer) {
             PutWordAt(layerAt, m_groupAndLayer->second);
             PutWordAt(layerAt + 2, m_groupAndLayer->first);
@@ -81,12 +78,8 @@ private:
         const std::size_t at = m_in.Position();
         Vec2 p{m_in.Double(), m_in.Double()};
         if (m_out == nullptr || m_placements.empty()) return;
-        for (const RecordPlacement& placement : m_placements) {
-            // In the group's own coordinates: the board draws them at m_factor times.
-            const RecordPlacement own{(1.0 / m_factor) * placement.pivot, placement.degrees,
-                                      (1.0 / m_factor) * placement.delta};
-            p = PlacePoint(own, p);
-        }
+        // The board shows every layer group at its paper size: its coordinates are the file's.
+        for (const RecordPlacement& placement : m_placements) p = PlacePoint(placement, p);
         PutDoubleAt(at, p.x);
         PutDoubleAt(at + 8, p.y);
     }
@@ -206,18 +199,15 @@ private:
     std::string* m_out;
     std::span<const RecordPlacement> m_placements;
     std::optional<std::pair<std::uint16_t, std::uint16_t>> m_groupAndLayer;
-    const std::array<double, 16>* m_factors;
-    double m_factor = 1.0;
     std::uint16_t m_penColour = 0;
 };
 
 }  // namespace
 
 std::string PlacedFields(const RecordFields& record, std::span<const RecordPlacement> placements,
-                         std::optional<std::pair<std::uint16_t, std::uint16_t>> groupAndLayer,
-                         const std::array<double, 16>& factors) {
+                         std::optional<std::pair<std::uint16_t, std::uint16_t>> groupAndLayer) {
     std::string out(record.bytes);
-    Walker walker(record, &out, placements, groupAndLayer, &factors);
+    Walker walker(record, &out, placements, groupAndLayer);
     if (!walker.Walk(record.className)) {
         throw FileError("保存できません: 「" + std::string(record.className) +
                         "」の図形は書き換えられません");
@@ -226,7 +216,7 @@ std::string PlacedFields(const RecordFields& record, std::span<const RecordPlace
 }
 
 std::string KindNameOf(const RecordFields& record) {
-    Walker walker(record, nullptr, {}, std::nullopt, nullptr);
+    Walker walker(record, nullptr, {}, std::nullopt);
     try {
         if (!walker.Walk(record.className)) return std::string(record.className);
     } catch (const FileError&) {
@@ -246,7 +236,7 @@ std::string KindNameOf(const RecordFields& record) {
 }
 
 std::string PlacementRefusalOf(const RecordFields& record) {
-    Walker walker(record, nullptr, {}, std::nullopt, nullptr);
+    Walker walker(record, nullptr, {}, std::nullopt);
     try {
         if (!walker.Walk(record.className)) {
             return "この図形 (" + std::string(record.className) +

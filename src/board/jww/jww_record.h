@@ -23,15 +23,13 @@ struct RecordFields {
 
 // The fields with every placement applied in order, and with the layer and layer group of each
 // common part set when groupAndLayer is given; as long as the fields were (nothing but numbers
-// changes). Placements are in the board's coordinates: a part of layer group g is drawn at
-// factors[g] times its stored coordinates, so its pivot and move are divided by that (rotation
-// is the same). Angles follow as Jw_cad keeps them: a text's in degrees, an arc's start (its
+// changes). Placements are in the file's coordinates, paper mm, which the board shows as they
+// are whatever the layer group's scale. Angles follow as Jw_cad keeps them: a text's in degrees, an arc's start (its
 // tilt for an ellipse), a marker's and an insert's in radians; a circle solid's tilt. FileError
 // when the fields are not what their class holds.
 [[nodiscard]] std::string PlacedFields(
     const RecordFields& record, std::span<const RecordPlacement> placements,
-    std::optional<std::pair<std::uint16_t, std::uint16_t>> groupAndLayer,
-    const std::array<double, 16>& factors);
+    std::optional<std::pair<std::uint16_t, std::uint16_t>> groupAndLayer);
 
 // Why the record cannot be moved, turned or copied exactly, a Japanese sentence naming its kind;
 // "" when it can.

@@ -1,6 +1,6 @@
 // What the reader takes out of a JWW file's entities for showing them: one plain record per
-// entity, in the units the file uses (coordinates in real-size millimetres, text sizes in paper
-// millimetres, arc angles in radians, text angles in degrees).
+// entity, in the units the file uses (coordinates, radii and text sizes in paper millimetres, arc
+// angles in radians, text angles in degrees).
 #pragma once
 
 #include <array>
@@ -54,8 +54,8 @@ struct Shape {
     bool temporary = false;
     std::uint32_t code = 0;
     // Text: kind (+10000 italic, +20000 bold), width, height, spacing (paper mm), angle
-    // (degrees), font and text as stored (Shift-JIS). Insert: scale x, y in sizeX, sizeY, the
-    // rotation (radians) in angle and the block's number in code.
+    // (degrees), font and text (UTF-8, read from Shift-JIS or UTF-16). Insert: scale x, y in sizeX,
+    // sizeY, the rotation (radians) in angle and the block's number in code.
     std::uint32_t textKind = 0;
     double sizeX = 0.0;
     double sizeY = 0.0;
@@ -72,7 +72,7 @@ struct Shape {
 // A block definition: its number (what inserts name), name and entities.
 struct Block {
     std::uint32_t number = 0;
-    std::string name;  // as stored (Shift-JIS)
+    std::string name;  // UTF-8
     std::vector<Shape> shapes;
 };
 
@@ -87,7 +87,8 @@ struct Header {
     std::array<double, 16> scale{};         // each group's scale denominator (1:scale)
     std::array<std::size_t, 16> scaleAt{};  // where each is stored
     std::array<std::array<std::uint32_t, 16>, 16> layerState{};
-    std::array<std::array<std::string, 16>, 16> layerName{};  // as stored
+    // Strings in UTF-8, read from Shift-JIS or (Jw_cad 8) UTF-16; the file keeps its bytes.
+    std::array<std::array<std::string, 16>, 16> layerName{};
     std::array<std::string, 16> groupName{};
     // Screen colours (COLORREF) by pen number: 0-9, and the SXF colours at 100-356.
     std::array<std::uint32_t, 357> penColour{};
@@ -95,6 +96,10 @@ struct Header {
     std::array<std::uint32_t, 20> lineType{};
     std::array<std::uint32_t, 20> lineTypeBits{};
     std::array<std::uint32_t, 20> lineTypePitch{};
+    // The names the file gives the SXF colours (pens 100-356) and SXF line types (30-62); from
+    // version 420 on.
+    std::array<std::string, 257> sxfColourName{};
+    std::array<std::string, 33> sxfLineTypeName{};
 };
 
 }  // namespace pelimator::board::jww

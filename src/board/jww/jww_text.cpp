@@ -1,4 +1,5 @@
-// Shift-JIS conversions through iconv (glibc), one character at a time past anything it refuses.
+// Shift-JIS and UTF-16 conversions through iconv (glibc), one character at a time past anything it
+// refuses.
 #include "board/jww/jww_text.h"
 
 #include <algorithm>
@@ -18,8 +19,7 @@ bool IsAscii(std::string_view text) noexcept {
 
 // Converts text from one encoding to another; an input sequence iconv refuses becomes '?' and
 // the conversion goes on after skip bytes.
-std::string Convert(std::string_view text, const char* to, const char* from, std::size_t skip) {
-    if (IsAscii(text)) return std::string(text);
+std::string ConvertAll(std::string_view text, const char* to, const char* from, std::size_t skip) {
     iconv_t cd = ::iconv_open(to, from);
     // iconv_open's documented failure value.
     if (cd == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
@@ -48,6 +48,11 @@ std::string Convert(std::string_view text, const char* to, const char* from, std
     return out;
 }
 
+std::string Convert(std::string_view text, const char* to, const char* from, std::size_t skip) {
+    if (IsAscii(text)) return std::string(text);
+    return ConvertAll(text, to, from, skip);
+}
+
 // The length of the UTF-8 sequence that byte starts (1 for anything else).
 std::size_t Utf8Length(std::string_view text) noexcept {
     if (text.empty()) return 1;
@@ -61,6 +66,37 @@ std::size_t Utf8Length(std::string_view text) noexcept {
 }  // namespace
 
 std::string FromShiftJis(std::string_view bytes) { return Convert(bytes, "UTF-8", "CP932", 1); }
+
+std::string FromUtf16(std::string_view bytes) {
+    return ConvertAll(bytes.substr(0, bytes.size() & ~std::size_t{1}), "UTF-8", "UTF-16LE", 2);
+}
+
+std::string ToUtf16(std::string_view utf8) { return ConvertAll(utf8, "UTF-16LE", "UTF-8", 1); }
+
+std::string ShownText(std::string utf8) {
+    static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+    std::string out;
+    std::size_t copied = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        std::size_t bad = 0;
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') bad = 1;
+        if (c == 0x7F) bad = 1;
+        // U+FFFE and U+FFFF: EF BF BE, EF BF BF.
+        if (c == 0xEF && i + 2 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) == 0xBF &&
+            (static_cast<unsigned char>(utf8[i + 2]) & 0xFEU) == 0xBE) {
+            bad = 3;
+        }
+        if (bad == 0) continue;
+        out.append(utf8, copied, i - copied);
+        out += kReplacement;
+        copied = i + bad;
+        i += bad - 1;
+    }
+    if (copied == 0) return utf8;
+    out.append(utf8, copied);
+    return out;
+}
 
 std::string ToShiftJis(std::string_view utf8) {
     if (IsAscii(utf8)) return std::string(utf8);

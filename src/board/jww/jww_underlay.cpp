@@ -1,5 +1,5 @@
-// Flattening JWW shapes to the underlay's primitives: coordinates are real-size, text sizes and
-// dash lengths are paper millimetres times the layer group's scale.
+// Flattening JWW shapes to the underlay's primitives: coordinates, text sizes and dash lengths are
+// all paper millimetres, the board's units for a JWW drawing, whatever the layer group's scale.
 #include "board/jww/jww_underlay.h"
 
 #include <algorithm>
@@ -45,6 +45,21 @@ struct Placement {
     }
 };
 
+// The width of a text's run as Jw_cad lays it out: a character that takes two bytes in Shift-JIS
+// is one cell of the text's width wide, any other half a cell; the spacing follows every character
+// but the last, halved after a half cell.
+double CellsWidth(const Shape& shape) {
+    const std::string sjis = ToShiftJis(shape.text);
+    double halves = 0.0;
+    double last = 0.0;
+    for (std::size_t i = 0; i < sjis.size(); i += static_cast<std::size_t>(last)) {
+        const auto lead = static_cast<unsigned char>(sjis[i]);
+        last = (lead >= 0x81 && lead <= 0x9F) || lead >= 0xE0 ? 2.0 : 1.0;
+        halves += last;
+    }
+    return (halves * (shape.sizeX + shape.spacing) - last * shape.spacing) / 2.0;
+}
+
 bool Usable(Vec2 p) noexcept {
     return std::isfinite(p.x) && std::isfinite(p.y) && std::abs(p.x) < 1e13 && std::abs(p.y) < 1e13;
 }
@@ -58,8 +73,7 @@ struct Style {
     std::int32_t layer = 0;
     Rgb colour;
     std::uint32_t dash = kNoUnderlayIndex;
-    double scale = 1.0;      // the layer group's scale: paper mm to the group's units
-    double dashScale = 1.0;  // paper mm to drawing units
+    double dashScale = 1.0;  // the dash pattern's paper mm to drawing units (a block's scale)
     std::uint32_t record = kNoUnderlayIndex;  // the entity list's record it draws
 };
 
@@ -122,18 +136,12 @@ private:
 
     Style StyleOf(const Common& c, const Placement& place, const Style* outer) {
         Style s;
-        // Inside a block, visibility and scale follow the insert's layer.
+        // Inside a block, visibility and dashes follow the insert.
         s.layer = outer != nullptr ? outer->layer : LayerOf(c);
-        s.scale = outer != nullptr ? outer->scale : GroupScale(c.groupLayer);
-        s.dashScale = outer != nullptr ? outer->dashScale : s.scale * std::abs(place.scaleX);
+        s.dashScale = outer != nullptr ? outer->dashScale : std::abs(place.scaleX);
         s.colour = PenRgb(m_header, c.penColour);
         s.dash = DashIndex(c.penStyle, s.dashScale);
         return s;
-    }
-
-    [[nodiscard]] double GroupScale(std::uint16_t group) const {
-        const double scale = m_header.scale[group & 0xFU];
-        return std::isfinite(scale) && scale >= 1e-6 && scale <= 1e9 ? scale : 1.0;
     }
 
     std::uint32_t DashIndex(std::uint8_t penStyle, double scale) {
@@ -251,7 +259,7 @@ private:
             Count("画像 (表示しない)");
             return;
         }
-        const double height = shape.sizeY * s.scale * std::abs(place.scaleY);
+        const double height = shape.sizeY * std::abs(place.scaleY);
         const double widthFactor = shape.sizeY > 0.0 ? shape.sizeX / shape.sizeY : 1.0;
         if (!(height > 0.0) || !std::isfinite(height) || !std::isfinite(widthFactor) ||
             !std::isfinite(shape.angle)) {
@@ -261,7 +269,7 @@ private:
         const Vec2 along{std::cos(radians), std::sin(radians)};
         const Vec2 up{-along.y, along.x};
         UnderlayText text;
-        text.utf8 = FromShiftJis(shape.text);
+        text.utf8 = shape.text;
         text.origin = place.Point(shape.p[0]);
         const Vec2 xAxis = place.Vector(along);
         const Vec2 yAxis = place.Vector(up);
@@ -272,7 +280,9 @@ private:
         text.yAxis = (height / yLength) * yAxis;
         text.vAlign = 1;  // Jw_cad's start point is the bottom-left of the text
         const Vec2 end = place.Point(shape.p[1]);
-        const double length = std::hypot(end.x - text.origin.x, end.y - text.origin.y);
+        double length = std::hypot(end.x - text.origin.x, end.y - text.origin.y);
+        // A run stored without its length is as long as its character cells.
+        if (!(length > 0.0)) length = CellsWidth(shape) * std::abs(place.scaleX);
         if (length > 0.0 && widthFactor > 0.0) text.fitWidth = length / (height * widthFactor);
         if (!Usable(text.origin) || !Usable(text.xAxis) || !Usable(text.yAxis)) return;
         Work(6 + text.utf8.size());
@@ -365,12 +375,37 @@ Rgb PenRgb(const Header& header, std::uint16_t pen) noexcept {
     return UnpackColorRef(header.penColour[index]);
 }
 
+std::string PenColourName(const Header& header, std::uint16_t pen) {
+    if (pen >= 1 && pen <= 8) return "線色" + std::to_string(pen);
+    if (pen == 9) return "補助線色";
+    if (pen >= 100 && pen <= 356) {
+        const std::string& name = header.sxfColourName[pen - 100U];
+        return "SXF色 " + std::to_string(pen - 100U) + (name.empty() ? "" : " " + name);
+    }
+    return pen == 0 ? std::string() : "線色 " + std::to_string(pen);
+}
+
+std::string LineTypeName(const Header& header, std::uint8_t penStyle) {
+    static constexpr std::array<const char*, 10> kNames{"",        "実線",    "点線1",   "点線2",
+                                                        "点線3",   "一点鎖1", "一点鎖2", "二点鎖1",
+                                                        "二点鎖2", "補助線種"};
+    if (penStyle < kNames.size()) return kNames[penStyle];
+    if (penStyle >= 11 && penStyle <= 15) return "ランダム線" + std::to_string(penStyle - 10);
+    if (penStyle >= 16 && penStyle <= 19) return "倍長線種" + std::to_string(penStyle - 15);
+    if (penStyle >= 30 && penStyle <= 62) {
+        const std::string& name = header.sxfLineTypeName[penStyle - 30U];
+        return "SXF線種 " + std::to_string(penStyle - 30U) + (name.empty() ? "" : " " + name);
+    }
+    return "線種 " + std::to_string(penStyle);
+}
+
 std::vector<double> PenDashes(const Header& header, std::uint8_t penStyle) {
     std::size_t n = penStyle;
     if (!((n >= 2 && n <= 9) || (n >= 16 && n <= 19))) return {};
     const std::uint32_t bits = std::clamp<std::uint32_t>(header.lineTypeBits[n], 1, 32);
     const std::uint32_t pattern = header.lineType[n];
-    const double unit = 4.0 / bits;
+    // One bit is the print pitch in tenths of a paper millimetre (1 to 100).
+    const double unit = 0.1 * std::clamp<std::uint32_t>(header.lineTypePitch[n], 1, 1000);
     std::vector<double> dashes;
     bool on = true;
     double run = 0.0;
@@ -395,8 +430,8 @@ std::size_t JwwUnderlayWorkLimit(std::size_t fileBytes) noexcept {
                     kJwwUnderlayBaseWork + fileBytes / kJwwUnderlayBytesPerWork);
 }
 
-Underlay BuildUnderlay(const Header& header, const std::array<double, 16>& factors,
-                       const std::vector<Shape>& shapes, const std::vector<Block>& blocks,
+Underlay BuildUnderlay(const Header& header, const std::vector<Shape>& shapes,
+                       const std::vector<Block>& blocks,
                        std::map<std::string, std::size_t>* shownKinds, UnderlayBudget* budget) {
     UnderlayBudget local;
     UnderlayBudget& spent = budget != nullptr ? *budget : local;
@@ -407,9 +442,7 @@ Underlay BuildUnderlay(const Header& header, const std::array<double, 16>& facto
             ++spent.leftOut;
             continue;
         }
-        Placement place;
-        place.scaleX = place.scaleY = factors[shape.common.groupLayer & 0xFU];
-        builder.Add(shape, place, nullptr, 0);
+        builder.Add(shape, Placement{}, nullptr, 0);
         if (builder.Spent()) ++spent.leftOut;
     }
     return builder.Take();

@@ -17,9 +17,15 @@ namespace pelimator::board::jww {
 // 100-356; 0 and anything else: pen 2's.
 [[nodiscard]] Rgb PenRgb(const Header& header, std::uint16_t pen) noexcept;
 
+// Jw_cad's name of pen colour pen (「線色2」, 「補助線色」, an SXF colour by the file's name for
+// it) and of line type penStyle (「実線」, 「一点鎖1」, 「ランダム線2」); "" for 0.
+[[nodiscard]] std::string PenColourName(const Header& header, std::uint16_t pen);
+[[nodiscard]] std::string LineTypeName(const Header& header, std::uint8_t penStyle);
+
 // The dash pattern of a Jw_cad line type (pen style) in paper millimetres (+ dash, - gap), empty
-// for solid lines: the header's bit pattern (most significant of its bits first) over a unit of
-// 4 paper mm.
+// for solid lines: the header's pattern of 1-32 bits, most significant first, each bit as long
+// as the type's print pitch in tenths of a millimetre (Jw_cad's defaults: 10, 20 for the double
+// length types 16-18, 40 for 19). Random lines (11-15) and SXF types show solid.
 [[nodiscard]] std::vector<double> PenDashes(const Header& header, std::uint8_t penStyle);
 
 // The work the underlay may cost, counted by what it generates rather than what it reads, in
@@ -41,12 +47,10 @@ struct UnderlayBudget {
     std::size_t leftOut = 0;
 };
 
-// Builds the underlay of shapes (the entity list's) and of the blocks they insert, each group's
-// coordinates times its factor (see JwwSource::GroupFactor); shownKinds, when given, counts what
-// is drawn by Japanese name. budget, when given, bounds the work (else kJwwUnderlayBaseWork) and
-// reports what it left out.
-[[nodiscard]] Underlay BuildUnderlay(const Header& header, const std::array<double, 16>& factors,
-                                     const std::vector<Shape>& shapes,
+// Builds the underlay of shapes (the entity list's) and of the blocks they insert, in the file's
+// paper millimetres; shownKinds, when given, counts what is drawn by Japanese name. budget, when
+// given, bounds the work (else kJwwUnderlayBaseWork) and reports what it left out.
+[[nodiscard]] Underlay BuildUnderlay(const Header& header, const std::vector<Shape>& shapes,
                                      const std::vector<Block>& blocks,
                                      std::map<std::string, std::size_t>* shownKinds,
                                      UnderlayBudget* budget = nullptr);

@@ -144,9 +144,8 @@ public:
                 ++changed;
             }
         }
-        const auto scale = JwwScaleRatio(m_source.DrawingScale());
-        if (!m_source.converted && scale &&
-            (scale->first != m_state.scaleNumerator || scale->second != m_state.scaleDenominator)) {
+        // The board shows a JWW drawing at 1:1 (its units are paper millimetres).
+        if (!m_source.converted && (m_state.scaleNumerator != 1 || m_state.scaleDenominator != 1)) {
             losses.emplace_back(
                 "縮尺の変更は JWW には保存されません (縮尺はレイヤグループごとに "
                 "ファイルのまま残ります)");
@@ -442,14 +441,12 @@ private:
     [[nodiscard]] std::string Placed(const JwwRecord& record, const RecordEdit& edit) const {
         std::optional<std::pair<std::uint16_t, std::uint16_t>> groupAndLayer;
         if (edit.layer) groupAndLayer = m_source.GroupAndLayer(*edit.layer);
-        std::array<double, 16> factors{};
-        for (std::size_t g = 0; g < 16; ++g) factors[g] = m_source.GroupFactor(g);
         const std::string_view in = m_source.bytes;
         const jww::RecordFields fields{m_source.classNames.at(record.classId),
                                        in.substr(record.body, record.end - record.body),
                                        m_source.header.version};
         try {
-            return jww::PlacedFields(fields, edit.placements, groupAndLayer, factors);
+            return jww::PlacedFields(fields, edit.placements, groupAndLayer);
         } catch (const FileError&) {
             throw FileError("保存できません: 図形 " + std::to_string(edit.source + 1) + " 番目 (" +
                             std::string(fields.className) + ") が壊れていて書き換えられません");
@@ -490,22 +487,21 @@ private:
         jww::PutWord(out, 0);  // flags
     }
 
-    // A new line or arc in its group's coordinates (the board shows the group at GroupFactor).
+    // A new line or arc: the board's units are the file's paper millimetres.
     void PutEntity(std::string& out, const EntityData& e) const {
         PutCommon(out, e);
-        const double k = 1.0 / m_source.GroupFactor(m_source.GroupAndLayer(e.layer).first);
         if (e.kind == EntityKind::Line) {
-            jww::PutDouble(out, k * e.start.x);
-            jww::PutDouble(out, k * e.start.y);
-            jww::PutDouble(out, k * e.end.x);
-            jww::PutDouble(out, k * e.end.y);
+            jww::PutDouble(out, e.start.x);
+            jww::PutDouble(out, e.start.y);
+            jww::PutDouble(out, e.end.x);
+            jww::PutDouble(out, e.end.y);
             return;
         }
         const ArcAngles angles = AnglesOf(e);
         const bool full = angles.sweep >= 2.0 * std::numbers::pi;
-        jww::PutDouble(out, k * e.center.x);
-        jww::PutDouble(out, k * e.center.y);
-        jww::PutDouble(out, k * e.radius);
+        jww::PutDouble(out, e.center.x);
+        jww::PutDouble(out, e.center.y);
+        jww::PutDouble(out, e.radius);
         jww::PutDouble(out, full ? 0.0 : angles.start);
         jww::PutDouble(out, full ? 2.0 * std::numbers::pi : angles.sweep);
         jww::PutDouble(out, 0.0);  // tilt

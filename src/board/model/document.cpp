@@ -1,6 +1,8 @@
 // Documents: scale, the view and the document that holds them.
 #include "board/model/document.h"
 
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <string>
 #include <unordered_map>
@@ -152,6 +154,59 @@ host::DrawingUnit BoardDocument::Unit() {
 
 double BoardDocument::UnitsPerPaperMillimetre() const noexcept {
     return m_scale->Factor() / FindUnit(m_unitCode)->millimetres;
+}
+
+namespace {
+
+// A length for the status bar: up to three decimals, without trailing zeros.
+std::string Decimal(double value) {
+    std::array<char, 64> text{};
+    const auto written =
+        std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, 3);
+    std::string out(text.data(), written.ptr);
+    if (out.find('.') != std::string::npos) {
+        out.erase(out.find_last_not_of('0') + 1);
+        if (out.back() == '.') out.pop_back();
+    }
+    return out == "-0" ? "0" : out;
+}
+
+// N of 1:N as a whole number where it is one.
+std::string ScaleNumber(double n) {
+    return std::abs(n - std::round(n)) < 1e-9 * n ? Decimal(std::round(n)) : Decimal(n);
+}
+
+std::optional<double> RealPerPaperOf(const BoardDocument& document, std::int32_t layer) {
+    return document.Source() ? document.Source()->RealPerPaper(layer) : std::nullopt;
+}
+
+}  // namespace
+
+std::string ScaleText(const BoardDocument& document, std::int32_t layer) {
+    if (const auto real = RealPerPaperOf(document, layer)) {
+        std::string text = "図寸 mm  縮尺 1:" + ScaleNumber(*real);
+        if (layer >= 0 && layer < 256) {
+            text += " (レイヤグループ " + std::string(1, "0123456789ABCDEF"[layer / 16]) + ")";
+        }
+        return text;
+    }
+    const BoardScale& scale = *document.ScaleModel();
+    std::string text =
+        "縮尺 " + std::to_string(scale.Numerator()) + ":" + std::to_string(scale.Denominator());
+    // The unit the drawing's lengths are in, when it names one.
+    const UnitDefinition* unit = FindUnit(document.UnitCode());
+    if (unit != nullptr && *unit->symbol != '\0') text += "  単位 " + std::string(unit->symbol);
+    return text;
+}
+
+std::string LengthOnLayerText(const BoardDocument& document, std::int32_t layer, double length) {
+    const auto real = RealPerPaperOf(document, layer);
+    if (!real) return {};
+    const double millimetres = length * *real;
+    const std::string realText = std::abs(millimetres) >= 1000.0
+                                     ? Decimal(millimetres / 1000.0) + " m"
+                                     : Decimal(millimetres) + " mm";
+    return Decimal(length) + " mm (実寸 " + realText + ")";
 }
 
 }  // namespace pelimator::board

@@ -110,6 +110,19 @@ public:
     // Why the file read can no longer back a save or an edit of its records (another program
     // rewrote it in place), a Japanese sentence naming it; "" when it still can.
     [[nodiscard]] virtual std::string Damage() const { return {}; }
+    // For a drawing whose units are paper millimetres (a Jw_cad drawing): how many real
+    // millimetres one unit of board layer `layer` stands for, its layer group's N of 1:N. None
+    // when the drawing's units are real lengths at the document's one scale (DXF, a new drawing).
+    [[nodiscard]] virtual std::optional<double> RealPerPaper(std::int32_t /*layer*/) const {
+        return std::nullopt;
+    }
+    // Jw_cad's names of the pen colour and line type of entity (「線色2」, 「点線1」), each ""
+    // when the file does not give the entity one of its own (and for entities the board added).
+    struct PenNames {
+        std::string colour;
+        std::string lineType;
+    };
+    [[nodiscard]] virtual PenNames EntityPenNames(std::size_t /*entity*/) const { return {}; }
 };
 
 // Marks a packed colour of DocumentSource::OwnColours as the entity's own.
@@ -203,5 +216,14 @@ private:
     ObserverId m_drawingObserver = 0;
 };
 using BoardDocumentPtr = std::shared_ptr<BoardDocument>;
+
+// The status bar's words for the scale that lengths on board layer `layer` are at: 「縮尺 1:100」
+// and 「  単位 m」 when the unit names one; for a drawing in paper millimetres (a Jw_cad drawing)
+// 「図寸 mm  縮尺 1:100 (レイヤグループ 1)」, the layer's group's scale.
+[[nodiscard]] std::string ScaleText(const BoardDocument& document, std::int32_t layer);
+// A length on board layer `layer` in words: for a drawing in paper millimetres the paper's and
+// the real size, 「17 mm (実寸 1.7 m)」; "" for a drawing whose units are real lengths.
+[[nodiscard]] std::string LengthOnLayerText(const BoardDocument& document, std::int32_t layer,
+                                            double length);
 
 }  // namespace pelimator::board

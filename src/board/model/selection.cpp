@@ -491,8 +491,10 @@ std::string CountText(const BoardDocument& document, const Selection& selection,
     return text;
 }
 
-// Length, or radius and length, of the selected entities (one line's parts together).
-std::string MeasureText(const BoardDrawing& drawing, const Selection& selection) {
+// Length, or radius and length, of the selected entities (one line's parts together); in paper
+// and real size for a drawing in paper millimetres.
+std::string MeasureText(const BoardDocument& document, const Selection& selection) {
+    const BoardDrawing& drawing = *document.DrawingModel();
     double length = 0.0;
     for (const std::size_t k : selection.entities) {
         const EntityData& part = drawing.Entities()[k];
@@ -500,12 +502,16 @@ std::string MeasureText(const BoardDrawing& drawing, const Selection& selection)
                                                 : part.radius * AnglesOf(part).sweep;
     }
     const EntityData& e = drawing.Entities()[selection.entities.front()];
+    const auto text = [&](double value) {
+        std::string words = LengthOnLayerText(document, e.layer, value);
+        return words.empty() ? Number(value) : words;
+    };
     if (selection.entities.size() == 1 && e.kind == EntityKind::Arc) {
-        std::string measure = "半径 " + Number(e.radius);
-        if (AnglesOf(e).sweep < kTwoPi) measure += "、長さ " + Number(length);
+        std::string measure = "半径 " + text(e.radius);
+        if (AnglesOf(e).sweep < kTwoPi) measure += "、長さ " + text(length);
         return measure;
     }
-    return "長さ " + Number(length);
+    return "長さ " + text(length);
 }
 
 // "  レイヤ name  色 colour  線種 name  measure" of the one thing selected.
@@ -514,6 +520,7 @@ std::string PropertiesText(const BoardDocument& document, const Selection& selec
     std::int32_t layer = 0;
     std::optional<Rgb> own;
     std::string measure;
+    DocumentSource::PenNames pen;  // Jw_cad's names, where the file gives them
     std::uint32_t record = kNoRecordKey;
     if (!selection.entities.empty()) {
         const std::size_t i = selection.entities.front();
@@ -525,7 +532,8 @@ std::string PropertiesText(const BoardDocument& document, const Selection& selec
             }
         }
         record = RecordKeyOfEntity(document, i);
-        measure = MeasureText(drawing, selection);
+        measure = MeasureText(document, selection);
+        if (document.Source()) pen = document.Source()->EntityPenNames(i);
     } else {
         record = selection.records.front();
         if (const UnderlayPtr& u = document.UnderlayModel()) {
@@ -545,12 +553,16 @@ std::string PropertiesText(const BoardDocument& document, const Selection& selec
     const LayerData* data = document.LayerTable()->Find(layer);
     const std::string layerName = data != nullptr ? data->name : std::to_string(layer);
     std::string text = "  レイヤ " + layerName + "  色 ";
-    if (own) {
+    if (!pen.colour.empty()) {
+        text += pen.colour;
+        if (own) text += ' ' + ColourText(*own);
+    } else if (own) {
         text += ColourText(*own);
     } else {
         text += "BYLAYER";
         if (data != nullptr) text += ' ' + ColourText(data->colour);
     }
+    if (linetype.empty()) linetype = pen.lineType;
     text += "  線種 " + (linetype.empty() ? std::string("BYLAYER") : linetype);
     if (!measure.empty()) text += "  " + measure;
     return text;

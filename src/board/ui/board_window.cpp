@@ -495,16 +495,8 @@ void BoardWindow::RefreshActions() {
     if (document != nullptr) {
         const SnapSettings& snap = document->SnapModel()->Settings();
         m_gridVisible->setChecked(snap.gridVisible);
-        const BoardScale& scale = *document->ScaleModel();
-        QString scaleText =
-            QStringLiteral("縮尺 %1:%2").arg(scale.Numerator()).arg(scale.Denominator());
-        // The unit the drawing's lengths are in, when it names one.
-        const UnitDefinition* unit = FindUnit(document->UnitCode());
-        if (unit != nullptr && *unit->symbol != '\0') {
-            scaleText += QStringLiteral("  単位 ") + QString::fromUtf8(unit->symbol);
-        }
-        m_scaleLabel->setText(scaleText);
         const std::int32_t layer = document->CurrentAttributesModel()->Layer();
+        m_scaleLabel->setText(QString::fromStdString(ScaleText(*document, layer)));
         const LayerData* layerData = document->LayerTable()->Find(layer);
         // The name only when it says more than the number.
         QString layerText = QStringLiteral("現在のレイヤ %1").arg(layer);
@@ -571,6 +563,16 @@ void BoardWindow::Redo() {
 void BoardWindow::EditScale() {
     Canvas* canvas = CurrentCanvas();
     if (canvas == nullptr) return;
+    const auto& source = canvas->Document()->Source();
+    if (source && source->RealPerPaper(canvas->Document()->CurrentAttributesModel()->Layer())) {
+        // Its units are the paper's: a scale of the board's would draw the tool's sizes larger.
+        QMessageBox::information(
+            this, kProgramName,
+            QStringLiteral("この図面 (Jw_cad) の長さは用紙上の mm (図寸) です。"
+                           "縮尺はレイヤグループごとにファイルが持っていて、"
+                           "ここでは変えられません。"));
+        return;
+    }
     BoardScale& scale = *canvas->Document()->ScaleModel();
     // A scale that is not 1:N shows as its nearest 1:N.
     const int current = std::max(1, static_cast<int>(std::lround(scale.Factor())));

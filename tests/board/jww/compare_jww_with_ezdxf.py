@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The board's picture of a generated JWW drawing against ezdxf's drawing add-on's picture of the
 same content written as DXF by ezdxf: lines, arcs, circles, an elliptic arc and a solid, in a
-group at 1:100 (the write group) and in a group at 1:50 (shown at twice its coordinates).
+group at 1:100 (the write group) and in a group at 1:50, both at their paper coordinates.
 
 Usage: compare_jww_with_ezdxf.py RENDER_BOARD OUT_DIR MIN_AGREEMENT"""
 import math
@@ -21,8 +21,8 @@ def common(layer=0, group=0, colour=2, style=1):
 
 
 def drawing():
-    """The JWW drawing and the DXF of what it shows (coordinates as the board shows them: group
-    1 at 1:50 beside the write group 0 at 1:100 is drawn at twice its coordinates)."""
+    """The JWW drawing and the DXF of what it shows (coordinates are paper millimetres: group 1
+    at 1:50 beside the write group 0 at 1:100 is drawn at its coordinates as well)."""
     header = {"m_nWriteGLay": 0, "m_adScale[0]": 100.0, "m_adScale[1]": 50.0}
     ents, dxf = [], []
     for i in range(6):
@@ -43,13 +43,13 @@ def drawing():
     ents.append(dict(common(), **{"class": "CDataSolid"}, x1=2000.0, y1=1800.0, x4=2000.0,
                      y4=1900.0, x2=2150.0, y2=1800.0, x3=2150.0, y3=1900.0))
     dxf.append(("SOLID", [(2000, 1800), (2150, 1800), (2150, 1900), (2000, 1900)]))
-    # Group 1 at 1:50: shown at twice its coordinates.
+    # Group 1 at 1:50: on the paper where its coordinates say.
     ents.append(dict(common(layer=1, group=1), **{"class": "CDataSen"}, x1=0.0, y1=-300.0,
                      x2=1800.0, y2=-300.0))
-    dxf.append(("LINE", (0, -600), (3600, -600)))
+    dxf.append(("LINE", (0, -300), (1800, -300)))
     ents.append(dict(common(layer=1, group=1), **{"class": "CDataEnko"}, cx=600.0, cy=-600.0,
                      radius=150.0, start=0.0, sweep=2 * math.pi, tilt=0.0, flat=1.0, full=1))
-    dxf.append(("CIRCLE", (1200, -1200), 300))
+    dxf.append(("CIRCLE", (600, -600), 150))
     jww = {"version": 700, "header": header, "entities": ents, "blocks": []}
     return jww, dxf
 

@@ -5,7 +5,8 @@ of Pelimator's writer: the tests lay out files with it and check what Pelimator 
 A drawing is a dict: {"version": 700, "header": {field: value}, "entities": [entity...],
 "blocks": [{"number", "name", "entities"}...], "tail": bytes}. An entity is a dict with "class"
 (CDataSen, CDataEnko, CDataTen, CDataMoji, CDataSolid, CDataSunpou, CDataBlock) and its fields
-by the names below; unset fields are 0. Strings are Python str, written as Shift-JIS (cp932).
+by the names below; unset fields are 0. Strings are Python str, written as Shift-JIS (cp932),
+from version 700 on as UTF-16 (as Jw_cad 8 writes them; bytes are written as they are).
 """
 import struct
 
@@ -151,6 +152,24 @@ class Archive:
         self.out += struct.pack("<d", float(v))
 
     def str(self, v):
+        if self.version >= 700 and isinstance(v, str):
+            # Jw_cad 8 (version 700) writes every string as UTF-16: 0xFF, 0xFFFE, then the
+            # length in characters (BYTE; 0xFF: WORD; 0xFFFF there: DWORD).
+            data = v.encode("utf-16-le")
+            n = len(data) // 2
+            self.byte(0xFF)
+            self.word(0xFFFE)
+            if n < 0xFF:
+                self.byte(n)
+            elif n < 0xFFFF:
+                self.byte(0xFF)
+                self.word(n)
+            else:
+                self.byte(0xFF)
+                self.word(0xFFFF)
+                self.dw(n)
+            self.out += data
+            return
         data = v.encode("cp932") if isinstance(v, str) else bytes(v)
         n = len(data)
         if n < 0xFF:

@@ -5,12 +5,11 @@
 //   jww_probe losses IN OUT      what saving to OUT would lose, one line each
 //   jww_probe error FILE         the message opening FILE raises ("ok" when none)
 //   jww_probe big OUT N          writes a new JWW of N lines and arcs (for measurements)
-//   jww_probe edit IN OUT RECORD GROUP erase | move DX DY | copy DX DY | rotate PX PY DEGREES |
+//   jww_probe edit IN OUT RECORD erase | move DX DY | copy DX DY | rotate PX PY DEGREES |
 //             layer N
 //                                opened as the board opens it, the entity list's record RECORD
 //                                edited as a drafter edits it, saved to OUT; lengths in the file's
-//                                coordinates of layer group GROUP (the board's divided by the
-//                                group's factor)
+//                                coordinates, paper mm (the board's own)
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -74,8 +73,8 @@ std::string ShapeJson(const jww::Shape& s) {
            ",\"code\":" + std::to_string(s.code) + ",\"textKind\":" + std::to_string(s.textKind);
     out += ",\"sizeX\":" + Number(s.sizeX) + ",\"sizeY\":" + Number(s.sizeY) +
            ",\"spacing\":" + Number(s.spacing) + ",\"angle\":" + Number(s.angle);
-    out += ",\"font\":" + Quote(jww::FromShiftJis(s.font)) +
-           ",\"text\":" + Quote(jww::FromShiftJis(s.text)) + ",\"rgb\":" + std::to_string(s.rgb);
+    out += ",\"font\":" + Quote(s.font) + ",\"text\":" + Quote(s.text) +
+           ",\"rgb\":" + std::to_string(s.rgb);
     return out + "}";
 }
 
@@ -114,7 +113,7 @@ int Dump(const std::string& path) {
     for (std::size_t i = 0; i < read.blocks.size(); ++i) {
         const jww::Block& block = read.blocks[i];
         out += (i > 0 ? "," : "") + std::string("{\"number\":") + std::to_string(block.number) +
-               ",\"name\":" + Quote(jww::FromShiftJis(block.name)) + ",\"shapes\":[";
+               ",\"name\":" + Quote(block.name) + ",\"shapes\":[";
         for (std::size_t k = 0; k < block.shapes.size(); ++k) {
             out += (k > 0 ? "," : "") + ShapeJson(block.shapes[k]);
         }
@@ -146,19 +145,19 @@ int Edit(BoardDocument& document, int argc, char** argv) {
     const std::string out = argv[3];
     Selection selection;
     selection.records = {static_cast<std::uint32_t>(std::strtoul(argv[4], nullptr, 10))};
-    const double k = source->GroupFactor(std::strtoul(argv[5], nullptr, 10));
-    const std::string op = argv[6];
+    // The board shows every layer group at its paper size: moves are in the file's units.
+    const std::string op = argv[5];
     const auto number = [&](int i) { return i < argc ? std::strtod(argv[i], nullptr) : 0.0; };
     if (op == "erase") {
         (void)EraseSelection(document, selection);
     } else if (op == "move") {
-        (void)MoveSelection(document, selection, {k * number(7), k * number(8)});
+        (void)MoveSelection(document, selection, {number(6), number(7)});
     } else if (op == "copy") {
-        (void)CopySelection(document, selection, {k * number(7), k * number(8)});
+        (void)CopySelection(document, selection, {number(6), number(7)});
     } else if (op == "rotate") {
-        (void)RotateSelection(document, selection, {k * number(7), k * number(8)}, number(9));
+        (void)RotateSelection(document, selection, {number(6), number(7)}, number(8));
     } else if (op == "layer") {
-        (void)ChangeLayerOfSelection(document, selection, static_cast<std::int32_t>(number(7)));
+        (void)ChangeLayerOfSelection(document, selection, static_cast<std::int32_t>(number(6)));
     } else {
         return 2;
     }

@@ -159,7 +159,8 @@ def test_reader(version):
     d = dump(path)
     check(name + " version", d["version"] == version, d["version"])
     check(name + " write layer", d["writeLayer"] == 18, d["writeLayer"])
-    check(name + " scale of the write group", d["scale"] == [1, 100], d["scale"])
+    # The board's units are the file's paper millimetres: its one scale stays 1:1.
+    check(name + " board scale 1:1 (paper mm)", d["scale"] == [1, 1], d["scale"])
     check(name + " group scales", d["groupScales"][:4] == [1.0, 100.0, 50.0, 2.5],
           d["groupScales"][:4])
     layers = {n: (label, shown) for n, label, shown in d["layers"]}
@@ -204,9 +205,9 @@ def test_reader(version):
         expect_shape(f"{name} block shape {i}", shape, e, e["class"], version)
     texts = {t["utf8"]: t for t in d["texts"]}
     t = texts.get("日本語の文字 ABC")
-    # Text height: 5 paper mm at the group's 1:100.
-    check(name + " text shown at its group's scale", t is not None and
-          close(math.hypot(*t["y"]), 500.0) and t["origin"] == [100, 200], t)
+    # Text height: 5 paper mm, whatever the group's scale (1:100).
+    check(name + " text shown at its paper size", t is not None and
+          close(math.hypot(*t["y"]), 5.0) and t["origin"] == [100, 200], t)
     check(name + " block text placed", "扉" in texts, list(texts))
     for kind in ("楕円弧", "点", "仮点", "文字", "ソリッド", "ブロック"):
         check(f"{name} shown {kind}", d["shown"].get(kind, 0) > 0, d["shown"])
@@ -265,18 +266,17 @@ def test_draw(version, path):
     # The default settings put the line on layer number 200: Jw_cad's layer C-8.
     check(name + " on the settings' layer 200 = C-8",
           all(e["layer"] == 200 for e in new), {e["layer"] for e in new})
-    # The same wave on a new DXF drawing at the write group's 1:100 looks the same on the board;
-    # in the file it is stored at its own group's 1:20 (paper sizes as set, real sizes at 1:20).
+    # The same wave on a new DXF drawing at 1:1 (units = paper mm) looks the same on the board,
+    # and is stored so in the file: paper sizes as set, whatever the group's scale (1:20 here).
     ref = os.path.join(WORK, f"ref{version}.dxf")
-    batch("--points", points, "--path", "0", "--scale", "100", "-o", ref)
+    batch("--points", points, "--path", "0", "--scale", "1", "-o", ref)
     import ezdxf
     radii = sorted(round(a.dxf.radius, 6) for a in ezdxf.readfile(ref).modelspace().query("ARC"))
     ours = sorted(round(e["radius"], 6) for e in new if e["kind"] == "arc")
-    check(name + " wave shown as at 1:100", ours == radii and ours, f"{ours[:3]} vs {radii[:3]}")
+    check(name + " wave shown at paper size", ours == radii and ours, f"{ours[:3]} vs {radii[:3]}")
     added = after_raw_shapes(out, version)
     stored = sorted(round(s["radius"], 6) for s in added)
-    check(name + " wave stored at group C's 1:20",
-          stored == sorted(round(r * 20 / 100, 6) for r in radii) and stored,
+    check(name + " wave stored at paper size on group C (1:20)", stored == radii and stored,
           f"{stored[:3]} vs {radii[:3]}")
     # And back byte for byte once more: the drawn file is itself a file we keep.
     test_round_trip(out)

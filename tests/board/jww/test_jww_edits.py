@@ -131,7 +131,7 @@ def try_edit(path, before, index, op, args):
     out = os.path.join(WORK, "edited.jww")
     if os.path.exists(out):
         os.remove(out)
-    run = probe("edit", path, out, index, fields["m_nGLayer"], op, *args)
+    run = probe("edit", path, out, index, op, *args)
     if kind == "画像" and op in ("move", "rotate", "copy"):
         # Where a picture lies is written in its text: refused before the edit, by name.
         check(f"{name}: refused", run.returncode == 1 and "画像" in run.stderr,
@@ -302,11 +302,11 @@ def block_in_the_list():
     out = os.path.join(WORK, "block_in_list_out.jww")
     if os.path.exists(out):
         os.remove(out)
-    run = probe("edit", path, out, 0, 0, "erase")
+    run = probe("edit", path, out, 0, "erase")
     check("block in the list: erase before it refused", run.returncode == 1 and
           "ブロック定義" in run.stderr, run.stdout + run.stderr)
     check("block in the list: nothing saved", not os.path.exists(out))
-    run = probe("edit", path, out, 2, 0, "move", 1.0, 1.0)
+    run = probe("edit", path, out, 2, "move", 1.0, 1.0)
     check("block in the list: a move after it saved", run.returncode == 0, run.stderr)
 
 

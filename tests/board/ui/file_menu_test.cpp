@@ -211,7 +211,9 @@ private slots:
         QVERIFY(menu.OpenFile(path));
         QVERIFY(host.statuses.last().contains(QStringLiteral("JWW")));
         const BoardDocumentPtr opened = host.tabs.back();
-        QCOMPARE(opened->ScaleModel()->Denominator(), 50);
+        // Its units are the paper's millimetres; its group's scale stays the file's.
+        QCOMPARE(opened->ScaleModel()->Denominator(), 1);
+        QCOMPARE(opened->Source()->RealPerPaper(18).value_or(0.0), 50.0);
         opened->DrawingModel()->AddEntity(MakeLine({5, 5}, {6, 6}, 18));
         host.paths = {m_dir.filePath("写し")};
         QVERIFY(menu.SaveAs());
