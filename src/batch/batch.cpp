@@ -349,6 +349,10 @@ void PrepareDocument(const OpenedInput& opened, const BatchOptions& options, std
     if (!opened.scaleStored) {
         document.Scale()->SetNumerator(1);
         document.Scale()->SetDenominator(options.scaleDenominator);
+    } else if (options.scaleGiven && document.Source() && document.Source()->RealPerPaper(0)) {
+        err << "注意: 図面「" << options.input
+            << "」(Jw_cad) の長さは用紙上の mm (図寸) で、縮尺はレイヤグループごとにファイルが"
+               "持っているので --scale は使いません\n";
     } else if (options.scaleGiven) {
         err << "注意: 図面「" << options.input << "」は縮尺 " << document.ScaleModel()->Numerator()
             << ":" << document.ScaleModel()->Denominator()

@@ -20,7 +20,8 @@ using testing::SettingsText;
 
 // A default wave (5 mm pitch, radius 4 at 100 %) along a path 100 paper millimetres long, onto
 // layer 1 of every group of every real drawing: about 20 arcs of radius 4 in the file, read by
-// the test's own reading of the records, whatever the group's scale (1:1 to 1:200 here).
+// the test's own reading of the records, whatever the group's scale (1:1 to 1:200 here) and
+// whatever --scale says.
 TEST(BatchOnRealJww, DefaultWaveIsFiveMillimetresOnThePaperOnEveryGroup) {
     PELIMATOR_REQUIRE_REAL_CORPUS();
     TempDir dir;
@@ -34,10 +35,13 @@ TEST(BatchOnRealJww, DefaultWaveIsFiveMillimetresOnThePaperOnEveryGroup) {
             SCOPED_TRACE(path.filename().string() + " group " + std::to_string(group));
             WriteBytes(dir.File("k.ini"), SettingsText(5, 4, 5, 3, 1, group * 16 + 1));
             const auto outcome =
-                RunCommand({"--points", dir.File("p.txt"), "--settings", dir.File("k.ini"), "-o",
-                            dir.File("out.jww"), "--force", path.string()},
+                RunCommand({"--points", dir.File("p.txt"), "--settings", dir.File("k.ini"),
+                            "--scale", "50", "-o", dir.File("out.jww"), path.string()},
                            dir.Path().string());
             ASSERT_EQ(outcome.exitCode, kExitOk) << outcome.err;
+            // --scale has no say: the file's groups keep theirs and the sizes are the paper's.
+            EXPECT_NE(outcome.err.find("(Jw_cad) の長さは用紙上の mm (図寸)"), std::string::npos)
+                << outcome.err;
             const std::string output = ReadBytes(dir.File("out.jww"));
             board::rawjww::RawWalker after(output);
             after.Walk();

@@ -242,6 +242,12 @@ TEST(RealJwwDrawings, StatusBarNamesPenAndSizesOnPaperAndInRealSize) {
         const BoardDocumentPtr document = OpenDrawing(*application, path.string()).document;
         const auto& raw = walker.Entities();
         ASSERT_EQ(document->DrawingModel()->Count(), raw.size());
+        // The scale label: paper millimetres, the current layer's group at its scale.
+        const std::int32_t current = document->CurrentAttributesModel()->Layer();
+        const double groupScale = walker.GroupScale(current / 16);
+        EXPECT_EQ(ScaleText(*document, current),
+                  "図寸 mm  縮尺 1:" + std::to_string(std::lround(groupScale)) +
+                      " (レイヤグループ " + "0123456789ABCDEF"[current / 16] + ")");
         for (std::size_t i = 0; i < raw.size(); ++i) {
             const rawjww::RawEntity& r = raw[i];
             const std::string text = DescribeSelection(*document, Selection{{i}, {}});
