@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The drawings of the DXF corpus: one per version, Shift-JIS ones with and without
-$DWGCODEPAGE, and one binary file. Needs no ezdxf, so that the build can list the tests.
+$DWGCODEPAGE, and two binary files (R12 with its one-byte group codes, and AutoCAD 2010). Needs no ezdxf, so that the build can list the tests.
 
 Usage: corpus_table.py   (prints the names, separated by ';' for CMake)
 """
@@ -35,6 +35,7 @@ CORPUS = [
     CorpusDrawing("r2000_sjis", "AC1015", code_page="ANSI_932"),
     CorpusDrawing("r2000_sjis_no_codepage", "AC1015", code_page="ANSI_932", drop_code_page=True),
     CorpusDrawing("r2010_binary", "AC1024", binary=True),
+    CorpusDrawing("r12_binary", "AC1009", binary=True),
 ]
 
 BY_NAME = {drawing.name: drawing for drawing in CORPUS}

@@ -54,15 +54,21 @@ std::string_view RecordBytes(const DxfSource& source, std::size_t record) {
                         source.records[record + 1] - source.records[record]);
 }
 
-// The own groups of a record before its extended data, as (code, trimmed value).
-std::vector<std::pair<int, std::string>> OwnGroups(const DxfSource& source, std::size_t record) {
-    std::vector<std::pair<int, std::string>> groups;
+struct Group {
+    int code = 0;
+    std::string text;  // trimmed (binary numbers: their raw bytes)
+    std::int64_t integer = 0;
+};
+
+// The own groups of a record before its extended data.
+std::vector<Group> OwnGroups(const DxfSource& source, std::size_t record) {
+    std::vector<Group> groups;
     const std::string_view bytes = source.bytes;
     DxfTagReader reader(bytes.substr(0, source.records[record + 1]), source.layout,
                         source.fileName);
     reader.Seek(source.records[record], 1);
     for (DxfTag tag; reader.Next(tag) && tag.code < 1000;) {
-        groups.emplace_back(tag.code, std::string(TrimDxf(tag.value)));
+        groups.push_back({tag.code, std::string(TrimDxf(tag.value)), tag.integer});
     }
     return groups;
 }
@@ -78,7 +84,7 @@ std::vector<Row> ModelSpaceRows(const DxfSource& source) {
         row.record = r;
         row.end = r + 1;  // read here, not by the code under test: its run up to its SEQEND
         while (row.end + 1 < source.records.size()) {
-            const std::string next = OwnGroups(source, row.end).front().second;
+            const std::string next = OwnGroups(source, row.end).front().text;
             if (next != "VERTEX" && next != "ATTRIB" && next != "SEQEND") break;
             ++row.end;
             if (next == "SEQEND") break;
@@ -86,10 +92,10 @@ std::vector<Row> ModelSpaceRows(const DxfSource& source) {
         bool paper = false;
         bool reactors = false;  // inside a 102 {...} group
         bool owner = false;
-        for (const auto& [code, value] : OwnGroups(source, r)) {
+        for (const auto& [code, value, integer] : OwnGroups(source, r)) {
             if (code == 0) row.type = value;
             if (code == 5 && row.handle.empty()) row.handle = value;
-            if (code == 67) paper = paper || value == "1";
+            if (code == 67) paper = paper || integer == 1;
             if (code == 102) reactors = value.starts_with('{');
             // A paper-space viewport may name its layout by owner alone.
             if (code == 330 && !reactors && !owner && !source.modelSpaceHandle.empty()) {
