@@ -80,7 +80,7 @@ void UnderlayPainter::Paint(QPainter& painter, QSize size, const BoardDocument& 
         m_cachedFor = underlay;
         m_colours.clear();
     }
-    m_frame = {underlay, transform, background, lineWidthPixels};
+    m_frame = {underlay, transform, background, lineWidthPixels, size};
     CollectItems(size, *document.LayerTable());
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, m_found.size() <= kMaxSmoothItems);
@@ -205,8 +205,11 @@ void UnderlayPainter::PaintStrokes(QPainter& painter) {
         } else if (item.kind == UnderlayKind::Segments) {
             painter.drawLines(m_screen.data(), static_cast<int>(m_screen.size() / 2));
         } else {
+            // A dashed line is drawn only within the area, its pattern running on outside: one
+            // reaching far past a deep zoom would otherwise be laid out dash by dash out there.
+            const QRectF area(0.0, 0.0, m_frame.size.width(), m_frame.size.height());
             StrokePolyline(painter, pen, m_screen.data(), static_cast<int>(m_screen.size()),
-                           item.closed);
+                           item.closed, pen.style() == Qt::CustomDashLine ? &area : nullptr);
         }
         ++m_stats.drawn;
     }

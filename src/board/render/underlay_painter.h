@@ -56,6 +56,7 @@ private:
         ViewTransform transform;
         QColor background;
         double lineWidth = 0.0;
+        QSize size;  // of the area painted, in the painter's units
     };
     [[nodiscard]] QColor ColourOf(Rgb colour, const QColor& background);
     // Fills m_found with the items in view on shown layers, in file order; those under a pixel
