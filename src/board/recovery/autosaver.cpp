@@ -90,6 +90,11 @@ std::size_t Autosaver::SaveChanged(const BoardApplication& application) {
             ++it;
         }
     }
+    std::unordered_set<std::string> failed;
+    {
+        const std::lock_guard lock(m_mutex);
+        failed.swap(m_failedSlots);
+    }
     std::size_t taken = 0;
     for (std::size_t i = 0; i < application.DocumentCount(); ++i) {
         const BoardDocumentPtr& document = application.DocumentAt(i);
@@ -104,7 +109,10 @@ std::size_t Autosaver::SaveChanged(const BoardApplication& application) {
             RemoveSlot(followed);
             continue;
         }
-        if (followed.written && followed.writtenChange == change) continue;
+        if (followed.written && followed.writtenChange == change &&
+            !failed.contains(followed.slot)) {
+            continue;
+        }
         if (drawing.InEdit()) continue;  // half a step: taken once it is committed or discarded
         auto snapshot = std::make_shared<const DrawingSnapshot>(SnapshotOf(*document));
         RecoveryInfo info;
@@ -193,6 +201,7 @@ void Autosaver::Run() {
         job.snapshot.reset();  // the copy's memory goes here, off the window's thread
         if (!failure.empty() && m_onError) m_onError(failure);
         lock.lock();
+        if (!failure.empty()) m_failedSlots.insert(job.slot);
         m_busy = false;
         if (m_jobs.empty()) m_idle.notify_all();
     }

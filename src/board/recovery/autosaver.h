@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "board/model/application.h"
@@ -91,6 +92,7 @@ private:
     std::condition_variable m_wake;
     std::condition_variable m_idle;
     std::deque<Job> m_jobs;
+    std::unordered_set<std::string> m_failedSlots;  // written in vain: copied again next time
     bool m_busy = false;
     bool m_stop = false;
     std::thread m_worker;

@@ -2,6 +2,7 @@
 // a start after a crash, a kill or a power cut finds those of sessions that did not end cleanly.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -74,7 +75,7 @@ public:
 private:
     std::string m_folder;
     int m_lockFd = -1;
-    std::uint64_t m_serial = 0;  // numbers the drawing files written
+    std::atomic<std::uint64_t> m_serial = 0;  // numbers the drawing files written (any thread)
 };
 
 // The recovered drawings of every session under root whose process is gone without a clean end,

@@ -65,11 +65,6 @@ BoardDocumentPtr AutosaveService::OpenRecovered(const RecoveryEntry& entry) {
     // it); a drawing never saved asks for a name.
     document->SetPath(entry.info.originalPath);
     document->DrawingModel()->NoteChange(DrawingChange::Entities);  // modified: not yet saved
-    if (m_saver) {
-        m_saver->Adopt(document, entry);
-    } else {
-        DiscardRecovered(entry);  // autosave is off: the open document is all there is
-    }
     return document;
 }
 
@@ -87,6 +82,20 @@ std::vector<BoardDocumentPtr> AutosaveService::OfferRecovered(
                     opened.push_back(OpenRecovered(entries[i]));
                 } catch (const std::exception& error) {
                     showError(QStringLiteral("自動保存した図面「%1」を開けませんでした。\n%2")
+                                  .arg(QString::fromStdString(entries[i].info.name),
+                                       QString::fromStdString(error.what())));
+                    break;
+                }
+                if (!m_saver) {
+                    DiscardRecovered(entries[i]);  // autosave is off: the open drawing is all
+                    break;
+                }
+                try {
+                    m_saver->Adopt(opened.back(), entries[i]);
+                } catch (const std::exception& error) {
+                    // Open all the same; its files stay where they were and are offered again.
+                    showError(QStringLiteral("自動保存した図面「%1」を開きましたが、その自動保存"
+                                             "ファイルを移せませんでした。\n%2")
                                   .arg(QString::fromStdString(entries[i].info.name),
                                        QString::fromStdString(error.what())));
                 }
