@@ -212,7 +212,7 @@ int main(int argc, char** argv) {
             SaveDrawing(*opened.document, argv[3]);
             return 0;
         }
-        if (command == "edit" && argc >= 7) return Edit(*opened.document, argc, argv);
+        if (command == "edit" && argc >= 6) return Edit(*opened.document, argc, argv);
     } catch (const Error& error) {
         if (command == "error") {
             std::puts(error.what());
