@@ -24,9 +24,9 @@ struct RecordFields {
 // The fields with every placement applied in order, and with the layer and layer group of each
 // common part set when groupAndLayer is given; as long as the fields were (nothing but numbers
 // changes). Placements are in the file's coordinates, paper mm, which the board shows as they
-// are whatever the layer group's scale. Angles follow as Jw_cad keeps them: a text's in degrees, an arc's start (its
-// tilt for an ellipse), a marker's and an insert's in radians; a circle solid's tilt. FileError
-// when the fields are not what their class holds.
+// are whatever the layer group's scale. Angles follow as Jw_cad keeps them: a text's in degrees, an
+// arc's start (its tilt for an ellipse), a marker's and an insert's in radians; a circle solid's
+// tilt. FileError when the fields are not what their class holds.
 [[nodiscard]] std::string PlacedFields(
     const RecordFields& record, std::span<const RecordPlacement> placements,
     std::optional<std::pair<std::uint16_t, std::uint16_t>> groupAndLayer);
