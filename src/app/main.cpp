@@ -16,7 +16,7 @@
 
 namespace {
 
-QStringList RawArguments(int argc, char* argv[]) {
+QStringList RawArguments(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
     return arguments;
@@ -28,7 +28,7 @@ void Print(std::FILE* stream, const QString& text) {
 
 }  // namespace
 
-int main(int argc, char* argv[]) {
+int main(int argc, char** argv) {
     using namespace pelimator;
     // Help and version without a display: answered before the application connects to one.
     const app::Arguments early = app::ParseArguments(RawArguments(argc, argv), QDir::currentPath());
@@ -72,15 +72,29 @@ int main(int argc, char* argv[]) {
             break;
     }
 
-    // A later start hands its drawings to the running one, which opens them and comes forward.
-    SingleInstance instance(QStringLiteral("pelimator"));
+    // A later start on the same display hands its drawings to the running one, which opens them
+    // and comes forward; a start on another display, login or remote session runs its own.
+    const DisplayPlace place = CurrentDisplayPlace();
+    SingleInstance instance(InstanceKey(QStringLiteral("pelimator"), place));
     if (!instance.TryBecomePrimary(arguments.files)) {
-        if (!instance.Delivered() && !arguments.files.isEmpty()) {
-            QMessageBox::critical(nullptr, QStringLiteral("Pelimator"),
-                                  QStringLiteral("起動中の Pelimator に図面を渡せませんでした。\n"
-                                                 "Pelimator を終了してから開き直して下さい。"));
+        const QString display = DisplayName(place);
+        if (!instance.Delivered()) {
+            const QString text = QStringLiteral(
+                                     "このディスプレイ (%1) で起動中の Pelimator が応答しません。\n"
+                                     "Pelimator を終了してから開き直して下さい。")
+                                     .arg(display);
+            Print(stderr, QStringLiteral("pelimator: %1\n").arg(text));
+            if (!arguments.files.isEmpty())
+                QMessageBox::critical(nullptr, QStringLiteral("Pelimator"), text);
             return 1;
         }
+        Print(stderr, arguments.files.isEmpty()
+                          ? QStringLiteral("pelimator: このディスプレイ (%1) で起動中の Pelimator "
+                                           "を前に出しました。\n")
+                                .arg(display)
+                          : QStringLiteral("pelimator: 図面をこのディスプレイ (%1) で起動中の "
+                                           "Pelimator に渡しました。\n")
+                                .arg(display));
         return 0;
     }
     if (!instance.IsUnique()) {

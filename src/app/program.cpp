@@ -130,6 +130,11 @@ void Program::Start(const QStringList& files) {
 }
 
 void Program::Activate(const QStringList& files) {
+    // Said in the window, so a start that only handed over is never silent.
+    m_boardWindow->statusBar()->showMessage(
+        files.isEmpty()
+            ? QStringLiteral("もう一度起動されたので、このウィンドウを前に出しました")
+            : QStringLiteral("別の起動から図面を %1 個受け取りました").arg(files.size()));
     if (!files.isEmpty()) {
         m_board->SetVisible(true);
         BringForward(*m_boardWindow);

@@ -1,12 +1,15 @@
-// One running instance per user, and the message a later start hands to it.
+// One running instance per desktop session, and the message a later start hands to it.
 #include "tool/single_instance.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QThread>
 #include <QUrl>
+#include <cctype>
 #include <cerrno>
 
 #include <sys/stat.h>
@@ -37,7 +40,69 @@ bool IsPrivateFolder(const QByteArray& path, uid_t uid, bool followLink, bool ti
     return tighten && ::chmod(path.constData(), 0700) == 0;
 }
 
+bool IsWayland(const QString& platform) { return platform.startsWith(QStringLiteral("wayland")); }
+bool IsX11(const QString& platform) { return platform == QStringLiteral("xcb"); }
+
+// "host:display.screen" as the X server's address: "unix:0" and ":0" are one server, ":0" is
+// ":0.0". Anything that does not parse is kept as it is (still one name per display).
+QString X11Server(const QString& display) {
+    const qsizetype colon = display.lastIndexOf(QLatin1Char(':'));
+    if (colon < 0) return display;
+    QString host = display.left(colon);
+    if (host == QStringLiteral("unix")) host.clear();
+    QString number = display.mid(colon + 1);
+    if (!number.contains(QLatin1Char('.'))) number += QStringLiteral(".0");
+    return host + QLatin1Char(':') + number;
+}
+
+// Characters a file name takes as they are; every other byte as "_xx".
+QString FileNamePart(const QString& text) {
+    QString part;
+    for (const char byte : text.toUtf8()) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (std::isalnum(c) != 0 || c == '.' || c == '-') {
+            part += QLatin1Char(static_cast<char>(c));
+        } else {
+            part += QStringLiteral("_%1").arg(c, 2, 16, QLatin1Char('0'));
+        }
+    }
+    return part;
+}
+
+// A socket's path has about 100 bytes; the folder takes some of them.
+constexpr qsizetype kMaxPlaceChars = 40;
+
 }  // namespace
+
+DisplayPlace CurrentDisplayPlace() {
+    return DisplayPlace{QGuiApplication::platformName(), qEnvironmentVariable("WAYLAND_DISPLAY"),
+                        qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("XDG_SESSION_ID")};
+}
+
+QString DisplayName(const DisplayPlace& place) {
+    if (IsWayland(place.platform) && !place.waylandDisplay.isEmpty()) return place.waylandDisplay;
+    if (IsX11(place.platform) && !place.x11Display.isEmpty()) return place.x11Display;
+    return place.platform;
+}
+
+QString InstanceKey(const QString& program, const DisplayPlace& place) {
+    QString where;
+    if (IsWayland(place.platform) && !place.waylandDisplay.isEmpty()) {
+        where = QStringLiteral("wayland-") + place.waylandDisplay;
+    } else if (IsX11(place.platform) && !place.x11Display.isEmpty()) {
+        where = QStringLiteral("x11-") + X11Server(place.x11Display);
+    } else {
+        // No display names the place: the platform, and the login session when there is one.
+        where = place.platform.isEmpty() ? QStringLiteral("unknown") : place.platform;
+        if (!place.sessionId.isEmpty()) where += QStringLiteral("-session-") + place.sessionId;
+    }
+    QString part = FileNamePart(where);
+    if (part.size() > kMaxPlaceChars) {
+        part = QString::fromLatin1(
+            QCryptographicHash::hash(where.toUtf8(), QCryptographicHash::Sha256).toHex().left(32));
+    }
+    return program + QLatin1Char('-') + part;
+}
 
 QString PrivateRuntimeDirectory(const QString& runtimeDir, const QString& tempDir, uid_t uid) {
     // The runtime folder is the system's: used as it is, never changed.

@@ -1,4 +1,5 @@
-// One running instance per user: a lock that survives a crash, and a socket to wake the first.
+// One running instance per desktop session: a lock that survives a crash, and a socket to wake
+// the first.
 #pragma once
 
 #include <QByteArray>
@@ -23,6 +24,26 @@ namespace pelimator {
                                               uid_t uid);
 // The same for this process: XDG_RUNTIME_DIR, the temporary folder, the real user id.
 [[nodiscard]] QString PrivateRuntimeDirectory();
+
+// Where the windows of this start appear, as they tell one desktop session from another.
+struct DisplayPlace {
+    QString platform;        // the Qt platform: "xcb", "wayland", "offscreen", ...
+    QString waylandDisplay;  // $WAYLAND_DISPLAY
+    QString x11Display;      // $DISPLAY
+    QString sessionId;       // $XDG_SESSION_ID
+};
+// The same for this process; needs the application object (for its platform).
+[[nodiscard]] DisplayPlace CurrentDisplayPlace();
+
+// The name of the lock and socket of program on that display: starts whose windows would appear
+// on the same display share it and hand over to each other; starts on another display, another
+// login or remote session each run their own. X11: the server's host and display number (screen
+// 0 when left out; "unix:" is the local host); Wayland: the compositor's socket name; another
+// platform: its own name, with the login session where no display says more. Only characters a
+// file name takes; a long one is shortened to a hash.
+[[nodiscard]] QString InstanceKey(const QString& program, const DisplayPlace& place);
+// A short, readable name of the display for messages (":0", "wayland-0", "offscreen").
+[[nodiscard]] QString DisplayName(const DisplayPlace& place);
 
 // What a later start sends to the first one: "activate", one "open <percent-encoded path>" per
 // drawing, "end", each line ending in LF. A message without "end" (a start that died on the way,

@@ -1,5 +1,6 @@
-// One instance per user: a second start is refused and hands its drawings to the first; the lock
-// is released; the lock's folder is private to the user, never the current folder.
+// One instance per desktop session: a second start on the same display is refused and hands its
+// drawings to the first; the lock is released; the lock's folder is private to the user, never the
+// current folder.
 #include "tool/single_instance.h"
 
 #include <QLocalSocket>
@@ -13,9 +14,13 @@
 #include <unistd.h>
 
 using pelimator::DecodeActivation;
+using pelimator::DisplayPlace;
 using pelimator::EncodeActivation;
+using pelimator::InstanceKey;
 using pelimator::PrivateRuntimeDirectory;
 using pelimator::SingleInstance;
+
+Q_DECLARE_METATYPE(DisplayPlace)
 
 namespace {
 
@@ -191,6 +196,106 @@ private slots:
         QDir::setCurrent(savedCurrent);
         qputenv("XDG_RUNTIME_DIR", savedRuntime);
         qputenv("TMPDIR", savedTemp);
+    }
+
+    // Which starts meet: the same display hands over, another display, login or remote session
+    // runs its own. Each row: two starts, and whether they share the key.
+    void InstanceKeys_data() {
+        QTest::addColumn<DisplayPlace>("a");
+        QTest::addColumn<DisplayPlace>("b");
+        QTest::addColumn<bool>("same");
+        const auto x11 = [](const char* display, const char* session = "2") {
+            return DisplayPlace{QStringLiteral("xcb"),
+                                {},
+                                QString::fromLatin1(display),
+                                QString::fromLatin1(session)};
+        };
+        const auto wayland = [](const char* display, const char* session = "2") {
+            return DisplayPlace{QStringLiteral("wayland"), QString::fromLatin1(display),
+                                QStringLiteral(":1"), QString::fromLatin1(session)};
+        };
+        const DisplayPlace offscreen{QStringLiteral("offscreen"), {}, QStringLiteral(":0"), {}};
+        QTest::newRow("x11 same display") << x11(":0") << x11(":0") << true;
+        QTest::newRow("x11 screen 0 spelled out") << x11(":0") << x11(":0.0") << true;
+        QTest::newRow("x11 unix host is the local one") << x11("unix:0") << x11(":0") << true;
+        QTest::newRow("x11 second login") << x11(":0") << x11(":1") << false;
+        QTest::newRow("x11 display 1 is not 10") << x11(":1") << x11(":10") << false;
+        QTest::newRow("x11 other screen") << x11(":0.0") << x11(":0.1") << false;
+        QTest::newRow("x11 forwarded by ssh") << x11(":10") << x11("localhost:10.0") << false;
+        QTest::newRow("x11 another host") << x11("a:0") << x11("b:0") << false;
+        QTest::newRow("x11 terminal without session id") << x11(":0") << x11(":0", "") << true;
+        QTest::newRow("wayland same compositor")
+            << wayland("wayland-0") << wayland("wayland-0") << true;
+        QTest::newRow("wayland second login")
+            << wayland("wayland-0") << wayland("wayland-1") << false;
+        QTest::newRow("wayland beside its xwayland") << wayland("wayland-0") << x11(":1") << false;
+        QTest::newRow("offscreen beside x11 of the same DISPLAY")
+            << offscreen << x11(":0") << false;
+        QTest::newRow("offscreen twice") << offscreen << offscreen << true;
+        QTest::newRow("console logins")
+            << DisplayPlace{QStringLiteral("linuxfb"), {}, {}, QStringLiteral("3")}
+            << DisplayPlace{QStringLiteral("linuxfb"), {}, {}, QStringLiteral("4")} << false;
+    }
+    void InstanceKeys() {
+        QFETCH(DisplayPlace, a);
+        QFETCH(DisplayPlace, b);
+        QFETCH(bool, same);
+        const QString keyA = InstanceKey(QStringLiteral("pelimator"), a);
+        const QString keyB = InstanceKey(QStringLiteral("pelimator"), b);
+        QCOMPARE(keyA == keyB, same);
+        for (const QString& key : {keyA, keyB}) {
+            QVERIFY2(key.startsWith(QStringLiteral("pelimator-")), qPrintable(key));
+            QVERIFY2(!key.contains(QLatin1Char('/')) && key.size() <= 60, qPrintable(key));
+        }
+    }
+
+    // A display name that is a path or very long still gives a short file name, one per name.
+    void InstanceKeyOfOddDisplays() {
+        const QString longName(300, QLatin1Char('w'));
+        const DisplayPlace path{
+            QStringLiteral("wayland"), QStringLiteral("/run/x/../wayland-9"), {}, {}};
+        const DisplayPlace long1{QStringLiteral("wayland"), longName, {}, {}};
+        const DisplayPlace long2{QStringLiteral("wayland"), longName + QLatin1Char('x'), {}, {}};
+        for (const DisplayPlace& place : {path, long1, long2}) {
+            const QString key = InstanceKey(QStringLiteral("pelimator"), place);
+            QVERIFY2(!key.contains(QLatin1Char('/')) && key.size() <= 60, qPrintable(key));
+        }
+        QVERIFY(InstanceKey(QStringLiteral("p"), long1) != InstanceKey(QStringLiteral("p"), long2));
+    }
+
+    // Two servers in one private folder: a start on the first display hands over to the first,
+    // a start on the second display runs its own and the first hears nothing of it.
+    void StartsOnTwoDisplaysEachRunTheirOwn() {
+        QTemporaryDir dir;
+        const DisplayPlace one{QStringLiteral("xcb"), {}, QStringLiteral(":0"), {}};
+        const DisplayPlace two{QStringLiteral("xcb"), {}, QStringLiteral(":1"), {}};
+        const QString keyOne = InstanceKey(QStringLiteral("pelimator-test"), one);
+        const QString keyTwo = InstanceKey(QStringLiteral("pelimator-test"), two);
+        SingleInstance first(keyOne, dir.path());
+        QVERIFY(first.TryBecomePrimary());
+        QSignalSpy firstWoken(&first, &SingleInstance::ActivationRequested);
+
+        SingleInstance other(keyTwo, dir.path());
+        QVERIFY(other.TryBecomePrimary({QStringLiteral("/b.dxf")}));
+        QSignalSpy otherWoken(&other, &SingleInstance::ActivationRequested);
+
+        LaterStart onOne;
+        onOne.Run(
+            InstanceKey(QStringLiteral("pelimator-test"),
+                        DisplayPlace{QStringLiteral("xcb"), {}, QStringLiteral("unix:0.0"), {}}),
+            dir.path(), {QStringLiteral("/a.dxf")});
+        QVERIFY(!onOne.primary);
+        QVERIFY(onOne.delivered);
+        QTRY_COMPARE(firstWoken.count(), 1);
+        QCOMPARE(firstWoken[0][0].toStringList(), QStringList{QStringLiteral("/a.dxf")});
+
+        LaterStart onTwo;
+        onTwo.Run(keyTwo, dir.path(), {QStringLiteral("/c.dxf")});
+        QVERIFY(!onTwo.primary);
+        QTRY_COMPARE(otherWoken.count(), 1);
+        QCOMPARE(otherWoken[0][0].toStringList(), QStringList{QStringLiteral("/c.dxf")});
+        QCoreApplication::processEvents();
+        QCOMPARE(firstWoken.count(), 1);
     }
 
     void LockIsFreeAgainWhenTheFirstEnds() {
