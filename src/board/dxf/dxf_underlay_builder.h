@@ -323,6 +323,16 @@ private:
     std::unordered_map<std::string, Block> m_blocks;
     std::array<std::vector<Tag>, kMaxDepth + 2> m_tags;
     std::unordered_map<std::uint32_t, std::vector<Tag>> m_blockTags;
+    // Arrow size and overall scale of dimensions and leaders: the header's ($DIMASZ, $DIMSCALE),
+    // and each dimension style's own where it gives them (by LayerKey of its name).
+    struct ArrowStyle {
+        std::optional<double> size;
+        std::optional<double> scale;
+    };
+    ArrowStyle m_headerArrow;
+    std::unordered_map<std::string, ArrowStyle> m_dimStyles;
+    // The arrow length of an entity of the named style, with its own overrides (XDATA).
+    [[nodiscard]] double ArrowLength(std::string_view style, const ArrowStyle& own) const;
 };
 
 }  // namespace pelimator::board::underlay

@@ -251,10 +251,18 @@ void Builder::Corners(const std::vector<Tag>& tags, const Affine& m, const Resol
 void Builder::Leader(const std::vector<Tag>& tags, const Affine& m, const Resolved& r) {
     std::vector<Vec2> local;
     bool arrow = true;
+    std::string_view style = "STANDARD";
+    ArrowStyle own;
+    // The entity's own style overrides: 1070 <variable's group code>, then its value.
+    int overriding = 0;
     for (const Tag& t : tags) {
         if (t.code == 10) local.push_back({t.real, 0.0});
         if (t.code == 20 && !local.empty()) local.back().y = t.real;
         if (t.code == 71) arrow = t.integer != 0;
+        if (t.code == 3) style = t.text;
+        if (t.code == 1040 && overriding == 41) own.size = t.real;
+        if (t.code == 1040 && overriding == 40) own.scale = t.real;
+        overriding = t.code == 1070 ? static_cast<int>(t.integer) : 0;
     }
     std::vector<Vec2> pts;
     pts.reserve(local.size());
@@ -262,8 +270,12 @@ void Builder::Leader(const std::vector<Tag>& tags, const Affine& m, const Resolv
     AddPolyline(pts, false, r);
     for (const Vec2& q : pts) Snap(q, UnderlayPointKind::End, r);
     if (arrow && pts.size() >= 2 && pts[0] != pts[1]) {
+        // A closed filled arrow, as long as the style says and a third as wide, at the first
+        // vertex; never longer than half the first segment.
         const Vec2 d = (pts[1] - pts[0]) * (1.0 / Distance(pts[0], pts[1]));
-        const double size = std::min(2.5 * m.Scale(), 0.5 * Distance(pts[0], pts[1]));
+        const double size =
+            std::min(ArrowLength(style, own) * m.Scale(), 0.5 * Distance(pts[0], pts[1]));
+        if (size <= 0.0) return;
         const Vec2 side{-d.y, d.x};
         const Vec2 back = pts[0] + size * d;
         AddFill({{pts[0], back + (size / 6.0) * side, back - (size / 6.0) * side}}, r);

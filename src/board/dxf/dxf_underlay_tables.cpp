@@ -14,7 +14,23 @@ void Builder::ReadHeader(std::size_t r) {
     for (const Tag& t : tags) {
         if (t.code == 9) variable = t.text;
         if (variable == "$LTSCALE" && t.code == 40) m_linetypes.SetDrawingScale(t.real);
+        if (variable == "$DIMASZ" && t.code == 40) m_headerArrow.size = t.real;
+        if (variable == "$DIMSCALE" && t.code == 40) m_headerArrow.scale = t.real;
     }
+}
+
+double Builder::ArrowLength(std::string_view style, const ArrowStyle& own) const {
+    constexpr double kDefaultSize = 0.18;  // the DXF default of DIMASZ
+    ArrowStyle named;
+    if (const auto found = m_dimStyles.find(LayerKey(style)); found != m_dimStyles.end())
+        named = found->second;
+    const double size =
+        own.size.value_or(named.size.value_or(m_headerArrow.size.value_or(kDefaultSize)));
+    double scale = own.scale.value_or(named.scale.value_or(m_headerArrow.scale.value_or(1.0)));
+    // 0 asks for the paper space viewport's scale, which model space does not have.
+    if (!(scale > 0.0) || !std::isfinite(scale)) scale = 1.0;
+    if (!(size >= 0.0) || !std::isfinite(size)) return kDefaultSize * scale;
+    return size * scale;
 }
 
 void Builder::ReadTableRecord(std::size_t r) {
@@ -48,6 +64,15 @@ void Builder::ReadTableRecord(std::size_t r) {
             if (t.code == 49) pattern.push_back(t.real);
         }
         m_linetypes.AddLinetype(name, std::move(pattern));
+    } else if (type == "DIMSTYLE") {
+        std::string name;
+        ArrowStyle style;
+        for (const Tag& t : tags) {
+            if (t.code == 2) name = LayerKey(t.text);
+            if (t.code == 41) style.size = t.real;
+            if (t.code == 40) style.scale = t.real;
+        }
+        m_dimStyles.emplace(std::move(name), style);
     }
 }
 

@@ -2,6 +2,7 @@
 // colours, text placement, widths, curves, fills, snap points, and the MTEXT and TEXT codes.
 #include "board/dxf/dxf_underlay.h"
 
+#include <cctype>
 #include <cmath>
 #include <map>
 #include <numbers>
@@ -33,6 +34,7 @@ struct Drawing {
     std::vector<Tags> entities;
     std::string dashedLayer;  // a layer drawn in DASHED, besides those above
     std::string header;       // more header variables, as tags
+    std::string tables;       // more tables, as records
 
     [[nodiscard]] std::string Text() const {
         std::string out = Record({{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, "AC1009"}}) +
@@ -51,10 +53,8 @@ struct Drawing {
                        {40, "3"},
                        {49, "2"},
                        {49, "-1"},
-                       {0, "ENDTAB"},
-                       {0, "TABLE"},
-                       {2, "LAYER"},
-                       {70, std::to_string(layers.size())}});
+                       {0, "ENDTAB"}}) +
+               tables + Record({{0, "TABLE"}, {2, "LAYER"}, {70, std::to_string(layers.size())}});
         for (const auto& [name, colour, flags] : layers) {
             out += Record({{0, "LAYER"},
                            {2, name},
@@ -407,6 +407,101 @@ TEST(DxfUnderlay, HugeArraysOfEmptyBlocksEnd) {
     const Opened o = Open(d);
     EXPECT_GT(o.U().dropped, 0U);
 }
+
+// A leader's arrowhead is a closed filled triangle at its first vertex, as long as its dimension
+// style's arrow size times overall scale: the entity's own overrides, else its style's, else the
+// header's, else 0.18 x 1; none when its arrow flag is 0. Rows: the header, the style and the
+// overrides, the arrow length expected along a first segment of 100 pointing +x.
+struct LeaderArrowRow {
+    const char* name;
+    std::string header;
+    bool styleTable;  // a style "BIG" with arrow 5 and scale 2
+    Tags leader;      // beyond the points
+    double expected;  // 0: no arrow
+};
+void PrintTo(const LeaderArrowRow& row, std::ostream* out) { *out << row.name; }
+class DxfLeaderArrows : public testing::TestWithParam<LeaderArrowRow> {};
+
+TEST_P(DxfLeaderArrows, AreSizedByTheirStyle) {
+    const LeaderArrowRow& row = GetParam();
+    Drawing d;
+    d.header = row.header;
+    if (row.styleTable) {
+        d.tables = Record({{0, "TABLE"},
+                           {2, "DIMSTYLE"},
+                           {70, "1"},
+                           {0, "DIMSTYLE"},
+                           {2, "big"},
+                           {70, "0"},
+                           {40, "2"},
+                           {41, "5"},
+                           {0, "ENDTAB"}});
+    }
+    Tags leader{{0, "LEADER"}, {8, "0"}, {76, "2"}, {10, "0"}, {20, "0"}, {10, "100"}, {20, "0"}};
+    leader.insert(leader.end(), row.leader.begin(), row.leader.end());
+    d.entities = {leader};
+    const Opened o = Open(d);
+    std::vector<Vec2> arrow;
+    for (std::size_t i = 0; i < o.U().items.size(); ++i) {
+        if (o.U().items[i].kind == UnderlayKind::Fill) arrow = o.Points(i);
+    }
+    if (row.expected == 0.0) {
+        EXPECT_TRUE(arrow.empty());
+        return;
+    }
+    ASSERT_EQ(arrow.size(), 3U);
+    ExpectNear(arrow[0], {0, 0}, "tip");
+    ExpectNear(arrow[1], {row.expected, row.expected / 6.0}, "one barb");
+    ExpectNear(arrow[2], {row.expected, -row.expected / 6.0}, "other barb");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DxfLeaderArrows,
+    testing::Values(
+        LeaderArrowRow{"default", "", false, {}, 0.18},
+        LeaderArrowRow{"header",
+                       Record({{9, "$DIMASZ"}, {40, "2.5"}, {9, "$DIMSCALE"}, {40, "4"}}),
+                       false,
+                       {},
+                       10.0},
+        LeaderArrowRow{"header scale 0 is 1",
+                       Record({{9, "$DIMASZ"}, {40, "3"}, {9, "$DIMSCALE"}, {40, "0"}}),
+                       false,
+                       {},
+                       3.0},
+        LeaderArrowRow{
+            "style over header", Record({{9, "$DIMASZ"}, {40, "2.5"}}), true, {{3, "BIG"}}, 10.0},
+        LeaderArrowRow{"unknown style takes the header",
+                       Record({{9, "$DIMASZ"}, {40, "1.25"}}),
+                       true,
+                       {{3, "NONE"}},
+                       1.25},
+        LeaderArrowRow{"own overrides",
+                       "",
+                       true,
+                       {{3, "BIG"},
+                        {1001, "ACAD"},
+                        {1000, "DSTYLE"},
+                        {1002, "{"},
+                        {1070, "41"},
+                        {1040, "1.5"},
+                        {1070, "40"},
+                        {1040, "3"},
+                        {1002, "}"}},
+                       4.5},
+        LeaderArrowRow{"at most half the first segment",
+                       Record({{9, "$DIMASZ"}, {40, "80"}}),
+                       false,
+                       {},
+                       50.0},
+        LeaderArrowRow{"flag 0", "", true, {{3, "BIG"}, {71, "0"}}, 0.0}),
+    [](const testing::TestParamInfo<LeaderArrowRow>& row) {
+        std::string name = row.param.name;
+        for (char& c : name) {
+            if (std::isalnum(static_cast<unsigned char>(c)) == 0) c = '_';
+        }
+        return name;
+    });
 
 TEST(DxfUnderlay, LinetypesScaleWithTheHeaderTheEntityAndTheInsert) {
     Drawing d;
