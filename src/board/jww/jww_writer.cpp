@@ -242,7 +242,7 @@ public:
         for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
             if (!WrittenAsOwn(i)) continue;
             const EntityData& e = m_state.entities[i];
-            PutClassTag(out, ClassId(e.kind == EntityKind::Line ? "CDataSen" : "CDataEnko"));
+            PutClassTag(out, ClassId(ClassOfKind(e.kind)));
             Next();
             PutEntity(out, e);
             if (out.size() >= (std::size_t{1} << 20U)) sink.Flush();
@@ -462,8 +462,14 @@ private:
                     throw FileError("保存できません: 座標が数ではない図形があります");
                 }
             }
-            if (e.kind == EntityKind::Arc && !(std::isfinite(e.radius) && e.radius >= 0.0)) {
-                throw FileError("保存できません: 半径が正しくない円弧があります");
+            switch (e.kind) {
+                case EntityKind::Line:
+                    break;
+                case EntityKind::Arc:
+                    if (!(std::isfinite(e.radius) && e.radius >= 0.0)) {
+                        throw FileError("保存できません: 半径が正しくない円弧があります");
+                    }
+                    break;
             }
         }
         if (m_state.scaleNumerator <= 0 || m_state.scaleDenominator <= 0) {
@@ -487,15 +493,29 @@ private:
         jww::PutWord(out, 0);  // flags
     }
 
+    // Jw_cad's class for a new entity of the board's kind.
+    static std::string_view ClassOfKind(EntityKind kind) {
+        switch (kind) {
+            case EntityKind::Line:
+                return "CDataSen";
+            case EntityKind::Arc:
+                return "CDataEnko";
+        }
+        BadEntityKind(kind);
+    }
+
     // A new line or arc: the board's units are the file's paper millimetres.
     void PutEntity(std::string& out, const EntityData& e) const {
         PutCommon(out, e);
-        if (e.kind == EntityKind::Line) {
-            jww::PutDouble(out, e.start.x);
-            jww::PutDouble(out, e.start.y);
-            jww::PutDouble(out, e.end.x);
-            jww::PutDouble(out, e.end.y);
-            return;
+        switch (e.kind) {
+            case EntityKind::Line:
+                jww::PutDouble(out, e.start.x);
+                jww::PutDouble(out, e.start.y);
+                jww::PutDouble(out, e.end.x);
+                jww::PutDouble(out, e.end.y);
+                return;
+            case EntityKind::Arc:
+                break;
         }
         const ArcAngles angles = AnglesOf(e);
         const bool full = angles.sweep >= 2.0 * std::numbers::pi;

@@ -42,9 +42,12 @@ void Grow(Box& box, Vec2 p) noexcept {
 // The box of the entity as drawn: a line's ends, an arc's ends and the axis points it passes.
 [[nodiscard]] Box ExactBox(const EntityData& e) {
     Box box{e.start, e.start};
-    if (e.kind == EntityKind::Line) {
-        Grow(box, e.end);
-        return box;
+    switch (e.kind) {
+        case EntityKind::Line:
+            Grow(box, e.end);
+            return box;
+        case EntityKind::Arc:
+            break;
     }
     const ArcAngles angles = AnglesOf(e);
     const double r = e.radius;
@@ -61,7 +64,12 @@ void Grow(Box& box, Vec2 p) noexcept {
 }
 
 [[nodiscard]] double EntityDistance(const EntityData& e, Vec2 p) {
-    if (e.kind == EntityKind::Line) return DistanceToSegment(p, e.start, e.end);
+    switch (e.kind) {
+        case EntityKind::Line:
+            return DistanceToSegment(p, e.start, e.end);
+        case EntityKind::Arc:
+            break;
+    }
     const ArcAngles angles = AnglesOf(e);
     const Vec2 d = p - e.center;
     if (OnSweep(angles, std::atan2(d.y, d.x))) return std::abs(Length(d) - e.radius);
@@ -100,8 +108,12 @@ void Grow(Box& box, Vec2 p) noexcept {
 [[nodiscard]] bool EntityCrosses(const EntityData& e, const Box& window) {
     const Box box = ExactBox(e);
     if (!BoxesOverlap(box, window)) return false;
-    if (Inside(box, window) || e.kind == EntityKind::Line) {
-        return e.kind != EntityKind::Line || SegmentMeetsBox(e.start, e.end, window);
+    switch (e.kind) {
+        case EntityKind::Line:
+            return SegmentMeetsBox(e.start, e.end, window);
+        case EntityKind::Arc:
+            if (Inside(box, window)) return true;
+            break;
     }
     const double size = std::max(window.max.x - window.min.x, window.max.y - window.min.y);
     const std::vector<Vec2> points = FlattenEntity(e, std::max(size * 1e-4, e.radius * 1e-6));
@@ -247,8 +259,13 @@ void AddRun(const BoardDocument& document, std::size_t index, Selection& out) {
         if (!kind.empty()) return kind;
     }
     const EntityData& e = document.DrawingModel()->Entities()[index];
-    if (e.kind == EntityKind::Line) return "線";
-    return AnglesOf(e).sweep >= kTwoPi ? "円" : "円弧";
+    switch (e.kind) {
+        case EntityKind::Line:
+            return "線";
+        case EntityKind::Arc:
+            return AnglesOf(e).sweep >= kTwoPi ? "円" : "円弧";
+    }
+    BadEntityKind(e.kind);
 }
 
 // As printf's "%.4g" would write it.
@@ -498,8 +515,14 @@ std::string MeasureText(const BoardDocument& document, const Selection& selectio
     double length = 0.0;
     for (const std::size_t k : selection.entities) {
         const EntityData& part = drawing.Entities()[k];
-        length += part.kind == EntityKind::Line ? Distance(part.start, part.end)
-                                                : part.radius * AnglesOf(part).sweep;
+        switch (part.kind) {
+            case EntityKind::Line:
+                length += Distance(part.start, part.end);
+                break;
+            case EntityKind::Arc:
+                length += part.radius * AnglesOf(part).sweep;
+                break;
+        }
     }
     const EntityData& e = drawing.Entities()[selection.entities.front()];
     const auto text = [&](double value) {

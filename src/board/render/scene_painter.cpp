@@ -291,10 +291,15 @@ void ScenePainter::CollectEntities(const BoardLayers& layers, std::span<const En
         const std::uint32_t dash = i < ownDashes.size() ? ownDashes[i] : cachedLayerDash;
         if (dash != kSolid) {
             CollectDashed(e, batch, dash);
-        } else if (e.kind == EntityKind::Line) {
-            CollectLine(e, batch);
-        } else {
-            CollectArc(e, batch);
+            return;
+        }
+        switch (e.kind) {
+            case EntityKind::Line:
+                CollectLine(e, batch);
+                break;
+            case EntityKind::Arc:
+                CollectArc(e, batch);
+                break;
         }
     });
 }
@@ -308,10 +313,13 @@ void ScenePainter::CollectDashed(const EntityData& entity, std::size_t batch, st
         const Vec2 s = transform.ToScreen(p);
         dashed.points.emplace_back(s.x, s.y);
     };
-    if (entity.kind == EntityKind::Line) {
-        add(entity.start);
-        add(entity.end);
-        return;
+    switch (entity.kind) {
+        case EntityKind::Line:
+            add(entity.start);
+            add(entity.end);
+            return;
+        case EntityKind::Arc:
+            break;
     }
     const double radius = std::abs(entity.radius) * transform.pixelsPerUnit;
     const ArcAngles angles = AnglesOf(entity);
