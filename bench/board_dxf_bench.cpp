@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include "batch/batch.h"
+#include "big_drawing.h"
 #include "board/dxf/dxf_file.h"
 #include "board/files/drawing_file.h"
 #include "board/model/edits.h"
@@ -27,27 +28,7 @@ constexpr int kPointsPerPath = 1001;
 // A folder holding the batch's points, settings and the drawing it wrote; removed at exit.
 class Workspace {
 public:
-    Workspace() {
-        {
-            std::ofstream points(File("points.txt"));
-            for (int p = 0; p < kPaths; ++p) {
-                for (int i = 0; i < kPointsPerPath; ++i) points << i * 5 << " " << p * 100 << "\n";
-                points << "\n";
-            }
-            std::ofstream(File("Korvane.ini")) << "[Wave]\nWidth=5\nRadius=4\n";
-        }
-        const std::vector<std::string> args{"pelimator-batch", "--points", File("points.txt"),
-                                            "--path",          "0",        "-o",
-                                            File("big.dxf")};
-        std::istringstream in;
-        std::ostringstream out;
-        std::ostringstream err;
-        pelimator::batch::BatchStreams streams{in, out, err, false};
-        if (pelimator::batch::RunBatch(args, streams, m_dir.Path().string()) != 0) {
-            std::fputs(err.str().c_str(), stderr);
-            std::abort();
-        }
-    }
+    Workspace() { pelimator::bench::WriteBigDrawing(m_dir, kPaths, kPointsPerPath); }
     [[nodiscard]] std::string File(const std::string& name) const { return m_dir.File(name); }
 
 private:

@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include "batch/batch.h"
+#include "big_drawing.h"
 #include "board/files/drawing_file.h"
 #include "board/files/drawing_snapshot.h"
 #include "board/recovery/autosaver.h"
@@ -25,25 +26,7 @@ using namespace pelimator::board;
 class Workspace {
 public:
     Workspace() {
-        {
-            std::ofstream points(File("points.txt"));
-            for (int p = 0; p < 1000; ++p) {
-                for (int i = 0; i < 1001; ++i) points << i * 5 << " " << p * 100 << "\n";
-                points << "\n";
-            }
-            std::ofstream(File("Korvane.ini")) << "[Wave]\nWidth=5\nRadius=4\n";
-        }
-        const std::vector<std::string> args{"pelimator-batch", "--points", File("points.txt"),
-                                            "--path",          "0",        "-o",
-                                            File("big.dxf")};
-        std::istringstream in;
-        std::ostringstream out;
-        std::ostringstream err;
-        pelimator::batch::BatchStreams streams{in, out, err, false};
-        if (pelimator::batch::RunBatch(args, streams, m_dir.Path().string()) != 0) {
-            std::fputs(err.str().c_str(), stderr);
-            std::abort();
-        }
+        pelimator::bench::WriteBigDrawing(m_dir, 1000, 1001);
         application = BoardApplication::Create();
         document = OpenDrawing(*application, File("big.dxf")).document;
     }
