@@ -17,12 +17,22 @@
 #include "board/dxf/dxf_file.h"
 #include "board/dxf/dxf_names.h"
 #include "board/dxf/dxf_transform.h"
+#include "board/dxf/dxf_writer_records.h"
 
 namespace pelimator::board {
 
 namespace {
 
-constexpr double kRadiansToDegrees = 180.0 / std::numbers::pi;
+using writer::FirstSaveHandle;
+using writer::LayerPlan;
+using writer::NeedsOurData;
+using writer::NewEntityRecord;
+using writer::NewLayerRecord;
+using writer::RecordHead;
+using writer::RewrittenLayer;
+using writer::WithoutControls;
+using writer::WritesTrueColour;
+
 constexpr std::size_t kChunk = std::size_t{1} << 20U;
 
 // Where an insertion goes among others at the same offset: closing a sequence first, then
@@ -40,87 +50,11 @@ struct Patch {
     Order order = Order::Content;
 };
 
-struct LayerPlan {
-    LayerData data;
-    const DxfLayerEntry* entry = nullptr;  // null for a layer new to the file
-    std::string dxfName;                   // as written in the file
-    bool newRecord = false;                // a LAYER record to add
-    bool rewrite = false;                  // its record re-emitted with the changes
-    std::uint64_t handle = 0;
-};
-
 std::string Label(const LayerData& layer) { return "レイヤ「" + layer.name + "」"; }
-
-constexpr std::uint64_t kTopHandle = ~std::uint64_t{0};
 
 bool InRange(Vec2 p) {
     return IsFinite(p) && std::abs(p.x) <= kDxfMaxCoordinate && std::abs(p.y) <= kDxfMaxCoordinate;
 }
-
-// Writes a layer record's groups again with its colour (62, and 420 when the number does not
-// say it all) and its frozen flag (70) changed, every other group as it was. The colour goes
-// after the flags (else after the name, or before any XDATA), where a layer record keeps it.
-class LayerRecordRewrite {
-public:
-    LayerRecordRewrite(DxfEmitter& out, std::string_view bytes, std::int64_t aci, std::int64_t rgb,
-                       bool visible, bool hasFlags)
-        : m_out(out),
-          m_bytes(bytes),
-          m_aci(aci),
-          m_rgb(rgb),
-          m_visible(visible),
-          m_hasFlags(hasFlags) {}
-
-    void Tag(const DxfTag& tag) {
-        if (tag.code >= 1000) ColourOnce();
-        switch (tag.code) {
-            case 70:
-                Flags(tag);
-                break;
-            case 62:
-                if (!m_wrote62) m_out.Integer(62, m_aci);
-                m_wrote62 = true;
-                break;
-            case 420:
-                if (m_rgb >= 0 && !m_wrote420) m_out.Integer(420, m_rgb);
-                m_wrote420 = true;
-                break;
-            default:
-                Keep(tag);
-                if (tag.code == 2 && !m_hasFlags) ColourOnce();
-                break;
-        }
-    }
-
-    // The colour groups not written yet.
-    void ColourOnce() {
-        if (!m_wrote62) m_out.Integer(62, m_aci);
-        if (m_rgb >= 0 && !m_wrote420) m_out.Integer(420, m_rgb);
-        m_wrote62 = m_wrote420 = true;
-    }
-
-private:
-    void Flags(const DxfTag& tag) {
-        // Shown again: no longer frozen.
-        const std::int64_t flags = m_visible ? (tag.integer & ~1) : tag.integer;
-        if (flags == tag.integer) {
-            Keep(tag);
-        } else {
-            m_out.Integer(70, flags);
-        }
-        ColourOnce();
-    }
-    void Keep(const DxfTag& tag) { m_out.Raw(m_bytes.substr(tag.begin, tag.end - tag.begin)); }
-
-    DxfEmitter& m_out;
-    std::string_view m_bytes;
-    std::int64_t m_aci;
-    std::int64_t m_rgb;
-    bool m_visible;
-    bool m_hasFlags;
-    bool m_wrote62 = false;
-    bool m_wrote420 = false;
-};
 
 class Saver {
 public:
@@ -283,11 +217,9 @@ private:
         }
     }
 
-    [[nodiscard]] bool TrueColour() const { return m_source.version >= "AC1018"; }
-
     void NoteColourLoss(const LayerData& layer) {
         const std::int32_t aci = NearestAci(layer.colour);
-        if (TrueColour() || AciToRgb(aci) == layer.colour) return;
+        if (WritesTrueColour(m_source) || AciToRgb(aci) == layer.colour) return;
         const Rgb c = layer.colour;
         m_losses.push_back(Label(layer) + "の色 (" + std::to_string(c.r) + ", " +
                            std::to_string(c.g) + ", " + std::to_string(c.b) + ") はこの版 (" +
@@ -383,148 +315,6 @@ private:
         return needed;
     }
 
-    // The first handle of the save: after $HANDSEED and every handle of the file where that
-    // leaves room for all it may give; else after the file's handles, whatever the seed says;
-    // else the first run of numbers no handle of the file takes. New handles never meet one of
-    // the file's, nor wrap to 0.
-    [[nodiscard]] std::uint64_t FirstHandle() const {
-        if (!m_source.handles) return 1;
-        const std::uint64_t needed = HandlesNeeded();
-        const std::uint64_t next = m_source.nextHandle;
-        if (next != 0 && needed <= kTopHandle - next) return next;
-        const std::uint64_t above = m_source.maxHandle + 1;  // 0 when the file holds the top
-        if (above != 0 && needed <= kTopHandle - above) return above;
-        return FirstFreeRun(needed);
-    }
-
-    // The first of needed numbers in a row that no handle of the file takes (any group 5 or 105
-    // counts, the header's seed too); a rare path, for files that hold the highest handle.
-    [[nodiscard]] std::uint64_t FirstFreeRun(std::uint64_t needed) const {
-        std::vector<std::uint64_t> used;
-        DxfTagReader reader(m_source.bytes, m_source.layout, m_source.fileName);
-        DxfTag tag;
-        while (reader.Next(tag)) {
-            std::uint64_t handle = 0;
-            if ((tag.code == 5 || tag.code == 105) && ParseHandle(tag.value, handle)) {
-                used.push_back(handle);
-            }
-        }
-        std::sort(used.begin(), used.end());
-        std::uint64_t from = 1;
-        for (const std::uint64_t handle : used) {
-            if (handle < from) continue;
-            if (handle - from >= needed) return from;
-            if (handle == kTopHandle) break;
-            from = handle + 1;
-        }
-        if (from != 0 && needed <= kTopHandle - from) return from;
-        throw FileError(m_failure + "新しい図形に付けるハンドルの空きがありません");
-    }
-
-    void Head(DxfEmitter& out, const char* type, std::uint64_t handle, const std::string& owner,
-              std::initializer_list<const char*> subclasses) const {
-        out.Text(0, type);
-        if (m_source.handles) out.Handle(5, handle);
-        if (!m_source.Modern()) return;
-        out.Text(330, owner.empty() ? std::string("0") : owner);
-        for (const char* subclass : subclasses) out.Text(100, subclass);
-    }
-
-    // Pelimator's extended data of a layer: its number, and its board name when the DXF name
-    // does not give it.
-    void OurData(DxfEmitter& out, const LayerPlan& plan) const {
-        out.Text(1001, kDxfAppName);
-        if (Decode(plan.dxfName) != plan.data.name) {
-            out.Text(1000, Encode(WithoutControls(plan.data.name)));
-        }
-        out.Integer(1071, plan.data.number);
-    }
-
-    // A value must stay on its line: control characters become '_'.
-    [[nodiscard]] static std::string WithoutControls(std::string text) {
-        for (char& c : text) {
-            if (static_cast<unsigned char>(c) < 0x20U) c = '_';
-        }
-        return text;
-    }
-
-    [[nodiscard]] bool NeedsOurData(const LayerPlan& plan) const {
-        return plan.newRecord || plan.entry->hasOurData || Decode(plan.dxfName) != plan.data.name;
-    }
-
-    // Colour number (negative when hidden) and true colour (0 when the number says it all).
-    [[nodiscard]] std::pair<std::int64_t, std::int64_t> Colour(const LayerPlan& plan,
-                                                               std::int64_t oldAci) const {
-        std::int64_t aci = std::abs(oldAci);
-        if (aci < 1 || aci > 255 || AciToRgb(static_cast<std::int32_t>(aci)) != plan.data.colour) {
-            aci = NearestAci(plan.data.colour);
-        }
-        const bool exact = AciToRgb(static_cast<std::int32_t>(aci)) == plan.data.colour;
-        const std::int64_t rgb = exact || !TrueColour() ? -1 : PackRgb(plan.data.colour);
-        return {plan.data.visible ? aci : -aci, rgb};
-    }
-
-    std::string NewLayerRecord(const LayerPlan& plan) {
-        DxfEmitter out(m_source.layout);
-        Head(out, "LAYER", plan.handle, m_layerTableHandle,
-             {"AcDbSymbolTableRecord", "AcDbLayerTableRecord"});
-        out.Text(2, plan.dxfName);
-        out.Integer(70, 0);
-        const auto [aci, rgb] = Colour(plan, 7);
-        out.Integer(62, aci);
-        if (rgb >= 0) out.Integer(420, rgb);
-        if (!m_source.continuous.empty()) out.Text(6, m_source.continuous);
-        // ezdxf (and AutoCAD) look up a layer without one in the plot style dictionary, which
-        // a damaged file may not resolve.
-        if (!m_source.plotStyle.empty()) out.Text(390, m_source.plotStyle);
-        OurData(out, plan);
-        return std::move(out.Out());
-    }
-
-    // The layer's record with name, colour, visibility and Pelimator's data changed, every
-    // other group kept in its place.
-    std::string RewrittenLayer(const LayerPlan& plan) const {
-        const std::vector<DxfTag> tags = RecordTags(plan.entry->record);
-        std::int64_t oldAci = 7;
-        bool has70 = false;
-        for (const DxfTag& tag : tags) {
-            if (tag.code == 62) oldAci = tag.integer;
-            has70 = has70 || tag.code == 70;
-        }
-        const auto [aci, rgb] = Colour(plan, oldAci);
-        DxfEmitter out(m_source.layout);
-        LayerRecordRewrite rewrite{out, m_source.bytes, aci, rgb, plan.data.visible, has70};
-        const bool ourData = NeedsOurData(plan);
-        bool wroteOurs = false;
-        bool inOurs = false;
-        for (const DxfTag& tag : tags) {
-            // Pelimator's own XDATA is written anew in the place of the old.
-            if (tag.code == 1001) {
-                inOurs = TrimDxf(tag.value) == kDxfAppName;
-                if (inOurs && ourData && !wroteOurs) {
-                    rewrite.ColourOnce();
-                    OurData(out, plan);
-                    wroteOurs = true;
-                }
-            }
-            if (!inOurs) rewrite.Tag(tag);
-        }
-        rewrite.ColourOnce();
-        if (ourData && !wroteOurs) OurData(out, plan);
-        return std::move(out.Out());
-    }
-
-    // The groups of the source's record, in order.
-    [[nodiscard]] std::vector<DxfTag> RecordTags(std::size_t record) const {
-        const std::size_t begin = m_source.records[record];
-        const std::size_t end = m_source.records[record + 1];
-        DxfTagReader reader(m_source.bytes.substr(0, end), m_source.layout, m_source.fileName);
-        reader.Seek(begin, 1);
-        std::vector<DxfTag> tags;
-        for (DxfTag tag; reader.Next(tag);) tags.push_back(tag);
-        return tags;
-    }
-
     std::string TableHead(const char* name, std::uint64_t handle, std::size_t count) const {
         DxfEmitter out(m_source.layout);
         out.Text(0, "TABLE");
@@ -615,7 +405,7 @@ private:
     }
 
     void BuildPatches() {
-        m_next = FirstHandle();
+        m_next = FirstSaveHandle(m_source, HandlesNeeded(), m_failure);
         Closings();
         const bool layerTableMissing = !m_source.layerTable.found;
         const std::uint64_t layerHead = layerTableMissing ? NewHandle() : 0;
@@ -626,12 +416,12 @@ private:
         for (LayerPlan& plan : m_layers) {
             if (plan.rewrite) {
                 const std::size_t record = plan.entry->record;
-                m_patches.push_back(
-                    {m_source.records[record], m_source.records[record + 1], RewrittenLayer(plan)});
-                ourData = ourData || NeedsOurData(plan);
+                m_patches.push_back({m_source.records[record], m_source.records[record + 1],
+                                     RewrittenLayer(m_source, plan)});
+                ourData = ourData || NeedsOurData(m_source, plan);
             } else if (plan.newRecord) {
                 plan.handle = NewHandle();
-                layerRecords += NewLayerRecord(plan);
+                layerRecords += NewLayerRecord(m_source, plan, m_layerTableHandle);
                 ++newLayers;
                 ourData = true;
             }
@@ -642,9 +432,10 @@ private:
         if (ourData && !m_source.hasOurAppid) {
             const std::uint64_t appidHead = m_source.appidTable.found ? 0 : NewHandle();
             DxfEmitter out(m_source.layout);
-            Head(out, "APPID", NewHandle(),
-                 m_source.appidTable.found ? m_source.appidTable.handle : HandleText(appidHead),
-                 {"AcDbSymbolTableRecord", "AcDbRegAppTableRecord"});
+            RecordHead(
+                out, m_source, "APPID", NewHandle(),
+                m_source.appidTable.found ? m_source.appidTable.handle : HandleText(appidHead),
+                {"AcDbSymbolTableRecord", "AcDbRegAppTableRecord"});
             out.Text(2, kDxfAppName);
             out.Integer(70, 0);
             AddToTable(m_source.appidTable, "APPID", appidHead, std::move(out.Out()), 1, newTables);
@@ -789,57 +580,6 @@ private:
                                              Order::NewSection});
     }
 
-    void EntityRecord(DxfEmitter& out, const EntityData& entity, std::uint64_t handle,
-                      const std::string& layer) const {
-        switch (entity.kind) {
-            case EntityKind::Line:
-                EntityHead(out, "LINE", handle, layer, entity.visible);
-                LineGroups(out, entity);
-                return;
-            case EntityKind::Arc:
-                EntityHead(out, "ARC", handle, layer, entity.visible);
-                ArcGroups(out, entity);
-                return;
-        }
-        BadEntityKind(entity.kind);
-    }
-
-    void EntityHead(DxfEmitter& out, const char* type, std::uint64_t handle,
-                    const std::string& layer, bool visible) const {
-        if (m_source.Modern()) {
-            Head(out, type, handle, m_source.modelSpaceHandle, {"AcDbEntity"});
-        } else {
-            Head(out, type, handle, {}, {});
-        }
-        out.Text(8, layer);
-        if (!visible && m_source.Modern()) out.Integer(60, 1);
-    }
-
-    void LineGroups(DxfEmitter& out, const EntityData& entity) const {
-        if (m_source.Modern()) out.Text(100, "AcDbLine");
-        out.Real(10, entity.start.x);
-        out.Real(20, entity.start.y);
-        out.Real(30, 0.0);
-        out.Real(11, entity.end.x);
-        out.Real(21, entity.end.y);
-        out.Real(31, 0.0);
-    }
-
-    void ArcGroups(DxfEmitter& out, const EntityData& entity) const {
-        const ArcAngles angles = AnglesOf(entity);
-        const double from = angles.start * kRadiansToDegrees;
-        const bool full = angles.sweep >= 2.0 * std::numbers::pi;
-        const double to = full ? from + 360.0 : (angles.start + angles.sweep) * kRadiansToDegrees;
-        if (m_source.Modern()) out.Text(100, "AcDbCircle");
-        out.Real(10, entity.center.x);
-        out.Real(20, entity.center.y);
-        out.Real(30, 0.0);
-        out.Real(40, entity.radius);
-        if (m_source.Modern()) out.Text(100, "AcDbArc");
-        out.Real(50, from);
-        out.Real(51, to);
-    }
-
     static void Put(std::FILE* file, std::string_view bytes) {
         if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
     }
@@ -858,7 +598,8 @@ private:
                 cachedLayerName = m_layers[m_index.at(entity.layer)].dxfName;
                 cached = true;
             }
-            EntityRecord(out, entity, m_source.handles ? handle++ : 0, cachedLayerName);
+            NewEntityRecord(out, m_source, entity, m_source.handles ? handle++ : 0,
+                            cachedLayerName);
             if (out.Out().size() >= kChunk) {
                 Put(file, out.Out());
                 out.Out().clear();

@@ -1,0 +1,57 @@
+// Records a DXF save writes anew: layer records (new ones, and the file's own written again with
+// their changes), LINE and ARC entities, and the first of the handles they take.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+#include "board/dxf/dxf_source.h"
+#include "board/dxf/dxf_tags.h"
+#include "board/model/entity.h"
+#include "board/model/layers.h"
+
+namespace pelimator::board::writer {
+
+// What a save does with one board layer.
+struct LayerPlan {
+    LayerData data;
+    const DxfLayerEntry* entry = nullptr;  // null for a layer new to the file
+    std::string dxfName;                   // as written in the file
+    bool newRecord = false;                // a LAYER record to add
+    bool rewrite = false;                  // its record re-emitted with the changes
+    std::uint64_t handle = 0;
+};
+
+// A record's first groups: its type, handle (when the file has handles) and, from R13 on, its
+// owner and subclass markers.
+void RecordHead(DxfEmitter& out, const DxfSource& source, const char* type, std::uint64_t handle,
+                const std::string& owner, std::initializer_list<const char*> subclasses);
+
+// A value must stay on its line: control characters become '_'.
+[[nodiscard]] std::string WithoutControls(std::string text);
+
+// True colours (group 420) came with AutoCAD 2004.
+[[nodiscard]] bool WritesTrueColour(const DxfSource& source);
+
+// Whether the layer's record carries Pelimator's extended data after the save.
+[[nodiscard]] bool NeedsOurData(const DxfSource& source, const LayerPlan& plan);
+
+// A LAYER record for a layer the file lacks, owned by the table with handle `tableHandle`.
+[[nodiscard]] std::string NewLayerRecord(const DxfSource& source, const LayerPlan& plan,
+                                         const std::string& tableHandle);
+
+// The layer's record with name, colour, visibility and Pelimator's data changed, every other
+// group kept in its place.
+[[nodiscard]] std::string RewrittenLayer(const DxfSource& source, const LayerPlan& plan);
+
+// A LINE or ARC of the board in model space, on the layer of DXF name `layer`.
+void NewEntityRecord(DxfEmitter& out, const DxfSource& source, const EntityData& entity,
+                     std::uint64_t handle, const std::string& layer);
+
+// The first of `needed` handles the save gives: they never meet one of the file's, nor wrap
+// to 0. Throws FileError (message starting with `failure`) when no such run is left.
+[[nodiscard]] std::uint64_t FirstSaveHandle(const DxfSource& source, std::uint64_t needed,
+                                            const std::string& failure);
+
+}  // namespace pelimator::board::writer
