@@ -62,20 +62,8 @@ std::string JwwLayerName(const std::string& name) {
     return name;
 }
 
-}  // namespace
-
-std::string NewJwwBytes(std::span<const LayerData> layers, double scale) {
-    std::array<std::string, 256> names;
-    for (const LayerData& layer : layers) {
-        if (layer.number >= 0 && layer.number < 256) {
-            names[static_cast<std::size_t>(layer.number)] = JwwLayerName(layer.name);
-        }
-    }
-    std::string out(kJwwSignature);
-    PutDword(out, 700);
-    PutString(out, "");
-    PutDword(out, 3);  // A3
-    PutDword(out, 0);  // write group
+// Group states, scales and layer states: group 0, layer 0-0 writing, all else editable.
+void PutGroups(std::string& out, double scale) {
     for (int g = 0; g < 16; ++g) {
         PutDword(out, g == 0 ? 3 : 2);  // writing / editable
         PutDword(out, 0);
@@ -86,6 +74,10 @@ std::string NewJwwBytes(std::span<const LayerData> layers, double scale) {
             PutDword(out, 0);
         }
     }
+}
+
+// Dimension and print settings, the grid, and the 256 layer and 16 group names.
+void PutSettingsAndNames(std::string& out, const std::array<std::string, 256>& names) {
     Dwords(out, 14 + 5 + 1);
     PutDword(out, 1);  // max line width
     Doubles(out, 2);
@@ -94,6 +86,11 @@ std::string NewJwwBytes(std::span<const LayerData> layers, double scale) {
     Doubles(out, 5);
     for (const std::string& name : names) PutString(out, name);
     for (int g = 0; g < 16; ++g) PutString(out, "");
+}
+
+// Shadows, the 2.5-D view and range, the mark jumps, the text background and the parallel line
+// steps.
+void PutViews(std::string& out) {
     Doubles(out, 2);
     Dwords(out, 1);
     Doubles(out, 1);
@@ -113,6 +110,18 @@ std::string NewJwwBytes(std::span<const LayerData> layers, double scale) {
     Doubles(out, 3);
     Dwords(out, 1);
     Doubles(out, 11);
+}
+
+void PutLineType(std::string& out, const LineType& type) {
+    PutDword(out, type.pattern);
+    PutDword(out, type.bits);
+    PutDword(out, type.printPitch / 10);  // screen pitch
+    PutDword(out, type.printPitch);
+}
+
+// Pens 0-9 on screen and in print, line types 2-9, random lines 11-15, double-length types
+// 16-19.
+void PutPensAndLineTypes(std::string& out) {
     for (std::size_t n = 0; n <= 9; ++n) {
         PutDword(out, kPens[n]);
         PutDword(out, 1);
@@ -122,19 +131,14 @@ std::string NewJwwBytes(std::span<const LayerData> layers, double scale) {
         PutDword(out, 1);
         PutDouble(out, 0.3);
     }
-    for (const LineType& type : kLineTypes) {
-        PutDword(out, type.pattern);
-        PutDword(out, type.bits);
-        PutDword(out, type.printPitch / 10);  // screen pitch
-        PutDword(out, type.printPitch);
-    }
+    for (const LineType& type : kLineTypes) PutLineType(out, type);
     Dwords(out, 5 * 5);
-    for (const LineType& type : kDoubleLineTypes) {
-        PutDword(out, type.pattern);
-        PutDword(out, type.bits);
-        PutDword(out, type.printPitch / 10);
-        PutDword(out, type.printPitch);
-    }
+    for (const LineType& type : kDoubleLineTypes) PutLineType(out, type);
+}
+
+// Drawing and printing switches, drawing time, the 2.5-D eye and solid colour, then the SXF
+// colours, line types and their names.
+void PutSwitchesAndSxf(std::string& out) {
     Dwords(out, 11);
     Dwords(out, 5);
     Doubles(out, 5);
@@ -156,8 +160,12 @@ std::string NewJwwBytes(std::span<const LayerData> layers, double scale) {
         PutDword(out, 0);
         Doubles(out, 10);
     }
+}
+
+// Text kinds 1-10 and the free text settings.
+void PutTextKinds(std::string& out) {
     for (int n = 1; n <= 10; ++n) {
-        const double size = 1.0 + 0.5 * n;  // text kinds 1-10
+        const double size = 1.0 + 0.5 * n;
         PutDouble(out, size);
         PutDouble(out, size);
         PutDouble(out, 0.0);
@@ -169,6 +177,28 @@ std::string NewJwwBytes(std::span<const LayerData> layers, double scale) {
     Doubles(out, 2);
     Dwords(out, 1);
     Doubles(out, 6);
+}
+
+}  // namespace
+
+std::string NewJwwBytes(std::span<const LayerData> layers, double scale) {
+    std::array<std::string, 256> names;
+    for (const LayerData& layer : layers) {
+        if (layer.number >= 0 && layer.number < 256) {
+            names[static_cast<std::size_t>(layer.number)] = JwwLayerName(layer.name);
+        }
+    }
+    std::string out(kJwwSignature);
+    PutDword(out, 700);
+    PutString(out, "");
+    PutDword(out, 3);  // A3
+    PutDword(out, 0);  // write group
+    PutGroups(out, scale);
+    PutSettingsAndNames(out, names);
+    PutViews(out);
+    PutPensAndLineTypes(out);
+    PutSwitchesAndSxf(out);
+    PutTextKinds(out);
     jww::PutCount(out, 0);  // entities
     jww::PutCount(out, 0);  // block definitions
     PutDword(out, 0);       // embedded images
