@@ -26,11 +26,11 @@ namespace {
 using jww::TagKind;
 
 // Where saved bytes go: kept in memory, or written to a file in large pieces (big runs of the read
-// bytes straight from the source, without a copy).
+// bytes straight from the source, without a copy). Every write goes through Append, which sends
+// the buffer on to the file once it is large.
 class Out {
 public:
     explicit Out(std::FILE* file = nullptr) : m_file(file) {}
-    std::string buffer;  // small writes go here
 
     void Append(std::string_view bytes) {
         if (m_file != nullptr && bytes.size() >= kDirect) {
@@ -38,8 +38,8 @@ public:
             Write(bytes);
             return;
         }
-        buffer.append(bytes);
-        if (m_file != nullptr && buffer.size() >= kDirect) Flush();
+        m_buffer.append(bytes);
+        if (m_file != nullptr && m_buffer.size() >= kDirect) Flush();
     }
     // source[begin, end): a big run is written straight from the read file and then released.
     void Append(const FileBytes& source, std::size_t begin, std::size_t end) {
@@ -51,10 +51,12 @@ public:
         if (!WriteReleasing(m_file, source, begin, end)) throw FileError(kWriteFailed);
     }
     void Flush() {
-        if (m_file == nullptr || buffer.empty()) return;
-        Write(buffer);
-        buffer.clear();
+        if (m_file == nullptr || m_buffer.empty()) return;
+        Write(m_buffer);
+        m_buffer.clear();
     }
+    // What was written, when kept in memory.
+    [[nodiscard]] std::string Take() && { return std::move(m_buffer); }
 
 private:
     static constexpr std::size_t kDirect = std::size_t{1} << 20U;
@@ -66,37 +68,64 @@ private:
         }
     }
     std::FILE* m_file;
+    std::string m_buffer;  // small writes go here
 };
 
 class Saver {
 public:
     Saver(const JwwSource& source, const DrawingState& state) : m_source(source), m_state(state) {}
 
-    // What the save cannot keep; unkept, when given, counts those that are edits of the drawing
-    // the file will not hold (a save with any of them leaves the drawing modified).
-    [[nodiscard]] std::vector<std::string> Losses(std::size_t* unkept = nullptr) const {
+    // What the save cannot keep. Each is an edit of the drawing the file will not hold, so a
+    // save with any of them leaves the drawing modified.
+    [[nodiscard]] std::vector<std::string> Losses() const {
         std::vector<std::string> losses;
-        std::size_t notKept = 0;
+        EntityLosses(losses);
+        LayerLosses(losses);
+        return losses;
+    }
+
+    // Writes the file once: the header as read, the entity list with its edits, the copies and
+    // the board's new lines and arcs after it, and what follows the list renumbered.
+    void Emit(Out& sink) {
+        CheckNew();
+        m_source.bytes.CheckSound();
+        sink.Append(m_source.bytes.substr(0, m_source.entityCountAt));  // the header as read
+        const std::vector<std::uint32_t> copies = CopyKeys();
+        PutEntityCount(sink, copies.size());
+        // The map is numbered anew as the records are written: classes at their first use,
+        // objects in order. What a left-out record defined moves to the next of its class.
+        m_classNew.assign(m_source.classNames.size(), 0);
+        m_objectNew.assign(m_source.mapCount, 0);
+        m_next = 1;
+        EmitList(sink);
+        EmitCopies(sink, copies);
+        EmitNew(sink);
+        EmitTail(sink);
+        sink.Flush();
+    }
+
+private:
+    // Indices of the objects and classes stored after the list, as the save numbers them: entry
+    // i is what the file numbered mapCount + i.
+    struct TailIndex {
+        std::vector<std::uint32_t> moved;       // new index
+        std::vector<std::uint16_t> movedClass;  // its class, for a class entry (else kNoClass)
+        void Add(std::uint32_t index, std::uint16_t classId) {
+            moved.push_back(index);
+            movedClass.push_back(classId);
+        }
+    };
+
+    void EntityLosses(std::vector<std::string>& losses) const {
         const std::size_t read = m_source.entityPrint.size();
         const std::size_t loaded = Loaded();
         if (m_state.entities.size() < read) {
             losses.push_back("読み込んだ図形のうち " + std::to_string(read - loaded) +
                              " 個が図面にありませんが、ファイルからは消えません");
-            ++notKept;
         }
-        std::size_t edited = 0;
-        for (std::size_t i = 0; i < loaded; ++i) {
-            // An erased or placed record is written as edited; only other changes are lost.
-            if (Erased(i) || KeyOf(i) != kNoRecordKey) continue;
-            if (i < m_source.entityRecord.size() && EditOf(m_source.entityRecord[i]) != nullptr) {
-                continue;
-            }
-            if (JwwEntityPrint(m_state.entities[i]) != m_source.entityPrint[i]) ++edited;
-        }
-        if (edited > 0) {
+        if (const std::size_t edited = EditedAsRead(); edited > 0) {
             losses.push_back("読み込んだ図形 " + std::to_string(edited) +
                              " 個への変更は保存されません (元のまま残ります)");
-            ++notKept;
         }
         std::size_t outside = 0;
         std::size_t hidden = 0;
@@ -106,31 +135,45 @@ public:
             if (e.layer < 0 || e.layer >= 256) ++outside;
             if (!e.visible) ++hidden;
         }
+        const std::string writeLayer = LayerText(m_source.WriteLayer());
         if (outside > 0) {
-            const std::int32_t layer = m_source.WriteLayer();
             losses.push_back("JWW にないレイヤ番号の図形 " + std::to_string(outside) +
-                             " 個は書込レイヤ " + LayerText(layer) + " に保存します");
-            ++notKept;
+                             " 個は書込レイヤ " + writeLayer + " に保存します");
         }
         if (hidden > 0) {
             losses.push_back("非表示の図形 " + std::to_string(hidden) +
                              " 個は JWW では表示される図形になります");
-            ++notKept;
         }
-        std::size_t outsideRecords = 0;
-        if (m_state.recordEdits != nullptr) {
-            for (const auto& [key, edit] : *m_state.recordEdits) {
-                if (!edit.erased && edit.layer && (*edit.layer < 0 || *edit.layer >= 256)) {
-                    ++outsideRecords;
-                }
+        if (const std::size_t moved = RecordsMovedOutside(); moved > 0) {
+            losses.push_back("JWW にないレイヤ番号に移した図形 " + std::to_string(moved) +
+                             " 個は書込レイヤ " + writeLayer + " に保存します");
+        }
+    }
+
+    // Entities read from the file and changed other than by a record edit (erased or placed
+    // records are written as edited).
+    [[nodiscard]] std::size_t EditedAsRead() const {
+        std::size_t edited = 0;
+        for (std::size_t i = 0; i < Loaded(); ++i) {
+            if (Erased(i) || KeyOf(i) != kNoRecordKey) continue;
+            if (i < m_source.entityRecord.size() && EditOf(m_source.entityRecord[i]) != nullptr) {
+                continue;
             }
+            if (JwwEntityPrint(m_state.entities[i]) != m_source.entityPrint[i]) ++edited;
         }
-        if (outsideRecords > 0) {
-            losses.push_back("JWW にないレイヤ番号に移した図形 " + std::to_string(outsideRecords) +
-                             " 個は書込レイヤ " + LayerText(m_source.WriteLayer()) +
-                             " に保存します");
-            ++notKept;
+        return edited;
+    }
+
+    [[nodiscard]] std::size_t RecordsMovedOutside() const {
+        std::size_t moved = 0;
+        if (m_state.recordEdits == nullptr) return 0;
+        for (const auto& [key, edit] : *m_state.recordEdits) {
+            if (!edit.erased && edit.layer && (*edit.layer < 0 || *edit.layer >= 256)) ++moved;
         }
+        return moved;
+    }
+
+    void LayerLosses(std::vector<std::string>& losses) const {
         std::size_t beyond = 0;
         std::size_t changed = 0;
         const std::vector<LayerData> asRead = JwwLayerTable(m_source.header);
@@ -149,29 +192,20 @@ public:
             losses.emplace_back(
                 "縮尺の変更は JWW には保存されません (縮尺はレイヤグループごとに "
                 "ファイルのまま残ります)");
-            ++notKept;
         }
         if (beyond > 0) {
             losses.push_back("番号が 0〜255 でないレイヤ " + std::to_string(beyond) +
                              " 枚は JWW にはありません (JWW のレイヤは 16 グループ × 16 枚です)");
-            ++notKept;
         }
         if (changed > 0) {
             losses.push_back("レイヤ " + std::to_string(changed) +
                              " 枚の名前・表示の変更は JWW には保存されません");
-            ++notKept;
         }
-        if (unkept != nullptr) *unkept = notKept;
-        return losses;
     }
 
-    void Emit(Out& sink) {
-        CheckNew();
-        m_source.bytes.CheckSound();
-        std::string& out = sink.buffer;
-        EmitHeader(sink);
-        const std::vector<std::uint32_t> copies = CopyKeys();
-        std::uint64_t count = copies.size();
+    // The list's count: the records kept, the copies and the new entities.
+    void PutEntityCount(Out& sink, std::uint64_t copies) const {
+        std::uint64_t count = copies;
         for (std::size_t r = 0; r < m_source.records.size(); ++r) {
             if (!IsErasedRecord(static_cast<std::uint32_t>(r))) ++count;
         }
@@ -179,24 +213,20 @@ public:
             if (WrittenAsOwn(i)) ++count;
         }
         if (count > 0xFFFFFFFEULL) throw FileError("保存できません: 図形が多すぎます");
-        jww::PutCount(out, static_cast<std::uint32_t>(count));
+        std::string bytes;
+        jww::PutCount(bytes, static_cast<std::uint32_t>(count));
+        sink.Append(bytes);
+    }
 
-        // The map is numbered anew as the records are written: classes at their first use,
-        // objects in order. What a left-out record defined moves to the next of its class.
-        m_classNew.assign(m_source.classNames.size(), 0);
-        m_objectNew.assign(m_source.mapCount, 0);
-        m_next = 1;
+    // The file's entity list: a record whose tag reads the same where the save puts it is
+    // copied with what follows; an edited one, or one numbered anew, is written again.
+    void EmitList(Out& sink) {
         std::size_t copied = m_source.entityCountEnd;  // the file's bytes written up to here
         for (std::size_t r = 0; r < m_source.records.size(); ++r) {
             const JwwRecord& record = m_source.records[r];
-            const auto key = static_cast<std::uint32_t>(r);
-            const RecordEdit* edit = EditOf(key);
+            const RecordEdit* edit = EditOf(static_cast<std::uint32_t>(r));
             if (edit == nullptr && KeepsItsBytes(record)) {
-                // As read: copied with what follows, numbered as it was.
-                if (record.tag == TagKind::NewClass) m_classNew[record.classId] = Next();
-                if (record.tag == TagKind::NewClass || record.tag == TagKind::ClassRef) {
-                    m_objectNew[record.object] = Next();
-                }
+                KeepNumbers(record);
                 continue;
             }
             if (record.nested && (edit == nullptr || !edit->erased)) {
@@ -207,107 +237,132 @@ public:
             }
             sink.Append(m_source.bytes, copied, record.at);
             copied = record.end;
-            if (edit != nullptr && edit->erased) continue;
-            switch (record.tag) {
-                case TagKind::Null:
-                    jww::PutWord(out, jww::kNullTag);
-                    break;
-                case TagKind::ObjectRef:
-                    jww::PutObjectRef(out, NewObjectIndex(record.object));
-                    break;
-                case TagKind::ClassRef:
-                case TagKind::NewClass:
-                    PutClassTag(out, record.classId);
-                    m_objectNew[record.object] = Next();
-                    if (edit == nullptr) {
-                        sink.Append(m_source.bytes, record.body, record.end);
-                    } else {
-                        out += Placed(record, *edit);
-                    }
-                    break;
-            }
-            if (out.size() >= (std::size_t{1} << 20U)) sink.Flush();
+            if (edit == nullptr || !edit->erased) EmitRecord(sink, record, edit);
         }
         sink.Append(m_source.bytes, copied, m_source.entitiesEnd);
+    }
 
-        // Copies of records, then the board's own lines and arcs.
+    // A record copied as read: its class and object take the numbers they had.
+    void KeepNumbers(const JwwRecord& record) {
+        if (record.tag == TagKind::NewClass) m_classNew[record.classId] = Next();
+        if (record.tag == TagKind::NewClass || record.tag == TagKind::ClassRef) {
+            m_objectNew[record.object] = Next();
+        }
+    }
+
+    // A record of the list written again: its tag numbered anew, its fields as read or edited.
+    void EmitRecord(Out& sink, const JwwRecord& record, const RecordEdit* edit) {
+        std::string tag;
+        switch (record.tag) {
+            case TagKind::Null:
+                jww::PutWord(tag, jww::kNullTag);
+                sink.Append(tag);
+                return;
+            case TagKind::ObjectRef:
+                jww::PutObjectRef(tag, NewObjectIndex(record.object));
+                sink.Append(tag);
+                return;
+            case TagKind::ClassRef:
+            case TagKind::NewClass:
+                PutClassTag(tag, record.classId);
+                m_objectNew[record.object] = Next();
+                sink.Append(tag);
+                if (edit == nullptr) {
+                    sink.Append(m_source.bytes, record.body, record.end);
+                } else {
+                    sink.Append(Placed(record, *edit));
+                }
+                return;
+        }
+    }
+
+    // Copies of records, after the list in the order they were made.
+    void EmitCopies(Out& sink, const std::vector<std::uint32_t>& copies) {
+        std::string bytes;
         for (const std::uint32_t key : copies) {
             const RecordEdit& edit = m_state.recordEdits->at(key);
             const JwwRecord& record = m_source.records.at(edit.source);
-            PutClassTag(out, record.classId);
+            bytes.clear();
+            PutClassTag(bytes, record.classId);
             Next();
-            out += Placed(record, edit);
-            if (out.size() >= (std::size_t{1} << 20U)) sink.Flush();
+            bytes += Placed(record, edit);
+            sink.Append(bytes);
         }
+    }
+
+    // The board's own lines and arcs, after the copies.
+    void EmitNew(Out& sink) {
+        std::string bytes;
         for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
             if (!WrittenAsOwn(i)) continue;
             const EntityData& e = m_state.entities[i];
-            PutClassTag(out, ClassId(ClassOfKind(e.kind)));
+            bytes.clear();
+            PutClassTag(bytes, ClassId(ClassOfKind(e.kind)));
             Next();
-            PutEntity(out, e);
-            if (out.size() >= (std::size_t{1} << 20U)) sink.Flush();
+            PutEntity(bytes, e);
+            sink.Append(bytes);
         }
-
-        EmitTail(sink);
     }
 
-private:
     // The block definitions after the list, their tags renumbered: an entry at old index k
     // (k >= mapCount) takes the index the running count gives it; a class the list defined is
     // referred to, one it no longer defines is stored at its first use here.
     void EmitTail(Out& sink) {
-        std::string& out = sink.buffer;
-        const std::string_view in = m_source.bytes;
-        std::vector<std::uint32_t> moved;       // new index of old index mapCount + i
-        std::vector<std::uint16_t> movedClass;  // its class, for a class entry (else kNoClass)
+        TailIndex tail;
         std::size_t copied = m_source.entitiesEnd;
+        std::string bytes;
         for (const JwwTag& tag : m_source.tailTags) {
             sink.Append(m_source.bytes, copied, tag.at);
-            copied = tag.at + tag.size;
-            switch (tag.kind) {
-                case TagKind::Null:
-                    jww::PutWord(out, jww::kNullTag);
-                    break;
-                case TagKind::ObjectRef:
-                    if (tag.index < m_source.mapCount) {
-                        jww::PutObjectRef(out, NewObjectIndex(tag.index));
-                    } else {
-                        const std::size_t k = tag.index - m_source.mapCount;
-                        // A reference forward (never written by MFC) keeps its number.
-                        jww::PutObjectRef(out, k < moved.size() ? moved[k] : tag.index);
-                    }
-                    break;
-                case TagKind::ClassRef: {
-                    std::uint16_t classId = kNoClass;
-                    if (tag.index < m_source.mapCount) {
-                        classId = ClassAtIndexAsRead(tag.index);
-                    } else if (tag.index - m_source.mapCount < movedClass.size()) {
-                        classId = movedClass[tag.index - m_source.mapCount];
-                    }
-                    if (classId == kNoClass)
-                        throw FileError("保存できません: 図形の種類の参照が壊れています");
-                    PutClassTag(out, classId);
-                    moved.push_back(Next());  // the object
-                    movedClass.push_back(kNoClass);
-                    break;
-                }
-                case TagKind::NewClass:
-                    copied = tag.end;
-                    if (m_classNew[tag.classId] != 0) {
-                        jww::PutClassRef(out, m_classNew[tag.classId]);
-                    } else {
-                        sink.Append(in.substr(tag.at, tag.end - tag.at));
-                        m_classNew[tag.classId] = Next();
-                    }
-                    moved.push_back(m_classNew[tag.classId]);
-                    movedClass.push_back(tag.classId);
-                    moved.push_back(Next());  // the object
-                    movedClass.push_back(kNoClass);
-                    break;
-            }
+            copied = tag.kind == TagKind::NewClass ? tag.end : tag.at + tag.size;
+            bytes.clear();
+            PutTailTag(bytes, tag, tail);
+            sink.Append(bytes);
         }
-        sink.Append(m_source.bytes, copied, in.size());
-        sink.Flush();
+        sink.Append(m_source.bytes, copied, m_source.bytes.size());
+    }
+
+    void PutTailTag(std::string& out, const JwwTag& tag, TailIndex& tail) {
+        switch (tag.kind) {
+            case TagKind::Null:
+                jww::PutWord(out, jww::kNullTag);
+                return;
+            case TagKind::ObjectRef:
+                jww::PutObjectRef(out, TailObjectIndex(tag.index, tail));
+                return;
+            case TagKind::ClassRef:
+                PutClassTag(out, TailClassOf(tag.index, tail));
+                tail.Add(Next(), kNoClass);  // the object
+                return;
+            case TagKind::NewClass:
+                if (m_classNew[tag.classId] != 0) {
+                    jww::PutClassRef(out, m_classNew[tag.classId]);
+                } else {
+                    const std::string_view in = m_source.bytes;
+                    out.append(in.substr(tag.at, tag.end - tag.at));
+                    m_classNew[tag.classId] = Next();
+                }
+                tail.Add(m_classNew[tag.classId], tag.classId);
+                tail.Add(Next(), kNoClass);  // the object
+                return;
+        }
+    }
+
+    [[nodiscard]] std::uint32_t TailObjectIndex(std::uint32_t old, const TailIndex& tail) const {
+        if (old < m_source.mapCount) return NewObjectIndex(old);
+        const std::size_t k = old - m_source.mapCount;
+        // A reference forward (never written by MFC) keeps its number.
+        return k < tail.moved.size() ? tail.moved[k] : old;
+    }
+
+    [[nodiscard]] std::uint16_t TailClassOf(std::uint32_t old, const TailIndex& tail) const {
+        std::uint16_t classId = kNoClass;
+        if (old < m_source.mapCount) {
+            classId = ClassAtIndexAsRead(old);
+        } else if (old - m_source.mapCount < tail.movedClass.size()) {
+            classId = tail.movedClass[old - m_source.mapCount];
+        }
+        if (classId == kNoClass) throw FileError("保存できません: 図形の種類の参照が壊れています");
+        return classId;
     }
 
     static constexpr std::uint16_t kNoClass = 0xFFFF;
@@ -477,11 +532,6 @@ private:
         }
     }
 
-    // The header as read.
-    void EmitHeader(Out& sink) const {
-        sink.Append(m_source.bytes.substr(0, m_source.entityCountAt));
-    }
-
     void PutCommon(std::string& out, const EntityData& e) const {
         const auto [group, layer] = m_source.GroupAndLayer(e.layer);
         jww::PutDword(out, 0);  // no curve group
@@ -544,9 +594,7 @@ std::vector<std::string> JwwSaveLosses(const JwwSource& source, const DrawingSta
 }
 
 std::size_t JwwUnkeptEdits(const JwwSource& source, const DrawingState& state) {
-    std::size_t unkept = 0;
-    (void)Saver(source, state).Losses(&unkept);
-    return unkept;
+    return Saver(source, state).Losses().size();
 }
 
 std::string_view JwwSource::ClassOf(std::uint32_t record) const {
@@ -580,7 +628,7 @@ std::string SavedJwwBytes(const JwwSource& source, const DrawingState& state) {
     Out out;
     Saver(source, state).Emit(out);
     source.bytes.CheckUnchangedAfterCopy("保存できません: ");
-    return std::move(out.buffer);
+    return std::move(out).Take();
 }
 
 void WriteJww(const std::string& path, const JwwSource& source, const DrawingState& state) {
