@@ -20,6 +20,18 @@ cmake_path(NORMAL_PATH PELIMATOR_REAL_CORPUS)
 # The system's python3 (Debian's, with python3-ezdxf), not one a user put first on PATH.
 find_program(PELIMATOR_SYSTEM_PYTHON3 python3 PATHS /usr/bin NO_DEFAULT_PATH)
 
+# pelimator_needs_test(<name> NEEDS <need>... COMMAND <command>...): a test comparing with an
+# independent tool, always added; at run time it is skipped, the missing tool named, when a need
+# is not installed (py:<module> of the system's python3, else a program on PATH). The rows of a
+# script that need a tool only for some of its checks skip those rows themselves instead.
+function(pelimator_needs_test name)
+  cmake_parse_arguments(ARG "" "" "NEEDS;COMMAND" ${ARGN})
+  add_test(NAME ${name}
+           COMMAND ${PELIMATOR_SYSTEM_PYTHON3} ${PROJECT_SOURCE_DIR}/tests/support/needs.py
+                   ${ARG_NEEDS} -- ${ARG_COMMAND})
+  set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77)
+endfunction()
+
 # pelimator_library(<name> SOURCES ... [LINKS ...]): a static library under src/, included as
 # "folder/file.h" from the src/ root.
 function(pelimator_library name)

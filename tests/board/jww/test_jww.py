@@ -19,12 +19,27 @@ import jww_gen  # noqa: E402
 PROBE, BATCH, WORK = sys.argv[1], sys.argv[2], sys.argv[3]
 VERSIONS = [230, 300, 351, 420, 600, 700]
 failures = []
+skipped = []
+
+try:
+    import ezdxf  # the independent reader of the DXF files the checks write
+except ImportError:
+    ezdxf = None
 
 
 def check(name, condition, detail=""):
     if not condition:
         failures.append(f"{name}: {detail}")
         print(f"FAILED {name}: {detail}")
+
+
+def skip_without_ezdxf(name):
+    """True (the row named as skipped) when ezdxf is not installed."""
+    if ezdxf is not None:
+        return False
+    skipped.append(name)
+    print(f"SKIPPED {name}: ezdxf is not installed")
+    return True
 
 
 def close(a, b, tol=1e-9):
@@ -268,9 +283,11 @@ def test_draw(version, path):
           all(e["layer"] == 200 for e in new), {e["layer"] for e in new})
     # The same wave on a new DXF drawing at 1:1 (units = paper mm) looks the same on the board,
     # and is stored so in the file: paper sizes as set, whatever the group's scale (1:20 here).
+    if skip_without_ezdxf(name + " wave at paper size, against ezdxf"):
+        test_round_trip(out)
+        return out
     ref = os.path.join(WORK, f"ref{version}.dxf")
     batch("--points", points, "--path", "0", "--scale", "1", "-o", ref)
-    import ezdxf
     radii = sorted(round(a.dxf.radius, 6) for a in ezdxf.readfile(ref).modelspace().query("ARC"))
     ours = sorted(round(e["radius"], 6) for e in new if e["kind"] == "arc")
     check(name + " wave shown at paper size", ours == radii and ours, f"{ours[:3]} vs {radii[:3]}")
@@ -361,11 +378,10 @@ def test_convert(path):
     losses = probe("losses", path, out)
     check("DXF copy names what it cannot hold", "DXF" in losses and "文字" in losses, losses)
     probe("save", path, out)
-    import ezdxf
-    doc = ezdxf.readfile(out)
-    kinds = sorted(e.dxftype() for e in doc.modelspace())
-    check("DXF copy holds the lines and arcs", kinds.count("LINE") == 1 and
-          kinds.count("ARC") + kinds.count("CIRCLE") == 2, kinds)
+    if not skip_without_ezdxf("DXF copy read by ezdxf"):
+        kinds = sorted(e.dxftype() for e in ezdxf.readfile(out).modelspace())
+        check("DXF copy holds the lines and arcs", kinds.count("LINE") == 1 and
+              kinds.count("ARC") + kinds.count("CIRCLE") == 2, kinds)
     back = out + ".jww"
     probe("save", out, back)
     d = dump(back)
@@ -383,7 +399,7 @@ def main():
     test_long_tags()
     test_bad_files()
     test_convert(os.path.join(WORK, "sample700.jww"))
-    print(f"{len(failures)} failure(s)")
+    print(f"{len(failures)} failure(s), {len(skipped)} skipped")
     return 1 if failures else 0
 
 
