@@ -146,46 +146,72 @@ private:
     // Which layers need a record written or re-emitted, and their DXF names.
     void PlanLayers() {
         std::unordered_map<std::int32_t, const DxfLayerEntry*> entries;
-        std::unordered_set<std::string> takenKeys;
-        for (const DxfLayerEntry& entry : m_source.layers) {
+        for (const DxfLayerEntry& entry : m_source.layers)
             entries.emplace(entry.read.number, &entry);
-            takenKeys.insert(LayerKey(entry.rawName));
-            takenKeys.insert(LayerKey(Decode(entry.rawName)));
-        }
         std::unordered_set<std::int32_t> planned;
         for (const LayerData& layer : m_state.layers) {
-            if (!planned.insert(layer.number).second) continue;
-            LayerPlan plan;
-            plan.data = layer;
-            if (const auto found = entries.find(layer.number); found != entries.end()) {
-                plan.entry = found->second;
-                plan.dxfName = plan.entry->rawName;
-                const bool changed = !(layer == plan.entry->read);
-                plan.rewrite = changed && plan.entry->record != kNoDxfRecord;
-                plan.newRecord = changed && plan.entry->record == kNoDxfRecord;
-            } else {
-                plan.newRecord = true;
-            }
-            m_layers.push_back(std::move(plan));
+            if (planned.insert(layer.number).second) PlanBoardLayer(layer, entries);
         }
         // A layer the table lacks that something new names: as the file has it, or a new one.
         const auto planUsed = [&](std::int32_t number) {
-            if (!planned.insert(number).second) return;
-            LayerPlan plan;
-            if (const auto found = entries.find(number); found != entries.end()) {
-                plan.data = found->second->read;
-                plan.entry = found->second;
-                plan.dxfName = found->second->rawName;
-            } else {
-                plan.data = LayerData{number, std::to_string(number), {}, true};
-                plan.newRecord = true;
-            }
-            m_layers.push_back(std::move(plan));
+            if (planned.insert(number).second) PlanUsedLayer(number, entries);
         };
         for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
             if (WrittenAsOwn(i)) planUsed(m_state.entities[i].layer);
         }
         if (CurrentLayerChanged()) planUsed(*m_state.currentLayer);
+        NameNewLayers();
+        for (const LayerPlan& plan : m_layers) {
+            if (plan.newRecord || plan.rewrite) NoteLayerLosses(plan.data);
+            m_index.emplace(plan.data.number, static_cast<std::size_t>(&plan - m_layers.data()));
+        }
+        for (const DxfLayerEntry& entry : m_source.layers) {
+            if (entry.record != kNoDxfRecord && !planned.contains(entry.read.number)) {
+                m_losses.push_back(Label(entry.read) +
+                                   "の削除は保存されません (ファイルにはそのまま残ります)");
+            }
+        }
+    }
+
+    // A layer of the board: its record kept, re-emitted with its changes, or new to the file.
+    void PlanBoardLayer(const LayerData& layer,
+                        const std::unordered_map<std::int32_t, const DxfLayerEntry*>& entries) {
+        LayerPlan plan;
+        plan.data = layer;
+        if (const auto found = entries.find(layer.number); found != entries.end()) {
+            plan.entry = found->second;
+            plan.dxfName = plan.entry->rawName;
+            const bool changed = !(layer == plan.entry->read);
+            plan.rewrite = changed && plan.entry->record != kNoDxfRecord;
+            plan.newRecord = changed && plan.entry->record == kNoDxfRecord;
+        } else {
+            plan.newRecord = true;
+        }
+        m_layers.push_back(std::move(plan));
+    }
+
+    void PlanUsedLayer(std::int32_t number,
+                       const std::unordered_map<std::int32_t, const DxfLayerEntry*>& entries) {
+        LayerPlan plan;
+        if (const auto found = entries.find(number); found != entries.end()) {
+            plan.data = found->second->read;
+            plan.entry = found->second;
+            plan.dxfName = found->second->rawName;
+        } else {
+            plan.data = LayerData{number, std::to_string(number), {}, true};
+            plan.newRecord = true;
+        }
+        m_layers.push_back(std::move(plan));
+    }
+
+    // DXF names for the layers new to the file: the board's name made valid, with the number
+    // (and a count) added where another layer of the file takes it.
+    void NameNewLayers() {
+        std::unordered_set<std::string> takenKeys;
+        for (const DxfLayerEntry& entry : m_source.layers) {
+            takenKeys.insert(LayerKey(entry.rawName));
+            takenKeys.insert(LayerKey(Decode(entry.rawName)));
+        }
         for (LayerPlan& plan : m_layers) {
             if (plan.entry != nullptr) continue;
             std::string name = SanitizeLayerName(plan.data.name);
@@ -200,31 +226,22 @@ private:
             takenKeys.insert(LayerKey(name));
             plan.dxfName = Encode(name);
         }
-        for (const LayerPlan& plan : m_layers) {
-            if (plan.newRecord || plan.rewrite) NoteColourLoss(plan.data);
-            if ((plan.newRecord || plan.rewrite) &&
-                WithoutControls(plan.data.name) != plan.data.name) {
-                m_losses.push_back(Label(plan.data) +
-                                   "の名前の制御文字 (改行など) は「_」になります");
-            }
-            m_index.emplace(plan.data.number, static_cast<std::size_t>(&plan - m_layers.data()));
-        }
-        for (const DxfLayerEntry& entry : m_source.layers) {
-            if (entry.record != kNoDxfRecord && !planned.contains(entry.read.number)) {
-                m_losses.push_back(Label(entry.read) +
-                                   "の削除は保存されません (ファイルにはそのまま残ります)");
-            }
-        }
     }
 
-    void NoteColourLoss(const LayerData& layer) {
+    // What a layer record written anew cannot keep: a colour this version has no number for,
+    // control characters in the name.
+    void NoteLayerLosses(const LayerData& layer) {
         const std::int32_t aci = NearestAci(layer.colour);
-        if (WritesTrueColour(m_source) || AciToRgb(aci) == layer.colour) return;
-        const Rgb c = layer.colour;
-        m_losses.push_back(Label(layer) + "の色 (" + std::to_string(c.r) + ", " +
-                           std::to_string(c.g) + ", " + std::to_string(c.b) + ") はこの版 (" +
-                           m_source.version + ") の DXF では色番号 " + std::to_string(aci) +
-                           " (近い色) になります");
+        if (!WritesTrueColour(m_source) && AciToRgb(aci) != layer.colour) {
+            const Rgb c = layer.colour;
+            m_losses.push_back(Label(layer) + "の色 (" + std::to_string(c.r) + ", " +
+                               std::to_string(c.g) + ", " + std::to_string(c.b) + ") はこの版 (" +
+                               m_source.version + ") の DXF では色番号 " + std::to_string(aci) +
+                               " (近い色) になります");
+        }
+        if (WithoutControls(layer.name) != layer.name) {
+            m_losses.push_back(Label(layer) + "の名前の制御文字 (改行など) は「_」になります");
+        }
     }
 
     void CheckLoadedEntities() {
@@ -404,9 +421,30 @@ private:
         }
     }
 
+    // Every change the save makes to the file's bytes, in the file's order. Handles are given
+    // in this order: closings, the layer table, layers, the APPID table and record, entities.
     void BuildPatches() {
         m_next = FirstSaveHandle(m_source, HandlesNeeded(), m_failure);
         Closings();
+        std::string newTables;
+        if (LayerPatches(newTables) && !m_source.hasOurAppid) AppidPatch(newTables);
+        if (!newTables.empty()) {
+            DxfEmitter end(m_source.layout);
+            end.Text(0, "ENDSEC");
+            m_patches.push_back({m_source.tablesInsert, m_source.tablesInsert,
+                                 SectionStart("TABLES") + newTables + end.Out(), false,
+                                 Order::NewSection});
+        }
+        EntityPatches();
+        HeaderPatches();
+        std::stable_sort(m_patches.begin(), m_patches.end(), [](const Patch& a, const Patch& b) {
+            return a.begin != b.begin ? a.begin < b.begin : a.order < b.order;
+        });
+    }
+
+    // Layer records rewritten in place and new ones added to the table (made in newTables when
+    // the file has none); true when a record carries Pelimator's data.
+    bool LayerPatches(std::string& newTables) {
         const bool layerTableMissing = !m_source.layerTable.found;
         const std::uint64_t layerHead = layerTableMissing ? NewHandle() : 0;
         m_layerTableHandle = layerTableMissing ? HandleText(layerHead) : m_source.layerTable.handle;
@@ -426,28 +464,26 @@ private:
                 ourData = true;
             }
         }
-        std::string newTables;
         AddToTable(m_source.layerTable, "LAYER", layerHead, std::move(layerRecords), newLayers,
                    newTables);
-        if (ourData && !m_source.hasOurAppid) {
-            const std::uint64_t appidHead = m_source.appidTable.found ? 0 : NewHandle();
-            DxfEmitter out(m_source.layout);
-            RecordHead(
-                out, m_source, "APPID", NewHandle(),
-                m_source.appidTable.found ? m_source.appidTable.handle : HandleText(appidHead),
-                {"AcDbSymbolTableRecord", "AcDbRegAppTableRecord"});
-            out.Text(2, kDxfAppName);
-            out.Integer(70, 0);
-            AddToTable(m_source.appidTable, "APPID", appidHead, std::move(out.Out()), 1, newTables);
-        }
-        if (!newTables.empty()) {
-            DxfEmitter end(m_source.layout);
-            end.Text(0, "ENDSEC");
-            m_patches.push_back({m_source.tablesInsert, m_source.tablesInsert,
-                                 SectionStart("TABLES") + newTables + end.Out(), false,
-                                 Order::NewSection});
-        }
+        return ourData;
+    }
 
+    // Pelimator's application name registered, for the layers' extended data.
+    void AppidPatch(std::string& newTables) {
+        const std::uint64_t appidHead = m_source.appidTable.found ? 0 : NewHandle();
+        DxfEmitter out(m_source.layout);
+        RecordHead(out, m_source, "APPID", NewHandle(),
+                   m_source.appidTable.found ? m_source.appidTable.handle : HandleText(appidHead),
+                   {"AcDbSymbolTableRecord", "AcDbRegAppTableRecord"});
+        out.Text(2, kDxfAppName);
+        out.Integer(70, 0);
+        AddToTable(m_source.appidTable, "APPID", appidHead, std::move(out.Out()), 1, newTables);
+    }
+
+    // Where the new entities and copies go (an ENTITIES section made when the file has none),
+    // and the records edited in place.
+    void EntityPatches() {
         m_firstEntityHandle = m_next;
         std::size_t newEntities = 0;
         for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
@@ -455,22 +491,17 @@ private:
         }
         if (m_source.handles) m_next += newEntities;
         RecordPatches();
-        if (newEntities > 0 || !m_copies.empty()) {
-            if (m_source.entities.found) {
-                m_patches.push_back({m_source.entities.end, m_source.entities.end, {}, true});
-            } else {
-                DxfEmitter end(m_source.layout);
-                end.Text(0, "ENDSEC");
-                const std::size_t at = m_source.entitiesInsert;
-                m_patches.push_back({at, at, SectionStart("ENTITIES"), false, Order::NewSection});
-                m_patches.push_back({at, at, {}, true, Order::NewSection});
-                m_patches.push_back({at, at, std::move(end.Out()), false, Order::NewSection});
-            }
+        if (newEntities == 0 && m_copies.empty()) return;
+        if (m_source.entities.found) {
+            m_patches.push_back({m_source.entities.end, m_source.entities.end, {}, true});
+            return;
         }
-        HeaderPatches();
-        std::stable_sort(m_patches.begin(), m_patches.end(), [](const Patch& a, const Patch& b) {
-            return a.begin != b.begin ? a.begin < b.begin : a.order < b.order;
-        });
+        DxfEmitter end(m_source.layout);
+        end.Text(0, "ENDSEC");
+        const std::size_t at = m_source.entitiesInsert;
+        m_patches.push_back({at, at, SectionStart("ENTITIES"), false, Order::NewSection});
+        m_patches.push_back({at, at, {}, true, Order::NewSection});
+        m_patches.push_back({at, at, std::move(end.Out()), false, Order::NewSection});
     }
 
     // Records erased, placed or put on another layer are replaced in place; copies are written
@@ -519,44 +550,9 @@ private:
     }
 
     void HeaderPatches() {
-        std::string added;  // variables the header lacks
         DxfEmitter vars(m_source.layout);
-        // A seed lowered below the file's handles would hand them out again.
-        if (m_source.handles && m_next != m_source.nextHandle && m_next > m_source.maxHandle) {
-            DxfEmitter seed(m_source.layout);
-            seed.Handle(5, m_next);
-            if (m_source.handSeed.found) {
-                m_patches.push_back(
-                    {m_source.handSeed.begin, m_source.handSeed.end, std::move(seed.Out())});
-            } else {
-                vars.Text(9, "$HANDSEED");
-                vars.Raw(seed.Out());
-            }
-        }
-        if (ScaleChanged()) {
-            DxfEmitter factor(m_source.layout);
-            factor.Real(40, static_cast<double>(m_state.scaleDenominator) / m_state.scaleNumerator);
-            if (m_source.dimScale.found) {
-                m_patches.push_back(
-                    {m_source.dimScale.begin, m_source.dimScale.end, std::move(factor.Out())});
-            } else {
-                vars.Text(9, "$DIMSCALE");
-                vars.Raw(factor.Out());
-            }
-            const std::string exact = std::to_string(m_state.scaleNumerator) + ":" +
-                                      std::to_string(m_state.scaleDenominator);
-            if (m_source.scaleProperty.found) {
-                DxfEmitter value(m_source.layout);
-                value.Text(1, exact);
-                m_patches.push_back({m_source.scaleProperty.begin, m_source.scaleProperty.end,
-                                     std::move(value.Out())});
-            } else if (PropertyWritable()) {
-                vars.Text(9, "$CUSTOMPROPERTYTAG");
-                vars.Text(1, kDxfScaleProperty);
-                vars.Text(9, "$CUSTOMPROPERTY");
-                vars.Text(1, exact);
-            }
-        }
+        SeedPatch(vars);
+        if (ScaleChanged()) ScalePatches(vars);
         if (CurrentLayerChanged()) {
             DxfEmitter name(m_source.layout);
             name.Text(8, m_layers[m_index.at(*m_state.currentLayer)].dxfName);
@@ -578,6 +574,36 @@ private:
         m_patches.insert(m_patches.begin(), {m_source.layout.begin, m_source.layout.begin,
                                              SectionStart("HEADER") + vars.Out() + end.Out(), false,
                                              Order::NewSection});
+    }
+
+    // $HANDSEED past the handles the save gave. A seed lowered below the file's handles would
+    // hand them out again.
+    void SeedPatch(DxfEmitter& vars) {
+        if (m_source.handles && m_next != m_source.nextHandle && m_next > m_source.maxHandle) {
+            DxfEmitter seed(m_source.layout);
+            seed.Handle(5, m_next);
+            Replace(m_source.handSeed, "$HANDSEED", std::move(seed.Out()), vars);
+        }
+    }
+
+    // The scale: $DIMSCALE's factor, and the exact ratio where the version has properties.
+    void ScalePatches(DxfEmitter& vars) {
+        DxfEmitter factor(m_source.layout);
+        factor.Real(40, static_cast<double>(m_state.scaleDenominator) / m_state.scaleNumerator);
+        Replace(m_source.dimScale, "$DIMSCALE", std::move(factor.Out()), vars);
+        const std::string exact =
+            std::to_string(m_state.scaleNumerator) + ":" + std::to_string(m_state.scaleDenominator);
+        if (m_source.scaleProperty.found) {
+            DxfEmitter value(m_source.layout);
+            value.Text(1, exact);
+            m_patches.push_back(
+                {m_source.scaleProperty.begin, m_source.scaleProperty.end, std::move(value.Out())});
+        } else if (PropertyWritable()) {
+            vars.Text(9, "$CUSTOMPROPERTYTAG");
+            vars.Text(1, kDxfScaleProperty);
+            vars.Text(9, "$CUSTOMPROPERTY");
+            vars.Text(1, exact);
+        }
     }
 
     static void Put(std::FILE* file, std::string_view bytes) {
