@@ -166,7 +166,44 @@ public:
 
 private:
     // ---- header ----
+    // The header, section by section (see the layout at the top of this file).
     void ReadHeader() {
+        ReadSignatureAndVersion();
+        m_header.memo = m_in.Text();
+        m_header.paper = m_in.Dword();
+        m_header.writeGroup = m_in.Dword();
+        ReadGroups();
+        Dwords(14 + 5 + 1 + 1);
+        Doubles(3);
+        Dwords(2);
+        Doubles(5);
+        for (auto& group : m_header.layerName) {
+            for (auto& name : group) name = m_in.Text();
+        }
+        for (auto& name : m_header.groupName) name = m_in.Text();
+        SkipViews();
+        ReadPensAndLineTypes();
+        const std::uint32_t v = m_header.version;
+        Dwords(11);
+        if (v >= 223) {
+            Dwords(5);
+            Doubles(5);
+        }
+        if (v >= 225) Doubles(4);
+        if (v >= 230) Dwords(2);
+        if (v >= 420) ReadSxfTables();
+        for (int n = 0; n < 10; ++n) {
+            Doubles(3);
+            Dwords(1);
+        }
+        Doubles(3);
+        Dwords(2);
+        Doubles(2);
+        Dwords(1);
+        Doubles(6);
+    }
+
+    void ReadSignatureAndVersion() {
         if (m_in.Remaining() < 12 || m_in.Bytes().substr(0, 8) != kJwwSignature) {
             if (IsCutJwwBytes(m_in.Bytes()) || m_in.Remaining() < 12) {
                 m_in.Fail("ファイルが " + std::to_string(m_in.Remaining()) +
@@ -183,9 +220,10 @@ private:
                       8);
         }
         m_header.version = v;
-        m_header.memo = m_in.Text();
-        m_header.paper = m_in.Dword();
-        m_header.writeGroup = m_in.Dword();
+    }
+
+    // Group states, write layers and scales (where each scale lies, for a save), layer states.
+    void ReadGroups() {
         for (std::size_t g = 0; g < 16; ++g) {
             m_header.groupState[g] = m_in.Dword();
             m_header.writeLayer[g] = m_in.Dword();
@@ -197,14 +235,11 @@ private:
                 m_in.Dword();  // protection
             }
         }
-        Dwords(14 + 5 + 1 + 1);
-        Doubles(3);
-        Dwords(2);
-        Doubles(5);
-        for (auto& group : m_header.layerName) {
-            for (auto& name : group) name = m_in.Text();
-        }
-        for (auto& name : m_header.groupName) name = m_in.Text();
+    }
+
+    // Shadows, sky chart, the 2.5-D view and range, mark jumps, text background, parallel steps.
+    void SkipViews() {
+        const std::uint32_t v = m_header.version;
         Doubles(2);
         Dwords(1);
         Doubles(1);
@@ -224,6 +259,11 @@ private:
             Doubles(12);
         }
         Doubles(11);
+    }
+
+    // Screen colours of pens 0-9, their print settings, line types 2-9, random lines, and
+    // double-length types 16-19.
+    void ReadPensAndLineTypes() {
         for (std::size_t n = 0; n <= 9; ++n) {
             m_header.penColour[n] = m_in.Dword();
             m_in.Dword();
@@ -235,39 +275,25 @@ private:
         for (std::size_t n = 2; n <= 9; ++n) ReadLineType(n);
         Dwords(std::size_t{5} * 5);
         for (std::size_t n = 16; n <= 19; ++n) ReadLineType(n);
-        Dwords(11);
-        if (v >= 223) {
-            Dwords(5);
-            Doubles(5);
+    }
+
+    // SXF colours 100-356 and their names, SXF line types and their names (version 420 on).
+    void ReadSxfTables() {
+        for (std::size_t n = 0; n <= 256; ++n) {
+            m_header.penColour[100 + n] = m_in.Dword();
+            m_in.Dword();
         }
-        if (v >= 225) Doubles(4);
-        if (v >= 230) Dwords(2);
-        if (v >= 420) {
-            for (std::size_t n = 0; n <= 256; ++n) {
-                m_header.penColour[100 + n] = m_in.Dword();
-                m_in.Dword();
-            }
-            for (std::size_t n = 0; n <= 256; ++n) {
-                m_header.sxfColourName[n] = m_in.Text();
-                Dwords(2);
-                Doubles(1);
-            }
-            Dwords(std::size_t{33} * 4);
-            for (std::size_t n = 0; n <= 32; ++n) {
-                m_header.sxfLineTypeName[n] = m_in.Text();
-                Dwords(1);
-                Doubles(10);
-            }
+        for (std::size_t n = 0; n <= 256; ++n) {
+            m_header.sxfColourName[n] = m_in.Text();
+            Dwords(2);
+            Doubles(1);
         }
-        for (int n = 0; n < 10; ++n) {
-            Doubles(3);
+        Dwords(std::size_t{33} * 4);
+        for (std::size_t n = 0; n <= 32; ++n) {
+            m_header.sxfLineTypeName[n] = m_in.Text();
             Dwords(1);
+            Doubles(10);
         }
-        Doubles(3);
-        Dwords(2);
-        Doubles(2);
-        Dwords(1);
-        Doubles(6);
     }
 
     void ReadLineType(std::size_t n) {
@@ -344,6 +370,31 @@ private:
 
     // One object of a list: its tag, then its fields. Shapes go to into (block definitions to
     // the block list).
+    // A class stored at its first use: schema, name; its id among the file's classes.
+    std::uint16_t ReadNewClass(std::size_t at) {
+        const std::uint16_t schema = m_in.Word();
+        const std::uint16_t length = m_in.Word();
+        if (length == 0 || length > 64) m_in.Fail("図形の種類の名前が壊れています", at);
+        const std::size_t nameAt = m_in.Position();
+        m_in.Skip(length);
+        const std::string name(m_in.Bytes().substr(nameAt, length));
+        if (!KindOfClass(name)) m_in.Fail("未対応の図形の種類「" + name + "」があります", at);
+        if (m_source.schema == 0) m_source.schema = schema;
+        std::uint16_t classId = 0;
+        const auto known = std::find(m_source.classNames.begin(), m_source.classNames.end(), name);
+        if (known != m_source.classNames.end()) {
+            classId = static_cast<std::uint16_t>(known - m_source.classNames.begin());
+        } else {
+            classId = static_cast<std::uint16_t>(m_source.classNames.size());
+            m_source.classNames.push_back(name);
+        }
+        m_classMap.emplace(NextIndex(), classId);
+        NoteTag(at, TagKind::NewClass, 0, classId);
+        if (m_recordTags)
+            m_source.tailTags.back().end = static_cast<std::uint32_t>(m_in.Position());
+        return classId;
+    }
+
     void ReadObject(std::vector<Shape>& into, int depth) {
         Step();
         const std::size_t at = m_in.Position();
@@ -378,30 +429,9 @@ private:
                 NoteTag(at, tag, index);
                 break;
             }
-            case TagKind::NewClass: {
-                const std::uint16_t schema = m_in.Word();
-                const std::uint16_t length = m_in.Word();
-                if (length == 0 || length > 64) m_in.Fail("図形の種類の名前が壊れています", at);
-                const std::size_t nameAt = m_in.Position();
-                m_in.Skip(length);
-                const std::string name(m_in.Bytes().substr(nameAt, length));
-                if (!KindOfClass(name))
-                    m_in.Fail("未対応の図形の種類「" + name + "」があります", at);
-                if (m_source.schema == 0) m_source.schema = schema;
-                const auto known =
-                    std::find(m_source.classNames.begin(), m_source.classNames.end(), name);
-                if (known != m_source.classNames.end()) {
-                    classId = static_cast<std::uint16_t>(known - m_source.classNames.begin());
-                } else {
-                    classId = static_cast<std::uint16_t>(m_source.classNames.size());
-                    m_source.classNames.push_back(name);
-                }
-                m_classMap.emplace(NextIndex(), classId);
-                NoteTag(at, tag, 0, classId);
-                if (m_recordTags)
-                    m_source.tailTags.back().end = static_cast<std::uint32_t>(m_in.Position());
+            case TagKind::NewClass:
+                classId = ReadNewClass(at);
                 break;
-            }
         }
         const std::uint32_t object = NextIndex();
         const std::size_t before = into.size();
