@@ -241,24 +241,48 @@ void DxfTagReader::ParseValue(DxfTag& tag, std::string_view trimmed) const {
 }
 
 bool DxfTagReader::NextBinary(DxfTag& tag) {
-    const std::size_t size = m_data.size();
-    if (m_pos >= size) return false;
+    if (m_pos >= m_data.size()) return false;
     m_tagBegin = m_pos;
     tag.begin = m_pos;
+    tag.code = BinaryCode();
+    const DxfValueKind kind = ValueKindOf(tag.code);
+    switch (kind) {
+        case DxfValueKind::Text:
+        case DxfValueKind::Unknown:
+            BinaryText(tag);
+            break;
+        case DxfValueKind::Bytes:
+            BinaryChunk(tag);
+            break;
+        case DxfValueKind::Real:
+        case DxfValueKind::Int16:
+        case DxfValueKind::Int32:
+        case DxfValueKind::Int64:
+        case DxfValueKind::Bool:
+            BinaryFixed(tag, kind);
+            break;
+    }
+    tag.end = m_pos;
+    return true;
+}
+
+void DxfTagReader::Need(std::size_t bytes) const {
+    if (m_data.size() - m_pos < bytes) Fail("ファイルが途中で切れています");
+}
+
+// A byte, or 255 and a 16-bit code (R12); 16 bits from R13 on.
+int DxfTagReader::BinaryCode() {
     const char* const data = m_data.data();
-    const auto need = [&](std::size_t bytes) {
-        if (size - m_pos < bytes) Fail("ファイルが途中で切れています");
-    };
     int code = 0;
     if (m_layout.wideCodes) {
-        need(2);
+        Need(2);
         code = LoadLittle<std::int16_t>(data + m_pos);
         m_pos += 2;
     } else {
         code = static_cast<unsigned char>(data[m_pos]);
         ++m_pos;
         if (code == 255) {
-            need(2);
+            Need(2);
             code = LoadLittle<std::int16_t>(data + m_pos);
             m_pos += 2;
         }
@@ -266,56 +290,48 @@ bool DxfTagReader::NextBinary(DxfTag& tag) {
     if (code < 0 || code > kMaxGroupCode) {
         Fail("不明なグループコード " + std::to_string(code) + " です");
     }
-    tag.code = code;
-    const DxfValueKind kind = ValueKindOf(code);
-    switch (kind) {
-        case DxfValueKind::Text:
-        case DxfValueKind::Unknown: {
-            const void* nul = std::memchr(data + m_pos, '\0', size - m_pos);
-            if (nul == nullptr) Fail("ファイルが途中で切れています (文字列の終わりがありません)");
-            const auto length =
-                static_cast<std::size_t>(static_cast<const char*>(nul) - data) - m_pos;
-            tag.value = m_data.substr(m_pos, length);
-            m_pos += length + 1;
-            NoteText(tag.value);
-            break;
+    return code;
+}
+
+// Text up to its NUL.
+void DxfTagReader::BinaryText(DxfTag& tag) {
+    const char* const data = m_data.data();
+    const void* nul = std::memchr(data + m_pos, '\0', m_data.size() - m_pos);
+    if (nul == nullptr) Fail("ファイルが途中で切れています (文字列の終わりがありません)");
+    const auto length = static_cast<std::size_t>(static_cast<const char*>(nul) - data) - m_pos;
+    tag.value = m_data.substr(m_pos, length);
+    m_pos += length + 1;
+    NoteText(tag.value);
+}
+
+// A length byte and that many bytes.
+void DxfTagReader::BinaryChunk(DxfTag& tag) {
+    Need(1);
+    const std::size_t length = static_cast<unsigned char>(m_data[m_pos]);
+    ++m_pos;
+    Need(length);
+    tag.value = m_data.substr(m_pos, length);
+    m_pos += length;
+}
+
+// A little-endian number of the kind's size; a real must be finite.
+void DxfTagReader::BinaryFixed(DxfTag& tag, DxfValueKind kind) {
+    const std::size_t bytes = FixedSize(kind);
+    Need(bytes);
+    tag.value = m_data.substr(m_pos, bytes);
+    m_pos += bytes;
+    if (kind == DxfValueKind::Real) {
+        tag.real = LoadLittle<double>(tag.value.data());
+        if (!std::isfinite(tag.real)) {
+            Fail("グループコード " + std::to_string(tag.code) + " の値が正しい数値ではありません");
         }
-        case DxfValueKind::Bytes: {
-            need(1);
-            const std::size_t length = static_cast<unsigned char>(data[m_pos]);
-            ++m_pos;
-            need(length);
-            tag.value = m_data.substr(m_pos, length);
-            m_pos += length;
-            break;
-        }
-        default: {
-            const std::size_t bytes = FixedSize(kind);
-            need(bytes);
-            tag.value = m_data.substr(m_pos, bytes);
-            m_pos += bytes;
-            if (kind == DxfValueKind::Real) {
-                tag.real = LoadLittle<double>(tag.value.data());
-                if (!std::isfinite(tag.real)) {
-                    Fail("グループコード " + std::to_string(code) +
-                         " の値が正しい数値ではありません");
-                }
-            } else {
-                if (kind == DxfValueKind::Int16)
-                    tag.integer = LoadLittle<std::int16_t>(tag.value.data());
-                if (kind == DxfValueKind::Int32)
-                    tag.integer = LoadLittle<std::int32_t>(tag.value.data());
-                if (kind == DxfValueKind::Int64)
-                    tag.integer = LoadLittle<std::int64_t>(tag.value.data());
-                if (kind == DxfValueKind::Bool)
-                    tag.integer = static_cast<unsigned char>(tag.value[0]);
-                tag.real = static_cast<double>(tag.integer);
-            }
-            break;
-        }
+        return;
     }
-    tag.end = m_pos;
-    return true;
+    if (kind == DxfValueKind::Int16) tag.integer = LoadLittle<std::int16_t>(tag.value.data());
+    if (kind == DxfValueKind::Int32) tag.integer = LoadLittle<std::int32_t>(tag.value.data());
+    if (kind == DxfValueKind::Int64) tag.integer = LoadLittle<std::int64_t>(tag.value.data());
+    if (kind == DxfValueKind::Bool) tag.integer = static_cast<unsigned char>(tag.value[0]);
+    tag.real = static_cast<double>(tag.integer);
 }
 
 std::string_view TrimDxf(std::string_view value) noexcept {

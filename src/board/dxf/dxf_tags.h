@@ -69,6 +69,12 @@ public:
 private:
     bool NextAscii(DxfTag& tag);
     bool NextBinary(DxfTag& tag);
+    // Binary DXF: the group code, the value of a text or binary chunk, and a fixed-size value.
+    [[nodiscard]] int BinaryCode();
+    void BinaryText(DxfTag& tag);
+    void BinaryChunk(DxfTag& tag);
+    void BinaryFixed(DxfTag& tag, DxfValueKind kind);
+    void Need(std::size_t bytes) const;
     bool Line(std::string_view& line);
     void ParseValue(DxfTag& tag, std::string_view trimmed) const;
     void NoteText(std::string_view text) noexcept;
