@@ -1,5 +1,6 @@
 // The DXF reader's tables: header variables, layers and linetypes, the plot style dictionaries,
 // and the board's layers numbered from the names a file uses.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -40,6 +41,36 @@ std::optional<std::pair<std::int32_t, std::int32_t>> ParseScale(std::string_view
     const auto denominator = PlainNumber(TrimDxf(text.substr(colon + 1)));
     if (!numerator || !denominator || *numerator <= 0 || *denominator <= 0) return std::nullopt;
     return std::pair{*numerator, *denominator};
+}
+
+// Board numbers of the file's layers: the number Pelimator stored, else a name that is a plain
+// number, else the next number above all taken ("0" is always layer 0, and taken).
+std::vector<std::int32_t> NumberLayers(const std::vector<std::optional<std::int32_t>>& stored,
+                                       const std::vector<std::string>& names) {
+    std::vector<std::optional<std::int32_t>> numbers(stored.size());
+    std::set<std::int32_t> used;
+    for (std::size_t b = 0; b < stored.size(); ++b) {
+        if (stored[b] && used.insert(*stored[b]).second) numbers[b] = stored[b];
+    }
+    for (std::size_t b = 0; b < stored.size(); ++b) {
+        if (numbers[b]) continue;
+        const auto plain = PlainNumber(names[b]);
+        if (plain && used.insert(*plain).second) numbers[b] = plain;
+    }
+    used.insert(0);
+    std::int32_t next = *used.rbegin();
+    std::vector<std::int32_t> out;
+    out.reserve(stored.size());
+    for (const std::optional<std::int32_t>& number : numbers) {
+        if (!number) {
+            do {
+                next = next == std::numeric_limits<std::int32_t>::max() ? 1 : next + 1;
+            } while (used.contains(next));
+            used.insert(next);
+        }
+        out.push_back(number ? *number : next);
+    }
+    return out;
 }
 
 }  // namespace
@@ -243,6 +274,7 @@ void Parser::AddRawLayer() {
 }
 
 void Parser::BuildLayers() {
+    // One board layer per name (as the file compares names); boardOf maps each record to it.
     std::vector<std::size_t> boardOf(m_raws.size());
     std::vector<std::size_t> firstRaw;  // per board layer
     std::unordered_map<std::string, std::size_t> byKey;
@@ -256,31 +288,10 @@ void Parser::BuildLayers() {
         }
         boardOf[i] = found->second;
     }
-    std::vector<std::optional<std::int32_t>> numbers(firstRaw.size());
-    std::set<std::int32_t> used;
-    for (std::size_t b = 0; b < firstRaw.size(); ++b) {
-        const RawLayer& raw = m_raws[firstRaw[b]];
-        if (raw.number && used.insert(*raw.number).second) numbers[b] = raw.number;
-    }
-    for (std::size_t b = 0; b < firstRaw.size(); ++b) {
-        if (numbers[b]) continue;
-        const auto plain = PlainNumber(names[b]);
-        if (plain && used.insert(*plain).second) numbers[b] = plain;
-    }
-    used.insert(0);  // "0" is always layer 0, even when the file has no such layer
-    std::int32_t next = *used.rbegin();
-    bool hasZero = false;
-    for (std::size_t b = 0; b < firstRaw.size(); ++b) {
-        if (!numbers[b]) {
-            do {
-                next = next == std::numeric_limits<std::int32_t>::max() ? 1 : next + 1;
-            } while (used.contains(next));
-            used.insert(next);
-            numbers[b] = next;
-        }
-        hasZero = hasZero || *numbers[b] == 0;
-    }
-    if (!hasZero) {
+    std::vector<std::optional<std::int32_t>> stored(firstRaw.size());
+    for (std::size_t b = 0; b < firstRaw.size(); ++b) stored[b] = m_raws[firstRaw[b]].number;
+    const std::vector<std::int32_t> numbers = NumberLayers(stored, names);
+    if (std::find(numbers.begin(), numbers.end(), 0) == numbers.end()) {
         DxfLayerEntry zero{LayerData{0, "0", {}, true}, "0", kNoDxfRecord, false};
         m_source.layers.push_back(zero);
         m_result.content.layers.push_back(zero.read);
@@ -288,7 +299,7 @@ void Parser::BuildLayers() {
     for (std::size_t b = 0; b < firstRaw.size(); ++b) {
         const RawLayer& raw = m_raws[firstRaw[b]];
         LayerData layer;
-        layer.number = *numbers[b];
+        layer.number = numbers[b];
         layer.name = raw.boardName
                          ? DecodeDxfString(*raw.boardName, m_source.version, m_source.codePage)
                          : names[b];
@@ -298,17 +309,13 @@ void Parser::BuildLayers() {
         m_source.layers.push_back({layer, raw.name, raw.record, raw.ours});
         m_result.content.layers.push_back(layer);
     }
-    for (EntityData& entity : m_result.content.entities) {
-        entity.layer = *numbers[boardOf[static_cast<std::size_t>(entity.layer)]];
-    }
-    if (m_currentRaw) {
-        m_source.currentLayer = m_result.content.currentLayer =
-            *numbers[boardOf[static_cast<std::size_t>(*m_currentRaw)]];
-    }
+    // What was read named layers by record: now by board number.
+    const auto board = [&](std::int32_t raw) {
+        return numbers[boardOf[static_cast<std::size_t>(raw)]];
+    };
+    for (EntityData& entity : m_result.content.entities) entity.layer = board(entity.layer);
+    if (m_currentRaw) m_source.currentLayer = m_result.content.currentLayer = board(*m_currentRaw);
     if (m_result.underlay) {
-        const auto board = [&](std::int32_t raw) {
-            return *numbers[boardOf[static_cast<std::size_t>(raw)]];
-        };
         for (UnderlayItem& item : m_result.underlay->items) item.layer = board(item.layer);
         for (UnderlayPoint& point : m_result.underlay->snapPoints) {
             point.layer = board(point.layer);
