@@ -142,7 +142,11 @@ bool Parser::BeginRecord() {
         case Section::Objects:
             BeginObject();
             break;
-        default:
+        // The header is read variable by variable; blocks only for their sequences.
+        case Section::None:
+        case Section::Header:
+        case Section::Blocks:
+        case Section::Other:
             break;
     }
     return false;
@@ -332,7 +336,9 @@ void Parser::OnTag() {
         case Kind::Dictionary:
             OnDictionaryTag();
             break;
-        default:
+        // Records the reader skips, and a sequence's end (it holds nothing to read).
+        case Kind::Other:
+        case Kind::Seqend:
             break;
     }
 }

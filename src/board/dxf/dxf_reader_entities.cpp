@@ -154,7 +154,14 @@ void Parser::FinishRecord() {
         case Kind::Seqend:
             FlushPolyline();
             break;
-        default:
+        // Read tag by tag, or not read at all: nothing left to finish.
+        case Kind::Other:
+        case Kind::Section:
+        case Kind::Header:
+        case Kind::TableHead:
+        case Kind::Appid:
+        case Kind::BlockRecord:
+        case Kind::OtherEntity:
             break;
     }
     m_kind = Kind::Other;

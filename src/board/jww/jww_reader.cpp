@@ -591,13 +591,28 @@ private:
         }
     }
 
+    // Whether the board holds the shape as an entity of its own: a line, or an arc of a circle
+    // (an elliptic arc is shown beneath).
+    static bool BoardHolds(const Shape& shape) {
+        switch (shape.kind) {
+            case ShapeKind::Line:
+                return true;
+            case ShapeKind::Arc:
+                return std::abs(shape.flatness - 1.0) < 1e-12;
+            case ShapeKind::Point:
+            case ShapeKind::Text:
+            case ShapeKind::Solid:
+            case ShapeKind::Insert:
+                return false;
+        }
+        return false;
+    }
+
     // A line or a circular arc of the entity list becomes a board entity; anything else (and
     // everything inside block definitions) is shown beneath.
     void Take(Shape shape, std::vector<Shape>& into, int depth) {
         const bool topLevel = depth == 0 && &into == &m_topShapes && !m_recordTags;
-        const bool circular =
-            shape.kind == ShapeKind::Line || std::abs(shape.flatness - 1.0) < 1e-12;
-        if (!topLevel || !circular) {
+        if (!topLevel || !BoardHolds(shape)) {
             into.push_back(std::move(shape));
             return;
         }
