@@ -326,26 +326,34 @@ std::string OutputPathFor(const BatchOptions& options) {
     return base + kOutputSuffix;
 }
 
-std::string HelpText(const std::string& program) {
-    return "使い方: " + program +
-           " [オプション] [入力.dxf|入力.jww]\n"
-           "\n"
-           "図面 (DXF、または Jw_cad の JWW) に、点の列または図面の線に沿って波線かジグザグ線を\n"
+namespace {
+
+// What the program does.
+std::string HelpIntro() {
+    return "図面 (DXF、または Jw_cad の JWW) に、点の列または図面の線に沿って波線かジグザグ線を\n"
            "描き加え、別のファイルに保存します (出力の拡張子が .jww なら JWW、.dxf なら DXF、\n"
            "その他は入力と同じ形式)。描き方は対話画面での描画とまったく同じです。JWW では\n"
            "幅・半径・高さは用紙上の mm (図寸) のまま、どのレイヤグループの縮尺でも同じ大きさで、\n"
            "書込レイヤ (設定でレイヤ番号を指定したときは番号 = グループ×16+レイヤ のレイヤ) に\n"
            "描きます。\n"
-           "\n"
-           "経路 (どちらか一方を必ず指定):\n"
+           "\n";
+}
+
+// The path options.
+std::string HelpPaths() {
+    return "経路 (どちらか一方を必ず指定):\n"
            "  --points ファイル   点のファイル。1 行に 1 点 \"x y\" または \"x,y\" (図面の単位)。\n"
            "                      空行で次の経路に移ります。# から行末まではコメントです。\n"
            "                      \"-\" なら標準入力から読みます。\n"
            "  --layers レイヤ,... 入力図面のこれらのレイヤ (名前または番号) にある折れ線と、端が\n"
            "                      つながる線・円弧の連なりを、それぞれ 1 本の経路にします。\n"
            "                      JWW のレイヤは Jw_cad の表示 (例: 0-A) でも指定できます。\n"
-           "\n"
-           "描き方:\n"
+           "\n";
+}
+
+// How the line is drawn.
+std::string HelpDrawing() {
+    return "描き方:\n"
            "  --line wave|zigzag  線の種類: 波 (wave, 0) / ジグザグ (zigzag, 1)。既定 wave\n"
            "  --path 種類         経路の曲線: polyline (0) 折れ線 / near (1) 点近傍曲線 /\n"
            "                      through (2) 点通過曲線。既定は --points で 2、--layers で 0\n"
@@ -367,8 +375,12 @@ std::string HelpText(const std::string& program) {
            "                      合計がこれを超えるならエラーにします。既定 " +
            std::to_string(kDefaultEntityLimit) +
            "\n"
-           "\n"
-           "出力:\n"
+           "\n";
+}
+
+// Where it is saved.
+std::string HelpOutput() {
+    return "出力:\n"
            "  -o, --output ファイル  保存先。既定は入力の名前に \"" +
            std::string(kOutputSuffix) +
            "\" を付けたもの\n"
@@ -377,8 +389,12 @@ std::string HelpText(const std::string& program) {
            "                      保存します (指定しなければ、失われるものを示して終了コード 1)\n"
            "  --force             書き込みが禁止された (読み取り専用の) 出力先や画像も置き換え\n"
            "                      ます (指定しなければ拒否。置き換えたファイルの許可はそのまま)\n"
-           "\n"
-           "画像のエクスポート (図面ウィンドウの「エクスポート」と同じ絵):\n"
+           "\n";
+}
+
+// Pictures, help, and what happens on failure.
+std::string HelpExport() {
+    return "画像のエクスポート (図面ウィンドウの「エクスポート」と同じ絵):\n"
            "  --export ファイル   描いた後の図面を SVG、PDF、PNG (拡張子で選びます) "
            "にエクスポートします。\n"
            "                      経路を指定しなければ、入力図面をエクスポートするだけで DXF "
@@ -394,8 +410,12 @@ std::string HelpText(const std::string& program) {
            "入力図面を省くと、新しい図面に描きます (--points と --output が必要)。\n"
            "途中で失敗したときは何も保存しません。終了コード: 0 成功、1 入力の誤りや描画の失敗、\n"
            "2 コマンドラインの誤り。\n"
-           "\n"
-           "例:\n"
+           "\n";
+}
+
+// Two examples.
+std::string HelpExamples(const std::string& program) {
+    return "例:\n"
            "  " +
            program +
            " --points 点.txt --line zigzag --mag 50 --up right 平面図.dxf\n"
@@ -407,6 +427,13 @@ std::string HelpText(const std::string& program) {
            " --layers 道路 --scale 500 -o 道路-波線.dxf 道路.dxf\n"
            "      道路.dxf のレイヤ「道路」の線に沿って波線を描き (縮尺のない図面なら 1:500)、\n"
            "      道路-波線.dxf に保存します。\n";
+}
+
+}  // namespace
+
+std::string HelpText(const std::string& program) {
+    return "使い方: " + program + " [オプション] [入力.dxf|入力.jww]\n\n" + HelpIntro() +
+           HelpPaths() + HelpDrawing() + HelpOutput() + HelpExport() + HelpExamples(program);
 }
 
 }  // namespace pelimator::batch
