@@ -544,9 +544,10 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
     board::BoardDocument& document = *opened.document;
     PrepareDocument(opened, options, streams.err);
 
-    const std::vector<PathInput> paths = options.source == PathSource::Layers
-                                             ? PathsFromLayers(document, options, streams.err)
-                                             : PathsFromPoints(options, streams.in);
+    const std::vector<PathInput> paths =
+        options.source == PathSource::Layers    ? PathsFromLayers(document, options, streams.err)
+        : options.source == PathSource::Convert ? std::vector<PathInput>{}
+                                                : PathsFromPoints(options, streams.in);
     const DrawnTotals totals = DrawPaths(
         factory, document, paths, LineOptionsFor(options, settingsFile), settingsFile.run, streams);
 
