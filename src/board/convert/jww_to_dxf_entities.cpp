@@ -23,6 +23,8 @@ constexpr std::string_view kPictureText = "^@BM";
 constexpr std::uint8_t kMarkerStyle = 100;
 constexpr std::uint8_t kFirstRandomLine = 11;
 constexpr std::uint8_t kLastRandomLine = 15;
+// The descent of the board's text font below the baseline, in text (cap) heights.
+constexpr double kDescent = 0.39;
 // Solids from this pen style on are circles, sectors and rings.
 constexpr std::uint8_t kFirstCircleSolid = 101;
 // A solid's pen colour that means its own RGB.
@@ -105,8 +107,11 @@ void DxfEntityWriter::Head(const char* type, const Shape& shape, const DxfPlace&
                         ? jww::UnpackColorRef(shape.rgb)
                         : jww::PenRgb(m_header, c.penColour);
     out.PutInt(62, NearestAci(rgb));
-    // Black stays the foreground colour (7): white on a dark screen, black on paper.
-    if (!(rgb == Rgb{})) out.PutInt(420, static_cast<long long>(PackRgb(rgb)));
+    // Black and white are the foreground colour (7): black on a white screen and on paper, white
+    // on a dark screen, as Jw_cad's pens of a drawing made on either background are meant.
+    if (!(rgb == Rgb{}) && !(rgb == Rgb{255, 255, 255})) {
+        out.PutInt(420, static_cast<long long>(PackRgb(rgb)));
+    }
     out.PutInt(370, LineweightOf(c.penWidth));
     // Patterns are in paper millimetres: the group's scale makes them real size.
     if (!linetype.empty() && place.scale != 1.0) out.Put(48, place.scale);
@@ -215,8 +220,12 @@ bool DxfEntityWriter::Text(const Shape& shape, const DxfPlace& place, DxfOut& ou
         return false;
     }
     const double height = shape.sizeY * place.scale;
-    const Vec2 start = Scaled(shape.p[0], place.scale);
-    const Vec2 end = Scaled(shape.p[1], place.scale);
+    // Jw_cad's start point is the bottom of the character cells, DXF's the baseline: a font's
+    // descent above it (as the board draws texts, in Noto Sans CJK).
+    const double radians = shape.angle / kDegrees;
+    const Vec2 up{-std::sin(radians) * kDescent * height, std::cos(radians) * kDescent * height};
+    const Vec2 start = Scaled(shape.p[0], place.scale) + up;
+    const Vec2 end = Scaled(shape.p[1], place.scale) + up;
     // Jw_cad lays the run from its start to its end: DXF's fit alignment does the same.
     const bool fit = Distance(start, end) > 0.0 && height > 0.0;
     Head("TEXT", shape, place, out);

@@ -1,0 +1,283 @@
+#!/usr/bin/env python3
+"""Every real Jw_cad drawing converted to DXF by pelimator-batch (no path, no --allow-loss unless
+the drawing holds what DXF cannot) and checked against the test's own reading of the JWW records
+(tests/board/jww/jww_records.py, from the published layout, not Pelimator's reader):
+
+- ezdxf reads the DXF and its audit finds no error;
+- model space holds one entity per record of the entity list, by kind (CDataSen LINE, CDataEnko
+  CIRCLE / ARC / ELLIPSE, CDataTen POINT, CDataMoji TEXT, CDataSolid SOLID or HATCH, CDataSunpou
+  DIMENSION, CDataBlock INSERT), and one block definition per CDataList;
+- every line, circle, arc, point, text and insert lies where its record says times its layer
+  group's scale (real millimetres), on the layer named after the record's group and layer;
+- the loss list names exactly the random lines (the one kind DXF cannot draw), with their count;
+- a record of each kind moved (10, 5) paper mm, or erased, in the board (jww_probe edit, saved to
+  .dxf as the window's save does) changes just its one entity in the DXF: moved by (10, 5) x the
+  group's scale, or gone;
+- with RENDER_BOARD: ezdxf's drawing add-on's picture of the DXF matches the board's picture of
+  the JWW (the share-of-ink measure of tests/board/render/compare_with_ezdxf.py) at MIN_AGREEMENT.
+
+Usage: check_jww_to_dxf.py PELIMATOR_BATCH JWW_PROBE CORPUS OUT_DIR [RENDER_BOARD MIN_AGREEMENT]"""
+import collections
+import glob
+import math
+import os
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "jww"))
+sys.path.insert(0, os.path.join(HERE, "..", "render"))
+import ezdxf  # noqa: E402
+import jww_records  # noqa: E402
+
+RANDOM_LINES = range(11, 16)
+DESCENT = 0.39
+
+
+def text_of(raw):
+    """A CString's bytes as text: UTF-16 (Jw_cad 8) where they hold zero bytes, else Shift-JIS."""
+    return raw.decode("utf-16-le") if b"\x00" in raw else raw.decode("cp932")
+
+
+def scale_of(values, group):
+    s = values.get(f"m_adScale[{group & 15}]", 1.0)
+    return s if 1e-6 <= s <= 1e9 else 1.0
+
+
+def expected(path):
+    """What the DXF must hold, from the records: counts by DXF type, places by kind, block
+    definitions, random lines, and the group scales used."""
+    d = jww_records.read(path)
+    version, values = d["version"], d["values"]
+    counts, places = collections.Counter(), collections.defaultdict(list)
+    scales, random_lines = set(), 0
+    for cls, body in d["records"]:
+        if cls in ("null", "ref"):
+            continue
+        f = jww_records.parse_fields(version, cls, body)
+        g, s = f["m_nGLayer"] & 15, scale_of(values, f["m_nGLayer"])
+        scales.add(s)
+        layer = f"{g:X}-{f['m_nLayer'] & 15:X}"
+        if cls in ("CDataSen", "CDataEnko") and f["m_nPenStyle"] in RANDOM_LINES:
+            random_lines += 1
+        if cls == "CDataSen":
+            counts["LINE"] += 1
+            places["LINE"].append((layer, f["x1"] * s, f["y1"] * s, f["x2"] * s, f["y2"] * s))
+        elif cls == "CDataEnko":
+            circular = abs(f["flat"] - 1.0) < 1e-12
+            kind = ("CIRCLE" if f["full"] else "ARC") if circular else "ELLIPSE"
+            counts[kind] += 1
+            # An ellipse's major radius is the longer of the radius and radius x flatness.
+            radius = f["radius"] * (max(1.0, abs(f["flat"])) if kind == "ELLIPSE" else 1.0)
+            places[kind].append((layer, f["cx"] * s, f["cy"] * s, radius * s))
+        elif cls == "CDataTen":
+            counts["POINT"] += 1
+            layer += " 仮点" if f["kariten"] else ""
+            places["POINT"].append((layer, f["x"] * s, f["y"] * s))
+        elif cls == "CDataMoji":
+            text = text_of(f["text"])
+            if text.startswith("^@BM"):
+                continue
+            counts["TEXT"] += 1
+            # The DXF's baseline lies a descent (0.39 text heights) above Jw_cad's start point,
+            # the bottom of the character cells.
+            h, a = f["sizeY"] * s, math.radians(f["angle"])
+            places["TEXT"].append((layer, f["x1"] * s - math.sin(a) * DESCENT * h,
+                                   f["y1"] * s + math.cos(a) * DESCENT * h, h, text))
+        elif cls == "CDataSolid":
+            counts["HATCH" if f["m_nPenStyle"] >= 101 else "SOLID"] += 1
+        elif cls == "CDataSunpou":
+            counts["DIMENSION"] += 1
+        elif cls == "CDataBlock":
+            counts["INSERT"] += 1
+            places["INSERT"].append((layer, f["x"] * s, f["y"] * s))
+    for kind, cls, body in d["blocks"]:
+        if kind == "object" and cls in ("CDataSen", "CDataEnko"):
+            f = jww_records.parse_fields(version, cls, body)
+            random_lines += f["m_nPenStyle"] in RANDOM_LINES
+    blocks = sum(1 for kind, cls, _ in d["blocks"] if kind == "object" and cls == "CDataList")
+    return counts, places, blocks, random_lines, scales
+
+
+def found(doc):
+    """The same from the DXF's model space."""
+    counts, places = collections.Counter(), collections.defaultdict(list)
+    for e in doc.modelspace():
+        t = e.dxftype()
+        counts[t] += 1
+        layer = e.dxf.layer
+        if t == "LINE":
+            places[t].append((layer, e.dxf.start.x, e.dxf.start.y, e.dxf.end.x, e.dxf.end.y))
+        elif t in ("CIRCLE", "ARC"):
+            places[t].append((layer, e.dxf.center.x, e.dxf.center.y, e.dxf.radius))
+        elif t == "ELLIPSE":
+            major = e.dxf.major_axis
+            r = math.hypot(major.x, major.y)
+            places[t].append((layer, e.dxf.center.x, e.dxf.center.y, r))
+        elif t == "POINT":
+            places[t].append((layer, e.dxf.location.x, e.dxf.location.y))
+        elif t == "TEXT":
+            places[t].append((layer, e.dxf.insert.x, e.dxf.insert.y, e.dxf.height, e.dxf.text))
+        elif t == "INSERT":
+            places[t].append((layer, e.dxf.insert.x, e.dxf.insert.y))
+    return counts, places
+
+
+def same_place(a, b):
+    # The DXF layer is "g-l", then the layer's name, then " 仮点" for a temporary point.
+    if not (a[0] == b[0] or (a[0].startswith(b[0].split(" ")[0] + " ") and
+                             a[0].endswith(" 仮点") == b[0].endswith(" 仮点"))):
+        return False
+    for x, y in zip(a[1:], b[1:]):
+        if isinstance(x, str) or isinstance(y, str):
+            if x != y:
+                return False
+        elif abs(x - y) > 1e-6 * max(1.0, abs(x), abs(y)):
+            return False
+    return True
+
+
+def compare_places(want, got):
+    """Problems: kinds whose entities do not lie where the records say."""
+    problems = []
+    for kind, items in want.items():
+        key = lambda t: (t[-1], t[1:]) if kind == "TEXT" else t[1:]  # noqa: E731
+        theirs = sorted(got.get(kind, []), key=key)
+        mine = sorted(items, key=key)
+        bad = [(m, t) for m, t in zip(mine, theirs) if not same_place(t, m)]
+        if len(mine) != len(theirs) or bad:
+            problems.append(f"{kind}: {len(bad)} of {len(mine)} misplaced, e.g. {bad[:1]}")
+    return problems
+
+
+def convert(batch, jww, dxf, allow_loss):
+    args = [batch] + (["--allow-loss"] if allow_loss else []) + ["-o", dxf, jww]
+    started = time.monotonic()
+    run = subprocess.run(args, capture_output=True, text=True)
+    return run, time.monotonic() - started
+
+
+def picture_agreement(render_board, jww, dxf, out_dir, scale):
+    import compare_with_ezdxf as pictures
+    name = os.path.splitext(os.path.basename(jww))[0]
+    board_png = os.path.join(out_dir, name + ".board.png")
+    ezdxf_png = os.path.join(out_dir, name + ".ezdxf.png")
+    box = pictures.board_picture(render_board, jww, board_png)
+    pictures.ezdxf_picture(dxf, ezdxf_png, [v * scale for v in box])
+    board, other = pictures.inked(board_png), pictures.inked(ezdxf_png)
+    return min(pictures.agreement(board, other), pictures.agreement(other, board))
+
+
+EDITED_KINDS = ("CDataSen", "CDataEnko", "CDataTen", "CDataMoji", "CDataBlock")
+
+
+def rounded(places):
+    return collections.Counter(
+        (kind,) + tuple(round(v, 4) if isinstance(v, float) else v for v in item)
+        for kind, items in places.items() for item in items)
+
+
+def moved(entry, dx, dy):
+    kind, layer, x, y = entry[:4]
+    rest = entry[4:]
+    if kind == "LINE":
+        rest = (round(rest[0] + dx, 4), round(rest[1] + dy, 4))
+    return (kind, layer, round(x + dx, 4), round(y + dy, 4)) + rest
+
+
+def check_edits(probe, jww, dxf, out_dir):
+    """Problems of edited drawings saved as DXF, against the unedited conversion dxf."""
+    d = jww_records.read(jww)
+    base = rounded(found(ezdxf.readfile(dxf))[1])
+    problems, done = [], set()
+    for index, (cls, body) in enumerate(d["records"]):
+        if cls not in EDITED_KINDS or cls in done:
+            continue
+        done.add(cls)
+        f = jww_records.parse_fields(d["version"], cls, body)
+        s = scale_of(d["values"], f["m_nGLayer"])
+        for op in (["move", "10", "5"], ["erase"]):
+            out = os.path.join(out_dir, f"edited-{cls}-{op[0]}.dxf")
+            run = subprocess.run([probe, "edit", jww, out, str(index)] + op, capture_output=True,
+                                 text=True)
+            if run.returncode != 0:
+                problems.append(f"{cls} {op[0]}: {run.stdout} {run.stderr}")
+                continue
+            edited = rounded(found(ezdxf.readfile(out))[1])
+            gone, added = list((base - edited).elements()), list((edited - base).elements())
+            want_added = [moved(gone[0], 10 * s, 5 * s)] if op[0] == "move" and gone else []
+            if len(gone) != 1 or sorted(added) != sorted(want_added):
+                problems.append(f"{cls} {op[0]}: gone {gone[:2]}, added {added[:2]}")
+    return problems
+
+
+def check(batch, probe, jww, out_dir, render_board, minimum):
+    """(problems, figures) for one drawing."""
+    name = os.path.splitext(os.path.basename(jww))[0]
+    dxf = os.path.join(out_dir, name + ".dxf")
+    if os.path.exists(dxf):
+        os.remove(dxf)
+    counts, places, blocks, random_lines, scales = expected(jww)
+    problems = []
+    run, seconds = convert(batch, jww, dxf, False)
+    losses = [l for l in run.stderr.splitlines() if l.startswith("保存で失われるもの")]
+    if random_lines:
+        wanted = [f"保存で失われるもの: DXF にない Jw_cad の図形: ランダム線 (実線で保存) "
+                  f"{random_lines} 個"]
+        if run.returncode == 0 or losses != wanted:
+            problems.append(f"loss list {losses}, wanted {wanted}")
+        run, seconds = convert(batch, jww, dxf, True)
+    elif losses or run.returncode != 0:
+        problems.append(f"conversion failed: {run.stderr.strip()}")
+    if run.returncode != 0 or not os.path.exists(dxf):
+        return problems + [f"no DXF: {run.stderr.strip()}"], {}
+    doc = ezdxf.readfile(dxf)
+    auditor = doc.audit()
+    if auditor.has_errors:
+        problems.append(f"audit: {[e.message for e in auditor.errors[:3]]}")
+    got_counts, got_places = found(doc)
+    if got_counts != counts:
+        problems.append(f"counts {dict(got_counts)}, records say {dict(counts)}")
+    problems += compare_places(places, got_places)
+    defined = [b for b in doc.blocks if not b.name.startswith("*")]
+    if len(defined) != blocks:
+        problems.append(f"{len(defined)} block definitions, records say {blocks}")
+    if doc.header.get("$INSUNITS") != 4:
+        problems.append("$INSUNITS is not 4 (millimetres)")
+    problems += check_edits(probe, jww, dxf, out_dir)
+    figures = {"entities": sum(counts.values()), "seconds": seconds}
+    if render_board and len(scales) == 1:
+        share = picture_agreement(render_board, jww, dxf, out_dir, scales.pop())
+        figures["ink"] = share
+        if share < minimum:
+            problems.append(f"pictures agree {share:.3f} < {minimum}")
+    return problems, figures
+
+
+def main(argv):
+    if len(argv) not in (5, 7):
+        print(__doc__)
+        return 2
+    batch, probe, corpus, out_dir = argv[1:5]
+    render_board, minimum = (argv[5], float(argv[6])) if len(argv) == 7 else (None, 0.0)
+    drawings = sorted(glob.glob(os.path.join(corpus, "real-jww", "**", "*.jww"), recursive=True))
+    if not drawings:
+        print(f"SKIPPED: no real Jw_cad drawings under {corpus}/real-jww")
+        return 0
+    os.makedirs(out_dir, exist_ok=True)
+    failed = 0
+    for jww in drawings:
+        problems, figures = check(batch, probe, jww, out_dir, render_board, minimum)
+        shown = " ".join(f"{k} {v:.3f}" if isinstance(v, float) else f"{k} {v}"
+                         for k, v in figures.items())
+        print(f"{'FAIL' if problems else 'ok  '} {os.path.basename(jww)}: {shown}")
+        for p in problems:
+            print(f"     {p}")
+        failed += bool(problems)
+    print(f"{len(drawings) - failed} of {len(drawings)} drawings convert as their records say")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
