@@ -342,8 +342,9 @@ void DxfEntityWriter::WriteDimension(std::span<const Shape> parts, const DxfPlac
             return off(p) >= off(q) ? p : q;
         };
         if (Finite(parts[2]) && Finite(parts[3]) && parts[3].kind == ShapeKind::Line) {
-            a = origin(parts[2]);
+            const Vec2 first = origin(parts[2]);
             b = origin(parts[3]);
+            a = first;
         }
     }
     const Shape& text = parts[1];

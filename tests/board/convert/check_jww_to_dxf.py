@@ -29,6 +29,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "jww"))
 sys.path.insert(0, os.path.join(HERE, "..", "render"))
 import ezdxf  # noqa: E402
+import jww_gen  # noqa: E402
 import jww_records  # noqa: E402
 
 RANDOM_LINES = range(11, 16)
@@ -36,13 +37,28 @@ DESCENT = 0.39
 
 
 def text_of(raw):
-    """A CString's bytes as text: UTF-16 (Jw_cad 8) where they hold zero bytes, else Shift-JIS."""
+    """A CString's bytes as text: UTF-16 (Jw_cad 8) where they hold zero bytes (every text here
+    holds an ASCII character), else Shift-JIS."""
     return raw.decode("utf-16-le") if b"\x00" in raw else raw.decode("cp932")
 
 
 def scale_of(values, group):
     s = values.get(f"m_adScale[{group & 15}]", 1.0)
     return s if 1e-6 <= s <= 1e9 else 1.0
+
+
+def dimension_origins(f, s):
+    """Where a dimension's extension lines start: the end of each farther from the dimension
+    line (the measured object's side), at real size."""
+    line = f["line"]
+    x1, y1, dx, dy = line["x1"], line["y1"], line["x2"] - line["x1"], line["y2"] - line["y1"]
+    out = ()
+    for aux in (f["aux1"], f["aux2"]):
+        ends = [(aux["x1"], aux["y1"]), (aux["x2"], aux["y2"])]
+        off = [abs((x - x1) * dy - (y - y1) * dx) for x, y in ends]
+        x, y = ends[0] if off[0] >= off[1] else ends[1]
+        out += (x * s, y * s)
+    return out
 
 
 def expected(path):
@@ -89,6 +105,8 @@ def expected(path):
             counts["HATCH" if f["m_nPenStyle"] >= 101 else "SOLID"] += 1
         elif cls == "CDataSunpou":
             counts["DIMENSION"] += 1
+            if version >= 420:
+                places["DIMENSION"].append((layer,) + dimension_origins(f, s))
         elif cls == "CDataBlock":
             counts["INSERT"] += 1
             places["INSERT"].append((layer, f["x"] * s, f["y"] * s))
@@ -121,6 +139,9 @@ def found(doc):
             places[t].append((layer, e.dxf.insert.x, e.dxf.insert.y, e.dxf.height, e.dxf.text))
         elif t == "INSERT":
             places[t].append((layer, e.dxf.insert.x, e.dxf.insert.y))
+        elif t == "DIMENSION":
+            a, b = e.dxf.defpoint2, e.dxf.defpoint3
+            places[t].append((layer, a.x, a.y, b.x, b.y))
     return counts, places
 
 
@@ -255,6 +276,59 @@ def check(batch, probe, jww, out_dir, render_board, minimum):
     return problems, figures
 
 
+def common(group=0, layer=0, colour=2, style=1):
+    return {"m_nPenStyle": style, "m_nPenColor": colour, "m_nLayer": layer, "m_nGLayer": group}
+
+
+def generated(version):
+    """A drawing laid out from the published layout holding what the real ones lack: ellipses
+    flatter and taller than wide, temporary points, solids (own colour, circle), a dimension,
+    nested blocks, dashed and random lines, in a group at 1:100 and one at 1:50."""
+    sen = {"class": "CDataSen"}
+    enko = {"class": "CDataEnko"}
+    line = dict(common(), **sen, x1=0.0, y1=0.0, x2=40.0, y2=0.0)
+    text = dict(common(), **{"class": "CDataMoji"}, x1=0.0, y1=-2.5, x2=12.5, y2=-2.5,
+                kind=1, sizeX=2.5, sizeY=2.5, spacing=0.0, angle=0.0, font="ＭＳ ゴシック",
+                text="4000通り")
+    ents = [
+        dict(common(style=5), **sen, x1=-50.0, y1=10.0, x2=50.0, y2=10.0),
+        dict(common(style=12), **sen, x1=-50.0, y1=20.0, x2=50.0, y2=20.0),
+        dict(common(group=1, layer=2), **enko, cx=0.0, cy=0.0, radius=10.0, start=0.3,
+             sweep=-2.0, tilt=0.0, flat=1.0, full=0),
+        dict(common(), **enko, cx=30.0, cy=30.0, radius=8.0, start=0.0, sweep=6.283185307179586,
+             tilt=0.0, flat=1.0, full=1),
+        dict(common(), **enko, cx=-30.0, cy=30.0, radius=8.0, start=0.2, sweep=4.0, tilt=0.4,
+             flat=0.5, full=0),
+        dict(common(group=1), **enko, cx=-30.0, cy=-30.0, radius=4.0, start=0.0, sweep=3.0,
+             tilt=0.1, flat=2.0, full=0),
+        dict(common(), **{"class": "CDataTen"}, x=5.0, y=5.0, kariten=0),
+        dict(common(layer=3), **{"class": "CDataTen"}, x=6.0, y=5.0, kariten=1),
+        dict(common(colour=10), **{"class": "CDataSolid"}, x1=0.0, y1=40.0, x4=0.0, y4=45.0,
+             x2=5.0, y2=40.0, x3=5.0, y3=45.0, rgb=0x0000FF),
+        dict(common(style=101), **{"class": "CDataSolid"}, x1=20.0, y1=40.0, x4=3.0, y4=1.0,
+             x2=0.0, y2=0.0, x3=6.283185307179586, y3=100.0),
+        dict(common(), **{"class": "CDataSunpou"}, line=line, text=text,
+             aux1=dict(common(), **sen, x1=0.0, y1=-10.0, x2=0.0, y2=1.0),
+             aux2=dict(common(), **sen, x1=40.0, y1=-10.0, x2=40.0, y2=1.0),
+             p1=dict(common(), x=0.0, y=0.0), p2=dict(common(), x=40.0, y=0.0),
+             p3=dict(common(), x=0.0, y=-10.0), p4=dict(common(), x=40.0, y=-10.0)),
+        dict(common(group=1, layer=1), **{"class": "CDataBlock"}, x=60.0, y=0.0, scaleX=2.0,
+             scaleY=1.0, rotation=0.5, number=1),
+        dict(common(), **{"class": "CDataMoji"}, x1=-40.0, y1=-40.0, x2=-25.0, y2=-36.0,
+             kind=10001, sizeX=3.0, sizeY=4.0, spacing=0.5, angle=15.0, font="ＭＳ 明朝",
+             text="A図面"),
+    ]
+    inner = {"number": 2, "name": "inner", "entities": [
+        dict(common(), **enko, cx=0.0, cy=0.0, radius=3.0, start=0.0,
+             sweep=6.283185307179586, tilt=0.0, flat=1.0, full=1)]}
+    outer = {"number": 1, "name": "A扉", "entities": [
+        dict(common(), **sen, x1=0.0, y1=0.0, x2=10.0, y2=0.0),
+        dict(common(), **{"class": "CDataBlock"}, x=5.0, y=5.0, scaleX=1.0, scaleY=1.0,
+             rotation=0.0, number=2)]}
+    header = {"m_adScale[0]": 100.0, "m_adScale[1]": 50.0}
+    return {"version": version, "header": header, "entities": ents, "blocks": [inner, outer]}
+
+
 def main(argv):
     if len(argv) not in (5, 7):
         print(__doc__)
@@ -266,6 +340,10 @@ def main(argv):
         print(f"SKIPPED: no real Jw_cad drawings under {corpus}/real-jww")
         return 0
     os.makedirs(out_dir, exist_ok=True)
+    for version in (600, 700):
+        path = os.path.join(out_dir, f"generated-{version}.jww")
+        jww_gen.write(path, generated(version))
+        drawings.append(path)
     failed = 0
     for jww in drawings:
         problems, figures = check(batch, probe, jww, out_dir, render_board, minimum)
