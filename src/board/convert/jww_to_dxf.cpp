@@ -300,6 +300,7 @@ std::string Splice(const std::vector<TemplatePair>& pairs, const Additions& add,
     std::string_view section, table;
     bool sectionHead = false;
     bool tableHead = false;
+    bool scaleWritten = false;
     std::string patch;  // the value the next pair gets, when set
     for (const TemplatePair& pair : pairs) {
         const int code = pair.Code();
@@ -330,6 +331,12 @@ std::string Splice(const std::vector<TemplatePair>& pairs, const Additions& add,
             patch = convert::DxfNumber(dimScale);
         } else if (code == 9 && pair.value == "$DWGCODEPAGE") {
             patch = "ANSI_932";
+        } else if (code == 9 && pair.value == "$CUSTOMPROPERTY" && !scaleWritten) {
+            // The board's scale of the drawing: the write group's.
+            const auto ratio = JwwScaleRatio(dimScale);
+            patch = ratio ? std::to_string(ratio->first) + ":" + std::to_string(ratio->second)
+                          : std::string("1:1");
+            scaleWritten = true;
         }
         if (code == 0) {
             sectionHead = value == "SECTION";

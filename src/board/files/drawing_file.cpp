@@ -4,6 +4,7 @@
 #include "base/errors.h"
 #include "base/file.h"
 #include "base/file_bytes.h"
+#include "board/convert/dxf_to_jww.h"
 #include "board/convert/jww_to_dxf.h"
 
 namespace pelimator::board {
@@ -112,19 +113,6 @@ DrawingState WithoutRecords(DrawingState state) {
     return state;
 }
 
-// What a converted copy leaves out: what the DXF showed beneath the board's entities (a JWW
-// converts whole: see JwwAsDxfLosses).
-void AddConversionLosses(const BoardDocument& document, DrawingFormat to,
-                         std::vector<std::string>& losses) {
-    const bool fromJww = JwwSourceOf(document) != nullptr;
-    if (to == DrawingFormat::Jww && !fromJww && document.Source() != nullptr) {
-        losses.insert(losses.begin(),
-                      "JWW への変換では線と円弧とレイヤ名 (番号 0〜255) だけを保存します。"
-                      "DXF の文字・ブロック・寸法・ハッチングなどは JWW に残りません "
-                      "(元の DXF ファイルはそのままです)");
-    }
-}
-
 }  // namespace
 
 DrawingRead ReadDrawingFile(const std::string& path, const DxfReadOptions& options) {
@@ -213,9 +201,8 @@ void SaveDrawing(BoardDocument& document, const std::string& path) {
             WriteJww(path, *jww, state.state);
             keptAll = JwwUnkeptEdits(*jww, state.state) == 0;
         } else {
-            // A converted copy: every entity is new to it, copies of records as they show.
-            const DrawingState fresh = WithoutRecords(state.state);
-            WriteJww(path, *NewJwwSource(fresh), fresh);
+            // A converted copy: every entity is new to it, with what the DXF shows beneath.
+            WriteDxfAsJww(path, WithoutRecords(state.state), document.UnderlayModel().get());
         }
     } else if (jww != nullptr) {
         WriteJwwAsDxf(path, *jww, state.state);
@@ -249,12 +236,11 @@ std::vector<std::string> SaveLosses(const BoardDocument& document, const std::st
     const DrawingState fresh = WithoutRecords(state.state);
     if (format == DrawingFormat::Jww) {
         losses = jww != nullptr ? JwwSaveLosses(*jww, state.state)
-                                : JwwSaveLosses(*NewJwwSource(fresh), fresh);
+                                : DxfAsJwwLosses(fresh, document.UnderlayModel().get());
     } else {
         losses = jww != nullptr ? JwwAsDxfLosses(*jww, state.state)
                                 : DxfSaveLosses(SourceOf(document), state.state);
     }
-    AddConversionLosses(document, format, losses);
     return losses;
 }
 
