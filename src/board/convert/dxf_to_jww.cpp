@@ -25,6 +25,8 @@ namespace {
 constexpr double kDescent = 0.39;
 constexpr std::uint16_t kOwnRgbColour = 10;
 constexpr const char* kFont = "ＭＳ ゴシック";
+// The end of the name of the layer the DXF conversion puts a layer's temporary points on.
+constexpr std::string_view kTemporarySuffix = " 仮点";
 
 // Records appended to a new drawing's entity list, with the archive's map continued.
 class RecordWriter {
@@ -49,10 +51,10 @@ public:
         Point(a);
         Point(b);
     }
-    void Dot(const Pen& pen, Vec2 p) {
+    void Dot(const Pen& pen, Vec2 p, bool temporary) {
         Begin("CDataTen", pen);
         Point(p);
-        jww::PutDword(m_out, 0);  // not a temporary point
+        jww::PutDword(m_out, temporary ? 1 : 0);
     }
     // Corners in order round the solid (the fourth may repeat the third).
     void Solid(const Pen& pen, Rgb rgb, Vec2 a, Vec2 b, Vec2 c, Vec2 d) {
@@ -133,8 +135,12 @@ public:
         std::set<std::int32_t> taken;
         for (const LayerData& layer : layers) {
             const auto parsed = Parsed(layer.name);
-            if (!parsed || !taken.insert(parsed->first).second) continue;
+            if (!parsed) continue;
+            // The twin layer of a Jw_cad layer's temporary points goes back to that layer.
+            const bool twin = layer.name.ends_with(kTemporarySuffix);
             m_to[layer.number] = parsed->first;
+            if (twin) m_temporary.insert(layer.number);
+            if (twin || !taken.insert(parsed->first).second) continue;
             m_layers.push_back(
                 {parsed->first, Shown(parsed->first, parsed->second), layer.colour, layer.visible});
         }
@@ -153,6 +159,8 @@ public:
         return found != m_to.end() ? found->second : -1;
     }
     [[nodiscard]] const std::vector<LayerData>& Layers() const { return m_layers; }
+    // Whether the board layer holds Jw_cad's temporary points (its name ends " 仮点").
+    [[nodiscard]] bool Temporary(std::int32_t number) const { return m_temporary.contains(number); }
 
 private:
     // The name as the board shows a Jw_cad layer, which a new JWW takes the name from.
@@ -174,6 +182,7 @@ private:
                          name.size() > 4 ? name.substr(4) : std::string()};
     }
     std::map<std::int32_t, std::int32_t> m_to;
+    std::set<std::int32_t> m_temporary;
     std::vector<LayerData> m_layers;
 };
 
@@ -226,7 +235,7 @@ public:
                     Text(item, pen);
                     break;
                 case UnderlayKind::Point:
-                    m_out.Dot(pen, At(item.first));
+                    m_out.Dot(pen, At(item.first), m_layers.Temporary(item.layer));
                     break;
             }
         }

@@ -13,6 +13,9 @@ the drawing holds what DXF cannot) and checked against the test's own reading of
 - a record of each kind moved (10, 5) paper mm, or erased, in the board (jww_probe edit, saved to
   .dxf as the window's save does) changes just its one entity in the DXF: moved by (10, 5) x the
   group's scale, or gone;
+- the DXF saved back as JWW (pelimator-batch -o x.jww x.dxf) holds every line, circular arc,
+  point and text of the original at its place (within 1e-6 paper mm), size, layer and text; with
+  no elliptic arcs, blocks or dimensions (which come back in parts), nothing else;
 - with RENDER_BOARD: ezdxf's drawing add-on's picture of the DXF matches the board's picture of
   the JWW (the share-of-ink measure of tests/board/render/compare_with_ezdxf.py) at MIN_AGREEMENT.
 
@@ -36,10 +39,9 @@ RANDOM_LINES = range(11, 16)
 DESCENT = 0.39
 
 
-def text_of(raw):
-    """A CString's bytes as text: UTF-16 (Jw_cad 8) where they hold zero bytes (every text here
-    holds an ASCII character), else Shift-JIS."""
-    return raw.decode("utf-16-le") if b"\x00" in raw else raw.decode("cp932")
+def text_of(raw, version):
+    """A CString's bytes as text: UTF-16 in Jw_cad 8's files (version 700), else Shift-JIS."""
+    return raw.decode("utf-16-le") if version >= 700 else raw.decode("cp932")
 
 
 def scale_of(values, group):
@@ -92,7 +94,7 @@ def expected(path):
             layer += " 仮点" if f["kariten"] else ""
             places["POINT"].append((layer, f["x"] * s, f["y"] * s))
         elif cls == "CDataMoji":
-            text = text_of(f["text"])
+            text = text_of(f["text"], version)
             if text.startswith("^@BM"):
                 continue
             counts["TEXT"] += 1
@@ -233,6 +235,61 @@ def check_edits(probe, jww, dxf, out_dir):
     return problems
 
 
+def kept_records(path):
+    """What JWW -> DXF -> JWW keeps exactly, from the records: (class, layer, numbers, text),
+    numbers rounded to 1e-6; and whether the drawing holds kinds that come back in parts."""
+    d = jww_records.read(path)
+    values = d["values"]
+    write_scale = scale_of(values, values.get("m_nWriteGLay", 0))
+    items, parts = collections.Counter(), False
+    for cls, body in d["records"]:
+        if cls in ("null", "ref"):
+            continue
+        f = jww_records.parse_fields(d["version"], cls, body)
+        key = (cls, f["m_nGLayer"] & 15, f["m_nLayer"] & 15)
+        # A DXF has one scale: a group at another comes back at the write group's.
+        if scale_of(values, f["m_nGLayer"]) != write_scale:
+            parts = True
+            continue
+        r = lambda *v: tuple(round(x, 6) + 0.0 for x in v)  # noqa: E731
+        if cls == "CDataSen":
+            items[key + r(f["x1"], f["y1"], f["x2"], f["y2"])] += 1
+        elif cls == "CDataEnko" and abs(f["flat"] - 1.0) < 1e-12:
+            items[key + r(f["cx"], f["cy"], f["radius"])] += 1
+        elif cls == "CDataTen":
+            items[key + r(f["x"], f["y"])] += 1
+        elif cls == "CDataMoji" and (f["kind"] // 10000) % 2 == 0:  # italic: a named loss
+            # A run stored without its end comes back with the end its characters reach.
+            end = () if (f["x1"], f["y1"]) == (f["x2"], f["y2"]) else r(f["x2"], f["y2"])
+            items[key + r(f["x1"], f["y1"]) + end + r(f["sizeY"]) +
+                  (text_of(f["text"], d["version"]),)] += 1
+        else:
+            parts = True
+    return items, parts
+
+
+def check_round_trip(batch, jww, dxf, out_dir):
+    back = os.path.join(out_dir, os.path.basename(jww) + ".back.jww")
+    run = subprocess.run([batch, "--allow-loss", "-o", back, dxf], capture_output=True,
+                         text=True)
+    if run.returncode != 0:
+        return [f"DXF to JWW failed: {run.stderr.strip()}"]
+    mine, parts = kept_records(jww)
+    theirs, _ = kept_records(back)
+    # Ends of runs stored without one are not compared.
+    compared = collections.Counter()
+    for k, n in theirs.items():
+        short = k[:5] + k[7:] if k[0] == "CDataMoji" and len(k) == 9 else None
+        compared[short if short in mine and k not in mine else k] += n
+    theirs = compared
+    lost = list((mine - theirs).elements())
+    extra = list((theirs - mine).elements())
+    if lost or (extra and not parts):
+        return [f"round trip: {len(lost)} lost, e.g. {lost[:2]}; {len(extra)} extra, e.g. "
+                f"{extra[:2]}"]
+    return []
+
+
 def check(batch, probe, jww, out_dir, render_board, minimum):
     """(problems, figures) for one drawing."""
     name = os.path.splitext(os.path.basename(jww))[0]
@@ -267,6 +324,7 @@ def check(batch, probe, jww, out_dir, render_board, minimum):
     if doc.header.get("$INSUNITS") != 4:
         problems.append("$INSUNITS is not 4 (millimetres)")
     problems += check_edits(probe, jww, dxf, out_dir)
+    problems += check_round_trip(batch, jww, dxf, out_dir)
     figures = {"entities": sum(counts.values()), "seconds": seconds}
     if render_board and len(scales) == 1:
         share = picture_agreement(render_board, jww, dxf, out_dir, scales.pop())
