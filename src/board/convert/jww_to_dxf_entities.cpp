@@ -326,39 +326,40 @@ void DxfEntityWriter::WriteDimension(std::span<const Shape> parts, const DxfPlac
     for (const Shape& part : parts) Write(part, inside, blocks);
     m_written = before;  // the block's parts are not model-space entities
     BlockEnd(blocks, record, m_handles);
+    DimensionEntity(parts, place, name, out);
+}
+
+void DxfEntityWriter::DimensionEntity(std::span<const Shape> parts, const DxfPlace& place,
+                                      const std::string& block, DxfOut& out) {
     const Shape& line = parts[0];
-    Vec2 a = Scaled(line.p[0], place.scale);
-    Vec2 b = Scaled(line.p[1], place.scale);
-    const Vec2 along = b - a;
-    const double length = std::hypot(along.x, along.y);
-    // Where the extension lines start: their ends farther from the dimension line.
-    if (parts.size() >= 4 && parts[2].kind == ShapeKind::Line && length > 0.0) {
-        const auto origin = [&](const Shape& ext) {
-            const Vec2 p = Scaled(ext.p[0], place.scale);
-            const Vec2 q = Scaled(ext.p[1], place.scale);
-            const auto off = [&](Vec2 v) {
-                return std::abs((v.x - a.x) * along.y - (v.y - a.y) * along.x);
-            };
-            return off(p) >= off(q) ? p : q;
+    const Vec2 start = Scaled(line.p[0], place.scale);
+    const Vec2 along = Scaled(line.p[1], place.scale) - start;
+    // Where the extension lines start: their ends farther from the dimension line; without
+    // them, the dimension line's ends.
+    const auto origin = [&](const Shape& ext) {
+        const Vec2 p = Scaled(ext.p[0], place.scale);
+        const Vec2 q = Scaled(ext.p[1], place.scale);
+        const auto off = [&](Vec2 v) {
+            return std::abs((v.x - start.x) * along.y - (v.y - start.y) * along.x);
         };
-        if (Finite(parts[2]) && Finite(parts[3]) && parts[3].kind == ShapeKind::Line) {
-            const Vec2 first = origin(parts[2]);
-            b = origin(parts[3]);
-            a = first;
-        }
-    }
+        return off(p) >= off(q) ? p : q;
+    };
+    const bool extended = parts.size() >= 4 && parts[2].kind == ShapeKind::Line &&
+                          parts[3].kind == ShapeKind::Line && Finite(parts[2]) &&
+                          Finite(parts[3]) && std::hypot(along.x, along.y) > 0.0;
+    const Vec2 a = extended ? origin(parts[2]) : start;
+    const Vec2 b = extended ? origin(parts[3]) : start + along;
     const Shape& text = parts[1];
     Head("DIMENSION", line, place, out);
     out.Put(100, "AcDbDimension");
     out.PutInt(280, 0);
-    out.Put(2, name);
+    out.Put(2, block);
     out.PutPoint(10, Scaled(line.p[1], place.scale));
     out.PutPoint(11, Scaled(0.5 * (text.p[0] + text.p[1]), place.scale));
     out.PutInt(70, 32);  // rotated, its block its own
     out.PutInt(71, 5);
     const double angle = std::atan2(along.y, along.x);
-    const double measured = std::abs((b.x - a.x) * std::cos(angle) + (b.y - a.y) * std::sin(angle));
-    out.Put(42, measured);
+    out.Put(42, std::abs((b.x - a.x) * std::cos(angle) + (b.y - a.y) * std::sin(angle)));
     out.Put(1, text.kind == ShapeKind::Text ? text.text : std::string());
     out.Put(3, "Standard");
     out.Put(100, "AcDbAlignedDimension");

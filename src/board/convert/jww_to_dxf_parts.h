@@ -93,6 +93,9 @@ private:
     void Solid(const jww::Shape& shape, const DxfPlace& place, DxfOut& out);
     void CircleSolid(const jww::Shape& shape, const DxfPlace& place, DxfOut& out);
     void Insert(const jww::Shape& shape, const DxfPlace& place, DxfOut& out);
+    // The DIMENSION record of a dimension's parts, drawn by block.
+    void DimensionEntity(std::span<const jww::Shape> parts, const DxfPlace& place,
+                         const std::string& block, DxfOut& out);
 
     const jww::Header& m_header;
     DxfTables& m_tables;
