@@ -108,9 +108,11 @@ OpenedInput OpenInput(board::BoardApplication& application, const BatchOptions& 
     if (options.input.empty()) return {application.AddDocument(kNewDrawingName), false, {}, {}};
     // What the file draws beneath is built only for a picture (--export): otherwise the batch
     // shows nothing, and a file whose blocks and patterns multiply would cost time and memory for
-    // nothing.
+    // nothing. A DXF saved as JWW takes what it shows beneath into the JWW.
     board::DxfReadOptions readOptions;
-    readOptions.underlay = options.picture.has_value();
+    const std::string& out = options.output;
+    const bool toJww = out.size() >= 4 && (out.ends_with(".jww") || out.ends_with(".JWW"));
+    readOptions.underlay = options.picture.has_value() || toJww;
     board::OpenedDrawing opened = board::OpenDrawing(application, options.input, readOptions);
     // The reader gives 1:1 to a drawing that stores no scale; only the board's own property or a
     // foreign scale other than 1:1 counts as one the drawing has.
@@ -544,9 +546,10 @@ int Run(const BatchOptions& options, BatchStreams& streams, const std::string& p
     board::BoardDocument& document = *opened.document;
     PrepareDocument(opened, options, streams.err);
 
-    const std::vector<PathInput> paths = options.source == PathSource::Layers
-                                             ? PathsFromLayers(document, options, streams.err)
-                                             : PathsFromPoints(options, streams.in);
+    const std::vector<PathInput> paths =
+        options.source == PathSource::Layers    ? PathsFromLayers(document, options, streams.err)
+        : options.source == PathSource::Convert ? std::vector<PathInput>{}
+                                                : PathsFromPoints(options, streams.in);
     const DrawnTotals totals = DrawPaths(
         factory, document, paths, LineOptionsFor(options, settingsFile), settingsFile.run, streams);
 

@@ -239,6 +239,10 @@ void CheckCombination(BatchOptions& options, const Seen& seen) {
         options.source = PathSource::None;
         return;
     }
+    if (!seen.points && !seen.layers && !options.input.empty() && !options.output.empty()) {
+        options.source = PathSource::Convert;
+        return;
+    }
     if (seen.points == seen.layers) {
         throw UsageError(
             seen.points
@@ -408,6 +412,8 @@ std::string HelpExport() {
            "  -h, --help          この説明を表示します\n"
            "\n"
            "入力図面を省くと、新しい図面に描きます (--points と --output が必要)。\n"
+           "--points も --layers もなく入力図面と --output があれば、描かずに変換して保存します\n"
+           "(JWW を DXF に: 実寸の mm で、文字・寸法・ブロック・点・ソリッドも)。\n"
            "途中で失敗したときは何も保存しません。終了コード: 0 成功、1 入力の誤りや描画の失敗、\n"
            "2 コマンドラインの誤り。\n"
            "\n";

@@ -18,6 +18,7 @@ enum class PathSource : std::uint8_t {
     PointsFile,  // a text file of picked points ("-": standard input)
     Layers,      // lines and arcs of named layers of the input drawing
     None,        // no paths: only a picture of the drawing is exported
+    Convert,     // no paths: the input drawing saved as the output (DXF from JWW, ...)
 };
 
 enum class PictureFormat : std::uint8_t { Svg, Pdf, Png };

@@ -17,7 +17,11 @@ bool Builder::Read(std::size_t r, std::vector<Tag>& tags) {
     DxfTag tag;
     try {
         while (m_reader.Offset() < end && m_reader.Next(tag)) {
-            tags.push_back({tag.code, TrimDxf(tag.value), tag.real, tag.integer});
+            // A text's own value keeps its spaces (" 53°" is not "53°"); only a line end goes.
+            std::string_view value = tag.value;
+            const bool text = tag.code == 1 || tag.code == 3;
+            while (text && !value.empty() && value.back() == '\r') value.remove_suffix(1);
+            tags.push_back({tag.code, text ? value : TrimDxf(tag.value), tag.real, tag.integer});
         }
     } catch (const FileError&) {
         return false;

@@ -4,6 +4,8 @@
 #include "base/errors.h"
 #include "base/file.h"
 #include "base/file_bytes.h"
+#include "board/convert/dxf_to_jww.h"
+#include "board/convert/jww_to_dxf.h"
 
 namespace pelimator::board {
 
@@ -111,23 +113,6 @@ DrawingState WithoutRecords(DrawingState state) {
     return state;
 }
 
-// What a converted copy leaves out: what the file showed beneath the board's entities.
-void AddConversionLosses(const BoardDocument& document, DrawingFormat to,
-                         std::vector<std::string>& losses) {
-    const bool fromJww = JwwSourceOf(document) != nullptr;
-    if (to == DrawingFormat::Dxf && fromJww) {
-        losses.insert(losses.begin(),
-                      "DXF への変換では線と円弧とレイヤだけを保存します。文字・寸法・ブロック・"
-                      "ソリッド・点・楕円弧、レイヤグループごとの縮尺と Jw_cad の線色・線種は "
-                      "DXF に残りません (元の JWW ファイルはそのままです)");
-    } else if (to == DrawingFormat::Jww && !fromJww && document.Source() != nullptr) {
-        losses.insert(losses.begin(),
-                      "JWW への変換では線と円弧とレイヤ名 (番号 0〜255) だけを保存します。"
-                      "DXF の文字・ブロック・寸法・ハッチングなどは JWW に残りません "
-                      "(元の DXF ファイルはそのままです)");
-    }
-}
-
 }  // namespace
 
 DrawingRead ReadDrawingFile(const std::string& path, const DxfReadOptions& options) {
@@ -181,7 +166,11 @@ OpenedDrawing AddReadDrawing(BoardApplication& application, const std::string& p
 DrawingFormat SaveFormat(const BoardDocument& document, const std::string& path) {
     const DrawingFormat own =
         JwwSourceOf(document) != nullptr ? DrawingFormat::Jww : DrawingFormat::Dxf;
-    if (!document.Path().empty() && path == document.Path()) return own;
+    // A converted copy saved under the name it was saved as is of the name's format, not the
+    // source's: the file read is named in the source (a JWW named .dxf stays JWW).
+    const JwwSource* jww = JwwSourceOf(document);
+    const bool fileRead = jww == nullptr || jww->fileName == FileNameOf(path);
+    if (!document.Path().empty() && path == document.Path() && fileRead) return own;
     const std::string extension = LowerExtension(path);
     if (extension == ".jww") return DrawingFormat::Jww;
     if (extension == ".dxf") return DrawingFormat::Dxf;
@@ -212,13 +201,11 @@ void SaveDrawing(BoardDocument& document, const std::string& path) {
             WriteJww(path, *jww, state.state);
             keptAll = JwwUnkeptEdits(*jww, state.state) == 0;
         } else {
-            // A converted copy: every entity is new to it, copies of records as they show.
-            const DrawingState fresh = WithoutRecords(state.state);
-            WriteJww(path, *NewJwwSource(fresh), fresh);
+            // A converted copy: every entity is new to it, with what the DXF shows beneath.
+            WriteDxfAsJww(path, WithoutRecords(state.state), document.UnderlayModel().get());
         }
     } else if (jww != nullptr) {
-        const DrawingState fresh = WithoutRecords(state.state);
-        WriteDxf(path, *NewDrawingSource(), fresh);
+        WriteJwwAsDxf(path, *jww, state.state);
     } else {
         WriteDxf(path, SourceOf(document), state.state);
     }
@@ -249,12 +236,11 @@ std::vector<std::string> SaveLosses(const BoardDocument& document, const std::st
     const DrawingState fresh = WithoutRecords(state.state);
     if (format == DrawingFormat::Jww) {
         losses = jww != nullptr ? JwwSaveLosses(*jww, state.state)
-                                : JwwSaveLosses(*NewJwwSource(fresh), fresh);
+                                : DxfAsJwwLosses(fresh, document.UnderlayModel().get());
     } else {
-        losses = jww != nullptr ? DxfSaveLosses(*NewDrawingSource(), fresh)
+        losses = jww != nullptr ? JwwAsDxfLosses(*jww, state.state)
                                 : DxfSaveLosses(SourceOf(document), state.state);
     }
-    AddConversionLosses(document, format, losses);
     return losses;
 }
 

@@ -199,7 +199,7 @@ private slots:
     }
 
     // A Jw_cad drawing opens by content, is saved as JWW by default (its suffix given when the
-    // name has none) and, saved as DXF, the dialog first says what a DXF copy leaves out.
+    // name has none) and, saved as DXF, converts at real size.
     void JwwOpensAndSavesAsJwwOrAsAConvertedDxf() {
         ScriptedHost host;
         FileMenu menu(host, Settings());
@@ -220,11 +220,23 @@ private slots:
         QVERIFY(host.losses.empty());
         const JwwReadResult saved = ReadJwwFile(m_dir.filePath("写し.jww").toStdString());
         QCOMPARE(saved.content.entities.size(), std::size_t{2});
+        // As DXF it converts with nothing lost: no question, both lines at real size (1:50) on
+        // the layer named as the board names it.
         host.paths = {m_dir.filePath("写し.dxf")};
-        QVERIFY(!menu.SaveAs());  // the losses question is answered "no"
-        QCOMPARE(host.losses.size(), std::size_t{1});
-        QVERIFY(host.losses.front().join(" ").contains(QStringLiteral("DXF への変換")));
-        QVERIFY(!QFile::exists(m_dir.filePath("写し.dxf")));
+        QVERIFY(menu.SaveAs());
+        QVERIFY(host.losses.empty());
+        const DxfReadResult dxf = ReadDxfFile(m_dir.filePath("写し.dxf").toStdString());
+        QCOMPARE(dxf.content.entities.size(), std::size_t{2});
+        QCOMPARE(dxf.content.entities.front().end.x, 5000.0);
+        QCOMPARE(dxf.content.entities.front().end.y, 2500.0);
+        const auto onLayer = [&](const EntityData& e) {
+            for (const LayerData& layer : dxf.content.layers) {
+                if (layer.number == e.layer) return layer.name;
+            }
+            return std::string();
+        };
+        QCOMPARE(QString::fromStdString(onLayer(dxf.content.entities.front())),
+                 QStringLiteral("1-2 壁"));
     }
 
     void CancelledSaveChangesNothing() {

@@ -1,0 +1,58 @@
+// Writing DXF text: group codes, exact numbers, handles and names fit for symbol tables.
+#include "board/convert/dxf_out.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace pelimator::board::convert {
+
+std::string DxfHandles::Next() {
+    char text[20];
+    std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(m_next++));
+    return text;
+}
+
+void DxfOut::Put(int code, std::string_view value) {
+    char head[8];
+    std::snprintf(head, sizeof head, "%3d\n", code);
+    m_text += head;
+    // A value is one line: a line break inside it would end the value early.
+    for (const char c : value) m_text += c == '\n' || c == '\r' ? ' ' : c;
+    m_text += '\n';
+}
+
+std::string DxfNumber(double value) {
+    if (!std::isfinite(value)) value = 0.0;
+    if (value == 0.0) value = 0.0;  // no "-0.0"
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    std::string number(text, result.ptr);
+    // A DXF real has a decimal point or an exponent.
+    if (number.find_first_of(".e") == std::string::npos) number += ".0";
+    return number;
+}
+
+void DxfOut::Put(int code, double value) { Put(code, DxfNumber(value)); }
+
+void DxfOut::PutInt(int code, long long value) { Put(code, std::to_string(value)); }
+
+void DxfOut::PutPoint(int code, Vec2 p) {
+    Put(code, p.x);
+    Put(code + 10, p.y);
+    Put(code + 20, 0.0);
+}
+
+std::string DxfSymbolName(std::string_view name, std::string_view fallback) {
+    std::string out;
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        const bool reserved =
+            u < 0x20 || std::string_view("<>/\\\":;?*|=`").find(c) != std::string_view::npos;
+        out += reserved ? '_' : c;
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out.empty() ? std::string(fallback) : out;
+}
+
+}  // namespace pelimator::board::convert

@@ -1,0 +1,392 @@
+// DXF drawings as new Jw_cad drawings: the board's lines and arcs through the JWW writer, then
+// what the DXF shows beneath them appended as Jw_cad records (texts, points, solids, lines).
+#include "board/convert/dxf_to_jww.h"
+
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <optional>
+#include <set>
+#include <span>
+
+#include "base/errors.h"
+#include "base/file.h"
+#include "board/jww/jww_archive.h"
+#include "board/jww/jww_file.h"
+#include "board/jww/jww_text.h"
+#include "board/jww/jww_underlay.h"
+
+namespace pelimator::board {
+
+namespace {
+
+// The descent of the board's text font below the baseline, in text heights: Jw_cad's start point
+// is the bottom of the character cells (as the DXF conversion puts it the other way).
+constexpr double kDescent = 0.39;
+constexpr std::uint16_t kOwnRgbColour = 10;
+constexpr const char* kFont = "ＭＳ ゴシック";
+// The end of the name of the layer the DXF conversion puts a layer's temporary points on.
+constexpr std::string_view kTemporarySuffix = " 仮点";
+
+// Records appended to a new drawing's entity list, with the archive's map continued.
+class RecordWriter {
+public:
+    RecordWriter(const JwwSource& source, DxfJwwReport& report)
+        : m_source(source), m_next(source.mapCount), m_report(report) {
+        // The classes the drawing's list already defines are referred to.
+        for (std::size_t i = 0; i < source.classNames.size() && i < source.classIndex.size(); ++i) {
+            if (source.classIndex[i] != 0)
+                m_classes.emplace(source.classNames[i], source.classIndex[i]);
+        }
+    }
+
+    struct Pen {
+        std::uint16_t colour = 2;
+        std::uint16_t group = 0;
+        std::uint16_t layer = 0;
+    };
+
+    void Line(const Pen& pen, Vec2 a, Vec2 b) {
+        Begin("CDataSen", pen);
+        Point(a);
+        Point(b);
+    }
+    void Dot(const Pen& pen, Vec2 p, bool temporary) {
+        Begin("CDataTen", pen);
+        Point(p);
+        jww::PutDword(m_out, temporary ? 1 : 0);
+    }
+    // Corners in order round the solid (the fourth may repeat the third).
+    void Solid(const Pen& pen, Rgb rgb, Vec2 a, Vec2 b, Vec2 c, Vec2 d) {
+        Pen own = pen;
+        own.colour = kOwnRgbColour;
+        Begin("CDataSolid", own);
+        for (const Vec2 p : {a, d, b, c}) Point(p);  // stored 1, 4, 2, 3
+        jww::PutDword(m_out, jww::PackColorRef(rgb));
+    }
+    void Text(const Pen& pen, Vec2 start, Vec2 end, double width, double height, double degrees,
+              const std::string& utf8) {
+        Begin("CDataMoji", pen);
+        Point(start);
+        Point(end);
+        jww::PutDword(m_out, 0);  // any size, as given
+        jww::PutDouble(m_out, width);
+        jww::PutDouble(m_out, height);
+        jww::PutDouble(m_out, 0.0);
+        jww::PutDouble(m_out, degrees);
+        String(kFont);
+        String(utf8);
+    }
+
+    [[nodiscard]] const std::string& Bytes() const { return m_out; }
+    [[nodiscard]] std::uint32_t Count() const { return m_count; }
+
+private:
+    void Begin(const std::string& name, const Pen& pen) {
+        ++m_report.written[name];
+        ++m_count;
+        const auto known = m_classes.find(name);
+        if (known != m_classes.end()) {
+            jww::PutClassRef(m_out, known->second);
+        } else {
+            jww::PutWord(m_out, jww::kNewClassTag);
+            jww::PutWord(m_out, m_source.schema != 0
+                                    ? m_source.schema
+                                    : static_cast<std::uint16_t>(m_source.header.version));
+            jww::PutWord(m_out, static_cast<std::uint16_t>(name.size()));
+            m_out += name;
+            m_classes.emplace(name, m_next++);
+        }
+        ++m_next;                 // the object
+        jww::PutDword(m_out, 0);  // curve group
+        jww::PutByte(m_out, 1);   // solid line
+        jww::PutWord(m_out, pen.colour);
+        jww::PutWord(m_out, 0);  // width
+        jww::PutWord(m_out, pen.layer);
+        jww::PutWord(m_out, pen.group);
+        jww::PutWord(m_out, 0);
+    }
+    void Point(Vec2 p) {
+        jww::PutDouble(m_out, p.x);
+        jww::PutDouble(m_out, p.y);
+    }
+    void String(const std::string& utf8) {
+        if (m_source.header.version >= 700) {
+            jww::PutWideString(m_out, jww::ToUtf16(utf8));
+        } else {
+            jww::PutString(m_out, jww::ToShiftJis(utf8));
+        }
+    }
+
+    const JwwSource& m_source;
+    std::uint32_t m_next;
+    DxfJwwReport& m_report;
+    std::map<std::string, std::uint32_t> m_classes;
+    std::string m_out;
+    std::uint32_t m_count = 0;
+};
+
+// Where each board layer goes in the JWW: a layer named as Jw_cad layers are shown ("0-2 通り芯",
+// "0-2": group and layer in hexadecimal) to that layer, under the rest of its name; any other
+// to its own number when that is 0-255 and free, else to the write layer (-1).
+class LayerMap {
+public:
+    explicit LayerMap(std::span<const LayerData> layers) {
+        std::set<std::int32_t> taken;
+        for (const LayerData& layer : layers) {
+            const auto parsed = Parsed(layer.name);
+            if (!parsed) continue;
+            // The twin layer of a Jw_cad layer's temporary points goes back to that layer.
+            const bool twin = layer.name.ends_with(kTemporarySuffix);
+            m_to[layer.number] = parsed->first;
+            if (twin) m_temporary.insert(layer.number);
+            if (twin || !taken.insert(parsed->first).second) continue;
+            m_layers.push_back(
+                {parsed->first, Shown(parsed->first, parsed->second), layer.colour, layer.visible});
+        }
+        for (const LayerData& layer : layers) {
+            if (m_to.contains(layer.number)) continue;
+            const bool fits = layer.number >= 0 && layer.number < 256;
+            const std::int32_t to = fits && taken.insert(layer.number).second ? layer.number : -1;
+            m_to[layer.number] = to;
+            if (to >= 0) {
+                m_layers.push_back({to, Shown(to, layer.name), layer.colour, layer.visible});
+            }
+        }
+    }
+    [[nodiscard]] std::int32_t To(std::int32_t number) const {
+        const auto found = m_to.find(number);
+        return found != m_to.end() ? found->second : -1;
+    }
+    [[nodiscard]] const std::vector<LayerData>& Layers() const { return m_layers; }
+    // Whether the board layer holds Jw_cad's temporary points (its name ends " 仮点").
+    [[nodiscard]] bool Temporary(std::int32_t number) const { return m_temporary.contains(number); }
+
+private:
+    // The name as the board shows a Jw_cad layer, which a new JWW takes the name from.
+    static std::string Shown(std::int32_t number, const std::string& name) {
+        static constexpr std::string_view kHex = "0123456789ABCDEF";
+        std::string out{kHex[(number / 16) & 15], '-', kHex[number & 15]};
+        return name.empty() ? out : out + " " + name;
+    }
+    static std::optional<std::pair<std::int32_t, std::string>> Parsed(const std::string& name) {
+        const auto hex = [](char c) -> int {
+            if (c >= '0' && c <= '9') return c - '0';
+            if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+            if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+            return -1;
+        };
+        if (name.size() < 3 || hex(name[0]) < 0 || name[1] != '-' || hex(name[2]) < 0) return {};
+        if (name.size() > 3 && name[3] != ' ') return {};
+        return std::pair{hex(name[0]) * 16 + hex(name[2]),
+                         name.size() > 4 ? name.substr(4) : std::string()};
+    }
+    std::map<std::int32_t, std::int32_t> m_to;
+    std::set<std::int32_t> m_temporary;
+    std::vector<LayerData> m_layers;
+};
+
+// The nearest of pens 1-9 to colour, by the new drawing's screen colours.
+std::uint16_t NearestPen(const jww::Header& header, Rgb colour) {
+    std::uint16_t best = 2;
+    long bestDistance = std::numeric_limits<long>::max();
+    for (std::uint16_t pen = 1; pen <= 9; ++pen) {
+        const Rgb c = jww::PenRgb(header, pen);
+        const long dr = long{c.r} - colour.r;
+        const long dg = long{c.g} - colour.g;
+        const long db = long{c.b} - colour.b;
+        const long distance = dr * dr + dg * dg + db * db;
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = pen;
+        }
+    }
+    return best;
+}
+
+// What the underlay shows, appended as records at paper size (factor: paper mm per unit).
+class UnderlayRecords {
+public:
+    UnderlayRecords(const JwwSource& source, const Underlay& underlay, double factor,
+                    const LayerMap& layers, DxfJwwReport& report)
+        : m_source(source),
+          m_underlay(underlay),
+          m_factor(factor),
+          m_layers(layers),
+          m_out(source, report) {}
+
+    void Run() {
+        for (const UnderlayItem& item : m_underlay.items) {
+            const auto [group, layer] = m_source.GroupAndLayer(m_layers.To(item.layer));
+            const RecordWriter::Pen pen{NearestPen(m_source.header, item.colour), group, layer};
+            switch (item.kind) {
+                case UnderlayKind::Polyline:
+                    Polyline(item, pen);
+                    break;
+                case UnderlayKind::Segments:
+                    for (std::uint32_t i = 0; i + 1 < item.count; i += 2) {
+                        m_out.Line(pen, At(item.first + i), At(item.first + i + 1));
+                    }
+                    break;
+                case UnderlayKind::Fill:
+                    Fill(item, pen);
+                    break;
+                case UnderlayKind::Text:
+                    Text(item, pen);
+                    break;
+                case UnderlayKind::Point:
+                    m_out.Dot(pen, At(item.first), m_layers.Temporary(item.layer));
+                    break;
+            }
+        }
+    }
+    [[nodiscard]] const RecordWriter& Records() const { return m_out; }
+
+private:
+    [[nodiscard]] Vec2 At(std::uint32_t i) const {
+        const Vec2 p = m_underlay.points[i];
+        return {p.x * m_factor, p.y * m_factor};
+    }
+
+    void Polyline(const UnderlayItem& item, const RecordWriter::Pen& pen) {
+        for (std::uint32_t i = 0; i + 1 < item.count; ++i) {
+            m_out.Line(pen, At(item.first + i), At(item.first + i + 1));
+        }
+        if (item.closed && item.count > 2) {
+            m_out.Line(pen, At(item.first + item.count - 1), At(item.first));
+        }
+        if (item.dash != kNoUnderlayIndex) ++m_approximated["破線 (実線で保存)"];
+    }
+
+    // Each ring as solids: four corners or fewer as one, more as a fan of triangles from its
+    // first point (exact for the convex outlines hatches and solids mostly have).
+    void Fill(const UnderlayItem& item, const RecordWriter::Pen& pen) {
+        std::uint32_t begin = 0;
+        for (std::uint32_t r = 0; r < item.ringCount; ++r) {
+            const std::uint32_t end = m_underlay.ringEnds[item.rings + r];
+            const std::uint32_t n = end - begin;
+            const std::uint32_t first = item.first + begin;
+            if (n >= 3 && n <= 4) {
+                m_out.Solid(pen, item.colour, At(first), At(first + 1), At(first + 2),
+                            At(first + n - 1));
+            } else if (n > 4) {
+                ++m_approximated["多角形の塗りつぶし (三角形に分けて保存)"];
+                for (std::uint32_t k = 1; k + 1 < n; ++k) {
+                    m_out.Solid(pen, item.colour, At(first), At(first + k), At(first + k + 1),
+                                At(first + k + 1));
+                }
+            }
+            begin = end;
+        }
+        if (item.ringCount > 1) ++m_approximated["穴のある塗りつぶし (穴も塗って保存)"];
+    }
+
+    void Text(const UnderlayItem& item, const RecordWriter::Pen& pen) {
+        const UnderlayText& t = m_underlay.texts[item.text];
+        const double height = std::hypot(t.yAxis.x, t.yAxis.y) * m_factor;
+        const double width = std::hypot(t.xAxis.x, t.xAxis.y) * m_factor;
+        if (!(height > 0.0) || !(width > 0.0)) return;
+        const Vec2 along{t.xAxis.x * m_factor / width, t.xAxis.y * m_factor / width};
+        const Vec2 up{t.yAxis.x * m_factor / height, t.yAxis.y * m_factor / height};
+        const double units = t.fitWidth > 0.0 ? t.fitWidth : EstimatedAdvance(t.utf8);
+        const double length = units * width;
+        Vec2 start{t.origin.x * m_factor, t.origin.y * m_factor};
+        start = start - (0.5 * t.hAlign * length) * along;
+        // To the bottom of the cells: from the baseline a descent down, from the middle half a
+        // height, from the top a height.
+        const double drop = t.vAlign == 0   ? kDescent
+                            : t.vAlign == 2 ? 0.5
+                            : t.vAlign == 3 ? 1.0
+                                            : 0.0;
+        start = start - (drop * height) * up;
+        const double degrees = std::atan2(along.y, along.x) * 180.0 / std::numbers::pi;
+        // Jw_cad's character width is a full-width cell's: the run's width per height unit.
+        m_out.Text(pen, start, start + length * along, width, height, degrees, t.utf8);
+        if (std::abs(along.x * up.x + along.y * up.y) > 1e-6) ++m_approximated["斜体・傾いた文字"];
+    }
+
+public:
+    [[nodiscard]] const std::map<std::string, std::size_t>& Approximated() const {
+        return m_approximated;
+    }
+
+private:
+    const JwwSource& m_source;
+    const Underlay& m_underlay;
+    double m_factor;
+    const LayerMap& m_layers;
+    RecordWriter m_out;
+    std::map<std::string, std::size_t> m_approximated;
+};
+
+// The entities at paper size: each point and radius times factor.
+std::vector<EntityData> PaperEntities(const DrawingState& state, double factor,
+                                      const LayerMap& layers) {
+    std::vector<EntityData> out;
+    out.reserve(state.entities.size());
+    for (std::size_t i = 0; i < state.entities.size(); ++i) {
+        if (i < state.erased.size() && state.erased[i] != 0) continue;
+        EntityData e = state.entities[i];
+        for (Vec2* p : {&e.start, &e.end, &e.center}) *p = {p->x * factor, p->y * factor};
+        e.radius *= factor;
+        e.layer = layers.To(e.layer);
+        out.push_back(e);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underlay,
+                               DxfJwwReport* report) {
+    DxfJwwReport local;
+    DxfJwwReport& out = report != nullptr ? *report : local;
+    const double scale = static_cast<double>(state.scaleDenominator) / state.scaleNumerator;
+    const UnitDefinition* unit = FindUnit(state.unitCode.value_or(kMillimetres));
+    const double factor = (unit != nullptr ? unit->millimetres : 1.0) / scale;
+    // The lines and arcs through the JWW writer, into a new drawing at the scale.
+    const LayerMap layers(state.layers);
+    const std::vector<EntityData> entities = PaperEntities(state, factor, layers);
+    DrawingState paper;
+    paper.layers = layers.Layers();
+    paper.entities = entities;
+    paper.scaleNumerator = state.scaleNumerator;
+    paper.scaleDenominator = state.scaleDenominator;
+    paper.currentLayer = layers.To(state.currentLayer.value_or(0));
+    const auto fresh = ReadJwwBytes(NewJwwBytes(layers.Layers(), scale), "new.jww").source;
+    fresh->converted = true;
+    out.losses = JwwSaveLosses(*fresh, paper);
+    std::string bytes = SavedJwwBytes(*fresh, paper);
+    if (underlay == nullptr || underlay->items.empty()) return bytes;
+    // What the DXF shows beneath, appended to the entity list; a new drawing has no block
+    // definitions, so nothing after the list names the archive's map.
+    JwwReadOptions options;
+    options.underlay = false;
+    const JwwReadResult read = ReadJwwBytes(FileBytes(bytes), "new.jww", options);
+    const JwwSource& source = *read.source;
+    UnderlayRecords records(source, *underlay, factor, layers, out);
+    records.Run();
+    for (const auto& [what, n] : records.Approximated()) {
+        out.losses.push_back("JWW にない DXF の図形: " + what + " " + std::to_string(n) + " 個");
+    }
+    if (underlay->paperSpace)
+        out.losses.push_back("DXF のペーパー空間 (レイアウト) は保存しません");
+    std::string result = bytes.substr(0, source.entityCountAt);
+    jww::PutCount(result, source.entityCount + records.Records().Count());
+    result.append(bytes, source.entityCountEnd, source.entitiesEnd - source.entityCountEnd);
+    result += records.Records().Bytes();
+    result.append(bytes, source.entitiesEnd, std::string::npos);
+    return result;
+}
+
+std::vector<std::string> DxfAsJwwLosses(const DrawingState& state, const Underlay* underlay) {
+    DxfJwwReport report;
+    (void)DxfStateAsJwwBytes(state, underlay, &report);
+    return report.losses;
+}
+
+void WriteDxfAsJww(const std::string& path, const DrawingState& state, const Underlay* underlay) {
+    ReplaceFileContent(path, DxfStateAsJwwBytes(state, underlay));
+}
+
+}  // namespace pelimator::board

@@ -1,0 +1,37 @@
+// DXF drawings written as Jw_cad drawings: lines and arcs as the board holds them, and what the
+// DXF shows beneath them (texts, points, filled areas, every other outline) as Jw_cad records, in
+// paper millimetres at the drawing's scale.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "board/model/drawing_content.h"
+#include "board/model/underlay.h"
+
+namespace pelimator::board {
+
+// What a conversion wrote: records by Jw_cad class, and what the JWW does not hold as the DXF
+// did, one Japanese sentence per item.
+struct DxfJwwReport {
+    std::map<std::string, std::size_t> written;
+    std::vector<std::string> losses;
+};
+
+// A new Jw_cad drawing (version 700) of state and of what underlay shows: every layer group at
+// the drawing's scale 1:N (its Denominator / Numerator), coordinates in paper millimetres (the
+// drawing's units in millimetres, $INSUNITS, divided by N); board layer n on group n / 16, layer
+// n % 16 (from 256 on: the write layer); colours the nearest of pens 1-9 (a fill its own RGB).
+[[nodiscard]] std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underlay,
+                                             DxfJwwReport* report = nullptr);
+
+// What that conversion does not hold as the DXF did (DxfJwwReport::losses).
+[[nodiscard]] std::vector<std::string> DxfAsJwwLosses(const DrawingState& state,
+                                                      const Underlay* underlay);
+
+// Writes DxfStateAsJwwBytes to path atomically; FileError when it cannot be written.
+void WriteDxfAsJww(const std::string& path, const DrawingState& state, const Underlay* underlay);
+
+}  // namespace pelimator::board

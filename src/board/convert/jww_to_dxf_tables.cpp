@@ -1,0 +1,140 @@
+// The DXF symbol tables of a converted Jw_cad drawing: its layers as the board names them, its
+// dashed line types with Jw_cad's patterns, and one text style per font.
+#include <cmath>
+#include <numeric>
+
+#include "board/convert/jww_to_dxf_parts.h"
+#include "board/jww/jww_underlay.h"
+
+namespace pelimator::board::convert {
+
+namespace {
+
+// Jw_cad's layer states: 0 hidden, 1 shown only (not to be edited), 2 editable, 3 the write
+// layer; the same for groups.
+constexpr std::uint32_t kHiddenState = 0;
+constexpr std::uint32_t kShownOnlyState = 1;
+
+std::int32_t BoardLayerNumber(const jww::Common& common) {
+    return static_cast<std::int32_t>((common.groupLayer & 0xFU) * 16U + (common.layer & 0xFU));
+}
+
+void SymbolHead(DxfOut& out, const char* type, const std::string& handle, const std::string& owner,
+                const char* subclass) {
+    out.Put(0, type);
+    out.Put(5, handle);
+    out.Put(330, owner);
+    out.Put(100, "AcDbSymbolTableRecord");
+    out.Put(100, subclass);
+}
+
+}  // namespace
+
+int LineweightOf(std::uint16_t penWidth) noexcept {
+    static constexpr int kWeights[] = {0,  5,  9,  13, 15, 18,  20,  25,  30,  35,  40,  50,
+                                       53, 60, 70, 80, 90, 100, 106, 120, 140, 158, 200, 211};
+    if (penWidth == 0) return -3;
+    int best = kWeights[0];
+    for (const int w : kWeights) {
+        if (std::abs(w - penWidth) < std::abs(best - penWidth)) best = w;
+    }
+    return best;
+}
+
+DxfTables::DxfTables(const jww::Header& header, std::span<const LayerData> layers,
+                     const TemplateHandles& owners, DxfHandles& handles)
+    : m_header(header), m_owners(owners), m_handles(handles) {
+    for (const LayerData& layer : layers) m_boardNames[layer.number] = layer.name;
+}
+
+std::string DxfTables::Layer(const jww::Common& common, bool temporary) {
+    const std::int32_t number = BoardLayerNumber(common);
+    LayerRecord& record = m_layers[{number, temporary}];
+    if (record.name.empty()) {
+        const auto found = m_boardNames.find(number);
+        const std::string base = found != m_boardNames.end() ? found->second : "";
+        record.name = DxfSymbolName(base, std::to_string(number));
+        if (temporary) record.name += " 仮点";
+        const std::size_t g = common.groupLayer & 0xFU;
+        const std::size_t l = common.layer & 0xFU;
+        const std::uint32_t groupState = m_header.groupState[g];
+        const std::uint32_t state = m_header.layerState[g][l];
+        record.shown = groupState != kHiddenState && state != kHiddenState;
+        record.locked = groupState == kShownOnlyState || state == kShownOnlyState;
+        record.plotted = !temporary;
+    }
+    return record.name;
+}
+
+std::string DxfTables::Linetype(std::uint8_t penStyle) {
+    const auto found = m_linetypes.find(penStyle);
+    if (found != m_linetypes.end()) return found->second;
+    std::string name;
+    if (!jww::PenDashes(m_header, penStyle).empty()) {
+        name =
+            DxfSymbolName(jww::LineTypeName(m_header, penStyle), "JW" + std::to_string(penStyle));
+    }
+    m_linetypes.emplace(penStyle, name);
+    return name;
+}
+
+std::string DxfTables::TextStyle(const std::string& font) {
+    if (font.empty()) return "Standard";
+    auto [it, added] = m_styles.emplace(font, std::string());
+    if (added) it->second = DxfSymbolName(font, "JW" + std::to_string(m_styles.size()));
+    return it->second;
+}
+
+void DxfTables::WriteLayers(DxfOut& out) const {
+    for (const auto& [key, layer] : m_layers) {
+        SymbolHead(out, "LAYER", m_handles.Next(), m_owners.layerTable, "AcDbLayerTableRecord");
+        out.Put(2, layer.name);
+        out.PutInt(70, layer.locked ? 4 : 0);
+        // A hidden layer has its colour negative.
+        out.PutInt(62, layer.shown ? layer.aci : -layer.aci);
+        out.Put(6, "Continuous");
+        out.PutInt(290, layer.plotted ? 1 : 0);
+        out.PutInt(370, -3);
+        if (!m_owners.plotStyle.empty()) out.Put(390, m_owners.plotStyle);
+        if (!m_owners.material.empty()) out.Put(347, m_owners.material);
+    }
+}
+
+void DxfTables::WriteLinetypes(DxfOut& out) const {
+    for (const auto& [style, name] : m_linetypes) {
+        if (name.empty()) continue;
+        // Paper millimetres: each entity's linetype scale makes them real size.
+        const std::vector<double> dashes = jww::PenDashes(m_header, style);
+        SymbolHead(out, "LTYPE", m_handles.Next(), m_owners.linetypeTable,
+                   "AcDbLinetypeTableRecord");
+        out.Put(2, name);
+        out.PutInt(70, 0);
+        out.Put(3, "Jw_cad " + jww::LineTypeName(m_header, style));
+        out.PutInt(72, 65);
+        out.PutInt(73, static_cast<long long>(dashes.size()));
+        double total = 0.0;
+        for (const double d : dashes) total += std::abs(d);
+        out.Put(40, total);
+        for (const double d : dashes) {
+            out.Put(49, d);
+            out.PutInt(74, 0);
+        }
+    }
+}
+
+void DxfTables::WriteStyles(DxfOut& out) const {
+    for (const auto& [font, name] : m_styles) {
+        SymbolHead(out, "STYLE", m_handles.Next(), m_owners.styleTable, "AcDbTextStyleTableRecord");
+        out.Put(2, name);
+        out.PutInt(70, 0);
+        out.Put(40, 0.0);
+        out.Put(41, 1.0);
+        out.Put(50, 0.0);
+        out.PutInt(71, 0);
+        out.Put(42, 2.5);
+        out.Put(3, font);
+        out.Put(4, "");
+    }
+}
+
+}  // namespace pelimator::board::convert

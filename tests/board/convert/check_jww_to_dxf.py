@@ -1,0 +1,419 @@
+#!/usr/bin/env python3
+"""Every real Jw_cad drawing converted to DXF by pelimator-batch (no path, no --allow-loss unless
+the drawing holds what DXF cannot) and checked against the test's own reading of the JWW records
+(tests/board/jww/jww_records.py, from the published layout, not Pelimator's reader):
+
+- ezdxf reads the DXF and its audit finds no error;
+- model space holds one entity per record of the entity list, by kind (CDataSen LINE, CDataEnko
+  CIRCLE / ARC / ELLIPSE, CDataTen POINT, CDataMoji TEXT, CDataSolid SOLID or HATCH, CDataSunpou
+  DIMENSION, CDataBlock INSERT), and one block definition per CDataList;
+- every line, circle, arc, point, text and insert lies where its record says times its layer
+  group's scale (real millimetres), on the layer named after the record's group and layer;
+- the loss list names exactly the random lines (the one kind DXF cannot draw), with their count;
+- a record of each kind moved (10, 5) paper mm, or erased, in the board (jww_probe edit, saved to
+  .dxf as the window's save does) changes just its one entity in the DXF: moved by (10, 5) x the
+  group's scale, or gone;
+- the DXF saved back as JWW (pelimator-batch -o x.jww x.dxf) holds every line, circular arc,
+  point and text of the original at its place (within 1e-6 paper mm), size, layer and text; with
+  no elliptic arcs, blocks or dimensions (which come back in parts), nothing else;
+- with RENDER_BOARD: ezdxf's drawing add-on's picture of the DXF matches the board's picture of
+  the JWW (the share-of-ink measure of tests/board/render/compare_with_ezdxf.py) at MIN_AGREEMENT.
+
+Usage: check_jww_to_dxf.py PELIMATOR_BATCH JWW_PROBE CORPUS OUT_DIR [RENDER_BOARD MIN_AGREEMENT]"""
+import collections
+import glob
+import math
+import os
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "jww"))
+sys.path.insert(0, os.path.join(HERE, "..", "render"))
+import ezdxf  # noqa: E402
+import jww_gen  # noqa: E402
+import jww_records  # noqa: E402
+
+RANDOM_LINES = range(11, 16)
+DESCENT = 0.39
+
+
+def text_of(raw, version):
+    """A CString's bytes as text: UTF-16 in Jw_cad 8's files (version 700), else Shift-JIS."""
+    return raw.decode("utf-16-le") if version >= 700 else raw.decode("cp932")
+
+
+def scale_of(values, group):
+    s = values.get(f"m_adScale[{group & 15}]", 1.0)
+    return s if 1e-6 <= s <= 1e9 else 1.0
+
+
+def dimension_origins(f, s):
+    """Where a dimension's extension lines start: the end of each farther from the dimension
+    line (the measured object's side), at real size."""
+    line = f["line"]
+    x1, y1, dx, dy = line["x1"], line["y1"], line["x2"] - line["x1"], line["y2"] - line["y1"]
+    out = ()
+    for aux in (f["aux1"], f["aux2"]):
+        ends = [(aux["x1"], aux["y1"]), (aux["x2"], aux["y2"])]
+        off = [abs((x - x1) * dy - (y - y1) * dx) for x, y in ends]
+        x, y = ends[0] if off[0] >= off[1] else ends[1]
+        out += (x * s, y * s)
+    return out
+
+
+def expected(path):
+    """What the DXF must hold, from the records: counts by DXF type, places by kind, block
+    definitions, random lines, and the group scales used."""
+    d = jww_records.read(path)
+    version, values = d["version"], d["values"]
+    counts, places = collections.Counter(), collections.defaultdict(list)
+    scales, random_lines = set(), 0
+    for cls, body in d["records"]:
+        if cls in ("null", "ref"):
+            continue
+        f = jww_records.parse_fields(version, cls, body)
+        g, s = f["m_nGLayer"] & 15, scale_of(values, f["m_nGLayer"])
+        scales.add(s)
+        layer = f"{g:X}-{f['m_nLayer'] & 15:X}"
+        if cls in ("CDataSen", "CDataEnko") and f["m_nPenStyle"] in RANDOM_LINES:
+            random_lines += 1
+        if cls == "CDataSen":
+            counts["LINE"] += 1
+            places["LINE"].append((layer, f["x1"] * s, f["y1"] * s, f["x2"] * s, f["y2"] * s))
+        elif cls == "CDataEnko":
+            circular = abs(f["flat"] - 1.0) < 1e-12
+            kind = ("CIRCLE" if f["full"] else "ARC") if circular else "ELLIPSE"
+            counts[kind] += 1
+            # An ellipse's major radius is the longer of the radius and radius x flatness.
+            radius = f["radius"] * (max(1.0, abs(f["flat"])) if kind == "ELLIPSE" else 1.0)
+            places[kind].append((layer, f["cx"] * s, f["cy"] * s, radius * s))
+        elif cls == "CDataTen":
+            counts["POINT"] += 1
+            layer += " 仮点" if f["kariten"] else ""
+            places["POINT"].append((layer, f["x"] * s, f["y"] * s))
+        elif cls == "CDataMoji":
+            text = text_of(f["text"], version)
+            if text.startswith("^@BM"):
+                continue
+            counts["TEXT"] += 1
+            # The DXF's baseline lies a descent (0.39 text heights) above Jw_cad's start point,
+            # the bottom of the character cells.
+            h, a = f["sizeY"] * s, math.radians(f["angle"])
+            places["TEXT"].append((layer, f["x1"] * s - math.sin(a) * DESCENT * h,
+                                   f["y1"] * s + math.cos(a) * DESCENT * h, h, text))
+        elif cls == "CDataSolid":
+            counts["HATCH" if f["m_nPenStyle"] >= 101 else "SOLID"] += 1
+        elif cls == "CDataSunpou":
+            counts["DIMENSION"] += 1
+            if version >= 420:
+                places["DIMENSION"].append((layer,) + dimension_origins(f, s))
+        elif cls == "CDataBlock":
+            counts["INSERT"] += 1
+            places["INSERT"].append((layer, f["x"] * s, f["y"] * s))
+    for kind, cls, body in d["blocks"]:
+        if kind == "object" and cls in ("CDataSen", "CDataEnko"):
+            f = jww_records.parse_fields(version, cls, body)
+            random_lines += f["m_nPenStyle"] in RANDOM_LINES
+    blocks = sum(1 for kind, cls, _ in d["blocks"] if kind == "object" and cls == "CDataList")
+    return counts, places, blocks, random_lines, scales
+
+
+def found(doc):
+    """The same from the DXF's model space."""
+    counts, places = collections.Counter(), collections.defaultdict(list)
+    for e in doc.modelspace():
+        t = e.dxftype()
+        counts[t] += 1
+        layer = e.dxf.layer
+        if t == "LINE":
+            places[t].append((layer, e.dxf.start.x, e.dxf.start.y, e.dxf.end.x, e.dxf.end.y))
+        elif t in ("CIRCLE", "ARC"):
+            places[t].append((layer, e.dxf.center.x, e.dxf.center.y, e.dxf.radius))
+        elif t == "ELLIPSE":
+            major = e.dxf.major_axis
+            r = math.hypot(major.x, major.y)
+            places[t].append((layer, e.dxf.center.x, e.dxf.center.y, r))
+        elif t == "POINT":
+            places[t].append((layer, e.dxf.location.x, e.dxf.location.y))
+        elif t == "TEXT":
+            places[t].append((layer, e.dxf.insert.x, e.dxf.insert.y, e.dxf.height, e.dxf.text))
+        elif t == "INSERT":
+            places[t].append((layer, e.dxf.insert.x, e.dxf.insert.y))
+        elif t == "DIMENSION":
+            a, b = e.dxf.defpoint2, e.dxf.defpoint3
+            places[t].append((layer, a.x, a.y, b.x, b.y))
+    return counts, places
+
+
+def same_place(a, b):
+    # The DXF layer is "g-l", then the layer's name, then " 仮点" for a temporary point.
+    if not (a[0] == b[0] or (a[0].startswith(b[0].split(" ")[0] + " ") and
+                             a[0].endswith(" 仮点") == b[0].endswith(" 仮点"))):
+        return False
+    for x, y in zip(a[1:], b[1:]):
+        if isinstance(x, str) or isinstance(y, str):
+            if x != y:
+                return False
+        elif abs(x - y) > 1e-6 * max(1.0, abs(x), abs(y)):
+            return False
+    return True
+
+
+def compare_places(want, got):
+    """Problems: kinds whose entities do not lie where the records say."""
+    problems = []
+    for kind, items in want.items():
+        key = lambda t: (t[-1], t[1:]) if kind == "TEXT" else t[1:]  # noqa: E731
+        theirs = sorted(got.get(kind, []), key=key)
+        mine = sorted(items, key=key)
+        bad = [(m, t) for m, t in zip(mine, theirs) if not same_place(t, m)]
+        if len(mine) != len(theirs) or bad:
+            problems.append(f"{kind}: {len(bad)} of {len(mine)} misplaced, e.g. {bad[:1]}")
+    return problems
+
+
+def convert(batch, jww, dxf, allow_loss):
+    args = [batch] + (["--allow-loss"] if allow_loss else []) + ["-o", dxf, jww]
+    started = time.monotonic()
+    run = subprocess.run(args, capture_output=True, text=True)
+    return run, time.monotonic() - started
+
+
+def picture_agreement(render_board, jww, dxf, out_dir, scale):
+    import compare_with_ezdxf as pictures
+    name = os.path.splitext(os.path.basename(jww))[0]
+    board_png = os.path.join(out_dir, name + ".board.png")
+    ezdxf_png = os.path.join(out_dir, name + ".ezdxf.png")
+    box = pictures.board_picture(render_board, jww, board_png)
+    pictures.ezdxf_picture(dxf, ezdxf_png, [v * scale for v in box])
+    board, other = pictures.inked(board_png), pictures.inked(ezdxf_png)
+    return min(pictures.agreement(board, other), pictures.agreement(other, board))
+
+
+EDITED_KINDS = ("CDataSen", "CDataEnko", "CDataTen", "CDataMoji", "CDataBlock")
+
+
+def rounded(places):
+    return collections.Counter(
+        (kind,) + tuple(round(v, 4) if isinstance(v, float) else v for v in item)
+        for kind, items in places.items() for item in items)
+
+
+def moved(entry, dx, dy):
+    kind, layer, x, y = entry[:4]
+    rest = entry[4:]
+    if kind == "LINE":
+        rest = (round(rest[0] + dx, 4), round(rest[1] + dy, 4))
+    return (kind, layer, round(x + dx, 4), round(y + dy, 4)) + rest
+
+
+def check_edits(probe, jww, dxf, out_dir):
+    """Problems of edited drawings saved as DXF, against the unedited conversion dxf."""
+    d = jww_records.read(jww)
+    base = rounded(found(ezdxf.readfile(dxf))[1])
+    problems, done = [], set()
+    for index, (cls, body) in enumerate(d["records"]):
+        if cls not in EDITED_KINDS or cls in done:
+            continue
+        done.add(cls)
+        f = jww_records.parse_fields(d["version"], cls, body)
+        s = scale_of(d["values"], f["m_nGLayer"])
+        for op in (["move", "10", "5"], ["erase"]):
+            out = os.path.join(out_dir, f"edited-{cls}-{op[0]}.dxf")
+            run = subprocess.run([probe, "edit", jww, out, str(index)] + op, capture_output=True,
+                                 text=True)
+            if run.returncode != 0:
+                problems.append(f"{cls} {op[0]}: {run.stdout} {run.stderr}")
+                continue
+            edited = rounded(found(ezdxf.readfile(out))[1])
+            gone, added = list((base - edited).elements()), list((edited - base).elements())
+            want_added = [moved(gone[0], 10 * s, 5 * s)] if op[0] == "move" and gone else []
+            if len(gone) != 1 or sorted(added) != sorted(want_added):
+                problems.append(f"{cls} {op[0]}: gone {gone[:2]}, added {added[:2]}")
+    return problems
+
+
+def kept_records(path):
+    """What JWW -> DXF -> JWW keeps exactly, from the records: (class, layer, numbers, text),
+    numbers rounded to 1e-6; and whether the drawing holds kinds that come back in parts."""
+    d = jww_records.read(path)
+    values = d["values"]
+    write_scale = scale_of(values, values.get("m_nWriteGLay", 0))
+    items, parts = collections.Counter(), False
+    for cls, body in d["records"]:
+        if cls in ("null", "ref"):
+            continue
+        f = jww_records.parse_fields(d["version"], cls, body)
+        key = (cls, f["m_nGLayer"] & 15, f["m_nLayer"] & 15)
+        # A DXF has one scale: a group at another comes back at the write group's.
+        if scale_of(values, f["m_nGLayer"]) != write_scale:
+            parts = True
+            continue
+        r = lambda *v: tuple(round(x, 6) + 0.0 for x in v)  # noqa: E731
+        if cls == "CDataSen":
+            items[key + r(f["x1"], f["y1"], f["x2"], f["y2"])] += 1
+        elif cls == "CDataEnko" and abs(f["flat"] - 1.0) < 1e-12:
+            items[key + r(f["cx"], f["cy"], f["radius"])] += 1
+        elif cls == "CDataTen":
+            items[key + r(f["x"], f["y"])] += 1
+        elif cls == "CDataMoji" and (f["kind"] // 10000) % 2 == 0:  # italic: a named loss
+            # A run stored without its end comes back with the end its characters reach.
+            end = () if (f["x1"], f["y1"]) == (f["x2"], f["y2"]) else r(f["x2"], f["y2"])
+            items[key + r(f["x1"], f["y1"]) + end + r(f["sizeY"]) +
+                  (text_of(f["text"], d["version"]),)] += 1
+        else:
+            parts = True
+    return items, parts
+
+
+def check_round_trip(batch, jww, dxf, out_dir):
+    back = os.path.join(out_dir, os.path.basename(jww) + ".back.jww")
+    run = subprocess.run([batch, "--allow-loss", "-o", back, dxf], capture_output=True,
+                         text=True)
+    if run.returncode != 0:
+        return [f"DXF to JWW failed: {run.stderr.strip()}"]
+    mine, parts = kept_records(jww)
+    theirs, _ = kept_records(back)
+    # Ends of runs stored without one are not compared.
+    compared = collections.Counter()
+    for k, n in theirs.items():
+        short = k[:5] + k[7:] if k[0] == "CDataMoji" and len(k) == 9 else None
+        compared[short if short in mine and k not in mine else k] += n
+    theirs = compared
+    lost = list((mine - theirs).elements())
+    extra = list((theirs - mine).elements())
+    if lost or (extra and not parts):
+        return [f"round trip: {len(lost)} lost, e.g. {lost[:2]}; {len(extra)} extra, e.g. "
+                f"{extra[:2]}"]
+    return []
+
+
+def check(batch, probe, jww, out_dir, render_board, minimum):
+    """(problems, figures) for one drawing."""
+    name = os.path.splitext(os.path.basename(jww))[0]
+    dxf = os.path.join(out_dir, name + ".dxf")
+    if os.path.exists(dxf):
+        os.remove(dxf)
+    counts, places, blocks, random_lines, scales = expected(jww)
+    problems = []
+    run, seconds = convert(batch, jww, dxf, False)
+    losses = [l for l in run.stderr.splitlines() if l.startswith("保存で失われるもの")]
+    if random_lines:
+        wanted = [f"保存で失われるもの: DXF にない Jw_cad の図形: ランダム線 (実線で保存) "
+                  f"{random_lines} 個"]
+        if run.returncode == 0 or losses != wanted:
+            problems.append(f"loss list {losses}, wanted {wanted}")
+        run, seconds = convert(batch, jww, dxf, True)
+    elif losses or run.returncode != 0:
+        problems.append(f"conversion failed: {run.stderr.strip()}")
+    if run.returncode != 0 or not os.path.exists(dxf):
+        return problems + [f"no DXF: {run.stderr.strip()}"], {}
+    doc = ezdxf.readfile(dxf)
+    auditor = doc.audit()
+    if auditor.has_errors:
+        problems.append(f"audit: {[e.message for e in auditor.errors[:3]]}")
+    got_counts, got_places = found(doc)
+    if got_counts != counts:
+        problems.append(f"counts {dict(got_counts)}, records say {dict(counts)}")
+    problems += compare_places(places, got_places)
+    defined = [b for b in doc.blocks if not b.name.startswith("*")]
+    if len(defined) != blocks:
+        problems.append(f"{len(defined)} block definitions, records say {blocks}")
+    if doc.header.get("$INSUNITS") != 4:
+        problems.append("$INSUNITS is not 4 (millimetres)")
+    problems += check_edits(probe, jww, dxf, out_dir)
+    problems += check_round_trip(batch, jww, dxf, out_dir)
+    figures = {"entities": sum(counts.values()), "seconds": seconds}
+    if render_board and len(scales) == 1:
+        share = picture_agreement(render_board, jww, dxf, out_dir, scales.pop())
+        figures["ink"] = share
+        if share < minimum:
+            problems.append(f"pictures agree {share:.3f} < {minimum}")
+    return problems, figures
+
+
+def common(group=0, layer=0, colour=2, style=1):
+    return {"m_nPenStyle": style, "m_nPenColor": colour, "m_nLayer": layer, "m_nGLayer": group}
+
+
+def generated(version):
+    """A drawing laid out from the published layout holding what the real ones lack: ellipses
+    flatter and taller than wide, temporary points, solids (own colour, circle), a dimension,
+    nested blocks, dashed and random lines, in a group at 1:100 and one at 1:50."""
+    sen = {"class": "CDataSen"}
+    enko = {"class": "CDataEnko"}
+    line = dict(common(), **sen, x1=0.0, y1=0.0, x2=40.0, y2=0.0)
+    text = dict(common(), **{"class": "CDataMoji"}, x1=0.0, y1=-2.5, x2=12.5, y2=-2.5,
+                kind=1, sizeX=2.5, sizeY=2.5, spacing=0.0, angle=0.0, font="ＭＳ ゴシック",
+                text="4000通り")
+    ents = [
+        dict(common(style=5), **sen, x1=-50.0, y1=10.0, x2=50.0, y2=10.0),
+        dict(common(style=12), **sen, x1=-50.0, y1=20.0, x2=50.0, y2=20.0),
+        dict(common(group=1, layer=2), **enko, cx=0.0, cy=0.0, radius=10.0, start=0.3,
+             sweep=-2.0, tilt=0.0, flat=1.0, full=0),
+        dict(common(), **enko, cx=30.0, cy=30.0, radius=8.0, start=0.0, sweep=6.283185307179586,
+             tilt=0.0, flat=1.0, full=1),
+        dict(common(), **enko, cx=-30.0, cy=30.0, radius=8.0, start=0.2, sweep=4.0, tilt=0.4,
+             flat=0.5, full=0),
+        dict(common(group=1), **enko, cx=-30.0, cy=-30.0, radius=4.0, start=0.0, sweep=3.0,
+             tilt=0.1, flat=2.0, full=0),
+        dict(common(), **{"class": "CDataTen"}, x=5.0, y=5.0, kariten=0),
+        dict(common(layer=3), **{"class": "CDataTen"}, x=6.0, y=5.0, kariten=1),
+        dict(common(colour=10), **{"class": "CDataSolid"}, x1=0.0, y1=40.0, x4=0.0, y4=45.0,
+             x2=5.0, y2=40.0, x3=5.0, y3=45.0, rgb=0x0000FF),
+        dict(common(style=101), **{"class": "CDataSolid"}, x1=20.0, y1=40.0, x4=3.0, y4=1.0,
+             x2=0.0, y2=0.0, x3=6.283185307179586, y3=100.0),
+        dict(common(), **{"class": "CDataSunpou"}, line=line, text=text,
+             aux1=dict(common(), **sen, x1=0.0, y1=-10.0, x2=0.0, y2=1.0),
+             aux2=dict(common(), **sen, x1=40.0, y1=-10.0, x2=40.0, y2=1.0),
+             p1=dict(common(), x=0.0, y=0.0), p2=dict(common(), x=40.0, y=0.0),
+             p3=dict(common(), x=0.0, y=-10.0), p4=dict(common(), x=40.0, y=-10.0)),
+        dict(common(group=1, layer=1), **{"class": "CDataBlock"}, x=60.0, y=0.0, scaleX=2.0,
+             scaleY=1.0, rotation=0.5, number=1),
+        dict(common(), **{"class": "CDataMoji"}, x1=-40.0, y1=-40.0, x2=-25.0, y2=-36.0,
+             kind=10001, sizeX=3.0, sizeY=4.0, spacing=0.5, angle=15.0, font="ＭＳ 明朝",
+             text="A図面"),
+    ]
+    inner = {"number": 2, "name": "inner", "entities": [
+        dict(common(), **enko, cx=0.0, cy=0.0, radius=3.0, start=0.0,
+             sweep=6.283185307179586, tilt=0.0, flat=1.0, full=1)]}
+    outer = {"number": 1, "name": "A扉", "entities": [
+        dict(common(), **sen, x1=0.0, y1=0.0, x2=10.0, y2=0.0),
+        dict(common(), **{"class": "CDataBlock"}, x=5.0, y=5.0, scaleX=1.0, scaleY=1.0,
+             rotation=0.0, number=2)]}
+    header = {"m_adScale[0]": 100.0, "m_adScale[1]": 50.0}
+    return {"version": version, "header": header, "entities": ents, "blocks": [inner, outer]}
+
+
+def main(argv):
+    if len(argv) not in (5, 7):
+        print(__doc__)
+        return 2
+    batch, probe, corpus, out_dir = argv[1:5]
+    render_board, minimum = (argv[5], float(argv[6])) if len(argv) == 7 else (None, 0.0)
+    drawings = sorted(glob.glob(os.path.join(corpus, "real-jww", "**", "*.jww"), recursive=True))
+    if not drawings:
+        print(f"SKIPPED: no real Jw_cad drawings under {corpus}/real-jww")
+        return 0
+    os.makedirs(out_dir, exist_ok=True)
+    for version in (600, 700):
+        path = os.path.join(out_dir, f"generated-{version}.jww")
+        jww_gen.write(path, generated(version))
+        drawings.append(path)
+    failed = 0
+    for jww in drawings:
+        problems, figures = check(batch, probe, jww, out_dir, render_board, minimum)
+        shown = " ".join(f"{k} {v:.3f}" if isinstance(v, float) else f"{k} {v}"
+                         for k, v in figures.items())
+        print(f"{'FAIL' if problems else 'ok  '} {os.path.basename(jww)}: {shown}")
+        for p in problems:
+            print(f"     {p}")
+        failed += bool(problems)
+    print(f"{len(drawings) - failed} of {len(drawings)} drawings convert as their records say")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
