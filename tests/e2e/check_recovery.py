@@ -1,0 +1,161 @@
+"""The recovery folder as the autosave run sees it: waits for autosaves of a running program,
+kills it with SIGKILL while an autosave is being written, copies what a later start will offer,
+and compares drawings entity for entity (ezdxf) or checks that the folder is empty.
+
+The folder layout read here: ROOT/session-<pid>-<time>/ holding a lock file, one <slot>.info per
+drawing (key=value lines, file=<the drawing file>) and that drawing file; any other entry is a
+write in progress (a temporary file, or a drawing file that no info file names yet)."""
+import os
+import shutil
+import signal
+import sys
+import time
+
+import ezdxf
+
+
+def sessions(root: str, pid: str = "") -> list:
+    if not os.path.isdir(root):
+        return []
+    prefix = f"session-{pid}-" if pid else "session-"
+    return sorted(os.path.join(root, n) for n in os.listdir(root) if n.startswith(prefix))
+
+
+def named_files(folder: str) -> dict:
+    """slot -> the drawing file its info file names (only complete info files)."""
+    named = {}
+    for name in os.listdir(folder):
+        if not name.endswith(".info"):
+            continue
+        try:
+            with open(os.path.join(folder, name), encoding="utf-8") as info:
+                keys = dict(line.rstrip("\n").split("=", 1) for line in info if "=" in line)
+        except FileNotFoundError:
+            continue
+        if "file" in keys:
+            named[name[: -len(".info")]] = keys["file"]
+    return named
+
+
+def in_flight(folder: str) -> list:
+    """Entries that are neither the lock, an info file nor a drawing an info file names."""
+    try:
+        names = set(os.listdir(folder))
+        known = {"lock"} | set(named_files(folder).values())
+    except FileNotFoundError:
+        return []
+    return sorted(n for n in names if n not in known and not n.endswith(".info"))
+
+
+def last(root: str, pid: str) -> str:
+    """The drawing files the session of pid names, joined (empty: none yet)."""
+    for folder in sessions(root, pid):
+        return ",".join(sorted(named_files(folder).values()))
+    return ""
+
+
+def wait_new(root: str, pid: str, previous: str, timeout: float) -> int:
+    """Waits until the session of pid names other drawing files than previous, none in flight."""
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        now = last(root, pid)
+        folders = sessions(root, pid)
+        if now and now != previous and folders and not in_flight(folders[0]):
+            print(now)
+            return 0
+        time.sleep(0.02)
+    print(f"no new autosave of {pid} in {timeout} s (still {previous!r})", file=sys.stderr)
+    return 1
+
+
+def kill_in_write(root: str, pid: str, previous: str, timeout: float) -> int:
+    """Kills pid with SIGKILL as soon as a write shows in its session folder. Fails when the
+    autosave completed unseen, or when none started."""
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        for folder in sessions(root, pid):
+            extra = in_flight(folder)
+            if extra:
+                os.kill(int(pid), signal.SIGKILL)
+                print(f"killed while writing {extra}")
+                return 0
+            now = last(root, pid)
+            if now != previous:
+                print(f"the autosave ended before it was seen ({previous} -> {now})")
+                return 2
+    print(f"no autosave started in {timeout} s", file=sys.stderr)
+    return 1
+
+
+def freeze(root: str, out: str) -> int:
+    """Copies each drawing the folder offers (of every session) to out as <slot><ext>, with
+    the entries in flight listed on stdout."""
+    os.makedirs(out, exist_ok=True)
+    count = 0
+    for folder in sessions(root):
+        for slot, name in named_files(folder).items():
+            shutil.copyfile(os.path.join(folder, name), os.path.join(out, slot + os.path.splitext(name)[1]))
+            count += 1
+        print(f"{os.path.basename(folder)}: in flight {in_flight(folder)}")
+    print(f"{count} drawing(s) offered")
+    return 0 if count else 1
+
+
+def entities(path: str) -> dict:
+    document = ezdxf.readfile(path)
+    auditor = document.audit()
+    if auditor.has_errors:
+        raise SystemExit(f"{path}: audit errors {[str(e) for e in auditor.errors]}")
+    found = {}
+    for entity in document.modelspace():
+        attributes = {k: v for k, v in entity.dxfattribs().items() if k != "owner"}
+        found[entity.dxf.handle] = (entity.dxftype(), repr(sorted(attributes.items())))
+    return found
+
+
+def same(expected: str, actual: str) -> int:
+    a, b = entities(expected), entities(actual)
+    missing = sorted(set(a) - set(b))
+    extra = sorted(set(b) - set(a))
+    changed = sorted(h for h in set(a) & set(b) if a[h] != b[h])
+    for label, handles in (("missing", missing), ("unexpected", extra), ("changed", changed)):
+        if handles:
+            print(f"{actual}: {len(handles)} {label}, e.g. {handles[:5]}")
+    if missing or extra or changed:
+        return 1
+    print(f"{actual}: the same {len(b)} entities as {expected}")
+    return 0
+
+
+def fewer(original: str, edited: str) -> int:
+    """edited holds a proper subset of original's entities (some were deleted)."""
+    a, b = entities(original), entities(edited)
+    if not set(b) < set(a):
+        print(f"{edited}: {len(b)} entities, not a proper subset of the {len(a)} of {original}")
+        return 1
+    print(f"{edited}: {len(a) - len(b)} of {len(a)} entities deleted")
+    return 0
+
+
+def empty(root: str) -> int:
+    left = [os.path.join(f, n) for f in sessions(root) for n in os.listdir(f)]
+    if left:
+        print(f"left after a clean close: {left}")
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    command, args = sys.argv[1], sys.argv[2:]
+    if command == "last":
+        print(last(*args))
+        sys.exit(0)
+    commands = {
+        "wait-new": lambda: wait_new(args[0], args[1], args[2], float(args[3])),
+        "kill-in-write": lambda: kill_in_write(args[0], args[1], args[2], float(args[3])),
+        "freeze": lambda: freeze(args[0], args[1]),
+        "same": lambda: same(args[0], args[1]),
+        "fewer": lambda: fewer(args[0], args[1]),
+        "empty": lambda: empty(args[0]),
+    }
+    sys.exit(commands[command]())
