@@ -5,13 +5,14 @@ and compares drawings entity for entity (ezdxf) or checks that the folder is emp
 The folder layout read here: ROOT/session-<pid>-<time>/ holding a lock file, one <slot>.info per
 drawing (key=value lines, file=<the drawing file>) and that drawing file; any other entry is a
 write in progress (a temporary file, or a drawing file that no info file names yet)."""
+import ctypes
 import os
+import select
 import shutil
 import signal
 import sys
 import time
 
-import ezdxf
 
 
 def sessions(root: str, pid: str = "") -> list:
@@ -68,21 +69,38 @@ def wait_new(root: str, pid: str, previous: str, timeout: float) -> int:
     return 1
 
 
-def kill_in_write(root: str, pid: str, previous: str, timeout: float) -> int:
-    """Kills pid with SIGKILL as soon as a write shows in its session folder. Fails when the
-    autosave completed unseen, or when none started."""
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        for folder in sessions(root, pid):
-            extra = in_flight(folder)
-            if extra:
+def kill_in_write(root: str, pid: str, previous: str, timeout: float, ready: str) -> int:
+    """Kills pid with SIGKILL the moment a file is created in its session folder (the autosave's
+    temporary drawing file, or its info file's), told by inotify; the file ready is made once
+    it watches. Fails when the autosave completed unseen, or when none started."""
+    folders = sessions(root, pid)
+    if not folders:
+        print(f"no session folder of {pid}", file=sys.stderr)
+        return 1
+    libc = ctypes.CDLL(None, use_errno=True)
+    in_create, in_moved_to = 0x100, 0x80
+    fd = libc.inotify_init1(os.O_NONBLOCK)
+    if fd < 0 or libc.inotify_add_watch(fd, folders[0].encode(), in_create | in_moved_to) < 0:
+        print(f"inotify: {os.strerror(ctypes.get_errno())}", file=sys.stderr)
+        return 1
+    try:
+        with open(ready, "w", encoding="utf-8"):
+            pass
+        poller = select.poll()
+        poller.register(fd, select.POLLIN)
+        end = time.monotonic() + timeout
+        while time.monotonic() < end:
+            if poller.poll(100):
                 os.kill(int(pid), signal.SIGKILL)
-                print(f"killed while writing {extra}")
+                events = os.read(fd, 4096)
+                name = events[16:].split(b"\0", 1)[0].decode(errors="replace")
+                print(f"killed as {name} was made")
                 return 0
-            now = last(root, pid)
-            if now != previous:
-                print(f"the autosave ended before it was seen ({previous} -> {now})")
+            if last(root, pid) != previous:
+                print(f"the autosave ended before it was seen ({previous} -> {last(root, pid)})")
                 return 2
+    finally:
+        os.close(fd)
     print(f"no autosave started in {timeout} s", file=sys.stderr)
     return 1
 
@@ -102,6 +120,8 @@ def freeze(root: str, out: str) -> int:
 
 
 def entities(path: str) -> dict:
+    import ezdxf  # pylint: disable=import-outside-toplevel  # slow: only where it is used
+
     document = ezdxf.readfile(path)
     auditor = document.audit()
     if auditor.has_errors:
@@ -152,7 +172,7 @@ if __name__ == "__main__":
         sys.exit(0)
     commands = {
         "wait-new": lambda: wait_new(args[0], args[1], args[2], float(args[3])),
-        "kill-in-write": lambda: kill_in_write(args[0], args[1], args[2], float(args[3])),
+        "kill-in-write": lambda: kill_in_write(args[0], args[1], args[2], float(args[3]), args[4]),
         "freeze": lambda: freeze(args[0], args[1]),
         "same": lambda: same(args[0], args[1]),
         "fewer": lambda: fewer(args[0], args[1]),
