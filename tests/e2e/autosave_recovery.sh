@@ -70,7 +70,8 @@ caught=""
 for region in "420 360 350 330" "640 300 600 270" "470 480 430 440"; do
   # Watching before the edit: the autosave's first file is caught the moment it is made.
   rm -f "$work/watching"
-  check kill-in-write "$root" "$app_pid" "$first" 30 "$work/watching" &
+  # Killed once the new drawing file is complete and renamed, before the info file names it.
+  check kill-in-write "$root" "$app_pid" "$first" 30 "$work/watching" 2 &
   killer=$!
   wait_for "the watch on the recovery folder" test -e "$work/watching"
   # shellcheck disable=SC2086  # the region is four numbers

@@ -69,10 +69,21 @@ def wait_new(root: str, pid: str, previous: str, timeout: float) -> int:
     return 1
 
 
-def kill_in_write(root: str, pid: str, previous: str, timeout: float, ready: str) -> int:
-    """Kills pid with SIGKILL the moment a file is created in its session folder (the autosave's
-    temporary drawing file, or its info file's), told by inotify; the file ready is made once
-    it watches. Fails when the autosave completed unseen, or when none started."""
+def event_names(events: bytes) -> list:
+    """The names in a buffer of struct inotify_event (wd, mask, cookie, len, name[len])."""
+    names = []
+    while len(events) >= 16:
+        length = int.from_bytes(events[12:16], sys.byteorder)
+        names.append(events[16 : 16 + length].split(b"\0", 1)[0].decode(errors="replace"))
+        events = events[16 + length :]
+    return names
+
+
+def kill_in_write(root: str, pid: str, previous: str, timeout: float, ready: str, nth: int) -> int:
+    """Kills pid with SIGKILL the moment the nth file is made or renamed into its session folder
+    during an autosave, told by inotify (1: its temporary drawing file made; 2: that file renamed
+    to its own name, complete, the info file not yet naming it); the file ready is made once it
+    watches. Fails when the autosave completed unseen, or when none started."""
     folders = sessions(root, pid)
     if not folders:
         print(f"no session folder of {pid}", file=sys.stderr)
@@ -87,15 +98,17 @@ def kill_in_write(root: str, pid: str, previous: str, timeout: float, ready: str
         with open(ready, "w", encoding="utf-8"):
             pass
         poller = select.poll()
+        seen = []
         poller.register(fd, select.POLLIN)
         end = time.monotonic() + timeout
         while time.monotonic() < end:
             if poller.poll(100):
-                os.kill(int(pid), signal.SIGKILL)
-                events = os.read(fd, 4096)
-                name = events[16:].split(b"\0", 1)[0].decode(errors="replace")
-                print(f"killed as {name} was made")
-                return 0
+                for name in event_names(os.read(fd, 4096)):
+                    seen.append(name)
+                    if len(seen) == nth:
+                        os.kill(int(pid), signal.SIGKILL)
+                        print(f"killed as {name} was made (after {seen})")
+                        return 0
             if last(root, pid) != previous:
                 print(f"the autosave ended before it was seen ({previous} -> {last(root, pid)})")
                 return 2
@@ -112,6 +125,9 @@ def freeze(root: str, out: str) -> int:
     count = 0
     for folder in sessions(root):
         for slot, name in named_files(folder).items():
+            if not os.path.isfile(os.path.join(folder, name)):
+                print(f"{slot}.info names {name}, which is not there: that autosave is lost")
+                return 1
             shutil.copyfile(os.path.join(folder, name), os.path.join(out, slot + os.path.splitext(name)[1]))
             count += 1
         print(f"{os.path.basename(folder)}: in flight {in_flight(folder)}")
@@ -172,7 +188,9 @@ if __name__ == "__main__":
         sys.exit(0)
     commands = {
         "wait-new": lambda: wait_new(args[0], args[1], args[2], float(args[3])),
-        "kill-in-write": lambda: kill_in_write(args[0], args[1], args[2], float(args[3]), args[4]),
+        "kill-in-write": lambda: kill_in_write(
+            args[0], args[1], args[2], float(args[3]), args[4], int(args[5])
+        ),
         "freeze": lambda: freeze(args[0], args[1]),
         "same": lambda: same(args[0], args[1]),
         "fewer": lambda: fewer(args[0], args[1]),
