@@ -38,11 +38,11 @@ QString ProblemBeforeReading(const QString& path) {
     return {};
 }
 
-// How often the board autosaves, from the settings file's [Board] section (0: off).
-int AutosaveMinutes(const QString& settingsPath) {
+// How often the board autosaves, in seconds, from the settings file's [Board] section (0: off).
+int AutosaveSeconds(const QString& settingsPath) {
     settings::clsIniEdit ini;
     ini.IniFilePath(settingsPath.toStdString());
-    return settings::ReadBoardChoices(ini).AutosaveMinutes;
+    return settings::ReadBoardChoices(ini).AutosaveSeconds;
 }
 
 void BringForward(QWidget& window) {
@@ -62,7 +62,7 @@ Program::Program(const QString& settingsPath, QObject* parent)
       m_factory(std::make_shared<board::BoardFactory>(m_board)),
       m_tool(std::make_unique<F_Main>(m_factory, settingsPath)),
       m_autosave(std::make_unique<board::AutosaveService>(m_board, board::RecoveryRoot(),
-                                                          AutosaveMinutes(settingsPath))),
+                                                          AutosaveSeconds(settingsPath))),
       m_presentMessage(ShowMessageBox),
       m_askRecovery([](QWidget* owner, const std::vector<board::RecoveryEntry>& entries) {
           return board::AskRecovery(entries, owner);
@@ -88,8 +88,11 @@ Program::Program(const QString& settingsPath, QObject* parent)
     AddBoardChoiceActions(m_boardWindow->ViewMenu(), m_boardWindow->DrawingMenu(), settingsPath,
                           m_boardWindow.get());
 
-    // The state before a save that drops part of the drawing stays recoverable.
-    m_fileMenu->Actions().beforeLossySave = [this] { m_autosave->SaveNow(); };
+    // The state before a risky step (a save that drops part of the drawing) stays recoverable.
+    m_boardWindow->autosaveNow = [this] { m_autosave->SaveNow(); };
+    m_fileMenu->Actions().beforeLossySave = [window = m_boardWindow.get()] {
+        window->AutosaveNow();
+    };
     connect(m_autosave.get(), &board::AutosaveService::failed, this,
             [this](const QString& text) { m_boardWindow->statusBar()->showMessage(text); });
     connect(m_boardWindow.get(), &board::BoardWindow::closed, this, [this] {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <limits>
 #include <string_view>
 #include <system_error>
 
@@ -154,6 +155,12 @@ BoardChoices ReadBoardChoices(const clsIniEdit& ini) {
     c.Preview = ini.GetInt("Board", "Preview", d.Preview ? 1 : 0) != 0;
     const std::int32_t minutes = ini.GetInt("Board", "AutosaveMinutes", d.AutosaveMinutes);
     c.AutosaveMinutes = minutes == 0 ? 0 : std::clamp(minutes, 1, kAutosaveMinutesMax);
+    c.AutosaveSeconds = c.AutosaveMinutes * 60;
+    constexpr std::int32_t kAbsent = std::numeric_limits<std::int32_t>::min();
+    const std::int32_t seconds = ini.GetInt("Board", "AutosaveSeconds", kAbsent);
+    if (seconds != kAbsent) {
+        c.AutosaveSeconds = seconds == 0 ? 0 : std::clamp(seconds, 1, kAutosaveSecondsMax);
+    }
     return c;
 }
 

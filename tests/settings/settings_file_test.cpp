@@ -330,27 +330,35 @@ TEST_F(SettingsFileTest, BoardChoicesKeepTheirOwnKeys) {
 }
 
 // How often the board autosaves, as a hand-edited file may give it: 0 is off, numbers are brought
-// into 1..120 minutes, a missing key is 5.
-TEST_F(SettingsFileTest, AutosaveMinutesAreOffOrInRange) {
+// into 1..120 minutes, a missing key is 5; AutosaveSeconds, when there, overrides the minutes.
+TEST_F(SettingsFileTest, AutosaveIntervalIsOffOrInRange) {
     struct Row {
         const char* name;
         const char* file;
         std::int32_t minutes;
+        std::int32_t seconds;
     };
     const Row rows[] = {
-        {"missing file", nullptr, 5},
-        {"missing key", "[Board]\nFitEnd=1\n", 5},
-        {"empty value", "[Board]\nAutosaveMinutes=\n", 5},
-        {"off", "[Board]\nAutosaveMinutes=0\n", 0},
-        {"one", "[board]\nautosaveminutes=1\n", 1},
-        {"negative", "[Board]\nAutosaveMinutes=-3\n", 1},
-        {"two hours", "[Board]\nAutosaveMinutes=120\n", 120},
-        {"too long", "[Board]\nAutosaveMinutes=100000\n", 120},
+        {"missing file", nullptr, 5, 300},
+        {"missing key", "[Board]\nFitEnd=1\n", 5, 300},
+        {"empty value", "[Board]\nAutosaveMinutes=\n", 5, 300},
+        {"off", "[Board]\nAutosaveMinutes=0\n", 0, 0},
+        {"one", "[board]\nautosaveminutes=1\n", 1, 60},
+        {"negative", "[Board]\nAutosaveMinutes=-3\n", 1, 60},
+        {"two hours", "[Board]\nAutosaveMinutes=120\n", 120, 7200},
+        {"too long", "[Board]\nAutosaveMinutes=100000\n", 120, 7200},
+        {"seconds", "[Board]\nAutosaveMinutes=3\nAutosaveSeconds=2\n", 3, 2},
+        {"seconds off", "[Board]\nAutosaveSeconds=0\n", 5, 0},
+        {"seconds negative", "[Board]\nAutosaveSeconds=-1\n", 5, 1},
+        {"seconds too long", "[Board]\nAutosaveSeconds=9999999\n", 5, 7200},
+        {"seconds empty", "[Board]\nAutosaveMinutes=2\nAutosaveSeconds=\n", 2, 120},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         if (row.file != nullptr) WriteBytes(m_path, row.file);
-        EXPECT_EQ(ReadBoardChoices(m_ini).AutosaveMinutes, row.minutes);
+        const BoardChoices choices = ReadBoardChoices(m_ini);
+        EXPECT_EQ(choices.AutosaveMinutes, row.minutes);
+        EXPECT_EQ(choices.AutosaveSeconds, row.seconds);
     }
 }
 

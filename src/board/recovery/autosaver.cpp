@@ -19,9 +19,11 @@ std::string ChangesText(std::int64_t added, std::int64_t erased, const std::stri
 
 namespace {
 
+// Entities erased, and records of the file read erased (what it shows beneath).
 std::size_t ErasedCount(const BoardDrawing& drawing) {
     std::size_t erased = 0;
     for (const std::uint8_t flag : drawing.ErasedFlags()) erased += flag != 0 ? 1U : 0U;
+    for (const auto& [key, edit] : drawing.RecordEdits()) erased += edit.erased ? 1U : 0U;
     return erased;
 }
 
@@ -46,6 +48,7 @@ Autosaver::Autosaver(std::shared_ptr<RecoverySession> session, ErrorSink onError
       m_worker([this] { Run(); }) {}
 
 Autosaver::~Autosaver() {
+    for (Followed& followed : m_followed) Unobserve(followed);
     {
         const std::lock_guard lock(m_mutex);
         m_stop = true;
@@ -65,8 +68,30 @@ Autosaver::Followed& Autosaver::Follow(const BoardDocumentPtr& document) {
     followed.slot = "d" + std::to_string(m_nextSlot++);
     followed.writtenChange = document->DrawingModel()->ChangeCount();
     NoteSaved(*document->DrawingModel(), followed.savedCount, followed.savedErased);
+    // A drawing read from a file is filled after it is added, and one saved starts counting
+    // again: both mark it saved.
+    followed.drawing = document->DrawingModel();
+    followed.observer =
+        document->DrawingModel()->AddObserver([this, key = document.get()](DrawingChange change) {
+            if (change == DrawingChange::Saved) NoteMarkedSaved(key);
+        });
     m_followed.push_back(std::move(followed));
     return m_followed.back();
+}
+
+void Autosaver::NoteMarkedSaved(const BoardDocument* key) {
+    for (Followed& followed : m_followed) {
+        const std::shared_ptr<BoardDrawing> drawing = followed.drawing.lock();
+        if (followed.key != key || drawing == nullptr || drawing->IsModified()) continue;
+        NoteSaved(*drawing, followed.savedCount, followed.savedErased);
+    }
+}
+
+void Autosaver::Unobserve(Followed& followed) noexcept {
+    if (const std::shared_ptr<BoardDrawing> drawing = followed.drawing.lock()) {
+        drawing->RemoveObserver(followed.observer);
+    }
+    followed.observer = 0;
 }
 
 void Autosaver::Track(const BoardDocumentPtr& document) { Follow(document); }
@@ -84,6 +109,7 @@ std::size_t Autosaver::SaveChanged(const BoardApplication& application) {
     for (auto it = m_followed.begin(); it != m_followed.end();) {
         const BoardDocumentPtr document = it->document.lock();
         if (document == nullptr || application.IndexOf(document.get()) < 0) {
+            Unobserve(*it);
             RemoveSlot(*it);
             it = m_followed.erase(it);
         } else {
@@ -136,6 +162,7 @@ void Autosaver::Forget(const BoardDocument* document) {
     const auto found = std::find_if(m_followed.begin(), m_followed.end(),
                                     [&](const Followed& f) { return f.key == document; });
     if (found == m_followed.end()) return;
+    Unobserve(*found);
     RemoveSlot(*found);
     m_followed.erase(found);
 }
@@ -171,6 +198,7 @@ void Autosaver::Finish() {
     }
     m_wake.notify_all();
     m_finished = true;
+    for (Followed& followed : m_followed) Unobserve(followed);
     m_followed.clear();
     m_session->Finish();
 }

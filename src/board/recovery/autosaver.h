@@ -64,6 +64,8 @@ private:
     struct Followed {
         std::weak_ptr<BoardDocument> document;
         const BoardDocument* key = nullptr;
+        std::weak_ptr<BoardDrawing> drawing;
+        ObserverId observer = 0;  // hears the drawing marked saved (a save, a file read into it)
         std::string slot;
         std::uint64_t writtenChange = 0;  // the change count of the last autosave queued
         std::size_t savedCount = 0;       // entities shown when last seen unmodified
@@ -77,6 +79,9 @@ private:
     };
 
     Followed& Follow(const BoardDocumentPtr& document);
+    // The drawing of key was marked saved: what ChangesText counts starts again from there.
+    void NoteMarkedSaved(const BoardDocument* key);
+    static void Unobserve(Followed& followed) noexcept;
     void Queue(Job job);
     void RemoveSlot(Followed& followed);
     void Run();

@@ -3,6 +3,7 @@
 
 #include <QMetaObject>
 #include <QTimer>
+#include <chrono>
 #include <exception>
 
 #include "board/files/drawing_file.h"
@@ -10,9 +11,9 @@
 namespace pelimator::board {
 
 AutosaveService::AutosaveService(BoardApplicationPtr application, const std::string& root,
-                                 int minutes, QObject* parent)
+                                 int seconds, QObject* parent)
     : QObject(parent), m_application(std::move(application)), m_root(root) {
-    if (minutes <= 0) return;
+    if (seconds <= 0) return;
     try {
         auto session = std::make_shared<RecoverySession>(root);
         m_saver = std::make_unique<Autosaver>(std::move(session), [this](const std::string& error) {
@@ -35,7 +36,7 @@ AutosaveService::AutosaveService(BoardApplicationPtr application, const std::str
             }
         });
     m_timer = new QTimer(this);
-    m_timer->setInterval(minutes * 60 * 1000);
+    m_timer->setInterval(std::chrono::seconds(seconds));
     connect(m_timer, &QTimer::timeout, this, &AutosaveService::SaveNow);
     m_timer->start();
 }

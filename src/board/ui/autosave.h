@@ -16,16 +16,16 @@ class QTimer;
 
 namespace pelimator::board {
 
-// Every minutes minutes, the modified drawings that changed since their last autosave are copied
+// Every `seconds` seconds, the modified drawings that changed since their last autosave are copied
 // (on this thread: one copy of their entities) and written to recovery files under root by a
-// worker thread. minutes 0 switches autosave off. A drawing saved, undone back or closed loses
+// worker thread. seconds 0 switches autosave off. A drawing saved, undone back or closed loses
 // its recovery files; Finish (a clean end) removes them all.
 class AutosaveService final : public QObject {
     Q_OBJECT
 
 public:
     // When root cannot be used, autosave stays off and Problem() says why.
-    AutosaveService(BoardApplicationPtr application, const std::string& root, int minutes,
+    AutosaveService(BoardApplicationPtr application, const std::string& root, int seconds,
                     QObject* parent = nullptr);
     ~AutosaveService() override;
     AutosaveService(const AutosaveService&) = delete;

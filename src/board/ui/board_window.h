@@ -47,6 +47,12 @@ public:
     std::function<bool(BoardDocument&)> saveDocument;
     // Given the local files dropped on the window, to open them; while unset drops are refused.
     std::function<void(const QStringList&)> openDropped;
+    // Autosaves the modified drawings now (set by the program; unset: nothing is done).
+    std::function<void()> autosaveNow;
+    // Before a risky step (a conversion, a big paste): the state before it stays recoverable.
+    void AutosaveNow() const {
+        if (autosaveNow) autosaveNow();
+    }
 
     // What the empty board says a drafter can do (rich text), and the status bar's hint with it;
     // shown while no drawing is open, gone with the first.

@@ -302,5 +302,56 @@ TEST(Recovery, InfoSurvivesAnyTextInItsFields) {
     EXPECT_FALSE(ParseRecoveryInfo("name=a\npath=\ntime=1\nchanges=\n"));
 }
 
+// Erases the entities shown at [first, last), as one step titled 削除.
+void Erase(BoardDrawing& drawing, std::size_t first, std::size_t last) {
+    EditStep step;
+    const std::span<const EntityData> shown = drawing.Entities();
+    for (std::size_t i = first; i < last; ++i) {
+        step.changes.push_back({i, shown[i], shown[i], false, true});
+    }
+    drawing.Apply("削除", std::move(step));
+}
+
+// The info file's "what changed" of the only drawing autosaver follows, once written.
+std::string ChangesWritten(Autosaver& autosaver, const BoardApplication& application) {
+    EXPECT_EQ(autosaver.SaveChanged(application), 1U);
+    autosaver.Wait();
+    const FileRead read =
+        TryReadWholeFile(autosaver.Session().Folder() + "/d1.info", std::size_t{1} << 20U);
+    const std::optional<RecoveryInfo> info = ParseRecoveryInfo(read.content);
+    return info ? info->changes : "(no info)";
+}
+
+// A drawing is followed from the moment its tab is added, before the file is read into it, as
+// the window does; what the offer says changed counts from the drawing as read, and again from
+// each save: over real drawings, k erased entities are k erased, none added.
+TEST(Recovery, ChangesCountFromTheDrawingAsReadAndFromEachSave) {
+    PELIMATOR_REQUIRE_REAL_CORPUS();
+    for (const auto& path : {testing::RealDrawings("real-dxf", ".dxf").front(),
+                             testing::RealDrawings("real-jww", ".jww").front()}) {
+        SCOPED_TRACE(path.string());
+        TempDir dir;
+        const auto application = BoardApplication::Create();
+        Autosaver autosaver(std::make_shared<RecoverySession>(dir.File("Pelimator")),
+                            [](const std::string& error) { ADD_FAILURE() << error; });
+        const ObserverId observer = application->AddObserver(
+            [&](ApplicationChange change, const BoardDocumentPtr& document) {
+                if (change == ApplicationChange::DocumentAdded) autosaver.Track(document);
+            });
+        const OpenedDrawing opened = OpenDrawing(*application, path.string());
+        BoardDrawing& drawing = *opened.document->DrawingModel();
+        ASSERT_GE(drawing.Count(), 5U);
+        Erase(drawing, 0, 3);
+        EXPECT_EQ(ChangesWritten(autosaver, *application),
+                  "図形の追加 0・消去 3、最後の操作「削除」");
+        // Saved, then one more erased: counted from the save, before any tick saw it saved.
+        SaveDrawing(*opened.document, dir.File("saved" + path.extension().string()));
+        Erase(drawing, 3, 4);
+        EXPECT_EQ(ChangesWritten(autosaver, *application),
+                  "図形の追加 0・消去 1、最後の操作「削除」");
+        application->RemoveObserver(observer);
+    }
+}
+
 }  // namespace
 }  // namespace pelimator::board

@@ -36,7 +36,7 @@ private slots:
         QTemporaryDir dir;
         const QString root = dir.filePath(QStringLiteral("Pelimator"));
         const auto application = BoardApplication::Create();
-        AutosaveService service(application, root.toStdString(), 5);
+        AutosaveService service(application, root.toStdString(), 300);
         QVERIFY(service.Enabled());
         QSignalSpy failed(&service, &AutosaveService::failed);
         const BoardDocumentPtr document = application->AddDocument("図面1");
