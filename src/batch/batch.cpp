@@ -99,7 +99,7 @@ RunFile ReadSettings(const std::string& path, bool explicitlyNamed) {
 struct OpenedInput {
     board::BoardDocumentPtr document;
     bool scaleStored = false;
-    board::DxfOpenReport report;
+    std::vector<std::string> notes;  // what opening the file noted (FormatReport::Notes)
     // What the picture leaves out at the work limit, as the window's status bar says it.
     std::string leftOut;
 };
@@ -109,19 +109,15 @@ OpenedInput OpenInput(board::BoardApplication& application, const BatchOptions& 
     // What the file draws beneath is built only for a picture (--export): otherwise the batch
     // shows nothing, and a file whose blocks and patterns multiply would cost time and memory for
     // nothing. A DXF saved as JWW takes what it shows beneath into the JWW.
-    board::DxfReadOptions readOptions;
+    board::FormatReadOptions readOptions;
     const std::string& out = options.output;
     const bool toJww = out.size() >= 4 && (out.ends_with(".jww") || out.ends_with(".JWW"));
     readOptions.underlay = options.picture.has_value() || toJww;
     board::OpenedDrawing opened = board::OpenDrawing(application, options.input, readOptions);
-    // The reader gives 1:1 to a drawing that stores no scale; only the board's own property or a
-    // foreign scale other than 1:1 counts as one the drawing has.
-    const auto* source = dynamic_cast<const board::DxfSource*>(opened.document->Source().get());
-    // A JWW drawing's layer groups always carry their scales.
-    const bool stored = (source != nullptr && source->scaleStored) || opened.jwwReport.has_value();
-    std::string leftOut =
-        opened.jwwReport ? opened.jwwReport->LeftOutText() : opened.report.LeftOutText();
-    return {opened.document, stored, std::move(opened.report), std::move(leftOut)};
+    // The reader gives 1:1 to a drawing that stores no scale; only a scale the drawing gives
+    // counts as one it has.
+    return {opened.document, opened.scaleStored, opened.report->Notes(),
+            opened.report->LeftOutText()};
 }
 
 std::string LayerLabel(const board::LayerData& layer) {
@@ -323,27 +319,8 @@ RunFile CheckedSettings(const BatchOptions& options, const std::string& path) {
 // Notes what the input had that the board does not keep, and gives the drawing its scale.
 void PrepareDocument(const OpenedInput& opened, const BatchOptions& options, std::ostream& err) {
     board::BoardDocument& document = *opened.document;
-    if (opened.report.skipped > 0) {
-        // The board shows lines and arcs only; the rest is written back as it was read.
-        err << "注意: 図面「" << options.input << "」の図形のうち " << opened.report.skipped
-            << " 個 (";
-        bool first = true;
-        for (const auto& [kind, count] : opened.report.skippedKinds) {
-            err << (first ? "" : ", ") << kind << " " << count;
-            first = false;
-        }
-        err << ") は経路には使いませんが、出力にはそのまま残します\n";
-    }
-    // Closing records the file lacked are added to the output, and said so.
-    for (const std::string& repair : opened.report.repairs) {
-        err << "注意: 図面「" << options.input
-            << "」の構造を補いました (出力にも補います): " << repair << "\n";
-    }
-    if (!opened.report.guessedCodePage.empty()) {
-        err << "注意: 図面「" << options.input << "」は文字コードの指定がないので "
-            << (opened.report.guessedCodePage == "ANSI_932" ? "Shift-JIS"
-                                                            : opened.report.guessedCodePage)
-            << " として読み、同じ文字コードで保存します\n";
+    for (const std::string& note : opened.notes) {
+        err << "注意: 図面「" << options.input << "」" << note << "\n";
     }
     if (!opened.leftOut.empty()) {
         err << "注意: 図面「" << options.input << "」の画像: " << opened.leftOut << "\n";

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "board/dxf/dxf_file.h"
+#include "board/dxf/dxf_format.h"
 #include "board/dxf/dxf_transform.h"
 #include "board/files/drawing_file.h"
 #include "board/model/application.h"
@@ -37,10 +38,13 @@ struct Row {
     std::string copyRefusal;
 };
 
-const DxfSource& SourceOf(const BoardDocument& document) {
-    const auto* source = dynamic_cast<const DxfSource*>(document.Source().get());
-    if (source == nullptr) throw std::runtime_error("not opened as a DXF file");
-    return *source;
+// The DXF records of the file at path the document was opened from: read once more beside it
+// (the same bytes give the same records and entities).
+std::shared_ptr<const DxfSource> RecordsOf(const BoardDocument& document, const std::string& path) {
+    if (!document.Source() || !DxfFormat().Owns(*document.Source())) {
+        throw std::runtime_error("not opened as a DXF file");
+    }
+    return ReadDxfFile(path, {false, nullptr}).source;
 }
 
 std::size_t RecordAt(const DxfSource& source, std::size_t offset) {
@@ -166,7 +170,7 @@ int main(int argc, char** argv) {
         std::vector<Row> rows;
         {
             const OpenedDrawing opened = OpenDrawing(*application, argv[1]);
-            rows = ModelSpaceRows(SourceOf(*opened.document));
+            rows = ModelSpaceRows(*RecordsOf(*opened.document, argv[1]));
         }
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const Row& row = rows[i];
@@ -177,7 +181,8 @@ int main(int argc, char** argv) {
         for (const std::string edit : {"erase", "move", "copy", "rotate", "layer"}) {
             const OpenedDrawing opened = OpenDrawing(*application, argv[1]);
             BoardDocument& document = *opened.document;
-            const DxfSource& source = SourceOf(document);
+            const auto records = RecordsOf(document, argv[1]);
+            const DxfSource& source = *records;
             std::vector<Row> edited;
             Selection selection;
             // Copies are made as the selection lists them: records drawn as the board's lines
@@ -250,7 +255,8 @@ int main(int argc, char** argv) {
             if (Slurp(saved) != Slurp(back)) {
                 faults.push_back(edit + ": the saved file does not save back the same");
             }
-            CompareRecords(edit, source, SourceOf(*reopened.document), edited, faults);
+            CompareRecords(edit, source, *RecordsOf(*reopened.document, saved.string()), edited,
+                           faults);
             std::filesystem::remove(twice);
             std::filesystem::remove(back);
         }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "board/dxf/dxf_file.h"
+#include "board/dxf/dxf_format.h"
 #include "board/files/drawing_file.h"
 #include "board/model/application.h"
 #include "board/model/edits.h"
@@ -42,7 +43,10 @@ int main(int argc, char** argv) {
         const auto application = BoardApplication::Create();
         const OpenedDrawing opened = OpenDrawing(*application, argv[1]);
         BoardDocument& document = *opened.document;
-        const auto* source = dynamic_cast<const DxfSource*>(document.Source().get());
+        // The file's DXF records, read once more beside the document (the same bytes give the
+        // same records and entities).
+        const bool dxf = document.Source() && DxfFormat().Owns(*document.Source());
+        const auto source = dxf ? ReadDxfFile(argv[1], {false, nullptr}).source : nullptr;
         const std::uint32_t key = source ? RecordWithHandle(*source, argv[4]) : kNoRecordKey;
         if (key == kNoRecordKey) {
             std::cerr << "no record with handle " << argv[4] << '\n';

@@ -113,6 +113,7 @@ public:
     std::vector<std::pair<std::int32_t, std::uint32_t>> layerDash;  // dashed layers only
     std::vector<std::vector<double>> dashPatterns;
 
+    [[nodiscard]] std::string FilePath() const override { return bytes.Path(); }
     [[nodiscard]] std::optional<std::size_t> RecordOf(std::size_t entity) const override {
         if (entity >= entityRecord.size()) return std::nullopt;
         return entityRecord[entity];

@@ -4,11 +4,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
-#include "board/dxf/dxf_file.h"
-#include "board/jww/jww_file.h"
+#include "board/files/file_formats.h"
 #include "board/model/application.h"
 #include "board/model/document.h"
 
@@ -25,40 +23,37 @@ void LoadContent(BoardDocument& document, DrawingContent&& content);
 
 struct OpenedDrawing {
     BoardDocumentPtr document;
-    DxfOpenReport report;                    // a DXF file's
-    std::optional<JwwOpenReport> jwwReport;  // set for a JWW file
+    std::shared_ptr<const FormatReport> report;  // never null
+    bool scaleStored = false;                    // the drawing gives its own scale
     // What the status bar says.
-    [[nodiscard]] std::string Summary() const {
-        return jwwReport ? jwwReport->Summary() : report.Summary();
-    }
+    [[nodiscard]] std::string Summary() const { return report->Summary(); }
 };
 
-// Reads the drawing file at path (JWW when it starts with "JwwData.", else DXF) and, only when
-// that succeeded, adds it to application as a new active document named after the file, with its
-// path set; a JWW drawing's current layer is its write layer. FileError leaves application as
+// Reads the drawing file at path in the format that claims its content (FormatOfBytes) and, only
+// when that succeeded, adds it to application as a new active document named after the file, with
+// its path set; a JWW drawing's current layer is its write layer. FileError leaves application as
 // it was. options: what is read (the window takes everything; the batch may leave out what is
 // drawn beneath), for JWW files too; its cancel flag gives a read up (Cancelled).
 OpenedDrawing OpenDrawing(BoardApplication& application, const std::string& path,
-                          const DxfReadOptions& options = {});
+                          const FormatReadOptions& options = {});
 
 // A drawing file read but not yet a document: what OpenDrawing's first half gives.
-using DrawingRead = std::variant<DxfReadResult, JwwReadResult>;
+using DrawingRead = FormatRead;
 // The first half of OpenDrawing: reads the file at path by its content; runs on any thread.
 // FileError when it cannot be read.
 [[nodiscard]] DrawingRead ReadDrawingFile(const std::string& path,
-                                          const DxfReadOptions& options = {});
+                                          const FormatReadOptions& options = {});
 // The second half, where the application lives: adds read to application as the file at path.
 OpenedDrawing AddReadDrawing(BoardApplication& application, const std::string& path,
                              DrawingRead&& read);
 
-enum class DrawingFormat : std::uint8_t { Dxf, Jww };
 // The format a save to path writes: the document's own for its own path; else by the name's
-// extension (.jww, .dxf); else the document's own (JWW for a drawing read from JWW, else DXF).
-[[nodiscard]] DrawingFormat SaveFormat(const BoardDocument& document, const std::string& path);
+// extension (FormatOfExtension); else the document's own (FormatOfSource).
+[[nodiscard]] const FileFormat& SaveFormat(const BoardDocument& document, const std::string& path);
 
 // Writes the document to path (atomically) in SaveFormat, then records path as the document's
 // file, names the document after it and marks it saved, unless a JWW drawing saved over its own
-// file holds edits that file cannot keep (JwwUnkeptEdits): then it stays modified, so the
+// file holds edits that file cannot keep (FileFormat::KeepsEdits): then it stays modified, so the
 // window keeps asking before it closes. A drawing is written over what was kept
 // of the file it was opened from when the format is the same (nothing of it lost, its version,
 // form and code page kept); otherwise as a new drawing (DXF: AutoCAD 2007; JWW: version 700)

@@ -17,9 +17,7 @@ DrawingState DrawingSnapshot::State() const {
     return state;
 }
 
-const char* DrawingSnapshot::Extension() const noexcept {
-    return format == DrawingFormat::Jww ? ".jww" : ".dxf";
-}
+const char* DrawingSnapshot::Extension() const noexcept { return format->Extension(); }
 
 DrawingSnapshot SnapshotOf(const BoardDocument& document) {
     DrawingSnapshot snapshot;
@@ -39,36 +37,19 @@ DrawingSnapshot SnapshotOf(const BoardDocument& document) {
     snapshot.currentLayer = document.CurrentAttributesModel()->Layer();
     snapshot.unitCode = document.UnitCode();
     snapshot.source = document.Source();
-    snapshot.format = dynamic_cast<const JwwSource*>(snapshot.source.get()) != nullptr
-                          ? DrawingFormat::Jww
-                          : DrawingFormat::Dxf;
+    snapshot.format = &FormatOfSource(snapshot.source.get());
     return snapshot;
 }
 
 void WriteSnapshot(const DrawingSnapshot& snapshot, const std::string& path) {
     DrawingState state = snapshot.State();
-    const auto* jww = dynamic_cast<const JwwSource*>(snapshot.source.get());
-    const auto* dxf = dynamic_cast<const DxfSource*>(snapshot.source.get());
     const bool damaged = snapshot.source != nullptr && !snapshot.source->Damage().empty();
     if (damaged) {
         // The file read is gone: what the board holds becomes a new drawing (see SaveDrawing).
         state.recordKeys = {};
         state.recordEdits = nullptr;
     }
-    if (snapshot.format == DrawingFormat::Jww) {
-        if (jww != nullptr && !damaged) {
-            WriteJww(path, *jww, state);
-        } else {
-            const double scale = static_cast<double>(state.scaleDenominator) / state.scaleNumerator;
-            auto fresh = ReadJwwBytes(NewJwwBytes(state.layers, scale), "new.jww").source;
-            fresh->converted = true;
-            WriteJww(path, *fresh, state);
-        }
-    } else if (dxf != nullptr && !damaged) {
-        WriteDxf(path, *dxf, state);
-    } else {
-        WriteDxf(path, *NewDrawingSource(), state);
-    }
+    snapshot.format->Write(path, damaged ? nullptr : snapshot.source.get(), state);
 }
 
 }  // namespace pelimator::board

@@ -26,11 +26,11 @@ struct DrawingSnapshot {
     std::int32_t currentLayer = 0;
     std::int32_t unitCode = kMillimetres;
     std::shared_ptr<const DocumentSource> source;  // null for a new drawing
-    DrawingFormat format = DrawingFormat::Dxf;     // the document's own
+    const FileFormat* format = &DefaultFormat();   // the document's own
 
     // The snapshot as a save sees it; valid while the snapshot lives.
     [[nodiscard]] DrawingState State() const;
-    // ".dxf" or ".jww".
+    // The format's extension (".dxf").
     [[nodiscard]] const char* Extension() const noexcept;
 };
 

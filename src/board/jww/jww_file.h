@@ -93,6 +93,7 @@ public:
         return entityColour;
     }
     [[nodiscard]] std::string Damage() const override { return bytes.Damage(); }
+    [[nodiscard]] std::string FilePath() const override { return bytes.Path(); }
     [[nodiscard]] std::optional<std::size_t> RecordOf(std::size_t entity) const override {
         if (entity >= entityRecord.size()) return std::nullopt;
         return entityRecord[entity];

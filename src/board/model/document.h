@@ -110,6 +110,8 @@ public:
     // Why the file read can no longer back a save or an edit of its records (another program
     // rewrote it in place), a Japanese sentence naming it; "" when it still can.
     [[nodiscard]] virtual std::string Damage() const { return {}; }
+    // The path of the file read ("" for a drawing not read from a file).
+    [[nodiscard]] virtual std::string FilePath() const { return {}; }
     // For a drawing whose units are paper millimetres (a Jw_cad drawing): how many real
     // millimetres one unit of board layer `layer` stands for, its layer group's N of 1:N. None
     // when the drawing's units are real lengths at the document's one scale (DXF, a new drawing).

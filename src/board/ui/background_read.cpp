@@ -55,7 +55,7 @@ void BackgroundRead::Launch(const std::shared_ptr<Job>& job) {
     job->launched = true;
     std::thread thread([this, job] {
         try {
-            DxfReadOptions options;
+            FormatReadOptions options;
             options.cancel = &job->cancelled;
             job->result =
                 std::make_shared<DrawingRead>(ReadDrawingFile(job->path.toStdString(), options));

@@ -29,11 +29,34 @@ namespace pelimator::board {
 namespace {
 
 const QString kRecentKey = QStringLiteral("board/recentFiles");
-// Opening takes either format (told by content); saving offers both, the drawing's own first.
-const QString kOpenFilter =
-    QStringLiteral("図面 (*.dxf *.jww);;DXF 図面 (*.dxf);;Jw_cad 図面 (*.jww)");
-const QString kSaveDxfFirst = QStringLiteral("DXF 図面 (*.dxf);;Jw_cad 図面 (*.jww)");
-const QString kSaveJwwFirst = QStringLiteral("Jw_cad 図面 (*.jww);;DXF 図面 (*.dxf)");
+// Opening takes every format (told by content): "図面 (*.dxf *.jww);;DXF 図面 (*.dxf);;...".
+QString OpenFilter() {
+    QStringList patterns;
+    QStringList entries;
+    for (const FileFormat* format : FileFormats()) {
+        patterns << QStringLiteral("*") + QString::fromUtf8(format->Extension());
+        entries << QString::fromUtf8(format->DialogFilter().data(),
+                                     static_cast<qsizetype>(format->DialogFilter().size()));
+    }
+    return QStringLiteral("図面 (") + patterns.join(' ') + QStringLiteral(");;") +
+           entries.join(QStringLiteral(";;"));
+}
+
+// Saving offers every format, the drawing's own first.
+QString SaveFilter(const BoardDocument& document) {
+    const FileFormat& own = SaveFormat(document, document.Path());
+    QStringList entries;
+    for (const FileFormat* format : FileFormats()) {
+        const QString entry = QString::fromUtf8(
+            format->DialogFilter().data(), static_cast<qsizetype>(format->DialogFilter().size()));
+        if (format == &own) {
+            entries.prepend(entry);
+        } else {
+            entries << entry;
+        }
+    }
+    return entries.join(QStringLiteral(";;"));
+}
 
 QString WithSuffix(const QString& path, const QString& suffix) {
     if (path.isEmpty() || QFileInfo(path).suffix().compare(suffix, Qt::CaseInsensitive) == 0) {
@@ -42,20 +65,15 @@ QString WithSuffix(const QString& path, const QString& suffix) {
     return path + "." + suffix;
 }
 
-// A drawing file's name: kept when it names DXF or JWW, else given the drawing's own suffix.
+// A drawing file's name: kept when it names a format, else given the drawing's own suffix.
 QString WithDrawingSuffix(const QString& path, const QString& own) {
-    const QString suffix = QFileInfo(path).suffix();
-    if (suffix.compare("dxf", Qt::CaseInsensitive) == 0 ||
-        suffix.compare("jww", Qt::CaseInsensitive) == 0) {
-        return path;
-    }
+    if (FormatOfExtension(path.toStdString()) != nullptr) return path;
     return WithSuffix(path, own);
 }
 
-// The suffix of the document's own format.
+// The suffix of the document's own format, without its dot.
 QString OwnSuffix(const BoardDocument& document) {
-    return SaveFormat(document, document.Path()) == DrawingFormat::Jww ? QStringLiteral("jww")
-                                                                       : QStringLiteral("dxf");
+    return QString::fromUtf8(SaveFormat(document, document.Path()).Extension() + 1);
 }
 
 // A wait cursor while a file is read or written: opening or saving a large drawing takes
@@ -79,7 +97,7 @@ public:
 QString FileMenuHost::AskOpenPath(const QString& folder) {
     // NOLINTNEXTLINE(readability-suspicious-call-argument): the folder is the dialog's folder
     return QFileDialog::getOpenFileName(DialogParent(), QStringLiteral("開く"), folder,
-                                        kOpenFilter);
+                                        OpenFilter());
 }
 
 QString FileMenuHost::AskSavePath(const QString& suggestion, const QString& filter) {
@@ -349,8 +367,8 @@ bool FileMenu::SaveAs() {
         suggestion = QDir(m_lastFolder.isEmpty() ? QDir::homePath() : m_lastFolder)
                          .filePath(WithSuffix(QString::fromStdString(document->Name()), own));
     }
-    const QString filter = own == "jww" ? kSaveJwwFirst : kSaveDxfFirst;
-    const QString path = WithDrawingSuffix(m_host.AskSavePath(suggestion, filter), own);
+    const QString path =
+        WithDrawingSuffix(m_host.AskSavePath(suggestion, SaveFilter(*document)), own);
     return !path.isEmpty() && SaveTo(document, path);
 }
 
@@ -463,8 +481,8 @@ bool FileMenu::ConfirmClose(const BoardDocumentPtr& document) {
     const QString suggestion =
         QDir(m_lastFolder.isEmpty() ? QDir::homePath() : m_lastFolder)
             .filePath(WithSuffix(QString::fromStdString(document->Name()), own));
-    const QString path = WithDrawingSuffix(
-        m_host.AskSavePath(suggestion, own == "jww" ? kSaveJwwFirst : kSaveDxfFirst), own);
+    const QString path =
+        WithDrawingSuffix(m_host.AskSavePath(suggestion, SaveFilter(*document)), own);
     return !path.isEmpty() && SaveTo(document, path);
 }
 

@@ -6,6 +6,8 @@
 
 #include "board/dxf/dxf_file.h"
 #include "board/files/drawing_file.h"
+#include "board/jww/jww_file.h"
+#include "board/jww/jww_format.h"
 #include "support/real_corpus.h"
 #include "support/temp_dir.h"
 
@@ -27,7 +29,7 @@ TEST(JwwToDxf, ConvertedCopySavedAgainStaysDxf) {
         SCOPED_TRACE(file.string());
         const auto application = BoardApplication::Create();
         const BoardDocumentPtr document = OpenDrawing(*application, file.string()).document;
-        const auto& source = dynamic_cast<const JwwSource&>(*document->Source());
+        const JwwSource& source = *AsJwwSource(*document->Source());
         const std::string path = dir.File("copy.dxf");
         SaveDrawing(*document, path);
         const std::string first = ReadBytes(path);

@@ -8,7 +8,6 @@
 #include <exception>
 #include <string>
 
-#include "board/dxf/dxf_source.h"
 #include "board/export/export_sheet.h"
 #include "board/files/drawing_file.h"
 #include "board/model/application.h"
@@ -24,8 +23,7 @@ int main(int argc, char** argv) {
         auto application = BoardApplication::Create();
         const OpenedDrawing opened = OpenDrawing(*application, argv[1]);
         BoardDocument& document = *opened.document;
-        const auto* source = dynamic_cast<const DxfSource*>(document.Source().get());
-        if (argc == 5 && (source == nullptr || !source->scaleStored)) {
+        if (argc == 5 && !opened.scaleStored) {
             document.Scale()->SetNumerator(1);
             document.Scale()->SetDenominator(std::stoi(argv[4]));
         }

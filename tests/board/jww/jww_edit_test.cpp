@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "board/dxf/dxf_file.h"
 #include "board/files/drawing_file.h"
+#include "board/jww/jww_file.h"
 #include "board/model/edits.h"
 #include "board/model/selection.h"
 #include "support/real_corpus.h"

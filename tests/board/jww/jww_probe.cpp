@@ -20,6 +20,7 @@
 #include "base/errors.h"
 #include "board/files/drawing_file.h"
 #include "board/jww/jww_file.h"
+#include "board/jww/jww_format.h"
 #include "board/jww/jww_text.h"
 #include "board/model/application.h"
 #include "board/model/edits.h"
@@ -140,8 +141,7 @@ int Dump(const std::string& path) {
 }
 
 int Edit(BoardDocument& document, int argc, char** argv) {
-    const auto* source = dynamic_cast<const JwwSource*>(document.Source().get());
-    if (source == nullptr) return 2;
+    if (!document.Source() || !JwwFormat().Owns(*document.Source())) return 2;
     const std::string out = argv[3];
     Selection selection;
     selection.records = {static_cast<std::uint32_t>(std::strtoul(argv[4], nullptr, 10))};

@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
         scene.Paint(painter, QSize(width, height), *opened.document, transform, overlay, index);
         painter.end();
         if (!image.save(QString::fromLocal8Bit(argv[2]))) throw std::runtime_error("cannot write");
-        std::fprintf(stderr, "%s\n", opened.report.Summary().c_str());
+        std::fprintf(stderr, "%s\n", opened.Summary().c_str());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "render_board: %s\n", error.what());
         return 1;

@@ -1,5 +1,6 @@
 // The board window with the real model: tabs and documents in step, undo and redo texts,
 // closing with modified drawings, and the window outliving the tool.
+#include "board/dxf/dxf_file.h"
 #include "board/ui/board_window.h"
 
 #include <QAction>

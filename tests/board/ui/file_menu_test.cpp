@@ -1,5 +1,7 @@
 // The file menu's logic with scripted dialogs: save and open round trip, unsaved changes, recent
 // files and errors.
+#include "board/dxf/dxf_file.h"
+#include "board/jww/jww_file.h"
 #include "board/ui/file_menu.h"
 
 #include <QGuiApplication>
