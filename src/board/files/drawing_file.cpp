@@ -141,9 +141,9 @@ void SaveDrawing(BoardDocument& document, const std::string& path) {
     }
     // Whether the file written holds every edit the drawing shows: else it stays modified.
     bool keptAll = true;
-    const FormatConversion* conversion =
-        damage.empty() && source != nullptr ? ConversionBetween(FormatOfSource(source), format)
-                                            : nullptr;
+    const FormatConversion* conversion = damage.empty() && source != nullptr
+                                             ? ConversionBetween(FormatOfSource(source), format)
+                                             : nullptr;
     if (damage.empty() && source != nullptr && format.Owns(*source)) {
         format.Write(path, source, state.state);
         keptAll = format.KeepsEdits(*source, state.state);
@@ -180,7 +180,8 @@ std::vector<std::string> SaveLosses(const BoardDocument& document, const std::st
     if (source != nullptr && format.Owns(*source)) {
         losses = format.Losses(source, state.state);
     } else if (const FormatConversion* conversion =
-                   source != nullptr ? ConversionBetween(FormatOfSource(source), format) : nullptr) {
+                   source != nullptr ? ConversionBetween(FormatOfSource(source), format)
+                                     : nullptr) {
         losses = conversion->Losses(*source, state.state, document.UnderlayModel().get());
     } else {
         losses = format.Losses(nullptr, fresh);

@@ -168,7 +168,12 @@ std::vector<Vec2> FlattenEntity(const EntityData& entity, double tolerance) {
     const ArcAngles angles = AnglesOf(entity);
     const double radius = entity.radius;
     constexpr std::size_t kMaxSegments = 100000;
-    const std::size_t count = ArcSegmentCount(radius, angles.sweep, tolerance, kMaxSegments);
+    // A chord turns a quarter at most, so a circle within the tolerance keeps its extent.
+    const double quarters = std::ceil(angles.sweep / (std::numbers::pi / 2));
+    const std::size_t least =
+        quarters >= 1.0 && quarters <= 5.0 ? static_cast<std::size_t>(quarters) : 1;
+    const std::size_t count =
+        std::max(ArcSegmentCount(radius, angles.sweep, tolerance, kMaxSegments), least);
     std::vector<Vec2> points;
     points.reserve(count + 1);
     for (std::size_t i = 0; i <= count; ++i) {

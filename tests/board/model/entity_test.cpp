@@ -1,6 +1,7 @@
 // Line and arc handles: live points, transforms, clones, arc angles and flattening.
 #include "board/model/entity.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <ostream>
@@ -143,6 +144,28 @@ TEST(FlattenEntity, ArcPointsStayOnTheArcAndChordsWithinTolerance) {
         EXPECT_LE(10.0 - Distance(mid, arc.center), kTolerance);
         // Counter-clockwise: each step turns left about the centre.
         EXPECT_GT(Cross(points[i] - arc.center, points[i + 1] - arc.center), 0);
+    }
+}
+
+// A circle whose radius is within the tolerance still flattens to a shape whose box is the
+// circle's: selection, chains and snapping see its extent, not one point.
+TEST(FlattenEntity, TinyCirclesKeepTheirExtent) {
+    for (const double radius : {1e-9, 1e-6, 1e-4, 0.001, 0.0015, 0.002}) {
+        for (const double tolerance : {0.001, 0.01}) {
+            EntityData circle = MakeArc({5, 5}, {5 + radius, 5}, {5 + radius, 5});
+            circle.radius = radius;
+            const auto points = FlattenEntity(circle, tolerance);
+            Box box{points.front(), points.front()};
+            for (const Vec2 point : points) {
+                box.min = {std::min(box.min.x, point.x), std::min(box.min.y, point.y)};
+                box.max = {std::max(box.max.x, point.x), std::max(box.max.y, point.y)};
+            }
+            const std::string row =
+                "r " + std::to_string(radius) + " tol " + std::to_string(tolerance);
+            EXPECT_GE(points.size(), 5U) << row;
+            EXPECT_NEAR(box.max.x - box.min.x, 2 * radius, 1e-3 * radius) << row;
+            EXPECT_NEAR(box.max.y - box.min.y, 2 * radius, 1e-3 * radius) << row;
+        }
     }
 }
 
