@@ -51,8 +51,6 @@ std::optional<double> Number(std::string_view s) {
         if (!s.empty() && s.front() == '-') return std::nullopt;  // "+-1"
     }
     if (s.empty()) return std::nullopt;
-    const char first = s.front() == '-' && s.size() > 1 ? s[1] : s.front();
-    if (!(first >= '0' && first <= '9') && first != '.') return std::nullopt;  // no "inf", "nan"
     double value = 0.0;
     const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
     if (error != std::errc() || end != s.data() + s.size() || !std::isfinite(value)) {
