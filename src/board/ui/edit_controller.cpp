@@ -18,6 +18,7 @@
 #include "board/model/edits.h"
 #include "board/model/tool_object.h"
 #include "board/ui/canvas.h"
+#include "geometry/typed_offset.h"
 
 namespace pelimator::board {
 
@@ -73,19 +74,71 @@ EditController::EditController(BoardApplicationPtr application, Canvas* canvas)
       m_angleInput(new QLineEdit(canvas)) {
     canvas->installEventFilter(this);
     m_overlay->show();
-    // The rotation angle, typed: degrees, counter-clockwise; Enter turns, Esc ends the command.
+    // The rotation angle (degrees, counter-clockwise) or a move's, copy's or paste's offset,
+    // typed; Enter applies it, Esc ends the command.
     m_angleInput->setObjectName(QStringLiteral("rotationAngle"));
-    m_angleInput->setPlaceholderText(QStringLiteral("角度 (度)"));
-    m_angleInput->setValidator(new QDoubleValidator(-360.0, 360.0, 6, m_angleInput));
-    m_angleInput->setFixedWidth(120);
+    m_angleInput->setFixedWidth(220);
     m_angleInput->move(8, 8);
     m_angleInput->hide();
     m_angleInput->installEventFilter(this);
     connect(m_angleInput, &QLineEdit::returnPressed, this, [this] {
+        if (m_mode != EditMode::RotateAngle) {
+            TypedTarget(m_angleInput->text());
+            return;
+        }
         bool ok = false;
         const double degrees = QLocale::c().toDouble(m_angleInput->text(), &ok);
         if (ok) RotateBy(degrees);
     });
+}
+
+void EditController::ShowInput(bool angle) {
+    m_angleInput->clear();
+    m_angleInput->setPlaceholderText(angle ? QStringLiteral("角度 (度)")
+                                           : QStringLiteral("@X,Y / @距離<角度 / 距離"));
+    // One validator for the angle, kept by the field (an offset is read by its own parser).
+    auto* degrees = m_angleInput->findChild<QDoubleValidator*>();
+    if (degrees == nullptr) degrees = new QDoubleValidator(-360.0, 360.0, 6, m_angleInput);
+    m_angleInput->setValidator(angle ? degrees : nullptr);
+    m_angleInput->show();
+    m_angleInput->raise();
+    m_angleInput->setFocus();
+}
+
+void EditController::TypedTarget(const QString& text) {
+    if (!m_base) return;
+    const Vec2 base = *m_base;
+    const Vec2 towards = m_cursor ? *m_cursor - base : Vec2{};
+    const auto typed = ParseTypedOffset(text.toStdString(), towards.x, towards.y);
+    if (!typed.ok) {
+        emit failed(QString::fromStdString(typed.error));
+        return;
+    }
+    Target(base + Vec2{typed.value.dx, typed.value.dy});
+}
+
+void EditController::Target(Vec2 p) {
+    const Vec2 delta = p - (m_mode == EditMode::PasteTarget ? m_clipBase : *m_base);
+    switch (m_mode) {
+        case EditMode::PasteTarget: {
+            const Selection clip = m_clip;
+            Run([&](BoardDocument& d) { return CopySelection(d, clip, delta); });
+            break;
+        }
+        case EditMode::MoveTarget:
+            Run([&](BoardDocument& d) { return MoveSelection(d, m_selection, delta); });
+            break;
+        case EditMode::CopyTarget:
+            Run([&](BoardDocument& d) { return CopySelection(d, m_selection, delta); });
+            break;
+        case EditMode::Select:
+        case EditMode::MoveBase:
+        case EditMode::CopyBase:
+        case EditMode::RotatePivot:
+        case EditMode::RotateAngle:
+        case EditMode::ClipBase:
+            break;
+    }
 }
 
 bool EditController::ToolPicking() const {
@@ -207,7 +260,9 @@ void EditController::StartPaste() {
     m_clipBox = BoxOfSelection(*m_canvas->Document(), m_clip);
     m_base = m_clipBase;
     Prompt(EditMode::PasteTarget,
-           QStringLiteral("貼り付け: 基準点を置く位置をクリックして下さい (Esc で中止)"));
+           QStringLiteral("貼り付け: 基準点を置く位置をクリックするか、@X,Y / @距離<角度 / 距離 "
+                          "を入力して Enter (Esc で中止)"));
+    ShowInput(false);
 }
 
 void EditController::RotateBy(double degrees) {
@@ -229,19 +284,23 @@ void EditController::Pick(QPointF screen) {
         case EditMode::MoveBase:
             m_base = p;
             m_mode = EditMode::MoveTarget;
-            emit message(QStringLiteral("移動: 移動先をクリックして下さい"));
+            ShowInput(false);
+            emit message(
+                QStringLiteral("移動: 移動先をクリックするか、@X,Y / @距離<角度 / "
+                               "距離 (カーソルの向き) を入力して Enter"));
             break;
         case EditMode::CopyBase:
             m_base = p;
             m_mode = EditMode::CopyTarget;
-            emit message(QStringLiteral("複写: 複写先をクリックして下さい"));
+            ShowInput(false);
+            emit message(
+                QStringLiteral("複写: 複写先をクリックするか、@X,Y / @距離<角度 / "
+                               "距離 (カーソルの向き) を入力して Enter"));
             break;
         case EditMode::RotatePivot:
             m_base = p;
             m_mode = EditMode::RotateAngle;
-            m_angleInput->show();
-            m_angleInput->raise();
-            m_angleInput->setFocus();
+            ShowInput(true);
             emit message(QStringLiteral(
                 "回転: 角度の向きをクリックするか、角度を入力して Enter (右向きが 0 度)"));
             break;
@@ -253,22 +312,11 @@ void EditController::Pick(QPointF screen) {
                 QStringLiteral("%1 個の図形を基準点と共にコピーしました (Ctrl+V で貼り付け)")
                     .arg(m_clip.entities.size() + m_clip.records.size()));
             break;
-        case EditMode::PasteTarget: {
-            const Vec2 delta = p - m_clipBase;
-            const Selection clip = m_clip;
-            Run([&](BoardDocument& d) { return CopySelection(d, clip, delta); });
+        case EditMode::PasteTarget:
+        case EditMode::MoveTarget:
+        case EditMode::CopyTarget:
+            Target(p);
             break;
-        }
-        case EditMode::MoveTarget: {
-            const Vec2 delta = p - *m_base;
-            Run([&](BoardDocument& d) { return MoveSelection(d, m_selection, delta); });
-            break;
-        }
-        case EditMode::CopyTarget: {
-            const Vec2 delta = p - *m_base;
-            Run([&](BoardDocument& d) { return CopySelection(d, m_selection, delta); });
-            break;
-        }
         case EditMode::RotateAngle: {
             const Vec2 pivot = *m_base;
             const double degrees = AngleDegrees(pivot, p);

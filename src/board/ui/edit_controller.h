@@ -94,6 +94,11 @@ private:
     void Announce();
     void Prompt(EditMode mode, const QString& text);
     void Finish();  // back to selecting, the angle field hidden
+    // Shows the typed-input field, for an angle or for an offset from the base point.
+    void ShowInput(bool angle);
+    // A move's, copy's or paste's target: picked, or the base point plus a typed offset.
+    void Target(Vec2 p);
+    void TypedTarget(const QString& text);
     // The selection the band draws: the kept one while pasting.
     [[nodiscard]] const Selection& Moving() const noexcept;
     // Where the band puts what moves: none unless a command waits for its target or angle.

@@ -131,6 +131,50 @@ void EditControllerTest::keysAndClicksReachEdits_data() {
     }) << QString::fromUtf8(kRotateTitle) << Check([](const Board& b) {
         QCOMPARE(b.At(0).end, (Vec2{0, 100}));
     });
+    const auto type = [](Board& b, const char* text) {
+        QLineEdit* field = b.Controller()->AngleInput();
+        QVERIFY(field->isVisible());
+        field->insert(QString::fromUtf8(text));  // as an input method commits it
+        QTest::keyClick(field, Qt::Key_Return);
+    };
+    QTest::newRow("move_by_typed_distance_at_angle") << Script([type](Board& b) {
+        b.Click({50, 0});
+        b.Keys(QKeySequence(Qt::Key_M));
+        b.Click({0, 0});
+        type(b, "@25<90");
+    }) << QString::fromUtf8(kMoveTitle) << Check([](const Board& b) {
+        QCOMPARE(b.At(0).start, (Vec2{0, 25}));
+        QCOMPARE(b.At(0).end, (Vec2{100, 25}));
+    });
+    QTest::newRow("copy_by_distance_along_cursor") << Script([type](Board& b) {
+        b.Click({50, 0});
+        b.Keys(QKeySequence(Qt::Key_C));
+        b.Click({0, 0});
+        b.Mouse(QEvent::MouseMove, {-30, 0});
+        type(b, "10");
+    }) << QString::fromUtf8(kCopyTitle) << Check([](const Board& b) {
+        QCOMPARE(b.document->DrawingModel()->Count(), 3U);
+        QCOMPARE(b.At(2).start, (Vec2{-10, 0}));
+    });
+    QTest::newRow("paste_by_typed_offset") << Script([type](Board& b) {
+        b.Click({50, 0});
+        b.Keys(QKeySequence(Qt::CTRL | Qt::Key_C));
+        b.Click({100, 0});
+        b.Keys(QKeySequence(Qt::CTRL | Qt::Key_V));
+        type(b, "＠５，－５");
+    }) << QString::fromUtf8(kCopyTitle) << Check([](const Board& b) {
+        QCOMPARE(b.At(2).start, (Vec2{5, -5}));
+        QCOMPARE(b.At(2).end, (Vec2{105, -5}));
+    });
+    QTest::newRow("bad_typed_offset_moves_nothing") << Script([type](Board& b) {
+        b.Click({50, 0});
+        b.Keys(QKeySequence(Qt::Key_M));
+        b.Click({0, 0});
+        type(b, "@1e999,0");
+        QCOMPARE(b.Controller()->Mode(), EditMode::MoveTarget);
+    }) << QString() << Check([](const Board& b) {
+        QCOMPARE(b.At(0).start, (Vec2{0, 0}));
+    });
     QTest::newRow("ctrl_c_then_ctrl_v_by_reference_point") << Script([](Board& b) {
         b.Click({50, 0});
         b.Keys(QKeySequence(Qt::CTRL | Qt::Key_C));
