@@ -1,22 +1,35 @@
 // Writing DXF text: group codes, exact numbers, handles and names fit for symbol tables.
 #include "board/convert/dxf_out.h"
 
+#include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace pelimator::board::convert {
 
-std::string DxfHandles::Next() {
-    char text[20];
-    std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(m_next++));
-    return text;
+std::string DxfHex(std::uint64_t value) {
+    std::array<char, 20> text{};
+    const auto result = std::to_chars(text.data(), text.data() + text.size(), value, 16);
+    std::string hex(text.data(), result.ptr);
+    for (char& c : hex) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return hex;
 }
 
+std::string ShortestNumber(double value) {
+    std::array<char, 32> text{};
+    const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
+    return {text.data(), result.ptr};
+}
+
+std::string DxfHandles::Next() { return DxfHex(m_next++); }
+
 void DxfOut::Put(int code, std::string_view value) {
-    char head[8];
-    std::snprintf(head, sizeof head, "%3d\n", code);
+    // Group codes right-aligned in three columns, as AutoCAD writes them.
+    const std::string head = std::to_string(code);
+    if (head.size() < 3) m_text.append(3 - head.size(), ' ');
     m_text += head;
+    m_text += '\n';
     // A value is one line: a line break inside it would end the value early.
     for (const char c : value) m_text += c == '\n' || c == '\r' ? ' ' : c;
     m_text += '\n';
@@ -25,9 +38,7 @@ void DxfOut::Put(int code, std::string_view value) {
 std::string DxfNumber(double value) {
     if (!std::isfinite(value)) value = 0.0;
     if (value == 0.0) value = 0.0;  // no "-0.0"
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    std::string number(text, result.ptr);
+    std::string number = ShortestNumber(value);
     // A DXF real has a decimal point or an exponent.
     if (number.find_first_of(".e") == std::string::npos) number += ".0";
     return number;

@@ -40,6 +40,10 @@ private:
 // A number as DXF writes it: exactly (the shortest form that reads back the same double), with a
 // decimal point; 0 for what is not a number.
 [[nodiscard]] std::string DxfNumber(double value);
+// value in upper-case hexadecimal digits, as DXF handles are written.
+[[nodiscard]] std::string DxfHex(std::uint64_t value);
+// value's shortest decimal form that reads back exactly ("100", "0.5").
+[[nodiscard]] std::string ShortestNumber(double value);
 
 // A name fit for a DXF symbol table: the characters DXF reserves (<>/\":;?*|=` and control
 // characters) become '_'; an empty name becomes fallback.

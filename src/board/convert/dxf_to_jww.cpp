@@ -370,7 +370,7 @@ std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underl
         out.losses.push_back("JWW にない DXF の図形: " + what + " " + std::to_string(n) + " 個");
     }
     if (underlay->paperSpace)
-        out.losses.push_back("DXF のペーパー空間 (レイアウト) は保存しません");
+        out.losses.emplace_back("DXF のペーパー空間 (レイアウト) は保存しません");
     std::string result = bytes.substr(0, source.entityCountAt);
     jww::PutCount(result, source.entityCount + records.Records().Count());
     result.append(bytes, source.entityCountEnd, source.entitiesEnd - source.entityCountEnd);

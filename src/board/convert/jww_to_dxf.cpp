@@ -112,7 +112,10 @@ std::vector<TemplatePair> TemplatePairs() {
 // The template's owners and its first free handle.
 convert::TemplateHandles FindOwners(const std::vector<TemplatePair>& pairs, std::uint64_t& seed) {
     convert::TemplateHandles owners;
-    std::string_view table, record, handle, name;
+    std::string_view table;
+    std::string_view record;
+    std::string_view handle;
+    std::string_view name;
     bool tableHead = false;
     for (std::size_t i = 0; i < pairs.size(); ++i) {
         const int code = pairs[i].Code();
@@ -277,9 +280,8 @@ void WriteHeader(const JwwSource& source, DxfOut& out) {
     }
     std::string scales;
     for (std::size_t g = 0; g < 16; ++g) {
-        char text[48];
-        std::snprintf(text, sizeof text, "%s%zX:1/%g", g == 0 ? "" : " ", g, source.GroupScale(g));
-        scales += text;
+        if (g != 0) scales += ' ';
+        scales += convert::DxfHex(g) + ":1/" + convert::ShortestNumber(source.GroupScale(g));
     }
     out.Put(9, "$CUSTOMPROPERTYTAG");
     out.Put(1, "JwwGroupScales");
@@ -297,7 +299,8 @@ void WriteHeader(const JwwSource& source, DxfOut& out) {
 std::string Splice(const std::vector<TemplatePair>& pairs, const Additions& add, std::uint64_t seed,
                    double dimScale) {
     std::string out;
-    std::string_view section, table;
+    std::string_view section;
+    std::string_view table;
     bool sectionHead = false;
     bool tableHead = false;
     bool scaleWritten = false;
@@ -324,9 +327,7 @@ std::string Splice(const std::vector<TemplatePair>& pairs, const Additions& add,
         out += '\n';
         patch.clear();
         if (code == 9 && pair.value == "$HANDSEED") {
-            char text[20];
-            std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(seed));
-            patch = text;
+            patch = convert::DxfHex(seed);
         } else if (code == 9 && pair.value == "$DIMSCALE") {
             patch = convert::DxfNumber(dimScale);
         } else if (code == 9 && pair.value == "$DWGCODEPAGE") {

@@ -1,5 +1,6 @@
 // The DXF symbol tables of a converted Jw_cad drawing: its layers as the board names them, its
 // dashed line types with Jw_cad's patterns, and one text style per font.
+#include <array>
 #include <cmath>
 #include <numeric>
 
@@ -31,10 +32,11 @@ void SymbolHead(DxfOut& out, const char* type, const std::string& handle, const 
 }  // namespace
 
 int LineweightOf(std::uint16_t penWidth) noexcept {
-    static constexpr int kWeights[] = {0,  5,  9,  13, 15, 18,  20,  25,  30,  35,  40,  50,
-                                       53, 60, 70, 80, 90, 100, 106, 120, 140, 158, 200, 211};
+    static constexpr std::array<int, 24> kWeights = {0,  5,   9,   13,  15,  18,  20,  25,
+                                                     30, 35,  40,  50,  53,  60,  70,  80,
+                                                     90, 100, 106, 120, 140, 158, 200, 211};
     if (penWidth == 0) return -3;
-    int best = kWeights[0];
+    int best = kWeights.front();
     for (const int w : kWeights) {
         if (std::abs(w - penWidth) < std::abs(best - penWidth)) best = w;
     }

@@ -1,6 +1,5 @@
 // The board window with the real model: tabs and documents in step, undo and redo texts,
 // closing with modified drawings, and the window outliving the tool.
-#include "board/dxf/dxf_file.h"
 #include "board/ui/board_window.h"
 
 #include <QAction>
@@ -25,6 +24,7 @@
 #include <cmath>
 #include <memory>
 
+#include "board/dxf/dxf_file.h"
 #include "board/files/drawing_file.h"
 #include "board/model/application.h"
 #include "board/model/edits.h"

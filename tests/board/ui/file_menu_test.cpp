@@ -1,7 +1,5 @@
 // The file menu's logic with scripted dialogs: save and open round trip, unsaved changes, recent
 // files and errors.
-#include "board/dxf/dxf_file.h"
-#include "board/jww/jww_file.h"
 #include "board/ui/file_menu.h"
 
 #include <QGuiApplication>
@@ -13,7 +11,9 @@
 #include <deque>
 #include <functional>
 
+#include "board/dxf/dxf_file.h"
 #include "board/files/drawing_file.h"
+#include "board/jww/jww_file.h"
 
 using namespace pelimator::board;
 
