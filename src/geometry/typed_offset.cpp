@@ -2,8 +2,10 @@
 // and "<", each piece a finite number.
 #include "geometry/typed_offset.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <numbers>
 #include <optional>
 
@@ -76,10 +78,11 @@ TypedResult<TypedOffset> Relative(std::string_view rest) {
         // Whole quarter turns exactly, so that "@10<90" moves straight up.
         const double turns = *degrees / 90.0;
         if (turns == std::floor(turns) && std::abs(turns) < 1e15) {
-            const auto quarter = static_cast<long long>(std::fmod(turns, 4.0) + 4.0) % 4;
-            const double c[] = {1.0, 0.0, -1.0, 0.0};
-            const double s[] = {0.0, 1.0, 0.0, -1.0};
-            return {true, {*distance * c[quarter], *distance * s[quarter]}, {}};
+            const auto quarter =
+                static_cast<std::size_t>(static_cast<long long>(std::fmod(turns, 4.0) + 4.0) % 4);
+            constexpr std::array<double, 4> kCos = {1.0, 0.0, -1.0, 0.0};
+            constexpr std::array<double, 4> kSin = {0.0, 1.0, 0.0, -1.0};
+            return {true, {*distance * kCos.at(quarter), *distance * kSin.at(quarter)}, {}};
         }
         const double radians = *degrees * std::numbers::pi / 180.0;
         return {true, {*distance * std::cos(radians), *distance * std::sin(radians)}, {}};
