@@ -49,10 +49,13 @@ board::PngOptions PngOptionsOf(const PictureRequest& picture) {
 // where one is in range, and fitting to a sheet, which always fits at the default resolution.
 void CheckPngSize(const board::BoardDocument& document, const PictureRequest& picture) {
     const auto [width, height] = board::PngPixels(document, PngOptionsOf(picture));
+    if (board::PngWithinLimits(width, height)) return;
+    // Pixels grow with the resolution on both sides; the margin of a pixel or two keeps the
+    // advised resolution within the limits after rounding up.
     const double side = std::max(width, height);
-    if (side <= board::kMaxPngSide) return;
-    const auto fitting =
-        static_cast<std::int64_t>(std::floor(picture.dpi * (board::kMaxPngSide - 1) / side));
+    const double shrink = std::min((board::kMaxPngSide - 1) / side,
+                                   std::sqrt(board::kMaxPngPixels / ((width + 2) * (height + 2))));
+    const auto fitting = static_cast<std::int64_t>(std::floor(picture.dpi * shrink));
     std::string advice;
     if (fitting >= kMinDpi) advice = "--dpi " + std::to_string(fitting) + " 以下にするか、";
     advice += picture.fit ? "--sheet で小さな用紙を選んで下さい"
@@ -60,7 +63,8 @@ void CheckPngSize(const board::BoardDocument& document, const PictureRequest& pi
     throw FileError("ファイル「" + picture.path +
                     "」にエクスポートできません: 画像が大きすぎます (" +
                     std::to_string(static_cast<std::int64_t>(width)) + " x " +
-                    std::to_string(static_cast<std::int64_t>(height)) + " ピクセル)。" + advice);
+                    std::to_string(static_cast<std::int64_t>(height)) + " ピクセル、" +
+                    board::kPngLimitsText + ")。" + advice);
 }
 
 void WritePicture(const board::BoardDocument& document, const PictureRequest& picture) {

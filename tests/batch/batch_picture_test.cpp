@@ -122,6 +122,13 @@ const std::vector<PictureRow> kRows = {
      "p.png",
      1,
      "--dpi 502 以下にするか、--fit"},
+    // 110 x 50 mm at 4500 dpi is 19488 x 8859 pixels: each side allowed, 173 million in all
+    // not; 4193 dpi gives 18159 x 8254, 150 million.
+    {"PngOfTooManyPixelsSaysWhatMakesItFit",
+     {"--export", "@p.png", "--dpi", "4500", "@in.dxf"},
+     "p.png",
+     1,
+     "全体で 1 億 5000 万ピクセルまで)。--dpi 4193 以下にするか、--fit"},
     {"EmptyDrawingIsRefusedNotWrittenBlank",
      {"--export", "@p.svg", "@empty.dxf"},
      "p.svg",

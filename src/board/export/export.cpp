@@ -226,10 +226,10 @@ void ExportPng(const BoardDocument& document, const std::string& path, const Png
     const Page page = PageOf(document, options.style, options.onSheet, path);
     const double width = std::ceil(page.widthMm * options.pixelsPerMm);
     const double height = std::ceil(page.heightMm * options.pixelsPerMm);
-    if (width > kMaxPngSide || height > kMaxPngSide) {
+    if (!PngWithinLimits(width, height)) {
         Fail(path, "画像が大きすぎます (" + std::to_string(static_cast<long long>(width)) + " x " +
-                       std::to_string(static_cast<long long>(height)) +
-                       " ピクセル)。解像度を下げるか、用紙に合わせて下さい");
+                       std::to_string(static_cast<long long>(height)) + " ピクセル、" +
+                       kPngLimitsText + ")。解像度を下げるか、用紙に合わせて下さい");
     }
     QImage image(std::max(1, static_cast<int>(width)), std::max(1, static_cast<int>(height)),
                  QImage::Format_ARGB32_Premultiplied);

@@ -28,8 +28,18 @@ struct SvgOptions {
     std::optional<SheetPlacement> onSheet;  // none: the drawing plus the margin, at scale
 };
 
-// The largest PNG side exported, in pixels; a larger image raises FileError.
+// The largest PNG exported: kMaxPngSide pixels a side and kMaxPngPixels in all (A0 at 300 dpi
+// has 140 million). The image alone takes 4 bytes a pixel while it is drawn, and writing it takes
+// about a second per 15 million pixels, so a larger image raises FileError.
 inline constexpr int kMaxPngSide = 20000;
+inline constexpr double kMaxPngPixels = 150e6;
+// The limits as the messages say them.
+inline constexpr const char* kPngLimitsText =
+    "1 辺 20000 ピクセル、全体で 1 億 5000 万ピクセルまで";
+
+[[nodiscard]] constexpr bool PngWithinLimits(double width, double height) {
+    return width <= kMaxPngSide && height <= kMaxPngSide && width * height <= kMaxPngPixels;
+}
 
 // Each writes path atomically (a temporary file beside it, then a rename) and raises FileError
 // naming the file when it cannot. SVG and PNG are sized to the drawing plus the margin, or to a

@@ -201,4 +201,20 @@ void StrokePolyline(QPainter& painter, const QPen& pen, const QPointF* points, i
     flush();
 }
 
+void DrawLines(QPainter& painter, const QLineF* lines, int count) {
+    if (painter.pen().isCosmetic()) {
+        painter.drawLines(lines, count);
+        return;
+    }
+    for (int k = 0; k < count; ++k) painter.drawLines(lines + k, 1);
+}
+
+void DrawLines(QPainter& painter, const QPointF* ends, int count) {
+    if (painter.pen().isCosmetic()) {
+        painter.drawLines(ends, count);
+        return;
+    }
+    for (int k = 0; k < count; ++k) painter.drawLines(ends + 2 * k, 1);
+}
+
 }  // namespace pelimator::board

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QColor>
+#include <QLineF>
 #include <QList>
 #include <QPen>
 #include <QPointF>
@@ -37,5 +38,13 @@ inline constexpr double kMinDashPixels = 4.0;
 // the page keeps its dashes where they are and costs nothing out there.
 void StrokePolyline(QPainter& painter, const QPen& pen, const QPointF* points, int count,
                     bool closed = false, const QRectF* clip = nullptr);
+
+// Draws count lines with the painter's pen. Qt strokes the lines of one call into one shape and
+// fills it, at a cost of about the lines times the shape's area: a hundred diagonals across a
+// large PNG took minutes. A wide pen's lines are therefore drawn one at a time, each costing
+// about its own pixels; a hairline's go in one call (drawn without that shape).
+void DrawLines(QPainter& painter, const QLineF* lines, int count);
+// The same with the lines as pairs of points (count lines, 2 × count points).
+void DrawLines(QPainter& painter, const QPointF* ends, int count);
 
 }  // namespace pelimator::board

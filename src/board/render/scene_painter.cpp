@@ -449,7 +449,7 @@ void ScenePainter::DrawLineBatches(QPainter& painter, QImage* image) {
         }
         painter.setPen(LinePen(batch.colour, m_frame.style.lineWidthPixels, nullptr,
                                m_frame.transform.pixelsPerUnit, Qt::RoundCap));
-        painter.drawLines(batch.lines.data(), static_cast<int>(batch.lines.size()));
+        DrawLines(painter, batch.lines.data(), static_cast<int>(batch.lines.size()));
     }
     painter.setRenderHint(QPainter::Antialiasing, false);
 }

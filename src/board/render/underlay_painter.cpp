@@ -203,7 +203,7 @@ void UnderlayPainter::PaintStrokes(QPainter& painter) {
         if (item.kind == UnderlayKind::Point) {
             painter.drawPoint(m_screen.front());
         } else if (item.kind == UnderlayKind::Segments) {
-            painter.drawLines(m_screen.data(), static_cast<int>(m_screen.size() / 2));
+            DrawLines(painter, m_screen.data(), static_cast<int>(m_screen.size() / 2));
         } else {
             // A dashed line is drawn only within the area, its pattern running on outside: one
             // reaching far past a deep zoom would otherwise be laid out dash by dash out there.

@@ -153,12 +153,12 @@ bool FileMenuHost::AskPdfOptions(PdfOptions& options) {
 bool FileMenuHost::AskPngSheet(double width, double height, SheetPlacement& placement) {
     const QString text =
         QStringLiteral(
-            "画像が大きすぎます (%1 x %2 ピクセル、1 辺 %3 ピクセルまで)。\n"
+            "画像が大きすぎます (%1 x %2 ピクセル、%3)。\n"
             "用紙に合わせて書き出しますか? (用紙はこの後で選べます。"
             "解像度を下げるなら「いいえ」を押して、もう一度エクスポートして下さい)")
             .arg(width, 0, 'f', 0)
             .arg(height, 0, 'f', 0)
-            .arg(kMaxPngSide);
+            .arg(QString::fromUtf8(kPngLimitsText));
     if (QMessageBox::question(DialogParent(), QStringLiteral("PNG"), text) != QMessageBox::Yes) {
         return false;
     }
@@ -431,7 +431,7 @@ bool FileMenu::PngFits(const BoardDocument& document) {
     } catch (const Error&) {
         return true;  // nothing to show: the export says so
     }
-    if (std::max(width, height) <= kMaxPngSide) return true;
+    if (PngWithinLimits(width, height)) return true;
     // Never only "too large": the drafter may fit the drawing to a sheet instead.
     SheetPlacement placement{{PaperSize::A3, PaperOrientation::Landscape},
                              PdfPlacement::FitToSheet};
