@@ -122,13 +122,13 @@ const std::vector<PictureRow> kRows = {
      "p.png",
      1,
      "--dpi 502 以下にするか、--fit"},
-    // 110 x 50 mm at 4500 dpi is 19488 x 8859 pixels: each side allowed, 173 million in all
-    // not; 4193 dpi gives 18159 x 8254, 150 million.
+    // A4 at 1600 dpi is 18709 x 13228 pixels: each side allowed, 247 million in all not; 1245
+    // dpi gives 14558 x 10294, 150 million.
     {"PngOfTooManyPixelsSaysWhatMakesItFit",
-     {"--export", "@p.png", "--dpi", "4500", "@in.dxf"},
+     {"--export", "@p.png", "--sheet", "A4", "--fit", "--dpi", "1600", "@in.dxf"},
      "p.png",
      1,
-     "全体で 1 億 5000 万ピクセルまで)。--dpi 4193 以下にするか、--fit"},
+     "全体で 1 億 5000 万ピクセルまで)。--dpi 1245 以下にするか、--sheet"},
     {"EmptyDrawingIsRefusedNotWrittenBlank",
      {"--export", "@p.svg", "@empty.dxf"},
      "p.svg",
