@@ -59,8 +59,29 @@ F_Main::~F_Main() {
 
 void F_Main::BuildControls() {
     auto* central = new QWidget(this);
-    auto* grid = new QGridLayout(central);
+    BuildCurveFrames(central);
+    BuildMagnificationFrame(central);
+    BuildDirectionFrame(central);
+    BuildButtons(central);
 
+    auto* grid = new QGridLayout(central);
+    grid->addWidget(frmPolyLineType, 0, 0, 2, 1);
+    grid->addWidget(frmType, 0, 1);
+    grid->addWidget(frmMag, 1, 1);
+    grid->addWidget(frmDir, 2, 0);
+    grid->addWidget(cmdSet, 2, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdStart);
+    buttons->addWidget(cmdEnd);
+    grid->addLayout(buttons, 3, 0, 1, 2);
+    setCentralWidget(central);
+    statusBar()->setObjectName("StatusBar");
+    statusBar()->setSizeGripEnabled(false);
+}
+
+// The kind of curve through the points and the kind of line along it.
+void F_Main::BuildCurveFrames(QWidget* central) {
     frmPolyLineType = new QGroupBox(QStringLiteral("曲線の種類"), central);
     frmPolyLineType->setObjectName("frmPolyLineType");
     auto* polyLayout = new QVBoxLayout(frmPolyLineType);
@@ -84,7 +105,10 @@ void F_Main::BuildControls() {
         typeLayout->addWidget(optType[i]);
     }
     optType[0]->setChecked(true);
+}
 
+// The magnification, typed or stepped.
+void F_Main::BuildMagnificationFrame(QWidget* central) {
     frmMag = new QGroupBox(QStringLiteral("倍率(%)"), central);
     frmMag->setObjectName("frmMag");
     auto* magLayout = new QHBoxLayout(frmMag);
@@ -105,7 +129,9 @@ void F_Main::BuildControls() {
     connect(txtMag, &QLineEdit::editingFinished, this, [this] { ShowMagnificationInRange(true); });
     magLayout->addWidget(txtMag);
     magLayout->addWidget(updMag);
+}
 
+void F_Main::BuildDirectionFrame(QWidget* central) {
     frmDir = new QGroupBox(QStringLiteral("上方向"), central);
     frmDir->setObjectName("frmDir");
     frmDir->setToolTip(QStringLiteral("進行方向に対してどちらを上方向にするか設定します"));
@@ -117,7 +143,9 @@ void F_Main::BuildControls() {
         dirLayout->addWidget(optDir[i]);
     }
     optDir[0]->setChecked(true);
+}
 
+void F_Main::BuildButtons(QWidget* central) {
     cmdSet = new QPushButton(QStringLiteral("設定..."), central);
     cmdSet->setObjectName("cmdSet");
     cmdStart = new QPushButton(QStringLiteral("開始"), central);
@@ -127,20 +155,6 @@ void F_Main::BuildControls() {
     connect(cmdSet, &QPushButton::clicked, this, &F_Main::cmdSet_Click);
     connect(cmdStart, &QPushButton::clicked, this, &F_Main::cmdStart_Click);
     connect(cmdEnd, &QPushButton::clicked, this, &F_Main::cmdEnd_Click);
-
-    grid->addWidget(frmPolyLineType, 0, 0, 2, 1);
-    grid->addWidget(frmType, 0, 1);
-    grid->addWidget(frmMag, 1, 1);
-    grid->addWidget(frmDir, 2, 0);
-    grid->addWidget(cmdSet, 2, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdStart);
-    buttons->addWidget(cmdEnd);
-    grid->addLayout(buttons, 3, 0, 1, 2);
-    setCentralWidget(central);
-    statusBar()->setObjectName("StatusBar");
-    statusBar()->setSizeGripEnabled(false);
 }
 
 bool F_Main::Form_Load(bool anotherInstanceRunning) {

@@ -129,6 +129,10 @@ protected:
 
 private:
     void BuildControls();
+    void BuildCurveFrames(QWidget* central);
+    void BuildMagnificationFrame(QWidget* central);
+    void BuildDirectionFrame(QWidget* central);
+    void BuildButtons(QWidget* central);
     void ApplyMainOptions();
     // Shows text now (prompts, messages).
     void SetStatus(std::string_view text);

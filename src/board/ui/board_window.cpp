@@ -141,6 +141,14 @@ BoardWindow::~BoardWindow() {
 }
 
 void BoardWindow::BuildMenus() {
+    BuildFileMenu();
+    BuildEditMenu();
+    BuildViewMenu();
+    BuildDrawingMenu();
+    BuildSnapMenu();
+}
+
+void BoardWindow::BuildFileMenu() {
     m_fileMenu = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
     QAction* newDocument = m_fileMenu->addAction(QStringLiteral("新規(&N)"));
     newDocument->setShortcut(QKeySequence::New);
@@ -151,7 +159,9 @@ void BoardWindow::BuildMenus() {
     connect(m_closeDocument, &QAction::triggered, this, [this] { CloseCurrentDocument(); });
     QAction* quit = m_fileMenu->addAction(QStringLiteral("終了(&X)"));
     connect(quit, &QAction::triggered, this, &QWidget::close);
+}
 
+void BoardWindow::BuildEditMenu() {
     QMenu* edit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
     m_undo = edit->addAction(QStringLiteral("元に戻す"));
     m_undo->setObjectName(QStringLiteral("undoAction"));
@@ -163,7 +173,9 @@ void BoardWindow::BuildMenus() {
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     connect(m_redo, &QAction::triggered, this, &BoardWindow::Redo);
     AddEditCommands(edit, this, [this] { return CurrentCanvas(); });
+}
 
+void BoardWindow::BuildViewMenu() {
     QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
     m_viewMenu = view;
     QAction* zoomIn = view->addAction(QStringLiteral("拡大(&I)"));
@@ -195,7 +207,9 @@ void BoardWindow::BuildMenus() {
             canvas->update();
         }
     });
+}
 
+void BoardWindow::BuildDrawingMenu() {
     QMenu* drawing = menuBar()->addMenu(QStringLiteral("図面(&D)"));
     m_drawingMenu = drawing;
     connect(drawing->addAction(QStringLiteral("縮尺(&S)...")), &QAction::triggered, this,
@@ -214,7 +228,9 @@ void BoardWindow::BuildMenus() {
                 "ツールを開始し、点を指示する前に、沿って描く線をクリックして下さい。"));
         }
     });
+}
 
+void BoardWindow::BuildSnapMenu() {
     QMenu* snap = menuBar()->addMenu(QStringLiteral("スナップ(&S)"));
     for (const SnapEntry& entry : kSnapEntries) {
         QAction* action = snap->addAction(QString::fromUtf8(entry.text));

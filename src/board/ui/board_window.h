@@ -107,6 +107,11 @@ protected:
 
 private:
     void BuildMenus();
+    void BuildFileMenu();
+    void BuildEditMenu();
+    void BuildViewMenu();
+    void BuildDrawingMenu();
+    void BuildSnapMenu();
     void AddTab(const BoardDocumentPtr& document);
     void RemoveTab(const BoardDocument* document);
     void SelectTab(const BoardDocument* document);
