@@ -6,6 +6,7 @@
 
 #include "board/convert/jww_to_dxf_parts.h"
 #include "board/dxf/dxf_colour.h"
+#include "board/jww/jww_circle_solid.h"
 #include "board/jww/jww_underlay.h"
 
 namespace pelimator::board::convert {
@@ -33,47 +34,6 @@ constexpr std::uint16_t kOwnRgbColour = 10;
 Vec2 Scaled(Vec2 p, double s) { return {p.x * s, p.y * s}; }
 
 bool Circular(const Shape& shape) { return std::abs(shape.flatness - 1.0) < 1e-12; }
-
-// Points of an ellipse arc (as the board draws circle solids): start to start + sweep.
-std::vector<Vec2> ArcPoints(Vec2 c, double radius, double flat, double tilt, double start,
-                            double sweep) {
-    const double wanted = std::ceil(std::abs(sweep) / kTwoPi * 128.0);
-    const int segments = !(wanted <= 256.0) ? 256 : wanted < 8.0 ? 8 : static_cast<int>(wanted);
-    std::vector<Vec2> pts;
-    const double ct = std::cos(tilt);
-    const double st = std::sin(tilt);
-    for (int i = 0; i <= segments; ++i) {
-        const double t = start + sweep * i / segments;
-        const Vec2 q{radius * std::cos(t), radius * flat * std::sin(t)};
-        pts.push_back(c + Vec2{q.x * ct - q.y * st, q.x * st + q.y * ct});
-    }
-    return pts;
-}
-
-// The outline of a circle solid (pen style 101 on): centre p0, radius p1.x, flatness p1.y,
-// tilt p2.x, start p2.y, sweep p3.x, and p3.y its kind (or a ring's inner radius).
-std::vector<Vec2> CircleSolidRing(const Shape& shape) {
-    const std::uint8_t style = shape.common.penStyle;
-    const Vec2 c = shape.p[0];
-    const double radius = shape.p[1].x;
-    const double flat = shape.p[1].y;
-    const double tilt = shape.p[2].x;
-    const double start = shape.p[2].y;
-    const double kindOrInner = shape.p[3].y;
-    double sweep = shape.p[3].x;
-    if ((style == 101 || style == 111) && kindOrInner == 100.0) sweep = kTwoPi;
-    std::vector<Vec2> ring = ArcPoints(c, radius, flat, tilt, start, sweep);
-    if (style == 105 || style == 106) {
-        const double inner = kindOrInner;
-        const double innerFlat =
-            style == 106 && inner > 0.0 ? (radius * flat - (radius - inner)) / inner : flat;
-        std::vector<Vec2> innerArc = ArcPoints(c, inner, innerFlat, tilt, start, sweep);
-        ring.insert(ring.end(), innerArc.rbegin(), innerArc.rend());
-    } else if (style != 111 && kindOrInner == 0.0) {
-        ring.push_back(c);  // a sector
-    }
-    return ring;
-}
 
 bool Finite(const Shape& s) {
     for (const Vec2 p : s.p) {
@@ -257,7 +217,7 @@ void DxfEntityWriter::Solid(const Shape& shape, const DxfPlace& place, DxfOut& o
 }
 
 void DxfEntityWriter::CircleSolid(const Shape& shape, const DxfPlace& place, DxfOut& out) {
-    std::vector<Vec2> ring = CircleSolidRing(shape);
+    const std::vector<Vec2> ring = jww::CircleSolidOf(shape).points;
     Head("HATCH", shape, place, out);
     out.Put(100, "AcDbHatch");
     out.PutPoint(10, {0.0, 0.0});

@@ -7,6 +7,7 @@
 #include <numbers>
 #include <unordered_map>
 
+#include "board/jww/jww_circle_solid.h"
 #include "board/jww/jww_text.h"
 
 namespace pelimator::board::jww {
@@ -206,19 +207,8 @@ private:
     // Points of the ellipse arc of shape (start to start + sweep; the whole ellipse when full).
     static std::vector<Vec2> ArcPoints(Vec2 centre, double radius, double flatness, double tilt,
                                        double start, double sweep, const Placement& place) {
-        // 128 chords a turn, 8 to 256 (a huge or NaN sweep takes 256: no cast out of range).
-        const double wanted = std::ceil(std::abs(sweep) / (2.0 * std::numbers::pi) * 128.0);
-        const int segments = !(wanted <= 256.0) ? 256 : wanted < 8.0 ? 8 : static_cast<int>(wanted);
-        std::vector<Vec2> pts;
-        pts.reserve(static_cast<std::size_t>(segments) + 1);
-        const double ct = std::cos(tilt);
-        const double st = std::sin(tilt);
-        for (int i = 0; i <= segments; ++i) {
-            const double t = start + sweep * i / segments;
-            const Vec2 local{radius * std::cos(t), radius * flatness * std::sin(t)};
-            pts.push_back(place.Point(
-                centre + Vec2{local.x * ct - local.y * st, local.x * st + local.y * ct}));
-        }
+        std::vector<Vec2> pts = EllipseArcPoints(centre, radius, flatness, tilt, start, sweep);
+        for (Vec2& p : pts) p = place.Point(p);
         return pts;
     }
 
@@ -309,34 +299,13 @@ private:
                  s);
             return;
         }
-        // Circle solids: centre p0, radius p1.x, flatness p1.y, tilt p2.x, start p2.y, sweep
-        // p3.x, and p3.y the kind (or a ring's inner radius).
-        const Vec2 c = shape.p[0];
-        const double radius = shape.p[1].x;
-        const double flat = shape.p[1].y;
-        const double tilt = shape.p[2].x;
-        const double start = shape.p[2].y;
-        const double kindOrInner = shape.p[3].y;
-        double sweep = shape.p[3].x;
-        if (!std::isfinite(radius) || !std::isfinite(flat) || !std::isfinite(tilt) ||
-            !std::isfinite(start) || !std::isfinite(sweep) || !std::isfinite(kindOrInner)) {
-            return;
-        }
-        if ((style == 101 || style == 111) && kindOrInner == 100.0) sweep = 2.0 * std::numbers::pi;
-        std::vector<Vec2> outerArc = ArcPoints(c, radius, flat, tilt, start, sweep, place);
-        if (style == 105 || style == 106) {
-            const double inner = kindOrInner;
-            const double innerFlat =
-                style == 106 && inner > 0.0 ? (radius * flat - (radius - inner)) / inner : flat;
-            std::vector<Vec2> innerArc = ArcPoints(c, inner, innerFlat, tilt, start, sweep, place);
-            std::reverse(innerArc.begin(), innerArc.end());
-            outerArc.insert(outerArc.end(), innerArc.begin(), innerArc.end());
-            Fill({outerArc}, s);
-        } else if (style == 111) {
-            Polyline(outerArc, false, s);
+        CircleSolidOutline outline = CircleSolidOf(shape);
+        if (outline.points.empty()) return;
+        for (Vec2& p : outline.points) p = place.Point(p);
+        if (outline.filled) {
+            Fill({outline.points}, s);
         } else {
-            if (kindOrInner == 0.0) outerArc.push_back(place.Point(c));  // a sector
-            Fill({outerArc}, s);
+            Polyline(outline.points, false, s);
         }
     }
 

@@ -53,6 +53,74 @@ void DrawClipped(QPainter& painter, const QPen& pen, const QPointF* points, int 
     flush();
 }
 
+// A dash pattern laid along a polyline: where in the pattern it stands, and the dash being
+// drawn, each dash drawn solid as it ends.
+class DashWalk {
+public:
+    DashWalk(QPainter& painter, const QList<qreal>& pattern, double unit, double period,
+             QPointF start)
+        : m_painter(painter),
+          m_pattern(pattern),
+          m_unit(unit),
+          m_period(period),
+          m_left(pattern[0] * unit),
+          m_piece{start} {}
+
+    // Draws the pattern along a-b, a being where the pattern stands.
+    void Run(QPointF a, QPointF b) {
+        double length = std::hypot(b.x() - a.x(), b.y() - a.y());
+        while (length > 0.0) {
+            const double step = std::min(m_left, length);
+            const QPointF end = a + (b - a) * (step / length);
+            if (m_k % 2 == 0) m_piece.push_back(end);
+            m_left -= step;
+            length -= step;
+            a = end;
+            if (m_left <= 0.0) {
+                Flush();
+                m_piece.assign(1, a);
+                Next();
+            }
+        }
+    }
+
+    // Moves the pattern on by length without drawing (a part outside the clip box), to stand at
+    // to: whole periods first, so a line running far off the page costs no more than one
+    // period's elements.
+    void Skip(double length, QPointF to) {
+        Flush();
+        length = std::fmod(length, m_period);
+        while (length > 0.0) {
+            const double step = std::min(m_left, length);
+            m_left -= step;
+            length -= step;
+            if (m_left <= 0.0) Next();
+        }
+        m_piece.assign(1, to);
+    }
+
+    // Draws the dash in progress, if the pattern stands in a dash.
+    void Flush() {
+        if (m_k % 2 == 0 && m_piece.size() > 1) {
+            m_painter.drawPolyline(m_piece.data(), static_cast<int>(m_piece.size()));
+        }
+    }
+
+private:
+    void Next() {
+        m_k = (m_k + 1) % static_cast<std::size_t>(m_pattern.size());
+        m_left = m_pattern[static_cast<qsizetype>(m_k)] * m_unit;
+    }
+
+    QPainter& m_painter;
+    const QList<qreal>& m_pattern;
+    double m_unit;
+    double m_period;
+    std::size_t m_k = 0;           // the pattern element in force
+    double m_left;                 // of it, still to go
+    std::vector<QPointF> m_piece;  // the dash being drawn
+};
+
 }  // namespace
 
 QList<qreal> DashPattern(const std::vector<double>& pattern, double pixelsPerUnit,
@@ -128,53 +196,13 @@ void StrokePolyline(QPainter& painter, const QPen& pen, const QPointF* points, i
     // A dash's caps reach half the pen's width past the clip box: the box grows by a pen width.
     std::optional<Box> box;
     if (clip != nullptr) box = Grown(*clip, pen);
-    std::size_t k = 0;                      // the pattern element in force
-    double left = pattern[0] * unit;        // of it, still to go
-    std::vector<QPointF> piece{points[0]};  // the dash being drawn
-    const auto flush = [&] {
-        if (k % 2 == 0 && piece.size() > 1) {
-            painter.drawPolyline(piece.data(), static_cast<int>(piece.size()));
-        }
-    };
-    const auto next = [&] {
-        k = (k + 1) % static_cast<std::size_t>(pattern.size());
-        left = pattern[static_cast<qsizetype>(k)] * unit;
-    };
-    // Moves the pattern on by length without drawing (a part outside the clip box): whole periods
-    // first, so a line running far off the page costs no more than one period's elements.
-    const auto skip = [&](double length) {
-        flush();
-        length = std::fmod(length, period);
-        while (length > 0.0) {
-            const double step = std::min(left, length);
-            left -= step;
-            length -= step;
-            if (left <= 0.0) next();
-        }
-    };
-    // Draws the pattern along a-b, a being where the pattern stands.
-    const auto run = [&](QPointF a, QPointF b) {
-        double length = std::hypot(b.x() - a.x(), b.y() - a.y());
-        while (length > 0.0) {
-            const double step = std::min(left, length);
-            const QPointF end = a + (b - a) * (step / length);
-            if (k % 2 == 0) piece.push_back(end);
-            left -= step;
-            length -= step;
-            a = end;
-            if (left <= 0.0) {
-                flush();
-                piece.assign(1, a);
-                next();
-            }
-        }
-    };
+    DashWalk walk(painter, pattern, unit, period, points[0]);
     const int segments = closed ? count : count - 1;
     for (int i = 0; i < segments; ++i) {
         const QPointF a = points[i];
         const QPointF b = points[(i + 1) % count];
         if (!box) {
-            run(a, b);
+            walk.Run(a, b);
             continue;
         }
         Vec2 from{a.x(), a.y()};
@@ -182,23 +210,16 @@ void StrokePolyline(QPainter& painter, const QPen& pen, const QPointF* points, i
         const double length = std::hypot(b.x() - a.x(), b.y() - a.y());
         if (!std::isfinite(length)) continue;
         if (!ClipSegment(from, to, *box)) {
-            skip(length);
-            piece.assign(1, b);
+            walk.Skip(length, b);
             continue;
         }
         const double before = std::hypot(from.x - a.x(), from.y - a.y());
-        if (before > 0.0) {
-            skip(before);
-            piece.assign(1, QPointF(from.x, from.y));
-        }
-        run(QPointF(from.x, from.y), QPointF(to.x, to.y));
+        if (before > 0.0) walk.Skip(before, QPointF(from.x, from.y));
+        walk.Run(QPointF(from.x, from.y), QPointF(to.x, to.y));
         const double after = std::hypot(b.x() - to.x, b.y() - to.y);
-        if (after > 0.0) {
-            skip(after);
-            piece.assign(1, b);
-        }
+        if (after > 0.0) walk.Skip(after, b);
     }
-    flush();
+    walk.Flush();
 }
 
 void DrawLines(QPainter& painter, const QLineF* lines, int count) {

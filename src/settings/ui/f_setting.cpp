@@ -63,7 +63,8 @@ F_Setting::F_Setting(std::string settingsFilePath, QWidget* parent)
     m_cmdOK->setFocus();
 }
 
-void F_Setting::BuildControls() {
+// The three frames, the labelled boxes with their spinners, and the two pictures.
+void F_Setting::BuildBoxes() {
     const std::array<const char*, 3> frameTitles{"波線", "ジグザグ線", "レイヤ"};
     for (int i = 0; i < 3; ++i) {
         m_frmSet[i] = new QGroupBox(QString::fromUtf8(frameTitles[i]), this);
@@ -97,7 +98,9 @@ void F_Setting::BuildControls() {
         m_imgSet[i]->setFixedSize(kPictureSize, kPictureSize);
         m_imgSet[i]->setFrameShape(QFrame::Box);
     }
+}
 
+void F_Setting::LayOutFrames() {
     // Wave and zigzag frames: picture at the left, two label / box / spinner rows to its right.
     for (int frame = 0; frame < 2; ++frame) {
         auto* rows = new QGridLayout;
@@ -120,6 +123,11 @@ void F_Setting::BuildControls() {
     layerLayout->addWidget(m_lblSet[4]);
     layerLayout->addWidget(m_txtSet[4]);
     layerLayout->addWidget(m_updSet[4]);
+}
+
+void F_Setting::BuildControls() {
+    BuildBoxes();
+    LayOutFrames();
 
     m_cmdOK = new QPushButton(QStringLiteral("了　解"));
     m_cmdOK->setObjectName(QStringLiteral("cmdOK"));

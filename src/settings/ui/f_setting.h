@@ -42,6 +42,8 @@ private:
     static constexpr int kBoxCount = 5;
 
     void BuildControls();
+    void BuildBoxes();
+    void LayOutFrames();
     void Form_Load();
     void chkSet_Click();
     void cmdOK_Click();

@@ -20,6 +20,7 @@ import sys
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "jww"))
 sys.path.insert(0, os.path.join(HERE, "..", "render"))
+import check_report  # noqa: E402
 import ezdxf  # noqa: E402
 import jww_records  # noqa: E402
 
@@ -81,17 +82,9 @@ def main(argv):
         print(f"SKIPPED: no real DXF drawings under {corpus}/real-dxf")
         return 0
     os.makedirs(out_dir, exist_ok=True)
-    failed = 0
-    for dxf in drawings:
-        problems, figures = check(batch, dxf, out_dir, render_board, minimum)
-        shown = " ".join(f"{k} {v:.3f}" if isinstance(v, float) else f"{k} {v}"
-                         for k, v in figures.items())
-        print(f"{'FAIL' if problems else 'ok  '} {os.path.basename(dxf)}: {shown}")
-        for p in problems:
-            print(f"     {p}")
-        failed += bool(problems)
-    print(f"{len(drawings) - failed} of {len(drawings)} DXF drawings saved as JWW")
-    return 1 if failed else 0
+    return check_report.report(
+        drawings, lambda dxf: check(batch, dxf, out_dir, render_board, minimum),
+        "DXF drawings saved as JWW")
 
 
 if __name__ == "__main__":

@@ -31,6 +31,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "jww"))
 sys.path.insert(0, os.path.join(HERE, "..", "render"))
+import check_report  # noqa: E402
 import ezdxf  # noqa: E402
 import jww_gen  # noqa: E402
 import jww_records  # noqa: E402
@@ -402,17 +403,9 @@ def main(argv):
         path = os.path.join(out_dir, f"generated-{version}.jww")
         jww_gen.write(path, generated(version))
         drawings.append(path)
-    failed = 0
-    for jww in drawings:
-        problems, figures = check(batch, probe, jww, out_dir, render_board, minimum)
-        shown = " ".join(f"{k} {v:.3f}" if isinstance(v, float) else f"{k} {v}"
-                         for k, v in figures.items())
-        print(f"{'FAIL' if problems else 'ok  '} {os.path.basename(jww)}: {shown}")
-        for p in problems:
-            print(f"     {p}")
-        failed += bool(problems)
-    print(f"{len(drawings) - failed} of {len(drawings)} drawings convert as their records say")
-    return 1 if failed else 0
+    return check_report.report(
+        drawings, lambda jww: check(batch, probe, jww, out_dir, render_board, minimum),
+        "drawings convert as their records say")
 
 
 if __name__ == "__main__":

@@ -9,26 +9,24 @@
 #include "board/jww/jww_file.h"
 #include "board/jww/jww_format.h"
 #include "support/real_corpus.h"
+#include "support/real_jww.h"
 #include "support/temp_dir.h"
 
 namespace pelimator::board {
 namespace {
 
+using pelimator::testing::ForEachRealJww;
+using pelimator::testing::OpenedDrawing;
 using pelimator::testing::ReadBytes;
-using pelimator::testing::RealDrawings;
 using pelimator::testing::TempDir;
 
 // Saved as x.dxf, then saved again (上書き保存) to x.dxf: the file is still a DXF, read back with
 // the same lines as the first save, and the board's own new line is there at real size.
 TEST(JwwToDxf, ConvertedCopySavedAgainStaysDxf) {
     PELIMATOR_REQUIRE_REAL_CORPUS();
-    const auto files = RealDrawings("real-jww", ".jww");
-    ASSERT_FALSE(files.empty());
     TempDir dir;
-    for (const auto& file : files) {
-        SCOPED_TRACE(file.string());
-        const auto application = BoardApplication::Create();
-        const BoardDocumentPtr document = OpenDrawing(*application, file.string()).document;
+    ForEachRealJww([&](const OpenedDrawing& opened) {
+        const BoardDocumentPtr& document = opened.document;
         const JwwSource& source = *AsJwwSource(*document->Source());
         const std::string path = dir.File("copy.dxf");
         SaveDrawing(*document, path);
@@ -45,7 +43,7 @@ TEST(JwwToDxf, ConvertedCopySavedAgainStaysDxf) {
         const double scale = source.GroupScale(0);
         const EntityData& added = read.content.entities.back();
         EXPECT_DOUBLE_EQ(added.end.x - added.start.x, 10.0 * scale);
-    }
+    });
 }
 
 }  // namespace

@@ -10,26 +10,25 @@
 #include "board/model/edits.h"
 #include "board/model/selection.h"
 #include "support/real_corpus.h"
+#include "support/real_jww.h"
 #include "support/temp_dir.h"
 
 namespace pelimator::board {
 namespace {
 
+using pelimator::testing::ForEachRealJww;
+using pelimator::testing::OpenedDrawing;
 using pelimator::testing::ReadBytes;
-using pelimator::testing::RealDrawings;
 using pelimator::testing::TempDir;
 
 // A line the board added and then erased is not written: the save is the file as read, byte for
 // byte, on every real drawing.
 TEST(JwwEdits, ErasedBoardLineStaysOut) {
     PELIMATOR_REQUIRE_REAL_CORPUS();
-    const auto files = RealDrawings("real-jww", ".jww");
-    ASSERT_FALSE(files.empty());
     TempDir dir;
-    for (const auto& file : files) {
-        SCOPED_TRACE(file.string());
-        const auto application = BoardApplication::Create();
-        const BoardDocumentPtr document = OpenDrawing(*application, file.string()).document;
+    ForEachRealJww([&](const OpenedDrawing& opened) {
+        const BoardDocumentPtr& document = opened.document;
+        const std::string file = opened.file.string();
         BoardDrawing& drawing = *document->DrawingModel();
         const std::size_t kept = drawing.AddEntity(MakeLine({0, 0}, {10, 5}, 0));
         drawing.AddEntity(MakeArc({0, 0}, {3, 0}, {0, 3}, 0));
@@ -39,9 +38,9 @@ TEST(JwwEdits, ErasedBoardLineStaysOut) {
         (void)EraseSelection(*document, added);
         EXPECT_TRUE(SaveLosses(*document, dir.File("out.jww")).empty());
         SaveDrawing(*document, dir.File("out.jww"));
-        EXPECT_TRUE(ReadBytes(dir.File("out.jww")) == ReadBytes(file.string()));
+        EXPECT_TRUE(ReadBytes(dir.File("out.jww")) == ReadBytes(file));
         EXPECT_FALSE(drawing.IsModified());
-    }
+    });
 }
 
 // Everything the drawing shows is picked as a drafter picks it (lines and arcs as entities, the
@@ -50,10 +49,9 @@ TEST(JwwEdits, ErasedBoardLineStaysOut) {
 TEST(JwwEdits, EverythingPickedAndErasedLeavesTheListAndUndoneGivesTheFileBack) {
     PELIMATOR_REQUIRE_REAL_CORPUS();
     TempDir dir;
-    for (const auto& file : RealDrawings("real-jww", ".jww")) {
-        SCOPED_TRACE(file.string());
-        const auto application = BoardApplication::Create();
-        const BoardDocumentPtr document = OpenDrawing(*application, file.string()).document;
+    ForEachRealJww([&](const OpenedDrawing& opened) {
+        const BoardDocumentPtr& document = opened.document;
+        const std::string file = opened.file.string();
         const auto& read = dynamic_cast<const JwwSource&>(*document->Source());
         BoardLayers& layers = *document->LayerTable();
         for (std::size_t i = 0; i < layers.Count(); ++i) {
@@ -68,12 +66,12 @@ TEST(JwwEdits, EverythingPickedAndErasedLeavesTheListAndUndoneGivesTheFileBack) 
         SaveDrawing(*document, dir.File("erased.jww"));
         const JwwReadResult erased = ReadJwwFile(dir.File("erased.jww"));
         EXPECT_EQ(erased.source->entityCount, 0U);
-        EXPECT_EQ(erased.blocks.size(), ReadJwwFile(file.string()).blocks.size());
+        EXPECT_EQ(erased.blocks.size(), ReadJwwFile(file).blocks.size());
 
         document->DrawingModel()->Undo();
         SaveDrawing(*document, dir.File("undone.jww"));
-        EXPECT_TRUE(ReadBytes(dir.File("undone.jww")) == ReadBytes(file.string()));
-    }
+        EXPECT_TRUE(ReadBytes(dir.File("undone.jww")) == ReadBytes(file));
+    });
 }
 
 // A converted copy holds what the drawing shows, copies of records too: a copied line of a real
