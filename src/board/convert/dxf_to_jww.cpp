@@ -3,14 +3,20 @@
 #include "board/convert/dxf_to_jww.h"
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <numbers>
 #include <optional>
 #include <set>
 #include <span>
+#include <tuple>
+#include <unordered_map>
 
 #include "base/errors.h"
 #include "base/file.h"
+#include "board/convert/dxf_blocks.h"
+#include "board/dxf/dxf_colour.h"
+#include "board/dxf/dxf_names.h"
 #include "board/jww/jww_archive.h"
 #include "board/jww/jww_file.h"
 #include "board/jww/jww_text.h"
@@ -51,6 +57,29 @@ public:
         Point(a);
         Point(b);
     }
+    // A circle (full) or the arc from start sweeping counter-clockwise, in radians.
+    void Arc(const Pen& pen, Vec2 centre, double radius, double start, double sweep, bool full) {
+        Begin("CDataEnko", pen);
+        Point(centre);
+        for (const double v : {radius, start, sweep, 0.0, 1.0}) jww::PutDouble(m_out, v);
+        jww::PutDword(m_out, full ? 1 : 0);
+    }
+    // An insert of block number (its definition's) at at, scaled, then turned by radians.
+    void Insert(const Pen& pen, Vec2 at, double scaleX, double scaleY, double radians,
+                std::uint32_t number) {
+        Begin("CDataBlock", pen);
+        Point(at);
+        for (const double v : {scaleX, scaleY, radians}) jww::PutDouble(m_out, v);
+        jww::PutDword(m_out, number);
+    }
+    // A block definition's fields up to its own list (whose count and objects follow).
+    void BlockHead(std::uint32_t number, const std::string& name) {
+        Begin("CDataList", Pen{});
+        jww::PutDword(m_out, number);
+        jww::PutDword(m_out, 1);  // referenced
+        jww::PutDword(m_out, 0);  // time of definition
+        String(name);
+    }
     void Dot(const Pen& pen, Vec2 p, bool temporary) {
         Begin("CDataTen", pen);
         Point(p);
@@ -78,8 +107,13 @@ public:
         String(utf8);
     }
 
-    [[nodiscard]] const std::string& Bytes() const { return m_out; }
-    [[nodiscard]] std::uint32_t Count() const { return m_count; }
+    // The records written since the last Take, and how many; the archive's map goes on.
+    std::pair<std::string, std::uint32_t> Take() {
+        std::pair<std::string, std::uint32_t> out{std::move(m_out), m_count};
+        m_out.clear();
+        m_count = 0;
+        return out;
+    }
 
 private:
     void Begin(const std::string& name, const Pen& pen) {
@@ -204,47 +238,50 @@ std::uint16_t NearestPen(const jww::Header& header, Rgb colour) {
     return best;
 }
 
-// What the underlay shows, appended as records at paper size (factor: paper mm per unit).
+// What the underlay shows, appended as records at paper size (factor: paper mm per unit), from
+// an origin (a block's base point).
 class UnderlayRecords {
 public:
     UnderlayRecords(const JwwSource& source, const Underlay& underlay, double factor,
-                    const LayerMap& layers, DxfJwwReport& report)
-        : m_source(source),
-          m_underlay(underlay),
-          m_factor(factor),
-          m_layers(layers),
-          m_out(source, report) {}
+                    const LayerMap& layers, RecordWriter& out)
+        : m_source(source), m_underlay(underlay), m_factor(factor), m_layers(layers), m_out(out) {}
 
-    void Run() {
+    void SetOrigin(Vec2 origin) { m_origin = origin; }
+
+    // The items take accepts.
+    void Run(const std::function<bool(const UnderlayItem&)>& take) {
         for (const UnderlayItem& item : m_underlay.items) {
-            const auto [group, layer] = m_source.GroupAndLayer(m_layers.To(item.layer));
-            const RecordWriter::Pen pen{NearestPen(m_source.header, item.colour), group, layer};
-            switch (item.kind) {
-                case UnderlayKind::Polyline:
-                    Polyline(item, pen);
-                    break;
-                case UnderlayKind::Segments:
-                    for (std::uint32_t i = 0; i + 1 < item.count; i += 2) {
-                        m_out.Line(pen, At(item.first + i), At(item.first + i + 1));
-                    }
-                    break;
-                case UnderlayKind::Fill:
-                    Fill(item, pen);
-                    break;
-                case UnderlayKind::Text:
-                    Text(item, pen);
-                    break;
-                case UnderlayKind::Point:
-                    m_out.Dot(pen, At(item.first), m_layers.Temporary(item.layer));
-                    break;
-            }
+            if (take(item)) Item(item);
         }
     }
-    [[nodiscard]] const RecordWriter& Records() const { return m_out; }
+
+    void Item(const UnderlayItem& item) {
+        const auto [group, layer] = m_source.GroupAndLayer(m_layers.To(item.layer));
+        const RecordWriter::Pen pen{NearestPen(m_source.header, item.colour), group, layer};
+        switch (item.kind) {
+            case UnderlayKind::Polyline:
+                Polyline(item, pen);
+                break;
+            case UnderlayKind::Segments:
+                for (std::uint32_t i = 0; i + 1 < item.count; i += 2) {
+                    m_out.Line(pen, At(item.first + i), At(item.first + i + 1));
+                }
+                break;
+            case UnderlayKind::Fill:
+                Fill(item, pen);
+                break;
+            case UnderlayKind::Text:
+                Text(item, pen);
+                break;
+            case UnderlayKind::Point:
+                m_out.Dot(pen, At(item.first), m_layers.Temporary(item.layer));
+                break;
+        }
+    }
 
 private:
     [[nodiscard]] Vec2 At(std::uint32_t i) const {
-        const Vec2 p = m_underlay.points[i];
+        const Vec2 p = m_underlay.points[i] - m_origin;
         return {p.x * m_factor, p.y * m_factor};
     }
 
@@ -290,7 +327,7 @@ private:
         const Vec2 up{t.yAxis.x * m_factor / height, t.yAxis.y * m_factor / height};
         const double units = t.fitWidth > 0.0 ? t.fitWidth : EstimatedAdvance(t.utf8);
         const double length = units * width;
-        Vec2 start{t.origin.x * m_factor, t.origin.y * m_factor};
+        Vec2 start{(t.origin.x - m_origin.x) * m_factor, (t.origin.y - m_origin.y) * m_factor};
         start = start - (0.5 * t.hAlign * length) * along;
         // To the bottom of the cells: from the baseline a descent down, from the middle half a
         // height, from the top a height.
@@ -315,8 +352,107 @@ private:
     const Underlay& m_underlay;
     double m_factor;
     const LayerMap& m_layers;
-    RecordWriter m_out;
+    RecordWriter& m_out;
+    Vec2 m_origin;
     std::map<std::string, std::size_t> m_approximated;
+};
+
+// The DXF's kept block structure as Jw_cad records: inserts, and block definitions of their
+// lines, arcs, nested inserts and the underlay of what else they draw.
+class BlockRecords {
+public:
+    BlockRecords(const DxfSource& dxf, const DrawingState& state, const JwwSource& source,
+                 double factor, const LayerMap& layers, RecordWriter& out)
+        : m_state(state), m_source(source), m_factor(factor), m_layers(layers), m_out(out) {
+        for (const DxfLayerEntry& layer : dxf.layers) {
+            m_layerNumbers.emplace(LayerKey(layer.rawName), layer.read.number);
+        }
+    }
+
+    // The board layer of a DXF layer name (0 when the file has no such layer).
+    [[nodiscard]] std::int32_t LayerNumber(std::string_view name) const {
+        const auto found = m_layerNumbers.find(LayerKey(name));
+        return found != m_layerNumbers.end() ? found->second : 0;
+    }
+
+    void Inserts(const std::vector<DxfPlacement>& inserts, Vec2 origin) {
+        for (const DxfPlacement& p : inserts) {
+            m_out.Insert(PenOf(p.layer, p.aci), Paper(p.at, origin), p.scaleX, p.scaleY, p.radians,
+                         p.block + 1);
+        }
+    }
+
+    // The block list: its count, then each definition, numbered from 1 in order.
+    std::string Definitions(const DxfBlockStructure& structure, UnderlayRecords* drawn,
+                            const Underlay* underlay) {
+        std::vector<std::vector<std::uint32_t>> items(structure.blocks.size());
+        for (std::uint32_t i = 0; underlay != nullptr && i < underlay->items.size(); ++i) {
+            const auto found = structure.blockOfRecord.find(underlay->items[i].record);
+            if (found != structure.blockOfRecord.end()) items[found->second].push_back(i);
+        }
+        std::string out;
+        jww::PutCount(out, static_cast<std::uint32_t>(structure.blocks.size()));
+        for (std::uint32_t b = 0; b < structure.blocks.size(); ++b) {
+            const DxfBlockContent& block = structure.blocks[b];
+            m_out.BlockHead(b + 1, block.name);
+            out += m_out.Take().first;
+            Curves(block);
+            Inserts(block.inserts, block.base);
+            if (drawn != nullptr) {
+                drawn->SetOrigin(block.base);
+                for (const std::uint32_t i : items[b]) drawn->Item(underlay->items[i]);
+            }
+            const auto [bytes, count] = m_out.Take();
+            jww::PutCount(out, count);
+            out += bytes;
+        }
+        return out;
+    }
+
+private:
+    [[nodiscard]] Vec2 Paper(Vec2 p, Vec2 origin) const {
+        return {(p.x - origin.x) * m_factor, (p.y - origin.y) * m_factor};
+    }
+
+    void Curves(const DxfBlockContent& block) {
+        constexpr double kTurn = 2.0 * std::numbers::pi;
+        for (const DxfBlockCurve& c : block.curves) {
+            const RecordWriter::Pen pen = PenOf(c.layer, c.aci);
+            if (!c.circle && c.radius == 0.0) {
+                m_out.Line(pen, Paper(c.a, block.base), Paper(c.b, block.base));
+                continue;
+            }
+            const double start = c.circle ? 0.0 : c.startDegrees * std::numbers::pi / 180.0;
+            double sweep =
+                c.circle ? kTurn : (c.endDegrees - c.startDegrees) * std::numbers::pi / 180.0;
+            sweep = std::fmod(sweep, kTurn);
+            if (sweep <= 0.0) sweep += kTurn;
+            m_out.Arc(pen, Paper(c.a, block.base), std::abs(c.radius) * m_factor, start, sweep,
+                      c.circle);
+        }
+    }
+
+    // The pen of a DXF entity on layer with colour number aci (256 by layer, 0 by block).
+    [[nodiscard]] RecordWriter::Pen PenOf(std::string_view layer, std::int32_t aci) const {
+        const std::int32_t number = LayerNumber(layer);
+        Rgb colour{0, 0, 0};
+        if (aci == 256 || aci < 0) {
+            for (const LayerData& l : m_state.layers) {
+                if (l.number == number) colour = l.colour;
+            }
+        } else if (aci > 0) {
+            colour = AciToRgb(aci);
+        }
+        const auto [group, at] = m_source.GroupAndLayer(m_layers.To(number));
+        return {NearestPen(m_source.header, colour), group, at};
+    }
+
+    const DrawingState& m_state;
+    const JwwSource& m_source;
+    double m_factor;
+    const LayerMap& m_layers;
+    RecordWriter& m_out;
+    std::unordered_map<std::string, std::int32_t> m_layerNumbers;
 };
 
 // The entities at paper size: each point and radius times factor.
@@ -335,10 +471,33 @@ std::vector<EntityData> PaperEntities(const DrawingState& state, double factor,
     return out;
 }
 
+// Records for a new drawing: appended to its entity list, and its block list when not empty.
+struct Appended {
+    std::string records;
+    std::uint32_t count = 0;
+    std::string blockList;
+};
+
+// The new drawing's bytes with what was appended.
+std::string Assembled(const std::string& bytes, const JwwSource& source, const Appended& add) {
+    std::string result = bytes.substr(0, source.entityCountAt);
+    jww::PutCount(result, source.entityCount + add.count);
+    result.append(bytes, source.entityCountEnd, source.entitiesEnd - source.entityCountEnd);
+    result += add.records;
+    std::size_t tail = source.entitiesEnd;
+    if (!add.blockList.empty()) {
+        // In place of the new drawing's empty block list (a WORD count of 0).
+        result += add.blockList;
+        tail += 2;
+    }
+    result.append(bytes, tail, std::string::npos);
+    return result;
+}
+
 }  // namespace
 
 std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underlay,
-                               DxfJwwReport* report) {
+                               DxfJwwReport* report, const DxfSource* dxf) {
     DxfJwwReport local;
     DxfJwwReport& out = report != nullptr ? *report : local;
     const double scale = static_cast<double>(state.scaleDenominator) / state.scaleNumerator;
@@ -357,36 +516,59 @@ std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underl
     fresh->converted = true;
     out.losses = JwwSaveLosses(*fresh, paper);
     std::string bytes = SavedJwwBytes(*fresh, paper);
-    if (underlay == nullptr || underlay->items.empty()) return bytes;
-    // What the DXF shows beneath, appended to the entity list; a new drawing has no block
-    // definitions, so nothing after the list names the archive's map.
+    const DxfBlockStructure structure =
+        dxf != nullptr ? ReadDxfBlockStructure(*dxf) : DxfBlockStructure{};
+    const bool shown = underlay != nullptr && !underlay->items.empty();
+    if (!shown && structure.blocks.empty()) return bytes;
+    // What the DXF shows beneath, appended to the entity list, and its blocks as the block list
+    // (a new drawing has none, so nothing after the list names the archive's map).
     JwwReadOptions options;
     options.underlay = false;
     const JwwReadResult read = ReadJwwBytes(FileBytes(bytes), "new.jww", options);
     const JwwSource& source = *read.source;
-    UnderlayRecords records(source, *underlay, factor, layers, out);
-    records.Run();
-    for (const auto& [what, n] : records.Approximated()) {
+    RecordWriter writer(source, out);
+    std::map<std::string, std::size_t> approximated;
+    if (shown) {
+        std::set<std::uint32_t> kept;
+        for (const DxfPlacement& p : structure.inserts) kept.insert(p.record);
+        UnderlayRecords records(source, *underlay, factor, layers, writer);
+        records.Run([&](const UnderlayItem& item) { return !kept.contains(item.record); });
+        approximated = records.Approximated();
+    }
+    Appended appended;
+    if (!structure.blocks.empty()) {
+        BlockRecords blocks(*dxf, state, source, factor, layers, writer);
+        blocks.Inserts(structure.inserts, {});
+        std::tie(appended.records, appended.count) = writer.Take();
+        const Underlay drawn =
+            structure.where.entities.empty()
+                ? Underlay{}
+                : BuildDxfUnderlay(*dxf, structure.where,
+                                   [&](std::string_view name) { return blocks.LayerNumber(name); });
+        UnderlayRecords drawnRecords(source, drawn, factor, layers, writer);
+        appended.blockList = blocks.Definitions(structure, &drawnRecords, &drawn);
+        for (const auto& [what, n] : drawnRecords.Approximated()) approximated[what] += n;
+    } else {
+        std::tie(appended.records, appended.count) = writer.Take();
+    }
+    for (const auto& [what, n] : approximated) {
         out.losses.push_back("JWW にない DXF の図形: " + what + " " + std::to_string(n) + " 個");
     }
-    if (underlay->paperSpace)
+    if (underlay != nullptr && underlay->paperSpace)
         out.losses.emplace_back("DXF のペーパー空間 (レイアウト) は保存しません");
-    std::string result = bytes.substr(0, source.entityCountAt);
-    jww::PutCount(result, source.entityCount + records.Records().Count());
-    result.append(bytes, source.entityCountEnd, source.entitiesEnd - source.entityCountEnd);
-    result += records.Records().Bytes();
-    result.append(bytes, source.entitiesEnd, std::string::npos);
-    return result;
+    return Assembled(bytes, source, appended);
 }
 
-std::vector<std::string> DxfAsJwwLosses(const DrawingState& state, const Underlay* underlay) {
+std::vector<std::string> DxfAsJwwLosses(const DrawingState& state, const Underlay* underlay,
+                                        const DxfSource* dxf) {
     DxfJwwReport report;
-    (void)DxfStateAsJwwBytes(state, underlay, &report);
+    (void)DxfStateAsJwwBytes(state, underlay, &report, dxf);
     return report.losses;
 }
 
-void WriteDxfAsJww(const std::string& path, const DrawingState& state, const Underlay* underlay) {
-    ReplaceFileContent(path, DxfStateAsJwwBytes(state, underlay));
+void WriteDxfAsJww(const std::string& path, const DrawingState& state, const Underlay* underlay,
+                   const DxfSource* dxf) {
+    ReplaceFileContent(path, DxfStateAsJwwBytes(state, underlay, nullptr, dxf));
 }
 
 }  // namespace pelimator::board
