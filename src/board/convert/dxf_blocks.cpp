@@ -74,9 +74,6 @@ void TakeInsertGroup(RawInsert& in, const RawTag& t) {
         case 62:
             p.aci = static_cast<std::int32_t>(t.integer);
             break;
-        case 66:
-            in.plain = in.plain && t.integer == 0;
-            break;
         case 67:
             in.paper = t.integer == 1;
             break;
@@ -159,6 +156,13 @@ public:
             if (!block) continue;
             in.placement.block = *block;
             m_out.inserts.push_back(in.placement);
+            const auto attributes = m_attributes.find(in.placement.record);
+            if (attributes == m_attributes.end()) continue;
+            // Its attributes are drawn as texts of their own, beside the insert.
+            for (const std::uint32_t r : attributes->second) {
+                m_out.blockOfRecord[r] = DxfBlockStructure::kModelSpace;
+                m_out.where.entities.push_back(r);
+            }
         }
         m_out.where.blockContent = true;
         return std::move(m_out);
@@ -201,11 +205,15 @@ private:
             if (m_section == "TABLES") where.tablesLast = r;
             if (m_section == "BLOCKS") where.blocksLast = r;
             m_section = {};
-        } else if (m_section == "BLOCKS") {
-            Blocks(index, type, tags);
-        } else if (m_section == "ENTITIES" && type == "INSERT") {
-            top.push_back(ReadInsert(index, tags));
+        } else if (type == "INSERT") {
+            m_lastInsert = index;
+            if (m_section == "ENTITIES") top.push_back(ReadInsert(index, tags));
+        } else if (type == "ATTRIB" && m_lastInsert) {
+            m_attributes[*m_lastInsert].push_back(index);
+        } else if (type != "SEQEND") {
+            m_lastInsert.reset();
         }
+        if (m_section == "BLOCKS") Blocks(index, type, tags);
     }
 
     void Blocks(std::uint32_t r, std::string_view type, const std::vector<RawTag>& tags) {
@@ -258,7 +266,9 @@ private:
         }
         if (type == "INSERT") {
             RawInsert in = ReadInsert(r, tags);
-            const auto block = in.plain ? Keep(in.key, depth + 1) : std::nullopt;
+            // Attributes of an insert inside a block are drawn with it.
+            const bool plain = in.plain && !m_attributes.contains(r);
+            const auto block = plain ? Keep(in.key, depth + 1) : std::nullopt;
             if (block) {
                 in.placement.block = *block;
                 content.inserts.push_back(in.placement);
@@ -275,6 +285,8 @@ private:
     std::string m_current;
     std::unordered_map<std::string, RawBlock> m_raw;
     std::unordered_map<std::string, std::optional<std::uint32_t>> m_kept;
+    std::optional<std::uint32_t> m_lastInsert;  // the insert whose attributes may follow
+    std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> m_attributes;  // by insert
 };
 
 }  // namespace

@@ -13,8 +13,9 @@
 
 namespace pelimator::board {
 
-// An INSERT a Jw_cad block insert holds as it is: one copy (no rows or columns), no attributes,
-// seen from above (extrusion +Z), a scale other than zero, of a block whose content is kept.
+// An INSERT a Jw_cad block insert holds as it is: one copy (no rows or columns), seen from above
+// (extrusion +Z), a scale other than zero, of a block whose content is kept. In model space its
+// attributes become texts beside it; inside a block an insert with attributes is drawn instead.
 struct DxfPlacement {
     std::uint32_t record = 0;
     std::uint32_t block = 0;  // index into DxfBlockStructure::blocks
@@ -48,11 +49,14 @@ struct DxfBlockContent {
 
 struct DxfBlockStructure {
     // The HEADER, TABLES and BLOCKS sections for the underlay builder; entities: every block's
-    // drawn records, as block content.
+    // drawn records and the kept inserts' attributes, as block content.
     DxfUnderlayRecords where;
     std::vector<DxfPlacement> inserts;    // model space's kept inserts
     std::vector<DxfBlockContent> blocks;  // kept blocks, each after the blocks it inserts
-    std::map<std::uint32_t, std::uint32_t> blockOfRecord;  // drawn record -> block index
+    // Drawn record -> the index of the block it is drawn in; kModelSpace: a kept model-space
+    // insert's attribute, drawn at the top level.
+    std::map<std::uint32_t, std::uint32_t> blockOfRecord;
+    static constexpr std::uint32_t kModelSpace = 0xFFFFFFFFU;
 };
 
 // Reads the structure; a damaged record is left to the underlay (drawn, not kept as a block).

@@ -357,13 +357,25 @@ private:
     std::map<std::string, std::size_t> m_approximated;
 };
 
+// Records for a new drawing: appended to its entity list, and its block list when not empty.
+struct Appended {
+    std::string records;
+    std::uint32_t count = 0;
+    std::string blockList;
+};
+
 // The DXF's kept block structure as Jw_cad records: inserts, and block definitions of their
 // lines, arcs, nested inserts and the underlay of what else they draw.
 class BlockRecords {
 public:
     BlockRecords(const DxfSource& dxf, const DrawingState& state, const JwwSource& source,
                  double factor, const LayerMap& layers, RecordWriter& out)
-        : m_state(state), m_source(source), m_factor(factor), m_layers(layers), m_out(out) {
+        : m_dxf(dxf),
+          m_state(state),
+          m_source(source),
+          m_factor(factor),
+          m_layers(layers),
+          m_out(out) {
         for (const DxfLayerEntry& layer : dxf.layers) {
             m_layerNumbers.emplace(LayerKey(layer.rawName), layer.read.number);
         }
@@ -382,13 +394,39 @@ public:
         }
     }
 
+    // Model space's kept inserts, their attributes as texts, and the block list of the blocks
+    // they use; what was approximated counted into approximated.
+    Appended Kept(const DxfBlockStructure& structure,
+                  std::map<std::string, std::size_t>& approximated) {
+        Inserts(structure.inserts, {});
+        const Underlay drawn =
+            structure.where.entities.empty()
+                ? Underlay{}
+                : BuildDxfUnderlay(m_dxf, structure.where,
+                                   [&](std::string_view name) { return LayerNumber(name); });
+        UnderlayRecords records(m_source, drawn, m_factor, m_layers, m_out);
+        records.Run([&](const UnderlayItem& item) {
+            const auto found = structure.blockOfRecord.find(item.record);
+            return found != structure.blockOfRecord.end() &&
+                   found->second == DxfBlockStructure::kModelSpace;
+        });
+        Appended out;
+        std::tie(out.records, out.count) = m_out.Take();
+        out.blockList = Definitions(structure, records, drawn);
+        for (const auto& [what, n] : records.Approximated()) approximated[what] += n;
+        return out;
+    }
+
+private:
     // The block list: its count, then each definition, numbered from 1 in order.
-    std::string Definitions(const DxfBlockStructure& structure, UnderlayRecords* drawn,
-                            const Underlay* underlay) {
+    std::string Definitions(const DxfBlockStructure& structure, UnderlayRecords& drawn,
+                            const Underlay& underlay) {
         std::vector<std::vector<std::uint32_t>> items(structure.blocks.size());
-        for (std::uint32_t i = 0; underlay != nullptr && i < underlay->items.size(); ++i) {
-            const auto found = structure.blockOfRecord.find(underlay->items[i].record);
-            if (found != structure.blockOfRecord.end()) items[found->second].push_back(i);
+        for (std::uint32_t i = 0; i < underlay.items.size(); ++i) {
+            const auto found = structure.blockOfRecord.find(underlay.items[i].record);
+            if (found != structure.blockOfRecord.end() && found->second < items.size()) {
+                items[found->second].push_back(i);
+            }
         }
         std::string out;
         jww::PutCount(out, static_cast<std::uint32_t>(structure.blocks.size()));
@@ -398,10 +436,8 @@ public:
             out += m_out.Take().first;
             Curves(block);
             Inserts(block.inserts, block.base);
-            if (drawn != nullptr) {
-                drawn->SetOrigin(block.base);
-                for (const std::uint32_t i : items[b]) drawn->Item(underlay->items[i]);
-            }
+            drawn.SetOrigin(block.base);
+            for (const std::uint32_t i : items[b]) drawn.Item(underlay.items[i]);
             const auto [bytes, count] = m_out.Take();
             jww::PutCount(out, count);
             out += bytes;
@@ -409,7 +445,6 @@ public:
         return out;
     }
 
-private:
     [[nodiscard]] Vec2 Paper(Vec2 p, Vec2 origin) const {
         return {(p.x - origin.x) * m_factor, (p.y - origin.y) * m_factor};
     }
@@ -447,6 +482,7 @@ private:
         return {NearestPen(m_source.header, colour), group, at};
     }
 
+    const DxfSource& m_dxf;
     const DrawingState& m_state;
     const JwwSource& m_source;
     double m_factor;
@@ -470,13 +506,6 @@ std::vector<EntityData> PaperEntities(const DrawingState& state, double factor,
     }
     return out;
 }
-
-// Records for a new drawing: appended to its entity list, and its block list when not empty.
-struct Appended {
-    std::string records;
-    std::uint32_t count = 0;
-    std::string blockList;
-};
 
 // The new drawing's bytes with what was appended.
 std::string Assembled(const std::string& bytes, const JwwSource& source, const Appended& add) {
@@ -538,16 +567,7 @@ std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underl
     Appended appended;
     if (!structure.blocks.empty()) {
         BlockRecords blocks(*dxf, state, source, factor, layers, writer);
-        blocks.Inserts(structure.inserts, {});
-        std::tie(appended.records, appended.count) = writer.Take();
-        const Underlay drawn =
-            structure.where.entities.empty()
-                ? Underlay{}
-                : BuildDxfUnderlay(*dxf, structure.where,
-                                   [&](std::string_view name) { return blocks.LayerNumber(name); });
-        UnderlayRecords drawnRecords(source, drawn, factor, layers, writer);
-        appended.blockList = blocks.Definitions(structure, &drawnRecords, &drawn);
-        for (const auto& [what, n] : drawnRecords.Approximated()) approximated[what] += n;
+        appended = blocks.Kept(structure, approximated);
     } else {
         std::tie(appended.records, appended.count) = writer.Take();
     }

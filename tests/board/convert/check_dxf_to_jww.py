@@ -5,6 +5,10 @@
   layout) reads every record to its end;
 - the lines, arcs and circles the DXF's model space holds directly (ezdxf) each come back as a
   CDataSen / CDataEnko record;
+- its blocks stay blocks (dxf_blocks_expected.py): each kept insert a CDataBlock record, each
+  kept block a CDataList; saved back as DXF, ezdxf audits it clean and finds each kept insert
+  at the same real-size place, with its block's own arcs and circles where they were (ezdxf
+  placing them);
 - with RENDER_BOARD: the board's picture of the JWW matches its picture of the DXF (the
   share-of-ink measure of tests/board/render/compare_with_ezdxf.py) at MIN_AGREEMENT, the DXF's
   picture placed by the JWW's scale and the DXF's unit: what the JWW shows is what the DXF
@@ -22,6 +26,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "jww"))
 sys.path.insert(0, os.path.join(HERE, "..", "render"))
 import ezdxf  # noqa: E402
 import jww_records  # noqa: E402
+import dxf_blocks_expected  # noqa: E402
 
 UNIT_MM = {0: 1.0, 1: 25.4, 2: 304.8, 4: 1.0, 5: 10.0, 6: 1000.0, 14: 100.0}
 
@@ -50,6 +55,7 @@ def check(batch, dxf, out_dir, render_board, minimum):
     if kinds["CDataSen"] < lines or kinds["CDataEnko"] < arcs:
         problems.append(f"{dict(kinds)} for {lines} LINE and {arcs} ARC/CIRCLE")
     figures = {"records": sum(kinds.values())}
+    problems += check_blocks(batch, doc, d, kinds, jww, out_dir, figures)
     if render_board and sum(kinds.values()) > 0:
         import compare_with_ezdxf as pictures
         board_png = os.path.join(out_dir, name + ".board.png")
@@ -68,6 +74,33 @@ def check(batch, dxf, out_dir, render_board, minimum):
         if share < minimum:
             problems.append(f"pictures agree {share:.3f} < {minimum}")
     return problems, figures
+
+
+def check_blocks(batch, doc, d, kinds, jww, out_dir, figures):
+    inserts, names = dxf_blocks_expected.kept_inserts(doc)
+    lists = sum(1 for _kind, cls, _body in d["blocks"] if cls == "CDataList")
+    figures["inserts"] = len(inserts)
+    if kinds["CDataBlock"] != len(inserts) or lists != len(names):
+        return [f"{kinds['CDataBlock']} inserts and {lists} blocks kept, not {len(inserts)} "
+                f"and {len(names)}"]
+    if not inserts:
+        return []
+    back = os.path.splitext(jww)[0] + ".back.dxf"
+    run = subprocess.run([batch, "-o", back, jww], capture_output=True, text=True)
+    if run.returncode != 0:
+        return [f"saving the JWW back as DXF failed: {run.stderr.strip()}"]
+    doc2 = ezdxf.readfile(back)
+    auditor = doc2.audit()
+    if auditor.has_errors:
+        return [f"ezdxf audit of the DXF saved back: {len(auditor.errors)} errors"]
+    got = [e for e in doc2.modelspace() if e.dxftype() == "INSERT"]
+    if len(got) != len(inserts):
+        return [f"{len(got)} inserts saved back, not {len(inserts)}"]
+    mm = UNIT_MM.get(doc.header.get("$INSUNITS", 0), 1.0)
+    problems = []
+    for src, e in zip(inserts, got):
+        problems += dxf_blocks_expected.compare_insert(src, e, mm)
+    return problems[:5]
 
 
 def main(argv):
