@@ -2,6 +2,7 @@
 // what the DXF shows beneath them appended as Jw_cad records (texts, points, solids, lines).
 #include "board/convert/dxf_to_jww.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -50,6 +51,7 @@ public:
         std::uint16_t colour = 2;
         std::uint16_t group = 0;
         std::uint16_t layer = 0;
+        std::uint8_t style = 1;  // Jw_cad's line type: 1 solid
     };
 
     void Line(const Pen& pen, Vec2 a, Vec2 b) {
@@ -133,7 +135,7 @@ private:
         }
         ++m_next;                 // the object
         jww::PutDword(m_out, 0);  // curve group
-        jww::PutByte(m_out, 1);   // solid line
+        jww::PutByte(m_out, pen.style);
         jww::PutWord(m_out, pen.colour);
         jww::PutWord(m_out, 0);  // width
         jww::PutWord(m_out, pen.layer);
@@ -238,13 +240,86 @@ std::uint16_t NearestPen(const jww::Header& header, Rgb colour) {
     return best;
 }
 
+// The Jw_cad line type (2-9) nearest to a dash pattern in paper millimetres (+ dash, - gap, 0
+// dot): as many dashes and dots a period first, then the period's length the nearer; 1 (solid)
+// for none. Patterns are looked up once by the caller's key.
+class LineTypes {
+public:
+    explicit LineTypes(const jww::Header& header) {
+        for (std::uint8_t style = 2; style <= 9; ++style) {
+            const std::vector<double> dashes = jww::PenDashes(header, style);
+            if (!dashes.empty()) {
+                m_types.push_back({style, Marks(dashes), Period(dashes), Share(dashes)});
+            }
+        }
+    }
+
+    std::uint8_t Style(std::uint32_t key, const std::vector<double>& dashes, double factor) {
+        const auto found = m_known.find(key);
+        if (found != m_known.end()) return found->second;
+        std::uint8_t best = 1;
+        const double period = Period(dashes) * factor;
+        // A pattern with no gap is a solid line.
+        if (Marks(dashes) > 0 && period > 0.0 && std::isfinite(period)) {
+            double cost = std::numeric_limits<double>::max();
+            for (const Type& type : m_types) {
+                const double c = 10.0 * std::abs(type.marks - Marks(dashes)) +
+                                 std::abs(std::log(type.period / period)) +
+                                 std::abs(std::log(type.share / Share(dashes)));
+                if (c < cost) {
+                    cost = c;
+                    best = type.style;
+                }
+            }
+        }
+        m_known.emplace(key, best);
+        return best;
+    }
+
+private:
+    struct Type {
+        std::uint8_t style = 1;
+        int marks = 0;
+        double period = 1.0;
+        double share = 1.0;
+    };
+    // Dashes and dots a period, the pattern taken round (a dash split at its ends is one).
+    static int Marks(const std::vector<double>& dashes) {
+        int marks = 0;
+        for (std::size_t i = 0; i < dashes.size(); ++i) {
+            const double before = dashes[(i + dashes.size() - 1) % dashes.size()];
+            if (dashes[i] >= 0.0 && before < 0.0) ++marks;
+        }
+        return marks;
+    }
+    // The share of a period inked (a dot as a tenth of the period's length), at least 1e-3.
+    static double Share(const std::vector<double>& dashes) {
+        const double period = Period(dashes);
+        double inked = 0.0;
+        for (const double d : dashes) inked += d > 0.0 ? d : d == 0.0 ? 0.1 * period : 0.0;
+        return period > 0.0 ? std::clamp(inked / period, 1e-3, 1.0) : 1.0;
+    }
+    static double Period(const std::vector<double>& dashes) {
+        double sum = 0.0;
+        for (const double d : dashes) sum += std::abs(d);
+        return sum;
+    }
+    std::vector<Type> m_types;
+    std::map<std::uint32_t, std::uint8_t> m_known;
+};
+
 // What the underlay shows, appended as records at paper size (factor: paper mm per unit), from
 // an origin (a block's base point).
 class UnderlayRecords {
 public:
     UnderlayRecords(const JwwSource& source, const Underlay& underlay, double factor,
                     const LayerMap& layers, RecordWriter& out)
-        : m_source(source), m_underlay(underlay), m_factor(factor), m_layers(layers), m_out(out) {}
+        : m_source(source),
+          m_underlay(underlay),
+          m_factor(factor),
+          m_layers(layers),
+          m_out(out),
+          m_lineTypes(source.header) {}
 
     void SetOrigin(Vec2 origin) { m_origin = origin; }
 
@@ -257,7 +332,10 @@ public:
 
     void Item(const UnderlayItem& item) {
         const auto [group, layer] = m_source.GroupAndLayer(m_layers.To(item.layer));
-        const RecordWriter::Pen pen{NearestPen(m_source.header, item.colour), group, layer};
+        RecordWriter::Pen pen{NearestPen(m_source.header, item.colour), group, layer};
+        if (item.dash < m_underlay.dashes.size()) {
+            pen.style = m_lineTypes.Style(item.dash, m_underlay.dashes[item.dash], m_factor);
+        }
         switch (item.kind) {
             case UnderlayKind::Polyline:
                 Polyline(item, pen);
@@ -292,7 +370,6 @@ private:
         if (item.closed && item.count > 2) {
             m_out.Line(pen, At(item.first + item.count - 1), At(item.first));
         }
-        if (item.dash != kNoUnderlayIndex) ++m_approximated["破線 (実線で保存)"];
     }
 
     // Each ring as solids: four corners or fewer as one, more as a fan of triangles from its
@@ -353,6 +430,7 @@ private:
     double m_factor;
     const LayerMap& m_layers;
     RecordWriter& m_out;
+    LineTypes m_lineTypes;
     Vec2 m_origin;
     std::map<std::string, std::size_t> m_approximated;
 };
@@ -507,6 +585,46 @@ std::vector<EntityData> PaperEntities(const DrawingState& state, double factor,
     return out;
 }
 
+// The board's lines and arcs at paper size, each with the pen nearest to its colour (its own, else
+// its layer's) and, with the DXF at hand, the line type nearest to its dashes.
+void BoardRecords(const DrawingState& state, const DocumentSource* dxf, double factor,
+                  const LayerMap& layers, const JwwSource& source, RecordWriter& out) {
+    LineTypes types(source.header);
+    const auto own = dxf != nullptr ? dxf->OwnColours() : std::span<const std::uint32_t>{};
+    const auto dashes = dxf != nullptr ? dxf->EntityDashes() : std::span<const std::uint32_t>{};
+    const auto patterns =
+        dxf != nullptr ? dxf->DashPatterns() : std::span<const std::vector<double>>{};
+    for (std::size_t i = 0; i < state.entities.size(); ++i) {
+        if (i < state.erased.size() && state.erased[i] != 0) continue;
+        EntityData e = state.entities[i];
+        Rgb colour;
+        for (const LayerData& layer : state.layers) {
+            if (layer.number == e.layer) colour = layer.colour;
+        }
+        if (i < own.size() && (own[i] & kOwnColour) != 0) colour = UnpackRgb(own[i] & 0xFFFFFFU);
+        const auto [group, layer] = source.GroupAndLayer(layers.To(e.layer));
+        RecordWriter::Pen pen{NearestPen(source.header, colour), group, layer};
+        if (dxf != nullptr) {
+            const std::uint32_t dash = i < dashes.size() ? dashes[i] : dxf->LayerDash(e.layer);
+            if (dash < patterns.size()) pen.style = types.Style(dash, patterns[dash], factor);
+        }
+        for (Vec2* p : {&e.start, &e.end, &e.center}) *p = {p->x * factor, p->y * factor};
+        e.radius *= factor;
+        switch (e.kind) {
+            case EntityKind::Line:
+                out.Line(pen, e.start, e.end);
+                break;
+            case EntityKind::Arc: {
+                const ArcAngles angles = AnglesOf(e);
+                const bool full = angles.sweep >= 2.0 * std::numbers::pi;
+                out.Arc(pen, e.center, e.radius, full ? 0.0 : angles.start,
+                        full ? 2.0 * std::numbers::pi : angles.sweep, full);
+                break;
+            }
+        }
+    }
+}
+
 // The new drawing's bytes with what was appended.
 std::string Assembled(const std::string& bytes, const JwwSource& source, const Appended& add) {
     std::string result = bytes.substr(0, source.entityCountAt);
@@ -544,11 +662,13 @@ std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underl
     const auto fresh = ReadJwwBytes(NewJwwBytes(layers.Layers(), scale), "new.jww").source;
     fresh->converted = true;
     out.losses = JwwSaveLosses(*fresh, paper);
+    // The writer's checks on the entities, which are then written with their pens below.
+    (void)SavedJwwBytes(*fresh, paper);
+    paper.entities = {};
     std::string bytes = SavedJwwBytes(*fresh, paper);
     const DxfBlockStructure structure =
         dxf != nullptr ? ReadDxfBlockStructure(*dxf) : DxfBlockStructure{};
     const bool shown = underlay != nullptr && !underlay->items.empty();
-    if (!shown && structure.blocks.empty()) return bytes;
     // What the DXF shows beneath, appended to the entity list, and its blocks as the block list
     // (a new drawing has none, so nothing after the list names the archive's map).
     JwwReadOptions options;
@@ -556,6 +676,7 @@ std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underl
     const JwwReadResult read = ReadJwwBytes(FileBytes(bytes), "new.jww", options);
     const JwwSource& source = *read.source;
     RecordWriter writer(source, out);
+    BoardRecords(state, dxf, factor, layers, source, writer);
     std::map<std::string, std::size_t> approximated;
     if (shown) {
         std::set<std::uint32_t> kept;
