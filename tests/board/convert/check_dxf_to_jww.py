@@ -5,6 +5,8 @@
   layout) reads every record to its end;
 - the lines, arcs and circles the DXF's model space holds directly (ezdxf) each come back as a
   CDataSen / CDataEnko record;
+- each model-space LINE is a CDataSen of a broken Jw_cad line type exactly when its linetype
+  has gaps (dxf_pens_expected.py);
 - its blocks stay blocks (dxf_blocks_expected.py): each kept insert a CDataBlock record, each
   kept block a CDataList; saved back as DXF, ezdxf audits it clean and finds each kept insert
   at the same real-size place, with its block's own arcs and circles where they were (ezdxf
@@ -27,6 +29,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "render"))
 import ezdxf  # noqa: E402
 import jww_records  # noqa: E402
 import dxf_blocks_expected  # noqa: E402
+import dxf_pens_expected  # noqa: E402
 
 UNIT_MM = {0: 1.0, 1: 25.4, 2: 304.8, 4: 1.0, 5: 10.0, 6: 1000.0, 14: 100.0}
 
@@ -56,6 +59,17 @@ def check(batch, dxf, out_dir, render_board, minimum):
         problems.append(f"{dict(kinds)} for {lines} LINE and {arcs} ARC/CIRCLE")
     figures = {"records": sum(kinds.values())}
     problems += check_blocks(batch, doc, d, kinds, jww, out_dir, figures)
+    lines = collections.defaultdict(list)
+    for cls, body in d["records"]:
+        if cls == "CDataSen":
+            f = jww_records.parse_fields(d["version"], cls, body)
+            ends = dxf_pens_expected.key((f["x1"], f["y1"]),
+                                         (f["x2"], f["y2"]))
+            lines[ends].append(f["m_nPenStyle"])
+    factor = d["values"]["m_adScale[0]"]
+    factor = UNIT_MM.get(doc.header.get("$INSUNITS", 0), 1.0) / factor
+    wrong, figures["lines"] = dxf_pens_expected.check_line_types(doc, lines, factor)
+    problems += wrong[:3]
     if render_board and sum(kinds.values()) > 0:
         import compare_with_ezdxf as pictures
         board_png = os.path.join(out_dir, name + ".board.png")
