@@ -185,6 +185,12 @@ private:
         return !tags.empty() && tags.front().code == 0;
     }
 
+    // Whether a record of type draws on a layout (a viewport only shows model space).
+    static bool PaperShape(std::string_view type) {
+        return type != "VIEWPORT" && type != "VERTEX" && type != "SEQEND" && type != "ATTRIB" &&
+               type != "SECTION" && type != "ENDSEC" && type != "BLOCK" && type != "ENDBLK";
+    }
+
     static std::string_view Group(const std::vector<RawTag>& tags, int code) {
         for (const RawTag& t : tags) {
             if (t.code == code) return t.text;
@@ -214,6 +220,9 @@ private:
             m_lastInsert.reset();
         }
         if (m_section == "BLOCKS") Blocks(index, type, tags);
+        if (m_section == "ENTITIES" && PaperShape(type) && Group(tags, 67) == "1") {
+            ++m_out.paperRecords;
+        }
     }
 
     void Blocks(std::uint32_t r, std::string_view type, const std::vector<RawTag>& tags) {
@@ -228,6 +237,8 @@ private:
             m_raw[m_current] = std::move(block);
         } else if (type == "ENDBLK") {
             m_current.clear();
+        } else if (m_current.starts_with("*PAPER_SPACE") && PaperShape(type)) {
+            ++m_out.paperRecords;
         } else if (!m_current.empty() && type != "VERTEX" && type != "SEQEND" && type != "ATTRIB") {
             m_raw[m_current].records.push_back(r);
         }

@@ -2,6 +2,7 @@
 // that model-space inserts use, nested ones before those that insert them, and what each holds.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -57,6 +58,8 @@ struct DxfBlockStructure {
     // insert's attribute, drawn at the top level.
     std::map<std::uint32_t, std::uint32_t> blockOfRecord;
     static constexpr std::uint32_t kModelSpace = 0xFFFFFFFFU;
+    // Records drawn on paper-space layouts (viewports, which show model space, left out).
+    std::size_t paperRecords = 0;
 };
 
 // Reads the structure; a damaged record is left to the underlay (drawn, not kept as a block).

@@ -695,7 +695,11 @@ std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underl
     for (const auto& [what, n] : approximated) {
         out.losses.push_back("JWW にない DXF の図形: " + what + " " + std::to_string(n) + " 個");
     }
-    if (underlay != nullptr && underlay->paperSpace)
+    if (dxf != nullptr && structure.paperRecords > 0) {
+        out.losses.push_back("DXF のペーパー空間 (レイアウト) の図形 " +
+                             std::to_string(structure.paperRecords) +
+                             " 個 (JWW にはレイアウトがありません)");
+    } else if (dxf == nullptr && underlay != nullptr && underlay->paperSpace)
         out.losses.emplace_back("DXF のペーパー空間 (レイアウト) は保存しません");
     return Assembled(bytes, source, appended);
 }

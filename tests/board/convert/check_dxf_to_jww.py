@@ -7,6 +7,8 @@
   CDataSen / CDataEnko record;
 - each model-space LINE is a CDataSen of a broken Jw_cad line type exactly when its linetype
   has gaps (dxf_pens_expected.py);
+- the losses named hold paper space only when its layouts draw something (ezdxf: entities
+  other than viewports), with that count;
 - its blocks stay blocks (dxf_blocks_expected.py): each kept insert a CDataBlock record, each
   kept block a CDataList; saved back as DXF, ezdxf audits it clean and finds each kept insert
   at the same real-size place, with its block's own arcs and circles where they were (ezdxf
@@ -47,6 +49,7 @@ def check(batch, dxf, out_dir, render_board, minimum):
         jww_records.parse_fields(d["version"], cls, body)  # raises on a bad record
         kinds[cls] += 1
     problems = []
+    paper = [line for line in run.stderr.splitlines() if "ペーパー空間" in line]
     try:
         doc = ezdxf.readfile(dxf)
     except Exception:  # damaged files: ezdxf's recovery reads them
@@ -58,6 +61,10 @@ def check(batch, dxf, out_dir, render_board, minimum):
     if kinds["CDataSen"] < lines or kinds["CDataEnko"] < arcs:
         problems.append(f"{dict(kinds)} for {lines} LINE and {arcs} ARC/CIRCLE")
     figures = {"records": sum(kinds.values())}
+    drawn = sum(1 for layout in doc.layouts if layout.name != "Model"
+                for e in layout if e.dxftype() != "VIEWPORT")
+    if (drawn == 0) != (not paper) or (paper and f" {drawn} 個" not in paper[0]):
+        problems.append(f"paper space loss {paper} for {drawn} paper-space entities")
     problems += check_blocks(batch, doc, d, kinds, jww, out_dir, figures)
     lines = collections.defaultdict(list)
     for cls, body in d["records"]:
