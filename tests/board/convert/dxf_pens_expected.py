@@ -1,6 +1,7 @@
 """How a DXF drawing's model-space lines come back in a JWW saved from it, judged with ezdxf: a
 line whose linetype (its own, else its layer's) has gaps is a CDataSen of a broken Jw_cad line
 type (2-9), any other a solid one (1); found by its ends in paper millimetres."""
+import collections
 import sys
 
 import ezdxf  # noqa: F401  (the documents come from it)
@@ -41,6 +42,36 @@ def check_line_types(doc, lines, factor):
         if not any((style != 1) == want for style in styles):
             problems.append(f"line {e.dxf.handle}: pen styles {styles}, dashed {want}")
     return problems, checked
+
+
+def shapes(doc, mm):
+    """Model space's lines as rounded sorted end pairs and its arcs and circles as rounded (x, y,
+    radius, start, end) at real size (mm: millimetres per drawing unit), counted."""
+    out = collections.Counter()
+    for e in doc.modelspace():
+        kind = e.dxftype()
+        if kind == "LINE":
+            s, t = e.dxf.start, e.dxf.end
+            out[("LINE",) + key((s.x * mm, s.y * mm), (t.x * mm, t.y * mm))] += 1
+        elif kind in ("ARC", "CIRCLE") and e.dxf.get("extrusion", (0, 0, 1))[2] > 0:
+            c = e.dxf.center
+            arc = (round(e.dxf.start_angle % 360, 3), round(e.dxf.end_angle % 360, 3)) \
+                if kind == "ARC" else (0.0, 360.0)
+            out[(kind, round(c.x * mm, 3), round(c.y * mm, 3), round(e.dxf.radius * mm, 3)) +
+                arc] += 1
+    return out
+
+
+def same_lines_and_arcs(doc, back, mm):
+    """Problems: model-space lines, arcs and circles of doc missing from back (already in
+    millimetres) at real size, to 1e-4 mm (arcs 1e-3 mm and 1e-3 degrees)."""
+    want, got = shapes(doc, mm), shapes(back, 1.0)
+    missing = want - got
+    if not missing:
+        return []
+    first = next(iter(missing))
+    return [f"{sum(missing.values())} of {sum(want.values())} lines and arcs not saved back "
+            f"where they were, e.g. {first}"]
 
 
 if __name__ == "__main__":
