@@ -138,6 +138,63 @@ DxfBlockCurve ReadCurve(std::string_view type, const std::vector<RawTag>& tags) 
     return c;
 }
 
+// A DIMENSION's groups; none unless linear or aligned and seen from above.
+std::optional<DxfDimensionPlace> ReadDimension(std::uint32_t record,
+                                               const std::vector<RawTag>& tags) {
+    DxfDimensionPlace d;
+    d.record = record;
+    d.layer = "0";
+    std::int64_t type = 0;  // linear when the record does not say
+    bool paper = false;
+    for (const RawTag& t : tags) {
+        switch (t.code) {
+            case 8:
+                d.layer = std::string(t.text);
+                break;
+            case 10:
+                d.line.x = t.real;
+                break;
+            case 20:
+                d.line.y = t.real;
+                break;
+            case 13:
+                d.first.x = t.real;
+                break;
+            case 23:
+                d.first.y = t.real;
+                break;
+            case 14:
+                d.second.x = t.real;
+                break;
+            case 24:
+                d.second.y = t.real;
+                break;
+            case 50:
+                d.radians = t.real * std::numbers::pi / 180.0;
+                break;
+            case 62:
+                d.aci = static_cast<std::int32_t>(t.integer);
+                break;
+            case 67:
+                paper = t.integer == 1;
+                break;
+            case 70:
+                type = t.integer & 7;
+                break;
+            default:
+                break;
+        }
+    }
+    if (paper || !PlainExtrusion(tags) || (type != 0 && type != 1)) return std::nullopt;
+    if (type == 1) {
+        const Vec2 v = d.second - d.first;
+        if (v.x == 0.0 && v.y == 0.0) return std::nullopt;
+        d.radians = std::atan2(v.y, v.x);
+    }
+    if (!std::isfinite(d.radians)) return std::nullopt;
+    return d;
+}
+
 class Scanner {
 public:
     explicit Scanner(const DxfSource& source)
@@ -214,6 +271,8 @@ private:
         } else if (type == "INSERT") {
             m_lastInsert = index;
             if (m_section == "ENTITIES") top.push_back(ReadInsert(index, tags));
+        } else if (type == "DIMENSION" && m_section == "ENTITIES") {
+            if (auto d = ReadDimension(index, tags)) m_out.dimensions.push_back(std::move(*d));
         } else if (type == "ATTRIB" && m_lastInsert) {
             m_attributes[*m_lastInsert].push_back(index);
         } else if (type != "SEQEND") {

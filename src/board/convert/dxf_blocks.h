@@ -40,6 +40,17 @@ struct DxfBlockCurve {
     std::int32_t aci = 256;
 };
 
+// A linear or aligned DIMENSION of model space seen from above, as a Jw_cad dimension holds it.
+struct DxfDimensionPlace {
+    std::uint32_t record = 0;
+    Vec2 line;   // a point of the dimension line (group 10)
+    Vec2 first;  // the extension lines' origins (13, 14)
+    Vec2 second;
+    double radians = 0.0;  // the dimension line's direction
+    std::string layer;
+    std::int32_t aci = 256;
+};
+
 struct DxfBlockContent {
     std::string name;  // UTF-8
     Vec2 base;
@@ -52,8 +63,9 @@ struct DxfBlockStructure {
     // The HEADER, TABLES and BLOCKS sections for the underlay builder; entities: every block's
     // drawn records and the kept inserts' attributes, as block content.
     DxfUnderlayRecords where;
-    std::vector<DxfPlacement> inserts;    // model space's kept inserts
-    std::vector<DxfBlockContent> blocks;  // kept blocks, each after the blocks it inserts
+    std::vector<DxfPlacement> inserts;          // model space's kept inserts
+    std::vector<DxfDimensionPlace> dimensions;  // model space's linear and aligned dimensions
+    std::vector<DxfBlockContent> blocks;        // kept blocks, each after the blocks it inserts
     // Drawn record -> the index of the block it is drawn in; kModelSpace: a kept model-space
     // insert's attribute, drawn at the top level.
     std::map<std::uint32_t, std::uint32_t> blockOfRecord;

@@ -3,6 +3,7 @@
 #include "board/convert/dxf_to_jww.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -109,6 +110,16 @@ public:
         String(utf8);
     }
 
+    // A dimension (its line, text, extension lines and points follow as parts).
+    void Dimension(const Pen& pen) {
+        Begin("CDataSunpou", pen);
+        m_parts = true;
+    }
+    // After a dimension's last part.
+    void DimensionEnd() { m_parts = false; }
+    // A dimension's part between its text and its extension lines.
+    void SxfMode() { jww::PutWord(m_out, 0); }
+
     // The records written since the last Take, and how many; the archive's map goes on.
     std::pair<std::string, std::uint32_t> Take() {
         std::pair<std::string, std::uint32_t> out{std::move(m_out), m_count};
@@ -119,6 +130,16 @@ public:
 
 private:
     void Begin(const std::string& name, const Pen& pen) {
+        if (!m_parts) Tag(name);
+        jww::PutDword(m_out, 0);  // curve group
+        jww::PutByte(m_out, pen.style);
+        jww::PutWord(m_out, pen.colour);
+        jww::PutWord(m_out, 0);  // width
+        jww::PutWord(m_out, pen.layer);
+        jww::PutWord(m_out, pen.group);
+        jww::PutWord(m_out, 0);
+    }
+    void Tag(const std::string& name) {
         ++m_report.written[name];
         ++m_count;
         const auto known = m_classes.find(name);
@@ -133,14 +154,7 @@ private:
             m_out += name;
             m_classes.emplace(name, m_next++);
         }
-        ++m_next;                 // the object
-        jww::PutDword(m_out, 0);  // curve group
-        jww::PutByte(m_out, pen.style);
-        jww::PutWord(m_out, pen.colour);
-        jww::PutWord(m_out, 0);  // width
-        jww::PutWord(m_out, pen.layer);
-        jww::PutWord(m_out, pen.group);
-        jww::PutWord(m_out, 0);
+        ++m_next;  // the object
     }
     void Point(Vec2 p) {
         jww::PutDouble(m_out, p.x);
@@ -160,6 +174,7 @@ private:
     std::map<std::string, std::uint32_t> m_classes;
     std::string m_out;
     std::uint32_t m_count = 0;
+    bool m_parts = false;  // writing a dimension's parts: fields without tags
 };
 
 // Where each board layer goes in the JWW: a layer named as Jw_cad layers are shown ("0-2 通り芯",
@@ -395,11 +410,13 @@ private:
         if (item.ringCount > 1) ++m_approximated["穴のある塗りつぶし (穴も塗って保存)"];
     }
 
-    void Text(const UnderlayItem& item, const RecordWriter::Pen& pen) {
+public:
+    // Writes the text item; false (nothing written) when it has no size.
+    bool Text(const UnderlayItem& item, const RecordWriter::Pen& pen) {
         const UnderlayText& t = m_underlay.texts[item.text];
         const double height = std::hypot(t.yAxis.x, t.yAxis.y) * m_factor;
         const double width = std::hypot(t.xAxis.x, t.xAxis.y) * m_factor;
-        if (!(height > 0.0) || !(width > 0.0)) return;
+        if (!(height > 0.0) || !(width > 0.0)) return false;
         const Vec2 along{t.xAxis.x * m_factor / width, t.xAxis.y * m_factor / width};
         const Vec2 up{t.yAxis.x * m_factor / height, t.yAxis.y * m_factor / height};
         const double units = t.fitWidth > 0.0 ? t.fitWidth : EstimatedAdvance(t.utf8);
@@ -417,6 +434,7 @@ private:
         // Jw_cad's character width is a full-width cell's: the run's width per height unit.
         m_out.Text(pen, start, start + length * along, width, height, degrees, t.utf8);
         if (std::abs(along.x * up.x + along.y * up.y) > 1e-6) ++m_approximated["斜体・傾いた文字"];
+        return true;
     }
 
 public:
@@ -495,7 +513,89 @@ public:
         return out;
     }
 
+    // Linear and aligned dimensions as Jw_cad dimensions: the dimension line between the
+    // extension lines, the first text the DXF draws for it, the extension lines, and their four
+    // ends as temporary points; what else it draws (arrowheads, ticks, more texts) as records of
+    // their own.
+    void Dimensions(const std::vector<DxfDimensionPlace>& dimensions, UnderlayRecords& top,
+                    const Underlay& underlay) {
+        std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> items;
+        for (const DxfDimensionPlace& d : dimensions) items[d.record];
+        for (std::uint32_t i = 0; i < underlay.items.size(); ++i) {
+            const auto found = items.find(underlay.items[i].record);
+            if (found != items.end()) found->second.push_back(i);
+        }
+        for (const DxfDimensionPlace& d : dimensions) {
+            const Vec2 u{std::cos(d.radians), std::sin(d.radians)};
+            const auto onLine = [&](Vec2 p) {
+                return d.line + ((p.x - d.line.x) * u.x + (p.y - d.line.y) * u.y) * u;
+            };
+            const std::array<Vec2, 4> ends{onLine(d.first), onLine(d.second), d.first, d.second};
+            const std::vector<std::uint32_t>& mine = items[d.record];
+            const auto text = std::find_if(mine.begin(), mine.end(), [&](std::uint32_t i) {
+                return underlay.items[i].kind == UnderlayKind::Text;
+            });
+            Dimension(d, ends, text != mine.end() ? &underlay.items[*text] : nullptr, top);
+            for (const std::uint32_t i : mine) {
+                // Its definition points are the dimension's own points.
+                if ((text == mine.end() || i != *text) &&
+                    underlay.items[i].kind != UnderlayKind::Point &&
+                    !OnDimension(underlay, i, ends)) {
+                    top.Item(underlay.items[i]);
+                }
+            }
+        }
+    }
+
 private:
+    void Dimension(const DxfDimensionPlace& d, const std::array<Vec2, 4>& ends,
+                   const UnderlayItem* text, UnderlayRecords& top) {
+        const RecordWriter::Pen pen = PenOf(d.layer, d.aci);
+        m_out.Dimension(pen);
+        m_out.Line(pen, Paper(ends[0], {}), Paper(ends[1], {}));
+        if (text == nullptr || !top.Text(*text, pen)) {
+            const double degrees = d.radians * 180.0 / std::numbers::pi;
+            m_out.Text(pen, Paper(ends[0], {}), Paper(ends[0], {}), 2.5, 2.5, degrees, "");
+        }
+        m_out.SxfMode();
+        m_out.Line(pen, Paper(ends[2], {}), Paper(ends[0], {}));
+        m_out.Line(pen, Paper(ends[3], {}), Paper(ends[1], {}));
+        for (const Vec2 p : ends) m_out.Dot(pen, Paper(p, {}), true);
+        m_out.DimensionEnd();
+    }
+
+    // Whether an outline item lies on the dimension line or an extension line (ends: the
+    // dimension line's, then the extension lines' origins), which the dimension draws itself.
+    static bool OnDimension(const Underlay& underlay, std::uint32_t i,
+                            const std::array<Vec2, 4>& ends) {
+        const UnderlayItem& item = underlay.items[i];
+        if (item.kind != UnderlayKind::Polyline && item.kind != UnderlayKind::Segments) {
+            return false;
+        }
+        const std::array<std::pair<Vec2, Vec2>, 3> lines{
+            {{ends[0], ends[1]}, {ends[2], ends[0]}, {ends[3], ends[1]}}};
+        double size = 1.0;
+        for (const auto& [a, b] : lines) size = std::max(size, std::hypot(b.x - a.x, b.y - a.y));
+        const auto near = [&](Vec2 p) {
+            return std::any_of(lines.begin(), lines.end(), [&](const auto& line) {
+                return DistanceToSegment(p, line.first, line.second) <= 1e-6 * size;
+            });
+        };
+        for (std::uint32_t k = 0; k < item.count; ++k) {
+            if (!near(underlay.points[item.first + k])) return false;
+        }
+        return item.count > 0;
+    }
+
+    static double DistanceToSegment(Vec2 p, Vec2 a, Vec2 b) {
+        const Vec2 v = b - a;
+        const double length = v.x * v.x + v.y * v.y;
+        const double t =
+            length > 0.0 ? std::clamp(((p.x - a.x) * v.x + (p.y - a.y) * v.y) / length, 0.0, 1.0)
+                         : 0.0;
+        return std::hypot(p.x - a.x - t * v.x, p.y - a.y - t * v.y);
+    }
+
     // The block list: its count, then each definition, numbered from 1 in order.
     std::string Definitions(const DxfBlockStructure& structure, UnderlayRecords& drawn,
                             const Underlay& underlay) {
@@ -677,20 +777,26 @@ std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underl
     const JwwSource& source = *read.source;
     RecordWriter writer(source, out);
     BoardRecords(state, dxf, factor, layers, source, writer);
-    std::map<std::string, std::size_t> approximated;
+    // The records the structure writes itself: kept inserts and dimensions.
+    std::set<std::uint32_t> apart;
+    for (const DxfPlacement& p : structure.inserts) apart.insert(p.record);
+    for (const DxfDimensionPlace& d : structure.dimensions) apart.insert(d.record);
+    std::optional<UnderlayRecords> records;
     if (shown) {
-        std::set<std::uint32_t> kept;
-        for (const DxfPlacement& p : structure.inserts) kept.insert(p.record);
-        UnderlayRecords records(source, *underlay, factor, layers, writer);
-        records.Run([&](const UnderlayItem& item) { return !kept.contains(item.record); });
-        approximated = records.Approximated();
+        records.emplace(source, *underlay, factor, layers, writer);
+        records->Run([&](const UnderlayItem& item) { return !apart.contains(item.record); });
     }
+    std::map<std::string, std::size_t> approximated;
     Appended appended;
-    if (!structure.blocks.empty()) {
+    if (dxf != nullptr) {
         BlockRecords blocks(*dxf, state, source, factor, layers, writer);
+        if (records) blocks.Dimensions(structure.dimensions, *records, *underlay);
         appended = blocks.Kept(structure, approximated);
     } else {
         std::tie(appended.records, appended.count) = writer.Take();
+    }
+    if (records) {
+        for (const auto& [what, n] : records->Approximated()) approximated[what] += n;
     }
     for (const auto& [what, n] : approximated) {
         out.losses.push_back("JWW にない DXF の図形: " + what + " " + std::to_string(n) + " 個");

@@ -12,7 +12,9 @@
 - its blocks stay blocks (dxf_blocks_expected.py): each kept insert a CDataBlock record, each
   kept block a CDataList; saved back as DXF, ezdxf audits it clean and finds each kept insert
   at the same real-size place, with its block's own arcs and circles where they were (ezdxf
-  placing them), and each model-space LINE, ARC and CIRCLE at the same real-size place;
+  placing them), each model-space LINE, ARC and CIRCLE at the same real-size place, and each
+  linear or aligned DIMENSION a CDataSunpou, saved back as a DIMENSION measuring from the same
+  places along the same line;
 - with RENDER_BOARD: the board's picture of the JWW matches its picture of the DXF (the
   share-of-ink measure of tests/board/render/compare_with_ezdxf.py) at MIN_AGREEMENT, the DXF's
   picture placed by the JWW's scale and the DXF's unit: what the JWW shows is what the DXF
@@ -119,6 +121,14 @@ def check_blocks(batch, doc, d, kinds, jww, out_dir, figures):
         return [f"{len(got)} inserts saved back, not {len(inserts)}"]
     mm = UNIT_MM.get(doc.header.get("$INSUNITS", 0), 1.0)
     problems = dxf_pens_expected.same_lines_and_arcs(doc, doc2, mm)
+    dimensions = dxf_blocks_expected.kept_dimensions(doc)
+    saved = list(doc2.modelspace().query("DIMENSION"))
+    figures["dimensions"] = len(dimensions)
+    if kinds["CDataSunpou"] != len(dimensions) or len(saved) != len(dimensions):
+        return [f"{kinds['CDataSunpou']} Jw_cad dimensions, {len(saved)} saved back, not "
+                f"{len(dimensions)}"]
+    for src, e in zip(dimensions, saved):
+        problems += dxf_blocks_expected.compare_dimension(src, e, mm)
     for src, e in zip(inserts, got):
         problems += dxf_blocks_expected.compare_insert(src, e, mm)
     return problems[:5]

@@ -79,3 +79,35 @@ def compare_insert(src, back, mm):
         if max(abs(u - v) for u, v in zip(p, q)) > 1e-6 * max(size, abs(p[0]), abs(p[1])):
             return [f"insert of {s.name}: an arc at {q}, not {p}"]
     return []
+
+
+def kept_dimensions(doc):
+    """Model space's linear and aligned dimensions seen from above: what a Jw_cad dimension
+    holds."""
+    out = []
+    for e in doc.modelspace().query("DIMENSION"):
+        if e.dxf.get("dimtype", 0) & 7 in (0, 1) and e.dxf.get("extrusion", (0, 0, 1))[2] > 0:
+            out.append(e)
+    return out
+
+
+def compare_dimension(src, back, mm):
+    """Problems of a dimension saved back: its extension lines' origins at the same real-size
+    places, its dimension line through the same place in the same direction."""
+    s, b = src.dxf, back.dxf
+    first, second = s.defpoint2, s.defpoint3
+    want = [(first.x * mm, first.y * mm), (second.x * mm, second.y * mm)]
+    got = [(b.defpoint2.x, b.defpoint2.y), (b.defpoint3.x, b.defpoint3.y)]
+    size = max(1.0, *(abs(v) for p in want for v in p))
+    if any(math.dist(p, q) > 1e-6 * size for p, q in zip(want, got)):
+        return [f"dimension {s.handle}: extension lines from {got}, not {want}"]
+    if s.get("dimtype", 0) & 7 == 1:
+        angle = math.atan2(second.y - first.y, second.x - first.x)
+    else:
+        angle = math.radians(s.get("angle", 0.0))
+    u = (math.cos(angle), math.sin(angle))
+    p = (s.defpoint.x * mm, s.defpoint.y * mm)
+    off = (b.defpoint.x - p[0]) * u[1] - (b.defpoint.y - p[1]) * u[0]
+    if abs(off) > 1e-6 * size:
+        return [f"dimension {s.handle}: its line {off} mm off"]
+    return []
