@@ -2,6 +2,7 @@
 // then the blocks model-space inserts use, walked depth first so that nested blocks come first.
 #include "board/convert/dxf_blocks.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <string_view>
@@ -40,11 +41,10 @@ struct RawInsert {
 };
 
 bool PlainExtrusion(const std::vector<RawTag>& tags) {
-    for (const RawTag& t : tags) {
-        if ((t.code == 210 || t.code == 220) && std::abs(t.real) > 1e-12) return false;
-        if (t.code == 230 && t.real <= 0.0) return false;
-    }
-    return true;
+    return std::ranges::none_of(tags, [](const RawTag& t) {
+        return ((t.code == 210 || t.code == 220) && std::abs(t.real) > 1e-12) ||
+               (t.code == 230 && t.real <= 0.0);
+    });
 }
 
 void TakeInsertGroup(RawInsert& in, const RawTag& t) {

@@ -1,6 +1,7 @@
-// DXF drawings written as Jw_cad drawings: lines and arcs as the board holds them, and what the
-// DXF shows beneath them (texts, points, filled areas, every other outline) as Jw_cad records, in
-// paper millimetres at the drawing's scale.
+// DXF drawings written as Jw_cad drawings: lines and arcs as the board holds them, with their
+// pens and line types, what the DXF shows beneath them (texts, points, filled areas, every other
+// outline), and, given the DXF itself, its blocks and dimensions as Jw_cad records, in paper
+// millimetres at the drawing's scale.
 #pragma once
 
 #include <cstddef>
