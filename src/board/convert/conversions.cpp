@@ -29,18 +29,18 @@ private:
     }
 };
 
-// A new Jw_cad drawing of the board's entities and of what the DXF shows beneath them; the DXF's
-// records themselves are not carried over (no edits of them to keep).
+// A new Jw_cad drawing of the board's entities and of what the DXF shows beneath them, its blocks
+// kept as blocks; the DXF's records themselves are not carried over (no edits of them to keep).
 class DxfToJww final : public FormatConversion {
 public:
-    void Write(const std::string& path, const DocumentSource& /*from*/, const DrawingState& state,
+    void Write(const std::string& path, const DocumentSource& from, const DrawingState& state,
                const Underlay* underlay) const override {
-        WriteDxfAsJww(path, Fresh(state), underlay);
+        WriteDxfAsJww(path, Fresh(state), underlay, dynamic_cast<const DxfSource*>(&from));
     }
-    [[nodiscard]] std::vector<std::string> Losses(const DocumentSource& /*from*/,
+    [[nodiscard]] std::vector<std::string> Losses(const DocumentSource& from,
                                                   const DrawingState& state,
                                                   const Underlay* underlay) const override {
-        return DxfAsJwwLosses(Fresh(state), underlay);
+        return DxfAsJwwLosses(Fresh(state), underlay, dynamic_cast<const DxfSource*>(&from));
     }
 
 private:

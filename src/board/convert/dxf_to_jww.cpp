@@ -1,16 +1,26 @@
-// DXF drawings as new Jw_cad drawings: the board's lines and arcs through the JWW writer, then
-// what the DXF shows beneath them appended as Jw_cad records (texts, points, solids, lines).
+// DXF drawings as new Jw_cad drawings: a new drawing from the JWW writer, then the board's lines
+// and arcs with their pens, what the DXF shows beneath them (texts, points, solids, lines), its
+// kept inserts and dimensions appended as Jw_cad records, and its kept blocks as the block list.
 #include "board/convert/dxf_to_jww.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <numbers>
 #include <optional>
 #include <set>
 #include <span>
+#include <tuple>
+#include <unordered_map>
 
 #include "base/errors.h"
 #include "base/file.h"
+#include "board/convert/dxf_blocks.h"
+#include "board/convert/jww_record_writer.h"
+#include "board/dxf/dxf_colour.h"
+#include "board/dxf/dxf_names.h"
 #include "board/jww/jww_archive.h"
 #include "board/jww/jww_file.h"
 #include "board/jww/jww_text.h"
@@ -20,111 +30,15 @@ namespace pelimator::board {
 
 namespace {
 
+using jww_out::LineTypes;
+using jww_out::NearestPen;
+using jww_out::RecordWriter;
+
 // The descent of the board's text font below the baseline, in text heights: Jw_cad's start point
 // is the bottom of the character cells (as the DXF conversion puts it the other way).
 constexpr double kDescent = 0.39;
-constexpr std::uint16_t kOwnRgbColour = 10;
-constexpr const char* kFont = "ＭＳ ゴシック";
 // The end of the name of the layer the DXF conversion puts a layer's temporary points on.
 constexpr std::string_view kTemporarySuffix = " 仮点";
-
-// Records appended to a new drawing's entity list, with the archive's map continued.
-class RecordWriter {
-public:
-    RecordWriter(const JwwSource& source, DxfJwwReport& report)
-        : m_source(source), m_next(source.mapCount), m_report(report) {
-        // The classes the drawing's list already defines are referred to.
-        for (std::size_t i = 0; i < source.classNames.size() && i < source.classIndex.size(); ++i) {
-            if (source.classIndex[i] != 0)
-                m_classes.emplace(source.classNames[i], source.classIndex[i]);
-        }
-    }
-
-    struct Pen {
-        std::uint16_t colour = 2;
-        std::uint16_t group = 0;
-        std::uint16_t layer = 0;
-    };
-
-    void Line(const Pen& pen, Vec2 a, Vec2 b) {
-        Begin("CDataSen", pen);
-        Point(a);
-        Point(b);
-    }
-    void Dot(const Pen& pen, Vec2 p, bool temporary) {
-        Begin("CDataTen", pen);
-        Point(p);
-        jww::PutDword(m_out, temporary ? 1 : 0);
-    }
-    // Corners in order round the solid (the fourth may repeat the third).
-    void Solid(const Pen& pen, Rgb rgb, Vec2 a, Vec2 b, Vec2 c, Vec2 d) {
-        Pen own = pen;
-        own.colour = kOwnRgbColour;
-        Begin("CDataSolid", own);
-        for (const Vec2 p : {a, d, b, c}) Point(p);  // stored 1, 4, 2, 3
-        jww::PutDword(m_out, jww::PackColorRef(rgb));
-    }
-    void Text(const Pen& pen, Vec2 start, Vec2 end, double width, double height, double degrees,
-              const std::string& utf8) {
-        Begin("CDataMoji", pen);
-        Point(start);
-        Point(end);
-        jww::PutDword(m_out, 0);  // any size, as given
-        jww::PutDouble(m_out, width);
-        jww::PutDouble(m_out, height);
-        jww::PutDouble(m_out, 0.0);
-        jww::PutDouble(m_out, degrees);
-        String(kFont);
-        String(utf8);
-    }
-
-    [[nodiscard]] const std::string& Bytes() const { return m_out; }
-    [[nodiscard]] std::uint32_t Count() const { return m_count; }
-
-private:
-    void Begin(const std::string& name, const Pen& pen) {
-        ++m_report.written[name];
-        ++m_count;
-        const auto known = m_classes.find(name);
-        if (known != m_classes.end()) {
-            jww::PutClassRef(m_out, known->second);
-        } else {
-            jww::PutWord(m_out, jww::kNewClassTag);
-            jww::PutWord(m_out, m_source.schema != 0
-                                    ? m_source.schema
-                                    : static_cast<std::uint16_t>(m_source.header.version));
-            jww::PutWord(m_out, static_cast<std::uint16_t>(name.size()));
-            m_out += name;
-            m_classes.emplace(name, m_next++);
-        }
-        ++m_next;                 // the object
-        jww::PutDword(m_out, 0);  // curve group
-        jww::PutByte(m_out, 1);   // solid line
-        jww::PutWord(m_out, pen.colour);
-        jww::PutWord(m_out, 0);  // width
-        jww::PutWord(m_out, pen.layer);
-        jww::PutWord(m_out, pen.group);
-        jww::PutWord(m_out, 0);
-    }
-    void Point(Vec2 p) {
-        jww::PutDouble(m_out, p.x);
-        jww::PutDouble(m_out, p.y);
-    }
-    void String(const std::string& utf8) {
-        if (m_source.header.version >= 700) {
-            jww::PutWideString(m_out, jww::ToUtf16(utf8));
-        } else {
-            jww::PutString(m_out, jww::ToShiftJis(utf8));
-        }
-    }
-
-    const JwwSource& m_source;
-    std::uint32_t m_next;
-    DxfJwwReport& m_report;
-    std::map<std::string, std::uint32_t> m_classes;
-    std::string m_out;
-    std::uint32_t m_count = 0;
-};
 
 // Where each board layer goes in the JWW: a layer named as Jw_cad layers are shown ("0-2 通り芯",
 // "0-2": group and layer in hexadecimal) to that layer, under the rest of its name; any other
@@ -186,65 +100,58 @@ private:
     std::vector<LayerData> m_layers;
 };
 
-// The nearest of pens 1-9 to colour, by the new drawing's screen colours.
-std::uint16_t NearestPen(const jww::Header& header, Rgb colour) {
-    std::uint16_t best = 2;
-    long bestDistance = std::numeric_limits<long>::max();
-    for (std::uint16_t pen = 1; pen <= 9; ++pen) {
-        const Rgb c = jww::PenRgb(header, pen);
-        const long dr = long{c.r} - colour.r;
-        const long dg = long{c.g} - colour.g;
-        const long db = long{c.b} - colour.b;
-        const long distance = dr * dr + dg * dg + db * db;
-        if (distance < bestDistance) {
-            bestDistance = distance;
-            best = pen;
-        }
-    }
-    return best;
-}
-
-// What the underlay shows, appended as records at paper size (factor: paper mm per unit).
+// What the underlay shows, appended as records at paper size (factor: paper mm per unit), from
+// an origin (a block's base point).
 class UnderlayRecords {
 public:
     UnderlayRecords(const JwwSource& source, const Underlay& underlay, double factor,
-                    const LayerMap& layers, DxfJwwReport& report)
+                    const LayerMap& layers, RecordWriter& out)
         : m_source(source),
           m_underlay(underlay),
           m_factor(factor),
           m_layers(layers),
-          m_out(source, report) {}
+          m_out(out),
+          m_lineTypes(source.header) {}
 
-    void Run() {
+    void SetOrigin(Vec2 origin) { m_origin = origin; }
+
+    // The items take accepts.
+    void Run(const std::function<bool(const UnderlayItem&)>& take) {
         for (const UnderlayItem& item : m_underlay.items) {
-            const auto [group, layer] = m_source.GroupAndLayer(m_layers.To(item.layer));
-            const RecordWriter::Pen pen{NearestPen(m_source.header, item.colour), group, layer};
-            switch (item.kind) {
-                case UnderlayKind::Polyline:
-                    Polyline(item, pen);
-                    break;
-                case UnderlayKind::Segments:
-                    for (std::uint32_t i = 0; i + 1 < item.count; i += 2) {
-                        m_out.Line(pen, At(item.first + i), At(item.first + i + 1));
-                    }
-                    break;
-                case UnderlayKind::Fill:
-                    Fill(item, pen);
-                    break;
-                case UnderlayKind::Text:
-                    Text(item, pen);
-                    break;
-                case UnderlayKind::Point:
-                    m_out.Dot(pen, At(item.first), m_layers.Temporary(item.layer));
-                    break;
-            }
+            if (take(item)) Item(item);
         }
     }
-    [[nodiscard]] const RecordWriter& Records() const { return m_out; }
+
+    void Item(const UnderlayItem& item) {
+        const auto [group, layer] = m_source.GroupAndLayer(m_layers.To(item.layer));
+        RecordWriter::Pen pen{NearestPen(m_source.header, item.colour), group, layer};
+        if (item.dash < m_underlay.dashes.size()) {
+            pen.style = m_lineTypes.Style(item.dash, m_underlay.dashes[item.dash], m_factor);
+        }
+        switch (item.kind) {
+            case UnderlayKind::Polyline:
+                Polyline(item, pen);
+                break;
+            case UnderlayKind::Segments:
+                for (std::uint32_t i = 0; i + 1 < item.count; i += 2) {
+                    m_out.Line(pen, At(item.first + i), At(item.first + i + 1));
+                }
+                break;
+            case UnderlayKind::Fill:
+                Fill(item, pen);
+                break;
+            case UnderlayKind::Text:
+                Text(item, pen);
+                break;
+            case UnderlayKind::Point:
+                m_out.Dot(pen, At(item.first), m_layers.Temporary(item.layer));
+                break;
+        }
+    }
 
 private:
     [[nodiscard]] Vec2 At(std::uint32_t i) const {
-        const Vec2 p = m_underlay.points[i];
+        const Vec2 p = m_underlay.points[i] - m_origin;
         return {p.x * m_factor, p.y * m_factor};
     }
 
@@ -255,7 +162,6 @@ private:
         if (item.closed && item.count > 2) {
             m_out.Line(pen, At(item.first + item.count - 1), At(item.first));
         }
-        if (item.dash != kNoUnderlayIndex) ++m_approximated["破線 (実線で保存)"];
     }
 
     // Each ring as solids: four corners or fewer as one, more as a fan of triangles from its
@@ -281,16 +187,18 @@ private:
         if (item.ringCount > 1) ++m_approximated["穴のある塗りつぶし (穴も塗って保存)"];
     }
 
-    void Text(const UnderlayItem& item, const RecordWriter::Pen& pen) {
+public:
+    // Writes the text item; false (nothing written) when it has no size.
+    bool Text(const UnderlayItem& item, const RecordWriter::Pen& pen) {
         const UnderlayText& t = m_underlay.texts[item.text];
         const double height = std::hypot(t.yAxis.x, t.yAxis.y) * m_factor;
         const double width = std::hypot(t.xAxis.x, t.xAxis.y) * m_factor;
-        if (!(height > 0.0) || !(width > 0.0)) return;
+        if (!(height > 0.0) || !(width > 0.0)) return false;
         const Vec2 along{t.xAxis.x * m_factor / width, t.xAxis.y * m_factor / width};
         const Vec2 up{t.yAxis.x * m_factor / height, t.yAxis.y * m_factor / height};
         const double units = t.fitWidth > 0.0 ? t.fitWidth : EstimatedAdvance(t.utf8);
         const double length = units * width;
-        Vec2 start{t.origin.x * m_factor, t.origin.y * m_factor};
+        Vec2 start{(t.origin.x - m_origin.x) * m_factor, (t.origin.y - m_origin.y) * m_factor};
         start = start - (0.5 * t.hAlign * length) * along;
         // To the bottom of the cells: from the baseline a descent down, from the middle half a
         // height, from the top a height.
@@ -303,9 +211,9 @@ private:
         // Jw_cad's character width is a full-width cell's: the run's width per height unit.
         m_out.Text(pen, start, start + length * along, width, height, degrees, t.utf8);
         if (std::abs(along.x * up.x + along.y * up.y) > 1e-6) ++m_approximated["斜体・傾いた文字"];
+        return true;
     }
 
-public:
     [[nodiscard]] const std::map<std::string, std::size_t>& Approximated() const {
         return m_approximated;
     }
@@ -315,8 +223,226 @@ private:
     const Underlay& m_underlay;
     double m_factor;
     const LayerMap& m_layers;
-    RecordWriter m_out;
+    RecordWriter& m_out;
+    LineTypes m_lineTypes;
+    Vec2 m_origin;
     std::map<std::string, std::size_t> m_approximated;
+};
+
+// Records for a new drawing: appended to its entity list, and its block list when not empty.
+struct Appended {
+    std::string records;
+    std::uint32_t count = 0;
+    std::string blockList;
+};
+
+// The DXF's kept block structure as Jw_cad records: inserts, and block definitions of their
+// lines, arcs, nested inserts and the underlay of what else they draw.
+class BlockRecords {
+public:
+    BlockRecords(const DxfSource& dxf, const DrawingState& state, const JwwSource& source,
+                 double factor, const LayerMap& layers, RecordWriter& out)
+        : m_dxf(dxf),
+          m_state(state),
+          m_source(source),
+          m_factor(factor),
+          m_layers(layers),
+          m_out(out) {
+        for (const DxfLayerEntry& layer : dxf.layers) {
+            m_layerNumbers.emplace(LayerKey(layer.rawName), layer.read.number);
+        }
+    }
+
+    // The board layer of a DXF layer name (0 when the file has no such layer).
+    [[nodiscard]] std::int32_t LayerNumber(std::string_view name) const {
+        const auto found = m_layerNumbers.find(LayerKey(name));
+        return found != m_layerNumbers.end() ? found->second : 0;
+    }
+
+    void Inserts(const std::vector<DxfPlacement>& inserts, Vec2 origin) {
+        for (const DxfPlacement& p : inserts) {
+            m_out.Insert(PenOf(p.layer, p.aci), Paper(p.at, origin), p.scaleX, p.scaleY, p.radians,
+                         p.block + 1);
+        }
+    }
+
+    // Model space's kept inserts, their attributes as texts, and the block list of the blocks
+    // they use; what was approximated counted into approximated.
+    Appended Kept(const DxfBlockStructure& structure,
+                  std::map<std::string, std::size_t>& approximated) {
+        Inserts(structure.inserts, {});
+        const Underlay drawn =
+            structure.where.entities.empty()
+                ? Underlay{}
+                : BuildDxfUnderlay(m_dxf, structure.where,
+                                   [&](std::string_view name) { return LayerNumber(name); });
+        UnderlayRecords records(m_source, drawn, m_factor, m_layers, m_out);
+        records.Run([&](const UnderlayItem& item) {
+            const auto found = structure.blockOfRecord.find(item.record);
+            return found != structure.blockOfRecord.end() &&
+                   found->second == DxfBlockStructure::kModelSpace;
+        });
+        Appended out;
+        std::tie(out.records, out.count) = m_out.Take();
+        out.blockList = Definitions(structure, records, drawn);
+        for (const auto& [what, n] : records.Approximated()) approximated[what] += n;
+        return out;
+    }
+
+    // Linear and aligned dimensions as Jw_cad dimensions: the dimension line between the
+    // extension lines, the first text the DXF draws for it, the extension lines, and their four
+    // ends as temporary points; what else it draws (arrowheads, ticks, more texts) as records of
+    // their own.
+    void Dimensions(const std::vector<DxfDimensionPlace>& dimensions, UnderlayRecords& top,
+                    const Underlay& underlay) {
+        std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> items;
+        for (const DxfDimensionPlace& d : dimensions) items[d.record];
+        for (std::uint32_t i = 0; i < underlay.items.size(); ++i) {
+            const auto found = items.find(underlay.items[i].record);
+            if (found != items.end()) found->second.push_back(i);
+        }
+        for (const DxfDimensionPlace& d : dimensions) {
+            const Vec2 u{std::cos(d.radians), std::sin(d.radians)};
+            const auto onLine = [&](Vec2 p) {
+                return d.line + ((p.x - d.line.x) * u.x + (p.y - d.line.y) * u.y) * u;
+            };
+            const std::array<Vec2, 4> ends{onLine(d.first), onLine(d.second), d.first, d.second};
+            const std::vector<std::uint32_t>& mine = items[d.record];
+            const auto text = std::find_if(mine.begin(), mine.end(), [&](std::uint32_t i) {
+                return underlay.items[i].kind == UnderlayKind::Text;
+            });
+            Dimension(d, ends, text != mine.end() ? &underlay.items[*text] : nullptr, top);
+            for (const std::uint32_t i : mine) {
+                // Its definition points are the dimension's own points.
+                if ((text == mine.end() || i != *text) &&
+                    underlay.items[i].kind != UnderlayKind::Point &&
+                    !OnDimension(underlay, i, ends)) {
+                    top.Item(underlay.items[i]);
+                }
+            }
+        }
+    }
+
+private:
+    void Dimension(const DxfDimensionPlace& d, const std::array<Vec2, 4>& ends,
+                   const UnderlayItem* text, UnderlayRecords& top) {
+        const RecordWriter::Pen pen = PenOf(d.layer, d.aci);
+        m_out.Dimension(pen);
+        m_out.Line(pen, Paper(ends[0], {}), Paper(ends[1], {}));
+        if (text == nullptr || !top.Text(*text, pen)) {
+            const double degrees = d.radians * 180.0 / std::numbers::pi;
+            m_out.Text(pen, Paper(ends[0], {}), Paper(ends[0], {}), 2.5, 2.5, degrees, "");
+        }
+        m_out.SxfMode();
+        m_out.Line(pen, Paper(ends[2], {}), Paper(ends[0], {}));
+        m_out.Line(pen, Paper(ends[3], {}), Paper(ends[1], {}));
+        for (const Vec2 p : ends) m_out.Dot(pen, Paper(p, {}), true);
+        m_out.DimensionEnd();
+    }
+
+    // Whether an outline item lies on the dimension line or an extension line (ends: the
+    // dimension line's, then the extension lines' origins), which the dimension draws itself.
+    static bool OnDimension(const Underlay& underlay, std::uint32_t i,
+                            const std::array<Vec2, 4>& ends) {
+        const UnderlayItem& item = underlay.items[i];
+        if (item.kind != UnderlayKind::Polyline && item.kind != UnderlayKind::Segments) {
+            return false;
+        }
+        const std::array<std::pair<Vec2, Vec2>, 3> lines{
+            {{ends[0], ends[1]}, {ends[2], ends[0]}, {ends[3], ends[1]}}};
+        double size = 1.0;
+        for (const auto& [a, b] : lines) size = std::max(size, std::hypot(b.x - a.x, b.y - a.y));
+        const auto near = [&](Vec2 p) {
+            return std::any_of(lines.begin(), lines.end(), [&](const auto& line) {
+                return DistanceToSegment(p, line.first, line.second) <= 1e-6 * size;
+            });
+        };
+        for (std::uint32_t k = 0; k < item.count; ++k) {
+            if (!near(underlay.points[item.first + k])) return false;
+        }
+        return item.count > 0;
+    }
+
+    static double DistanceToSegment(Vec2 p, Vec2 a, Vec2 b) {
+        const Vec2 v = b - a;
+        const double length = v.x * v.x + v.y * v.y;
+        const double t =
+            length > 0.0 ? std::clamp(((p.x - a.x) * v.x + (p.y - a.y) * v.y) / length, 0.0, 1.0)
+                         : 0.0;
+        return std::hypot(p.x - a.x - t * v.x, p.y - a.y - t * v.y);
+    }
+
+    // The block list: its count, then each definition, numbered from 1 in order.
+    std::string Definitions(const DxfBlockStructure& structure, UnderlayRecords& drawn,
+                            const Underlay& underlay) {
+        std::vector<std::vector<std::uint32_t>> items(structure.blocks.size());
+        for (std::uint32_t i = 0; i < underlay.items.size(); ++i) {
+            const auto found = structure.blockOfRecord.find(underlay.items[i].record);
+            if (found != structure.blockOfRecord.end() && found->second < items.size()) {
+                items[found->second].push_back(i);
+            }
+        }
+        std::string out;
+        jww::PutCount(out, static_cast<std::uint32_t>(structure.blocks.size()));
+        for (std::uint32_t b = 0; b < structure.blocks.size(); ++b) {
+            const DxfBlockContent& block = structure.blocks[b];
+            m_out.BlockHead(b + 1, block.name);
+            out += m_out.Take().first;
+            Curves(block);
+            Inserts(block.inserts, block.base);
+            drawn.SetOrigin(block.base);
+            for (const std::uint32_t i : items[b]) drawn.Item(underlay.items[i]);
+            const auto [bytes, count] = m_out.Take();
+            jww::PutCount(out, count);
+            out += bytes;
+        }
+        return out;
+    }
+
+    [[nodiscard]] Vec2 Paper(Vec2 p, Vec2 origin) const {
+        return {(p.x - origin.x) * m_factor, (p.y - origin.y) * m_factor};
+    }
+
+    void Curves(const DxfBlockContent& block) {
+        constexpr double kTurn = 2.0 * std::numbers::pi;
+        for (const DxfBlockCurve& c : block.curves) {
+            const RecordWriter::Pen pen = PenOf(c.layer, c.aci);
+            if (!c.circle && c.radius == 0.0) {
+                m_out.Line(pen, Paper(c.a, block.base), Paper(c.b, block.base));
+                continue;
+            }
+            const double start = c.circle ? 0.0 : c.startDegrees * std::numbers::pi / 180.0;
+            double sweep =
+                c.circle ? kTurn : (c.endDegrees - c.startDegrees) * std::numbers::pi / 180.0;
+            sweep = std::fmod(sweep, kTurn);
+            if (sweep <= 0.0) sweep += kTurn;
+            m_out.Arc(pen, Paper(c.a, block.base), std::abs(c.radius) * m_factor, start, sweep,
+                      c.circle);
+        }
+    }
+
+    // The pen of a DXF entity on layer with colour number aci (256 by layer, 0 by block).
+    [[nodiscard]] RecordWriter::Pen PenOf(std::string_view layer, std::int32_t aci) const {
+        const std::int32_t number = LayerNumber(layer);
+        Rgb colour{0, 0, 0};
+        if (aci == 256 || aci < 0) {
+            for (const LayerData& l : m_state.layers) {
+                if (l.number == number) colour = l.colour;
+            }
+        } else if (aci > 0) {
+            colour = AciToRgb(aci);
+        }
+        const auto [group, at] = m_source.GroupAndLayer(m_layers.To(number));
+        return {NearestPen(m_source.header, colour), group, at};
+    }
+
+    const DxfSource& m_dxf;
+    const DrawingState& m_state;
+    const JwwSource& m_source;
+    double m_factor;
+    const LayerMap& m_layers;
+    RecordWriter& m_out;
+    std::unordered_map<std::string, std::int32_t> m_layerNumbers;
 };
 
 // The entities at paper size: each point and radius times factor.
@@ -335,10 +461,66 @@ std::vector<EntityData> PaperEntities(const DrawingState& state, double factor,
     return out;
 }
 
+// The board's lines and arcs at paper size, each with the pen nearest to its colour (its own, else
+// its layer's) and, with the DXF at hand, the line type nearest to its dashes.
+void BoardRecords(const DrawingState& state, const DocumentSource* dxf, double factor,
+                  const LayerMap& layers, const JwwSource& source, RecordWriter& out) {
+    LineTypes types(source.header);
+    const auto own = dxf != nullptr ? dxf->OwnColours() : std::span<const std::uint32_t>{};
+    const auto dashes = dxf != nullptr ? dxf->EntityDashes() : std::span<const std::uint32_t>{};
+    const auto patterns =
+        dxf != nullptr ? dxf->DashPatterns() : std::span<const std::vector<double>>{};
+    for (std::size_t i = 0; i < state.entities.size(); ++i) {
+        if (i < state.erased.size() && state.erased[i] != 0) continue;
+        EntityData e = state.entities[i];
+        Rgb colour;
+        for (const LayerData& layer : state.layers) {
+            if (layer.number == e.layer) colour = layer.colour;
+        }
+        if (i < own.size() && (own[i] & kOwnColour) != 0) colour = UnpackRgb(own[i] & 0xFFFFFFU);
+        const auto [group, layer] = source.GroupAndLayer(layers.To(e.layer));
+        RecordWriter::Pen pen{NearestPen(source.header, colour), group, layer};
+        if (dxf != nullptr) {
+            const std::uint32_t dash = i < dashes.size() ? dashes[i] : dxf->LayerDash(e.layer);
+            if (dash < patterns.size()) pen.style = types.Style(dash, patterns[dash], factor);
+        }
+        for (Vec2* p : {&e.start, &e.end, &e.center}) *p = {p->x * factor, p->y * factor};
+        e.radius *= factor;
+        switch (e.kind) {
+            case EntityKind::Line:
+                out.Line(pen, e.start, e.end);
+                break;
+            case EntityKind::Arc: {
+                const ArcAngles angles = AnglesOf(e);
+                const bool full = angles.sweep >= 2.0 * std::numbers::pi;
+                out.Arc(pen, e.center, e.radius, full ? 0.0 : angles.start,
+                        full ? 2.0 * std::numbers::pi : angles.sweep, full);
+                break;
+            }
+        }
+    }
+}
+
+// The new drawing's bytes with what was appended.
+std::string Assembled(const std::string& bytes, const JwwSource& source, const Appended& add) {
+    std::string result = bytes.substr(0, source.entityCountAt);
+    jww::PutCount(result, source.entityCount + add.count);
+    result.append(bytes, source.entityCountEnd, source.entitiesEnd - source.entityCountEnd);
+    result += add.records;
+    std::size_t tail = source.entitiesEnd;
+    if (!add.blockList.empty()) {
+        // In place of the new drawing's empty block list (a WORD count of 0).
+        result += add.blockList;
+        tail += 2;
+    }
+    result += std::string_view(bytes).substr(tail);
+    return result;
+}
+
 }  // namespace
 
 std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underlay,
-                               DxfJwwReport* report) {
+                               DxfJwwReport* report, const DxfSource* dxf) {
     DxfJwwReport local;
     DxfJwwReport& out = report != nullptr ? *report : local;
     const double scale = static_cast<double>(state.scaleDenominator) / state.scaleNumerator;
@@ -356,37 +538,64 @@ std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underl
     const auto fresh = ReadJwwBytes(NewJwwBytes(layers.Layers(), scale), "new.jww").source;
     fresh->converted = true;
     out.losses = JwwSaveLosses(*fresh, paper);
+    // The writer's checks on the entities, which are then written with their pens below.
+    (void)SavedJwwBytes(*fresh, paper);
+    paper.entities = {};
     std::string bytes = SavedJwwBytes(*fresh, paper);
-    if (underlay == nullptr || underlay->items.empty()) return bytes;
-    // What the DXF shows beneath, appended to the entity list; a new drawing has no block
-    // definitions, so nothing after the list names the archive's map.
+    const DxfBlockStructure structure =
+        dxf != nullptr ? ReadDxfBlockStructure(*dxf) : DxfBlockStructure{};
+    const bool shown = underlay != nullptr && !underlay->items.empty();
+    // What the DXF shows beneath, appended to the entity list, and its blocks as the block list
+    // (a new drawing has none, so nothing after the list names the archive's map).
     JwwReadOptions options;
     options.underlay = false;
     const JwwReadResult read = ReadJwwBytes(FileBytes(bytes), "new.jww", options);
     const JwwSource& source = *read.source;
-    UnderlayRecords records(source, *underlay, factor, layers, out);
-    records.Run();
-    for (const auto& [what, n] : records.Approximated()) {
+    RecordWriter writer(source, out);
+    BoardRecords(state, dxf, factor, layers, source, writer);
+    // The records the structure writes itself: kept inserts and dimensions.
+    std::set<std::uint32_t> apart;
+    for (const DxfPlacement& p : structure.inserts) apart.insert(p.record);
+    for (const DxfDimensionPlace& d : structure.dimensions) apart.insert(d.record);
+    std::optional<UnderlayRecords> records;
+    if (shown) {
+        records.emplace(source, *underlay, factor, layers, writer);
+        records->Run([&](const UnderlayItem& item) { return !apart.contains(item.record); });
+    }
+    std::map<std::string, std::size_t> approximated;
+    Appended appended;
+    if (dxf != nullptr) {
+        BlockRecords blocks(*dxf, state, source, factor, layers, writer);
+        if (records) blocks.Dimensions(structure.dimensions, *records, *underlay);
+        appended = blocks.Kept(structure, approximated);
+    } else {
+        std::tie(appended.records, appended.count) = writer.Take();
+    }
+    if (records) {
+        for (const auto& [what, n] : records->Approximated()) approximated[what] += n;
+    }
+    for (const auto& [what, n] : approximated) {
         out.losses.push_back("JWW にない DXF の図形: " + what + " " + std::to_string(n) + " 個");
     }
-    if (underlay->paperSpace)
+    if (dxf != nullptr && structure.paperRecords > 0) {
+        out.losses.push_back("DXF のペーパー空間 (レイアウト) の図形 " +
+                             std::to_string(structure.paperRecords) +
+                             " 個 (JWW にはレイアウトがありません)");
+    } else if (dxf == nullptr && underlay != nullptr && underlay->paperSpace)
         out.losses.emplace_back("DXF のペーパー空間 (レイアウト) は保存しません");
-    std::string result = bytes.substr(0, source.entityCountAt);
-    jww::PutCount(result, source.entityCount + records.Records().Count());
-    result.append(bytes, source.entityCountEnd, source.entitiesEnd - source.entityCountEnd);
-    result += records.Records().Bytes();
-    result.append(bytes, source.entitiesEnd, std::string::npos);
-    return result;
+    return Assembled(bytes, source, appended);
 }
 
-std::vector<std::string> DxfAsJwwLosses(const DrawingState& state, const Underlay* underlay) {
+std::vector<std::string> DxfAsJwwLosses(const DrawingState& state, const Underlay* underlay,
+                                        const DxfSource* dxf) {
     DxfJwwReport report;
-    (void)DxfStateAsJwwBytes(state, underlay, &report);
+    (void)DxfStateAsJwwBytes(state, underlay, &report, dxf);
     return report.losses;
 }
 
-void WriteDxfAsJww(const std::string& path, const DrawingState& state, const Underlay* underlay) {
-    ReplaceFileContent(path, DxfStateAsJwwBytes(state, underlay));
+void WriteDxfAsJww(const std::string& path, const DrawingState& state, const Underlay* underlay,
+                   const DxfSource* dxf) {
+    ReplaceFileContent(path, DxfStateAsJwwBytes(state, underlay, nullptr, dxf));
 }
 
 }  // namespace pelimator::board

@@ -25,6 +25,8 @@ struct DxfUnderlayRecords {
     std::size_t blocksLast = 0;
     std::size_t header = kNoDxfRecord;  // the HEADER section's record
     bool paperEntities = false;         // ENTITIES had paper-space records
+    // The entities are the contents of blocks: drawn whole, as inside an insert at the origin.
+    bool blockContent = false;
 };
 
 // The work the underlay may cost, counted by what it generates rather than what it visits, in

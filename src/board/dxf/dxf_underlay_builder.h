@@ -152,7 +152,7 @@ public:
         for (const std::uint32_t r : m_where.entities) {
             m_record = r;  // what it draws is that record's, blocks and attributes included
             const bool spentBefore = m_spent;
-            Entity(r, top, true);
+            Entity(r, top, !m_where.blockContent);
             // What the limit cut short or skipped is named in the open report.
             const std::string_view type = spentBefore ? TypeOf(r) : m_topType;
             // The board draws polylines itself; only a width would be missing.

@@ -5,6 +5,16 @@
   layout) reads every record to its end;
 - the lines, arcs and circles the DXF's model space holds directly (ezdxf) each come back as a
   CDataSen / CDataEnko record;
+- each model-space LINE is a CDataSen of a broken Jw_cad line type exactly when its linetype
+  has gaps (dxf_pens_expected.py);
+- the losses named hold paper space only when its layouts draw something (ezdxf: entities
+  other than viewports), with that count;
+- its blocks stay blocks (dxf_blocks_expected.py): each kept insert a CDataBlock record, each
+  kept block a CDataList; saved back as DXF, ezdxf audits it clean and finds each kept insert
+  at the same real-size place, with its block's own arcs and circles where they were (ezdxf
+  placing them), each model-space LINE, ARC and CIRCLE at the same real-size place, and each
+  linear or aligned DIMENSION a CDataSunpou, saved back as a DIMENSION measuring from the same
+  places along the same line;
 - with RENDER_BOARD: the board's picture of the JWW matches its picture of the DXF (the
   share-of-ink measure of tests/board/render/compare_with_ezdxf.py) at MIN_AGREEMENT, the DXF's
   picture placed by the JWW's scale and the DXF's unit: what the JWW shows is what the DXF
@@ -23,6 +33,8 @@ sys.path.insert(0, os.path.join(HERE, "..", "render"))
 import check_report  # noqa: E402
 import ezdxf  # noqa: E402
 import jww_records  # noqa: E402
+import dxf_blocks_expected  # noqa: E402
+import dxf_pens_expected  # noqa: E402
 
 UNIT_MM = {0: 1.0, 1: 25.4, 2: 304.8, 4: 1.0, 5: 10.0, 6: 1000.0, 14: 100.0}
 
@@ -40,6 +52,7 @@ def check(batch, dxf, out_dir, render_board, minimum):
         jww_records.parse_fields(d["version"], cls, body)  # raises on a bad record
         kinds[cls] += 1
     problems = []
+    paper = [line for line in run.stderr.splitlines() if "ペーパー空間" in line]
     try:
         doc = ezdxf.readfile(dxf)
     except Exception:  # damaged files: ezdxf's recovery reads them
@@ -51,6 +64,22 @@ def check(batch, dxf, out_dir, render_board, minimum):
     if kinds["CDataSen"] < lines or kinds["CDataEnko"] < arcs:
         problems.append(f"{dict(kinds)} for {lines} LINE and {arcs} ARC/CIRCLE")
     figures = {"records": sum(kinds.values())}
+    drawn = sum(1 for layout in doc.layouts if layout.name != "Model"
+                for e in layout if e.dxftype() != "VIEWPORT")
+    if (drawn == 0) != (not paper) or (paper and f" {drawn} 個" not in paper[0]):
+        problems.append(f"paper space loss {paper} for {drawn} paper-space entities")
+    problems += check_blocks(batch, doc, d, kinds, jww, out_dir, figures)
+    lines = collections.defaultdict(list)
+    for cls, body in d["records"]:
+        if cls == "CDataSen":
+            f = jww_records.parse_fields(d["version"], cls, body)
+            ends = dxf_pens_expected.key((f["x1"], f["y1"]),
+                                         (f["x2"], f["y2"]))
+            lines[ends].append(f["m_nPenStyle"])
+    factor = d["values"]["m_adScale[0]"]
+    factor = UNIT_MM.get(doc.header.get("$INSUNITS", 0), 1.0) / factor
+    wrong, figures["lines"] = dxf_pens_expected.check_line_types(doc, lines, factor)
+    problems += wrong[:3]
     if render_board and sum(kinds.values()) > 0:
         import compare_with_ezdxf as pictures
         board_png = os.path.join(out_dir, name + ".board.png")
@@ -69,6 +98,41 @@ def check(batch, dxf, out_dir, render_board, minimum):
         if share < minimum:
             problems.append(f"pictures agree {share:.3f} < {minimum}")
     return problems, figures
+
+
+def check_blocks(batch, doc, d, kinds, jww, out_dir, figures):
+    inserts, names = dxf_blocks_expected.kept_inserts(doc)
+    lists = sum(1 for _kind, cls, _body in d["blocks"] if cls == "CDataList")
+    figures["inserts"] = len(inserts)
+    if kinds["CDataBlock"] != len(inserts) or lists != len(names):
+        return [f"{kinds['CDataBlock']} inserts and {lists} blocks kept, not {len(inserts)} "
+                f"and {len(names)}"]
+    if sum(kinds.values()) == 0:
+        return []
+    back = os.path.splitext(jww)[0] + ".back.dxf"
+    run = subprocess.run([batch, "-o", back, jww], capture_output=True, text=True)
+    if run.returncode != 0:
+        return [f"saving the JWW back as DXF failed: {run.stderr.strip()}"]
+    doc2 = ezdxf.readfile(back)
+    auditor = doc2.audit()
+    if auditor.has_errors:
+        return [f"ezdxf audit of the DXF saved back: {len(auditor.errors)} errors"]
+    got = [e for e in doc2.modelspace() if e.dxftype() == "INSERT"]
+    if len(got) != len(inserts):
+        return [f"{len(got)} inserts saved back, not {len(inserts)}"]
+    mm = UNIT_MM.get(doc.header.get("$INSUNITS", 0), 1.0)
+    problems = dxf_pens_expected.same_lines_and_arcs(doc, doc2, mm)
+    dimensions = dxf_blocks_expected.kept_dimensions(doc)
+    saved = list(doc2.modelspace().query("DIMENSION"))
+    figures["dimensions"] = len(dimensions)
+    if kinds["CDataSunpou"] != len(dimensions) or len(saved) != len(dimensions):
+        return [f"{kinds['CDataSunpou']} Jw_cad dimensions, {len(saved)} saved back, not "
+                f"{len(dimensions)}"]
+    for src, e in zip(dimensions, saved):
+        problems += dxf_blocks_expected.compare_dimension(src, e, mm)
+    for src, e in zip(inserts, got):
+        problems += dxf_blocks_expected.compare_insert(src, e, mm)
+    return problems[:5]
 
 
 def main(argv):

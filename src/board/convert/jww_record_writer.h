@@ -1,0 +1,254 @@
+// Jw_cad records written for a new drawing made from another format: each record's class tag and
+// common part with the archive's map continued after the drawing's own list, and the pens and
+// line types nearest to another format's colours and dashes.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "board/convert/dxf_to_jww.h"
+#include "board/jww/jww_archive.h"
+#include "board/jww/jww_file.h"
+#include "board/jww/jww_text.h"
+#include "board/jww/jww_underlay.h"
+
+namespace pelimator::board::jww_out {
+
+// A solid's pen colour meaning "its own RGB", and the font new texts name.
+inline constexpr std::uint16_t kOwnRgbColour = 10;
+inline constexpr const char* kFont = "ＭＳ ゴシック";
+
+// Records appended to a new drawing's entity list, with the archive's map continued.
+class RecordWriter {
+public:
+    RecordWriter(const JwwSource& source, DxfJwwReport& report)
+        : m_source(source), m_next(source.mapCount), m_report(report) {
+        // The classes the drawing's list already defines are referred to.
+        for (std::size_t i = 0; i < source.classNames.size() && i < source.classIndex.size(); ++i) {
+            if (source.classIndex[i] != 0)
+                m_classes.emplace(source.classNames[i], source.classIndex[i]);
+        }
+    }
+
+    struct Pen {
+        std::uint16_t colour = 2;
+        std::uint16_t group = 0;
+        std::uint16_t layer = 0;
+        std::uint8_t style = 1;  // Jw_cad's line type: 1 solid
+    };
+
+    void Line(const Pen& pen, Vec2 a, Vec2 b) {
+        Begin("CDataSen", pen);
+        Point(a);
+        Point(b);
+    }
+    // A circle (full) or the arc from start sweeping counter-clockwise, in radians.
+    void Arc(const Pen& pen, Vec2 centre, double radius, double start, double sweep, bool full) {
+        Begin("CDataEnko", pen);
+        Point(centre);
+        for (const double v : {radius, start, sweep, 0.0, 1.0}) jww::PutDouble(m_out, v);
+        jww::PutDword(m_out, full ? 1 : 0);
+    }
+    // An insert of block number (its definition's) at at, scaled, then turned by radians.
+    void Insert(const Pen& pen, Vec2 at, double scaleX, double scaleY, double radians,
+                std::uint32_t number) {
+        Begin("CDataBlock", pen);
+        Point(at);
+        for (const double v : {scaleX, scaleY, radians}) jww::PutDouble(m_out, v);
+        jww::PutDword(m_out, number);
+    }
+    // A block definition's fields up to its own list (whose count and objects follow).
+    void BlockHead(std::uint32_t number, const std::string& name) {
+        Begin("CDataList", Pen{});
+        jww::PutDword(m_out, number);
+        jww::PutDword(m_out, 1);  // referenced
+        jww::PutDword(m_out, 0);  // time of definition
+        String(name);
+    }
+    void Dot(const Pen& pen, Vec2 p, bool temporary) {
+        Begin("CDataTen", pen);
+        Point(p);
+        jww::PutDword(m_out, temporary ? 1 : 0);
+    }
+    // Corners in order round the solid (the fourth may repeat the third).
+    void Solid(const Pen& pen, Rgb rgb, Vec2 a, Vec2 b, Vec2 c, Vec2 d) {
+        Pen own = pen;
+        own.colour = kOwnRgbColour;
+        Begin("CDataSolid", own);
+        for (const Vec2 p : {a, d, b, c}) Point(p);  // stored 1, 4, 2, 3
+        jww::PutDword(m_out, jww::PackColorRef(rgb));
+    }
+    void Text(const Pen& pen, Vec2 start, Vec2 end, double width, double height, double degrees,
+              const std::string& utf8) {
+        Begin("CDataMoji", pen);
+        Point(start);
+        Point(end);
+        jww::PutDword(m_out, 0);  // any size, as given
+        jww::PutDouble(m_out, width);
+        jww::PutDouble(m_out, height);
+        jww::PutDouble(m_out, 0.0);
+        jww::PutDouble(m_out, degrees);
+        String(kFont);
+        String(utf8);
+    }
+
+    // A dimension (its line, text, extension lines and points follow as parts).
+    void Dimension(const Pen& pen) {
+        Begin("CDataSunpou", pen);
+        m_parts = true;
+    }
+    // After a dimension's last part.
+    void DimensionEnd() { m_parts = false; }
+    // A dimension's part between its text and its extension lines.
+    void SxfMode() { jww::PutWord(m_out, 0); }
+
+    // The records written since the last Take, and how many; the archive's map goes on.
+    std::pair<std::string, std::uint32_t> Take() {
+        std::pair<std::string, std::uint32_t> out{std::move(m_out), m_count};
+        m_out.clear();
+        m_count = 0;
+        return out;
+    }
+
+private:
+    void Begin(const std::string& name, const Pen& pen) {
+        if (!m_parts) Tag(name);
+        jww::PutDword(m_out, 0);  // curve group
+        jww::PutByte(m_out, pen.style);
+        jww::PutWord(m_out, pen.colour);
+        jww::PutWord(m_out, 0);  // width
+        jww::PutWord(m_out, pen.layer);
+        jww::PutWord(m_out, pen.group);
+        jww::PutWord(m_out, 0);
+    }
+    void Tag(const std::string& name) {
+        ++m_report.written[name];
+        ++m_count;
+        const auto known = m_classes.find(name);
+        if (known != m_classes.end()) {
+            jww::PutClassRef(m_out, known->second);
+        } else {
+            jww::PutWord(m_out, jww::kNewClassTag);
+            jww::PutWord(m_out, m_source.schema != 0
+                                    ? m_source.schema
+                                    : static_cast<std::uint16_t>(m_source.header.version));
+            jww::PutWord(m_out, static_cast<std::uint16_t>(name.size()));
+            m_out += name;
+            m_classes.emplace(name, m_next++);
+        }
+        ++m_next;  // the object
+    }
+    void Point(Vec2 p) {
+        jww::PutDouble(m_out, p.x);
+        jww::PutDouble(m_out, p.y);
+    }
+    void String(const std::string& utf8) {
+        if (m_source.header.version >= 700) {
+            jww::PutWideString(m_out, jww::ToUtf16(utf8));
+        } else {
+            jww::PutString(m_out, jww::ToShiftJis(utf8));
+        }
+    }
+
+    const JwwSource& m_source;
+    std::uint32_t m_next;
+    DxfJwwReport& m_report;
+    std::map<std::string, std::uint32_t> m_classes;
+    std::string m_out;
+    std::uint32_t m_count = 0;
+    bool m_parts = false;  // writing a dimension's parts: fields without tags
+};
+
+// The nearest of pens 1-9 to colour, by the new drawing's screen colours.
+inline std::uint16_t NearestPen(const jww::Header& header, Rgb colour) {
+    std::uint16_t best = 2;
+    long bestDistance = std::numeric_limits<long>::max();
+    for (std::uint16_t pen = 1; pen <= 9; ++pen) {
+        const Rgb c = jww::PenRgb(header, pen);
+        const long dr = long{c.r} - colour.r;
+        const long dg = long{c.g} - colour.g;
+        const long db = long{c.b} - colour.b;
+        const long distance = dr * dr + dg * dg + db * db;
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = pen;
+        }
+    }
+    return best;
+}
+
+// The Jw_cad line type (2-9) nearest to a dash pattern in paper millimetres (+ dash, - gap, 0
+// dot): as many dashes and dots a period first, then the period's length the nearer; 1 (solid)
+// for none. Patterns are looked up once by the caller's key.
+class LineTypes {
+public:
+    explicit LineTypes(const jww::Header& header) {
+        for (std::uint8_t style = 2; style <= 9; ++style) {
+            const std::vector<double> dashes = jww::PenDashes(header, style);
+            if (!dashes.empty()) {
+                m_types.push_back({style, Marks(dashes), Period(dashes), Share(dashes)});
+            }
+        }
+    }
+
+    std::uint8_t Style(std::uint32_t key, const std::vector<double>& dashes, double factor) {
+        const auto found = m_known.find(key);
+        if (found != m_known.end()) return found->second;
+        std::uint8_t best = 1;
+        const double period = Period(dashes) * factor;
+        // A pattern with no gap is a solid line.
+        if (Marks(dashes) > 0 && period > 0.0 && std::isfinite(period)) {
+            double cost = std::numeric_limits<double>::max();
+            for (const Type& type : m_types) {
+                const double c = 10.0 * std::abs(type.marks - Marks(dashes)) +
+                                 std::abs(std::log(type.period / period)) +
+                                 std::abs(std::log(type.share / Share(dashes)));
+                if (c < cost) {
+                    cost = c;
+                    best = type.style;
+                }
+            }
+        }
+        m_known.emplace(key, best);
+        return best;
+    }
+
+private:
+    struct Type {
+        std::uint8_t style = 1;
+        int marks = 0;
+        double period = 1.0;
+        double share = 1.0;
+    };
+    // Dashes and dots a period, the pattern taken round (a dash split at its ends is one).
+    static int Marks(const std::vector<double>& dashes) {
+        int marks = 0;
+        for (std::size_t i = 0; i < dashes.size(); ++i) {
+            const double before = dashes[(i + dashes.size() - 1) % dashes.size()];
+            if (dashes[i] >= 0.0 && before < 0.0) ++marks;
+        }
+        return marks;
+    }
+    // The share of a period inked (a dot as a tenth of the period's length), at least 1e-3.
+    static double Share(const std::vector<double>& dashes) {
+        const double period = Period(dashes);
+        double inked = 0.0;
+        for (const double d : dashes) inked += d > 0.0 ? d : d == 0.0 ? 0.1 * period : 0.0;
+        return period > 0.0 ? std::clamp(inked / period, 1e-3, 1.0) : 1.0;
+    }
+    static double Period(const std::vector<double>& dashes) {
+        double sum = 0.0;
+        for (const double d : dashes) sum += std::abs(d);
+        return sum;
+    }
+    std::vector<Type> m_types;
+    std::map<std::uint32_t, std::uint8_t> m_known;
+};
+
+}  // namespace pelimator::board::jww_out
