@@ -306,6 +306,17 @@ private:
     void Dimension(const std::vector<Tag>& tags, const Affine& m, const Resolved& res,
                    const Context& ctx);
 
+    // A dimension whose block is missing, drawn from its definition points, style and text.
+    struct DimensionLook;
+    void DrawDimension(const std::vector<Tag>& tags, const Affine& m, const Resolved& res);
+    void DimensionArrow(Vec2 tip, Vec2 inward, const DimensionLook& look, const Affine& m,
+                        const Resolved& res);
+    void DimensionText(std::string text, Vec2 at, double angle, const DimensionLook& look,
+                       const Affine& m, const Resolved& res);
+    [[nodiscard]] double StyleValue(std::string_view style, const ArrowStyle& own,
+                                    std::optional<double> ArrowStyle::*field,
+                                    double fallback) const;
+
     const DxfSource& m_source;
     const DxfUnderlayRecords& m_where;
     const std::function<std::int32_t(std::string_view)>& m_layerOf;
@@ -328,6 +339,14 @@ private:
     struct ArrowStyle {
         std::optional<double> size;
         std::optional<double> scale;
+        std::optional<double> textHeight;  // DIMTXT (140)
+        std::optional<double> tick;        // DIMTSZ (142): ticks instead of arrows when > 0
+        std::optional<double> offset;      // DIMEXO (42): the gap before an extension line
+        std::optional<double> extension;   // DIMEXE (44): how far it runs past the dimension line
+        std::optional<double> decimals;    // DIMDEC (271)
+        // Takes a style variable by its group code (DIMSTYLE record or override); false when
+        // the code is not one of these.
+        bool Take(int code, double value);
     };
     ArrowStyle m_headerArrow;
     std::unordered_map<std::string, ArrowStyle> m_dimStyles;

@@ -197,7 +197,11 @@ void Builder::Dimension(const std::vector<Tag>& tags, const Affine& m, const Res
         if (t.code == 2) name = LayerKey(t.text);
     }
     const auto found = m_blocks.find(name);
-    if (found == m_blocks.end()) return;
+    if (found == m_blocks.end() || found->second.records.empty()) {
+        // Some writers leave the block out (or name one that is not there).
+        DrawDimension(tags, m, res);
+        return;
+    }
     Context inner;
     inner.layer = res.layer;
     inner.blockColour = res.colour;
