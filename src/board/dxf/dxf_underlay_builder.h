@@ -306,17 +306,6 @@ private:
     void Dimension(const std::vector<Tag>& tags, const Affine& m, const Resolved& res,
                    const Context& ctx);
 
-    // A dimension whose block is missing, drawn from its definition points, style and text.
-    struct DimensionLook;
-    void DrawDimension(const std::vector<Tag>& tags, const Affine& m, const Resolved& res);
-    void DimensionArrow(Vec2 tip, Vec2 inward, const DimensionLook& look, const Affine& m,
-                        const Resolved& res);
-    void DimensionText(std::string text, Vec2 at, double angle, const DimensionLook& look,
-                       const Affine& m, const Resolved& res);
-    [[nodiscard]] double StyleValue(std::string_view style, const ArrowStyle& own,
-                                    std::optional<double> ArrowStyle::*field,
-                                    double fallback) const;
-
     const DxfSource& m_source;
     const DxfUnderlayRecords& m_where;
     const std::function<std::int32_t(std::string_view)>& m_layerOf;
@@ -336,6 +325,7 @@ private:
     std::unordered_map<std::uint32_t, std::vector<Tag>> m_blockTags;
     // Arrow size and overall scale of dimensions and leaders: the header's ($DIMASZ, $DIMSCALE),
     // and each dimension style's own where it gives them (by LayerKey of its name).
+public:
     struct ArrowStyle {
         std::optional<double> size;
         std::optional<double> scale;
@@ -348,10 +338,23 @@ private:
         // the code is not one of these.
         bool Take(int code, double value);
     };
+
+private:
     ArrowStyle m_headerArrow;
     std::unordered_map<std::string, ArrowStyle> m_dimStyles;
     // The arrow length of an entity of the named style, with its own overrides (XDATA).
     [[nodiscard]] double ArrowLength(std::string_view style, const ArrowStyle& own) const;
+
+    // A dimension whose block is missing, drawn from its definition points, style and text.
+    struct DimensionLook;
+    void DrawDimension(const std::vector<Tag>& tags, const Affine& m, const Resolved& res);
+    void DimensionArrow(Vec2 tip, Vec2 inward, const DimensionLook& look, const Affine& m,
+                        const Resolved& res);
+    void DimensionText(std::string text, Vec2 at, double angle, const DimensionLook& look,
+                       const Affine& m, const Resolved& res);
+    [[nodiscard]] double StyleValue(std::string_view style, const ArrowStyle& own,
+                                    std::optional<double> ArrowStyle::*field,
+                                    double fallback) const;
 };
 
 }  // namespace pelimator::board::underlay

@@ -63,8 +63,6 @@ Vec2 Unit(Vec2 v) {
     return l > 0.0 ? v * (1.0 / l) : Vec2{1.0, 0.0};
 }
 
-double Dot(Vec2 a, Vec2 b) { return a.x * b.x + a.y * b.y; }
-
 // An angle turned so that text along it reads from left to right or upwards.
 double Readable(double angle) {
     double a = std::remainder(angle, kTwoPi);
@@ -72,12 +70,6 @@ double Readable(double angle) {
         a = std::remainder(a + std::numbers::pi, kTwoPi);
     }
     return a;
-}
-
-// The counter-clockwise sweep from a to b in [0, 2 pi).
-double Sweep(double a, double b) {
-    const double s = std::fmod(b - a, kTwoPi);
-    return s < 0.0 ? s + kTwoPi : s;
 }
 
 }  // namespace
