@@ -56,6 +56,8 @@ inline bool Usable(Vec2 p) noexcept {
     return std::abs(p.x) <= kDxfMaxCoordinate && std::abs(p.y) <= kDxfMaxCoordinate;
 }
 
+struct DimensionShape;
+
 struct Tag {
     int code = 0;
     std::string_view text;
@@ -334,9 +336,17 @@ public:
         std::optional<double> offset;      // DIMEXO (42): the gap before an extension line
         std::optional<double> extension;   // DIMEXE (44): how far it runs past the dimension line
         std::optional<double> decimals;    // DIMDEC (271)
-        // Takes a style variable by its group code (DIMSTYLE record or override); false when
-        // the code is not one of these.
+        std::optional<double> angleDecimals;  // DIMADEC (179)
+        std::optional<double> gap;            // DIMGAP (147): text to dimension line
+        std::optional<double> lengthFactor;   // DIMLFAC (144): measured lengths scaled
+        std::optional<double> zeros;          // DIMZIN (78): zeros left out
+        std::optional<double> units;          // DIMLUNIT (277): 3/4 feet and inches, 5 fractions
+        std::optional<double> separator;      // DIMDSEP (278): the decimal separator
+        // Takes a style variable from a DIMSTYLE record's or override's tag (by its group
+        // code: value the tag's real or integer as the code holds); false when the code is not
+        // one of these.
         bool Take(int code, double value);
+        bool Take(const Tag& t);
     };
 
 private:
@@ -355,6 +365,10 @@ private:
     [[nodiscard]] double StyleValue(std::string_view style, const ArrowStyle& own,
                                     std::optional<double> ArrowStyle::*field,
                                     double fallback) const;
+    [[nodiscard]] DimensionLook LookOf(std::string_view style, const ArrowStyle& own) const;
+    [[nodiscard]] static std::string DimensionValue(const DimensionShape& s,
+                                                    std::optional<double> measured,
+                                                    const DimensionLook& look);
 };
 
 }  // namespace pelimator::board::underlay

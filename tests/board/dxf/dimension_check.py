@@ -51,11 +51,21 @@ def reference(dim):
             v = [(p.x, p.y) for p in (e.dxf.vtx0, e.dxf.vtx1, e.dxf.vtx2)]
             heads.append((sum(p[0] for p in v) / 3, sum(p[1] for p in v) / 3))
             segs += [(v[i], v[(i + 1) % 3], "head") for i in range(3)]
+        elif kind == "LWPOLYLINE":
+            pts = [(p[0], p[1]) for p in e.get_points("xy")]
+            segs += [(pts[i], pts[i + 1], "head") for i in range(len(pts) - 1)]
         elif kind == "MTEXT":
             texts.append(((e.dxf.insert.x, e.dxf.insert.y), e.plain_text(), e.dxf.char_height))
         elif kind == "TEXT":
             at = e.dxf.align_point if e.dxf.halign or e.dxf.valign else e.dxf.insert
-            texts.append(((at.x, at.y), e.plain_text(), e.dxf.height))
+            at = (at.x, at.y)
+            if not (e.dxf.halign or e.dxf.valign):  # left on the baseline: to its middle
+                turn = math.radians(e.dxf.rotation)
+                half = 0.3 * e.dxf.height * len(e.plain_text())
+                up = 0.5 * e.dxf.height
+                at = (at[0] + half * math.cos(turn) - up * math.sin(turn),
+                      at[1] + half * math.sin(turn) + up * math.cos(turn))
+            texts.append((at, e.plain_text(), e.dxf.height))
     return segs, heads, texts
 
 
@@ -97,7 +107,10 @@ def compare(dim, items):
     height = rtexts[0][2] if rtexts else 1.0
     tol = 0.3 * height
     problems = []
-    stray = [p for s in segs for p in samples(*s) if near(p, rsegs) > tol]
+    def under_text(p):  # the writer leaves a gap for the text where the board may not
+        return any(math.dist(p, at) < max(0.35 * h * len(t), h) for at, t, h in rtexts)
+
+    stray = [p for s in segs for p in samples(*s) if near(p, rsegs) > tol and not under_text(p)]
     if stray:
         problems.append(f"{len(stray)} drawn points off the writer's lines, e.g. {stray[0]}")
     own = [s for s in rsegs if s[2] != "head"]
@@ -127,18 +140,33 @@ def open_doc(path):
 
 
 def stripped(path, handle, out):
-    """A copy holding only the dimension handle, its block left out."""
-    doc = open_doc(path)
-    msp = doc.modelspace()
-    for e in list(msp):
-        if e.dxf.handle != handle:
-            msp.delete_entity(e)
-    dim = doc.entitydb[handle]
-    name = dim.dxf.geometry
-    dim.dxf.geometry = "*DLEFTOUT"
-    if name in doc.blocks:
-        doc.blocks.delete_block(name, safe=False)
-    doc.saveas(out)
+    """A copy of the file as written, its ENTITIES holding only the dimension handle, which
+    names a block that is not there (ezdxf's own saving would fill in style values)."""
+    with open(path, "rb") as f:
+        lines = f.read().splitlines()
+    pairs = [(lines[i].strip(), lines[i + 1]) for i in range(0, len(lines) - 1, 2)]
+    kept, entity, section, last = [], [], b"", b""
+    for code, value in pairs + [(b"0", None)]:
+        if code == b"0" and entity:
+            handles = [v.strip() for c, v in entity if c == b"5"]
+            if entity[0][1].strip() in (b"ENDSEC", b"EOF") or handles == [handle.encode()]:
+                kept += entity
+            entity = []
+        if value is None:
+            break
+        if last == b"SECTION" and code == b"2":
+            section = value.strip()
+            kept.append((code, value))
+            continue
+        last = value.strip() if code == b"0" else b""
+        if section == b"ENTITIES" and (code != b"0" or value.strip() != b"SECTION"):
+            if entity and code == b"2" and entity[0][1].strip() == b"DIMENSION":
+                value = b"*DLEFTOUT"
+            entity.append((code, value))
+        else:
+            kept.append((code, value))
+    with open(out, "wb") as f:
+        f.write(b"".join(c + b"\n" + v + b"\n" for c, v in kept))
 
 
 def main():

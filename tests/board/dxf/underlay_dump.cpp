@@ -34,10 +34,10 @@ std::string Item(const Underlay& u, const pelimator::board::UnderlayItem& it) {
     switch (it.kind) {
         case UnderlayKind::Text: {
             const auto& t = u.texts.at(it.text);
-            return "{\"kind\":\"text\",\"text\":" + Quote(t.utf8) + ",\"origin\":" +
-                   Point(t.origin) + ",\"x\":" + Point(t.xAxis) + ",\"y\":" + Point(t.yAxis) +
-                   ",\"h\":" + std::to_string(t.hAlign) + ",\"v\":" + std::to_string(t.vAlign) +
-                   "}";
+            return "{\"kind\":\"text\",\"text\":" + Quote(t.utf8) +
+                   ",\"origin\":" + Point(t.origin) + ",\"x\":" + Point(t.xAxis) +
+                   ",\"y\":" + Point(t.yAxis) + ",\"h\":" + std::to_string(t.hAlign) +
+                   ",\"v\":" + std::to_string(t.vAlign) + "}";
         }
         case UnderlayKind::Polyline:
         case UnderlayKind::Fill:
