@@ -328,6 +328,7 @@ private:
     // Arrow size and overall scale of dimensions and leaders: the header's ($DIMASZ, $DIMSCALE),
     // and each dimension style's own where it gives them (by LayerKey of its name).
 public:
+    struct DimensionLook;  // what a dimension's style says about its look
     struct ArrowStyle {
         std::optional<double> size;
         std::optional<double> scale;
@@ -342,6 +343,9 @@ public:
         std::optional<double> zeros;          // DIMZIN (78): zeros left out
         std::optional<double> units;          // DIMLUNIT (277): 3/4 feet and inches, 5 fractions
         std::optional<double> separator;      // DIMDSEP (278): the decimal separator
+        std::optional<double> lineInside;     // DIMTOFL (172): the line drawn inside the curve
+        std::optional<double> level;          // DIMTOH (74): text outside kept horizontal
+        std::optional<double> centreMark;     // DIMCEN (141): the centre's cross, half its size
         // Takes a style variable from a DIMSTYLE record's or override's tag (by its group
         // code: value the tag's real or integer as the code holds); false when the code is not
         // one of these.
@@ -356,7 +360,6 @@ private:
     [[nodiscard]] double ArrowLength(std::string_view style, const ArrowStyle& own) const;
 
     // A dimension whose block is missing, drawn from its definition points, style and text.
-    struct DimensionLook;
     void DrawDimension(const std::vector<Tag>& tags, const Affine& m, const Resolved& res);
     void DimensionArrow(Vec2 tip, Vec2 inward, const DimensionLook& look, const Affine& m,
                         const Resolved& res);

@@ -26,7 +26,10 @@ bool Builder::ArrowStyle::Take(const Tag& t) {
 }
 
 bool Builder::ArrowStyle::Take(int code, double value) {
-    static constexpr std::array<std::pair<int, std::optional<double> ArrowStyle::*>, 13> kFields{{
+    static constexpr std::array<std::pair<int, std::optional<double> ArrowStyle::*>, 16> kFields{{
+        {141, &ArrowStyle::centreMark},
+        {172, &ArrowStyle::lineInside},
+        {74, &ArrowStyle::level},
         {41, &ArrowStyle::size},
         {40, &ArrowStyle::scale},
         {140, &ArrowStyle::textHeight},
@@ -112,6 +115,9 @@ struct Builder::DimensionLook {
     int zeros = 0;
     int units = 2;
     char separator = '.';
+    bool lineInside = false;
+    bool level = true;
+    double centreMark = 0.09;
 };
 
 // The lines, arrowheads and text of one dimension in its own plane, before they are drawn.
@@ -136,25 +142,38 @@ void ExtensionLine(Vec2 from, Vec2 to, double offset, double extension, Dimensio
 
 // Linear (rotated) and aligned: the dimension line through 10 parallel to the measured
 // direction, extension lines from 13 and 14 to it.
-DimensionShape Linear(const DimensionFields& f, bool aligned, double offset, double extension) {
+// A line too short for its arrows and text has the arrows outside, each with a short line.
+DimensionShape Linear(const DimensionFields& f, bool aligned, const Builder::DimensionLook& look,
+                      double textWidth) {
     const auto& p = f.p;
     DimensionShape s;
     const Vec2 u = aligned ? Unit(p[4] - p[3]) : Along(f.rotation * kDegree);
     const Vec2 f1 = p[0] + Dot(p[3] - p[0], u) * u;
     const Vec2 f2 = p[0] + Dot(p[4] - p[0], u) * u;
     s.value = std::abs(Dot(p[4] - p[3], u));
-    ExtensionLine(p[3], f1, offset, extension, s);
-    ExtensionLine(p[4], f2, offset, extension, s);
+    ExtensionLine(p[3], f1, look.offset, look.extension, s);
+    ExtensionLine(p[4], f2, look.offset, look.extension, s);
     s.lines.push_back({f1, f2});
-    if (f1 != f2) s.arrows = {{f1, f2 - f1}, {f2, f1 - f2}};
+    if (f1 == f2) return s;
+    if (Distance(f1, f2) >= 2.0 * look.arrow + textWidth) {
+        s.arrows = {{f1, f2 - f1}, {f2, f1 - f2}};
+    } else {
+        const Vec2 d = Unit(f2 - f1);
+        s.arrows = {{f1, -1.0 * d}, {f2, d}};
+        s.lines.push_back({f1 - look.arrow * d, f1 - 2.0 * look.arrow * d});
+        s.lines.push_back({f2 + look.arrow * d, f2 + 2.0 * look.arrow * d});
+    }
     s.textAngle = Readable(Angle(u));
     return s;
 }
 
 // Radius (10 the centre, 15 on the curve) and diameter (15 and 10 on opposite sides of it).
-// Text outside the curve: the arrow points in from outside and the line runs on to the text;
-// inside: the line runs from the text to the curve.
-DimensionShape Radial(const DimensionFields& f, bool diameter, double arrow, double textWidth) {
+// Text inside the curve: a radius's line runs from the centre, a diameter's from the text, to the
+// curve. Outside: the arrow at the end nearer the text points in from outside and a leader runs
+// on to the text (with DIMTOH bent level to the text with a landing, else straight past it); the
+// line inside the curve only with DIMTOFL.
+DimensionShape Radial(const DimensionFields& f, bool diameter, const Builder::DimensionLook& look,
+                      double textWidth) {
     const auto& p = f.p;
     DimensionShape s;
     const Vec2 tip = p[5];
@@ -164,18 +183,33 @@ DimensionShape Radial(const DimensionFields& f, bool diameter, double arrow, dou
     s.prefix = diameter ? "\u00d8" : "R";
     const Vec2 out = Unit(tip - centre);
     const Vec2 text = p[1];
-    if (Distance(text, centre) > radius) {
-        const double reach = Dot(text - tip, out) + 0.5 * textWidth;
-        if (!diameter) s.lines.push_back({centre, tip});
-        if (diameter) s.lines.push_back({p[0], tip});
-        s.lines.push_back({tip + arrow * out, tip + std::max(reach, arrow) * out});
-        s.arrows.push_back({tip, out});
-        if (diameter) s.arrows.push_back({p[0], -1.0 * out});
-    } else {
-        s.lines.push_back({text, tip});
-        s.arrows.push_back({tip, -1.0 * out});
-    }
     s.textAngle = Readable(Angle(out));
+    if (Distance(text, centre) <= radius) {
+        s.lines.push_back({diameter ? text : centre, tip});
+        s.arrows.push_back({tip, -1.0 * out});
+        return s;
+    }
+    const bool nearTip = !diameter || Distance(text, tip) <= Distance(text, p[0]);
+    const Vec2 end = nearTip ? tip : p[0];
+    const Vec2 away = nearTip ? out : -1.0 * out;
+    if (look.lineInside) s.lines.push_back({diameter ? p[0] : centre, tip});
+    if (!look.lineInside && look.centreMark != 0.0) {  // negative: the same with centre lines
+        const double c = std::abs(look.centreMark);
+        s.lines.push_back({centre - Vec2{c, 0.0}, centre + Vec2{c, 0.0}});
+        s.lines.push_back({centre - Vec2{0.0, c}, centre + Vec2{0.0, c}});
+    }
+    s.arrows.push_back({end, away});
+    const Vec2 base = end + look.arrow * away;
+    if (!look.level || std::abs(away.y) < 1e-9) {
+        const double reach = Dot(text - end, away) + 0.5 * textWidth;
+        s.lines.push_back({base, end + std::max(reach, look.arrow) * away});
+        return s;
+    }
+    const double t = std::max((text.y - end.y) / away.y, look.arrow);
+    const Vec2 elbow = end + t * away;
+    const double side = text.x >= elbow.x ? 1.0 : -1.0;
+    s.lines.push_back({base, elbow, elbow + Vec2{side * look.arrow, 0.0}});
+    s.textAngle = 0.0;
     return s;
 }
 
@@ -372,27 +406,32 @@ std::string Decimal(double value, int decimals, int zeros, char separator) {
     return s;
 }
 
+// A value as a whole number and a fraction of 1/2^decimals at most, reduced.
+std::string Fraction(double value, int decimals) {
+    const long long denominator = 1LL << std::clamp(decimals, 0, 8);
+    const long long n = std::llround(std::abs(value) * static_cast<double>(denominator));
+    long long num = n % denominator;
+    long long den = denominator;
+    while (num != 0 && num % 2 == 0) {
+        num /= 2;
+        den /= 2;
+    }
+    std::string s = (value < 0.0 && n != 0 ? "-" : "") + std::to_string(n / denominator);
+    if (num != 0) s += " " + std::to_string(num) + "/" + std::to_string(den);
+    return s;
+}
+
 // Feet and inches (architectural: fractions of 1/2^decimals; engineering: decimal inches), zero
 // feet or inches left out as DIMZIN says (0: both, 2: inches, 3: feet).
 std::string FeetAndInches(double inches, int decimals, int zeros, bool fractions) {
     const bool negative = inches < 0.0;
-    const int denominator = 1 << std::clamp(decimals, 0, 8);
+    const double denominator = std::ldexp(1.0, std::clamp(decimals, 0, 8));
     double total = std::abs(inches);
     if (fractions) total = std::round(total * denominator) / denominator;
-    auto feet = static_cast<long long>(std::floor(total / 12.0 + 1e-9));
-    double rest = std::max(0.0, total - 12.0 * static_cast<double>(feet));
-    std::string in;
-    if (fractions) {
-        const auto n = static_cast<long long>(std::llround(rest * denominator));
-        const long long whole = n / denominator;
-        long long num = n % denominator;
-        long long den = denominator;
-        while (num != 0 && num % 2 == 0) num /= 2, den /= 2;
-        in = std::to_string(whole) +
-             (num != 0 ? " " + std::to_string(num) + "/" + std::to_string(den) : "");
-    } else {
-        in = Decimal(rest, decimals, zeros & 12, '.');
-    }
+    const auto feet = static_cast<long long>(std::floor(total / 12.0 + 1e-9));
+    const double rest = std::max(0.0, total - 12.0 * static_cast<double>(feet));
+    const std::string in =
+        fractions ? Fraction(rest, decimals) : Decimal(rest, decimals, zeros & 12, '.');
     const int z = zeros & 3;
     const bool showFeet = feet != 0 || z == 1 || z == 2;
     const bool showInches = rest > 1e-9 || z == 1 || z == 3 || !showFeet;
@@ -426,6 +465,8 @@ std::string Builder::DimensionValue(const DimensionShape& s, std::optional<doubl
         case 3:
         case 4:
             return s.prefix + FeetAndInches(v, look.decimals, look.zeros, look.units == 4);
+        case 5:
+            return s.prefix + Fraction(v, look.decimals);
         default:
             return s.prefix + Decimal(v, look.decimals, look.zeros, look.separator);
     }
@@ -453,6 +494,9 @@ Builder::DimensionLook Builder::LookOf(std::string_view style, const ArrowStyle&
     look.angleDecimals = whole(&ArrowStyle::angleDecimals, 0);
     look.zeros = whole(&ArrowStyle::zeros, 0);
     look.units = whole(&ArrowStyle::units, 2);
+    look.lineInside = whole(&ArrowStyle::lineInside, 0) != 0;
+    look.level = whole(&ArrowStyle::level, 1) != 0;
+    look.centreMark = k * StyleValue(style, own, &ArrowStyle::centreMark, 0.09);
     const int separator = whole(&ArrowStyle::separator, '.');
     look.separator = separator > 32 && separator < 127 ? static_cast<char>(separator) : '.';
     return look;
@@ -469,7 +513,7 @@ void Builder::DrawDimension(const std::vector<Tag>& tags, const Affine& m, const
     switch (f.type & 7) {
         case 0:
         case 1:
-            shape = Linear(f, (f.type & 7) == 1, look.offset, look.extension);
+            shape = Linear(f, (f.type & 7) == 1, look, textWidth);
             break;
         case 2:
         case 5:
@@ -477,7 +521,7 @@ void Builder::DrawDimension(const std::vector<Tag>& tags, const Affine& m, const
             break;
         case 3:
         case 4:
-            shape = Radial(f, (f.type & 7) == 3, look.arrow, textWidth);
+            shape = Radial(f, (f.type & 7) == 3, look, textWidth);
             break;
         case 6:
             shape = Ordinate(f, look.offset, look.arrow, textWidth);

@@ -19,18 +19,25 @@ import tempfile
 import ezdxf
 from ezdxf import recover
 
-FILES = ["acad_2018_netdxf_sample.dxf", "acad_r12_from_acad2024.dxf", "librecad_dimensions.dxf",
+FILES = ["acad_2018_netdxf_sample.dxf", "acad_2018_sample_acadsharp.dxf", "librecad_dimensions.dxf",
          "aca_2000_ceco.dxf", "acad_2004_floorplan.dxf", "aca_2013_api_cw750.dxf",
          "broken_duplicate_handles_r13.dxf"]
 PER_KIND = 4  # dimensions of one kind taken from one drawing
+# Where the board knowingly draws otherwise, and why.
+KNOWN = {
+    ("aca_2013_api_cw750.dxf", "3570"):
+        "a small diameter with its text outside that the writer fits with both arrows and the line "
+        "inside the circle (DIMATFIT 2); drawn with one arrow and a leader",
+}
 
 
 def explode(entity, depth=0):
+    """The entities drawn, each with whether it is part of an arrowhead block."""
     for e in entity.virtual_entities():
         if e.dxftype() == "INSERT" and depth < 3:
             yield from explode(e, depth + 1)
         else:
-            yield e
+            yield e, depth > 0
 
 
 def samples(a, b, n=12):
@@ -40,10 +47,11 @@ def samples(a, b, n=12):
 def reference(dim):
     """The writer's drawing: segments (lines, arcs flattened), arrowheads, texts."""
     segs, heads, texts = [], [], []
-    for e in explode(dim):
+    for e, in_arrow in explode(dim):
         kind = e.dxftype()
         if kind == "LINE":
-            segs.append(((e.dxf.start.x, e.dxf.start.y), (e.dxf.end.x, e.dxf.end.y), "line"))
+            segs.append(((e.dxf.start.x, e.dxf.start.y), (e.dxf.end.x, e.dxf.end.y),
+                         "head" if in_arrow else "line"))
         elif kind == "ARC":
             pts = [(p.x, p.y) for p in e.flattening(e.dxf.radius * 0.001)]
             segs += [(pts[i], pts[i + 1], "arc") for i in range(len(pts) - 1)]
@@ -96,8 +104,10 @@ def near(p, segs):
     return min((distance(p, s) for s in segs), default=math.inf)
 
 
-def numbers(text):
-    return [float(x.replace(",", ".")) for x in re.findall(r"\d+(?:[.,]\d+)?", text)]
+def digits(text):
+    """The digits of a text: the same measurement whatever its separator, stacking or spaces."""
+    text = re.sub(r"\\U\+([0-9A-Fa-f]{4})", lambda m: chr(int(m.group(1), 16)), text)
+    return re.sub(r"\D", "", text)
 
 
 def compare(dim, items):
@@ -127,7 +137,7 @@ def compare(dim, items):
         best = min(texts, key=lambda t: math.dist(t[0], at), default=None)
         if best is None or math.dist(best[0], at) > 1.5 * height:
             problems.append(f"no text near {at} ({text!r}); drawn {texts}")
-        elif numbers(text)[:1] != numbers(best[1])[:1]:
+        elif digits(text) != digits(best[1]):
             problems.append(f"text {best[1]!r}, the writer's {text!r}")
     return problems
 
@@ -176,8 +186,8 @@ def main():
         for name in FILES:
             path = os.path.join(corpus, name)
             if not os.path.exists(path):
-                print("skipped: no", path)
-                return 0
+                print("SKIPPED: no", path)
+                return 77
             doc = open_doc(path)
             taken = {}
             for dim in doc.modelspace().query("DIMENSION"):
@@ -191,7 +201,9 @@ def main():
                                                   text=True).stdout)
                 problems = compare(dim, items)
                 checked += 1
-                if problems:
+                if problems and (name, dim.dxf.handle) in KNOWN:
+                    print(f"{name} {dim.dxf.handle}: known: {KNOWN[(name, dim.dxf.handle)]}")
+                elif problems:
                     failed += 1
                     print(f"{name} {dim.dxf.handle} kind {kind}: " + "; ".join(problems))
     print(f"{checked} dimensions compared, {failed} differ")
