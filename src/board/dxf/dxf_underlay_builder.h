@@ -304,6 +304,8 @@ private:
 
     void Insert(std::size_t r, const std::vector<Tag>& tags, const Affine& m, const Common& common,
                 const Resolved& res, const Context& ctx);
+    void InsertAttributes(std::size_t r, const Common& common, const Resolved& res,
+                          const Context& ctx);
 
     void Dimension(const std::vector<Tag>& tags, const Affine& m, const Resolved& res,
                    const Context& ctx);
@@ -363,7 +365,7 @@ private:
     void DrawDimension(const std::vector<Tag>& tags, const Affine& m, const Resolved& res);
     void DimensionArrow(Vec2 tip, Vec2 inward, const DimensionLook& look, const Affine& m,
                         const Resolved& res);
-    void DimensionText(std::string text, Vec2 at, double angle, const DimensionLook& look,
+    void DimensionText(const std::string& text, Vec2 at, double angle, const DimensionLook& look,
                        const Affine& m, const Resolved& res);
     [[nodiscard]] double StyleValue(std::string_view style, const ArrowStyle& own,
                                     std::optional<double> ArrowStyle::*field,

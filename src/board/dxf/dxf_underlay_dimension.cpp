@@ -186,7 +186,7 @@ DimensionShape Radial(const DimensionFields& f, bool diameter, const Builder::Di
     s.textAngle = Readable(Angle(out));
     if (Distance(text, centre) <= radius) {
         s.lines.push_back({diameter ? text : centre, tip});
-        s.arrows.push_back({tip, -1.0 * out});
+        s.arrows.emplace_back(tip, -1.0 * out);
         return s;
     }
     const bool nearTip = !diameter || Distance(text, tip) <= Distance(text, p[0]);
@@ -198,7 +198,7 @@ DimensionShape Radial(const DimensionFields& f, bool diameter, const Builder::Di
         s.lines.push_back({centre - Vec2{c, 0.0}, centre + Vec2{c, 0.0}});
         s.lines.push_back({centre - Vec2{0.0, c}, centre + Vec2{0.0, c}});
     }
-    s.arrows.push_back({end, away});
+    s.arrows.emplace_back(end, away);
     const Vec2 base = end + look.arrow * away;
     if (!look.level || std::abs(away.y) < 1e-9) {
         const double reach = Dot(text - end, away) + 0.5 * textWidth;
@@ -339,8 +339,8 @@ void Builder::DimensionArrow(Vec2 tip, Vec2 inward, const DimensionLook& look, c
             res);
 }
 
-void Builder::DimensionText(std::string text, Vec2 at, double angle, const DimensionLook& look,
-                            const Affine& m, const Resolved& res) {
+void Builder::DimensionText(const std::string& text, Vec2 at, double angle,
+                            const DimensionLook& look, const Affine& m, const Resolved& res) {
     if (text.empty() || !(look.textHeight > 0.0)) return;
     UnderlayText run;
     const std::vector<MTextLine> lines = ParseMText(text, look.textHeight);
@@ -532,6 +532,7 @@ void Builder::DrawDimension(const std::vector<Tag>& tags, const Affine& m, const
     if (!shape) return;
     for (const std::vector<Vec2>& line : shape->lines) {
         std::vector<Vec2> mapped;
+        mapped.reserve(line.size());
         for (const Vec2 q : line) mapped.push_back(m(q));
         AddPolyline(mapped, false, res);
     }

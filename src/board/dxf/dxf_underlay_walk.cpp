@@ -172,9 +172,13 @@ void Builder::Insert(std::size_t r, const std::vector<Tag>& tags, const Affine& 
             }
         }
     }
-    if (!attribs) return;
-    // Attributes follow the insert, in the drawing's coordinates (mapped by the outer map);
-    // they belong to the insert as its block's entities do.
+    if (attribs) InsertAttributes(r, common, res, ctx);
+}
+
+// Attributes follow the insert, in the drawing's coordinates (mapped by the outer map); they
+// belong to the insert as its block's entities do.
+void Builder::InsertAttributes(std::size_t r, const Common& common, const Resolved& res,
+                               const Context& ctx) {
     Context outer = ctx;
     outer.layer = res.layer;
     outer.blockColour = res.colour;

@@ -115,6 +115,11 @@ PdfDialog::PdfDialog(std::optional<Box> extentMm, const QString& scaleText,
         ->setChecked(true);
     (options.placement == PdfPlacement::AtScale ? m_atScale : m_fit)->setChecked(true);
 
+    Connect();
+    Update();
+}
+
+void PdfDialog::Connect() {
     connect(m_paper, &QComboBox::currentIndexChanged, this, &PdfDialog::Update);
     connect(m_landscape, &QRadioButton::toggled, this, &PdfDialog::Update);
     connect(m_atScale, &QRadioButton::toggled, this, &PdfDialog::Update);
@@ -129,7 +134,6 @@ PdfDialog::PdfDialog(std::optional<Box> extentMm, const QString& scaleText,
     });
     connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    Update();
 }
 
 QPushButton* PdfDialog::OkButton() const noexcept {

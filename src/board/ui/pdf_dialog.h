@@ -52,6 +52,7 @@ public:
     [[nodiscard]] QPushButton* OkButton() const noexcept;
 
 private:
+    void Connect();  // the choices update the dialog, the buttons act
     void Choose(Sheet sheet);
     void Update();
 
