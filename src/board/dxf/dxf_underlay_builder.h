@@ -56,6 +56,8 @@ inline bool Usable(Vec2 p) noexcept {
     return std::abs(p.x) <= kDxfMaxCoordinate && std::abs(p.y) <= kDxfMaxCoordinate;
 }
 
+struct DimensionShape;
+
 struct Tag {
     int code = 0;
     std::string_view text;
@@ -302,6 +304,8 @@ private:
 
     void Insert(std::size_t r, const std::vector<Tag>& tags, const Affine& m, const Common& common,
                 const Resolved& res, const Context& ctx);
+    void InsertAttributes(std::size_t r, const Common& common, const Resolved& res,
+                          const Context& ctx);
 
     void Dimension(const std::vector<Tag>& tags, const Affine& m, const Resolved& res,
                    const Context& ctx);
@@ -325,14 +329,51 @@ private:
     std::unordered_map<std::uint32_t, std::vector<Tag>> m_blockTags;
     // Arrow size and overall scale of dimensions and leaders: the header's ($DIMASZ, $DIMSCALE),
     // and each dimension style's own where it gives them (by LayerKey of its name).
+public:
+    struct DimensionLook;  // what a dimension's style says about its look
     struct ArrowStyle {
         std::optional<double> size;
         std::optional<double> scale;
+        std::optional<double> textHeight;  // DIMTXT (140)
+        std::optional<double> tick;        // DIMTSZ (142): ticks instead of arrows when > 0
+        std::optional<double> offset;      // DIMEXO (42): the gap before an extension line
+        std::optional<double> extension;   // DIMEXE (44): how far it runs past the dimension line
+        std::optional<double> decimals;    // DIMDEC (271)
+        std::optional<double> angleDecimals;  // DIMADEC (179)
+        std::optional<double> gap;            // DIMGAP (147): text to dimension line
+        std::optional<double> lengthFactor;   // DIMLFAC (144): measured lengths scaled
+        std::optional<double> zeros;          // DIMZIN (78): zeros left out
+        std::optional<double> units;          // DIMLUNIT (277): 3/4 feet and inches, 5 fractions
+        std::optional<double> separator;      // DIMDSEP (278): the decimal separator
+        std::optional<double> lineInside;     // DIMTOFL (172): the line drawn inside the curve
+        std::optional<double> level;          // DIMTOH (74): text outside kept horizontal
+        std::optional<double> centreMark;     // DIMCEN (141): the centre's cross, half its size
+        // Takes a style variable from a DIMSTYLE record's or override's tag (by its group
+        // code: value the tag's real or integer as the code holds); false when the code is not
+        // one of these.
+        bool Take(int code, double value);
+        bool Take(const Tag& t);
     };
+
+private:
     ArrowStyle m_headerArrow;
     std::unordered_map<std::string, ArrowStyle> m_dimStyles;
     // The arrow length of an entity of the named style, with its own overrides (XDATA).
     [[nodiscard]] double ArrowLength(std::string_view style, const ArrowStyle& own) const;
+
+    // A dimension whose block is missing, drawn from its definition points, style and text.
+    void DrawDimension(const std::vector<Tag>& tags, const Affine& m, const Resolved& res);
+    void DimensionArrow(Vec2 tip, Vec2 inward, const DimensionLook& look, const Affine& m,
+                        const Resolved& res);
+    void DimensionText(const std::string& text, Vec2 at, double angle, const DimensionLook& look,
+                       const Affine& m, const Resolved& res);
+    [[nodiscard]] double StyleValue(std::string_view style, const ArrowStyle& own,
+                                    std::optional<double> ArrowStyle::*field,
+                                    double fallback) const;
+    [[nodiscard]] DimensionLook LookOf(std::string_view style, const ArrowStyle& own) const;
+    [[nodiscard]] static std::string DimensionValue(const DimensionShape& s,
+                                                    std::optional<double> measured,
+                                                    const DimensionLook& look);
 };
 
 }  // namespace pelimator::board::underlay

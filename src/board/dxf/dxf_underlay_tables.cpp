@@ -16,6 +16,16 @@ void Builder::ReadHeader(std::size_t r) {
         if (variable == "$LTSCALE" && t.code == 40) m_linetypes.SetDrawingScale(t.real);
         if (variable == "$DIMASZ" && t.code == 40) m_headerArrow.size = t.real;
         if (variable == "$DIMSCALE" && t.code == 40) m_headerArrow.scale = t.real;
+        if (variable == "$DIMTXT" && t.code == 40) m_headerArrow.textHeight = t.real;
+        if (variable == "$DIMTSZ" && t.code == 40) m_headerArrow.tick = t.real;
+        if (variable == "$DIMEXO" && t.code == 40) m_headerArrow.offset = t.real;
+        if (variable == "$DIMEXE" && t.code == 40) m_headerArrow.extension = t.real;
+        if (variable == "$DIMDEC" && t.code == 70) m_headerArrow.decimals = t.integer;
+        if (variable == "$DIMADEC" && t.code == 70) m_headerArrow.angleDecimals = t.integer;
+        if (variable == "$DIMGAP" && t.code == 40) m_headerArrow.gap = t.real;
+        if (variable == "$DIMZIN" && t.code == 70) m_headerArrow.zeros = t.integer;
+        if (variable == "$DIMLUNIT" && t.code == 70) m_headerArrow.units = t.integer;
+        if (variable == "$DIMDSEP" && t.code == 70) m_headerArrow.separator = t.integer;
     }
 }
 
@@ -69,8 +79,7 @@ void Builder::ReadTableRecord(std::size_t r) {
         ArrowStyle style;
         for (const Tag& t : tags) {
             if (t.code == 2) name = LayerKey(t.text);
-            if (t.code == 41) style.size = t.real;
-            if (t.code == 40) style.scale = t.real;
+            if (t.code != 2) style.Take(t);
         }
         m_dimStyles.emplace(std::move(name), style);
     }

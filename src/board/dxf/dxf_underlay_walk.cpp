@@ -172,9 +172,13 @@ void Builder::Insert(std::size_t r, const std::vector<Tag>& tags, const Affine& 
             }
         }
     }
-    if (!attribs) return;
-    // Attributes follow the insert, in the drawing's coordinates (mapped by the outer map);
-    // they belong to the insert as its block's entities do.
+    if (attribs) InsertAttributes(r, common, res, ctx);
+}
+
+// Attributes follow the insert, in the drawing's coordinates (mapped by the outer map); they
+// belong to the insert as its block's entities do.
+void Builder::InsertAttributes(std::size_t r, const Common& common, const Resolved& res,
+                               const Context& ctx) {
     Context outer = ctx;
     outer.layer = res.layer;
     outer.blockColour = res.colour;
@@ -197,7 +201,11 @@ void Builder::Dimension(const std::vector<Tag>& tags, const Affine& m, const Res
         if (t.code == 2) name = LayerKey(t.text);
     }
     const auto found = m_blocks.find(name);
-    if (found == m_blocks.end()) return;
+    if (found == m_blocks.end() || found->second.records.empty()) {
+        // Some writers leave the block out (or name one that is not there).
+        DrawDimension(tags, m, res);
+        return;
+    }
     Context inner;
     inner.layer = res.layer;
     inner.blockColour = res.colour;

@@ -150,6 +150,21 @@ bool FileMenuHost::AskPdfOptions(PdfOptions& options) {
     return true;
 }
 
+bool FileMenuHost::AskImageSheet(ExportKind kind, PdfOptions& options, bool& onSheet) {
+    const BoardDocumentPtr document = Application().Active();
+    if (!document) return false;
+    const BoardScale& scale = *document->ScaleModel();
+    PdfDialog dialog(ShownExtentMm(*document),
+                     QStringLiteral("%1:%2").arg(scale.Numerator()).arg(scale.Denominator()),
+                     options, DialogParent());
+    dialog.OfferDrawingSize(kind == ExportKind::Svg ? QStringLiteral("SVG") : QStringLiteral("PNG"),
+                            onSheet);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    options = dialog.Options();
+    onSheet = dialog.OnSheet();
+    return true;
+}
+
 bool FileMenuHost::AskPngSheet(double width, double height, SheetPlacement& placement) {
     const QString text =
         QStringLiteral(
@@ -410,6 +425,17 @@ bool FileMenu::Export(ExportKind kind) {
                                                         "PDF (*.pdf)"};
     const auto index = static_cast<std::size_t>(kind);
     if (kind == ExportKind::Pdf && !m_host.AskPdfOptions(m_pdfOptions)) return false;
+    if (kind != ExportKind::Pdf) {
+        // One sheet choice for every format: what was chosen for the PDF is offered here.
+        if (!m_host.AskImageSheet(kind, m_pdfOptions, m_imageOnSheet)) return false;
+        std::optional<SheetPlacement> onSheet;
+        if (m_imageOnSheet) {
+            onSheet = SheetPlacement{{m_pdfOptions.paper, m_pdfOptions.orientation},
+                                     m_pdfOptions.placement};
+        }
+        m_svgOptions.onSheet = onSheet;
+        m_pngOptions.onSheet = onSheet;
+    }
     if (kind == ExportKind::Png && (!m_host.AskPngOptions(m_pngOptions) || !PngFits(*document))) {
         return false;
     }
@@ -423,7 +449,6 @@ bool FileMenu::Export(ExportKind kind) {
 }
 
 bool FileMenu::PngFits(const BoardDocument& document) {
-    m_pngOptions.onSheet.reset();
     double width = 0.0;
     double height = 0.0;
     try {
@@ -447,7 +472,7 @@ bool FileMenu::ExportTo(ExportKind kind, const QString& path) {
         const BusyGuard busy(m_host, QStringLiteral("「%1」にエクスポートしています...").arg(path));
         switch (kind) {
             case ExportKind::Svg:
-                ExportSvg(*document, path.toStdString(), {});
+                ExportSvg(*document, path.toStdString(), m_svgOptions);
                 break;
             case ExportKind::Png:
                 ExportPng(*document, path.toStdString(), m_pngOptions);

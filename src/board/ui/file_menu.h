@@ -22,6 +22,8 @@ class QWidget;
 
 namespace pelimator::board {
 
+enum class ExportKind { Svg, Png, Pdf };
+
 // What the file menu needs from the window. The dialogs have default implementations (file
 // dialogs, message boxes, input dialogs parented to DialogParent()); tests replace them.
 class FileMenuHost {
@@ -54,12 +56,13 @@ public:
     // false: cancelled.
     virtual bool AskPdfOptions(PdfOptions& options);
     virtual bool AskPngOptions(PngOptions& options);
+    // An SVG's or PNG's sheet: the PDF's sheet and placement (options, shared), or the
+    // drawing's own size (onSheet false). false: cancelled.
+    virtual bool AskImageSheet(ExportKind kind, PdfOptions& options, bool& onSheet);
     // A PNG at the resolution chosen would be width x height pixels, more than an image may have:
     // the sheet to fit the drawing to instead, starting from placement (false: not exported).
     virtual bool AskPngSheet(double width, double height, SheetPlacement& placement);
 };
-
-enum class ExportKind { Svg, Png, Pdf };
 
 // The actions and their logic. The functions below are what the actions run; each reports
 // success with true and failures through the host (a message box and nothing changed).
@@ -152,6 +155,8 @@ private:
     QString m_lastFolder;
     PdfOptions m_pdfOptions;
     PngOptions m_pngOptions;
+    SvgOptions m_svgOptions;
+    bool m_imageOnSheet = false;  // SVG and PNG on the PDF's sheet, else the drawing's size
     BackgroundRead* m_read = nullptr;
     QTimer* m_progressTimer = nullptr;
     QShortcut* m_cancelShortcut = nullptr;

@@ -62,9 +62,13 @@ PdfDialog::PdfDialog(std::optional<Box> extentMm, const QString& scaleText,
     m_atScale->setObjectName(QStringLiteral("atScale"));
     m_fit = new QRadioButton(QStringLiteral("用紙に合わせる"), this);
     m_fit->setObjectName(QStringLiteral("fitToSheet"));
+    m_drawingSize = new QRadioButton(QStringLiteral("図面の大きさ (用紙なし)"), this);
+    m_drawingSize->setObjectName(QStringLiteral("drawingSize"));
+    m_drawingSize->setVisible(false);
     auto* placement = new QButtonGroup(this);
     placement->addButton(m_atScale);
     placement->addButton(m_fit);
+    placement->addButton(m_drawingSize);
 
     m_warning = new QLabel(this);
     m_warning->setObjectName(QStringLiteral("fitWarning"));
@@ -93,6 +97,7 @@ PdfDialog::PdfDialog(std::optional<Box> extentMm, const QString& scaleText,
     auto* placementRow = new QHBoxLayout;
     placementRow->addWidget(m_atScale);
     placementRow->addWidget(m_fit);
+    placementRow->addWidget(m_drawingSize);
     placementRow->addStretch();
     form->addRow(QStringLiteral("大きさ:"), placementRow);
     auto* wayOut = new QHBoxLayout;
@@ -110,9 +115,15 @@ PdfDialog::PdfDialog(std::optional<Box> extentMm, const QString& scaleText,
         ->setChecked(true);
     (options.placement == PdfPlacement::AtScale ? m_atScale : m_fit)->setChecked(true);
 
+    Connect();
+    Update();
+}
+
+void PdfDialog::Connect() {
     connect(m_paper, &QComboBox::currentIndexChanged, this, &PdfDialog::Update);
     connect(m_landscape, &QRadioButton::toggled, this, &PdfDialog::Update);
     connect(m_atScale, &QRadioButton::toggled, this, &PdfDialog::Update);
+    connect(m_drawingSize, &QRadioButton::toggled, this, &PdfDialog::Update);
     connect(m_useSmallest, &QPushButton::clicked, this, [this] {
         if (m_smallest) Choose(*m_smallest);
         OkButton()->setFocus();
@@ -123,19 +134,30 @@ PdfDialog::PdfDialog(std::optional<Box> extentMm, const QString& scaleText,
     });
     connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    Update();
 }
 
 QPushButton* PdfDialog::OkButton() const noexcept {
     return m_buttons->button(QDialogButtonBox::Ok);
 }
 
+void PdfDialog::OfferDrawingSize(const QString& format, bool onSheet) {
+    setWindowTitle(QStringLiteral("%1 にエクスポート").arg(format));
+    m_drawingSize->setVisible(true);
+    if (!onSheet) m_drawingSize->setChecked(true);
+    Update();
+}
+
+bool PdfDialog::OnSheet() const { return !m_drawingSize->isChecked(); }
+
 PdfOptions PdfDialog::Options() const {
     PdfOptions options = m_options;
     options.paper = static_cast<PaperSize>(m_paper->currentData().toInt());
     options.orientation =
         m_landscape->isChecked() ? PaperOrientation::Landscape : PaperOrientation::Portrait;
-    options.placement = m_atScale->isChecked() ? PdfPlacement::AtScale : PdfPlacement::FitToSheet;
+    if (!m_drawingSize->isChecked()) {
+        options.placement =
+            m_atScale->isChecked() ? PdfPlacement::AtScale : PdfPlacement::FitToSheet;
+    }
     return options;
 }
 
@@ -149,7 +171,10 @@ void PdfDialog::Choose(Sheet sheet) {
 void PdfDialog::Update() {
     const PdfOptions options = Options();
     const PdfLayout layout = LayOutPdf(m_extent, options);
-    const bool cut = options.placement == PdfPlacement::AtScale && !layout.fits;
+    m_paper->setEnabled(OnSheet());
+    m_landscape->setEnabled(OnSheet());
+    m_portrait->setEnabled(OnSheet());
+    const bool cut = OnSheet() && options.placement == PdfPlacement::AtScale && !layout.fits;
     const Box extent = m_extent ? *m_extent : Box{};
     const double width = extent.max.x - extent.min.x;
     const double height = extent.max.y - extent.min.y;

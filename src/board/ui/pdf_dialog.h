@@ -33,6 +33,14 @@ public:
     // The options as chosen now.
     [[nodiscard]] PdfOptions Options() const;
 
+    // For an image (format: "SVG", "PNG"): the dialog also offers the drawing's own size with
+    // no sheet (chosen first when onSheet is false); the sheet and its placement stay the ones
+    // the PDF uses.
+    void OfferDrawingSize(const QString& format, bool onSheet);
+    // False when the drawing's own size is chosen.
+    [[nodiscard]] bool OnSheet() const;
+    [[nodiscard]] QRadioButton* DrawingSizeButton() const noexcept { return m_drawingSize; }
+
     [[nodiscard]] QComboBox* PaperBox() const noexcept { return m_paper; }
     [[nodiscard]] QRadioButton* LandscapeButton() const noexcept { return m_landscape; }
     [[nodiscard]] QRadioButton* PortraitButton() const noexcept { return m_portrait; }
@@ -44,6 +52,7 @@ public:
     [[nodiscard]] QPushButton* OkButton() const noexcept;
 
 private:
+    void Connect();  // the choices update the dialog, the buttons act
     void Choose(Sheet sheet);
     void Update();
 
@@ -56,6 +65,7 @@ private:
     QRadioButton* m_portrait = nullptr;
     QRadioButton* m_atScale = nullptr;
     QRadioButton* m_fit = nullptr;
+    QRadioButton* m_drawingSize = nullptr;  // shown for images only
     QLabel* m_warning = nullptr;
     QPushButton* m_useSmallest = nullptr;
     QPushButton* m_useFit = nullptr;

@@ -3,11 +3,15 @@
 #include "board/ui/file_menu.h"
 
 #include <QGuiApplication>
+#include <QImage>
 #include <QMenu>
+#include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <deque>
 #include <functional>
 
@@ -52,6 +56,12 @@ public:
         options.pixelsPerMm = pngDpi / 25.4;
         return true;
     }
+    bool AskImageSheet(ExportKind, PdfOptions& options, bool& onSheet) override {
+        offeredSheets.push_back(options);
+        onSheet = imageSheet.has_value();
+        if (imageSheet) options = *imageSheet;
+        return true;
+    }
     bool AskPngSheet(double width, double height, SheetPlacement& placement) override {
         pngTooLarge.push_back({width, height});
         if (!pngSheet) return false;
@@ -73,6 +83,8 @@ public:
     double pngDpi = 254.0;
     std::vector<std::pair<double, double>> pngTooLarge;  // the sizes the question named
     std::optional<SheetPlacement> pngSheet;              // its answer; none: not exported
+    std::optional<PdfOptions> imageSheet;   // an image's sheet; none: the drawing's own size
+    std::vector<PdfOptions> offeredSheets;  // the sheets the image dialog was opened with
 
 private:
     QString Next() {
@@ -84,6 +96,34 @@ private:
     BoardApplicationPtr m_application;
     QMenu m_menu;
 };
+
+// The box of what is not white in image (rows y down): left, top, right, bottom.
+QRect Ink(const QImage& image) {
+    int left = image.width();
+    int top = image.height();
+    int right = -1;
+    int bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.alpha() < 128 || std::min({c.red(), c.green(), c.blue()}) > 200) continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    return {QPoint(left, top), QPoint(right, bottom)};
+}
+
+// An SVG rasterised by rsvg-convert at pixelsPerMm (an SVG sized in millimetres).
+QImage Rasterised(const QString& svg, double pixelsPerMm) {
+    QProcess rsvg;
+    const QString dpi = QString::number(pixelsPerMm * 25.4);
+    rsvg.start(QStringLiteral("rsvg-convert"), {"-d", dpi, "-p", dpi, "-b", "white", svg});
+    if (!rsvg.waitForFinished(60000) || rsvg.exitCode() != 0) return {};
+    return QImage::fromData(rsvg.readAllStandardOutput(), "PNG");
+}
 
 BoardDocumentPtr AddDrawing(BoardApplication& application) {
     BoardDocumentPtr document = application.AddDocument("図面1");
@@ -503,6 +543,60 @@ private slots:
         QVERIFY(menu.Export(ExportKind::Png));
         const QImage image(m_dir.filePath("fitted.png"));
         QCOMPARE(image.size(), QSize(1485, 1050));  // 297 x 210 mm at 5 pixels a mm
+        QVERIFY(host.errors.isEmpty());
+    }
+
+    // SVG and PNG take the sheet the PDF has (one choice for all three): fitted, the picture is
+    // the sheet and the drawing fills it within the margin, centred; with no sheet the picture
+    // is the drawing plus the margin. Seen on the pictures: rsvg-convert's and the PNG itself.
+    void ImagesTakeThePdfsSheetOrTheDrawingsSize() {
+        const QString real = QStringLiteral(PELIMATOR_REAL_CORPUS "/real-dxf/librecad_hatches.dxf");
+        if (QStandardPaths::findExecutable(QStringLiteral("rsvg-convert")).isEmpty() ||
+            !QFile::exists(real)) {
+            QSKIP("skipped: no rsvg-convert or no real drawings at " PELIMATOR_REAL_CORPUS);
+        }
+        ScriptedHost host;
+        FileMenu menu(host, Settings());
+        QVERIFY(menu.OpenFile(real));
+        host.pngDpi = 127.0;  // 5 pixels a mm, as the SVG is rasterised
+        host.imageSheet =
+            PdfOptions{PaperSize::A4, PaperOrientation::Portrait, PdfPlacement::FitToSheet, {}};
+        host.paths = {m_dir.filePath("a4.svg"), m_dir.filePath("a4.png")};
+        QVERIFY(menu.Export(ExportKind::Svg));
+        QVERIFY(menu.Export(ExportKind::Png));
+        QCOMPARE(host.offeredSheets.size(), std::size_t{2});  // the PNG was offered the SVG's
+        QCOMPARE(host.offeredSheets[1].paper, PaperSize::A4);
+        QCOMPARE(host.offeredSheets[1].orientation, PaperOrientation::Portrait);
+        const QImage svg = Rasterised(m_dir.filePath("a4.svg"), 5.0);
+        const QImage png(m_dir.filePath("a4.png"));
+        for (const QImage& image : {svg, png}) {
+            QCOMPARE(image.size(), QSize(1050, 1485));  // 210 x 297 mm
+            const QRect ink = Ink(image);
+            // Centred, and touching the 5 mm (25 pixel) margin on one side or the other.
+            QVERIFY2(std::abs(ink.left() - (1049 - ink.right())) <= 4 &&
+                         std::abs(ink.top() - (1484 - ink.bottom())) <= 4,
+                     qPrintable(QStringLiteral("ink %1 %2 %3 %4")
+                                    .arg(ink.left())
+                                    .arg(ink.top())
+                                    .arg(ink.right())
+                                    .arg(ink.bottom())));
+            QVERIFY2(std::min(ink.left(), ink.top()) >= 20 && std::min(ink.left(), ink.top()) <= 30,
+                     qPrintable(QStringLiteral("margin %1 %2").arg(ink.left()).arg(ink.top())));
+        }
+        const QRect a = Ink(svg);
+        const QRect b = Ink(png);
+        QVERIFY(std::abs(a.width() - b.width()) <= 4 && std::abs(a.height() - b.height()) <= 4);
+        // No sheet: the drawing's own size, with its margin all round.
+        host.imageSheet.reset();
+        host.paths = {m_dir.filePath("own.svg")};
+        QVERIFY(menu.Export(ExportKind::Svg));
+        const QImage own = Rasterised(m_dir.filePath("own.svg"), 5.0);
+        const QRect ink = Ink(own);
+        QVERIFY(!own.isNull());
+        QVERIFY2(
+            std::abs(ink.left() - 25) <= 4 && std::abs(own.width() - 1 - ink.right() - 25) <= 4,
+            qPrintable(QStringLiteral("%1 of %2").arg(ink.right()).arg(own.width())));
+        QVERIFY(own.size() != svg.size());
         QVERIFY(host.errors.isEmpty());
     }
 

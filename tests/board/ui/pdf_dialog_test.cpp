@@ -19,6 +19,7 @@ private slots:
     void warnsAndOffersAWayOut();
     void aSheetTooSmallBringsTheWarningBack();
     void chosenOptionsComeBack();
+    void imagesMayKeepTheDrawingsSize();
 };
 
 void PdfDialogTest::warnsAndOffersAWayOut_data() {
@@ -104,6 +105,26 @@ void PdfDialogTest::chosenOptionsComeBack() {
     QCOMPARE(back.orientation, PaperOrientation::Portrait);
     QCOMPARE(back.placement, PdfPlacement::FitToSheet);
     QCOMPARE(back.style.lineWidthMm, 0.35);
+}
+
+// An image may keep the drawing's own size: no sheet to fit, so nothing is cut and OK stays on;
+// the sheet's choice is kept for the next time (it is the PDF's too).
+void PdfDialogTest::imagesMayKeepTheDrawingsSize() {
+    PdfDialog dialog(Box{{0, 0}, {500, 300}}, QStringLiteral("1:100"), PdfOptions{});
+    dialog.show();
+    QVERIFY(!dialog.DrawingSizeButton()->isVisible());
+    QVERIFY(!dialog.OkButton()->isEnabled());  // at scale on A4 it does not fit
+    dialog.OfferDrawingSize(QStringLiteral("SVG"), false);
+    QVERIFY(dialog.DrawingSizeButton()->isVisible());
+    QVERIFY(!dialog.OnSheet());
+    QVERIFY(dialog.OkButton()->isEnabled());
+    QVERIFY(!dialog.Warning()->isVisible());
+    QVERIFY(!dialog.PaperBox()->isEnabled());
+    QCOMPARE(dialog.Options().placement, PdfPlacement::AtScale);
+    dialog.AtScaleButton()->setChecked(true);
+    QVERIFY(dialog.OnSheet());
+    QVERIFY(!dialog.OkButton()->isEnabled());
+    QVERIFY(dialog.PaperBox()->isEnabled());
 }
 
 QTEST_MAIN(PdfDialogTest)
