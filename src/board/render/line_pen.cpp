@@ -5,6 +5,7 @@
 #include <QRectF>
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <optional>
 #include <vector>
 
@@ -235,7 +236,7 @@ void DrawLines(QPainter& painter, const QPointF* ends, int count) {
         painter.drawLines(ends, count);
         return;
     }
-    for (int k = 0; k < count; ++k) painter.drawLines(ends + 2 * k, 1);
+    for (std::ptrdiff_t k = 0; k < count; ++k) painter.drawLines(ends + 2 * k, 1);
 }
 
 }  // namespace pelimator::board
