@@ -3,6 +3,7 @@
 #include "board/jww/jww_underlay.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <numbers>
 #include <unordered_map>
@@ -58,6 +59,22 @@ double CellsWidth(const Shape& shape) {
         halves += last;
     }
     return (halves * (shape.sizeX + shape.spacing) - last * shape.spacing) / 2.0;
+}
+
+// The face a text is drawn in: its font's kind (明朝 and other serif faces, else gothic) and
+// the kind's italic (+10000) and bold (+20000) flags.
+std::uint8_t FaceOf(const Shape& shape) {
+    std::string lower = shape.font;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::uint8_t face = 0;
+    for (const char* serif : {"明朝", "mincho", "serif", "times", "century"}) {
+        if (lower.find(serif) != std::string::npos) face |= kFaceSerif;
+    }
+    const std::uint32_t flags = (shape.textKind / 10000U) % 10U;
+    if ((flags & 1U) != 0U) face |= kFaceItalic;
+    if ((flags & 2U) != 0U) face |= kFaceBold;
+    return face;
 }
 
 bool Usable(Vec2 p) noexcept {
@@ -284,6 +301,11 @@ private:
         // A run stored without its length is as long as its character cells.
         if (!(length > 0.0)) length = CellsWidth(shape) * std::abs(place.scaleX);
         if (length > 0.0 && widthFactor > 0.0) text.fitWidth = length / (height * widthFactor);
+        if (shape.sizeX > 0.0) {
+            text.cells = true;
+            text.cellSpacing = shape.spacing / shape.sizeX;
+        }
+        text.face = FaceOf(shape);
         if (!Usable(text.origin) || !Usable(text.xAxis) || !Usable(text.yAxis)) return;
         Work(6 + text.utf8.size());
         UnderlayItem& item = Item(UnderlayKind::Text, s);
