@@ -421,9 +421,34 @@ std::string LineTypeName(const Header& header, std::uint8_t penStyle) {
     return "線種 " + std::to_string(penStyle);
 }
 
+namespace {
+
+// An SXF line type's own runs (paper mm, dash first), or none when it gives none usable.
+std::vector<double> SxfDashes(const Header& header, std::size_t type) {
+    const std::size_t count = std::min<std::size_t>(header.sxfSegments[type], 10);
+    std::vector<double> dashes;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double run = header.sxfPitch[type][i];
+        if (!(run > 0.0 && run < 1e4)) return {};
+        dashes.push_back(i % 2 == 0 ? run : -run);
+    }
+    // An odd count repeats as dash, gap, ..., gap, dash: its cycle is twice as long.
+    if (dashes.size() % 2 == 1 && dashes.size() > 1) {
+        const std::vector<double> once = dashes;
+        for (const double run : once) dashes.push_back(-run);
+    }
+    return dashes.size() >= 2 ? dashes : std::vector<double>{};
+}
+
+}  // namespace
+
 std::vector<double> PenDashes(const Header& header, std::uint8_t penStyle) {
     std::size_t n = penStyle;
-    if (!((n >= 2 && n <= 9) || (n >= 16 && n <= 19))) return {};
+    if (n >= 30 && n <= 62) {
+        std::vector<double> own = SxfDashes(header, n - 30);
+        if (!own.empty()) return own;
+    }
+    if (!((n >= 2 && n <= 9) || (n >= 16 && n <= 19) || (n >= 30 && n <= 62))) return {};
     const std::uint32_t bits = std::clamp<std::uint32_t>(header.lineTypeBits[n], 1, 32);
     const std::uint32_t pattern = header.lineType[n];
     // One bit is the print pitch in tenths of a paper millimetre (1 to 100).
