@@ -52,7 +52,7 @@ const QFont& FaceFont(std::uint8_t face) {
         for (std::size_t i = 0; i < f.size(); ++i) {
             const bool serif = (i & kFaceSerif) != 0U;
             f[i] = QFont(serif ? QStringLiteral("Noto Serif CJK JP")
-                               : QStringLiteral("Noto Sans CJK JP"));
+                               : QStringLiteral("Noto Sans Mono CJK JP"));
             f[i].setStyleHint(serif ? QFont::Serif : QFont::SansSerif);
             f[i].setPixelSize(kTextFontPixels);
             f[i].setBold((i & kFaceBold) != 0U);

@@ -29,8 +29,9 @@ struct TextCell {
 [[nodiscard]] std::vector<TextCell> LayTextCells(const QString& text, double spacing,
                                                  double fitWidth);
 
-// The font a face is drawn in, at kTextFontPixels: Noto Serif CJK JP or Noto Sans CJK JP, bold
-// as asked (italic is sheared by CellTextPath, the CJK fonts having no italic).
+// The font a face is drawn in, at kTextFontPixels: Noto Serif CJK JP or Noto Sans Mono CJK JP
+// (whose half-width glyphs are drawn for half cells, as ＭＳ ゴシック's), bold as asked (italic is
+// sheared by CellTextPath, the CJK fonts having no italic).
 inline constexpr int kTextFontPixels = 100;
 [[nodiscard]] const QFont& FaceFont(std::uint8_t face);
 

@@ -149,7 +149,7 @@ TEST(RealJwwTextCells, EveryTextIsDrawnInTheFaceItsFontNames) {
     }
     for (const auto& [font, count] : fonts) std::cout << font << ": " << count << "\n";
     EXPECT_EQ(QFontInfo(FaceFont(kFaceSerif)).family(), QStringLiteral("Noto Serif CJK JP"));
-    EXPECT_EQ(QFontInfo(FaceFont(0)).family(), QStringLiteral("Noto Sans CJK JP"));
+    EXPECT_EQ(QFontInfo(FaceFont(0)).family(), QStringLiteral("Noto Sans Mono CJK JP"));
     EXPECT_TRUE(QFontInfo(FaceFont(kFaceBold)).bold());
 }
 
