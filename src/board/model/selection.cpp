@@ -281,6 +281,18 @@ void AddRun(const BoardDocument& document, std::size_t index, Selection& out) {
            ')';
 }
 
+// The colour as the drawing names it, then its RGB: "1 (255, 0, 0)", "BYLAYER (r, g, b)" with
+// the layer's colour; just the RGB when the drawing names it not.
+[[nodiscard]] std::string ColourNameText(const std::string& name, const std::optional<Rgb>& own,
+                                         const LayerData* layer) {
+    const bool byLayer = name == "BYLAYER" || (name.empty() && !own);
+    if (byLayer) {
+        return layer != nullptr ? "BYLAYER " + ColourText(layer->colour) : "BYLAYER";
+    }
+    if (name.empty()) return ColourText(*own);
+    return own ? name + ' ' + ColourText(*own) : name;
+}
+
 }  // namespace
 
 Selection Union(const Selection& a, const Selection& b) {
@@ -571,20 +583,13 @@ std::string PropertiesText(const BoardDocument& document, const Selection& selec
     }
     std::string linetype;
     if (record != kNoRecordKey && document.Source()) {
-        linetype = document.Source()->RecordLinetype(SourceRecordOfKey(drawing, record));
+        const std::uint32_t source = SourceRecordOfKey(drawing, record);
+        linetype = document.Source()->RecordLinetype(source);
+        if (pen.colour.empty()) pen.colour = document.Source()->RecordColourName(source);
     }
     const LayerData* data = document.LayerTable()->Find(layer);
     const std::string layerName = data != nullptr ? data->name : std::to_string(layer);
-    std::string text = "  レイヤ " + layerName + "  色 ";
-    if (!pen.colour.empty()) {
-        text += pen.colour;
-        if (own) text += ' ' + ColourText(*own);
-    } else if (own) {
-        text += ColourText(*own);
-    } else {
-        text += "BYLAYER";
-        if (data != nullptr) text += ' ' + ColourText(data->colour);
-    }
+    std::string text = "  レイヤ " + layerName + "  色 " + ColourNameText(pen.colour, own, data);
     if (linetype.empty()) linetype = pen.lineType;
     text += "  線種 " + (linetype.empty() ? std::string("BYLAYER") : linetype);
     if (!measure.empty()) text += "  " + measure;
