@@ -139,6 +139,7 @@ public:
     }
     [[nodiscard]] std::string RecordKind(std::uint32_t record) const override;
     [[nodiscard]] std::string RecordLinetype(std::uint32_t record) const override;
+    [[nodiscard]] std::string RecordColourName(std::uint32_t record) const override;
     [[nodiscard]] std::string PlacementRefusal(std::uint32_t record) const override;
     [[nodiscard]] std::string CopyRefusal(std::uint32_t record) const override;
     [[nodiscard]] std::string Damage() const override { return bytes.Damage(); }

@@ -574,6 +574,24 @@ std::string DxfSource::RecordLinetype(std::uint32_t record) const {
     return {};
 }
 
+std::string DxfSource::RecordColourName(std::uint32_t record) const {
+    std::string number;
+    try {
+        for (const DxfTag& tag : ReadTags(*this, record)) {
+            if (tag.code >= 1000) break;
+            // A true colour wins over the colour number written beside it for older programs.
+            if (tag.code == 420) return "トゥルーカラー";
+            if (tag.code == 62) number = TrimDxf(tag.value);
+        }
+    } catch (const FileError&) {
+        return {};
+    }
+    // A negative number only means something on a layer; the board draws such a record by layer.
+    if (number.empty() || number == "256" || number.front() == '-') return "BYLAYER";
+    if (number == "0") return "BYBLOCK";
+    return number;
+}
+
 std::string DxfSource::PlacementRefusal(std::uint32_t record) const {
     return DxfPlacementRefusal(*this, record);
 }

@@ -99,6 +99,11 @@ public:
     [[nodiscard]] virtual std::string RecordKind(std::uint32_t /*record*/) const { return {}; }
     // The linetype the record names, "" when it follows its layer.
     [[nodiscard]] virtual std::string RecordLinetype(std::uint32_t /*record*/) const { return {}; }
+    // The record's colour as the file names it: "BYLAYER" (also when it names none), "BYBLOCK",
+    // its colour number ("1") or "トゥルーカラー"; "" when unknown.
+    [[nodiscard]] virtual std::string RecordColourName(std::uint32_t /*record*/) const {
+        return {};
+    }
     // Why the record cannot be moved, turned or copied exactly (a Japanese sentence naming its
     // kind), or "" when it can.
     [[nodiscard]] virtual std::string PlacementRefusal(std::uint32_t /*record*/) const {

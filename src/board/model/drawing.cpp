@@ -349,15 +349,13 @@ void BoardDrawing::Apply(const std::string& title, EditStep step) {
         SetData(change.index, change.after, change.erasedAfter);
     }
     for (const RecordChange& change : step.records) SetRecord(change.key, change.after);
-    DropPending();  // a layer made for a new line stays outside an edit of existing content
-    m_steps.push_back({title,
-                       begin,
-                       m_liveCount,
-                       m_nextSerial++,
-                       std::move(step.changes),
-                       std::move(step.records),
-                       {}});
-    m_appliedSteps = m_steps.size();
+    if (!step.changes.empty() || !step.records.empty()) {
+        DropPending();  // a layer made for a new line stays outside an edit of existing content
+    }
+    // A step that only adds (a paste) takes the layers made for it along, as an added line does.
+    PushStep(title, begin, m_liveCount);
+    m_steps.back().changes = std::move(step.changes);
+    m_steps.back().records = std::move(step.records);
     Changed(DrawingChange::History, false);
 }
 

@@ -174,13 +174,32 @@ void ForEachSegment(const Underlay& u, const UnderlayItem& item, Visit&& visit) 
     }
 }
 
-[[nodiscard]] double ItemDistance(const Underlay& u, const UnderlayItem& item, Vec2 p) {
-    if (item.kind == UnderlayKind::Text) {
-        const Box& b = item.box;
-        const double dx = std::max({b.min.x - p.x, 0.0, p.x - b.max.x});
-        const double dy = std::max({b.min.y - p.y, 0.0, p.y - b.max.y});
-        return std::hypot(dx, dy);
+// Whether p lies inside the parallelogram quad (either winding).
+[[nodiscard]] bool InsideQuad(const std::array<Vec2, 4>& quad, Vec2 p) noexcept {
+    int positive = 0;
+    int negative = 0;
+    for (std::size_t k = 0; k < quad.size(); ++k) {
+        const Vec2 a = quad[k];
+        const Vec2 b = quad[(k + 1) % quad.size()];
+        const double cross = (b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x);
+        if (cross > 0.0) ++positive;
+        if (cross < 0.0) ++negative;
     }
+    return positive == 0 || negative == 0;
+}
+
+// How far p is from where a text's glyphs stand: 0 inside, else to the nearest side.
+[[nodiscard]] double TextDistance(const std::array<Vec2, 4>& quad, Vec2 p) noexcept {
+    if (InsideQuad(quad, p)) return 0.0;
+    double best = std::numeric_limits<double>::infinity();
+    for (std::size_t k = 0; k < quad.size(); ++k) {
+        best = std::min(best, DistanceToSegment(p, quad[k], quad[(k + 1) % quad.size()]));
+    }
+    return best;
+}
+
+[[nodiscard]] double ItemDistance(const Underlay& u, const UnderlayItem& item, Vec2 p) {
+    if (item.kind == UnderlayKind::Text) return TextDistance(TextQuad(u.texts[item.text]), p);
     if (item.kind == UnderlayKind::Point) {
         return item.count > 0 ? Distance(p, u.points[item.first])
                               : std::numeric_limits<double>::infinity();
@@ -195,7 +214,15 @@ void ForEachSegment(const Underlay& u, const UnderlayItem& item, Visit&& visit) 
 
 [[nodiscard]] bool ItemCrosses(const Underlay& u, const UnderlayItem& item, const Box& window) {
     if (!BoxesOverlap(item.box, window)) return false;
-    if (Inside(item.box, window) || item.kind == UnderlayKind::Text) return true;
+    if (Inside(item.box, window)) return true;
+    if (item.kind == UnderlayKind::Text) {
+        const auto quad = TextQuad(u.texts[item.text]);
+        if (InsideQuad(quad, window.min)) return true;
+        for (std::size_t k = 0; k < quad.size(); ++k) {
+            if (SegmentMeetsBox(quad[k], quad[(k + 1) % quad.size()], window)) return true;
+        }
+        return false;
+    }
     if (item.kind == UnderlayKind::Fill && InsideFill(u, item, 0.5 * (window.min + window.max))) {
         return true;
     }
@@ -279,6 +306,18 @@ void AddRun(const BoardDocument& document, std::size_t index, Selection& out) {
 [[nodiscard]] std::string ColourText(Rgb c) {
     return '(' + std::to_string(c.r) + ", " + std::to_string(c.g) + ", " + std::to_string(c.b) +
            ')';
+}
+
+// The colour as the drawing names it, then its RGB: "1 (255, 0, 0)", "BYLAYER (r, g, b)" with
+// the layer's colour; just the RGB when the drawing names it not.
+[[nodiscard]] std::string ColourNameText(const std::string& name, const std::optional<Rgb>& own,
+                                         const LayerData* layer) {
+    const bool byLayer = name == "BYLAYER" || (name.empty() && !own);
+    if (byLayer) {
+        return layer != nullptr ? "BYLAYER " + ColourText(layer->colour) : "BYLAYER";
+    }
+    if (name.empty()) return ColourText(*own);
+    return own ? name + ' ' + ColourText(*own) : name;
 }
 
 }  // namespace
@@ -571,20 +610,13 @@ std::string PropertiesText(const BoardDocument& document, const Selection& selec
     }
     std::string linetype;
     if (record != kNoRecordKey && document.Source()) {
-        linetype = document.Source()->RecordLinetype(SourceRecordOfKey(drawing, record));
+        const std::uint32_t source = SourceRecordOfKey(drawing, record);
+        linetype = document.Source()->RecordLinetype(source);
+        if (pen.colour.empty()) pen.colour = document.Source()->RecordColourName(source);
     }
     const LayerData* data = document.LayerTable()->Find(layer);
     const std::string layerName = data != nullptr ? data->name : std::to_string(layer);
-    std::string text = "  レイヤ " + layerName + "  色 ";
-    if (!pen.colour.empty()) {
-        text += pen.colour;
-        if (own) text += ' ' + ColourText(*own);
-    } else if (own) {
-        text += ColourText(*own);
-    } else {
-        text += "BYLAYER";
-        if (data != nullptr) text += ' ' + ColourText(data->colour);
-    }
+    std::string text = "  レイヤ " + layerName + "  色 " + ColourNameText(pen.colour, own, data);
     if (linetype.empty()) linetype = pen.lineType;
     text += "  線種 " + (linetype.empty() ? std::string("BYLAYER") : linetype);
     if (!measure.empty()) text += "  " + measure;

@@ -34,10 +34,29 @@ Box TextBox(const UnderlayText& text) noexcept {
             Grow(box, text.origin + x * text.xAxis + y * text.yAxis);
         }
     }
+    // Where a pick finds it, whatever the alignment of a fitted run.
+    for (const Vec2 corner : TextQuad(text)) Grow(box, corner);
     return box;
 }
 
 }  // namespace
+
+std::array<Vec2, 4> TextQuad(const UnderlayText& text) noexcept {
+    const double advance = text.fitWidth > 0.0 ? text.fitWidth : EstimatedAdvance(text.utf8);
+    const double x0 = text.fitWidth > 0.0 ? 0.0 : -0.5 * text.hAlign * advance;
+    // The baseline against the anchor, as the painter sets it; glyphs from a descent below it to
+    // one text height above.
+    constexpr double kDescent = 0.25;
+    const double base = text.vAlign == 0   ? 0.0
+                        : text.vAlign == 1 ? kDescent
+                        : text.vAlign == 2 ? -0.5
+                                           : -1.0;
+    const auto at = [&](double x, double y) {
+        return text.origin + x * text.xAxis + y * text.yAxis;
+    };
+    return {at(x0, base - kDescent), at(x0 + advance, base - kDescent),
+            at(x0 + advance, base + 1.0), at(x0, base + 1.0)};
+}
 
 EstimatedCharacter EstimateCharacter(unsigned char lead) noexcept {
     const std::size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -57,6 +58,11 @@ inline constexpr std::uint8_t kFaceItalic = 4U;
 [[nodiscard]] double EstimatedAdvance(const std::string& utf8) noexcept;
 // The same for the one character whose UTF-8 sequence starts with lead: its length in bytes and
 // its advance.
+// The corners of where a run's glyphs stand, by its estimated advance: baseline start, baseline
+// end, top end, top start (a parallelogram through the run's frame, descenders included), for
+// picking it where it is drawn, turned, stretched or slanted.
+[[nodiscard]] std::array<Vec2, 4> TextQuad(const UnderlayText& text) noexcept;
+
 struct EstimatedCharacter {
     std::size_t bytes = 1;
     double advance = 0.6;

@@ -355,6 +355,8 @@ void BoardWindow::AddTab(const BoardDocumentPtr& document) {
     AttachEditController(m_application, canvas, statusBar(), [this](const QString& text) {
         ShowFailure(QStringLiteral("編集できませんでした。"), text);
     });
+    QObject::connect(EditControllerOf(canvas), &EditController::bigPasteComing, this,
+                     [this] { AutosaveNow(); });
     // The session's snap switches hold for every drawing it opens.
     SnapSettings settings = document->SnapModel()->Settings();
     settings.kinds = m_snapKinds;

@@ -18,6 +18,7 @@
 #include "board/model/edits.h"
 #include "board/model/tool_object.h"
 #include "board/ui/canvas.h"
+#include "board/ui/drawing_clipboard.h"
 #include "geometry/typed_offset.h"
 
 namespace pelimator::board {
@@ -121,6 +122,10 @@ void EditController::Target(Vec2 p) {
     const Vec2 delta = p - (m_mode == EditMode::PasteTarget ? m_clipBase : *m_base);
     switch (m_mode) {
         case EditMode::PasteTarget: {
+            if (m_pasteFromOther) {
+                PasteFromOther(p);
+                break;
+            }
             const Selection clip = m_clip;
             Run([&](BoardDocument& d) { return CopySelection(d, clip, delta); });
             break;
@@ -252,17 +257,35 @@ void EditController::StartClip() {
 void EditController::StartPaste() {
     if (ToolPicking()) return;
     m_clip = StillShown(*m_canvas->Document(), m_clip);
-    if (m_clip.Empty()) {
+    // What was copied last, in any tab: from another one, it comes through real millimetres.
+    m_pasteFromOther = ClipFromOtherDrawing(*m_canvas->Document());
+    if (m_clip.Empty() && !m_pasteFromOther) {
         emit message(
             QStringLiteral("貼り付け: コピーした図形がありません (Ctrl+C で基準点と共にコピー)"));
         return;
     }
     m_clipBox = BoxOfSelection(*m_canvas->Document(), m_clip);
+    if (m_pasteFromOther) {
+        m_clipBase = ClipBaseIn(*m_canvas->Document());
+        m_clipBox = ClipBoxIn(*m_canvas->Document());
+    }
     m_base = m_clipBase;
     Prompt(EditMode::PasteTarget,
            QStringLiteral("貼り付け: 基準点を置く位置をクリックするか、@X,Y / @距離<角度 / 距離 "
                           "を入力して Enter (Esc で中止)"));
     ShowInput(false);
+}
+
+void EditController::PasteFromOther(Vec2 at) {
+    // The drawings as they were stay recoverable should a huge paste go wrong.
+    if (KeptClipSize() > kBigPaste) emit bigPasteComing();
+    std::string report;
+    Run([&](BoardDocument& d) {
+        const PasteResult result = PasteKeptClip(d, at);
+        report = PasteReport(result);
+        return result.pasted;
+    });
+    if (!report.empty()) emit message(QString::fromStdString(report));
 }
 
 void EditController::RotateBy(double degrees) {
@@ -307,6 +330,7 @@ void EditController::Pick(QPointF screen) {
         case EditMode::ClipBase:
             m_clip = m_selection;
             m_clipBase = p;
+            KeepForOtherDrawings(m_canvas->Document(), m_selection, p);
             Finish();
             emit message(
                 QStringLiteral("%1 個の図形を基準点と共にコピーしました (Ctrl+V で貼り付け)")
@@ -507,7 +531,8 @@ void EditController::PaintBand(QPainter& painter, const RecordPlacement& band) c
     painter.setPen(QPen(QColor(0, 160, 255), 1, Qt::DashLine));
     const Selection& moving = Moving();
     const std::optional<Box>& box = m_mode == EditMode::PasteTarget ? m_clipBox : m_box;
-    if (CountOf(moving) <= kBandEntityLimit) {
+    const bool other = m_mode == EditMode::PasteTarget && m_pasteFromOther;
+    if (!other && CountOf(moving) <= kBandEntityLimit) {
         DrawOutlines(painter, moving, band);
     } else if (box) {
         // Many entities: the box of the selection stands for them.

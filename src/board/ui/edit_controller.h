@@ -80,6 +80,8 @@ signals:
     // A sentence for the status bar (the selection, a prompt, or why an edit was refused).
     void message(const QString& text);
     void failed(const QString& text);
+    // Before a paste of more than kBigPaste entities from another drawing (handled at once).
+    void bigPasteComing();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -99,6 +101,8 @@ private:
     // A move's, copy's or paste's target: picked, or the base point plus a typed offset.
     void Target(Vec2 p);
     void TypedTarget(const QString& text);
+    // Ctrl+V of what another tab kept: pasted with its reference point at `at`.
+    void PasteFromOther(Vec2 at);
     // The selection the band draws: the kept one while pasting.
     [[nodiscard]] const Selection& Moving() const noexcept;
     // Where the band puts what moves: none unless a command waits for its target or angle.
@@ -126,6 +130,7 @@ private:
     Selection m_clip;          // kept by Ctrl+C, with its reference point and box
     Vec2 m_clipBase;
     std::optional<Box> m_clipBox;
+    bool m_pasteFromOther = false;  // this paste brings what another drawing kept
     QLineEdit* m_angleInput;
     // The highlight as last drawn, and what it was drawn for.
     struct HighlightKey {

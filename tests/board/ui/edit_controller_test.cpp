@@ -82,6 +82,7 @@ private slots:
     void keysAndClicksReachEdits_data();
     void keysAndClicksReachEdits();
     void inactiveWhileTheToolPicks();
+    void pastesIntoAnotherTabAtTrueSize();
 };
 
 void EditControllerTest::keysAndClicksReachEdits_data() {
@@ -251,6 +252,34 @@ void EditControllerTest::inactiveWhileTheToolPicks() {
     QCOMPARE(board.Controller()->Mode(), EditMode::Select);
     QVERIFY(!board.document->DrawingModel()->IsErased(0));
     tool->SetEventSink(nullptr);
+}
+
+// Ctrl+C in one tab (millimetres), Ctrl+V in another (metres) at the same place typed as @0,0:
+// the line comes at its true size on a layer of its name, one step, and the source is untouched.
+void EditControllerTest::pastesIntoAnotherTabAtTrueSize() {
+    Board board;
+    board.document->LayerTable()->SetName(0, "壁");
+    board.Click({50, 0});
+    board.Keys(QKeySequence(Qt::CTRL | Qt::Key_C));
+    board.Click({100, 0});  // the reference point
+    const BoardDocumentPtr other = board.app->AddDocument("他");
+    other->SetUnitCode(6);
+    QCOMPARE(board.Canvas()->Document(), other);
+    board.Canvas()->setFocus();
+    board.Keys(QKeySequence(Qt::CTRL | Qt::Key_V));
+    QCOMPARE(board.Controller()->Mode(), EditMode::PasteTarget);
+    QLineEdit* field = board.Controller()->AngleInput();
+    QVERIFY(field->isVisible());
+    field->insert(QStringLiteral("@0,0"));
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(other->DrawingModel()->Count(), 1U);
+    const EntityData& pasted = other->DrawingModel()->At(0);
+    QCOMPARE(pasted.start, (Vec2{0.0, 0.0}));
+    QCOMPARE(pasted.end, (Vec2{0.1, 0.0}));
+    QCOMPARE(other->LayerTable()->Find(pasted.layer)->name, std::string("壁"));
+    QCOMPARE(QString::fromStdString(other->DrawingModel()->UndoTitle()),
+             QStringLiteral("貼り付け"));
+    QCOMPARE(board.document->DrawingModel()->Count(), 2U);
 }
 
 QTEST_MAIN(EditControllerTest)

@@ -1,0 +1,120 @@
+// Pasting what one drawing holds into another: true size across units, layers by name, one step.
+#include <cmath>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "board/dxf/dxf_test_support.h"
+#include "board/files/drawing_file.h"
+#include "board/model/clip.h"
+#include "board/model/selection.h"
+#include "support/real_corpus.h"
+#include "support/temp_dir.h"
+
+namespace pelimator::board {
+namespace {
+
+using testing::TempDir;
+
+struct UnitRow {
+    const char* name;
+    int sourceUnit;  // $INSUNITS of the copied drawing
+    int targetUnit;  // of the drawing pasted into
+    double length;   // the pasted 2-unit line's length in target units
+    double radius;   // the pasted radius-1 arc's
+};
+
+constexpr UnitRow kUnitRows[] = {
+    {"MetresIntoMillimetres", 6, 4, 2000.0, 1000.0},
+    {"MillimetresIntoMetres", 4, 6, 0.002, 0.001},
+    {"InchesIntoMillimetres", 1, 4, 50.8, 25.4},
+    {"NoUnitIntoCentimetres", 0, 5, 0.2, 0.1},
+    {"FeetIntoInches", 2, 1, 24.0, 12.0},
+};
+
+class PasteUnits : public ::testing::TestWithParam<UnitRow> {};
+
+TEST_P(PasteUnits, PastedAtTrueSizeOnTheLayerOfTheSameName) {
+    const UnitRow& row = GetParam();
+    TempDir dir;
+    testing::WriteText(dir.File("s.dxf"), "0\nSECTION\n2\nHEADER\n9\n$INSUNITS\n70\n" +
+                                              std::to_string(row.sourceUnit) +
+                                              "\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n"
+                                              "0\nLINE\n8\n壁\n10\n1\n20\n1\n11\n3\n21\n1\n"
+                                              "0\nARC\n8\n0\n10\n1\n20\n1\n40\n1\n50\n0\n51\n90\n"
+                                              "0\nENDSEC\n0\nEOF\n");
+    const auto application = BoardApplication::Create();
+    const BoardDocumentPtr source = OpenDrawing(*application, dir.File("s.dxf")).document;
+    const BoardDocumentPtr target = application->AddDocument("t");
+    target->SetUnitCode(row.targetUnit);
+    const DrawingClip clip = ClipSelection(*source, PickAll(*source), {1.0, 1.0});
+    const PasteResult result = PasteClip(*target, clip, {10.0, 20.0}, PasteLayer::SameName);
+    ASSERT_EQ(result.pasted.entities.size(), 2U);
+    EXPECT_EQ(result.madeLayers, std::vector<std::string>{"壁"});
+    const auto entities = target->DrawingModel()->Entities();
+    const EntityData& line = entities[result.pasted.entities[0]];
+    const EntityData& arc = entities[result.pasted.entities[1]];
+    const auto near = [](double a, double b) {
+        return std::abs(a - b) <= 1e-9 * (1 + std::abs(b));
+    };
+    // The reference point (1, 1) lands on (10, 20): the line starts there, the arc is centred.
+    EXPECT_TRUE(near(line.start.x, 10.0) && near(line.start.y, 20.0));
+    EXPECT_TRUE(near(line.end.x, 10.0 + row.length) && near(line.end.y, 20.0));
+    EXPECT_TRUE(near(arc.center.x, 10.0) && near(arc.center.y, 20.0));
+    EXPECT_TRUE(near(arc.radius, row.radius)) << arc.radius;
+    EXPECT_EQ(target->LayerTable()->Find(line.layer)->name, "壁");
+    EXPECT_EQ(target->LayerTable()->Find(arc.layer)->name, "0");
+    // One step: undone, the drawing and its layers are as they were.
+    target->DrawingModel()->Undo();
+    EXPECT_EQ(target->DrawingModel()->Count(), 0U);
+    EXPECT_EQ(target->LayerTable()->Count(), 1U);
+}
+
+INSTANTIATE_TEST_SUITE_P(Units, PasteUnits, ::testing::ValuesIn(kUnitRows),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// Every real drawing pasted whole into a new drawing, saved as DXF and read back: as many lines
+// and arcs as were selected, and reading the saved file gives them at the pasted places.
+TEST(PasteRealDrawings, EveryDrawingPastesWholeIntoANewDxf) {
+    PELIMATOR_REQUIRE_REAL_CORPUS();
+    TempDir dir;
+    std::size_t pasted = 0;
+    auto files = pelimator::testing::RealDrawings("real-dxf", ".dxf");
+    for (const auto& jww : pelimator::testing::RealDrawings("real-jww", ".jww"))
+        files.push_back(jww);
+    for (const auto& path : files) {
+        SCOPED_TRACE(path.filename().string());
+        const auto application = BoardApplication::Create();
+        BoardDocumentPtr source;
+        try {
+            source = OpenDrawing(*application, path.string()).document;
+        } catch (const std::exception&) {
+            continue;  // damaged on purpose: opening it is another test's business
+        }
+        const Selection all = PickAll(*source);
+        const DrawingClip clip = ClipSelection(*source, all, {0.0, 0.0});
+        if (clip.Empty()) continue;
+        const BoardDocumentPtr target = application->AddDocument("t");
+        const PasteResult result = PasteClip(*target, clip, {0.0, 0.0}, PasteLayer::SameName);
+        ASSERT_EQ(result.pasted.entities.size(), all.entities.size());
+        const std::string saved = dir.File("p.dxf");
+        SaveDrawing(*target, saved);
+        const BoardDocumentPtr back = OpenDrawing(*application, saved).document;
+        ASSERT_EQ(back->DrawingModel()->Count(), target->DrawingModel()->Count());
+        const auto a = target->DrawingModel()->Entities();
+        const auto b = back->DrawingModel()->Entities();
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            ASSERT_EQ(a[i].kind, b[i].kind) << i;
+            ASSERT_LE(Distance(a[i].start, b[i].start), 1e-6 * (1.0 + Length(a[i].start))) << i;
+        }
+        pasted += a.size();
+    }
+    EXPECT_GT(pasted, 0U);
+    std::cout << "pasted " << pasted << " entities of " << files.size() << " drawings\n";
+}
+
+}  // namespace
+}  // namespace pelimator::board
