@@ -8,11 +8,31 @@ namespace pelimator::board {
 
 namespace {
 
+// A mirrored text made to read forwards again in the box it was mirrored to: the axis that keeps
+// the baseline running rightwards (or up) is kept, the other turned back, and the anchor moved to
+// the other side along that axis.
+void ReadForwards(UnderlayText& text) {
+    const Vec2 x = text.xAxis;
+    if (x.x > 0.0 || (x.x == 0.0 && x.y > 0.0)) {
+        text.yAxis = -1.0 * text.yAxis;
+        if (text.vAlign == 1 || text.vAlign == 3)
+            text.vAlign = static_cast<std::uint8_t>(4 - text.vAlign);
+        return;
+    }
+    text.xAxis = -1.0 * x;
+    if (text.fitWidth > 0.0 && text.hAlign == 0) {
+        text.origin = text.origin + text.fitWidth * x;
+    } else if (text.hAlign != 1) {
+        text.hAlign = text.hAlign == 0 ? 2 : 0;
+    }
+}
+
 void PlaceText(const std::vector<RecordPlacement>& placements, UnderlayText& text) {
     for (const RecordPlacement& placement : placements) {
         text.origin = PlacePoint(placement, text.origin);
         text.xAxis = PlaceDirection(placement, text.xAxis);
         text.yAxis = PlaceDirection(placement, text.yAxis);
+        if (placement.mirror) ReadForwards(text);
     }
 }
 
