@@ -134,7 +134,7 @@ struct TextFix {
 
 TextFix TextFixOf(const Rewrite& job, const RecordView& view, Part part) {
     TextFix fix;
-    if (job.sum.rigid) return fix;
+    if (job.sum.rigid || !(IsText(view.type) || view.type == "MTEXT")) return fix;
     const bool text = IsText(view.type) && part == Part::Own;
     Vec2 along{1.0, 0.0};
     bool found = false;
@@ -181,7 +181,8 @@ Additions AdditionsOf(const Rewrite& job, const RecordView& view, const TextFix&
     if (job.sum.mirrored || job.sum.factor != 1.0) {
         add.scalesAt = MissingScalesAt(view.tags, view.parts, view.type);
     }
-    if (fix.flipped && fix.hAlign == 0 && (fix.hAlignAt == kNone || fix.second == kNone)) {
+    if (fix.flipped && IsText(view.type) && fix.hAlign == 0 &&
+        (fix.hAlignAt == kNone || fix.second == kNone)) {
         add.alignmentAt =
             fix.hAlignAt != kNone ? fix.hAlignAt + 1 : TextAlignmentAt(view.tags, view.parts);
     }
