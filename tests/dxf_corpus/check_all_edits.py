@@ -193,9 +193,13 @@ def flip_x(v):
 def upright(entity):
     """ezdxf's transform keeps a mirrored planar entity in a plane system upside down (extrusion
     0, 0, -1); the program keeps it the right way up. The same entity upright."""
-    if not entity.dxf.is_supported("extrusion") or entity.dxf.get("extrusion", (0, 0, 1))[2] >= 0:
+    name = "normal_vector" if entity.dxftype() == "LEADER" else "extrusion"
+    if not entity.dxf.is_supported(name) or entity.dxf.get(name, (0, 0, 1))[2] >= 0:
         return
     kind = entity.dxftype()
+    if kind == "LEADER":  # its vertices are the drawing's; its normal only says which way is up
+        entity.dxf.normal_vector = Vec3(0, 0, 1)
+        return
     if kind in ("TEXT", "ATTRIB", "ATTDEF"):
         for name in ("insert", "align_point"):
             if entity.dxf.hasattr(name):
@@ -260,6 +264,9 @@ def compare_placed(where, original, edited, operation, problems):
         expected_turned(expected, m, operation)
     else:
         expected.transform(m)
+    if expected.dxftype() == "LEADER" and expected.dxf.hasattr("horizontal_direction"):
+        # ezdxf scales the leader's horizontal direction with the rest; it is a unit vector.
+        expected.dxf.horizontal_direction = Vec3(expected.dxf.horizontal_direction).normalize()
     if operation == "scale":
         # ezdxf's transform keeps a hatch's pattern scale and a multiline text's column height
         # as they were; the program scales them with the pattern lines and the text they measure.
@@ -270,6 +277,7 @@ def compare_placed(where, original, edited, operation, problems):
         upright(expected)
         read_forwards(expected)
         for attrib in (expected.attribs if expected.dxftype() == "INSERT" else []):
+            upright(attrib)
             read_forwards(attrib)
     want = placed_signature(expected)
     for key in offsets:
@@ -278,6 +286,8 @@ def compare_placed(where, original, edited, operation, problems):
     if seeds is not None:
         points, ocs = seeds
         want["seeds"] = [c for p in points for c in ocs.from_wcs(p).vec2]
+        if ocs.uz.z < 0:  # kept upright (see upright): the plane's x is the drawing's
+            want["seeds"] = [-c if k % 2 == 0 else c for k, c in enumerate(want["seeds"])]
     for line in differences(want, placed_signature(edited), original_sig, edited):
         problems.append(f"{where}: {line}")
     if not same_nested(want_xdata, xdata_of(edited)):
