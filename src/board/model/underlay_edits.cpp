@@ -2,21 +2,22 @@
 #include "board/model/underlay_edits.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace pelimator::board {
 
 namespace {
 
-// A mirrored text made to read forwards again in the box it was mirrored to: the axis that keeps
-// the baseline running rightwards (or up) is kept, the other turned back, and the anchor moved to
-// the other side along that axis.
+// A mirrored text made to read forwards again: a baseline still running rightwards (or up) is
+// kept, the text upright on it; one running leftwards is turned half round, the text anchored at
+// its other end so that it covers the box it was mirrored to.
 void ReadForwards(UnderlayText& text) {
     const Vec2 x = text.xAxis;
-    if (x.x > 0.0 || (x.x == 0.0 && x.y > 0.0)) {
+    // A turn leaves 1e-16 where a quarter turn would leave 0: straight up counts as forwards.
+    const double level = 1e-12 * (std::abs(x.x) + std::abs(x.y));
+    if (x.x > level || (std::abs(x.x) <= level && x.y > 0.0)) {
         text.yAxis = -1.0 * text.yAxis;
-        if (text.vAlign == 1 || text.vAlign == 3)
-            text.vAlign = static_cast<std::uint8_t>(4 - text.vAlign);
         return;
     }
     text.xAxis = -1.0 * x;

@@ -130,7 +130,8 @@ void CheckEdit(const std::filesystem::path& file, bool mirror) {
     }
     const auto entities = document->DrawingModel()->Entities();
     const std::vector<EntityData> before(entities.begin(), entities.end());
-    const Underlay underlay = *document->UnderlayModel();
+    // A drawing of lines and arcs alone has nothing beneath.
+    const Underlay underlay = document->UnderlayModel() ? *document->UnderlayModel() : Underlay{};
     const Box extents = underlay.Extents().value_or(Box{});
     Map map;
     map.mirror = mirror;
@@ -143,10 +144,15 @@ void CheckEdit(const std::filesystem::path& file, bool mirror) {
     } else {
         (void)ScaleSelection(*document, all, map.base, map.factor);
     }
+    {
+        SCOPED_TRACE("as the board shows it");
+        ExpectUnderlay(underlay,
+                       document->UnderlayModel() ? *document->UnderlayModel() : Underlay{}, map);
+    }
     SaveDrawing(*document, dir.File("edited.jww"));
     const BoardDocumentPtr back = OpenDrawing(*application, dir.File("edited.jww")).document;
     ExpectEntities(before, *back->DrawingModel(), map);
-    ExpectUnderlay(underlay, *back->UnderlayModel(), map);
+    ExpectUnderlay(underlay, back->UnderlayModel() ? *back->UnderlayModel() : Underlay{}, map);
 }
 
 TEST(JwwMirrorScale, EveryRecordOfEveryRealDrawingLandsWhereTheMapTakesIt) {
