@@ -1,10 +1,10 @@
 // dxf_corpus_edit_all IN OUTDIR: opens IN as the program does and, for each edit (erase, move,
-// copy, rotate, layer change, mirror, scale), selects every model-space record the edit can take, edits them all
-// in one step and saves OUTDIR/<edit>.dxf. Prints one line per model-space record (ordinal, record,
-// handle, type, refusal) for the checker to pair with ezdxf's entities, then one line per fault
-// found in the saved bytes: a record outside the edit changed, a save not the same twice, a saved
-// file that does not save back to the same bytes. Exit 0 when it saved every edit (faults are for
-// the checker to count), 1 when something failed.
+// copy, rotate, layer change, mirror, scale), selects every model-space record the edit can take,
+// edits them all in one step and saves OUTDIR/<edit>.dxf. Prints one line per model-space record
+// (ordinal, record, handle, type, refusal) for the checker to pair with ezdxf's entities, then one
+// line per fault found in the saved bytes: a record outside the edit changed, a save not the same
+// twice, a saved file that does not save back to the same bytes. Exit 0 when it saved every edit
+// (faults are for the checker to count), 1 when something failed.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
