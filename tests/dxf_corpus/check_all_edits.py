@@ -207,7 +207,7 @@ def upright(entity):
         entity.dxf.rotation = (180.0 - entity.dxf.rotation) % 360.0
     elif kind == "HATCH":
         upright_hatch(entity)
-    elif kind != "MTEXT":  # an MTEXT's point and direction are the drawing's already
+    elif kind not in ("MTEXT", "TOLERANCE"):  # their points and directions are the drawing's
         ezupright.upright(entity)
         return
     entity.dxf.extrusion = Vec3(0, 0, 1)
@@ -264,9 +264,10 @@ def compare_placed(where, original, edited, operation, problems):
         expected_turned(expected, m, operation)
     else:
         expected.transform(m)
-    if expected.dxftype() == "LEADER" and expected.dxf.hasattr("horizontal_direction"):
-        # ezdxf scales the leader's horizontal direction with the rest; it is a unit vector.
-        expected.dxf.horizontal_direction = Vec3(expected.dxf.horizontal_direction).normalize()
+    for kind, name in (("LEADER", "horizontal_direction"), ("TOLERANCE", "x_axis_vector")):
+        if expected.dxftype() == kind and expected.dxf.hasattr(name):
+            # ezdxf scales this direction with the rest; it is a unit vector.
+            expected.dxf.set(name, Vec3(expected.dxf.get(name)).normalize())
     if operation == "scale":
         # ezdxf's transform keeps a hatch's pattern scale and a multiline text's column height
         # as they were; the program scales them with the pattern lines and the text they measure.
@@ -274,10 +275,15 @@ def compare_placed(where, original, edited, operation, problems):
             if expected.dxf.is_supported(name) and expected.dxf.hasattr(name):
                 expected.dxf.set(name, expected.dxf.get(name) * FACTOR)
     if operation == "mirror":
-        upright(expected)
+        # Only what ezdxf turned over: an entity that was upside down stays so in both.
+        if not original.dxf.is_supported("extrusion") or \
+                original.dxf.get("extrusion", (0, 0, 1))[2] >= 0:
+            upright(expected)
         read_forwards(expected)
-        for attrib in (expected.attribs if expected.dxftype() == "INSERT" else []):
-            upright(attrib)
+        for was, attrib in zip(original.attribs if original.dxftype() == "INSERT" else [],
+                               expected.attribs if expected.dxftype() == "INSERT" else []):
+            if was.dxf.get("extrusion", (0, 0, 1))[2] >= 0:
+                upright(attrib)
             read_forwards(attrib)
     want = placed_signature(expected)
     for key in offsets:
