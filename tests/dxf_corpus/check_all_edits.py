@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Every model-space entity of one drawing erased, moved, copied, turned and put on another layer
-through the program
+"""Every model-space entity of one drawing erased, moved, copied, turned, put on another layer,
+mirrored and scaled through the program
 (dxf_corpus_edit_all: each edit applied to all entities it takes, in one step), and each saved
 file checked with ezdxf: every placed entity equals ezdxf's own transform of the original (its
 extended data by AutoCAD's rule: 1011 moves and turns, 1012 and 1013 turn, the rest stays; an
@@ -14,6 +14,7 @@ Usage: check_all_edits.py (real PATH | corpus NAME) WORKDIR DXF_CORPUS_EDIT_ALL
        (exit 77 when ezdxf or the drawing is missing)
 """
 import collections
+import math
 import subprocess
 import sys
 from pathlib import Path
@@ -21,14 +22,15 @@ from pathlib import Path
 try:
     import ezdxf
     from ezdxf import recover
-    from ezdxf.math import OCSTransform, Vec3
+    from ezdxf import upright as ezupright
+    from ezdxf.math import OCSTransform, Vec2, Vec3
 except ImportError:
     print("ezdxf is not installed")
     sys.exit(77)
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import make_corpus  # noqa: E402
-from check_edits import differences, flat, placement, same, signature  # noqa: E402
+from check_edits import FACTOR, differences, flat, placement, same, signature  # noqa: E402
 from corpus_table import BY_NAME  # noqa: E402
 
 # Kinds the program refuses to place, each for a reason DECISIONS.md gives.
@@ -111,13 +113,16 @@ def multiline_texts(entity) -> list:
     return out
 
 
-def expected_multiline_texts(entity, m) -> list:
+def expected_multiline_texts(entity, m, operation="") -> list:
     parts = list(entity.attribs) if entity.dxftype() == "INSERT" else [entity]
     out = []
     for part in parts:
         if part.dxftype() in ("ATTRIB", "ATTDEF") and part.has_embedded_mtext_entity:
             mtext = part.virtual_mtext_entity()
             mtext.transform(m)
+            if operation == "mirror":
+                upright(mtext)
+                read_forwards(mtext)
             out.append([list(mtext.dxf.insert), mtext.get_rotation() % 360.0])
     return out
 
@@ -141,11 +146,112 @@ def placed_signature(entity) -> dict:
     return sig
 
 
+def backwards(degrees: float) -> bool:
+    """A baseline at this angle (in the drawing) runs leftwards or straight down."""
+    c, s = math.cos(math.radians(degrees)), math.sin(math.radians(degrees))
+    return c < -1e-12 or (abs(c) <= 1e-12 and s < 0)
+
+
+def read_forwards(text):
+    """A mirrored text as the program keeps it readable: ezdxf's transform leaves its baseline
+    mirrored (reading leftwards for a mirror line near the vertical); it is then turned half
+    round and aligned at the other end, (a right-aligned text left-aligned at its old right end,
+    an aligned or fitted one running between its ends the other way)."""
+    kind = text.dxftype()
+    if kind == "MTEXT":
+        angle = text.get_rotation()
+        if not backwards(angle):
+            return
+        text.set_rotation(angle + 180.0)
+        point = text.dxf.get("attachment_point", 1)
+        column = (point - 1) % 3
+        if column != 1:
+            text.dxf.attachment_point = point + (2 if column == 0 else -2)
+        return
+    if kind not in ("TEXT", "ATTRIB", "ATTDEF"):
+        return
+    upside_down = text.dxf.get("extrusion", (0, 0, 1))[2] < 0  # its plane's x is the drawing's -x
+    if not backwards(180.0 - text.dxf.rotation if upside_down else text.dxf.rotation):
+        return
+    text.dxf.rotation = (text.dxf.rotation + 180.0) % 360.0
+    halign = text.dxf.get("halign", 0)
+    insert, align = Vec3(text.dxf.insert), Vec3(text.dxf.get("align_point", text.dxf.insert))
+    if halign == 0:
+        text.dxf.halign = 2
+        text.dxf.align_point = insert
+    elif halign == 2:
+        text.dxf.halign = 0
+        text.dxf.insert = align
+    elif halign in (3, 5):
+        text.dxf.insert, text.dxf.align_point = align, insert
+
+
+def flip_x(v):
+    return Vec3(-v[0], v[1], -v[2] if len(v) > 2 else 0.0)
+
+
+def upright(entity):
+    """ezdxf's transform keeps a mirrored planar entity in a plane system upside down (extrusion
+    0, 0, -1); the program keeps it the right way up. The same entity upright."""
+    name = "normal_vector" if entity.dxftype() == "LEADER" else "extrusion"
+    if not entity.dxf.is_supported(name) or entity.dxf.get(name, (0, 0, 1))[2] >= 0:
+        return
+    kind = entity.dxftype()
+    if kind == "LEADER":  # its vertices are the drawing's; its normal only says which way is up
+        entity.dxf.normal_vector = Vec3(0, 0, 1)
+        return
+    if kind in ("TEXT", "ATTRIB", "ATTDEF"):
+        for name in ("insert", "align_point"):
+            if entity.dxf.hasattr(name):
+                entity.dxf.set(name, flip_x(entity.dxf.get(name)))
+        entity.dxf.rotation = (180.0 - entity.dxf.rotation) % 360.0
+    elif kind == "HATCH":
+        upright_hatch(entity)
+    elif kind not in ("MTEXT", "TOLERANCE"):  # their points and directions are the drawing's
+        ezupright.upright(entity)
+        return
+    entity.dxf.extrusion = Vec3(0, 0, 1)
+
+
+def upright_hatch(hatch):
+    hatch.dxf.elevation = flip_x(hatch.dxf.elevation)
+    hatch.seeds = [(-s[0], s[1]) for s in hatch.seeds]
+    for path in hatch.paths:
+        if hasattr(path, "vertices"):
+            path.vertices = [(-v[0], v[1], -v[2] if len(v) > 2 else 0.0) for v in path.vertices]
+            continue
+        for edge in path.edges:
+            for name in ("start", "end", "center", "major_axis"):
+                if hasattr(edge, name):
+                    value = getattr(edge, name)
+                    setattr(edge, name, Vec2(-value[0], value[1]))
+
+
+def expected_turned(expected, m, operation):
+    """A shape or an underlay, which ezdxf cannot transform: its point placed, its angle the
+    placed direction's, its size scaled (an underlay's y scale turned over by a mirror)."""
+    expected.dxf.insert = m.transform(expected.dxf.insert)
+    rotation = expected.dxf.get("rotation", 0.0)
+    along = m.transform_direction(Vec3.from_deg_angle(rotation))
+    if operation == "mirror":
+        expected.dxf.rotation = along.angle_deg
+    else:
+        expected.dxf.rotation = rotation + m.transform_direction(Vec3(1, 0, 0)).angle_deg
+    factor = along.magnitude
+    if expected.dxftype() == "SHAPE":
+        if expected.dxf.hasattr("size"):
+            expected.dxf.size *= factor
+        return
+    expected.dxf.scale_x = expected.dxf.get("scale_x", 1.0) * factor
+    flip = -1.0 if operation == "mirror" else 1.0
+    expected.dxf.scale_y = expected.dxf.get("scale_y", 1.0) * factor * flip
+
+
 def compare_placed(where, original, edited, operation, problems):
     m = placement(operation)
     original_sig = placed_signature(original)
     want_xdata = expected_xdata(original, m)
-    want_texts = expected_multiline_texts(original, m)
+    want_texts = expected_multiline_texts(original, m, operation)
     seeds = expected_seeds(original, m) if original.dxftype() == "HATCH" else None
     offsets = [key for key in ("leader_offset_block_ref", "leader_offset_annotation_placement")
                if original.dxftype() == "LEADER" and original.dxf.hasattr(key)]
@@ -155,13 +261,30 @@ def compare_placed(where, original, edited, operation, problems):
     except ezdxf.DXFTypeError:  # what its extension dictionary holds cannot be copied
         expected = original  # read afresh for this comparison alone
     if expected.dxftype().endswith("UNDERLAY") or expected.dxftype() == "SHAPE":
-        # ezdxf cannot transform an underlay (nor, in this version, a shape): its point placed,
-        # its angle turned with it.
-        expected.dxf.insert = m.transform(expected.dxf.insert)
-        x_axis = m.transform_direction(Vec3(1, 0, 0))
-        expected.dxf.rotation = expected.dxf.get("rotation", 0.0) + x_axis.angle_deg
+        expected_turned(expected, m, operation)
     else:
         expected.transform(m)
+    for kind, name in (("LEADER", "horizontal_direction"), ("TOLERANCE", "x_axis_vector")):
+        if expected.dxftype() == kind and expected.dxf.hasattr(name):
+            # ezdxf scales this direction with the rest; it is a unit vector.
+            expected.dxf.set(name, Vec3(expected.dxf.get(name)).normalize())
+    if operation == "scale":
+        # ezdxf's transform keeps a hatch's pattern scale and a multiline text's column height
+        # as they were; the program scales them with the pattern lines and the text they measure.
+        for name in ("pattern_scale", "defined_height"):
+            if expected.dxf.is_supported(name) and expected.dxf.hasattr(name):
+                expected.dxf.set(name, expected.dxf.get(name) * FACTOR)
+    if operation == "mirror":
+        # Only what ezdxf turned over: an entity that was upside down stays so in both.
+        if not original.dxf.is_supported("extrusion") or \
+                original.dxf.get("extrusion", (0, 0, 1))[2] >= 0:
+            upright(expected)
+        read_forwards(expected)
+        for was, attrib in zip(original.attribs if original.dxftype() == "INSERT" else [],
+                               expected.attribs if expected.dxftype() == "INSERT" else []):
+            if was.dxf.get("extrusion", (0, 0, 1))[2] >= 0:
+                upright(attrib)
+            read_forwards(attrib)
     want = placed_signature(expected)
     for key in offsets:
         # ezdxf leaves a leader's offsets (212, 213) as they were; they are displacements.
@@ -169,6 +292,8 @@ def compare_placed(where, original, edited, operation, problems):
     if seeds is not None:
         points, ocs = seeds
         want["seeds"] = [c for p in points for c in ocs.from_wcs(p).vec2]
+        if ocs.uz.z < 0:  # kept upright (see upright): the plane's x is the drawing's
+            want["seeds"] = [-c if k % 2 == 0 else c for k, c in enumerate(want["seeds"])]
     for line in differences(want, placed_signature(edited), original_sig, edited):
         problems.append(f"{where}: {line}")
     if not same_nested(want_xdata, xdata_of(edited)):
@@ -247,7 +372,7 @@ def check(original_path: Path, work: Path, exe: str):
     copied = [i for i in placed if not rows[i]["copy_refusal"]]
     audit_before = audit_codes(load(original_path))
     edits = 0
-    for operation in ("erase", "move", "copy", "rotate", "layer"):
+    for operation in ("erase", "move", "copy", "rotate", "layer", "mirror", "scale"):
         saved_path = work / f"{operation}.dxf"
         saved = load(saved_path)
         after = list(saved.modelspace())

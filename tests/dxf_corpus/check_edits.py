@@ -26,6 +26,8 @@ from corpus_table import BY_NAME  # noqa: E402
 
 DELTA = (12.5, -7.25)
 PIVOT, DEGREES = (3.0, 4.0), 30.0
+MIRROR_TO = (3.5, 5.0)  # the mirror line runs from PIVOT through here
+FACTOR = 2.5  # the scale's, about PIVOT
 # Kinds the program may refuse to move, turn or copy (their geometry lives elsewhere).
 MAY_REFUSE = {"DIMENSION"}
 
@@ -33,6 +35,15 @@ MAY_REFUSE = {"DIMENSION"}
 def placement(operation):
     if operation in ("move", "copy"):
         return Matrix44.translate(DELTA[0], DELTA[1], 0)
+    if operation == "mirror":
+        axis = math.atan2(MIRROR_TO[1] - PIVOT[1], MIRROR_TO[0] - PIVOT[0])
+        return Matrix44.chain(Matrix44.translate(-PIVOT[0], -PIVOT[1], 0),
+                              Matrix44.scale(1, -1, 1), Matrix44.z_rotate(2 * axis),
+                              Matrix44.translate(PIVOT[0], PIVOT[1], 0))
+    if operation == "scale":
+        return Matrix44.chain(Matrix44.translate(-PIVOT[0], -PIVOT[1], 0),
+                              Matrix44.scale(FACTOR, FACTOR, 1),
+                              Matrix44.translate(PIVOT[0], PIVOT[1], 0))
     return Matrix44.chain(Matrix44.translate(-PIVOT[0], -PIVOT[1], 0),
                           Matrix44.z_rotate(math.radians(DEGREES)),
                           Matrix44.translate(PIVOT[0], PIVOT[1], 0))

@@ -1,10 +1,10 @@
 // dxf_corpus_edit_all IN OUTDIR: opens IN as the program does and, for each edit (erase, move,
-// copy, rotate, layer change), selects every model-space record the edit can take, edits them all
-// in one step and saves OUTDIR/<edit>.dxf. Prints one line per model-space record (ordinal, record,
-// handle, type, refusal) for the checker to pair with ezdxf's entities, then one line per fault
-// found in the saved bytes: a record outside the edit changed, a save not the same twice, a saved
-// file that does not save back to the same bytes. Exit 0 when it saved every edit (faults are for
-// the checker to count), 1 when something failed.
+// copy, rotate, layer change, mirror, scale), selects every model-space record the edit can take,
+// edits them all in one step and saves OUTDIR/<edit>.dxf. Prints one line per model-space record
+// (ordinal, record, handle, type, refusal) for the checker to pair with ezdxf's entities, then one
+// line per fault found in the saved bytes: a record outside the edit changed, a save not the same
+// twice, a saved file that does not save back to the same bytes. Exit 0 when it saved every edit
+// (faults are for the checker to count), 1 when something failed.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -178,7 +178,8 @@ int main(int argc, char** argv) {
                       << row.type << '\t' << row.refusal << '\t' << row.copyRefusal << '\n';
         }
         std::vector<std::string> faults;
-        for (const std::string edit : {"erase", "move", "copy", "rotate", "layer"}) {
+        for (const std::string edit :
+             {"erase", "move", "copy", "rotate", "layer", "mirror", "scale"}) {
             const OpenedDrawing opened = OpenDrawing(*application, argv[1]);
             BoardDocument& document = *opened.document;
             const auto records = RecordsOf(document, argv[1]);
@@ -241,6 +242,10 @@ int main(int argc, char** argv) {
                 const LayerData& layer = layers.At(layers.Count() - 1);
                 std::cout << "layer\t" << layer.name << '\n';
                 (void)ChangeLayerOfSelection(document, selection, layer.number);
+            } else if (edit == "mirror") {
+                (void)MirrorSelection(document, selection, {3.0, 4.0}, {3.5, 5.0});
+            } else if (edit == "scale") {
+                (void)ScaleSelection(document, selection, {3.0, 4.0}, 2.5);
             } else {
                 (void)RotateSelection(document, selection, {3.0, 4.0}, 30.0);
             }

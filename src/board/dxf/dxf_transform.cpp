@@ -1,459 +1,391 @@
-// Placing a kept record's geometry group by group: which groups are points, directions and
-// angles depends on the record's type (and, in a hatch, on where in its boundary a group sits).
+// Placing a kept record's geometry group by group, by the roles dxf_record_roles gives them:
+// points and directions placed, angles turned (a mirror runs them the other way round), lengths
+// scaled, texts kept reading forwards.
 #include "board/dxf/dxf_transform.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 #include <numbers>
 #include <optional>
-#include <unordered_set>
+#include <utility>
 
 #include "base/errors.h"
 #include "board/dxf/dxf_names.h"
+#include "board/dxf/dxf_record_roles.h"
 
 namespace pelimator::board {
 
+using namespace dxf_roles;
+
 namespace {
 
-enum class Role : std::uint8_t { Keep, Point, Direction, Degrees, DegreesClockwise, Radians };
+constexpr double kDegrees = 180.0 / std::numbers::pi;
 
-std::vector<DxfTag> ReadTags(const DxfSource& source, std::size_t record) {
+// What placing the records of one rewrite does, worked out once from its placements.
+struct PlacementSum {
+    const std::vector<RecordPlacement>* list = nullptr;
+    double degrees = 0.0;   // the sum of the turns (without a mirror: the whole turn)
+    bool mirrored = false;  // an odd number of mirrors
+    bool rigid = true;      // no mirror and no factor
+    double factor = 1.0;
+    bool turns = false;  // angles change
+};
+
+PlacementSum SumOf(const std::vector<RecordPlacement>& placements) {
+    PlacementSum sum;
+    sum.list = &placements;
+    for (const RecordPlacement& p : placements) {
+        sum.degrees += p.degrees;
+        sum.mirrored = sum.mirrored != p.mirror;
+        sum.rigid = sum.rigid && IsRigidTurn(p);
+        sum.factor *= std::abs(p.factor);
+        sum.turns = sum.turns || p.degrees != 0.0 || p.mirror;
+    }
+    return sum;
+}
+
+// Reading forwards: the baseline runs rightwards, or straight up.
+bool Forwards(Vec2 along) { return along.x > 1e-12 || (std::abs(along.x) <= 1e-12 && along.y > 0); }
+
+// One record of the rewrite, read and analysed.
+struct RecordView {
     std::vector<DxfTag> tags;
-    if (record + 1 >= source.records.size()) return tags;
-    const std::string_view bytes = source.bytes;
-    DxfTagReader reader(bytes.substr(0, source.records[record + 1]), source.layout,
-                        source.fileName);
-    reader.Seek(source.records[record], 1);
-    for (DxfTag tag; reader.Next(tag);) tags.push_back(tag);
-    return tags;
-}
+    std::string type;
+    std::vector<Part> parts;
+    std::vector<Role> roles;
+    std::vector<std::size_t> yOf;
+    bool head = false;
+    bool planeMirrored = false;  // its plane system's x is the drawing's -x
+};
 
-std::string TypeOf(const std::vector<DxfTag>& tags) {
-    return tags.empty() || tags.front().code != 0 ? std::string()
-                                                  : std::string(TrimDxf(tags.front().value));
-}
+// The parameters of one rewrite (a record and its followers).
+struct Rewrite {
+    const DxfSource& source;
+    const std::vector<RecordPlacement>& placements;
+    PlacementSum sum;
+    std::string_view layerName;
+    bool copy = false;
+    std::uint64_t& nextHandle;
+    std::string headHandle;
+    DxfEmitter& out;
+};
 
-// Types whose geometry groups are known; a fixed role per group code.
-Role SimpleRole(std::string_view type, int code) {
-    const auto is = [&](std::initializer_list<std::string_view> types) {
-        return std::ranges::any_of(types, [&](std::string_view t) { return t == type; });
-    };
-    switch (code) {
-        case 10:
-            return type == "POLYLINE" ? Role::Keep : Role::Point;  // a polyline's is elevation
-        case 11:  // an image's u axis; a multiline's vertex; an underlay's clip is its own
-            if (is({"MTEXT", "ELLIPSE", "XLINE", "RAY", "IMAGE", "WIPEOUT", "TOLERANCE"})) {
-                return Role::Direction;
-            }
-            if (is({"LINE", "TEXT", "ATTRIB", "ATTDEF", "SOLID", "TRACE", "3DFACE", "SPLINE",
-                    "MLINE"})) {
-                return Role::Point;
-            }
-            return Role::Keep;
-        case 12:  // an image's v axis; a multiline vertex's direction
-            if (is({"SPLINE", "IMAGE", "WIPEOUT", "MLINE"})) return Role::Direction;
-            if (is({"SOLID", "TRACE", "3DFACE"})) return Role::Point;
-            return Role::Keep;
-        case 13:  // an image's size in pixels; a multiline vertex's miter direction
-            if (is({"SPLINE", "MLINE"})) return Role::Direction;
-            if (is({"SOLID", "TRACE", "3DFACE"})) return Role::Point;
-            return Role::Keep;
-        case 50:
-            if (is({"POINT", "VERTEX", "TEXT", "ATTRIB", "ATTDEF", "MTEXT", "INSERT", "ARC",
-                    "SHAPE", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY"})) {
-                return Role::Degrees;
-            }
-            return Role::Keep;
-        case 51:
-            return type == "ARC" ? Role::Degrees : Role::Keep;
-        case 211:
-        case 212:
-        case 213:
-            return type == "LEADER" ? Role::Direction : Role::Keep;
-        default:
-            return Role::Keep;
+Vec2 ToDrawing(const RecordView& view, Vec2 v) { return view.planeMirrored ? Vec2{-v.x, v.y} : v; }
+
+Vec2 PlaceVector(const Rewrite& job, const RecordView& view, Role role, Vec2 v) {
+    Vec2 after = ToDrawing(view, v);
+    for (const RecordPlacement& p : job.placements) {
+        after = role == Role::Point ? PlacePoint(p, after) : PlaceDirection(p, after);
     }
+    if (role == Role::Unit || role == Role::TextDirection) after = (1.0 / job.sum.factor) * after;
+    return ToDrawing(view, after);
 }
 
-const std::unordered_set<std::string_view>& PlaceableTypes() {
-    static const std::unordered_set<std::string_view> types{
-        "LINE",   "POINT",  "CIRCLE",  "ARC",         "LWPOLYLINE",  "POLYLINE",
-        "VERTEX", "SEQEND", "TEXT",    "MTEXT",       "ATTRIB",      "ATTDEF",
-        "INSERT", "SOLID",  "TRACE",   "3DFACE",      "ELLIPSE",     "SPLINE",
-        "LEADER", "XLINE",  "RAY",     "HATCH",       "SHAPE",       "TOLERANCE",
-        "MLINE",  "IMAGE",  "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY"};
-    return types;
+// An angle of the record's plane (degrees) placed; without a mirror, exactly the old angle
+// plus the turn.
+double PlaceRecordAngle(const Rewrite& job, const RecordView& view, double angle) {
+    if (!job.sum.turns) return angle;
+    if (job.sum.rigid) return angle + (view.planeMirrored ? -job.sum.degrees : job.sum.degrees);
+    double world = view.planeMirrored ? 180.0 - angle : angle;
+    for (const RecordPlacement& p : job.placements) world = PlaceAngle(p, world);
+    return view.planeMirrored ? 180.0 - world : world;
 }
 
-// Where in its record a tag sits: the entity's own groups, an application's 102 {...} group, an
-// embedded object (101: an MTEXT's columns, an attribute's multiline text) or extended data. The
-// same group code means different things in each.
-enum class Part : std::uint8_t { Own, AppGroup, Embedded, XData };
-
-std::vector<Part> PartsOf(const std::vector<DxfTag>& tags) {
-    std::vector<Part> parts(tags.size(), Part::Own);
-    Part current = Part::Own;
-    for (std::size_t i = 0; i < tags.size(); ++i) {
-        const int code = tags[i].code;
-        bool closes = false;
-        if (code >= 1000) {
-            current = Part::XData;  // runs to the record's end
-        } else if (current != Part::XData && current != Part::Embedded) {
-            if (code == 101) current = Part::Embedded;  // runs to the extended data
-            if (code == 102) {
-                const std::string_view value = TrimDxf(tags[i].value);
-                if (value.starts_with('{')) current = Part::AppGroup;
-                closes = value == "}";
-            }
-        }
-        parts[i] = current;
-        if (closes && current == Part::AppGroup) current = Part::Own;
-    }
-    return parts;
-}
-
-// Groups of an embedded object: an MTEXT's columns hold its direction in 10 and its insertion
-// point in 11; an attribute's multiline text is an MTEXT of its own (10 point, 11 direction, 50).
-Role EmbeddedRole(std::string_view type, int code) {
-    if (type == "MTEXT") {
-        if (code == 10) return Role::Direction;
-        if (code == 11) return Role::Point;
-        return Role::Keep;
-    }
-    if (type == "ATTRIB" || type == "ATTDEF") {
-        if (code == 10) return Role::Point;
-        if (code == 11) return Role::Direction;
-        if (code == 50) return Role::Degrees;
-    }
-    return Role::Keep;
-}
-
-// Extended data points as AutoCAD keeps them with the entity: a world position (1011) moves and
-// turns, a displacement (1012) and a direction (1013) only turn; a plain point (1010) stays.
-Role XDataRole(int code) {
-    if (code == 1011) return Role::Point;
-    if (code == 1012 || code == 1013) return Role::Direction;
-    return Role::Keep;
-}
-
-// A hatch's own groups by their place in its boundary, pattern and seeds.
-void HatchRoles(const std::vector<DxfTag>& tags, const std::vector<Part>& parts,
-                std::vector<Role>& roles) {
-    bool inPaths = false;  // after 91: boundary paths, then pattern and seeds
-    bool polylinePath = false;
-    int edgeType = 0;
-    for (std::size_t i = 0; i < tags.size(); ++i) {
-        if (parts[i] != Part::Own) continue;
-        const int code = tags[i].code;
-        if (code == 91) inPaths = true;
-        if (!inPaths) continue;
-        if (code == 92) polylinePath = (tags[i].integer & 2) != 0;
-        if (code == 72 && !polylinePath) edgeType = static_cast<int>(tags[i].integer);
-        if (code == 75) edgeType = 0;  // the boundary is over
-        switch (code) {
-            case 10:
-                roles[i] = Role::Point;
-                break;
-            case 11:
-                roles[i] = edgeType == 3 ? Role::Direction : Role::Point;
-                break;
-            case 12:
-            case 13:
-                roles[i] = Role::Direction;
-                break;
-            case 43:
-                roles[i] = Role::Point;  // a pattern line's base point (43, 44)
-                break;
-            case 45:
-                roles[i] = Role::Direction;  // its offset (45, 46)
-                break;
-            case 52:
-            case 53:
-                roles[i] = Role::Degrees;
-                break;
-            case 460:
-                roles[i] = Role::Radians;
-                break;
-            case 50:
-            case 51:
-                if (edgeType == 2) {
-                    // A clockwise arc edge keeps its angles as 360 - angle: its 73 follows.
-                    bool clockwise = false;
-                    for (std::size_t k = i + 1; k < tags.size(); ++k) {
-                        if (tags[k].code == 73) {
-                            clockwise = tags[k].integer == 0;
-                            break;
-                        }
-                        if (tags[k].code == 72 || tags[k].code == 92) break;
-                    }
-                    roles[i] = clockwise ? Role::DegreesClockwise : Role::Degrees;
-                }
-                break;
-            default:
-                break;
+// A text's direction placed and turned half round after each mirror that left it reading
+// backwards; flips: how many such half turns.
+Vec2 PlaceTextDirection(const Rewrite& job, const RecordView& view, Vec2 along, int& flips) {
+    flips = 0;
+    Vec2 v = ToDrawing(view, along);
+    for (const RecordPlacement& p : job.placements) {
+        v = PlaceDirection(p, v);
+        if (p.mirror && !Forwards(v)) {
+            v = -1.0 * v;
+            ++flips;
         }
     }
+    return ToDrawing(view, (1.0 / job.sum.factor) * v);
 }
 
-// The role of every tag of a record, by its type and the part of the record it sits in.
-std::vector<Role> RolesOf(const std::vector<DxfTag>& tags, const std::vector<Part>& parts,
-                          std::string_view type) {
-    std::vector<Role> roles(tags.size(), Role::Keep);
-    if (type == "HATCH") HatchRoles(tags, parts, roles);
-    // A polyface mesh's face record names its corners by number; its point is no place.
-    bool faceRecord = false;
-    for (std::size_t i = 0; i < tags.size() && type == "VERTEX"; ++i) {
-        if (parts[i] == Part::Own && tags[i].code == 70)
-            faceRecord = (tags[i].integer & 192) == 128;
-    }
-    for (std::size_t i = 0; i < tags.size(); ++i) {
-        switch (parts[i]) {
-            case Part::Own:
-                if (type != "HATCH" && !faceRecord) roles[i] = SimpleRole(type, tags[i].code);
-                break;
-            case Part::AppGroup:
-                break;
-            case Part::Embedded:
-                roles[i] = EmbeddedRole(type, tags[i].code);
-                break;
-            case Part::XData:
-                roles[i] = XDataRole(tags[i].code);
-                break;
+double PlaceTextAngle(const Rewrite& job, const RecordView& view, double degrees, int& flips) {
+    flips = 0;
+    if (job.sum.rigid) return PlaceRecordAngle(job, view, degrees);
+    const double radians = degrees / kDegrees;
+    const Vec2 placed =
+        PlaceTextDirection(job, view, {std::cos(radians), std::sin(radians)}, flips);
+    double turned = std::atan2(placed.y, placed.x) * kDegrees;
+    if (turned < 0.0) turned += 360.0;
+    return turned;
+}
+
+bool IsText(std::string_view type) {
+    return type == "TEXT" || type == "ATTRIB" || type == "ATTDEF";
+}
+
+// How a text of the record reads after the placements: how many half turns keep it reading
+// forwards, and where its alignment groups are.
+struct TextFix {
+    bool flipped = false;  // an odd number of half turns: its alignment runs the other way
+    int hAlign = 0;
+    std::size_t hAlignAt = kNone;
+    std::size_t first = kNone;  // x of its first and second points (10, 11)
+    std::size_t second = kNone;
+};
+
+TextFix TextFixOf(const Rewrite& job, const RecordView& view, Part part) {
+    TextFix fix;
+    if (job.sum.rigid || !(IsText(view.type) || view.type == "MTEXT")) return fix;
+    const bool text = IsText(view.type) && part == Part::Own;
+    Vec2 along{1.0, 0.0};
+    bool found = false;
+    for (std::size_t i = 0; i < view.tags.size(); ++i) {
+        if (view.parts[i] != part) continue;
+        const DxfTag& tag = view.tags[i];
+        if (view.roles[i] == Role::TextDirection && view.yOf[i] != kNone) {
+            along = {tag.real, view.tags[view.yOf[i]].real};
+            found = true;
+        } else if (view.roles[i] == Role::TextAngle && !found) {
+            along = {std::cos(tag.real / kDegrees), std::sin(tag.real / kDegrees)};
         }
-    }
-    return roles;
-}
-
-int YCodeOf(int code) { return code == 43 || code == 45 ? code + 1 : code + 10; }
-
-// The record's extrusion direction (0, 0, 1 when it names none).
-std::array<double, 3> ExtrusionOf(const std::vector<DxfTag>& tags) {
-    std::array<double, 3> z{0.0, 0.0, 1.0};
-    const std::vector<Part> parts = PartsOf(tags);
-    for (std::size_t i = 0; i < tags.size(); ++i) {
-        if (parts[i] != Part::Own) continue;
-        const DxfTag& tag = tags[i];
-        if (tag.code == 210) z[0] = tag.real;
-        if (tag.code == 220) z[1] = tag.real;
-        if (tag.code == 230) z[2] = tag.real;
-    }
-    return z;
-}
-
-// Along the Z axis, either way: a turn about Z keeps it.
-bool AlongZ(const std::array<double, 3>& z) {
-    return std::abs(z[0]) < 1e-12 && std::abs(z[1]) < 1e-12 && z[2] != 0.0;
-}
-
-// Types whose coordinates are in the entity's own plane system: with the extrusion pointing
-// down, that system's x axis is the drawing's -x (the arbitrary axis rule).
-bool PlaneCoordinates(std::string_view type) {
-    constexpr std::array<std::string_view, 11> kTypes{"CIRCLE", "ARC",    "TEXT",       "ATTRIB",
-                                                      "ATTDEF", "INSERT", "LWPOLYLINE", "POLYLINE",
-                                                      "SOLID",  "TRACE",  "HATCH"};
-    return std::ranges::any_of(kTypes, [&](std::string_view t) { return t == type; });
-}
-
-double TotalDegrees(const std::vector<RecordPlacement>& placements) {
-    double degrees = 0.0;
-    for (const RecordPlacement& p : placements) degrees += p.degrees;
-    return degrees;
-}
-
-constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
-
-// The y group of each point and direction: the first group of its code after the x in the same
-// part of the record, before the next x of that code (most writers put it right after the x;
-// some write 10, 11, 20, 21). kNone for other groups and for an x without its y.
-std::vector<std::size_t> YPartners(const std::vector<DxfTag>& tags, const std::vector<Part>& parts,
-                                   const std::vector<Role>& roles) {
-    std::vector<std::size_t> yOf(tags.size(), kNone);
-    for (std::size_t i = 0; i < tags.size(); ++i) {
-        if (roles[i] != Role::Point && roles[i] != Role::Direction) continue;
-        const int yCode = YCodeOf(tags[i].code);
-        for (std::size_t j = i + 1; j < tags.size() && parts[j] == parts[i]; ++j) {
-            if (tags[j].code == tags[i].code) break;
-            if (tags[j].code == yCode) {
-                yOf[i] = j;
-                break;
-            }
+        if (text && tag.code == 72) {
+            fix.hAlign = static_cast<int>(tag.integer);
+            fix.hAlignAt = i;
         }
+        if (text && tag.code == 10) fix.first = i;
+        if (text && tag.code == 11) fix.second = i;
     }
-    return yOf;
+    int flips = 0;
+    (void)PlaceTextDirection(job, view, along, flips);
+    fix.flipped = flips % 2 == 1;
+    return fix;
 }
 
-// Where a turn must add the angle (50) a text or insert lacks, in part of its record: before the
-// tag returned (tags.size(): at the record's end), after the groups its subclass order puts before
-// the angle (a text's string, an MTEXT's string parts, an insert's or an underlay's name, point
-// and scales, a shape's point, size and name). None
-// when the part has an angle already (an MTEXT's direction, 11, is one) or no such group.
-std::optional<std::size_t> MissingAngleAt(const std::vector<DxfTag>& tags,
-                                          const std::vector<Part>& parts, std::string_view type,
-                                          Part part) {
-    const bool text = type == "TEXT" || type == "ATTRIB" || type == "ATTDEF";
-    const bool mtext = (type == "MTEXT" && part == Part::Own) ||
-                       ((type == "ATTRIB" || type == "ATTDEF") && part == Part::Embedded);
-    const bool insert = type == "INSERT" && part == Part::Own;
-    const bool underlay = type.ends_with("UNDERLAY") && part == Part::Own;
-    const bool shape = type == "SHAPE" && part == Part::Own;
-    if (!(text && part == Part::Own) && !mtext && !insert && !underlay && !shape) {
-        return std::nullopt;
-    }
-    std::optional<std::size_t> after;
-    for (std::size_t i = 0; i < tags.size(); ++i) {
-        if (parts[i] != part) continue;
-        const int code = tags[i].code;
-        if (code == 50 || (mtext && code == 11)) return std::nullopt;
-        const bool point = code == 10 || code == 20 || code == 30;
-        bool anchor = code == 1 || (mtext && code == 3);
-        if (insert) anchor = point || code == 2 || code == 41 || code == 42 || code == 43;
-        if (underlay) anchor = point || code == 340 || code == 41 || code == 42 || code == 43;
-        if (shape) anchor = point || code == 40 || code == 2;
-        if (anchor) after = i;
-    }
-    if (!after) return std::nullopt;
-    return *after + 1;
-}
+// What a rewrite adds to a record: groups it lacks that the placement needs, each before a tag.
+struct Additions {
+    std::vector<std::size_t> angleAt;  // an angle (50) per part that lacks one
+    std::size_t directionAt = kNone;   // a leader's or tolerance frame's direction
+    std::size_t scalesAt = kNone;      // an insert's scales
+    std::size_t alignmentAt = kNone;   // a flipped left-aligned text's alignment and second point
+};
 
-// Where a turn must add the direction a leader (211, horizontal) or a tolerance frame (11, its x
-// axis) lacks, (1, 0, 0) by default: a leader's before its offsets (212, 213), else at the end of
-// the record's own groups; kNone when it has one or is of another type.
-std::size_t MissingDirectionAt(const std::vector<DxfTag>& tags, const std::vector<Part>& parts,
-                               std::string_view type) {
-    const int code = type == "LEADER" ? 211 : type == "TOLERANCE" ? 11 : 0;
-    if (code == 0) return kNone;
-    std::size_t at = tags.size();
-    for (std::size_t i = 0; i < tags.size(); ++i) {
-        if (parts[i] == Part::Embedded || parts[i] == Part::XData) {
-            at = std::min(at, i);
-            break;
-        }
-        if (parts[i] != Part::Own) continue;
-        if (tags[i].code == code) return kNone;
-        if (code == 211 && (tags[i].code == 212 || tags[i].code == 213)) at = std::min(at, i);
-    }
-    return at;
-}
-
-void EmitRecord(const DxfSource& source, const std::vector<DxfTag>& tags, bool head, bool mirrored,
-                const std::vector<RecordPlacement>& placements, std::string_view layerName,
-                bool copy, std::uint64_t& nextHandle, std::string& headHandle, DxfEmitter& out) {
-    const std::string type = TypeOf(tags);
-    const std::vector<Part> parts = PartsOf(tags);
-    const std::vector<Role> roles = RolesOf(tags, parts, type);
-    // In a mirrored plane system angles run the other way round and x is negated.
-    const double degrees = mirrored ? -TotalDegrees(placements) : TotalDegrees(placements);
-    const auto toDrawing = [mirrored](Vec2 v) { return mirrored ? Vec2{-v.x, v.y} : v; };
-    const std::string_view bytes = source.bytes;
-    const auto raw = [&](const DxfTag& tag) {
-        out.Raw(bytes.substr(tag.begin, tag.end - tag.begin));
-    };
-    std::vector<std::size_t> angleAt;  // where a turn adds an angle the record lacks
-    if (degrees != 0.0) {
+Additions AdditionsOf(const Rewrite& job, const RecordView& view, const TextFix& fix) {
+    Additions add;
+    if (job.sum.turns) {
         for (const Part part : {Part::Own, Part::Embedded}) {
-            if (const auto at = MissingAngleAt(tags, parts, type, part)) angleAt.push_back(*at);
+            if (const auto at = MissingAngleAt(view.tags, view.parts, view.type, part)) {
+                add.angleAt.push_back(*at);
+            }
+        }
+        add.directionAt = MissingDirectionAt(view.tags, view.parts, view.type);
+    }
+    if (job.sum.mirrored || job.sum.factor != 1.0) {
+        add.scalesAt = MissingScalesAt(view.tags, view.parts, view.type);
+    }
+    if (fix.flipped && IsText(view.type) && fix.hAlign == 0 &&
+        (fix.hAlignAt == kNone || fix.second == kNone)) {
+        add.alignmentAt =
+            fix.hAlignAt != kNone ? fix.hAlignAt + 1 : TextAlignmentAt(view.tags, view.parts);
+    }
+    return add;
+}
+
+void EmitPoint(DxfEmitter& out, int code, Vec2 p) {
+    out.Real(code, p.x);
+    out.Real(code + 10, p.y);
+    out.Real(code + 20, 0.0);
+}
+
+// Emits what the record lacks that goes before tag i (i == tags.size(): at its end).
+void EmitAdditions(const Rewrite& job, const RecordView& view, const Additions& add,
+                   const TextFix& fix, std::size_t i) {
+    DxfEmitter& out = job.out;
+    if (i == add.scalesAt) {
+        out.Real(41, job.sum.factor);
+        out.Real(42, job.sum.mirrored ? -job.sum.factor : job.sum.factor);
+    }
+    for (const std::size_t at : add.angleAt) {
+        if (at != i) continue;
+        int flips = 0;
+        const bool text = IsText(view.type) || view.type == "MTEXT";
+        out.Real(50,
+                 text ? PlaceTextAngle(job, view, 0.0, flips) : PlaceRecordAngle(job, view, 0.0));
+    }
+    if (i == add.directionAt) {
+        EmitPoint(out, view.type == "LEADER" ? 211 : 11,
+                  PlaceVector(job, view, Role::Unit, {1.0, 0.0}));
+    }
+    if (i == add.alignmentAt) {
+        if (fix.hAlignAt == kNone) out.Integer(72, 2);
+        if (fix.second == kNone && fix.first != kNone && view.yOf[fix.first] != kNone) {
+            const Vec2 p{view.tags[fix.first].real, view.tags[view.yOf[fix.first]].real};
+            EmitPoint(out, 11, PlaceVector(job, view, Role::Point, p));
         }
     }
-    std::size_t nextAngle = 0;
-    const std::size_t directionAt = degrees != 0.0 ? MissingDirectionAt(tags, parts, type) : kNone;
-    const auto emitDirection = [&] {
-        const Vec2 turned = PlaceDirection(RecordPlacement{{}, degrees, {}}, Vec2{1.0, 0.0});
-        const int code = type == "LEADER" ? 211 : 11;
-        out.Real(code, turned.x);
-        out.Real(code + 10, turned.y);
-        out.Real(code + 20, 0.0);
+}
+
+// The groups a copy, a handle or a layer change rewrite; true when tag i was dealt with.
+bool EmitIdentity(Rewrite& job, const RecordView& view, std::size_t i, bool& skipping) {
+    const DxfTag& tag = view.tags[i];
+    if (job.copy && tag.code == 102) {
+        const std::string_view value = TrimDxf(tag.value);
+        if (value == "{ACAD_REACTORS" || value == "{ACAD_XDICTIONARY") {
+            skipping = true;
+            return true;
+        }
+        if (skipping && value == "}") {
+            skipping = false;
+            return true;
+        }
+    }
+    if (skipping) return true;
+    // A handle left empty (as some writers do) stays empty in the copy: a number of ours
+    // could meet the one a reader makes up for the original.
+    if (job.copy && tag.code == 5 && i < 3 && !TrimDxf(tag.value).empty()) {
+        job.out.Handle(5, job.nextHandle);
+        if (view.head) {
+            DxfEmitter text(DxfLayout{});
+            text.Handle(5, job.nextHandle);
+            job.headHandle = text.Out().substr(4, text.Out().size() - 5);
+        }
+        ++job.nextHandle;
+        return true;
+    }
+    if (job.copy && !view.head && tag.code == 330 && !job.headHandle.empty()) {
+        job.out.Text(330, job.headHandle);
+        return true;
+    }
+    if (tag.code == 8 && view.parts[i] == Part::Own && !job.layerName.empty() &&
+        (view.head || view.type != "ATTRIB")) {
+        job.out.Text(8, job.layerName);
+        return true;
+    }
+    return false;
+}
+
+// The point or vector whose x is tag i placed; a flipped text's anchor taken from its other
+// point where its alignment changes.
+std::optional<Vec2> PlacedVector(const Rewrite& job, const RecordView& view, const TextFix& fix,
+                                 std::size_t i) {
+    std::size_t from = i;
+    if (fix.flipped && view.parts[i] == Part::Own && IsText(view.type)) {
+        const bool swapBoth = fix.hAlign == 3 || fix.hAlign == 5;
+        if (i == fix.first && (fix.hAlign == 2 || swapBoth) && fix.second != kNone)
+            from = fix.second;
+        if (i == fix.second && (fix.hAlign == 0 || swapBoth) && fix.first != kNone)
+            from = fix.first;
+    }
+    if (view.yOf[i] == kNone || view.yOf[from] == kNone) return std::nullopt;
+    const Vec2 before{view.tags[from].real, view.tags[view.yOf[from]].real};
+    if (view.roles[i] == Role::TextDirection) {
+        int flips = 0;
+        return PlaceTextDirection(job, view, before, flips);
+    }
+    return PlaceVector(job, view, view.roles[i], before);
+}
+
+int FlippedAlignment(Role role, int value) {
+    if (role == Role::HAlign) return value == 0 ? 2 : value == 2 ? 0 : value;
+    const int column = (value - 1) % 3;  // an attachment point: 1 to 9, three to a row
+    if (value < 1 || value > 9 || column == 1) return value;
+    return value + (column == 0 ? 2 : -2);
+}
+
+// Where the placements take an angle, bulge or size of the record; none: kept as it is.
+std::optional<double> PlacedNumber(const Rewrite& job, const RecordView& view, std::size_t i) {
+    const DxfTag& tag = view.tags[i];
+    const PlacementSum& sum = job.sum;
+    const auto swapped = [&] {
+        const std::size_t other = SwapPartner(view.tags, view.parts, i);
+        return sum.mirrored && other != kNone ? view.tags[other].real : tag.real;
     };
-    const std::vector<std::size_t> yOf = YPartners(tags, parts, roles);
-    std::vector<std::optional<double>> placedY(tags.size());  // a y placed with its x
-    bool skipping = false;  // inside a 102 group a copy leaves out
-    for (std::size_t i = 0; i < tags.size(); ++i) {
-        const DxfTag& tag = tags[i];
-        for (; nextAngle < angleAt.size() && angleAt[nextAngle] <= i; ++nextAngle) {
-            out.Real(50, degrees);
+    switch (view.roles[i]) {
+        case Role::Degrees:
+            return sum.turns ? std::optional(PlaceRecordAngle(job, view, tag.real)) : std::nullopt;
+        case Role::SwapDegrees:
+            return sum.turns ? std::optional(PlaceRecordAngle(job, view, swapped())) : std::nullopt;
+        case Role::DegreesClockwise:
+            return sum.turns ? std::optional(-PlaceRecordAngle(job, view, -tag.real))
+                             : std::nullopt;
+        case Role::SwapDegreesClockwise:
+            return sum.turns ? std::optional(-PlaceRecordAngle(job, view, -swapped()))
+                             : std::nullopt;
+        case Role::Radians:
+            return sum.turns
+                       ? std::optional(PlaceRecordAngle(job, view, tag.real * kDegrees) / kDegrees)
+                       : std::nullopt;
+        case Role::EllipseParam:
+            return sum.mirrored ? std::optional(2.0 * std::numbers::pi - swapped()) : std::nullopt;
+        case Role::EllipseParamDegrees:
+            return sum.mirrored ? std::optional(360.0 - swapped()) : std::nullopt;
+        case Role::Length:
+            return sum.factor != 1.0 ? std::optional(tag.real * sum.factor) : std::nullopt;
+        case Role::YScale:
+            return sum.rigid ? std::nullopt
+                             : std::optional(tag.real * (sum.mirrored ? -sum.factor : sum.factor));
+        case Role::Bulge:
+            return sum.mirrored ? std::optional(-tag.real) : std::nullopt;
+        case Role::TextAngle: {
+            int flips = 0;
+            return sum.turns ? std::optional(PlaceTextAngle(job, view, tag.real, flips))
+                             : std::nullopt;
         }
-        if (i == directionAt) emitDirection();
-        if (copy && tag.code == 102) {
-            const std::string_view value = TrimDxf(tag.value);
-            if (value == "{ACAD_REACTORS" || value == "{ACAD_XDICTIONARY") {
-                skipping = true;
-                continue;
-            }
-            if (skipping && value == "}") {
-                skipping = false;
-                continue;
-            }
-        }
-        if (skipping) continue;
-        // A handle left empty (as some writers do) stays empty in the copy: a number of ours
-        // could meet the one a reader makes up for the original.
-        if (copy && tag.code == 5 && i < 3 && !TrimDxf(tag.value).empty()) {
-            out.Handle(5, nextHandle);
-            if (head) {
-                DxfEmitter text(DxfLayout{});
-                text.Handle(5, nextHandle);
-                headHandle = text.Out().substr(4, text.Out().size() - 5);
-            }
-            ++nextHandle;
-            continue;
-        }
-        if (copy && !head && tag.code == 330 && !headHandle.empty()) {
-            out.Text(330, headHandle);
-            continue;
-        }
-        if (tag.code == 8 && parts[i] == Part::Own && !layerName.empty() &&
-            (head || type != "ATTRIB")) {
-            out.Text(8, layerName);
-            continue;
-        }
-        if (placedY[i]) {
-            out.Real(tag.code, *placedY[i]);
-            continue;
-        }
-        switch (roles[i]) {
-            case Role::Keep:
-                raw(tag);
-                break;
-            case Role::Point:
-            case Role::Direction: {
-                const std::size_t y = yOf[i];
-                if (y == kNone) {
-                    raw(tag);
-                    break;
-                }
-                const Vec2 before{tag.real, tags[y].real};
-                Vec2 after = toDrawing(before);
-                for (const RecordPlacement& p : placements) {
-                    after =
-                        roles[i] == Role::Point ? PlacePoint(p, after) : PlaceDirection(p, after);
-                }
-                after = toDrawing(after);
-                if (after == before) {
-                    raw(tag);
-                } else {
-                    out.Real(tag.code, after.x);
-                    placedY[y] = after.y;
-                }
-                break;
-            }
-            case Role::Degrees:
-            case Role::DegreesClockwise:
-            case Role::Radians: {
-                if (degrees == 0.0) {
-                    raw(tag);
-                    break;
-                }
-                double turn = degrees;
-                if (roles[i] == Role::DegreesClockwise) turn = -degrees;
-                if (roles[i] == Role::Radians) turn = degrees * std::numbers::pi / 180.0;
-                out.Real(tag.code, tag.real + turn);
-                break;
-            }
-        }
+        default:
+            return std::nullopt;
     }
-    for (; nextAngle < angleAt.size(); ++nextAngle) out.Real(50, degrees);
-    if (directionAt == tags.size()) emitDirection();
+}
+
+// Tag i placed by its role.
+void EmitPlaced(const Rewrite& job, const RecordView& view, const TextFix& fix, std::size_t i,
+                std::vector<std::optional<double>>& placedY) {
+    const DxfTag& tag = view.tags[i];
+    const Role role = view.roles[i];
+    const std::string_view bytes = job.source.bytes;
+    const auto raw = [&] { job.out.Raw(bytes.substr(tag.begin, tag.end - tag.begin)); };
+    if (placedY[i]) {
+        job.out.Real(tag.code, *placedY[i]);
+        return;
+    }
+    if (role == Role::HAlign || role == Role::Attachment) {
+        const int value = static_cast<int>(tag.integer);
+        const int flipped = fix.flipped ? FlippedAlignment(role, value) : value;
+        flipped == value ? raw() : job.out.Integer(tag.code, flipped);
+        return;
+    }
+    if (role == Role::Point || role == Role::Direction || role == Role::Unit ||
+        role == Role::TextDirection) {
+        const std::optional<Vec2> after = PlacedVector(job, view, fix, i);
+        if (!after || (*after == Vec2{tag.real, view.tags[view.yOf[i]].real})) {
+            raw();
+            return;
+        }
+        job.out.Real(tag.code, after->x);
+        placedY[view.yOf[i]] = after->y;
+        return;
+    }
+    if (const std::optional<double> value = PlacedNumber(job, view, i)) {
+        job.out.Real(tag.code, *value);
+    } else {
+        raw();
+    }
+}
+
+void EmitRecord(Rewrite& job, RecordView& view) {
+    view.type = TypeOf(view.tags);
+    view.parts = PartsOf(view.tags);
+    view.roles = RolesOf(view.tags, view.parts, view.type);
+    view.yOf = YPartners(view.tags, view.parts, view.roles);
+    const TextFix fix = TextFixOf(job, view, Part::Own);
+    const Additions add = AdditionsOf(job, view, fix);
+    std::vector<std::optional<double>> placedY(view.tags.size());  // a y placed with its x
+    bool skipping = false;  // inside a 102 group a copy leaves out
+    for (std::size_t i = 0; i < view.tags.size(); ++i) {
+        EmitAdditions(job, view, add, fix, i);
+        if (EmitIdentity(job, view, i, skipping)) continue;
+        EmitPlaced(job, view,
+                   view.parts[i] == Part::Own ? fix : TextFixOf(job, view, view.parts[i]), i,
+                   placedY);
+    }
+    EmitAdditions(job, view, add, fix, view.tags.size());
 }
 
 }  // namespace
@@ -543,17 +475,19 @@ std::string RewriteDxfRecord(const DxfSource& source, std::size_t record,
                              const std::vector<RecordPlacement>& placements,
                              std::string_view layerName, bool copy, std::uint64_t& nextHandle) {
     DxfEmitter out(source.layout);
-    std::string headHandle;
+    Rewrite job{source, placements, SumOf(placements), layerName, copy, nextHandle, {}, out};
     const std::size_t end = DxfRecordEnd(source, record);
-    bool mirrored = false;  // a polyline's vertices follow its plane system
+    bool planeMirrored = false;  // a polyline's vertices follow its plane system
     for (std::size_t r = record; r < end; ++r) {
-        const std::vector<DxfTag> tags = ReadTags(source, r);
-        const std::string type = TypeOf(tags);
+        RecordView view;
+        view.tags = ReadTags(source, r);
+        const std::string type = TypeOf(view.tags);
         if (r == record || type != "VERTEX") {
-            mirrored = PlaneCoordinates(type) && ExtrusionOf(tags)[2] < 0.0;
+            planeMirrored = PlaneCoordinates(type) && ExtrusionOf(view.tags)[2] < 0.0;
         }
-        EmitRecord(source, tags, r == record, mirrored, placements, layerName, copy, nextHandle,
-                   headHandle, out);
+        view.head = r == record;
+        view.planeMirrored = planeMirrored;
+        EmitRecord(job, view);
     }
     return std::move(out.Out());
 }

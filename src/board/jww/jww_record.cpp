@@ -2,6 +2,8 @@
 // rewritten where it lies, so strings, flags and the rest stay as they were.
 #include "board/jww/jww_record.h"
 
+#include <array>
+#include <cmath>
 #include <cstring>
 #include <numbers>
 
@@ -93,16 +95,52 @@ private:
     void TurnAt(std::size_t at, double angle, bool degrees) {
         if (m_out == nullptr) return;
         bool turned = false;
+        const double unit = degrees ? 1.0 : kDegreesToRadians;
         for (const RecordPlacement& placement : m_placements) {
-            if (placement.degrees == 0.0) continue;
-            angle += degrees ? placement.degrees : placement.degrees * kDegreesToRadians;
+            if (placement.degrees == 0.0 && !placement.mirror) continue;
+            angle = PlaceAngle(placement, angle / unit) * unit;
             turned = true;
         }
         if (turned) PutDoubleAt(at, angle);
     }
 
-    void Doubles(int count) {
-        for (int i = 0; i < count; ++i) m_in.Double();
+    // A length (a radius, a text's size): scaled with the placements.
+    void Length() {
+        const std::size_t at = m_in.Position();
+        double length = m_in.Double();
+        if (m_out == nullptr || Factor() == 1.0) return;
+        PutDoubleAt(at, length * Factor());
+    }
+
+    [[nodiscard]] double Factor() const {
+        double factor = 1.0;
+        for (const RecordPlacement& placement : m_placements) factor *= std::abs(placement.factor);
+        return factor;
+    }
+
+    [[nodiscard]] bool Mirrored() const {
+        bool mirrored = false;
+        for (const RecordPlacement& placement : m_placements)
+            mirrored = mirrored != placement.mirror;
+        return mirrored;
+    }
+
+    // An arc's start and sweep (radians) at startAt, with its tilt: a mirror runs it the other
+    // way, so it starts where it ended; a circle's start is a direction of the drawing, an
+    // ellipse's a parameter along its own (mirrored) axes.
+    void PlaceArc(std::size_t startAt, double start, double sweep, std::size_t tiltAt, double tilt,
+                  bool circle) {
+        if (m_out == nullptr) return;
+        if (!Mirrored()) {
+            TurnAt(circle ? startAt : tiltAt, circle ? start : tilt, false);
+            return;
+        }
+        if (circle) {
+            TurnAt(startAt, start + sweep, false);
+        } else {
+            PutDoubleAt(startAt, -(start + sweep));
+            TurnAt(tiltAt, tilt, false);
+        }
     }
 
     void Sen() {
@@ -114,20 +152,16 @@ private:
     void Enko() {
         Common();
         Point();
-        m_in.Double();  // radius
+        Length();  // radius
         const std::size_t startAt = m_in.Position();
         const double start = m_in.Double();
-        m_in.Double();  // sweep
+        const double sweep = m_in.Double();
         const std::size_t tiltAt = m_in.Position();
         const double tilt = m_in.Double();
         flatness = m_in.Double();
         full = m_in.Dword() != 0;
         // A circle's start turns; an ellipse turns its axis, its start staying on the ellipse.
-        if (flatness == 1.0) {
-            TurnAt(startAt, start, false);
-        } else {
-            TurnAt(tiltAt, tilt, false);
-        }
+        PlaceArc(startAt, start, sweep, tiltAt, tilt, flatness == 1.0);
     }
 
     void Ten() {
@@ -137,19 +171,40 @@ private:
         if (penStyle == 100) {
             m_in.Dword();  // marker code
             Angle(false);
-            m_in.Double();  // scale
+            Length();  // scale
         }
     }
 
     void Moji() {
         Common();
+        const std::size_t startAt = m_in.Position();
         Point();
         Point();
         m_in.Dword();  // kind
-        Doubles(3);    // width, height, spacing
+        Length();      // width
+        Length();      // height
+        Length();      // spacing
+        const std::size_t angleAt = m_in.Position();
         Angle(true);
         (void)m_in.String();  // font
         text = m_in.String();
+        if (m_out != nullptr) ReadForwards(startAt, angleAt);
+    }
+
+    // A mirrored text keeps reading forwards: when its baseline now runs leftwards it is turned
+    // half round and runs from its (placed) end to its start.
+    void ReadForwards(std::size_t startAt, std::size_t angleAt) {
+        if (!Mirrored()) return;
+        double degrees = 0.0;
+        std::memcpy(&degrees, m_out->data() + angleAt, 8);
+        const double radians = degrees * kDegreesToRadians;
+        const double c = std::cos(radians);
+        if (c > 1e-12 || (std::abs(c) <= 1e-12 && std::sin(radians) > 0.0)) return;
+        PutDoubleAt(angleAt, degrees + 180.0);
+        std::array<char, 16> first{};
+        std::memcpy(first.data(), m_out->data() + startAt, 16);
+        std::memmove(m_out->data() + startAt, m_out->data() + startAt + 16, 16);
+        std::memcpy(m_out->data() + startAt + 16, first.data(), 16);
     }
 
     void Solid() {
@@ -160,9 +215,19 @@ private:
         } else {
             // A circle solid: centre, (radius, flatness), (tilt, start), (sweep, kind).
             Point();
-            Doubles(2);
-            Angle(false);
-            Doubles(3);
+            Length();
+            m_in.Double();  // flatness: its start is along its own axes either way
+            const std::size_t tiltAt = m_in.Position();
+            const double tilt = m_in.Double();
+            const std::size_t startAt = m_in.Position();
+            const double start = m_in.Double();
+            const double sweep = m_in.Double();
+            m_in.Double();  // kind
+            if (Mirrored()) {
+                PlaceArc(startAt, start, sweep, tiltAt, tilt, false);
+            } else {
+                TurnAt(tiltAt, tilt, false);
+            }
         }
         if (m_penColour == 10) m_in.Dword();
         penStyle = style;
@@ -184,7 +249,14 @@ private:
     void Block() {
         Common();
         Point();
-        Doubles(2);  // scales
+        Length();  // x scale
+        const std::size_t yAt = m_in.Position();
+        Length();  // y scale: a mirror turns it over
+        if (m_out != nullptr && Mirrored()) {
+            double y = 0.0;
+            std::memcpy(&y, m_out->data() + yAt, 8);
+            PutDoubleAt(yAt, -y);
+        }
         Angle(false);
         m_in.Dword();  // block number
     }

@@ -13,19 +13,28 @@
 
 namespace pelimator::board {
 
-// A rigid placement: turn about pivot by degrees (counter-clockwise), then move by delta. Kept
-// as given (not as a matrix) so that a save can apply it to every group of a record exactly as
-// the drafter asked.
+// A placement: about pivot, scale by factor and, when mirror, reflect in the line through pivot
+// along x (y -> -y); then turn by degrees (counter-clockwise) and move by delta. A mirror in the
+// line through pivot at angle a is {pivot, 2a, mirror}. Kept as given (not as a matrix) so that a
+// save can apply it to every group of a record exactly as the drafter asked.
 struct RecordPlacement {
     Vec2 pivot;
     double degrees = 0.0;
     Vec2 delta;
+    bool mirror = false;
+    double factor = 1.0;
     friend bool operator==(const RecordPlacement&, const RecordPlacement&) = default;
 };
 
-// Where a placement takes a point and a direction.
+// Where a placement takes a point and a direction (a direction is scaled too).
 [[nodiscard]] Vec2 PlacePoint(const RecordPlacement& placement, Vec2 p) noexcept;
 [[nodiscard]] Vec2 PlaceDirection(const RecordPlacement& placement, Vec2 v) noexcept;
+// Where it takes the direction at angle degrees, in degrees (not reduced to a range).
+[[nodiscard]] double PlaceAngle(const RecordPlacement& placement, double degrees) noexcept;
+// Neither mirrored nor scaled: only turned and moved.
+[[nodiscard]] constexpr bool IsRigidTurn(const RecordPlacement& placement) noexcept {
+    return !placement.mirror && placement.factor == 1.0;
+}
 
 // Record keys: a record of the file is keyed by its index among the file's records; a copy of
 // one by kFirstCopyKey and up, in the order the copies were made.

@@ -11,7 +11,9 @@
 
 namespace pelimator::board {
 
-Vec2 PlaceDirection(const RecordPlacement& placement, Vec2 v) noexcept {
+namespace {
+
+Vec2 Turn(const RecordPlacement& placement, Vec2 v) noexcept {
     double degrees = std::fmod(placement.degrees, 360.0);
     if (degrees < 0.0) degrees += 360.0;
     // Quarter turns are exact: a drafter's 90 degrees must not leave 6e-17 behind.
@@ -25,8 +27,20 @@ Vec2 PlaceDirection(const RecordPlacement& placement, Vec2 v) noexcept {
     return {c * v.x - s * v.y, s * v.x + c * v.y};
 }
 
+}  // namespace
+
+Vec2 PlaceDirection(const RecordPlacement& placement, Vec2 v) noexcept {
+    if (placement.mirror) v.y = -v.y;
+    if (placement.factor != 1.0) v = v * placement.factor;
+    return Turn(placement, v);
+}
+
+double PlaceAngle(const RecordPlacement& placement, double degrees) noexcept {
+    return (placement.mirror ? -degrees : degrees) + placement.degrees;
+}
+
 Vec2 PlacePoint(const RecordPlacement& placement, Vec2 p) noexcept {
-    if (placement.degrees == 0.0) return p + placement.delta;
+    if (placement.degrees == 0.0 && IsRigidTurn(placement)) return p + placement.delta;
     return placement.pivot + PlaceDirection(placement, p - placement.pivot) + placement.delta;
 }
 
@@ -116,10 +130,13 @@ void CheckPlaceable(const BoardDocument& document, const Targets& targets) {
 }
 
 void Place(EntityData& e, const RecordPlacement& placement) {
-    if (placement.degrees != 0.0) {
+    if (placement.degrees != 0.0 || !IsRigidTurn(placement)) {
         e.start = PlacePoint(placement, e.start);
         e.end = PlacePoint(placement, e.end);
         e.center = PlacePoint(placement, e.center);
+        e.radius *= std::abs(placement.factor);
+        // A mirrored arc runs the other way: counter-clockwise from its old end.
+        if (placement.mirror && e.kind == EntityKind::Arc) std::swap(e.start, e.end);
     } else {
         MoveEntity(e, placement.delta);
     }
@@ -182,6 +199,37 @@ Selection RotateSelection(BoardDocument& document, const Selection& selection, V
         throw HostError("回転の角度または中心が正しくありません");
     }
     return PlaceSelection(document, selection, RecordPlacement{pivot, degrees, {}}, kRotateTitle);
+}
+
+Selection MirrorSelection(BoardDocument& document, const Selection& selection, Vec2 first,
+                          Vec2 second) {
+    const Vec2 along = second - first;
+    if (!IsFinite(first) || !IsFinite(second) || (along.x == 0.0 && along.y == 0.0)) {
+        throw HostError("鏡像の軸は異なる 2 点で指定してください");
+    }
+    // Reflecting in the line at angle a is reflecting in x, then turning by 2a; an axis along x
+    // or y gives an exact 0 or 180.
+    double twice = 0.0;
+    if (along.y == 0.0) {
+        twice = 0.0;
+    } else if (along.x == 0.0) {
+        twice = 180.0;
+    } else {
+        twice = 2.0 * std::atan2(along.y, along.x) * 180.0 / std::numbers::pi;
+    }
+    RecordPlacement placement{first, twice, {}};
+    placement.mirror = true;
+    return PlaceSelection(document, selection, placement, kMirrorTitle);
+}
+
+Selection ScaleSelection(BoardDocument& document, const Selection& selection, Vec2 base,
+                         double factor) {
+    if (!std::isfinite(factor) || factor <= 0.0 || !IsFinite(base)) {
+        throw HostError("倍率は正の数で指定してください");
+    }
+    RecordPlacement placement{base, 0.0, {}};
+    placement.factor = factor;
+    return PlaceSelection(document, selection, placement, kScaleTitle);
 }
 
 Selection CopySelection(BoardDocument& document, const Selection& selection, Vec2 delta) {

@@ -2,17 +2,38 @@
 #include "board/model/underlay_edits.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace pelimator::board {
 
 namespace {
 
+// A mirrored text made to read forwards again: a baseline still running rightwards (or up) is
+// kept, the text upright on it; one running leftwards is turned half round, the text anchored at
+// its other end so that it covers the box it was mirrored to.
+void ReadForwards(UnderlayText& text) {
+    const Vec2 x = text.xAxis;
+    // A turn leaves 1e-16 where a quarter turn would leave 0: straight up counts as forwards.
+    const double level = 1e-12 * (std::abs(x.x) + std::abs(x.y));
+    if (x.x > level || (std::abs(x.x) <= level && x.y > 0.0)) {
+        text.yAxis = -1.0 * text.yAxis;
+        return;
+    }
+    text.xAxis = -1.0 * x;
+    if (text.fitWidth > 0.0 && text.hAlign == 0) {
+        text.origin = text.origin + text.fitWidth * x;
+    } else if (text.hAlign != 1) {
+        text.hAlign = text.hAlign == 0 ? 2 : 0;
+    }
+}
+
 void PlaceText(const std::vector<RecordPlacement>& placements, UnderlayText& text) {
     for (const RecordPlacement& placement : placements) {
         text.origin = PlacePoint(placement, text.origin);
         text.xAxis = PlaceDirection(placement, text.xAxis);
         text.yAxis = PlaceDirection(placement, text.yAxis);
+        if (placement.mirror) ReadForwards(text);
     }
 }
 

@@ -83,6 +83,10 @@ EditController::EditController(BoardApplicationPtr application, Canvas* canvas)
     m_angleInput->hide();
     m_angleInput->installEventFilter(this);
     connect(m_angleInput, &QLineEdit::returnPressed, this, [this] {
+        if (m_mode == EditMode::ScaleFactor) {
+            TypedFactor(m_angleInput->text());
+            return;
+        }
         if (m_mode != EditMode::RotateAngle) {
             TypedTarget(m_angleInput->text());
             return;
@@ -142,6 +146,10 @@ void EditController::Target(Vec2 p) {
         case EditMode::RotatePivot:
         case EditMode::RotateAngle:
         case EditMode::ClipBase:
+        case EditMode::MirrorFirst:
+        case EditMode::MirrorSecond:
+        case EditMode::ScaleBase:
+        case EditMode::ScaleFactor:
             break;
     }
 }
@@ -191,6 +199,7 @@ void EditController::ClearSelection() {
 void EditController::Finish() {
     m_mode = EditMode::Select;
     m_base.reset();
+    m_reference.reset();
     if (m_angleInput->isVisible()) {
         m_angleInput->hide();
         m_angleInput->clear();
@@ -294,6 +303,16 @@ void EditController::RotateBy(double degrees) {
     Run([&](BoardDocument& d) { return RotateSelection(d, m_selection, pivot, degrees); });
 }
 
+void EditController::MirrorBy(Vec2 first, Vec2 second) {
+    Run([&](BoardDocument& d) { return MirrorSelection(d, m_selection, first, second); });
+}
+
+void EditController::ScaleBy(double factor) {
+    if (m_mode != EditMode::ScaleFactor || !m_base) return;
+    const Vec2 base = *m_base;
+    Run([&](BoardDocument& d) { return ScaleSelection(d, m_selection, base, factor); });
+}
+
 Vec2 EditController::Snapped(QPointF screen) const {
     const Vec2 p = m_canvas->ToDrawing(screen);
     const BoardDocument& document = *m_canvas->Document();
@@ -347,6 +366,12 @@ void EditController::Pick(QPointF screen) {
             Run([&](BoardDocument& d) { return RotateSelection(d, m_selection, pivot, degrees); });
             break;
         }
+        case EditMode::MirrorFirst:
+        case EditMode::MirrorSecond:
+        case EditMode::ScaleBase:
+        case EditMode::ScaleFactor:
+            PickMirrorOrScale(p);
+            break;
         case EditMode::Select:
             break;
     }
@@ -468,7 +493,7 @@ std::optional<RecordPlacement> EditController::BandPlacement() const {
     if (m_mode == EditMode::RotateAngle) {
         return RecordPlacement{*m_base, AngleDegrees(*m_base, *m_cursor), {}};
     }
-    return std::nullopt;
+    return MirrorOrScaleBand();
 }
 
 void EditController::DrawOutlines(QPainter& painter, const Selection& selection,
@@ -574,6 +599,27 @@ void AttachEditController(const BoardApplicationPtr& application, Canvas* canvas
     QObject::connect(canvas, &Canvas::documentChanged, controller, &EditController::DrawingChanged);
 }
 
+namespace {
+
+// Asks which layer the canvas's selection goes on, and puts it there.
+void AskLayer(QWidget* window, Canvas* canvas) {
+    EditController* controller = EditControllerOf(canvas);
+    if (controller == nullptr || controller->Current().Empty()) return;
+    const BoardLayers& layers = *canvas->Document()->LayerTable();
+    QStringList names;
+    for (std::size_t i = 0; i < layers.Count(); ++i) {
+        names << QString::fromStdString(layers.At(i).name);
+    }
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(
+        window, QStringLiteral("レイヤ変更"), QStringLiteral("移すレイヤ:"), names, 0, false, &ok);
+    if (!ok) return;
+    const auto index = static_cast<std::size_t>(names.indexOf(chosen));
+    if (index < layers.Count()) controller->ChangeLayer(layers.At(index).number);
+}
+
+}  // namespace
+
 void AddEditCommands(QMenu* menu, QWidget* window, const std::function<Canvas*()>& current) {
     menu->addSeparator();
     const auto add = [&](const QString& text, const QString& name, const QList<QKeySequence>& keys,
@@ -599,25 +645,14 @@ void AddEditCommands(QMenu* menu, QWidget* window, const std::function<Canvas*()
         {QKeySequence(Qt::CTRL | Qt::Key_C)}, &EditController::StartClip);
     add(QStringLiteral("貼り付け(&P)"), QStringLiteral("pasteAction"),
         {QKeySequence(Qt::CTRL | Qt::Key_V)}, &EditController::StartPaste);
+    add(QStringLiteral("鏡像(&I)"), QStringLiteral("mirrorAction"), {QKeySequence(Qt::Key_I)},
+        &EditController::StartMirror);
+    add(QStringLiteral("拡大縮小(&S)"), QStringLiteral("scaleAction"), {QKeySequence(Qt::Key_S)},
+        &EditController::StartScale);
     QAction* layer = menu->addAction(QStringLiteral("レイヤ変更(&L)..."));
     layer->setObjectName(QStringLiteral("changeLayerAction"));
-    QObject::connect(layer, &QAction::triggered, window, [current, window] {
-        Canvas* canvas = current();
-        EditController* controller = EditControllerOf(canvas);
-        if (controller == nullptr || controller->Current().Empty()) return;
-        const BoardLayers& layers = *canvas->Document()->LayerTable();
-        QStringList names;
-        for (std::size_t i = 0; i < layers.Count(); ++i) {
-            names << QString::fromStdString(layers.At(i).name);
-        }
-        bool ok = false;
-        const QString chosen =
-            QInputDialog::getItem(window, QStringLiteral("レイヤ変更"),
-                                  QStringLiteral("移すレイヤ:"), names, 0, false, &ok);
-        if (!ok) return;
-        const auto index = static_cast<std::size_t>(names.indexOf(chosen));
-        if (index < layers.Count()) controller->ChangeLayer(layers.At(index).number);
-    });
+    QObject::connect(layer, &QAction::triggered, window,
+                     [current, window] { AskLayer(window, current()); });
 }
 
 }  // namespace pelimator::board

@@ -31,7 +31,11 @@ enum class EditMode : std::uint8_t {
     RotatePivot,
     RotateAngle,
     ClipBase,
-    PasteTarget
+    PasteTarget,
+    MirrorFirst,   // the mirror line's first point
+    MirrorSecond,  // its second
+    ScaleBase,
+    ScaleFactor  // a typed factor, or a reference length picked and then the new length
 };
 
 // Above this many selected things the band shows the selection's box, not its entities.
@@ -63,12 +67,18 @@ public:
     void StartMove();
     void StartCopy();
     void StartRotate();
+    void StartMirror();
+    void StartScale();
     // Ctrl+C: the selection, with a reference point picked next, kept for Paste; Ctrl+V: a copy
     // of what was kept, its reference point put at the point picked next.
     void StartClip();
     void StartPaste();
     // Turns the selection by degrees about the picked centre (the typed angle; RotateAngle only).
     void RotateBy(double degrees);
+    // Mirrors the selection in the line through first and second.
+    void MirrorBy(Vec2 first, Vec2 second);
+    // Scales the selection about the picked base point by factor (ScaleFactor only).
+    void ScaleBy(double factor);
     // Ends a running command, keeping the selection.
     void CancelCommand();
     // Puts the selection on layer.
@@ -103,6 +113,10 @@ private:
     void TypedTarget(const QString& text);
     // Ctrl+V of what another tab kept: pasted with its reference point at `at`.
     void PasteFromOther(Vec2 at);
+    // The points and the typed factor of a mirror or a scale.
+    void PickMirrorOrScale(Vec2 p);
+    void TypedFactor(const QString& text);
+    [[nodiscard]] std::optional<RecordPlacement> MirrorOrScaleBand() const;
     // The selection the band draws: the kept one while pasting.
     [[nodiscard]] const Selection& Moving() const noexcept;
     // Where the band puts what moves: none unless a command waits for its target or angle.
@@ -126,8 +140,9 @@ private:
     std::optional<QPointF> m_dragTo;
     std::optional<Vec2> m_base;
     std::optional<Vec2> m_cursor;
-    std::optional<Box> m_box;  // of m_selection
-    Selection m_clip;          // kept by Ctrl+C, with its reference point and box
+    std::optional<Box> m_box;         // of m_selection
+    std::optional<Vec2> m_reference;  // a scale's reference point (its length is 1)
+    Selection m_clip;                 // kept by Ctrl+C, with its reference point and box
     Vec2 m_clipBase;
     std::optional<Box> m_clipBox;
     bool m_pasteFromOther = false;  // this paste brings what another drawing kept
@@ -162,7 +177,8 @@ void AttachEditController(const BoardApplicationPtr& application, Canvas* canvas
 
 // Adds the selection and edit commands to menu, acting on the canvas current() gives. Keys as in
 // QCAD: Delete, Ctrl+A, Esc (on the canvas), and its two-letter commands shortened to one key:
-// M move, C copy, R rotate; Ctrl+C copies with a reference point, Ctrl+V pastes by it.
+// M move, C copy, R rotate, I mirror, S scale; Ctrl+C copies with a reference point, Ctrl+V
+// pastes by it.
 void AddEditCommands(QMenu* menu, QWidget* window, const std::function<Canvas*()>& current);
 
 }  // namespace pelimator::board
