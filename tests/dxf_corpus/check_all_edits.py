@@ -275,16 +275,18 @@ def compare_placed(where, original, edited, operation, problems):
             if expected.dxf.is_supported(name) and expected.dxf.hasattr(name):
                 expected.dxf.set(name, expected.dxf.get(name) * FACTOR)
     if operation == "mirror":
-        # Only what ezdxf turned over: an entity that was upside down stays so in both.
-        if not original.dxf.is_supported("extrusion") or \
-                original.dxf.get("extrusion", (0, 0, 1))[2] >= 0:
-            upright(expected)
+        # ezdxf and the program may leave a mirrored entity in opposite plane systems (0, 0, ±1)
+        # for the same shape: both are compared the right way up.
+        upright(expected)
         read_forwards(expected)
-        for was, attrib in zip(original.attribs if original.dxftype() == "INSERT" else [],
-                               expected.attribs if expected.dxftype() == "INSERT" else []):
-            if was.dxf.get("extrusion", (0, 0, 1))[2] >= 0:
-                upright(attrib)
+        for attrib in expected.attribs if expected.dxftype() == "INSERT" else []:
+            upright(attrib)
             read_forwards(attrib)
+        for entity in [edited] + (list(edited.attribs) if edited.dxftype() == "INSERT" else []):
+            kept = entity.dxf.hasattr("extrusion")
+            upright(entity)
+            if kept and not entity.dxf.hasattr("extrusion"):  # ezdxf drops it as the default
+                entity.dxf.extrusion = Vec3(0, 0, 1)
     want = placed_signature(expected)
     for key in offsets:
         # ezdxf leaves a leader's offsets (212, 213) as they were; they are displacements.
