@@ -287,6 +287,9 @@ private:
         std::vector<double> dashes;
     };
 
+    // The pattern line families of a hatch's pattern data (tags from i on; none when absent).
+    static std::vector<PatternLine> ReadPatternLines(const std::vector<Tag>& tags, std::size_t i);
+
     // The pattern lines inside the boundary rings (even-odd), from the pattern data after the
     // boundary (tags from i on); a family denser than kMaxHatchLines lines is left out.
     void HatchPattern(const std::vector<Tag>& tags, std::size_t i, const Affine& m,

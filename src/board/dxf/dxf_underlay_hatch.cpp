@@ -78,13 +78,11 @@ void Builder::Hatch(const std::vector<Tag>& tags, const Affine& m, const Resolve
     HatchPattern(tags, i, m, rings, r);
 }
 
-void Builder::HatchPattern(const std::vector<Tag>& tags, std::size_t i, const Affine& m,
-                           const std::vector<std::vector<Vec2>>& rings, const Resolved& r) {
-    constexpr double kMaxHatchLines = 2000.0;
-    constexpr std::size_t kMaxHatchSegments = 50'000;
+std::vector<Builder::PatternLine> Builder::ReadPatternLines(const std::vector<Tag>& tags,
+                                                            std::size_t i) {
     const std::size_t n = tags.size();
     while (i < n && tags[i].code != 78) ++i;
-    if (i == n) return;
+    if (i == n) return {};
     const std::int64_t families = tags[i++].integer;
     std::vector<PatternLine> lines;
     for (std::int64_t f = 0; f < families && i < n; ++f) {
@@ -106,6 +104,14 @@ void Builder::HatchPattern(const std::vector<Tag>& tags, std::size_t i, const Af
         line.direction = {std::cos(angle), std::sin(angle)};
         lines.push_back(std::move(line));
     }
+    return lines;
+}
+
+void Builder::HatchPattern(const std::vector<Tag>& tags, std::size_t i, const Affine& m,
+                           const std::vector<std::vector<Vec2>>& rings, const Resolved& r) {
+    constexpr double kMaxHatchLines = 2000.0;
+    constexpr std::size_t kMaxHatchSegments = 50'000;
+    const std::vector<PatternLine> lines = ReadPatternLines(tags, i);
     std::vector<Vec2> segments;
     std::vector<std::vector<double>> cuts;  // per line of the family
     for (const PatternLine& family : lines) {
