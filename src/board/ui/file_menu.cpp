@@ -92,6 +92,12 @@ public:
     BusyGuard& operator=(BusyGuard&&) = delete;
 };
 
+// The drawing scale as the sheet dialog shows it, e.g. "1:100".
+QString ScaleText(const BoardDocument& document) {
+    const BoardScale& scale = *document.ScaleModel();
+    return QStringLiteral("%1:%2").arg(scale.Numerator()).arg(scale.Denominator());
+}
+
 }  // namespace
 
 QString FileMenuHost::AskOpenPath(const QString& folder) {
@@ -141,10 +147,7 @@ void FileMenuHost::ShowError(const QString& message) {
 bool FileMenuHost::AskPdfOptions(PdfOptions& options) {
     const BoardDocumentPtr document = Application().Active();
     if (!document) return false;
-    const BoardScale& scale = *document->ScaleModel();
-    PdfDialog dialog(ShownExtentMm(*document),
-                     QStringLiteral("%1:%2").arg(scale.Numerator()).arg(scale.Denominator()),
-                     options, DialogParent());
+    PdfDialog dialog(ShownExtentMm(*document), ScaleText(*document), options, DialogParent());
     if (dialog.exec() != QDialog::Accepted) return false;
     options = dialog.Options();
     return true;
@@ -153,10 +156,7 @@ bool FileMenuHost::AskPdfOptions(PdfOptions& options) {
 bool FileMenuHost::AskImageSheet(ExportKind kind, PdfOptions& options, bool& onSheet) {
     const BoardDocumentPtr document = Application().Active();
     if (!document) return false;
-    const BoardScale& scale = *document->ScaleModel();
-    PdfDialog dialog(ShownExtentMm(*document),
-                     QStringLiteral("%1:%2").arg(scale.Numerator()).arg(scale.Denominator()),
-                     options, DialogParent());
+    PdfDialog dialog(ShownExtentMm(*document), ScaleText(*document), options, DialogParent());
     dialog.OfferDrawingSize(kind == ExportKind::Svg ? QStringLiteral("SVG") : QStringLiteral("PNG"),
                             onSheet);
     if (dialog.exec() != QDialog::Accepted) return false;
