@@ -288,11 +288,11 @@ private:
             Dwords(2);
             Doubles(1);
         }
-        Dwords(std::size_t{33} * 4);
+        for (std::size_t n = 30; n <= 62; ++n) ReadLineType(n);
         for (std::size_t n = 0; n <= 32; ++n) {
             m_header.sxfLineTypeName[n] = m_in.Text();
-            Dwords(1);
-            Doubles(10);
+            m_header.sxfSegments[n] = m_in.Dword();
+            for (double& pitch : m_header.sxfPitch[n]) pitch = m_in.Double();
         }
     }
 

@@ -92,10 +92,15 @@ struct Header {
     std::array<std::string, 16> groupName{};
     // Screen colours (COLORREF) by pen number: 0-9, and the SXF colours at 100-356.
     std::array<std::uint32_t, 357> penColour{};
-    // Line types 2-9 and 16-19 (double length): bit pattern, bits per unit, printed pitch.
-    std::array<std::uint32_t, 20> lineType{};
-    std::array<std::uint32_t, 20> lineTypeBits{};
-    std::array<std::uint32_t, 20> lineTypePitch{};
+    // Line types 2-9, 16-19 (double length) and the SXF line types 30-62: bit pattern, bits per
+    // unit, printed pitch.
+    std::array<std::uint32_t, 63> lineType{};
+    std::array<std::uint32_t, 63> lineTypeBits{};
+    std::array<std::uint32_t, 63> lineTypePitch{};
+    // The SXF line types' own dashes (30-62): how many runs, and their lengths in paper mm
+    // (dash, gap, dash, ...); none: the bit pattern above.
+    std::array<std::uint32_t, 33> sxfSegments{};
+    std::array<std::array<double, 10>, 33> sxfPitch{};
     // The names the file gives the SXF colours (pens 100-356) and SXF line types (30-62); from
     // version 420 on.
     std::array<std::string, 257> sxfColourName{};

@@ -3,6 +3,7 @@
 #include "board/jww/jww_underlay.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <numbers>
 #include <unordered_map>
@@ -59,6 +60,22 @@ double CellsWidth(const Shape& shape) {
         halves += last;
     }
     return (halves * (shape.sizeX + shape.spacing) - last * shape.spacing) / 2.0;
+}
+
+// The face a text is drawn in: its font's kind (明朝 and other serif faces, else gothic) and
+// the kind's italic (+10000) and bold (+20000) flags.
+std::uint8_t FaceOf(const Shape& shape) {
+    std::string lower = shape.font;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::uint8_t face = 0;
+    for (const char* serif : {"明朝", "mincho", "serif", "times", "century"}) {
+        if (lower.find(serif) != std::string::npos) face |= kFaceSerif;
+    }
+    const std::uint32_t flags = (shape.textKind / 10000U) % 10U;
+    if ((flags & 1U) != 0U) face |= kFaceItalic;
+    if ((flags & 2U) != 0U) face |= kFaceBold;
+    return face;
 }
 
 bool Usable(Vec2 p) noexcept {
@@ -274,6 +291,11 @@ private:
         // A run stored without its length is as long as its character cells.
         if (!(length > 0.0)) length = CellsWidth(shape) * std::abs(place.scaleX);
         if (length > 0.0 && widthFactor > 0.0) text.fitWidth = length / (height * widthFactor);
+        if (shape.sizeX > 0.0) {
+            text.cells = true;
+            text.cellSpacing = shape.spacing / shape.sizeX;
+        }
+        text.face = FaceOf(shape);
         if (!Usable(text.origin) || !Usable(text.xAxis) || !Usable(text.yAxis)) return;
         Work(6 + text.utf8.size());
         UnderlayItem& item = Item(UnderlayKind::Text, s);
@@ -368,9 +390,34 @@ std::string LineTypeName(const Header& header, std::uint8_t penStyle) {
     return "線種 " + std::to_string(penStyle);
 }
 
+namespace {
+
+// An SXF line type's own runs (paper mm, dash first), or none when it gives none usable.
+std::vector<double> SxfDashes(const Header& header, std::size_t type) {
+    const std::size_t count = std::min<std::size_t>(header.sxfSegments[type], 10);
+    std::vector<double> dashes;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double run = header.sxfPitch[type][i];
+        if (!(run > 0.0 && run < 1e4)) return {};
+        dashes.push_back(i % 2 == 0 ? run : -run);
+    }
+    // An odd count repeats as dash, gap, ..., gap, dash: its cycle is twice as long.
+    if (dashes.size() % 2 == 1 && dashes.size() > 1) {
+        const std::vector<double> once = dashes;
+        for (const double run : once) dashes.push_back(-run);
+    }
+    return dashes.size() >= 2 ? dashes : std::vector<double>{};
+}
+
+}  // namespace
+
 std::vector<double> PenDashes(const Header& header, std::uint8_t penStyle) {
     std::size_t n = penStyle;
-    if (!((n >= 2 && n <= 9) || (n >= 16 && n <= 19))) return {};
+    if (n >= 30 && n <= 62) {
+        std::vector<double> own = SxfDashes(header, n - 30);
+        if (!own.empty()) return own;
+    }
+    if (!((n >= 2 && n <= 9) || (n >= 16 && n <= 19) || (n >= 30 && n <= 62))) return {};
     const std::uint32_t bits = std::clamp<std::uint32_t>(header.lineTypeBits[n], 1, 32);
     const std::uint32_t pattern = header.lineType[n];
     // One bit is the print pitch in tenths of a paper millimetre (1 to 100).

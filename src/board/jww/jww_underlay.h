@@ -25,7 +25,8 @@ namespace pelimator::board::jww {
 // The dash pattern of a Jw_cad line type (pen style) in paper millimetres (+ dash, - gap), empty
 // for solid lines: the header's pattern of 1-32 bits, most significant first, each bit as long
 // as the type's print pitch in tenths of a millimetre (Jw_cad's defaults: 10, 20 for the double
-// length types 16-18, 40 for 19). Random lines (11-15) and SXF types show solid.
+// length types 16-18, 40 for 19). The SXF types (30-62) by their own runs in paper mm where the
+// header gives them (dash, gap, ...), else by their bit patterns. Random lines (11-15) show solid.
 [[nodiscard]] std::vector<double> PenDashes(const Header& header, std::uint8_t penStyle);
 
 // The work the underlay may cost, counted by what it generates rather than what it reads, in

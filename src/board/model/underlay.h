@@ -41,7 +41,17 @@ struct UnderlayText {
     std::uint8_t hAlign = 0;
     std::uint8_t vAlign = 0;
     double fitWidth = 0.0;
+    // Jw_cad's character cells: each character is drawn filling a cell one x unit wide (full
+    // width) or half as wide (ASCII, half-width kana), cellSpacing x units after each cell
+    // (halved after a half cell); fitWidth, if any, rescales the run to end where stored.
+    bool cells = false;
+    double cellSpacing = 0.0;
+    std::uint8_t face = 0;  // kFaceSerif | kFaceBold | kFaceItalic
 };
+
+inline constexpr std::uint8_t kFaceSerif = 1U;
+inline constexpr std::uint8_t kFaceBold = 2U;
+inline constexpr std::uint8_t kFaceItalic = 4U;
 
 // The rough advance of a text in units of its height (full-width characters 1, others 0.6), for
 // boxes, culling and wrapping before a font is at hand.

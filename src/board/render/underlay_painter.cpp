@@ -9,12 +9,14 @@
 #include <QPen>
 #include <QTransform>
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "board/model/layers.h"
 #include "board/model/underlay.h"
 #include "board/render/line_pen.h"
 #include "board/render/shown_colour.h"
+#include "board/render/text_cells.h"
 
 namespace pelimator::board {
 
@@ -231,6 +233,10 @@ void UnderlayPainter::PaintText(QPainter& painter, const UnderlayItem& item) {
     const double ppu = m_frame.transform.pixelsPerUnit;
     const double pixels = Length(text.yAxis) * ppu;
     if (pixels < kMinTextPixels) return;
+    if (text.cells) {
+        PaintCellText(painter, item, text);
+        return;
+    }
     const FontSizes& sizes = Sizes();
     TextCache& cache = m_texts[item.text];
     if (cache.advance < 0.0) {
@@ -278,6 +284,46 @@ void UnderlayPainter::PaintText(QPainter& painter, const UnderlayItem& item) {
         painter.setPen(colour);
         painter.drawText(at, cache.text);
     }
+    painter.restore();
+    ++m_stats.texts;
+}
+
+// A text laid out in Jw_cad's character cells: its glyphs as outlines, each filling its cell;
+// under kGlyphPixels high, the cells' band.
+void UnderlayPainter::PaintCellText(QPainter& painter, const UnderlayItem& item,
+                                    const UnderlayText& text) {
+    const double ppu = m_frame.transform.pixelsPerUnit;
+    TextCache& cache = m_texts[item.text];
+    if (cache.advance < 0.0) {
+        cache.text = QString::fromUtf8(text.utf8.data(), static_cast<qsizetype>(text.utf8.size()));
+        const std::vector<TextCell> cells =
+            LayTextCells(cache.text, text.cellSpacing, text.fitWidth);
+        cache.advance = cells.empty() ? 0.0 : cells.back().x + cells.back().width;
+    }
+    const Vec2 o = m_frame.transform.ToScreen(text.origin);
+    const Vec2 sx{text.xAxis.x * ppu, -text.xAxis.y * ppu};
+    const Vec2 sy{text.yAxis.x * ppu, -text.yAxis.y * ppu};
+    const QColor colour = ColourOf(item.colour, m_frame.background);
+    if (Length(text.yAxis) * ppu < kGlyphPixels) {
+        const auto at = [&](double x, double y) {
+            return QPointF(o.x + x * sx.x + y * sy.x, o.y + x * sx.y + y * sy.y);
+        };
+        const std::array<QPointF, 4> box = {at(0.0, 0.0), at(cache.advance, 0.0),
+                                            at(cache.advance, 1.0), at(0.0, 1.0)};
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(colour.red(), colour.green(), colour.blue(), 110));
+        painter.drawPolygon(box.data(), 4);
+        painter.setBrush(Qt::NoBrush);
+        ++m_stats.boxes;
+        return;
+    }
+    if (cache.outline.isEmpty()) {
+        cache.outline = CellTextPath(
+            cache.text, LayTextCells(cache.text, text.cellSpacing, text.fitWidth), text.face);
+    }
+    painter.save();
+    painter.setWorldTransform(QTransform(sx.x, sx.y, -sy.x, -sy.y, o.x, o.y), true);
+    painter.fillPath(cache.outline, colour);
     painter.restore();
     ++m_stats.texts;
 }

@@ -69,6 +69,7 @@ private:
     void PaintStrokes(QPainter& painter);
     void PaintTexts(QPainter& painter);
     void PaintText(QPainter& painter, const UnderlayItem& item);
+    void PaintCellText(QPainter& painter, const UnderlayItem& item, const UnderlayText& text);
     // Whether glyphs at the painter's current transform are too large for the glyph cache.
     [[nodiscard]] static bool GlyphTooLargeToCache(const QPainter& painter);
     void PaintPixels(QPainter& painter);

@@ -68,6 +68,9 @@ struct RawText {
     std::string utf8;
     double cells = 0.0;  // its width in half cells: Shift-JIS bytes, each character's own
     std::size_t lastBytes = 1;
+    std::vector<std::size_t> bytes;  // each character's Shift-JIS bytes
+    std::uint32_t kind = 0;          // +10000 italic, +20000 bold
+    std::string font;                // UTF-8
 };
 
 // Walks the entity list and the block definitions of a JWW file with the smallest reading that
@@ -180,12 +183,13 @@ private:
         t.y1 = Get<double>();
         t.x2 = Get<double>();
         t.y2 = Get<double>();
-        m_at += 4;
+        t.kind = Get<std::uint32_t>();
         t.sizeX = Get<double>();
         t.sizeY = Get<double>();
         t.spacing = Get<double>();
         t.angle = Get<double>();
-        Str();
+        const auto [font, wideFont] = Str();
+        t.font = wideFont ? Iconv(font, "UTF-16LE") : Iconv(font, "CP932");
         const auto [text, wide] = Str();
         t.utf8 = wide ? Iconv(text, "UTF-16LE") : Iconv(text, "CP932");
         const std::string sjis = wide ? Iconv(text, "UTF-16LE", "CP932") : text;
@@ -193,6 +197,7 @@ private:
             const auto c = static_cast<unsigned char>(sjis[i]);
             t.lastBytes = ((c >= 0x81 && c <= 0x9F) || c >= 0xE0) ? 2 : 1;
             t.cells += static_cast<double>(t.lastBytes);
+            t.bytes.push_back(t.lastBytes);
             i += t.lastBytes;
         }
         if (depth == 0) {

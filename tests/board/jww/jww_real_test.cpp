@@ -21,6 +21,7 @@
 #include "board/files/drawing_file.h"
 #include "board/jww/jww_file.h"
 #include "board/jww/jww_raw_reading.h"
+#include "board/jww/jww_underlay.h"
 #include "board/model/selection.h"
 #include "support/real_corpus.h"
 #include "support/temp_dir.h"
@@ -178,6 +179,56 @@ TEST(JwwLineTypes, JwCadsDefaultsReadAsChainAndDottedLines) {
         for (std::size_t i = 0; i < runs.size(); ++i) {
             EXPECT_NEAR(runs[i], row.millimetres[i], 1e-9) << row.name;
         }
+    }
+}
+
+// Each pen style drawn as its header sets it, on the paper: types 2-9 and the double-length types
+// by their bit patterns; SXF types 30-62 by their own runs (dash, gap, ... in mm) where they give
+// them, else by their bit patterns; random lines (11-15) and unknown styles solid.
+TEST(JwwLineTypes, EveryPenStyleIsDashedAsItsHeaderSays) {
+    jww::Header header;
+    const auto pattern = [&](std::size_t n, std::uint32_t bits, std::uint32_t count,
+                             std::uint32_t pitch) {
+        header.lineType[n] = bits;
+        header.lineTypeBits[n] = count;
+        header.lineTypePitch[n] = pitch;
+    };
+    const auto own = [&](std::size_t n, std::vector<double> runs) {
+        header.sxfSegments[n - 30] = static_cast<std::uint32_t>(runs.size());
+        std::copy(runs.begin(), runs.end(), header.sxfPitch[n - 30].begin());
+    };
+    pattern(5, 0xF99FF99FU, 16, 10);
+    for (std::size_t n = 11; n <= 15; ++n) pattern(n, 0xF0F0F0F0U, 8, 10);
+    pattern(17, 0xFF00FF00U, 32, 20);
+    own(30, {3.0, 1.5});
+    own(31, {6.0, 1.0, 1.0, 1.0});
+    pattern(32, 0xF0F0F0F0U, 8, 10);
+    own(33, {4.0, -1.0});
+    pattern(33, 0xCCCCCCCCU, 4, 10);
+    own(34, {});
+    pattern(34, 0xFFFFFFFFU, 32, 10);
+    pattern(62, 0xF0F0F0F0U, 8, 5);
+    const std::vector<std::pair<int, std::vector<double>>> rows = {
+        {1, {}},
+        {5, {10, -2, 2, -2}},
+        {11, {}},
+        {15, {}},
+        {17, {16, -16, 16, -16}},
+        {30, {3, -1.5}},
+        {31, {6, -1, 1, -1}},
+        {32, {4, -4}},
+        {33, {2, -2}},
+        {34, {}},
+        {62, {2, -2}},
+        {63, {}},
+        {255, {}},
+    };
+    for (const auto& [style, want] : rows) {
+        SCOPED_TRACE(style);
+        const std::vector<double> got =
+            Cycle(jww::PenDashes(header, static_cast<std::uint8_t>(style)));
+        ASSERT_EQ(got.size(), want.size());
+        for (std::size_t k = 0; k < got.size(); ++k) EXPECT_NEAR(got[k], want[k], 1e-9);
     }
 }
 
