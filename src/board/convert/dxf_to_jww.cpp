@@ -34,9 +34,6 @@ using jww_out::LineTypes;
 using jww_out::NearestPen;
 using jww_out::RecordWriter;
 
-// The descent of the board's text font below the baseline, in text heights: Jw_cad's start point
-// is the bottom of the character cells (as the DXF conversion puts it the other way).
-constexpr double kDescent = 0.39;
 // The end of the name of the layer the DXF conversion puts a layer's temporary points on.
 constexpr std::string_view kTemporarySuffix = " 仮点";
 
@@ -188,27 +185,31 @@ private:
     }
 
 public:
-    // Writes the text item; false (nothing written) when it has no size.
+    // Writes the text item; false (nothing written) when it has no size. A DXF text's height is
+    // its cap height, Jw_cad's its cells' (the em's): the sizes go up by 1 / kCellCapHeight, as
+    // the DXF conversion takes them down.
     bool Text(const UnderlayItem& item, const RecordWriter::Pen& pen) {
         const UnderlayText& t = m_underlay.texts[item.text];
-        const double height = std::hypot(t.yAxis.x, t.yAxis.y) * m_factor;
-        const double width = std::hypot(t.xAxis.x, t.xAxis.y) * m_factor;
-        if (!(height > 0.0) || !(width > 0.0)) return false;
-        const Vec2 along{t.xAxis.x * m_factor / width, t.xAxis.y * m_factor / width};
-        const Vec2 up{t.yAxis.x * m_factor / height, t.yAxis.y * m_factor / height};
-        const double units = t.fitWidth > 0.0 ? t.fitWidth : EstimatedAdvance(t.utf8);
-        const double length = units * width;
+        const double capHeight = std::hypot(t.yAxis.x, t.yAxis.y) * m_factor;
+        const double capWidth = std::hypot(t.xAxis.x, t.xAxis.y) * m_factor;
+        if (!(capHeight > 0.0) || !(capWidth > 0.0)) return false;
+        const double height = capHeight / kCellCapHeight;
+        const double width = capWidth / kCellCapHeight;
+        const Vec2 along{t.xAxis.x * m_factor / capWidth, t.xAxis.y * m_factor / capWidth};
+        const Vec2 up{t.yAxis.x * m_factor / capHeight, t.yAxis.y * m_factor / capHeight};
+        // A fitted run keeps its length, any other is as long as its cells.
+        const double length =
+            t.fitWidth > 0.0 ? t.fitWidth * capWidth : jww::CellsWidth(t.utf8, width, 0.0);
         Vec2 start{(t.origin.x - m_origin.x) * m_factor, (t.origin.y - m_origin.y) * m_factor};
         start = start - (0.5 * t.hAlign * length) * along;
-        // To the bottom of the cells: from the baseline a descent down, from the middle half a
-        // height, from the top a height.
-        const double drop = t.vAlign == 0   ? kDescent
-                            : t.vAlign == 2 ? 0.5
-                            : t.vAlign == 3 ? 1.0
+        // To the bottom of the cells, in cell heights: from the baseline the em's part below it,
+        // from the middle that and half a cap height, from the top that and a cap height.
+        const double drop = t.vAlign == 0   ? kCellEmDescent
+                            : t.vAlign == 2 ? kCellEmDescent + 0.5 * kCellCapHeight
+                            : t.vAlign == 3 ? kCellEmDescent + kCellCapHeight
                                             : 0.0;
         start = start - (drop * height) * up;
         const double degrees = std::atan2(along.y, along.x) * 180.0 / std::numbers::pi;
-        // Jw_cad's character width is a full-width cell's: the run's width per height unit.
         m_out.Text(pen, start, start + length * along, width, height, degrees, t.utf8);
         if (std::abs(along.x * up.x + along.y * up.y) > 1e-6) ++m_approximated["斜体・傾いた文字"];
         return true;

@@ -8,6 +8,7 @@
 #include "board/dxf/dxf_colour.h"
 #include "board/jww/jww_circle_solid.h"
 #include "board/jww/jww_underlay.h"
+#include "board/model/underlay.h"
 
 namespace pelimator::board::convert {
 
@@ -24,8 +25,6 @@ constexpr std::string_view kPictureText = "^@BM";
 constexpr std::uint8_t kMarkerStyle = 100;
 constexpr std::uint8_t kFirstRandomLine = 11;
 constexpr std::uint8_t kLastRandomLine = 15;
-// The descent of the board's text font below the baseline, in text (cap) heights.
-constexpr double kDescent = 0.39;
 // Solids from this pen style on are circles, sectors and rings.
 constexpr std::uint8_t kFirstCircleSolid = 101;
 // A solid's pen colour that means its own RGB.
@@ -179,11 +178,14 @@ bool DxfEntityWriter::Text(const Shape& shape, const DxfPlace& place, DxfOut& ou
         ++m_approximated["画像 (保存しません)"];
         return false;
     }
-    const double height = shape.sizeY * place.scale;
-    // Jw_cad's start point is the bottom of the character cells, DXF's the baseline: a font's
-    // descent above it (as the board draws texts, in Noto Sans CJK).
+    // Jw_cad's size is the character cell's height, the em of the font; DXF's the cap height.
+    const double cell = shape.sizeY * place.scale;
+    const double height = cell * kCellCapHeight;
+    // Jw_cad's start point is the bottom of the cells, DXF's the baseline: the em's part below
+    // the baseline higher.
     const double radians = shape.angle / kDegrees;
-    const Vec2 up{-std::sin(radians) * kDescent * height, std::cos(radians) * kDescent * height};
+    const double rise = kCellEmDescent * cell;
+    const Vec2 up{-std::sin(radians) * rise, std::cos(radians) * rise};
     const Vec2 start = Scaled(shape.p[0], place.scale) + up;
     const Vec2 end = Scaled(shape.p[1], place.scale) + up;
     // Jw_cad lays the run from its start to its end: DXF's fit alignment does the same.

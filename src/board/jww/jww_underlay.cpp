@@ -47,21 +47,6 @@ struct Placement {
     }
 };
 
-// The width of a text's run as Jw_cad lays it out: a character that takes two bytes in Shift-JIS
-// is one cell of the text's width wide, any other half a cell; the spacing follows every character
-// but the last, halved after a half cell.
-double CellsWidth(const Shape& shape) {
-    const std::string sjis = ToShiftJis(shape.text);
-    double halves = 0.0;
-    double last = 0.0;
-    for (std::size_t i = 0; i < sjis.size(); i += static_cast<std::size_t>(last)) {
-        const auto lead = static_cast<unsigned char>(sjis[i]);
-        last = (lead >= 0x81 && lead <= 0x9F) || lead >= 0xE0 ? 2.0 : 1.0;
-        halves += last;
-    }
-    return (halves * (shape.sizeX + shape.spacing) - last * shape.spacing) / 2.0;
-}
-
 // The face a text is drawn in: its font's kind (明朝 and other serif faces, else gothic) and
 // the kind's italic (+10000) and bold (+20000) flags.
 std::uint8_t FaceOf(const Shape& shape) {
@@ -289,7 +274,8 @@ private:
         const Vec2 end = place.Point(shape.p[1]);
         double length = std::hypot(end.x - text.origin.x, end.y - text.origin.y);
         // A run stored without its length is as long as its character cells.
-        if (!(length > 0.0)) length = CellsWidth(shape) * std::abs(place.scaleX);
+        if (!(length > 0.0))
+            length = CellsWidth(shape.text, shape.sizeX, shape.spacing) * std::abs(place.scaleX);
         if (length > 0.0 && widthFactor > 0.0) text.fitWidth = length / (height * widthFactor);
         if (shape.sizeX > 0.0) {
             text.cells = true;
@@ -410,6 +396,18 @@ std::vector<double> SxfDashes(const Header& header, std::size_t type) {
 }
 
 }  // namespace
+
+double CellsWidth(const std::string& utf8, double width, double spacing) {
+    const std::string sjis = ToShiftJis(utf8);
+    double halves = 0.0;
+    double last = 0.0;
+    for (std::size_t i = 0; i < sjis.size(); i += static_cast<std::size_t>(last)) {
+        const auto lead = static_cast<unsigned char>(sjis[i]);
+        last = (lead >= 0x81 && lead <= 0x9F) || lead >= 0xE0 ? 2.0 : 1.0;
+        halves += last;
+    }
+    return (halves * (width + spacing) - last * spacing) / 2.0;
+}
 
 std::vector<double> PenDashes(const Header& header, std::uint8_t penStyle) {
     std::size_t n = penStyle;

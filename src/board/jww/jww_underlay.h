@@ -22,6 +22,11 @@ namespace pelimator::board::jww {
 [[nodiscard]] std::string PenColourName(const Header& header, std::uint16_t pen);
 [[nodiscard]] std::string LineTypeName(const Header& header, std::uint8_t penStyle);
 
+// The length of a text's run as Jw_cad lays it out: a character that takes two bytes in Shift-JIS
+// is one cell, width wide, any other half a cell; spacing follows every character but the last,
+// halved after a half cell.
+[[nodiscard]] double CellsWidth(const std::string& utf8, double width, double spacing);
+
 // The dash pattern of a Jw_cad line type (pen style) in paper millimetres (+ dash, - gap), empty
 // for solid lines: the header's pattern of 1-32 bits, most significant first, each bit as long
 // as the type's print pitch in tenths of a millimetre (Jw_cad's defaults: 10, 20 for the double

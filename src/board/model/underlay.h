@@ -49,6 +49,13 @@ struct UnderlayText {
     std::uint8_t face = 0;  // kFaceSerif | kFaceBold | kFaceItalic
 };
 
+// A character cell against the fonts' em box: the em fills the cell's height, its bottom this
+// share of it below the baseline (Noto CJK's ideographic em box).
+inline constexpr double kCellEmDescent = 0.12;
+// The cap height of the CJK fonts texts are drawn in, per em (Noto Sans CJK JP: 733 of 1000): a
+// DXF text's height is a cap height, Jw_cad's a cell's, whose em it is.
+inline constexpr double kCellCapHeight = 0.733;
+
 inline constexpr std::uint8_t kFaceSerif = 1U;
 inline constexpr std::uint8_t kFaceBold = 2U;
 inline constexpr std::uint8_t kFaceItalic = 4U;

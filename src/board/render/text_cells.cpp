@@ -9,8 +9,6 @@ namespace pelimator::board {
 
 namespace {
 
-// The part of a CJK font's em box below the baseline (the ideographic em box of Noto CJK).
-constexpr double kEmDescent = 0.12;
 // An italic face leans this far right per text height.
 constexpr double kItalicShear = 0.2;
 
@@ -78,7 +76,8 @@ QPainterPath CellTextPath(const QString& text, const std::vector<TextCell>& cell
         const double sy = 1.0 / kTextFontPixels;
         // Font pixels to the cell: x scaled to the cell's width, y to the text height, leaning
         // right as y goes up for an italic face.
-        const QTransform into(sx, 0.0, -shear * sy, sy, cell.x + shear * kEmDescent, -kEmDescent);
+        const QTransform into(sx, 0.0, -shear * sy, sy, cell.x + shear * kCellEmDescent,
+                              -kCellEmDescent);
         path.addPath(into.map(one));
     }
     return path;

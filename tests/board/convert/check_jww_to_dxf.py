@@ -37,7 +37,33 @@ import jww_gen  # noqa: E402
 import jww_records  # noqa: E402
 
 RANDOM_LINES = range(11, 16)
-DESCENT = 0.39
+FONT = "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc"
+
+
+MONO = "Noto Sans Mono CJK JP"
+
+
+def mono_face():
+    """The gothic face the board draws Jw_cad's texts in (for ＭＳ ゴシック, whose half-width
+    characters are half as wide as the others), out of the font collection."""
+    from fontTools.ttLib import TTCollection
+    for font in TTCollection(FONT).fonts:
+        if font["name"].getDebugName(1) == MONO:
+            return font
+    raise RuntimeError(f"no {MONO} in {FONT}")
+
+
+def cell_metrics():
+    """(cap height, part of the em below the baseline) per em of the gothic face, read from the
+    font file: a Jw_cad text's size is its cells' height, the em; a DXF text's height is the cap
+    height."""
+    font = mono_face()
+    em = font["head"].unitsPerEm
+    return font["OS/2"].sCapHeight / em, -font["OS/2"].sTypoDescender / em
+
+
+CAP_HEIGHT, EM_DESCENT = cell_metrics()
+ADDED_FONTS = set()
 
 
 def text_of(raw, version):
@@ -99,11 +125,12 @@ def expected(path):
             if text.startswith("^@BM"):
                 continue
             counts["TEXT"] += 1
-            # The DXF's baseline lies a descent (0.39 text heights) above Jw_cad's start point,
-            # the bottom of the character cells.
+            # The DXF's baseline lies the em's part below it above Jw_cad's start point, the
+            # bottom of the character cells; its height is the cells' cap height.
             h, a = f["sizeY"] * s, math.radians(f["angle"])
-            places["TEXT"].append((layer, f["x1"] * s - math.sin(a) * DESCENT * h,
-                                   f["y1"] * s + math.cos(a) * DESCENT * h, h, text))
+            places["TEXT"].append((layer, f["x1"] * s - math.sin(a) * EM_DESCENT * h,
+                                   f["y1"] * s + math.cos(a) * EM_DESCENT * h, h * CAP_HEIGHT,
+                                   text))
         elif cls == "CDataSolid":
             counts["HATCH" if f["m_nPenStyle"] >= 101 else "SOLID"] += 1
         elif cls == "CDataSunpou":
@@ -184,11 +211,22 @@ def convert(batch, jww, dxf, allow_loss):
 
 def picture_agreement(render_board, jww, dxf, out_dir, scale):
     import compare_with_ezdxf as pictures
+    import matplotlib.font_manager
     name = os.path.splitext(os.path.basename(jww))[0]
     board_png = os.path.join(out_dir, name + ".board.png")
     ezdxf_png = os.path.join(out_dir, name + ".ezdxf.png")
     box = pictures.board_picture(render_board, jww, board_png)
-    pictures.ezdxf_picture(dxf, ezdxf_png, [v * scale for v in box])
+    # ezdxf draws each text style in the face the board draws its Jw_cad font in (matplotlib
+    # reads one face of a collection: the gothic one is given it as a file of its own).
+    mono = os.path.join(out_dir, "NotoSansMonoCJKjp.otf")
+    if mono not in ADDED_FONTS:
+        mono_face().save(mono)
+        matplotlib.font_manager.fontManager.addfont(mono)
+        ADDED_FONTS.add(mono)
+    serif = ("明朝", "mincho", "serif", "times", "century")
+    font_of = lambda style: (  # noqa: E731
+        "Noto Serif CJK JP" if any(k in style.dxf.font.lower() for k in serif) else MONO)
+    pictures.ezdxf_picture(dxf, ezdxf_png, [v * scale for v in box], font_of=font_of)
     board, other = pictures.inked(board_png), pictures.inked(ezdxf_png)
     return min(pictures.agreement(board, other), pictures.agreement(other, board))
 
@@ -388,6 +426,33 @@ def generated(version):
     return {"version": version, "header": header, "entities": ents, "blocks": [inner, outer]}
 
 
+def moji(x, y, text, size, spacing=0.0, angle=0.0, stored_end=True):
+    """A gothic text record whose end point is where Jw_cad's cells end: a cell of the size for
+    what Shift-JIS holds in two bytes, half of it for one byte, the spacing after each but the
+    last (halved after a half cell)."""
+    halves = [len(c.encode("cp932")) for c in text]
+    run = (sum(halves) * (size + spacing) - halves[-1] * spacing) / 2.0
+    a = math.radians(angle)
+    end = (x + run * math.cos(a), y + run * math.sin(a)) if stored_end else (x, y)
+    return dict(common(), **{"class": "CDataMoji"}, x1=x, y1=y, x2=end[0], y2=end[1], kind=1,
+                sizeX=size, sizeY=size, spacing=spacing, angle=angle, font="ＭＳ ゴシック",
+                text=text)
+
+
+def generated_texts(version):
+    """A drawing of large texts in one group at 1:50, which the pictures see glyph by glyph:
+    full- and half-width runs, spacing, a turned run, a run stored without its end."""
+    ents = [
+        moji(0.0, 0.0, "日影図の検討書", 10.0),
+        moji(0.0, -20.0, "GL+1,500 (ABC)", 8.0),
+        moji(0.0, -40.0, "北側斜線 N-12", 6.0, spacing=1.0),
+        moji(90.0, -40.0, "敷地境界線", 5.0, spacing=0.5, angle=30.0),
+        moji(0.0, -60.0, "隣地ｱﾊﾟｰﾄ 2F", 7.0, stored_end=False),
+    ]
+    return {"version": version, "header": {"m_adScale[0]": 50.0}, "entities": ents,
+            "blocks": []}
+
+
 def main(argv):
     if len(argv) not in (5, 7):
         print(__doc__)
@@ -402,6 +467,9 @@ def main(argv):
     for version in (600, 700):
         path = os.path.join(out_dir, f"generated-{version}.jww")
         jww_gen.write(path, generated(version))
+        drawings.append(path)
+        path = os.path.join(out_dir, f"generated-texts-{version}.jww")
+        jww_gen.write(path, generated_texts(version))
         drawings.append(path)
     return check_report.report(
         drawings, lambda jww: check(batch, probe, jww, out_dir, render_board, minimum),

@@ -35,7 +35,8 @@ def board_picture(render_board, dxf, png):
     return [float(v) for v in out.stdout.split()]
 
 
-def ezdxf_picture(dxf, png, box, width=WIDTH, height=HEIGHT):
+def ezdxf_picture(dxf, png, box, width=WIDTH, height=HEIGHT, font_of=None):
+    """font_of(style): the font family ezdxf draws a text style in, by default Noto Sans CJK JP."""
     min_x, min_y, max_x, max_y = box
     # The board's fit: the box centred, at the zoom that shows all of it.
     ppu = min(width / max(max_x - min_x, 1e-9), height / max(max_y - min_y, 1e-9))
@@ -44,7 +45,7 @@ def ezdxf_picture(dxf, png, box, width=WIDTH, height=HEIGHT):
     # The board writes text in Noto Sans CJK; ezdxf is given the same font (it has no other
     # with Japanese glyphs here).
     for style in doc.styles:
-        style.dxf.font = "Noto Sans CJK JP"
+        style.dxf.font = font_of(style) if font_of else "Noto Sans CJK JP"
     fig = plt.figure(figsize=(width / DPI, height / DPI), dpi=DPI)
     ax = fig.add_axes([0, 0, 1, 1])
     ctx = RenderContext(doc)
