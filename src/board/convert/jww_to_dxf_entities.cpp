@@ -188,8 +188,14 @@ bool DxfEntityWriter::Text(const Shape& shape, const DxfPlace& place, DxfOut& ou
     const Vec2 up{-std::sin(radians) * rise, std::cos(radians) * rise};
     const Vec2 start = Scaled(shape.p[0], place.scale) + up;
     const Vec2 end = Scaled(shape.p[1], place.scale) + up;
-    // Jw_cad lays the run from its start to its end: DXF's fit alignment does the same.
-    const bool fit = Distance(start, end) > 0.0 && height > 0.0;
+    // Jw_cad lays the run from its start to its end. Where the end is where the cells end (no
+    // spacing), the glyphs' own advances at the width factor put each in its cell (a gothic
+    // face's half-width glyphs are half as wide); any other run is fitted to its end, which
+    // stretches the glyphs evenly (and ends the last glyph's ink there, not its cell).
+    const double cells = jww::CellsWidth(shape.text, shape.sizeX, 0.0) * place.scale;
+    const Vec2 cellsEnd = start + cells * Vec2{std::cos(radians), std::sin(radians)};
+    const bool own = shape.spacing == 0.0 && Distance(end, cellsEnd) <= 1e-9 * std::max(1.0, cells);
+    const bool fit = !own && Distance(start, end) > 0.0 && height > 0.0;
     Head("TEXT", shape, place, out);
     out.Put(100, "AcDbText");
     out.PutPoint(10, start);
