@@ -8,7 +8,9 @@ the drawing holds what DXF cannot) and checked against the test's own reading of
   CIRCLE / ARC / ELLIPSE, CDataTen POINT, CDataMoji TEXT, CDataSolid SOLID or HATCH, CDataSunpou
   DIMENSION, CDataBlock INSERT), and one block definition per CDataList;
 - every line, circle, arc, point, text and insert lies where its record says times its layer
-  group's scale (real millimetres), on the layer named after the record's group and layer;
+  group's scale (real millimetres), on the layer named after the record's group and layer; a
+  text's height is its cells' cap height and its baseline the em's descent above the cells'
+  bottom, both read from the font file;
 - the loss list names exactly the random lines (the one kind DXF cannot draw), with their count;
 - a record of each kind moved (10, 5) paper mm, or erased, in the board (jww_probe edit, saved to
   .dxf as the window's save does) changes just its one entity in the DXF: moved by (10, 5) x the
@@ -17,7 +19,10 @@ the drawing holds what DXF cannot) and checked against the test's own reading of
   point and text of the original at its place (within 1e-6 paper mm), size, layer and text; with
   no elliptic arcs, blocks or dimensions (which come back in parts), nothing else;
 - with RENDER_BOARD: ezdxf's drawing add-on's picture of the DXF matches the board's picture of
-  the JWW (the share-of-ink measure of tests/board/render/compare_with_ezdxf.py) at MIN_AGREEMENT.
+  the JWW (the share-of-ink measure of tests/board/render/compare_with_ezdxf.py) at MIN_AGREEMENT,
+  ezdxf drawing each text style in the face the board draws its font in; a generated drawing of
+  large texts (full and half width, spacing, turned, without an end) shows glyph by glyph whether
+  the DXF's text heights and alignment put them where the board's character cells do.
 
 Usage: check_jww_to_dxf.py PELIMATOR_BATCH JWW_PROBE CORPUS OUT_DIR [RENDER_BOARD MIN_AGREEMENT]"""
 import collections
