@@ -1,0 +1,92 @@
+#!/usr/bin/env python3
+"""Every real Jw_cad drawing converted to DXF by pelimator-batch and printed by a second DXF reader
+of its own, LibreCAD (`librecad dxf2pdf`), against the board's picture of the JWW.
+
+LibreCAD fits the drawing's extents to its page (A4 upright; it takes no other paper size from
+the command line) with no margins; the PDF is rasterised with pdftoppm and the board paints the
+JWW fitted into a picture of the same size, so both show the same extents in the same frame.
+The measure is the share of ink of tests/board/render/compare_with_ezdxf.py; both shares must
+reach MIN_AGREEMENT. The pictures are kept in OUT_DIR as NAME.board.png and NAME.librecad.png.
+
+Exits with 77 (skipped) when librecad or pdftoppm is not installed.
+
+Usage: check_jww_to_dxf_librecad.py PELIMATOR_BATCH RENDER_BOARD CORPUS OUT_DIR MIN_AGREEMENT"""
+import glob
+import os
+import shutil
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "render"))
+import check_report  # noqa: E402
+import compare_with_ezdxf as pictures  # noqa: E402
+
+SKIPPED = 77
+DPI = 100
+ENV = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+
+
+def librecad_picture(dxf, out_dir, png):
+    """LibreCAD's print of dxf, fitted to its page, as a PNG; its (width, height) in pixels."""
+    pdf_dir = os.path.join(out_dir, "pdf")
+    os.makedirs(pdf_dir, exist_ok=True)
+    pdf = os.path.join(pdf_dir, os.path.splitext(os.path.basename(dxf))[0] + ".pdf")
+    if os.path.exists(pdf):
+        os.remove(pdf)
+    run = subprocess.run(["librecad", "dxf2pdf", "-a", "-f", "0,0,0,0", "-t", pdf_dir, dxf],
+                         env=ENV, capture_output=True, text=True, timeout=120)
+    if not os.path.exists(pdf):
+        raise RuntimeError(f"librecad printed no PDF: {run.stdout[-300:]} {run.stderr[-300:]}")
+    stem = os.path.splitext(png)[0]
+    subprocess.run(["pdftoppm", "-png", "-singlefile", "-r", str(DPI), pdf, stem], check=True)
+    image = pictures.plt.imread(png)
+    return image.shape[1], image.shape[0]
+
+
+def check(batch, render_board, jww, out_dir, minimum):
+    name = os.path.splitext(os.path.basename(jww))[0]
+    dxf = os.path.join(out_dir, name + ".dxf")
+    if os.path.exists(dxf):
+        os.remove(dxf)
+    # Random lines are the one named loss; the picture is what is looked at here.
+    run = subprocess.run([batch, "--allow-loss", "-o", dxf, jww], capture_output=True, text=True)
+    if run.returncode != 0 or not os.path.exists(dxf):
+        return [f"no DXF: {run.stderr.strip()}"], {}
+    other_png = os.path.join(out_dir, name + ".librecad.png")
+    try:
+        width, height = librecad_picture(dxf, out_dir, other_png)
+    except (RuntimeError, subprocess.SubprocessError) as e:
+        return [str(e)], {}
+    board_png = os.path.join(out_dir, name + ".board.png")
+    subprocess.run([render_board, jww, board_png, str(width), str(height)], env=ENV,
+                   capture_output=True, check=True)
+    board, other = pictures.inked(board_png), pictures.inked(other_png)
+    mine, theirs = pictures.agreement(board, other), pictures.agreement(other, board)
+    figures = {"board-in-librecad": mine, "librecad-in-board": theirs}
+    if min(mine, theirs) < minimum:
+        return [f"pictures agree {min(mine, theirs):.3f} < {minimum}"], figures
+    return [], figures
+
+
+def main(argv):
+    if len(argv) != 6:
+        print(__doc__)
+        return 2
+    batch, render_board, corpus, out_dir, minimum = argv[1:5] + [float(argv[5])]
+    missing = [tool for tool in ("librecad", "pdftoppm") if not shutil.which(tool)]
+    if missing:
+        print(f"SKIPPED: {' and '.join(missing)} not installed")
+        return SKIPPED
+    drawings = sorted(glob.glob(os.path.join(corpus, "real-jww", "**", "*.jww"), recursive=True))
+    if not drawings:
+        print(f"SKIPPED: no real Jw_cad drawings under {corpus}/real-jww")
+        return SKIPPED
+    os.makedirs(out_dir, exist_ok=True)
+    return check_report.report(
+        drawings, lambda jww: check(batch, render_board, jww, out_dir, minimum),
+        "drawings print in LibreCAD as the board paints them")
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
