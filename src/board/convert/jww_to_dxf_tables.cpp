@@ -91,8 +91,9 @@ void DxfTables::WriteLayers(DxfOut& out) const {
     for (const auto& [key, layer] : m_layers) {
         SymbolHead(out, "LAYER", m_handles.Next(), m_owners.layerTable, "AcDbLayerTableRecord");
         out.Put(2, layer.name);
-        out.PutInt(70, layer.locked ? 4 : 0);
-        // A hidden layer has its colour negative.
+        // A hidden layer is off (its colour negative) and frozen too: readers that print off
+        // layers (LibreCAD) leave frozen ones out.
+        out.PutInt(70, (layer.locked ? 4 : 0) | (layer.shown ? 0 : 1));
         out.PutInt(62, layer.shown ? layer.aci : -layer.aci);
         out.Put(6, "Continuous");
         out.PutInt(290, layer.plotted ? 1 : 0);
