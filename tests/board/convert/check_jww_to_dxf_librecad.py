@@ -2,15 +2,15 @@
 """Every real Jw_cad drawing converted to DXF by pelimator-batch and printed by a second DXF reader
 of its own, LibreCAD (`librecad dxf2pdf`), against the board's picture of the JWW.
 
-LibreCAD fits the drawing's extents to its page (A4 upright; it takes no other paper size from
-the command line) with no margins; the PDF is rasterised with pdftoppm and the board paints the
-JWW fitted into a picture of the same size, so both show the same extents in the same frame.
-The measure is the share of ink of tests/board/render/compare_with_ezdxf.py, taken twice: over
-the whole pictures (reported), and with the texts left out of both (both shares must reach
-MIN_AGREEMENT): LibreCAD's print draws every text in its own stroke font, whatever the text
-style names, and that font has no Japanese glyphs (each is a small diamond). The texts' place is
-ezdxf's picture of the DXF's texts alone, in the same frame, grown by TEXT_MARGIN pixels. The
-pictures are kept in OUT_DIR as NAME.board.png, NAME.librecad.png and NAME.texts.png.
+LibreCAD's print draws every text in its own stroke font, whatever the text style names, and
+that font has no Japanese glyphs (each is a small diamond); so LibreCAD prints a copy of the DXF
+without its texts. It fits that copy's extents to its page (A4 upright; it takes no other paper
+size from the command line) with no margins; the PDF is rasterised with pdftoppm, and the board
+paints the JWW into a picture of the same size fitted to the same extents (ezdxf's, over the
+copy). The texts' place, ezdxf's picture of the DXF's texts alone in that frame grown by
+TEXT_MARGIN pixels, is left out of both pictures. The measure is the share of ink of
+tests/board/render/compare_with_ezdxf.py; both shares must reach MIN_AGREEMENT. The pictures are
+kept in OUT_DIR as NAME.board.png, NAME.librecad.png and NAME.texts.png.
 
 Exits with 77 (skipped) when librecad or pdftoppm is not installed.
 
