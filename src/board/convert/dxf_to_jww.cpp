@@ -297,10 +297,7 @@ public:
                     const Underlay& underlay) {
         std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> items;
         for (const DxfDimensionPlace& d : dimensions) items[d.record];
-        for (std::uint32_t i = 0; i < underlay.items.size(); ++i) {
-            const auto found = items.find(underlay.items[i].record);
-            if (found != items.end()) found->second.push_back(i);
-        }
+        ItemsOf(underlay, items);
         for (const DxfDimensionPlace& d : dimensions) {
             const Vec2 u{std::cos(d.radians), std::sin(d.radians)};
             const auto onLine = [&](Vec2 p) {
@@ -323,7 +320,62 @@ public:
         }
     }
 
+    // Other dimensions as their parts: the lines, arcs and circles of their blocks as they are,
+    // the rest (solids, texts, points, what a stretched insert bends) as the underlay draws it.
+    // One the underlay does not show (its layer frozen) is left out.
+    void DimensionParts(const std::vector<DxfDimensionParts>& dimensions, UnderlayRecords& top,
+                        const Underlay& underlay) {
+        std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> items;
+        for (const DxfDimensionParts& d : dimensions) items[d.record];
+        ItemsOf(underlay, items);
+        for (const DxfDimensionParts& d : dimensions) {
+            const std::vector<std::uint32_t>& mine = items[d.record];
+            if (mine.empty()) continue;
+            Curves(d.curves, {});
+            for (const std::uint32_t i : mine) {
+                if (!OnCurves(underlay, underlay.items[i], d.curves)) top.Item(underlay.items[i]);
+            }
+        }
+    }
+
 private:
+    // The underlay items of each record of items, by index.
+    static void ItemsOf(const Underlay& underlay,
+                        std::unordered_map<std::uint32_t, std::vector<std::uint32_t>>& items) {
+        for (std::uint32_t i = 0; i < underlay.items.size(); ++i) {
+            const auto found = items.find(underlay.items[i].record);
+            if (found != items.end()) found->second.push_back(i);
+        }
+    }
+
+    // Whether an outline item is one of curves as the underlay flattens it: every point on it,
+    // each piece between them (chords of an arc) near it.
+    static bool OnCurves(const Underlay& underlay, const UnderlayItem& item,
+                         const std::vector<DxfBlockCurve>& curves) {
+        if ((item.kind != UnderlayKind::Polyline && item.kind != UnderlayKind::Segments) ||
+            item.count < 2) {
+            return false;
+        }
+        const auto on = [&](const DxfBlockCurve& c, Vec2 p, double slack) {
+            if (!c.circle && c.radius == 0.0) {
+                const double size = std::max(1.0, std::hypot(c.b.x - c.a.x, c.b.y - c.a.y));
+                return DistanceToSegment(p, c.a, c.b) <= 1e-6 * size;
+            }
+            const double r = std::abs(c.radius);
+            return std::abs(std::hypot(p.x - c.a.x, p.y - c.a.y) - r) <= (1e-6 + slack) * r;
+        };
+        return std::any_of(curves.begin(), curves.end(), [&](const DxfBlockCurve& c) {
+            for (std::uint32_t k = 0; k < item.count; ++k) {
+                const Vec2 p = underlay.points[item.first + k];
+                if (!on(c, p, 0.0)) return false;
+                if (k == 0) continue;
+                const Vec2 q = underlay.points[item.first + k - 1];
+                if (!on(c, 0.5 * (p + q), 0.02)) return false;
+            }
+            return true;
+        });
+    }
+
     void Dimension(const DxfDimensionPlace& d, const std::array<Vec2, 4>& ends,
                    const UnderlayItem* text, UnderlayRecords& top) {
         const RecordWriter::Pen pen = PenOf(d.layer, d.aci);
@@ -388,7 +440,7 @@ private:
             const DxfBlockContent& block = structure.blocks[b];
             m_out.BlockHead(b + 1, block.name);
             out += m_out.Take().first;
-            Curves(block);
+            Curves(block.curves, block.base);
             Inserts(block.inserts, block.base);
             drawn.SetOrigin(block.base);
             for (const std::uint32_t i : items[b]) drawn.Item(underlay.items[i]);
@@ -403,12 +455,13 @@ private:
         return {(p.x - origin.x) * m_factor, (p.y - origin.y) * m_factor};
     }
 
-    void Curves(const DxfBlockContent& block) {
+    // Lines, arcs and circles from an origin (a block's base point).
+    void Curves(const std::vector<DxfBlockCurve>& curves, Vec2 base) {
         constexpr double kTurn = 2.0 * std::numbers::pi;
-        for (const DxfBlockCurve& c : block.curves) {
+        for (const DxfBlockCurve& c : curves) {
             const RecordWriter::Pen pen = PenOf(c.layer, c.aci);
             if (!c.circle && c.radius == 0.0) {
-                m_out.Line(pen, Paper(c.a, block.base), Paper(c.b, block.base));
+                m_out.Line(pen, Paper(c.a, base), Paper(c.b, base));
                 continue;
             }
             const double start = c.circle ? 0.0 : c.startDegrees * std::numbers::pi / 180.0;
@@ -416,8 +469,7 @@ private:
                 c.circle ? kTurn : (c.endDegrees - c.startDegrees) * std::numbers::pi / 180.0;
             sweep = std::fmod(sweep, kTurn);
             if (sweep <= 0.0) sweep += kTurn;
-            m_out.Arc(pen, Paper(c.a, block.base), std::abs(c.radius) * m_factor, start, sweep,
-                      c.circle);
+            m_out.Arc(pen, Paper(c.a, base), std::abs(c.radius) * m_factor, start, sweep, c.circle);
         }
     }
 
@@ -557,6 +609,7 @@ std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underl
     std::set<std::uint32_t> apart;
     for (const DxfPlacement& p : structure.inserts) apart.insert(p.record);
     for (const DxfDimensionPlace& d : structure.dimensions) apart.insert(d.record);
+    for (const DxfDimensionParts& d : structure.dimensionParts) apart.insert(d.record);
     std::optional<UnderlayRecords> records;
     if (shown) {
         records.emplace(source, *underlay, factor, layers, writer);
@@ -566,7 +619,10 @@ std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underl
     Appended appended;
     if (dxf != nullptr) {
         BlockRecords blocks(*dxf, state, source, factor, layers, writer);
-        if (records) blocks.Dimensions(structure.dimensions, *records, *underlay);
+        if (records) {
+            blocks.Dimensions(structure.dimensions, *records, *underlay);
+            blocks.DimensionParts(structure.dimensionParts, *records, *underlay);
+        }
         appended = blocks.Kept(structure, approximated);
     } else {
         std::tie(appended.records, appended.count) = writer.Take();

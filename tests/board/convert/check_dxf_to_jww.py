@@ -15,6 +15,10 @@
   placing them), each model-space LINE, ARC and CIRCLE at the same real-size place, and each
   linear or aligned DIMENSION a CDataSunpou, saved back as a DIMENSION measuring from the same
   places along the same line;
+- each other DIMENSION (angular, radial, diameter, ordinate) as the parts its block draws: the
+  dimensions alone (ezdxf deleting the rest) saved as JWW hold as many records of each class as
+  ezdxf finds entities in their blocks (nested inserts opened), its arcs as arcs at the same
+  real-size places;
 - with RENDER_BOARD: the board's picture of the JWW matches its picture of the DXF (the
   share-of-ink measure of tests/board/render/compare_with_ezdxf.py) at MIN_AGREEMENT, the DXF's
   picture placed by the JWW's scale and the DXF's unit: what the JWW shows is what the DXF
@@ -23,6 +27,7 @@
 Usage: check_dxf_to_jww.py PELIMATOR_BATCH CORPUS OUT_DIR [RENDER_BOARD MIN_AGREEMENT]"""
 import collections
 import glob
+import math
 import os
 import subprocess
 import sys
@@ -39,6 +44,14 @@ import dxf_pens_expected  # noqa: E402
 UNIT_MM = {0: 1.0, 1: 25.4, 2: 304.8, 4: 1.0, 5: 10.0, 6: 1000.0, 14: 100.0}
 
 
+def read_dxf(dxf):
+    try:
+        return ezdxf.readfile(dxf)
+    except Exception:  # damaged files: ezdxf's recovery reads them
+        from ezdxf import recover
+        return recover.readfile(dxf)[0]
+
+
 def check(batch, dxf, out_dir, render_board, minimum):
     name = os.path.splitext(os.path.basename(dxf))[0]
     jww = os.path.join(out_dir, name + ".jww")
@@ -53,11 +66,7 @@ def check(batch, dxf, out_dir, render_board, minimum):
         kinds[cls] += 1
     problems = []
     paper = [line for line in run.stderr.splitlines() if "ペーパー空間" in line]
-    try:
-        doc = ezdxf.readfile(dxf)
-    except Exception:  # damaged files: ezdxf's recovery reads them
-        from ezdxf import recover
-        doc, _ = recover.readfile(dxf)
+    doc = read_dxf(dxf)
     msp = doc.modelspace()
     lines = len(msp.query("LINE"))
     arcs = len(msp.query("ARC CIRCLE"))
@@ -69,6 +78,7 @@ def check(batch, dxf, out_dir, render_board, minimum):
     if (drawn == 0) != (not paper) or (paper and f" {drawn} 個" not in paper[0]):
         problems.append(f"paper space loss {paper} for {drawn} paper-space entities")
     problems += check_blocks(batch, doc, d, kinds, jww, out_dir, figures)
+    problems += check_dimension_parts(batch, read_dxf(dxf), jww, figures)
     lines = collections.defaultdict(list)
     for cls, body in d["records"]:
         if cls == "CDataSen":
@@ -133,6 +143,42 @@ def check_blocks(batch, doc, d, kinds, jww, out_dir, figures):
     for src, e in zip(inserts, got):
         problems += dxf_blocks_expected.compare_insert(src, e, mm)
     return problems[:5]
+
+
+def check_dimension_parts(batch, doc, jww, figures):
+    dimensions = dxf_blocks_expected.other_dimensions(doc)
+    if not dimensions:
+        return []
+    msp = doc.modelspace()
+    for e in list(msp):
+        if e not in dimensions:
+            msp.delete_entity(e)
+    alone = os.path.splitext(jww)[0] + ".dimensions.dxf"
+    doc.saveas(alone)
+    run = subprocess.run([batch, "--allow-loss", "-o", alone + ".jww", alone],
+                         capture_output=True, text=True)
+    if run.returncode != 0:
+        return [f"the other dimensions alone: conversion failed: {run.stderr.strip()}"]
+    d = jww_records.read(alone + ".jww")
+    mm = UNIT_MM.get(doc.header.get("$INSUNITS", 0), 1.0) / d["values"]["m_adScale[0]"]
+    want, arcs = dxf_blocks_expected.dimension_parts(dimensions, mm)
+    got = collections.Counter(cls for cls, _body in d["records"])
+    figures["dimension parts"] = sum(want.values())
+    if got != want:
+        return [f"other dimensions written as {dict(got)}, not {dict(want)}"]
+    written = []
+    for cls, body in d["records"]:
+        if cls == "CDataEnko":
+            f = jww_records.parse_fields(d["version"], cls, body)
+            sweep = 360.0 if f["full"] else math.degrees(f["sweep"])
+            written.append((f["cx"], f["cy"], f["radius"], math.degrees(f["start"]) % 360.0
+                            if not f["full"] else 0.0, sweep))
+    for p, q in zip(arcs, sorted(written)):
+        size = max(1.0, abs(p[0]), abs(p[1]))
+        if any(abs(u - v) > 1e-6 * size for u, v in zip(p[:3], q[:3])) or \
+                any(abs(u - v) > 1e-6 for u, v in zip(p[3:], q[3:])):
+            return [f"a dimension's arc written as {q}, not {p}"]
+    return []
 
 
 def main(argv):

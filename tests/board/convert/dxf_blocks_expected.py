@@ -111,3 +111,50 @@ def compare_dimension(src, back, mm):
     if abs(off) > 1e-6 * size:
         return [f"dimension {s.handle}: its line {off} mm off"]
     return []
+
+
+# The Jw_cad record each kind of a dimension's block content becomes.
+PART_CLASS = {"LINE": "CDataSen", "ARC": "CDataEnko", "CIRCLE": "CDataEnko",
+              "SOLID": "CDataSolid", "TRACE": "CDataSolid", "TEXT": "CDataMoji",
+              "MTEXT": "CDataMoji", "POINT": "CDataTen"}
+
+
+def other_dimensions(doc):
+    """Model space's dimensions other than linear and aligned (angular, radial, diameter,
+    ordinate) seen from above, with their blocks (the board draws one without from its
+    definition points, ezdxf nothing)."""
+    return [e for e in doc.modelspace().query("DIMENSION")
+            if e.dxf.get("dimtype", 0) & 7 not in (0, 1)
+            and e.dxf.get("extrusion", (0, 0, 1))[2] > 0
+            and doc.blocks.get(e.dxf.get("geometry", "")) is not None]
+
+
+def dimension_parts(dimensions, mm):
+    """What the dimensions' blocks draw, by ezdxf, nested inserts opened: the Jw_cad records
+    expected (a Counter by class; a polyline's straight pieces lines) and their arcs and circles
+    as sorted (x, y, radius, start degrees, sweep degrees) at real size."""
+    import collections
+    counts, arcs = collections.Counter(), []
+
+    def walk(entities):
+        for e in entities:
+            kind = e.dxftype()
+            if kind == "INSERT":
+                walk(e.virtual_entities())
+            elif kind == "LWPOLYLINE":
+                counts["CDataSen"] += len(e) - (0 if e.closed else 1)
+            elif kind == "MTEXT":
+                counts["CDataMoji"] += len(e.plain_text().split("\n"))
+            else:
+                counts[PART_CLASS.get(kind, kind)] += 1
+            if kind in ("ARC", "CIRCLE"):
+                c = e.dxf.center
+                start, sweep = 0.0, 360.0
+                if kind == "ARC":
+                    start = e.dxf.start_angle % 360.0
+                    sweep = (e.dxf.end_angle - e.dxf.start_angle) % 360.0 or 360.0
+                arcs.append((c.x * mm, c.y * mm, e.dxf.radius * mm, start, sweep))
+
+    for d in dimensions:
+        walk(d.virtual_entities())
+    return counts, sorted(arcs)
