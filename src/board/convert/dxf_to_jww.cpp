@@ -18,6 +18,7 @@
 #include "base/errors.h"
 #include "base/file.h"
 #include "board/convert/dxf_blocks.h"
+#include "board/convert/fill_pieces.h"
 #include "board/convert/jww_record_writer.h"
 #include "board/dxf/dxf_colour.h"
 #include "board/dxf/dxf_names.h"
@@ -37,6 +38,8 @@ using jww_out::RecordWriter;
 // The descent of the board's text font below the baseline, in text heights: Jw_cad's start point
 // is the bottom of the character cells (as the DXF conversion puts it the other way).
 constexpr double kDescent = 0.39;
+// A filled area is left out (and reported) past this many pieces.
+constexpr std::size_t kMaxFillPieces = 100000;
 // The end of the name of the layer the DXF conversion puts a layer's temporary points on.
 constexpr std::string_view kTemporarySuffix = " 仮点";
 
@@ -164,27 +167,36 @@ private:
         }
     }
 
-    // Each ring as solids: four corners or fewer as one, more as a fan of triangles from its
-    // first point (exact for the convex outlines hatches and solids mostly have).
+    // A ring of four corners or fewer as one solid, a larger convex one as a fan of triangles
+    // from its first corner; rings with holes (or concave) as the trapezoids that cover the
+    // area inside an odd number of them, so that holes stay empty.
     void Fill(const UnderlayItem& item, const RecordWriter::Pen& pen) {
+        std::vector<std::vector<Vec2>> rings;
         std::uint32_t begin = 0;
         for (std::uint32_t r = 0; r < item.ringCount; ++r) {
             const std::uint32_t end = m_underlay.ringEnds[item.rings + r];
-            const std::uint32_t n = end - begin;
-            const std::uint32_t first = item.first + begin;
-            if (n >= 3 && n <= 4) {
-                m_out.Solid(pen, item.colour, At(first), At(first + 1), At(first + 2),
-                            At(first + n - 1));
-            } else if (n > 4) {
-                ++m_approximated["多角形の塗りつぶし (三角形に分けて保存)"];
-                for (std::uint32_t k = 1; k + 1 < n; ++k) {
-                    m_out.Solid(pen, item.colour, At(first), At(first + k), At(first + k + 1),
-                                At(first + k + 1));
-                }
-            }
+            auto& ring = rings.emplace_back();
+            for (std::uint32_t k = begin; k < end; ++k) ring.push_back(At(item.first + k));
             begin = end;
         }
-        if (item.ringCount > 1) ++m_approximated["穴のある塗りつぶし (穴も塗って保存)"];
+        if (rings.size() == 1 && rings[0].size() <= 4) {
+            const std::vector<Vec2>& ring = rings[0];
+            m_out.Solid(pen, item.colour, ring[0], ring[1], ring[2], ring.back());
+            return;
+        }
+        ++m_approximated["多角形の塗りつぶし (三角形・台形に分けて保存)"];
+        if (rings.size() == 1 && ConvexRing(rings[0])) {
+            const std::vector<Vec2>& ring = rings[0];
+            for (std::size_t k = 1; k + 1 < ring.size(); ++k) {
+                m_out.Solid(pen, item.colour, ring[0], ring[k], ring[k + 1], ring[k + 1]);
+            }
+            return;
+        }
+        const std::vector<FillPiece> pieces = EvenOddPieces(rings, kMaxFillPieces);
+        if (pieces.empty() && !rings.empty()) {
+            ++m_approximated["塗りつぶし (大きすぎて省略)"];
+        }
+        for (const FillPiece& q : pieces) m_out.Solid(pen, item.colour, q[0], q[1], q[2], q[3]);
     }
 
 public:

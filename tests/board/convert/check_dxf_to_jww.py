@@ -19,6 +19,10 @@
   dimensions alone (ezdxf deleting the rest) saved as JWW hold as many records of each class as
   ezdxf finds entities in their blocks (nested inserts opened), its arcs as arcs at the same
   real-size places;
+- each solid HATCH with straight boundaries filled as it is: the hatches alone saved as JWW
+  hold solids whose area is what the boundaries enclose less their holes, plus the islands in
+  those (dxf_fills_expected.py), within 1e-6; so does a drawing ezdxf makes of hatches with holes
+  and islands;
 - with RENDER_BOARD: the board's picture of the JWW matches its picture of the DXF (the
   share-of-ink measure of tests/board/render/compare_with_ezdxf.py) at MIN_AGREEMENT, the DXF's
   picture placed by the JWW's scale and the DXF's unit: what the JWW shows is what the DXF
@@ -39,6 +43,7 @@ import check_report  # noqa: E402
 import ezdxf  # noqa: E402
 import jww_records  # noqa: E402
 import dxf_blocks_expected  # noqa: E402
+import dxf_fills_expected  # noqa: E402
 import dxf_pens_expected  # noqa: E402
 
 UNIT_MM = {0: 1.0, 1: 25.4, 2: 304.8, 4: 1.0, 5: 10.0, 6: 1000.0, 14: 100.0}
@@ -79,6 +84,7 @@ def check(batch, dxf, out_dir, render_board, minimum):
         problems.append(f"paper space loss {paper} for {drawn} paper-space entities")
     problems += check_blocks(batch, doc, d, kinds, jww, out_dir, figures)
     problems += check_dimension_parts(batch, read_dxf(dxf), jww, figures)
+    problems += check_fills(batch, read_dxf(dxf), jww, figures)
     lines = collections.defaultdict(list)
     for cls, body in d["records"]:
         if cls == "CDataSen":
@@ -149,17 +155,9 @@ def check_dimension_parts(batch, doc, jww, figures):
     dimensions = dxf_blocks_expected.other_dimensions(doc)
     if not dimensions:
         return []
-    msp = doc.modelspace()
-    for e in list(msp):
-        if e not in dimensions:
-            msp.delete_entity(e)
-    alone = os.path.splitext(jww)[0] + ".dimensions.dxf"
-    doc.saveas(alone)
-    run = subprocess.run([batch, "--allow-loss", "-o", alone + ".jww", alone],
-                         capture_output=True, text=True)
-    if run.returncode != 0:
-        return [f"the other dimensions alone: conversion failed: {run.stderr.strip()}"]
-    d = jww_records.read(alone + ".jww")
+    d = alone_as_jww(batch, doc, dimensions, jww, "dimensions")
+    if isinstance(d, str):
+        return [d]
     mm = UNIT_MM.get(doc.header.get("$INSUNITS", 0), 1.0) / d["values"]["m_adScale[0]"]
     want, arcs = dxf_blocks_expected.dimension_parts(dimensions, mm)
     got = collections.Counter(cls for cls, _body in d["records"])
@@ -181,6 +179,41 @@ def check_dimension_parts(batch, doc, jww, figures):
     return []
 
 
+def alone_as_jww(batch, doc, keep, jww, what):
+    """The JWW records of doc's model space reduced to the entities keep holds (or a problem)."""
+    msp = doc.modelspace()
+    for e in list(msp):
+        if e not in keep:
+            msp.delete_entity(e)
+    alone = os.path.splitext(jww)[0] + f".{what}.dxf"
+    doc.saveas(alone)
+    run = subprocess.run([batch, "--allow-loss", "-o", alone + ".jww", alone],
+                         capture_output=True, text=True)
+    if run.returncode != 0:
+        return f"the {what} alone: conversion failed: {run.stderr.strip()}"
+    return jww_records.read(alone + ".jww")
+
+
+def check_fills(batch, doc, jww, figures):
+    hatches = dxf_fills_expected.solid_hatches(doc)
+    if not hatches:
+        return []
+    d = alone_as_jww(batch, doc, [h for h, _area in hatches], jww, "fills")
+    if isinstance(d, str):
+        return [d]
+    mm = UNIT_MM.get(doc.header.get("$INSUNITS", 0), 1.0) / d["values"]["m_adScale[0]"]
+    want = sum(a for _h, a in hatches) * mm * mm
+    got = 0.0
+    for cls, body in d["records"]:
+        if cls == "CDataSolid":
+            f = jww_records.parse_fields(d["version"], cls, body)
+            got += dxf_fills_expected.area([(f[f"x{k}"], f[f"y{k}"]) for k in range(1, 5)])
+    figures["filled"] = f"{got:.6g}"
+    if abs(got - want) > 1e-6 * want:
+        return [f"solid hatches fill {got} mm², not {want}"]
+    return []
+
+
 def main(argv):
     if len(argv) not in (4, 6):
         print(__doc__)
@@ -192,9 +225,13 @@ def main(argv):
         print(f"SKIPPED: no real DXF drawings under {corpus}/real-dxf")
         return 0
     os.makedirs(out_dir, exist_ok=True)
+    holed = os.path.join(out_dir, "holed_hatches.dxf")
+    dxf_fills_expected.holed_drawing(holed)
+    holes = check_fills(batch, ezdxf.readfile(holed), holed[:-4] + ".jww", {})
+    print("FAIL" if holes else "ok  ", "hatches with holes and islands (ezdxf)", *holes)
     return check_report.report(
         drawings, lambda dxf: check(batch, dxf, out_dir, render_board, minimum),
-        "DXF drawings saved as JWW")
+        "DXF drawings saved as JWW") or (1 if holes else 0)
 
 
 if __name__ == "__main__":
