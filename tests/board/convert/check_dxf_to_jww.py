@@ -18,7 +18,8 @@
 - each other DIMENSION (angular, radial, diameter, ordinate) as the parts its block draws: the
   dimensions alone (ezdxf deleting the rest) saved as JWW hold as many records of each class as
   ezdxf finds entities in their blocks (nested inserts opened), its arcs as arcs at the same
-  real-size places;
+  real-size places; so do the dimensions ezdxf makes whose blocks insert arcs turned, mirrored
+  and scaled;
 - each solid HATCH with straight boundaries filled as it is: the hatches alone saved as JWW
   hold solids whose area is what the boundaries enclose less their holes, plus the islands in
   those (dxf_fills_expected.py), within 1e-6; so does a drawing ezdxf makes of hatches with holes
@@ -229,6 +230,12 @@ def main(argv):
     dxf_fills_expected.holed_drawing(holed)
     holes = check_fills(batch, ezdxf.readfile(holed), holed[:-4] + ".jww", {})
     print("FAIL" if holes else "ok  ", "hatches with holes and islands (ezdxf)", *holes)
+    made = os.path.join(out_dir, "made_dimensions.dxf")
+    dxf_blocks_expected.dimensions_drawing(made)
+    parts = {}
+    holes += check_dimension_parts(batch, ezdxf.readfile(made), made[:-4] + ".jww", parts)
+    print("FAIL" if holes else "ok  ", "dimensions with turned and mirrored arcs (ezdxf)", parts,
+          *holes)
     return check_report.report(
         drawings, lambda dxf: check(batch, dxf, out_dir, render_board, minimum),
         "DXF drawings saved as JWW") or (1 if holes else 0)

@@ -148,13 +148,41 @@ def dimension_parts(dimensions, mm):
             else:
                 counts[PART_CLASS.get(kind, kind)] += 1
             if kind in ("ARC", "CIRCLE"):
-                c = e.dxf.center
+                c = e.ocs().to_wcs(e.dxf.center)
                 start, sweep = 0.0, 360.0
                 if kind == "ARC":
-                    start = e.dxf.start_angle % 360.0
+                    # Seen from below (a mirrored insert) it runs clockwise from its start.
+                    a, b = e.start_point, e.end_point
+                    if e.dxf.extrusion.z < 0:
+                        a, b = b, a
+                    start = math.degrees(math.atan2(a.y - c.y, a.x - c.x)) % 360.0
                     sweep = (e.dxf.end_angle - e.dxf.start_angle) % 360.0 or 360.0
                 arcs.append((c.x * mm, c.y * mm, e.dxf.radius * mm, start, sweep))
 
     for d in dimensions:
         walk(d.virtual_entities())
     return counts, sorted(arcs)
+
+
+def dimensions_drawing(path):
+    """A drawing of dimensions ezdxf makes (angular, radius, diameter), whose blocks also insert a
+    block of an arc and a circle turned, mirrored and scaled: their parts must land where ezdxf
+    puts them."""
+    import ezdxf
+    doc = ezdxf.new("R2010", setup=True)
+    msp = doc.modelspace()
+    mark = doc.blocks.new("MARK")
+    mark.add_arc((1, 0), 2, 10, 100)
+    mark.add_circle((0, 1), 0.5)
+    mark.add_line((0, 0), (3, 0))
+    dims = [msp.add_angular_dim_2l(base=(30, 30), line1=((0, 0), (50, 0)),
+                                   line2=((0, 0), (40, 40))),
+            msp.add_radius_dim(center=(100, 0), radius=20, angle=30),
+            msp.add_diameter_dim(center=(200, 0), radius=15, angle=120)]
+    for n, dim in enumerate(dims):
+        dim.render()
+        block = doc.blocks.get(dim.dimension.dxf.geometry)
+        block.add_blockref("MARK", (10 * n, 5), dxfattribs={
+            "xscale": -1.5 if n != 1 else 2.0, "yscale": 1.5 if n != 1 else 2.0,
+            "rotation": 30.0 * (n + 1)})
+    doc.saveas(path)
