@@ -296,6 +296,7 @@ public:
             // Its attributes are drawn as texts of their own, beside the insert.
             for (const std::uint32_t r : attributes->second) {
                 m_out.blockOfRecord[r] = DxfBlockStructure::kModelSpace;
+                m_out.insertLayerOf[r] = in.placement.layer;
                 m_out.where.entities.push_back(r);
             }
         }

@@ -79,6 +79,9 @@ struct DxfBlockStructure {
     // insert's attribute, drawn at the top level.
     std::map<std::uint32_t, std::uint32_t> blockOfRecord;
     static constexpr std::uint32_t kModelSpace = 0xFFFFFFFFU;
+    // A kept model-space insert's attribute -> the insert's layer (as written): what the
+    // attribute draws on layer 0 is on it, shown or hidden with the insert.
+    std::map<std::uint32_t, std::string> insertLayerOf;
     // Records drawn on paper-space layouts (viewports, which show model space, left out).
     std::size_t paperRecords = 0;
 };

@@ -289,11 +289,14 @@ public:
                 : BuildDxfUnderlay(m_dxf, structure.where,
                                    [&](std::string_view name) { return LayerNumber(name); });
         UnderlayRecords records(m_source, drawn, m_factor, m_layers, m_out);
-        records.Run([&](const UnderlayItem& item) {
-            const auto found = structure.blockOfRecord.find(item.record);
-            return found != structure.blockOfRecord.end() &&
-                   found->second == DxfBlockStructure::kModelSpace;
-        });
+        const std::int32_t layerZero = LayerNumber("0");
+        for (UnderlayItem item : drawn.items) {
+            const auto found = structure.insertLayerOf.find(item.record);
+            if (found == structure.insertLayerOf.end()) continue;
+            // Drawn on its own, an attribute on layer 0 stays on its insert's layer.
+            if (item.layer == layerZero) item.layer = LayerNumber(found->second);
+            records.Item(item);
+        }
         Appended out;
         std::tie(out.records, out.count) = m_out.Take();
         out.blockList = Definitions(structure, records, drawn);
