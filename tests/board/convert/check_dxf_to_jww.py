@@ -9,6 +9,9 @@
   has gaps (dxf_pens_expected.py);
 - the losses named hold paper space only when its layouts draw something (ezdxf: entities
   other than viewports), with that count;
+- each DXF layer off or frozen hidden in the JWW, the others and the write layer shown, and
+  each kept insert's attributes on layer 0 hidden exactly when the insert's layer is
+  (dxf_layers_expected.py);
 - its blocks stay blocks (dxf_blocks_expected.py): each kept insert a CDataBlock record, each
   kept block a CDataList; saved back as DXF, ezdxf audits it clean and finds each kept insert
   at the same real-size place, with its block's own arcs and circles where they were (ezdxf
@@ -45,6 +48,7 @@ import ezdxf  # noqa: E402
 import jww_records  # noqa: E402
 import dxf_blocks_expected  # noqa: E402
 import dxf_fills_expected  # noqa: E402
+import dxf_layers_expected  # noqa: E402
 import dxf_pens_expected  # noqa: E402
 
 UNIT_MM = {0: 1.0, 1: 25.4, 2: 304.8, 4: 1.0, 5: 10.0, 6: 1000.0, 14: 100.0}
@@ -96,6 +100,11 @@ def check(batch, dxf, out_dir, render_board, minimum):
     factor = d["values"]["m_adScale[0]"]
     factor = UNIT_MM.get(doc.header.get("$INSUNITS", 0), 1.0) / factor
     wrong, figures["lines"] = dxf_pens_expected.check_line_types(doc, lines, factor)
+    problems += wrong[:3]
+    wrong, figures["layers"] = dxf_layers_expected.check_layer_states(doc, d)
+    problems += wrong[:3]
+    inserts, _names = dxf_blocks_expected.kept_inserts(doc)
+    wrong, figures["attributes"] = dxf_layers_expected.check_attributes(doc, d, inserts)
     problems += wrong[:3]
     if render_board and sum(kinds.values()) > 0:
         import compare_with_ezdxf as pictures
