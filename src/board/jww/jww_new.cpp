@@ -1,6 +1,8 @@
 // A new, empty JWW drawing (version 700) for drawings saved as JWW that were not read from one.
 #include <algorithm>
 #include <array>
+#include <cstddef>
+#include <iterator>
 
 #include "board/jww/jww_archive.h"
 #include "board/jww/jww_file.h"
@@ -67,8 +69,8 @@ std::string JwwLayerName(const std::string& name) {
 // the write layer (state 3, in the write group) the first shown one, all else editable. When
 // every layer is hidden, layer 0-0 is the write layer and so shown.
 int WriteLayerOf(const std::array<bool, 256>& hidden) {
-    const auto first = std::find(hidden.begin(), hidden.end(), false);
-    return first == hidden.end() ? 0 : static_cast<int>(first - hidden.begin());
+    const std::ptrdiff_t first = std::ranges::find(hidden, false) - hidden.begin();
+    return first == std::ssize(hidden) ? 0 : static_cast<int>(first);
 }
 
 void PutGroups(std::string& out, double scale, const std::array<bool, 256>& hidden) {
