@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -195,6 +196,83 @@ std::optional<DxfDimensionPlace> ReadDimension(std::uint32_t record,
     return d;
 }
 
+// A DIMENSION that draws its block where it stands, for its parts: its block's key, layer and
+// colour (what the block's layer 0 and colour by block take).
+struct RawDimensionBlock {
+    std::uint32_t record = 0;
+    std::string key;
+    std::string layer = "0";
+    std::int32_t aci = 256;
+};
+
+std::optional<RawDimensionBlock> ReadOtherDimension(std::uint32_t record,
+                                                    const std::vector<RawTag>& tags) {
+    RawDimensionBlock d;
+    d.record = record;
+    std::int64_t type = 0;
+    bool paper = false;
+    for (const RawTag& t : tags) {
+        if (t.code == 2) d.key = LayerKey(t.text);
+        if (t.code == 8) d.layer = std::string(t.text);
+        if (t.code == 62) d.aci = static_cast<std::int32_t>(t.integer);
+        if (t.code == 67) paper = t.integer == 1;
+        if (t.code == 70) type = t.integer & 7;
+    }
+    if (paper || !PlainExtrusion(tags) || type < 2 || type > 6 || d.key.empty()) {
+        return std::nullopt;
+    }
+    return d;
+}
+
+// x' = a x + b y + c, y' = d x + e y + f.
+struct Map2 {
+    double a = 1.0, b = 0.0, c = 0.0, d = 0.0, e = 1.0, f = 0.0;
+    [[nodiscard]] Vec2 operator()(Vec2 p) const {
+        return {a * p.x + b * p.y + c, d * p.x + e * p.y + f};
+    }
+    [[nodiscard]] Map2 Then(const Map2& n) const {  // this after n
+        return {a * n.a + b * n.d, a * n.b + b * n.e, a * n.c + b * n.f + c,
+                d * n.a + e * n.d, d * n.b + e * n.e, d * n.c + e * n.f + f};
+    }
+};
+
+// Where an insert puts its block's content (base: the block's base point).
+Map2 InsertMap(const DxfPlacement& p, Vec2 base) {
+    const double cs = std::cos(p.radians);
+    const double sn = std::sin(p.radians);
+    const Map2 turn{cs * p.scaleX, -sn * p.scaleY, p.at.x, sn * p.scaleX, cs * p.scaleY, p.at.y};
+    return turn.Then(Map2{1.0, 0.0, -base.x, 0.0, 1.0, -base.y});
+}
+
+// The curve where m puts it; none when m stretches an arc or circle out of round.
+std::optional<DxfBlockCurve> Mapped(DxfBlockCurve c, const Map2& m) {
+    if (!c.circle && c.radius == 0.0) {
+        c.a = m(c.a);
+        c.b = m(c.b);
+        return c;
+    }
+    const double s1 = std::hypot(m.a, m.d);
+    const double s2 = std::hypot(m.b, m.e);
+    if (!(s1 > 0.0) || std::abs(s1 - s2) > 1e-9 * s1 ||
+        std::abs(m.a * m.b + m.d * m.e) > 1e-9 * s1 * s2) {
+        return std::nullopt;
+    }
+    // A turn through phi, after a mirror in the x axis when m mirrors: direction t goes to
+    // phi + t, or phi - t (and the arc then runs from its end).
+    const double phi = std::atan2(m.d, m.a) * 180.0 / std::numbers::pi;
+    if (m.a * m.e - m.b * m.d < 0.0) {
+        const double start = c.startDegrees;
+        c.startDegrees = phi - c.endDegrees;
+        c.endDegrees = phi - start;
+    } else {
+        c.startDegrees += phi;
+        c.endDegrees += phi;
+    }
+    c.a = m(c.a);
+    c.radius = std::abs(c.radius) * s1;
+    return c;
+}
+
 class Scanner {
 public:
     explicit Scanner(const DxfSource& source)
@@ -218,8 +296,14 @@ public:
             // Its attributes are drawn as texts of their own, beside the insert.
             for (const std::uint32_t r : attributes->second) {
                 m_out.blockOfRecord[r] = DxfBlockStructure::kModelSpace;
+                m_out.insertLayerOf[r] = in.placement.layer;
                 m_out.where.entities.push_back(r);
             }
+        }
+        for (const RawDimensionBlock& d : m_otherDimensions) {
+            DxfDimensionParts parts{d.record, {}};
+            Parts(d.key, Map2{}, d.layer, d.aci, 0, parts.curves);
+            m_out.dimensionParts.push_back(std::move(parts));
         }
         m_out.where.blockContent = true;
         return std::move(m_out);
@@ -273,6 +357,8 @@ private:
             if (m_section == "ENTITIES") top.push_back(ReadInsert(index, tags));
         } else if (type == "DIMENSION" && m_section == "ENTITIES") {
             if (auto d = ReadDimension(index, tags)) m_out.dimensions.push_back(std::move(*d));
+            if (auto d = ReadOtherDimension(index, tags))
+                m_otherDimensions.push_back(std::move(*d));
         } else if (type == "ATTRIB" && m_lastInsert) {
             m_attributes[*m_lastInsert].push_back(index);
         } else if (type != "SEQEND") {
@@ -348,6 +434,34 @@ private:
         content.drawn.push_back(r);
     }
 
+    // The lines, arcs and circles block key draws under m, nested inserts' too; layer 0 and
+    // colour by block (0) take layer's and aci.
+    void Parts(const std::string& key, const Map2& m, const std::string& layer, std::int32_t aci,
+               int depth, std::vector<DxfBlockCurve>& out) {
+        const auto raw = m_raw.find(key);
+        if (raw == m_raw.end() || depth >= kMaxKeptDepth) return;
+        const std::vector<std::uint32_t> records = raw->second.records;  // m_raw may grow
+        std::vector<RawTag> tags;
+        for (const std::uint32_t r : records) {
+            if (!Read(r, tags)) continue;
+            const std::string_view type = tags.front().text;
+            if (type == "LINE" || ((type == "ARC" || type == "CIRCLE") && PlainExtrusion(tags))) {
+                auto curve = Mapped(ReadCurve(type, tags), m);
+                if (!curve) continue;
+                if (curve->layer == "0") curve->layer = layer;
+                if (curve->aci == 0) curve->aci = aci;
+                out.push_back(std::move(*curve));
+            } else if (type == "INSERT") {
+                const RawInsert in = ReadInsert(r, tags);
+                const auto inner = m_raw.find(in.key);
+                if (!in.plain || inner == m_raw.end()) continue;
+                const DxfPlacement& p = in.placement;
+                Parts(in.key, m.Then(InsertMap(p, inner->second.base)),
+                      p.layer == "0" ? layer : p.layer, p.aci == 0 ? aci : p.aci, depth + 1, out);
+            }
+        }
+    }
+
     const DxfSource& m_source;
     DxfTagReader m_reader;
     DxfBlockStructure m_out;
@@ -355,6 +469,7 @@ private:
     std::string m_current;
     std::unordered_map<std::string, RawBlock> m_raw;
     std::unordered_map<std::string, std::optional<std::uint32_t>> m_kept;
+    std::vector<RawDimensionBlock> m_otherDimensions;
     std::optional<std::uint32_t> m_lastInsert;  // the insert whose attributes may follow
     std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> m_attributes;  // by insert
 };

@@ -51,6 +51,14 @@ struct DxfDimensionPlace {
     std::int32_t aci = 256;
 };
 
+// A DIMENSION of model space other than linear or aligned (angular, radial, diameter, ordinate)
+// seen from above: the lines, arcs and circles its block draws, through nested inserts too,
+// where they stand (an arc under an insert that stretches it is left to the underlay).
+struct DxfDimensionParts {
+    std::uint32_t record = 0;
+    std::vector<DxfBlockCurve> curves;  // drawing coordinates; layer and colour resolved
+};
+
 struct DxfBlockContent {
     std::string name;  // UTF-8
     Vec2 base;
@@ -63,13 +71,17 @@ struct DxfBlockStructure {
     // The HEADER, TABLES and BLOCKS sections for the underlay builder; entities: every block's
     // drawn records and the kept inserts' attributes, as block content.
     DxfUnderlayRecords where;
-    std::vector<DxfPlacement> inserts;          // model space's kept inserts
-    std::vector<DxfDimensionPlace> dimensions;  // model space's linear and aligned dimensions
-    std::vector<DxfBlockContent> blocks;        // kept blocks, each after the blocks it inserts
+    std::vector<DxfPlacement> inserts;              // model space's kept inserts
+    std::vector<DxfDimensionPlace> dimensions;      // model space's linear and aligned dimensions
+    std::vector<DxfDimensionParts> dimensionParts;  // and its other dimensions
+    std::vector<DxfBlockContent> blocks;            // kept blocks, each after the blocks it inserts
     // Drawn record -> the index of the block it is drawn in; kModelSpace: a kept model-space
     // insert's attribute, drawn at the top level.
     std::map<std::uint32_t, std::uint32_t> blockOfRecord;
     static constexpr std::uint32_t kModelSpace = 0xFFFFFFFFU;
+    // A kept model-space insert's attribute -> the insert's layer (as written): what the
+    // attribute draws on layer 0 is on it, shown or hidden with the insert.
+    std::map<std::uint32_t, std::string> insertLayerOf;
     // Records drawn on paper-space layouts (viewports, which show model space, left out).
     std::size_t paperRecords = 0;
 };

@@ -18,6 +18,7 @@
 #include "base/errors.h"
 #include "base/file.h"
 #include "board/convert/dxf_blocks.h"
+#include "board/convert/fill_pieces.h"
 #include "board/convert/jww_record_writer.h"
 #include "board/dxf/dxf_colour.h"
 #include "board/dxf/dxf_names.h"
@@ -34,6 +35,8 @@ using jww_out::LineTypes;
 using jww_out::NearestPen;
 using jww_out::RecordWriter;
 
+// A filled area is left out (and reported) past this many pieces.
+constexpr std::size_t kMaxFillPieces = 100000;
 // The end of the name of the layer the DXF conversion puts a layer's temporary points on.
 constexpr std::string_view kTemporarySuffix = " 仮点";
 
@@ -161,27 +164,36 @@ private:
         }
     }
 
-    // Each ring as solids: four corners or fewer as one, more as a fan of triangles from its
-    // first point (exact for the convex outlines hatches and solids mostly have).
+    // A ring of four corners or fewer as one solid, a larger convex one as a fan of triangles
+    // from its first corner; rings with holes (or concave) as the trapezoids that cover the
+    // area inside an odd number of them, so that holes stay empty.
     void Fill(const UnderlayItem& item, const RecordWriter::Pen& pen) {
+        std::vector<std::vector<Vec2>> rings;
         std::uint32_t begin = 0;
         for (std::uint32_t r = 0; r < item.ringCount; ++r) {
             const std::uint32_t end = m_underlay.ringEnds[item.rings + r];
-            const std::uint32_t n = end - begin;
-            const std::uint32_t first = item.first + begin;
-            if (n >= 3 && n <= 4) {
-                m_out.Solid(pen, item.colour, At(first), At(first + 1), At(first + 2),
-                            At(first + n - 1));
-            } else if (n > 4) {
-                ++m_approximated["多角形の塗りつぶし (三角形に分けて保存)"];
-                for (std::uint32_t k = 1; k + 1 < n; ++k) {
-                    m_out.Solid(pen, item.colour, At(first), At(first + k), At(first + k + 1),
-                                At(first + k + 1));
-                }
-            }
+            auto& ring = rings.emplace_back();
+            for (std::uint32_t k = begin; k < end; ++k) ring.push_back(At(item.first + k));
             begin = end;
         }
-        if (item.ringCount > 1) ++m_approximated["穴のある塗りつぶし (穴も塗って保存)"];
+        if (rings.size() == 1 && rings[0].size() <= 4) {
+            const std::vector<Vec2>& ring = rings[0];
+            m_out.Solid(pen, item.colour, ring[0], ring[1], ring[2], ring.back());
+            return;
+        }
+        ++m_approximated["多角形の塗りつぶし (三角形・台形に分けて保存)"];
+        if (rings.size() == 1 && ConvexRing(rings[0])) {
+            const std::vector<Vec2>& ring = rings[0];
+            for (std::size_t k = 1; k + 1 < ring.size(); ++k) {
+                m_out.Solid(pen, item.colour, ring[0], ring[k], ring[k + 1], ring[k + 1]);
+            }
+            return;
+        }
+        const std::vector<FillPiece> pieces = EvenOddPieces(rings, kMaxFillPieces);
+        if (pieces.empty() && !rings.empty()) {
+            ++m_approximated["塗りつぶし (大きすぎて省略)"];
+        }
+        for (const FillPiece& q : pieces) m_out.Solid(pen, item.colour, q[0], q[1], q[2], q[3]);
     }
 
 public:
@@ -278,11 +290,14 @@ public:
                 : BuildDxfUnderlay(m_dxf, structure.where,
                                    [&](std::string_view name) { return LayerNumber(name); });
         UnderlayRecords records(m_source, drawn, m_factor, m_layers, m_out);
-        records.Run([&](const UnderlayItem& item) {
-            const auto found = structure.blockOfRecord.find(item.record);
-            return found != structure.blockOfRecord.end() &&
-                   found->second == DxfBlockStructure::kModelSpace;
-        });
+        const std::int32_t layerZero = LayerNumber("0");
+        for (UnderlayItem item : drawn.items) {
+            const auto found = structure.insertLayerOf.find(item.record);
+            if (found == structure.insertLayerOf.end()) continue;
+            // Drawn on its own, an attribute on layer 0 stays on its insert's layer.
+            if (item.layer == layerZero) item.layer = LayerNumber(found->second);
+            records.Item(item);
+        }
         Appended out;
         std::tie(out.records, out.count) = m_out.Take();
         out.blockList = Definitions(structure, records, drawn);
@@ -298,10 +313,7 @@ public:
                     const Underlay& underlay) {
         std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> items;
         for (const DxfDimensionPlace& d : dimensions) items[d.record];
-        for (std::uint32_t i = 0; i < underlay.items.size(); ++i) {
-            const auto found = items.find(underlay.items[i].record);
-            if (found != items.end()) found->second.push_back(i);
-        }
+        ItemsOf(underlay, items);
         for (const DxfDimensionPlace& d : dimensions) {
             const Vec2 u{std::cos(d.radians), std::sin(d.radians)};
             const auto onLine = [&](Vec2 p) {
@@ -324,7 +336,62 @@ public:
         }
     }
 
+    // Other dimensions as their parts: the lines, arcs and circles of their blocks as they are,
+    // the rest (solids, texts, points, what a stretched insert bends) as the underlay draws it.
+    // One the underlay does not show (its layer frozen) is left out.
+    void DimensionParts(const std::vector<DxfDimensionParts>& dimensions, UnderlayRecords& top,
+                        const Underlay& underlay) {
+        std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> items;
+        for (const DxfDimensionParts& d : dimensions) items[d.record];
+        ItemsOf(underlay, items);
+        for (const DxfDimensionParts& d : dimensions) {
+            const std::vector<std::uint32_t>& mine = items[d.record];
+            if (mine.empty()) continue;
+            Curves(d.curves, {});
+            for (const std::uint32_t i : mine) {
+                if (!OnCurves(underlay, underlay.items[i], d.curves)) top.Item(underlay.items[i]);
+            }
+        }
+    }
+
 private:
+    // The underlay items of each record of items, by index.
+    static void ItemsOf(const Underlay& underlay,
+                        std::unordered_map<std::uint32_t, std::vector<std::uint32_t>>& items) {
+        for (std::uint32_t i = 0; i < underlay.items.size(); ++i) {
+            const auto found = items.find(underlay.items[i].record);
+            if (found != items.end()) found->second.push_back(i);
+        }
+    }
+
+    // Whether an outline item is one of curves as the underlay flattens it: every point on it,
+    // each piece between them (chords of an arc) near it.
+    static bool OnCurves(const Underlay& underlay, const UnderlayItem& item,
+                         const std::vector<DxfBlockCurve>& curves) {
+        if ((item.kind != UnderlayKind::Polyline && item.kind != UnderlayKind::Segments) ||
+            item.count < 2) {
+            return false;
+        }
+        const auto on = [&](const DxfBlockCurve& c, Vec2 p, double slack) {
+            if (!c.circle && c.radius == 0.0) {
+                const double size = std::max(1.0, std::hypot(c.b.x - c.a.x, c.b.y - c.a.y));
+                return DistanceToSegment(p, c.a, c.b) <= 1e-6 * size;
+            }
+            const double r = std::abs(c.radius);
+            return std::abs(std::hypot(p.x - c.a.x, p.y - c.a.y) - r) <= (1e-6 + slack) * r;
+        };
+        return std::any_of(curves.begin(), curves.end(), [&](const DxfBlockCurve& c) {
+            for (std::uint32_t k = 0; k < item.count; ++k) {
+                const Vec2 p = underlay.points[item.first + k];
+                if (!on(c, p, 0.0)) return false;
+                if (k == 0) continue;
+                const Vec2 q = underlay.points[item.first + k - 1];
+                if (!on(c, 0.5 * (p + q), 0.02)) return false;
+            }
+            return true;
+        });
+    }
+
     void Dimension(const DxfDimensionPlace& d, const std::array<Vec2, 4>& ends,
                    const UnderlayItem* text, UnderlayRecords& top) {
         const RecordWriter::Pen pen = PenOf(d.layer, d.aci);
@@ -389,7 +456,7 @@ private:
             const DxfBlockContent& block = structure.blocks[b];
             m_out.BlockHead(b + 1, block.name);
             out += m_out.Take().first;
-            Curves(block);
+            Curves(block.curves, block.base);
             Inserts(block.inserts, block.base);
             drawn.SetOrigin(block.base);
             for (const std::uint32_t i : items[b]) drawn.Item(underlay.items[i]);
@@ -404,12 +471,13 @@ private:
         return {(p.x - origin.x) * m_factor, (p.y - origin.y) * m_factor};
     }
 
-    void Curves(const DxfBlockContent& block) {
+    // Lines, arcs and circles from an origin (a block's base point).
+    void Curves(const std::vector<DxfBlockCurve>& curves, Vec2 base) {
         constexpr double kTurn = 2.0 * std::numbers::pi;
-        for (const DxfBlockCurve& c : block.curves) {
+        for (const DxfBlockCurve& c : curves) {
             const RecordWriter::Pen pen = PenOf(c.layer, c.aci);
             if (!c.circle && c.radius == 0.0) {
-                m_out.Line(pen, Paper(c.a, block.base), Paper(c.b, block.base));
+                m_out.Line(pen, Paper(c.a, base), Paper(c.b, base));
                 continue;
             }
             const double start = c.circle ? 0.0 : c.startDegrees * std::numbers::pi / 180.0;
@@ -417,8 +485,7 @@ private:
                 c.circle ? kTurn : (c.endDegrees - c.startDegrees) * std::numbers::pi / 180.0;
             sweep = std::fmod(sweep, kTurn);
             if (sweep <= 0.0) sweep += kTurn;
-            m_out.Arc(pen, Paper(c.a, block.base), std::abs(c.radius) * m_factor, start, sweep,
-                      c.circle);
+            m_out.Arc(pen, Paper(c.a, base), std::abs(c.radius) * m_factor, start, sweep, c.circle);
         }
     }
 
@@ -558,6 +625,7 @@ std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underl
     std::set<std::uint32_t> apart;
     for (const DxfPlacement& p : structure.inserts) apart.insert(p.record);
     for (const DxfDimensionPlace& d : structure.dimensions) apart.insert(d.record);
+    for (const DxfDimensionParts& d : structure.dimensionParts) apart.insert(d.record);
     std::optional<UnderlayRecords> records;
     if (shown) {
         records.emplace(source, *underlay, factor, layers, writer);
@@ -567,7 +635,10 @@ std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underl
     Appended appended;
     if (dxf != nullptr) {
         BlockRecords blocks(*dxf, state, source, factor, layers, writer);
-        if (records) blocks.Dimensions(structure.dimensions, *records, *underlay);
+        if (records) {
+            blocks.Dimensions(structure.dimensions, *records, *underlay);
+            blocks.DimensionParts(structure.dimensionParts, *records, *underlay);
+        }
         appended = blocks.Kept(structure, approximated);
     } else {
         std::tie(appended.records, appended.count) = writer.Take();

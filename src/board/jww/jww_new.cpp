@@ -1,5 +1,8 @@
 // A new, empty JWW drawing (version 700) for drawings saved as JWW that were not read from one.
+#include <algorithm>
 #include <array>
+#include <cstddef>
+#include <iterator>
 
 #include "board/jww/jww_archive.h"
 #include "board/jww/jww_file.h"
@@ -62,15 +65,26 @@ std::string JwwLayerName(const std::string& name) {
     return name;
 }
 
-// Group states, scales and layer states: group 0, layer 0-0 writing, all else editable.
-void PutGroups(std::string& out, double scale) {
+// Group states, write layers, scales and layer states: a hidden board layer hidden (state 0),
+// the write layer (state 3, in the write group) the first shown one, all else editable. When
+// every layer is hidden, layer 0-0 is the write layer and so shown.
+int WriteLayerOf(const std::array<bool, 256>& hidden) {
+    const std::ptrdiff_t first = std::ranges::find(hidden, false) - hidden.begin();
+    return first == std::ssize(hidden) ? 0 : static_cast<int>(first);
+}
+
+void PutGroups(std::string& out, double scale, const std::array<bool, 256>& hidden) {
+    const int writing = WriteLayerOf(hidden);
     for (int g = 0; g < 16; ++g) {
-        PutDword(out, g == 0 ? 3 : 2);  // writing / editable
-        PutDword(out, 0);
+        const bool writeGroup = g == writing / 16;
+        PutDword(out, writeGroup ? 3 : 2);  // writing / editable
+        PutDword(out, writeGroup ? writing % 16 : 0);
         PutDouble(out, scale);
         PutDword(out, 0);
         for (int l = 0; l < 16; ++l) {
-            PutDword(out, g == 0 && l == 0 ? 3 : 2);
+            const int number = g * 16 + l;
+            const bool hide = hidden[static_cast<std::size_t>(number)];
+            PutDword(out, number == writing ? 3 : hide ? 0 : 2);
             PutDword(out, 0);
         }
     }
@@ -183,17 +197,19 @@ void PutTextKinds(std::string& out) {
 
 std::string NewJwwBytes(std::span<const LayerData> layers, double scale) {
     std::array<std::string, 256> names;
+    std::array<bool, 256> hidden{};
     for (const LayerData& layer : layers) {
         if (layer.number >= 0 && layer.number < 256) {
             names[static_cast<std::size_t>(layer.number)] = JwwLayerName(layer.name);
+            hidden[static_cast<std::size_t>(layer.number)] = !layer.visible;
         }
     }
     std::string out(kJwwSignature);
     PutDword(out, 700);
     PutString(out, "");
-    PutDword(out, 3);  // A3
-    PutDword(out, 0);  // write group
-    PutGroups(out, scale);
+    PutDword(out, 3);                                                      // A3
+    PutDword(out, static_cast<std::uint32_t>(WriteLayerOf(hidden) / 16));  // write group
+    PutGroups(out, scale, hidden);
     PutSettingsAndNames(out, names);
     PutViews(out);
     PutPensAndLineTypes(out);

@@ -9,12 +9,24 @@
   has gaps (dxf_pens_expected.py);
 - the losses named hold paper space only when its layouts draw something (ezdxf: entities
   other than viewports), with that count;
+- each DXF layer off or frozen hidden in the JWW, the others and the write layer shown, and
+  each kept insert's attributes on layer 0 hidden exactly when the insert's layer is
+  (dxf_layers_expected.py);
 - its blocks stay blocks (dxf_blocks_expected.py): each kept insert a CDataBlock record, each
   kept block a CDataList; saved back as DXF, ezdxf audits it clean and finds each kept insert
   at the same real-size place, with its block's own arcs and circles where they were (ezdxf
   placing them), each model-space LINE, ARC and CIRCLE at the same real-size place, and each
   linear or aligned DIMENSION a CDataSunpou, saved back as a DIMENSION measuring from the same
   places along the same line;
+- each other DIMENSION (angular, radial, diameter, ordinate) as the parts its block draws: the
+  dimensions alone (ezdxf deleting the rest) saved as JWW hold as many records of each class as
+  ezdxf finds entities in their blocks (nested inserts opened), its arcs as arcs at the same
+  real-size places; so do the dimensions ezdxf makes whose blocks insert arcs turned, mirrored
+  and scaled;
+- each solid HATCH with straight boundaries filled as it is: the hatches alone saved as JWW
+  hold solids whose area is what the boundaries enclose less their holes, plus the islands in
+  those (dxf_fills_expected.py), within 1e-6; so does a drawing ezdxf makes of hatches with holes
+  and islands;
 - with RENDER_BOARD: the board's picture of the JWW matches its picture of the DXF (the
   share-of-ink measure of tests/board/render/compare_with_ezdxf.py) at MIN_AGREEMENT, the DXF's
   picture placed by the JWW's scale and the DXF's unit: what the JWW shows is what the DXF
@@ -23,6 +35,7 @@
 Usage: check_dxf_to_jww.py PELIMATOR_BATCH CORPUS OUT_DIR [RENDER_BOARD MIN_AGREEMENT]"""
 import collections
 import glob
+import math
 import os
 import subprocess
 import sys
@@ -34,9 +47,19 @@ import check_report  # noqa: E402
 import ezdxf  # noqa: E402
 import jww_records  # noqa: E402
 import dxf_blocks_expected  # noqa: E402
+import dxf_fills_expected  # noqa: E402
+import dxf_layers_expected  # noqa: E402
 import dxf_pens_expected  # noqa: E402
 
 UNIT_MM = {0: 1.0, 1: 25.4, 2: 304.8, 4: 1.0, 5: 10.0, 6: 1000.0, 14: 100.0}
+
+
+def read_dxf(dxf):
+    try:
+        return ezdxf.readfile(dxf)
+    except Exception:  # damaged files: ezdxf's recovery reads them
+        from ezdxf import recover
+        return recover.readfile(dxf)[0]
 
 
 def check(batch, dxf, out_dir, render_board, minimum):
@@ -53,11 +76,7 @@ def check(batch, dxf, out_dir, render_board, minimum):
         kinds[cls] += 1
     problems = []
     paper = [line for line in run.stderr.splitlines() if "ペーパー空間" in line]
-    try:
-        doc = ezdxf.readfile(dxf)
-    except Exception:  # damaged files: ezdxf's recovery reads them
-        from ezdxf import recover
-        doc, _ = recover.readfile(dxf)
+    doc = read_dxf(dxf)
     msp = doc.modelspace()
     lines = len(msp.query("LINE"))
     arcs = len(msp.query("ARC CIRCLE"))
@@ -69,6 +88,8 @@ def check(batch, dxf, out_dir, render_board, minimum):
     if (drawn == 0) != (not paper) or (paper and f" {drawn} 個" not in paper[0]):
         problems.append(f"paper space loss {paper} for {drawn} paper-space entities")
     problems += check_blocks(batch, doc, d, kinds, jww, out_dir, figures)
+    problems += check_dimension_parts(batch, read_dxf(dxf), jww, figures)
+    problems += check_fills(batch, read_dxf(dxf), jww, figures)
     lines = collections.defaultdict(list)
     for cls, body in d["records"]:
         if cls == "CDataSen":
@@ -79,6 +100,11 @@ def check(batch, dxf, out_dir, render_board, minimum):
     factor = d["values"]["m_adScale[0]"]
     factor = UNIT_MM.get(doc.header.get("$INSUNITS", 0), 1.0) / factor
     wrong, figures["lines"] = dxf_pens_expected.check_line_types(doc, lines, factor)
+    problems += wrong[:3]
+    wrong, figures["layers"] = dxf_layers_expected.check_layer_states(doc, d)
+    problems += wrong[:3]
+    inserts, _names = dxf_blocks_expected.kept_inserts(doc)
+    wrong, figures["attributes"] = dxf_layers_expected.check_attributes(doc, d, inserts)
     problems += wrong[:3]
     if render_board and sum(kinds.values()) > 0:
         import compare_with_ezdxf as pictures
@@ -135,6 +161,69 @@ def check_blocks(batch, doc, d, kinds, jww, out_dir, figures):
     return problems[:5]
 
 
+def check_dimension_parts(batch, doc, jww, figures):
+    dimensions = dxf_blocks_expected.other_dimensions(doc)
+    if not dimensions:
+        return []
+    d = alone_as_jww(batch, doc, dimensions, jww, "dimensions")
+    if isinstance(d, str):
+        return [d]
+    mm = UNIT_MM.get(doc.header.get("$INSUNITS", 0), 1.0) / d["values"]["m_adScale[0]"]
+    want, arcs = dxf_blocks_expected.dimension_parts(dimensions, mm)
+    got = collections.Counter(cls for cls, _body in d["records"])
+    figures["dimension parts"] = sum(want.values())
+    if got != want:
+        return [f"other dimensions written as {dict(got)}, not {dict(want)}"]
+    written = []
+    for cls, body in d["records"]:
+        if cls == "CDataEnko":
+            f = jww_records.parse_fields(d["version"], cls, body)
+            sweep = 360.0 if f["full"] else math.degrees(f["sweep"])
+            written.append((f["cx"], f["cy"], f["radius"], math.degrees(f["start"]) % 360.0
+                            if not f["full"] else 0.0, sweep))
+    for p, q in zip(arcs, sorted(written)):
+        size = max(1.0, abs(p[0]), abs(p[1]))
+        if any(abs(u - v) > 1e-6 * size for u, v in zip(p[:3], q[:3])) or \
+                any(abs(u - v) > 1e-6 for u, v in zip(p[3:], q[3:])):
+            return [f"a dimension's arc written as {q}, not {p}"]
+    return []
+
+
+def alone_as_jww(batch, doc, keep, jww, what):
+    """The JWW records of doc's model space reduced to the entities keep holds (or a problem)."""
+    msp = doc.modelspace()
+    for e in list(msp):
+        if e not in keep:
+            msp.delete_entity(e)
+    alone = os.path.splitext(jww)[0] + f".{what}.dxf"
+    doc.saveas(alone)
+    run = subprocess.run([batch, "--allow-loss", "-o", alone + ".jww", alone],
+                         capture_output=True, text=True)
+    if run.returncode != 0:
+        return f"the {what} alone: conversion failed: {run.stderr.strip()}"
+    return jww_records.read(alone + ".jww")
+
+
+def check_fills(batch, doc, jww, figures):
+    hatches = dxf_fills_expected.solid_hatches(doc)
+    if not hatches:
+        return []
+    d = alone_as_jww(batch, doc, [h for h, _area in hatches], jww, "fills")
+    if isinstance(d, str):
+        return [d]
+    mm = UNIT_MM.get(doc.header.get("$INSUNITS", 0), 1.0) / d["values"]["m_adScale[0]"]
+    want = sum(a for _h, a in hatches) * mm * mm
+    got = 0.0
+    for cls, body in d["records"]:
+        if cls == "CDataSolid":
+            f = jww_records.parse_fields(d["version"], cls, body)
+            got += dxf_fills_expected.area([(f[f"x{k}"], f[f"y{k}"]) for k in range(1, 5)])
+    figures["filled"] = f"{got:.6g}"
+    if abs(got - want) > 1e-6 * want:
+        return [f"solid hatches fill {got} mm², not {want}"]
+    return []
+
+
 def main(argv):
     if len(argv) not in (4, 6):
         print(__doc__)
@@ -146,9 +235,19 @@ def main(argv):
         print(f"SKIPPED: no real DXF drawings under {corpus}/real-dxf")
         return 0
     os.makedirs(out_dir, exist_ok=True)
+    holed = os.path.join(out_dir, "holed_hatches.dxf")
+    dxf_fills_expected.holed_drawing(holed)
+    holes = check_fills(batch, ezdxf.readfile(holed), holed[:-4] + ".jww", {})
+    print("FAIL" if holes else "ok  ", "hatches with holes and islands (ezdxf)", *holes)
+    made = os.path.join(out_dir, "made_dimensions.dxf")
+    dxf_blocks_expected.dimensions_drawing(made)
+    parts = {}
+    holes += check_dimension_parts(batch, ezdxf.readfile(made), made[:-4] + ".jww", parts)
+    print("FAIL" if holes else "ok  ", "dimensions with turned and mirrored arcs (ezdxf)", parts,
+          *holes)
     return check_report.report(
         drawings, lambda dxf: check(batch, dxf, out_dir, render_board, minimum),
-        "DXF drawings saved as JWW")
+        "DXF drawings saved as JWW") or (1 if holes else 0)
 
 
 if __name__ == "__main__":

@@ -111,3 +111,78 @@ def compare_dimension(src, back, mm):
     if abs(off) > 1e-6 * size:
         return [f"dimension {s.handle}: its line {off} mm off"]
     return []
+
+
+# The Jw_cad record each kind of a dimension's block content becomes.
+PART_CLASS = {"LINE": "CDataSen", "ARC": "CDataEnko", "CIRCLE": "CDataEnko",
+              "SOLID": "CDataSolid", "TRACE": "CDataSolid", "TEXT": "CDataMoji",
+              "MTEXT": "CDataMoji", "POINT": "CDataTen"}
+
+
+def other_dimensions(doc):
+    """Model space's dimensions other than linear and aligned (angular, radial, diameter,
+    ordinate) seen from above, with their blocks (the board draws one without from its
+    definition points, ezdxf nothing)."""
+    return [e for e in doc.modelspace().query("DIMENSION")
+            if e.dxf.get("dimtype", 0) & 7 not in (0, 1)
+            and e.dxf.get("extrusion", (0, 0, 1))[2] > 0
+            and doc.blocks.get(e.dxf.get("geometry", "")) is not None]
+
+
+def dimension_parts(dimensions, mm):
+    """What the dimensions' blocks draw, by ezdxf, nested inserts opened: the Jw_cad records
+    expected (a Counter by class; a polyline's straight pieces lines) and their arcs and circles
+    as sorted (x, y, radius, start degrees, sweep degrees) at real size."""
+    import collections
+    counts, arcs = collections.Counter(), []
+
+    def walk(entities):
+        for e in entities:
+            kind = e.dxftype()
+            if kind == "INSERT":
+                walk(e.virtual_entities())
+            elif kind == "LWPOLYLINE":
+                counts["CDataSen"] += len(e) - (0 if e.closed else 1)
+            elif kind == "MTEXT":
+                counts["CDataMoji"] += len(e.plain_text().split("\n"))
+            else:
+                counts[PART_CLASS.get(kind, kind)] += 1
+            if kind in ("ARC", "CIRCLE"):
+                c = e.ocs().to_wcs(e.dxf.center)
+                start, sweep = 0.0, 360.0
+                if kind == "ARC":
+                    # Seen from below (a mirrored insert) it runs clockwise from its start.
+                    a, b = e.start_point, e.end_point
+                    if e.dxf.extrusion.z < 0:
+                        a, b = b, a
+                    start = math.degrees(math.atan2(a.y - c.y, a.x - c.x)) % 360.0
+                    sweep = (e.dxf.end_angle - e.dxf.start_angle) % 360.0 or 360.0
+                arcs.append((c.x * mm, c.y * mm, e.dxf.radius * mm, start, sweep))
+
+    for d in dimensions:
+        walk(d.virtual_entities())
+    return counts, sorted(arcs)
+
+
+def dimensions_drawing(path):
+    """A drawing of dimensions ezdxf makes (angular, radius, diameter), whose blocks also insert a
+    block of an arc and a circle turned, mirrored and scaled: their parts must land where ezdxf
+    puts them."""
+    import ezdxf
+    doc = ezdxf.new("R2010", setup=True)
+    msp = doc.modelspace()
+    mark = doc.blocks.new("MARK")
+    mark.add_arc((1, 0), 2, 10, 100)
+    mark.add_circle((0, 1), 0.5)
+    mark.add_line((0, 0), (3, 0))
+    dims = [msp.add_angular_dim_2l(base=(30, 30), line1=((0, 0), (50, 0)),
+                                   line2=((0, 0), (40, 40))),
+            msp.add_radius_dim(center=(100, 0), radius=20, angle=30),
+            msp.add_diameter_dim(center=(200, 0), radius=15, angle=120)]
+    for n, dim in enumerate(dims):
+        dim.render()
+        block = doc.blocks.get(dim.dimension.dxf.geometry)
+        block.add_blockref("MARK", (10 * n, 5), dxfattribs={
+            "xscale": -1.5 if n != 1 else 2.0, "yscale": 1.5 if n != 1 else 2.0,
+            "rotation": 30.0 * (n + 1)})
+    doc.saveas(path)

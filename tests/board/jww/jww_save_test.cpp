@@ -97,5 +97,46 @@ TEST(JwwSave, ALargeReadFileStreamedIsTheSaveInMemory) {
     }
 }
 
+// A new drawing's layer states from the board's layers: a hidden layer hidden, the write layer
+// the first shown one (it cannot be hidden), layer 0-0 when none is.
+TEST(JwwSave, ANewDrawingKeepsItsHiddenLayersHidden) {
+    struct Row {
+        const char* name;
+        std::vector<std::int32_t> hidden;  // the layers given hidden; the rest shown
+        std::int32_t writing;
+    };
+    std::vector<std::int32_t> group0;
+    std::vector<std::int32_t> all;
+    for (std::int32_t n = 0; n < 256; ++n) (n < 16 ? group0 : all).push_back(n);
+    all.insert(all.end(), group0.begin(), group0.end());
+    const std::vector<Row> rows{
+        {"all shown", {}, 0},
+        {"one hidden", {0x12, 0xA3}, 0},
+        {"layer 0-0 hidden", {0, 1}, 2},
+        {"group 0 hidden", group0, 16},
+        {"all hidden", all, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<LayerData> layers{{0, "0", {}, true}, {0x12, "1-2 壁", {}, true}};
+        for (const std::int32_t n : row.hidden) {
+            const auto it = std::ranges::find(layers, n, &LayerData::number);
+            if (it != layers.end()) {
+                it->visible = false;
+            } else {
+                layers.push_back({n, "", {}, false});
+            }
+        }
+        const JwwReadResult read = ReadJwwBytes(NewJwwBytes(layers, 1.0), "new.jww");
+        EXPECT_EQ(read.source->WriteLayer(), row.writing);
+        const std::vector<LayerData> table = JwwLayerTable(read.source->header);
+        for (std::int32_t n = 0; n < 256; ++n) {
+            const bool hidden =
+                n != row.writing && std::ranges::find(row.hidden, n) != row.hidden.end();
+            EXPECT_EQ(table[static_cast<std::size_t>(n)].visible, !hidden) << "layer " << n;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace pelimator::board

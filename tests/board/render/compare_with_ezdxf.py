@@ -5,7 +5,8 @@ the same drawing at the same scale and extents.
 Usage: compare_with_ezdxf.py RENDER_BOARD OUT_DIR MIN_AGREEMENT DRAWING.dxf...
 
 Both pictures are WIDTH x HEIGHT pixels showing the drawing's extents as the board fits them.
-A pixel is inked when it is darker than light grey. The agreement of one picture with the other is
+A pixel is inked when it is darker than light grey, or is half of a line anti-aliased across two
+pixel rows or columns (see inked). The agreement of one picture with the other is
 the share of its inked pixels that lie within RADIUS pixels of an inked pixel of the other; both
 agreements must reach MIN_AGREEMENT. The pictures are kept in OUT_DIR as NAME.board.png and
 NAME.ezdxf.png."""
@@ -66,11 +67,32 @@ def ezdxf_picture(dxf, png, box, width=WIDTH, height=HEIGHT, font_of=None):
     plt.close(fig)
 
 
+def shifted(a, dy, dx):
+    """a moved by (dy, dx) pixels, what comes in empty."""
+    out = np.zeros_like(a)
+    h, w = a.shape
+    out[max(dy, 0):h + min(dy, 0), max(dx, 0):w + min(dx, 0)] = \
+        a[max(-dy, 0):h + min(-dy, 0), max(-dx, 0):w + min(-dx, 0)]
+    return out
+
+
 def inked(png):
+    """Pixels darker than INK in some channel; and a hairline anti-aliased across two pixel
+    rows (or columns): two neighbours, each too light alone, lighter pixels either side, whose
+    darkness together reaches INK's. Both pictures are read so."""
     image = plt.imread(png)
     if image.dtype != np.uint8:
         image = (image[..., :3] * 255).astype(np.uint8)
-    return (image[..., :3] < INK).any(axis=2)
+    dark = 255 - image[..., :3].min(axis=2).astype(np.int32)
+    full = 255 - INK
+    ink = dark > full
+    out = ink.copy()
+    for dy, dx in ((1, 0), (0, 1)):
+        nxt = shifted(dark, -dy, -dx)  # at each pixel: the next one's darkness
+        pair = ~ink & ~shifted(ink, -dy, -dx) & (dark > 0) & (nxt > 0) & (dark + nxt > full) & \
+            (shifted(dark, dy, dx) < dark) & (shifted(dark, -2 * dy, -2 * dx) < nxt)
+        out |= pair | shifted(pair, dy, dx)
+    return out
 
 
 def grown(mask, radius):
