@@ -17,6 +17,7 @@
 
 #include "base/errors.h"
 #include "base/file.h"
+#include "board/convert/dxf_block_edits.h"
 #include "board/convert/dxf_blocks.h"
 #include "board/convert/jww_record_writer.h"
 #include "board/dxf/dxf_colour.h"
@@ -25,6 +26,7 @@
 #include "board/jww/jww_file.h"
 #include "board/jww/jww_text.h"
 #include "board/jww/jww_underlay.h"
+#include "board/model/underlay_edits.h"
 
 namespace pelimator::board {
 
@@ -251,6 +253,10 @@ public:
         for (const DxfLayerEntry& layer : dxf.layers) {
             m_layerNumbers.emplace(LayerKey(layer.rawName), layer.read.number);
         }
+        // Layers an edit put a kept insert or dimension on, by the board's name.
+        for (const LayerData& layer : state.layers) {
+            m_layerNumbers.emplace(LayerKey(layer.name), layer.number);
+        }
     }
 
     // The board layer of a DXF layer name (0 when the file has no such layer).
@@ -266,16 +272,23 @@ public:
         }
     }
 
-    // Model space's kept inserts, their attributes as texts, and the block list of the blocks
-    // they use; what was approximated counted into approximated.
-    Appended Kept(const DxfBlockStructure& structure,
+    // Model space's kept inserts, their attributes as texts (placed by attributeEdits), and the
+    // block list of the blocks they use; what was approximated counted into approximated.
+    Appended Kept(const DxfBlockStructure& structure, const DxfRecordEdits& attributeEdits,
                   std::map<std::string, std::size_t>& approximated) {
         Inserts(structure.inserts, {});
-        const Underlay drawn =
-            structure.where.entities.empty()
-                ? Underlay{}
-                : BuildDxfUnderlay(m_dxf, structure.where,
-                                   [&](std::string_view name) { return LayerNumber(name); });
+        Underlay drawn = structure.where.entities.empty()
+                             ? Underlay{}
+                             : BuildDxfUnderlay(m_dxf, structure.where, [&](std::string_view name) {
+                                   return LayerNumber(name);
+                               });
+        if (!attributeEdits.empty()) {
+            std::unordered_map<std::int32_t, Rgb> colours;
+            for (const LayerData& layer : m_state.layers) {
+                colours.emplace(layer.number, layer.colour);
+            }
+            drawn = EditedUnderlay(drawn, attributeEdits, colours);
+        }
         UnderlayRecords records(m_source, drawn, m_factor, m_layers, m_out);
         records.Run([&](const UnderlayItem& item) {
             const auto found = structure.blockOfRecord.find(item.record);
@@ -542,8 +555,13 @@ std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underl
     (void)SavedJwwBytes(*fresh, paper);
     paper.entities = {};
     std::string bytes = SavedJwwBytes(*fresh, paper);
-    const DxfBlockStructure structure =
+    DxfBlockStructure structure =
         dxf != nullptr ? ReadDxfBlockStructure(*dxf) : DxfBlockStructure{};
+    // The kept inserts and dimensions as the board shows them after the drafter's edits.
+    const DxfRecordEdits attributeEdits =
+        dxf != nullptr && state.recordEdits != nullptr
+            ? ApplyDxfRecordEdits(*dxf, *state.recordEdits, state.layers, structure)
+            : DxfRecordEdits{};
     const bool shown = underlay != nullptr && !underlay->items.empty();
     // What the DXF shows beneath, appended to the entity list, and its blocks as the block list
     // (a new drawing has none, so nothing after the list names the archive's map).
@@ -567,7 +585,7 @@ std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underl
     if (dxf != nullptr) {
         BlockRecords blocks(*dxf, state, source, factor, layers, writer);
         if (records) blocks.Dimensions(structure.dimensions, *records, *underlay);
-        appended = blocks.Kept(structure, approximated);
+        appended = blocks.Kept(structure, attributeEdits, approximated);
     } else {
         std::tie(appended.records, appended.count) = writer.Take();
     }

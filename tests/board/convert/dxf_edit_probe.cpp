@@ -1,0 +1,100 @@
+// A DXF drawing opened as the board opens it, one of its records edited as a drafter edits it,
+// then saved as a JWW (the edit test reads the JWW back and looks for the edit).
+//   dxf_edit_probe IN OUT.jww KIND erase|turn|keep
+// KIND is a record type (TEXT, INSERT, ...): the first record of that type the board shows and
+// can place (for an erase, else the first one) is erased, or turned a quarter turn
+// counter-clockwise about a pivot far to the right of the drawing (which lands it well below the
+// drawing). Prints one line of JSON: the record, the pivot and the lowest y of the drawing, in
+// drawing units; "none" when no record fits. keep: saved as opened (KIND unused).
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "base/errors.h"
+#include "board/files/drawing_file.h"
+#include "board/model/application.h"
+#include "board/model/edits.h"
+
+namespace {
+
+using namespace pelimator;
+using namespace pelimator::board;
+
+// The box of what the board shows of the drawing: its lines and arcs and the underlay.
+Box ShownBox(const BoardDocument& document) {
+    Box box{{1e300, 1e300}, {-1e300, -1e300}};
+    const auto add = [&](Vec2 p) {
+        box.min = {std::min(box.min.x, p.x), std::min(box.min.y, p.y)};
+        box.max = {std::max(box.max.x, p.x), std::max(box.max.y, p.y)};
+    };
+    if (const UnderlayPtr& u = document.UnderlayModel(); u && u->Extents()) {
+        add(u->Extents()->min);
+        add(u->Extents()->max);
+    }
+    const BoardDrawing& drawing = *document.DrawingModel();
+    for (std::size_t i = 0; i < drawing.Count(); ++i) {
+        const EntityData& e = drawing.At(i);
+        add(e.start);
+        add(e.end);
+        add(e.center + Vec2{e.radius, e.radius});
+        add(e.center - Vec2{e.radius, e.radius});
+    }
+    return box;
+}
+
+int Edit(BoardDocument& document, const std::string& out, const std::string& kind,
+         const std::string& op) {
+    const DocumentSource& source = *document.Source();
+    const UnderlayPtr& underlay = document.UnderlayModel();
+    if (op == "keep") {
+        SaveDrawing(document, out);
+        return 0;
+    }
+    // The first record of the kind the board can place, else the first one (erased only).
+    std::uint32_t record = kNoRecordKey;
+    bool placeable = false;
+    const auto consider = [&](std::uint32_t key) {
+        if (key == kNoRecordKey || placeable || source.RecordKind(key) != kind) return;
+        const bool can = source.PlacementRefusal(key).empty();
+        if (record == kNoRecordKey || can) record = key;
+        placeable = can;
+    };
+    for (const std::uint32_t key : source.EntityRecords()) consider(key);
+    if (underlay) {
+        for (const UnderlayItem& item : underlay->items) consider(item.record);
+    }
+    if (record == kNoRecordKey || (op == "turn" && !placeable)) return std::puts("none"), 0;
+    const Box box = ShownBox(document);
+    const double size = std::max({box.max.x - box.min.x, box.max.y - box.min.y, 1.0});
+    const Vec2 pivot{box.max.x + 2.0 * size, box.min.y};
+    Selection selection;
+    selection.records = {record};
+    if (op == "erase") {
+        (void)EraseSelection(document, selection);
+    } else if (op == "turn") {
+        (void)RotateSelection(document, selection, pivot, 90.0);
+    } else {
+        return 2;
+    }
+    SaveDrawing(document, out);
+    std::printf("{\"record\":%u,\"pivot\":[%.17g,%.17g],\"below\":%.17g}\n", record, pivot.x,
+                pivot.y, box.min.y - size);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: dxf_edit_probe IN OUT.jww KIND erase|turn|keep\n");
+        return 2;
+    }
+    try {
+        const auto application = BoardApplication::Create();
+        const OpenedDrawing opened = OpenDrawing(*application, argv[1]);
+        return Edit(*opened.document, argv[2], argv[3], argv[4]);
+    } catch (const Error& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
+}
