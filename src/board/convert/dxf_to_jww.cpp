@@ -265,10 +265,10 @@ public:
         return found != m_layerNumbers.end() ? found->second : 0;
     }
 
-    void Inserts(const std::vector<DxfPlacement>& inserts, Vec2 origin) {
+    void Inserts(const std::vector<DxfPlacement>& inserts, Vec2 origin, Rgb byBlock = {}) {
         for (const DxfPlacement& p : inserts) {
-            m_out.Insert(PenOf(p.layer, p.aci), Paper(p.at, origin), p.scaleX, p.scaleY, p.radians,
-                         p.block + 1);
+            m_out.Insert(PenOf(p.layer, p.aci, byBlock), Paper(p.at, origin), p.scaleX, p.scaleY,
+                         p.radians, p.block + 1);
         }
     }
 
@@ -276,6 +276,7 @@ public:
     // block list of the blocks they use; what was approximated counted into approximated.
     Appended Kept(const DxfBlockStructure& structure, const DxfRecordEdits& attributeEdits,
                   std::map<std::string, std::size_t>& approximated) {
+        FindByBlockColours(structure);
         Inserts(structure.inserts, {});
         Underlay drawn = structure.where.entities.empty()
                              ? Underlay{}
@@ -401,10 +402,14 @@ private:
             const DxfBlockContent& block = structure.blocks[b];
             m_out.BlockHead(b + 1, block.name);
             out += m_out.Take().first;
-            Curves(block);
-            Inserts(block.inserts, block.base);
+            Curves(block, m_byBlock[b]);
+            Inserts(block.inserts, block.base, m_byBlock[b]);
             drawn.SetOrigin(block.base);
-            for (const std::uint32_t i : items[b]) drawn.Item(underlay.items[i]);
+            for (const std::uint32_t i : items[b]) {
+                UnderlayItem item = underlay.items[i];
+                if (ByBlock(item.record)) item.colour = m_byBlock[b];
+                drawn.Item(item);
+            }
             const auto [bytes, count] = m_out.Take();
             jww::PutCount(out, count);
             out += bytes;
@@ -416,10 +421,10 @@ private:
         return {(p.x - origin.x) * m_factor, (p.y - origin.y) * m_factor};
     }
 
-    void Curves(const DxfBlockContent& block) {
+    void Curves(const DxfBlockContent& block, Rgb byBlock) {
         constexpr double kTurn = 2.0 * std::numbers::pi;
         for (const DxfBlockCurve& c : block.curves) {
-            const RecordWriter::Pen pen = PenOf(c.layer, c.aci);
+            const RecordWriter::Pen pen = PenOf(c.layer, c.aci, byBlock);
             if (!c.circle && c.radius == 0.0) {
                 m_out.Line(pen, Paper(c.a, block.base), Paper(c.b, block.base));
                 continue;
@@ -434,19 +439,52 @@ private:
         }
     }
 
-    // The pen of a DXF entity on layer with colour number aci (256 by layer, 0 by block).
-    [[nodiscard]] RecordWriter::Pen PenOf(std::string_view layer, std::int32_t aci) const {
+    // The colour of a DXF entity on layer with colour number aci (256 by layer, 0 by block: the
+    // colour of the insert it is drawn through, byBlock).
+    [[nodiscard]] Rgb ColourOf(std::string_view layer, std::int32_t aci, Rgb byBlock) const {
+        if (aci == 0) return byBlock;
+        if (aci > 0 && aci < 256) return AciToRgb(aci);
         const std::int32_t number = LayerNumber(layer);
-        Rgb colour{0, 0, 0};
-        if (aci == 256 || aci < 0) {
-            for (const LayerData& l : m_state.layers) {
-                if (l.number == number) colour = l.colour;
-            }
-        } else if (aci > 0) {
-            colour = AciToRgb(aci);
+        for (const LayerData& l : m_state.layers) {
+            if (l.number == number) return l.colour;
         }
-        const auto [group, at] = m_source.GroupAndLayer(m_layers.To(number));
-        return {NearestPen(m_source.header, colour), group, at};
+        return {};
+    }
+
+    // The pen of a DXF entity on layer with colour number aci.
+    [[nodiscard]] RecordWriter::Pen PenOf(std::string_view layer, std::int32_t aci,
+                                          Rgb byBlock = {}) const {
+        const auto [group, at] = m_source.GroupAndLayer(m_layers.To(LayerNumber(layer)));
+        return {NearestPen(m_source.header, ColourOf(layer, aci, byBlock)), group, at};
+    }
+
+    // The colour BYBLOCK content of each kept block takes: that of the first insert of it, model
+    // space's first, a nested one's through the block that holds it (a Jw_cad block has one
+    // colour for every insert of it).
+    void FindByBlockColours(const DxfBlockStructure& structure) {
+        std::vector<std::optional<Rgb>> found(structure.blocks.size());
+        for (const DxfPlacement& p : structure.inserts) {
+            if (p.block < found.size() && !found[p.block]) {
+                found[p.block] = ColourOf(p.layer, p.aci, {});
+            }
+        }
+        // Nested blocks come before the blocks that insert them.
+        for (std::size_t b = structure.blocks.size(); b-- > 0;) {
+            for (const DxfPlacement& p : structure.blocks[b].inserts) {
+                if (p.block < found.size() && !found[p.block]) {
+                    found[p.block] = ColourOf(p.layer, p.aci, found[b].value_or(Rgb{}));
+                }
+            }
+        }
+        m_byBlock.clear();
+        for (const auto& colour : found) m_byBlock.push_back(colour.value_or(Rgb{}));
+    }
+
+    // Whether the record's colour is BYBLOCK.
+    [[nodiscard]] bool ByBlock(std::uint32_t record) {
+        const auto [at, fresh] = m_recordByBlock.try_emplace(record, false);
+        if (fresh) at->second = m_dxf.RecordColourName(record) == "BYBLOCK";
+        return at->second;
     }
 
     const DxfSource& m_dxf;
@@ -456,6 +494,8 @@ private:
     const LayerMap& m_layers;
     RecordWriter& m_out;
     std::unordered_map<std::string, std::int32_t> m_layerNumbers;
+    std::vector<Rgb> m_byBlock;  // by kept block
+    std::unordered_map<std::uint32_t, bool> m_recordByBlock;
 };
 
 // The entities at paper size: each point and radius times factor.

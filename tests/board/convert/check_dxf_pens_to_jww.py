@@ -1,0 +1,208 @@
+#!/usr/bin/env python3
+"""The pens and line types of every real DXF drawing of the shared corpus saved as JWW by
+pelimator-batch, each JWW read with the test's own reader of the records (jww_records.py) and
+each DXF with ezdxf, lines found by their ends in paper millimetres. Rows of each drawing:
+
+- byblock: a LINE of a kept block coloured BYBLOCK takes the pen of the first model-space insert
+  of its block (the JWW's CDataBlock record);
+- greys: a model-space line or polyline segment whose colour is a grey (ACI 7, 8, 9, 250-255, by
+  block, or a true colour with equal channels; its own, else its layer's) has a grey pen (equal
+  channels in the JWW's pen table), and one of another colour a pen that is not grey;
+- dashes: a model-space polyline segment (LWPOLYLINE, 2D POLYLINE) is a broken Jw_cad line type
+  exactly when its linetype (its own, else its layer's) has gaps.
+
+Usage: check_dxf_pens_to_jww.py PELIMATOR_BATCH CORPUS OUT_DIR"""
+import collections
+import glob
+import os
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "jww"))
+import check_report  # noqa: E402
+import dxf_blocks_expected  # noqa: E402
+import dxf_pens_expected  # noqa: E402
+import ezdxf  # noqa: E402
+import jww_gen  # noqa: E402
+import jww_records  # noqa: E402
+
+UNIT_MM = {0: 1.0, 1: 25.4, 2: 304.8, 4: 1.0, 5: 10.0, 6: 1000.0, 14: 100.0}
+GREY_ACI = {0, 7, 8, 9, 250, 251, 252, 253, 254, 255}
+
+
+def block_head(version, body):
+    """A CDataList's number and name from its field bytes."""
+    r = jww_records.Reader(body, version)
+    for _name, kind in jww_gen.COMMON:
+        if kind != "word@351" or version >= 351:
+            getattr(r, "word" if kind == "word@351" else kind)()
+    number = r.dw()
+    r.dw()
+    r.dw()
+    raw = r.str()
+    try:
+        name = raw.decode("utf-16-le") if b"\x00" in raw else raw.decode("cp932")
+    except UnicodeDecodeError:
+        name = ""
+    return number, name.upper()
+
+
+def jww_lines(d):
+    """Model space's CDataSen by ends -> [(pen colour, pen style)]; block definitions' by block
+    name -> {ends: [pen colour]}; the first CDataBlock's pen colour by block number."""
+    lines, blocks, insert_pen = collections.defaultdict(list), {}, {}
+    for cls, body in d["records"]:
+        f = jww_records.parse_fields(d["version"], cls, body)
+        if cls == "CDataSen":
+            ends = dxf_pens_expected.key((f["x1"], f["y1"]), (f["x2"], f["y2"]))
+            lines[ends].append((f["m_nPenColor"], f["m_nPenStyle"]))
+        elif cls == "CDataBlock":
+            insert_pen.setdefault(f["number"], f["m_nPenColor"])
+    current = None
+    for kind, cls, body in d["blocks"]:
+        if kind != "object":
+            continue
+        if cls == "CDataList":
+            number, name = block_head(d["version"], body)
+            current = blocks.setdefault(name, (number, collections.defaultdict(list)))[1]
+        elif cls == "CDataSen" and current is not None:
+            f = jww_records.parse_fields(d["version"], cls, body)
+            current[dxf_pens_expected.key((f["x1"], f["y1"]), (f["x2"], f["y2"]))].append(
+                f["m_nPenColor"])
+    return lines, blocks, insert_pen
+
+
+def check_byblock(doc, blocks, insert_pen, factor):
+    problems, checked = [], 0
+    inserts, _names = dxf_blocks_expected.kept_inserts(doc)
+    seen = set()
+    for insert in inserts:
+        name = insert.dxf.name.upper()
+        if name in seen or name not in blocks:
+            continue
+        seen.add(name)
+        number, lines = blocks[name]
+        block = doc.blocks.get(insert.dxf.name)
+        base = block.block.dxf.base_point
+        for e in block.query("LINE"):
+            if e.dxf.get("color", 256) != 0 or e.dxf.hasattr("true_color"):
+                continue
+            s, t = e.dxf.start - base, e.dxf.end - base
+            pens = lines.get(dxf_pens_expected.key((s.x * factor, s.y * factor),
+                                                   (t.x * factor, t.y * factor)))
+            if not pens:
+                continue
+            checked += 1
+            if insert_pen.get(number) not in pens:
+                problems.append(f"byblock: line {e.dxf.handle} of {name}: pens {pens}, its "
+                                f"insert's {insert_pen.get(number)}")
+    return problems, checked
+
+
+def grey(doc, e):
+    """Whether e's colour (its own, else its layer's) is a grey."""
+    if e.dxf.hasattr("true_color"):
+        r, g, b = ezdxf.colors.int2rgb(e.dxf.true_color)
+        return r == g == b
+    aci = e.dxf.get("color", 256)
+    if aci == 256:
+        layer = doc.layers.get(e.dxf.get("layer", "0"))
+        if layer is None:
+            return True
+        if layer.dxf.hasattr("true_color"):
+            r, g, b = ezdxf.colors.int2rgb(layer.dxf.true_color)
+            return r == g == b
+        aci = abs(layer.dxf.get("color", 7))
+    return aci in GREY_ACI
+
+
+def segments(e):
+    """A model-space line's or polyline's straight segments as pairs of (x, y)."""
+    kind = e.dxftype()
+    if kind == "LINE":
+        return [((e.dxf.start.x, e.dxf.start.y), (e.dxf.end.x, e.dxf.end.y))]
+    if tuple(e.dxf.get("extrusion", (0, 0, 1))) != (0, 0, 1):
+        return []
+    if kind == "LWPOLYLINE":
+        points = [(x, y, b) for x, y, _s, _e, b in e.get_points("xyseb")]
+        closed = e.closed
+    elif kind == "POLYLINE" and e.is_2d_polyline:
+        points = [(v.dxf.location.x, v.dxf.location.y, v.dxf.get("bulge", 0.0))
+                  for v in e.vertices]
+        closed = e.is_closed
+    else:
+        return []
+    if closed and points:
+        points.append(points[0])
+    return [((a[0], a[1]), (b[0], b[1])) for a, b in zip(points, points[1:])
+            if a[2] == 0.0 and (a[0], a[1]) != (b[0], b[1])]
+
+
+def check_model_space(doc, lines, pen_rgb, factor):
+    problems, figures = [], collections.Counter()
+    for e in doc.modelspace():
+        if e.dxftype() not in ("LINE", "LWPOLYLINE", "POLYLINE"):
+            continue
+        want_grey = grey(doc, e)
+        want_dashed = dxf_pens_expected.dashed(doc, e)
+        for s, t in segments(e):
+            pens = lines.get(dxf_pens_expected.key((s[0] * factor, s[1] * factor),
+                                                   (t[0] * factor, t[1] * factor)))
+            if not pens:
+                continue
+            figures["greys" if want_grey else "colours"] += 1
+            if not any((len(set(pen_rgb(p))) == 1) == want_grey for p, _style in pens):
+                problems.append(f"greys: {e.dxftype()} {e.dxf.handle}: pens {pens}, grey "
+                                f"{want_grey}")
+            if e.dxftype() == "LINE":
+                continue
+            figures["segments"] += 1
+            if not any((style != 1) == want_dashed for _pen, style in pens):
+                problems.append(f"dashes: {e.dxftype()} {e.dxf.handle}: pens {pens}, dashed "
+                                f"{want_dashed}")
+    return problems, figures
+
+
+def check(batch, dxf, out_dir):
+    name = os.path.splitext(os.path.basename(dxf))[0]
+    jww = os.path.join(out_dir, name + ".jww")
+    run = subprocess.run([batch, "--allow-loss", "-o", jww, dxf], capture_output=True, text=True)
+    if run.returncode != 0:
+        return [f"conversion failed: {run.stderr.strip()}"], {}
+    try:
+        doc = ezdxf.readfile(dxf)
+    except Exception:  # damaged files: ezdxf's recovery reads them
+        from ezdxf import recover
+        doc, _ = recover.readfile(dxf)
+    d = jww_records.read(jww)
+    factor = UNIT_MM.get(doc.header.get("$INSUNITS", 0), 1.0) / d["values"]["m_adScale[0]"]
+
+    def pen_rgb(pen):
+        c = d["values"].get(f"m_aPenColor[{pen}]", 0)
+        return c & 255, (c >> 8) & 255, (c >> 16) & 255
+
+    lines, blocks, insert_pen = jww_lines(d)
+    problems, figures = check_model_space(doc, lines, pen_rgb, factor)
+    wrong, figures["byblock"] = check_byblock(doc, blocks, insert_pen, factor)
+    kinds = collections.Counter(p.split(":")[0] for p in problems + wrong)
+    return [f"{n} {kind}, e.g. " + next(p for p in problems + wrong if p.startswith(kind))
+            for kind, n in kinds.items()], dict(figures)
+
+
+def main(argv):
+    if len(argv) != 4:
+        print(__doc__)
+        return 2
+    batch, corpus, out_dir = argv[1:4]
+    drawings = sorted(glob.glob(os.path.join(corpus, "real-dxf", "*.dxf")))
+    if not drawings:
+        print(f"SKIPPED: no real DXF drawings under {corpus}/real-dxf")
+        return 0
+    os.makedirs(out_dir, exist_ok=True)
+    return check_report.report(drawings, lambda dxf: check(batch, dxf, out_dir),
+                               "DXF drawings' pens and line types saved as JWW")
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
