@@ -9,9 +9,16 @@ each DXF with ezdxf, lines found by their ends in paper millimetres. Rows of eac
   block, or a true colour with equal channels; its own, else its layer's) has a grey pen (equal
   channels in the JWW's pen table), and one of another colour a pen that is not grey;
 - dashes: a model-space polyline segment (LWPOLYLINE, 2D POLYLINE) is a broken Jw_cad line type
-  exactly when its linetype (its own, else its layer's) has gaps.
+  exactly when its linetype (its own, else its layer's) has gaps;
+- fit: the box the board fits the JWW to (dxf_edit_probe extents) lies within the box of what
+  the JWW's records draw (lines, arcs' circles, texts with their height, points, solids, block
+  inserts through their definitions), give or take a hundredth of its size and the largest
+  text's height: nothing that is not drawn (a nested block's insertion point far from what it
+  draws) makes the converted drawing open small.
 
-Usage: check_dxf_pens_to_jww.py PELIMATOR_BATCH CORPUS OUT_DIR"""
+Usage: check_dxf_pens_to_jww.py PELIMATOR_BATCH DXF_EDIT_PROBE CORPUS OUT_DIR"""
+import json
+import math
 import collections
 import glob
 import os
@@ -164,7 +171,86 @@ def check_model_space(doc, lines, pen_rgb, factor):
     return problems, figures
 
 
-def check(batch, dxf, out_dir):
+class Boxes:
+    """Boxes of what a JWW's records draw, block definitions through their inserts."""
+
+    def __init__(self, d):
+        self.d = d
+        self.definitions = {}  # number -> [(class, fields)]
+        self.done = {}
+        self.text = 0.0
+        current = None
+        for kind, cls, body in d["blocks"]:
+            if kind != "object":
+                continue
+            if cls == "CDataList":
+                current = self.definitions.setdefault(block_head(d["version"], body)[0], [])
+            elif current is not None:
+                current.append((cls, jww_records.parse_fields(d["version"], cls, body)))
+
+    def record(self, cls, f, depth=0):
+        """[(x, y)] corners of what the record draws."""
+        if cls == "CDataEnko":
+            r = f["radius"] * max(1.0, f["flat"])
+            return [(f["cx"] - r, f["cy"] - r), (f["cx"] + r, f["cy"] + r)]
+        if cls == "CDataMoji":
+            h = max(f["sizeX"], f["sizeY"])
+            self.text = max(self.text, h)
+            return [(x + dx, y + dy) for x, y in ((f["x1"], f["y1"]), (f["x2"], f["y2"]))
+                    for dx in (-h, h) for dy in (-h, h)]
+        if cls == "CDataSunpou":
+            return [p for k in ("line", "text", "aux1", "aux2", "p1", "p2", "p3", "p4") if k in f
+                    for p in self.record({"line": "CDataSen", "text": "CDataMoji"}.get(
+                        k, "CDataSen" if k.startswith("aux") else "CDataTen"), f[k])]
+        if cls == "CDataBlock":
+            inner = self.definition(f["number"], depth + 1)
+            if inner is None:
+                return []
+            c, s = math.cos(f["rotation"]), math.sin(f["rotation"])
+            out = []
+            for px in (inner[0], inner[2]):
+                for py in (inner[1], inner[3]):
+                    x, y = px * f["scaleX"], py * f["scaleY"]
+                    out.append((f["x"] + c * x - s * y, f["y"] + s * x + c * y))
+            return out
+        return [(f[x], f[y]) for x, y in (("x1", "y1"), ("x2", "y2"), ("x3", "y3"), ("x4", "y4"),
+                                          ("x", "y")) if x in f and y in f]
+
+    def definition(self, number, depth):
+        if number not in self.done:
+            self.done[number] = None  # a block inserting itself draws nothing more
+            if depth < 16:
+                self.done[number] = self.box(self.definitions.get(number, []), depth)
+        return self.done[number]
+
+    def box(self, records, depth=0):
+        points = [p for cls, f in records for p in self.record(cls, f, depth)]
+        if not points:
+            return None
+        xs, ys = [p[0] for p in points], [p[1] for p in points]
+        return min(xs), min(ys), max(xs), max(ys)
+
+
+def check_fit(probe, jww, d):
+    boxes = Boxes(d)
+    drawn = boxes.box([(cls, jww_records.parse_fields(d["version"], cls, body))
+                       for cls, body in d["records"]])
+    run = subprocess.run([probe, jww, jww + ".unused", "-", "extents"], capture_output=True,
+                         text=True)
+    if drawn is None or run.returncode != 0:
+        return [] if drawn is None else [f"fit: {run.stderr.strip()}"]
+    shown = json.loads(run.stdout)
+    size = max(drawn[2] - drawn[0], drawn[3] - drawn[1])
+    slack = 0.01 * size + boxes.text
+    over = max(drawn[0] - shown[0], drawn[1] - shown[1], shown[2] - drawn[2],
+               shown[3] - drawn[3])
+    if over > slack:
+        return [f"fit: the board fits {[round(v) for v in shown]}, the records draw "
+                f"{[round(v) for v in drawn]}"]
+    return []
+
+
+def check(batch, probe, dxf, out_dir):
     name = os.path.splitext(os.path.basename(dxf))[0]
     jww = os.path.join(out_dir, name + ".jww")
     run = subprocess.run([batch, "--allow-loss", "-o", jww, dxf], capture_output=True, text=True)
@@ -184,6 +270,7 @@ def check(batch, dxf, out_dir):
 
     lines, blocks, insert_pen = jww_lines(d)
     problems, figures = check_model_space(doc, lines, pen_rgb, factor)
+    problems += check_fit(probe, jww, d)
     wrong, figures["byblock"] = check_byblock(doc, blocks, insert_pen, factor)
     kinds = collections.Counter(p.split(":")[0] for p in problems + wrong)
     return [f"{n} {kind}, e.g. " + next(p for p in problems + wrong if p.startswith(kind))
@@ -191,16 +278,16 @@ def check(batch, dxf, out_dir):
 
 
 def main(argv):
-    if len(argv) != 4:
+    if len(argv) != 5:
         print(__doc__)
         return 2
-    batch, corpus, out_dir = argv[1:4]
+    batch, probe, corpus, out_dir = argv[1:5]
     drawings = sorted(glob.glob(os.path.join(corpus, "real-dxf", "*.dxf")))
     if not drawings:
         print(f"SKIPPED: no real DXF drawings under {corpus}/real-dxf")
         return 0
     os.makedirs(out_dir, exist_ok=True)
-    return check_report.report(drawings, lambda dxf: check(batch, dxf, out_dir),
+    return check_report.report(drawings, lambda dxf: check(batch, probe, dxf, out_dir),
                                "DXF drawings' pens and line types saved as JWW")
 
 

@@ -1,6 +1,6 @@
 // A DXF drawing opened as the board opens it, one of its records edited as a drafter edits it,
 // then saved as a JWW (the edit test reads the JWW back and looks for the edit).
-//   dxf_edit_probe IN OUT.jww KIND erase|turn|keep
+//   dxf_edit_probe IN OUT.jww KIND erase|turn|keep|extents
 // KIND is a record type (TEXT, INSERT, ...): the first record of that type the board shows and
 // can place (for an erase, else the first one) is erased, or turned a quarter turn
 // counter-clockwise about a pivot far to the right of the drawing (which lands it well below the
@@ -20,32 +20,23 @@ namespace {
 using namespace pelimator;
 using namespace pelimator::board;
 
-// The box of what the board shows of the drawing: its lines and arcs and the underlay.
+// The box of what the board shows of the drawing, as the window fits it: its lines and arcs and
+// the underlay.
 Box ShownBox(const BoardDocument& document) {
-    Box box{{1e300, 1e300}, {-1e300, -1e300}};
-    const auto add = [&](Vec2 p) {
-        box.min = {std::min(box.min.x, p.x), std::min(box.min.y, p.y)};
-        box.max = {std::max(box.max.x, p.x), std::max(box.max.y, p.y)};
-    };
-    if (const UnderlayPtr& u = document.UnderlayModel(); u && u->Extents()) {
-        add(u->Extents()->min);
-        add(u->Extents()->max);
-    }
-    const BoardDrawing& drawing = *document.DrawingModel();
-    for (std::size_t i = 0; i < drawing.Count(); ++i) {
-        const EntityData& e = drawing.At(i);
-        add(e.start);
-        add(e.end);
-        add(e.center + Vec2{e.radius, e.radius});
-        add(e.center - Vec2{e.radius, e.radius});
-    }
-    return box;
+    const UnderlayPtr& u = document.UnderlayModel();
+    const auto box = UnionOf(document.DrawingModel()->Bounds(), u ? u->Extents() : std::nullopt);
+    return box ? *box : Box{};
 }
 
 int Edit(BoardDocument& document, const std::string& out, const std::string& kind,
          const std::string& op) {
     const DocumentSource& source = *document.Source();
     const UnderlayPtr& underlay = document.UnderlayModel();
+    if (op == "extents") {
+        const Box box = ShownBox(document);
+        std::printf("[%.17g,%.17g,%.17g,%.17g]\n", box.min.x, box.min.y, box.max.x, box.max.y);
+        return 0;
+    }
     if (op == "keep") {
         SaveDrawing(document, out);
         return 0;
@@ -86,7 +77,7 @@ int Edit(BoardDocument& document, const std::string& out, const std::string& kin
 
 int main(int argc, char** argv) {
     if (argc != 5) {
-        std::fprintf(stderr, "usage: dxf_edit_probe IN OUT.jww KIND erase|turn|keep\n");
+        std::fprintf(stderr, "usage: dxf_edit_probe IN OUT.jww KIND erase|turn|keep|extents\n");
         return 2;
     }
     try {
