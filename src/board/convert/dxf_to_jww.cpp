@@ -238,6 +238,16 @@ struct Appended {
     std::string blockList;
 };
 
+// What a kept block's content takes from the first insert of it (model space's first, a
+// nested one's through the block that holds it): a Jw_cad block has one look for every
+// insert of it. BYBLOCK colour and linetype, layer 0's layer, the scale of its dashes.
+struct Through {
+    Rgb colour;
+    std::string linetype = "CONTINUOUS";
+    std::string layer = "0";
+    double scale = 1.0;
+};
+
 // The DXF's kept block structure as Jw_cad records: inserts, and block definitions of their
 // lines, arcs, nested inserts and the underlay of what else they draw.
 class BlockRecords {
@@ -249,7 +259,8 @@ public:
           m_source(source),
           m_factor(factor),
           m_layers(layers),
-          m_out(out) {
+          m_out(out),
+          m_lineTypes(source.header) {
         for (const DxfLayerEntry& layer : dxf.layers) {
             m_layerNumbers.emplace(LayerKey(layer.rawName), layer.read.number);
         }
@@ -276,7 +287,7 @@ public:
     // block list of the blocks they use; what was approximated counted into approximated.
     Appended Kept(const DxfBlockStructure& structure, const DxfRecordEdits& attributeEdits,
                   std::map<std::string, std::size_t>& approximated) {
-        FindByBlockColours(structure);
+        FindThrough(structure);
         Inserts(structure.inserts, {});
         Underlay drawn = structure.where.entities.empty()
                              ? Underlay{}
@@ -402,12 +413,12 @@ private:
             const DxfBlockContent& block = structure.blocks[b];
             m_out.BlockHead(b + 1, block.name);
             out += m_out.Take().first;
-            Curves(block, m_byBlock[b]);
-            Inserts(block.inserts, block.base, m_byBlock[b]);
+            Curves(structure, block, m_through[b]);
+            Inserts(block.inserts, block.base, m_through[b].colour);
             drawn.SetOrigin(block.base);
             for (const std::uint32_t i : items[b]) {
                 UnderlayItem item = underlay.items[i];
-                if (ByBlock(item.record)) item.colour = m_byBlock[b];
+                if (ByBlock(item.record)) item.colour = m_through[b].colour;
                 drawn.Item(item);
             }
             const auto [bytes, count] = m_out.Take();
@@ -421,10 +432,25 @@ private:
         return {(p.x - origin.x) * m_factor, (p.y - origin.y) * m_factor};
     }
 
-    void Curves(const DxfBlockContent& block, Rgb byBlock) {
+    // The Jw_cad line type of a block's curve drawn through its first insert.
+    std::uint8_t Style(const DxfBlockStructure& structure, const DxfBlockCurve& c,
+                       const Through& through) {
+        const std::string_view layer = c.layer.empty() || c.layer == "0" ? through.layer : c.layer;
+        const auto pattern = structure.linetypes.PatternOf(
+            c.linetype, layer, c.linetypeScale, through.linetype, through.layer, through.scale);
+        if (!pattern) return 1;
+        const auto known = std::find(m_patterns.begin(), m_patterns.end(), *pattern);
+        const auto key = static_cast<std::uint32_t>(known - m_patterns.begin());
+        if (known == m_patterns.end()) m_patterns.push_back(*pattern);
+        return m_lineTypes.Style(key, *pattern, m_factor);
+    }
+
+    void Curves(const DxfBlockStructure& structure, const DxfBlockContent& block,
+                const Through& through) {
         constexpr double kTurn = 2.0 * std::numbers::pi;
         for (const DxfBlockCurve& c : block.curves) {
-            const RecordWriter::Pen pen = PenOf(c.layer, c.aci, byBlock);
+            RecordWriter::Pen pen = PenOf(c.layer, c.aci, through.colour);
+            pen.style = Style(structure, c, through);
             if (!c.circle && c.radius == 0.0) {
                 m_out.Line(pen, Paper(c.a, block.base), Paper(c.b, block.base));
                 continue;
@@ -458,26 +484,32 @@ private:
         return {NearestPen(m_source.header, ColourOf(layer, aci, byBlock)), group, at};
     }
 
-    // The colour BYBLOCK content of each kept block takes: that of the first insert of it, model
-    // space's first, a nested one's through the block that holds it (a Jw_cad block has one
-    // colour for every insert of it).
-    void FindByBlockColours(const DxfBlockStructure& structure) {
-        std::vector<std::optional<Rgb>> found(structure.blocks.size());
+    [[nodiscard]] Through ThroughInsert(const DxfPlacement& p, const Through& outer) const {
+        Through in;
+        in.colour = ColourOf(p.layer, p.aci, outer.colour);
+        const bool byBlock = LayerKey(p.linetype) == "BYBLOCK";
+        in.linetype = byBlock ? outer.linetype : p.linetype;
+        in.layer = p.layer.empty() || p.layer == "0" ? outer.layer : p.layer;
+        if (byBlock) in.layer = outer.layer;
+        in.scale = outer.scale * std::abs(p.scaleX);
+        return in;
+    }
+
+    void FindThrough(const DxfBlockStructure& structure) {
+        std::vector<std::optional<Through>> found(structure.blocks.size());
         for (const DxfPlacement& p : structure.inserts) {
-            if (p.block < found.size() && !found[p.block]) {
-                found[p.block] = ColourOf(p.layer, p.aci, {});
-            }
+            if (p.block < found.size() && !found[p.block]) found[p.block] = ThroughInsert(p, {});
         }
         // Nested blocks come before the blocks that insert them.
         for (std::size_t b = structure.blocks.size(); b-- > 0;) {
             for (const DxfPlacement& p : structure.blocks[b].inserts) {
                 if (p.block < found.size() && !found[p.block]) {
-                    found[p.block] = ColourOf(p.layer, p.aci, found[b].value_or(Rgb{}));
+                    found[p.block] = ThroughInsert(p, found[b].value_or(Through{}));
                 }
             }
         }
-        m_byBlock.clear();
-        for (const auto& colour : found) m_byBlock.push_back(colour.value_or(Rgb{}));
+        m_through.clear();
+        for (const auto& through : found) m_through.push_back(through.value_or(Through{}));
     }
 
     // Whether the record's colour is BYBLOCK.
@@ -494,7 +526,9 @@ private:
     const LayerMap& m_layers;
     RecordWriter& m_out;
     std::unordered_map<std::string, std::int32_t> m_layerNumbers;
-    std::vector<Rgb> m_byBlock;  // by kept block
+    std::vector<Through> m_through;  // by kept block
+    LineTypes m_lineTypes;
+    std::vector<std::vector<double>> m_patterns;  // the block curves' dashes, keys of m_lineTypes
     std::unordered_map<std::uint32_t, bool> m_recordByBlock;
 };
 

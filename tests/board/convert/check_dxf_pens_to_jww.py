@@ -76,11 +76,39 @@ def jww_lines(d):
         elif cls == "CDataSen" and current is not None:
             f = jww_records.parse_fields(d["version"], cls, body)
             current[dxf_pens_expected.key((f["x1"], f["y1"]), (f["x2"], f["y2"]))].append(
-                f["m_nPenColor"])
+                (f["m_nPenColor"], f["m_nPenStyle"]))
     return lines, blocks, insert_pen
 
 
+def has_gaps(doc, name):
+    """Whether the linetype of that name has gaps (BYLAYER and BYBLOCK resolved before)."""
+    ltype = doc.linetypes.get(name) if name.upper() not in ("BYBLOCK", "BYLAYER") else None
+    if ltype is None or ltype.pattern_tags.tags is None:
+        return False
+    return any(t.code == 49 and t.value < 0 for t in ltype.pattern_tags.tags)
+
+
+def layer_linetype(doc, name):
+    layer = doc.layers.get(name)
+    return layer.dxf.get("linetype", "CONTINUOUS") if layer is not None else "CONTINUOUS"
+
+
+def block_dashed(doc, e, insert):
+    """Whether a block's entity is dashed drawn through insert: its own linetype; BYLAYER its
+    layer's (layer 0: the insert's layer's); BYBLOCK the insert's (BYLAYER: its layer's)."""
+    name = e.dxf.get("linetype", "BYLAYER")
+    if name.upper() == "BYBLOCK":
+        name = insert.dxf.get("linetype", "BYLAYER")
+        if name.upper() == "BYLAYER":
+            name = layer_linetype(doc, insert.dxf.get("layer", "0"))
+    elif name.upper() == "BYLAYER":
+        layer = e.dxf.get("layer", "0")
+        name = layer_linetype(doc, insert.dxf.get("layer", "0") if layer == "0" else layer)
+    return has_gaps(doc, name)
+
+
 def check_byblock(doc, blocks, insert_pen, factor):
+    """byblock and block dashes rows of the LINEs of each kept block, through its first insert."""
     problems, checked = [], 0
     inserts, _names = dxf_blocks_expected.kept_inserts(doc)
     seen = set()
@@ -93,15 +121,19 @@ def check_byblock(doc, blocks, insert_pen, factor):
         block = doc.blocks.get(insert.dxf.name)
         base = block.block.dxf.base_point
         for e in block.query("LINE"):
-            if e.dxf.get("color", 256) != 0 or e.dxf.hasattr("true_color"):
-                continue
             s, t = e.dxf.start - base, e.dxf.end - base
             pens = lines.get(dxf_pens_expected.key((s.x * factor, s.y * factor),
                                                    (t.x * factor, t.y * factor)))
             if not pens:
                 continue
             checked += 1
-            if insert_pen.get(number) not in pens:
+            dashed = block_dashed(doc, e, insert)
+            if not any((style != 1) == dashed for _pen, style in pens):
+                problems.append(f"block dashes: line {e.dxf.handle} of {name}: pens {pens}, "
+                                f"dashed {dashed}")
+            if e.dxf.get("color", 256) != 0 or e.dxf.hasattr("true_color"):
+                continue
+            if insert_pen.get(number) not in [pen for pen, _style in pens]:
                 problems.append(f"byblock: line {e.dxf.handle} of {name}: pens {pens}, its "
                                 f"insert's {insert_pen.get(number)}")
     return problems, checked
