@@ -5,6 +5,9 @@ each DXF with ezdxf, lines found by their ends in paper millimetres. Rows of eac
 
 - byblock: a LINE of a kept block coloured BYBLOCK takes the pen of the first model-space insert
   of its block (the JWW's CDataBlock record);
+- block dashes: a kept block's line or polyline segment is a broken Jw_cad line type exactly
+  when its linetype drawn through that insert has gaps (its own; BYLAYER its layer's, layer 0's
+  the insert's layer's; BYBLOCK the insert's);
 - greys: a model-space line or polyline segment whose colour is a grey (ACI 7, 8, 9, 250-255, by
   block, or a true colour with equal channels; its own, else its layer's) has a grey pen (equal
   channels in the JWW's pen table), and one of another colour a pen that is not grey;
@@ -120,18 +123,20 @@ def check_byblock(doc, blocks, insert_pen, factor):
         number, lines = blocks[name]
         block = doc.blocks.get(insert.dxf.name)
         base = block.block.dxf.base_point
-        for e in block.query("LINE"):
-            s, t = e.dxf.start - base, e.dxf.end - base
-            pens = lines.get(dxf_pens_expected.key((s.x * factor, s.y * factor),
-                                                   (t.x * factor, t.y * factor)))
+        for e, s, t in ((e, s, t) for e in block.query("LINE LWPOLYLINE POLYLINE")
+                        for s, t in segments(e)):
+            pens = lines.get(dxf_pens_expected.key(
+                ((s[0] - base.x) * factor, (s[1] - base.y) * factor),
+                ((t[0] - base.x) * factor, (t[1] - base.y) * factor)))
             if not pens:
                 continue
             checked += 1
             dashed = block_dashed(doc, e, insert)
             if not any((style != 1) == dashed for _pen, style in pens):
-                problems.append(f"block dashes: line {e.dxf.handle} of {name}: pens {pens}, "
-                                f"dashed {dashed}")
-            if e.dxf.get("color", 256) != 0 or e.dxf.hasattr("true_color"):
+                problems.append(f"block dashes: {e.dxftype()} {e.dxf.handle} of {name}: pens "
+                                f"{pens}, dashed {dashed}")
+            if e.dxftype() != "LINE" or e.dxf.get("color", 256) != 0 or e.dxf.hasattr(
+                    "true_color"):
                 continue
             if insert_pen.get(number) not in [pen for pen, _style in pens]:
                 problems.append(f"byblock: line {e.dxf.handle} of {name}: pens {pens}, its "
