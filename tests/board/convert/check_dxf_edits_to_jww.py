@@ -7,7 +7,9 @@ saved as JWW and read back with the test's own reader of the records (jww_record
 - erased: the JWW is the unedited one's records less some (none added), and some are gone;
 - turned: every record lying below the drawing, turned back a quarter turn about the pivot, is
   one of those the erased copy lost, all of them and nothing else; everything else stays where
-  the unedited JWW had it.
+  the unedited JWW had it;
+- put on another layer (a third copy): the records the erased copy lost come back on another
+  layer, the same in all else but their pen and line type, and nothing else changes.
 
 Records are compared whole: class, points (paper mm), angles, sizes, pens, layers, texts.
 
@@ -74,6 +76,30 @@ def highest(fields):
     return max(ys) if ys else -math.inf
 
 
+# What follows the layer a record is put on: the layer, the colour and the line type.
+LAYER_FIELDS = {"m_nLayer", "m_nGLayer", "m_nPenColor", "m_nPenStyle", "rgb"}
+
+
+def check_layer(path, kind, record, unedited, gone):
+    """Put on another layer: the records the erase took are replaced by the same records on
+    another layer (their pen and line type may follow the layer's); nothing else changed."""
+    def strip(sig):
+        return tuple((v[0], strip(v[1])) if len(v) == 2 and isinstance(v[1], tuple) else v
+                     for v in sig if v[0] not in LAYER_FIELDS)
+
+    def plain(key):
+        return key[0], strip(key[1])
+
+    layered = collections.Counter((cls, signature(f)) for cls, f in records(path)[0])
+    lost, new = unedited - layered, layered - unedited
+    same = collections.Counter(plain(k) for k in new.elements()) == collections.Counter(
+        plain(k) for k in gone.elements())
+    if lost != gone or not same:
+        return [f"{kind} {record} put on another layer: {sum(lost.values())} records left their "
+                f"place of the {sum(gone.values())} the erase took, {sum(new.values())} new"]
+    return []
+
+
 def records(path):
     d = jww_records.read(path)
     return [(cls, jww_records.parse_fields(d["version"], cls, body)) for cls, body in
@@ -114,6 +140,11 @@ def check(tool, dxf, out_dir):
             problems.append(f"{kind} {edit['record']} erased: {sum(gone.values())} records "
                             f"gone, {sum((erased - unedited).values())} new")
             continue
+        layered = probe(tool, dxf, os.path.join(out_dir, f"{name}.{kind}.layer.jww"), kind,
+                        "layer")
+        if layered is not None:
+            problems += check_layer(os.path.join(out_dir, f"{name}.{kind}.layer.jww"), kind,
+                                    edit["record"], unedited, gone)
         if turned is None:
             continue  # a kind the board cannot turn (dimensions)
         pivot = (edit["pivot"][0] * factor, edit["pivot"][1] * factor)

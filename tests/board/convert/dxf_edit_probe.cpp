@@ -1,14 +1,18 @@
 // A DXF drawing opened as the board opens it, one of its records edited as a drafter edits it,
 // then saved as a JWW (the edit test reads the JWW back and looks for the edit).
-//   dxf_edit_probe IN OUT.jww KIND erase|turn|keep|extents
+//   dxf_edit_probe IN OUT.jww KIND erase|turn|layer|keep|extents
 // KIND is a record type (TEXT, INSERT, ...): the first record of that type the board shows and
-// can place (for an erase, else the first one) is erased, or turned a quarter turn
+// can place (for an erase or a layer, else the first one) is erased, turned a quarter turn
 // counter-clockwise about a pivot far to the right of the drawing (which lands it well below the
-// drawing). Prints one line of JSON: the record, the pivot and the lowest y of the drawing, in
-// drawing units; "none" when no record fits. keep: saved as opened (KIND unused).
+// drawing), or put on the last other layer of the layer table. Prints one line of JSON: the
+// record, the pivot and the lowest y of the drawing, in drawing units; "none" when no record
+// fits. keep: saved as opened (KIND unused). extents: nothing saved; the box the board fits IN
+// to, as [min x, min y, max x, max y].
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "base/errors.h"
 #include "board/files/drawing_file.h"
@@ -43,16 +47,20 @@ int Edit(BoardDocument& document, const std::string& out, const std::string& kin
     }
     // The first record of the kind the board can place, else the first one (erased only).
     std::uint32_t record = kNoRecordKey;
+    std::int32_t layer = 0;
     bool placeable = false;
-    const auto consider = [&](std::uint32_t key) {
+    const auto consider = [&](std::uint32_t key, std::int32_t on) {
         if (key == kNoRecordKey || placeable || source.RecordKind(key) != kind) return;
         const bool can = source.PlacementRefusal(key).empty();
-        if (record == kNoRecordKey || can) record = key;
+        if (record == kNoRecordKey || can) std::tie(record, layer) = std::pair{key, on};
         placeable = can;
     };
-    for (const std::uint32_t key : source.EntityRecords()) consider(key);
+    const auto keys = source.EntityRecords();
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        consider(keys[i], document.DrawingModel()->At(i).layer);
+    }
     if (underlay) {
-        for (const UnderlayItem& item : underlay->items) consider(item.record);
+        for (const UnderlayItem& item : underlay->items) consider(item.record, item.layer);
     }
     if (record == kNoRecordKey || (op == "turn" && !placeable)) return std::puts("none"), 0;
     const Box box = ShownBox(document);
@@ -64,6 +72,15 @@ int Edit(BoardDocument& document, const std::string& out, const std::string& kin
         (void)EraseSelection(document, selection);
     } else if (op == "turn") {
         (void)RotateSelection(document, selection, pivot, 90.0);
+    } else if (op == "layer") {
+        // To the last layer of the table that is not the record's.
+        const BoardLayers& layers = *document.LayerTable();
+        std::int32_t to = layer;
+        for (std::size_t i = 0; i < layers.Count(); ++i) {
+            if (layers.At(i).number != layer) to = layers.At(i).number;
+        }
+        if (to == layer) return std::puts("none"), 0;
+        (void)ChangeLayerOfSelection(document, selection, to);
     } else {
         return 2;
     }
@@ -77,7 +94,8 @@ int Edit(BoardDocument& document, const std::string& out, const std::string& kin
 
 int main(int argc, char** argv) {
     if (argc != 5) {
-        std::fprintf(stderr, "usage: dxf_edit_probe IN OUT.jww KIND erase|turn|keep|extents\n");
+        std::fprintf(stderr,
+                     "usage: dxf_edit_probe IN OUT.jww KIND erase|turn|layer|keep|extents\n");
         return 2;
     }
     try {
