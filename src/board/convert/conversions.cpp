@@ -29,8 +29,8 @@ private:
     }
 };
 
-// A new Jw_cad drawing of the board's entities and of what the DXF shows beneath them, its blocks
-// kept as blocks; the DXF's records themselves are not carried over (no edits of them to keep).
+// A new Jw_cad drawing of the board's entities and of what the DXF shows beneath them as edited,
+// its blocks kept as blocks (the kept inserts and dimensions placed as the drafter placed them).
 class DxfToJww final : public FormatConversion {
 public:
     void Write(const std::string& path, const DocumentSource& from, const DrawingState& state,
@@ -44,9 +44,9 @@ public:
     }
 
 private:
+    // Copies of records are written as the lines and arcs they show.
     static DrawingState Fresh(DrawingState state) {
         state.recordKeys = {};
-        state.recordEdits = nullptr;
         return state;
     }
 };

@@ -54,6 +54,9 @@ void TakeInsertGroup(RawInsert& in, const RawTag& t) {
         case 2:
             in.key = LayerKey(t.text);
             break;
+        case 6:
+            p.linetype = std::string(t.text);
+            break;
         case 8:
             p.layer = std::string(t.text);
             break;
@@ -104,6 +107,9 @@ DxfBlockCurve ReadCurve(std::string_view type, const std::vector<RawTag>& tags) 
     c.layer = "0";
     for (const RawTag& t : tags) {
         switch (t.code) {
+            case 6:
+                c.linetype = std::string(t.text);
+                break;
             case 8:
                 c.layer = std::string(t.text);
                 break;
@@ -121,6 +127,9 @@ DxfBlockCurve ReadCurve(std::string_view type, const std::vector<RawTag>& tags) 
                 break;
             case 40:
                 c.radius = t.real;
+                break;
+            case 48:
+                c.linetypeScale = t.real;
                 break;
             case 50:
                 c.startDegrees = t.real;
@@ -365,8 +374,29 @@ private:
             m_lastInsert.reset();
         }
         if (m_section == "BLOCKS") Blocks(index, type, tags);
+        if (m_section == "TABLES") Linetypes(type, tags);
+        if (m_section == "HEADER" && type == "SECTION") {
+            std::string_view variable;
+            for (const RawTag& t : tags) {
+                if (t.code == 9) variable = t.text;
+                if (variable == "$LTSCALE" && t.code == 40) m_out.linetypes.SetDrawingScale(t.real);
+            }
+        }
         if (m_section == "ENTITIES" && PaperShape(type) && Group(tags, 67) == "1") {
             ++m_out.paperRecords;
+        }
+    }
+
+    // A LAYER's linetype and an LTYPE's pattern, as the underlay takes them.
+    void Linetypes(std::string_view type, const std::vector<RawTag>& tags) {
+        if (type == "LAYER") {
+            m_out.linetypes.SetLayerLinetype(LayerKey(Group(tags, 2)), Group(tags, 6));
+        } else if (type == "LTYPE") {
+            std::vector<double> pattern;
+            for (const RawTag& t : tags) {
+                if (t.code == 49) pattern.push_back(t.real);
+            }
+            m_out.linetypes.AddLinetype(LayerKey(Group(tags, 2)), std::move(pattern));
         }
     }
 

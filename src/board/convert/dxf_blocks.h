@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "board/dxf/dxf_linetypes.h"
 #include "board/dxf/dxf_source.h"
 #include "board/dxf/dxf_underlay.h"
 #include "board/model/types.h"
@@ -24,8 +25,9 @@ struct DxfPlacement {
     double scaleX = 1.0;
     double scaleY = 1.0;
     double radians = 0.0;
-    std::string layer;       // as written
-    std::int32_t aci = 256;  // colour number; 256 by layer
+    std::string layer;                 // as written
+    std::int32_t aci = 256;            // colour number; 256 by layer
+    std::string linetype = "BYLAYER";  // as written (group 6)
 };
 
 // A line, circle or arc inside a block, kept exact (the underlay would flatten arcs).
@@ -38,6 +40,8 @@ struct DxfBlockCurve {
     double endDegrees = 360.0;
     std::string layer;
     std::int32_t aci = 256;
+    std::string linetype = "BYLAYER";  // as written (group 6), with its scale (48)
+    double linetypeScale = 1.0;
 };
 
 // A linear or aligned DIMENSION of model space seen from above, as a Jw_cad dimension holds it.
@@ -84,6 +88,8 @@ struct DxfBlockStructure {
     std::map<std::uint32_t, std::string> insertLayerOf;
     // Records drawn on paper-space layouts (viewports, which show model space, left out).
     std::size_t paperRecords = 0;
+    // The file's linetypes, its layers' and $LTSCALE, for the kept blocks' lines and arcs.
+    DxfLinetypes linetypes;
 };
 
 // Reads the structure; a damaged record is left to the underlay (drawn, not kept as a block).

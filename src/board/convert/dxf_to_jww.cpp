@@ -17,6 +17,7 @@
 
 #include "base/errors.h"
 #include "base/file.h"
+#include "board/convert/dxf_block_edits.h"
 #include "board/convert/dxf_blocks.h"
 #include "board/convert/fill_pieces.h"
 #include "board/convert/jww_record_writer.h"
@@ -26,6 +27,7 @@
 #include "board/jww/jww_file.h"
 #include "board/jww/jww_text.h"
 #include "board/jww/jww_underlay.h"
+#include "board/model/underlay_edits.h"
 
 namespace pelimator::board {
 
@@ -249,6 +251,16 @@ struct Appended {
     std::string blockList;
 };
 
+// What a kept block's content takes from the first insert of it (model space's first, a
+// nested one's through the block that holds it): a Jw_cad block has one look for every
+// insert of it. BYBLOCK colour and linetype, layer 0's layer, the scale of its dashes.
+struct Through {
+    Rgb colour;
+    std::string linetype = "CONTINUOUS";
+    std::string layer = "0";
+    double scale = 1.0;
+};
+
 // The DXF's kept block structure as Jw_cad records: inserts, and block definitions of their
 // lines, arcs, nested inserts and the underlay of what else they draw.
 class BlockRecords {
@@ -260,9 +272,14 @@ public:
           m_source(source),
           m_factor(factor),
           m_layers(layers),
-          m_out(out) {
+          m_out(out),
+          m_lineTypes(source.header) {
         for (const DxfLayerEntry& layer : dxf.layers) {
             m_layerNumbers.emplace(LayerKey(layer.rawName), layer.read.number);
+        }
+        // Layers an edit put a kept insert or dimension on, by the board's name.
+        for (const LayerData& layer : state.layers) {
+            m_layerNumbers.emplace(LayerKey(layer.name), layer.number);
         }
     }
 
@@ -272,23 +289,31 @@ public:
         return found != m_layerNumbers.end() ? found->second : 0;
     }
 
-    void Inserts(const std::vector<DxfPlacement>& inserts, Vec2 origin) {
+    void Inserts(const std::vector<DxfPlacement>& inserts, Vec2 origin, Rgb byBlock = {}) {
         for (const DxfPlacement& p : inserts) {
-            m_out.Insert(PenOf(p.layer, p.aci), Paper(p.at, origin), p.scaleX, p.scaleY, p.radians,
-                         p.block + 1);
+            m_out.Insert(PenOf(p.layer, p.aci, byBlock), Paper(p.at, origin), p.scaleX, p.scaleY,
+                         p.radians, p.block + 1);
         }
     }
 
-    // Model space's kept inserts, their attributes as texts, and the block list of the blocks
-    // they use; what was approximated counted into approximated.
-    Appended Kept(const DxfBlockStructure& structure,
+    // Model space's kept inserts, their attributes as texts (placed by attributeEdits), and the
+    // block list of the blocks they use; what was approximated counted into approximated.
+    Appended Kept(const DxfBlockStructure& structure, const DxfRecordEdits& attributeEdits,
                   std::map<std::string, std::size_t>& approximated) {
+        FindThrough(structure);
         Inserts(structure.inserts, {});
-        const Underlay drawn =
-            structure.where.entities.empty()
-                ? Underlay{}
-                : BuildDxfUnderlay(m_dxf, structure.where,
-                                   [&](std::string_view name) { return LayerNumber(name); });
+        Underlay drawn = structure.where.entities.empty()
+                             ? Underlay{}
+                             : BuildDxfUnderlay(m_dxf, structure.where, [&](std::string_view name) {
+                                   return LayerNumber(name);
+                               });
+        if (!attributeEdits.empty()) {
+            std::unordered_map<std::int32_t, Rgb> colours;
+            for (const LayerData& layer : m_state.layers) {
+                colours.emplace(layer.number, layer.colour);
+            }
+            drawn = EditedUnderlay(drawn, attributeEdits, colours);
+        }
         UnderlayRecords records(m_source, drawn, m_factor, m_layers, m_out);
         const std::int32_t layerZero = LayerNumber("0");
         for (UnderlayItem item : drawn.items) {
@@ -347,7 +372,7 @@ public:
         for (const DxfDimensionParts& d : dimensions) {
             const std::vector<std::uint32_t>& mine = items[d.record];
             if (mine.empty()) continue;
-            Curves(d.curves, {});
+            Curves(d.curves, {}, Through{});
             for (const std::uint32_t i : mine) {
                 if (!OnCurves(underlay, underlay.items[i], d.curves)) top.Item(underlay.items[i]);
             }
@@ -456,10 +481,14 @@ private:
             const DxfBlockContent& block = structure.blocks[b];
             m_out.BlockHead(b + 1, block.name);
             out += m_out.Take().first;
-            Curves(block.curves, block.base);
-            Inserts(block.inserts, block.base);
+            Curves(block.curves, block.base, m_through[b], &structure);
+            Inserts(block.inserts, block.base, m_through[b].colour);
             drawn.SetOrigin(block.base);
-            for (const std::uint32_t i : items[b]) drawn.Item(underlay.items[i]);
+            for (const std::uint32_t i : items[b]) {
+                UnderlayItem item = underlay.items[i];
+                if (ByBlock(item.record)) item.colour = m_through[b].colour;
+                drawn.Item(item);
+            }
             const auto [bytes, count] = m_out.Take();
             jww::PutCount(out, count);
             out += bytes;
@@ -471,11 +500,27 @@ private:
         return {(p.x - origin.x) * m_factor, (p.y - origin.y) * m_factor};
     }
 
-    // Lines, arcs and circles from an origin (a block's base point).
-    void Curves(const std::vector<DxfBlockCurve>& curves, Vec2 base) {
+    // The Jw_cad line type of a block's curve drawn through its first insert.
+    std::uint8_t Style(const DxfBlockStructure& structure, const DxfBlockCurve& c,
+                       const Through& through) {
+        const std::string_view layer = c.layer.empty() || c.layer == "0" ? through.layer : c.layer;
+        const auto pattern = structure.linetypes.PatternOf(
+            c.linetype, layer, c.linetypeScale, through.linetype, through.layer, through.scale);
+        if (!pattern) return 1;
+        const auto known = std::find(m_patterns.begin(), m_patterns.end(), *pattern);
+        const auto key = static_cast<std::uint32_t>(known - m_patterns.begin());
+        if (known == m_patterns.end()) m_patterns.push_back(*pattern);
+        return m_lineTypes.Style(key, *pattern, m_factor);
+    }
+
+    // Lines, arcs and circles from an origin (a block's base point), drawn through an insert;
+    // in their line types when the structure that names them is given, else solid.
+    void Curves(const std::vector<DxfBlockCurve>& curves, Vec2 base, const Through& through,
+                const DxfBlockStructure* structure = nullptr) {
         constexpr double kTurn = 2.0 * std::numbers::pi;
         for (const DxfBlockCurve& c : curves) {
-            const RecordWriter::Pen pen = PenOf(c.layer, c.aci);
+            RecordWriter::Pen pen = PenOf(c.layer, c.aci, through.colour);
+            if (structure != nullptr) pen.style = Style(*structure, c, through);
             if (!c.circle && c.radius == 0.0) {
                 m_out.Line(pen, Paper(c.a, base), Paper(c.b, base));
                 continue;
@@ -489,19 +534,58 @@ private:
         }
     }
 
-    // The pen of a DXF entity on layer with colour number aci (256 by layer, 0 by block).
-    [[nodiscard]] RecordWriter::Pen PenOf(std::string_view layer, std::int32_t aci) const {
+    // The colour of a DXF entity on layer with colour number aci (256 by layer, 0 by block: the
+    // colour of the insert it is drawn through, byBlock).
+    [[nodiscard]] Rgb ColourOf(std::string_view layer, std::int32_t aci, Rgb byBlock) const {
+        if (aci == 0) return byBlock;
+        if (aci > 0 && aci < 256) return AciToRgb(aci);
         const std::int32_t number = LayerNumber(layer);
-        Rgb colour{0, 0, 0};
-        if (aci == 256 || aci < 0) {
-            for (const LayerData& l : m_state.layers) {
-                if (l.number == number) colour = l.colour;
-            }
-        } else if (aci > 0) {
-            colour = AciToRgb(aci);
+        for (const LayerData& l : m_state.layers) {
+            if (l.number == number) return l.colour;
         }
-        const auto [group, at] = m_source.GroupAndLayer(m_layers.To(number));
-        return {NearestPen(m_source.header, colour), group, at};
+        return {};
+    }
+
+    // The pen of a DXF entity on layer with colour number aci.
+    [[nodiscard]] RecordWriter::Pen PenOf(std::string_view layer, std::int32_t aci,
+                                          Rgb byBlock = {}) const {
+        const auto [group, at] = m_source.GroupAndLayer(m_layers.To(LayerNumber(layer)));
+        return {NearestPen(m_source.header, ColourOf(layer, aci, byBlock)), group, at};
+    }
+
+    [[nodiscard]] Through ThroughInsert(const DxfPlacement& p, const Through& outer) const {
+        Through in;
+        in.colour = ColourOf(p.layer, p.aci, outer.colour);
+        const bool byBlock = LayerKey(p.linetype) == "BYBLOCK";
+        in.linetype = byBlock ? outer.linetype : p.linetype;
+        in.layer = p.layer.empty() || p.layer == "0" ? outer.layer : p.layer;
+        if (byBlock) in.layer = outer.layer;
+        in.scale = outer.scale * std::abs(p.scaleX);
+        return in;
+    }
+
+    void FindThrough(const DxfBlockStructure& structure) {
+        std::vector<std::optional<Through>> found(structure.blocks.size());
+        for (const DxfPlacement& p : structure.inserts) {
+            if (p.block < found.size() && !found[p.block]) found[p.block] = ThroughInsert(p, {});
+        }
+        // Nested blocks come before the blocks that insert them.
+        for (std::size_t b = structure.blocks.size(); b-- > 0;) {
+            for (const DxfPlacement& p : structure.blocks[b].inserts) {
+                if (p.block < found.size() && !found[p.block]) {
+                    found[p.block] = ThroughInsert(p, found[b].value_or(Through{}));
+                }
+            }
+        }
+        m_through.clear();
+        for (const auto& through : found) m_through.push_back(through.value_or(Through{}));
+    }
+
+    // Whether the record's colour is BYBLOCK.
+    [[nodiscard]] bool ByBlock(std::uint32_t record) {
+        const auto [at, fresh] = m_recordByBlock.try_emplace(record, false);
+        if (fresh) at->second = m_dxf.RecordColourName(record) == "BYBLOCK";
+        return at->second;
     }
 
     const DxfSource& m_dxf;
@@ -511,6 +595,10 @@ private:
     const LayerMap& m_layers;
     RecordWriter& m_out;
     std::unordered_map<std::string, std::int32_t> m_layerNumbers;
+    std::vector<Through> m_through;  // by kept block
+    LineTypes m_lineTypes;
+    std::vector<std::vector<double>> m_patterns;  // the block curves' dashes, keys of m_lineTypes
+    std::unordered_map<std::uint32_t, bool> m_recordByBlock;
 };
 
 // The entities at paper size: each point and radius times factor.
@@ -610,8 +698,13 @@ std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underl
     (void)SavedJwwBytes(*fresh, paper);
     paper.entities = {};
     std::string bytes = SavedJwwBytes(*fresh, paper);
-    const DxfBlockStructure structure =
+    DxfBlockStructure structure =
         dxf != nullptr ? ReadDxfBlockStructure(*dxf) : DxfBlockStructure{};
+    // The kept inserts and dimensions as the board shows them after the drafter's edits.
+    const DxfRecordEdits attributeEdits =
+        dxf != nullptr && state.recordEdits != nullptr
+            ? ApplyDxfRecordEdits(*dxf, *state.recordEdits, state.layers, structure)
+            : DxfRecordEdits{};
     const bool shown = underlay != nullptr && !underlay->items.empty();
     // What the DXF shows beneath, appended to the entity list, and its blocks as the block list
     // (a new drawing has none, so nothing after the list names the archive's map).
@@ -639,7 +732,7 @@ std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underl
             blocks.Dimensions(structure.dimensions, *records, *underlay);
             blocks.DimensionParts(structure.dimensionParts, *records, *underlay);
         }
-        appended = blocks.Kept(structure, approximated);
+        appended = blocks.Kept(structure, attributeEdits, approximated);
     } else {
         std::tie(appended.records, appended.count) = writer.Take();
     }

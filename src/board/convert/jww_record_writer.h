@@ -165,19 +165,59 @@ private:
     bool m_parts = false;  // writing a dimension's parts: fields without tags
 };
 
-// The nearest of pens 1-9 to colour, by the new drawing's screen colours.
+// A colour in CIE L*a*b* (sRGB, D65 white): distances there follow what the eye tells apart,
+// where plain RGB distances put mid grey nearer magenta than black.
+struct Lab {
+    double l = 0.0;
+    double a = 0.0;
+    double b = 0.0;
+};
+
+inline Lab ToLab(Rgb colour) {
+    const auto linear = [](std::uint8_t channel) {
+        const double c = channel / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const double r = linear(colour.r);
+    const double g = linear(colour.g);
+    const double b = linear(colour.b);
+    const auto f = [](double t) {
+        return t > 216.0 / 24389.0 ? std::cbrt(t) : (24389.0 / 27.0 * t + 16.0) / 116.0;
+    };
+    const double x = f((0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047);
+    const double y = f(0.2126 * r + 0.7152 * g + 0.0722 * b);
+    const double z = f((0.0193 * r + 0.1192 * g + 0.9505 * b) / 1.08883);
+    return {116.0 * y - 16.0, 500.0 * (x - y), 200.0 * (y - z)};
+}
+
+// Whether a colour is a grey (black and white included): its channels within a few steps of one
+// another.
+inline bool IsGrey(Rgb colour) {
+    const int high = std::max({colour.r, colour.g, colour.b});
+    const int low = std::min({colour.r, colour.g, colour.b});
+    return high - low <= 24;
+}
+
+// The pen of pens 1-8 for colour, by the new drawing's screen colours: a grey (white, the DXF's
+// colour on dark screens, included) the nearest grey pen (black on a new drawing: greys print),
+// any other colour the nearest in L*a*b* of the pens that are not grey. Pen 9, Jw_cad's colour
+// of auxiliary lines, is left to the drafter.
 inline std::uint16_t NearestPen(const jww::Header& header, Rgb colour) {
+    const bool grey = IsGrey(colour);
+    const Lab want = ToLab(colour);
     std::uint16_t best = 2;
-    long bestDistance = std::numeric_limits<long>::max();
-    for (std::uint16_t pen = 1; pen <= 9; ++pen) {
-        const Rgb c = jww::PenRgb(header, pen);
-        const long dr = long{c.r} - colour.r;
-        const long dg = long{c.g} - colour.g;
-        const long db = long{c.b} - colour.b;
-        const long distance = dr * dr + dg * dg + db * db;
-        if (distance < bestDistance) {
-            bestDistance = distance;
-            best = pen;
+    double bestDistance = std::numeric_limits<double>::max();
+    for (int pass = 0; pass < 2 && bestDistance == std::numeric_limits<double>::max(); ++pass) {
+        for (std::uint16_t pen = 1; pen <= 8; ++pen) {
+            const Rgb c = jww::PenRgb(header, pen);
+            // A header without a pen of the colour's kind: the nearest of them all.
+            if (pass == 0 && IsGrey(c) != grey) continue;
+            const Lab lab = ToLab(c);
+            const double distance = std::hypot(lab.l - want.l, lab.a - want.a, lab.b - want.b);
+            if (distance < bestDistance) {
+                bestDistance = distance;
+                best = pen;
+            }
         }
     }
     return best;

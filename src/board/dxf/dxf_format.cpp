@@ -100,7 +100,8 @@ public:
         return "DXF への変換では線と円弧とレイヤだけを保存します。";
     }
     [[nodiscard]] std::string_view ConversionDrops() const noexcept override {
-        return "DXF の文字・ブロック・寸法・ハッチングなど";
+        return "DXF のペーパー空間 (レイアウト)、色と線種そのもの (近い線色・線種になります)、曲線"
+               "そのもの (線に分けます)";
     }
 };
 

@@ -72,7 +72,9 @@ public:
         return jww == nullptr || JwwUnkeptEdits(*jww, state) == 0;
     }
     [[nodiscard]] std::string_view ConversionKeeps() const noexcept override {
-        return "JWW への変換では線と円弧とレイヤ名 (番号 0〜255) だけを保存します。";
+        return "JWW への変換では線・円弧・文字・点・塗りつぶし・ブロック・寸法と、レイヤ (番号 "
+               "0〜255)、近い線色と線種を保存し (描いたとおりの編集を含みます)、楕円・スプライン・"
+               "ハッチングの模様などは線に分けて保存します。";
     }
     [[nodiscard]] std::string_view ConversionDrops() const noexcept override {
         return "文字・寸法・ブロック・ソリッド・点・楕円弧、レイヤグループごとの縮尺と Jw_cad "

@@ -127,9 +127,12 @@ void Underlay::Finish() {
     m_itemGrid.Build(std::move(boxes));
     std::vector<Box> pointBoxes;
     pointBoxes.reserve(snapPoints.size());
+    // What is drawn makes the extents: snap points (an arc's far centre, the insertion point of
+    // a nested block drawn elsewhere) only when nothing is.
+    const bool drawn = all.min.x <= all.max.x;
     for (const UnderlayPoint& p : snapPoints) {
         pointBoxes.push_back({p.point, p.point});
-        Grow(all, p.point);
+        if (!drawn) Grow(all, p.point);
     }
     m_pointGrid.Build(std::move(pointBoxes));
     if (all.min.x <= all.max.x) {
