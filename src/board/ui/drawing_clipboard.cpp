@@ -58,7 +58,7 @@ std::optional<Box> ClipBoxIn(const BoardDocument& here) {
     return Box{k * box.min, k * box.max};
 }
 
-std::size_t KeptClipSize() { return Kept().clip.entities.size(); }
+std::size_t KeptClipSize() { return Kept().clip.entities.size() + Kept().clip.records.size(); }
 
 PasteResult PasteKeptClip(BoardDocument& here, Vec2 at) {
     return PasteClip(here, Kept().clip, at, PasteLayer::SameName);

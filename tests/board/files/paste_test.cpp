@@ -96,7 +96,7 @@ TEST(PasteRealDrawings, EveryDrawingPastesWholeIntoANewDxf) {
         }
         const Selection all = PickAll(*source);
         const DrawingClip clip = ClipSelection(*source, all, {0.0, 0.0});
-        if (clip.Empty()) continue;
+        if (clip.entities.empty()) continue;
         const BoardDocumentPtr target = application->AddDocument("t");
         const PasteResult result = PasteClip(*target, clip, {0.0, 0.0}, PasteLayer::SameName);
         ASSERT_EQ(result.pasted.entities.size(), all.entities.size());
