@@ -384,8 +384,9 @@ struct DxfPaste::Plan {
     std::map<std::pair<const DxfSource*, std::string>, std::string> blockNames;
     std::vector<EntryCopy> entryCopies;
     std::set<std::pair<std::string, std::string>> entriesSeen;
-    std::set<std::string> blockKeys;  // the target's and those given
-    std::uint64_t handles = 8;        // the tables' heads
+    std::set<std::string> blockKeys;                            // the target's and those given
+    std::set<std::pair<const DxfSource*, std::string>> reused;  // blocks the target has the same
+    std::uint64_t handles = 8;                                  // the tables' heads
 
     const DxfFileMap& MapOf(const DxfSource& from) {
         auto [found, made] = maps.try_emplace(&from);
@@ -449,7 +450,9 @@ struct DxfPaste::Plan {
         if (found == map.blocks.end()) return;  // the file lacks it too
         const auto there = targetMap.blocks.find(key);
         if (there != targetMap.blocks.end() &&
-            SameBlock(from, found->second, target, there->second)) {
+            SameBlock(from, found->second, target, there->second) &&
+            NestedReused(from, found->second)) {
+            reused.insert({&from, key});
             return;
         }
         const std::string given = blockKeys.contains(key) ? FreeName(name) : name;
@@ -464,6 +467,19 @@ struct DxfPaste::Plan {
         handles += found->second.second - found->second.first + 2;
         for (std::size_t r = found->second.first; r <= found->second.second; ++r)
             NeedsOf(from, ReadTags(from, r));
+    }
+
+    // Whether every block the block's inserts name is the target's own (the same there).
+    bool NestedReused(const DxfSource& from, std::pair<std::size_t, std::size_t> records) {
+        bool all = true;
+        for (std::size_t r = records.first + 1; r < records.second; ++r) {
+            if (DxfRecordType(from, r) != "INSERT") continue;
+            const std::string inner = Decoded(from, ValueOf(ReadTags(from, r), 2));
+            NeedBlock(from, inner);
+            const std::string key = LayerKey(inner);
+            all = all && (reused.contains({&from, key}) || !MapOf(from).blocks.contains(key));
+        }
+        return all;
     }
 
     [[nodiscard]] std::string TableHandle(const std::string& table) const {

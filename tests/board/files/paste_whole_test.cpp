@@ -10,6 +10,7 @@
 #include <iterator>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,8 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include "base/errors.h"
+#include "board/dxf/dxf_paste.h"
 #include "board/dxf/dxf_record_roles.h"
 #include "board/dxf/dxf_source.h"
 #include "board/dxf/dxf_test_support.h"
@@ -113,63 +116,104 @@ std::string Slurp(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// Runs check_paste.py over the manifest: true when ezdxf found nothing (a missing ezdxf skips).
+void CheckWithEzdxf(const std::string& manifest) {
+    const std::string command =
+        std::string(PELIMATOR_PYTHON3) + " " + PELIMATOR_PASTE_CHECKER + " " + manifest;
+    const int status = std::system(command.c_str());
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "ezdxf is not installed";
+    EXPECT_EQ(status, 0) << "check_paste.py found differences (above)";
+}
+
+// Everything of a pasted into b (base and at apart), saved as n.dxf in dir; checks what the
+// program can, and gives the manifest line for check_paste.py ("" when nothing could be pasted).
+// saved: the file written, read back.
+std::string PasteAndSave(const std::string& a, const std::string& b, const TempDir& dir,
+                         const std::string& n, BoardDocumentPtr& saved) {
+    const auto application = BoardApplication::Create();
+    const BoardDocumentPtr source = OpenDrawing(*application, a).document;
+    const BoardDocumentPtr target = OpenDrawing(*application, b).document;
+    const Vec2 base{10.0, -20.0};
+    const Vec2 at{1234.5, 678.25};
+    const DrawingClip clip = ClipSelection(*source, PickAll(*source), base);
+    if (clip.Empty()) return {};
+    try {
+        (void)PasteClip(*target, clip, at, PasteLayer::SameName);
+    } catch (const HostError& refusal) {
+        // Only texts and the like between files of other forms (R12 and later): said so.
+        EXPECT_NE(std::string(refusal.what()).find("貼り付けられません"), std::string::npos);
+        return {};
+    }
+    const std::string path = dir.File(n + ".dxf");
+    SaveDrawing(*target, path);
+    SaveDrawing(*target, dir.File("again.dxf"));
+    EXPECT_EQ(Slurp(path), Slurp(dir.File("again.dxf"))) << "saved twice differently";
+    saved = OpenDrawing(*application, path).document;
+    SaveDrawing(*saved, dir.File("back.dxf"));
+    EXPECT_EQ(Slurp(path), Slurp(dir.File("back.dxf"))) << "the saved file saves otherwise";
+    EXPECT_EQ(MissingOwnRecords(*DxfOf(*target), *DxfOf(*saved)), 0U);
+    const Handles before = HandlesOf(*DxfOf(*target));
+    const Handles after = HandlesOf(*DxfOf(*saved));
+    EXPECT_EQ(after.repeated, before.repeated) << "handles given twice";
+    EXPECT_TRUE(after.seedAbove || !before.seedAbove) << "$HANDSEED not above the handles";
+    testing::WriteText(dir.File(n + ".txt"), PastedHandles(*target));
+    std::ostringstream line;
+    line << std::setprecision(17) << a << '\t' << b << '\t' << path << '\t'
+         << clip.recordMillimetres / MillimetresPerUnit(*target, 0) << '\t' << base.x << '\t'
+         << base.y << '\t' << at.x << '\t' << at.y << '\t' << dir.File(n + ".txt") << '\n';
+    return line.str();
+}
+
 TEST(PasteRealDrawings, EveryDxfRecordPastesWholeIntoAnotherDrawing) {
     PELIMATOR_REQUIRE_REAL_CORPUS();
     TempDir dir;
     const auto files = pelimator::testing::RealDrawings("real-dxf", ".dxf");
-    std::ofstream manifest(dir.File("manifest.tsv"));
-    manifest << std::setprecision(17);
+    std::string manifest;
     std::size_t pairs = 0;
     for (std::size_t i = 0; i < files.size(); ++i) {
         const auto& a = files[i];
         const auto& b = files[(i + 1) % files.size()];
         SCOPED_TRACE(a.filename().string() + " -> " + b.filename().string());
-        const auto application = BoardApplication::Create();
-        BoardDocumentPtr source;
-        BoardDocumentPtr target;
+        BoardDocumentPtr saved;
+        std::string line;
         try {
-            source = OpenDrawing(*application, a.string()).document;
-            target = OpenDrawing(*application, b.string()).document;
-        } catch (const std::exception&) {
+            line = PasteAndSave(a.string(), b.string(), dir, "p" + std::to_string(i), saved);
+        } catch (const FileError&) {
             continue;  // damaged on purpose: opening it is another test's business
         }
-        const DrawingClip clip = ClipSelection(*source, PickAll(*source), {10.0, -20.0});
-        if (clip.Empty()) continue;
-        const Vec2 at{1234.5, 678.25};
-        try {
-            (void)PasteClip(*target, clip, at, PasteLayer::SameName);
-        } catch (const HostError& refusal) {
-            // Only texts and the like between files of other forms (R12 and later): said so.
-            EXPECT_NE(std::string(refusal.what()).find("貼り付けられません"), std::string::npos);
-            continue;
-        }
-        const std::string n = std::to_string(i);
-        const std::string saved = dir.File("p" + n + ".dxf");
-        SaveDrawing(*target, saved);
-        SaveDrawing(*target, dir.File("again.dxf"));
-        EXPECT_EQ(Slurp(saved), Slurp(dir.File("again.dxf"))) << "saved twice differently";
-        const BoardDocumentPtr back = OpenDrawing(*application, saved).document;
-        SaveDrawing(*back, dir.File("back.dxf"));
-        EXPECT_EQ(Slurp(saved), Slurp(dir.File("back.dxf"))) << "the saved file saves otherwise";
-        EXPECT_EQ(MissingOwnRecords(*DxfOf(*target), *DxfOf(*back)), 0U);
-        const Handles before = HandlesOf(*DxfOf(*target));
-        const Handles after = HandlesOf(*DxfOf(*back));
-        EXPECT_EQ(after.repeated, before.repeated) << "handles given twice";
-        EXPECT_TRUE(after.seedAbove || !before.seedAbove) << "$HANDSEED not above the handles";
-        testing::WriteText(dir.File("h" + n + ".txt"), PastedHandles(*target));
-        const double factor = clip.recordMillimetres / MillimetresPerUnit(*target, 0);
-        manifest << a.string() << '\t' << b.string() << '\t' << saved << '\t' << factor << '\t'
-                 << 10.0 << '\t' << -20.0 << '\t' << at.x << '\t' << at.y << '\t'
-                 << dir.File("h" + n + ".txt") << '\n';
-        ++pairs;
+        manifest += line;
+        pairs += line.empty() ? 0 : 1;
     }
-    manifest.close();
     ASSERT_GT(pairs, 10U);
-    const std::string command = std::string(PELIMATOR_PYTHON3) + " " + PELIMATOR_PASTE_CHECKER +
-                                " " + dir.File("manifest.tsv");
-    const int status = std::system(command.c_str());
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "ezdxf is not installed";
-    EXPECT_EQ(status, 0) << "check_paste.py found differences (above)";
+    testing::WriteText(dir.File("manifest.tsv"), manifest);
+    CheckWithEzdxf(dir.File("manifest.tsv"));
+}
+
+// A drawing pasted into a copy of itself whose nested block was changed: that block and the
+// block inserting it are copied under new names (the copy inserting the renamed one), the
+// target's own blocks left as they are; the others are the target's own, shared.
+TEST(PasteRealDrawings, ABlockOfTheSameNameButOtherContentIsCopiedUnderANewName) {
+    PELIMATOR_REQUIRE_REAL_CORPUS();
+    TempDir dir;
+    const std::string a = (*pelimator::testing::RealCorpus() / "real-dxf/brx_2013_insert.dxf");
+    const std::string b = dir.File("changed.dxf");
+    const std::string change = std::string(PELIMATOR_PYTHON3) +
+                               " -c \"import ezdxf,sys; d=ezdxf.readfile(sys.argv[1]); "
+                               "next(iter(d.blocks['arrows'])).translate(1,0,0); "
+                               "d.saveas(sys.argv[2])\" " +
+                               a + " " + b;
+    if (std::system(change.c_str()) != 0) GTEST_SKIP() << "ezdxf could not write the drawing";
+    BoardDocumentPtr saved;
+    const std::string line = PasteAndSave(a, b, dir, "renamed", saved);
+    ASSERT_FALSE(line.empty());
+    const DxfFileMap map = MapDxfFile(*DxfOf(*saved));
+    const DxfFileMap before =
+        MapDxfFile(*DxfOf(*OpenDrawing(*BoardApplication::Create(), b).document));
+    EXPECT_TRUE(map.blocks.contains("ARROWS_2"));
+    EXPECT_TRUE(map.blocks.contains("ARROWS_LV1_2"));
+    EXPECT_EQ(map.blocks.size(), before.blocks.size() + 2);
+    testing::WriteText(dir.File("manifest.tsv"), line);
+    CheckWithEzdxf(dir.File("manifest.tsv"));
 }
 
 }  // namespace
