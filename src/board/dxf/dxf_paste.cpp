@@ -498,6 +498,11 @@ DxfPaste::DxfPaste(const DxfSource& target, std::vector<DxfPasted> pastes,
         plan.pastes.emplace_back(std::move(paste), from);
     }
     if (plan.pastes.empty()) return;
+    // A file pasted from that another program rewrote since can no longer give its records.
+    std::set<const DxfSource*> files;
+    for (const auto& [paste, from] : plan.pastes) {
+        if (files.insert(from).second) from->bytes.CheckSound();
+    }
     plan.targetMap = MapDxfFile(target);
     for (const auto& [name, range] : plan.targetMap.blocks) plan.blockKeys.insert(name);
     for (const auto& [paste, from] : plan.pastes) {
