@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "board/model/units.h"
@@ -145,6 +146,15 @@ DrawingClip ClipSelection(const BoardDocument& document, const Selection& select
         clip.entityRecord.push_back(k == kNoClipRecord ? kNoClipRecord : carried[k]);
     const double millimetres =
         MillimetresPerUnit(document, document.CurrentAttributesModel()->Layer());
+    if (document.UnderlayModel() && !selection.records.empty()) {
+        const std::unordered_set<std::uint32_t> beneath(selection.records.begin(),
+                                                        selection.records.end());
+        for (const UnderlayItem& item : document.UnderlayModel()->items) {
+            if (!beneath.contains(item.record)) continue;
+            const Box box{millimetres * item.box.min, millimetres * item.box.max};
+            clip.beneathBox = UnionOf(clip.beneathBox, box);
+        }
+    }
     clip.base = millimetres * base;
     clip.recordBase = base;
     clip.recordMillimetres = millimetres;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,7 @@ struct DrawingClip {
     // Records drawn beneath by kind ("TEXT"): all of them, and those that cannot be carried.
     std::map<std::string, std::size_t> beneathKinds;
     std::map<std::string, std::size_t> refusedKinds;
+    std::optional<Box> beneathBox;  // what the records drawn beneath cover, in real millimetres
     [[nodiscard]] bool Empty() const noexcept { return entities.empty() && records.empty(); }
 };
 
