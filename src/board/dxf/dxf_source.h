@@ -144,7 +144,7 @@ public:
     [[nodiscard]] std::string PlacementRefusal(std::uint32_t record) const override;
     [[nodiscard]] std::string CopyRefusal(std::uint32_t record) const override;
     [[nodiscard]] std::vector<std::string> PasteRefusals(
-        std::span<const std::uint32_t> records) const override;
+        std::span<const std::uint32_t> pasted) const override;
     [[nodiscard]] std::string Damage() const override { return bytes.Damage(); }
     // DXF records with or without subclass markers and handles.
     [[nodiscard]] std::string RecordForm() const override {
