@@ -31,9 +31,10 @@ std::string LayerName(const BoardDocument& document, std::int32_t layer) {
 }
 
 // The target layer for a name: the first of that name, else a new one (its number one past the
-// highest); a drawing on paper has a fixed set of layers, so there the current one.
+// highest, in colour when given); a drawing on paper has a fixed set of layers, so there the
+// current one.
 std::int32_t LayerForName(BoardDocument& document, const std::string& name,
-                          std::vector<std::string>& made) {
+                          std::optional<Rgb> colour, std::vector<std::string>& made) {
     BoardLayers& layers = *document.LayerTable();
     std::int32_t highest = 0;
     for (std::size_t i = 0; i < layers.Count(); ++i) {
@@ -42,9 +43,15 @@ std::int32_t LayerForName(BoardDocument& document, const std::string& name,
     }
     const std::int32_t current = document.CurrentAttributesModel()->Layer();
     if (document.Source() && document.Source()->RealPerPaper(current)) return current;
-    (void)layers.Add(highest + 1, name, 0);
+    (void)layers.Add(highest + 1, name, colour.value_or(Rgb{}));
     made.push_back(name);
     return highest + 1;
+}
+
+// Keeps the colour of the layer numbered layer under its name.
+void NoteColour(const BoardDocument& document, std::int32_t layer, DrawingClip& clip) {
+    if (const LayerData* data = document.LayerTable()->Find(layer))
+        clip.layerColours.try_emplace(data->name, data->colour);
 }
 
 RecordEdit EditOfKey(const BoardDrawing& drawing, std::uint32_t key) {
@@ -109,7 +116,10 @@ std::vector<std::size_t> CarryRecords(const BoardDocument& document, const ClipK
         }
         carried[i] = clip.records.size();
         ClipRecord record{std::move(edits[i]), {}};
-        if (record.edit.layer) record.layerName = LayerName(document, *record.edit.layer);
+        if (record.edit.layer) {
+            record.layerName = LayerName(document, *record.edit.layer);
+            NoteColour(document, *record.edit.layer, clip);
+        }
         clip.records.push_back(std::move(record));
     }
     return carried;
@@ -137,6 +147,7 @@ DrawingClip ClipSelection(const BoardDocument& document, const Selection& select
         const EntityData& e = drawing.Entities()[i];
         clip.entities.push_back(Scaled(e, MillimetresPerUnit(document, e.layer)));
         clip.layerNames.push_back(LayerName(document, e.layer));
+        NoteColour(document, e.layer, clip);
         const std::uint32_t key = RecordKeyOfEntity(document, i);
         keyOfEntity.push_back(key == kNoRecordKey ? kNoClipRecord : keys.Add(key, false));
     }
@@ -178,7 +189,11 @@ struct PasteJob {
         if (layers == PasteLayer::Current) return document.CurrentAttributesModel()->Layer();
         const auto found = layerOf.find(name);
         if (found != layerOf.end()) return found->second;
-        return layerOf.emplace(name, LayerForName(document, name, result.madeLayers)).first->second;
+        const auto colour = clip.layerColours.find(name);
+        const std::optional<Rgb> given =
+            colour != clip.layerColours.end() ? std::optional(colour->second) : std::nullopt;
+        return layerOf.emplace(name, LayerForName(document, name, given, result.madeLayers))
+            .first->second;
     }
 
     // Entity k of the clip, relative to the reference point in millimetres, then into the

@@ -28,10 +28,11 @@ struct ClipRecord {
 };
 
 struct DrawingClip {
-    std::vector<EntityData> entities;     // in real millimetres
-    std::vector<std::string> layerNames;  // the layer name of each entity in its drawing
-    Vec2 base;                            // the reference point, in real millimetres
-    std::size_t leftBehind = 0;           // records drawn beneath (texts, hatches...) not carried
+    std::vector<EntityData> entities;         // in real millimetres
+    std::vector<std::string> layerNames;      // the layer name of each entity in its drawing
+    std::map<std::string, Rgb> layerColours;  // the colours of those layers, by name
+    Vec2 base;                                // the reference point, in real millimetres
+    std::size_t leftBehind = 0;  // records drawn beneath (texts, hatches...) not carried
     // Whole records: for each entity the record it draws (kNoClipRecord: none, or one that
     // cannot be carried whole), and the records; their form, the reference point in the copied
     // drawing's units and the millimetres of one of them.

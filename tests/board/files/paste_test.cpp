@@ -78,8 +78,8 @@ INSTANTIATE_TEST_SUITE_P(Units, PasteUnits, ::testing::ValuesIn(kUnitRows),
 
 // Every real drawing pasted whole into a new drawing (millimetres) away from where it was, saved
 // as DXF and read back: each line and arc at its true size and place (the copied drawing's own
-// entity scaled by its layer's millimetres and moved by the paste), on a layer of the same name,
-// and reading the saved file gives them so.
+// entity scaled by its layer's millimetres and moved by the paste), on a layer of the same name
+// and colour, and reading the saved file gives them so.
 TEST(PasteRealDrawings, EveryDrawingPastesWholeIntoANewDxf) {
     PELIMATOR_REQUIRE_REAL_CORPUS();
     TempDir dir;
@@ -121,9 +121,13 @@ TEST(PasteRealDrawings, EveryDrawingPastesWholeIntoANewDxf) {
                 ASSERT_TRUE(near(now.center, placed(was.center))) << k;
                 ASSERT_NEAR(now.radius, f * was.radius, 1e-9 * (1.0 + f * was.radius)) << k;
             }
-            ASSERT_EQ(target->LayerTable()->Find(now.layer)->name,
-                      source->LayerTable()->Find(was.layer)->name)
-                << k;
+            const LayerData& layer = *target->LayerTable()->Find(now.layer);
+            const LayerData& wasLayer = *source->LayerTable()->Find(was.layer);
+            ASSERT_EQ(layer.name, wasLayer.name) << k;
+            // A layer the paste made takes the copied layer's colour.
+            if (layer.name != "0") {
+                ASSERT_EQ(layer.colour, wasLayer.colour) << layer.name;
+            }
         }
         const std::string saved = dir.File("p.dxf");
         SaveDrawing(*target, saved);
