@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -142,7 +143,13 @@ public:
     [[nodiscard]] std::string RecordColourName(std::uint32_t record) const override;
     [[nodiscard]] std::string PlacementRefusal(std::uint32_t record) const override;
     [[nodiscard]] std::string CopyRefusal(std::uint32_t record) const override;
+    [[nodiscard]] std::vector<std::string> PasteRefusals(
+        std::span<const std::uint32_t> pasted) const override;
     [[nodiscard]] std::string Damage() const override { return bytes.Damage(); }
+    // DXF records with or without subclass markers and handles.
+    [[nodiscard]] std::string RecordForm() const override {
+        return std::string(Modern() ? "DXF R13" : "DXF R12") + (handles ? "" : " no handles");
+    }
 
     // Whether text in this file is UTF-8 (AC1021 on).
     [[nodiscard]] bool Utf8() const { return version >= "AC1021"; }

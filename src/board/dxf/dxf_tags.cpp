@@ -389,6 +389,27 @@ void DxfEmitter::Text(int code, std::string_view value) {
     }
 }
 
+void DxfEmitter::Chunk(int code, std::string_view bytes) {
+    if (m_layout.form == DxfForm::Binary) {
+        do {
+            const std::string_view part = bytes.substr(0, 255);
+            bytes.remove_prefix(part.size());
+            Code(code);
+            m_out += static_cast<char>(part.size());
+            m_out.append(part);
+        } while (!bytes.empty());
+        return;
+    }
+    Code(code);
+    static constexpr std::string_view kHex = "0123456789ABCDEF";
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        m_out += kHex[b >> 4U];
+        m_out += kHex[b & 15U];
+    }
+    m_out += m_layout.eol;
+}
+
 void DxfEmitter::Real(int code, double value) {
     Code(code);
     if (m_layout.form == DxfForm::Binary) {

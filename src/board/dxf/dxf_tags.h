@@ -109,6 +109,9 @@ public:
     void Integer(int code, std::int64_t value);
     // A handle (hexadecimal, upper case) as text.
     void Handle(int code, std::uint64_t handle);
+    // Binary data (groups 310-319, 1004) given as raw bytes: hexadecimal in ASCII, a chunk with
+    // its length in binary (at most 255 bytes; longer data is split over several chunks).
+    void Chunk(int code, std::string_view bytes);
     // Bytes copied as they are (a kept tag).
     void Raw(std::string_view bytes) { m_out.append(bytes); }
 

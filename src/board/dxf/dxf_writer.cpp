@@ -16,6 +16,7 @@
 #include "board/dxf/dxf_colour.h"
 #include "board/dxf/dxf_file.h"
 #include "board/dxf/dxf_names.h"
+#include "board/dxf/dxf_paste.h"
 #include "board/dxf/dxf_transform.h"
 #include "board/dxf/dxf_writer_records.h"
 
@@ -74,6 +75,7 @@ public:
         for (std::size_t i = Loaded(); i < m_state.entities.size(); ++i) {
             if (WrittenAsOwn(i)) CheckEntity(i, failure);
         }
+        MakePaste();
         BuildPatches();
     }
 
@@ -325,11 +327,12 @@ private:
         std::uint64_t needed = 4 + m_layers.size() + (m_state.entities.size() - Loaded());
         if (m_state.recordEdits != nullptr) {
             for (const auto& [key, edit] : *m_state.recordEdits) {
-                if (!IsCopyKey(key) || edit.source + 1 >= m_source.records.size()) continue;
+                if (!IsCopyKey(key) || edit.from || edit.source + 1 >= m_source.records.size())
+                    continue;
                 needed += DxfRecordEnd(m_source, edit.source) - edit.source;
             }
         }
-        return needed;
+        return needed + m_paste->HandlesNeeded();
     }
 
     std::string TableHead(const char* name, std::uint64_t handle, std::size_t count) const {
@@ -426,8 +429,11 @@ private:
     void BuildPatches() {
         m_next = FirstSaveHandle(m_source, HandlesNeeded(), m_failure);
         Closings();
+        m_paste->Emit(m_next);
         std::string newTables;
-        if (LayerPatches(newTables) && !m_source.hasOurAppid) AppidPatch(newTables);
+        const bool ourAppid = LayerPatches(newTables) && !m_source.hasOurAppid;
+        if (ourAppid || m_paste->tables.contains("APPID")) AppidPatch(newTables, ourAppid);
+        PastedTables(newTables);
         if (!newTables.empty()) {
             DxfEmitter end(m_source.layout);
             end.Text(0, "ENDSEC");
@@ -464,21 +470,81 @@ private:
                 ourData = true;
             }
         }
+        if (const auto pasted = m_paste->tables.find("LAYER"); pasted != m_paste->tables.end()) {
+            layerRecords += pasted->second.records;
+            newLayers += pasted->second.count;
+        }
         AddToTable(m_source.layerTable, "LAYER", layerHead, std::move(layerRecords), newLayers,
                    newTables);
         return ourData;
     }
 
-    // Pelimator's application name registered, for the layers' extended data.
-    void AppidPatch(std::string& newTables) {
+    // Pelimator's application name registered (ours), for the layers' extended data, and those
+    // pasted records name.
+    void AppidPatch(std::string& newTables, bool ours) {
         const std::uint64_t appidHead = m_source.appidTable.found ? 0 : NewHandle();
         DxfEmitter out(m_source.layout);
-        RecordHead(out, m_source, "APPID", NewHandle(),
-                   m_source.appidTable.found ? m_source.appidTable.handle : HandleText(appidHead),
-                   {"AcDbSymbolTableRecord", "AcDbRegAppTableRecord"});
-        out.Text(2, kDxfAppName);
-        out.Integer(70, 0);
-        AddToTable(m_source.appidTable, "APPID", appidHead, std::move(out.Out()), 1, newTables);
+        std::size_t count = 0;
+        if (ours) {
+            RecordHead(
+                out, m_source, "APPID", NewHandle(),
+                m_source.appidTable.found ? m_source.appidTable.handle : HandleText(appidHead),
+                {"AcDbSymbolTableRecord", "AcDbRegAppTableRecord"});
+            out.Text(2, kDxfAppName);
+            out.Integer(70, 0);
+            ++count;
+        }
+        if (const auto pasted = m_paste->tables.find("APPID"); pasted != m_paste->tables.end()) {
+            out.Raw(pasted->second.records);
+            count += pasted->second.count;
+        }
+        AddToTable(m_source.appidTable, "APPID", appidHead, std::move(out.Out()), count, newTables);
+    }
+
+    // Records pasted from other files: what they need added to the tables (but the layers and
+    // application names, added above) and the blocks.
+    void MakePaste() {
+        std::vector<DxfPasted> pastes;
+        if (m_state.recordEdits != nullptr) {
+            std::vector<std::uint32_t> keys;
+            for (const auto& [key, edit] : *m_state.recordEdits) {
+                if (IsCopyKey(key) && edit.from && !edit.erased) keys.push_back(key);
+            }
+            std::sort(keys.begin(), keys.end());
+            for (const std::uint32_t key : keys) {
+                const RecordEdit& edit = m_state.recordEdits->at(key);
+                pastes.push_back({&edit, edit.layer ? Decode(LayerName(*edit.layer)) : ""});
+            }
+        }
+        std::unordered_set<std::string> layers;
+        for (const LayerPlan& plan : m_layers) layers.insert(LayerKey(Decode(plan.dxfName)));
+        m_paste = std::make_unique<DxfPaste>(
+            m_source, std::move(pastes),
+            [layers](const std::string& name) { return layers.contains(LayerKey(name)); });
+    }
+
+    void PastedTables(std::string& newTables) {
+        for (auto& [name, added] : m_paste->tables) {
+            if (name == "LAYER" || name == "APPID") continue;
+            DxfTablePlace place;
+            if (const auto found = m_paste->TargetMap().tables.find(name);
+                found != m_paste->TargetMap().tables.end()) {
+                place = found->second;
+            }
+            const std::uint64_t head = place.found ? 0 : NewHandle();
+            AddToTable(place, name.c_str(), head, std::move(added.records), added.count, newTables);
+        }
+        if (m_paste->blocks.empty()) return;
+        if (m_paste->TargetMap().blocksEnd != kNoDxfRecord) {
+            const std::size_t at = m_paste->TargetMap().blocksEnd;
+            m_patches.push_back({at, at, std::move(m_paste->blocks)});
+        } else if (m_source.entities.found) {
+            DxfEmitter end(m_source.layout);
+            end.Text(0, "ENDSEC");
+            const std::size_t at = m_source.entities.begin;
+            m_patches.push_back({at, at, SectionStart("BLOCKS") + m_paste->blocks + end.Out(),
+                                 false, Order::NewSection});
+        }
     }
 
     // Where the new entities and copies go (an ENTITIES section made when the file has none),
@@ -491,6 +557,7 @@ private:
         }
         if (m_source.handles) m_next += newEntities;
         RecordPatches();
+        m_copies += m_paste->entities;
         if (newEntities == 0 && m_copies.empty()) return;
         if (m_source.entities.found) {
             m_patches.push_back({m_source.entities.end, m_source.entities.end, {}, true});
@@ -513,7 +580,7 @@ private:
         std::sort(keys.begin(), keys.end());
         for (const std::uint32_t key : keys) {
             const RecordEdit& edit = m_state.recordEdits->at(key);
-            if (edit.source + 1 >= m_source.records.size()) continue;
+            if (edit.from || edit.source + 1 >= m_source.records.size()) continue;
             const std::string layer = edit.layer ? LayerName(*edit.layer) : std::string();
             if (IsCopyKey(key)) {
                 if (edit.erased) continue;
@@ -659,7 +726,8 @@ private:
     std::vector<Patch> m_patches;
     std::uint64_t m_next = 1;
     std::uint64_t m_firstEntityHandle = 1;
-    std::string m_copies;  // copied records, written after the new entities
+    std::string m_copies;               // copied records, written after the new entities
+    std::unique_ptr<DxfPaste> m_paste;  // records pasted from other files
     std::string m_layerTableHandle;
     std::string m_failure;  // how a refusal's message starts
 };

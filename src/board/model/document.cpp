@@ -109,13 +109,13 @@ void BoardDocument::ShowEditedUnderlay() {
     if (m_underlaySerial == m_drawing->RecordSerial()) return;
     m_underlaySerial = m_drawing->RecordSerial();
     UnderlayPtr shown = m_baseUnderlay;
-    if (m_baseUnderlay && !m_drawing->RecordEdits().empty()) {
+    if (!m_drawing->RecordEdits().empty()) {
         std::unordered_map<std::int32_t, Rgb> layerColours;
         for (std::size_t i = 0; i < m_layers->Count(); ++i) {
             layerColours.emplace(m_layers->At(i).number, m_layers->At(i).colour);
         }
-        shown = std::make_shared<const Underlay>(
-            EditedUnderlay(*m_baseUnderlay, m_drawing->RecordEdits(), layerColours));
+        shown = std::make_shared<const Underlay>(EditedUnderlay(
+            m_baseUnderlay ? *m_baseUnderlay : Underlay{}, m_drawing->RecordEdits(), layerColours));
     }
     m_snap->SetUnderlay(shown);
     m_underlay = std::move(shown);

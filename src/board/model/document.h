@@ -112,6 +112,21 @@ public:
     // Why a copy of the record cannot be made whole (it owns an object of the file a copy would
     // share), a Japanese sentence naming its kind; "" when it can.
     [[nodiscard]] virtual std::string CopyRefusal(std::uint32_t /*record*/) const { return {}; }
+    // The form records of this file take when copied whole into another file ("" when they
+    // cannot be): a paste carries records only between files of the same form.
+    [[nodiscard]] virtual std::string RecordForm() const { return {}; }
+    // Why each record cannot be pasted whole into another file of its form (a Japanese
+    // sentence naming its kind, "" when it can): it cannot be placed or copied, or a block it
+    // needs cannot be.
+    [[nodiscard]] virtual std::vector<std::string> PasteRefusals(
+        std::span<const std::uint32_t> records) const {
+        std::vector<std::string> refusals;
+        for (const std::uint32_t record : records) {
+            std::string refusal = PlacementRefusal(record);
+            refusals.push_back(refusal.empty() ? CopyRefusal(record) : refusal);
+        }
+        return refusals;
+    }
     // Why the file read can no longer back a save or an edit of its records (another program
     // rewrote it in place), a Japanese sentence naming it; "" when it still can.
     [[nodiscard]] virtual std::string Damage() const { return {}; }

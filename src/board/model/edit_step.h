@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -12,6 +13,9 @@
 #include "board/model/types.h"
 
 namespace pelimator::board {
+
+class DocumentSource;
+class Underlay;
 
 // A placement: about pivot, scale by factor and, when mirror, reflect in the line through pivot
 // along x (y -> -y); then turn by degrees (counter-clockwise) and move by delta. A mirror in the
@@ -45,11 +49,15 @@ inline constexpr std::uint32_t kNoRecordKey = std::numeric_limits<std::uint32_t>
 }
 
 // How a record of the file differs from how it was read. A copy names the record it copies.
+// A copy pasted from another drawing names that drawing's file (source numbers its records) and
+// what that file draws as read; its layer, when set, is one of this drawing's.
 struct RecordEdit {
     std::uint32_t source = 0;  // the file's record (for a copy: the one copied)
     bool erased = false;
-    std::vector<RecordPlacement> placements;  // applied in this order
-    std::optional<std::int32_t> layer;        // the board layer it was put on
+    std::vector<RecordPlacement> placements;       // applied in this order
+    std::optional<std::int32_t> layer;             // the board layer it was put on
+    std::shared_ptr<const DocumentSource> from;    // null: this drawing's own file
+    std::shared_ptr<const Underlay> fromUnderlay;  // from's drawing beneath, as read
     friend bool operator==(const RecordEdit&, const RecordEdit&) = default;
 };
 

@@ -116,6 +116,11 @@ Targets TargetsOf(const BoardDocument& document, const Selection& selection) {
     return std::nullopt;
 }
 
+// The file whose record an edit names: another drawing's for a pasted record.
+const DocumentSource& FileOf(const BoardDocument& document, const RecordEdit& edit) {
+    return edit.from ? *edit.from : *document.Source();
+}
+
 void CheckPlaceable(const BoardDocument& document, const Targets& targets) {
     if (!document.Source() || targets.records.empty()) return;
     // Once, not per record: it asks the file system.
@@ -123,8 +128,8 @@ void CheckPlaceable(const BoardDocument& document, const Targets& targets) {
         throw HostError(damage);
     }
     for (const std::uint32_t key : targets.records) {
-        const std::uint32_t record = CurrentEdit(*document.DrawingModel(), key).source;
-        const std::string refusal = document.Source()->PlacementRefusal(record);
+        const RecordEdit edit = CurrentEdit(*document.DrawingModel(), key);
+        const std::string refusal = FileOf(document, edit).PlacementRefusal(edit.source);
         if (!refusal.empty()) throw HostError(refusal);
     }
 }
@@ -237,8 +242,9 @@ Selection CopySelection(BoardDocument& document, const Selection& selection, Vec
     const Targets targets = TargetsOf(document, selection);
     CheckPlaceable(document, targets);
     for (const std::uint32_t key : targets.records) {
-        const std::uint32_t record = CurrentEdit(drawing, key).source;
-        if (std::string refusal = document.Source()->CopyRefusal(record); !refusal.empty()) {
+        const RecordEdit edit = CurrentEdit(drawing, key);
+        if (std::string refusal = FileOf(document, edit).CopyRefusal(edit.source);
+            !refusal.empty()) {
             throw HostError(refusal);
         }
     }

@@ -31,10 +31,14 @@ std::int32_t BoardLayers::IndexOf(std::int32_t number) const {
 
 host::HostLayerPtr BoardLayers::Add(std::int32_t number, const std::string& name,
                                     std::int32_t /*flags*/) {
+    return Add(number, name, Rgb{});
+}
+
+host::HostLayerPtr BoardLayers::Add(std::int32_t number, const std::string& name, Rgb colour) {
     if (Find(number) != nullptr) {
         throw HostError("レイヤ " + std::to_string(number) + " はすでにあります");
     }
-    m_layers.push_back({number, name.empty() ? std::to_string(number) : name, {}, true});
+    m_layers.push_back({number, name.empty() ? std::to_string(number) : name, colour, true});
     // A layer made for what is drawn next goes and comes back with that step: undoing a line
     // that needed a new layer leaves the drawing as it was. It stays while anything lies on it.
     const std::weak_ptr<BoardLayers> self = weak_from_this();

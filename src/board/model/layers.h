@@ -36,6 +36,8 @@ public:
     // the number exists.
     host::HostLayerPtr Add(std::int32_t number, const std::string& name,
                            std::int32_t flags) override;
+    // The same in a colour.
+    host::HostLayerPtr Add(std::int32_t number, const std::string& name, Rgb colour);
 
     [[nodiscard]] std::size_t Count() const noexcept { return m_layers.size(); }
     // HostError for an index out of range.

@@ -70,6 +70,32 @@ void AppendPlaced(const Underlay& base, const UnderlayItem& item, const RecordEd
     out.items.push_back(placed);
 }
 
+// Records pasted from other drawings, drawn as their own files draw them (with their dash
+// patterns left solid: those index the other drawing's patterns).
+void AppendPasted(const std::unordered_map<std::uint32_t, RecordEdit>& edits,
+                  std::vector<std::uint32_t> keys,
+                  const std::unordered_map<std::int32_t, Rgb>& layerColours, Underlay& out) {
+    std::sort(keys.begin(), keys.end());
+    std::unordered_map<const Underlay*, std::unordered_map<std::uint32_t, std::vector<std::size_t>>>
+        itemsOf;
+    for (const std::uint32_t key : keys) {
+        const RecordEdit& paste = edits.at(key);
+        if (!paste.fromUnderlay) continue;
+        const Underlay& from = *paste.fromUnderlay;
+        auto [found, made] = itemsOf.try_emplace(&from);
+        if (made) {
+            for (std::size_t i = 0; i < from.items.size(); ++i)
+                found->second[from.items[i].record].push_back(i);
+        }
+        const auto items = found->second.find(paste.source);
+        if (items == found->second.end()) continue;
+        for (const std::size_t i : items->second) {
+            AppendPlaced(from, from.items[i], paste, key, layerColours, out);
+            out.items.back().dash = kNoUnderlayIndex;
+        }
+    }
+}
+
 }  // namespace
 
 Underlay EditedUnderlay(const Underlay& base,
@@ -84,8 +110,10 @@ Underlay EditedUnderlay(const Underlay& base,
     // Copies, in key order, by the record they copy.
     std::vector<std::uint32_t> copyKeys;
     std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> copiesOf;
+    std::vector<std::uint32_t> pastedKeys;  // copies of another drawing's records
     for (const auto& [key, edit] : edits) {
-        if (IsCopyKey(key) && !edit.erased) copyKeys.push_back(key);
+        if (!IsCopyKey(key) || edit.erased) continue;
+        (edit.from ? pastedKeys : copyKeys).push_back(key);
     }
     std::sort(copyKeys.begin(), copyKeys.end());
     for (const std::uint32_t key : copyKeys) copiesOf[edits.at(key).source].push_back(key);
@@ -122,6 +150,7 @@ Underlay EditedUnderlay(const Underlay& base,
             AppendPlaced(base, base.items[i], copy, key, layerColours, out);
         }
     }
+    AppendPasted(edits, pastedKeys, layerColours, out);
     out.snapPoints.reserve(base.snapPoints.size());
     for (const UnderlayPoint& point : base.snapPoints) {
         const auto found = edits.find(point.record);

@@ -40,7 +40,7 @@ Vec2 ClipBaseIn(const BoardDocument& here) {
 std::optional<Box> ClipBoxIn(const BoardDocument& here) {
     const DrawingClip& clip = Kept().clip;
     if (clip.Empty()) return std::nullopt;
-    Box box{{1e300, 1e300}, {-1e300, -1e300}};
+    Box box = clip.beneathBox.value_or(Box{{1e300, 1e300}, {-1e300, -1e300}});
     const auto grow = [&box](Vec2 p) {
         box.min = {std::min(box.min.x, p.x), std::min(box.min.y, p.y)};
         box.max = {std::max(box.max.x, p.x), std::max(box.max.y, p.y)};
@@ -54,11 +54,12 @@ std::optional<Box> ClipBoxIn(const BoardDocument& here) {
             grow(e.end);
         }
     }
+    if (box.min.x > box.max.x) return std::nullopt;
     const double k = 1.0 / HereMillimetres(here);
     return Box{k * box.min, k * box.max};
 }
 
-std::size_t KeptClipSize() { return Kept().clip.entities.size(); }
+std::size_t KeptClipSize() { return Kept().clip.entities.size() + Kept().clip.records.size(); }
 
 PasteResult PasteKeptClip(BoardDocument& here, Vec2 at) {
     return PasteClip(here, Kept().clip, at, PasteLayer::SameName);

@@ -76,8 +76,10 @@ TEST_P(PasteUnits, PastedAtTrueSizeOnTheLayerOfTheSameName) {
 INSTANTIATE_TEST_SUITE_P(Units, PasteUnits, ::testing::ValuesIn(kUnitRows),
                          [](const auto& row) { return std::string(row.param.name); });
 
-// Every real drawing pasted whole into a new drawing, saved as DXF and read back: as many lines
-// and arcs as were selected, and reading the saved file gives them at the pasted places.
+// Every real drawing pasted whole into a new drawing (millimetres) away from where it was, saved
+// as DXF and read back: each line and arc at its true size and place (the copied drawing's own
+// entity scaled by its layer's millimetres and moved by the paste), on a layer of the same name
+// and colour, and reading the saved file gives them so.
 TEST(PasteRealDrawings, EveryDrawingPastesWholeIntoANewDxf) {
     PELIMATOR_REQUIRE_REAL_CORPUS();
     TempDir dir;
@@ -85,6 +87,8 @@ TEST(PasteRealDrawings, EveryDrawingPastesWholeIntoANewDxf) {
     auto files = pelimator::testing::RealDrawings("real-dxf", ".dxf");
     for (const auto& jww : pelimator::testing::RealDrawings("real-jww", ".jww"))
         files.push_back(jww);
+    const Vec2 base{3.0, -4.0};  // in the copied drawing's units
+    const Vec2 at{-250.0, 125.5};
     for (const auto& path : files) {
         SCOPED_TRACE(path.filename().string());
         const auto application = BoardApplication::Create();
@@ -95,20 +99,44 @@ TEST(PasteRealDrawings, EveryDrawingPastesWholeIntoANewDxf) {
             continue;  // damaged on purpose: opening it is another test's business
         }
         const Selection all = PickAll(*source);
-        const DrawingClip clip = ClipSelection(*source, all, {0.0, 0.0});
-        if (clip.Empty()) continue;
+        const DrawingClip clip = ClipSelection(*source, all, base);
+        if (clip.entities.empty()) continue;
         const BoardDocumentPtr target = application->AddDocument("t");
-        const PasteResult result = PasteClip(*target, clip, {0.0, 0.0}, PasteLayer::SameName);
+        const PasteResult result = PasteClip(*target, clip, at, PasteLayer::SameName);
         ASSERT_EQ(result.pasted.entities.size(), all.entities.size());
+        const double baseMillimetres =
+            MillimetresPerUnit(*source, source->CurrentAttributesModel()->Layer());
+        const auto near = [](Vec2 a, Vec2 b) {
+            return Distance(a, b) <= 1e-6 * (1.0 + Length(a) + Length(b));
+        };
+        const auto a = target->DrawingModel()->Entities();
+        for (std::size_t k = 0; k < all.entities.size(); ++k) {
+            const EntityData& was = source->DrawingModel()->Entities()[all.entities[k]];
+            const EntityData& now = a[result.pasted.entities[k]];
+            const double f = MillimetresPerUnit(*source, was.layer);
+            const auto placed = [&](Vec2 p) { return at + (f * p - baseMillimetres * base); };
+            ASSERT_EQ(now.kind, was.kind) << k;
+            ASSERT_TRUE(near(now.start, placed(was.start)) && near(now.end, placed(was.end))) << k;
+            if (was.kind == EntityKind::Arc) {
+                ASSERT_TRUE(near(now.center, placed(was.center))) << k;
+                ASSERT_NEAR(now.radius, f * was.radius, 1e-9 * (1.0 + f * was.radius)) << k;
+            }
+            const LayerData& layer = *target->LayerTable()->Find(now.layer);
+            const LayerData& wasLayer = *source->LayerTable()->Find(was.layer);
+            ASSERT_EQ(layer.name, wasLayer.name) << k;
+            // A layer the paste made takes the copied layer's colour.
+            if (layer.name != "0") {
+                ASSERT_EQ(layer.colour, wasLayer.colour) << layer.name;
+            }
+        }
         const std::string saved = dir.File("p.dxf");
         SaveDrawing(*target, saved);
         const BoardDocumentPtr back = OpenDrawing(*application, saved).document;
         ASSERT_EQ(back->DrawingModel()->Count(), target->DrawingModel()->Count());
-        const auto a = target->DrawingModel()->Entities();
         const auto b = back->DrawingModel()->Entities();
         for (std::size_t i = 0; i < a.size(); ++i) {
             ASSERT_EQ(a[i].kind, b[i].kind) << i;
-            ASSERT_LE(Distance(a[i].start, b[i].start), 1e-6 * (1.0 + Length(a[i].start))) << i;
+            ASSERT_TRUE(near(a[i].start, b[i].start) && near(a[i].end, b[i].end)) << i;
         }
         pasted += a.size();
     }

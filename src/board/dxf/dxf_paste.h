@@ -1,0 +1,71 @@
+// Records pasted from other DXF files, written into this one whole: every group as the other file
+// wrote it, with handles of this file, the block definitions their inserts need (nested ones too)
+// and the layers, linetypes, text styles and application names they name that this file lacks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "board/dxf/dxf_source.h"
+#include "board/model/edit_step.h"
+
+namespace pelimator::board {
+
+// The symbol tables and blocks of a file: where each table is and which entries it holds.
+struct DxfFileMap {
+    std::map<std::string, DxfTablePlace> tables;  // by table name ("LAYER")
+    // Table name → entry name (LayerKey) → its record.
+    std::map<std::string, std::map<std::string, std::size_t>> entries;
+    // Block name (LayerKey) → its BLOCK and ENDBLK records.
+    std::map<std::string, std::pair<std::size_t, std::size_t>> blocks;
+    std::size_t blocksEnd = kNoDxfRecord;  // offset of the BLOCKS section's ENDSEC
+};
+[[nodiscard]] DxfFileMap MapDxfFile(const DxfSource& source);
+
+// A record pasted from another file: the edit naming it, and the layer this file puts it on
+// (as the file names it; "" keeps the layer it names).
+struct DxfPasted {
+    const RecordEdit* edit = nullptr;
+    std::string layer;
+};
+
+// Entries added to one of this file's tables.
+struct DxfTableAddition {
+    std::string records;
+    std::size_t count = 0;
+};
+
+class DxfPaste {
+public:
+    // pastes in the order they are written; hasLayer: whether the save writes a layer of that
+    // name (one of the board's). Records whose file is not a DXF file are passed over.
+    DxfPaste(const DxfSource& target, std::vector<DxfPasted> pastes,
+             std::function<bool(const std::string&)> hasLayer);
+    ~DxfPaste();
+    DxfPaste(const DxfPaste&) = delete;
+    DxfPaste& operator=(const DxfPaste&) = delete;
+    DxfPaste(DxfPaste&&) = delete;
+    DxfPaste& operator=(DxfPaste&&) = delete;
+
+    [[nodiscard]] bool Empty() const noexcept;
+    // At most how many handles Emit gives.
+    [[nodiscard]] std::uint64_t HandlesNeeded() const noexcept;
+    // Writes everything with handles from next upward (advanced past them).
+    void Emit(std::uint64_t& next);
+
+    [[nodiscard]] const DxfFileMap& TargetMap() const noexcept;
+    std::string entities;                            // for the ENTITIES section
+    std::string blocks;                              // BLOCK ... ENDBLK, for the BLOCKS section
+    std::map<std::string, DxfTableAddition> tables;  // by table name
+
+private:
+    struct Plan;
+    std::unique_ptr<Plan> m_plan;
+};
+
+}  // namespace pelimator::board
