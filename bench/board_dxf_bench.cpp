@@ -267,6 +267,26 @@ BENCHMARK(BM_UndoRotate100k)->Unit(benchmark::kMillisecond)->UseManualTime()->It
 BENCHMARK(BM_UndoMirror100k)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 BENCHMARK(BM_UndoScale100k)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 
+// The first snap query after 移動 of the window's 100,000: the index files their new boxes then
+// (the move and its undo untimed).
+void BM_FirstSnapAfterMove100k(benchmark::State& state) {
+    Opened& opened = OpenedOnce();
+    const Selection selection = PickInWindow(*opened.document, opened.window, false);
+    BoardDrawing& drawing = *opened.document->DrawingModel();
+    std::vector<std::size_t> near;
+    for (auto _ : state) {
+        (void)Move(*opened.document, selection);
+        const auto start = std::chrono::steady_clock::now();
+        near.clear();
+        drawing.EntitiesNear({{3.0, 4.0}, {8.0, 9.0}}, near);
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        drawing.Undo();
+    }
+    state.counters["found"] = static_cast<double>(near.size());
+}
+BENCHMARK(BM_FirstSnapAfterMove100k)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+
 // 上書き保存 of the opened drawing unchanged, and after 移動 of one record of it (the move and
 // its undo untimed). Each iteration of the second saves unchanged too, just before, so that its
 // ratio comes from saves side by side on the same loaded machine.

@@ -254,8 +254,8 @@ private:
         std::size_t edited = 0;
         for (std::size_t i = 0; i < loaded; ++i) {
             // An erased or placed record is written as edited; only other changes are lost.
-            if (Erased(i) || EditOf(m_source.entityRecord[i]) != nullptr) continue;
-            if (EntityPrint(m_state.entities[i]) != m_source.entityPrint[i]) ++edited;
+            if (Erased(i) || EntityPrint(m_state.entities[i]) == m_source.entityPrint[i]) continue;
+            if (EditOf(m_source.entityRecord[i]) == nullptr) ++edited;
         }
         if (edited > 0) {
             m_losses.push_back("読み込んだ図形 " + std::to_string(edited) +
@@ -521,12 +521,14 @@ private:
                     RewriteDxfRecord(m_source, edit.source, edit.placements, layer, true, m_next);
                 continue;
             }
-            const std::size_t end = DxfRecordEnd(m_source, edit.source);
+            std::size_t end = 0;
             std::string bytes;
-            if (!edit.erased) {
+            if (edit.erased) {
+                end = DxfRecordEnd(m_source, edit.source);
+            } else {
                 std::uint64_t unused = 0;
-                bytes =
-                    RewriteDxfRecord(m_source, edit.source, edit.placements, layer, false, unused);
+                bytes = RewriteDxfRecord(m_source, edit.source, edit.placements, layer, false,
+                                         unused, &end);
             }
             m_patches.push_back(
                 {m_source.records[edit.source], m_source.records[end], std::move(bytes)});
