@@ -637,12 +637,29 @@ private:
         Put(file, m_copies);
     }
 
+    // The file's bytes [at, end). A long run goes straight to the file in writes that start at
+    // a multiple of the chunk there: the system then fills whole pages of its cache, rather than
+    // clearing the rest of a page the next write fills (an edited record ahead of the run left
+    // every later write off the page boundary, a tenth more time for the save).
+    static void Copy(std::FILE* file, const FileBytes& bytes, std::size_t at, std::size_t end) {
+        if (end > at && end - at >= 2 * kChunk) {
+            std::fflush(file);
+            if (const off_t out = ::ftello(file); out >= 0) {
+                const std::size_t head = (kChunk - static_cast<std::size_t>(out) % kChunk) % kChunk;
+                (void)WriteReleasing(file, bytes, at, at + head);
+                std::fflush(file);
+                at += head;
+            }
+        }
+        (void)WriteReleasing(file, bytes, at, end);
+    }
+
     // Failed writes show in ferror(file), which the caller checks.
     void Emit(std::FILE* file) const {
         const FileBytes& bytes = m_source.bytes;
         std::size_t at = 0;
         for (const Patch& patch : m_patches) {
-            (void)WriteReleasing(file, bytes, at, patch.begin);
+            Copy(file, bytes, at, patch.begin);
             if (patch.entities) {
                 EmitEntities(file);
             } else {
@@ -650,7 +667,7 @@ private:
             }
             at = patch.end;
         }
-        (void)WriteReleasing(file, bytes, at, bytes.size());
+        Copy(file, bytes, at, bytes.size());
     }
 
     const DxfSource& m_source;
