@@ -444,7 +444,7 @@ std::string DxfPlacementRefusal(const DxfSource& source, std::size_t record) {
     for (std::size_t r = record; r < end; ++r) {
         std::vector<DxfTag> tags;
         try {
-            tags = r == record ? std::move(head) : ReadTags(source, r);
+            tags = r == record ? std::exchange(head, {}) : ReadTags(source, r);
         } catch (const FileError&) {
             return kind + " は読めない部分があるため、移動・回転・複写できません";
         }
@@ -503,7 +503,7 @@ std::string RewriteDxfRecord(const DxfSource& source, std::size_t record,
     bool planeMirrored = false;  // a polyline's vertices follow its plane system
     for (std::size_t r = record; r < end; ++r) {
         RecordView view;
-        view.tags = r == record ? std::move(head) : ReadTags(source, r);
+        view.tags = r == record ? std::exchange(head, {}) : ReadTags(source, r);
         const std::string type = TypeOf(view.tags);
         if (r == record || type != "VERTEX") {
             planeMirrored = PlaneCoordinates(type) && ExtrusionOf(view.tags)[2] < 0.0;
