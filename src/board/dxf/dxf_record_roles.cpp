@@ -12,6 +12,7 @@ namespace pelimator::board::dxf_roles {
 std::vector<DxfTag> ReadTags(const DxfSource& source, std::size_t record) {
     std::vector<DxfTag> tags;
     if (record + 1 >= source.records.size()) return tags;
+    tags.reserve(24);  // a line's or an arc's groups, without growing
     const std::string_view bytes = source.bytes;
     DxfTagReader reader(bytes.substr(0, source.records[record + 1]), source.layout,
                         source.fileName);

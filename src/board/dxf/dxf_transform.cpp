@@ -418,13 +418,33 @@ std::string DxfRecordType(const DxfSource& source, std::size_t record) {
     return {};
 }
 
+namespace {
+
+// One past the last record that belongs to record, whose tags are head (read once: an edit of
+// many records checks and rewrites each).
+std::size_t RecordEndAfter(const DxfSource& source, std::size_t record,
+                           const std::vector<DxfTag>& head) {
+    const std::string_view type =
+        head.empty() || head.front().code != 0 ? std::string_view() : TrimDxf(head.front().value);
+    return type == "POLYLINE" || type == "INSERT" ? DxfRecordEnd(source, record) : record + 1;
+}
+
+}  // namespace
+
 std::string DxfPlacementRefusal(const DxfSource& source, std::size_t record) {
-    const std::size_t end = DxfRecordEnd(source, record);
-    const std::string kind = DxfRecordType(source, record);
+    std::vector<DxfTag> head;
+    try {
+        head = ReadTags(source, record);
+    } catch (const FileError&) {
+        return DxfRecordType(source, record) +
+               " は読めない部分があるため、移動・回転・複写できません";
+    }
+    const std::size_t end = RecordEndAfter(source, record, head);
+    const std::string kind = TypeOf(head);
     for (std::size_t r = record; r < end; ++r) {
         std::vector<DxfTag> tags;
         try {
-            tags = ReadTags(source, r);
+            tags = r == record ? std::exchange(head, {}) : ReadTags(source, r);
         } catch (const FileError&) {
             return kind + " は読めない部分があるため、移動・回転・複写できません";
         }
@@ -473,14 +493,17 @@ std::string DxfCopyRefusal(const DxfSource& source, std::size_t record) {
 
 std::string RewriteDxfRecord(const DxfSource& source, std::size_t record,
                              const std::vector<RecordPlacement>& placements,
-                             std::string_view layerName, bool copy, std::uint64_t& nextHandle) {
+                             std::string_view layerName, bool copy, std::uint64_t& nextHandle,
+                             std::size_t* recordEnd) {
     DxfEmitter out(source.layout);
     Rewrite job{source, placements, SumOf(placements), layerName, copy, nextHandle, {}, out};
-    const std::size_t end = DxfRecordEnd(source, record);
+    std::vector<DxfTag> head = ReadTags(source, record);
+    const std::size_t end = RecordEndAfter(source, record, head);
+    if (recordEnd != nullptr) *recordEnd = end;
     bool planeMirrored = false;  // a polyline's vertices follow its plane system
     for (std::size_t r = record; r < end; ++r) {
         RecordView view;
-        view.tags = ReadTags(source, r);
+        view.tags = r == record ? std::exchange(head, {}) : ReadTags(source, r);
         const std::string type = TypeOf(view.tags);
         if (r == record || type != "VERTEX") {
             planeMirrored = PlaneCoordinates(type) && ExtrusionOf(view.tags)[2] < 0.0;

@@ -34,10 +34,11 @@ namespace pelimator::board {
 // when layerName is not empty, group 8 of the record (and of a polyline's vertices) set to it.
 // copy: handles from nextHandle upward (advanced past them), followers owned by the new head,
 // reactors and the extension dictionary left out (as ezdxf copies an entity, except that its
-// dictionary is not duplicated).
+// dictionary is not duplicated). recordEnd, when given, is set to DxfRecordEnd.
 [[nodiscard]] std::string RewriteDxfRecord(const DxfSource& source, std::size_t record,
                                            const std::vector<RecordPlacement>& placements,
                                            std::string_view layerName, bool copy,
-                                           std::uint64_t& nextHandle);
+                                           std::uint64_t& nextHandle,
+                                           std::size_t* recordEnd = nullptr);
 
 }  // namespace pelimator::board

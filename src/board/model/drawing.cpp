@@ -69,6 +69,12 @@ void GrowByArc(Box& box, const EntityData& arc) {
     }
 }
 
+// A step changing this many entities has the snap index refile their boxes at the next query,
+// all together, rather than one by one now.
+bool ManyChanges(const std::vector<EntityChange>& changes) noexcept {
+    return changes.size() > 4096;
+}
+
 }  // namespace
 
 std::shared_ptr<BoardDrawing> BoardDrawing::Create() {
@@ -230,10 +236,11 @@ void BoardDrawing::Undo() {
     if (m_appliedSteps == 0) throw HostError("元に戻す操作がありません");
     DropPending();
     const Step& step = m_steps[--m_appliedSteps];
+    const bool many = ManyChanges(step.changes);
     // Last change first.
     for (std::size_t k = step.changes.size(); k-- > 0;) {
         const auto& change = step.changes[k];
-        SetData(change.index, change.before, change.erasedBefore);
+        SetData(change.index, change.before, change.erasedBefore, many);
     }
     for (std::size_t k = step.records.size(); k-- > 0;) {
         SetRecord(step.records[k].key, step.records[k].before);
@@ -250,8 +257,9 @@ void BoardDrawing::Redo() {
     const Step& step = m_steps[m_appliedSteps++];
     for (const StepCompanion& companion : step.companions) companion.redo();
     m_liveCount = step.end;
+    const bool many = ManyChanges(step.changes);
     for (const EntityChange& change : step.changes) {
-        SetData(change.index, change.after, change.erasedAfter);
+        SetData(change.index, change.after, change.erasedAfter, many);
     }
     for (const RecordChange& change : step.records) SetRecord(change.key, change.after);
     Changed(DrawingChange::History, false);
@@ -292,7 +300,7 @@ ObserverId BoardDrawing::AddObserver(std::function<void(DrawingChange)> callback
 void BoardDrawing::RemoveObserver(ObserverId id) noexcept { m_observers.Remove(id); }
 
 void BoardDrawing::EntitiesNear(const Box& window, std::vector<std::size_t>& out) const {
-    m_index->CatchUp(Entities());
+    m_index->CatchUp(m_entities);
     m_index->Query(window, m_liveCount, out);
 }
 
@@ -345,8 +353,9 @@ void BoardDrawing::Apply(const std::string& title, EditStep step) {
         Push(begin + i, step.addedRecords[i]);
     }
     m_liveCount = m_entities.size();
+    const bool many = ManyChanges(step.changes);
     for (const EntityChange& change : step.changes) {
-        SetData(change.index, change.after, change.erasedAfter);
+        SetData(change.index, change.after, change.erasedAfter, many);
     }
     for (const RecordChange& change : step.records) SetRecord(change.key, change.after);
     if (!step.changes.empty() || !step.records.empty()) {
@@ -375,13 +384,17 @@ void BoardDrawing::Push(std::size_t index, std::uint32_t recordKey) {
     m_recordKeys.push_back(recordKey);
 }
 
-void BoardDrawing::SetData(std::size_t index, const EntityData& data, bool erased) {
+void BoardDrawing::SetData(std::size_t index, const EntityData& data, bool erased, bool many) {
     EntityData& stored = m_entities[index];
     const bool sameShape = stored.kind == data.kind && stored.start == data.start &&
                            stored.end == data.end && stored.center == data.center &&
                            stored.radius == data.radius;
     // Erasing keeps the shape: the snap index needs no work (hidden entities are not caught).
-    if (!sameShape) m_index->Replace(index, stored, data);
+    if (!sameShape && many) {
+        m_index->MarkChanged(index);
+    } else if (!sameShape) {
+        m_index->Replace(index, stored, data);
+    }
     stored = data;
     m_erased[index] = erased ? 1 : 0;
 }

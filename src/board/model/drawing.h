@@ -178,7 +178,8 @@ private:
     // Leaves the pending companions as changes outside the history.
     void DropPending() noexcept { m_pending.clear(); }
     void Push(std::size_t index, std::uint32_t recordKey);
-    void SetData(std::size_t index, const EntityData& data, bool erased);
+    // many: one of a step's many changes (the snap index refiles it lazily).
+    void SetData(std::size_t index, const EntityData& data, bool erased, bool many);
     void SetRecord(std::uint32_t key, const std::optional<RecordEdit>& edit);
     // Load and Clear: every entity replaced, the history forgotten, the drawing unmodified.
     void ReplaceAll(std::vector<EntityData> entities, const char* what);

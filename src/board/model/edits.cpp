@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <span>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "host/errors.h"
@@ -13,26 +15,50 @@ namespace pelimator::board {
 
 namespace {
 
-Vec2 Turn(const RecordPlacement& placement, Vec2 v) noexcept {
-    double degrees = std::fmod(placement.degrees, 360.0);
-    if (degrees < 0.0) degrees += 360.0;
-    // Quarter turns are exact: a drafter's 90 degrees must not leave 6e-17 behind.
-    if (degrees == 0.0) return v;
-    if (degrees == 90.0) return {-v.y, v.x};
-    if (degrees == 180.0) return {-v.x, -v.y};
-    if (degrees == 270.0) return {v.y, -v.x};
-    const double radians = degrees * std::numbers::pi / 180.0;
-    const double c = std::cos(radians);
-    const double s = std::sin(radians);
-    return {c * v.x - s * v.y, s * v.x + c * v.y};
+// A placement's turn: a quarter turn exactly (a drafter's 90 degrees must not leave 6e-17
+// behind), any other by its cosine and sine, worked out once for all the points of a step.
+class TurnBy {
+public:
+    explicit TurnBy(double placementDegrees) noexcept
+        : m_degrees(std::fmod(placementDegrees, 360.0)) {
+        if (m_degrees < 0.0) m_degrees += 360.0;
+        if (m_degrees == 0.0 || m_degrees == 90.0 || m_degrees == 180.0 || m_degrees == 270.0) {
+            return;
+        }
+        const double radians = m_degrees * std::numbers::pi / 180.0;
+        m_cos = std::cos(radians);
+        m_sin = std::sin(radians);
+    }
+    Vec2 operator()(Vec2 v) const noexcept {
+        if (m_degrees == 0.0) return v;
+        if (m_degrees == 90.0) return {-v.y, v.x};
+        if (m_degrees == 180.0) return {-v.x, -v.y};
+        if (m_degrees == 270.0) return {v.y, -v.x};
+        return {m_cos * v.x - m_sin * v.y, m_sin * v.x + m_cos * v.y};
+    }
+
+private:
+    double m_degrees;
+    double m_cos = 1.0;
+    double m_sin = 0.0;
+};
+
+Vec2 PlaceDirectionBy(const RecordPlacement& placement, const TurnBy& turn, Vec2 v) noexcept {
+    if (placement.mirror) v.y = -v.y;
+    if (placement.factor != 1.0) v = v * placement.factor;
+    return turn(v);
+}
+
+Vec2 PlacePointBy(const RecordPlacement& placement, const TurnBy& turn, Vec2 p) noexcept {
+    if (placement.degrees == 0.0 && IsRigidTurn(placement)) return p + placement.delta;
+    return placement.pivot + PlaceDirectionBy(placement, turn, p - placement.pivot) +
+           placement.delta;
 }
 
 }  // namespace
 
 Vec2 PlaceDirection(const RecordPlacement& placement, Vec2 v) noexcept {
-    if (placement.mirror) v.y = -v.y;
-    if (placement.factor != 1.0) v = v * placement.factor;
-    return Turn(placement, v);
+    return PlaceDirectionBy(placement, TurnBy(placement.degrees), v);
 }
 
 double PlaceAngle(const RecordPlacement& placement, double degrees) noexcept {
@@ -40,65 +66,81 @@ double PlaceAngle(const RecordPlacement& placement, double degrees) noexcept {
 }
 
 Vec2 PlacePoint(const RecordPlacement& placement, Vec2 p) noexcept {
-    if (placement.degrees == 0.0 && IsRigidTurn(placement)) return p + placement.delta;
-    return placement.pivot + PlaceDirection(placement, p - placement.pivot) + placement.delta;
+    return PlacePointBy(placement, TurnBy(placement.degrees), p);
 }
 
 namespace {
 
-// The entities of the drawing that draw record key (a file's polyline: its segments).
-std::vector<std::size_t> EntitiesOfRecord(const BoardDocument& document, std::uint32_t key) {
-    std::vector<std::size_t> out;
-    const BoardDrawing& drawing = *document.DrawingModel();
-    if (!IsCopyKey(key)) {
-        if (!document.Source()) return out;
-        const auto records = document.Source()->EntityRecords();
-        const auto [first, last] = std::equal_range(records.begin(), records.end(), key);
-        for (auto it = first; it != last; ++it) {
-            const auto i = static_cast<std::size_t>(it - records.begin());
-            if (i < drawing.Count() && drawing.RecordKeyOf(i) == kNoRecordKey) out.push_back(i);
-        }
-        return out;
-    }
-    const auto keys = drawing.RecordKeys();
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        if (keys[i] == key) out.push_back(i);
-    }
-    return out;
-}
-
 // What a step does to the selection: the board's own entities, and the records with every
-// entity that draws them.
+// entity that draws them (shown, not erased), record by record.
 struct Targets {
     std::vector<std::size_t> own;
     std::vector<std::uint32_t> records;  // in first-seen order
-    std::unordered_map<std::uint32_t, std::vector<std::size_t>> entitiesOf;
+    std::vector<std::size_t> entities;   // of records[0], then of records[1], ...
+    std::vector<std::size_t> firstOf;    // where each record's entities start; one more at the end
+    [[nodiscard]] std::span<const std::size_t> EntitiesOf(std::size_t k) const {
+        return std::span(entities).subspan(firstOf[k], firstOf[k + 1] - firstOf[k]);
+    }
 };
+
+// The entities of the drawing that draw each of t.records (a file's polyline: its segments),
+// appended record by record. Copies are found in one pass over the drawing's keys.
+void AddEntitiesOfRecords(const BoardDocument& document, Targets& t) {
+    const BoardDrawing& drawing = *document.DrawingModel();
+    std::unordered_map<std::uint32_t, std::vector<std::size_t>> ofCopy;
+    for (const std::uint32_t key : t.records) {
+        if (IsCopyKey(key)) ofCopy[key];
+    }
+    if (!ofCopy.empty()) {
+        const auto keys = drawing.RecordKeys();
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (const auto found = ofCopy.find(keys[i]); found != ofCopy.end()) {
+                found->second.push_back(i);
+            }
+        }
+    }
+    const auto records =
+        document.Source() ? document.Source()->EntityRecords() : std::span<const std::uint32_t>();
+    t.firstOf.reserve(t.records.size() + 1);
+    for (const std::uint32_t key : t.records) {
+        t.firstOf.push_back(t.entities.size());
+        if (IsCopyKey(key)) {
+            t.entities.insert(t.entities.end(), ofCopy[key].begin(), ofCopy[key].end());
+        } else {
+            const auto [first, last] = std::equal_range(records.begin(), records.end(), key);
+            for (auto it = first; it != last; ++it) {
+                const auto i = static_cast<std::size_t>(it - records.begin());
+                if (i < drawing.Count() && drawing.RecordKeyOf(i) == kNoRecordKey) {
+                    t.entities.push_back(i);
+                }
+            }
+        }
+        // Selected entities of a record are its shown entities; erased ones are left alone.
+        const auto from = t.entities.begin() + static_cast<std::ptrdiff_t>(t.firstOf.back());
+        t.entities.erase(std::remove_if(from, t.entities.end(),
+                                        [&](std::size_t i) { return drawing.IsErased(i); }),
+                         t.entities.end());
+    }
+    t.firstOf.push_back(t.entities.size());
+}
 
 Targets TargetsOf(const BoardDocument& document, const Selection& selection) {
     Targets t;
+    std::unordered_set<std::uint32_t> seen;
+    seen.reserve(selection.entities.size() + selection.records.size());
     for (const std::size_t i : selection.entities) {
         const std::uint32_t key = RecordKeyOfEntity(document, i);
         if (key == kNoRecordKey) {
             t.own.push_back(i);
-        } else if (!t.entitiesOf.contains(key)) {
+        } else if (seen.insert(key).second) {
             t.records.push_back(key);
-            t.entitiesOf[key];
         }
     }
     for (const std::uint32_t key : selection.records) {
-        if (!t.entitiesOf.contains(key)) {
-            t.records.push_back(key);
-            t.entitiesOf[key];
-        }
+        if (seen.insert(key).second) t.records.push_back(key);
     }
-    for (const std::uint32_t key : t.records) {
-        std::vector<std::size_t>& entities = t.entitiesOf[key];
-        // Selected entities of a record are its shown entities; look them all up once (few).
-        entities = EntitiesOfRecord(document, key);
-        const BoardDrawing& drawing = *document.DrawingModel();
-        std::erase_if(entities, [&](std::size_t i) { return drawing.IsErased(i); });
-    }
+    t.entities.reserve(t.records.size());
+    AddEntitiesOfRecords(document, t);
     return t;
 }
 
@@ -134,11 +176,11 @@ void CheckPlaceable(const BoardDocument& document, const Targets& targets) {
     }
 }
 
-void Place(EntityData& e, const RecordPlacement& placement) {
+void Place(EntityData& e, const RecordPlacement& placement, const TurnBy& turn) {
     if (placement.degrees != 0.0 || !IsRigidTurn(placement)) {
-        e.start = PlacePoint(placement, e.start);
-        e.end = PlacePoint(placement, e.end);
-        e.center = PlacePoint(placement, e.center);
+        e.start = PlacePointBy(placement, turn, e.start);
+        e.end = PlacePointBy(placement, turn, e.end);
+        e.center = PlacePointBy(placement, turn, e.center);
         e.radius *= std::abs(placement.factor);
         // A mirrored arc runs the other way: counter-clockwise from its old end.
         if (placement.mirror && e.kind == EntityKind::Arc) std::swap(e.start, e.end);
@@ -154,15 +196,17 @@ Selection PlaceSelection(BoardDocument& document, const Selection& selection,
     const Targets targets = TargetsOf(document, selection);
     CheckPlaceable(document, targets);
     EditStep step;
+    const TurnBy turn(placement.degrees);
     const auto change = [&](std::size_t i) {
         EntityChange c{i, drawing.Entities()[i], drawing.Entities()[i], false, false};
-        Place(c.after, placement);
+        Place(c.after, placement, turn);
         step.changes.push_back(c);
     };
     step.changes.reserve(selection.entities.size());
     for (const std::size_t i : targets.own) change(i);
-    for (const std::uint32_t key : targets.records) {
-        for (const std::size_t i : targets.entitiesOf.at(key)) change(i);
+    for (std::size_t k = 0; k < targets.records.size(); ++k) {
+        const std::uint32_t key = targets.records[k];
+        for (const std::size_t i : targets.EntitiesOf(k)) change(i);
         RecordEdit after = CurrentEdit(drawing, key);
         after.placements.push_back(placement);
         step.records.push_back({key, StoredEdit(drawing, key), std::move(after)});
@@ -184,8 +228,9 @@ Selection EraseSelection(BoardDocument& document, const Selection& selection) {
         step.changes.push_back(c);
     };
     for (const std::size_t i : targets.own) erase(i);
-    for (const std::uint32_t key : targets.records) {
-        for (const std::size_t i : targets.entitiesOf.at(key)) erase(i);
+    for (std::size_t k = 0; k < targets.records.size(); ++k) {
+        const std::uint32_t key = targets.records[k];
+        for (const std::size_t i : targets.EntitiesOf(k)) erase(i);
         RecordEdit after = CurrentEdit(drawing, key);
         after.erased = true;
         step.records.push_back({key, StoredEdit(drawing, key), std::move(after)});
@@ -251,21 +296,23 @@ Selection CopySelection(BoardDocument& document, const Selection& selection, Vec
     const RecordPlacement placement{{}, 0.0, delta};
     EditStep step;
     const std::size_t firstNew = drawing.Count();
+    const TurnBy turn(placement.degrees);
     const auto add = [&](std::size_t i, std::uint32_t key) {
         EntityData e = drawing.Entities()[i];
-        Place(e, placement);
+        Place(e, placement, turn);
         step.added.push_back(e);
         step.addedRecords.push_back(key);
     };
     for (const std::size_t i : targets.own) add(i, kNoRecordKey);
     Selection copies;
-    for (const std::uint32_t key : targets.records) {
+    for (std::size_t k = 0; k < targets.records.size(); ++k) {
+        const std::uint32_t key = targets.records[k];
         const std::uint32_t copyKey = drawing.NewCopyKey();
         RecordEdit copy = CurrentEdit(drawing, key);
         copy.erased = false;
         copy.placements.push_back(placement);
         step.records.push_back({copyKey, std::nullopt, std::move(copy)});
-        const auto& entities = targets.entitiesOf.at(key);
+        const auto entities = targets.EntitiesOf(k);
         for (const std::size_t i : entities) add(i, copyKey);
         if (entities.empty()) copies.records.push_back(copyKey);
     }
@@ -290,8 +337,9 @@ Selection ChangeLayerOfSelection(BoardDocument& document, const Selection& selec
         step.changes.push_back(c);
     };
     for (const std::size_t i : targets.own) change(i);
-    for (const std::uint32_t key : targets.records) {
-        for (const std::size_t i : targets.entitiesOf.at(key)) change(i);
+    for (std::size_t k = 0; k < targets.records.size(); ++k) {
+        const std::uint32_t key = targets.records[k];
+        for (const std::size_t i : targets.EntitiesOf(k)) change(i);
         RecordEdit after = CurrentEdit(drawing, key);
         after.layer = layer;
         step.records.push_back({key, StoredEdit(drawing, key), std::move(after)});

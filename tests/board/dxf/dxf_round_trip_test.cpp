@@ -1,6 +1,11 @@
 // Save then open: layers, scale and every line and arc come back as they were.
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -141,6 +146,46 @@ TEST(DxfSave, ReplacingAFileKeepsItsPermissions) {
     EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
                   std::filesystem::perms::group_read);
+}
+
+// A record moved near the start of a file of megabytes: the save copies the runs around it in
+// pieces aligned in the file written; every byte before and after the record is as read.
+TEST(DxfSave, AMovedRecordAheadOfMegabytesLeavesEveryOtherByteAsRead) {
+    TempDir dir;
+    std::string text = "0\nSECTION\n2\nENTITIES\n";
+    for (int i = 0; i < 90000; ++i) {
+        const std::string x = std::to_string(i);
+        text += "0\nLINE\n8\n0\n10\n" + x + "\n20\n0\n30\n0\n11\n" + x + "\n21\n1\n31\n0\n";
+    }
+    text += "0\nENDSEC\n0\nEOF\n";
+    std::ofstream(dir.File("big.dxf"), std::ios::binary) << text;
+    const DxfReadResult read = ReadDxfFile(dir.File("big.dxf"));
+    ASSERT_GT(text.size(), std::size_t{4} << 20U);
+    const std::uint32_t record = read.source->entityRecord.at(1);
+    RecordEdit edit;
+    edit.source = record;
+    edit.placements.push_back(RecordPlacement{{}, 0.0, {0.5, 0.0}});
+    const std::unordered_map<std::uint32_t, RecordEdit> edits{{record, edit}};
+    std::vector<EntityData> entities = read.content.entities;
+    MoveEntity(entities[1], {0.5, 0.0});
+    DrawingState state;
+    state.layers = read.content.layers;
+    state.entities = entities;
+    state.recordEdits = &edits;
+    WriteDxf(dir.File("out.dxf"), *read.source, state);
+
+    std::ifstream in(dir.File("out.dxf"), std::ios::binary);
+    const std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t begin = read.source->records.at(record);
+    const std::size_t end = read.source->records.at(record + 1);
+    const std::size_t tail = text.size() - end;
+    ASSERT_GT(saved.size(), tail);
+    EXPECT_TRUE(saved.compare(0, begin, text, 0, begin) == 0);
+    EXPECT_TRUE(saved.compare(saved.size() - tail, tail, text, end, tail) == 0);
+    const DxfReadResult again = ReadDxfFile(dir.File("out.dxf"));
+    ASSERT_EQ(again.content.entities.size(), 90000U);
+    EXPECT_EQ(again.content.entities[1].start, (Vec2{1.5, 0.0}));
+    EXPECT_EQ(again.content.entities[2].start, (Vec2{2.0, 0.0}));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Drawings: edit steps, undo and redo by step, discarding, live handles, the modified state.
 #include "board/model/drawing.h"
 
+#include <algorithm>
 #include <functional>
 #include <ostream>
 #include <random>
@@ -296,6 +297,109 @@ TEST(BoardDrawing, BoundsCoverArcBulgesNotJustTheirEnds) {
     EXPECT_NEAR(box->max.y, 2, 1e-12);
     EXPECT_NEAR(box->min.y, -3, 1e-12);
     EXPECT_NEAR(box->max.x, 6, 1e-12);
+}
+
+// A line or arc a few units across, somewhere in a 200-unit square (as a drawing's entities are:
+// small against the drawing).
+EntityData SmallEntity(std::mt19937& rng) {
+    std::uniform_real_distribution<double> c(-100, 100);
+    std::uniform_real_distribution<double> d(-3, 3);
+    const Vec2 p{c(rng), c(rng)};
+    if (rng() % 2 == 0) return MakeLine(p, p + Vec2{d(rng), d(rng)}, 1);
+    return MakeArc(p + Vec2{d(rng), d(rng)}, p + Vec2{d(rng), d(rng)}, p + Vec2{d(rng), d(rng)}, 2);
+}
+
+// What EntitiesNear must find: every shown entity whose box meets window, each once.
+std::vector<std::size_t> NearByScan(const BoardDrawing& drawing, const Box& window) {
+    std::vector<std::size_t> out;
+    for (std::size_t i = 0; i < drawing.Count(); ++i) {
+        const Box box = ConservativeBox(drawing.At(i));
+        if (!IsFiniteBox(box)) continue;
+        if (box.max.x < window.min.x || box.min.x > window.max.x || box.max.y < window.min.y ||
+            box.min.y > window.max.y) {
+            continue;
+        }
+        out.push_back(i);
+    }
+    return out;
+}
+
+// The index against a scan after every kind of change: steps moving many entities (refiled
+// lazily) and few (refiled at once), their undos and redos, adds, a step dropped by a later
+// add, an entity changed through its handle.
+TEST(BoardDrawing, EntitiesNearFindsWhatAScanFindsThroughEditsUndosAndRedos) {
+    const unsigned seed = 4242;
+    std::mt19937 rng(seed);
+    auto drawing = BoardDrawing::Create();
+    for (int i = 0; i < 20000; ++i) drawing->AddEntity(SmallEntity(rng));
+    std::uniform_real_distribution<double> at(-120, 120);
+    const auto check = [&](int round) {
+        for (int q = 0; q < 6; ++q) {
+            const double x = at(rng);
+            const double y = at(rng);
+            const double r = q < 3 ? 2.0 : 30.0;
+            const Box window{{x - r, y - r}, {x + r, y + r}};
+            std::vector<std::size_t> found;
+            drawing->EntitiesNear(window, found);
+            std::sort(found.begin(), found.end());
+            ASSERT_EQ(found, NearByScan(*drawing, window)) << "seed " << seed << " round " << round;
+        }
+    };
+    check(-1);
+    for (int round = 0; round < 30; ++round) {
+        const unsigned op = rng() % 6;
+        if (op <= 1 && drawing->Count() > 0) {
+            // A step moving many (op 0: more than the lazy threshold, a fifth of the drawing) or a
+            // few entities.
+            EditStep step;
+            const std::size_t n = op == 0 ? 4200 : 1 + rng() % 20;
+            const Vec2 delta{at(rng) / 4, at(rng) / 4};
+            std::vector<bool> taken(drawing->Count());
+            while (step.changes.size() < n) {
+                const std::size_t i = rng() % drawing->Count();
+                if (taken[i]) continue;
+                taken[i] = true;
+                EntityChange change{i, drawing->At(i), drawing->At(i), false, false};
+                MoveEntity(change.after, delta);
+                step.changes.push_back(change);
+            }
+            drawing->Apply("移動", std::move(step));
+        } else if (op == 2 && drawing->CanUndo()) {
+            drawing->Undo();
+        } else if (op == 3 && drawing->CanRedo()) {
+            drawing->Redo();
+        } else if (op == 4) {
+            drawing->BeginEdit("追加");
+            for (int k = 0; k < 1 + static_cast<int>(rng() % 300); ++k) {
+                drawing->AddEntity(SmallEntity(rng));
+            }
+            drawing->EndEdit(true);
+        } else if (drawing->Count() > 0) {
+            drawing->SetEntity(rng() % drawing->Count(), SmallEntity(rng));
+        }
+        check(round);
+    }
+    // Entities added by a step and changed among many by the next, both undone, then others
+    // added in their place: none of the changed boxes may stay behind.
+    const auto addSome = [&] {
+        drawing->BeginEdit("追加");
+        for (int k = 0; k < 300; ++k) drawing->AddEntity(SmallEntity(rng));
+        drawing->EndEdit(true);
+    };
+    addSome();
+    EditStep step;
+    for (std::size_t i = drawing->Count() - 4400; i < drawing->Count(); ++i) {
+        EntityChange change{i, drawing->At(i), drawing->At(i), false, false};
+        MoveEntity(change.after, {7.0, 7.0});
+        step.changes.push_back(change);
+    }
+    drawing->Apply("移動", std::move(step));
+    check(100);
+    drawing->Undo();
+    drawing->Undo();
+    check(101);
+    addSome();
+    check(102);
 }
 
 }  // namespace
