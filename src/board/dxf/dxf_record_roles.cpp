@@ -426,6 +426,18 @@ std::size_t MissingScalesAt(const std::vector<DxfTag>& tags, const std::vector<P
     return after + 1;
 }
 
+std::size_t MissingExtrusionAt(const std::vector<DxfTag>& tags, const std::vector<Part>& parts) {
+    std::size_t at = tags.size();
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        const int code = tags[i].code;
+        if (parts[i] == Part::Own && code == 230) return kNone;
+        if (parts[i] == Part::Embedded || parts[i] == Part::XData) at = std::min(at, i);
+        // A leader's normal goes before its direction and offsets (its subclass's order).
+        if (parts[i] == Part::Own && code >= 211 && code <= 213) at = std::min(at, i);
+    }
+    return at;
+}
+
 std::size_t TextAlignmentAt(const std::vector<DxfTag>& tags, const std::vector<Part>& parts) {
     bool string = false;
     std::size_t at = tags.size();
