@@ -185,6 +185,7 @@ struct Additions {
     std::size_t scalesAt = kNone;      // an insert's scales
     std::size_t alignmentAt = kNone;   // a flipped left-aligned text's alignment and second point
     std::size_t extrusionAt = kNone;   // the extrusion of a record a mirror turns over
+    bool extrusionXY = true;           // with its x and y (210, 220): it has neither
 };
 
 Additions AdditionsOf(const Rewrite& job, const RecordView& view, const TextFix& fix) {
@@ -200,7 +201,12 @@ Additions AdditionsOf(const Rewrite& job, const RecordView& view, const TextFix&
     if (job.sum.mirrored || job.sum.factor != 1.0) {
         add.scalesAt = MissingScalesAt(view.tags, view.parts, view.type);
     }
-    if (view.turnsOver) add.extrusionAt = MissingExtrusionAt(view.tags, view.parts);
+    if (view.turnsOver) {
+        add.extrusionAt = MissingExtrusionAt(view.tags, view.parts);
+        for (std::size_t i = 0; i < view.tags.size(); ++i) {
+            if (view.parts[i] == Part::Own && view.tags[i].code == 210) add.extrusionXY = false;
+        }
+    }
     if (fix.flipped && IsText(view.type) && fix.hAlign == 0 &&
         (fix.hAlignAt == kNone || fix.second == kNone)) {
         add.alignmentAt =
@@ -232,9 +238,11 @@ void EmitAdditions(const Rewrite& job, const RecordView& view, const Additions& 
         out.Real(50, text ? PlaceTextAngle(job, view, angle, flips)
                           : PlaceRecordAngle(job, view, angle));
     }
-    if (i == add.extrusionAt) {  // it had none: (0, 0, 1), now turned over
-        out.Real(210, 0.0);
-        out.Real(220, 0.0);
+    if (i == add.extrusionAt) {  // it had no z: (0, 0, 1), now turned over
+        if (add.extrusionXY) {
+            out.Real(210, 0.0);
+            out.Real(220, 0.0);
+        }
         out.Real(230, -1.0);
     }
     if (i == add.directionAt) {

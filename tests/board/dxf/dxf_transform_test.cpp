@@ -272,6 +272,21 @@ INSTANTIATE_TEST_SUITE_P(
                       {210, "0"},
                       {220, "0"},
                       {230, "1"}}},
+        // A writer that leaves out the z of its extrusion: only the z is written, turned over,
+        // and its angle 0 (the drawing's x, which the mirror in x keeps) is 180 seen from below.
+        TransformRow{
+            "ShapeWithoutItsZMirroredGetsOnlyItsZ",
+            {{0, "SHAPE"}, {10, "0"}, {20, "0"}, {40, "1"}, {2, "A"}, {210, "0"}, {220, "0"}},
+            kMirrorInX,
+            {{0, "SHAPE"},
+             {10, "0"},
+             {20, "0"},
+             {40, "1"},
+             {2, "A"},
+             {50, "180"},
+             {210, "0"},
+             {220, "0"},
+             {230, "-1"}}},
         // Its point is the drawing's, its angle its plane's: a turn runs the angle back.
         TransformRow{"MtextSeenFromBelowTurnsItsAngleBack",
                      {{0, "MTEXT"},
