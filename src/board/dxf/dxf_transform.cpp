@@ -258,6 +258,15 @@ void EmitAdditions(const Rewrite& job, const RecordView& view, const Additions& 
     }
 }
 
+// The picture a record keeps for programs that do not know its kind (its proxy graphics: a size,
+// 160 or 92, then chunks of 310) shows it where it was: a placed record leaves it out.
+bool ProxyGraphics(const RecordView& view, std::size_t i) {
+    if (view.parts[i] != Part::Own) return false;
+    const int code = view.tags[i].code;
+    const bool chunkNext = i + 1 < view.tags.size() && view.tags[i + 1].code == 310;
+    return code == 310 || ((code == 160 || code == 92) && chunkNext);
+}
+
 // The groups a copy, a handle or a layer change rewrite; true when tag i was dealt with.
 bool EmitIdentity(Rewrite& job, const RecordView& view, std::size_t i, bool& skipping) {
     const DxfTag& tag = view.tags[i];
@@ -420,6 +429,7 @@ void EmitRecord(Rewrite& job, RecordView& view) {
     for (std::size_t i = 0; i < view.tags.size(); ++i) {
         EmitAdditions(job, view, add, fix, i);
         if (EmitIdentity(job, view, i, skipping)) continue;
+        if (!job.placements.empty() && ProxyGraphics(view, i)) continue;
         EmitPlaced(job, view,
                    view.parts[i] == Part::Own ? fix : TextFixOf(job, view, view.parts[i]), i,
                    placedY);
