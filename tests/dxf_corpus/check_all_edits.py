@@ -36,7 +36,7 @@ from corpus_table import BY_NAME  # noqa: E402
 # Kinds the program refuses to place, each for a reason DECISIONS.md gives.
 REFUSED = {
     "DIMENSION", "ARC_DIMENSION", "LARGE_RADIAL_DIMENSION", "MULTILEADER", "ACAD_TABLE",
-    "3DSOLID", "REGION", "BODY", "SURFACE", "MESH", "OLE2FRAME", "ACAD_PROXY_ENTITY",
+    "3DSOLID", "REGION", "BODY", "SURFACE", "OLE2FRAME", "ACAD_PROXY_ENTITY",
     "VIEWPORT", "HELIX", "LIGHT", "SECTION", "ARCALIGNEDTEXT", "RTEXT",
 }
 # Moved and turned but not copied when they own an object of the file (an image's reactor).

@@ -84,7 +84,7 @@ def signature(entity) -> dict:
     if kind == "SPLINE":
         sig["control"] = flat([tuple(p) for p in entity.control_points])
         sig["fit"] = flat([tuple(p) for p in entity.fit_points])
-    if kind == "LEADER":
+    if kind in ("LEADER", "MESH"):
         sig["vertices"] = flat([tuple(v) for v in entity.vertices])
     if kind == "HATCH":
         paths = []

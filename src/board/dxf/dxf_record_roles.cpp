@@ -126,7 +126,8 @@ const std::unordered_set<std::string_view>& PlaceableTypes() {
         "VERTEX", "SEQEND", "TEXT",    "MTEXT",       "ATTRIB",      "ATTDEF",
         "INSERT", "SOLID",  "TRACE",   "3DFACE",      "ELLIPSE",     "SPLINE",
         "LEADER", "XLINE",  "RAY",     "HATCH",       "SHAPE",       "TOLERANCE",
-        "MLINE",  "IMAGE",  "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY"};
+        "MLINE",  "IMAGE",  "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY",
+        "MESH"};
     return types;
 }
 
