@@ -35,12 +35,13 @@ from corpus_table import BY_NAME  # noqa: E402
 
 # Kinds the program refuses to place, each for a reason DECISIONS.md gives.
 REFUSED = {
-    "DIMENSION", "ARC_DIMENSION", "LARGE_RADIAL_DIMENSION", "MULTILEADER", "ACAD_TABLE",
+    "ARC_DIMENSION", "LARGE_RADIAL_DIMENSION", "MULTILEADER", "ACAD_TABLE",
     "3DSOLID", "REGION", "BODY", "SURFACE", "OLE2FRAME", "ACAD_PROXY_ENTITY",
     "VIEWPORT", "HELIX", "LIGHT", "SECTION", "ARCALIGNEDTEXT", "RTEXT",
 }
 # Moved and turned but not copied when they own an object of the file (an image's reactor).
-COPY_REFUSED = {"IMAGE", "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY"}
+# A dimension is moved and turned with its block, not copied (the copy would need its own block).
+COPY_REFUSED = {"DIMENSION", "IMAGE", "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY"}
 # A mirror turns them over as ezdxf's transform does (a shape is a symbol, not a text; a
 # leader's arrowheads are blocks): compared as ezdxf leaves them, extrusion or normal included.
 TURNED_OVER = {"SHAPE", "LEADER"}
@@ -212,6 +213,15 @@ def upright(entity):
         entity.dxf.rotation = (180.0 - entity.dxf.rotation) % 360.0
     elif kind == "HATCH":
         upright_hatch(entity)
+    elif kind == "DIMENSION":
+        # Its text's, block's and fifth points and its angles are its plane's; the rest the
+        # drawing's.
+        for name in ("text_midpoint", "defpoint5", "insert"):
+            if entity.dxf.hasattr(name):
+                entity.dxf.set(name, flip_x(entity.dxf.get(name)))
+        for name in ("text_rotation", "horizontal_direction", "angle"):
+            if entity.dxf.hasattr(name):
+                entity.dxf.set(name, (180.0 - entity.dxf.get(name)) % 360.0)
     elif kind != "TOLERANCE":  # its points and directions are the drawing's
         ezupright.upright(entity)
         return
@@ -259,8 +269,26 @@ def expected_shape(expected, m):
     expected.dxf.extrusion = ocs.new_extrusion
 
 
+def compare_dimension_block(where, original, edited, operation, problems):
+    """A dimension's block content (in the drawing's coordinates: no block point 12) placed as
+    ezdxf's transform of the dimension places it, entity by entity."""
+    before, after = original.get_geometry_block(), edited.get_geometry_block()
+    if before is None or after is None:
+        if (before is None) != (after is None):
+            problems.append(f"{where}: its block is {'gone' if after is None else 'new'}")
+        return
+    before, after = list(before), list(after)
+    if len(before) != len(after):
+        problems.append(f"{where}: {len(after)} entities in its block, not {len(before)}")
+        return
+    for one, other in zip(before, after):
+        compare_placed(f"{where} block {one.dxftype()}", one, other, operation, problems)
+
+
 def compare_placed(where, original, edited, operation, problems):
     m = placement(operation)
+    if original.dxftype() == "DIMENSION":
+        compare_dimension_block(where, original, edited, operation, problems)
     original_sig = placed_signature(original)
     want_xdata = expected_xdata(original, m)
     want_texts = expected_multiline_texts(original, m, operation)

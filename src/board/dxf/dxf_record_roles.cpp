@@ -89,8 +89,17 @@ Role SizeRole(std::string_view type, int code) {
     }
 }
 
+// A dimension's definition points (10 to 16, the text's and the block's in its plane system,
+// which along +Z is the drawing's) and its angles: the measured line's, the text's and the
+// horizontal direction. Its measurement (42) stays as written, as ezdxf leaves it.
+Role DimensionRole(int code) {
+    if (code >= 10 && code <= 16) return Role::Point;
+    return code == 50 || code == 51 || code == 53 ? Role::Degrees : Role::Keep;
+}
+
 // Types whose geometry groups are known; a fixed role per group code.
 Role SimpleRole(std::string_view type, int code) {
+    if (type == "DIMENSION") return DimensionRole(code);
     const bool text = IsOneOf(type, {"TEXT", "ATTRIB", "ATTDEF"});
     if (code >= 10 && code <= 13) return PointRole(type, code);
     if (code >= 40 && code <= 46) return SizeRole(type, code);
@@ -122,12 +131,12 @@ Role SimpleRole(std::string_view type, int code) {
 
 const std::unordered_set<std::string_view>& PlaceableTypes() {
     static const std::unordered_set<std::string_view> types{
-        "LINE",   "POINT",  "CIRCLE",  "ARC",         "LWPOLYLINE",  "POLYLINE",
-        "VERTEX", "SEQEND", "TEXT",    "MTEXT",       "ATTRIB",      "ATTDEF",
-        "INSERT", "SOLID",  "TRACE",   "3DFACE",      "ELLIPSE",     "SPLINE",
-        "LEADER", "XLINE",  "RAY",     "HATCH",       "SHAPE",       "TOLERANCE",
-        "MLINE",  "IMAGE",  "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY",
-        "MESH"};
+        "LINE",   "POINT",    "CIRCLE",  "ARC",         "LWPOLYLINE",  "POLYLINE",
+        "VERTEX", "SEQEND",   "TEXT",    "MTEXT",       "ATTRIB",      "ATTDEF",
+        "INSERT", "SOLID",    "TRACE",   "3DFACE",      "ELLIPSE",     "SPLINE",
+        "LEADER", "XLINE",    "RAY",     "HATCH",       "SHAPE",       "TOLERANCE",
+        "MLINE",  "IMAGE",    "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY",
+        "MESH",   "DIMENSION"};
     return types;
 }
 

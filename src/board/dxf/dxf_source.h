@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,6 +53,8 @@ struct DxfLayerEntry {
     std::size_t record = kNoDxfRecord;  // its LAYER record; none for a name only entities use
     bool hasOurData = false;            // it carries Pelimator's extended data
 };
+
+struct DxfBlockIndex;  // dxf_dimension_block.h
 
 class DxfSource final : public DocumentSource {
 public:
@@ -141,6 +144,8 @@ public:
     [[nodiscard]] std::string RecordLinetype(std::uint32_t record) const override;
     [[nodiscard]] std::string RecordColourName(std::uint32_t record) const override;
     [[nodiscard]] std::string PlacementRefusal(std::uint32_t record) const override;
+    // The file's blocks and what names them, read when a dimension is first placed.
+    mutable std::shared_ptr<const DxfBlockIndex> blockIndex;
     [[nodiscard]] std::string CopyRefusal(std::uint32_t record) const override;
     [[nodiscard]] std::string Damage() const override { return bytes.Damage(); }
 

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "base/errors.h"
+#include "board/dxf/dxf_dimension_block.h"
 #include "board/dxf/dxf_names.h"
 #include "board/dxf/dxf_record_roles.h"
 
@@ -479,8 +480,9 @@ std::string DxfPlacementRefusal(const DxfSource& source, std::size_t record) {
         }
         const std::string type = TypeOf(tags);
         if (type == "DIMENSION") {
-            return "寸法 (DIMENSION) は移動・回転・複写できません "
-                   "(寸法の図形を描くブロックを作り直せないため)";
+            if (std::string refusal = DxfDimensionRefusal(source, r); !refusal.empty()) {
+                return refusal;
+            }
         }
         if (!PlaceableTypes().contains(type)) {
             return (type.empty() ? std::string("この図形") : type) +
@@ -489,7 +491,7 @@ std::string DxfPlacementRefusal(const DxfSource& source, std::size_t record) {
         const std::array<double, 3> z = ExtrusionOf(tags);
         // An underlay's angle is taken in its own plane; upside down it would turn the other
         // way, which no file here shows: refused rather than guessed.
-        const bool upsideDown = z[2] < 0.0 && type.ends_with("UNDERLAY");
+        const bool upsideDown = z[2] < 0.0 && (type.ends_with("UNDERLAY") || type == "DIMENSION");
         if (!AlongZ(z) || upsideDown) {
             return kind + " (押し出し方向が Z 軸に沿わないもの) は移動・回転・複写できません";
         }
@@ -506,6 +508,10 @@ std::string DxfCopyRefusal(const DxfSource& source, std::size_t record) {
             tags = ReadTags(source, r);
         } catch (const FileError&) {
             return kind + " は読めない部分があるため、複写できません";
+        }
+        if (TypeOf(tags) == "DIMENSION") {
+            return "寸法 (DIMENSION) は複写できません (寸法の図形を描くブロックを複写で作れない"
+                   "ため)。移動・回転はできます";
         }
         const std::vector<Part> parts = PartsOf(tags);
         for (std::size_t i = 0; i < tags.size(); ++i) {
