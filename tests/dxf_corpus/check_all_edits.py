@@ -40,6 +40,9 @@ REFUSED = {
     "VIEWPORT", "HELIX", "LIGHT", "SECTION", "ARCALIGNEDTEXT", "RTEXT",
 }
 # Moved and turned but not copied when they own an object of the file (an image's reactor).
+# Refused only for the reasons named: a dimension whose block is shared, drawn at a point of its
+# own, based off the origin or holding what cannot be placed, or upside down.
+REFUSED_FOR = {"DIMENSION": ("共有", "別の位置", "基点", "寸法の図形の", "押し出し方向")}
 # A dimension is moved and turned with its block, not copied (the copy would need its own block).
 COPY_REFUSED = {"DIMENSION", "IMAGE", "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY"}
 # A mirror turns them over as ezdxf's transform does (a shape is a symbol, not a text; a
@@ -417,7 +420,8 @@ def check(original_path: Path, work: Path, exe: str, refused=None):
         if row["refusal"]:
             kind = row["type"]
             planar = kind in PLANAR and "押し出し方向" in row["refusal"]
-            if (kind not in REFUSED and not planar) or kind not in row["refusal"]:
+            reason = any(why in row["refusal"] for why in REFUSED_FOR.get(kind, ()))
+            if (kind not in REFUSED and not planar and not reason) or kind not in row["refusal"]:
                 problems.append(f"{kind} #{row['handle']} refused: {row['refusal']}")
         if row["copy_refusal"] and (row["type"] not in COPY_REFUSED or
                                     row["type"] not in row["copy_refusal"]):
