@@ -53,8 +53,9 @@ std::optional<NameAndPoint> NameOf(const DxfSource& source, std::size_t record) 
     return out;
 }
 
-const DxfBlockIndex& IndexOf(const DxfSource& source) {
-    if (source.blockIndex) return *source.blockIndex;
+}  // namespace
+
+std::shared_ptr<const DxfBlockIndex> ReadDxfBlockIndex(const DxfSource& source) {
     auto index = std::make_shared<DxfBlockIndex>();
     std::string open;  // the block being read
     for (std::size_t r = 0; r + 1 < source.records.size(); ++r) {
@@ -75,18 +76,21 @@ const DxfBlockIndex& IndexOf(const DxfSource& source) {
         use.baseAtOrigin = named->x == 0.0 && named->y == 0.0;
         open = named->name;
     }
-    source.blockIndex = index;
-    return *source.blockIndex;
+    return index;
 }
 
-// The dimension's block, nullptr when it names none or the file has none of that name.
-const DxfBlockUse* BlockOf(const DxfSource& source, const NameAndPoint& dimension) {
-    const DxfBlockIndex& index = IndexOf(source);
-    const auto found = index.blocks.find(dimension.name);
-    if (found == index.blocks.end() || found->second.block == 0 || found->second.end == 0) {
-        return nullptr;
+namespace {
+
+// The dimension's block, nullopt when it names none or the file has none of that name.
+std::optional<DxfBlockUse> BlockOf(const DxfSource& source, const NameAndPoint& dimension) {
+    // A source made without reading a file has no index: read here, not kept.
+    const std::shared_ptr<const DxfBlockIndex> index =
+        source.blockIndex ? source.blockIndex : ReadDxfBlockIndex(source);
+    const auto found = index->blocks.find(dimension.name);
+    if (found == index->blocks.end() || found->second.block == 0 || found->second.end == 0) {
+        return std::nullopt;
     }
-    return &found->second;
+    return found->second;
 }
 
 }  // namespace
@@ -95,8 +99,8 @@ std::vector<std::size_t> DxfDimensionContent(const DxfSource& source, std::size_
     std::vector<std::size_t> heads;
     if (DxfRecordType(source, record) != "DIMENSION") return heads;
     const std::optional<NameAndPoint> dimension = NameOf(source, record);
-    const DxfBlockUse* block = dimension ? BlockOf(source, *dimension) : nullptr;
-    if (block == nullptr) return heads;
+    const std::optional<DxfBlockUse> block = dimension ? BlockOf(source, *dimension) : std::nullopt;
+    if (!block) return heads;
     for (std::size_t r = block->block + 1; r < block->end;) {
         heads.push_back(r);
         r = std::max(r + 1, DxfRecordEnd(source, r));
@@ -105,19 +109,24 @@ std::vector<std::size_t> DxfDimensionContent(const DxfSource& source, std::size_
 }
 
 std::string DxfDimensionRefusal(const DxfSource& source, std::size_t record) {
-    const std::string cannot = "寸法 (DIMENSION) は移動・回転できません ";
+    const auto cannot = [](std::string_view why) {
+        std::string out = "寸法 (DIMENSION) は移動・回転できません (";
+        out += why;
+        out += ")";
+        return out;
+    };
     const std::optional<NameAndPoint> dimension = NameOf(source, record);
-    if (!dimension) return cannot + "(読めない部分があるため)";
+    if (!dimension) return cannot("読めない部分があるため");
     // Its block drawn at a point of its own: never seen in a real file, refused, not guessed.
-    if (dimension->hasBlockPoint) return cannot + "(寸法の図形を別の位置に置くものは扱えないため)";
-    const DxfBlockUse* block = BlockOf(source, *dimension);
-    if (block == nullptr) return {};  // drawn from its definition points alone
-    if (block->uses > 1) return cannot + "(寸法の図形のブロックを他の図形と共有しているため)";
-    if (!block->baseAtOrigin) return cannot + "(寸法の図形のブロックの基点が原点にないため)";
+    if (dimension->hasBlockPoint) return cannot("寸法の図形を別の位置に置くものは扱えないため");
+    const std::optional<DxfBlockUse> block = BlockOf(source, *dimension);
+    if (!block) return {};  // drawn from its definition points alone
+    if (block->uses > 1) return cannot("寸法の図形のブロックを他の図形と共有しているため");
+    if (!block->baseAtOrigin) return cannot("寸法の図形のブロックの基点が原点にないため");
     for (const std::size_t r : DxfDimensionContent(source, record)) {
-        if (DxfRecordType(source, r) == "DIMENSION") return cannot + "(寸法の図形に寸法があるため)";
+        if (DxfRecordType(source, r) == "DIMENSION") return cannot("寸法の図形に寸法があるため");
         if (const std::string refusal = DxfPlacementRefusal(source, r); !refusal.empty()) {
-            return cannot + "(寸法の図形の " + refusal + ")";
+            return cannot("寸法の図形の " + refusal);
         }
     }
     return {};

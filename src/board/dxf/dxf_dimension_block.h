@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -23,6 +24,9 @@ struct DxfBlockUse {
 struct DxfBlockIndex {
     std::unordered_map<std::string, DxfBlockUse> blocks;
 };
+
+// The file's blocks read from its records (DxfSource::blockIndex).
+[[nodiscard]] std::shared_ptr<const DxfBlockIndex> ReadDxfBlockIndex(const DxfSource& source);
 
 // The first record of every entity of the dimension's block (each with its followers up to
 // DxfRecordEnd); empty when the record is no dimension or its block is missing.

@@ -144,8 +144,9 @@ public:
     [[nodiscard]] std::string RecordLinetype(std::uint32_t record) const override;
     [[nodiscard]] std::string RecordColourName(std::uint32_t record) const override;
     [[nodiscard]] std::string PlacementRefusal(std::uint32_t record) const override;
-    // The file's blocks and what names them, read when a dimension is first placed.
-    mutable std::shared_ptr<const DxfBlockIndex> blockIndex;
+    // The file's blocks and what names them (read with the file: never changed after, so the
+    // autosave's thread may read it beside the window's).
+    std::shared_ptr<const DxfBlockIndex> blockIndex;
     [[nodiscard]] std::string CopyRefusal(std::uint32_t record) const override;
     [[nodiscard]] std::string Damage() const override { return bytes.Damage(); }
 
