@@ -35,12 +35,19 @@ from corpus_table import BY_NAME  # noqa: E402
 
 # Kinds the program refuses to place, each for a reason DECISIONS.md gives.
 REFUSED = {
-    "DIMENSION", "ARC_DIMENSION", "LARGE_RADIAL_DIMENSION", "MULTILEADER", "ACAD_TABLE",
-    "3DSOLID", "REGION", "BODY", "SURFACE", "MESH", "OLE2FRAME", "ACAD_PROXY_ENTITY",
+    "ARC_DIMENSION", "LARGE_RADIAL_DIMENSION", "MULTILEADER", "ACAD_TABLE",
+    "3DSOLID", "REGION", "BODY", "SURFACE", "OLE2FRAME", "ACAD_PROXY_ENTITY",
     "VIEWPORT", "HELIX", "LIGHT", "SECTION", "ARCALIGNEDTEXT", "RTEXT",
 }
 # Moved and turned but not copied when they own an object of the file (an image's reactor).
-COPY_REFUSED = {"IMAGE", "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY"}
+# Refused only for the reasons named: a dimension whose block is shared, drawn at a point of its
+# own, based off the origin or holding what cannot be placed, or upside down.
+REFUSED_FOR = {"DIMENSION": ("共有", "別の位置", "基点", "寸法の図形の", "押し出し方向")}
+# A dimension is moved and turned with its block, not copied (the copy would need its own block).
+COPY_REFUSED = {"DIMENSION", "IMAGE", "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY"}
+# A mirror turns them over as ezdxf's transform does (a shape is a symbol, not a text; a
+# leader's arrowheads are blocks): compared as ezdxf leaves them, extrusion or normal included.
+TURNED_OVER = {"SHAPE", "LEADER"}
 # Refused only when they do not lie in the drawing's plane (extrusion not along Z).
 PLANAR = {"CIRCLE", "ARC", "TEXT", "MTEXT", "INSERT", "LWPOLYLINE", "SOLID", "TRACE", "HATCH",
           "ELLIPSE", "LINE", "POINT", "ATTRIB", "SHAPE", "PDFUNDERLAY", "DWFUNDERLAY",
@@ -162,7 +169,9 @@ def read_forwards(text):
         angle = text.get_rotation()
         if not backwards(angle):
             return
-        text.set_rotation(angle + 180.0)
+        # As a direction: an angle alone would be read in its plane system (seen from below).
+        text.dxf.discard("rotation")
+        text.dxf.text_direction = Vec3.from_deg_angle(angle + 180.0)
         point = text.dxf.get("attachment_point", 1)
         column = (point - 1) % 3
         if column != 1:
@@ -192,13 +201,13 @@ def flip_x(v):
 
 def upright(entity):
     """ezdxf's transform keeps a mirrored planar entity in a plane system upside down (extrusion
-    0, 0, -1); the program keeps it the right way up. The same entity upright."""
-    name = "normal_vector" if entity.dxftype() == "LEADER" else "extrusion"
-    if not entity.dxf.is_supported(name) or entity.dxf.get(name, (0, 0, 1))[2] >= 0:
-        return
+    0, 0, -1); the program keeps it the right way up. The same entity upright. Not a multiline
+    text (its points and direction are the drawing's, its plane says which side its letters
+    face: a mirror keeps it, see compare_placed), nor what a mirror turns over."""
     kind = entity.dxftype()
-    if kind == "LEADER":  # its vertices are the drawing's; its normal only says which way is up
-        entity.dxf.normal_vector = Vec3(0, 0, 1)
+    if kind in TURNED_OVER or kind == "MTEXT":
+        return
+    if not entity.dxf.is_supported("extrusion") or entity.dxf.get("extrusion", (0, 0, 1))[2] >= 0:
         return
     if kind in ("TEXT", "ATTRIB", "ATTDEF"):
         for name in ("insert", "align_point"):
@@ -207,7 +216,16 @@ def upright(entity):
         entity.dxf.rotation = (180.0 - entity.dxf.rotation) % 360.0
     elif kind == "HATCH":
         upright_hatch(entity)
-    elif kind not in ("MTEXT", "TOLERANCE"):  # their points and directions are the drawing's
+    elif kind == "DIMENSION":
+        # Its text's, block's and fifth points and its angles are its plane's; the rest the
+        # drawing's.
+        for name in ("text_midpoint", "defpoint5", "insert"):
+            if entity.dxf.hasattr(name):
+                entity.dxf.set(name, flip_x(entity.dxf.get(name)))
+        for name in ("text_rotation", "horizontal_direction", "angle"):
+            if entity.dxf.hasattr(name):
+                entity.dxf.set(name, (180.0 - entity.dxf.get(name)) % 360.0)
+    elif kind != "TOLERANCE":  # its points and directions are the drawing's
         ezupright.upright(entity)
         return
     entity.dxf.extrusion = Vec3(0, 0, 1)
@@ -228,8 +246,8 @@ def upright_hatch(hatch):
 
 
 def expected_turned(expected, m, operation):
-    """A shape or an underlay, which ezdxf cannot transform: its point placed, its angle the
-    placed direction's, its size scaled (an underlay's y scale turned over by a mirror)."""
+    """An underlay, which ezdxf cannot transform: its point placed, its angle the placed
+    direction's, its size scaled (its y scale turned over by a mirror)."""
     expected.dxf.insert = m.transform(expected.dxf.insert)
     rotation = expected.dxf.get("rotation", 0.0)
     along = m.transform_direction(Vec3.from_deg_angle(rotation))
@@ -238,17 +256,42 @@ def expected_turned(expected, m, operation):
     else:
         expected.dxf.rotation = rotation + m.transform_direction(Vec3(1, 0, 0)).angle_deg
     factor = along.magnitude
-    if expected.dxftype() == "SHAPE":
-        if expected.dxf.hasattr("size"):
-            expected.dxf.size *= factor
-        return
     expected.dxf.scale_x = expected.dxf.get("scale_x", 1.0) * factor
     flip = -1.0 if operation == "mirror" else 1.0
     expected.dxf.scale_y = expected.dxf.get("scale_y", 1.0) * factor * flip
 
 
+def expected_shape(expected, m):
+    """A shape placed by ezdxf's rule for it (its transform fails on its own x scale's name): its
+    point placed, its angle and size in the plane system the placement leaves it in (a mirror
+    turns it over), its relative x scale and oblique angle kept."""
+    ocs = OCSTransform(expected.dxf.extrusion, m)
+    expected.dxf.insert = m.transform(expected.dxf.insert)
+    expected.dxf.rotation = ocs.transform_deg_angle(expected.dxf.get("rotation", 0.0)) % 360.0
+    expected.dxf.size = ocs.transform_length((0, expected.dxf.size, 0))
+    expected.dxf.extrusion = ocs.new_extrusion
+
+
+def compare_dimension_block(where, original, edited, operation, problems):
+    """A dimension's block content (in the drawing's coordinates: no block point 12) placed as
+    ezdxf's transform of the dimension places it, entity by entity."""
+    before, after = original.get_geometry_block(), edited.get_geometry_block()
+    if before is None or after is None:
+        if (before is None) != (after is None):
+            problems.append(f"{where}: its block is {'gone' if after is None else 'new'}")
+        return
+    before, after = list(before), list(after)
+    if len(before) != len(after):
+        problems.append(f"{where}: {len(after)} entities in its block, not {len(before)}")
+        return
+    for one, other in zip(before, after):
+        compare_placed(f"{where} block {one.dxftype()}", one, other, operation, problems)
+
+
 def compare_placed(where, original, edited, operation, problems):
     m = placement(operation)
+    if original.dxftype() == "DIMENSION":
+        compare_dimension_block(where, original, edited, operation, problems)
     original_sig = placed_signature(original)
     want_xdata = expected_xdata(original, m)
     want_texts = expected_multiline_texts(original, m, operation)
@@ -256,12 +299,16 @@ def compare_placed(where, original, edited, operation, problems):
     offsets = [key for key in ("leader_offset_block_ref", "leader_offset_annotation_placement")
                if original.dxftype() == "LEADER" and original.dxf.hasattr(key)]
     original_offsets = {key: Vec3(original.dxf.get(key)) for key in offsets}
+    letters_face = (Vec3(original.dxf.extrusion) if original.dxftype() == "MTEXT" and
+                    original.dxf.hasattr("extrusion") else None)
     try:
         expected = original.copy()
     except ezdxf.DXFTypeError:  # what its extension dictionary holds cannot be copied
         expected = original  # read afresh for this comparison alone
-    if expected.dxftype().endswith("UNDERLAY") or expected.dxftype() == "SHAPE":
+    if expected.dxftype().endswith("UNDERLAY"):
         expected_turned(expected, m, operation)
+    elif expected.dxftype() == "SHAPE":
+        expected_shape(expected, m)
     else:
         expected.transform(m)
     for kind, name in (("LEADER", "horizontal_direction"), ("TOLERANCE", "x_axis_vector")):
@@ -278,6 +325,12 @@ def compare_placed(where, original, edited, operation, problems):
         # ezdxf and the program may leave a mirrored entity in opposite plane systems (0, 0, ±1)
         # for the same shape: both are compared the right way up.
         upright(expected)
+        if expected.dxftype() == "MTEXT":
+            # As with MIRRTEXT 0 its letters are not mirrored: they face the way they did.
+            if letters_face is not None:
+                expected.dxf.extrusion = letters_face
+            else:
+                expected.dxf.discard("extrusion")
         read_forwards(expected)
         for attrib in expected.attribs if expected.dxftype() == "INSERT" else []:
             upright(attrib)
@@ -344,7 +397,9 @@ def audit_codes(doc) -> collections.Counter:
         return collections.Counter({f"audit failed: {type(error).__name__}": 1})
 
 
-def check(original_path: Path, work: Path, exe: str):
+def check(original_path: Path, work: Path, exe: str, refused=None):
+    """Problems found and edits checked; refused, when given, gets the rows the program refused
+    to place."""
     problems = []
     result, faults = run_program(exe, original_path, work)
     problems += faults
@@ -365,12 +420,15 @@ def check(original_path: Path, work: Path, exe: str):
         if row["refusal"]:
             kind = row["type"]
             planar = kind in PLANAR and "押し出し方向" in row["refusal"]
-            if (kind not in REFUSED and not planar) or kind not in row["refusal"]:
+            reason = any(why in row["refusal"] for why in REFUSED_FOR.get(kind, ()))
+            if (kind not in REFUSED and not planar and not reason) or kind not in row["refusal"]:
                 problems.append(f"{kind} #{row['handle']} refused: {row['refusal']}")
         if row["copy_refusal"] and (row["type"] not in COPY_REFUSED or
                                     row["type"] not in row["copy_refusal"]):
             problems.append(f"{row['type']} #{row['handle']} not copied: {row['copy_refusal']}")
     placed = [i for i, row in enumerate(rows) if not row["refusal"]]
+    if refused is not None:
+        refused.extend(row for row in rows if row["refusal"])
     copied = [i for i in placed if not rows[i]["copy_refusal"]]
     audit_before = audit_codes(load(original_path))
     edits = 0

@@ -71,7 +71,9 @@ def signature(entity) -> dict:
             continue
         sig[key] = flat(value)
     if kind == "MTEXT":
-        sig["angle"] = [entity.get_rotation() % 360.0]
+        # Its direction in the drawing: an angle (50) alone is one of its plane system (ezdxf's
+        # get_rotation would give it as written).
+        sig["angle"] = [Vec3(entity.get_text_direction()).angle_deg % 360.0]
     if kind == "LWPOLYLINE":
         sig["points"] = flat([tuple(p) for p in entity.get_points()])
     if kind == "POLYLINE":
@@ -82,7 +84,7 @@ def signature(entity) -> dict:
     if kind == "SPLINE":
         sig["control"] = flat([tuple(p) for p in entity.control_points])
         sig["fit"] = flat([tuple(p) for p in entity.fit_points])
-    if kind == "LEADER":
+    if kind in ("LEADER", "MESH"):
         sig["vertices"] = flat([tuple(v) for v in entity.vertices])
     if kind == "HATCH":
         paths = []

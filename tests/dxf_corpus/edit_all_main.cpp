@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "board/dxf/dxf_dimension_block.h"
 #include "board/dxf/dxf_file.h"
 #include "board/dxf/dxf_format.h"
 #include "board/dxf/dxf_transform.h"
@@ -126,8 +127,14 @@ std::string Slurp(const std::filesystem::path& path) {
 void CompareRecords(const std::string& edit, const DxfSource& original, const DxfSource& saved,
                     const std::vector<Row>& edited, std::vector<std::string>& faults) {
     std::vector<bool> taken(original.records.size(), false);  // a copy keeps its original
+    const bool placed = edit != "copy" && edit != "erase" && edit != "layer";
     for (const Row& row : edited) {
         for (std::size_t r = row.record; r < row.end && edit != "copy"; ++r) taken[r] = true;
+        // A placed dimension's block content is placed with it (the checker compares it).
+        for (const std::size_t head :
+             placed ? DxfDimensionContent(original, row.record) : std::vector<std::size_t>{}) {
+            for (std::size_t r = head; r < DxfRecordEnd(original, head); ++r) taken[r] = true;
+        }
     }
     const std::size_t entitiesEnd = RecordAt(original, original.entities.end);
     std::size_t s = 0;

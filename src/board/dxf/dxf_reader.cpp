@@ -16,6 +16,7 @@
 #include "base/file.h"
 #include "base/huge_pages.h"
 #include "board/dxf/dxf_colour.h"
+#include "board/dxf/dxf_dimension_block.h"
 #include "board/dxf/dxf_names.h"
 #include "board/dxf/dxf_reader_parser.h"
 #include "board/model/units.h"
@@ -555,6 +556,7 @@ DxfReadResult ReadDxfBytes(FileBytes bytes, const std::string& fileName,
     }
     try {
         reader::Parser(*source, result, options).Run();
+        source->blockIndex = ReadDxfBlockIndex(*source);
     } catch (const std::bad_alloc&) {
         throw FileError("図面ファイル「" + fileName + "」を開けません: メモリが足りません");
     }

@@ -90,8 +90,17 @@ Role SizeRole(std::string_view type, int code) {
     }
 }
 
+// A dimension's definition points (10 to 16, the text's and the block's in its plane system,
+// which along +Z is the drawing's) and its angles: the measured line's, the text's and the
+// horizontal direction. Its measurement (42) stays as written, as ezdxf leaves it.
+Role DimensionRole(int code) {
+    if (code >= 10 && code <= 16) return Role::Point;
+    return code == 50 || code == 51 || code == 53 ? Role::Degrees : Role::Keep;
+}
+
 // Types whose geometry groups are known; a fixed role per group code.
 Role SimpleRole(std::string_view type, int code) {
+    if (type == "DIMENSION") return DimensionRole(code);
     const bool text = IsOneOf(type, {"TEXT", "ATTRIB", "ATTDEF"});
     if (code >= 10 && code <= 13) return PointRole(type, code);
     if (code >= 40 && code <= 46) return SizeRole(type, code);
@@ -123,11 +132,12 @@ Role SimpleRole(std::string_view type, int code) {
 
 const std::unordered_set<std::string_view>& PlaceableTypes() {
     static const std::unordered_set<std::string_view> types{
-        "LINE",   "POINT",  "CIRCLE",  "ARC",         "LWPOLYLINE",  "POLYLINE",
-        "VERTEX", "SEQEND", "TEXT",    "MTEXT",       "ATTRIB",      "ATTDEF",
-        "INSERT", "SOLID",  "TRACE",   "3DFACE",      "ELLIPSE",     "SPLINE",
-        "LEADER", "XLINE",  "RAY",     "HATCH",       "SHAPE",       "TOLERANCE",
-        "MLINE",  "IMAGE",  "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY"};
+        "LINE",   "POINT",    "CIRCLE",  "ARC",         "LWPOLYLINE",  "POLYLINE",
+        "VERTEX", "SEQEND",   "TEXT",    "MTEXT",       "ATTRIB",      "ATTDEF",
+        "INSERT", "SOLID",    "TRACE",   "3DFACE",      "ELLIPSE",     "SPLINE",
+        "LEADER", "XLINE",    "RAY",     "HATCH",       "SHAPE",       "TOLERANCE",
+        "MLINE",  "IMAGE",    "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY",
+        "MESH",   "DIMENSION"};
     return types;
 }
 
@@ -425,6 +435,18 @@ std::size_t MissingScalesAt(const std::vector<DxfTag>& tags, const std::vector<P
     }
     if ((x && y) || after == kNone) return kNone;
     return after + 1;
+}
+
+std::size_t MissingExtrusionAt(const std::vector<DxfTag>& tags, const std::vector<Part>& parts) {
+    std::size_t at = tags.size();
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        const int code = tags[i].code;
+        if (parts[i] == Part::Own && code == 230) return kNone;
+        if (parts[i] == Part::Embedded || parts[i] == Part::XData) at = std::min(at, i);
+        // A leader's normal goes before its direction and offsets (its subclass's order).
+        if (parts[i] == Part::Own && code >= 211 && code <= 213) at = std::min(at, i);
+    }
+    return at;
 }
 
 std::size_t TextAlignmentAt(const std::vector<DxfTag>& tags, const std::vector<Part>& parts) {

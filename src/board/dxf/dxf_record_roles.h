@@ -83,6 +83,11 @@ inline constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
 // kNone when it has both or is of another type.
 [[nodiscard]] std::size_t MissingScalesAt(const std::vector<DxfTag>& tags,
                                           const std::vector<Part>& parts, std::string_view type);
+// Where the extrusion (210, 220, 230) of a record that has none goes: after its own groups (a
+// leader's before its direction and offsets), before an embedded object or extended data; kNone
+// when it has its z (230).
+[[nodiscard]] std::size_t MissingExtrusionAt(const std::vector<DxfTag>& tags,
+                                             const std::vector<Part>& parts);
 // Where a text's missing horizontal alignment (72) and second point (11) go: after its string's
 // groups, before its second subclass.
 [[nodiscard]] std::size_t TextAlignmentAt(const std::vector<DxfTag>& tags,

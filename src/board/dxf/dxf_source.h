@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <span>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,6 +54,8 @@ struct DxfLayerEntry {
     std::size_t record = kNoDxfRecord;  // its LAYER record; none for a name only entities use
     bool hasOurData = false;            // it carries Pelimator's extended data
 };
+
+struct DxfBlockIndex;  // dxf_dimension_block.h
 
 class DxfSource final : public DocumentSource {
 public:
@@ -142,6 +145,9 @@ public:
     [[nodiscard]] std::string RecordLinetype(std::uint32_t record) const override;
     [[nodiscard]] std::string RecordColourName(std::uint32_t record) const override;
     [[nodiscard]] std::string PlacementRefusal(std::uint32_t record) const override;
+    // The file's blocks and what names them (read with the file: never changed after, so the
+    // autosave's thread may read it beside the window's).
+    std::shared_ptr<const DxfBlockIndex> blockIndex;
     [[nodiscard]] std::string CopyRefusal(std::uint32_t record) const override;
     [[nodiscard]] std::vector<std::string> PasteRefusals(
         std::span<const std::uint32_t> pasted) const override;

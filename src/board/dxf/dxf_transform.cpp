@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "base/errors.h"
+#include "board/dxf/dxf_dimension_block.h"
 #include "board/dxf/dxf_names.h"
 #include "board/dxf/dxf_record_roles.h"
 
@@ -56,7 +57,9 @@ struct RecordView {
     std::vector<Role> roles;
     std::vector<std::size_t> yOf;
     bool head = false;
-    bool planeMirrored = false;  // its plane system's x is the drawing's -x
+    bool planeMirrored = false;   // its points' plane system's x is the drawing's -x
+    bool anglesMirrored = false;  // so is its angles' (an MTEXT's or a shape's seen from below)
+    bool turnsOver = false;       // a mirror turns its plane over (a shape, a leader)
 };
 
 // The parameters of one rewrite (a record and its followers).
@@ -73,6 +76,15 @@ struct Rewrite {
 
 Vec2 ToDrawing(const RecordView& view, Vec2 v) { return view.planeMirrored ? Vec2{-v.x, v.y} : v; }
 
+Vec2 FlipX(bool flip, Vec2 v) { return flip ? Vec2{-v.x, v.y} : v; }
+
+// An angle of the record's plane system as the angle of a drawing direction, and back into the
+// plane system the record comes out in.
+double AngleIn(const RecordView& view, double a) { return view.anglesMirrored ? 180.0 - a : a; }
+double AngleOut(const RecordView& view, double a) {
+    return view.anglesMirrored != view.turnsOver ? 180.0 - a : a;
+}
+
 Vec2 PlaceVector(const Rewrite& job, const RecordView& view, Role role, Vec2 v) {
     Vec2 after = ToDrawing(view, v);
     for (const RecordPlacement& p : job.placements) {
@@ -86,17 +98,20 @@ Vec2 PlaceVector(const Rewrite& job, const RecordView& view, Role role, Vec2 v) 
 // plus the turn.
 double PlaceRecordAngle(const Rewrite& job, const RecordView& view, double angle) {
     if (!job.sum.turns) return angle;
-    if (job.sum.rigid) return angle + (view.planeMirrored ? -job.sum.degrees : job.sum.degrees);
-    double world = view.planeMirrored ? 180.0 - angle : angle;
+    if (job.sum.rigid) return angle + (view.anglesMirrored ? -job.sum.degrees : job.sum.degrees);
+    double world = AngleIn(view, angle);
     for (const RecordPlacement& p : job.placements) world = PlaceAngle(p, world);
-    return view.planeMirrored ? 180.0 - world : world;
+    return AngleOut(view, world);
 }
 
 // A text's direction placed and turned half round after each mirror that left it reading
-// backwards; flips: how many such half turns.
-Vec2 PlaceTextDirection(const Rewrite& job, const RecordView& view, Vec2 along, int& flips) {
+// backwards; flips: how many such half turns. ofAngle: it is the direction of an angle (in the
+// angles' plane system), else a vector (in the points').
+Vec2 PlaceTextDirection(const Rewrite& job, const RecordView& view, Vec2 along, int& flips,
+                        bool ofAngle) {
     flips = 0;
-    Vec2 v = ToDrawing(view, along);
+    const bool mirrored = ofAngle ? view.anglesMirrored : view.planeMirrored;
+    Vec2 v = FlipX(mirrored, along);
     for (const RecordPlacement& p : job.placements) {
         v = PlaceDirection(p, v);
         if (p.mirror && !Forwards(v)) {
@@ -104,7 +119,7 @@ Vec2 PlaceTextDirection(const Rewrite& job, const RecordView& view, Vec2 along, 
             ++flips;
         }
     }
-    return ToDrawing(view, (1.0 / job.sum.factor) * v);
+    return FlipX(mirrored, (1.0 / job.sum.factor) * v);
 }
 
 double PlaceTextAngle(const Rewrite& job, const RecordView& view, double degrees, int& flips) {
@@ -112,7 +127,7 @@ double PlaceTextAngle(const Rewrite& job, const RecordView& view, double degrees
     if (job.sum.rigid) return PlaceRecordAngle(job, view, degrees);
     const double radians = degrees / kDegrees;
     const Vec2 placed =
-        PlaceTextDirection(job, view, {std::cos(radians), std::sin(radians)}, flips);
+        PlaceTextDirection(job, view, {std::cos(radians), std::sin(radians)}, flips, true);
     double turned = std::atan2(placed.y, placed.x) * kDegrees;
     if (turned < 0.0) turned += 360.0;
     return turned;
@@ -136,14 +151,18 @@ TextFix TextFixOf(const Rewrite& job, const RecordView& view, Part part) {
     TextFix fix;
     if (job.sum.rigid || !(IsText(view.type) || view.type == "MTEXT")) return fix;
     const bool text = IsText(view.type) && part == Part::Own;
-    Vec2 along{1.0, 0.0};
+    // An MTEXT seen from below without a direction or an angle runs along the drawing's x (the
+    // mirrored pairs of a real drawing show it): its plane system's angle 180.
+    Vec2 along{view.type == "MTEXT" && view.anglesMirrored ? -1.0 : 1.0, 0.0};
     bool found = false;
+    bool ofAngle = true;
     for (std::size_t i = 0; i < view.tags.size(); ++i) {
         if (view.parts[i] != part) continue;
         const DxfTag& tag = view.tags[i];
         if (view.roles[i] == Role::TextDirection && view.yOf[i] != kNone) {
             along = {tag.real, view.tags[view.yOf[i]].real};
             found = true;
+            ofAngle = false;
         } else if (view.roles[i] == Role::TextAngle && !found) {
             along = {std::cos(tag.real / kDegrees), std::sin(tag.real / kDegrees)};
         }
@@ -155,7 +174,7 @@ TextFix TextFixOf(const Rewrite& job, const RecordView& view, Part part) {
         if (text && tag.code == 11) fix.second = i;
     }
     int flips = 0;
-    (void)PlaceTextDirection(job, view, along, flips);
+    (void)PlaceTextDirection(job, view, along, flips, ofAngle);
     fix.flipped = flips % 2 == 1;
     return fix;
 }
@@ -166,6 +185,8 @@ struct Additions {
     std::size_t directionAt = kNone;   // a leader's or tolerance frame's direction
     std::size_t scalesAt = kNone;      // an insert's scales
     std::size_t alignmentAt = kNone;   // a flipped left-aligned text's alignment and second point
+    std::size_t extrusionAt = kNone;   // the extrusion of a record a mirror turns over
+    bool extrusionXY = true;           // with its x and y (210, 220): it has neither
 };
 
 Additions AdditionsOf(const Rewrite& job, const RecordView& view, const TextFix& fix) {
@@ -180,6 +201,12 @@ Additions AdditionsOf(const Rewrite& job, const RecordView& view, const TextFix&
     }
     if (job.sum.mirrored || job.sum.factor != 1.0) {
         add.scalesAt = MissingScalesAt(view.tags, view.parts, view.type);
+    }
+    if (view.turnsOver) {
+        add.extrusionAt = MissingExtrusionAt(view.tags, view.parts);
+        for (std::size_t i = 0; i < view.tags.size(); ++i) {
+            if (view.parts[i] == Part::Own && view.tags[i].code == 210) add.extrusionXY = false;
+        }
     }
     if (fix.flipped && IsText(view.type) && fix.hAlign == 0 &&
         (fix.hAlignAt == kNone || fix.second == kNone)) {
@@ -207,8 +234,17 @@ void EmitAdditions(const Rewrite& job, const RecordView& view, const Additions& 
         if (at != i) continue;
         int flips = 0;
         const bool text = IsText(view.type) || view.type == "MTEXT";
-        out.Real(50,
-                 text ? PlaceTextAngle(job, view, 0.0, flips) : PlaceRecordAngle(job, view, 0.0));
+        // An MTEXT seen from below lacking both runs along the drawing's x: its angle is 180.
+        const double angle = view.type == "MTEXT" && view.anglesMirrored ? 180.0 : 0.0;
+        out.Real(50, text ? PlaceTextAngle(job, view, angle, flips)
+                          : PlaceRecordAngle(job, view, angle));
+    }
+    if (i == add.extrusionAt) {  // it had no z: (0, 0, 1), now turned over
+        if (add.extrusionXY) {
+            out.Real(210, 0.0);
+            out.Real(220, 0.0);
+        }
+        out.Real(230, -1.0);
     }
     if (i == add.directionAt) {
         EmitPoint(out, view.type == "LEADER" ? 211 : 11,
@@ -221,6 +257,15 @@ void EmitAdditions(const Rewrite& job, const RecordView& view, const Additions& 
             EmitPoint(out, 11, PlaceVector(job, view, Role::Point, p));
         }
     }
+}
+
+// The picture a record keeps for programs that do not know its kind (its proxy graphics: a size,
+// 160 or 92, then chunks of 310) shows it where it was: a placed record leaves it out.
+bool ProxyGraphics(const RecordView& view, std::size_t i) {
+    if (view.parts[i] != Part::Own) return false;
+    const int code = view.tags[i].code;
+    const bool chunkNext = i + 1 < view.tags.size() && view.tags[i + 1].code == 310;
+    return code == 310 || ((code == 160 || code == 92) && chunkNext);
 }
 
 // The groups a copy, a handle or a layer change rewrite; true when tag i was dealt with.
@@ -278,7 +323,7 @@ std::optional<Vec2> PlacedVector(const Rewrite& job, const RecordView& view, con
     const Vec2 before{view.tags[from].real, view.tags[view.yOf[from]].real};
     if (view.roles[i] == Role::TextDirection) {
         int flips = 0;
-        return PlaceTextDirection(job, view, before, flips);
+        return PlaceTextDirection(job, view, before, flips, false);
     }
     return PlaceVector(job, view, view.roles[i], before);
 }
@@ -345,6 +390,10 @@ void EmitPlaced(const Rewrite& job, const RecordView& view, const TextFix& fix, 
         job.out.Real(tag.code, *placedY[i]);
         return;
     }
+    if (view.turnsOver && tag.code == 230 && view.parts[i] == Part::Own) {
+        job.out.Real(230, -tag.real);
+        return;
+    }
     if (role == Role::HAlign || role == Role::Attachment) {
         const int value = static_cast<int>(tag.integer);
         const int flipped = fix.flipped ? FlippedAlignment(role, value) : value;
@@ -381,6 +430,7 @@ void EmitRecord(Rewrite& job, RecordView& view) {
     for (std::size_t i = 0; i < view.tags.size(); ++i) {
         EmitAdditions(job, view, add, fix, i);
         if (EmitIdentity(job, view, i, skipping)) continue;
+        if (!job.placements.empty() && ProxyGraphics(view, i)) continue;
         EmitPlaced(job, view,
                    view.parts[i] == Part::Own ? fix : TextFixOf(job, view, view.parts[i]), i,
                    placedY);
@@ -450,17 +500,18 @@ std::string DxfPlacementRefusal(const DxfSource& source, std::size_t record) {
         }
         const std::string type = TypeOf(tags);
         if (type == "DIMENSION") {
-            return "寸法 (DIMENSION) は移動・回転・複写できません "
-                   "(寸法の図形を描くブロックを作り直せないため)";
+            if (std::string refusal = DxfDimensionRefusal(source, r); !refusal.empty()) {
+                return refusal;
+            }
         }
         if (!PlaceableTypes().contains(type)) {
             return (type.empty() ? std::string("この図形") : type) +
                    " は形を正確に移す方法が分からないため、移動・回転・複写できません";
         }
         const std::array<double, 3> z = ExtrusionOf(tags);
-        // A shape's or an underlay's angle is taken in its own plane; upside down it would
-        // turn the other way, which no file here shows: refused rather than guessed.
-        const bool upsideDown = z[2] < 0.0 && (type == "SHAPE" || type.ends_with("UNDERLAY"));
+        // An underlay's angle is taken in its own plane; upside down it would turn the other
+        // way, which no file here shows: refused rather than guessed.
+        const bool upsideDown = z[2] < 0.0 && (type.ends_with("UNDERLAY") || type == "DIMENSION");
         if (!AlongZ(z) || upsideDown) {
             return kind + " (押し出し方向が Z 軸に沿わないもの) は移動・回転・複写できません";
         }
@@ -477,6 +528,10 @@ std::string DxfCopyRefusal(const DxfSource& source, std::size_t record) {
             tags = ReadTags(source, r);
         } catch (const FileError&) {
             return kind + " は読めない部分があるため、複写できません";
+        }
+        if (TypeOf(tags) == "DIMENSION") {
+            return "寸法 (DIMENSION) は複写できません (寸法の図形を描くブロックを複写で作れない"
+                   "ため)。移動・回転はできます";
         }
         const std::vector<Part> parts = PartsOf(tags);
         for (std::size_t i = 0; i < tags.size(); ++i) {
@@ -505,11 +560,14 @@ std::string RewriteDxfRecord(const DxfSource& source, std::size_t record,
         RecordView view;
         view.tags = r == record ? std::exchange(head, {}) : ReadTags(source, r);
         const std::string type = TypeOf(view.tags);
-        if (r == record || type != "VERTEX") {
-            planeMirrored = PlaneCoordinates(type) && ExtrusionOf(view.tags)[2] < 0.0;
-        }
+        const bool upsideDown = ExtrusionOf(view.tags)[2] < 0.0;
+        if (r == record || type != "VERTEX") planeMirrored = PlaneCoordinates(type) && upsideDown;
         view.head = r == record;
         view.planeMirrored = planeMirrored;
+        // An MTEXT's and a shape's points are the drawing's, their angles their plane's.
+        view.anglesMirrored = planeMirrored || ((type == "MTEXT" || type == "SHAPE") && upsideDown);
+        // A mirror turns a shape (a symbol, not a text) and a leader's arrowheads over.
+        view.turnsOver = job.sum.mirrored && (type == "SHAPE" || type == "LEADER");
         EmitRecord(job, view);
     }
     return std::move(out.Out());

@@ -348,6 +348,7 @@ struct MTextFields {
     bool hasDirection = false;
     double height = 1.0;
     double rotation = 0.0;  // radians
+    bool hasRotation = false;
     double spacing = 1.0;
     double boxWidth = 0.0;
     std::int64_t attachment = 1;
@@ -368,7 +369,11 @@ constexpr std::array<GroupField<MTextFields>, 12> kMTextGroups{{
     {40, [](MTextFields& f, const Tag& t) { f.height = t.real; }},
     {44, [](MTextFields& f, const Tag& t) { f.spacing = t.real; }},
     {41, [](MTextFields& f, const Tag& t) { f.boxWidth = t.real; }},
-    {50, [](MTextFields& f, const Tag& t) { f.rotation = t.real * kDegree; }},
+    {50,
+     [](MTextFields& f, const Tag& t) {
+         f.rotation = t.real * kDegree;
+         f.hasRotation = true;
+     }},
     {71, [](MTextFields& f, const Tag& t) { f.attachment = t.integer; }},
     {230, [](MTextFields& f, const Tag& t) { f.mirror = t.real < 0.0; }},
 }};
@@ -445,11 +450,17 @@ void Builder::MText(const std::vector<Tag>& tags, const Affine& m, const Resolve
     raw += f.tail;
     if (!(height > 0.0) || !std::isfinite(height) || raw.empty() || !Spend(raw.size())) return;
     if (!(spacing > 0.0)) spacing = 1.0;
-    Vec2 along = hasDirection && Length(direction) > 0.0
-                     ? direction * (1.0 / Length(direction))
-                     : Vec2{std::cos(rotation), std::sin(rotation)};
-    const Affine map = mirror && !hasDirection ? m * kMirrorX : m;
-    const Vec2 up{-along.y, along.x};
+    // Its point and direction are the drawing's, an angle alone its plane system's (seen from
+    // below, x is the drawing's -x); neither: the drawing's x. Seen from below its letters face
+    // the other way (up is the extrusion across the direction).
+    Vec2 along{1.0, 0.0};
+    if (hasDirection && Length(direction) > 0.0) {
+        along = direction * (1.0 / Length(direction));
+    } else if (f.hasRotation) {
+        along = {mirror ? -std::cos(rotation) : std::cos(rotation), std::sin(rotation)};
+    }
+    const Affine& map = m;
+    const Vec2 up = mirror ? Vec2{along.y, -along.x} : Vec2{-along.y, along.x};
     const std::vector<MTextLine> lines =
         WrapMText(ParseMText(Decode(raw), height), height, boxWidth);
     const auto column =

@@ -14,6 +14,7 @@
 #include "base/errors.h"
 #include "base/file.h"
 #include "board/dxf/dxf_colour.h"
+#include "board/dxf/dxf_dimension_block.h"
 #include "board/dxf/dxf_file.h"
 #include "board/dxf/dxf_names.h"
 #include "board/dxf/dxf_paste.h"
@@ -599,6 +600,18 @@ private:
             }
             m_patches.push_back(
                 {m_source.records[edit.source], m_source.records[end], std::move(bytes)});
+            if (!edit.erased && !edit.placements.empty()) ContentPatches(edit);
+        }
+    }
+
+    // A placed dimension's block content placed with it (its points are the drawing's).
+    void ContentPatches(const RecordEdit& edit) {
+        for (const std::size_t r : DxfDimensionContent(m_source, edit.source)) {
+            std::uint64_t unused = 0;
+            const std::size_t end = DxfRecordEnd(m_source, r);
+            m_patches.push_back(
+                {m_source.records[r], m_source.records[end],
+                 RewriteDxfRecord(m_source, r, edit.placements, {}, false, unused)});
         }
     }
 

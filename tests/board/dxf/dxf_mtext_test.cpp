@@ -1,10 +1,12 @@
 // Multiline text codes and the text control codes, as the underlay draws them.
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "board/dxf/dxf_file.h"
 #include "board/dxf/dxf_underlay.h"
 
 namespace pelimator::board {
@@ -64,6 +66,41 @@ TEST(MText, LinesWrapToTheBoxWidth) {
         std::vector<std::string> texts;
         for (const MTextLine& line : lines) texts.push_back(line.text);
         EXPECT_EQ(texts, row.lines) << row.name;
+    }
+}
+
+// Seen from below (extrusion 0, 0, -1): its point is the drawing's; its direction the drawing's
+// (11), else its angle's in its plane, whose x is the drawing's -x, else the drawing's x (the
+// mirrored pairs of a real drawing, brx_2013_mtext_inline, show it); its letters face the other
+// way (up is the extrusion across the direction).
+TEST(MText, SeenFromBelow) {
+    struct Row {
+        const char* name;
+        std::string groups;  // after its point
+        Vec2 along;
+        Vec2 up;
+    };
+    const double c30 = std::sqrt(3.0) / 2.0;
+    const std::vector<Row> rows = {
+        {"neither", "", {1, 0}, {0, -1}},
+        {"direction", "11\n-1\n21\n0\n", {-1, 0}, {0, 1}},
+        {"angle", "50\n30\n", {-c30, 0.5}, {0.5, c30}},
+    };
+    for (const Row& row : rows) {
+        const std::string text = "0\nSECTION\n2\nENTITIES\n0\nMTEXT\n8\n0\n10\n140\n20\n300\n" +
+                                 row.groups +
+                                 "40\n2\n71\n7\n1\nT\n210\n0\n220\n0\n230\n-1\n0\nENDSEC\n0\nEOF\n";
+        const DxfReadResult read = ReadDxfText(text, "t.dxf");
+        ASSERT_TRUE(read.underlay != nullptr) << row.name;
+        ASSERT_EQ(read.underlay->texts.size(), 1U) << row.name;
+        const UnderlayText& got = read.underlay->texts[0];
+        // Attached at its bottom left: the one baseline through its point.
+        EXPECT_NEAR(got.origin.x, 140.0, 1e-9) << row.name;
+        EXPECT_NEAR(got.origin.y, 300.0, 1e-9) << row.name;
+        EXPECT_NEAR(got.xAxis.x / 2.0, row.along.x, 1e-9) << row.name;
+        EXPECT_NEAR(got.xAxis.y / 2.0, row.along.y, 1e-9) << row.name;
+        EXPECT_NEAR(got.yAxis.x / 2.0, row.up.x, 1e-9) << row.name;
+        EXPECT_NEAR(got.yAxis.y / 2.0, row.up.y, 1e-9) << row.name;
     }
 }
 

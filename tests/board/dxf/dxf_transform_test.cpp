@@ -70,6 +70,8 @@ const double kC30 = std::sqrt(3.0) / 2.0;
 const RecordPlacement kTurn30{{0.0, 0.0}, 30.0, {0.0, 0.0}};
 const RecordPlacement kMove{{0.0, 0.0}, 0.0, {12.5, -7.25}};
 const RecordPlacement kTurn90Move{{0.0, 0.0}, 90.0, {12.5, -7.25}};
+const RecordPlacement kMirrorInX{{0.0, 0.0}, 0.0, {0.0, 0.0}, true};    // y -> -y
+const RecordPlacement kMirrorInY{{0.0, 0.0}, 180.0, {0.0, 0.0}, true};  // x -> -x
 
 std::string N(double value) {
     std::array<char, 32> text{};
@@ -212,6 +214,16 @@ INSTANTIATE_TEST_SUITE_P(
                       {20, "-7.25"},
                       {11, "13.5"},
                       {21, "-6.25"}}},
+        // Its proxy graphics (a size, then binary chunks) would show it where it was.
+        TransformRow{"PlacedRecordLeavesItsProxyGraphicsOut",
+                     {{0, "WIPEOUT"},
+                      {160, "8"},
+                      {310, "0800000000000000"},
+                      {100, "AcDbWipeout"},
+                      {10, "1"},
+                      {20, "2"}},
+                     kMove,
+                     {{0, "WIPEOUT"}, {100, "AcDbWipeout"}, {10, "13.5"}, {20, "-5.25"}}},
         TransformRow{"CoordinatesWrittenApart",
                      {{0, "LINE"}, {10, "1"}, {11, "2"}, {20, "3"}, {21, "4"}},
                      kMove,
@@ -227,7 +239,85 @@ INSTANTIATE_TEST_SUITE_P(
                       {20, "-6.25"},
                       {211, "0"},
                       {221, "1"},
-                      {231, "0"}}}),
+                      {231, "0"}}},
+        // Its arrowheads mirror with it: its normal turned over, before its direction.
+        TransformRow{
+            "LeaderMirroredTurnsOverBeforeItsDirection",
+            {{0, "LEADER"}, {10, "0"}, {20, "0"}, {10, "4"}, {20, "2"}, {213, "1"}, {223, "0.5"}},
+            kMirrorInX,
+            {{0, "LEADER"},
+             {10, "0"},
+             {20, "0"},
+             {10, "4"},
+             {20, "-2"},
+             {210, "0"},
+             {220, "0"},
+             {230, "-1"},
+             {211, "1"},
+             {221, "0"},
+             {231, "0"},
+             {213, "1"},
+             {223, "-0.5"}}},
+        // Seen from below, its angle 30 is the drawing's 150; mirrored in the y axis, 30 seen
+        // from above. Its oblique angle stays: the plane turned over mirrors the slant.
+        TransformRow{"ShapeSeenFromBelowMirroredComesUp",
+                     {{0, "SHAPE"},
+                      {10, "2"},
+                      {20, "1"},
+                      {40, "3"},
+                      {2, "A"},
+                      {50, "30"},
+                      {51, "15"},
+                      {210, "0"},
+                      {220, "0"},
+                      {230, "-1"}},
+                     kMirrorInY,
+                     {{0, "SHAPE"},
+                      {10, "-2"},
+                      {20, "1"},
+                      {40, "3"},
+                      {2, "A"},
+                      {50, "30"},
+                      {51, "15"},
+                      {210, "0"},
+                      {220, "0"},
+                      {230, "1"}}},
+        // A writer that leaves out the z of its extrusion: only the z is written, turned over,
+        // and its angle 0 (the drawing's x, which the mirror in x keeps) is 180 seen from below.
+        TransformRow{
+            "ShapeWithoutItsZMirroredGetsOnlyItsZ",
+            {{0, "SHAPE"}, {10, "0"}, {20, "0"}, {40, "1"}, {2, "A"}, {210, "0"}, {220, "0"}},
+            kMirrorInX,
+            {{0, "SHAPE"},
+             {10, "0"},
+             {20, "0"},
+             {40, "1"},
+             {2, "A"},
+             {50, "180"},
+             {210, "0"},
+             {220, "0"},
+             {230, "-1"}}},
+        // Its point is the drawing's, its angle its plane's: a turn runs the angle back.
+        TransformRow{"MtextSeenFromBelowTurnsItsAngleBack",
+                     {{0, "MTEXT"},
+                      {10, "2"},
+                      {20, "0"},
+                      {40, "2"},
+                      {1, "T"},
+                      {50, "45"},
+                      {210, "0"},
+                      {220, "0"},
+                      {230, "-1"}},
+                     kTurn30,
+                     {{0, "MTEXT"},
+                      {10, N(2 * kC30)},
+                      {20, "1"},
+                      {40, "2"},
+                      {1, "T"},
+                      {50, "15"},
+                      {210, "0"},
+                      {220, "0"},
+                      {230, "-1"}}}),
     [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
