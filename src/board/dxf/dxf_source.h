@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <span>
 #include <memory>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
