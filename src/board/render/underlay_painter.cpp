@@ -59,6 +59,28 @@ const FontSizes& Sizes() {
     return sizes;
 }
 
+// A text's frame on the screen: its origin, and one unit along and up.
+struct ScreenFrame {
+    Vec2 origin;
+    Vec2 along;
+    Vec2 up;
+};
+
+// A text too small to read as a light band from x0 to x1 along it, one text unit high above base.
+void PaintTextBand(QPainter& painter, const ScreenFrame& f, double x0, double x1, double base,
+                   const QColor& colour) {
+    const auto at = [&](double x, double y) {
+        return QPointF(f.origin.x + x * f.along.x + y * f.up.x,
+                       f.origin.y + x * f.along.y + y * f.up.y);
+    };
+    const std::array<QPointF, 4> box = {at(x0, base), at(x1, base), at(x1, base + 1.0),
+                                        at(x0, base + 1.0)};
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(colour.red(), colour.green(), colour.blue(), 110));
+    painter.drawPolygon(box.data(), 4);
+    painter.setBrush(Qt::NoBrush);
+}
+
 }  // namespace
 
 QColor UnderlayPainter::ColourOf(Rgb colour, const QColor& background) {
@@ -260,15 +282,7 @@ void UnderlayPainter::PaintText(QPainter& painter, const UnderlayItem& item) {
     const QColor colour = ColourOf(item.colour, m_frame.background);
     if (pixels < kGlyphPixels) {
         // Its box, as a thin filled band where the glyphs would be.
-        const auto at = [&](double x, double y) {
-            return QPointF(o.x + x * sx.x + y * sy.x, o.y + x * sx.y + y * sy.y);
-        };
-        const std::array<QPointF, 4> box = {at(x0, base), at(x0 + cache.advance, base),
-                                            at(x0 + cache.advance, base + 1.0), at(x0, base + 1.0)};
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(colour.red(), colour.green(), colour.blue(), 110));
-        painter.drawPolygon(box.data(), 4);
-        painter.setBrush(Qt::NoBrush);
+        PaintTextBand(painter, {o, sx, sy}, x0, x0 + cache.advance, base, colour);
         ++m_stats.boxes;
         return;
     }
@@ -305,15 +319,7 @@ void UnderlayPainter::PaintCellText(QPainter& painter, const UnderlayItem& item,
     const Vec2 sy{text.yAxis.x * ppu, -text.yAxis.y * ppu};
     const QColor colour = ColourOf(item.colour, m_frame.background);
     if (Length(text.yAxis) * ppu < kGlyphPixels) {
-        const auto at = [&](double x, double y) {
-            return QPointF(o.x + x * sx.x + y * sy.x, o.y + x * sx.y + y * sy.y);
-        };
-        const std::array<QPointF, 4> box = {at(0.0, 0.0), at(cache.advance, 0.0),
-                                            at(cache.advance, 1.0), at(0.0, 1.0)};
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(colour.red(), colour.green(), colour.blue(), 110));
-        painter.drawPolygon(box.data(), 4);
-        painter.setBrush(Qt::NoBrush);
+        PaintTextBand(painter, {o, sx, sy}, 0.0, cache.advance, 0.0, colour);
         ++m_stats.boxes;
         return;
     }
