@@ -13,6 +13,7 @@
 
 #include "batch/batch.h"
 #include "big_drawing.h"
+#include "board/dxf/dxf_dimension_block.h"
 #include "board/dxf/dxf_file.h"
 #include "board/files/drawing_file.h"
 #include "board/model/edits.h"
@@ -58,6 +59,17 @@ void BM_ReadDxf(benchmark::State& state) {
     Count(state, entities);
 }
 BENCHMARK(BM_ReadDxf)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// The index of blocks and their users the reader builds at open (a dimension's block is found
+// through it), its share of BM_ReadDxf.
+void BM_BlockIndex(benchmark::State& state) {
+    const DxfReadResult read = ReadDxfFile(Shared().File("big.dxf"));
+    std::size_t blocks = 0;
+    for (auto _ : state) blocks = ReadDxfBlockIndex(*read.source)->blocks.size();
+    state.counters["blocks"] = static_cast<double>(blocks);
+    Count(state, read.content.entities.size());
+}
+BENCHMARK(BM_BlockIndex)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 // What 開く does: reading plus filling a new document of the board.
 void BM_OpenDrawing(benchmark::State& state) {
