@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 namespace pelimator::board {
@@ -23,9 +24,14 @@ struct Edge {
 // keeps a degenerate pile of crossings finite).
 constexpr int kMaxCuts = 48;
 
+// A piece smaller than this share of the rings' box is a sliver between heights that differ
+// by rounding alone (or a cut at a crossing on a slab's edge): left out, it covers nothing.
+constexpr double kLeastPieceShare = 1e-9;
+
 class Sweep {
 public:
-    Sweep(std::size_t limit, double size) : m_limit(limit), m_size(size) {}
+    Sweep(std::size_t limit, double size, double leastArea)
+        : m_limit(limit), m_size(size), m_leastArea(leastArea) {}
 
     // The pieces of slab [y0, y1] bounded by edges (each spans it); false past the limit.
     bool Slab(const std::vector<const Edge*>& edges, double y0, double y1, int cuts) {
@@ -49,6 +55,7 @@ public:
             const auto [a0, a1] = xs[i];
             const auto [b0, b1] = xs[i + 1];
             if (b0 - a0 <= tolerance && b1 - a1 <= tolerance) continue;
+            if (0.5 * ((b0 - a0) + (b1 - a1)) * (y1 - y0) <= m_leastArea) continue;
             if (m_pieces.size() >= m_limit) return false;
             m_pieces.push_back({Vec2{a0, y0}, Vec2{b0, y0}, Vec2{b1, y1}, Vec2{a1, y1}});
         }
@@ -60,6 +67,7 @@ public:
 private:
     std::size_t m_limit;
     double m_size;
+    double m_leastArea;
     std::vector<FillPiece> m_pieces;
 };
 
@@ -69,6 +77,8 @@ std::vector<FillPiece> EvenOddPieces(std::span<const std::vector<Vec2>> rings, s
     std::vector<Edge> edges;
     std::vector<double> heights;
     double size = 0.0;
+    double minX = std::numeric_limits<double>::max();
+    double maxX = -minX;
     for (const std::vector<Vec2>& ring : rings) {
         if (ring.size() < 3) continue;
         for (std::size_t i = 0; i < ring.size(); ++i) {
@@ -76,6 +86,8 @@ std::vector<FillPiece> EvenOddPieces(std::span<const std::vector<Vec2>> rings, s
             const Vec2 b = ring[(i + 1) % ring.size()];
             if (!std::isfinite(a.x) || !std::isfinite(a.y)) return {};
             size = std::max({size, std::abs(a.x), std::abs(a.y)});
+            minX = std::min(minX, a.x);
+            maxX = std::max(maxX, a.x);
             heights.push_back(a.y);
             if (a.y != b.y) edges.push_back(a.y < b.y ? Edge{a, b} : Edge{b, a});
         }
@@ -84,7 +96,8 @@ std::vector<FillPiece> EvenOddPieces(std::span<const std::vector<Vec2>> rings, s
     heights.erase(std::unique(heights.begin(), heights.end()), heights.end());
     std::sort(edges.begin(), edges.end(),
               [](const Edge& a, const Edge& b) { return a.low.y < b.low.y; });
-    Sweep sweep(limit, std::max(size, 1e-300));
+    const double boxArea = heights.empty() ? 0.0 : (maxX - minX) * (heights.back() - heights[0]);
+    Sweep sweep(limit, std::max(size, 1e-300), kLeastPieceShare * boxArea);
     std::vector<const Edge*> active;
     std::size_t next = 0;
     for (std::size_t h = 0; h + 1 < heights.size(); ++h) {

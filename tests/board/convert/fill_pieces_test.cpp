@@ -1,6 +1,6 @@
 // Filled areas cut into Jw_cad solids: named shapes, each checked by its area (outline less
-// holes, plus islands) and, on a fine grid, by which points the pieces cover against an
-// even-odd point-in-rings test of the shape itself.
+// holes, plus islands), for slivers no piece may be, and, on a fine grid, by which points the
+// pieces cover against an even-odd point-in-rings test of the shape itself.
 #include "board/convert/fill_pieces.h"
 
 #include <cmath>
@@ -84,6 +84,13 @@ TEST(FillPieces, CoverTheShapeLessItsHoles) {
          {Circle({0, 0}, 10, 64), Circle({0, 0}, 4, 32)},
          Area(Circle({0, 0}, 10, 64)) - Area(Circle({0, 0}, 4, 32))},
         {"hole touching the outline", {Rect(0, 0, 10, 10), Rect(0, 3, 5, 7)}, 100.0 - 20.0},
+        // Corners whose heights differ by rounding alone: no sliver between them.
+        {"top corners 0.1 + 0.2 and 0.3 high",
+         {{{0, 0}, {10, 0}, {10, 0.1 + 0.2}, {0, 0.3}}},
+         5.0 * (0.3 + (0.1 + 0.2))},
+        {"hole with its foot a hair aslant",
+         {Rect(0, 0, 10, 10), {{3, 3}, {7, 3 + 1e-12}, {7, 7}, {3, 7}}},
+         100.0 - 16.0 - 2e-12},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -91,6 +98,9 @@ TEST(FillPieces, CoverTheShapeLessItsHoles) {
         double area = 0.0;
         for (const FillPiece& q : pieces) area += Area({q.begin(), q.end()});
         EXPECT_NEAR(area, row.area, 1e-9 * row.area);
+        for (const FillPiece& q : pieces) {
+            EXPECT_GT(Area({q.begin(), q.end()}), 1e-9 * row.area) << "a sliver";
+        }
         // Points off every edge: covered by a piece exactly when inside the shape.
         for (double x = -10.95; x < 21.0; x += 0.3) {
             for (double y = -10.95; y < 11.0; y += 0.3) {
