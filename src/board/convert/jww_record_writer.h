@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -223,17 +224,18 @@ inline std::uint16_t NearestPen(const jww::Header& header, Rgb colour) {
     return best;
 }
 
-// The Jw_cad line type (2-9) nearest to a dash pattern in paper millimetres (+ dash, - gap, 0
-// dot): as many dashes and dots a period first, then the period's length the nearer; 1 (solid)
-// for none. Patterns are looked up once by the caller's key.
+// The Jw_cad line type (2-9, the double length ones 16-19) nearest to a dash pattern in paper
+// millimetres (+ dash, - gap, 0 dot), by jww::DashDistance: a type's own pattern, as a DXF made
+// from a Jw_cad drawing carries it, comes back as that type. 1 (solid) for none. Patterns are
+// looked up once by the caller's key.
 class LineTypes {
 public:
     explicit LineTypes(const jww::Header& header) {
-        for (std::uint8_t style = 2; style <= 9; ++style) {
+        static constexpr std::array<std::uint8_t, 12> kDashed{2, 3, 4,  5,  6,  7,
+                                                              8, 9, 16, 17, 18, 19};
+        for (const std::uint8_t style : kDashed) {
             const std::vector<double> dashes = jww::PenDashes(header, style);
-            if (!dashes.empty()) {
-                m_types.push_back({style, Marks(dashes), Period(dashes), Share(dashes)});
-            }
+            if (!dashes.empty()) m_types.push_back({style, jww::ShapeOfDashes(dashes)});
         }
     }
 
@@ -241,14 +243,13 @@ public:
         const auto found = m_known.find(key);
         if (found != m_known.end()) return found->second;
         std::uint8_t best = 1;
-        const double period = Period(dashes) * factor;
+        jww::DashShape shape = jww::ShapeOfDashes(dashes);
+        shape.period *= factor;
         // A pattern with no gap is a solid line.
-        if (Marks(dashes) > 0 && period > 0.0 && std::isfinite(period)) {
+        if (shape.marks > 0 && shape.period > 0.0 && std::isfinite(shape.period)) {
             double cost = std::numeric_limits<double>::max();
             for (const Type& type : m_types) {
-                const double c = 10.0 * std::abs(type.marks - Marks(dashes)) +
-                                 std::abs(std::log(type.period / period)) +
-                                 std::abs(std::log(type.share / Share(dashes)));
+                const double c = jww::DashDistance(type.shape, shape);
                 if (c < cost) {
                     cost = c;
                     best = type.style;
@@ -262,31 +263,8 @@ public:
 private:
     struct Type {
         std::uint8_t style = 1;
-        int marks = 0;
-        double period = 1.0;
-        double share = 1.0;
+        jww::DashShape shape;
     };
-    // Dashes and dots a period, the pattern taken round (a dash split at its ends is one).
-    static int Marks(const std::vector<double>& dashes) {
-        int marks = 0;
-        for (std::size_t i = 0; i < dashes.size(); ++i) {
-            const double before = dashes[(i + dashes.size() - 1) % dashes.size()];
-            if (dashes[i] >= 0.0 && before < 0.0) ++marks;
-        }
-        return marks;
-    }
-    // The share of a period inked (a dot as a tenth of the period's length), at least 1e-3.
-    static double Share(const std::vector<double>& dashes) {
-        const double period = Period(dashes);
-        double inked = 0.0;
-        for (const double d : dashes) inked += d > 0.0 ? d : d == 0.0 ? 0.1 * period : 0.0;
-        return period > 0.0 ? std::clamp(inked / period, 1e-3, 1.0) : 1.0;
-    }
-    static double Period(const std::vector<double>& dashes) {
-        double sum = 0.0;
-        for (const double d : dashes) sum += std::abs(d);
-        return sum;
-    }
     std::vector<Type> m_types;
     std::map<std::uint32_t, std::uint8_t> m_known;
 };

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -31,7 +32,8 @@ public:
     // The layer of an entity of the list: "g-l name" as the board names Jw_cad's layer (group
     // and layer in hexadecimal); temporary points on its twin that does not print.
     [[nodiscard]] std::string Layer(const jww::Common& common, bool temporary = false);
-    // The linetype of a pen style: its Jw_cad name for a dashed type, else "" (continuous).
+    // The linetype of a pen style: for a dashed type the known name nearest to its pattern,
+    // else "" (continuous).
     [[nodiscard]] std::string Linetype(std::uint8_t penStyle);
     // The text style of a font ("" for none: Standard).
     [[nodiscard]] std::string TextStyle(const std::string& font);
@@ -53,6 +55,7 @@ private:
     DxfHandles& m_handles;
     std::map<std::pair<std::int32_t, bool>, LayerRecord> m_layers;
     std::map<std::uint8_t, std::string> m_linetypes;
+    std::set<std::string> m_linetypeNames;        // taken by a type
     std::map<std::string, std::string> m_styles;  // font -> style name
 };
 

@@ -1,8 +1,14 @@
 // The DXF symbol tables of a converted Jw_cad drawing: its layers as the board names them, its
-// dashed line types with Jw_cad's patterns, and one text style per font.
+// dashed line types with Jw_cad's patterns under names every reader draws dashed, and one text
+// style per font.
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <numeric>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "board/convert/jww_to_dxf_parts.h"
 #include "board/jww/jww_underlay.h"
@@ -27,6 +33,62 @@ void SymbolHead(DxfOut& out, const char* type, const std::string& handle, const 
     out.Put(330, owner);
     out.Put(100, "AcDbSymbolTableRecord");
     out.Put(100, subclass);
+}
+
+// Linetype names that DXF readers know by name, with their usual patterns (millimetres: the
+// inch patterns times 25.4; "2" half as long, "X2" twice). Some readers (LibreCAD) draw their
+// own pattern for a name they know and any other name solid, so a dashed Jw_cad type takes the
+// nearest of these; the LTYPE record still holds Jw_cad's own pattern, which the others draw.
+struct KnownLinetype {
+    std::string name;
+    jww::DashShape shape;
+};
+
+const std::vector<KnownLinetype>& KnownLinetypes() {
+    static const std::vector<KnownLinetype> kKnown = [] {
+        const std::array<std::pair<const char*, std::vector<double>>, 7> families{{
+            {"DOT", {0.0, -6.35}},
+            {"DASHED", {12.7, -6.35}},
+            {"HIDDEN", {6.35, -3.175}},
+            {"DASHDOT", {12.7, -6.35, 0.0, -6.35}},
+            {"CENTER", {31.75, -6.35, 6.35, -6.35}},
+            {"DIVIDE", {12.7, -6.35, 0.0, -6.35, 0.0, -6.35}},
+            {"BORDER", {12.7, -6.35, 12.7, -6.35, 0.0, -6.35}},
+        }};
+        const std::array<std::pair<const char*, double>, 3> sizes{
+            {{"", 1.0}, {"2", 0.5}, {"X2", 2.0}}};
+        std::vector<KnownLinetype> known;
+        for (const auto& [family, pattern] : families) {
+            for (const auto& [suffix, factor] : sizes) {
+                jww::DashShape shape = jww::ShapeOfDashes(pattern);
+                shape.period *= factor;
+                known.push_back({std::string(family) + suffix, shape});
+            }
+        }
+        return known;
+    }();
+    return kKnown;
+}
+
+// A pattern as DXF readers take it: from a dash, dashes and gaps alternating. Jw_cad's bits
+// split a dash at the pattern's ends and can put gaps together; ezdxf reads the elements in
+// pairs, so [1, -2, 1] came out as 1 mm dashes 2 mm apart, not 2 mm ones. The split dash is
+// made whole at the start (the line's first dash as long as the others).
+std::vector<double> AlternatingDashes(const std::vector<double>& dashes) {
+    std::vector<double> out;
+    for (const double d : dashes) {
+        if (!out.empty() && (out.back() < 0.0) == (d < 0.0)) {
+            out.back() += d;
+        } else {
+            out.push_back(d);
+        }
+    }
+    if (out.size() > 1 && (out.front() < 0.0) == (out.back() < 0.0)) {
+        out.front() += out.back();
+        out.pop_back();
+    }
+    if (!out.empty() && out.front() < 0.0) std::rotate(out.begin(), out.begin() + 1, out.end());
+    return out;
 }
 
 }  // namespace
@@ -72,9 +134,24 @@ std::string DxfTables::Linetype(std::uint8_t penStyle) {
     const auto found = m_linetypes.find(penStyle);
     if (found != m_linetypes.end()) return found->second;
     std::string name;
-    if (!jww::PenDashes(m_header, penStyle).empty()) {
-        name =
-            DxfSymbolName(jww::LineTypeName(m_header, penStyle), "JW" + std::to_string(penStyle));
+    const std::vector<double> dashes = jww::PenDashes(m_header, penStyle);
+    if (!dashes.empty()) {
+        // The nearest known name no other type of the file has taken; when all are taken, the
+        // Jw_cad name.
+        const jww::DashShape shape = jww::ShapeOfDashes(dashes);
+        double cost = std::numeric_limits<double>::max();
+        for (const KnownLinetype& known : KnownLinetypes()) {
+            const double c = jww::DashDistance(known.shape, shape);
+            if (c < cost && !m_linetypeNames.contains(known.name)) {
+                cost = c;
+                name = known.name;
+            }
+        }
+        if (name.empty()) {
+            name = DxfSymbolName(jww::LineTypeName(m_header, penStyle),
+                                 "JW" + std::to_string(penStyle));
+        }
+        m_linetypeNames.insert(name);
     }
     m_linetypes.emplace(penStyle, name);
     return name;
@@ -107,7 +184,7 @@ void DxfTables::WriteLinetypes(DxfOut& out) const {
     for (const auto& [style, name] : m_linetypes) {
         if (name.empty()) continue;
         // Paper millimetres: each entity's linetype scale makes them real size.
-        const std::vector<double> dashes = jww::PenDashes(m_header, style);
+        const std::vector<double> dashes = AlternatingDashes(jww::PenDashes(m_header, style));
         SymbolHead(out, "LTYPE", m_handles.Next(), m_owners.linetypeTable,
                    "AcDbLinetypeTableRecord");
         out.Put(2, name);

@@ -439,6 +439,24 @@ std::vector<double> PenDashes(const Header& header, std::uint8_t penStyle) {
     return dashes;
 }
 
+DashShape ShapeOfDashes(const std::vector<double>& dashes) {
+    DashShape shape;
+    double inked = 0.0;
+    for (std::size_t i = 0; i < dashes.size(); ++i) {
+        const double before = dashes[(i + dashes.size() - 1) % dashes.size()];
+        if (dashes[i] >= 0.0 && before < 0.0) ++shape.marks;
+        shape.period += std::abs(dashes[i]);
+    }
+    for (const double d : dashes) inked += d > 0.0 ? d : d == 0.0 ? 0.1 * shape.period : 0.0;
+    shape.share = shape.period > 0.0 ? std::clamp(inked / shape.period, 1e-3, 1.0) : 1.0;
+    return shape;
+}
+
+double DashDistance(const DashShape& a, const DashShape& b) {
+    return 10.0 * std::abs(a.marks - b.marks) + std::abs(std::log(a.period / b.period)) +
+           std::abs(std::log(a.share / b.share));
+}
+
 std::size_t JwwUnderlayWorkLimit(std::size_t fileBytes) noexcept {
     return std::min(kJwwUnderlayMaxWork,
                     kJwwUnderlayBaseWork + fileBytes / kJwwUnderlayBytesPerWork);

@@ -34,6 +34,19 @@ namespace pelimator::board::jww {
 // header gives them (dash, gap, ...), else by their bit patterns. Random lines (11-15) show solid.
 [[nodiscard]] std::vector<double> PenDashes(const Header& header, std::uint8_t penStyle);
 
+// What a dash pattern (+ dash, - gap, 0 dot) looks like, for finding the nearest of others:
+// dashes and dots a period (the pattern taken round, a dash split at its ends one), the period's
+// length and the share of it inked (a dot as a tenth of the period, at least 1e-3).
+struct DashShape {
+    int marks = 0;
+    double period = 0.0;
+    double share = 1.0;
+};
+[[nodiscard]] DashShape ShapeOfDashes(const std::vector<double>& dashes);
+// How unlike two shapes are: ten for each mark more or fewer, then the ratios of the periods
+// and of the shares (as logarithms).
+[[nodiscard]] double DashDistance(const DashShape& a, const DashShape& b);
+
 // The work the underlay may cost, counted by what it generates rather than what it reads, in
 // units of about one point kept or one shape visited: a shape visited 1 (inside blocks too, at
 // every insert), a point 1, a snap point 4, a drawn item 8, a text 6 plus its bytes. Blocks that
