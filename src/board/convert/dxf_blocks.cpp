@@ -6,10 +6,13 @@
 #include <cmath>
 #include <numbers>
 #include <optional>
+#include <set>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 
 #include "base/errors.h"
+#include "board/convert/text_advance.h"
 #include "board/dxf/dxf_names.h"
 #include "board/dxf/dxf_tags.h"
 
@@ -375,6 +378,15 @@ private:
         }
         if (m_section == "BLOCKS") Blocks(index, type, tags);
         if (m_section == "TABLES") Linetypes(type, tags);
+        if (m_section == "TABLES" && type == "STYLE" && CellFont(Group(tags, 3))) {
+            m_cellStyles.insert(LayerKey(Group(tags, 2)));
+        }
+        if (type == "TEXT" || type == "MTEXT" || type == "ATTRIB" || type == "ATTDEF") {
+            const std::string_view style = Group(tags, 7);
+            if (m_cellStyles.contains(LayerKey(style.empty() ? "STANDARD" : style))) {
+                m_out.cellTexts.insert(index);
+            }
+        }
         if (m_section == "HEADER" && type == "SECTION") {
             std::string_view variable;
             for (const RawTag& t : tags) {
@@ -501,6 +513,7 @@ private:
     std::unordered_map<std::string, std::optional<std::uint32_t>> m_kept;
     std::vector<RawDimensionBlock> m_otherDimensions;
     std::optional<std::uint32_t> m_lastInsert;  // the insert whose attributes may follow
+    std::set<std::string> m_cellStyles;         // text styles (LayerKey) in a cell font
     std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> m_attributes;  // by insert
 };
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,8 @@ struct DxfBlockStructure {
     std::size_t paperRecords = 0;
     // The file's linetypes, its layers' and $LTSCALE, for the kept blocks' lines and arcs.
     DxfLinetypes linetypes;
+    // Texts (TEXT, MTEXT, ATTRIB, ATTDEF) whose style's font Jw_cad lays out in cells (CellFont).
+    std::set<std::uint32_t> cellTexts;
 };
 
 // Reads the structure; a damaged record is left to the underlay (drawn, not kept as a block).

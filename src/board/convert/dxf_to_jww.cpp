@@ -21,6 +21,7 @@
 #include "board/convert/dxf_blocks.h"
 #include "board/convert/fill_pieces.h"
 #include "board/convert/jww_record_writer.h"
+#include "board/convert/text_advance.h"
 #include "board/dxf/dxf_colour.h"
 #include "board/dxf/dxf_names.h"
 #include "board/jww/jww_archive.h"
@@ -102,6 +103,19 @@ private:
     std::vector<LayerData> m_layers;
 };
 
+// The width of the cells of a DXF text that becomes a Jw_cad text (capWidth: its cap height
+// times its width factor, paper mm). A text in a font Jw_cad lays out in cells keeps the cells
+// of its width factor; any other spans, in cells of one width, the length the board draws it:
+// its proportional face's advance, a fitted run its own length.
+double CellWidth(const UnderlayText& t, double capWidth, bool cellFont) {
+    const double cells = capWidth / kCellCapHeight;
+    const double halves = jww::CellsWidth(t.utf8, 2.0, 0.0);
+    if (cellFont || !(halves > 0.0)) return cells;
+    const double length =
+        t.fitWidth > 0.0 ? t.fitWidth * capWidth : ProportionalAdvance(t.utf8) * cells;
+    return length > 0.0 ? 2.0 * length / halves : cells;
+}
+
 // What the underlay shows, appended as records at paper size (factor: paper mm per unit), from
 // an origin (a block's base point).
 class UnderlayRecords {
@@ -116,6 +130,8 @@ public:
           m_lineTypes(source.header) {}
 
     void SetOrigin(Vec2 origin) { m_origin = origin; }
+    // The texts in a font Jw_cad lays out in cells; without it every text is taken so.
+    void SetCellTexts(const std::set<std::uint32_t>* cellTexts) { m_cellTexts = cellTexts; }
 
     // The items take accepts.
     void Run(const std::function<bool(const UnderlayItem&)>& take) {
@@ -208,7 +224,8 @@ public:
         const double capWidth = std::hypot(t.xAxis.x, t.xAxis.y) * m_factor;
         if (!(capHeight > 0.0) || !(capWidth > 0.0)) return false;
         const double height = capHeight / kCellCapHeight;
-        const double width = capWidth / kCellCapHeight;
+        const double width =
+            CellWidth(t, capWidth, m_cellTexts == nullptr || m_cellTexts->contains(item.record));
         const Vec2 along{t.xAxis.x * m_factor / capWidth, t.xAxis.y * m_factor / capWidth};
         const Vec2 up{t.yAxis.x * m_factor / capHeight, t.yAxis.y * m_factor / capHeight};
         // A fitted run keeps its length, any other is as long as its cells.
@@ -241,6 +258,7 @@ private:
     RecordWriter& m_out;
     LineTypes m_lineTypes;
     Vec2 m_origin;
+    const std::set<std::uint32_t>* m_cellTexts = nullptr;
     std::map<std::string, std::size_t> m_approximated;
 };
 
@@ -315,6 +333,7 @@ public:
             drawn = EditedUnderlay(drawn, attributeEdits, colours);
         }
         UnderlayRecords records(m_source, drawn, m_factor, m_layers, m_out);
+        records.SetCellTexts(&structure.cellTexts);
         const std::int32_t layerZero = LayerNumber("0");
         for (UnderlayItem item : drawn.items) {
             const auto found = structure.insertLayerOf.find(item.record);
@@ -722,6 +741,7 @@ std::string DxfStateAsJwwBytes(const DrawingState& state, const Underlay* underl
     std::optional<UnderlayRecords> records;
     if (shown) {
         records.emplace(source, *underlay, factor, layers, writer);
+        if (dxf != nullptr) records->SetCellTexts(&structure.cellTexts);
         records->Run([&](const UnderlayItem& item) { return !apart.contains(item.record); });
     }
     std::map<std::string, std::size_t> approximated;
