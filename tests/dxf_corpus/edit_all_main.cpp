@@ -20,6 +20,7 @@
 #include "board/dxf/dxf_dimension_block.h"
 #include "board/dxf/dxf_file.h"
 #include "board/dxf/dxf_format.h"
+#include "board/dxf/dxf_paste.h"
 #include "board/dxf/dxf_transform.h"
 #include "board/files/drawing_file.h"
 #include "board/model/application.h"
@@ -122,8 +123,9 @@ std::string Slurp(const std::filesystem::path& path) {
 }
 
 // Faults of saved against the original: every record the edit did not take is there with its
-// very bytes, in order; copies come only after the last original entity; the header changes only
-// where a copy needs new handles.
+// very bytes, in order; copies come only after the last original entity, the blocks of copied
+// dimensions only at the end of the BLOCKS section and their entries at the end of the
+// BLOCK_RECORD table; the header and that table's head (its count) change only for a copy.
 void CompareRecords(const std::string& edit, const DxfSource& original, const DxfSource& saved,
                     const std::vector<Row>& edited, std::vector<std::string>& faults) {
     std::vector<bool> taken(original.records.size(), false);  // a copy keeps its original
@@ -137,6 +139,18 @@ void CompareRecords(const std::string& edit, const DxfSource& original, const Dx
         }
     }
     const std::size_t entitiesEnd = RecordAt(original, original.entities.end);
+    const DxfFileMap map = MapDxfFile(original);
+    std::vector<std::size_t> copiesBefore{entitiesEnd};  // where a copy adds records
+    std::size_t blockTable = kNoDxfRecord;
+    if (map.blocksEnd != kNoDxfRecord) copiesBefore.push_back(RecordAt(original, map.blocksEnd));
+    if (const auto table = map.tables.find("BLOCK_RECORD"); table != map.tables.end()) {
+        copiesBefore.push_back(RecordAt(original, table->second.endTab));
+        blockTable = static_cast<std::size_t>(std::upper_bound(original.records.begin(),
+                                                               original.records.end(),
+                                                               table->second.count.begin) -
+                                              original.records.begin()) -
+                     1;
+    }
     std::size_t s = 0;
     const std::size_t savedCount = saved.records.size() - 1;
     for (std::size_t r = 0; r + 1 < original.records.size(); ++r) {
@@ -150,11 +164,12 @@ void CompareRecords(const std::string& edit, const DxfSource& original, const Dx
         }
         const std::string_view was = RecordBytes(original, r);
         std::string_view now = RecordBytes(saved, s);
-        // Copies go at the end of ENTITIES, before its ENDSEC.
-        if (edit == "copy" && original.entities.found && r == entitiesEnd) {
+        // Copies go at the end of ENTITIES, before its ENDSEC (their blocks likewise).
+        if (edit == "copy" && original.entities.found &&
+            std::find(copiesBefore.begin(), copiesBefore.end(), r) != copiesBefore.end()) {
             while (s < savedCount && now != was) now = RecordBytes(saved, ++s);
         }
-        const bool header = r == RecordAt(original, original.header.begin);
+        const bool header = r == RecordAt(original, original.header.begin) || r == blockTable;
         if (now != was && !(header && edit == "copy")) {
             faults.push_back(edit + ": record " + std::to_string(r) + " (" +
                              DxfRecordType(original, r) + ") changed");
