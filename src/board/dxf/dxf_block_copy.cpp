@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "base/errors.h"
+#include "board/dxf/dxf_dimension_block.h"
 #include "board/dxf/dxf_names.h"
 #include "board/dxf/dxf_record_roles.h"
 #include "board/dxf/dxf_retag.h"
@@ -34,6 +35,11 @@ std::string NextAnonymousBlockName(std::string_view prefix, std::set<std::string
 
 std::uint64_t DxfBlockCopyHandles(const DxfBlockRecords& block) noexcept {
     return block.Found() ? block.end - block.block + 2 : 0;
+}
+
+std::uint64_t DxfDimensionCopyHandles(const DxfSource& source, std::size_t record) {
+    const auto block = DxfDimensionBlock(source, record);
+    return block ? DxfBlockCopyHandles({block->block, block->end, kNoDxfRecord}) : 0;
 }
 
 DxfBlockCopy CopyDxfBlock(const DxfSource& from, const DxfBlockRecords& block, const DxfSource& to,
@@ -89,6 +95,7 @@ std::string DxfBlockNameOf(const DxfSource& file, std::size_t record) {
 
 std::string WithDxfBlockName(const DxfSource& file, std::string_view bytes,
                              const std::string& name) {
+    if (name.empty()) return std::string(bytes);
     DxfLayout layout = file.layout;
     layout.begin = 0;
     DxfTagReader reader(bytes, layout, file.fileName);

@@ -41,6 +41,9 @@ struct DxfBlockCopy {
 
 // How many handles CopyDxfBlock gives for block.
 [[nodiscard]] std::uint64_t DxfBlockCopyHandles(const DxfBlockRecords& block) noexcept;
+// At most how many handles a copy of the record's own block (a dimension's) gives; 0 for a
+// record that draws with none.
+[[nodiscard]] std::uint64_t DxfDimensionCopyHandles(const DxfSource& source, std::size_t record);
 
 // block of from written for to under name (UTF-8): each entity of its content with placements
 // applied (as a placed dimension's content is), handles from next upward (advanced past them),
@@ -60,7 +63,8 @@ using DxfBlockNames = std::map<std::pair<const DxfSource*, std::string>, std::st
 [[nodiscard]] std::string DxfBlockNameOf(const DxfSource& file, std::size_t record);
 
 // bytes (one record in file's form) with its own block name (the first group 2 before any
-// application group or extended data) set to name (UTF-8), every other group as it was.
+// application group or extended data) set to name (UTF-8), every other group as it was; bytes
+// as they are when name is empty.
 [[nodiscard]] std::string WithDxfBlockName(const DxfSource& file, std::string_view bytes,
                                            const std::string& name);
 

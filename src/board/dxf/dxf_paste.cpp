@@ -2,6 +2,7 @@
 // form, code page and handles), and what they name carried along.
 #include "board/dxf/dxf_paste.h"
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <string_view>
@@ -261,6 +262,10 @@ struct DxfPaste::Plan {
     }
 
     const DxfFileMap& MapOf(const DxfSource& from) {
+        if (&from == &target) {
+            Map();
+            return targetMap;
+        }
         auto [found, made] = maps.try_emplace(&from);
         if (made) found->second = MapDxfFile(from);
         return found->second;
@@ -470,6 +475,33 @@ std::string DxfPaste::AddBlockCopy(const DxfSource& from, const DxfBlockRecords&
     return name;
 }
 
+std::string DxfPaste::AddDimensionBlock(const DxfSource& from, std::size_t record,
+                                        const std::vector<RecordPlacement>& placements,
+                                        std::uint64_t& next) {
+    if (DxfRecordType(from, record) != "DIMENSION") return {};
+    const DxfBlockRecords block = m_plan->BlockOf(from, DxfBlockNameOf(from, record));
+    return block.Found() ? AddBlockCopy(from, block, "*D", placements, next) : std::string();
+}
+
+std::unordered_map<std::uint32_t, std::string> DxfPaste::AddCopiedDimensionBlocks(
+    const std::unordered_map<std::uint32_t, RecordEdit>* edits, std::uint64_t& next) {
+    const DxfSource& target = m_plan->target;
+    std::unordered_map<std::uint32_t, std::string> names;
+    if (edits == nullptr) return names;
+    std::vector<std::uint32_t> keys;
+    for (const auto& [key, edit] : *edits) {
+        if (IsCopyKey(key) && !edit.from && !edit.erased && edit.source + 1 < target.records.size())
+            keys.push_back(key);
+    }
+    std::sort(keys.begin(), keys.end());
+    for (const std::uint32_t key : keys) {
+        const RecordEdit& edit = edits->at(key);
+        std::string name = AddDimensionBlock(target, edit.source, edit.placements, next);
+        if (!name.empty()) names.emplace(key, std::move(name));
+    }
+    return names;
+}
+
 void DxfPaste::Emit(std::uint64_t& next) {
     Plan& plan = *m_plan;
     const DxfSource& to = plan.target;
@@ -519,13 +551,10 @@ void DxfPaste::Emit(std::uint64_t& next) {
             RewriteDxfRecord(*from, paste.edit->source, paste.edit->placements, {}, false, unused);
         // A dimension draws with a block of its own: a new one for each paste.
         std::map<std::pair<const DxfSource*, std::string>, std::string> own;
-        if (DxfRecordType(*from, paste.edit->source) == "DIMENSION") {
-            const std::string name = DxfBlockNameOf(*from, paste.edit->source);
-            const DxfBlockRecords block = plan.BlockOf(*from, name);
-            if (block.Found()) {
-                own[{from, LayerKey(name)}] =
-                    AddBlockCopy(*from, block, "*D", paste.edit->placements, next);
-            }
+        if (std::string name =
+                AddDimensionBlock(*from, paste.edit->source, paste.edit->placements, next);
+            !name.empty()) {
+            own[{from, LayerKey(DxfBlockNameOf(*from, paste.edit->source))}] = std::move(name);
         }
         DxfRetag job(*from, to, next);
         job.owner = to.modelSpaceHandle;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "board/dxf/dxf_block_copy.h"
@@ -67,6 +68,15 @@ public:
     std::string AddBlockCopy(const DxfSource& from, const DxfBlockRecords& block,
                              std::string_view prefix,
                              const std::vector<RecordPlacement>& placements, std::uint64_t& next);
+    // The same for dimension record of from: its own block copied as a new "*D" block, placed by
+    // placements; "" when from lacks the block it names.
+    std::string AddDimensionBlock(const DxfSource& from, std::size_t record,
+                                  const std::vector<RecordPlacement>& placements,
+                                  std::uint64_t& next);
+    // The blocks of the copies (not erased) of the target's own dimensions among edits (null:
+    // none), by key order: the name each copy's new block takes, by key.
+    std::unordered_map<std::uint32_t, std::string> AddCopiedDimensionBlocks(
+        const std::unordered_map<std::uint32_t, RecordEdit>* edits, std::uint64_t& next);
     std::string entities;                            // for the ENTITIES section
     std::string blocks;                              // BLOCK ... ENDBLK, for the BLOCKS section
     std::map<std::string, DxfTableAddition> tables;  // by table name

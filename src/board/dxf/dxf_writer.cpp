@@ -332,8 +332,7 @@ private:
                 if (!IsCopyKey(key) || edit.from || edit.source + 1 >= m_source.records.size())
                     continue;
                 needed += DxfRecordEnd(m_source, edit.source) - edit.source;
-                if (const auto block = DxfDimensionBlock(m_source, edit.source))
-                    needed += DxfBlockCopyHandles({block->block, block->end, kNoDxfRecord});
+                needed += DxfDimensionCopyHandles(m_source, edit.source);
             }
         }
         return needed + m_paste->HandlesNeeded();
@@ -434,7 +433,7 @@ private:
         m_next = FirstSaveHandle(m_source, HandlesNeeded(), m_failure);
         Closings();
         m_paste->Emit(m_next);
-        CopiedBlocks();
+        m_blockNames = m_paste->AddCopiedDimensionBlocks(m_state.recordEdits, m_next);
         std::string newTables;
         const bool ourAppid = LayerPatches(newTables) && !m_source.hasOurAppid;
         if (ourAppid || m_paste->tables.contains("APPID")) AppidPatch(newTables, ourAppid);
@@ -552,35 +551,6 @@ private:
         }
     }
 
-    // Each copy of a dimension draws with a block of its own (*D...), written with the pasted
-    // blocks; its name kept for the copy.
-    void CopiedBlocks() {
-        if (m_state.recordEdits == nullptr) return;
-        std::vector<std::uint32_t> keys;
-        for (const auto& [key, edit] : *m_state.recordEdits) {
-            if (IsCopyKey(key) && !edit.from && !edit.erased &&
-                edit.source + 1 < m_source.records.size()) {
-                keys.push_back(key);
-            }
-        }
-        std::sort(keys.begin(), keys.end());
-        for (const std::uint32_t key : keys) {
-            const RecordEdit& edit = m_state.recordEdits->at(key);
-            const auto use = DxfDimensionBlock(m_source, edit.source);
-            if (!use) continue;
-            const std::string name = DxfBlockNameOf(m_source, edit.source);
-            DxfBlockRecords block{use->block, use->end, kNoDxfRecord};
-            const DxfFileMap& map = m_paste->TargetMap();
-            if (const auto records = map.entries.find("BLOCK_RECORD");
-                records != map.entries.end()) {
-                const auto entry = records->second.find(LayerKey(name));
-                if (entry != records->second.end()) block.blockRecord = entry->second;
-            }
-            m_blockNames[key] =
-                m_paste->AddBlockCopy(m_source, block, "*D", edit.placements, m_next);
-        }
-    }
-
     // Where the new entities and copies go (an ENTITIES section made when the file has none),
     // and the records edited in place.
     void EntityPatches() {
@@ -618,12 +588,10 @@ private:
             const std::string layer = edit.layer ? LayerName(*edit.layer) : std::string();
             if (IsCopyKey(key)) {
                 if (edit.erased) continue;
-                std::string copy =
-                    RewriteDxfRecord(m_source, edit.source, edit.placements, layer, true, m_next);
-                const auto named = m_blockNames.find(key);
-                m_copies += named == m_blockNames.end()
-                                ? std::move(copy)
-                                : WithDxfBlockName(m_source, copy, named->second);
+                m_copies += WithDxfBlockName(
+                    m_source,
+                    RewriteDxfRecord(m_source, edit.source, edit.placements, layer, true, m_next),
+                    m_blockNames[key]);
                 continue;
             }
             std::size_t end = 0;
@@ -797,7 +765,7 @@ private:
     std::uint64_t m_firstEntityHandle = 1;
     std::string m_copies;               // copied records, written after the new entities
     std::unique_ptr<DxfPaste> m_paste;  // records pasted from other files
-    std::unordered_map<std::uint32_t, std::string> m_blockNames;  // a copy's own block
+    std::unordered_map<std::uint32_t, std::string> m_blockNames;  // a copy's own block, if any
     std::string m_layerTableHandle;
     std::string m_failure;  // how a refusal's message starts
 };

@@ -149,8 +149,9 @@ std::string PasteAndSave(const std::string& a, const std::string& b, const TempD
     const DrawingClip clip = ClipSelection(*source, PickAll(*source), base);
     // A dimension is carried with a new block of its own (a shared block is not placed at all).
     if (const auto refused = clip.refusedKinds.find("DIMENSION");
-        refused != clip.refusedKinds.end())
+        refused != clip.refusedKinds.end()) {
         EXPECT_LE(refused->second, UnplaceableDimensions(*DxfOf(*source)));
+    }
     if (clip.Empty()) return {};
     try {
         (void)PasteClip(*target, clip, at, PasteLayer::SameName);
