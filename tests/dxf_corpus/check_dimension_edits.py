@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Dimensions of every kind, made one per named row in one drawing by ezdxf (each with its block
-rendered; an AutoCAD 2010 drawing and an R12 one, which has no block record table), then erased, moved, copied, turned, put on another layer, mirrored and scaled through
-the program and compared with ezdxf's transform of the original, block content included
-(check_all_edits). A row fails when a problem names its record, or when it is refused though it
-should be placed, or placed though it should be refused.
+rendered; an AutoCAD 2010 drawing and an R12 one, which has no block record table), then erased,
+moved, copied, turned, put on another layer, mirrored and scaled through the program (a copy
+with a new block of its own) and compared with ezdxf's transform of the original, block content
+included (check_all_edits). A row fails when a problem names its record, or when it is refused
+though it should be placed, or placed though it should be refused.
 
 Usage: check_dimension_edits.py WORKDIR DXF_CORPUS_EDIT_ALL   (exit 77 when ezdxf is missing)
 """
@@ -74,7 +75,8 @@ ROWS = {
 
 
 def check_version(version: str, work: Path, exe: str) -> int:
-    """The rows made in a drawing of that version; the number of rows and problems failed."""
+    """The rows made in a drawing of that version, checked: how many rows failed, plus the other
+    problems."""
     work.mkdir(parents=True, exist_ok=True)
     doc = ezdxf.new(version, setup=True)
     msp = doc.modelspace()

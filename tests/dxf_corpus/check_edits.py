@@ -28,8 +28,8 @@ DELTA = (12.5, -7.25)
 PIVOT, DEGREES = (3.0, 4.0), 30.0
 MIRROR_TO = (3.5, 5.0)  # the mirror line runs from PIVOT through here
 FACTOR = 2.5  # the scale's, about PIVOT
-# Kinds the program may refuse to move, turn or copy (their geometry lives elsewhere).
-MAY_REFUSE = {"DIMENSION"}
+# Kinds the program may refuse to move, turn or copy: none (a dimension goes with its block).
+MAY_REFUSE = set()
 
 
 def placement(operation):

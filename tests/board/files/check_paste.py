@@ -92,7 +92,8 @@ def new_dimension_block(doc_b, original, edited, out, where, problems):
     if out.dxfversion > "AC1009" and style not in out.dimstyles:
         problems.append(f"{where}: dimension style {style!r} not in the table")
         return
-    if out.dxfversion > "AC1009" and style not in doc_b.dimstyles and style in original.doc.dimstyles:
+    if out.dxfversion > "AC1009" and style not in doc_b.dimstyles and \
+            style in original.doc.dimstyles:
         # Copied: its text style and arrow blocks (pointers by handle) are the same by name.
         was, now = original.doc.dimstyles.get(style), out.dimstyles.get(style)
         for key in ("dimtxsty", "dimblk", "dimblk1", "dimblk2", "dimldrblk"):
