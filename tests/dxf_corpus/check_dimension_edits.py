@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Dimensions of every kind, made one per named row in one drawing by ezdxf (each with its block
-rendered; an AutoCAD 2010 drawing and an R12 one, which has no block record table), then erased,
-moved, copied, turned, put on another layer, mirrored and scaled through the program (a copy
-with a new block of its own) and compared with ezdxf's transform of the original, block content
-included (check_all_edits). A row fails when a problem names its record, or when it is refused
+rendered; an AutoCAD 2010 drawing, an R12 one, which has no block record table, and the R12 one
+without handles), then erased, moved, copied, turned, put on another layer, mirrored and scaled
+through the program (a copy with a new block of its own) and compared with ezdxf's transform of
+the original, block content included (check_all_edits). A row fails when a problem names its record, or when it is refused
 though it should be placed, or placed though it should be refused.
 
 Usage: check_dimension_edits.py WORKDIR DXF_CORPUS_EDIT_ALL   (exit 77 when ezdxf is missing)
@@ -74,18 +74,43 @@ ROWS = {
 }
 
 
-def check_version(version: str, work: Path, exe: str) -> int:
-    """The rows made in a drawing of that version, checked: how many rows failed, plus the other
-    problems."""
+def without_handles(path: Path):
+    """An R12 drawing rewritten as one with no handles ($HANDLING 0), as old programs write."""
+    lines = path.read_text(encoding="cp1252").splitlines()
+    pairs = list(zip(lines[0::2], lines[1::2]))
+    out, handling = [], False
+    for code, value in pairs:
+        if code.strip() == "9":
+            handling = value.strip() == "$HANDLING"
+            if value.strip() == "$HANDSEED":
+                continue
+        if code.strip() in ("5", "105"):
+            continue
+        if handling and code.strip() == "70":
+            value = "0"
+        out += [code, value]
+    path.write_text("\n".join(out) + "\n", encoding="cp1252")
+
+
+def check_version(version: str, work: Path, exe: str, keep_handles: bool = True) -> int:
+    """The rows made in a drawing of that version (without handles: R12 only), checked: how many
+    rows failed, plus the other problems."""
     work.mkdir(parents=True, exist_ok=True)
     doc = ezdxf.new(version, setup=True)
     msp = doc.modelspace()
-    handles = {name: (make(msp).dxf.handle, refuse) for name, (make, refuse) in ROWS.items()}
+    made = {name: (make(msp), refuse) for name, (make, refuse) in ROWS.items()}
+    ordinal = {e.dxf.handle: i for i, e in enumerate(msp)}
+    # A record is named by its handle, or by its place in model space where it has none.
+    handles = {name: (e.dxf.handle if keep_handles else str(ordinal[e.dxf.handle]), refuse)
+               for name, (e, refuse) in made.items()}
     drawing = work / "dimensions.dxf"
     doc.saveas(drawing)
+    if not keep_handles:
+        without_handles(drawing)
+        version += " without handles"
     refused = []
     problems, edits = check_all_edits.check(drawing, work, exe, refused)
-    refusals = {row["handle"]: row["refusal"] for row in refused}
+    refusals = {row["handle"] or str(row["ordinal"]): row["refusal"] for row in refused}
     failed = 0
     for name, (handle, refuse) in handles.items():
         mine = [p for p in problems if f"#{handle}:" in p or f"#{handle} " in p]
@@ -111,6 +136,8 @@ def main(argv) -> int:
     failed = 0
     for version in ("R2010", "R12"):
         failed += check_version(version, Path(argv[1]) / f"dimension_edits_{version}", argv[2])
+    failed += check_version("R12", Path(argv[1]) / "dimension_edits_R12_no_handles", argv[2],
+                            keep_handles=False)
     return 1 if failed else 0
 
 
