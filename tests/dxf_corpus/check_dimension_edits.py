@@ -3,8 +3,8 @@
 rendered; an AutoCAD 2010 drawing, an R12 one, which has no block record table, and the R12 one
 without handles), then erased, moved, copied, turned, put on another layer, mirrored and scaled
 through the program (a copy with a new block of its own) and compared with ezdxf's transform of
-the original, block content included (check_all_edits). A row fails when a problem names its record, or when it is refused
-though it should be placed, or placed though it should be refused.
+the original, block content included (check_all_edits). A row fails when a problem names its
+record, or when it is refused though it should be placed, or placed though it should be refused.
 
 Usage: check_dimension_edits.py WORKDIR DXF_CORPUS_EDIT_ALL   (exit 77 when ezdxf is missing)
 """
