@@ -457,7 +457,7 @@ def check(original_path: Path, work: Path, exe: str, refused=None):
     audit_before = audit_codes(load(original_path))
     edits = 0
     dimension_copies = 0
-    for operation in ("erase", "move", "copy", "rotate", "layer", "mirror", "scale"):
+    for operation in ("erase", "move", "copy", "rotate", "layer", "mirror", "scale", "copyturn"):
         saved_path = work / f"{operation}.dxf"
         saved = load(saved_path)
         after = list(saved.modelspace())
@@ -473,10 +473,11 @@ def check(original_path: Path, work: Path, exe: str, refused=None):
             edits += len(rows)
             compare_layers(rows, list(load(original_path).modelspace()), after, layer, problems)
             continue
-        edits += len(copied if operation == "copy" else placed)
+        copies = operation.startswith("copy")
+        edits += len(copied if copies else placed)
         # Read afresh: ezdxf's copy and transform may touch what an entity shares.
         entities = list(load(original_path).modelspace())
-        if operation == "copy":
+        if copies:
             # An object a record owns (an image's reactor) is never shared by a copy.
             owned = collections.Counter(e.dxf.image_def_reactor_handle for e in after
                                         if e.dxftype() in ("IMAGE", "WIPEOUT") and
@@ -488,7 +489,8 @@ def check(original_path: Path, work: Path, exe: str, refused=None):
                 problems.append(f"copy: {len(after) - len(rows)} copies of {len(copied)}")
                 continue
             pairs = list(zip(copy_order, after[len(rows):]))
-            dimension_copies += check_copied_blocks(pairs, entities, after, problems)
+            found = check_copied_blocks(pairs, entities, after, problems)
+            dimension_copies += found if operation == "copy" else 0
         else:
             if len(after) != len(rows):
                 problems.append(f"{operation}: {len(after)} entities instead of {len(rows)}")
@@ -498,7 +500,7 @@ def check(original_path: Path, work: Path, exe: str, refused=None):
             where = f"{operation} {rows[i]['type']} #{rows[i]['handle'] or i}"
             try:
                 compare_placed(where, entities[i], edited, operation, problems,
-                               new_block=operation == "copy")
+                               new_block=copies)
             except Exception as error:  # noqa: BLE001 (any failure of ezdxf is a finding)
                 problems.append(f"{where}: ezdxf could not compare: {error!r}")
     if dimension_copies:

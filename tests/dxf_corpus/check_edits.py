@@ -40,6 +40,8 @@ def placement(operation):
         return Matrix44.chain(Matrix44.translate(-PIVOT[0], -PIVOT[1], 0),
                               Matrix44.scale(1, -1, 1), Matrix44.z_rotate(2 * axis),
                               Matrix44.translate(PIVOT[0], PIVOT[1], 0))
+    if operation == "copyturn":  # copied, then the copy turned
+        return Matrix44.chain(placement("copy"), placement("rotate"))
     if operation == "scale":
         return Matrix44.chain(Matrix44.translate(-PIVOT[0], -PIVOT[1], 0),
                               Matrix44.scale(FACTOR, FACTOR, 1),

@@ -1,10 +1,10 @@
 // dxf_corpus_edit_all IN OUTDIR: opens IN as the program does and, for each edit (erase, move,
-// copy, rotate, layer change, mirror, scale), selects every model-space record the edit can take,
-// edits them all in one step and saves OUTDIR/<edit>.dxf. Prints one line per model-space record
-// (ordinal, record, handle, type, refusal) for the checker to pair with ezdxf's entities, then one
-// line per fault found in the saved bytes: a record outside the edit changed, a save not the same
-// twice, a saved file that does not save back to the same bytes. Exit 0 when it saved every edit
-// (faults are for the checker to count), 1 when something failed.
+// copy, rotate, layer change, mirror, scale, copy then turn the copies), selects every model-space
+// record the edit can take, edits them all in one step and saves OUTDIR/<edit>.dxf. Prints one line
+// per model-space record (ordinal, record, handle, type, refusal) for the checker to pair with
+// ezdxf's entities, then one line per fault found in the saved bytes: a record outside the edit
+// changed, a save not the same twice, a saved file that does not save back to the same bytes. Exit
+// 0 when it saved every edit (faults are for the checker to count), 1 when something failed.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -129,9 +129,10 @@ std::string Slurp(const std::filesystem::path& path) {
 void CompareRecords(const std::string& edit, const DxfSource& original, const DxfSource& saved,
                     const std::vector<Row>& edited, std::vector<std::string>& faults) {
     std::vector<bool> taken(original.records.size(), false);  // a copy keeps its original
-    const bool placed = edit != "copy" && edit != "erase" && edit != "layer";
+    const bool copies = edit.starts_with("copy");
+    const bool placed = !copies && edit != "erase" && edit != "layer";
     for (const Row& row : edited) {
-        for (std::size_t r = row.record; r < row.end && edit != "copy"; ++r) taken[r] = true;
+        for (std::size_t r = row.record; r < row.end && !copies; ++r) taken[r] = true;
         // A placed dimension's block content is placed with it (the checker compares it).
         for (const std::size_t head :
              placed ? DxfDimensionContent(original, row.record) : std::vector<std::size_t>{}) {
@@ -165,12 +166,12 @@ void CompareRecords(const std::string& edit, const DxfSource& original, const Dx
         const std::string_view was = RecordBytes(original, r);
         std::string_view now = RecordBytes(saved, s);
         // Copies go at the end of ENTITIES, before its ENDSEC (their blocks likewise).
-        if (edit == "copy" && original.entities.found &&
+        if (copies && original.entities.found &&
             std::find(copiesBefore.begin(), copiesBefore.end(), r) != copiesBefore.end()) {
             while (s < savedCount && now != was) now = RecordBytes(saved, ++s);
         }
         const bool header = r == RecordAt(original, original.header.begin) || r == blockTable;
-        if (now != was && !(header && edit == "copy")) {
+        if (now != was && !(header && copies)) {
             faults.push_back(edit + ": record " + std::to_string(r) + " (" +
                              DxfRecordType(original, r) + ") changed");
         }
@@ -201,7 +202,7 @@ int main(int argc, char** argv) {
         }
         std::vector<std::string> faults;
         for (const std::string edit :
-             {"erase", "move", "copy", "rotate", "layer", "mirror", "scale"}) {
+             {"erase", "move", "copy", "rotate", "layer", "mirror", "scale", "copyturn"}) {
             const OpenedDrawing opened = OpenDrawing(*application, argv[1]);
             BoardDocument& document = *opened.document;
             const auto records = RecordsOf(document, argv[1]);
@@ -215,7 +216,7 @@ int main(int argc, char** argv) {
             for (std::size_t i = 0; i < rows.size(); ++i) {
                 const Row& row = rows[i];
                 if (edit != "erase" && edit != "layer" && !row.refusal.empty()) continue;
-                if (edit == "copy" && !row.copyRefusal.empty()) continue;
+                if (edit.starts_with("copy") && !row.copyRefusal.empty()) continue;
                 edited.push_back(row);
                 const auto first =
                     std::find(source.entityRecord.begin(), source.entityRecord.end(), row.record);
@@ -234,7 +235,7 @@ int main(int argc, char** argv) {
                 }
             }
             std::sort(selection.entities.begin(), selection.entities.end());
-            if (edit == "copy") {
+            if (edit.starts_with("copy")) {
                 std::sort(copyOrder.begin(), copyOrder.end());
                 std::cout << "copyorder";
                 for (const auto& [entity, row] : copyOrder) std::cout << '\t' << row;
@@ -258,6 +259,9 @@ int main(int argc, char** argv) {
                 (void)MoveSelection(document, selection, {12.5, -7.25});
             } else if (edit == "copy") {
                 (void)CopySelection(document, selection, {12.5, -7.25});
+            } else if (edit == "copyturn") {  // the copies turned after, as a second step
+                (void)RotateSelection(document, CopySelection(document, selection, {12.5, -7.25}),
+                                      {3.0, 4.0}, 30.0);
             } else if (edit == "layer") {
                 // The table's last layer: seldom the one most entities are on.
                 const BoardLayers& layers = *document.LayerTable();
