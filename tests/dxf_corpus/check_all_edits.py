@@ -39,12 +39,12 @@ REFUSED = {
     "3DSOLID", "REGION", "BODY", "SURFACE", "OLE2FRAME", "ACAD_PROXY_ENTITY",
     "VIEWPORT", "HELIX", "LIGHT", "SECTION", "ARCALIGNEDTEXT", "RTEXT",
 }
-# Moved and turned but not copied when they own an object of the file (an image's reactor).
 # Refused only for the reasons named: a dimension whose block is shared, drawn at a point of its
 # own, based off the origin or holding what cannot be placed, or upside down.
 REFUSED_FOR = {"DIMENSION": ("共有", "別の位置", "基点", "寸法の図形の", "押し出し方向")}
-# A dimension is moved and turned with its block, not copied (the copy would need its own block).
-COPY_REFUSED = {"DIMENSION", "IMAGE", "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY"}
+# Moved and turned but not copied when they own an object of the file (an image's reactor). A
+# dimension is copied with a new block of its own.
+COPY_REFUSED = {"IMAGE", "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY"}
 # A mirror turns them over as ezdxf's transform does (a shape is a symbol, not a text; a
 # leader's arrowheads are blocks): compared as ezdxf leaves them, extrusion or normal included.
 TURNED_OVER = {"SHAPE", "LEADER"}
@@ -288,7 +288,9 @@ def compare_dimension_block(where, original, edited, operation, problems):
         compare_placed(f"{where} block {one.dxftype()}", one, other, operation, problems)
 
 
-def compare_placed(where, original, edited, operation, problems):
+def compare_placed(where, original, edited, operation, problems, new_block=False):
+    """new_block: the edited entity is a copy, which draws with a block of its own (a dimension's,
+    its name checked by check_copied_blocks)."""
     m = placement(operation)
     if original.dxftype() == "DIMENSION":
         compare_dimension_block(where, original, edited, operation, problems)
@@ -341,6 +343,8 @@ def compare_placed(where, original, edited, operation, problems):
             if kept and not entity.dxf.hasattr("extrusion"):  # ezdxf drops it as the default
                 entity.dxf.extrusion = Vec3(0, 0, 1)
     want = placed_signature(expected)
+    if new_block and original.dxftype() == "DIMENSION":
+        want.pop("geometry", None)
     for key in offsets:
         # ezdxf leaves a leader's offsets (212, 213) as they were; they are displacements.
         want[key] = flat(m.transform_direction(original_offsets[key]))
@@ -356,6 +360,26 @@ def compare_placed(where, original, edited, operation, problems):
     got = multiline_texts(edited)
     if not same_nested(want_texts, got, "angle"):
         problems.append(f"{where}: multiline attribute {got} != {want_texts}")
+
+
+def check_copied_blocks(pairs, entities, after, problems) -> int:
+    """Each copied dimension draws with a new anonymous block (*D<n>) of its own: no other entity
+    names it, and the original keeps its own. The number of dimensions copied."""
+    named = collections.Counter(e.dxf.get("geometry", "").upper() for e in after
+                                if e.dxftype() == "DIMENSION")
+    copied = 0
+    for i, edited in pairs:
+        original = entities[i]
+        if original.dxftype() != "DIMENSION" or original.get_geometry_block() is None:
+            continue
+        copied += 1
+        name = edited.dxf.get("geometry", "")
+        where = f"copy DIMENSION #{original.dxf.handle}"
+        if name.upper() == original.dxf.geometry.upper() or not name.upper().startswith("*D"):
+            problems.append(f"{where}: draws with block {name!r}, not a new one")
+        elif named[name.upper()] != 1:
+            problems.append(f"{where}: its block {name!r} is named {named[name.upper()]} times")
+    return copied
 
 
 def compare_layers(rows, entities, after, layer, problems):
@@ -432,7 +456,8 @@ def check(original_path: Path, work: Path, exe: str, refused=None):
     copied = [i for i in placed if not rows[i]["copy_refusal"]]
     audit_before = audit_codes(load(original_path))
     edits = 0
-    for operation in ("erase", "move", "copy", "rotate", "layer", "mirror", "scale"):
+    dimension_copies = 0
+    for operation in ("erase", "move", "copy", "rotate", "layer", "mirror", "scale", "copyturn"):
         saved_path = work / f"{operation}.dxf"
         saved = load(saved_path)
         after = list(saved.modelspace())
@@ -448,10 +473,11 @@ def check(original_path: Path, work: Path, exe: str, refused=None):
             edits += len(rows)
             compare_layers(rows, list(load(original_path).modelspace()), after, layer, problems)
             continue
-        edits += len(copied if operation == "copy" else placed)
+        copies = operation.startswith("copy")
+        edits += len(copied if copies else placed)
         # Read afresh: ezdxf's copy and transform may touch what an entity shares.
         entities = list(load(original_path).modelspace())
-        if operation == "copy":
+        if copies:
             # An object a record owns (an image's reactor) is never shared by a copy.
             owned = collections.Counter(e.dxf.image_def_reactor_handle for e in after
                                         if e.dxftype() in ("IMAGE", "WIPEOUT") and
@@ -462,7 +488,9 @@ def check(original_path: Path, work: Path, exe: str, refused=None):
             if len(after) != len(rows) + len(copied):
                 problems.append(f"copy: {len(after) - len(rows)} copies of {len(copied)}")
                 continue
-            pairs = zip(copy_order, after[len(rows):])
+            pairs = list(zip(copy_order, after[len(rows):]))
+            found = check_copied_blocks(pairs, entities, after, problems)
+            dimension_copies += found if operation == "copy" else 0
         else:
             if len(after) != len(rows):
                 problems.append(f"{operation}: {len(after)} entities instead of {len(rows)}")
@@ -471,9 +499,12 @@ def check(original_path: Path, work: Path, exe: str, refused=None):
         for i, edited in pairs:
             where = f"{operation} {rows[i]['type']} #{rows[i]['handle'] or i}"
             try:
-                compare_placed(where, entities[i], edited, operation, problems)
+                compare_placed(where, entities[i], edited, operation, problems,
+                               new_block=copies)
             except Exception as error:  # noqa: BLE001 (any failure of ezdxf is a finding)
                 problems.append(f"{where}: ezdxf could not compare: {error!r}")
+    if dimension_copies:
+        print(f"{dimension_copies} dimensions copied with blocks of their own")
     return problems, edits
 
 

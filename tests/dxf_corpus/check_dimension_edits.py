@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Dimensions of every kind, made one per named row in one drawing by ezdxf (each with its block
-rendered), then erased, moved, copied, turned, put on another layer, mirrored and scaled through
-the program and compared with ezdxf's transform of the original, block content included
-(check_all_edits). A row fails when a problem names its record, or when it is refused though it
-should be placed, or placed though it should be refused.
+rendered; an AutoCAD 2010 drawing, an R12 one, which has no block record table, and the R12 one
+without handles), then erased, moved, copied, turned, put on another layer, mirrored and scaled
+through the program (a copy with a new block of its own) and compared with ezdxf's transform of
+the original, block content included (check_all_edits). A row fails when a problem names its
+record, or when it is refused though it should be placed, or placed though it should be refused.
 
 Usage: check_dimension_edits.py WORKDIR DXF_CORPUS_EDIT_ALL   (exit 77 when ezdxf is missing)
 """
@@ -73,36 +74,71 @@ ROWS = {
 }
 
 
-def main(argv) -> int:
-    if len(argv) != 3:
-        print(__doc__)
-        return 2
-    work = Path(argv[1]) / "dimension_edits"
+def without_handles(path: Path):
+    """An R12 drawing rewritten as one with no handles ($HANDLING 0), as old programs write."""
+    lines = path.read_text(encoding="cp1252").splitlines()
+    pairs = list(zip(lines[0::2], lines[1::2]))
+    out, handling = [], False
+    for code, value in pairs:
+        if code.strip() == "9":
+            handling = value.strip() == "$HANDLING"
+            if value.strip() == "$HANDSEED":
+                continue
+        if code.strip() in ("5", "105"):
+            continue
+        if handling and code.strip() == "70":
+            value = "0"
+        out += [code, value]
+    path.write_text("\n".join(out) + "\n", encoding="cp1252")
+
+
+def check_version(version: str, work: Path, exe: str, keep_handles: bool = True) -> int:
+    """The rows made in a drawing of that version (without handles: R12 only), checked: how many
+    rows failed, plus the other problems."""
     work.mkdir(parents=True, exist_ok=True)
-    doc = ezdxf.new("R2010", setup=True)
+    doc = ezdxf.new(version, setup=True)
     msp = doc.modelspace()
-    handles = {name: (make(msp).dxf.handle, refuse) for name, (make, refuse) in ROWS.items()}
+    made = {name: (make(msp), refuse) for name, (make, refuse) in ROWS.items()}
+    ordinal = {e.dxf.handle: i for i, e in enumerate(msp)}
+    # A record is named by its handle, or by its place in model space where it has none.
+    handles = {name: (e.dxf.handle if keep_handles else str(ordinal[e.dxf.handle]), refuse)
+               for name, (e, refuse) in made.items()}
     drawing = work / "dimensions.dxf"
     doc.saveas(drawing)
+    if not keep_handles:
+        without_handles(drawing)
+        version += " without handles"
     refused = []
-    problems, edits = check_all_edits.check(drawing, work, argv[2], refused)
-    refusals = {row["handle"]: row["refusal"] for row in refused}
+    problems, edits = check_all_edits.check(drawing, work, exe, refused)
+    refusals = {row["handle"] or str(row["ordinal"]): row["refusal"] for row in refused}
     failed = 0
     for name, (handle, refuse) in handles.items():
         mine = [p for p in problems if f"#{handle}:" in p or f"#{handle} " in p]
         if refuse != (handle in refusals):
             mine.append(f"refused: {refusals[handle]}" if handle in refusals else "placed")
         failed += bool(mine)
-        print(f"{'FAILED' if mine else 'ok'}: {name} (#{handle})")
+        print(f"{'FAILED' if mine else 'ok'}: {version} {name} (#{handle})")
         for problem in mine[:6]:
             print(f"    {problem}")
     shown = {h for h, _ in handles.values()}
     others = [p for p in problems if not any(f"#{h}:" in p or f"#{h} " in p for h in shown)]
     for problem in others:
         print(f"other: {problem}")
-    print(f"{len(ROWS)} rows, {edits} edits checked, {failed} rows failed, "
+    print(f"{version}: {len(ROWS)} rows, {edits} edits checked, {failed} rows failed, "
           f"{len(others)} other problems")
-    return 1 if failed or others else 0
+    return failed + len(others)
+
+
+def main(argv) -> int:
+    if len(argv) != 3:
+        print(__doc__)
+        return 2
+    failed = 0
+    for version in ("R2010", "R12"):
+        failed += check_version(version, Path(argv[1]) / f"dimension_edits_{version}", argv[2])
+    failed += check_version("R12", Path(argv[1]) / "dimension_edits_R12_no_handles", argv[2],
+                            keep_handles=False)
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":

@@ -28,8 +28,8 @@ DELTA = (12.5, -7.25)
 PIVOT, DEGREES = (3.0, 4.0), 30.0
 MIRROR_TO = (3.5, 5.0)  # the mirror line runs from PIVOT through here
 FACTOR = 2.5  # the scale's, about PIVOT
-# Kinds the program may refuse to move, turn or copy (their geometry lives elsewhere).
-MAY_REFUSE = {"DIMENSION"}
+# Kinds the program may refuse to move, turn or copy: none (a dimension goes with its block).
+MAY_REFUSE = set()
 
 
 def placement(operation):
@@ -40,6 +40,8 @@ def placement(operation):
         return Matrix44.chain(Matrix44.translate(-PIVOT[0], -PIVOT[1], 0),
                               Matrix44.scale(1, -1, 1), Matrix44.z_rotate(2 * axis),
                               Matrix44.translate(PIVOT[0], PIVOT[1], 0))
+    if operation == "copyturn":  # copied, then the copy turned
+        return Matrix44.chain(placement("copy"), placement("rotate"))
     if operation == "scale":
         return Matrix44.chain(Matrix44.translate(-PIVOT[0], -PIVOT[1], 0),
                               Matrix44.scale(FACTOR, FACTOR, 1),

@@ -1,10 +1,10 @@
 // dxf_corpus_edit_all IN OUTDIR: opens IN as the program does and, for each edit (erase, move,
-// copy, rotate, layer change, mirror, scale), selects every model-space record the edit can take,
-// edits them all in one step and saves OUTDIR/<edit>.dxf. Prints one line per model-space record
-// (ordinal, record, handle, type, refusal) for the checker to pair with ezdxf's entities, then one
-// line per fault found in the saved bytes: a record outside the edit changed, a save not the same
-// twice, a saved file that does not save back to the same bytes. Exit 0 when it saved every edit
-// (faults are for the checker to count), 1 when something failed.
+// copy, rotate, layer change, mirror, scale, copy then turn the copies), selects every model-space
+// record the edit can take, edits them all in one step and saves OUTDIR/<edit>.dxf. Prints one line
+// per model-space record (ordinal, record, handle, type, refusal) for the checker to pair with
+// ezdxf's entities, then one line per fault found in the saved bytes: a record outside the edit
+// changed, a save not the same twice, a saved file that does not save back to the same bytes. Exit
+// 0 when it saved every edit (faults are for the checker to count), 1 when something failed.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +20,7 @@
 #include "board/dxf/dxf_dimension_block.h"
 #include "board/dxf/dxf_file.h"
 #include "board/dxf/dxf_format.h"
+#include "board/dxf/dxf_paste.h"
 #include "board/dxf/dxf_transform.h"
 #include "board/files/drawing_file.h"
 #include "board/model/application.h"
@@ -122,14 +123,16 @@ std::string Slurp(const std::filesystem::path& path) {
 }
 
 // Faults of saved against the original: every record the edit did not take is there with its
-// very bytes, in order; copies come only after the last original entity; the header changes only
-// where a copy needs new handles.
+// very bytes, in order; copies come only after the last original entity, the blocks of copied
+// dimensions only at the end of the BLOCKS section and their entries at the end of the
+// BLOCK_RECORD table; the header and that table's head (its count) change only for a copy.
 void CompareRecords(const std::string& edit, const DxfSource& original, const DxfSource& saved,
                     const std::vector<Row>& edited, std::vector<std::string>& faults) {
     std::vector<bool> taken(original.records.size(), false);  // a copy keeps its original
-    const bool placed = edit != "copy" && edit != "erase" && edit != "layer";
+    const bool copies = edit.starts_with("copy");
+    const bool placed = !copies && edit != "erase" && edit != "layer";
     for (const Row& row : edited) {
-        for (std::size_t r = row.record; r < row.end && edit != "copy"; ++r) taken[r] = true;
+        for (std::size_t r = row.record; r < row.end && !copies; ++r) taken[r] = true;
         // A placed dimension's block content is placed with it (the checker compares it).
         for (const std::size_t head :
              placed ? DxfDimensionContent(original, row.record) : std::vector<std::size_t>{}) {
@@ -137,6 +140,18 @@ void CompareRecords(const std::string& edit, const DxfSource& original, const Dx
         }
     }
     const std::size_t entitiesEnd = RecordAt(original, original.entities.end);
+    const DxfFileMap map = MapDxfFile(original);
+    std::vector<std::size_t> copiesBefore{entitiesEnd};  // where a copy adds records
+    std::size_t blockTable = kNoDxfRecord;
+    if (map.blocksEnd != kNoDxfRecord) copiesBefore.push_back(RecordAt(original, map.blocksEnd));
+    if (const auto table = map.tables.find("BLOCK_RECORD"); table != map.tables.end()) {
+        copiesBefore.push_back(RecordAt(original, table->second.endTab));
+        blockTable = static_cast<std::size_t>(std::upper_bound(original.records.begin(),
+                                                               original.records.end(),
+                                                               table->second.count.begin) -
+                                              original.records.begin()) -
+                     1;
+    }
     std::size_t s = 0;
     const std::size_t savedCount = saved.records.size() - 1;
     for (std::size_t r = 0; r + 1 < original.records.size(); ++r) {
@@ -150,12 +165,13 @@ void CompareRecords(const std::string& edit, const DxfSource& original, const Dx
         }
         const std::string_view was = RecordBytes(original, r);
         std::string_view now = RecordBytes(saved, s);
-        // Copies go at the end of ENTITIES, before its ENDSEC.
-        if (edit == "copy" && original.entities.found && r == entitiesEnd) {
+        // Copies go at the end of ENTITIES, before its ENDSEC (their blocks likewise).
+        if (copies && original.entities.found &&
+            std::find(copiesBefore.begin(), copiesBefore.end(), r) != copiesBefore.end()) {
             while (s < savedCount && now != was) now = RecordBytes(saved, ++s);
         }
-        const bool header = r == RecordAt(original, original.header.begin);
-        if (now != was && !(header && edit == "copy")) {
+        const bool header = r == RecordAt(original, original.header.begin) || r == blockTable;
+        if (now != was && !(header && copies)) {
             faults.push_back(edit + ": record " + std::to_string(r) + " (" +
                              DxfRecordType(original, r) + ") changed");
         }
@@ -186,7 +202,7 @@ int main(int argc, char** argv) {
         }
         std::vector<std::string> faults;
         for (const std::string edit :
-             {"erase", "move", "copy", "rotate", "layer", "mirror", "scale"}) {
+             {"erase", "move", "copy", "rotate", "layer", "mirror", "scale", "copyturn"}) {
             const OpenedDrawing opened = OpenDrawing(*application, argv[1]);
             BoardDocument& document = *opened.document;
             const auto records = RecordsOf(document, argv[1]);
@@ -200,7 +216,7 @@ int main(int argc, char** argv) {
             for (std::size_t i = 0; i < rows.size(); ++i) {
                 const Row& row = rows[i];
                 if (edit != "erase" && edit != "layer" && !row.refusal.empty()) continue;
-                if (edit == "copy" && !row.copyRefusal.empty()) continue;
+                if (edit.starts_with("copy") && !row.copyRefusal.empty()) continue;
                 edited.push_back(row);
                 const auto first =
                     std::find(source.entityRecord.begin(), source.entityRecord.end(), row.record);
@@ -219,7 +235,7 @@ int main(int argc, char** argv) {
                 }
             }
             std::sort(selection.entities.begin(), selection.entities.end());
-            if (edit == "copy") {
+            if (edit.starts_with("copy")) {
                 std::sort(copyOrder.begin(), copyOrder.end());
                 std::cout << "copyorder";
                 for (const auto& [entity, row] : copyOrder) std::cout << '\t' << row;
@@ -243,6 +259,9 @@ int main(int argc, char** argv) {
                 (void)MoveSelection(document, selection, {12.5, -7.25});
             } else if (edit == "copy") {
                 (void)CopySelection(document, selection, {12.5, -7.25});
+            } else if (edit == "copyturn") {  // the copies turned after, as a second step
+                (void)RotateSelection(document, CopySelection(document, selection, {12.5, -7.25}),
+                                      {3.0, 4.0}, 30.0);
             } else if (edit == "layer") {
                 // The table's last layer: seldom the one most entities are on.
                 const BoardLayers& layers = *document.LayerTable();

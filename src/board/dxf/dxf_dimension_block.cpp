@@ -95,11 +95,15 @@ std::optional<DxfBlockUse> BlockOf(const DxfSource& source, const NameAndPoint& 
 
 }  // namespace
 
+std::optional<DxfBlockUse> DxfDimensionBlock(const DxfSource& source, std::size_t record) {
+    if (DxfRecordType(source, record) != "DIMENSION") return std::nullopt;
+    const std::optional<NameAndPoint> dimension = NameOf(source, record);
+    return dimension ? BlockOf(source, *dimension) : std::nullopt;
+}
+
 std::vector<std::size_t> DxfDimensionContent(const DxfSource& source, std::size_t record) {
     std::vector<std::size_t> heads;
-    if (DxfRecordType(source, record) != "DIMENSION") return heads;
-    const std::optional<NameAndPoint> dimension = NameOf(source, record);
-    const std::optional<DxfBlockUse> block = dimension ? BlockOf(source, *dimension) : std::nullopt;
+    const std::optional<DxfBlockUse> block = DxfDimensionBlock(source, record);
     if (!block) return heads;
     for (std::size_t r = block->block + 1; r < block->end;) {
         heads.push_back(r);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -31,6 +32,10 @@ struct DxfBlockIndex {
 // The first record of every entity of the dimension's block (each with its followers up to
 // DxfRecordEnd); empty when the record is no dimension or its block is missing.
 [[nodiscard]] std::vector<std::size_t> DxfDimensionContent(const DxfSource& source,
+                                                           std::size_t record);
+
+// The dimension's block; nullopt when the record is no dimension or the file lacks its block.
+[[nodiscard]] std::optional<DxfBlockUse> DxfDimensionBlock(const DxfSource& source,
                                                            std::size_t record);
 
 // Why the dimension cannot be placed with its block, as a Japanese sentence; "" when it can.

@@ -2,6 +2,7 @@
 // form, code page and handles), and what they name carried along.
 #include "board/dxf/dxf_paste.h"
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <string_view>
@@ -9,8 +10,10 @@
 #include <utility>
 
 #include "base/errors.h"
+#include "board/dxf/dxf_dimension_block.h"
 #include "board/dxf/dxf_names.h"
 #include "board/dxf/dxf_record_roles.h"
+#include "board/dxf/dxf_retag.h"
 #include "board/dxf/dxf_transform.h"
 
 namespace pelimator::board {
@@ -24,14 +27,6 @@ std::string Decoded(const DxfSource& source, std::string_view raw) {
     return DecodeDxfString(TrimDxf(raw), source.version, source.codePage);
 }
 
-std::string HandleKey(std::string_view value) { return LayerKey(TrimDxf(value)); }
-
-std::string HandleText(std::uint64_t handle) {
-    DxfEmitter out(DxfLayout{});  // ASCII: "  5\n<handle>\n"
-    out.Handle(5, handle);
-    return out.Out().substr(4, out.Out().size() - 5);
-}
-
 // The value of the first tag with code, "" when none.
 std::string_view ValueOf(const std::vector<DxfTag>& tags, int code) {
     for (const DxfTag& tag : tags) {
@@ -39,6 +34,10 @@ std::string_view ValueOf(const std::vector<DxfTag>& tags, int code) {
     }
     return {};
 }
+
+// A pointer group of a table entry (340 to 349: a dimension style's text style, arrow blocks
+// and linetypes).
+bool IsPointer(int code) { return code >= 340 && code <= 349; }
 
 bool IsTextType(std::string_view type) {
     return type == "TEXT" || type == "MTEXT" || type == "ATTRIB" || type == "ATTDEF";
@@ -124,171 +123,6 @@ bool SameBlock(const DxfSource& a, std::pair<std::size_t, std::size_t> ra, const
         }
     }
     return true;
-}
-
-// One run of records copied into the target: handles renumbered (and remembered, so that the
-// records it owns follow), names and layer replaced, values in the target's form and code page.
-struct Retag {
-    Retag(const DxfSource& fromFile, const DxfSource& toFile, std::uint64_t& nextHandle)
-        : from(fromFile), to(toFile), next(nextHandle), out(toFile.layout) {}
-    const DxfSource& from;
-    const DxfSource& to;
-    std::uint64_t& next;
-    DxfEmitter out;
-    std::unordered_map<std::string, std::string> handles;  // from's → the target's
-    std::string owner;  // a record's owner when it is none of the run's
-    std::string layer;  // the head's (and its vertices') layer in the target; "" keeps it
-    std::string name;   // a BLOCK's or BLOCK_RECORD's name in the target
-    const std::map<std::pair<const DxfSource*, std::string>, std::string>* blockNames = nullptr;
-
-    [[nodiscard]] bool SameEncoding() const {
-        return from.Utf8() == to.Utf8() && (from.Utf8() || from.codePage == to.codePage);
-    }
-    void Name(int code, std::string_view utf8) {
-        out.Text(code, EncodeDxfString(utf8, to.version, to.codePage));
-    }
-};
-
-std::string HexBytes(std::string_view hex) {
-    std::string bytes;
-    const auto digit = [](char c) {
-        return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;  // NOLINT(hicpp-signed-bitwise)
-    };
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes += static_cast<char>(digit(hex[i]) * 16 + digit(hex[i + 1]));
-    return bytes;
-}
-
-// A binary file's text may hold line ends, which an ASCII line cannot: a new paragraph ("\P",
-// as multiline text writes one) for a line end, a blank for any other control character.
-std::string OnOneLine(std::string_view text) {
-    std::string line;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        if (c == '\n') {
-            line += "\\P";
-        } else {
-            line += c < 0x20 && c != '\t' ? ' ' : static_cast<char>(c);
-        }
-    }
-    return line;
-}
-
-void EmitConverted(Retag& job, const DxfTag& tag) {
-    const DxfValueKind kind = ValueKindOf(tag.code);
-    const bool ascii = job.from.layout.form == DxfForm::Ascii;
-    if (kind == DxfValueKind::Text || kind == DxfValueKind::Unknown) {
-        std::string text(tag.value);
-        if (!ascii && job.to.layout.form == DxfForm::Ascii) text = OnOneLine(text);
-        if (job.SameEncoding()) {
-            job.out.Text(tag.code, text);
-        } else {
-            job.Name(tag.code, DecodeDxfString(text, job.from.version, job.from.codePage));
-        }
-        return;
-    }
-    if (ascii && job.to.layout.form == DxfForm::Ascii) {
-        job.out.Text(tag.code, tag.value);
-        return;
-    }
-    switch (kind) {
-        case DxfValueKind::Real:
-            job.out.Real(tag.code, tag.real);
-            return;
-        case DxfValueKind::Bytes:
-            job.out.Chunk(tag.code, ascii ? HexBytes(TrimDxf(tag.value)) : std::string(tag.value));
-            return;
-        default:
-            job.out.Integer(tag.code, tag.integer);
-    }
-}
-
-// The groups that tie a record to its file; true when tag i was dealt with.
-bool EmitTie(Retag& job, const std::string& type, const DxfTag& tag, std::size_t i, bool& owned) {
-    if ((tag.code == 5 || (tag.code == 105 && type == "DIMSTYLE")) && i < 3) {
-        if (!job.to.handles) return true;
-        const std::uint64_t handle = job.next++;
-        job.handles[HandleKey(tag.value)] = HandleText(handle);
-        job.out.Handle(tag.code, handle);
-        return true;
-    }
-    if (tag.code != 330) return false;
-    const auto found = job.handles.find(HandleKey(tag.value));
-    if (found != job.handles.end()) {
-        job.out.Text(330, found->second);
-    } else if (!owned && !job.owner.empty()) {
-        job.out.Text(330, job.owner);
-    } else {
-        return false;
-    }
-    owned = true;
-    return true;
-}
-
-// The names a record gives that change in the target; true when tag was dealt with.
-bool EmitName(Retag& job, const std::string& type, const DxfTag& tag, bool head) {
-    if (tag.code == 8 && !job.layer.empty() && (head || type != "ATTRIB")) {
-        job.Name(8, job.layer);
-        return true;
-    }
-    if (tag.code == 2 && (type == "INSERT" || type == "DIMENSION") && job.blockNames != nullptr) {
-        const auto found =
-            job.blockNames->find({&job.from, LayerKey(Decoded(job.from, tag.value))});
-        if (found == job.blockNames->end()) return false;
-        job.Name(2, found->second);
-        return true;
-    }
-    if (!job.name.empty() && ((type == "BLOCK" && (tag.code == 2 || tag.code == 3)) ||
-                              (type == "BLOCK_RECORD" && tag.code == 2))) {
-        job.Name(tag.code, job.name);
-        return true;
-    }
-    return false;
-}
-
-void RetagRecord(Retag& job, const std::vector<DxfTag>& tags, bool head) {
-    const std::string type = TypeOf(tags);
-    bool xdata = false;
-    bool skipping = false;  // inside a reactor or dictionary group, which the copy leaves out
-    bool owned = false;
-    for (std::size_t i = 0; i < tags.size(); ++i) {
-        const DxfTag& tag = tags[i];
-        xdata = xdata || tag.code == 1001;
-        if (!xdata && tag.code == 102) {
-            const std::string_view value = TrimDxf(tag.value);
-            if (value == "{ACAD_REACTORS" || value == "{ACAD_XDICTIONARY") {
-                skipping = true;
-                continue;
-            }
-            if (skipping && value == "}") {
-                skipping = false;
-                continue;
-            }
-        }
-        if (skipping) continue;
-        if (!xdata && (EmitTie(job, type, tag, i, owned) || EmitName(job, type, tag, head)))
-            continue;
-        EmitConverted(job, tag);
-    }
-}
-
-// The records in bytes (the from file's form), re-tagged; the first is the head.
-void RetagBytes(Retag& job, std::string_view bytes) {
-    DxfLayout layout = job.from.layout;
-    layout.begin = 0;
-    DxfTagReader reader(bytes, layout, job.from.fileName);
-    std::vector<DxfTag> record;
-    bool head = true;
-    for (DxfTag tag; reader.Next(tag);) {
-        if (tag.code == 0 && !record.empty()) {
-            RetagRecord(job, record, head);
-            head = false;
-            record.clear();
-        }
-        record.push_back(tag);
-    }
-    if (!record.empty()) RetagRecord(job, record, head);
 }
 
 // Why an insert of block `key` cannot be pasted: a record of the block (or of a block nested
@@ -384,11 +218,54 @@ struct DxfPaste::Plan {
     std::map<std::pair<const DxfSource*, std::string>, std::string> blockNames;
     std::vector<EntryCopy> entryCopies;
     std::set<std::pair<std::string, std::string>> entriesSeen;
+    std::map<const DxfSource*, std::map<std::string, std::pair<std::string, std::string>>>
+        entriesByHandle;
     std::set<std::string> blockKeys;                            // the target's and those given
     std::set<std::pair<const DxfSource*, std::string>> reused;  // blocks the target has the same
     std::uint64_t handles = 8;                                  // the tables' heads
+    bool mapped = false;                                        // targetMap and blockKeys made
+
+    void Map() {
+        if (mapped) return;
+        targetMap = MapDxfFile(target);
+        for (const auto& [name, range] : targetMap.blocks) blockKeys.insert(name);
+        // A name some record gives for a block the file lacks is not given to a new block.
+        if (target.blockIndex) {
+            for (const auto& [name, use] : target.blockIndex->blocks) blockKeys.insert(name);
+        }
+        mapped = true;
+    }
+
+    // The records of from's block of that name.
+    DxfBlockRecords BlockOf(const DxfSource& from, const std::string& name) {
+        DxfBlockRecords block;
+        const DxfFileMap& map = MapOf(from);
+        const std::string key = LayerKey(name);
+        if (const auto found = map.blocks.find(key); found != map.blocks.end()) {
+            block.block = found->second.first;
+            block.end = found->second.second;
+        }
+        if (const auto records = map.entries.find("BLOCK_RECORD"); records != map.entries.end()) {
+            if (const auto entry = records->second.find(key); entry != records->second.end())
+                block.blockRecord = entry->second;
+        }
+        return block;
+    }
+
+    // A pasted dimension's own block (copied for it, never shared), and what it names.
+    void NeedDimensionBlock(const DxfSource& from, std::size_t record) {
+        if (DxfRecordType(from, record) != "DIMENSION") return;
+        const DxfBlockRecords block = BlockOf(from, DxfBlockNameOf(from, record));
+        if (!block.Found()) return;
+        handles += DxfBlockCopyHandles(block);
+        for (std::size_t r = block.block; r <= block.end; ++r) NeedsOf(from, ReadTags(from, r));
+    }
 
     const DxfFileMap& MapOf(const DxfSource& from) {
+        if (&from == &target) {
+            Map();
+            return targetMap;
+        }
         auto [found, made] = maps.try_emplace(&from);
         if (made) found->second = MapDxfFile(from);
         return found->second;
@@ -410,7 +287,64 @@ struct DxfPaste::Plan {
             if (tag.code == 7 && IsTextType(type))
                 NeedEntry(from, "STYLE", Decoded(from, tag.value));
             if (tag.code == 2 && type == "INSERT") NeedBlock(from, Decoded(from, tag.value));
+            if (tag.code == 3 && type == "DIMENSION")
+                NeedEntry(from, "DIMSTYLE", Decoded(from, tag.value));
+            if (type == "DIMSTYLE" && IsPointer(tag.code)) NeedPointed(from, tag.value);
         }
+    }
+
+    // The entries of from's text style, linetype and block record tables by handle: table, name.
+    const std::map<std::string, std::pair<std::string, std::string>>& EntriesOf(
+        const DxfSource& from) {
+        auto [found, made] = entriesByHandle.try_emplace(&from);
+        if (!made) return found->second;
+        for (const auto& [table, entries] : MapOf(from).entries) {
+            if (table != "STYLE" && table != "LTYPE" && table != "BLOCK_RECORD") continue;
+            for (const auto& [key, record] : entries) {
+                const std::vector<DxfTag> tags = ReadTags(from, record);
+                const std::string_view handle = ValueOf(tags, 5);
+                if (!handle.empty())
+                    found->second[LayerKey(TrimDxf(handle))] = {table,
+                                                                Decoded(from, ValueOf(tags, 2))};
+            }
+        }
+        return found->second;
+    }
+
+    // What a dimension style points to (its text style, arrow blocks, linetypes), made sure of.
+    void NeedPointed(const DxfSource& from, std::string_view handle) {
+        const auto& entries = EntriesOf(from);
+        const auto found = entries.find(LayerKey(TrimDxf(handle)));
+        if (found == entries.end()) return;
+        const auto& [table, name] = found->second;
+        if (table == "BLOCK_RECORD") {
+            NeedBlock(from, name);
+        } else {
+            NeedEntry(from, table, name);
+        }
+    }
+
+    // The target's handle for what from's handle names in a dimension style: the entry copied
+    // (given), else the target's own entry of that name; "" when neither is known.
+    std::string PointedHandle(
+        const DxfSource& from, std::string_view handle,
+        const std::map<std::pair<const DxfSource*, std::string>, std::string>& given) {
+        const std::string key = LayerKey(TrimDxf(handle));
+        if (const auto copied = given.find({&from, key}); copied != given.end())
+            return copied->second;
+        const auto& entries = EntriesOf(from);
+        const auto found = entries.find(key);
+        if (found == entries.end()) return {};
+        auto [table, name] = found->second;
+        if (table == "BLOCK_RECORD") {
+            const auto renamed = blockNames.find({&from, LayerKey(name)});
+            if (renamed != blockNames.end()) name = renamed->second;
+        }
+        const auto have = targetMap.entries.find(table);
+        if (have == targetMap.entries.end()) return {};
+        const auto entry = have->second.find(LayerKey(name));
+        if (entry == have->second.end()) return {};
+        return std::string(TrimDxf(ValueOf(ReadTags(target, entry->second), 5)));
     }
 
     void NeedEntry(const DxfSource& from, const std::string& table, const std::string& name) {
@@ -503,13 +437,13 @@ DxfPaste::DxfPaste(const DxfSource& target, std::vector<DxfPasted> pastes,
     for (const auto& [paste, from] : plan.pastes) {
         if (files.insert(from).second) from->bytes.CheckSound();
     }
-    plan.targetMap = MapDxfFile(target);
-    for (const auto& [name, range] : plan.targetMap.blocks) plan.blockKeys.insert(name);
+    plan.Map();
     for (const auto& [paste, from] : plan.pastes) {
         const std::size_t end = DxfRecordEnd(*from, paste.edit->source);
         plan.handles += end - paste.edit->source;
         for (std::size_t r = paste.edit->source; r < end; ++r)
             plan.NeedsOf(*from, ReadTags(*from, r));
+        plan.NeedDimensionBlock(*from, paste.edit->source);
     }
 }
 
@@ -519,43 +453,114 @@ bool DxfPaste::Empty() const noexcept { return m_plan->pastes.empty(); }
 
 std::uint64_t DxfPaste::HandlesNeeded() const noexcept { return Empty() ? 0 : m_plan->handles; }
 
-const DxfFileMap& DxfPaste::TargetMap() const noexcept { return m_plan->targetMap; }
+const DxfFileMap& DxfPaste::TargetMap() {
+    m_plan->Map();
+    return m_plan->targetMap;
+}
+
+std::string DxfPaste::AddBlockCopy(const DxfSource& from, const DxfBlockRecords& block,
+                                   std::string_view prefix,
+                                   const std::vector<RecordPlacement>& placements,
+                                   std::uint64_t& next) {
+    Plan& plan = *m_plan;
+    plan.Map();
+    std::string name = NextAnonymousBlockName(prefix, plan.blockKeys);
+    DxfBlockCopy copy = CopyDxfBlock(from, block, plan.target, plan.TableHandle("BLOCK_RECORD"),
+                                     name, placements, next, &plan.blockNames);
+    if (!copy.blockRecord.empty()) {
+        tables["BLOCK_RECORD"].records += copy.blockRecord;
+        ++tables["BLOCK_RECORD"].count;
+    }
+    blocks += copy.block;
+    return name;
+}
+
+std::string DxfPaste::AddDimensionBlock(const DxfSource& from, std::size_t record,
+                                        const std::vector<RecordPlacement>& placements,
+                                        std::uint64_t& next) {
+    if (DxfRecordType(from, record) != "DIMENSION") return {};
+    const DxfBlockRecords block = m_plan->BlockOf(from, DxfBlockNameOf(from, record));
+    return block.Found() ? AddBlockCopy(from, block, "*D", placements, next) : std::string();
+}
+
+std::unordered_map<std::uint32_t, std::string> DxfPaste::AddCopiedDimensionBlocks(
+    const std::unordered_map<std::uint32_t, RecordEdit>* edits, std::uint64_t& next) {
+    const DxfSource& target = m_plan->target;
+    std::unordered_map<std::uint32_t, std::string> names;
+    if (edits == nullptr) return names;
+    std::vector<std::uint32_t> keys;
+    for (const auto& [key, edit] : *edits) {
+        if (IsCopyKey(key) && !edit.from && !edit.erased && edit.source + 1 < target.records.size())
+            keys.push_back(key);
+    }
+    std::sort(keys.begin(), keys.end());
+    for (const std::uint32_t key : keys) {
+        const RecordEdit& edit = edits->at(key);
+        std::string name = AddDimensionBlock(target, edit.source, edit.placements, next);
+        if (!name.empty()) names.emplace(key, std::move(name));
+    }
+    return names;
+}
 
 void DxfPaste::Emit(std::uint64_t& next) {
     Plan& plan = *m_plan;
     const DxfSource& to = plan.target;
-    for (const Plan::EntryCopy& copy : plan.entryCopies) {
-        Retag job(*copy.from, to, next);
+    // from's handles of the entries copied → the target's, for the dimension styles' pointers,
+    // which are written after what they point to.
+    std::map<std::pair<const DxfSource*, std::string>, std::string> given;
+    const auto entry = [&](const Plan::EntryCopy& copy) {
+        DxfRetag job(*copy.from, to, next);
         job.owner = plan.TableHandle(copy.table);
-        RetagRecord(job, ReadTags(*copy.from, copy.record), true);
+        const std::vector<DxfTag> tags = ReadTags(*copy.from, copy.record);
+        for (const DxfTag& tag : tags) {
+            if (!IsPointer(tag.code) || copy.table != "DIMSTYLE") continue;
+            const std::string handle = plan.PointedHandle(*copy.from, tag.value, given);
+            if (!handle.empty()) job.pointers[LayerKey(TrimDxf(tag.value))] = handle;
+        }
+        RetagDxfRecord(job, tags, true);
+        for (const auto& [from, target] : job.handles) given[{copy.from, from}] = target;
         tables[copy.table].records += job.out.Out();
         ++tables[copy.table].count;
+    };
+    for (const Plan::EntryCopy& copy : plan.entryCopies) {
+        if (copy.table != "DIMSTYLE") entry(copy);
     }
     for (const Plan::BlockCopy& copy : plan.blockCopies) {
-        Retag job(*copy.from, to, next);
+        DxfRetag job(*copy.from, to, next);
         job.name = copy.name;
         job.blockNames = &plan.blockNames;
         if (copy.blockRecord != kNoDxfRecord && to.Modern()) {
             job.owner = plan.TableHandle("BLOCK_RECORD");
-            RetagRecord(job, ReadTags(*copy.from, copy.blockRecord), true);
+            RetagDxfRecord(job, ReadTags(*copy.from, copy.blockRecord), true);
+            for (const auto& [from, target] : job.handles) given[{copy.from, from}] = target;
             tables["BLOCK_RECORD"].records += job.out.Out();
             ++tables["BLOCK_RECORD"].count;
             job.out.Out().clear();
             job.owner = job.handles.empty() ? std::string() : job.handles.begin()->second;
         }
         for (std::size_t r = copy.records.first; r <= copy.records.second; ++r)
-            RetagRecord(job, ReadTags(*copy.from, r), false);
+            RetagDxfRecord(job, ReadTags(*copy.from, r), false);
         blocks += job.out.Out();
+    }
+    for (const Plan::EntryCopy& copy : plan.entryCopies) {
+        if (copy.table == "DIMSTYLE") entry(copy);
     }
     for (const auto& [paste, from] : plan.pastes) {
         std::uint64_t unused = 0;
         const std::string placed =
             RewriteDxfRecord(*from, paste.edit->source, paste.edit->placements, {}, false, unused);
-        Retag job(*from, to, next);
+        // A dimension draws with a block of its own: a new one for each paste.
+        std::map<std::pair<const DxfSource*, std::string>, std::string> own;
+        if (std::string name =
+                AddDimensionBlock(*from, paste.edit->source, paste.edit->placements, next);
+            !name.empty()) {
+            own[{from, LayerKey(DxfBlockNameOf(*from, paste.edit->source))}] = std::move(name);
+        }
+        DxfRetag job(*from, to, next);
         job.owner = to.modelSpaceHandle;
         job.layer = paste.layer;
-        job.blockNames = &plan.blockNames;
-        RetagBytes(job, placed);
+        job.blockNames = own.empty() ? &plan.blockNames : &own;
+        RetagDxfBytes(job, placed);
         entities += job.out.Out();
     }
 }

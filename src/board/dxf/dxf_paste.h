@@ -9,8 +9,11 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "board/dxf/dxf_block_copy.h"
 #include "board/dxf/dxf_source.h"
 #include "board/model/edit_step.h"
 
@@ -58,7 +61,22 @@ public:
     // Writes everything with handles from next upward (advanced past them).
     void Emit(std::uint64_t& next);
 
-    [[nodiscard]] const DxfFileMap& TargetMap() const noexcept;
+    [[nodiscard]] const DxfFileMap& TargetMap();
+    // A new anonymous block (prefix "*D": a dimension's) for a copy of a record drawn by block
+    // of from, written with the pasted blocks under a name none of them nor the target's takes;
+    // the name given. Its handles (DxfBlockCopyHandles) are the caller's to count.
+    std::string AddBlockCopy(const DxfSource& from, const DxfBlockRecords& block,
+                             std::string_view prefix,
+                             const std::vector<RecordPlacement>& placements, std::uint64_t& next);
+    // The same for dimension record of from: its own block copied as a new "*D" block, placed by
+    // placements; "" when from lacks the block it names.
+    std::string AddDimensionBlock(const DxfSource& from, std::size_t record,
+                                  const std::vector<RecordPlacement>& placements,
+                                  std::uint64_t& next);
+    // The blocks of the copies (not erased) of the target's own dimensions among edits (null:
+    // none), by key order: the name each copy's new block takes, by key.
+    std::unordered_map<std::uint32_t, std::string> AddCopiedDimensionBlocks(
+        const std::unordered_map<std::uint32_t, RecordEdit>* edits, std::uint64_t& next);
     std::string entities;                            // for the ENTITIES section
     std::string blocks;                              // BLOCK ... ENDBLK, for the BLOCKS section
     std::map<std::string, DxfTableAddition> tables;  // by table name

@@ -529,9 +529,14 @@ std::string DxfCopyRefusal(const DxfSource& source, std::size_t record) {
         } catch (const FileError&) {
             return kind + " は読めない部分があるため、複写できません";
         }
-        if (TypeOf(tags) == "DIMENSION") {
-            return "寸法 (DIMENSION) は複写できません (寸法の図形を描くブロックを複写で作れない"
-                   "ため)。移動・回転はできます";
+        // A dimension's copy takes a copy of its block: what that holds must copy too.
+        for (const std::size_t c : TypeOf(tags) == "DIMENSION" ? DxfDimensionContent(source, r)
+                                                               : std::vector<std::size_t>{}) {
+            if (!DxfCopyRefusal(source, c).empty()) {
+                return "寸法 (DIMENSION) は複写できません (寸法の図形の " +
+                       DxfRecordType(source, c) +
+                       " が持つオブジェクトを複写で作れないため)。移動・回転はできます";
+            }
         }
         const std::vector<Part> parts = PartsOf(tags);
         for (std::size_t i = 0; i < tags.size(); ++i) {

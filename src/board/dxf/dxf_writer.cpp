@@ -13,6 +13,7 @@
 
 #include "base/errors.h"
 #include "base/file.h"
+#include "board/dxf/dxf_block_copy.h"
 #include "board/dxf/dxf_colour.h"
 #include "board/dxf/dxf_dimension_block.h"
 #include "board/dxf/dxf_file.h"
@@ -331,6 +332,7 @@ private:
                 if (!IsCopyKey(key) || edit.from || edit.source + 1 >= m_source.records.size())
                     continue;
                 needed += DxfRecordEnd(m_source, edit.source) - edit.source;
+                needed += DxfDimensionCopyHandles(m_source, edit.source);
             }
         }
         return needed + m_paste->HandlesNeeded();
@@ -431,6 +433,7 @@ private:
         m_next = FirstSaveHandle(m_source, HandlesNeeded(), m_failure);
         Closings();
         m_paste->Emit(m_next);
+        m_blockNames = m_paste->AddCopiedDimensionBlocks(m_state.recordEdits, m_next);
         std::string newTables;
         const bool ourAppid = LayerPatches(newTables) && !m_source.hasOurAppid;
         if (ourAppid || m_paste->tables.contains("APPID")) AppidPatch(newTables, ourAppid);
@@ -585,8 +588,10 @@ private:
             const std::string layer = edit.layer ? LayerName(*edit.layer) : std::string();
             if (IsCopyKey(key)) {
                 if (edit.erased) continue;
-                m_copies +=
-                    RewriteDxfRecord(m_source, edit.source, edit.placements, layer, true, m_next);
+                m_copies += WithDxfBlockName(
+                    m_source,
+                    RewriteDxfRecord(m_source, edit.source, edit.placements, layer, true, m_next),
+                    m_blockNames[key]);
                 continue;
             }
             std::size_t end = 0;
@@ -760,6 +765,7 @@ private:
     std::uint64_t m_firstEntityHandle = 1;
     std::string m_copies;               // copied records, written after the new entities
     std::unique_ptr<DxfPaste> m_paste;  // records pasted from other files
+    std::unordered_map<std::uint32_t, std::string> m_blockNames;  // a copy's own block, if any
     std::string m_layerTableHandle;
     std::string m_failure;  // how a refusal's message starts
 };

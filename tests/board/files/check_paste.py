@@ -80,6 +80,28 @@ def names_present(doc, entity, where, problems):
         problems.append(f"{where}: text style {style!r} not in the table")
 
 
+def new_dimension_block(doc_b, original, edited, out, where, problems):
+    """A pasted dimension draws with a new anonymous block of its own (none of B's), in its
+    dimension style, which the result has (B's own of that name, else A's copied)."""
+    name = edited.dxf.get("geometry", "")
+    if original.get_geometry_block() is not None:
+        if not name.upper().startswith("*D") or name in doc_b.blocks or \
+                out.blocks.get(name) is None:
+            problems.append(f"{where}: draws with block {name!r}, not a new one")
+    style = edited.dxf.get("dimstyle", "Standard")
+    if out.dxfversion > "AC1009" and style not in out.dimstyles:
+        problems.append(f"{where}: dimension style {style!r} not in the table")
+        return
+    if out.dxfversion > "AC1009" and style not in doc_b.dimstyles and \
+            style in original.doc.dimstyles:
+        # Copied: its text style and arrow blocks (pointers by handle) are the same by name.
+        was, now = original.doc.dimstyles.get(style), out.dimstyles.get(style)
+        for key in ("dimtxsty", "dimblk", "dimblk1", "dimblk2", "dimldrblk"):
+            if was.dxf.get(key) != now.dxf.get(key):
+                problems.append(f"{where}: style {style!r} {key} {now.dxf.get(key)!r}, "
+                                f"not {was.dxf.get(key)!r}")
+
+
 def check_pair(line: str) -> tuple:
     a_path, b_path, out_path, factor, bx, by, ax, ay, list_path = line.split("\t")
     factor, bx, by, ax, ay = (float(v) for v in (factor, bx, by, ax, ay))
@@ -99,6 +121,7 @@ def check_pair(line: str) -> tuple:
     check_all_edits.placement = lambda operation: m
     check_all_edits.FACTOR = factor
     operation = "move" if factor == 1.0 else "scale"
+    dimensions = 0
     for handle, edited in zip(handles, pasted):
         original = doc_a.entitydb.get(handle)
         where = f"{tag} {edited.dxftype()} #{handle}"
@@ -109,10 +132,15 @@ def check_pair(line: str) -> tuple:
             same_block(doc_a, original.dxf.name, out, edited.dxf.name, problems, where)
             original.dxf.name = edited.dxf.name  # a renamed copy is the same block
         names_present(out, edited, where, problems)
+        if original.dxftype() == "DIMENSION" and edited.dxftype() == "DIMENSION":
+            dimensions += 1
+            new_dimension_block(doc_b, original, edited, out, where, problems)
         try:
-            compare_placed(where, original, edited, operation, problems)
+            compare_placed(where, original, edited, operation, problems, new_block=True)
         except Exception as error:  # noqa: BLE001 (any failure of ezdxf is a finding)
             problems.append(f"{where}: ezdxf could not compare: {error!r}")
+    if dimensions:
+        print(f"{tag}: {dimensions} dimensions pasted")
     return problems, len(handles)
 
 

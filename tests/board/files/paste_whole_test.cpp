@@ -90,6 +90,17 @@ Handles HandlesOf(const DxfSource& source) {
     return result;
 }
 
+// How many dimensions of the file cannot be placed (their block shared, and the like).
+std::size_t UnplaceableDimensions(const DxfSource& source) {
+    std::size_t count = 0;
+    for (std::size_t r = 0; r + 1 < source.records.size(); ++r) {
+        if (DxfRecordType(source, r) == "DIMENSION" &&
+            !source.PlacementRefusal(static_cast<std::uint32_t>(r)).empty())
+            ++count;
+    }
+    return count;
+}
+
 // A's handle of every record pasted into target, in the order a save writes them.
 std::string PastedHandles(const BoardDocument& target) {
     std::vector<std::uint32_t> keys;
@@ -136,6 +147,11 @@ std::string PasteAndSave(const std::string& a, const std::string& b, const TempD
     const Vec2 base{10.0, -20.0};
     const Vec2 at{1234.5, 678.25};
     const DrawingClip clip = ClipSelection(*source, PickAll(*source), base);
+    // A dimension is carried with a new block of its own (a shared block is not placed at all).
+    if (const auto refused = clip.refusedKinds.find("DIMENSION");
+        refused != clip.refusedKinds.end()) {
+        EXPECT_LE(refused->second, UnplaceableDimensions(*DxfOf(*source)));
+    }
     if (clip.Empty()) return {};
     try {
         (void)PasteClip(*target, clip, at, PasteLayer::SameName);
