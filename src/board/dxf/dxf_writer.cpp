@@ -572,50 +572,35 @@ private:
         m_patches.push_back({at, at, std::move(end.Out()), false, Order::NewSection});
     }
 
-    // A record placed or put on another layer in place: its new bytes and the record after it.
-    [[nodiscard]] std::string RewriteInPlace(const RecordEdit& edit, std::size_t& end) const {
-        const std::string layer = edit.layer ? LayerName(*edit.layer) : std::string();
-        std::uint64_t unused = 0;
-        return RewriteDxfRecord(m_source, edit.source, edit.placements, layer, false, unused, &end);
+    [[nodiscard]] std::string LayerOf(const RecordEdit& edit) const {
+        return edit.layer ? LayerName(*edit.layer) : std::string();
     }
 
-    // Records erased, placed or put on another layer are replaced in place; copies are written
-    // after the new entities, in the order they were made.
+    // Records erased, placed or put on another layer are replaced in place (the placed ones
+    // rewritten ahead, on several threads when many); copies are written after the new entities,
+    // in the order they were made.
     void RecordPatches() {
         if (m_state.recordEdits == nullptr) return;
-        std::vector<const RecordEdit*> edits;
-        std::vector<std::uint32_t> keys;
-        for (const auto& [key, edit] : *m_state.recordEdits) keys.push_back(key);
-        std::sort(keys.begin(), keys.end());
-        edits.reserve(keys.size());
-        for (const std::uint32_t key : keys) edits.push_back(&m_state.recordEdits->at(key));
-        const auto inPlace = [&](std::size_t k) {
-            const RecordEdit& edit = *edits[k];
-            return !IsCopyKey(keys[k]) && !edit.from && !edit.erased &&
-                   edit.source + 1 < m_source.records.size();
-        };
-        std::vector<writer::Rewritten> ahead = writer::RewriteAhead(
-            keys.size(), inPlace,
-            [&](std::size_t k, std::size_t& end) { return RewriteInPlace(*edits[k], end); });
-        for (std::size_t k = 0; k < keys.size(); ++k) {
-            const std::uint32_t key = keys[k];
-            const RecordEdit& edit = *edits[k];
+        std::vector<std::pair<std::uint32_t, const RecordEdit*>> edits;
+        for (const auto& [key, edit] : *m_state.recordEdits) edits.emplace_back(key, &edit);
+        std::sort(edits.begin(), edits.end());
+        std::vector<writer::Rewritten> ahead = writer::RewriteInPlace(
+            m_source, edits, [&](const RecordEdit& edit) { return LayerOf(edit); });
+        for (std::size_t k = 0; k < edits.size(); ++k) {
+            const RecordEdit& edit = *edits[k].second;
             if (edit.from || edit.source + 1 >= m_source.records.size()) continue;
-            if (IsCopyKey(key)) {
+            if (IsCopyKey(edits[k].first)) {
                 if (edit.erased) continue;
-                const std::string layer = edit.layer ? LayerName(*edit.layer) : std::string();
-                m_copies +=
-                    RewriteDxfRecord(m_source, edit.source, edit.placements, layer, true, m_next);
+                m_copies += RewriteDxfRecord(m_source, edit.source, edit.placements, LayerOf(edit),
+                                             true, m_next);
                 continue;
             }
             std::size_t end = 0;
             std::string bytes;
             if (edit.erased) {
                 end = DxfRecordEnd(m_source, edit.source);
-            } else if (k < ahead.size() && ahead[k].done) {
-                bytes = writer::Take(ahead[k], end);
             } else {
-                bytes = RewriteInPlace(edit, end);
+                bytes = writer::Take(ahead[k], end);
             }
             m_patches.push_back(
                 {m_source.records[edit.source], m_source.records[end], std::move(bytes)});

@@ -1,10 +1,12 @@
 // Records a save rewrites in place, rewritten ahead of its walk through the file on several
 // threads: each record is read and written alone, so the work splits into runs of records.
 #include <algorithm>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 #include <utility>
 
+#include "board/dxf/dxf_transform.h"
 #include "board/dxf/dxf_writer_records.h"
 
 namespace pelimator::board::writer {
@@ -41,10 +43,9 @@ std::vector<Rewritten> RewriteAhead(
     std::size_t many = 0;
     for (std::size_t k = 0; k < count; ++k) many += wanted(k) ? 1 : 0;
     const std::size_t cores = std::max<std::size_t>(1, std::thread::hardware_concurrency());
-    const std::size_t runs = std::min({cores, kMostThreads, many / kRecordsPerThread});
-    std::vector<Rewritten> out;
-    if (runs < 2) return out;
-    out.resize(count);
+    const std::size_t runs =
+        std::max<std::size_t>(1, std::min({cores, kMostThreads, many / kRecordsPerThread}));
+    std::vector<Rewritten> out(count);
     const auto bound = [&](std::size_t run) { return count * run / runs; };
     // Each joins as it goes: before anything leaves, since they write into out.
     std::vector<std::jthread> threads;
@@ -64,8 +65,28 @@ std::vector<Rewritten> RewriteAhead(
     return out;
 }
 
+std::vector<Rewritten> RewriteInPlace(
+    const DxfSource& source, std::span<const std::pair<std::uint32_t, const RecordEdit*>> edits,
+    const std::function<std::string(const RecordEdit&)>& layerOf) {
+    return RewriteAhead(
+        edits.size(),
+        [&](std::size_t k) {
+            const RecordEdit& edit = *edits[k].second;
+            return !IsCopyKey(edits[k].first) && !edit.from && !edit.erased &&
+                   edit.source + 1 < source.records.size();
+        },
+        [&](std::size_t k, std::size_t& end) {
+            const RecordEdit& edit = *edits[k].second;
+            std::uint64_t unused = 0;
+            return RewriteDxfRecord(source, edit.source, edit.placements, layerOf(edit), false,
+                                    unused, &end);
+        });
+}
+
 std::string Take(Rewritten& rewritten, std::size_t& end) {
     if (rewritten.failure) std::rethrow_exception(rewritten.failure);
+    // The walk takes what RewriteInPlace wanted; anything else would write a wrong record.
+    if (!rewritten.done) throw std::logic_error("DXF record taken that was not rewritten");
     end = rewritten.end;
     return std::move(rewritten.bytes);
 }

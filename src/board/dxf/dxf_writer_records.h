@@ -7,11 +7,14 @@
 #include <exception>
 #include <functional>
 #include <initializer_list>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "board/dxf/dxf_source.h"
 #include "board/dxf/dxf_tags.h"
+#include "board/model/edit_step.h"
 #include "board/model/entity.h"
 #include "board/model/layers.h"
 
@@ -68,12 +71,19 @@ struct Rewritten {
 };
 
 // Every record k < count that is wanted(k), rewritten by rewrite(k, end), in runs of records on
-// several threads. Empty when there are too few for more than one thread: the walk rewrites them
-// as it comes to them. A run stops at its first failure (the walk raises it, there, by Take);
-// records past it stay not done.
+// as many threads as there are cores when there are thousands (one run, on this thread, when
+// fewer). A run stops at its first failure (the walk raises it, there, by Take); records past it
+// stay not done.
 [[nodiscard]] std::vector<Rewritten> RewriteAhead(
     std::size_t count, const std::function<bool(std::size_t)>& wanted,
     const std::function<std::string(std::size_t, std::size_t&)>& rewrite);
+
+// The records of edits (sorted by key) that are placed or put on another layer in place (not
+// copies, not erased, of this file), rewritten ahead of the save's walk; layerOf: the DXF name of
+// an edit's new layer ("" for none).
+[[nodiscard]] std::vector<Rewritten> RewriteInPlace(
+    const DxfSource& source, std::span<const std::pair<std::uint32_t, const RecordEdit*>> edits,
+    const std::function<std::string(const RecordEdit&)>& layerOf);
 
 // The bytes of a record rewritten ahead and the record after it; raises its failure.
 [[nodiscard]] std::string Take(Rewritten& rewritten, std::size_t& end);
