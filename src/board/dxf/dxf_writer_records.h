@@ -80,7 +80,8 @@ struct Rewritten {
 
 // The records of edits (sorted by key) that are placed or put on another layer in place (not
 // copies, not erased, of this file), rewritten ahead of the save's walk; layerOf: the DXF name of
-// an edit's new layer ("" for none).
+// an edit's new layer ("" for none). RewriteDxfRecord runs on several threads at once here: it
+// must only read the source.
 [[nodiscard]] std::vector<Rewritten> RewriteInPlace(
     const DxfSource& source, std::span<const std::pair<std::uint32_t, const RecordEdit*>> edits,
     const std::function<std::string(const RecordEdit&)>& layerOf);
