@@ -16,12 +16,6 @@ std::string Decoded(const DxfSource& source, std::string_view raw) {
 
 std::string HandleKey(std::string_view value) { return LayerKey(TrimDxf(value)); }
 
-std::string HandleText(std::uint64_t handle) {
-    DxfEmitter out(DxfLayout{});  // ASCII: "  5\n<handle>\n"
-    out.Handle(5, handle);
-    return out.Out().substr(4, out.Out().size() - 5);
-}
-
 std::string HexBytes(std::string_view hex) {
     std::string bytes;
     const auto digit = [](char c) {
@@ -122,6 +116,12 @@ bool EmitName(DxfRetag& job, const std::string& type, const DxfTag& tag, bool he
 }
 
 }  // namespace
+
+std::string HandleText(std::uint64_t handle) {
+    DxfEmitter out(DxfLayout{});  // ASCII: "  5\n<handle>\n"
+    out.Handle(5, handle);
+    return out.Out().substr(4, out.Out().size() - 5);
+}
 
 void RetagDxfRecord(DxfRetag& job, const std::vector<DxfTag>& tags, bool head) {
     const std::string type = TypeOf(tags);

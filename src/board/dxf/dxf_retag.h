@@ -16,6 +16,9 @@
 
 namespace pelimator::board {
 
+// A handle as a DXF writes it: upper-case hexadecimal, no leading zeros.
+[[nodiscard]] std::string HandleText(std::uint64_t handle);
+
 // One run of records copied into the target: handles renumbered (and remembered, so that the
 // records it owns follow), names and layer replaced, values in the target's form and code page.
 struct DxfRetag {

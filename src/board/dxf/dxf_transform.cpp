@@ -13,6 +13,7 @@
 #include "base/errors.h"
 #include "board/dxf/dxf_dimension_block.h"
 #include "board/dxf/dxf_names.h"
+#include "board/dxf/dxf_plain_record.h"
 #include "board/dxf/dxf_record_roles.h"
 
 namespace pelimator::board {
@@ -482,6 +483,7 @@ std::size_t RecordEndAfter(const DxfSource& source, std::size_t record,
 }  // namespace
 
 std::string DxfPlacementRefusal(const DxfSource& source, std::size_t record) {
+    if (PlainlyPlaceable(source, record)) return {};  // most records of most drawings
     std::vector<DxfTag> head;
     try {
         head = ReadTags(source, record);

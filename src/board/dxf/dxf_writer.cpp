@@ -19,6 +19,7 @@
 #include "board/dxf/dxf_file.h"
 #include "board/dxf/dxf_names.h"
 #include "board/dxf/dxf_paste.h"
+#include "board/dxf/dxf_retag.h"
 #include "board/dxf/dxf_transform.h"
 #include "board/dxf/dxf_writer_records.h"
 
@@ -575,23 +576,28 @@ private:
         m_patches.push_back({at, at, std::move(end.Out()), false, Order::NewSection});
     }
 
-    // Records erased, placed or put on another layer are replaced in place; copies are written
-    // after the new entities, in the order they were made.
+    [[nodiscard]] std::string LayerOf(const RecordEdit& edit) const {
+        return edit.layer ? LayerName(*edit.layer) : std::string();
+    }
+
+    // Records erased, placed or put on another layer are replaced in place (the placed ones
+    // rewritten ahead, on several threads when many); copies are written after the new entities,
+    // in the order they were made.
     void RecordPatches() {
         if (m_state.recordEdits == nullptr) return;
-        std::vector<std::uint32_t> keys;
-        for (const auto& [key, edit] : *m_state.recordEdits) keys.push_back(key);
-        std::sort(keys.begin(), keys.end());
-        for (const std::uint32_t key : keys) {
-            const RecordEdit& edit = m_state.recordEdits->at(key);
+        std::vector<std::pair<std::uint32_t, const RecordEdit*>> edits;
+        for (const auto& [key, edit] : *m_state.recordEdits) edits.emplace_back(key, &edit);
+        std::sort(edits.begin(), edits.end());
+        std::vector<writer::Rewritten> ahead = writer::RewriteInPlace(
+            m_source, edits, [&](const RecordEdit& edit) { return LayerOf(edit); });
+        for (std::size_t k = 0; k < edits.size(); ++k) {
+            const RecordEdit& edit = *edits[k].second;
             if (edit.from || edit.source + 1 >= m_source.records.size()) continue;
-            const std::string layer = edit.layer ? LayerName(*edit.layer) : std::string();
-            if (IsCopyKey(key)) {
+            if (IsCopyKey(edits[k].first)) {
                 if (edit.erased) continue;
-                m_copies += WithDxfBlockName(
-                    m_source,
-                    RewriteDxfRecord(m_source, edit.source, edit.placements, layer, true, m_next),
-                    m_blockNames[key]);
+                const std::string copy = RewriteDxfRecord(m_source, edit.source, edit.placements,
+                                                          LayerOf(edit), true, m_next);
+                m_copies += WithDxfBlockName(m_source, copy, m_blockNames[edits[k].first]);
                 continue;
             }
             std::size_t end = 0;
@@ -599,9 +605,7 @@ private:
             if (edit.erased) {
                 end = DxfRecordEnd(m_source, edit.source);
             } else {
-                std::uint64_t unused = 0;
-                bytes = RewriteDxfRecord(m_source, edit.source, edit.placements, layer, false,
-                                         unused, &end);
+                bytes = writer::Take(ahead[k], end);
             }
             m_patches.push_back(
                 {m_source.records[edit.source], m_source.records[end], std::move(bytes)});
@@ -618,12 +622,6 @@ private:
                 {m_source.records[r], m_source.records[end],
                  RewriteDxfRecord(m_source, r, edit.placements, {}, false, unused)});
         }
-    }
-
-    [[nodiscard]] static std::string HandleText(std::uint64_t handle) {
-        DxfEmitter out(DxfLayout{});  // ASCII: "  5\n<handle>\n"
-        out.Handle(5, handle);
-        return out.Out().substr(4, out.Out().size() - 5);
     }
 
     // The value tag of a header variable: patched where the file has it, else added to vars.

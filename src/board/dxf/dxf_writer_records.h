@@ -2,12 +2,19 @@
 // their changes), LINE and ARC entities, and the first of the handles they take.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <initializer_list>
+#include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "board/dxf/dxf_source.h"
 #include "board/dxf/dxf_tags.h"
+#include "board/model/edit_step.h"
 #include "board/model/entity.h"
 #include "board/model/layers.h"
 
@@ -53,5 +60,33 @@ void NewEntityRecord(DxfEmitter& out, const DxfSource& source, const EntityData&
 // to 0. Throws FileError (message starting with `failure`) when no such run is left.
 [[nodiscard]] std::uint64_t FirstSaveHandle(const DxfSource& source, std::uint64_t needed,
                                             const std::string& failure);
+
+// A record rewritten ahead of the save's walk: its bytes and the record after it, or why it
+// could not be rewritten.
+struct Rewritten {
+    bool done = false;
+    std::string bytes;
+    std::size_t end = 0;
+    std::exception_ptr failure;
+};
+
+// Every record k < count that is wanted(k), rewritten by rewrite(k, end), in runs of records on
+// as many threads as there are cores when there are thousands (one run, on this thread, when
+// fewer). A run stops at its first failure (the walk raises it, there, by Take); records past it
+// stay not done.
+[[nodiscard]] std::vector<Rewritten> RewriteAhead(
+    std::size_t count, const std::function<bool(std::size_t)>& wanted,
+    const std::function<std::string(std::size_t, std::size_t&)>& rewrite);
+
+// The records of edits (sorted by key) that are placed or put on another layer in place (not
+// copies, not erased, of this file), rewritten ahead of the save's walk; layerOf: the DXF name of
+// an edit's new layer ("" for none). RewriteDxfRecord runs on several threads at once here: it
+// must only read the source.
+[[nodiscard]] std::vector<Rewritten> RewriteInPlace(
+    const DxfSource& source, std::span<const std::pair<std::uint32_t, const RecordEdit*>> edits,
+    const std::function<std::string(const RecordEdit&)>& layerOf);
+
+// The bytes of a record rewritten ahead and the record after it; raises its failure.
+[[nodiscard]] std::string Take(Rewritten& rewritten, std::size_t& end);
 
 }  // namespace pelimator::board::writer
