@@ -14,8 +14,9 @@ namespace pelimator::board::dxf_roles {
 
 // The roles of a multileader's own groups (its context data included): points placed, the
 // content's and the plane's directions and the doglegs' turned, the sizes the context keeps
-// scaled (text height, arrowheads, landing gap, dogleg lengths, the overall scale) scaled, the
-// plane's reversed normal flag turned over by a mirror. The entity's own dogleg length and
+// scaled (text height, arrowheads, landing gap, dogleg lengths, the overall scale) scaled. A
+// mirror turns the plane over (its reversed normal flag) and the text's with it (its normal's z
+// negated, its rotation given in that plane), as ezdxf does. The entity's own dogleg length and
 // arrowhead size (41, 42) are the style's sizes before the overall scale (45), which scales
 // them: they stay.
 void MultiLeaderRoles(const std::vector<DxfTag>& tags, const std::vector<Part>& parts,
