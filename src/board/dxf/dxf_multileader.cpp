@@ -165,6 +165,72 @@ std::string MultiLeaderRefusal(const std::vector<DxfTag>& tags, const std::vecto
     return {};
 }
 
+MultiLeaderShape ReadMultiLeader(const std::vector<DxfTag>& tags, const std::vector<Part>& parts) {
+    MultiLeaderShape shape;
+    const Sections sections = SectionsOf(tags, parts);
+    shape.closed = sections.closed;
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        if (parts[i] != Part::Own) continue;
+        const DxfTag& t = tags[i];
+        const double v = t.real;
+        MultiLeaderLeader* leader = shape.leaders.empty() ? nullptr : &shape.leaders.back();
+        switch (sections.of[i]) {
+            case Section::Own:
+                if (t.code == 170) shape.leaderType = t.integer;
+                if (t.code == 291) shape.landing = t.integer != 0;
+                break;
+            case Section::Context:
+                if (t.code == 41) shape.textHeight = v;
+                if (t.code == 140) shape.arrowSize = v;
+                if (t.code == 290 && t.integer == 1) shape.hasText = true;
+                if (t.code == 296 && t.integer == 1) shape.hasBlock = true;
+                if (Opens(t, 302, "LEADER{")) shape.leaders.emplace_back();
+                break;
+            case Section::Text:
+                if (t.code == 304) {
+                    std::string_view text = t.value;
+                    while (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+                    shape.text = text;
+                }
+                if (t.code == 12) shape.textAt.x = v;
+                if (t.code == 22) shape.textAt.y = v;
+                if (t.code == 13) shape.textDirection.x = v;
+                if (t.code == 23) shape.textDirection.y = v;
+                if (t.code == 43) shape.textWidth = v;
+                if (t.code == 45) shape.lineSpacing = v;
+                if (t.code == 171) shape.alignment = t.integer;
+                break;
+            case Section::Block:
+                if (t.code == 341) shape.blockRecord = TrimDxf(t.value);
+                if (t.code == 15) shape.blockAt.x = v;
+                if (t.code == 25) shape.blockAt.y = v;
+                if (t.code == 16) shape.blockScale.x = v;
+                if (t.code == 26) shape.blockScale.y = v;
+                if (t.code == 46) shape.blockRotation = v;
+                break;
+            case Section::Leader:
+                if (leader == nullptr) break;
+                if (t.code == 10) leader->point.x = v;
+                if (t.code == 20) leader->point.y = v;
+                if (t.code == 11) leader->dogleg.x = v;
+                if (t.code == 21) leader->dogleg.y = v;
+                if (t.code == 291) leader->hasDogleg = t.integer != 0;
+                if (t.code == 40) leader->doglegLength = v;
+                if (t.code == 271) leader->horizontal = t.integer == 0;
+                if (Opens(t, 304, "LEADER_LINE{")) leader->lines.emplace_back();
+                break;
+            case Section::Line:
+                if (leader == nullptr || leader->lines.empty()) break;
+                if (t.code == 10) leader->lines.back().push_back({v, 0.0});
+                if (t.code == 20 && !leader->lines.back().empty()) {
+                    leader->lines.back().back().y = v;
+                }
+                break;
+        }
+    }
+    return shape;
+}
+
 void TableRoles(const std::vector<DxfTag>& tags, const std::vector<Part>& parts,
                 std::vector<Role>& roles) {
     for (std::size_t i = 0; i < tags.size(); ++i) {

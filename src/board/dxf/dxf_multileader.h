@@ -4,6 +4,7 @@
 // vector, a length or a flag in another: the roles here follow the section a group sits in.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,40 @@ namespace pelimator::board::dxf_roles {
 // them: they stay.
 void MultiLeaderRoles(const std::vector<DxfTag>& tags, const std::vector<Part>& parts,
                       std::vector<Role>& roles);
+
+// What a multileader draws, read from its context data by section (in the drawing's coordinates).
+struct MultiLeaderLeader {
+    Vec2 point;             // where its lines end: the landing's start (10)
+    Vec2 dogleg{1.0, 0.0};  // the landing's direction (11), when it has one
+    bool hasDogleg = false;
+    double doglegLength = 0.0;
+    bool horizontal = true;  // its text attaches at a side (271 = 0), not at the top or bottom
+    std::vector<std::vector<Vec2>> lines;  // each line's vertices from its arrowhead on
+};
+
+struct MultiLeaderShape {
+    bool closed = false;  // the context data was read to its end
+    double arrowSize = 0.0;
+    double textHeight = 0.0;
+    std::int64_t leaderType = 1;  // 0 none, 1 straight lines, 2 a curve
+    bool landing = true;          // the leaders end in their doglegs (291)
+    bool hasText = false;
+    std::string text;  // the multiline text's content (304, as written)
+    Vec2 textAt;
+    Vec2 textDirection{1.0, 0.0};
+    double textWidth = 0.0;
+    double lineSpacing = 1.0;
+    std::int64_t alignment = 1;  // 1 left, 2 centre, 3 right, the text's top at textAt
+    bool hasBlock = false;
+    std::string blockRecord;  // the handle of its block's record (341)
+    Vec2 blockAt;
+    Vec2 blockScale{1.0, 1.0};
+    double blockRotation = 0.0;  // radians
+    std::vector<MultiLeaderLeader> leaders;
+};
+
+[[nodiscard]] MultiLeaderShape ReadMultiLeader(const std::vector<DxfTag>& tags,
+                                               const std::vector<Part>& parts);
 
 // Why the multileader cannot be placed exactly, a Japanese sentence naming it; "" when it can.
 [[nodiscard]] std::string MultiLeaderRefusal(const std::vector<DxfTag>& tags,
