@@ -1,11 +1,13 @@
 // dxf_corpus_edit_all IN OUTDIR: opens IN as the program does and, for each edit (erase, move,
 // copy, rotate, layer change, mirror, scale, copy then turn the copies), selects every model-space
 // record the edit can take, edits them all in one step and saves OUTDIR/<edit>.dxf. Prints one line
-// per model-space record (ordinal, record, handle, type, refusal) for the checker to pair with
-// ezdxf's entities, then one line per fault found in the saved bytes: a record outside the edit
-// changed, a save not the same twice, a saved file that does not save back to the same bytes. Exit
-// 0 when it saved every edit (faults are for the checker to count), 1 when something failed.
+// per model-space record (ordinal, record, handle, type, refusal, copy refusal, then edit=refusal
+// for each edit whose placement alone the record refuses) for the checker to pair with ezdxf's
+// entities, then one line per fault found in the saved bytes: a record outside the edit changed, a
+// save not the same twice, a saved file that does not save back to the same bytes. Exit 0 when it
+// saved every edit (faults are for the checker to count), 1 when something failed.
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -13,6 +15,8 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <map>
+#include <numbers>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,7 +42,18 @@ struct Row {
     std::string type;
     std::string refusal;
     std::string copyRefusal;
+    std::map<std::string, std::string> refusalFor;  // by edit: what only that placement refuses
 };
+
+// The placements of the edits below that turn, mirror and scale, as the board makes them.
+std::map<std::string, RecordPlacement> Placements() {
+    RecordPlacement mirror{{3.0, 4.0}, 2.0 * std::atan2(1.0, 0.5) * 180.0 / std::numbers::pi, {}};
+    mirror.mirror = true;
+    RecordPlacement scale{{3.0, 4.0}, 0.0, {}};
+    scale.factor = 2.5;
+    return {
+        {"rotate", RecordPlacement{{3.0, 4.0}, 30.0, {}}}, {"mirror", mirror}, {"scale", scale}};
+}
 
 // The DXF records of the file at path the document was opened from: read once more beside it
 // (the same bytes give the same records and entities).
@@ -111,6 +126,12 @@ std::vector<Row> ModelSpaceRows(const DxfSource& source) {
         }
         row.refusal = source.PlacementRefusal(static_cast<std::uint32_t>(r));
         row.copyRefusal = source.CopyRefusal(static_cast<std::uint32_t>(r));
+        for (const auto& [edit, placement] : Placements()) {
+            row.refusalFor[edit] =
+                row.refusal.empty()
+                    ? source.PlacementRefusalFor(static_cast<std::uint32_t>(r), placement)
+                    : std::string();
+        }
         if (!paper) rows.push_back(row);
         r = row.end;
     }
@@ -198,7 +219,11 @@ int main(int argc, char** argv) {
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const Row& row = rows[i];
             std::cout << "row\t" << i << '\t' << row.record << '\t' << row.handle << '\t'
-                      << row.type << '\t' << row.refusal << '\t' << row.copyRefusal << '\n';
+                      << row.type << '\t' << row.refusal << '\t' << row.copyRefusal;
+            for (const auto& [edit, placement] : Placements()) {
+                std::cout << '\t' << edit << '=' << row.refusalFor.at(edit);
+            }
+            std::cout << '\n';
         }
         std::vector<std::string> faults;
         for (const std::string edit :
@@ -217,6 +242,10 @@ int main(int argc, char** argv) {
                 const Row& row = rows[i];
                 if (edit != "erase" && edit != "layer" && !row.refusal.empty()) continue;
                 if (edit.starts_with("copy") && !row.copyRefusal.empty()) continue;
+                if (const auto found = row.refusalFor.find(edit);
+                    found != row.refusalFor.end() && !found->second.empty()) {
+                    continue;
+                }
                 edited.push_back(row);
                 const auto first =
                     std::find(source.entityRecord.begin(), source.entityRecord.end(), row.record);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "board/dxf/dxf_multileader.h"
 #include "board/dxf/dxf_names.h"
 
 namespace pelimator::board::dxf_roles {
@@ -132,12 +133,12 @@ Role SimpleRole(std::string_view type, int code) {
 
 const std::unordered_set<std::string_view>& PlaceableTypes() {
     static const std::unordered_set<std::string_view> types{
-        "LINE",   "POINT",    "CIRCLE",  "ARC",         "LWPOLYLINE",  "POLYLINE",
-        "VERTEX", "SEQEND",   "TEXT",    "MTEXT",       "ATTRIB",      "ATTDEF",
-        "INSERT", "SOLID",    "TRACE",   "3DFACE",      "ELLIPSE",     "SPLINE",
-        "LEADER", "XLINE",    "RAY",     "HATCH",       "SHAPE",       "TOLERANCE",
-        "MLINE",  "IMAGE",    "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY",
-        "MESH",   "DIMENSION"};
+        "LINE",   "POINT",     "CIRCLE",      "ARC",         "LWPOLYLINE",  "POLYLINE",
+        "VERTEX", "SEQEND",    "TEXT",        "MTEXT",       "ATTRIB",      "ATTDEF",
+        "INSERT", "SOLID",     "TRACE",       "3DFACE",      "ELLIPSE",     "SPLINE",
+        "LEADER", "XLINE",     "RAY",         "HATCH",       "SHAPE",       "TOLERANCE",
+        "MLINE",  "IMAGE",     "WIPEOUT",     "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY",
+        "MESH",   "DIMENSION", "MULTILEADER", "ACAD_TABLE"};
     return types;
 }
 
@@ -267,6 +268,10 @@ std::vector<Role> RolesOf(const std::vector<DxfTag>& tags, const std::vector<Par
                           std::string_view type) {
     std::vector<Role> roles(tags.size(), Role::Keep);
     if (type == "HATCH") HatchRoles(tags, parts, roles);
+    // Set by where a group sits in the record, not by its code alone.
+    const bool ownRoles = type == "HATCH" || type == "MULTILEADER" || type == "ACAD_TABLE";
+    if (type == "MULTILEADER") MultiLeaderRoles(tags, parts, roles);
+    if (type == "ACAD_TABLE") TableRoles(tags, parts, roles);
     // A polyface mesh's face record names its corners by number; its point is no place.
     bool faceRecord = false;
     for (std::size_t i = 0; i < tags.size() && type == "VERTEX"; ++i) {
@@ -276,7 +281,7 @@ std::vector<Role> RolesOf(const std::vector<DxfTag>& tags, const std::vector<Par
     for (std::size_t i = 0; i < tags.size(); ++i) {
         switch (parts[i]) {
             case Part::Own:
-                if (type != "HATCH" && !faceRecord) roles[i] = SimpleRole(type, tags[i].code);
+                if (!ownRoles && !faceRecord) roles[i] = SimpleRole(type, tags[i].code);
                 break;
             case Part::AppGroup:
                 break;

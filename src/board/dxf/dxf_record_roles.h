@@ -35,6 +35,9 @@ enum class Role : std::uint8_t {
     TextDirection,         // x of a text's direction vector: the same
     HAlign,                // a text's horizontal alignment
     Attachment,            // a multiline text's attachment point
+    MirrorFlag,            // a 0 or 1 flag a mirror turns over (a plane's normal reversed)
+    NormalZ,               // z of a normal a mirror turns over: negated
+    OverturnedRadians,     // an angle (radians) in the plane of such a normal
 };
 
 // Where in its record a tag sits: the entity's own groups, an application's 102 {...} group, an

@@ -12,6 +12,7 @@
 
 #include "base/errors.h"
 #include "board/dxf/dxf_dimension_block.h"
+#include "board/dxf/dxf_multileader.h"
 #include "board/dxf/dxf_names.h"
 #include "board/dxf/dxf_plain_record.h"
 #include "board/dxf/dxf_record_roles.h"
@@ -58,10 +59,18 @@ struct RecordView {
     std::vector<Role> roles;
     std::vector<std::size_t> yOf;
     bool head = false;
-    bool planeMirrored = false;   // its points' plane system's x is the drawing's -x
-    bool anglesMirrored = false;  // so is its angles' (an MTEXT's or a shape's seen from below)
-    bool turnsOver = false;       // a mirror turns its plane over (a shape, a leader)
+    bool planeMirrored = false;       // its points' plane system's x is the drawing's -x
+    bool anglesMirrored = false;      // so is its angles' (an MTEXT's or a shape's seen from below)
+    bool turnsOver = false;           // a mirror turns its plane over (a shape, a leader)
+    std::size_t entityGroupsEnd = 0;  // its first subclass marker after AcDbEntity's groups
 };
+
+std::size_t EntityGroupsEnd(const std::vector<DxfTag>& tags) {
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        if (tags[i].code == 100 && TrimDxf(tags[i].value) != "AcDbEntity") return i;
+    }
+    return tags.size();
+}
 
 // The parameters of one rewrite (a record and its followers).
 struct Rewrite {
@@ -261,9 +270,10 @@ void EmitAdditions(const Rewrite& job, const RecordView& view, const Additions& 
 }
 
 // The picture a record keeps for programs that do not know its kind (its proxy graphics: a size,
-// 160 or 92, then chunks of 310) shows it where it was: a placed record leaves it out.
+// 160 or 92, then chunks of 310, among its entity groups) shows it where it was: a placed record
+// leaves it out. A 92 and 310 of its own kind's groups (a table's cell value) are kept.
 bool ProxyGraphics(const RecordView& view, std::size_t i) {
-    if (view.parts[i] != Part::Own) return false;
+    if (view.parts[i] != Part::Own || i >= view.entityGroupsEnd) return false;
     const int code = view.tags[i].code;
     const bool chunkNext = i + 1 < view.tags.size() && view.tags[i + 1].code == 310;
     return code == 310 || ((code == 160 || code == 92) && chunkNext);
@@ -369,7 +379,14 @@ std::optional<double> PlacedNumber(const Rewrite& job, const RecordView& view, s
             return sum.rigid ? std::nullopt
                              : std::optional(tag.real * (sum.mirrored ? -sum.factor : sum.factor));
         case Role::Bulge:
+        case Role::NormalZ:
             return sum.mirrored ? std::optional(-tag.real) : std::nullopt;
+        case Role::OverturnedRadians: {
+            // Seen from below after a mirror: its plane's x is the drawing's -x.
+            const double world = PlaceRecordAngle(job, view, tag.real * kDegrees);
+            return sum.turns ? std::optional((sum.mirrored ? 180.0 - world : world) / kDegrees)
+                             : std::nullopt;
+        }
         case Role::TextAngle: {
             int flips = 0;
             return sum.turns ? std::optional(PlaceTextAngle(job, view, tag.real, flips))
@@ -393,6 +410,10 @@ void EmitPlaced(const Rewrite& job, const RecordView& view, const TextFix& fix, 
     }
     if (view.turnsOver && tag.code == 230 && view.parts[i] == Part::Own) {
         job.out.Real(230, -tag.real);
+        return;
+    }
+    if (role == Role::MirrorFlag) {
+        job.sum.mirrored ? job.out.Integer(tag.code, tag.integer == 0 ? 1 : 0) : raw();
         return;
     }
     if (role == Role::HAlign || role == Role::Attachment) {
@@ -424,6 +445,7 @@ void EmitRecord(Rewrite& job, RecordView& view) {
     view.parts = PartsOf(view.tags);
     view.roles = RolesOf(view.tags, view.parts, view.type);
     view.yOf = YPartners(view.tags, view.parts, view.roles);
+    view.entityGroupsEnd = EntityGroupsEnd(view.tags);
     const TextFix fix = TextFixOf(job, view, Part::Own);
     const Additions add = AdditionsOf(job, view, fix);
     std::vector<std::optional<double>> placedY(view.tags.size());  // a y placed with its x
@@ -480,9 +502,9 @@ std::size_t RecordEndAfter(const DxfSource& source, std::size_t record,
     return type == "POLYLINE" || type == "INSERT" ? DxfRecordEnd(source, record) : record + 1;
 }
 
-}  // namespace
-
-std::string DxfPlacementRefusal(const DxfSource& source, std::size_t record) {
+// placement: the one asked for (a table only moves); null: any.
+std::string RefusalOf(const DxfSource& source, std::size_t record,
+                      const RecordPlacement* placement) {
     if (PlainlyPlaceable(source, record)) return {};  // most records of most drawings
     std::vector<DxfTag> head;
     try {
@@ -506,6 +528,14 @@ std::string DxfPlacementRefusal(const DxfSource& source, std::size_t record) {
                 return refusal;
             }
         }
+        if (type == "MULTILEADER") {
+            if (std::string refusal = MultiLeaderRefusal(tags, PartsOf(tags)); !refusal.empty()) {
+                return refusal;
+            }
+        }
+        if (type == "ACAD_TABLE" && placement != nullptr) {
+            if (std::string refusal = TableRefusal(*placement); !refusal.empty()) return refusal;
+        }
         if (!PlaceableTypes().contains(type)) {
             return (type.empty() ? std::string("この図形") : type) +
                    " は形を正確に移す方法が分からないため、移動・回転・複写できません";
@@ -519,6 +549,17 @@ std::string DxfPlacementRefusal(const DxfSource& source, std::size_t record) {
         }
     }
     return {};
+}
+
+}  // namespace
+
+std::string DxfPlacementRefusal(const DxfSource& source, std::size_t record) {
+    return RefusalOf(source, record, nullptr);
+}
+
+std::string DxfPlacementRefusal(const DxfSource& source, std::size_t record,
+                                const RecordPlacement& placement) {
+    return RefusalOf(source, record, &placement);
 }
 
 std::string DxfCopyRefusal(const DxfSource& source, std::size_t record) {
@@ -539,6 +580,10 @@ std::string DxfCopyRefusal(const DxfSource& source, std::size_t record) {
                        DxfRecordType(source, c) +
                        " が持つオブジェクトを複写で作れないため)。移動・回転はできます";
             }
+        }
+        if (TypeOf(tags) == "ACAD_TABLE") {
+            return "ACAD_TABLE (表) は複写できません (表を描くブロックを複写で作れないため)。"
+                   "移動はできます";
         }
         const std::vector<Part> parts = PartsOf(tags);
         for (std::size_t i = 0; i < tags.size(); ++i) {
@@ -616,6 +661,11 @@ std::string DxfSource::RecordColourName(std::uint32_t record) const {
 
 std::string DxfSource::PlacementRefusal(std::uint32_t record) const {
     return DxfPlacementRefusal(*this, record);
+}
+
+std::string DxfSource::PlacementRefusalFor(std::uint32_t record,
+                                           const RecordPlacement& placement) const {
+    return DxfPlacementRefusal(*this, record, placement);
 }
 
 std::string DxfSource::CopyRefusal(std::uint32_t record) const {

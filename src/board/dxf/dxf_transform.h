@@ -24,6 +24,9 @@ namespace pelimator::board {
 // Why the record cannot be placed (moved, turned, copied) exactly, as a Japanese sentence naming
 // its kind; "" when it can.
 [[nodiscard]] std::string DxfPlacementRefusal(const DxfSource& source, std::size_t record);
+// The same for one placement: a table moves, but does not turn, mirror or scale.
+[[nodiscard]] std::string DxfPlacementRefusal(const DxfSource& source, std::size_t record,
+                                              const RecordPlacement& placement);
 
 // Why a copy of the record cannot be made whole, as a Japanese sentence naming its kind: it owns
 // an object of the file (360 outside its extension dictionary, as an image owns the reactor that

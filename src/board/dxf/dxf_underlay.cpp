@@ -46,7 +46,11 @@ std::string_view Builder::TypeOf(std::size_t r) {
 
 Common Builder::ReadCommon(const std::vector<Tag>& tags) {
     Common c;
-    for (const Tag& t : tags) TakeCommonGroup(c, t.code, t.text, t.real, t.integer);
+    for (const Tag& t : tags) {
+        // A table's own groups (its cells' among them) follow its subclass marker.
+        if (t.code == 100 && t.text == "AcDbTable") break;
+        TakeCommonGroup(c, t.code, t.text, t.real, t.integer);
+    }
     return c;
 }
 

@@ -4,7 +4,7 @@
 // and the blocks; dxf_underlay_walk.cpp: each record by type and the walk through inserts and
 // dimensions; dxf_underlay_curves.cpp: lines, circles, ellipses, polylines, splines and the like;
 // dxf_underlay_text.cpp: TEXT, ATTRIB and MTEXT with their inline codes; dxf_underlay_hatch.cpp:
-// hatch boundaries and patterns.
+// hatch boundaries and patterns; dxf_underlay_multileader.cpp: multileaders and tables.
 #pragma once
 
 #include <algorithm>
@@ -313,6 +313,20 @@ private:
     void Dimension(const std::vector<Tag>& tags, const Affine& m, const Resolved& res,
                    const Context& ctx);
 
+    // The records of a block drawn by map m, as an insert's: on layer 0 they take its layer,
+    // colour and linetype.
+    void BlockContent(const std::vector<std::uint32_t>& records, const Affine& m,
+                      const Common& common, const Resolved& res, const Context& ctx);
+
+    // ACAD_TABLE: its anonymous block at its insertion point, turned to its direction.
+    void Table(const std::vector<Tag>& tags, const Affine& m, const Common& common,
+               const Resolved& res, const Context& ctx);
+
+    // MULTILEADER: its text (as an MTEXT) or block, its leader lines with a closed filled
+    // arrowhead each and their doglegs.
+    void MultiLeader(const std::vector<Tag>& tags, const Affine& m, const Common& common,
+                     const Resolved& res, const Context& ctx);
+
     const DxfSource& m_source;
     const DxfUnderlayRecords& m_where;
     const std::function<std::int32_t(std::string_view)>& m_layerOf;
@@ -328,6 +342,8 @@ private:
     std::string m_recordLayer;                  // and the layer it is on
     std::unordered_map<std::string, LayerInfo> m_layers;
     std::unordered_map<std::string, Block> m_blocks;
+    // Block names by the handle of their BLOCK_RECORD (upper case), for what names a block so.
+    std::unordered_map<std::string, std::string> m_blockRecords;
     std::array<std::vector<Tag>, kMaxDepth + 2> m_tags;
     std::unordered_map<std::uint32_t, std::vector<Tag>> m_blockTags;
     // Arrow size and overall scale of dimensions and leaders: the header's ($DIMASZ, $DIMSCALE),

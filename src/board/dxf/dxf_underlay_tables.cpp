@@ -1,4 +1,7 @@
 // The underlay's tables and block context: layers, linetypes, $LTSCALE and the blocks' records.
+#include <algorithm>
+#include <cctype>
+
 #include "base/errors.h"
 #include "board/dxf/dxf_colour.h"
 #include "board/dxf/dxf_names.h"
@@ -66,6 +69,16 @@ void Builder::ReadTableRecord(std::size_t r) {
                           : AciToRgb(static_cast<std::int32_t>(aci));
         info.frozen = (flags & 1) != 0;
         m_layers.emplace(std::move(name), info);
+    } else if (type == "BLOCK_RECORD") {
+        std::string handle;
+        std::string name;
+        for (const Tag& t : tags) {
+            if (t.code == 5) handle = t.text;
+            if (t.code == 2) name = LayerKey(t.text);
+        }
+        std::ranges::transform(handle, handle.begin(),
+                               [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        if (!handle.empty()) m_blockRecords.emplace(std::move(handle), std::move(name));
     } else if (type == "LTYPE") {
         std::string name;
         std::vector<double> pattern;

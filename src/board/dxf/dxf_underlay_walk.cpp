@@ -43,7 +43,7 @@ void Builder::Entity(std::size_t r, const Context& ctx, bool top) {
     const Resolved res = Resolve(common, ctx);
     // Items follow their board layer's visibility; an insert on a frozen layer is hidden
     // whole, its entities on other layers too, as CAD programs do.
-    if (res.frozen && (type == "INSERT" || type == "DIMENSION")) return;
+    if (res.frozen && (type == "INSERT" || type == "DIMENSION" || type == "ACAD_TABLE")) return;
     const auto plane = Plane(common, ctx.m);
     const std::size_t before = m_underlay.items.size();
     Draw(r, type, tags, plane, common, res, ctx, top);
@@ -75,6 +75,8 @@ void Builder::Draw(std::size_t r, std::string_view type, const std::vector<Tag>&
         Ellipse(tags, ctx.m, res);
     } else if (type == "LEADER") {
         Leader(tags, ctx.m, res);
+    } else if (type == "MULTILEADER" || type == "MLEADER") {
+        MultiLeader(tags, ctx.m, common, res, ctx);
     } else if (type == "3DFACE") {
         Corners(tags, ctx.m, res, false);
     } else if (!plane) {
@@ -97,6 +99,8 @@ void Builder::Draw(std::size_t r, std::string_view type, const std::vector<Tag>&
         Insert(r, tags, *plane, common, res, ctx);
     } else if (type == "DIMENSION") {
         Dimension(tags, *plane, res, ctx);
+    } else if (type == "ACAD_TABLE") {
+        Table(tags, *plane, common, res, ctx);
     }
 }
 
@@ -155,19 +159,15 @@ void Builder::Insert(std::size_t r, const std::vector<Tag>& tags, const Affine& 
     const auto found = m_blocks.find(name);
     if (found != m_blocks.end() && sx != 0.0 && sy != 0.0) {
         const Block& block = found->second;
-        Context inner;
-        inner.layer = res.layer;
-        inner.blockColour = res.colour;
-        inner.blockLinetype = common.linetype;
-        inner.depth = ctx.depth + 1;
         const std::vector<std::uint32_t>& records = block.records;  // m_blocks is stable
         for (std::int64_t row = 0; row < rows; ++row) {
             for (std::int64_t column = 0; column < columns; ++column) {
                 const Vec2 offset{static_cast<double>(column) * columnSpacing,
                                   static_cast<double>(row) * rowSpacing};
-                inner.m = m * Translate(p) * Rotate(rotation) * Translate(offset) *
-                          ScaleBy(sx, sy) * Translate(-1.0 * block.base);
-                for (const std::uint32_t record : records) Entity(record, inner, false);
+                BlockContent(records,
+                             m * Translate(p) * Rotate(rotation) * Translate(offset) *
+                                 ScaleBy(sx, sy) * Translate(-1.0 * block.base),
+                             common, res, ctx);
                 if (m_spent) return;
             }
         }

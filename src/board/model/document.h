@@ -109,6 +109,12 @@ public:
     [[nodiscard]] virtual std::string PlacementRefusal(std::uint32_t /*record*/) const {
         return {};
     }
+    // Why the record cannot take this placement exactly (a kind that moves but does not turn),
+    // a Japanese sentence naming its kind; "" when it can. What PlacementRefusal says first.
+    [[nodiscard]] virtual std::string PlacementRefusalFor(
+        std::uint32_t record, const RecordPlacement& /*placement*/) const {
+        return PlacementRefusal(record);
+    }
     // Why a copy of the record cannot be made whole (it owns an object of the file a copy would
     // share), a Japanese sentence naming its kind; "" when it can.
     [[nodiscard]] virtual std::string CopyRefusal(std::uint32_t /*record*/) const { return {}; }

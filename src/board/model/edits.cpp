@@ -163,7 +163,8 @@ const DocumentSource& FileOf(const BoardDocument& document, const RecordEdit& ed
     return edit.from ? *edit.from : *document.Source();
 }
 
-void CheckPlaceable(const BoardDocument& document, const Targets& targets) {
+void CheckPlaceable(const BoardDocument& document, const Targets& targets,
+                    const RecordPlacement& placement) {
     if (!document.Source() || targets.records.empty()) return;
     // Once, not per record: it asks the file system.
     if (std::string damage = document.Source()->Damage(); !damage.empty()) {
@@ -171,7 +172,8 @@ void CheckPlaceable(const BoardDocument& document, const Targets& targets) {
     }
     for (const std::uint32_t key : targets.records) {
         const RecordEdit edit = CurrentEdit(*document.DrawingModel(), key);
-        const std::string refusal = FileOf(document, edit).PlacementRefusal(edit.source);
+        const std::string refusal =
+            FileOf(document, edit).PlacementRefusalFor(edit.source, placement);
         if (!refusal.empty()) throw HostError(refusal);
     }
 }
@@ -194,7 +196,7 @@ Selection PlaceSelection(BoardDocument& document, const Selection& selection,
                          const RecordPlacement& placement, const char* title) {
     BoardDrawing& drawing = *document.DrawingModel();
     const Targets targets = TargetsOf(document, selection);
-    CheckPlaceable(document, targets);
+    CheckPlaceable(document, targets, placement);
     EditStep step;
     const TurnBy turn(placement.degrees);
     const auto change = [&](std::size_t i) {
@@ -285,7 +287,7 @@ Selection ScaleSelection(BoardDocument& document, const Selection& selection, Ve
 Selection CopySelection(BoardDocument& document, const Selection& selection, Vec2 delta) {
     BoardDrawing& drawing = *document.DrawingModel();
     const Targets targets = TargetsOf(document, selection);
-    CheckPlaceable(document, targets);
+    CheckPlaceable(document, targets, RecordPlacement{{}, 0.0, delta});
     for (const std::uint32_t key : targets.records) {
         const RecordEdit edit = CurrentEdit(drawing, key);
         if (std::string refusal = FileOf(document, edit).CopyRefusal(edit.source);

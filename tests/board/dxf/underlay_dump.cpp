@@ -1,11 +1,14 @@
 // Lists what a DXF file's underlay draws, as JSON on standard output, for checks against an
-// independent reader: each polyline's points, each fill's points, each text's run and frame.
+// independent reader: each polyline's points, each fill's points, each text's run and frame, with
+// the handle of the record it draws.
 #include <array>
 #include <cstdio>
 #include <iostream>
+#include <map>
 #include <string>
 
 #include "board/dxf/dxf_file.h"
+#include "board/dxf/dxf_tags.h"
 
 namespace {
 
@@ -57,6 +60,18 @@ std::string Item(const Underlay& u, const pelimator::board::UnderlayItem& it) {
     return "{}";
 }
 
+// The handle (group 5) of record r of the file; "" when it has none.
+std::string HandleOf(const pelimator::board::DxfSource& source, std::uint32_t r) {
+    if (r == pelimator::board::kNoUnderlayIndex || r + 1U >= source.records.size()) return "";
+    pelimator::board::DxfTagReader reader(source.bytes, source.layout, source.fileName);
+    reader.Seek(source.records[r], 1);
+    pelimator::board::DxfTag tag;
+    while (reader.Offset() < source.records[r + 1U] && reader.Next(tag)) {
+        if (tag.code == 5) return std::string(pelimator::board::TrimDxf(tag.value));
+    }
+    return "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,8 +83,16 @@ int main(int argc, char** argv) {
     std::cout << "[";
     if (read.underlay) {
         const Underlay& u = *read.underlay;
+        std::map<std::uint32_t, std::string> handles;
         for (std::size_t i = 0; i < u.items.size(); ++i) {
-            std::cout << (i == 0 ? "" : ",\n") << Item(u, u.items[i]);
+            std::string item = Item(u, u.items[i]);
+            const std::uint32_t record = u.items[i].record;
+            auto found = handles.find(record);
+            if (found == handles.end()) {
+                found = handles.emplace(record, HandleOf(*read.source, record)).first;
+            }
+            item.insert(1, "\"handle\":" + Quote(found->second) + ",");
+            std::cout << (i == 0 ? "" : ",\n") << item;
         }
     }
     std::cout << "]\n";
