@@ -84,15 +84,17 @@ public:
         for (const Vec2 p : {a, d, b, c}) Point(p);  // stored 1, 4, 2, 3
         jww::PutDword(m_out, jww::PackColorRef(rgb));
     }
+    // A run of character cells from start to end, spacing after each cell (halved after a half
+    // cell); italic in Jw_cad's slanted face.
     void Text(const Pen& pen, Vec2 start, Vec2 end, double width, double height, double degrees,
-              const std::string& utf8) {
+              const std::string& utf8, double spacing = 0.0, bool italic = false) {
         Begin("CDataMoji", pen);
         Point(start);
         Point(end);
-        jww::PutDword(m_out, 0);  // any size, as given
+        jww::PutDword(m_out, italic ? 10000 : 0);  // any size, as given; +10000 italic
         jww::PutDouble(m_out, width);
         jww::PutDouble(m_out, height);
-        jww::PutDouble(m_out, 0.0);
+        jww::PutDouble(m_out, spacing);
         jww::PutDouble(m_out, degrees);
         String(kFont);
         String(utf8);
