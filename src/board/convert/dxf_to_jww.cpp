@@ -21,6 +21,7 @@
 #include "board/convert/dxf_blocks.h"
 #include "board/convert/fill_pieces.h"
 #include "board/convert/jww_record_writer.h"
+#include "board/convert/jww_text_run.h"
 #include "board/dxf/dxf_colour.h"
 #include "board/dxf/dxf_names.h"
 #include "board/jww/jww_archive.h"
@@ -199,80 +200,21 @@ private:
     }
 
 public:
-    // Writes the text item; false (nothing written) when it has no size. A DXF text's height is
-    // its cap height, Jw_cad's its cells' (the em's): the sizes go up by 1 / kCellCapHeight, as
-    // the DXF conversion takes them down. Jw_cad holds a run's start and end, not an alignment:
-    // the run starts where the DXF's writer put its start, where it said (a TEXT aligned
-    // otherwise than left on its baseline), and is as long as the writer measured it (centred
-    // or right-aligned); else from the alignment point by the run's cells. Cells that end before
-    // the run's end get the spacing that takes them there. Its under- and overlines are drawn
-    // along it in its pen, at the bottom and the top of its cells, unless within a dimension.
+    // Writes the text item as a Jw_cad run (JwwRunOf); false (nothing written) when it has no
+    // size. Its under- and overlines as lines in its pen, unless within a dimension.
     bool Text(const UnderlayItem& item, const RecordWriter::Pen& pen, bool rules = true) {
         const UnderlayText& t = m_underlay.texts[item.text];
-        const Vec2 xAxis = m_factor * t.xAxis;
-        const Vec2 yAxis = m_factor * t.yAxis;
-        const double capWidth = std::hypot(xAxis.x, xAxis.y);
-        if (!(capWidth > 0.0)) return false;
-        const Vec2 along{xAxis.x / capWidth, xAxis.y / capWidth};
-        // Up across the baseline; an oblique text's y axis leans along it by its slant.
-        const double across = along.x * yAxis.y - along.y * yAxis.x;
-        const double capHeight = std::abs(across);
-        if (!(capHeight > 0.0)) return false;
-        const Vec2 up = across > 0.0 ? Vec2{-along.y, along.x} : Vec2{along.y, -along.x};
-        const double slant = (along.x * yAxis.x + along.y * yAxis.y) / capHeight;
-        const double height = capHeight / kCellCapHeight;
-        const double width = capWidth / kCellCapHeight;
-        const double cells = jww::CellsWidth(t.utf8, width, 0.0);
-        const Vec2 origin{(t.origin.x - m_origin.x) * m_factor,
-                          (t.origin.y - m_origin.y) * m_factor};
-        Vec2 start = origin;
-        double length = cells;
-        double drop = kCellEmDescent;
-        if (t.writerStart) {
-            start = origin + t.startOffset.x * xAxis + t.startOffset.y * yAxis;
-            if (t.writerLength > 0.0) length = t.writerLength * capWidth;
-        } else {
-            // A fitted run keeps its length, any other is as long as its cells.
-            if (t.fitWidth > 0.0) length = t.fitWidth * capWidth;
-            start = start - (0.5 * t.hAlign * length) * along;
-            // To the bottom of the cells, in cell heights: from the baseline the em's part below
-            // it, from the middle that and half a cap height, from the top that and a cap height.
-            drop = t.vAlign == 0   ? kCellEmDescent
-                   : t.vAlign == 2 ? kCellEmDescent + 0.5 * kCellCapHeight
-                   : t.vAlign == 3 ? kCellEmDescent + kCellCapHeight
-                                   : 0.0;
-        }
-        if (t.fitWidth <= 0.0 && (t.hAlign != 0 || t.vAlign != 0)) {
+        const std::optional<JwwTextRun> run = JwwRunOf(t, m_origin, m_factor);
+        if (!run) return false;
+        m_out.Text(pen, run->start, run->end, run->width, run->height, run->degrees, t.utf8,
+                   run->spacing, run->italic);
+        if (run->aligned) {
             ++m_approximated["文字の揃え (中央・右・中・上: JWW は文字列の始点と終点で保存)"];
         }
-        start = start - (drop * height) * up;
-        // The run's length per unit of spacing, which is Jw_cad's only way to a farther end.
-        const double perSpacing = jww::CellsWidth(t.utf8, width, 1.0) - cells;
-        const double spacing = perSpacing > 0.0 && length - cells > 1e-9 * std::max(1.0, length)
-                                   ? (length - cells) / perSpacing
-                                   : 0.0;
-        const double degrees = std::atan2(along.y, along.x) * 180.0 / std::numbers::pi;
-        // A turned text's axes leave a slant of 1e-17 or so: upright.
-        const bool italic = slant > 1e-6;
-        m_out.Text(pen, start, start + length * along, width, height, degrees, t.utf8, spacing,
-                   italic);
-        if (std::abs(slant - (italic ? kItalicShear : 0.0)) > 1e-6) {
-            ++m_approximated["斜体・傾いた文字 (Jw_cad の斜体の傾きで保存)"];
-        }
-        // Jw_cad draws no text from below: its cells stand on the left of the run's direction.
-        if (across < 0.0) ++m_approximated["裏から見た文字 (表向きで保存)"];
+        if (run->slanted) ++m_approximated["斜体・傾いた文字 (Jw_cad の斜体の傾きで保存)"];
+        if (run->fromBelow) ++m_approximated["裏から見た文字 (表向きで保存)"];
         if (!rules) return true;
-        const Vec2 cellsUp{-along.y, along.x};
-        // Where a byte of the text begins and ends its cells along the run (fitted to its end).
-        const double run = jww::CellsWidth(t.utf8, width, spacing);
-        const double stretch = run > 0.0 ? length / run : 1.0;
-        for (const TextRule& rule : t.rules) {
-            const std::string before = t.utf8.substr(0, rule.from);
-            const double from = jww::CellsWidth(before, width + spacing, 0.0) * stretch;
-            const double to = jww::CellsWidth(t.utf8.substr(0, rule.to), width, spacing) * stretch;
-            const Vec2 lift = rule.over ? height * cellsUp + (slant * height) * along : Vec2{};
-            m_out.Line(pen, start + from * along + lift, start + to * along + lift);
-        }
+        for (const auto& [a, b] : run->rules) m_out.Line(pen, a, b);
         return true;
     }
 
