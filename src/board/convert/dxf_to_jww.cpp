@@ -37,6 +37,7 @@ namespace {
 using jww_out::LineTypes;
 using jww_out::NearestPen;
 using jww_out::RecordWriter;
+using jww_out::RunFace;
 
 // A filled area is left out (and reported) past this many pieces.
 constexpr std::size_t kMaxFillPieces = 100000;
@@ -206,8 +207,13 @@ public:
         const UnderlayText& t = m_underlay.texts[item.text];
         const std::optional<JwwTextRun> run = JwwRunOf(t, m_origin, m_factor);
         if (!run) return false;
+        RunFace face;
+        face.italic = run->italic;
+        face.bold = (t.face & kFaceBold) != 0U;
+        face.kind = t.jwwKind;
+        if (t.font < m_underlay.fonts.size()) face.font = m_underlay.fonts[t.font];
         m_out.Text(pen, run->start, run->end, run->width, run->height, run->degrees, t.utf8,
-                   run->spacing, run->italic);
+                   run->spacing, face);
         if (run->aligned) {
             ++m_approximated["文字の揃え (中央・右・中・上: JWW は文字列の始点と終点で保存)"];
         }

@@ -6,6 +6,7 @@
 
 #include "board/convert/jww_to_dxf_parts.h"
 #include "board/dxf/dxf_colour.h"
+#include "board/dxf/dxf_file.h"
 #include "board/jww/jww_circle_solid.h"
 #include "board/jww/jww_underlay.h"
 #include "board/model/underlay.h"
@@ -212,12 +213,19 @@ bool DxfEntityWriter::Text(const Shape& shape, const DxfPlace& place, DxfOut& ou
     out.Put(41, shape.sizeY > 0.0 ? shape.sizeX / shape.sizeY : 1.0);
     const bool italic = (shape.textKind / 10000U) % 2U == 1U;
     if (italic) out.Put(51, std::atan(kItalicShear) * kDegrees);
-    out.Put(7, m_tables.TextStyle(shape.font));
+    const bool bold = ((shape.textKind / 10000U) & 2U) != 0U;
+    out.Put(7, m_tables.TextStyle(shape.font, bold));
     if (fit) {
         out.PutInt(72, 5);
         out.PutPoint(11, end);
     }
     out.Put(100, "AcDbText");
+    // The text kind (文字種) as the board's own extended data, which other readers keep.
+    if (const std::uint32_t kind = shape.textKind % 10000U; kind != 0U) {
+        out.Put(1001, kDxfAppName);
+        out.Put(1000, kDxfJwwTextKind);
+        out.PutInt(1070, kind);
+    }
     return true;
 }
 

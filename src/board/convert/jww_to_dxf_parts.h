@@ -33,8 +33,8 @@ public:
     [[nodiscard]] std::string Layer(const jww::Common& common, bool temporary = false);
     // The linetype of a pen style: its Jw_cad name for a dashed type, else "" (continuous).
     [[nodiscard]] std::string Linetype(std::uint8_t penStyle);
-    // The text style of a font ("" for none: Standard).
-    [[nodiscard]] std::string TextStyle(const std::string& font);
+    // The text style of a font and weight (no font, not bold: Standard).
+    [[nodiscard]] std::string TextStyle(const std::string& font, bool bold);
     void WriteLayers(DxfOut& out) const;
     void WriteLinetypes(DxfOut& out) const;
     void WriteStyles(DxfOut& out) const;
@@ -53,7 +53,7 @@ private:
     DxfHandles& m_handles;
     std::map<std::pair<std::int32_t, bool>, LayerRecord> m_layers;
     std::map<std::uint8_t, std::string> m_linetypes;
-    std::map<std::string, std::string> m_styles;  // font -> style name
+    std::map<std::pair<std::string, bool>, std::string> m_styles;  // font, bold -> style name
 };
 
 // Where entities go: their owner, and the scale from the file's paper millimetres to the DXF's

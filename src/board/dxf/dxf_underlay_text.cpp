@@ -498,7 +498,28 @@ void Builder::Text(const std::vector<Tag>& tags, const Affine& m, const Resolved
                                                  : 0.0;
         text.writerLength = length > 0.0 ? length : 0.0;
     }
+    TakeFace(tags, text);
     AddText(std::move(text), m, origin, xAxis, yAxis, r);
+}
+
+void Builder::TakeFace(const std::vector<Tag>& tags, UnderlayText& text) const {
+    std::string style = "STANDARD";
+    bool ours = false;
+    bool kindFollows = false;
+    for (const Tag& t : tags) {
+        if (t.code == 7) style = LayerKey(t.text);
+        if (t.code == 1001) ours = t.text == kDxfAppName;
+        if (ours && t.code == 1000) kindFollows = t.text == kDxfJwwTextKind;
+        // Jw_cad's kinds are below 10000 (the flags above it are held elsewhere).
+        if (ours && kindFollows && t.code == 1070 && t.integer >= 0 && t.integer < 10000) {
+            text.jwwKind = static_cast<std::uint16_t>(t.integer);
+            kindFollows = false;
+        }
+    }
+    const auto found = m_textFaces.find(style);
+    if (found == m_textFaces.end()) return;
+    text.font = found->second.font;
+    if (found->second.bold) text.face |= kFaceBold;
 }
 
 void Builder::AddText(UnderlayText text, const Affine& m, Vec2 origin, Vec2 xAxis, Vec2 yAxis,
@@ -562,6 +583,7 @@ void Builder::MText(const std::vector<Tag>& tags, const Affine& m, const Resolve
         text.utf8 = lines[i].text;
         text.rules = lines[i].rules;
         text.hAlign = column;
+        TakeFace(tags, text);
         const double lineHeight = height * lines[i].height;
         Resolved lineStyle = r;
         if (lines[i].colour > 0 && lines[i].colour < 256) {

@@ -63,6 +63,10 @@ struct UnderlayText {
     Vec2 startOffset;
     double writerLength = 0.0;
     std::vector<TextRule> rules;
+    // The face's family as the file names it (an index into Underlay::fonts; none: not named)
+    // and Jw_cad's text kind (文字種, 0 for a size of its own) where the file keeps it.
+    std::uint32_t font = kNoUnderlayIndex;
+    std::uint16_t jwwKind = 0;
 };
 
 // A character cell against the fonts' em box: the em fills the cell's height, its bottom this
@@ -130,6 +134,7 @@ public:
     std::vector<std::uint32_t> ringEnds;  // Fill: end (exclusive, relative to first) of each ring
     std::vector<UnderlayText> texts;
     std::vector<std::vector<double>> dashes;  // + dash, - gap, 0 dot; drawing units
+    std::vector<std::string> fonts;           // font families the texts name
     std::vector<UnderlayPoint> snapPoints;
     bool paperSpace = false;  // the file has paper-space layouts (kept, not shown)
     std::size_t dropped = 0;  // primitives left out past the size limit (huge arrays)

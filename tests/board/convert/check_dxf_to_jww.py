@@ -30,8 +30,10 @@
 - each model-space TEXT saved as JWW and back as DXF keeps what a Jw_cad run holds (within 1e-6
   of its size): its start on the baseline (a non-left TEXT's own group 10, the place its writer
   computed), the end its writer measured (centred, right-aligned, fitted), height, angle and
-  string (dxf_texts_expected.py); the loss list names the texts whose alignment is not held,
-  at least as many as model space has;
+  string, its style's TrueType family (ＭＳ ゴシック where none is named) and bold flag
+  (dxf_texts_expected.py); the loss list names the texts whose alignment is not held, at least
+  as many as model space has; a drawing ezdxf makes of texts in a bold family, a plain one and a
+  shape font saves each as a JWW text naming that family (else ＭＳ ゴシック) and bold flag;
 - each under- and overline ezdxf reads in a TEXT's %%u / %%o or an MTEXT's \L / \O is a line
   along the saved run's cells, at their bottom or top: the texts alone saved as JWW hold those
   lines and no others; so does a drawing ezdxf makes of overlines, turned and centred texts and
@@ -193,6 +195,27 @@ def check_texts(doc, jww, losses, figures):
     return problems[:3]
 
 
+def check_faces(batch, dxf, jww):
+    """Problems of texts whose JWW records do not name their style's family (else ＭＳ ゴシック)
+    and bold flag as ezdxf reads them."""
+    run = subprocess.run([batch, "-o", jww, dxf], capture_output=True, text=True)
+    if run.returncode != 0:
+        return [f"conversion failed: {run.stderr.strip()}"]
+    want = collections.Counter()
+    for e in ezdxf.readfile(dxf).modelspace().query("TEXT"):
+        family, bold = dxf_texts_expected.face_of(e)
+        want[(plain_text(e.dxf.text), family or dxf_texts_expected.DEFAULT_FONT, bold)] += 1
+    d = jww_records.read(jww)
+    got = collections.Counter()
+    for cls, body in d["records"]:
+        if cls == "CDataMoji":
+            f = jww_records.parse_fields(d["version"], cls, body)
+            text = f["text"].decode("utf-16-le" if d["version"] >= 700 else "cp932")
+            font = f["font"].decode("utf-16-le" if d["version"] >= 700 else "cp932")
+            got[(text, font, (f["kind"] // 10000) & 2 == 2)] += 1
+    return [] if got == want else [f"texts {dict(got)}, styles say {dict(want)}"]
+
+
 def check_rules(batch, doc, jww, figures):
     """Problems of the under- and overlines of doc's model-space TEXT and MTEXT saved alone."""
     rules, ruled = {}, []
@@ -306,6 +329,7 @@ def main(argv):
         print(f"SKIPPED: no real DXF drawings under {corpus}/real-dxf")
         return 0
     os.makedirs(out_dir, exist_ok=True)
+    dxf_texts_expected.BOLD_BIT.append(dxf_texts_expected.bold_bit(corpus))
     holed = os.path.join(out_dir, "holed_hatches.dxf")
     dxf_fills_expected.holed_drawing(holed)
     holes = check_fills(batch, ezdxf.readfile(holed), holed[:-4] + ".jww", {})
@@ -322,6 +346,11 @@ def main(argv):
     wrong = check_rules(batch, ezdxf.readfile(ruled), ruled[:-4] + ".jww", lines)
     print("FAIL" if wrong else "ok  ", "under- and overlines of turned texts and MTEXT (ezdxf)",
           lines, *wrong)
+    holes += wrong
+    faced = os.path.join(out_dir, "faced_texts.dxf")
+    dxf_texts_expected.faced_drawing(faced)
+    wrong = check_faces(batch, faced, faced[:-4] + ".jww")
+    print("FAIL" if wrong else "ok  ", "fonts and bold of text styles (ezdxf)", *wrong)
     holes += wrong
     return check_report.report(
         drawings, lambda dxf: check(batch, dxf, out_dir, render_board, minimum),

@@ -1,8 +1,10 @@
 """What of a DXF drawing's texts a Jw_cad drawing can hold, read with ezdxf (independently of the
-board): a run's start on its baseline, its end, height, angle and string, and the under- and
+board): a run's start on its baseline, its end, height, angle and string, its style's TrueType
+family (else Jw_cad's ＭＳ ゴシック) and bold flag, and the under- and
 overlines its control codes draw; and Jw_cad's character cells, by which the lines lie along a
 saved run."""
 import math
+import os
 
 import ezdxf
 from ezdxf.tools.text import MTextParser, TokenType, plain_text
@@ -10,6 +12,44 @@ from ezdxf.tools.text import MTextParser, TokenType, plain_text
 # The cells' cap height per cell height (Noto Sans CJK JP's, as tests/board/convert's JWW check
 # reads it from the font): a DXF text's height is the cap height.
 CAP_HEIGHT = 0.733
+# The font a Jw_cad text names where the DXF names no family.
+DEFAULT_FONT = "ＭＳ ゴシック"
+# The bold bit of a STYLE's ACAD 1071 flags (bold_bit sets it from a real drawing).
+BOLD_BIT = []
+
+
+def bold_bit(corpus):
+    """The bit of a STYLE's ACAD 1071 flags that says bold, as AutoCAD wrote it: the difference
+    between aca_2000_ceco's Arial Bold (ARIALBD.TTF) style and its Arial one. (ezdxf 0.18 calls
+    this bit italic, against its own notes of AutoCAD's files.)"""
+    doc = ezdxf.readfile(os.path.join(corpus, "real-dxf", "aca_2000_ceco.dxf"))
+    flags = {s.dxf.font.upper(): s.get_xdata("ACAD")[1][1] for s in doc.styles
+             if s.has_xdata("ACAD")}
+    return flags["ARIALBD.TTF"] ^ flags["ARIAL.TTF"]
+
+
+def face_of(e):
+    """Text e's style's family as ezdxf reads it and its bold flag (the bit bold_bit found)."""
+    style = e.doc.styles.get(e.dxf.style)
+    if style is None:
+        return "", False
+    family, _, _ = style.get_extended_font_data()
+    flags = style.get_xdata("ACAD")[1][1] if style.has_xdata("ACAD") else 0
+    return family, flags & BOLD_BIT[0] != 0
+
+
+def faced_drawing(path):
+    """A drawing ezdxf makes of texts in a bold TrueType family, a plain one and a shape font."""
+    doc = ezdxf.new()
+    for name, family, bold in (("見出し", "ＭＳ Ｐ明朝", True), ("本文", "Meiryo", False)):
+        style = doc.styles.new(name, dxfattribs={"font": family + ".ttf"})
+        style.set_xdata("ACAD", [(1000, family), (1071, 34 | (BOLD_BIT[0] if bold else 0))])
+    doc.styles.new("記号", dxfattribs={"font": "romans.shx"})
+    msp = doc.modelspace()
+    for i, style in enumerate(("見出し", "本文", "記号", "Standard")):
+        msp.add_text(f"文字 {style}", dxfattribs={"height": 2.5, "style": style}) \
+            .set_placement((0, -10 * i))
+    doc.saveas(path)
 
 
 def halves(text):
@@ -50,6 +90,8 @@ def held(e, mm):
             run = along * (1.0 if h == 2 else 2.0)
             out["end"] = ((p10.x + run * math.cos(a)) * mm, (p10.y + run * math.sin(a)) * mm)
     out["angle"] = angle % 360.0
+    family, bold = face_of(e)
+    out["face"] = (family or DEFAULT_FONT, bold)
     return out
 
 
@@ -65,7 +107,7 @@ def saved(e):
         a = math.radians(e.dxf.rotation)
         end = (p10.x + run * math.cos(a), p10.y + run * math.sin(a))
     return {"start": (p10.x, p10.y), "end": end, "height": e.dxf.height,
-            "angle": e.dxf.rotation % 360.0, "text": e.dxf.text}
+            "angle": e.dxf.rotation % 360.0, "text": e.dxf.text, "face": face_of(e)}
 
 
 def near(a, b):
@@ -97,7 +139,7 @@ def compare_texts(doc, back, mm):
         if not near(g["start"], want["start"]) or \
                 (want["end"] is not None and not near(g["end"], want["end"])) or \
                 (want["height"] is not None and not near((g["height"],), (want["height"],))) or \
-                turn > 1e-6:
+                turn > 1e-6 or g["face"] != want["face"]:
             problems.append(f"text {want['text']!r} saved back as {g}, not {want}")
     return problems, compared, unknown
 
