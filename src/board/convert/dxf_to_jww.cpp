@@ -21,7 +21,7 @@
 #include "board/convert/dxf_blocks.h"
 #include "board/convert/fill_pieces.h"
 #include "board/convert/jww_record_writer.h"
-#include "board/convert/text_advance.h"
+#include "board/convert/jww_text_run.h"
 #include "board/dxf/dxf_colour.h"
 #include "board/dxf/dxf_names.h"
 #include "board/jww/jww_archive.h"
@@ -37,6 +37,7 @@ namespace {
 using jww_out::LineTypes;
 using jww_out::NearestPen;
 using jww_out::RecordWriter;
+using jww_out::RunFace;
 
 // A filled area is left out (and reported) past this many pieces.
 constexpr std::size_t kMaxFillPieces = 100000;
@@ -102,19 +103,6 @@ private:
     std::set<std::int32_t> m_temporary;
     std::vector<LayerData> m_layers;
 };
-
-// The width of the cells of a DXF text that becomes a Jw_cad text (capWidth: its cap height
-// times its width factor, paper mm). A text in a font Jw_cad lays out in cells keeps the cells
-// of its width factor; any other spans, in cells of one width, the length the board draws it:
-// its proportional face's advance, a fitted run its own length.
-double CellWidth(const UnderlayText& t, double capWidth, bool cellFont) {
-    const double cells = capWidth / kCellCapHeight;
-    const double halves = jww::CellsWidth(t.utf8, 2.0, 0.0);
-    if (cellFont || !(halves > 0.0)) return cells;
-    const double length =
-        t.fitWidth > 0.0 ? t.fitWidth * capWidth : ProportionalAdvance(t.utf8) * cells;
-    return length > 0.0 ? 2.0 * length / halves : cells;
-}
 
 // What the underlay shows, appended as records at paper size (factor: paper mm per unit), from
 // an origin (a block's base point).
@@ -215,34 +203,27 @@ private:
     }
 
 public:
-    // Writes the text item; false (nothing written) when it has no size. A DXF text's height is
-    // its cap height, Jw_cad's its cells' (the em's): the sizes go up by 1 / kCellCapHeight, as
-    // the DXF conversion takes them down.
-    bool Text(const UnderlayItem& item, const RecordWriter::Pen& pen) {
+    // Writes the text item as a Jw_cad run (JwwRunOf); false (nothing written) when it has no
+    // size. Its under- and overlines as lines in its pen, unless within a dimension.
+    bool Text(const UnderlayItem& item, const RecordWriter::Pen& pen, bool rules = true) {
         const UnderlayText& t = m_underlay.texts[item.text];
-        const double capHeight = std::hypot(t.yAxis.x, t.yAxis.y) * m_factor;
-        const double capWidth = std::hypot(t.xAxis.x, t.xAxis.y) * m_factor;
-        if (!(capHeight > 0.0) || !(capWidth > 0.0)) return false;
-        const double height = capHeight / kCellCapHeight;
-        const double width =
-            CellWidth(t, capWidth, m_cellTexts == nullptr || m_cellTexts->contains(item.record));
-        const Vec2 along{t.xAxis.x * m_factor / capWidth, t.xAxis.y * m_factor / capWidth};
-        const Vec2 up{t.yAxis.x * m_factor / capHeight, t.yAxis.y * m_factor / capHeight};
-        // A fitted run keeps its length, any other is as long as its cells.
-        const double length =
-            t.fitWidth > 0.0 ? t.fitWidth * capWidth : jww::CellsWidth(t.utf8, width, 0.0);
-        Vec2 start{(t.origin.x - m_origin.x) * m_factor, (t.origin.y - m_origin.y) * m_factor};
-        start = start - (0.5 * t.hAlign * length) * along;
-        // To the bottom of the cells, in cell heights: from the baseline the em's part below it,
-        // from the middle that and half a cap height, from the top that and a cap height.
-        const double drop = t.vAlign == 0   ? kCellEmDescent
-                            : t.vAlign == 2 ? kCellEmDescent + 0.5 * kCellCapHeight
-                            : t.vAlign == 3 ? kCellEmDescent + kCellCapHeight
-                                            : 0.0;
-        start = start - (drop * height) * up;
-        const double degrees = std::atan2(along.y, along.x) * 180.0 / std::numbers::pi;
-        m_out.Text(pen, start, start + length * along, width, height, degrees, t.utf8);
-        if (std::abs(along.x * up.x + along.y * up.y) > 1e-6) ++m_approximated["斜体・傾いた文字"];
+        const std::optional<JwwTextRun> run = JwwRunOf(
+            t, m_origin, m_factor, m_cellTexts == nullptr || m_cellTexts->contains(item.record));
+        if (!run) return false;
+        RunFace face;
+        face.italic = run->italic;
+        face.bold = (t.face & kFaceBold) != 0U;
+        face.kind = t.jwwKind;
+        if (t.font < m_underlay.fonts.size()) face.font = m_underlay.fonts[t.font];
+        m_out.Text(pen, run->start, run->end, run->width, run->height, run->degrees, t.utf8,
+                   run->spacing, face);
+        if (run->aligned) {
+            ++m_approximated["文字の揃え (中央・右・中・上: JWW は文字列の始点と終点で保存)"];
+        }
+        if (run->slanted) ++m_approximated["斜体・傾いた文字 (Jw_cad の斜体の傾きで保存)"];
+        if (run->fromBelow) ++m_approximated["裏から見た文字 (表向きで保存)"];
+        if (!rules) return true;
+        for (const auto& [a, b] : run->rules) m_out.Line(pen, a, b);
         return true;
     }
 
@@ -441,7 +422,7 @@ private:
         const RecordWriter::Pen pen = PenOf(d.layer, d.aci);
         m_out.Dimension(pen);
         m_out.Line(pen, Paper(ends[0], {}), Paper(ends[1], {}));
-        if (text == nullptr || !top.Text(*text, pen)) {
+        if (text == nullptr || !top.Text(*text, pen, false)) {
             const double degrees = d.radians * 180.0 / std::numbers::pi;
             m_out.Text(pen, Paper(ends[0], {}), Paper(ends[0], {}), 2.5, 2.5, degrees, "");
         }

@@ -25,6 +25,15 @@ namespace pelimator::board::jww_out {
 inline constexpr std::uint16_t kOwnRgbColour = 10;
 inline constexpr const char* kFont = "ＭＳ ゴシック";
 
+// What a run is drawn in: its font, Jw_cad's text kind (文字種; 0: a size of its own) and
+// whether italic (Jw_cad's slanted face) and bold.
+struct RunFace {
+    std::string font = kFont;
+    std::uint32_t kind = 0;
+    bool italic = false;
+    bool bold = false;
+};
+
 // Records appended to a new drawing's entity list, with the archive's map continued.
 class RecordWriter {
 public:
@@ -85,17 +94,21 @@ public:
         for (const Vec2 p : {a, d, b, c}) Point(p);  // stored 1, 4, 2, 3
         jww::PutDword(m_out, jww::PackColorRef(rgb));
     }
+    // A run of character cells from start to end, spacing after each cell (halved after a half
+    // cell).
     void Text(const Pen& pen, Vec2 start, Vec2 end, double width, double height, double degrees,
-              const std::string& utf8) {
+              const std::string& utf8, double spacing = 0.0, const RunFace& face = {}) {
         Begin("CDataMoji", pen);
         Point(start);
         Point(end);
-        jww::PutDword(m_out, 0);  // any size, as given
+        // The kind, +10000 italic, +20000 bold.
+        jww::PutDword(m_out,
+                      face.kind % 10000U + (face.italic ? 10000U : 0U) + (face.bold ? 20000U : 0U));
         jww::PutDouble(m_out, width);
         jww::PutDouble(m_out, height);
-        jww::PutDouble(m_out, 0.0);
+        jww::PutDouble(m_out, spacing);
         jww::PutDouble(m_out, degrees);
-        String(kFont);
+        String(face.font.empty() ? std::string(kFont) : face.font);
         String(utf8);
     }
 

@@ -6,6 +6,7 @@
 
 #include "board/convert/jww_to_dxf_parts.h"
 #include "board/dxf/dxf_colour.h"
+#include "board/dxf/dxf_file.h"
 #include "board/jww/jww_circle_solid.h"
 #include "board/jww/jww_underlay.h"
 #include "board/model/underlay.h"
@@ -187,13 +188,20 @@ bool DxfEntityWriter::Text(const Shape& shape, const DxfPlace& place, DxfOut& ou
     const double rise = kCellEmDescent * cell;
     const Vec2 up{-std::sin(radians) * rise, std::cos(radians) * rise};
     const Vec2 start = Scaled(shape.p[0], place.scale) + up;
-    const Vec2 end = Scaled(shape.p[1], place.scale) + up;
+    const Vec2 along{std::cos(radians), std::sin(radians)};
     // Jw_cad lays the run from its start to its end. Where the end is where the cells end (no
     // spacing), the glyphs' own advances at the width factor put each in its cell (a gothic
     // face's half-width glyphs are half as wide); any other run is fitted to its end, which
-    // stretches the glyphs evenly (and ends the last glyph's ink there, not its cell).
+    // stretches the glyphs evenly (and ends the last glyph's ink there, not its cell). DXF has no
+    // spacing: the fitted run's length, its width factor and its characters give it back. A run
+    // stored without its end ends where its cells (and spacing) do.
+    Vec2 end = Scaled(shape.p[1], place.scale) + up;
+    if (shape.p[1] == shape.p[0]) {
+        end =
+            start + (jww::CellsWidth(shape.text, shape.sizeX, shape.spacing) * place.scale) * along;
+    }
     const double cells = jww::CellsWidth(shape.text, shape.sizeX, 0.0) * place.scale;
-    const Vec2 cellsEnd = start + cells * Vec2{std::cos(radians), std::sin(radians)};
+    const Vec2 cellsEnd = start + cells * along;
     const bool own = shape.spacing == 0.0 && Distance(end, cellsEnd) <= 1e-9 * std::max(1.0, cells);
     const bool fit = !own && Distance(start, end) > 0.0 && height > 0.0;
     Head("TEXT", shape, place, out);
@@ -204,13 +212,20 @@ bool DxfEntityWriter::Text(const Shape& shape, const DxfPlace& place, DxfOut& ou
     out.Put(50, shape.angle);
     out.Put(41, shape.sizeY > 0.0 ? shape.sizeX / shape.sizeY : 1.0);
     const bool italic = (shape.textKind / 10000U) % 2U == 1U;
-    if (italic) out.Put(51, 15.0);
-    out.Put(7, m_tables.TextStyle(shape.font));
+    if (italic) out.Put(51, std::atan(kItalicShear) * kDegrees);
+    const bool bold = ((shape.textKind / 10000U) & 2U) != 0U;
+    out.Put(7, m_tables.TextStyle(shape.font, bold));
     if (fit) {
         out.PutInt(72, 5);
         out.PutPoint(11, end);
     }
     out.Put(100, "AcDbText");
+    // The text kind (文字種) as the board's own extended data, which other readers keep.
+    if (const std::uint32_t kind = shape.textKind % 10000U; kind != 0U) {
+        out.Put(1001, kDxfAppName);
+        out.Put(1000, kDxfJwwTextKind);
+        out.PutInt(1070, kind);
+    }
     return true;
 }
 

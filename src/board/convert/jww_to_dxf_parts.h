@@ -35,8 +35,8 @@ public:
     // The linetype of a pen style: for a dashed type the known name nearest to its pattern,
     // else "" (continuous).
     [[nodiscard]] std::string Linetype(std::uint8_t penStyle);
-    // The text style of a font ("" for none: Standard).
-    [[nodiscard]] std::string TextStyle(const std::string& font);
+    // The text style of a font and weight (no font, not bold: Standard).
+    [[nodiscard]] std::string TextStyle(const std::string& font, bool bold);
     void WriteLayers(DxfOut& out) const;
     void WriteLinetypes(DxfOut& out) const;
     void WriteStyles(DxfOut& out) const;
@@ -55,8 +55,8 @@ private:
     DxfHandles& m_handles;
     std::map<std::pair<std::int32_t, bool>, LayerRecord> m_layers;
     std::map<std::uint8_t, std::string> m_linetypes;
-    std::set<std::string> m_linetypeNames;        // taken by a type
-    std::map<std::string, std::string> m_styles;  // font -> style name
+    std::set<std::string> m_linetypeNames;                         // taken by a type
+    std::map<std::pair<std::string, bool>, std::string> m_styles;  // font, bold -> style name
 };
 
 // Where entities go: their owner, and the scale from the file's paper millimetres to the DXF's

@@ -22,6 +22,10 @@ namespace {
 constexpr std::uint32_t kHiddenState = 0;
 constexpr std::uint32_t kShownOnlyState = 1;
 
+// A TrueType style's flags (ACAD's 1071): Shift-JIS (128) as its charset, and bold.
+constexpr long long kShiftJisCharset = 128LL << 8U;
+constexpr long long kTrueTypeBold = 0x2000000;
+
 std::int32_t BoardLayerNumber(const jww::Common& common) {
     return static_cast<std::int32_t>((common.groupLayer & 0xFU) * 16U + (common.layer & 0xFU));
 }
@@ -157,10 +161,13 @@ std::string DxfTables::Linetype(std::uint8_t penStyle) {
     return name;
 }
 
-std::string DxfTables::TextStyle(const std::string& font) {
-    if (font.empty()) return "Standard";
-    auto [it, added] = m_styles.emplace(font, std::string());
-    if (added) it->second = DxfSymbolName(font, "JW" + std::to_string(m_styles.size()));
+std::string DxfTables::TextStyle(const std::string& font, bool bold) {
+    if (font.empty() && !bold) return "Standard";
+    auto [it, added] = m_styles.emplace(std::pair{font, bold}, std::string());
+    if (added) {
+        it->second = DxfSymbolName(font, "JW" + std::to_string(m_styles.size()));
+        if (bold) it->second += " 太字";
+    }
     return it->second;
 }
 
@@ -203,7 +210,8 @@ void DxfTables::WriteLinetypes(DxfOut& out) const {
 }
 
 void DxfTables::WriteStyles(DxfOut& out) const {
-    for (const auto& [font, name] : m_styles) {
+    for (const auto& [face, name] : m_styles) {
+        const auto& [font, bold] = face;
         SymbolHead(out, "STYLE", m_handles.Next(), m_owners.styleTable, "AcDbTextStyleTableRecord");
         out.Put(2, name);
         out.PutInt(70, 0);
@@ -214,6 +222,11 @@ void DxfTables::WriteStyles(DxfOut& out) const {
         out.Put(42, 2.5);
         out.Put(3, font);
         out.Put(4, "");
+        // The family and weight as AutoCAD names a TrueType face: its family, then the charset
+        // (Shift-JIS) in the second byte and bold as 0x2000000.
+        out.Put(1001, "ACAD");
+        out.Put(1000, font);
+        out.PutInt(1071, kShiftJisCharset + (bold ? kTrueTypeBold : 0));
     }
 }
 

@@ -66,6 +66,8 @@ inline constexpr const char* kDxfScaleProperty = "PelimatorScale";
 
 // The application name of Pelimator's extended data (layer number 1071, board name 1000).
 inline constexpr const char* kDxfAppName = "PELIMATOR";
+// Under it, a text's Jw_cad text kind (文字種): 1000 this, then 1070 the kind.
+inline constexpr const char* kDxfJwwTextKind = "JwwTextKind";
 
 // How a file is read.
 struct DxfReadOptions {

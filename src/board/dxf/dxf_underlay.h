@@ -68,6 +68,9 @@ struct MTextLine {
     double height = 1.0;
     double width = 1.0;
     int colour = -1;
+    std::vector<TextRule> rules;  // its under- and overlines (\L \O)
+    bool underline = false;       // in force where it ends (as the reader goes)
+    bool overline = false;
 };
 
 // An MTEXT's text (UTF-8) split at paragraph breaks (\P, and line feeds) with the inline codes
@@ -82,7 +85,9 @@ struct MTextLine {
                                                double width);
 
 // A TEXT's control codes: %%c diameter, %%d degree, %%p plus-minus, %%% percent, %%nnn the
-// character nnn; %%u %%o (under-, overline) dropped.
+// character nnn; %%u %%o (under-, overline: each turns its line on or off) left out of the text
+// and, given rules, added there as the byte ranges they draw under or over; %%k dropped.
 [[nodiscard]] std::string TextSpecials(std::string_view text);
+[[nodiscard]] std::string TextSpecials(std::string_view text, std::vector<TextRule>* rules);
 
 }  // namespace pelimator::board

@@ -116,6 +116,12 @@ struct LayerInfo {
     bool frozen = false;
 };
 
+// A text style's face: its TrueType family (an index into Underlay::fonts) and bold flag.
+struct TextFace {
+    std::uint32_t font = kNoUnderlayIndex;
+    bool bold = false;
+};
+
 struct Block {
     Vec2 base;
     std::vector<std::uint32_t> records;
@@ -274,6 +280,10 @@ private:
     void AddText(UnderlayText text, const Affine& m, Vec2 origin, Vec2 xAxis, Vec2 yAxis,
                  const Resolved& r);
 
+    // The family and bold flag of a text's style (7, else Standard), and the Jw_cad text kind its
+    // extended data keeps.
+    void TakeFace(const std::vector<Tag>& tags, UnderlayText& text) const;
+
     void MText(const std::vector<Tag>& tags, const Affine& m, const Resolved& r);
 
     void Hatch(const std::vector<Tag>& tags, const Affine& m, const Resolved& r);
@@ -344,6 +354,7 @@ private:
     std::unordered_map<std::string, Block> m_blocks;
     // Block names by the handle of their BLOCK_RECORD (upper case), for what names a block so.
     std::unordered_map<std::string, std::string> m_blockRecords;
+    std::unordered_map<std::string, TextFace> m_textFaces;  // by style name (LayerKey)
     std::array<std::vector<Tag>, kMaxDepth + 2> m_tags;
     std::unordered_map<std::uint32_t, std::vector<Tag>> m_blockTags;
     // Arrow size and overall scale of dimensions and leaders: the header's ($DIMASZ, $DIMSCALE),

@@ -10,6 +10,12 @@
 
 namespace pelimator::board::underlay {
 
+namespace {
+
+constexpr std::int64_t kTrueTypeBold = 0x2000000;
+
+}  // namespace
+
 void Builder::ReadHeader(std::size_t r) {
     std::vector<Tag> tags;
     if (!Read(r, tags)) return;
@@ -87,6 +93,31 @@ void Builder::ReadTableRecord(std::size_t r) {
             if (t.code == 49) pattern.push_back(t.real);
         }
         m_linetypes.AddLinetype(name, std::move(pattern));
+    } else if (type == "STYLE") {
+        // A TrueType style names its family and weight in the extended data AutoCAD writes:
+        // ACAD's 1000 (the family) and 1071 (the pitch and family in its low byte, the charset
+        // in the next, italic 0x1000000, bold 0x2000000).
+        std::string name;
+        std::string family;
+        TextFace face;
+        bool acad = false;
+        bool familyRead = false;
+        for (const Tag& t : tags) {
+            if (t.code == 1001) acad = t.text == "ACAD";
+            if (t.code == 2 && !acad) name = LayerKey(t.text);
+            if (acad && t.code == 1000 && !familyRead) {
+                family = Decode(t.text);
+                familyRead = true;
+            }
+            if (acad && t.code == 1071) face.bold = (t.integer & kTrueTypeBold) != 0;
+        }
+        if (!family.empty()) {
+            auto& fonts = m_underlay.fonts;
+            const auto found = std::find(fonts.begin(), fonts.end(), family);
+            face.font = static_cast<std::uint32_t>(found - fonts.begin());
+            if (found == fonts.end()) fonts.push_back(std::move(family));
+        }
+        m_textFaces.insert_or_assign(std::move(name), face);
     } else if (type == "DIMSTYLE") {
         std::string name;
         ArrowStyle style;

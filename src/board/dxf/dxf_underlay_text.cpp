@@ -1,4 +1,7 @@
 // TEXT, ATTRIB and MTEXT in the underlay, and the MTEXT inline codes and TEXT control codes.
+#include <array>
+#include <optional>
+
 #include "base/errors.h"
 #include "board/dxf/dxf_colour.h"
 #include "board/dxf/dxf_names.h"
@@ -26,6 +29,25 @@ void AppendUtf8(std::string& out, std::uint32_t c) {
         out += static_cast<char>(0x80 | ((c >> 6U) & 0x3FU));
         out += static_cast<char>(0x80 | (c & 0x3FU));
     }
+}
+
+// What the MTEXT reader leaves in a line for \L \l \O \o (underline on, off, overline on, off),
+// for TextSpecials to take out as rules: control characters no decoded text holds.
+constexpr std::array<char, 4> kRuleMarkers{'\x0E', '\x0F', '\x10', '\x11'};
+
+// The rules of bytes [from, to) of a line, from its byte from.
+std::vector<TextRule> RulesWithin(const std::vector<TextRule>& rules, std::size_t from,
+                                  std::size_t to) {
+    std::vector<TextRule> out;
+    for (const TextRule& rule : rules) {
+        const std::size_t a = std::max<std::size_t>(rule.from, from);
+        const std::size_t b = std::min<std::size_t>(rule.to, to);
+        if (a < b) {
+            out.push_back({static_cast<std::uint32_t>(a - from),
+                           static_cast<std::uint32_t>(b - from), rule.over});
+        }
+    }
+    return out;
 }
 
 // The number at the start of text (after an optional sign), and how many bytes it took.
@@ -83,20 +105,44 @@ std::vector<MTextLine> WrapMText(std::vector<MTextLine> lines, double height, do
             head.height = line.height;
             head.width = line.width;
             head.colour = line.colour;
+            head.rules = RulesWithin(line.rules, start, cut);
             out.push_back(std::move(head));
             start = cut;
             while (start < text.size() && text[start] == ' ') ++start;
         }
+        if (start > 0) line.rules = RulesWithin(line.rules, start, text.size());
         line.text.erase(0, start);
         out.push_back(std::move(line));
     }
     return out;
 }
 
-std::string TextSpecials(std::string_view text) {
+std::string TextSpecials(std::string_view text) { return TextSpecials(text, nullptr); }
+
+std::string TextSpecials(std::string_view text, std::vector<TextRule>* rules) {
     std::string out;
     out.reserve(text.size());
+    // Where the under- and overline now drawn began (npos: none is).
+    std::array<std::size_t, 2> open{std::string::npos, std::string::npos};
+    const auto toggle = [&](bool over, std::optional<bool> on = {}) {
+        std::size_t& from = open[over ? 1 : 0];
+        const bool drawn = from != std::string::npos;
+        if (on.value_or(!drawn) == drawn) return;
+        if (drawn && rules != nullptr && out.size() > from) {
+            rules->push_back(
+                {static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(out.size()), over});
+        }
+        from = drawn ? std::string::npos : out.size();
+    };
     for (std::size_t i = 0; i < text.size();) {
+        const char marker = text[i];
+        if (marker >= kRuleMarkers[0] && marker <= kRuleMarkers[3]) {
+            // An MTEXT line's \L \l \O \o, marked by its reader.
+            const int k = marker - kRuleMarkers[0];
+            toggle(k >= 2, k % 2 == 0);
+            ++i;
+            continue;
+        }
         if (text.substr(i, 2) != "%%" || i + 2 >= text.size()) {
             out += text[i++];
             continue;
@@ -110,8 +156,10 @@ std::string TextSpecials(std::string_view text) {
             AppendUtf8(out, 0x00B1);
         } else if (c == '%') {
             out += '%';
-        } else if (c == 'u' || c == 'o' || c == 'k') {
-            // Under-, over- and strike-through lines are not drawn.
+        } else if (c == 'u' || c == 'o') {
+            toggle(c == 'o');
+        } else if (c == 'k') {
+            // Strike-through lines are not kept.
         } else if (std::isdigit(static_cast<unsigned char>(c)) != 0) {
             std::size_t k = i + 2;
             std::uint32_t code = 0;
@@ -130,6 +178,9 @@ std::string TextSpecials(std::string_view text) {
         }
         i += 3;
     }
+    // A line still drawn at the end runs to it.
+    toggle(false, false);
+    toggle(true, false);
     return out;
 }
 
@@ -145,7 +196,7 @@ public:
         while (m_at < m_text.size()) {
             if (!Plain()) Code();
         }
-        for (MTextLine& line : m_lines) line.text = TextSpecials(line.text);
+        for (MTextLine& line : m_lines) line.text = TextSpecials(line.text, &line.rules);
         return std::move(m_lines);
     }
 
@@ -161,6 +212,17 @@ private:
         line.width = m_state.width;
         line.colour = m_state.colour;
         m_lines.push_back(line);
+        // Lines in force go on into the new line.
+        if (m_state.underline) Last().text += kRuleMarkers[0];
+        if (m_state.overline) Last().text += kRuleMarkers[2];
+    }
+
+    // Turns the under- or overline on or off where the text now is.
+    void Rule(bool over, bool on) {
+        bool& drawn = over ? m_state.overline : m_state.underline;
+        if (drawn == on) return;
+        drawn = on;
+        Last().text += kRuleMarkers[(over ? 2 : 0) + (on ? 0 : 1)];
     }
 
     // A parameter up to ';' (or the end).
@@ -180,7 +242,10 @@ private:
             ++m_at;
         } else if (c == '}') {
             if (!m_groups.empty()) {
-                m_state = m_groups.back();
+                const MTextLine& outer = m_groups.back();
+                Rule(false, outer.underline);
+                Rule(true, outer.overline);
+                m_state = outer;
                 m_groups.pop_back();
             }
             ++m_at;
@@ -221,6 +286,8 @@ private:
             case 'l':
             case 'O':
             case 'o':
+                Rule(code == 'O' || code == 'o', code == 'L' || code == 'O');
+                break;
             case 'K':
             case 'k':
                 break;
@@ -389,7 +456,7 @@ void Builder::Text(const std::vector<Tag>& tags, const Affine& m, const Resolved
     const double widthFactor = f.widthFactor > 0.0 ? f.widthFactor : 1.0;
     if (!(height > 0.0) || !std::isfinite(height) || f.raw.empty()) return;
     UnderlayText text;
-    text.utf8 = TextSpecials(Decode(f.raw));
+    text.utf8 = TextSpecials(Decode(f.raw), &text.rules);
     const bool aligned = h == 3 || h == 5;
     const bool plain = h == 0 && v == 0;
     const Vec2 p10 = f.p10;
@@ -409,7 +476,7 @@ void Builder::Text(const std::vector<Tag>& tags, const Affine& m, const Resolved
         double hgt = height;
         if (h == 3) hgt = length / std::max(EstimatedAdvance(text.utf8), 1e-9) / widthFactor;
         xAxis = hgt * widthFactor * along;
-        yAxis = hgt * up;
+        yAxis = hgt * (up + slant * along);
         origin = p10;
         text.fitWidth = length / (hgt * widthFactor);
     } else {
@@ -418,7 +485,41 @@ void Builder::Text(const std::vector<Tag>& tags, const Affine& m, const Resolved
     }
     if ((f.generation & 2) != 0) xAxis = -1.0 * xAxis;
     if ((f.generation & 4) != 0) yAxis = -1.0 * yAxis;
+    const double det = xAxis.x * yAxis.y - xAxis.y * yAxis.x;
+    if (!aligned && !plain && f.has11 && p10 != p11 && std::abs(det) > 0.0) {
+        // The writer's own start of the run on its baseline (group 10), in the text's frame,
+        // and from it the run's length it measured: twice the way to a centre, once to a right.
+        const Vec2 d = p10 - p11;
+        text.writerStart = true;
+        text.startOffset = {(d.x * yAxis.y - d.y * yAxis.x) / det,
+                            (xAxis.x * d.y - xAxis.y * d.x) / det};
+        const double length = text.hAlign == 1   ? -2.0 * text.startOffset.x
+                              : text.hAlign == 2 ? -text.startOffset.x
+                                                 : 0.0;
+        text.writerLength = length > 0.0 ? length : 0.0;
+    }
+    TakeFace(tags, text);
     AddText(std::move(text), m, origin, xAxis, yAxis, r);
+}
+
+void Builder::TakeFace(const std::vector<Tag>& tags, UnderlayText& text) const {
+    std::string style = "STANDARD";
+    bool ours = false;
+    bool kindFollows = false;
+    for (const Tag& t : tags) {
+        if (t.code == 7) style = LayerKey(t.text);
+        if (t.code == 1001) ours = t.text == kDxfAppName;
+        if (ours && t.code == 1000) kindFollows = t.text == kDxfJwwTextKind;
+        // Jw_cad's kinds are below 10000 (the flags above it are held elsewhere).
+        if (ours && kindFollows && t.code == 1070 && t.integer >= 0 && t.integer < 10000) {
+            text.jwwKind = static_cast<std::uint16_t>(t.integer);
+            kindFollows = false;
+        }
+    }
+    const auto found = m_textFaces.find(style);
+    if (found == m_textFaces.end()) return;
+    text.font = found->second.font;
+    if (found->second.bold) text.face |= kFaceBold;
 }
 
 void Builder::AddText(UnderlayText text, const Affine& m, Vec2 origin, Vec2 xAxis, Vec2 yAxis,
@@ -480,7 +581,9 @@ void Builder::MText(const std::vector<Tag>& tags, const Affine& m, const Resolve
         if (lines[i].text.empty()) continue;
         UnderlayText text;
         text.utf8 = lines[i].text;
+        text.rules = lines[i].rules;
         text.hAlign = column;
+        TakeFace(tags, text);
         const double lineHeight = height * lines[i].height;
         Resolved lineStyle = r;
         if (lines[i].colour > 0 && lines[i].colour < 256) {

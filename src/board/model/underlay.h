@@ -29,6 +29,14 @@ enum class UnderlayKind : std::uint8_t {
     Segments,  // separate segments: points[first, first + count) taken in pairs (hatch patterns)
 };
 
+// An under- or overline (DXF's %%u / %%o, MTEXT's \L / \O) beneath or above the bytes
+// [from, to) of a run's text.
+struct TextRule {
+    std::uint32_t from = 0;
+    std::uint32_t to = 0;
+    bool over = false;
+};
+
 // A run of text in its own frame: a point q of the text (x along the baseline, y up, in units of
 // the text height) lands at origin + q.x * xAxis + q.y * yAxis. Alignment moves the run so that
 // its anchor, (hAlign: 0 left, 1 centre, 2 right; vAlign: 0 baseline, 1 bottom, 2 middle, 3 top),
@@ -47,6 +55,18 @@ struct UnderlayText {
     bool cells = false;
     double cellSpacing = 0.0;
     std::uint8_t face = 0;  // kFaceSerif | kFaceBold | kFaceItalic
+    // Where the file's writer put the run's left end on its baseline (a DXF TEXT aligned
+    // otherwise than left on its baseline stores it beside its alignment point), from origin in
+    // units of xAxis and yAxis, and the run's length the writer measured (xAxis units; 0: not
+    // known).
+    bool writerStart = false;
+    Vec2 startOffset;
+    double writerLength = 0.0;
+    std::vector<TextRule> rules;
+    // The face's family as the file names it (an index into Underlay::fonts; none: not named)
+    // and Jw_cad's text kind (文字種, 0 for a size of its own) where the file keeps it.
+    std::uint32_t font = kNoUnderlayIndex;
+    std::uint16_t jwwKind = 0;
 };
 
 // A character cell against the fonts' em box: the em fills the cell's height, its bottom this
@@ -55,6 +75,10 @@ inline constexpr double kCellEmDescent = 0.12;
 // The cap height of the CJK fonts texts are drawn in, per em (Noto Sans CJK JP: 733 of 1000): a
 // DXF text's height is a cap height, Jw_cad's a cell's, whose em it is.
 inline constexpr double kCellCapHeight = 0.733;
+
+// Jw_cad's italic: the face's glyphs sheared this much (x per unit of y) as Windows slants a face
+// that has no italic of its own; as a DXF oblique angle, atan(0.2) = 11.31 degrees.
+inline constexpr double kItalicShear = 0.2;
 
 inline constexpr std::uint8_t kFaceSerif = 1U;
 inline constexpr std::uint8_t kFaceBold = 2U;
@@ -110,6 +134,7 @@ public:
     std::vector<std::uint32_t> ringEnds;  // Fill: end (exclusive, relative to first) of each ring
     std::vector<UnderlayText> texts;
     std::vector<std::vector<double>> dashes;  // + dash, - gap, 0 dot; drawing units
+    std::vector<std::string> fonts;           // font families the texts name
     std::vector<UnderlayPoint> snapPoints;
     bool paperSpace = false;  // the file has paper-space layouts (kept, not shown)
     std::size_t dropped = 0;  // primitives left out past the size limit (huge arrays)

@@ -13,6 +13,8 @@ namespace {
 // kept, the text upright on it; one running leftwards is turned half round, the text anchored at
 // its other end so that it covers the box it was mirrored to.
 void ReadForwards(UnderlayText& text) {
+    // Its writer's start is where the mirror put it, no longer where the run reads from.
+    text.writerStart = false;
     const Vec2 x = text.xAxis;
     // A turn leaves 1e-16 where a quarter turn would leave 0: straight up counts as forwards.
     const double level = 1e-12 * (std::abs(x.x) + std::abs(x.y));
@@ -103,6 +105,7 @@ Underlay EditedUnderlay(const Underlay& base,
                         const std::unordered_map<std::int32_t, Rgb>& layerColours) {
     Underlay out;
     out.dashes = base.dashes;
+    out.fonts = base.fonts;
     out.paperSpace = base.paperSpace;
     out.dropped = base.dropped;
     out.items.reserve(base.items.size());

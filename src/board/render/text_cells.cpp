@@ -7,13 +7,6 @@
 
 namespace pelimator::board {
 
-namespace {
-
-// An italic face leans this far right per text height.
-constexpr double kItalicShear = 0.2;
-
-}  // namespace
-
 bool IsHalfWidth(char32_t c) noexcept {
     return c < 0x80 || (c >= 0xFF61 && c <= 0xFF9F) || c == 0xA5 || c == 0x203E;
 }

@@ -27,6 +27,17 @@
   hold solids whose area is what the boundaries enclose less their holes, plus the islands in
   those (dxf_fills_expected.py), within 1e-6; so does a drawing ezdxf makes of hatches with holes
   and islands;
+- each model-space TEXT saved as JWW and back as DXF keeps what a Jw_cad run holds (within 1e-6
+  of its size): its start on the baseline (a non-left TEXT's own group 10, the place its writer
+  computed), the end its writer measured (centred, right-aligned, fitted), height, angle and
+  string, its style's TrueType family (ＭＳ ゴシック where none is named) and bold flag
+  (dxf_texts_expected.py); the loss list names the texts whose alignment is not held, at least
+  as many as model space has; a drawing ezdxf makes of texts in a bold family, a plain one and a
+  shape font saves each as a JWW text naming that family (else ＭＳ ゴシック) and bold flag;
+- each under- and overline ezdxf reads in a TEXT's %%u / %%o or an MTEXT's \L / \O is a line
+  along the saved run's cells, at their bottom or top: the texts alone saved as JWW hold those
+  lines and no others; so does a drawing ezdxf makes of overlines, turned and centred texts and
+  MTEXT paragraphs;
 - with RENDER_BOARD: the board's picture of the JWW matches its picture of the DXF (the
   share-of-ink measure of tests/board/render/compare_with_ezdxf.py) at MIN_AGREEMENT, the DXF's
   picture placed by the JWW's scale and the DXF's unit: what the JWW shows is what the DXF
@@ -45,11 +56,13 @@ sys.path.insert(0, os.path.join(HERE, "..", "jww"))
 sys.path.insert(0, os.path.join(HERE, "..", "render"))
 import check_report  # noqa: E402
 import ezdxf  # noqa: E402
+from ezdxf.tools.text import plain_mtext, plain_text  # noqa: E402
 import jww_records  # noqa: E402
 import dxf_blocks_expected  # noqa: E402
 import dxf_fills_expected  # noqa: E402
 import dxf_layers_expected  # noqa: E402
 import dxf_pens_expected  # noqa: E402
+import dxf_texts_expected  # noqa: E402
 
 UNIT_MM = {0: 1.0, 1: 25.4, 2: 304.8, 4: 1.0, 5: 10.0, 6: 1000.0, 14: 100.0}
 
@@ -88,6 +101,8 @@ def check(batch, dxf, out_dir, render_board, minimum):
     if (drawn == 0) != (not paper) or (paper and f" {drawn} 個" not in paper[0]):
         problems.append(f"paper space loss {paper} for {drawn} paper-space entities")
     problems += check_blocks(batch, doc, d, kinds, jww, out_dir, figures)
+    problems += check_texts(doc, jww, run.stderr, figures)
+    problems += check_rules(batch, read_dxf(dxf), jww, figures)
     problems += check_dimension_parts(batch, read_dxf(dxf), jww, figures)
     problems += check_fills(batch, read_dxf(dxf), jww, figures)
     lines = collections.defaultdict(list)
@@ -159,6 +174,85 @@ def check_blocks(batch, doc, d, kinds, jww, out_dir, figures):
     for src, e in zip(inserts, got):
         problems += dxf_blocks_expected.compare_insert(src, e, mm)
     return problems[:5]
+
+
+def check_texts(doc, jww, losses, figures):
+    """Problems of the model-space texts saved as JWW and back (check_blocks saved it back)."""
+    back = os.path.splitext(jww)[0] + ".back.dxf"
+    texts = list(doc.modelspace().query("TEXT"))
+    if not texts or not os.path.exists(back):
+        return []
+    mm = UNIT_MM.get(doc.header.get("$INSUNITS", 0), 1.0)
+    problems, compared, unknown = dxf_texts_expected.compare_texts(doc, ezdxf.readfile(back), mm)
+    figures["texts"] = f"{compared - len(problems)}/{compared}" + (
+        f" ({unknown} without a start)" if unknown else "")
+    aligned = sum(1 for e in texts if (e.dxf.halign, e.dxf.valign) != (0, 0)
+                  and e.dxf.halign not in (3, 5))
+    named = [line for line in losses.splitlines() if "文字の揃え" in line]
+    count = int(named[0].split()[-2]) if named else 0
+    if count < aligned or (count > 0) != bool(named):
+        problems.append(f"losses name {named} for {aligned} aligned model-space texts")
+    return problems[:3]
+
+
+def check_faces(batch, dxf, jww):
+    """Problems of texts whose JWW records do not name their style's family (else ＭＳ ゴシック)
+    and bold flag as ezdxf reads them."""
+    run = subprocess.run([batch, "-o", jww, dxf], capture_output=True, text=True)
+    if run.returncode != 0:
+        return [f"conversion failed: {run.stderr.strip()}"]
+    want = collections.Counter()
+    for e in ezdxf.readfile(dxf).modelspace().query("TEXT"):
+        family, bold = dxf_texts_expected.face_of(e)
+        want[(plain_text(e.dxf.text), family or dxf_texts_expected.DEFAULT_FONT, bold)] += 1
+    d = jww_records.read(jww)
+    got = collections.Counter()
+    for cls, body in d["records"]:
+        if cls == "CDataMoji":
+            f = jww_records.parse_fields(d["version"], cls, body)
+            text = f["text"].decode("utf-16-le" if d["version"] >= 700 else "cp932")
+            font = f["font"].decode("utf-16-le" if d["version"] >= 700 else "cp932")
+            got[(text, font, (f["kind"] // 10000) & 2 == 2)] += 1
+    return [] if got == want else [f"texts {dict(got)}, styles say {dict(want)}"]
+
+
+def check_rules(batch, doc, jww, figures):
+    """Problems of the under- and overlines of doc's model-space TEXT and MTEXT saved alone."""
+    rules, ruled = {}, []
+    for e in doc.modelspace().query("TEXT MTEXT"):
+        found = dxf_texts_expected.rules_of(e)
+        if not found:
+            continue
+        ruled.append(e)
+        lines = [plain_text(e.dxf.text)] if e.dxftype() == "TEXT" else \
+            plain_mtext(e.text, split=True)
+        for line, over, first, last in found:
+            rules.setdefault(lines[line], set()).add((over, first, last))
+    if not ruled:
+        return []
+    d = alone_as_jww(batch, doc, ruled, jww, "rules")
+    if isinstance(d, str):
+        return [d]
+    want, got = [], []
+    for cls, body in d["records"]:
+        f = jww_records.parse_fields(d["version"], cls, body)
+        if cls == "CDataMoji":
+            text = f["text"].decode("utf-16-le") if d["version"] >= 700 else \
+                f["text"].decode("cp932")
+            want += dxf_texts_expected.rule_lines(f, text, sorted(rules.get(text, ())))
+        elif cls == "CDataSen":
+            got.append(((f["x1"], f["y1"]), (f["x2"], f["y2"])))
+    figures["rules"] = len(want)
+    unmatched = list(got)
+    for line in want:
+        match = next((g for g in unmatched if dxf_texts_expected.near(g[0] + g[1],
+                                                                     line[0] + line[1])), None)
+        if match is None:
+            return [f"no line {line} under or over its text; lines {unmatched[:2]}"]
+        unmatched.remove(match)
+    if unmatched:
+        return [f"{len(unmatched)} lines beside the {len(want)} under- and overlines"]
+    return []
 
 
 def check_dimension_parts(batch, doc, jww, figures):
@@ -235,6 +329,7 @@ def main(argv):
         print(f"SKIPPED: no real DXF drawings under {corpus}/real-dxf")
         return 0
     os.makedirs(out_dir, exist_ok=True)
+    dxf_texts_expected.BOLD_BIT.append(dxf_texts_expected.bold_bit(corpus))
     holed = os.path.join(out_dir, "holed_hatches.dxf")
     dxf_fills_expected.holed_drawing(holed)
     holes = check_fills(batch, ezdxf.readfile(holed), holed[:-4] + ".jww", {})
@@ -245,6 +340,18 @@ def main(argv):
     holes += check_dimension_parts(batch, ezdxf.readfile(made), made[:-4] + ".jww", parts)
     print("FAIL" if holes else "ok  ", "dimensions with turned and mirrored arcs (ezdxf)", parts,
           *holes)
+    ruled = os.path.join(out_dir, "ruled_texts.dxf")
+    dxf_texts_expected.ruled_drawing(ruled)
+    lines = {}
+    wrong = check_rules(batch, ezdxf.readfile(ruled), ruled[:-4] + ".jww", lines)
+    print("FAIL" if wrong else "ok  ", "under- and overlines of turned texts and MTEXT (ezdxf)",
+          lines, *wrong)
+    holes += wrong
+    faced = os.path.join(out_dir, "faced_texts.dxf")
+    dxf_texts_expected.faced_drawing(faced)
+    wrong = check_faces(batch, faced, faced[:-4] + ".jww")
+    print("FAIL" if wrong else "ok  ", "fonts and bold of text styles (ezdxf)", *wrong)
+    holes += wrong
     return check_report.report(
         drawings, lambda dxf: check(batch, dxf, out_dir, render_board, minimum),
         "DXF drawings saved as JWW") or (1 if holes else 0)

@@ -10,14 +10,19 @@ the drawing holds what DXF cannot) and checked against the test's own reading of
 - every line, circle, arc, point, text and insert lies where its record says times its layer
   group's scale (real millimetres), on the layer named after the record's group and layer; a
   text's height is its cells' cap height and its baseline the em's descent above the cells'
-  bottom, both read from the font file;
+  bottom, both read from the font file; its style's TrueType family and bold flag (ACAD's
+  extended data, as ezdxf reads them; the bold bit the one AutoCAD sets for Arial Bold in
+  real-dxf/aca_2000_ceco.dxf) are the record's font and bold flag, and its PELIMATOR extended
+  data holds the record's text kind (文字種);
 - the loss list names exactly the random lines (the one kind DXF cannot draw), with their count;
 - a record of each kind moved (10, 5) paper mm, or erased, in the board (jww_probe edit, saved to
   .dxf as the window's save does) changes just its one entity in the DXF: moved by (10, 5) x the
   group's scale, or gone;
 - the DXF saved back as JWW (pelimator-batch -o x.jww x.dxf) holds every line, circular arc,
   point and text of the original at its place (within 1e-6 paper mm), size, layer, line type
-  (random lines solid) and text; with
+  (random lines solid) and text, each text with its character width, height, spacing (but where
+  a run is stretched to its end), font name and whole kind (text kind, italic and bold) (the place
+  not where a stored end lies off the run's angle); with
   no elliptic arcs, blocks or dimensions (which come back in parts), nothing else;
 - with RENDER_BOARD: ezdxf's drawing add-on's picture of the DXF matches the board's picture of
   the JWW (the share-of-ink measure of tests/board/render/compare_with_ezdxf.py) at MIN_AGREEMENT,
@@ -41,6 +46,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "jww"))
 sys.path.insert(0, os.path.join(HERE, "..", "render"))
 import check_report  # noqa: E402
+import dxf_texts_expected  # noqa: E402
 import ezdxf  # noqa: E402
 import jww_gen  # noqa: E402
 import jww_records  # noqa: E402
@@ -139,7 +145,8 @@ def expected(path):
             h, a = f["sizeY"] * s, math.radians(f["angle"])
             places["TEXT"].append((layer, f["x1"] * s - math.sin(a) * EM_DESCENT * h,
                                    f["y1"] * s + math.cos(a) * EM_DESCENT * h, h * CAP_HEIGHT,
-                                   text))
+                                   text, text_of(f["font"], version),
+                                   (f["kind"] // 10000) & 2 == 2, f["kind"] % 10000))
         elif cls == "CDataSolid":
             counts["HATCH" if f["m_nPenStyle"] >= 101 else "SOLID"] += 1
         elif cls == "CDataSunpou":
@@ -155,6 +162,17 @@ def expected(path):
             random_lines += f["m_nPenStyle"] in RANDOM_LINES
     blocks = sum(1 for kind, cls, _ in d["blocks"] if kind == "object" and cls == "CDataList")
     return counts, places, blocks, random_lines, scales
+
+
+def face_of(e):
+    """A text's style's family and bold flag as ezdxf reads them, and the PELIMATOR text kind."""
+    kind = 0
+    if e.has_xdata("PELIMATOR"):
+        tags = list(e.get_xdata("PELIMATOR"))
+        for i, (code, value) in enumerate(tags[:-1]):
+            if code == 1000 and value == "JwwTextKind" and tags[i + 1][0] == 1070:
+                kind = tags[i + 1][1]
+    return dxf_texts_expected.face_of(e) + (kind,)
 
 
 def found(doc):
@@ -175,7 +193,8 @@ def found(doc):
         elif t == "POINT":
             places[t].append((layer, e.dxf.location.x, e.dxf.location.y))
         elif t == "TEXT":
-            places[t].append((layer, e.dxf.insert.x, e.dxf.insert.y, e.dxf.height, e.dxf.text))
+            places[t].append((layer, e.dxf.insert.x, e.dxf.insert.y, e.dxf.height, e.dxf.text) +
+                             face_of(e))
         elif t == "INSERT":
             places[t].append((layer, e.dxf.insert.x, e.dxf.insert.y))
         elif t == "DIMENSION":
@@ -202,7 +221,7 @@ def compare_places(want, got):
     """Problems: kinds whose entities do not lie where the records say."""
     problems = []
     for kind, items in want.items():
-        key = lambda t: (t[-1], t[1:]) if kind == "TEXT" else t[1:]  # noqa: E731
+        key = lambda t: (t[4], t[1:]) if kind == "TEXT" else t[1:]  # noqa: E731
         theirs = sorted(got.get(kind, []), key=key)
         mine = sorted(items, key=key)
         bad = [(m, t) for m, t in zip(mine, theirs) if not same_place(t, m)]
@@ -283,6 +302,13 @@ def check_edits(probe, jww, dxf, out_dir):
     return problems
 
 
+def cells_width(text, width, spacing):
+    """How far Jw_cad's cells reach: a cell of the width for what Shift-JIS holds in two bytes,
+    half of it for one byte, the spacing after each but the last (halved after a half cell)."""
+    halves = [len(c.encode("cp932", errors="replace")) for c in text]
+    return (sum(halves) * (width + spacing) - (halves[-1] if halves else 0) * spacing) / 2.0
+
+
 def kept_records(path):
     """What JWW -> DXF -> JWW keeps exactly, from the records: (class, layer, numbers, text),
     numbers rounded to 1e-6; and whether the drawing holds kinds that come back in parts."""
@@ -308,11 +334,26 @@ def kept_records(path):
             items[key + r(f["cx"], f["cy"], f["radius"]) + (style,)] += 1
         elif cls == "CDataTen":
             items[key + r(f["x"], f["y"])] += 1
-        elif cls == "CDataMoji" and (f["kind"] // 10000) % 2 == 0:  # italic: a named loss
-            # A run stored without its end comes back with the end its characters reach.
-            end = () if (f["x1"], f["y1"]) == (f["x2"], f["y2"]) else r(f["x2"], f["y2"])
-            items[key + r(f["x1"], f["y1"]) + end + r(f["sizeY"]) +
-                  (text_of(f["text"], d["version"]),)] += 1
+        elif cls == "CDataMoji":
+            # A run stored without its end comes back with the end its characters reach; the
+            # spacing of one stretched past (or short of) where its cells and spacing end is not
+            # held, its end is.
+            text = text_of(f["text"], d["version"])
+            stored = (f["x1"], f["y1"]) != (f["x2"], f["y2"])
+            length = math.hypot(f["x2"] - f["x1"], f["y2"] - f["y1"])
+            stretched = stored and abs(length - cells_width(text, f["sizeX"], f["spacing"])) > \
+                1e-9 * max(1.0, length)
+            # A DXF run goes from its start to its end, its baseline the em's descent above
+            # Jw_cad's across that line: where a stored end lies off the run's angle, the start
+            # and end come back that much apart from the record's.
+            a = math.radians(f["angle"])
+            skew = stored and abs((f["x2"] - f["x1"]) * math.sin(a) -
+                                  (f["y2"] - f["y1"]) * math.cos(a)) > 1e-9 * max(1.0, length)
+            place = (None, None, None) if skew else r(f["x1"], f["y1"]) + (
+                r(f["x2"], f["y2"]) if stored else None,)
+            items[key + place +
+                  r(f["sizeX"], f["sizeY"]) + (None if stretched else r(f["spacing"]),) +
+                  (f["kind"], text_of(f["font"], d["version"]), text)] += 1
         else:
             parts = True
     return items, parts
@@ -326,11 +367,16 @@ def check_round_trip(batch, jww, dxf, out_dir):
         return [f"DXF to JWW failed: {run.stderr.strip()}"]
     mine, parts = kept_records(jww)
     theirs, _ = kept_records(back)
-    # Ends of runs stored without one are not compared.
+    # Ends of runs stored without one, and the spacing of stretched runs, are not compared.
     compared = collections.Counter()
     for k, n in theirs.items():
-        short = k[:5] + k[7:] if k[0] == "CDataMoji" and len(k) == 9 else None
-        compared[short if short in mine and k not in mine else k] += n
+        if k[0] == "CDataMoji" and k not in mine:
+            unplaced = k[:3] + (None, None, None) + k[6:]
+            ways = [k[:5] + (None,) + k[6:], k[:8] + (None,) + k[9:],
+                    k[:5] + (None,) + k[6:8] + (None,) + k[9:], unplaced,
+                    unplaced[:8] + (None,) + unplaced[9:]]
+            k = next((w for w in ways if w in mine), k)
+        compared[k] += n
     theirs = compared
     lost = list((mine - theirs).elements())
     extra = list((theirs - mine).elements())
@@ -427,6 +473,12 @@ def generated(version):
         dict(common(), **{"class": "CDataMoji"}, x1=-40.0, y1=-40.0, x2=-25.0, y2=-36.0,
              kind=10001, sizeX=3.0, sizeY=4.0, spacing=0.5, angle=15.0, font="ＭＳ 明朝",
              text="A図面"),
+        dict(common(), **{"class": "CDataMoji"}, x1=-40.0, y1=-60.0, x2=-10.0, y2=-60.0,
+             kind=20003, sizeX=5.0, sizeY=5.0, spacing=0.0, angle=0.0, font="ＭＳ Ｐ明朝",
+             text="配置図"),
+        dict(common(), **{"class": "CDataMoji"}, x1=-40.0, y1=-70.0, x2=-25.0, y2=-70.0,
+             kind=30007, sizeX=2.5, sizeY=2.5, spacing=0.0, angle=0.0, font="ＭＳ ゴシック",
+             text="凡例 1:100"),
     ]
     inner = {"number": 2, "name": "inner", "entities": [
         dict(common(), **enko, cx=0.0, cy=0.0, radius=3.0, start=0.0,
@@ -502,6 +554,7 @@ def main(argv):
         print(f"SKIPPED: no real Jw_cad drawings under {corpus}/real-jww")
         return 0
     os.makedirs(out_dir, exist_ok=True)
+    dxf_texts_expected.BOLD_BIT.append(dxf_texts_expected.bold_bit(corpus))
     for version in (600, 700):
         path = os.path.join(out_dir, f"generated-{version}.jww")
         jww_gen.write(path, generated(version))

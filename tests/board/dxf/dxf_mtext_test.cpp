@@ -1,6 +1,7 @@
 // Multiline text codes and the text control codes, as the underlay draws them.
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -66,6 +67,39 @@ TEST(MText, LinesWrapToTheBoxWidth) {
         std::vector<std::string> texts;
         for (const MTextLine& line : lines) texts.push_back(line.text);
         EXPECT_EQ(texts, row.lines) << row.name;
+    }
+}
+
+// Under- and overlines as byte ranges of each line's text: %%u / %%o turn theirs on and off, an
+// MTEXT's \L \O on and \l \o off (a group's end undoes them; a new line goes on with them), and
+// a line wrapped splits them with its text.
+TEST(MText, UnderAndOverlinesKeepTheirCharacters) {
+    using Rules = std::vector<std::tuple<std::uint32_t, std::uint32_t, bool>>;
+    const auto rules = [](const std::vector<TextRule>& in) {
+        Rules out;
+        for (const TextRule& r : in) out.emplace_back(r.from, r.to, r.over);
+        return out;
+    };
+    std::vector<TextRule> got;
+    EXPECT_EQ(TextSpecials("%%uAB%%uC%%o%%dD", &got), "ABC\u00B0D");
+    EXPECT_EQ(rules(got), (Rules{{0, 2, false}, {3, 6, true}}));
+    struct Row {
+        const char* name;
+        const char* text;
+        double width;  // drawing units, text height 2; 0: not wrapped
+        std::vector<Rules> lines;
+    };
+    const std::vector<Row> rows = {
+        {"on and off", "前\\L下線\\l後\\O上\\o", 0.0, {{{3, 9, false}, {12, 15, true}}}},
+        {"over a new line", "\\L一\\P二", 0.0, {{{0, 3, false}}, {{0, 3, false}}}},
+        {"a group's end", "{\\O上}下", 0.0, {{{0, 3, true}}}},
+        {"wrapped", "\\L一二三四五", 6.0, {{{0, 9, false}}, {{0, 6, false}}}},
+    };
+    for (const Row& row : rows) {
+        const auto lines = WrapMText(ParseMText(row.text, 2.0), 2.0, row.width);
+        std::vector<Rules> found;
+        for (const MTextLine& line : lines) found.push_back(rules(line.rules));
+        EXPECT_EQ(found, row.lines) << row.name;
     }
 }
 

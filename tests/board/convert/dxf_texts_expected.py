@@ -1,0 +1,234 @@
+"""What of a DXF drawing's texts a Jw_cad drawing can hold, read with ezdxf (independently of the
+board): a run's start on its baseline, its end, height, angle and string, its style's TrueType
+family (else Jw_cad's ＭＳ ゴシック) and bold flag, and the under- and
+overlines its control codes draw; and Jw_cad's character cells, by which the lines lie along a
+saved run."""
+import math
+import os
+
+import ezdxf
+from ezdxf.tools.text import MTextParser, TokenType, plain_text
+
+# The cells' cap height per cell height (Noto Sans CJK JP's, as tests/board/convert's JWW check
+# reads it from the font): a DXF text's height is the cap height.
+CAP_HEIGHT = 0.733
+# The font a Jw_cad text names where the DXF names no family.
+DEFAULT_FONT = "ＭＳ ゴシック"
+# The bold bit of a STYLE's ACAD 1071 flags (bold_bit sets it from a real drawing).
+BOLD_BIT = []
+
+
+def bold_bit(corpus):
+    """The bit of a STYLE's ACAD 1071 flags that says bold, as AutoCAD wrote it: the difference
+    between aca_2000_ceco's Arial Bold (ARIALBD.TTF) style and its Arial one. (ezdxf 0.18 calls
+    this bit italic, against its own notes of AutoCAD's files.)"""
+    doc = ezdxf.readfile(os.path.join(corpus, "real-dxf", "aca_2000_ceco.dxf"))
+    flags = {s.dxf.font.upper(): s.get_xdata("ACAD")[1][1] for s in doc.styles
+             if s.has_xdata("ACAD")}
+    return flags["ARIALBD.TTF"] ^ flags["ARIAL.TTF"]
+
+
+def face_of(e):
+    """Text e's style's family as ezdxf reads it and its bold flag (the bit bold_bit found)."""
+    style = e.doc.styles.get(e.dxf.style)
+    if style is None:
+        return "", False
+    family, _, _ = style.get_extended_font_data()
+    flags = style.get_xdata("ACAD")[1][1] if style.has_xdata("ACAD") else 0
+    return family, flags & BOLD_BIT[0] != 0
+
+
+def faced_drawing(path):
+    """A drawing ezdxf makes of texts in a bold TrueType family, a plain one and a shape font."""
+    doc = ezdxf.new()
+    for name, family, bold in (("見出し", "ＭＳ Ｐ明朝", True), ("本文", "Meiryo", False)):
+        style = doc.styles.new(name, dxfattribs={"font": family + ".ttf"})
+        style.set_xdata("ACAD", [(1000, family), (1071, 34 | (BOLD_BIT[0] if bold else 0))])
+    doc.styles.new("記号", dxfattribs={"font": "romans.shx"})
+    msp = doc.modelspace()
+    for i, style in enumerate(("見出し", "本文", "記号", "Standard")):
+        msp.add_text(f"文字 {style}", dxfattribs={"height": 2.5, "style": style}) \
+            .set_placement((0, -10 * i))
+    doc.saveas(path)
+
+
+def halves(text):
+    """Each character's cells in halves: two for what Shift-JIS holds in two bytes, else one."""
+    return [len(c.encode("cp932", errors="replace")) for c in text]
+
+
+def cells_to(text, i, width, spacing, end=False):
+    """How far along the run the cell of character i starts (end: character i - 1's ends)."""
+    h = halves(text)[:i]
+    run = sum(h) * (width + spacing) / 2.0
+    return run - h[-1] * spacing / 2.0 if end and h else run
+
+
+def held(e, mm):
+    """What a Jw_cad run can hold of TEXT e at real size: {start, end, height, angle, text}, each
+    None where the DXF does not say it (a non-left text whose start is its alignment point, a
+    left one's end), or None for texts drawn mirrored or from below."""
+    if e.dxf.text_generation_flag != 0 or e.dxf.extrusion.z < 0:
+        return None
+    h, v = e.dxf.halign, e.dxf.valign
+    p10 = e.dxf.insert
+    p11 = e.dxf.align_point if e.dxf.hasattr("align_point") else None
+    angle = e.dxf.rotation
+    out = {"start": (p10.x * mm, p10.y * mm), "end": None, "height": e.dxf.height * mm,
+           "text": plain_text(e.dxf.text)}
+    if h in (3, 5) and p11 is not None and not p10.isclose(p11):
+        out["end"] = (p11.x * mm, p11.y * mm)
+        angle = math.degrees(math.atan2(p11.y - p10.y, p11.x - p10.x))
+        if h == 3:
+            out["height"] = None  # aligned: the writer's font decides it
+    elif (h, v) != (0, 0):
+        if p11 is None or p10.isclose(p11):
+            out["start"] = None
+        elif h in (1, 2, 4):
+            a = math.radians(angle)
+            along = (p11.x - p10.x) * math.cos(a) + (p11.y - p10.y) * math.sin(a)
+            run = along * (1.0 if h == 2 else 2.0)
+            out["end"] = ((p10.x + run * math.cos(a)) * mm, (p10.y + run * math.sin(a)) * mm)
+    out["angle"] = angle % 360.0
+    family, bold = face_of(e)
+    out["face"] = (family or DEFAULT_FONT, bold)
+    return out
+
+
+def saved(e):
+    """The same of a TEXT the JWW was saved back as (in millimetres): left-aligned runs end
+    where their cells do, fitted ones at their alignment point."""
+    p10 = e.dxf.insert
+    if e.dxf.halign == 5:
+        end = (e.dxf.align_point.x, e.dxf.align_point.y)
+    else:
+        width = e.dxf.height / CAP_HEIGHT * e.dxf.width
+        run = cells_to(e.dxf.text, len(e.dxf.text), width, 0.0, end=True)
+        a = math.radians(e.dxf.rotation)
+        end = (p10.x + run * math.cos(a), p10.y + run * math.sin(a))
+    return {"start": (p10.x, p10.y), "end": end, "height": e.dxf.height,
+            "angle": e.dxf.rotation % 360.0, "text": e.dxf.text, "face": face_of(e)}
+
+
+def near(a, b):
+    return all(abs(x - y) <= 1e-6 * max(1.0, abs(x), abs(y)) for x, y in zip(a, b))
+
+
+def compare_texts(doc, back, mm):
+    """(problems, compared, without a start): each model-space TEXT of doc against the TEXT
+    of the same string nearest its start in back (the drawing saved as JWW, then as DXF)."""
+    theirs = {}
+    for e in back.modelspace().query("TEXT"):
+        s = saved(e)
+        theirs.setdefault(s["text"], []).append(s)
+    problems, compared, unknown = [], 0, 0
+    for e in doc.modelspace().query("TEXT"):
+        want = held(e, mm)
+        if want is None or not want["text"].strip():
+            continue
+        if want["start"] is None:
+            unknown += 1
+            continue
+        compared += 1
+        got = theirs.get(want["text"], [])
+        if not got:
+            problems.append(f"text {want['text']!r} not saved back")
+            continue
+        g = min(got, key=lambda s: math.dist(s["start"], want["start"]))
+        turn = abs((g["angle"] - want["angle"] + 180.0) % 360.0 - 180.0)
+        if not near(g["start"], want["start"]) or \
+                (want["end"] is not None and not near(g["end"], want["end"])) or \
+                (want["height"] is not None and not near((g["height"],), (want["height"],))) or \
+                turn > 1e-6 or g["face"] != want["face"]:
+            problems.append(f"text {want['text']!r} saved back as {g}, not {want}")
+    return problems, compared, unknown
+
+
+def rules_of(e):
+    """The under- and overlines of TEXT or MTEXT e as ezdxf reads its codes: (line, over, first
+    character, past the last character) in the plain text of each of its lines."""
+    out = []
+    if e.dxftype() == "TEXT":
+        # %%u and %%o each turn their line on or off until the end of the text.
+        raw, state, at, pieces = e.dxf.text, {False: None, True: None}, 0, []
+        i = 0
+        while i < len(raw):
+            code = raw[i:i + 3].lower()
+            if code in ("%%u", "%%o"):
+                pieces.append((plain_text(raw[at:i]), code == "%%o"))
+                at = i = i + 3
+            else:
+                i += 1
+        pieces.append((plain_text(raw[at:]), None))
+        n = 0
+        for text, toggled in pieces:
+            n += len(text)
+            if toggled is None:
+                break
+            if state[toggled] is None:
+                state[toggled] = n
+            else:
+                if n > state[toggled]:
+                    out.append((0, toggled, state[toggled], n))
+                state[toggled] = None
+        for over, first in state.items():
+            if first is not None and n > first:
+                out.append((0, over, first, n))
+        return out
+    line, n, open_ = 0, 0, {}
+    def close(over):
+        if over in open_ and n > open_[over]:
+            out.append((line, over, open_[over], n))
+        open_.pop(over, None)
+    for token in MTextParser(e.text):
+        if token.type == TokenType.NEW_PARAGRAPH:
+            for over in list(open_):
+                close(over)
+            line, n = line + 1, 0
+            continue
+        for over, on in ((False, token.ctx.underline), (True, token.ctx.overline)):
+            if on and over not in open_:
+                open_[over] = n
+            elif not on:
+                close(over)
+        if token.type in (TokenType.WORD, TokenType.SPACE, TokenType.NBSP):
+            n += len(token.data) if token.type == TokenType.WORD else 1
+    for over in list(open_):
+        close(over)
+    return out
+
+
+def rule_lines(f, text, rules):
+    """Where a saved run's (a CDataMoji's fields) under- and overlines lie: along its cells, at
+    their bottom and top, fitted to its end as its cells are."""
+    width, height, spacing = f["sizeX"], f["sizeY"], f["spacing"]
+    a = math.radians(f["angle"])
+    along, up = (math.cos(a), math.sin(a)), (-math.sin(a), math.cos(a))
+    run = cells_to(text, len(text), width, spacing, end=True)
+    length = math.hypot(f["x2"] - f["x1"], f["y2"] - f["y1"])
+    stretch = length / run if run > 0 and length > 0 else 1.0
+    lean = 0.2 * height if (f["kind"] // 10000) % 2 == 1 else 0.0
+    out = []
+    for over, first, last in rules:
+        lift = (height * up[0] + lean * along[0], height * up[1] + lean * along[1]) if over \
+            else (0.0, 0.0)
+        ends = []
+        for d in (cells_to(text, first, width, spacing) * stretch,
+                  cells_to(text, last, width, spacing, end=True) * stretch):
+            ends.append((f["x1"] + d * along[0] + lift[0], f["y1"] + d * along[1] + lift[1]))
+        out.append(tuple(ends))
+    return out
+
+
+def ruled_drawing(path):
+    """A drawing ezdxf makes of what the real ones lack: overlines, a turned and centred TEXT,
+    MTEXT \\L and \\O over paragraphs."""
+    doc = ezdxf.new()
+    msp = doc.modelspace()
+    msp.add_text("%%o上線%%o と %%u下線", dxfattribs={"height": 2.5, "rotation": 30.0}) \
+        .set_placement((10, 10))
+    msp.add_text("%%uGL%%u+%%o1,500", dxfattribs={"height": 3.0}).set_placement(
+        (0, 40), align=ezdxf.enums.TextEntityAlignment.BOTTOM_CENTER)
+    msp.add_mtext("前\\L下線\\l後\\P\\O上線\\o", dxfattribs={"char_height": 2.5,
+                                                        "insert": (0, 60)})
+    doc.saveas(path)
