@@ -46,9 +46,8 @@ REFUSED_FOR = {"DIMENSION": ("共有", "別の位置", "基点", "寸法の図�
                # that does not lie in the drawing's plane.
                "MULTILEADER": ("中身のデータ", "ブロックを中身", "押し出し方向")}
 # Moved and turned but not copied when they own an object of the file (an image's reactor). A
-# dimension is copied with a new block of its own; a table is not copied (the copy would need its
-# own block).
-COPY_REFUSED = {"IMAGE", "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY", "ACAD_TABLE"}
+# dimension or a table is copied with a new block of its own.
+COPY_REFUSED = {"IMAGE", "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY"}
 # Kinds refused by some edits only: a table is moved (its block is drawn in its own frame at its
 # insertion point), not turned, mirrored or scaled.
 REFUSED_BY = {"ACAD_TABLE": ("rotate", "mirror", "scale")}
@@ -88,8 +87,8 @@ def run_program(exe: str, original: Path, out: Path):
                          "refusal_for": dict(f.split("=", 1) for f in fields[7:])})
         elif fields[0] == "layer":
             layer = fields[1]
-        elif fields[0] == "copyorder":
-            order = [int(f) for f in fields[1:]]
+        elif fields[0] == "copyorder":  # one for each copying edit, in the edits' order
+            order.append([int(f) for f in fields[1:]])
         elif fields[0] == "fault":
             faults.append(fields[1])
     return (rows, order, layer), faults
@@ -327,6 +326,33 @@ def compare_dimension_block(where, original, edited, operation, problems):
         compare_placed(f"{where} block {one.dxftype()}", one, other, operation, problems)
 
 
+def table_block(table):
+    """The block a table is drawn by (its group 2), None when the drawing lacks it."""
+    name = table.xtags.get_subclass("AcDbBlockReference").get_first_value(2, "")
+    return table.doc.blocks.get(name) if name else None
+
+
+def compare_table_block(where, original, copy, problems):
+    """A table's copy draws with its original's block content as it is (in the table's frame),
+    and its pointer to its block's entry (343) names the entry of the block it names."""
+    before, after = table_block(original), table_block(copy)
+    if before is None or after is None:
+        if (before is None) != (after is None):
+            problems.append(f"{where}: its block is {'gone' if after is None else 'new'}")
+        return
+    if after.block_record_handle != copy.xtags.get_subclass("AcDbTable").get_first_value(
+            343, after.block_record_handle):
+        problems.append(f"{where}: its 343 does not name its block's entry")
+    before, after = list(before), list(after)
+    if len(before) != len(after):
+        problems.append(f"{where}: {len(after)} entities in its block, not {len(before)}")
+        return
+    for one, other in zip(before, after):
+        want = placed_signature(one)
+        for line in differences(want, placed_signature(other), want, other):
+            problems.append(f"{where} block {one.dxftype()}: {line}")
+
+
 def compare_placed(where, original, edited, operation, problems, new_block=False):
     """new_block: the edited entity is a copy, which draws with a block of its own (a dimension's,
     its name checked by check_copied_blocks)."""
@@ -406,6 +432,10 @@ def compare_placed(where, original, edited, operation, problems, new_block=False
     if original.dxftype() == "ACAD_TABLE":
         # Moved, its insertion point goes with it (its block is drawn there); the rest stays.
         want["insert"] = flat(m.transform(Vec3(original._insert_location())))
+        if new_block:  # its pointer to its own block's entry (343) is checked with the block
+            got = dict(placed_signature(edited)["table"])
+            want["table"] = [[c, got.get(343, v) if c == 343 else v] for c, v in want["table"]]
+            compare_table_block(where, original, edited, problems)
     for key in offsets:
         # ezdxf leaves a leader's offsets (212, 213) as they were; they are displacements.
         want[key] = flat(m.transform_direction(original_offsets[key]))
@@ -423,20 +453,33 @@ def compare_placed(where, original, edited, operation, problems, new_block=False
         problems.append(f"{where}: multiline attribute {got} != {want_texts}")
 
 
+def own_block_name(entity) -> str:
+    """The block a dimension or a table is drawn by."""
+    if entity.dxftype() == "ACAD_TABLE":
+        return entity.xtags.get_subclass("AcDbBlockReference").get_first_value(2, "")
+    return entity.dxf.get("geometry", "") if entity.dxftype() == "DIMENSION" else ""
+
+
 def check_copied_blocks(pairs, entities, after, problems) -> int:
-    """Each copied dimension draws with a new anonymous block (*D<n>) of its own: no other entity
-    names it, and the original keeps its own. The number of dimensions copied."""
-    named = collections.Counter(e.dxf.get("geometry", "").upper() for e in after
-                                if e.dxftype() == "DIMENSION")
+    """Each copied dimension (table) draws with a new anonymous block *D<n> (*T<n>) of its own:
+    no other entity names it, and the original keeps its own. The number of dimensions and
+    tables copied."""
+    named = collections.Counter(own_block_name(e).upper() for e in after
+                                if e.dxftype() in ("DIMENSION", "ACAD_TABLE"))
     copied = 0
     for i, edited in pairs:
         original = entities[i]
-        if original.dxftype() != "DIMENSION" or original.get_geometry_block() is None:
+        kind = original.dxftype()
+        if kind == "ACAD_TABLE":
+            if table_block(original) is None:
+                continue
+        elif kind != "DIMENSION" or original.get_geometry_block() is None:
             continue
         copied += 1
-        name = edited.dxf.get("geometry", "")
-        where = f"copy DIMENSION #{original.dxf.handle}"
-        if name.upper() == original.dxf.geometry.upper() or not name.upper().startswith("*D"):
+        name = own_block_name(edited)
+        where = f"copy {kind} #{original.dxf.handle}"
+        prefix = "*T" if kind == "ACAD_TABLE" else "*D"
+        if name.upper() == own_block_name(original).upper() or not name.upper().startswith(prefix):
             problems.append(f"{where}: draws with block {name!r}, not a new one")
         elif named[name.upper()] != 1:
             problems.append(f"{where}: its block {name!r} is named {named[name.upper()]} times")
@@ -541,6 +584,8 @@ def check(original_path: Path, work: Path, exe: str, refused=None):
             continue
         copies = operation.startswith("copy")
         taken = [i for i in placed if not rows[i]["refusal_for"].get(operation)]
+        if operation == "copyturn":  # a record refused a turn (a table) is not copied to turn
+            copied = [i for i in copied if not rows[i]["refusal_for"].get("rotate")]
         edits += len(copied if copies else taken)
         # Read afresh: ezdxf's copy and transform may touch what an entity shares.
         entities = list(load(original_path).modelspace())
@@ -555,7 +600,8 @@ def check(original_path: Path, work: Path, exe: str, refused=None):
             if len(after) != len(rows) + len(copied):
                 problems.append(f"copy: {len(after) - len(rows)} copies of {len(copied)}")
                 continue
-            pairs = list(zip(copy_order, after[len(rows):]))
+            order = copy_order[0 if operation == "copy" else -1]
+            pairs = list(zip(order, after[len(rows):]))
             found = check_copied_blocks(pairs, entities, after, problems)
             dimension_copies += found if operation == "copy" else 0
         else:
@@ -571,7 +617,7 @@ def check(original_path: Path, work: Path, exe: str, refused=None):
             except Exception as error:  # noqa: BLE001 (any failure of ezdxf is a finding)
                 problems.append(f"{where}: ezdxf could not compare: {error!r}")
     if dimension_copies:
-        print(f"{dimension_copies} dimensions copied with blocks of their own")
+        print(f"{dimension_copies} dimensions and tables copied with blocks of their own")
     return problems, edits
 
 

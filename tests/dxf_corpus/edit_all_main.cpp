@@ -242,7 +242,8 @@ int main(int argc, char** argv) {
                 const Row& row = rows[i];
                 if (edit != "erase" && edit != "layer" && !row.refusal.empty()) continue;
                 if (edit.starts_with("copy") && !row.copyRefusal.empty()) continue;
-                if (const auto found = row.refusalFor.find(edit);
+                // The copies turned after: a record refused a turn is left out.
+                if (const auto found = row.refusalFor.find(edit == "copyturn" ? "rotate" : edit);
                     found != row.refusalFor.end() && !found->second.empty()) {
                     continue;
                 }

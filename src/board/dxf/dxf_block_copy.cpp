@@ -37,8 +37,9 @@ std::uint64_t DxfBlockCopyHandles(const DxfBlockRecords& block) noexcept {
     return block.Found() ? block.end - block.block + 2 : 0;
 }
 
-std::uint64_t DxfDimensionCopyHandles(const DxfSource& source, std::size_t record) {
-    const auto block = DxfDimensionBlock(source, record);
+std::uint64_t DxfOwnBlockCopyHandles(const DxfSource& source, std::size_t record) {
+    auto block = DxfDimensionBlock(source, record);
+    if (!block) block = DxfTableBlock(source, record);
     return block ? DxfBlockCopyHandles({block->block, block->end, kNoDxfRecord}) : 0;
 }
 
@@ -71,6 +72,7 @@ DxfBlockCopy CopyDxfBlock(const DxfSource& from, const DxfBlockRecords& block, c
         job.out.Out().clear();
         // The block's records name the old entry as their owner: the new one now.
         job.owner = job.handles.empty() ? std::string() : job.handles.begin()->second;
+        copy.entry = job.owner;
     }
     RetagDxfBytes(job, records);
     copy.block = std::move(job.out.Out());
@@ -94,7 +96,8 @@ std::string DxfBlockNameOf(const DxfSource& file, std::size_t record) {
 }
 
 std::string WithDxfBlockName(const DxfSource& file, std::string_view bytes,
-                             const std::string& name) {
+                             const DxfCopiedBlock& block) {
+    const std::string& name = block.name;
     if (name.empty()) return std::string(bytes);
     DxfLayout layout = file.layout;
     layout.begin = 0;
@@ -104,10 +107,16 @@ std::string WithDxfBlockName(const DxfSource& file, std::string_view bytes,
     const std::vector<Part> parts = PartsOf(tags);
     DxfEmitter out(file.layout);
     bool named = false;
+    bool pointed = block.entry.empty();
     for (std::size_t i = 0; i < tags.size(); ++i) {
         if (!named && parts[i] == Part::Own && tags[i].code == 2) {
             out.Text(2, EncodeDxfString(name, file.version, file.codePage));
             named = true;
+            continue;
+        }
+        if (!pointed && parts[i] == Part::Own && tags[i].code == 343) {
+            out.Text(343, block.entry);
+            pointed = true;
             continue;
         }
         out.Raw(bytes.substr(tags[i].begin, tags[i].end - tags[i].begin));

@@ -31,6 +31,13 @@ struct DxfBlockRecords {
 struct DxfBlockCopy {
     std::string blockRecord;
     std::string block;
+    std::string entry;  // the handle of the new BLOCK_RECORD entry ("" when none is written)
+};
+
+// The block a copy draws with: its name and its BLOCK_RECORD entry's handle ("" when none).
+struct DxfCopiedBlock {
+    std::string name;
+    std::string entry;
 };
 
 // The next anonymous name with prefix ("*D"): one past the highest number a name of takenKeys
@@ -41,9 +48,9 @@ struct DxfBlockCopy {
 
 // How many handles CopyDxfBlock gives for block.
 [[nodiscard]] std::uint64_t DxfBlockCopyHandles(const DxfBlockRecords& block) noexcept;
-// At most how many handles a copy of the record's own block (a dimension's) gives; 0 for a
-// record that draws with none.
-[[nodiscard]] std::uint64_t DxfDimensionCopyHandles(const DxfSource& source, std::size_t record);
+// At most how many handles a copy of the record's own block (a dimension's or a table's) gives;
+// 0 for a record that draws with none.
+[[nodiscard]] std::uint64_t DxfOwnBlockCopyHandles(const DxfSource& source, std::size_t record);
 
 // block of from written for to under name (UTF-8): each entity of its content with placements
 // applied (as a placed dimension's content is), handles from next upward (advanced past them),
@@ -63,9 +70,10 @@ using DxfBlockNames = std::map<std::pair<const DxfSource*, std::string>, std::st
 [[nodiscard]] std::string DxfBlockNameOf(const DxfSource& file, std::size_t record);
 
 // bytes (one record in file's form) with its own block name (the first group 2 before any
-// application group or extended data) set to name (UTF-8), every other group as it was; bytes
-// as they are when name is empty.
+// application group or extended data) set to block.name (UTF-8) and its own pointer to the
+// block's entry (the first 343, a table's) to block.entry when both are there, every other group
+// as it was; bytes as they are when the name is empty.
 [[nodiscard]] std::string WithDxfBlockName(const DxfSource& file, std::string_view bytes,
-                                           const std::string& name);
+                                           const DxfCopiedBlock& block);
 
 }  // namespace pelimator::board

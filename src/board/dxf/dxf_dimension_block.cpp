@@ -101,6 +101,12 @@ std::optional<DxfBlockUse> DxfDimensionBlock(const DxfSource& source, std::size_
     return dimension ? BlockOf(source, *dimension) : std::nullopt;
 }
 
+std::optional<DxfBlockUse> DxfTableBlock(const DxfSource& source, std::size_t record) {
+    if (DxfRecordType(source, record) != "ACAD_TABLE") return std::nullopt;
+    const std::optional<NameAndPoint> table = NameOf(source, record);
+    return table ? BlockOf(source, *table) : std::nullopt;
+}
+
 std::vector<std::size_t> DxfDimensionContent(const DxfSource& source, std::size_t record) {
     std::vector<std::size_t> heads;
     const std::optional<DxfBlockUse> block = DxfDimensionBlock(source, record);

@@ -38,6 +38,10 @@ struct DxfBlockIndex {
 [[nodiscard]] std::optional<DxfBlockUse> DxfDimensionBlock(const DxfSource& source,
                                                            std::size_t record);
 
+// The table's (ACAD_TABLE's) block, drawn in the table's own frame; nullopt when the record is no
+// table or the file lacks its block.
+[[nodiscard]] std::optional<DxfBlockUse> DxfTableBlock(const DxfSource& source, std::size_t record);
+
 // Why the dimension cannot be placed with its block, as a Japanese sentence; "" when it can.
 [[nodiscard]] std::string DxfDimensionRefusal(const DxfSource& source, std::size_t record);
 

@@ -158,6 +158,13 @@ std::vector<std::string> DxfSource::PasteRefusals(std::span<const std::uint32_t>
     for (const std::uint32_t record : pasted) {
         std::string refusal = PlacementRefusal(record);
         if (refusal.empty()) refusal = CopyRefusal(record);
+        if (refusal.empty() && DxfRecordType(*this, record) == "ACAD_TABLE") {
+            // It points to its table style (342), an object of the file the paste does not
+            // carry; cells may point to blocks and fields too.
+            refusal =
+                "ACAD_TABLE (表) はほかの図面に貼り付けられません (表のスタイルを"
+                "貼り付け先に作れないため)。同じ図面での複写はできます";
+        }
         if (refusal.empty() && DxfRecordType(*this, record) == "INSERT") {
             if (!map) map = std::make_unique<DxfFileMap>(MapDxfFile(*this));
             const std::string key = LayerKey(Decoded(*this, ValueOf(ReadTags(*this, record), 2)));
@@ -458,10 +465,10 @@ const DxfFileMap& DxfPaste::TargetMap() {
     return m_plan->targetMap;
 }
 
-std::string DxfPaste::AddBlockCopy(const DxfSource& from, const DxfBlockRecords& block,
-                                   std::string_view prefix,
-                                   const std::vector<RecordPlacement>& placements,
-                                   std::uint64_t& next) {
+DxfCopiedBlock DxfPaste::AddBlockCopy(const DxfSource& from, const DxfBlockRecords& block,
+                                      std::string_view prefix,
+                                      const std::vector<RecordPlacement>& placements,
+                                      std::uint64_t& next) {
     Plan& plan = *m_plan;
     plan.Map();
     std::string name = NextAnonymousBlockName(prefix, plan.blockKeys);
@@ -472,21 +479,25 @@ std::string DxfPaste::AddBlockCopy(const DxfSource& from, const DxfBlockRecords&
         ++tables["BLOCK_RECORD"].count;
     }
     blocks += copy.block;
-    return name;
+    return {std::move(name), std::move(copy.entry)};
 }
 
-std::string DxfPaste::AddDimensionBlock(const DxfSource& from, std::size_t record,
-                                        const std::vector<RecordPlacement>& placements,
-                                        std::uint64_t& next) {
-    if (DxfRecordType(from, record) != "DIMENSION") return {};
+DxfCopiedBlock DxfPaste::AddOwnBlock(const DxfSource& from, std::size_t record,
+                                     const std::vector<RecordPlacement>& placements,
+                                     std::uint64_t& next) {
+    const std::string type = DxfRecordType(from, record);
+    if (type != "DIMENSION" && type != "ACAD_TABLE") return {};
     const DxfBlockRecords block = m_plan->BlockOf(from, DxfBlockNameOf(from, record));
-    return block.Found() ? AddBlockCopy(from, block, "*D", placements, next) : std::string();
+    if (!block.Found()) return {};
+    // A table's block is in the table's own frame: its copy draws where the copy is placed.
+    if (type == "ACAD_TABLE") return AddBlockCopy(from, block, "*T", {}, next);
+    return AddBlockCopy(from, block, "*D", placements, next);
 }
 
-std::unordered_map<std::uint32_t, std::string> DxfPaste::AddCopiedDimensionBlocks(
+std::unordered_map<std::uint32_t, DxfCopiedBlock> DxfPaste::AddCopiedOwnBlocks(
     const std::unordered_map<std::uint32_t, RecordEdit>* edits, std::uint64_t& next) {
     const DxfSource& target = m_plan->target;
-    std::unordered_map<std::uint32_t, std::string> names;
+    std::unordered_map<std::uint32_t, DxfCopiedBlock> names;
     if (edits == nullptr) return names;
     std::vector<std::uint32_t> keys;
     for (const auto& [key, edit] : *edits) {
@@ -496,8 +507,8 @@ std::unordered_map<std::uint32_t, std::string> DxfPaste::AddCopiedDimensionBlock
     std::sort(keys.begin(), keys.end());
     for (const std::uint32_t key : keys) {
         const RecordEdit& edit = edits->at(key);
-        std::string name = AddDimensionBlock(target, edit.source, edit.placements, next);
-        if (!name.empty()) names.emplace(key, std::move(name));
+        DxfCopiedBlock block = AddOwnBlock(target, edit.source, edit.placements, next);
+        if (!block.name.empty()) names.emplace(key, std::move(block));
     }
     return names;
 }
@@ -551,10 +562,13 @@ void DxfPaste::Emit(std::uint64_t& next) {
             RewriteDxfRecord(*from, paste.edit->source, paste.edit->placements, {}, false, unused);
         // A dimension draws with a block of its own: a new one for each paste.
         std::map<std::pair<const DxfSource*, std::string>, std::string> own;
-        if (std::string name =
-                AddDimensionBlock(*from, paste.edit->source, paste.edit->placements, next);
-            !name.empty()) {
-            own[{from, LayerKey(DxfBlockNameOf(*from, paste.edit->source))}] = std::move(name);
+        if (DxfRecordType(*from, paste.edit->source) == "DIMENSION") {
+            DxfCopiedBlock block =
+                AddOwnBlock(*from, paste.edit->source, paste.edit->placements, next);
+            if (!block.name.empty()) {
+                own[{from, LayerKey(DxfBlockNameOf(*from, paste.edit->source))}] =
+                    std::move(block.name);
+            }
         }
         DxfRetag job(*from, to, next);
         job.owner = to.modelSpaceHandle;

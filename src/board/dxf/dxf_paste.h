@@ -62,20 +62,22 @@ public:
     void Emit(std::uint64_t& next);
 
     [[nodiscard]] const DxfFileMap& TargetMap();
-    // A new anonymous block (prefix "*D": a dimension's) for a copy of a record drawn by block
-    // of from, written with the pasted blocks under a name none of them nor the target's takes;
-    // the name given. Its handles (DxfBlockCopyHandles) are the caller's to count.
-    std::string AddBlockCopy(const DxfSource& from, const DxfBlockRecords& block,
-                             std::string_view prefix,
-                             const std::vector<RecordPlacement>& placements, std::uint64_t& next);
-    // The same for dimension record of from: its own block copied as a new "*D" block, placed by
-    // placements; "" when from lacks the block it names.
-    std::string AddDimensionBlock(const DxfSource& from, std::size_t record,
-                                  const std::vector<RecordPlacement>& placements,
-                                  std::uint64_t& next);
-    // The blocks of the copies (not erased) of the target's own dimensions among edits (null:
-    // none), by key order: the name each copy's new block takes, by key.
-    std::unordered_map<std::uint32_t, std::string> AddCopiedDimensionBlocks(
+    // A new anonymous block (prefix "*D": a dimension's, "*T": a table's) for a copy of a record
+    // drawn by block of from, written with the pasted blocks under a name none of them nor the
+    // target's takes; the name and entry given. Its handles (DxfBlockCopyHandles) are the
+    // caller's to count.
+    DxfCopiedBlock AddBlockCopy(const DxfSource& from, const DxfBlockRecords& block,
+                                std::string_view prefix,
+                                const std::vector<RecordPlacement>& placements,
+                                std::uint64_t& next);
+    // The same for a record of from drawn by a block of its own: a dimension's block copied as a
+    // new "*D" block placed by placements, a table's as a new "*T" block as it is (it is in the
+    // table's frame); no name when from lacks the block it names or the record has none.
+    DxfCopiedBlock AddOwnBlock(const DxfSource& from, std::size_t record,
+                               const std::vector<RecordPlacement>& placements, std::uint64_t& next);
+    // The blocks of the copies (not erased) of the target's own dimensions and tables among
+    // edits (null: none), by key order: the block each copy takes, by key.
+    std::unordered_map<std::uint32_t, DxfCopiedBlock> AddCopiedOwnBlocks(
         const std::unordered_map<std::uint32_t, RecordEdit>* edits, std::uint64_t& next);
     std::string entities;                            // for the ENTITIES section
     std::string blocks;                              // BLOCK ... ENDBLK, for the BLOCKS section

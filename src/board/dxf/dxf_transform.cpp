@@ -581,9 +581,17 @@ std::string DxfCopyRefusal(const DxfSource& source, std::size_t record) {
                        " が持つオブジェクトを複写で作れないため)。移動・回転はできます";
             }
         }
-        if (TypeOf(tags) == "ACAD_TABLE") {
-            return "ACAD_TABLE (表) は複写できません (表を描くブロックを複写で作れないため)。"
-                   "移動はできます";
+        // A table's copy takes a copy of its block (as it is): what that holds must copy too.
+        if (const auto block =
+                TypeOf(tags) == "ACAD_TABLE" ? DxfTableBlock(source, r) : std::nullopt) {
+            for (std::size_t c = block->block + 1; c < block->end;) {
+                if (!DxfCopyRefusal(source, c).empty()) {
+                    return "ACAD_TABLE (表) は複写できません (表の図形の " +
+                           DxfRecordType(source, c) +
+                           " が持つオブジェクトを複写で作れないため)。移動はできます";
+                }
+                c = std::max(c + 1, DxfRecordEnd(source, c));
+            }
         }
         const std::vector<Part> parts = PartsOf(tags);
         for (std::size_t i = 0; i < tags.size(); ++i) {

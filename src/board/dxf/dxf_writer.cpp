@@ -333,7 +333,7 @@ private:
                 if (!IsCopyKey(key) || edit.from || edit.source + 1 >= m_source.records.size())
                     continue;
                 needed += DxfRecordEnd(m_source, edit.source) - edit.source;
-                needed += DxfDimensionCopyHandles(m_source, edit.source);
+                needed += DxfOwnBlockCopyHandles(m_source, edit.source);
             }
         }
         return needed + m_paste->HandlesNeeded();
@@ -434,7 +434,7 @@ private:
         m_next = FirstSaveHandle(m_source, HandlesNeeded(), m_failure);
         Closings();
         m_paste->Emit(m_next);
-        m_blockNames = m_paste->AddCopiedDimensionBlocks(m_state.recordEdits, m_next);
+        m_blockNames = m_paste->AddCopiedOwnBlocks(m_state.recordEdits, m_next);
         std::string newTables;
         const bool ourAppid = LayerPatches(newTables) && !m_source.hasOurAppid;
         if (ourAppid || m_paste->tables.contains("APPID")) AppidPatch(newTables, ourAppid);
@@ -763,7 +763,7 @@ private:
     std::uint64_t m_firstEntityHandle = 1;
     std::string m_copies;               // copied records, written after the new entities
     std::unique_ptr<DxfPaste> m_paste;  // records pasted from other files
-    std::unordered_map<std::uint32_t, std::string> m_blockNames;  // a copy's own block, if any
+    std::unordered_map<std::uint32_t, DxfCopiedBlock> m_blockNames;  // a copy's own block, if any
     std::string m_layerTableHandle;
     std::string m_failure;  // how a refusal's message starts
 };
