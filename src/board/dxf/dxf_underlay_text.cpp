@@ -1,4 +1,7 @@
 // TEXT, ATTRIB and MTEXT in the underlay, and the MTEXT inline codes and TEXT control codes.
+#include <array>
+#include <optional>
+
 #include "base/errors.h"
 #include "board/dxf/dxf_colour.h"
 #include "board/dxf/dxf_names.h"
@@ -26,6 +29,27 @@ void AppendUtf8(std::string& out, std::uint32_t c) {
         out += static_cast<char>(0x80 | ((c >> 6U) & 0x3FU));
         out += static_cast<char>(0x80 | (c & 0x3FU));
     }
+}
+
+// What the MTEXT reader leaves in a line for \L \l \O \o (underline on, off, overline on, off),
+// for TextSpecials to take out as rules: control characters no decoded text holds.
+constexpr std::array<char, 4> kRuleMarkers{'\x0E', '\x0F', '\x10', '\x11'};
+// The same for \K \k (strike-through on, off).
+constexpr std::array<char, 2> kStrikeMarkers{'\x12', '\x13'};
+
+// The rules of bytes [from, to) of a line, from its byte from.
+std::vector<TextRule> RulesWithin(const std::vector<TextRule>& rules, std::size_t from,
+                                  std::size_t to) {
+    std::vector<TextRule> out;
+    for (const TextRule& rule : rules) {
+        const std::size_t a = std::max<std::size_t>(rule.from, from);
+        const std::size_t b = std::min<std::size_t>(rule.to, to);
+        if (a < b) {
+            out.push_back({static_cast<std::uint32_t>(a - from),
+                           static_cast<std::uint32_t>(b - from), rule.over});
+        }
+    }
+    return out;
 }
 
 // The number at the start of text (after an optional sign), and how many bytes it took.
@@ -83,9 +107,15 @@ std::vector<MTextLine> WrapMText(std::vector<MTextLine> lines, double height, do
             head.height = line.height;
             head.width = line.width;
             head.colour = line.colour;
+            head.rules = RulesWithin(line.rules, start, cut);
+            head.strikes = RulesWithin(line.strikes, start, cut);
             out.push_back(std::move(head));
             start = cut;
             while (start < text.size() && text[start] == ' ') ++start;
+        }
+        if (start > 0) {
+            line.rules = RulesWithin(line.rules, start, text.size());
+            line.strikes = RulesWithin(line.strikes, start, text.size());
         }
         line.text.erase(0, start);
         out.push_back(std::move(line));
@@ -93,10 +123,34 @@ std::vector<MTextLine> WrapMText(std::vector<MTextLine> lines, double height, do
     return out;
 }
 
-std::string TextSpecials(std::string_view text) {
+std::string TextSpecials(std::string_view text) { return TextSpecials(text, nullptr); }
+
+std::string TextSpecials(std::string_view text, std::vector<TextRule>* rules,
+                         std::vector<TextRule>* strikes) {
     std::string out;
     out.reserve(text.size());
+    // Where the under-, overline and strike-through now drawn began (npos: none is).
+    std::array<std::size_t, 3> open{std::string::npos, std::string::npos, std::string::npos};
+    const auto toggle = [&](std::size_t which, std::optional<bool> on = {}) {
+        std::size_t& from = open.at(which);
+        const bool drawn = from != std::string::npos;
+        if (on.value_or(!drawn) == drawn) return;
+        std::vector<TextRule>* to = which == 2 ? strikes : rules;
+        if (drawn && to != nullptr && out.size() > from) {
+            to->push_back({static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(out.size()),
+                           which == 1});
+        }
+        from = drawn ? std::string::npos : out.size();
+    };
     for (std::size_t i = 0; i < text.size();) {
+        const char marker = text[i];
+        if (marker >= kRuleMarkers[0] && marker <= kStrikeMarkers[1]) {
+            // An MTEXT line's \L \l \O \o \K \k, marked by its reader.
+            const auto k = static_cast<std::size_t>(marker - kRuleMarkers[0]);
+            toggle(k / 2, k % 2 == 0);
+            ++i;
+            continue;
+        }
         if (text.substr(i, 2) != "%%" || i + 2 >= text.size()) {
             out += text[i++];
             continue;
@@ -111,7 +165,7 @@ std::string TextSpecials(std::string_view text) {
         } else if (c == '%') {
             out += '%';
         } else if (c == 'u' || c == 'o' || c == 'k') {
-            // Under-, over- and strike-through lines are not drawn.
+            toggle(c == 'u' ? 0 : c == 'o' ? 1 : 2);
         } else if (std::isdigit(static_cast<unsigned char>(c)) != 0) {
             std::size_t k = i + 2;
             std::uint32_t code = 0;
@@ -130,6 +184,8 @@ std::string TextSpecials(std::string_view text) {
         }
         i += 3;
     }
+    // A line still drawn at the end runs to it.
+    for (std::size_t which = 0; which < open.size(); ++which) toggle(which, false);
     return out;
 }
 
@@ -145,7 +201,9 @@ public:
         while (m_at < m_text.size()) {
             if (!Plain()) Code();
         }
-        for (MTextLine& line : m_lines) line.text = TextSpecials(line.text);
+        for (MTextLine& line : m_lines) {
+            line.text = TextSpecials(line.text, &line.rules, &line.strikes);
+        }
         return std::move(m_lines);
     }
 
@@ -161,6 +219,25 @@ private:
         line.width = m_state.width;
         line.colour = m_state.colour;
         m_lines.push_back(line);
+        // Lines in force go on into the new line.
+        if (m_state.underline) Last().text += kRuleMarkers[0];
+        if (m_state.overline) Last().text += kRuleMarkers[2];
+        if (m_state.strike) Last().text += kStrikeMarkers[0];
+    }
+
+    // Turns the under- or overline on or off where the text now is.
+    void Rule(bool over, bool on) {
+        bool& drawn = over ? m_state.overline : m_state.underline;
+        if (drawn == on) return;
+        drawn = on;
+        Last().text += kRuleMarkers[(over ? 2 : 0) + (on ? 0 : 1)];
+    }
+
+    // The same for the strike-through.
+    void Strike(bool on) {
+        if (m_state.strike == on) return;
+        m_state.strike = on;
+        Last().text += kStrikeMarkers[on ? 0 : 1];
     }
 
     // A parameter up to ';' (or the end).
@@ -180,7 +257,11 @@ private:
             ++m_at;
         } else if (c == '}') {
             if (!m_groups.empty()) {
-                m_state = m_groups.back();
+                const MTextLine& outer = m_groups.back();
+                Rule(false, outer.underline);
+                Rule(true, outer.overline);
+                Strike(outer.strike);
+                m_state = outer;
                 m_groups.pop_back();
             }
             ++m_at;
@@ -221,8 +302,11 @@ private:
             case 'l':
             case 'O':
             case 'o':
+                Rule(code == 'O' || code == 'o', code == 'L' || code == 'O');
+                break;
             case 'K':
             case 'k':
+                Strike(code == 'K');
                 break;
             case 'H':
             case 'W':
@@ -389,7 +473,7 @@ void Builder::Text(const std::vector<Tag>& tags, const Affine& m, const Resolved
     const double widthFactor = f.widthFactor > 0.0 ? f.widthFactor : 1.0;
     if (!(height > 0.0) || !std::isfinite(height) || f.raw.empty()) return;
     UnderlayText text;
-    text.utf8 = TextSpecials(Decode(f.raw));
+    text.utf8 = TextSpecials(Decode(f.raw), &text.rules, &text.strikes);
     const bool aligned = h == 3 || h == 5;
     const bool plain = h == 0 && v == 0;
     const Vec2 p10 = f.p10;
@@ -480,6 +564,8 @@ void Builder::MText(const std::vector<Tag>& tags, const Affine& m, const Resolve
         if (lines[i].text.empty()) continue;
         UnderlayText text;
         text.utf8 = lines[i].text;
+        text.rules = lines[i].rules;
+        text.strikes = lines[i].strikes;
         text.hAlign = column;
         const double lineHeight = height * lines[i].height;
         Resolved lineStyle = r;

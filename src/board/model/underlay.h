@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -27,6 +28,14 @@ enum class UnderlayKind : std::uint8_t {
     Text,      // texts[text]
     Point,     // points[first]
     Segments,  // separate segments: points[first, first + count) taken in pairs (hatch patterns)
+};
+
+// An under- or overline (DXF's %%u / %%o, MTEXT's \L / \O) beneath or above the bytes
+// [from, to) of a run's text.
+struct TextRule {
+    std::uint32_t from = 0;
+    std::uint32_t to = 0;
+    bool over = false;
 };
 
 // A run of text in its own frame: a point q of the text (x along the baseline, y up, in units of
@@ -47,7 +56,48 @@ struct UnderlayText {
     bool cells = false;
     double cellSpacing = 0.0;
     std::uint8_t face = 0;  // kFaceSerif | kFaceBold | kFaceItalic
+    std::vector<TextRule> rules;
+    // Strike-through lines (%%k, \K) through the bytes [from, to) (over unused): kept apart from
+    // the under- and overlines, which a conversion writes as lines of their own.
+    std::vector<TextRule> strikes;
 };
+
+// Where a rule of a run is drawn, in its frame: from x0 to x1 (text units from the run's start,
+// before any fitting) at y text heights above the baseline.
+struct TextRuleSpan {
+    double x0 = 0.0;
+    double x1 = 0.0;
+    double y = 0.0;
+};
+
+// The heights of the rules above the baseline, in text (cap) heights: an underline below the
+// descent of most letters, an overline clear of the caps, a strike-through across lower case.
+inline constexpr double kUnderlineAt = -0.2;
+inline constexpr double kOverlineAt = 1.2;
+inline constexpr double kStrikeAt = 0.4;
+
+// The spans of text's rules and strike-throughs, with advanceOf(prefix) how far the bytes before
+// a point run (text units).
+template <typename AdvanceOf>
+[[nodiscard]] std::vector<TextRuleSpan> TextRuleSpans(const UnderlayText& text,
+                                                      AdvanceOf&& advanceOf) {
+    std::vector<TextRuleSpan> spans;
+    const auto add = [&](const TextRule& rule, double y) {
+        const std::size_t size = text.utf8.size();
+        const std::size_t from = std::min<std::size_t>(rule.from, size);
+        const std::size_t to = std::min<std::size_t>(rule.to, size);
+        if (from >= to) return;
+        spans.push_back({advanceOf(std::string_view(text.utf8).substr(0, from)),
+                         advanceOf(std::string_view(text.utf8).substr(0, to)), y});
+    };
+    for (const TextRule& rule : text.rules) add(rule, rule.over ? kOverlineAt : kUnderlineAt);
+    for (const TextRule& rule : text.strikes) add(rule, kStrikeAt);
+    return spans;
+}
+
+// The rules of text as segments in drawing units, laid along its estimated advance as TextQuad
+// places the run.
+[[nodiscard]] std::vector<std::array<Vec2, 2>> TextRuleLines(const UnderlayText& text);
 
 // A character cell against the fonts' em box: the em fills the cell's height, its bottom this
 // share of it below the baseline (Noto CJK's ideographic em box).

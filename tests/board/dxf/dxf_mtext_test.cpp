@@ -1,6 +1,7 @@
 // Multiline text codes and the text control codes, as the underlay draws them.
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -66,6 +67,48 @@ TEST(MText, LinesWrapToTheBoxWidth) {
         std::vector<std::string> texts;
         for (const MTextLine& line : lines) texts.push_back(line.text);
         EXPECT_EQ(texts, row.lines) << row.name;
+    }
+}
+
+// Strike-throughs (%%k, \K \k) as byte ranges of their own beside the under- and overlines: each
+// code turns its line on or off, a group's end undoes it, a new line goes on with it, a wrapped
+// line splits it with its text.
+TEST(MText, StrikeThroughsKeepTheirCharactersApart) {
+    using Ranges = std::vector<std::tuple<std::uint32_t, std::uint32_t, bool>>;
+    const auto ranges = [](const std::vector<TextRule>& in) {
+        Ranges out;
+        for (const TextRule& r : in) out.emplace_back(r.from, r.to, r.over);
+        return out;
+    };
+    std::vector<TextRule> rules;
+    std::vector<TextRule> strikes;
+    EXPECT_EQ(TextSpecials("%%kA%%uB%%kC%%oD", &rules, &strikes), "ABCD");
+    EXPECT_EQ(ranges(strikes), (Ranges{{0, 2, false}}));
+    EXPECT_EQ(ranges(rules), (Ranges{{1, 4, false}, {3, 4, true}}));
+    struct Row {
+        const char* name;
+        const char* text;
+        double width;  // drawing units, text height 2; 0: not wrapped
+        std::vector<std::pair<Ranges, Ranges>> lines;  // strikes, rules
+    };
+    const std::vector<Row> rows = {
+        {"a group's end",
+         "{\\K一\\L二}三\\K四",
+         0.0,
+         {{{{0, 6, false}, {9, 12, false}}, {{3, 6, false}}}}},
+        {"over a new line", "\\K一\\P二\\k三", 0.0, {{{{0, 3, false}}, {}}, {{{0, 3, false}}, {}}}},
+        {"wrapped",
+         "\\L\\K一二三四五",
+         6.0,
+         {{{{0, 9, false}}, {{0, 9, false}}}, {{{0, 6, false}}, {{0, 6, false}}}}},
+    };
+    for (const Row& row : rows) {
+        const auto lines = WrapMText(ParseMText(row.text, 2.0), 2.0, row.width);
+        std::vector<std::pair<Ranges, Ranges>> found;
+        for (const MTextLine& line : lines) {
+            found.emplace_back(ranges(line.strikes), ranges(line.rules));
+        }
+        EXPECT_EQ(found, row.lines) << row.name;
     }
 }
 
