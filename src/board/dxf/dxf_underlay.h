@@ -71,6 +71,8 @@ struct MTextLine {
     std::vector<TextRule> rules;  // its under- and overlines (\L \O)
     bool underline = false;       // in force where it ends (as the reader goes)
     bool overline = false;
+    std::vector<TextRule> strikes;  // its strike-throughs (\K)
+    bool strike = false;
 };
 
 // An MTEXT's text (UTF-8) split at paragraph breaks (\P, and line feeds) with the inline codes
@@ -85,9 +87,11 @@ struct MTextLine {
                                                double width);
 
 // A TEXT's control codes: %%c diameter, %%d degree, %%p plus-minus, %%% percent, %%nnn the
-// character nnn; %%u %%o (under-, overline: each turns its line on or off) left out of the text
-// and, given rules, added there as the byte ranges they draw under or over; %%k dropped.
+// character nnn; %%u %%o %%k (under-, overline, strike-through: each turns its line on or off)
+// left out of the text and, given rules and strikes, added there as the byte ranges they draw
+// under, over or through.
 [[nodiscard]] std::string TextSpecials(std::string_view text);
-[[nodiscard]] std::string TextSpecials(std::string_view text, std::vector<TextRule>* rules);
+[[nodiscard]] std::string TextSpecials(std::string_view text, std::vector<TextRule>* rules,
+                                       std::vector<TextRule>* strikes = nullptr);
 
 }  // namespace pelimator::board

@@ -34,6 +34,8 @@ void AppendUtf8(std::string& out, std::uint32_t c) {
 // What the MTEXT reader leaves in a line for \L \l \O \o (underline on, off, overline on, off),
 // for TextSpecials to take out as rules: control characters no decoded text holds.
 constexpr std::array<char, 4> kRuleMarkers{'\x0E', '\x0F', '\x10', '\x11'};
+// The same for \K \k (strike-through on, off).
+constexpr std::array<char, 2> kStrikeMarkers{'\x12', '\x13'};
 
 // The rules of bytes [from, to) of a line, from its byte from.
 std::vector<TextRule> RulesWithin(const std::vector<TextRule>& rules, std::size_t from,
@@ -106,11 +108,15 @@ std::vector<MTextLine> WrapMText(std::vector<MTextLine> lines, double height, do
             head.width = line.width;
             head.colour = line.colour;
             head.rules = RulesWithin(line.rules, start, cut);
+            head.strikes = RulesWithin(line.strikes, start, cut);
             out.push_back(std::move(head));
             start = cut;
             while (start < text.size() && text[start] == ' ') ++start;
         }
-        if (start > 0) line.rules = RulesWithin(line.rules, start, text.size());
+        if (start > 0) {
+            line.rules = RulesWithin(line.rules, start, text.size());
+            line.strikes = RulesWithin(line.strikes, start, text.size());
+        }
         line.text.erase(0, start);
         out.push_back(std::move(line));
     }
@@ -119,27 +125,29 @@ std::vector<MTextLine> WrapMText(std::vector<MTextLine> lines, double height, do
 
 std::string TextSpecials(std::string_view text) { return TextSpecials(text, nullptr); }
 
-std::string TextSpecials(std::string_view text, std::vector<TextRule>* rules) {
+std::string TextSpecials(std::string_view text, std::vector<TextRule>* rules,
+                         std::vector<TextRule>* strikes) {
     std::string out;
     out.reserve(text.size());
-    // Where the under- and overline now drawn began (npos: none is).
-    std::array<std::size_t, 2> open{std::string::npos, std::string::npos};
-    const auto toggle = [&](bool over, std::optional<bool> on = {}) {
-        std::size_t& from = open[over ? 1 : 0];
+    // Where the under-, overline and strike-through now drawn began (npos: none is).
+    std::array<std::size_t, 3> open{std::string::npos, std::string::npos, std::string::npos};
+    const auto toggle = [&](std::size_t which, std::optional<bool> on = {}) {
+        std::size_t& from = open.at(which);
         const bool drawn = from != std::string::npos;
         if (on.value_or(!drawn) == drawn) return;
-        if (drawn && rules != nullptr && out.size() > from) {
-            rules->push_back(
-                {static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(out.size()), over});
+        std::vector<TextRule>* to = which == 2 ? strikes : rules;
+        if (drawn && to != nullptr && out.size() > from) {
+            to->push_back({static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(out.size()),
+                           which == 1});
         }
         from = drawn ? std::string::npos : out.size();
     };
     for (std::size_t i = 0; i < text.size();) {
         const char marker = text[i];
-        if (marker >= kRuleMarkers[0] && marker <= kRuleMarkers[3]) {
-            // An MTEXT line's \L \l \O \o, marked by its reader.
-            const int k = marker - kRuleMarkers[0];
-            toggle(k >= 2, k % 2 == 0);
+        if (marker >= kRuleMarkers[0] && marker <= kStrikeMarkers[1]) {
+            // An MTEXT line's \L \l \O \o \K \k, marked by its reader.
+            const auto k = static_cast<std::size_t>(marker - kRuleMarkers[0]);
+            toggle(k / 2, k % 2 == 0);
             ++i;
             continue;
         }
@@ -156,10 +164,8 @@ std::string TextSpecials(std::string_view text, std::vector<TextRule>* rules) {
             AppendUtf8(out, 0x00B1);
         } else if (c == '%') {
             out += '%';
-        } else if (c == 'u' || c == 'o') {
-            toggle(c == 'o');
-        } else if (c == 'k') {
-            // Strike-through lines are not kept.
+        } else if (c == 'u' || c == 'o' || c == 'k') {
+            toggle(c == 'u' ? 0 : c == 'o' ? 1 : 2);
         } else if (std::isdigit(static_cast<unsigned char>(c)) != 0) {
             std::size_t k = i + 2;
             std::uint32_t code = 0;
@@ -179,8 +185,7 @@ std::string TextSpecials(std::string_view text, std::vector<TextRule>* rules) {
         i += 3;
     }
     // A line still drawn at the end runs to it.
-    toggle(false, false);
-    toggle(true, false);
+    for (std::size_t which = 0; which < open.size(); ++which) toggle(which, false);
     return out;
 }
 
@@ -196,7 +201,9 @@ public:
         while (m_at < m_text.size()) {
             if (!Plain()) Code();
         }
-        for (MTextLine& line : m_lines) line.text = TextSpecials(line.text, &line.rules);
+        for (MTextLine& line : m_lines) {
+            line.text = TextSpecials(line.text, &line.rules, &line.strikes);
+        }
         return std::move(m_lines);
     }
 
@@ -215,6 +222,7 @@ private:
         // Lines in force go on into the new line.
         if (m_state.underline) Last().text += kRuleMarkers[0];
         if (m_state.overline) Last().text += kRuleMarkers[2];
+        if (m_state.strike) Last().text += kStrikeMarkers[0];
     }
 
     // Turns the under- or overline on or off where the text now is.
@@ -223,6 +231,13 @@ private:
         if (drawn == on) return;
         drawn = on;
         Last().text += kRuleMarkers[(over ? 2 : 0) + (on ? 0 : 1)];
+    }
+
+    // The same for the strike-through.
+    void Strike(bool on) {
+        if (m_state.strike == on) return;
+        m_state.strike = on;
+        Last().text += kStrikeMarkers[on ? 0 : 1];
     }
 
     // A parameter up to ';' (or the end).
@@ -245,6 +260,7 @@ private:
                 const MTextLine& outer = m_groups.back();
                 Rule(false, outer.underline);
                 Rule(true, outer.overline);
+                Strike(outer.strike);
                 m_state = outer;
                 m_groups.pop_back();
             }
@@ -290,6 +306,7 @@ private:
                 break;
             case 'K':
             case 'k':
+                Strike(code == 'K');
                 break;
             case 'H':
             case 'W':
@@ -456,7 +473,7 @@ void Builder::Text(const std::vector<Tag>& tags, const Affine& m, const Resolved
     const double widthFactor = f.widthFactor > 0.0 ? f.widthFactor : 1.0;
     if (!(height > 0.0) || !std::isfinite(height) || f.raw.empty()) return;
     UnderlayText text;
-    text.utf8 = TextSpecials(Decode(f.raw), &text.rules);
+    text.utf8 = TextSpecials(Decode(f.raw), &text.rules, &text.strikes);
     const bool aligned = h == 3 || h == 5;
     const bool plain = h == 0 && v == 0;
     const Vec2 p10 = f.p10;
@@ -582,6 +599,7 @@ void Builder::MText(const std::vector<Tag>& tags, const Affine& m, const Resolve
         UnderlayText text;
         text.utf8 = lines[i].text;
         text.rules = lines[i].rules;
+        text.strikes = lines[i].strikes;
         text.hAlign = column;
         TakeFace(tags, text);
         const double lineHeight = height * lines[i].height;

@@ -11,6 +11,9 @@ namespace {
 
 constexpr double kHuge = 1e300;
 
+// The descent below the baseline the painter gives a run, in text heights, as TextQuad counts it.
+constexpr double kQuadDescent = 0.25;
+
 Box EmptyBox() noexcept { return {{kHuge, kHuge}, {-kHuge, -kHuge}}; }
 
 void Grow(Box& box, Vec2 p) noexcept {
@@ -46,16 +49,34 @@ std::array<Vec2, 4> TextQuad(const UnderlayText& text) noexcept {
     const double x0 = text.fitWidth > 0.0 ? 0.0 : -0.5 * text.hAlign * advance;
     // The baseline against the anchor, as the painter sets it; glyphs from a descent below it to
     // one text height above.
-    constexpr double kDescent = 0.25;
     const double base = text.vAlign == 0   ? 0.0
-                        : text.vAlign == 1 ? kDescent
+                        : text.vAlign == 1 ? kQuadDescent
                         : text.vAlign == 2 ? -0.5
                                            : -1.0;
     const auto at = [&](double x, double y) {
         return text.origin + x * text.xAxis + y * text.yAxis;
     };
-    return {at(x0, base - kDescent), at(x0 + advance, base - kDescent),
+    return {at(x0, base - kQuadDescent), at(x0 + advance, base - kQuadDescent),
             at(x0 + advance, base + 1.0), at(x0, base + 1.0)};
+}
+
+std::vector<std::array<Vec2, 2>> TextRuleLines(const UnderlayText& text) {
+    std::vector<std::array<Vec2, 2>> lines;
+    if (text.rules.empty() && text.strikes.empty()) return lines;
+    const double estimated = EstimatedAdvance(text.utf8);
+    const double advance = text.fitWidth > 0.0 ? text.fitWidth : estimated;
+    const double stretch = text.fitWidth > 0.0 && estimated > 0.0 ? advance / estimated : 1.0;
+    const std::array<Vec2, 4> quad = TextQuad(text);
+    // The quad's first corner is the run's start a descent below its baseline.
+    const Vec2 start = quad[0] + kQuadDescent * text.yAxis;
+    const auto estimate = [](std::string_view prefix) {
+        return EstimatedAdvance(std::string(prefix));
+    };
+    for (const TextRuleSpan& span : TextRuleSpans(text, estimate)) {
+        lines.push_back({start + (span.x0 * stretch) * text.xAxis + span.y * text.yAxis,
+                         start + (span.x1 * stretch) * text.xAxis + span.y * text.yAxis});
+    }
+    return lines;
 }
 
 EstimatedCharacter EstimateCharacter(unsigned char lead) noexcept {

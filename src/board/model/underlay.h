@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -67,7 +68,47 @@ struct UnderlayText {
     // and Jw_cad's text kind (文字種, 0 for a size of its own) where the file keeps it.
     std::uint32_t font = kNoUnderlayIndex;
     std::uint16_t jwwKind = 0;
+    // Strike-through lines (%%k, \K) through the bytes [from, to) (over unused): kept apart from
+    // the under- and overlines, which a conversion writes as lines of their own.
+    std::vector<TextRule> strikes;
 };
+
+// Where a rule of a run is drawn, in its frame: from x0 to x1 (text units from the run's start,
+// before any fitting) at y text heights above the baseline.
+struct TextRuleSpan {
+    double x0 = 0.0;
+    double x1 = 0.0;
+    double y = 0.0;
+};
+
+// The heights of the rules above the baseline, in text (cap) heights: an underline below the
+// descent of most letters, an overline clear of the caps, a strike-through across lower case.
+inline constexpr double kUnderlineAt = -0.2;
+inline constexpr double kOverlineAt = 1.2;
+inline constexpr double kStrikeAt = 0.4;
+
+// The spans of text's rules and strike-throughs, with advanceOf(prefix) how far the bytes before
+// a point run (text units).
+template <typename AdvanceOf>
+[[nodiscard]] std::vector<TextRuleSpan> TextRuleSpans(const UnderlayText& text,
+                                                      AdvanceOf&& advanceOf) {
+    std::vector<TextRuleSpan> spans;
+    const auto add = [&](const TextRule& rule, double y) {
+        const std::size_t size = text.utf8.size();
+        const std::size_t from = std::min<std::size_t>(rule.from, size);
+        const std::size_t to = std::min<std::size_t>(rule.to, size);
+        if (from >= to) return;
+        spans.push_back({advanceOf(std::string_view(text.utf8).substr(0, from)),
+                         advanceOf(std::string_view(text.utf8).substr(0, to)), y});
+    };
+    for (const TextRule& rule : text.rules) add(rule, rule.over ? kOverlineAt : kUnderlineAt);
+    for (const TextRule& rule : text.strikes) add(rule, kStrikeAt);
+    return spans;
+}
+
+// The rules of text as segments in drawing units, laid along its estimated advance as TextQuad
+// places the run.
+[[nodiscard]] std::vector<std::array<Vec2, 2>> TextRuleLines(const UnderlayText& text);
 
 // A character cell against the fonts' em box: the em fills the cell's height, its bottom this
 // share of it below the baseline (Noto CJK's ideographic em box).

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <string_view>
 
 #include "board/model/layers.h"
 #include "board/model/underlay.h"
@@ -298,8 +299,31 @@ void UnderlayPainter::PaintText(QPainter& painter, const UnderlayItem& item) {
         painter.setPen(colour);
         painter.drawText(at, cache.text);
     }
+    PaintTextRules(painter, text, x0, base, colour);
     painter.restore();
     ++m_stats.texts;
+}
+
+// The run's under-, overlines and strike-throughs along its glyphs as the font sets them, in the
+// font-pixel frame PaintText maps (x0, base: where the run starts and its baseline, text units).
+void UnderlayPainter::PaintTextRules(QPainter& painter, const UnderlayText& text, double x0,
+                                     double base, const QColor& colour) const {
+    if (text.rules.empty() && text.strikes.empty()) return;
+    const double cap = Sizes().cap;
+    const QFontMetricsF metrics(TextFont());
+    const auto advanceOf = [&](std::string_view prefix) {
+        return metrics.horizontalAdvance(
+                   QString::fromUtf8(prefix.data(), static_cast<qsizetype>(prefix.size()))) /
+               cap;
+    };
+    QPen pen(colour);
+    pen.setCosmetic(true);
+    pen.setWidthF(std::max(1.0, m_frame.lineWidth));
+    painter.setPen(pen);
+    for (const TextRuleSpan& span : TextRuleSpans(text, advanceOf)) {
+        const double y = -(base + span.y) * cap;
+        painter.drawLine(QPointF((x0 + span.x0) * cap, y), QPointF((x0 + span.x1) * cap, y));
+    }
 }
 
 // A text laid out in Jw_cad's character cells: its glyphs as outlines, each filling its cell;

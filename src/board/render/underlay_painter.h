@@ -70,6 +70,8 @@ private:
     void PaintTexts(QPainter& painter);
     void PaintText(QPainter& painter, const UnderlayItem& item);
     void PaintCellText(QPainter& painter, const UnderlayItem& item, const UnderlayText& text);
+    void PaintTextRules(QPainter& painter, const UnderlayText& text, double x0, double base,
+                        const QColor& colour) const;
     // Whether glyphs at the painter's current transform are too large for the glyph cache.
     [[nodiscard]] static bool GlyphTooLargeToCache(const QPainter& painter);
     void PaintPixels(QPainter& painter);

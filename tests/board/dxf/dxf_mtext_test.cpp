@@ -103,6 +103,48 @@ TEST(MText, UnderAndOverlinesKeepTheirCharacters) {
     }
 }
 
+// Strike-throughs (%%k, \K \k) as byte ranges of their own beside the under- and overlines: each
+// code turns its line on or off, a group's end undoes it, a new line goes on with it, a wrapped
+// line splits it with its text.
+TEST(MText, StrikeThroughsKeepTheirCharactersApart) {
+    using Ranges = std::vector<std::tuple<std::uint32_t, std::uint32_t, bool>>;
+    const auto ranges = [](const std::vector<TextRule>& in) {
+        Ranges out;
+        for (const TextRule& r : in) out.emplace_back(r.from, r.to, r.over);
+        return out;
+    };
+    std::vector<TextRule> rules;
+    std::vector<TextRule> strikes;
+    EXPECT_EQ(TextSpecials("%%kA%%uB%%kC%%oD", &rules, &strikes), "ABCD");
+    EXPECT_EQ(ranges(strikes), (Ranges{{0, 2, false}}));
+    EXPECT_EQ(ranges(rules), (Ranges{{1, 4, false}, {3, 4, true}}));
+    struct Row {
+        const char* name;
+        const char* text;
+        double width;  // drawing units, text height 2; 0: not wrapped
+        std::vector<std::pair<Ranges, Ranges>> lines;  // strikes, rules
+    };
+    const std::vector<Row> rows = {
+        {"a group's end",
+         "{\\K一\\L二}三\\K四",
+         0.0,
+         {{{{0, 6, false}, {9, 12, false}}, {{3, 6, false}}}}},
+        {"over a new line", "\\K一\\P二\\k三", 0.0, {{{{0, 3, false}}, {}}, {{{0, 3, false}}, {}}}},
+        {"wrapped",
+         "\\L\\K一二三四五",
+         6.0,
+         {{{{0, 9, false}}, {{0, 9, false}}}, {{{0, 6, false}}, {{0, 6, false}}}}},
+    };
+    for (const Row& row : rows) {
+        const auto lines = WrapMText(ParseMText(row.text, 2.0), 2.0, row.width);
+        std::vector<std::pair<Ranges, Ranges>> found;
+        for (const MTextLine& line : lines) {
+            found.emplace_back(ranges(line.strikes), ranges(line.rules));
+        }
+        EXPECT_EQ(found, row.lines) << row.name;
+    }
+}
+
 // Seen from below (extrusion 0, 0, -1): its point is the drawing's; its direction the drawing's
 // (11), else its angle's in its plane, whose x is the drawing's -x, else the drawing's x (the
 // mirrored pairs of a real drawing, brx_2013_mtext_inline, show it); its letters face the other

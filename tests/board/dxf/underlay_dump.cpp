@@ -33,6 +33,23 @@ std::string Quote(const std::string& text) {
     return out + "\"";
 }
 
+// A text's rules and strike-throughs: each the marked text, where it is drawn and what it is.
+std::string Rules(const pelimator::board::UnderlayText& t) {
+    const auto lines = pelimator::board::TextRuleLines(t);
+    std::string out = "[";
+    std::size_t k = 0;
+    const auto add = [&](const pelimator::board::TextRule& rule, const char* kind) {
+        if (rule.from >= rule.to || rule.to > t.utf8.size() || k >= lines.size()) return;
+        out += std::string(k == 0 ? "" : ",") + "{\"kind\":\"" + kind +
+               "\",\"text\":" + Quote(t.utf8.substr(rule.from, rule.to - rule.from)) +
+               ",\"from\":" + Point(lines[k][0]) + ",\"to\":" + Point(lines[k][1]) + "}";
+        ++k;
+    };
+    for (const auto& rule : t.rules) add(rule, rule.over ? "over" : "under");
+    for (const auto& rule : t.strikes) add(rule, "strike");
+    return out + "]";
+}
+
 std::string Item(const Underlay& u, const pelimator::board::UnderlayItem& it) {
     switch (it.kind) {
         case UnderlayKind::Text: {
@@ -40,7 +57,7 @@ std::string Item(const Underlay& u, const pelimator::board::UnderlayItem& it) {
             return "{\"kind\":\"text\",\"text\":" + Quote(t.utf8) +
                    ",\"origin\":" + Point(t.origin) + ",\"x\":" + Point(t.xAxis) +
                    ",\"y\":" + Point(t.yAxis) + ",\"h\":" + std::to_string(t.hAlign) +
-                   ",\"v\":" + std::to_string(t.vAlign) + "}";
+                   ",\"v\":" + std::to_string(t.vAlign) + ",\"rules\":" + Rules(t) + "}";
         }
         case UnderlayKind::Polyline:
         case UnderlayKind::Fill:
