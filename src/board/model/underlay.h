@@ -61,16 +61,16 @@ struct UnderlayText {
     // units of xAxis and yAxis, and the run's length the writer measured (xAxis units; 0: not
     // known).
     bool writerStart = false;
-    Vec2 startOffset;
+    Vec2 startOffset{};
     double writerLength = 0.0;
-    std::vector<TextRule> rules;
+    std::vector<TextRule> rules{};
     // The face's family as the file names it (an index into Underlay::fonts; none: not named)
     // and Jw_cad's text kind (文字種, 0 for a size of its own) where the file keeps it.
     std::uint32_t font = kNoUnderlayIndex;
     std::uint16_t jwwKind = 0;
     // Strike-through lines (%%k, \K) through the bytes [from, to) (over unused): kept apart from
     // the under- and overlines, which a conversion writes as lines of their own.
-    std::vector<TextRule> strikes;
+    std::vector<TextRule> strikes{};
 };
 
 // Where a rule of a run is drawn, in its frame: from x0 to x1 (text units from the run's start,
