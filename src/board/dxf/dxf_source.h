@@ -147,6 +147,8 @@ public:
     [[nodiscard]] std::string PlacementRefusal(std::uint32_t record) const override;
     [[nodiscard]] std::string PlacementRefusalFor(std::uint32_t record,
                                                   const RecordPlacement& placement) const override;
+    [[nodiscard]] std::string PasteRefusalFrom(const DocumentSource& file,
+                                               std::uint32_t record) const override;
     [[nodiscard]] RecordPlacement PlacementOf(std::uint32_t record,
                                               const std::vector<RecordPlacement>& earlier,
                                               const RecordPlacement& placement) const override;

@@ -224,8 +224,11 @@ struct PasteJob {
         for (std::size_t r = 0; r < clip.records.size(); ++r) {
             const std::uint32_t key = drawing.NewCopyKey();
             RecordEdit edit = clip.records[r].edit;
-            // A kind that does not scale (a table) stays behind when the units differ.
-            if (edit.from && !edit.from->PlacementRefusalFor(edit.source, placement).empty()) {
+            // A kind that does not scale (a table) stays behind when the units differ, and one
+            // that needs what this drawing lacks (a table its style).
+            if (edit.from &&
+                (!edit.from->PlacementRefusalFor(edit.source, placement).empty() ||
+                 !document.Source()->PasteRefusalFrom(*edit.from, edit.source).empty())) {
                 ++refusedHere[edit.from->RecordKind(edit.source)];
                 continue;
             }
