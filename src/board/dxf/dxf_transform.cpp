@@ -589,7 +589,7 @@ std::string DxfCopyRefusal(const DxfSource& source, std::size_t record) {
                 if (!DxfCopyRefusal(source, c).empty()) {
                     return "ACAD_TABLE (表) は複写できません (表の図形の " +
                            DxfRecordType(source, c) +
-                           " が持つオブジェクトを複写で作れないため)。移動はできます";
+                           " が持つオブジェクトを複写で作れないため)。移動・回転・鏡像はできます";
                 }
                 c = std::max(c + 1, DxfRecordEnd(source, c));
             }
