@@ -21,7 +21,7 @@ from pathlib import Path
 
 try:
     import ezdxf
-    from ezdxf import recover
+    from ezdxf import bbox, recover
     from ezdxf import upright as ezupright
     from ezdxf.math import OCSTransform, Vec2, Vec3
 except ImportError:
@@ -48,9 +48,10 @@ REFUSED_FOR = {"DIMENSION": ("共有", "別の位置", "基点", "寸法の図�
 # Moved and turned but not copied when they own an object of the file (an image's reactor). A
 # dimension or a table is copied with a new block of its own.
 COPY_REFUSED = {"IMAGE", "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY"}
-# Kinds refused by some edits only: a table is moved (its block is drawn in its own frame at its
-# insertion point), not turned, mirrored or scaled.
-REFUSED_BY = {"ACAD_TABLE": ("rotate", "mirror", "scale")}
+# Kinds refused by some edits only: a table is moved, turned and mirrored (its block is drawn in
+# its own frame at its insertion point, along its direction), not scaled (most of its texts'
+# heights are its table style's).
+REFUSED_BY = {"ACAD_TABLE": ("scale",)}
 # A mirror turns them over as ezdxf's transform does (a shape is a symbol, not a text; a
 # leader's arrowheads are blocks): compared as ezdxf leaves them, extrusion or normal included.
 TURNED_OVER = {"SHAPE", "LEADER"}
@@ -353,6 +354,59 @@ def compare_table_block(where, original, copy, problems):
             problems.append(f"{where} block {one.dxftype()}: {line}")
 
 
+def table_direction(table):
+    """Where its direction (the first 11 of its AcDbTable groups, before its first cell) sits in
+    its signature's groups, and the direction."""
+    groups = placed_signature(table)["table"]
+    for k, (code, value) in enumerate(groups):
+        if code == 171:
+            break
+        if code == 11:
+            return k, Vec3(value).normalize()
+    return None, Vec3(1, 0, 0)
+
+
+def table_outline(table, m=None):
+    """The corners of the table's drawn outline: its block's extents (in the table's frame) at its
+    insertion point along its direction; placed by m when given."""
+    block = table_block(table)
+    if block is None:
+        return []
+    box = bbox.extents(block, fast=True)
+    insert, along = Vec3(table._insert_location()), table_direction(table)[1]
+    up = Vec3(-along.y, along.x, 0)
+    corners = [insert + along * x + up * y for x in (box.extmin.x, box.extmax.x)
+               for y in (box.extmin.y, box.extmax.y)]
+    return [m.transform(c) for c in corners] if m is not None else corners
+
+
+def compare_table(where, original, edited, operation, m, want, problems):
+    """A table placed by the rule DECISIONS.md states (ezdxf has no transform for it): moved and
+    turned, its insertion point placed and its direction turned; mirrored, it covers the mirror
+    image of its outline and reads forwards (its block and every other group as they were)."""
+    k, along = table_direction(original)
+    if operation == "scale":  # refused: its sizes and most texts' heights are not its own
+        problems.append(f"{where}: scaled, though its row heights and texts are not")
+    if operation != "mirror":
+        want["insert"] = flat(m.transform(Vec3(original._insert_location())))
+        if k is not None:
+            want["table"][k][1] = flat(m.transform_direction(along).normalize())
+        return
+    got_k, got_along = table_direction(edited)
+    if backwards(got_along.angle_deg):
+        problems.append(f"{where}: reads backwards along {flat(got_along)}")
+    mirrored, outline = table_outline(original, m), table_outline(edited)
+    size = max((abs(c) for p in mirrored for c in p), default=0.0) + 1.0
+    if len(outline) != len(mirrored) or any(
+            min((p - q).magnitude for q in outline) > 1e-9 * size for p in mirrored):
+        problems.append(f"{where}: outline {[flat(p) for p in outline]} is not the mirror image "
+                        f"{[flat(p) for p in mirrored]}")
+    # Where it stands is checked by its outline: the point and direction are taken as written.
+    want["insert"] = flat(Vec3(edited._insert_location()))
+    if k is not None and got_k == k:
+        want["table"][k][1] = flat(got_along)
+
+
 def compare_placed(where, original, edited, operation, problems, new_block=False):
     """new_block: the edited entity is a copy, which draws with a block of its own (a dimension's,
     its name checked by check_copied_blocks)."""
@@ -430,8 +484,7 @@ def compare_placed(where, original, edited, operation, problems, new_block=False
     if new_block and original.dxftype() == "DIMENSION":
         want.pop("geometry", None)
     if original.dxftype() == "ACAD_TABLE":
-        # Moved, its insertion point goes with it (its block is drawn there); the rest stays.
-        want["insert"] = flat(m.transform(Vec3(original._insert_location())))
+        compare_table(where, original, edited, operation, m, want, problems)
         if new_block:  # its pointer to its own block's entry (343) is checked with the block
             got = dict(placed_signature(edited)["table"])
             want["table"] = [[c, got.get(343, v) if c == 343 else v] for c, v in want["table"]]

@@ -231,20 +231,4 @@ MultiLeaderShape ReadMultiLeader(const std::vector<DxfTag>& tags, const std::vec
     return shape;
 }
 
-void TableRoles(const std::vector<DxfTag>& tags, const std::vector<Part>& parts,
-                std::vector<Role>& roles) {
-    for (std::size_t i = 0; i < tags.size(); ++i) {
-        if (parts[i] == Part::Own && tags[i].code == 10) {
-            roles[i] = Role::Point;
-            return;
-        }
-    }
-}
-
-std::string TableRefusal(const RecordPlacement& placement) {
-    if (IsRigidTurn(placement) && placement.degrees == 0.0) return {};
-    return "ACAD_TABLE (表) は回転・鏡像・拡大縮小できません (表を描くブロックと行の高さ・列の幅を"
-           "新しい向きと大きさで描き直す必要があるため)。移動はできます";
-}
-
 }  // namespace pelimator::board::dxf_roles

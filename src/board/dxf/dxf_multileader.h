@@ -61,14 +61,4 @@ struct MultiLeaderShape {
 [[nodiscard]] std::string MultiLeaderRefusal(const std::vector<DxfTag>& tags,
                                              const std::vector<Part>& parts);
 
-// A table (ACAD_TABLE) is drawn by its anonymous block (*T...), whose content is in the table's
-// own frame: its insertion point (10, of its block reference) is where the block's origin goes.
-// A move places that point alone; its direction (11), row heights, column widths and cells stay.
-void TableRoles(const std::vector<DxfTag>& tags, const std::vector<Part>& parts,
-                std::vector<Role>& roles);
-
-// Why a table cannot take the placement (a turn, a mirror or a scale: its block and cell sizes
-// would have to be drawn anew), a Japanese sentence naming it; "" for a move.
-[[nodiscard]] std::string TableRefusal(const RecordPlacement& placement);
-
 }  // namespace pelimator::board::dxf_roles

@@ -158,13 +158,6 @@ std::vector<std::string> DxfSource::PasteRefusals(std::span<const std::uint32_t>
     for (const std::uint32_t record : pasted) {
         std::string refusal = PlacementRefusal(record);
         if (refusal.empty()) refusal = CopyRefusal(record);
-        if (refusal.empty() && DxfRecordType(*this, record) == "ACAD_TABLE") {
-            // It points to its table style (342), an object of the file the paste does not
-            // carry; cells may point to blocks and fields too.
-            refusal =
-                "ACAD_TABLE (表) はほかの図面に貼り付けられません (表のスタイルを"
-                "貼り付け先に作れないため)。同じ図面での複写はできます";
-        }
         if (refusal.empty() && DxfRecordType(*this, record) == "INSERT") {
             if (!map) map = std::make_unique<DxfFileMap>(MapDxfFile(*this));
             const std::string key = LayerKey(Decoded(*this, ValueOf(ReadTags(*this, record), 2)));
@@ -173,6 +166,71 @@ std::vector<std::string> DxfSource::PasteRefusals(std::span<const std::uint32_t>
         refusals.push_back(std::move(refusal));
     }
     return refusals;
+}
+
+std::map<std::string, std::pair<std::string, std::string>> DxfTableStyles(const DxfSource& source) {
+    std::map<std::string, std::pair<std::string, std::string>> styles;
+    std::unordered_map<std::string, std::size_t> dictionaries;  // handle (LayerKey) → record
+    std::size_t root = kNoDxfRecord;
+    bool objects = false;
+    for (std::size_t r = 0; r + 1 < source.records.size(); ++r) {
+        const std::string type = DxfRecordType(source, r);
+        if (type == "SECTION") objects = TrimDxf(ValueOf(ReadTags(source, r), 2)) == "OBJECTS";
+        if (!objects || type != "DICTIONARY") continue;
+        dictionaries.try_emplace(LayerKey(TrimDxf(ValueOf(ReadTags(source, r), 5))), r);
+        if (root == kNoDxfRecord) root = r;  // the first object: the named objects' dictionary
+    }
+    // A dictionary's entries: each name (3) and the handle (350 or 360) after it.
+    const auto entries = [&](std::size_t record, const auto& take) {
+        const std::vector<DxfTag> tags = ReadTags(source, record);
+        std::string name;
+        for (const DxfTag& tag : tags) {
+            if (tag.code >= 1000) break;
+            if (tag.code == 3) name = Decoded(source, tag.value);
+            if ((tag.code == 350 || tag.code == 360) && !name.empty()) {
+                take(name, std::string(TrimDxf(tag.value)));
+                name.clear();
+            }
+        }
+    };
+    if (root == kNoDxfRecord) return styles;
+    std::string handle;
+    entries(root, [&](const std::string& name, const std::string& h) {
+        if (name == "ACAD_TABLESTYLE") handle = h;
+    });
+    const auto found = dictionaries.find(LayerKey(handle));
+    if (found == dictionaries.end()) return styles;
+    entries(found->second, [&](const std::string& name, const std::string& h) {
+        styles.try_emplace(LayerKey(name), name, h);
+    });
+    return styles;
+}
+
+std::string DxfSource::PasteRefusalFrom(const DocumentSource& file, std::uint32_t record) const {
+    const auto* from = dynamic_cast<const DxfSource*>(&file);
+    if (from == nullptr || from == this || DxfRecordType(*from, record) != "ACAD_TABLE") return {};
+    const std::string kind = "ACAD_TABLE (表) はこの図面に貼り付けられません (";
+    if (version < "AC1018") return kind + "この図面の形式 " + version + " は表を持てないため)";
+    std::string style;
+    const std::vector<DxfTag> tags = ReadTags(*from, record);
+    const std::vector<dxf_roles::Part> parts = dxf_roles::PartsOf(tags);
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        if (parts[i] != dxf_roles::Part::Own) continue;
+        const std::string_view value = TrimDxf(tags[i].value);
+        // A cell's field (344) or attribute definition (331) is an object the paste does not
+        // carry.
+        if ((tags[i].code == 344 || tags[i].code == 331) && value != "0" && !value.empty())
+            return kind + "セルがフィールドや属性定義を指しているため)";
+        if (tags[i].code == 342 && style.empty()) style = LayerKey(value);
+    }
+    std::string name;
+    for (const auto& [key, entry] : DxfTableStyles(*from)) {
+        if (LayerKey(entry.second) == style) name = entry.first;
+    }
+    if (name.empty()) return kind + "表のスタイルが元の図面で見つからないため)";
+    if (!DxfTableStyles(*this).contains(LayerKey(name)))
+        return kind + "表のスタイル「" + name + "」がこの図面にないため)";
+    return {};
 }
 
 DxfFileMap MapDxfFile(const DxfSource& source) {
@@ -260,8 +318,10 @@ struct DxfPaste::Plan {
     }
 
     // A pasted dimension's own block (copied for it, never shared), and what it names.
-    void NeedDimensionBlock(const DxfSource& from, std::size_t record) {
-        if (DxfRecordType(from, record) != "DIMENSION") return;
+    // A dimension's or a table's own block, copied with it: what it names.
+    void NeedOwnBlock(const DxfSource& from, std::size_t record) {
+        const std::string type = DxfRecordType(from, record);
+        if (type != "DIMENSION" && type != "ACAD_TABLE") return;
         const DxfBlockRecords block = BlockOf(from, DxfBlockNameOf(from, record));
         if (!block.Found()) return;
         handles += DxfBlockCopyHandles(block);
@@ -291,12 +351,14 @@ struct DxfPaste::Plan {
             if (tag.code == 8 && type != "LAYER")
                 NeedEntry(from, "LAYER", Decoded(from, tag.value));
             if (tag.code == 6) NeedEntry(from, "LTYPE", Decoded(from, tag.value));
-            if (tag.code == 7 && IsTextType(type))
+            if (tag.code == 7 && (IsTextType(type) || type == "ACAD_TABLE"))
                 NeedEntry(from, "STYLE", Decoded(from, tag.value));
             if (tag.code == 2 && type == "INSERT") NeedBlock(from, Decoded(from, tag.value));
             if (tag.code == 3 && type == "DIMENSION")
                 NeedEntry(from, "DIMSTYLE", Decoded(from, tag.value));
             if (type == "DIMSTYLE" && IsPointer(tag.code)) NeedPointed(from, tag.value);
+            // A table's block cells name their blocks by their entries' handles.
+            if (type == "ACAD_TABLE" && tag.code == 340) NeedPointed(from, tag.value);
         }
     }
 
@@ -423,6 +485,39 @@ struct DxfPaste::Plan {
         return all;
     }
 
+    using Styles = std::map<std::string, std::pair<std::string, std::string>>;
+    std::map<const DxfSource*, Styles> styles;  // each file's table styles, read once
+    const Styles& StylesOf(const DxfSource& file) {
+        auto [found, made] = styles.try_emplace(&file);
+        if (made) found->second = DxfTableStyles(file);
+        return found->second;
+    }
+
+    // A pasted table's pointers in the target: its block's entry (343) the new block's, its style
+    // (342) the target's of the same name, its block cells' blocks (340) the target's.
+    void TablePointers(const DxfSource& from, std::size_t record, const DxfCopiedBlock& block,
+                       const std::map<std::pair<const DxfSource*, std::string>, std::string>& given,
+                       DxfRetag& job) {
+        const std::vector<DxfTag> tags = ReadTags(from, record);
+        const std::vector<dxf_roles::Part> parts = dxf_roles::PartsOf(tags);
+        for (std::size_t i = 0; i < tags.size(); ++i) {
+            if (parts[i] != dxf_roles::Part::Own) continue;
+            const std::string key = LayerKey(TrimDxf(tags[i].value));
+            if (tags[i].code == 343 && !block.entry.empty()) job.pointers[key] = block.entry;
+            if (tags[i].code == 340) {
+                const std::string handle = PointedHandle(from, tags[i].value, given);
+                if (!handle.empty()) job.pointers[key] = handle;
+            }
+            if (tags[i].code != 342) continue;
+            for (const auto& [name, entry] : StylesOf(from)) {
+                if (LayerKey(entry.second) != key) continue;
+                const Styles& there = StylesOf(target);
+                if (const auto found = there.find(name); found != there.end())
+                    job.pointers[key] = found->second.second;
+            }
+        }
+    }
+
     [[nodiscard]] std::string TableHandle(const std::string& table) const {
         const auto found = targetMap.tables.find(table);
         return found != targetMap.tables.end() ? found->second.handle : std::string("0");
@@ -450,7 +545,7 @@ DxfPaste::DxfPaste(const DxfSource& target, std::vector<DxfPasted> pastes,
         plan.handles += end - paste.edit->source;
         for (std::size_t r = paste.edit->source; r < end; ++r)
             plan.NeedsOf(*from, ReadTags(*from, r));
-        plan.NeedDimensionBlock(*from, paste.edit->source);
+        plan.NeedOwnBlock(*from, paste.edit->source);
     }
 }
 
@@ -560,17 +655,17 @@ void DxfPaste::Emit(std::uint64_t& next) {
         std::uint64_t unused = 0;
         const std::string placed =
             RewriteDxfRecord(*from, paste.edit->source, paste.edit->placements, {}, false, unused);
-        // A dimension draws with a block of its own: a new one for each paste.
+        // A dimension or a table draws with a block of its own: a new one for each paste.
         std::map<std::pair<const DxfSource*, std::string>, std::string> own;
-        if (DxfRecordType(*from, paste.edit->source) == "DIMENSION") {
-            DxfCopiedBlock block =
-                AddOwnBlock(*from, paste.edit->source, paste.edit->placements, next);
-            if (!block.name.empty()) {
-                own[{from, LayerKey(DxfBlockNameOf(*from, paste.edit->source))}] =
-                    std::move(block.name);
-            }
+        const std::string type = DxfRecordType(*from, paste.edit->source);
+        DxfCopiedBlock block;
+        if (type == "DIMENSION" || type == "ACAD_TABLE") {
+            block = AddOwnBlock(*from, paste.edit->source, paste.edit->placements, next);
+            if (!block.name.empty())
+                own[{from, LayerKey(DxfBlockNameOf(*from, paste.edit->source))}] = block.name;
         }
         DxfRetag job(*from, to, next);
+        if (type == "ACAD_TABLE") plan.TablePointers(*from, paste.edit->source, block, given, job);
         job.owner = to.modelSpaceHandle;
         job.layer = paste.layer;
         job.blockNames = own.empty() ? &plan.blockNames : &own;

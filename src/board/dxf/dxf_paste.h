@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "board/dxf/dxf_block_copy.h"
@@ -29,6 +30,11 @@ struct DxfFileMap {
     std::size_t blocksEnd = kNoDxfRecord;  // offset of the BLOCKS section's ENDSEC
 };
 [[nodiscard]] DxfFileMap MapDxfFile(const DxfSource& source);
+
+// The file's table styles (the entries of its ACAD_TABLESTYLE dictionary): name (LayerKey) →
+// name as written and the style's handle.
+[[nodiscard]] std::map<std::string, std::pair<std::string, std::string>> DxfTableStyles(
+    const DxfSource& source);
 
 // A record pasted from another file: the edit naming it, and the layer this file puts it on
 // (as the file names it; "" keeps the layer it names).

@@ -7,6 +7,7 @@
 
 #include "board/dxf/dxf_multileader.h"
 #include "board/dxf/dxf_names.h"
+#include "board/dxf/dxf_table.h"
 
 namespace pelimator::board::dxf_roles {
 

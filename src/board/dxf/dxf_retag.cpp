@@ -100,7 +100,8 @@ bool EmitName(DxfRetag& job, const std::string& type, const DxfTag& tag, bool he
         job.Name(8, job.layer);
         return true;
     }
-    if (tag.code == 2 && (type == "INSERT" || type == "DIMENSION") && job.blockNames != nullptr) {
+    if (tag.code == 2 && (type == "INSERT" || type == "DIMENSION" || type == "ACAD_TABLE") &&
+        job.blockNames != nullptr) {
         const auto found =
             job.blockNames->find({&job.from, LayerKey(Decoded(job.from, tag.value))});
         if (found == job.blockNames->end()) return false;

@@ -147,6 +147,11 @@ public:
     [[nodiscard]] std::string PlacementRefusal(std::uint32_t record) const override;
     [[nodiscard]] std::string PlacementRefusalFor(std::uint32_t record,
                                                   const RecordPlacement& placement) const override;
+    [[nodiscard]] std::string PasteRefusalFrom(const DocumentSource& file,
+                                               std::uint32_t record) const override;
+    [[nodiscard]] RecordPlacement PlacementOf(std::uint32_t record,
+                                              const std::vector<RecordPlacement>& earlier,
+                                              const RecordPlacement& placement) const override;
     // The file's blocks and what names them (read with the file: never changed after, so the
     // autosave's thread may read it beside the window's).
     std::shared_ptr<const DxfBlockIndex> blockIndex;

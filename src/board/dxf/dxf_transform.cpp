@@ -16,6 +16,7 @@
 #include "board/dxf/dxf_names.h"
 #include "board/dxf/dxf_plain_record.h"
 #include "board/dxf/dxf_record_roles.h"
+#include "board/dxf/dxf_table.h"
 
 namespace pelimator::board {
 
@@ -588,7 +589,7 @@ std::string DxfCopyRefusal(const DxfSource& source, std::size_t record) {
                 if (!DxfCopyRefusal(source, c).empty()) {
                     return "ACAD_TABLE (表) は複写できません (表の図形の " +
                            DxfRecordType(source, c) +
-                           " が持つオブジェクトを複写で作れないため)。移動はできます";
+                           " が持つオブジェクトを複写で作れないため)。移動・回転・鏡像はできます";
                 }
                 c = std::max(c + 1, DxfRecordEnd(source, c));
             }
@@ -611,8 +612,19 @@ std::string RewriteDxfRecord(const DxfSource& source, std::size_t record,
                              std::string_view layerName, bool copy, std::uint64_t& nextHandle,
                              std::size_t* recordEnd) {
     DxfEmitter out(source.layout);
-    Rewrite job{source, placements, SumOf(placements), layerName, copy, nextHandle, {}, out};
     std::vector<DxfTag> head = ReadTags(source, record);
+    // A table takes a mirror as the turn that keeps it reading forwards.
+    std::vector<RecordPlacement> table;
+    if (TypeOf(head) == "ACAD_TABLE")
+        table = TablePlacements(ReadTableFrame(head, PartsOf(head)), placements);
+    Rewrite job{source,
+                TypeOf(head) == "ACAD_TABLE" ? table : placements,
+                SumOf(TypeOf(head) == "ACAD_TABLE" ? table : placements),
+                layerName,
+                copy,
+                nextHandle,
+                {},
+                out};
     const std::size_t end = RecordEndAfter(source, record, head);
     if (recordEnd != nullptr) *recordEnd = end;
     bool planeMirrored = false;  // a polyline's vertices follow its plane system
@@ -674,6 +686,16 @@ std::string DxfSource::PlacementRefusal(std::uint32_t record) const {
 std::string DxfSource::PlacementRefusalFor(std::uint32_t record,
                                            const RecordPlacement& placement) const {
     return DxfPlacementRefusal(*this, record, placement);
+}
+
+RecordPlacement DxfSource::PlacementOf(std::uint32_t record,
+                                       const std::vector<RecordPlacement>& earlier,
+                                       const RecordPlacement& placement) const {
+    if (!placement.mirror || DxfRecordType(*this, record) != "ACAD_TABLE") return placement;
+    const std::vector<DxfTag> tags = ReadTags(*this, record);
+    std::vector<RecordPlacement> all = earlier;
+    all.push_back(placement);
+    return TablePlacements(ReadTableFrame(tags, PartsOf(tags)), all).back();
 }
 
 std::string DxfSource::CopyRefusal(std::uint32_t record) const {

@@ -184,6 +184,7 @@ struct PasteJob {
     PasteResult result;
     EditStep step;
     std::unordered_map<std::string, std::int32_t> layerOf;
+    std::map<std::string, std::size_t> refusedHere;  // by the placement into this drawing's units
 
     std::int32_t LayerOf(const std::string& name) {
         if (layers == PasteLayer::Current) return document.CurrentAttributesModel()->Layer();
@@ -223,6 +224,14 @@ struct PasteJob {
         for (std::size_t r = 0; r < clip.records.size(); ++r) {
             const std::uint32_t key = drawing.NewCopyKey();
             RecordEdit edit = clip.records[r].edit;
+            // A kind that does not scale (a table) stays behind when the units differ, and one
+            // that needs what this drawing lacks (a table its style).
+            if (edit.from &&
+                (!edit.from->PlacementRefusalFor(edit.source, placement).empty() ||
+                 !document.Source()->PasteRefusalFrom(*edit.from, edit.source).empty())) {
+                ++refusedHere[edit.from->RecordKind(edit.source)];
+                continue;
+            }
             edit.placements.push_back(placement);
             edit.layer = std::nullopt;
             if (layers == PasteLayer::Current || !clip.records[r].layerName.empty())
@@ -251,12 +260,13 @@ PasteResult PasteClip(BoardDocument& document, const DrawingClip& clip, Vec2 at,
     BoardDrawing& drawing = *document.DrawingModel();
     const bool whole = !clip.records.empty() && document.Source() &&
                        document.Source()->RecordForm() == clip.recordForm;
-    PasteJob job{document, clip, at, layers, {}, {}, {}};
+    PasteJob job{document, clip, at, layers, {}, {}, {}, {}};
     for (std::size_t k = 0; k < clip.entities.size(); ++k) {
         if (!whole || clip.entityRecord[k] == kNoClipRecord) job.AddEntity(k, kNoRecordKey);
     }
     if (whole) job.AddRecords(drawing);
     job.result.leftKinds = whole ? clip.refusedKinds : clip.beneathKinds;
+    for (const auto& [kind, count] : job.refusedHere) job.result.leftKinds[kind] += count;
     for (const auto& [kind, count] : job.result.leftKinds) job.result.leftBehind += count;
     if (job.step.Empty()) {
         throw HostError("貼り付けられる図形がありません (" + KindsText(job.result.leftKinds) +

@@ -115,6 +115,20 @@ public:
         std::uint32_t record, const RecordPlacement& /*placement*/) const {
         return PlacementRefusal(record);
     }
+    // Why this file cannot take the record of file pasted into it (what the record needs that
+    // this file lacks and the paste cannot make: a table's style), a Japanese sentence naming its
+    // kind; "" when it can.
+    [[nodiscard]] virtual std::string PasteRefusalFrom(const DocumentSource& /*file*/,
+                                                       std::uint32_t /*record*/) const {
+        return {};
+    }
+    // The placement the record takes for placement after the earlier ones: the same, but for a
+    // kind that takes a mirror otherwise (a table stays reading forwards: a turn and a move).
+    [[nodiscard]] virtual RecordPlacement PlacementOf(
+        std::uint32_t /*record*/, const std::vector<RecordPlacement>& /*earlier*/,
+        const RecordPlacement& placement) const {
+        return placement;
+    }
     // Why a copy of the record cannot be made whole (it owns an object of the file a copy would
     // share), a Japanese sentence naming its kind; "" when it can.
     [[nodiscard]] virtual std::string CopyRefusal(std::uint32_t /*record*/) const { return {}; }

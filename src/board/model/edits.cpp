@@ -208,9 +208,19 @@ Selection PlaceSelection(BoardDocument& document, const Selection& selection,
     for (const std::size_t i : targets.own) change(i);
     for (std::size_t k = 0; k < targets.records.size(); ++k) {
         const std::uint32_t key = targets.records[k];
-        for (const std::size_t i : targets.EntitiesOf(k)) change(i);
         RecordEdit after = CurrentEdit(drawing, key);
-        after.placements.push_back(placement);
+        // The record's own way of taking it (a table takes a mirror as a turn).
+        const RecordPlacement own =
+            document.Source()
+                ? FileOf(document, after).PlacementOf(after.source, after.placements, placement)
+                : placement;
+        const TurnBy ownTurn(own.degrees);
+        for (const std::size_t i : targets.EntitiesOf(k)) {
+            EntityChange c{i, drawing.Entities()[i], drawing.Entities()[i], false, false};
+            Place(c.after, own, ownTurn);
+            step.changes.push_back(c);
+        }
+        after.placements.push_back(own);
         step.records.push_back({key, StoredEdit(drawing, key), std::move(after)});
     }
     drawing.Apply(title, std::move(step));

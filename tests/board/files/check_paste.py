@@ -68,10 +68,13 @@ def same_block(doc_a, name_a, doc_b, name_b, problems, where, depth=0):
 
 
 def names_present(doc, entity, where, problems):
-    layer = entity.dxf.get("layer")
+    if entity.dxf.is_supported("layer"):
+        layer = entity.dxf.get("layer")
+    else:  # a table, kept as tags by ezdxf
+        layer = entity.xtags.get_subclass("AcDbEntity").get_first_value(8, None)
     if layer is not None and layer not in doc.layers:
         problems.append(f"{where}: layer {layer!r} not in the table")
-    linetype = entity.dxf.get("linetype")
+    linetype = entity.dxf.get("linetype") if entity.dxf.is_supported("linetype") else None
     if linetype and linetype.upper() not in ("BYLAYER", "BYBLOCK") and \
             linetype not in doc.linetypes:
         problems.append(f"{where}: linetype {linetype!r} not in the table")
@@ -102,6 +105,42 @@ def new_dimension_block(doc_b, original, edited, out, where, problems):
                                 f"not {was.dxf.get(key)!r}")
 
 
+def table_style_name(table) -> str:
+    """The name its table style (342) has in its drawing's ACAD_TABLESTYLE dictionary."""
+    handle = table.xtags.get_subclass("AcDbTable").get_first_value(342, "")
+    styles = table.doc.rootdict.get("ACAD_TABLESTYLE")
+    for name, style in (styles.items() if styles is not None else []):
+        if (style.dxf.handle if hasattr(style, "dxf") else style) == handle:
+            return name
+    return ""
+
+
+def new_table(doc_b, original, edited, out, where, problems):
+    """A pasted table draws with a new anonymous block *T<n> of its own (none of B's) holding
+    what A's held; its table style (342) is the result's of the name A's has (B's own: the paste
+    refuses a table whose style B lacks); each block cell's block (340) is a block of the result
+    equal to A's. Those pointers are then taken as A's for the comparison of its other groups."""
+    name = edited.xtags.get_subclass("AcDbBlockReference").get_first_value(2, "")
+    if not name.upper().startswith("*T") or name in doc_b.blocks or out.blocks.get(name) is None:
+        problems.append(f"{where}: draws with block {name!r}, not a new one")
+    want_style, got_style = table_style_name(original), table_style_name(edited)
+    if not want_style or want_style.upper() != got_style.upper():
+        problems.append(f"{where}: its style is {got_style!r}, not {want_style!r}")
+    was = original.xtags.get_subclass("AcDbTable")
+    now = edited.xtags.get_subclass("AcDbTable")
+    for k, (tag, other) in enumerate(zip(was, now)):
+        if tag.code == 340 and other.code == 340:
+            a = original.doc.entitydb.get(tag.value)
+            b = out.entitydb.get(other.value)
+            if a is None or b is None or a.dxftype() != "BLOCK_RECORD" or \
+                    b.dxftype() != "BLOCK_RECORD":
+                problems.append(f"{where}: block cell {k} names #{other.value}, no block")
+                continue
+            same_block(original.doc, a.dxf.name, out, b.dxf.name, problems, where)
+        if tag.code in (340, 342) and other.code == tag.code:
+            was[k] = other  # checked above: the same style and blocks in the result
+
+
 def check_pair(line: str) -> tuple:
     a_path, b_path, out_path, factor, bx, by, ax, ay, list_path = line.split("\t")
     factor, bx, by, ax, ay = (float(v) for v in (factor, bx, by, ax, ay))
@@ -121,7 +160,7 @@ def check_pair(line: str) -> tuple:
     check_all_edits.placement = lambda operation: m
     check_all_edits.FACTOR = factor
     operation = "move" if factor == 1.0 else "scale"
-    dimensions = 0
+    dimensions = tables = 0
     for handle, edited in zip(handles, pasted):
         original = doc_a.entitydb.get(handle)
         where = f"{tag} {edited.dxftype()} #{handle}"
@@ -135,12 +174,15 @@ def check_pair(line: str) -> tuple:
         if original.dxftype() == "DIMENSION" and edited.dxftype() == "DIMENSION":
             dimensions += 1
             new_dimension_block(doc_b, original, edited, out, where, problems)
+        if original.dxftype() == "ACAD_TABLE" and edited.dxftype() == "ACAD_TABLE":
+            tables += 1
+            new_table(doc_b, original, edited, out, where, problems)
         try:
             compare_placed(where, original, edited, operation, problems, new_block=True)
         except Exception as error:  # noqa: BLE001 (any failure of ezdxf is a finding)
             problems.append(f"{where}: ezdxf could not compare: {error!r}")
-    if dimensions:
-        print(f"{tag}: {dimensions} dimensions pasted")
+    if dimensions or tables:
+        print(f"{tag}: {dimensions} dimensions, {tables} tables pasted")
     return problems, len(handles)
 
 
