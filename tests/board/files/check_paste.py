@@ -77,12 +77,13 @@ def same_entry(want, got) -> bool:
 
 
 def pasted_handles(where, pairs, doc_a, out, problems) -> int:
-    """Each handle in a pasted record's extended data names in the result what it named in A:
-    the pasted copy of a pasted record, the entry of the same name of the same table, nothing
-    for what the paste does not carry (a dimension style's override of that is left out). The
-    handles checked."""
+    """Each handle in a pasted record's extended data (and in the blocks its inserts draw) names
+    in the result what it named in A: the pasted copy of a pasted record, the entry of the same
+    name of the same table, nothing for what the paste does not carry (a dimension style's
+    override of that is left out). The handles checked."""
     in_a = {}
     in_out = {}
+    pairs = list({(id(a), id(b)): (a, b) for a, b in pairs}.values())
     for original, edited in pairs:
         in_a[original.dxf.handle] = original.dxf.handle
         in_out[edited.dxf.handle] = original.dxf.handle
@@ -113,8 +114,9 @@ PLACED_SIGNATURE = check_all_edits.placed_signature
 check_all_edits.placed_signature = lambda entity: unescaped(PLACED_SIGNATURE(entity))
 
 
-def same_block(doc_a, name_a, doc_b, name_b, problems, where, depth=0):
-    """The blocks hold equal entities (nested blocks compared the same way)."""
+def same_block(doc_a, name_a, doc_b, name_b, problems, where, depth=0, pairs=None):
+    """The blocks hold equal entities (nested blocks compared the same way); pairs, when given,
+    gets each entity of a's block with b's."""
     a, b = doc_a.blocks.get(name_a), doc_b.blocks.get(name_b)
     if a is None or b is None:
         if (a is None) != (b is None):
@@ -125,9 +127,11 @@ def same_block(doc_a, name_a, doc_b, name_b, problems, where, depth=0):
         problems.append(f"{where}: block {name_b!r} holds {len(eb)} entities, not {len(ea)}")
         return
     for x, y in zip(ea, eb):
+        if pairs is not None:
+            pairs.append((x, y))
         want, got = unescaped(signature(x)), unescaped(signature(y))
         if x.dxftype() == "INSERT" and y.dxftype() == "INSERT" and depth < 8:
-            same_block(doc_a, x.dxf.name, doc_b, y.dxf.name, problems, where, depth + 1)
+            same_block(doc_a, x.dxf.name, doc_b, y.dxf.name, problems, where, depth + 1, pairs)
             want.pop("name", None)
             got.pop("name", None)
         for line in differences(want, got, want):
@@ -200,7 +204,8 @@ def check_pair(line: str) -> tuple:
         if original.dxftype() == "INSERT" and edited.dxftype() == "INSERT":
             pairs += list(zip(original.attribs, edited.attribs))
         if original.dxftype() == "INSERT" and edited.dxftype() == "INSERT":
-            same_block(doc_a, original.dxf.name, out, edited.dxf.name, problems, where)
+            same_block(doc_a, original.dxf.name, out, edited.dxf.name, problems, where,
+                       pairs=pairs)
             original.dxf.name = edited.dxf.name  # a renamed copy is the same block
         names_present(out, edited, where, problems)
         if original.dxftype() == "DIMENSION" and edited.dxftype() == "DIMENSION":
