@@ -435,6 +435,48 @@ struct DxfPaste::Plan {
         return all;
     }
 
+    // The handles of the copied blocks' records and of the pasted records (each a run, in the
+    // order written), given before any is written: extended data may name a record written
+    // after it, or the record itself.
+    std::map<std::pair<const DxfSource*, std::string>, std::uint64_t> reserved;
+    std::vector<std::unordered_map<std::string, std::uint64_t>> runHandles;
+
+    void Reserve(const DxfSource& from, std::size_t first, std::size_t end, std::uint64_t& next) {
+        std::unordered_map<std::string, std::uint64_t> own;
+        for (std::size_t r = first; r < end && target.handles; ++r) {
+            const std::string key = LayerKey(TrimDxf(ValueOf(ReadTags(from, r), 5)));
+            if (key.empty() || own.contains(key)) continue;
+            own[key] = next;
+            reserved[{&from, key}] = next++;
+        }
+        runHandles.push_back(std::move(own));
+    }
+
+    void ReserveHandles(std::uint64_t& next) {
+        for (const BlockCopy& copy : blockCopies)
+            Reserve(*copy.from, copy.records.first, copy.records.second + 1, next);
+        for (const auto& [paste, from] : pastes)
+            Reserve(*from, paste.edit->source, DxfRecordEnd(*from, paste.edit->source), next);
+    }
+
+    // A handle in the extended data of run's records: the record it names in the same run (the
+    // record itself first), else one of the other runs, else the target's table entry of that
+    // name (given: those copied); "" when nothing of the target stands for it (an object the
+    // paste does not carry).
+    void TakeXdataHandles(
+        DxfRetag& job, std::size_t run,
+        const std::map<std::pair<const DxfSource*, std::string>, std::string>& given) {
+        job.reserved = runHandles.at(run);
+        job.xdataHandle = [this, &given, &job](const std::string& key) {
+            if (key == "0") return key;
+            if (const auto own = job.reserved.find(key); own != job.reserved.end())
+                return HandleText(own->second);
+            if (const auto other = reserved.find({&job.from, key}); other != reserved.end())
+                return HandleText(other->second);
+            return PointedHandle(job.from, key, given);
+        };
+    }
+
     [[nodiscard]] std::string TableHandle(const std::string& table) const {
         const auto found = targetMap.tables.find(table);
         return found != targetMap.tables.end() ? found->second.handle : std::string("0");
@@ -545,40 +587,7 @@ void DxfPaste::Emit(std::uint64_t& next) {
         tables[copy.table].records += job.out.Out();
         ++tables[copy.table].count;
     };
-    // The handles of the blocks' records and of the pasted records, given now: extended data
-    // may name a record written after it (or the record itself).
-    std::map<std::pair<const DxfSource*, std::string>, std::uint64_t> reserved;
-    std::vector<std::unordered_map<std::string, std::uint64_t>> ownHandles;
-    const auto reserve = [&](const DxfSource& from, std::size_t first, std::size_t end) {
-        std::unordered_map<std::string, std::uint64_t> own;
-        for (std::size_t r = first; r < end && to.handles; ++r) {
-            const std::string_view handle = ValueOf(ReadTags(from, r), 5);
-            if (handle.empty() || own.contains(LayerKey(TrimDxf(handle)))) continue;
-            own[LayerKey(TrimDxf(handle))] = next;
-            reserved[{&from, LayerKey(TrimDxf(handle))}] = next++;
-        }
-        return own;
-    };
-    for (const Plan::BlockCopy& copy : plan.blockCopies)
-        ownHandles.push_back(reserve(*copy.from, copy.records.first, copy.records.second + 1));
-    for (const auto& [paste, from] : plan.pastes) {
-        ownHandles.push_back(
-            reserve(*from, paste.edit->source, DxfRecordEnd(*from, paste.edit->source)));
-    }
-    // A handle in a record's extended data: the record it names in the same run (the record
-    // itself first), else one of the others written, else the target's table entry of that
-    // name; "" when nothing of the target stands for it (an object the paste does not carry).
-    const auto xdataHandles = [&](DxfRetag& job, std::size_t run) {
-        job.reserved = ownHandles[run];
-        job.xdataHandle = [&plan, &reserved, &given, &job](const std::string& key) {
-            if (key == "0") return key;
-            if (const auto own = job.reserved.find(key); own != job.reserved.end())
-                return HandleText(own->second);
-            if (const auto other = reserved.find({&job.from, key}); other != reserved.end())
-                return HandleText(other->second);
-            return plan.PointedHandle(job.from, key, given);
-        };
-    };
+    plan.ReserveHandles(next);
     for (const Plan::EntryCopy& copy : plan.entryCopies) {
         if (copy.table != "DIMSTYLE") entry(copy);
     }
@@ -596,7 +605,7 @@ void DxfPaste::Emit(std::uint64_t& next) {
             job.out.Out().clear();
             job.owner = job.handles.empty() ? std::string() : job.handles.begin()->second;
         }
-        xdataHandles(job, run++);
+        plan.TakeXdataHandles(job, run++, given);
         for (std::size_t r = copy.records.first; r <= copy.records.second; ++r)
             RetagDxfRecord(job, ReadTags(*copy.from, r), false);
         blocks += job.out.Out();
@@ -622,7 +631,7 @@ void DxfPaste::Emit(std::uint64_t& next) {
         job.owner = to.modelSpaceHandle;
         job.layer = paste.layer;
         job.blockNames = own.empty() ? &plan.blockNames : &own;
-        xdataHandles(job, run++);
+        plan.TakeXdataHandles(job, run++, given);
         RetagDxfBytes(job, placed);
         entities += job.out.Out();
     }
