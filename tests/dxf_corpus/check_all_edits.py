@@ -61,6 +61,9 @@ PLANAR = {"CIRCLE", "ARC", "TEXT", "MTEXT", "INSERT", "LWPOLYLINE", "SOLID", "TR
           "DGNUNDERLAY"}
 
 
+# Tables whose entries extended data names by handle.
+HANDLE_TABLES = {"LAYER", "LTYPE", "STYLE", "DIMSTYLE", "BLOCK_RECORD", "APPID"}
+
 ENCODING = None  # the encoding of a corpus drawing whose file may not name it
 
 
@@ -100,6 +103,48 @@ def xdata_of(entity) -> dict:
         return {}
     return {app: [(t.code, tuple(t.value) if t.code in range(1010, 1014) else t.value)
                   for t in tags] for app, tags in entity.xdata.data.items()}
+
+
+def xdata_handles(entity) -> dict:
+    """The handles in an entity's extended data (1005) by application and place: a dimension
+    style's override (ACAD) by its variable's number (the 1070 before it), others in order."""
+    found = {}
+    for app, tags in (entity.xdata.data.items() if entity.xdata else ()):
+        before, n = None, 0
+        for tag in tags:
+            if tag.code == 1005:
+                if app.upper() == "ACAD" and before is not None:
+                    key = ("override", before)
+                else:
+                    key, n = n, n + 1
+                found[(app, key)] = tag.value
+            before = tag.value if tag.code == 1070 else None
+    return found
+
+
+def named_by(doc, handle):
+    """What a handle names in doc: (kind, name) for a table entry, (kind, handle) for another
+    object, None for nothing."""
+    thing = doc.entitydb.get(handle) if handle not in ("", "0") else None
+    if thing is None:
+        return None
+    if thing.dxftype() in HANDLE_TABLES:
+        return (thing.dxftype(), thing.dxf.name.upper())
+    return (thing.dxftype(), handle)
+
+
+def check_copied_handles(where, original, copy, saved, problems):
+    """A copy within the drawing: each handle in its extended data names what the original's
+    did."""
+    want = xdata_handles(original)
+    got = xdata_handles(copy)
+    if want.keys() != got.keys():
+        problems.append(f"{where}: handles in extended data {sorted(got)} != {sorted(want)}")
+        return
+    for key, handle in want.items():
+        was, now = named_by(original.doc, handle), named_by(saved, got[key])
+        if was != now:
+            problems.append(f"{where}: {key} 1005 {got[key]} names {now}, not {was}")
 
 
 def expected_xdata(entity, m) -> dict:
@@ -667,6 +712,8 @@ def check(original_path: Path, work: Path, exe: str, refused=None):
             try:
                 compare_placed(where, entities[i], edited, operation, problems,
                                new_block=copies)
+                if copies:
+                    check_copied_handles(where, entities[i], edited, saved, problems)
             except Exception as error:  # noqa: BLE001 (any failure of ezdxf is a finding)
                 problems.append(f"{where}: ezdxf could not compare: {error!r}")
     if dimension_copies:

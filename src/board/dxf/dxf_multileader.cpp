@@ -178,10 +178,14 @@ MultiLeaderShape ReadMultiLeader(const std::vector<DxfTag>& tags, const std::vec
             case Section::Own:
                 if (t.code == 170) shape.leaderType = t.integer;
                 if (t.code == 291) shape.landing = t.integer != 0;
+                if (t.code == 292) shape.textFrame = t.integer != 0;
+                if (t.code == 173) shape.leftAttachment = t.integer;
+                if (t.code == 95) shape.rightAttachment = t.integer;
                 break;
             case Section::Context:
                 if (t.code == 41) shape.textHeight = v;
                 if (t.code == 140) shape.arrowSize = v;
+                if (t.code == 145) shape.landingGap = v;
                 if (t.code == 290 && t.integer == 1) shape.hasText = true;
                 if (t.code == 296 && t.integer == 1) shape.hasBlock = true;
                 if (Opens(t, 302, "LEADER{")) shape.leaders.emplace_back();

@@ -46,6 +46,11 @@ struct MultiLeaderShape {
     double textWidth = 0.0;
     double lineSpacing = 1.0;
     std::int64_t alignment = 1;  // 1 left, 2 centre, 3 right, the text's top at textAt
+    bool textFrame = false;      // a frame runs around the text (292)
+    double landingGap = 0.0;     // between the text and its frame or leaders (145)
+    // How leaders attach at the text's left and right (173, 95): 5, 6 and 8 underline it.
+    std::int64_t leftAttachment = 1;
+    std::int64_t rightAttachment = 1;
     bool hasBlock = false;
     std::string blockRecord;  // the handle of its block's record (341)
     Vec2 blockAt;

@@ -39,6 +39,16 @@ std::string_view ValueOf(const std::vector<DxfTag>& tags, int code) {
 // and linetypes).
 bool IsPointer(int code) { return code >= 340 && code <= 349; }
 
+// The tables whose entries records point to by handle (a dimension style's pointers, handles
+// in extended data) and that a paste carries by name.
+bool IsPointedTable(std::string_view table) {
+    return table == "STYLE" || table == "LTYPE" || table == "BLOCK_RECORD" || table == "LAYER" ||
+           table == "DIMSTYLE" || table == "APPID";
+}
+
+// A table entry's handle group: a dimension style's is 105.
+int HandleCode(std::string_view table) { return table == "DIMSTYLE" ? 105 : 5; }
+
 bool IsTextType(std::string_view type) {
     return type == "TEXT" || type == "MTEXT" || type == "ATTRIB" || type == "ATTDEF";
 }
@@ -347,6 +357,8 @@ struct DxfPaste::Plan {
                 xdata = true;
                 NeedEntry(from, "APPID", Decoded(from, tag.value));
             }
+            // A handle in extended data: a table entry it names is the target's (or copied).
+            if (xdata && tag.code == 1005) NeedPointed(from, tag.value);
             if (xdata) continue;
             if (tag.code == 8 && type != "LAYER")
                 NeedEntry(from, "LAYER", Decoded(from, tag.value));
@@ -362,16 +374,16 @@ struct DxfPaste::Plan {
         }
     }
 
-    // The entries of from's text style, linetype and block record tables by handle: table, name.
+    // The entries of from's tables that records name by handle, by handle: table, name.
     const std::map<std::string, std::pair<std::string, std::string>>& EntriesOf(
         const DxfSource& from) {
         auto [found, made] = entriesByHandle.try_emplace(&from);
         if (!made) return found->second;
         for (const auto& [table, entries] : MapOf(from).entries) {
-            if (table != "STYLE" && table != "LTYPE" && table != "BLOCK_RECORD") continue;
+            if (!IsPointedTable(table)) continue;
             for (const auto& [key, record] : entries) {
                 const std::vector<DxfTag> tags = ReadTags(from, record);
-                const std::string_view handle = ValueOf(tags, 5);
+                const std::string_view handle = ValueOf(tags, HandleCode(table));
                 if (!handle.empty())
                     found->second[LayerKey(TrimDxf(handle))] = {table,
                                                                 Decoded(from, ValueOf(tags, 2))};
@@ -413,7 +425,7 @@ struct DxfPaste::Plan {
         if (have == targetMap.entries.end()) return {};
         const auto entry = have->second.find(LayerKey(name));
         if (entry == have->second.end()) return {};
-        return std::string(TrimDxf(ValueOf(ReadTags(target, entry->second), 5)));
+        return std::string(TrimDxf(ValueOf(ReadTags(target, entry->second), HandleCode(table))));
     }
 
     void NeedEntry(const DxfSource& from, const std::string& table, const std::string& name) {
@@ -516,6 +528,48 @@ struct DxfPaste::Plan {
                     job.pointers[key] = found->second.second;
             }
         }
+    }
+
+    // The handles of the copied blocks' records and of the pasted records (each a run, in the
+    // order written), given before any is written: extended data may name a record written
+    // after it, or the record itself.
+    std::map<std::pair<const DxfSource*, std::string>, std::uint64_t> reserved;
+    std::vector<std::unordered_map<std::string, std::uint64_t>> runHandles;
+
+    void Reserve(const DxfSource& from, std::size_t first, std::size_t end, std::uint64_t& next) {
+        std::unordered_map<std::string, std::uint64_t> own;
+        for (std::size_t r = first; r < end && target.handles; ++r) {
+            const std::string key = LayerKey(TrimDxf(ValueOf(ReadTags(from, r), 5)));
+            if (key.empty() || own.contains(key)) continue;
+            own[key] = next;
+            reserved[{&from, key}] = next++;
+        }
+        runHandles.push_back(std::move(own));
+    }
+
+    void ReserveHandles(std::uint64_t& next) {
+        for (const BlockCopy& copy : blockCopies)
+            Reserve(*copy.from, copy.records.first, copy.records.second + 1, next);
+        for (const auto& [paste, from] : pastes)
+            Reserve(*from, paste.edit->source, DxfRecordEnd(*from, paste.edit->source), next);
+    }
+
+    // A handle in the extended data of run's records: the record it names in the same run (the
+    // record itself first), else one of the other runs, else the target's table entry of that
+    // name (given: those copied); "" when nothing of the target stands for it (an object the
+    // paste does not carry).
+    void TakeXdataHandles(
+        DxfRetag& job, std::size_t run,
+        const std::map<std::pair<const DxfSource*, std::string>, std::string>& given) {
+        job.reserved = runHandles.at(run);
+        job.xdataHandle = [this, &given, &job](const std::string& key) {
+            if (key == "0") return key;
+            if (const auto own = job.reserved.find(key); own != job.reserved.end())
+                return HandleText(own->second);
+            if (const auto other = reserved.find({&job.from, key}); other != reserved.end())
+                return HandleText(other->second);
+            return PointedHandle(job.from, key, given);
+        };
     }
 
     [[nodiscard]] std::string TableHandle(const std::string& table) const {
@@ -628,9 +682,11 @@ void DxfPaste::Emit(std::uint64_t& next) {
         tables[copy.table].records += job.out.Out();
         ++tables[copy.table].count;
     };
+    plan.ReserveHandles(next);
     for (const Plan::EntryCopy& copy : plan.entryCopies) {
         if (copy.table != "DIMSTYLE") entry(copy);
     }
+    std::size_t run = 0;
     for (const Plan::BlockCopy& copy : plan.blockCopies) {
         DxfRetag job(*copy.from, to, next);
         job.name = copy.name;
@@ -644,6 +700,7 @@ void DxfPaste::Emit(std::uint64_t& next) {
             job.out.Out().clear();
             job.owner = job.handles.empty() ? std::string() : job.handles.begin()->second;
         }
+        plan.TakeXdataHandles(job, run++, given);
         for (std::size_t r = copy.records.first; r <= copy.records.second; ++r)
             RetagDxfRecord(job, ReadTags(*copy.from, r), false);
         blocks += job.out.Out();
@@ -669,6 +726,7 @@ void DxfPaste::Emit(std::uint64_t& next) {
         job.owner = to.modelSpaceHandle;
         job.layer = paste.layer;
         job.blockNames = own.empty() ? &plan.blockNames : &own;
+        plan.TakeXdataHandles(job, run++, given);
         RetagDxfBytes(job, placed);
         entities += job.out.Out();
     }

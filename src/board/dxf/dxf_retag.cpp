@@ -76,7 +76,8 @@ bool EmitTie(DxfRetag& job, const std::string& type, const DxfTag& tag, std::siz
              bool& owned) {
     if ((tag.code == 5 || (tag.code == 105 && type == "DIMSTYLE")) && i < 3) {
         if (!job.to.handles) return true;
-        const std::uint64_t handle = job.next++;
+        const auto reserved = job.reserved.find(HandleKey(tag.value));
+        const std::uint64_t handle = reserved != job.reserved.end() ? reserved->second : job.next++;
         job.handles[HandleKey(tag.value)] = HandleText(handle);
         job.out.Handle(tag.code, handle);
         return true;
@@ -116,6 +117,25 @@ bool EmitName(DxfRetag& job, const std::string& type, const DxfTag& tag, bool he
     return false;
 }
 
+// A handle in extended data written for the target; true when tags[i] was dealt with (i past
+// an override left out).
+bool EmitXdataHandle(DxfRetag& job, const std::vector<DxfTag>& tags, std::size_t& i,
+                     bool overrides) {
+    const DxfTag& tag = tags[i];
+    if (tag.code == 1005) {
+        const std::string handle = job.xdataHandle(HandleKey(tag.value));
+        job.out.Text(1005, handle.empty() ? "0" : handle);
+        return true;
+    }
+    // A dimension style's override: the variable's number (1070), then its value.
+    if (tag.code == 1070 && overrides && i + 1 < tags.size() && tags[i + 1].code == 1005 &&
+        job.xdataHandle(HandleKey(tags[i + 1].value)).empty()) {
+        ++i;
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string HandleText(std::uint64_t handle) {
@@ -129,9 +149,17 @@ void RetagDxfRecord(DxfRetag& job, const std::vector<DxfTag>& tags, bool head) {
     bool xdata = false;
     bool skipping = false;  // inside a reactor or dictionary group, which the copy leaves out
     bool owned = false;
+    std::string_view app;
+    bool overrides = false;  // within ACAD's dimension-style overrides (1000 DSTYLE)
     for (std::size_t i = 0; i < tags.size(); ++i) {
         const DxfTag& tag = tags[i];
         xdata = xdata || tag.code == 1001;
+        if (tag.code == 1001) {
+            app = TrimDxf(tag.value);
+            overrides = false;
+        }
+        if (xdata && tag.code == 1000) overrides = app == "ACAD" && TrimDxf(tag.value) == "DSTYLE";
+        if (xdata && job.xdataHandle && EmitXdataHandle(job, tags, i, overrides)) continue;
         if (!xdata && tag.code == 102) {
             const std::string_view value = TrimDxf(tag.value);
             if (value == "{ACAD_REACTORS" || value == "{ACAD_XDICTIONARY") {

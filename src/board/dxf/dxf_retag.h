@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -36,6 +37,13 @@ struct DxfRetag {
     // → the target's.
     std::unordered_map<std::string, std::string> pointers;
     const std::map<std::pair<const DxfSource*, std::string>, std::string>* blockNames = nullptr;
+    // Handles given before the run is written (from's handle → the target's), so that what
+    // names a record of the run ahead of it (extended data) can be written first.
+    std::unordered_map<std::string, std::uint64_t> reserved;
+    // The target's handle for a handle in extended data (1005, from's HandleKey): "0" for none;
+    // "" when nothing of the target stands for it, which drops an ACAD dimension-style override
+    // (its 1070 and 1005) and writes "0" elsewhere. Unset: written as from wrote them.
+    std::function<std::string(const std::string&)> xdataHandle;
 
     [[nodiscard]] bool SameEncoding() const {
         return from.Utf8() == to.Utf8() && (from.Utf8() || from.codePage == to.codePage);

@@ -25,6 +25,7 @@
 #include "board/dxf/dxf_common_groups.h"
 #include "board/dxf/dxf_file.h"
 #include "board/dxf/dxf_linetypes.h"
+#include "board/dxf/dxf_multileader.h"
 #include "board/dxf/dxf_tags.h"
 #include "board/dxf/dxf_underlay.h"
 #include "board/model/underlay.h"
@@ -284,7 +285,20 @@ private:
     // extended data keeps.
     void TakeFace(const std::vector<Tag>& tags, UnderlayText& text) const;
 
-    void MText(const std::vector<Tag>& tags, const Affine& m, const Resolved& r);
+    // Where an MTEXT's lines stand, in its own frame (x along its direction, y up, from its
+    // point, before the transform): by their estimated advance, the top of the first line and
+    // the last line's baseline.
+    struct MTextBox {
+        Vec2 at;
+        Vec2 along{1.0, 0.0};
+        Vec2 up{0.0, 1.0};
+        double left = 0.0;
+        double right = 0.0;
+        double top = 0.0;
+        double bottom = 0.0;
+        bool drawn = false;  // some line was laid out
+    };
+    MTextBox MText(const std::vector<Tag>& tags, const Affine& m, const Resolved& r);
 
     void Hatch(const std::vector<Tag>& tags, const Affine& m, const Resolved& r);
 
@@ -336,6 +350,9 @@ private:
     // arrowhead each and their doglegs.
     void MultiLeader(const std::vector<Tag>& tags, const Affine& m, const Common& common,
                      const Resolved& res, const Context& ctx);
+    // A multileader's text frame, and the underline its attachment asks for at each leader.
+    void MultiLeaderTextLines(const dxf_roles::MultiLeaderShape& shape, const MTextBox& box,
+                              const Affine& m, const Resolved& res);
 
     const DxfSource& m_source;
     const DxfUnderlayRecords& m_where;

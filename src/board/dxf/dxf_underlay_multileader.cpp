@@ -86,7 +86,7 @@ void Builder::MultiLeader(const std::vector<Tag>& tags, const Affine& m, const C
             {44, "", shape.lineSpacing, 0},
             {71, "", 0.0, std::clamp<std::int64_t>(shape.alignment, 1, 3)},
         };
-        MText(text, m, res);
+        MultiLeaderTextLines(shape, MText(text, m, res), m, res);
     } else if (shape.hasBlock) {
         std::string handle = shape.blockRecord;
         std::ranges::transform(handle, handle.begin(),
@@ -129,6 +129,34 @@ void Builder::MultiLeader(const std::vector<Tag>& tags, const Affine& m, const C
             if (shape.leaderType == 2 && pts.size() > 2) pts = ThroughFitPoints(pts);
             AddPolyline(pts, false, res);
         }
+    }
+}
+
+void Builder::MultiLeaderTextLines(const dxf_roles::MultiLeaderShape& shape, const MTextBox& box,
+                                   const Affine& m, const Resolved& res) {
+    if (!box.drawn) return;
+    const double gap = std::max(shape.landingGap, 0.0);
+    const auto at = [&](double x, double y) { return m(box.at + x * box.along + y * box.up); };
+    if (shape.textFrame) {
+        // Around the lines' extents (their estimated advance), the landing gap clear of them.
+        AddPolyline({at(box.left - gap, box.top + gap), at(box.right + gap, box.top + gap),
+                     at(box.right + gap, box.bottom - gap), at(box.left - gap, box.bottom - gap)},
+                    true, res);
+    }
+    if (shape.leaderType == 0) return;
+    for (const dxf_roles::MultiLeaderLeader& leader : shape.leaders) {
+        if (!leader.horizontal) continue;
+        // From where the dogleg ends along the text, as long as the text and the gap: on the
+        // text's left side the left attachment's underline, on its right the right one's.
+        const Vec2 end =
+            leader.point + leader.doglegLength * (leader.hasDogleg ? Unit(leader.dogleg, {1.0, 0.0})
+                                                                   : Vec2{1.0, 0.0});
+        const Vec2 d = end - box.at;
+        const bool left = d.x * box.along.x + d.y * box.along.y <= 0.0;
+        const std::int64_t type = left ? shape.leftAttachment : shape.rightAttachment;
+        if (type != 5 && type != 6 && type != 8) continue;
+        const double length = box.right - box.left + gap;
+        AddPolyline({m(end), m(end + (left ? length : -length) * box.along)}, false, res);
     }
 }
 

@@ -553,7 +553,8 @@ void Builder::AddText(UnderlayText text, const Affine& m, Vec2 origin, Vec2 xAxi
     m_underlay.texts.push_back(std::move(text));
 }
 
-void Builder::MText(const std::vector<Tag>& tags, const Affine& m, const Resolved& r) {
+Builder::MTextBox Builder::MText(const std::vector<Tag>& tags, const Affine& m, const Resolved& r) {
+    MTextBox box;
     MTextFields f = ReadGroups(tags, kMTextGroups);
     std::string& raw = f.raw;
     const double height = f.height;
@@ -566,7 +567,7 @@ void Builder::MText(const std::vector<Tag>& tags, const Affine& m, const Resolve
     const std::int64_t attachment = f.attachment;
     const double boxWidth = f.boxWidth;
     raw += f.tail;
-    if (!(height > 0.0) || !std::isfinite(height) || raw.empty() || !Spend(raw.size())) return;
+    if (!(height > 0.0) || !std::isfinite(height) || raw.empty() || !Spend(raw.size())) return box;
     if (!(spacing > 0.0)) spacing = 1.0;
     // Its point and direction are the drawing's, an angle alone its plane system's (seen from
     // below, x is the drawing's -x); neither: the drawing's x. Seen from below its letters face
@@ -594,8 +595,19 @@ void Builder::MText(const std::vector<Tag>& tags, const Affine& m, const Resolve
     }
     const double total = lines.empty() ? 0.0 : below.back();
     const double shift = row == 0 ? 0.0 : row == 1 ? 0.5 * total : total;
+    box.at = p10;
+    box.along = along;
+    box.up = up;
+    box.top = shift;
+    box.bottom = shift - total;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (lines[i].text.empty()) continue;
+        const double advance =
+            EstimatedAdvance(lines[i].text) * height * lines[i].height * lines[i].width;
+        const double left = -0.5 * column * advance;
+        box.left = box.drawn ? std::min(box.left, left) : left;
+        box.right = box.drawn ? std::max(box.right, left + advance) : left + advance;
+        box.drawn = true;
         UnderlayText text;
         text.utf8 = lines[i].text;
         text.rules = lines[i].rules;
@@ -611,6 +623,7 @@ void Builder::MText(const std::vector<Tag>& tags, const Affine& m, const Resolve
         AddText(std::move(text), map, origin, lineHeight * lines[i].width * along, lineHeight * up,
                 lineStyle);
     }
+    return box;
 }
 
 }  // namespace underlay

@@ -26,7 +26,8 @@ except ImportError:
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "dxf_corpus"))
 import check_all_edits  # noqa: E402
-from check_all_edits import audit_codes, compare_placed, load  # noqa: E402
+from check_all_edits import HANDLE_TABLES, audit_codes, compare_placed, load  # noqa: E402
+from check_all_edits import xdata_handles  # noqa: E402
 from check_edits import differences, signature  # noqa: E402
 
 
@@ -42,12 +43,80 @@ def unescaped(sig: dict) -> dict:
     return {key: decode(value) for key, value in sig.items()}
 
 
+def without_handles(xdata: dict) -> dict:
+    """Extended data bar its handles (1005) and the dimension-style variable (1070) each
+    override names: what they name is checked by pasted_handles."""
+    kept = {}
+    for app, tags in xdata.items():
+        kept[app] = [(code, value) for k, (code, value) in enumerate(tags)
+                     if code != 1005 and not (code == 1070 and app.upper() == "ACAD" and
+                                              k + 1 < len(tags) and tags[k + 1][0] == 1005)]
+    return kept
+
+
+def described(doc, handle, pasted):
+    """What a handle in extended data names: ("pasted", A's handle) for a pasted record,
+    (kind, name) for a table entry, None for nothing or an object the paste does not carry."""
+    if handle in pasted:
+        return ("pasted", pasted[handle])
+    thing = doc.entitydb.get(handle) if handle not in ("", "0") else None
+    if thing is None:
+        return None
+    if thing.dxftype() in HANDLE_TABLES:
+        return (thing.dxftype(), thing.dxf.name.upper())
+    return ("not carried", thing.dxftype())
+
+
+def same_entry(want, got) -> bool:
+    """The same entry; a block copied under a new name (NAME_2, *U7) stands for its original."""
+    if want == got or want is None or got is None or want[0] != got[0] or want[0] != "BLOCK_RECORD":
+        return want == got
+    if want[1].startswith("*"):
+        return re.sub(r"\d+$", "", want[1]) == re.sub(r"\d+$", "", got[1])
+    return re.fullmatch(re.escape(want[1]) + r"_\d+", got[1]) is not None
+
+
+def pasted_handles(where, pairs, doc_a, out, problems) -> int:
+    """Each handle in a pasted record's extended data (and in the blocks its inserts draw) names
+    in the result what it named in A: the pasted copy of a pasted record, the entry of the same
+    name of the same table, nothing for what the paste does not carry (a dimension style's
+    override of that is left out). The handles checked."""
+    in_a = {}
+    in_out = {}
+    pairs = list({(id(a), id(b)): (a, b) for a, b in pairs}.values())
+    for original, edited in pairs:
+        in_a[original.dxf.handle] = original.dxf.handle
+        in_out[edited.dxf.handle] = original.dxf.handle
+    checked = 0
+    for original, edited in pairs:
+        want, got = xdata_handles(original), xdata_handles(edited)
+        for key, handle in want.items():
+            checked += 1
+            was = described(doc_a, handle, in_a)
+            if was is not None and was[0] == "not carried":
+                was = None
+            if key not in got:
+                if was is not None or not isinstance(key[1], tuple):
+                    problems.append(f"{where(original)}: {key} 1005 left out, named {was}")
+                continue
+            now = described(out, got[key], in_out)
+            if not same_entry(was, now):
+                problems.append(f"{where(original)}: {key} 1005 {got[key]} names {now}, "
+                                f"not {was}")
+        for key in got.keys() - want.keys():
+            problems.append(f"{where(original)}: {key} 1005 not in the original")
+    return checked
+
+
+XDATA_OF = check_all_edits.xdata_of
+check_all_edits.xdata_of = lambda entity: without_handles(XDATA_OF(entity))
 PLACED_SIGNATURE = check_all_edits.placed_signature
 check_all_edits.placed_signature = lambda entity: unescaped(PLACED_SIGNATURE(entity))
 
 
-def same_block(doc_a, name_a, doc_b, name_b, problems, where, depth=0):
-    """The blocks hold equal entities (nested blocks compared the same way)."""
+def same_block(doc_a, name_a, doc_b, name_b, problems, where, depth=0, pairs=None):
+    """The blocks hold equal entities (nested blocks compared the same way); pairs, when given,
+    gets each entity of a's block with b's."""
     a, b = doc_a.blocks.get(name_a), doc_b.blocks.get(name_b)
     if a is None or b is None:
         if (a is None) != (b is None):
@@ -58,9 +127,11 @@ def same_block(doc_a, name_a, doc_b, name_b, problems, where, depth=0):
         problems.append(f"{where}: block {name_b!r} holds {len(eb)} entities, not {len(ea)}")
         return
     for x, y in zip(ea, eb):
+        if pairs is not None:
+            pairs.append((x, y))
         want, got = unescaped(signature(x)), unescaped(signature(y))
         if x.dxftype() == "INSERT" and y.dxftype() == "INSERT" and depth < 8:
-            same_block(doc_a, x.dxf.name, doc_b, y.dxf.name, problems, where, depth + 1)
+            same_block(doc_a, x.dxf.name, doc_b, y.dxf.name, problems, where, depth + 1, pairs)
             want.pop("name", None)
             got.pop("name", None)
         for line in differences(want, got, want):
@@ -161,14 +232,19 @@ def check_pair(line: str) -> tuple:
     check_all_edits.FACTOR = factor
     operation = "move" if factor == 1.0 else "scale"
     dimensions = tables = 0
+    pairs = []
     for handle, edited in zip(handles, pasted):
         original = doc_a.entitydb.get(handle)
         where = f"{tag} {edited.dxftype()} #{handle}"
         if original is None:
             problems.append(f"{where}: not in A")
             continue
+        pairs.append((original, edited))
         if original.dxftype() == "INSERT" and edited.dxftype() == "INSERT":
-            same_block(doc_a, original.dxf.name, out, edited.dxf.name, problems, where)
+            pairs += list(zip(original.attribs, edited.attribs))
+        if original.dxftype() == "INSERT" and edited.dxftype() == "INSERT":
+            same_block(doc_a, original.dxf.name, out, edited.dxf.name, problems, where,
+                       pairs=pairs)
             original.dxf.name = edited.dxf.name  # a renamed copy is the same block
         names_present(out, edited, where, problems)
         if original.dxftype() == "DIMENSION" and edited.dxftype() == "DIMENSION":
@@ -181,8 +257,11 @@ def check_pair(line: str) -> tuple:
             compare_placed(where, original, edited, operation, problems, new_block=True)
         except Exception as error:  # noqa: BLE001 (any failure of ezdxf is a finding)
             problems.append(f"{where}: ezdxf could not compare: {error!r}")
-    if dimensions or tables:
-        print(f"{tag}: {dimensions} dimensions, {tables} tables pasted")
+    handles_checked = pasted_handles(lambda e: f"{tag} {e.dxftype()} #{e.dxf.handle}", pairs,
+                                     doc_a, out, problems)
+    if dimensions or tables or handles_checked:
+        print(f"{tag}: {dimensions} dimensions, {tables} tables pasted, {handles_checked} handles "
+              "in extended data checked")
     return problems, len(handles)
 
 

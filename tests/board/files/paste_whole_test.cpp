@@ -26,6 +26,7 @@
 #include "board/dxf/dxf_transform.h"
 #include "board/files/drawing_file.h"
 #include "board/model/clip.h"
+#include "board/model/layers.h"
 #include "board/model/selection.h"
 #include "host/errors.h"
 #include "support/real_corpus.h"
@@ -146,6 +147,10 @@ std::string PasteAndSave(const std::string& a, const std::string& b, const TempD
     const BoardDocumentPtr target = OpenDrawing(*application, b).document;
     const Vec2 base{10.0, -20.0};
     const Vec2 at{1234.5, 678.25};
+    // Records on hidden layers too: they hold what names other records (extended data).
+    const BoardLayersPtr& layers = source->LayerTable();
+    for (std::size_t i = 0; i < layers->Count(); ++i)
+        layers->SetVisible(layers->At(i).number, true);
     const DrawingClip clip = ClipSelection(*source, PickAll(*source), base);
     // A dimension is carried with a new block of its own (a shared block is not placed at all).
     if (const auto refused = clip.refusedKinds.find("DIMENSION");
