@@ -77,6 +77,10 @@ void Builder::Draw(std::size_t r, std::string_view type, const std::vector<Tag>&
         Leader(tags, ctx.m, res);
     } else if (type == "MULTILEADER" || type == "MLEADER") {
         MultiLeader(tags, ctx.m, common, res, ctx);
+    } else if (type == "MLINE") {
+        MLine(tags, ctx.m, common, res, ctx);
+    } else if (type == "XLINE" || type == "RAY") {
+        InfiniteLine(tags, ctx.m, res, type == "RAY", top);
     } else if (type == "3DFACE") {
         Corners(tags, ctx.m, res, false);
     } else if (!plane) {
