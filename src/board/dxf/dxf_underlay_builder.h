@@ -5,7 +5,8 @@
 // dimensions; dxf_underlay_curves.cpp: lines, circles, ellipses, polylines, splines and the like;
 // dxf_underlay_text.cpp: TEXT, ATTRIB and MTEXT with their inline codes; dxf_underlay_hatch.cpp:
 // hatch boundaries and patterns; dxf_underlay_multileader.cpp: multileaders and tables;
-// dxf_underlay_mline.cpp: multilines and construction lines.
+// dxf_underlay_mline.cpp: multilines and construction lines; dxf_underlay_image.cpp: the frames
+// of images and wipeouts.
 #pragma once
 
 #include <algorithm>
@@ -343,6 +344,12 @@ private:
     void InfiniteLine(const std::vector<Tag>& tags, const Affine& m, const Resolved& res, bool ray,
                       bool top);
     void DrawInfiniteLines();
+
+    // IMAGE and WIPEOUT: the frame of their clip boundary (else of the whole image).
+    void ImageFrame(const std::vector<Tag>& tags, const Affine& m, const Resolved& res);
+
+    // PDF, DWF and DGN underlays: their insertion point, to snap to.
+    void UnderlayPoint(const std::vector<Tag>& tags, const Affine& m, const Resolved& res);
 
     // ACAD_TABLE: its anonymous block at its insertion point, turned to its direction.
     void Table(const std::vector<Tag>& tags, const Affine& m, const Common& common,

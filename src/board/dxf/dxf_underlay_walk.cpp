@@ -81,6 +81,10 @@ void Builder::Draw(std::size_t r, std::string_view type, const std::vector<Tag>&
         MLine(tags, ctx.m, common, res, ctx);
     } else if (type == "XLINE" || type == "RAY") {
         InfiniteLine(tags, ctx.m, res, type == "RAY", top);
+    } else if (type == "IMAGE" || type == "WIPEOUT") {
+        ImageFrame(tags, ctx.m, res);
+    } else if (type == "PDFUNDERLAY" || type == "DWFUNDERLAY" || type == "DGNUNDERLAY") {
+        UnderlayPoint(tags, ctx.m, res);
     } else if (type == "3DFACE") {
         Corners(tags, ctx.m, res, false);
     } else if (!plane) {

@@ -1,6 +1,6 @@
-// Multilines and construction lines beneath the board: what each draws, where a construction
-// line is cut, the extents that fitting the view zooms to, and what the open report lists as not
-// shown.
+// Multilines, construction lines and image frames beneath the board: what each draws, where a
+// construction line is cut, the extents that fitting the view zooms to, and what the open report
+// lists as not shown.
 #include <optional>
 #include <string>
 #include <utility>
@@ -105,7 +105,7 @@ std::vector<std::vector<Vec2>> Polylines(const Underlay& u) {
 
 // Each row: the entities, the items' points drawn, the underlay's extents (what fitting the view
 // takes from it) and what the report's summary lists as not shown ("" nothing).
-TEST(DxfUnderlayLines, MultilinesAndConstructionLinesAreDrawnAndReported) {
+TEST(DxfUnderlayLines, MultilinesConstructionLinesAndFramesAreDrawnAndReported) {
     struct Row {
         const char* name;
         std::vector<Tags> entities;
@@ -156,12 +156,38 @@ TEST(DxfUnderlayLines, MultilinesAndConstructionLinesAreDrawnAndReported) {
          {{{0, 1}, {10, 1}}, {{0, -1}, {10, -1}}, {{5, 0}, {5, 11}}},
          {{0, -1}, {10, 1}},
          ""},
-        {"what is still not drawn is listed",
-         {MLine(), {{0, "IMAGE"}, {8, "0"}, {10, "0"}, {20, "0"}}},
+        {"an image's clip boundary (pixels, y down from the top) as its frame",
+         {{{0, "IMAGE"},
+           {8, "0"},
+           {10, "10"},
+           {20, "20"},
+           {11, "0.5"},
+           {21, "0"},
+           {12, "0"},
+           {22, "0.5"},
+           {13, "4"},
+           {23, "2"},
+           {280, "1"},
+           {71, "2"},
+           {91, "3"},
+           {14, "-0.5"},
+           {24, "-0.5"},
+           {14, "3.5"},
+           {24, "-0.5"},
+           {14, "-0.5"},
+           {24, "1.5"}}},
+         0,
+         {{{10, 21}, {12, 21}, {10, 20}}},
+         {{10, 20}, {12, 21}},
+         ""},
+        {"what is still not drawn is listed: a PDF underlay, an image without pixels",
+         {MLine(),
+          {{0, "PDFUNDERLAY"}, {8, "0"}, {10, "0"}, {20, "0"}},
+          {{0, "IMAGE"}, {8, "0"}, {10, "0"}, {20, "0"}}},
          0,
          {{{0, 1}, {10, 1}}, {{0, -1}, {10, -1}}},
          {{0, -1}, {10, 1}},
-         " IMAGE 1。"},
+         "2 個: IMAGE 1 PDFUNDERLAY 1。"},
     };
     for (const Row& row : rows) {
         const DxfReadResult read = ReadDxfText(Drawing(row.entities, row.styleFlags), "t.dxf");
@@ -185,8 +211,7 @@ TEST(DxfUnderlayLines, MultilinesAndConstructionLinesAreDrawnAndReported) {
         if (*row.unshown == '\0') {
             EXPECT_EQ(summary.find("表示しない"), std::string::npos) << row.name << ": " << summary;
         } else {
-            EXPECT_NE(summary.find(std::string("表示しない図形 1 個:") + row.unshown),
-                      std::string::npos)
+            EXPECT_NE(summary.find(std::string("表示しない図形 ") + row.unshown), std::string::npos)
                 << row.name << ": " << summary;
         }
     }

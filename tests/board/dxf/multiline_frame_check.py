@@ -1,13 +1,15 @@
 #!/usr/bin/python3
-"""Every MLINE, XLINE and RAY of the real drawings as the board draws it (underlay_dump),
-compared with ezdxf's reading of the same entity.
+"""Every MLINE, XLINE, RAY, IMAGE and WIPEOUT of the real drawings as the board draws it
+(underlay_dump), compared with ezdxf's reading of the same entity.
 
 MLINE: ezdxf's virtual entities (its element lines from the vertices' miters, caps and miters
 its style asks for) cut by the breaks the vertices' element parameters give (ezdxf leaves those
 out): each drawn point lies on them, each of their points is drawn, no break is drawn over, and
 each element line has its style's colour (BYLAYER: the layer's). XLINE and RAY: one line through
 ezdxf's point along its direction (a ray from the point on), reaching past everything else the
-drawing shows. Usage: multiline_check.py UNDERLAY_DUMP CORPUS_DIR
+drawing shows. IMAGE and WIPEOUT: one closed line through the corners of ezdxf's clip boundary
+in the drawing (boundary_path_wcs; the whole image's when clipping is off), in its order.
+Usage: multiline_frame_check.py UNDERLAY_DUMP CORPUS_DIR
 """
 import json
 import math
@@ -18,7 +20,7 @@ import sys
 import ezdxf
 from ezdxf import colors, recover
 
-KINDS = ("MLINE", "XLINE", "RAY")
+KINDS = ("MLINE", "XLINE", "RAY", "IMAGE", "WIPEOUT")
 
 
 def open_doc(path):
@@ -184,6 +186,28 @@ def compare_infinite(entity, items, others):
     return problems
 
 
+def compare_frame(entity, items):
+    if not entity.dxf.get("clipping", 0):
+        entity.reset_boundary_path()  # only this reading of the file is changed
+    corners = [xy(p) for p in entity.boundary_path_wcs()]
+    if len(corners) > 1 and math.dist(corners[0], corners[-1]) == 0:
+        corners.pop()
+    lines = [it for it in items if it["kind"] == "polyline"]
+    if len(lines) != 1 or not lines[0]["closed"]:
+        return [f"{len(lines)} lines drawn, one closed frame wanted"]
+    drawn = [tuple(p) for p in lines[0]["points"]]
+    size = max(math.dist(a, b) for a in corners for b in corners)
+    tol = 1e-9 * max([size] + [abs(c) for p in corners for c in p])
+    if len(drawn) != len(corners):
+        return [f"{len(drawn)} corners drawn, ezdxf's frame has {len(corners)}: {corners}"]
+    # The same corners in the same turn, from any of them.
+    for shift in range(len(corners)):
+        turned = corners[shift:] + corners[:shift]
+        if all(math.dist(a, b) <= tol for a, b in zip(drawn, turned)):
+            return []
+    return [f"corners {drawn} are not ezdxf's {corners}"]
+
+
 def main():
     dump, corpus = sys.argv[1], sys.argv[2]
     compared, failed = {k: 0 for k in KINDS}, 0
@@ -207,13 +231,15 @@ def main():
         by_handle = {}
         for it in everything:
             by_handle.setdefault(it.get("handle", ""), []).append(it)
-        infinite = {e.dxf.handle for e in entities if e.dxftype() != "MLINE"}
+        infinite = {e.dxf.handle for e in entities if e.dxftype() in ("XLINE", "RAY")}
         others = drawn_segments([it for it in everything if it.get("handle") not in infinite])
         for e in entities:
             compared[e.dxftype()] += 1
             items = by_handle.get(e.dxf.handle, [])
             if e.dxftype() == "MLINE":
                 problems = compare_mline(doc, e, items)
+            elif e.dxftype() in ("IMAGE", "WIPEOUT"):
+                problems = compare_frame(e, items)
             else:
                 problems = compare_infinite(e, items, others)
             if problems:
