@@ -6,7 +6,7 @@
 // dxf_underlay_text.cpp: TEXT, ATTRIB and MTEXT with their inline codes; dxf_underlay_hatch.cpp:
 // hatch boundaries and patterns; dxf_underlay_multileader.cpp: multileaders and tables;
 // dxf_underlay_mline.cpp: multilines and construction lines; dxf_underlay_image.cpp: the frames
-// of images and wipeouts.
+// of images and wipeouts; dxf_underlay_tolerance.cpp: feature control frames.
 #pragma once
 
 #include <algorithm>
@@ -347,6 +347,9 @@ private:
 
     // IMAGE and WIPEOUT: the frame of their clip boundary (else of the whole image).
     void ImageFrame(const std::vector<Tag>& tags, const Affine& m, const Resolved& res);
+
+    // TOLERANCE: its feature control frame's boxes and texts (dxf_underlay_tolerance.cpp).
+    void Tolerance(const std::vector<Tag>& tags, const Affine& m, const Resolved& res);
 
     // PDF, DWF and DGN underlays: their insertion point, to snap to.
     void UnderlayPoint(const std::vector<Tag>& tags, const Affine& m, const Resolved& res);

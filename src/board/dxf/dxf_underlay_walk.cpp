@@ -85,6 +85,8 @@ void Builder::Draw(std::size_t r, std::string_view type, const std::vector<Tag>&
         ImageFrame(tags, ctx.m, res);
     } else if (type == "PDFUNDERLAY" || type == "DWFUNDERLAY" || type == "DGNUNDERLAY") {
         UnderlayPoint(tags, ctx.m, res);
+    } else if (type == "TOLERANCE") {
+        Tolerance(tags, ctx.m, res);  // in the drawing's coordinates, as a line's
     } else if (type == "3DFACE") {
         Corners(tags, ctx.m, res, false);
     } else if (!plane) {
@@ -99,6 +101,8 @@ void Builder::Draw(std::size_t r, std::string_view type, const std::vector<Tag>&
         Text(tags, *plane, res, type == "ATTRIB");
     } else if (type == "MTEXT") {
         MText(tags, ctx.m, res);
+    } else if (type == "SHAPE") {
+        PointEntity(tags, *plane, res);  // its strokes are in a shape file: a point marks it
     } else if (type == "SOLID" || type == "TRACE") {
         Corners(tags, *plane, res, true);
     } else if (type == "HATCH") {

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Every MLINE, XLINE, RAY, IMAGE and WIPEOUT of the real drawings as the board draws it
+"""Every MLINE, XLINE, RAY, IMAGE, WIPEOUT, SHAPE and TOLERANCE of the real drawings as the board draws it
 (underlay_dump), compared with ezdxf's reading of the same entity.
 
 MLINE: ezdxf's virtual entities (its element lines from the vertices' miters, caps and miters
@@ -9,6 +9,9 @@ each element line has its style's colour (BYLAYER: the layer's). XLINE and RAY: 
 ezdxf's point along its direction (a ray from the point on), reaching past everything else the
 drawing shows. IMAGE and WIPEOUT: one closed line through the corners of ezdxf's clip boundary
 in the drawing (boundary_path_wcs; the whole image's when clipping is off), in its order.
+SHAPE: a point at its insertion point (its strokes are in a shape file). TOLERANCE: a box and a
+text for each field of its content (rows ^J, fields %%v), plain fields as written, GDT symbols
+without their codes, each text in its box, the first row's left edge centred on its point.
 Usage: multiline_frame_check.py UNDERLAY_DUMP CORPUS_DIR
 """
 import json
@@ -20,7 +23,7 @@ import sys
 import ezdxf
 from ezdxf import colors, recover
 
-KINDS = ("MLINE", "XLINE", "RAY", "IMAGE", "WIPEOUT")
+KINDS = ("MLINE", "XLINE", "RAY", "IMAGE", "WIPEOUT", "SHAPE", "TOLERANCE")
 
 
 def open_doc(path):
@@ -208,6 +211,41 @@ def compare_frame(entity, items):
     return [f"corners {drawn} are not ezdxf's {corners}"]
 
 
+def compare_marker(entity, items):
+    at = xy(entity.ocs().to_wcs(entity.dxf.insert))
+    points = [tuple(it["points"][0]) for it in items if it["kind"] == "point"]
+    if len(points) != 1 or len(items) != 1:
+        return [f"{len(items)} items drawn, one point wanted"]
+    if math.dist(points[0], at) > 1e-9 * max(1.0, abs(at[0]), abs(at[1])):
+        return [f"point {points[0]} is not at its insertion point {at}"]
+    return []
+
+
+def compare_tolerance(entity, items):
+    rows = [[f for f in row.split("%%v") if f.strip("{}")] for row in entity.dxf.content.replace("^J", "\n").split("\n")]
+    fields = [f for row in rows for f in row]
+    boxes = [it["points"] for it in items if it["kind"] == "polyline" and it["closed"]]
+    texts = [it for it in items if it["kind"] == "text"]
+    if len(boxes) != len(fields) or len(texts) != len(fields) or len(items) != 2 * len(fields):
+        return [f"{len(boxes)} boxes, {len(texts)} texts for the {len(fields)} fields {fields}"]
+    problems = []
+    for field, text, box in zip(fields, texts, boxes):
+        plain = field.replace("{", "").replace("}", "")
+        if "\\" not in field and text["text"] != plain:
+            problems.append(f"field {field!r} drawn {text['text']!r}")
+        if "\\" in field and any(c in text["text"] for c in "\\{};"):
+            problems.append(f"field {field!r} drawn with its codes: {text['text']!r}")
+        centre = (sum(p[0] for p in box) / 4, sum(p[1] for p in box) / 4)
+        if len(box) != 4 or math.dist(centre, text["origin"]) > 1e-9 * max(map(abs, centre)):
+            problems.append(f"text {text['text']!r} not in its box {box}")
+    a, d = boxes[0][0], boxes[0][3]
+    at = xy(entity.dxf.insert)
+    mid = ((a[0] + d[0]) / 2, (a[1] + d[1]) / 2)
+    if math.dist(mid, at) > 1e-9 * max(1.0, abs(at[0]), abs(at[1])):
+        problems.append(f"first box's left edge centred on {mid}, its point is {at}")
+    return problems
+
+
 def main():
     dump, corpus = sys.argv[1], sys.argv[2]
     compared, failed = {k: 0 for k in KINDS}, 0
@@ -238,6 +276,10 @@ def main():
             items = by_handle.get(e.dxf.handle, [])
             if e.dxftype() == "MLINE":
                 problems = compare_mline(doc, e, items)
+            elif e.dxftype() == "TOLERANCE":
+                problems = compare_tolerance(e, items)
+            elif e.dxftype() == "SHAPE":
+                problems = compare_marker(e, items)
             elif e.dxftype() in ("IMAGE", "WIPEOUT"):
                 problems = compare_frame(e, items)
             else:
