@@ -76,14 +76,11 @@ struct GroupField {
 };
 
 // The fields of a record from its tags by its kind's table; where a code comes more than once,
-// the table's entry says what the later tags do (most take the last). An embedded object (101,
-// as an MTEXT's or a multi-line attribute's column and frame data) ends the record's own groups:
-// its 10, 11, 40, 41 are not the record's point, direction, height and width.
+// the table's entry says what the later tags do (most take the last).
 template <class Fields, std::size_t N>
 Fields ReadGroups(const std::vector<Tag>& tags, const std::array<GroupField<Fields>, N>& table) {
     Fields fields;
     for (const Tag& t : tags) {
-        if (t.code == 101) break;
         for (const GroupField<Fields>& group : table) {
             if (group.code == t.code) group.take(fields, t);
         }
