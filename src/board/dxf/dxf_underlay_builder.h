@@ -59,6 +59,7 @@ inline bool Usable(Vec2 p) noexcept {
 }
 
 struct DimensionShape;
+struct MLineShape;
 
 struct Tag {
     int code = 0;
@@ -338,6 +339,12 @@ private:
 
     // The MLINESTYLE objects, read when the first multiline needs them.
     void ReadMLineStyles();
+    struct MLineStyle;
+    // A style's elements by offset, lowest first.
+    static std::vector<std::size_t> MLineOrder(const MLineStyle& style);
+    void MLineElements(const MLineShape& shape, const Affine& m, const std::vector<Resolved>& look);
+    void MLineEnds(const MLineShape& shape, const MLineStyle& style, const Affine& m,
+                   const std::vector<Resolved>& look);
 
     // XLINE and RAY: kept until everything else is drawn, then clipped to the box around it
     // (DrawInfiniteLines).

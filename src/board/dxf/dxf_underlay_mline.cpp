@@ -140,53 +140,88 @@ void Builder::ReadMLineStyles() {
     }
 }
 
+// A multiline's geometry: its vertices and where each element crosses each vertex's miter.
+struct MLineShape {
+    MLineRecord ml;
+    bool closed = false;
+    std::size_t n = 0;      // vertices
+    std::size_t count = 0;  // elements
+    [[nodiscard]] Vec2 Point(std::size_t i, std::size_t k) const {
+        const MLineVertex& v = ml.vertices[i % n];
+        return v.at + v.offsets[k] * v.miter;
+    }
+};
+
 void Builder::MLine(const std::vector<Tag>& tags, const Affine& m, const Common& common,
                     const Resolved& res, const Context& ctx) {
-    const MLineRecord ml = ReadMLine(tags);
-    if (ml.vertices.size() < 2) return;
-    if (!m_mlineStylesRead) ReadMLineStyles();
-    auto found = m_mlineStyles.find(ml.style);
-    if (found == m_mlineStyles.end()) found = m_mlineStyles.find("name:" + ml.name);
-    const std::size_t count = ml.vertices.front().offsets.size();
-    for (const MLineVertex& v : ml.vertices) {
-        if (v.offsets.size() != count) return;  // a damaged record: its elements cannot be told
+    MLineShape shape{ReadMLine(tags)};
+    shape.n = shape.ml.vertices.size();
+    if (shape.n < 2) return;
+    shape.count = shape.ml.vertices.front().offsets.size();
+    for (const MLineVertex& v : shape.ml.vertices) {
+        if (v.offsets.size() != shape.count) return;  // damaged: its elements cannot be told
     }
+    shape.closed = (shape.ml.flags & kMLineClosed) != 0;
+    if (!m_mlineStylesRead) ReadMLineStyles();
+    auto found = m_mlineStyles.find(shape.ml.style);
+    if (found == m_mlineStyles.end()) found = m_mlineStyles.find("name:" + shape.ml.name);
     // Without its style each element takes the entity's colour and linetype, no caps.
     const MLineStyle none;
     const MLineStyle& style = found != m_mlineStyles.end() ? found->second : none;
-    const bool styled = style.elements.size() == count;
+    const bool styled = style.elements.size() == shape.count;
     // Each element in its style's colour and linetype (BYBLOCK: the multiline's).
-    std::vector<Resolved> look(count, res);
+    std::vector<Resolved> look(shape.count, res);
     Context inner = ctx;
     inner.blockColour = res.colour;
     inner.blockLinetype = common.linetype;
-    for (std::size_t k = 0; styled && k < count; ++k) {
+    for (std::size_t k = 0; styled && k < shape.count; ++k) {
         Common own = common;
         own.colour = style.elements[k].colour;
         own.trueColour.reset();
         own.linetype = style.elements[k].linetype;
         look[k] = Resolve(own, inner);
     }
-    const bool closed = (ml.flags & kMLineClosed) != 0;
-    const std::size_t n = ml.vertices.size();
-    const auto point = [&](std::size_t i, std::size_t k) {
-        const MLineVertex& v = ml.vertices[i % n];
-        return v.at + v.offsets[k] * v.miter;
-    };
-    // The element lines: each segment from its vertex's miter point to the next's, cut by the
-    // segment's dashes; joined where nothing breaks them.
-    for (std::size_t k = 0; k < count; ++k) {
+    MLineElements(shape, m, look);
+    if (!styled || shape.count == 0) return;
+    MLineEnds(shape, style, m, look);
+    if ((style.flags & kStyleFill) != 0) {
+        const std::size_t bottom = MLineOrder(style).front();
+        const std::size_t top = MLineOrder(style).back();
+        std::vector<Vec2> ring;
+        for (std::size_t i = 0; i < shape.n; ++i) ring.push_back(m(shape.Point(i, bottom)));
+        for (std::size_t i = shape.n; i-- > 0;) ring.push_back(m(shape.Point(i, top)));
+        Common own = common;
+        own.colour = style.fill;
+        own.trueColour.reset();
+        AddFill({ring}, Resolve(own, inner));
+    }
+}
+
+std::vector<std::size_t> Builder::MLineOrder(const MLineStyle& style) {
+    std::vector<std::size_t> order(style.elements.size());
+    for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::ranges::stable_sort(order, [&](std::size_t a, std::size_t b) {
+        return style.elements[a].offset < style.elements[b].offset;
+    });
+    return order;
+}
+
+// The element lines: each segment from its vertex's miter point to the next's, cut by the
+// segment's dashes; joined where nothing breaks them.
+void Builder::MLineElements(const MLineShape& shape, const Affine& m,
+                            const std::vector<Resolved>& look) {
+    for (std::size_t k = 0; k < shape.count; ++k) {
         std::vector<Vec2> run;
         const auto flush = [&] {
             if (run.size() >= 2) AddPolyline(run, false, look[k]);
             run.clear();
         };
-        for (std::size_t i = 0; i + 1 < n + (closed ? 1 : 0); ++i) {
-            const Vec2 a = point(i, k);
-            const Vec2 b = point(i + 1, k);
+        for (std::size_t i = 0; i + 1 < shape.n + (shape.closed ? 1 : 0); ++i) {
+            const Vec2 a = shape.Point(i, k);
+            const Vec2 b = shape.Point(i + 1, k);
             const double length = Length(b - a);
             const Vec2 along = length > 0.0 ? (1.0 / length) * (b - a) : Vec2{};
-            std::vector<double> marks = ml.vertices[i].breaks[k];
+            std::vector<double> marks = shape.ml.vertices[i].breaks[k];
             if (marks.empty()) marks.push_back(0.0);
             if (marks.size() % 2 == 1) marks.push_back(length);
             for (std::size_t j = 0; j + 1 < marks.size(); j += 2) {
@@ -204,26 +239,25 @@ void Builder::MLine(const std::vector<Tag>& tags, const Affine& m, const Common&
         }
         flush();
     }
-    if (!styled || count == 0) return;
-    // The outermost elements (and the next ones in) by offset.
-    std::vector<std::size_t> order(count);
-    for (std::size_t k = 0; k < count; ++k) order[k] = k;
-    std::ranges::stable_sort(order, [&](std::size_t a, std::size_t b) {
-        return style.elements[a].offset < style.elements[b].offset;
-    });
+}
+
+// The caps the style asks for at the ends the multiline does not suppress, and its miters.
+void Builder::MLineEnds(const MLineShape& shape, const MLineStyle& style, const Affine& m,
+                        const std::vector<Resolved>& look) {
+    const std::vector<std::size_t> order = MLineOrder(style);
     const std::size_t bottom = order.front();
     const std::size_t top = order.back();
     const auto across = [&](std::size_t i) {
         // A line across the miter, drawn from each outer element to the middle in its colour.
-        const Vec2 mid = 0.5 * (point(i, top) + point(i, bottom));
-        AddPolyline({m(point(i, top)), m(mid)}, false, look[top]);
-        AddPolyline({m(point(i, bottom)), m(mid)}, false, look[bottom]);
+        const Vec2 mid = 0.5 * (shape.Point(i, top) + shape.Point(i, bottom));
+        AddPolyline({m(shape.Point(i, top)), m(mid)}, false, look[top]);
+        AddPolyline({m(shape.Point(i, bottom)), m(mid)}, false, look[bottom]);
     };
     const auto round = [&](std::size_t i, std::size_t from, std::size_t to) {
         // A half circle from one element's point to the other's, counter-clockwise; two quarters
         // when their colours differ.
-        const Vec2 a = point(i, from);
-        const Vec2 b = point(i, to);
+        const Vec2 a = shape.Point(i, from);
+        const Vec2 b = shape.Point(i, to);
         const Vec2 centre = 0.5 * (a + b);
         const double radius = 0.5 * Length(b - a);
         if (radius <= 0.0) return;
@@ -237,29 +271,26 @@ void Builder::MLine(const std::vector<Tag>& tags, const Affine& m, const Common&
         ArcPoints(m, centre, radius, radius, 0.0, start + kTwoPi / 4, kTwoPi / 4, arc);
         AddPolyline(arc, false, look[to]);
     };
-    const bool inner4 = count > 3;
-    if (!closed && (ml.flags & kMLineNoStartCaps) == 0) {
+    const bool inner = shape.count > 3;
+    const std::size_t last = shape.n - 1;
+    const std::int64_t flags = shape.ml.flags;
+    if (!shape.closed && (flags & kMLineNoStartCaps) == 0) {
         if ((style.flags & kStyleStartSquare) != 0) across(0);
         if ((style.flags & kStyleStartRound) != 0) round(0, top, bottom);
-        if ((style.flags & kStyleStartInner) != 0 && inner4) round(0, order[count - 2], order[1]);
+        if ((style.flags & kStyleStartInner) != 0 && inner) {
+            round(0, order[shape.count - 2], order[1]);
+        }
     }
-    if (!closed && (ml.flags & kMLineNoEndCaps) == 0) {
-        if ((style.flags & kStyleEndSquare) != 0) across(n - 1);
-        if ((style.flags & kStyleEndRound) != 0) round(n - 1, bottom, top);
-        if ((style.flags & kStyleEndInner) != 0 && inner4) round(n - 1, order[1], order[count - 2]);
+    if (!shape.closed && (flags & kMLineNoEndCaps) == 0) {
+        if ((style.flags & kStyleEndSquare) != 0) across(last);
+        if ((style.flags & kStyleEndRound) != 0) round(last, bottom, top);
+        if ((style.flags & kStyleEndInner) != 0 && inner) {
+            round(last, order[1], order[shape.count - 2]);
+        }
     }
     if ((style.flags & kStyleMiters) != 0) {
-        for (std::size_t i = closed ? 0 : 1; i + 1 < n; ++i) across(i);
-        if (closed) across(n - 1);
-    }
-    if ((style.flags & kStyleFill) != 0) {
-        std::vector<Vec2> ring;
-        for (std::size_t i = 0; i < n; ++i) ring.push_back(m(point(i, bottom)));
-        for (std::size_t i = n; i-- > 0;) ring.push_back(m(point(i, top)));
-        Common own = common;
-        own.colour = style.fill;
-        own.trueColour.reset();
-        AddFill({ring}, Resolve(own, inner));
+        for (std::size_t i = shape.closed ? 0 : 1; i + 1 < shape.n; ++i) across(i);
+        if (shape.closed) across(last);
     }
 }
 
