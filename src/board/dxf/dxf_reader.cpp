@@ -2,6 +2,7 @@
 // parsed only for what the board shows (lines, arcs, circles, polylines), the layer table, and
 // the header values and places a save patches. This file: the walk through sections and records,
 // the checks of the file's structure, the end of the read and the entry points.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -240,6 +241,7 @@ void Parser::CloseSection() {
         m_underlay.tablesLast = RecordIndex();
     }
     if (m_section == Section::Blocks) m_underlay.blocksLast = RecordIndex();
+    if (m_section == Section::Objects) m_underlay.objectsLast = RecordIndex();
     if (m_section == Section::Entities) {
         m_source.entities.end = m_tag.begin;
         FlushPolyline();
@@ -368,6 +370,7 @@ void Parser::OnSectionName() {
         m_underlay.blocksFirst = RecordIndex();
     } else if (name == "OBJECTS") {
         m_section = Section::Objects;
+        m_underlay.objectsFirst = RecordIndex();
     }
     m_sectionName = name;
     if (m_source.tablesInsert == kNoDxfRecord &&
@@ -442,6 +445,21 @@ void Parser::BuildUnderlay() {
     const std::function<std::int32_t(std::string_view)> layerOf = [this](std::string_view name) {
         return LayerOf(name);
     };
+    // Construction lines are drawn across the board's own entities too.
+    for (const EntityData& e : m_result.content.entities) {
+        const double r = e.kind == EntityKind::Line ? 0.0 : e.radius;
+        const Vec2 low = e.kind == EntityKind::Line
+                             ? Vec2{std::min(e.start.x, e.end.x), std::min(e.start.y, e.end.y)}
+                             : e.center - Vec2{r, r};
+        const Vec2 high = e.kind == EntityKind::Line
+                              ? Vec2{std::max(e.start.x, e.end.x), std::max(e.start.y, e.end.y)}
+                              : e.center + Vec2{r, r};
+        std::optional<Box>& extents = m_underlay.boardExtents;
+        if (!extents) extents = Box{low, high};
+        Box& box = *extents;
+        box.min = {std::min(box.min.x, low.x), std::min(box.min.y, low.y)};
+        box.max = {std::max(box.max.x, high.x), std::max(box.max.y, high.y)};
+    }
     DxfUnderlayBudget budget;
     budget.limit = DxfUnderlayWorkLimit(m_source.bytes.size());
     auto underlay = std::make_shared<Underlay>(

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,11 @@ struct DxfUnderlayRecords {
     std::size_t blocksLast = 0;
     std::size_t header = kNoDxfRecord;  // the HEADER section's record
     bool paperEntities = false;         // ENTITIES had paper-space records
+    std::size_t objectsFirst = 0;       // [first, last) of the OBJECTS section
+    std::size_t objectsLast = 0;
+    // The box of the board's own entities read from the file (construction lines are drawn
+    // across it); none when there are none.
+    std::optional<Box> boardExtents;
     // The entities are the contents of blocks: drawn whole, as inside an insert at the origin.
     bool blockContent = false;
 };

@@ -4,7 +4,9 @@
 // and the blocks; dxf_underlay_walk.cpp: each record by type and the walk through inserts and
 // dimensions; dxf_underlay_curves.cpp: lines, circles, ellipses, polylines, splines and the like;
 // dxf_underlay_text.cpp: TEXT, ATTRIB and MTEXT with their inline codes; dxf_underlay_hatch.cpp:
-// hatch boundaries and patterns; dxf_underlay_multileader.cpp: multileaders and tables.
+// hatch boundaries and patterns; dxf_underlay_multileader.cpp: multileaders and tables;
+// dxf_underlay_mline.cpp: multilines and construction lines; dxf_underlay_image.cpp: the frames
+// of images and wipeouts; dxf_underlay_tolerance.cpp: feature control frames.
 #pragma once
 
 #include <algorithm>
@@ -58,6 +60,7 @@ inline bool Usable(Vec2 p) noexcept {
 }
 
 struct DimensionShape;
+struct MLineShape;
 
 struct Tag {
     int code = 0;
@@ -169,6 +172,7 @@ public:
                 ++m_budget.leftOut[std::string(type)];
             }
         }
+        DrawInfiniteLines();
         m_underlay.Finish();
         return std::move(m_underlay);
     }
@@ -342,6 +346,35 @@ private:
     void BlockContent(const std::vector<std::uint32_t>& records, const Affine& m,
                       const Common& common, const Resolved& res, const Context& ctx);
 
+    // MLINE: each element of its style along the vertices' miter points, broken where its
+    // parameters say, with the caps, miters and fill its style (340, else by name) asks for.
+    void MLine(const std::vector<Tag>& tags, const Affine& m, const Common& common,
+               const Resolved& res, const Context& ctx);
+
+    // The MLINESTYLE objects, read when the first multiline needs them.
+    void ReadMLineStyles();
+    struct MLineStyle;
+    // A style's elements by offset, lowest first.
+    static std::vector<std::size_t> MLineOrder(const MLineStyle& style);
+    void MLineElements(const MLineShape& shape, const Affine& m, const std::vector<Resolved>& look);
+    void MLineEnds(const MLineShape& shape, const MLineStyle& style, const Affine& m,
+                   const std::vector<Resolved>& look);
+
+    // XLINE and RAY: kept until everything else is drawn, then clipped to the box around it
+    // (DrawInfiniteLines).
+    void InfiniteLine(const std::vector<Tag>& tags, const Affine& m, const Resolved& res, bool ray,
+                      bool top);
+    void DrawInfiniteLines();
+
+    // IMAGE and WIPEOUT: the frame of their clip boundary (else of the whole image).
+    void ImageFrame(const std::vector<Tag>& tags, const Affine& m, const Resolved& res);
+
+    // TOLERANCE: its feature control frame's boxes and texts (dxf_underlay_tolerance.cpp).
+    void Tolerance(const std::vector<Tag>& tags, const Affine& m, const Resolved& res);
+
+    // PDF, DWF and DGN underlays: their insertion point, to snap to.
+    void UnderlayPoint(const std::vector<Tag>& tags, const Affine& m, const Resolved& res);
+
     // ACAD_TABLE: its anonymous block at its insertion point, turned to its direction.
     void Table(const std::vector<Tag>& tags, const Affine& m, const Common& common,
                const Resolved& res, const Context& ctx);
@@ -374,6 +407,32 @@ private:
     std::unordered_map<std::string, TextFace> m_textFaces;  // by style name (LayerKey)
     std::array<std::vector<Tag>, kMaxDepth + 2> m_tags;
     std::unordered_map<std::uint32_t, std::vector<Tag>> m_blockTags;
+    struct MLineElement {
+        double offset = 0.0;
+        std::int64_t colour = 256;
+        std::string linetype;
+    };
+    struct MLineStyle {
+        std::int64_t flags = 0;
+        std::int64_t fill = 256;
+        std::vector<MLineElement> elements;
+    };
+    // By the handle of the style (upper case), and by "name:" and its name.
+    std::unordered_map<std::string, MLineStyle> m_mlineStyles;
+    bool m_mlineStylesRead = false;
+    // A construction line mapped to the drawing, with what its item takes.
+    struct InfiniteRecord {
+        Vec2 at;
+        Vec2 direction;  // unit
+        bool ray = false;
+        bool top = false;  // a model-space record itself (counted as shown)
+        std::int32_t layer = 0;
+        Rgb colour;
+        std::uint32_t dash = kNoUnderlayIndex;
+        bool byLayer = false;
+        std::uint32_t record = kNoUnderlayIndex;
+    };
+    std::vector<InfiniteRecord> m_infinite;
     // Arrow size and overall scale of dimensions and leaders: the header's ($DIMASZ, $DIMSCALE),
     // and each dimension style's own where it gives them (by LayerKey of its name).
 public:

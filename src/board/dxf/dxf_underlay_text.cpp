@@ -555,7 +555,13 @@ void Builder::AddText(UnderlayText text, const Affine& m, Vec2 origin, Vec2 xAxi
 
 Builder::MTextBox Builder::MText(const std::vector<Tag>& tags, const Affine& m, const Resolved& r) {
     MTextBox box;
-    MTextFields f = ReadGroups(tags, kMTextGroups);
+    // An embedded object (101: the column and frame data AutoCAD 2018 writes) ends the MTEXT's own
+    // groups: its 10, 11, 40, 41 are not the text's point, direction, height and width. (A
+    // multi-line attribute's embedded MTEXT is its text, read with the attribute.)
+    const auto embedded = std::ranges::find_if(tags, [](const Tag& t) { return t.code == 101; });
+    MTextFields f = embedded == tags.end()
+                        ? ReadGroups(tags, kMTextGroups)
+                        : ReadGroups(std::vector<Tag>(tags.begin(), embedded), kMTextGroups);
     std::string& raw = f.raw;
     const double height = f.height;
     const double rotation = f.rotation;

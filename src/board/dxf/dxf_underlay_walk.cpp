@@ -77,6 +77,16 @@ void Builder::Draw(std::size_t r, std::string_view type, const std::vector<Tag>&
         Leader(tags, ctx.m, res);
     } else if (type == "MULTILEADER" || type == "MLEADER") {
         MultiLeader(tags, ctx.m, common, res, ctx);
+    } else if (type == "MLINE") {
+        MLine(tags, ctx.m, common, res, ctx);
+    } else if (type == "XLINE" || type == "RAY") {
+        InfiniteLine(tags, ctx.m, res, type == "RAY", top);
+    } else if (type == "IMAGE" || type == "WIPEOUT") {
+        ImageFrame(tags, ctx.m, res);
+    } else if (type == "PDFUNDERLAY" || type == "DWFUNDERLAY" || type == "DGNUNDERLAY") {
+        UnderlayPoint(tags, ctx.m, res);
+    } else if (type == "TOLERANCE") {
+        Tolerance(tags, ctx.m, res);  // in the drawing's coordinates, as a line's
     } else if (type == "3DFACE") {
         Corners(tags, ctx.m, res, false);
     } else if (!plane) {
@@ -91,6 +101,8 @@ void Builder::Draw(std::size_t r, std::string_view type, const std::vector<Tag>&
         Text(tags, *plane, res, type == "ATTRIB");
     } else if (type == "MTEXT") {
         MText(tags, ctx.m, res);
+    } else if (type == "SHAPE") {
+        PointEntity(tags, *plane, res);  // its strokes are in a shape file: a point marks it
     } else if (type == "SOLID" || type == "TRACE") {
         Corners(tags, *plane, res, true);
     } else if (type == "HATCH") {

@@ -142,6 +142,7 @@ void Underlay::Finish() {
         }
         item.box = box;
         boxes.push_back(box);
+        if (item.unbounded) continue;
         Grow(all, box.min);
         Grow(all, box.max);
     }

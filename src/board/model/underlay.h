@@ -155,6 +155,8 @@ struct UnderlayItem {
     std::uint32_t text = kNoUnderlayIndex;    // Text: into texts
     std::uint32_t dash = kNoUnderlayIndex;    // into dashes: a pattern in drawing units
     std::uint32_t record = kNoUnderlayIndex;  // the record key it draws (see edit_step.h)
+    // A construction line cut to a box around the drawing: left out of the extents.
+    bool unbounded = false;
     Box box;
 };
 

@@ -189,5 +189,25 @@ TEST(TextSpecials, ControlCodesBecomeTheirCharacters) {
     for (const auto& [in, out] : rows) EXPECT_EQ(TextSpecials(in), out) << in;
 }
 
+// An MTEXT's embedded object (101, as AutoCAD 2018 writes with its columns) holds its own 10,
+// 11, 40 and 41: the text stays at its own point, height and width (a real drawing's long text,
+// acad_2018_sample_acadsharp's 779, was drawn 15.7 times too big at the origin, unwrapped).
+TEST(MText, AnEmbeddedObjectKeepsItsOwnGroups) {
+    const std::string text =
+        "0\nSECTION\n2\nENTITIES\n0\nMTEXT\n8\n0\n10\n183.5\n20\n-1.5\n40\n1\n41\n8\n"
+        "71\n1\n1\nbla bla bla bla bla bla\n101\nEmbedded Object\n70\n1\n10\n1\n20\n0\n11\n"
+        "183.5\n21\n-1.5\n40\n8\n41\n0\n0\nENDSEC\n0\nEOF\n";
+    const DxfReadResult read = ReadDxfText(text, "t.dxf");
+    ASSERT_TRUE(read.underlay != nullptr);
+    // Six words at 0.6 a character wrapped at width 8: three a line (their 11 characters 6.6).
+    ASSERT_EQ(read.underlay->texts.size(), 2U);
+    const UnderlayText& first = read.underlay->texts[0];
+    EXPECT_EQ(first.utf8, "bla bla bla");
+    EXPECT_NEAR(first.xAxis.x, 1.0, 1e-9);
+    EXPECT_NEAR(first.xAxis.y, 0.0, 1e-9);
+    EXPECT_NEAR(first.origin.x, 183.5, 1e-9);
+    EXPECT_NEAR(first.origin.y, -1.5 - 1.0, 1e-9);  // top left: the baseline a height down
+}
+
 }  // namespace
 }  // namespace pelimator::board

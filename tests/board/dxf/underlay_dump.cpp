@@ -1,6 +1,6 @@
 // Lists what a DXF file's underlay draws, as JSON on standard output, for checks against an
 // independent reader: each polyline's points, each fill's points, each text's run and frame, with
-// the handle of the record it draws.
+// the handle of the record it draws (and a line's or fill's colour).
 #include <array>
 #include <cstdio>
 #include <iostream>
@@ -67,7 +67,9 @@ std::string Item(const Underlay& u, const pelimator::board::UnderlayItem& it) {
                                                                "segments"};
             std::string out = "{\"kind\":\"" +
                               std::string(kNames.at(static_cast<std::size_t>(it.kind))) +
-                              "\",\"closed\":" + (it.closed ? "true" : "false") + ",\"points\":[";
+                              "\",\"closed\":" + (it.closed ? "true" : "false") + ",\"colour\":[" +
+                              std::to_string(it.colour.r) + "," + std::to_string(it.colour.g) +
+                              "," + std::to_string(it.colour.b) + "],\"points\":[";
             for (std::uint32_t i = 0; i < it.count; ++i) {
                 out += (i == 0 ? "" : ",") + Point(u.points.at(it.first + i));
             }
