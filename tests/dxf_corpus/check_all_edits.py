@@ -14,6 +14,7 @@ Usage: check_all_edits.py (real PATH | corpus NAME) WORKDIR DXF_CORPUS_EDIT_ALL
        (exit 77 when ezdxf or the drawing is missing)
 """
 import collections
+import io
 import math
 import subprocess
 import sys
@@ -23,6 +24,7 @@ try:
     import ezdxf
     from ezdxf import recover
     from ezdxf import upright as ezupright
+    from ezdxf.lldxf import tagger
     from ezdxf.math import OCSTransform, Vec2, Vec3
 except ImportError:
     print("ezdxf is not installed")
@@ -45,9 +47,9 @@ REFUSED_FOR = {"DIMENSION": ("共有", "別の位置", "基点", "寸法の図�
                # A multileader whose context data cannot be read, whose content is a block or
                # that does not lie in the drawing's plane.
                "MULTILEADER": ("中身のデータ", "ブロックを中身", "押し出し方向")}
-# Moved and turned but not copied when they own an object of the file (an image's reactor). A
-# dimension or a table is copied with a new block of its own.
-COPY_REFUSED = {"IMAGE", "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY"}
+# Moved and turned but not copied. None: an image's copy owns a reactor of its own (its
+# definition lists it, check_copied_objects), a dimension or a table a new block of its own.
+COPY_REFUSED = set()
 # Kinds refused by some edits only: a table is moved (its block is drawn in its own frame at its
 # insertion point), not turned, mirrored or scaled.
 REFUSED_BY = {"ACAD_TABLE": ("rotate", "mirror", "scale")}
@@ -486,6 +488,68 @@ def check_copied_blocks(pairs, entities, after, problems) -> int:
     return copied
 
 
+def raw_objects(path: Path) -> dict:
+    """The saved file's records as written, by handle: (type, [(code, value)]). Read without
+    ezdxf's loader, which makes up a reactor an image lacks."""
+    data = path.read_bytes()
+    if data.startswith(b"AutoCAD Binary DXF"):
+        tags = tagger.binary_tags_loader(data)
+    else:
+        tags = tagger.ascii_tags_loader(io.StringIO(data.decode("latin-1"), newline=None))
+    records, current = {}, None
+    for tag in tags:
+        code, value = tag.code, tag.value.strip() if isinstance(tag.value, str) else tag.value
+        if code == 0:
+            current = [(0, value)]
+        elif current is not None:
+            current.append((code, value))
+            if code == 5 and len(current) == 2:
+                records[value.upper()] = current
+    return records
+
+
+def reactors_of(record) -> list:
+    """The handles a record's {ACAD_REACTORS} group lists."""
+    listed, inside = [], False
+    for code, value in record:
+        if code == 102:
+            inside = value == "{ACAD_REACTORS"
+        elif inside and code == 330:
+            listed.append(value.upper())
+    return listed
+
+
+def check_copied_objects(pairs, entities, saved_path, problems) -> int:
+    """Each copy of an image owns a reactor of its own (IMAGEDEF_REACTOR, owned by and naming
+    the copy), which the image definition lists; an underlay's definition lists the copy itself.
+    The number of such copies."""
+    raw = raw_objects(saved_path)
+    made = 0
+    for i, edited in pairs:
+        original = entities[i]
+        kind = original.dxftype()
+        if kind not in ("IMAGE", "WIPEOUT") and not kind.endswith("UNDERLAY"):
+            continue
+        where = f"copy {kind} #{original.dxf.handle}"
+        handle = edited.dxf.handle.upper()
+        definition = raw.get(edited.dxf.get("underlay_def_handle" if kind.endswith("UNDERLAY")
+                                            else "image_def_handle", "0").upper())
+        listed = handle
+        owned = original.dxf.get("image_def_reactor_handle", "0") if kind != "PDFUNDERLAY" else "0"
+        if kind in ("IMAGE", "WIPEOUT") and owned != "0":
+            listed = edited.dxf.get("image_def_reactor_handle", "0").upper()
+            reactor = raw.get(listed)
+            if listed == owned.upper() or reactor is None or reactor[0][1] != "IMAGEDEF_REACTOR":
+                problems.append(f"{where}: its reactor #{listed} is not one of its own")
+                continue
+            if [v.upper() for c, v in reactor if c == 330] != [handle, handle]:
+                problems.append(f"{where}: its reactor #{listed} names {reactor}, not the copy")
+        if definition is not None and listed not in reactors_of(definition):
+            problems.append(f"{where}: its definition does not list #{listed}")
+        made += 1
+    return made
+
+
 def compare_layers(rows, entities, after, layer, problems):
     """Every entity on the layer named (its attributes on theirs, as CHPROP leaves them), all
     else as it was."""
@@ -566,6 +630,7 @@ def check(original_path: Path, work: Path, exe: str, refused=None):
     audit_before = audit_codes(load(original_path))
     edits = 0
     dimension_copies = 0
+    image_copies = 0
     for operation in ("erase", "move", "copy", "rotate", "layer", "mirror", "scale", "copyturn"):
         saved_path = work / f"{operation}.dxf"
         saved = load(saved_path)
@@ -604,6 +669,8 @@ def check(original_path: Path, work: Path, exe: str, refused=None):
             pairs = list(zip(order, after[len(rows):]))
             found = check_copied_blocks(pairs, entities, after, problems)
             dimension_copies += found if operation == "copy" else 0
+            found = check_copied_objects(pairs, entities, saved_path, problems)
+            image_copies += found if operation == "copy" else 0
         else:
             if len(after) != len(rows):
                 problems.append(f"{operation}: {len(after)} entities instead of {len(rows)}")
@@ -618,6 +685,8 @@ def check(original_path: Path, work: Path, exe: str, refused=None):
                 problems.append(f"{where}: ezdxf could not compare: {error!r}")
     if dimension_copies:
         print(f"{dimension_copies} dimensions and tables copied with blocks of their own")
+    if image_copies:
+        print(f"{image_copies} images and underlays copied with their definitions' reactors")
     return problems, edits
 
 

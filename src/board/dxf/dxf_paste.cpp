@@ -12,6 +12,7 @@
 #include "base/errors.h"
 #include "board/dxf/dxf_dimension_block.h"
 #include "board/dxf/dxf_names.h"
+#include "board/dxf/dxf_object_copy.h"
 #include "board/dxf/dxf_record_roles.h"
 #include "board/dxf/dxf_retag.h"
 #include "board/dxf/dxf_transform.h"
@@ -136,7 +137,7 @@ std::string BlockRefusal(const DxfSource& source, const DxfFileMap& map, const s
     std::string refusal;
     for (std::size_t r = block->second.first + 1; r < block->second.second && refusal.empty();
          ++r) {
-        if (!DxfCopyRefusal(source, r).empty()) {
+        if (!DxfCopyRefusal(source, r).empty() || DxfCopyTakesObjects(source, r)) {
             refusal = "INSERT は貼り付けられません (ブロック「" +
                       Decoded(source, ValueOf(ReadTags(source, block->second.first), 2)) + "」の " +
                       DxfRecordType(source, r) + " が持つオブジェクトをほかの図面に作れないため)";
@@ -164,6 +165,13 @@ std::vector<std::string> DxfSource::PasteRefusals(std::span<const std::uint32_t>
             refusal =
                 "ACAD_TABLE (表) はほかの図面に貼り付けられません (表のスタイルを"
                 "貼り付け先に作れないため)。同じ図面での複写はできます";
+        }
+        if (refusal.empty() && DxfCopyTakesObjects(*this, record)) {
+            // Its definition (an object of the OBJECTS section, under a dictionary of the file)
+            // is not carried: its pointer would name whatever the target has by that handle.
+            refusal = DxfRecordType(*this, record) +
+                      " はほかの図面に貼り付けられません (画像や参照の定義を貼り付け先に作れない"
+                      "ため)。同じ図面での複写はできます";
         }
         if (refusal.empty() && DxfRecordType(*this, record) == "INSERT") {
             if (!map) map = std::make_unique<DxfFileMap>(MapDxfFile(*this));

@@ -14,6 +14,7 @@
 #include "board/dxf/dxf_dimension_block.h"
 #include "board/dxf/dxf_multileader.h"
 #include "board/dxf/dxf_names.h"
+#include "board/dxf/dxf_object_copy.h"
 #include "board/dxf/dxf_plain_record.h"
 #include "board/dxf/dxf_record_roles.h"
 
@@ -575,7 +576,7 @@ std::string DxfCopyRefusal(const DxfSource& source, std::size_t record) {
         // A dimension's copy takes a copy of its block: what that holds must copy too.
         for (const std::size_t c : TypeOf(tags) == "DIMENSION" ? DxfDimensionContent(source, r)
                                                                : std::vector<std::size_t>{}) {
-            if (!DxfCopyRefusal(source, c).empty()) {
+            if (!DxfCopyRefusal(source, c).empty() || DxfCopyTakesObjects(source, c)) {
                 return "寸法 (DIMENSION) は複写できません (寸法の図形の " +
                        DxfRecordType(source, c) +
                        " が持つオブジェクトを複写で作れないため)。移動・回転はできます";
@@ -585,7 +586,7 @@ std::string DxfCopyRefusal(const DxfSource& source, std::size_t record) {
         if (const auto block =
                 TypeOf(tags) == "ACAD_TABLE" ? DxfTableBlock(source, r) : std::nullopt) {
             for (std::size_t c = block->block + 1; c < block->end;) {
-                if (!DxfCopyRefusal(source, c).empty()) {
+                if (!DxfCopyRefusal(source, c).empty() || DxfCopyTakesObjects(source, c)) {
                     return "ACAD_TABLE (表) は複写できません (表の図形の " +
                            DxfRecordType(source, c) +
                            " が持つオブジェクトを複写で作れないため)。移動はできます";
@@ -593,10 +594,14 @@ std::string DxfCopyRefusal(const DxfSource& source, std::size_t record) {
                 c = std::max(c + 1, DxfRecordEnd(source, c));
             }
         }
+        // An image's reactor (360) is made anew for its copy (dxf_object_copy).
+        const std::string type = TypeOf(tags);
+        const bool image = type == "IMAGE" || type == "WIPEOUT";
         const std::vector<Part> parts = PartsOf(tags);
         for (std::size_t i = 0; i < tags.size(); ++i) {
             const std::string_view value = TrimDxf(tags[i].value);
-            if (parts[i] == Part::Own && tags[i].code == 360 && value != "0" && !value.empty()) {
+            if (parts[i] == Part::Own && tags[i].code == 360 && value != "0" && !value.empty() &&
+                !image) {
                 return kind +
                        " は複写できません (図形が持つオブジェクト (画像の定義とつなぐものなど) "
                        "を複写で作れないため)。移動・回転はできます";
