@@ -37,19 +37,22 @@ from corpus_table import BY_NAME  # noqa: E402
 
 # Kinds the program refuses to place, each for a reason DECISIONS.md gives.
 REFUSED = {
-    "ARC_DIMENSION", "LARGE_RADIAL_DIMENSION",
+    "LARGE_RADIAL_DIMENSION",
     "3DSOLID", "REGION", "BODY", "SURFACE", "OLE2FRAME", "ACAD_PROXY_ENTITY",
     "VIEWPORT", "HELIX", "LIGHT", "SECTION", "ARCALIGNEDTEXT", "RTEXT",
 }
 # Refused only for the reasons named: a dimension whose block is shared, drawn at a point of its
 # own, based off the origin or holding what cannot be placed, or upside down.
 REFUSED_FOR = {"DIMENSION": ("共有", "別の位置", "基点", "寸法の図形の", "押し出し方向"),
+               "ARC_DIMENSION": ("共有", "別の位置", "基点", "寸法の図形の", "押し出し方向"),
                # A multileader whose context data cannot be read, whose content is a block or
                # that does not lie in the drawing's plane.
                "MULTILEADER": ("中身のデータ", "ブロックを中身", "押し出し方向")}
 # Moved and turned but not copied. None: an image's copy owns a reactor of its own (its
 # definition lists it, check_copied_objects), a dimension or a table a new block of its own.
 COPY_REFUSED = set()
+# Dimensions drawn by a block of their own in the drawing's coordinates.
+DIMENSIONS = ("DIMENSION", "ARC_DIMENSION")
 # Kinds refused by some edits only: a table is moved (its block is drawn in its own frame at its
 # insertion point), not turned, mirrored or scaled.
 REFUSED_BY = {"ACAD_TABLE": ("rotate", "mirror", "scale")}
@@ -256,7 +259,7 @@ def upright(entity):
         entity.dxf.rotation = (180.0 - entity.dxf.rotation) % 360.0
     elif kind == "HATCH":
         upright_hatch(entity)
-    elif kind == "DIMENSION":
+    elif kind in DIMENSIONS:
         # Its text's, block's and fifth points and its angles are its plane's; the rest the
         # drawing's.
         for name in ("text_midpoint", "defpoint5", "insert"):
@@ -312,6 +315,33 @@ def expected_shape(expected, m):
     expected.dxf.extrusion = ocs.new_extrusion
 
 
+def compare_arc_ends(where, original, edited, m, operation, problems):
+    """An arc dimension's ends (40, 41, radians about its centre 15), which ezdxf's transform
+    leaves as they were: by the program's rule each turned as a direction (a mirror swaps them,
+    the arc then running from the other end), so that where they were the angles of its extension
+    lines' origins (13, 14) they are those of the placed points."""
+    def angle(radians):
+        return m.transform_direction(Vec3.from_angle(radians)).angle
+    ends = [original.dxf.start_angle, original.dxf.end_angle]
+    want = [angle(a) for a in ends]
+    points = [original.dxf.defpoint2, original.dxf.defpoint3]
+    centre = Vec3(original.dxf.defpoint4)
+    at_points = all(same_angle((Vec3(p) - centre).angle, a) for p, a in zip(points, ends))
+    placed = [(m.transform(p) - m.transform(centre)).angle for p in points]
+    if operation == "mirror":
+        want.reverse()
+        placed.reverse()
+    got = [edited.dxf.start_angle, edited.dxf.end_angle]
+    if not all(same_angle(a, b) for a, b in zip(got, want)):
+        problems.append(f"{where}: its ends (40, 41) {got} != {want}")
+    if at_points and not all(same_angle(a, b) for a, b in zip(got, placed)):
+        problems.append(f"{where}: its ends {got} are not its points' angles {placed}")
+
+
+def same_angle(a, b) -> bool:
+    return abs(math.remainder(a - b, math.tau)) < 1e-9
+
+
 def compare_dimension_block(where, original, edited, operation, problems):
     """A dimension's block content (in the drawing's coordinates: no block point 12) placed as
     ezdxf's transform of the dimension places it, entity by entity."""
@@ -359,7 +389,7 @@ def compare_placed(where, original, edited, operation, problems, new_block=False
     """new_block: the edited entity is a copy, which draws with a block of its own (a dimension's,
     its name checked by check_copied_blocks)."""
     m = placement(operation)
-    if original.dxftype() == "DIMENSION":
+    if original.dxftype() in DIMENSIONS:
         compare_dimension_block(where, original, edited, operation, problems)
     original_sig = placed_signature(original)
     want_xdata = expected_xdata(original, m)
@@ -429,8 +459,15 @@ def compare_placed(where, original, edited, operation, problems, new_block=False
             if kept and not entity.dxf.hasattr("extrusion"):  # ezdxf drops it as the default
                 entity.dxf.extrusion = Vec3(0, 0, 1)
     want = placed_signature(expected)
-    if new_block and original.dxftype() == "DIMENSION":
+    if new_block and original.dxftype() in DIMENSIONS:
         want.pop("geometry", None)
+    edited_sig = placed_signature(edited)
+    if original.dxftype() == "ARC_DIMENSION":
+        compare_arc_ends(where, original, edited, m, operation, problems)
+        original_sig = dict(original_sig)
+        for key in ("start_angle", "end_angle"):
+            for sig in (want, edited_sig, original_sig):
+                sig.pop(key, None)
     if original.dxftype() == "ACAD_TABLE":
         # Moved, its insertion point goes with it (its block is drawn there); the rest stays.
         want["insert"] = flat(m.transform(Vec3(original._insert_location())))
@@ -446,7 +483,7 @@ def compare_placed(where, original, edited, operation, problems, new_block=False
         want["seeds"] = [c for p in points for c in ocs.from_wcs(p).vec2]
         if ocs.uz.z < 0:  # kept upright (see upright): the plane's x is the drawing's
             want["seeds"] = [-c if k % 2 == 0 else c for k, c in enumerate(want["seeds"])]
-    for line in differences(want, placed_signature(edited), original_sig, edited):
+    for line in differences(want, edited_sig, original_sig, edited):
         problems.append(f"{where}: {line}")
     if not same_nested(want_xdata, xdata_of(edited)):
         problems.append(f"{where}: extended data {xdata_of(edited)} != {want_xdata}")
@@ -459,7 +496,7 @@ def own_block_name(entity) -> str:
     """The block a dimension or a table is drawn by."""
     if entity.dxftype() == "ACAD_TABLE":
         return entity.xtags.get_subclass("AcDbBlockReference").get_first_value(2, "")
-    return entity.dxf.get("geometry", "") if entity.dxftype() == "DIMENSION" else ""
+    return entity.dxf.get("geometry", "") if entity.dxftype() in DIMENSIONS else ""
 
 
 def check_copied_blocks(pairs, entities, after, problems) -> int:
@@ -467,7 +504,7 @@ def check_copied_blocks(pairs, entities, after, problems) -> int:
     no other entity names it, and the original keeps its own. The number of dimensions and
     tables copied."""
     named = collections.Counter(own_block_name(e).upper() for e in after
-                                if e.dxftype() in ("DIMENSION", "ACAD_TABLE"))
+                                if e.dxftype() in DIMENSIONS + ("ACAD_TABLE",))
     copied = 0
     for i, edited in pairs:
         original = entities[i]
@@ -475,7 +512,7 @@ def check_copied_blocks(pairs, entities, after, problems) -> int:
         if kind == "ACAD_TABLE":
             if table_block(original) is None:
                 continue
-        elif kind != "DIMENSION" or original.get_geometry_block() is None:
+        elif kind not in DIMENSIONS or original.get_geometry_block() is None:
             continue
         copied += 1
         name = own_block_name(edited)

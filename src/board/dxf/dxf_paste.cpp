@@ -269,7 +269,7 @@ struct DxfPaste::Plan {
 
     // A pasted dimension's own block (copied for it, never shared), and what it names.
     void NeedDimensionBlock(const DxfSource& from, std::size_t record) {
-        if (DxfRecordType(from, record) != "DIMENSION") return;
+        if (!IsDxfDimensionType(DxfRecordType(from, record))) return;
         const DxfBlockRecords block = BlockOf(from, DxfBlockNameOf(from, record));
         if (!block.Found()) return;
         handles += DxfBlockCopyHandles(block);
@@ -302,7 +302,7 @@ struct DxfPaste::Plan {
             if (tag.code == 7 && IsTextType(type))
                 NeedEntry(from, "STYLE", Decoded(from, tag.value));
             if (tag.code == 2 && type == "INSERT") NeedBlock(from, Decoded(from, tag.value));
-            if (tag.code == 3 && type == "DIMENSION")
+            if (tag.code == 3 && IsDxfDimensionType(type))
                 NeedEntry(from, "DIMSTYLE", Decoded(from, tag.value));
             if (type == "DIMSTYLE" && IsPointer(tag.code)) NeedPointed(from, tag.value);
         }
@@ -494,7 +494,7 @@ DxfCopiedBlock DxfPaste::AddOwnBlock(const DxfSource& from, std::size_t record,
                                      const std::vector<RecordPlacement>& placements,
                                      std::uint64_t& next) {
     const std::string type = DxfRecordType(from, record);
-    if (type != "DIMENSION" && type != "ACAD_TABLE") return {};
+    if (!IsDxfDimensionType(type) && type != "ACAD_TABLE") return {};
     const DxfBlockRecords block = m_plan->BlockOf(from, DxfBlockNameOf(from, record));
     if (!block.Found()) return {};
     // A table's block is in the table's own frame: its copy draws where the copy is placed.
@@ -570,7 +570,7 @@ void DxfPaste::Emit(std::uint64_t& next) {
             RewriteDxfRecord(*from, paste.edit->source, paste.edit->placements, {}, false, unused);
         // A dimension draws with a block of its own: a new one for each paste.
         std::map<std::pair<const DxfSource*, std::string>, std::string> own;
-        if (DxfRecordType(*from, paste.edit->source) == "DIMENSION") {
+        if (IsDxfDimensionType(DxfRecordType(*from, paste.edit->source))) {
             DxfCopiedBlock block =
                 AddOwnBlock(*from, paste.edit->source, paste.edit->placements, next);
             if (!block.name.empty()) {
