@@ -42,7 +42,13 @@ bool OwnsReactor(const std::vector<DxfTag>& tags) {
 
 bool DxfCopyTakesObjects(const DxfSource& source, std::size_t record) {
     const std::string type = DxfRecordType(source, record);
-    return IsImage(type) || IsUnderlay(type);
+    if (!IsImage(type) && !IsUnderlay(type)) return false;
+    try {
+        const std::vector<DxfTag> tags = ReadTags(source, record);
+        return OwnHandle(tags, 340) != 0 || OwnHandle(tags, 360) != 0;  // a wipeout names none
+    } catch (const FileError&) {
+        return true;  // unread: taken as naming some
+    }
 }
 
 std::uint64_t DxfObjectCopyHandles(const DxfSource& source, std::size_t record) {

@@ -23,7 +23,8 @@ struct DxfObjectPatch {
     std::string bytes;
 };
 
-// Whether the record is an image or an underlay whose copy takes part in objects of the file.
+// Whether the record is an image or an underlay whose copy takes part in objects of the file
+// (it names a definition or owns a reactor; a wipeout does neither).
 [[nodiscard]] bool DxfCopyTakesObjects(const DxfSource& source, std::size_t record);
 // How many handles the objects of one copy of the record take (an image's reactor: 1).
 [[nodiscard]] std::uint64_t DxfObjectCopyHandles(const DxfSource& source, std::size_t record);
