@@ -132,7 +132,8 @@ def check_pair(line: str) -> tuple:
             same_block(doc_a, original.dxf.name, out, edited.dxf.name, problems, where)
             original.dxf.name = edited.dxf.name  # a renamed copy is the same block
         names_present(out, edited, where, problems)
-        if original.dxftype() == "DIMENSION" and edited.dxftype() == "DIMENSION":
+        if original.dxftype() in check_all_edits.DIMENSIONS and \
+                edited.dxftype() == original.dxftype():
             dimensions += 1
             new_dimension_block(doc_b, original, edited, out, where, problems)
         try:
