@@ -14,6 +14,7 @@ Usage: check_all_edits.py (real PATH | corpus NAME) WORKDIR DXF_CORPUS_EDIT_ALL
        (exit 77 when ezdxf or the drawing is missing)
 """
 import collections
+import io
 import math
 import subprocess
 import sys
@@ -23,6 +24,7 @@ try:
     import ezdxf
     from ezdxf import bbox, recover
     from ezdxf import upright as ezupright
+    from ezdxf.lldxf import tagger
     from ezdxf.math import OCSTransform, Vec2, Vec3
 except ImportError:
     print("ezdxf is not installed")
@@ -35,19 +37,22 @@ from corpus_table import BY_NAME  # noqa: E402
 
 # Kinds the program refuses to place, each for a reason DECISIONS.md gives.
 REFUSED = {
-    "ARC_DIMENSION", "LARGE_RADIAL_DIMENSION",
+    "LARGE_RADIAL_DIMENSION",
     "3DSOLID", "REGION", "BODY", "SURFACE", "OLE2FRAME", "ACAD_PROXY_ENTITY",
     "VIEWPORT", "HELIX", "LIGHT", "SECTION", "ARCALIGNEDTEXT", "RTEXT",
 }
 # Refused only for the reasons named: a dimension whose block is shared, drawn at a point of its
 # own, based off the origin or holding what cannot be placed, or upside down.
 REFUSED_FOR = {"DIMENSION": ("共有", "別の位置", "基点", "寸法の図形の", "押し出し方向"),
+               "ARC_DIMENSION": ("共有", "別の位置", "基点", "寸法の図形の", "押し出し方向"),
                # A multileader whose context data cannot be read, whose content is a block or
                # that does not lie in the drawing's plane.
                "MULTILEADER": ("中身のデータ", "ブロックを中身", "押し出し方向")}
-# Moved and turned but not copied when they own an object of the file (an image's reactor). A
-# dimension or a table is copied with a new block of its own.
-COPY_REFUSED = {"IMAGE", "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY"}
+# Moved and turned but not copied. None: an image's copy owns a reactor of its own (its
+# definition lists it, check_copied_objects), a dimension or a table a new block of its own.
+COPY_REFUSED = set()
+# Dimensions drawn by a block of their own in the drawing's coordinates.
+DIMENSIONS = ("DIMENSION", "ARC_DIMENSION")
 # Kinds refused by some edits only: a table is moved, turned and mirrored (its block is drawn in
 # its own frame at its insertion point, along its direction), not scaled (most of its texts'
 # heights are its table style's).
@@ -300,7 +305,7 @@ def upright(entity):
         entity.dxf.rotation = (180.0 - entity.dxf.rotation) % 360.0
     elif kind == "HATCH":
         upright_hatch(entity)
-    elif kind == "DIMENSION":
+    elif kind in DIMENSIONS:
         # Its text's, block's and fifth points and its angles are its plane's; the rest the
         # drawing's.
         for name in ("text_midpoint", "defpoint5", "insert"):
@@ -354,6 +359,33 @@ def expected_shape(expected, m):
     expected.dxf.rotation = ocs.transform_deg_angle(expected.dxf.get("rotation", 0.0)) % 360.0
     expected.dxf.size = ocs.transform_length((0, expected.dxf.size, 0))
     expected.dxf.extrusion = ocs.new_extrusion
+
+
+def compare_arc_ends(where, original, edited, m, operation, problems):
+    """An arc dimension's ends (40, 41, radians about its centre 15), which ezdxf's transform
+    leaves as they were: by the program's rule each turned as a direction (a mirror swaps them,
+    the arc then running from the other end), so that where they were the angles of its extension
+    lines' origins (13, 14) they are those of the placed points."""
+    def angle(radians):
+        return m.transform_direction(Vec3.from_angle(radians)).angle
+    ends = [original.dxf.start_angle, original.dxf.end_angle]
+    want = [angle(a) for a in ends]
+    points = [original.dxf.defpoint2, original.dxf.defpoint3]
+    centre = Vec3(original.dxf.defpoint4)
+    at_points = all(same_angle((Vec3(p) - centre).angle, a) for p, a in zip(points, ends))
+    placed = [(m.transform(p) - m.transform(centre)).angle for p in points]
+    if operation == "mirror":
+        want.reverse()
+        placed.reverse()
+    got = [edited.dxf.start_angle, edited.dxf.end_angle]
+    if not all(same_angle(a, b) for a, b in zip(got, want)):
+        problems.append(f"{where}: its ends (40, 41) {got} != {want}")
+    if at_points and not all(same_angle(a, b) for a, b in zip(got, placed)):
+        problems.append(f"{where}: its ends {got} are not its points' angles {placed}")
+
+
+def same_angle(a, b) -> bool:
+    return abs(math.remainder(a - b, math.tau)) < 1e-9
 
 
 def compare_dimension_block(where, original, edited, operation, problems):
@@ -456,7 +488,7 @@ def compare_placed(where, original, edited, operation, problems, new_block=False
     """new_block: the edited entity is a copy, which draws with a block of its own (a dimension's,
     its name checked by check_copied_blocks)."""
     m = placement(operation)
-    if original.dxftype() == "DIMENSION":
+    if original.dxftype() in DIMENSIONS:
         compare_dimension_block(where, original, edited, operation, problems)
     original_sig = placed_signature(original)
     want_xdata = expected_xdata(original, m)
@@ -526,8 +558,15 @@ def compare_placed(where, original, edited, operation, problems, new_block=False
             if kept and not entity.dxf.hasattr("extrusion"):  # ezdxf drops it as the default
                 entity.dxf.extrusion = Vec3(0, 0, 1)
     want = placed_signature(expected)
-    if new_block and original.dxftype() == "DIMENSION":
+    if new_block and original.dxftype() in DIMENSIONS:
         want.pop("geometry", None)
+    edited_sig = placed_signature(edited)
+    if original.dxftype() == "ARC_DIMENSION":
+        compare_arc_ends(where, original, edited, m, operation, problems)
+        original_sig = dict(original_sig)
+        for key in ("start_angle", "end_angle"):
+            for sig in (want, edited_sig, original_sig):
+                sig.pop(key, None)
     if original.dxftype() == "ACAD_TABLE":
         compare_table(where, original, edited, operation, m, want, problems)
         if new_block:  # its pointer to its own block's entry (343) is checked with the block
@@ -542,7 +581,7 @@ def compare_placed(where, original, edited, operation, problems, new_block=False
         want["seeds"] = [c for p in points for c in ocs.from_wcs(p).vec2]
         if ocs.uz.z < 0:  # kept upright (see upright): the plane's x is the drawing's
             want["seeds"] = [-c if k % 2 == 0 else c for k, c in enumerate(want["seeds"])]
-    for line in differences(want, placed_signature(edited), original_sig, edited):
+    for line in differences(want, edited_sig, original_sig, edited):
         problems.append(f"{where}: {line}")
     if not same_nested(want_xdata, xdata_of(edited)):
         problems.append(f"{where}: extended data {xdata_of(edited)} != {want_xdata}")
@@ -555,7 +594,7 @@ def own_block_name(entity) -> str:
     """The block a dimension or a table is drawn by."""
     if entity.dxftype() == "ACAD_TABLE":
         return entity.xtags.get_subclass("AcDbBlockReference").get_first_value(2, "")
-    return entity.dxf.get("geometry", "") if entity.dxftype() == "DIMENSION" else ""
+    return entity.dxf.get("geometry", "") if entity.dxftype() in DIMENSIONS else ""
 
 
 def check_copied_blocks(pairs, entities, after, problems) -> int:
@@ -563,7 +602,7 @@ def check_copied_blocks(pairs, entities, after, problems) -> int:
     no other entity names it, and the original keeps its own. The number of dimensions and
     tables copied."""
     named = collections.Counter(own_block_name(e).upper() for e in after
-                                if e.dxftype() in ("DIMENSION", "ACAD_TABLE"))
+                                if e.dxftype() in DIMENSIONS + ("ACAD_TABLE",))
     copied = 0
     for i, edited in pairs:
         original = entities[i]
@@ -571,7 +610,7 @@ def check_copied_blocks(pairs, entities, after, problems) -> int:
         if kind == "ACAD_TABLE":
             if table_block(original) is None:
                 continue
-        elif kind != "DIMENSION" or original.get_geometry_block() is None:
+        elif kind not in DIMENSIONS or original.get_geometry_block() is None:
             continue
         copied += 1
         name = own_block_name(edited)
@@ -582,6 +621,68 @@ def check_copied_blocks(pairs, entities, after, problems) -> int:
         elif named[name.upper()] != 1:
             problems.append(f"{where}: its block {name!r} is named {named[name.upper()]} times")
     return copied
+
+
+def raw_objects(path: Path) -> dict:
+    """The saved file's records as written, by handle: (type, [(code, value)]). Read without
+    ezdxf's loader, which makes up a reactor an image lacks."""
+    data = path.read_bytes()
+    if data.startswith(b"AutoCAD Binary DXF"):
+        tags = tagger.binary_tags_loader(data)
+    else:
+        tags = tagger.ascii_tags_loader(io.StringIO(data.decode("latin-1"), newline=None))
+    records, current = {}, None
+    for tag in tags:
+        code, value = tag.code, tag.value.strip() if isinstance(tag.value, str) else tag.value
+        if code == 0:
+            current = [(0, value)]
+        elif current is not None:
+            current.append((code, value))
+            if code == 5 and len(current) == 2:
+                records[value.upper()] = current
+    return records
+
+
+def reactors_of(record) -> list:
+    """The handles a record's {ACAD_REACTORS} group lists."""
+    listed, inside = [], False
+    for code, value in record:
+        if code == 102:
+            inside = value == "{ACAD_REACTORS"
+        elif inside and code == 330:
+            listed.append(value.upper())
+    return listed
+
+
+def check_copied_objects(pairs, entities, saved_path, problems) -> int:
+    """Each copy of an image owns a reactor of its own (IMAGEDEF_REACTOR, owned by and naming
+    the copy), which the image definition lists; an underlay's definition lists the copy itself.
+    The number of such copies."""
+    raw = raw_objects(saved_path)
+    made = 0
+    for i, edited in pairs:
+        original = entities[i]
+        kind = original.dxftype()
+        if kind not in ("IMAGE", "WIPEOUT") and not kind.endswith("UNDERLAY"):
+            continue
+        where = f"copy {kind} #{original.dxf.handle}"
+        handle = edited.dxf.handle.upper()
+        definition = raw.get(edited.dxf.get("underlay_def_handle" if kind.endswith("UNDERLAY")
+                                            else "image_def_handle", "0").upper())
+        listed = handle
+        owned = original.dxf.get("image_def_reactor_handle", "0") if kind != "PDFUNDERLAY" else "0"
+        if kind in ("IMAGE", "WIPEOUT") and owned != "0":
+            listed = edited.dxf.get("image_def_reactor_handle", "0").upper()
+            reactor = raw.get(listed)
+            if listed == owned.upper() or reactor is None or reactor[0][1] != "IMAGEDEF_REACTOR":
+                problems.append(f"{where}: its reactor #{listed} is not one of its own")
+                continue
+            if [v.upper() for c, v in reactor if c == 330] != [handle, handle]:
+                problems.append(f"{where}: its reactor #{listed} names {reactor}, not the copy")
+        if definition is not None and listed not in reactors_of(definition):
+            problems.append(f"{where}: its definition does not list #{listed}")
+        made += 1
+    return made
 
 
 def compare_layers(rows, entities, after, layer, problems):
@@ -664,6 +765,7 @@ def check(original_path: Path, work: Path, exe: str, refused=None):
     audit_before = audit_codes(load(original_path))
     edits = 0
     dimension_copies = 0
+    image_copies = 0
     for operation in ("erase", "move", "copy", "rotate", "layer", "mirror", "scale", "copyturn"):
         saved_path = work / f"{operation}.dxf"
         saved = load(saved_path)
@@ -702,6 +804,8 @@ def check(original_path: Path, work: Path, exe: str, refused=None):
             pairs = list(zip(order, after[len(rows):]))
             found = check_copied_blocks(pairs, entities, after, problems)
             dimension_copies += found if operation == "copy" else 0
+            found = check_copied_objects(pairs, entities, saved_path, problems)
+            image_copies += found if operation == "copy" else 0
         else:
             if len(after) != len(rows):
                 problems.append(f"{operation}: {len(after)} entities instead of {len(rows)}")
@@ -718,6 +822,8 @@ def check(original_path: Path, work: Path, exe: str, refused=None):
                 problems.append(f"{where}: ezdxf could not compare: {error!r}")
     if dimension_copies:
         print(f"{dimension_copies} dimensions and tables copied with blocks of their own")
+    if image_copies:
+        print(f"{image_copies} images and underlays copied with their definitions' reactors")
     return problems, edits
 
 

@@ -173,6 +173,14 @@ void CompareRecords(const std::string& edit, const DxfSource& original, const Dx
                                               original.records.begin()) -
                      1;
     }
+    // A copied image's reactor goes at the end of OBJECTS.
+    bool objects = false;
+    for (std::size_t r = 0; r + 1 < original.records.size(); ++r) {
+        const std::string type = DxfRecordType(original, r);
+        if (type == "SECTION")
+            objects = RecordBytes(original, r).find("OBJECTS") != std::string_view::npos;
+        if (type == "ENDSEC" && objects) copiesBefore.push_back(r);
+    }
     std::size_t s = 0;
     const std::size_t savedCount = saved.records.size() - 1;
     for (std::size_t r = 0; r + 1 < original.records.size(); ++r) {
@@ -191,7 +199,11 @@ void CompareRecords(const std::string& edit, const DxfSource& original, const Dx
             std::find(copiesBefore.begin(), copiesBefore.end(), r) != copiesBefore.end()) {
             while (s < savedCount && now != was) now = RecordBytes(saved, ++s);
         }
-        const bool header = r == RecordAt(original, original.header.begin) || r == blockTable;
+        // A definition an image or underlay copy names lists the copy's reactor (the checker
+        // reads the list).
+        const std::string type = DxfRecordType(original, r);
+        const bool header = r == RecordAt(original, original.header.begin) || r == blockTable ||
+                            type == "IMAGEDEF" || type.ends_with("DEFINITION");
         if (now != was && !(header && copies)) {
             faults.push_back(edit + ": record " + std::to_string(r) + " (" +
                              DxfRecordType(original, r) + ") changed");

@@ -95,8 +95,12 @@ std::optional<DxfBlockUse> BlockOf(const DxfSource& source, const NameAndPoint& 
 
 }  // namespace
 
+bool IsDxfDimensionType(std::string_view type) noexcept {
+    return type == "DIMENSION" || type == "ARC_DIMENSION";
+}
+
 std::optional<DxfBlockUse> DxfDimensionBlock(const DxfSource& source, std::size_t record) {
-    if (DxfRecordType(source, record) != "DIMENSION") return std::nullopt;
+    if (!IsDxfDimensionType(DxfRecordType(source, record))) return std::nullopt;
     const std::optional<NameAndPoint> dimension = NameOf(source, record);
     return dimension ? BlockOf(source, *dimension) : std::nullopt;
 }
@@ -134,7 +138,9 @@ std::string DxfDimensionRefusal(const DxfSource& source, std::size_t record) {
     if (block->uses > 1) return cannot("寸法の図形のブロックを他の図形と共有しているため");
     if (!block->baseAtOrigin) return cannot("寸法の図形のブロックの基点が原点にないため");
     for (const std::size_t r : DxfDimensionContent(source, record)) {
-        if (DxfRecordType(source, r) == "DIMENSION") return cannot("寸法の図形に寸法があるため");
+        if (IsDxfDimensionType(DxfRecordType(source, r))) {
+            return cannot("寸法の図形に寸法があるため");
+        }
         if (const std::string refusal = DxfPlacementRefusal(source, r); !refusal.empty()) {
             return cannot("寸法の図形の " + refusal);
         }

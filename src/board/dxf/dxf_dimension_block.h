@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -33,6 +34,9 @@ struct DxfBlockIndex {
 // DxfRecordEnd); empty when the record is no dimension or its block is missing.
 [[nodiscard]] std::vector<std::size_t> DxfDimensionContent(const DxfSource& source,
                                                            std::size_t record);
+
+// A dimension drawn by a *D block of its own: DIMENSION, ARC_DIMENSION.
+[[nodiscard]] bool IsDxfDimensionType(std::string_view type) noexcept;
 
 // The dimension's block; nullopt when the record is no dimension or the file lacks its block.
 [[nodiscard]] std::optional<DxfBlockUse> DxfDimensionBlock(const DxfSource& source,

@@ -12,6 +12,7 @@
 #include "base/errors.h"
 #include "board/dxf/dxf_dimension_block.h"
 #include "board/dxf/dxf_names.h"
+#include "board/dxf/dxf_object_copy.h"
 #include "board/dxf/dxf_record_roles.h"
 #include "board/dxf/dxf_retag.h"
 #include "board/dxf/dxf_transform.h"
@@ -146,7 +147,7 @@ std::string BlockRefusal(const DxfSource& source, const DxfFileMap& map, const s
     std::string refusal;
     for (std::size_t r = block->second.first + 1; r < block->second.second && refusal.empty();
          ++r) {
-        if (!DxfCopyRefusal(source, r).empty()) {
+        if (!DxfCopyRefusal(source, r).empty() || DxfCopyTakesObjects(source, r)) {
             refusal = "INSERT は貼り付けられません (ブロック「" +
                       Decoded(source, ValueOf(ReadTags(source, block->second.first), 2)) + "」の " +
                       DxfRecordType(source, r) + " が持つオブジェクトをほかの図面に作れないため)";
@@ -168,6 +169,13 @@ std::vector<std::string> DxfSource::PasteRefusals(std::span<const std::uint32_t>
     for (const std::uint32_t record : pasted) {
         std::string refusal = PlacementRefusal(record);
         if (refusal.empty()) refusal = CopyRefusal(record);
+        if (refusal.empty() && DxfCopyTakesObjects(*this, record)) {
+            // Its definition (an object of the OBJECTS section, under a dictionary of the file)
+            // is not carried: its pointer would name whatever the target has by that handle.
+            refusal = DxfRecordType(*this, record) +
+                      " はほかの図面に貼り付けられません (画像や参照の定義を貼り付け先に作れない"
+                      "ため)。同じ図面での複写はできます";
+        }
         if (refusal.empty() && DxfRecordType(*this, record) == "INSERT") {
             if (!map) map = std::make_unique<DxfFileMap>(MapDxfFile(*this));
             const std::string key = LayerKey(Decoded(*this, ValueOf(ReadTags(*this, record), 2)));
@@ -331,7 +339,7 @@ struct DxfPaste::Plan {
     // A dimension's or a table's own block, copied with it: what it names.
     void NeedOwnBlock(const DxfSource& from, std::size_t record) {
         const std::string type = DxfRecordType(from, record);
-        if (type != "DIMENSION" && type != "ACAD_TABLE") return;
+        if (!IsDxfDimensionType(type) && type != "ACAD_TABLE") return;
         const DxfBlockRecords block = BlockOf(from, DxfBlockNameOf(from, record));
         if (!block.Found()) return;
         handles += DxfBlockCopyHandles(block);
@@ -366,7 +374,7 @@ struct DxfPaste::Plan {
             if (tag.code == 7 && (IsTextType(type) || type == "ACAD_TABLE"))
                 NeedEntry(from, "STYLE", Decoded(from, tag.value));
             if (tag.code == 2 && type == "INSERT") NeedBlock(from, Decoded(from, tag.value));
-            if (tag.code == 3 && type == "DIMENSION")
+            if (tag.code == 3 && IsDxfDimensionType(type))
                 NeedEntry(from, "DIMSTYLE", Decoded(from, tag.value));
             if (type == "DIMSTYLE" && IsPointer(tag.code)) NeedPointed(from, tag.value);
             // A table's block cells name their blocks by their entries' handles.
@@ -635,7 +643,7 @@ DxfCopiedBlock DxfPaste::AddOwnBlock(const DxfSource& from, std::size_t record,
                                      const std::vector<RecordPlacement>& placements,
                                      std::uint64_t& next) {
     const std::string type = DxfRecordType(from, record);
-    if (type != "DIMENSION" && type != "ACAD_TABLE") return {};
+    if (!IsDxfDimensionType(type) && type != "ACAD_TABLE") return {};
     const DxfBlockRecords block = m_plan->BlockOf(from, DxfBlockNameOf(from, record));
     if (!block.Found()) return {};
     // A table's block is in the table's own frame: its copy draws where the copy is placed.
@@ -716,7 +724,7 @@ void DxfPaste::Emit(std::uint64_t& next) {
         std::map<std::pair<const DxfSource*, std::string>, std::string> own;
         const std::string type = DxfRecordType(*from, paste.edit->source);
         DxfCopiedBlock block;
-        if (type == "DIMENSION" || type == "ACAD_TABLE") {
+        if (IsDxfDimensionType(type) || type == "ACAD_TABLE") {
             block = AddOwnBlock(*from, paste.edit->source, paste.edit->placements, next);
             if (!block.name.empty())
                 own[{from, LayerKey(DxfBlockNameOf(*from, paste.edit->source))}] = block.name;

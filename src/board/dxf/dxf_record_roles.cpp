@@ -134,12 +134,12 @@ Role SimpleRole(std::string_view type, int code) {
 
 const std::unordered_set<std::string_view>& PlaceableTypes() {
     static const std::unordered_set<std::string_view> types{
-        "LINE",   "POINT",     "CIRCLE",      "ARC",         "LWPOLYLINE",  "POLYLINE",
-        "VERTEX", "SEQEND",    "TEXT",        "MTEXT",       "ATTRIB",      "ATTDEF",
-        "INSERT", "SOLID",     "TRACE",       "3DFACE",      "ELLIPSE",     "SPLINE",
-        "LEADER", "XLINE",     "RAY",         "HATCH",       "SHAPE",       "TOLERANCE",
-        "MLINE",  "IMAGE",     "WIPEOUT",     "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY",
-        "MESH",   "DIMENSION", "MULTILEADER", "ACAD_TABLE"};
+        "LINE",   "POINT",     "CIRCLE",        "ARC",         "LWPOLYLINE",  "POLYLINE",
+        "VERTEX", "SEQEND",    "TEXT",          "MTEXT",       "ATTRIB",      "ATTDEF",
+        "INSERT", "SOLID",     "TRACE",         "3DFACE",      "ELLIPSE",     "SPLINE",
+        "LEADER", "XLINE",     "RAY",           "HATCH",       "SHAPE",       "TOLERANCE",
+        "MLINE",  "IMAGE",     "WIPEOUT",       "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY",
+        "MESH",   "DIMENSION", "ARC_DIMENSION", "MULTILEADER", "ACAD_TABLE"};
     return types;
 }
 
@@ -262,6 +262,27 @@ void HatchRoles(const std::vector<DxfTag>& tags, const std::vector<Part>& parts,
     }
 }
 
+// An arc dimension: its AcDbDimension groups as a dimension's, then its own (AcDbArcDimension):
+// the arc's ends (13, 14, the extension lines' origins), its centre (15) and leader points (16,
+// 17) placed, its ends' angles about the centre (40, 41, radians) turned, a mirror swapping them
+// as an arc's (the arc then runs from the other end).
+void ArcDimensionRoles(const std::vector<DxfTag>& tags, const std::vector<Part>& parts,
+                       std::vector<Role>& roles) {
+    bool arc = false;
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        if (parts[i] != Part::Own) continue;
+        const int code = tags[i].code;
+        if (code == 100) arc = TrimDxf(tags[i].value) == "AcDbArcDimension";
+        if (!arc) {
+            roles[i] = DimensionRole(code);
+        } else if (code >= 13 && code <= 17) {
+            roles[i] = Role::Point;
+        } else if (code == 40 || code == 41) {
+            roles[i] = Role::SwapRadians;
+        }
+    }
+}
+
 }  // namespace
 
 // The role of every tag of a record, by its type and the part of the record it sits in.
@@ -270,7 +291,9 @@ std::vector<Role> RolesOf(const std::vector<DxfTag>& tags, const std::vector<Par
     std::vector<Role> roles(tags.size(), Role::Keep);
     if (type == "HATCH") HatchRoles(tags, parts, roles);
     // Set by where a group sits in the record, not by its code alone.
-    const bool ownRoles = type == "HATCH" || type == "MULTILEADER" || type == "ACAD_TABLE";
+    const bool ownRoles =
+        type == "HATCH" || type == "MULTILEADER" || type == "ACAD_TABLE" || type == "ARC_DIMENSION";
+    if (type == "ARC_DIMENSION") ArcDimensionRoles(tags, parts, roles);
     if (type == "MULTILEADER") MultiLeaderRoles(tags, parts, roles);
     if (type == "ACAD_TABLE") TableRoles(tags, parts, roles);
     // A polyface mesh's face record names its corners by number; its point is no place.

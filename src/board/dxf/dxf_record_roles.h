@@ -38,6 +38,7 @@ enum class Role : std::uint8_t {
     MirrorFlag,            // a 0 or 1 flag a mirror turns over (a plane's normal reversed)
     NormalZ,               // z of a normal a mirror turns over: negated
     OverturnedRadians,     // an angle (radians) in the plane of such a normal
+    SwapRadians,           // an arc dimension's end angle (radians): a mirror swaps them
 };
 
 // Where in its record a tag sits: the entity's own groups, an application's 102 {...} group, an

@@ -2,6 +2,7 @@
 // group carried as written (converted only where the forms or code pages differ).
 #include "board/dxf/dxf_retag.h"
 
+#include "board/dxf/dxf_dimension_block.h"
 #include "board/dxf/dxf_record_roles.h"
 
 namespace pelimator::board {
@@ -101,7 +102,7 @@ bool EmitName(DxfRetag& job, const std::string& type, const DxfTag& tag, bool he
         job.Name(8, job.layer);
         return true;
     }
-    if (tag.code == 2 && (type == "INSERT" || type == "DIMENSION" || type == "ACAD_TABLE") &&
+    if (tag.code == 2 && (type == "INSERT" || IsDxfDimensionType(type) || type == "ACAD_TABLE") &&
         job.blockNames != nullptr) {
         const auto found =
             job.blockNames->find({&job.from, LayerKey(Decoded(job.from, tag.value))});

@@ -14,6 +14,7 @@
 #include "board/dxf/dxf_dimension_block.h"
 #include "board/dxf/dxf_multileader.h"
 #include "board/dxf/dxf_names.h"
+#include "board/dxf/dxf_object_copy.h"
 #include "board/dxf/dxf_plain_record.h"
 #include "board/dxf/dxf_record_roles.h"
 #include "board/dxf/dxf_table.h"
@@ -366,6 +367,17 @@ std::optional<double> PlacedNumber(const Rewrite& job, const RecordView& view, s
         case Role::SwapDegreesClockwise:
             return sum.turns ? std::optional(-PlaceRecordAngle(job, view, -swapped()))
                              : std::nullopt;
+        case Role::SwapRadians: {
+            // An arc dimension's ends (40, 41): a mirror swaps them.
+            std::size_t other = kNone;
+            for (std::size_t k = 0; k < view.tags.size() && sum.mirrored; ++k) {
+                if (view.roles[k] == Role::SwapRadians && view.tags[k].code != tag.code) other = k;
+            }
+            const double angle = other != kNone ? view.tags[other].real : tag.real;
+            return sum.turns
+                       ? std::optional(PlaceRecordAngle(job, view, angle * kDegrees) / kDegrees)
+                       : std::nullopt;
+        }
         case Role::Radians:
             return sum.turns
                        ? std::optional(PlaceRecordAngle(job, view, tag.real * kDegrees) / kDegrees)
@@ -524,7 +536,7 @@ std::string RefusalOf(const DxfSource& source, std::size_t record,
             return kind + " は読めない部分があるため、移動・回転・複写できません";
         }
         const std::string type = TypeOf(tags);
-        if (type == "DIMENSION") {
+        if (IsDxfDimensionType(type)) {
             if (std::string refusal = DxfDimensionRefusal(source, r); !refusal.empty()) {
                 return refusal;
             }
@@ -544,7 +556,8 @@ std::string RefusalOf(const DxfSource& source, std::size_t record,
         const std::array<double, 3> z = ExtrusionOf(tags);
         // An underlay's angle is taken in its own plane; upside down it would turn the other
         // way, which no file here shows: refused rather than guessed.
-        const bool upsideDown = z[2] < 0.0 && (type.ends_with("UNDERLAY") || type == "DIMENSION");
+        const bool upsideDown =
+            z[2] < 0.0 && (type.ends_with("UNDERLAY") || IsDxfDimensionType(type));
         if (!AlongZ(z) || upsideDown) {
             return kind + " (押し出し方向が Z 軸に沿わないもの) は移動・回転・複写できません";
         }
@@ -574,9 +587,9 @@ std::string DxfCopyRefusal(const DxfSource& source, std::size_t record) {
             return kind + " は読めない部分があるため、複写できません";
         }
         // A dimension's copy takes a copy of its block: what that holds must copy too.
-        for (const std::size_t c : TypeOf(tags) == "DIMENSION" ? DxfDimensionContent(source, r)
-                                                               : std::vector<std::size_t>{}) {
-            if (!DxfCopyRefusal(source, c).empty()) {
+        for (const std::size_t c : IsDxfDimensionType(TypeOf(tags)) ? DxfDimensionContent(source, r)
+                                                                    : std::vector<std::size_t>{}) {
+            if (!DxfCopyRefusal(source, c).empty() || DxfCopyTakesObjects(source, c)) {
                 return "寸法 (DIMENSION) は複写できません (寸法の図形の " +
                        DxfRecordType(source, c) +
                        " が持つオブジェクトを複写で作れないため)。移動・回転はできます";
@@ -586,7 +599,7 @@ std::string DxfCopyRefusal(const DxfSource& source, std::size_t record) {
         if (const auto block =
                 TypeOf(tags) == "ACAD_TABLE" ? DxfTableBlock(source, r) : std::nullopt) {
             for (std::size_t c = block->block + 1; c < block->end;) {
-                if (!DxfCopyRefusal(source, c).empty()) {
+                if (!DxfCopyRefusal(source, c).empty() || DxfCopyTakesObjects(source, c)) {
                     return "ACAD_TABLE (表) は複写できません (表の図形の " +
                            DxfRecordType(source, c) +
                            " が持つオブジェクトを複写で作れないため)。移動・回転・鏡像はできます";
@@ -594,10 +607,14 @@ std::string DxfCopyRefusal(const DxfSource& source, std::size_t record) {
                 c = std::max(c + 1, DxfRecordEnd(source, c));
             }
         }
+        // An image's reactor (360) is made anew for its copy (dxf_object_copy).
+        const std::string type = TypeOf(tags);
+        const bool image = type == "IMAGE" || type == "WIPEOUT";
         const std::vector<Part> parts = PartsOf(tags);
         for (std::size_t i = 0; i < tags.size(); ++i) {
             const std::string_view value = TrimDxf(tags[i].value);
-            if (parts[i] == Part::Own && tags[i].code == 360 && value != "0" && !value.empty()) {
+            if (parts[i] == Part::Own && tags[i].code == 360 && value != "0" && !value.empty() &&
+                !image) {
                 return kind +
                        " は複写できません (図形が持つオブジェクト (画像の定義とつなぐものなど) "
                        "を複写で作れないため)。移動・回転はできます";

@@ -43,7 +43,10 @@ void Builder::Entity(std::size_t r, const Context& ctx, bool top) {
     const Resolved res = Resolve(common, ctx);
     // Items follow their board layer's visibility; an insert on a frozen layer is hidden
     // whole, its entities on other layers too, as CAD programs do.
-    if (res.frozen && (type == "INSERT" || type == "DIMENSION" || type == "ACAD_TABLE")) return;
+    if (res.frozen && (type == "INSERT" || type == "DIMENSION" || type == "ARC_DIMENSION" ||
+                       type == "ACAD_TABLE")) {
+        return;
+    }
     const auto plane = Plane(common, ctx.m);
     const std::size_t before = m_underlay.items.size();
     Draw(r, type, tags, plane, common, res, ctx, top);
@@ -109,7 +112,7 @@ void Builder::Draw(std::size_t r, std::string_view type, const std::vector<Tag>&
         Hatch(tags, *plane, res);
     } else if (type == "INSERT") {
         Insert(r, tags, *plane, common, res, ctx);
-    } else if (type == "DIMENSION") {
+    } else if (type == "DIMENSION" || type == "ARC_DIMENSION") {
         Dimension(tags, *plane, res, ctx);
     } else if (type == "ACAD_TABLE") {
         Table(tags, *plane, common, res, ctx);
@@ -214,8 +217,9 @@ void Builder::Dimension(const std::vector<Tag>& tags, const Affine& m, const Res
     }
     const auto found = m_blocks.find(name);
     if (found == m_blocks.end() || found->second.records.empty()) {
-        // Some writers leave the block out (or name one that is not there).
-        DrawDimension(tags, m, res);
+        // Some writers leave the block out (or name one that is not there). An arc dimension's
+        // points are not a dimension's: drawn by its block alone.
+        if (tags.front().text == "DIMENSION") DrawDimension(tags, m, res);
         return;
     }
     Context inner;

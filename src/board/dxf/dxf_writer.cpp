@@ -18,6 +18,7 @@
 #include "board/dxf/dxf_dimension_block.h"
 #include "board/dxf/dxf_file.h"
 #include "board/dxf/dxf_names.h"
+#include "board/dxf/dxf_object_copy.h"
 #include "board/dxf/dxf_paste.h"
 #include "board/dxf/dxf_retag.h"
 #include "board/dxf/dxf_transform.h"
@@ -333,7 +334,8 @@ private:
                 if (!IsCopyKey(key) || edit.from || edit.source + 1 >= m_source.records.size())
                     continue;
                 needed += DxfRecordEnd(m_source, edit.source) - edit.source;
-                needed += DxfOwnBlockCopyHandles(m_source, edit.source);
+                needed += DxfOwnBlockCopyHandles(m_source, edit.source) +
+                          DxfObjectCopyHandles(m_source, edit.source);
             }
         }
         return needed + m_paste->HandlesNeeded();
@@ -348,24 +350,7 @@ private:
             out.Text(330, "0");
             out.Text(100, "AcDbSymbolTable");
         }
-        out.Integer(70, TableCount(static_cast<std::int64_t>(count)));
-        return std::move(out.Out());
-    }
-
-    // A table's count as the file's form can hold it (16 bits in binary DXF, 32 in text): a
-    // count at its limit stays there rather than wrap or pass what readers take.
-    [[nodiscard]] std::int64_t TableCount(std::int64_t count) const {
-        const std::int64_t most = m_source.layout.form == DxfForm::Binary
-                                      ? std::numeric_limits<std::int16_t>::max()
-                                      : std::numeric_limits<std::int32_t>::max();
-        return std::clamp<std::int64_t>(count, 0, most);
-    }
-
-    std::string Wrapped(std::string_view head, std::string_view body, const char* end) const {
-        DxfEmitter out(m_source.layout);
-        out.Raw(head);
-        out.Raw(body);
-        out.Text(0, end);
+        out.Integer(70, writer::TableCount(m_source, static_cast<std::int64_t>(count)));
         return std::move(out.Out());
     }
 
@@ -379,7 +364,8 @@ private:
     void PatchCount(const DxfTablePlace& table, std::size_t added) {
         if (added == 0 || !table.count.found) return;
         DxfEmitter out(m_source.layout);
-        out.Integer(70, TableCount(table.countValue + static_cast<std::int64_t>(added)));
+        out.Integer(
+            70, writer::TableCount(m_source, table.countValue + static_cast<std::int64_t>(added)));
         m_patches.push_back({table.count.begin, table.count.end, std::move(out.Out())});
     }
 
@@ -398,7 +384,8 @@ private:
             PatchCount(table, count);
             return;
         }
-        std::string whole = Wrapped(TableHead(name, headHandle, count), records, "ENDTAB");
+        std::string whole =
+            writer::Wrapped(m_source, TableHead(name, headHandle, count), records, "ENDTAB");
         if (m_source.tables.found) {
             m_patches.push_back({m_source.tables.end, m_source.tables.end, std::move(whole)});
         } else {
@@ -595,8 +582,12 @@ private:
             if (edit.from || edit.source + 1 >= m_source.records.size()) continue;
             if (IsCopyKey(edits[k].first)) {
                 if (edit.erased) continue;
-                const std::string copy = RewriteDxfRecord(m_source, edit.source, edit.placements,
-                                                          LayerOf(edit), true, m_next);
+                const std::uint64_t handle = m_source.handles ? m_next : 0;
+                std::string copy = RewriteDxfRecord(m_source, edit.source, edit.placements,
+                                                    LayerOf(edit), true, m_next);
+                if (DxfCopyTakesObjects(m_source, edit.source)) {
+                    copy = m_objects.Add(edit.source, copy, m_next > handle ? handle : 0, m_next);
+                }
                 m_copies += WithDxfBlockName(m_source, copy, m_blockNames[edits[k].first]);
                 continue;
             }
@@ -610,6 +601,9 @@ private:
             m_patches.push_back(
                 {m_source.records[edit.source], m_source.records[end], std::move(bytes)});
             if (!edit.erased && !edit.placements.empty()) ContentPatches(edit);
+        }
+        for (DxfObjectPatch& patch : m_objects.Patches()) {
+            m_patches.push_back({patch.begin, patch.end, std::move(patch.bytes)});
         }
     }
 
@@ -764,6 +758,7 @@ private:
     std::string m_copies;               // copied records, written after the new entities
     std::unique_ptr<DxfPaste> m_paste;  // records pasted from other files
     std::unordered_map<std::uint32_t, DxfCopiedBlock> m_blockNames;  // a copy's own block, if any
+    DxfObjectCopies m_objects{m_source};  // reactors of copied images, definitions listing them
     std::string m_layerTableHandle;
     std::string m_failure;  // how a refusal's message starts
 };

@@ -1,5 +1,6 @@
 // The handles a DXF save gives to the records it adds.
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "base/errors.h"
@@ -7,6 +8,22 @@
 #include "board/dxf/dxf_writer_records.h"
 
 namespace pelimator::board::writer {
+
+std::int64_t TableCount(const DxfSource& source, std::int64_t count) {
+    const std::int64_t most = source.layout.form == DxfForm::Binary
+                                  ? std::numeric_limits<std::int16_t>::max()
+                                  : std::numeric_limits<std::int32_t>::max();
+    return std::clamp<std::int64_t>(count, 0, most);
+}
+
+std::string Wrapped(const DxfSource& source, std::string_view head, std::string_view body,
+                    const char* end) {
+    DxfEmitter out(source.layout);
+    out.Raw(head);
+    out.Raw(body);
+    out.Text(0, end);
+    return std::move(out.Out());
+}
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -29,6 +30,13 @@ struct LayerPlan {
     bool rewrite = false;                  // its record re-emitted with the changes
     std::uint64_t handle = 0;
 };
+
+// A table's count as the file's form can hold it (16 bits in binary DXF, 32 in text): a count at
+// its limit stays there rather than wrap or pass what readers take.
+[[nodiscard]] std::int64_t TableCount(const DxfSource& source, std::int64_t count);
+// head, body and a closing record of type end.
+[[nodiscard]] std::string Wrapped(const DxfSource& source, std::string_view head,
+                                  std::string_view body, const char* end);
 
 // A record's first groups: its type, handle (when the file has handles) and, from R13 on, its
 // owner and subclass markers.

@@ -247,7 +247,8 @@ def check_pair(line: str) -> tuple:
                        pairs=pairs)
             original.dxf.name = edited.dxf.name  # a renamed copy is the same block
         names_present(out, edited, where, problems)
-        if original.dxftype() == "DIMENSION" and edited.dxftype() == "DIMENSION":
+        if original.dxftype() in check_all_edits.DIMENSIONS and \
+                edited.dxftype() == original.dxftype():
             dimensions += 1
             new_dimension_block(doc_b, original, edited, out, where, problems)
         if original.dxftype() == "ACAD_TABLE" and edited.dxftype() == "ACAD_TABLE":
