@@ -204,7 +204,8 @@ private:
 
 public:
     // Writes the text item as a Jw_cad run (JwwRunOf); false (nothing written) when it has no
-    // size. Its under- and overlines as lines in its pen, unless within a dimension.
+    // size. Its under-, overlines and strike-throughs as lines in its pen, unless within a
+    // dimension.
     bool Text(const UnderlayItem& item, const RecordWriter::Pen& pen, bool rules = true) {
         const UnderlayText& t = m_underlay.texts[item.text];
         const std::optional<JwwTextRun> run = JwwRunOf(

@@ -34,10 +34,10 @@
   (dxf_texts_expected.py); the loss list names the texts whose alignment is not held, at least
   as many as model space has; a drawing ezdxf makes of texts in a bold family, a plain one and a
   shape font saves each as a JWW text naming that family (else ＭＳ ゴシック) and bold flag;
-- each under- and overline ezdxf reads in a TEXT's %%u / %%o or an MTEXT's \L / \O is a line
-  along the saved run's cells, at their bottom or top: the texts alone saved as JWW hold those
-  lines and no others; so does a drawing ezdxf makes of overlines, turned and centred texts and
-  MTEXT paragraphs;
+- each under-, overline and strike-through ezdxf reads in a TEXT's %%u / %%o / %%k or an
+  MTEXT's \L / \O / \K is a line along the saved run's cells, at their bottom, top or middle:
+  the texts alone saved as JWW hold those lines and no others; so does a drawing ezdxf makes of
+  overlines, strike-throughs, turned and centred texts and MTEXT paragraphs;
 - with RENDER_BOARD: the board's picture of the JWW matches its picture of the DXF (the
   share-of-ink measure of tests/board/render/compare_with_ezdxf.py) at MIN_AGREEMENT, the DXF's
   picture placed by the JWW's scale and the DXF's unit: what the JWW shows is what the DXF
@@ -217,7 +217,8 @@ def check_faces(batch, dxf, jww):
 
 
 def check_rules(batch, doc, jww, figures):
-    """Problems of the under- and overlines of doc's model-space TEXT and MTEXT saved alone."""
+    """Problems of the under-, overlines and strike-throughs of doc's model-space TEXT and MTEXT
+    saved alone."""
     rules, ruled = {}, []
     for e in doc.modelspace().query("TEXT MTEXT"):
         found = dxf_texts_expected.rules_of(e)
@@ -226,8 +227,8 @@ def check_rules(batch, doc, jww, figures):
         ruled.append(e)
         lines = [plain_text(e.dxf.text)] if e.dxftype() == "TEXT" else \
             plain_mtext(e.text, split=True)
-        for line, over, first, last in found:
-            rules.setdefault(lines[line], set()).add((over, first, last))
+        for line, kind, first, last in found:
+            rules.setdefault(lines[line], set()).add((kind, first, last))
     if not ruled:
         return []
     d = alone_as_jww(batch, doc, ruled, jww, "rules")
@@ -251,7 +252,8 @@ def check_rules(batch, doc, jww, figures):
             return [f"no line {line} under or over its text; lines {unmatched[:2]}"]
         unmatched.remove(match)
     if unmatched:
-        return [f"{len(unmatched)} lines beside the {len(want)} under- and overlines"]
+        return [f"{len(unmatched)} lines beside the {len(want)} under-, overlines and "
+                f"strike-throughs"]
     return []
 
 
@@ -344,7 +346,7 @@ def main(argv):
     dxf_texts_expected.ruled_drawing(ruled)
     lines = {}
     wrong = check_rules(batch, ezdxf.readfile(ruled), ruled[:-4] + ".jww", lines)
-    print("FAIL" if wrong else "ok  ", "under- and overlines of turned texts and MTEXT (ezdxf)",
+    print("FAIL" if wrong else "ok  ", "under-, overlines and strike-throughs of turned texts and MTEXT (ezdxf)",
           lines, *wrong)
     holes += wrong
     faced = os.path.join(out_dir, "faced_texts.dxf")
