@@ -80,6 +80,9 @@ std::optional<JwwTextRun> JwwRunOf(const UnderlayText& t, Vec2 origin, double fa
     // A turned text's axes leave a slant of 1e-17 or so: upright.
     run.italic = slant > 1e-6;
     run.slanted = std::abs(slant - (run.italic ? kItalicShear : 0.0)) > 1e-6;
+    // An upright text in an italic face (an MTEXT's \f code) is Jw_cad's italic, which leans.
+    const double lean = !run.italic && (t.face & kFaceItalic) != 0U ? kItalicShear : slant;
+    run.italic = run.italic || (t.face & kFaceItalic) != 0U;
     run.fromBelow = across < 0.0;
     // Where a byte of the text begins and ends its cells along the run (fitted to its end), on
     // the side Jw_cad stands its cells.
@@ -95,7 +98,7 @@ std::optional<JwwTextRun> JwwRunOf(const UnderlayText& t, Vec2 origin, double fa
         const std::string before = t.utf8.substr(0, first);
         const double from = jww::CellsWidth(before, run.width + run.spacing, 0.0) * stretch;
         const double to = jww::CellsWidth(t.utf8.substr(0, last), run.width, run.spacing) * stretch;
-        const Vec2 lift = (rise * run.height) * cellsUp + (slant * rise * run.height) * along;
+        const Vec2 lift = (rise * run.height) * cellsUp + (lean * rise * run.height) * along;
         run.rules.push_back({run.start + from * along + lift, run.start + to * along + lift});
     };
     for (const TextRule& rule : t.rules) add(rule, rule.over ? 1.0 : 0.0);

@@ -103,6 +103,7 @@ def check(batch, dxf, out_dir, render_board, minimum):
     problems += check_blocks(batch, doc, d, kinds, jww, out_dir, figures)
     problems += check_texts(doc, jww, run.stderr, figures)
     problems += check_rules(batch, read_dxf(dxf), jww, figures)
+    problems += check_fonts(batch, read_dxf(dxf), jww, figures)
     problems += check_dimension_parts(batch, read_dxf(dxf), jww, figures)
     problems += check_fills(batch, read_dxf(dxf), jww, figures)
     lines = collections.defaultdict(list)
@@ -257,6 +258,47 @@ def check_rules(batch, doc, jww, figures):
     return []
 
 
+def jww_texts(d):
+    """(string, font, bold, italic) of each text of JWW records d, dimensions' own among them."""
+    out = []
+    enc = "utf-16-le" if d["version"] >= 700 else "cp932"
+    for cls, body in d["records"]:
+        if cls not in ("CDataMoji", "CDataSunpou"):
+            continue
+        f = jww_records.parse_fields(d["version"], cls, body)
+        f = f["text"] if cls == "CDataSunpou" else f
+        flags = f["kind"] // 10000
+        out.append((f["text"].decode(enc), f["font"].decode(enc), flags & 2 == 2, flags & 1 == 1))
+    return out
+
+
+def check_fonts(batch, doc, jww, figures):
+    """Problems of the fonts of doc's model-space TEXT, MTEXT and DIMENSION texts saved alone:
+    each JWW text names the font, bold and (where an MTEXT code says it) italic flag ezdxf says
+    its line is drawn in (dxf_texts_expected.text_faces); a line an MTEXT's box wrapped is any
+    part of it."""
+    keep = list(doc.modelspace().query("TEXT MTEXT DIMENSION"))
+    want = [w for w in dxf_texts_expected.text_faces(doc, keep) if w[0].strip()]
+    if not want:
+        return []
+    d = alone_as_jww(batch, doc, keep, jww, "fonts")
+    if isinstance(d, str):
+        return [d]
+    got = [g for g in jww_texts(d) if g[0].strip()]
+    problems, checked = [], 0
+    for g in got:
+        same = [w for w in want if w[0] == g[0]] or [w for w in want if g[0].strip() in w[0]]
+        if not same:
+            continue
+        checked += 1
+        if not any(w[1:3] == g[1:3] and w[3] in (None, g[3]) for w in same):
+            problems.append(f"text {g[0]!r} in {g[1:]}, ezdxf says {same[0][1:]}")
+    figures["fonts"] = f"{checked - len(problems)}/{checked} of {len(got)}"
+    if checked < len(want) * 0.9:
+        problems.append(f"only {checked} JWW texts found for {len(want)} lines ezdxf reads")
+    return problems[:3]
+
+
 def check_dimension_parts(batch, doc, jww, figures):
     dimensions = dxf_blocks_expected.other_dimensions(doc)
     if not dimensions:
@@ -348,6 +390,13 @@ def main(argv):
     wrong = check_rules(batch, ezdxf.readfile(ruled), ruled[:-4] + ".jww", lines)
     print("FAIL" if wrong else "ok  ", "under-, overlines and strike-throughs of turned texts and MTEXT (ezdxf)",
           lines, *wrong)
+    holes += wrong
+    fonted = os.path.join(out_dir, "fonted_texts.dxf")
+    dxf_texts_expected.fonted_drawing(fonted)
+    fonts = {}
+    wrong = check_fonts(batch, ezdxf.readfile(fonted), fonted[:-4] + ".jww", fonts)
+    print("FAIL" if wrong else "ok  ", "fonts of MTEXT codes and dimension texts (ezdxf)", fonts,
+          *wrong)
     holes += wrong
     faced = os.path.join(out_dir, "faced_texts.dxf")
     dxf_texts_expected.faced_drawing(faced)

@@ -6,7 +6,9 @@ import math
 import os
 
 import ezdxf
-from ezdxf.tools.text import MTextParser, TokenType, plain_text
+from ezdxf.tools.fonts import FontFace
+from ezdxf.tools.text import (MTextContext, MTextParser, TokenType, plain_mtext,
+                              plain_text)
 
 # The cells' cap height per cell height (Noto Sans CJK JP's, as tests/board/convert's JWW check
 # reads it from the font): a DXF text's height is the cap height.
@@ -35,6 +37,101 @@ def face_of(e):
     family, _, _ = style.get_extended_font_data()
     flags = style.get_xdata("ACAD")[1][1] if style.has_xdata("ACAD") else 0
     return family, flags & BOLD_BIT[0] != 0
+
+
+def style_face(doc, name):
+    """(family, bold) of text style name as ezdxf reads it: ＭＳ ゴシック for a style naming no
+    TrueType family (a shape font) or none."""
+    style = doc.styles.get(name) if name else None
+    if style is None:
+        return DEFAULT_FONT, False
+    family, _, _ = style.get_extended_font_data()
+    flags = style.get_xdata("ACAD")[1][1] if style.has_xdata("ACAD") else 0
+    return family or DEFAULT_FONT, flags & BOLD_BIT[0] != 0
+
+
+def mtext_faces(content, face):
+    """(plain text, font, bold, italic) of each paragraph of MTEXT content, its font what ezdxf's
+    MTextParser has in force at the paragraph's first word: a \\f family with its bold and italic,
+    ＭＳ ゴシック for a \\F shape font, else face (the style's family and bold, not italic)."""
+    ours = FontFace(family="\0style")
+    ctx = MTextContext()
+    ctx.font_face = ours
+    lines = plain_mtext(content, split=True)
+    firsts, line = {}, 0
+    for token in MTextParser(content, ctx):
+        if token.type == TokenType.NEW_PARAGRAPH:
+            line += 1
+        elif token.type == TokenType.WORD and token.data.strip() and line not in firsts:
+            firsts[line] = token.ctx.font_face
+    out = []
+    for i, text in enumerate(lines):
+        f = firsts.get(i, ours)
+        if f is ours or f.family == ours.family:
+            out.append((text, face[0], face[1], False))
+        elif "\\F" + f.family in content:
+            out.append((text, DEFAULT_FONT, False, False))
+        else:
+            out.append((text, f.family, f.weight == "bold", f.style == "italic"))
+    return out
+
+
+def text_faces(doc, entities):
+    """(plain text, font, bold, italic or None: not said) of each line the TEXT, MTEXT and
+    DIMENSION entities draw: a TEXT in its style's face, an MTEXT's paragraphs as mtext_faces
+    says in the face of its style, a dimension's texts (its block's) in the face of the text
+    style its dimension style names (DIMTXSTY, with the dimension's own overrides)."""
+    out = []
+    for e in entities:
+        kind = e.dxftype()
+        if kind == "TEXT":
+            family, bold = style_face(doc, e.dxf.style)
+            out.append((plain_text(e.dxf.text), family, bold, None))
+        elif kind == "MTEXT":
+            out += mtext_faces(e.text, style_face(doc, e.dxf.style))
+        elif kind == "DIMENSION":
+            try:
+                style = e.override().get("dimtxsty")
+            except Exception:  # a style the file lacks: ezdxf does not say
+                continue
+            face = style_face(doc, style if isinstance(style, str) else None)
+            block = e.get_geometry_block()
+            if block is None:
+                # Drawn from its points: its own text, where it is not the measurement.
+                if e.dxf.text and "<>" not in e.dxf.text:
+                    out.append((plain_text(e.dxf.text), face[0], face[1], None))
+                continue
+            for t in block:
+                if t.dxftype() == "TEXT":
+                    out.append((plain_text(t.dxf.text), face[0], face[1], None))
+                elif t.dxftype() == "MTEXT":
+                    out += mtext_faces(t.text, face)
+    return out
+
+
+def fonted_drawing(path):
+    """A drawing ezdxf makes of MTEXT \\f and \\F codes over paragraphs and groups, in a bold
+    style and in Standard, and of dimensions whose own override names a bold text style, one
+    with its block and one without (drawn from its points)."""
+    doc = ezdxf.new()
+    for name, family in (("見出し", "ＭＳ Ｐ明朝"), ("寸法文字", "Meiryo")):
+        style = doc.styles.new(name, dxfattribs={"font": family + ".ttf"})
+        style.set_xdata("ACAD", [(1000, family), (1071, 34 | BOLD_BIT[0])])
+    msp = doc.modelspace()
+    msp.add_mtext("{\\fArial|b0|i0|c0|p34;細字}\\P{\\fTimes New Roman|b1|i1;太字斜体}\\P"
+                  "{\\Fromans.shx;形}\\P前{\\fArial|b1;後}\\P見出しのまま",
+                  dxfattribs={"char_height": 2.5, "style": "見出し", "insert": (0, 0)})
+    msp.add_mtext("\\fSimHei|b1|i0|c134|p49;{\\fArial|i1;斜体}\\P黒体",
+                  dxfattribs={"char_height": 2.5, "insert": (0, -30)})
+    for i, kept in enumerate((True, False)):
+        dim = msp.add_linear_dim(base=(0, -50 - 20 * i), p1=(0, -60 - 20 * i),
+                                 p2=(40, -60 - 20 * i), text=f"寸法{i}",
+                                 override={"dimtxsty": "寸法文字", "dimtxt": 2.5})
+        dim.render()
+        if not kept:
+            doc.blocks.delete_block(dim.dimension.dxf.geometry, safe=False)
+            dim.dimension.dxf.geometry = ""
+    doc.saveas(path)
 
 
 def faced_drawing(path):
