@@ -211,7 +211,7 @@ private:
 
     Resolved Resolve(const Common& c, const Context& ctx);
 
-    std::uint32_t DashIndex(std::vector<double> scaled);
+    std::uint32_t DashIndex(std::vector<double> scaled, std::array<std::string, 2> name);
 
     // Takes work units from the budget; false (and nothing taken) once it cannot give them, and
     // from then on for everything: the rest of the drawing stays in the file, unshown.

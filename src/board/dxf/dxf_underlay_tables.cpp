@@ -87,12 +87,14 @@ void Builder::ReadTableRecord(std::size_t r) {
         if (!handle.empty()) m_blockRecords.emplace(std::move(handle), std::move(name));
     } else if (type == "LTYPE") {
         std::string name;
+        std::string description;
         std::vector<double> pattern;
         for (const Tag& t : tags) {
-            if (t.code == 2) name = LayerKey(t.text);
+            if (t.code == 2) name = Decode(t.text);
+            if (t.code == 3) description = Decode(t.text);
             if (t.code == 49) pattern.push_back(t.real);
         }
-        m_linetypes.AddLinetype(name, std::move(pattern));
+        m_linetypes.AddLinetype(name, std::move(pattern), description);
     } else if (type == "STYLE") {
         // A TrueType style names its family and weight in the extended data AutoCAD writes:
         // ACAD's 1000 (the family) and 1071 (the pitch and family in its low byte, the charset

@@ -105,6 +105,7 @@ Underlay EditedUnderlay(const Underlay& base,
                         const std::unordered_map<std::int32_t, Rgb>& layerColours) {
     Underlay out;
     out.dashes = base.dashes;
+    out.dashNames = base.dashNames;
     out.fonts = base.fonts;
     out.paperSpace = base.paperSpace;
     out.dropped = base.dropped;

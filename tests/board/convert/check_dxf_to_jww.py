@@ -115,7 +115,8 @@ def check(batch, dxf, out_dir, render_board, minimum):
             lines[ends].append(f["m_nPenStyle"])
     factor = d["values"]["m_adScale[0]"]
     factor = UNIT_MM.get(doc.header.get("$INSUNITS", 0), 1.0) / factor
-    wrong, figures["lines"] = dxf_pens_expected.check_line_types(doc, lines, factor)
+    wrong, figures["lines"] = dxf_pens_expected.check_line_types(doc, lines, factor, d["values"],
+                                                                 figures)
     problems += wrong[:3]
     wrong, figures["layers"] = dxf_layers_expected.check_layer_states(doc, d)
     problems += wrong[:3]
@@ -299,6 +300,28 @@ def check_fonts(batch, doc, jww, figures):
     return problems[:3]
 
 
+def check_named_types(batch, dxf, jww):
+    """(problems, figures) of dxf's lines saved as JWW: each named linetype's line the type or
+    kind its name says (dxf_pens_expected.check_line_types)."""
+    run = subprocess.run([batch, "-o", jww, dxf], capture_output=True, text=True)
+    if run.returncode != 0:
+        return [f"conversion failed: {run.stderr.strip()}"], {}
+    d, doc = jww_records.read(jww), ezdxf.readfile(dxf)
+    lines = collections.defaultdict(list)
+    for cls, body in d["records"]:
+        if cls == "CDataSen":
+            f = jww_records.parse_fields(d["version"], cls, body)
+            lines[dxf_pens_expected.key((f["x1"], f["y1"]), (f["x2"], f["y2"]))].append(
+                f["m_nPenStyle"])
+    factor = UNIT_MM[doc.header.get("$INSUNITS", 0)] / d["values"]["m_adScale[0]"]
+    figures = {}
+    wrong, figures["lines"] = dxf_pens_expected.check_line_types(doc, lines, factor, d["values"],
+                                                                 figures)
+    if figures.get("named lines", 0) != len(doc.modelspace()):
+        wrong.append(f"{figures} named lines found of {len(doc.modelspace())}")
+    return wrong, figures
+
+
 def check_dimension_parts(batch, doc, jww, figures):
     dimensions = dxf_blocks_expected.other_dimensions(doc)
     if not dimensions:
@@ -378,6 +401,11 @@ def main(argv):
     dxf_fills_expected.holed_drawing(holed)
     holes = check_fills(batch, ezdxf.readfile(holed), holed[:-4] + ".jww", {})
     print("FAIL" if holes else "ok  ", "hatches with holes and islands (ezdxf)", *holes)
+    named = os.path.join(out_dir, "named_linetypes.dxf")
+    dxf_pens_expected.named_drawing(named)
+    wrong, kinds = check_named_types(batch, named, named[:-4] + ".jww")
+    print("FAIL" if wrong else "ok  ", "linetypes by name before pattern (ezdxf)", kinds, *wrong)
+    holes += wrong
     made = os.path.join(out_dir, "made_dimensions.dxf")
     dxf_blocks_expected.dimensions_drawing(made)
     parts = {}
@@ -388,8 +416,8 @@ def main(argv):
     dxf_texts_expected.ruled_drawing(ruled)
     lines = {}
     wrong = check_rules(batch, ezdxf.readfile(ruled), ruled[:-4] + ".jww", lines)
-    print("FAIL" if wrong else "ok  ", "under-, overlines and strike-throughs of turned texts and MTEXT (ezdxf)",
-          lines, *wrong)
+    print("FAIL" if wrong else "ok  ",
+          "under-, overlines and strike-throughs of turned texts and MTEXT (ezdxf)", lines, *wrong)
     holes += wrong
     fonted = os.path.join(out_dir, "fonted_texts.dxf")
     dxf_texts_expected.fonted_drawing(fonted)
