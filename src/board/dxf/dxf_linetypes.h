@@ -3,10 +3,10 @@
 // board's own entities both take their dashes from here.
 #pragma once
 
-#include <compare>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -17,7 +17,9 @@ struct DxfLinetypeLabel {
     std::string name;
     std::string description;
     bool operator==(const DxfLinetypeLabel&) const = default;
-    auto operator<=>(const DxfLinetypeLabel&) const = default;
+    bool operator<(const DxfLinetypeLabel& other) const {
+        return std::tie(name, description) < std::tie(other.name, other.description);
+    }
 };
 
 class DxfLinetypes {

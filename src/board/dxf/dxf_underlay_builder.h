@@ -192,6 +192,8 @@ private:
     void ReadHeader(std::size_t r);
 
     void ReadTableRecord(std::size_t r);
+    // A STYLE record: its face, and its handle for what names it so.
+    void ReadTextStyle(const std::vector<Tag>& tags);
 
     void ReadBlocks();
 

@@ -96,33 +96,7 @@ void Builder::ReadTableRecord(std::size_t r) {
         }
         m_linetypes.AddLinetype(name, std::move(pattern), description);
     } else if (type == "STYLE") {
-        // A TrueType style names its family and weight in the extended data AutoCAD writes:
-        // ACAD's 1000 (the family) and 1071 (the pitch and family in its low byte, the charset
-        // in the next, italic 0x1000000, bold 0x2000000).
-        std::string name;
-        std::string family;
-        std::string handle;
-        TextFace face;
-        bool acad = false;
-        bool familyRead = false;
-        for (const Tag& t : tags) {
-            if (t.code == 1001) acad = t.text == "ACAD";
-            if (t.code == 2 && !acad) name = LayerKey(t.text);
-            if (t.code == 5 && !acad) handle = UpperHandle(t.text);
-            if (acad && t.code == 1000 && !familyRead) {
-                family = Decode(t.text);
-                familyRead = true;
-            }
-            if (acad && t.code == 1071) face.bold = (t.integer & kTrueTypeBold) != 0;
-        }
-        if (!family.empty()) {
-            auto& fonts = m_underlay.fonts;
-            const auto found = std::find(fonts.begin(), fonts.end(), family);
-            face.font = static_cast<std::uint32_t>(found - fonts.begin());
-            if (found == fonts.end()) fonts.push_back(std::move(family));
-        }
-        if (!handle.empty()) m_styleHandles.insert_or_assign(std::move(handle), name);
-        m_textFaces.insert_or_assign(std::move(name), face);
+        ReadTextStyle(tags);
     } else if (type == "DIMSTYLE") {
         std::string name;
         ArrowStyle style;
@@ -134,6 +108,36 @@ void Builder::ReadTableRecord(std::size_t r) {
         }
         m_dimStyles.emplace(std::move(name), style);
     }
+}
+
+void Builder::ReadTextStyle(const std::vector<Tag>& tags) {
+    // A TrueType style names its family and weight in the extended data AutoCAD writes:
+    // ACAD's 1000 (the family) and 1071 (the pitch and family in its low byte, the charset
+    // in the next, italic 0x1000000, bold 0x2000000).
+    std::string name;
+    std::string family;
+    std::string handle;
+    TextFace face;
+    bool acad = false;
+    bool familyRead = false;
+    for (const Tag& t : tags) {
+        if (t.code == 1001) acad = t.text == "ACAD";
+        if (t.code == 2 && !acad) name = LayerKey(t.text);
+        if (t.code == 5 && !acad) handle = UpperHandle(t.text);
+        if (acad && t.code == 1000 && !familyRead) {
+            family = Decode(t.text);
+            familyRead = true;
+        }
+        if (acad && t.code == 1071) face.bold = (t.integer & kTrueTypeBold) != 0;
+    }
+    if (!family.empty()) {
+        auto& fonts = m_underlay.fonts;
+        const auto found = std::find(fonts.begin(), fonts.end(), family);
+        face.font = static_cast<std::uint32_t>(found - fonts.begin());
+        if (found == fonts.end()) fonts.push_back(std::move(family));
+    }
+    if (!handle.empty()) m_styleHandles.insert_or_assign(std::move(handle), name);
+    m_textFaces.insert_or_assign(std::move(name), face);
 }
 
 void Builder::ReadBlocks() {
