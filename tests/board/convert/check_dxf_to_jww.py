@@ -6,7 +6,9 @@
 - the lines, arcs and circles the DXF's model space holds directly (ezdxf) each come back as a
   CDataSen / CDataEnko record;
 - each model-space LINE is a CDataSen of a broken Jw_cad line type exactly when its linetype
-  has gaps (dxf_pens_expected.py);
+  has gaps, and of the type or kind its linetype's name or description says where it says one
+  (dxf_pens_expected.py); so is each line of a drawing ezdxf makes of linetypes whose patterns
+  would say otherwise;
 - the losses named hold paper space only when its layouts draw something (ezdxf: entities
   other than viewports), with that count;
 - each DXF layer off or frozen hidden in the JWW, the others and the write layer shown, and
@@ -34,6 +36,10 @@
   (dxf_texts_expected.py); the loss list names the texts whose alignment is not held, at least
   as many as model space has; a drawing ezdxf makes of texts in a bold family, a plain one and a
   shape font saves each as a JWW text naming that family (else ＭＳ ゴシック) and bold flag;
+- the model-space TEXT, MTEXT and DIMENSION entities alone saved as JWW: each JWW text names
+  the font, bold and (where an MTEXT code says it) italic flag ezdxf says its line is drawn in
+  (dxf_texts_expected.text_faces: styles, MTEXT \f and \F codes, dimensions' DIMTXSTY); so does
+  a drawing ezdxf makes of such codes and of dimensions with and without their blocks;
 - each under-, overline and strike-through ezdxf reads in a TEXT's %%u / %%o / %%k or an
   MTEXT's \L / \O / \K is a line along the saved run's cells, at their bottom, top or middle:
   the texts alone saved as JWW hold those lines and no others; so does a drawing ezdxf makes of
