@@ -408,7 +408,10 @@ private:
             for (const RawTag& t : tags) {
                 if (t.code == 49) pattern.push_back(t.real);
             }
-            m_out.linetypes.AddLinetype(LayerKey(Group(tags, 2)), std::move(pattern));
+            const auto decoded = [&](int code) {
+                return DecodeDxfString(Group(tags, code), m_source.version, m_source.codePage);
+            };
+            m_out.linetypes.AddLinetype(decoded(2), std::move(pattern), decoded(3));
         }
     }
 

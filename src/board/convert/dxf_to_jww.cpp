@@ -132,7 +132,11 @@ public:
         const auto [group, layer] = m_source.GroupAndLayer(m_layers.To(item.layer));
         RecordWriter::Pen pen{NearestPen(m_source.header, item.colour), group, layer};
         if (item.dash < m_underlay.dashes.size()) {
-            pen.style = m_lineTypes.Style(item.dash, m_underlay.dashes[item.dash], m_factor);
+            const bool named = item.dash < m_underlay.dashNames.size();
+            pen.style =
+                m_lineTypes.Style(item.dash, m_underlay.dashes[item.dash], m_factor,
+                                  named ? m_underlay.dashNames[item.dash][0] : std::string_view(),
+                                  named ? m_underlay.dashNames[item.dash][1] : std::string_view());
         }
         switch (item.kind) {
             case UnderlayKind::Polyline:
@@ -204,7 +208,8 @@ private:
 
 public:
     // Writes the text item as a Jw_cad run (JwwRunOf); false (nothing written) when it has no
-    // size. Its under- and overlines as lines in its pen, unless within a dimension.
+    // size. Its under-, overlines and strike-throughs as lines in its pen, unless within a
+    // dimension.
     bool Text(const UnderlayItem& item, const RecordWriter::Pen& pen, bool rules = true) {
         const UnderlayText& t = m_underlay.texts[item.text];
         const std::optional<JwwTextRun> run = JwwRunOf(
@@ -507,10 +512,14 @@ private:
         const auto pattern = structure.linetypes.PatternOf(
             c.linetype, layer, c.linetypeScale, through.linetype, through.layer, through.scale);
         if (!pattern) return 1;
-        const auto known = std::find(m_patterns.begin(), m_patterns.end(), *pattern);
+        const DxfLinetypeLabel* found =
+            structure.linetypes.LabelOf(c.linetype, layer, through.linetype, through.layer);
+        std::pair named{*pattern, found != nullptr ? *found : DxfLinetypeLabel{}};
+        const auto known = std::find(m_patterns.begin(), m_patterns.end(), named);
         const auto key = static_cast<std::uint32_t>(known - m_patterns.begin());
-        if (known == m_patterns.end()) m_patterns.push_back(*pattern);
-        return m_lineTypes.Style(key, *pattern, m_factor);
+        if (known == m_patterns.end()) m_patterns.push_back(named);
+        return m_lineTypes.Style(key, *pattern, m_factor, named.second.name,
+                                 named.second.description);
     }
 
     // Lines, arcs and circles from an origin (a block's base point), drawn through an insert;
@@ -597,7 +606,8 @@ private:
     std::unordered_map<std::string, std::int32_t> m_layerNumbers;
     std::vector<Through> m_through;  // by kept block
     LineTypes m_lineTypes;
-    std::vector<std::vector<double>> m_patterns;  // the block curves' dashes, keys of m_lineTypes
+    // The block curves' dashes and linetypes, keys of m_lineTypes.
+    std::vector<std::pair<std::vector<double>, DxfLinetypeLabel>> m_patterns;
     std::unordered_map<std::uint32_t, bool> m_recordByBlock;
 };
 
@@ -619,7 +629,7 @@ std::vector<EntityData> PaperEntities(const DrawingState& state, double factor,
 
 // The board's lines and arcs at paper size, each with the pen nearest to its colour (its own, else
 // its layer's) and, with the DXF at hand, the line type nearest to its dashes.
-void BoardRecords(const DrawingState& state, const DocumentSource* dxf, double factor,
+void BoardRecords(const DrawingState& state, const DxfSource* dxf, double factor,
                   const LayerMap& layers, const JwwSource& source, RecordWriter& out) {
     LineTypes types(source.header);
     const auto own = dxf != nullptr ? dxf->OwnColours() : std::span<const std::uint32_t>{};
@@ -638,7 +648,13 @@ void BoardRecords(const DrawingState& state, const DocumentSource* dxf, double f
         RecordWriter::Pen pen{NearestPen(source.header, colour), group, layer};
         if (dxf != nullptr) {
             const std::uint32_t dash = i < dashes.size() ? dashes[i] : dxf->LayerDash(e.layer);
-            if (dash < patterns.size()) pen.style = types.Style(dash, patterns[dash], factor);
+            if (dash < patterns.size()) {
+                const bool named = dash < dxf->dashLabels.size();
+                pen.style =
+                    types.Style(dash, patterns[dash], factor,
+                                named ? dxf->dashLabels[dash].name : std::string_view(),
+                                named ? dxf->dashLabels[dash].description : std::string_view());
+            }
         }
         for (Vec2* p : {&e.start, &e.end, &e.center}) *p = {p->x * factor, p->y * factor};
         e.radius *= factor;

@@ -10,10 +10,12 @@
 #include <limits>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "board/convert/dxf_to_jww.h"
+#include "board/convert/line_type_names.h"
 #include "board/jww/jww_archive.h"
 #include "board/jww/jww_file.h"
 #include "board/jww/jww_text.h"
@@ -252,16 +254,28 @@ public:
         }
     }
 
-    std::uint8_t Style(std::uint32_t key, const std::vector<double>& dashes, double factor) {
+    // The type of the dashes under key (at paper size by factor): the Jw_cad type the linetype's
+    // name or description names; else, among the types of the kind its name says (補助線種 left
+    // out: a named linetype is drawn, not a guide), or all where it says none, the nearest.
+    std::uint8_t Style(std::uint32_t key, const std::vector<double>& dashes, double factor,
+                       std::string_view name = {}, std::string_view description = {}) {
         const auto found = m_known.find(key);
         if (found != m_known.end()) return found->second;
+        const NamedLineType named = LineTypeOfName(name, description);
         std::uint8_t best = 1;
         jww::DashShape shape = jww::ShapeOfDashes(dashes);
         shape.period *= factor;
-        // A pattern with no gap is a solid line.
-        if (shape.marks > 0 && shape.period > 0.0 && std::isfinite(shape.period)) {
+        const auto ofKind = [&](const Type& type) {
+            return named.marks == 0 || (type.shape.marks == named.marks && type.style != 9);
+        };
+        const bool kindKnown = std::any_of(m_types.begin(), m_types.end(), ofKind);
+        if (named.style != 0) {
+            best = named.style;
+        } else if (shape.marks > 0 && shape.period > 0.0 && std::isfinite(shape.period)) {
+            // A pattern with no gap is a solid line.
             double cost = std::numeric_limits<double>::max();
             for (const Type& type : m_types) {
+                if (kindKnown && !ofKind(type)) continue;
                 const double c = jww::DashDistance(type.shape, shape);
                 if (c < cost) {
                     cost = c;

@@ -3,8 +3,8 @@
 // run's start and end, not an alignment: the run starts where the DXF's writer put its start,
 // where it said (a TEXT aligned otherwise than left on its baseline), and is as long as the writer
 // measured it (centred or right-aligned); else from the alignment point by the run's cells. Cells
-// that end before the run's end get the spacing that takes them there. Under- and overlines lie
-// along the cells of their characters, at the cells' bottom and top.
+// that end before the run's end get the spacing that takes them there. Under-, overlines and
+// strike-throughs lie along the cells of their characters, at the cells' bottom, top and middle.
 #include "board/convert/jww_text_run.h"
 
 #include <algorithm>
@@ -80,20 +80,29 @@ std::optional<JwwTextRun> JwwRunOf(const UnderlayText& t, Vec2 origin, double fa
     // A turned text's axes leave a slant of 1e-17 or so: upright.
     run.italic = slant > 1e-6;
     run.slanted = std::abs(slant - (run.italic ? kItalicShear : 0.0)) > 1e-6;
+    // An upright text in an italic face (an MTEXT's \f code) is Jw_cad's italic, which leans.
+    const double lean = !run.italic && (t.face & kFaceItalic) != 0U ? kItalicShear : slant;
+    run.italic = run.italic || (t.face & kFaceItalic) != 0U;
     run.fromBelow = across < 0.0;
     // Where a byte of the text begins and ends its cells along the run (fitted to its end), on
     // the side Jw_cad stands its cells.
     const Vec2 cellsUp{-along.y, along.x};
     const double total = jww::CellsWidth(t.utf8, run.width, run.spacing);
     const double stretch = total > 0.0 ? length / total : 1.0;
-    for (const TextRule& rule : t.rules) {
-        const std::string before = t.utf8.substr(0, rule.from);
+    // A rule rises this share of the cells' height, leaning with an italic run's glyphs.
+    const auto add = [&](const TextRule& rule, double rise) {
+        const std::size_t size = t.utf8.size();
+        const std::size_t first = std::min<std::size_t>(rule.from, size);
+        const std::size_t last = std::min<std::size_t>(rule.to, size);
+        if (first >= last) return;
+        const std::string before = t.utf8.substr(0, first);
         const double from = jww::CellsWidth(before, run.width + run.spacing, 0.0) * stretch;
-        const double to =
-            jww::CellsWidth(t.utf8.substr(0, rule.to), run.width, run.spacing) * stretch;
-        const Vec2 lift = rule.over ? run.height * cellsUp + (slant * run.height) * along : Vec2{};
+        const double to = jww::CellsWidth(t.utf8.substr(0, last), run.width, run.spacing) * stretch;
+        const Vec2 lift = (rise * run.height) * cellsUp + (lean * rise * run.height) * along;
         run.rules.push_back({run.start + from * along + lift, run.start + to * along + lift});
-    }
+    };
+    for (const TextRule& rule : t.rules) add(rule, rule.over ? 1.0 : 0.0);
+    for (const TextRule& rule : t.strikes) add(rule, kCellStrikeAt);
     return run;
 }
 

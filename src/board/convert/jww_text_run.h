@@ -10,9 +10,12 @@
 
 namespace pelimator::board {
 
+// Where a strike-through crosses a run's cells, in cell heights above their bottom: the middle.
+inline constexpr double kCellStrikeAt = 0.5;
+
 // A Jw_cad run at paper size: start (the cells' bottom left) and end, cell width and height,
-// spacing after each cell, angle, italic flag; its under- and overlines as lines; what of the text
-// it does not hold.
+// spacing after each cell, angle, italic flag; its under-, overlines and strike-throughs as lines;
+// what of the text it does not hold.
 struct JwwTextRun {
     Vec2 start;
     Vec2 end;

@@ -321,6 +321,7 @@ void Parser::OnTag() {
                 m_source.continuous = std::string(Value());
             }
             if (code == 2) m_ltypeName = Value();
+            if (code == 3) m_ltypeDescription = Value();
             if (code == 49) m_ltypePattern.push_back(m_tag.real);
             break;
         case Kind::Line:

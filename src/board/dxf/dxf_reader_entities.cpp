@@ -120,7 +120,10 @@ void Parser::FinishRecord() {
             AddRawLayer();
             break;
         case Kind::Ltype:
-            m_linetypes.AddLinetype(m_ltypeName, std::move(m_ltypePattern));
+            m_linetypes.AddLinetype(
+                DecodeDxfString(m_ltypeName, m_source.version, m_source.codePage),
+                std::move(m_ltypePattern),
+                DecodeDxfString(m_ltypeDescription, m_source.version, m_source.codePage));
             m_ltypePattern.clear();
             break;
         case Kind::Line:
@@ -250,24 +253,31 @@ Parser::LineStyle Parser::StyleOf(const EntityFields& e) noexcept {
 
 void Parser::ResolveLinetypes() {
     if (m_linetypes.Empty()) return;
-    std::map<std::vector<double>, std::uint32_t> known;
-    const auto indexOf = [&](std::optional<std::vector<double>> pattern) {
+    // A pattern under another name is another dash: the name may say which type it is.
+    std::map<std::pair<std::vector<double>, DxfLinetypeLabel>, std::uint32_t> known;
+    const auto indexOf = [&](std::optional<std::vector<double>> pattern,
+                             const DxfLinetypeLabel* label) {
         if (!pattern) return DocumentSource::kSolidLine;
-        const auto [found, added] =
-            known.emplace(*pattern, static_cast<std::uint32_t>(m_source.dashPatterns.size()));
-        if (added) m_source.dashPatterns.push_back(std::move(*pattern));
+        DxfLinetypeLabel named = label != nullptr ? *label : DxfLinetypeLabel{};
+        const auto [found, added] = known.emplace(
+            std::pair{*pattern, named}, static_cast<std::uint32_t>(m_source.dashPatterns.size()));
+        if (added) {
+            m_source.dashPatterns.push_back(std::move(*pattern));
+            m_source.dashLabels.push_back(std::move(named));
+        }
         return found->second;
     };
     std::vector<std::uint32_t> styleDash;
     styleDash.reserve(m_styles.size());
     for (const LineStyle& style : m_styles) {
-        styleDash.push_back(
-            indexOf(m_linetypes.PatternOf(style.linetype, style.layer, style.scale)));
+        styleDash.push_back(indexOf(m_linetypes.PatternOf(style.linetype, style.layer, style.scale),
+                                    m_linetypes.LabelOf(style.linetype, style.layer)));
     }
     m_source.entityDash.reserve(m_entityStyle.size());
     for (const std::uint32_t style : m_entityStyle) m_source.entityDash.push_back(styleDash[style]);
     for (const DxfLayerEntry& layer : m_source.layers) {
-        const std::uint32_t dash = indexOf(m_linetypes.PatternOf("", layer.rawName, 1.0));
+        const std::uint32_t dash = indexOf(m_linetypes.PatternOf("", layer.rawName, 1.0),
+                                           m_linetypes.LabelOf("", layer.rawName));
         if (dash != DocumentSource::kSolidLine)
             m_source.layerDash.emplace_back(layer.read.number, dash);
     }

@@ -273,6 +273,7 @@ private:
 
     std::string_view m_tableName;
     std::string_view m_ltypeName;
+    std::string_view m_ltypeDescription;
     std::vector<double> m_ltypePattern;
     DxfLinetypes m_linetypes;
     std::vector<LineStyle> m_styles;           // the linetypes entities gave, in runs

@@ -103,6 +103,7 @@ void Parser::BeginTableRecord() {
     } else if (m_tableName == "LTYPE") {
         m_kind = Kind::Ltype;
         m_ltypeName = {};
+        m_ltypeDescription = {};
         m_ltypePattern.clear();
     } else if (m_type == "DIMSTYLE") {
         m_handleCode = 105;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/file_bytes.h"
+#include "board/dxf/dxf_linetypes.h"
 #include "board/dxf/dxf_tags.h"
 #include "board/model/document.h"
 #include "board/model/entity.h"
@@ -116,6 +117,7 @@ public:
     std::vector<std::uint32_t> entityDash;
     std::vector<std::pair<std::int32_t, std::uint32_t>> layerDash;  // dashed layers only
     std::vector<std::vector<double>> dashPatterns;
+    std::vector<DxfLinetypeLabel> dashLabels;  // each pattern's linetype
 
     [[nodiscard]] std::string FilePath() const override { return bytes.Path(); }
     [[nodiscard]] std::optional<std::size_t> RecordOf(std::size_t entity) const override {

@@ -74,15 +74,22 @@ Builder::Resolved Builder::Resolve(const Common& c, const Context& ctx) {
     }
     if (auto pattern = m_linetypes.PatternOf(c.linetype, r.layer, c.linetypeScale,
                                              ctx.blockLinetype, ctx.layer, ctx.m.Scale())) {
-        r.dash = DashIndex(std::move(*pattern));
+        const DxfLinetypeLabel* label =
+            m_linetypes.LabelOf(c.linetype, r.layer, ctx.blockLinetype, ctx.layer);
+        r.dash = DashIndex(std::move(*pattern), label != nullptr
+                                                    ? std::array{label->name, label->description}
+                                                    : std::array<std::string, 2>{});
     }
     return r;
 }
 
-std::uint32_t Builder::DashIndex(std::vector<double> scaled) {
+std::uint32_t Builder::DashIndex(std::vector<double> scaled, std::array<std::string, 2> name) {
     for (std::size_t i = m_underlay.dashes.size(); i-- > 0 && i + 8 >= m_underlay.dashes.size();) {
-        if (m_underlay.dashes[i] == scaled) return static_cast<std::uint32_t>(i);
+        if (m_underlay.dashes[i] == scaled && m_underlay.dashNames[i] == name) {
+            return static_cast<std::uint32_t>(i);
+        }
     }
+    m_underlay.dashNames.push_back(std::move(name));
     m_underlay.dashes.push_back(std::move(scaled));
     return static_cast<std::uint32_t>(m_underlay.dashes.size() - 1);
 }

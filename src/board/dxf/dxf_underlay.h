@@ -79,10 +79,17 @@ struct MTextLine {
     bool overline = false;
     std::vector<TextRule> strikes;  // its strike-throughs (\K)
     bool strike = false;
+    // The face an inline \f or \F code puts in force (where the reader is; a line's: at its first
+    // character other than a space): coded false, the style's; else family (empty: a \F shape
+    // font, no TrueType family) with its bold and italic flags.
+    bool faceCoded = false;
+    std::string family;
+    bool bold = false;
+    bool italic = false;
 };
 
 // An MTEXT's text (UTF-8) split at paragraph breaks (\P, and line feeds) with the inline codes
-// applied or dropped: \~ non-breaking space, {} groups, \f font, \H height (with x: relative),
+// applied or dropped: \~ non-breaking space, {} groups, \f \F font, \H height (with x: relative),
 // \W width, \C colour, \L \l \O \o \K \k lines, \S stacked fractions as a/b, \A \Q \T, \\ \{ \}.
 [[nodiscard]] std::vector<MTextLine> ParseMText(std::string_view text, double height);
 

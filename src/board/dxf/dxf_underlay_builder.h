@@ -55,6 +55,15 @@ inline constexpr double kLineSpacing = 5.0 / 3.0;
 
 // Whether a point can be drawn: coordinates beyond the reader's limit are damaged data (they
 // would also spoil the extents that opening zooms to).
+// A handle as the tables are keyed by it: upper case.
+inline std::string UpperHandle(std::string_view handle) {
+    std::string out(handle);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return out;
+}
+
 inline bool Usable(Vec2 p) noexcept {
     return std::abs(p.x) <= kDxfMaxCoordinate && std::abs(p.y) <= kDxfMaxCoordinate;
 }
@@ -188,6 +197,8 @@ private:
     void ReadHeader(std::size_t r);
 
     void ReadTableRecord(std::size_t r);
+    // A STYLE record: its face, and its handle for what names it so.
+    void ReadTextStyle(const std::vector<Tag>& tags);
 
     void ReadBlocks();
 
@@ -207,7 +218,7 @@ private:
 
     Resolved Resolve(const Common& c, const Context& ctx);
 
-    std::uint32_t DashIndex(std::vector<double> scaled);
+    std::uint32_t DashIndex(std::vector<double> scaled, std::array<std::string, 2> name);
 
     // Takes work units from the budget; false (and nothing taken) once it cannot give them, and
     // from then on for everything: the rest of the drawing stays in the file, unshown.
@@ -288,6 +299,11 @@ private:
     // The family and bold flag of a text's style (7, else Standard), and the Jw_cad text kind its
     // extended data keeps.
     void TakeFace(const std::vector<Tag>& tags, UnderlayText& text) const;
+    // The face an MTEXT line's inline \f or \F code gives it, over its style's.
+    void CodedFace(const MTextLine& line, UnderlayText& text);
+    // The family and bold flag of the text style named so (LayerKey, "#" and a handle; empty:
+    // Standard).
+    void StyleFace(std::string_view style, UnderlayText& text) const;
 
     // Where an MTEXT's lines stand, in its own frame (x along its direction, y up, from its
     // point, before the transform): by their estimated advance, the top of the first line and
@@ -404,7 +420,8 @@ private:
     std::unordered_map<std::string, Block> m_blocks;
     // Block names by the handle of their BLOCK_RECORD (upper case), for what names a block so.
     std::unordered_map<std::string, std::string> m_blockRecords;
-    std::unordered_map<std::string, TextFace> m_textFaces;  // by style name (LayerKey)
+    std::unordered_map<std::string, TextFace> m_textFaces;        // by style name (LayerKey)
+    std::unordered_map<std::string, std::string> m_styleHandles;  // upper-case handle -> name
     std::array<std::vector<Tag>, kMaxDepth + 2> m_tags;
     std::unordered_map<std::uint32_t, std::vector<Tag>> m_blockTags;
     struct MLineElement {
@@ -454,6 +471,9 @@ public:
         std::optional<double> lineInside;     // DIMTOFL (172): the line drawn inside the curve
         std::optional<double> level;          // DIMTOH (74): text outside kept horizontal
         std::optional<double> centreMark;     // DIMCEN (141): the centre's cross, half its size
+        // DIMTXSTY: its text style's name (LayerKey; 7 in R12), or "#" and its STYLE's handle in
+        // upper case (340, and a dimension's override); empty: not given.
+        std::string textStyle;
         // Takes a style variable from a DIMSTYLE record's or override's tag (by its group
         // code: value the tag's real or integer as the code holds); false when the code is not
         // one of these.

@@ -118,6 +118,7 @@ struct Builder::DimensionLook {
     bool lineInside = false;
     bool level = true;
     double centreMark = 0.09;
+    std::string textStyle;  // DIMTXSTY as ArrowStyle holds it
 };
 
 // The lines, arrowheads and text of one dimension in its own plane, before they are drawn.
@@ -347,6 +348,7 @@ void Builder::DimensionText(const std::string& text, Vec2 at, double angle,
     for (const MTextLine& line : lines) run.utf8 += (run.utf8.empty() ? "" : " ") + line.text;
     run.hAlign = 1;
     run.vAlign = 2;
+    StyleFace(look.textStyle, run);
     const Vec2 along = Along(angle);
     AddText(std::move(run), m, at, look.textHeight * along,
             look.textHeight * Vec2{-along.y, along.x}, res);
@@ -375,6 +377,11 @@ DimensionFields ReadDimension(const std::vector<Tag>& tags, Builder::ArrowStyle&
         if (!inXdata && t.code == 70) f.type = t.integer;
         if (!inXdata && t.code == 1) f.text = t.text;
         if (!inXdata && t.code == 3) f.style = t.text;
+        if (acad && overriding == 340 && t.code == 1005) {
+            own.textStyle = "#" + UpperHandle(t.text);
+            overriding = 0;
+            continue;
+        }
         if (acad && overriding != 0 && t.code >= 1040 && t.code <= 1071) {
             own.Take(overriding, t.code == 1040 ? t.real : static_cast<double>(t.integer));
             overriding = 0;
@@ -499,6 +506,12 @@ Builder::DimensionLook Builder::LookOf(std::string_view style, const ArrowStyle&
     look.centreMark = k * StyleValue(style, own, &ArrowStyle::centreMark, 0.09);
     const int separator = whole(&ArrowStyle::separator, '.');
     look.separator = separator > 32 && separator < 127 ? static_cast<char>(separator) : '.';
+    // Its text style as the other values: its own, else its style's (the header's where the
+    // style is not there).
+    const auto found = m_dimStyles.find(LayerKey(style));
+    look.textStyle = !own.textStyle.empty()       ? own.textStyle
+                     : found != m_dimStyles.end() ? found->second.textStyle
+                                                  : m_headerArrow.textStyle;
     return look;
 }
 

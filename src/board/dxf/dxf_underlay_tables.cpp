@@ -26,6 +26,7 @@ void Builder::ReadHeader(std::size_t r) {
         if (variable == "$DIMASZ" && t.code == 40) m_headerArrow.size = t.real;
         if (variable == "$DIMSCALE" && t.code == 40) m_headerArrow.scale = t.real;
         if (variable == "$DIMTXT" && t.code == 40) m_headerArrow.textHeight = t.real;
+        if (variable == "$DIMTXSTY" && t.code == 7) m_headerArrow.textStyle = LayerKey(t.text);
         if (variable == "$DIMTSZ" && t.code == 40) m_headerArrow.tick = t.real;
         if (variable == "$DIMEXO" && t.code == 40) m_headerArrow.offset = t.real;
         if (variable == "$DIMEXE" && t.code == 40) m_headerArrow.extension = t.real;
@@ -82,51 +83,61 @@ void Builder::ReadTableRecord(std::size_t r) {
             if (t.code == 5) handle = t.text;
             if (t.code == 2) name = LayerKey(t.text);
         }
-        std::ranges::transform(handle, handle.begin(),
-                               [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        handle = UpperHandle(handle);
         if (!handle.empty()) m_blockRecords.emplace(std::move(handle), std::move(name));
     } else if (type == "LTYPE") {
         std::string name;
+        std::string description;
         std::vector<double> pattern;
         for (const Tag& t : tags) {
-            if (t.code == 2) name = LayerKey(t.text);
+            if (t.code == 2) name = Decode(t.text);
+            if (t.code == 3) description = Decode(t.text);
             if (t.code == 49) pattern.push_back(t.real);
         }
-        m_linetypes.AddLinetype(name, std::move(pattern));
+        m_linetypes.AddLinetype(name, std::move(pattern), description);
     } else if (type == "STYLE") {
-        // A TrueType style names its family and weight in the extended data AutoCAD writes:
-        // ACAD's 1000 (the family) and 1071 (the pitch and family in its low byte, the charset
-        // in the next, italic 0x1000000, bold 0x2000000).
-        std::string name;
-        std::string family;
-        TextFace face;
-        bool acad = false;
-        bool familyRead = false;
-        for (const Tag& t : tags) {
-            if (t.code == 1001) acad = t.text == "ACAD";
-            if (t.code == 2 && !acad) name = LayerKey(t.text);
-            if (acad && t.code == 1000 && !familyRead) {
-                family = Decode(t.text);
-                familyRead = true;
-            }
-            if (acad && t.code == 1071) face.bold = (t.integer & kTrueTypeBold) != 0;
-        }
-        if (!family.empty()) {
-            auto& fonts = m_underlay.fonts;
-            const auto found = std::find(fonts.begin(), fonts.end(), family);
-            face.font = static_cast<std::uint32_t>(found - fonts.begin());
-            if (found == fonts.end()) fonts.push_back(std::move(family));
-        }
-        m_textFaces.insert_or_assign(std::move(name), face);
+        ReadTextStyle(tags);
     } else if (type == "DIMSTYLE") {
         std::string name;
         ArrowStyle style;
         for (const Tag& t : tags) {
             if (t.code == 2) name = LayerKey(t.text);
+            if (t.code == 7) style.textStyle = LayerKey(t.text);
+            if (t.code == 340) style.textStyle = "#" + UpperHandle(t.text);
             if (t.code != 2) style.Take(t);
         }
         m_dimStyles.emplace(std::move(name), style);
     }
+}
+
+void Builder::ReadTextStyle(const std::vector<Tag>& tags) {
+    // A TrueType style names its family and weight in the extended data AutoCAD writes:
+    // ACAD's 1000 (the family) and 1071 (the pitch and family in its low byte, the charset
+    // in the next, italic 0x1000000, bold 0x2000000).
+    std::string name;
+    std::string family;
+    std::string handle;
+    TextFace face;
+    bool acad = false;
+    bool familyRead = false;
+    for (const Tag& t : tags) {
+        if (t.code == 1001) acad = t.text == "ACAD";
+        if (t.code == 2 && !acad) name = LayerKey(t.text);
+        if (t.code == 5 && !acad) handle = UpperHandle(t.text);
+        if (acad && t.code == 1000 && !familyRead) {
+            family = Decode(t.text);
+            familyRead = true;
+        }
+        if (acad && t.code == 1071) face.bold = (t.integer & kTrueTypeBold) != 0;
+    }
+    if (!family.empty()) {
+        auto& fonts = m_underlay.fonts;
+        const auto found = std::find(fonts.begin(), fonts.end(), family);
+        face.font = static_cast<std::uint32_t>(found - fonts.begin());
+        if (found == fonts.end()) fonts.push_back(std::move(family));
+    }
+    if (!handle.empty()) m_styleHandles.insert_or_assign(std::move(handle), name);
+    m_textFaces.insert_or_assign(std::move(name), face);
 }
 
 void Builder::ReadBlocks() {

@@ -1,4 +1,5 @@
 // TEXT, ATTRIB and MTEXT in the underlay, and the MTEXT inline codes and TEXT control codes.
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -109,6 +110,10 @@ std::vector<MTextLine> WrapMText(std::vector<MTextLine> lines, double height, do
             head.colour = line.colour;
             head.rules = RulesWithin(line.rules, start, cut);
             head.strikes = RulesWithin(line.strikes, start, cut);
+            head.faceCoded = line.faceCoded;
+            head.family = line.family;
+            head.bold = line.bold;
+            head.italic = line.italic;
             out.push_back(std::move(head));
             start = cut;
             while (start < text.size() && text[start] == ' ') ++start;
@@ -214,6 +219,7 @@ private:
     MTextLine& Last() { return m_lines.back(); }
 
     void StartLine() {
+        m_faced = false;
         MTextLine line;
         line.height = m_state.height;
         line.width = m_state.width;
@@ -272,7 +278,7 @@ private:
             Last().text += ' ';
             m_at += 2;
         } else if (c != '\\' || m_at + 1 >= m_text.size()) {
-            Last().text += c;
+            Put(c);
             ++m_at;
         } else {
             return false;
@@ -296,7 +302,7 @@ private:
             case '\\':
             case '{':
             case '}':
-                Last().text += code;
+                Put(code);
                 break;
             case 'L':
             case 'l':
@@ -320,6 +326,8 @@ private:
                 break;
             case 'f':
             case 'F':
+                Face(code == 'F');
+                break;
             case 'c':
             case 'A':
             case 'Q':
@@ -334,7 +342,7 @@ private:
                 Last().text += code;
                 break;
             default:
-                Last().text += code;
+                Put(code);
                 break;
         }
     }
@@ -363,9 +371,41 @@ private:
 
     // Stacked text (fractions) shown on one line with a slash.
     void Stacked() {
-        std::string stacked;
-        for (const char s : Parameter()) stacked += s == '^' || s == '#' ? '/' : s;
-        Last().text += stacked;
+        for (const char s : Parameter()) Put(s == '^' || s == '#' ? '/' : s);
+    }
+
+    // A character of the line; its first other than a space takes the face in force.
+    void Put(char c) {
+        MTextLine& line = Last();
+        if (c != ' ' && !m_faced) {
+            line.faceCoded = m_state.faceCoded;
+            line.family = m_state.family;
+            line.bold = m_state.bold;
+            line.italic = m_state.italic;
+            m_faced = true;
+        }
+        line.text += c;
+    }
+
+    // \f family|b1|i0|c128|p49; (a TrueType family, bold and italic flags) or \F file; (a shape
+    // font; shape: it names no family). An empty name changes nothing.
+    void Face(bool shape) {
+        const std::string_view value = Parameter();
+        const std::size_t bar = value.find('|');
+        const std::string_view name = value.substr(0, bar);
+        if (name.empty()) return;
+        m_state.faceCoded = true;
+        m_state.family = shape ? std::string() : std::string(name);
+        m_state.bold = false;
+        m_state.italic = false;
+        if (shape || bar == std::string_view::npos) return;
+        for (std::size_t at = bar; at != std::string_view::npos;) {
+            const std::size_t next = value.find('|', at + 1);
+            const std::string_view part = value.substr(at + 1, next - at - 1);
+            if (part.starts_with("b1")) m_state.bold = true;
+            if (part.starts_with("i1")) m_state.italic = true;
+            at = next;
+        }
     }
 
     std::string_view m_text;
@@ -374,6 +414,7 @@ private:
     std::vector<MTextLine> m_lines = std::vector<MTextLine>(1);
     MTextLine m_state;                // what is in force
     std::vector<MTextLine> m_groups;  // the state at each open group's start
+    bool m_faced = false;             // the last line has taken its face
 };
 
 }  // namespace
@@ -533,10 +574,32 @@ void Builder::TakeFace(const std::vector<Tag>& tags, UnderlayText& text) const {
             kindFollows = false;
         }
     }
-    const auto found = m_textFaces.find(style);
+    StyleFace(style, text);
+}
+
+void Builder::StyleFace(std::string_view style, UnderlayText& text) const {
+    std::string key = style.empty() ? std::string("STANDARD") : std::string(style);
+    if (key.starts_with('#')) {
+        const auto named = m_styleHandles.find(key.substr(1));
+        if (named == m_styleHandles.end()) return;
+        key = named->second;
+    }
+    const auto found = m_textFaces.find(key);
     if (found == m_textFaces.end()) return;
     text.font = found->second.font;
     if (found->second.bold) text.face |= kFaceBold;
+}
+
+void Builder::CodedFace(const MTextLine& line, UnderlayText& text) {
+    text.face &= static_cast<std::uint8_t>(~(kFaceBold | kFaceItalic));
+    text.font = kNoUnderlayIndex;
+    if (line.family.empty()) return;  // a shape font: Jw_cad's own, as a style's
+    if (line.bold) text.face |= kFaceBold;
+    if (line.italic) text.face |= kFaceItalic;
+    auto& fonts = m_underlay.fonts;
+    const auto found = std::find(fonts.begin(), fonts.end(), line.family);
+    text.font = static_cast<std::uint32_t>(found - fonts.begin());
+    if (found == fonts.end()) fonts.push_back(line.family);
 }
 
 void Builder::AddText(UnderlayText text, const Affine& m, Vec2 origin, Vec2 xAxis, Vec2 yAxis,
@@ -620,6 +683,7 @@ Builder::MTextBox Builder::MText(const std::vector<Tag>& tags, const Affine& m, 
         text.strikes = lines[i].strikes;
         text.hAlign = column;
         TakeFace(tags, text);
+        if (lines[i].faceCoded) CodedFace(lines[i], text);
         const double lineHeight = height * lines[i].height;
         Resolved lineStyle = r;
         if (lines[i].colour > 0 && lines[i].colour < 256) {

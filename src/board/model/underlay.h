@@ -177,7 +177,9 @@ public:
     std::vector<std::uint32_t> ringEnds;  // Fill: end (exclusive, relative to first) of each ring
     std::vector<UnderlayText> texts;
     std::vector<std::vector<double>> dashes;  // + dash, - gap, 0 dot; drawing units
-    std::vector<std::string> fonts;           // font families the texts name
+    // Each dash's linetype's name and description where the file names its linetypes (DXF).
+    std::vector<std::array<std::string, 2>> dashNames;
+    std::vector<std::string> fonts;  // font families the texts name
     std::vector<UnderlayPoint> snapPoints;
     bool paperSpace = false;  // the file has paper-space layouts (kept, not shown)
     std::size_t dropped = 0;  // primitives left out past the size limit (huge arrays)

@@ -105,6 +105,7 @@ Underlay EditedUnderlay(const Underlay& base,
                         const std::unordered_map<std::int32_t, Rgb>& layerColours) {
     Underlay out;
     out.dashes = base.dashes;
+    out.dashNames = base.dashNames;
     out.fonts = base.fonts;
     out.paperSpace = base.paperSpace;
     out.dropped = base.dropped;
@@ -120,7 +121,6 @@ Underlay EditedUnderlay(const Underlay& base,
     }
     std::sort(copyKeys.begin(), copyKeys.end());
     for (const std::uint32_t key : copyKeys) copiesOf[edits.at(key).source].push_back(key);
-
     std::unordered_map<std::uint32_t, std::vector<std::size_t>> copiedItems;
     for (std::size_t i = 0; i < base.items.size(); ++i) {
         const UnderlayItem& item = base.items[i];

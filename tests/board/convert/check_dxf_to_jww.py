@@ -6,7 +6,9 @@
 - the lines, arcs and circles the DXF's model space holds directly (ezdxf) each come back as a
   CDataSen / CDataEnko record;
 - each model-space LINE is a CDataSen of a broken Jw_cad line type exactly when its linetype
-  has gaps (dxf_pens_expected.py);
+  has gaps, and of the type or kind its linetype's name or description says where it says one
+  (dxf_pens_expected.py); so is each line of a drawing ezdxf makes of linetypes whose patterns
+  would say otherwise;
 - the losses named hold paper space only when its layouts draw something (ezdxf: entities
   other than viewports), with that count;
 - each DXF layer off or frozen hidden in the JWW, the others and the write layer shown, and
@@ -34,10 +36,14 @@
   (dxf_texts_expected.py); the loss list names the texts whose alignment is not held, at least
   as many as model space has; a drawing ezdxf makes of texts in a bold family, a plain one and a
   shape font saves each as a JWW text naming that family (else ＭＳ ゴシック) and bold flag;
-- each under- and overline ezdxf reads in a TEXT's %%u / %%o or an MTEXT's \L / \O is a line
-  along the saved run's cells, at their bottom or top: the texts alone saved as JWW hold those
-  lines and no others; so does a drawing ezdxf makes of overlines, turned and centred texts and
-  MTEXT paragraphs;
+- the model-space TEXT, MTEXT and DIMENSION entities alone saved as JWW: each JWW text names
+  the font, bold and (where an MTEXT code says it) italic flag ezdxf says its line is drawn in
+  (dxf_texts_expected.text_faces: styles, MTEXT \f and \F codes, dimensions' DIMTXSTY); so does
+  a drawing ezdxf makes of such codes and of dimensions with and without their blocks;
+- each under-, overline and strike-through ezdxf reads in a TEXT's %%u / %%o / %%k or an
+  MTEXT's \L / \O / \K is a line along the saved run's cells, at their bottom, top or middle:
+  the texts alone saved as JWW hold those lines and no others; so does a drawing ezdxf makes of
+  overlines, strike-throughs, turned and centred texts and MTEXT paragraphs;
 - with RENDER_BOARD: the board's picture of the JWW matches its picture of the DXF (the
   share-of-ink measure of tests/board/render/compare_with_ezdxf.py) at MIN_AGREEMENT, the DXF's
   picture placed by the JWW's scale and the DXF's unit: what the JWW shows is what the DXF
@@ -103,6 +109,7 @@ def check(batch, dxf, out_dir, render_board, minimum):
     problems += check_blocks(batch, doc, d, kinds, jww, out_dir, figures)
     problems += check_texts(doc, jww, run.stderr, figures)
     problems += check_rules(batch, read_dxf(dxf), jww, figures)
+    problems += check_fonts(batch, read_dxf(dxf), jww, figures)
     problems += check_dimension_parts(batch, read_dxf(dxf), jww, figures)
     problems += check_fills(batch, read_dxf(dxf), jww, figures)
     lines = collections.defaultdict(list)
@@ -114,7 +121,8 @@ def check(batch, dxf, out_dir, render_board, minimum):
             lines[ends].append(f["m_nPenStyle"])
     factor = d["values"]["m_adScale[0]"]
     factor = UNIT_MM.get(doc.header.get("$INSUNITS", 0), 1.0) / factor
-    wrong, figures["lines"] = dxf_pens_expected.check_line_types(doc, lines, factor)
+    wrong, figures["lines"] = dxf_pens_expected.check_line_types(doc, lines, factor, d["values"],
+                                                                 figures)
     problems += wrong[:3]
     wrong, figures["layers"] = dxf_layers_expected.check_layer_states(doc, d)
     problems += wrong[:3]
@@ -217,7 +225,8 @@ def check_faces(batch, dxf, jww):
 
 
 def check_rules(batch, doc, jww, figures):
-    """Problems of the under- and overlines of doc's model-space TEXT and MTEXT saved alone."""
+    """Problems of the under-, overlines and strike-throughs of doc's model-space TEXT and MTEXT
+    saved alone."""
     rules, ruled = {}, []
     for e in doc.modelspace().query("TEXT MTEXT"):
         found = dxf_texts_expected.rules_of(e)
@@ -226,8 +235,8 @@ def check_rules(batch, doc, jww, figures):
         ruled.append(e)
         lines = [plain_text(e.dxf.text)] if e.dxftype() == "TEXT" else \
             plain_mtext(e.text, split=True)
-        for line, over, first, last in found:
-            rules.setdefault(lines[line], set()).add((over, first, last))
+        for line, kind, first, last in found:
+            rules.setdefault(lines[line], set()).add((kind, first, last))
     if not ruled:
         return []
     d = alone_as_jww(batch, doc, ruled, jww, "rules")
@@ -251,8 +260,72 @@ def check_rules(batch, doc, jww, figures):
             return [f"no line {line} under or over its text; lines {unmatched[:2]}"]
         unmatched.remove(match)
     if unmatched:
-        return [f"{len(unmatched)} lines beside the {len(want)} under- and overlines"]
+        return [f"{len(unmatched)} lines beside the {len(want)} under-, overlines and "
+                f"strike-throughs"]
     return []
+
+
+def jww_texts(d):
+    """(string, font, bold, italic) of each text of JWW records d, dimensions' own among them."""
+    out = []
+    enc = "utf-16-le" if d["version"] >= 700 else "cp932"
+    for cls, body in d["records"]:
+        if cls not in ("CDataMoji", "CDataSunpou"):
+            continue
+        f = jww_records.parse_fields(d["version"], cls, body)
+        f = f["text"] if cls == "CDataSunpou" else f
+        flags = f["kind"] // 10000
+        out.append((f["text"].decode(enc), f["font"].decode(enc), flags & 2 == 2, flags & 1 == 1))
+    return out
+
+
+def check_fonts(batch, doc, jww, figures):
+    """Problems of the fonts of doc's model-space TEXT, MTEXT and DIMENSION texts saved alone:
+    each JWW text names the font, bold and (where an MTEXT code says it) italic flag ezdxf says
+    its line is drawn in (dxf_texts_expected.text_faces); a line an MTEXT's box wrapped is any
+    part of it."""
+    keep = list(doc.modelspace().query("TEXT MTEXT DIMENSION"))
+    want = [w for w in dxf_texts_expected.text_faces(doc, keep) if w[0].strip()]
+    if not want:
+        return []
+    d = alone_as_jww(batch, doc, keep, jww, "fonts")
+    if isinstance(d, str):
+        return [d]
+    got = [g for g in jww_texts(d) if g[0].strip()]
+    problems, checked = [], 0
+    for g in got:
+        same = [w for w in want if w[0] == g[0]] or [w for w in want if g[0].strip() in w[0]]
+        if not same:
+            continue
+        checked += 1
+        if not any(w[1:3] == g[1:3] and w[3] in (None, g[3]) for w in same):
+            problems.append(f"text {g[0]!r} in {g[1:]}, ezdxf says {same[0][1:]}")
+    figures["fonts"] = f"{checked - len(problems)}/{checked} of {len(got)}"
+    if checked < len(want) * 0.9:
+        problems.append(f"only {checked} JWW texts found for {len(want)} lines ezdxf reads")
+    return problems[:3]
+
+
+def check_named_types(batch, dxf, jww):
+    """(problems, figures) of dxf's lines saved as JWW: each named linetype's line the type or
+    kind its name says (dxf_pens_expected.check_line_types)."""
+    run = subprocess.run([batch, "-o", jww, dxf], capture_output=True, text=True)
+    if run.returncode != 0:
+        return [f"conversion failed: {run.stderr.strip()}"], {}
+    d, doc = jww_records.read(jww), ezdxf.readfile(dxf)
+    lines = collections.defaultdict(list)
+    for cls, body in d["records"]:
+        if cls == "CDataSen":
+            f = jww_records.parse_fields(d["version"], cls, body)
+            lines[dxf_pens_expected.key((f["x1"], f["y1"]), (f["x2"], f["y2"]))].append(
+                f["m_nPenStyle"])
+    factor = UNIT_MM[doc.header.get("$INSUNITS", 0)] / d["values"]["m_adScale[0]"]
+    figures = {}
+    wrong, figures["lines"] = dxf_pens_expected.check_line_types(doc, lines, factor, d["values"],
+                                                                 figures)
+    if figures.get("named lines", 0) != len(doc.modelspace()):
+        wrong.append(f"{figures} named lines found of {len(doc.modelspace())}")
+    return wrong, figures
 
 
 def check_dimension_parts(batch, doc, jww, figures):
@@ -334,6 +407,11 @@ def main(argv):
     dxf_fills_expected.holed_drawing(holed)
     holes = check_fills(batch, ezdxf.readfile(holed), holed[:-4] + ".jww", {})
     print("FAIL" if holes else "ok  ", "hatches with holes and islands (ezdxf)", *holes)
+    named = os.path.join(out_dir, "named_linetypes.dxf")
+    dxf_pens_expected.named_drawing(named)
+    wrong, kinds = check_named_types(batch, named, named[:-4] + ".jww")
+    print("FAIL" if wrong else "ok  ", "linetypes by name before pattern (ezdxf)", kinds, *wrong)
+    holes += wrong
     made = os.path.join(out_dir, "made_dimensions.dxf")
     dxf_blocks_expected.dimensions_drawing(made)
     parts = {}
@@ -344,8 +422,15 @@ def main(argv):
     dxf_texts_expected.ruled_drawing(ruled)
     lines = {}
     wrong = check_rules(batch, ezdxf.readfile(ruled), ruled[:-4] + ".jww", lines)
-    print("FAIL" if wrong else "ok  ", "under- and overlines of turned texts and MTEXT (ezdxf)",
-          lines, *wrong)
+    print("FAIL" if wrong else "ok  ",
+          "under-, overlines and strike-throughs of turned texts and MTEXT (ezdxf)", lines, *wrong)
+    holes += wrong
+    fonted = os.path.join(out_dir, "fonted_texts.dxf")
+    dxf_texts_expected.fonted_drawing(fonted)
+    fonts = {}
+    wrong = check_fonts(batch, ezdxf.readfile(fonted), fonted[:-4] + ".jww", fonts)
+    print("FAIL" if wrong else "ok  ", "fonts of MTEXT codes and dimension texts (ezdxf)", fonts,
+          *wrong)
     holes += wrong
     faced = os.path.join(out_dir, "faced_texts.dxf")
     dxf_texts_expected.faced_drawing(faced)

@@ -31,7 +31,8 @@ the drawing holds what DXF cannot) and checked against the test's own reading of
   the DXF's text heights and alignment put them where the board's character cells do; a
   generated drawing holds a line and a circle in each of Jw_cad's own dashed line types (its
   picture is measured, not held to MIN_AGREEMENT: DXF starts a line with a whole dash where
-  Jw_cad's pattern may split one between its ends).
+  Jw_cad's pattern may split one between its ends), and another the same with each kind's types
+  all in one pattern, which only the linetypes' names tell apart on the way back.
 
 Usage: check_jww_to_dxf.py PELIMATOR_BATCH JWW_PROBE CORPUS OUT_DIR [RENDER_BOARD MIN_AGREEMENT]"""
 import collections
@@ -427,7 +428,7 @@ def check(batch, probe, jww, out_dir, render_board, minimum):
         figures["ink"] = share
         # All dashes, each line's first one made whole in the DXF where Jw_cad splits it
         # between the pattern's ends: its picture is not held to the measure.
-        if share < minimum and name != "generated-linetypes":
+        if share < minimum and not name.startswith("generated-linetypes"):
             problems.append(f"pictures agree {share:.3f} < {minimum}")
     return problems, figures
 
@@ -499,12 +500,21 @@ JW_LINE_TYPES = {2: (0x99999999, 4, 10), 3: (0xC3C3C3C3, 8, 10), 4: (0xE7E7E7E7,
                  17: (0xFFF24FFF, 32, 20), 18: (0xFFFE7FFF, 32, 20), 19: (0xFFFE7FFF, 32, 40)}
 
 
-def generated_linetypes(version):
+# Jw_cad's types by kind, each given the first one's pattern in the drawing of alike patterns.
+ALIKE = {2: (3, 4, 9, 18, 19), 5: (6, 16), 7: (8, 17)}
+
+
+def generated_linetypes(version, alike=False):
     """A drawing at 1:50 of a long line and a circle in each of Jw_cad's own dashed line types,
-    and one solid, with Jw_cad's patterns for them."""
+    and one solid, with Jw_cad's patterns for them (alike: the types of each kind all with the
+    first one's pattern, so that only a linetype's name tells them apart)."""
     header = {"m_adScale[0]": 50.0}
     ents = [dict(common(), **{"class": "CDataSen"}, x1=0.0, y1=10.0, x2=150.0, y2=10.0)]
-    for i, (style, (bits, count, pitch)) in enumerate(sorted(JW_LINE_TYPES.items())):
+    patterns = dict(JW_LINE_TYPES)
+    if alike:
+        for first, others in ALIKE.items():
+            patterns.update({style: JW_LINE_TYPES[first] for style in others})
+    for i, (style, (bits, count, pitch)) in enumerate(sorted(patterns.items())):
         header.update({f"m_alLType[{style}]": bits, f"m_anTokushuSenUintDot[{style}]": count,
                        f"m_anTokushuSenPich[{style}]": pitch,
                        f"m_anPrtTokushuSenPich[{style}]": pitch})
@@ -564,6 +574,9 @@ def main(argv):
         drawings.append(path)
     path = os.path.join(out_dir, "generated-linetypes.jww")
     jww_gen.write(path, generated_linetypes(700))
+    drawings.append(path)
+    path = os.path.join(out_dir, "generated-linetypes-alike.jww")
+    jww_gen.write(path, generated_linetypes(700, alike=True))
     drawings.append(path)
     return check_report.report(
         drawings, lambda jww: check(batch, probe, jww, out_dir, render_board, minimum),

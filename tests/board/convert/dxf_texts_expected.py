@@ -1,13 +1,14 @@
 """What of a DXF drawing's texts a Jw_cad drawing can hold, read with ezdxf (independently of the
 board): a run's start on its baseline, its end, height, angle and string, its style's TrueType
-family (else Jw_cad's ＭＳ ゴシック) and bold flag, and the under- and
-overlines its control codes draw; and Jw_cad's character cells, by which the lines lie along a
-saved run."""
+family (else Jw_cad's ＭＳ ゴシック) and bold flag, and the under-, overlines and strike-throughs
+its control codes draw; and Jw_cad's character cells, by which the lines lie along a saved run."""
 import math
 import os
 
 import ezdxf
-from ezdxf.tools.text import MTextParser, TokenType, plain_text
+from ezdxf.tools.fonts import FontFace
+from ezdxf.tools.text import (MTextContext, MTextParser, TokenType, plain_mtext,
+                              plain_text)
 
 # The cells' cap height per cell height (Noto Sans CJK JP's, as tests/board/convert's JWW check
 # reads it from the font): a DXF text's height is the cap height.
@@ -36,6 +37,101 @@ def face_of(e):
     family, _, _ = style.get_extended_font_data()
     flags = style.get_xdata("ACAD")[1][1] if style.has_xdata("ACAD") else 0
     return family, flags & BOLD_BIT[0] != 0
+
+
+def style_face(doc, name):
+    """(family, bold) of text style name as ezdxf reads it: ＭＳ ゴシック for a style naming no
+    TrueType family (a shape font) or none."""
+    style = doc.styles.get(name) if name else None
+    if style is None:
+        return DEFAULT_FONT, False
+    family, _, _ = style.get_extended_font_data()
+    flags = style.get_xdata("ACAD")[1][1] if style.has_xdata("ACAD") else 0
+    return family or DEFAULT_FONT, flags & BOLD_BIT[0] != 0
+
+
+def mtext_faces(content, face):
+    """(plain text, font, bold, italic) of each paragraph of MTEXT content, its font what ezdxf's
+    MTextParser has in force at the paragraph's first word: a \\f family with its bold and italic,
+    ＭＳ ゴシック for a \\F shape font, else face (the style's family and bold, not italic)."""
+    ours = FontFace(family="\0style")
+    ctx = MTextContext()
+    ctx.font_face = ours
+    lines = plain_mtext(content, split=True)
+    firsts, line = {}, 0
+    for token in MTextParser(content, ctx):
+        if token.type == TokenType.NEW_PARAGRAPH:
+            line += 1
+        elif token.type == TokenType.WORD and token.data.strip() and line not in firsts:
+            firsts[line] = token.ctx.font_face
+    out = []
+    for i, text in enumerate(lines):
+        f = firsts.get(i, ours)
+        if f is ours or f.family == ours.family:
+            out.append((text, face[0], face[1], False))
+        elif "\\F" + f.family in content:
+            out.append((text, DEFAULT_FONT, False, False))
+        else:
+            out.append((text, f.family, f.weight == "bold", f.style == "italic"))
+    return out
+
+
+def text_faces(doc, entities):
+    """(plain text, font, bold, italic or None: not said) of each line the TEXT, MTEXT and
+    DIMENSION entities draw: a TEXT in its style's face, an MTEXT's paragraphs as mtext_faces
+    says in the face of its style, a dimension's texts (its block's) in the face of the text
+    style its dimension style names (DIMTXSTY, with the dimension's own overrides)."""
+    out = []
+    for e in entities:
+        kind = e.dxftype()
+        if kind == "TEXT":
+            family, bold = style_face(doc, e.dxf.style)
+            out.append((plain_text(e.dxf.text), family, bold, None))
+        elif kind == "MTEXT":
+            out += mtext_faces(e.text, style_face(doc, e.dxf.style))
+        elif kind == "DIMENSION":
+            try:
+                style = e.override().get("dimtxsty")
+            except Exception:  # a style the file lacks: ezdxf does not say
+                continue
+            face = style_face(doc, style if isinstance(style, str) else None)
+            block = e.get_geometry_block()
+            if block is None:
+                # Drawn from its points: its own text, where it is not the measurement.
+                if e.dxf.text and "<>" not in e.dxf.text:
+                    out.append((plain_text(e.dxf.text), face[0], face[1], None))
+                continue
+            for t in block:
+                if t.dxftype() == "TEXT":
+                    out.append((plain_text(t.dxf.text), face[0], face[1], None))
+                elif t.dxftype() == "MTEXT":
+                    out += mtext_faces(t.text, face)
+    return out
+
+
+def fonted_drawing(path):
+    """A drawing ezdxf makes of MTEXT \\f and \\F codes over paragraphs and groups, in a bold
+    style and in Standard, and of dimensions whose own override names a bold text style, one
+    with its block and one without (drawn from its points)."""
+    doc = ezdxf.new()
+    for name, family in (("見出し", "ＭＳ Ｐ明朝"), ("寸法文字", "Meiryo")):
+        style = doc.styles.new(name, dxfattribs={"font": family + ".ttf"})
+        style.set_xdata("ACAD", [(1000, family), (1071, 34 | BOLD_BIT[0])])
+    msp = doc.modelspace()
+    msp.add_mtext("{\\fArial|b0|i0|c0|p34;細字}\\P{\\fTimes New Roman|b1|i1;太字斜体}\\P"
+                  "{\\Fromans.shx;形}\\P前{\\fArial|b1;後}\\P見出しのまま",
+                  dxfattribs={"char_height": 2.5, "style": "見出し", "insert": (0, 0)})
+    msp.add_mtext("\\fSimHei|b1|i0|c134|p49;{\\fArial|i1;斜体}\\P黒体",
+                  dxfattribs={"char_height": 2.5, "insert": (0, -30)})
+    for i, kept in enumerate((True, False)):
+        dim = msp.add_linear_dim(base=(0, -50 - 20 * i), p1=(0, -60 - 20 * i),
+                                 p2=(40, -60 - 20 * i), text=f"寸法{i}",
+                                 override={"dimtxsty": "寸法文字", "dimtxt": 2.5})
+        dim.render()
+        if not kept:
+            doc.blocks.delete_block(dim.dimension.dxf.geometry, safe=False)
+            dim.dimension.dxf.geometry = ""
+    doc.saveas(path)
 
 
 def faced_drawing(path):
@@ -144,18 +240,26 @@ def compare_texts(doc, back, mm):
     return problems, compared, unknown
 
 
+# The lines a text's codes draw, by kind: under, over, strike-through.
+UNDER, OVER, STRIKE = "under", "over", "strike"
+# Where each lies on a saved run, in its cells' heights above their bottom.
+RISE = {UNDER: 0.0, OVER: 1.0, STRIKE: 0.5}
+
+
 def rules_of(e):
-    """The under- and overlines of TEXT or MTEXT e as ezdxf reads its codes: (line, over, first
-    character, past the last character) in the plain text of each of its lines."""
+    """The under-, overlines and strike-throughs of TEXT or MTEXT e as ezdxf reads its codes:
+    (line, kind, first character, past the last character) in the plain text of each of its
+    lines."""
     out = []
     if e.dxftype() == "TEXT":
-        # %%u and %%o each turn their line on or off until the end of the text.
-        raw, state, at, pieces = e.dxf.text, {False: None, True: None}, 0, []
+        # %%u, %%o and %%k each turn their line on or off until the end of the text.
+        codes = {"%%u": UNDER, "%%o": OVER, "%%k": STRIKE}
+        raw, state, at, pieces = e.dxf.text, dict.fromkeys(codes.values()), 0, []
         i = 0
         while i < len(raw):
             code = raw[i:i + 3].lower()
-            if code in ("%%u", "%%o"):
-                pieces.append((plain_text(raw[at:i]), code == "%%o"))
+            if code in codes:
+                pieces.append((plain_text(raw[at:i]), codes[code]))
                 at = i = i + 3
             else:
                 i += 1
@@ -171,36 +275,38 @@ def rules_of(e):
                 if n > state[toggled]:
                     out.append((0, toggled, state[toggled], n))
                 state[toggled] = None
-        for over, first in state.items():
+        for kind, first in state.items():
             if first is not None and n > first:
-                out.append((0, over, first, n))
+                out.append((0, kind, first, n))
         return out
     line, n, open_ = 0, 0, {}
-    def close(over):
-        if over in open_ and n > open_[over]:
-            out.append((line, over, open_[over], n))
-        open_.pop(over, None)
+    def close(kind):
+        if kind in open_ and n > open_[kind]:
+            out.append((line, kind, open_[kind], n))
+        open_.pop(kind, None)
     for token in MTextParser(e.text):
         if token.type == TokenType.NEW_PARAGRAPH:
-            for over in list(open_):
-                close(over)
+            for kind in list(open_):
+                close(kind)
             line, n = line + 1, 0
             continue
-        for over, on in ((False, token.ctx.underline), (True, token.ctx.overline)):
-            if on and over not in open_:
-                open_[over] = n
+        for kind, on in ((UNDER, token.ctx.underline), (OVER, token.ctx.overline),
+                         (STRIKE, token.ctx.strike_through)):
+            if on and kind not in open_:
+                open_[kind] = n
             elif not on:
-                close(over)
+                close(kind)
         if token.type in (TokenType.WORD, TokenType.SPACE, TokenType.NBSP):
             n += len(token.data) if token.type == TokenType.WORD else 1
-    for over in list(open_):
-        close(over)
+    for kind in list(open_):
+        close(kind)
     return out
 
 
 def rule_lines(f, text, rules):
-    """Where a saved run's (a CDataMoji's fields) under- and overlines lie: along its cells, at
-    their bottom and top, fitted to its end as its cells are."""
+    """Where a saved run's (a CDataMoji's fields) under-, overlines and strike-throughs lie:
+    along its cells, at their bottom, top and middle (leaning with an italic run), fitted to its
+    end as its cells are."""
     width, height, spacing = f["sizeX"], f["sizeY"], f["spacing"]
     a = math.radians(f["angle"])
     along, up = (math.cos(a), math.sin(a)), (-math.sin(a), math.cos(a))
@@ -209,9 +315,10 @@ def rule_lines(f, text, rules):
     stretch = length / run if run > 0 and length > 0 else 1.0
     lean = 0.2 * height if (f["kind"] // 10000) % 2 == 1 else 0.0
     out = []
-    for over, first, last in rules:
-        lift = (height * up[0] + lean * along[0], height * up[1] + lean * along[1]) if over \
-            else (0.0, 0.0)
+    for kind, first, last in rules:
+        rise = RISE[kind]
+        lift = (rise * (height * up[0] + lean * along[0]),
+                rise * (height * up[1] + lean * along[1]))
         ends = []
         for d in (cells_to(text, first, width, spacing) * stretch,
                   cells_to(text, last, width, spacing, end=True) * stretch):
@@ -222,7 +329,8 @@ def rule_lines(f, text, rules):
 
 def ruled_drawing(path):
     """A drawing ezdxf makes of what the real ones lack: overlines, a turned and centred TEXT,
-    MTEXT \\L and \\O over paragraphs."""
+    MTEXT \\L and \\O over paragraphs, %%k in a turned TEXT and \\K in an MTEXT (with an
+    underline, and a group's end undoing the \\k within it)."""
     doc = ezdxf.new()
     msp = doc.modelspace()
     msp.add_text("%%o上線%%o と %%u下線", dxfattribs={"height": 2.5, "rotation": 30.0}) \
@@ -231,4 +339,8 @@ def ruled_drawing(path):
         (0, 40), align=ezdxf.enums.TextEntityAlignment.BOTTOM_CENTER)
     msp.add_mtext("前\\L下線\\l後\\P\\O上線\\o", dxfattribs={"char_height": 2.5,
                                                         "insert": (0, 60)})
+    msp.add_text("%%k取消%%k線 %%u下%%k両方", dxfattribs={"height": 2.5, "rotation": -15.0}) \
+        .set_placement((0, 80))
+    msp.add_mtext("前\\K取消\\k後\\P\\K\\L重ね{\\k下だけ}再び\\l", dxfattribs={"char_height": 2.5,
+                                                                 "insert": (0, 100)})
     doc.saveas(path)
