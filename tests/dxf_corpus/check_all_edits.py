@@ -235,6 +235,10 @@ def placed_signature(entity) -> dict:
         sig["insert"] = flat(Vec3(entity._insert_location()))
         sig["table"] = [[t.code, flat(t.value) if isinstance(t.value, (tuple, Vec3)) else t.value]
                         for t in entity.xtags.get_subclass("AcDbTable")]
+    if entity.dxftype() == "TOLERANCE" and "content" in sig:
+        # A binary file holds a row break as a line end, an ASCII file as "^J": the same rows.
+        sig["content"] = [v.replace("\n", "^J") if isinstance(v, str) else v
+                          for v in sig["content"]]
     if entity.dxftype() == "ELLIPSE":
         for key in ("major_axis", "ratio", "start_param", "end_param"):
             sig.pop(key, None)

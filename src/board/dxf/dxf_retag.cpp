@@ -27,15 +27,16 @@ std::string HexBytes(std::string_view hex) {
     return bytes;
 }
 
-// A binary file's text may hold line ends, which an ASCII line cannot: a new paragraph ("\P",
-// as multiline text writes one) for a line end, a blank for any other control character.
-std::string OnOneLine(std::string_view text) {
+// A binary file's text may hold line ends, which an ASCII line cannot: the line break the
+// record's kind writes in ASCII (a tolerance's "^J", a multiline text's new paragraph "\P") for
+// a line end, a blank for any other control character.
+std::string OnOneLine(std::string_view text, std::string_view lineBreak) {
     std::string line;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
         if (c == '\n') {
-            line += "\\P";
+            line += lineBreak;
         } else {
             line += c < 0x20 && c != '\t' ? ' ' : static_cast<char>(c);
         }
@@ -43,12 +44,13 @@ std::string OnOneLine(std::string_view text) {
     return line;
 }
 
-void EmitConverted(DxfRetag& job, const DxfTag& tag) {
+void EmitConverted(DxfRetag& job, std::string_view type, const DxfTag& tag) {
     const DxfValueKind kind = ValueKindOf(tag.code);
     const bool ascii = job.from.layout.form == DxfForm::Ascii;
     if (kind == DxfValueKind::Text || kind == DxfValueKind::Unknown) {
         std::string text(tag.value);
-        if (!ascii && job.to.layout.form == DxfForm::Ascii) text = OnOneLine(text);
+        if (!ascii && job.to.layout.form == DxfForm::Ascii)
+            text = OnOneLine(text, type == "TOLERANCE" ? "^J" : "\\P");
         if (job.SameEncoding()) {
             job.out.Text(tag.code, text);
         } else {
@@ -182,7 +184,7 @@ void RetagDxfRecord(DxfRetag& job, const std::vector<DxfTag>& tags, bool head) {
         }
         if (!xdata && (EmitTie(job, type, tag, i, owned) || EmitName(job, type, tag, head)))
             continue;
-        EmitConverted(job, tag);
+        EmitConverted(job, type, tag);
     }
 }
 
