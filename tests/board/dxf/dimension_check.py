@@ -16,8 +16,8 @@ import subprocess
 import sys
 import tempfile
 
-import ezdxf
-from ezdxf import recover
+
+from dump_corpus import open_doc
 
 FILES = ["acad_2018_netdxf_sample.dxf", "acad_2018_sample_acadsharp.dxf", "librecad_dimensions.dxf",
          "aca_2000_ceco.dxf", "acad_2004_floorplan.dxf", "aca_2013_api_cw750.dxf",
@@ -140,13 +140,6 @@ def compare(dim, items):
         elif digits(text) != digits(best[1]):
             problems.append(f"text {best[1]!r}, the writer's {text!r}")
     return problems
-
-
-def open_doc(path):
-    try:
-        return ezdxf.readfile(path)
-    except ezdxf.DXFStructureError:
-        return recover.readfile(path)[0]
 
 
 def stripped(path, handle, out):

@@ -9,16 +9,14 @@ writer's fills (arrowheads, cell backgrounds) is covered by a drawn fill, each o
 text lines is drawn with its string where the writer put it. Usage:
 multileader_table_check.py UNDERLAY_DUMP CORPUS_DIR
 """
-import json
 import math
-import os
-import subprocess
 import sys
 
 import ezdxf
 import ezdxf.tools.text
-from ezdxf import recover
 from ezdxf.math import Vec2
+
+import dump_corpus
 
 KINDS = ("MULTILEADER", "ACAD_TABLE")
 # Where the board knowingly draws otherwise, and why: the problems excused (by what they say),
@@ -40,13 +38,6 @@ for _handle in ("2DFA", "2E00", "2E02"):
     KNOWN[("aca_2013_api_cw750.dxf", _handle)] = ((UNDRAWN, "no text"),
                                                   "a stacked fraction is drawn inline (7/8), "
                                                   "the writer stacks it over a bar")
-
-
-def open_doc(path):
-    try:
-        return ezdxf.readfile(path)
-    except ezdxf.DXFStructureError:
-        return recover.readfile(path)[0]
 
 
 def xy(p):
@@ -295,29 +286,12 @@ def compare(entity, items):
 def main():
     dump, corpus = sys.argv[1], sys.argv[2]
     compared, failed = {k: 0 for k in KINDS}, 0
-    for name in sorted(os.listdir(corpus)):
-        path = os.path.join(corpus, name)
-        if not name.lower().endswith(".dxf"):
-            continue
-        with open(path, "rb") as f:
-            data = f.read()
-        if not any(k.encode() in data for k in KINDS):
-            continue
-        try:
-            doc = open_doc(path)
-        except Exception:  # a file ezdxf cannot read has nothing to compare with
-            continue
-        entities = list(doc.modelspace().query(" ".join(KINDS)))
-        if not entities:
-            continue
-        out = subprocess.run([dump, path], check=True, capture_output=True, text=True).stdout
-        by_handle = {}
-        for it in json.loads(out):
-            by_handle.setdefault(it.get("handle", ""), []).append(it)
+    for name, doc, entities, items in dump_corpus.drawings(dump, corpus, KINDS):
+        grouped = dump_corpus.by_handle(items)
         for e in entities:
             handle = e.dxf.handle
             compared[e.dxftype()] += 1
-            problems = compare(e, by_handle.get(handle, []))
+            problems = compare(e, grouped.get(handle, []))
             excused, why = KNOWN.get((name, handle), ((), ""))
             if why and problems:
                 print(f"{name} {e.dxftype()} {handle}: known: {why}")

@@ -14,23 +14,14 @@ text for each field of its content (rows ^J, fields %%v), plain fields as writte
 without their codes, each text in its box, the first row's left edge centred on its point.
 Usage: multiline_frame_check.py UNDERLAY_DUMP CORPUS_DIR
 """
-import json
 import math
-import os
-import subprocess
 import sys
 
-import ezdxf
-from ezdxf import colors, recover
+from ezdxf import colors
+
+import dump_corpus
 
 KINDS = ("MLINE", "XLINE", "RAY", "IMAGE", "WIPEOUT", "SHAPE", "TOLERANCE")
-
-
-def open_doc(path):
-    try:
-        return ezdxf.readfile(path)
-    except ezdxf.DXFStructureError:
-        return recover.readfile(path)[0]
 
 
 def xy(p):
@@ -249,31 +240,13 @@ def compare_tolerance(entity, items):
 def main():
     dump, corpus = sys.argv[1], sys.argv[2]
     compared, failed = {k: 0 for k in KINDS}, 0
-    for name in sorted(os.listdir(corpus)):
-        path = os.path.join(corpus, name)
-        if not name.lower().endswith(".dxf"):
-            continue
-        with open(path, "rb") as f:
-            data = f.read()
-        if not any(k.encode() in data for k in KINDS):
-            continue
-        try:
-            doc = open_doc(path)
-        except Exception:  # a file ezdxf cannot read has nothing to compare with
-            continue
-        entities = list(doc.modelspace().query(" ".join(KINDS)))
-        if not entities:
-            continue
-        out = subprocess.run([dump, path], check=True, capture_output=True, text=True).stdout
-        everything = json.loads(out)
-        by_handle = {}
-        for it in everything:
-            by_handle.setdefault(it.get("handle", ""), []).append(it)
+    for name, doc, entities, everything in dump_corpus.drawings(dump, corpus, KINDS):
+        grouped = dump_corpus.by_handle(everything)
         infinite = {e.dxf.handle for e in entities if e.dxftype() in ("XLINE", "RAY")}
         others = drawn_segments([it for it in everything if it.get("handle") not in infinite])
         for e in entities:
             compared[e.dxftype()] += 1
-            items = by_handle.get(e.dxf.handle, [])
+            items = grouped.get(e.dxf.handle, [])
             if e.dxftype() == "MLINE":
                 problems = compare_mline(doc, e, items)
             elif e.dxftype() == "TOLERANCE":

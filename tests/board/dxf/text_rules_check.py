@@ -19,21 +19,14 @@ import re
 import subprocess
 import sys
 
-import ezdxf
-from ezdxf import recover
 from ezdxf.tools.text import MTextParser, TokenType, plain_text
+
+from dump_corpus import open_doc
 
 HEIGHTS = {"under": -0.2, "over": 1.2, "strike": 0.4}
 TOLERANCE = 0.05  # text heights
 CODES = re.compile(rb"%%[uUoOkK]|\\[LOK]")
 TOGGLE = re.compile(r"(%%[uUoOkK])")
-
-
-def open_doc(path):
-    try:
-        return ezdxf.readfile(path)
-    except ezdxf.DXFStructureError:
-        return recover.readfile(path)[0]
 
 
 def advance(text):
