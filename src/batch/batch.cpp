@@ -457,9 +457,10 @@ void PrintSummary(std::ostream& err, const board::BoardDocument& document,
     err << summary.str() << std::flush;
 }
 
-// The picture request with its sheet chosen: the one named, else the smallest that holds the
-// drawing at scale (landscape first; A0 when none does, which the export then refuses as the
-// window's does); A4 landscape when fitted.
+// The picture request with its sheet chosen: the one named, else the drawing's own sheet when
+// it lies on it (a Jw_cad drawing's paper), else the smallest that holds the drawing at scale
+// (landscape first; A0 when none does, which the export then refuses as the window's does); A4
+// landscape when fitted.
 PictureRequest WithSheet(PictureRequest picture, const board::BoardDocument& document,
                          const board::ExportStyle& style) {
     if (picture.format != PictureFormat::Pdf || picture.sheet) return picture;
@@ -468,6 +469,10 @@ PictureRequest WithSheet(PictureRequest picture, const board::BoardDocument& doc
         return picture;
     }
     const auto extent = board::ShownExtentMm(document);
+    if (const auto own = board::OwnSheetHolding(extent, board::DrawingPaperMm(document))) {
+        picture.sheet = own;
+        return picture;
+    }
     const double width = extent ? extent->max.x - extent->min.x : 0.0;
     const double height = extent ? extent->max.y - extent->min.y : 0.0;
     picture.sheet =

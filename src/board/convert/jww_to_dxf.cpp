@@ -258,10 +258,6 @@ private:
     std::map<std::string, std::size_t> m_blockWritten;
 };
 
-// Paper sizes Jw_cad numbers 0-4 (A0-A4), landscape, in millimetres.
-constexpr std::array<std::array<double, 2>, 5> kPaperSizes{
-    {{1189.0, 841.0}, {841.0, 594.0}, {594.0, 420.0}, {420.0, 297.0}, {297.0, 210.0}}};
-
 // Header values: the scales, the paper's limits at the write group's scale and a note of every
 // group's scale and the paper as drawing properties.
 void WriteHeader(const JwwSource& source, DxfOut& out) {
@@ -269,8 +265,8 @@ void WriteHeader(const JwwSource& source, DxfOut& out) {
     const double scale = source.GroupScale(h.writeGroup);
     out.Put(9, "$LTSCALE");
     out.Put(40, 1.0);
-    if (h.paper < kPaperSizes.size()) {
-        const auto [w, ht] = kPaperSizes[h.paper];
+    if (const auto paper = jww::PaperSizeMm(h.paper)) {
+        const auto [w, ht] = *paper;
         out.Put(9, "$LIMMIN");
         out.Put(10, -w / 2.0 * scale);
         out.Put(20, -ht / 2.0 * scale);
@@ -290,8 +286,8 @@ void WriteHeader(const JwwSource& source, DxfOut& out) {
     out.Put(9, "$CUSTOMPROPERTYTAG");
     out.Put(1, "JwwPaper");
     out.Put(9, "$CUSTOMPROPERTY");
-    out.Put(1, h.paper < kPaperSizes.size() ? "A" + std::to_string(h.paper)
-                                            : "Jw_cad " + std::to_string(h.paper));
+    out.Put(1, jww::PaperSizeMm(h.paper) ? "A" + std::to_string(h.paper)
+                                         : "Jw_cad " + std::to_string(h.paper));
 }
 
 // The template with the additions spliced in: table records before each ENDTAB, blocks and

@@ -115,7 +115,7 @@ Page PageOf(const BoardDocument& document, const ExportStyle& style,
     options.orientation = onSheet->sheet.orientation;
     options.placement = onSheet->placement;
     options.style = style;
-    const PdfLayout layout = LayOutPdf(extent, options);
+    const PdfLayout layout = LayOutPdf(extent, options, DrawingPaperMm(document));
     if (!layout.fits) {
         Fail(path,
              "図面がこの縮尺では用紙に収まりません。大きな用紙を選ぶか、用紙に合わせて下さい");

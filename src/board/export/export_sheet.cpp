@@ -86,9 +86,55 @@ std::optional<Box> ShownExtentMm(const BoardDocument& document) {
     return box;
 }
 
-PdfLayout LayOutPdf(const std::optional<Box>& extentMm, const PdfOptions& options) {
+std::optional<Box> DrawingPaperMm(const BoardDocument& document) {
+    const std::shared_ptr<const DocumentSource>& source = document.Source();
+    const std::optional<Box> paper = source ? source->Paper() : std::nullopt;
+    if (!paper) return std::nullopt;
+    const double factor = document.UnitsPerPaperMillimetre();
+    const Box mm{(1.0 / factor) * paper->min, (1.0 / factor) * paper->max};
+    if (!IsFiniteBox(mm)) return std::nullopt;
+    return mm;
+}
+
+std::optional<Sheet> SheetOfPaper(const Box& paperMm) noexcept {
+    constexpr double kSlackMm = 0.5;
+    const double width = paperMm.max.x - paperMm.min.x;
+    const double height = paperMm.max.y - paperMm.min.y;
+    for (const PaperSize paper : kPaperSizes) {
+        for (const PaperOrientation orientation :
+             {PaperOrientation::Landscape, PaperOrientation::Portrait}) {
+            const SheetMm size = SheetSize(paper, orientation);
+            if (std::abs(size.width - width) <= kSlackMm &&
+                std::abs(size.height - height) <= kSlackMm) {
+                return Sheet{paper, orientation};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<Sheet> OwnSheetHolding(const std::optional<Box>& extentMm,
+                                     const std::optional<Box>& paperMm) noexcept {
+    // Texts are measured by their glyphs, which stand a little past the character cells their
+    // program places: a 10 mm text whose cells end at the paper's edge measures 1.2 mm past it.
+    constexpr double kSlackMm = 2.0;
+    if (!extentMm || !paperMm) return std::nullopt;
+    const bool holds = extentMm->min.x >= paperMm->min.x - kSlackMm &&
+                       extentMm->min.y >= paperMm->min.y - kSlackMm &&
+                       extentMm->max.x <= paperMm->max.x + kSlackMm &&
+                       extentMm->max.y <= paperMm->max.y + kSlackMm;
+    return holds ? SheetOfPaper(*paperMm) : std::nullopt;
+}
+
+PdfLayout LayOutPdf(const std::optional<Box>& extentMm, const PdfOptions& options,
+                    const std::optional<Box>& paperMm) {
     PdfLayout layout;
     layout.sheet = SheetSize(options.paper, options.orientation);
+    if (options.placement == PdfPlacement::AtScale &&
+        OwnSheetHolding(extentMm, paperMm) == Sheet{options.paper, options.orientation}) {
+        layout.originMm = {paperMm->min.x, paperMm->max.y};
+        return layout;
+    }
     const Box extent = extentMm ? *extentMm : Box{};
     const double width = extent.max.x - extent.min.x;
     const double height = extent.max.y - extent.min.y;

@@ -62,6 +62,17 @@ struct Sheet {
 // millimetres at the drawing's scale, Y up; none when nothing is shown.
 [[nodiscard]] std::optional<Box> ShownExtentMm(const BoardDocument& document);
 
+// The sheet the drawing's own program lays it on (a Jw_cad drawing's paper, centred on the
+// origin), in paper millimetres at the drawing's scale; none when its file names none.
+[[nodiscard]] std::optional<Box> DrawingPaperMm(const BoardDocument& document);
+// The sheet of A4-A0, either way round, of paperMm's size (to half a millimetre); none for
+// another size.
+[[nodiscard]] std::optional<Sheet> SheetOfPaper(const Box& paperMm) noexcept;
+// The drawing's own sheet when everything shown lies on it (to 2 mm): what a PDF at scale is
+// printed on when no other sheet is chosen. None when it has none or the drawing reaches past it.
+[[nodiscard]] std::optional<Sheet> OwnSheetHolding(const std::optional<Box>& extentMm,
+                                                   const std::optional<Box>& paperMm) noexcept;
+
 // Where the drawing lands on a PDF page.
 struct PdfLayout {
     SheetMm sheet;
@@ -70,7 +81,10 @@ struct PdfLayout {
     Vec2 originMm;      // the point at scale (Y up) that lands on the page's top-left corner
 };
 // Centres extent (ShownExtentMm) on the sheet of options, at scale or fitted. No extent: the
-// page's middle is the drawing's origin.
-[[nodiscard]] PdfLayout LayOutPdf(const std::optional<Box>& extentMm, const PdfOptions& options);
+// page's middle is the drawing's origin. At scale on the drawing's own sheet (paperMm, holding
+// the extent), the drawing lands where its program lays it: the page is that paper, the margin
+// not asked for (the drafter placed the drawing on it).
+[[nodiscard]] PdfLayout LayOutPdf(const std::optional<Box>& extentMm, const PdfOptions& options,
+                                  const std::optional<Box>& paperMm = std::nullopt);
 
 }  // namespace pelimator::board

@@ -120,6 +120,9 @@ public:
     [[nodiscard]] double GroupScale(std::size_t group) const;
     [[nodiscard]] std::optional<double> RealPerPaper(std::int32_t layer) const override;
     [[nodiscard]] PenNames EntityPenNames(std::size_t entity) const override;
+    // The paper of the header (A0-A4 lying landscape, centred on the origin, in paper mm);
+    // none for Jw_cad's larger papers (2A and up).
+    [[nodiscard]] std::optional<Box> Paper() const override;
     // The layer a new entity goes on for board layer number (the layer itself for 0-255,
     // else the write group's write layer).
     [[nodiscard]] std::pair<std::uint16_t, std::uint16_t> GroupAndLayer(std::int32_t number) const;

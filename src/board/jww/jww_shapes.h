@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -106,5 +107,14 @@ struct Header {
     std::array<std::string, 257> sxfColourName{};
     std::array<std::string, 33> sxfLineTypeName{};
 };
+
+// The paper Jw_cad numbers 0-4 (A0-A4) as it lies, landscape: width and height in mm; none for
+// its larger papers (2A and up).
+[[nodiscard]] inline std::optional<std::array<double, 2>> PaperSizeMm(std::uint32_t paper) {
+    static constexpr std::array<std::array<double, 2>, 5> kSizes{
+        {{1189.0, 841.0}, {841.0, 594.0}, {594.0, 420.0}, {420.0, 297.0}, {297.0, 210.0}}};
+    if (paper >= kSizes.size()) return std::nullopt;
+    return kSizes[paper];
+}
 
 }  // namespace pelimator::board::jww

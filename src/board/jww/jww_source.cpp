@@ -57,6 +57,13 @@ std::optional<double> JwwSource::RealPerPaper(std::int32_t layer) const {
     return GroupScale(GroupAndLayer(layer).first);
 }
 
+std::optional<Box> JwwSource::Paper() const {
+    const std::optional<std::array<double, 2>> size = jww::PaperSizeMm(header.paper);
+    if (!size) return std::nullopt;
+    const Vec2 half{(*size)[0] / 2.0, (*size)[1] / 2.0};
+    return Box{-1.0 * half, half};
+}
+
 DocumentSource::PenNames JwwSource::EntityPenNames(std::size_t entity) const {
     if (entity >= entityPen.size()) return {};
     const std::uint32_t pen = entityPen[entity];

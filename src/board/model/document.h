@@ -165,6 +165,9 @@ public:
         std::string lineType;
     };
     [[nodiscard]] virtual PenNames EntityPenNames(std::size_t /*entity*/) const { return {}; }
+    // The sheet the file's own program lays the drawing on, in drawing units (a Jw_cad
+    // drawing's paper, centred on the origin); none when the file names none.
+    [[nodiscard]] virtual std::optional<Box> Paper() const { return std::nullopt; }
 };
 
 // Marks a packed colour of DocumentSource::OwnColours as the entity's own.

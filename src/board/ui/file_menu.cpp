@@ -148,6 +148,7 @@ bool FileMenuHost::AskPdfOptions(PdfOptions& options) {
     const BoardDocumentPtr document = Application().Active();
     if (!document) return false;
     PdfDialog dialog(ShownExtentMm(*document), ScaleText(*document), options, DialogParent());
+    dialog.StartOnOwnPaper(DrawingPaperMm(*document));
     if (dialog.exec() != QDialog::Accepted) return false;
     options = dialog.Options();
     return true;
@@ -159,6 +160,7 @@ bool FileMenuHost::AskImageSheet(ExportKind kind, PdfOptions& options, bool& onS
     PdfDialog dialog(ShownExtentMm(*document), ScaleText(*document), options, DialogParent());
     dialog.OfferDrawingSize(kind == ExportKind::Svg ? QStringLiteral("SVG") : QStringLiteral("PNG"),
                             onSheet);
+    dialog.StartOnOwnPaper(DrawingPaperMm(*document));
     if (dialog.exec() != QDialog::Accepted) return false;
     options = dialog.Options();
     onSheet = dialog.OnSheet();

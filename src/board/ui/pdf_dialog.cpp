@@ -147,6 +147,14 @@ void PdfDialog::OfferDrawingSize(const QString& format, bool onSheet) {
     Update();
 }
 
+void PdfDialog::StartOnOwnPaper(std::optional<Box> paperMm) {
+    m_paperMm = paperMm;
+    if (const std::optional<Sheet> own = OwnSheetHolding(m_extent, m_paperMm); own && OnSheet()) {
+        Choose(*own);
+    }
+    Update();
+}
+
 bool PdfDialog::OnSheet() const { return !m_drawingSize->isChecked(); }
 
 PdfOptions PdfDialog::Options() const {
@@ -170,7 +178,7 @@ void PdfDialog::Choose(Sheet sheet) {
 
 void PdfDialog::Update() {
     const PdfOptions options = Options();
-    const PdfLayout layout = LayOutPdf(m_extent, options);
+    const PdfLayout layout = LayOutPdf(m_extent, options, m_paperMm);
     m_paper->setEnabled(OnSheet());
     m_landscape->setEnabled(OnSheet());
     m_portrait->setEnabled(OnSheet());

@@ -37,6 +37,10 @@ public:
     // no sheet (chosen first when onSheet is false); the sheet and its placement stay the ones
     // the PDF uses.
     void OfferDrawingSize(const QString& format, bool onSheet);
+    // The drawing's own sheet (DrawingPaperMm): a page at scale on it lays the drawing where its
+    // program does, and the dialog starts on it when the drawing lies on it (and a sheet is
+    // chosen at all).
+    void StartOnOwnPaper(std::optional<Box> paperMm);
     // False when the drawing's own size is chosen.
     [[nodiscard]] bool OnSheet() const;
     [[nodiscard]] QRadioButton* DrawingSizeButton() const noexcept { return m_drawingSize; }
@@ -57,6 +61,7 @@ private:
     void Update();
 
     std::optional<Box> m_extent;
+    std::optional<Box> m_paperMm;
     QString m_scaleText;
     PdfOptions m_options;
     std::optional<Sheet> m_smallest;

@@ -129,6 +129,93 @@ INSTANTIATE_TEST_SUITE_P(
                   1.0}),
     [](const auto& row) { return std::string(row.param.name); });
 
+struct OwnPaperRow {
+    const char* name;
+    Box paper;   // the drawing's own sheet
+    Box extent;  // what is shown
+    Sheet chosen;
+    PdfPlacement placement;
+    bool onItsPaper;  // laid as its program lays it, else centred
+};
+
+void PrintTo(const OwnPaperRow& row, std::ostream* os) { *os << row.name; }
+
+class OwnPaperRows : public ::testing::TestWithParam<OwnPaperRow> {};
+
+// A drawing on its own paper lands where its program lays it (the paper's corner on the page's),
+// as long as it lies on that paper and that paper is the page at scale; otherwise it is centred.
+TEST_P(OwnPaperRows, LaysTheDrawingOnItsOwnPaperOnlyWhenItLiesOnIt) {
+    const OwnPaperRow& row = GetParam();
+    PdfOptions options;
+    options.paper = row.chosen.paper;
+    options.orientation = row.chosen.orientation;
+    options.placement = row.placement;
+    const PdfLayout layout = LayOutPdf(row.extent, options, row.paper);
+    const PdfLayout centred = LayOutPdf(row.extent, options);
+    if (row.onItsPaper) {
+        EXPECT_TRUE(layout.fits);
+        EXPECT_EQ(layout.zoom, 1.0);
+        EXPECT_EQ(layout.originMm.x, row.paper.min.x);
+        EXPECT_EQ(layout.originMm.y, row.paper.max.y);
+        EXPECT_EQ(OwnSheetHolding(row.extent, row.paper), row.chosen);
+    } else {
+        EXPECT_EQ(layout.fits, centred.fits);
+        EXPECT_EQ(layout.zoom, centred.zoom);
+        EXPECT_EQ(layout.originMm.x, centred.originMm.x);
+        EXPECT_EQ(layout.originMm.y, centred.originMm.y);
+    }
+}
+
+constexpr Box kA2Paper{{-297, -210}, {297, 210}};
+constexpr Box kLiesOnA2{{-290, -205}, {284, 195}};  // as a real Jw_cad plan on A2
+
+INSTANTIATE_TEST_SUITE_P(Rows, OwnPaperRows,
+                         ::testing::Values(
+                             // Too wide for A2 with the margin, so centring would ask for A1.
+                             OwnPaperRow{"LiesOnItsA2",
+                                         kA2Paper,
+                                         kLiesOnA2,
+                                         {PaperSize::A2, kLandscape},
+                                         PdfPlacement::AtScale,
+                                         true},
+                             OwnPaperRow{"ReachesPastItsPaper",
+                                         kA2Paper,
+                                         {{-290, -205}, {299.5, 195}},
+                                         {PaperSize::A2, kLandscape},
+                                         PdfPlacement::AtScale,
+                                         false},
+                             OwnPaperRow{"AnotherSheetChosen",
+                                         kA2Paper,
+                                         kLiesOnA2,
+                                         {PaperSize::A1, kLandscape},
+                                         PdfPlacement::AtScale,
+                                         false},
+                             OwnPaperRow{"SameSheetTurned",
+                                         kA2Paper,
+                                         {{-100, -100}, {100, 100}},
+                                         {PaperSize::A2, kPortrait},
+                                         PdfPlacement::AtScale,
+                                         false},
+                             OwnPaperRow{"Fitted",
+                                         kA2Paper,
+                                         kLiesOnA2,
+                                         {PaperSize::A2, kLandscape},
+                                         PdfPlacement::FitToSheet,
+                                         false},
+                             OwnPaperRow{"PaperOfNoIsoSize",
+                                         {{-841, -594.5}, {841, 594.5}},
+                                         kLiesOnA2,
+                                         {PaperSize::A0, kLandscape},
+                                         PdfPlacement::AtScale,
+                                         false},
+                             OwnPaperRow{"PortraitA4",
+                                         {{-105, -148.5}, {105, 148.5}},
+                                         {{-100, -140}, {0, 140}},
+                                         {PaperSize::A4, kPortrait},
+                                         PdfPlacement::AtScale,
+                                         true}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
 TEST(ExportSheet, ShownExtentIsInPaperMillimetresAndLeavesHiddenLayersOut) {
     const auto application = BoardApplication::Create();
     const auto document = application->AddDocument("見本");

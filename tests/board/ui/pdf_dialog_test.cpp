@@ -20,6 +20,8 @@ private slots:
     void aSheetTooSmallBringsTheWarningBack();
     void chosenOptionsComeBack();
     void imagesMayKeepTheDrawingsSize();
+    void startsOnTheDrawingsOwnPaper_data();
+    void startsOnTheDrawingsOwnPaper();
 };
 
 void PdfDialogTest::warnsAndOffersAWayOut_data() {
@@ -125,6 +127,35 @@ void PdfDialogTest::imagesMayKeepTheDrawingsSize() {
     QVERIFY(dialog.OnSheet());
     QVERIFY(!dialog.OkButton()->isEnabled());
     QVERIFY(dialog.PaperBox()->isEnabled());
+}
+
+void PdfDialogTest::startsOnTheDrawingsOwnPaper_data() {
+    QTest::addColumn<double>("reach");   // the drawing's right end; its paper ends at 297
+    QTest::addColumn<bool>("image");     // asked for an SVG that keeps the drawing's size
+    QTest::addColumn<QString>("sheet");  // the sheet the dialog starts on
+    QTest::addColumn<bool>("warned");
+    // Too wide for A2 with the margins: without its paper it would ask for A1.
+    QTest::newRow("lies on its A2") << 284.0 << false << "A2" << false;
+    QTest::newRow("reaches past it") << 320.0 << false << "A4" << true;
+    QTest::newRow("an image at its own size") << 284.0 << true << "A4" << false;
+}
+
+// A drawing whose file names its paper (a Jw_cad drawing) starts on that paper at scale, where
+// it lies on it whole; otherwise the dialog offers as before.
+void PdfDialogTest::startsOnTheDrawingsOwnPaper() {
+    QFETCH(double, reach);
+    QFETCH(bool, image);
+    QFETCH(QString, sheet);
+    QFETCH(bool, warned);
+    PdfDialog dialog(Box{{-290, -205}, {reach, 195}}, QStringLiteral("1:1"), PdfOptions{});
+    if (image) dialog.OfferDrawingSize(QStringLiteral("SVG"), false);
+    dialog.StartOnOwnPaper(Box{{-297, -210}, {297, 210}});
+    dialog.show();
+    QCOMPARE(dialog.PaperBox()->currentText(), sheet);
+    QVERIFY(dialog.LandscapeButton()->isChecked());
+    QCOMPARE(dialog.OnSheet(), !image);
+    QCOMPARE(dialog.Warning()->isVisible(), warned);
+    QCOMPARE(dialog.OkButton()->isEnabled(), !warned);
 }
 
 QTEST_MAIN(PdfDialogTest)
