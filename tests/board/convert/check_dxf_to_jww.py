@@ -383,7 +383,7 @@ def check_named_types(batch, dxf, jww):
     factor = UNIT_MM[doc.header.get("$INSUNITS", 0)] / d["values"]["m_adScale[0]"]
     figures = {}
     wrong, figures["lines"] = dxf_pens_expected.check_line_types(doc, lines, factor, d["values"],
-                                                                 figures)
+                                                                 figures, by_name=True)
     if figures.get("named lines", 0) != len(doc.modelspace()):
         wrong.append(f"{figures} named lines found of {len(doc.modelspace())}")
     return wrong, figures
@@ -468,6 +468,7 @@ def main(argv):
     dxf_fills_expected.holed_drawing(holed)
     holes = check_fills(batch, ezdxf.readfile(holed), holed[:-4] + ".jww", {})
     print("FAIL" if holes else "ok  ", "hatches with holes and islands (ezdxf)", *holes)
+    dxf_pens_expected.corpus_patterns(corpus)
     named = os.path.join(out_dir, "named_linetypes.dxf")
     dxf_pens_expected.named_drawing(named)
     wrong, kinds = check_named_types(batch, named, named[:-4] + ".jww")
