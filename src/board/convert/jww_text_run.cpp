@@ -120,7 +120,7 @@ std::vector<JwwTextPiece> JwwRunPieces(const UnderlayText& t, const JwwTextRun& 
     std::vector<JwwTextPiece> pieces;
     for (std::size_t k = 0; k < t.faceRuns.size(); ++k) {
         const TextFaceRun& face = t.faceRuns[k];
-        const std::size_t from = std::min<std::size_t>(face.from, size);
+        const std::size_t from = k == 0 ? 0 : std::min<std::size_t>(face.from, size);
         const std::size_t to =
             k + 1 < t.faceRuns.size() ? std::min<std::size_t>(t.faceRuns[k + 1].from, size) : size;
         if (from >= to) continue;
