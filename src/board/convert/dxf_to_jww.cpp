@@ -215,13 +215,16 @@ public:
         const std::optional<JwwTextRun> run = JwwRunOf(
             t, m_origin, m_factor, m_cellTexts == nullptr || m_cellTexts->contains(item.record));
         if (!run) return false;
-        RunFace face;
-        face.italic = run->italic;
-        face.bold = (t.face & kFaceBold) != 0U;
-        face.kind = t.jwwKind;
-        if (t.font < m_underlay.fonts.size()) face.font = m_underlay.fonts[t.font];
-        m_out.Text(pen, run->start, run->end, run->width, run->height, run->degrees, t.utf8,
-                   run->spacing, face);
+        // A run whose codes change its face partway is a Jw_cad text a face.
+        for (const JwwTextPiece& piece : JwwRunPieces(t, *run)) {
+            RunFace face;
+            face.italic = piece.italic;
+            face.bold = (piece.face & kFaceBold) != 0U;
+            face.kind = t.jwwKind;
+            if (piece.font < m_underlay.fonts.size()) face.font = m_underlay.fonts[piece.font];
+            m_out.Text(pen, piece.start, piece.end, run->width, run->height, run->degrees,
+                       t.utf8.substr(piece.from, piece.to - piece.from), run->spacing, face);
+        }
         if (run->aligned) {
             ++m_approximated["文字の揃え (中央・右・中・上: JWW は文字列の始点と終点で保存)"];
         }

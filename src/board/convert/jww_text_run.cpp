@@ -79,6 +79,7 @@ std::optional<JwwTextRun> JwwRunOf(const UnderlayText& t, Vec2 origin, double fa
     run.degrees = std::atan2(along.y, along.x) * 180.0 / std::numbers::pi;
     // A turned text's axes leave a slant of 1e-17 or so: upright.
     run.italic = slant > 1e-6;
+    run.sheared = run.italic;
     run.slanted = std::abs(slant - (run.italic ? kItalicShear : 0.0)) > 1e-6;
     // An upright text in an italic face (an MTEXT's \f code) is Jw_cad's italic, which leans.
     const double lean = !run.italic && (t.face & kFaceItalic) != 0U ? kItalicShear : slant;
@@ -104,6 +105,40 @@ std::optional<JwwTextRun> JwwRunOf(const UnderlayText& t, Vec2 origin, double fa
     for (const TextRule& rule : t.rules) add(rule, rule.over ? 1.0 : 0.0);
     for (const TextRule& rule : t.strikes) add(rule, kCellStrikeAt);
     return run;
+}
+
+std::vector<JwwTextPiece> JwwRunPieces(const UnderlayText& t, const JwwTextRun& run) {
+    const std::size_t size = t.utf8.size();
+    if (t.faceRuns.empty()) {
+        return {{0, size, run.start, run.end, t.font, t.face, run.italic}};
+    }
+    const double radians = run.degrees * std::numbers::pi / 180.0;
+    const Vec2 along{std::cos(radians), std::sin(radians)};
+    const double total = jww::CellsWidth(t.utf8, run.width, run.spacing);
+    const double length = std::hypot(run.end.x - run.start.x, run.end.y - run.start.y);
+    const double stretch = total > 0.0 ? length / total : 1.0;
+    std::vector<JwwTextPiece> pieces;
+    for (std::size_t k = 0; k < t.faceRuns.size(); ++k) {
+        const TextFaceRun& face = t.faceRuns[k];
+        const std::size_t from = k == 0 ? 0 : std::min<std::size_t>(face.from, size);
+        const std::size_t to =
+            k + 1 < t.faceRuns.size() ? std::min<std::size_t>(t.faceRuns[k + 1].from, size) : size;
+        if (from >= to) continue;
+        JwwTextPiece piece{from, to, run.start, run.end, face.font, face.face, false};
+        // A piece starts where the cells before it and their spacing end, and ends where its
+        // own last cell does.
+        if (from > 0) {
+            const double at = jww::CellsWidth(t.utf8.substr(0, from), run.width + run.spacing, 0.0);
+            piece.start = run.start + (at * stretch) * along;
+        }
+        if (to < size) {
+            const double at = jww::CellsWidth(t.utf8.substr(0, to), run.width, run.spacing);
+            piece.end = run.start + (at * stretch) * along;
+        }
+        piece.italic = run.sheared || (face.face & kFaceItalic) != 0U;
+        pieces.push_back(piece);
+    }
+    return pieces;
 }
 
 }  // namespace pelimator::board

@@ -67,6 +67,16 @@ struct DxfUnderlayBudget {
     const std::function<std::int32_t(std::string_view)>& layerOf,
     std::map<std::string, std::size_t>* shownKinds = nullptr, DxfUnderlayBudget* budget = nullptr);
 
+// A face an inline code puts in force partway along an MTEXT line, from its byte from (the
+// first at 0): as MTextLine's faceCoded, family, bold and italic.
+struct MTextFaceRun {
+    std::size_t from = 0;
+    bool faceCoded = false;
+    std::string family;
+    bool bold = false;
+    bool italic = false;
+};
+
 // One line of an MTEXT after its inline codes: the text, and the height and width factors and
 // colour number (-1: the entity's) in force where the line starts.
 struct MTextLine {
@@ -86,6 +96,8 @@ struct MTextLine {
     std::string family;
     bool bold = false;
     bool italic = false;
+    // Its runs of one face, each from a character other than a space where the face changed.
+    std::vector<MTextFaceRun> faces;
 };
 
 // An MTEXT's text (UTF-8) split at paragraph breaks (\P, and line feeds) with the inline codes

@@ -301,6 +301,9 @@ private:
     void TakeFace(const std::vector<Tag>& tags, UnderlayText& text) const;
     // The face an MTEXT line's inline \f or \F code gives it, over its style's.
     void CodedFace(const MTextLine& line, UnderlayText& text);
+    // Text's runs of one face (UnderlayText::faceRuns) where the MTEXT line's codes change its face
+    // partway, each the style's (tags) or as its code says.
+    void FaceRuns(const std::vector<Tag>& tags, const MTextLine& line, UnderlayText& text);
     // The family and bold flag of the text style named so (LayerKey, "#" and a handle; empty:
     // Standard).
     void StyleFace(std::string_view style, UnderlayText& text) const;

@@ -53,6 +53,22 @@ std::vector<TextRule> RulesWithin(const std::vector<TextRule>& rules, std::size_
     return out;
 }
 
+// The face runs of bytes [from, to) of a line, from its byte from: the one in force at from first.
+std::vector<MTextFaceRun> FacesWithin(const std::vector<MTextFaceRun>& faces, std::size_t from,
+                                      std::size_t to) {
+    std::vector<MTextFaceRun> out;
+    for (const MTextFaceRun& run : faces) {
+        if (run.from <= from) {
+            out.assign(1, run);
+            out.back().from = 0;
+        } else if (run.from < to) {
+            out.push_back(run);
+            out.back().from -= from;
+        }
+    }
+    return out;
+}
+
 // The number at the start of text (after an optional sign), and how many bytes it took.
 double LeadingNumber(std::string_view text, std::size_t& used) {
     std::size_t k = 0;
@@ -110,6 +126,7 @@ std::vector<MTextLine> WrapMText(std::vector<MTextLine> lines, double height, do
             head.colour = line.colour;
             head.rules = RulesWithin(line.rules, start, cut);
             head.strikes = RulesWithin(line.strikes, start, cut);
+            head.faces = FacesWithin(line.faces, start, cut);
             head.faceCoded = line.faceCoded;
             head.family = line.family;
             head.bold = line.bold;
@@ -121,6 +138,7 @@ std::vector<MTextLine> WrapMText(std::vector<MTextLine> lines, double height, do
         if (start > 0) {
             line.rules = RulesWithin(line.rules, start, text.size());
             line.strikes = RulesWithin(line.strikes, start, text.size());
+            line.faces = FacesWithin(line.faces, start, text.size());
         }
         line.text.erase(0, start);
         out.push_back(std::move(line));
@@ -207,6 +225,10 @@ public:
             if (!Plain()) Code();
         }
         for (MTextLine& line : m_lines) {
+            // A run's start in the decoded text: where the text before it decodes to.
+            for (MTextFaceRun& run : line.faces) {
+                if (run.from > 0) run.from = TextSpecials(line.text.substr(0, run.from)).size();
+            }
             line.text = TextSpecials(line.text, &line.rules, &line.strikes);
         }
         return std::move(m_lines);
@@ -374,7 +396,8 @@ private:
         for (const char s : Parameter()) Put(s == '^' || s == '#' ? '/' : s);
     }
 
-    // A character of the line; its first other than a space takes the face in force.
+    // A character of the line; its first other than a space takes the face in force, and any
+    // later one where another face is in force begins a run of that face.
     void Put(char c) {
         MTextLine& line = Last();
         if (c != ' ' && !m_faced) {
@@ -383,6 +406,15 @@ private:
             line.bold = m_state.bold;
             line.italic = m_state.italic;
             m_faced = true;
+            line.faces.push_back(
+                {0, m_state.faceCoded, m_state.family, m_state.bold, m_state.italic});
+        } else if (c != ' ') {
+            const MTextFaceRun& run = line.faces.back();
+            if (run.faceCoded != m_state.faceCoded || run.family != m_state.family ||
+                run.bold != m_state.bold || run.italic != m_state.italic) {
+                line.faces.push_back({line.text.size(), m_state.faceCoded, m_state.family,
+                                      m_state.bold, m_state.italic});
+            }
         }
         line.text += c;
     }
@@ -602,6 +634,24 @@ void Builder::CodedFace(const MTextLine& line, UnderlayText& text) {
     if (found == fonts.end()) fonts.push_back(line.family);
 }
 
+void Builder::FaceRuns(const std::vector<Tag>& tags, const MTextLine& line, UnderlayText& text) {
+    bool other = false;
+    for (const MTextFaceRun& run : line.faces) {
+        UnderlayText faced;
+        TakeFace(tags, faced);
+        if (run.faceCoded) {
+            MTextLine coded;
+            coded.family = run.family;
+            coded.bold = run.bold;
+            coded.italic = run.italic;
+            CodedFace(coded, faced);
+        }
+        other = other || faced.font != text.font || faced.face != text.face;
+        text.faceRuns.push_back({static_cast<std::uint32_t>(run.from), faced.font, faced.face});
+    }
+    if (!other) text.faceRuns.clear();
+}
+
 void Builder::AddText(UnderlayText text, const Affine& m, Vec2 origin, Vec2 xAxis, Vec2 yAxis,
                       const Resolved& r) {
     // A character's box is what the painter lays out.
@@ -684,6 +734,7 @@ Builder::MTextBox Builder::MText(const std::vector<Tag>& tags, const Affine& m, 
         text.hAlign = column;
         TakeFace(tags, text);
         if (lines[i].faceCoded) CodedFace(lines[i], text);
+        FaceRuns(tags, lines[i], text);
         const double lineHeight = height * lines[i].height;
         Resolved lineStyle = r;
         if (lines[i].colour > 0 && lines[i].colour < 256) {

@@ -38,6 +38,15 @@ struct TextRule {
     bool over = false;
 };
 
+// A face a code puts in force partway along a text (an MTEXT's \f): from byte from on, the
+// family font (an index into Underlay::fonts; none: not named) with face's kFaceBold and
+// kFaceItalic.
+struct TextFaceRun {
+    std::uint32_t from = 0;
+    std::uint32_t font = kNoUnderlayIndex;
+    std::uint8_t face = 0;
+};
+
 // A run of text in its own frame: a point q of the text (x along the baseline, y up, in units of
 // the text height) lands at origin + q.x * xAxis + q.y * yAxis. Alignment moves the run so that
 // its anchor, (hAlign: 0 left, 1 centre, 2 right; vAlign: 0 baseline, 1 bottom, 2 middle, 3 top),
@@ -71,6 +80,9 @@ struct UnderlayText {
     // Strike-through lines (%%k, \K) through the bytes [from, to) (over unused): kept apart from
     // the under- and overlines, which a conversion writes as lines of their own.
     std::vector<TextRule> strikes{};
+    // Its runs of one face each, the first from byte 0, where codes change the face partway
+    // (font and face above are the first character's); none: one face throughout.
+    std::vector<TextFaceRun> faceRuns{};
 };
 
 // Where a rule of a run is drawn, in its frame: from x0 to x1 (text units from the run's start,

@@ -39,7 +39,10 @@
 - the model-space TEXT, MTEXT and DIMENSION entities alone saved as JWW: each JWW text names
   the font, bold and (where an MTEXT code says it) italic flag ezdxf says its line is drawn in
   (dxf_texts_expected.text_faces: styles, MTEXT \f and \F codes, dimensions' DIMTXSTY); so does
-  a drawing ezdxf makes of such codes and of dimensions with and without their blocks;
+  a drawing ezdxf makes of such codes and of dimensions with and without their blocks; a
+  line whose face a code changes partway is a text per run of one face, each in its face and
+  starting where the cells of the one before end (check_face_runs), in the real drawings and in
+  a drawing ezdxf makes of such lines;
 - each under-, overline and strike-through ezdxf reads in a TEXT's %%u / %%o / %%k or an
   MTEXT's \L / \O / \K is a line along the saved run's cells, at their bottom, top or middle:
   the texts alone saved as JWW hold those lines and no others; so does a drawing ezdxf makes of
@@ -110,6 +113,7 @@ def check(batch, dxf, out_dir, render_board, minimum):
     problems += check_texts(doc, jww, run.stderr, figures)
     problems += check_rules(batch, read_dxf(dxf), jww, figures)
     problems += check_fonts(batch, read_dxf(dxf), jww, figures)
+    problems += check_face_runs(batch, read_dxf(dxf), jww, figures)
     problems += check_dimension_parts(batch, read_dxf(dxf), jww, figures)
     problems += check_fills(batch, read_dxf(dxf), jww, figures)
     lines = collections.defaultdict(list)
@@ -306,6 +310,63 @@ def check_fonts(batch, doc, jww, figures):
     return problems[:3]
 
 
+def check_face_runs(batch, doc, jww, figures):
+    """Problems of doc's model-space MTEXT lines whose face changes partway, saved alone as JWW:
+    each run of one face after a line's first (dxf_texts_expected.mtext_runs) is a text of its
+    own in its face, starting where the cells of the text before it, in the face before, end
+    (and their spacing); a run the board's box wraps, a text in its face that holds a part
+    of it."""
+    texts = list(doc.modelspace().query("MTEXT"))
+    paragraphs = [runs for e in texts for runs in dxf_texts_expected.mtext_runs(
+        e.text, dxf_texts_expected.style_face(doc, e.dxf.style)) if len(runs) > 1]
+    if not paragraphs:
+        return []
+    d = alone_as_jww(batch, doc, texts, jww, "runs")
+    if isinstance(d, str):
+        return [d]
+    enc = "utf-16-le" if d["version"] >= 700 else "cp932"
+    got = []
+    for cls, body in d["records"]:
+        if cls == "CDataMoji":
+            f = jww_records.parse_fields(d["version"], cls, body)
+            flags = f["kind"] // 10000
+            got.append((f["text"].decode(enc), f["font"].decode(enc), flags & 2 == 2,
+                        flags & 1 == 1, f))
+    problems, placed, wrapped, used = [], 0, 0, set()
+    for runs in paragraphs:
+        for before, run in zip(runs, runs[1:]):
+            def follows(g):
+                f = g[4]
+                a = math.radians(f["angle"])
+                for h in got:
+                    k = h[4]
+                    if h[1:4] != before[1:4] or not before[0].strip().endswith(h[0].strip()) \
+                            or abs(k["angle"] - f["angle"]) > 1e-9:
+                        continue
+                    run_to = dxf_texts_expected.cells_to(h[0], len(h[0]), k["sizeX"],
+                                                         k["spacing"])
+                    end = (k["x1"] + run_to * math.cos(a), k["y1"] + run_to * math.sin(a))
+                    if dxf_texts_expected.near(end, (f["x1"], f["y1"])):
+                        return True
+                return False
+            same = [g for g in got if g[0].strip() == run[0].strip() and g[1:4] == run[1:4]
+                    and id(g) not in used]
+            g = next((g for g in same if follows(g)), None)
+            if g is not None:
+                used.add(id(g))
+                placed += 1
+            elif not same and any(g[1:4] == run[1:4] and g[0].strip() and
+                                  g[0].strip() in run[0] for g in got):
+                wrapped += 1
+            else:
+                problems.append(f"run {run} after {before[0]!r}: texts "
+                                f"{[(g[0], *g[1:4]) for g in same][:2] or 'none'} not where "
+                                f"the text before ends")
+    figures["face runs"] = f"{placed}/{placed + len(problems)}" + (
+        f" ({wrapped} wrapped)" if wrapped else "")
+    return problems[:3]
+
+
 def check_named_types(batch, dxf, jww):
     """(problems, figures) of dxf's lines saved as JWW: each named linetype's line the type or
     kind its name says (dxf_pens_expected.check_line_types)."""
@@ -322,7 +383,7 @@ def check_named_types(batch, dxf, jww):
     factor = UNIT_MM[doc.header.get("$INSUNITS", 0)] / d["values"]["m_adScale[0]"]
     figures = {}
     wrong, figures["lines"] = dxf_pens_expected.check_line_types(doc, lines, factor, d["values"],
-                                                                 figures)
+                                                                 figures, by_name=True)
     if figures.get("named lines", 0) != len(doc.modelspace()):
         wrong.append(f"{figures} named lines found of {len(doc.modelspace())}")
     return wrong, figures
@@ -407,6 +468,7 @@ def main(argv):
     dxf_fills_expected.holed_drawing(holed)
     holes = check_fills(batch, ezdxf.readfile(holed), holed[:-4] + ".jww", {})
     print("FAIL" if holes else "ok  ", "hatches with holes and islands (ezdxf)", *holes)
+    dxf_pens_expected.corpus_patterns(corpus)
     named = os.path.join(out_dir, "named_linetypes.dxf")
     dxf_pens_expected.named_drawing(named)
     wrong, kinds = check_named_types(batch, named, named[:-4] + ".jww")
@@ -430,6 +492,14 @@ def main(argv):
     fonts = {}
     wrong = check_fonts(batch, ezdxf.readfile(fonted), fonted[:-4] + ".jww", fonts)
     print("FAIL" if wrong else "ok  ", "fonts of MTEXT codes and dimension texts (ezdxf)", fonts,
+          *wrong)
+    holes += wrong
+    runs = os.path.join(out_dir, "face_runs.dxf")
+    dxf_texts_expected.runs_drawing(runs)
+    placed = {}
+    wrong = check_face_runs(batch, ezdxf.readfile(runs), runs[:-4] + ".jww", placed)
+    wrong += check_fonts(batch, ezdxf.readfile(runs), runs[:-4] + ".jww", placed)
+    print("FAIL" if wrong else "ok  ", "faces changed partway along MTEXT lines (ezdxf)", placed,
           *wrong)
     holes += wrong
     faced = os.path.join(out_dir, "faced_texts.dxf")

@@ -50,29 +50,63 @@ def style_face(doc, name):
     return family or DEFAULT_FONT, flags & BOLD_BIT[0] != 0
 
 
-def mtext_faces(content, face):
-    """(plain text, font, bold, italic) of each paragraph of MTEXT content, its font what ezdxf's
-    MTextParser has in force at the paragraph's first word: a \\f family with its bold and italic,
-    ＭＳ ゴシック for a \\F shape font, else face (the style's family and bold, not italic)."""
+def mtext_runs(content, face):
+    """The runs of one face of each paragraph of MTEXT content: [(text, font, bold, italic)], the
+    font of each word what ezdxf's MTextParser has in force there: a \\f family with its bold and
+    italic, ＭＳ ゴシック for a \\F shape font, else face (the style's family and bold, not
+    italic). A space goes with the run before it (those before the first word with that)."""
     ours = FontFace(family="\0style")
     ctx = MTextContext()
     ctx.font_face = ours
-    lines = plain_mtext(content, split=True)
-    firsts, line = {}, 0
+
+    def of(f):
+        if f is ours or f.family == ours.family:
+            return (face[0], face[1], False)
+        if "\\F" + f.family in content:
+            return (DEFAULT_FONT, False, False)
+        return (f.family, f.weight == "bold", f.style == "italic")
+
+    paragraphs, runs, lead = [], [], ""
     for token in MTextParser(content, ctx):
         if token.type == TokenType.NEW_PARAGRAPH:
-            line += 1
-        elif token.type == TokenType.WORD and token.data.strip() and line not in firsts:
-            firsts[line] = token.ctx.font_face
-    out = []
-    for i, text in enumerate(lines):
-        f = firsts.get(i, ours)
-        if f is ours or f.family == ours.family:
-            out.append((text, face[0], face[1], False))
-        elif "\\F" + f.family in content:
-            out.append((text, DEFAULT_FONT, False, False))
+            paragraphs.append(runs or [(lead, face[0], face[1], False)])
+            runs, lead = [], ""
+            continue
+        if token.type == TokenType.WORD:
+            text = token.data
+        elif token.type == TokenType.STACK:
+            text = f"{token.data[0]}/{token.data[1]}"
+        elif token.type in (TokenType.SPACE, TokenType.NBSP, TokenType.TABULATOR):
+            text = " "
         else:
-            out.append((text, f.family, f.weight == "bold", f.style == "italic"))
+            continue
+        if not text.strip():
+            if runs:
+                runs[-1] = (runs[-1][0] + text,) + runs[-1][1:]
+            else:
+                lead += text
+            continue
+        f = of(token.ctx.font_face)
+        if runs and runs[-1][1:] == f:
+            runs[-1] = (runs[-1][0] + text,) + f
+        else:
+            runs.append((lead + text,) + f)
+            lead = ""
+    paragraphs.append(runs or [(lead, face[0], face[1], False)])
+    return paragraphs
+
+
+def mtext_faces(content, face):
+    """(plain text, font, bold, italic) of each paragraph of MTEXT content in the face ezdxf has in
+    force at its first word (mtext_runs); a paragraph whose face changes partway, of each of its
+    runs of one face instead."""
+    lines = plain_mtext(content, split=True)
+    out = []
+    for i, runs in enumerate(mtext_runs(content, face)):
+        if len(runs) > 1:
+            out += runs
+        elif i < len(lines):
+            out.append((lines[i],) + runs[0][1:])
     return out
 
 
@@ -131,6 +165,23 @@ def fonted_drawing(path):
         if not kept:
             doc.blocks.delete_block(dim.dimension.dxf.geometry, safe=False)
             dim.dimension.dxf.geometry = ""
+    doc.saveas(path)
+
+
+def runs_drawing(path):
+    """A drawing ezdxf makes of MTEXT lines whose face changes partway: by a \\f code in the line
+    and by groups, in Japanese and Latin, after an underline code and a non-breaking space,
+    turned, centred and in a style of its own; and a face changed at a line's first word only."""
+    doc = ezdxf.new()
+    style = doc.styles.new("図題", dxfattribs={"font": "ＭＳ 明朝.ttf"})
+    style.set_xdata("ACAD", [(1000, "ＭＳ 明朝"), (1071, 34)])
+    msp = doc.modelspace()
+    msp.add_mtext("平面図 {\\fArial|b1|i0;PLAN}\\fＭＳ ゴシック|i1; 縮尺 1:100",
+                  dxfattribs={"char_height": 5.0, "insert": (0, 0), "style": "図題"})
+    msp.add_mtext("\\L下線\\l付き\\~{\\fTimes New Roman|b0|i1;ABC}後\\P{\\fArial;一語}だけ",
+                  dxfattribs={"char_height": 2.5, "insert": (0, -20), "rotation": 30.0})
+    msp.add_mtext("中央 {\\fMeiryo|b1;揃え} の行",
+                  dxfattribs={"char_height": 3.5, "insert": (50, -50), "attachment_point": 2})
     doc.saveas(path)
 
 
