@@ -15,6 +15,7 @@
 #include "board/dxf/dxf_object_copy.h"
 #include "board/dxf/dxf_record_roles.h"
 #include "board/dxf/dxf_retag.h"
+#include "board/dxf/dxf_table_scale.h"
 #include "board/dxf/dxf_transform.h"
 
 namespace pelimator::board {
@@ -646,8 +647,10 @@ DxfCopiedBlock DxfPaste::AddOwnBlock(const DxfSource& from, std::size_t record,
     if (!IsDxfDimensionType(type) && type != "ACAD_TABLE") return {};
     const DxfBlockRecords block = m_plan->BlockOf(from, DxfBlockNameOf(from, record));
     if (!block.Found()) return {};
-    // A table's block is in the table's own frame: its copy draws where the copy is placed.
-    if (type == "ACAD_TABLE") return AddBlockCopy(from, block, "*T", {}, next);
+    // A table's block is in the table's own frame: its copy draws where the copy is placed,
+    // scaled with it.
+    if (type == "ACAD_TABLE")
+        return AddBlockCopy(from, block, "*T", DxfTableBlockPlacements(placements), next);
     return AddBlockCopy(from, block, "*D", placements, next);
 }
 

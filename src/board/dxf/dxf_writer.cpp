@@ -21,6 +21,7 @@
 #include "board/dxf/dxf_object_copy.h"
 #include "board/dxf/dxf_paste.h"
 #include "board/dxf/dxf_retag.h"
+#include "board/dxf/dxf_table_scale.h"
 #include "board/dxf/dxf_transform.h"
 #include "board/dxf/dxf_writer_records.h"
 
@@ -607,8 +608,13 @@ private:
         }
     }
 
-    // A placed dimension's block content placed with it (its points are the drawing's).
+    // A placed dimension's block content placed with it (its points are the drawing's); a scaled
+    // table's scaled about the block's origin (its content is in the table's frame).
     void ContentPatches(const RecordEdit& edit) {
+        for (auto& [first, end, bytes] :
+             DxfScaledTableBlock(m_source, edit.source, edit.placements)) {
+            m_patches.push_back({m_source.records[first], m_source.records[end], std::move(bytes)});
+        }
         for (const std::size_t r : DxfDimensionContent(m_source, edit.source)) {
             std::uint64_t unused = 0;
             const std::size_t end = DxfRecordEnd(m_source, r);
