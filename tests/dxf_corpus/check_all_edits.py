@@ -414,9 +414,10 @@ def table_block(table):
     return table.doc.blocks.get(name) if name else None
 
 
-def compare_table_block(where, original, copy, problems):
-    """A table's copy draws with its original's block content as it is (in the table's frame),
-    and its pointer to its block's entry (343) names the entry of the block it names."""
+def compare_table_block(where, original, copy, problems, scaled=False):
+    """A table's copy draws with its original's block content as it is (in the table's frame;
+    scaled: checked by compare_scaled_table), and its pointer to its block's entry (343) names
+    the entry of the block it names."""
     before, after = table_block(original), table_block(copy)
     if before is None or after is None:
         if (before is None) != (after is None):
@@ -425,6 +426,8 @@ def compare_table_block(where, original, copy, problems):
     if after.block_record_handle != copy.xtags.get_subclass("AcDbTable").get_first_value(
             343, after.block_record_handle):
         problems.append(f"{where}: its 343 does not name its block's entry")
+    if scaled:
+        return
     before, after = list(before), list(after)
     if len(before) != len(after):
         problems.append(f"{where}: {len(after)} entities in its block, not {len(before)}")
@@ -599,7 +602,7 @@ def compare_placed(where, original, edited, operation, problems, new_block=False
         if new_block:  # its pointer to its own block's entry (343) is checked with the block
             got = dict(placed_signature(edited)["table"])
             want["table"] = [[c, got.get(343, v) if c == 343 else v] for c, v in want["table"]]
-            compare_table_block(where, original, edited, problems)
+            compare_table_block(where, original, edited, problems, operation == "scale")
     for key in offsets:
         # ezdxf leaves a leader's offsets (212, 213) as they were; they are displacements.
         want[key] = flat(m.transform_direction(original_offsets[key]))

@@ -221,8 +221,8 @@ DxfTableScaleEdits DxfTableScaleEditsOf(const DxfSource& source, const std::vect
     std::int64_t flags = table.flags;
     if ((table.flags & kTableMargins) == 0) {
         edits.marginsAt = table.overridesAt;
-        edits.margins[0] = factor * style.margins[0];
-        edits.margins[1] = factor * style.margins[1];
+        edits.margins.at(0) = factor * style.margins.at(0);
+        edits.margins.at(1) = factor * style.margins.at(1);
         flags |= kTableMargins;
     }
     if (flags != table.flags) {

@@ -2,6 +2,7 @@
 // their height from the table style are given that height scaled as an override of their own.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -46,7 +47,7 @@ struct DxfTableScaleEdits {
     // The table's margins (40, 41) written before tag marginsAt, scaled from the style's, when
     // the table does not override them; its override flags (93) at tableFlagsAt then say so.
     std::size_t marginsAt = dxf_roles::kNone;
-    double margins[2] = {0.0, 0.0};
+    std::array<double, 2> margins{};
     std::size_t tableFlagsAt = dxf_roles::kNone;
     std::int64_t tableFlags = 0;
 };

@@ -461,8 +461,8 @@ void EmitPlaced(const Rewrite& job, const RecordView& view, const TextFix& fix, 
 bool EmitTableScale(const Rewrite& job, const RecordView& view, const DxfTableScaleEdits& table,
                     std::size_t i, bool& skipping) {
     if (i == table.marginsAt) {
-        job.out.Real(40, table.margins[0]);
-        job.out.Real(41, table.margins[1]);
+        job.out.Real(40, table.margins.at(0));
+        job.out.Real(41, table.margins.at(1));
     }
     for (const auto& [at, height] : table.heights) {
         if (at == i) job.out.Real(140, height);
