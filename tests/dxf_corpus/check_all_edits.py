@@ -34,6 +34,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 import make_corpus  # noqa: E402
 from check_edits import FACTOR, differences, flat, placement, same, signature  # noqa: E402
 from corpus_table import BY_NAME  # noqa: E402
+from table_sizes import compare_scaled_sizes, drawn_entities  # noqa: E402
 
 # Kinds the program refuses to place, each for a reason DECISIONS.md gives.
 REFUSED = {
@@ -53,10 +54,9 @@ REFUSED_FOR = {"DIMENSION": ("共有", "別の位置", "基点", "寸法の図�
 COPY_REFUSED = set()
 # Dimensions drawn by a block of their own in the drawing's coordinates.
 DIMENSIONS = ("DIMENSION", "ARC_DIMENSION")
-# Kinds refused by some edits only: a table is moved, turned and mirrored (its block is drawn in
-# its own frame at its insertion point, along its direction), not scaled (most of its texts'
-# heights are its table style's).
-REFUSED_BY = {"ACAD_TABLE": ("scale",)}
+# Kinds refused by some edits only: none (a table is moved, turned, mirrored and scaled by the
+# rules DECISIONS.md states).
+REFUSED_BY = {}
 # A mirror turns them over as ezdxf's transform does (a shape is a symbol, not a text; a
 # leader's arrowheads are blocks): compared as ezdxf leaves them, extrusion or normal included.
 TURNED_OVER = {"SHAPE", "LEADER"}
@@ -414,9 +414,10 @@ def table_block(table):
     return table.doc.blocks.get(name) if name else None
 
 
-def compare_table_block(where, original, copy, problems):
-    """A table's copy draws with its original's block content as it is (in the table's frame),
-    and its pointer to its block's entry (343) names the entry of the block it names."""
+def compare_table_block(where, original, copy, problems, scaled=False):
+    """A table's copy draws with its original's block content as it is (in the table's frame;
+    scaled: checked by compare_scaled_table), and its pointer to its block's entry (343) names
+    the entry of the block it names."""
     before, after = table_block(original), table_block(copy)
     if before is None or after is None:
         if (before is None) != (after is None):
@@ -425,6 +426,8 @@ def compare_table_block(where, original, copy, problems):
     if after.block_record_handle != copy.xtags.get_subclass("AcDbTable").get_first_value(
             343, after.block_record_handle):
         problems.append(f"{where}: its 343 does not name its block's entry")
+    if scaled:
+        return
     before, after = list(before), list(after)
     if len(before) != len(after):
         problems.append(f"{where}: {len(after)} entities in its block, not {len(before)}")
@@ -461,13 +464,36 @@ def table_outline(table, m=None):
     return [m.transform(c) for c in corners] if m is not None else corners
 
 
+def compare_scaled_table(where, original, edited, m, factor, problems):
+    """A scaled table (DECISIONS.md, "Tables scaled"): its direction kept, its sizes and every
+    cell's text height as drawn factor times the original's, and the entities its block draws
+    ezdxf's transform of the original's by the scale m."""
+    if table_direction(original)[1] != table_direction(edited)[1]:
+        problems.append(f"{where}: direction {table_direction(edited)[1]}, not kept")
+    compare_scaled_sizes(where, original, edited, factor, problems)
+    before, drawn = drawn_entities(original), drawn_entities(edited)
+    if len(before) != len(drawn):
+        problems.append(f"{where}: its block draws {len(drawn)} entities, not {len(before)}")
+        return
+    for one, other in zip(before, drawn):
+        expected = one.copy()
+        expected.transform(m)
+        for line in differences(placed_signature(expected), placed_signature(other),
+                                placed_signature(one), other):
+            problems.append(f"{where} block {one.dxftype()}: {line}")
+
+
 def compare_table(where, original, edited, operation, m, want, problems):
     """A table placed by the rule DECISIONS.md states (ezdxf has no transform for it): moved and
     turned, its insertion point placed and its direction turned; mirrored, it covers the mirror
     image of its outline and reads forwards (its block and every other group as they were)."""
     k, along = table_direction(original)
-    if operation == "scale":  # refused: its sizes and most texts' heights are not its own
-        problems.append(f"{where}: scaled, though its row heights and texts are not")
+    if operation == "scale":
+        compare_scaled_table(where, original, edited, m, FACTOR, problems)
+        want["insert"] = flat(m.transform(Vec3(original._insert_location())))
+        # Its groups are checked by their sizes (its cells gain heights of their own).
+        want["table"] = placed_signature(edited)["table"]
+        return
     if operation != "mirror":
         want["insert"] = flat(m.transform(Vec3(original._insert_location())))
         if k is not None:
@@ -576,7 +602,7 @@ def compare_placed(where, original, edited, operation, problems, new_block=False
         if new_block:  # its pointer to its own block's entry (343) is checked with the block
             got = dict(placed_signature(edited)["table"])
             want["table"] = [[c, got.get(343, v) if c == 343 else v] for c, v in want["table"]]
-            compare_table_block(where, original, edited, problems)
+            compare_table_block(where, original, edited, problems, operation == "scale")
     for key in offsets:
         # ezdxf leaves a leader's offsets (212, 213) as they were; they are displacements.
         want[key] = flat(m.transform_direction(original_offsets[key]))

@@ -17,6 +17,7 @@
 #include <iterator>
 #include <map>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -159,6 +160,10 @@ void CompareRecords(const std::string& edit, const DxfSource& original, const Dx
              placed ? DxfDimensionContent(original, row.record) : std::vector<std::size_t>{}) {
             for (std::size_t r = head; r < DxfRecordEnd(original, head); ++r) taken[r] = true;
         }
+        // So is a scaled table's (scaled about the block's origin).
+        if (const auto block = edit == "scale" ? DxfTableBlock(original, row.record) : std::nullopt)
+            std::fill(taken.begin() + static_cast<std::ptrdiff_t>(block->block) + 1,
+                      taken.begin() + static_cast<std::ptrdiff_t>(block->end), true);
     }
     const std::size_t entitiesEnd = RecordAt(original, original.entities.end);
     const DxfFileMap map = MapDxfFile(original);

@@ -1,6 +1,7 @@
-// dxf_corpus_edit IN OUT erase|move|copy|rotate HANDLE: opens IN as the program does, edits the
-// model-space record with that handle as the board's edit commands do, and saves to OUT. Exit 0
-// when saved, 3 when the edit was refused (the message on stdout), 1 on any other failure.
+// dxf_corpus_edit IN OUT erase|move|copy|rotate|scale:F HANDLE: opens IN as the program does,
+// edits the model-space record with that handle as the board's edit commands do (a scale by F
+// about (3, 4)), and saves to OUT. Exit 0 when saved, 3 when the edit was refused (the message
+// on stdout), 1 on any other failure.
 #include <exception>
 #include <iostream>
 #include <string>
@@ -35,7 +36,8 @@ std::uint32_t RecordWithHandle(const DxfSource& source, const std::string& handl
 
 int main(int argc, char** argv) {
     if (argc != 5) {
-        std::cerr << "usage: dxf_corpus_edit IN.dxf OUT.dxf erase|move|copy|rotate HANDLE\n";
+        std::cerr
+            << "usage: dxf_corpus_edit IN.dxf OUT.dxf erase|move|copy|rotate|scale:F HANDLE\n";
         return 1;
     }
     const std::string operation = argv[3];
@@ -66,6 +68,9 @@ int main(int argc, char** argv) {
                 (void)CopySelection(document, selection, {12.5, -7.25});
             } else if (operation == "rotate") {
                 (void)RotateSelection(document, selection, {3.0, 4.0}, 30.0);
+            } else if (operation.starts_with("scale:")) {
+                (void)ScaleSelection(document, selection, {3.0, 4.0},
+                                     std::stod(operation.substr(6)));
             } else {
                 std::cerr << "unknown operation " << operation << '\n';
                 return 1;

@@ -15,6 +15,8 @@
 #include "board/dxf/dxf_object_copy.h"
 #include "board/dxf/dxf_record_roles.h"
 #include "board/dxf/dxf_retag.h"
+#include "board/dxf/dxf_table_scale.h"
+#include "board/dxf/dxf_table_style_copy.h"
 #include "board/dxf/dxf_transform.h"
 
 namespace pelimator::board {
@@ -186,7 +188,8 @@ std::vector<std::string> DxfSource::PasteRefusals(std::span<const std::uint32_t>
     return refusals;
 }
 
-std::map<std::string, std::pair<std::string, std::string>> DxfTableStyles(const DxfSource& source) {
+std::map<std::string, std::pair<std::string, std::string>> DxfTableStyles(const DxfSource& source,
+                                                                          std::size_t* dictionary) {
     std::map<std::string, std::pair<std::string, std::string>> styles;
     std::unordered_map<std::string, std::size_t> dictionaries;  // handle (LayerKey) → record
     std::size_t root = kNoDxfRecord;
@@ -218,6 +221,7 @@ std::map<std::string, std::pair<std::string, std::string>> DxfTableStyles(const 
     });
     const auto found = dictionaries.find(LayerKey(handle));
     if (found == dictionaries.end()) return styles;
+    if (dictionary != nullptr) *dictionary = found->second;
     entries(found->second, [&](const std::string& name, const std::string& h) {
         styles.try_emplace(LayerKey(name), name, h);
     });
@@ -246,9 +250,13 @@ std::string DxfSource::PasteRefusalFrom(const DocumentSource& file, std::uint32_
         if (LayerKey(entry.second) == style) name = entry.first;
     }
     if (name.empty()) return kind + "表のスタイルが元の図面で見つからないため)";
-    if (!DxfTableStyles(*this).contains(LayerKey(name)))
-        return kind + "表のスタイル「" + name + "」がこの図面にないため)";
-    return {};
+    // A style this drawing lacks is copied into its dictionary.
+    std::size_t dictionary = kNoDxfRecord;
+    if (DxfTableStyles(*this, &dictionary).contains(LayerKey(name))) return {};
+    if (DxfObjectWithHandle(*from, "TABLESTYLE", style) == kNoDxfRecord)
+        return kind + "表のスタイルが元の図面で見つからないため)";
+    const std::string why = DxfTableStyleDictionaryRefusal(*this, dictionary);
+    return why.empty() ? why : kind + "表のスタイル「" + name + "」がこの図面になく、" + why + ")";
 }
 
 DxfFileMap MapDxfFile(const DxfSource& source) {
@@ -337,6 +345,45 @@ struct DxfPaste::Plan {
 
     // A pasted dimension's own block (copied for it, never shared), and what it names.
     // A dimension's or a table's own block, copied with it: what it names.
+    // A pasted table's style the target lacks (by name), copied into its dictionary.
+    struct StyleCopy {
+        const DxfSource* from = nullptr;
+        std::size_t record = kNoDxfRecord;
+        std::string name;
+        std::string handle;  // the copy's
+    };
+    std::map<std::string, StyleCopy> styleCopies;  // by name (LayerKey)
+    void NeedTableStyle(const DxfSource& from, std::size_t record) {
+        if (DxfRecordType(from, record) != "ACAD_TABLE") return;
+        const std::string handle = LayerKey(TrimDxf(ValueOf(ReadTags(from, record), 342)));
+        for (const auto& [key, entry] : StylesOf(from)) {
+            if (LayerKey(entry.second) != handle || StylesOf(target).contains(key) ||
+                styleCopies.contains(key))
+                continue;
+            const std::size_t style = DxfObjectWithHandle(from, "TABLESTYLE", handle);
+            if (style == kNoDxfRecord) continue;
+            styleCopies[key] = {&from, style, entry.first, {}};
+            ++handles;
+            NeedsOf(from, ReadTags(from, style));
+        }
+    }
+
+    // The styles copied: their dictionary entries, then their records, into out; where they
+    // go (the end of the target's ACAD_TABLESTYLE dictionary record) returned.
+    std::size_t CopyStyles(std::uint64_t& next, std::string& out) {
+        std::size_t dictionary = kNoDxfRecord;
+        (void)DxfTableStyles(target, &dictionary);
+        DxfEmitter entries(target.layout);
+        std::string records;
+        for (auto& [key, copy] : styleCopies) {
+            DxfRetag job(*copy.from, target, next);
+            job.owner = TrimDxf(ValueOf(ReadTags(target, dictionary), 5));
+            copy.handle = CopyDxfTableStyle(job, copy.record, copy.name, records, entries);
+        }
+        out = std::move(entries.Out()) + records;
+        return target.records.at(dictionary + 1);
+    }
+
     void NeedOwnBlock(const DxfSource& from, std::size_t record) {
         const std::string type = DxfRecordType(from, record);
         if (!IsDxfDimensionType(type) && type != "ACAD_TABLE") return;
@@ -371,7 +418,7 @@ struct DxfPaste::Plan {
             if (tag.code == 8 && type != "LAYER")
                 NeedEntry(from, "LAYER", Decoded(from, tag.value));
             if (tag.code == 6) NeedEntry(from, "LTYPE", Decoded(from, tag.value));
-            if (tag.code == 7 && (IsTextType(type) || type == "ACAD_TABLE"))
+            if (tag.code == 7 && (IsTextType(type) || type == "ACAD_TABLE" || type == "TABLESTYLE"))
                 NeedEntry(from, "STYLE", Decoded(from, tag.value));
             if (tag.code == 2 && type == "INSERT") NeedBlock(from, Decoded(from, tag.value));
             if (tag.code == 3 && IsDxfDimensionType(type))
@@ -534,6 +581,8 @@ struct DxfPaste::Plan {
                 const Styles& there = StylesOf(target);
                 if (const auto found = there.find(name); found != there.end())
                     job.pointers[key] = found->second.second;
+                if (const auto copied = styleCopies.find(name); copied != styleCopies.end())
+                    job.pointers[key] = copied->second.handle;
             }
         }
     }
@@ -608,6 +657,7 @@ DxfPaste::DxfPaste(const DxfSource& target, std::vector<DxfPasted> pastes,
         for (std::size_t r = paste.edit->source; r < end; ++r)
             plan.NeedsOf(*from, ReadTags(*from, r));
         plan.NeedOwnBlock(*from, paste.edit->source);
+        plan.NeedTableStyle(*from, paste.edit->source);
     }
 }
 
@@ -646,8 +696,10 @@ DxfCopiedBlock DxfPaste::AddOwnBlock(const DxfSource& from, std::size_t record,
     if (!IsDxfDimensionType(type) && type != "ACAD_TABLE") return {};
     const DxfBlockRecords block = m_plan->BlockOf(from, DxfBlockNameOf(from, record));
     if (!block.Found()) return {};
-    // A table's block is in the table's own frame: its copy draws where the copy is placed.
-    if (type == "ACAD_TABLE") return AddBlockCopy(from, block, "*T", {}, next);
+    // A table's block is in the table's own frame: its copy draws where the copy is placed,
+    // scaled with it.
+    if (type == "ACAD_TABLE")
+        return AddBlockCopy(from, block, "*T", DxfTableBlockPlacements(placements), next);
     return AddBlockCopy(from, block, "*D", placements, next);
 }
 
@@ -693,6 +745,9 @@ void DxfPaste::Emit(std::uint64_t& next) {
     plan.ReserveHandles(next);
     for (const Plan::EntryCopy& copy : plan.entryCopies) {
         if (copy.table != "DIMSTYLE") entry(copy);
+    }
+    if (!plan.styleCopies.empty()) {  // after the text styles they name
+        objectsAt = plan.CopyStyles(next, objects);
     }
     std::size_t run = 0;
     for (const Plan::BlockCopy& copy : plan.blockCopies) {

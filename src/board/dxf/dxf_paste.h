@@ -32,9 +32,9 @@ struct DxfFileMap {
 [[nodiscard]] DxfFileMap MapDxfFile(const DxfSource& source);
 
 // The file's table styles (the entries of its ACAD_TABLESTYLE dictionary): name (LayerKey) →
-// name as written and the style's handle.
+// name as written and the style's handle; dictionary (when given) gets the dictionary's record.
 [[nodiscard]] std::map<std::string, std::pair<std::string, std::string>> DxfTableStyles(
-    const DxfSource& source);
+    const DxfSource& source, std::size_t* dictionary = nullptr);
 
 // A record pasted from another file: the edit naming it, and the layer this file puts it on
 // (as the file names it; "" keeps the layer it names).
@@ -88,6 +88,10 @@ public:
     std::string entities;                            // for the ENTITIES section
     std::string blocks;                              // BLOCK ... ENDBLK, for the BLOCKS section
     std::map<std::string, DxfTableAddition> tables;  // by table name
+    // Table styles copied for pasted tables: their entries (3, 350), to end the target's
+    // ACAD_TABLESTYLE dictionary record, then their records; inserted at offset objectsAt.
+    std::string objects;
+    std::size_t objectsAt = 0;
 
 private:
     struct Plan;

@@ -31,31 +31,45 @@ Vec2 Unit(Vec2 v) {
     return length > 0.0 ? (1.0 / length) * v : Vec2{1.0, 0.0};
 }
 
+// The lengths of the table's frame a scale scales: the table's margins (40, 41), its rows' text
+// heights (140), row heights (141) and column widths (142); a cell's text height (140) and its
+// block's scale (144).
+bool IsTableLength(int code, bool cell) {
+    if (cell) return code == 140 || code == 144;
+    return code == 40 || code == 41 || code == 140 || code == 141 || code == 142;
+}
+
 }  // namespace
 
 void TableRoles(const std::vector<DxfTag>& tags, const std::vector<Part>& parts,
                 std::vector<Role>& roles) {
     bool point = false;
     bool table = false;
+    bool direction = false;
+    bool cells = false;
+    bool value = false;  // inside a cell's value (301 ... 304): data, never placed
     for (std::size_t i = 0; i < tags.size(); ++i) {
         if (parts[i] != Part::Own) continue;
         const DxfTag& tag = tags[i];
         if (IsTableMarker(tag)) table = true;
-        if (tag.code == kCellStart) return;
-        if (tag.code == 10 && !point) {
+        if (tag.code == kCellStart) cells = true;
+        if (tag.code == 301 && cells) value = true;
+        if (tag.code == 304 && cells) value = false;
+        if (!cells && tag.code == 10 && !point) {
             roles[i] = Role::Point;
             point = true;
-        } else if (tag.code == 11 && table) {
+        } else if (!cells && tag.code == 11 && table && !direction) {
             roles[i] = Role::Unit;
-            table = false;  // one direction
+            direction = true;  // one direction
+        } else if (table && !value && IsTableLength(tag.code, cells)) {
+            roles[i] = Role::Length;
         }
     }
 }
 
 std::string TableRefusal(const RecordPlacement& placement) {
-    if (placement.factor == 1.0) return {};
-    return "ACAD_TABLE (表) は拡大縮小できません (文字の高さの多くは表のスタイルにあり、表には"
-           "書かれていないため)。移動・回転・鏡像・複写はできます";
+    if (placement.factor > 0.0) return {};
+    return "ACAD_TABLE (表) は拡大縮小できません (倍率が正でないため)";
 }
 
 TableFrame ReadTableFrame(const std::vector<DxfTag>& tags, const std::vector<Part>& parts) {

@@ -1,7 +1,7 @@
 // A table (ACAD_TABLE) is drawn by its anonymous block (*T...), whose content is in the table's
 // own frame: the block's origin at the table's insertion point (10, of its block reference), its
 // x along the table's direction (11), its rows running down from there. A placement moves the
-// point and turns the direction; the block, the row heights, column widths and cells stay.
+// point and turns the direction; a scale scales the lengths of its frame and its block.
 #pragma once
 
 #include <string>
@@ -14,13 +14,13 @@ namespace pelimator::board::dxf_roles {
 
 // The table's insertion point placed and its direction turned as a unit vector; no other group
 // of the table is in the drawing's coordinates (a cell's point value, 11 inside its value, is
-// data).
+// data). The lengths of its own frame (margins, row heights, column widths, text heights, a block
+// cell's scale) scale.
 void TableRoles(const std::vector<DxfTag>& tags, const std::vector<Part>& parts,
                 std::vector<Role>& roles);
 
-// Why a table cannot take the placement (a scale: most of its texts take their height from the
-// table style, which the table does not hold), a Japanese sentence naming it; "" for a move, a
-// turn and a mirror.
+// Why a table cannot take the placement (a factor not positive), a Japanese sentence naming it;
+// "" when it can (what its file must hold for a scale: DxfTableScaleRefusal).
 [[nodiscard]] std::string TableRefusal(const RecordPlacement& placement);
 
 // Where a table stands: its insertion point (its top left corner), its direction and its size

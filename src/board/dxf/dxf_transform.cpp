@@ -18,6 +18,7 @@
 #include "board/dxf/dxf_plain_record.h"
 #include "board/dxf/dxf_record_roles.h"
 #include "board/dxf/dxf_table.h"
+#include "board/dxf/dxf_table_scale.h"
 
 namespace pelimator::board {
 
@@ -453,6 +454,37 @@ void EmitPlaced(const Rewrite& job, const RecordView& view, const TextFix& fix, 
     }
 }
 
+// What a scale adds to a table before tag i (i == its tags' count: at its end), and its flags
+// raised; true when tag i was dealt with. Its extension dictionary (102 {ACAD_XDICTIONARY}) is left
+// out: it holds the table's content in the newer form (ACAD_XREC_ROUNDTRIP), whose sizes would no
+// longer be the table's.
+bool EmitTableScale(const Rewrite& job, const RecordView& view, const DxfTableScaleEdits& table,
+                    std::size_t i, bool& skipping) {
+    if (i == table.marginsAt) {
+        job.out.Real(40, table.margins.at(0));
+        job.out.Real(41, table.margins.at(1));
+    }
+    for (const auto& [at, height] : table.heights) {
+        if (at == i) job.out.Real(140, height);
+    }
+    if (i == view.tags.size()) return true;  // what goes at its end
+    const DxfTag& tag = view.tags[i];
+    if (tag.code == 102 && TrimDxf(tag.value) == "{ACAD_XDICTIONARY") skipping = true;
+    if (skipping) {
+        skipping = !(tag.code == 102 && TrimDxf(tag.value) == "}");
+        return true;
+    }
+    if (i == table.tableFlagsAt) {
+        job.out.Integer(tag.code, table.tableFlags);
+        return true;
+    }
+    if (std::find(table.flags.begin(), table.flags.end(), i) != table.flags.end()) {
+        job.out.Integer(tag.code, tag.integer | 0x20);  // its text height: its own
+        return true;
+    }
+    return false;
+}
+
 void EmitRecord(Rewrite& job, RecordView& view) {
     view.type = TypeOf(view.tags);
     view.parts = PartsOf(view.tags);
@@ -463,8 +495,14 @@ void EmitRecord(Rewrite& job, RecordView& view) {
     const Additions add = AdditionsOf(job, view, fix);
     std::vector<std::optional<double>> placedY(view.tags.size());  // a y placed with its x
     bool skipping = false;  // inside a 102 group a copy leaves out
+    // A scaled table: its cells' inherited heights and its margins written as its own.
+    const bool scaledTable = view.type == "ACAD_TABLE" && job.sum.factor != 1.0;
+    const DxfTableScaleEdits table =
+        scaledTable ? DxfTableScaleEditsOf(job.source, view.tags, view.parts, job.sum.factor)
+                    : DxfTableScaleEdits{};
     for (std::size_t i = 0; i < view.tags.size(); ++i) {
         EmitAdditions(job, view, add, fix, i);
+        if (scaledTable && EmitTableScale(job, view, table, i, skipping)) continue;
         if (EmitIdentity(job, view, i, skipping)) continue;
         if (!job.placements.empty() && ProxyGraphics(view, i)) continue;
         EmitPlaced(job, view,
@@ -472,6 +510,7 @@ void EmitRecord(Rewrite& job, RecordView& view) {
                    placedY);
     }
     EmitAdditions(job, view, add, fix, view.tags.size());
+    if (scaledTable) (void)EmitTableScale(job, view, table, view.tags.size(), skipping);
 }
 
 }  // namespace
@@ -548,6 +587,10 @@ std::string RefusalOf(const DxfSource& source, std::size_t record,
         }
         if (type == "ACAD_TABLE" && placement != nullptr) {
             if (std::string refusal = TableRefusal(*placement); !refusal.empty()) return refusal;
+            if (std::string refusal = DxfTableScaleRefusal(source, r, placement->factor);
+                !refusal.empty()) {
+                return refusal;
+            }
         }
         if (!PlaceableTypes().contains(type)) {
             return (type.empty() ? std::string("この図形") : type) +

@@ -21,6 +21,7 @@
 #include "board/dxf/dxf_object_copy.h"
 #include "board/dxf/dxf_paste.h"
 #include "board/dxf/dxf_retag.h"
+#include "board/dxf/dxf_table_scale.h"
 #include "board/dxf/dxf_transform.h"
 #include "board/dxf/dxf_writer_records.h"
 
@@ -526,6 +527,8 @@ private:
             const std::uint64_t head = place.found ? 0 : NewHandle();
             AddToTable(place, name.c_str(), head, std::move(added.records), added.count, newTables);
         }
+        const std::size_t styles = m_paste->objectsAt;  // table styles copied
+        if (!m_paste->objects.empty()) m_patches.push_back({styles, styles, m_paste->objects});
         if (m_paste->blocks.empty()) return;
         if (m_paste->TargetMap().blocksEnd != kNoDxfRecord) {
             const std::size_t at = m_paste->TargetMap().blocksEnd;
@@ -607,8 +610,12 @@ private:
         }
     }
 
-    // A placed dimension's block content placed with it (its points are the drawing's).
+    // A placed dimension's block content placed with it (its points are the drawing's); a scaled
+    // table's scaled about the block's origin (its content is in the table's frame).
     void ContentPatches(const RecordEdit& edit) {
+        for (auto& [first, end, bytes] :
+             DxfScaledTableBlock(m_source, edit.source, edit.placements))
+            m_patches.push_back({m_source.records[first], m_source.records[end], std::move(bytes)});
         for (const std::size_t r : DxfDimensionContent(m_source, edit.source)) {
             std::uint64_t unused = 0;
             const std::size_t end = DxfRecordEnd(m_source, r);

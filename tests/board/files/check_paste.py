@@ -176,20 +176,48 @@ def new_dimension_block(doc_b, original, edited, out, where, problems):
                                 f"not {was.dxf.get(key)!r}")
 
 
-def table_style_name(table) -> str:
-    """The name its table style (342) has in its drawing's ACAD_TABLESTYLE dictionary."""
+def table_style_name(table, doc=None) -> str:
+    """The name its table style (342) has in its drawing's ACAD_TABLESTYLE dictionary (doc's:
+    the entry of that name there, "" when none)."""
     handle = table.xtags.get_subclass("AcDbTable").get_first_value(342, "")
+    name = ""
     styles = table.doc.rootdict.get("ACAD_TABLESTYLE")
-    for name, style in (styles.items() if styles is not None else []):
+    for key, style in (styles.items() if styles is not None else []):
         if (style.dxf.handle if hasattr(style, "dxf") else style) == handle:
-            return name
-    return ""
+            name = key
+    if doc is None:
+        return name
+    there = doc.rootdict.get("ACAD_TABLESTYLE")
+    return next((key for key in (there.keys() if there is not None else [])
+                 if key.upper() == name.upper()), "")
 
 
-def new_table(doc_b, original, edited, out, where, problems):
+def style_groups(style) -> list:
+    return [(t.code, t.value) for t in style.xtags.get_subclass("AcDbTableStyle")]
+
+
+def copied_style(original, edited, out, where, problems):
+    """A style B lacked, copied for the table: a TABLESTYLE of the result's ACAD_TABLESTYLE
+    dictionary, owned by it, its groups A's, the text styles it names in the result."""
+    style = out.entitydb.get(edited.xtags.get_subclass("AcDbTable").get_first_value(342, ""))
+    source = original.doc.entitydb.get(
+        original.xtags.get_subclass("AcDbTable").get_first_value(342, ""))
+    if style is None or style.dxftype() != "TABLESTYLE":
+        problems.append(f"{where}: its style names no TABLESTYLE")
+        return
+    if style.dxf.owner != out.rootdict.get("ACAD_TABLESTYLE").dxf.handle:
+        problems.append(f"{where}: its copied style's owner #{style.dxf.owner} is no dictionary")
+    if source is not None and style_groups(source) != style_groups(style):
+        problems.append(f"{where}: its copied style's groups differ from A's")
+    for code, name in style_groups(style):
+        if code == 7 and name not in out.styles:
+            problems.append(f"{where}: its copied style names text style {name!r}, not there")
+
+
+def new_table(doc_b, original, edited, out, where, problems, scaled=False):
     """A pasted table draws with a new anonymous block *T<n> of its own (none of B's) holding
-    what A's held; its table style (342) is the result's of the name A's has (B's own: the paste
-    refuses a table whose style B lacks); each block cell's block (340) is a block of the result
+    what A's held; its table style (342) is the result's of the name A's has (B's own, else A's
+    copied, checked by copied_style); each block cell's block (340) is a block of the result
     equal to A's. Those pointers are then taken as A's for the comparison of its other groups."""
     name = edited.xtags.get_subclass("AcDbBlockReference").get_first_value(2, "")
     if not name.upper().startswith("*T") or name in doc_b.blocks or out.blocks.get(name) is None:
@@ -197,6 +225,8 @@ def new_table(doc_b, original, edited, out, where, problems):
     want_style, got_style = table_style_name(original), table_style_name(edited)
     if not want_style or want_style.upper() != got_style.upper():
         problems.append(f"{where}: its style is {got_style!r}, not {want_style!r}")
+    if want_style and table_style_name(edited, doc_b) == "":
+        copied_style(original, edited, out, where, problems)
     was = original.xtags.get_subclass("AcDbTable")
     now = edited.xtags.get_subclass("AcDbTable")
     for k, (tag, other) in enumerate(zip(was, now)):
@@ -208,8 +238,10 @@ def new_table(doc_b, original, edited, out, where, problems):
                 problems.append(f"{where}: block cell {k} names #{other.value}, no block")
                 continue
             same_block(original.doc, a.dxf.name, out, b.dxf.name, problems, where)
-        if tag.code in (340, 342) and other.code == tag.code:
-            was[k] = other  # checked above: the same style and blocks in the result
+        # Checked above: the same style and blocks in the result. A scaled table's groups are
+        # checked by their sizes, which its style (A's, by A's handle) gives.
+        if tag.code in (340, 342) and other.code == tag.code and not scaled:
+            was[k] = other
 
 
 def check_pair(line: str) -> tuple:
@@ -253,7 +285,7 @@ def check_pair(line: str) -> tuple:
             new_dimension_block(doc_b, original, edited, out, where, problems)
         if original.dxftype() == "ACAD_TABLE" and edited.dxftype() == "ACAD_TABLE":
             tables += 1
-            new_table(doc_b, original, edited, out, where, problems)
+            new_table(doc_b, original, edited, out, where, problems, factor != 1.0)
         try:
             compare_placed(where, original, edited, operation, problems, new_block=True)
         except Exception as error:  # noqa: BLE001 (any failure of ezdxf is a finding)

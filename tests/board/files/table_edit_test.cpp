@@ -1,6 +1,6 @@
-// A table turned or mirrored on the board looks as the saved file draws it: the board's picture of
-// the table after the edit (its items placed by the edit) against its picture read back from the
-// saved file (the *T block drawn at the saved insertion point along the saved direction).
+// A table turned, mirrored or scaled on the board looks as the saved file draws it: the board's
+// picture of the table after the edit (its items placed by the edit) against its picture read back
+// from the saved file (the *T block drawn at the saved insertion point along the saved direction).
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -53,25 +53,27 @@ std::vector<Mark> Picture(const BoardDocument& document, std::uint32_t record) {
     return marks;
 }
 
-TEST(TableEdits, TheBoardShowsATurnedOrMirroredTableAsTheSavedFileDrawsIt) {
+TEST(TableEdits, TheBoardShowsATurnedMirroredOrScaledTableAsTheSavedFileDrawsIt) {
     PELIMATOR_REQUIRE_REAL_CORPUS();
     testing::TempDir dir;
     const std::string path =
         (*pelimator::testing::RealCorpus() / "real-dxf/acad_2018_netdxf_sample.dxf").string();
-    for (const bool mirror : {false, true}) {
-        SCOPED_TRACE(mirror ? "mirror" : "turn");
+    for (const std::string edit : {"turn", "mirror", "scale"}) {
+        SCOPED_TRACE(edit);
         const auto application = BoardApplication::Create();
         const BoardDocumentPtr document = OpenDrawing(*application, path).document;
         const std::uint32_t table = TableRecord(*document);
         ASSERT_NE(table, kNoRecordKey);
         const Selection selection{{}, {table}};
-        if (mirror) {
+        if (edit == "mirror") {
             (void)MirrorSelection(*document, selection, {3.0, 4.0}, {3.5, 5.0});
+        } else if (edit == "scale") {
+            (void)ScaleSelection(*document, selection, {3.0, 4.0}, 2.5);
         } else {
             (void)RotateSelection(*document, selection, {3.0, 4.0}, 30.0);
         }
         const std::vector<Mark> shown = Picture(*document, table);
-        const std::string saved = dir.File(mirror ? "mirror.dxf" : "turn.dxf");
+        const std::string saved = dir.File(edit + ".dxf");
         SaveDrawing(*document, saved);
         const BoardDocumentPtr back = OpenDrawing(*application, saved).document;
         const std::vector<Mark> read = Picture(*back, TableRecord(*back));
