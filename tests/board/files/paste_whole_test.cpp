@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iomanip>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -46,16 +47,46 @@ std::string RecordBytes(const DxfSource& source, std::size_t r) {
     return std::string(bytes.substr(source.records[r], source.records[r + 1] - source.records[r]));
 }
 
+// The handle a record gives itself ("" when none).
+std::string OwnHandle(const DxfSource& source, std::size_t r) {
+    const std::vector<DxfTag> tags = dxf_roles::ReadTags(source, r);
+    for (std::size_t i = 1; i < std::min<std::size_t>(3, tags.size()); ++i) {
+        if (tags[i].code == 5) return std::string(TrimDxf(tags[i].value));
+    }
+    return {};
+}
+
+// Whether b is a with bytes inserted at one place.
+bool InsertedOnce(std::string_view a, std::string_view b) {
+    if (b.size() <= a.size()) return false;
+    std::size_t head = 0;
+    while (head < a.size() && a[head] == b[head]) ++head;
+    return b.substr(b.size() - (a.size() - head)) == a.substr(head);
+}
+
 // Every record of before's file but the header and the tables' heads (whose counts and seed a
-// save raises) is in after's file as its very bytes.
+// save raises) is in after's file as its very bytes; but the dictionaries and image or underlay
+// definitions a paste adds entries or reactors to, which are their bytes with the new groups
+// inserted at one place.
 std::size_t MissingOwnRecords(const DxfSource& before, const DxfSource& after) {
     std::set<std::string> saved;
-    for (std::size_t r = 0; r + 1 < after.records.size(); ++r) saved.insert(RecordBytes(after, r));
+    std::map<std::string, std::string> byHandle;
+    for (std::size_t r = 0; r + 1 < after.records.size(); ++r) {
+        saved.insert(RecordBytes(after, r));
+        byHandle.try_emplace(OwnHandle(after, r), RecordBytes(after, r));
+    }
     std::size_t missing = 0;
     for (std::size_t r = 0; r + 1 < before.records.size(); ++r) {
         const std::string type = DxfRecordType(before, r);
         if (type == "TABLE" || (type == "SECTION" && r == 0)) continue;
-        if (!saved.contains(RecordBytes(before, r))) ++missing;
+        if (saved.contains(RecordBytes(before, r))) continue;
+        const std::string handle = OwnHandle(before, r);
+        const auto now = byHandle.find(handle);
+        const bool added =
+            !handle.empty() && now != byHandle.end() &&
+            (type == "DICTIONARY" || type == "IMAGEDEF" || type.ends_with("DEFINITION")) &&
+            InsertedOnce(RecordBytes(before, r), now->second);
+        if (!added) ++missing;
     }
     return missing;
 }
@@ -128,6 +159,26 @@ std::string Slurp(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// Everything of the drawing, and the model-space underlays (PDF, DWF, DGN), which the board
+// draws no item for (only a snap point at their insertion) and so cannot be picked.
+Selection PickAllRecords(const BoardDocument& document) {
+    Selection pick = PickAll(document);
+    const DxfSource& file = *DxfOf(document);
+    for (std::size_t r = 0; r + 1 < file.records.size(); ++r) {
+        if (file.records[r] < file.entities.begin || file.records[r] >= file.entities.end ||
+            !DxfRecordType(file, r).ends_with("UNDERLAY"))
+            continue;
+        const std::vector<DxfTag> tags = dxf_roles::ReadTags(file, r);
+        const bool paper = std::any_of(tags.begin(), tags.end(), [](const DxfTag& tag) {
+            return tag.code == 67 && tag.integer == 1;
+        });
+        if (!paper) pick.records.push_back(static_cast<std::uint32_t>(r));
+    }
+    std::sort(pick.records.begin(), pick.records.end());
+    pick.records.erase(std::unique(pick.records.begin(), pick.records.end()), pick.records.end());
+    return pick;
+}
+
 // Runs check_paste.py over the manifest: true when ezdxf found nothing (a missing ezdxf skips).
 void CheckWithEzdxf(const std::string& manifest) {
     const std::string command =
@@ -151,7 +202,7 @@ std::string PasteAndSave(const std::string& a, const std::string& b, const TempD
     const BoardLayersPtr& layers = source->LayerTable();
     for (std::size_t i = 0; i < layers->Count(); ++i)
         layers->SetVisible(layers->At(i).number, true);
-    const DrawingClip clip = ClipSelection(*source, PickAll(*source), base);
+    const DrawingClip clip = ClipSelection(*source, PickAllRecords(*source), base);
     // A dimension is carried with a new block of its own (a shared block is not placed at all).
     if (const auto refused = clip.refusedKinds.find("DIMENSION");
         refused != clip.refusedKinds.end()) {
