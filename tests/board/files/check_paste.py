@@ -14,6 +14,7 @@ reading, with handles from the file's seed.)
 Usage: check_paste.py MANIFEST   (exit 77 when ezdxf is missing)
 """
 import re
+from collections import Counter
 import sys
 from pathlib import Path
 
@@ -243,6 +244,32 @@ def same_block(doc_a, name_a, doc_b, name_b, problems, where, depth=0, pairs=Non
             problems.append(f"{where}: block {name_b!r} {x.dxftype()}: {line}")
 
 
+TABLE_BLOCK = check_all_edits.compare_table_block
+
+
+def pasted_table_block(where, original, copy, problems):
+    """A pasted table's block as a copy's, but that an insert in it may name a block copied under
+    a new name (*U25 for *U1, B having a *U1 of its own): that block equal to the original's."""
+    found = []
+    TABLE_BLOCK(where, original, copy, found)
+    renamed = f"{where} block INSERT: name:"
+    problems += [line for line in found if not line.startswith(renamed)]
+    if len(found) == len([line for line in found if not line.startswith(renamed)]):
+        return
+    before, after = check_all_edits.table_block(original), check_all_edits.table_block(copy)
+    for one, other in zip(before, after):
+        if one.dxftype() == "INSERT" and other.dxftype() == "INSERT" and \
+                one.dxf.name != other.dxf.name:
+            if not same_entry(("BLOCK_RECORD", one.dxf.name.upper()),
+                              ("BLOCK_RECORD", other.dxf.name.upper())):
+                problems.append(f"{where}: its block's insert names {other.dxf.name!r}, "
+                                f"not a copy of {one.dxf.name!r}")
+            same_block(original.doc, one.dxf.name, copy.doc, other.dxf.name, problems, where)
+
+
+check_all_edits.compare_table_block = pasted_table_block
+
+
 def names_present(doc, entity, where, problems):
     if entity.dxf.is_supported("layer"):
         layer = entity.dxf.get("layer")
@@ -367,10 +394,10 @@ def check_pair(line: str) -> tuple:
     # Every image, wipeout and underlay of A's model space is pasted into a drawing that can
     # hold their objects (records of the same form, AC1015 on).
     if out.dxfversion >= "AC1015" and doc_a.dxfversion > "AC1009":
-        pasted_kinds = sorted(o.dxftype() for o, e in pairs if o.dxftype() in IMAGES)
-        wanted = sorted(e.dxftype() for e in doc_a.modelspace() if e.dxftype() in IMAGES)
-        if images != len(wanted) or pasted_kinds != wanted:
-            problems.append(f"{tag}: pasted {pasted_kinds}, not {wanted}")
+        pasted_kinds = Counter(o.dxftype() for o, e in pairs if o.dxftype() in IMAGES)
+        wanted = Counter(e.dxftype() for e in doc_a.modelspace() if e.dxftype() in IMAGES)
+        if images != sum(wanted.values()) or pasted_kinds != wanted:
+            problems.append(f"{tag}: pasted {dict(pasted_kinds)}, not {dict(wanted)}")
     handles_checked = pasted_handles(lambda e: f"{tag} {e.dxftype()} #{e.dxf.handle}", pairs,
                                      doc_a, out, problems)
     if dimensions or tables or handles_checked or images:

@@ -351,5 +351,75 @@ TEST(PasteRealDrawings, ABlockOfTheSameNameButOtherContentIsCopiedUnderANewName)
     CheckWithEzdxf(dir.File("manifest.tsv"));
 }
 
+// How many records of the file are of that type.
+std::size_t RecordsOfType(const DxfSource& source, std::string_view type) {
+    std::size_t count = 0;
+    for (std::size_t r = 0; r + 1 < source.records.size(); ++r)
+        count += DxfRecordType(source, r) == type;
+    return count;
+}
+
+// Images, wipeouts and underlays pasted with their definitions (check_paste.py): into a drawing
+// holding definitions of the same files (acad_2004_binary's picture and PDF are
+// acad_2018_sample_acadsharp's: shared, none copied), and into one without any image dictionary,
+// variables or classes for them (acad_2018_visibility). A drawing before AC1015 has no place for
+// their objects: they stay behind, said so.
+TEST(PasteRealDrawings, ImagesAndUnderlaysPasteWithTheirDefinitions) {
+    PELIMATOR_REQUIRE_REAL_CORPUS();
+    TempDir dir;
+    const auto real = *pelimator::testing::RealCorpus() / "real-dxf";
+    const std::pair<const char*, const char*> pairs[] = {
+        {"acad_2004_binary.dxf", "acad_2018_sample_acadsharp.dxf"},
+        {"acad_2000_images.dxf", "acad_2018_visibility.dxf"}};
+    const std::size_t copied[] = {0, 4};  // the definitions each paste copies
+    std::string manifest;
+    for (std::size_t i = 0; i < std::size(pairs); ++i) {
+        SCOPED_TRACE(std::string(pairs[i].first) + " -> " + pairs[i].second);
+        const std::string target = (real / pairs[i].second).string();
+        BoardDocumentPtr saved;
+        manifest += PasteAndSave((real / pairs[i].first).string(), target, dir,
+                                 "i" + std::to_string(i), saved);
+        ASSERT_NE(saved, nullptr);
+        const auto before = OpenDrawing(*BoardApplication::Create(), target).document;
+        for (const char* type : {"IMAGEDEF", "PDFDEFINITION"}) {
+            EXPECT_LE(RecordsOfType(*DxfOf(*saved), type) - RecordsOfType(*DxfOf(*before), type),
+                      copied[i])
+                << type;
+        }
+        EXPECT_EQ(RecordsOfType(*DxfOf(*saved), "IMAGEDEF") +
+                      RecordsOfType(*DxfOf(*saved), "PDFDEFINITION"),
+                  RecordsOfType(*DxfOf(*before), "IMAGEDEF") +
+                      RecordsOfType(*DxfOf(*before), "PDFDEFINITION") + copied[i]);
+    }
+    testing::WriteText(dir.File("manifest.tsv"), manifest);
+    CheckWithEzdxf(dir.File("manifest.tsv"));
+
+    // The same drawing said to be AC1014.
+    std::string old = Slurp((real / "acad_2018_visibility.dxf").string());
+    const std::size_t version = old.find("AC1032");
+    ASSERT_NE(version, std::string::npos);
+    old.replace(version, 6, "AC1014");
+    testing::WriteText(dir.File("r14.dxf"), old);
+    const auto application = BoardApplication::Create();
+    const BoardDocumentPtr source =
+        OpenDrawing(*application, (real / "acad_2018_sample_acadsharp.dxf").string()).document;
+    const BoardDocumentPtr r14 = OpenDrawing(*application, dir.File("r14.dxf")).document;
+    const PasteResult result =
+        PasteClip(*r14, ClipSelection(*source, PickAllRecords(*source), {0.0, 0.0}), {0.0, 0.0},
+                  PasteLayer::SameName);
+    for (const char* kind : {"IMAGE", "WIPEOUT", "PDFUNDERLAY"}) {
+        const auto left = result.leftKinds.find(kind);
+        EXPECT_EQ(left != result.leftKinds.end() ? left->second : 0U, 1U) << kind;
+    }
+    const DxfSource& from = *DxfOf(*source);
+    for (std::size_t r = 0; r + 1 < from.records.size(); ++r) {
+        if (DxfRecordType(from, r) != "IMAGE") continue;
+        EXPECT_NE(DxfOf(*r14)
+                      ->PasteRefusalFrom(from, static_cast<std::uint32_t>(r))
+                      .find("この図面の形式 AC1014 は画像や参照の定義を持てないため"),
+                  std::string::npos);
+    }
+}
+
 }  // namespace
 }  // namespace pelimator::board
