@@ -44,10 +44,10 @@ std::uint64_t DxfOwnHandle(const std::vector<DxfTag>& tags, int code) {
     return 0;
 }
 
-std::string DxfImageReactor(const DxfLayout& layout, std::uint64_t handle, std::uint64_t image) {
+std::string DxfImageReactor(const DxfLayout& layout, std::uint64_t reactor, std::uint64_t image) {
     DxfEmitter out(layout);
     out.Text(0, "IMAGEDEF_REACTOR");
-    out.Handle(5, handle);
+    out.Handle(5, reactor);
     out.Text(330, HandleText(image));
     out.Text(100, "AcDbRasterImageDefReactor");
     out.Integer(90, 2);
@@ -122,7 +122,7 @@ std::string DxfObjectCopies::Add(std::size_t record, const std::string& copy, st
     std::uint64_t listed = handle;  // what the definition lists for the copy
     if (reactor && handle != 0 && m_source.handles) {
         listed = next++;
-        m_reactors += DxfImageReactor(m_source.layout, listed, handle);
+        m_reactors += DxfImageReactor(m_source.layout, /*reactor=*/listed, /*image=*/handle);
     } else if (reactor) {
         listed = 0;  // a file without handles gets no reactor
     }

@@ -37,7 +37,7 @@ struct DxfObjectPatch {
 // 0 when it names none.
 [[nodiscard]] std::uint64_t DxfOwnHandle(const std::vector<DxfTag>& tags, int code);
 // An image's reactor (IMAGEDEF_REACTOR) of that handle, owned by and naming the image.
-[[nodiscard]] std::string DxfImageReactor(const DxfLayout& layout, std::uint64_t handle,
+[[nodiscard]] std::string DxfImageReactor(const DxfLayout& layout, std::uint64_t reactor,
                                           std::uint64_t image);
 // A record's bytes (as written for file) with its own group of that code written as value.
 [[nodiscard]] std::string DxfWithOwnGroup(const DxfSource& file, const std::string& record,

@@ -267,7 +267,10 @@ std::string DxfPasteObjects::Finish(const DxfSource& from, std::size_t record, s
     std::uint64_t listed = handle;  // what the definition lists: the copy's reactor, or itself
     if (IsDxfImageType(type) && DxfOwnHandle(tags, 360) != 0) {
         listed = definition != nullptr && handle != 0 ? next++ : 0;
-        if (listed != 0) objects.AddObjects(DxfImageReactor(m_target.layout, listed, handle));
+        if (listed != 0) {
+            objects.AddObjects(
+                DxfImageReactor(m_target.layout, /*reactor=*/listed, /*image=*/handle));
+        }
         copy = DxfWithOwnGroup(m_target, copy, 360,
                                listed != 0 ? HandleText(listed) : std::string("0"));
     }
@@ -345,6 +348,12 @@ void DxfPasteObjects::Flush(DxfObjectCopies& objects) {
         const std::size_t at = EntriesEnd(m_target, target.root);
         objects.AddPatch({at, at, std::move(out.Out())});
     }
+    FlushClasses(objects);
+}
+
+void DxfPasteObjects::FlushClasses(DxfObjectCopies& objects) {
+    const DxfLayout& layout = m_target.layout;
+    std::uint64_t unused = 0;
     if (m_classes.empty()) return;
     DxfEmitter classes(layout);
     for (const auto& [from, record] : m_classes) {

@@ -74,6 +74,8 @@ private:
     Dictionary& DictionaryNamed(const std::string& name, std::uint64_t& next);
     void NeedVariables(const DxfSource& from, const std::string& name, std::uint64_t& next);
     void NeedClass(const DxfSource& from, const std::string& name);
+    // The CLASSES entries copied: before the section's ENDSEC, or in a section made for them.
+    void FlushClasses(DxfObjectCopies& objects);
 
     const DxfSource& m_target;
     std::map<const DxfSource*, FileObjects> m_files;
