@@ -184,6 +184,9 @@ def pasted_objects(where, pairs, doc_a, doc_b, paths, out, problems) -> int:
             if file_of(definition) != str(was.dxf.get("filename", "")):
                 problems.append(f"{here}: its definition's file is {file_of(definition)!r}, "
                                 f"not {was.dxf.get('filename')!r}")
+            read = edited.get_underlay_def() if kind.endswith("UNDERLAY") else edited.image_def
+            if read is None or read.dxf.get("filename") != was.dxf.get("filename"):
+                problems.append(f"{here}: ezdxf reads its definition as {read}")
             in_b = [h for h, r in raw_b.items() if r[0][1] == was.dxftype() and
                     file_of(r) == str(was.dxf.get("filename", ""))]
             if in_b and definition_handle not in in_b:
