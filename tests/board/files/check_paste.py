@@ -199,6 +199,10 @@ def pasted_objects(where, pairs, doc_a, doc_b, paths, out, problems) -> int:
                 problems.append(f"{here}: its definition is in no dictionary listing it")
             elif first_of(owner, 330) != out.rootdict.dxf.handle.upper():
                 problems.append(f"{here}: its definition's dictionary is not the root's")
+            else:
+                names = [str(v).upper() for c, v in own_groups(owner) if c == 3]
+                if len(set(names)) != len(names):
+                    problems.append(f"{here}: its definition's dictionary repeats a name {names}")
             listed = handle
             if kind in ("IMAGE", "WIPEOUT") and \
                     original.dxf.get("image_def_reactor_handle", "0") != "0":
