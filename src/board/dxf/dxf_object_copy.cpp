@@ -17,12 +17,22 @@ using dxf_roles::ReadTags;
 
 namespace {
 
-bool IsImage(std::string_view type) { return type == "IMAGE" || type == "WIPEOUT"; }
-bool IsUnderlay(std::string_view type) { return type.ends_with("UNDERLAY"); }
-
-// A handle of the record's own groups by code (its image definition 340, its reactor 360);
-// 0 when it names none.
+bool IsImage(std::string_view type) { return IsDxfImageType(type); }
+bool IsUnderlay(std::string_view type) { return IsDxfUnderlayType(type); }
 std::uint64_t OwnHandle(const std::vector<DxfTag>& tags, int code) {
+    return DxfOwnHandle(tags, code);
+}
+
+bool OwnsReactor(const std::vector<DxfTag>& tags) {
+    return IsImage(dxf_roles::TypeOf(tags)) && OwnHandle(tags, 360) != 0;
+}
+
+}  // namespace
+
+bool IsDxfImageType(std::string_view type) { return type == "IMAGE" || type == "WIPEOUT"; }
+bool IsDxfUnderlayType(std::string_view type) { return type.ends_with("UNDERLAY"); }
+
+std::uint64_t DxfOwnHandle(const std::vector<DxfTag>& tags, int code) {
     const std::vector<Part> parts = PartsOf(tags);
     for (std::size_t i = 0; i < tags.size(); ++i) {
         std::uint64_t handle = 0;
@@ -34,11 +44,36 @@ std::uint64_t OwnHandle(const std::vector<DxfTag>& tags, int code) {
     return 0;
 }
 
-bool OwnsReactor(const std::vector<DxfTag>& tags) {
-    return IsImage(dxf_roles::TypeOf(tags)) && OwnHandle(tags, 360) != 0;
+std::string DxfImageReactor(const DxfLayout& layout, std::uint64_t reactor, std::uint64_t image) {
+    DxfEmitter out(layout);
+    out.Text(0, "IMAGEDEF_REACTOR");
+    out.Handle(5, reactor);
+    out.Text(330, HandleText(image));
+    out.Text(100, "AcDbRasterImageDefReactor");
+    out.Integer(90, 2);
+    out.Text(330, HandleText(image));
+    return std::move(out.Out());
 }
 
-}  // namespace
+std::string DxfWithOwnGroup(const DxfSource& file, const std::string& record, int code,
+                            const std::string& value) {
+    DxfLayout layout = file.layout;
+    layout.begin = 0;
+    DxfTagReader reader(record, layout, file.fileName);
+    std::vector<DxfTag> written;
+    for (DxfTag tag; reader.Next(tag);) written.push_back(tag);
+    const std::vector<Part> parts = PartsOf(written);
+    DxfEmitter out(file.layout);
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        if (parts[i] == Part::Own && written[i].code == code) {
+            out.Text(code, value);
+            continue;
+        }
+        out.Raw(
+            std::string_view(record).substr(written[i].begin, written[i].end - written[i].begin));
+    }
+    return std::move(out.Out());
+}
 
 bool DxfCopyTakesObjects(const DxfSource& source, std::size_t record) {
     const std::string type = DxfRecordType(source, record);
@@ -59,23 +94,19 @@ std::uint64_t DxfObjectCopyHandles(const DxfSource& source, std::size_t record) 
 void DxfObjectCopies::Index() {
     if (m_indexed) return;
     m_indexed = true;
-    bool objects = false;
-    for (std::size_t r = 0; r + 1 < m_source.records.size(); ++r) {
+    const DxfSectionRecords& objects = m_source.objects;
+    if (!objects.Found()) return;
+    // New objects go before its ENDSEC; a section the file left open has none to go before.
+    if (DxfRecordType(m_source, objects.last) == "ENDSEC")
+        m_objectsEnd = m_source.records[objects.last];
+    for (std::size_t r = objects.first + 1; r < objects.last; ++r) {
         const std::string type = DxfRecordType(m_source, r);
-        if (type == "SECTION") {
-            for (const DxfTag& tag : ReadTags(m_source, r)) {
-                if (tag.code == 2) objects = TrimDxf(tag.value) == "OBJECTS";
-            }
-        } else if (type == "ENDSEC" && objects) {
-            m_objectsEnd = m_source.records[r];
-            objects = false;
-        } else if (objects && (type == "IMAGEDEF" || type.ends_with("DEFINITION"))) {
-            for (const DxfTag& tag : ReadTags(m_source, r)) {
-                std::uint64_t handle = 0;
-                if (tag.code == 5 && ParseHandle(TrimDxf(tag.value), handle)) {
-                    m_definitions.try_emplace(handle, r);
-                    break;
-                }
+        if (type != "IMAGEDEF" && !type.ends_with("DEFINITION")) continue;
+        for (const DxfTag& tag : ReadTags(m_source, r)) {
+            std::uint64_t handle = 0;
+            if (tag.code == 5 && ParseHandle(TrimDxf(tag.value), handle)) {
+                m_definitions.try_emplace(handle, r);
+                break;
             }
         }
     }
@@ -91,14 +122,7 @@ std::string DxfObjectCopies::Add(std::size_t record, const std::string& copy, st
     std::uint64_t listed = handle;  // what the definition lists for the copy
     if (reactor && handle != 0 && m_source.handles) {
         listed = next++;
-        DxfEmitter out(m_source.layout);
-        out.Text(0, "IMAGEDEF_REACTOR");
-        out.Handle(5, listed);
-        out.Text(330, HandleText(handle));
-        out.Text(100, "AcDbRasterImageDefReactor");
-        out.Integer(90, 2);
-        out.Text(330, HandleText(handle));
-        m_reactors += out.Out();
+        m_reactors += DxfImageReactor(m_source.layout, /*reactor=*/listed, /*image=*/handle);
     } else if (reactor) {
         listed = 0;  // a file without handles gets no reactor
     }
@@ -108,24 +132,12 @@ std::string DxfObjectCopies::Add(std::size_t record, const std::string& copy, st
     }
     if (!reactor) return copy;
     // The copy's own 360 names its new reactor ("0" without one).
-    DxfLayout layout = m_source.layout;
-    layout.begin = 0;
-    DxfTagReader reader(copy, layout, m_source.fileName);
-    std::vector<DxfTag> written;
-    for (DxfTag tag; reader.Next(tag);) written.push_back(tag);
-    const std::vector<Part> parts = PartsOf(written);
-    DxfEmitter out(m_source.layout);
-    for (std::size_t i = 0; i < written.size(); ++i) {
-        if (parts[i] == Part::Own && written[i].code == 360) {
-            out.Text(360, listed != 0 ? HandleText(listed) : std::string("0"));
-            continue;
-        }
-        out.Raw(std::string_view(copy).substr(written[i].begin, written[i].end - written[i].begin));
-    }
-    return std::move(out.Out());
+    return DxfWithOwnGroup(m_source, copy, 360,
+                           listed != 0 ? HandleText(listed) : std::string("0"));
 }
 
-std::vector<DxfObjectPatch> DxfObjectCopies::Patches() const {
+std::vector<DxfObjectPatch> DxfObjectCopies::Patches() {
+    Index();
     std::vector<DxfObjectPatch> patches;
     for (const auto& [record, handles] : m_listed) {
         const std::vector<DxfTag> tags = ReadTags(m_source, record);
@@ -156,11 +168,12 @@ std::vector<DxfObjectPatch> DxfObjectCopies::Patches() const {
     if (!m_reactors.empty()) {
         if (m_objectsEnd == kNoDxfRecord) {
             throw FileError(
-                "画像の複写を保存できません (ファイルに OBJECTS セクションがなく、複写の"
-                "リアクタを置く場所がありません。元のファイルはそのままです)");
+                "画像の複写や貼り付けを保存できません (ファイルに閉じた OBJECTS セクションがなく、"
+                "画像のオブジェクトを置く場所がありません。元のファイルはそのままです)");
         }
         patches.push_back({m_objectsEnd, m_objectsEnd, m_reactors});
     }
+    patches.insert(patches.end(), m_more.begin(), m_more.end());
     return patches;
 }
 

@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "board/dxf/dxf_source.h"
@@ -29,6 +31,18 @@ struct DxfObjectPatch {
 // How many handles the objects of one copy of the record take (an image's reactor: 1).
 [[nodiscard]] std::uint64_t DxfObjectCopyHandles(const DxfSource& source, std::size_t record);
 
+[[nodiscard]] bool IsDxfImageType(std::string_view type);     // IMAGE, WIPEOUT
+[[nodiscard]] bool IsDxfUnderlayType(std::string_view type);  // PDF/DWF/DGN UNDERLAY
+// A handle among the record's own groups by code (an image's definition 340, its reactor 360);
+// 0 when it names none.
+[[nodiscard]] std::uint64_t DxfOwnHandle(const std::vector<DxfTag>& tags, int code);
+// An image's reactor (IMAGEDEF_REACTOR) of that handle, owned by and naming the image.
+[[nodiscard]] std::string DxfImageReactor(const DxfLayout& layout, std::uint64_t reactor,
+                                          std::uint64_t image);
+// A record's bytes (as written for file) with its own group of that code written as value.
+[[nodiscard]] std::string DxfWithOwnGroup(const DxfSource& file, const std::string& record,
+                                          int code, const std::string& value);
+
 // The objects of the copies of one save.
 class DxfObjectCopies {
 public:
@@ -41,8 +55,18 @@ public:
                                   std::uint64_t& next);
     // What the copies change in the file: each definition's reactor list, the new reactors at
     // the end of the OBJECTS section. Throws FileError when the file has none.
-    [[nodiscard]] std::vector<DxfObjectPatch> Patches() const;
-    [[nodiscard]] bool Empty() const noexcept { return m_reactors.empty() && m_listed.empty(); }
+    [[nodiscard]] std::vector<DxfObjectPatch> Patches();
+    [[nodiscard]] bool Empty() const noexcept {
+        return m_reactors.empty() && m_listed.empty() && m_more.empty();
+    }
+
+    // For records pasted from other files: the file's definition (its record) lists handle;
+    // objects written at the end of the OBJECTS section; another change of the file.
+    void List(std::size_t definition, std::uint64_t handle) {
+        m_listed[definition].push_back(handle);
+    }
+    void AddObjects(std::string_view bytes) { m_reactors += bytes; }
+    void AddPatch(DxfObjectPatch patch) { m_more.push_back(std::move(patch)); }
 
 private:
     void Index();
@@ -52,7 +76,8 @@ private:
     std::unordered_map<std::uint64_t, std::size_t> m_definitions;  // handle → record
     std::size_t m_objectsEnd = kNoDxfRecord;  // offset of the OBJECTS section's ENDSEC
     std::map<std::size_t, std::vector<std::uint64_t>> m_listed;  // definition → handles added
-    std::string m_reactors;
+    std::string m_reactors;  // objects for the end of the OBJECTS section
+    std::vector<DxfObjectPatch> m_more;
 };
 
 }  // namespace pelimator::board

@@ -13,6 +13,7 @@
 #include "board/dxf/dxf_dimension_block.h"
 #include "board/dxf/dxf_names.h"
 #include "board/dxf/dxf_object_copy.h"
+#include "board/dxf/dxf_paste_objects.h"
 #include "board/dxf/dxf_record_roles.h"
 #include "board/dxf/dxf_retag.h"
 #include "board/dxf/dxf_table_scale.h"
@@ -171,13 +172,6 @@ std::vector<std::string> DxfSource::PasteRefusals(std::span<const std::uint32_t>
     for (const std::uint32_t record : pasted) {
         std::string refusal = PlacementRefusal(record);
         if (refusal.empty()) refusal = CopyRefusal(record);
-        if (refusal.empty() && DxfCopyTakesObjects(*this, record)) {
-            // Its definition (an object of the OBJECTS section, under a dictionary of the file)
-            // is not carried: its pointer would name whatever the target has by that handle.
-            refusal = DxfRecordType(*this, record) +
-                      " はほかの図面に貼り付けられません (画像や参照の定義を貼り付け先に作れない"
-                      "ため)。同じ図面での複写はできます";
-        }
         if (refusal.empty() && DxfRecordType(*this, record) == "INSERT") {
             if (!map) map = std::make_unique<DxfFileMap>(MapDxfFile(*this));
             const std::string key = LayerKey(Decoded(*this, ValueOf(ReadTags(*this, record), 2)));
@@ -228,9 +222,27 @@ std::map<std::string, std::pair<std::string, std::string>> DxfTableStyles(const 
     return styles;
 }
 
+// Why an image, a wipeout or an underlay cannot be pasted into this file: it has no place for
+// the objects it takes (its definition, dictionaries, classes); "" when it has.
+std::string DxfSource::ImagePasteRefusal(const std::string& type) const {
+    const std::string kind = type + " はこの図面に貼り付けられません (";
+    if (version < "AC1015")
+        return kind + "この図面の形式 " + version + " は画像や参照の定義を持てないため)";
+    if (!objects.Found() || DxfRecordType(*this, objects.last) != "ENDSEC" ||
+        DxfRecordType(*this, objects.first + 1) != "DICTIONARY") {
+        return kind + "この図面に定義を置く OBJECTS セクションとその辞書がないため)";
+    }
+    return {};
+}
+
 std::string DxfSource::PasteRefusalFrom(const DocumentSource& file, std::uint32_t record) const {
     const auto* from = dynamic_cast<const DxfSource*>(&file);
-    if (from == nullptr || from == this || DxfRecordType(*from, record) != "ACAD_TABLE") return {};
+    if (from == nullptr || from == this) return {};
+    if (const std::string type = DxfRecordType(*from, record);
+        IsDxfImageType(type) || IsDxfUnderlayType(type)) {
+        return ImagePasteRefusal(type);
+    }
+    if (DxfRecordType(*from, record) != "ACAD_TABLE") return {};
     const std::string kind = "ACAD_TABLE (表) はこの図面に貼り付けられません (";
     if (version < "AC1018") return kind + "この図面の形式 " + version + " は表を持てないため)";
     std::string style;
@@ -313,8 +325,9 @@ struct DxfPaste::Plan {
         entriesByHandle;
     std::set<std::string> blockKeys;                            // the target's and those given
     std::set<std::pair<const DxfSource*, std::string>> reused;  // blocks the target has the same
-    std::uint64_t handles = 8;                                  // the tables' heads
-    bool mapped = false;                                        // targetMap and blockKeys made
+    DxfPasteObjects objects{target};  // of the images and underlays pasted
+    std::uint64_t handles = 8;        // the tables' heads
+    bool mapped = false;              // targetMap and blockKeys made
 
     void Map() {
         if (mapped) return;
@@ -653,7 +666,8 @@ DxfPaste::DxfPaste(const DxfSource& target, std::vector<DxfPasted> pastes,
     plan.Map();
     for (const auto& [paste, from] : plan.pastes) {
         const std::size_t end = DxfRecordEnd(*from, paste.edit->source);
-        plan.handles += end - paste.edit->source;
+        plan.handles +=
+            end - paste.edit->source + DxfPasteObjects::HandlesOf(*from, paste.edit->source);
         for (std::size_t r = paste.edit->source; r < end; ++r)
             plan.NeedsOf(*from, ReadTags(*from, r));
         plan.NeedOwnBlock(*from, paste.edit->source);
@@ -722,7 +736,7 @@ std::unordered_map<std::uint32_t, DxfCopiedBlock> DxfPaste::AddCopiedOwnBlocks(
     return names;
 }
 
-void DxfPaste::Emit(std::uint64_t& next) {
+void DxfPaste::Emit(std::uint64_t& next, DxfObjectCopies& objects) {
     Plan& plan = *m_plan;
     const DxfSource& to = plan.target;
     // from's handles of the entries copied → the target's, for the dimension styles' pointers,
@@ -790,9 +804,16 @@ void DxfPaste::Emit(std::uint64_t& next) {
         job.layer = paste.layer;
         job.blockNames = own.empty() ? &plan.blockNames : &own;
         plan.TakeXdataHandles(job, run++, given);
+        plan.objects.Prepare(*from, paste.edit->source, job);
         RetagDxfBytes(job, placed);
-        entities += job.out.Out();
+        std::uint64_t handle = 0;
+        const std::string key = LayerKey(TrimDxf(ValueOf(ReadTags(*from, paste.edit->source), 5)));
+        if (const auto written = job.handles.find(key); written != job.handles.end())
+            (void)ParseHandle(written->second, handle);
+        entities += plan.objects.Finish(*from, paste.edit->source, std::move(job.out.Out()), handle,
+                                        next, objects);
     }
+    plan.objects.Flush(objects);
 }
 
 }  // namespace pelimator::board

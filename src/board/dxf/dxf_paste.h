@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "board/dxf/dxf_block_copy.h"
+#include "board/dxf/dxf_object_copy.h"
 #include "board/dxf/dxf_source.h"
 #include "board/model/edit_step.h"
 
@@ -64,8 +65,9 @@ public:
     [[nodiscard]] bool Empty() const noexcept;
     // At most how many handles Emit gives.
     [[nodiscard]] std::uint64_t HandlesNeeded() const noexcept;
-    // Writes everything with handles from next upward (advanced past them).
-    void Emit(std::uint64_t& next);
+    // Writes everything with handles from next upward (advanced past them); the objects of the
+    // images and underlays pasted go to objects.
+    void Emit(std::uint64_t& next, DxfObjectCopies& objects);
 
     [[nodiscard]] const DxfFileMap& TargetMap();
     // A new anonymous block (prefix "*D": a dimension's, "*T": a table's) for a copy of a record

@@ -241,7 +241,9 @@ void Parser::CloseSection() {
         m_underlay.tablesLast = RecordIndex();
     }
     if (m_section == Section::Blocks) m_underlay.blocksLast = RecordIndex();
-    if (m_section == Section::Objects) m_underlay.objectsLast = RecordIndex();
+    if (m_section == Section::Objects) m_source.objects.last = RecordIndex();
+    if (m_sectionName == "CLASSES" && m_source.classes.last == 0)
+        m_source.classes.last = RecordIndex();
     if (m_section == Section::Entities) {
         m_source.entities.end = m_tag.begin;
         FlushPolyline();
@@ -371,7 +373,9 @@ void Parser::OnSectionName() {
         m_underlay.blocksFirst = RecordIndex();
     } else if (name == "OBJECTS") {
         m_section = Section::Objects;
-        m_underlay.objectsFirst = RecordIndex();
+        m_source.objects.first = RecordIndex();
+    } else if (name == "CLASSES") {
+        m_source.classes.first = RecordIndex();
     }
     m_sectionName = name;
     if (m_source.tablesInsert == kNoDxfRecord &&

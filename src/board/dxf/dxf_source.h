@@ -56,6 +56,14 @@ struct DxfLayerEntry {
     bool hasOurData = false;            // it carries Pelimator's extended data
 };
 
+// The records of a section: [first, last), first its SECTION record, last its ENDSEC (or where
+// it stops); none when last is 0.
+struct DxfSectionRecords {
+    std::size_t first = 0;
+    std::size_t last = 0;
+    [[nodiscard]] bool Found() const noexcept { return last > first; }
+};
+
 struct DxfBlockIndex;  // dxf_dimension_block.h
 
 class DxfSource final : public DocumentSource {
@@ -102,6 +110,8 @@ public:
     std::vector<DxfClosing> closings;
 
     DxfPlace entities;                          // the ENTITIES section, as tables
+    DxfSectionRecords classes;                  // the CLASSES section's records
+    DxfSectionRecords objects;                  // the OBJECTS section's records
     std::size_t tablesInsert = kNoDxfRecord;    // where a missing TABLES section would go
     std::size_t entitiesInsert = kNoDxfRecord;  // where a missing ENTITIES section would go
 
@@ -158,6 +168,9 @@ public:
     // autosave's thread may read it beside the window's).
     std::shared_ptr<const DxfBlockIndex> blockIndex;
     [[nodiscard]] std::string CopyRefusal(std::uint32_t record) const override;
+    // Why a pasted image, wipeout or underlay (of that type) cannot go into this file ("": it
+    // can).
+    [[nodiscard]] std::string ImagePasteRefusal(const std::string& type) const;
     [[nodiscard]] std::vector<std::string> PasteRefusals(
         std::span<const std::uint32_t> pasted) const override;
     [[nodiscard]] std::string Damage() const override { return bytes.Damage(); }

@@ -26,8 +26,6 @@ struct DxfUnderlayRecords {
     std::size_t blocksLast = 0;
     std::size_t header = kNoDxfRecord;  // the HEADER section's record
     bool paperEntities = false;         // ENTITIES had paper-space records
-    std::size_t objectsFirst = 0;       // [first, last) of the OBJECTS section
-    std::size_t objectsLast = 0;
     // The box of the board's own entities read from the file (construction lines are drawn
     // across it); none when there are none.
     std::optional<Box> boardExtents;

@@ -119,7 +119,7 @@ constexpr std::int64_t kStyleEndRound = 1024;
 void Builder::ReadMLineStyles() {
     m_mlineStylesRead = true;
     std::vector<Tag> tags;
-    for (std::size_t r = m_where.objectsFirst; r < m_where.objectsLast; ++r) {
+    for (std::size_t r = m_source.objects.first; r < m_source.objects.last; ++r) {
         if (TypeOf(r) != "MLINESTYLE" || !Read(r, tags)) continue;
         MLineStyle style;
         std::string handle;

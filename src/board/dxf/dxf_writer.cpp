@@ -421,7 +421,7 @@ private:
     void BuildPatches() {
         m_next = FirstSaveHandle(m_source, HandlesNeeded(), m_failure);
         Closings();
-        m_paste->Emit(m_next);
+        m_paste->Emit(m_next, m_objects);
         m_blockNames = m_paste->AddCopiedOwnBlocks(m_state.recordEdits, m_next);
         std::string newTables;
         const bool ourAppid = LayerPatches(newTables) && !m_source.hasOurAppid;

@@ -14,6 +14,7 @@ reading, with handles from the file's seed.)
 Usage: check_paste.py MANIFEST   (exit 77 when ezdxf is missing)
 """
 import re
+from collections import Counter
 import sys
 from pathlib import Path
 
@@ -27,7 +28,7 @@ except ImportError:
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "dxf_corpus"))
 import check_all_edits  # noqa: E402
 from check_all_edits import HANDLE_TABLES, audit_codes, compare_placed, load  # noqa: E402
-from check_all_edits import xdata_handles  # noqa: E402
+from check_all_edits import raw_objects, reactors_of, xdata_handles  # noqa: E402
 from check_edits import differences, signature  # noqa: E402
 
 
@@ -111,7 +112,119 @@ def pasted_handles(where, pairs, doc_a, out, problems) -> int:
 XDATA_OF = check_all_edits.xdata_of
 check_all_edits.xdata_of = lambda entity: without_handles(XDATA_OF(entity))
 PLACED_SIGNATURE = check_all_edits.placed_signature
-check_all_edits.placed_signature = lambda entity: unescaped(PLACED_SIGNATURE(entity))
+# What an image's or underlay's pointers name is checked by pasted_objects.
+OBJECT_POINTERS = ("image_def_handle", "image_def_reactor_handle", "underlay_def_handle")
+check_all_edits.placed_signature = lambda entity: {
+    key: value for key, value in unescaped(PLACED_SIGNATURE(entity)).items()
+    if key not in OBJECT_POINTERS}
+IMAGES = ("IMAGE", "WIPEOUT", "PDFUNDERLAY", "DWFUNDERLAY", "DGNUNDERLAY")
+# The root dictionary's entry of the variables object a kind keeps, and that object's type.
+VARIABLES = {"IMAGE": ("ACAD_IMAGE_VARS", "RASTERVARIABLES"),
+             "WIPEOUT": ("ACAD_WIPEOUT_VARS", "WIPEOUTVARIABLES")}
+
+
+def own_groups(record) -> list:
+    """A raw record's groups outside its application groups ({ACAD_REACTORS} and the like)."""
+    kept, inside = [], False
+    for code, value in record:
+        if code == 102:
+            inside = str(value).startswith("{")
+            continue
+        if not inside:
+            kept.append((code, value))
+    return kept
+
+
+def first_of(record, code, default="0") -> str:
+    """The first of its own groups of that code (a handle: upper case)."""
+    return next((str(v).upper() for c, v in own_groups(record) if c == code), default)
+
+
+def file_of(record) -> str:
+    """A definition's file path (1) as written: paths are compared as the files give them."""
+    return next((str(v) for c, v in own_groups(record) if c == 1), "")
+
+
+def class_fields(doc, name):
+    """A CLASSES entry's fields (bar its instance count), None when doc has none."""
+    for entry in doc.classes.classes.values():
+        if entry.dxf.name == name:
+            return (entry.dxf.cpp_class_name, entry.dxf.app_name, entry.dxf.flags,
+                    entry.dxf.was_a_proxy, entry.dxf.is_an_entity)
+    return None
+
+
+def pasted_objects(where, pairs, doc_a, doc_b, paths, out, problems) -> int:
+    """Each pasted image, wipeout and underlay names a definition of the result (the one of B
+    for that file when B had one, else a new one, owned by a dictionary of the root dictionary
+    that lists it) of A's type and file; an image owns a reactor of its own (IMAGEDEF_REACTOR, its
+    two 330s naming it) that the definition lists (an underlay: the definition lists the copy);
+    the root dictionary holds the variables object its kind keeps when A's did; the result's
+    CLASSES declare, as A's do, every kind the paste brought. The records checked."""
+    raw_b, raw = (raw_objects(Path(path)) for path in paths)
+    checked = 0
+    for original, edited in pairs:
+        kind = original.dxftype()
+        if kind not in IMAGES or edited.dxftype() != kind:
+            continue
+        checked += 1
+        here = f"{where} {kind} #{original.dxf.handle}"
+        handle = edited.dxf.handle.upper()
+        pointer = "underlay_def_handle" if kind.endswith("UNDERLAY") else "image_def_handle"
+        was = doc_a.entitydb.get(original.dxf.get(pointer, "0"))
+        record = raw.get(handle)
+        definition_handle = first_of(record, 340) if record else "0"
+        types = {kind}
+        if was is not None:
+            types.add(was.dxftype())
+            definition = raw.get(definition_handle)
+            if definition is None or definition[0][1] != was.dxftype():
+                problems.append(f"{here}: names #{definition_handle}, not a {was.dxftype()}")
+                continue
+            if file_of(definition) != str(was.dxf.get("filename", "")):
+                problems.append(f"{here}: its definition's file is {file_of(definition)!r}, "
+                                f"not {was.dxf.get('filename')!r}")
+            read = edited.get_underlay_def() if kind.endswith("UNDERLAY") else edited.image_def
+            if read is None or read.dxf.get("filename") != was.dxf.get("filename"):
+                problems.append(f"{here}: ezdxf reads its definition as {read}")
+            in_b = [h for h, r in raw_b.items() if r[0][1] == was.dxftype() and
+                    file_of(r) == str(was.dxf.get("filename", ""))]
+            if in_b and definition_handle not in in_b:
+                problems.append(f"{here}: a copy #{definition_handle} of B's definition {in_b}")
+            if not in_b and definition_handle in raw_b:
+                problems.append(f"{here}: names B's #{definition_handle}, of another file")
+            owner = raw.get(first_of(definition, 330))
+            if owner is None or owner[0][1] != "DICTIONARY" or definition_handle not in \
+                    [str(v).upper() for c, v in own_groups(owner) if c in (350, 360)]:
+                problems.append(f"{here}: its definition is in no dictionary listing it")
+            elif first_of(owner, 330) != out.rootdict.dxf.handle.upper():
+                problems.append(f"{here}: its definition's dictionary is not the root's")
+            else:
+                names = [str(v).upper() for c, v in own_groups(owner) if c == 3]
+                if len(set(names)) != len(names):
+                    problems.append(f"{here}: its definition's dictionary repeats a name {names}")
+            listed = handle
+            if kind in ("IMAGE", "WIPEOUT") and \
+                    original.dxf.get("image_def_reactor_handle", "0") != "0":
+                types.add("IMAGEDEF_REACTOR")
+                listed = first_of(record, 360)
+                reactor = raw.get(listed)
+                if reactor is None or reactor[0][1] != "IMAGEDEF_REACTOR" or \
+                        [str(v).upper() for c, v in reactor if c == 330] != [handle, handle]:
+                    problems.append(f"{here}: its reactor #{listed} is not one of its own")
+            if listed not in reactors_of(definition):
+                problems.append(f"{here}: its definition does not list #{listed}")
+        if kind in VARIABLES and VARIABLES[kind][0] in doc_a.rootdict:
+            types.add(VARIABLES[kind][1])
+            variables = out.rootdict.get(VARIABLES[kind][0])
+            if variables is None or variables.dxftype() != VARIABLES[kind][1]:
+                problems.append(f"{here}: no {VARIABLES[kind][0]} in the root dictionary")
+        for name in types:
+            want = class_fields(doc_a, name)
+            got = class_fields(out, name) if want is not None else None
+            if want is not None and got != want and class_fields(doc_b, name) is None:
+                problems.append(f"{here}: class {name} is {got}, not {want}")
+    return checked
 
 
 def same_block(doc_a, name_a, doc_b, name_b, problems, where, depth=0, pairs=None):
@@ -136,6 +249,32 @@ def same_block(doc_a, name_a, doc_b, name_b, problems, where, depth=0, pairs=Non
             got.pop("name", None)
         for line in differences(want, got, want):
             problems.append(f"{where}: block {name_b!r} {x.dxftype()}: {line}")
+
+
+TABLE_BLOCK = check_all_edits.compare_table_block
+
+
+def pasted_table_block(where, original, copy, problems):
+    """A pasted table's block as a copy's, but that an insert in it may name a block copied under
+    a new name (*U25 for *U1, B having a *U1 of its own): that block equal to the original's."""
+    found = []
+    TABLE_BLOCK(where, original, copy, found)
+    renamed = f"{where} block INSERT: name:"
+    problems += [line for line in found if not line.startswith(renamed)]
+    if len(found) == len([line for line in found if not line.startswith(renamed)]):
+        return
+    before, after = check_all_edits.table_block(original), check_all_edits.table_block(copy)
+    for one, other in zip(before, after):
+        if one.dxftype() == "INSERT" and other.dxftype() == "INSERT" and \
+                one.dxf.name != other.dxf.name:
+            if not same_entry(("BLOCK_RECORD", one.dxf.name.upper()),
+                              ("BLOCK_RECORD", other.dxf.name.upper())):
+                problems.append(f"{where}: its block's insert names {other.dxf.name!r}, "
+                                f"not a copy of {one.dxf.name!r}")
+            same_block(original.doc, one.dxf.name, copy.doc, other.dxf.name, problems, where)
+
+
+check_all_edits.compare_table_block = pasted_table_block
 
 
 def names_present(doc, entity, where, problems):
@@ -290,11 +429,19 @@ def check_pair(line: str) -> tuple:
             compare_placed(where, original, edited, operation, problems, new_block=True)
         except Exception as error:  # noqa: BLE001 (any failure of ezdxf is a finding)
             problems.append(f"{where}: ezdxf could not compare: {error!r}")
+    images = pasted_objects(tag, pairs, doc_a, doc_b, (b_path, out_path), out, problems)
+    # Every image, wipeout and underlay of A's model space is pasted into a drawing that can
+    # hold their objects (records of the same form, AC1015 on).
+    if out.dxfversion >= "AC1015" and doc_a.dxfversion > "AC1009":
+        pasted_kinds = Counter(o.dxftype() for o, e in pairs if o.dxftype() in IMAGES)
+        wanted = Counter(e.dxftype() for e in doc_a.modelspace() if e.dxftype() in IMAGES)
+        if images != sum(wanted.values()) or pasted_kinds != wanted:
+            problems.append(f"{tag}: pasted {dict(pasted_kinds)}, not {dict(wanted)}")
     handles_checked = pasted_handles(lambda e: f"{tag} {e.dxftype()} #{e.dxf.handle}", pairs,
                                      doc_a, out, problems)
-    if dimensions or tables or handles_checked:
-        print(f"{tag}: {dimensions} dimensions, {tables} tables pasted, {handles_checked} handles "
-              "in extended data checked")
+    if dimensions or tables or handles_checked or images:
+        print(f"{tag}: {dimensions} dimensions, {tables} tables, {images} images and underlays "
+              f"pasted, {handles_checked} handles in extended data checked")
     return problems, len(handles)
 
 

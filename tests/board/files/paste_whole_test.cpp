@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iomanip>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -46,20 +47,46 @@ std::string RecordBytes(const DxfSource& source, std::size_t r) {
     return std::string(bytes.substr(source.records[r], source.records[r + 1] - source.records[r]));
 }
 
+// The handle a record gives itself ("" when none).
+std::string OwnHandle(const DxfSource& source, std::size_t r) {
+    const std::vector<DxfTag> tags = dxf_roles::ReadTags(source, r);
+    for (std::size_t i = 1; i < std::min<std::size_t>(3, tags.size()); ++i) {
+        if (tags[i].code == 5) return std::string(TrimDxf(tags[i].value));
+    }
+    return {};
+}
+
+// Whether b is a with bytes inserted at one place.
+bool InsertedOnce(std::string_view a, std::string_view b) {
+    if (b.size() <= a.size()) return false;
+    std::size_t head = 0;
+    while (head < a.size() && a[head] == b[head]) ++head;
+    return b.substr(b.size() - (a.size() - head)) == a.substr(head);
+}
+
 // Every record of before's file but the header and the tables' heads (whose counts and seed a
-// save raises) is in after's file as its very bytes; a dictionary may have entries added at its
-// end (a table style copied into it).
+// save raises) is in after's file as its very bytes; but the dictionaries and image or underlay
+// definitions a paste adds entries or reactors to (a table style, an image's definition), which
+// are their bytes with the new groups inserted at one place.
 std::size_t MissingOwnRecords(const DxfSource& before, const DxfSource& after) {
     std::set<std::string> saved;
-    for (std::size_t r = 0; r + 1 < after.records.size(); ++r) saved.insert(RecordBytes(after, r));
+    std::map<std::string, std::string> byHandle;
+    for (std::size_t r = 0; r + 1 < after.records.size(); ++r) {
+        saved.insert(RecordBytes(after, r));
+        byHandle.try_emplace(OwnHandle(after, r), RecordBytes(after, r));
+    }
     std::size_t missing = 0;
     for (std::size_t r = 0; r + 1 < before.records.size(); ++r) {
         const std::string type = DxfRecordType(before, r);
         if (type == "TABLE" || (type == "SECTION" && r == 0)) continue;
-        const std::string was = RecordBytes(before, r);
-        if (saved.contains(was)) continue;
-        const auto longer = saved.lower_bound(was);  // the first that begins with it, if any
-        if (type != "DICTIONARY" || longer == saved.end() || !longer->starts_with(was)) ++missing;
+        if (saved.contains(RecordBytes(before, r))) continue;
+        const std::string handle = OwnHandle(before, r);
+        const auto now = byHandle.find(handle);
+        const bool added =
+            !handle.empty() && now != byHandle.end() &&
+            (type == "DICTIONARY" || type == "IMAGEDEF" || type.ends_with("DEFINITION")) &&
+            InsertedOnce(RecordBytes(before, r), now->second);
+        if (!added) ++missing;
     }
     return missing;
 }
@@ -132,6 +159,26 @@ std::string Slurp(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// Everything of the drawing, and the model-space underlays (PDF, DWF, DGN), which the board
+// draws no item for (only a snap point at their insertion) and so cannot be picked.
+Selection PickAllRecords(const BoardDocument& document) {
+    Selection pick = PickAll(document);
+    const DxfSource& file = *DxfOf(document);
+    for (std::size_t r = 0; r + 1 < file.records.size(); ++r) {
+        if (file.records[r] < file.entities.begin || file.records[r] >= file.entities.end ||
+            !DxfRecordType(file, r).ends_with("UNDERLAY"))
+            continue;
+        const std::vector<DxfTag> tags = dxf_roles::ReadTags(file, r);
+        const bool paper = std::any_of(tags.begin(), tags.end(), [](const DxfTag& tag) {
+            return tag.code == 67 && tag.integer == 1;
+        });
+        if (!paper) pick.records.push_back(static_cast<std::uint32_t>(r));
+    }
+    std::sort(pick.records.begin(), pick.records.end());
+    pick.records.erase(std::unique(pick.records.begin(), pick.records.end()), pick.records.end());
+    return pick;
+}
+
 // Runs check_paste.py over the manifest: true when ezdxf found nothing (a missing ezdxf skips).
 void CheckWithEzdxf(const std::string& manifest) {
     const std::string command =
@@ -155,7 +202,7 @@ std::string PasteAndSave(const std::string& a, const std::string& b, const TempD
     const BoardLayersPtr& layers = source->LayerTable();
     for (std::size_t i = 0; i < layers->Count(); ++i)
         layers->SetVisible(layers->At(i).number, true);
-    const DrawingClip clip = ClipSelection(*source, PickAll(*source), base);
+    const DrawingClip clip = ClipSelection(*source, PickAllRecords(*source), base);
     // A dimension is carried with a new block of its own (a shared block is not placed at all).
     if (const auto refused = clip.refusedKinds.find("DIMENSION");
         refused != clip.refusedKinds.end()) {
@@ -288,6 +335,76 @@ TEST(PasteRealDrawings, ABlockOfTheSameNameButOtherContentIsCopiedUnderANewName)
     EXPECT_EQ(map.blocks.size(), before.blocks.size() + 2);
     testing::WriteText(dir.File("manifest.tsv"), line);
     CheckWithEzdxf(dir.File("manifest.tsv"));
+}
+
+// How many records of the file are of that type.
+std::size_t RecordsOfType(const DxfSource& source, std::string_view type) {
+    std::size_t count = 0;
+    for (std::size_t r = 0; r + 1 < source.records.size(); ++r)
+        count += DxfRecordType(source, r) == type;
+    return count;
+}
+
+// Images, wipeouts and underlays pasted with their definitions (check_paste.py): into a drawing
+// holding definitions of the same files (acad_2004_binary's picture and PDF are
+// acad_2018_sample_acadsharp's: shared, none copied), and into one without any image dictionary,
+// variables or classes for them (acad_2018_visibility). A drawing before AC1015 has no place for
+// their objects: they stay behind, said so.
+TEST(PasteRealDrawings, ImagesAndUnderlaysPasteWithTheirDefinitions) {
+    PELIMATOR_REQUIRE_REAL_CORPUS();
+    TempDir dir;
+    const auto real = *pelimator::testing::RealCorpus() / "real-dxf";
+    const std::pair<const char*, const char*> pairs[] = {
+        {"acad_2004_binary.dxf", "acad_2018_sample_acadsharp.dxf"},
+        {"acad_2000_images.dxf", "acad_2018_visibility.dxf"}};
+    const std::size_t copied[] = {0, 4};  // the definitions each paste copies
+    std::string manifest;
+    for (std::size_t i = 0; i < std::size(pairs); ++i) {
+        SCOPED_TRACE(std::string(pairs[i].first) + " -> " + pairs[i].second);
+        const std::string target = (real / pairs[i].second).string();
+        BoardDocumentPtr saved;
+        manifest += PasteAndSave((real / pairs[i].first).string(), target, dir,
+                                 "i" + std::to_string(i), saved);
+        ASSERT_NE(saved, nullptr);
+        const auto before = OpenDrawing(*BoardApplication::Create(), target).document;
+        for (const char* type : {"IMAGEDEF", "PDFDEFINITION"}) {
+            EXPECT_LE(RecordsOfType(*DxfOf(*saved), type) - RecordsOfType(*DxfOf(*before), type),
+                      copied[i])
+                << type;
+        }
+        EXPECT_EQ(RecordsOfType(*DxfOf(*saved), "IMAGEDEF") +
+                      RecordsOfType(*DxfOf(*saved), "PDFDEFINITION"),
+                  RecordsOfType(*DxfOf(*before), "IMAGEDEF") +
+                      RecordsOfType(*DxfOf(*before), "PDFDEFINITION") + copied[i]);
+    }
+    testing::WriteText(dir.File("manifest.tsv"), manifest);
+    CheckWithEzdxf(dir.File("manifest.tsv"));
+
+    // The same drawing said to be AC1014.
+    std::string old = Slurp((real / "acad_2018_visibility.dxf").string());
+    const std::size_t version = old.find("AC1032");
+    ASSERT_NE(version, std::string::npos);
+    old.replace(version, 6, "AC1014");
+    testing::WriteText(dir.File("r14.dxf"), old);
+    const auto application = BoardApplication::Create();
+    const BoardDocumentPtr source =
+        OpenDrawing(*application, (real / "acad_2018_sample_acadsharp.dxf").string()).document;
+    const BoardDocumentPtr r14 = OpenDrawing(*application, dir.File("r14.dxf")).document;
+    const PasteResult result =
+        PasteClip(*r14, ClipSelection(*source, PickAllRecords(*source), {0.0, 0.0}), {0.0, 0.0},
+                  PasteLayer::SameName);
+    for (const char* kind : {"IMAGE", "WIPEOUT", "PDFUNDERLAY"}) {
+        const auto left = result.leftKinds.find(kind);
+        EXPECT_EQ(left != result.leftKinds.end() ? left->second : 0U, 1U) << kind;
+    }
+    const DxfSource& from = *DxfOf(*source);
+    for (std::size_t r = 0; r + 1 < from.records.size(); ++r) {
+        if (DxfRecordType(from, r) != "IMAGE") continue;
+        EXPECT_NE(DxfOf(*r14)
+                      ->PasteRefusalFrom(from, static_cast<std::uint32_t>(r))
+                      .find("この図面の形式 AC1014 は画像や参照の定義を持てないため"),
+                  std::string::npos);
+    }
 }
 
 }  // namespace
