@@ -368,6 +368,10 @@ private:
         bool drawn = false;  // some line was laid out
     };
     MTextBox MText(const std::vector<Tag>& tags, const Affine& m, const Resolved& r);
+    // The pieces and stacks' bars of one laid-out MTEXT line, its baseline's left end at start.
+    void MTextPieces(const std::vector<Tag>& tags, const MTextLine& line,
+                     const MTextLineLayout& laid, Vec2 start, Vec2 along, Vec2 up,
+                     std::uint8_t column, const Affine& m, const Resolved& r);
 
     void Hatch(const std::vector<Tag>& tags, const Affine& m, const Resolved& r);
 

@@ -327,7 +327,6 @@ Builder::MTextBox Builder::MText(const std::vector<Tag>& tags, const Affine& m, 
     } else if (f.hasRotation) {
         along = {mirror ? -std::cos(rotation) : std::cos(rotation), std::sin(rotation)};
     }
-    const Affine& map = m;
     const Vec2 up = mirror ? Vec2{along.y, -along.x} : Vec2{-along.y, along.x};
     const std::vector<MTextLine> lines =
         WrapMText(ParseMText(Decode(raw), height), height, boxWidth);
@@ -359,30 +358,32 @@ Builder::MTextBox Builder::MText(const std::vector<Tag>& tags, const Affine& m, 
         box.left = box.drawn ? std::min(box.left, left) : left;
         box.right = box.drawn ? std::max(box.right, left + line.advance) : left + line.advance;
         box.drawn = true;
-        Resolved lineStyle = r;
-        if (lines[i].colour > 0 && lines[i].colour < 256) {
-            lineStyle.colour = AciToRgb(lines[i].colour);
-        }
-        const Vec2 baseline = p10 + (shift - below[i]) * up;
-        const auto at = [&](Vec2 p) { return baseline + (left + p.x) * along + p.y * up; };
-        for (const MTextPiece& piece : line.pieces) {
-            UnderlayText text;
-            text.utf8 = piece.text;
-            text.rules = piece.rules;
-            text.strikes = piece.strikes;
-            text.hAlign = column;
-            TakeFace(tags, text);
-            if (lines[i].faceCoded) CodedFace(lines[i], text);
-            // Each piece aligned as its line is, at its own share of the line.
-            const Vec2 origin = at(piece.at + Vec2{0.5 * column * piece.advance, 0.0});
-            AddText(std::move(text), map, origin, piece.size * piece.width * along, piece.size * up,
-                    lineStyle);
-        }
-        for (const auto& bar : line.bars) {
-            AddPolyline({map(at(bar[0])), map(at(bar[1]))}, false, lineStyle);
-        }
+        MTextPieces(tags, lines[i], line, p10 + (shift - below[i]) * up + left * along, along, up,
+                    column, m, r);
     }
     return box;
+}
+
+void Builder::MTextPieces(const std::vector<Tag>& tags, const MTextLine& line,
+                          const MTextLineLayout& laid, Vec2 start, Vec2 along, Vec2 up,
+                          std::uint8_t column, const Affine& m, const Resolved& r) {
+    Resolved lineStyle = r;
+    if (line.colour > 0 && line.colour < 256) lineStyle.colour = AciToRgb(line.colour);
+    const auto at = [&](Vec2 p) { return start + p.x * along + p.y * up; };
+    for (const MTextPiece& piece : laid.pieces) {
+        UnderlayText text;
+        text.utf8 = piece.text;
+        text.rules = piece.rules;
+        text.strikes = piece.strikes;
+        text.hAlign = column;
+        TakeFace(tags, text);
+        if (line.faceCoded) CodedFace(line, text);
+        // Each piece aligned as its line is, at its own share of the line.
+        const Vec2 origin = at(piece.at + Vec2{0.5 * column * piece.advance, 0.0});
+        AddText(std::move(text), m, origin, piece.size * piece.width * along, piece.size * up,
+                lineStyle);
+    }
+    for (const auto& bar : laid.bars) AddPolyline({m(at(bar[0])), m(at(bar[1]))}, false, lineStyle);
 }
 
 }  // namespace underlay
