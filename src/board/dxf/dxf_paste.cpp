@@ -736,7 +736,7 @@ std::unordered_map<std::uint32_t, DxfCopiedBlock> DxfPaste::AddCopiedOwnBlocks(
     return names;
 }
 
-void DxfPaste::Emit(std::uint64_t& next, DxfObjectCopies& objects) {
+void DxfPaste::Emit(std::uint64_t& next, DxfObjectCopies& copies) {
     Plan& plan = *m_plan;
     const DxfSource& to = plan.target;
     // from's handles of the entries copied → the target's, for the dimension styles' pointers,
@@ -811,9 +811,9 @@ void DxfPaste::Emit(std::uint64_t& next, DxfObjectCopies& objects) {
         if (const auto written = job.handles.find(key); written != job.handles.end())
             (void)ParseHandle(written->second, handle);
         entities += plan.objects.Finish(*from, paste.edit->source, std::move(job.out.Out()), handle,
-                                        next, objects);
+                                        next, copies);
     }
-    plan.objects.Flush(objects);
+    plan.objects.Flush(copies);
 }
 
 }  // namespace pelimator::board

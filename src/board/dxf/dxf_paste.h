@@ -66,8 +66,8 @@ public:
     // At most how many handles Emit gives.
     [[nodiscard]] std::uint64_t HandlesNeeded() const noexcept;
     // Writes everything with handles from next upward (advanced past them); the objects of the
-    // images and underlays pasted go to objects.
-    void Emit(std::uint64_t& next, DxfObjectCopies& objects);
+    // images and underlays pasted go to copies.
+    void Emit(std::uint64_t& next, DxfObjectCopies& copies);
 
     [[nodiscard]] const DxfFileMap& TargetMap();
     // A new anonymous block (prefix "*D": a dimension's, "*T": a table's) for a copy of a record

@@ -75,10 +75,25 @@ struct MTextFaceRun {
     bool italic = false;
 };
 
+// A part of an MTEXT line set at a height and width of its own, or a stacked fraction: bytes
+// [from, to) of the line's text. A stack's text is its numerator, the shown '/' and its
+// denominator, which starts at split.
+struct MTextRun {
+    std::uint32_t from = 0;
+    std::uint32_t to = 0;
+    double height = 1.0;  // factors, as the line's
+    double width = 1.0;
+    char stack = 0;  // '/' over a bar, '#' diagonal, '^' without a bar (a tolerance); 0: none
+    std::uint32_t split = 0;
+};
+
 // One line of an MTEXT after its inline codes: the text, and the height and width factors and
 // colour number (-1: the entity's) in force where the line starts.
 struct MTextLine {
     std::string text;
+    // Its parts where a height or width changes in it or it holds a stacked fraction, in order
+    // and covering it; empty: one part at height and width.
+    std::vector<MTextRun> runs;
     double height = 1.0;
     double width = 1.0;
     int colour = -1;
@@ -100,7 +115,8 @@ struct MTextLine {
 
 // An MTEXT's text (UTF-8) split at paragraph breaks (\P, and line feeds) with the inline codes
 // applied or dropped: \~ non-breaking space, {} groups, \f \F font, \H height (with x: relative),
-// \W width, \C colour, \L \l \O \o \K \k lines, \S stacked fractions as a/b, \A \Q \T, \\ \{ \}.
+// \W width, \C colour, \L \l \O \o \K \k lines, \S stacked fractions (shown as a/b, a run of
+// their own), \A \Q \T, \\ \{ \}.
 [[nodiscard]] std::vector<MTextLine> ParseMText(std::string_view text, double height);
 
 // The lines wrapped to fit width drawing units (none: as they are) at height, by the estimated

@@ -34,6 +34,56 @@
 
 namespace pelimator::board::underlay {
 
+// What the MTEXT reader leaves in a line for \L \l \O \o (underline on, off, overline on, off),
+// for TextSpecials to take out as rules: control characters no decoded text holds.
+inline constexpr std::array<char, 4> kRuleMarkers{'\x0E', '\x0F', '\x10', '\x11'};
+// The same for \K \k (strike-through on, off).
+inline constexpr std::array<char, 2> kStrikeMarkers{'\x12', '\x13'};
+// Where the reader starts a run of a line (a height or width changes, a stack starts or ends),
+// and where a stack's numerator ends: both taken out of the line's text, the second shown '/'.
+inline constexpr char kRunMarker = '\x14';
+inline constexpr char kStackMarker = '\x15';
+
+// How far a run of an MTEXT line advances it, in the entity's text heights, by the estimated
+// advance of its characters: a stack as wide as its wider part, a diagonal one as both.
+[[nodiscard]] double MTextRunAdvance(const MTextLine& line, const MTextRun& run);
+
+// A stacked fraction, in its own height s, about the middle of its line's height (the writer's
+// pictures of the real multileaders' diagonal stacks, whose parts stand in \H0.7x groups): the
+// numerator's baseline and the denominator's at these shares of s from the middle; a diagonal
+// stack's slash through the middle where the numerator ends, half as wide and high as these.
+// A stack over a bar (/) or without one (^, a tolerance): each part centred over the wider,
+// ezdxf's layout (the parts 1.2 s apart from the bar on the middle).
+inline constexpr double kDiagonalNumerator = 0.0;
+inline constexpr double kDiagonalDenominator = -1.0;
+inline constexpr double kDiagonalHalfWidth = 0.57;
+inline constexpr double kDiagonalHalfHeight = 0.82;
+inline constexpr double kStackNumerator = 0.2;
+inline constexpr double kStackDenominator = -1.2;
+
+// One drawn run of an MTEXT line, in the line's frame (x along from its left end, y up from its
+// baseline; drawing units, before the entity's map).
+struct MTextPiece {
+    std::string text;
+    Vec2 at;  // the left end of its baseline
+    double size = 1.0;
+    double width = 1.0;
+    double advance = 0.0;  // estimated
+    std::vector<TextRule> rules;
+    std::vector<TextRule> strikes;
+    std::vector<MTextFaceRun> faces;  // its runs of one face, from its own first byte
+};
+// An MTEXT line laid out by its runs: their pieces, stacks' bars, its height (its tallest plain
+// run's), its top above its baseline (stacks may stand higher) and its estimated advance.
+struct MTextLineLayout {
+    std::vector<MTextPiece> pieces;
+    std::vector<std::array<Vec2, 2>> bars;
+    double height = 0.0;
+    double top = 0.0;
+    double advance = 0.0;
+};
+[[nodiscard]] MTextLineLayout LayOutMTextLine(const MTextLine& line, double height);
+
 inline constexpr double kDegree = std::numbers::pi / 180.0;
 inline constexpr double kTwoPi = 2.0 * std::numbers::pi;
 // Curves are flattened to chords within this share of their radius (and at most 720 a turn).
@@ -303,7 +353,8 @@ private:
     void CodedFace(const MTextLine& line, UnderlayText& text);
     // Text's runs of one face (UnderlayText::faceRuns) where the MTEXT line's codes change its face
     // partway, each the style's (tags) or as its code says.
-    void FaceRuns(const std::vector<Tag>& tags, const MTextLine& line, UnderlayText& text);
+    void FaceRuns(const std::vector<Tag>& tags, const std::vector<MTextFaceRun>& faces,
+                  UnderlayText& text);
     // The family and bold flag of the text style named so (LayerKey, "#" and a handle; empty:
     // Standard).
     void StyleFace(std::string_view style, UnderlayText& text) const;
@@ -322,6 +373,10 @@ private:
         bool drawn = false;  // some line was laid out
     };
     MTextBox MText(const std::vector<Tag>& tags, const Affine& m, const Resolved& r);
+    // The pieces and stacks' bars of one laid-out MTEXT line, its baseline's left end at start.
+    void MTextPieces(const std::vector<Tag>& tags, const MTextLine& line,
+                     const MTextLineLayout& laid, Vec2 start, Vec2 along, Vec2 up,
+                     std::uint8_t column, const Affine& m, const Resolved& r);
 
     void Hatch(const std::vector<Tag>& tags, const Affine& m, const Resolved& r);
 

@@ -335,19 +335,12 @@ void Builder::DrawInfiniteLines() {
             grow(m_underlay.points[k]);
         }
     }
+    const std::optional<Box> around =
+        box.min.x <= box.max.x ? std::optional<Box>(box) : std::nullopt;
     for (const InfiniteRecord& line : m_infinite) {
-        Box own = box;
-        if (own.min.x > own.max.x) own = {line.at, line.at};
-        own.min = {std::min(own.min.x, line.at.x), std::min(own.min.y, line.at.y)};
-        own.max = {std::max(own.max.x, line.at.x), std::max(own.max.y, line.at.y)};
-        const double margin = std::max({own.max.x - own.min.x, own.max.y - own.min.y, 1.0});
-        own.min = own.min - Vec2{margin, margin};
-        own.max = own.max + Vec2{margin, margin};
-        // Far enough to leave the box from anywhere in it.
-        const double reach = 2.0 * Length(own.max - own.min);
-        Vec2 a = line.ray ? line.at : line.at - reach * line.direction;
-        Vec2 b = line.at + reach * line.direction;
-        if (!ClipSegment(a, b, own)) continue;
+        Vec2 a;
+        Vec2 b;
+        if (!CutUnboundedLine(line.at, line.direction, line.ray, around, a, b)) continue;
         Resolved res;
         res.boardLayer = line.layer;
         res.colour = line.colour;
@@ -358,6 +351,7 @@ void Builder::DrawInfiniteLines() {
         AddPolyline({a, b}, false, res);
         if (m_underlay.items.size() == before) continue;
         m_underlay.items.back().unbounded = true;
+        m_underlay.items.back().ray = line.ray;
         if (line.top && m_shownKinds != nullptr) {
             ++(*m_shownKinds)[line.ray ? "RAY" : "XLINE"];
         }

@@ -11,6 +11,9 @@
 
 namespace pelimator::board {
 
+using underlay::kRuleMarkers;
+using underlay::kStrikeMarkers;
+
 namespace {
 
 // Appends the UTF-8 of code point c.
@@ -32,119 +35,7 @@ void AppendUtf8(std::string& out, std::uint32_t c) {
     }
 }
 
-// What the MTEXT reader leaves in a line for \L \l \O \o (underline on, off, overline on, off),
-// for TextSpecials to take out as rules: control characters no decoded text holds.
-constexpr std::array<char, 4> kRuleMarkers{'\x0E', '\x0F', '\x10', '\x11'};
-// The same for \K \k (strike-through on, off).
-constexpr std::array<char, 2> kStrikeMarkers{'\x12', '\x13'};
-
-// The rules of bytes [from, to) of a line, from its byte from.
-std::vector<TextRule> RulesWithin(const std::vector<TextRule>& rules, std::size_t from,
-                                  std::size_t to) {
-    std::vector<TextRule> out;
-    for (const TextRule& rule : rules) {
-        const std::size_t a = std::max<std::size_t>(rule.from, from);
-        const std::size_t b = std::min<std::size_t>(rule.to, to);
-        if (a < b) {
-            out.push_back({static_cast<std::uint32_t>(a - from),
-                           static_cast<std::uint32_t>(b - from), rule.over});
-        }
-    }
-    return out;
-}
-
-// The face runs of bytes [from, to) of a line, from its byte from: the one in force at from first.
-std::vector<MTextFaceRun> FacesWithin(const std::vector<MTextFaceRun>& faces, std::size_t from,
-                                      std::size_t to) {
-    std::vector<MTextFaceRun> out;
-    for (const MTextFaceRun& run : faces) {
-        if (run.from <= from) {
-            out.assign(1, run);
-            out.back().from = 0;
-        } else if (run.from < to) {
-            out.push_back(run);
-            out.back().from -= from;
-        }
-    }
-    return out;
-}
-
-// The number at the start of text (after an optional sign), and how many bytes it took.
-double LeadingNumber(std::string_view text, std::size_t& used) {
-    std::size_t k = 0;
-    while (k < text.size() && (std::isdigit(static_cast<unsigned char>(text[k])) != 0 ||
-                               text[k] == '.' || (k == 0 && (text[k] == '-' || text[k] == '+')))) {
-        ++k;
-    }
-    used = k;
-    if (k == 0) return 0.0;
-    try {
-        return std::stod(std::string(text.substr(0, k)));
-    } catch (const std::exception&) {
-        return 0.0;
-    }
-}
-
 }  // namespace
-
-std::vector<MTextLine> WrapMText(std::vector<MTextLine> lines, double height, double width) {
-    if (!(width > 0.0) || !(height > 0.0)) return lines;
-    std::vector<MTextLine> out;
-    const auto length = [](unsigned char c) { return EstimateCharacter(c).bytes; };
-    for (MTextLine& line : lines) {
-        const double unit = height * line.height * line.width;  // drawing units per text unit
-        const std::string& text = line.text;
-        // One pass: each piece is the longest run from `start` that fits, cut at the last space
-        // in it when there is one; a line that fits whole is kept as it is.
-        std::size_t start = 0;
-        while (start < text.size()) {
-            std::size_t cut = start;
-            std::size_t space = std::string::npos;
-            double advance = 0.0;
-            bool fits = true;
-            for (std::size_t i = start; i < text.size();) {
-                const auto c = static_cast<unsigned char>(text[i]);
-                const EstimatedCharacter character = EstimateCharacter(c);
-                advance += character.advance;
-                if (advance * unit > width) {
-                    fits = false;
-                    break;
-                }
-                if (c == ' ') space = i;
-                i += character.bytes;
-                cut = i;
-            }
-            if (fits) break;
-            if (space != std::string::npos && space > start) cut = space;
-            // Not even one character fits: one a line.
-            if (cut == start) cut = start + length(static_cast<unsigned char>(text[start]));
-            cut = std::min(cut, text.size());
-            MTextLine head;  // not a copy of line: its text may be long
-            head.text = text.substr(start, cut - start);
-            head.height = line.height;
-            head.width = line.width;
-            head.colour = line.colour;
-            head.rules = RulesWithin(line.rules, start, cut);
-            head.strikes = RulesWithin(line.strikes, start, cut);
-            head.faces = FacesWithin(line.faces, start, cut);
-            head.faceCoded = line.faceCoded;
-            head.family = line.family;
-            head.bold = line.bold;
-            head.italic = line.italic;
-            out.push_back(std::move(head));
-            start = cut;
-            while (start < text.size() && text[start] == ' ') ++start;
-        }
-        if (start > 0) {
-            line.rules = RulesWithin(line.rules, start, text.size());
-            line.strikes = RulesWithin(line.strikes, start, text.size());
-            line.faces = FacesWithin(line.faces, start, text.size());
-        }
-        line.text.erase(0, start);
-        out.push_back(std::move(line));
-    }
-    return out;
-}
 
 std::string TextSpecials(std::string_view text) { return TextSpecials(text, nullptr); }
 
@@ -210,249 +101,6 @@ std::string TextSpecials(std::string_view text, std::vector<TextRule>* rules,
     // A line still drawn at the end runs to it.
     for (std::size_t which = 0; which < open.size(); ++which) toggle(which, false);
     return out;
-}
-
-namespace {
-
-// Reads MTEXT with its inline codes into lines: a group ("{...}") undoes what it changed at its
-// end; heights are factors of the entity's height, widths factors of the normal width.
-class MTextReader {
-public:
-    MTextReader(std::string_view text, double height) : m_text(text), m_height(height) {}
-
-    std::vector<MTextLine> Read() && {
-        while (m_at < m_text.size()) {
-            if (!Plain()) Code();
-        }
-        for (MTextLine& line : m_lines) {
-            // A run's start in the decoded text: where the text before it decodes to.
-            for (MTextFaceRun& run : line.faces) {
-                if (run.from > 0) run.from = TextSpecials(line.text.substr(0, run.from)).size();
-            }
-            line.text = TextSpecials(line.text, &line.rules, &line.strikes);
-        }
-        return std::move(m_lines);
-    }
-
-private:
-    [[nodiscard]] bool Follows(char c) const noexcept {
-        return m_at + 1 < m_text.size() && m_text[m_at + 1] == c;
-    }
-    MTextLine& Last() { return m_lines.back(); }
-
-    void StartLine() {
-        m_faced = false;
-        MTextLine line;
-        line.height = m_state.height;
-        line.width = m_state.width;
-        line.colour = m_state.colour;
-        m_lines.push_back(line);
-        // Lines in force go on into the new line.
-        if (m_state.underline) Last().text += kRuleMarkers[0];
-        if (m_state.overline) Last().text += kRuleMarkers[2];
-        if (m_state.strike) Last().text += kStrikeMarkers[0];
-    }
-
-    // Turns the under- or overline on or off where the text now is.
-    void Rule(bool over, bool on) {
-        bool& drawn = over ? m_state.overline : m_state.underline;
-        if (drawn == on) return;
-        drawn = on;
-        Last().text += kRuleMarkers[(over ? 2 : 0) + (on ? 0 : 1)];
-    }
-
-    // The same for the strike-through.
-    void Strike(bool on) {
-        if (m_state.strike == on) return;
-        m_state.strike = on;
-        Last().text += kStrikeMarkers[on ? 0 : 1];
-    }
-
-    // A parameter up to ';' (or the end).
-    std::string_view Parameter() {
-        const std::size_t end = m_text.find(';', m_at);
-        const std::string_view value = m_text.substr(
-            m_at, end == std::string_view::npos ? std::string_view::npos : end - m_at);
-        m_at = end == std::string_view::npos ? m_text.size() : end + 1;
-        return value;
-    }
-
-    // Groups, line breaks, tabs and ordinary characters; false at a backslash code.
-    bool Plain() {
-        const char c = m_text[m_at];
-        if (c == '{') {
-            m_groups.push_back(m_state);
-            ++m_at;
-        } else if (c == '}') {
-            if (!m_groups.empty()) {
-                const MTextLine& outer = m_groups.back();
-                Rule(false, outer.underline);
-                Rule(true, outer.overline);
-                Strike(outer.strike);
-                m_state = outer;
-                m_groups.pop_back();
-            }
-            ++m_at;
-        } else if (c == '\n' || (c == '^' && Follows('J'))) {
-            StartLine();
-            m_at += c == '\n' ? 1 : 2;
-        } else if (c == '^' && Follows('I')) {
-            Last().text += ' ';
-            m_at += 2;
-        } else if (c != '\\' || m_at + 1 >= m_text.size()) {
-            Put(c);
-            ++m_at;
-        } else {
-            return false;
-        }
-        return true;
-    }
-
-    // The backslash code at m_at.
-    void Code() {
-        const char code = m_text[m_at + 1];
-        m_at += 2;
-        switch (code) {
-            case 'P':
-            case 'X':
-            case 'N':  // a new column: shown as a new line
-                StartLine();
-                break;
-            case '~':
-                Last().text += ' ';
-                break;
-            case '\\':
-            case '{':
-            case '}':
-                Put(code);
-                break;
-            case 'L':
-            case 'l':
-            case 'O':
-            case 'o':
-                Rule(code == 'O' || code == 'o', code == 'L' || code == 'O');
-                break;
-            case 'K':
-            case 'k':
-                Strike(code == 'K');
-                break;
-            case 'H':
-            case 'W':
-                Size(code);
-                break;
-            case 'C':
-                Colour();
-                break;
-            case 'S':
-                Stacked();
-                break;
-            case 'f':
-            case 'F':
-                Face(code == 'F');
-                break;
-            case 'c':
-            case 'A':
-            case 'Q':
-            case 'T':
-            case 'p':
-                (void)Parameter();
-                break;
-            case 'U':
-            case 'M':
-                // Escapes the file layer left as they were: kept as written.
-                Last().text += '\\';
-                Last().text += code;
-                break;
-            default:
-                Put(code);
-                break;
-        }
-    }
-
-    // \H (height) and \W (width): absolute, or relative with a trailing "x".
-    void Size(char code) {
-        const std::string_view value = Parameter();
-        std::size_t used = 0;
-        const double number = LeadingNumber(value, used);
-        const bool relative = used < value.size() && (value[used] == 'x' || value[used] == 'X');
-        double& factor = code == 'H' ? m_state.height : m_state.width;
-        if (number > 0.0) {
-            factor = relative ? factor * number : (code == 'H' ? number / m_height : number);
-        }
-        if (Last().text.empty()) {
-            Last().height = m_state.height;
-            Last().width = m_state.width;
-        }
-    }
-
-    void Colour() {
-        std::size_t used = 0;
-        m_state.colour = static_cast<int>(LeadingNumber(Parameter(), used));
-        if (Last().text.empty() || Last().colour < 0) Last().colour = m_state.colour;
-    }
-
-    // Stacked text (fractions) shown on one line with a slash.
-    void Stacked() {
-        for (const char s : Parameter()) Put(s == '^' || s == '#' ? '/' : s);
-    }
-
-    // A character of the line; its first other than a space takes the face in force, and any
-    // later one where another face is in force begins a run of that face.
-    void Put(char c) {
-        MTextLine& line = Last();
-        if (c != ' ' && !m_faced) {
-            line.faceCoded = m_state.faceCoded;
-            line.family = m_state.family;
-            line.bold = m_state.bold;
-            line.italic = m_state.italic;
-            m_faced = true;
-            line.faces.push_back(
-                {0, m_state.faceCoded, m_state.family, m_state.bold, m_state.italic});
-        } else if (c != ' ') {
-            const MTextFaceRun& run = line.faces.back();
-            if (run.faceCoded != m_state.faceCoded || run.family != m_state.family ||
-                run.bold != m_state.bold || run.italic != m_state.italic) {
-                line.faces.push_back({line.text.size(), m_state.faceCoded, m_state.family,
-                                      m_state.bold, m_state.italic});
-            }
-        }
-        line.text += c;
-    }
-
-    // \f family|b1|i0|c128|p49; (a TrueType family, bold and italic flags) or \F file; (a shape
-    // font; shape: it names no family). An empty name changes nothing.
-    void Face(bool shape) {
-        const std::string_view value = Parameter();
-        const std::size_t bar = value.find('|');
-        const std::string_view name = value.substr(0, bar);
-        if (name.empty()) return;
-        m_state.faceCoded = true;
-        m_state.family = shape ? std::string() : std::string(name);
-        m_state.bold = false;
-        m_state.italic = false;
-        if (shape || bar == std::string_view::npos) return;
-        for (std::size_t at = bar; at != std::string_view::npos;) {
-            const std::size_t next = value.find('|', at + 1);
-            const std::string_view part = value.substr(at + 1, next - at - 1);
-            if (part.starts_with("b1")) m_state.bold = true;
-            if (part.starts_with("i1")) m_state.italic = true;
-            at = next;
-        }
-    }
-
-    std::string_view m_text;
-    double m_height;
-    std::size_t m_at = 0;
-    std::vector<MTextLine> m_lines = std::vector<MTextLine>(1);
-    MTextLine m_state;                // what is in force
-    std::vector<MTextLine> m_groups;  // the state at each open group's start
-    bool m_faced = false;             // the last line has taken its face
-};
-
-}  // namespace
-
-std::vector<MTextLine> ParseMText(std::string_view text, double height) {
-    return MTextReader(text, height).Read();
 }
 
 namespace underlay {
@@ -634,9 +282,10 @@ void Builder::CodedFace(const MTextLine& line, UnderlayText& text) {
     if (found == fonts.end()) fonts.push_back(line.family);
 }
 
-void Builder::FaceRuns(const std::vector<Tag>& tags, const MTextLine& line, UnderlayText& text) {
+void Builder::FaceRuns(const std::vector<Tag>& tags, const std::vector<MTextFaceRun>& faces,
+                       UnderlayText& text) {
     bool other = false;
-    for (const MTextFaceRun& run : line.faces) {
+    for (const MTextFaceRun& run : faces) {
         UnderlayText faced;
         TakeFace(tags, faced);
         if (run.faceCoded) {
@@ -697,19 +346,21 @@ Builder::MTextBox Builder::MText(const std::vector<Tag>& tags, const Affine& m, 
     } else if (f.hasRotation) {
         along = {mirror ? -std::cos(rotation) : std::cos(rotation), std::sin(rotation)};
     }
-    const Affine& map = m;
     const Vec2 up = mirror ? Vec2{along.y, -along.x} : Vec2{-along.y, along.x};
     const std::vector<MTextLine> lines =
         WrapMText(ParseMText(Decode(raw), height), height, boxWidth);
     const auto column =
         static_cast<std::uint8_t>((std::clamp<std::int64_t>(attachment, 1, 9) - 1) % 3);
     const std::int64_t row = (std::clamp<std::int64_t>(attachment, 1, 9) - 1) / 3;
-    // Baselines from the top: the first one a line height down, the next ones spacing apart.
+    // Baselines from the top: the first one a line's top down, the next ones spacing apart by
+    // their height, and further by what a stack puts above it.
+    std::vector<MTextLineLayout> laid;
     std::vector<double> below;
     double y = 0.0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        const double lineHeight = height * lines[i].height;
-        y += i == 0 ? lineHeight : kLineSpacing * spacing * lineHeight;
+        laid.push_back(LayOutMTextLine(lines[i], height));
+        const MTextLineLayout& line = laid.back();
+        y += i == 0 ? line.top : kLineSpacing * spacing * line.height + (line.top - line.height);
         below.push_back(y);
     }
     const double total = lines.empty() ? 0.0 : below.back();
@@ -721,30 +372,50 @@ Builder::MTextBox Builder::MText(const std::vector<Tag>& tags, const Affine& m, 
     box.bottom = shift - total;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (lines[i].text.empty()) continue;
-        const double advance =
-            EstimatedAdvance(lines[i].text) * height * lines[i].height * lines[i].width;
-        const double left = -0.5 * column * advance;
+        const MTextLineLayout& line = laid[i];
+        const double left = -0.5 * column * line.advance;
         box.left = box.drawn ? std::min(box.left, left) : left;
-        box.right = box.drawn ? std::max(box.right, left + advance) : left + advance;
+        box.right = box.drawn ? std::max(box.right, left + line.advance) : left + line.advance;
         box.drawn = true;
-        UnderlayText text;
-        text.utf8 = lines[i].text;
-        text.rules = lines[i].rules;
-        text.strikes = lines[i].strikes;
-        text.hAlign = column;
-        TakeFace(tags, text);
-        if (lines[i].faceCoded) CodedFace(lines[i], text);
-        FaceRuns(tags, lines[i], text);
-        const double lineHeight = height * lines[i].height;
-        Resolved lineStyle = r;
-        if (lines[i].colour > 0 && lines[i].colour < 256) {
-            lineStyle.colour = AciToRgb(lines[i].colour);
-        }
-        const Vec2 origin = p10 + (shift - below[i]) * up;
-        AddText(std::move(text), map, origin, lineHeight * lines[i].width * along, lineHeight * up,
-                lineStyle);
+        MTextPieces(tags, lines[i], line, p10 + (shift - below[i]) * up + left * along, along, up,
+                    column, m, r);
     }
     return box;
+}
+
+void Builder::MTextPieces(const std::vector<Tag>& tags, const MTextLine& line,
+                          const MTextLineLayout& laid, Vec2 start, Vec2 along, Vec2 up,
+                          std::uint8_t column, const Affine& m, const Resolved& r) {
+    Resolved lineStyle = r;
+    if (line.colour > 0 && line.colour < 256) lineStyle.colour = AciToRgb(line.colour);
+    const auto at = [&](Vec2 p) { return start + p.x * along + p.y * up; };
+    for (const MTextPiece& piece : laid.pieces) {
+        UnderlayText text;
+        text.utf8 = piece.text;
+        text.rules = piece.rules;
+        text.strikes = piece.strikes;
+        text.hAlign = column;
+        TakeFace(tags, text);
+        // The face in force where the piece starts (the line's where it starts the line).
+        MTextLine first;
+        first.faceCoded = line.faceCoded;
+        first.family = line.family;
+        first.bold = line.bold;
+        first.italic = line.italic;
+        if (!piece.faces.empty() && piece.faces.front().from == 0) {
+            first.faceCoded = piece.faces.front().faceCoded;
+            first.family = piece.faces.front().family;
+            first.bold = piece.faces.front().bold;
+            first.italic = piece.faces.front().italic;
+        }
+        if (first.faceCoded) CodedFace(first, text);
+        FaceRuns(tags, piece.faces, text);
+        // Each piece aligned as its line is, at its own share of the line.
+        const Vec2 origin = at(piece.at + Vec2{0.5 * column * piece.advance, 0.0});
+        AddText(std::move(text), m, origin, piece.size * piece.width * along, piece.size * up,
+                lineStyle);
+    }
+    for (const auto& bar : laid.bars) AddPolyline({m(at(bar[0])), m(at(bar[1]))}, false, lineStyle);
 }
 
 }  // namespace underlay

@@ -97,25 +97,56 @@ std::shared_ptr<BoardDocument> BoardDocument::Create(std::string name,
     return document;
 }
 
+namespace {
+
+bool SameBox(const std::optional<Box>& a, const std::optional<Box>& b) noexcept {
+    if (!a || !b) return !a && !b;
+    return a->min == b->min && a->max == b->max;
+}
+
+}  // namespace
+
 BoardDocument::~BoardDocument() { m_drawing->RemoveObserver(m_drawingObserver); }
 
 void BoardDocument::SetUnderlay(UnderlayPtr underlay) {
     m_baseUnderlay = std::move(underlay);
+    m_editedUnderlay.reset();
+    m_readAround.reset();
+    m_shownAround.reset();
+    if (m_baseUnderlay && m_baseUnderlay->HasUnbounded()) {
+        m_readAround = UnionOf(m_drawing->Bounds(), m_baseUnderlay->Extents());
+    }
     m_underlaySerial = m_drawing->RecordSerial() + 1;  // not yet shown
     ShowEditedUnderlay();
 }
 
 void BoardDocument::ShowEditedUnderlay() {
-    if (m_underlaySerial == m_drawing->RecordSerial()) return;
-    m_underlaySerial = m_drawing->RecordSerial();
-    UnderlayPtr shown = m_baseUnderlay;
-    if (!m_drawing->RecordEdits().empty()) {
-        std::unordered_map<std::int32_t, Rgb> layerColours;
-        for (std::size_t i = 0; i < m_layers->Count(); ++i) {
-            layerColours.emplace(m_layers->At(i).number, m_layers->At(i).colour);
+    const bool recordsEdited = m_underlaySerial != m_drawing->RecordSerial();
+    // Construction lines follow the drawing's extents, which any edit may change.
+    if (!recordsEdited && !(m_editedUnderlay && m_editedUnderlay->HasUnbounded())) return;
+    if (recordsEdited) {
+        m_underlaySerial = m_drawing->RecordSerial();
+        m_editedUnderlay = m_baseUnderlay;
+        if (!m_drawing->RecordEdits().empty()) {
+            std::unordered_map<std::int32_t, Rgb> layerColours;
+            for (std::size_t i = 0; i < m_layers->Count(); ++i) {
+                layerColours.emplace(m_layers->At(i).number, m_layers->At(i).colour);
+            }
+            m_editedUnderlay = std::make_shared<const Underlay>(
+                EditedUnderlay(m_baseUnderlay ? *m_baseUnderlay : Underlay{},
+                               m_drawing->RecordEdits(), layerColours));
         }
-        shown = std::make_shared<const Underlay>(EditedUnderlay(
-            m_baseUnderlay ? *m_baseUnderlay : Underlay{}, m_drawing->RecordEdits(), layerColours));
+    }
+    UnderlayPtr shown = m_editedUnderlay;
+    if (shown && shown->HasUnbounded()) {
+        // Cut again when what they are cut around is no longer what it was as read.
+        const std::optional<Box> bounds = m_drawing->Bounds();
+        const std::optional<Box> around = UnionOf(bounds, shown->Extents());
+        if (!recordsEdited && SameBox(around, m_shownAround)) return;
+        m_shownAround = around;
+        if (!SameBox(around, m_readAround)) {
+            shown = std::make_shared<const Underlay>(RecutUnbounded(*shown, bounds));
+        }
     }
     m_snap->SetUnderlay(shown);
     m_underlay = std::move(shown);

@@ -258,6 +258,11 @@ private:
     UnderlayPtr m_baseUnderlay;
     UnderlayPtr m_underlay;
     std::uint64_t m_underlaySerial = 0;  // the drawing's RecordSerial the shown underlay has
+    UnderlayPtr m_editedUnderlay;        // the base with the record edits, lines cut as read
+    // What the construction lines are cut around (the board's entities and the rest of the
+    // underlay): as read, and as shown.
+    std::optional<Box> m_readAround;
+    std::optional<Box> m_shownAround;
     ObserverId m_drawingObserver = 0;
 };
 using BoardDocumentPtr = std::shared_ptr<BoardDocument>;

@@ -126,6 +126,7 @@ void Underlay::AppendFillRings(const std::vector<std::vector<Vec2>>& rings, bool
 }
 
 void Underlay::Finish() {
+    m_hasUnbounded = false;
     std::vector<Box> boxes;
     boxes.reserve(items.size());
     Box all = EmptyBox();
@@ -142,6 +143,7 @@ void Underlay::Finish() {
         }
         item.box = box;
         boxes.push_back(box);
+        m_hasUnbounded = m_hasUnbounded || item.unbounded;
         if (item.unbounded) continue;
         Grow(all, box.min);
         Grow(all, box.max);
@@ -162,6 +164,47 @@ void Underlay::Finish() {
     } else {
         m_extents.reset();
     }
+}
+
+bool CutUnboundedLine(Vec2 at, Vec2 direction, bool ray, const std::optional<Box>& around, Vec2& a,
+                      Vec2& b) noexcept {
+    Box own = around.value_or(Box{at, at});
+    Grow(own, at);
+    const double margin = std::max({own.max.x - own.min.x, own.max.y - own.min.y, 1.0});
+    own.min = own.min - Vec2{margin, margin};
+    own.max = own.max + Vec2{margin, margin};
+    // Far enough to leave the box from anywhere in it.
+    const double reach = 2.0 * Length(own.max - own.min);
+    a = ray ? at : at - reach * direction;
+    b = at + reach * direction;
+    if (!ClipSegment(a, b, own)) return false;
+    if (ray) return true;
+    const double half = std::max(Length(a - at), Length(b - at));
+    a = at - half * direction;
+    b = at + half * direction;
+    return true;
+}
+
+Underlay RecutUnbounded(const Underlay& u, const std::optional<Box>& around) {
+    Underlay out = u;
+    const std::optional<Box> box = UnionOf(around, u.Extents());
+    for (const UnderlayItem& item : out.items) {
+        if (!item.unbounded || item.count != 2) continue;
+        Vec2& a = out.points[item.first];
+        Vec2& b = out.points[item.first + 1];
+        const double length = Length(b - a);
+        if (!(length > 0.0)) continue;
+        const Vec2 direction = (1.0 / length) * (b - a);
+        const Vec2 at = item.ray ? a : 0.5 * (a + b);
+        Vec2 from;
+        Vec2 to;
+        if (CutUnboundedLine(at, direction, item.ray, box, from, to)) {
+            a = from;
+            b = to;
+        }
+    }
+    out.Finish();
+    return out;
 }
 
 }  // namespace pelimator::board

@@ -167,8 +167,11 @@ struct UnderlayItem {
     std::uint32_t text = kNoUnderlayIndex;    // Text: into texts
     std::uint32_t dash = kNoUnderlayIndex;    // into dashes: a pattern in drawing units
     std::uint32_t record = kNoUnderlayIndex;  // the record key it draws (see edit_step.h)
-    // A construction line cut to a box around the drawing: left out of the extents.
+    // A construction line cut to a box around the drawing: left out of the extents. Its two
+    // points are a ray's point and where it leaves the box, or two points its line's point is
+    // midway between (so that moves, turns and mirrors keep it).
     bool unbounded = false;
+    bool ray = false;
     Box box;
 };
 
@@ -204,6 +207,8 @@ public:
     void Finish();
 
     [[nodiscard]] bool Empty() const noexcept { return items.empty() && snapPoints.empty(); }
+    // Some item is a construction line (unbounded).
+    [[nodiscard]] bool HasUnbounded() const noexcept { return m_hasUnbounded; }
     // The box of everything; none when empty.
     [[nodiscard]] std::optional<Box> Extents() const noexcept { return m_extents; }
 
@@ -236,8 +241,20 @@ private:
     BoxGrid m_itemGrid;
     BoxGrid m_pointGrid;
     std::optional<Box> m_extents;
+    bool m_hasUnbounded = false;
 };
 using UnderlayPtr = std::shared_ptr<const Underlay>;
+
+// A construction line through at along direction (a unit vector; a ray: from at on) cut to the
+// box around `around` and at, grown on every side by its larger side (at least 1 unit): from
+// where it leaves the box behind (a ray: from at) to where it leaves it ahead, a line's cut
+// stretched on its nearer side to have at midway. False when nothing is left.
+[[nodiscard]] bool CutUnboundedLine(Vec2 at, Vec2 direction, bool ray,
+                                    const std::optional<Box>& around, Vec2& a, Vec2& b) noexcept;
+
+// u with its construction lines cut again to the box around `around` (the board's own
+// entities') and u's other items, each through the point its cut keeps (CutUnboundedLine).
+[[nodiscard]] Underlay RecutUnbounded(const Underlay& u, const std::optional<Box>& around);
 
 // The box holding both (either may be none).
 [[nodiscard]] std::optional<Box> UnionOf(const std::optional<Box>& a,

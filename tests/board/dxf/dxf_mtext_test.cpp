@@ -1,5 +1,6 @@
 // Multiline text codes and the text control codes, as the underlay draws them.
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -36,6 +37,64 @@ TEST(MText, InlineCodesAreAppliedOrDropped) {
         for (const MTextLine& line : lines) texts.push_back(line.text);
         EXPECT_EQ(texts, row.lines) << row.name;
     }
+}
+
+// Stacked fractions and changed heights make runs of a line: each its bytes, height factor and
+// stack (where its denominator starts), the line's text still reading a/b.
+TEST(MText, StacksAndHeightsAreRunsOfTheirOwn) {
+    struct Run {
+        std::uint32_t from;
+        std::uint32_t to;
+        double height;
+        char stack;
+        std::uint32_t split;
+    };
+    struct Row {
+        const char* name;
+        const char* text;
+        std::string line;
+        std::vector<Run> runs;
+    };
+    const std::vector<Row> rows = {
+        {"diagonal in a group",
+         "2{\\H0.7x;\\S1#4;}\" x",
+         "21/4\" x",
+         {{0, 1, 1.0, 0, 0}, {1, 4, 0.7, '#', 3}, {4, 7, 1.0, 0, 0}}},
+        {"over a bar, at the line's start",
+         "\\S10/32;mm",
+         "10/32mm",
+         {{0, 5, 1.0, '/', 3}, {5, 7, 1.0, 0, 0}}},
+        {"tolerance without its space, escaped slash",
+         "\\S+0.1^ -0.2;\\S1\\/2;",
+         "+0.1/-0.21/2",
+         {{0, 9, 1.0, '^', 5}, {9, 12, 1.0, 0, 0}}},
+        {"height changed mid-line", "ab\\H2x;cd", "abcd", {{0, 2, 1.0, 0, 0}, {2, 4, 2.0, 0, 0}}},
+        {"one height: no runs", "\\H2x;abcd", "abcd", {}},
+    };
+    for (const Row& row : rows) {
+        const auto lines = ParseMText(row.text, 1.0);
+        ASSERT_EQ(lines.size(), 1U) << row.name;
+        EXPECT_EQ(lines[0].text, row.line) << row.name;
+        ASSERT_EQ(lines[0].runs.size(), row.runs.size()) << row.name;
+        for (std::size_t i = 0; i < row.runs.size(); ++i) {
+            const MTextRun& got = lines[0].runs[i];
+            const Run& want = row.runs[i];
+            EXPECT_EQ(got.from, want.from) << row.name << " " << i;
+            EXPECT_EQ(got.to, want.to) << row.name << " " << i;
+            EXPECT_DOUBLE_EQ(got.height, want.height) << row.name << " " << i;
+            EXPECT_EQ(got.stack, want.stack) << row.name << " " << i;
+            if (want.stack != 0) {
+                EXPECT_EQ(got.split, want.split) << row.name << " " << i;
+            }
+        }
+    }
+    // A stack is never cut where a line wraps: "21/4" (1.2 text heights) in 1.
+    const auto wrapped = WrapMText(ParseMText("2\\S1/4;", 1.0), 1.0, 1.0);
+    ASSERT_EQ(wrapped.size(), 2U);
+    EXPECT_EQ(wrapped[1].text, "1/4");
+    ASSERT_EQ(wrapped[1].runs.size(), 1U);
+    EXPECT_EQ(wrapped[1].runs[0].stack, '/');
+    EXPECT_EQ(wrapped[1].runs[0].split, 2U);
 }
 
 TEST(MText, HeightAndColourHoldWithinTheirGroup) {

@@ -254,11 +254,11 @@ def same_block(doc_a, name_a, doc_b, name_b, problems, where, depth=0, pairs=Non
 TABLE_BLOCK = check_all_edits.compare_table_block
 
 
-def pasted_table_block(where, original, copy, problems):
+def pasted_table_block(where, original, copy, problems, scaled=False):
     """A pasted table's block as a copy's, but that an insert in it may name a block copied under
     a new name (*U25 for *U1, B having a *U1 of its own): that block equal to the original's."""
     found = []
-    TABLE_BLOCK(where, original, copy, found)
+    TABLE_BLOCK(where, original, copy, found, scaled)
     renamed = f"{where} block INSERT: name:"
     problems += [line for line in found if not line.startswith(renamed)]
     if len(found) == len([line for line in found if not line.startswith(renamed)]):

@@ -230,5 +230,49 @@ TEST(RecordLayerTest, ByLayerColourFollowsTheLayer) {
     EXPECT_EQ(document->UnderlayModel()->items[0].layer, 0);
 }
 
+// A construction line follows the drawing's extents: moving the board's lines and the file's
+// other record far away cuts it again to reach past them, still through its own point (a ray
+// still from its point); undo gives the cut as read back.
+TEST(ConstructionLineTest, CutFollowsTheDrawingsExtents) {
+    auto document = MakeDocument();  // board lines and an arc within x 0..40, y 0..10
+    auto underlay = std::make_shared<Underlay>();
+    underlay->points = {{0, 20}, {10, 20}, {-60, 15}, {100, 15}, {5, 15}, {5, 80}};
+    UnderlayItem record;  // a line of the file's record 0
+    record.count = 2;
+    record.record = 0;
+    UnderlayItem xline = record;  // through (20, 15) along x, record 1
+    xline.first = 2;
+    xline.record = 1;
+    xline.unbounded = true;
+    UnderlayItem ray = xline;  // from (5, 15) up, record 2
+    ray.first = 4;
+    ray.record = 2;
+    ray.ray = true;
+    underlay->items = {record, xline, ray};
+    underlay->Finish();
+    document->SetUnderlay(underlay);
+    const auto ends = [&](std::size_t item) {
+        const Underlay& shown = *document->UnderlayModel();
+        const UnderlayItem& it = shown.items.at(item);
+        return std::pair{shown.points.at(it.first), shown.points.at(it.first + 1)};
+    };
+    ASSERT_EQ(ends(1).first, (Vec2{-60, 15}));  // as read: nothing changed
+    Selection far;
+    far.entities = {0, 1, 2, 3};
+    far.records = {0};
+    (void)MoveSelection(*document, far, {1000, 0});
+    const auto [a, b] = ends(1);
+    EXPECT_DOUBLE_EQ(a.y, 15.0);
+    EXPECT_DOUBLE_EQ(b.y, 15.0);
+    EXPECT_DOUBLE_EQ(0.5 * (a.x + b.x), 20.0);  // its point midway
+    EXPECT_GT(b.x, 1040.0);                     // past the moved lines
+    const auto [from, to] = ends(2);
+    EXPECT_EQ(from, (Vec2{5, 15}));
+    EXPECT_DOUBLE_EQ(to.x, 5.0);
+    EXPECT_GT(to.y, 15.0);
+    document->DrawingModel()->Undo();
+    EXPECT_EQ(ends(1), (std::pair{Vec2{-60, 15}, Vec2{100, 15}}));
+}
+
 }  // namespace
 }  // namespace pelimator::board
