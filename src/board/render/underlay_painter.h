@@ -34,8 +34,8 @@ struct UnderlayStats {
 // Texts whose glyphs' em is under this many pixels high on screen are not drawn, under
 // kGlyphPixels drawn as their box: one measure for a DXF text (whose height is a cap height) and
 // a Jw_cad one (whose height is its cells', the em's), so a text and its conversion agree.
-inline constexpr double kMinTextPixels = 2.0;
-inline constexpr double kGlyphPixels = 5.5;
+inline constexpr double kMinTextPixels = 1.5;
+inline constexpr double kGlyphPixels = 4.0;
 
 // The height of text's em on screen at pixelsPerUnit, across its baseline: a cell text's height,
 // any other's cap height over the cap height per em of the face it is drawn in.
