@@ -84,6 +84,16 @@ void PaintTextBand(QPainter& painter, const ScreenFrame& f, double x0, double x1
 
 }  // namespace
 
+double TextEmPixels(const UnderlayText& text, double pixelsPerUnit) {
+    // Across the baseline: an oblique text's y axis leans along it.
+    const double along = Length(text.xAxis);
+    const double across =
+        along > 0.0 ? std::abs(text.xAxis.x * text.yAxis.y - text.xAxis.y * text.yAxis.x) / along
+                    : Length(text.yAxis);
+    const double em = text.cells ? across : across * kFontPixels / Sizes().cap;
+    return em * pixelsPerUnit;
+}
+
 QColor UnderlayPainter::ColourOf(Rgb colour, const QColor& background) {
     const auto packed = static_cast<std::uint32_t>(PackRgb(colour));
     for (const auto& [key, shown] : m_colours) {
@@ -159,7 +169,7 @@ void UnderlayPainter::CollectItems(QSize size, const BoardLayers& layers) {
             std::max(item.box.max.x - item.box.min.x, item.box.max.y - item.box.min.y) * ppu;
         if (across < kPixelItem) {
             if (item.kind == UnderlayKind::Text &&
-                Length(underlay.texts[item.text].yAxis) * ppu < kMinTextPixels) {
+                TextEmPixels(underlay.texts[item.text], ppu) < kMinTextPixels) {
                 return;
             }
             AddPixel(ColourOf(item.colour, m_frame.background),
@@ -249,15 +259,15 @@ void UnderlayPainter::PaintTexts(QPainter& painter) {
     }
 }
 
-// Glyphs laid out in a kFontPixels font, mapped into the run's frame; under kGlyphPixels high
-// the run is its box.
+// Glyphs laid out in a kFontPixels font, mapped into the run's frame; with an em under
+// kGlyphPixels high the run is its box.
 void UnderlayPainter::PaintText(QPainter& painter, const UnderlayItem& item) {
     const UnderlayText& text = m_frame.underlay->texts[item.text];
     const double ppu = m_frame.transform.pixelsPerUnit;
-    const double pixels = Length(text.yAxis) * ppu;
+    const double pixels = TextEmPixels(text, ppu);
     if (pixels < kMinTextPixels) return;
     if (text.cells) {
-        PaintCellText(painter, item, text);
+        PaintCellText(painter, item, text, pixels < kGlyphPixels);
         return;
     }
     const FontSizes& sizes = Sizes();
@@ -327,9 +337,9 @@ void UnderlayPainter::PaintTextRules(QPainter& painter, const UnderlayText& text
 }
 
 // A text laid out in Jw_cad's character cells: its glyphs as outlines, each filling its cell;
-// under kGlyphPixels high, the cells' band.
+// as a band, the cells' band.
 void UnderlayPainter::PaintCellText(QPainter& painter, const UnderlayItem& item,
-                                    const UnderlayText& text) {
+                                    const UnderlayText& text, bool band) {
     const double ppu = m_frame.transform.pixelsPerUnit;
     TextCache& cache = m_texts[item.text];
     if (cache.advance < 0.0) {
@@ -342,7 +352,7 @@ void UnderlayPainter::PaintCellText(QPainter& painter, const UnderlayItem& item,
     const Vec2 sx{text.xAxis.x * ppu, -text.xAxis.y * ppu};
     const Vec2 sy{text.yAxis.x * ppu, -text.yAxis.y * ppu};
     const QColor colour = ColourOf(item.colour, m_frame.background);
-    if (Length(text.yAxis) * ppu < kGlyphPixels) {
+    if (band) {
         PaintTextBand(painter, {o, sx, sy}, 0.0, cache.advance, 0.0, colour);
         ++m_stats.boxes;
         return;

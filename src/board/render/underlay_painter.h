@@ -16,6 +16,7 @@
 #include "board/model/document.h"
 #include "board/model/layers.h"
 #include "board/model/types.h"
+#include "board/model/underlay.h"
 
 class QPainter;
 
@@ -30,9 +31,15 @@ struct UnderlayStats {
     std::size_t pixels = 0;      // items drawn as one pixel
 };
 
-// Text heights on screen below this are not drawn, below kGlyphPixels drawn as their box.
+// Texts whose glyphs' em is under this many pixels high on screen are not drawn, under
+// kGlyphPixels drawn as their box: one measure for a DXF text (whose height is a cap height) and
+// a Jw_cad one (whose height is its cells', the em's), so a text and its conversion agree.
 inline constexpr double kMinTextPixels = 1.5;
 inline constexpr double kGlyphPixels = 4.0;
+
+// The height of text's em on screen at pixelsPerUnit, across its baseline: a cell text's height,
+// any other's cap height over the cap height per em of the face it is drawn in.
+[[nodiscard]] double TextEmPixels(const UnderlayText& text, double pixelsPerUnit);
 
 class UnderlayPainter {
 public:
@@ -69,7 +76,9 @@ private:
     void PaintStrokes(QPainter& painter);
     void PaintTexts(QPainter& painter);
     void PaintText(QPainter& painter, const UnderlayItem& item);
-    void PaintCellText(QPainter& painter, const UnderlayItem& item, const UnderlayText& text);
+    // band: too small for glyphs, drawn as the band of its cells.
+    void PaintCellText(QPainter& painter, const UnderlayItem& item, const UnderlayText& text,
+                       bool band);
     void PaintTextRules(QPainter& painter, const UnderlayText& text, double x0, double base,
                         const QColor& colour) const;
     // Whether glyphs at the painter's current transform are too large for the glyph cache.
