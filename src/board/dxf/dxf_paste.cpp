@@ -182,46 +182,6 @@ std::vector<std::string> DxfSource::PasteRefusals(std::span<const std::uint32_t>
     return refusals;
 }
 
-std::map<std::string, std::pair<std::string, std::string>> DxfTableStyles(const DxfSource& source,
-                                                                          std::size_t* dictionary) {
-    std::map<std::string, std::pair<std::string, std::string>> styles;
-    std::unordered_map<std::string, std::size_t> dictionaries;  // handle (LayerKey) → record
-    std::size_t root = kNoDxfRecord;
-    bool objects = false;
-    for (std::size_t r = 0; r + 1 < source.records.size(); ++r) {
-        const std::string type = DxfRecordType(source, r);
-        if (type == "SECTION") objects = TrimDxf(ValueOf(ReadTags(source, r), 2)) == "OBJECTS";
-        if (!objects || type != "DICTIONARY") continue;
-        dictionaries.try_emplace(LayerKey(TrimDxf(ValueOf(ReadTags(source, r), 5))), r);
-        if (root == kNoDxfRecord) root = r;  // the first object: the named objects' dictionary
-    }
-    // A dictionary's entries: each name (3) and the handle (350 or 360) after it.
-    const auto entries = [&](std::size_t record, const auto& take) {
-        const std::vector<DxfTag> tags = ReadTags(source, record);
-        std::string name;
-        for (const DxfTag& tag : tags) {
-            if (tag.code >= 1000) break;
-            if (tag.code == 3) name = Decoded(source, tag.value);
-            if ((tag.code == 350 || tag.code == 360) && !name.empty()) {
-                take(name, std::string(TrimDxf(tag.value)));
-                name.clear();
-            }
-        }
-    };
-    if (root == kNoDxfRecord) return styles;
-    std::string handle;
-    entries(root, [&](const std::string& name, const std::string& h) {
-        if (name == "ACAD_TABLESTYLE") handle = h;
-    });
-    const auto found = dictionaries.find(LayerKey(handle));
-    if (found == dictionaries.end()) return styles;
-    if (dictionary != nullptr) *dictionary = found->second;
-    entries(found->second, [&](const std::string& name, const std::string& h) {
-        styles.try_emplace(LayerKey(name), name, h);
-    });
-    return styles;
-}
-
 // Why an image, a wipeout or an underlay cannot be pasted into this file: it has no place for
 // the objects it takes (its definition, dictionaries, classes); "" when it has.
 std::string DxfSource::ImagePasteRefusal(const std::string& type) const {

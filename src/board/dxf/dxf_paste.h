@@ -32,11 +32,6 @@ struct DxfFileMap {
 };
 [[nodiscard]] DxfFileMap MapDxfFile(const DxfSource& source);
 
-// The file's table styles (the entries of its ACAD_TABLESTYLE dictionary): name (LayerKey) →
-// name as written and the style's handle; dictionary (when given) gets the dictionary's record.
-[[nodiscard]] std::map<std::string, std::pair<std::string, std::string>> DxfTableStyles(
-    const DxfSource& source, std::size_t* dictionary = nullptr);
-
 // A record pasted from another file: the edit naming it, and the layer this file puts it on
 // (as the file names it; "" keeps the layer it names).
 struct DxfPasted {

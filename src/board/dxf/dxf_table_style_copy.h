@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -26,5 +27,10 @@ namespace pelimator::board {
 // them as of any text's. Returns the new handle.
 std::string CopyDxfTableStyle(DxfRetag& job, std::size_t record, const std::string& name,
                               std::string& records, DxfEmitter& entries);
+
+// The file's table styles (the entries of its ACAD_TABLESTYLE dictionary): name (LayerKey) →
+// name as written and the style's handle; dictionary (when given) gets the dictionary's record.
+[[nodiscard]] std::map<std::string, std::pair<std::string, std::string>> DxfTableStyles(
+    const DxfSource& source, std::size_t* dictionary = nullptr);
 
 }  // namespace pelimator::board

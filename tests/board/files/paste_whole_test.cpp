@@ -23,6 +23,7 @@
 #include "board/dxf/dxf_paste.h"
 #include "board/dxf/dxf_record_roles.h"
 #include "board/dxf/dxf_source.h"
+#include "board/dxf/dxf_table_style_copy.h"
 #include "board/dxf/dxf_test_support.h"
 #include "board/dxf/dxf_transform.h"
 #include "board/files/drawing_file.h"
