@@ -99,11 +99,7 @@ std::string WithDxfBlockName(const DxfSource& file, std::string_view bytes,
                              const DxfCopiedBlock& block) {
     const std::string& name = block.name;
     if (name.empty()) return std::string(bytes);
-    DxfLayout layout = file.layout;
-    layout.begin = 0;
-    DxfTagReader reader(bytes, layout, file.fileName);
-    std::vector<DxfTag> tags;
-    for (DxfTag tag; reader.Next(tag);) tags.push_back(tag);
+    const std::vector<DxfTag> tags = dxf_roles::ReadWrittenTags(file, bytes);
     const std::vector<Part> parts = PartsOf(tags);
     DxfEmitter out(file.layout);
     bool named = false;

@@ -57,11 +57,7 @@ std::string DxfImageReactor(const DxfLayout& layout, std::uint64_t reactor, std:
 
 std::string DxfWithOwnGroup(const DxfSource& file, const std::string& record, int code,
                             const std::string& value) {
-    DxfLayout layout = file.layout;
-    layout.begin = 0;
-    DxfTagReader reader(record, layout, file.fileName);
-    std::vector<DxfTag> written;
-    for (DxfTag tag; reader.Next(tag);) written.push_back(tag);
+    const std::vector<DxfTag> written = dxf_roles::ReadWrittenTags(file, record);
     const std::vector<Part> parts = PartsOf(written);
     DxfEmitter out(file.layout);
     for (std::size_t i = 0; i < written.size(); ++i) {

@@ -23,6 +23,15 @@ std::vector<DxfTag> ReadTags(const DxfSource& source, std::size_t record) {
     return tags;
 }
 
+std::vector<DxfTag> ReadWrittenTags(const DxfSource& source, std::string_view bytes) {
+    DxfLayout layout = source.layout;
+    layout.begin = 0;
+    DxfTagReader reader(bytes, layout, source.fileName);
+    std::vector<DxfTag> tags;
+    for (DxfTag tag; reader.Next(tag);) tags.push_back(tag);
+    return tags;
+}
+
 std::string TypeOf(const std::vector<DxfTag>& tags) {
     return tags.empty() || tags.front().code != 0 ? std::string()
                                                   : std::string(TrimDxf(tags.front().value));

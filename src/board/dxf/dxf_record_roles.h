@@ -49,6 +49,8 @@ enum class Part : std::uint8_t { Own, AppGroup, Embedded, XData };
 inline constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
 
 [[nodiscard]] std::vector<DxfTag> ReadTags(const DxfSource& source, std::size_t record);
+// The tags of bytes written in source's form (a record rewritten for it, not yet in the file).
+[[nodiscard]] std::vector<DxfTag> ReadWrittenTags(const DxfSource& source, std::string_view bytes);
 [[nodiscard]] std::string TypeOf(const std::vector<DxfTag>& tags);
 [[nodiscard]] const std::unordered_set<std::string_view>& PlaceableTypes();
 [[nodiscard]] std::vector<Part> PartsOf(const std::vector<DxfTag>& tags);

@@ -16,6 +16,7 @@
 #include "board/model/underlay.h"
 #include "board/render/entity_index.h"
 #include "board/render/scene_painter.h"
+#include "board/render/text_drawing.h"
 #include "board/render/underlay_painter.h"
 
 using namespace pelimator::board;
@@ -128,20 +129,6 @@ BoardDocumentPtr PlanDrawing(BoardApplication& app) {
             {"部屋" + std::to_string(i), at + Vec2{2.0, 2.0}, {2.5, 0.0}, {0.0, 2.5}, 0, 0, 0.0});
         underlay->items.push_back(text);
     }
-    underlay->Finish();
-    document->SetUnderlay(std::move(underlay));
-    return document;
-}
-
-// One text run of the given frame, in an underlay of its own.
-BoardDocumentPtr TextDrawing(BoardApplication& app, const UnderlayText& text) {
-    auto document = app.AddDocument("文字");
-    auto underlay = std::make_shared<Underlay>();
-    UnderlayItem item;
-    item.kind = UnderlayKind::Text;
-    item.text = 0;
-    underlay->texts.push_back(text);
-    underlay->items.push_back(item);
     underlay->Finish();
     document->SetUnderlay(std::move(underlay));
     return document;

@@ -11,6 +11,7 @@
 #include "board/convert/jww_text_run.h"
 #include "board/model/application.h"
 #include "board/model/underlay.h"
+#include "board/render/text_drawing.h"
 #include "board/render/underlay_painter.h"
 
 using namespace pelimator::board;
@@ -34,20 +35,6 @@ const char* NameOf(Drawn drawn) {
             return "glyphs";
     }
     return "?";
-}
-
-// A drawing of text alone.
-BoardDocumentPtr TextDrawing(BoardApplication& app, const UnderlayText& text) {
-    auto document = app.AddDocument("文字");
-    auto underlay = std::make_shared<Underlay>();
-    UnderlayItem item;
-    item.kind = UnderlayKind::Text;
-    item.text = 0;
-    underlay->texts.push_back(text);
-    underlay->items.push_back(item);
-    underlay->Finish();
-    document->SetUnderlay(std::move(underlay));
-    return document;
 }
 
 // What the painter makes of the drawing at pixelsPerUnit, its point at well inside the picture.
