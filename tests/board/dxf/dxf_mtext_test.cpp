@@ -10,6 +10,7 @@
 
 #include "board/dxf/dxf_file.h"
 #include "board/dxf/dxf_underlay.h"
+#include "board/dxf/dxf_underlay_builder.h"
 
 namespace pelimator::board {
 namespace {
@@ -266,6 +267,46 @@ TEST(MText, AnEmbeddedObjectKeepsItsOwnGroups) {
     EXPECT_NEAR(first.xAxis.y, 0.0, 1e-9);
     EXPECT_NEAR(first.origin.x, 183.5, 1e-9);
     EXPECT_NEAR(first.origin.y, -1.5 - 1.0, 1e-9);  // top left: the baseline a height down
+}
+
+// A face changed partway along a line starts where its first character stands in the decoded
+// text, whatever run markers, stacks or height changes came before it; each drawn piece of the
+// line carries the faces within it, from its own first byte.
+TEST(MText, FaceRunsFollowTheLinesRunsAndPieces) {
+    struct Row {
+        const char* name;
+        const char* text;
+        std::string line;
+        std::uint32_t faceFrom;  // where the second face starts in the line
+        std::size_t piece;       // the piece it falls in, and where there
+        std::uint32_t pieceFrom;
+    };
+    const std::vector<Row> rows = {
+        {"after a height change", "ab\\H2x;c{\\fArial|b1;de}", "abcde", 3, 1, 1},
+        {"after a stack", "\\S1/2;{\\fArial;x}", "1/2x", 3, 2, 0},
+        {"after a diagonal stack in a group", "2{\\H0.7x;\\S1#4;}{\\fArial;y}", "21/4y", 4, 3, 0},
+        {"in one plain line", "ab{\\fArial;cd}", "abcd", 2, 0, 2},
+    };
+    for (const Row& row : rows) {
+        const auto lines = ParseMText(row.text, 1.0);
+        ASSERT_EQ(lines.size(), 1U) << row.name;
+        const MTextLine& line = lines[0];
+        EXPECT_EQ(line.text, row.line) << row.name;
+        ASSERT_EQ(line.faces.size(), 2U) << row.name;
+        EXPECT_FALSE(line.faces[0].faceCoded) << row.name;
+        EXPECT_EQ(line.faces[1].family, "Arial") << row.name;
+        EXPECT_EQ(line.faces[1].from, row.faceFrom) << row.name;
+        const underlay::MTextLineLayout laid = underlay::LayOutMTextLine(line, 1.0);
+        ASSERT_LT(row.piece, laid.pieces.size()) << row.name;
+        const std::vector<MTextFaceRun>& faces = laid.pieces[row.piece].faces;
+        ASSERT_FALSE(faces.empty()) << row.name;
+        EXPECT_EQ(faces.back().family, "Arial") << row.name;
+        EXPECT_EQ(faces.back().from, row.pieceFrom) << row.name;
+        for (std::size_t p = 0; p < row.piece; ++p) {
+            for (const MTextFaceRun& face : laid.pieces[p].faces)
+                EXPECT_NE(face.family, "Arial") << row.name << " piece " << p;
+        }
+    }
 }
 
 }  // namespace
